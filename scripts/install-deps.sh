@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that Waylark needs to build, run and test,
+# skipping the ones already there. Works as root or through sudo.
+set -euo pipefail
+
+packages=(
+    cmake g++ make pkg-config
+    qt6-base-dev libqt6sql6-sqlite libgl-dev
+    libmd-dev libfreexl-dev libcsv-dev libquazip1-qt6-dev libxlsxwriter-dev
+    fonts-wqy-zenhei
+    cups printer-driver-cups-pdf poppler-utils
+    xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+if [ "$(id -u)" -eq 0 ]; then
+    sudo_cmd=()
+elif command -v sudo >/dev/null 2>&1; then
+    sudo_cmd=(sudo)
+else
+    echo "These packages are missing and neither root nor sudo is available: ${missing[*]}" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
