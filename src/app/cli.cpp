@@ -1,0 +1,117 @@
+#include "cli.h"
+
+#include "prompt.h"
+#include "startup.h"
+
+#include <QApplication>
+#include <QMultiMap>
+#include <cstdio>
+
+namespace Cli {
+
+QList<Command>& commands()
+{
+    static QList<Command> list;
+    return list;
+}
+
+QString usageText()
+{
+    QString s = QStringLiteral("Usage:\n  waylark                 start the windows\n");
+    for (const Command& c : commands())
+        s += QLatin1String("  waylark ") + c.synopsis + QLatin1Char('\n');
+    s += QStringLiteral("  waylark --help | --version\n"
+                        "Works on Waylark_main.db in the current directory and on config.ini\n"
+                        "and bkbmp/ in the program's directory.\n"
+                        "Exit status: 0 done, 1 refused or failed, 2 wrong usage.\n");
+    return s;
+}
+
+Options parseOptions(const QStringList& args, const QStringList& known)
+{
+    Options o;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args.at(i);
+        if (a.startsWith(QLatin1String("--"))) {
+            if (!known.contains(a)) {
+                o.error = QStringLiteral("unknown option %1").arg(a);
+                return o;
+            }
+            if (i + 1 >= args.size()) {
+                o.error = QStringLiteral("option %1 needs a value").arg(a);
+                return o;
+            }
+            o.values.insert(a, args.at(++i));
+        } else {
+            o.positional << a;
+        }
+    }
+    return o;
+}
+
+} // namespace Cli
+
+namespace {
+
+void writeOut(FILE* f, const QString& text)
+{
+    const QByteArray b = text.toLocal8Bit();
+    std::fwrite(b.constData(), 1, size_t(b.size()), f);
+    std::fflush(f);
+}
+
+void registerCommands();
+
+} // namespace
+
+int runCommandLine(int argc, char** argv)
+{
+    // Headless: no display needed.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Waylark"));
+    registerCommands();
+
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    const QString first = args.value(0);
+    if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
+        writeOut(stdout, Cli::usageText());
+        return Cli::Done;
+    }
+    if (first == QLatin1String("--version")) {
+        writeOut(stdout, QStringLiteral("waylark %1\n").arg(QStringLiteral(WAYLARK_VERSION)));
+        return Cli::Done;
+    }
+    const Cli::Command* command = nullptr;
+    for (const Cli::Command& c : Cli::commands())
+        if (c.name == first)
+            command = &c;
+    if (!command) {
+        writeOut(stderr, QStringLiteral("waylark: unknown command '%1'\n").arg(first) +
+                             Cli::usageText());
+        return Cli::Usage;
+    }
+
+    ConsolePrompt console;
+    setPrompt(&console);
+    Startup startup(QCoreApplication::applicationDirPath());
+    if (!startup.startHeadless())
+        return Cli::Failed;
+    const int status = command->run(args.mid(1), startup.dataModule());
+    startup.shutdown();
+    setPrompt(nullptr);
+    return status;
+}
+
+namespace {
+
+void registerCommands()
+{
+    if (!Cli::commands().isEmpty())
+        return;
+    // Each feature adds its command here.
+}
+
+} // namespace

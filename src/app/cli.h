@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QMultiMap>
+#include <QStringList>
+#include <functional>
+
+class TDataModule1;
+
+// The command line: the same core as the windows, no window. Exit status:
+// 0 done; 1 refused or failed (the message says why); 2 wrong usage.
+namespace Cli {
+
+enum Status { Done = 0, Failed = 1, Usage = 2 };
+
+struct Command {
+    QString name;
+    QString synopsis; // the usage line after "waylark "
+    // args: the words after the command name. The database is open and the
+    // prompt writes to standard error when this runs.
+    std::function<int(const QStringList& args, TDataModule1* dm)> run;
+};
+
+// Registered commands, in the order --help lists them.
+QList<Command>& commands();
+
+QString usageText();
+
+// Reads "--name value" options; unknown options or missing values set error.
+struct Options {
+    QStringList positional;
+    QMultiMap<QString, QString> values;
+    QString error;
+    QString value(const QString& name) const { return values.value(name); }
+    bool has(const QString& name) const { return values.contains(name); }
+};
+Options parseOptions(const QStringList& args, const QStringList& known);
+
+} // namespace Cli
+
+int runCommandLine(int argc, char** argv);

@@ -1,0 +1,7 @@
+#include "runstate.h"
+
+RunState& runState()
+{
+    static RunState state;
+    return state;
+}

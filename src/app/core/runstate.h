@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+// What the main window keeps for the run, in memory only; everything starts
+// empty, false or 0.
+struct RunState {
+    QString appDir;             // directory of the executable, with a trailing '/'
+    QString currentModel;       // name of the template in use
+    bool newTemplateMode = false;
+    QString chosenBackground;   // file name last chosen with "背景图"
+    QWidget* selectedField = nullptr;
+    std::optional<QFont> printFont;
+    QString excelFileName;
+    int screenOffsetX = 0;      // Screen_OffsetX
+    int screenOffsetY = 0;      // Screen_OffsetY
+};
+
+// The program's one run state.
+RunState& runState();

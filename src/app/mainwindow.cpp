@@ -1,0 +1,213 @@
+#include "mainwindow.h"
+
+#include "configini.h"
+#include "datamodule.h"
+#include "designpage.h"
+#include "designsurface.h"
+#include "guarded.h"
+#include "headerguard.h"
+#include "prompt.h"
+#include "recipientpage.h"
+#include "runstate.h"
+#include "senderpage.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QUrl>
+
+TFM_Main* FM_Main = nullptr;
+
+TFM_Main::TFM_Main(TDataModule1* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
+{
+    setObjectName(QStringLiteral("FM_Main"));
+    setWindowTitle(QStringLiteral("Waylark"));
+    // A fixed-size window with a close box only.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(935, 705);
+
+    CoolBar1 = new QWidget(this);
+    CoolBar1->setObjectName(QStringLiteral("CoolBar1"));
+    CoolBar1->setGeometry(0, 0, 935, 49);
+    int x = 2;
+    auto tool = [&](const char* name, const char* caption) {
+        auto* b = new QToolButton(CoolBar1);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setText(QString::fromUtf8(caption));
+        b->setAutoRaise(true);
+        b->setGeometry(x, 4, 81, 41);
+        x += 81;
+        return b;
+    };
+    Model_Set_Btn = tool("Model_Set_Btn", "模板设置");
+    Att_Set_Btn = tool("Att_Set_Btn", "收件人管理");
+    Send_Set_Btn = tool("Send_Set_Btn", "发件人设置");
+    Sig_Prt_Btn = tool("Sig_Prt_Btn", "单页打印");
+    Multi_Prt_Btn = tool("Multi_Prt_Btn", "批量打印");
+    Font_Set_Btn = tool("Font_Set_Btn", "字体设置");
+    Printer_Set_Btn = tool("Printer_Set_Btn", "打印机设置");
+    Help_Btn = tool("Help_Btn", "帮助");
+    App_Exit = tool("App_Exit", "退出");
+
+    TabMain = new QTabWidget(this);
+    TabMain->setObjectName(QStringLiteral("TabMain"));
+    TabMain->setGeometry(16, 53, 905, 628);
+    TabModel = new DesignPage;
+    TabModel->setObjectName(QStringLiteral("TabModel"));
+    TabSheet2 = new RecipientPage;
+    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+    TabSend = new SenderPage;
+    TabSend->setObjectName(QStringLiteral("TabSend"));
+    TabMain->addTab(TabModel, QStringLiteral("模板设计"));
+    TabMain->addTab(TabSheet2, QStringLiteral("收件人管理"));
+    TabMain->addTab(TabSend, QStringLiteral("发件人信息"));
+    TabMain->setCurrentIndex(0);
+
+    StatusBar1 = new QStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setGeometry(0, 685, 935, 20);
+    const int widths[4] = {260, 80, 230, 50};
+    for (int i = 0; i < 4; ++i) {
+        StatusPanels[i] = new QLabel(StatusBar1);
+        StatusPanels[i]->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
+        StatusPanels[i]->setFixedWidth(widths[i]);
+        StatusBar1->addWidget(StatusPanels[i]);
+    }
+    StatusPanels[0]->setText(QStringLiteral("Qorda邮单打印软件Waylark V2.0Beta"));
+    StatusPanels[3]->setText(QStringLiteral("技术支持"));
+    StatusPanels[3]->setToolTip(QStringLiteral("技术支持：请见帮助页"));
+    setCurrentModelPanel(QString());
+
+    TabModel->Model_Container->bindData(dm);
+    TabSheet2->bindData(dm);
+    TabSend->bindData(dm);
+
+    connect(Model_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Model_Set_BtnClick);
+    connect(Att_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Att_Set_BtnClick);
+    connect(Send_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Send_Set_BtnClick);
+    connect(Help_Btn, &QToolButton::clicked, this, &TFM_Main::Help_BtnClick);
+    connect(App_Exit, &QToolButton::clicked, this, &TFM_Main::App_ExitClick);
+
+    FM_Main = this;
+}
+
+TFM_Main::~TFM_Main()
+{
+    if (FM_Main == this)
+        FM_Main = nullptr;
+}
+
+void TFM_Main::setCurrentModelPanel(const QString& modelName)
+{
+    StatusPanels[2]->setText(QStringLiteral("当前模板：") + modelName);
+}
+
+QString TFM_Main::statusPanelText(int index) const
+{
+    return index >= 0 && index < 4 ? StatusPanels[index]->text() : QString();
+}
+
+void TFM_Main::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_activated) {
+        m_activated = true;
+        FormActivate();
+    }
+}
+
+void TFM_Main::FormActivate()
+{
+    RunState& rs = runState();
+    if (const QScreen* screen = this->screen()) {
+        const QRect frame = frameGeometry();
+        const QSize s = screen->size();
+        move((s.width() - frame.width()) / 2, (s.height() - frame.height()) / 2);
+    }
+    guarded([&] {
+        Dataset* model = m_dm->TB_Model;
+        model->open();
+        model->first();
+        while (!model->eof()) {
+            TabModel->Model_List->addItem(model->FieldByName(QStringLiteral("Model_Name")).AsString());
+            model->next();
+        }
+        Dataset* prov = m_dm->region_Province;
+        if (!prov->isActive())
+            prov->open();
+        while (!prov->eof()) {
+            TabSheet2->Att_Prvince_Ad->addItem(prov->FieldByName(QStringLiteral("name")).AsString());
+            prov->next();
+        }
+    });
+    // A list that just got items selects its first; nothing is chosen yet.
+    TabSheet2->Att_Prvince_Ad->setCurrentIndex(-1);
+
+    rs.currentModel = ConfigIni::readString(rs.appDir, QStringLiteral("DefaultModel"),
+                                            QStringLiteral("ModelName"));
+    setCurrentModelPanel(rs.currentModel);
+    TabModel->Model_List->setCurrentIndex(TabModel->Model_List->findText(
+        rs.currentModel, Qt::MatchExactly | Qt::MatchCaseSensitive));
+}
+
+void TFM_Main::Model_Set_BtnClick()
+{
+    TabMain->setCurrentIndex(0);
+}
+
+void TFM_Main::Att_Set_BtnClick()
+{
+    TabMain->setCurrentIndex(1);
+}
+
+void TFM_Main::Send_Set_BtnClick()
+{
+    TabMain->setCurrentIndex(2);
+}
+
+void TFM_Main::Help_BtnClick()
+{
+    const QString help = runState().appDir + QLatin1String("help.html");
+    if (!QFileInfo::exists(help)) {
+        prompt().message(QStringLiteral("帮助文件不存在，请确认您下载到了完整安装包！"));
+        return;
+    }
+    if (!prompt().openUrl(QUrl::fromLocalFile(QFileInfo(help).absoluteFilePath())))
+        prompt().message(QStringLiteral("无法打开帮助文件：") + help);
+}
+
+void TFM_Main::closeDatabase()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_dm->closeDatabase();
+    if (DB_Header_Seal(QString::fromLatin1(TDataModule1::kDatabaseFileName)) ==
+        HeaderGuard::Result::Missing)
+        prompt().message(QStringLiteral("程序运行缺少数据库文件"));
+}
+
+void TFM_Main::App_ExitClick()
+{
+    // No confirmation; nothing unsaved is posted.
+    closeDatabase();
+    m_closed = true;
+    hide();
+    Q_EMIT exitRequested();
+    QCoreApplication::quit();
+}
+
+void TFM_Main::closeEvent(QCloseEvent* event)
+{
+    closeDatabase();
+    event->accept();
+    Q_EMIT exitRequested();
+}

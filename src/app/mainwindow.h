@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QWidget>
+
+class DesignPage;
+class QLabel;
+class QStatusBar;
+class QTabWidget;
+class QToolButton;
+class RecipientPage;
+class SenderPage;
+class TDataModule1;
+
+// The main window: toolbar, three tabs and the status bar.
+class TFM_Main : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TFM_Main(TDataModule1* dm, QWidget* parent = nullptr);
+    ~TFM_Main() override;
+
+    // The status bar's current-template panel: "当前模板：" and the name.
+    void setCurrentModelPanel(const QString& modelName);
+    QString statusPanelText(int index) const;
+
+    // First activation: fills the template and province lists, reads the
+    // default template and lays it out. Runs once, on the first showing.
+    void FormActivate();
+
+    void Model_Set_BtnClick();
+    void Att_Set_BtnClick();
+    void Send_Set_BtnClick();
+    void Help_BtnClick();
+    void App_ExitClick();
+
+    // Closes the database and seals its header, once for the whole run.
+    void closeDatabase();
+
+    TDataModule1* dataModule() const { return m_dm; }
+
+    QWidget* CoolBar1;
+    QToolButton* Model_Set_Btn;
+    QToolButton* Att_Set_Btn;
+    QToolButton* Send_Set_Btn;
+    QToolButton* Sig_Prt_Btn;
+    QToolButton* Multi_Prt_Btn;
+    QToolButton* Font_Set_Btn;
+    QToolButton* Printer_Set_Btn;
+    QToolButton* Help_Btn;
+    QToolButton* App_Exit;
+    QTabWidget* TabMain;
+    DesignPage* TabModel;
+    RecipientPage* TabSheet2;
+    SenderPage* TabSend;
+    QStatusBar* StatusBar1;
+    QLabel* StatusPanels[4];
+
+Q_SIGNALS:
+    // The program ends (either exit).
+    void exitRequested();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    TDataModule1* m_dm;
+    bool m_activated = false;
+    bool m_closed = false;
+};
+
+// The program's one main window (null while none exists).
+extern TFM_Main* FM_Main;

@@ -1,0 +1,162 @@
+#include "recipientpage.h"
+
+#include "datamodule.h"
+#include "datasetmodel.h"
+#include "designpage.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolButton>
+
+namespace {
+
+QLineEdit* makeEdit(QWidget* parent, const QString& name, const QString& label, int x, int y,
+                    int width, const QString& mask = QString())
+{
+    auto* l = new QLabel(label, parent);
+    l->setGeometry(x, y, 80, 21);
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(name);
+    e->setGeometry(x + 82, y, width, 21);
+    if (!mask.isEmpty())
+        e->setInputMask(mask);
+    return e;
+}
+
+QComboBox* makeList(QWidget* parent, const QString& name, const QString& label, int x, int y,
+                    int width, int lines)
+{
+    auto* l = new QLabel(label, parent);
+    l->setGeometry(x, y, 80, 21);
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto* c = new QComboBox(parent);
+    c->setObjectName(name);
+    c->setEditable(false);
+    c->setMaxVisibleItems(lines);
+    c->setGeometry(x + 82, y, width, 22);
+    return c;
+}
+
+} // namespace
+
+RecipientPage::RecipientPage(QWidget* parent) : QWidget(parent)
+{
+    GroupBox2 = new QGroupBox(QStringLiteral("输入收件人信息"), this);
+    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    GroupBox2->setGeometry(8, 6, 600, 156);
+    QWidget* g = GroupBox2;
+    Att_Name_Ad = makeEdit(g, QStringLiteral("Att_Name_Ad"), QStringLiteral("收件人姓名："), 0, 22, 110);
+    Att_Mobile_Ad = makeEdit(g, QStringLiteral("Att_Mobile_Ad"), QStringLiteral("手机："), 196, 22,
+                             100, QStringLiteral("00000000000;_"));
+    Att_Company_Ad = makeEdit(g, QStringLiteral("Att_Company_Ad"), QStringLiteral("单位："), 380, 22, 130);
+    Att_Phone_Ad = makeEdit(g, QStringLiteral("Att_Phone_Ad"), QStringLiteral("固定电话："), 0, 52,
+                            110, QStringLiteral("00000000000;_"));
+    Att_Prvince_Ad = makeList(g, QStringLiteral("Att_Prvince_Ad"), QStringLiteral("省："), 196, 52, 100, 20);
+    Att_City_Ad = makeList(g, QStringLiteral("Att_City_Ad"), QStringLiteral("市："), 380, 52, 130, 12);
+    Att_Country_Ad = makeList(g, QStringLiteral("Att_Country_Ad"), QStringLiteral("区县："), 0, 82, 110, 15);
+    Att_Disrination_Ad = makeEdit(g, QStringLiteral("Att_Disrination_Ad"), QStringLiteral("目的地："),
+                                  196, 82, 100);
+    Att_PostCode_Ad = makeEdit(g, QStringLiteral("Att_PostCode_Ad"), QStringLiteral("邮编："), 380,
+                               82, 70, QStringLiteral("000000;_"));
+    Att_Add_Ad = makeEdit(g, QStringLiteral("Att_Add_Ad"), QStringLiteral("详细地址："), 0, 114, 330);
+    Att_Find_Btn = new QPushButton(QStringLiteral("查询"), g);
+    Att_Find_Btn->setObjectName(QStringLiteral("Att_Find_Btn"));
+    Att_Find_Btn->setGeometry(440, 110, 70, 28);
+    Att_Save_Btn = new QPushButton(QStringLiteral("保存"), g);
+    Att_Save_Btn->setObjectName(QStringLiteral("Att_Save_Btn"));
+    Att_Save_Btn->setGeometry(516, 110, 70, 28);
+    // Entry order of the group.
+    QWidget* order[] = {Att_Name_Ad,    Att_Mobile_Ad,      Att_Company_Ad, Att_Phone_Ad,
+                        Att_Prvince_Ad, Att_City_Ad,        Att_Country_Ad, Att_Disrination_Ad,
+                        Att_Add_Ad,     Att_PostCode_Ad};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    GroupBox4 = new QGroupBox(QStringLiteral("功能菜单"), this);
+    GroupBox4->setObjectName(QStringLiteral("GroupBox4"));
+    GroupBox4->setGeometry(616, 6, 281, 156);
+    auto button = [&](const char* name, const char* caption, int col, int row) {
+        return makeFlatButton(GroupBox4, QString::fromLatin1(name), QString::fromUtf8(caption),
+                              QRect(10 + col * 134, 20 + row * 44, 126, 36));
+    };
+    Exl_In_Btn = button("Exl_In_Btn", "从Excel文件导入", 0, 0);
+    Exl_Out_Btn = button("Exl_Out_Btn", "导出到Excel文件", 1, 0);
+    All_Prt_Btn = button("All_Prt_Btn", "批量打印", 0, 1);
+    Trade_Dn_Btn = button("Trade_Dn_Btn", "下载网店订单", 1, 1);
+    Shop_Set_Btn = button("Shop_Set_Btn", "网店参数设置", 0, 2);
+    Eps_No_Btn = button("Eps_No_Btn", "运单号生成", 1, 2);
+
+    DBGrid1 = new QTableView(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setGeometry(8, 168, 889, 426);
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(20);
+    DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    DBGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    PopMenu_Dgrd_Att = new QMenu(this);
+    PopMenu_Dgrd_Att->setObjectName(QStringLiteral("PopMenu_Dgrd_Att"));
+    Dgrd_Att_DelRow = PopMenu_Dgrd_Att->addAction(QStringLiteral("删除选择行"));
+    Dgrd_Att_DelRow->setObjectName(QStringLiteral("Dgrd_Att_DelRow"));
+    N2 = PopMenu_Dgrd_Att->addAction(QStringLiteral("打印当前行"));
+    N2->setObjectName(QStringLiteral("N2"));
+    connect(DBGrid1, &QTableView::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopMenu_Dgrd_Att->popup(DBGrid1->viewport()->mapToGlobal(pos)); });
+}
+
+void RecipientPage::bindData(TDataModule1* dm)
+{
+    const QVector<DatasetModel::Column> columns = {
+        {QStringLiteral("Name"), QStringLiteral("姓名"), 80},
+        {QStringLiteral("Address"), QStringLiteral("详细地址"), 300},
+        {QStringLiteral("Company"), QStringLiteral("单位"), 209},
+        {QStringLiteral("Mobile"), QStringLiteral("手机"), 80},
+        {QStringLiteral("Phone"), QStringLiteral("固定电话"), 80},
+        {QStringLiteral("ExpName"), QStringLiteral("寄送方式"), 80},
+        {QStringLiteral("WayBillNo"), QStringLiteral("运单号"), 100},
+        {QStringLiteral("Disrination"), QStringLiteral("目的地"), 80},
+        {QStringLiteral("PostCode"), QStringLiteral("邮编"), 50},
+        {QStringLiteral("Prvince"), QStringLiteral("省"), 80},
+        {QStringLiteral("City"), QStringLiteral("市"), 80},
+        {QStringLiteral("Country"), QStringLiteral("区(县)"), 80},
+        {QStringLiteral("Custom1"), QStringLiteral("自定义字段1"), 100},
+        {QStringLiteral("Custom2"), QStringLiteral("自定义字段2"), 100},
+        {QStringLiteral("Custom3"), QStringLiteral("自定义字段3"), 100},
+        {QStringLiteral("Custom4"), QStringLiteral("自定义字段4"), 100},
+        {QStringLiteral("Custom5"), QStringLiteral("自定义字段5"), 100},
+    };
+    gridModel = new DatasetModel(dm->TB_Att, columns, this);
+    DBGrid1->setModel(gridModel);
+    for (int i = 0; i < columns.size(); ++i)
+        DBGrid1->setColumnWidth(i, columns.at(i).width);
+
+    // The grid's current row is the dataset's cursor, both ways.
+    Dataset* att = dm->TB_Att;
+    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [att](const QModelIndex& current) {
+                if (current.isValid() && current.row() != att->recNo())
+                    att->moveTo(current.row());
+            });
+    auto follow = [this, att] {
+        const int row = att->recNo();
+        const QModelIndex cur = DBGrid1->selectionModel()->currentIndex();
+        if (row >= 0 && (!cur.isValid() || cur.row() != row)) {
+            const QModelIndex idx = gridModel->index(row, cur.isValid() ? cur.column() : 0);
+            DBGrid1->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::NoUpdate);
+            DBGrid1->scrollTo(idx);
+        }
+    };
+    connect(att, &Dataset::currentChanged, this, follow);
+    follow();
+}

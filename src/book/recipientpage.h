@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QWidget>
+
+class DatasetModel;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QMenu;
+class QAction;
+class QTableView;
+class QToolButton;
+class QPushButton;
+class TDataModule1;
+
+// The "收件人管理" tab: typing one recipient, the grid of all recipients and
+// the group of bulk functions.
+class RecipientPage : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit RecipientPage(QWidget* parent = nullptr);
+    void bindData(TDataModule1* dm);
+
+    QGroupBox* GroupBox2;
+    QLineEdit* Att_Name_Ad;
+    QLineEdit* Att_Mobile_Ad;
+    QLineEdit* Att_Company_Ad;
+    QLineEdit* Att_Phone_Ad;
+    QComboBox* Att_Prvince_Ad;
+    QComboBox* Att_City_Ad;
+    QComboBox* Att_Country_Ad;
+    QLineEdit* Att_Disrination_Ad;
+    QLineEdit* Att_Add_Ad;
+    QLineEdit* Att_PostCode_Ad;
+    QPushButton* Att_Find_Btn;
+    QPushButton* Att_Save_Btn;
+
+    QGroupBox* GroupBox4;
+    QToolButton* Exl_In_Btn;
+    QToolButton* Exl_Out_Btn;
+    QToolButton* All_Prt_Btn;
+    QToolButton* Trade_Dn_Btn;
+    QToolButton* Shop_Set_Btn;
+    QToolButton* Eps_No_Btn;
+
+    QTableView* DBGrid1;
+    DatasetModel* gridModel = nullptr;
+    QMenu* PopMenu_Dgrd_Att;
+    QAction* Dgrd_Att_DelRow;
+    QAction* N2;
+};

@@ -1,0 +1,158 @@
+#include "datamodule.h"
+
+#include "schema.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+TDataModule1* DataModule1 = nullptr;
+
+const char* const TDataModule1::kDatabaseFileName = "Waylark_main.db";
+const char* const TDataModule1::kConnectionName = "DB_main";
+const char* const TDataModule1::kPassword = "qLmZvXa";
+
+namespace {
+
+const char* const kSendColSql = "select Name as 发件人姓名,\n"
+                                "Departure  as 始发地,\n"
+                                "Company  as 发件人单位,\n"
+                                "Prvince  as 发件省,\n"
+                                "City  as 发件市,\n"
+                                "Country  as 发件县,\n"
+                                "Address as 发件详细地址,\n"
+                                "Mobile  as 发件人手机,\n"
+                                "Phone as 发件人固定电话,\n"
+                                "Contents as 内件品名,\n"
+                                "PostCode as 发件人邮编\n"
+                                "from Exp_Send_info where ID=:Send_id";
+
+const char* const kAttColSql = "select Name as 收件人姓名,\n"
+                               "Disrination as 目的地,\n"
+                               "Company  as 收件人单位,\n"
+                               "Prvince  as 收件省,\n"
+                               "City  as 收件市,\n"
+                               "Country  as 收件县,\n"
+                               "Address as 收件详细地址,\n"
+                               "Mobile  as 收件人手机,\n"
+                               "Phone as 收件人固定电话,\n"
+                               "PostCode as 收件人邮编,\n"
+                               "Custom1 as 自定义字段1,\n"
+                               "Custom2 as 自定义字段2,\n"
+                               "Custom3 as 自定义字段3,\n"
+                               "Custom4 as 自定义字段4,\n"
+                               "Custom5 as 自定义字段5\n"
+                               "from Exp_Att_info where ID=:Att_id";
+
+} // namespace
+
+TDataModule1::TDataModule1(QObject* parent) : QObject(parent)
+{
+    setObjectName(QStringLiteral("DataModule1"));
+    const QString c = QString::fromLatin1(kConnectionName);
+    auto table = [&](const char* name, const char* tableName) {
+        auto* ds = new Dataset(QString::fromLatin1(name), c, this);
+        ds->setTableName(QString::fromLatin1(tableName));
+        return ds;
+    };
+    auto query = [&](const char* name, const char* sql) {
+        auto* ds = new Dataset(QString::fromLatin1(name), c, this);
+        ds->setSql(QString::fromUtf8(sql));
+        return ds;
+    };
+    // Declaration order of the data module.
+    TB_Model = table("TB_Model", "Exp_Model");
+    TB_Model->setServerSideCursor(true);
+    TB_Att = table("TB_Att", "Exp_Att_Info");
+    TB_Send = table("TB_Send", "Exp_Send_info");
+    qry_Send_Col = query("qry_Send_Col", kSendColSql);
+    qry_Att_Col = query("qry_Att_Col", kAttColSql);
+    region_Province = table("region_Province", "province");
+    region_city = query("region_city", "select * from city where provinceID=:provinceID");
+    region_area = query("region_area", "select * from area where cityID=:cityID");
+    TB_Shop = table("TB_Shop", "Shop_Info");
+}
+
+TDataModule1::~TDataModule1()
+{
+    closeDatabase();
+    if (DataModule1 == this)
+        DataModule1 = nullptr;
+}
+
+QList<Dataset*> TDataModule1::datasets() const
+{
+    return {TB_Model,        TB_Att,      TB_Send,     qry_Send_Col, qry_Att_Col,
+            region_Province, region_city, region_area, TB_Shop};
+}
+
+QSqlDatabase TDataModule1::DB_main() const
+{
+    return QSqlDatabase::database(QString::fromLatin1(kConnectionName), false);
+}
+
+bool TDataModule1::isConnected() const
+{
+    return DB_main().isOpen();
+}
+
+void TDataModule1::connectDatabase(const QString& fileName)
+{
+    closeDatabase();
+    const QString name = QString::fromLatin1(kConnectionName);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        // mode=rw: a missing file is an error, never a new empty database.
+        QString path = fileName;
+        path.replace(QLatin1Char('%'), QLatin1String("%25"));
+        path.replace(QLatin1Char('?'), QLatin1String("%3f"));
+        path.replace(QLatin1Char('#'), QLatin1String("%23"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=0"));
+        db.setDatabaseName(QLatin1String("file:") + path + QLatin1String("?mode=rw"));
+        db.setPassword(QString::fromLatin1(kPassword));
+        QString error;
+        if (!db.open()) {
+            error = db.lastError().text();
+        } else {
+            // Hold the file for the whole run; the lock is taken here, at open.
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")) ||
+                !q.exec(QStringLiteral("BEGIN EXCLUSIVE")) || !q.exec(QStringLiteral("COMMIT")))
+                error = q.lastError().text();
+        }
+        if (error.isEmpty()) {
+            try {
+                Schema::upgrade(db);
+            } catch (const DataError& e) {
+                error = e.message();
+            }
+        }
+        if (!error.isEmpty()) {
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(name);
+            throw DataError(error);
+        }
+    }
+}
+
+void TDataModule1::openAll()
+{
+    // Start-up order.
+    for (Dataset* ds : {TB_Model, TB_Att, TB_Send, TB_Shop, qry_Att_Col, qry_Send_Col,
+                        region_area, region_city, region_Province})
+        ds->open();
+}
+
+void TDataModule1::closeDatabase()
+{
+    const QString name = QString::fromLatin1(kConnectionName);
+    if (!QSqlDatabase::contains(name))
+        return;
+    for (Dataset* ds : datasets())
+        ds->close();
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}

@@ -1,0 +1,678 @@
+#include "dataset.h"
+
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace {
+
+QString quoted(const QString& identifier)
+{
+    QString s = identifier;
+    s.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
+
+QString variantText(const QVariant& v)
+{
+    if (v.isNull())
+        return QString(QLatin1String(""));
+    return v.toString();
+}
+
+} // namespace
+
+// --- Field ---------------------------------------------------------------
+
+QString Field::name() const
+{
+    return m_ds->fieldNames().at(m_index);
+}
+
+QString Field::AsString() const
+{
+    return variantText(m_ds->value(m_index));
+}
+
+qint64 Field::AsInteger() const
+{
+    const QVariant v = m_ds->value(m_index);
+    if (v.isNull())
+        return 0;
+    bool ok = false;
+    qint64 n = v.toLongLong(&ok);
+    if (!ok)
+        n = v.toString().trimmed().toLongLong(&ok);
+    return ok ? n : 0;
+}
+
+QVariant Field::value() const
+{
+    return m_ds->value(m_index);
+}
+
+bool Field::isNull() const
+{
+    return m_ds->value(m_index).isNull();
+}
+
+void Field::setAsString(const QString& text) const
+{
+    m_ds->setValue(m_index, text.isNull() ? QString(QLatin1String("")) : text);
+}
+
+void Field::setAsInteger(qint64 value) const
+{
+    m_ds->setValue(m_index, value);
+}
+
+void Field::setValue(const QVariant& value) const
+{
+    m_ds->setValue(m_index, value);
+}
+
+// --- Dataset -------------------------------------------------------------
+
+Dataset::Dataset(const QString& name, const QString& connectionName, QObject* parent)
+    : QObject(parent), m_name(name), m_connection(connectionName)
+{
+    setObjectName(name);
+}
+
+Dataset::~Dataset() = default;
+
+QSqlDatabase Dataset::db() const
+{
+    return QSqlDatabase::database(m_connection, false);
+}
+
+void Dataset::setTableName(const QString& table)
+{
+    m_table = table;
+    m_sql.clear();
+}
+
+void Dataset::setSql(const QString& sql)
+{
+    m_sql = sql;
+    m_table.clear();
+}
+
+void Dataset::setParam(const QString& name, const QVariant& value)
+{
+    m_params.insert(name, value);
+}
+
+QString Dataset::selectSql() const
+{
+    if (!m_table.isEmpty())
+        return QLatin1String("SELECT rowid, * FROM ") + quoted(m_table) +
+               QLatin1String(" ORDER BY rowid");
+    return m_sql;
+}
+
+void Dataset::execOrThrow(QSqlQuery& q) const
+{
+    if (!q.exec())
+        throw DataError(q.lastError().text());
+}
+
+QSqlQuery& Dataset::cachedQuery(const QString& sql)
+{
+    auto& slot = m_queries[sql.toStdString()];
+    if (!slot) {
+        slot = std::make_unique<QSqlQuery>(db());
+        if (!slot->prepare(sql)) {
+            const QString err = slot->lastError().text();
+            slot.reset();
+            throw DataError(err);
+        }
+    }
+    return *slot;
+}
+
+void Dataset::load()
+{
+    QSqlDatabase d = db();
+    if (!d.isOpen())
+        throw DataError(QStringLiteral("%1: the database is not open").arg(m_name));
+
+    m_columns.clear();
+    m_columnIndex.clear();
+    m_rowidAlias = -1;
+    m_rows.clear();
+
+    QSqlQuery q(d);
+    q.setForwardOnly(true);
+    if (!q.prepare(selectSql()))
+        throw DataError(q.lastError().text());
+    if (m_table.isEmpty()) {
+        // Every named parameter of the text; one never set binds null.
+        static const QRegularExpression re(QStringLiteral(":([A-Za-z_][A-Za-z0-9_]*)"));
+        auto it = re.globalMatch(m_sql);
+        while (it.hasNext()) {
+            const QString p = it.next().captured(1);
+            q.bindValue(QLatin1Char(':') + p, m_params.value(p));
+        }
+    }
+    execOrThrow(q);
+
+    const QSqlRecord rec = q.record();
+    const int skip = m_table.isEmpty() ? 0 : 1; // the leading rowid
+    for (int i = skip; i < rec.count(); ++i) {
+        m_columnIndex.insert(rec.fieldName(i), m_columns.size());
+        m_columns << rec.fieldName(i);
+    }
+    if (!m_table.isEmpty()) {
+        QSqlQuery info(d);
+        info.exec(QLatin1String("PRAGMA table_info(") + quoted(m_table) + QLatin1Char(')'));
+        int pkCount = 0;
+        QString pkName;
+        QString pkType;
+        while (info.next()) {
+            if (info.value(5).toInt() > 0) {
+                ++pkCount;
+                pkName = info.value(1).toString();
+                pkType = info.value(2).toString();
+            }
+        }
+        if (pkCount == 1 && pkType.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0)
+            m_rowidAlias = m_columnIndex.value(pkName, -1);
+    }
+
+    const int n = m_columns.size();
+    qint64 serial = 0;
+    while (q.next()) {
+        Row row;
+        row.rowid = skip ? q.value(0).toLongLong() : ++serial;
+        row.values.resize(n);
+        for (int i = 0; i < n; ++i)
+            row.values[i] = q.value(i + skip);
+        m_rows.push_back(std::move(row));
+    }
+}
+
+void Dataset::resetSignals(bool before)
+{
+    if (m_disabled)
+        return;
+    if (before)
+        Q_EMIT aboutToReset();
+    else
+        Q_EMIT resetDone();
+}
+
+void Dataset::open()
+{
+    if (isActive())
+        return;
+    resetSignals(true);
+    try {
+        load();
+    } catch (...) {
+        m_rows.clear();
+        m_columns.clear();
+        m_columnIndex.clear();
+        resetSignals(false);
+        throw;
+    }
+    m_state = State::Browse;
+    m_modified = false;
+    m_current = m_rows.isEmpty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_rows.isEmpty();
+    resetSignals(false);
+    Q_EMIT stateChanged();
+    if (!m_disabled)
+        Q_EMIT currentChanged(m_current);
+}
+
+void Dataset::close()
+{
+    if (!isActive())
+        return;
+    resetSignals(true);
+    m_queries.clear();
+    m_rows.clear();
+    m_columns.clear();
+    m_columnIndex.clear();
+    m_current = -1;
+    m_eof = m_bof = true;
+    m_state = State::Inactive;
+    m_modified = false;
+    resetSignals(false);
+    Q_EMIT stateChanged();
+}
+
+void Dataset::refresh()
+{
+    const Bookmark mark = isActive() ? bookmark() : -1;
+    close();
+    open();
+    if (mark > 0)
+        gotoBookmark(mark);
+}
+
+void Dataset::checkActive() const
+{
+    if (!isActive())
+        throw DataError(QStringLiteral("%1: cannot perform this operation on a closed dataset")
+                            .arg(m_name));
+}
+
+void Dataset::setState(State s)
+{
+    if (m_state == s)
+        return;
+    m_state = s;
+    Q_EMIT stateChanged();
+}
+
+void Dataset::checkBrowseMode()
+{
+    checkActive();
+    if (m_state == State::Edit || m_state == State::Insert) {
+        updateRecord();
+        if (m_modified)
+            post();
+        else
+            cancel();
+    }
+}
+
+void Dataset::setCurrent(int index)
+{
+    m_current = index;
+    if (!m_disabled)
+        Q_EMIT currentChanged(m_current);
+}
+
+void Dataset::first()
+{
+    checkBrowseMode();
+    setCurrent(m_rows.isEmpty() ? -1 : 0);
+    m_bof = true;
+    m_eof = m_rows.isEmpty();
+}
+
+void Dataset::next()
+{
+    checkBrowseMode();
+    if (m_current >= 0 && m_current < m_rows.size() - 1) {
+        setCurrent(m_current + 1);
+        m_bof = m_eof = false;
+    } else {
+        m_eof = true;
+        if (m_rows.isEmpty())
+            m_bof = true;
+    }
+}
+
+void Dataset::prior()
+{
+    checkBrowseMode();
+    if (m_current > 0) {
+        setCurrent(m_current - 1);
+        m_bof = m_eof = false;
+    } else {
+        m_bof = true;
+        if (m_rows.isEmpty())
+            m_eof = true;
+    }
+}
+
+void Dataset::last()
+{
+    checkBrowseMode();
+    setCurrent(m_rows.size() - 1);
+    m_eof = true;
+    m_bof = m_rows.isEmpty();
+}
+
+void Dataset::moveTo(int index)
+{
+    checkBrowseMode();
+    if (index < 0 || index >= m_rows.size())
+        return;
+    setCurrent(index);
+    m_bof = m_eof = false;
+}
+
+int Dataset::fieldIndex(const QString& name) const
+{
+    return m_columnIndex.value(name, -1);
+}
+
+Field Dataset::FieldByName(const QString& name)
+{
+    checkActive();
+    const int i = fieldIndex(name);
+    if (i < 0)
+        throw DataError(QStringLiteral("%1: Field '%2' not found").arg(m_name, name));
+    return Field(this, i);
+}
+
+QVariant Dataset::value(int field) const
+{
+    if (m_state == State::Edit || m_state == State::Insert)
+        return m_buffer.values.value(field);
+    if (m_current < 0)
+        return QVariant();
+    return m_rows.at(m_current).values.value(field);
+}
+
+void Dataset::setValue(int field, const QVariant& value)
+{
+    if (m_state != State::Edit && m_state != State::Insert)
+        throw DataError(QStringLiteral("%1: Dataset not in edit or insert mode").arg(m_name));
+    if (!m_table.isEmpty() && field == m_rowidAlias)
+        throw DataError(QStringLiteral("%1: Field '%2' cannot be modified")
+                            .arg(m_name, m_columns.at(field)));
+    m_buffer.values[field] = value;
+    m_dirty[field] = true;
+    m_modified = true;
+    if (!m_disabled)
+        Q_EMIT rowChanged(m_current);
+}
+
+void Dataset::append()
+{
+    checkBrowseMode();
+    if (m_table.isEmpty())
+        throw DataError(QStringLiteral("%1: a query cannot be modified").arg(m_name));
+    m_buffer = Row();
+    m_buffer.values.resize(m_columns.size());
+    m_dirty = QVector<bool>(m_columns.size(), false);
+    m_modified = false;
+    const int at = m_rows.size();
+    if (!m_disabled)
+        Q_EMIT rowsAboutToBeInserted(at, at);
+    m_rows.push_back(m_buffer);
+    m_current = at;
+    m_eof = m_bof = false;
+    setState(State::Insert);
+    if (!m_disabled) {
+        Q_EMIT rowsInserted(at, at);
+        Q_EMIT currentChanged(m_current);
+    }
+}
+
+void Dataset::edit()
+{
+    checkActive();
+    if (m_state == State::Edit || m_state == State::Insert)
+        return;
+    if (m_table.isEmpty())
+        throw DataError(QStringLiteral("%1: a query cannot be modified").arg(m_name));
+    if (m_rows.isEmpty()) {
+        append();
+        return;
+    }
+    m_buffer = m_rows.at(m_current);
+    m_dirty = QVector<bool>(m_columns.size(), false);
+    m_modified = false;
+    setState(State::Edit);
+}
+
+void Dataset::post()
+{
+    checkActive();
+    if (m_state != State::Edit && m_state != State::Insert)
+        return;
+    QStringList cols;
+    QVector<QVariant> vals;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (m_dirty.at(i)) {
+            cols << quoted(m_columns.at(i));
+            vals << m_buffer.values.at(i);
+        }
+    }
+    if (m_state == State::Insert) {
+        QString sql;
+        if (cols.isEmpty()) {
+            sql = QLatin1String("INSERT INTO ") + quoted(m_table) + QLatin1String(" DEFAULT VALUES");
+        } else {
+            QStringList marks;
+            marks.reserve(cols.size());
+            for (int i = 0; i < cols.size(); ++i)
+                marks << QStringLiteral("?");
+            sql = QLatin1String("INSERT INTO ") + quoted(m_table) + QLatin1String(" (") +
+                  cols.join(QLatin1Char(',')) + QLatin1String(") VALUES (") +
+                  marks.join(QLatin1Char(',')) + QLatin1Char(')');
+        }
+        QSqlQuery& q = cachedQuery(sql);
+        for (int i = 0; i < vals.size(); ++i)
+            q.bindValue(i, vals.at(i));
+        execOrThrow(q);
+        m_buffer.rowid = q.lastInsertId().toLongLong();
+        q.finish();
+        if (m_rowidAlias >= 0)
+            m_buffer.values[m_rowidAlias] = m_buffer.rowid;
+    } else if (!cols.isEmpty()) {
+        QString sql = QLatin1String("UPDATE ") + quoted(m_table) + QLatin1String(" SET ");
+        for (int i = 0; i < cols.size(); ++i)
+            sql += (i ? QLatin1String(",") : QLatin1String("")) + cols.at(i) + QLatin1String("=?");
+        sql += QLatin1String(" WHERE rowid=?");
+        QSqlQuery& q = cachedQuery(sql);
+        for (int i = 0; i < vals.size(); ++i)
+            q.bindValue(i, vals.at(i));
+        q.bindValue(vals.size(), m_buffer.rowid);
+        execOrThrow(q);
+        q.finish();
+    }
+    m_rows[m_current] = m_buffer;
+    m_modified = false;
+    setState(State::Browse);
+    if (!m_disabled)
+        Q_EMIT rowChanged(m_current);
+}
+
+void Dataset::cancel()
+{
+    if (m_state == State::Insert) {
+        const int at = m_current;
+        setState(State::Browse);
+        m_modified = false;
+        if (!m_disabled)
+            Q_EMIT rowsAboutToBeRemoved(at, at);
+        m_rows.removeAt(at);
+        m_current = m_rows.isEmpty() ? -1 : std::min<int>(at, m_rows.size() - 1);
+        if (m_rows.isEmpty())
+            m_eof = m_bof = true;
+        if (!m_disabled) {
+            Q_EMIT rowsRemoved(at, at);
+            Q_EMIT currentChanged(m_current);
+        }
+    } else if (m_state == State::Edit) {
+        m_modified = false;
+        setState(State::Browse);
+        if (!m_disabled)
+            Q_EMIT rowChanged(m_current);
+    }
+}
+
+void Dataset::remove()
+{
+    checkActive();
+    if (m_state == State::Insert) {
+        cancel();
+        return;
+    }
+    if (m_state == State::Edit)
+        cancel();
+    if (m_current < 0)
+        throw DataError(QStringLiteral("%1: Cannot perform this operation on an empty dataset")
+                            .arg(m_name));
+    if (m_table.isEmpty())
+        throw DataError(QStringLiteral("%1: a query cannot be modified").arg(m_name));
+    QSqlQuery& q = cachedQuery(QLatin1String("DELETE FROM ") + quoted(m_table) +
+                               QLatin1String(" WHERE rowid=?"));
+    q.bindValue(0, m_rows.at(m_current).rowid);
+    execOrThrow(q);
+    q.finish();
+    const int at = m_current;
+    if (!m_disabled)
+        Q_EMIT rowsAboutToBeRemoved(at, at);
+    m_rows.removeAt(at);
+    m_current = m_rows.isEmpty() ? -1 : std::min<int>(at, m_rows.size() - 1);
+    m_eof = m_rows.isEmpty();
+    m_bof = m_rows.isEmpty();
+    if (!m_disabled) {
+        Q_EMIT rowsRemoved(at, at);
+        Q_EMIT currentChanged(m_current);
+    }
+}
+
+void Dataset::removeRows(QVector<int> indices)
+{
+    checkBrowseMode();
+    if (m_table.isEmpty())
+        throw DataError(QStringLiteral("%1: a query cannot be modified").arg(m_name));
+    std::sort(indices.begin(), indices.end());
+    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+    indices.erase(std::remove_if(indices.begin(), indices.end(),
+                                 [this](int i) { return i < 0 || i >= m_rows.size(); }),
+                  indices.end());
+    if (indices.isEmpty())
+        return;
+
+    QSqlDatabase d = db();
+    QSqlQuery sp(d);
+    if (!sp.exec(QStringLiteral("SAVEPOINT dataset_remove")))
+        throw DataError(sp.lastError().text());
+    try {
+        QSqlQuery& q = cachedQuery(QLatin1String("DELETE FROM ") + quoted(m_table) +
+                                   QLatin1String(" WHERE rowid=?"));
+        for (int i : indices) {
+            q.bindValue(0, m_rows.at(i).rowid);
+            execOrThrow(q);
+        }
+        q.finish();
+    } catch (...) {
+        sp.exec(QStringLiteral("ROLLBACK TO dataset_remove"));
+        sp.exec(QStringLiteral("RELEASE dataset_remove"));
+        throw;
+    }
+    if (!sp.exec(QStringLiteral("RELEASE dataset_remove"))) {
+        const QString err = sp.lastError().text();
+        sp.exec(QStringLiteral("ROLLBACK TO dataset_remove"));
+        sp.exec(QStringLiteral("RELEASE dataset_remove"));
+        throw DataError(err);
+    }
+
+    // The current row stays current if it survives; else the next survivor.
+    const int oldCurrent = m_current;
+    resetSignals(true);
+    QVector<Row> kept;
+    kept.reserve(m_rows.size() - indices.size());
+    int newCurrent = -1;
+    int k = 0;
+    for (int i = 0; i < m_rows.size(); ++i) {
+        if (k < indices.size() && indices.at(k) == i) {
+            ++k;
+            continue;
+        }
+        if (newCurrent < 0 && i >= oldCurrent)
+            newCurrent = kept.size();
+        kept.push_back(std::move(m_rows[i]));
+    }
+    m_rows = std::move(kept);
+    if (newCurrent < 0)
+        newCurrent = m_rows.size() - 1;
+    m_current = newCurrent;
+    m_eof = m_bof = m_rows.isEmpty();
+    resetSignals(false);
+    if (!m_disabled)
+        Q_EMIT currentChanged(m_current);
+}
+
+bool Dataset::locate(const QString& column, const QVariant& value, LocateOptions options)
+{
+    checkBrowseMode();
+    const int f = fieldIndex(column);
+    if (f < 0)
+        throw DataError(QStringLiteral("%1: Field '%2' not found").arg(m_name, column));
+    const QString wanted = variantText(value);
+    const Qt::CaseSensitivity cs =
+        options.testFlag(CaseInsensitive) ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    const bool partial = options.testFlag(PartialKey);
+    for (int i = 0; i < m_rows.size(); ++i) {
+        const QString text = variantText(m_rows.at(i).values.at(f));
+        if (partial ? text.startsWith(wanted, cs) : text.compare(wanted, cs) == 0) {
+            setCurrent(i);
+            m_bof = m_eof = false;
+            return true;
+        }
+    }
+    return false;
+}
+
+Dataset::Bookmark Dataset::bookmark() const
+{
+    if (m_current < 0 || m_state == State::Insert)
+        return -1;
+    return m_rows.at(m_current).rowid;
+}
+
+int Dataset::indexOfRowId(qint64 rowid) const
+{
+    if (!m_table.isEmpty()) {
+        // Rows are in rowid order, appended rows last with larger rowids.
+        auto it = std::lower_bound(m_rows.begin(), m_rows.end(), rowid,
+                                   [](const Row& r, qint64 id) { return r.rowid < id; });
+        if (it != m_rows.end() && it->rowid == rowid)
+            return int(it - m_rows.begin());
+    }
+    for (int i = 0; i < m_rows.size(); ++i)
+        if (m_rows.at(i).rowid == rowid)
+            return i;
+    return -1;
+}
+
+bool Dataset::gotoBookmark(Bookmark mark)
+{
+    checkBrowseMode();
+    const int i = indexOfRowId(mark);
+    if (i < 0)
+        return false;
+    setCurrent(i);
+    m_bof = m_eof = false;
+    return true;
+}
+
+QVariant Dataset::cell(int row, int field) const
+{
+    if (row == m_current && (m_state == State::Edit || m_state == State::Insert))
+        return m_buffer.values.value(field);
+    if (row < 0 || row >= m_rows.size())
+        return QVariant();
+    return m_rows.at(row).values.value(field);
+}
+
+QString Dataset::cellText(int row, int field) const
+{
+    return variantText(cell(row, field));
+}
+
+qint64 Dataset::rowId(int row) const
+{
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).rowid : -1;
+}
+
+void Dataset::disableControls()
+{
+    ++m_disabled;
+}
+
+void Dataset::enableControls()
+{
+    if (m_disabled == 0)
+        return;
+    if (--m_disabled == 0) {
+        // Views may have looked at the rows meanwhile; rows are bounds-checked.
+        Q_EMIT aboutToReset();
+        Q_EMIT resetDone();
+        Q_EMIT currentChanged(m_current);
+    }
+}

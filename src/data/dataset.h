@@ -1,0 +1,169 @@
+#pragma once
+
+#include "dataerror.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+#include <memory>
+#include <unordered_map>
+
+class Dataset;
+
+// One column of the current row, as FieldByName hands it out.
+class Field
+{
+public:
+    Field(Dataset* ds, int index) : m_ds(ds), m_index(index) {}
+    QString name() const;
+    QString AsString() const;   // null reads as ""
+    qint64 AsInteger() const;   // null or non-numeric reads as 0
+    QVariant value() const;
+    bool isNull() const;
+    void setAsString(const QString& text) const;
+    void setAsInteger(qint64 value) const;
+    void setValue(const QVariant& value) const;
+
+private:
+    Dataset* m_ds;
+    int m_index;
+};
+
+// A cursor over a table or a query: the rows are a snapshot taken at open,
+// each remembering its SQLite rowid, so that updates and deletes touch
+// exactly that row (also in tables without a key and with duplicate names).
+// Edits go through a row buffer and reach the file on Post.
+class Dataset : public QObject
+{
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+    enum LocateOption { NoOption = 0, PartialKey = 1, CaseInsensitive = 2 };
+    Q_DECLARE_FLAGS(LocateOptions, LocateOption)
+
+    Dataset(const QString& name, const QString& connectionName, QObject* parent = nullptr);
+    ~Dataset() override;
+
+    // An ADO-style table (every column of one table) or a query with :params.
+    void setTableName(const QString& table);
+    QString tableName() const { return m_table; }
+    void setSql(const QString& sql);
+    QString sql() const { return m_sql; }
+    void setParam(const QString& name, const QVariant& value);
+    QVariant param(const QString& name) const { return m_params.value(name); }
+    // Kept as a setting only; every cursor here is a snapshot.
+    void setServerSideCursor(bool on) { m_serverSide = on; }
+    bool serverSideCursor() const { return m_serverSide; }
+
+    void open();
+    void close();
+    bool isActive() const { return m_state != State::Inactive; }
+    void setActive(bool on) { on ? open() : close(); }
+    // Reopens and returns to the row that was current (by rowid) if it still
+    // exists, else to the first row.
+    void refresh();
+    State state() const { return m_state; }
+
+    void first();
+    void next();
+    void prior();
+    void last();
+    bool eof() const { return m_eof; }
+    bool bof() const { return m_bof; }
+    bool isEmpty() const { return m_rows.isEmpty(); }
+    int recordCount() const { return m_rows.size(); }
+    int recNo() const { return m_current; } // 0-based; -1 on an empty dataset
+    void moveTo(int index);                 // like a grid click: posts, then moves
+
+    int fieldCount() const { return m_columns.size(); }
+    QStringList fieldNames() const { return m_columns; }
+    int fieldIndex(const QString& name) const; // -1 when absent
+    Field FieldByName(const QString& name);    // throws DataError when absent
+
+    QVariant value(int field) const; // of the current row buffer
+    void setValue(int field, const QVariant& value);
+    bool modified() const { return m_modified; }
+
+    void append();
+    void edit();
+    void post();
+    void cancel();
+    void remove();                                  // Delete
+    void removeRows(QVector<int> indices);          // many rows, one transaction
+    bool locate(const QString& column, const QVariant& value, LocateOptions options = NoOption);
+
+    using Bookmark = qint64;
+    Bookmark bookmark() const;
+    bool gotoBookmark(Bookmark mark);
+
+    // Read access by row for models and scans that must not move the cursor.
+    QVariant cell(int row, int field) const;
+    QString cellText(int row, int field) const;
+    qint64 rowId(int row) const;
+
+    // Bound edits write their text into the row when this is called.
+    void updateRecord() { Q_EMIT updateRecordRequested(); }
+
+    // Stops model signals for bulk work (export, scans); one reset follows.
+    void disableControls();
+    void enableControls();
+    bool controlsDisabled() const { return m_disabled > 0; }
+
+Q_SIGNALS:
+    void aboutToReset();
+    void resetDone();
+    void currentChanged(int row);
+    void rowChanged(int row);
+    void rowsAboutToBeInserted(int first, int last);
+    void rowsInserted(int first, int last);
+    void rowsAboutToBeRemoved(int first, int last);
+    void rowsRemoved(int first, int last);
+    void stateChanged();
+    void updateRecordRequested();
+
+private:
+    struct Row {
+        qint64 rowid = 0;
+        QVector<QVariant> values;
+    };
+
+    QSqlDatabase db() const;
+    QString selectSql() const;
+    void load();
+    void checkActive() const;
+    void checkBrowseMode(); // posts or cancels a pending edit before a move
+    void setCurrent(int index);
+    void setState(State s);
+    int indexOfRowId(qint64 rowid) const;
+    void execOrThrow(QSqlQuery& q) const;
+    QSqlQuery& cachedQuery(const QString& sql);
+    void resetSignals(bool before);
+
+    QString m_name;
+    QString m_connection;
+    QString m_table;
+    QString m_sql;
+    QHash<QString, QVariant> m_params;
+    bool m_serverSide = false;
+
+    QStringList m_columns;
+    QHash<QString, int> m_columnIndex;
+    int m_rowidAlias = -1; // the INTEGER PRIMARY KEY column, if any
+    QVector<Row> m_rows;
+    int m_current = -1;
+    bool m_eof = true;
+    bool m_bof = true;
+    State m_state = State::Inactive;
+
+    Row m_buffer;              // the row being edited or inserted
+    QVector<bool> m_dirty;     // columns assigned since edit/append
+    bool m_modified = false;
+    int m_disabled = 0;
+    std::unordered_map<std::string, std::unique_ptr<QSqlQuery>> m_queries;
+};
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(Dataset::LocateOptions)

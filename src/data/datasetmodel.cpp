@@ -1,0 +1,62 @@
+#include "datasetmodel.h"
+
+#include "dataset.h"
+
+DatasetModel::DatasetModel(Dataset* dataset, QVector<Column> columns, QObject* parent)
+    : QAbstractTableModel(parent), m_dataset(dataset), m_columns(std::move(columns))
+{
+    mapFields();
+    connect(dataset, &Dataset::aboutToReset, this, [this] { beginResetModel(); });
+    connect(dataset, &Dataset::resetDone, this, [this] {
+        mapFields();
+        endResetModel();
+    });
+    connect(dataset, &Dataset::rowsAboutToBeInserted, this,
+            [this](int first, int last) { beginInsertRows(QModelIndex(), first, last); });
+    connect(dataset, &Dataset::rowsInserted, this, [this] { endInsertRows(); });
+    connect(dataset, &Dataset::rowsAboutToBeRemoved, this,
+            [this](int first, int last) { beginRemoveRows(QModelIndex(), first, last); });
+    connect(dataset, &Dataset::rowsRemoved, this, [this] { endRemoveRows(); });
+    connect(dataset, &Dataset::rowChanged, this, [this](int row) {
+        if (row >= 0)
+            Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1));
+    });
+}
+
+void DatasetModel::mapFields()
+{
+    m_fieldIndex.clear();
+    for (const Column& c : m_columns)
+        m_fieldIndex << (m_dataset ? m_dataset->fieldIndex(c.field) : -1);
+}
+
+int DatasetModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid() || !m_dataset)
+        return 0;
+    return m_dataset->recordCount();
+}
+
+int DatasetModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_columns.size();
+}
+
+QVariant DatasetModel::data(const QModelIndex& index, int role) const
+{
+    if (!m_dataset || !index.isValid() || role != Qt::DisplayRole)
+        return QVariant();
+    const int f = m_fieldIndex.value(index.column(), -1);
+    if (f < 0)
+        return QVariant();
+    return m_dataset->cellText(index.row(), f);
+}
+
+QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    if (orientation == Qt::Horizontal)
+        return m_columns.value(section).title;
+    return QVariant();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QPointer>
+#include <QStringList>
+#include <QVector>
+
+class Dataset;
+
+// A read-only table model over a dataset's rows. It never copies the rows:
+// data() reads the dataset's snapshot, so a grid over 100,000 rows costs
+// only what the view paints.
+class DatasetModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    struct Column {
+        QString field;
+        QString title;
+        int width;
+    };
+
+    DatasetModel(Dataset* dataset, QVector<Column> columns, QObject* parent = nullptr);
+
+    Dataset* dataset() const { return m_dataset; }
+    const QVector<Column>& columns() const { return m_columns; }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+private:
+    void mapFields();
+
+    QPointer<Dataset> m_dataset;
+    QVector<Column> m_columns;
+    QVector<int> m_fieldIndex;
+};

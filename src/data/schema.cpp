@@ -1,0 +1,180 @@
+#include "schema.h"
+
+#include "dataerror.h"
+#include "transaction.h"
+
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTextStream>
+
+// Outside any namespace, as Q_INIT_RESOURCE requires; the region rows are
+// compiled into this static library.
+static void initRegionResources()
+{
+    Q_INIT_RESOURCE(regions);
+}
+
+namespace {
+
+void exec(QSqlQuery& q, const QString& sql)
+{
+    if (!q.exec(sql))
+        throw DataError(q.lastError().text());
+}
+
+QString columnList(const QStringList& names, const QString& type, const QString& first = {})
+{
+    QStringList parts;
+    if (!first.isEmpty())
+        parts << first;
+    for (const QString& n : names)
+        parts << n + QLatin1Char(' ') + type;
+    return parts.join(QLatin1String(", "));
+}
+
+void loadRegion(QSqlQuery& q, const QString& table, const QString& resource)
+{
+    QFile f(resource);
+    if (!f.open(QIODevice::ReadOnly))
+        throw DataError(QStringLiteral("Region data %1 is missing").arg(resource));
+    QTextStream in(&f);
+    in.setEncoding(QStringConverter::Utf8);
+    const QStringList header = in.readLine().split(QLatin1Char(','));
+    QStringList marks;
+    for (int i = 0; i < header.size(); ++i)
+        marks << QStringLiteral("?");
+    if (!q.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                       .arg(table, header.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))
+        throw DataError(q.lastError().text());
+    while (!in.atEnd()) {
+        const QString line = in.readLine();
+        if (line.isEmpty())
+            continue;
+        const QStringList cells = line.split(QLatin1Char(','));
+        for (int i = 0; i < header.size(); ++i)
+            q.bindValue(i, cells.value(i));
+        if (!q.exec())
+            throw DataError(q.lastError().text());
+    }
+}
+
+} // namespace
+
+namespace Schema {
+
+const QStringList& fieldKeys()
+{
+    static const QStringList keys = {
+        QStringLiteral("S_Name"),      QStringLiteral("S_Company"),   QStringLiteral("S_Address"),
+        QStringLiteral("S_Mobile"),    QStringLiteral("S_Phone"),     QStringLiteral("S_Contents"),
+        QStringLiteral("A_Name"),      QStringLiteral("A_Company"),   QStringLiteral("A_Address"),
+        QStringLiteral("A_Mobile"),    QStringLiteral("A_Phone"),     QStringLiteral("A_Disrination"),
+        QStringLiteral("A_PostCode"),  QStringLiteral("A_Prvince"),   QStringLiteral("A_City"),
+        QStringLiteral("A_Country"),   QStringLiteral("S_Departure"), QStringLiteral("S_PostCode"),
+        QStringLiteral("S_Prvince"),   QStringLiteral("S_City"),      QStringLiteral("S_Country"),
+        QStringLiteral("A_Custom1"),   QStringLiteral("A_Custom2"),   QStringLiteral("A_Custom3"),
+        QStringLiteral("A_Custom4"),   QStringLiteral("A_Custom5"),
+    };
+    return keys;
+}
+
+QStringList modelColumns()
+{
+    QStringList cols = {QStringLiteral("Model_Name"), QStringLiteral("Bk_Bmp_Name"),
+                        QStringLiteral("Bk_Bmp_Left"), QStringLiteral("Bk_Bmp_Top"),
+                        QStringLiteral("Page_Width"),  QStringLiteral("Page_Height"),
+                        QStringLiteral("Page_LeftX"),  QStringLiteral("Page_TopY")};
+    for (const QString& k : fieldKeys())
+        cols << k + QLatin1String("_Left") << k + QLatin1String("_Top")
+             << k + QLatin1String("_Width") << k + QLatin1String("_isVis");
+    return cols;
+}
+
+QStringList recipientColumns()
+{
+    return {QStringLiteral("ID"),       QStringLiteral("Name"),        QStringLiteral("Company"),
+            QStringLiteral("Address"),  QStringLiteral("Mobile"),      QStringLiteral("Phone"),
+            QStringLiteral("ExpName"),  QStringLiteral("WayBillNo"),   QStringLiteral("Disrination"),
+            QStringLiteral("PostCode"), QStringLiteral("Prvince"),     QStringLiteral("City"),
+            QStringLiteral("Country"),  QStringLiteral("Custom1"),     QStringLiteral("Custom2"),
+            QStringLiteral("Custom3"),  QStringLiteral("Custom4"),     QStringLiteral("Custom5")};
+}
+
+QStringList senderColumns()
+{
+    return {QStringLiteral("ID"),      QStringLiteral("Name"),    QStringLiteral("Departure"),
+            QStringLiteral("Company"), QStringLiteral("Prvince"), QStringLiteral("City"),
+            QStringLiteral("Country"), QStringLiteral("Address"), QStringLiteral("Mobile"),
+            QStringLiteral("Phone"),   QStringLiteral("Contents"), QStringLiteral("PostCode")};
+}
+
+QStringList shopColumns()
+{
+    return {QStringLiteral("Nick"), QStringLiteral("App_Key"), QStringLiteral("Secret"),
+            QStringLiteral("Sesstion")};
+}
+
+void create(QSqlDatabase db)
+{
+    initRegionResources();
+    Transaction tx(db, QStringLiteral("schema_create"));
+    QSqlQuery q(db);
+
+    QStringList model = modelColumns();
+    QStringList modelDefs;
+    for (int i = 0; i < model.size(); ++i)
+        modelDefs << model.at(i) + (i < 2 ? QLatin1String(" TEXT") : QLatin1String(" INTEGER"));
+    exec(q, QLatin1String("CREATE TABLE Exp_Model (") + modelDefs.join(QLatin1String(", ")) +
+                QLatin1Char(')'));
+
+    const QString key = QStringLiteral("ID INTEGER PRIMARY KEY AUTOINCREMENT");
+    exec(q, QLatin1String("CREATE TABLE Exp_Att_Info (") +
+                columnList(recipientColumns().mid(1), QStringLiteral("TEXT"), key) +
+                QLatin1Char(')'));
+    exec(q, QLatin1String("CREATE TABLE Exp_Send_info (") +
+                columnList(senderColumns().mid(1), QStringLiteral("TEXT"), key) + QLatin1Char(')'));
+    exec(q, QLatin1String("CREATE TABLE Shop_Info (") +
+                columnList(shopColumns(), QStringLiteral("TEXT")) + QLatin1Char(')'));
+    exec(q, QStringLiteral("CREATE TABLE province (code TEXT, name TEXT)"));
+    exec(q, QStringLiteral("CREATE TABLE city (code TEXT, name TEXT, provinceID TEXT)"));
+    exec(q, QStringLiteral("CREATE TABLE area (code TEXT, name TEXT, cityID TEXT)"));
+    exec(q, QStringLiteral("CREATE INDEX city_province ON city (provinceID)"));
+    exec(q, QStringLiteral("CREATE INDEX area_city ON area (cityID)"));
+
+    loadRegion(q, QStringLiteral("province"), QStringLiteral(":/regions/province.csv"));
+    loadRegion(q, QStringLiteral("city"), QStringLiteral(":/regions/city.csv"));
+    loadRegion(q, QStringLiteral("area"), QStringLiteral(":/regions/area.csv"));
+
+    exec(q, QStringLiteral("PRAGMA user_version = %1").arg(kVersion));
+    tx.commit();
+}
+
+void upgrade(QSqlDatabase db)
+{
+    QSqlQuery q(db);
+    exec(q, QStringLiteral("PRAGMA user_version"));
+    const int version = q.next() ? q.value(0).toInt() : 0;
+    q.finish();
+    if (version > kVersion)
+        throw DataError(QStringLiteral("The database was written by a newer Waylark "
+                                       "(schema version %1; this program knows %2)")
+                            .arg(version)
+                            .arg(kVersion));
+    if (version == kVersion)
+        return;
+    if (version == 0) {
+        exec(q, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table'"));
+        const int tables = q.next() ? q.value(0).toInt() : 0;
+        q.finish();
+        if (tables == 0) {
+            create(db);
+            return;
+        }
+        throw DataError(QStringLiteral("The database file has no schema version; "
+                                       "it was not made by Waylark"));
+    }
+    // Later versions add their steps here, one per version.
+}
+
+} // namespace Schema

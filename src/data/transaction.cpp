@@ -1,0 +1,43 @@
+#include "transaction.h"
+
+#include "dataerror.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+Transaction::Transaction(const QSqlDatabase& db, const QString& name) : m_db(db), m_name(name)
+{
+    QSqlQuery q(m_db);
+    if (!q.exec(QLatin1String("SAVEPOINT ") + m_name))
+        throw DataError(q.lastError().text());
+    m_open = true;
+}
+
+Transaction::~Transaction()
+{
+    if (m_open)
+        rollback();
+}
+
+void Transaction::commit()
+{
+    if (!m_open)
+        return;
+    QSqlQuery q(m_db);
+    if (!q.exec(QLatin1String("RELEASE ") + m_name)) {
+        const QString err = q.lastError().text();
+        rollback();
+        throw DataError(err);
+    }
+    m_open = false;
+}
+
+void Transaction::rollback()
+{
+    if (!m_open)
+        return;
+    QSqlQuery q(m_db);
+    q.exec(QLatin1String("ROLLBACK TO ") + m_name);
+    q.exec(QLatin1String("RELEASE ") + m_name);
+    m_open = false;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+// All rows or none: a savepoint that rolls back unless committed. Savepoints
+// nest, so a writer may run inside another writer's transaction.
+class Transaction
+{
+public:
+    explicit Transaction(const QSqlDatabase& db, const QString& name = QStringLiteral("writer"));
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    void commit(); // throws DataError when the file cannot take the changes
+    void rollback();
+
+private:
+    QSqlDatabase m_db;
+    QString m_name;
+    bool m_open = false;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+
+// The 26 printable fields of a waybill, in catalogue order. The set never
+// changes at run time; a template only places, sizes and shows them.
+struct FieldInfo {
+    int number;         // 1..26, also the designer control's number
+    QString control;    // "DBEdit1" …
+    QString key;        // "S_Name" …
+    QString table;      // "Exp_Send_info" or "Exp_Att_Info"
+    QString column;     // source column
+    QString hint;       // tooltip of the designer control
+    QString caption;    // caption in the field selection lists
+    int defaultLeft;    // place in the design panel before any layout
+    int defaultTop;
+
+    bool isSender() const { return key.startsWith(QLatin1String("S_")); }
+    QString leftColumn() const { return key + QLatin1String("_Left"); }
+    QString topColumn() const { return key + QLatin1String("_Top"); }
+    QString widthColumn() const { return key + QLatin1String("_Width"); }
+    QString visColumn() const { return key + QLatin1String("_isVis"); }
+};
+
+namespace FieldCatalogue {
+
+constexpr int kCount = 26;
+constexpr int kControlWidth = 40;  // as designed
+constexpr int kControlHeight = 22; // 21 plus the sizing border
+
+const QVector<FieldInfo>& all();
+const FieldInfo* byKey(const QString& key);
+const FieldInfo* byControl(const QString& controlName);
+// Exact comparison with the selection captions (hints do not match).
+const FieldInfo* byCaption(const QString& caption);
+
+} // namespace FieldCatalogue
