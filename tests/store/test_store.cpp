@@ -1,0 +1,367 @@
+// The data layer: header guard, schema of a new database, the data module's
+// connection and queries, and the Dataset cursor.
+#include "datamodule.h"
+#include "dataset.h"
+#include "fieldcatalogue.h"
+#include "headerguard.h"
+#include "newdatabase.h"
+#include "schema.h"
+#include "tempworkdir.h"
+#include "transaction.h"
+
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QtTest>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+QStringList tableColumns(const QSqlDatabase& db, const QString& table)
+{
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table));
+    QStringList cols;
+    while (q.next())
+        cols << q.value(1).toString();
+    return cols;
+}
+
+} // namespace
+
+class TestStore : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TempWorkDir> m_tmp;
+    std::unique_ptr<TDataModule1> m_dm;
+
+    // A new database in the working directory, opened by a data module.
+    void openNewDatabase()
+    {
+        NewDatabase::createDatabase(QStringLiteral("Waylark_main.db"));
+        m_dm = std::make_unique<TDataModule1>();
+        m_dm->connectDatabase();
+        m_dm->openAll();
+    }
+
+    // Exp_Model rows with only a name (the rest null), in this order.
+    void addModels(const QStringList& names)
+    {
+        QSqlQuery q(m_dm->DB_main());
+        for (const QString& n : names) {
+            q.prepare(QStringLiteral("INSERT INTO Exp_Model (Model_Name) VALUES (?)"));
+            q.addBindValue(n);
+            QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        }
+        m_dm->TB_Model->refresh();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_tmp = std::make_unique<TempWorkDir>();
+        QVERIFY(m_tmp->isValid());
+    }
+    void cleanup()
+    {
+        m_dm.reset();
+        m_tmp.reset();
+    }
+
+    void headerGuardSwapsOnlyTheFirstSixteenBytes()
+    {
+        QByteArray original(5000, '\0');
+        for (int i = 0; i < original.size(); ++i)
+            original[i] = char(i * 7);
+        QFile f(QStringLiteral("file.db"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(original);
+        f.close();
+
+        QCOMPARE(DB_Header_Seal(QStringLiteral("file.db")), HeaderGuard::Result::Written);
+        QByteArray sealed = readAll(QStringLiteral("file.db"));
+        QCOMPARE(sealed.size(), original.size());
+        QCOMPARE(sealed.left(16), HeaderGuard::sealedHeader());
+        QCOMPARE(sealed.mid(16), original.mid(16));
+        QCOMPARE(sealed.at(0), '\0');
+
+        QCOMPARE(DB_Header_Restore(QStringLiteral("file.db")), HeaderGuard::Result::Written);
+        const QByteArray restored = readAll(QStringLiteral("file.db"));
+        QCOMPARE(restored.left(16), QByteArray("SQLite format 3\0", 16));
+        QCOMPARE(restored.mid(16), original.mid(16));
+    }
+
+    void headerGuardFailures()
+    {
+        QCOMPARE(DB_Header_Restore(QStringLiteral("missing.db")), HeaderGuard::Result::Missing);
+        QVERIFY(!QFile::exists(QStringLiteral("missing.db")));
+        QVERIFY(QDir().mkdir(QStringLiteral("dir.db")));
+        QString error;
+        QCOMPARE(DB_Header_Seal(QStringLiteral("dir.db"), &error), HeaderGuard::Result::OpenFailed);
+        QVERIFY(!error.isEmpty());
+    }
+
+    void newDatabaseSchema()
+    {
+        openNewDatabase();
+        const QSqlDatabase db = m_dm->DB_main();
+
+        const QStringList model = tableColumns(db, QStringLiteral("Exp_Model"));
+        QCOMPARE(model.size(), 112);
+        QCOMPARE(model.mid(0, 8),
+                 QStringList({"Model_Name", "Bk_Bmp_Name", "Bk_Bmp_Left", "Bk_Bmp_Top",
+                              "Page_Width", "Page_Height", "Page_LeftX", "Page_TopY"}));
+        // Four columns per field, in catalogue order.
+        for (const FieldInfo& f : FieldCatalogue::all()) {
+            const int at = 8 + (f.number - 1) * 4;
+            QCOMPARE(model.mid(at, 4), QStringList({f.leftColumn(), f.topColumn(),
+                                                    f.widthColumn(), f.visColumn()}));
+        }
+        QVERIFY(model.contains("A_Disrination_Left"));
+        QVERIFY(model.contains("S_Prvince_isVis"));
+        QVERIFY(!model.contains("A_Destination_Left"));
+        QVERIFY(!model.contains("A_Province_Left"));
+
+        QCOMPARE(tableColumns(db, QStringLiteral("Exp_Att_Info")),
+                 QStringList({"ID", "Name", "Company", "Address", "Mobile", "Phone", "ExpName",
+                              "WayBillNo", "Disrination", "PostCode", "Prvince", "City",
+                              "Country", "Custom1", "Custom2", "Custom3", "Custom4", "Custom5"}));
+        QCOMPARE(tableColumns(db, QStringLiteral("Exp_Send_info")),
+                 QStringList({"ID", "Name", "Departure", "Company", "Prvince", "City", "Country",
+                              "Address", "Mobile", "Phone", "Contents", "PostCode"}));
+        QCOMPARE(tableColumns(db, QStringLiteral("Shop_Info")),
+                 QStringList({"Nick", "App_Key", "Secret", "Sesstion"}));
+
+        QCOMPARE(m_dm->region_Province->recordCount(), 31);
+        QCOMPARE(m_dm->TB_Send->recordCount(), 0);
+        QCOMPARE(m_dm->TB_Att->recordCount(), 0);
+        QCOMPARE(m_dm->TB_Model->recordCount(), 1);
+        QCOMPARE(m_dm->TB_Model->FieldByName("Model_Name").AsString(), NewDatabase::templateName());
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("SELECT (SELECT count(*) FROM city), (SELECT count(*) FROM area), "
+                              "(SELECT count(*) FROM area WHERE cityID NOT IN (SELECT code FROM city))"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 341);
+        QCOMPARE(q.value(1).toInt(), 2978);
+        QCOMPARE(q.value(2).toInt(), 0);
+        q.exec(QStringLiteral("PRAGMA user_version"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), Schema::kVersion);
+
+        const QFile::Permissions perms = QFile::permissions(QStringLiteral("Waylark_main.db"));
+        QVERIFY(perms.testFlag(QFile::ReadOwner) && perms.testFlag(QFile::WriteOwner));
+        QVERIFY(!(perms & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther |
+                           QFile::WriteOther | QFile::ExeOwner)));
+    }
+
+    void connectionIsExclusiveAndNeverCreatesAFile()
+    {
+        TDataModule1 dm;
+        QVERIFY_THROWS_EXCEPTION(DataError, dm.connectDatabase());
+        QVERIFY(!QFile::exists(QStringLiteral("Waylark_main.db")));
+
+        openNewDatabase();
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "other");
+        other.setDatabaseName(QStringLiteral("Waylark_main.db"));
+        QVERIFY(other.open());
+        {
+            QSqlQuery q(other);
+            QVERIFY(!q.exec(QStringLiteral("SELECT count(*) FROM Exp_Model")));
+            QVERIFY(q.lastError().text().contains(QLatin1String("locked")));
+        }
+        other.close();
+        other = QSqlDatabase();
+        QSqlDatabase::removeDatabase("other");
+    }
+
+    void captionQueriesGiveNamesAndNoRows()
+    {
+        openNewDatabase();
+        QCOMPARE(m_dm->qry_Send_Col->recordCount(), 0);
+        QCOMPARE(m_dm->qry_Send_Col->fieldNames(),
+                 QStringList({"发件人姓名", "始发地", "发件人单位", "发件省", "发件市", "发件县",
+                              "发件详细地址", "发件人手机", "发件人固定电话", "内件品名",
+                              "发件人邮编"}));
+        QCOMPARE(m_dm->qry_Att_Col->recordCount(), 0);
+        QCOMPARE(m_dm->qry_Att_Col->fieldNames(),
+                 QStringList({"收件人姓名", "目的地", "收件人单位", "收件省", "收件市", "收件县",
+                              "收件详细地址", "收件人手机", "收件人固定电话", "收件人邮编",
+                              "自定义字段1", "自定义字段2", "自定义字段3", "自定义字段4",
+                              "自定义字段5"}));
+        // Every caption is a selection caption of the catalogue.
+        for (const QString& c : m_dm->qry_Send_Col->fieldNames() + m_dm->qry_Att_Col->fieldNames())
+            QVERIFY2(FieldCatalogue::byCaption(c), qPrintable(c));
+    }
+
+    void nullReadsAsZeroAndEmptyText()
+    {
+        openNewDatabase();
+        addModels({QStringLiteral("空")});
+        Dataset* m = m_dm->TB_Model;
+        QVERIFY(m->locate(QStringLiteral("Model_Name"), QStringLiteral("空")));
+        QCOMPARE(m->FieldByName("Page_LeftX").AsInteger(), 0);
+        QCOMPARE(m->FieldByName("S_Name_isVis").AsString(), QString(""));
+        QCOMPARE(m->FieldByName("Bk_Bmp_Name").AsString(), QString(""));
+        QVERIFY_THROWS_EXCEPTION(DataError, m->FieldByName(QStringLiteral("A_Province_Left")));
+    }
+
+    void rowIdentityWithDuplicateNames()
+    {
+        openNewDatabase();
+        addModels({"A", "B", "A"});
+        Dataset* m = m_dm->TB_Model;
+        m->last();
+        m->edit();
+        m->FieldByName("Page_Width").setAsString(QStringLiteral("2300"));
+        m->post();
+        m->refresh();
+        // Only the third row (the second "A") changed.
+        QStringList widths;
+        for (m->first(); !m->eof(); m->next())
+            widths << m->FieldByName("Page_Width").AsString();
+        QCOMPARE(widths, QStringList({"2117", "", "", "2300"}));
+
+        QVERIFY(m->locate("Model_Name", "A"));
+        QCOMPARE(m->recNo(), 1);
+        m->remove();
+        m->refresh();
+        QStringList names;
+        for (m->first(); !m->eof(); m->next())
+            names << m->FieldByName("Model_Name").AsString();
+        QCOMPARE(names, QStringList({NewDatabase::templateName(), "B", "A"}));
+    }
+
+    void locateExactAndPrefix_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("partial");
+        QTest::addColumn<int>("expected"); // row, or -1 for no match
+        QTest::newRow("exact") << "张三" << false << 2;
+        QTest::newRow("exact misses a prefix") << "张" << false << -1;
+        QTest::newRow("prefix takes the first") << "张" << true << 1;
+        QTest::newRow("prefix keeps blanks") << " 李" << true << 3;
+        QTest::newRow("no match") << "王" << true << -1;
+    }
+    void locateExactAndPrefix()
+    {
+        QFETCH(QString, value);
+        QFETCH(bool, partial);
+        QFETCH(int, expected);
+        openNewDatabase();
+        addModels({"张三丰", "张三", " 李四"});
+        Dataset* m = m_dm->TB_Model;
+        m->first();
+        const bool found = m->locate("Model_Name", value,
+                                     partial ? Dataset::PartialKey : Dataset::NoOption);
+        QCOMPARE(found, expected >= 0);
+        QCOMPARE(m->recNo(), expected >= 0 ? expected : 0);
+    }
+
+    void cursorEndsAndBookmarks()
+    {
+        openNewDatabase();
+        Dataset* att = m_dm->TB_Att;
+        QVERIFY(att->eof() && att->bof());
+        for (const char* n : {"一", "二", "三"}) {
+            att->append();
+            att->FieldByName("Name").setAsString(QString::fromUtf8(n));
+            att->post();
+        }
+        QCOMPARE(att->recordCount(), 3);
+        att->first();
+        QVERIFY(att->bof() && !att->eof());
+        att->next();
+        QVERIFY(!att->bof() && !att->eof());
+        const Dataset::Bookmark mark = att->bookmark();
+        att->next();
+        QVERIFY(!att->eof()); // on the last row, not past it yet
+        att->next();
+        QVERIFY(att->eof());
+        QCOMPARE(att->FieldByName("Name").AsString(), QString("三"));
+        att->prior();
+        att->prior();
+        QVERIFY(!att->bof());
+        att->prior();
+        QVERIFY(att->bof());
+        QCOMPARE(att->recNo(), 0);
+        QVERIFY(att->gotoBookmark(mark));
+        QCOMPARE(att->FieldByName("Name").AsString(), QString("二"));
+        // IDs come from the database.
+        QVERIFY(att->FieldByName("ID").AsInteger() > 0);
+    }
+
+    void editOnEmptyTableInsertsAndMovingPosts()
+    {
+        openNewDatabase();
+        Dataset* send = m_dm->TB_Send;
+        send->edit();
+        QCOMPARE(send->state(), Dataset::State::Insert);
+        send->FieldByName("Name").setAsString(QStringLiteral("寄件人"));
+        QVERIFY(send->modified());
+        send->first(); // a move posts the pending row
+        QCOMPARE(send->state(), Dataset::State::Browse);
+        QVERIFY(!send->modified());
+        send->refresh();
+        QCOMPARE(send->recordCount(), 1);
+        QCOMPARE(send->FieldByName("Name").AsString(), QString("寄件人"));
+
+        send->edit();
+        send->FieldByName("Name").setAsString(QStringLiteral("改了"));
+        send->cancel();
+        QCOMPARE(send->FieldByName("Name").AsString(), QString("寄件人"));
+        QVERIFY_THROWS_EXCEPTION(DataError, send->FieldByName("Name").setAsString("x"));
+    }
+
+    void removeRowsTakesExactlyThoseRows()
+    {
+        openNewDatabase();
+        Dataset* att = m_dm->TB_Att;
+        for (int i = 0; i < 6; ++i) {
+            att->append();
+            att->FieldByName("Name").setAsString(QString::number(i));
+            att->post();
+        }
+        att->moveTo(2);
+        att->removeRows({4, 1, 2});
+        QCOMPARE(att->recordCount(), 3);
+        QCOMPARE(att->FieldByName("Name").AsString(), QString("3")); // next survivor
+        att->refresh();
+        QStringList names;
+        for (att->first(); !att->eof(); att->next())
+            names << att->FieldByName("Name").AsString();
+        QCOMPARE(names, QStringList({"0", "3", "5"}));
+    }
+
+    void transactionRollsBackUnlessCommitted()
+    {
+        openNewDatabase();
+        Dataset* att = m_dm->TB_Att;
+        {
+            Transaction tx(m_dm->DB_main());
+            att->append();
+            att->FieldByName("Name").setAsString("gone");
+            att->post();
+        }
+        att->refresh();
+        QCOMPARE(att->recordCount(), 0);
+        {
+            Transaction tx(m_dm->DB_main());
+            att->append();
+            att->FieldByName("Name").setAsString("kept");
+            att->post();
+            tx.commit();
+        }
+        att->refresh();
+        QCOMPARE(att->recordCount(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStore)
+#include "test_store.moc"
