@@ -1,0 +1,24 @@
+#include "shopparams.h"
+
+ShopParamsCheck checkShopParams(const ShopParams& typed)
+{
+    ShopParamsCheck check;
+    check.values = {typed.nick.trimmed(), typed.appKey.trimmed(), typed.secret.trimmed(),
+                    typed.session.trimmed()};
+
+    const std::pair<ShopField, const QString*> order[] = {
+        {ShopField::Nick, &check.values.nick},
+        {ShopField::AppKey, &check.values.appKey},
+        {ShopField::Secret, &check.values.secret},
+        {ShopField::Session, &check.values.session},
+    };
+    for (const auto& [field, value] : order) {
+        if (value->isEmpty()) {
+            check.firstEmpty = field;
+            check.message = QString::fromUtf8(ShopText::ParamsMissing);
+            return check;
+        }
+    }
+    check.ok = true;
+    return check;
+}

@@ -1,0 +1,105 @@
+#include "tradesanswer.h"
+
+#include <QDomDocument>
+#include <QDomElement>
+
+namespace
+{
+
+QString childText(const QDomElement& parent, const char* name)
+{
+    return parent.firstChildElement(QLatin1String(name)).text();
+}
+
+OrderRecipient recipientOf(const QDomElement& trade)
+{
+    OrderRecipient r;
+    r.name = childText(trade, "receiver_name");
+    r.address = childText(trade, "receiver_address");
+    r.mobile = childText(trade, "receiver_mobile");
+    r.phone = childText(trade, "receiver_phone");
+    r.disrination = childText(trade, "receiver_city");
+    r.prvince = childText(trade, "receiver_state");
+    r.city = childText(trade, "receiver_city");
+    r.country = childText(trade, "receiver_district");
+    r.postCode = childText(trade, "receiver_zip");
+    return r;
+}
+
+bool isZeroOrEmpty(const QString& total)
+{
+    const QString t = total.trimmed();
+    bool numeric = false;
+    return t.isEmpty() || (t.toLongLong(&numeric) == 0 && numeric);
+}
+
+// The refusal message, with the platform's own reason on a second line when
+// the answer carries one (an expired session key, for example).
+QString shopErrorMessage(const QDomElement& root)
+{
+    QStringList reason;
+    for (const char* name : {"msg", "sub_msg"}) {
+        const QString text = childText(root, name).trimmed();
+        if (!text.isEmpty())
+            reason << text;
+    }
+    QString message = QString::fromUtf8(ShopText::ShopParamsWrong);
+    if (!reason.isEmpty())
+        message += QLatin1Char('\n') + reason.join(QStringLiteral("："));
+    return message;
+}
+
+} // namespace
+
+QList<std::pair<QString, QString>> OrderRecipient::columns() const
+{
+    return {
+        {QStringLiteral("Name"), name},
+        {QStringLiteral("Address"), address},
+        {QStringLiteral("Mobile"), mobile},
+        {QStringLiteral("Phone"), phone},
+        {QStringLiteral("Disrination"), disrination},
+        {QStringLiteral("Prvince"), prvince},
+        {QStringLiteral("City"), city},
+        {QStringLiteral("Country"), country},
+        {QStringLiteral("PostCode"), postCode},
+    };
+}
+
+TradesResult parseTradesAnswer(const QByteArray& body)
+{
+    TradesResult result;
+    QDomDocument document;
+    QString error;
+    int line = 0;
+    int column = 0;
+    if (!document.setContent(body, &error, &line, &column)) {
+        result.outcome = TradesResult::Failed;
+        result.message = QString::fromUtf8(ShopText::NotXml)
+                             .arg(error, QString::number(line), QString::number(column));
+        return result;
+    }
+
+    const QDomElement root = document.documentElement();
+    if (root.tagName() != QLatin1String("trades_sold_get_response")) {
+        result.outcome = TradesResult::ShopError;
+        result.message = shopErrorMessage(root);
+        return result;
+    }
+
+    // Without a trades element there is nothing to replace the recipients
+    // with, whatever the total says.
+    const QDomElement trades = root.firstChildElement(QStringLiteral("trades"));
+    if (isZeroOrEmpty(childText(root, "total_results")) || trades.isNull()) {
+        result.outcome = TradesResult::NoOrders;
+        result.message = QString::fromUtf8(ShopText::NoNewOrders);
+        return result;
+    }
+
+    for (QDomElement trade = trades.firstChildElement(); !trade.isNull();
+         trade = trade.nextSiblingElement())
+        result.orders << recipientOf(trade);
+    result.outcome = TradesResult::Orders;
+    result.message = QString::fromUtf8(ShopText::OrdersDone);
+    return result;
+}

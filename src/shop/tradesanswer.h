@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <utility>
+
+// One order's receiver as the recipient row it becomes. Members are named
+// after the columns of Exp_Att_Info; the receiver's city feeds both the
+// destination and the city.
+struct OrderRecipient {
+    QString name;        // Name        <- receiver_name
+    QString address;     // Address     <- receiver_address
+    QString mobile;      // Mobile      <- receiver_mobile
+    QString phone;       // Phone       <- receiver_phone
+    QString disrination; // Disrination <- receiver_city
+    QString prvince;     // Prvince     <- receiver_state
+    QString city;        // City        <- receiver_city
+    QString country;     // Country     <- receiver_district
+    QString postCode;    // PostCode    <- receiver_zip
+
+    // (column, value) in the order the row is filled.
+    QList<std::pair<QString, QString>> columns() const;
+
+    bool operator==(const OrderRecipient& o) const { return columns() == o.columns(); }
+};
+
+namespace ShopText
+{
+inline constexpr char OrdersDone[] = "订单下载完毕！";
+inline constexpr char NoNewOrders[] = "操作的店铺中没有发现新订单！";
+inline constexpr char ShopParamsWrong[] = "店铺参数设置错误！";
+inline constexpr char NotXml[] = "网店服务器的应答不是有效的XML：%1（第%2行，第%3列）";
+} // namespace ShopText
+
+struct TradesResult {
+    enum Outcome {
+        Orders,    // orders to replace the recipient table with (possibly none)
+        NoOrders,  // nothing to download; the recipients stay
+        ShopError, // the platform refused the call
+        Failed,    // no usable answer: network failure, time-out, cancel, bad XML
+    };
+
+    Outcome outcome = Failed;
+    // What to tell the user. For Orders it is the completion message, to be
+    // shown once the recipient table holds the orders.
+    QString message;
+    QList<OrderRecipient> orders;
+};
+
+// Reads a gateway answer to taobao.trades.sold.get, decoding it by the
+// encoding its XML declaration names.
+TradesResult parseTradesAnswer(const QByteArray& body);

@@ -1,0 +1,439 @@
+#include "fakegateway.h"
+#include "orderdownload.h"
+#include "tempworkdir.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+Q_DECLARE_METATYPE(OrderRecipient)
+Q_DECLARE_METATYPE(TradesResult::Outcome)
+Q_DECLARE_METATYPE(ShopField)
+Q_DECLARE_METATYPE(ShopParams)
+
+namespace
+{
+
+const QString Secret = QStringLiteral("s3cr3t");
+
+const char Fields[] = "receiver_name,receiver_state,receiver_city,receiver_district,"
+                      "receiver_address,receiver_zip,receiver_mobile,receiver_phone";
+
+ShopParams asciiShop()
+{
+    return {QStringLiteral("shopnick"), QStringLiteral("12345678"), Secret,
+            QStringLiteral("6100a20b")};
+}
+
+ShopParams chineseShop()
+{
+    ShopParams shop = asciiShop();
+    shop.nick = QStringLiteral("小王的店 & co");
+    return shop;
+}
+
+// Hands out the given readings in turn and counts how often it is read.
+struct ScriptedClock {
+    QList<QDateTime> readings;
+    int reads = 0;
+
+    Clock clock()
+    {
+        return [this] { return readings.value(reads++, readings.last()); };
+    }
+};
+
+QDateTime at(int y, int mo, int d, int h, int mi, int s)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s));
+}
+
+// The two readings behind every request sent to the fake gateway.
+Clock fixedClock()
+{
+    auto script = std::make_shared<ScriptedClock>();
+    script->readings = {at(2011, 5, 1, 8, 5, 9), at(2011, 5, 1, 8, 5, 10)};
+    return [script] { return script->clock()(); };
+}
+
+QByteArray fixture(const QString& name)
+{
+    QFile file(QStringLiteral(WAYLARK_TEST_DATA "/shop/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("missing fixture %s", qPrintable(name));
+    return file.readAll();
+}
+
+// Columns in row order: Name, Address, Mobile, Phone, Disrination, Prvince,
+// City, Country, PostCode.
+OrderRecipient row(const QStringList& c)
+{
+    Q_ASSERT(c.size() == 9);
+    OrderRecipient r;
+    r.name = c[0];
+    r.address = c[1];
+    r.mobile = c[2];
+    r.phone = c[3];
+    r.disrination = c[4];
+    r.prvince = c[5];
+    r.city = c[6];
+    r.country = c[7];
+    r.postCode = c[8];
+    return r;
+}
+
+} // namespace
+
+class TestShop : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void jsEscape_data();
+    void jsEscape();
+    void clockReadings_data();
+    void clockReadings();
+    void signature_data();
+    void signature();
+    void requestLine_data();
+    void requestLine();
+    void answers_data();
+    void answers();
+    void fetchFailures_data();
+    void fetchFailures();
+    void shopParamsCheck_data();
+    void shopParamsCheck();
+    void gatewayFromConfig_data();
+    void gatewayFromConfig();
+};
+
+void TestShop::jsEscape_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("escaped");
+
+    QTest::newRow("date-time") << QStringLiteral("2011-05-01 08:05:09")
+                               << QStringLiteral("2011-05-01%2008%3a05%3a09");
+    QTest::newRow("letters digits hyphen")
+        << QStringLiteral("AZaz09-") << QStringLiteral("AZaz09-");
+    QTest::newRow("other ascii") << QStringLiteral("._~*@/+")
+                                 << QStringLiteral("%2e%5f%7e%2a%40%2f%2b");
+    QTest::newRow("control, two digits") << QStringLiteral("\x01\t") << QStringLiteral("%01%09");
+    QTest::newRow("latin-1 letters") << QStringLiteral("é\u00ff") << QStringLiteral("%e9%ff");
+    QTest::newRow("above 255, no leading zeros")
+        << QStringLiteral("\u0100\u0fff") << QStringLiteral("%u100%ufff");
+    QTest::newRow("chinese") << QStringLiteral("杭州市") << QStringLiteral("%u676d%u5dde%u5e02");
+    QTest::newRow("surrogate pair, unit by unit")
+        << QStringLiteral("😀") << QStringLiteral("%ud83d%ude00");
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void TestShop::jsEscape()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, escaped);
+    QCOMPARE(js_escape(text), escaped);
+}
+
+void TestShop::clockReadings_data()
+{
+    QTest::addColumn<QDateTime>("first");
+    QTest::addColumn<QDateTime>("second");
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<QString>("start");
+
+    QTest::newRow("start from the second reading")
+        << at(2011, 5, 1, 8, 5, 9) << at(2011, 5, 1, 8, 5, 10)
+        << QStringLiteral("2011-05-01 08:05:09") << QStringLiteral("2011-04-28 08:05:10");
+    QTest::newRow("midnight between readings")
+        << at(2011, 5, 1, 23, 59, 59) << at(2011, 5, 2, 0, 0, 0)
+        << QStringLiteral("2011-05-01 23:59:59") << QStringLiteral("2011-04-29 00:00:00");
+    QTest::newRow("across february, leap year")
+        << at(2012, 3, 1, 14, 0, 7) << at(2012, 3, 1, 14, 0, 7)
+        << QStringLiteral("2012-03-01 14:00:07") << QStringLiteral("2012-02-27 14:00:07");
+    QTest::newRow("across the year")
+        << at(2011, 1, 2, 0, 0, 1) << at(2011, 1, 2, 0, 0, 1)
+        << QStringLiteral("2011-01-02 00:00:01") << QStringLiteral("2010-12-30 00:00:01");
+}
+
+void TestShop::clockReadings()
+{
+    QFETCH(QDateTime, first);
+    QFETCH(QDateTime, second);
+    QFETCH(QString, end);
+    QFETCH(QString, start);
+
+    ScriptedClock script{{first, second}};
+    const QList<RequestParam> params = tradesSoldGetParams(asciiShop(), script.clock());
+
+    QCOMPARE(script.reads, 2);
+    const QList<RequestParam> expected = {
+        {"app_key", "12345678"},
+        {"end_created", end},
+        {"fields", QString::fromLatin1(Fields)},
+        {"format", "xml"},
+        {"method", "taobao.trades.sold.get"},
+        {"nick", "shopnick"},
+        {"session", "6100a20b"},
+        {"sign_method", "md5"},
+        {"start_created", start},
+        {"timestamp", end},
+        {"v", "2.0"},
+    };
+    QCOMPARE(params, expected);
+}
+
+void TestShop::signature_data()
+{
+    QTest::addColumn<ShopParams>("shop");
+    QTest::addColumn<QString>("sign");
+
+    // Worked with md5sum over secret, the names and values, secret.
+    QTest::newRow("ascii") << asciiShop() << QStringLiteral("C4A8EF261C86C01229FC4103865F2E34");
+    QTest::newRow("chinese nick, signed as UTF-8")
+        << chineseShop() << QStringLiteral("8DFC798A73E432E6418EE1215E35A103");
+}
+
+void TestShop::signature()
+{
+    QFETCH(ShopParams, shop);
+    QFETCH(QString, sign);
+    const TradesRequest request =
+        buildTradesRequest(shop, QUrl("http://gw.test/router/rest"), fixedClock());
+    QCOMPARE(request.sign, sign);
+    QCOMPARE(tradesSignature(request.params, shop.secret), sign);
+}
+
+void TestShop::requestLine_data()
+{
+    QTest::addColumn<ShopParams>("shop");
+    QTest::addColumn<QByteArray>("target");
+
+    const QByteArray tail =
+        QByteArray("&fields=") + Fields + "&format=xml&method=taobao.trades.sold.get&nick=";
+    const QByteArray dates = "&session=6100a20b&sign_method=md5"
+                             "&start_created=2011-04-28%2008%3A05%3A10"
+                             "&timestamp=2011-05-01%2008%3A05%3A09&v=2.0&sign=";
+    const QByteArray head = "/router/rest?app_key=12345678&end_created=2011-05-01%2008%3A05%3A09";
+
+    QTest::newRow("ascii values travel as they are")
+        << asciiShop() << head + tail + "shopnick" + dates + "C4A8EF261C86C01229FC4103865F2E34";
+    QTest::newRow("chinese nick percent-encoded as UTF-8")
+        << chineseShop()
+        << head + tail + "%E5%B0%8F%E7%8E%8B%E7%9A%84%E5%BA%97%20%26%20co" + dates +
+               "8DFC798A73E432E6418EE1215E35A103";
+}
+
+void TestShop::requestLine()
+{
+    QFETCH(ShopParams, shop);
+    QFETCH(QByteArray, target);
+
+    FakeGateway gateway(shop.secret);
+    QVERIFY(gateway.isListening());
+    gateway.answer(fixture("no_orders.xml"));
+    GatewayFetcher fetcher;
+    downloadOrders(shop, gateway.url(), fetcher, fixedClock());
+
+    QCOMPARE(gateway.targets, QList<QByteArray>{target});
+    QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
+
+    // The query as built, before any URL normalisation.
+    const TradesRequest request = buildTradesRequest(shop, gateway.url(), fixedClock());
+    QCOMPARE(tradesQuery(request.params, request.sign), target.mid(target.indexOf('?') + 1));
+}
+
+void TestShop::answers_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<TradesResult::Outcome>("outcome");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QList<OrderRecipient>>("orders");
+
+    const QString done = QString::fromUtf8(ShopText::OrdersDone);
+    const QString none = QString::fromUtf8(ShopText::NoNewOrders);
+
+    const OrderRecipient zhang = row({"张三", "文三路 90 号 & 2 楼", "13800000001", "0571-88888888",
+                                      "杭州市", "浙江省", "杭州市", "西湖区", "310012"});
+    const OrderRecipient liWithoutPhoneAndZip =
+        row({"李四", "南京路 1 号", "13900000002", "", "上海市", "上海", "上海市", "黄浦区", ""});
+    QTest::newRow("orders, same receiver twice, missing elements empty")
+        << "orders.xml" << TradesResult::Orders << done
+        << QList<OrderRecipient>{zhang, zhang, liWithoutPhoneAndZip};
+
+    QTest::newRow("declared GBK") << "orders_gbk.xml" << TradesResult::Orders << done
+                                  << QList<OrderRecipient>{
+                                         row({"赵六", "科技园 8 栋", "13700000003", "0755-66666666",
+                                              "深圳市", "广东省", "深圳市", "南山区", "518057"})};
+
+    QTest::newRow("non-zero total, empty trades")
+        << "empty_trades.xml" << TradesResult::Orders << done << QList<OrderRecipient>{};
+    QTest::newRow("total 0") << "no_orders.xml" << TradesResult::NoOrders << none
+                             << QList<OrderRecipient>{};
+    QTest::newRow("no total") << "no_total.xml" << TradesResult::NoOrders << none
+                              << QList<OrderRecipient>{};
+    QTest::newRow("non-zero total, no trades")
+        << "total_without_trades.xml" << TradesResult::NoOrders << none << QList<OrderRecipient>{};
+    QTest::newRow("platform error, its reason on a second line")
+        << "error.xml" << TradesResult::ShopError
+        << QStringLiteral("店铺参数设置错误！\nInvalid session：SessionKey非法")
+        << QList<OrderRecipient>{};
+}
+
+void TestShop::answers()
+{
+    QFETCH(QString, file);
+    QFETCH(TradesResult::Outcome, outcome);
+    QFETCH(QString, message);
+    QFETCH(QList<OrderRecipient>, orders);
+
+    FakeGateway gateway(Secret);
+    const QByteArray body = fixture(file);
+    gateway.answer(body);
+    GatewayFetcher fetcher;
+    QSignalSpy progress(&fetcher, &GatewayFetcher::progress);
+
+    const TradesResult result = downloadOrders(asciiShop(), gateway.url(), fetcher, fixedClock());
+
+    QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
+    QCOMPARE(result.message, message);
+    QCOMPARE(result.outcome, outcome);
+    QCOMPARE(result.orders, orders);
+    QVERIFY(!progress.isEmpty());
+    QCOMPARE(progress.last().at(0).toLongLong(), qint64(body.size()));
+}
+
+void TestShop::fetchFailures_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("withDetail"); // the parser's or the socket's own words follow
+
+    QTest::newRow("never answers") << "quiet" << QString::fromUtf8(ShopText::TimedOut) << false;
+    QTest::newRow("canceled") << "cancel" << QString::fromUtf8(ShopText::Canceled) << false;
+    QTest::newRow("server error") << "500"
+                                  << QStringLiteral(
+                                         "网店服务器返回错误：HTTP 500 Internal Server Error")
+                                  << false;
+    QTest::newRow("not found") << "404" << QStringLiteral("网店服务器返回错误：HTTP 404 Not Found")
+                               << false;
+    QTest::newRow("malformed XML")
+        << "malformed" << QStringLiteral("网店服务器的应答不是有效的XML：") << true;
+    QTest::newRow("nobody listening")
+        << "refused" << QStringLiteral("无法连接网店服务器：") << true;
+    QTest::newRow("not an http address")
+        << "ftp" << QStringLiteral("网店服务器地址无效：ftp://127.0.0.1/router/rest") << false;
+}
+
+void TestShop::fetchFailures()
+{
+    QFETCH(QString, scenario);
+    QFETCH(QString, message);
+    QFETCH(bool, withDetail);
+
+    FakeGateway gateway(Secret);
+    GatewayFetcher fetcher;
+    fetcher.setTimeout(300);
+    QUrl url = gateway.url();
+
+    if (scenario == "quiet") {
+        gateway.stayQuiet();
+    } else if (scenario == "cancel") {
+        gateway.stayQuiet();
+        fetcher.setTimeout(GatewayFetcher::DefaultTimeoutMs);
+        connect(&gateway, &FakeGateway::requestArrived, &fetcher, &GatewayFetcher::cancel);
+    } else if (scenario == "500") {
+        gateway.answer(fixture("orders.xml"), 500, "Internal Server Error");
+    } else if (scenario == "404") {
+        gateway.answer("<html/>", 404, "Not Found");
+    } else if (scenario == "malformed") {
+        gateway.answer(fixture("malformed.xml"));
+    } else if (scenario == "refused") {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        url.setPort(closed.serverPort());
+    } else if (scenario == "ftp") {
+        url = QUrl("ftp://127.0.0.1/router/rest");
+    }
+
+    const TradesResult result = downloadOrders(asciiShop(), url, fetcher, fixedClock());
+
+    QCOMPARE(result.outcome, TradesResult::Failed);
+    QVERIFY(result.orders.isEmpty());
+    if (withDetail) {
+        QVERIFY2(result.message.startsWith(message), qPrintable(result.message));
+        QVERIFY2(result.message.size() > message.size(), qPrintable(result.message));
+    } else {
+        QCOMPARE(result.message, message);
+    }
+    QVERIFY(!fetcher.isRunning());
+}
+
+void TestShop::shopParamsCheck_data()
+{
+    QTest::addColumn<ShopParams>("typed");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<ShopField>("firstEmpty");
+    QTest::addColumn<ShopParams>("stored");
+
+    const ShopParams trimmed = {"小王的店", "12345678", "s3cr3t", "6100a20b"};
+    QTest::newRow("surrounding blanks removed")
+        << ShopParams{"  小王的店 ", "\t12345678", "s3cr3t  ", " 6100a20b\t"} << true
+        << ShopField::None << trimmed;
+    QTest::newRow("blank nick") << ShopParams{"   ", "1", "2", "3"} << false << ShopField::Nick
+                                << ShopParams{"", "1", "2", "3"};
+    QTest::newRow("empty app key") << ShopParams{"n", "", "2", "3"} << false << ShopField::AppKey
+                                   << ShopParams{"n", "", "2", "3"};
+    QTest::newRow("blank secret") << ShopParams{"n", "1", " \t ", "3"} << false << ShopField::Secret
+                                  << ShopParams{"n", "1", "", "3"};
+    QTest::newRow("blank session key") << ShopParams{"n", "1", "2", "  "} << false
+                                       << ShopField::Session << ShopParams{"n", "1", "2", ""};
+    QTest::newRow("first of several empty") << ShopParams{"n", " ", "2", ""} << false
+                                            << ShopField::AppKey << ShopParams{"n", "", "2", ""};
+}
+
+void TestShop::shopParamsCheck()
+{
+    QFETCH(ShopParams, typed);
+    QFETCH(bool, ok);
+    QFETCH(ShopField, firstEmpty);
+    QFETCH(ShopParams, stored);
+
+    const ShopParamsCheck check = checkShopParams(typed);
+    QCOMPARE(check.ok, ok);
+    QCOMPARE(check.firstEmpty, firstEmpty);
+    QCOMPARE(check.message, ok ? QString() : QStringLiteral("必需的店铺参数不能为空！"));
+    QVERIFY(check.values == stored);
+}
+
+void TestShop::gatewayFromConfig_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QUrl>("gateway");
+
+    const QUrl standard("https://eco.taobao.com/router/rest");
+    QTest::newRow("configured") << QByteArray("[DefaultModel]\nModelName=顺丰\n\n[Shop]\n"
+                                              "GatewayUrl=http://127.0.0.1:8080/router/rest\n")
+                                << QUrl("http://127.0.0.1:8080/router/rest");
+    QTest::newRow("no shop section") << QByteArray("[DefaultModel]\nModelName=顺丰\n") << standard;
+    QTest::newRow("blank") << QByteArray("[Shop]\nGatewayUrl=\n") << standard;
+    QTest::newRow("no file") << QByteArray() << standard;
+}
+
+void TestShop::gatewayFromConfig()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QUrl, gateway);
+
+    TempWorkDir dir;
+    const QString path = dir.filePath("config.ini");
+    if (!ini.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(ini);
+    }
+    QCOMPARE(gatewayUrlFromConfig(path), gateway);
+}
+
+QTEST_GUILESS_MAIN(TestShop)
+#include "test_shop.moc"
