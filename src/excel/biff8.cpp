@@ -1,0 +1,711 @@
+#include "biff8.h"
+
+#include "celltext.h"
+
+#include <QHash>
+
+#include <cstring>
+
+namespace biff8
+{
+namespace
+{
+
+quint16 u16(const char* p)
+{
+    return quint16(uchar(p[0]) | uchar(p[1]) << 8);
+}
+
+quint32 u32(const char* p)
+{
+    return quint32(u16(p)) | quint32(u16(p + 2)) << 16;
+}
+
+double f64(const char* p)
+{
+    const quint64 bits = quint64(u32(p)) | quint64(u32(p + 4)) << 32;
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+const quint32 EndOfChain = 0xFFFFFFFE;
+const quint32 NoStream = 0xFFFFFFFF;
+
+QString damaged()
+{
+    return QStringLiteral("文件已损坏，或不是Excel 97-2003工作簿。");
+}
+
+// The compound file ("structured storage") that holds an .xls workbook.
+class CompoundFile
+{
+public:
+    bool open(const QByteArray& file, QString* reason);
+    // A stream directly under the root storage; names compare without case.
+    bool stream(const QString& name, QByteArray* out, QString* reason) const;
+    bool hasStream(const QString& name) const { return findEntry(name) >= 0; }
+
+private:
+    bool chain(const QVector<quint32>& table, quint32 start, QVector<quint32>* ids) const;
+    bool readSectors(quint32 start, QByteArray* out) const;
+    bool readMiniSectors(quint32 start, QByteArray* out) const;
+    int findEntry(const QString& name) const;
+    const char* entry(int index) const { return m_directory.constData() + index * 128; }
+    int entryCount() const { return int(m_directory.size() / 128); }
+
+    QByteArray m_file;
+    int m_sectorSize = 512;
+    quint32 m_miniCutoff = 4096;
+    QVector<quint32> m_fat;
+    QVector<quint32> m_miniFat;
+    QByteArray m_directory;
+    QByteArray m_miniStream;
+};
+
+bool CompoundFile::open(const QByteArray& file, QString* reason)
+{
+    m_file = file;
+    static const char signature[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
+    if (file.size() < 512 || std::memcmp(file.constData(), signature, 8) != 0) {
+        *reason = QStringLiteral("这不是Excel 97-2003工作簿（.xls）。");
+        return false;
+    }
+    const char* header = file.constData();
+    const int sectorShift = u16(header + 0x1E);
+    if ((sectorShift != 9 && sectorShift != 12) || u16(header + 0x20) != 6) {
+        *reason = damaged();
+        return false;
+    }
+    m_sectorSize = 1 << sectorShift;
+    m_miniCutoff = u32(header + 0x38);
+    const qint64 sectorCount = (file.size() - 1) / m_sectorSize; // after the header
+    const quint32 fatCount = u32(header + 0x2C);
+    if (fatCount > sectorCount) {
+        *reason = damaged();
+        return false;
+    }
+
+    // The sector ids of the allocation table: 109 in the header, the rest
+    // in a chain of DIFAT sectors.
+    QVector<quint32> fatSectors;
+    for (int i = 0; i < 109 && quint32(fatSectors.size()) < fatCount; ++i)
+        fatSectors.append(u32(header + 0x4C + 4 * i));
+    quint32 difat = u32(header + 0x44);
+    const int perDifat = m_sectorSize / 4 - 1;
+    for (qint64 guard = 0; quint32(fatSectors.size()) < fatCount; ++guard) {
+        if (difat >= sectorCount || guard > sectorCount) {
+            *reason = damaged();
+            return false;
+        }
+        const char* p = header + qint64(difat + 1) * m_sectorSize;
+        for (int i = 0; i < perDifat && quint32(fatSectors.size()) < fatCount; ++i)
+            fatSectors.append(u32(p + 4 * i));
+        difat = u32(p + 4 * perDifat);
+    }
+    m_fat.reserve(fatSectors.size() * m_sectorSize / 4);
+    for (const quint32 sector : fatSectors) {
+        if (sector >= sectorCount) {
+            *reason = damaged();
+            return false;
+        }
+        const char* p = header + qint64(sector + 1) * m_sectorSize;
+        for (int i = 0; i < m_sectorSize / 4; ++i)
+            m_fat.append(u32(p + 4 * i));
+    }
+
+    if (!readSectors(u32(header + 0x30), &m_directory) || entryCount() < 1) {
+        *reason = damaged();
+        return false;
+    }
+    const quint32 miniFatStart = u32(header + 0x3C);
+    QByteArray miniFat;
+    if (miniFatStart != EndOfChain && !readSectors(miniFatStart, &miniFat)) {
+        *reason = damaged();
+        return false;
+    }
+    for (qsizetype i = 0; i + 4 <= miniFat.size(); i += 4)
+        m_miniFat.append(u32(miniFat.constData() + i));
+    const char* root = entry(0);
+    const quint32 rootStart = u32(root + 0x74);
+    if (rootStart != EndOfChain && !readSectors(rootStart, &m_miniStream)) {
+        *reason = damaged();
+        return false;
+    }
+    m_miniStream.truncate(u32(root + 0x78));
+    return true;
+}
+
+bool CompoundFile::chain(const QVector<quint32>& table, quint32 start, QVector<quint32>* ids) const
+{
+    ids->clear();
+    for (quint32 id = start; id != EndOfChain; id = table.at(id)) {
+        if (id >= quint32(table.size()) || ids->size() >= table.size())
+            return false;
+        ids->append(id);
+    }
+    return true;
+}
+
+bool CompoundFile::readSectors(quint32 start, QByteArray* out) const
+{
+    QVector<quint32> ids;
+    if (!chain(m_fat, start, &ids))
+        return false;
+    out->clear();
+    out->reserve(ids.size() * m_sectorSize);
+    for (const quint32 id : ids) {
+        const qint64 offset = qint64(id + 1) * m_sectorSize;
+        if (offset >= m_file.size())
+            return false;
+        // A short last sector is read as far as the file goes.
+        out->append(m_file.constData() + offset,
+                    std::min<qint64>(m_sectorSize, m_file.size() - offset));
+    }
+    return true;
+}
+
+bool CompoundFile::readMiniSectors(quint32 start, QByteArray* out) const
+{
+    QVector<quint32> ids;
+    if (!chain(m_miniFat, start, &ids))
+        return false;
+    out->clear();
+    out->reserve(ids.size() * 64);
+    for (const quint32 id : ids) {
+        const qint64 offset = qint64(id) * 64;
+        if (offset + 64 > m_miniStream.size())
+            return false;
+        out->append(m_miniStream.constData() + offset, 64);
+    }
+    return true;
+}
+
+int CompoundFile::findEntry(const QString& name) const
+{
+    // Walk the tree of the root storage's children only, so that a stream of
+    // an embedded object is never taken for the workbook.
+    QVector<quint32> pending{u32(entry(0) + 0x4C)};
+    QVector<bool> seen(entryCount());
+    while (!pending.isEmpty()) {
+        const quint32 index = pending.takeLast();
+        if (index == NoStream || index >= quint32(entryCount()) || seen[int(index)])
+            continue;
+        seen[int(index)] = true;
+        const char* e = entry(int(index));
+        const int length = std::min<int>(u16(e + 0x40) / 2, 32) - 1;
+        QString entryName;
+        for (int i = 0; i < length; ++i)
+            entryName.append(QChar(u16(e + 2 * i)));
+        if (e[0x42] == 2 && entryName.compare(name, Qt::CaseInsensitive) == 0)
+            return int(index);
+        pending.append(u32(e + 0x44));
+        pending.append(u32(e + 0x48));
+    }
+    return -1;
+}
+
+bool CompoundFile::stream(const QString& name, QByteArray* out, QString* reason) const
+{
+    const int index = findEntry(name);
+    if (index < 0) {
+        *reason = damaged();
+        return false;
+    }
+    const char* e = entry(index);
+    const quint32 start = u32(e + 0x74);
+    const quint32 size = u32(e + 0x78);
+    const bool ok = size < m_miniCutoff ? readMiniSectors(start, out) : readSectors(start, out);
+    if (!ok || out->size() < qsizetype(size)) {
+        *reason = damaged();
+        return false;
+    }
+    out->truncate(size);
+    return true;
+}
+
+// A record's data together with its CONTINUE records. A string whose
+// characters run over into the next part starts that part again with its
+// option byte; nothing else is repeated.
+class Pieces
+{
+public:
+    QByteArray data;
+    QVector<int> starts; // where each CONTINUE part begins in data
+    int pos = 0;
+    bool ok = true;
+
+    bool need(int n)
+    {
+        if (pos + n > data.size())
+            ok = false;
+        return ok;
+    }
+    quint8 byte()
+    {
+        if (!need(1))
+            return 0;
+        return quint8(data.at(pos++));
+    }
+    quint16 word()
+    {
+        if (!need(2))
+            return 0;
+        pos += 2;
+        return u16(data.constData() + pos - 2);
+    }
+    quint32 dword()
+    {
+        if (!need(4))
+            return 0;
+        pos += 4;
+        return u32(data.constData() + pos - 4);
+    }
+    void skip(qint64 n)
+    {
+        if (n < 0 || !need(int(std::min<qint64>(n, data.size() + 1))))
+            return;
+        pos += int(n);
+    }
+    int partEnd() const
+    {
+        for (const int start : starts)
+            if (start >= pos)
+                return start;
+        return int(data.size());
+    }
+
+    // An Excel unicode string: a 8- or 16-bit character count, option
+    // flags, optional rich-text and phonetic sizes, the characters, then the
+    // rich-text runs and phonetic data (skipped).
+    QString string(bool shortCount)
+    {
+        const int count = shortCount ? byte() : word();
+        quint8 flags = byte();
+        const int runs = (flags & 0x08) ? word() : 0;
+        const qint64 extra = (flags & 0x04) ? dword() : 0;
+        QString text;
+        text.reserve(count);
+        int remaining = count;
+        while (ok && remaining > 0) {
+            const bool wide = flags & 0x01;
+            const int width = wide ? 2 : 1;
+            const int n = std::min(remaining, (partEnd() - pos) / width);
+            if (n == 0) {
+                if (pos != partEnd() || pos >= data.size()) {
+                    ok = false;
+                    break;
+                }
+                flags = byte();
+                continue;
+            }
+            const char* p = data.constData() + pos;
+            if (wide) {
+                for (int i = 0; i < n; ++i)
+                    text.append(QChar(u16(p + 2 * i)));
+            } else {
+                text.append(QString::fromLatin1(p, n));
+            }
+            pos += n * width;
+            remaining -= n;
+        }
+        skip(qint64(runs) * 4);
+        skip(extra);
+        return text;
+    }
+};
+
+class RecordStream
+{
+public:
+    explicit RecordStream(const QByteArray& stream) : m_stream(stream) {}
+
+    void seek(qint64 pos) { m_pos = pos; }
+    bool atEnd() const { return m_pos + 4 > m_stream.size(); }
+
+    // The next record; false at the end of the stream or on a record that
+    // runs past it.
+    bool next(quint16* type, Pieces* record)
+    {
+        if (atEnd())
+            return false;
+        const char* p = m_stream.constData() + m_pos;
+        *type = u16(p);
+        const int length = u16(p + 2);
+        if (m_pos + 4 + length > m_stream.size())
+            return false;
+        record->data = QByteArray::fromRawData(p + 4, length);
+        record->starts.clear();
+        record->pos = 0;
+        record->ok = true;
+        m_pos += 4 + length;
+        return true;
+    }
+
+    // Appends the CONTINUE records that follow to RECORD.
+    void takeContinues(Pieces* record)
+    {
+        record->data = QByteArray(record->data.constData(), record->data.size());
+        while (!atEnd()) {
+            const char* p = m_stream.constData() + m_pos;
+            const int length = u16(p + 2);
+            if (u16(p) != 0x003C || m_pos + 4 + length > m_stream.size())
+                break;
+            record->starts.append(int(record->data.size()));
+            record->data.append(p + 4, length);
+            m_pos += 4 + length;
+        }
+    }
+
+private:
+    const QByteArray& m_stream;
+    qint64 m_pos = 0;
+};
+
+enum RecordType : quint16 {
+    Formula = 0x0006,
+    Eof = 0x000A,
+    DateMode = 0x0022,
+    FilePass = 0x002F,
+    BoundSheet = 0x0085,
+    MulRk = 0x00BD,
+    RString = 0x00D6,
+    Xf = 0x00E0,
+    Sst = 0x00FC,
+    LabelSst = 0x00FD,
+    Number = 0x0203,
+    Label = 0x0204,
+    BoolErr = 0x0205,
+    String = 0x0207,
+    Rk = 0x027E,
+    Format = 0x041E,
+    Bof = 0x0809,
+};
+
+double rkValue(quint32 rk)
+{
+    double value;
+    if (rk & 0x02) {
+        value = double(qint32(rk) >> 2);
+    } else {
+        const quint64 bits = quint64(rk & 0xFFFFFFFC) << 32;
+        std::memcpy(&value, &bits, sizeof value);
+    }
+    return (rk & 0x01) ? value / 100 : value;
+}
+
+struct BoundSheetEntry {
+    quint32 offset;
+    quint8 kind;
+    QString name;
+};
+
+struct Globals {
+    QVector<BoundSheetEntry> sheets;
+    QVector<QString> strings;
+    QVector<DateKind> xfKinds;
+    bool date1904 = false;
+};
+
+bool readGlobals(RecordStream& records, bool wantStrings, Globals* globals, QString* reason)
+{
+    quint16 type;
+    Pieces r;
+    if (!records.next(&type, &r) || type != Bof || r.data.size() < 4) {
+        *reason = damaged();
+        return false;
+    }
+    if (r.word() != 0x0600) {
+        *reason = QStringLiteral("这是Excel 95或更早版本的工作簿，请先在Excel中另存为"
+                                 "Excel 97-2003工作簿（.xls）或Excel工作簿（.xlsx）。");
+        return false;
+    }
+    QHash<int, QString> formats;
+    QVector<int> xfFormats;
+    while (records.next(&type, &r)) {
+        switch (type) {
+        case FilePass:
+            *reason = QStringLiteral("工作簿设有密码，请先在Excel中取消密码再导入。");
+            return false;
+        case BoundSheet: {
+            BoundSheetEntry sheet;
+            sheet.offset = r.dword();
+            r.byte(); // visibility: hidden sheets are sheets too
+            sheet.kind = r.byte();
+            sheet.name = r.string(true);
+            if (!r.ok) {
+                *reason = damaged();
+                return false;
+            }
+            globals->sheets.append(sheet);
+            break;
+        }
+        case DateMode:
+            globals->date1904 = r.word() == 1;
+            break;
+        case Format: {
+            const int id = r.word();
+            records.takeContinues(&r);
+            const QString code = r.string(false);
+            if (r.ok)
+                formats.insert(id, code);
+            break;
+        }
+        case Xf:
+            r.word(); // font
+            xfFormats.append(r.word());
+            break;
+        case Sst:
+            if (!wantStrings)
+                break;
+            records.takeContinues(&r);
+            r.dword(); // total use count
+            {
+                const quint32 unique = r.dword();
+                globals->strings.reserve(int(std::min<quint32>(unique, quint32(r.data.size()))));
+                for (quint32 i = 0; i < unique && r.ok; ++i)
+                    globals->strings.append(r.string(false));
+            }
+            if (!r.ok) {
+                *reason = damaged();
+                return false;
+            }
+            break;
+        case Eof: {
+            globals->xfKinds.reserve(xfFormats.size());
+            for (const int id : std::as_const(xfFormats)) {
+                const auto custom = formats.constFind(id);
+                globals->xfKinds.append(custom != formats.constEnd() ? dateKindOfFormat(*custom)
+                                                                     : dateKindOfBuiltinFormat(id));
+            }
+            return true;
+        }
+        default:
+            break;
+        }
+    }
+    *reason = damaged();
+    return false;
+}
+
+class SheetReader
+{
+public:
+    SheetReader(const Globals& globals, Cells which, CellGrid* cells)
+        : m_globals(globals), m_all(which == Cells::All), m_cells(cells)
+    {
+    }
+
+    bool read(RecordStream& records, QString* reason)
+    {
+        quint16 type;
+        Pieces r;
+        if (!records.next(&type, &r) || type != Bof) {
+            *reason = damaged();
+            return false;
+        }
+        int depth = 1; // charts embedded in the sheet bring their own BOF .. EOF
+        while (records.next(&type, &r)) {
+            if (type == Bof) {
+                ++depth;
+            } else if (type == Eof) {
+                if (--depth == 0)
+                    return true;
+            } else if (depth == 1) {
+                cellRecord(type, r, records);
+                if (!r.ok) {
+                    *reason = damaged();
+                    return false;
+                }
+            }
+        }
+        *reason = damaged();
+        return false;
+    }
+
+private:
+    QString numberText(double value, int xf) const
+    {
+        const DateKind kind =
+            xf < m_globals.xfKinds.size() ? m_globals.xfKinds.at(xf) : DateKind::None;
+        return excelValueText(value, m_globals.date1904, kind);
+    }
+
+    void put(int row, int column, const QString& text) { m_cells->set(row + 1, column + 1, text); }
+
+    void cellRecord(quint16 type, Pieces& r, RecordStream& records)
+    {
+        switch (type) {
+        case Formula:
+            formula(r);
+            break;
+        case String:
+            records.takeContinues(&r);
+            if (m_pendingRow >= 0) {
+                const QString text = r.string(false);
+                put(m_pendingRow, m_pendingColumn, text);
+                m_pendingRow = -1;
+            }
+            break;
+        case BoolErr: {
+            const int row = r.word();
+            const int column = r.word();
+            r.word();
+            const quint8 value = r.byte();
+            const bool isError = r.byte();
+            if (r.ok)
+                put(row, column, isError ? excelErrorText(value) : excelBoolText(value));
+            break;
+        }
+        default:
+            if (m_all)
+                valueRecord(type, r, records);
+            break;
+        }
+    }
+
+    void formula(Pieces& r)
+    {
+        const int row = r.word();
+        const int column = r.word();
+        const int xf = r.word();
+        if (!r.need(8))
+            return;
+        const char* result = r.data.constData() + r.pos;
+        m_pendingRow = -1;
+        if (u16(result + 6) != 0xFFFF) {
+            put(row, column, numberText(f64(result), xf));
+            return;
+        }
+        switch (uchar(result[0])) {
+        case 0: // a string, in the STRING record that follows
+            m_pendingRow = row;
+            m_pendingColumn = column;
+            break;
+        case 1:
+            put(row, column, excelBoolText(result[2] != 0));
+            break;
+        case 2:
+            put(row, column, excelErrorText(uchar(result[2])));
+            break;
+        default: // the empty string
+            break;
+        }
+    }
+
+    void valueRecord(quint16 type, Pieces& r, RecordStream& records)
+    {
+        switch (type) {
+        case LabelSst: {
+            const int row = r.word();
+            const int column = r.word();
+            r.word();
+            const quint32 index = r.dword();
+            if (!r.ok)
+                return;
+            if (index >= quint32(m_globals.strings.size())) {
+                r.ok = false;
+                return;
+            }
+            put(row, column, m_globals.strings.at(int(index)));
+            break;
+        }
+        case Label:
+        case RString: {
+            const int row = r.word();
+            const int column = r.word();
+            r.word();
+            records.takeContinues(&r);
+            const QString text = r.string(false);
+            if (r.ok)
+                put(row, column, text);
+            break;
+        }
+        case Number: {
+            const int row = r.word();
+            const int column = r.word();
+            const int xf = r.word();
+            if (r.need(8))
+                put(row, column, numberText(f64(r.data.constData() + r.pos), xf));
+            break;
+        }
+        case Rk: {
+            const int row = r.word();
+            const int column = r.word();
+            const int xf = r.word();
+            const quint32 rk = r.dword();
+            if (r.ok)
+                put(row, column, numberText(rkValue(rk), xf));
+            break;
+        }
+        case MulRk: {
+            const int row = r.word();
+            int column = r.word();
+            // pairs of (xf, rk), then the last column
+            const int count = (int(r.data.size()) - 6) / 6;
+            for (int i = 0; i < count && r.ok; ++i, ++column) {
+                const int xf = r.word();
+                const quint32 rk = r.dword();
+                put(row, column, numberText(rkValue(rk), xf));
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+
+    const Globals& m_globals;
+    bool m_all;
+    CellGrid* m_cells;
+    int m_pendingRow = -1;
+    int m_pendingColumn = 0;
+};
+
+} // namespace
+
+bool workbookStream(const QByteArray& file, QByteArray* stream, QString* reason)
+{
+    CompoundFile compound;
+    if (!compound.open(file, reason))
+        return false;
+    if (!compound.hasStream(QStringLiteral("Workbook"))) {
+        if (compound.hasStream(QStringLiteral("Book")))
+            *reason = QStringLiteral("这是Excel 95或更早版本的工作簿，请先在Excel中另存为"
+                                     "Excel 97-2003工作簿（.xls）或Excel工作簿（.xlsx）。");
+        else
+            *reason = QStringLiteral("文件中没有Excel工作簿。");
+        return false;
+    }
+    return compound.stream(QStringLiteral("Workbook"), stream, reason);
+}
+
+bool read(const QByteArray& file, Cells which, Workbook* workbook, QString* reason)
+{
+    QByteArray stream;
+    if (!workbookStream(file, &stream, reason))
+        return false;
+    RecordStream records(stream);
+    Globals globals;
+    if (!readGlobals(records, which == Cells::All, &globals, reason))
+        return false;
+    workbook->date1904 = globals.date1904;
+    workbook->sheets.clear();
+    for (const BoundSheetEntry& entry : std::as_const(globals.sheets)) {
+        if (entry.kind == 6) // a Visual Basic module, no sheet
+            continue;
+        Sheet sheet;
+        sheet.name = entry.name;
+        sheet.worksheet = entry.kind == 0;
+        if (entry.kind == 0 || entry.kind == 1) {
+            records.seek(entry.offset);
+            SheetReader reader(globals, which, &sheet.cells);
+            if (!reader.read(records, reason))
+                return false;
+        }
+        workbook->sheets.append(std::move(sheet));
+    }
+    return true;
+}
+
+} // namespace biff8

@@ -1,0 +1,251 @@
+#include "exportwriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+
+#include <xlsxwriter.h>
+
+#include <dlfcn.h>
+
+ExportRows::~ExportRows() = default;
+
+bool ListExportRows::nextRow(QStringList* values)
+{
+    if (m_next >= m_rows.size())
+        return false;
+    *values = m_rows.at(m_next++);
+    return true;
+}
+
+namespace
+{
+
+QString writeFailure(const QString& fileName, const QString& reason)
+{
+    return QStringLiteral("无法写入文件“%1”：%2").arg(QDir::toNativeSeparators(fileName), reason);
+}
+
+// Writes FILENAME as a whole from text handed in pieces, in GB18030.
+class Gb18030File
+{
+public:
+    explicit Gb18030File(const QString& fileName)
+        : m_file(fileName), m_encoder("GB18030", QStringEncoder::Flag::Stateless)
+    {
+    }
+
+    bool open(QString* error)
+    {
+        if (!m_encoder.isValid()) {
+            *error = writeFailure(m_file.fileName(), QStringLiteral("本系统缺少GB18030编码支持。"));
+            return false;
+        }
+        if (!m_file.open(QIODevice::WriteOnly)) {
+            *error = writeFailure(m_file.fileName(), m_file.errorString());
+            return false;
+        }
+        return true;
+    }
+
+    QString& buffer() { return m_buffer; }
+
+    bool flushIfFull() { return m_buffer.size() < 65536 || flush(); }
+
+    bool flush()
+    {
+        const QByteArray bytes = m_encoder.encode(m_buffer);
+        m_buffer.clear();
+        return m_file.write(bytes) == bytes.size();
+    }
+
+    bool commit(QString* error)
+    {
+        if (!flush() || !m_file.commit()) {
+            *error = writeFailure(m_file.fileName(), m_file.errorString());
+            return false;
+        }
+        return true;
+    }
+
+    QString failure() const { return writeFailure(m_file.fileName(), m_file.errorString()); }
+
+private:
+    QSaveFile m_file;
+    QStringEncoder m_encoder;
+    QString m_buffer;
+};
+
+bool needsQuotes(const QString& value)
+{
+    if (value.startsWith(QLatin1Char('"')))
+        return true;
+    for (const QChar c : value) {
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n'))
+            return true;
+    }
+    return false;
+}
+
+// libxlsxwriter, loaded with RTLD_DEEPBIND so that its calls into minizip
+// reach its own libminizip and not the same-named copy inside QuaZip.
+struct XlsxWriter {
+    decltype(&workbook_new_opt) newWorkbook = nullptr;
+    decltype(&workbook_add_worksheet) addWorksheet = nullptr;
+    decltype(&worksheet_write_string) writeString = nullptr;
+    decltype(&workbook_close) close = nullptr;
+    decltype(&lxw_strerror) errorText = nullptr;
+};
+
+template <typename F> bool resolve(void* library, const char* name, F* function)
+{
+    *function = reinterpret_cast<F>(dlsym(library, name));
+    return *function != nullptr;
+}
+
+// Null, with the reason in *error, when the library cannot be loaded.
+const XlsxWriter* xlsxWriter(QString* error)
+{
+    static XlsxWriter api;
+    static QString failure;
+    static const bool loaded = [] {
+        void* library = dlopen(WAYLARK_XLSXWRITER_SONAME, RTLD_NOW | RTLD_LOCAL | RTLD_DEEPBIND);
+        const bool ok = library && resolve(library, "workbook_new_opt", &api.newWorkbook) &&
+                        resolve(library, "workbook_add_worksheet", &api.addWorksheet) &&
+                        resolve(library, "worksheet_write_string", &api.writeString) &&
+                        resolve(library, "workbook_close", &api.close) &&
+                        resolve(library, "lxw_strerror", &api.errorText);
+        if (!ok)
+            failure = QString::fromLocal8Bit(dlerror());
+        return ok;
+    }();
+    if (!loaded) {
+        *error = failure;
+        return nullptr;
+    }
+    return &api;
+}
+
+} // namespace
+
+QString tabTextField(const QString& value)
+{
+    if (!needsQuotes(value))
+        return value;
+    QString quoted = value;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+bool writeTabText(const QString& fileName, ExportRows& rows, QString* error)
+{
+    Gb18030File file(fileName);
+    if (!file.open(error))
+        return false;
+    const QStringList columns = rows.columnNames();
+    QString& out = file.buffer();
+    for (const QString& name : columns)
+        out += QLatin1Char('"') + name + QLatin1String("\"\t");
+    out += QLatin1String("\r\n");
+
+    QStringList values;
+    while (rows.nextRow(&values)) {
+        for (qsizetype i = 0; i < columns.size(); ++i) {
+            if (i < values.size())
+                out += tabTextField(values.at(i));
+            out += QLatin1Char('\t');
+        }
+        out += QLatin1String("\r\n");
+        if (!file.flushIfFull()) {
+            *error = file.failure();
+            return false;
+        }
+    }
+    return file.commit(error);
+}
+
+bool writeXlsx(const QString& fileName, ExportRows& rows, QString* error, const QString& sheetName)
+{
+    QString reason;
+    const XlsxWriter* lxw = xlsxWriter(&reason);
+    if (!lxw) {
+        *error = writeFailure(fileName, reason);
+        return false;
+    }
+    // libxlsxwriter writes the package in one go at the end; it is made in a
+    // scratch folder and then put in place whole.
+    QTemporaryDir scratch;
+    if (!scratch.isValid()) {
+        *error = writeFailure(fileName, scratch.errorString());
+        return false;
+    }
+    const QByteArray scratchDir = QFile::encodeName(scratch.path());
+    const QByteArray scratchFile = QFile::encodeName(scratch.filePath(QStringLiteral("out.xlsx")));
+    lxw_workbook_options options = {};
+    options.constant_memory = LXW_TRUE;
+    options.tmpdir = const_cast<char*>(scratchDir.constData());
+    lxw_workbook* workbook = lxw->newWorkbook(scratchFile.constData(), &options);
+    if (!workbook) {
+        *error = writeFailure(fileName, QStringLiteral("内存不足。"));
+        return false;
+    }
+    lxw_worksheet* sheet = lxw->addWorksheet(workbook, sheetName.toUtf8().constData());
+    lxw_error failed = sheet ? LXW_NO_ERROR : LXW_ERROR_SHEETNAME_LENGTH_EXCEEDED;
+
+    const QStringList columns = rows.columnNames();
+    for (qsizetype c = 0; c < columns.size() && !failed; ++c)
+        failed =
+            lxw->writeString(sheet, 0, lxw_col_t(c), columns.at(c).toUtf8().constData(), nullptr);
+    QStringList values;
+    for (lxw_row_t row = 1; !failed && rows.nextRow(&values); ++row) {
+        for (qsizetype c = 0; c < columns.size() && c < values.size() && !failed; ++c) {
+            if (!values.at(c).isEmpty())
+                failed = lxw->writeString(sheet, row, lxw_col_t(c),
+                                          values.at(c).toUtf8().constData(), nullptr);
+        }
+    }
+    const lxw_error closed = lxw->close(workbook);
+    if (failed || closed) {
+        *error =
+            writeFailure(fileName, QString::fromUtf8(lxw->errorText(failed ? failed : closed)));
+        return false;
+    }
+
+    QFile made(scratch.filePath(QStringLiteral("out.xlsx")));
+    QSaveFile target(fileName);
+    if (!made.open(QIODevice::ReadOnly)) {
+        *error = writeFailure(fileName, made.errorString());
+        return false;
+    }
+    if (!target.open(QIODevice::WriteOnly)) {
+        *error = writeFailure(fileName, target.errorString());
+        return false;
+    }
+    const QByteArray bytes = made.readAll();
+    if (target.write(bytes) != bytes.size() || !target.commit()) {
+        *error = writeFailure(fileName, target.errorString());
+        return false;
+    }
+    return true;
+}
+
+QString exportFileName(const QString& chosen, const QString& extension)
+{
+    const qsizetype nameStart = chosen.lastIndexOf(QLatin1Char('/')) + 1;
+    const qsizetype dot = chosen.lastIndexOf(QLatin1Char('.'));
+    // A dot at the start of the name begins a hidden file's name, not an
+    // extension.
+    if (dot <= nameStart)
+        return chosen + extension;
+    if (chosen.mid(dot).compare(extension, Qt::CaseInsensitive) == 0)
+        return chosen;
+    return chosen.left(dot) + extension;
+}
+
+QString exportDoneMessage(const QString& fileName)
+{
+    return QStringLiteral("文件") + QDir::toNativeSeparators(fileName) +
+           QStringLiteral("导出成功！");
+}

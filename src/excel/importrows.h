@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+class WorkbookReader;
+
+// The logic of the import that needs no window: the fifteen mapping rows,
+// the title lookup and the rows to write into the recipient table.
+
+struct ImportField {
+    QString caption; // the mapping editor's left text
+    QString column;  // the recipient column it fills
+};
+
+// The fifteen mapping rows, in the editor's fixed order.
+const QVector<ImportField>& importFields();
+QStringList importCaptions();
+QStringList importColumns();
+// The mapping row of CAPTION, -1 for none.
+int importFieldIndex(const QString& caption);
+
+// The program's own texts.
+QString importNoSheetMessage();     // "确定" before a sheet is chosen
+QString importNoTitlesMessage();    // all fifteen titles empty (two lines)
+QString importBadTitleRowMessage(); // title row not a whole number >= 1
+QString importDoneMessage();        // "数据导入成功！"
+
+// The title row from the input box's answer: a whole number >= 1.
+bool parseTitleRow(const QString& answer, int* titleRow);
+
+// The texts of the title row's cells, column 1 to the last used column, in
+// column order: what a mapping row's pick list offers.
+QStringList titleTexts(const WorkbookReader& sheet, int titleRow);
+
+// The last column whose title-row text equals TITLE exactly; 0 for none.
+int ExlGetColno(const WorkbookReader& sheet, int titleRow, const QString& title);
+
+// The rows of the current sheet to import, produced one by one so that a
+// caller can show progress and stop. Row i (1 .. count()) is sheet row
+// title row + i, where count() is the used range's row count less one: the
+// rows below the titles when the used range begins at the title row.
+class ImportRows
+{
+public:
+    // Checks the mapping (TITLES: one per mapping row, empty = not imported)
+    // and looks up every title's column. False, with the message to show,
+    // when no sheet is chosen, the title row is not >= 1, every title is
+    // empty or a title is not in the title row; nothing is read then.
+    bool start(const WorkbookReader& sheet, int titleRow, const QStringList& titles,
+               QString* error);
+
+    int count() const { return m_count; }
+    int done() const { return m_done; }
+    bool atEnd() const { return m_done >= m_count; }
+
+    // The next row: one text per mapping row, in importColumns() order; a
+    // null text for a column without a title, a non-null (maybe empty) one
+    // for a mapped column. An entirely empty sheet row gives a row too.
+    QStringList next();
+
+    // The column looked up for each mapping row, 0 for none.
+    const QVector<int>& columns() const { return m_columns; }
+
+private:
+    const WorkbookReader* m_sheet = nullptr;
+    int m_titleRow = 1;
+    int m_count = 0;
+    int m_done = 0;
+    QVector<int> m_columns;
+};

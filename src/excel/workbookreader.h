@@ -1,0 +1,55 @@
+#pragma once
+
+#include "cellgrid.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+// A workbook opened for reading: its sheets in workbook order and, for the
+// chosen sheet, the used range and the text of any cell. Rows and columns are
+// 1-based and absolute (row 1 is the sheet's first row, whatever the used
+// range). Cell texts follow celltext.h.
+class WorkbookReader
+{
+public:
+    virtual ~WorkbookReader();
+
+    // Opens FILE by its extension, in any letter case: .xls, .xlsx or .csv.
+    // On failure returns null and sets *error to a message that names the
+    // file and says what is wrong.
+    static std::unique_ptr<WorkbookReader> open(const QString& fileName, QString* error);
+    // The extensions open() accepts, lower case, without the dot.
+    static QStringList extensions();
+
+    QString fileName() const { return m_fileName; }
+    virtual QStringList sheetNames() const = 0;
+
+    // Makes sheet INDEX (0-based, workbook order) the current one.
+    bool selectSheet(int index, QString* error);
+    // Makes the sheet called NAME the current one; names compare exactly.
+    bool selectSheet(const QString& name, QString* error);
+    // -1 while no sheet is chosen.
+    int currentSheet() const { return m_current; }
+    QString currentSheetName() const;
+
+    // Of the current sheet; empty when none is chosen.
+    virtual UsedRange usedRange() const = 0;
+    // The text of cell (ROW, COLUMN) of the current sheet; empty outside
+    // the sheet or when none is chosen.
+    virtual QString cellText(int row, int column) const = 0;
+
+protected:
+    explicit WorkbookReader(const QString& fileName) : m_fileName(fileName) {}
+    virtual bool loadSheet(int index, QString* error) = 0;
+    // "无法读取文件“NAME”：REASON" for this reader's file.
+    QString failure(const QString& reason) const;
+
+private:
+    QString m_fileName;
+    int m_current = -1;
+};
+
+// The message for a file that cannot be read, naming it.
+QString workbookFailure(const QString& fileName, const QString& reason);
