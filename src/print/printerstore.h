@@ -1,0 +1,15 @@
+#pragma once
+
+class QPrinter;
+
+// The program's one printer, kept for the run: the queue or PDF file chosen
+// in the printer setup dialog, with the paper size that every job sets.
+namespace PrinterStore {
+
+QPrinter* printer();
+// A CUPS queue is chosen, or a PDF file.
+bool isReady(const QPrinter* printer);
+// Forgets the printer (tests start from the machine's default).
+void reset();
+
+} // namespace PrinterStore

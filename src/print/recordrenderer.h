@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QFont>
+#include <QPoint>
+#include <QString>
+#include <QVector>
+
+class Dataset;
+class DesignSurface;
+class QPainter;
+struct FieldInfo;
+
+// One field of one waybill, ready to draw.
+struct RenderField {
+    const FieldInfo* field = nullptr;
+    QPoint offset;        // design offset from the background's corner, design pixels
+    bool visible = false; // the model's <key>_isVis reads exactly "1"
+    QString text;
+};
+using RecordFields = QVector<RenderField>;
+
+// Where each field stands relative to the background picture.
+class FieldPositions
+{
+public:
+    virtual ~FieldPositions() = default;
+    virtual QPoint designOffset(const FieldInfo& field) const = 0;
+};
+
+// The live design surface: field control minus Model_BKimg.
+class SurfacePositions : public FieldPositions
+{
+public:
+    explicit SurfacePositions(const DesignSurface* surface) : m_surface(surface) {}
+    QPoint designOffset(const FieldInfo& field) const override;
+
+private:
+    const DesignSurface* m_surface;
+};
+
+// The stored places of the model's current row, laid out without offsets
+// and with the picture at its design place (for printing without windows).
+class StoredPositions : public FieldPositions
+{
+public:
+    explicit StoredPositions(Dataset* model) : m_model(model) {}
+    QPoint designOffset(const FieldInfo& field) const override;
+
+private:
+    Dataset* m_model;
+};
+
+namespace RecordRenderer {
+
+// The 26 fields in the order they are drawn.
+const QVector<const FieldInfo*>& drawingOrder();
+
+// Visibility from the model's current row, texts from the sender's and the
+// recipient's current rows (an empty table gives empty texts).
+RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
+                     const FieldPositions& positions);
+
+// The print font in force: the one accepted in the font dialog, else
+// "WenQuanYi Zen Hei" at 10 points.
+QFont printFont();
+
+// Draws every visible field whole on one line, the top-left of its character
+// cell at the field's place; clear background, nothing clipped. The painter's
+// font is used as it is set.
+void Draw_Record(QPainter& painter, const RecordFields& fields, double dpiX, double dpiY);
+
+} // namespace RecordRenderer
