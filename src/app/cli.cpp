@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include "printcommands.h"
 #include "prompt.h"
 #include "startup.h"
 
@@ -27,28 +28,6 @@ QString usageText()
     return s;
 }
 
-Options parseOptions(const QStringList& args, const QStringList& known)
-{
-    Options o;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args.at(i);
-        if (a.startsWith(QLatin1String("--"))) {
-            if (!known.contains(a)) {
-                o.error = QStringLiteral("unknown option %1").arg(a);
-                return o;
-            }
-            if (i + 1 >= args.size()) {
-                o.error = QStringLiteral("option %1 needs a value").arg(a);
-                return o;
-            }
-            o.values.insert(a, args.at(++i));
-        } else {
-            o.positional << a;
-        }
-    }
-    return o;
-}
-
 } // namespace Cli
 
 namespace {
@@ -64,8 +43,17 @@ void registerCommands();
 
 } // namespace
 
+// Scripts read standard error for the program's own messages; Qt's internal
+// warnings (about the runtime directory and such) would only get in the way.
+void quietMessages(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        writeOut(stderr, message + QLatin1Char('\n'));
+}
+
 int runCommandLine(int argc, char** argv)
 {
+    qInstallMessageHandler(quietMessages);
     // Headless: no display needed.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -112,6 +100,12 @@ void registerCommands()
     if (!Cli::commands().isEmpty())
         return;
     // Each feature adds its command here.
+    Cli::commands().append({QStringLiteral("print"),
+                            QStringLiteral("print --pdf FILE [--model NAME]       every recipient row, "
+                                           "one page each, into a PDF file\n"
+                                           "  waylark print [--printer QUEUE] [--model NAME] the same "
+                                           "through a CUPS queue (default: the default queue)"),
+                            &PrintCommands::runCommand});
 }
 
 } // namespace

@@ -26,16 +26,6 @@ QList<Command>& commands();
 
 QString usageText();
 
-// Reads "--name value" options; unknown options or missing values set error.
-struct Options {
-    QStringList positional;
-    QMultiMap<QString, QString> values;
-    QString error;
-    QString value(const QString& name) const { return values.value(name); }
-    bool has(const QString& name) const { return values.contains(name); }
-};
-Options parseOptions(const QStringList& args, const QStringList& known);
-
 } // namespace Cli
 
 int runCommandLine(int argc, char** argv);

@@ -47,16 +47,16 @@ public:
         : m_dialog(label, QStringLiteral("取消"), 0, maximum, parentWindow())
     {
         m_dialog.setWindowModality(Qt::WindowModal);
-        m_dialog.setMinimumDuration(300);
+        m_dialog.setMinimumDuration(0);
         m_dialog.setAutoClose(true);
         m_dialog.setAutoReset(false);
     }
     bool setValue(int value) override
     {
-        m_dialog.setLabelText(m_dialog.labelText());
         m_dialog.setValue(value); // processes events while modal
         return !m_dialog.wasCanceled();
     }
+    void setLabelText(const QString& text) override { m_dialog.setLabelText(text); }
     bool wasCanceled() const override { return m_dialog.wasCanceled(); }
 
 private:

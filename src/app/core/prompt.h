@@ -27,6 +27,7 @@ public:
         // Returns false once the user has cancelled.
         virtual bool setValue(int value) = 0;
         virtual bool wasCanceled() const = 0;
+        virtual void setLabelText(const QString& text) { Q_UNUSED(text); }
     };
 
     virtual ~Prompt() = default;

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QMultiMap>
+#include <QString>
+#include <QStringList>
+
+// "--name value" options of the command line.
+namespace CliArgs {
+
+struct Options {
+    QStringList positional;
+    QMultiMap<QString, QString> values;
+    QString error; // an unknown option or one without its value
+    QString value(const QString& name) const { return values.value(name); }
+    QStringList all(const QString& name) const
+    {
+        QStringList v = values.values(name);
+        std::reverse(v.begin(), v.end()); // QMultiMap keeps the latest first
+        return v;
+    }
+    bool has(const QString& name) const { return values.contains(name); }
+};
+
+inline Options parse(const QStringList& args, const QStringList& known)
+{
+    Options o;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args.at(i);
+        if (a.startsWith(QLatin1String("--"))) {
+            if (!known.contains(a)) {
+                o.error = QStringLiteral("unknown option %1").arg(a);
+                return o;
+            }
+            if (i + 1 >= args.size()) {
+                o.error = QStringLiteral("option %1 needs a value").arg(a);
+                return o;
+            }
+            o.values.insert(a, args.at(++i));
+        } else {
+            o.positional << a;
+        }
+    }
+    return o;
+}
+
+} // namespace CliArgs
