@@ -10,6 +10,9 @@
 
 #include <dlfcn.h>
 
+#include <cstring>
+#include <vector>
+
 ExportRows::~ExportRows() = default;
 
 bool ListExportRows::nextRow(QStringList* values)
@@ -28,7 +31,9 @@ QString writeFailure(const QString& fileName, const QString& reason)
     return QStringLiteral("无法写入文件“%1”：%2").arg(QDir::toNativeSeparators(fileName), reason);
 }
 
-// Writes FILENAME as a whole from text handed in pieces, in GB18030.
+// Writes FILENAME as a whole, in GB18030. Each character's bytes are asked of
+// the converter once and then kept: an export repeats the same few thousand
+// characters many times over.
 class Gb18030File
 {
 public:
@@ -50,15 +55,52 @@ public:
         return true;
     }
 
-    QString& buffer() { return m_buffer; }
+    void append(char ascii)
+    {
+        *room(1) = ascii;
+        ++m_used;
+    }
+    void append(const char* ascii)
+    {
+        const size_t n = std::strlen(ascii);
+        std::memcpy(room(qsizetype(n)), ascii, n);
+        m_used += qsizetype(n);
+    }
 
-    bool flushIfFull() { return m_buffer.size() < 65536 || flush(); }
+    void append(QStringView text)
+    {
+        const char16_t* p = text.utf16();
+        const qsizetype n = text.size();
+        char* out = room(4 * n);
+        char* const start = out;
+        for (qsizetype i = 0; i < n; ++i) {
+            const char16_t c = p[i];
+            if (c < 0x80) {
+                *out++ = char(c);
+            } else if (QChar::isSurrogate(c)) {
+                const qsizetype length =
+                    QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(p[i + 1]) ? 2
+                                                                                              : 1;
+                const QByteArray bytes = m_encoder.encode(text.mid(i, length));
+                std::memcpy(out, bytes.constData(), size_t(std::min<qsizetype>(bytes.size(), 4)));
+                out += std::min<qsizetype>(bytes.size(), 4);
+                i += length - 1;
+            } else {
+                const Code& code = codeOf(c);
+                std::memcpy(out, code.bytes, 4);
+                out += code.size;
+            }
+        }
+        m_used += out - start;
+    }
+
+    bool flushIfFull() { return m_used < (1 << 20) || flush(); }
 
     bool flush()
     {
-        const QByteArray bytes = m_encoder.encode(m_buffer);
-        m_buffer.clear();
-        return m_file.write(bytes) == bytes.size();
+        const bool ok = m_file.write(m_out.constData(), m_used) == m_used;
+        m_used = 0;
+        return ok;
     }
 
     bool commit(QString* error)
@@ -73,9 +115,37 @@ public:
     QString failure() const { return writeFailure(m_file.fileName(), m_file.errorString()); }
 
 private:
+    struct Code {
+        qsizetype size = 0;
+        char bytes[4] = {};
+    };
+
+    // Space for N more bytes at the end of the buffer.
+    char* room(qsizetype n)
+    {
+        if (m_out.size() - m_used < n)
+            m_out.resize(std::max<qsizetype>(m_used + n, 2 * m_out.size() + (1 << 20)));
+        return m_out.data() + m_used;
+    }
+
+    const Code& codeOf(char16_t c)
+    {
+        if (m_codes.empty())
+            m_codes.resize(0x10000);
+        Code& code = m_codes[c];
+        if (code.size == 0) {
+            const QByteArray bytes = m_encoder.encode(QStringView(&c, 1));
+            code.size = std::min<qsizetype>(bytes.size(), 4);
+            std::memcpy(code.bytes, bytes.constData(), size_t(code.size));
+        }
+        return code;
+    }
+
     QSaveFile m_file;
     QStringEncoder m_encoder;
-    QString m_buffer;
+    QByteArray m_out;
+    qsizetype m_used = 0;
+    std::vector<Code> m_codes;
 };
 
 bool needsQuotes(const QString& value)
@@ -145,19 +215,23 @@ bool writeTabText(const QString& fileName, ExportRows& rows, QString* error)
     if (!file.open(error))
         return false;
     const QStringList columns = rows.columnNames();
-    QString& out = file.buffer();
-    for (const QString& name : columns)
-        out += QLatin1Char('"') + name + QLatin1String("\"\t");
-    out += QLatin1String("\r\n");
+    for (const QString& name : columns) {
+        file.append('"');
+        file.append(name);
+        file.append("\"\t");
+    }
+    file.append("\r\n");
 
     QStringList values;
     while (rows.nextRow(&values)) {
         for (qsizetype i = 0; i < columns.size(); ++i) {
-            if (i < values.size())
-                out += tabTextField(values.at(i));
-            out += QLatin1Char('\t');
+            if (i < values.size()) {
+                const QString& value = values.at(i);
+                file.append(needsQuotes(value) ? tabTextField(value) : value);
+            }
+            file.append('\t');
         }
-        out += QLatin1String("\r\n");
+        file.append("\r\n");
         if (!file.flushIfFull()) {
             *error = file.failure();
             return false;
