@@ -1,0 +1,147 @@
+// Batch printing to PDF against its floor: a bare QPdfWriter loop that draws
+// the same 26 texts at the same places on the same number of pages.
+#include "batchprint.h"
+#include "datamodule.h"
+#include "fieldcatalogue.h"
+#include "freshdatabase.h"
+#include "headerguard.h"
+#include "modelrow.h"
+#include "printgeometry.h"
+#include "recordrenderer.h"
+#include "tempworkdir.h"
+#include "transaction.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QSqlQuery>
+#include <cstdio>
+
+namespace {
+
+long peakRssKb()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    f.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
+
+void fill(TDataModule1& dm, int rows)
+{
+    QSqlQuery q(dm.DB_main());
+    q.exec(QStringLiteral("DELETE FROM Exp_Att_Info"));
+    q.exec(QStringLiteral("DELETE FROM Exp_Send_info"));
+    q.exec(QStringLiteral("INSERT INTO Exp_Send_info (Name, Company, Address, Mobile, Phone, "
+                          "Contents, PostCode, Prvince, City, Country, Departure) VALUES "
+                          "('王小明','小店','杭州市西湖区文三路100号','13800000000','0571-8888888',"
+                          "'衣服','310000','浙江省','杭州市','西湖区','杭州')"));
+    Transaction tx(dm.DB_main());
+    q.prepare(QStringLiteral("INSERT INTO Exp_Att_Info (Name, Company, Address, Mobile, Phone, "
+                             "Disrination, PostCode, Prvince, City, Country, Custom1) "
+                             "VALUES (?,?,?,?,?,?,?,?,?,?,?)"));
+    for (int i = 0; i < rows; ++i) {
+        q.bindValue(0, QStringLiteral("收件人%1").arg(i));
+        q.bindValue(1, QStringLiteral("公司%1").arg(i));
+        q.bindValue(2, QStringLiteral("北京市朝阳区建国路%1号").arg(i));
+        q.bindValue(3, QStringLiteral("139%1").arg(i, 8, 10, QLatin1Char('0')));
+        q.bindValue(4, QStringLiteral("010-6%1").arg(i, 7, 10, QLatin1Char('0')));
+        q.bindValue(5, QStringLiteral("北京"));
+        q.bindValue(6, QStringLiteral("100000"));
+        q.bindValue(7, QStringLiteral("北京市"));
+        q.bindValue(8, QStringLiteral("北京市"));
+        q.bindValue(9, QStringLiteral("朝阳区"));
+        q.bindValue(10, QStringLiteral("备注%1").arg(i));
+        q.exec();
+    }
+    tx.commit();
+    dm.TB_Att->refresh();
+    dm.TB_Send->refresh();
+}
+
+double batch(TDataModule1& dm, const QString& file)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(file);
+    ModelRow::applyPaper(&printer, 2300, 1270);
+    QElapsedTimer t;
+    t.start();
+    const BatchPrint::Result r = BatchPrint::printAll(&printer, &dm, StoredPositions(dm.TB_Model),
+                                                      RecordRenderer::printFont());
+    const double ms = t.nsecsElapsed() / 1e6;
+    if (!r.ok)
+        std::fprintf(stderr, "batch failed: %s\n", qPrintable(r.message));
+    return ms;
+}
+
+// The floor: the same texts at the same device places, with nothing else.
+double floorLoop(TDataModule1& dm, const QString& file)
+{
+    Dataset* att = dm.TB_Att;
+    Dataset* send = dm.TB_Send;
+    // What the batch draws, read up front so the loop only paints.
+    QVector<QPoint> places;
+    QVector<const FieldInfo*> fields;
+    const StoredPositions positions(dm.TB_Model);
+    for (const FieldInfo* f : RecordRenderer::drawingOrder()) {
+        fields << f;
+        places << positions.designOffset(*f);
+    }
+    QElapsedTimer t;
+    t.start();
+    QPdfWriter writer(file);
+    writer.setResolution(1200);
+    writer.setPageSize(QPageSize(QSizeF(230, 127), QPageSize::Millimeter, QString(),
+                                 QPageSize::ExactMatch));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    QPainter p(&writer);
+    p.setFont(RecordRenderer::printFont());
+    const qreal ascent = QFontMetricsF(p.font(), &writer).ascent();
+    const int sendRow = 0;
+    for (int row = 0; row < att->recordCount(); ++row) {
+        if (row)
+            writer.newPage();
+        for (int i = 0; i < fields.size(); ++i) {
+            Dataset* ds = fields[i]->isSender() ? send : att;
+            const int field = ds->fieldIndex(fields[i]->column);
+            const QString text = ds->cellText(ds == send ? sendRow : row, field);
+            if (text.isEmpty())
+                continue;
+            const QPoint d = PrintGeometry::devicePoint(places[i], 1200, 1200);
+            p.drawText(QPointF(d.x(), d.y() + ascent), text);
+        }
+    }
+    p.end();
+    return t.nsecsElapsed() / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    TempWorkDir tmp;
+    makeFreshAppDir(tmp.path());
+    DB_Header_Restore(QStringLiteral("Waylark_main.db"));
+    TDataModule1 dm;
+    dm.connectDatabase();
+    dm.openAll();
+    ModelRow::locate(dm.TB_Model, QStringLiteral("通用快递单"));
+
+    std::printf("%8s %12s %12s %7s %12s\n", "rows", "batch ms", "floor ms", "ratio", "peak RSS kB");
+    for (int rows : {1000, 10000}) {
+        fill(dm, rows);
+        ModelRow::locate(dm.TB_Model, QStringLiteral("通用快递单"));
+        const double f = floorLoop(dm, QStringLiteral("floor.pdf"));
+        const double b = batch(dm, QStringLiteral("batch.pdf"));
+        std::printf("%8d %12.0f %12.0f %7.2f %12ld\n", rows, b, f, b / f, peakRssKb());
+    }
+    return 0;
+}
