@@ -557,6 +557,10 @@ private:
                 put(row, column, isError ? excelErrorText(value) : excelBoolText(value));
             break;
         }
+        case Label:
+        case RString:
+            valueRecord(type, r, records);
+            break;
         default:
             if (m_all)
                 valueRecord(type, r, records);

@@ -17,8 +17,10 @@ namespace biff8
 // Which cells to collect.
 enum class Cells {
     All,
-    // FORMULA (the cached result) and BOOLERR cells only.
-    FormulasAndLogicals,
+    // What FreeXL leaves out or misreads: FORMULA (the cached result),
+    // BOOLERR (which FreeXL gives as the numbers 1 and 0) and RSTRING cells;
+    // LABEL cells too, which FreeXL reads alike.
+    Supplement,
 };
 
 struct Sheet {

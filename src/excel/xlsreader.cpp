@@ -18,7 +18,7 @@ std::unique_ptr<XlsReader> XlsReader::open(const QString& fileName, QString* err
 
     std::unique_ptr<XlsReader> reader(new XlsReader(fileName));
     QString reason;
-    if (!biff8::read(bytes, biff8::Cells::FormulasAndLogicals, &reader->m_workbook, &reason)) {
+    if (!biff8::read(bytes, biff8::Cells::Supplement, &reader->m_workbook, &reason)) {
         *error = workbookFailure(fileName, reason);
         return nullptr;
     }
@@ -122,7 +122,7 @@ QString XlsReader::cellText(int row, int column) const
 {
     if (!m_own || row < 1 || column < 1)
         return QString();
-    // Formula results and logical values first: FreeXL shows formulas as
+    // Our own cells first: FreeXL shows formulas and rich-text labels as
     // empty and logical values as the numbers 1 and 0.
     const QString& own = m_own->text(row, column);
     if (!own.isEmpty() || !m_handle)

@@ -4,8 +4,8 @@
 #include "workbookreader.h"
 
 // An Excel 97-2003 workbook (.xls). FreeXL reads the ordinary cells; formula
-// results and logical and error values, which FreeXL does not give, come from
-// our own record reader, and so does every cell of a workbook that FreeXL
+// results, logical and error values and rich-text labels, which FreeXL does
+// not give, come from our own record reader, and so does every cell of a workbook that FreeXL
 // refuses (it cannot read workbooks whose stream is shorter than 4096 bytes).
 class XlsReader : public WorkbookReader
 {

@@ -176,6 +176,7 @@ private Q_SLOTS:
     void ownXlsReaderAgreesWithFreeXl();
     void xlsRefusedByFreeXlIsReadAnyway();
     void xlsStringsContinuedInOtherWidth();
+    void xlsCellsFreeXlLeavesOut();
     void xlsRefusals_data();
     void xlsRefusals();
     void csvEncodings_data();
@@ -446,6 +447,36 @@ void TestExcel::xlsStringsContinuedInOtherWidth()
     QCOMPARE(grid.text(1, 1), QStringLiteral("abc中文"));
     QCOMPARE(grid.text(1, 2), QStringLiteral("xy"));
     QCOMPARE(grid.text(2, 1), QStringLiteral("收OK"));
+}
+
+void TestExcel::xlsCellsFreeXlLeavesOut()
+{
+    // A workbook FreeXL opens, holding the cells it reads as empty or as
+    // numbers: a rich-text label, a logical value, an error value and a
+    // formula's number; an ordinary number beside them.
+    QByteArray number(8, '\0');
+    qToLittleEndian<double>(42, number.data());
+    const QByteArray formula = le16(1) + le16(1) + le16(0) + number + le16(0) + le32(0) + le16(0);
+    const QByteArray cells =
+        record(0x00D6,
+               le16(0) + le16(0) + le16(0) + le16(3) + QByteArray(1, '\0') + "abc" + le16(0)) +
+        record(0x0205, le16(0) + le16(1) + le16(0) + QByteArray("\1\0", 2)) +
+        record(0x0205, le16(0) + le16(2) + le16(0) + QByteArray("\x2A\1", 2)) +
+        record(0x0006, formula) + record(0x0203, le16(1) + le16(0) + le16(0) + number);
+    TempWorkDir dir;
+    const QString path = dir.filePath(QStringLiteral("made.xls"));
+    QVERIFY(writeFile(path, compoundFile(workbookStream({}, cells))));
+    QString error;
+    const auto reader = XlsReader::open(path, &error);
+    QVERIFY2(reader, qPrintable(error));
+    QVERIFY(reader->usesFreeXl());
+    QVERIFY(reader->selectSheet(0, &error));
+    QCOMPARE(reader->cellText(1, 1), QStringLiteral("abc"));
+    QCOMPARE(reader->cellText(1, 2), QStringLiteral("TRUE"));
+    QCOMPARE(reader->cellText(1, 3), QStringLiteral("#N/A"));
+    QCOMPARE(reader->cellText(2, 1), QStringLiteral("42"));
+    QCOMPARE(reader->cellText(2, 2), QStringLiteral("42"));
+    QCOMPARE(reader->usedRange().columnCount, 3);
 }
 
 void TestExcel::xlsRefusals_data()
