@@ -5,7 +5,9 @@
 #include "fieldcatalogue.h"
 #include "freshdatabase.h"
 #include "headerguard.h"
+#include "printcommands.h"
 #include "printgeometry.h"
+#include "runstate.h"
 #include "recordrenderer.h"
 #include "scriptedprompt.h"
 #include "tempworkdir.h"
@@ -172,6 +174,8 @@ private Q_SLOTS:
         QVERIFY(DB_Header_Restore("Waylark_main.db") == HeaderGuard::Result::Written);
         m_dm->connectDatabase();
         m_dm->openAll();
+        runState() = RunState();
+        runState().appDir = m_tmp->appDir();
     }
     void cleanup()
     {
@@ -375,6 +379,47 @@ private Q_SLOTS:
         QVERIFY2(!job.isEmpty(), "the queue delivered no job");
         QCOMPARE(pdfInfo(job, "Pages"), QString("3"));
         QVERIFY2(isWaybillPage(pdfInfo(job, "Page size")), qPrintable(pdfInfo(job, "Page size")));
+    }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("pages"); // of cli.pdf; 0 for none
+        QTest::newRow("pdf, default model") << QStringList({"--pdf", "cli.pdf"}) << 0 << QString() << 2;
+        QTest::newRow("pdf, named model") << QStringList({"--pdf", "cli.pdf", "--model", "通用快递单"})
+                                          << 0 << QString() << 2;
+        QTest::newRow("unknown model") << QStringList({"--pdf", "cli.pdf", "--model", "无此模板"}) << 1
+                                       << "当前模板不存在，请先保存模板！" << 0;
+        QTest::newRow("no such queue") << QStringList({"--printer", "no-such-queue"}) << 1
+                                       << "打印机没准备好！" << 0;
+        QTest::newRow("both outputs") << QStringList({"--pdf", "a.pdf", "--printer", "q"}) << 2
+                                      << QString() << 0;
+        QTest::newRow("unknown option") << QStringList({"--pfd", "a.pdf"}) << 2 << QString() << 0;
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QFETCH(int, pages);
+        addSender();
+        addRecipients(2);
+        ScriptedPrompt p;
+        QCOMPARE(PrintCommands::runCommand(args, m_dm.get()), status);
+        if (!message.isEmpty())
+            QCOMPARE(p.messages(), QStringList({message}));
+        if (pages) {
+            QCOMPARE(pdfInfo("cli.pdf", "Pages"), QString::number(pages));
+            QVERIFY(isWaybillPage(pdfInfo("cli.pdf", "Page size")) == false); // the delivered 211.7 × 116.9 mm
+            QStringList texts;
+            for (const Word& w : pdfWords("cli.pdf", 2))
+                texts << w.text;
+            QVERIFY(texts.contains("R2F7"));
+        } else {
+            QVERIFY(!QFile::exists("cli.pdf"));
+        }
     }
 
     void cancelOnACupsQueueSendsNothing()
