@@ -524,11 +524,22 @@ public:
     }
 
 private:
+    DateKind kindOf(int xf) const
+    {
+        return xf < m_globals.xfKinds.size() ? m_globals.xfKinds.at(xf) : DateKind::None;
+    }
+
     QString numberText(double value, int xf) const
     {
-        const DateKind kind =
-            xf < m_globals.xfKinds.size() ? m_globals.xfKinds.at(xf) : DateKind::None;
-        return excelValueText(value, m_globals.date1904, kind);
+        return excelValueText(value, m_globals.date1904, kindOf(xf));
+    }
+
+    // A number cell. Dates are ours to decide in either mode, so that every
+    // reader takes the same number formats for dates.
+    void putNumber(int row, int column, double value, int xf)
+    {
+        if (m_all || kindOf(xf) != DateKind::None)
+            put(row, column, numberText(value, xf));
     }
 
     void put(int row, int column, const QString& text) { m_cells->set(row + 1, column + 1, text); }
@@ -559,6 +570,9 @@ private:
         }
         case Label:
         case RString:
+        case Number:
+        case Rk:
+        case MulRk:
             valueRecord(type, r, records);
             break;
         default:
@@ -630,7 +644,7 @@ private:
             const int column = r.word();
             const int xf = r.word();
             if (r.need(8))
-                put(row, column, numberText(f64(r.data.constData() + r.pos), xf));
+                putNumber(row, column, f64(r.data.constData() + r.pos), xf);
             break;
         }
         case Rk: {
@@ -639,7 +653,7 @@ private:
             const int xf = r.word();
             const quint32 rk = r.dword();
             if (r.ok)
-                put(row, column, numberText(rkValue(rk), xf));
+                putNumber(row, column, rkValue(rk), xf);
             break;
         }
         case MulRk: {
@@ -650,7 +664,7 @@ private:
             for (int i = 0; i < count && r.ok; ++i, ++column) {
                 const int xf = r.word();
                 const quint32 rk = r.dword();
-                put(row, column, numberText(rkValue(rk), xf));
+                putNumber(row, column, rkValue(rk), xf);
             }
             break;
         }

@@ -19,7 +19,8 @@ enum class Cells {
     All,
     // What FreeXL leaves out or misreads: FORMULA (the cached result),
     // BOOLERR (which FreeXL gives as the numbers 1 and 0) and RSTRING cells;
-    // LABEL cells too, which FreeXL reads alike.
+    // also LABEL cells, and numbers whose format is a date format, so that
+    // dates follow our own reading of number formats.
     Supplement,
 };
 

@@ -452,20 +452,33 @@ void TestExcel::xlsStringsContinuedInOtherWidth()
 void TestExcel::xlsCellsFreeXlLeavesOut()
 {
     // A workbook FreeXL opens, holding the cells it reads as empty or as
-    // numbers: a rich-text label, a logical value, an error value and a
-    // formula's number; an ordinary number beside them.
-    QByteArray number(8, '\0');
-    qToLittleEndian<double>(42, number.data());
-    const QByteArray formula = le16(1) + le16(1) + le16(0) + number + le16(0) + le32(0) + le16(0);
+    // numbers: a rich-text label, a logical value, an error value, a
+    // formula's number and a date in Chinese Excel's built-in format 31
+    // (yyyy"年"m"月"d"日"); an ordinary number beside them.
+    auto number = [](double value) {
+        QByteArray bytes(8, '\0');
+        qToLittleEndian<double>(value, bytes.data());
+        return bytes;
+    };
+    auto xf = [](int format) {
+        return record(0x00E0, le16(0) + le16(format) + QByteArray(16, '\0'));
+    };
+    QByteArray styles;
+    for (int i = 0; i < 16; ++i)
+        styles += xf(0);
+    styles += xf(31); // style 16
+    const QByteArray formula =
+        le16(1) + le16(1) + le16(0) + number(42) + le16(0) + le32(0) + le16(0);
     const QByteArray cells =
         record(0x00D6,
                le16(0) + le16(0) + le16(0) + le16(3) + QByteArray(1, '\0') + "abc" + le16(0)) +
         record(0x0205, le16(0) + le16(1) + le16(0) + QByteArray("\1\0", 2)) +
         record(0x0205, le16(0) + le16(2) + le16(0) + QByteArray("\x2A\1", 2)) +
-        record(0x0006, formula) + record(0x0203, le16(1) + le16(0) + le16(0) + number);
+        record(0x0006, formula) + record(0x0203, le16(1) + le16(0) + le16(0) + number(42)) +
+        record(0x0203, le16(1) + le16(2) + le16(16) + number(45356));
     TempWorkDir dir;
     const QString path = dir.filePath(QStringLiteral("made.xls"));
-    QVERIFY(writeFile(path, compoundFile(workbookStream({}, cells))));
+    QVERIFY(writeFile(path, compoundFile(workbookStream(styles, cells))));
     QString error;
     const auto reader = XlsReader::open(path, &error);
     QVERIFY2(reader, qPrintable(error));
@@ -476,6 +489,7 @@ void TestExcel::xlsCellsFreeXlLeavesOut()
     QCOMPARE(reader->cellText(1, 3), QStringLiteral("#N/A"));
     QCOMPARE(reader->cellText(2, 1), QStringLiteral("42"));
     QCOMPARE(reader->cellText(2, 2), QStringLiteral("42"));
+    QCOMPARE(reader->cellText(2, 3), QStringLiteral("2024-03-05"));
     QCOMPARE(reader->usedRange().columnCount, 3);
 }
 
