@@ -85,7 +85,12 @@ bool XlsReader::loadSheet(int index, QString* error)
         // FreeXL's dimensions start at A1 whatever the sheet holds.
         for (unsigned r = 0; r < m_freeXlRows; ++r) {
             for (unsigned c = 0; c < m_freeXlColumns; ++c) {
-                if (!freeXlText(int(r) + 1, int(c) + 1).isEmpty())
+                FreeXL_CellValue value;
+                if (freexl_get_cell_value(m_handle, r, c, &value) != FREEXL_OK ||
+                    value.type == FREEXL_CELL_NULL)
+                    continue;
+                const bool text = value.type != FREEXL_CELL_INT && value.type != FREEXL_CELL_DOUBLE;
+                if (!text || (value.value.text_value && *value.value.text_value))
                     m_range.include(int(r) + 1, int(c) + 1);
             }
         }
