@@ -4,8 +4,10 @@
 #include "datamodule.h"
 #include "designpage.h"
 #include "designsurface.h"
+#include "fieldselect.h"
 #include "guarded.h"
 #include "headerguard.h"
+#include "pagesetdialog.h"
 #include "prompt.h"
 #include "recipientpage.h"
 #include "runstate.h"
@@ -86,7 +88,7 @@ TFM_Main::TFM_Main(TDataModule1* dm, QWidget* parent) : QWidget(parent), m_dm(dm
     StatusPanels[3]->setToolTip(QStringLiteral("技术支持：请见帮助页"));
     setCurrentModelPanel(QString());
 
-    TabModel->Model_Container->bindData(dm);
+    TabModel->bindData(dm);
     TabSheet2->bindData(dm);
     TabSend->bindData(dm);
 
@@ -95,6 +97,11 @@ TFM_Main::TFM_Main(TDataModule1* dm, QWidget* parent) : QWidget(parent), m_dm(dm
     connect(Send_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Send_Set_BtnClick);
     connect(Help_Btn, &QToolButton::clicked, this, &TFM_Main::Help_BtnClick);
     connect(App_Exit, &QToolButton::clicked, this, &TFM_Main::App_ExitClick);
+    connect(TabModel, &DesignPage::currentModelPanel, this, &TFM_Main::setCurrentModelPanel);
+    connect(TabModel->Model_Page_Btn, &QToolButton::clicked, this,
+            &TFM_Main::Model_Page_BtnClick);
+    connect(TabModel->Model_Field_Btn, &QToolButton::clicked, this,
+            &TFM_Main::Model_Field_BtnClick);
 
     FM_Main = this;
 }
@@ -154,8 +161,11 @@ void TFM_Main::FormActivate()
     rs.currentModel = ConfigIni::readString(rs.appDir, QStringLiteral("DefaultModel"),
                                             QStringLiteral("ModelName"));
     setCurrentModelPanel(rs.currentModel);
-    TabModel->Model_List->setCurrentIndex(TabModel->Model_List->findText(
-        rs.currentModel, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    // A template that cannot be laid out leaves no item selected.
+    if (TabModel->Model_Screen_Paint(rs.currentModel))
+        TabModel->selectCurrentModel();
+    else
+        TabModel->Model_List->setCurrentIndex(-1);
 }
 
 void TFM_Main::Model_Set_BtnClick()
@@ -171,6 +181,18 @@ void TFM_Main::Att_Set_BtnClick()
 void TFM_Main::Send_Set_BtnClick()
 {
     TabMain->setCurrentIndex(2);
+}
+
+void TFM_Main::Model_Page_BtnClick()
+{
+    if (Fm_Page_Set)
+        Fm_Page_Set->Execute();
+}
+
+void TFM_Main::Model_Field_BtnClick()
+{
+    if (FM_Field_Sel)
+        FM_Field_Sel->exec();
 }
 
 void TFM_Main::Help_BtnClick()

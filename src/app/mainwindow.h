@@ -32,6 +32,9 @@ public:
     void Send_Set_BtnClick();
     void Help_BtnClick();
     void App_ExitClick();
+    // "页面设置" and "字段选择" of the design tab: the modal dialogs.
+    void Model_Page_BtnClick();
+    void Model_Field_BtnClick();
 
     // Closes the database and seals its header, once for the whole run.
     void closeDatabase();

@@ -2,9 +2,13 @@
 
 #include "cli.h"
 #include "datamodule.h"
+#include "designpage.h"
+#include "fieldselect.h"
 #include "guarded.h"
 #include "headerguard.h"
 #include "mainwindow.h"
+#include "pagesetdialog.h"
+#include "printerstore.h"
 #include "prompt.h"
 #include "runstate.h"
 
@@ -81,7 +85,13 @@ bool Startup::start()
     if (!acquire())
         return false;
     // 7. The windows, each once for the run.
-    const bool ok = guarded([&] { m_main = std::make_unique<TFM_Main>(m_dm.get()); });
+    // The dialogs belong to the main window and go with it.
+    const bool ok = guarded([&] {
+        m_main = std::make_unique<TFM_Main>(m_dm.get());
+        (new TFm_Page_Set(m_main->TabModel, m_main.get()))
+            ->setPrinterSource(&PrinterStore::printer);
+        new TFM_Field_Sel(m_dm.get(), m_main->TabModel->Model_Container, m_main.get());
+    });
     if (!ok) {
         shutdown();
         return false;

@@ -3,6 +3,13 @@
 #include "datamodule.h"
 #include "fieldcatalogue.h"
 #include "newdatabase.h"
+#include "runstate.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
 
 FieldControl::FieldControl(const FieldInfo& field, QWidget* parent)
     : DBEdit(parent), m_field(&field)
@@ -11,8 +18,132 @@ FieldControl::FieldControl(const FieldInfo& field, QWidget* parent)
     setFrame(false);
     setToolTip(field.hint);
     setCursor(Qt::ArrowCursor);
+    setMouseTracking(true); // the cursor shows the sizing border
     setGeometry(field.defaultLeft, field.defaultTop, FieldCatalogue::kControlWidth,
                 FieldCatalogue::kControlHeight);
+}
+
+int FieldControl::edgesAt(QPoint p) const
+{
+    int e = NoEdge;
+    if (p.x() < kBorder)
+        e |= LeftEdge;
+    else if (p.x() >= width() - kBorder)
+        e |= RightEdge;
+    if (p.y() < kBorder)
+        e |= TopEdge;
+    else if (p.y() >= height() - kBorder)
+        e |= BottomEdge;
+    return e;
+}
+
+void FieldControl::showCursorFor(int edges)
+{
+    const bool horizontal = edges & (LeftEdge | RightEdge);
+    const bool vertical = edges & (TopEdge | BottomEdge);
+    if (horizontal && vertical) {
+        const bool falling = (edges == (LeftEdge | TopEdge)) || (edges == (RightEdge | BottomEdge));
+        setCursor(falling ? Qt::SizeFDiagCursor : Qt::SizeBDiagCursor);
+    } else if (horizontal) {
+        setCursor(Qt::SizeHorCursor);
+    } else if (vertical) {
+        setCursor(Qt::SizeVerCursor);
+    } else {
+        setCursor(Qt::ArrowCursor);
+    }
+}
+
+void FieldControl::mousePressEvent(QMouseEvent* event)
+{
+    const QPoint p = event->position().toPoint();
+    if (event->button() == Qt::RightButton) {
+        runState().selectedField = this;
+        event->accept();
+        return;
+    }
+    if (event->button() == Qt::LeftButton) {
+        m_leftDown = true;
+        m_moved = false;
+        m_edges = edgesAt(p);
+        m_pressInPanel = mapToParent(p);
+        m_startGeometry = geometry();
+    }
+    DBEdit::mousePressEvent(event);
+}
+
+void FieldControl::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_leftDown && (event->buttons() & Qt::LeftButton)) {
+        dragTo(mapToParent(event->position().toPoint()));
+        event->accept();
+        return;
+    }
+    if (event->buttons() == Qt::NoButton)
+        showCursorFor(edgesAt(event->position().toPoint()));
+    DBEdit::mouseMoveEvent(event);
+}
+
+void FieldControl::dragTo(QPoint pointerInPanel)
+{
+    // The pointer stays within the panel, as when the system drags a child
+    // window: a control can go partly out of sight but never be lost.
+    if (QWidget* panel = parentWidget()) {
+        const QRect r = panel->rect();
+        pointerInPanel.setX(qBound(r.left(), pointerInPanel.x(), r.right()));
+        pointerInPanel.setY(qBound(r.top(), pointerInPanel.y(), r.bottom()));
+    }
+    const QPoint delta = pointerInPanel - m_pressInPanel;
+    if (delta.isNull() && !m_moved)
+        return;
+    m_moved = true;
+    if (m_edges == NoEdge) {
+        move(m_startGeometry.topLeft() + delta);
+        return;
+    }
+    QRect g = m_startGeometry;
+    if (m_edges & LeftEdge)
+        g.setLeft(qMin(g.left() + delta.x(), g.right() + 1 - kMinWidth));
+    if (m_edges & RightEdge)
+        g.setRight(qMax(g.right() + delta.x(), g.left() + kMinWidth - 1));
+    if (m_edges & TopEdge)
+        g.setTop(qMin(g.top() + delta.y(), g.bottom() + 1 - kMinHeight));
+    if (m_edges & BottomEdge)
+        g.setBottom(qMax(g.bottom() + delta.y(), g.top() + kMinHeight - 1));
+    setGeometry(g);
+}
+
+void FieldControl::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton) {
+        // The menu opens once the button is up, as the system's own does.
+        if (m_menu)
+            m_menu->popup(event->globalPosition().toPoint());
+        event->accept();
+        return;
+    }
+    if (event->button() == Qt::LeftButton)
+        m_leftDown = false;
+    DBEdit::mouseReleaseEvent(event);
+}
+
+void FieldControl::contextMenuEvent(QContextMenuEvent* event)
+{
+    // A mouse-made request was served on the button's release; the menu key
+    // selects this field and opens the same menu.
+    if (event->reason() == QContextMenuEvent::Keyboard && m_menu) {
+        runState().selectedField = this;
+        m_menu->popup(mapToGlobal(rect().center()));
+    }
+    event->accept();
+}
+
+void FieldControl::paintEvent(QPaintEvent* event)
+{
+    DBEdit::paintEvent(event);
+    // The sizing border, so that the user can find it.
+    QPainter p(this);
+    p.setPen(QPen(palette().color(QPalette::Mid), 1));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
@@ -31,8 +162,15 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
     setBackground(QPixmap::fromImage(NewDatabase::deliveredPicture()));
     m_image->move(kImageLeft, kImageTop);
 
+    PopMenu_Del_VisField = new QMenu(this);
+    PopMenu_Del_VisField->setObjectName(QStringLiteral("PopMenu_Del_VisField"));
+    N1 = PopMenu_Del_VisField->addAction(QStringLiteral("删除此字段"));
+    N1->setObjectName(QStringLiteral("N1"));
+    connect(N1, &QAction::triggered, this, &DesignSurface::N1Click);
+
     for (const FieldInfo& f : FieldCatalogue::all()) {
         auto* edit = new FieldControl(f, this);
+        edit->setPopupMenu(PopMenu_Del_VisField);
         edit->raise();
         m_fields.push_back(edit);
     }
@@ -57,4 +195,41 @@ FieldControl* DesignSurface::fieldControl(const QString& key) const
         if (c->field().key == key)
             return c;
     return nullptr;
+}
+
+QVector<TemplateStore::FieldPlace> DesignSurface::fieldPlaces() const
+{
+    QVector<TemplateStore::FieldPlace> places;
+    for (const FieldControl* c : m_fields)
+        // The control's own flag: a hidden tab or window must not read as hidden.
+        places.push_back({c->x(), c->y(), c->width(), !c->isHidden()});
+    return places;
+}
+
+void DesignSurface::applyFieldPlaces(const QVector<TemplateStore::FieldPlace>& places)
+{
+    for (int i = 0; i < m_fields.size() && i < places.size(); ++i) {
+        FieldControl* c = m_fields.at(i);
+        const TemplateStore::FieldPlace& p = places.at(i);
+        c->setGeometry(p.left, p.top, p.width, c->height());
+        c->setVisible(p.visible);
+    }
+}
+
+void DesignSurface::showField(const QString& key)
+{
+    if (FieldControl* c = fieldControl(key))
+        c->setVisible(true);
+}
+
+void DesignSurface::N1Click()
+{
+    QWidget* selected = runState().selectedField;
+    // Only a control of this panel; the run state may outlive a window.
+    for (FieldControl* c : m_fields) {
+        if (c == selected) {
+            c->setVisible(false);
+            return;
+        }
+    }
 }

@@ -2,24 +2,58 @@
 
 #include "dbedit.h"
 #include "fieldinfo_fwd.h"
+#include "templatestore.h"
 
 #include <QFrame>
 #include <QLabel>
 #include <QVector>
 
+class QAction;
+class QMenu;
 class TDataModule1;
 
 // One field control of the design surface: a borderless data-aware edit
 // bound to its source column, with the field's hint as tooltip.
+//
+// The left button drags it about the panel (it keeps the offset between the
+// pointer and its corner) or, pressed on its sizing border, sizes it; a
+// click without movement only puts the text cursor in. The right button
+// makes it the selected field and opens the panel's popup menu.
 class FieldControl : public DBEdit
 {
     Q_OBJECT
 public:
+    static constexpr int kBorder = 3;    // width of the sizing border
+    static constexpr int kMinWidth = 10; // smallest size a border drag leaves
+    static constexpr int kMinHeight = 10;
+
     FieldControl(const FieldInfo& field, QWidget* parent);
     const FieldInfo& field() const { return *m_field; }
 
+    void setPopupMenu(QMenu* menu) { m_menu = menu; }
+
+    enum Edge { NoEdge = 0, LeftEdge = 1, RightEdge = 2, TopEdge = 4, BottomEdge = 8 };
+    // The sizing edges under a point of the control (NoEdge inside).
+    int edgesAt(QPoint p) const;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
 private:
+    void dragTo(QPoint pointerInPanel);
+    void showCursorFor(int edges);
+
     const FieldInfo* m_field;
+    QMenu* m_menu = nullptr;
+    bool m_leftDown = false;
+    bool m_moved = false;
+    int m_edges = NoEdge;
+    QPoint m_pressInPanel;
+    QRect m_startGeometry;
 };
 
 // The design panel Model_Container: the background image Model_BKimg and
@@ -44,6 +78,19 @@ public:
 
     const QVector<FieldControl*>& fieldControls() const { return m_fields; }
     FieldControl* fieldControl(const QString& key) const;
+
+    // The controls' places, widths and own visibility, in catalogue order.
+    QVector<TemplateStore::FieldPlace> fieldPlaces() const;
+    // Moves, sizes and shows or hides every control; heights stay.
+    void applyFieldPlaces(const QVector<TemplateStore::FieldPlace>& places);
+    // Makes a field's control visible, its place and size unchanged.
+    void showField(const QString& key);
+
+    // "删除此字段": hides the selected field, if any.
+    void N1Click();
+
+    QMenu* PopMenu_Del_VisField;
+    QAction* N1;
 
 private:
     QLabel* m_image;

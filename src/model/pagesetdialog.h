@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+class DesignPage;
+class QGroupBox;
+class QLabel;
+class QPrinter;
+class QPushButton;
+class SpinEdit;
+
+// "页面设置": the current model's paper size (tenths of a millimetre) and
+// feed offsets (screen pixels). Created once at start-up; the boxes are
+// reloaded from the table on every showing.
+class TFm_Page_Set : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TFm_Page_Set(DesignPage* page, QWidget* parent = nullptr);
+    ~TFm_Page_Set() override;
+
+    // Shows the dialog modally for the current model; refuses with a
+    // message when no row bears its name.
+    int Execute();
+
+    // Loads the boxes; runs on every showing. False when no row bears the
+    // current model's name.
+    bool FormActivate();
+    // Stores the values, puts the offsets into effect, lays the template out
+    // again and applies the paper size to the printer, then closes. A bad
+    // box is named in a message and nothing changes.
+    void OkBtnClick();
+
+    // Where OK finds the program's printer to give the new paper size to
+    // (none by default; every print job applies it again through Page_Setup).
+    using PrinterSource = std::function<QPrinter*()>;
+    void setPrinterSource(PrinterSource source) { m_printerSource = std::move(source); }
+
+    QGroupBox* GroupBox1;
+    QLabel* Label1;
+    SpinEdit* ed_Page_Width;
+    QLabel* Label2;
+    SpinEdit* ed_Page_Height;
+    QLabel* StaticText1;
+    QGroupBox* GroupBox2;
+    QLabel* Label3;
+    SpinEdit* ed_Page_LeftX;
+    QLabel* StaticText2;
+    QLabel* Label4;
+    SpinEdit* ed_Page_TopY;
+    QLabel* StaticText3;
+    QLabel* StaticText4;
+    QPushButton* OkBtn;
+    QPushButton* CancelBtn;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    bool findCurrentModel();
+
+    DesignPage* m_page;
+    PrinterSource m_printerSource;
+};
+
+// The program's one page setup dialog (null while none exists).
+extern TFm_Page_Set* Fm_Page_Set;

@@ -1,0 +1,97 @@
+#include "pagesize.h"
+
+#include "datamodule.h"
+#include "runstate.h"
+#include "templatestore.h"
+
+#include <QPageSize>
+#include <QPrinter>
+#include <QRegularExpression>
+
+namespace
+{
+
+std::optional<int> wholeNumber(const QString& text)
+{
+    static const QRegularExpression re(QStringLiteral("^\\s*[+-]?\\d+\\s*$"));
+    if (!re.match(text).hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    if (!ok)
+        return std::nullopt;
+    return n;
+}
+
+std::optional<int> paper(const QString& text)
+{
+    const std::optional<int> n = wholeNumber(text);
+    if (!n || *n < TemplateStore::kMinPaper || *n > TemplateStore::kMaxPaper)
+        return std::nullopt;
+    return n;
+}
+
+} // namespace
+
+std::optional<PageValues> parsePageValues(const QString& width, const QString& height,
+                                          const QString& leftX, const QString& topY,
+                                          QString* message)
+{
+    const QString paperRule = QStringLiteral("必须是1到32767之间的整数（单位：0.1MM）！");
+    const QString offsetRule = QStringLiteral("必须是整数（单位：像素）！");
+    const std::optional<int> w = paper(width);
+    if (!w) {
+        *message = QStringLiteral("纸宽") + paperRule;
+        return std::nullopt;
+    }
+    const std::optional<int> h = paper(height);
+    if (!h) {
+        *message = QStringLiteral("纸高") + paperRule;
+        return std::nullopt;
+    }
+    const std::optional<int> x = wholeNumber(leftX);
+    if (!x) {
+        *message = QStringLiteral("左偏移") + offsetRule;
+        return std::nullopt;
+    }
+    const std::optional<int> y = wholeNumber(topY);
+    if (!y) {
+        *message = QStringLiteral("上偏移") + offsetRule;
+        return std::nullopt;
+    }
+    return PageValues{*w, *h, *x, *y};
+}
+
+bool applyPaperSize(QPrinter* printer, int widthTenths, int heightTenths)
+{
+    if (!printer)
+        return false;
+    const auto inRange = [](int v) {
+        return v >= TemplateStore::kMinPaper && v <= TemplateStore::kMaxPaper;
+    };
+    if (!inRange(widthTenths) || !inRange(heightTenths))
+        return false;
+    const QPageSize size(QSizeF(widthTenths / 10.0, heightTenths / 10.0), QPageSize::Millimeter,
+                         QString(), QPageSize::ExactMatch);
+    return printer->setPageSize(size);
+}
+
+bool Page_Setup(Dataset* tbModel, const QString& modelName, QPrinter* printer)
+{
+    if (!tbModel->isActive())
+        tbModel->open();
+    if (!TemplateStore::findByName(tbModel, modelName))
+        return false;
+    const qint64 height = tbModel->FieldByName(QStringLiteral("Page_Height")).AsInteger();
+    const qint64 width = tbModel->FieldByName(QStringLiteral("Page_Width")).AsInteger();
+    if (width > TemplateStore::kMaxPaper || height > TemplateStore::kMaxPaper)
+        return false;
+    return applyPaperSize(printer, int(width), int(height));
+}
+
+bool Page_Setup(QPrinter* printer)
+{
+    if (!DataModule1)
+        return false;
+    return Page_Setup(DataModule1->TB_Model, runState().currentModel, printer);
+}

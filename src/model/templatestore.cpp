@@ -1,0 +1,192 @@
+#include "templatestore.h"
+
+#include "dataerror.h"
+#include "dataset.h"
+#include "fieldcatalogue.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+#include <QSaveFile>
+
+namespace TemplateStore
+{
+
+namespace
+{
+
+const QString kModelName = QStringLiteral("Model_Name");
+
+// Pictures are opaque forms: anything with transparency is laid on white,
+// and every comparison and file uses one 24-bit form.
+QImage opaque(const QImage& picture)
+{
+    if (!picture.hasAlphaChannel())
+        return picture.convertToFormat(QImage::Format_RGB32);
+    QImage out(picture.size(), QImage::Format_RGB32);
+    out.fill(Qt::white);
+    QPainter p(&out);
+    p.drawImage(0, 0, picture);
+    return out;
+}
+
+} // namespace
+
+bool findByName(Dataset* tbModel, const QString& name)
+{
+    tbModel->first();
+    while (!tbModel->eof()) {
+        if (tbModel->FieldByName(kModelName).AsString() == name)
+            return true;
+        tbModel->next();
+    }
+    return false;
+}
+
+StoredTemplate readCurrent(Dataset* tbModel)
+{
+    StoredTemplate t;
+    t.pictureName = tbModel->FieldByName(QStringLiteral("Bk_Bmp_Name")).AsString();
+    for (const FieldInfo& f : FieldCatalogue::all()) {
+        FieldPlace p;
+        p.left = int(tbModel->FieldByName(f.leftColumn()).AsInteger());
+        p.top = int(tbModel->FieldByName(f.topColumn()).AsInteger());
+        p.width = int(tbModel->FieldByName(f.widthColumn()).AsInteger());
+        p.visible = tbModel->FieldByName(f.visColumn()).AsInteger() != 0;
+        t.fields.push_back(p);
+    }
+    return t;
+}
+
+QVector<FieldPlace> laidOut(const QVector<FieldPlace>& stored, int offsetX, int offsetY)
+{
+    QVector<FieldPlace> out = stored;
+    for (FieldPlace& p : out) {
+        p.left += offsetX;
+        p.top += offsetY;
+    }
+    return out;
+}
+
+void writeLayout(Dataset* tbModel, QPoint picturePos, const QVector<FieldPlace>& fields)
+{
+    const QVector<FieldInfo>& all = FieldCatalogue::all();
+    if (fields.size() != all.size())
+        throw DataError(
+            QStringLiteral("expected %1 field places, got %2").arg(all.size()).arg(fields.size()));
+    tbModel->FieldByName(QStringLiteral("Bk_Bmp_Left")).setAsInteger(picturePos.x());
+    tbModel->FieldByName(QStringLiteral("Bk_Bmp_Top")).setAsInteger(picturePos.y());
+    tbModel->FieldByName(QStringLiteral("Page_LeftX")).setAsInteger(0);
+    tbModel->FieldByName(QStringLiteral("Page_TopY")).setAsInteger(0);
+    for (int i = 0; i < all.size(); ++i) {
+        const FieldInfo& f = all.at(i);
+        const FieldPlace& p = fields.at(i);
+        tbModel->FieldByName(f.leftColumn()).setAsInteger(p.left);
+        tbModel->FieldByName(f.topColumn()).setAsInteger(p.top);
+        tbModel->FieldByName(f.widthColumn()).setAsInteger(p.width);
+        tbModel->FieldByName(f.visColumn()).setAsInteger(p.visible ? 1 : 0);
+    }
+}
+
+QStringList modelNames(Dataset* tbModel)
+{
+    QStringList names;
+    const int f = tbModel->fieldIndex(kModelName);
+    if (f < 0)
+        return names;
+    for (int row = 0; row < tbModel->recordCount(); ++row)
+        names << tbModel->cellText(row, f);
+    return names;
+}
+
+bool isBlankName(const QString& name)
+{
+    for (const QChar c : name)
+        if (!c.isSpace() && c.category() != QChar::Other_Control)
+            return false;
+    return true;
+}
+
+std::optional<int> paperBoxNumber(const QString& boxText)
+{
+    QString digits = boxText;
+    digits.remove(QLatin1Char(' '));
+    if (digits.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const int n = digits.toInt(&ok);
+    if (!ok)
+        return std::nullopt;
+    return n;
+}
+
+QString pictureDir(const QString& appDir)
+{
+    return appDir + QLatin1String("bkbmp/");
+}
+
+QImage loadPicture(const QString& path)
+{
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    const QImage img = reader.read();
+    if (img.isNull())
+        throw DataError(QStringLiteral("背景图无法载入：%1（%2）").arg(path, reader.errorString()));
+    return img;
+}
+
+QString storedPictureName(const QString& chosenPath)
+{
+    const QFileInfo fi(chosenPath);
+    if (fi.suffix().compare(QLatin1String("bmp"), Qt::CaseInsensitive) == 0)
+        return fi.fileName();
+    return fi.completeBaseName() + QLatin1String(".bmp");
+}
+
+bool samePicture(const QString& path, const QImage& picture)
+{
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    const QImage existing = reader.read();
+    return !existing.isNull() && opaque(existing) == opaque(picture);
+}
+
+QString freePictureName(const QString& dir, const QString& wanted, const QImage& picture)
+{
+    const QDir d(dir);
+    const QFileInfo fi(wanted);
+    const QString base = fi.completeBaseName();
+    const QString suffix = fi.suffix().isEmpty() ? QString() : QLatin1Char('.') + fi.suffix();
+    QString name = wanted;
+    for (int n = 2;; ++n) {
+        const QString path = d.filePath(name);
+        if (!QFileInfo::exists(path) || samePicture(path, picture))
+            return name;
+        name = base + QLatin1Char('-') + QString::number(n) + suffix;
+    }
+}
+
+bool writePicture(const QString& path, const QImage& picture, QString* error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = QStringLiteral("无法写入背景图 %1：%2").arg(path, file.errorString());
+        return false;
+    }
+    QImageWriter writer(&file, "bmp");
+    if (!writer.write(opaque(picture).convertToFormat(QImage::Format_RGB888))) {
+        *error = QStringLiteral("无法写入背景图 %1：%2").arg(path, writer.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        *error = QStringLiteral("无法写入背景图 %1：%2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace TemplateStore
