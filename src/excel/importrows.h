@@ -45,7 +45,8 @@ class ImportRows
 {
 public:
     // Checks the mapping (TITLES: one per mapping row, empty = not imported)
-    // and looks up every title's column. False, with the message to show,
+    // and looks up every title's column. SHEET is read as the rows are
+    // taken, so it must stay open on the same sheet until then. False, with the message to show,
     // when no sheet is chosen, the title row is not >= 1, every title is
     // empty or a title is not in the title row; nothing is read then.
     bool start(const WorkbookReader& sheet, int titleRow, const QStringList& titles,
