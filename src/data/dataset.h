@@ -53,6 +53,7 @@ public:
     QString tableName() const { return m_table; }
     void setSql(const QString& sql);
     QString sql() const { return m_sql; }
+    QString connectionName() const { return m_connection; }
     void setParam(const QString& name, const QVariant& value);
     QVariant param(const QString& name) const { return m_params.value(name); }
     // Kept as a setting only; every cursor here is a snapshot.

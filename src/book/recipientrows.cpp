@@ -1,0 +1,113 @@
+#include "recipientrows.h"
+
+#include "dataerror.h"
+#include "dataset.h"
+#include "transaction.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace
+{
+
+QSqlDatabase databaseOf(const Dataset* ds)
+{
+    return QSqlDatabase::database(ds->connectionName(), false);
+}
+
+QString quoted(QString identifier)
+{
+    identifier.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + identifier + QLatin1Char('"');
+}
+
+} // namespace
+
+RecipientRows::RecipientRows(Dataset* att) : m_att(att) {}
+
+void RecipientRows::openIfClosed()
+{
+    if (!m_att->isActive())
+        m_att->open();
+}
+
+void RecipientRows::assign(const Values& values)
+{
+    for (const auto& [column, text] : values)
+        m_att->FieldByName(column).setAsString(text);
+}
+
+void RecipientRows::append(const Values& values)
+{
+    openIfClosed();
+    m_att->append();
+    try {
+        assign(values);
+        m_att->post();
+    } catch (...) {
+        m_att->cancel();
+        throw;
+    }
+}
+
+void RecipientRows::changeCurrent(const Values& values)
+{
+    openIfClosed();
+    m_att->edit();
+    try {
+        assign(values);
+        m_att->post();
+    } catch (...) {
+        m_att->cancel();
+        throw;
+    }
+}
+
+void RecipientRows::empty()
+{
+    openIfClosed();
+    // A row being typed goes with the rest.
+    if (m_att->state() != Dataset::State::Browse)
+        m_att->cancel();
+    QSqlDatabase db = databaseOf(m_att);
+    {
+        Transaction t(db, QStringLiteral("recipients_empty"));
+        QSqlQuery q(db);
+        if (!q.exec(QLatin1String("DELETE FROM ") + quoted(m_att->tableName())))
+            throw DataError(q.lastError().text());
+        q.finish();
+        t.commit();
+    }
+    m_att->refresh();
+}
+
+void RecipientRows::inTransaction(const std::function<void()>& work)
+{
+    openIfClosed();
+    m_att->disableControls();
+    try {
+        Transaction t(databaseOf(m_att), QStringLiteral("recipients_batch"));
+        try {
+            work();
+            // A row still being written is part of the batch.
+            if (m_att->state() != Dataset::State::Browse)
+                m_att->post();
+            t.commit();
+        } catch (...) {
+            if (m_att->state() != Dataset::State::Browse)
+                m_att->cancel();
+            t.rollback();
+            throw;
+        }
+    } catch (...) {
+        // The file is as before; the rows in memory must be too.
+        try {
+            m_att->refresh();
+        } catch (...) {
+        }
+        m_att->enableControls();
+        throw;
+    }
+    m_att->enableControls();
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <functional>
+#include <utility>
+
+class Dataset;
+
+// The rules by which every writer puts rows into the recipient table: typed
+// entry, the Excel import, the order download and the waybill numbers all
+// go through here, so the table sees one behaviour whoever writes.
+class RecipientRows
+{
+public:
+    // Column name and text, assigned in this order; a column left out stays
+    // empty. Texts are stored exactly as given (no trimming).
+    using Values = QList<std::pair<QString, QString>>;
+
+    explicit RecipientRows(Dataset* att);
+    Dataset* dataset() const { return m_att; }
+
+    // Opens the table if needed, appends one row at the end (it becomes the
+    // current row), assigns the values and posts. On failure the half-made
+    // row is given up, so no later cursor move can post it; throws DataError.
+    void append(const Values& values);
+
+    // Removes every row as one transaction, then rereads the table.
+    void empty();
+
+    // Puts the current row into edit mode, assigns the values and posts. On
+    // failure the edit is cancelled; throws DataError.
+    void changeCurrent(const Values& values);
+
+    // Runs work (any number of the writes above) as one transaction: all
+    // rows or none. Views see one reset at the end instead of one signal per
+    // row. When work throws or the commit fails, the file is rolled back,
+    // the dataset is reread from it and the error is thrown on.
+    void inTransaction(const std::function<void()>& work);
+
+private:
+    void openIfClosed();
+    void assign(const Values& values);
+
+    Dataset* m_att;
+};
