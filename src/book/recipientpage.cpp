@@ -3,6 +3,10 @@
 #include "datamodule.h"
 #include "datasetmodel.h"
 #include "designpage.h"
+#include "guarded.h"
+#include "maskedtext.h"
+#include "prompt.h"
+#include "recipientrows.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -15,7 +19,8 @@
 #include <QTableView>
 #include <QToolButton>
 
-namespace {
+namespace
+{
 
 QLineEdit* makeEdit(QWidget* parent, const QString& name, const QString& label, int x, int y,
                     int width, const QString& mask = QString())
@@ -45,6 +50,28 @@ QComboBox* makeList(QWidget* parent, const QString& name, const QString& label, 
     return c;
 }
 
+// Refills a region list from a region query, in the query's order, with
+// nothing chosen.
+void fillList(QComboBox* list, Dataset* region)
+{
+    list->clear();
+    region->first();
+    while (!region->eof()) {
+        list->addItem(region->FieldByName(QStringLiteral("name")).AsString());
+        region->next();
+    }
+    list->setCurrentIndex(-1);
+}
+
+// The code of the first region row named name, as text; null when no row
+// has that name, which then finds no rows below it.
+QVariant codeOf(Dataset* region, const QString& name)
+{
+    if (!region->isActive() || !region->locate(QStringLiteral("name"), name))
+        return QVariant();
+    return region->FieldByName(QStringLiteral("code")).AsString();
+}
+
 } // namespace
 
 RecipientPage::RecipientPage(QWidget* parent) : QWidget(parent)
@@ -53,20 +80,26 @@ RecipientPage::RecipientPage(QWidget* parent) : QWidget(parent)
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
     GroupBox2->setGeometry(8, 6, 600, 156);
     QWidget* g = GroupBox2;
-    Att_Name_Ad = makeEdit(g, QStringLiteral("Att_Name_Ad"), QStringLiteral("收件人姓名："), 0, 22, 110);
+    Att_Name_Ad =
+        makeEdit(g, QStringLiteral("Att_Name_Ad"), QStringLiteral("收件人姓名："), 0, 22, 110);
     Att_Mobile_Ad = makeEdit(g, QStringLiteral("Att_Mobile_Ad"), QStringLiteral("手机："), 196, 22,
                              100, QStringLiteral("00000000000;_"));
-    Att_Company_Ad = makeEdit(g, QStringLiteral("Att_Company_Ad"), QStringLiteral("单位："), 380, 22, 130);
+    Att_Company_Ad =
+        makeEdit(g, QStringLiteral("Att_Company_Ad"), QStringLiteral("单位："), 380, 22, 130);
     Att_Phone_Ad = makeEdit(g, QStringLiteral("Att_Phone_Ad"), QStringLiteral("固定电话："), 0, 52,
                             110, QStringLiteral("00000000000;_"));
-    Att_Prvince_Ad = makeList(g, QStringLiteral("Att_Prvince_Ad"), QStringLiteral("省："), 196, 52, 100, 20);
-    Att_City_Ad = makeList(g, QStringLiteral("Att_City_Ad"), QStringLiteral("市："), 380, 52, 130, 12);
-    Att_Country_Ad = makeList(g, QStringLiteral("Att_Country_Ad"), QStringLiteral("区县："), 0, 82, 110, 15);
-    Att_Disrination_Ad = makeEdit(g, QStringLiteral("Att_Disrination_Ad"), QStringLiteral("目的地："),
-                                  196, 82, 100);
+    Att_Prvince_Ad =
+        makeList(g, QStringLiteral("Att_Prvince_Ad"), QStringLiteral("省："), 196, 52, 100, 20);
+    Att_City_Ad =
+        makeList(g, QStringLiteral("Att_City_Ad"), QStringLiteral("市："), 380, 52, 130, 12);
+    Att_Country_Ad =
+        makeList(g, QStringLiteral("Att_Country_Ad"), QStringLiteral("区县："), 0, 82, 110, 15);
+    Att_Disrination_Ad =
+        makeEdit(g, QStringLiteral("Att_Disrination_Ad"), QStringLiteral("目的地："), 196, 82, 100);
     Att_PostCode_Ad = makeEdit(g, QStringLiteral("Att_PostCode_Ad"), QStringLiteral("邮编："), 380,
                                82, 70, QStringLiteral("000000;_"));
-    Att_Add_Ad = makeEdit(g, QStringLiteral("Att_Add_Ad"), QStringLiteral("详细地址："), 0, 114, 330);
+    Att_Add_Ad =
+        makeEdit(g, QStringLiteral("Att_Add_Ad"), QStringLiteral("详细地址："), 0, 114, 330);
     Att_Find_Btn = new QPushButton(QStringLiteral("查询"), g);
     Att_Find_Btn->setObjectName(QStringLiteral("Att_Find_Btn"));
     Att_Find_Btn->setGeometry(440, 110, 70, 28);
@@ -74,8 +107,8 @@ RecipientPage::RecipientPage(QWidget* parent) : QWidget(parent)
     Att_Save_Btn->setObjectName(QStringLiteral("Att_Save_Btn"));
     Att_Save_Btn->setGeometry(516, 110, 70, 28);
     // Entry order of the group.
-    QWidget* order[] = {Att_Name_Ad,    Att_Mobile_Ad,      Att_Company_Ad, Att_Phone_Ad,
-                        Att_Prvince_Ad, Att_City_Ad,        Att_Country_Ad, Att_Disrination_Ad,
+    QWidget* order[] = {Att_Name_Ad,    Att_Mobile_Ad,  Att_Company_Ad, Att_Phone_Ad,
+                        Att_Prvince_Ad, Att_City_Ad,    Att_Country_Ad, Att_Disrination_Ad,
                         Att_Add_Ad,     Att_PostCode_Ad};
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
@@ -111,12 +144,21 @@ RecipientPage::RecipientPage(QWidget* parent) : QWidget(parent)
     Dgrd_Att_DelRow->setObjectName(QStringLiteral("Dgrd_Att_DelRow"));
     N2 = PopMenu_Dgrd_Att->addAction(QStringLiteral("打印当前行"));
     N2->setObjectName(QStringLiteral("N2"));
-    connect(DBGrid1, &QTableView::customContextMenuRequested, this,
-            [this](const QPoint& pos) { PopMenu_Dgrd_Att->popup(DBGrid1->viewport()->mapToGlobal(pos)); });
+    connect(DBGrid1, &QTableView::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopMenu_Dgrd_Att->popup(DBGrid1->viewport()->mapToGlobal(pos));
+    });
+
+    connect(Att_Save_Btn, &QPushButton::clicked, this, &RecipientPage::Att_Save_BtnClick);
+    connect(Att_Find_Btn, &QPushButton::clicked, this, &RecipientPage::Att_Find_BtnClick);
+    connect(Dgrd_Att_DelRow, &QAction::triggered, this, &RecipientPage::Dgrd_Att_DelRowClick);
+    // Only the user's picks run the cascade, not the lists being refilled.
+    connect(Att_Prvince_Ad, &QComboBox::activated, this, &RecipientPage::Att_Prvince_AdChange);
+    connect(Att_City_Ad, &QComboBox::activated, this, &RecipientPage::Att_City_AdChange);
 }
 
 void RecipientPage::bindData(TDataModule1* dm)
 {
+    m_dm = dm;
     const QVector<DatasetModel::Column> columns = {
         {QStringLiteral("Name"), QStringLiteral("姓名"), 80},
         {QStringLiteral("Address"), QStringLiteral("详细地址"), 300},
@@ -159,4 +201,107 @@ void RecipientPage::bindData(TDataModule1* dm)
     };
     connect(att, &Dataset::currentChanged, this, follow);
     follow();
+}
+
+void RecipientPage::Att_Save_BtnClick()
+{
+    const QString name = Att_Name_Ad->text();
+    const QString address = Att_Add_Ad->text();
+    const QString mobile = maskedText(Att_Mobile_Ad);
+    if (name.trimmed().isEmpty() || address.trimmed().isEmpty() || mobile.trimmed().isEmpty()) {
+        prompt().message(QStringLiteral("录入信息不完整,姓名、地址、手机为必填字段！"));
+        Att_Name_Ad->setFocus();
+        return;
+    }
+    if (!m_dm)
+        return;
+    const bool saved = guarded([&] {
+        RecipientRows(m_dm->TB_Att)
+            .append({
+                {QStringLiteral("Name"), name},
+                {QStringLiteral("Company"), Att_Company_Ad->text()},
+                {QStringLiteral("Address"), address},
+                {QStringLiteral("Mobile"), mobile},
+                {QStringLiteral("Phone"), maskedText(Att_Phone_Ad)},
+                {QStringLiteral("Disrination"), Att_Disrination_Ad->text()},
+                {QStringLiteral("Prvince"), Att_Prvince_Ad->currentText()},
+                {QStringLiteral("City"), Att_City_Ad->currentText()},
+                {QStringLiteral("Country"), Att_Country_Ad->currentText()},
+                {QStringLiteral("PostCode"), maskedText(Att_PostCode_Ad)},
+            });
+    });
+    if (!saved)
+        return;
+    // The region lists keep their choice for the next recipient.
+    for (QLineEdit* e : {Att_Name_Ad, Att_Company_Ad, Att_Add_Ad, Att_Mobile_Ad, Att_Phone_Ad,
+                         Att_Disrination_Ad, Att_PostCode_Ad})
+        e->clear();
+}
+
+void RecipientPage::Att_Find_BtnClick()
+{
+    const QString name = Att_Name_Ad->text();
+    if (name.trimmed().isEmpty() || !m_dm)
+        return;
+    guarded([&] {
+        if (m_dm->TB_Att->locate(QStringLiteral("Name"), name, Dataset::PartialKey))
+            selectCurrentRow();
+    });
+}
+
+void RecipientPage::selectCurrentRow()
+{
+    const int row = m_dm->TB_Att->recNo();
+    if (row < 0 || !gridModel)
+        return;
+    const QModelIndex idx = gridModel->index(row, 0);
+    DBGrid1->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect |
+                                                        QItemSelectionModel::Rows);
+    DBGrid1->scrollTo(idx);
+}
+
+void RecipientPage::Dgrd_Att_DelRowClick()
+{
+    if (!m_dm || !DBGrid1->selectionModel())
+        return;
+    QVector<int> rows;
+    for (const QModelIndex& idx : DBGrid1->selectionModel()->selectedRows())
+        rows << idx.row();
+    if (rows.isEmpty())
+        return;
+    guarded([&] { m_dm->TB_Att->removeRows(rows); });
+}
+
+void RecipientPage::Att_Prvince_AdChange()
+{
+    if (!m_dm)
+        return;
+    Att_Disrination_Ad->clear();
+    Att_City_Ad->clear();
+    Att_Country_Ad->clear();
+    guarded([&] {
+        const QVariant code = codeOf(m_dm->region_Province, Att_Prvince_Ad->currentText());
+        Dataset* city = m_dm->region_city;
+        city->close();
+        city->setParam(QStringLiteral("provinceID"), code);
+        city->open();
+        fillList(Att_City_Ad, city);
+    });
+}
+
+void RecipientPage::Att_City_AdChange()
+{
+    if (!m_dm)
+        return;
+    const QString cityName = Att_City_Ad->currentText();
+    guarded([&] {
+        const QVariant code = codeOf(m_dm->region_city, cityName);
+        Dataset* area = m_dm->region_area;
+        area->close();
+        Att_Disrination_Ad->setText(cityName);
+        Att_Country_Ad->clear();
+        area->setParam(QStringLiteral("cityID"), code);
+        area->open();
+        fillList(Att_Country_Ad, area);
+    });
 }

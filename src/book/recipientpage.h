@@ -22,6 +22,18 @@ public:
     explicit RecipientPage(QWidget* parent = nullptr);
     void bindData(TDataModule1* dm);
 
+    // "保存": appends the typed recipient after checking name, address and
+    // mobile; empties the edits, the region lists keep their choice.
+    void Att_Save_BtnClick();
+    // "查询": makes the first row whose name begins with the typed name the
+    // current (and selected) row.
+    void Att_Find_BtnClick();
+    // "删除选择行": deletes the rows selected in the grid, all or none.
+    void Dgrd_Att_DelRowClick();
+    // The user picked a province or a city: refill the lists below it.
+    void Att_Prvince_AdChange();
+    void Att_City_AdChange();
+
     QGroupBox* GroupBox2;
     QLineEdit* Att_Name_Ad;
     QLineEdit* Att_Mobile_Ad;
@@ -49,4 +61,9 @@ public:
     QMenu* PopMenu_Dgrd_Att;
     QAction* Dgrd_Att_DelRow;
     QAction* N2;
+
+private:
+    void selectCurrentRow();
+
+    TDataModule1* m_dm = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "datamodule.h"
 #include "dbedit.h"
+#include "prompt.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -37,15 +38,38 @@ SenderPage::SenderPage(QWidget* parent) : QWidget(parent)
     Snd_Save_Btn->setObjectName(QStringLiteral("Snd_Save_Btn"));
     Snd_Save_Btn->setGeometry(460, 290, 80, 28);
     Snd_Save_Btn->setFocusPolicy(Qt::NoFocus); // the edit keeps the focus
+    connect(Snd_Save_Btn, &QPushButton::clicked, this, &SenderPage::Snd_Save_BtnClick);
 }
 
 void SenderPage::bindData(TDataModule1* dm)
 {
+    m_send = dm->TB_Send;
     const std::pair<DBEdit*, const char*> bindings[] = {
-        {Snd_Name_Ad, "Name"},       {Snd_Company_Ad, "Company"},   {Snd_Add_Ad, "Address"},
-        {Snd_Mobile_Ad, "Mobile"},   {Snd_Phone_Ad, "Phone"},       {Snd_Cont_Ad, "Contents"},
+        {Snd_Name_Ad, "Name"},         {Snd_Company_Ad, "Company"}, {Snd_Add_Ad, "Address"},
+        {Snd_Mobile_Ad, "Mobile"},     {Snd_Phone_Ad, "Phone"},     {Snd_Cont_Ad, "Contents"},
         {Snd_Postcode_Ad, "PostCode"}, {Snd_P_Ad, "Prvince"},       {Snd_S_Ad, "City"},
         {Snd_C_Ad, "Country"}};
     for (const auto& [edit, column] : bindings)
         edit->bind(dm->TB_Send, QString::fromLatin1(column));
+}
+
+void SenderPage::Snd_Save_BtnClick()
+{
+    // Text still in the focused edit is not in the row yet: no change.
+    if (!m_send || !m_send->modified())
+        return;
+    bool saved = false;
+    try {
+        if (!m_send->isActive())
+            m_send->open();
+        m_send->edit();
+        m_send->updateRecord();
+        m_send->post();
+        saved = true;
+    } catch (const DataError&) {
+    } catch (const std::exception&) {
+    }
+    // On failure the row stays in edit mode with the typed values.
+    prompt().message(saved ? QStringLiteral("发件人信息已保存！")
+                           : QStringLiteral("程序发生未知错误！"));
 }

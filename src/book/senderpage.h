@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class DBEdit;
+class Dataset;
 class QGroupBox;
 class QPushButton;
 class TDataModule1;
@@ -14,6 +15,10 @@ class SenderPage : public QWidget
 public:
     explicit SenderPage(QWidget* parent = nullptr);
     void bindData(TDataModule1* dm);
+
+    // "保存": posts the sender row when a value was written into it; says
+    // whether that worked. With no change it does nothing.
+    void Snd_Save_BtnClick();
 
     QGroupBox* GroupBox3;
     DBEdit* Snd_Name_Ad;
@@ -27,4 +32,7 @@ public:
     DBEdit* Snd_S_Ad;
     DBEdit* Snd_C_Ad;
     QPushButton* Snd_Save_Btn;
+
+private:
+    Dataset* m_send = nullptr;
 };
