@@ -1,0 +1,638 @@
+// Recipients and the sender, driven through the main window's widgets.
+#include "datamodule.h"
+#include "datasetmodel.h"
+#include "dbedit.h"
+#include "designpage.h"
+#include "designsurface.h"
+#include "fieldcatalogue.h"
+#include "freshdatabase.h"
+#include "mainwindow.h"
+#include "maskedtext.h"
+#include "recipientpage.h"
+#include "recipientrows.h"
+#include "scriptedprompt.h"
+#include "senderpage.h"
+#include "startup.h"
+#include "tempworkdir.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTabWidget>
+#include <QTableView>
+#include <QtTest>
+
+namespace
+{
+
+const QString kIncomplete = QStringLiteral("录入信息不完整,姓名、地址、手机为必填字段！");
+
+QStringList texts(const QComboBox* box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
+
+} // namespace
+
+class TestBook : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TempWorkDir> m_tmp;
+    std::unique_ptr<ScriptedPrompt> m_prompt;
+    std::unique_ptr<Startup> m_start;
+
+    RecipientPage* page() const { return FM_Main->TabSheet2; }
+    SenderPage* sender() const { return FM_Main->TabSend; }
+    Dataset* att() const { return DataModule1->TB_Att; }
+
+    // The design surface's field control of a field key.
+    static DBEdit* control(const char* key)
+    {
+        const FieldInfo* f = FieldCatalogue::byKey(QString::fromLatin1(key));
+        return f ? FM_Main->TabModel->findChild<DBEdit*>(f->control) : nullptr;
+    }
+
+    // Starts the program; setup runs on the open database before the window
+    // is first shown (and fills its lists).
+    bool startProgram(const QStringList& setup = {})
+    {
+        m_start = std::make_unique<Startup>(m_tmp->path());
+        if (!m_start->start())
+            return false;
+        for (const QString& sql : setup)
+            if (!exec(sql))
+                return false;
+        for (Dataset* ds : DataModule1->datasets())
+            ds->refresh();
+        FM_Main->show();
+        QApplication::setActiveWindow(FM_Main);
+        return QTest::qWaitForWindowActive(FM_Main);
+    }
+
+    bool exec(const QString& sql)
+    {
+        QSqlQuery q(DataModule1->DB_main());
+        if (!q.exec(sql)) {
+            qWarning() << sql << q.lastError().text();
+            return false;
+        }
+        return true;
+    }
+
+    // One column of a table, as the file holds it, in row order.
+    QStringList column(const QString& table, const QString& col, const QString& where = {})
+    {
+        QSqlQuery q(DataModule1->DB_main());
+        q.exec(QStringLiteral("SELECT %1 FROM %2 %3 ORDER BY rowid").arg(col, table, where));
+        QStringList out;
+        while (q.next())
+            out << q.value(0).toString();
+        return out;
+    }
+
+    QStringList namesInFile()
+    {
+        return column(QStringLiteral("Exp_Att_Info"), QStringLiteral("Name"));
+    }
+
+    void addRecipients(const QStringList& names)
+    {
+        RecipientRows rows(att());
+        for (const QString& n : names)
+            rows.append({{QStringLiteral("Name"), n}});
+    }
+
+    // The user opens the list, moves to the item and presses Enter.
+    void pick(QComboBox* box, int index)
+    {
+        box->showPopup();
+        QAbstractItemView* view = box->view();
+        view->setCurrentIndex(view->model()->index(index, 0));
+        QTest::keyClick(view, Qt::Key_Return);
+    }
+    void pick(QComboBox* box, const QString& text)
+    {
+        const int i = box->findText(text, Qt::MatchExactly);
+        QVERIFY2(i >= 0, qPrintable(text));
+        pick(box, i);
+    }
+
+    // Types text key by key into the focused edit, as a keyboard or an
+    // input method would (QTest::keyClicks knows Latin-1 keys only).
+    void typeInto(QLineEdit* edit, const QString& text)
+    {
+        edit->setFocus();
+        for (const QChar c : text) {
+            if (c.unicode() < 0x80)
+                QTest::keyClick(edit, c.toLatin1());
+            else
+                QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c),
+                                    Qt::NoModifier);
+        }
+    }
+
+    void clickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTableView* grid = page()->DBGrid1;
+        const QRect r = grid->visualRect(grid->model()->index(row, 0));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, modifiers, r.center());
+    }
+
+    QList<int> selectedRows() const
+    {
+        QList<int> rows;
+        for (const QModelIndex& i : page()->DBGrid1->selectionModel()->selectedRows())
+            rows << i.row();
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_tmp = std::make_unique<TempWorkDir>();
+        QVERIFY(makeFreshAppDir(m_tmp->path()));
+        m_prompt = std::make_unique<ScriptedPrompt>();
+    }
+    void cleanup()
+    {
+        if (m_start)
+            m_start->shutdown();
+        m_start.reset();
+        m_prompt.reset();
+        m_tmp.reset();
+    }
+
+    // --- Typed entry ------------------------------------------------------
+
+    void saveIsRefusedWithoutNameAddressOrMobile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("mobile");
+        QTest::newRow("mobile untouched") << "张三"
+                                          << "人民路1号"
+                                          << "";
+        QTest::newRow("name only blanks") << "   "
+                                          << "人民路1号"
+                                          << "139";
+        QTest::newRow("address missing") << "张三"
+                                         << ""
+                                         << "13900000000";
+        QTest::newRow("nothing typed") << ""
+                                       << ""
+                                       << "";
+    }
+    void saveIsRefusedWithoutNameAddressOrMobile()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, address);
+        QFETCH(QString, mobile);
+        QVERIFY(startProgram());
+        FM_Main->Att_Set_BtnClick();
+        typeInto(page()->Att_Name_Ad, name);
+        typeInto(page()->Att_Mobile_Ad, mobile);
+        typeInto(page()->Att_Company_Ad, QStringLiteral("某公司"));
+        typeInto(page()->Att_Add_Ad, address);
+        QVERIFY(page()->Att_Add_Ad->hasFocus());
+
+        QTest::mouseClick(page()->Att_Save_Btn, Qt::LeftButton);
+
+        QCOMPARE(m_prompt->messages(), QStringList{kIncomplete});
+        QVERIFY(page()->Att_Name_Ad->hasFocus());
+        QVERIFY(namesInFile().isEmpty());
+        QCOMPARE(att()->recordCount(), 0);
+        // What was typed stays for the user to complete.
+        QCOMPARE(page()->Att_Name_Ad->text(), name);
+        QCOMPARE(page()->Att_Add_Ad->text(), address);
+        QCOMPARE(page()->Att_Company_Ad->text(), QStringLiteral("某公司"));
+    }
+
+    void savedRowKeepsBlanksAndSpaces_data()
+    {
+        QTest::addColumn<QString>("mobile");
+        QTest::addColumn<QString>("phone");
+        QTest::addColumn<QString>("postcode");
+        QTest::addColumn<QString>("storedMobile");
+        QTest::addColumn<QString>("storedPhone");
+        QTest::addColumn<QString>("storedPostcode");
+        QTest::newRow("three digits, rest untouched") << "123"
+                                                      << ""
+                                                      << ""
+                                                      << "123        "
+                                                      << "           "
+                                                      << "      ";
+        QTest::newRow("every position") << "13912345678"
+                                        << "02088886666"
+                                        << "510000"
+                                        << "13912345678"
+                                        << "02088886666"
+                                        << "510000";
+        QTest::newRow("letters are not taken") << "1a2b3"
+                                               << "x"
+                                               << "51y"
+                                               << "123        "
+                                               << "           "
+                                               << "51    ";
+    }
+    void savedRowKeepsBlanksAndSpaces()
+    {
+        QFETCH(QString, mobile);
+        QFETCH(QString, phone);
+        QFETCH(QString, postcode);
+        QFETCH(QString, storedMobile);
+        QFETCH(QString, storedPhone);
+        QFETCH(QString, storedPostcode);
+        QVERIFY(startProgram());
+        FM_Main->Att_Set_BtnClick();
+        RecipientPage* p = page();
+        pick(p->Att_Prvince_Ad, QStringLiteral("广东省"));
+        pick(p->Att_City_Ad, QStringLiteral("广州市"));
+        pick(p->Att_Country_Ad, QStringLiteral("天河区"));
+        typeInto(p->Att_Name_Ad, QStringLiteral("  王 五 "));
+        typeInto(p->Att_Mobile_Ad, mobile);
+        typeInto(p->Att_Company_Ad, QStringLiteral(" 某公司"));
+        typeInto(p->Att_Phone_Ad, phone);
+        typeInto(p->Att_Add_Ad, QStringLiteral(" 天河路 1 号  "));
+        typeInto(p->Att_PostCode_Ad, postcode);
+
+        QTest::mouseClick(p->Att_Save_Btn, Qt::LeftButton);
+
+        QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
+        QSqlQuery q(DataModule1->DB_main());
+        QVERIFY(q.exec("SELECT Name, Company, Address, Mobile, Phone, Disrination, Prvince, City,"
+                       " Country, PostCode, Custom1, Custom2, Custom3, Custom4, Custom5, ExpName,"
+                       " WayBillNo FROM Exp_Att_Info"));
+        QVERIFY(q.next());
+        const QStringList expected = {"  王 五 ",  " 某公司",     " 天河路 1 号  ", storedMobile,
+                                      storedPhone, "广州市",      "广东省",         "广州市",
+                                      "天河区",    storedPostcode};
+        for (int i = 0; i < expected.size(); ++i)
+            QCOMPARE(q.value(i).toString(), expected.at(i));
+        for (int i = expected.size(); i < 17; ++i)
+            QVERIFY(q.value(i).toString().isEmpty());
+        QVERIFY(!q.next());
+
+        // The new row is the current recipient and the grid shows it.
+        QCOMPARE(att()->recordCount(), 1);
+        QCOMPARE(att()->FieldByName("Name").AsString(), QStringLiteral("  王 五 "));
+        QCOMPARE(p->DBGrid1->model()->index(0, 3).data().toString(), storedMobile);
+
+        // The edits are emptied; the region lists keep their choice.
+        for (QLineEdit* e :
+             {p->Att_Name_Ad, p->Att_Company_Ad, p->Att_Add_Ad, p->Att_Disrination_Ad})
+            QVERIFY2(e->text().isEmpty(), qPrintable(e->objectName()));
+        QCOMPARE(maskedText(p->Att_Mobile_Ad), QString(11, ' '));
+        QCOMPARE(maskedText(p->Att_Phone_Ad), QString(11, ' '));
+        QCOMPARE(maskedText(p->Att_PostCode_Ad), QString(6, ' '));
+        QCOMPARE(p->Att_Prvince_Ad->currentText(), QStringLiteral("广东省"));
+        QCOMPARE(p->Att_City_Ad->currentText(), QStringLiteral("广州市"));
+        QCOMPARE(p->Att_Country_Ad->currentText(), QStringLiteral("天河区"));
+
+        // The next recipient of the same district needs no new pick; the
+        // destination is what the user left (now empty).
+        typeInto(p->Att_Name_Ad, QStringLiteral("赵六"));
+        typeInto(p->Att_Add_Ad, QStringLiteral("体育西路"));
+        typeInto(p->Att_Mobile_Ad, QStringLiteral("1"));
+        QTest::mouseClick(p->Att_Save_Btn, Qt::LeftButton);
+        QCOMPARE(column("Exp_Att_Info", "Country || '|' || City || '|' || Disrination"),
+                 QStringList({"天河区|广州市|广州市", "天河区|广州市|"}));
+    }
+
+    // --- Region cascade ---------------------------------------------------
+
+    void cascadeFollowsThePicks()
+    {
+        QVERIFY(startProgram());
+        FM_Main->Att_Set_BtnClick();
+        RecipientPage* p = page();
+        QCOMPARE(texts(p->Att_Prvince_Ad), column("province", "name"));
+        QCOMPARE(p->Att_Prvince_Ad->currentIndex(), -1);
+        QVERIFY(texts(p->Att_City_Ad).isEmpty());
+
+        typeInto(p->Att_Disrination_Ad, QStringLiteral("手写目的地"));
+        pick(p->Att_Prvince_Ad, QStringLiteral("广东省"));
+        QVERIFY(p->Att_Disrination_Ad->text().isEmpty());
+        QCOMPARE(DataModule1->region_city->param("provinceID").toString(), QStringLiteral("44"));
+        QCOMPARE(texts(p->Att_City_Ad), column("city", "name", "WHERE provinceID='44'"));
+        QCOMPARE(p->Att_City_Ad->currentIndex(), -1);
+        QVERIFY(texts(p->Att_Country_Ad).isEmpty());
+
+        pick(p->Att_City_Ad, QStringLiteral("深圳市"));
+        QCOMPARE(p->Att_Disrination_Ad->text(), QStringLiteral("深圳市"));
+        QCOMPARE(DataModule1->region_area->param("cityID").toString(), QStringLiteral("4403"));
+        QCOMPARE(texts(p->Att_Country_Ad), column("area", "name", "WHERE cityID='4403'"));
+        QCOMPARE(p->Att_Country_Ad->currentIndex(), -1);
+
+        // A district leaves the destination as the user made it.
+        p->Att_Disrination_Ad->clear();
+        typeInto(p->Att_Disrination_Ad, QStringLiteral("前海"));
+        pick(p->Att_Country_Ad, 0);
+        QCOMPARE(p->Att_Disrination_Ad->text(), QStringLiteral("前海"));
+
+        // Another city replaces the destination and the districts.
+        pick(p->Att_City_Ad, QStringLiteral("广州市"));
+        QCOMPARE(p->Att_Disrination_Ad->text(), QStringLiteral("广州市"));
+        QCOMPARE(texts(p->Att_Country_Ad), column("area", "name", "WHERE cityID='4401'"));
+
+        // Another province empties the destination and both lower lists.
+        pick(p->Att_Prvince_Ad, QStringLiteral("北京市"));
+        QVERIFY(p->Att_Disrination_Ad->text().isEmpty());
+        QCOMPARE(texts(p->Att_City_Ad), column("city", "name", "WHERE provinceID='11'"));
+        QVERIFY(texts(p->Att_Country_Ad).isEmpty());
+        QCOMPARE(p->Att_Country_Ad->currentText(), QString());
+
+        // Changes made by the program are not picks.
+        p->Att_Prvince_Ad->setCurrentIndex(p->Att_Prvince_Ad->findText("广东省"));
+        QCOMPARE(texts(p->Att_City_Ad), column("city", "name", "WHERE provinceID='11'"));
+        QVERIFY(m_prompt->shown.isEmpty());
+    }
+
+    void repeatedRegionNamesResolveToTheFirstRow()
+    {
+        // A second "北京市" province and two cities of one name, each with
+        // its own code and districts.
+        QVERIFY(startProgram({
+            "INSERT INTO province (code, name) VALUES ('98', '北京市')",
+            "INSERT INTO city (code, name, provinceID) VALUES ('9801', '别处', '98')",
+            "INSERT INTO province (code, name) VALUES ('99', '重名省')",
+            "INSERT INTO city (code, name, provinceID) VALUES ('9901', '重名市', '99')",
+            "INSERT INTO city (code, name, provinceID) VALUES ('9902', '重名市', '99')",
+            "INSERT INTO area (code, name, cityID) VALUES ('990101', '甲区', '9901')",
+            "INSERT INTO area (code, name, cityID) VALUES ('990201', '乙区', '9902')",
+        }));
+        FM_Main->Att_Set_BtnClick();
+        RecipientPage* p = page();
+        const int second = p->Att_Prvince_Ad->count() - 2; // the later "北京市"
+        QCOMPARE(p->Att_Prvince_Ad->itemText(second), QStringLiteral("北京市"));
+        pick(p->Att_Prvince_Ad, second);
+        QCOMPARE(texts(p->Att_City_Ad), column("city", "name", "WHERE provinceID='11'"));
+
+        pick(p->Att_Prvince_Ad, QStringLiteral("重名省"));
+        QCOMPARE(texts(p->Att_City_Ad), QStringList({"重名市", "重名市"}));
+        pick(p->Att_City_Ad, 1);
+        QCOMPARE(texts(p->Att_Country_Ad), QStringList{"甲区"});
+    }
+
+    // --- Search -----------------------------------------------------------
+
+    void searchByStartOfName_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("expectedRow");
+        QTest::newRow("one-character surname") << "王" << 1;
+        QTest::newRow("whole name") << "王小二" << 2;
+        QTest::newRow("leading blank is part of the prefix") << " 王" << 3;
+        QTest::newRow("no match") << "赵" << -1;
+        QTest::newRow("blank box") << "   " << -1;
+        QTest::newRow("empty box") << "" << -1;
+    }
+    void searchByStartOfName()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, expectedRow);
+        QVERIFY(startProgram());
+        FM_Main->Att_Set_BtnClick();
+        addRecipients({"李四", "王五", "王小二", " 王六", "张三"});
+        clickRow(4);
+        QCOMPARE(att()->recNo(), 4);
+
+        typeInto(page()->Att_Name_Ad, typed);
+        QTest::mouseClick(page()->Att_Find_Btn, Qt::LeftButton);
+
+        const int row = expectedRow < 0 ? 4 : expectedRow;
+        QCOMPARE(att()->recNo(), row);
+        QCOMPARE(page()->DBGrid1->currentIndex().row(), row);
+        QCOMPARE(selectedRows(), QList<int>{row});
+        // The design surface shows the current recipient.
+        QCOMPARE(control("A_Name")->text(), att()->cellText(row, att()->fieldIndex("Name")));
+        QVERIFY(m_prompt->shown.isEmpty());
+        // A search writes nothing.
+        QCOMPARE(namesInFile(), QStringList({"李四", "王五", "王小二", " 王六", "张三"}));
+        QCOMPARE(page()->Att_Name_Ad->text(), typed);
+    }
+
+    // --- Deleting selected rows -------------------------------------------
+
+    void deleteRemovesExactlyTheSelectedRows()
+    {
+        QVERIFY(startProgram());
+        FM_Main->Att_Set_BtnClick();
+        addRecipients({"甲", "乙", "丙", "丁", "戊", "己"});
+        clickRow(1);
+        clickRow(3, Qt::ControlModifier);
+        clickRow(4, Qt::ShiftModifier);
+        QCOMPARE(selectedRows(), QList<int>({1, 3, 4}));
+
+        page()->Dgrd_Att_DelRow->trigger();
+
+        QCOMPARE(namesInFile(), QStringList({"甲", "丙", "己"}));
+        QCOMPARE(att()->recordCount(), 3);
+        QCOMPARE(page()->DBGrid1->model()->rowCount(), 3);
+        QCOMPARE(page()->DBGrid1->model()->index(1, 0).data().toString(), QStringLiteral("丙"));
+        QVERIFY(m_prompt->shown.isEmpty());
+
+        // Nothing selected: nothing goes.
+        page()->DBGrid1->clearSelection();
+        page()->Dgrd_Att_DelRow->trigger();
+        QCOMPARE(namesInFile(), QStringList({"甲", "丙", "己"}));
+    }
+
+    void deleteIsAllOrNothing()
+    {
+        QVERIFY(
+            startProgram({"CREATE TRIGGER keep BEFORE DELETE ON Exp_Att_Info "
+                          "WHEN old.Name = '丙' BEGIN SELECT RAISE(ABORT, '丙 is kept'); END"}));
+        FM_Main->Att_Set_BtnClick();
+        addRecipients({"甲", "乙", "丙", "丁"});
+        clickRow(0);
+        clickRow(2, Qt::ShiftModifier);
+        QCOMPARE(selectedRows(), QList<int>({0, 1, 2}));
+
+        page()->Dgrd_Att_DelRow->trigger();
+
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->shown.at(0).kind, QStringLiteral("error"));
+        QVERIFY(m_prompt->shown.at(0).text.contains("丙 is kept"));
+        QCOMPARE(namesInFile(), QStringList({"甲", "乙", "丙", "丁"}));
+        QCOMPARE(page()->DBGrid1->model()->rowCount(), 4);
+    }
+
+    // --- The shared row rules ---------------------------------------------
+
+    void rowRulesAppendChangeAndEmpty()
+    {
+        QVERIFY(startProgram());
+        RecipientRows rows(att());
+        att()->close(); // the rule opens a closed table itself
+        rows.append({{"Custom1", "c1"}, {"Name", " 甲 "}});
+        rows.append({{"Name", "乙"}});
+        QCOMPARE(att()->recNo(), 1);
+        rows.changeCurrent({{"ExpName", "顺丰速运"}, {"WayBillNo", "001"}});
+        QCOMPARE(column("Exp_Att_Info",
+                        "Name || '|' || ifnull(Custom1, '') || '|' || ifnull(WayBillNo, '')"),
+                 QStringList({" 甲 |c1|", "乙||001"}));
+
+        // A column the table lacks: the row is given up, not left to be
+        // posted by the next move.
+        QVERIFY_THROWS_EXCEPTION(DataError, rows.append({{"Name", "丙"}, {"Nope", "x"}}));
+        QCOMPARE(att()->state(), Dataset::State::Browse);
+        QCOMPARE(att()->recordCount(), 2);
+        att()->first();
+        att()->last();
+        QCOMPARE(namesInFile(), QStringList({" 甲 ", "乙"}));
+        QVERIFY_THROWS_EXCEPTION(DataError, rows.changeCurrent({{"Nope", "x"}}));
+        QCOMPARE(att()->state(), Dataset::State::Browse);
+
+        rows.empty();
+        QVERIFY(namesInFile().isEmpty());
+        QCOMPARE(att()->recordCount(), 0);
+        QCOMPARE(page()->DBGrid1->model()->rowCount(), 0);
+        QVERIFY(att()->eof());
+    }
+
+    void batchIsAllOrNothing_data()
+    {
+        QTest::addColumn<bool>("fail");
+        QTest::newRow("committed") << false;
+        QTest::newRow("rolled back") << true;
+    }
+    void batchIsAllOrNothing()
+    {
+        QFETCH(bool, fail);
+        QVERIFY(startProgram());
+        addRecipients({"旧1", "旧2"});
+        RecipientRows rows(att());
+        auto work = [&] {
+            rows.empty();
+            for (int i = 0; i < 3; ++i)
+                rows.append({{"Name", QStringLiteral("新%1").arg(i)}});
+            att()->first();
+            while (!att()->eof()) {
+                rows.changeCurrent({{"WayBillNo", "N" + att()->FieldByName("Name").AsString()}});
+                att()->next();
+            }
+            if (fail)
+                throw DataError(QStringLiteral("disk full"));
+        };
+        if (fail)
+            QVERIFY_THROWS_EXCEPTION(DataError, rows.inTransaction(work));
+        else
+            rows.inTransaction(work);
+
+        const QStringList expected = fail ? QStringList({"旧1|", "旧2|"})
+                                          : QStringList({"新0|N新0", "新1|N新1", "新2|N新2"});
+        QCOMPARE(column("Exp_Att_Info", "Name || '|' || ifnull(WayBillNo, '')"), expected);
+        // The rows in memory and in the grid are the file's.
+        QCOMPARE(att()->recordCount(), expected.size());
+        QCOMPARE(page()->DBGrid1->model()->rowCount(), expected.size());
+        QCOMPARE(page()->DBGrid1->model()->index(0, 0).data().toString(),
+                 expected.at(0).section('|', 0, 0));
+    }
+
+    void emptyingIsAllOrNothing()
+    {
+        QVERIFY(startProgram({"CREATE TRIGGER keep BEFORE DELETE ON Exp_Att_Info "
+                              "WHEN old.Name = '乙' BEGIN SELECT RAISE(ABORT, 'kept'); END"}));
+        addRecipients({"甲", "乙", "丙"});
+        QVERIFY_THROWS_EXCEPTION(DataError, RecipientRows(att()).empty());
+        QCOMPARE(namesInFile(), QStringList({"甲", "乙", "丙"}));
+        QCOMPARE(att()->recordCount(), 3);
+    }
+
+    // --- The sender -------------------------------------------------------
+
+    void senderChangeCountsOnceTheEditIsLeft()
+    {
+        QVERIFY(startProgram());
+        FM_Main->Send_Set_BtnClick();
+        SenderPage* s = sender();
+        QVERIFY(column("Exp_Send_info", "Name").isEmpty());
+
+        // Nothing changed: nothing shown, nothing written.
+        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        QVERIFY(m_prompt->shown.isEmpty());
+
+        // Typed, focus still in the edit: not yet a change of the row.
+        typeInto(s->Snd_Company_Ad, QStringLiteral("甲公司"));
+        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        QVERIFY(s->Snd_Company_Ad->hasFocus());
+        QVERIFY(m_prompt->shown.isEmpty());
+        QVERIFY(column("Exp_Send_info", "Company").isEmpty());
+
+        // Leaving the edit writes it into the row; the empty table gets its
+        // one row.
+        QTest::keyClick(s->Snd_Company_Ad, Qt::Key_Tab);
+        QVERIFY(!s->Snd_Company_Ad->hasFocus());
+        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
+        QCOMPARE(column("Exp_Send_info", "Company"), QStringList{"甲公司"});
+
+        // Saved: the flag is clear again.
+        m_prompt->clear();
+        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        QVERIFY(m_prompt->shown.isEmpty());
+
+        // A second change goes to the same row.
+        typeInto(s->Snd_Phone_Ad, QStringLiteral(" 020-1234 "));
+        s->Snd_Name_Ad->setFocus();
+        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
+        QCOMPARE(column("Exp_Send_info", "Company || '|' || Phone"),
+                 QStringList{"甲公司| 020-1234 "});
+    }
+
+    void senderFieldsOfBothSurfacesShareTheRow()
+    {
+        QVERIFY(startProgram());
+        FM_Main->Model_Set_BtnClick();
+        DBEdit* departure = control("S_Departure");
+        DBEdit* surfaceName = control("S_Name");
+        QVERIFY(departure && surfaceName);
+        typeInto(departure, QStringLiteral("杭州"));
+        surfaceName->setFocus();
+
+        FM_Main->Send_Set_BtnClick();
+        typeInto(sender()->Snd_Name_Ad, QStringLiteral("李雷"));
+        sender()->Snd_Company_Ad->setFocus();
+        QCOMPARE(surfaceName->text(), QStringLiteral("李雷"));
+        QTest::mouseClick(sender()->Snd_Save_Btn, Qt::LeftButton);
+
+        QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
+        QCOMPARE(column("Exp_Send_info", "Name || '|' || Departure"), QStringList{"李雷|杭州"});
+        QCOMPARE(departure->text(), QStringLiteral("杭州"));
+    }
+
+    void senderSaveFailureKeepsTheTypedRow()
+    {
+        QVERIFY(startProgram({"CREATE TRIGGER full BEFORE INSERT ON Exp_Send_info "
+                              "BEGIN SELECT RAISE(ABORT, 'disk full'); END"}));
+        FM_Main->Send_Set_BtnClick();
+        SenderPage* s = sender();
+        typeInto(s->Snd_Name_Ad, QStringLiteral("韩梅梅"));
+        s->Snd_Add_Ad->setFocus();
+        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList{"程序发生未知错误！"});
+        QVERIFY(column("Exp_Send_info", "Name").isEmpty());
+        QCOMPARE(s->Snd_Name_Ad->text(), QStringLiteral("韩梅梅"));
+
+        // Once the cause is gone the same row saves.
+        QVERIFY(exec("DROP TRIGGER full"));
+        m_prompt->clear();
+        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
+        QCOMPARE(column("Exp_Send_info", "Name"), QStringList{"韩梅梅"});
+    }
+};
+
+QTEST_MAIN(TestBook)
+#include "test_book.moc"
