@@ -5,7 +5,9 @@
 #include "fieldcatalogue.h"
 #include "freshdatabase.h"
 #include "headerguard.h"
-#include "modelrow.h"
+#include "pagesize.h"
+#include "printerstore.h"
+#include "templatestore.h"
 #include "printgeometry.h"
 #include "recordrenderer.h"
 #include "tempworkdir.h"
@@ -69,7 +71,8 @@ double batch(TDataModule1& dm, const QString& file)
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(file);
-    ModelRow::applyPaper(&printer, 2300, 1270);
+    applyPaperSize(&printer, 2300, 1270);
+    PrinterStore::usePageCorner(&printer);
     QElapsedTimer t;
     t.start();
     const BatchPrint::Result r = BatchPrint::printAll(&printer, &dm, StoredPositions(dm.TB_Model),
@@ -133,12 +136,12 @@ int main(int argc, char** argv)
     TDataModule1 dm;
     dm.connectDatabase();
     dm.openAll();
-    ModelRow::locate(dm.TB_Model, QStringLiteral("通用快递单"));
+    TemplateStore::findByName(dm.TB_Model, QStringLiteral("通用快递单"));
 
     std::printf("%8s %12s %12s %7s %12s\n", "rows", "batch ms", "floor ms", "ratio", "peak RSS kB");
     for (int rows : {1000, 10000}) {
         fill(dm, rows);
-        ModelRow::locate(dm.TB_Model, QStringLiteral("通用快递单"));
+        TemplateStore::findByName(dm.TB_Model, QStringLiteral("通用快递单"));
         const double f = floorLoop(dm, QStringLiteral("floor.pdf"));
         const double b = batch(dm, QStringLiteral("batch.pdf"));
         std::printf("%8d %12.0f %12.0f %7.2f %12ld\n", rows, b, f, b / f, peakRssKb());

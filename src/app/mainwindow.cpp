@@ -8,12 +8,21 @@
 #include "guarded.h"
 #include "headerguard.h"
 #include "pagesetdialog.h"
+#include "pagesize.h"
+#include "preview.h"
+#include "printcommands.h"
+#include "printerstore.h"
 #include "prompt.h"
 #include "recipientpage.h"
 #include "runstate.h"
 #include "senderpage.h"
+#include "templatestore.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QTableView>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
@@ -102,6 +111,14 @@ TFM_Main::TFM_Main(TDataModule1* dm, QWidget* parent) : QWidget(parent), m_dm(dm
             &TFM_Main::Model_Page_BtnClick);
     connect(TabModel->Model_Field_Btn, &QToolButton::clicked, this,
             &TFM_Main::Model_Field_BtnClick);
+    connect(TabModel->Model_Preview_Btn, &QToolButton::clicked, this,
+            &TFM_Main::Model_Preview_BtnClick);
+    connect(Sig_Prt_Btn, &QToolButton::clicked, this, &TFM_Main::Sig_Prt_BtnClick);
+    connect(Multi_Prt_Btn, &QToolButton::clicked, this, &TFM_Main::Multi_Prt_BtnClick);
+    connect(TabSheet2->All_Prt_Btn, &QToolButton::clicked, this, &TFM_Main::All_Prt_BtnClick);
+    connect(Font_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Font_Set_BtnClick);
+    connect(Printer_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Printer_Set_BtnClick);
+    connect(TabSheet2->N2, &QAction::triggered, this, &TFM_Main::N2Click);
 
     FM_Main = this;
 }
@@ -193,6 +210,67 @@ void TFM_Main::Model_Field_BtnClick()
 {
     if (FM_Field_Sel)
         FM_Field_Sel->exec();
+}
+
+void TFM_Main::Model_Preview_BtnClick()
+{
+    if (FM_PreView)
+        FM_PreView->exec();
+}
+
+void TFM_Main::Sig_Prt_BtnClick()
+{
+    TabMain->setCurrentIndex(0);
+    prompt().message(QStringLiteral("设置好模板，在屏幕上填写关键信息，点击打印预览即可打印单页！"));
+}
+
+void TFM_Main::Multi_Prt_BtnClick()
+{
+    TabMain->setCurrentIndex(1);
+    All_Prt_BtnClick();
+}
+
+void TFM_Main::All_Prt_BtnClick()
+{
+    PrintCommands::All_Prt_BtnClick(m_dm, TabModel->Model_Container,
+                                    [this](QPrinter* printer) { return Page_Setup(printer); });
+}
+
+void TFM_Main::Font_Set_BtnClick()
+{
+    PrintCommands::Font_Set_BtnClick();
+}
+
+void TFM_Main::Printer_Set_BtnClick()
+{
+    PrintCommands::Printer_Set_BtnClick();
+}
+
+void TFM_Main::N2Click()
+{
+    // Only when the grid's current row is one of its selected rows.
+    QItemSelectionModel* selection = TabSheet2->DBGrid1->selectionModel();
+    const QModelIndex current = selection->currentIndex();
+    if (!current.isValid() || !selection->isRowSelected(current.row(), QModelIndex()))
+        return;
+    if (FM_PreView)
+        FM_PreView->exec();
+    selection->clearSelection();
+    TabSheet2->Att_Name_Ad->setFocus();
+}
+
+bool TFM_Main::Page_Setup(QPrinter* printer)
+{
+    if (!TemplateStore::findByName(m_dm->TB_Model, runState().currentModel)) {
+        prompt().message(QStringLiteral("当前模板不存在，请先保存模板！"));
+        return false;
+    }
+    if (!::Page_Setup(printer)) {
+        prompt().message(QStringLiteral("当前模板的纸张大小无效，请在页面设置中修改！"));
+        return false;
+    }
+    PrinterStore::usePageCorner(printer);
+    return true;
 }
 
 void TFM_Main::Help_BtnClick()

@@ -4,6 +4,7 @@
 
 class DesignPage;
 class QLabel;
+class QPrinter;
 class QStatusBar;
 class QTabWidget;
 class QToolButton;
@@ -34,6 +35,16 @@ public:
     void App_ExitClick();
     // "页面设置" and "字段选择" of the design tab: the modal dialogs.
     void Model_Page_BtnClick();
+    void Model_Preview_BtnClick();
+    void Sig_Prt_BtnClick();
+    void Multi_Prt_BtnClick();
+    void All_Prt_BtnClick();
+    void Font_Set_BtnClick();
+    void Printer_Set_BtnClick();
+    void N2Click();
+    // Sets the printer's paper from the current model before a job; false,
+    // having said why, when no job may start.
+    bool Page_Setup(QPrinter* printer);
     void Model_Field_BtnClick();
 
     // Closes the database and seals its header, once for the whole run.

@@ -9,6 +9,7 @@
 #include "mainwindow.h"
 #include "pagesetdialog.h"
 #include "printerstore.h"
+#include "preview.h"
 #include "prompt.h"
 #include "runstate.h"
 
@@ -88,6 +89,9 @@ bool Startup::start()
     // The dialogs belong to the main window and go with it.
     const bool ok = guarded([&] {
         m_main = std::make_unique<TFM_Main>(m_dm.get());
+        TFM_Main* main = m_main.get();
+        new TFM_PreView(m_dm.get(), main->TabModel->Model_Container, main,
+                        [main](QPrinter* printer) { return main->Page_Setup(printer); });
         (new TFm_Page_Set(m_main->TabModel, m_main.get()))
             ->setPrinterSource(&PrinterStore::printer);
         new TFM_Field_Sel(m_dm.get(), m_main->TabModel->Model_Container, m_main.get());

@@ -5,11 +5,11 @@
 #include "designpage.h"
 #include "designsurface.h"
 #include "guarded.h"
-#include "modelrow.h"
 #include "printerstore.h"
 #include "prompt.h"
 #include "recordrenderer.h"
 #include "runstate.h"
+#include "templatestore.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -24,7 +24,7 @@ TFM_PreView* FM_PreView = nullptr;
 
 TFM_PreView::TFM_PreView(TDataModule1* dm, const DesignSurface* surface, QWidget* mainWindow,
                          PageSetup pageSetup)
-    : QDialog(nullptr), m_dm(dm), m_surface(surface), m_mainWindow(mainWindow),
+    : QDialog(mainWindow), m_dm(dm), m_surface(surface), m_mainWindow(mainWindow),
       m_pageSetup(std::move(pageSetup))
 {
     setObjectName(QStringLiteral("FM_PreView"));
@@ -79,6 +79,12 @@ TFM_PreView::TFM_PreView(TDataModule1* dm, const DesignSurface* surface, QWidget
     FM_PreView = this;
 }
 
+TFM_PreView::~TFM_PreView()
+{
+    if (FM_PreView == this)
+        FM_PreView = nullptr;
+}
+
 void TFM_PreView::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
@@ -93,7 +99,7 @@ void TFM_PreView::FormActivate()
     }
     if (m_mainWindow)
         m_mainWindow->hide();
-    if (!ModelRow::locate(m_dm->TB_Model, runState().currentModel))
+    if (!TemplateStore::findByName(m_dm->TB_Model, runState().currentModel))
         prompt().message(QStringLiteral("当前模板不存在，请先保存模板！"));
     Db_Record_Prt();
     m_w0 = Model_BKimg->width();

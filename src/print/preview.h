@@ -24,8 +24,10 @@ public:
     // returns false (having said why) when no job may start.
     using PageSetup = std::function<bool(QPrinter*)>;
 
+    // mainWindow is hidden while the preview shows, and owns it.
     TFM_PreView(TDataModule1* dm, const DesignSurface* surface, QWidget* mainWindow,
                 PageSetup pageSetup);
+    ~TFM_PreView() override;
 
     void FormActivate();
     void Db_Record_Prt();

@@ -6,7 +6,7 @@
 #include "datamodule.h"
 #include "designsurface.h"
 #include "guarded.h"
-#include "modelrow.h"
+#include "pagesize.h"
 #include "printerstore.h"
 #include "prompt.h"
 #include "recordrenderer.h"
@@ -93,10 +93,6 @@ int runCommand(const QStringList& args, TDataModule1* dm)
             : ConfigIni::readString(runState().appDir, QStringLiteral("DefaultModel"),
                                     QStringLiteral("ModelName"));
     runState().currentModel = modelName;
-    if (!ModelRow::locate(dm->TB_Model, modelName)) {
-        prompt().message(QStringLiteral("当前模板不存在，请先保存模板！"));
-        return 1;
-    }
     QPrinter printer(QPrinter::HighResolution);
     if (o.has(QStringLiteral("--pdf"))) {
         printer.setOutputFormat(QPrinter::PdfFormat);
@@ -113,9 +109,12 @@ int runCommand(const QStringList& args, TDataModule1* dm)
             return 1;
         }
     }
+    if (!Page_Setup(dm->TB_Model, modelName, &printer)) {
+        prompt().message(QStringLiteral("当前模板不存在，请先保存模板！"));
+        return 1;
+    }
+    PrinterStore::usePageCorner(&printer);
     Dataset* model = dm->TB_Model;
-    ModelRow::applyPaper(&printer, model->FieldByName(QStringLiteral("Page_Width")).AsInteger(),
-                         model->FieldByName(QStringLiteral("Page_Height")).AsInteger());
     BatchPrint::Result r;
     if (!guarded([&] {
             r = BatchPrint::printAll(&printer, dm, StoredPositions(model),

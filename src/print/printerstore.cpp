@@ -25,6 +25,12 @@ bool isReady(const QPrinter* p)
     return !p->printerName().isEmpty();
 }
 
+void usePageCorner(QPrinter* p)
+{
+    if (p->outputFormat() == QPrinter::PdfFormat)
+        p->setPageMargins(QMarginsF(0, 0, 0, 0));
+}
+
 void reset()
 {
     g_printer.reset();

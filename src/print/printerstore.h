@@ -9,6 +9,8 @@ namespace PrinterStore {
 QPrinter* printer();
 // A CUPS queue is chosen, or a PDF file.
 bool isReady(const QPrinter* printer);
+// A PDF page has no unprintable edge: positions count from its corner.
+void usePageCorner(QPrinter* printer);
 // Forgets the printer (tests start from the machine's default).
 void reset();
 
