@@ -1,0 +1,1185 @@
+// Templates on the design tab, the page setup and the field selection,
+// driven through the main window's widgets with real mouse and key events.
+#include "configini.h"
+#include "datamodule.h"
+#include "designpage.h"
+#include "designsurface.h"
+#include "fieldcatalogue.h"
+#include "fieldselect.h"
+#include "freshdatabase.h"
+#include "mainwindow.h"
+#include "pagesetdialog.h"
+#include "pagesize.h"
+#include "runstate.h"
+#include "scriptedprompt.h"
+#include "spinedit.h"
+#include "startup.h"
+#include "templatestore.h"
+#include "tempworkdir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCollator>
+#include <QComboBox>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPainter>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QToolButton>
+#include <QtTest>
+#include <functional>
+
+namespace
+{
+
+const QString kSaved = QStringLiteral("模板保存成功！");
+const QString kDelivered = QStringLiteral("通用快递单");
+
+QImage makePicture(QSize size, QColor color)
+{
+    QImage img(size, QImage::Format_RGB32);
+    img.fill(color);
+    QPainter p(&img);
+    p.setPen(Qt::black);
+    p.drawLine(0, 0, size.width() - 1, size.height() - 1);
+    return img;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+// A place per field that differs from field to field and from base to base.
+QRect placeFor(int index, int base)
+{
+    return QRect(base + 9 * index, 2 * base + 5 * index, 30 + index, 22);
+}
+
+QStringList listTexts(const QListWidget* list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+QStringList comboTexts(const QComboBox* box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
+
+QList<int> selectedRows(const QListWidget* list)
+{
+    QList<int> out;
+    for (int i = 0; i < list->count(); ++i)
+        if (list->item(i)->isSelected())
+            out << i;
+    return out;
+}
+
+} // namespace
+
+class TestModel : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TempWorkDir> m_tmp;
+    std::unique_ptr<ScriptedPrompt> m_prompt;
+    std::unique_ptr<Startup> m_start;
+
+    DesignPage* page() const { return FM_Main->TabModel; }
+    DesignSurface* surface() const { return FM_Main->TabModel->Model_Container; }
+    FieldControl* control(int number) const
+    {
+        return surface()->findChild<FieldControl*>(QStringLiteral("DBEdit%1").arg(number));
+    }
+    Dataset* tb() const { return DataModule1->TB_Model; }
+    QString bkbmp(const QString& name) const { return m_tmp->filePath("bkbmp/" + name); }
+
+    // Starts the program; setup runs on the open database before the main
+    // window is first shown (and lays out the default template).
+    bool startProgram(const std::function<void()>& setup = {})
+    {
+        m_start = std::make_unique<Startup>(m_tmp->path());
+        if (!m_start->start())
+            return false;
+        if (setup)
+            setup();
+        FM_Main->show();
+        QApplication::setActiveWindow(FM_Main);
+        return QTest::qWaitForWindowActive(FM_Main);
+    }
+
+    // Appends a template row with placeFor(i, base) for field i.
+    void addTemplate(const QString& name, const QString& picture, int base,
+                     const QVariantMap& extra = {})
+    {
+        Dataset* t = tb();
+        t->append();
+        t->FieldByName("Model_Name").setAsString(name);
+        t->FieldByName("Bk_Bmp_Name").setAsString(picture);
+        t->FieldByName("Bk_Bmp_Left").setAsInteger(24);
+        t->FieldByName("Bk_Bmp_Top").setAsInteger(16);
+        t->FieldByName("Page_Width").setAsInteger(2000);
+        t->FieldByName("Page_Height").setAsInteger(1000);
+        t->FieldByName("Page_LeftX").setAsInteger(0);
+        t->FieldByName("Page_TopY").setAsInteger(0);
+        for (int i = 0; i < FieldCatalogue::kCount; ++i) {
+            const FieldInfo& f = FieldCatalogue::all().at(i);
+            const QRect r = placeFor(i, base);
+            t->FieldByName(f.leftColumn()).setAsInteger(r.left());
+            t->FieldByName(f.topColumn()).setAsInteger(r.top());
+            t->FieldByName(f.widthColumn()).setAsInteger(r.width());
+            t->FieldByName(f.visColumn()).setAsInteger(1);
+        }
+        for (auto it = extra.begin(); it != extra.end(); ++it)
+            t->FieldByName(it.key()).setValue(it.value());
+        t->post();
+    }
+
+    // Every column of the n-th template row, straight from the file.
+    QVariantMap modelRow(int n) const
+    {
+        QSqlQuery q(DataModule1->DB_main());
+        q.exec(QStringLiteral("SELECT * FROM Exp_Model ORDER BY rowid LIMIT 1 OFFSET %1").arg(n));
+        QVariantMap out;
+        if (q.next())
+            for (int i = 0; i < q.record().count(); ++i)
+                out.insert(q.record().fieldName(i), q.value(i));
+        return out;
+    }
+    int modelCount() const
+    {
+        QSqlQuery q(DataModule1->DB_main());
+        q.exec(QStringLiteral("SELECT count(*) FROM Exp_Model"));
+        return q.next() ? q.value(0).toInt() : -1;
+    }
+    QList<QVariantMap> allRows() const
+    {
+        QList<QVariantMap> rows;
+        for (int i = 0; i < modelCount(); ++i)
+            rows << modelRow(i);
+        return rows;
+    }
+    // Where a row puts a field: left, top and width (height kept at 22).
+    static QRect storedPlace(const QVariantMap& row, const FieldInfo& f)
+    {
+        return QRect(row.value(f.leftColumn()).toInt(), row.value(f.topColumn()).toInt(),
+                     row.value(f.widthColumn()).toInt(), 22);
+    }
+
+    // Drags a control with the left button held, grabbing it at grab (its
+    // own coordinates) and moving the pointer by delta over the panel.
+    static void dragBy(QWidget* w, QPoint grab, QPoint delta, int steps = 3)
+    {
+        const QPoint pressInPanel = w->mapToParent(grab);
+        QTest::mousePress(w, Qt::LeftButton, {}, grab);
+        for (int i = 1; i <= steps; ++i)
+            QTest::mouseMove(w, w->mapFromParent(pressInPanel + delta * i / steps));
+        QTest::mouseRelease(w, Qt::LeftButton, {}, w->mapFromParent(pressInPanel + delta));
+    }
+
+    // Right-clicks a control and chooses "删除此字段" in the popup menu.
+    bool hideByMenu(QWidget* w)
+    {
+        QTest::mouseClick(w, Qt::RightButton);
+        QMenu* menu = surface()->PopMenu_Del_VisField;
+        if (!QTest::qWaitFor([&] { return menu->isVisible(); }))
+            return false;
+        const QRect item = menu->actionGeometry(surface()->N1);
+        QTest::mouseMove(menu, item.center());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
+        return QTest::qWaitFor([&] { return !menu->isVisible(); });
+    }
+
+    static void typeInto(QLineEdit* box, const QString& text)
+    {
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Delete);
+        QTest::keyClick(box, Qt::Key_Home);
+        QTest::keyClicks(box, text);
+    }
+    static void typeInto(SpinEdit* box, const QString& text)
+    {
+        box->clear();
+        QTest::keyClicks(box, text);
+    }
+
+    // Runs inside while the next modal dialog is up; closes it if inside
+    // left it open, so that a failing check cannot hang the test.
+    static void whileModal(const std::function<void()>& inside)
+    {
+        QTimer::singleShot(0, [inside] {
+            inside();
+            if (QWidget* w = QApplication::activeModalWidget())
+                w->close();
+        });
+    }
+
+    // Through "新建模板" and "背景图" with a picture file, and the paper boxes.
+    void beginNewTemplate(const QString& pictureFile, const QString& widthMm = "230",
+                          const QString& heightMm = "127")
+    {
+        QTest::mouseClick(page()->Model_New_Btn, Qt::LeftButton);
+        if (!pictureFile.isEmpty()) {
+            m_prompt->files.enqueue(pictureFile);
+            QTest::mouseClick(page()->Model_Bmp_Btn, Qt::LeftButton);
+        }
+        typeInto(page()->Page_W, widthMm);
+        typeInto(page()->Page_H, heightMm);
+    }
+
+    void checkNewTemplateMode(bool on)
+    {
+        QCOMPARE(runState().newTemplateMode, on);
+        QCOMPARE(page()->Model_Bmp_Btn->isEnabled(), on);
+        QCOMPARE(page()->Page_W->isEnabled(), on);
+        QCOMPARE(page()->Page_H->isEnabled(), on);
+        QCOMPARE(page()->Model_Page_Btn->isEnabled(), !on);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_tmp = std::make_unique<TempWorkDir>();
+        QVERIFY(makeFreshAppDir(m_tmp->path()));
+        QVERIFY(QDir().mkpath(m_tmp->filePath("scans")));
+        m_prompt = std::make_unique<ScriptedPrompt>();
+    }
+    void cleanup()
+    {
+        m_start.reset();
+        m_prompt.reset();
+        m_tmp.reset();
+    }
+
+    // --- Laying out ----------------------------------------------------------
+
+    void startLaysOutTheDefaultTemplate()
+    {
+        QVERIFY(startProgram());
+        const QVariantMap row = modelRow(0);
+        for (const FieldInfo& f : FieldCatalogue::all()) {
+            QCOMPARE(control(f.number)->geometry(), storedPlace(row, f));
+            QVERIFY(!control(f.number)->isHidden());
+        }
+        QCOMPARE(surface()->backgroundImage()->pos(), QPoint(24, 16));
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
+        QCOMPARE(page()->Model_List->currentText(), kDelivered);
+        QCOMPARE(tb()->recNo(), 0);
+        checkNewTemplateMode(false);
+        QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
+    }
+
+    void layoutByName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("row"); // the row laid out and left current
+        QTest::newRow("first of two equal names") << "甲" << 1;
+        QTest::newRow("second name") << "乙" << 2;
+        QTest::newRow("no such name: the last row") << "丙" << 3;
+        QTest::newRow("case and blanks count") << "甲 " << 3;
+        QTest::newRow("empty name") << "" << 3;
+    }
+    void layoutByName()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, row);
+        makePicture({300, 200}, Qt::cyan).save(bkbmp("a.bmp"), "BMP");
+        makePicture({320, 180}, Qt::green).save(bkbmp("b.bmp"), "BMP");
+        makePicture({340, 160}, Qt::yellow).save(bkbmp("c.bmp"), "BMP");
+        QVERIFY(startProgram([&] {
+            addTemplate("甲", "a.bmp", 40, {{"S_Address_isVis", 0}, {"A_Custom5_isVis", 0}});
+            addTemplate("乙", "b.bmp", 60);
+            addTemplate("甲", "c.bmp", 80);
+        }));
+        m_prompt->clear();
+
+        QVERIFY(page()->Model_Screen_Paint(name));
+        QCOMPARE(tb()->recNo(), row);
+        const QVariantMap stored = modelRow(row);
+        QCOMPARE(surface()->backgroundImage()->size(),
+                 QImage(bkbmp(stored.value("Bk_Bmp_Name").toString())).size());
+        QCOMPARE(surface()->backgroundImage()->pos(), QPoint(24, 16));
+        for (const FieldInfo& f : FieldCatalogue::all()) {
+            QCOMPARE(control(f.number)->geometry(), storedPlace(stored, f));
+            QCOMPARE(!control(f.number)->isHidden(), stored.value(f.visColumn()).toInt() != 0);
+        }
+        // Neither the run state nor the list nor the paper boxes change.
+        QCOMPARE(runState().currentModel, kDelivered);
+        QCOMPARE(page()->Model_List->currentIndex(), 0);
+        QCOMPARE(FM_Main->statusPanelText(2), "当前模板：" + kDelivered);
+        QVERIFY(m_prompt->shown.isEmpty());
+    }
+
+    void switchingTemplatesInTheList()
+    {
+        makePicture({500, 300}, Qt::cyan).save(bkbmp("b.bmp"), "BMP");
+        QVERIFY(startProgram([&] {
+            addTemplate("乙", "b.bmp", 60);
+            addTemplate("坏", "missing.bmp", 90);
+        }));
+        m_prompt->clear();
+        QComboBox* list = page()->Model_List;
+        QCOMPARE(comboTexts(list), QStringList({kDelivered, "乙", "坏"}));
+
+        // The user picks the next template.
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(runState().currentModel, QString("乙"));
+        QCOMPARE(FM_Main->statusPanelText(2), QString("当前模板：乙"));
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(500, 300));
+        QCOMPARE(control(1)->geometry(), placeFor(0, 60));
+        QCOMPARE(tb()->recNo(), 1);
+        QVERIFY(m_prompt->shown.isEmpty());
+
+        // A template whose picture is missing: the error, and nothing moves.
+        const QVector<TemplateStore::FieldPlace> before = surface()->fieldPlaces();
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->shown.at(0).kind, QString("error"));
+        QVERIFY(m_prompt->shown.at(0).text.contains("missing.bmp"));
+        QVERIFY(surface()->fieldPlaces() == before);
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(500, 300));
+        QCOMPARE(tb()->recNo(), 2);
+        QCOMPARE(runState().currentModel, QString("乙"));
+        QCOMPARE(FM_Main->statusPanelText(2), QString("当前模板：乙"));
+        // The list goes back to the template in use, so a save cannot write
+        // 乙's layout into 坏.
+        QCOMPARE(list->currentText(), QString("乙"));
+    }
+
+    void defaultTemplateThatCannotBeLaidOut()
+    {
+        QVERIFY(startProgram([&] {
+            addTemplate("坏", "missing.bmp", 90);
+            ConfigIni::writeString(m_tmp->appDir(), "DefaultModel", "ModelName", "坏");
+        }));
+        QCOMPARE(m_prompt->messages().size(), 1);
+        QCOMPARE(runState().currentModel, QString("坏"));
+        QCOMPARE(page()->Model_List->currentIndex(), -1);
+        QCOMPARE(control(1)->pos(), QPoint(FieldCatalogue::all().at(0).defaultLeft,
+                                           FieldCatalogue::all().at(0).defaultTop));
+    }
+
+    // --- Offsets and page setup ----------------------------------------------
+
+    void offsetsShiftEveryFieldAndASaveStoresTheShiftedPlaces()
+    {
+        QVERIFY(startProgram());
+        const QVariantMap before = modelRow(0);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_tmp->filePath("out.pdf"));
+        Fm_Page_Set->setPrinterSource([&] { return &printer; });
+
+        whileModal([&] {
+            QVERIFY(Fm_Page_Set->isVisible());
+            typeInto(Fm_Page_Set->ed_Page_LeftX, "5");
+            typeInto(Fm_Page_Set->ed_Page_TopY, "-3");
+            QTest::mouseClick(Fm_Page_Set->OkBtn, Qt::LeftButton);
+        });
+        QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
+        QVERIFY(!Fm_Page_Set->isVisible());
+        QCOMPARE(runState().screenOffsetX, 5);
+        QCOMPARE(runState().screenOffsetY, -3);
+        for (const FieldInfo& f : FieldCatalogue::all())
+            QCOMPARE(control(f.number)->geometry(), storedPlace(before, f).translated(5, -3));
+        QCOMPARE(surface()->backgroundImage()->pos(), QPoint(24, 16));
+        QCOMPARE(modelRow(0).value("Page_LeftX").toInt(), 5);
+        QCOMPARE(modelRow(0).value("Page_TopY").toInt(), -3);
+        QCOMPARE(printer.pageLayout().pageSize().size(QPageSize::Millimeter), QSizeF(211.7, 116.9));
+        QCOMPARE(FM_Main->statusPanelText(2), "当前模板：" + kDelivered);
+
+        // Switching templates keeps the offsets in effect.
+        QVERIFY(page()->Model_Screen_Paint(kDelivered));
+        QCOMPARE(control(26)->pos(),
+                 storedPlace(before, FieldCatalogue::all().at(25)).topLeft() + QPoint(5, -3));
+
+        m_prompt->clear();
+        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
+        const QVariantMap after = modelRow(0);
+        for (const FieldInfo& f : FieldCatalogue::all())
+            QCOMPARE(storedPlace(after, f), storedPlace(before, f).translated(5, -3));
+        QCOMPARE(after.value("Page_LeftX").toInt(), 0);
+        QCOMPARE(after.value("Page_TopY").toInt(), 0);
+        QCOMPARE(after.value("Bk_Bmp_Left").toInt(), 24);
+        QCOMPARE(after.value("Bk_Bmp_Top").toInt(), 16);
+    }
+
+    void pageSetupAfterAFreshStart()
+    {
+        QVERIFY(startProgram([&] {
+            addTemplate("页", "generic.bmp", 50,
+                        {{"Page_Width", 2300},
+                         {"Page_Height", 1270},
+                         {"Page_LeftX", 15},
+                         {"Page_TopY", -8}});
+            ConfigIni::writeString(m_tmp->appDir(), "DefaultModel", "ModelName", "页");
+        }));
+        // Stored offsets are not in effect after a start.
+        QCOMPARE(control(1)->geometry(), placeFor(0, 50));
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_tmp->filePath("out.pdf"));
+        Fm_Page_Set->setPrinterSource([&] { return &printer; });
+
+        QStringList shown;
+        whileModal([&] {
+            shown << Fm_Page_Set->ed_Page_Width->text() << Fm_Page_Set->ed_Page_Height->text()
+                  << Fm_Page_Set->ed_Page_LeftX->text() << Fm_Page_Set->ed_Page_TopY->text();
+            QTest::mouseClick(Fm_Page_Set->OkBtn, Qt::LeftButton);
+        });
+        QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
+        QCOMPARE(shown, QStringList({"2300", "1270", "15", "-8"}));
+        for (int i = 0; i < FieldCatalogue::kCount; ++i)
+            QCOMPARE(control(i + 1)->geometry(), placeFor(i, 50).translated(15, -8));
+        QCOMPARE(printer.pageLayout().pageSize().size(QPageSize::Millimeter), QSizeF(230, 127));
+        QVERIFY(m_prompt->shown.isEmpty());
+
+        // Page_Setup before a job: the same custom page, orientation kept,
+        // and the table on the current model's row.
+        QPrinter job(QPrinter::HighResolution);
+        job.setOutputFormat(QPrinter::PdfFormat);
+        job.setOutputFileName(m_tmp->filePath("job.pdf"));
+        job.setPageOrientation(QPageLayout::Landscape);
+        tb()->first();
+        QVERIFY(Page_Setup(&job));
+        QCOMPARE(job.pageLayout().pageSize().size(QPageSize::Millimeter), QSizeF(230, 127));
+        QCOMPARE(job.pageLayout().orientation(), QPageLayout::Landscape);
+        QCOMPARE(tb()->recNo(), 1);
+
+        // Zero offsets: exactly the stored places.
+        Fm_Page_Set->show();
+        typeInto(Fm_Page_Set->ed_Page_LeftX, "0");
+        typeInto(Fm_Page_Set->ed_Page_TopY, "0");
+        QTest::mouseClick(Fm_Page_Set->OkBtn, Qt::LeftButton);
+        for (int i = 0; i < FieldCatalogue::kCount; ++i)
+            QCOMPARE(control(i + 1)->geometry(), placeFor(i, 50));
+    }
+
+    void pageSetupCancelChangesNothing()
+    {
+        QVERIFY(startProgram());
+        const QList<QVariantMap> rows = allRows();
+        const QVector<TemplateStore::FieldPlace> places = surface()->fieldPlaces();
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_tmp->filePath("out.pdf"));
+        const QSizeF paper = printer.pageLayout().pageSize().size(QPageSize::Millimeter);
+        Fm_Page_Set->setPrinterSource([&] { return &printer; });
+
+        Fm_Page_Set->show();
+        typeInto(Fm_Page_Set->ed_Page_Width, "1000");
+        typeInto(Fm_Page_Set->ed_Page_LeftX, "40");
+        QTest::mouseClick(Fm_Page_Set->CancelBtn, Qt::LeftButton);
+        QVERIFY(!Fm_Page_Set->isVisible());
+        QCOMPARE(allRows(), rows);
+        QVERIFY(surface()->fieldPlaces() == places);
+        QCOMPARE(runState().screenOffsetX, 0);
+        QCOMPARE(printer.pageLayout().pageSize().size(QPageSize::Millimeter), paper);
+        // The next showing reloads the boxes from the row.
+        Fm_Page_Set->show();
+        QCOMPARE(Fm_Page_Set->ed_Page_Width->text(), rows.at(0).value("Page_Width").toString());
+        QCOMPARE(Fm_Page_Set->ed_Page_LeftX->text(), QString("0"));
+        Fm_Page_Set->reject();
+        QVERIFY(m_prompt->shown.isEmpty());
+    }
+
+    void pageSetupRefusesBadBoxes_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        const QString paper = QStringLiteral("必须是1到32767之间的整数（单位：0.1MM）！");
+        const QString offset = QStringLiteral("必须是整数（单位：像素）！");
+        QTest::newRow("width 0") << "ed_Page_Width"
+                                 << "0"
+                                 << "纸宽" + paper;
+        QTest::newRow("width above 16 bits") << "ed_Page_Width"
+                                             << "32768"
+                                             << "纸宽" + paper;
+        QTest::newRow("width with a fraction") << "ed_Page_Width"
+                                               << "2300.5"
+                                               << "纸宽" + paper;
+        QTest::newRow("width empty") << "ed_Page_Width"
+                                     << ""
+                                     << "纸宽" + paper;
+        QTest::newRow("height negative") << "ed_Page_Height"
+                                         << "-1270"
+                                         << "纸高" + paper;
+        QTest::newRow("left offset a lone sign") << "ed_Page_LeftX"
+                                                 << "-"
+                                                 << "左偏移" + offset;
+        QTest::newRow("left offset a fraction") << "ed_Page_LeftX"
+                                                << "1.5"
+                                                << "左偏移" + offset;
+        QTest::newRow("top offset empty") << "ed_Page_TopY"
+                                          << ""
+                                          << "上偏移" + offset;
+    }
+    void pageSetupRefusesBadBoxes()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        QVERIFY(startProgram());
+        const QList<QVariantMap> rows = allRows();
+        const QVector<TemplateStore::FieldPlace> places = surface()->fieldPlaces();
+        Fm_Page_Set->show();
+        typeInto(Fm_Page_Set->ed_Page_LeftX, "9"); // a good value that must not take effect
+        typeInto(Fm_Page_Set->findChild<SpinEdit*>(box), text);
+        QTest::mouseClick(Fm_Page_Set->OkBtn, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({message}));
+        QVERIFY(Fm_Page_Set->isVisible()); // open on the box to put right
+        QCOMPARE(allRows(), rows);
+        QVERIFY(surface()->fieldPlaces() == places);
+        QCOMPARE(runState().screenOffsetX, 0);
+        Fm_Page_Set->reject();
+    }
+
+    void pageSetupWithoutARowOfTheCurrentModel()
+    {
+        QVERIFY(startProgram([&] {
+            ConfigIni::writeString(m_tmp->appDir(), "DefaultModel", "ModelName", "不存在");
+        }));
+        const QList<QVariantMap> rows = allRows();
+        bool opened = false;
+        whileModal([&] { opened = Fm_Page_Set->isVisible(); });
+        QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
+        QVERIFY(!opened);
+        QCOMPARE(m_prompt->messages(), QStringList({"当前模板不存在，请先保存模板！"}));
+
+        // OK reached some other way refuses the same.
+        m_prompt->clear();
+        Fm_Page_Set->show();
+        typeInto(Fm_Page_Set->ed_Page_Width, "2300");
+        typeInto(Fm_Page_Set->ed_Page_Height, "1270");
+        typeInto(Fm_Page_Set->ed_Page_LeftX, "5");
+        typeInto(Fm_Page_Set->ed_Page_TopY, "5");
+        QTest::mouseClick(Fm_Page_Set->OkBtn, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({"当前模板不存在，请先保存模板！"}));
+        QCOMPARE(allRows(), rows);
+        QCOMPARE(runState().screenOffsetX, 0);
+        Fm_Page_Set->reject();
+
+        QPrinter job(QPrinter::HighResolution);
+        job.setOutputFormat(QPrinter::PdfFormat);
+        job.setOutputFileName(m_tmp->filePath("job.pdf"));
+        const QPageLayout layout = job.pageLayout();
+        QVERIFY(!Page_Setup(&job));
+        QVERIFY(job.pageLayout().isEquivalentTo(layout));
+    }
+
+    void pageSizeRequests_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<bool>("applied");
+        QTest::newRow("2300 × 1270") << 2300 << 1270 << true;
+        QTest::newRow("smallest") << 1 << 1 << true;
+        QTest::newRow("largest") << 32767 << 32767 << true;
+        QTest::newRow("zero") << 0 << 1270 << false;
+        QTest::newRow("above 16 bits") << 2300 << 32768 << false;
+        QTest::newRow("negative") << -2300 << 1270 << false;
+    }
+    void pageSizeRequests()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(bool, applied);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_tmp->filePath("p.pdf"));
+        const QSizeF before = printer.pageLayout().pageSize().size(QPageSize::Millimeter);
+        QCOMPARE(applyPaperSize(&printer, width, height), applied);
+        const QSizeF after = printer.pageLayout().pageSize().size(QPageSize::Millimeter);
+        QCOMPARE(after, applied ? QSizeF(width / 10.0, height / 10.0) : before);
+    }
+
+    // --- New templates -------------------------------------------------------
+
+    void newTemplateFromAScanSavedAndLaidOutAfterARestart()
+    {
+        makePicture({600, 400}, Qt::magenta).save(m_tmp->filePath("scans/Scan.PNG"), "PNG");
+        QVERIFY(startProgram());
+        m_prompt->clear();
+
+        QTest::mouseClick(page()->Model_New_Btn, Qt::LeftButton);
+        QCOMPARE(
+            m_prompt->messages(),
+            QStringList({" 1、设置背景图;\n 2、选择并挪动各字段到合适位置位置;\n"
+                         " 3、定义实际纸宽纸高(单位为mm); \n 4、保存。\n\n 背景图制作请看帮助！"}));
+        checkNewTemplateMode(true);
+        m_prompt->files.enqueue(m_tmp->filePath("scans/Scan.PNG"));
+        QTest::mouseClick(page()->Model_Bmp_Btn, Qt::LeftButton);
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(600, 400));
+        QCOMPARE(surface()->backgroundImage()->pos(), QPoint(24, 16));
+
+        // S_Name to 124 in the panel: 100 right of the picture's edge.
+        FieldControl* name = control(1);
+        dragBy(name, QPoint(20, 11), QPoint(124, 40) - name->pos());
+        QCOMPARE(name->pos(), QPoint(124, 40));
+        // S_Company narrower by its right border, S_Address hidden.
+        const int companyWidth = control(2)->width();
+        dragBy(control(2), QPoint(control(2)->width() - 1, 11), QPoint(-12, 0));
+        QCOMPARE(control(2)->width(), companyWidth - 12);
+        QVERIFY(hideByMenu(control(3)));
+        QVERIFY(control(3)->isHidden());
+
+        typeInto(page()->Page_W, "230");
+        typeInto(page()->Page_H, "127");
+        m_prompt->clear();
+        m_prompt->inputs.enqueue(QString(" 新 模板 "));
+        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+
+        QCOMPARE(m_prompt->shown.value(0).kind, QString("input"));
+        QCOMPARE(m_prompt->shown.value(0).caption, QString("模板命名"));
+        QCOMPARE(m_prompt->shown.value(0).text, QString("请给要保存的模板起一个名字    ："));
+        QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
+        QCOMPARE(modelCount(), 2);
+        const QVariantMap row = modelRow(1);
+        QCOMPARE(row.value("Model_Name").toString(), QString(" 新 模板 "));
+        QCOMPARE(row.value("Bk_Bmp_Name").toString(), QString("Scan.bmp"));
+        QCOMPARE(row.value("Page_Width").toInt(), 2300); // millimetres typed, tenths stored
+        QCOMPARE(row.value("Page_Height").toInt(), 1270);
+        QCOMPARE(row.value("Bk_Bmp_Left").toInt(), 24);
+        QCOMPARE(row.value("Bk_Bmp_Top").toInt(), 16);
+        QCOMPARE(row.value("Page_LeftX").toInt(), 0);
+        QCOMPARE(row.value("Page_TopY").toInt(), 0);
+        QCOMPARE(row.value("S_Name_Left").toInt(), 124);
+        QCOMPARE(row.value("S_Name_Top").toInt(), 40);
+        QCOMPARE(row.value("S_Company_Width").toInt(), companyWidth - 12);
+        QCOMPARE(row.value("S_Address_isVis").toInt(), 0);
+        for (const FieldInfo& f : FieldCatalogue::all())
+            QCOMPARE(storedPlace(row, f), control(f.number)->geometry());
+        // The picture is kept as a bitmap.
+        QImageReader reader(bkbmp("Scan.bmp"));
+        QCOMPARE(reader.format(), QByteArray("bmp"));
+        QCOMPARE(reader.read().pixelColor(300, 100), QColor(Qt::magenta));
+
+        QCOMPARE(comboTexts(page()->Model_List), QStringList({kDelivered, " 新 模板 "}));
+        QCOMPARE(page()->Model_List->currentIndex(), 1);
+        QCOMPARE(runState().currentModel, QString(" 新 模板 "));
+        QCOMPARE(FM_Main->statusPanelText(2), QString("当前模板： 新 模板 "));
+        QCOMPARE(tb()->recNo(), 1);
+        checkNewTemplateMode(false);
+
+        // The default, then a restart lays it out.
+        m_prompt->clear();
+        QTest::mouseClick(page()->SpeedButton1, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(),
+                 QStringList({"默认模板已保存，接下来的打印都将基于此模板！"}));
+        QCOMPARE(ConfigIni::readString(m_tmp->appDir(), "DefaultModel", "ModelName"),
+                 QString(" 新 模板 "));
+        const QVector<TemplateStore::FieldPlace> places = surface()->fieldPlaces();
+        m_start.reset();
+        QVERIFY(startProgram());
+        QCOMPARE(runState().currentModel, QString(" 新 模板 "));
+        QCOMPARE(page()->Model_List->currentIndex(), 1);
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(600, 400));
+        QVERIFY(surface()->fieldPlaces() == places);
+        QVERIFY(control(3)->isHidden());
+    }
+
+    void newTemplateRefusals_data()
+    {
+        QTest::addColumn<bool>("choosePicture");
+        QTest::addColumn<bool>("cancelName");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("width");
+        QTest::addColumn<QString>("height");
+        QTest::addColumn<QString>("message");
+        const QString noName = QStringLiteral("模板名不能为空");
+        const QString noPaper = QStringLiteral("请设置纸宽纸高并注意单位为mm！");
+        QTest::newRow("no picture chosen") << false << false << "甲"
+                                           << "230"
+                                           << "127"
+                                           << "请先选择背景图！";
+        QTest::newRow("name cancelled") << true << true << ""
+                                        << "230"
+                                        << "127" << noName;
+        QTest::newRow("empty name") << true << false << ""
+                                    << "230"
+                                    << "127" << noName;
+        QTest::newRow("blanks only") << true << false << "   "
+                                     << "230"
+                                     << "127" << noName;
+        QTest::newRow("tab and ideographic blank") << true << false << "\t\u3000"
+                                                   << "230"
+                                                   << "127" << noName;
+        QTest::newRow("no width") << true << false << "甲"
+                                  << ""
+                                  << "127" << noPaper;
+        QTest::newRow("no height") << true << false << "甲"
+                                   << "230"
+                                   << "" << noPaper;
+        QTest::newRow("zero width") << true << false << "甲"
+                                    << "0"
+                                    << "127"
+                                    << "纸宽必须是1到3276之间的整数（单位为mm）！";
+        QTest::newRow("width over the printer's limit")
+            << true << false << "甲"
+            << "3277"
+            << "127"
+            << "纸宽必须是1到3276之间的整数（单位为mm）！";
+    }
+    void newTemplateRefusals()
+    {
+        QFETCH(bool, choosePicture);
+        QFETCH(bool, cancelName);
+        QFETCH(QString, name);
+        QFETCH(QString, width);
+        QFETCH(QString, height);
+        QFETCH(QString, message);
+        makePicture({400, 300}, Qt::red).save(m_tmp->filePath("scans/form.bmp"), "BMP");
+        QVERIFY(startProgram());
+        const QList<QVariantMap> rows = allRows();
+        const QStringList pictures = QDir(bkbmp("")).entryList(QDir::Files);
+
+        beginNewTemplate(choosePicture ? m_tmp->filePath("scans/form.bmp") : QString(), width,
+                         height);
+        m_prompt->clear();
+        m_prompt->inputs.enqueue(cancelName ? std::optional<QString>() : name);
+        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({message}));
+        QCOMPARE(allRows(), rows);
+        QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), pictures);
+        checkNewTemplateMode(true);
+        QCOMPARE(runState().currentModel, kDelivered);
+    }
+
+    void aSavedPictureNeverReplacesAnother_data()
+    {
+        QTest::addColumn<QString>("chosen"); // relative to the application directory
+        QTest::addColumn<bool>("samePicture");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("another picture of a taken name")
+            << "scans/generic.bmp" << false << "generic-2.bmp";
+        QTest::newRow("a PNG whose bitmap name is taken")
+            << "scans/generic.png" << false << "generic-2.bmp";
+        QTest::newRow("the template's own picture") << "bkbmp/generic.bmp" << true << "generic.bmp";
+        QTest::newRow("upper-case suffix") << "scans/FORM.BMP" << false << "FORM.BMP";
+    }
+    void aSavedPictureNeverReplacesAnother()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(bool, samePicture);
+        QFETCH(QString, stored);
+        if (!samePicture) {
+            const QByteArray format = chosen.endsWith(".png") ? "PNG" : "BMP";
+            QVERIFY(makePicture({200, 100}, Qt::blue).save(m_tmp->filePath(chosen), format));
+        }
+        const QByteArray generic = fileBytes(bkbmp("generic.bmp"));
+        QVERIFY(startProgram());
+        beginNewTemplate(m_tmp->filePath(chosen));
+        m_prompt->clear();
+        m_prompt->inputs.enqueue(QString("新"));
+        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
+        QCOMPARE(modelRow(1).value("Bk_Bmp_Name").toString(), stored);
+        QCOMPARE(fileBytes(bkbmp("generic.bmp")), generic);
+        QVERIFY(TemplateStore::samePicture(bkbmp(stored), surface()->background().toImage()));
+        QCOMPARE(QFile::exists(bkbmp("generic-2.bmp")), stored == "generic-2.bmp");
+        // Both templates lay out with their own pictures.
+        QVERIFY(page()->Model_Screen_Paint(kDelivered));
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
+        QVERIFY(page()->Model_Screen_Paint("新"));
+        QCOMPARE(surface()->backgroundImage()->size(),
+                 samePicture ? QSize(800, 442) : QSize(200, 100));
+    }
+
+    void aPictureThatCannotBeWrittenStoresNothing()
+    {
+        makePicture({200, 100}, Qt::blue).save(m_tmp->filePath("scans/form.bmp"), "BMP");
+        QVERIFY(startProgram());
+        beginNewTemplate(m_tmp->filePath("scans/form.bmp"));
+        // bkbmp is no longer a directory.
+        QVERIFY(QDir(m_tmp->path()).rename("bkbmp", "bkbmp.away"));
+        QFile blocker(m_tmp->filePath("bkbmp"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QList<QVariantMap> rows = allRows();
+        m_prompt->clear();
+        m_prompt->inputs.enqueue(QString("新"));
+        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QCOMPARE(m_prompt->shown.last().kind, QString("error"));
+        QVERIFY(m_prompt->shown.last().text.contains("form.bmp"));
+        QVERIFY(!m_prompt->messages().contains(kSaved));
+        QCOMPARE(allRows(), rows);
+        QCOMPARE(tb()->recordCount(), 1);
+        checkNewTemplateMode(true);
+        QCOMPARE(runState().currentModel, kDelivered);
+    }
+
+    void duplicateNamesAndThePrefixLocate_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("tableRow"); // where TB_Model stands after the save
+        QTest::addColumn<int>("listIndex");
+        QTest::newRow("the name of an existing template") << kDelivered << 0 << 0;
+        QTest::newRow("a prefix of an earlier name") << "通用" << 0 << 1;
+        QTest::newRow("an unrelated name") << "顺丰" << 1 << 1;
+    }
+    void duplicateNamesAndThePrefixLocate()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, tableRow);
+        QFETCH(int, listIndex);
+        makePicture({200, 100}, Qt::blue).save(m_tmp->filePath("scans/form.bmp"), "BMP");
+        QVERIFY(startProgram());
+        beginNewTemplate(m_tmp->filePath("scans/form.bmp"));
+        m_prompt->clear();
+        m_prompt->inputs.enqueue(name);
+        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
+        QCOMPARE(modelCount(), 2);
+        QCOMPARE(comboTexts(page()->Model_List), QStringList({kDelivered, name}));
+        QCOMPARE(tb()->recNo(), tableRow);
+        QCOMPARE(page()->Model_List->currentIndex(), listIndex);
+        QCOMPARE(runState().currentModel, name);
+        // Every lookup finds the first row of a name.
+        QVERIFY(page()->Model_Screen_Paint(name));
+        QCOMPARE(tb()->recNo(), name == kDelivered ? 0 : 1);
+    }
+
+    // --- Saving an existing template -----------------------------------------
+
+    void savingAnExistingTemplate()
+    {
+        QVERIFY(startProgram([&] {
+            tb()->first();
+            tb()->edit();
+            tb()->FieldByName("Page_LeftX").setAsInteger(7);
+            tb()->FieldByName("Page_TopY").setAsInteger(-7);
+            tb()->post();
+        }));
+        const QByteArray picture = fileBytes(bkbmp("generic.bmp"));
+        const QVariantMap before = modelRow(0);
+
+        FieldControl* name = control(7);
+        const QPoint start = name->pos();
+        dragBy(name, QPoint(15, 10), QPoint(33, -21));
+        QCOMPARE(name->pos(), start + QPoint(33, -21));
+        QVERIFY(hideByMenu(control(8)));
+        // Only the height of A_Address changes: nothing different is stored.
+        FieldControl* address = control(9);
+        const QRect addressBefore = address->geometry();
+        dragBy(address, QPoint(address->width() / 2, address->height() - 1), QPoint(0, 9));
+        QCOMPARE(address->geometry(), addressBefore.adjusted(0, 0, 0, 9));
+
+        m_prompt->clear();
+        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
+        const QVariantMap after = modelRow(0);
+        QCOMPARE(after.value("A_Name_Left").toInt(), start.x() + 33);
+        QCOMPARE(after.value("A_Name_Top").toInt(), start.y() - 21);
+        QCOMPARE(after.value("A_Company_isVis").toInt(), 0);
+        QCOMPARE(after.value("Page_LeftX").toInt(), 0);
+        QCOMPARE(after.value("Page_TopY").toInt(), 0);
+        QVariantMap expected = before;
+        expected["A_Name_Left"] = start.x() + 33;
+        expected["A_Name_Top"] = start.y() - 21;
+        expected["A_Company_isVis"] = 0;
+        expected["Page_LeftX"] = 0;
+        expected["Page_TopY"] = 0;
+        QCOMPARE(after, expected); // name, picture, paper and the rest untouched
+        QCOMPARE(fileBytes(bkbmp("generic.bmp")), picture);
+        QCOMPARE(modelCount(), 1);
+        QCOMPARE(comboTexts(page()->Model_List), QStringList({kDelivered}));
+        QCOMPARE(page()->Model_List->currentIndex(), 0);
+        QCOMPARE(tb()->recNo(), 0);
+        checkNewTemplateMode(false);
+    }
+
+    void savingWhenTheListNamesNoTemplate()
+    {
+        QVERIFY(startProgram([&] {
+            ConfigIni::writeString(m_tmp->appDir(), "DefaultModel", "ModelName", "不存在");
+        }));
+        QCOMPARE(page()->Model_List->currentIndex(), -1);
+        const QList<QVariantMap> rows = allRows();
+        dragBy(control(1), QPoint(15, 10), QPoint(40, 40));
+        m_prompt->clear();
+        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({"请先在模板列表中选择要保存的模板！"}));
+        QCOMPARE(allRows(), rows);
+    }
+
+    void aDefaultThatCannotBeWrittenIsNotReportedAsSaved()
+    {
+        QVERIFY(startProgram());
+        QVERIFY(QFile::remove(m_tmp->filePath("config.ini")));
+        QVERIFY(QDir().mkdir(m_tmp->filePath("config.ini")));
+        m_prompt->clear();
+        QTest::mouseClick(page()->SpeedButton1, Qt::LeftButton);
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->shown.at(0).kind, QString("error"));
+    }
+
+    // --- The field controls under the mouse ----------------------------------
+
+    void dragAndResizeWithTheMouse()
+    {
+        QVERIFY(startProgram());
+        FieldControl* c = control(5);
+        const QRect start = c->geometry();
+
+        // A click without movement leaves the control and puts the cursor in.
+        QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(12, 10));
+        QCOMPARE(c->geometry(), start);
+        QCOMPARE(FM_Main->focusWidget(), static_cast<QWidget*>(c));
+
+        // Moving with no button held moves nothing.
+        QTest::mouseMove(c, QPoint(20, 12));
+        QTest::mouseMove(c, QPoint(30, 5));
+        QCOMPARE(c->geometry(), start);
+
+        // A drag keeps the pointer's offset from the corner.
+        const QPoint grab(17, 9);
+        dragBy(c, grab, QPoint(-61, 37), 5);
+        QCOMPARE(c->geometry(), start.translated(-61, 37));
+        const QPoint moved = c->pos();
+
+        // The right border: the width; the bottom: the height; the corner: both.
+        dragBy(c, QPoint(c->width() - 1, 11), QPoint(25, 0));
+        QCOMPARE(c->geometry(), QRect(moved, start.size() + QSize(25, 0)));
+        dragBy(c, QPoint(15, c->height() - 1), QPoint(0, 6));
+        QCOMPARE(c->geometry(), QRect(moved, start.size() + QSize(25, 6)));
+        dragBy(c, QPoint(c->width() - 1, c->height() - 1), QPoint(-5, -6));
+        QCOMPARE(c->geometry(), QRect(moved, start.size() + QSize(20, 0)));
+        // The left border keeps the right edge where it is.
+        const int right = c->geometry().right();
+        dragBy(c, QPoint(0, 11), QPoint(8, 0));
+        QCOMPARE(c->x(), moved.x() + 8);
+        QCOMPARE(c->geometry().right(), right);
+        // A control is never sized away.
+        dragBy(c, QPoint(c->width() - 1, 11), QPoint(-200, 0));
+        QCOMPARE(c->width(), FieldControl::kMinWidth);
+        // Nor dragged out of reach: the pointer stays inside the panel.
+        dragBy(c, QPoint(5, 11), QPoint(-2000, -2000));
+        QVERIFY(c->geometry().intersects(surface()->rect()));
+
+        QVERIFY(m_prompt->shown.isEmpty());
+    }
+
+    void hidingThroughThePopupMenu()
+    {
+        QVERIFY(startProgram());
+        QCOMPARE(surface()->N1->text(), QString("删除此字段"));
+        QVERIFY(hideByMenu(control(3)));
+        QCOMPARE(runState().selectedField, static_cast<QWidget*>(control(3)));
+        QVERIFY(hideByMenu(control(6)));
+        for (const FieldInfo& f : FieldCatalogue::all())
+            QCOMPARE(control(f.number)->isHidden(), f.number == 3 || f.number == 6);
+
+        // A left press does not select: the menu hides the right-clicked one.
+        QTest::mouseClick(control(10), Qt::RightButton);
+        QTRY_VERIFY(surface()->PopMenu_Del_VisField->isVisible());
+        surface()->PopMenu_Del_VisField->close();
+        QTest::mouseClick(control(11), Qt::LeftButton);
+        QTest::mouseClick(control(12), Qt::MiddleButton);
+        surface()->N1->trigger();
+        QVERIFY(control(10)->isHidden());
+        QVERIFY(!control(11)->isHidden());
+        QVERIFY(!control(12)->isHidden());
+    }
+
+    // --- Field selection -----------------------------------------------------
+
+    void fieldSelectionAtFirstShowing()
+    {
+        QVERIFY(startProgram());
+        TFM_Field_Sel* d = FM_Field_Sel;
+        QVERIFY(d);
+        const QStringList src = listTexts(d->SrcList);
+        QStringList captions;
+        for (const FieldInfo& f : FieldCatalogue::all())
+            captions << f.caption;
+        QCOMPARE(QSet<QString>(src.begin(), src.end()),
+                 QSet<QString>(captions.begin(), captions.end()));
+        QCOMPARE(src.size(), 26);
+        // Pinyin order (fa, mu, nei, shi, shou, zi), not code point order.
+        const QStringList pinyin = {"发件人姓名", "目的地",     "内件品名",
+                                    "始发地",     "收件人姓名", "自定义字段1"};
+        for (int i = 1; i < pinyin.size(); ++i)
+            QVERIFY2(src.indexOf(pinyin.at(i - 1)) < src.indexOf(pinyin.at(i)),
+                     qPrintable(pinyin.at(i)));
+        QCOMPARE(src.last(), QString("自定义字段5"));
+        QVERIFY(d->DstList->count() == 0);
+        QVERIFY(d->IncludeBtn->isEnabled());
+        QVERIFY(d->IncAllBtn->isEnabled());
+        QVERIFY(!d->ExcludeBtn->isEnabled());
+        QVERIFY(!d->ExAllBtn->isEnabled());
+        QCOMPARE(d->windowTitle(), QString("请选择要打印的字段"));
+    }
+
+    void fieldSelectionMoves()
+    {
+        QVERIFY(startProgram());
+        TFM_Field_Sel* d = FM_Field_Sel;
+        d->show();
+        QListWidget* src = d->SrcList;
+        const QStringList all = listTexts(src);
+
+        // ">" with nothing selected moves nothing and selects the first.
+        QTest::mouseClick(d->IncludeBtn, Qt::LeftButton);
+        QCOMPARE(d->DstList->count(), 0);
+        QCOMPARE(selectedRows(src), QList<int>({0}));
+
+        // The last three, picked with the mouse, arrive last-first.
+        src->clearSelection();
+        for (int i = 23; i < 26; ++i) {
+            src->scrollToItem(src->item(i));
+            QTest::mouseClick(src->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                              src->visualItemRect(src->item(i)).center());
+        }
+        QCOMPARE(selectedRows(src), QList<int>({23, 24, 25}));
+        QTest::mouseClick(d->IncludeBtn, Qt::LeftButton);
+        QCOMPARE(listTexts(d->DstList), QStringList({all.at(25), all.at(24), all.at(23)}));
+        QCOMPARE(src->count(), 23);
+        QCOMPARE(selectedRows(src), QList<int>({22}));
+        QVERIFY(d->ExcludeBtn->isEnabled());
+        QVERIFY(d->ExAllBtn->isEnabled());
+
+        // "<" puts a caption back at its sorted place.
+        d->DstList->clearSelection();
+        QTest::mouseClick(d->DstList->viewport(), Qt::LeftButton, {},
+                          d->DstList->visualItemRect(d->DstList->item(1)).center());
+        QTest::mouseClick(d->ExcludeBtn, Qt::LeftButton);
+        QCOMPARE(listTexts(d->DstList), QStringList({all.at(25), all.at(23)}));
+        QCOMPARE(listTexts(src), all.mid(0, 23) << all.at(24));
+
+        // ">>" takes everything, in the list's order, after what is there.
+        QTest::mouseClick(d->IncAllBtn, Qt::LeftButton);
+        QCOMPARE(src->count(), 0);
+        QCOMPARE(listTexts(d->DstList), QStringList({all.at(25), all.at(23)}) + all.mid(0, 23)
+                                            << all.at(24));
+        QVERIFY(!d->IncludeBtn->isEnabled());
+        QVERIFY(!d->IncAllBtn->isEnabled());
+        // "<<" sorts them all back.
+        QTest::mouseClick(d->ExAllBtn, Qt::LeftButton);
+        QCOMPARE(listTexts(src), all);
+        QCOMPARE(d->DstList->count(), 0);
+        QVERIFY(!d->ExcludeBtn->isEnabled());
+        QVERIFY(!d->ExAllBtn->isEnabled());
+        QVERIFY(d->IncludeBtn->isEnabled());
+        d->reject();
+    }
+
+    void fieldSelectionOnlyEverShowsFields()
+    {
+        QVERIFY(startProgram());
+        TFM_Field_Sel* d = FM_Field_Sel;
+        QVERIFY(hideByMenu(control(1)));  // 发件人姓名
+        QVERIFY(hideByMenu(control(16))); // 收件县 (hint 收件区(县))
+        QVERIFY(hideByMenu(control(7)));  // 收件人姓名
+        const QVector<TemplateStore::FieldPlace> places = surface()->fieldPlaces();
+
+        // "确定" with nothing chosen changes nothing.
+        int result = -1;
+        whileModal([&] { QTest::mouseClick(d->OKBtn, Qt::LeftButton); });
+        result = d->exec();
+        QCOMPARE(result, int(QDialog::Accepted));
+        QVERIFY(surface()->fieldPlaces() == places);
+
+        // Moves then "取消": nothing shown, the moves kept for next time.
+        auto pick = [d](const QStringList& captions) {
+            d->SrcList->clearSelection();
+            for (const QString& c : captions)
+                d->SrcList->findItems(c, Qt::MatchExactly).value(0)->setSelected(true);
+            QTest::mouseClick(d->IncludeBtn, Qt::LeftButton);
+        };
+        whileModal([&] {
+            pick({"发件人姓名", "收件县"});
+            QTest::mouseClick(d->CancelBtn, Qt::LeftButton);
+        });
+        QTest::mouseClick(page()->Model_Field_Btn, Qt::LeftButton);
+        QVERIFY(!d->isVisible());
+        QVERIFY(surface()->fieldPlaces() == places);
+        QCOMPARE(listTexts(d->DstList), QStringList({"收件县", "发件人姓名"}));
+
+        // "确定" shows exactly those, where they were; 收件人姓名 stays hidden.
+        whileModal([&] { QTest::mouseClick(d->OKBtn, Qt::LeftButton); });
+        QTest::mouseClick(page()->Model_Field_Btn, Qt::LeftButton);
+        QVERIFY(!control(1)->isHidden());
+        QVERIFY(!control(16)->isHidden());
+        QVERIFY(control(7)->isHidden());
+        for (int i = 0; i < places.size(); ++i) {
+            QCOMPARE(surface()->fieldPlaces().at(i).left, places.at(i).left);
+            QCOMPARE(surface()->fieldPlaces().at(i).width, places.at(i).width);
+        }
+
+        // Hidden again in the designer, shown again by the next "确定".
+        QVERIFY(hideByMenu(control(1)));
+        whileModal([&] { QTest::mouseClick(d->OKBtn, Qt::LeftButton); });
+        QTest::mouseClick(page()->Model_Field_Btn, Qt::LeftButton);
+        QVERIFY(!control(1)->isHidden());
+
+        // ">>" and "确定": all 26.
+        whileModal([&] {
+            QTest::mouseClick(d->IncAllBtn, Qt::LeftButton);
+            QTest::mouseClick(d->OKBtn, Qt::LeftButton);
+        });
+        QTest::mouseClick(page()->Model_Field_Btn, Qt::LeftButton);
+        for (const FieldInfo& f : FieldCatalogue::all())
+            QVERIFY2(!control(f.number)->isHidden(), qPrintable(f.control));
+        QVERIFY(m_prompt->shown.isEmpty());
+    }
+
+    // --- Plain rules ---------------------------------------------------------
+
+    void paperBoxes_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("number"); // -1: nothing typed
+        QTest::newRow("four digits") << "2300" << 2300;
+        QTest::newRow("three digits and a blank") << "230 " << 230;
+        QTest::newRow("blanks only") << "    " << -1;
+        QTest::newRow("a blank in between") << "2 3 " << 23;
+        QTest::newRow("zero") << "0   " << 0;
+    }
+    void paperBoxes()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, number);
+        const std::optional<int> n = TemplateStore::paperBoxNumber(text);
+        QCOMPARE(n.has_value(), number >= 0);
+        if (n)
+            QCOMPARE(*n, number);
+    }
+
+    void blankNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("blank");
+        QTest::newRow("empty") << "" << true;
+        QTest::newRow("blanks") << "  " << true;
+        QTest::newRow("control characters") << "\x01\x1f " << true;
+        QTest::newRow("blanks around a name") << " 甲 " << false;
+        QTest::newRow("a full stop") << "." << false;
+    }
+    void blankNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, blank);
+        QCOMPARE(TemplateStore::isBlankName(name), blank);
+    }
+};
+
+QTEST_MAIN(TestModel)
+#include "test_model.moc"
