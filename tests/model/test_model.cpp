@@ -486,6 +486,8 @@ private Q_SLOTS:
         Fm_Page_Set->show();
         typeInto(Fm_Page_Set->ed_Page_Width, "1000");
         typeInto(Fm_Page_Set->ed_Page_LeftX, "40");
+        QTest::keyClick(Fm_Page_Set->ed_Page_LeftX, Qt::Key_Up);
+        QCOMPARE(Fm_Page_Set->ed_Page_LeftX->text(), QString("41"));
         QTest::mouseClick(Fm_Page_Set->CancelBtn, Qt::LeftButton);
         QVERIFY(!Fm_Page_Set->isVisible());
         QCOMPARE(allRows(), rows);
@@ -801,6 +803,25 @@ private Q_SLOTS:
         QVERIFY(page()->Model_Screen_Paint("新"));
         QCOMPARE(surface()->backgroundImage()->size(),
                  samePicture ? QSize(800, 442) : QSize(200, 100));
+    }
+
+    void aFileThatIsNoPictureIsNotChosen()
+    {
+        QFile notPicture(m_tmp->filePath("scans/notes.bmp"));
+        QVERIFY(notPicture.open(QIODevice::WriteOnly));
+        notPicture.write("not a picture");
+        notPicture.close();
+        QVERIFY(startProgram());
+        beginNewTemplate(m_tmp->filePath("scans/notes.bmp"));
+        QCOMPARE(m_prompt->shown.last().kind, QString("error"));
+        QVERIFY(m_prompt->shown.last().text.contains("notes.bmp"));
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
+        QCOMPARE(runState().chosenBackground, QString());
+        m_prompt->clear();
+        m_prompt->inputs.enqueue(QString("新"));
+        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({"请先选择背景图！"}));
+        QCOMPARE(modelCount(), 1);
     }
 
     void aPictureThatCannotBeWrittenStoresNothing()
