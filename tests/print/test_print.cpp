@@ -11,7 +11,9 @@
 #include "recordrenderer.h"
 #include "scriptedprompt.h"
 #include "tempworkdir.h"
+#include "test_printwindow.h"
 
+#include <QApplication>
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QPrinter>
@@ -446,5 +448,19 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestPrint)
+// Both test classes in one run; each is a QtTest of its own.
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    int status = 0;
+    {
+        TestPrint core;
+        status |= QTest::qExec(&core, argc, argv);
+    }
+    {
+        TestPrintWindow window;
+        status |= QTest::qExec(&window, argc, argv);
+    }
+    return status;
+}
 #include "test_print.moc"

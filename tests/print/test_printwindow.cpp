@@ -1,0 +1,322 @@
+// Printing from the windows: the batch command, the hint, the font, the
+// preview with its zoom, paging and single-record print, and the grid's
+// print-current-row.
+#include "test_printwindow.h"
+
+#include "datamodule.h"
+#include "designpage.h"
+#include "designsurface.h"
+#include "freshdatabase.h"
+#include "mainwindow.h"
+#include "preview.h"
+#include "printerstore.h"
+#include "recipientpage.h"
+#include "runstate.h"
+#include "scriptedprompt.h"
+#include "startup.h"
+#include "tempworkdir.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPrinter>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QTabWidget>
+#include <QTableView>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+int pdfPages(const QString& pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdfinfo"), {pdf});
+    p.waitForFinished(60000);
+    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split('\n'))
+        if (line.startsWith(QLatin1String("Pages:")))
+            return line.mid(6).trimmed().toInt();
+    return 0;
+}
+
+QString pdfText(const QString& pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {pdf, "-"});
+    p.waitForFinished(60000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+} // namespace
+
+struct TestPrintWindow::Fixture {
+    TempWorkDir tmp;
+    ScriptedPrompt prompt;
+    std::unique_ptr<Startup> startup;
+};
+
+TestPrintWindow::TestPrintWindow() = default;
+TestPrintWindow::~TestPrintWindow() = default;
+
+void TestPrintWindow::init()
+{
+    m_f = std::make_unique<Fixture>();
+    QVERIFY(makeFreshAppDir(m_f->tmp.path()));
+    m_f->startup = std::make_unique<Startup>(m_f->tmp.path());
+    QVERIFY(m_f->startup->start());
+    FM_Main->show();
+    QSqlQuery q(DataModule1->DB_main());
+    q.exec("INSERT INTO Exp_Send_info (Name) VALUES ('SENDERNAME')");
+    for (int i = 1; i <= 5; ++i)
+        q.exec(QStringLiteral("INSERT INTO Exp_Att_Info (Name, Address, Mobile) VALUES "
+                              "('NAME%1', 'ADDR%1', '1380000000%1')").arg(i));
+    DataModule1->TB_Send->refresh();
+    DataModule1->TB_Att->refresh();
+    PrinterStore::reset();
+    QPrinter* printer = PrinterStore::printer();
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(m_f->tmp.filePath("job.pdf"));
+    m_f->prompt.clear();
+}
+
+void TestPrintWindow::cleanup()
+{
+    PrinterStore::reset();
+    m_f.reset();
+}
+
+void TestPrintWindow::batchAsksFirst_data()
+{
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("OK") << true;
+    QTest::newRow("Cancel") << false;
+}
+
+void TestPrintWindow::batchAsksFirst()
+{
+    QFETCH(bool, ok);
+    DataModule1->TB_Att->moveTo(1);
+    m_f->prompt.answers.enqueue(ok ? Prompt::Button::Ok : Prompt::Button::Cancel);
+    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    const ScriptedPrompt::Shown q = m_f->prompt.shown.value(0);
+    QCOMPARE(q.kind, QString("question"));
+    QCOMPARE(q.text,
+             QString("此操作将打印表中所有记录，请确保打印机正确设置并已放置了合适的纸张，继续？."));
+    QCOMPARE(q.caption, QString("批量打印提示"));
+    QVERIFY(q.defaultButton == Prompt::Button::Cancel);
+    if (!ok) {
+        QVERIFY(!QFile::exists("job.pdf"));
+        QCOMPARE(DataModule1->TB_Att->recNo(), 1);
+        return;
+    }
+    QVERIFY2(m_f->prompt.messages().isEmpty(), qPrintable(m_f->prompt.messages().join('|')));
+    QCOMPARE(pdfPages("job.pdf"), 5);
+    QVERIFY(DataModule1->TB_Att->eof());
+    QCOMPARE(DataModule1->TB_Att->recNo(), 4);
+    QCOMPARE(FM_Main->TabSheet2->DBGrid1->currentIndex().row(), 4);
+}
+
+void TestPrintWindow::batchRefusals()
+{
+    // No printer chosen.
+    PrinterStore::printer()->setOutputFileName(QString());
+    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QCOMPARE(m_f->prompt.messages(), QStringList({"打印机没准备好！"}));
+    QCOMPARE(DataModule1->TB_Att->recNo(), 0);
+
+    // A current model that no row bears: no job at all.
+    PrinterStore::printer()->setOutputFileName(m_f->tmp.filePath("job.pdf"));
+    runState().currentModel = QStringLiteral("未保存的模板");
+    m_f->prompt.clear();
+    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QCOMPARE(m_f->prompt.messages(), QStringList({"当前模板不存在，请先保存模板！"}));
+    QVERIFY(!QFile::exists("job.pdf"));
+}
+
+void TestPrintWindow::toolbarCommands()
+{
+    QTabWidget* tabs = FM_Main->TabMain;
+    QCOMPARE(tabs->currentIndex(), 0);
+    m_f->prompt.answers.enqueue(Prompt::Button::Cancel);
+    QTest::mouseClick(FM_Main->Multi_Prt_Btn, Qt::LeftButton);
+    QCOMPARE(tabs->currentIndex(), 1);
+    QCOMPARE(m_f->prompt.shown.value(0).caption, QString("批量打印提示"));
+    QVERIFY(!QFile::exists("job.pdf"));
+
+    m_f->prompt.clear();
+    QTest::mouseClick(FM_Main->Sig_Prt_Btn, Qt::LeftButton);
+    QCOMPARE(tabs->currentIndex(), 0);
+    QCOMPARE(m_f->prompt.messages(),
+             QStringList({"设置好模板，在屏幕上填写关键信息，点击打印预览即可打印单页！"}));
+    QVERIFY(!QFile::exists("job.pdf"));
+
+    // The font: accepted once, kept when the dialog is cancelled later.
+    QVERIFY(!runState().printFont);
+    QFont bold(QStringLiteral("WenQuanYi Zen Hei"));
+    bold.setPointSize(14);
+    bold.setBold(true);
+    m_f->prompt.fonts.enqueue(bold);
+    QTest::mouseClick(FM_Main->Font_Set_Btn, Qt::LeftButton);
+    m_f->prompt.fonts.enqueue(std::nullopt);
+    QTest::mouseClick(FM_Main->Font_Set_Btn, Qt::LeftButton);
+    QVERIFY(runState().printFont);
+    QCOMPARE(runState().printFont->pointSize(), 14);
+    QVERIFY(runState().printFont->bold());
+
+    m_f->prompt.clear();
+    QTest::mouseClick(FM_Main->Printer_Set_Btn, Qt::LeftButton);
+    QCOMPARE(m_f->prompt.shown.value(0).kind, QString("printer"));
+}
+
+void TestPrintWindow::livePlacesStoredVisibility()
+{
+    // Dragged but not saved: prints at the new place. Hidden but not saved:
+    // still prints (visibility comes from the stored row).
+    DesignSurface* surface = FM_Main->TabModel->Model_Container;
+    FieldControl* name = surface->fieldControl("A_Name");
+    FieldControl* sender = surface->fieldControl("S_Name");
+    name->move(surface->backgroundImage()->pos() + QPoint(480, 96)); // 127 mm, 25.4 mm
+    sender->hide();
+    m_f->prompt.answers.enqueue(Prompt::Button::Ok);
+    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QVERIFY(pdfText("job.pdf").contains("SENDERNAME"));
+    QProcess p;
+    p.start("pdftotext", {"-bbox", "-f", "1", "-l", "1", "job.pdf", "-"});
+    p.waitForFinished();
+    const QString html = QString::fromUtf8(p.readAllStandardOutput());
+    const QRegularExpression re("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\"[^>]*>NAME1</word>");
+    const auto m = re.match(html);
+    QVERIFY(m.hasMatch());
+    QVERIFY(qAbs(m.captured(1).toDouble() * 25.4 / 72 - 127.0) < 0.2);
+    QVERIFY(qAbs(m.captured(2).toDouble() * 25.4 / 72 - 25.4) < 0.2);
+}
+
+void TestPrintWindow::previewZoomAndPaging()
+{
+    TFM_PreView* pv = FM_PreView;
+    QVERIFY(pv);
+    pv->show();
+    QVERIFY(!FM_Main->isVisible());
+    QCOMPARE(pv->naturalSize(), QSize(800, 442));
+    QCOMPARE(pv->ComboBox1->currentText(), QString("100%"));
+
+    const std::pair<const char*, QSize> zooms[] = {
+        {"75%", QSize(600, 331)}, {"50%", QSize(400, 221)}, {"200%", QSize(1600, 884)},
+        {"100%", QSize(800, 442)}, {"充满整页", QSize(913, 537)}};
+    for (const auto& [entry, size] : zooms) {
+        pv->ComboBox1->setCurrentText(QString::fromUtf8(entry));
+        pv->ComboBox1Change();
+        QCOMPARE(pv->Model_BKimg->size(), size);
+    }
+
+    // Paging renders at natural size; the list keeps its entry.
+    pv->ComboBox1->setCurrentText("200%");
+    pv->ComboBox1Change();
+    QTest::mouseClick(pv->Next_Pg_Btn, Qt::LeftButton);
+    QCOMPARE(pv->Model_BKimg->size(), QSize(800, 442));
+    QCOMPARE(pv->ComboBox1->currentText(), QString("200%"));
+    QCOMPARE(DataModule1->TB_Att->recNo(), 1);
+
+    auto states = [&] {
+        return QVector<bool>{pv->First_Pg_Btn->isEnabled(), pv->Prior_Pg_Btn->isEnabled(),
+                             pv->Next_Pg_Btn->isEnabled(), pv->Last_Pg_Btn->isEnabled()};
+    };
+    QTest::mouseClick(pv->Last_Pg_Btn, Qt::LeftButton);
+    QCOMPARE(states(), QVector<bool>({true, true, false, false}));
+    QCOMPARE(DataModule1->TB_Att->recNo(), 4);
+    QTest::mouseClick(pv->Prior_Pg_Btn, Qt::LeftButton);
+    QCOMPARE(states(), QVector<bool>({true, true, true, true}));
+    pv->Next_Pg_BtnClick(); // reaches the last row: all still on
+    QCOMPARE(DataModule1->TB_Att->recNo(), 4);
+    QCOMPARE(states(), QVector<bool>({true, true, true, true}));
+    pv->Next_Pg_BtnClick(); // tries past it: the row stays, next/last off
+    QCOMPARE(DataModule1->TB_Att->recNo(), 4);
+    QCOMPARE(states(), QVector<bool>({true, true, false, false}));
+    QTest::mouseClick(pv->First_Pg_Btn, Qt::LeftButton);
+    QCOMPARE(states(), QVector<bool>({false, false, true, true}));
+    QCOMPARE(DataModule1->TB_Att->recNo(), 0);
+
+    // The row on show prints alone and stays current.
+    pv->Next_Pg_BtnClick();
+    pv->Next_Pg_BtnClick();
+    QTest::mouseClick(pv->Print_Btn, Qt::LeftButton);
+    QVERIFY(m_f->prompt.messages().isEmpty());
+    QCOMPARE(pdfPages("job.pdf"), 1);
+    QVERIFY(pdfText("job.pdf").contains("NAME3"));
+    QVERIFY(!pdfText("job.pdf").contains("NAME2"));
+    QCOMPARE(DataModule1->TB_Att->recNo(), 2);
+
+    QTest::mouseClick(pv->Close_Btn1, Qt::LeftButton);
+    QVERIFY(FM_Main->isVisible());
+    QVERIFY(!pv->isVisible());
+
+    // The next showing starts at 100% again.
+    pv->ComboBox1->setCurrentText("200%");
+    pv->show();
+    QCOMPARE(pv->ComboBox1->currentText(), QString("100%"));
+    pv->close();
+}
+
+void TestPrintWindow::previewDrawsTheCurrentRows()
+{
+    // The preview's picture: the template's background with the texts drawn
+    // in where the design surface places them (at scale 1).
+    TFM_PreView* pv = FM_PreView;
+    DataModule1->TB_Att->moveTo(3);
+    pv->show();
+    const QImage shown = pv->renderedImage();
+    QCOMPARE(shown.size(), QSize(800, 442));
+    const QImage background(m_f->tmp.filePath("bkbmp/generic.bmp"));
+    DesignSurface* surface = FM_Main->TabModel->Model_Container;
+    const QPoint at = surface->fieldControl("A_Name")->pos() - surface->backgroundImage()->pos();
+    // Ink in the name's cell, none in the plain picture there.
+    auto inkIn = [&](const QImage& img) {
+        int dark = 0;
+        for (int y = at.y(); y < at.y() + 14; ++y)
+            for (int x = at.x(); x < at.x() + 40; ++x)
+                dark += qGray(img.pixel(x, y)) < 100;
+        return dark;
+    };
+    QVERIFY(inkIn(shown) > inkIn(background) + 10);
+    pv->close();
+}
+
+void TestPrintWindow::previewWithoutItsPicture()
+{
+    QVERIFY(QFile::rename("bkbmp/generic.bmp", "bkbmp/moved.bmp"));
+    TFM_PreView* pv = FM_PreView;
+    pv->show();
+    QCOMPARE(m_f->prompt.shown.value(0).kind, QString("error"));
+    QVERIFY(m_f->prompt.shown.value(0).text.contains("generic.bmp"));
+    QCOMPARE(pv->renderedImage().size(), QSize(800, 442));
+    QCOMPARE(pv->renderedImage().pixel(5, 5), qRgb(255, 255, 255));
+    QVERIFY(pv->Next_Pg_Btn->isEnabled());
+    pv->close();
+}
+
+void TestPrintWindow::printCurrentRowFromTheGrid()
+{
+    QTableView* grid = FM_Main->TabSheet2->DBGrid1;
+    FM_Main->TabMain->setCurrentIndex(1);
+    // Current row not selected: nothing happens.
+    grid->selectionModel()->setCurrentIndex(grid->model()->index(2, 0), QItemSelectionModel::NoUpdate);
+    grid->clearSelection();
+    FM_Main->TabSheet2->N2->trigger();
+    QVERIFY(!FM_PreView->isVisible());
+    QVERIFY(m_f->prompt.shown.isEmpty());
+
+    // Selected: the preview opens on that row; afterwards nothing is selected
+    // and the name box has the focus.
+    grid->selectRow(2);
+    bool shownOnRow = false;
+    QTimer::singleShot(0, FM_PreView, [&] {
+        shownOnRow = FM_PreView->isVisible() && DataModule1->TB_Att->recNo() == 2;
+        FM_PreView->close();
+    });
+    FM_Main->TabSheet2->N2->trigger();
+    QVERIFY(shownOnRow);
+    QVERIFY(!grid->selectionModel()->hasSelection());
+    QVERIFY(FM_Main->isVisible());
+    FM_Main->activateWindow();
+    QTRY_VERIFY(FM_Main->TabSheet2->Att_Name_Ad->hasFocus());
+}

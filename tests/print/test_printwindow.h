@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+class TestPrintWindow : public QObject
+{
+    Q_OBJECT
+public:
+    TestPrintWindow();
+    ~TestPrintWindow() override;
+
+    struct Fixture;
+    std::unique_ptr<Fixture> m_f;
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void batchAsksFirst_data();
+    void batchAsksFirst();
+    void batchRefusals();
+    void toolbarCommands();
+    void livePlacesStoredVisibility();
+    void previewZoomAndPaging();
+    void previewDrawsTheCurrentRows();
+    void previewWithoutItsPicture();
+    void printCurrentRowFromTheGrid();
+};
