@@ -5,6 +5,7 @@
 
 #include "datamodule.h"
 #include "datasetmodel.h"
+#include "recipientpage.h"
 #include "newdatabase.h"
 #include "recipientrows.h"
 
@@ -42,26 +43,7 @@ double timed(const std::function<void()>& work)
 
 const QVector<DatasetModel::Column>& gridColumns()
 {
-    static const QVector<DatasetModel::Column> columns = {
-        {QStringLiteral("Name"), QStringLiteral("姓名"), 80},
-        {QStringLiteral("Address"), QStringLiteral("详细地址"), 300},
-        {QStringLiteral("Company"), QStringLiteral("单位"), 209},
-        {QStringLiteral("Mobile"), QStringLiteral("手机"), 80},
-        {QStringLiteral("Phone"), QStringLiteral("固定电话"), 80},
-        {QStringLiteral("ExpName"), QStringLiteral("寄送方式"), 80},
-        {QStringLiteral("WayBillNo"), QStringLiteral("运单号"), 100},
-        {QStringLiteral("Disrination"), QStringLiteral("目的地"), 80},
-        {QStringLiteral("PostCode"), QStringLiteral("邮编"), 50},
-        {QStringLiteral("Prvince"), QStringLiteral("省"), 80},
-        {QStringLiteral("City"), QStringLiteral("市"), 80},
-        {QStringLiteral("Country"), QStringLiteral("区(县)"), 80},
-        {QStringLiteral("Custom1"), QStringLiteral("自定义字段1"), 100},
-        {QStringLiteral("Custom2"), QStringLiteral("自定义字段2"), 100},
-        {QStringLiteral("Custom3"), QStringLiteral("自定义字段3"), 100},
-        {QStringLiteral("Custom4"), QStringLiteral("自定义字段4"), 100},
-        {QStringLiteral("Custom5"), QStringLiteral("自定义字段5"), 100},
-    };
-    return columns;
+    return RecipientPage::gridColumns();
 }
 
 RecipientRows::Values rowValues(int i)

@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "centre.h"
 
 #include "configini.h"
 #include "datamodule.h"
@@ -151,11 +152,7 @@ void TFM_Main::showEvent(QShowEvent* event)
 void TFM_Main::FormActivate()
 {
     RunState& rs = runState();
-    if (const QScreen* screen = this->screen()) {
-        const QRect frame = frameGeometry();
-        const QSize s = screen->size();
-        move((s.width() - frame.width()) / 2, (s.height() - frame.height()) / 2);
-    }
+    centreOnScreen(this);
     guarded([&] {
         Dataset* model = m_dm->TB_Model;
         model->open();

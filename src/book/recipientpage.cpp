@@ -156,10 +156,9 @@ RecipientPage::RecipientPage(QWidget* parent) : QWidget(parent)
     connect(Att_City_Ad, &QComboBox::activated, this, &RecipientPage::Att_City_AdChange);
 }
 
-void RecipientPage::bindData(TDataModule1* dm)
+const QVector<DatasetModel::Column>& RecipientPage::gridColumns()
 {
-    m_dm = dm;
-    const QVector<DatasetModel::Column> columns = {
+    static const QVector<DatasetModel::Column> columns = {
         {QStringLiteral("Name"), QStringLiteral("姓名"), 80},
         {QStringLiteral("Address"), QStringLiteral("详细地址"), 300},
         {QStringLiteral("Company"), QStringLiteral("单位"), 209},
@@ -178,6 +177,13 @@ void RecipientPage::bindData(TDataModule1* dm)
         {QStringLiteral("Custom4"), QStringLiteral("自定义字段4"), 100},
         {QStringLiteral("Custom5"), QStringLiteral("自定义字段5"), 100},
     };
+    return columns;
+}
+
+void RecipientPage::bindData(TDataModule1* dm)
+{
+    m_dm = dm;
+    const QVector<DatasetModel::Column>& columns = gridColumns();
     gridModel = new DatasetModel(dm->TB_Att, columns, this);
     DBGrid1->setModel(gridModel);
     for (int i = 0; i < columns.size(); ++i)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "datasetmodel.h"
+
 #include <QWidget>
 
 class DatasetModel;
@@ -21,6 +23,8 @@ class RecipientPage : public QWidget
 public:
     explicit RecipientPage(QWidget* parent = nullptr);
     void bindData(TDataModule1* dm);
+    // The grid's columns, titles and widths, left to right.
+    static const QVector<DatasetModel::Column>& gridColumns();
 
     // "保存": appends the typed recipient after checking name, address and
     // mobile; empties the edits, the region lists keep their choice.

@@ -1,4 +1,5 @@
 #include "fieldselect.h"
+#include "centre.h"
 
 #include "datamodule.h"
 #include "designsurface.h"
@@ -114,11 +115,7 @@ void TFM_Field_Sel::addItem(QListWidget* target, const QString& text)
 void TFM_Field_Sel::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (const QScreen* s = screen()) {
-        const QSize size = s->size();
-        move((size.width() - frameGeometry().width()) / 2,
-             (size.height() - frameGeometry().height()) / 2);
-    }
+    centreOnScreen(this);
 }
 
 int TFM_Field_Sel::GetFirstSelection(QListWidget* l) const

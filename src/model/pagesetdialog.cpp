@@ -1,4 +1,5 @@
 #include "pagesetdialog.h"
+#include "centre.h"
 
 #include "datamodule.h"
 #include "designpage.h"
@@ -127,11 +128,7 @@ void TFm_Page_Set::showEvent(QShowEvent* event)
 
 bool TFm_Page_Set::FormActivate()
 {
-    if (const QScreen* s = screen()) {
-        const QSize size = s->size();
-        move((size.width() - frameGeometry().width()) / 2,
-             (size.height() - frameGeometry().height()) / 2);
-    }
+    centreOnScreen(this);
     for (SpinEdit* e : {ed_Page_Width, ed_Page_Height, ed_Page_LeftX, ed_Page_TopY})
         e->setText(QString());
     if (!findCurrentModel())

@@ -1,4 +1,5 @@
 #include "preview.h"
+#include "centre.h"
 
 #include "batchprint.h"
 #include "datamodule.h"
@@ -93,10 +94,7 @@ void TFM_PreView::showEvent(QShowEvent* event)
 
 void TFM_PreView::FormActivate()
 {
-    if (const QScreen* s = screen()) {
-        const QRect frame = frameGeometry();
-        move((s->size().width() - frame.width()) / 2, (s->size().height() - frame.height()) / 2);
-    }
+    centreOnScreen(this);
     if (m_mainWindow)
         m_mainWindow->hide();
     if (!TemplateStore::findByName(m_dm->TB_Model, runState().currentModel))
