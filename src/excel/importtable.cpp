@@ -1,0 +1,85 @@
+#include "importtable.h"
+
+#include "dataerror.h"
+#include "importrows.h"
+#include "recipientrows.h"
+
+#include <exception>
+
+namespace
+{
+
+// Thrown inside the transaction to leave it by the rollback path.
+struct Canceled {
+};
+
+} // namespace
+
+ImportResult replaceRecipients(Dataset* att, ImportRows& rows, const ImportProgress& progress)
+{
+    ImportResult result;
+    const QStringList columns = importColumns();
+    RecipientRows writer(att);
+    try {
+        writer.inTransaction([&] {
+            writer.empty();
+            const int total = rows.count();
+            const int step = importProgressStep(total);
+            RecipientRows::Values values;
+            while (!rows.atEnd()) {
+                const QStringList texts = rows.next();
+                values.clear();
+                for (qsizetype i = 0; i < texts.size(); ++i) {
+                    if (!texts.at(i).isNull())
+                        values.append({columns.at(i), texts.at(i)});
+                }
+                writer.append(values);
+                const int done = rows.done();
+                if (progress && (done % step == 0 || done == total) && !progress(done, total))
+                    throw Canceled();
+            }
+        });
+    } catch (const Canceled&) {
+        result.status = ImportResult::Status::Canceled;
+        return result;
+    } catch (const DataError& e) {
+        result.error = e.message();
+        return result;
+    } catch (const std::exception& e) {
+        result.error = QString::fromLocal8Bit(e.what());
+        return result;
+    }
+    result.status = ImportResult::Status::Done;
+    result.rows = rows.done();
+    return result;
+}
+
+int importProgressStep(int total)
+{
+    return std::max(1, total / 1000);
+}
+
+QString importQuestion()
+{
+    return QStringLiteral("此操作将清空表中原有记录，增加您此次导入的记录，继续？");
+}
+
+QString importOleMessage(const QString& reason)
+{
+    return QStringLiteral("OLE对象创建错误，请确认系统已安装正版Excel！\n") + reason;
+}
+
+QString importFailedMessage(const QString& reason)
+{
+    return QStringLiteral("数据导入失败，原有的收件人记录保持不变。\n") + reason;
+}
+
+QString importCanceledMessage()
+{
+    return QStringLiteral("导入已取消，原有的收件人记录保持不变。");
+}
+
+QString importProgressText(int done, int total)
+{
+    return QStringLiteral("正在导入第 %1 / %2 行").arg(done).arg(total);
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class Dataset;
+class ImportRows;
+
+// Writing an import into the recipient table: emptying it and appending the
+// sheet's rows happen as one transaction, so the old recipients stay unless
+// every row made it in. Shared by the import dialog and `waylark import`.
+
+struct ImportResult {
+    enum class Status { Done, Canceled, Failed };
+    Status status = Status::Failed;
+    int rows = 0;  // rows in the table afterwards, when done
+    QString error; // the reason, when failed
+};
+
+// Told (rows written, rows in all) now and then; returning false cancels.
+using ImportProgress = std::function<bool(int done, int total)>;
+
+// Empties ATT and appends every row ROWS (already started) produces, each
+// mapped column assigned as text in the mapping's order, the others left
+// empty. On a failure or a cancel nothing in the table has changed.
+ImportResult replaceRecipients(Dataset* att, ImportRows& rows,
+                               const ImportProgress& progress = ImportProgress());
+
+// How often a progress of TOTAL rows is told: every row for small imports,
+// about a thousand times for large ones.
+int importProgressStep(int total);
+
+// The program's own texts.
+QString importQuestion();                           // asked before the open dialog
+QString importOleMessage(const QString& reason);    // a workbook or sheet cannot be read
+QString importFailedMessage(const QString& reason); // the table could not take the rows
+QString importCanceledMessage();
+QString importProgressText(int done, int total); // "正在导入第 n / m 行"

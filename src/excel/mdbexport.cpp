@@ -1,0 +1,121 @@
+#include "mdbexport.h"
+
+#include "dataerror.h"
+#include "dataset.h"
+#include "exportwriter.h"
+
+namespace
+{
+
+// The rows of a dataset, walked with its own cursor from the first row on.
+class DatasetExportRows : public ExportRows
+{
+public:
+    explicit DatasetExportRows(Dataset* ds) : m_ds(ds) {}
+
+    QStringList columnNames() const override { return m_ds->fieldNames(); }
+
+    bool nextRow(QStringList* values) override
+    {
+        if (m_started) {
+            m_ds->next();
+        } else {
+            m_ds->first();
+            m_started = true;
+        }
+        if (m_ds->eof())
+            return false;
+        const int row = m_ds->recNo();
+        const int n = m_ds->fieldCount();
+        values->resize(n);
+        for (int i = 0; i < n; ++i)
+            (*values)[i] = m_ds->cellText(row, i);
+        return true;
+    }
+
+private:
+    Dataset* m_ds;
+    bool m_started = false;
+};
+
+// Keeps views still while the cursor walks and puts it back afterwards.
+class CursorKept
+{
+public:
+    explicit CursorKept(Dataset* ds) : m_ds(ds)
+    {
+        m_ds->disableControls();
+        m_mark = m_ds->bookmark();
+    }
+    ~CursorKept()
+    {
+        try {
+            if (m_mark > 0)
+                m_ds->gotoBookmark(m_mark);
+        } catch (...) {
+        }
+        m_ds->enableControls();
+    }
+    CursorKept(const CursorKept&) = delete;
+    CursorKept& operator=(const CursorKept&) = delete;
+
+private:
+    Dataset* m_ds;
+    Dataset::Bookmark m_mark = -1;
+};
+
+} // namespace
+
+void MDB_Export(Dataset* ds, const QString& fileName, ExportFormat format)
+{
+    if (!ds->isActive())
+        ds->open();
+    // A row being typed would be posted by the first move anyway; doing it
+    // now lets the bookmark name a real row.
+    if (ds->state() == Dataset::State::Edit || ds->state() == Dataset::State::Insert) {
+        ds->updateRecord();
+        if (ds->modified())
+            ds->post();
+        else
+            ds->cancel();
+    }
+    QString error;
+    bool ok = false;
+    {
+        CursorKept kept(ds);
+        DatasetExportRows rows(ds);
+        ok = format == ExportFormat::Xlsx ? writeXlsx(fileName, rows, &error)
+                                          : writeTabText(fileName, rows, &error);
+    }
+    if (!ok)
+        throw DataError(error);
+}
+
+QString exportTextFilter()
+{
+    return QStringLiteral("Excel表格文件(*.xls)");
+}
+
+QString exportXlsxFilter()
+{
+    return QStringLiteral("Excel工作簿(*.xlsx)");
+}
+
+QString exportFileFilter()
+{
+    return exportTextFilter() + QLatin1String(";;") + exportXlsxFilter();
+}
+
+ExportFormat exportFormatFor(const QString& chosen, const QString& selectedFilter)
+{
+    if (selectedFilter == exportXlsxFilter() ||
+        chosen.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive))
+        return ExportFormat::Xlsx;
+    return ExportFormat::TabText;
+}
+
+QString exportPathFor(const QString& chosen, ExportFormat format)
+{
+    return exportFileName(chosen, format == ExportFormat::Xlsx ? QStringLiteral(".xlsx")
+                                                               : QStringLiteral(".xls"));
+}
