@@ -1,0 +1,178 @@
+#include "excelcommands.h"
+
+#include "cliargs.h"
+#include "dataerror.h"
+#include "datamodule.h"
+#include "exportwriter.h"
+#include "fieldsetdialog.h"
+#include "guarded.h"
+#include "importrows.h"
+#include "importtable.h"
+#include "mdbexport.h"
+#include "prompt.h"
+#include "runstate.h"
+#include "workbookreader.h"
+
+#include <QFileInfo>
+
+namespace ExcelCommands
+{
+
+namespace
+{
+
+// "*.xls" that also takes "*.XLS", "*.Xls", ...: file dialogs match
+// patterns with case on some desktops.
+QString anyCase(const QString& extension)
+{
+    QString pattern = QStringLiteral("*.");
+    for (const QChar c : extension)
+        pattern += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+    return pattern;
+}
+
+enum Status { Done = 0, Failed = 1, Usage = 2 };
+
+int usage(const QString& synopsis, const QString& why = QString())
+{
+    if (!why.isEmpty())
+        prompt().error(why);
+    prompt().error(QStringLiteral("usage: waylark ") + synopsis);
+    return Usage;
+}
+
+} // namespace
+
+QString importFileFilter()
+{
+    const QString xls = anyCase(QStringLiteral("xls"));
+    const QString xlsx = anyCase(QStringLiteral("xlsx"));
+    const QString csv = anyCase(QStringLiteral("csv"));
+    return QStringLiteral("Excel文件(%1 %2 %3)").arg(xls, xlsx, csv) +
+           QStringLiteral(";;Excel表格文件(%1)").arg(xls) +
+           QStringLiteral(";;Excel工作簿(%1)").arg(xlsx) +
+           QStringLiteral(";;Excel交换格式文件(%1)").arg(csv);
+}
+
+void Exl_In_BtnClick(TDataModule1* dm, QWidget* parent)
+{
+    if (prompt().question(importQuestion(), QStringLiteral("提示"), false,
+                          Prompt::Button::Cancel) != Prompt::Button::Ok)
+        return;
+    const QString fileName = prompt().openFile(QStringLiteral("打开"), importFileFilter());
+    if (fileName.isEmpty())
+        return;
+    runState().excelFileName = fileName;
+    TFm_Field_Set* dialog = Fm_Field_Set ? Fm_Field_Set : new TFm_Field_Set(dm, parent);
+    dialog->exec();
+}
+
+void Exl_Out_BtnClick(TDataModule1* dm)
+{
+    QString filter = exportTextFilter();
+    const QString chosen =
+        prompt().saveFile(QStringLiteral("导出到Excel文件"), exportFileFilter(), &filter);
+    if (chosen.isEmpty())
+        return;
+    const ExportFormat format = exportFormatFor(chosen, filter);
+    const QString path = exportPathFor(chosen, format);
+    if (guarded([&] { MDB_Export(dm->TB_Att, path, format); }))
+        prompt().message(exportDoneMessage(path));
+}
+
+QString importSynopsis()
+{
+    return QStringLiteral("import FILE [--sheet NAME] [--title-row N] --map CAPTION=TITLE "
+                          "[--map ...]");
+}
+
+QString exportSynopsis()
+{
+    return QStringLiteral("export FILE");
+}
+
+int runImportCommand(const QStringList& args, TDataModule1* dm)
+{
+    const CliArgs::Options o = CliArgs::parse(
+        args, {QStringLiteral("--sheet"), QStringLiteral("--title-row"), QStringLiteral("--map")});
+    if (!o.error.isEmpty())
+        return usage(importSynopsis(), o.error);
+    if (o.positional.size() != 1 || !o.has(QStringLiteral("--map")))
+        return usage(importSynopsis());
+
+    int titleRow = 1;
+    if (o.has(QStringLiteral("--title-row")) &&
+        !parseTitleRow(o.value(QStringLiteral("--title-row")), &titleRow))
+        return usage(importSynopsis(), importBadTitleRowMessage());
+
+    QStringList titles(importFields().size());
+    QVector<bool> mapped(importFields().size(), false);
+    for (const QString& map : o.all(QStringLiteral("--map"))) {
+        const qsizetype eq = map.indexOf(QLatin1Char('='));
+        const QString caption = map.left(eq);
+        const int index = eq < 0 ? -1 : importFieldIndex(caption);
+        if (index < 0)
+            return usage(importSynopsis(), QStringLiteral("“%1”不是“打印字段”之一：%2")
+                                               .arg(eq < 0 ? map : caption,
+                                                    importCaptions().join(QStringLiteral("、"))));
+        if (mapped.at(index))
+            return usage(importSynopsis(), QStringLiteral("“%1”只能对应一个字段。").arg(caption));
+        mapped[index] = true;
+        titles[index] = map.mid(eq + 1);
+    }
+
+    QString error;
+    const QString fileName = o.positional.first();
+    std::unique_ptr<WorkbookReader> reader = WorkbookReader::open(fileName, &error);
+    const bool sheetOk =
+        reader && (o.has(QStringLiteral("--sheet"))
+                       ? reader->selectSheet(o.value(QStringLiteral("--sheet")), &error)
+                       : reader->selectSheet(0, &error));
+    if (!sheetOk) {
+        prompt().error(importOleMessage(error));
+        return Failed;
+    }
+    ImportRows rows;
+    if (!rows.start(*reader, titleRow, titles, &error)) {
+        prompt().error(error);
+        return Failed;
+    }
+    const int total = rows.count();
+    std::unique_ptr<Prompt::Progress> progress =
+        prompt().progress(importProgressText(0, total), std::max(1, total));
+    const ImportResult result = replaceRecipients(dm->TB_Att, rows, [&](int done, int all) {
+        progress->setLabelText(importProgressText(done, all));
+        return progress->setValue(done);
+    });
+    progress.reset();
+    switch (result.status) {
+    case ImportResult::Status::Done:
+        prompt().message(importDoneMessage());
+        return Done;
+    case ImportResult::Status::Canceled:
+        prompt().error(importCanceledMessage());
+        return Failed;
+    case ImportResult::Status::Failed:
+        break;
+    }
+    prompt().error(importFailedMessage(result.error));
+    return Failed;
+}
+
+int runExportCommand(const QStringList& args, TDataModule1* dm)
+{
+    const CliArgs::Options o = CliArgs::parse(args, {});
+    if (!o.error.isEmpty())
+        return usage(exportSynopsis(), o.error);
+    if (o.positional.size() != 1)
+        return usage(exportSynopsis());
+    const QString chosen = QFileInfo(o.positional.first()).absoluteFilePath();
+    const ExportFormat format = exportFormatFor(chosen, QString());
+    const QString path = exportPathFor(chosen, format);
+    if (!guarded([&] { MDB_Export(dm->TB_Att, path, format); }))
+        return Failed;
+    prompt().message(exportDoneMessage(path));
+    return Done;
+}
+
+} // namespace ExcelCommands

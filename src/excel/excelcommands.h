@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+class TDataModule1;
+
+// The Excel commands of the recipient tab, and `waylark import` / `waylark
+// export`. Both faces share the readers, the import's table writing and
+// MDB_Export.
+namespace ExcelCommands
+{
+
+// "从Excel文件导入": the question, the open dialog, then Fm_Field_Set (made
+// here with PARENT if none was made at start-up).
+void Exl_In_BtnClick(TDataModule1* dm, QWidget* parent);
+// "导出到Excel文件": the save dialog, then the recipient table to that file.
+void Exl_Out_BtnClick(TDataModule1* dm);
+
+// The open dialog's filters: every readable kind first, each matching its
+// extension in any letter case.
+QString importFileFilter();
+
+// waylark import FILE [--sheet NAME] [--title-row N] --map CAPTION=TITLE [--map ...]
+int runImportCommand(const QStringList& args, TDataModule1* dm);
+// waylark export FILE
+int runExportCommand(const QStringList& args, TDataModule1* dm);
+
+QString importSynopsis();
+QString exportSynopsis();
+
+} // namespace ExcelCommands
