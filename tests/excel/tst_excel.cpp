@@ -1021,5 +1021,10 @@ void TestExcel::exportFileNameRule()
     QCOMPARE(exportFileName(chosen, extension), result);
 }
 
-QTEST_GUILESS_MAIN(TestExcel)
+int runCoreTests(int argc, char** argv)
+{
+    TestExcel test;
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_excel.moc"
