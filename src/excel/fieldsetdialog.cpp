@@ -129,12 +129,15 @@ TFm_Field_Set::~TFm_Field_Set()
 void TFm_Field_Set::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    FormActivate();
+    // Not when the window system shows it again (after minimising).
+    if (!event->spontaneous())
+        FormActivate();
 }
 
 void TFm_Field_Set::hideEvent(QHideEvent* event)
 {
-    FormClose();
+    if (!event->spontaneous())
+        FormClose();
     QDialog::hideEvent(event);
 }
 
