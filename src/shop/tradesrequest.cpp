@@ -37,7 +37,12 @@ QByteArray md5(const QByteArray& data)
 QUrl gatewayUrlFromConfig(const QString& iniPath)
 {
     const QSettings ini(iniPath, QSettings::IniFormat);
-    const QString configured = ini.value(QStringLiteral("Shop/GatewayUrl")).toString().trimmed();
+    const QVariant value = ini.value(QStringLiteral("Shop/GatewayUrl"));
+    // An unquoted value with commas comes back as a list; it is one address.
+    const QString configured =
+        (value.typeId() == QMetaType::QStringList ? value.toStringList().join(QLatin1Char(','))
+                                                  : value.toString())
+            .trimmed();
     if (configured.isEmpty())
         return QUrl(QString::fromLatin1(DefaultGatewayUrl));
     return QUrl(configured);

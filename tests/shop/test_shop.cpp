@@ -415,6 +415,9 @@ void TestShop::gatewayFromConfig_data()
     QTest::newRow("configured") << QByteArray("[DefaultModel]\nModelName=顺丰\n\n[Shop]\n"
                                               "GatewayUrl=http://127.0.0.1:8080/router/rest\n")
                                 << QUrl("http://127.0.0.1:8080/router/rest");
+    QTest::newRow("comma in the address")
+        << QByteArray("[Shop]\nGatewayUrl=http://127.0.0.1:8080/router/rest?tag=a,b\n")
+        << QUrl("http://127.0.0.1:8080/router/rest?tag=a,b");
     QTest::newRow("no shop section") << QByteArray("[DefaultModel]\nModelName=顺丰\n") << standard;
     QTest::newRow("blank") << QByteArray("[Shop]\nGatewayUrl=\n") << standard;
     QTest::newRow("no file") << QByteArray() << standard;
