@@ -1,0 +1,146 @@
+#include "shopcommands.h"
+
+#include "configini.h"
+#include "datamodule.h"
+#include "guarded.h"
+#include "orderdownload.h"
+#include "prompt.h"
+#include "recipientrows.h"
+#include "runstate.h"
+#include "shopsetdialog.h"
+#include "shopstore.h"
+
+#include <QTimer>
+
+namespace ShopCommands
+{
+
+namespace
+{
+
+const char DownloadLabel[] = "正在下载网店订单……";
+
+// How often the progress box is updated and asked whether it was cancelled
+// while the gateway has not answered.
+constexpr int PollMs = 100;
+
+// Runs the download under a progress box whose cancel button ends the
+// request. A cancel that comes after the answer still counts: nothing is
+// stored.
+TradesResult fetchWithProgress(const ShopParams& shop, const QUrl& gateway,
+                               const DownloadOptions& options)
+{
+    GatewayFetcher fetcher;
+    fetcher.setTimeout(options.timeoutMs);
+    const std::unique_ptr<Prompt::Progress> progress =
+        prompt().progress(QString::fromUtf8(DownloadLabel), 0);
+    progress->setValue(0);
+
+    int ticks = 0;
+    const auto tick = [&] {
+        if (!progress->setValue(++ticks))
+            fetcher.cancel();
+    };
+    QTimer poll;
+    poll.setInterval(PollMs);
+    QObject::connect(&poll, &QTimer::timeout, &fetcher, tick);
+    QObject::connect(&fetcher, &GatewayFetcher::progress, &fetcher, tick);
+    poll.start();
+
+    TradesResult result = downloadOrders(shop, gateway, fetcher, options.clock);
+    poll.stop();
+    QObject::disconnect(&fetcher, &GatewayFetcher::progress, nullptr, nullptr);
+
+    if (progress->wasCanceled()) {
+        result = TradesResult();
+        result.outcome = TradesResult::Failed;
+        result.message = QString::fromUtf8(ShopText::Canceled);
+    }
+    return result;
+}
+
+bool storeOrders(TDataModule1* dm, const QList<OrderRecipient>& orders)
+{
+    RecipientRows rows(dm->TB_Att);
+    return guarded([&] {
+        rows.inTransaction([&] {
+            rows.empty();
+            for (const OrderRecipient& order : orders)
+                rows.append(order.columns());
+        });
+    });
+}
+
+} // namespace
+
+void Shop_Set_BtnClick(TDataModule1* dm, QWidget* parent)
+{
+    TFm_Shop_Set* dialog = Fm_Shop_Set ? Fm_Shop_Set : new TFm_Shop_Set(dm, parent);
+    dialog->exec();
+}
+
+void Trade_Dn_BtnClick(TDataModule1* dm)
+{
+    get_tbBill(dm);
+}
+
+bool get_tbBill(TDataModule1* dm, const DownloadOptions& options)
+{
+    // The request runs in a local event loop; a second press must not start
+    // another download over the first.
+    static bool running = false;
+    if (running) {
+        prompt().message(QString::fromUtf8(ShopText::Busy));
+        return false;
+    }
+    running = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{running};
+
+    ShopParams shop;
+    if (!guarded([&] { shop = storedShopParams(dm->TB_Shop); }))
+        return false;
+    const QUrl gateway = gatewayUrlFromConfig(ConfigIni::fileName(runState().appDir));
+
+    const TradesResult result = fetchWithProgress(shop, gateway, options);
+    switch (result.outcome) {
+    case TradesResult::Orders:
+        if (!storeOrders(dm, result.orders))
+            return false;
+        prompt().message(result.message);
+        return true;
+    case TradesResult::NoOrders:
+    case TradesResult::ShopError:
+        prompt().message(result.message);
+        return false;
+    case TradesResult::Failed:
+        prompt().error(result.message);
+        return false;
+    }
+    return false;
+}
+
+int runCommand(const QStringList& args, TDataModule1* dm)
+{
+    return runDownload(args, dm, DownloadOptions());
+}
+
+int runDownload(const QStringList& args, TDataModule1* dm, const DownloadOptions& options)
+{
+    if (!args.isEmpty()) {
+        prompt().error(QStringLiteral("usage: waylark download"));
+        return 2;
+    }
+    return get_tbBill(dm, options) ? 0 : 1;
+}
+
+QString downloadSynopsis()
+{
+    return QStringLiteral(
+        "download                              the shop's sold orders of the last "
+        "three days in place of the recipients");
+}
+
+} // namespace ShopCommands

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "gatewayfetcher.h"
+#include "tradesrequest.h"
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+class TDataModule1;
+
+// The shop commands of the recipient tab, and `waylark download`. Both
+// faces share get_tbBill.
+namespace ShopCommands
+{
+
+struct DownloadOptions {
+    int timeoutMs = GatewayFetcher::DefaultTimeoutMs;
+    Clock clock = systemClock;
+};
+
+// "网店参数设置": Fm_Shop_Set (made here with PARENT if none was made at
+// start-up), modally; its result does not matter.
+void Shop_Set_BtnClick(TDataModule1* dm, QWidget* parent);
+
+// "下载网店订单": get_tbBill with the standard time-out.
+void Trade_Dn_BtnClick(TDataModule1* dm);
+
+// Downloads the last three days' sold orders of the stored shop from the
+// gateway that config.ini names (or the platform's own) under a progress box
+// with a cancel button, and replaces the recipient table with one row per
+// order in one transaction. Every outcome is told through prompt(). True
+// only when the table now holds the downloaded orders; on every other
+// outcome the table is as it was.
+bool get_tbBill(TDataModule1* dm, const DownloadOptions& options = {});
+
+// waylark download
+int runCommand(const QStringList& args, TDataModule1* dm);
+// The same with the options given (tests use a short time-out).
+int runDownload(const QStringList& args, TDataModule1* dm, const DownloadOptions& options);
+
+QString downloadSynopsis();
+
+} // namespace ShopCommands
