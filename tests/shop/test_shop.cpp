@@ -1,7 +1,9 @@
 #include "fakegateway.h"
 #include "orderdownload.h"
 #include "tempworkdir.h"
+#include "test_shopwindow.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
@@ -438,5 +440,17 @@ void TestShop::gatewayFromConfig()
     QCOMPARE(gatewayUrlFromConfig(path), gateway);
 }
 
-QTEST_GUILESS_MAIN(TestShop)
+// The core and the windows in one run; each is a QtTest of its own.
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    int status = 0;
+    {
+        TestShop core;
+        status |= QTest::qExec(&core, argc, argv);
+    }
+    status |= runShopWindowTests(argc, argv);
+    return status;
+}
+
 #include "test_shop.moc"

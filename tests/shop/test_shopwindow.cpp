@@ -1,0 +1,588 @@
+#include "test_shopwindow.h"
+
+#include "configini.h"
+#include "datamodule.h"
+#include "fakegateway.h"
+#include "freshdatabase.h"
+#include "headerguard.h"
+#include "prompt.h"
+#include "recipientrows.h"
+#include "runstate.h"
+#include "scriptedprompt.h"
+#include "shopcommands.h"
+#include "shopsetdialog.h"
+#include "shopstore.h"
+#include "tempworkdir.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+namespace
+{
+
+const QString Secret = QStringLiteral("s3cr3t");
+const QString Missing = QStringLiteral("必需的店铺参数不能为空！");
+const QString Saved = QStringLiteral("店铺参数设置完成！");
+const QString Done = QStringLiteral("订单下载完毕！");
+const QString NoOrders = QStringLiteral("操作的店铺中没有发现新订单！");
+
+// Every column of a recipient row in the file, in this order.
+const char RecipientSelect[] =
+    "SELECT Name, Company, Address, Mobile, Phone, ExpName, WayBillNo, Disrination, PostCode, "
+    "Prvince, City, Country, Custom1, Custom2, Custom3, Custom4, Custom5 "
+    "FROM Exp_Att_Info ORDER BY ID";
+
+// A downloaded order as a full row: Name, Address, Mobile, Phone, city,
+// Prvince, Country, PostCode; every other column empty.
+QString orderRow(const QString& name, const QString& address, const QString& mobile,
+                 const QString& phone, const QString& city, const QString& state,
+                 const QString& district, const QString& zip)
+{
+    return QStringList{name,  "",   address,  mobile, phone, "", "", city, zip,
+                       state, city, district, "",     "",    "", "", ""}
+        .join('|');
+}
+
+QByteArray fixture(const QString& name)
+{
+    QFile file(QStringLiteral(WAYLARK_TEST_DATA "/shop/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("missing fixture %s", qPrintable(name));
+    return file.readAll();
+}
+
+void retype(QLineEdit* edit, const QString& text)
+{
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80)
+            QTest::keyClick(edit, c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+} // namespace
+
+class TestShopWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TempWorkDir> m_tmp;
+    std::unique_ptr<TDataModule1> m_dm;
+    std::unique_ptr<ScriptedPrompt> m_prompt;
+
+    QSqlDatabase db() const { return m_dm->DB_main(); }
+
+    QStringList recipientsInFile() const
+    {
+        QStringList rows;
+        QSqlQuery q(db());
+        if (!q.exec(QString::fromLatin1(RecipientSelect)))
+            qFatal("%s", qPrintable(q.lastQuery()));
+        while (q.next()) {
+            QStringList columns;
+            for (int i = 0; i < 17; ++i)
+                columns << q.value(i).toString();
+            rows << columns.join('|');
+        }
+        return rows;
+    }
+
+    QList<ShopParams> shopsInFile() const
+    {
+        QList<ShopParams> rows;
+        QSqlQuery q(db());
+        q.exec(QStringLiteral("SELECT Nick, App_Key, Secret, Sesstion FROM Shop_Info"));
+        while (q.next())
+            rows << ShopParams{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                               q.value(3).toString()};
+        return rows;
+    }
+
+    void storeShop(const ShopParams& shop) { replaceShopParams(m_dm->TB_Shop, shop); }
+
+    static ShopParams asciiShop()
+    {
+        return {QStringLiteral("shopnick"), QStringLiteral("12345678"), Secret,
+                QStringLiteral("6100a20b")};
+    }
+
+    void useGateway(const QUrl& url)
+    {
+        QVERIFY(ConfigIni::writeString(m_tmp->appDir(), QStringLiteral("Shop"),
+                                       QStringLiteral("GatewayUrl"), url.toString()));
+    }
+
+    // Two recipients already in the table before a download.
+    QStringList seedOldRecipients()
+    {
+        RecipientRows rows(m_dm->TB_Att);
+        rows.append({{"Name", "老客户甲"}, {"Address", "旧地址 1 号"}, {"Mobile", "13000000000"}});
+        rows.append({{"Name", "老客户乙"}, {"Company", "某公司"}, {"WayBillNo", "SF001"}});
+        return recipientsInFile();
+    }
+
+    int shownOfKind(const QString& kind) const
+    {
+        int n = 0;
+        for (const ScriptedPrompt::Shown& s : m_prompt->shown)
+            n += s.kind == kind;
+        return n;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_tmp = std::make_unique<TempWorkDir>();
+        QVERIFY(makeFreshAppDir(m_tmp->path()));
+        QVERIFY(DB_Header_Restore("Waylark_main.db") == HeaderGuard::Result::Written);
+        m_dm = std::make_unique<TDataModule1>();
+        m_dm->connectDatabase();
+        m_dm->openAll();
+        runState() = RunState();
+        runState().appDir = m_tmp->appDir();
+        m_prompt = std::make_unique<ScriptedPrompt>();
+    }
+
+    void cleanup()
+    {
+        m_prompt.reset();
+        m_dm.reset();
+        m_tmp.reset();
+    }
+
+    // --- Shop parameters --------------------------------------------------
+
+    void okRefusesEmptyValues_data()
+    {
+        QTest::addColumn<QStringList>("typed"); // nick, app key, secret, session key
+        QTest::addColumn<QString>("firstEmpty");
+
+        QTest::newRow("nick of blanks") << QStringList{"   ", "1", "2", "3"} << "Ed_Nick";
+        QTest::newRow("empty app key") << QStringList{"n", "", "2", "3"} << "Ed_Appkey";
+        QTest::newRow("secret of blanks") << QStringList{"n", "1", "  ", "3"} << "Ed_Secret";
+        QTest::newRow("session key of blanks") << QStringList{"n", "1", "2", " "} << "Ed_Sesstion";
+        QTest::newRow("the first of several") << QStringList{"n", " ", "", ""} << "Ed_Appkey";
+    }
+    void okRefusesEmptyValues()
+    {
+        QFETCH(QStringList, typed);
+        QFETCH(QString, firstEmpty);
+        storeShop(asciiShop());
+
+        TFm_Shop_Set dialog(m_dm.get());
+        dialog.show();
+        dialog.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        const QList<QLineEdit*> boxes = {dialog.Ed_Nick, dialog.Ed_Appkey, dialog.Ed_Secret,
+                                         dialog.Ed_Sesstion};
+        for (int i = 0; i < 4; ++i)
+            retype(boxes[i], typed[i]);
+        QTest::mouseClick(dialog.Btn_Ok, Qt::LeftButton);
+
+        QCOMPARE(m_prompt->messages(), QStringList{Missing});
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(QApplication::focusWidget()->objectName(), firstEmpty);
+        QCOMPARE(shopsInFile(), QList<ShopParams>{asciiShop()});
+        // What was typed stays for correction.
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(boxes[i]->text(), typed[i]);
+    }
+
+    void okStoresTrimmedValuesInPlaceOfTheStoredRows()
+    {
+        // Two rows, as an old file might hold; the dialog shows the current one.
+        QSqlQuery q(db());
+        QVERIFY(q.exec("INSERT INTO Shop_Info VALUES ('旧店', 'k1', 's1', 'x1')"));
+        QVERIFY(q.exec("INSERT INTO Shop_Info VALUES ('另一店', 'k2', 's2', 'x2')"));
+        m_dm->TB_Shop->refresh();
+
+        TFm_Shop_Set dialog(m_dm.get());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("友情提示：请妥善保存店铺参数！"));
+        QCOMPARE(dialog.Ed_Nick->text(), QStringLiteral("旧店"));
+        QCOMPARE(dialog.Ed_Sesstion->text(), QStringLiteral("x1"));
+        QVERIFY(!dialog.GroupBox2->isEnabled());
+        QVERIFY(!dialog.Edit1->isEnabled());
+
+        retype(dialog.Ed_Nick, QStringLiteral("  小王的店 & co "));
+        retype(dialog.Ed_Appkey, QStringLiteral(" 12345678"));
+        retype(dialog.Ed_Secret, QStringLiteral("s3cr3t  "));
+        retype(dialog.Ed_Sesstion, QStringLiteral("   6100a20b   "));
+        QTest::mouseClick(dialog.CheckBox1, Qt::LeftButton); // shown only
+        QTest::mouseClick(dialog.Btn_Ok, Qt::LeftButton);
+
+        QCOMPARE(m_prompt->messages(), QStringList{Saved});
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        const ShopParams stored = {QStringLiteral("小王的店 & co"), QStringLiteral("12345678"),
+                                   QStringLiteral("s3cr3t"), QStringLiteral("6100a20b")};
+        QCOMPARE(shopsInFile(), QList<ShopParams>{stored});
+
+        // They come back without the blanks.
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(dialog.Ed_Nick->text(), stored.nick);
+        QCOMPARE(dialog.Ed_Appkey->text(), stored.appKey);
+        QCOMPARE(dialog.Ed_Secret->text(), stored.secret);
+        QCOMPARE(dialog.Ed_Sesstion->text(), stored.session);
+    }
+
+    void okKeepsTheStoredRowWhenWritingFails()
+    {
+        storeShop(asciiShop());
+        QSqlQuery q(db());
+        QVERIFY(q.exec("CREATE TRIGGER refuse BEFORE INSERT ON Shop_Info "
+                       "BEGIN SELECT RAISE(ABORT, 'disk is full'); END"));
+        TFm_Shop_Set dialog(m_dm.get());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        retype(dialog.Ed_Nick, QStringLiteral("新店"));
+
+        QTest::mouseClick(dialog.Btn_Ok, Qt::LeftButton);
+
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->shown[0].kind, QStringLiteral("error"));
+        QVERIFY2(m_prompt->lastMessage().contains("disk is full"),
+                 qPrintable(m_prompt->lastMessage()));
+        QVERIFY(dialog.isVisible());
+        // The delete before the insert is undone too.
+        QCOMPARE(shopsInFile(), QList<ShopParams>{asciiShop()});
+        QCOMPARE(m_dm->TB_Shop->recordCount(), 1);
+        QCOMPARE(storedShopParams(m_dm->TB_Shop), asciiShop());
+    }
+
+    void unconfirmedValuesGiveWayToTheStoredOnes()
+    {
+        TFm_Shop_Set dialog(m_dm.get());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        for (QLineEdit* box :
+             {dialog.Ed_Nick, dialog.Ed_Appkey, dialog.Ed_Secret, dialog.Ed_Sesstion})
+            QVERIFY(box->text().isEmpty()); // nothing stored yet
+
+        retype(dialog.Ed_Nick, QStringLiteral("未保存"));
+        QTest::mouseClick(dialog.Btn_Cancle, Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(shopsInFile().isEmpty());
+
+        storeShop(asciiShop());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(dialog.Ed_Nick->text(), QStringLiteral("shopnick"));
+        QVERIFY(m_prompt->messages().isEmpty());
+    }
+
+    void sessionKeyPageOpensOverHttps()
+    {
+        storeShop(asciiShop());
+        TFm_Shop_Set dialog(m_dm.get());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        retype(dialog.Ed_Nick, QStringLiteral("typed"));
+
+        QTest::mouseClick(dialog.Btn_GetSesstion, Qt::LeftButton);
+
+        // No query: nothing of the shop travels with it.
+        QCOMPARE(m_prompt->urls,
+                 QList<QUrl>{QUrl("https://open.taobao.com/apitools/sessionPage.htm")});
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.Ed_Nick->text(), QStringLiteral("typed"));
+        QCOMPARE(shopsInFile(), QList<ShopParams>{asciiShop()});
+    }
+
+    void shopSetButtonShowsTheDialogModally()
+    {
+        QVERIFY(!Fm_Shop_Set);
+        QWidget window;
+        window.show();
+        bool wasModal = false;
+        QTimer::singleShot(0, this, [&] {
+            QVERIFY(Fm_Shop_Set);
+            wasModal = QApplication::activeModalWidget() == Fm_Shop_Set;
+            retype(Fm_Shop_Set->Ed_Nick, QStringLiteral("n"));
+            retype(Fm_Shop_Set->Ed_Appkey, QStringLiteral("k"));
+            retype(Fm_Shop_Set->Ed_Secret, QStringLiteral("s"));
+            retype(Fm_Shop_Set->Ed_Sesstion, QStringLiteral("x"));
+            QTest::keyClick(Fm_Shop_Set->Ed_Sesstion, Qt::Key_Return); // the default button
+        });
+        // Should the keys go astray, the dialog must not hold the run forever.
+        QTimer::singleShot(20000, this, [] {
+            if (Fm_Shop_Set)
+                Fm_Shop_Set->reject();
+        });
+        ShopCommands::Shop_Set_BtnClick(m_dm.get(), &window);
+
+        QVERIFY(wasModal);
+        QCOMPARE(Fm_Shop_Set->parentWidget(), &window);
+        QCOMPARE(m_prompt->messages(), QStringList{Saved});
+        QCOMPARE(shopsInFile(), (QList<ShopParams>{{"n", "k", "s", "x"}}));
+        delete Fm_Shop_Set;
+        QVERIFY(!Fm_Shop_Set);
+    }
+
+    // --- Order download ---------------------------------------------------
+
+    void downloadReplacesTheRecipients_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<ShopParams>("shop");
+        QTest::addColumn<QStringList>("rows");
+
+        const QString zhang = orderRow("张三", "文三路 90 号 & 2 楼", "13800000001",
+                                       "0571-88888888", "杭州市", "浙江省", "西湖区", "310012");
+        const QString li =
+            orderRow("李四", "南京路 1 号", "13900000002", "", "上海市", "上海", "黄浦区", "");
+        ShopParams chinese = asciiShop();
+        chinese.nick = QStringLiteral("小王的店 & co");
+
+        QTest::newRow("three orders, one receiver twice")
+            << "orders.xml" << asciiShop() << QStringList{zhang, zhang, li};
+        QTest::newRow("chinese nick, answer in GBK")
+            << "orders_gbk.xml" << chinese
+            << QStringList{orderRow("赵六", "科技园 8 栋", "13700000003", "0755-66666666", "深圳市",
+                                    "广东省", "南山区", "518057")};
+        QTest::newRow("non-zero total, empty trades")
+            << "empty_trades.xml" << asciiShop() << QStringList{};
+    }
+    void downloadReplacesTheRecipients()
+    {
+        QFETCH(QString, file);
+        QFETCH(ShopParams, shop);
+        QFETCH(QStringList, rows);
+        storeShop(shop);
+        seedOldRecipients();
+        FakeGateway gateway(Secret);
+        gateway.answer(fixture(file));
+        useGateway(gateway.url());
+
+        ShopCommands::Trade_Dn_BtnClick(m_dm.get());
+
+        QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
+        QCOMPARE(gateway.targets.size(), 1);
+        const QByteArray nick = "&nick=" + QUrl::toPercentEncoding(shop.nick, ",") + '&';
+        QVERIFY(gateway.targets[0].contains(QByteArray(nick + "session=6100a20b&")));
+        QCOMPARE(shownOfKind("progress"), 1);
+        QCOMPARE(m_prompt->messages(), QStringList{Done});
+        QCOMPARE(recipientsInFile(), rows);
+        Dataset* att = m_dm->TB_Att;
+        QCOMPARE(att->recordCount(), rows.size());
+        if (!rows.isEmpty()) {
+            // The cursor stands on the last order.
+            QCOMPARE(att->recNo(), rows.size() - 1);
+            QCOMPARE(att->FieldByName("Name").AsString(), rows.last().section('|', 0, 0));
+        }
+    }
+
+    void failuresLeaveTheRecipients_data()
+    {
+        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<QString>("kind"); // how the outcome is shown
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("requests");
+
+        QTest::newRow("platform error")
+            << "error.xml"
+            << "message"
+            << "店铺参数设置错误！\nInvalid session：SessionKey非法" << 1;
+        QTest::newRow("total 0") << "no_orders.xml"
+                                 << "message" << NoOrders << 1;
+        QTest::newRow("no total") << "no_total.xml"
+                                  << "message" << NoOrders << 1;
+        QTest::newRow("non-zero total, no trades") << "total_without_trades.xml"
+                                                   << "message" << NoOrders << 1;
+        QTest::newRow("malformed XML") << "malformed.xml"
+                                       << "error"
+                                       << "网店服务器的应答不是有效的XML：" << 1;
+        QTest::newRow("HTTP error") << "500"
+                                    << "error"
+                                    << "网店服务器返回错误：HTTP 500 Internal Server Error" << 1;
+        QTest::newRow("never answers") << "quiet"
+                                       << "error"
+                                       << "网店服务器长时间没有应答，订单未下载！" << 1;
+        QTest::newRow("cancelled") << "cancel"
+                                   << "error"
+                                   << "订单下载已取消！" << 1;
+        QTest::newRow("not a web address")
+            << "ftp"
+            << "error"
+            << "网店服务器地址无效：ftp://127.0.0.1/router/rest" << 0;
+        QTest::newRow("writing the third order fails") << "trigger"
+                                                       << "error"
+                                                       << "no more rows today" << 1;
+    }
+    void failuresLeaveTheRecipients()
+    {
+        QFETCH(QString, scenario);
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        QFETCH(int, requests);
+
+        storeShop(asciiShop());
+        const QStringList old = seedOldRecipients();
+        FakeGateway gateway(Secret);
+        QUrl url = gateway.url();
+        ShopCommands::DownloadOptions options;
+
+        if (scenario == "quiet") {
+            gateway.stayQuiet();
+            options.timeoutMs = 300;
+        } else if (scenario == "cancel") {
+            gateway.stayQuiet();
+            m_prompt->cancelProgressAt = 1;
+        } else if (scenario == "500") {
+            gateway.answer(fixture("orders.xml"), 500, "Internal Server Error");
+        } else if (scenario == "ftp") {
+            url = QUrl("ftp://127.0.0.1/router/rest");
+        } else if (scenario == "trigger") {
+            gateway.answer(fixture("orders.xml"));
+            QSqlQuery q(db());
+            QVERIFY(q.exec("CREATE TRIGGER refuse BEFORE INSERT ON Exp_Att_Info "
+                           "WHEN NEW.Name = '李四' BEGIN "
+                           "SELECT RAISE(ABORT, 'no more rows today'); END"));
+        } else {
+            gateway.answer(fixture(scenario));
+        }
+        useGateway(url);
+
+        QVERIFY(!ShopCommands::get_tbBill(m_dm.get(), options));
+
+        QCOMPARE(gateway.targets.size(), requests);
+        QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
+        QCOMPARE(m_prompt->messages().size(), 1);
+        QCOMPARE(m_prompt->shown.last().kind, kind);
+        QVERIFY2(m_prompt->lastMessage().startsWith(message), qPrintable(m_prompt->lastMessage()));
+        QCOMPARE(recipientsInFile(), old);
+        QCOMPARE(m_dm->TB_Att->recordCount(), old.size());
+        QCOMPARE(m_dm->TB_Att->state(), Dataset::State::Browse);
+    }
+
+    void cancelAfterTheLastPollStoresNothing()
+    {
+        // The user presses cancel after the progress box was last asked: the
+        // answer is in, but the user said no.
+        struct LateCancel : ScriptedPrompt {
+            bool canceled = false;
+            struct Box : Prompt::Progress {
+                const bool* canceled;
+                bool setValue(int) override { return true; }
+                bool wasCanceled() const override { return *canceled; }
+            };
+            std::unique_ptr<Progress> progress(const QString& label, int maximum) override
+            {
+                ScriptedPrompt::progress(label, maximum);
+                auto box = std::make_unique<Box>();
+                box->canceled = &canceled;
+                return box;
+            }
+        } late;
+        storeShop(asciiShop());
+        const QStringList old = seedOldRecipients();
+        FakeGateway gateway(Secret);
+        gateway.answer(fixture("orders.xml"));
+        connect(&gateway, &FakeGateway::requestArrived, this, [&late] { late.canceled = true; });
+        useGateway(gateway.url());
+
+        QVERIFY(!ShopCommands::get_tbBill(m_dm.get()));
+
+        QCOMPARE(gateway.targets.size(), 1);
+        QCOMPARE(late.messages(), QStringList{"订单下载已取消！"});
+        QCOMPARE(recipientsInFile(), old);
+    }
+
+    void withoutStoredShopTheRequestGoesWithEmptyValues()
+    {
+        FakeGateway gateway{QString()};
+        gateway.answer(fixture("error.xml"));
+        useGateway(gateway.url());
+
+        QVERIFY(!ShopCommands::get_tbBill(m_dm.get()));
+
+        QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
+        QCOMPARE(gateway.targets.size(), 1);
+        QVERIFY(gateway.targets[0].startsWith("/router/rest?app_key=&end_created="));
+        QVERIFY(m_prompt->lastMessage().startsWith("店铺参数设置错误！"));
+    }
+
+    // --- waylark download -------------------------------------------------
+
+    void downloadCommand_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("replaced");
+
+        QTest::newRow("orders") << QStringList{} << "orders.xml" << 0 << Done << true;
+        // Nothing new must stop a nightly script before it prints old rows.
+        QTest::newRow("no orders") << QStringList{} << "no_orders.xml" << 1 << NoOrders << false;
+        QTest::newRow("platform error")
+            << QStringList{} << "error.xml" << 1 << "店铺参数设置错误！" << false;
+        QTest::newRow("malformed")
+            << QStringList{} << "malformed.xml" << 1 << "网店服务器的应答不是有效的XML：" << false;
+        QTest::newRow("never answers")
+            << QStringList{} << "quiet" << 1 << "网店服务器长时间没有应答，订单未下载！" << false;
+        QTest::newRow("an argument")
+            << QStringList{"--all"} << "orders.xml" << 2 << "usage: waylark download" << false;
+    }
+    void downloadCommand()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, answer);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QFETCH(bool, replaced);
+
+        storeShop(asciiShop());
+        const QStringList old = seedOldRecipients();
+        FakeGateway gateway(Secret);
+        if (answer == "quiet")
+            gateway.stayQuiet();
+        else
+            gateway.answer(fixture(answer));
+        useGateway(gateway.url());
+        ShopCommands::DownloadOptions options;
+        options.timeoutMs = 300;
+
+        ConsolePrompt console;
+        Prompt* scripted = setPrompt(&console);
+        const int result = ShopCommands::runDownload(args, m_dm.get(), options);
+        setPrompt(scripted);
+
+        QCOMPARE(result, status);
+        QCOMPARE(console.messages().size(), 1);
+        QVERIFY2(console.messages()[0].startsWith(message), qPrintable(console.messages()[0]));
+        QCOMPARE(gateway.targets.size(), status == 2 ? 0 : 1);
+        QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
+        if (replaced) {
+            const QStringList names = {"张三", "张三", "李四"};
+            const QStringList rows = recipientsInFile();
+            QCOMPARE(rows.size(), 3);
+            for (int i = 0; i < 3; ++i)
+                QCOMPARE(rows[i].section('|', 0, 0), names[i]);
+        } else {
+            QCOMPARE(recipientsInFile(), old);
+        }
+    }
+};
+
+int runShopWindowTests(int argc, char** argv)
+{
+    TestShopWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_shopwindow.moc"
