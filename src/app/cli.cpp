@@ -1,6 +1,8 @@
 #include "cli.h"
 
+#include "excelcommands.h"
 #include "printcommands.h"
+#include "shopcommands.h"
 #include "prompt.h"
 #include "startup.h"
 
@@ -106,6 +108,19 @@ void registerCommands()
                                            "  waylark print [--printer QUEUE] [--model NAME] the same "
                                            "through a CUPS queue (default: the default queue)"),
                             &PrintCommands::runCommand});
+    Cli::commands().append(
+        {QStringLiteral("import"),
+         QStringLiteral("import FILE [--sheet NAME] [--title-row N] --map CAPTION=TITLE [--map ...]\n"
+                        "                                                replace the recipients "
+                        "with a sheet's rows (.xls, .xlsx, .csv)"),
+         &ExcelCommands::runImportCommand});
+    Cli::commands().append(
+        {QStringLiteral("export"),
+         QStringLiteral("export FILE                           the recipients as tab-separated "
+                        "text (.xls), or a workbook for a .xlsx name"),
+         &ExcelCommands::runExportCommand});
+    Cli::commands().append(
+        {QStringLiteral("download"), ShopCommands::downloadSynopsis(), &ShopCommands::runCommand});
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 #include "mainwindow.h"
+
 #include "centre.h"
 
 #include "configini.h"
 #include "datamodule.h"
 #include "designpage.h"
 #include "designsurface.h"
+#include "excelcommands.h"
 #include "fieldselect.h"
 #include "guarded.h"
 #include "headerguard.h"
@@ -17,6 +19,7 @@
 #include "recipientpage.h"
 #include "runstate.h"
 #include "senderpage.h"
+#include "shopcommands.h"
 #include "templatestore.h"
 
 #include <QAction>
@@ -117,6 +120,14 @@ TFM_Main::TFM_Main(TDataModule1* dm, QWidget* parent) : QWidget(parent), m_dm(dm
     connect(Sig_Prt_Btn, &QToolButton::clicked, this, &TFM_Main::Sig_Prt_BtnClick);
     connect(Multi_Prt_Btn, &QToolButton::clicked, this, &TFM_Main::Multi_Prt_BtnClick);
     connect(TabSheet2->All_Prt_Btn, &QToolButton::clicked, this, &TFM_Main::All_Prt_BtnClick);
+    connect(TabSheet2->Exl_In_Btn, &QToolButton::clicked, this,
+            [this] { ExcelCommands::Exl_In_BtnClick(m_dm, this); });
+    connect(TabSheet2->Exl_Out_Btn, &QToolButton::clicked, this,
+            [this] { ExcelCommands::Exl_Out_BtnClick(m_dm); });
+    connect(TabSheet2->Shop_Set_Btn, &QToolButton::clicked, this,
+            [this] { ShopCommands::Shop_Set_BtnClick(m_dm, this); });
+    connect(TabSheet2->Trade_Dn_Btn, &QToolButton::clicked, this,
+            [this] { ShopCommands::Trade_Dn_BtnClick(m_dm); });
     connect(Font_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Font_Set_BtnClick);
     connect(Printer_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Printer_Set_BtnClick);
     connect(TabSheet2->N2, &QAction::triggered, this, &TFM_Main::N2Click);

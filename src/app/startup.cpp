@@ -9,7 +9,9 @@
 #include "mainwindow.h"
 #include "pagesetdialog.h"
 #include "printerstore.h"
+#include "fieldsetdialog.h"
 #include "preview.h"
+#include "shopsetdialog.h"
 #include "prompt.h"
 #include "runstate.h"
 
@@ -94,7 +96,9 @@ bool Startup::start()
                         [main](QPrinter* printer) { return main->Page_Setup(printer); });
         (new TFm_Page_Set(m_main->TabModel, m_main.get()))
             ->setPrinterSource(&PrinterStore::printer);
+        new TFm_Field_Set(m_dm.get(), main);
         new TFM_Field_Sel(m_dm.get(), m_main->TabModel->Model_Container, m_main.get());
+        new TFm_Shop_Set(m_dm.get(), main);
     });
     if (!ok) {
         shutdown();

@@ -14,6 +14,7 @@
 #include "tempworkdir.h"
 
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QProcess>
 #include <QTabWidget>
@@ -254,6 +255,25 @@ private Q_SLOTS:
         QCOMPARE(panel->findChild<QLineEdit*>("DBEdit12")->x(), 519);
         QCOMPARE(panel->findChild<QLineEdit*>("DBEdit8")->x(), 339);
         QCOMPARE(panel->findChild<QLineEdit*>("DBEdit16")->toolTip(), QString("收件区(县)"));
+    }
+
+    void functionButtonsAreWired()
+    {
+        ScriptedPrompt p;
+        Startup s(m_tmp->path());
+        QVERIFY(s.start());
+        FM_Main->show();
+        QVERIFY(FM_Main->findChild<QDialog*>("Fm_Field_Set"));
+        QVERIFY(FM_Main->findChild<QDialog*>("Fm_Shop_Set"));
+        QVERIFY(FM_Main->findChild<QDialog*>("FM_PreView"));
+        p.answers.enqueue(Prompt::Button::Cancel);
+        QTest::mouseClick(FM_Main->TabSheet2->Exl_In_Btn, Qt::LeftButton);
+        QCOMPARE(p.shown.value(0).kind, QString("question"));
+        QCOMPARE(p.shown.value(0).caption, QString("提示"));
+        p.clear();
+        QTest::mouseClick(FM_Main->TabSheet2->Exl_Out_Btn, Qt::LeftButton);
+        QCOMPARE(p.shown.value(0).kind, QString("save"));
+        QCOMPARE(p.shown.size(), 1); // cancelled: nothing written, nothing said
     }
 
     void help()
