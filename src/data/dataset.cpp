@@ -223,9 +223,10 @@ void Dataset::open()
     m_bof = true;
     m_eof = m_rows.isEmpty();
     resetSignals(false);
-    Q_EMIT stateChanged();
-    if (!m_disabled)
+    if (!m_disabled) {
+        Q_EMIT stateChanged();
         Q_EMIT currentChanged(m_current);
+    }
 }
 
 void Dataset::close()
@@ -234,6 +235,7 @@ void Dataset::close()
         return;
     resetSignals(true);
     m_queries.clear();
+    m_writeQueries.clear();
     m_rows.clear();
     m_columns.clear();
     m_columnIndex.clear();
@@ -242,7 +244,8 @@ void Dataset::close()
     m_state = State::Inactive;
     m_modified = false;
     resetSignals(false);
-    Q_EMIT stateChanged();
+    if (!m_disabled)
+        Q_EMIT stateChanged();
 }
 
 void Dataset::refresh()
@@ -266,7 +269,10 @@ void Dataset::setState(State s)
     if (m_state == s)
         return;
     m_state = s;
-    Q_EMIT stateChanged();
+    // Bound edits redisplay on every change of state; a bulk writer's edit
+    // and post of each row would have them repaint 2 × rows times.
+    if (!m_disabled)
+        Q_EMIT stateChanged();
 }
 
 void Dataset::checkBrowseMode()
@@ -383,7 +389,7 @@ void Dataset::append()
         throw DataError(QStringLiteral("%1: a query cannot be modified").arg(m_name));
     m_buffer = Row();
     m_buffer.values.resize(m_columns.size());
-    m_dirty = QVector<bool>(m_columns.size(), false);
+    m_dirty.fill(false, m_columns.size());
     m_modified = false;
     const int at = m_rows.size();
     if (!m_disabled)
@@ -410,9 +416,46 @@ void Dataset::edit()
         return;
     }
     m_buffer = m_rows.at(m_current);
-    m_dirty = QVector<bool>(m_columns.size(), false);
+    m_dirty.fill(false, m_columns.size());
     m_modified = false;
     setState(State::Edit);
+}
+
+QSqlQuery& Dataset::writeQuery(bool insert)
+{
+    // One statement per kind of write and set of assigned columns, found by
+    // the columns' indexes, so that a run of rows builds no SQL text.
+    std::string key(1, insert ? 'I' : 'U');
+    for (int i = 0; i < m_dirty.size(); ++i) {
+        if (m_dirty.at(i))
+            key.append({char(i & 0xff), char(i >> 8)});
+    }
+    auto& slot = m_writeQueries[key];
+    if (slot)
+        return *slot;
+
+    QStringList cols;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (m_dirty.at(i))
+            cols << quoted(m_columns.at(i));
+    }
+    QString sql;
+    if (insert && cols.isEmpty()) {
+        sql = QLatin1String("INSERT INTO ") + quoted(m_table) + QLatin1String(" DEFAULT VALUES");
+    } else if (insert) {
+        const QStringList marks(cols.size(), QStringLiteral("?"));
+        sql = QLatin1String("INSERT INTO ") + quoted(m_table) + QLatin1String(" (") +
+              cols.join(QLatin1Char(',')) + QLatin1String(") VALUES (") +
+              marks.join(QLatin1Char(',')) + QLatin1Char(')');
+    } else {
+        sql = QLatin1String("UPDATE ") + quoted(m_table) + QLatin1String(" SET ") +
+              cols.join(QLatin1String("=?,")) + QLatin1String("=? WHERE rowid=?");
+    }
+    auto q = std::make_unique<QSqlQuery>(db());
+    if (!q->prepare(sql))
+        throw DataError(q->lastError().text());
+    slot = std::move(q);
+    return *slot;
 }
 
 void Dataset::post()
@@ -420,46 +463,23 @@ void Dataset::post()
     checkActive();
     if (m_state != State::Edit && m_state != State::Insert)
         return;
-    QStringList cols;
-    QVector<QVariant> vals;
-    for (int i = 0; i < m_columns.size(); ++i) {
-        if (m_dirty.at(i)) {
-            cols << quoted(m_columns.at(i));
-            vals << m_buffer.values.at(i);
+    const bool insert = m_state == State::Insert;
+    const bool anyAssigned = m_dirty.contains(true);
+    if (insert || anyAssigned) {
+        QSqlQuery& q = writeQuery(insert);
+        int bound = 0;
+        for (int i = 0; i < m_dirty.size(); ++i) {
+            if (m_dirty.at(i))
+                q.bindValue(bound++, m_buffer.values.at(i));
         }
-    }
-    if (m_state == State::Insert) {
-        QString sql;
-        if (cols.isEmpty()) {
-            sql = QLatin1String("INSERT INTO ") + quoted(m_table) + QLatin1String(" DEFAULT VALUES");
-        } else {
-            QStringList marks;
-            marks.reserve(cols.size());
-            for (int i = 0; i < cols.size(); ++i)
-                marks << QStringLiteral("?");
-            sql = QLatin1String("INSERT INTO ") + quoted(m_table) + QLatin1String(" (") +
-                  cols.join(QLatin1Char(',')) + QLatin1String(") VALUES (") +
-                  marks.join(QLatin1Char(',')) + QLatin1Char(')');
-        }
-        QSqlQuery& q = cachedQuery(sql);
-        for (int i = 0; i < vals.size(); ++i)
-            q.bindValue(i, vals.at(i));
+        if (!insert)
+            q.bindValue(bound, m_buffer.rowid);
         execOrThrow(q);
-        m_buffer.rowid = q.lastInsertId().toLongLong();
+        if (insert)
+            m_buffer.rowid = q.lastInsertId().toLongLong();
         q.finish();
-        if (m_rowidAlias >= 0)
+        if (insert && m_rowidAlias >= 0)
             m_buffer.values[m_rowidAlias] = m_buffer.rowid;
-    } else if (!cols.isEmpty()) {
-        QString sql = QLatin1String("UPDATE ") + quoted(m_table) + QLatin1String(" SET ");
-        for (int i = 0; i < cols.size(); ++i)
-            sql += (i ? QLatin1String(",") : QLatin1String("")) + cols.at(i) + QLatin1String("=?");
-        sql += QLatin1String(" WHERE rowid=?");
-        QSqlQuery& q = cachedQuery(sql);
-        for (int i = 0; i < vals.size(); ++i)
-            q.bindValue(i, vals.at(i));
-        q.bindValue(vals.size(), m_buffer.rowid);
-        execOrThrow(q);
-        q.finish();
     }
     m_rows[m_current] = m_buffer;
     m_modified = false;
@@ -673,6 +693,7 @@ void Dataset::enableControls()
         // Views may have looked at the rows meanwhile; rows are bounds-checked.
         Q_EMIT aboutToReset();
         Q_EMIT resetDone();
+        Q_EMIT stateChanged();
         Q_EMIT currentChanged(m_current);
     }
 }

@@ -109,7 +109,8 @@ public:
     // Bound edits write their text into the row when this is called.
     void updateRecord() { Q_EMIT updateRecordRequested(); }
 
-    // Stops model signals for bulk work (export, scans); one reset follows.
+    // Stops the signals to views and bound edits for bulk work (export,
+    // scans, batch writes); one reset, state and current-row signal follow.
     void disableControls();
     void enableControls();
     bool controlsDisabled() const { return m_disabled > 0; }
@@ -142,6 +143,7 @@ private:
     int indexOfRowId(qint64 rowid) const;
     void execOrThrow(QSqlQuery& q) const;
     QSqlQuery& cachedQuery(const QString& sql);
+    QSqlQuery& writeQuery(bool insert); // the INSERT or UPDATE that post needs
     void resetSignals(bool before);
 
     QString m_name;
@@ -165,6 +167,7 @@ private:
     bool m_modified = false;
     int m_disabled = 0;
     std::unordered_map<std::string, std::unique_ptr<QSqlQuery>> m_queries;
+    std::unordered_map<std::string, std::unique_ptr<QSqlQuery>> m_writeQueries;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(Dataset::LocateOptions)
