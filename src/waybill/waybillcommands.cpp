@@ -1,0 +1,110 @@
+#include "waybillcommands.h"
+
+#include "cliargs.h"
+#include "configini.h"
+#include "datamodule.h"
+#include "guarded.h"
+#include "prompt.h"
+#include "runstate.h"
+#include "templatestore.h"
+#include "waybilldialog.h"
+#include "waybillwriter.h"
+
+#include <optional>
+
+namespace WaybillCommands
+{
+
+namespace
+{
+
+enum Status { Done = 0, Failed = 1, Usage = 2 };
+
+int usage(const QString& why = QString())
+{
+    if (!why.isEmpty())
+        prompt().error(why);
+    prompt().error(QStringLiteral("usage: waylark ") + numberUsage());
+    return Usage;
+}
+
+// The stored name of the template called name: the exact one, else the
+// first that differs only in letter case; nothing when there is none.
+std::optional<QString> storedModelName(Dataset* tbModel, const QString& name)
+{
+    if (!tbModel->isActive())
+        tbModel->open();
+    const QStringList names = TemplateStore::modelNames(tbModel);
+    if (names.contains(name))
+        return name;
+    for (const QString& stored : names) {
+        if (stored.compare(name, Qt::CaseInsensitive) == 0)
+            return stored;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+void Eps_No_BtnClick(TDataModule1* dm, QWidget* parent)
+{
+    TFM_WayBill* dialog = FM_WayBill ? FM_WayBill : new TFM_WayBill(dm, parent);
+    dialog->exec();
+}
+
+QString numberUsage()
+{
+    return QStringLiteral(
+        "number --model NAME --start NUMBER [--step N] [--prefix TEXT] [--suffix TEXT]");
+}
+
+QString numberSynopsis()
+{
+    return numberUsage() + QStringLiteral("\n                                                "
+                                          "number every recipient row in grid order with the "
+                                          "template's carrier rule");
+}
+
+int runCommand(const QStringList& args, TDataModule1* dm)
+{
+    const QString model = QStringLiteral("--model");
+    const QString start = QStringLiteral("--start");
+    const QString step = QStringLiteral("--step");
+    const QString prefix = QStringLiteral("--prefix");
+    const QString suffix = QStringLiteral("--suffix");
+    const CliArgs::Options o = CliArgs::parse(args, {model, start, step, prefix, suffix});
+    if (!o.error.isEmpty())
+        return usage(o.error);
+    if (!o.positional.isEmpty() || !o.has(start))
+        return usage();
+
+    const QString wanted =
+        o.has(model) ? o.value(model)
+                     : ConfigIni::readString(runState().appDir, QStringLiteral("DefaultModel"),
+                                             QStringLiteral("ModelName"));
+    std::optional<QString> modelName;
+    if (!guarded([&] { modelName = storedModelName(dm->TB_Model, wanted); }))
+        return Failed;
+    if (!modelName) {
+        prompt().message(QStringLiteral("当前模板不存在，请先保存模板！"));
+        return Failed;
+    }
+
+    const WaybillRequest request{*modelName,
+                                 o.value(start),
+                                 o.has(step) ? o.value(step) : QStringLiteral("1"),
+                                 o.has(prefix) || o.has(suffix),
+                                 o.value(prefix),
+                                 o.value(suffix)};
+    WaybillPlan plan;
+    if (!guarded([&] { plan = numberRecipients(dm->TB_Att, request); }))
+        return Failed;
+    if (!plan.ok) {
+        prompt().message(plan.message);
+        return Failed;
+    }
+    prompt().message(waybillDoneText());
+    return Done;
+}
+
+} // namespace WaybillCommands

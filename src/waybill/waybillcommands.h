@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+class TDataModule1;
+
+// The waybill number command of the recipient tab, and `waylark number`.
+// Both faces share numberRecipients.
+namespace WaybillCommands
+{
+
+// "运单号生成": FM_WayBill (made here with PARENT if none was made at
+// start-up), modally; its result does not matter.
+void Eps_No_BtnClick(TDataModule1* dm, QWidget* parent);
+
+// waylark number [--model NAME] --start NUMBER [--step N] [--prefix TEXT] [--suffix TEXT]
+// As the dialog with that template chosen (letter case ignored, as the
+// dialog selects the current one), that start number and increment (1 when
+// not given), and the check box ticked when a prefix or suffix is given.
+// --model defaults to config.ini's default template.
+int runCommand(const QStringList& args, TDataModule1* dm);
+
+// "number --model NAME --start NUMBER …", as the usage message gives it.
+QString numberUsage();
+// The same with a line that says what it does, for --help.
+QString numberSynopsis();
+
+} // namespace WaybillCommands
