@@ -1,6 +1,8 @@
+#include "test_waybillwindow.h"
 #include "waybillplan.h"
 #include "waybillrules.h"
 
+#include <QApplication>
 #include <QtTest>
 
 class TestWaybill : public QObject
@@ -302,5 +304,18 @@ void TestWaybill::plan()
     }
 }
 
-QTEST_GUILESS_MAIN(TestWaybill)
+// The rules and the planner, then the dialog and the command; each is a
+// QtTest of its own.
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    int status = 0;
+    {
+        TestWaybill core;
+        status |= QTest::qExec(&core, argc, argv);
+    }
+    status |= runWaybillWindowTests(argc, argv);
+    return status;
+}
+
 #include "test_waybill.moc"

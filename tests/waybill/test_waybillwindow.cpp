@@ -1,0 +1,604 @@
+#include "test_waybillwindow.h"
+
+#include "datamodule.h"
+#include "datasetmodel.h"
+#include "dbedit.h"
+#include "freshdatabase.h"
+#include "headerguard.h"
+#include "maskedtext.h"
+#include "prompt.h"
+#include "recipientpage.h"
+#include "recipientrows.h"
+#include "runstate.h"
+#include "scriptedprompt.h"
+#include "tempworkdir.h"
+#include "waybillcommands.h"
+#include "waybilldialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+namespace
+{
+
+const QString Sf = QStringLiteral("顺丰速运");
+const QString Ems = QStringLiteral("邮政EMS");
+const QString Generic = QStringLiteral("通用快递单"); // the delivered template
+
+const QString Done = QStringLiteral("生成完毕并已增加到数据表中！");
+const QString SfStartText = QStringLiteral("输入错误,顺丰单号为12位连续数字,请重新输入！");
+const QString EmsStartText =
+    QStringLiteral("输入错误,EMS单号为9位连续数字(不含前后缀),请重新输入！");
+const QString CommonStartText = QStringLiteral("起始单号为空或中间含有空格，请连续输入数字！");
+const QString EmptyStepText = QStringLiteral("运单号增量不能为空！");
+const QString SfEndText = QStringLiteral("顺丰单号序列已到尽头，无法继续生成！");
+const QString RangeText = QStringLiteral("运单号超出范围，无法为全部收件人生成！");
+const QString NoTemplateText = QStringLiteral("当前模板不存在，请先保存模板！");
+
+// Every recipient row in the file, in grid order, as "Name|Mobile|ExpName|WayBillNo".
+const char RecipientSelect[] =
+    "SELECT Name, Mobile, ExpName, WayBillNo FROM Exp_Att_Info ORDER BY ID";
+
+// The three recipients every case starts with, two already numbered.
+const QStringList Seeded = {"张三|13800000001|旧快递|OLD-1", "李四|13800000002||",
+                            "王五|13800000003|圆通|OLD-3"};
+
+// The seeded recipients with these carrier names and numbers.
+QStringList numbered(const QString& expName, const QStringList& numbers)
+{
+    QStringList rows;
+    for (int i = 0; i < Seeded.size(); ++i) {
+        QStringList columns = Seeded.at(i).split('|');
+        columns[2] = expName;
+        columns[3] = numbers.value(i);
+        rows << columns.join('|');
+    }
+    return rows;
+}
+
+// Types text into a line edit from its start. A masked box takes no
+// blank: the user steps over a position with the arrow key instead.
+void retype(QLineEdit* edit, const QString& text)
+{
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClick(edit, Qt::Key_Home);
+    for (const QChar c : text) {
+        if (c == QLatin1Char(' ') && !edit->inputMask().isEmpty())
+            QTest::keyClick(edit, Qt::Key_Right);
+        else
+            QTest::keyClicks(edit, QString(c));
+    }
+}
+
+void choose(QComboBox* list, const QString& text)
+{
+    const int index = list->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    QVERIFY2(index >= 0, qPrintable(text));
+    list->setCurrentIndex(index);
+}
+
+// What one generation is given through the dialog or the command line.
+struct Inputs {
+    QString model;
+    QString start;
+    QString step;
+    bool affix = false;
+    QString prefix = QString();
+    QString suffix = QString();
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Inputs)
+
+class TestWaybillWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TempWorkDir> m_tmp;
+    std::unique_ptr<TDataModule1> m_dm;
+    std::unique_ptr<ScriptedPrompt> m_prompt;
+
+    QSqlDatabase db() const { return m_dm->DB_main(); }
+
+    QStringList recipientsInFile() const
+    {
+        QStringList rows;
+        QSqlQuery q(db());
+        if (!q.exec(QString::fromLatin1(RecipientSelect)))
+            qFatal("%s", qPrintable(q.lastError().text()));
+        while (q.next())
+            rows << QStringList{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                                q.value(3).toString()}
+                        .join('|');
+        return rows;
+    }
+
+    // The same rows as the recipient dataset holds them.
+    QStringList recipientsInDataset() const
+    {
+        Dataset* att = m_dm->TB_Att;
+        QStringList rows;
+        const int columns[] = {att->fieldIndex("Name"), att->fieldIndex("Mobile"),
+                               att->fieldIndex("ExpName"), att->fieldIndex("WayBillNo")};
+        for (int row = 0; row < att->recordCount(); ++row) {
+            QStringList values;
+            for (int column : columns)
+                values << att->cellText(row, column);
+            rows << values.join('|');
+        }
+        return rows;
+    }
+
+    void addTemplate(const QString& name)
+    {
+        QSqlQuery q(db());
+        q.prepare(QStringLiteral("INSERT INTO Exp_Model (Model_Name) VALUES (?)"));
+        q.addBindValue(name);
+        QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        m_dm->TB_Model->refresh();
+    }
+
+    void seedRecipients()
+    {
+        RecipientRows rows(m_dm->TB_Att);
+        for (const QString& seeded : Seeded) {
+            const QStringList c = seeded.split('|');
+            rows.append({{"Name", c[0]}, {"Mobile", c[1]}, {"ExpName", c[2]}, {"WayBillNo", c[3]}});
+        }
+        m_dm->TB_Att->first();
+        QCOMPARE(recipientsInFile(), Seeded);
+    }
+
+    void showDialog(TFM_WayBill& dialog)
+    {
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    }
+
+    // Fills the dialog's inputs the way a user does.
+    void enter(TFM_WayBill& dialog, const Inputs& in)
+    {
+        choose(dialog.Model_List, in.model);
+        retype(dialog.WayBillNo_st, in.start);
+        retype(dialog.WayBillNo_cr, in.step);
+        if (dialog.CheckBox1->isChecked() != in.affix)
+            QTest::mouseClick(dialog.CheckBox1, Qt::LeftButton);
+        if (in.affix) {
+            retype(dialog.Ed_Bill_st, in.prefix);
+            retype(dialog.Ed_Bill_end, in.suffix);
+        }
+    }
+
+    static QStringList commandArgs(const Inputs& in)
+    {
+        QStringList args{"--model", in.model, "--start", in.start, "--step", in.step};
+        if (in.affix)
+            args << "--prefix" << in.prefix << "--suffix" << in.suffix;
+        return args;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_tmp = std::make_unique<TempWorkDir>();
+        QVERIFY(makeFreshAppDir(m_tmp->path()));
+        QVERIFY(DB_Header_Restore("Waylark_main.db") == HeaderGuard::Result::Written);
+        m_dm = std::make_unique<TDataModule1>();
+        m_dm->connectDatabase();
+        m_dm->openAll();
+        runState() = RunState();
+        runState().appDir = m_tmp->appDir();
+        runState().currentModel = Generic;
+        m_prompt = std::make_unique<ScriptedPrompt>();
+        addTemplate(Sf);
+        addTemplate(Ems);
+        seedRecipients();
+    }
+
+    void cleanup()
+    {
+        m_prompt.reset();
+        m_dm.reset();
+        m_tmp.reset();
+    }
+
+    // --- The dialog ---------------------------------------------------------
+
+    void activationListsTheTemplates_data()
+    {
+        QTest::addColumn<QString>("currentModel");
+        QTest::addColumn<int>("selected");
+
+        QTest::newRow("the current one") << Sf << 1;
+        QTest::newRow("letter case ignored") << QStringLiteral("邮政ems") << 2;
+        QTest::newRow("no such template") << QStringLiteral("中通快递") << -1;
+        QTest::newRow("no current template") << QString() << -1;
+    }
+    void activationListsTheTemplates()
+    {
+        QFETCH(QString, currentModel);
+        QFETCH(int, selected);
+        m_dm->TB_Model->moveTo(1);
+        runState().currentModel = currentModel;
+
+        TFM_WayBill dialog(m_dm.get());
+        showDialog(dialog);
+
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("运单号生成"));
+        QCOMPARE(dialog.size(), QSize(392, 246));
+        QCOMPARE(dialog.GroupBox1->title(), QStringLiteral("运单号参数设置"));
+        QCOMPARE(dialog.BitBtn1->text(), QStringLiteral("生成(&A)"));
+        for (const char* name :
+             {"Label1", "Model_List", "Label2", "WayBillNo_st", "Label3", "WayBillNo_cr",
+              "CheckBox1", "Label4", "Ed_Bill_st", "Label5", "Ed_Bill_end", "BitBtn1", "BitBtn2"})
+            QVERIFY2(dialog.findChild<QWidget*>(name), name);
+        QCOMPARE(dialog.Label2->text(), QStringLiteral("起始运单号："));
+        QVERIFY(dialog.CheckBox1->text().isEmpty());
+        QStringList listed;
+        for (int i = 0; i < dialog.Model_List->count(); ++i)
+            listed << dialog.Model_List->itemText(i);
+        QCOMPARE(listed, (QStringList{Generic, Sf, Ems}));
+        QCOMPARE(dialog.Model_List->currentIndex(), selected);
+        if (selected < 0)
+            QVERIFY(dialog.Model_List->currentText().isEmpty());
+        // Printing reads the current template's row: listing leaves it.
+        QCOMPARE(m_dm->TB_Model->recNo(), 1);
+
+        QVERIFY(maskedText(dialog.WayBillNo_st).trimmed().isEmpty());
+        QCOMPARE(maskedText(dialog.WayBillNo_cr), QStringLiteral("1"));
+        QVERIFY(!dialog.CheckBox1->isChecked());
+        for (QWidget* w :
+             {static_cast<QWidget*>(dialog.Ed_Bill_st), static_cast<QWidget*>(dialog.Ed_Bill_end),
+              static_cast<QWidget*>(dialog.Label4), static_cast<QWidget*>(dialog.Label5)})
+            QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
+    }
+
+    void checkBoxSwitchesPrefixAndSuffix()
+    {
+        TFM_WayBill dialog(m_dm.get());
+        showDialog(dialog);
+
+        QTest::mouseClick(dialog.CheckBox1, Qt::LeftButton);
+        QVERIFY(dialog.Ed_Bill_st->isEnabled() && dialog.Ed_Bill_end->isEnabled());
+        QVERIFY(dialog.Label4->isEnabled() && dialog.Label5->isEnabled());
+        retype(dialog.Ed_Bill_st, QStringLiteral("EA"));
+        retype(dialog.Ed_Bill_end, QStringLiteral("CN"));
+        retype(dialog.WayBillNo_st, QStringLiteral("1000"));
+
+        // Shown again, the dialog keeps what was typed and a new template list.
+        dialog.hide();
+        addTemplate(QStringLiteral("中通快递"));
+        showDialog(dialog);
+        QCOMPARE(dialog.Model_List->count(), 4);
+        QCOMPARE(dialog.Model_List->currentText(), Generic);
+        QVERIFY(dialog.CheckBox1->isChecked());
+        QCOMPARE(dialog.Ed_Bill_st->text(), QStringLiteral("EA"));
+        QCOMPARE(dialog.Ed_Bill_end->text(), QStringLiteral("CN"));
+        QCOMPARE(maskedText(dialog.WayBillNo_st).trimmed(), QStringLiteral("1000"));
+
+        QTest::mouseClick(dialog.CheckBox1, Qt::LeftButton);
+        QVERIFY(!dialog.Ed_Bill_st->isEnabled() && !dialog.Ed_Bill_end->isEnabled());
+        QVERIFY(!dialog.Label4->isEnabled() && !dialog.Label5->isEnabled());
+        QVERIFY(dialog.Ed_Bill_st->text().isEmpty());
+        QVERIFY(dialog.Ed_Bill_end->text().isEmpty());
+
+        QTest::mouseClick(dialog.BitBtn2, Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(m_prompt->shown.isEmpty());
+        QCOMPARE(recipientsInFile(), Seeded);
+    }
+
+    void generateNumbersEveryRow_data()
+    {
+        QTest::addColumn<Inputs>("inputs");
+        QTest::addColumn<QStringList>("numbers");
+
+        QTest::newRow("SF across a carry")
+            << Inputs{Sf, "123456789082", "1"}
+            << QStringList{"123456789082", "123456789091", "123456789107"};
+        QTest::newRow("EMS with prefix and suffix")
+            << Inputs{Ems, "123456785", "1", true, "EA", "CN"}
+            << QStringList{"EA123456785CN", "EA123456799CN", "EA123456808CN"};
+        QTest::newRow("EMS leading zero")
+            << Inputs{Ems, "012345676", "1"} << QStringList{"012345676", "012345689", "012345692"};
+        QTest::newRow("generic step 5")
+            << Inputs{Generic, "1000", "5"} << QStringList{"1000", "1005", "1010"};
+        QTest::newRow("generic leading zeros of the start")
+            << Inputs{Generic, "0007", "1", true, "", "-A"} << QStringList{"0007-A", "8-A", "9-A"};
+        QTest::newRow("generic step 0")
+            << Inputs{Generic, "42", "0"} << QStringList{"42", "42", "42"};
+    }
+    void generateNumbersEveryRow()
+    {
+        QFETCH(Inputs, inputs);
+        QFETCH(QStringList, numbers);
+        RecipientPage page;
+        page.bindData(m_dm.get());
+        const DatasetModel* grid = page.gridModel;
+
+        TFM_WayBill dialog(m_dm.get());
+        showDialog(dialog);
+        enter(dialog, inputs);
+        QTest::mouseClick(dialog.BitBtn1, Qt::LeftButton);
+
+        QCOMPARE(m_prompt->messages(), QStringList{Done});
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        const QStringList expected = numbered(inputs.model, numbers);
+        QCOMPARE(recipientsInFile(), expected);
+        QCOMPARE(recipientsInDataset(), expected);
+        // The grid shows them under "寄送方式" and "运单号"; the cursor ends
+        // on the last row.
+        QCOMPARE(grid->headerData(5, Qt::Horizontal).toString(), QStringLiteral("寄送方式"));
+        QCOMPARE(grid->headerData(6, Qt::Horizontal).toString(), QStringLiteral("运单号"));
+        for (int row = 0; row < numbers.size(); ++row) {
+            QCOMPARE(grid->data(grid->index(row, 5)).toString(), inputs.model);
+            QCOMPARE(grid->data(grid->index(row, 6)).toString(), numbers.at(row));
+        }
+        QCOMPARE(m_dm->TB_Att->recNo(), 2);
+        QCOMPARE(m_dm->TB_Att->state(), Dataset::State::Browse);
+    }
+
+    // Refused inputs and series: a message, every row as it was, the dialog
+    // open with the inputs as typed.
+    void refusalsWriteNothing_data()
+    {
+        QTest::addColumn<Inputs>("inputs");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("SF 11 digits with a blank")
+            << Inputs{Sf, "12345 678901", "1"} << SfStartText;
+        QTest::newRow("SF 9 digits") << Inputs{Sf, "123456785", "1"} << SfStartText;
+        QTest::newRow("EMS 12 digits") << Inputs{Ems, "123456789012", "1"} << EmsStartText;
+        QTest::newRow("EMS with a blank")
+            << Inputs{Ems, "1234 5678", "1", true, "EA", "CN"} << EmsStartText;
+        QTest::newRow("generic empty start") << Inputs{Generic, "", "1"} << CommonStartText;
+        QTest::newRow("generic inner blank") << Inputs{Generic, "10 00", "1"} << CommonStartText;
+        QTest::newRow("empty increment") << Inputs{Generic, "1000", ""} << EmptyStepText;
+        // The third row would need the successor of serial 12399999999.
+        QTest::newRow("SF end of series") << Inputs{Sf, "123999999985", "1"} << SfEndText;
+        QTest::newRow("SF serial overflow") << Inputs{Sf, "999999999985", "1"} << RangeText;
+        QTest::newRow("EMS serial overflow")
+            << Inputs{Ems, "999999985", "1", true, "EA", "CN"} << RangeText;
+    }
+    void refusalsWriteNothing()
+    {
+        QFETCH(Inputs, inputs);
+        QFETCH(QString, message);
+
+        TFM_WayBill dialog(m_dm.get());
+        showDialog(dialog);
+        enter(dialog, inputs);
+        const QString typedStart = maskedText(dialog.WayBillNo_st);
+        QVERIFY2(typedStart.trimmed() == inputs.start, qPrintable(typedStart));
+        QTest::mouseClick(dialog.BitBtn1, Qt::LeftButton);
+
+        QCOMPARE(m_prompt->messages(), QStringList{message});
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(recipientsInFile(), Seeded);
+        QCOMPARE(recipientsInDataset(), Seeded);
+        QCOMPARE(m_dm->TB_Att->state(), Dataset::State::Browse);
+
+        QCOMPARE(dialog.Model_List->currentText(), inputs.model);
+        QCOMPARE(maskedText(dialog.WayBillNo_st), typedStart);
+        QCOMPARE(maskedText(dialog.WayBillNo_cr).trimmed(), inputs.step);
+        QCOMPARE(dialog.CheckBox1->isChecked(), inputs.affix);
+        QCOMPARE(dialog.Ed_Bill_st->text(), inputs.prefix);
+        QCOMPARE(dialog.Ed_Bill_end->text(), inputs.suffix);
+
+        // Corrected, the same dialog numbers the rows.
+        m_prompt->clear();
+        retype(dialog.WayBillNo_st, inputs.model == Sf ? "123456789012" : "123456785");
+        retype(dialog.WayBillNo_cr, "1");
+        QTest::mouseClick(dialog.BitBtn1, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList{Done});
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(recipientsInFile().size(), 3);
+        QVERIFY(recipientsInFile() != Seeded);
+    }
+
+    // The design surface's edits are bound to the current recipient: they
+    // show the last row's number afterwards, and hear of the rows' edit and
+    // post once at the end, not twice per row.
+    void boundEditsFollowOnceAtTheEnd()
+    {
+        DBEdit number;
+        number.bind(m_dm->TB_Att, QStringLiteral("WayBillNo"));
+        QSignalSpy states(m_dm->TB_Att, &Dataset::stateChanged);
+        TFM_WayBill dialog(m_dm.get());
+        showDialog(dialog);
+        enter(dialog, Inputs{Generic, "1000", "5"});
+        QTest::mouseClick(dialog.BitBtn1, Qt::LeftButton);
+
+        QCOMPARE(m_prompt->messages(), QStringList{Done});
+        QCOMPARE(number.text(), QStringLiteral("1010"));
+        QCOMPARE(states.count(), 1);
+    }
+
+    // The file refuses the last row: the rows written before it go too.
+    void failedWriteLeavesEveryRow()
+    {
+        QSqlQuery q(db());
+        QVERIFY(q.exec("CREATE TRIGGER refuse BEFORE UPDATE OF WayBillNo ON Exp_Att_Info "
+                       "WHEN NEW.Name = '王五' BEGIN SELECT RAISE(ABORT, 'disk is full'); END"));
+        TFM_WayBill dialog(m_dm.get());
+        showDialog(dialog);
+        enter(dialog, Inputs{Generic, "1000", "1"});
+        QTest::mouseClick(dialog.BitBtn1, Qt::LeftButton);
+
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->shown[0].kind, QStringLiteral("error"));
+        QVERIFY2(m_prompt->lastMessage().contains("disk is full"),
+                 qPrintable(m_prompt->lastMessage()));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(recipientsInFile(), Seeded);
+        QCOMPARE(recipientsInDataset(), Seeded);
+    }
+
+    void emptyTableIsNoError()
+    {
+        RecipientRows(m_dm->TB_Att).empty();
+        TFM_WayBill dialog(m_dm.get());
+        showDialog(dialog);
+        enter(dialog, Inputs{Sf, "123456789012", "1"});
+        QTest::mouseClick(dialog.BitBtn1, Qt::LeftButton);
+
+        QCOMPARE(m_prompt->messages(), QStringList{Done});
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(recipientsInFile().isEmpty());
+        QCOMPARE(m_dm->TB_Att->recordCount(), 0);
+    }
+
+    // A row being typed counts as the cursor's first move leaves it: an
+    // untouched new row is given up, a typed one is a row to number. The
+    // start fits exactly three rows.
+    void rowBeingTypedCountsAsItWillBePosted()
+    {
+        Dataset* att = m_dm->TB_Att;
+        const Inputs inputs{Sf, "123999999970", "1"};
+        TFM_WayBill dialog(m_dm.get());
+        showDialog(dialog);
+        enter(dialog, inputs);
+
+        att->append();
+        att->FieldByName("Name").setAsString("赵六");
+        QTest::mouseClick(dialog.BitBtn1, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList{SfEndText});
+        QCOMPARE(recipientsInFile(), Seeded);
+        QCOMPARE(att->state(), Dataset::State::Insert); // still the user's to finish
+        QCOMPARE(att->FieldByName("Name").AsString(), QStringLiteral("赵六"));
+
+        att->cancel();
+        att->append();
+        m_prompt->clear();
+        QTest::mouseClick(dialog.BitBtn1, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList{Done});
+        QCOMPARE(recipientsInFile(),
+                 numbered(Sf, {"123999999970", "123999999989", "123999999998"}));
+        QCOMPARE(att->recordCount(), 3);
+    }
+
+    void buttonShowsTheDialogModally()
+    {
+        QVERIFY(!FM_WayBill);
+        QWidget window;
+        window.show();
+        bool wasModal = false;
+        QTimer::singleShot(0, this, [&] {
+            QVERIFY(FM_WayBill);
+            wasModal = QApplication::activeModalWidget() == FM_WayBill;
+            QVERIFY(QTest::qWaitForWindowActive(FM_WayBill));
+            choose(FM_WayBill->Model_List, Ems);
+            retype(FM_WayBill->WayBillNo_st, QStringLiteral("123456785"));
+            QTest::keyClick(FM_WayBill->WayBillNo_st, Qt::Key_A, Qt::AltModifier);
+        });
+        // Should the keys go astray, the dialog must not hold the run forever.
+        QTimer::singleShot(20000, this, [] {
+            if (FM_WayBill)
+                FM_WayBill->reject();
+        });
+        WaybillCommands::Eps_No_BtnClick(m_dm.get(), &window);
+
+        QVERIFY(wasModal);
+        QCOMPARE(FM_WayBill->parentWidget(), &window);
+        QCOMPARE(m_prompt->messages(), QStringList{Done});
+        QCOMPARE(recipientsInFile(), numbered(Ems, {"123456785", "123456799", "123456808"}));
+        delete FM_WayBill;
+        QVERIFY(!FM_WayBill);
+    }
+
+    // --- waylark number ------------------------------------------------------
+
+    void commandNumbersEveryRow_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("SF") << QStringList{"--model", Sf, "--start", "123456789082"}
+                            << numbered(Sf, {"123456789082", "123456789091", "123456789107"});
+        QTest::newRow("EMS named in another letter case, prefix and suffix")
+            << QStringList{"--model",  "邮政ems", "--start",  " 123456785 ",
+                           "--prefix", "EA",      "--suffix", "CN"}
+            << numbered(Ems, {"EA123456785CN", "EA123456799CN", "EA123456808CN"});
+        QTest::newRow("default template of config.ini, step 5")
+            << QStringList{"--start", "1000", "--step", "5"}
+            << numbered(Generic, {"1000", "1005", "1010"});
+        QTest::newRow("suffix alone")
+            << QStringList{"--model", Generic, "--start", "0007", "--suffix", "-A"}
+            << numbered(Generic, {"0007-A", "8-A", "9-A"});
+    }
+    void commandNumbersEveryRow()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, expected);
+
+        QCOMPARE(WaybillCommands::runCommand(args, m_dm.get()), 0);
+        QCOMPARE(m_prompt->messages(), QStringList{Done});
+        QCOMPARE(recipientsInFile(), expected);
+    }
+
+    // Refused (1) with the dialog's message, or wrong usage (2); either way
+    // every row stays as it was.
+    void commandRefusals_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message"); // the last message shown
+
+        const Inputs sfShort{Sf, "12345678901", "1"};
+        QTest::newRow("SF 11 digits") << commandArgs(sfShort) << 1 << SfStartText;
+        QTest::newRow("EMS 12 digits")
+            << commandArgs({Ems, "123456789012", "1"}) << 1 << EmsStartText;
+        QTest::newRow("generic with a letter")
+            << commandArgs({Generic, "12A", "1"}) << 1 << CommonStartText;
+        QTest::newRow("empty increment")
+            << commandArgs({Generic, "1000", ""}) << 1 << EmptyStepText;
+        QTest::newRow("SF end of series")
+            << commandArgs({Sf, "123999999985", "1"}) << 1 << SfEndText;
+        QTest::newRow("EMS overflow")
+            << commandArgs({Ems, "999999985", "1", true, "EA", "CN"}) << 1 << RangeText;
+        QTest::newRow("no such template")
+            << commandArgs({"中通快递", "1000", "1"}) << 1 << NoTemplateText;
+
+        const QString usage = QStringLiteral("usage: waylark number --model NAME --start NUMBER "
+                                             "[--step N] [--prefix TEXT] [--suffix TEXT]");
+        QTest::newRow("no start") << QStringList{"--model", Sf} << 2 << usage;
+        QTest::newRow("start without its value") << QStringList{"--start"} << 2 << usage;
+        QTest::newRow("unknown option")
+            << QStringList{"--start", "1", "--count", "3"} << 2 << usage;
+        QTest::newRow("a stray word") << QStringList{"--start", "1", "extra"} << 2 << usage;
+    }
+    void commandRefusals()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+
+        QCOMPARE(WaybillCommands::runCommand(args, m_dm.get()), status);
+        QCOMPARE(m_prompt->lastMessage(), message);
+        QCOMPARE(recipientsInFile(), Seeded);
+    }
+};
+
+int runWaybillWindowTests(int argc, char** argv)
+{
+    TestWaybillWindow tests;
+    return QTest::qExec(&tests, argc, argv);
+}
+
+#include "test_waybillwindow.moc"
