@@ -3,6 +3,7 @@
 #include "excelcommands.h"
 #include "printcommands.h"
 #include "shopcommands.h"
+#include "waybillcommands.h"
 #include "prompt.h"
 #include "startup.h"
 
@@ -121,6 +122,8 @@ void registerCommands()
          &ExcelCommands::runExportCommand});
     Cli::commands().append(
         {QStringLiteral("download"), ShopCommands::downloadSynopsis(), &ShopCommands::runCommand});
+    Cli::commands().append(
+        {QStringLiteral("number"), WaybillCommands::numberSynopsis(), &WaybillCommands::runCommand});
 }
 
 } // namespace

@@ -21,6 +21,7 @@
 #include "senderpage.h"
 #include "shopcommands.h"
 #include "templatestore.h"
+#include "waybillcommands.h"
 
 #include <QAction>
 #include <QApplication>
@@ -128,6 +129,8 @@ TFM_Main::TFM_Main(TDataModule1* dm, QWidget* parent) : QWidget(parent), m_dm(dm
             [this] { ShopCommands::Shop_Set_BtnClick(m_dm, this); });
     connect(TabSheet2->Trade_Dn_Btn, &QToolButton::clicked, this,
             [this] { ShopCommands::Trade_Dn_BtnClick(m_dm); });
+    connect(TabSheet2->Eps_No_Btn, &QToolButton::clicked, this,
+            [this] { WaybillCommands::Eps_No_BtnClick(m_dm, this); });
     connect(Font_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Font_Set_BtnClick);
     connect(Printer_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Printer_Set_BtnClick);
     connect(TabSheet2->N2, &QAction::triggered, this, &TFM_Main::N2Click);

@@ -12,6 +12,7 @@
 #include "fieldsetdialog.h"
 #include "preview.h"
 #include "shopsetdialog.h"
+#include "waybilldialog.h"
 #include "prompt.h"
 #include "runstate.h"
 
@@ -98,6 +99,7 @@ bool Startup::start()
             ->setPrinterSource(&PrinterStore::printer);
         new TFm_Field_Set(m_dm.get(), main);
         new TFM_Field_Sel(m_dm.get(), m_main->TabModel->Model_Container, m_main.get());
+        new TFM_WayBill(m_dm.get(), main);
         new TFm_Shop_Set(m_dm.get(), main);
     });
     if (!ok) {

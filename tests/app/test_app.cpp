@@ -266,6 +266,7 @@ private Q_SLOTS:
         QVERIFY(FM_Main->findChild<QDialog*>("Fm_Field_Set"));
         QVERIFY(FM_Main->findChild<QDialog*>("Fm_Shop_Set"));
         QVERIFY(FM_Main->findChild<QDialog*>("FM_PreView"));
+        QVERIFY(FM_Main->findChild<QDialog*>("FM_WayBill"));
         p.answers.enqueue(Prompt::Button::Cancel);
         QTest::mouseClick(FM_Main->TabSheet2->Exl_In_Btn, Qt::LeftButton);
         QCOMPARE(p.shown.value(0).kind, QString("question"));
