@@ -171,13 +171,9 @@ private Q_SLOTS:
     void init()
     {
         m_tmp = std::make_unique<TempWorkDir>();
-        QVERIFY(makeFreshAppDir(m_tmp->path()));
-        m_dm = std::make_unique<TDataModule1>();
-        QVERIFY(DB_Header_Restore("Waylark_main.db") == HeaderGuard::Result::Written);
-        m_dm->connectDatabase();
-        m_dm->openAll();
-        runState() = RunState();
-        runState().appDir = m_tmp->appDir();
+        QString error;
+        m_dm = openFreshDataModule(m_tmp->path(), &error);
+        QVERIFY2(m_dm, qPrintable(error));
     }
     void cleanup()
     {

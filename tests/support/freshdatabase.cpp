@@ -1,6 +1,11 @@
 #include "freshdatabase.h"
 
+#include "datamodule.h"
+#include "headerguard.h"
 #include "newdatabase.h"
+#include "runstate.h"
+
+#include <QDir>
 
 bool makeFreshAppDir(const QString& dir, QString* error)
 {
@@ -9,4 +14,32 @@ bool makeFreshAppDir(const QString& dir, QString* error)
     if (error)
         *error = e;
     return ok;
+}
+
+std::unique_ptr<TDataModule1> openFreshDataModule(const QString& dir, QString* error)
+{
+    QString e;
+    if (!makeFreshAppDir(dir, &e)) {
+        if (error)
+            *error = e;
+        return nullptr;
+    }
+    const QString db = QDir(dir).filePath(QString::fromLatin1(TDataModule1::kDatabaseFileName));
+    if (DB_Header_Restore(db) != HeaderGuard::Result::Written) {
+        if (error)
+            *error = QStringLiteral("cannot restore the header of %1").arg(db);
+        return nullptr;
+    }
+    auto dm = std::make_unique<TDataModule1>();
+    try {
+        dm->connectDatabase(db);
+        dm->openAll();
+    } catch (const DataError& ex) {
+        if (error)
+            *error = ex.message();
+        return nullptr;
+    }
+    runState() = RunState();
+    runState().appDir = dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+    return dm;
 }

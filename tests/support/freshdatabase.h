@@ -1,8 +1,16 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
 // Makes dir (the test's working and application directory) what a new
 // installation has: a sealed Waylark_main.db, bkbmp/ with the delivered
 // picture and config.ini naming the delivered template.
 bool makeFreshAppDir(const QString& dir, QString* error = nullptr);
+
+class TDataModule1;
+
+// A fresh application directory in dir, its database opened by a new data
+// module with every dataset, and the run state reset to that directory (what
+// start-up does, without windows). Null, with the reason, on failure.
+std::unique_ptr<TDataModule1> openFreshDataModule(const QString& dir, QString* error = nullptr);
