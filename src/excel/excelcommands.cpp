@@ -6,6 +6,7 @@
 #include "exportwriter.h"
 #include "fieldsetdialog.h"
 #include "guarded.h"
+#include "importmapping.h"
 #include "importrows.h"
 #include "importtable.h"
 #include "mdbexport.h"
@@ -82,8 +83,8 @@ void Exl_Out_BtnClick(TDataModule1* dm)
 
 QString importSynopsis()
 {
-    return QStringLiteral("import FILE [--sheet NAME] [--title-row N] --map CAPTION=TITLE "
-                          "[--map ...]");
+    return QStringLiteral("import FILE [--sheet NAME] [--title-row N] [--append] "
+                          "[--map CAPTION=TITLE ...]");
 }
 
 QString exportSynopsis()
@@ -94,10 +95,11 @@ QString exportSynopsis()
 int runImportCommand(const QStringList& args, TDataModule1* dm)
 {
     const CliArgs::Options o = CliArgs::parse(
-        args, {QStringLiteral("--sheet"), QStringLiteral("--title-row"), QStringLiteral("--map")});
+        args, {QStringLiteral("--sheet"), QStringLiteral("--title-row"), QStringLiteral("--map")},
+        {QStringLiteral("--append")});
     if (!o.error.isEmpty())
         return usage(importSynopsis(), o.error);
-    if (o.positional.size() != 1 || !o.has(QStringLiteral("--map")))
+    if (o.positional.size() != 1)
         return usage(importSynopsis());
 
     int titleRow = 1;
@@ -132,6 +134,16 @@ int runImportCommand(const QStringList& args, TDataModule1* dm)
         prompt().error(importOleMessage(error));
         return Failed;
     }
+    const QStringList titleRowTexts = titleTexts(*reader, titleRow);
+    if (!o.has(QStringLiteral("--map"))) {
+        // The same proposal the mapping dialog starts from, told so that
+        // the script's author sees what was taken.
+        titles = proposedMapping(runState().appDir, titleRowTexts);
+        const QStringList lines = mappingLines(titles);
+        prompt().message(lines.isEmpty() ? QStringLiteral("导入字段对应：（无）")
+                                         : QStringLiteral("导入字段对应：\n") +
+                                               lines.join(QLatin1Char('\n')));
+    }
     ImportRows rows;
     if (!rows.start(*reader, titleRow, titles, &error)) {
         prompt().error(error);
@@ -140,14 +152,18 @@ int runImportCommand(const QStringList& args, TDataModule1* dm)
     const int total = rows.count();
     std::unique_ptr<Prompt::Progress> progress =
         prompt().progress(importProgressText(0, total), std::max(1, total));
-    const ImportResult result = replaceRecipients(dm->TB_Att, rows, [&](int done, int all) {
+    const ImportProgress told = [&](int done, int all) {
         progress->setLabelText(importProgressText(done, all));
         return progress->setValue(done);
-    });
+    };
+    const ImportResult result = o.has(QStringLiteral("--append"))
+                                    ? appendRecipients(dm->TB_Att, rows, told)
+                                    : replaceRecipients(dm->TB_Att, rows, told);
     progress.reset();
     switch (result.status) {
     case ImportResult::Status::Done:
-        prompt().message(importDoneMessage());
+        rememberMapping(runState().appDir, titleRowTexts, titles);
+        prompt().message(importCountMessage(result.rows));
         return Done;
     case ImportResult::Status::Canceled:
         prompt().error(importCanceledMessage());

@@ -1,6 +1,7 @@
 #include "fieldsetdialog.h"
 
 #include "datamodule.h"
+#include "importmapping.h"
 #include "importrows.h"
 #include "importtable.h"
 #include "prompt.h"
@@ -15,6 +16,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
+
+#include <algorithm>
 
 TFm_Field_Set* Fm_Field_Set = nullptr;
 
@@ -73,7 +76,7 @@ TFm_Field_Set::TFm_Field_Set(TDataModule1* dm, QWidget* parent) : QDialog(parent
     setWindowTitle(QStringLiteral("字段对应设置"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(592, 368);
+    setFixedSize(592, 540);
     setModal(true);
 
     GroupBox2 = new QGroupBox(QStringLiteral("选择文件中的工作表"), this);
@@ -103,13 +106,26 @@ TFm_Field_Set::TFm_Field_Set(TDataModule1* dm, QWidget* parent) : QDialog(parent
     Field_Edit_List->setSelectionMode(QAbstractItemView::SingleSelection);
     Field_Edit_List->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
+    appendBox = new QCheckBox(QStringLiteral("追加到原有收件人之后"), this);
+    appendBox->setObjectName(QStringLiteral("Append_Box"));
+    appendBox->setGeometry(8, 338, 180, 22);
+
+    auto* previewGroup = new QGroupBox(QStringLiteral("工作表内容预览"), this);
+    previewGroup->setObjectName(QStringLiteral("Preview_Group"));
+    previewGroup->setGeometry(8, 366, 576, 130);
+    sheetPreview = new QTableWidget(0, 0, previewGroup);
+    sheetPreview->setObjectName(QStringLiteral("Sheet_Preview"));
+    sheetPreview->setGeometry(8, 20, 560, 102);
+    sheetPreview->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    sheetPreview->verticalHeader()->setDefaultSectionSize(20);
+
     OKBtn = new QPushButton(QStringLiteral("确定"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setGeometry(412, 332, 80, 27);
+    OKBtn->setGeometry(412, 504, 80, 27);
     OKBtn->setDefault(true);
     CancelBtn = new QPushButton(QStringLiteral("取消"), this);
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    CancelBtn->setGeometry(500, 332, 80, 27);
+    CancelBtn->setGeometry(500, 504, 80, 27);
 
     connect(Exl_Wb_List, &SheetList::sheetChosen, this, &TFm_Field_Set::Exl_Wb_ListClick);
     connect(CheckBox1, &QCheckBox::clicked, this, &TFm_Field_Set::CheckBox1Click);
@@ -149,6 +165,10 @@ void TFm_Field_Set::FormActivate()
     }
     Exl_Wb_List->clear();
     Field_Edit_List->setRowCount(0);
+    sheetPreview->clear();
+    sheetPreview->setRowCount(0);
+    sheetPreview->setColumnCount(0);
+    appendBox->setChecked(false);
     QString error;
     m_reader = WorkbookReader::open(runState().excelFileName, &error);
     if (!m_reader) {
@@ -171,6 +191,9 @@ bool TFm_Field_Set::sheetChosen() const
 void TFm_Field_Set::addMappingRows()
 {
     Field_Edit_List->setRowCount(0);
+    sheetPreview->clear();
+    sheetPreview->setRowCount(0);
+    sheetPreview->setColumnCount(0);
     const QStringList captions = importCaptions();
     Field_Edit_List->setRowCount(int(captions.size()));
     for (int row = 0; row < captions.size(); ++row) {
@@ -187,16 +210,41 @@ void TFm_Field_Set::addMappingRows()
 
 void TFm_Field_Set::fillPickLists(bool leadingEmpty)
 {
-    QStringList picks = titleTexts(*m_reader, m_titleRow);
+    m_titles = titleTexts(*m_reader, m_titleRow);
+    QStringList picks = m_titles;
     if (leadingEmpty)
         picks.prepend(QString());
+    const QStringList proposed = proposedMapping(runState().appDir, m_titles);
     for (int row = 0; row < Field_Edit_List->rowCount(); ++row) {
         QComboBox* box = valueBox(row);
         box->clear();
         box->addItems(picks);
-        // The value starts empty; without the leading empty entry nothing
-        // in the list is chosen yet.
-        box->setCurrentIndex(leadingEmpty ? 0 : -1);
+        // Without a proposal the value starts empty; without the leading
+        // empty entry nothing in the list is chosen yet.
+        const QString title = proposed.value(row);
+        const int index = title.isEmpty() ? -1 : int(picks.indexOf(title));
+        box->setCurrentIndex(index >= 0 ? index : (leadingEmpty ? 0 : -1));
+    }
+    fillPreview();
+}
+
+void TFm_Field_Set::fillPreview()
+{
+    // A glance at what each column holds; a few rows and a bounded number
+    // of columns, whatever the sheet declares.
+    constexpr int kRows = 5;
+    constexpr int kColumns = 100;
+    const int columns = std::min(int(m_titles.size()), kColumns);
+    const int lastRow = m_reader->usedRange().lastRow();
+    const int rows = std::clamp(lastRow - m_titleRow, 0, kRows);
+    sheetPreview->clear();
+    sheetPreview->setColumnCount(columns);
+    sheetPreview->setRowCount(rows);
+    sheetPreview->setHorizontalHeaderLabels(m_titles.mid(0, columns));
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c)
+            sheetPreview->setItem(
+                r, c, new QTableWidgetItem(m_reader->cellText(m_titleRow + 1 + r, c + 1)));
     }
 }
 
@@ -273,14 +321,19 @@ void TFm_Field_Set::OKBtnClick()
         const int total = rows.count();
         std::unique_ptr<Prompt::Progress> progress =
             prompt().progress(importProgressText(0, total), std::max(1, total));
-        result = replaceRecipients(m_dm->TB_Att, rows, [&](int done, int all) {
+        const ImportProgress told = [&](int done, int all) {
             progress->setLabelText(importProgressText(done, all));
             return progress->setValue(done);
-        });
+        };
+        result = appendBox->isChecked() ? appendRecipients(m_dm->TB_Att, rows, told)
+                                        : replaceRecipients(m_dm->TB_Att, rows, told);
     }
     switch (result.status) {
     case ImportResult::Status::Done:
-        prompt().message(importDoneMessage());
+        // The next import of the same kind of sheet starts from this
+        // mapping; failing to remember it costs only clicks.
+        rememberMapping(runState().appDir, m_titles, chosenTitles());
+        prompt().message(importCountMessage(result.rows));
         accept();
         break;
     case ImportResult::Status::Canceled:

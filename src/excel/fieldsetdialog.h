@@ -73,6 +73,11 @@ public:
     QCheckBox* CheckBox1;
     QGroupBox* GroupBox1;
     QTableWidget* Field_Edit_List;
+    // "追加到原有收件人之后": the rows go after the recipients already
+    // there instead of replacing them. Unticked at every showing.
+    QCheckBox* appendBox;
+    // The first rows below the title row, under their titles.
+    QTableWidget* sheetPreview;
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
 
@@ -83,13 +88,16 @@ protected:
 private:
     // Empties the mapping editor and adds the fifteen rows with empty values.
     void addMappingRows();
-    // Fills every row's pick list with the title row's texts.
+    // Fills every row's pick list with the title row's texts and chooses
+    // the proposed title of each row (see importmapping.h).
     void fillPickLists(bool leadingEmpty);
+    void fillPreview();
     bool sheetChosen() const;
 
     TDataModule1* m_dm;
     std::unique_ptr<WorkbookReader> m_reader;
     int m_titleRow = 1;
+    QStringList m_titles; // the title row's texts, as offered
 };
 
 // The program's one import dialog (null while none exists).

@@ -13,16 +13,34 @@ namespace
 struct Canceled {
 };
 
+ImportResult writeRecipients(Dataset* att, ImportRows& rows, bool replace,
+                             const ImportProgress& progress);
+
 } // namespace
 
 ImportResult replaceRecipients(Dataset* att, ImportRows& rows, const ImportProgress& progress)
+{
+    return writeRecipients(att, rows, true, progress);
+}
+
+ImportResult appendRecipients(Dataset* att, ImportRows& rows, const ImportProgress& progress)
+{
+    return writeRecipients(att, rows, false, progress);
+}
+
+namespace
+{
+
+ImportResult writeRecipients(Dataset* att, ImportRows& rows, bool replace,
+                             const ImportProgress& progress)
 {
     ImportResult result;
     const QStringList columns = importColumns();
     RecipientRows writer(att);
     try {
         writer.inTransaction([&] {
-            writer.empty();
+            if (replace)
+                writer.empty();
             const int total = rows.count();
             const int step = importProgressStep(total);
             RecipientRows::Values values;
@@ -54,6 +72,8 @@ ImportResult replaceRecipients(Dataset* att, ImportRows& rows, const ImportProgr
     return result;
 }
 
+} // namespace
+
 int importProgressStep(int total)
 {
     return std::max(1, total / 1000);
@@ -72,6 +92,11 @@ QString importOleMessage(const QString& reason)
 QString importFailedMessage(const QString& reason)
 {
     return QStringLiteral("数据导入失败，原有的收件人记录保持不变。\n") + reason;
+}
+
+QString importCountMessage(int rows)
+{
+    return importDoneMessage() + QStringLiteral("\n成功导入 %1 条收件人记录。").arg(rows);
 }
 
 QString importCanceledMessage()

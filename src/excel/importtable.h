@@ -14,7 +14,7 @@ class ImportRows;
 struct ImportResult {
     enum class Status { Done, Canceled, Failed };
     Status status = Status::Failed;
-    int rows = 0;  // rows in the table afterwards, when done
+    int rows = 0;  // rows written, when done
     QString error; // the reason, when failed
 };
 
@@ -26,6 +26,10 @@ using ImportProgress = std::function<bool(int done, int total)>;
 // empty. On a failure or a cancel nothing in the table has changed.
 ImportResult replaceRecipients(Dataset* att, ImportRows& rows,
                                const ImportProgress& progress = ImportProgress());
+// The same without emptying ATT first: the rows go after the recipients
+// already there, all or none.
+ImportResult appendRecipients(Dataset* att, ImportRows& rows,
+                              const ImportProgress& progress = ImportProgress());
 
 // How often a progress of TOTAL rows is told: every row for small imports,
 // about a thousand times for large ones.
@@ -36,4 +40,6 @@ QString importQuestion();                           // asked before the open dia
 QString importOleMessage(const QString& reason);    // a workbook or sheet cannot be read
 QString importFailedMessage(const QString& reason); // the table could not take the rows
 QString importCanceledMessage();
+// "数据导入成功！" and, on a second line, how many rows came in.
+QString importCountMessage(int rows);
 QString importProgressText(int done, int total); // "正在导入第 n / m 行"

@@ -7,6 +7,7 @@
 #include "fieldsetdialog.h"
 #include "freshdatabase.h"
 #include "headerguard.h"
+#include "importmapping.h"
 #include "importrows.h"
 #include "importtable.h"
 #include "mdbexport.h"
@@ -75,6 +76,11 @@ const QString kNoTitles =
     QStringLiteral("右边字段全为空！\n请正确设置字段对应关系并再次确认Excel文件的标题行号！");
 const QString kBadRow = QStringLiteral("标题行号必须是大于0的整数！");
 const QString kDone = QStringLiteral("数据导入成功！");
+// The done message after N rows came in.
+QString done(int rows)
+{
+    return kDone + QStringLiteral("\n成功导入 %1 条收件人记录。").arg(rows);
+}
 const QStringList kOld = {QStringLiteral("老客户甲"), QStringLiteral("老客户乙")};
 
 // The recipient columns in the order the table defines them.
@@ -194,8 +200,16 @@ class TestExcelWindow : public QObject
         QTest::keyClick(view, Qt::Key_Return);
         QCOMPARE(box->currentText(), title);
     }
+    // Every mapping row back to its empty entry, undoing the proposal, so
+    // that only what a test picks is imported.
+    void clearMapping()
+    {
+        for (int row = 0; row < m_dialog->Field_Edit_List->rowCount(); ++row)
+            m_dialog->valueBox(row)->setCurrentIndex(0);
+    }
     void pickTitles(const Picks& picks)
     {
+        clearMapping();
         for (const auto& [caption, title] : picks) {
             pickTitle(caption, title);
             if (QTest::currentTestFailed())
@@ -307,7 +321,7 @@ private Q_SLOTS:
         QCOMPARE(questions.first().defaultButton, Prompt::Button::Cancel);
         QCOMPARE(shownOf(QStringLiteral("open")).size(), 1);
         QCOMPARE(shownOf(QStringLiteral("progress")).size(), 1);
-        QCOMPARE(m_prompt->messages(), QStringList{kDone});
+        QCOMPARE(m_prompt->messages(), QStringList{done(5)});
 
         const Rows rows =
             table({QStringLiteral("Name"), QStringLiteral("Mobile"), QStringLiteral("Company")});
@@ -429,7 +443,7 @@ private Q_SLOTS:
         chooseSheet(sheet);
         pickTitles(picks);
         clickOk();
-        QCOMPARE(m_prompt->messages(), QStringList{kDone});
+        QCOMPARE(m_prompt->messages(), QStringList{done(int(rows.size()))});
         QVERIFY(!m_dialog->isVisible());
         QCOMPARE(table(columns), rows);
         QCOMPARE(att()->recordCount(), rows.size());
@@ -449,9 +463,15 @@ private Q_SLOTS:
             captions << editor->item(row, 0)->text();
             QVERIFY(!(editor->item(row, 0)->flags() & Qt::ItemIsEditable));
             QVERIFY(!m_dialog->valueBox(row)->isEditable()); // picked, never typed
-            QCOMPARE(m_dialog->valueBox(row)->currentText(), QString());
         }
         QCOMPARE(captions, importCaptions());
+        // Titles named like a caption, or as shops name it, come proposed.
+        QStringList proposed(15);
+        proposed[0] = QStringLiteral("姓名");
+        proposed[2] = QStringLiteral("地址");
+        proposed[3] = QStringLiteral("手机");
+        proposed[4] = QStringLiteral("固定电话");
+        QCOMPARE(m_dialog->chosenTitles(), proposed);
         // The pick list: one empty entry, then the title row's texts.
         QCOMPARE(pickList(0), (QStringList{"", "姓名", "手机", "固定电话", "地址", "下单日期",
                                            "发货时间", "已付款", "金额", "合计", "称呼", "检查"}));
@@ -477,8 +497,10 @@ private Q_SLOTS:
         QFETCH(bool, chooseFirst);
         QFETCH(QString, message);
         QVERIFY(openDialog(fixture(QStringLiteral("recipients.xls"))));
-        if (chooseFirst)
+        if (chooseFirst) {
             chooseSheet(QStringLiteral("名单"));
+            clearMapping();
+        }
         clickOk();
         QCOMPARE(m_prompt->messages(), QStringList{message});
         QVERIFY(m_dialog->isVisible());
@@ -524,7 +546,7 @@ private Q_SLOTS:
         pickTitles({{QStringLiteral("收件人姓名"), QStringLiteral("收件人")},
                     {QStringLiteral("手机"), QStringLiteral("电话")}});
         clickOk();
-        QCOMPARE(m_prompt->messages(), QStringList{kDone});
+        QCOMPARE(m_prompt->messages(), QStringList{done(11)});
         Rows expected;
         for (int i = 1; i <= 9; ++i)
             expected << QStringList{QStringLiteral("收件人%1").arg(i),
@@ -574,9 +596,16 @@ private Q_SLOTS:
         QCOMPARE(pickList(0), picks);
         QCOMPARE(pickList(14), picks);
         if (error.isEmpty()) {
-            // Rebuilt: the earlier choice is gone, and no empty entry offered.
+            // Rebuilt: the earlier choice is gone, and no empty entry
+            // offered; what the new title row names alike is proposed.
             QVERIFY(m_prompt->messages().isEmpty());
-            QCOMPARE(m_dialog->chosenTitles(), QStringList(15));
+            QStringList proposed(15);
+            if (titleRow == 3) {
+                proposed[0] = QStringLiteral("收件人");
+                proposed[2] = QStringLiteral("地址");
+                proposed[4] = QStringLiteral("电话");
+            }
+            QCOMPARE(m_dialog->chosenTitles(), proposed);
         } else {
             QCOMPARE(m_prompt->messages(), QStringList{error});
             QCOMPARE(m_dialog->chosenTitles().first(), QStringLiteral("2024年3月订单"));
@@ -651,7 +680,7 @@ private Q_SLOTS:
                 "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END")));
         QVERIFY(openDialog(fixture(QStringLiteral("recipients.xls"))));
         chooseSheet(QStringLiteral("名单"));
-        pickTitle(QStringLiteral("收件人姓名"), QStringLiteral("姓名"));
+        pickTitles({{QStringLiteral("收件人姓名"), QStringLiteral("姓名")}});
         clickOk();
         if (cancel) {
             QCOMPARE(m_prompt->messages(), QStringList{importCanceledMessage()});
@@ -669,9 +698,138 @@ private Q_SLOTS:
         QVERIFY(exec(QStringLiteral("DROP TRIGGER IF EXISTS full")));
         m_prompt->clear();
         clickOk();
-        QCOMPARE(m_prompt->messages(), QStringList{kDone});
+        QCOMPARE(m_prompt->messages(), QStringList{done(5)});
         QCOMPARE(names(), (QStringList{"张三", "李四", "", "王五", "赵六"}));
         QCOMPARE(m_page->DBGrid1->model()->rowCount(), 5);
+    }
+
+    // --- Proposed mapping, appending, preview -------------------------------
+
+    void automaticMappingFindsUsualTitles_data()
+    {
+        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<QStringList>("lines"); // CAPTION=TITLE proposed
+        QTest::newRow("the captions themselves")
+            << QStringList{"收件人姓名", "单位", "详细地址", "手机", "固定电话", "目的地",
+                           "收件省", "收件市", "收件区(县)", "邮编", "自定义字段3"}
+            << QStringList{"收件人姓名=收件人姓名", "单位=单位", "详细地址=详细地址",
+                           "手机=手机", "固定电话=固定电话", "目的地=目的地", "收件省=收件省",
+                           "收件市=收件市", "收件区(县)=收件区(县)", "邮编=邮编",
+                           "自定义字段3=自定义字段3"};
+        QTest::newRow("a shop's export")
+            << QStringList{"订单号", "收货人", "手机号码", "固话", "省份", "城市", "区县",
+                           "收货地址", "邮政编码", "公司"}
+            << QStringList{"收件人姓名=收货人", "单位=公司", "详细地址=收货地址",
+                           "手机=手机号码", "固定电话=固话", "收件省=省份", "收件市=城市",
+                           "收件区(县)=区县", "邮编=邮政编码"};
+        QTest::newRow("short names")
+            << QStringList{"姓名", "手机号", "电话", "地址", "省", "市", "县"}
+            << QStringList{"收件人姓名=姓名", "详细地址=地址", "手机=手机号", "固定电话=电话",
+                           "收件省=省", "收件市=市", "收件区(县)=县"};
+        QTest::newRow("the caption wins over a usual name")
+            << QStringList{"姓名", "收件人姓名", "地址", "详细地址"}
+            << QStringList{"收件人姓名=收件人姓名", "详细地址=详细地址"};
+        QTest::newRow("blanks around a title, full-width too")
+            << QStringList{" 姓名 ", "\u3000手机\u3000"}
+            << QStringList{"收件人姓名= 姓名 ", "手机=\u3000手机\u3000"};
+        QTest::newRow("nothing alike") << QStringList{"编号", "名字", "备注"} << QStringList{};
+    }
+    void automaticMappingFindsUsualTitles()
+    {
+        QFETCH(QStringList, titles);
+        QFETCH(QStringList, lines);
+        QCOMPARE(mappingLines(automaticMapping(titles)), lines);
+    }
+
+    // A mapping the user made comes back for the same title row, in the
+    // dialog and on the command line; another title row gets the proposal.
+    void lastMappingIsRemembered()
+    {
+        const QString file = fixture(QStringLiteral("recipients.xls"));
+        QVERIFY(openDialog(file));
+        chooseSheet(QStringLiteral("名单"));
+        pickTitles({{QStringLiteral("收件人姓名"), QStringLiteral("称呼")},
+                    {QStringLiteral("手机"), QStringLiteral("手机")},
+                    {QStringLiteral("自定义字段1"), QStringLiteral("金额")}});
+        const QStringList picked = m_dialog->chosenTitles();
+        clickOk();
+        QCOMPARE(m_prompt->messages(), QStringList{done(5)});
+
+        QVERIFY(openDialog(file));
+        chooseSheet(QStringLiteral("名单"));
+        QCOMPARE(m_dialog->chosenTitles(), picked);
+        chooseSheet(QStringLiteral("标题在第三行"));
+        QCOMPARE(m_dialog->chosenTitles(), automaticMapping(QStringList{"2024年3月订单", "", "", ""}));
+        m_dialog->reject();
+
+        m_prompt->clear();
+        QCOMPARE(ExcelCommands::runImportCommand({file}, m_dm.get()), 0);
+        QCOMPARE(m_prompt->messages().first(),
+                 QStringLiteral("导入字段对应：\n收件人姓名=称呼\n手机=手机\n自定义字段1=金额"));
+        QCOMPARE(table({QStringLiteral("Name"), QStringLiteral("Custom1")}).first(),
+                 (QStringList{"张三先生", "12.5"}));
+    }
+
+    void appendKeepsTheRecipients_data()
+    {
+        QTest::addColumn<bool>("commandLine");
+        QTest::newRow("dialog") << false;
+        QTest::newRow("command line") << true;
+    }
+    void appendKeepsTheRecipients()
+    {
+        QFETCH(bool, commandLine);
+        const QString file = fixture(QStringLiteral("recipients.xls"));
+        if (commandLine) {
+            QCOMPARE(ExcelCommands::runImportCommand(
+                         {file, QStringLiteral("--append"), QStringLiteral("--map"),
+                          QStringLiteral("收件人姓名=姓名")},
+                         m_dm.get()),
+                     0);
+        } else {
+            QVERIFY(openDialog(file));
+            QVERIFY(!m_dialog->appendBox->isChecked()); // replacing is the default
+            chooseSheet(QStringLiteral("名单"));
+            pickTitles({{QStringLiteral("收件人姓名"), QStringLiteral("姓名")}});
+            QTest::mouseClick(m_dialog->appendBox, Qt::LeftButton);
+            clickOk();
+        }
+        QCOMPARE(m_prompt->lastMessage(), done(5));
+        QCOMPARE(names(), kOld + QStringList({"张三", "李四", "", "王五", "赵六"}));
+        QCOMPARE(m_page->DBGrid1->model()->rowCount(), 7);
+        if (!commandLine) {
+            // The next import starts from replacing again.
+            QVERIFY(openDialog(file));
+            QVERIFY(!m_dialog->appendBox->isChecked());
+            m_dialog->reject();
+        }
+    }
+
+    void previewShowsTheFirstRows()
+    {
+        QVERIFY(openDialog(fixture(QStringLiteral("recipients.xls"))));
+        QTableWidget* preview = m_dialog->findChild<QTableWidget*>(QStringLiteral("Sheet_Preview"));
+        QVERIFY(preview);
+        QCOMPARE(preview->rowCount(), 0);
+        chooseSheet(QStringLiteral("名单"));
+        QCOMPARE(preview->columnCount(), 11);
+        QCOMPARE(preview->horizontalHeaderItem(0)->text(), QStringLiteral("姓名"));
+        QCOMPARE(preview->horizontalHeaderItem(1)->text(), QStringLiteral("手机"));
+        QCOMPARE(preview->rowCount(), 5);
+        QCOMPARE(preview->item(0, 0)->text(), QStringLiteral("张三"));
+        QCOMPARE(preview->item(0, 1)->text(), QStringLiteral("13812345678"));
+        QCOMPARE(preview->item(4, 0)->text(), QStringLiteral("赵六"));
+
+        // Another sheet, titles in row 3: the rows below them.
+        // (Unticking asks for the title row at once, choosing the sheet again.)
+        m_prompt->inputs.enqueue(QStringLiteral("3"));
+        m_prompt->inputs.enqueue(QStringLiteral("3"));
+        QTest::mouseClick(m_dialog->CheckBox1, Qt::LeftButton);
+        chooseSheet(QStringLiteral("标题在第三行"));
+        QCOMPARE(preview->horizontalHeaderItem(1)->text(), QStringLiteral("收件人"));
+        QCOMPARE(preview->item(0, 1)->text(), QStringLiteral("收件人1"));
+        QCOMPARE(preview->rowCount(), 5);
+        m_dialog->reject();
     }
 
     // --- Export ------------------------------------------------------------
@@ -820,19 +978,20 @@ private Q_SLOTS:
 
         QTest::newRow("first sheet by default")
             << QStringList{"@recipients.xls", "--map", "收件人姓名=姓名", "--map", "手机=手机"} << 0
-            << first << kDone;
+            << first << done(5);
         QTest::newRow("sheet and title row")
             << QStringList{"@recipients.xlsx", "--sheet", "标题在第三行",
                            "--title-row",      "3",       "--map",
                            "收件人姓名=收件人"}
-            << 0 << third << kDone;
+            << 0 << third << done(11);
         QTest::newRow("csv") << QStringList{"@utf8_bom.csv", "--map", "收件人姓名=姓名"} << 0
-                             << QStringList{"张三", "李四", "", "王五"} << kDone;
+                             << QStringList{"张三", "李四", "", "王五"} << done(4);
 
         QTest::newRow("no file") << QStringList{"--map", "收件人姓名=姓名"} << 2 << kOld
                                  << QString("usage: waylark " + ExcelCommands::importSynopsis());
-        QTest::newRow("no mapping") << QStringList{"@recipients.xls"} << 2 << kOld
-                                    << QString("usage: waylark " + ExcelCommands::importSynopsis());
+        QTest::newRow("no mapping: the proposed one, told")
+            << QStringList{"@recipients.xls"} << 0 << first
+            << "导入字段对应：\n收件人姓名=姓名\n详细地址=地址\n手机=手机\n固定电话=固定电话";
         QTest::newRow("unknown caption")
             << QStringList{"@recipients.xls", "--map", "收件人=姓名"} << 2 << kOld
             << QString("“收件人”不是“打印字段”之一：" + importCaptions().join("、"));

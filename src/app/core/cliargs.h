@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-// "--name value" options of the command line.
+// "--name value" options and "--name" flags of the command line.
 namespace CliArgs {
 
 struct Options {
@@ -21,12 +21,18 @@ struct Options {
     bool has(const QString& name) const { return values.contains(name); }
 };
 
-inline Options parse(const QStringList& args, const QStringList& known)
+// KNOWN options take a value; FLAGS take none and read back as has().
+inline Options parse(const QStringList& args, const QStringList& known,
+                     const QStringList& flags = {})
 {
     Options o;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
         if (a.startsWith(QLatin1String("--"))) {
+            if (flags.contains(a)) {
+                o.values.insert(a, QString());
+                continue;
+            }
             if (!known.contains(a)) {
                 o.error = QStringLiteral("unknown option %1").arg(a);
                 return o;
