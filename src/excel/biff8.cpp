@@ -4,7 +4,10 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <map>
 
 namespace biff8
 {
@@ -31,13 +34,39 @@ double f64(const char* p)
 
 const quint32 EndOfChain = 0xFFFFFFFE;
 const quint32 NoStream = 0xFFFFFFFF;
+// A BIFF8 sheet ends at column IV and row 65536.
+const int MaxColumns = 256;
+const quint32 MaxRows = 65536;
 
 QString damaged()
 {
     return QStringLiteral("文件已损坏，或不是Excel 97-2003工作簿。");
 }
 
+// The parts of a compound file that a damaged chain can belong to.
+QString fatPart()
+{
+    return QStringLiteral("扇区分配表");
+}
+
+QString difatPart()
+{
+    return QStringLiteral("扇区分配表的索引");
+}
+
+QString pastEnd(const QString& part)
+{
+    return QStringLiteral("文件已损坏：%1指向文件末尾之外，文件可能不完整。").arg(part);
+}
+
+QString looping(const QString& part)
+{
+    return QStringLiteral("文件已损坏：%1的扇区链首尾相接，绕成了环。").arg(part);
+}
+
 // The compound file ("structured storage") that holds an .xls workbook.
+// Every sector number, chain and size in it is checked against the bytes
+// that are really there before it is followed.
 class CompoundFile
 {
 public:
@@ -47,12 +76,27 @@ public:
     bool hasStream(const QString& name) const { return findEntry(name) >= 0; }
 
 private:
-    bool chain(const QVector<quint32>& table, quint32 start, QVector<quint32>* ids) const;
-    bool readSectors(quint32 start, QByteArray* out) const;
-    bool readMiniSectors(quint32 start, QByteArray* out) const;
+    bool readFat(QString* reason);
+    bool chain(const QVector<quint32>& table, quint32 start, qint64 present, const QString& part,
+               QVector<quint32>* ids, QString* reason) const;
+    bool readSectors(quint32 start, qint64 limit, const QString& part, QByteArray* out,
+                     QString* reason) const;
+    bool readMiniSectors(quint32 start, qint64 limit, const QString& part, QByteArray* out,
+                         QString* reason) const;
     int findEntry(const QString& name) const;
     const char* entry(int index) const { return m_directory.constData() + index * 128; }
     int entryCount() const { return int(m_directory.size() / 128); }
+    // Sectors that begin inside the file; the last may be cut short.
+    qint64 sectorsPresent() const
+    {
+        return std::max<qint64>(0, (m_file.size() - 1) / m_sectorSize);
+    }
+    // Sectors that are there in full.
+    qint64 wholeSectors() const { return std::max<qint64>(0, m_file.size() / m_sectorSize - 1); }
+    const char* sector(quint32 id) const
+    {
+        return m_file.constData() + (qint64(id) + 1) * m_sectorSize;
+    }
 
     QByteArray m_file;
     int m_sectorSize = 512;
@@ -79,105 +123,154 @@ bool CompoundFile::open(const QByteArray& file, QString* reason)
     }
     m_sectorSize = 1 << sectorShift;
     m_miniCutoff = u32(header + 0x38);
-    const qint64 sectorCount = (file.size() - 1) / m_sectorSize; // after the header
-    const quint32 fatCount = u32(header + 0x2C);
-    if (fatCount > sectorCount) {
-        *reason = damaged();
+    if (!readFat(reason))
         return false;
-    }
 
-    // The sector ids of the allocation table: 109 in the header, the rest
-    // in a chain of DIFAT sectors.
-    QVector<quint32> fatSectors;
-    for (int i = 0; i < 109 && quint32(fatSectors.size()) < fatCount; ++i)
-        fatSectors.append(u32(header + 0x4C + 4 * i));
-    quint32 difat = u32(header + 0x44);
-    const int perDifat = m_sectorSize / 4 - 1;
-    for (qint64 guard = 0; quint32(fatSectors.size()) < fatCount; ++guard) {
-        if (difat >= sectorCount || guard > sectorCount) {
-            *reason = damaged();
-            return false;
-        }
-        const char* p = header + qint64(difat + 1) * m_sectorSize;
-        for (int i = 0; i < perDifat && quint32(fatSectors.size()) < fatCount; ++i)
-            fatSectors.append(u32(p + 4 * i));
-        difat = u32(p + 4 * perDifat);
-    }
-    m_fat.reserve(fatSectors.size() * m_sectorSize / 4);
-    for (const quint32 sector : fatSectors) {
-        if (sector >= sectorCount) {
-            *reason = damaged();
-            return false;
-        }
-        const char* p = header + qint64(sector + 1) * m_sectorSize;
-        for (int i = 0; i < m_sectorSize / 4; ++i)
-            m_fat.append(u32(p + 4 * i));
-    }
-
-    if (!readSectors(u32(header + 0x30), &m_directory) || entryCount() < 1) {
+    const QString directoryPart = QStringLiteral("目录");
+    if (!readSectors(u32(header + 0x30), -1, directoryPart, &m_directory, reason))
+        return false;
+    if (entryCount() < 1 || entry(0)[0x42] != 5) {
         *reason = damaged();
         return false;
     }
     const quint32 miniFatStart = u32(header + 0x3C);
     QByteArray miniFat;
-    if (miniFatStart != EndOfChain && !readSectors(miniFatStart, &miniFat)) {
-        *reason = damaged();
+    if (miniFatStart != EndOfChain &&
+        !readSectors(miniFatStart, -1, QStringLiteral("短扇区分配表"), &miniFat, reason))
         return false;
-    }
+    m_miniFat.reserve(miniFat.size() / 4);
     for (qsizetype i = 0; i + 4 <= miniFat.size(); i += 4)
         m_miniFat.append(u32(miniFat.constData() + i));
     const char* root = entry(0);
     const quint32 rootStart = u32(root + 0x74);
-    if (rootStart != EndOfChain && !readSectors(rootStart, &m_miniStream)) {
-        *reason = damaged();
+    const quint32 rootSize = u32(root + 0x78);
+    if (rootStart != EndOfChain && rootSize > 0 &&
+        !readSectors(rootStart, rootSize, QStringLiteral("短流存储区"), &m_miniStream, reason))
         return false;
-    }
-    m_miniStream.truncate(u32(root + 0x78));
     return true;
 }
 
-bool CompoundFile::chain(const QVector<quint32>& table, quint32 start, QVector<quint32>* ids) const
+// The allocation table: its sector numbers come 109 in the header, the rest
+// in a chain of index (DIFAT) sectors. Both kinds must be whole sectors.
+bool CompoundFile::readFat(QString* reason)
+{
+    const char* header = m_file.constData();
+    const qint64 whole = wholeSectors();
+    const quint32 fatCount = u32(header + 0x2C);
+    if (fatCount > whole) {
+        *reason = pastEnd(fatPart());
+        return false;
+    }
+    QVector<quint32> fatSectors;
+    fatSectors.reserve(int(fatCount));
+    for (int i = 0; i < 109 && quint32(fatSectors.size()) < fatCount; ++i)
+        fatSectors.append(u32(header + 0x4C + 4 * i));
+    const int perDifat = m_sectorSize / 4 - 1;
+    QVector<bool> seen(static_cast<qsizetype>(whole));
+    for (quint32 difat = u32(header + 0x44); quint32(fatSectors.size()) < fatCount;) {
+        if (difat >= whole) {
+            *reason = pastEnd(difatPart());
+            return false;
+        }
+        if (seen[int(difat)]) {
+            *reason = looping(difatPart());
+            return false;
+        }
+        seen[int(difat)] = true;
+        const char* p = sector(difat);
+        for (int i = 0; i < perDifat && quint32(fatSectors.size()) < fatCount; ++i)
+            fatSectors.append(u32(p + 4 * i));
+        difat = u32(p + 4 * perDifat);
+    }
+    m_fat.reserve(fatSectors.size() * (m_sectorSize / 4));
+    for (const quint32 id : std::as_const(fatSectors)) {
+        if (id >= whole) {
+            *reason = pastEnd(fatPart());
+            return false;
+        }
+        const char* p = sector(id);
+        for (int i = 0; i < m_sectorSize / 4; ++i)
+            m_fat.append(u32(p + 4 * i));
+    }
+    return true;
+}
+
+// The sector numbers of the chain from START in TABLE; every one must be
+// below PRESENT and none may come twice.
+bool CompoundFile::chain(const QVector<quint32>& table, quint32 start, qint64 present,
+                         const QString& part, QVector<quint32>* ids, QString* reason) const
 {
     ids->clear();
-    for (quint32 id = start; id != EndOfChain; id = table.at(id)) {
-        if (id >= quint32(table.size()) || ids->size() >= table.size())
+    const qint64 known = std::min<qint64>(table.size(), present);
+    QVector<bool> seen;
+    for (quint32 id = start; id != EndOfChain; id = table.at(int(id))) {
+        if (id >= known) {
+            *reason = pastEnd(part);
             return false;
+        }
+        if (seen.isEmpty())
+            seen.resize(int(known));
+        if (seen[int(id)]) {
+            *reason = looping(part);
+            return false;
+        }
+        seen[int(id)] = true;
         ids->append(id);
     }
     return true;
 }
 
-bool CompoundFile::readSectors(quint32 start, QByteArray* out) const
+// The chain's bytes, at least LIMIT of them (all when LIMIT is negative).
+bool CompoundFile::readSectors(quint32 start, qint64 limit, const QString& part, QByteArray* out,
+                               QString* reason) const
 {
     QVector<quint32> ids;
-    if (!chain(m_fat, start, &ids))
+    if (!chain(m_fat, start, sectorsPresent(), part, &ids, reason))
         return false;
     out->clear();
-    out->reserve(ids.size() * m_sectorSize);
-    for (const quint32 id : ids) {
-        const qint64 offset = qint64(id + 1) * m_sectorSize;
-        if (offset >= m_file.size())
-            return false;
+    qint64 wanted = qint64(ids.size()) * m_sectorSize;
+    if (limit >= 0)
+        wanted = std::min(wanted, limit);
+    out->reserve(wanted);
+    for (const quint32 id : std::as_const(ids)) {
+        if (out->size() >= wanted)
+            break;
+        const qint64 offset = (qint64(id) + 1) * m_sectorSize;
         // A short last sector is read as far as the file goes.
         out->append(m_file.constData() + offset,
                     std::min<qint64>(m_sectorSize, m_file.size() - offset));
     }
+    if (limit >= 0) {
+        if (out->size() < limit) {
+            *reason = pastEnd(part);
+            return false;
+        }
+        out->truncate(limit);
+    }
     return true;
 }
 
-bool CompoundFile::readMiniSectors(quint32 start, QByteArray* out) const
+bool CompoundFile::readMiniSectors(quint32 start, qint64 limit, const QString& part,
+                                   QByteArray* out, QString* reason) const
 {
     QVector<quint32> ids;
-    if (!chain(m_miniFat, start, &ids))
+    const qint64 present = (m_miniStream.size() + 63) / 64;
+    if (!chain(m_miniFat, start, present, part, &ids, reason))
         return false;
     out->clear();
-    out->reserve(ids.size() * 64);
-    for (const quint32 id : ids) {
+    out->reserve(std::min<qint64>(limit, qint64(ids.size()) * 64));
+    for (const quint32 id : std::as_const(ids)) {
+        if (out->size() >= limit)
+            break;
         const qint64 offset = qint64(id) * 64;
-        if (offset + 64 > m_miniStream.size())
-            return false;
-        out->append(m_miniStream.constData() + offset, 64);
+        out->append(m_miniStream.constData() + offset,
+                    std::min<qint64>(64, m_miniStream.size() - offset));
     }
+    if (out->size() < limit) {
+        *reason = pastEnd(part);
+        return false;
+    }
+    out->truncate(limit);
     return true;
 }
 
@@ -215,29 +308,27 @@ bool CompoundFile::stream(const QString& name, QByteArray* out, QString* reason)
     const char* e = entry(index);
     const quint32 start = u32(e + 0x74);
     const quint32 size = u32(e + 0x78);
-    const bool ok = size < m_miniCutoff ? readMiniSectors(start, out) : readSectors(start, out);
-    if (!ok || out->size() < qsizetype(size)) {
-        *reason = damaged();
-        return false;
-    }
-    out->truncate(size);
-    return true;
+    const QString part = QStringLiteral("数据流“%1”").arg(name);
+    if (size < m_miniCutoff)
+        return readMiniSectors(start, size, part, out, reason);
+    return readSectors(start, size, part, out, reason);
 }
 
 // A record's data together with its CONTINUE records. A string whose
 // characters run over into the next part starts that part again with its
-// option byte; nothing else is repeated.
+// option byte; nothing else is repeated. Reading past the end clears ok
+// and gives zeros.
 class Pieces
 {
 public:
     QByteArray data;
-    QVector<int> starts; // where each CONTINUE part begins in data
-    int pos = 0;
+    QVector<qsizetype> starts; // where each CONTINUE part begins in data, ascending
+    qsizetype pos = 0;
     bool ok = true;
 
-    bool need(int n)
+    bool need(qint64 n)
     {
-        if (pos + n > data.size())
+        if (n < 0 || n > data.size() - pos)
             ok = false;
         return ok;
     }
@@ -263,16 +354,13 @@ public:
     }
     void skip(qint64 n)
     {
-        if (n < 0 || !need(int(std::min<qint64>(n, data.size() + 1))))
-            return;
-        pos += int(n);
+        if (need(n))
+            pos += qsizetype(n);
     }
-    int partEnd() const
+    qsizetype partEnd() const
     {
-        for (const int start : starts)
-            if (start >= pos)
-                return start;
-        return int(data.size());
+        const auto next = std::lower_bound(starts.cbegin(), starts.cend(), pos);
+        return next != starts.cend() ? *next : data.size();
     }
 
     // An Excel unicode string: a 8- or 16-bit character count, option
@@ -284,15 +372,19 @@ public:
         quint8 flags = byte();
         const int runs = (flags & 0x08) ? word() : 0;
         const qint64 extra = (flags & 0x04) ? dword() : 0;
+        if (!ok)
+            return QString();
         QString text;
-        text.reserve(count);
+        text.reserve(std::min<qsizetype>(count, data.size() - pos));
         int remaining = count;
         while (ok && remaining > 0) {
             const bool wide = flags & 0x01;
             const int width = wide ? 2 : 1;
-            const int n = std::min(remaining, (partEnd() - pos) / width);
+            const qsizetype end = partEnd();
+            const int n = int(std::min<qsizetype>(remaining, (end - pos) / width));
             if (n == 0) {
-                if (pos != partEnd() || pos >= data.size()) {
+                // The characters go on in the next part, or the record is damaged.
+                if (pos != end || pos >= data.size()) {
                     ok = false;
                     break;
                 }
@@ -301,12 +393,15 @@ public:
             }
             const char* p = data.constData() + pos;
             if (wide) {
+                const qsizetype at = text.size();
+                text.resize(at + n);
+                QChar* out = text.data() + at;
                 for (int i = 0; i < n; ++i)
-                    text.append(QChar(u16(p + 2 * i)));
+                    out[i] = QChar(u16(p + 2 * i));
             } else {
-                text.append(QString::fromLatin1(p, n));
+                text.append(QLatin1String(p, n));
             }
-            pos += n * width;
+            pos += qsizetype(n) * width;
             remaining -= n;
         }
         skip(qint64(runs) * 4);
@@ -321,13 +416,14 @@ public:
     explicit RecordStream(const QByteArray& stream) : m_stream(stream) {}
 
     void seek(qint64 pos) { m_pos = pos; }
+    qint64 pos() const { return m_pos; }
     bool atEnd() const { return m_pos + 4 > m_stream.size(); }
 
     // The next record; false at the end of the stream or on a record that
     // runs past it.
     bool next(quint16* type, Pieces* record)
     {
-        if (atEnd())
+        if (m_pos < 0 || atEnd())
             return false;
         const char* p = m_stream.constData() + m_pos;
         *type = u16(p);
@@ -351,7 +447,7 @@ public:
             const int length = u16(p + 2);
             if (u16(p) != 0x003C || m_pos + 4 + length > m_stream.size())
                 break;
-            record->starts.append(int(record->data.size()));
+            record->starts.append(record->data.size());
             record->data.append(p + 4, length);
             m_pos += 4 + length;
         }
@@ -373,6 +469,7 @@ enum RecordType : quint16 {
     Xf = 0x00E0,
     Sst = 0x00FC,
     LabelSst = 0x00FD,
+    Dimensions = 0x0200,
     Number = 0x0203,
     Label = 0x0204,
     BoolErr = 0x0205,
@@ -407,7 +504,18 @@ struct Globals {
     bool date1904 = false;
 };
 
-bool readGlobals(RecordStream& records, bool wantStrings, Globals* globals, QString* reason)
+bool readStrings(Pieces& r, QVector<QString>* strings)
+{
+    r.dword(); // total use count
+    const quint32 unique = r.dword();
+    // Each string takes at least three bytes.
+    strings->reserve(int(std::min<qint64>(unique, (r.data.size() - r.pos) / 3)));
+    for (quint32 i = 0; i < unique && r.ok; ++i)
+        strings->append(r.string(false));
+    return r.ok;
+}
+
+bool readGlobals(RecordStream& records, Globals* globals, QString* reason)
 {
     quint16 type;
     Pieces r;
@@ -456,17 +564,8 @@ bool readGlobals(RecordStream& records, bool wantStrings, Globals* globals, QStr
             xfFormats.append(r.word());
             break;
         case Sst:
-            if (!wantStrings)
-                break;
             records.takeContinues(&r);
-            r.dword(); // total use count
-            {
-                const quint32 unique = r.dword();
-                globals->strings.reserve(int(std::min<quint32>(unique, quint32(r.data.size()))));
-                for (quint32 i = 0; i < unique && r.ok; ++i)
-                    globals->strings.append(r.string(false));
-            }
-            if (!r.ok) {
+            if (!readStrings(r, &globals->strings)) {
                 *reason = damaged();
                 return false;
             }
@@ -491,8 +590,8 @@ bool readGlobals(RecordStream& records, bool wantStrings, Globals* globals, QStr
 class SheetReader
 {
 public:
-    SheetReader(const Globals& globals, Cells which, CellGrid* cells)
-        : m_globals(globals), m_all(which == Cells::All), m_cells(cells)
+    SheetReader(const Globals& globals, const QString& name, CellGrid* cells)
+        : m_globals(globals), m_name(name), m_cells(cells)
     {
     }
 
@@ -513,6 +612,10 @@ public:
                     return true;
             } else if (depth == 1) {
                 cellRecord(type, r, records);
+                if (!m_outside.isEmpty()) {
+                    *reason = m_outside;
+                    return false;
+                }
                 if (!r.ok) {
                     *reason = damaged();
                     return false;
@@ -534,19 +637,59 @@ private:
         return excelValueText(value, m_globals.date1904, kindOf(xf));
     }
 
-    // A number cell. Dates are ours to decide in either mode, so that every
-    // reader takes the same number formats for dates.
     void putNumber(int row, int column, double value, int xf)
     {
-        if (m_all || kindOf(xf) != DateKind::None)
+        if (inside(column))
             put(row, column, numberText(value, xf));
     }
 
-    void put(int row, int column, const QString& text) { m_cells->set(row + 1, column + 1, text); }
+    // Rows are 16-bit numbers in cell records, and so always on the sheet;
+    // columns must be checked.
+    bool inside(int column)
+    {
+        if (column < MaxColumns)
+            return true;
+        if (m_outside.isEmpty())
+            m_outside = QStringLiteral("文件已损坏：工作表“%1”中有单元格在第%2列，"
+                                       "超出了Excel 97-2003工作表的%3列。")
+                            .arg(m_name)
+                            .arg(column + 1)
+                            .arg(MaxColumns);
+        return false;
+    }
+
+    void put(int row, int column, const QString& text)
+    {
+        if (inside(column))
+            m_cells->set(row + 1, column + 1, text);
+    }
+
+    // The used area the sheet declares: it must lie on a BIFF8 sheet.
+    void dimensions(Pieces& r)
+    {
+        if (r.data.size() < 14)
+            return;
+        const quint32 firstRow = r.dword();
+        const quint32 rowEnd = r.dword();
+        const int firstColumn = r.word();
+        const int columnEnd = r.word();
+        if (firstRow >= MaxRows || rowEnd > MaxRows)
+            m_outside = QStringLiteral("文件已损坏：工作表“%1”的行数超出了Excel 97-2003"
+                                       "工作表的%2行。")
+                            .arg(m_name)
+                            .arg(MaxRows);
+        else if (columnEnd > MaxColumns)
+            inside(columnEnd - 1);
+        else
+            inside(firstColumn);
+    }
 
     void cellRecord(quint16 type, Pieces& r, RecordStream& records)
     {
         switch (type) {
+        case Dimensions:
+            dimensions(r);
+            break;
         case Formula:
             formula(r);
             break;
@@ -568,52 +711,6 @@ private:
                 put(row, column, isError ? excelErrorText(value) : excelBoolText(value));
             break;
         }
-        case Label:
-        case RString:
-        case Number:
-        case Rk:
-        case MulRk:
-            valueRecord(type, r, records);
-            break;
-        default:
-            if (m_all)
-                valueRecord(type, r, records);
-            break;
-        }
-    }
-
-    void formula(Pieces& r)
-    {
-        const int row = r.word();
-        const int column = r.word();
-        const int xf = r.word();
-        if (!r.need(8))
-            return;
-        const char* result = r.data.constData() + r.pos;
-        m_pendingRow = -1;
-        if (u16(result + 6) != 0xFFFF) {
-            put(row, column, numberText(f64(result), xf));
-            return;
-        }
-        switch (uchar(result[0])) {
-        case 0: // a string, in the STRING record that follows
-            m_pendingRow = row;
-            m_pendingColumn = column;
-            break;
-        case 1:
-            put(row, column, excelBoolText(result[2] != 0));
-            break;
-        case 2:
-            put(row, column, excelErrorText(uchar(result[2])));
-            break;
-        default: // the empty string
-            break;
-        }
-    }
-
-    void valueRecord(quint16 type, Pieces& r, RecordStream& records)
-    {
-        switch (type) {
         case LabelSst: {
             const int row = r.word();
             const int column = r.word();
@@ -657,14 +754,16 @@ private:
             break;
         }
         case MulRk: {
+            // The row, the first column, pairs of (xf, rk), the last column.
             const int row = r.word();
-            int column = r.word();
-            // pairs of (xf, rk), then the last column
-            const int count = (int(r.data.size()) - 6) / 6;
-            for (int i = 0; i < count && r.ok; ++i, ++column) {
+            const int column = r.word();
+            if ((r.data.size() - 6) % 6 != 0)
+                r.ok = false;
+            const int count = int(r.data.size() - 6) / 6;
+            for (int i = 0; i < count && r.ok && m_outside.isEmpty(); ++i) {
                 const int xf = r.word();
                 const quint32 rk = r.dword();
-                putNumber(row, column, rkValue(rk), xf);
+                putNumber(row, column + i, rkValue(rk), xf);
             }
             break;
         }
@@ -673,11 +772,63 @@ private:
         }
     }
 
+    void formula(Pieces& r)
+    {
+        const int row = r.word();
+        const int column = r.word();
+        const int xf = r.word();
+        m_pendingRow = -1;
+        if (!r.need(8))
+            return;
+        const char* result = r.data.constData() + r.pos;
+        if (u16(result + 6) != 0xFFFF) {
+            putNumber(row, column, f64(result), xf);
+            return;
+        }
+        switch (uchar(result[0])) {
+        case 0: // a string, in the STRING record that follows
+            if (inside(column)) {
+                m_pendingRow = row;
+                m_pendingColumn = column;
+            }
+            break;
+        case 1:
+            put(row, column, excelBoolText(result[2] != 0));
+            break;
+        case 2:
+            put(row, column, excelErrorText(uchar(result[2])));
+            break;
+        default: // the empty string
+            break;
+        }
+    }
+
     const Globals& m_globals;
-    bool m_all;
+    QString m_name;
     CellGrid* m_cells;
+    QString m_outside; // why a cell lies off the sheet, once one does
     int m_pendingRow = -1;
     int m_pendingColumn = 0;
+};
+
+// The byte ranges of the stream already read as the globals or as a sheet.
+// No two may overlap: a sheet read twice through two entries would hold its
+// cells twice, and a crafted file could so make memory grow far beyond its
+// own size.
+class ReadRanges
+{
+public:
+    bool overlaps(qint64 start, qint64 end) const
+    {
+        auto after = m_ranges.upper_bound(start);
+        if (after != m_ranges.end() && after->first < end)
+            return true;
+        return after != m_ranges.begin() && std::prev(after)->second > start;
+    }
+    void add(qint64 start, qint64 end) { m_ranges.emplace(start, end); }
+
+private:
+    std::map<qint64, qint64> m_ranges; // start to end
 };
 
 } // namespace
@@ -698,15 +849,17 @@ bool workbookStream(const QByteArray& file, QByteArray* stream, QString* reason)
     return compound.stream(QStringLiteral("Workbook"), stream, reason);
 }
 
-bool read(const QByteArray& file, Cells which, Workbook* workbook, QString* reason)
+bool read(const QByteArray& file, Workbook* workbook, QString* reason)
 {
     QByteArray stream;
     if (!workbookStream(file, &stream, reason))
         return false;
     RecordStream records(stream);
     Globals globals;
-    if (!readGlobals(records, which == Cells::All, &globals, reason))
+    if (!readGlobals(records, &globals, reason))
         return false;
+    ReadRanges ranges;
+    ranges.add(0, records.pos());
     workbook->date1904 = globals.date1904;
     workbook->sheets.clear();
     for (const BoundSheetEntry& entry : std::as_const(globals.sheets)) {
@@ -716,10 +869,20 @@ bool read(const QByteArray& file, Cells which, Workbook* workbook, QString* reas
         sheet.name = entry.name;
         sheet.worksheet = entry.kind == 0;
         if (entry.kind == 0 || entry.kind == 1) {
-            records.seek(entry.offset);
-            SheetReader reader(globals, which, &sheet.cells);
+            const qint64 start = entry.offset;
+            if (ranges.overlaps(start, start + 1)) {
+                *reason = damaged();
+                return false;
+            }
+            records.seek(start);
+            SheetReader reader(globals, entry.name, &sheet.cells);
             if (!reader.read(records, reason))
                 return false;
+            if (ranges.overlaps(start, records.pos())) {
+                *reason = damaged();
+                return false;
+            }
+            ranges.add(start, records.pos());
         }
         workbook->sheets.append(std::move(sheet));
     }

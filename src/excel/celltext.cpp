@@ -17,6 +17,20 @@ QString excelNumberText(double value)
     return text;
 }
 
+namespace
+{
+
+// Whole hours (at least two digits), minutes and seconds.
+QString elapsedText(qint64 seconds)
+{
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
 QString excelDateText(double serial, bool date1904, DateKind kind)
 {
     // Excel's last date is 9999-12-31, serial 2958465.
@@ -24,10 +38,11 @@ QString excelDateText(double serial, bool date1904, DateKind kind)
         return excelNumberText(serial);
     const qint64 seconds = std::llround(serial * 86400.0);
     const qint64 days = seconds / 86400;
-    const int secondOfDay = int(seconds % 86400);
-    const QString time = QTime(0, 0).addSecs(secondOfDay).toString(QStringLiteral("hh:mm:ss"));
-    if (kind == DateKind::Time && days == 0)
-        return time;
+    // A time is a duration: past a day its hours go on (36:00:00), as
+    // elapsed-time formats show them, instead of becoming a date of 1900.
+    if (kind == DateKind::Time)
+        return elapsedText(seconds);
+    const QString time = elapsedText(seconds % 86400);
 
     QString date;
     if (date1904) {

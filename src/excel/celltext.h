@@ -14,12 +14,14 @@ QString excelNumberText(double value);
 
 // A serial date of the 1900 (or 1904) date system as "yyyy-MM-dd",
 // "hh:mm:ss" or "yyyy-MM-dd hh:mm:ss", by the kind of its number format.
-// Values no date can have (negative, too large) give the number text.
+// A time is elapsed time: 1.5 days give "36:00:00", whether the format
+// counts hours past a day ("[h]:mm:ss") or not. Values no date can have
+// (negative, too large) give the number text.
 QString excelDateText(double serial, bool date1904, DateKind kind);
 
 // The date kind that a number format code shows ("yyyy-mm-dd" is a date,
 // "0.00" none); only the first section counts, quoted text and [..] parts
-// other than elapsed time are ignored.
+// other than elapsed time ("[h]", "[mm]", "[ss]": a time) are ignored.
 DateKind dateKindOfFormat(const QString& formatCode);
 
 // The date kind of a built-in number format id, including the ids that

@@ -1,6 +1,7 @@
-// The Excel exchange's two test classes in one executable: the readers and
-// writers, then the dialog, the window commands and the command line. A
-// first argument naming one class runs that class alone.
+// The Excel exchange's test classes in one executable: the readers and
+// writers, the .xls reader on real and damaged workbooks, then the dialog,
+// the window commands and the command line. A first argument naming one
+// class runs that class alone.
 #include <QApplication>
 #include <QtTest>
 
@@ -8,6 +9,7 @@
 #include <vector>
 
 int runCoreTests(int argc, char** argv);
+int runXlsTests(int argc, char** argv);
 int runWindowTests(int argc, char** argv);
 
 int main(int argc, char** argv)
@@ -16,15 +18,19 @@ int main(int argc, char** argv)
     QTEST_SET_MAIN_SOURCE_PATH
     const char* only = argc > 1 ? argv[1] : "";
     const bool core = std::strcmp(only, "TestExcel") == 0;
+    const bool xls = std::strcmp(only, "TestXls") == 0;
     const bool window = std::strcmp(only, "TestExcelWindow") == 0;
+    const bool all = !core && !xls && !window;
     std::vector<char*> args(argv, argv + argc);
-    if (core || window)
+    if (!all)
         args.erase(args.begin() + 1);
     const int n = int(args.size());
     int failed = 0;
-    if (!window)
+    if (all || core)
         failed += runCoreTests(n, args.data());
-    if (!core)
+    if (all || xls)
+        failed += runXlsTests(n, args.data());
+    if (all || window)
         failed += runWindowTests(n, args.data());
     return failed;
 }

@@ -172,11 +172,9 @@ private Q_SLOTS:
     void cellTexts();
     void usedRange_data();
     void usedRange();
-    void ownXlsReaderAgreesWithFreeXl_data();
-    void ownXlsReaderAgreesWithFreeXl();
-    void xlsRefusedByFreeXlIsReadAnyway();
+    void xlsShortStreamIsRead();
     void xlsStringsContinuedInOtherWidth();
-    void xlsCellsFreeXlLeavesOut();
+    void xlsCellKinds();
     void xlsRefusals_data();
     void xlsRefusals();
     void csvEncodings_data();
@@ -365,51 +363,11 @@ void TestExcel::usedRange()
     QCOMPARE(range.columnCount, columns);
 }
 
-void TestExcel::ownXlsReaderAgreesWithFreeXl_data()
-{
-    QTest::addColumn<QString>("file");
-    QTest::newRow("recipients") << "recipients.xls";
-    // Its shared strings run over several CONTINUE records.
-    QTest::newRow("many strings") << "many_strings.xls";
-}
-
-// The record reader that stands in when FreeXL refuses a file must read every
-// cell as FreeXL (with formula results added) does.
-void TestExcel::ownXlsReaderAgreesWithFreeXl()
-{
-    QFETCH(QString, file);
-    QString error;
-    const auto reader = XlsReader::open(fixture(file), &error);
-    QVERIFY2(reader, qPrintable(error));
-    QVERIFY(reader->usesFreeXl());
-
-    biff8::Workbook own;
-    QString reason;
-    QVERIFY2(biff8::read(readAll(fixture(file)), biff8::Cells::All, &own, &reason),
-             qPrintable(reason));
-    QCOMPARE(own.sheets.size(), reader->sheetNames().size());
-    for (int s = 0; s < own.sheets.size(); ++s) {
-        QVERIFY(reader->selectSheet(s, &error));
-        const UsedRange range = reader->usedRange();
-        const UsedRange ownRange = own.sheets[s].cells.usedRange();
-        QCOMPARE(ownRange.firstRow, range.firstRow);
-        QCOMPARE(ownRange.firstColumn, range.firstColumn);
-        QCOMPARE(ownRange.rowCount, range.rowCount);
-        QCOMPARE(ownRange.columnCount, range.columnCount);
-        QVERIFY(range.rowCount > 2);
-        for (int row = 1; row <= range.lastRow(); ++row) {
-            for (int column = 1; column <= range.lastColumn(); ++column)
-                QCOMPARE(own.sheets[s].cells.text(row, column), reader->cellText(row, column));
-        }
-    }
-}
-
-void TestExcel::xlsRefusedByFreeXlIsReadAnyway()
+void TestExcel::xlsShortStreamIsRead()
 {
     QString error;
     const auto reader = XlsReader::open(fixture(QStringLiteral("small.xls")), &error);
     QVERIFY2(reader, qPrintable(error));
-    QVERIFY(!reader->usesFreeXl());
     QVERIFY(reader->selectSheet(0, &error));
     const QStringList row2 = {reader->cellText(2, 1), reader->cellText(2, 2),
                               reader->cellText(2, 3), reader->cellText(2, 4)};
@@ -438,8 +396,7 @@ void TestExcel::xlsStringsContinuedInOtherWidth()
         record(0x003C, QByteArray(1, '\0') + "OK");
     biff8::Workbook workbook;
     QString reason;
-    QVERIFY2(biff8::read(compoundFile(workbookStream(sst, cells)), biff8::Cells::All, &workbook,
-                         &reason),
+    QVERIFY2(biff8::read(compoundFile(workbookStream(sst, cells)), &workbook, &reason),
              qPrintable(reason));
     QCOMPARE(workbook.sheets.size(), 1);
     QCOMPARE(workbook.sheets[0].name, QStringLiteral("表"));
@@ -449,11 +406,10 @@ void TestExcel::xlsStringsContinuedInOtherWidth()
     QCOMPARE(grid.text(2, 1), QStringLiteral("收OK"));
 }
 
-void TestExcel::xlsCellsFreeXlLeavesOut()
+void TestExcel::xlsCellKinds()
 {
-    // A workbook FreeXL opens, holding the cells it reads as empty or as
-    // numbers: a rich-text label, a logical value, an error value, a
-    // formula's number and a date in Chinese Excel's built-in format 31
+    // A rich-text label, a logical value, an error value, a formula's
+    // number and a date in Chinese Excel's built-in format 31
     // (yyyy"年"m"月"d"日"); an ordinary number beside them.
     auto number = [](double value) {
         QByteArray bytes(8, '\0');
@@ -482,7 +438,6 @@ void TestExcel::xlsCellsFreeXlLeavesOut()
     QString error;
     const auto reader = XlsReader::open(path, &error);
     QVERIFY2(reader, qPrintable(error));
-    QVERIFY(reader->usesFreeXl());
     QVERIFY(reader->selectSheet(0, &error));
     QCOMPARE(reader->cellText(1, 1), QStringLiteral("abc"));
     QCOMPARE(reader->cellText(1, 2), QStringLiteral("TRUE"));

@@ -1,4 +1,4 @@
-// small.xls: a workbook whose stream is under 4096 bytes (FreeXL refuses it).
+// small.xls: a workbook whose stream is under 4096 bytes, so kept in the short-sector store.
 const XLSX = require('xlsx');
 const wb = XLSX.utils.book_new();
 const ws = XLSX.utils.aoa_to_sheet([
