@@ -10,6 +10,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -159,6 +160,41 @@ bool needsQuotes(const QString& value)
     return false;
 }
 
+bool isPlainNumber(QStringView digits)
+{
+    const qsizetype point = digits.indexOf(QLatin1Char('.'));
+    const QStringView whole = point < 0 ? digits : digits.left(point);
+    const QStringView fraction = point < 0 ? QStringView() : digits.mid(point + 1);
+    const auto allDigits = [](QStringView part) {
+        return !part.isEmpty() && std::all_of(part.begin(), part.end(), [](QChar c) {
+            return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        });
+    };
+    return allDigits(whole) && (point < 0 || allDigits(fraction));
+}
+
+// How spreadsheet programs read a field of tab-separated text: one that
+// begins with "=" or "@" is a formula (Excel takes "@home" for a name and
+// shows an error), and so is one that begins with "+" or "-" unless the rest
+// is a plain number. A leading TAB or CR is passed over before that test by some
+// programs. Such a field is written with a leading apostrophe, which makes it
+// text. A sign followed by digits with at most one decimal point
+// (+8613800138000, -5, -0.5) and a sign on its own are not formulas and
+// stay as they are; a value that only contains these characters later on
+// (an address with "@home" in it) is never touched.
+bool readsAsFormula(QStringView value)
+{
+    if (value.isEmpty())
+        return false;
+    const QChar first = value.front();
+    if (first == QLatin1Char('=') || first == QLatin1Char('@') || first == QLatin1Char('\t') ||
+        first == QLatin1Char('\r'))
+        return true;
+    if (first == QLatin1Char('+') || first == QLatin1Char('-'))
+        return value.size() > 1 && !isPlainNumber(value.mid(1));
+    return false;
+}
+
 // libxlsxwriter, loaded with RTLD_DEEPBIND so that its calls into minizip
 // reach its own libminizip and not the same-named copy inside QuaZip.
 struct XlsxWriter {
@@ -202,9 +238,12 @@ const XlsxWriter* xlsxWriter(QString* error)
 
 QString tabTextField(const QString& value)
 {
-    if (!needsQuotes(value))
+    const bool formula = readsAsFormula(value);
+    if (!formula && !needsQuotes(value))
         return value;
-    QString quoted = value;
+    QString quoted = formula ? QLatin1Char('\'') + value : value;
+    if (!needsQuotes(quoted))
+        return quoted;
     quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
@@ -227,7 +266,10 @@ bool writeTabText(const QString& fileName, ExportRows& rows, QString* error)
         for (qsizetype i = 0; i < columns.size(); ++i) {
             if (i < values.size()) {
                 const QString& value = values.at(i);
-                file.append(needsQuotes(value) ? tabTextField(value) : value);
+                if (needsQuotes(value) || readsAsFormula(value))
+                    file.append(tabTextField(value));
+                else
+                    file.append(value);
             }
             file.append('\t');
         }

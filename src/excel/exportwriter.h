@@ -34,9 +34,12 @@ private:
     qsizetype m_next = 0;
 };
 
-// A value as the text file holds it: unchanged, unless it holds a TAB, CR or
-// LF (which would split its row) or begins with a double quote; then inside
-// double quotes, with every inner quote doubled.
+// A value as the text file holds it: unchanged, unless a spreadsheet program
+// would read it as a formula (it begins with "=" or "@", TAB or CR, or with
+// "+" or "-" not followed by a plain number); then with a leading apostrophe
+// that makes it text. A result that holds a TAB, CR or LF (which would split
+// its row) or begins with a double quote goes inside double quotes, with
+// every inner quote doubled.
 QString tabTextField(const QString& value);
 
 // Writes the tab-separated text in GB18030: a header of the quoted column

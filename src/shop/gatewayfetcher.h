@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
@@ -18,15 +19,30 @@ inline constexpr char ConnectFailed[] = "无法连接网店服务器：%1";
 inline constexpr char HttpError[] = "网店服务器返回错误：HTTP %1 %2";
 inline constexpr char Busy[] = "订单下载正在进行中！";
 inline constexpr char BadGateway[] = "网店服务器地址无效：%1";
+inline constexpr char DeadlinePassed[] = "网店服务器在%1秒内没有传完订单，订单未下载！";
+inline constexpr char TooLarge[] = "网店服务器的应答超过%1 MB的上限，订单未下载！";
+inline constexpr char Redirected[] =
+    "网店服务器要求转到另一个地址（%1），为安全起见没有转过去，订单未下载！";
 } // namespace ShopText
 
 struct FetchResult {
-    enum Status { Ok, TimedOut, Canceled, ConnectFailed, HttpError };
+    enum Status {
+        Ok,
+        TimedOut,       // the server fell silent for too long
+        DeadlinePassed, // the answer was not complete by the deadline
+        TooLarge,       // the answer grew past the byte limit
+        Redirected,     // sent to another scheme, host or port
+        Canceled,
+        ConnectFailed,
+        HttpError,
+    };
 
     Status status = ConnectFailed;
     QByteArray body;    // the answer when Ok
     int httpStatus = 0; // 0 when no status line arrived
-    QString message;    // what went wrong, empty when Ok
+    // What went wrong, empty when Ok. Left empty for DeadlinePassed and
+    // TooLarge too: the caller tells them with the limits as configured.
+    QString message;
 };
 
 // One GET at a time, run to its end before get() returns. A local event loop
@@ -45,8 +61,18 @@ public:
     void setTimeout(int ms) { m_timeoutMs = ms; }
     int timeout() const { return m_timeoutMs; }
 
+    // The moment by which an answer must be complete, however steadily it
+    // keeps coming; several requests may share one deadline.
+    void setDeadline(QDeadlineTimer deadline) { m_deadline = deadline; }
+
+    // The most bytes an answer may have once decompressed; -1 for no limit.
+    // The reading stops as soon as the limit is passed, whatever size the
+    // server announced.
+    void setMaxBytes(qint64 bytes) { m_maxBytes = bytes; }
+
     bool isRunning() const { return !m_reply.isNull(); }
 
+    // Follows a redirect only to the same scheme, host and port.
     FetchResult get(const QUrl& url);
 
 public Q_SLOTS:
@@ -58,11 +84,18 @@ Q_SIGNALS:
     void progress(qint64 bytesReceived, qint64 bytesTotal);
 
 private:
-    FetchResult resultOf(QNetworkReply* reply) const;
+    enum class Stop { None, Silence, Deadline, TooLarge, Redirect, Cancel };
+
+    void stop(Stop why);
+    void take(QNetworkReply* reply);
+    FetchResult resultOf(QNetworkReply* reply);
 
     QNetworkAccessManager m_manager;
     QPointer<QNetworkReply> m_reply;
     int m_timeoutMs = DefaultTimeoutMs;
-    bool m_canceled = false;
-    bool m_timedOut = false;
+    QDeadlineTimer m_deadline{QDeadlineTimer::Forever};
+    qint64 m_maxBytes = -1;
+    Stop m_stopped = Stop::None;
+    QByteArray m_body;
+    QUrl m_redirect;
 };

@@ -28,7 +28,7 @@ constexpr int PollMs = 100;
 // request. A cancel that comes after the answer still counts: nothing is
 // stored.
 TradesResult fetchWithProgress(const ShopParams& shop, const QUrl& gateway,
-                               const DownloadOptions& options)
+                               const DownloadLimits& limits, const DownloadOptions& options)
 {
     GatewayFetcher fetcher;
     fetcher.setTimeout(options.timeoutMs);
@@ -47,7 +47,7 @@ TradesResult fetchWithProgress(const ShopParams& shop, const QUrl& gateway,
     QObject::connect(&fetcher, &GatewayFetcher::progress, &fetcher, tick);
     poll.start();
 
-    TradesResult result = downloadOrders(shop, gateway, fetcher, options.clock);
+    TradesResult result = downloadOrders(shop, gateway, fetcher, options.clock, limits);
     poll.stop();
     QObject::disconnect(&fetcher, &GatewayFetcher::progress, nullptr, nullptr);
 
@@ -103,8 +103,9 @@ bool get_tbBill(TDataModule1* dm, const DownloadOptions& options)
     if (!guarded([&] { shop = storedShopParams(dm->TB_Shop); }))
         return false;
     const QUrl gateway = gatewayUrlFromConfig(ConfigIni::fileName(runState().appDir));
+    const DownloadLimits limits = downloadLimitsFromConfig(runState().appDir);
 
-    const TradesResult result = fetchWithProgress(shop, gateway, options);
+    const TradesResult result = fetchWithProgress(shop, gateway, limits, options);
     switch (result.outcome) {
     case TradesResult::Orders:
         if (!storeOrders(dm, result.orders))

@@ -27,7 +27,8 @@ void Shop_Set_BtnClick(TDataModule1* dm, QWidget* parent);
 void Trade_Dn_BtnClick(TDataModule1* dm);
 
 // Downloads the last three days' sold orders of the stored shop from the
-// gateway that config.ini names (or the platform's own) under a progress box
+// gateway that config.ini names (or the platform's own), within the limits
+// that config.ini sets (downloadLimitsFromConfig), under a progress box
 // with a cancel button, and replaces the recipient table with one row per
 // order in one transaction. Every outcome is told through prompt(). True
 // only when the table now holds the downloaded orders; on every other

@@ -96,6 +96,7 @@ TradesResult parseTradesAnswer(const QByteArray& body)
         return result;
     }
 
+    result.totalResults = childText(root, "total_results").trimmed().toLongLong();
     for (QDomElement trade = trades.firstChildElement(); !trade.isNull();
          trade = trade.nextSiblingElement())
         result.orders << recipientOf(trade);

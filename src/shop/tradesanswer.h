@@ -47,6 +47,8 @@ struct TradesResult {
     // shown once the recipient table holds the orders.
     QString message;
     QList<OrderRecipient> orders;
+    // The answer's total_results: the orders of all pages together.
+    qint64 totalResults = 0;
 };
 
 // Reads a gateway answer to taobao.trades.sold.get, decoding it by the

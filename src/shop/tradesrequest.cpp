@@ -75,7 +75,7 @@ QString tradeDateTimeText(const QDateTime& dateTime)
     return dateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-QList<RequestParam> tradesSoldGetParams(const ShopParams& shop, const Clock& clock)
+QList<RequestParam> tradesSoldGetParams(const ShopParams& shop, const Clock& clock, int pageNo)
 {
     const QString now = tradeDateTimeText(clock());
     // Three days back on the calendar, the time of day kept: the wall-clock
@@ -91,6 +91,8 @@ QList<RequestParam> tradesSoldGetParams(const ShopParams& shop, const Clock& clo
         {QStringLiteral("format"), QStringLiteral("xml")},
         {QStringLiteral("method"), QStringLiteral("taobao.trades.sold.get")},
         {QStringLiteral("nick"), shop.nick},
+        {QStringLiteral("page_no"), QString::number(pageNo)},
+        {QStringLiteral("page_size"), QString::number(TradesPageSize)},
         {QStringLiteral("session"), shop.session},
         {QStringLiteral("sign_method"), QStringLiteral("md5")},
         {QStringLiteral("start_created"), start},
@@ -123,11 +125,26 @@ QByteArray tradesQuery(const QList<RequestParam>& params, const QString& sign)
     return query;
 }
 
+QList<RequestParam> withPageNo(QList<RequestParam> params, int pageNo)
+{
+    for (RequestParam& p : params) {
+        if (p.name == QLatin1String("page_no"))
+            p.value = QString::number(pageNo);
+    }
+    return params;
+}
+
 TradesRequest buildTradesRequest(const ShopParams& shop, const QUrl& gateway, const Clock& clock)
 {
+    return signedTradesRequest(tradesSoldGetParams(shop, clock), shop.secret, gateway);
+}
+
+TradesRequest signedTradesRequest(const QList<RequestParam>& params, const QString& secret,
+                                  const QUrl& gateway)
+{
     TradesRequest request;
-    request.params = tradesSoldGetParams(shop, clock);
-    request.sign = tradesSignature(request.params, shop.secret);
+    request.params = params;
+    request.sign = tradesSignature(request.params, secret);
     request.url = gateway;
     request.url.setQuery(QString::fromLatin1(tradesQuery(request.params, request.sign)),
                          QUrl::StrictMode);

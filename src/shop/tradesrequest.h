@@ -36,10 +36,18 @@ QString js_escape(const QString& text);
 // "yyyy-MM-dd HH:mm:ss", the date-time form of the request.
 QString tradeDateTimeText(const QDateTime& dateTime);
 
-// The eleven parameters of taobao.trades.sold.get in ascending name order.
-// The clock is read twice: once for end_created and timestamp, then again for
-// start_created, three calendar days before that second reading.
-QList<RequestParam> tradesSoldGetParams(const ShopParams& shop, const Clock& clock);
+// Orders asked for on one page of the answer: the platform's maximum.
+inline constexpr int TradesPageSize = 100;
+
+// The thirteen parameters of taobao.trades.sold.get in ascending name order,
+// asking for page PAGENO of TradesPageSize orders. The clock is read twice:
+// once for end_created and timestamp, then again for start_created, three
+// calendar days before that second reading.
+QList<RequestParam> tradesSoldGetParams(const ShopParams& shop, const Clock& clock, int pageNo = 1);
+
+// The same parameters asking for page PAGENO: all pages of one download
+// share one reading of the clock.
+QList<RequestParam> withPageNo(QList<RequestParam> params, int pageNo);
 
 // MD5 over secret + name1 value1 name2 value2 ... + secret (UTF-8), as 32
 // upper-case hex digits.
@@ -56,5 +64,10 @@ struct TradesRequest {
     QUrl url; // the gateway with tradesQuery() as its query
 };
 
+// PARAMS signed with SECRET and put on GATEWAY.
+TradesRequest signedTradesRequest(const QList<RequestParam>& params, const QString& secret,
+                                  const QUrl& gateway);
+
+// The request for the first page.
 TradesRequest buildTradesRequest(const ShopParams& shop, const QUrl& gateway,
                                  const Clock& clock = systemClock);

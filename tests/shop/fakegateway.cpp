@@ -1,19 +1,32 @@
 #include "fakegateway.h"
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
 
 namespace
 {
 
-const QList<QByteArray> ExpectedNames = {"app_key",       "end_created", "fields",  "format",
-                                         "method",        "nick",        "session", "sign_method",
-                                         "start_created", "timestamp",   "v",       "sign"};
+const QList<QByteArray> ExpectedNames = {
+    "app_key",   "end_created", "fields",      "format",        "method",    "nick", "page_no",
+    "page_size", "session",     "sign_method", "start_created", "timestamp", "v",    "sign"};
 
 bool isDateTimeName(const QByteArray& name)
 {
     return name == "end_created" || name == "start_created" || name == "timestamp";
+}
+
+QByteArray response(const QByteArray& body, int status, const QByteArray& reason,
+                    const QByteArray& headers)
+{
+    return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason +
+           "\r\nContent-Type: text/xml\r\n" + headers +
+           "Content-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" +
+           body;
 }
 
 } // namespace
@@ -32,13 +45,45 @@ QUrl FakeGateway::url() const
     return QUrl(QStringLiteral("http://127.0.0.1:%1/router/rest").arg(m_server.serverPort()));
 }
 
-void FakeGateway::answer(const QByteArray& body, int status, const QByteArray& reason)
+QByteArray FakeGateway::ordersPage(int first, int count, qint64 total)
 {
-    m_quiet = false;
-    m_response =
-        "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason +
-        "\r\nContent-Type: text/xml\r\nContent-Length: " + QByteArray::number(body.size()) +
-        "\r\nConnection: close\r\n\r\n" + body;
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<trades_sold_get_response>";
+    if (count > 0) {
+        xml += "<trades list=\"true\">";
+        for (int n = first; n < first + count; ++n)
+            xml += "<trade><receiver_name>" + QStringLiteral("买家%1").arg(n).toUtf8() +
+                   "</receiver_name><receiver_city>杭州市</receiver_city></trade>";
+        xml += "</trades>";
+    }
+    return xml + "<total_results>" + QByteArray::number(total) +
+           "</total_results></trades_sold_get_response>";
+}
+
+void FakeGateway::answer(const QByteArray& body, int status, const QByteArray& reason,
+                         const QByteArray& headers)
+{
+    m_mode = Mode::Fixed;
+    m_response = response(body, status, reason, headers);
+}
+
+void FakeGateway::answerPages(const QList<QByteArray>& pages)
+{
+    m_mode = Mode::Pages;
+    m_pages = pages;
+}
+
+void FakeGateway::trickle(const QByteArray& body, int intervalMs, int giveUpMs)
+{
+    m_mode = Mode::Trickle;
+    m_trickleBody = body;
+    m_intervalMs = intervalMs;
+    m_giveUpMs = giveUpMs;
+}
+
+void FakeGateway::stream(qint64 size)
+{
+    m_mode = Mode::Stream;
+    m_streamSize = size;
 }
 
 void FakeGateway::serve(QTcpSocket* socket)
@@ -51,21 +96,93 @@ void FakeGateway::serve(QTcpSocket* socket)
         if (!head.contains("\r\n\r\n"))
             return;
         socket->setProperty("served", true);
-        check(head.left(head.indexOf("\r\n")));
+        const QByteArray requestLine = head.left(head.indexOf("\r\n"));
+        const int pageNo = check(requestLine);
         Q_EMIT requestArrived();
-        if (m_quiet)
+        if (m_redirectFirst) {
+            m_redirectFirst = false;
+            const QByteArray target = requestLine.split(' ').value(1);
+            socket->write(response({}, 302, "Found", "Location: " + target + "\r\n"));
+            socket->disconnectFromHost();
             return;
-        socket->write(m_response);
+        }
+        switch (m_mode) {
+        case Mode::Quiet:
+            return;
+        case Mode::Trickle:
+            startTrickle(socket);
+            return;
+        case Mode::Stream:
+            startStream(socket);
+            return;
+        case Mode::Pages:
+            socket->write(response(m_pages.value(pageNo - 1, m_pages.value(m_pages.size() - 1)),
+                                   200, "OK", {}));
+            break;
+        case Mode::Fixed:
+            socket->write(m_response);
+            break;
+        }
         socket->disconnectFromHost();
     });
 }
 
-void FakeGateway::check(const QByteArray& requestLine)
+void FakeGateway::startTrickle(QTcpSocket* socket)
+{
+    const QByteArray whole = response(m_trickleBody, 200, "OK", {});
+    const qsizetype bodyStart = whole.size() - m_trickleBody.size();
+    socket->write(whole.left(bodyStart));
+    auto sent = std::make_shared<qsizetype>(bodyStart);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    auto* timer = new QTimer(socket);
+    connect(timer, &QTimer::timeout, socket, [=, giveUp = m_giveUpMs] {
+        const qsizetype n = clock->elapsed() >= giveUp ? whole.size() - *sent : 1;
+        socket->write(whole.mid(*sent, n));
+        *sent += n;
+        if (*sent >= whole.size()) {
+            timer->stop();
+            socket->disconnectFromHost();
+        }
+    });
+    timer->start(m_intervalMs);
+}
+
+void FakeGateway::startStream(QTcpSocket* socket)
+{
+    const QByteArray open = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n"
+                            "<trades_sold_get_response><total_results>1</total_results>"
+                            "<trades list=\"true\"><trade><receiver_name>";
+    const QByteArray close = "</receiver_name></trade></trades></trades_sold_get_response>";
+    socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nConnection: close\r\n\r\n");
+    socket->write(open);
+    streamed = open.size();
+    const qint64 size = m_streamSize;
+    const auto more = [this, socket, close, size] {
+        static const QByteArray chunk(64 * 1024, 'x');
+        while (socket->state() == QAbstractSocket::ConnectedState &&
+               socket->bytesToWrite() < 256 * 1024 && streamed < size) {
+            const qint64 n = std::min<qint64>(chunk.size(), size - streamed);
+            socket->write(chunk.constData(), n);
+            streamed += n;
+        }
+        if (streamed >= size && socket->state() == QAbstractSocket::ConnectedState &&
+            !socket->property("closing").toBool()) {
+            socket->setProperty("closing", true);
+            socket->write(close);
+            socket->disconnectFromHost();
+        }
+    };
+    connect(socket, &QTcpSocket::bytesWritten, this, more);
+    more();
+}
+
+int FakeGateway::check(const QByteArray& requestLine)
 {
     const QList<QByteArray> parts = requestLine.split(' ');
     if (parts.size() != 3 || parts[0] != "GET" || parts[2] != "HTTP/1.1") {
         problems << QStringLiteral("request line: ") + QString::fromLatin1(requestLine);
-        return;
+        return 0;
     }
     const QByteArray target = parts[1];
     targets << target;
@@ -91,7 +208,7 @@ void FakeGateway::check(const QByteArray& requestLine)
     }
     if (names != ExpectedNames) {
         problems << QStringLiteral("names: ") + QString::fromLatin1(names.join(','));
-        return;
+        return 0;
     }
 
     static const QRegularExpression dateTime(
@@ -102,6 +219,13 @@ void FakeGateway::check(const QByteArray& requestLine)
     }
     if (decoded["timestamp"] != decoded["end_created"])
         problems << QStringLiteral("timestamp differs from end_created");
+    if (raw["page_size"] != "100")
+        problems << QStringLiteral("page_size: ") + QString::fromLatin1(raw["page_size"]);
+    bool numeric = false;
+    const int pageNo = raw["page_no"].toInt(&numeric);
+    if (!numeric || pageNo < 1)
+        problems << QStringLiteral("page_no: ") + QString::fromLatin1(raw["page_no"]);
+    pageNos << pageNo;
 
     QByteArray signedText = m_secret.toUtf8();
     for (const QByteArray& name : ExpectedNames.mid(0, ExpectedNames.size() - 1))
@@ -112,4 +236,5 @@ void FakeGateway::check(const QByteArray& requestLine)
     if (raw["sign"] != sign)
         problems << QStringLiteral("sign %1, expected %2")
                         .arg(QString::fromLatin1(raw["sign"]), QString::fromLatin1(sign));
+    return pageNo;
 }

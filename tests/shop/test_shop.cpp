@@ -4,9 +4,14 @@
 #include "test_shopwindow.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
+#include <QUrlQuery>
+#include <QtEndian>
+
+#include <array>
 
 Q_DECLARE_METATYPE(OrderRecipient)
 Q_DECLARE_METATYPE(TradesResult::Outcome)
@@ -84,6 +89,56 @@ OrderRecipient row(const QStringList& c)
     return r;
 }
 
+OrderRecipient buyer(int n)
+{
+    OrderRecipient r;
+    r.name = QStringLiteral("买家%1").arg(n);
+    r.city = r.disrination = QStringLiteral("杭州市");
+    return r;
+}
+
+quint32 crc32(const QByteArray& data)
+{
+    static const auto table = [] {
+        std::array<quint32, 256> t{};
+        for (quint32 i = 0; i < 256; ++i) {
+            quint32 c = i;
+            for (int k = 0; k < 8; ++k)
+                c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : data)
+        crc = table[(crc ^ quint8(byte)) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+QByteArray littleEndian(quint32 n)
+{
+    QByteArray bytes(4, '\0');
+    qToLittleEndian(n, bytes.data());
+    return bytes;
+}
+
+// DATA as a gzip member: qCompress gives a size, a zlib header, the deflate
+// stream and a checksum; gzip wants its own header and trailer round the
+// stream.
+QByteArray gzip(const QByteArray& data)
+{
+    const QByteArray zlib = qCompress(data, 9);
+    const QByteArray deflate = zlib.mid(6, zlib.size() - 6 - 4);
+    return QByteArray("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03", 10) + deflate +
+           littleEndian(crc32(data)) + littleEndian(quint32(data.size()));
+}
+
+QString queryValue(const QByteArray& target, const QString& name)
+{
+    return QUrlQuery(QString::fromLatin1(target.mid(target.indexOf('?') + 1)))
+        .queryItemValue(name, QUrl::FullyDecoded);
+}
+
 } // namespace
 
 class TestShop : public QObject
@@ -103,6 +158,14 @@ private Q_SLOTS:
     void answers();
     void fetchFailures_data();
     void fetchFailures();
+    void everyPageIsFetched_data();
+    void everyPageIsFetched();
+    void aFailedPageFailsTheDownload_data();
+    void aFailedPageFailsTheDownload();
+    void downloadIsBounded_data();
+    void downloadIsBounded();
+    void limitsFromConfig_data();
+    void limitsFromConfig();
     void shopParamsCheck_data();
     void shopParamsCheck();
     void gatewayFromConfig_data();
@@ -176,6 +239,8 @@ void TestShop::clockReadings()
         {"format", "xml"},
         {"method", "taobao.trades.sold.get"},
         {"nick", "shopnick"},
+        {"page_no", "1"},
+        {"page_size", "100"},
         {"session", "6100a20b"},
         {"sign_method", "md5"},
         {"start_created", start},
@@ -191,9 +256,9 @@ void TestShop::signature_data()
     QTest::addColumn<QString>("sign");
 
     // Worked with md5sum over secret, the names and values, secret.
-    QTest::newRow("ascii") << asciiShop() << QStringLiteral("C4A8EF261C86C01229FC4103865F2E34");
+    QTest::newRow("ascii") << asciiShop() << QStringLiteral("319DEA36635297C84C7CE61E4381B2DB");
     QTest::newRow("chinese nick, signed as UTF-8")
-        << chineseShop() << QStringLiteral("8DFC798A73E432E6418EE1215E35A103");
+        << chineseShop() << QStringLiteral("45B4C5B6C4E3BD37B5D9FB37BDA0BF7A");
 }
 
 void TestShop::signature()
@@ -213,17 +278,17 @@ void TestShop::requestLine_data()
 
     const QByteArray tail =
         QByteArray("&fields=") + Fields + "&format=xml&method=taobao.trades.sold.get&nick=";
-    const QByteArray dates = "&session=6100a20b&sign_method=md5"
+    const QByteArray dates = "&page_no=1&page_size=100&session=6100a20b&sign_method=md5"
                              "&start_created=2011-04-28%2008%3A05%3A10"
                              "&timestamp=2011-05-01%2008%3A05%3A09&v=2.0&sign=";
     const QByteArray head = "/router/rest?app_key=12345678&end_created=2011-05-01%2008%3A05%3A09";
 
     QTest::newRow("ascii values travel as they are")
-        << asciiShop() << head + tail + "shopnick" + dates + "C4A8EF261C86C01229FC4103865F2E34";
+        << asciiShop() << head + tail + "shopnick" + dates + "319DEA36635297C84C7CE61E4381B2DB";
     QTest::newRow("chinese nick percent-encoded as UTF-8")
         << chineseShop()
         << head + tail + "%E5%B0%8F%E7%8E%8B%E7%9A%84%E5%BA%97%20%26%20co" + dates +
-               "8DFC798A73E432E6418EE1215E35A103";
+               "45B4C5B6C4E3BD37B5D9FB37BDA0BF7A";
 }
 
 void TestShop::requestLine()
@@ -369,6 +434,218 @@ void TestShop::fetchFailures()
         QCOMPARE(result.message, message);
     }
     QVERIFY(!fetcher.isRunning());
+}
+
+void TestShop::everyPageIsFetched_data()
+{
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<QList<int>>("counts"); // orders on pages 1, 2, ...
+    QTest::addColumn<QList<int>>("requested");
+    QTest::addColumn<int>("received");
+
+    QTest::newRow("250 orders on three pages")
+        << qint64(250) << QList<int>{100, 100, 50} << QList<int>{1, 2, 3} << 250;
+    QTest::newRow("two full pages, no third request")
+        << qint64(200) << QList<int>{100, 100, 100} << QList<int>{1, 2} << 200;
+    QTest::newRow("one short page") << qint64(3) << QList<int>{3} << QList<int>{1} << 3;
+    // A server whose pages never reach its total must not keep the loop going.
+    QTest::newRow("an empty page ends it")
+        << qint64(250) << QList<int>{100, 0, 100} << QList<int>{1, 2} << 100;
+    QTest::newRow("a short page ends it")
+        << qint64(500) << QList<int>{100, 30, 100} << QList<int>{1, 2} << 130;
+    QTest::newRow("full pages past the total stop at its page count")
+        << qint64(150) << QList<int>{100, 100, 100} << QList<int>{1, 2} << 200;
+}
+
+void TestShop::everyPageIsFetched()
+{
+    QFETCH(qint64, total);
+    QFETCH(QList<int>, counts);
+    QFETCH(QList<int>, requested);
+    QFETCH(int, received);
+
+    FakeGateway gateway(Secret);
+    QList<QByteArray> pages;
+    int first = 1;
+    for (const int count : counts) {
+        pages << FakeGateway::ordersPage(first, count, total);
+        first += count;
+    }
+    gateway.answerPages(pages);
+    GatewayFetcher fetcher;
+
+    const TradesResult result = downloadOrders(asciiShop(), gateway.url(), fetcher, fixedClock());
+
+    QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
+    QCOMPARE(gateway.pageNos, requested);
+    QCOMPARE(result.outcome, TradesResult::Orders);
+    QCOMPARE(result.message, QString::fromUtf8(ShopText::OrdersDone));
+    QList<OrderRecipient> expected;
+    for (int n = 1; n <= received; ++n)
+        expected << buyer(n);
+    QCOMPARE(result.orders, expected);
+    // One reading of the clock for all pages: the same three days.
+    for (const QByteArray& target : gateway.targets) {
+        QCOMPARE(queryValue(target, "end_created"), QStringLiteral("2011-05-01 08:05:09"));
+        QCOMPARE(queryValue(target, "start_created"), QStringLiteral("2011-04-28 08:05:10"));
+    }
+}
+
+void TestShop::aFailedPageFailsTheDownload_data()
+{
+    QTest::addColumn<QByteArray>("second");
+    QTest::addColumn<TradesResult::Outcome>("outcome");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("malformed") << fixture("malformed.xml") << TradesResult::Failed
+                               << QStringLiteral("网店服务器的应答不是有效的XML：");
+    QTest::newRow("platform refuses") << fixture("error.xml") << TradesResult::ShopError
+                                      << QStringLiteral("店铺参数设置错误！\nInvalid session");
+}
+
+void TestShop::aFailedPageFailsTheDownload()
+{
+    QFETCH(QByteArray, second);
+    QFETCH(TradesResult::Outcome, outcome);
+    QFETCH(QString, message);
+
+    FakeGateway gateway(Secret);
+    gateway.answerPages(
+        {FakeGateway::ordersPage(1, 100, 150), second, FakeGateway::ordersPage(101, 50, 150)});
+    GatewayFetcher fetcher;
+
+    const TradesResult result = downloadOrders(asciiShop(), gateway.url(), fetcher, fixedClock());
+
+    QCOMPARE(gateway.pageNos, (QList<int>{1, 2}));
+    QCOMPARE(result.outcome, outcome);
+    QVERIFY2(result.message.startsWith(message), qPrintable(result.message));
+    QVERIFY(result.orders.isEmpty());
+}
+
+void TestShop::downloadIsBounded_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<TradesResult::Outcome>("outcome");
+    QTest::addColumn<QString>("message");
+
+    const QString tooLarge = QStringLiteral("网店服务器的应答超过1 MB的上限，订单未下载！");
+    const QString redirected = QStringLiteral("网店服务器要求转到另一个地址（");
+    QTest::newRow("trickling past the deadline")
+        << "trickle" << TradesResult::Failed
+        << QStringLiteral("网店服务器在1秒内没有传完订单，订单未下载！");
+    QTest::newRow("larger than the cap, no length told")
+        << "stream" << TradesResult::Failed << tooLarge;
+    QTest::newRow("gzip inflating past the cap") << "bomb" << TradesResult::Failed << tooLarge;
+    QTest::newRow("gzip within the cap")
+        << "gzip" << TradesResult::Orders << QString::fromUtf8(ShopText::OrdersDone);
+    QTest::newRow("pages together past the cap") << "pages" << TradesResult::Failed << tooLarge;
+    QTest::newRow("redirect to another port")
+        << "port" << TradesResult::Failed << redirected + "http://127.0.0.1:";
+    QTest::newRow("redirect to another host")
+        << "host" << TradesResult::Failed << redirected + "http://localhost:";
+    QTest::newRow("redirect to another scheme")
+        << "scheme" << TradesResult::Failed << redirected + "https://127.0.0.1:";
+    QTest::newRow("redirect within the gateway is followed")
+        << "itself" << TradesResult::Orders << QString::fromUtf8(ShopText::OrdersDone);
+}
+
+void TestShop::downloadIsBounded()
+{
+    QFETCH(QString, scenario);
+    QFETCH(TradesResult::Outcome, outcome);
+    QFETCH(QString, message);
+
+    FakeGateway gateway(Secret);
+    FakeGateway elsewhere(Secret);
+    elsewhere.answer(fixture("orders.xml"));
+    const QByteArray elsewherePort = QByteArray::number(elsewhere.url().port());
+    const qint64 streamSize = 64 << 20;
+    DownloadLimits limits;
+    limits.deadlineSeconds = 1;
+    limits.maxAnswerMB = 1;
+
+    if (scenario == "trickle") {
+        gateway.trickle(fixture("orders.xml"), 50, 4000);
+    } else if (scenario == "stream") {
+        gateway.stream(streamSize);
+    } else if (scenario == "bomb") {
+        // 20 MB inflated from some 20 kB: beyond Qt's own ratio check too.
+        const QByteArray xml = "<trades_sold_get_response><total_results>1</total_results>" +
+                               QByteArray(20 << 20, ' ') + "</trades_sold_get_response>";
+        gateway.answer(gzip(xml), 200, "OK", "Content-Encoding: gzip\r\n");
+    } else if (scenario == "gzip") {
+        gateway.answer(gzip(fixture("orders.xml")), 200, "OK", "Content-Encoding: gzip\r\n");
+    } else if (scenario == "pages") {
+        // Each page well under the cap, all of them together over it.
+        QByteArray page = FakeGateway::ordersPage(1, 100, 1000);
+        page.insert(page.indexOf("<total_results>"), QByteArray(300 * 1024, ' '));
+        gateway.answerPages({page});
+    } else if (scenario == "port") {
+        gateway.answer({}, 302, "Found", "Location: " + elsewhere.url().toEncoded() + "\r\n");
+    } else if (scenario == "host") {
+        gateway.answer({}, 302, "Found",
+                       "Location: http://localhost:" + elsewherePort + "/router/rest\r\n");
+    } else if (scenario == "scheme") {
+        gateway.answer({}, 302, "Found",
+                       "Location: https://127.0.0.1:" + elsewherePort + "/router/rest\r\n");
+    } else if (scenario == "itself") {
+        gateway.redirectFirstToItself();
+        gateway.answer(fixture("orders.xml"));
+    }
+    GatewayFetcher fetcher;
+
+    const TradesResult result =
+        downloadOrders(asciiShop(), gateway.url(), fetcher, fixedClock(), limits);
+
+    QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
+    QCOMPARE(result.outcome, outcome);
+    QVERIFY2(result.message.startsWith(message), qPrintable(result.message));
+    QVERIFY(!fetcher.isRunning());
+    QVERIFY(elsewhere.targets.isEmpty());
+    if (outcome == TradesResult::Failed)
+        QVERIFY(result.orders.isEmpty());
+    else
+        QCOMPARE(result.orders.size(), 3);
+    if (scenario == "stream") // the reading stopped early, whatever the buffers held
+        QVERIFY2(gateway.streamed < streamSize / 2, qPrintable(QString::number(gateway.streamed)));
+    if (scenario == "pages")
+        QVERIFY2(gateway.pageNos.size() < 10, qPrintable(QString::number(gateway.pageNos.size())));
+    if (scenario == "itself")
+        QCOMPARE(gateway.targets.size(), 2);
+}
+
+void TestShop::limitsFromConfig_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<int>("megabytes");
+
+    QTest::newRow("no file") << QByteArray() << 120 << 64;
+    QTest::newRow("configured") << QByteArray("[Shop]\nDownloadTimeout=30\nMaxAnswerMB=8\n") << 30
+                                << 8;
+    QTest::newRow("not numbers") << QByteArray("[Shop]\nDownloadTimeout=soon\nMaxAnswerMB=big\n")
+                                 << 120 << 64;
+    QTest::newRow("zero and negative")
+        << QByteArray("[Shop]\nDownloadTimeout=0\nMaxAnswerMB=-1\n") << 120 << 64;
+    QTest::newRow("past the maxima")
+        << QByteArray("[Shop]\nDownloadTimeout=3601\nMaxAnswerMB=1025\n") << 120 << 64;
+}
+
+void TestShop::limitsFromConfig()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(int, seconds);
+    QFETCH(int, megabytes);
+
+    TempWorkDir dir;
+    if (!ini.isEmpty()) {
+        QFile file(dir.filePath("config.ini"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(ini);
+    }
+    const DownloadLimits limits = downloadLimitsFromConfig(dir.appDir());
+    QCOMPARE(limits.deadlineSeconds, seconds);
+    QCOMPARE(limits.maxAnswerMB, megabytes);
 }
 
 void TestShop::shopParamsCheck_data()

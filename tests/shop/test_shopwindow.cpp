@@ -124,6 +124,12 @@ class TestShopWindow : public QObject
                                        QStringLiteral("GatewayUrl"), url.toString()));
     }
 
+    void configure(const char* key, const QString& value)
+    {
+        QVERIFY(ConfigIni::writeString(m_tmp->appDir(), QStringLiteral("Shop"),
+                                       QString::fromLatin1(key), value));
+    }
+
     // Two recipients already in the table before a download.
     QStringList seedOldRecipients()
     {
@@ -369,7 +375,8 @@ private Q_SLOTS:
         QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
         QCOMPARE(gateway.targets.size(), 1);
         const QByteArray nick = "&nick=" + QUrl::toPercentEncoding(shop.nick, ",") + '&';
-        QVERIFY(gateway.targets[0].contains(QByteArray(nick + "session=6100a20b&")));
+        QVERIFY(gateway.targets[0].contains(
+            QByteArray(nick + "page_no=1&page_size=100&session=6100a20b&")));
         QCOMPARE(shownOfKind("progress"), 1);
         QCOMPARE(m_prompt->messages(), QStringList{Done});
         QCOMPARE(recipientsInFile(), rows);
@@ -418,6 +425,20 @@ private Q_SLOTS:
         QTest::newRow("writing the third order fails") << "trigger"
                                                        << "error"
                                                        << "no more rows today" << 1;
+        QTest::newRow("trickling past the deadline")
+            << "trickle"
+            << "error"
+            << "网店服务器在1秒内没有传完订单，订单未下载！" << 1;
+        QTest::newRow("larger than the cap") << "huge"
+                                             << "error"
+                                             << "网店服务器的应答超过1 MB的上限，订单未下载！" << 1;
+        QTest::newRow("redirect to another port")
+            << "redirect"
+            << "error"
+            << "网店服务器要求转到另一个地址（http://127.0.0.1:" << 1;
+        QTest::newRow("second page malformed") << "page 2"
+                                               << "error"
+                                               << "网店服务器的应答不是有效的XML：" << 2;
     }
     void failuresLeaveTheRecipients()
     {
@@ -429,6 +450,8 @@ private Q_SLOTS:
         storeShop(asciiShop());
         const QStringList old = seedOldRecipients();
         FakeGateway gateway(Secret);
+        FakeGateway elsewhere(Secret);
+        elsewhere.answer(fixture("orders.xml"));
         QUrl url = gateway.url();
         ShopCommands::DownloadOptions options;
 
@@ -442,6 +465,16 @@ private Q_SLOTS:
             gateway.answer(fixture("orders.xml"), 500, "Internal Server Error");
         } else if (scenario == "ftp") {
             url = QUrl("ftp://127.0.0.1/router/rest");
+        } else if (scenario == "trickle") {
+            configure("DownloadTimeout", "1");
+            gateway.trickle(fixture("orders.xml"), 50, 4000);
+        } else if (scenario == "huge") {
+            configure("MaxAnswerMB", "1");
+            gateway.stream(8 << 20);
+        } else if (scenario == "redirect") {
+            gateway.answer({}, 302, "Found", "Location: " + elsewhere.url().toEncoded() + "\r\n");
+        } else if (scenario == "page 2") {
+            gateway.answerPages({FakeGateway::ordersPage(1, 100, 150), fixture("malformed.xml")});
         } else if (scenario == "trigger") {
             gateway.answer(fixture("orders.xml"));
             QSqlQuery q(db());
@@ -456,6 +489,7 @@ private Q_SLOTS:
         QVERIFY(!ShopCommands::get_tbBill(m_dm.get(), options));
 
         QCOMPARE(gateway.targets.size(), requests);
+        QVERIFY(elsewhere.targets.isEmpty());
         QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
         QCOMPARE(m_prompt->messages().size(), 1);
         QCOMPARE(m_prompt->shown.last().kind, kind);
@@ -463,6 +497,29 @@ private Q_SLOTS:
         QCOMPARE(recipientsInFile(), old);
         QCOMPARE(m_dm->TB_Att->recordCount(), old.size());
         QCOMPARE(m_dm->TB_Att->state(), Dataset::State::Browse);
+    }
+
+    void downloadStoresEveryPage()
+    {
+        storeShop(asciiShop());
+        seedOldRecipients();
+        FakeGateway gateway(Secret);
+        gateway.answerPages({FakeGateway::ordersPage(1, 100, 250),
+                             FakeGateway::ordersPage(101, 100, 250),
+                             FakeGateway::ordersPage(201, 50, 250)});
+        useGateway(gateway.url());
+
+        QVERIFY(ShopCommands::get_tbBill(m_dm.get()));
+
+        QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
+        QCOMPARE(gateway.pageNos, (QList<int>{1, 2, 3}));
+        QCOMPARE(shownOfKind("progress"), 1);
+        QCOMPARE(m_prompt->messages(), QStringList{Done});
+        const QStringList rows = recipientsInFile();
+        QCOMPARE(rows.size(), 250);
+        for (int n = 1; n <= 250; ++n)
+            QCOMPARE(rows[n - 1],
+                     orderRow(QStringLiteral("买家%1").arg(n), "", "", "", "杭州市", "", "", ""));
     }
 
     void cancelAfterTheLastPollStoresNothing()
@@ -531,6 +588,9 @@ private Q_SLOTS:
             << QStringList{} << "malformed.xml" << 1 << "网店服务器的应答不是有效的XML：" << false;
         QTest::newRow("never answers")
             << QStringList{} << "quiet" << 1 << "网店服务器长时间没有应答，订单未下载！" << false;
+        QTest::newRow("trickling past the deadline")
+            << QStringList{} << "trickle" << 1 << "网店服务器在1秒内没有传完订单，订单未下载！"
+            << false;
         QTest::newRow("an argument")
             << QStringList{"--all"} << "orders.xml" << 2 << "usage: waylark download" << false;
     }
@@ -547,9 +607,12 @@ private Q_SLOTS:
         FakeGateway gateway(Secret);
         if (answer == "quiet")
             gateway.stayQuiet();
+        else if (answer == "trickle")
+            gateway.trickle(fixture("orders.xml"), 50, 4000);
         else
             gateway.answer(fixture(answer));
         useGateway(gateway.url());
+        configure("DownloadTimeout", "1");
         ShopCommands::DownloadOptions options;
         options.timeoutMs = 300;
 
