@@ -196,6 +196,10 @@ FetchResult GatewayFetcher::get(const QUrl& url)
     connect(reply, &QNetworkReply::redirected, this, [this, reply, url](const QUrl& target) {
         const QUrl absolute = url.resolved(target);
         if (sameOrigin(url, absolute)) {
+            // The answer is the one the new address gives.
+            m_pieces.clear();
+            m_received = 0;
+            m_inflater.reset();
             Q_EMIT reply->redirectAllowed();
             return;
         }
