@@ -5,6 +5,8 @@
 #include <QNetworkRequest>
 #include <QTimer>
 
+#include <zlib.h>
+
 #include <limits>
 
 namespace
@@ -25,6 +27,12 @@ bool sameOrigin(const QUrl& a, const QUrl& b)
                b.port(b.scheme() == QLatin1String("https") ? 443 : 80);
 }
 
+bool isCompressed(const QNetworkReply* reply)
+{
+    const QByteArray encoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
+    return encoding == "gzip" || encoding == "x-gzip" || encoding == "deflate";
+}
+
 QString originOf(const QUrl& url)
 {
     return url
@@ -35,7 +43,62 @@ QString originOf(const QUrl& url)
 
 } // namespace
 
+// Inflates a gzip or zlib answer as its pieces arrive, a bounded piece of
+// output at a time, so that the byte limit applies to what the answer
+// becomes and is checked before more of it is made.
+class GatewayFetcher::Inflater
+{
+public:
+    enum Result { More, TooLarge, Bad };
+
+    Inflater() { m_ok = inflateInit2(&m_stream, MAX_WBITS + 32) == Z_OK; }
+    ~Inflater() { inflateEnd(&m_stream); }
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
+
+    bool isComplete() const { return m_ended; }
+
+    // Appends what INPUT inflates to to PIECES and counts it in *RECEIVED;
+    // stops as soon as *RECEIVED passes LIMIT (-1: none).
+    Result feed(const QByteArray& input, QList<QByteArray>* pieces, qint64* received, qint64 limit)
+    {
+        if (!m_ok)
+            return Bad;
+        m_stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.constData()));
+        m_stream.avail_in = uInt(input.size());
+        bool filled = false;
+        while (!m_ended && (m_stream.avail_in > 0 || filled)) {
+            QByteArray out(OutputPiece, Qt::Uninitialized);
+            m_stream.next_out = reinterpret_cast<Bytef*>(out.data());
+            m_stream.avail_out = uInt(out.size());
+            const int status = inflate(&m_stream, Z_NO_FLUSH);
+            if (status == Z_BUF_ERROR) // nothing more until more input comes
+                return More;
+            if (status != Z_OK && status != Z_STREAM_END)
+                return Bad;
+            m_ended = status == Z_STREAM_END;
+            filled = m_stream.avail_out == 0;
+            out.truncate(out.size() - qsizetype(m_stream.avail_out));
+            *received += out.size();
+            if (limit >= 0 && *received > limit)
+                return TooLarge;
+            if (!out.isEmpty())
+                *pieces << out;
+        }
+        return More;
+    }
+
+private:
+    static constexpr qsizetype OutputPiece = 64 * 1024;
+
+    z_stream m_stream = {};
+    bool m_ok = false;
+    bool m_ended = false;
+};
+
 GatewayFetcher::GatewayFetcher(QObject* parent) : QObject(parent) {}
+
+GatewayFetcher::~GatewayFetcher() = default;
 
 void GatewayFetcher::cancel()
 {
@@ -57,10 +120,31 @@ void GatewayFetcher::take(QNetworkReply* reply)
 {
     if (m_stopped != Stop::None)
         return;
-    m_body += reply->readAll();
-    if (m_maxBytes >= 0 && m_body.size() > m_maxBytes) {
-        m_body.clear();
-        m_body.squeeze();
+    // Kept in pieces and joined once at the end: a growing array would hold
+    // up to twice the limit while it is copied to a larger block.
+    const QByteArray piece = reply->readAll();
+    if (piece.isEmpty())
+        return;
+    if (!m_inflater && isCompressed(reply))
+        m_inflater = std::make_unique<Inflater>();
+    if (m_inflater) {
+        switch (m_inflater->feed(piece, &m_pieces, &m_received, m_maxBytes)) {
+        case Inflater::More:
+            return;
+        case Inflater::TooLarge:
+            m_pieces.clear();
+            stop(Stop::TooLarge);
+            return;
+        case Inflater::Bad:
+            m_pieces.clear();
+            stop(Stop::BadEncoding);
+            return;
+        }
+    }
+    m_received += piece.size();
+    m_pieces << piece;
+    if (m_maxBytes >= 0 && m_received > m_maxBytes) {
+        m_pieces.clear();
         stop(Stop::TooLarge);
     }
 }
@@ -73,7 +157,9 @@ FetchResult GatewayFetcher::get(const QUrl& url)
         return busy;
     }
     m_stopped = Stop::None;
-    m_body.clear();
+    m_pieces.clear();
+    m_received = 0;
+    m_inflater.reset();
     m_redirect.clear();
     if (m_deadline.hasExpired()) {
         FetchResult late;
@@ -88,9 +174,10 @@ FetchResult GatewayFetcher::get(const QUrl& url)
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::UserVerifiedRedirectPolicy);
     request.setMaximumRedirectsAllowed(MaxRedirects);
-    // The byte limit counts the inflated answer itself; Qt's own ratio check
-    // would end a large compressed answer as a network error instead.
-    request.setDecompressedSafetyCheckThreshold(-1);
+    // Asked for here, so the answer comes as sent and is inflated piece by
+    // piece under the byte limit (take()); Qt would inflate far ahead of the
+    // reading and end a large answer as a network error.
+    request.setRawHeader("Accept-Encoding", "gzip, deflate");
 
     QEventLoop loop;
     QTimer silence;
@@ -109,6 +196,10 @@ FetchResult GatewayFetcher::get(const QUrl& url)
     connect(reply, &QNetworkReply::redirected, this, [this, reply, url](const QUrl& target) {
         const QUrl absolute = url.resolved(target);
         if (sameOrigin(url, absolute)) {
+            // The answer is the one the new address gives.
+            m_pieces.clear();
+            m_received = 0;
+            m_inflater.reset();
             Q_EMIT reply->redirectAllowed();
             return;
         }
@@ -135,7 +226,7 @@ FetchResult GatewayFetcher::get(const QUrl& url)
 
     const FetchResult result = resultOf(reply);
     m_reply.clear();
-    m_body.clear();
+    m_pieces.clear();
     reply->deleteLater();
     return result;
 }
@@ -160,6 +251,10 @@ FetchResult GatewayFetcher::resultOf(QNetworkReply* reply)
         result.status = FetchResult::Redirected;
         result.message = QString::fromUtf8(ShopText::Redirected).arg(originOf(m_redirect));
         return result;
+    case Stop::BadEncoding:
+        result.status = FetchResult::ConnectFailed;
+        result.message = QString::fromUtf8(ShopText::BadEncoding);
+        return result;
     case Stop::Cancel:
         result.status = FetchResult::Canceled;
         result.message = QString::fromUtf8(ShopText::Canceled);
@@ -177,9 +272,14 @@ FetchResult GatewayFetcher::resultOf(QNetworkReply* reply)
     } else if (reply->error() != QNetworkReply::NoError) {
         result.status = FetchResult::ConnectFailed;
         result.message = QString::fromUtf8(ShopText::ConnectFailed).arg(reply->errorString());
+    } else if (m_inflater && !m_inflater->isComplete()) {
+        result.status = FetchResult::ConnectFailed;
+        result.message = QString::fromUtf8(ShopText::BadEncoding);
     } else {
         result.status = FetchResult::Ok;
-        result.body = m_body;
+        result.body.reserve(m_received);
+        while (!m_pieces.isEmpty())
+            result.body += m_pieces.takeFirst();
     }
     return result;
 }

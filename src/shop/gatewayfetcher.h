@@ -2,11 +2,14 @@
 
 #include <QByteArray>
 #include <QDeadlineTimer>
+#include <QList>
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QUrl>
+
+#include <memory>
 
 class QNetworkReply;
 class QTimer;
@@ -21,6 +24,7 @@ inline constexpr char Busy[] = "订单下载正在进行中！";
 inline constexpr char BadGateway[] = "网店服务器地址无效：%1";
 inline constexpr char DeadlinePassed[] = "网店服务器在%1秒内没有传完订单，订单未下载！";
 inline constexpr char TooLarge[] = "网店服务器的应答超过%1 MB的上限，订单未下载！";
+inline constexpr char BadEncoding[] = "网店服务器的应答无法解压，订单未下载！";
 inline constexpr char Redirected[] =
     "网店服务器要求转到另一个地址（%1），为安全起见没有转过去，订单未下载！";
 } // namespace ShopText
@@ -56,6 +60,7 @@ public:
     static constexpr int DefaultTimeoutMs = 60000;
 
     explicit GatewayFetcher(QObject* parent = nullptr);
+    ~GatewayFetcher() override;
 
     // The longest silence allowed from the server before giving up.
     void setTimeout(int ms) { m_timeoutMs = ms; }
@@ -84,7 +89,8 @@ Q_SIGNALS:
     void progress(qint64 bytesReceived, qint64 bytesTotal);
 
 private:
-    enum class Stop { None, Silence, Deadline, TooLarge, Redirect, Cancel };
+    enum class Stop { None, Silence, Deadline, TooLarge, BadEncoding, Redirect, Cancel };
+    class Inflater;
 
     void stop(Stop why);
     void take(QNetworkReply* reply);
@@ -96,6 +102,8 @@ private:
     QDeadlineTimer m_deadline{QDeadlineTimer::Forever};
     qint64 m_maxBytes = -1;
     Stop m_stopped = Stop::None;
-    QByteArray m_body;
+    QList<QByteArray> m_pieces; // the answer so far
+    qint64 m_received = 0;
+    std::unique_ptr<Inflater> m_inflater; // for a compressed answer
     QUrl m_redirect;
 };

@@ -538,6 +538,10 @@ void TestShop::downloadIsBounded_data()
     QTest::newRow("gzip inflating past the cap") << "bomb" << TradesResult::Failed << tooLarge;
     QTest::newRow("gzip within the cap")
         << "gzip" << TradesResult::Orders << QString::fromUtf8(ShopText::OrdersDone);
+    QTest::newRow("gzip damaged") << "damaged" << TradesResult::Failed
+                                  << QString::fromUtf8(ShopText::BadEncoding);
+    QTest::newRow("gzip cut short")
+        << "cut" << TradesResult::Failed << QString::fromUtf8(ShopText::BadEncoding);
     QTest::newRow("pages together past the cap") << "pages" << TradesResult::Failed << tooLarge;
     QTest::newRow("redirect to another port")
         << "port" << TradesResult::Failed << redirected + "http://127.0.0.1:";
@@ -575,6 +579,13 @@ void TestShop::downloadIsBounded()
         gateway.answer(gzip(xml), 200, "OK", "Content-Encoding: gzip\r\n");
     } else if (scenario == "gzip") {
         gateway.answer(gzip(fixture("orders.xml")), 200, "OK", "Content-Encoding: gzip\r\n");
+    } else if (scenario == "damaged") {
+        QByteArray packed = gzip(fixture("orders.xml"));
+        packed[packed.size() - 6] = char(packed[packed.size() - 6] ^ 0x5a); // the checksum
+        gateway.answer(packed, 200, "OK", "Content-Encoding: gzip\r\n");
+    } else if (scenario == "cut") {
+        gateway.answer(gzip(fixture("orders.xml")).chopped(20), 200, "OK",
+                       "Content-Encoding: gzip\r\n");
     } else if (scenario == "pages") {
         // Each page well under the cap, all of them together over it.
         QByteArray page = FakeGateway::ordersPage(1, 100, 1000);
