@@ -1,61 +1,78 @@
 #include "batchprint.h"
 
 #include "datamodule.h"
+#include "safefile.h"
+#include "termination.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryFile>
 #include <cups/cups.h>
 #include <memory>
+#include <QPagedPaintDevice>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 
 namespace BatchPrint {
 
 namespace {
 
-// A job is drawn into a PDF file first: for a PDF target under a temporary
-// name that is renamed when the job is complete, for a CUPS queue into a spool
-// file that is submitted only then. A failed or cancelled job therefore never
-// sends half a job to a printer or leaves a partial file behind.
+// A job is drawn into a PDF file first: for a PDF target into a new file next
+// to it that replaces the target only when the job is complete, for a CUPS
+// queue into a private spool file that is submitted only then. A failed,
+// cancelled or interrupted job therefore never sends half a job to a printer
+// or leaves a partial file behind. Both files are written through their open
+// descriptor, never reopened by name.
 class Job
 {
 public:
     explicit Job(QPrinter* printer) : m_printer(printer)
     {
         m_toQueue = printer->outputFormat() == QPrinter::NativeFormat;
-        if (m_toQueue) {
-            m_spoolFile.setFileTemplate(QDir::temp().filePath(QStringLiteral("waylark-job-XXXXXX.pdf")));
-            m_spoolFile.open();
-            m_spoolFile.close();
-            m_spool = std::make_unique<QPrinter>(QPrinter::HighResolution);
-            m_spool->setOutputFormat(QPrinter::PdfFormat);
-            m_spool->setOutputFileName(m_spoolFile.fileName());
-            m_spool->setResolution(printer->resolution());
-            m_spool->setFullPage(printer->fullPage());
-            m_spool->setPageLayout(printer->pageLayout());
-            m_target = m_spoolFile.fileName();
-        } else {
-            m_target = printer->outputFileName();
-            m_part = m_target + QLatin1String(".part");
-            printer->setOutputFileName(m_part);
-        }
-        device()->setDocName(QString()); // the job's title is empty
+        if (!m_toQueue)
+            m_output = std::make_unique<SafeFile>(printer->outputFileName());
     }
     ~Job()
     {
         if (m_painter.isActive())
             abort();
-        if (!m_toQueue)
-            m_printer->setOutputFileName(m_target);
     }
 
-    QPrinter* device() const { return m_toQueue ? m_spool.get() : m_printer; }
+    QPagedPaintDevice* device() const { return m_pdf.get(); }
 
-    bool begin(const QFont& font)
+    // False with error set when the output file cannot be made.
+    bool begin(const QFont& font, QString* error)
     {
-        if (!m_painter.begin(device()))
+        QIODevice* out = nullptr;
+        if (m_toQueue) {
+            m_spoolFile.setFileTemplate(
+                QDir::temp().filePath(QStringLiteral("waylark-job-XXXXXX.pdf")));
+            if (!m_spoolFile.open()) {
+                *error = QStringLiteral("无法建立打印暂存文件：") + m_spoolFile.fileTemplate() +
+                         QLatin1Char('\n') + m_spoolFile.errorString();
+                return false;
+            }
+            out = &m_spoolFile;
+        } else {
+            if (!m_output->open()) {
+                *error = m_output->error();
+                return false;
+            }
+            out = m_output->device();
+        }
+        m_pdf = std::make_unique<QPdfWriter>(out);
+        m_pdf->setResolution(m_printer->resolution());
+        QPageLayout layout = m_printer->pageLayout();
+        if (m_printer->fullPage()) // positions count from the paper's corner
+            layout.setMargins(QMarginsF());
+        m_pdf->setPageLayout(layout);
+        m_pdf->setTitle(QString()); // the job's title is empty
+        if (!m_painter.begin(m_pdf.get())) {
+            *error = QStringLiteral("打印作业出错，未能完成打印！");
+            discard();
             return false;
+        }
         m_painter.setFont(font);
         return true;
     }
@@ -64,17 +81,17 @@ public:
     bool finish(QString* error)
     {
         m_painter.end();
-        if (device()->printerState() == QPrinter::Error) {
-            *error = QStringLiteral("打印作业出错，未能完成打印！");
-            discard();
-            return false;
-        }
-        if (m_toQueue)
+        m_pdf.reset();
+        if (m_toQueue) {
+            if (!m_spoolFile.flush()) {
+                *error = QStringLiteral("无法写入打印暂存文件：") + m_spoolFile.fileName() +
+                         QLatin1Char('\n') + m_spoolFile.errorString();
+                return false;
+            }
             return submit(error);
-        QFile::remove(m_target);
-        if (!QFile::rename(m_part, m_target)) {
-            *error = QStringLiteral("无法写入文件：") + m_target;
-            discard();
+        }
+        if (!m_output->commit()) {
+            *error = m_output->error();
             return false;
         }
         return true;
@@ -82,7 +99,6 @@ public:
 
     void abort()
     {
-        device()->abort();
         if (m_painter.isActive())
             m_painter.end();
         discard();
@@ -91,8 +107,9 @@ public:
 private:
     void discard()
     {
-        if (!m_toQueue)
-            QFile::remove(m_part);
+        m_pdf.reset();
+        if (m_output)
+            m_output->discard();
     }
 
     // Hands the complete job to the CUPS queue with the printer's settings.
@@ -116,8 +133,9 @@ private:
                                      .arg(mm.height(), 0, 'f', 1)
                                      .toLatin1();
         count = cupsAddOption("media", media.constData(), count, &options);
-        const int job = cupsPrintFile(m_printer->printerName().toUtf8().constData(),
-                                      QFile::encodeName(m_target).constData(), "", count, options);
+        const int job =
+            cupsPrintFile(m_printer->printerName().toUtf8().constData(),
+                          QFile::encodeName(m_spoolFile.fileName()).constData(), "", count, options);
         cupsFreeOptions(count, options);
         if (job <= 0) {
             *error = QStringLiteral("打印作业未能送到打印机：") +
@@ -128,12 +146,11 @@ private:
     }
 
     QPrinter* m_printer;
-    std::unique_ptr<QPrinter> m_spool;
     QTemporaryFile m_spoolFile;
+    std::unique_ptr<SafeFile> m_output;
+    std::unique_ptr<QPdfWriter> m_pdf;
     QPainter m_painter;
     bool m_toQueue = false;
-    QString m_target;
-    QString m_part;
 };
 
 Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions, const QFont& font,
@@ -142,10 +159,8 @@ Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
     Result result;
     Dataset* att = dm->TB_Att;
     Job job(printer);
-    if (!job.begin(font)) {
-        result.message = QStringLiteral("打印机没准备好！");
+    if (!job.begin(font, &result.message))
         return result;
-    }
     const double dpiX = job.device()->logicalDpiX();
     const double dpiY = job.device()->logicalDpiY();
 
@@ -159,7 +174,7 @@ Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
             const RecordFields fields = RecordRenderer::collect(dm->TB_Model, dm->TB_Send, att, positions);
             RecordRenderer::Draw_Record(job.painter(), fields, dpiX, dpiY);
             ++result.pages;
-            if (progress && !progress->setValue(result.pages)) {
+            if ((progress && !progress->setValue(result.pages)) || Termination::requested()) {
                 result.canceled = true;
                 break;
             }
