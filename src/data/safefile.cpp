@@ -102,6 +102,17 @@ bool SafeFile::open()
     return false;
 }
 
+bool SafeFile::flush()
+{
+    errno = 0;
+    // A write that failed on the way (a full disk) leaves the device's error.
+    if (!m_file.isOpen() || m_file.error() != QFileDevice::NoError || !m_file.flush()) {
+        fail(QStringLiteral("无法写入文件"), errno ? errno : EIO, m_file.errorString());
+        return false;
+    }
+    return true;
+}
+
 bool SafeFile::commit()
 {
     if (m_temp.isEmpty() || !m_file.isOpen()) {
@@ -110,10 +121,7 @@ bool SafeFile::commit()
         return false;
     }
     const int fd = m_file.handle();
-    errno = 0;
-    // A write that failed on the way (a full disk) leaves the device's error.
-    if (m_file.error() != QFileDevice::NoError || !m_file.flush()) {
-        fail(QStringLiteral("无法写入文件"), errno ? errno : EIO, m_file.errorString());
+    if (!flush()) {
         discard();
         return false;
     }

@@ -22,6 +22,8 @@ public:
     QString target() const { return m_target; }
     QString temporaryName() const { return m_temp; }
 
+    // Writes out what is buffered; false with error() set.
+    bool flush();
     // Flushes, syncs and renames over the target; false with error() set
     // (the temporary file is then removed).
     bool commit();

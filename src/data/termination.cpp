@@ -86,6 +86,12 @@ void handlePending()
     runHandler();
 }
 
+void forget()
+{
+    g_signal = 0;
+    g_running = false;
+}
+
 const char* stoppedMessage()
 {
     return "程序收到结束信号，操作已中止，没有保存任何改动。";

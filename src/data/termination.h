@@ -19,6 +19,8 @@ void uninstall();
 bool requested();
 // Runs the handler now when a signal has arrived (for progress points).
 void handlePending();
+// Forgets a signal that has arrived (tests that send one to themselves).
+void forget();
 
 // The message for an operation stopped by a signal.
 const char* stoppedMessage(); // "程序收到结束信号，操作已中止，没有保存任何改动。"

@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryFile>
 #include <cups/cups.h>
 #include <memory>
 #include <QPagedPaintDevice>
@@ -30,8 +29,10 @@ public:
     explicit Job(QPrinter* printer) : m_printer(printer)
     {
         m_toQueue = printer->outputFormat() == QPrinter::NativeFormat;
-        if (!m_toQueue)
-            m_output = std::make_unique<SafeFile>(printer->outputFileName());
+        // A spool file is never committed: it goes when the job is submitted.
+        m_output = std::make_unique<SafeFile>(
+            m_toQueue ? QDir::temp().filePath(QStringLiteral("waylark-job.pdf"))
+                      : printer->outputFileName());
     }
     ~Job()
     {
@@ -44,23 +45,11 @@ public:
     // False with error set when the output file cannot be made.
     bool begin(const QFont& font, QString* error)
     {
-        QIODevice* out = nullptr;
-        if (m_toQueue) {
-            m_spoolFile.setFileTemplate(
-                QDir::temp().filePath(QStringLiteral("waylark-job-XXXXXX.pdf")));
-            if (!m_spoolFile.open()) {
-                *error = QStringLiteral("无法建立打印暂存文件：") + m_spoolFile.fileTemplate() +
-                         QLatin1Char('\n') + m_spoolFile.errorString();
-                return false;
-            }
-            out = &m_spoolFile;
-        } else {
-            if (!m_output->open()) {
-                *error = m_output->error();
-                return false;
-            }
-            out = m_output->device();
+        if (!m_output->open()) {
+            *error = m_output->error();
+            return false;
         }
+        QIODevice* out = m_output->device();
         m_pdf = std::make_unique<QPdfWriter>(out);
         m_pdf->setResolution(m_printer->resolution());
         QPageLayout layout = m_printer->pageLayout();
@@ -83,12 +72,11 @@ public:
         m_painter.end();
         m_pdf.reset();
         if (m_toQueue) {
-            if (!m_spoolFile.flush()) {
-                *error = QStringLiteral("无法写入打印暂存文件：") + m_spoolFile.fileName() +
-                         QLatin1Char('\n') + m_spoolFile.errorString();
-                return false;
-            }
-            return submit(error);
+            const bool ok = m_output->flush() && submit(error);
+            if (!ok && error->isEmpty())
+                *error = m_output->error();
+            m_output->discard();
+            return ok;
         }
         if (!m_output->commit()) {
             *error = m_output->error();
@@ -108,8 +96,7 @@ private:
     void discard()
     {
         m_pdf.reset();
-        if (m_output)
-            m_output->discard();
+        m_output->discard();
     }
 
     // Hands the complete job to the CUPS queue with the printer's settings.
@@ -135,7 +122,8 @@ private:
         count = cupsAddOption("media", media.constData(), count, &options);
         const int job =
             cupsPrintFile(m_printer->printerName().toUtf8().constData(),
-                          QFile::encodeName(m_spoolFile.fileName()).constData(), "", count, options);
+                          QFile::encodeName(m_output->temporaryName()).constData(), "", count,
+                          options);
         cupsFreeOptions(count, options);
         if (job <= 0) {
             *error = QStringLiteral("打印作业未能送到打印机：") +
@@ -146,7 +134,6 @@ private:
     }
 
     QPrinter* m_printer;
-    QTemporaryFile m_spoolFile;
     std::unique_ptr<SafeFile> m_output;
     std::unique_ptr<QPdfWriter> m_pdf;
     QPainter m_painter;

@@ -7,6 +7,7 @@
 #include "newdatabase.h"
 #include "schema.h"
 #include "tempworkdir.h"
+#include "termination.h"
 #include "transaction.h"
 
 #include <QFile>
@@ -15,6 +16,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
+#include <csignal>
 
 namespace {
 
@@ -413,6 +415,36 @@ private Q_SLOTS:
         }
         att->refresh();
         QCOMPARE(att->recordCount(), 1);
+    }
+
+    // A termination signal that arrives during a writer: its rows are not
+    // committed, and the writer learns why.
+    void transactionRefusesToCommitAfterASignal()
+    {
+        openNewDatabase();
+        int handled = 0;
+        Termination::install([&](int) { ++handled; });
+        Dataset* att = m_dm->TB_Att;
+        QString error;
+        {
+            Transaction tx(m_dm->DB_main());
+            att->append();
+            att->FieldByName("Name").setAsString("half");
+            att->post();
+            std::raise(SIGTERM);
+            QVERIFY(Termination::requested());
+            try {
+                tx.commit();
+            } catch (const DataError& e) {
+                error = e.message();
+            }
+        }
+        Termination::uninstall();
+        Termination::forget();
+        QCOMPARE(error, QString::fromUtf8(Termination::stoppedMessage()));
+        QCOMPARE(handled, 0); // the handler runs from the event loop, not from the signal
+        att->refresh();
+        QCOMPARE(att->recordCount(), 0);
     }
 };
 
