@@ -20,8 +20,8 @@ QString reason(const QString& path, int err)
     return path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(err));
 }
 
-// A directory of ours, not a link, not open to others.
-bool isPrivateFolder(const QByteArray& path, QString* error)
+// A directory of ours, not a link, not open to others (made so when `fix`).
+bool isPrivateFolder(const QByteArray& path, QString* error, bool fix = true)
 {
     struct stat st;
     if (::lstat(path.constData(), &st) != 0) {
@@ -36,9 +36,11 @@ bool isPrivateFolder(const QByteArray& path, QString* error)
         *error = reason(QFile::decodeName(path), EPERM);
         return false;
     }
-    if ((st.st_mode & 077) && ::chmod(path.constData(), 0700) != 0) {
-        *error = reason(QFile::decodeName(path), errno);
-        return false;
+    if (st.st_mode & 077) {
+        if (!fix || ::chmod(path.constData(), 0700) != 0) {
+            *error = reason(QFile::decodeName(path), fix ? errno : EPERM);
+            return false;
+        }
     }
     return true;
 }
@@ -73,7 +75,7 @@ QString InstanceLock::folder(QString* error)
 {
     QString ignored;
     const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (runtime.startsWith('/') && isPrivateFolder(runtime, &ignored))
+    if (runtime.startsWith('/') && isPrivateFolder(runtime, &ignored, false))
         return QFile::decodeName(runtime);
 
     QString cache = qEnvironmentVariable("XDG_CACHE_HOME");

@@ -201,8 +201,10 @@ int waylarkMain(int argc, char** argv)
 
     Startup startup(QCoreApplication::applicationDirPath());
     startup.endOnSignals(1);
-    if (!startup.start())
+    if (!startup.start()) {
+        Termination::uninstall();
         return 0;
+    }
     startup.mainWindow()->show();
     app.exec();
     startup.shutdown();

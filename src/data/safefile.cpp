@@ -50,7 +50,7 @@ void SafeFile::fail(const QString& what, int err, const QString& systemText)
         break;
     case EACCES:
     case EPERM:
-        why = QStringLiteral("没有写入权限。");
+        why = QStringLiteral("文件是只读的，或没有写入权限。");
         break;
     case EROFS:
         why = QStringLiteral("文件所在的磁盘是只读的。");
@@ -74,6 +74,11 @@ bool SafeFile::open()
     const QFileInfo info(m_target);
     if (info.isDir()) {
         fail(QStringLiteral("无法写入文件"), EISDIR);
+        return false;
+    }
+    // A read-only file stays as it is, as a plain write would leave it.
+    if (info.exists() && ::access(QFile::encodeName(m_target).constData(), W_OK) != 0) {
+        fail(QStringLiteral("无法写入文件"), errno);
         return false;
     }
     const QString stem = info.absolutePath() + QLatin1Char('/') + info.fileName();

@@ -364,6 +364,8 @@ private Q_SLOTS:
             << "file" << "plain/out.pdf" << "路径中有一项不是文件夹。";
         QTest::newRow("a folder where the file should be") << "folder" << "out.pdf"
                                                           << "同名的文件夹已存在。";
+        QTest::newRow("a read-only file") << "read-only" << "out.pdf"
+                                          << "文件是只读的，或没有写入权限。";
     }
     void pdfOutputIsWrittenSafely()
     {
@@ -382,6 +384,12 @@ private Q_SLOTS:
             QVERIFY(QFile::copy("victim.txt", "plain"));
         else if (plant == "folder")
             QVERIFY(QDir().mkdir("out.pdf"));
+        else if (plant == "read-only") {
+            if (geteuid() == 0)
+                QSKIP("root may write a read-only file");
+            QVERIFY(QFile::copy("victim.txt", "out.pdf"));
+            QVERIFY(QFile::setPermissions("out.pdf", QFile::ReadOwner));
+        }
         const QStringList before = QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
 
         auto printer = pdfPrinter(target);
