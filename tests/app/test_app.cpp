@@ -18,6 +18,7 @@
 #include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QThread>
 #include <QDialog>
 #include <QLabel>
@@ -200,6 +201,32 @@ private Q_SLOTS:
         if (!message.isEmpty())
             QCOMPARE(p.shown.at(0).text.section('\n', 0, 0), message);
         QVERIFY(lockIsFree(m_tmp->path()));
+    }
+
+    // A database in another process's write transaction: refused, unwritten.
+    void startLeavesAFileInUseAlone()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
+            QSKIP("the sqlite3 program is not installed");
+        QCOMPARE(DB_Header_Restore(kDb), HeaderGuard::Result::Written); // as after kill -9
+        QProcess holder;
+        holder.start(QStringLiteral("sqlite3"), {kDb});
+        QVERIFY(holder.waitForStarted());
+        holder.write("BEGIN IMMEDIATE;\nUPDATE Exp_Send_info SET Name = Name;\n.print held\n");
+        QVERIFY(holder.waitForReadyRead(10000));
+        const QByteArray before = fileBytes(kDb);
+
+        ScriptedPrompt p;
+        {
+            Startup s(m_tmp->path());
+            QVERIFY(!s.start());
+        }
+        QCOMPARE(fileBytes(kDb), before);
+        QCOMPARE(p.messages().value(0).section('\n', 0, 0),
+                 QString("数据库文件正被其他程序使用，请关闭该程序后再试："));
+        holder.write("ROLLBACK;\n.quit\n");
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished(10000));
     }
 
     // kill -9 leaves the standard header: the next run opens the file and
