@@ -17,6 +17,8 @@ namespace BatchPrint {
 
 namespace {
 
+const char* const kJobFailed = "打印作业出错，未能完成打印！";
+
 // A job is drawn into a PDF file first: for a PDF target into a new file next
 // to it that replaces the target only when the job is complete, for a CUPS
 // queue into a private spool file that is submitted only then. A failed,
@@ -58,7 +60,7 @@ public:
         m_pdf->setPageLayout(layout);
         m_pdf->setTitle(QString()); // the job's title is empty
         if (!m_painter.begin(m_pdf.get())) {
-            *error = QStringLiteral("打印作业出错，未能完成打印！");
+            *error = QString::fromUtf8(kJobFailed);
             discard();
             return false;
         }
@@ -171,10 +173,13 @@ Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
             if (att->eof())
                 break;
             if (!job.device()->newPage())
-                throw DataError(QStringLiteral("打印作业出错，未能完成打印！"));
+                throw DataError(QString::fromUtf8(kJobFailed));
         }
     } catch (const DataError& e) {
-        result.message = e.message();
+        // The data layer's own words go on the second line.
+        result.message = e.message() == QString::fromUtf8(kJobFailed)
+                             ? e.message()
+                             : QString::fromUtf8(kJobFailed) + QLatin1Char('\n') + e.message();
     }
     if (allRows)
         att->enableControls();
