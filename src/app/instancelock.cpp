@@ -107,8 +107,7 @@ QString InstanceLock::fileNameFor(const QString& databaseFile, QString* error)
                                                      QCryptographicHash::Sha256)
                                 .toHex()
                                 .left(32);
-    return dir + QStringLiteral("/waylark-") + QString::fromLatin1(hash) +
-           QStringLiteral(".lock");
+    return dir + QStringLiteral("/waylark-") + QString::fromLatin1(hash) + QStringLiteral(".lock");
 }
 
 InstanceLock::Status InstanceLock::acquire(const QString& databaseFile)
@@ -142,8 +141,10 @@ InstanceLock::Status InstanceLock::acquire(const QString& databaseFile)
             m_fd = fd;
             // For a person looking into the folder: whose lock this is.
             const QByteArray text = canonicalDatabasePath(databaseFile).toUtf8() + '\n';
-            if (::ftruncate(fd, 0) == 0)
-                [[maybe_unused]] const ssize_t n = ::write(fd, text.constData(), size_t(text.size()));
+            if (::ftruncate(fd, 0) == 0) {
+                [[maybe_unused]] const ssize_t n =
+                    ::write(fd, text.constData(), size_t(text.size()));
+            }
             return Status::Locked;
         }
         ::close(fd);

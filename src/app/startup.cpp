@@ -71,8 +71,8 @@ bool Startup::acquire()
         m_lock.release();
         return false;
     case HeaderGuard::Result::Foreign:
-        prompt().message(QStringLiteral("数据库文件不是本程序的数据库或已损坏，程序没有改动它：\n") +
-                         shownName);
+        prompt().message(
+            QStringLiteral("数据库文件不是本程序的数据库或已损坏，程序没有改动它：\n") + shownName);
         m_lock.release();
         return false;
     case HeaderGuard::Result::InUse:
@@ -178,8 +178,8 @@ void Startup::endOnSignals(int exitStatus)
         terminate();
         if (exitStatus != 0) {
             const QByteArray text = QByteArray("程序收到结束信号，数据库已关闭，程序退出。\n");
-            [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, text.constData(),
-                                                        size_t(text.size()));
+            [[maybe_unused]] const ssize_t n =
+                ::write(STDERR_FILENO, text.constData(), size_t(text.size()));
         }
         std::fflush(nullptr);
         ::_exit(exitStatus);

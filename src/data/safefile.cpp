@@ -83,8 +83,9 @@ bool SafeFile::open()
     }
     const QString stem = info.absolutePath() + QLatin1Char('/') + info.fileName();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString name = stem + QStringLiteral(".%1.part").arg(
-                                        QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        const QString name =
+            stem + QStringLiteral(".%1.part")
+                       .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
         const int fd = ::open(QFile::encodeName(name).constData(),
                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) {

@@ -25,8 +25,9 @@ extern "C" void onSignal(int signo)
     const int saved = errno;
     g_signal = signo;
     const char byte = char(signo);
-    if (g_pipe[1] >= 0)
+    if (g_pipe[1] >= 0) {
         [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &byte, 1);
+    }
     errno = saved;
 }
 

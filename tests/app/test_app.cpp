@@ -100,7 +100,8 @@ private Q_SLOTS:
         QVERIFY(makeFreshAppDir(m_tmp->path()));
         // The user's private runtime folder, for this test and its children.
         QVERIFY(QDir().mkdir(m_tmp->filePath("run")));
-        QVERIFY(QFile::setPermissions(m_tmp->filePath("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(QFile::setPermissions(m_tmp->filePath("run"),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_tmp->filePath("run")));
     }
     void cleanup()
@@ -164,7 +165,8 @@ private Q_SLOTS:
         QByteArray random(8192, '\0');
         for (int i = 0; i < random.size(); ++i)
             random[i] = char((i * 131 + 17) % 251);
-        const QString foreign = QStringLiteral("数据库文件不是本程序的数据库或已损坏，程序没有改动它：");
+        const QString foreign =
+            QStringLiteral("数据库文件不是本程序的数据库或已损坏，程序没有改动它：");
         QTest::newRow("zero bytes") << QByteArray() << foreign;
         QTest::newRow("random bytes") << random << foreign;
         QTest::newRow("another program's SQLite database") << QByteArray("sqlite") << QString();

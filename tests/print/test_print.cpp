@@ -390,7 +390,10 @@ private Q_SLOTS:
             QVERIFY(QFile::copy("victim.txt", "out.pdf"));
             QVERIFY(QFile::setPermissions("out.pdf", QFile::ReadOwner));
         }
-        const QStringList before = QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+        const auto listing = [] {
+            return QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+        };
+        const QStringList before = listing();
 
         auto printer = pdfPrinter(target);
         const BatchPrint::Result r = BatchPrint::printAll(
@@ -398,7 +401,7 @@ private Q_SLOTS:
         QFile check("victim.txt");
         QVERIFY(check.open(QIODevice::ReadOnly));
         QCOMPARE(check.readAll(), QByteArray("precious"));
-        QStringList after = QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+        QStringList after = listing();
         if (why.isEmpty()) {
             QVERIFY2(r.ok, qPrintable(r.message));
             QCOMPARE(pdfInfo(target, "Pages"), QString("2"));
