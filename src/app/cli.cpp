@@ -6,6 +6,7 @@
 #include "waybillcommands.h"
 #include "prompt.h"
 #include "startup.h"
+#include "termination.h"
 
 #include <QApplication>
 #include <QMultiMap>
@@ -88,10 +89,19 @@ int runCommandLine(int argc, char** argv)
     ConsolePrompt console;
     setPrompt(&console);
     Startup startup(QCoreApplication::applicationDirPath());
-    if (!startup.startHeadless())
+    startup.endOnSignals(Cli::Failed);
+    if (!startup.startHeadless()) {
+        Termination::uninstall();
+        setPrompt(nullptr);
         return Cli::Failed;
+    }
+    // A signal during a synchronous step is acted on here; writers and print
+    // jobs have already stopped at their next step without saving anything.
+    Termination::handlePending();
     const int status = command->run(args.mid(1), startup.dataModule());
+    Termination::handlePending();
     startup.shutdown();
+    Termination::uninstall();
     setPrompt(nullptr);
     return status;
 }

@@ -1,14 +1,16 @@
 #pragma once
 
-#include <QLockFile>
+#include "instancelock.h"
+
 #include <QString>
 #include <memory>
 
 class TDataModule1;
 class TFM_Main;
 
-// The entry sequence: refuses a second instance, restores the database
-// header, opens the data module and every dataset, and creates the windows.
+// The entry sequence: refuses a second instance on the same database,
+// restores the header of a sealed database file, opens the data module and
+// every dataset, and creates the windows.
 class Startup
 {
 public:
@@ -28,17 +30,25 @@ public:
     // Closes the database and seals it, if a window has not done so already.
     void shutdown();
 
-    static QString lockFileName();
+    // A termination signal (SIGTERM, SIGINT, SIGHUP) ends the process as the
+    // window's exit does, with exitStatus: any open transaction rolled back,
+    // output files in the making removed, the file sealed, the lock released.
+    void endOnSignals(int exitStatus);
+    // That cleanup alone.
+    void terminate();
+
     static const char* const kAppTitle; // "Qorda软件为您服务"
 
 private:
     bool acquire(); // steps 1 to 6
+    void closeAndSeal();
 
     QString m_appDir;
-    std::unique_ptr<QLockFile> m_lock;
+    InstanceLock m_lock;
     std::unique_ptr<TDataModule1> m_dm;
     std::unique_ptr<TFM_Main> m_main;
-    bool m_restored = false;
+    bool m_restored = false;   // this run restored the header
+    bool m_sealAtExit = false; // the file was accepted as ours
 };
 
 // main(): the windows without arguments, else the command line.

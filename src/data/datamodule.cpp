@@ -111,13 +111,15 @@ void TDataModule1::connectDatabase(const QString& fileName)
         db.setPassword(QString::fromLatin1(kPassword));
         QString error;
         if (!db.open()) {
-            error = db.lastError().text();
+            error = QStringLiteral("数据库打开错误：") + fileName + QLatin1Char('\n') +
+                    db.lastError().text();
         } else {
             // Hold the file for the whole run; the lock is taken here, at open.
             QSqlQuery q(db);
             if (!q.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")) ||
                 !q.exec(QStringLiteral("BEGIN EXCLUSIVE")) || !q.exec(QStringLiteral("COMMIT")))
-                error = q.lastError().text();
+                error = QStringLiteral("数据库文件正被其他程序使用或已损坏：") + fileName +
+                        QLatin1Char('\n') + q.lastError().text();
         }
         if (error.isEmpty()) {
             try {
@@ -152,6 +154,9 @@ void TDataModule1::closeDatabase()
         ds->close();
     {
         QSqlDatabase db = QSqlDatabase::database(name, false);
+        // A writer cut short (a termination signal) leaves nothing behind.
+        if (db.isOpen())
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
         db.close();
     }
     QSqlDatabase::removeDatabase(name);

@@ -1,6 +1,7 @@
 #include "transaction.h"
 
 #include "dataerror.h"
+#include "termination.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -23,6 +24,11 @@ void Transaction::commit()
 {
     if (!m_open)
         return;
+    // A termination signal during a long writer: all rows or none.
+    if (Termination::requested()) {
+        rollback();
+        throw DataError(QString::fromUtf8(Termination::stoppedMessage()));
+    }
     QSqlQuery q(m_db);
     if (!q.exec(QLatin1String("RELEASE ") + m_name)) {
         const QString err = q.lastError().text();

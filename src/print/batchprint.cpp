@@ -1,61 +1,69 @@
 #include "batchprint.h"
 
 #include "datamodule.h"
+#include "safefile.h"
+#include "termination.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryFile>
 #include <cups/cups.h>
 #include <memory>
+#include <QPagedPaintDevice>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
 
 namespace BatchPrint {
 
 namespace {
 
-// A job is drawn into a PDF file first: for a PDF target under a temporary
-// name that is renamed when the job is complete, for a CUPS queue into a spool
-// file that is submitted only then. A failed or cancelled job therefore never
-// sends half a job to a printer or leaves a partial file behind.
+const char* const kJobFailed = "打印作业出错，未能完成打印！";
+
+// A job is drawn into a PDF file first: for a PDF target into a new file next
+// to it that replaces the target only when the job is complete, for a CUPS
+// queue into a private spool file that is submitted only then. A failed,
+// cancelled or interrupted job therefore never sends half a job to a printer
+// or leaves a partial file behind. Both files are written through their open
+// descriptor, never reopened by name.
 class Job
 {
 public:
     explicit Job(QPrinter* printer) : m_printer(printer)
     {
         m_toQueue = printer->outputFormat() == QPrinter::NativeFormat;
-        if (m_toQueue) {
-            m_spoolFile.setFileTemplate(QDir::temp().filePath(QStringLiteral("waylark-job-XXXXXX.pdf")));
-            m_spoolFile.open();
-            m_spoolFile.close();
-            m_spool = std::make_unique<QPrinter>(QPrinter::HighResolution);
-            m_spool->setOutputFormat(QPrinter::PdfFormat);
-            m_spool->setOutputFileName(m_spoolFile.fileName());
-            m_spool->setResolution(printer->resolution());
-            m_spool->setFullPage(printer->fullPage());
-            m_spool->setPageLayout(printer->pageLayout());
-            m_target = m_spoolFile.fileName();
-        } else {
-            m_target = printer->outputFileName();
-            m_part = m_target + QLatin1String(".part");
-            printer->setOutputFileName(m_part);
-        }
-        device()->setDocName(QString()); // the job's title is empty
+        // A spool file is never committed: it goes when the job is submitted.
+        m_output = std::make_unique<SafeFile>(
+            m_toQueue ? QDir::temp().filePath(QStringLiteral("waylark-job.pdf"))
+                      : printer->outputFileName());
     }
     ~Job()
     {
         if (m_painter.isActive())
             abort();
-        if (!m_toQueue)
-            m_printer->setOutputFileName(m_target);
     }
 
-    QPrinter* device() const { return m_toQueue ? m_spool.get() : m_printer; }
+    QPagedPaintDevice* device() const { return m_pdf.get(); }
 
-    bool begin(const QFont& font)
+    // False with error set when the output file cannot be made.
+    bool begin(const QFont& font, QString* error)
     {
-        if (!m_painter.begin(device()))
+        if (!m_output->open()) {
+            *error = m_output->error();
             return false;
+        }
+        QIODevice* out = m_output->device();
+        m_pdf = std::make_unique<QPdfWriter>(out);
+        m_pdf->setResolution(m_printer->resolution());
+        QPageLayout layout = m_printer->pageLayout();
+        if (m_printer->fullPage()) // positions count from the paper's corner
+            layout.setMargins(QMarginsF());
+        m_pdf->setPageLayout(layout);
+        m_pdf->setTitle(QString()); // the job's title is empty
+        if (!m_painter.begin(m_pdf.get())) {
+            *error = QString::fromUtf8(kJobFailed);
+            discard();
+            return false;
+        }
         m_painter.setFont(font);
         return true;
     }
@@ -64,17 +72,16 @@ public:
     bool finish(QString* error)
     {
         m_painter.end();
-        if (device()->printerState() == QPrinter::Error) {
-            *error = QStringLiteral("打印作业出错，未能完成打印！");
-            discard();
-            return false;
+        m_pdf.reset();
+        if (m_toQueue) {
+            const bool ok = m_output->flush() && submit(error);
+            if (!ok && error->isEmpty())
+                *error = m_output->error();
+            m_output->discard();
+            return ok;
         }
-        if (m_toQueue)
-            return submit(error);
-        QFile::remove(m_target);
-        if (!QFile::rename(m_part, m_target)) {
-            *error = QStringLiteral("无法写入文件：") + m_target;
-            discard();
+        if (!m_output->commit()) {
+            *error = m_output->error();
             return false;
         }
         return true;
@@ -82,7 +89,6 @@ public:
 
     void abort()
     {
-        device()->abort();
         if (m_painter.isActive())
             m_painter.end();
         discard();
@@ -91,8 +97,8 @@ public:
 private:
     void discard()
     {
-        if (!m_toQueue)
-            QFile::remove(m_part);
+        m_pdf.reset();
+        m_output->discard();
     }
 
     // Hands the complete job to the CUPS queue with the printer's settings.
@@ -116,8 +122,10 @@ private:
                                      .arg(mm.height(), 0, 'f', 1)
                                      .toLatin1();
         count = cupsAddOption("media", media.constData(), count, &options);
-        const int job = cupsPrintFile(m_printer->printerName().toUtf8().constData(),
-                                      QFile::encodeName(m_target).constData(), "", count, options);
+        const int job =
+            cupsPrintFile(m_printer->printerName().toUtf8().constData(),
+                          QFile::encodeName(m_output->temporaryName()).constData(), "", count,
+                          options);
         cupsFreeOptions(count, options);
         if (job <= 0) {
             *error = QStringLiteral("打印作业未能送到打印机：") +
@@ -128,12 +136,10 @@ private:
     }
 
     QPrinter* m_printer;
-    std::unique_ptr<QPrinter> m_spool;
-    QTemporaryFile m_spoolFile;
+    std::unique_ptr<SafeFile> m_output;
+    std::unique_ptr<QPdfWriter> m_pdf;
     QPainter m_painter;
     bool m_toQueue = false;
-    QString m_target;
-    QString m_part;
 };
 
 Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions, const QFont& font,
@@ -142,10 +148,8 @@ Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
     Result result;
     Dataset* att = dm->TB_Att;
     Job job(printer);
-    if (!job.begin(font)) {
-        result.message = QStringLiteral("打印机没准备好！");
+    if (!job.begin(font, &result.message))
         return result;
-    }
     const double dpiX = job.device()->logicalDpiX();
     const double dpiY = job.device()->logicalDpiY();
 
@@ -159,7 +163,7 @@ Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
             const RecordFields fields = RecordRenderer::collect(dm->TB_Model, dm->TB_Send, att, positions);
             RecordRenderer::Draw_Record(job.painter(), fields, dpiX, dpiY);
             ++result.pages;
-            if (progress && !progress->setValue(result.pages)) {
+            if ((progress && !progress->setValue(result.pages)) || Termination::requested()) {
                 result.canceled = true;
                 break;
             }
@@ -169,10 +173,13 @@ Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
             if (att->eof())
                 break;
             if (!job.device()->newPage())
-                throw DataError(QStringLiteral("打印作业出错，未能完成打印！"));
+                throw DataError(QString::fromUtf8(kJobFailed));
         }
     } catch (const DataError& e) {
-        result.message = e.message();
+        // The data layer's own words go on the second line.
+        result.message = e.message() == QString::fromUtf8(kJobFailed)
+                             ? e.message()
+                             : QString::fromUtf8(kJobFailed) + QLatin1Char('\n') + e.message();
     }
     if (allRows)
         att->enableControls();

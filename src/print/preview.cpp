@@ -224,6 +224,8 @@ void TFM_PreView::Print_BtnClick()
     }
     if (m_pageSetup && !m_pageSetup(printer))
         return;
+    if (!PrinterStore::confirmOverwrite(printer))
+        return;
     BatchPrint::Result r;
     const bool ok = guarded([&] {
         r = BatchPrint::printCurrent(printer, m_dm, SurfacePositions(m_surface),

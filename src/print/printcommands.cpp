@@ -11,6 +11,7 @@
 #include "prompt.h"
 #include "recordrenderer.h"
 #include "runstate.h"
+#include "termination.h"
 
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -29,6 +30,8 @@ void All_Prt_BtnClick(TDataModule1* dm, const DesignSurface* surface, const Page
         return;
     }
     if (pageSetup && !pageSetup(printer))
+        return;
+    if (!PrinterStore::confirmOverwrite(printer))
         return;
     const int total = std::max(1, dm->TB_Att->recordCount());
     auto progress = prompt().progress(QStringLiteral("正在打印……"), total);
@@ -52,7 +55,7 @@ void All_Prt_BtnClick(TDataModule1* dm, const DesignSurface* surface, const Page
     progress.reset();
     if (!ok)
         return;
-    if (r.canceled)
+    if (r.canceled && !Termination::requested())
         prompt().message(QStringLiteral("打印已取消，没有任何页面送到打印机。"));
     else if (!r.ok)
         prompt().error(r.message);
@@ -122,7 +125,8 @@ int runCommand(const QStringList& args, TDataModule1* dm)
         }))
         return 1;
     if (!r.ok) {
-        prompt().error(r.message);
+        if (!r.canceled) // cancelled only by a termination signal, which says so
+            prompt().error(r.message);
         return 1;
     }
     return 0;

@@ -1,5 +1,8 @@
 #include "printerstore.h"
 
+#include "prompt.h"
+
+#include <QFileInfo>
 #include <QPrinter>
 #include <memory>
 
@@ -29,6 +32,19 @@ void usePageCorner(QPrinter* p)
 {
     if (p->outputFormat() == QPrinter::PdfFormat)
         p->setPageMargins(QMarginsF(0, 0, 0, 0));
+}
+
+bool confirmOverwrite(const QPrinter* p)
+{
+    if (p->outputFormat() != QPrinter::PdfFormat)
+        return true;
+    const QFileInfo target(p->outputFileName());
+    if (!target.exists() && !target.isSymLink())
+        return true;
+    return prompt().question(QStringLiteral("文件“%1”已存在，要替换它吗？")
+                                 .arg(target.absoluteFilePath()),
+                             QStringLiteral("确认替换"), true,
+                             Prompt::Button::No) == Prompt::Button::Yes;
 }
 
 void reset()

@@ -11,6 +11,9 @@ QPrinter* printer();
 bool isReady(const QPrinter* printer);
 // A PDF page has no unprintable edge: positions count from its corner.
 void usePageCorner(QPrinter* printer);
+// For a PDF file that already exists, asks through the prompt seam whether
+// to replace it; true when the job may go ahead.
+bool confirmOverwrite(const QPrinter* printer);
 // Forgets the printer (tests start from the machine's default).
 void reset();
 

@@ -6,6 +6,7 @@
 #include "fieldcatalogue.h"
 #include "freshdatabase.h"
 #include "headerguard.h"
+#include "instancelock.h"
 #include "mainwindow.h"
 #include "recipientpage.h"
 #include "runstate.h"
@@ -14,12 +15,18 @@
 #include "tempworkdir.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QThread>
 #include <QDialog>
 #include <QLabel>
 #include <QProcess>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QtTest>
+#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -31,6 +38,51 @@ QByteArray fileBytes(const QString& path)
     QFile f(path);
     f.open(QIODevice::ReadOnly);
     return f.readAll();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// n recipient rows in the sealed database of the working directory.
+void addRecipients(int n)
+{
+    QCOMPARE(DB_Header_Restore(kDb), HeaderGuard::Result::Written);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "rows");
+        db.setDatabaseName(kDb);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 "
+                                      "FROM c WHERE i < %1) INSERT INTO Exp_Att_Info (Name, "
+                                      "Address) SELECT 'N' || i, 'Address ' || i FROM c")
+                           .arg(n)));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("rows");
+    QCOMPARE(DB_Header_Seal(kDb), HeaderGuard::Result::Written);
+}
+
+bool waitForHeader(const QString& path, const QByteArray& header, int ms = 30000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        if (fileBytes(path).left(16) == header)
+            return true;
+        QThread::msleep(5);
+    }
+    return false;
+}
+
+// The lock of the database in dir is free when another taker gets it.
+bool lockIsFree(const QString& dir)
+{
+    InstanceLock probe;
+    return probe.acquire(QDir(dir).filePath(kDb)) == InstanceLock::Status::Locked;
 }
 
 } // namespace
@@ -46,8 +98,17 @@ private Q_SLOTS:
     {
         m_tmp = std::make_unique<TempWorkDir>();
         QVERIFY(makeFreshAppDir(m_tmp->path()));
+        // The user's private runtime folder, for this test and its children.
+        QVERIFY(QDir().mkdir(m_tmp->filePath("run")));
+        QVERIFY(QFile::setPermissions(m_tmp->filePath("run"),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_tmp->filePath("run")));
     }
-    void cleanup() { m_tmp.reset(); }
+    void cleanup()
+    {
+        qunsetenv("XDG_RUNTIME_DIR");
+        m_tmp.reset();
+    }
 
     void sealedFileIsSealedAgainAfterEitherExit_data()
     {
@@ -94,6 +155,226 @@ private Q_SLOTS:
         second.shutdown();
         QCOMPARE(fileBytes(kDb), running);
         QVERIFY(DataModule1 && DataModule1->isConnected());
+    }
+
+    // A file the program never sealed is refused and left byte-for-byte.
+    void startLeavesFilesItDidNotSealAlone_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // "sqlite" for another program's database
+        QTest::addColumn<QString>("message");    // the first message's first line
+        QByteArray random(8192, '\0');
+        for (int i = 0; i < random.size(); ++i)
+            random[i] = char((i * 131 + 17) % 251);
+        const QString foreign =
+            QStringLiteral("数据库文件不是本程序的数据库或已损坏，程序没有改动它：");
+        QTest::newRow("zero bytes") << QByteArray() << foreign;
+        QTest::newRow("random bytes") << random << foreign;
+        QTest::newRow("another program's SQLite database") << QByteArray("sqlite") << QString();
+    }
+    void startLeavesFilesItDidNotSealAlone()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, message);
+        QVERIFY(QFile::remove(kDb));
+        if (content == "sqlite") {
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "other");
+                db.setDatabaseName(kDb);
+                QVERIFY(db.open());
+                QSqlQuery q(db);
+                QVERIFY(q.exec("CREATE TABLE notes (id INTEGER PRIMARY KEY, text TEXT)"));
+                QVERIFY(q.exec("INSERT INTO notes (text) VALUES ('keep me')"));
+                db.close();
+            }
+            QSqlDatabase::removeDatabase("other");
+        } else {
+            writeBytes(kDb, content);
+        }
+        const QByteArray before = fileBytes(kDb);
+
+        ScriptedPrompt p;
+        {
+            Startup s(m_tmp->path());
+            QVERIFY(!s.start());
+            s.shutdown();
+        }
+        QCOMPARE(fileBytes(kDb), before);
+        QVERIFY(!p.shown.isEmpty());
+        if (!message.isEmpty())
+            QCOMPARE(p.shown.at(0).text.section('\n', 0, 0), message);
+        QVERIFY(lockIsFree(m_tmp->path()));
+    }
+
+    // A database in another process's write transaction: refused, unwritten.
+    void startLeavesAFileInUseAlone()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
+            QSKIP("the sqlite3 program is not installed");
+        QCOMPARE(DB_Header_Restore(kDb), HeaderGuard::Result::Written); // as after kill -9
+        QProcess holder;
+        holder.start(QStringLiteral("sqlite3"), {kDb});
+        QVERIFY(holder.waitForStarted());
+        holder.write("BEGIN IMMEDIATE;\nUPDATE Exp_Send_info SET Name = Name;\n.print held\n");
+        QVERIFY(holder.waitForReadyRead(10000));
+        const QByteArray before = fileBytes(kDb);
+
+        ScriptedPrompt p;
+        {
+            Startup s(m_tmp->path());
+            QVERIFY(!s.start());
+        }
+        QCOMPARE(fileBytes(kDb), before);
+        QCOMPARE(p.messages().value(0).section('\n', 0, 0),
+                 QString("数据库文件正被其他程序使用，请关闭该程序后再试："));
+        holder.write("ROLLBACK;\n.quit\n");
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished(10000));
+    }
+
+    // kill -9 leaves the standard header: the next run opens the file and
+    // seals it again at its end.
+    void fileLeftOpenByAKilledRunStillStarts()
+    {
+        QCOMPARE(DB_Header_Restore(kDb), HeaderGuard::Result::Written);
+        ScriptedPrompt p;
+        Startup s(m_tmp->path());
+        QVERIFY(s.start());
+        s.shutdown();
+        QCOMPARE(fileBytes(kDb).left(16), HeaderGuard::sealedHeader());
+        QVERIFY2(p.messages().isEmpty(), qPrintable(p.messages().join('\n')));
+    }
+
+    // The lock is per database and user, not per temporary folder: a second
+    // copy with its own TMPDIR on the same file is refused and touches
+    // nothing; a copy on another database runs beside the first.
+    void secondCopyOnTheSameDatabaseOnly_data()
+    {
+        QTest::addColumn<bool>("sameDatabase");
+        QTest::newRow("same database, another TMPDIR") << true;
+        QTest::newRow("another database, the same TMPDIR") << false;
+    }
+    void secondCopyOnTheSameDatabaseOnly()
+    {
+        QFETCH(bool, sameDatabase);
+        ScriptedPrompt p;
+        Startup first(m_tmp->path());
+        QVERIFY(first.start());
+        const QByteArray running = fileBytes(kDb);
+
+        QTemporaryDir other;
+        QVERIFY(makeFreshAppDir(other.path()));
+        QProcess exe;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (sameDatabase)
+            env.insert("TMPDIR", other.path());
+        exe.setProcessEnvironment(env);
+        exe.setWorkingDirectory(sameDatabase ? m_tmp->path() : other.path());
+        exe.start(QStringLiteral(WAYLARK_EXE), {"export", other.filePath("out.xls")});
+        QVERIFY(exe.waitForFinished(60000));
+        const QString err = QString::fromUtf8(exe.readAllStandardError());
+        if (sameDatabase) {
+            QCOMPARE(exe.exitCode(), 1);
+            QVERIFY2(err.contains("程 序 已 经 运 行!"), qPrintable(err));
+            QVERIFY(!QFile::exists(other.filePath("out.xls")));
+        } else {
+            QVERIFY2(exe.exitCode() == 0, qPrintable(err));
+            QVERIFY(QFile::exists(other.filePath("out.xls")));
+            QCOMPARE(fileBytes(other.filePath(kDb)).left(16), HeaderGuard::sealedHeader());
+        }
+        QCOMPARE(fileBytes(kDb), running);
+        QVERIFY(DataModule1 && DataModule1->isConnected());
+        QVERIFY(p.messages().isEmpty());
+    }
+
+    // No runtime folder and no usable private folder (a file stands where
+    // it would go), and no temporary folder either: the program says so
+    // instead of claiming that it is running already.
+    void lockThatCannotBeMadeHasItsOwnMessage()
+    {
+        writeBytes(m_tmp->filePath("cache"), "a file, not a folder");
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(m_tmp->filePath("cache/deeper")));
+        const QByteArray tmp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(m_tmp->filePath("missing")));
+        const QByteArray before = fileBytes(kDb);
+        ScriptedPrompt p;
+        bool started = true;
+        {
+            Startup s(m_tmp->path());
+            started = s.start();
+        }
+        qunsetenv("XDG_CACHE_HOME");
+        qputenv("TMPDIR", tmp);
+        QVERIFY(!started);
+        QCOMPARE(p.shown.size(), 1);
+        const QStringList lines = p.shown.at(0).text.split('\n');
+        QCOMPARE(lines.value(0), QString("无法建立程序运行锁，程序没有启动。"));
+        QVERIFY2(lines.value(1).contains("Not a directory"), qPrintable(p.shown.at(0).text));
+        QCOMPARE(fileBytes(kDb), before);
+    }
+
+    // SIGTERM, SIGINT and SIGHUP end a command as the window's exit does:
+    // the file sealed, the lock free, no output file, status 1.
+    void signalEndsACommandCleanly_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void signalEndsACommandCleanly()
+    {
+        QFETCH(int, signal);
+        addRecipients(3000);
+        QProcess exe;
+        exe.setWorkingDirectory(m_tmp->path());
+        exe.start(QStringLiteral(WAYLARK_EXE), {"print", "--pdf", m_tmp->filePath("out.pdf")});
+        // The handlers are in place before the header is restored.
+        QVERIFY(waitForHeader(m_tmp->filePath(kDb), HeaderGuard::standardHeader()));
+        QCOMPARE(::kill(pid_t(exe.processId()), signal), 0);
+        QVERIFY(exe.waitForFinished(60000));
+        QCOMPARE(exe.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(exe.exitCode(), 1);
+        QCOMPARE(fileBytes(kDb).left(16), HeaderGuard::sealedHeader());
+        QVERIFY(lockIsFree(m_tmp->path()));
+        QCOMPARE(QDir(m_tmp->path()).entryList({"out.pdf*"}, QDir::Files), QStringList());
+    }
+
+    void signalEndsTheWindowsCleanly()
+    {
+        QProcess exe;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        exe.setProcessEnvironment(env);
+        exe.setWorkingDirectory(m_tmp->path());
+        exe.start(QStringLiteral(WAYLARK_EXE), QStringList());
+        QVERIFY(waitForHeader(m_tmp->filePath(kDb), HeaderGuard::standardHeader()));
+        QCOMPARE(::kill(pid_t(exe.processId()), SIGTERM), 0);
+        QVERIFY(exe.waitForFinished(60000));
+        QCOMPARE(exe.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(fileBytes(kDb).left(16), HeaderGuard::sealedHeader());
+        QVERIFY(lockIsFree(m_tmp->path()));
+    }
+
+    // kill -9 cannot be handled: the next start goes on as usual.
+    void nextStartAfterKill9()
+    {
+        QProcess exe;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        exe.setProcessEnvironment(env);
+        exe.setWorkingDirectory(m_tmp->path());
+        exe.start(QStringLiteral(WAYLARK_EXE), QStringList());
+        QVERIFY(waitForHeader(m_tmp->filePath(kDb), HeaderGuard::standardHeader()));
+        exe.kill();
+        QVERIFY(exe.waitForFinished(60000));
+        QVERIFY(lockIsFree(m_tmp->path()));
+        QProcess next;
+        next.setWorkingDirectory(m_tmp->path());
+        next.start(QStringLiteral(WAYLARK_EXE), {"export", m_tmp->filePath("out.xls")});
+        QVERIFY(next.waitForFinished(60000));
+        QCOMPARE(next.exitCode(), 0);
+        QCOMPARE(fileBytes(kDb).left(16), HeaderGuard::sealedHeader());
     }
 
     void missingDatabase()

@@ -350,6 +350,74 @@ private Q_SLOTS:
         QCOMPARE(printer->outputFileName(), QString("cancel.pdf"));
     }
 
+    // The PDF goes into a new file of its own next to the target: a link
+    // planted where the old fixed temporary name was is not followed, and a
+    // target that cannot be written is named with the system's reason.
+    void pdfOutputIsWrittenSafely_data()
+    {
+        QTest::addColumn<QString>("plant");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("why"); // the first line ends so; empty when it works
+        QTest::newRow("link planted at the .part name") << "link" << "out.pdf" << QString();
+        QTest::newRow("folder missing") << "" << "missing/out.pdf" << "文件夹不存在。";
+        QTest::newRow("a file where the folder should be")
+            << "file" << "plain/out.pdf" << "路径中有一项不是文件夹。";
+        QTest::newRow("a folder where the file should be") << "folder" << "out.pdf"
+                                                          << "同名的文件夹已存在。";
+        QTest::newRow("a read-only file") << "read-only" << "out.pdf"
+                                          << "文件是只读的，或没有写入权限。";
+    }
+    void pdfOutputIsWrittenSafely()
+    {
+        QFETCH(QString, plant);
+        QFETCH(QString, target);
+        QFETCH(QString, why);
+        addSender();
+        addRecipients(2);
+        QFile victim("victim.txt");
+        QVERIFY(victim.open(QIODevice::WriteOnly));
+        victim.write("precious");
+        victim.close();
+        if (plant == "link")
+            QVERIFY(QFile::link("victim.txt", "out.pdf.part"));
+        else if (plant == "file")
+            QVERIFY(QFile::copy("victim.txt", "plain"));
+        else if (plant == "folder")
+            QVERIFY(QDir().mkdir("out.pdf"));
+        else if (plant == "read-only") {
+            if (geteuid() == 0)
+                QSKIP("root may write a read-only file");
+            QVERIFY(QFile::copy("victim.txt", "out.pdf"));
+            QVERIFY(QFile::setPermissions("out.pdf", QFile::ReadOwner));
+        }
+        const auto listing = [] {
+            return QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+        };
+        const QStringList before = listing();
+
+        auto printer = pdfPrinter(target);
+        const BatchPrint::Result r = BatchPrint::printAll(
+            printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model), RecordRenderer::printFont());
+        QFile check("victim.txt");
+        QVERIFY(check.open(QIODevice::ReadOnly));
+        QCOMPARE(check.readAll(), QByteArray("precious"));
+        QStringList after = listing();
+        if (why.isEmpty()) {
+            QVERIFY2(r.ok, qPrintable(r.message));
+            QCOMPARE(pdfInfo(target, "Pages"), QString("2"));
+            QVERIFY(QFileInfo("out.pdf.part").isSymLink());
+            after.removeOne(target);
+        } else {
+            QVERIFY(!r.ok);
+            const QStringList lines = r.message.split('\n');
+            QCOMPARE(lines.size(), 2);
+            QVERIFY2(lines.at(0).startsWith("无法写入文件 ") && lines.at(0).endsWith(why),
+                     qPrintable(r.message));
+            QVERIFY(!lines.at(1).isEmpty());
+        }
+        QCOMPARE(after, before); // no temporary file left
+    }
+
     void throughARealCupsQueue()
     {
         if (!m_cupsSkip.isEmpty())

@@ -320,3 +320,39 @@ void TestPrintWindow::printCurrentRowFromTheGrid()
     FM_Main->activateWindow();
     QTRY_VERIFY(FM_Main->TabSheet2->Att_Name_Ad->hasFocus());
 }
+
+void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed_data()
+{
+    QTest::addColumn<bool>("replace");
+    QTest::newRow("Yes") << true;
+    QTest::newRow("No") << false;
+}
+
+// A single-record print into the file that a batch just filled asks first.
+void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed()
+{
+    QFETCH(bool, replace);
+    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QCOMPARE(pdfPages("job.pdf"), 5);
+    const QByteArray batch = [] {
+        QFile f("job.pdf");
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    m_f->prompt.clear();
+    m_f->prompt.answers.enqueue(replace ? Prompt::Button::Yes : Prompt::Button::No);
+    FM_PreView->show();
+    QTest::mouseClick(FM_PreView->Print_Btn, Qt::LeftButton);
+    FM_PreView->close();
+    QCOMPARE(m_f->prompt.shown.size(), 1);
+    const ScriptedPrompt::Shown q = m_f->prompt.shown.at(0);
+    QCOMPARE(q.kind, QString("question"));
+    QVERIFY(q.text.contains(QFileInfo("job.pdf").absoluteFilePath()));
+    QVERIFY(q.defaultButton == Prompt::Button::No);
+    QCOMPARE(pdfPages("job.pdf"), replace ? 1 : 5);
+    if (!replace) {
+        QFile f("job.pdf");
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), batch);
+    }
+}

@@ -25,4 +25,6 @@ private Q_SLOTS:
     void previewDrawsTheCurrentRows();
     void previewWithoutItsPicture();
     void printCurrentRowFromTheGrid();
+    void existingPdfIsReplacedOnlyWhenConfirmed_data();
+    void existingPdfIsReplacedOnlyWhenConfirmed();
 };

@@ -7,12 +7,16 @@
 #include "newdatabase.h"
 #include "schema.h"
 #include "tempworkdir.h"
+#include "termination.h"
 #include "transaction.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
+#include <csignal>
 
 namespace {
 
@@ -80,6 +84,7 @@ private Q_SLOTS:
         QByteArray original(5000, '\0');
         for (int i = 0; i < original.size(); ++i)
             original[i] = char(i * 7);
+        original.replace(0, 16, HeaderGuard::standardHeader()); // only a database is sealed
         QFile f(QStringLiteral("file.db"));
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(original);
@@ -96,6 +101,56 @@ private Q_SLOTS:
         const QByteArray restored = readAll(QStringLiteral("file.db"));
         QCOMPARE(restored.left(16), QByteArray("SQLite format 3\0", 16));
         QCOMPARE(restored.mid(16), original.mid(16));
+    }
+
+    // Files that were never sealed: neither swap writes a byte of them.
+    void headerGuardLeavesOtherFilesAlone_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QByteArray random(4096, '\0');
+        for (int i = 0; i < random.size(); ++i)
+            random[i] = char((i * 131 + 17) % 251);
+        QTest::newRow("zero bytes") << QByteArray();
+        QTest::newRow("random bytes") << random;
+        QTest::newRow("ten bytes of the sealed pattern")
+            << HeaderGuard::sealedHeader().left(10);
+    }
+    void headerGuardLeavesOtherFilesAlone()
+    {
+        QFETCH(QByteArray, content);
+        const QString name = QStringLiteral("other.db");
+        {
+            QFile f(name);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        const QByteArray before = readAll(name);
+        QCOMPARE(DB_Header_Restore(name), HeaderGuard::Result::Foreign);
+        QCOMPARE(readAll(name), before);
+        QCOMPARE(DB_Header_Seal(name), HeaderGuard::Result::Foreign);
+        QCOMPARE(readAll(name), before);
+    }
+
+    // A file held by another process's write transaction is not written to,
+    // even when it carries the header that would be swapped.
+    void headerGuardWaitsForNoOtherProcess()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
+            QSKIP("the sqlite3 program is not installed");
+        NewDatabase::createDatabase(QStringLiteral("Waylark_main.db")); // standard header
+        QProcess holder;
+        holder.start(QStringLiteral("sqlite3"), {QStringLiteral("Waylark_main.db")});
+        QVERIFY(holder.waitForStarted());
+        holder.write("BEGIN IMMEDIATE;\nUPDATE Exp_Send_info SET Name = Name;\n.print held\n");
+        QVERIFY(holder.waitForReadyRead(10000));
+        QVERIFY(holder.readAllStandardOutput().contains("held"));
+        const QByteArray before = readAll(QStringLiteral("Waylark_main.db"));
+        QCOMPARE(DB_Header_Seal(QStringLiteral("Waylark_main.db")), HeaderGuard::Result::InUse);
+        QCOMPARE(readAll(QStringLiteral("Waylark_main.db")), before);
+        holder.write("ROLLBACK;\n.quit\n");
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished(10000));
+        QCOMPARE(DB_Header_Seal(QStringLiteral("Waylark_main.db")), HeaderGuard::Result::Written);
     }
 
     void headerGuardFailures()
@@ -360,6 +415,36 @@ private Q_SLOTS:
         }
         att->refresh();
         QCOMPARE(att->recordCount(), 1);
+    }
+
+    // A termination signal that arrives during a writer: its rows are not
+    // committed, and the writer learns why.
+    void transactionRefusesToCommitAfterASignal()
+    {
+        openNewDatabase();
+        int handled = 0;
+        Termination::install([&](int) { ++handled; });
+        Dataset* att = m_dm->TB_Att;
+        QString error;
+        {
+            Transaction tx(m_dm->DB_main());
+            att->append();
+            att->FieldByName("Name").setAsString("half");
+            att->post();
+            std::raise(SIGTERM);
+            QVERIFY(Termination::requested());
+            try {
+                tx.commit();
+            } catch (const DataError& e) {
+                error = e.message();
+            }
+        }
+        Termination::uninstall();
+        Termination::forget();
+        QCOMPARE(error, QString::fromUtf8(Termination::stoppedMessage()));
+        QCOMPARE(handled, 0); // the handler runs from the event loop, not from the signal
+        att->refresh();
+        QCOMPARE(att->recordCount(), 0);
     }
 };
 
