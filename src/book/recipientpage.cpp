@@ -1,5 +1,6 @@
 #include "recipientpage.h"
 
+#include "configini.h"
 #include "datamodule.h"
 #include "datasetmodel.h"
 #include "designpage.h"
@@ -7,9 +8,13 @@
 #include "maskedtext.h"
 #include "prompt.h"
 #include "recipientrows.h"
+#include "recipientsearch.h"
+#include "recipientsortmodel.h"
+#include "runstate.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -127,9 +132,21 @@ RecipientPage::RecipientPage(QWidget* parent) : QWidget(parent)
     Shop_Set_Btn = button("Shop_Set_Btn", "网店参数设置", 0, 2);
     Eps_No_Btn = button("Eps_No_Btn", "运单号生成", 1, 2);
 
+    auto* searchLabel = new QLabel(QStringLiteral("查找："), this);
+    searchLabel->setGeometry(8, 168, 42, 22);
+    searchEdit = new QLineEdit(this);
+    searchEdit->setObjectName(QStringLiteral("searchEdit"));
+    searchEdit->setGeometry(50, 168, 240, 22);
+    searchEdit->setPlaceholderText(QStringLiteral("姓名、手机、电话、地址或运单号，回车找下一个"));
+    searchEdit->setClearButtonEnabled(true);
+    rowCountLabel = new QLabel(this);
+    rowCountLabel->setObjectName(QStringLiteral("rowCountLabel"));
+    rowCountLabel->setGeometry(697, 168, 200, 22);
+    rowCountLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
     DBGrid1 = new QTableView(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setGeometry(8, 168, 889, 426);
+    DBGrid1->setGeometry(8, 194, 889, 400);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -144,6 +161,9 @@ RecipientPage::RecipientPage(QWidget* parent) : QWidget(parent)
     Dgrd_Att_DelRow->setObjectName(QStringLiteral("Dgrd_Att_DelRow"));
     N2 = PopMenu_Dgrd_Att->addAction(QStringLiteral("打印当前行"));
     N2->setObjectName(QStringLiteral("N2"));
+    PopMenu_Dgrd_Att->addSeparator();
+    removeDuplicatesAction = PopMenu_Dgrd_Att->addAction(QStringLiteral("删除重复的收件人"));
+    removeDuplicatesAction->setObjectName(QStringLiteral("removeDuplicatesAction"));
     connect(DBGrid1, &QTableView::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopMenu_Dgrd_Att->popup(DBGrid1->viewport()->mapToGlobal(pos));
     });
@@ -151,6 +171,8 @@ RecipientPage::RecipientPage(QWidget* parent) : QWidget(parent)
     connect(Att_Save_Btn, &QPushButton::clicked, this, &RecipientPage::Att_Save_BtnClick);
     connect(Att_Find_Btn, &QPushButton::clicked, this, &RecipientPage::Att_Find_BtnClick);
     connect(Dgrd_Att_DelRow, &QAction::triggered, this, &RecipientPage::Dgrd_Att_DelRowClick);
+    connect(removeDuplicatesAction, &QAction::triggered, this, &RecipientPage::removeDuplicates);
+    connect(searchEdit, &QLineEdit::returnPressed, this, [this] { findNext(searchEdit->text()); });
     // Only the user's picks run the cascade, not the lists being refilled.
     connect(Att_Prvince_Ad, &QComboBox::activated, this, &RecipientPage::Att_Prvince_AdChange);
     connect(Att_City_Ad, &QComboBox::activated, this, &RecipientPage::Att_City_AdChange);
@@ -162,12 +184,12 @@ const QVector<DatasetModel::Column>& RecipientPage::gridColumns()
         {QStringLiteral("Name"), QStringLiteral("姓名"), 80},
         {QStringLiteral("Address"), QStringLiteral("详细地址"), 300},
         {QStringLiteral("Company"), QStringLiteral("单位"), 209},
-        {QStringLiteral("Mobile"), QStringLiteral("手机"), 80},
-        {QStringLiteral("Phone"), QStringLiteral("固定电话"), 80},
+        {QStringLiteral("Mobile"), QStringLiteral("手机"), 100},
+        {QStringLiteral("Phone"), QStringLiteral("固定电话"), 100},
         {QStringLiteral("ExpName"), QStringLiteral("寄送方式"), 80},
-        {QStringLiteral("WayBillNo"), QStringLiteral("运单号"), 100},
+        {QStringLiteral("WayBillNo"), QStringLiteral("运单号"), 130},
         {QStringLiteral("Disrination"), QStringLiteral("目的地"), 80},
-        {QStringLiteral("PostCode"), QStringLiteral("邮编"), 50},
+        {QStringLiteral("PostCode"), QStringLiteral("邮编"), 60},
         {QStringLiteral("Prvince"), QStringLiteral("省"), 80},
         {QStringLiteral("City"), QStringLiteral("市"), 80},
         {QStringLiteral("Country"), QStringLiteral("区(县)"), 80},
@@ -180,27 +202,52 @@ const QVector<DatasetModel::Column>& RecipientPage::gridColumns()
     return columns;
 }
 
+RecipientPage::~RecipientPage()
+{
+    saveGridState();
+}
+
 void RecipientPage::bindData(TDataModule1* dm)
 {
     m_dm = dm;
     const QVector<DatasetModel::Column>& columns = gridColumns();
     gridModel = new DatasetModel(dm->TB_Att, columns, this);
-    DBGrid1->setModel(gridModel);
+    gridSortModel = new RecipientSortModel(this);
+    gridSortModel->setSourceModel(gridModel);
+    DBGrid1->setModel(gridSortModel);
     for (int i = 0; i < columns.size(); ++i)
         DBGrid1->setColumnWidth(i, columns.at(i).width);
+    fitColumnsToContent();
+    restoreGridState();
+    QHeaderView* header = DBGrid1->horizontalHeader();
+    header->setSectionsMovable(true);
+    // Unsorted at start: the grid shows the table's own order until the
+    // user clicks a header; a third click returns to it.
+    header->setSortIndicatorClearable(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    DBGrid1->setSortingEnabled(true);
+    connect(header, &QHeaderView::sectionResized, this, [this] { m_gridStateChanged = true; });
+    connect(header, &QHeaderView::sectionMoved, this, [this] { m_gridStateChanged = true; });
 
-    // The grid's current row is the dataset's cursor, both ways.
+    connect(gridModel, &QAbstractItemModel::rowsInserted, this, &RecipientPage::updateRowCount);
+    connect(gridModel, &QAbstractItemModel::rowsRemoved, this, &RecipientPage::updateRowCount);
+    connect(gridModel, &QAbstractItemModel::modelReset, this, &RecipientPage::updateRowCount);
+    updateRowCount();
+
+    // The grid's current row is the dataset's cursor, both ways, through
+    // the sort order.
     Dataset* att = dm->TB_Att;
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [att](const QModelIndex& current) {
-                if (current.isValid() && current.row() != att->recNo())
-                    att->moveTo(current.row());
+            [this, att](const QModelIndex& current) {
+                const int row = current.isValid() ? gridSortModel->datasetRow(current.row()) : -1;
+                if (row >= 0 && row != att->recNo())
+                    att->moveTo(row);
             });
     auto follow = [this, att] {
-        const int row = att->recNo();
+        const int row = gridSortModel->gridRow(att->recNo());
         const QModelIndex cur = DBGrid1->selectionModel()->currentIndex();
         if (row >= 0 && (!cur.isValid() || cur.row() != row)) {
-            const QModelIndex idx = gridModel->index(row, cur.isValid() ? cur.column() : 0);
+            const QModelIndex idx = gridSortModel->index(row, cur.isValid() ? cur.column() : 0);
             DBGrid1->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::NoUpdate);
             DBGrid1->scrollTo(idx);
         }
@@ -246,24 +293,151 @@ void RecipientPage::Att_Save_BtnClick()
 
 void RecipientPage::Att_Find_BtnClick()
 {
-    const QString name = Att_Name_Ad->text();
-    if (name.trimmed().isEmpty() || !m_dm)
+    const QString text = searchEdit->text();
+    findNext(text.trimmed().isEmpty() ? Att_Name_Ad->text() : text);
+}
+
+void RecipientPage::findNext(const QString& text)
+{
+    if (!m_dm || !gridSortModel)
+        return;
+    const RecipientSearch search(m_dm->TB_Att, text);
+    if (search.isEmpty())
+        return;
+    const QModelIndex current = DBGrid1->currentIndex();
+    int start = current.isValid() ? current.row() : 0;
+    if (current.isValid() && text == m_lastSearch)
+        ++start;
+    m_lastSearch = text;
+    const int found = search.findFrom(start, gridSortModel->rowCount(),
+                                      [this](int row) { return gridSortModel->datasetRow(row); });
+    if (found < 0)
         return;
     guarded([&] {
-        if (m_dm->TB_Att->locate(QStringLiteral("Name"), name, Dataset::PartialKey))
-            selectCurrentRow();
+        m_dm->TB_Att->moveTo(gridSortModel->datasetRow(found));
+        selectCurrentRow();
     });
 }
 
 void RecipientPage::selectCurrentRow()
 {
-    const int row = m_dm->TB_Att->recNo();
-    if (row < 0 || !gridModel)
+    const int row = gridSortModel ? gridSortModel->gridRow(m_dm->TB_Att->recNo()) : -1;
+    if (row < 0)
         return;
-    const QModelIndex idx = gridModel->index(row, 0);
+    const QModelIndex idx = gridSortModel->index(row, 0);
     DBGrid1->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect |
                                                         QItemSelectionModel::Rows);
     DBGrid1->scrollTo(idx);
+}
+
+void RecipientPage::selectDatasetRows(const QVector<int>& rows)
+{
+    QItemSelection selection;
+    QModelIndex first;
+    for (int row : rows) {
+        const QModelIndex idx = gridSortModel->index(gridSortModel->gridRow(row), 0);
+        if (!idx.isValid())
+            continue;
+        selection.select(idx, idx);
+        if (!first.isValid())
+            first = idx;
+    }
+    if (!first.isValid())
+        return;
+    QItemSelectionModel* model = DBGrid1->selectionModel();
+    model->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    model->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    DBGrid1->scrollTo(first);
+}
+
+void RecipientPage::removeDuplicates()
+{
+    if (!m_dm || !gridSortModel)
+        return;
+    const QVector<int> rows = duplicateRecipientRows(m_dm->TB_Att);
+    if (rows.isEmpty()) {
+        prompt().message(QStringLiteral("没有重复的收件人。"));
+        return;
+    }
+    // The user sees the rows in the grid before answering.
+    selectDatasetRows(rows);
+    const QString question =
+        QStringLiteral("表格中共 %1 条重复的收件人（姓名和手机相同，或手机和地址相同），"
+                       "每组保留第一条，是否删除？")
+            .arg(rows.size());
+    if (prompt().question(question, QStringLiteral("提示"), true, Prompt::Button::No) !=
+        Prompt::Button::Yes)
+        return;
+    guarded([&] { m_dm->TB_Att->removeRows(rows); });
+}
+
+void RecipientPage::updateRowCount()
+{
+    rowCountLabel->setText(QStringLiteral("共 %1 条收件人").arg(gridModel->rowCount()));
+}
+
+void RecipientPage::fitColumnsToContent()
+{
+    // The longest usual value of the number columns stays fully visible.
+    const QFontMetrics metrics(DBGrid1->font());
+    const QFontMetrics headerMetrics(DBGrid1->horizontalHeader()->font());
+    const QVector<DatasetModel::Column>& columns = gridColumns();
+    for (int i = 0; i < columns.size(); ++i) {
+        const QString& field = columns.at(i).field;
+        int digits = 0;
+        if (field == QLatin1String("Mobile") || field == QLatin1String("Phone"))
+            digits = 12;
+        else if (field == QLatin1String("PostCode"))
+            digits = 6;
+        else if (field == QLatin1String("WayBillNo"))
+            digits = 15;
+        const int content = metrics.horizontalAdvance(QString(digits, QLatin1Char('0')));
+        const int title = headerMetrics.horizontalAdvance(columns.at(i).title);
+        const int wanted = std::max(content, title) + 16;
+        if (DBGrid1->columnWidth(i) < wanted)
+            DBGrid1->setColumnWidth(i, wanted);
+    }
+}
+
+namespace
+{
+
+const QString kGridSection = QStringLiteral("Grid");
+
+QString gridFields()
+{
+    QStringList fields;
+    for (const DatasetModel::Column& c : RecipientPage::gridColumns())
+        fields << c.field;
+    return fields.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+void RecipientPage::restoreGridState()
+{
+    const QString appDir = runState().appDir;
+    if (appDir.isEmpty())
+        return;
+    // A state saved for other columns would put titles over wrong data.
+    if (ConfigIni::readString(appDir, kGridSection, QStringLiteral("Columns")) != gridFields())
+        return;
+    const QByteArray state = QByteArray::fromBase64(
+        ConfigIni::readString(appDir, kGridSection, QStringLiteral("State")).toLatin1());
+    if (!state.isEmpty())
+        DBGrid1->horizontalHeader()->restoreState(state);
+}
+
+void RecipientPage::saveGridState()
+{
+    const QString appDir = runState().appDir;
+    if (!m_gridStateChanged || appDir.isEmpty())
+        return;
+    m_gridStateChanged = false;
+    const QByteArray state = DBGrid1->horizontalHeader()->saveState().toBase64();
+    ConfigIni::writeString(appDir, kGridSection, QStringLiteral("Columns"), gridFields());
+    ConfigIni::writeString(appDir, kGridSection, QStringLiteral("State"),
+                           QString::fromLatin1(state));
 }
 
 void RecipientPage::Dgrd_Att_DelRowClick()
@@ -272,7 +446,7 @@ void RecipientPage::Dgrd_Att_DelRowClick()
         return;
     QVector<int> rows;
     for (const QModelIndex& idx : DBGrid1->selectionModel()->selectedRows())
-        rows << idx.row();
+        rows << gridSortModel->datasetRow(idx.row());
     if (rows.isEmpty())
         return;
     guarded([&] { m_dm->TB_Att->removeRows(rows); });

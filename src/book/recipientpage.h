@@ -7,12 +7,14 @@
 class DatasetModel;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QAction;
 class QTableView;
 class QToolButton;
 class QPushButton;
+class RecipientSortModel;
 class TDataModule1;
 
 // The "收件人管理" tab: typing one recipient, the grid of all recipients and
@@ -22,6 +24,7 @@ class RecipientPage : public QWidget
     Q_OBJECT
 public:
     explicit RecipientPage(QWidget* parent = nullptr);
+    ~RecipientPage() override;
     void bindData(TDataModule1* dm);
     // The grid's columns, titles and widths, left to right.
     static const QVector<DatasetModel::Column>& gridColumns();
@@ -29,9 +32,17 @@ public:
     // "保存": appends the typed recipient after checking name, address and
     // mobile; empties the edits, the region lists keep their choice.
     void Att_Save_BtnClick();
-    // "查询": makes the first row whose name begins with the typed name the
-    // current (and selected) row.
+    // "查询": searches for the search box's text, or the name box's when the
+    // search box is empty (see findNext).
     void Att_Find_BtnClick();
+    // Makes the next row whose name, mobile, phone, address or waybill
+    // number contains text the current (and selected) row, in the grid's
+    // order, wrapping at the end. A new text starts at the current row, the
+    // same text again after it. Nothing happens without a match.
+    void findNext(const QString& text);
+    // Lists the repeated recipients (selects them), asks, and deletes all
+    // but the first row of each group in one transaction.
+    void removeDuplicates();
     // "删除选择行": deletes the rows selected in the grid, all or none.
     void Dgrd_Att_DelRowClick();
     // The user picked a province or a city: refill the lists below it.
@@ -60,14 +71,25 @@ public:
     QToolButton* Shop_Set_Btn;
     QToolButton* Eps_No_Btn;
 
+    QLineEdit* searchEdit; // Enter goes to the next match
+    QLabel* rowCountLabel; // "共 N 条收件人"
     QTableView* DBGrid1;
     DatasetModel* gridModel = nullptr;
+    RecipientSortModel* gridSortModel = nullptr; // between the grid and gridModel
     QMenu* PopMenu_Dgrd_Att;
     QAction* Dgrd_Att_DelRow;
     QAction* N2;
+    QAction* removeDuplicatesAction;
 
 private:
     void selectCurrentRow();
+    void selectDatasetRows(const QVector<int>& rows);
+    void updateRowCount();
+    void fitColumnsToContent();
+    void restoreGridState();
+    void saveGridState();
 
     TDataModule1* m_dm = nullptr;
+    QString m_lastSearch;
+    bool m_gridStateChanged = false;
 };

@@ -1,4 +1,5 @@
 // Recipients and the sender, driven through the main window's widgets.
+#include "configini.h"
 #include "datamodule.h"
 #include "datasetmodel.h"
 #include "dbedit.h"
@@ -19,6 +20,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlError>
@@ -154,6 +157,25 @@ class TestBook : public QObject
             rows << i.row();
         std::sort(rows.begin(), rows.end());
         return rows;
+    }
+
+    // Five recipients with every searched column filled in places.
+    void addSearchableRecipients()
+    {
+        const QList<QStringList> rows = {
+            {"李四", "13800001111", "01088887777", "北京市人民路1号", "SF1234567890"},
+            {"王小二", "13900002222", "", "上海市南京路2号", "EA123456789CN"},
+            {"Alice Smith", "13700003333", "02166665555", "广州市中山路3号", ""},
+            {"王五", "13600004444", "", "杭州市人民路4号", "SF9876543210"},
+            {"张三", "13500005555", "07555554444", "深圳市深南路5号", ""},
+        };
+        RecipientRows writer(att());
+        for (const QStringList& r : rows)
+            writer.append({{"Name", r.at(0)},
+                           {"Mobile", r.at(1)},
+                           {"Phone", r.at(2)},
+                           {"Address", r.at(3)},
+                           {"WayBillNo", r.at(4)}});
     }
 
 private Q_SLOTS:
@@ -419,6 +441,250 @@ private Q_SLOTS:
         // A search writes nothing.
         QCOMPARE(namesInFile(), QStringList({"李四", "王五", "王小二", " 王六", "张三"}));
         QCOMPARE(page()->Att_Name_Ad->text(), typed);
+    }
+
+    void searchFindsAnyPartAndEnterGoesOn_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QList<int>>("rowsAfterEachEnter");
+        QTest::newRow("middle of a name") << "小二" << QList<int>{1, 1};
+        QTest::newRow("part of a mobile") << "0003" << QList<int>{2};
+        QTest::newRow("part of a phone") << "8887" << QList<int>{0};
+        QTest::newRow("part of an address") << "中山路" << QList<int>{2};
+        QTest::newRow("part of a waybill number") << "456789CN" << QList<int>{1};
+        QTest::newRow("Latin letters in either case") << "alice" << QList<int>{2};
+        QTest::newRow("waybill in lower case") << "sf98" << QList<int>{3};
+        QTest::newRow("next match, then wrap") << "人民路" << QList<int>{0, 3, 0, 3};
+        QTest::newRow("surname repeated") << "王" << QList<int>{1, 3, 1};
+        QTest::newRow("the current row matches first") << "深南" << QList<int>{4, 4};
+        QTest::newRow("no match") << "赵" << QList<int>{4, 4};
+        QTest::newRow("blanks only") << "  " << QList<int>{4};
+    }
+    void searchFindsAnyPartAndEnterGoesOn()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QList<int>, rowsAfterEachEnter);
+        QVERIFY(startProgram());
+        FM_Main->Att_Set_BtnClick();
+        addSearchableRecipients();
+        clickRow(4);
+        QCOMPARE(att()->recNo(), 4);
+
+        typeInto(page()->searchEdit, typed);
+        for (int row : rowsAfterEachEnter) {
+            QTest::keyClick(page()->searchEdit, Qt::Key_Return);
+            QCOMPARE(att()->recNo(), row);
+            QCOMPARE(page()->DBGrid1->currentIndex().row(), row);
+            QCOMPARE(selectedRows(), QList<int>{row});
+            QCOMPARE(control("A_Name")->text(), att()->cellText(row, att()->fieldIndex("Name")));
+        }
+        QVERIFY(m_prompt->shown.isEmpty());
+        QCOMPARE(att()->recordCount(), 5);
+    }
+
+    void findButtonSearchesTheSearchBoxFirst()
+    {
+        QVERIFY(startProgram());
+        FM_Main->Att_Set_BtnClick();
+        addSearchableRecipients();
+        clickRow(0);
+        typeInto(page()->Att_Name_Ad, QStringLiteral("张"));
+        typeInto(page()->searchEdit, QStringLiteral("13600004444"));
+        QTest::mouseClick(page()->Att_Find_Btn, Qt::LeftButton);
+        QCOMPARE(att()->recNo(), 3);
+        // With the search box empty, "查询" takes the name box as before.
+        page()->searchEdit->clear();
+        QTest::mouseClick(page()->Att_Find_Btn, Qt::LeftButton);
+        QCOMPARE(att()->recNo(), 4);
+    }
+
+    // --- Duplicates ---------------------------------------------------------
+
+    void removeDuplicatesKeepsTheFirstOfEachGroup_data()
+    {
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("confirmed") << true;
+        QTest::newRow("declined") << false;
+    }
+    void removeDuplicatesKeepsTheFirstOfEachGroup()
+    {
+        QFETCH(bool, confirm);
+        QVERIFY(startProgram());
+        FM_Main->Att_Set_BtnClick();
+        const QList<QStringList> rows = {
+            {"张三", "13800001111", "人民路1号"},  // kept: first of its group
+            {"张三", "13800001111", "解放路9号"},  // same name and mobile
+            {"李四", "13800001111", "人民路1号"},  // same mobile and address
+            {" 张三 ", "13800001111 ", " 其他路"}, // same once trimmed
+            {"张三", "13900000000", "人民路1号"},  // another mobile: kept
+            {"王五", "", "人民路1号"},             // no mobile: never a repeat
+            {"王五", "", "人民路1号"},
+            {"李四", "13800002222", "人民路1号"}, // kept
+        };
+        RecipientRows writer(att());
+        for (const QStringList& r : rows)
+            writer.append({{"Name", r.at(0)}, {"Mobile", r.at(1)}, {"Address", r.at(2)}});
+        m_prompt->answers.enqueue(confirm ? Prompt::Button::Yes : Prompt::Button::No);
+
+        page()->removeDuplicatesAction->trigger();
+
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->shown.at(0).kind, QStringLiteral("question"));
+        QVERIFY2(m_prompt->shown.at(0).text.contains(QStringLiteral("共 3 条重复的收件人")),
+                 qPrintable(m_prompt->shown.at(0).text));
+        QVERIFY(m_prompt->shown.at(0).text.endsWith(QStringLiteral("是否删除？")));
+        if (confirm) {
+            QCOMPARE(namesInFile(), QStringList({"张三", "张三", "王五", "王五", "李四"}));
+            QCOMPARE(column("Exp_Att_Info", "Mobile"),
+                     QStringList({"13800001111", "13900000000", "", "", "13800002222"}));
+            QCOMPARE(page()->DBGrid1->model()->rowCount(), 5);
+            // Nothing is left to remove.
+            m_prompt->clear();
+            page()->removeDuplicatesAction->trigger();
+            QCOMPARE(m_prompt->messages(), QStringList{QStringLiteral("没有重复的收件人。")});
+        } else {
+            QCOMPARE(namesInFile().size(), rows.size());
+            // The repeats stay selected for the user to look at.
+            QCOMPARE(selectedRows(), QList<int>({1, 2, 3}));
+        }
+    }
+
+    void removeDuplicatesIsAllOrNothing()
+    {
+        QVERIFY(
+            startProgram({"CREATE TRIGGER keep BEFORE DELETE ON Exp_Att_Info "
+                          "WHEN old.Address = '乙' BEGIN SELECT RAISE(ABORT, '乙 is kept'); END"}));
+        RecipientRows writer(att());
+        for (const char* address : {"甲", "甲", "乙", "乙"})
+            writer.append({{"Name", "张三"}, {"Mobile", "138"}, {"Address", address}});
+        page()->removeDuplicatesAction->trigger();
+        QCOMPARE(m_prompt->shown.size(), 2);
+        QCOMPARE(m_prompt->shown.at(1).kind, QStringLiteral("error"));
+        QCOMPARE(att()->recordCount(), 4);
+        QCOMPARE(column("Exp_Att_Info", "Address"), QStringList({"甲", "甲", "乙", "乙"}));
+    }
+
+    // --- Row count, column widths, sorting --------------------------------
+
+    void rowCountFollowsEveryWriter()
+    {
+        QVERIFY(startProgram());
+        FM_Main->Att_Set_BtnClick();
+        QLabel* label = page()->rowCountLabel;
+        QCOMPARE(label->text(), QStringLiteral("共 0 条收件人"));
+        addRecipients({"甲", "乙", "丙"});
+        QCOMPARE(label->text(), QStringLiteral("共 3 条收件人"));
+        typeInto(page()->Att_Name_Ad, QStringLiteral("丁"));
+        typeInto(page()->Att_Mobile_Ad, QStringLiteral("139"));
+        typeInto(page()->Att_Add_Ad, QStringLiteral("路"));
+        QTest::mouseClick(page()->Att_Save_Btn, Qt::LeftButton);
+        QCOMPARE(label->text(), QStringLiteral("共 4 条收件人"));
+        clickRow(0);
+        page()->Dgrd_Att_DelRow->trigger();
+        QCOMPARE(label->text(), QStringLiteral("共 3 条收件人"));
+        RecipientRows writer(att());
+        writer.inTransaction([&] {
+            writer.empty();
+            for (int i = 0; i < 7; ++i)
+                writer.append({{"Name", QString::number(i)}});
+        });
+        QCOMPARE(label->text(), QStringLiteral("共 7 条收件人"));
+        writer.empty();
+        QCOMPARE(label->text(), QStringLiteral("共 0 条收件人"));
+    }
+
+    void numberColumnsShowTheirWholeContent_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("mobile") << "Mobile"
+                                << "13800001111";
+        QTest::newRow("phone") << "Phone"
+                               << "02088886666";
+        QTest::newRow("post code") << "PostCode"
+                                   << "510000";
+        QTest::newRow("waybill number") << "WayBillNo"
+                                        << "EA123456789CN";
+    }
+    void numberColumnsShowTheirWholeContent()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, value);
+        QVERIFY(startProgram());
+        QTableView* grid = page()->DBGrid1;
+        int col = -1;
+        const auto& columns = RecipientPage::gridColumns();
+        for (int i = 0; i < columns.size(); ++i)
+            if (columns.at(i).field == field)
+                col = i;
+        QVERIFY(col >= 0);
+        // Text plus the cell's margins on both sides.
+        QVERIFY2(grid->columnWidth(col) >= grid->fontMetrics().horizontalAdvance(value) + 8,
+                 qPrintable(QString::number(grid->columnWidth(col))));
+    }
+
+    void columnWidthsAndOrderAreRemembered()
+    {
+        QVERIFY(startProgram());
+        QHeaderView* header = page()->DBGrid1->horizontalHeader();
+        header->resizeSection(1, 420);
+        header->moveSection(3, 0); // 手机 first
+        m_start->shutdown();
+        m_start.reset();
+        QVERIFY(ConfigIni::readString(m_tmp->path() + "/", "Grid", "State").size() > 0);
+
+        QVERIFY(startProgram());
+        header = page()->DBGrid1->horizontalHeader();
+        QCOMPARE(header->sectionSize(1), 420);
+        QCOMPARE(header->logicalIndex(0), 3);
+        // Still unsorted: the table's own order.
+        QCOMPARE(header->sortIndicatorSection(), -1);
+    }
+
+    void sortingByAHeaderChangesOnlyTheDisplay()
+    {
+        QVERIFY(startProgram());
+        FM_Main->Att_Set_BtnClick();
+        addRecipients({"delta", "alpha", "charlie", "bravo"});
+        QTableView* grid = page()->DBGrid1;
+        QHeaderView* header = grid->horizontalHeader();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(header->sectionViewportPosition(0) + 10, header->height() / 2));
+        auto shown = [grid] {
+            QStringList out;
+            for (int r = 0; r < grid->model()->rowCount(); ++r)
+                out << grid->model()->index(r, 0).data().toString();
+            return out;
+        };
+        QCOMPARE(shown(), QStringList({"alpha", "bravo", "charlie", "delta"}));
+        // The table keeps its order (printing walks it).
+        QCOMPARE(namesInFile(), QStringList({"delta", "alpha", "charlie", "bravo"}));
+        QCOMPARE(att()->cellText(0, att()->fieldIndex("Name")), QStringLiteral("delta"));
+
+        // Grid row and cursor map through the sort, both ways.
+        clickRow(1);
+        QCOMPARE(att()->FieldByName("Name").AsString(), QStringLiteral("bravo"));
+        QCOMPARE(control("A_Name")->text(), QStringLiteral("bravo"));
+        att()->moveTo(0);
+        QCOMPARE(grid->currentIndex().row(), 3);
+
+        // The search walks the display order.
+        clickRow(2);
+        typeInto(page()->searchEdit, QStringLiteral("a"));
+        QStringList found;
+        for (int i = 0; i < 4; ++i) {
+            QTest::keyClick(page()->searchEdit, Qt::Key_Return);
+            found << att()->FieldByName("Name").AsString();
+            QCOMPARE(selectedRows(), QList<int>{grid->currentIndex().row()});
+        }
+        QCOMPARE(found, QStringList({"charlie", "delta", "alpha", "bravo"}));
+
+        // Deleting the selected rows deletes those shown.
+        clickRow(0);
+        clickRow(1, Qt::ShiftModifier);
+        page()->Dgrd_Att_DelRow->trigger();
+        QCOMPARE(namesInFile(), QStringList({"delta", "charlie"}));
+        QCOMPARE(shown(), QStringList({"charlie", "delta"}));
     }
 
     // --- Deleting selected rows -------------------------------------------
