@@ -5,8 +5,10 @@
 #include <QHash>
 #include <QXmlStreamReader>
 
-#include <quazip.h>
-#include <quazipfile.h>
+#include <QFile>
+#include <QIODevice>
+
+#include <zip.h>
 
 namespace
 {
@@ -63,11 +65,10 @@ struct Relationship {
 };
 
 // The relationships of part SOURCE, keyed by id.
-QHash<QString, Relationship> parseRelationships(const QByteArray& xml, const QString& source)
+QHash<QString, Relationship> parseRelationships(QXmlStreamReader& reader, const QString& source)
 {
     QHash<QString, Relationship> result;
     const QString folder = folderOf(source);
-    QXmlStreamReader reader(xml);
     while (!reader.atEnd()) {
         reader.readNext();
         if (!reader.isStartElement() || reader.name() != QLatin1String("Relationship"))
@@ -99,24 +100,116 @@ QString targetOfType(const QHash<QString, Relationship>& rels, const QString& ty
     return QString();
 }
 
-// "AB12" as row 12, column 28; false for anything else.
-bool parseCellReference(QStringView ref, int* row, int* column)
+enum class Reference { Ok, Bad, OutOfSheet };
+
+// "AB12" as row 12, column 28.
+Reference parseCellReference(QStringView ref, int* row, int* column)
 {
-    int c = 0;
+    qint64 c = 0;
     qsizetype i = 0;
-    for (; i < ref.size() && ref.at(i).isLetter(); ++i) {
-        c = c * 26 + (ref.at(i).toUpper().unicode() - 'A' + 1);
-        if (c > 16384)
-            return false;
+    for (; i < ref.size() && i < 8 && ref.at(i).isLetter(); ++i) {
+        const char16_t letter = ref.at(i).toUpper().unicode();
+        if (letter < u'A' || letter > u'Z')
+            return Reference::Bad;
+        c = c * 26 + (letter - u'A' + 1);
     }
+    qint64 r = 0;
+    qsizetype digits = 0;
+    for (; i < ref.size() && digits < 12 && ref.at(i).isDigit(); ++i, ++digits)
+        r = r * 10 + ref.at(i).digitValue();
+    if (c == 0 || digits == 0 || i != ref.size())
+        return Reference::Bad;
+    if (r < 1 || r > kMaxSheetRows || c > kMaxSheetColumns)
+        return Reference::OutOfSheet;
+    *row = int(r);
+    *column = int(c);
+    return Reference::Ok;
+}
+
+QString outOfSheet(const QString& sheet, const QString& where)
+{
+    return QStringLiteral("工作表“%1”中的%2超出了Excel工作表的范围（最多%3行、%4列），文件已损坏。")
+        .arg(sheet, where)
+        .arg(kMaxSheetRows)
+        .arg(kMaxSheetColumns);
+}
+
+QString partTooLarge(const QString& part, qint64 limit)
+{
+    return QStringLiteral("文件已损坏或内容过大（%1解压后超过%2 MB）。")
+        .arg(part)
+        .arg(limit >> 20);
+}
+
+// A formula that is only a constant, as writers that compute nothing save
+// it: a number, or a string literal in double quotes ("" for a quote).
+bool constantFormula(const QString& formula, QString* text, bool* isNumber)
+{
+    const QString f = formula.trimmed();
     bool ok = false;
-    const int r = ref.mid(i).toInt(&ok);
-    if (i == 0 || !ok)
+    f.toDouble(&ok);
+    if (ok) {
+        *text = f;
+        *isNumber = true;
+        return true;
+    }
+    if (f.size() < 2 || !f.startsWith(QLatin1Char('"')) || !f.endsWith(QLatin1Char('"')))
         return false;
-    *row = r;
-    *column = c;
+    QString literal;
+    for (qsizetype i = 1; i < f.size() - 1; ++i) {
+        if (f.at(i) == QLatin1Char('"')) {
+            if (i + 1 >= f.size() - 1 || f.at(i + 1) != QLatin1Char('"'))
+                return false;
+            ++i;
+        }
+        literal.append(f.at(i));
+    }
+    *text = literal;
+    *isNumber = false;
     return true;
 }
+
+// One zip entry as a stream that ends with an error past LIMIT bytes, so
+// that no declared size is ever trusted.
+class ZipPartDevice : public QIODevice
+{
+public:
+    ZipPartDevice(zip_file_t* file, qint64 limit) : m_file(file), m_limit(limit)
+    {
+        QIODevice::open(QIODevice::ReadOnly);
+    }
+    ~ZipPartDevice() override { zip_fclose(m_file); }
+
+    bool isSequential() const override { return true; }
+    bool failed() const { return m_failed; }
+    bool tooLarge() const { return m_tooLarge; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        if (m_failed || m_tooLarge)
+            return -1;
+        const zip_int64_t n = zip_fread(m_file, data, zip_uint64_t(maxSize));
+        if (n < 0) {
+            m_failed = true;
+            return -1;
+        }
+        m_read += n;
+        if (m_read > m_limit) {
+            m_tooLarge = true;
+            return -1;
+        }
+        return n;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    zip_file_t* m_file;
+    qint64 m_limit;
+    qint64 m_read = 0;
+    bool m_failed = false;
+    bool m_tooLarge = false;
+};
 
 QString isoDateText(const QString& value)
 {
@@ -156,19 +249,23 @@ QString readRichText(QXmlStreamReader& reader)
 
 } // namespace
 
-XlsxReader::XlsxReader(const QString& fileName) : WorkbookReader(fileName) {}
+XlsxReader::XlsxReader(const QString& fileName) : WorkbookReader(fileName)
+{
+    m_cells.setSharedTexts(&m_strings);
+}
 
 XlsxReader::~XlsxReader()
 {
     if (m_zip)
-        m_zip->close();
+        zip_discard(m_zip);
 }
 
 std::unique_ptr<XlsxReader> XlsxReader::open(const QString& fileName, QString* error)
 {
     std::unique_ptr<XlsxReader> reader(new XlsxReader(fileName));
-    reader->m_zip = std::make_unique<QuaZip>(fileName);
-    if (!reader->m_zip->open(QuaZip::mdUnzip)) {
+    int code = 0;
+    reader->m_zip = zip_open(QFile::encodeName(fileName).constData(), ZIP_RDONLY, &code);
+    if (!reader->m_zip) {
         *error = workbookFailure(fileName, notAWorkbook());
         return nullptr;
     }
@@ -177,20 +274,33 @@ std::unique_ptr<XlsxReader> XlsxReader::open(const QString& fileName, QString* e
     return reader;
 }
 
-bool XlsxReader::readPart(const QString& path, QByteArray* data, QString* error) const
+bool XlsxReader::hasPart(const QString& path) const
 {
-    if (!m_zip->setCurrentFile(path, QuaZip::csInsensitive)) {
+    return zip_name_locate(m_zip, path.toUtf8().constData(), ZIP_FL_NOCASE) >= 0;
+}
+
+bool XlsxReader::readPart(const QString& path, qint64 limit, const PartParser& parse,
+                          QString* error) const
+{
+    const zip_int64_t index = zip_name_locate(m_zip, path.toUtf8().constData(), ZIP_FL_NOCASE);
+    zip_file_t* file = index < 0 ? nullptr : zip_fopen_index(m_zip, zip_uint64_t(index), 0);
+    if (!file) {
         *error = failure(damagedPart(path));
         return false;
     }
-    QuaZipFile file(m_zip.get());
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = failure(damagedPart(path));
+    ZipPartDevice device(file, limit);
+    QXmlStreamReader xml(&device);
+    QString reason;
+    const bool parsed = parse(xml, &reason);
+    if (device.tooLarge()) {
+        *error = failure(partTooLarge(path, limit));
         return false;
     }
-    *data = file.readAll();
-    file.close();
-    if (file.getZipError() != UNZ_OK) {
+    if (!reason.isEmpty()) {
+        *error = failure(reason);
+        return false;
+    }
+    if (!parsed || xml.hasError() || device.failed()) {
         *error = failure(damagedPart(path));
         return false;
     }
@@ -200,48 +310,56 @@ bool XlsxReader::readPart(const QString& path, QByteArray* data, QString* error)
 bool XlsxReader::readStructure(QString* error)
 {
     QString workbookPath = QStringLiteral("xl/workbook.xml");
-    QByteArray xml;
     QString ignored;
-    if (readPart(QStringLiteral("_rels/.rels"), &xml, &ignored)) {
-        const QString target =
-            targetOfType(parseRelationships(xml, QString()), QStringLiteral("/officeDocument"));
+    QHash<QString, Relationship> rootRels;
+    auto relsOf = [](QHash<QString, Relationship>* rels, const QString& source) {
+        return [rels, source](QXmlStreamReader& xml, QString*) {
+            *rels = parseRelationships(xml, source);
+            return true;
+        };
+    };
+    if (readPart(QStringLiteral("_rels/.rels"), kMaxSmallPart, relsOf(&rootRels, QString()),
+                 &ignored)) {
+        const QString target = targetOfType(rootRels, QStringLiteral("/officeDocument"));
         if (!target.isEmpty())
             workbookPath = target;
     }
     QHash<QString, Relationship> rels;
-    if (readPart(relsPathOf(workbookPath), &xml, &ignored))
-        rels = parseRelationships(xml, workbookPath);
-    if (!readPart(workbookPath, &xml, error))
+    const QString relsPath = relsPathOf(workbookPath);
+    if (hasPart(relsPath) &&
+        !readPart(relsPath, kMaxSmallPart, relsOf(&rels, workbookPath), error))
         return false;
 
-    QXmlStreamReader reader(xml);
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (!reader.isStartElement())
-            continue;
-        const QXmlStreamAttributes a = reader.attributes();
-        if (reader.name() == QLatin1String("workbookPr")) {
-            const QStringView value = a.value(QLatin1String("date1904"));
-            m_date1904 = value == QLatin1String("1") || value == QLatin1String("true");
-        } else if (reader.name() == QLatin1String("sheet")) {
-            QString id;
-            for (const QXmlStreamAttribute& attribute : a) {
-                if (attribute.name() == QLatin1String("id"))
-                    id = attribute.value().toString();
+    const bool read = readPart(
+        workbookPath, kMaxSmallPart,
+        [&](QXmlStreamReader& reader, QString*) {
+            while (!reader.atEnd()) {
+                reader.readNext();
+                if (!reader.isStartElement())
+                    continue;
+                const QXmlStreamAttributes a = reader.attributes();
+                if (reader.name() == QLatin1String("workbookPr")) {
+                    const QStringView value = a.value(QLatin1String("date1904"));
+                    m_date1904 = value == QLatin1String("1") || value == QLatin1String("true");
+                } else if (reader.name() == QLatin1String("sheet")) {
+                    QString id;
+                    for (const QXmlStreamAttribute& attribute : a) {
+                        const QStringView name = attribute.qualifiedName();
+                        if (name == QLatin1String("id") || name.endsWith(QLatin1String(":id")))
+                            id = attribute.value().toString();
+                    }
+                    const Relationship rel = rels.value(id);
+                    if (rel.target.isEmpty())
+                        return false;
+                    m_names.append(a.value(QLatin1String("name")).toString());
+                    m_sheetPaths.append(rel.target);
+                }
             }
-            const Relationship rel = rels.value(id);
-            if (rel.target.isEmpty()) {
-                *error = failure(damagedPart(workbookPath));
-                return false;
-            }
-            m_names.append(a.value(QLatin1String("name")).toString());
-            m_sheetPaths.append(rel.target);
-        }
-    }
-    if (reader.hasError()) {
-        *error = failure(damagedPart(workbookPath));
+            return true;
+        },
+        error);
+    if (!read)
         return false;
-    }
 
     const QString strings = targetOfType(rels, QStringLiteral("/sharedStrings"));
     if (!strings.isEmpty() && !readSharedStrings(strings, error))
@@ -252,54 +370,54 @@ bool XlsxReader::readStructure(QString* error)
 
 bool XlsxReader::readSharedStrings(const QString& path, QString* error)
 {
-    QByteArray xml;
-    if (!readPart(path, &xml, error))
-        return false;
-    QXmlStreamReader reader(xml);
-    reader.setNamespaceProcessing(false);
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (reader.isStartElement() && reader.name() == QLatin1String("si"))
-            m_strings.append(readRichText(reader));
-    }
-    if (reader.hasError()) {
-        *error = failure(damagedPart(path));
-        return false;
-    }
-    return true;
+    return readPart(
+        path, kMaxLargePart,
+        [this](QXmlStreamReader& reader, QString*) {
+            reader.setNamespaceProcessing(false);
+            while (!reader.atEnd()) {
+                reader.readNext();
+                if (reader.isStartElement() && reader.name() == QLatin1String("si"))
+                    m_strings.add(readRichText(reader));
+            }
+            return true;
+        },
+        error);
 }
 
 bool XlsxReader::readStyles(const QString& path, QString* error)
 {
-    QByteArray xml;
-    if (!readPart(path, &xml, error))
-        return false;
     QHash<int, QString> formats;
     QVector<int> xfFormats;
-    QXmlStreamReader reader(xml);
-    QStringList open; // names of the enclosing elements
-    while (!reader.atEnd()) {
-        reader.readNext();
-        if (reader.isEndElement()) {
-            open.removeLast();
-            continue;
-        }
-        if (!reader.isStartElement())
-            continue;
-        const QString parent = open.isEmpty() ? QString() : open.last();
-        const QXmlStreamAttributes a = reader.attributes();
-        if (reader.name() == QLatin1String("numFmt") && parent == QLatin1String("numFmts")) {
-            formats.insert(a.value(QLatin1String("numFmtId")).toInt(),
-                           a.value(QLatin1String("formatCode")).toString());
-        } else if (reader.name() == QLatin1String("xf") && parent == QLatin1String("cellXfs")) {
-            xfFormats.append(a.value(QLatin1String("numFmtId")).toInt());
-        }
-        open.append(reader.name().toString());
-    }
-    if (reader.hasError()) {
-        *error = failure(damagedPart(path));
+    const bool read = readPart(
+        path, kMaxSmallPart,
+        [&](QXmlStreamReader& reader, QString*) {
+            QStringList open; // names of the enclosing elements
+            while (!reader.atEnd()) {
+                reader.readNext();
+                if (reader.isEndElement()) {
+                    if (!open.isEmpty())
+                        open.removeLast();
+                    continue;
+                }
+                if (!reader.isStartElement())
+                    continue;
+                const QString parent = open.isEmpty() ? QString() : open.last();
+                const QXmlStreamAttributes a = reader.attributes();
+                if (reader.name() == QLatin1String("numFmt") &&
+                    parent == QLatin1String("numFmts")) {
+                    formats.insert(a.value(QLatin1String("numFmtId")).toInt(),
+                                   a.value(QLatin1String("formatCode")).toString());
+                } else if (reader.name() == QLatin1String("xf") &&
+                           parent == QLatin1String("cellXfs")) {
+                    xfFormats.append(a.value(QLatin1String("numFmtId")).toInt());
+                }
+                open.append(reader.name().toString());
+            }
+            return true;
+        },
+        error);
+    if (!read)
         return false;
-    }
     for (const int id : std::as_const(xfFormats)) {
         const auto custom = formats.constFind(id);
         m_styleKinds.append(custom != formats.constEnd() ? dateKindOfFormat(*custom)
@@ -311,32 +429,48 @@ bool XlsxReader::readStyles(const QString& path, QString* error)
 bool XlsxReader::loadSheet(int index, QString* error)
 {
     m_cells.clear();
-    QByteArray xml;
-    if (!readPart(m_sheetPaths.at(index), &xml, error))
-        return false;
-    if (!readSheet(xml, error)) {
+    m_formulasWithoutValue.clear();
+    const QString name = m_names.at(index);
+    const bool read = readPart(
+        m_sheetPaths.at(index), kMaxLargePart,
+        [&](QXmlStreamReader& xml, QString* reason) { return readSheet(xml, name, reason); },
+        error);
+    if (!read) {
         m_cells.clear();
-        *error = failure(damagedPart(m_sheetPaths.at(index)));
-        return false;
+        m_formulasWithoutValue.clear();
     }
-    return true;
+    return read;
 }
 
-bool XlsxReader::readSheet(const QByteArray& xml, QString*)
+bool XlsxReader::readSheet(QXmlStreamReader& reader, const QString& sheetName, QString* reason)
 {
-    QXmlStreamReader reader(xml);
     // Elements are told apart by local name alone, and without namespace
     // processing the parse of a large sheet takes a sixth less time.
     reader.setNamespaceProcessing(false);
     int row = 0;
     int column = 0;
+    QString value;
+    QString formula;
+    QString inlineText;
     while (!reader.atEnd()) {
         reader.readNext();
         if (!reader.isStartElement())
             continue;
         if (reader.name() == QLatin1String("row")) {
             const QStringView r = reader.attributes().value(QLatin1String("r"));
-            row = r.isEmpty() ? row + 1 : r.toInt();
+            if (r.isEmpty()) {
+                ++row;
+            } else {
+                bool ok = false;
+                const qlonglong number = r.toLongLong(&ok);
+                if (!ok || number < 1)
+                    return false;
+                row = int(std::min<qlonglong>(number, qlonglong(kMaxSheetRows) + 1));
+            }
+            if (row > kMaxSheetRows) {
+                *reason = outOfSheet(sheetName, QStringLiteral("第%1行").arg(r.isEmpty() ? QString::number(row) : r.toString()));
+                return false;
+            }
             column = 0;
             continue;
         }
@@ -345,47 +479,99 @@ bool XlsxReader::readSheet(const QByteArray& xml, QString*)
 
         const QXmlStreamAttributes a = reader.attributes();
         const QStringView ref = a.value(QLatin1String("r"));
-        if (ref.isEmpty())
+        if (ref.isEmpty()) {
             ++column;
-        else if (!parseCellReference(ref, &row, &column))
-            return false;
-        if (row < 1 || row > 1048576 || column < 1 || column > 16384)
-            return false;
-        const QString type = a.value(QLatin1String("t")).toString();
+            if (row < 1)
+                return false;
+            if (column > kMaxSheetColumns) {
+                *reason = outOfSheet(sheetName, QStringLiteral("第%1行第%2列").arg(row).arg(column));
+                return false;
+            }
+        } else {
+            switch (parseCellReference(ref, &row, &column)) {
+            case Reference::Ok:
+                break;
+            case Reference::Bad:
+                return false;
+            case Reference::OutOfSheet:
+                *reason = outOfSheet(sheetName, QStringLiteral("单元格%1").arg(ref.toString()));
+                return false;
+            }
+        }
+        const QStringView type = a.value(QLatin1String("t"));
+        const bool isShared = type == QLatin1String("s");
+        const QString typeText = isShared ? QString() : type.toString();
         const int style = a.value(QLatin1String("s")).toInt();
 
-        QString value;
-        QString inlineText;
+        value.clear();
+        formula.clear();
+        inlineText.clear();
+        bool hasValue = false;
+        bool hasFormula = false;
         while (!reader.atEnd()) {
             reader.readNext();
             if (reader.isEndElement() && reader.name() == QLatin1String("c"))
                 break;
             if (!reader.isStartElement())
                 continue;
-            if (reader.name() == QLatin1String("v"))
+            if (reader.name() == QLatin1String("v")) {
                 value = reader.readElementText();
-            else if (reader.name() == QLatin1String("is"))
+                hasValue = true;
+            } else if (reader.name() == QLatin1String("is")) {
                 inlineText = readRichText(reader);
-            else
-                reader.skipCurrentElement(); // the formula itself
+            } else if (reader.name() == QLatin1String("f")) {
+                formula = reader.readElementText();
+                hasFormula = true;
+            } else {
+                reader.skipCurrentElement();
+            }
+        }
+        if (reader.hasError())
+            return false;
+
+        if (isShared) {
+            if (value.isEmpty())
+                continue; // no string at all: an empty cell
+            bool ok = false;
+            const uint i = value.toUInt(&ok);
+            if (!ok || i >= m_strings.size())
+                return false;
+            m_cells.setShared(row, column, i);
+            continue;
+        }
+
+        QString numberText;
+        if (hasFormula && value.isEmpty() && !(typeText == QLatin1String("str") && hasValue)) {
+            // The writer saved the formula but not its result.
+            QString constant;
+            bool isNumber = false;
+            if (!constantFormula(formula, &constant, &isNumber)) {
+                m_formulasWithoutValue.push_back({row, column});
+                continue;
+            }
+            if (!isNumber) {
+                m_cells.set(row, column, constant);
+                continue;
+            }
+            numberText = constant;
         }
 
         QString text;
-        if (type == QLatin1String("s")) {
+        if (!numberText.isEmpty()) {
             bool ok = false;
-            const int i = value.toInt(&ok);
-            if (!ok || i < 0 || i >= m_strings.size())
-                return false;
-            text = m_strings.at(i);
-        } else if (type == QLatin1String("inlineStr")) {
+            const double number = numberText.toDouble(&ok);
+            const DateKind kind =
+                style >= 0 && style < m_styleKinds.size() ? m_styleKinds.at(style) : DateKind::None;
+            text = excelValueText(number, m_date1904, kind);
+        } else if (typeText == QLatin1String("inlineStr")) {
             text = inlineText;
-        } else if (type == QLatin1String("str")) {
+        } else if (typeText == QLatin1String("str")) {
             text = decodeEscapes(value);
-        } else if (type == QLatin1String("b")) {
+        } else if (typeText == QLatin1String("b")) {
             text = value.isEmpty() ? QString() : excelBoolText(value != QLatin1String("0"));
-        } else if (type == QLatin1String("e")) {
+        } else if (typeText == QLatin1String("e")) {
             text = value;
-        } else if (type == QLatin1String("d")) {
+        } else if (typeText == QLatin1String("d")) {
             text = isoDateText(value);
         } else if (!value.isEmpty()) {
             bool ok = false;
