@@ -10,6 +10,10 @@
 
 #include <zip.h>
 
+#include <cstring>
+#include <string>
+#include <vector>
+
 namespace
 {
 
@@ -102,21 +106,36 @@ QString targetOfType(const QHash<QString, Relationship>& rels, const QString& ty
 
 enum class Reference { Ok, Bad, OutOfSheet };
 
+char16_t codeOf(QChar c)
+{
+    return c.unicode();
+}
+char16_t codeOf(char c)
+{
+    return char16_t(uchar(c));
+}
+
 // "AB12" as row 12, column 28.
-Reference parseCellReference(QStringView ref, int* row, int* column)
+template <typename View> Reference parseCellReference(View ref, int* row, int* column)
 {
     qint64 c = 0;
     qsizetype i = 0;
-    for (; i < ref.size() && i < 8 && ref.at(i).isLetter(); ++i) {
-        const char16_t letter = ref.at(i).toUpper().unicode();
+    for (; i < ref.size() && i < 8; ++i) {
+        char16_t letter = codeOf(ref.at(i));
+        if (letter >= u'a' && letter <= u'z')
+            letter = char16_t(letter - u'a' + u'A');
         if (letter < u'A' || letter > u'Z')
-            return Reference::Bad;
+            break;
         c = c * 26 + (letter - u'A' + 1);
     }
     qint64 r = 0;
     qsizetype digits = 0;
-    for (; i < ref.size() && digits < 12 && ref.at(i).isDigit(); ++i, ++digits)
-        r = r * 10 + ref.at(i).digitValue();
+    for (; i < ref.size() && digits < 12; ++i, ++digits) {
+        const char16_t digit = codeOf(ref.at(i));
+        if (digit < u'0' || digit > u'9')
+            break;
+        r = r * 10 + (digit - u'0');
+    }
     if (c == 0 || digits == 0 || i != ref.size())
         return Reference::Bad;
     if (r < 1 || r > kMaxSheetRows || c > kMaxSheetColumns)
@@ -167,6 +186,346 @@ bool constantFormula(const QString& formula, QString* text, bool* isNumber)
     *text = literal;
     *isNumber = false;
     return true;
+}
+
+// True when the part starting with HEAD is XML in UTF-8, which the sheet
+// scanner reads; anything else goes through QXmlStreamReader.
+bool isUtf8Xml(const QByteArray& head)
+{
+    if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF") || head.left(4).contains('\0'))
+        return false;
+    if (!head.startsWith("<?xml"))
+        return true;
+    const qsizetype end = head.indexOf("?>");
+    const QByteArray declaration = head.left(end < 0 ? head.size() : end).toLower();
+    const qsizetype at = declaration.indexOf("encoding");
+    if (at < 0)
+        return true;
+    const QByteArray rest = declaration.mid(at + 8);
+    return rest.contains("utf-8") || rest.contains("utf8");
+}
+
+// A small pull scanner for the worksheet and shared strings parts, which
+// make up nearly all of a workbook: several times faster than
+// QXmlStreamReader. It reads
+// UTF-8 XML as a stream in chunks, checks that elements nest, and refuses
+// document type declarations (and so any entity but the predefined ones).
+class SheetScanner
+{
+public:
+    enum Token { Start, End, Text, Finished, Damaged };
+
+    explicit SheetScanner(QIODevice& in) : m_in(in) {}
+
+    Token next()
+    {
+        if (m_pendingEnd) {
+            m_pendingEnd = false;
+            return End;
+        }
+        for (;;) {
+            const Token token = scan();
+            if (token != Skipped)
+                return token;
+        }
+    }
+
+    // Of the current Start or End, without any namespace prefix.
+    QByteArrayView name() const { return m_name; }
+
+    // The raw value of attribute NAME of the current Start; empty if none.
+    QByteArrayView attribute(QByteArrayView name) const
+    {
+        QByteArrayView rest = m_attributes;
+        while (!rest.isEmpty()) {
+            const qsizetype eq = rest.indexOf('=');
+            if (eq < 0)
+                return {};
+            const QByteArrayView key = rest.first(eq).trimmed();
+            rest = rest.sliced(eq + 1).trimmed();
+            if (rest.isEmpty() || (rest.front() != '"' && rest.front() != '\''))
+                return {};
+            const qsizetype close = rest.sliced(1).indexOf(rest.front());
+            if (close < 0)
+                return {};
+            if (key == name)
+                return rest.sliced(1, close);
+            rest = rest.sliced(close + 2);
+        }
+        return {};
+    }
+
+    // Appends the current Text's characters, references resolved; false for
+    // an unknown reference.
+    bool appendText(QByteArray* out) const
+    {
+        if (m_cdata) {
+            out->append(m_text);
+            return true;
+        }
+        return unescape(m_text, out);
+    }
+
+    // After a Start: the text inside it up to its End, leaving out any
+    // child elements.
+    bool readText(QByteArray* out)
+    {
+        int depth = 0;
+        for (;;) {
+            switch (next()) {
+            case Start:
+                ++depth;
+                break;
+            case End:
+                if (depth-- == 0)
+                    return true;
+                break;
+            case Text:
+                if (depth == 0 && !appendText(out))
+                    return false;
+                break;
+            case Finished:
+            case Damaged:
+                return false;
+            }
+        }
+    }
+
+    static bool unescape(QByteArrayView text, QByteArray* out)
+    {
+        for (;;) {
+            const qsizetype amp = text.indexOf('&');
+            if (amp < 0) {
+                out->append(text);
+                return true;
+            }
+            out->append(text.first(amp));
+            text = text.sliced(amp + 1);
+            const qsizetype semi = text.indexOf(';');
+            if (semi < 1 || semi > 12)
+                return false;
+            const QByteArrayView ref = text.first(semi);
+            text = text.sliced(semi + 1);
+            if (ref == "amp")
+                out->append('&');
+            else if (ref == "lt")
+                out->append('<');
+            else if (ref == "gt")
+                out->append('>');
+            else if (ref == "quot")
+                out->append('"');
+            else if (ref == "apos")
+                out->append('\'');
+            else if (ref.front() == '#') {
+                bool ok = false;
+                const bool hex = ref.size() > 1 && (ref.at(1) == 'x' || ref.at(1) == 'X');
+                const uint code = ref.sliced(hex ? 2 : 1).toByteArray().toUInt(&ok, hex ? 16 : 10);
+                if (!ok || code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+                    return false;
+                const char32_t c = code;
+                out->append(QString::fromUcs4(&c, 1).toUtf8());
+            } else {
+                return false;
+            }
+        }
+    }
+
+private:
+    static constexpr Token Skipped = Token(-1);
+
+    // Makes at least one more byte available; false at the end of the part.
+    bool fill()
+    {
+        if (m_atEnd)
+            return false;
+        if (m_pos > 0) {
+            m_buffer.remove(0, m_pos);
+            m_pos = 0;
+        }
+        const qsizetype had = m_buffer.size();
+        m_buffer.resize(had + kChunk);
+        const qint64 n = m_in.read(m_buffer.data() + had, kChunk);
+        m_buffer.resize(had + std::max<qint64>(n, 0));
+        if (n <= 0)
+            m_atEnd = true;
+        return n > 0;
+    }
+
+    // Where NEEDLE ends after m_pos + FROM, reading on as needed; -1 at the end.
+    qsizetype find(const char* needle, qsizetype from)
+    {
+        const qsizetype length = qsizetype(std::strlen(needle));
+        for (;;) {
+            const qsizetype at = m_buffer.indexOf(needle, m_pos + from);
+            if (at >= 0)
+                return at + length - m_pos;
+            from = std::max<qsizetype>(0, m_buffer.size() - m_pos - length);
+            if (!fill())
+                return -1;
+        }
+    }
+
+    // The end of the tag starting at m_pos (one past its '>'), honouring
+    // quoted attribute values; -1 at the end.
+    qsizetype tagEnd()
+    {
+        char quote = 0;
+        qsizetype i = m_pos;
+        for (;;) {
+            for (; i < m_buffer.size(); ++i) {
+                const char c = m_buffer.at(i);
+                if (quote) {
+                    if (c == quote)
+                        quote = 0;
+                } else if (c == '"' || c == '\'') {
+                    quote = c;
+                } else if (c == '>') {
+                    return i + 1 - m_pos;
+                }
+            }
+            const qsizetype done = i - m_pos;
+            if (!fill())
+                return -1;
+            i = m_pos + done;
+        }
+    }
+
+    static QByteArrayView localName(QByteArrayView name)
+    {
+        const qsizetype colon = name.lastIndexOf(':');
+        return colon < 0 ? name : name.sliced(colon + 1);
+    }
+
+    Token finish()
+    {
+        return m_open.empty() && m_sawRoot ? Finished : Damaged;
+    }
+
+    Token scan()
+    {
+        if (m_pos >= m_buffer.size() && !fill())
+            return finish();
+        m_cdata = false;
+        if (m_buffer.at(m_pos) != '<') {
+            qsizetype at = m_buffer.indexOf('<', m_pos);
+            while (at < 0) {
+                const qsizetype done = m_buffer.size() - m_pos;
+                if (!fill()) {
+                    at = m_buffer.size();
+                    break;
+                }
+                at = m_buffer.indexOf('<', m_pos + done);
+            }
+            m_text = QByteArrayView(m_buffer.constData() + m_pos, at - m_pos);
+            m_pos = at;
+            if (m_open.empty()) // only blanks may stand outside the root
+                return m_text.trimmed().isEmpty() ? Skipped : Damaged;
+            return Text;
+        }
+        // The markup's kind is told by its first few bytes.
+        while (m_buffer.size() - m_pos < 9 && fill()) {
+        }
+        const QByteArrayView head = QByteArrayView(m_buffer).sliced(m_pos);
+        if (head.startsWith("<?")) {
+            const qsizetype end = find("?>", 2);
+            if (end < 0)
+                return Damaged;
+            m_pos += end;
+            return Skipped;
+        }
+        if (head.startsWith("<!--")) {
+            const qsizetype end = find("-->", 4);
+            if (end < 0)
+                return Damaged;
+            m_pos += end;
+            return Skipped;
+        }
+        if (head.startsWith("<![CDATA[")) {
+            const qsizetype end = find("]]>", 9);
+            if (end < 0 || m_open.empty())
+                return Damaged;
+            m_text = QByteArrayView(m_buffer.constData() + m_pos + 9, end - 12);
+            m_pos += end;
+            m_cdata = true;
+            return Text;
+        }
+        if (head.startsWith("<!"))
+            return Damaged; // a document type declaration
+        const qsizetype end = tagEnd();
+        if (end < 0)
+            return Damaged;
+        QByteArrayView tag(m_buffer.constData() + m_pos + 1, end - 2);
+        m_pos += end;
+        if (tag.startsWith('/')) {
+            m_name = localName(tag.sliced(1).trimmed());
+            if (m_open.empty() || QByteArrayView(m_open.back()) != tag.sliced(1).trimmed())
+                return Damaged;
+            m_open.pop_back();
+            return End;
+        }
+        const bool empty = tag.endsWith('/');
+        if (empty)
+            tag.chop(1);
+        qsizetype nameEnd = 0;
+        while (nameEnd < tag.size() && !QChar::isSpace(uchar(tag.at(nameEnd))))
+            ++nameEnd;
+        const QByteArrayView qualified = tag.first(nameEnd);
+        if (qualified.isEmpty() || (m_open.empty() && m_sawRoot))
+            return Damaged;
+        m_sawRoot = true;
+        m_name = localName(qualified);
+        m_attributes = tag.sliced(nameEnd);
+        if (empty)
+            m_pendingEnd = true;
+        else
+            m_open.emplace_back(qualified.data(), size_t(qualified.size()));
+        return Start;
+    }
+
+    static constexpr qsizetype kChunk = 256 * 1024;
+    QIODevice& m_in;
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;
+    bool m_atEnd = false;
+    QByteArrayView m_name;
+    QByteArrayView m_attributes;
+    QByteArrayView m_text;
+    bool m_cdata = false;
+    bool m_pendingEnd = false;
+    bool m_sawRoot = false;
+    std::vector<std::string> m_open; // the elements open, innermost last
+};
+
+// After the Start of <is>: the text of its <t> elements, leaving out
+// phonetic runs, up to its End.
+bool scanRichText(SheetScanner& scanner, QByteArray* out)
+{
+    int depth = 0;
+    for (;;) {
+        switch (scanner.next()) {
+        case SheetScanner::Start:
+            if (scanner.name() == "rPh") {
+                QByteArray ignored;
+                if (!scanner.readText(&ignored))
+                    return false;
+            } else if (scanner.name() == "t") {
+                if (!scanner.readText(out))
+                    return false;
+            } else {
+                ++depth;
+            }
+            break;
+        case SheetScanner::End:
+            if (depth-- == 0)
+                return true;
+            break;
+        case SheetScanner::Text:
+            break;
+        case SheetScanner::Finished:
+        case SheetScanner::Damaged:
+            return false;
+        }
+    }
 }
 
 // One zip entry as a stream that ends with an error past LIMIT bytes, so
@@ -282,6 +641,18 @@ bool XlsxReader::hasPart(const QString& path) const
 bool XlsxReader::readPart(const QString& path, qint64 limit, const PartParser& parse,
                           QString* error) const
 {
+    return readRawPart(
+        path, limit,
+        [&](QIODevice& part, QString* reason) {
+            QXmlStreamReader xml(&part);
+            return parse(xml, reason) && !xml.hasError();
+        },
+        error);
+}
+
+bool XlsxReader::readRawPart(const QString& path, qint64 limit, const RawPartParser& parse,
+                             QString* error) const
+{
     const zip_int64_t index = zip_name_locate(m_zip, path.toUtf8().constData(), ZIP_FL_NOCASE);
     zip_file_t* file = index < 0 ? nullptr : zip_fopen_index(m_zip, zip_uint64_t(index), 0);
     if (!file) {
@@ -289,9 +660,8 @@ bool XlsxReader::readPart(const QString& path, qint64 limit, const PartParser& p
         return false;
     }
     ZipPartDevice device(file, limit);
-    QXmlStreamReader xml(&device);
     QString reason;
-    const bool parsed = parse(xml, &reason);
+    const bool parsed = parse(device, &reason);
     if (device.tooLarge()) {
         *error = failure(partTooLarge(path, limit));
         return false;
@@ -300,7 +670,7 @@ bool XlsxReader::readPart(const QString& path, qint64 limit, const PartParser& p
         *error = failure(reason);
         return false;
     }
-    if (!parsed || xml.hasError() || device.failed()) {
+    if (!parsed || device.failed()) {
         *error = failure(damagedPart(path));
         return false;
     }
@@ -370,16 +740,39 @@ bool XlsxReader::readStructure(QString* error)
 
 bool XlsxReader::readSharedStrings(const QString& path, QString* error)
 {
-    return readPart(
+    return readRawPart(
         path, kMaxLargePart,
-        [this](QXmlStreamReader& reader, QString*) {
+        [this](QIODevice& part, QString*) {
+            if (isUtf8Xml(part.peek(256))) {
+                SheetScanner scanner(part);
+                QByteArray bytes;
+                for (;;) {
+                    switch (scanner.next()) {
+                    case SheetScanner::Finished:
+                        return true;
+                    case SheetScanner::Damaged:
+                        return false;
+                    case SheetScanner::Start:
+                        if (scanner.name() == "si") {
+                            bytes.clear();
+                            if (!scanRichText(scanner, &bytes))
+                                return false;
+                            m_strings.add(decodeEscapes(QString::fromUtf8(bytes)));
+                        }
+                        break;
+                    default:
+                        break;
+                    }
+                }
+            }
+            QXmlStreamReader reader(&part);
             reader.setNamespaceProcessing(false);
             while (!reader.atEnd()) {
                 reader.readNext();
                 if (reader.isStartElement() && reader.name() == QLatin1String("si"))
                     m_strings.add(readRichText(reader));
             }
-            return true;
+            return !reader.hasError();
         },
         error);
 }
@@ -431,9 +824,14 @@ bool XlsxReader::loadSheet(int index, QString* error)
     m_cells.clear();
     m_formulasWithoutValue.clear();
     const QString name = m_names.at(index);
-    const bool read = readPart(
+    const bool read = readRawPart(
         m_sheetPaths.at(index), kMaxLargePart,
-        [&](QXmlStreamReader& xml, QString* reason) { return readSheet(xml, name, reason); },
+        [&](QIODevice& part, QString* reason) {
+            if (isUtf8Xml(part.peek(256)))
+                return scanSheet(part, name, reason);
+            QXmlStreamReader xml(&part);
+            return readSheet(xml, name, reason) && !xml.hasError();
+        },
         error);
     if (!read) {
         m_cells.clear();
@@ -498,9 +896,7 @@ bool XlsxReader::readSheet(QXmlStreamReader& reader, const QString& sheetName, Q
                 return false;
             }
         }
-        const QStringView type = a.value(QLatin1String("t"));
-        const bool isShared = type == QLatin1String("s");
-        const QString typeText = isShared ? QString() : type.toString();
+        const QString type = a.value(QLatin1String("t")).toString();
         const int style = a.value(QLatin1String("s")).toInt();
 
         value.clear();
@@ -528,59 +924,183 @@ bool XlsxReader::readSheet(QXmlStreamReader& reader, const QString& sheetName, Q
         }
         if (reader.hasError())
             return false;
+        if (!storeCell(row, column, type, style, value, hasValue, formula, hasFormula,
+                       inlineText))
+            return false;
+    }
+    return !reader.hasError();
+}
 
+bool XlsxReader::storeCell(int row, int column, QStringView type, int style, const QString& value,
+                           bool hasValue, const QString& formula, bool hasFormula,
+                           const QString& inlineText)
+{
+    if (type == QLatin1String("s")) {
+        if (value.isEmpty())
+            return true; // no string at all: an empty cell
+        bool ok = false;
+        const uint i = value.toUInt(&ok);
+        if (!ok || i >= m_strings.size())
+            return false;
+        m_cells.setShared(row, column, i);
+        return true;
+    }
+
+    const DateKind kind =
+        style >= 0 && style < m_styleKinds.size() ? m_styleKinds.at(style) : DateKind::None;
+    if (hasFormula && value.isEmpty() && !(type == QLatin1String("str") && hasValue)) {
+        // The writer saved the formula but not its result.
+        QString constant;
+        bool isNumber = false;
+        if (!constantFormula(formula, &constant, &isNumber))
+            m_formulasWithoutValue.push_back({row, column});
+        else if (isNumber)
+            m_cells.set(row, column, excelValueText(constant.toDouble(), m_date1904, kind));
+        else
+            m_cells.set(row, column, constant);
+        return true;
+    }
+
+    QString text;
+    if (type == QLatin1String("inlineStr")) {
+        text = inlineText;
+    } else if (type == QLatin1String("str")) {
+        text = decodeEscapes(value);
+    } else if (type == QLatin1String("b")) {
+        text = value.isEmpty() ? QString() : excelBoolText(value != QLatin1String("0"));
+    } else if (type == QLatin1String("e")) {
+        text = value;
+    } else if (type == QLatin1String("d")) {
+        text = isoDateText(value);
+    } else if (!value.isEmpty()) {
+        bool ok = false;
+        const double number = value.toDouble(&ok);
+        text = ok ? excelValueText(number, m_date1904, kind) : value;
+    }
+    m_cells.set(row, column, text);
+    return true;
+}
+
+bool XlsxReader::scanSheet(QIODevice& part, const QString& sheetName, QString* reason)
+{
+    SheetScanner scanner(part);
+    int row = 0;
+    int column = 0;
+    QByteArray bytes;
+    QString value;
+    QString formula;
+    QString inlineText;
+    for (;;) {
+        const SheetScanner::Token token = scanner.next();
+        if (token == SheetScanner::Finished)
+            return true;
+        if (token == SheetScanner::Damaged)
+            return false;
+        if (token != SheetScanner::Start)
+            continue;
+        if (scanner.name() == "row") {
+            const QByteArrayView r = scanner.attribute("r");
+            if (r.isEmpty()) {
+                ++row;
+            } else {
+                bool ok = false;
+                const qlonglong number = r.toByteArray().toLongLong(&ok);
+                if (!ok || number < 1)
+                    return false;
+                row = int(std::min<qlonglong>(number, qlonglong(kMaxSheetRows) + 1));
+            }
+            if (row > kMaxSheetRows) {
+                *reason = outOfSheet(sheetName, QStringLiteral("第%1行").arg(
+                                                    r.isEmpty() ? QString::number(row)
+                                                                : QString::fromLatin1(r)));
+                return false;
+            }
+            column = 0;
+            continue;
+        }
+        if (scanner.name() != "c")
+            continue;
+
+        const QByteArrayView ref = scanner.attribute("r");
+        if (ref.isEmpty()) {
+            ++column;
+            if (row < 1)
+                return false;
+            if (column > kMaxSheetColumns) {
+                *reason =
+                    outOfSheet(sheetName, QStringLiteral("第%1行第%2列").arg(row).arg(column));
+                return false;
+            }
+        } else {
+            switch (parseCellReference(ref, &row, &column)) {
+            case Reference::Ok:
+                break;
+            case Reference::Bad:
+                return false;
+            case Reference::OutOfSheet:
+                *reason = outOfSheet(sheetName,
+                                     QStringLiteral("单元格%1").arg(QString::fromLatin1(ref)));
+                return false;
+            }
+        }
+        const QByteArrayView typeBytes = scanner.attribute("t");
+        const bool isShared = typeBytes == "s";
+        const QString type = isShared ? QString() : QString::fromLatin1(typeBytes);
+        const int style = scanner.attribute("s").toByteArray().toInt();
+
+        QByteArray sharedIndex;
+        value.clear();
+        formula.clear();
+        inlineText.clear();
+        bool hasValue = false;
+        bool hasFormula = false;
+        for (bool inCell = true; inCell;) {
+            switch (scanner.next()) {
+            case SheetScanner::Finished:
+            case SheetScanner::Damaged:
+                return false;
+            case SheetScanner::End:
+                inCell = false; // children's ends are read with them
+                break;
+            case SheetScanner::Text:
+                break;
+            case SheetScanner::Start:
+                bytes.clear();
+                if (scanner.name() == "v") {
+                    if (!scanner.readText(&bytes))
+                        return false;
+                    hasValue = true;
+                    if (isShared)
+                        sharedIndex = bytes;
+                    else
+                        value = QString::fromUtf8(bytes);
+                } else if (scanner.name() == "f") {
+                    if (!scanner.readText(&bytes))
+                        return false;
+                    hasFormula = true;
+                    formula = QString::fromUtf8(bytes);
+                } else if (scanner.name() == "is") {
+                    if (!scanRichText(scanner, &bytes))
+                        return false;
+                    inlineText = decodeEscapes(QString::fromUtf8(bytes));
+                } else if (!scanner.readText(&bytes)) {
+                    return false;
+                }
+                break;
+            }
+        }
         if (isShared) {
-            if (value.isEmpty())
-                continue; // no string at all: an empty cell
+            // The common case, kept free of string conversions.
+            if (sharedIndex.isEmpty())
+                continue;
             bool ok = false;
-            const uint i = value.toUInt(&ok);
+            const uint i = sharedIndex.toUInt(&ok);
             if (!ok || i >= m_strings.size())
                 return false;
             m_cells.setShared(row, column, i);
             continue;
         }
-
-        QString numberText;
-        if (hasFormula && value.isEmpty() && !(typeText == QLatin1String("str") && hasValue)) {
-            // The writer saved the formula but not its result.
-            QString constant;
-            bool isNumber = false;
-            if (!constantFormula(formula, &constant, &isNumber)) {
-                m_formulasWithoutValue.push_back({row, column});
-                continue;
-            }
-            if (!isNumber) {
-                m_cells.set(row, column, constant);
-                continue;
-            }
-            numberText = constant;
-        }
-
-        QString text;
-        if (!numberText.isEmpty()) {
-            bool ok = false;
-            const double number = numberText.toDouble(&ok);
-            const DateKind kind =
-                style >= 0 && style < m_styleKinds.size() ? m_styleKinds.at(style) : DateKind::None;
-            text = excelValueText(number, m_date1904, kind);
-        } else if (typeText == QLatin1String("inlineStr")) {
-            text = inlineText;
-        } else if (typeText == QLatin1String("str")) {
-            text = decodeEscapes(value);
-        } else if (typeText == QLatin1String("b")) {
-            text = value.isEmpty() ? QString() : excelBoolText(value != QLatin1String("0"));
-        } else if (typeText == QLatin1String("e")) {
-            text = value;
-        } else if (typeText == QLatin1String("d")) {
-            text = isoDateText(value);
-        } else if (!value.isEmpty()) {
-            bool ok = false;
-            const double number = value.toDouble(&ok);
-            const DateKind kind =
-                style >= 0 && style < m_styleKinds.size() ? m_styleKinds.at(style) : DateKind::None;
-            text = ok ? excelValueText(number, m_date1904, kind) : value;
-        }
-        m_cells.set(row, column, text);
+        if (!storeCell(row, column, type, style, value, hasValue, formula, hasFormula, inlineText))
+            return false;
     }
-    return !reader.hasError();
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class QIODevice;
 class QXmlStreamReader;
 struct zip;
 
@@ -40,16 +41,24 @@ protected:
 
 private:
     using PartParser = std::function<bool(QXmlStreamReader& xml, QString* reason)>;
+    using RawPartParser = std::function<bool(QIODevice& part, QString* reason)>;
 
     explicit XlsxReader(const QString& fileName);
     bool hasPart(const QString& path) const;
     // Streams part PATH through PARSE, inflating at most LIMIT bytes.
     bool readPart(const QString& path, qint64 limit, const PartParser& parse,
                   QString* error) const;
+    bool readRawPart(const QString& path, qint64 limit, const RawPartParser& parse,
+                     QString* error) const;
     bool readStructure(QString* error);
     bool readSharedStrings(const QString& path, QString* error);
     bool readStyles(const QString& path, QString* error);
     bool readSheet(QXmlStreamReader& xml, const QString& sheetName, QString* reason);
+    bool scanSheet(QIODevice& part, const QString& sheetName, QString* reason);
+    // One cell's parts as read from the sheet; false for a damaged cell.
+    bool storeCell(int row, int column, QStringView type, int style, const QString& value,
+                   bool hasValue, const QString& formula, bool hasFormula,
+                   const QString& inlineText);
 
     zip* m_zip = nullptr;
     QStringList m_names;
