@@ -134,8 +134,9 @@ const CellGrid::Cell* CellGrid::find(int row, int column) const
         if (at + 1 < m_rows.size() && m_rows[at + 1].row == row) {
             ++at;
         } else {
-            const auto it = std::lower_bound(m_rows.begin(), m_rows.end(), row,
-                                             [](const RowStart& r, int value) { return r.row < value; });
+            const auto it =
+                std::lower_bound(m_rows.begin(), m_rows.end(), row,
+                                 [](const RowStart& r, int value) { return r.row < value; });
             if (it == m_rows.end() || it->row != row)
                 return nullptr;
             at = size_t(it - m_rows.begin());

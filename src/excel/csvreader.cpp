@@ -58,10 +58,11 @@ Utf8Count countUtf8(QByteArrayView bytes)
     const qsizetype n = bytes.size();
     for (qsizetype i = 0; i < n;) {
         const unsigned char lead = p[i];
-        int length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2
-                                   : lead >= 0xE0 && lead <= 0xEF ? 3
-                                   : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                                   : 0;
+        int length = lead < 0x80                    ? 1
+                     : lead >= 0xC2 && lead <= 0xDF ? 2
+                     : lead >= 0xE0 && lead <= 0xEF ? 3
+                     : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                    : 0;
         for (int k = 1; k < length; ++k) {
             if (i + k >= n || (p[i + k] & 0xC0) != 0x80)
                 length = 0;

@@ -7,8 +7,8 @@
 // A .csv file (or a tab-separated text file) as a workbook of one sheet
 // named after the file. Text is UTF-16 (then separated by tabs) when it
 // carries a UTF-16 byte-order mark, UTF-8 when it carries a UTF-8 one or is
-// valid UTF-8, GB18030 (which reads every GBK file) otherwise. Fields are taken as they stand: no number
-// or date guessing, no trimming.
+// valid UTF-8, GB18030 (which reads every GBK file) otherwise. Fields are taken as they stand: no
+// number or date guessing, no trimming.
 class CsvReader : public WorkbookReader
 {
 public:

@@ -223,20 +223,19 @@ bool writeXlsx(const QString& fileName, ExportRows& rows, QString* error, const 
 
     const QStringList columns = rows.columnNames();
     for (qsizetype c = 0; c < columns.size() && !failed; ++c)
-        failed =
-            worksheet_write_string(sheet, 0, lxw_col_t(c), columns.at(c).toUtf8().constData(), nullptr);
+        failed = worksheet_write_string(sheet, 0, lxw_col_t(c), columns.at(c).toUtf8().constData(),
+                                        nullptr);
     QStringList values;
     for (lxw_row_t row = 1; !failed && rows.nextRow(&values); ++row) {
         for (qsizetype c = 0; c < columns.size() && c < values.size() && !failed; ++c) {
             if (!values.at(c).isEmpty())
                 failed = worksheet_write_string(sheet, row, lxw_col_t(c),
-                                          values.at(c).toUtf8().constData(), nullptr);
+                                                values.at(c).toUtf8().constData(), nullptr);
         }
     }
     const lxw_error closed = workbook_close(workbook);
     if (failed || closed) {
-        *error =
-            writeFailure(fileName, QString::fromUtf8(lxw_strerror(failed ? failed : closed)));
+        *error = writeFailure(fileName, QString::fromUtf8(lxw_strerror(failed ? failed : closed)));
         return false;
     }
 

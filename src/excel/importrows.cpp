@@ -68,9 +68,9 @@ QString importDoneMessage()
 
 QString importEncodingHint()
 {
-    return QStringLiteral(
-        "这个文件不全是有效的UTF-8文字，已按GBK（GB18030）编码读取，标题对不上可能是文件编码造成的："
-        "请把文件另存为UTF-8编码后再导入。");
+    return QStringLiteral("这个文件不全是有效的UTF-"
+                          "8文字，已按GBK（GB18030）编码读取，标题对不上可能是文件编码造成的："
+                          "请把文件另存为UTF-8编码后再导入。");
 }
 
 QString importFormulaWithoutValueMessage(const QString& cell)

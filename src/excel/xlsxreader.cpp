@@ -155,9 +155,7 @@ QString outOfSheet(const QString& sheet, const QString& where)
 
 QString partTooLarge(const QString& part, qint64 limit)
 {
-    return QStringLiteral("文件已损坏或内容过大（%1解压后超过%2 MB）。")
-        .arg(part)
-        .arg(limit >> 20);
+    return QStringLiteral("文件已损坏或内容过大（%1解压后超过%2 MB）。").arg(part).arg(limit >> 20);
 }
 
 // A formula that is only a constant, as writers that compute nothing save
@@ -396,10 +394,7 @@ private:
         return colon < 0 ? name : name.sliced(colon + 1);
     }
 
-    Token finish()
-    {
-        return m_open.empty() && m_sawRoot ? Finished : Damaged;
-    }
+    Token finish() { return m_open.empty() && m_sawRoot ? Finished : Damaged; }
 
     Token scan()
     {
@@ -696,8 +691,7 @@ bool XlsxReader::readStructure(QString* error)
     }
     QHash<QString, Relationship> rels;
     const QString relsPath = relsPathOf(workbookPath);
-    if (hasPart(relsPath) &&
-        !readPart(relsPath, kMaxSmallPart, relsOf(&rels, workbookPath), error))
+    if (hasPart(relsPath) && !readPart(relsPath, kMaxSmallPart, relsOf(&rels, workbookPath), error))
         return false;
 
     const bool read = readPart(
@@ -866,7 +860,9 @@ bool XlsxReader::readSheet(QXmlStreamReader& reader, const QString& sheetName, Q
                 row = int(std::min<qlonglong>(number, qlonglong(kMaxSheetRows) + 1));
             }
             if (row > kMaxSheetRows) {
-                *reason = outOfSheet(sheetName, QStringLiteral("第%1行").arg(r.isEmpty() ? QString::number(row) : r.toString()));
+                *reason =
+                    outOfSheet(sheetName, QStringLiteral("第%1行").arg(
+                                              r.isEmpty() ? QString::number(row) : r.toString()));
                 return false;
             }
             column = 0;
@@ -882,7 +878,8 @@ bool XlsxReader::readSheet(QXmlStreamReader& reader, const QString& sheetName, Q
             if (row < 1)
                 return false;
             if (column > kMaxSheetColumns) {
-                *reason = outOfSheet(sheetName, QStringLiteral("第%1行第%2列").arg(row).arg(column));
+                *reason =
+                    outOfSheet(sheetName, QStringLiteral("第%1行第%2列").arg(row).arg(column));
                 return false;
             }
         } else {
@@ -924,8 +921,7 @@ bool XlsxReader::readSheet(QXmlStreamReader& reader, const QString& sheetName, Q
         }
         if (reader.hasError())
             return false;
-        if (!storeCell(row, column, type, style, value, hasValue, formula, hasFormula,
-                       inlineText))
+        if (!storeCell(row, column, type, style, value, hasValue, formula, hasFormula, inlineText))
             return false;
     }
     return !reader.hasError();
@@ -1010,9 +1006,9 @@ bool XlsxReader::scanSheet(QIODevice& part, const QString& sheetName, QString* r
                 row = int(std::min<qlonglong>(number, qlonglong(kMaxSheetRows) + 1));
             }
             if (row > kMaxSheetRows) {
-                *reason = outOfSheet(sheetName, QStringLiteral("第%1行").arg(
-                                                    r.isEmpty() ? QString::number(row)
-                                                                : QString::fromLatin1(r)));
+                *reason = outOfSheet(
+                    sheetName, QStringLiteral("第%1行").arg(r.isEmpty() ? QString::number(row)
+                                                                        : QString::fromLatin1(r)));
                 return false;
             }
             column = 0;
@@ -1038,8 +1034,8 @@ bool XlsxReader::scanSheet(QIODevice& part, const QString& sheetName, QString* r
             case Reference::Bad:
                 return false;
             case Reference::OutOfSheet:
-                *reason = outOfSheet(sheetName,
-                                     QStringLiteral("单元格%1").arg(QString::fromLatin1(ref)));
+                *reason =
+                    outOfSheet(sheetName, QStringLiteral("单元格%1").arg(QString::fromLatin1(ref)));
                 return false;
             }
         }

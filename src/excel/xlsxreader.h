@@ -46,8 +46,7 @@ private:
     explicit XlsxReader(const QString& fileName);
     bool hasPart(const QString& path) const;
     // Streams part PATH through PARSE, inflating at most LIMIT bytes.
-    bool readPart(const QString& path, qint64 limit, const PartParser& parse,
-                  QString* error) const;
+    bool readPart(const QString& path, qint64 limit, const PartParser& parse, QString* error) const;
     bool readRawPart(const QString& path, qint64 limit, const RawPartParser& parse,
                      QString* error) const;
     bool readStructure(QString* error);

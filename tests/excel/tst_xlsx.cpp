@@ -135,7 +135,8 @@ void TestXlsx::refusesPastLimits_data()
                                       << "工作表“Sheet1”中的第1048577行超出了Excel工作表的范围"
                                          "（最多1048576行、16384列），文件已损坏。";
     QTest::newRow("part inflating past its cap")
-        << "part_too_large.xlsx" << "文件已损坏或内容过大（xl/workbook.xml解压后超过64 MB）。";
+        << "part_too_large.xlsx"
+        << "文件已损坏或内容过大（xl/workbook.xml解压后超过64 MB）。";
 }
 
 void TestXlsx::refusesPastLimits()
@@ -151,13 +152,20 @@ void TestXlsx::formulaCells_data()
 {
     QTest::addColumn<QString>("cell");
     QTest::addColumn<QString>("text");
-    QTest::newRow("no <v>, not a constant") << "B2" << "";
-    QTest::newRow("string literal") << "C2" << "北京市\"海淀\"";
-    QTest::newRow("number constant") << "D2" << "100080";
-    QTest::newRow("empty text result") << "E2" << "";
-    QTest::newRow("empty <v>, not a constant") << "B3" << "";
-    QTest::newRow("shared string without <v>") << "C3" << "";
-    QTest::newRow("number constant with blanks") << "D3" << "-2.5";
+    QTest::newRow("no <v>, not a constant") << "B2"
+                                            << "";
+    QTest::newRow("string literal") << "C2"
+                                    << "北京市\"海淀\"";
+    QTest::newRow("number constant") << "D2"
+                                     << "100080";
+    QTest::newRow("empty text result") << "E2"
+                                       << "";
+    QTest::newRow("empty <v>, not a constant") << "B3"
+                                               << "";
+    QTest::newRow("shared string without <v>") << "C3"
+                                               << "";
+    QTest::newRow("number constant with blanks") << "D3"
+                                                 << "-2.5";
 }
 
 void TestXlsx::formulaCells()
@@ -165,7 +173,8 @@ void TestXlsx::formulaCells()
     QFETCH(QString, cell);
     QFETCH(QString, text);
     QString error;
-    const auto reader = openFirstSheet(fixture(QStringLiteral("formula_without_value.xlsx")), &error);
+    const auto reader =
+        openFirstSheet(fixture(QStringLiteral("formula_without_value.xlsx")), &error);
     QVERIFY2(reader, qPrintable(error));
     const int row = cell.mid(1).toInt();
     const int column = cell.at(0).unicode() - 'A' + 1;
@@ -258,9 +267,12 @@ void TestXlsx::missingTitleEncodingHint_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("title");
     QTest::addColumn<bool>("hint");
-    QTest::newRow("UTF-8 with a stray byte") << "almost_utf8.csv" << "姓名" << true;
-    QTest::newRow("GBK, title really missing") << "gbk.csv" << "不存在" << false;
-    QTest::newRow("UTF-8, title really missing") << "utf8.csv" << "不存在" << false;
+    QTest::newRow("UTF-8 with a stray byte") << "almost_utf8.csv"
+                                             << "姓名" << true;
+    QTest::newRow("GBK, title really missing") << "gbk.csv"
+                                               << "不存在" << false;
+    QTest::newRow("UTF-8, title really missing") << "utf8.csv"
+                                                 << "不存在" << false;
 }
 
 void TestXlsx::missingTitleEncodingHint()
