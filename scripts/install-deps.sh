@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config
     qt6-base-dev libqt6sql6-sqlite libgl-dev
-    libcups2-dev libmd-dev zlib1g-dev libcsv-dev libquazip1-qt6-dev libxlsxwriter-dev
+    libcups2-dev libmd-dev zlib1g-dev libcsv-dev libzip-dev libxlsxwriter-dev
     fonts-wqy-zenhei
     cups printer-driver-cups-pdf poppler-utils sqlite3
     xvfb xauth

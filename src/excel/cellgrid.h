@@ -2,7 +2,12 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <vector>
+
+// Excel's own sheet size; no reader keeps a cell beyond it.
+constexpr int kMaxSheetRows = 1048576;
+constexpr int kMaxSheetColumns = 16384;
 
 // The used range of a sheet: the smallest rectangle holding every non-empty
 // cell, 1-based. An empty sheet has no rows and no columns.
@@ -21,18 +26,62 @@ struct UsedRange {
     UsedRange united(const UsedRange& other) const;
 };
 
-// Cell texts of one sheet, row by row. Only non-empty texts are kept, so the
-// used range follows from what was set.
+// Many texts kept end to end in one block of UTF-16, each found by its
+// number: a few bytes per text instead of a string object each.
+class TextPool
+{
+public:
+    uint32_t add(QStringView text);
+    QStringView at(uint32_t index) const;
+    uint32_t size() const { return uint32_t(m_ends.size()); }
+    void clear();
+
+private:
+    std::vector<char16_t> m_chars;
+    std::vector<size_t> m_ends; // one past each text's last character
+};
+
+// Cell texts of one sheet. Only non-empty cells are kept, in a flat list
+// sorted by row and column, so memory follows the cells present and never
+// the range they span.
 class CellGrid
 {
 public:
-    // 1-based; an empty text leaves the cell empty.
-    void set(int row, int column, const QString& text);
-    const QString& text(int row, int column) const;
+    // 1-based; an empty text leaves the cell empty. Cells outside Excel's
+    // sheet size are not kept.
+    void set(int row, int column, QStringView text);
+    // Cell (ROW, COLUMN) shows text INDEX of the pool given to
+    // setSharedTexts(), which must outlive the grid's use.
+    void setShared(int row, int column, uint32_t index);
+    void setSharedTexts(const TextPool* texts) { m_shared = texts; }
+
+    QString text(int row, int column) const;
     UsedRange usedRange() const { return m_range; }
     void clear();
 
 private:
-    std::vector<std::vector<QString>> m_rows;
+    struct Cell {
+        int row;
+        int column;
+        uint32_t text; // in m_texts, or with kShared set in *m_shared
+    };
+    struct RowStart {
+        int row;
+        uint32_t firstCell;
+    };
+    static constexpr uint32_t kShared = 0x80000000u;
+
+    void add(int row, int column, uint32_t text);
+    // Sorts and indexes the cells set since the last lookup.
+    void index() const;
+    const Cell* find(int row, int column) const;
+
+    mutable std::vector<Cell> m_cells;
+    mutable bool m_sorted = true;
+    mutable std::vector<RowStart> m_rows; // of m_cells[0 .. m_indexed)
+    mutable size_t m_indexed = 0;
+    mutable size_t m_lastRow = 0; // where the previous lookup found its row
+    TextPool m_texts;
+    const TextPool* m_shared = nullptr;
     UsedRange m_range;
 };

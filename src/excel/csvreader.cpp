@@ -46,7 +46,40 @@ int noSpaces(unsigned char)
     return 0;
 }
 
-bool isValidUtf8(const QByteArray& bytes)
+struct Utf8Count {
+    qsizetype multiByte = 0; // well-formed sequences of two to four bytes
+    qsizetype invalid = 0;   // bytes that begin no well-formed sequence
+};
+
+Utf8Count countUtf8(QByteArrayView bytes)
+{
+    Utf8Count count;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char lead = p[i];
+        int length = lead < 0x80                    ? 1
+                     : lead >= 0xC2 && lead <= 0xDF ? 2
+                     : lead >= 0xE0 && lead <= 0xEF ? 3
+                     : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                    : 0;
+        for (int k = 1; k < length; ++k) {
+            if (i + k >= n || (p[i + k] & 0xC0) != 0x80)
+                length = 0;
+        }
+        if (length == 0) {
+            ++count.invalid;
+            ++i;
+            continue;
+        }
+        if (length > 1)
+            ++count.multiByte;
+        i += length;
+    }
+    return count;
+}
+
+bool isValidUtf8(QByteArrayView bytes)
 {
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder.decode(bytes);
@@ -78,14 +111,28 @@ std::unique_ptr<CsvReader> CsvReader::open(const QString& fileName, QString* err
 bool CsvReader::parse(const QByteArray& bytes, char delimiter, QString* error)
 {
     QByteArrayView body(bytes);
+    QByteArray fromUtf16;
     std::unique_ptr<QStringDecoder> decoder;
-    if (body.startsWith("\xEF\xBB\xBF")) {
+    const bool littleEndian = body.startsWith("\xFF\xFE");
+    if (littleEndian || body.startsWith("\xFE\xFF")) {
+        // Excel's "Unicode text": UTF-16 with a byte-order mark, fields
+        // separated by tabs. Parsed as the same text in UTF-8.
+        QStringDecoder utf16(littleEndian ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
+        fromUtf16 = QString(utf16.decode(body.sliced(2))).toUtf8();
+        body = fromUtf16;
+        delimiter = '\t';
+        m_encoding = littleEndian ? QStringLiteral("UTF-16LE") : QStringLiteral("UTF-16BE");
+    } else if (body.startsWith("\xEF\xBB\xBF")) {
         body = body.sliced(3);
         m_encoding = QStringLiteral("UTF-8");
     } else if (isValidUtf8(bytes)) {
         m_encoding = QStringLiteral("UTF-8");
     } else {
         m_encoding = QStringLiteral("GB18030");
+        // Mostly well-formed UTF-8 with a few stray bytes is more likely a
+        // damaged UTF-8 file than GBK text: the guess may be wrong.
+        const Utf8Count count = countUtf8(body);
+        m_encodingUncertain = count.multiByte > 0 && count.multiByte >= count.invalid;
         decoder = std::make_unique<QStringDecoder>("GB18030");
         if (!decoder->isValid()) {
             *error =

@@ -5,10 +5,10 @@
 #include <QByteArray>
 
 // A .csv file (or a tab-separated text file) as a workbook of one sheet
-// named after the file. Text is UTF-8
-// when it carries a UTF-8 byte-order mark or is valid UTF-8, GB18030 (which
-// reads every GBK file) otherwise. Fields are taken as they stand: no number
-// or date guessing, no trimming.
+// named after the file. Text is UTF-16 (then separated by tabs) when it
+// carries a UTF-16 byte-order mark, UTF-8 when it carries a UTF-8 one or is
+// valid UTF-8, GB18030 (which reads every GBK file) otherwise. Fields are taken as they stand: no
+// number or date guessing, no trimming.
 class CsvReader : public WorkbookReader
 {
 public:
@@ -19,8 +19,11 @@ public:
     UsedRange usedRange() const override;
     QString cellText(int row, int column) const override;
 
-    // Which encoding open() chose: "UTF-8" or "GB18030".
+    // Which encoding open() chose: "UTF-8", "GB18030", "UTF-16LE" or
+    // "UTF-16BE".
     QString encoding() const { return m_encoding; }
+    // GB18030 was chosen for text that is nearly all well-formed UTF-8.
+    bool encodingUncertain() const override { return m_encodingUncertain; }
 
 protected:
     bool loadSheet(int index, QString* error) override;
@@ -31,5 +34,6 @@ private:
 
     QString m_sheetName;
     QString m_encoding;
+    bool m_encodingUncertain = false;
     CellGrid m_cells;
 };

@@ -8,8 +8,6 @@
 
 #include <xlsxwriter.h>
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -195,45 +193,6 @@ bool readsAsFormula(QStringView value)
     return false;
 }
 
-// libxlsxwriter, loaded with RTLD_DEEPBIND so that its calls into minizip
-// reach its own libminizip and not the same-named copy inside QuaZip.
-struct XlsxWriter {
-    decltype(&workbook_new_opt) newWorkbook = nullptr;
-    decltype(&workbook_add_worksheet) addWorksheet = nullptr;
-    decltype(&worksheet_write_string) writeString = nullptr;
-    decltype(&workbook_close) close = nullptr;
-    decltype(&lxw_strerror) errorText = nullptr;
-};
-
-template <typename F> bool resolve(void* library, const char* name, F* function)
-{
-    *function = reinterpret_cast<F>(dlsym(library, name));
-    return *function != nullptr;
-}
-
-// Null, with the reason in *error, when the library cannot be loaded.
-const XlsxWriter* xlsxWriter(QString* error)
-{
-    static XlsxWriter api;
-    static QString failure;
-    static const bool loaded = [] {
-        void* library = dlopen(WAYLARK_XLSXWRITER_SONAME, RTLD_NOW | RTLD_LOCAL | RTLD_DEEPBIND);
-        const bool ok = library && resolve(library, "workbook_new_opt", &api.newWorkbook) &&
-                        resolve(library, "workbook_add_worksheet", &api.addWorksheet) &&
-                        resolve(library, "worksheet_write_string", &api.writeString) &&
-                        resolve(library, "workbook_close", &api.close) &&
-                        resolve(library, "lxw_strerror", &api.errorText);
-        if (!ok)
-            failure = QString::fromLocal8Bit(dlerror());
-        return ok;
-    }();
-    if (!loaded) {
-        *error = failure;
-        return nullptr;
-    }
-    return &api;
-}
-
 } // namespace
 
 QString tabTextField(const QString& value)
@@ -284,12 +243,6 @@ bool writeTabText(const QString& fileName, ExportRows& rows, QString* error)
 
 bool writeXlsx(const QString& fileName, ExportRows& rows, QString* error, const QString& sheetName)
 {
-    QString reason;
-    const XlsxWriter* lxw = xlsxWriter(&reason);
-    if (!lxw) {
-        *error = writeFailure(fileName, reason);
-        return false;
-    }
     // libxlsxwriter writes the package in one go at the end; it is made in a
     // scratch folder and then put in place whole.
     QTemporaryDir scratch;
@@ -302,30 +255,29 @@ bool writeXlsx(const QString& fileName, ExportRows& rows, QString* error, const 
     lxw_workbook_options options = {};
     options.constant_memory = LXW_TRUE;
     options.tmpdir = const_cast<char*>(scratchDir.constData());
-    lxw_workbook* workbook = lxw->newWorkbook(scratchFile.constData(), &options);
+    lxw_workbook* workbook = workbook_new_opt(scratchFile.constData(), &options);
     if (!workbook) {
         *error = writeFailure(fileName, QStringLiteral("内存不足。"));
         return false;
     }
-    lxw_worksheet* sheet = lxw->addWorksheet(workbook, sheetName.toUtf8().constData());
+    lxw_worksheet* sheet = workbook_add_worksheet(workbook, sheetName.toUtf8().constData());
     lxw_error failed = sheet ? LXW_NO_ERROR : LXW_ERROR_SHEETNAME_LENGTH_EXCEEDED;
 
     const QStringList columns = rows.columnNames();
     for (qsizetype c = 0; c < columns.size() && !failed; ++c)
-        failed =
-            lxw->writeString(sheet, 0, lxw_col_t(c), columns.at(c).toUtf8().constData(), nullptr);
+        failed = worksheet_write_string(sheet, 0, lxw_col_t(c), columns.at(c).toUtf8().constData(),
+                                        nullptr);
     QStringList values;
     for (lxw_row_t row = 1; !failed && rows.nextRow(&values); ++row) {
         for (qsizetype c = 0; c < columns.size() && c < values.size() && !failed; ++c) {
             if (!values.at(c).isEmpty())
-                failed = lxw->writeString(sheet, row, lxw_col_t(c),
-                                          values.at(c).toUtf8().constData(), nullptr);
+                failed = worksheet_write_string(sheet, row, lxw_col_t(c),
+                                                values.at(c).toUtf8().constData(), nullptr);
         }
     }
-    const lxw_error closed = lxw->close(workbook);
+    const lxw_error closed = workbook_close(workbook);
     if (failed || closed) {
-        *error =
-            writeFailure(fileName, QString::fromUtf8(lxw->errorText(failed ? failed : closed)));
+        *error = writeFailure(fileName, QString::fromUtf8(lxw_strerror(failed ? failed : closed)));
         return false;
     }
 

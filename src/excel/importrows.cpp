@@ -66,6 +66,19 @@ QString importDoneMessage()
     return QStringLiteral("数据导入成功！");
 }
 
+QString importEncodingHint()
+{
+    return QStringLiteral("这个文件不全是有效的UTF-"
+                          "8文字，已按GBK（GB18030）编码读取，标题对不上可能是文件编码造成的："
+                          "请把文件另存为UTF-8编码后再导入。");
+}
+
+QString importFormulaWithoutValueMessage(const QString& cell)
+{
+    return cell +
+           QStringLiteral(" 中的公式没有保存计算结果，请用 Excel 或 WPS 打开并保存后再导入。");
+}
+
 bool parseTitleRow(const QString& answer, int* titleRow)
 {
     bool ok = false;
@@ -127,9 +140,24 @@ bool ImportRows::start(const WorkbookReader& sheet, int titleRow, const QStringL
         if (!title.isEmpty() && column == 0) {
             *error =
                 QStringLiteral("第%1行（标题行）中没有标题为“%2”的列！").arg(titleRow).arg(title);
+            if (sheet.encodingUncertain())
+                *error += QLatin1Char('\n') + importEncodingHint();
             return false;
         }
         columns.append(column);
+    }
+    // A formula without its saved result would import as an empty cell.
+    const CellPosition* first = nullptr;
+    for (const CellPosition& cell : sheet.formulasWithoutValue()) {
+        if (cell.row <= titleRow || !columns.contains(cell.column))
+            continue;
+        if (!first || cell.row < first->row ||
+            (cell.row == first->row && cell.column < first->column))
+            first = &cell;
+    }
+    if (first) {
+        *error = importFormulaWithoutValueMessage(cellReference(first->row, first->column));
+        return false;
     }
     m_sheet = &sheet;
     m_titleRow = titleRow;

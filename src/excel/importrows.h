@@ -26,6 +26,10 @@ QString importNoSheetMessage();     // "确定" before a sheet is chosen
 QString importNoTitlesMessage();    // all fifteen titles empty (two lines)
 QString importBadTitleRowMessage(); // title row not a whole number >= 1
 QString importDoneMessage();        // "数据导入成功！"
+// Added to a missing title's message when the file's encoding was a guess.
+QString importEncodingHint();
+// CELL ("B2") of a mapped column holds a formula whose result was not saved.
+QString importFormulaWithoutValueMessage(const QString& cell);
 
 // The title row from the input box's answer: a whole number >= 1.
 bool parseTitleRow(const QString& answer, int* titleRow);
@@ -46,9 +50,11 @@ class ImportRows
 public:
     // Checks the mapping (TITLES: one per mapping row, empty = not imported)
     // and looks up every title's column. SHEET is read as the rows are
-    // taken, so it must stay open on the same sheet until then. False, with the message to show,
-    // when no sheet is chosen, the title row is not >= 1, every title is
-    // empty or a title is not in the title row; nothing is read then.
+    // taken, so it must stay open on the same sheet until then. False, with
+    // the message to show, when no sheet is chosen, the title row is not
+    // >= 1, every title is empty, a title is not in the title row or a
+    // mapped column below it holds a formula without its saved result;
+    // nothing is read then.
     bool start(const WorkbookReader& sheet, int titleRow, const QStringList& titles,
                QString* error);
 

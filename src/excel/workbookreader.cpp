@@ -27,12 +27,28 @@ std::unique_ptr<WorkbookReader> openXls(const QString& fileName, QString* error)
         return XlsReader::open(fileName, error);
     if (head.startsWith("PK\x03\x04"))
         return XlsxReader::open(fileName, error);
+    if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF"))
+        return CsvReader::open(fileName, error, '\t'); // "Unicode text"
     if (!head.isEmpty() && !head.contains('\0'))
         return CsvReader::open(fileName, error, '\t');
     return XlsReader::open(fileName, error);
 }
 
 } // namespace
+
+QString cellReference(int row, int column)
+{
+    QString letters;
+    for (int c = column; c > 0; c = (c - 1) / 26)
+        letters.prepend(QChar(u'A' + (c - 1) % 26));
+    return letters + QString::number(row);
+}
+
+const std::vector<CellPosition>& WorkbookReader::formulasWithoutValue() const
+{
+    static const std::vector<CellPosition> none;
+    return none;
+}
 
 QString workbookFailure(const QString& fileName, const QString& reason)
 {

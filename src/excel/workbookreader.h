@@ -6,6 +6,16 @@
 #include <QStringList>
 
 #include <memory>
+#include <vector>
+
+// A cell's place on its sheet, 1-based.
+struct CellPosition {
+    int row = 0;
+    int column = 0;
+};
+
+// "B2" for row 2, column 2.
+QString cellReference(int row, int column);
 
 // A workbook opened for reading: its sheets in workbook order and, for the
 // chosen sheet, the used range and the text of any cell. Rows and columns are
@@ -39,6 +49,12 @@ public:
     // The text of cell (ROW, COLUMN) of the current sheet; empty outside
     // the sheet or when none is chosen.
     virtual QString cellText(int row, int column) const = 0;
+    // Cells of the current sheet holding a formula whose result the file
+    // did not save (their text is empty), in sheet order.
+    virtual const std::vector<CellPosition>& formulasWithoutValue() const;
+    // True when the text was decoded in a guessed encoding that may be
+    // wrong (a file that is almost UTF-8 read as GB18030).
+    virtual bool encodingUncertain() const { return false; }
 
 protected:
     explicit WorkbookReader(const QString& fileName) : m_fileName(fileName) {}

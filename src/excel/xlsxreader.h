@@ -5,13 +5,17 @@
 
 #include <QVector>
 
+#include <functional>
 #include <memory>
 
-class QuaZip;
+class QIODevice;
+class QXmlStreamReader;
+struct zip;
 
-// An Excel workbook (.xlsx): the zip package read with QuaZip, its parts with
-// QXmlStreamReader. Sheets come in the workbook's order; strings shared or
-// inline; formulas give their cached values; numbers whose format is a date
+// An Excel workbook (.xlsx): the zip package read with libzip, each part
+// inflated as a stream into QXmlStreamReader, so that no part is ever held
+// whole. Sheets come in the workbook's order; strings shared (kept once) or
+// inline; formulas give their saved values; numbers whose format is a date
 // format give dates.
 class XlsxReader : public WorkbookReader
 {
@@ -22,23 +26,45 @@ public:
     QStringList sheetNames() const override { return m_names; }
     UsedRange usedRange() const override { return m_cells.usedRange(); }
     QString cellText(int row, int column) const override { return m_cells.text(row, column); }
+    const std::vector<CellPosition>& formulasWithoutValue() const override
+    {
+        return m_formulasWithoutValue;
+    }
+
+    // The most a sheet or the shared strings may inflate to, and the most
+    // any other part may.
+    static constexpr qint64 kMaxLargePart = qint64(1) << 30;
+    static constexpr qint64 kMaxSmallPart = qint64(64) << 20;
 
 protected:
     bool loadSheet(int index, QString* error) override;
 
 private:
+    using PartParser = std::function<bool(QXmlStreamReader& xml, QString* reason)>;
+    using RawPartParser = std::function<bool(QIODevice& part, QString* reason)>;
+
     explicit XlsxReader(const QString& fileName);
-    bool readPart(const QString& path, QByteArray* data, QString* error) const;
+    bool hasPart(const QString& path) const;
+    // Streams part PATH through PARSE, inflating at most LIMIT bytes.
+    bool readPart(const QString& path, qint64 limit, const PartParser& parse, QString* error) const;
+    bool readRawPart(const QString& path, qint64 limit, const RawPartParser& parse,
+                     QString* error) const;
     bool readStructure(QString* error);
     bool readSharedStrings(const QString& path, QString* error);
     bool readStyles(const QString& path, QString* error);
-    bool readSheet(const QByteArray& xml, QString* error);
+    bool readSheet(QXmlStreamReader& xml, const QString& sheetName, QString* reason);
+    bool scanSheet(QIODevice& part, const QString& sheetName, QString* reason);
+    // One cell's parts as read from the sheet; false for a damaged cell.
+    bool storeCell(int row, int column, QStringView type, int style, const QString& value,
+                   bool hasValue, const QString& formula, bool hasFormula,
+                   const QString& inlineText);
 
-    std::unique_ptr<QuaZip> m_zip;
+    zip* m_zip = nullptr;
     QStringList m_names;
     QStringList m_sheetPaths;
-    QVector<QString> m_strings;
+    TextPool m_strings;
     QVector<DateKind> m_styleKinds; // by cell style (xf) index
     bool m_date1904 = false;
     CellGrid m_cells;
+    std::vector<CellPosition> m_formulasWithoutValue;
 };

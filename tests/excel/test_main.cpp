@@ -1,7 +1,7 @@
 // The Excel exchange's test classes in one executable: the readers and
-// writers, the .xls reader on real and damaged workbooks, then the dialog,
-// the window commands and the command line. A first argument naming one
-// class runs that class alone.
+// writers, the .xls reader on real and damaged workbooks, the .xlsx and
+// text readers, then the dialog, the window commands and the command line.
+// A first argument naming one class runs that class alone.
 #include <QApplication>
 #include <QtTest>
 
@@ -11,6 +11,7 @@
 int runCoreTests(int argc, char** argv);
 int runXlsTests(int argc, char** argv);
 int runWindowTests(int argc, char** argv);
+int runXlsxTests(int argc, char** argv);
 
 int main(int argc, char** argv)
 {
@@ -20,7 +21,8 @@ int main(int argc, char** argv)
     const bool core = std::strcmp(only, "TestExcel") == 0;
     const bool xls = std::strcmp(only, "TestXls") == 0;
     const bool window = std::strcmp(only, "TestExcelWindow") == 0;
-    const bool all = !core && !xls && !window;
+    const bool xlsx = std::strcmp(only, "TestXlsx") == 0;
+    const bool all = !core && !xls && !xlsx && !window;
     std::vector<char*> args(argv, argv + argc);
     if (!all)
         args.erase(args.begin() + 1);
@@ -30,6 +32,8 @@ int main(int argc, char** argv)
         failed += runCoreTests(n, args.data());
     if (all || xls)
         failed += runXlsTests(n, args.data());
+    if (all || xlsx)
+        failed += runXlsxTests(n, args.data());
     if (all || window)
         failed += runWindowTests(n, args.data());
     return failed;
