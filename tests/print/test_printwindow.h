@@ -25,4 +25,8 @@ private Q_SLOTS:
     void previewDrawsTheCurrentRows();
     void previewWithoutItsPicture();
     void printCurrentRowFromTheGrid();
+    void previewPlacesTextsAsTheSurface_data();
+    void previewPlacesTextsAsTheSurface();
+    void pagingButtonsFollowTheRowShown_data();
+    void pagingButtonsFollowTheRowShown();
 };
