@@ -34,10 +34,11 @@ public:
     TDataModule1* dataModule() const { return m_dm; }
 
     // Lays the template of that name out on the design surface: its picture,
-    // then every field at its stored place plus the layout offsets, its
-    // width and visibility. Leaves TB_Model on the row laid out (the first
-    // of that name, else the last row). An error is shown and false returned
-    // when the picture cannot be loaded; the fields then keep their places.
+    // then every field at its stored place plus the row's feed offsets
+    // (which become the offsets in effect), its width and visibility.
+    // Leaves TB_Model on the row laid out (the first of that name, else the
+    // last row). An error is shown and false returned when the picture
+    // cannot be loaded; the fields then keep their places.
     bool Model_Screen_Paint(const QString& name);
     // Lays out the template in use: its own row, even when an earlier row
     // bears the same name. False (nothing changed) when it has no row.

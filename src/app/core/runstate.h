@@ -17,7 +17,7 @@ struct RunState {
     QWidget* selectedField = nullptr;
     std::optional<QFont> printFont;
     QString excelFileName;
-    int screenOffsetX = 0;      // Screen_OffsetX
+    int screenOffsetX = 0;      // Screen_OffsetX: feed offsets of the template laid out
     int screenOffsetY = 0;      // Screen_OffsetY
 };
 
