@@ -568,6 +568,9 @@ void DesignPage::deleteTemplate()
     const QString picture = TemplateStore::columnOfRow(tb, row, QStringLiteral("Bk_Bmp_Name"));
     const bool deletesCurrent =
         TemplateStore::resolveRow(tb, rs.currentModelRow, rs.currentModel) == row;
+    QString defaultName = ConfigIni::readString(rs.appDir, QStringLiteral("DefaultModel"),
+                                                QStringLiteral("ModelName"));
+    const bool deletesDefault = TemplateStore::resolveRow(tb, -1, defaultName) == row;
     if (!guarded([&] {
             if (!tb->gotoBookmark(row))
                 throw DataError(QStringLiteral("模板“%1”已不在模板表中").arg(name));
@@ -576,17 +579,17 @@ void DesignPage::deleteTemplate()
         return;
     removeUnusedPicture(picture);
 
-    // A default that names no template any more moves to the first one.
-    QString defaultName = ConfigIni::readString(rs.appDir, QStringLiteral("DefaultModel"),
-                                                QStringLiteral("ModelName"));
-    if (TemplateStore::resolveRow(tb, -1, defaultName) < 0) {
-        defaultName = tb->cellText(0, tb->fieldIndex(QStringLiteral("Model_Name")));
+    // The default moves to the first template once no row bears its name.
+    const QString firstName = tb->cellText(0, tb->fieldIndex(QStringLiteral("Model_Name")));
+    if (deletesDefault && TemplateStore::resolveRow(tb, -1, defaultName) < 0) {
+        defaultName = firstName;
         writeDefaultModel(defaultName);
     }
     if (deletesCurrent) {
-        // The default takes the deleted template's place on the surface.
-        rs.currentModel = defaultName;
-        rs.currentModelRow = TemplateStore::resolveRow(tb, -1, defaultName);
+        // The default, else the first template, takes its place on the surface.
+        const qint64 defaultRow = TemplateStore::resolveRow(tb, -1, defaultName);
+        rs.currentModel = defaultRow >= 0 ? defaultName : firstName;
+        rs.currentModelRow = defaultRow >= 0 ? defaultRow : tb->rowId(0);
         if (!newTemplateMode())
             layOutCurrentModel();
         Q_EMIT currentModelPanel(rs.currentModel);
