@@ -167,14 +167,8 @@ void TFM_Main::FormActivate()
 {
     RunState& rs = runState();
     centreOnScreen(this);
+    TabModel->fillTemplateList();
     guarded([&] {
-        Dataset* model = m_dm->TB_Model;
-        model->open();
-        model->first();
-        while (!model->eof()) {
-            TabModel->Model_List->addItem(model->FieldByName(QStringLiteral("Model_Name")).AsString());
-            model->next();
-        }
         Dataset* prov = m_dm->region_Province;
         if (!prov->isActive())
             prov->open();
@@ -190,10 +184,12 @@ void TFM_Main::FormActivate()
                                             QStringLiteral("ModelName"));
     setCurrentModelPanel(rs.currentModel);
     // A template that cannot be laid out leaves no item selected.
-    if (TabModel->Model_Screen_Paint(rs.currentModel))
+    if (TabModel->Model_Screen_Paint(rs.currentModel)) {
+        rs.currentModelRow = m_dm->TB_Model->bookmark();
         TabModel->selectCurrentModel();
-    else
+    } else {
         TabModel->Model_List->setCurrentIndex(-1);
+    }
 }
 
 void TFM_Main::Model_Set_BtnClick()
@@ -272,7 +268,8 @@ void TFM_Main::N2Click()
 
 bool TFM_Main::Page_Setup(QPrinter* printer)
 {
-    if (!TemplateStore::findByName(m_dm->TB_Model, runState().currentModel)) {
+    if (!TemplateStore::findRow(m_dm->TB_Model, runState().currentModelRow,
+                                runState().currentModel)) {
         prompt().message(QStringLiteral("当前模板不存在，请先保存模板！"));
         return false;
     }
@@ -306,9 +303,27 @@ void TFM_Main::closeDatabase()
         prompt().message(QStringLiteral("程序运行缺少数据库文件"));
 }
 
+bool TFM_Main::mayLeave()
+{
+    if (m_closed || !TabModel->hasUnsavedChanges())
+        return true;
+    switch (prompt().saveDiscardCancel(QStringLiteral("模板设计中的改动尚未保存，退出前要保存吗？"),
+                                       QStringLiteral("退出"))) {
+    case Prompt::SaveChoice::Save:
+        TabMain->setCurrentIndex(0);
+        return TabModel->Model_Save_BtnClick();
+    case Prompt::SaveChoice::Discard:
+        return true;
+    case Prompt::SaveChoice::Stay:
+        break;
+    }
+    return false;
+}
+
 void TFM_Main::App_ExitClick()
 {
-    // No confirmation; nothing unsaved is posted.
+    if (!mayLeave())
+        return;
     closeDatabase();
     m_closed = true;
     hide();
@@ -318,6 +333,10 @@ void TFM_Main::App_ExitClick()
 
 void TFM_Main::closeEvent(QCloseEvent* event)
 {
+    if (!mayLeave()) {
+        event->ignore();
+        return;
+    }
     closeDatabase();
     event->accept();
     Q_EMIT exitRequested();

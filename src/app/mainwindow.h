@@ -78,6 +78,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Asks to save, discard or stay when the design surface holds unsaved
+    // work; true when the program may end.
+    bool mayLeave();
+
     TDataModule1* m_dm;
     bool m_activated = false;
     bool m_closed = false;

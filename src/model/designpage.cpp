@@ -14,8 +14,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QToolButton>
 
 QToolButton* makeFlatButton(QWidget* parent, const QString& name, const QString& caption,
@@ -57,13 +59,25 @@ DesignPage::DesignPage(QWidget* parent) : QWidget(parent)
     Model_List = new QComboBox(GroupBox5);
     Model_List->setObjectName(QStringLiteral("Model_List"));
     Model_List->setEditable(false);
-    Model_List->setGeometry(8, 18, 105, 22);
+    Model_List->setGeometry(8, 18, 90, 22);
+    // Rename and delete beside the list and in its context menu.
+    renameTemplateButton = makeFlatButton(GroupBox5, QStringLiteral("renameTemplateButton"),
+                                          QStringLiteral("改名"), QRect(100, 12, 36, 33));
+    deleteTemplateButton = makeFlatButton(GroupBox5, QStringLiteral("deleteTemplateButton"),
+                                          QStringLiteral("删除"), QRect(136, 12, 36, 33));
+    templateMenu = new QMenu(this);
+    templateMenu->setObjectName(QStringLiteral("templateMenu"));
+    renameTemplateAction = templateMenu->addAction(QStringLiteral("模板改名"));
+    renameTemplateAction->setObjectName(QStringLiteral("renameTemplateAction"));
+    deleteTemplateAction = templateMenu->addAction(QStringLiteral("删除模板"));
+    deleteTemplateAction->setObjectName(QStringLiteral("deleteTemplateAction"));
+    Model_List->setContextMenuPolicy(Qt::CustomContextMenu);
     Model_Preview_Btn = makeFlatButton(GroupBox5, QStringLiteral("Model_Preview_Btn"),
-                                       QStringLiteral("打印预览"), QRect(120, 12, 65, 33));
+                                       QStringLiteral("打印预览"), QRect(174, 12, 54, 33));
     Model_Page_Btn = makeFlatButton(GroupBox5, QStringLiteral("Model_Page_Btn"),
-                                    QStringLiteral("页面设置"), QRect(192, 12, 65, 33));
+                                    QStringLiteral("页面设置"), QRect(228, 12, 54, 33));
     SpeedButton1 = makeFlatButton(GroupBox5, QStringLiteral("SpeedButton1"),
-                                  QStringLiteral("设为默认"), QRect(264, 12, 65, 33));
+                                  QStringLiteral("设为默认"), QRect(282, 12, 54, 33));
 
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -90,6 +104,12 @@ DesignPage::DesignPage(QWidget* parent) : QWidget(parent)
     connect(Model_Bmp_Btn, &QToolButton::clicked, this, &DesignPage::Model_Bmp_BtnClick);
     connect(Model_Save_Btn, &QToolButton::clicked, this, &DesignPage::Model_Save_BtnClick);
     connect(SpeedButton1, &QToolButton::clicked, this, &DesignPage::SpeedButton1Click);
+    connect(renameTemplateButton, &QToolButton::clicked, this, &DesignPage::renameTemplate);
+    connect(deleteTemplateButton, &QToolButton::clicked, this, &DesignPage::deleteTemplate);
+    connect(renameTemplateAction, &QAction::triggered, this, &DesignPage::renameTemplate);
+    connect(deleteTemplateAction, &QAction::triggered, this, &DesignPage::deleteTemplate);
+    connect(Model_List, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { templateMenu->popup(Model_List->mapToGlobal(at)); });
 }
 
 void DesignPage::bindData(TDataModule1* dm)
@@ -112,10 +132,50 @@ void DesignPage::setNewTemplateMode(bool on)
     Model_Page_Btn->setEnabled(!on);
 }
 
+void DesignPage::fillTemplateList()
+{
+    Model_List->clear();
+    if (!m_dm)
+        return;
+    guarded([&] {
+        Dataset* tb = m_dm->TB_Model;
+        if (!tb->isActive())
+            tb->open();
+        const QStringList names = TemplateStore::modelNames(tb);
+        const QVector<qint64> rows = TemplateStore::modelRows(tb);
+        for (int i = 0; i < names.size() && i < rows.size(); ++i)
+            Model_List->addItem(names.at(i), rows.at(i));
+    });
+}
+
 void DesignPage::selectCurrentModel()
 {
-    Model_List->setCurrentIndex(
-        Model_List->findText(runState().currentModel, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    const RunState& rs = runState();
+    int index = -1;
+    if (m_dm && m_dm->TB_Model->isActive())
+        index = Model_List->findData(
+            TemplateStore::resolveRow(m_dm->TB_Model, rs.currentModelRow, rs.currentModel));
+    Model_List->setCurrentIndex(index);
+}
+
+qint64 DesignPage::selectedRow() const
+{
+    const int index = Model_List->currentIndex();
+    return index < 0 ? -1 : Model_List->itemData(index).toLongLong();
+}
+
+void DesignPage::layOutCurrentRow()
+{
+    Dataset* tb = m_dm->TB_Model;
+    const TemplateStore::StoredTemplate t = TemplateStore::readCurrent(tb);
+    const QImage picture =
+        TemplateStore::loadPicture(TemplateStore::pictureDir(runState().appDir) + t.pictureName);
+    Model_Container->setBackground(QPixmap::fromImage(picture));
+    // The row's stored feed offsets are the ones in effect.
+    runState().screenOffsetX = t.offsetX;
+    runState().screenOffsetY = t.offsetY;
+    Model_Container->applyFieldPlaces(TemplateStore::laidOut(t.fields, t.offsetX, t.offsetY));
+    m_laidOut = Model_Container->fieldPlaces();
 }
 
 bool DesignPage::Model_Screen_Paint(const QString& name)
@@ -129,30 +189,95 @@ bool DesignPage::Model_Screen_Paint(const QString& name)
         TemplateStore::findByName(tb, name);
         if (tb->recNo() < 0)
             throw DataError(QStringLiteral("没有可显示的模板：模板表是空的"));
-        const TemplateStore::StoredTemplate t = TemplateStore::readCurrent(tb);
-        const QImage picture = TemplateStore::loadPicture(
-            TemplateStore::pictureDir(runState().appDir) + t.pictureName);
-        Model_Container->setBackground(QPixmap::fromImage(picture));
-        Model_Container->applyFieldPlaces(
-            TemplateStore::laidOut(t.fields, runState().screenOffsetX, runState().screenOffsetY));
+        layOutCurrentRow();
     });
+}
+
+bool DesignPage::layOutCurrentModel()
+{
+    if (!m_dm)
+        return false;
+    const RunState& rs = runState();
+    bool found = false;
+    const bool ok = guarded([&] {
+        Dataset* tb = m_dm->TB_Model;
+        if (!tb->isActive())
+            tb->open();
+        const qint64 row = TemplateStore::resolveRow(tb, rs.currentModelRow, rs.currentModel);
+        found = row >= 0 && tb->gotoBookmark(row);
+        if (found)
+            layOutCurrentRow();
+    });
+    return ok && found;
 }
 
 void DesignPage::Model_ListChange(int index)
 {
     const QString name = Model_List->itemText(index);
-    if (!Model_Screen_Paint(name)) {
+    const qint64 row = Model_List->itemData(index).toLongLong();
+    if (!m_dm)
+        return;
+    const bool ok = guarded([&] {
+        Dataset* tb = m_dm->TB_Model;
+        if (!tb->isActive())
+            tb->open();
+        if (!tb->gotoBookmark(row))
+            throw DataError(QStringLiteral("模板“%1”已不在模板表中").arg(name));
+        layOutCurrentRow();
+    });
+    if (!ok) {
         // The list goes on naming the template in use, so that a save
         // cannot write this layout into the template that failed to load.
         selectCurrentModel();
         return;
     }
     runState().currentModel = name;
+    runState().currentModelRow = row;
     Q_EMIT currentModelPanel(name);
+}
+
+bool DesignPage::hasUnsavedChanges() const
+{
+    if (newTemplateMode())
+        return true;
+    return !m_laidOut.isEmpty() && Model_Container->fieldPlaces() != m_laidOut;
+}
+
+bool DesignPage::leaveNewTemplateMode()
+{
+    if (!newTemplateMode())
+        return true;
+    if (m_pictureChosen && prompt().question(QStringLiteral("新模板尚未保存，放弃新建模板吗？"),
+                                             QStringLiteral("新建模板"), true,
+                                             Prompt::Button::No) != Prompt::Button::Yes)
+        return false;
+    setNewTemplateMode(false);
+    m_pictureChosen = false;
+    Page_W->clear();
+    Page_H->clear();
+    layOutCurrentModel();
+    selectCurrentModel();
+    return true;
+}
+
+void DesignPage::keyPressEvent(QKeyEvent* event)
+{
+    // Esc that no field control used leaves new-template mode.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
+        newTemplateMode()) {
+        leaveNewTemplateMode();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void DesignPage::Model_New_BtnClick()
 {
+    if (newTemplateMode()) {
+        leaveNewTemplateMode();
+        return;
+    }
     setNewTemplateMode(true);
     prompt().message(QStringLiteral(" 1、设置背景图;\n"
                                     " 2、选择并挪动各字段到合适位置位置;\n"
@@ -188,14 +313,13 @@ std::optional<int> DesignPage::paperMm(QLineEdit* box, const QString& boxName)
     return std::nullopt;
 }
 
-void DesignPage::Model_Save_BtnClick()
+bool DesignPage::Model_Save_BtnClick()
 {
     if (!m_dm)
-        return;
+        return false;
     if (runState().newTemplateMode)
-        saveNewTemplate();
-    else
-        saveExistingTemplate();
+        return saveNewTemplate();
+    return saveExistingTemplate();
 }
 
 bool DesignPage::saveNewTemplate()
@@ -223,6 +347,22 @@ bool DesignPage::saveNewTemplate()
     if (!heightMm)
         return false;
 
+    // A name is one template's: the same name replaces that template, if wanted.
+    Dataset* tb = m_dm->TB_Model;
+    qint64 replaced = -1;
+    if (!guarded([&] {
+            if (!tb->isActive())
+                tb->open();
+            replaced = TemplateStore::rowWithSameName(tb, *name);
+        }))
+        return false;
+    if (replaced >= 0 &&
+        prompt().question(QStringLiteral("模板“%1”已经存在，要用现在的背景图和字段位置替换它吗？")
+                              .arg(TemplateStore::trimmedName(*name)),
+                          QStringLiteral("模板命名"), true,
+                          Prompt::Button::No) != Prompt::Button::Yes)
+        return false;
+
     // The picture first: a row is only ever stored with its picture in place.
     const QString dir = TemplateStore::pictureDir(rs.appDir);
     QDir().mkpath(dir);
@@ -239,13 +379,22 @@ bool DesignPage::saveNewTemplate()
         wrote = true;
     }
 
-    Dataset* tb = m_dm->TB_Model;
+    QString savedName = *name;
+    QString oldPicture;
     try {
         tb->close();
         tb->setServerSideCursor(true);
         tb->open();
-        tb->append();
-        tb->FieldByName(QStringLiteral("Model_Name")).setAsString(*name);
+        if (replaced >= 0) {
+            if (!tb->gotoBookmark(replaced))
+                throw DataError(QStringLiteral("模板“%1”已不在模板表中").arg(*name));
+            savedName = tb->FieldByName(QStringLiteral("Model_Name")).AsString();
+            oldPicture = tb->FieldByName(QStringLiteral("Bk_Bmp_Name")).AsString();
+            tb->edit();
+        } else {
+            tb->append();
+            tb->FieldByName(QStringLiteral("Model_Name")).setAsString(*name);
+        }
         tb->FieldByName(QStringLiteral("Bk_Bmp_Name")).setAsString(pictureName);
         // Typed millimetres, stored in tenths as the printer takes them.
         tb->FieldByName(QStringLiteral("Page_Width")).setAsInteger(*widthMm * 10);
@@ -261,7 +410,10 @@ bool DesignPage::saveNewTemplate()
         prompt().message(QStringLiteral("发生异常错误，模板保存失败！"));
         return false;
     }
-    rs.currentModel = *name;
+    rs.currentModel = savedName;
+    rs.currentModelRow = tb->bookmark();
+    if (replaced >= 0 && oldPicture != pictureName)
+        removeUnusedPicture(oldPicture);
     m_pictureChosen = false;
     afterSave();
     return true;
@@ -270,20 +422,13 @@ bool DesignPage::saveNewTemplate()
 bool DesignPage::saveExistingTemplate()
 {
     Dataset* tb = m_dm->TB_Model;
-    const QString listName =
-        Model_List->currentIndex() >= 0 ? Model_List->currentText() : QString();
-    bool found = false;
-    if (!guarded([&] {
-            if (!tb->isActive())
-                tb->open();
-            found = Model_List->currentIndex() >= 0 && TemplateStore::findByName(tb, listName);
-        }))
-        return false;
-    if (!found) {
+    const QString listName = Model_List->currentText();
+    // The row the list entry stands for, not the first of its name.
+    const Dataset::Bookmark mark = selectedRow();
+    if (mark < 0) {
         prompt().message(QStringLiteral("请先在模板列表中选择要保存的模板！"));
         return false;
     }
-    const Dataset::Bookmark mark = tb->bookmark();
     try {
         tb->close();
         tb->setServerSideCursor(true);
@@ -300,6 +445,8 @@ bool DesignPage::saveExistingTemplate()
         prompt().message(QStringLiteral("发生异常错误，模板保存失败！"));
         return false;
     }
+    runState().currentModel = listName;
+    runState().currentModelRow = mark;
     afterSave();
     return true;
 }
@@ -308,27 +455,154 @@ void DesignPage::afterSave()
 {
     RunState& rs = runState();
     prompt().message(QStringLiteral("模板保存成功！"));
+    fillTemplateList();
     guarded([&] {
-        Dataset* tb = m_dm->TB_Model;
-        Model_List->clear();
-        Model_List->addItems(TemplateStore::modelNames(tb));
         // A prefix match, so an earlier name that begins with this one wins.
-        tb->locate(QStringLiteral("Model_Name"), rs.currentModel, Dataset::PartialKey);
+        m_dm->TB_Model->locate(QStringLiteral("Model_Name"), rs.currentModel, Dataset::PartialKey);
     });
     setNewTemplateMode(false);
     selectCurrentModel();
+    // The places on screen are stored now, the offsets baked into them.
+    rs.screenOffsetX = 0;
+    rs.screenOffsetY = 0;
+    m_laidOut = Model_Container->fieldPlaces();
     Q_EMIT currentModelPanel(rs.currentModel);
+}
+
+bool DesignPage::writeDefaultModel(const QString& name)
+{
+    const RunState& rs = runState();
+    if (ConfigIni::writeString(rs.appDir, QStringLiteral("DefaultModel"),
+                               QStringLiteral("ModelName"), name))
+        return true;
+    prompt().error(QStringLiteral("默认模板未能保存：无法写入 ") + ConfigIni::fileName(rs.appDir));
+    return false;
+}
+
+void DesignPage::removeUnusedPicture(const QString& pictureName)
+{
+    // Only a plain file name of bkbmp/, and only when no template shows it.
+    if (pictureName.isEmpty() || QFileInfo(pictureName).fileName() != pictureName ||
+        pictureName == QLatin1String(".") || pictureName == QLatin1String("..") ||
+        TemplateStore::pictureInUse(m_dm->TB_Model, pictureName))
+        return;
+    QFile::remove(TemplateStore::pictureDir(runState().appDir) + pictureName);
+}
+
+void DesignPage::renameTemplate()
+{
+    if (!m_dm)
+        return;
+    const qint64 row = selectedRow();
+    if (row < 0) {
+        prompt().message(QStringLiteral("请先在模板列表中选择模板！"));
+        return;
+    }
+    RunState& rs = runState();
+    Dataset* tb = m_dm->TB_Model;
+    const QString oldName = Model_List->currentText();
+    const std::optional<QString> name =
+        prompt().input(QStringLiteral("模板改名"), QStringLiteral("请输入模板的新名字："), oldName);
+    if (!name || *name == oldName)
+        return;
+    if (TemplateStore::isBlankName(*name)) {
+        prompt().message(QStringLiteral("模板名不能为空"));
+        return;
+    }
+    if (TemplateStore::rowWithSameName(tb, *name, row) >= 0) {
+        prompt().message(QStringLiteral("已有名为“%1”的模板，请换一个名字！")
+                             .arg(TemplateStore::trimmedName(*name)));
+        return;
+    }
+    const QString defaultName = ConfigIni::readString(rs.appDir, QStringLiteral("DefaultModel"),
+                                                      QStringLiteral("ModelName"));
+    // The default names the first row of its name; it follows that row.
+    const bool renamesDefault = TemplateStore::resolveRow(tb, -1, defaultName) == row;
+    const bool renamesCurrent =
+        TemplateStore::resolveRow(tb, rs.currentModelRow, rs.currentModel) == row;
+    const bool ok = guarded([&] {
+        if (!tb->gotoBookmark(row))
+            throw DataError(QStringLiteral("模板“%1”已不在模板表中").arg(oldName));
+        tb->edit();
+        try {
+            tb->FieldByName(QStringLiteral("Model_Name")).setAsString(*name);
+            tb->post();
+        } catch (...) {
+            tb->cancel();
+            throw;
+        }
+    });
+    if (!ok)
+        return;
+    if (renamesDefault)
+        writeDefaultModel(*name);
+    if (renamesCurrent) {
+        rs.currentModel = *name;
+        rs.currentModelRow = row;
+        Q_EMIT currentModelPanel(*name);
+    }
+    fillTemplateList();
+    selectCurrentModel();
+}
+
+void DesignPage::deleteTemplate()
+{
+    if (!m_dm)
+        return;
+    const qint64 row = selectedRow();
+    if (row < 0) {
+        prompt().message(QStringLiteral("请先在模板列表中选择模板！"));
+        return;
+    }
+    RunState& rs = runState();
+    Dataset* tb = m_dm->TB_Model;
+    const QString name = Model_List->currentText();
+    if (tb->recordCount() <= 1) {
+        prompt().message(QStringLiteral("这是仅有的一个模板，不能删除！"));
+        return;
+    }
+    if (prompt().question(QStringLiteral("确定要删除模板“%1”吗？").arg(name),
+                          QStringLiteral("删除模板"), true,
+                          Prompt::Button::No) != Prompt::Button::Yes)
+        return;
+    const QString picture = TemplateStore::columnOfRow(tb, row, QStringLiteral("Bk_Bmp_Name"));
+    const bool deletesCurrent =
+        TemplateStore::resolveRow(tb, rs.currentModelRow, rs.currentModel) == row;
+    QString defaultName = ConfigIni::readString(rs.appDir, QStringLiteral("DefaultModel"),
+                                                QStringLiteral("ModelName"));
+    const bool deletesDefault = TemplateStore::resolveRow(tb, -1, defaultName) == row;
+    if (!guarded([&] {
+            if (!tb->gotoBookmark(row))
+                throw DataError(QStringLiteral("模板“%1”已不在模板表中").arg(name));
+            tb->remove();
+        }))
+        return;
+    removeUnusedPicture(picture);
+
+    // The default moves to the first template once no row bears its name.
+    const QString firstName = tb->cellText(0, tb->fieldIndex(QStringLiteral("Model_Name")));
+    if (deletesDefault && TemplateStore::resolveRow(tb, -1, defaultName) < 0) {
+        defaultName = firstName;
+        writeDefaultModel(defaultName);
+    }
+    if (deletesCurrent) {
+        // The default, else the first template, takes its place on the surface.
+        const qint64 defaultRow = TemplateStore::resolveRow(tb, -1, defaultName);
+        rs.currentModel = defaultRow >= 0 ? defaultName : firstName;
+        rs.currentModelRow = defaultRow >= 0 ? defaultRow : tb->rowId(0);
+        if (!newTemplateMode())
+            layOutCurrentModel();
+        Q_EMIT currentModelPanel(rs.currentModel);
+    }
+    fillTemplateList();
+    selectCurrentModel();
 }
 
 void DesignPage::SpeedButton1Click()
 {
     const RunState& rs = runState();
-    if (!ConfigIni::writeString(rs.appDir, QStringLiteral("DefaultModel"),
-                                QStringLiteral("ModelName"), rs.currentModel)) {
-        prompt().error(QStringLiteral("默认模板未能保存：无法写入 ") +
-                       ConfigIni::fileName(rs.appDir));
+    if (!writeDefaultModel(rs.currentModel))
         return;
-    }
     prompt().message(QStringLiteral("默认模板已保存，接下来的打印都将基于此模板！"));
     Q_EMIT currentModelPanel(rs.currentModel);
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "templatestore.h"
+
+#include <QVector>
 #include <QWidget>
 #include <optional>
 
@@ -7,7 +10,10 @@ class DesignSurface;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QKeyEvent;
 class QLineEdit;
+class QMenu;
+class QAction;
 class QToolButton;
 class TDataModule1;
 
@@ -28,21 +34,40 @@ public:
     TDataModule1* dataModule() const { return m_dm; }
 
     // Lays the template of that name out on the design surface: its picture,
-    // then every field at its stored place plus the layout offsets, its
-    // width and visibility. Leaves TB_Model on the row laid out (the first
-    // of that name, else the last row). An error is shown and false returned
-    // when the picture cannot be loaded; the fields then keep their places.
+    // then every field at its stored place plus the row's feed offsets
+    // (which become the offsets in effect), its width and visibility.
+    // Leaves TB_Model on the row laid out (the first of that name, else the
+    // last row). An error is shown and false returned when the picture
+    // cannot be loaded; the fields then keep their places.
     bool Model_Screen_Paint(const QString& name);
+    // Lays out the template in use: its own row, even when an earlier row
+    // bears the same name. False (nothing changed) when it has no row.
+    bool layOutCurrentModel();
 
+    // Picks the template of that list entry: the very row the entry stands for.
     void Model_ListChange(int index);
+    // Enters new-template mode, or leaves it when pressed in the mode.
     void Model_New_BtnClick();
     void Model_Bmp_BtnClick();
-    void Model_Save_BtnClick();
+    // True when the template was saved.
+    bool Model_Save_BtnClick();
     void SpeedButton1Click();
+    // The template of the selected list entry, renamed or deleted after asking.
+    void renameTemplate();
+    void deleteTemplate();
 
     bool newTemplateMode() const;
-    // Selects the first list item equal to the current model (none if none).
+    // Leaves new-template mode and lays out the template in use again, after
+    // asking when a picture was chosen. False when the user stays.
+    bool leaveNewTemplateMode();
+    // Fills the list with every template, first row to last, each entry
+    // remembering its row.
+    void fillTemplateList();
+    // Selects the list entry of the template in use (none if none).
     void selectCurrentModel();
+    // Moved, resized or hidden fields since the layout, or a new template
+    // in progress: what leaving the program would lose.
+    bool hasUnsavedChanges() const;
 
     DesignSurface* Model_Container;
     QGroupBox* GroupBox5;
@@ -59,19 +84,36 @@ public:
     QLabel* Label_Page_H;
     QLineEdit* Page_H;
     QToolButton* Model_Save_Btn;
+    QToolButton* renameTemplateButton;
+    QToolButton* deleteTemplateButton;
+    QMenu* templateMenu; // the list's context menu
+    QAction* renameTemplateAction;
+    QAction* deleteTemplateAction;
 
 Q_SIGNALS:
     // The status bar's current-template panel is to show this name.
     void currentModelPanel(const QString& modelName);
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void setNewTemplateMode(bool on);
+    // Lays out TB_Model's current row; throws when its picture cannot load.
+    void layOutCurrentRow();
+    // The row of the selected list entry; -1 when none is selected.
+    qint64 selectedRow() const;
+    // Writes config.ini's default; says so when it cannot.
+    bool writeDefaultModel(const QString& name);
+    void removeUnusedPicture(const QString& pictureName);
     bool saveNewTemplate();
     bool saveExistingTemplate();
     void afterSave();
     std::optional<int> paperMm(QLineEdit* box, const QString& boxName);
 
     TDataModule1* m_dm = nullptr;
+    // The places the last layout or save left: unsaved work is a difference.
+    QVector<TemplateStore::FieldPlace> m_laidOut;
     bool m_pictureChosen = false; // "背景图" used since the last new template was saved
 };
 

@@ -106,7 +106,7 @@ bool TFm_Page_Set::findCurrentModel()
         Dataset* tb = m_page->dataModule()->TB_Model;
         if (!tb->isActive())
             tb->open();
-        found = TemplateStore::findByName(tb, runState().currentModel);
+        found = TemplateStore::findRow(tb, runState().currentModelRow, runState().currentModel);
     });
     return found;
 }
@@ -177,7 +177,7 @@ void TFm_Page_Set::OkBtnClick()
     RunState& rs = runState();
     rs.screenOffsetX = v->leftX;
     rs.screenOffsetY = v->topY;
-    m_page->Model_Screen_Paint(rs.currentModel);
+    m_page->layOutCurrentModel();
     Q_EMIT m_page->currentModelPanel(rs.currentModel);
     if (m_printerSource)
         applyPaperSize(m_printerSource(), v->width, v->height);

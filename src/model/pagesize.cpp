@@ -76,12 +76,11 @@ bool applyPaperSize(QPrinter* printer, int widthTenths, int heightTenths)
     return printer->setPageSize(size);
 }
 
-bool Page_Setup(Dataset* tbModel, const QString& modelName, QPrinter* printer)
+namespace
 {
-    if (!tbModel->isActive())
-        tbModel->open();
-    if (!TemplateStore::findByName(tbModel, modelName))
-        return false;
+
+bool applyRowPaperSize(Dataset* tbModel, QPrinter* printer)
+{
     const qint64 height = tbModel->FieldByName(QStringLiteral("Page_Height")).AsInteger();
     const qint64 width = tbModel->FieldByName(QStringLiteral("Page_Width")).AsInteger();
     if (width > TemplateStore::kMaxPaper || height > TemplateStore::kMaxPaper)
@@ -89,9 +88,26 @@ bool Page_Setup(Dataset* tbModel, const QString& modelName, QPrinter* printer)
     return applyPaperSize(printer, int(width), int(height));
 }
 
+} // namespace
+
+bool Page_Setup(Dataset* tbModel, const QString& modelName, QPrinter* printer)
+{
+    if (!tbModel->isActive())
+        tbModel->open();
+    if (!TemplateStore::findByName(tbModel, modelName))
+        return false;
+    return applyRowPaperSize(tbModel, printer);
+}
+
 bool Page_Setup(QPrinter* printer)
 {
     if (!DataModule1)
         return false;
-    return Page_Setup(DataModule1->TB_Model, runState().currentModel, printer);
+    Dataset* tbModel = DataModule1->TB_Model;
+    if (!tbModel->isActive())
+        tbModel->open();
+    // The row in use, which need not be the first of its name.
+    if (!TemplateStore::findRow(tbModel, runState().currentModelRow, runState().currentModel))
+        return false;
+    return applyRowPaperSize(tbModel, printer);
 }

@@ -46,10 +46,73 @@ bool findByName(Dataset* tbModel, const QString& name)
     return false;
 }
 
+qint64 resolveRow(Dataset* tbModel, qint64 rowid, const QString& name)
+{
+    const int f = tbModel->fieldIndex(kModelName);
+    if (f < 0)
+        return -1;
+    qint64 first = -1;
+    for (int row = 0; row < tbModel->recordCount(); ++row) {
+        if (tbModel->cellText(row, f) != name)
+            continue;
+        if (tbModel->rowId(row) == rowid)
+            return rowid;
+        if (first < 0)
+            first = tbModel->rowId(row);
+    }
+    return first;
+}
+
+bool findRow(Dataset* tbModel, qint64 rowid, const QString& name)
+{
+    const qint64 row = resolveRow(tbModel, rowid, name);
+    if (row >= 0 && tbModel->gotoBookmark(row))
+        return true;
+    return findByName(tbModel, name);
+}
+
+qint64 rowWithSameName(Dataset* tbModel, const QString& name, qint64 exceptRow)
+{
+    const int f = tbModel->fieldIndex(kModelName);
+    const QString wanted = trimmedName(name);
+    for (int row = 0; f >= 0 && row < tbModel->recordCount(); ++row)
+        if (tbModel->rowId(row) != exceptRow && trimmedName(tbModel->cellText(row, f)) == wanted)
+            return tbModel->rowId(row);
+    return -1;
+}
+
+bool pictureInUse(Dataset* tbModel, const QString& pictureName, qint64 exceptRow)
+{
+    const int f = tbModel->fieldIndex(QStringLiteral("Bk_Bmp_Name"));
+    for (int row = 0; f >= 0 && row < tbModel->recordCount(); ++row)
+        if (tbModel->rowId(row) != exceptRow && tbModel->cellText(row, f) == pictureName)
+            return true;
+    return false;
+}
+
+QString columnOfRow(Dataset* tbModel, qint64 rowid, const QString& column)
+{
+    const int f = tbModel->fieldIndex(column);
+    for (int row = 0; f >= 0 && row < tbModel->recordCount(); ++row)
+        if (tbModel->rowId(row) == rowid)
+            return tbModel->cellText(row, f);
+    return QString();
+}
+
+QVector<qint64> modelRows(Dataset* tbModel)
+{
+    QVector<qint64> rows;
+    for (int row = 0; row < tbModel->recordCount(); ++row)
+        rows << tbModel->rowId(row);
+    return rows;
+}
+
 StoredTemplate readCurrent(Dataset* tbModel)
 {
     StoredTemplate t;
     t.pictureName = tbModel->FieldByName(QStringLiteral("Bk_Bmp_Name")).AsString();
+    t.offsetX = int(tbModel->FieldByName(QStringLiteral("Page_LeftX")).AsInteger());
+    t.offsetY = int(tbModel->FieldByName(QStringLiteral("Page_TopY")).AsInteger());
     for (const FieldInfo& f : FieldCatalogue::all()) {
         FieldPlace p;
         p.left = int(tbModel->FieldByName(f.leftColumn()).AsInteger());
@@ -102,12 +165,28 @@ QStringList modelNames(Dataset* tbModel)
     return names;
 }
 
+namespace
+{
+bool isBlankChar(QChar c)
+{
+    return c.isSpace() || c.category() == QChar::Other_Control;
+}
+} // namespace
+
+QString trimmedName(const QString& name)
+{
+    int from = 0;
+    int to = int(name.size());
+    while (from < to && isBlankChar(name.at(from)))
+        ++from;
+    while (to > from && isBlankChar(name.at(to - 1)))
+        --to;
+    return name.mid(from, to - from);
+}
+
 bool isBlankName(const QString& name)
 {
-    for (const QChar c : name)
-        if (!c.isSpace() && c.category() != QChar::Other_Control)
-            return false;
-    return true;
+    return trimmedName(name).isEmpty();
 }
 
 std::optional<int> paperBoxNumber(const QString& boxText)

@@ -36,13 +36,36 @@ struct FieldPlace {
 struct StoredTemplate {
     QString pictureName; // Bk_Bmp_Name
     QVector<FieldPlace> fields;
+    int offsetX = 0; // Page_LeftX: feed offsets, in effect while laid out
+    int offsetY = 0; // Page_TopY
 };
 
 // Scans from the first row for the first Model_Name equal to name (exact,
 // case-sensitive). Without a match the cursor rests on the last row.
 bool findByName(Dataset* tbModel, const QString& name);
 
-// The current row's picture name and the 26 field places (nulls read as 0).
+// The row of that rowid when it still bears that name, else the first row
+// of that name (names may repeat); -1 when neither. The cursor stays.
+qint64 resolveRow(Dataset* tbModel, qint64 rowid, const QString& name);
+
+// Moves to resolveRow's row; without one, rests as findByName leaves it.
+bool findRow(Dataset* tbModel, qint64 rowid, const QString& name);
+
+// The first row whose name equals name once blanks and control characters
+// are taken off both ends of each, other than exceptRow; -1 when none.
+qint64 rowWithSameName(Dataset* tbModel, const QString& name, qint64 exceptRow = -1);
+
+// Whether any row other than exceptRow keeps its picture in that file.
+bool pictureInUse(Dataset* tbModel, const QString& pictureName, qint64 exceptRow = -1);
+
+// A Model_Name or Bk_Bmp_Name of the row with that rowid ("" when none).
+QString columnOfRow(Dataset* tbModel, qint64 rowid, const QString& column);
+
+// The rowid of every row, first to last, in step with modelNames.
+QVector<qint64> modelRows(Dataset* tbModel);
+
+// The current row's picture name, the 26 field places and the feed offsets
+// (nulls read as 0).
 StoredTemplate readCurrent(Dataset* tbModel);
 
 // Stored places shifted by the layout offsets; widths and visibility kept.
@@ -54,6 +77,9 @@ void writeLayout(Dataset* tbModel, QPoint picturePos, const QVector<FieldPlace>&
 
 // Every Model_Name, first row to last, without moving the cursor.
 QStringList modelNames(Dataset* tbModel);
+
+// A name with blanks and control characters taken off both ends.
+QString trimmedName(const QString& name);
 
 // A template name that is empty once blanks and control characters are
 // taken off both ends.

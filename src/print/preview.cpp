@@ -7,6 +7,7 @@
 #include "designsurface.h"
 #include "guarded.h"
 #include "printerstore.h"
+#include "printgeometry.h"
 #include "prompt.h"
 #include "recordrenderer.h"
 #include "runstate.h"
@@ -97,9 +98,14 @@ void TFM_PreView::FormActivate()
     centreOnScreen(this);
     if (m_mainWindow)
         m_mainWindow->hide();
-    if (!TemplateStore::findByName(m_dm->TB_Model, runState().currentModel))
+    if (!TemplateStore::findRow(m_dm->TB_Model, runState().currentModelRow,
+                                runState().currentModel))
         prompt().message(QStringLiteral("当前模板不存在，请先保存模板！"));
     Db_Record_Prt();
+    // However the window was opened, the paging buttons follow the row shown.
+    const int row = m_dm->TB_Att->recNo();
+    const int rows = m_dm->TB_Att->recordCount();
+    setNavigation(row > 0, row >= 0 && row < rows - 1);
     m_w0 = Model_BKimg->width();
     m_h0 = Model_BKimg->height();
     ComboBox1->setCurrentIndex(ComboBox1->findText(QStringLiteral("100%")));
@@ -137,6 +143,11 @@ void TFM_PreView::Db_Record_Prt()
         image.fill(Qt::white);
     }
     image = image.convertToFormat(QImage::Format_RGB32);
+    // Pixels of the picture are pixels of the design surface, whatever
+    // resolution its file claims: fonts and places follow the surface.
+    const int designDotsPerMeter = qRound(PrintGeometry::kDesignDpi / 0.0254);
+    image.setDotsPerMeterX(designDotsPerMeter);
+    image.setDotsPerMeterY(designDotsPerMeter);
     // 3 and 4. The current rows at their design offsets, unscaled.
     if (haveModel) {
         guarded([&] {
@@ -144,7 +155,8 @@ void TFM_PreView::Db_Record_Prt()
                                                                 SurfacePositions(m_surface));
             QPainter p(&image);
             p.setFont(RecordRenderer::printFont());
-            RecordRenderer::Draw_Record(p, fields, image.logicalDpiX(), image.logicalDpiY());
+            RecordRenderer::Draw_Record(p, fields, PrintGeometry::kDesignDpi,
+                                        PrintGeometry::kDesignDpi);
         });
     }
     m_rendered = image;

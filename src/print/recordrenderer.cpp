@@ -17,9 +17,12 @@ QPoint SurfacePositions::designOffset(const FieldInfo& field) const
 
 QPoint StoredPositions::designOffset(const FieldInfo& field) const
 {
-    return QPoint(int(m_model->FieldByName(field.leftColumn()).AsInteger()) -
+    // The row's feed offsets are in effect wherever it is laid out.
+    return QPoint(int(m_model->FieldByName(field.leftColumn()).AsInteger() +
+                      m_model->FieldByName(QStringLiteral("Page_LeftX")).AsInteger()) -
                       DesignSurface::kImageLeft,
-                  int(m_model->FieldByName(field.topColumn()).AsInteger()) -
+                  int(m_model->FieldByName(field.topColumn()).AsInteger() +
+                      m_model->FieldByName(QStringLiteral("Page_TopY")).AsInteger()) -
                       DesignSurface::kImageTop);
 }
 

@@ -38,8 +38,8 @@ private:
     const DesignSurface* m_surface;
 };
 
-// The stored places of the model's current row, laid out without offsets
-// and with the picture at its design place (for printing without windows).
+// The stored places of the model's current row shifted by its feed offsets,
+// with the picture at its design place (for printing without windows).
 class StoredPositions : public FieldPositions
 {
 public:

@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QCollator>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
@@ -431,8 +432,11 @@ private Q_SLOTS:
                          {"Page_TopY", -8}});
             ConfigIni::writeString(m_tmp->appDir(), "DefaultModel", "ModelName", "页");
         }));
-        // Stored offsets are not in effect after a start.
-        QCOMPARE(control(1)->geometry(), placeFor(0, 50));
+        // Stored offsets are in effect from the start.
+        for (int i = 0; i < FieldCatalogue::kCount; ++i)
+            QCOMPARE(control(i + 1)->geometry(), placeFor(i, 50).translated(15, -8));
+        QCOMPARE(runState().screenOffsetX, 15);
+        QCOMPARE(runState().screenOffsetY, -8);
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(m_tmp->filePath("out.pdf"));
@@ -852,7 +856,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("tableRow"); // where TB_Model stands after the save
         QTest::addColumn<int>("listIndex");
-        QTest::newRow("the name of an existing template") << kDelivered << 0 << 0;
         QTest::newRow("a prefix of an earlier name") << "通用" << 0 << 1;
         QTest::newRow("an unrelated name") << "顺丰" << 1 << 1;
     }
@@ -873,9 +876,405 @@ private Q_SLOTS:
         QCOMPARE(tb()->recNo(), tableRow);
         QCOMPARE(page()->Model_List->currentIndex(), listIndex);
         QCOMPARE(runState().currentModel, name);
-        // Every lookup finds the first row of a name.
+        // A lookup by name finds the row of that name.
         QVERIFY(page()->Model_Screen_Paint(name));
-        QCOMPARE(tb()->recNo(), name == kDelivered ? 0 : 1);
+        QCOMPARE(tb()->recNo(), 1);
+    }
+
+    void newTemplateUnderANameInUse_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("replace");
+        QTest::newRow("same name, keep the old one") << kDelivered << false;
+        QTest::newRow("same name, replace it") << kDelivered << true;
+        QTest::newRow("blanks around it, replace it") << " " + kDelivered + "\t" << true;
+    }
+    void newTemplateUnderANameInUse()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, replace);
+        makePicture({200, 100}, Qt::blue).save(m_tmp->filePath("scans/form.bmp"), "BMP");
+        QVERIFY(startProgram());
+        const QList<QVariantMap> rows = allRows();
+        const QStringList pictures = QDir(bkbmp("")).entryList(QDir::Files);
+        beginNewTemplate(m_tmp->filePath("scans/form.bmp"), "120", "90");
+        dragBy(control(1), QPoint(15, 10), QPoint(30, 20));
+        m_prompt->clear();
+        m_prompt->inputs.enqueue(name);
+        m_prompt->answers.enqueue(replace ? Prompt::Button::Yes : Prompt::Button::No);
+        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+
+        const ScriptedPrompt::Shown asked = m_prompt->shown.value(1);
+        QCOMPARE(asked.kind, QString("question"));
+        QCOMPARE(asked.text,
+                 "模板“" + kDelivered + "”已经存在，要用现在的背景图和字段位置替换它吗？");
+        QVERIFY(asked.defaultButton == Prompt::Button::No);
+        QCOMPARE(modelCount(), 1);
+        QCOMPARE(comboTexts(page()->Model_List), QStringList({kDelivered}));
+        if (!replace) {
+            // Nothing written, and the new template still in progress.
+            QCOMPARE(m_prompt->messages(), QStringList());
+            QCOMPARE(allRows(), rows);
+            QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), pictures);
+            checkNewTemplateMode(true);
+            return;
+        }
+        QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
+        const QVariantMap row = modelRow(0);
+        QCOMPARE(row.value("Model_Name").toString(), kDelivered); // the stored name stays
+        QCOMPARE(row.value("Bk_Bmp_Name").toString(), QString("form.bmp"));
+        QCOMPARE(row.value("Page_Width").toInt(), 1200);
+        QCOMPARE(row.value("Page_Height").toInt(), 900);
+        for (const FieldInfo& f : FieldCatalogue::all())
+            QCOMPARE(storedPlace(row, f), control(f.number)->geometry());
+        // The replaced picture served no other template.
+        QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), QStringList({"form.bmp"}));
+        QCOMPARE(runState().currentModel, kDelivered);
+        QCOMPARE(page()->Model_List->currentIndex(), 0);
+        checkNewTemplateMode(false);
+    }
+
+    void rowsSharingANameStayReachable()
+    {
+        makePicture({300, 200}, Qt::cyan).save(bkbmp("a.bmp"), "BMP");
+        makePicture({340, 160}, Qt::yellow).save(bkbmp("c.bmp"), "BMP");
+        QVERIFY(startProgram([&] {
+            addTemplate("甲", "a.bmp", 40, {{"Page_LeftX", 3}, {"Page_Width", 1111}});
+            addTemplate("甲", "c.bmp", 80, {{"Page_LeftX", 6}, {"Page_Width", 2222}});
+        }));
+        m_prompt->clear();
+        QComboBox* list = page()->Model_List;
+        QCOMPARE(comboTexts(list), QStringList({kDelivered, "甲", "甲"}));
+
+        // The second 甲 is the one laid out.
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_End);
+        QCOMPARE(list->currentIndex(), 2);
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(340, 160));
+        QCOMPARE(control(1)->geometry(), placeFor(0, 80).translated(6, 0));
+        QCOMPARE(tb()->recNo(), 2);
+        QCOMPARE(FM_Main->statusPanelText(2), QString("当前模板：甲"));
+
+        // The page setup shows that row, and a save writes that row.
+        QString shownWidth;
+        whileModal([&] {
+            shownWidth = Fm_Page_Set->ed_Page_Width->text();
+            Fm_Page_Set->reject();
+        });
+        QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
+        QCOMPARE(shownWidth, QString("2222"));
+        const QVariantMap first = modelRow(1);
+        dragBy(control(1), QPoint(15, 10), QPoint(10, 10));
+        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
+        QCOMPARE(modelRow(1), first);
+        QCOMPARE(storedPlace(modelRow(2), FieldCatalogue::all().at(0)),
+                 placeFor(0, 80).translated(16, 10));
+        QCOMPARE(list->currentIndex(), 2);
+
+        // Back to the first 甲 through the list.
+        QTest::keyClick(list, Qt::Key_Up);
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(300, 200));
+        QCOMPARE(control(1)->geometry(), placeFor(0, 40).translated(3, 0));
+        QCOMPARE(tb()->recNo(), 1);
+    }
+
+    // --- Leaving new-template mode -------------------------------------------
+
+    void leavingNewTemplateMode_data()
+    {
+        QTest::addColumn<bool>("byEscape");
+        QTest::addColumn<bool>("choosePicture");
+        QTest::addColumn<bool>("giveUp"); // the answer when asked
+        QTest::newRow("新建模板 again, no picture") << false << false << true;
+        QTest::newRow("新建模板 again, picture, give up") << false << true << true;
+        QTest::newRow("新建模板 again, picture, stay") << false << true << false;
+        QTest::newRow("Esc, no picture") << true << false << true;
+        QTest::newRow("Esc, picture, give up") << true << true << true;
+        QTest::newRow("Esc, picture, stay") << true << true << false;
+    }
+    void leavingNewTemplateMode()
+    {
+        QFETCH(bool, byEscape);
+        QFETCH(bool, choosePicture);
+        QFETCH(bool, giveUp);
+        makePicture({200, 100}, Qt::blue).save(m_tmp->filePath("scans/form.bmp"), "BMP");
+        QVERIFY(startProgram());
+        const QList<QVariantMap> rows = allRows();
+        const QVector<TemplateStore::FieldPlace> shown = surface()->fieldPlaces();
+        beginNewTemplate(choosePicture ? m_tmp->filePath("scans/form.bmp") : QString());
+        dragBy(control(4), QPoint(15, 10), QPoint(40, 30));
+        m_prompt->clear();
+        m_prompt->answers.enqueue(giveUp ? Prompt::Button::Yes : Prompt::Button::No);
+        if (byEscape) {
+            control(4)->setFocus();
+            QTest::keyClick(control(4), Qt::Key_Escape);
+        } else {
+            QTest::mouseClick(page()->Model_New_Btn, Qt::LeftButton);
+        }
+        if (choosePicture) {
+            QCOMPARE(m_prompt->shown.size(), 1);
+            QCOMPARE(m_prompt->shown.at(0).kind, QString("question"));
+            QCOMPARE(m_prompt->shown.at(0).text, QString("新模板尚未保存，放弃新建模板吗？"));
+        } else {
+            QVERIFY(m_prompt->shown.isEmpty());
+        }
+        QCOMPARE(allRows(), rows);
+        if (!giveUp) {
+            checkNewTemplateMode(true);
+            QCOMPARE(surface()->backgroundImage()->size(), QSize(200, 100));
+            return;
+        }
+        // The template shown before, as it was.
+        checkNewTemplateMode(false);
+        QVERIFY(surface()->fieldPlaces() == shown);
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
+        QCOMPARE(page()->Model_List->currentText(), kDelivered);
+        QCOMPARE(page()->Page_W->text().trimmed(), QString());
+    }
+
+    // --- Renaming and deleting -----------------------------------------------
+
+    void renamingTemplates_data()
+    {
+        QTest::addColumn<int>("entry");      // list entry renamed
+        QTest::addColumn<bool>("byMenu");    // the list's context menu, else the button
+        QTest::addColumn<QVariant>("input"); // null: the input box cancelled
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("names"); // the list afterwards
+        QTest::addColumn<QString>("defaultName");
+        QTest::newRow("the default, by the button")
+            << 0 << false << QVariant("顺丰") << QString() << QStringList({"顺丰", "乙"}) << "顺丰";
+        QTest::newRow("another, by the menu") << 1 << true << QVariant("丙") << QString()
+                                              << QStringList({kDelivered, "丙"}) << kDelivered;
+        QTest::newRow("blanks only") << 1 << false << QVariant(" \t ") << "模板名不能为空"
+                                     << QStringList({kDelivered, "乙"}) << kDelivered;
+        QTest::newRow("a name in use, blanks around it")
+            << 1 << true << QVariant(" " + kDelivered + " ")
+            << "已有名为“" + kDelivered + "”的模板，请换一个名字！"
+            << QStringList({kDelivered, "乙"}) << kDelivered;
+        QTest::newRow("cancelled") << 0 << false << QVariant() << QString()
+                                   << QStringList({kDelivered, "乙"}) << kDelivered;
+    }
+    void renamingTemplates()
+    {
+        QFETCH(int, entry);
+        QFETCH(bool, byMenu);
+        QFETCH(QVariant, input);
+        QFETCH(QString, message);
+        QFETCH(QStringList, names);
+        QFETCH(QString, defaultName);
+        makePicture({320, 180}, Qt::green).save(bkbmp("b.bmp"), "BMP");
+        QVERIFY(startProgram([&] { addTemplate("乙", "b.bmp", 60); }));
+        QComboBox* list = page()->Model_List;
+        if (entry != 0) {
+            list->setFocus();
+            QTest::keyClick(list, Qt::Key_Down);
+        }
+        const QString before = list->currentText();
+        m_prompt->clear();
+        m_prompt->inputs.enqueue(input.isNull() ? std::optional<QString>()
+                                                : std::optional<QString>(input.toString()));
+        if (byMenu) {
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                    list->mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(list, &event);
+            QMenu* menu = page()->templateMenu;
+            QVERIFY(QTest::qWaitFor([&] { return menu->isVisible(); }));
+            const QRect item = menu->actionGeometry(page()->renameTemplateAction);
+            QTest::mouseMove(menu, item.center());
+            QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
+        } else {
+            QTest::mouseClick(page()->renameTemplateButton, Qt::LeftButton);
+        }
+        QCOMPARE(m_prompt->shown.value(0).kind, QString("input"));
+        QCOMPARE(m_prompt->shown.value(0).caption, QString("模板改名"));
+        QCOMPARE(m_prompt->shown.value(0).text, QString("请输入模板的新名字："));
+        QCOMPARE(m_prompt->messages(), message.isEmpty() ? QStringList() : QStringList({message}));
+        QCOMPARE(comboTexts(list), names);
+        QCOMPARE(list->currentIndex(), entry);
+        QStringList stored;
+        for (const QVariantMap& row : allRows())
+            stored << row.value("Model_Name").toString();
+        QCOMPARE(stored, names);
+        QCOMPARE(ConfigIni::readString(m_tmp->appDir(), "DefaultModel", "ModelName"), defaultName);
+        // The template in use keeps being the same row, under its new name.
+        QCOMPARE(runState().currentModel, list->currentText());
+        QCOMPARE(FM_Main->statusPanelText(2), "当前模板：" + list->currentText());
+        Q_UNUSED(before);
+    }
+
+    void deletingTemplates_data()
+    {
+        QTest::addColumn<int>("entry");
+        QTest::addColumn<bool>("byMenu");
+        QTest::addColumn<bool>("confirm");
+        QTest::addColumn<QStringList>("names");    // afterwards
+        QTest::addColumn<QStringList>("pictures"); // in bkbmp afterwards
+        QTest::addColumn<QString>("defaultName");
+        QTest::addColumn<QString>("current");
+        const QStringList all{"b.bmp", "generic.bmp"};
+        QTest::newRow("not confirmed")
+            << 1 << false << false << QStringList({kDelivered, "乙", "丙"}) << all << kDelivered
+            << "乙";
+        QTest::newRow("a picture another template shows")
+            << 1 << true << true << QStringList({kDelivered, "丙"}) << all << kDelivered
+            << kDelivered;
+        QTest::newRow("the default, its picture its own")
+            << 0 << false << true << QStringList({"乙", "丙"}) << QStringList({"b.bmp"}) << "乙"
+            << "乙";
+    }
+    void deletingTemplates()
+    {
+        QFETCH(int, entry);
+        QFETCH(bool, byMenu);
+        QFETCH(bool, confirm);
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, pictures);
+        QFETCH(QString, defaultName);
+        QFETCH(QString, current);
+        makePicture({320, 180}, Qt::green).save(bkbmp("b.bmp"), "BMP");
+        QVERIFY(startProgram([&] {
+            addTemplate("乙", "b.bmp", 60);
+            addTemplate("丙", "b.bmp", 70);
+        }));
+        QComboBox* list = page()->Model_List;
+        list->setFocus();
+        list->setCurrentIndex(0);
+        for (int i = 0; i < entry; ++i)
+            QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(list->currentIndex(), entry);
+        m_prompt->clear();
+        m_prompt->answers.enqueue(confirm ? Prompt::Button::Yes : Prompt::Button::No);
+        if (byMenu) {
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                    list->mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(list, &event);
+            QMenu* menu = page()->templateMenu;
+            QVERIFY(QTest::qWaitFor([&] { return menu->isVisible(); }));
+            const QRect item = menu->actionGeometry(page()->deleteTemplateAction);
+            QTest::mouseMove(menu, item.center());
+            QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
+        } else {
+            QTest::mouseClick(page()->deleteTemplateButton, Qt::LeftButton);
+        }
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->shown.at(0).kind, QString("question"));
+        QCOMPARE(m_prompt->shown.at(0).text,
+                 QStringLiteral("确定要删除模板“%1”吗？").arg(entry ? "乙" : kDelivered));
+        QVERIFY(m_prompt->shown.at(0).defaultButton == Prompt::Button::No);
+        QCOMPARE(comboTexts(list), names);
+        QStringList stored;
+        for (const QVariantMap& row : allRows())
+            stored << row.value("Model_Name").toString();
+        QCOMPARE(stored, names);
+        QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), pictures);
+        QCOMPARE(ConfigIni::readString(m_tmp->appDir(), "DefaultModel", "ModelName"), defaultName);
+        QCOMPARE(runState().currentModel, current);
+        QCOMPARE(list->currentText(), current);
+        QCOMPARE(FM_Main->statusPanelText(2), "当前模板：" + current);
+        // The surface shows the template in use.
+        const int row = names.indexOf(current);
+        for (const FieldInfo& f : FieldCatalogue::all())
+            QCOMPARE(control(f.number)->geometry(), storedPlace(modelRow(row), f));
+    }
+
+    void theLastTemplateIsNotDeleted()
+    {
+        QVERIFY(startProgram());
+        const QList<QVariantMap> rows = allRows();
+        m_prompt->clear();
+        QTest::mouseClick(page()->deleteTemplateButton, Qt::LeftButton);
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->messages(), QStringList({"这是仅有的一个模板，不能删除！"}));
+        QCOMPARE(allRows(), rows);
+        QVERIFY(QFile::exists(bkbmp("generic.bmp")));
+    }
+
+    // --- Leaving the program -------------------------------------------------
+
+    void leavingWithUnsavedWork_data()
+    {
+        QTest::addColumn<QString>("work");
+        QTest::addColumn<int>("choice"); // Prompt::SaveChoice
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<bool>("saved");
+        const int save = int(Prompt::SaveChoice::Save);
+        const int discard = int(Prompt::SaveChoice::Discard);
+        const int stay = int(Prompt::SaveChoice::Stay);
+        QTest::newRow("nothing changed") << "none" << stay << false << true << false;
+        QTest::newRow("only a height changed") << "height" << stay << false << true << false;
+        QTest::newRow("moved, save") << "move" << save << true << true << true;
+        QTest::newRow("moved, discard") << "move" << discard << true << true << false;
+        QTest::newRow("moved, stay") << "move" << stay << true << false << false;
+        QTest::newRow("narrower, stay") << "width" << stay << true << false << false;
+        QTest::newRow("hidden, save") << "hide" << save << true << true << true;
+        QTest::newRow("new template, discard") << "new" << discard << true << true << false;
+        QTest::newRow("new template, stay") << "new" << stay << true << false << false;
+    }
+    void leavingWithUnsavedWork()
+    {
+        QFETCH(QString, work);
+        QFETCH(int, choice);
+        QFETCH(bool, asked);
+        QFETCH(bool, closes);
+        QFETCH(bool, saved);
+        QVERIFY(startProgram());
+        const QList<QVariantMap> rows = allRows();
+        FieldControl* c = control(6);
+        if (work == "move")
+            dragBy(c, QPoint(15, 10), QPoint(25, 15));
+        else if (work == "height")
+            dragBy(c, QPoint(c->width() / 2, c->height() - 1), QPoint(0, 9));
+        else if (work == "width")
+            dragBy(c, QPoint(c->width() - 1, 10), QPoint(-12, 0));
+        else if (work == "hide")
+            QVERIFY(hideByMenu(c));
+        else if (work == "new")
+            QTest::mouseClick(page()->Model_New_Btn, Qt::LeftButton);
+        const QRect placed = c->geometry();
+        const bool hidden = c->isHidden();
+        m_prompt->clear();
+        m_prompt->saveChoices.enqueue(Prompt::SaveChoice(choice));
+        QCOMPARE(FM_Main->close(), closes);
+        QCOMPARE(m_prompt->shown.value(0).kind == "saveDiscardCancel", asked);
+        if (asked) {
+            QCOMPARE(m_prompt->shown.at(0).text,
+                     QString("模板设计中的改动尚未保存，退出前要保存吗？"));
+            QCOMPARE(m_prompt->shown.at(0).caption, QString("退出"));
+        }
+        QCOMPARE(FM_Main->isVisible(), !closes);
+        QCOMPARE(m_prompt->messages().contains(kSaved), saved);
+        // What the next start finds.
+        if (closes) {
+            m_start.reset();
+            QVERIFY(startProgram());
+        }
+        if (saved) {
+            const QVariantMap row = modelRow(0);
+            const FieldInfo& f = FieldCatalogue::all().at(5);
+            QCOMPARE(storedPlace(row, f), QRect(placed.topLeft(), QSize(placed.width(), 22)));
+            QCOMPARE(row.value(f.visColumn()).toInt(), hidden ? 0 : 1);
+            QVERIFY(row != rows.at(0));
+        } else {
+            QCOMPARE(allRows(), rows);
+        }
+    }
+
+    void exitButtonWithUnsavedWorkCanStay()
+    {
+        QVERIFY(startProgram());
+        dragBy(control(2), QPoint(15, 10), QPoint(25, 15));
+        m_prompt->clear();
+        m_prompt->saveChoices.enqueue(Prompt::SaveChoice::Stay);
+        QTest::mouseClick(FM_Main->App_Exit, Qt::LeftButton);
+        QCOMPARE(m_prompt->shown.value(0).kind, QString("saveDiscardCancel"));
+        QVERIFY(FM_Main->isVisible());
+        // The database is still open: a save works.
+        m_prompt->clear();
+        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
     }
 
     // --- Saving an existing template -----------------------------------------
@@ -913,6 +1312,11 @@ private Q_SLOTS:
         QCOMPARE(after.value("Page_LeftX").toInt(), 0);
         QCOMPARE(after.value("Page_TopY").toInt(), 0);
         QVariantMap expected = before;
+        // The feed offsets in effect are baked into every stored place.
+        for (const FieldInfo& f : FieldCatalogue::all()) {
+            expected[f.leftColumn()] = before.value(f.leftColumn()).toInt() + 7;
+            expected[f.topColumn()] = before.value(f.topColumn()).toInt() - 7;
+        }
         expected["A_Name_Left"] = start.x() + 33;
         expected["A_Name_Top"] = start.y() - 21;
         expected["A_Company_isVis"] = 0;

@@ -488,6 +488,41 @@ private Q_SLOTS:
         }
     }
 
+    void commandLineAppliesStoredOffsets_data()
+    {
+        QTest::addColumn<int>("dx");
+        QTest::addColumn<int>("dy");
+        QTest::newRow("right and up") << 15 << -8;
+        QTest::newRow("left and down") << -20 << 30;
+    }
+    void commandLineAppliesStoredOffsets()
+    {
+        QFETCH(int, dx);
+        QFETCH(int, dy);
+        useGridTemplate();
+        exec(QStringLiteral("UPDATE Exp_Model SET Page_LeftX=%1, Page_TopY=%2").arg(dx).arg(dy));
+        m_dm->TB_Model->refresh();
+        addSender();
+        addRecipients(1);
+        ScriptedPrompt p;
+        QCOMPARE(PrintCommands::runCommand({"--pdf", "cli.pdf"}, m_dm.get()), 0);
+        QHash<QString, Word> byText;
+        for (const Word& w : pdfWords("cli.pdf"))
+            byText.insert(w.text, w);
+        for (const FieldInfo& f : FieldCatalogue::all()) {
+            const QString text = f.isSender() ? QStringLiteral("S%1X").arg(f.number)
+                                              : QStringLiteral("R1F%1").arg(f.number);
+            QVERIFY2(byText.contains(text), qPrintable(text));
+            const Word w = byText.value(text);
+            const double xMm = (f.number * 20 + dx) * 25.4 / 96;
+            const double yMm = (f.number * 10 + dy) * 25.4 / 96;
+            QVERIFY2(qAbs(w.xMm - xMm) < 0.2,
+                     qPrintable(QStringLiteral("%1 x %2 vs %3").arg(text).arg(w.xMm).arg(xMm)));
+            QVERIFY2(qAbs(w.yMm - yMm) < 0.2,
+                     qPrintable(QStringLiteral("%1 y %2 vs %3").arg(text).arg(w.yMm).arg(yMm)));
+        }
+    }
+
     void cancelOnACupsQueueSendsNothing()
     {
         if (!m_cupsSkip.isEmpty())

@@ -6,11 +6,13 @@
 #include "datamodule.h"
 #include "designpage.h"
 #include "designsurface.h"
+#include "fieldcatalogue.h"
 #include "freshdatabase.h"
 #include "mainwindow.h"
 #include "preview.h"
 #include "printerstore.h"
 #include "recipientpage.h"
+#include "recordrenderer.h"
 #include "runstate.h"
 #include "scriptedprompt.h"
 #include "startup.h"
@@ -355,4 +357,97 @@ void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed()
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), batch);
     }
+}
+
+void TestPrintWindow::previewPlacesTextsAsTheSurface_data()
+{
+    QTest::addColumn<int>("dpi");
+    QTest::addColumn<QString>("format");
+    QTest::newRow("300 dpi bitmap") << 300 << "BMP";
+    QTest::newRow("72 dpi PNG") << 72 << "PNG";
+    QTest::newRow("96 dpi bitmap") << 96 << "BMP";
+}
+
+void TestPrintWindow::previewPlacesTextsAsTheSurface()
+{
+    // A white picture tagged with its own resolution; only A_Name visible.
+    QFETCH(int, dpi);
+    QFETCH(QString, format);
+    QImage picture(600, 400, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    picture.setDotsPerMeterX(qRound(dpi / 0.0254));
+    picture.setDotsPerMeterY(qRound(dpi / 0.0254));
+    const QString file = "scan." + format.toLower();
+    QVERIFY(picture.save(m_f->tmp.filePath("bkbmp/" + file), format.toLatin1()));
+    QCOMPARE(qRound(QImage(m_f->tmp.filePath("bkbmp/" + file)).dotsPerMeterX() * 0.0254), dpi);
+    QSqlQuery q(DataModule1->DB_main());
+    QString sets = QStringLiteral("Bk_Bmp_Name='%1', A_Name_Left=124, A_Name_Top=66").arg(file);
+    for (const FieldInfo& f : FieldCatalogue::all())
+        sets += QStringLiteral(", %1=%2").arg(f.visColumn()).arg(f.key == "A_Name" ? 1 : 0);
+    QVERIFY(q.exec("UPDATE Exp_Model SET " + sets));
+    DataModule1->TB_Model->refresh();
+    QVERIFY(FM_Main->TabModel->Model_Screen_Paint(runState().currentModel));
+    DesignSurface* surface = FM_Main->TabModel->Model_Container;
+    const QPoint at = surface->fieldControl("A_Name")->pos() - surface->backgroundImage()->pos();
+    QCOMPARE(at, QPoint(100, 50));
+
+    DataModule1->TB_Att->moveTo(0);
+    TFM_PreView* pv = FM_PreView;
+    pv->show();
+    const QImage shown = pv->renderedImage();
+    pv->close();
+    QCOMPARE(shown.size(), QSize(600, 400));
+    QRect ink;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            if (qGray(shown.pixel(x, y)) < 128)
+                ink |= QRect(x, y, 1, 1);
+    // "NAME1" in a 10-point font at the surface's 96 dpi: its ink starts at
+    // the field's place and is about 10 pixels high, as on the surface.
+    QVERIFY2(!ink.isEmpty(), "no text drawn");
+    const QFontMetrics metrics(RecordRenderer::printFont(), surface);
+    QVERIFY2(ink.left() >= at.x() && ink.left() <= at.x() + 3,
+             qPrintable(QStringLiteral("left %1").arg(ink.left())));
+    QVERIFY2(ink.top() >= at.y() && ink.bottom() <= at.y() + metrics.height(),
+             qPrintable(QStringLiteral("top %1 bottom %2").arg(ink.top()).arg(ink.bottom())));
+    QVERIFY2(ink.width() <= metrics.horizontalAdvance("NAME1") + 2,
+             qPrintable(QStringLiteral("width %1").arg(ink.width())));
+}
+
+void TestPrintWindow::pagingButtonsFollowTheRowShown_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QVector<bool>>("states"); // first, prior, next, last
+    QTest::newRow("first of five") << 0 << QVector<bool>({false, false, true, true});
+    QTest::newRow("third of five") << 2 << QVector<bool>({true, true, true, true});
+    QTest::newRow("last of five") << 4 << QVector<bool>({true, true, false, false});
+}
+
+void TestPrintWindow::pagingButtonsFollowTheRowShown()
+{
+    QFETCH(int, row);
+    QFETCH(QVector<bool>, states);
+    TFM_PreView* pv = FM_PreView;
+    auto buttons = [&] {
+        return QVector<bool>{pv->First_Pg_Btn->isEnabled(), pv->Prior_Pg_Btn->isEnabled(),
+                             pv->Next_Pg_Btn->isEnabled(), pv->Last_Pg_Btn->isEnabled()};
+    };
+    // An earlier showing left the buttons of another row.
+    DataModule1->TB_Att->moveTo(row == 4 ? 0 : 4);
+    pv->show();
+    QTest::mouseClick(row == 4 ? pv->First_Pg_Btn : pv->Last_Pg_Btn, Qt::LeftButton);
+    pv->close();
+
+    // "打印当前行" on the row.
+    QTableView* grid = FM_Main->TabSheet2->DBGrid1;
+    FM_Main->TabMain->setCurrentIndex(1);
+    grid->selectRow(row);
+    QCOMPARE(DataModule1->TB_Att->recNo(), row);
+    QVector<bool> seen;
+    QTimer::singleShot(0, pv, [&] {
+        seen = buttons();
+        pv->close();
+    });
+    FM_Main->TabSheet2->N2->trigger();
+    QCOMPARE(seen, states);
 }

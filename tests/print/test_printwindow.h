@@ -27,4 +27,8 @@ private Q_SLOTS:
     void printCurrentRowFromTheGrid();
     void existingPdfIsReplacedOnlyWhenConfirmed_data();
     void existingPdfIsReplacedOnlyWhenConfirmed();
+    void previewPlacesTextsAsTheSurface_data();
+    void previewPlacesTextsAsTheSurface();
+    void pagingButtonsFollowTheRowShown_data();
+    void pagingButtonsFollowTheRowShown();
 };

@@ -110,3 +110,9 @@ std::unique_ptr<Prompt::Progress> ScriptedPrompt::progress(const QString& label,
     shown.append({QStringLiteral("progress"), label, QString()});
     return std::make_unique<ScriptedProgress>(cancelProgressAt);
 }
+
+Prompt::SaveChoice ScriptedPrompt::saveDiscardCancel(const QString& text, const QString& caption)
+{
+    shown.append({QStringLiteral("saveDiscardCancel"), text, caption, Icon::Question});
+    return saveChoices.isEmpty() ? SaveChoice::Stay : saveChoices.dequeue();
+}

@@ -33,6 +33,8 @@ public:
     QList<QUrl> urls;
     bool urlResult = true;
     int cancelProgressAt = -1; // cancel when a progress reaches this value
+    // Answers to saveDiscardCancel (kind "saveDiscardCancel"); Stay when empty.
+    QQueue<SaveChoice> saveChoices;
 
     QStringList messages() const; // texts of messages and errors, in order
     QString lastMessage() const;
@@ -51,6 +53,7 @@ public:
     bool printerSetup(QPrinter* printer) override;
     bool openUrl(const QUrl& url) override;
     std::unique_ptr<Progress> progress(const QString& label, int maximum) override;
+    SaveChoice saveDiscardCancel(const QString& text, const QString& caption) override;
 
 private:
     Prompt* m_previous;

@@ -173,6 +173,23 @@ std::unique_ptr<Prompt::Progress> QtPrompt::progress(const QString& label, int m
     return std::make_unique<DialogProgress>(label, maximum);
 }
 
+Prompt::SaveChoice QtPrompt::saveDiscardCancel(const QString& text, const QString& caption)
+{
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::NoButton, parentWindow());
+    QPushButton* save = box.addButton(QStringLiteral("保存(&S)"), QMessageBox::AcceptRole);
+    QPushButton* discard =
+        box.addButton(QStringLiteral("不保存(&N)"), QMessageBox::DestructiveRole);
+    QPushButton* stay = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.setEscapeButton(stay);
+    box.exec();
+    if (box.clickedButton() == save)
+        return SaveChoice::Save;
+    if (box.clickedButton() == discard)
+        return SaveChoice::Discard;
+    return SaveChoice::Stay;
+}
+
 // --- ConsolePrompt ---------------------------------------------------------
 
 void ConsolePrompt::message(const QString& text, const QString&, Icon)
@@ -226,4 +243,9 @@ bool ConsolePrompt::openUrl(const QUrl&)
 std::unique_ptr<Prompt::Progress> ConsolePrompt::progress(const QString&, int)
 {
     return std::make_unique<SilentProgress>();
+}
+
+Prompt::SaveChoice ConsolePrompt::saveDiscardCancel(const QString&, const QString&)
+{
+    return SaveChoice::Save;
 }

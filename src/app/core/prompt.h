@@ -53,6 +53,10 @@ public:
     virtual bool printerSetup(QPrinter* printer) = 0;
     virtual bool openUrl(const QUrl& url) = 0;
     virtual std::unique_ptr<Progress> progress(const QString& label, int maximum) = 0;
+
+    // Unsaved work: save it, throw it away, or stay where one is.
+    enum class SaveChoice { Save, Discard, Stay };
+    virtual SaveChoice saveDiscardCancel(const QString& text, const QString& caption) = 0;
 };
 
 // The prompt in force. Never null once the program or a test has started.
@@ -77,6 +81,7 @@ public:
     bool printerSetup(QPrinter* printer) override;
     bool openUrl(const QUrl& url) override;
     std::unique_ptr<Progress> progress(const QString& label, int maximum) override;
+    SaveChoice saveDiscardCancel(const QString& text, const QString& caption) override;
 };
 
 // For the command line: messages and errors go to standard error, one per
@@ -98,6 +103,8 @@ public:
     bool printerSetup(QPrinter* printer) override;
     bool openUrl(const QUrl& url) override;
     std::unique_ptr<Progress> progress(const QString& label, int maximum) override;
+    // Never asked by a command; saving loses nothing.
+    SaveChoice saveDiscardCancel(const QString& text, const QString& caption) override;
 
     QStringList messages() const { return m_messages; }
 

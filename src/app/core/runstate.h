@@ -11,12 +11,13 @@ class QWidget;
 struct RunState {
     QString appDir;             // directory of the executable, with a trailing '/'
     QString currentModel;       // name of the template in use
+    qint64 currentModelRow = -1; // its row in Exp_Model, when known (names may repeat)
     bool newTemplateMode = false;
     QString chosenBackground;   // file name last chosen with "背景图"
     QWidget* selectedField = nullptr;
     std::optional<QFont> printFont;
     QString excelFileName;
-    int screenOffsetX = 0;      // Screen_OffsetX
+    int screenOffsetX = 0;      // Screen_OffsetX: feed offsets of the template laid out
     int screenOffsetY = 0;      // Screen_OffsetY
 };
 
