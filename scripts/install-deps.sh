@@ -7,7 +7,7 @@ packages=(
     cmake g++ make pkg-config
     qt6-base-dev libqt6sql6-sqlite libgl-dev
     libcups2-dev libmd-dev libfreexl-dev libcsv-dev libquazip1-qt6-dev libxlsxwriter-dev
-    fonts-wqy-zenhei
+    fonts-wqy-zenhei qt6-translations-l10n
     cups printer-driver-cups-pdf poppler-utils
     xvfb xauth
 )
