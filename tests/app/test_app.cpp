@@ -92,8 +92,9 @@ void onModalDialog(const std::function<void()>& action, Check check)
 {
     bool seen = false;
     QTimer::singleShot(0, [&] {
-        QWidget* w = QApplication::activeModalWidget();
-        QTest::qWaitFor([&] { return (w = QApplication::activeModalWidget()) != nullptr; });
+        QWidget* w = nullptr;
+        if (!QTest::qWaitFor([&] { return (w = QApplication::activeModalWidget()) != nullptr; }))
+            return;
         if (auto* d = qobject_cast<QDialog*>(w)) {
             seen = true;
             check(d);
@@ -251,7 +252,8 @@ class TestApp : public QObject
         Run run;
         if (!exe.waitForStarted(30000))
             return run;
-        QTest::qWaitFor([&] { return exe.state() == QProcess::NotRunning; }, 120000);
+        if (!QTest::qWaitFor([&] { return exe.state() == QProcess::NotRunning; }, 120000))
+            exe.kill();
         run.status = exe.exitStatus() == QProcess::NormalExit ? exe.exitCode() : -1;
         run.errors = QString::fromLocal8Bit(exe.readAllStandardError());
         return run;
@@ -607,6 +609,14 @@ private Q_SLOTS:
         QVERIFY(!guarded([&] { throw std::runtime_error(reason.toStdString()); }));
         QCOMPARE(p.messages().value(0), shown);
         QVERIFY(hasChinese(p.messages().value(1).section('\n', 0, 0)));
+
+        // An error shown on its own, by the windows, opens in Chinese too.
+        QtPrompt real;
+        onModalDialog([&] { real.error(reason); }, [&](QDialog* box) {
+            const QString text = qobject_cast<QMessageBox*>(box)->text();
+            QVERIFY2(hasChinese(text.section('\n', 0, 0)), qPrintable(text));
+            QVERIFY(text.endsWith(reason));
+        });
     }
 
     void qtDialogsSpeakChineseAndTitlesStandAlone()
@@ -654,7 +664,7 @@ private Q_SLOTS:
                           auto* view = dialog->findChild<QListView*>("listView");
                           QVERIFY(view);
                           QStringList shown;
-                          QTest::qWaitFor([&] {
+                          (void)QTest::qWaitFor([&] { // the folder is listed in the background
                               shown.clear();
                               QAbstractItemModel* m = view->model();
                               for (int i = 0; i < m->rowCount(view->rootIndex()); ++i)

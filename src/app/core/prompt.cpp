@@ -1,5 +1,7 @@
 #include "prompt.h"
 
+#include "guarded.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QDesktopServices>
@@ -124,7 +126,8 @@ void QtPrompt::message(const QString& text, const QString& caption, Icon icon)
 
 void QtPrompt::error(const QString& text)
 {
-    message(text, QString(), Icon::Stop);
+    // Whatever reached here untranslated still opens with a Chinese line.
+    message(programErrorText(text), QString(), Icon::Stop);
 }
 
 Prompt::Button QtPrompt::question(const QString& text, const QString& caption, bool yesNo,
