@@ -318,9 +318,10 @@ private Q_SLOTS:
                                      "01012345678",        "0755-8888999912"};
         for (const QString& number : asTyped)
             QTest::newRow(qPrintable(number)) << number << number;
-        QTest::newRow("letters are not taken") << "0755-8888x9999分机" << "0755-88889999";
-        QTest::newRow("at most 20 characters")
-            << "0755-88889999转123456789" << "0755-88889999转123456";
+        QTest::newRow("letters are not taken") << "0755-8888x9999分机"
+                                               << "0755-88889999";
+        QTest::newRow("at most 20 characters") << "0755-88889999转123456789"
+                                               << "0755-88889999转123456";
     }
     void landlineBoxesKeepWhatIsTyped()
     {

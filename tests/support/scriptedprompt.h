@@ -13,7 +13,8 @@ class ScriptedPrompt : public Prompt
 {
 public:
     struct Shown {
-        QString kind; // "message", "error", "question", "input", "open", "save", "font", "colour", "printer", "url", "progress"
+        QString kind; // "message", "error", "question", "input", "open", "save", "font", "colour",
+                      // "printer", "url", "progress"
         QString text;
         QString caption;
         Icon icon = Icon::None;

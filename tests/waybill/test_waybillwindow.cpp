@@ -499,9 +499,8 @@ private Q_SLOTS:
 
         // Enter in every box, the start box first, only moves to the next box.
         retype(dialog.WayBillNo_st, QStringLiteral("1000"));
-        const QList<QWidget*> order = {dialog.WayBillNo_st, dialog.WayBillNo_cr,
-                                       dialog.CheckBox1,    dialog.Ed_Bill_st,
-                                       dialog.Ed_Bill_end,  dialog.BitBtn1};
+        const QList<QWidget*> order = {dialog.WayBillNo_st, dialog.WayBillNo_cr, dialog.CheckBox1,
+                                       dialog.Ed_Bill_st,   dialog.Ed_Bill_end,  dialog.BitBtn1};
         for (int i = 0; i + 1 < order.size(); ++i) {
             QCOMPARE(QApplication::focusWidget(), order.at(i));
             QTest::keyClick(order.at(i), i % 2 ? Qt::Key_Enter : Qt::Key_Return);

@@ -117,9 +117,8 @@ Prompt* setPrompt(Prompt* p)
 
 void QtPrompt::message(const QString& text, const QString& caption, Icon icon)
 {
-    QMessageBox box(boxIcon(icon),
-                    caption.isEmpty() ? QString::fromUtf8(kMessageCaption) : caption, text,
-                    QMessageBox::Ok, parentWindow());
+    QMessageBox box(boxIcon(icon), caption.isEmpty() ? QString::fromUtf8(kMessageCaption) : caption,
+                    text, QMessageBox::Ok, parentWindow());
     keepTitleWhole(box);
     box.exec();
 }
@@ -160,7 +159,8 @@ std::optional<QString> QtPrompt::input(const QString& caption, const QString& la
     return text;
 }
 
-namespace {
+namespace
+{
 
 // Qt's own file dialog, not the desktop's: its filters match file names
 // without regard to letter case ("*.xls" shows "A.XLS"), and it speaks
