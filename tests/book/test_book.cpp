@@ -10,6 +10,7 @@
 #include "maskedtext.h"
 #include "recipientpage.h"
 #include "recipientrows.h"
+#include "recordrenderer.h"
 #include "scriptedprompt.h"
 #include "senderpage.h"
 #include "startup.h"
@@ -374,13 +375,24 @@ private Q_SLOTS:
             {QStringLiteral("INSERT INTO Exp_Att_Info (Name, Phone) VALUES ('甲', '%1')")
                  .arg(longNumber),
              QStringLiteral("INSERT INTO Exp_Send_info (Name, Phone) VALUES ('乙', '%1')")
-                 .arg(longNumber)}));
+                 .arg(longNumber),
+             QStringLiteral("UPDATE Exp_Model SET A_Phone_isVis = '1', S_Phone_isVis = '1'")}));
         FM_Main->Model_Set_BtnClick();
         DBEdit* a = control("A_Phone");
         QCOMPARE(a->text(), longNumber);
         QCOMPARE(control("S_Phone")->text(), longNumber);
         FM_Main->Send_Set_BtnClick();
         QCOMPARE(sender()->Snd_Phone_Ad->text(), longNumber);
+
+        // Printing takes them whole as well.
+        QStringList printed;
+        const RecordFields fields =
+            RecordRenderer::collect(DataModule1->TB_Model, DataModule1->TB_Send, att(),
+                                    SurfacePositions(FM_Main->TabModel->Model_Container));
+        for (const RenderField& f : fields)
+            if (f.field->column == QLatin1String("Phone"))
+                printed << f.text;
+        QCOMPARE(printed, QStringList({longNumber, longNumber}));
 
         // The user can still shorten such a value.
         FM_Main->Model_Set_BtnClick();
