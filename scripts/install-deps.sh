@@ -7,7 +7,7 @@ packages=(
     cmake g++ make pkg-config
     qt6-base-dev libqt6sql6-sqlite libgl-dev
     libcups2-dev libmd-dev zlib1g-dev libcsv-dev libzip-dev libxlsxwriter-dev
-    fonts-wqy-zenhei
+    fonts-wqy-zenhei qt6-translations-l10n
     cups printer-driver-cups-pdf poppler-utils sqlite3
     xvfb xauth
 )

@@ -5,6 +5,7 @@
 #include "shopcommands.h"
 #include "waybillcommands.h"
 #include "prompt.h"
+#include "qttranslations.h"
 #include "startup.h"
 #include "termination.h"
 
@@ -64,6 +65,7 @@ int runCommandLine(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Waylark"));
+    installQtChineseTranslations(); // Qt's own error texts, in Chinese
     registerCommands();
 
     const QStringList args = QCoreApplication::arguments().mid(1);

@@ -15,6 +15,7 @@
 #include "shopsetdialog.h"
 #include "waybilldialog.h"
 #include "prompt.h"
+#include "qttranslations.h"
 #include "runstate.h"
 #include "safefile.h"
 #include "termination.h"
@@ -186,18 +187,23 @@ void Startup::endOnSignals(int exitStatus)
     });
 }
 
+void setUpWindowsApplication()
+{
+    QApplication::setApplicationName(QStringLiteral("Waylark"));
+    QApplication::setApplicationVersion(QStringLiteral(WAYLARK_VERSION));
+    installQtChineseTranslations();
+    QFont font(QStringLiteral("WenQuanYi Zen Hei"));
+    font.setPixelSize(12);
+    QApplication::setFont(font);
+}
+
 int waylarkMain(int argc, char** argv)
 {
     if (argc > 1)
         return runCommandLine(argc, argv);
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Waylark"));
-    QApplication::setApplicationDisplayName(QString::fromUtf8(Startup::kAppTitle));
-    QApplication::setApplicationVersion(QStringLiteral(WAYLARK_VERSION));
-    QFont font(QStringLiteral("WenQuanYi Zen Hei"));
-    font.setPixelSize(12);
-    QApplication::setFont(font);
+    setUpWindowsApplication();
 
     Startup startup(QCoreApplication::applicationDirPath());
     startup.endOnSignals(1);

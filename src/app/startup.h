@@ -51,5 +51,10 @@ private:
     bool m_sealAtExit = false; // the file was accepted as ours
 };
 
+// The windows' application settings: name, version, Qt's Chinese texts and
+// the screen font. No display name: the desktop would add it to every
+// window's and message box's title.
+void setUpWindowsApplication();
+
 // main(): the windows without arguments, else the command line.
 int waylarkMain(int argc, char** argv);

@@ -5,6 +5,7 @@
 #include "datasetmodel.h"
 #include "designpage.h"
 #include "guarded.h"
+#include "landlinevalidator.h"
 #include "maskedtext.h"
 #include "prompt.h"
 #include "recipientrows.h"
@@ -91,8 +92,9 @@ RecipientPage::RecipientPage(QWidget* parent) : QWidget(parent)
                              100, QStringLiteral("00000000000;_"));
     Att_Company_Ad =
         makeEdit(g, QStringLiteral("Att_Company_Ad"), QStringLiteral("单位："), 380, 22, 130);
-    Att_Phone_Ad = makeEdit(g, QStringLiteral("Att_Phone_Ad"), QStringLiteral("固定电话："), 0, 52,
-                            110, QStringLiteral("00000000000;_"));
+    Att_Phone_Ad =
+        makeEdit(g, QStringLiteral("Att_Phone_Ad"), QStringLiteral("固定电话："), 0, 52, 110);
+    Att_Phone_Ad->setValidator(new LandlineValidator(Att_Phone_Ad));
     Att_Prvince_Ad =
         makeList(g, QStringLiteral("Att_Prvince_Ad"), QStringLiteral("省："), 196, 52, 100, 20);
     Att_City_Ad =
@@ -275,7 +277,7 @@ void RecipientPage::Att_Save_BtnClick()
                 {QStringLiteral("Company"), Att_Company_Ad->text()},
                 {QStringLiteral("Address"), address},
                 {QStringLiteral("Mobile"), mobile},
-                {QStringLiteral("Phone"), maskedText(Att_Phone_Ad)},
+                {QStringLiteral("Phone"), Att_Phone_Ad->text()}, // as typed, any form
                 {QStringLiteral("Disrination"), Att_Disrination_Ad->text()},
                 {QStringLiteral("Prvince"), Att_Prvince_Ad->currentText()},
                 {QStringLiteral("City"), Att_City_Ad->currentText()},

@@ -2,6 +2,7 @@
 
 #include "datamodule.h"
 #include "dbedit.h"
+#include "landlinevalidator.h"
 #include "prompt.h"
 
 #include <QGroupBox>
@@ -29,6 +30,7 @@ SenderPage::SenderPage(QWidget* parent) : QWidget(parent)
     Snd_Add_Ad = edit("Snd_Add_Ad", "详细地址：", 430);
     Snd_Mobile_Ad = edit("Snd_Mobile_Ad", "手机：", 160);
     Snd_Phone_Ad = edit("Snd_Phone_Ad", "固定电话：", 160);
+    Snd_Phone_Ad->setValidator(new LandlineValidator(Snd_Phone_Ad));
     Snd_Cont_Ad = edit("Snd_Cont_Ad", "内件品名：", 300);
     Snd_Postcode_Ad = edit("Snd_Postcode_Ad", "邮编：", 100);
     Snd_P_Ad = edit("Snd_P_Ad", "省：", 160);

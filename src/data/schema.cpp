@@ -37,7 +37,7 @@ void loadRegion(QSqlQuery& q, const QString& table, const QString& resource)
 {
     QFile f(resource);
     if (!f.open(QIODevice::ReadOnly))
-        throw DataError(QStringLiteral("Region data %1 is missing").arg(resource));
+        throw DataError(QStringLiteral("地区数据缺失，无法建立数据库！\n%1").arg(resource));
     QTextStream in(&f);
     in.setEncoding(QStringConverter::Utf8);
     const QStringList header = in.readLine().split(QLatin1Char(','));
@@ -157,8 +157,8 @@ void upgrade(QSqlDatabase db)
     const int version = q.next() ? q.value(0).toInt() : 0;
     q.finish();
     if (version > kVersion)
-        throw DataError(QStringLiteral("The database was written by a newer Waylark "
-                                       "(schema version %1; this program knows %2)")
+        throw DataError(QStringLiteral("数据库由较新版本的Waylark写入，本程序无法打开！\n"
+                                       "数据库结构版本为%1，本程序只认识到版本%2。")
                             .arg(version)
                             .arg(kVersion));
     if (version == kVersion)
@@ -171,8 +171,8 @@ void upgrade(QSqlDatabase db)
             create(db);
             return;
         }
-        throw DataError(QStringLiteral("The database file has no schema version; "
-                                       "it was not made by Waylark"));
+        throw DataError(QStringLiteral("数据库文件不是Waylark建立的，无法打开！\n"
+                                       "文件中有数据表，但没有本程序的结构版本号。"));
     }
     // Later versions add their steps here, one per version.
 }

@@ -22,16 +22,6 @@ namespace ExcelCommands
 namespace
 {
 
-// "*.xls" that also takes "*.XLS", "*.Xls", ...: file dialogs match
-// patterns with case on some desktops.
-QString anyCase(const QString& extension)
-{
-    QString pattern = QStringLiteral("*.");
-    for (const QChar c : extension)
-        pattern += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
-    return pattern;
-}
-
 enum Status { Done = 0, Failed = 1, Usage = 2 };
 
 int usage(const QString& synopsis, const QString& why = QString())
@@ -46,13 +36,11 @@ int usage(const QString& synopsis, const QString& why = QString())
 
 QString importFileFilter()
 {
-    const QString xls = anyCase(QStringLiteral("xls"));
-    const QString xlsx = anyCase(QStringLiteral("xlsx"));
-    const QString csv = anyCase(QStringLiteral("csv"));
-    return QStringLiteral("Excel文件(%1 %2 %3)").arg(xls, xlsx, csv) +
-           QStringLiteral(";;Excel表格文件(%1)").arg(xls) +
-           QStringLiteral(";;Excel工作簿(%1)").arg(xlsx) +
-           QStringLiteral(";;Excel交换格式文件(%1)").arg(csv);
+    // Readable patterns; the program's file dialog matches them in any
+    // letter case.
+    return QStringLiteral("Excel 文件 (*.xls *.xlsx *.csv)"
+                          ";;Excel 表格文件 (*.xls);;Excel 工作簿 (*.xlsx)"
+                          ";;Excel 交换格式文件 (*.csv)");
 }
 
 void Exl_In_BtnClick(TDataModule1* dm, QWidget* parent)

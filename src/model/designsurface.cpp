@@ -2,6 +2,7 @@
 
 #include "datamodule.h"
 #include "fieldcatalogue.h"
+#include "landlinevalidator.h"
 #include "newdatabase.h"
 #include "runstate.h"
 
@@ -170,6 +171,8 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
 
     for (const FieldInfo& f : FieldCatalogue::all()) {
         auto* edit = new FieldControl(f, this);
+        if (f.column == QLatin1String("Phone"))
+            edit->setValidator(new LandlineValidator(edit));
         edit->setPopupMenu(PopMenu_Del_VisField);
         edit->raise();
         m_fields.push_back(edit);

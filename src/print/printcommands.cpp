@@ -63,13 +63,15 @@ void All_Prt_BtnClick(TDataModule1* dm, const DesignSurface* surface, const Page
 
 void Font_Set_BtnClick()
 {
-    QFont initial = runState().printFont ? *runState().printFont : QFont();
-    if (!runState().printFont) {
-        initial = QFont(QStringLiteral("WenQuanYi Zen Hei"));
-        initial.setPixelSize(11);
-    }
-    if (const auto font = prompt().font(initial))
-        runState().printFont = *font;
+    // The dialog opens at the font printing uses, so OK alone changes nothing.
+    const auto font = prompt().font(RecordRenderer::printFont());
+    if (!font)
+        return;
+    runState().printFont = *font;
+    // Then the colour of the printed text; cancelling it keeps the colour.
+    if (const auto colour =
+            prompt().colour(RecordRenderer::printColour(), QStringLiteral("字体颜色")))
+        runState().printColour = *colour;
 }
 
 void Printer_Set_BtnClick()

@@ -76,8 +76,14 @@ QFont printFont()
     return f;
 }
 
+QColor printColour()
+{
+    return runState().printColour.isValid() ? runState().printColour : QColor(Qt::black);
+}
+
 void Draw_Record(QPainter& painter, const RecordFields& fields, double dpiX, double dpiY)
 {
+    painter.setPen(printColour());
     painter.setBrush(Qt::NoBrush);
     painter.setBackgroundMode(Qt::TransparentMode);
     const qreal ascent = QFontMetricsF(painter.font(), painter.device()).ascent();

@@ -64,9 +64,13 @@ RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
 // "WenQuanYi Zen Hei" at 10 points.
 QFont printFont();
 
+// The colour printed text is drawn in: the one chosen with the print font,
+// else black.
+QColor printColour();
+
 // Draws every visible field whole on one line, the top-left of its character
-// cell at the field's place; clear background, nothing clipped. The painter's
-// font is used as it is set.
+// cell at the field's place; clear background, nothing clipped, in the
+// print colour. The painter's font is used as it is set.
 void Draw_Record(QPainter& painter, const RecordFields& fields, double dpiX, double dpiY);
 
 } // namespace RecordRenderer

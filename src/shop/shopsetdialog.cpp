@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStyle>
 #include <QUrl>
 
@@ -140,7 +141,10 @@ TFm_Shop_Set::~TFm_Shop_Set()
 void TFm_Shop_Set::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    FormActivate();
+    // Not when the window system shows it again (after minimising): what
+    // the user typed stays.
+    if (!event->spontaneous())
+        FormActivate();
 }
 
 void TFm_Shop_Set::FormActivate()

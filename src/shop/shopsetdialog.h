@@ -11,7 +11,8 @@ class TDataModule1;
 
 // "友情提示：请妥善保存店铺参数！": the credentials of the one shop the order
 // download signs its requests with. Created once at start-up; the boxes are
-// reloaded from the table on every showing.
+// reloaded from the table each time it is opened anew (not when it comes
+// back from being minimised).
 class TFm_Shop_Set : public QDialog
 {
     Q_OBJECT

@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -84,7 +85,8 @@ TFM_WayBill::TFM_WayBill(TDataModule1* dm, QWidget* parent) : QDialog(parent), m
                               QStringLiteral("生成(&A)"), this);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setGeometry(208, 210, 84, 28);
-    BitBtn1->setDefault(true);
+    // No default button: Enter in a box must not number the whole table.
+    BitBtn1->setAutoDefault(false);
     BitBtn2 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCancelButton),
                               QStringLiteral("Cancel"), this);
     BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
@@ -119,6 +121,17 @@ void TFM_WayBill::showEvent(QShowEvent* event)
     // Not when the window system shows it again (after minimising).
     if (!event->spontaneous())
         FormActivate();
+}
+
+void TFM_WayBill::keyPressEvent(QKeyEvent* event)
+{
+    // Enter moves on to the next box, as Tab does.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        focusNextChild();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TFM_WayBill::FormActivate()

@@ -1,16 +1,25 @@
 // Start-up, the main window's frame and both exits.
 #include "configini.h"
+#include "excelcommands.h"
+#include "fakegateway.h"
 #include "datamodule.h"
 #include "designpage.h"
 #include "designsurface.h"
+#include "dataerror.h"
 #include "fieldcatalogue.h"
+#include "guarded.h"
 #include "freshdatabase.h"
 #include "headerguard.h"
 #include "instancelock.h"
 #include "mainwindow.h"
+#include "printcommands.h"
+#include "prompt.h"
 #include "recipientpage.h"
+#include "recordrenderer.h"
 #include "runstate.h"
 #include "scriptedprompt.h"
+#include "shopparams.h"
+#include "shopstore.h"
 #include "startup.h"
 #include "tempworkdir.h"
 
@@ -21,8 +30,18 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QDialog>
+#include <QFileDialog>
+#include <QImage>
 #include <QLabel>
+#include <QListView>
+#include <QMessageBox>
+#include <QPainter>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTimer>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QtTest>
@@ -32,6 +51,154 @@
 namespace {
 
 const QString kDb = QStringLiteral("Waylark_main.db");
+
+const QString kGenericModel = QStringLiteral("通用快递单"); // the delivered template
+
+bool hasChinese(const QString& text)
+{
+    for (const QChar c : text)
+        if (c.script() == QChar::Script_Han)
+            return true;
+    return false;
+}
+
+// Runs SQL on a sealed database file, which is sealed again afterwards.
+bool onSealedDatabase(const QString& path, const QStringList& statements)
+{
+    if (DB_Header_Restore(path) != HeaderGuard::Result::Written)
+        return false;
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "fixture");
+        db.setDatabaseName(path);
+        ok = db.open();
+        QSqlQuery q(db);
+        for (const QString& sql : statements)
+            ok = ok && q.exec(sql);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("fixture");
+    return DB_Header_Seal(path) == HeaderGuard::Result::Written && ok;
+}
+
+// Remembers the font the font dialog opens at.
+class FontRecordingPrompt : public ScriptedPrompt
+{
+public:
+    std::optional<QFont> font(const QFont& initial) override
+    {
+        initials << initial;
+        return ScriptedPrompt::font(initial);
+    }
+    QList<QFont> initials;
+};
+
+// Calls check with the modal dialog that action opens, then closes it.
+template <typename Check>
+void onModalDialog(const std::function<void()>& action, Check check)
+{
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* w = nullptr;
+        if (!QTest::qWaitFor([&] { return (w = QApplication::activeModalWidget()) != nullptr; }))
+            return;
+        if (auto* d = qobject_cast<QDialog*>(w)) {
+            seen = true;
+            check(d);
+            d->reject();
+        }
+    });
+    action();
+    QVERIFY(seen);
+}
+
+// The commands a text shows a user: every line of a <code> block that starts
+// with "waylark", without its "# ..." remark, split into arguments.
+QList<QStringList> commandsShownIn(const QString& html)
+{
+    QList<QStringList> commands;
+    const QRegularExpression code(QStringLiteral("<code>(.*?)</code>"),
+                                  QRegularExpression::DotMatchesEverythingOption);
+    for (auto it = code.globalMatch(html); it.hasNext();) {
+        QString block = it.next().captured(1);
+        block.replace("&lt;", "<").replace("&gt;", ">").replace("&amp;", "&");
+        for (QString line : block.split('\n')) {
+            line.remove(QRegularExpression(QStringLiteral("\\s+#.*$")));
+            QStringList words = line.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
+            if (words.size() > 1 && words.takeFirst() == QLatin1String("waylark"))
+                commands << words;
+        }
+    }
+    return commands;
+}
+
+// What a placeholder of `waylark --help` stands for in a run: the files and
+// names of the command fixture.
+QString placeholderValue(const QString& command, const QString& option, const QString& word)
+{
+    if (word == "FILE")
+        return command == "print" ? "运单.pdf" : command == "import" ? "收件人.xlsx" : "收件人.xls";
+    if (word == "NAME")
+        return option == "--sheet" ? "名单" : kGenericModel;
+    if (word == "QUEUE")
+        return "队列名";
+    if (word == "N")
+        return "1";
+    if (word == "CAPTION=TITLE")
+        return "收件人姓名=姓名";
+    if (word == "NUMBER")
+        return "1000";
+    if (word == "TEXT")
+        return "A";
+    return word;
+}
+
+// The usage lines of `waylark --help` as runnable commands: every optional
+// part included (a repeated one once), each alternative on its own, each
+// placeholder filled in.
+QList<QStringList> commandsOfUsage(const QString& usage)
+{
+    QList<QStringList> commands;
+    for (const QString& line : usage.split('\n')) {
+        if (!line.startsWith("  waylark ") || line.startsWith("  waylark  "))
+            continue;
+        const QStringList words = line.mid(10).split(' ', Qt::SkipEmptyParts);
+        QStringList args;
+        QStringList group;
+        bool inGroup = false;
+        for (int i = 0; i < words.size(); ++i) {
+            QString w = words.at(i);
+            // The description starts at the first plain word after the name.
+            const bool synopsisWord = i == 0 || w.startsWith("--") || w.startsWith("[") ||
+                                      w == "|" || w == w.toUpper() || inGroup;
+            if (!synopsisWord)
+                break;
+            if (w.startsWith('[')) {
+                inGroup = true;
+                w.remove(0, 1);
+            }
+            const bool closes = w.endsWith(']');
+            if (closes)
+                w.chop(1);
+            (inGroup ? group : args) << w;
+            if (closes) {
+                inGroup = false;
+                if (!group.contains("..."))
+                    args << group;
+                group.clear();
+            }
+        }
+        for (const QString& alternative : args.join(' ').split(" | ")) {
+            const QStringList parts = alternative.split(' ', Qt::SkipEmptyParts);
+            QStringList filled;
+            for (int i = 0; i < parts.size(); ++i)
+                filled << placeholderValue(parts.at(0), i > 0 ? parts.at(i - 1) : QString(),
+                                           parts.at(i));
+            commands << filled;
+        }
+    }
+    return commands;
+}
 
 QByteArray fileBytes(const QString& path)
 {
@@ -92,6 +259,69 @@ class TestApp : public QObject
     Q_OBJECT
 
     std::unique_ptr<TempWorkDir> m_tmp;
+
+    struct Run {
+        int status = -1;
+        QString errors;
+    };
+
+    // The program in a fresh application directory of its own (config.ini
+    // names the fake gateway), a stored shop, the template "顺丰速运" and the
+    // workbook "收件人.xlsx" in the working directory.
+    void prepareCommandDirectory(FakeGateway& gateway)
+    {
+        const QString exe = m_tmp->filePath("waylark");
+        QVERIFY(QFile::copy(QStringLiteral(WAYLARK_EXE), exe));
+        QVERIFY(QFile::copy(QStringLiteral(WAYLARK_TEST_DATA "/excel/recipients.xlsx"),
+                            m_tmp->filePath("收件人.xlsx")));
+        QFile orders(QStringLiteral(WAYLARK_TEST_DATA "/shop/orders.xml"));
+        QVERIFY(orders.open(QIODevice::ReadOnly));
+        gateway.answer(orders.readAll());
+        QVERIFY(ConfigIni::writeString(m_tmp->appDir(), "Shop", "GatewayUrl",
+                                       gateway.url().toString()));
+        ScriptedPrompt p;
+        Startup s(m_tmp->path());
+        QVERIFY(s.startHeadless());
+        replaceShopParams(s.dataModule()->TB_Shop,
+                          {"shopnick", "12345678", "s3cr3t", "6100a20b"});
+        QSqlQuery q(s.dataModule()->DB_main());
+        for (const char* sql :
+             {"CREATE TEMP TABLE copied AS SELECT * FROM Exp_Model WHERE Model_Name = '通用快递单'",
+              "UPDATE copied SET Model_Name = '顺丰速运'",
+              "INSERT INTO Exp_Model SELECT * FROM copied", "DROP TABLE copied"})
+            QVERIFY2(q.exec(QString::fromUtf8(sql)), qPrintable(q.lastError().text()));
+        s.shutdown();
+        QVERIFY(p.shown.isEmpty());
+    }
+
+    // Runs the copied program in the working directory; the test's event
+    // loop keeps serving the fake gateway meanwhile.
+    Run runCommand(const QStringList& args)
+    {
+        QProcess exe;
+        exe.setWorkingDirectory(m_tmp->path());
+        exe.start(m_tmp->filePath("waylark"), args);
+        Run run;
+        if (!exe.waitForStarted(30000))
+            return run;
+        if (!QTest::qWaitFor([&] { return exe.state() == QProcess::NotRunning; }, 120000))
+            exe.kill();
+        run.status = exe.exitStatus() == QProcess::NormalExit ? exe.exitCode() : -1;
+        run.errors = QString::fromLocal8Bit(exe.readAllStandardError());
+        return run;
+    }
+
+    // A command needs the printer queue it names: none exists here, so it
+    // must be refused as such, never as wrong usage.
+    static void checkRun(const QStringList& args, const Run& run)
+    {
+        const QString what = args.join(' ') + " → " + QString::number(run.status) + "\n" + run.errors;
+        if (args.contains("--printer")) {
+            QVERIFY2(run.status == 1 && run.errors.contains("打印机没准备好！"), qPrintable(what));
+            return;
+        }
+        QVERIFY2(run.status == 0, qPrintable(what));
+    }
 
 private Q_SLOTS:
     void init()
@@ -600,6 +830,264 @@ private Q_SLOTS:
         QVERIFY(tool.waitForFinished(60000));
         QCOMPARE(tool.exitCode(), 0);
         QCOMPARE(fileBytes(db), QByteArray("the user's data"));
+    }
+
+    // --- Texts ------------------------------------------------------------
+
+    void databaseRefusalsSpeakChinese_data()
+    {
+        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<QString>("firstLine");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("newer program") << QStringList{"PRAGMA user_version = 99"}
+                                       << "数据库由较新版本的Waylark写入，本程序无法打开！"
+                                       << "99";
+        QTest::newRow("not made by the program")
+            << QStringList{"PRAGMA user_version = 0"}
+            << "数据库文件不是Waylark建立的，无法打开！"
+            << "结构版本号";
+        // SQLite's own reason follows on the second line.
+        QTest::newRow("SQLite error") << QStringList{"DROP TABLE Shop_Info"}
+                                      << "数据库操作失败，本次操作没有完成！"
+                                      << "Shop_Info";
+    }
+    void databaseRefusalsSpeakChinese()
+    {
+        QFETCH(QStringList, statements);
+        QFETCH(QString, firstLine);
+        QFETCH(QString, detail);
+        QVERIFY(onSealedDatabase(kDb, statements));
+        const QByteArray before = fileBytes(kDb);
+        ScriptedPrompt p;
+        Startup s(m_tmp->path());
+        QVERIFY(!s.start());
+        QCOMPARE(p.shown.size(), 1);
+        QCOMPARE(p.shown.at(0).kind, QString("error"));
+        const QStringList lines = p.shown.at(0).text.split('\n');
+        QCOMPARE(lines.value(0), firstLine);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines.at(1).contains(detail), qPrintable(lines.at(1)));
+        QCOMPARE(fileBytes(kDb), before);
+    }
+
+    void errorsGetAChineseFirstLine_data()
+    {
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("system reason")
+            << "disk I/O error Unable to fetch row"
+            << "数据库操作失败，本次操作没有完成！\ndisk I/O error Unable to fetch row";
+        QTest::newRow("already Chinese") << "背景图无法载入：a.bmp（bad）"
+                                         << "背景图无法载入：a.bmp（bad）";
+        QTest::newRow("no reason") << "" << "数据库操作失败，本次操作没有完成！";
+    }
+    void errorsGetAChineseFirstLine()
+    {
+        QFETCH(QString, reason);
+        QFETCH(QString, shown);
+        ScriptedPrompt p;
+        QVERIFY(!guarded([&] { throw DataError(reason); }));
+        QVERIFY(!guarded([&] { throw std::runtime_error(reason.toStdString()); }));
+        QCOMPARE(p.messages().value(0), shown);
+        QVERIFY(hasChinese(p.messages().value(1).section('\n', 0, 0)));
+
+        // An error shown on its own, by the windows, opens in Chinese too.
+        QtPrompt real;
+        onModalDialog([&] { real.error(reason); }, [&](QDialog* box) {
+            const QString text = qobject_cast<QMessageBox*>(box)->text();
+            QVERIFY2(hasChinese(text.section('\n', 0, 0)), qPrintable(text));
+            QVERIFY(text.endsWith(reason));
+        });
+    }
+
+    void qtDialogsSpeakChineseAndTitlesStandAlone()
+    {
+        setUpWindowsApplication();
+        // No display name for the desktop to append to every title.
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QString("Waylark"));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("取消"));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QString("查找范围："));
+
+        // Message boxes: the caption alone, wide enough to show it whole.
+        QtPrompt real;
+        const QStringList captions = {"批量打印提示", " 警告", ""};
+        for (const QString& caption : captions) {
+            onModalDialog([&] { real.message(QStringLiteral("好"), caption, Prompt::Icon::None); },
+                          [&](QDialog* box) {
+                              const QString title =
+                                  caption.isEmpty() ? QString("Qorda软件为您服务") : caption;
+                              QCOMPARE(box->windowTitle(), title);
+                              const QFontMetrics fm(box->font());
+                              QVERIFY2(box->width() >= fm.horizontalAdvance(title) + 120,
+                                       qPrintable(QString::number(box->width())));
+                              auto* mb = qobject_cast<QMessageBox*>(box);
+                              QVERIFY(mb);
+                              QCOMPARE(mb->buttons().value(0)->text(), QString("确定"));
+                          });
+        }
+    }
+
+    void fileDialogFiltersAreReadableAndTakeAnyCase()
+    {
+        for (const char* name : {"甲.XLS", "乙.xlsx", "丙.Csv", "丁.txt", "戊.xlsm"}) {
+            QFile f(QString::fromUtf8(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        QtPrompt real;
+        onModalDialog([&] { real.openFile(QStringLiteral("打开"), ExcelCommands::importFileFilter()); },
+                      [&](QDialog* d) {
+                          auto* dialog = qobject_cast<QFileDialog*>(d);
+                          QVERIFY(dialog);
+                          QCOMPARE(dialog->nameFilters().value(0),
+                                   QString("Excel 文件 (*.xls *.xlsx *.csv)"));
+                          for (const QString& f : dialog->nameFilters())
+                              QVERIFY2(!f.contains('['), qPrintable(f));
+                          auto* view = dialog->findChild<QListView*>("listView");
+                          QVERIFY(view);
+                          QStringList shown;
+                          (void)QTest::qWaitFor([&] { // the folder is listed in the background
+                              shown.clear();
+                              QAbstractItemModel* m = view->model();
+                              for (int i = 0; i < m->rowCount(view->rootIndex()); ++i)
+                                  shown << m->index(i, 0, view->rootIndex()).data().toString();
+                              return shown.size() >= 4; // with the folder bkbmp
+                          });
+                          QTest::qWait(100);
+                          shown.clear();
+                          QAbstractItemModel* m = view->model();
+                          for (int i = 0; i < m->rowCount(view->rootIndex()); ++i)
+                              shown << m->index(i, 0, view->rootIndex()).data().toString();
+                          shown.sort();
+                          QStringList expected = {"bkbmp", "丙.Csv", "乙.xlsx", "甲.XLS"};
+                          expected.sort();
+                          QCOMPARE(shown, expected);
+                      });
+    }
+
+    // --- The print font and its colour -------------------------------------
+
+    void fontDialogOpensAtThePrintFont()
+    {
+        runState() = RunState();
+        FontRecordingPrompt p;
+        const QFont printing = RecordRenderer::printFont();
+
+        // Cancelled: nothing changes, no colour is asked.
+        PrintCommands::Font_Set_BtnClick();
+        QCOMPARE(p.initials.size(), 1);
+        QCOMPARE(p.initials.at(0), printing);
+        QCOMPARE(p.initials.at(0).pointSize(), 10);
+        QVERIFY(!runState().printFont);
+        QCOMPARE(p.shown.size(), 1);
+
+        // OK without a change: the same font; the colour dialog opens at black
+        // and its cancel keeps black.
+        p.fonts.enqueue(p.initials.at(0));
+        PrintCommands::Font_Set_BtnClick();
+        QCOMPARE(RecordRenderer::printFont(), printing);
+        QCOMPARE(p.shown.last().kind, QString("colour"));
+        QCOMPARE(p.shown.last().text, QColor(Qt::black).name());
+        QCOMPARE(RecordRenderer::printColour(), QColor(Qt::black));
+
+        // A chosen font and colour; the next opening starts at both.
+        QFont big = printing;
+        big.setPointSize(14);
+        p.fonts.enqueue(big);
+        p.colours.enqueue(QColor(Qt::red));
+        PrintCommands::Font_Set_BtnClick();
+        QCOMPARE(RecordRenderer::printFont().pointSize(), 14);
+        QCOMPARE(RecordRenderer::printColour(), QColor(Qt::red));
+        PrintCommands::Font_Set_BtnClick();
+        QCOMPARE(p.initials.last().pointSize(), 14);
+        QCOMPARE(RecordRenderer::printColour(), QColor(Qt::red));
+        runState() = RunState();
+    }
+
+    void printedTextUsesThePrintColour_data()
+    {
+        QTest::addColumn<QColor>("chosen");
+        QTest::addColumn<int>("channel"); // the ink's own channel; -1: grey
+        QTest::newRow("default black") << QColor() << -1;
+        QTest::newRow("blue") << QColor(Qt::blue) << 2;
+    }
+    void printedTextUsesThePrintColour()
+    {
+        QFETCH(QColor, chosen);
+        QFETCH(int, channel);
+        runState() = RunState();
+        if (chosen.isValid())
+            runState().printColour = chosen;
+
+        RenderField field;
+        field.field = FieldCatalogue::byKey("A_Name");
+        field.visible = true;
+        field.offset = QPoint(4, 4);
+        field.text = QStringLiteral("张三丰");
+        QImage image(120, 40, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            painter.setPen(Qt::green); // what a caller may have left
+            painter.setFont(RecordRenderer::printFont());
+            RecordRenderer::Draw_Record(painter, {field}, 96, 96);
+        }
+        int inked = 0;
+        int otherInk = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (c == QColor(Qt::white))
+                    continue;
+                // Antialiased edges blend toward white; the ink's hue decides.
+                const int v[3] = {c.red(), c.green(), c.blue()};
+                const bool grey = std::max({v[0], v[1], v[2]}) - std::min({v[0], v[1], v[2]}) < 30;
+                const bool own = channel < 0 ? grey && v[0] < 160
+                                             : v[channel] > v[(channel + 1) % 3] + 60 &&
+                                                   v[channel] > v[(channel + 2) % 3] + 60;
+                if (own)
+                    ++inked;
+                else if (v[1] > v[0] + 30 && v[1] > v[2] + 30) // the caller's green pen
+                    ++otherInk;
+            }
+        QVERIFY2(inked > 20, qPrintable(QString::number(inked)));
+        QCOMPARE(otherInk, 0);
+        runState() = RunState();
+    }
+
+    void helpPageCommandsRun()
+    {
+        QFile help(QStringLiteral(WAYLARK_HELP_PAGE));
+        QVERIFY(help.open(QIODevice::ReadOnly));
+        const QList<QStringList> commands = commandsShownIn(QString::fromUtf8(help.readAll()));
+        QVERIFY(commands.size() >= 6);
+        FakeGateway gateway("s3cr3t");
+        prepareCommandDirectory(gateway);
+        for (const QStringList& args : commands)
+            checkRun(args, runCommand(args));
+        QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
+        QVERIFY(gateway.targets.size() >= 1);
+        QVERIFY(QFileInfo(m_tmp->filePath("运单.pdf")).size() > 0);
+        QVERIFY(QFileInfo(m_tmp->filePath("收件人.xls")).size() > 0);
+    }
+
+    void usageCommandsRun()
+    {
+        FakeGateway gateway("s3cr3t");
+        prepareCommandDirectory(gateway);
+        QProcess exe;
+        exe.start(m_tmp->filePath("waylark"), {"--help"});
+        QVERIFY(exe.waitForFinished(60000));
+        const QList<QStringList> commands =
+            commandsOfUsage(QString::fromLocal8Bit(exe.readAllStandardOutput()));
+        QStringList names;
+        for (const QStringList& args : commands) {
+            names << args.value(0);
+            checkRun(args, runCommand(args));
+        }
+        for (const char* name :
+             {"print", "import", "export", "download", "number", "--help", "--version"})
+            QVERIFY2(names.contains(name), qPrintable(names.join(' ')));
+        QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
     }
 
     void commandLineUsage_data()

@@ -11,6 +11,7 @@
 #include "maskedtext.h"
 #include "recipientpage.h"
 #include "recipientrows.h"
+#include "recordrenderer.h"
 #include "scriptedprompt.h"
 #include "senderpage.h"
 #include "startup.h"
@@ -251,7 +252,7 @@ private Q_SLOTS:
                                                       << ""
                                                       << ""
                                                       << "123        "
-                                                      << "           "
+                                                      << ""
                                                       << "      ";
         QTest::newRow("every position") << "13912345678"
                                         << "02088886666"
@@ -263,7 +264,7 @@ private Q_SLOTS:
                                                << "x"
                                                << "51y"
                                                << "123        "
-                                               << "           "
+                                               << ""
                                                << "51    ";
     }
     void savedRowKeepsBlanksAndSpaces()
@@ -314,7 +315,7 @@ private Q_SLOTS:
              {p->Att_Name_Ad, p->Att_Company_Ad, p->Att_Add_Ad, p->Att_Disrination_Ad})
             QVERIFY2(e->text().isEmpty(), qPrintable(e->objectName()));
         QCOMPARE(maskedText(p->Att_Mobile_Ad), QString(11, ' '));
-        QCOMPARE(maskedText(p->Att_Phone_Ad), QString(11, ' '));
+        QVERIFY(p->Att_Phone_Ad->text().isEmpty());
         QCOMPARE(maskedText(p->Att_PostCode_Ad), QString(6, ' '));
         QCOMPARE(p->Att_Prvince_Ad->currentText(), QStringLiteral("广东省"));
         QCOMPARE(p->Att_City_Ad->currentText(), QStringLiteral("广州市"));
@@ -328,6 +329,99 @@ private Q_SLOTS:
         QTest::mouseClick(p->Att_Save_Btn, Qt::LeftButton);
         QCOMPARE(column("Exp_Att_Info", "Country || '|' || City || '|' || Disrination"),
                  QStringList({"天河区|广州市|广州市", "天河区|广州市|"}));
+    }
+
+    // The landline boxes of the recipient, the sender and the design surface.
+    void landlineBoxesKeepWhatIsTyped_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        const QStringList asTyped = {"075588889999",       "0755-88889999",  "010-12345678-123",
+                                     "0755-88889999转123", "(010)12345678",  "+86 10 12345678",
+                                     "01012345678",        "0755-8888999912"};
+        for (const QString& number : asTyped)
+            QTest::newRow(qPrintable(number)) << number << number;
+        QTest::newRow("letters are not taken") << "0755-8888x9999分机"
+                                               << "0755-88889999";
+        QTest::newRow("at most 20 characters") << "0755-88889999转123456789"
+                                               << "0755-88889999转123456";
+    }
+    void landlineBoxesKeepWhatIsTyped()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        QVERIFY(startProgram());
+
+        // Recipient entry: stored as typed.
+        FM_Main->Att_Set_BtnClick();
+        RecipientPage* p = page();
+        typeInto(p->Att_Name_Ad, QStringLiteral("王五"));
+        typeInto(p->Att_Mobile_Ad, QStringLiteral("13912345678"));
+        typeInto(p->Att_Phone_Ad, typed);
+        QCOMPARE(p->Att_Phone_Ad->text(), kept);
+        typeInto(p->Att_Add_Ad, QStringLiteral("天河路"));
+        QTest::mouseClick(p->Att_Save_Btn, Qt::LeftButton);
+        QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
+        QCOMPARE(column("Exp_Att_Info", "Phone"), QStringList{kept});
+
+        // Sender: stored as typed.
+        FM_Main->Send_Set_BtnClick();
+        SenderPage* s = sender();
+        typeInto(s->Snd_Phone_Ad, typed);
+        s->Snd_Name_Ad->setFocus();
+        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        QCOMPARE(column("Exp_Send_info", "Phone"), QStringList{kept});
+
+        // Design surface: the recipient's and the sender's landline fields.
+        FM_Main->Model_Set_BtnClick();
+        for (const char* key : {"A_Phone", "S_Phone"}) {
+            DBEdit* c = control(key);
+            QVERIFY(c);
+            c->setFocus();
+            c->selectAll();
+            QTest::keyClick(c, Qt::Key_Delete);
+            typeInto(c, typed);
+            QCOMPARE(c->text(), kept);
+            control("A_Name")->setFocus(); // leaving writes it into the row
+            Dataset* row = QByteArray(key).startsWith('S') ? DataModule1->TB_Send : att();
+            QCOMPARE(row->FieldByName("Phone").AsString(), kept);
+        }
+        QCOMPARE(control("S_Phone")->text(), kept);
+    }
+
+    void storedLandlinesAreShownWhole()
+    {
+        // Imported or downloaded values of any length or form.
+        const QString longNumber = QStringLiteral("0755-88889999转123 / 020-12345678-9");
+        QVERIFY(startProgram(
+            {QStringLiteral("INSERT INTO Exp_Att_Info (Name, Phone) VALUES ('甲', '%1')")
+                 .arg(longNumber),
+             QStringLiteral("INSERT INTO Exp_Send_info (Name, Phone) VALUES ('乙', '%1')")
+                 .arg(longNumber),
+             QStringLiteral("UPDATE Exp_Model SET A_Phone_isVis = '1', S_Phone_isVis = '1'")}));
+        FM_Main->Model_Set_BtnClick();
+        DBEdit* a = control("A_Phone");
+        QCOMPARE(a->text(), longNumber);
+        QCOMPARE(control("S_Phone")->text(), longNumber);
+        FM_Main->Send_Set_BtnClick();
+        QCOMPARE(sender()->Snd_Phone_Ad->text(), longNumber);
+
+        // Printing takes them whole as well.
+        QStringList printed;
+        const RecordFields fields =
+            RecordRenderer::collect(DataModule1->TB_Model, DataModule1->TB_Send, att(),
+                                    SurfacePositions(FM_Main->TabModel->Model_Container));
+        for (const RenderField& f : fields)
+            if (f.field->column == QLatin1String("Phone"))
+                printed << f.text;
+        QCOMPARE(printed, QStringList({longNumber, longNumber}));
+
+        // The user can still shorten such a value.
+        FM_Main->Model_Set_BtnClick();
+        a->setFocus();
+        a->end(false);
+        QTest::keyClick(a, Qt::Key_Backspace);
+        QCOMPARE(a->text(), longNumber.chopped(1));
     }
 
     // --- Region cascade ---------------------------------------------------

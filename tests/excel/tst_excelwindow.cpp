@@ -374,7 +374,9 @@ private Q_SLOTS:
         const QString patterns = first.section(QLatin1Char('('), 1).chopped(1);
         bool matched = false;
         for (const QString& pattern : patterns.split(QLatin1Char(' '))) {
-            const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pattern));
+            // The program's file dialog matches without regard to letter case.
+            const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pattern),
+                                        QRegularExpression::CaseInsensitiveOption);
             matched = matched || re.match(name).hasMatch();
         }
         QCOMPARE(matched, offered);
@@ -836,7 +838,8 @@ private Q_SLOTS:
 
     void exportWritesTheTable()
     {
-        // Typed on the recipient tab: the landline and postcode untouched.
+        // Typed on the recipient tab: the landline (kept as typed: empty) and
+        // the postcode (a masked box: blanks) untouched.
         m_page->Att_Name_Ad->setText(QStringLiteral("张三"));
         m_page->Att_Add_Ad->setText(QStringLiteral("人民路1号"));
         m_page->Att_Mobile_Ad->setText(QStringLiteral("13812345678"));
@@ -878,7 +881,6 @@ private Q_SLOTS:
             expected += "\"" + column.toLatin1() + "\"\t";
         expected += "\r\n";
         const Rows ids = table({QStringLiteral("ID")});
-        const QString eleven(11, QLatin1Char(' '));
         const QString six(6, QLatin1Char(' '));
         // One line: the row's ID, then every other column, TAB after each.
         auto line = [&](int row, const QHash<QString, QString>& values) -> QByteArray {
@@ -892,7 +894,6 @@ private Q_SLOTS:
         expected += line(2, {{"Name", "张三"},
                              {"Address", "人民路1号"},
                              {"Mobile", "13812345678"},
-                             {"Phone", eleven},
                              {"PostCode", six}});
         expected += line(
             3, {{"Name", "\"\"\"老\"\"李\""}, {"Address", "\"一楼\t二楼\""}, {"Custom1", "5\"屏"}});
@@ -900,7 +901,7 @@ private Q_SLOTS:
         expected += line(5, {{"Name", "赵六"}});
         const QByteArray bytes = readAll(path);
         QCOMPARE(bytes, expected);
-        QVERIFY(bytes.contains(QByteArray("\t" + eleven.toLatin1() + "\t")));
+        QVERIFY(bytes.contains(QByteArray("\t" + six.toLatin1() + "\t")));
     }
 
     void exportNameAndKind_data()

@@ -287,6 +287,32 @@ private Q_SLOTS:
         QVERIFY(m_prompt->messages().isEmpty());
     }
 
+    void typedValuesSurviveMinimising()
+    {
+        storeShop(asciiShop());
+        TFm_Shop_Set dialog(m_dm.get());
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        retype(dialog.Ed_Nick, QStringLiteral("新昵称"));
+        retype(dialog.Ed_Secret, QStringLiteral("new-secret"));
+
+        // Minimised and restored: the same opening, what was typed stays.
+        dialog.setWindowState(Qt::WindowMinimized);
+        dialog.setWindowState(Qt::WindowNoState);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.Ed_Nick->text(), QStringLiteral("新昵称"));
+        QCOMPARE(dialog.Ed_Secret->text(), QStringLiteral("new-secret"));
+        QCOMPARE(dialog.Ed_Appkey->text(), asciiShop().appKey);
+
+        // Opened anew, it shows what is stored.
+        dialog.hide();
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(dialog.Ed_Nick->text(), asciiShop().nick);
+        QCOMPARE(dialog.Ed_Secret->text(), asciiShop().secret);
+        QCOMPARE(shopsInFile(), QList<ShopParams>{asciiShop()});
+    }
+
     void sessionKeyPageOpensOverHttps()
     {
         storeShop(asciiShop());
@@ -424,7 +450,9 @@ private Q_SLOTS:
             << "网店服务器地址无效：ftp://127.0.0.1/router/rest" << 0;
         QTest::newRow("writing the third order fails") << "trigger"
                                                        << "error"
-                                                       << "no more rows today" << 1;
+                                                       << "数据库操作失败，本次操作没有完成！\n"
+                                                          "no more rows today"
+                                                       << 1;
         QTest::newRow("trickling past the deadline")
             << "trickle"
             << "error"

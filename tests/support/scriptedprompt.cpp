@@ -86,6 +86,13 @@ QString ScriptedPrompt::saveFile(const QString& caption, const QString& filter,
     return files.isEmpty() ? QString() : files.dequeue();
 }
 
+std::optional<QColor> ScriptedPrompt::colour(const QColor& initial, const QString& caption)
+{
+    // The text is the colour the dialog opens at.
+    shown.append({QStringLiteral("colour"), initial.name(), caption});
+    return colours.isEmpty() ? std::nullopt : colours.dequeue();
+}
+
 std::optional<QFont> ScriptedPrompt::font(const QFont&)
 {
     shown.append({QStringLiteral("font"), QString(), QString()});

@@ -13,7 +13,8 @@ class ScriptedPrompt : public Prompt
 {
 public:
     struct Shown {
-        QString kind; // "message", "error", "question", "input", "open", "save", "font", "printer", "url", "progress"
+        QString kind; // "message", "error", "question", "input", "open", "save", "font", "colour",
+                      // "printer", "url", "progress"
         QString text;
         QString caption;
         Icon icon = Icon::None;
@@ -29,6 +30,7 @@ public:
     QQueue<QString> files;
     QQueue<QString> selectedFilters;
     QQueue<std::optional<QFont>> fonts;
+    QQueue<std::optional<QColor>> colours; // empty: cancelled
     QQueue<bool> printerAnswers;
     QList<QUrl> urls;
     bool urlResult = true;
@@ -50,6 +52,7 @@ public:
     QString saveFile(const QString& caption, const QString& filter,
                      QString* selectedFilter) override;
     std::optional<QFont> font(const QFont& initial) override;
+    std::optional<QColor> colour(const QColor& initial, const QString& caption) override;
     bool printerSetup(QPrinter* printer) override;
     bool openUrl(const QUrl& url) override;
     std::unique_ptr<Progress> progress(const QString& label, int maximum) override;

@@ -489,6 +489,35 @@ private Q_SLOTS:
         QCOMPARE(att->recordCount(), 3);
     }
 
+    void enterMovesOnAndNeverGenerates()
+    {
+        TFM_WayBill dialog(m_dm.get());
+        showDialog(dialog);
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QVERIFY(!dialog.BitBtn1->isDefault());
+        QTest::mouseClick(dialog.CheckBox1, Qt::LeftButton);
+
+        // Enter in every box, the start box first, only moves to the next box.
+        retype(dialog.WayBillNo_st, QStringLiteral("1000"));
+        const QList<QWidget*> order = {dialog.WayBillNo_st, dialog.WayBillNo_cr, dialog.CheckBox1,
+                                       dialog.Ed_Bill_st,   dialog.Ed_Bill_end,  dialog.BitBtn1};
+        for (int i = 0; i + 1 < order.size(); ++i) {
+            QCOMPARE(QApplication::focusWidget(), order.at(i));
+            QTest::keyClick(order.at(i), i % 2 ? Qt::Key_Enter : Qt::Key_Return);
+            QCOMPARE(QApplication::focusWidget(), order.at(i + 1));
+        }
+        // Not even on the button itself: only its click or Alt+A.
+        QTest::keyClick(dialog.BitBtn1, Qt::Key_Return);
+        QVERIFY(dialog.isVisible());
+        QVERIFY(m_prompt->shown.isEmpty());
+        QCOMPARE(recipientsInFile(), Seeded);
+
+        // Alt+A clicks it (the click follows a moment later).
+        QTest::keyClick(dialog.Ed_Bill_end, Qt::Key_A, Qt::AltModifier);
+        QTRY_COMPARE(m_prompt->messages(), QStringList{Done});
+        QCOMPARE(recipientsInFile(), numbered(Generic, {"1000", "1001", "1002"}));
+    }
+
     void buttonShowsTheDialogModally()
     {
         QVERIFY(!FM_WayBill);

@@ -3,7 +3,39 @@
 #include "dataerror.h"
 #include "prompt.h"
 
+#include <QString>
 #include <exception>
+
+namespace
+{
+
+bool startsInChinese(const QString& text)
+{
+    const QString firstLine = text.section(QLatin1Char('\n'), 0, 0);
+    for (const QChar c : firstLine)
+        if (c.script() == QChar::Script_Han)
+            return true;
+    return false;
+}
+
+QString withChineseFirstLine(const QString& firstLine, const QString& reason)
+{
+    if (startsInChinese(reason))
+        return reason;
+    return reason.trimmed().isEmpty() ? firstLine : firstLine + QLatin1Char('\n') + reason;
+}
+
+} // namespace
+
+QString dataErrorText(const QString& reason)
+{
+    return withChineseFirstLine(QStringLiteral("数据库操作失败，本次操作没有完成！"), reason);
+}
+
+QString programErrorText(const QString& reason)
+{
+    return withChineseFirstLine(QStringLiteral("程序发生错误，本次操作没有完成！"), reason);
+}
 
 bool guarded(const std::function<void()>& action)
 {
@@ -11,9 +43,9 @@ bool guarded(const std::function<void()>& action)
         action();
         return true;
     } catch (const DataError& e) {
-        prompt().error(e.message());
+        prompt().error(dataErrorText(e.message()));
     } catch (const std::exception& e) {
-        prompt().error(QString::fromLocal8Bit(e.what()));
+        prompt().error(programErrorText(QString::fromLocal8Bit(e.what())));
     }
     return false;
 }

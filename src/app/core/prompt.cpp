@@ -1,9 +1,13 @@
 #include "prompt.h"
 
+#include "guarded.h"
+
 #include <QApplication>
+#include <QColorDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -21,6 +25,23 @@ QWidget* parentWindow()
 {
     return QApplication::activeModalWidget() ? QApplication::activeModalWidget()
                                              : QApplication::activeWindow();
+}
+
+// The caption of a message that names none: the program's title.
+const char kMessageCaption[] = "Qorda软件为您服务";
+
+// A short message makes a narrow box, and the window manager would cut its
+// title off: the box is kept wide enough for the whole title and the title
+// bar's buttons.
+void keepTitleWhole(QMessageBox& box)
+{
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid)
+        return;
+    const QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
+    const int width = metrics.horizontalAdvance(box.windowTitle()) * 5 / 4 + 140;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 QMessageBox::Icon boxIcon(Prompt::Icon icon)
@@ -96,15 +117,16 @@ Prompt* setPrompt(Prompt* p)
 
 void QtPrompt::message(const QString& text, const QString& caption, Icon icon)
 {
-    QMessageBox box(boxIcon(icon),
-                    caption.isEmpty() ? QApplication::applicationDisplayName() : caption, text,
-                    QMessageBox::Ok, parentWindow());
+    QMessageBox box(boxIcon(icon), caption.isEmpty() ? QString::fromUtf8(kMessageCaption) : caption,
+                    text, QMessageBox::Ok, parentWindow());
+    keepTitleWhole(box);
     box.exec();
 }
 
 void QtPrompt::error(const QString& text)
 {
-    message(text, QString(), Icon::Stop);
+    // Whatever reached here untranslated still opens with a Chinese line.
+    message(programErrorText(text), QString(), Icon::Stop);
 }
 
 Prompt::Button QtPrompt::question(const QString& text, const QString& caption, bool yesNo,
@@ -118,6 +140,7 @@ Prompt::Button QtPrompt::question(const QString& text, const QString& caption, b
     const bool firstDefault = defaultButton == Button::Ok || defaultButton == Button::Yes;
     box.setDefaultButton(firstDefault ? first : second);
     box.setEscapeButton(second);
+    keepTitleWhole(box);
     box.exec();
     const bool accepted = box.clickedButton() == first;
     if (yesNo)
@@ -136,16 +159,42 @@ std::optional<QString> QtPrompt::input(const QString& caption, const QString& la
     return text;
 }
 
+namespace
+{
+
+// Qt's own file dialog, not the desktop's: its filters match file names
+// without regard to letter case ("*.xls" shows "A.XLS"), and it speaks
+// Chinese with Qt's translations.
+QString runFileDialog(QFileDialog::AcceptMode mode, const QString& caption, const QString& filter,
+                      QString* selectedFilter)
+{
+    QFileDialog dialog(parentWindow(), caption, QString(), filter);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                       : QFileDialog::AnyFile);
+    // No overwrite question of our own: callers decide.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (selectedFilter && !selectedFilter->isEmpty())
+        dialog.selectNameFilter(*selectedFilter);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    if (selectedFilter)
+        *selectedFilter = dialog.selectedNameFilter();
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
 QString QtPrompt::openFile(const QString& caption, const QString& filter)
 {
-    return QFileDialog::getOpenFileName(parentWindow(), caption, QString(), filter);
+    return runFileDialog(QFileDialog::AcceptOpen, caption, filter, nullptr);
 }
 
 QString QtPrompt::saveFile(const QString& caption, const QString& filter, QString* selectedFilter)
 {
-    // No overwrite question of our own: callers decide.
-    return QFileDialog::getSaveFileName(parentWindow(), caption, QString(), filter, selectedFilter,
-                                        QFileDialog::DontConfirmOverwrite);
+    return runFileDialog(QFileDialog::AcceptSave, caption, filter, selectedFilter);
 }
 
 std::optional<QFont> QtPrompt::font(const QFont& initial)
@@ -155,6 +204,14 @@ std::optional<QFont> QtPrompt::font(const QFont& initial)
     if (!ok)
         return std::nullopt;
     return f;
+}
+
+std::optional<QColor> QtPrompt::colour(const QColor& initial, const QString& caption)
+{
+    const QColor c = QColorDialog::getColor(initial, parentWindow(), caption);
+    if (!c.isValid())
+        return std::nullopt;
+    return c;
 }
 
 bool QtPrompt::printerSetup(QPrinter* printer)
@@ -226,6 +283,11 @@ QString ConsolePrompt::saveFile(const QString&, const QString&, QString*)
 }
 
 std::optional<QFont> ConsolePrompt::font(const QFont&)
+{
+    return std::nullopt;
+}
+
+std::optional<QColor> ConsolePrompt::colour(const QColor&, const QString&)
 {
     return std::nullopt;
 }

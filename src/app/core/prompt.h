@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QString>
 #include <QStringList>
@@ -49,6 +50,8 @@ public:
     virtual QString saveFile(const QString& caption, const QString& filter,
                              QString* selectedFilter = nullptr) = 0;
     virtual std::optional<QFont> font(const QFont& initial) = 0;
+    // The colour dialog; nothing when cancelled.
+    virtual std::optional<QColor> colour(const QColor& initial, const QString& caption) = 0;
     // The printer setup dialog; returns whether the user accepted.
     virtual bool printerSetup(QPrinter* printer) = 0;
     virtual bool openUrl(const QUrl& url) = 0;
@@ -78,6 +81,7 @@ public:
     QString saveFile(const QString& caption, const QString& filter,
                      QString* selectedFilter) override;
     std::optional<QFont> font(const QFont& initial) override;
+    std::optional<QColor> colour(const QColor& initial, const QString& caption) override;
     bool printerSetup(QPrinter* printer) override;
     bool openUrl(const QUrl& url) override;
     std::unique_ptr<Progress> progress(const QString& label, int maximum) override;
@@ -100,6 +104,7 @@ public:
     QString saveFile(const QString& caption, const QString& filter,
                      QString* selectedFilter) override;
     std::optional<QFont> font(const QFont& initial) override;
+    std::optional<QColor> colour(const QColor& initial, const QString& caption) override;
     bool printerSetup(QPrinter* printer) override;
     bool openUrl(const QUrl& url) override;
     std::unique_ptr<Progress> progress(const QString& label, int maximum) override;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QString>
 #include <optional>
@@ -16,6 +17,7 @@ struct RunState {
     QString chosenBackground;   // file name last chosen with "背景图"
     QWidget* selectedField = nullptr;
     std::optional<QFont> printFont;
+    QColor printColour = Qt::black; // chosen after the print font
     QString excelFileName;
     int screenOffsetX = 0;      // Screen_OffsetX: feed offsets of the template laid out
     int screenOffsetY = 0;      // Screen_OffsetY
