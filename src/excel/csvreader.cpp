@@ -6,6 +6,8 @@
 
 #include <csv.h>
 
+#include <algorithm>
+
 namespace
 {
 
@@ -14,15 +16,24 @@ struct ParseState {
     QStringDecoder* decoder = nullptr; // null for UTF-8
     int row = 1;
     int column = 0;
-    int lastEnd = 0; // the character that ended the previous row
+    int lastEnd = 0;   // the character that ended the previous row
+    int beyondRow = 0; // the first non-empty field past Excel's sheet size
+    int beyondColumn = 0;
 };
 
 void onField(void* data, size_t length, void* context)
 {
     auto* state = static_cast<ParseState*>(context);
-    ++state->column;
+    state->column = std::min(state->column + 1, kMaxSheetColumns + 1);
     if (length == 0)
         return;
+    if (state->row > kMaxSheetRows || state->column > kMaxSheetColumns) {
+        if (state->beyondRow == 0) {
+            state->beyondRow = state->row;
+            state->beyondColumn = state->column;
+        }
+        return;
+    }
     const QByteArrayView bytes(static_cast<const char*>(data), qsizetype(length));
     const QString text = state->decoder ? state->decoder->decode(bytes) : QString::fromUtf8(bytes);
     state->cells->set(state->row, state->column, text);
@@ -37,7 +48,7 @@ void onRowEnd(int terminator, void* context)
     state->lastEnd = terminator;
     if (lfOfCrLf)
         return;
-    ++state->row;
+    state->row = std::min(state->row + 1, kMaxSheetRows + 1);
     state->column = 0;
 }
 
@@ -158,6 +169,18 @@ bool CsvReader::parse(const QByteArray& bytes, char delimiter, QString* error)
     if (!ok)
         *error = failure(QString::fromLatin1(csv_strerror(csv_error(&parser))));
     csv_free(&parser);
+    if (ok && state.beyondRow > 0) {
+        // Excel would not show these cells either; refused, not dropped.
+        const QString where =
+            state.beyondRow > kMaxSheetRows
+                ? QStringLiteral("第%1行之后").arg(kMaxSheetRows)
+                : QStringLiteral("第%1行第%2列之后").arg(state.beyondRow).arg(kMaxSheetColumns);
+        *error = failure(QStringLiteral("%1还有内容，超出了Excel工作表的范围（最多%2行、%3列）。")
+                             .arg(where)
+                             .arg(kMaxSheetRows)
+                             .arg(kMaxSheetColumns));
+        return false;
+    }
     return ok;
 }
 

@@ -13,10 +13,11 @@ class QXmlStreamReader;
 struct zip;
 
 // An Excel workbook (.xlsx): the zip package read with libzip, each part
-// inflated as a stream into QXmlStreamReader, so that no part is ever held
-// whole. Sheets come in the workbook's order; strings shared (kept once) or
-// inline; formulas give their saved values; numbers whose format is a date
-// format give dates.
+// inflated as a bounded stream, so that no part is ever held whole; the
+// worksheets and shared strings scanned by a small pull scanner, the other
+// parts read with QXmlStreamReader. Sheets come in the workbook's order;
+// strings shared (kept once) or inline; formulas give their saved values;
+// numbers whose format is a date format give dates.
 class XlsxReader : public WorkbookReader
 {
 public:

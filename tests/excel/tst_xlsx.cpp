@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace
@@ -58,6 +59,8 @@ private Q_SLOTS:
     void gridKeepsLastTextOfACell();
     void refusesPastLimits_data();
     void refusesPastLimits();
+    void textPastLimits_data();
+    void textPastLimits();
     void formulaCells_data();
     void formulaCells();
     void formulaWithoutValueInMappedColumn_data();
@@ -146,6 +149,44 @@ void TestXlsx::refusesPastLimits()
     QString error;
     QVERIFY(!openFirstSheet(fixture(file), &error));
     QCOMPARE(error, workbookFailure(fixture(file), reason));
+}
+
+void TestXlsx::textPastLimits_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("reason"); // empty: read
+    const QByteArray blanks(kMaxSheetRows - 1, '\n');
+    QTest::newRow("field past the last column")
+        << QByteArray(kMaxSheetColumns, ',') + "x\n"
+        << "第1行第16384列之后还有内容，超出了Excel工作表的范围（最多1048576行、16384列）。";
+    QTest::newRow("empty fields past the last column")
+        << "a" + QByteArray(kMaxSheetColumns + 5, ',') + "\n"
+        << "";
+    QTest::newRow("row past the last row")
+        << "a\n" + blanks + "x\n"
+        << "第1048576行之后还有内容，超出了Excel工作表的范围（最多1048576行、16384列）。";
+    QTest::newRow("the last row") << "a\n" + blanks.left(blanks.size() - 1) + "x\n"
+                                  << "";
+}
+
+void TestXlsx::textPastLimits()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("wide.csv"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+    file.close();
+    QString error;
+    const auto reader = openFirstSheet(path, &error);
+    if (reason.isEmpty()) {
+        QVERIFY2(reader, qPrintable(error));
+        QCOMPARE(reader->cellText(1, 1), QStringLiteral("a"));
+        return;
+    }
+    QVERIFY(!reader);
+    QCOMPARE(error, workbookFailure(path, reason));
 }
 
 void TestXlsx::formulaCells_data()
