@@ -69,7 +69,7 @@ do_fuzz() {
             echo "fuzz_$target found a fault; inputs kept in $build/fuzz-findings/$target" >&2
             failed=1
         else
-            grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units)' "$scratch/$target/log" || true
+            grep -E '^(#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units)' "$scratch/$target/log" || true
         fi
     done
     return $failed
