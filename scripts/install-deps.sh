@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that Waylark needs to build, run and test,
 # skipping the ones already there. Works as root or through sudo.
+#   install-deps.sh            what the program and ./test.sh need
+#   install-deps.sh sanitize   also clang and its sanitizer and libFuzzer
+#                              runtimes, for scripts/sanitize.sh
 set -euo pipefail
 
 packages=(
@@ -11,6 +14,9 @@ packages=(
     cups printer-driver-cups-pdf poppler-utils sqlite3
     xvfb xauth
 )
+if [ "${1:-}" = sanitize ]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -99,6 +99,9 @@ class TestModel : public QObject
     std::unique_ptr<TempWorkDir> m_tmp;
     std::unique_ptr<ScriptedPrompt> m_prompt;
     std::unique_ptr<Startup> m_start;
+    // Context of the callbacks whileModal() queues; deleting it in cleanup()
+    // drops any that did not run, since they refer to the test's locals.
+    std::unique_ptr<QObject> m_modalContext;
 
     DesignPage* page() const { return FM_Main->TabModel; }
     DesignSurface* surface() const { return FM_Main->TabModel->Model_Container; }
@@ -221,9 +224,9 @@ class TestModel : public QObject
 
     // Runs inside while the next modal dialog is up; closes it if inside
     // left it open, so that a failing check cannot hang the test.
-    static void whileModal(const std::function<void()>& inside)
+    void whileModal(const std::function<void()>& inside)
     {
-        QTimer::singleShot(0, [inside] {
+        QTimer::singleShot(0, m_modalContext.get(), [inside] {
             inside();
             if (QWidget* w = QApplication::activeModalWidget())
                 w->close();
@@ -259,9 +262,11 @@ private Q_SLOTS:
         QVERIFY(makeFreshAppDir(m_tmp->path()));
         QVERIFY(QDir().mkpath(m_tmp->filePath("scans")));
         m_prompt = std::make_unique<ScriptedPrompt>();
+        m_modalContext = std::make_unique<QObject>();
     }
     void cleanup()
     {
+        m_modalContext.reset();
         m_start.reset();
         m_prompt.reset();
         m_tmp.reset();
