@@ -26,6 +26,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QItemSelectionModel>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QTableView>
 #include <QCloseEvent>
@@ -121,6 +122,10 @@ TFM_Main::TFM_Main(TDataModule1* dm, QWidget* parent) : QWidget(parent), m_dm(dm
     connect(Sig_Prt_Btn, &QToolButton::clicked, this, &TFM_Main::Sig_Prt_BtnClick);
     connect(Multi_Prt_Btn, &QToolButton::clicked, this, &TFM_Main::Multi_Prt_BtnClick);
     connect(TabSheet2->All_Prt_Btn, &QToolButton::clicked, this, &TFM_Main::All_Prt_BtnClick);
+    connect(TabSheet2->Print_Log_Btn, &QPushButton::clicked, this, [this] {
+        PrintCommands::showPrintLog(m_dm, TabModel->Model_Container,
+                                    [this](QPrinter* printer) { return Page_Setup(printer); }, this);
+    });
     connect(TabSheet2->Exl_In_Btn, &QToolButton::clicked, this,
             [this] { ExcelCommands::Exl_In_BtnClick(m_dm, this); });
     connect(TabSheet2->Exl_Out_Btn, &QToolButton::clicked, this,
@@ -244,7 +249,8 @@ void TFM_Main::Multi_Prt_BtnClick()
 void TFM_Main::All_Prt_BtnClick()
 {
     PrintCommands::All_Prt_BtnClick(m_dm, TabModel->Model_Container,
-                                    [this](QPrinter* printer) { return Page_Setup(printer); });
+                                    [this](QPrinter* printer) { return Page_Setup(printer); },
+                                    TabSheet2->selectedRows());
 }
 
 void TFM_Main::Font_Set_BtnClick()

@@ -5,10 +5,12 @@
 #include "designpage.h"
 #include "guarded.h"
 #include "maskedtext.h"
+#include "printedfilter.h"
 #include "prompt.h"
 #include "recipientrows.h"
 
 #include <QAction>
+#include <algorithm>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -127,9 +129,19 @@ RecipientPage::RecipientPage(QWidget* parent) : QWidget(parent)
     Shop_Set_Btn = button("Shop_Set_Btn", "网店参数设置", 0, 2);
     Eps_No_Btn = button("Eps_No_Btn", "运单号生成", 1, 2);
 
+    Printed_Filter_Label = new QLabel(QStringLiteral("显示："), this);
+    Printed_Filter_Label->setObjectName(QStringLiteral("Printed_Filter_Label"));
+    Printed_Filter_Label->setGeometry(8, 168, 40, 24);
+    Printed_Filter_Box = new QComboBox(this);
+    Printed_Filter_Box->setObjectName(QStringLiteral("Printed_Filter_Box"));
+    Printed_Filter_Box->setGeometry(50, 168, 100, 24);
+    Print_Log_Btn = new QPushButton(QStringLiteral("打印记录"), this);
+    Print_Log_Btn->setObjectName(QStringLiteral("Print_Log_Btn"));
+    Print_Log_Btn->setGeometry(160, 168, 90, 24);
+
     DBGrid1 = new QTableView(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setGeometry(8, 168, 889, 426);
+    DBGrid1->setGeometry(8, 196, 889, 398);
     DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -176,6 +188,7 @@ const QVector<DatasetModel::Column>& RecipientPage::gridColumns()
         {QStringLiteral("Custom3"), QStringLiteral("自定义字段3"), 100},
         {QStringLiteral("Custom4"), QStringLiteral("自定义字段4"), 100},
         {QStringLiteral("Custom5"), QStringLiteral("自定义字段5"), 100},
+        {QStringLiteral("Printed_At"), QStringLiteral("已打印"), 130},
     };
     return columns;
 }
@@ -207,6 +220,19 @@ void RecipientPage::bindData(TDataModule1* dm)
     };
     connect(att, &Dataset::currentChanged, this, follow);
     follow();
+    printedFilter = new PrintedFilter(DBGrid1, Printed_Filter_Box, att, this);
+}
+
+QVector<int> RecipientPage::selectedRows() const
+{
+    QVector<int> rows;
+    if (!DBGrid1->selectionModel())
+        return rows;
+    for (const QModelIndex& idx : DBGrid1->selectionModel()->selectedRows())
+        if (!DBGrid1->isRowHidden(idx.row()))
+            rows << idx.row();
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 void RecipientPage::Att_Save_BtnClick()
@@ -270,9 +296,8 @@ void RecipientPage::Dgrd_Att_DelRowClick()
 {
     if (!m_dm || !DBGrid1->selectionModel())
         return;
-    QVector<int> rows;
-    for (const QModelIndex& idx : DBGrid1->selectionModel()->selectedRows())
-        rows << idx.row();
+    // Rows the filter hides are never taken along.
+    const QVector<int> rows = selectedRows();
     if (rows.isEmpty())
         return;
     guarded([&] { m_dm->TB_Att->removeRows(rows); });

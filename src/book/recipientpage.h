@@ -7,6 +7,7 @@
 class DatasetModel;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QAction;
@@ -14,6 +15,7 @@ class QTableView;
 class QToolButton;
 class QPushButton;
 class TDataModule1;
+class PrintedFilter;
 
 // The "收件人管理" tab: typing one recipient, the grid of all recipients and
 // the group of bulk functions.
@@ -23,6 +25,8 @@ class RecipientPage : public QWidget
 public:
     explicit RecipientPage(QWidget* parent = nullptr);
     void bindData(TDataModule1* dm);
+    // The rows selected in the grid and shown (0-based, ascending).
+    QVector<int> selectedRows() const;
     // The grid's columns, titles and widths, left to right.
     static const QVector<DatasetModel::Column>& gridColumns();
 
@@ -59,6 +63,11 @@ public:
     QToolButton* Trade_Dn_Btn;
     QToolButton* Shop_Set_Btn;
     QToolButton* Eps_No_Btn;
+
+    QLabel* Printed_Filter_Label;
+    QComboBox* Printed_Filter_Box; // all / not yet printed / printed
+    QPushButton* Print_Log_Btn;    // "打印记录": the print log window
+    PrintedFilter* printedFilter = nullptr;
 
     QTableView* DBGrid1;
     DatasetModel* gridModel = nullptr;

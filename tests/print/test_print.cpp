@@ -7,6 +7,8 @@
 #include "headerguard.h"
 #include "printcommands.h"
 #include "printgeometry.h"
+#include "printlog.h"
+#include "rowselection.h"
 #include "runstate.h"
 #include "recordrenderer.h"
 #include "scriptedprompt.h"
@@ -142,6 +144,33 @@ class TestPrint : public QObject
         printer->setFullPage(true);
         setPaper(printer.get(), 2300, 1270);
         return printer;
+    }
+
+    // Print_Count of every recipient row, in table order (0 for empty).
+    QList<int> printCounts()
+    {
+        QSqlQuery q(m_dm->DB_main());
+        q.exec("SELECT coalesce(Print_Count, 0), Printed_At FROM Exp_Att_Info ORDER BY ID");
+        QList<int> counts;
+        while (q.next()) {
+            counts << q.value(0).toInt();
+            // A mark has both its time and its count, or neither.
+            if (q.value(0).toInt() > 0 != !q.value(1).toString().isEmpty())
+                counts << -1;
+        }
+        return counts;
+    }
+
+    // The R<row>F7 names (recipient name field) on the pages of a PDF.
+    QStringList printedNames(const QString& pdf)
+    {
+        QStringList names;
+        const int pages = pdfInfo(pdf, "Pages").toInt();
+        for (int page = 1; page <= pages; ++page)
+            for (const Word& w : pdfWords(pdf, page))
+                if (w.text.startsWith('R') && w.text.endsWith("F7"))
+                    names << w.text;
+        return names;
     }
 
 private Q_SLOTS:
@@ -441,6 +470,148 @@ private Q_SLOTS:
         QVERIFY(r.canceled);
         QTest::qWait(1500);
         QCOMPARE(out.entryList({"job-*.pdf"}).size(), before);
+    }
+
+    void rowRanges_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QVector<int>>("rows"); // empty: refused
+        QTest::newRow("range and single") << "1-3,5" << QVector<int>({0, 1, 2, 4});
+        QTest::newRow("blanks, repeats, order") << " 4 , 2-3,2" << QVector<int>({1, 2, 3});
+        QTest::newRow("full-width comma") << QStringLiteral("1，5") << QVector<int>({0, 4});
+        QTest::newRow("whole table") << "1-5" << QVector<int>({0, 1, 2, 3, 4});
+        QTest::newRow("backwards") << "3-1" << QVector<int>();
+        QTest::newRow("zero") << "0" << QVector<int>();
+        QTest::newRow("past the end") << "4-6" << QVector<int>();
+        QTest::newRow("not a number") << "a" << QVector<int>();
+        QTest::newRow("empty part") << "1,,2" << QVector<int>();
+        QTest::newRow("empty") << "" << QVector<int>();
+        QTest::newRow("huge") << "99999999999" << QVector<int>();
+    }
+    void rowRanges()
+    {
+        QFETCH(QString, text);
+        QFETCH(QVector<int>, rows);
+        QString error;
+        QCOMPARE(RowSelection::parseRange(text, 5, &error), rows);
+        QCOMPARE(error.isEmpty(), !rows.isEmpty());
+    }
+
+    // Only a job handed over whole marks rows, exactly those it printed, and
+    // logs one line.
+    void marksFollowCompletedJobsOnly_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QList<int>>("counts");
+        QTest::addColumn<int>("logLines");
+        QTest::newRow("all rows") << "all" << QList<int>({1, 1, 1, 1}) << 1;
+        QTest::newRow("given rows") << "rows 2,4" << QList<int>({0, 1, 0, 1}) << 1;
+        QTest::newRow("twice") << "twice" << QList<int>({2, 2, 2, 2}) << 2;
+        QTest::newRow("cancelled") << "cancel" << QList<int>({0, 0, 0, 0}) << 0;
+        QTest::newRow("failed") << "fail" << QList<int>({0, 0, 0, 0}) << 0;
+    }
+    void marksFollowCompletedJobsOnly()
+    {
+        QFETCH(QString, how);
+        QFETCH(QList<int>, counts);
+        QFETCH(int, logLines);
+        useGridTemplate();
+        addSender();
+        addRecipients(4);
+        runState().currentModel = QStringLiteral("通用快递单");
+        ScriptedPrompt p;
+        if (how == "cancel")
+            p.cancelProgressAt = 3;
+        auto progress = p.progress("row", 4);
+        auto printer = pdfPrinter(how == "fail" ? "no such dir/x.pdf" : "marks.pdf");
+        const StoredPositions positions(m_dm->TB_Model);
+        BatchPrint::Result r;
+        for (int i = 0; i < (how == "twice" ? 2 : 1); ++i)
+            r = how == "rows 2,4"
+                    ? BatchPrint::printRows(printer.get(), m_dm.get(), positions,
+                                            RecordRenderer::printFont(), {1, 3})
+                    : BatchPrint::printAll(printer.get(), m_dm.get(), positions,
+                                           RecordRenderer::printFont(), progress.get());
+        QCOMPARE(r.ok, logLines > 0);
+        QCOMPARE(printCounts(), counts);
+        // The dataset shows the marks too.
+        const int countField = m_dm->TB_Att->fieldIndex("Print_Count");
+        for (int row = 0; row < counts.size(); ++row)
+            QCOMPARE(m_dm->TB_Att->cell(row, countField).toInt(), counts.at(row));
+        const QList<PrintLog::Entry> log = PrintLog::newestFirst(m_dm->DB_main());
+        QCOMPARE(log.size(), logLines);
+        if (!logLines)
+            return;
+        const PrintLog::Entry e = log.first();
+        QCOMPARE(e.model, QStringLiteral("通用快递单"));
+        QCOMPARE(e.target, QStringLiteral("marks.pdf"));
+        QCOMPARE(e.pages, how == "rows 2,4" ? 2 : 4);
+        QCOMPARE(e.firstName, how == "rows 2,4" ? QStringLiteral("R2F7") : QStringLiteral("R1F7"));
+        QCOMPARE(e.lastName, QStringLiteral("R4F7"));
+        // 'waylark log': a title line, then one line per job, newest first.
+        const QStringList lines = PrintLog::toTabSeparated(log).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), logLines + 1);
+        const QStringList cells = lines.at(1).split('\t');
+        QCOMPARE(cells.mid(1), QStringList({e.model, "marks.pdf", QString::number(e.pages),
+                                            e.firstName, "R4F7"}));
+        QVERIFY(QDateTime::fromString(cells.at(0), "yyyy-MM-dd HH:mm:ss").isValid());
+        QCOMPARE(printedNames("marks.pdf"),
+                 how == "rows 2,4" ? QStringList({"R2F7", "R4F7"})
+                                   : QStringList({"R1F7", "R2F7", "R3F7", "R4F7"}));
+        if (how == "rows 2,4") {
+            QCOMPARE(m_dm->TB_Att->recNo(), 3); // on the last row printed
+            QCOMPARE(e.rowIds.size(), 2);
+        } else {
+            QVERIFY(m_dm->TB_Att->eof()); // past the end, as every batch ends
+            QCOMPARE(m_dm->TB_Att->recNo(), 3);
+        }
+    }
+
+    // Rows chosen on the command line, numbered as the grid shows them.
+    void commandLineRows_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("names"); // printed, in order
+        QTest::newRow("range") << QStringList({"--rows", "2-3,5"}) << 0
+                               << QStringList({"R2F7", "R3F7", "R5F7"});
+        QTest::newRow("unprinted") << QStringList({"--unprinted"}) << 0
+                                   << QStringList({"R2F7", "R4F7", "R5F7"});
+        QTest::newRow("unprinted of a range") << QStringList({"--rows", "1-4", "--unprinted"}) << 0
+                                              << QStringList({"R2F7", "R4F7"});
+        QTest::newRow("nothing unprinted") << QStringList({"--rows", "1,3", "--unprinted"}) << 1
+                                           << QStringList();
+        QTest::newRow("past the end") << QStringList({"--rows", "5-6"}) << 2 << QStringList();
+        QTest::newRow("backwards") << QStringList({"--rows", "3-2"}) << 2 << QStringList();
+        QTest::newRow("not numbers") << QStringList({"--rows", "x"}) << 2 << QStringList();
+    }
+    void commandLineRows()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QStringList, names);
+        addSender();
+        addRecipients(5);
+        exec("UPDATE Exp_Att_Info SET Print_Count = 1, Printed_At = '2026-01-01 08:00:00' "
+             "WHERE Name IN ('R1F7', 'R3F7')");
+        m_dm->TB_Att->refresh();
+        ScriptedPrompt p;
+        QCOMPARE(PrintCommands::runCommand(QStringList({"--pdf", "rows.pdf"}) + args, m_dm.get()),
+                 status);
+        if (status) {
+            QVERIFY(!QFile::exists("rows.pdf"));
+            QCOMPARE(p.messages().size(), 1);
+            QCOMPARE(PrintLog::newestFirst(m_dm->DB_main()).size(), 0);
+            return;
+        }
+        QCOMPARE(printedNames("rows.pdf"), names);
+        QCOMPARE(PrintLog::newestFirst(m_dm->DB_main()).size(), 1);
+        QSqlQuery q(m_dm->DB_main());
+        q.exec("SELECT Name FROM Exp_Att_Info WHERE Printed_At <> '2026-01-01 08:00:00' ORDER BY ID");
+        QStringList marked;
+        while (q.next())
+            marked << q.value(0).toString();
+        QCOMPARE(marked, names);
     }
 };
 

@@ -25,4 +25,8 @@ private Q_SLOTS:
     void previewDrawsTheCurrentRows();
     void previewWithoutItsPicture();
     void printCurrentRowFromTheGrid();
+    void batchPrintsTheChosenRows_data();
+    void batchPrintsTheChosenRows();
+    void rowsDialogOffersWhatPrints();
+    void printLogReprintsAJobsRows();
 };

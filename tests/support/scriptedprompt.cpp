@@ -110,3 +110,9 @@ std::unique_ptr<Prompt::Progress> ScriptedPrompt::progress(const QString& label,
     shown.append({QStringLiteral("progress"), label, QString()});
     return std::make_unique<ScriptedProgress>(cancelProgressAt);
 }
+
+std::optional<Prompt::RowsChoice> ScriptedPrompt::printRows(const RowsOffer& offer)
+{
+    rowOffers << offer;
+    return rowChoices.isEmpty() ? std::optional<RowsChoice>(RowsChoice()) : rowChoices.dequeue();
+}

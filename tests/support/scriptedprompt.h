@@ -33,6 +33,8 @@ public:
     QList<QUrl> urls;
     bool urlResult = true;
     int cancelProgressAt = -1; // cancel when a progress reaches this value
+    QQueue<std::optional<RowsChoice>> rowChoices; // empty: all rows
+    QList<RowsOffer> rowOffers;                   // what each printRows offered
 
     QStringList messages() const; // texts of messages and errors, in order
     QString lastMessage() const;
@@ -51,6 +53,7 @@ public:
     bool printerSetup(QPrinter* printer) override;
     bool openUrl(const QUrl& url) override;
     std::unique_ptr<Progress> progress(const QString& label, int maximum) override;
+    std::optional<RowsChoice> printRows(const RowsOffer& offer) override;
 
 private:
     Prompt* m_previous;

@@ -1,5 +1,7 @@
 #include "prompt.h"
 
+#include "printrowsdialog.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -171,6 +173,14 @@ bool QtPrompt::openUrl(const QUrl& url)
 std::unique_ptr<Prompt::Progress> QtPrompt::progress(const QString& label, int maximum)
 {
     return std::make_unique<DialogProgress>(label, maximum);
+}
+
+std::optional<Prompt::RowsChoice> QtPrompt::printRows(const RowsOffer& offer)
+{
+    PrintRowsDialog dialog(offer, QApplication::activeWindow());
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.choice();
 }
 
 // --- ConsolePrompt ---------------------------------------------------------
