@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include "calibrationcommands.h"
 #include "excelcommands.h"
 #include "printcommands.h"
 #include "shopcommands.h"
@@ -109,6 +110,8 @@ void registerCommands()
                             QStringLiteral("log                                   the print log, "
                                            "tab-separated, newest job first"),
                             &PrintCommands::runLogCommand});
+    Cli::commands().append({QStringLiteral("calibrate"), CalibrationCommands::synopsis(),
+                            &CalibrationCommands::runCommand});
     Cli::commands().append(
         {QStringLiteral("import"),
          QStringLiteral("import FILE [--sheet NAME] [--title-row N] --map CAPTION=TITLE [--map ...]\n"

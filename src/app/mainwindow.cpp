@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "calibrationcommands.h"
 #include "centre.h"
 
 #include "configini.h"
@@ -26,6 +27,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QItemSelectionModel>
+#include <QMenu>
 #include <QPushButton>
 #include <QLineEdit>
 #include <QTableView>
@@ -138,6 +140,15 @@ TFM_Main::TFM_Main(TDataModule1* dm, QWidget* parent) : QWidget(parent), m_dm(dm
             [this] { WaybillCommands::Eps_No_BtnClick(m_dm, this); });
     connect(Font_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Font_Set_BtnClick);
     connect(Printer_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Printer_Set_BtnClick);
+    // The printer menu: the button itself opens the printer setup as before.
+    auto* printerMenu = new QMenu(Printer_Set_Btn);
+    printerMenu->setObjectName(QStringLiteral("Printer_Menu"));
+    QAction* calibrate = printerMenu->addAction(QStringLiteral("打印机校准"));
+    calibrate->setObjectName(QStringLiteral("Printer_Calibrate_Action"));
+    connect(calibrate, &QAction::triggered, this,
+            [this] { CalibrationCommands::showDialog(m_dm, this); });
+    Printer_Set_Btn->setMenu(printerMenu);
+    Printer_Set_Btn->setPopupMode(QToolButton::MenuButtonPopup);
     connect(TabSheet2->N2, &QAction::triggered, this, &TFM_Main::N2Click);
 
     FM_Main = this;

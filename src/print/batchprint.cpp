@@ -188,6 +188,7 @@ Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
     }
     const double dpiX = job.device()->logicalDpiX();
     const double dpiY = job.device()->logicalDpiY();
+    Calibration calibration;
     const bool many = which != Rows::Current;
     const int nameField = att->fieldIndex(QStringLiteral("Name"));
     QStringList names;
@@ -196,6 +197,8 @@ Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
     if (many)
         att->disableControls();
     try {
+        calibration = Calibration::load(dm->DB_main(), runState().currentModel,
+                                        Calibration::printerKey(printer));
         int next = 0;
         if (which == Rows::All)
             att->first();
@@ -203,7 +206,7 @@ Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
             att->moveTo(given.at(next++));
         for (;;) {
             const RecordFields fields = RecordRenderer::collect(dm->TB_Model, dm->TB_Send, att, positions);
-            RecordRenderer::Draw_Record(job.painter(), fields, dpiX, dpiY);
+            RecordRenderer::Draw_Record(job.painter(), fields, dpiX, dpiY, calibration);
             ++result.pages;
             if (att->recNo() >= 0) {
                 result.rowIds << att->rowId(att->recNo());

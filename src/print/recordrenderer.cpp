@@ -73,7 +73,8 @@ QFont printFont()
     return f;
 }
 
-void Draw_Record(QPainter& painter, const RecordFields& fields, double dpiX, double dpiY)
+void Draw_Record(QPainter& painter, const RecordFields& fields, double dpiX, double dpiY,
+                 const Calibration& calibration)
 {
     painter.setBrush(Qt::NoBrush);
     painter.setBackgroundMode(Qt::TransparentMode);
@@ -81,7 +82,8 @@ void Draw_Record(QPainter& painter, const RecordFields& fields, double dpiX, dou
     for (const RenderField& r : fields) {
         if (!r.visible || r.text.isEmpty())
             continue;
-        const QPoint p = PrintGeometry::devicePoint(r.offset, dpiX, dpiY);
+        const QPointF p =
+            calibration.apply(PrintGeometry::devicePoint(r.offset, dpiX, dpiY), dpiX, dpiY);
         painter.drawText(QPointF(p.x(), p.y() + ascent), r.text);
     }
 }

@@ -1,6 +1,8 @@
 // Print geometry, rendering and batch jobs, read back from real PDF output
 // and through a real CUPS queue.
 #include "batchprint.h"
+#include "calibration.h"
+#include "calibrationcommands.h"
 #include "datamodule.h"
 #include "fieldcatalogue.h"
 #include "freshdatabase.h"
@@ -238,14 +240,34 @@ private Q_SLOTS:
     void fieldsLandAtTheirDesignedPlace_data()
     {
         QTest::addColumn<int>("resolution");
-        QTest::newRow("300 dpi") << 300;
-        QTest::newRow("600 dpi") << 600;
-        QTest::newRow("1200 dpi") << 1200;
+        // The calibration stored for the template and "PDF": dx, dy mm; sx, sy %.
+        QTest::addColumn<QList<double>>("calibration");
+        const QList<double> none = {0, 0, 100, 100};
+        const QList<double> some = {3.5, -2.2, 104.5, 96.0};
+        const QList<double> edges = {-50, 50, 90, 110};
+        for (int dpi : {300, 600, 1200}) {
+            QTest::addRow("%d dpi", dpi) << dpi << none;
+            QTest::addRow("%d dpi, calibrated", dpi) << dpi << some;
+            QTest::addRow("%d dpi, calibration at its limits", dpi) << dpi << edges;
+        }
     }
     void fieldsLandAtTheirDesignedPlace()
     {
         QFETCH(int, resolution);
+        QFETCH(QList<double>, calibration);
         useGridTemplate();
+        runState().currentModel = QStringLiteral("通用快递单");
+        Calibration c;
+        c.dxMm = calibration.at(0);
+        c.dyMm = calibration.at(1);
+        c.sxPct = calibration.at(2);
+        c.syPct = calibration.at(3);
+        Calibration::save(m_dm->DB_main(), runState().currentModel, "PDF", c);
+        // Another printer's and another template's values play no part.
+        Calibration other;
+        other.dxMm = 20;
+        Calibration::save(m_dm->DB_main(), runState().currentModel, "HP_LaserJet", other);
+        Calibration::save(m_dm->DB_main(), "别的模板", "PDF", other);
         exec("UPDATE Exp_Model SET A_Custom5_isVis=0, S_Contents_isVis=0");
         m_dm->TB_Model->refresh();
         addSender();
@@ -266,10 +288,13 @@ private Q_SLOTS:
                 QVERIFY2(!byText.contains(text), qPrintable(text));
                 continue;
             }
+            // Design place, scaled about the page's corner, then shifted.
+            const double xMm = f.number * 20 * 25.4 / 96 * c.sxPct / 100 + c.dxMm;
+            const double yMm = f.number * 10 * 25.4 / 96 * c.syPct / 100 + c.dyMm;
+            if (xMm < 0 || yMm < 0 || xMm > 215 || yMm > 120)
+                continue; // off the 230 × 127 mm page
             QVERIFY2(byText.contains(text), qPrintable(text));
             const Word w = byText.value(text);
-            const double xMm = f.number * 20 * 25.4 / 96;
-            const double yMm = f.number * 10 * 25.4 / 96;
             QVERIFY2(qAbs(w.xMm - xMm) < 0.2, qPrintable(QStringLiteral("%1 x %2 vs %3").arg(text).arg(w.xMm).arg(xMm)));
             QVERIFY2(qAbs(w.yMm - yMm) < 0.2, qPrintable(QStringLiteral("%1 y %2 vs %3").arg(text).arg(w.yMm).arg(yMm)));
         }
@@ -612,6 +637,51 @@ private Q_SLOTS:
         while (q.next())
             marked << q.value(0).toString();
         QCOMPARE(marked, names);
+    }
+
+    void calibrateCommand_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("printer");
+        QTest::addColumn<QList<double>>("stored"); // after the command; empty: nothing stored
+        QTest::newRow("set two") << QStringList({"--pdf", "--dx", "1.26", "--sy", "102"}) << 0
+                                 << "PDF" << QList<double>({1.3, 0, 100, 102});
+        QTest::newRow("named queue, model") << QStringList({"--printer", "HP_LaserJet", "--model",
+                                                            "通用快递单", "--dy", "-4.5"})
+                                            << 0 << "HP_LaserJet" << QList<double>({0, -4.5, 100, 100});
+        QTest::newRow("only prints") << QStringList({"--pdf"}) << 0 << "PDF" << QList<double>();
+        QTest::newRow("shift too far") << QStringList({"--pdf", "--dx", "50.1"}) << 2 << "PDF"
+                                       << QList<double>();
+        QTest::newRow("scale too small") << QStringList({"--pdf", "--sx", "89"}) << 2 << "PDF"
+                                         << QList<double>();
+        QTest::newRow("not a number") << QStringList({"--pdf", "--dx", "abc"}) << 2 << "PDF"
+                                      << QList<double>();
+        QTest::newRow("both printers") << QStringList({"--pdf", "--printer", "q"}) << 2 << "PDF"
+                                       << QList<double>();
+        QTest::newRow("unknown model") << QStringList({"--pdf", "--model", "无此模板", "--dx", "1"})
+                                       << 1 << "PDF" << QList<double>();
+    }
+    void calibrateCommand()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, printer);
+        QFETCH(QList<double>, stored);
+        ScriptedPrompt p;
+        QCOMPARE(CalibrationCommands::runCommand(args, m_dm.get()), status);
+        QSqlQuery q(m_dm->DB_main());
+        q.exec("SELECT Printer, Dx_Mm, Dy_Mm, Sx_Pct, Sy_Pct FROM Print_Calibration");
+        if (stored.isEmpty()) {
+            QVERIFY(!q.next());
+            QCOMPARE(p.messages().size(), status ? 1 : 0);
+            return;
+        }
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), printer);
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(q.value(i + 1).toDouble(), stored.at(i));
+        QVERIFY(!q.next());
     }
 };
 

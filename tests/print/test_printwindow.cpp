@@ -10,6 +10,7 @@
 #include "mainwindow.h"
 #include "preview.h"
 #include "printerstore.h"
+#include "calibrationdialog.h"
 #include "printlog.h"
 #include "printlogdialog.h"
 #include "printrowsdialog.h"
@@ -20,7 +21,9 @@
 #include "tempworkdir.h"
 
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
+#include <QMenu>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -460,4 +463,40 @@ void TestPrintWindow::printLogReprintsAJobsRows()
     while (q.next())
         counts << q.value(0).toString() + "=" + q.value(1).toString();
     QCOMPARE(counts, QStringList({"NAME1=0", "NAME2=2", "NAME4=2", "NAME5=0"}));
+}
+
+void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
+{
+    // The printer menu offers the dialog.
+    auto* action = FM_Main->findChild<QAction*>("Printer_Calibrate_Action");
+    QVERIFY(action);
+    QCOMPARE(action->text(), QString("打印机校准"));
+
+    Calibration stored;
+    stored.dxMm = 1.5;
+    stored.syPct = 97.5;
+    Calibration::save(DataModule1->DB_main(), runState().currentModel, "PDF", stored);
+    {
+        CalibrationDialog dialog(DataModule1->DB_main(), runState().currentModel, "PDF");
+        QCOMPARE(dialog.Calibration_Dx_Edit->value(), 1.5);
+        QCOMPARE(dialog.Calibration_Sy_Edit->value(), 97.5);
+        QCOMPARE(dialog.Calibration_Sx_Edit->value(), 100.0);
+        QVERIFY(dialog.Calibration_Target_Label->text().contains("PDF"));
+        // The boxes hold the ranges and the 0.1 steps.
+        dialog.Calibration_Dy_Edit->setValue(-80);
+        QCOMPARE(dialog.Calibration_Dy_Edit->value(), -50.0);
+        dialog.Calibration_Sx_Edit->setValue(104.26);
+        QCOMPARE(dialog.Calibration_Sx_Edit->value(), 104.3);
+        QTest::mouseClick(dialog.Calibration_Save_Btn, Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+    const Calibration c = Calibration::load(DataModule1->DB_main(), runState().currentModel, "PDF");
+    QCOMPARE(c.dxMm, 1.5);
+    QCOMPARE(c.dyMm, -50.0);
+    QCOMPARE(c.sxPct, 104.3);
+    QCOMPARE(c.syPct, 97.5);
+    // Another printer starts from no calibration.
+    CalibrationDialog other(DataModule1->DB_main(), runState().currentModel, "HP_LaserJet");
+    QCOMPARE(other.Calibration_Dx_Edit->value(), 0.0);
+    QCOMPARE(other.Calibration_Sy_Edit->value(), 100.0);
 }

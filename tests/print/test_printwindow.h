@@ -29,4 +29,5 @@ private Q_SLOTS:
     void batchPrintsTheChosenRows();
     void rowsDialogOffersWhatPrints();
     void printLogReprintsAJobsRows();
+    void calibrationDialogShowsAndSavesTheCurrentPrinters();
 };
