@@ -146,7 +146,11 @@ TFM_Main::TFM_Main(TDataModule1* dm, QWidget* parent) : QWidget(parent), m_dm(dm
     QAction* calibrate = printerMenu->addAction(QStringLiteral("打印机校准"));
     calibrate->setObjectName(QStringLiteral("Printer_Calibrate_Action"));
     connect(calibrate, &QAction::triggered, this,
-            [this] { CalibrationCommands::showDialog(m_dm, this); });
+            [this] {
+                CalibrationCommands::showDialog(
+                    m_dm, TabModel->Model_Container,
+                    [this](QPrinter* printer) { return Page_Setup(printer); }, this);
+            });
     Printer_Set_Btn->setMenu(printerMenu);
     Printer_Set_Btn->setPopupMode(QToolButton::MenuButtonPopup);
     connect(TabSheet2->N2, &QAction::triggered, this, &TFM_Main::N2Click);

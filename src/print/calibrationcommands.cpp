@@ -8,7 +8,9 @@
 #include "guarded.h"
 #include "printerstore.h"
 #include "prompt.h"
+#include "recordrenderer.h"
 #include "runstate.h"
+#include "testsheet.h"
 
 #include <QPrinterInfo>
 #include <QSqlQuery>
@@ -33,10 +35,35 @@ QString number(double v)
 
 } // namespace
 
-void showDialog(TDataModule1* dm, QWidget* parent)
+bool printTestSheet(TDataModule1* dm, const DesignSurface* surface,
+                    const std::function<bool(QPrinter*)>& pageSetup, const Calibration& calibration)
+{
+    QPrinter* printer = PrinterStore::printer();
+    if (!PrinterStore::isReady(printer)) {
+        prompt().message(QStringLiteral("打印机没准备好！"));
+        return false;
+    }
+    if (pageSetup && !pageSetup(printer))
+        return false;
+    QString error;
+    if (!guarded([&] {
+            error = TestSheet::print(printer, dm, SurfacePositions(surface),
+                                     RecordRenderer::printFont(), calibration);
+        }))
+        return false;
+    if (!error.isEmpty()) {
+        prompt().error(error);
+        return false;
+    }
+    return true;
+}
+
+void showDialog(TDataModule1* dm, const DesignSurface* surface,
+                const std::function<bool(QPrinter*)>& pageSetup, QWidget* parent)
 {
     CalibrationDialog dialog(dm->DB_main(), runState().currentModel,
                              Calibration::printerKey(PrinterStore::printer()), parent);
+    dialog.setTestSheetPrinter([=](const Calibration& c) { printTestSheet(dm, surface, pageSetup, c); });
     dialog.exec();
 }
 

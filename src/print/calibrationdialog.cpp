@@ -39,6 +39,13 @@ CalibrationDialog::CalibrationDialog(const QSqlDatabase& db, const QString& mode
     Calibration_Sy_Edit = spin("Calibration_Sy_Edit", Calibration::kMinScalePct,
                                Calibration::kMaxScalePct, pct);
 
+    Calibration_Test_Btn = new QPushButton(QStringLiteral("打印测试页"), this);
+    Calibration_Test_Btn->setObjectName(QStringLiteral("Calibration_Test_Btn"));
+    Calibration_Test_Btn->setEnabled(false);
+    connect(Calibration_Test_Btn, &QPushButton::clicked, this, [this] {
+        if (m_printTestSheet)
+            m_printTestSheet(values());
+    });
     Calibration_Save_Btn = new QPushButton(QStringLiteral("保存"), this);
     Calibration_Save_Btn->setObjectName(QStringLiteral("Calibration_Save_Btn"));
     Calibration_Close_Btn = new QPushButton(QStringLiteral("关闭"), this);
@@ -55,6 +62,7 @@ CalibrationDialog::CalibrationDialog(const QSqlDatabase& db, const QString& mode
     form->addRow(QStringLiteral("水平缩放："), Calibration_Sx_Edit);
     form->addRow(QStringLiteral("垂直缩放："), Calibration_Sy_Edit);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Calibration_Test_Btn);
     buttons->addStretch(1);
     buttons->addWidget(Calibration_Save_Btn);
     buttons->addWidget(Calibration_Close_Btn);
@@ -89,4 +97,10 @@ void CalibrationDialog::setValues(const Calibration& calibration)
 bool CalibrationDialog::save()
 {
     return guarded([&] { Calibration::save(m_db, m_model, m_printer, values()); });
+}
+
+void CalibrationDialog::setTestSheetPrinter(std::function<void(const Calibration&)> print)
+{
+    m_printTestSheet = std::move(print);
+    Calibration_Test_Btn->setEnabled(bool(m_printTestSheet));
 }

@@ -3,6 +3,7 @@
 #include "calibration.h"
 
 #include <QDialog>
+#include <functional>
 
 class QDoubleSpinBox;
 class QLabel;
@@ -21,12 +22,15 @@ public:
     void setValues(const Calibration& calibration);
     // Stores the values shown; false (with the message shown) on failure.
     bool save();
+    // What "打印测试页" does with the values shown (saved or not).
+    void setTestSheetPrinter(std::function<void(const Calibration&)> print);
 
     QLabel* Calibration_Target_Label;
     QDoubleSpinBox* Calibration_Dx_Edit;
     QDoubleSpinBox* Calibration_Dy_Edit;
     QDoubleSpinBox* Calibration_Sx_Edit;
     QDoubleSpinBox* Calibration_Sy_Edit;
+    QPushButton* Calibration_Test_Btn;
     QPushButton* Calibration_Save_Btn;
     QPushButton* Calibration_Close_Btn;
 
@@ -34,4 +38,5 @@ private:
     QSqlDatabase m_db;
     QString m_model;
     QString m_printer;
+    std::function<void(const Calibration&)> m_printTestSheet;
 };

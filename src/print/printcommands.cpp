@@ -1,6 +1,7 @@
 #include "printcommands.h"
 
 #include "batchprint.h"
+#include "calibration.h"
 #include "cliargs.h"
 #include "configini.h"
 #include "datamodule.h"
@@ -13,6 +14,7 @@
 #include "prompt.h"
 #include "recordrenderer.h"
 #include "rowselection.h"
+#include "testsheet.h"
 #include "runstate.h"
 
 #include <algorithm>
@@ -199,18 +201,23 @@ QString printSynopsis()
                           "page each, into a PDF file\n"
                           "  waylark print [--printer QUEUE] [--model NAME] [--rows …] [--unprinted]\n"
                           "                                                the same through a "
-                          "CUPS queue (default: the default queue)");
+                          "CUPS queue (default: the default queue)\n"
+                          "  waylark print --test-page (--pdf FILE | --printer QUEUE) [--model NAME]\n"
+                          "                                                one test sheet: picture, "
+                          "rulers, every field at its calibrated place");
 }
 
 int runCommand(const QStringList& givenArgs, TDataModule1* dm)
 {
     QStringList args = givenArgs;
     const bool unprinted = args.removeAll(QStringLiteral("--unprinted")) > 0;
+    const bool testPage = args.removeAll(QStringLiteral("--test-page")) > 0;
     const CliArgs::Options o =
         CliArgs::parse(args, {QStringLiteral("--pdf"), QStringLiteral("--printer"),
                               QStringLiteral("--model"), QStringLiteral("--rows")});
     if (!o.error.isEmpty() || !o.positional.isEmpty() ||
-        (o.has(QStringLiteral("--pdf")) && o.has(QStringLiteral("--printer")))) {
+        (o.has(QStringLiteral("--pdf")) && o.has(QStringLiteral("--printer"))) ||
+        (testPage && (unprinted || o.has(QStringLiteral("--rows"))))) {
         prompt().error(o.error.isEmpty() ? QStringLiteral("usage: waylark ") + printSynopsis()
                                          : o.error);
         return 2;
@@ -271,6 +278,21 @@ int runCommand(const QStringList& givenArgs, TDataModule1* dm)
     }
     PrinterStore::usePageCorner(&printer);
     Dataset* model = dm->TB_Model;
+    if (testPage) {
+        QString error;
+        if (!guarded([&] {
+                const Calibration calibration = Calibration::load(
+                    dm->DB_main(), modelName, Calibration::printerKey(&printer));
+                error = TestSheet::print(&printer, dm, StoredPositions(model),
+                                         RecordRenderer::printFont(), calibration);
+            }))
+            return 1;
+        if (!error.isEmpty()) {
+            prompt().error(error);
+            return 1;
+        }
+        return 0;
+    }
     BatchPrint::Result r;
     if (!guarded([&] {
             r = all ? BatchPrint::printAll(&printer, dm, StoredPositions(model),

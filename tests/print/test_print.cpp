@@ -683,6 +683,73 @@ private Q_SLOTS:
             QCOMPARE(q.value(i + 1).toDouble(), stored.at(i));
         QVERIFY(!q.next());
     }
+
+    // The test sheet: one page on the template's paper, the picture at its
+    // design size, each visible field at its calibrated place (values of the
+    // current rows, captions where empty), rulers numbered in millimetres.
+    void testSheetFromTheCommandLine()
+    {
+        useGridTemplate();
+        exec("UPDATE Exp_Model SET S_Contents_isVis=0");
+        m_dm->TB_Model->refresh();
+        addSender();
+        addRecipients(1);
+        exec("UPDATE Exp_Att_Info SET Custom1 = ''");
+        m_dm->TB_Att->refresh();
+        Calibration c;
+        c.dxMm = 2.5;
+        c.dyMm = 1.2;
+        c.sxPct = 102;
+        Calibration::save(m_dm->DB_main(), QStringLiteral("通用快递单"), "PDF", c);
+        ScriptedPrompt p;
+        QCOMPARE(PrintCommands::runCommand({"--test-page", "--pdf", "sheet.pdf"}, m_dm.get()), 0);
+        QCOMPARE(pdfInfo("sheet.pdf", "Pages"), QString("1"));
+        // The delivered template's paper: 211.7 × 116.9 mm.
+        const QStringList size = pdfInfo("sheet.pdf", "Page size").split(' ');
+        QVERIFY(qAbs(size.value(0).toDouble() * 25.4 / 72 - 211.7) < 0.5);
+        QVERIFY(qAbs(size.value(2).toDouble() * 25.4 / 72 - 116.9) < 0.5);
+        QHash<QString, Word> byText;
+        QStringList numbers;
+        for (const Word& w : pdfWords("sheet.pdf")) {
+            byText.insert(w.text, w);
+            numbers << w.text;
+        }
+        QVERIFY(numbers.contains("10") && numbers.contains("100"));
+        for (const FieldInfo& f : FieldCatalogue::all()) {
+            QString text = f.isSender() ? QStringLiteral("S%1X").arg(f.number)
+                                        : QStringLiteral("R1F%1").arg(f.number);
+            if (f.key == "A_Custom1")
+                text = f.caption;
+            if (f.key == "S_Contents") {
+                QVERIFY(!byText.contains(text));
+                continue;
+            }
+            const double xMm = f.number * 20 * 25.4 / 96 * 1.02 + 2.5;
+            const double yMm = f.number * 10 * 25.4 / 96 + 1.2;
+            if (xMm > 205 || yMm > 110)
+                continue; // off the paper
+            QVERIFY2(byText.contains(text), qPrintable(text));
+            QVERIFY2(qAbs(byText.value(text).xMm - xMm) < 0.2, qPrintable(text));
+            QVERIFY2(qAbs(byText.value(text).yMm - yMm) < 0.2, qPrintable(text));
+        }
+        // The picture: 800 × 442 pixels shown at 96 per inch.
+        QProcess images;
+        images.start("pdfimages", {"-list", "sheet.pdf"});
+        images.waitForFinished(60000);
+        const QStringList lines = QString::fromUtf8(images.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(lines.size() >= 3, qPrintable(lines.join('\n')));
+        const QStringList cols = lines.at(2).simplified().split(' ');
+        QCOMPARE(cols.value(3), QString("800"));
+        QCOMPARE(cols.value(4), QString("442"));
+        QVERIFY2(qAbs(cols.value(12).toDouble() - 96) < 1, qPrintable(lines.at(2)));
+        // A test sheet is no job: nothing marked, nothing logged.
+        QCOMPARE(printCounts(), QList<int>({0}));
+        QCOMPARE(PrintLog::newestFirst(m_dm->DB_main()).size(), 0);
+        // Rows and a test sheet do not go together.
+        QCOMPARE(PrintCommands::runCommand({"--test-page", "--pdf", "x.pdf", "--rows", "1"},
+                                           m_dm.get()),
+                 2);
+    }
 };
 
 // Both test classes in one run; each is a QtTest of its own.

@@ -10,6 +10,7 @@
 #include "mainwindow.h"
 #include "preview.h"
 #include "printerstore.h"
+#include "calibrationcommands.h"
 #include "calibrationdialog.h"
 #include "printlog.h"
 #include "printlogdialog.h"
@@ -499,4 +500,26 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
     CalibrationDialog other(DataModule1->DB_main(), runState().currentModel, "HP_LaserJet");
     QCOMPARE(other.Calibration_Dx_Edit->value(), 0.0);
     QCOMPARE(other.Calibration_Sy_Edit->value(), 100.0);
+    QVERIFY(!other.Calibration_Test_Btn->isEnabled());
+
+    // "打印测试页" prints one sheet with the values shown, saved or not.
+    CalibrationDialog dialog(DataModule1->DB_main(), runState().currentModel, "PDF");
+    QList<Calibration> used;
+    dialog.setTestSheetPrinter([&](const Calibration& shown) {
+        used << shown;
+        CalibrationCommands::printTestSheet(DataModule1, FM_Main->TabModel->Model_Container,
+                                            [](QPrinter* p) { return FM_Main->Page_Setup(p); },
+                                            shown);
+    });
+    QCOMPARE(dialog.Calibration_Test_Btn->text(), QString("打印测试页"));
+    dialog.Calibration_Dx_Edit->setValue(7.5);
+    dialog.Calibration_Dy_Edit->setValue(0); // the saved -50 mm would lift the top fields off
+    QTest::mouseClick(dialog.Calibration_Test_Btn, Qt::LeftButton);
+    QCOMPARE(used.size(), 1);
+    QCOMPARE(used.first().dxMm, 7.5);
+    QVERIFY2(m_f->prompt.messages().isEmpty(), qPrintable(m_f->prompt.messages().join('|')));
+    QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 1);
+    const QString text = pdfText(m_f->tmp.filePath("job.pdf"));
+    QVERIFY2(text.contains("SENDERNAME"), qPrintable(text));
+    QCOMPARE(Calibration::load(DataModule1->DB_main(), runState().currentModel, "PDF").dxMm, 1.5);
 }
