@@ -15,6 +15,7 @@
 #include "pagesize.h"
 #include "preview.h"
 #include "printcommands.h"
+#include "printerchoice.h"
 #include "printerstore.h"
 #include "prompt.h"
 #include "recipientpage.h"
@@ -167,6 +168,15 @@ TFM_Main::~TFM_Main()
 void TFM_Main::setCurrentModelPanel(const QString& modelName)
 {
     StatusPanels[2]->setText(QStringLiteral("当前模板：") + modelName);
+    // Each template prints on the printer last chosen for it.
+    if (!modelName.isEmpty() && modelName != m_printerModel) {
+        m_printerModel = modelName;
+        // The narrow second panel shows the start; the whole text is its tooltip.
+        const QString message =
+            PrinterChoice::restore(runState().appDir, modelName, PrinterStore::printer());
+        StatusPanels[1]->setText(message);
+        StatusPanels[1]->setToolTip(message);
+    }
 }
 
 QString TFM_Main::statusPanelText(int index) const

@@ -78,6 +78,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    QString m_printerModel; // the template whose printer is in use
     TDataModule1* m_dm;
     bool m_activated = false;
     bool m_closed = false;

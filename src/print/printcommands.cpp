@@ -8,6 +8,7 @@
 #include "designsurface.h"
 #include "guarded.h"
 #include "pagesize.h"
+#include "printerchoice.h"
 #include "printerstore.h"
 #include "printlog.h"
 #include "printlogdialog.h"
@@ -191,7 +192,9 @@ void Font_Set_BtnClick()
 
 void Printer_Set_BtnClick()
 {
-    prompt().printerSetup(PrinterStore::printer());
+    // The choice is the current template's from now on, also after a restart.
+    if (prompt().printerSetup(PrinterStore::printer()))
+        PrinterChoice::remember(runState().appDir, runState().currentModel, PrinterStore::printer());
 }
 
 QString printSynopsis()

@@ -12,6 +12,7 @@
 #include "printerstore.h"
 #include "calibrationcommands.h"
 #include "calibrationdialog.h"
+#include "printerchoice.h"
 #include "printlog.h"
 #include "printlogdialog.h"
 #include "printrowsdialog.h"
@@ -19,6 +20,7 @@
 #include "runstate.h"
 #include "scriptedprompt.h"
 #include "startup.h"
+#include "configini.h"
 #include "tempworkdir.h"
 
 #include <QComboBox>
@@ -522,4 +524,42 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
     const QString text = pdfText(m_f->tmp.filePath("job.pdf"));
     QVERIFY2(text.contains("SENDERNAME"), qPrintable(text));
     QCOMPARE(Calibration::load(DataModule1->DB_main(), runState().currentModel, "PDF").dxMm, 1.5);
+}
+
+void TestPrintWindow::printerIsRememberedPerTemplate()
+{
+    const QString model = runState().currentModel;
+    QVERIFY(!model.isEmpty());
+    QPrinter* printer = PrinterStore::printer();
+    const QString chosen = m_f->tmp.filePath("chosen.pdf");
+    printer->setOutputFileName(chosen);
+    m_f->prompt.printerAnswers.enqueue(true);
+    QTest::mouseClick(FM_Main->Printer_Set_Btn, Qt::LeftButton);
+    QCOMPARE(PrinterChoice::stored(runState().appDir, model), "pdf:" + chosen);
+
+    // Another template with a queue that has gone since, then back.
+    const QString other = QStringLiteral("另一/模板=1");
+    ConfigIni::writeString(runState().appDir, "Printer",
+                           QString::fromLatin1(QUrl::toPercentEncoding(other)),
+                           "queue:gone-queue");
+    printer->setOutputFileName(m_f->tmp.filePath("elsewhere.pdf"));
+    FM_Main->setCurrentModelPanel(other);
+    QVERIFY2(FM_Main->statusPanelText(1).startsWith(QStringLiteral("打印机 gone-queue 已不存在，")),
+             qPrintable(FM_Main->statusPanelText(1)));
+    // The default queue, or when there is none no printer at all.
+    QVERIFY(printer->printerName() != "gone-queue");
+    QVERIFY(printer->outputFileName() != m_f->tmp.filePath("elsewhere.pdf"));
+    FM_Main->setCurrentModelPanel(model);
+    QVERIFY(printer->outputFormat() == QPrinter::PdfFormat);
+    QCOMPARE(printer->outputFileName(), chosen);
+    QCOMPARE(FM_Main->statusPanelText(1), QString());
+
+    // After a restart the template's printer is chosen again.
+    m_f->startup.reset();
+    PrinterStore::reset();
+    m_f->startup = std::make_unique<Startup>(m_f->tmp.path());
+    QVERIFY(m_f->startup->start());
+    FM_Main->show();
+    QTRY_VERIFY(PrinterStore::printer()->outputFormat() == QPrinter::PdfFormat);
+    QCOMPARE(PrinterStore::printer()->outputFileName(), chosen);
 }

@@ -30,4 +30,5 @@ private Q_SLOTS:
     void rowsDialogOffersWhatPrints();
     void printLogReprintsAJobsRows();
     void calibrationDialogShowsAndSavesTheCurrentPrinters();
+    void printerIsRememberedPerTemplate();
 };
