@@ -8,7 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
+namespace
+{
 
 double inTenths(double v)
 {

@@ -16,9 +16,11 @@
 #include <QSqlQuery>
 #include <cstdio>
 
-namespace CalibrationCommands {
+namespace CalibrationCommands
+{
 
-namespace {
+namespace
+{
 
 bool modelExists(TDataModule1* dm, const QString& name)
 {
@@ -63,7 +65,8 @@ void showDialog(TDataModule1* dm, const DesignSurface* surface,
 {
     CalibrationDialog dialog(dm->DB_main(), runState().currentModel,
                              Calibration::printerKey(PrinterStore::printer()), parent);
-    dialog.setTestSheetPrinter([=](const Calibration& c) { printTestSheet(dm, surface, pageSetup, c); });
+    dialog.setTestSheetPrinter(
+        [=](const Calibration& c) { printTestSheet(dm, surface, pageSetup, c); });
     dialog.exec();
 }
 
@@ -81,11 +84,12 @@ int runCommand(const QStringList& givenArgs, TDataModule1* dm)
     const bool pdf = args.removeAll(QStringLiteral("--pdf")) > 0;
     const QStringList valueNames = {QStringLiteral("--dx"), QStringLiteral("--dy"),
                                     QStringLiteral("--sx"), QStringLiteral("--sy")};
-    const CliArgs::Options o =
-        CliArgs::parse(args, QStringList{QStringLiteral("--model"), QStringLiteral("--printer")} +
-                                 valueNames);
-    if (!o.error.isEmpty() || !o.positional.isEmpty() || (pdf && o.has(QStringLiteral("--printer")))) {
-        prompt().error(o.error.isEmpty() ? QStringLiteral("usage: waylark ") + synopsis() : o.error);
+    const CliArgs::Options o = CliArgs::parse(
+        args, QStringList{QStringLiteral("--model"), QStringLiteral("--printer")} + valueNames);
+    if (!o.error.isEmpty() || !o.positional.isEmpty() ||
+        (pdf && o.has(QStringLiteral("--printer")))) {
+        prompt().error(o.error.isEmpty() ? QStringLiteral("usage: waylark ") + synopsis()
+                                         : o.error);
         return 2;
     }
     const QString model =

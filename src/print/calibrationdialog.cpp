@@ -30,14 +30,14 @@ CalibrationDialog::CalibrationDialog(const QSqlDatabase& db, const QString& mode
     };
     const QString mm = QStringLiteral(" mm");
     const QString pct = QStringLiteral(" %");
-    Calibration_Dx_Edit = spin("Calibration_Dx_Edit", Calibration::kMinShiftMm,
-                               Calibration::kMaxShiftMm, mm);
-    Calibration_Dy_Edit = spin("Calibration_Dy_Edit", Calibration::kMinShiftMm,
-                               Calibration::kMaxShiftMm, mm);
-    Calibration_Sx_Edit = spin("Calibration_Sx_Edit", Calibration::kMinScalePct,
-                               Calibration::kMaxScalePct, pct);
-    Calibration_Sy_Edit = spin("Calibration_Sy_Edit", Calibration::kMinScalePct,
-                               Calibration::kMaxScalePct, pct);
+    Calibration_Dx_Edit =
+        spin("Calibration_Dx_Edit", Calibration::kMinShiftMm, Calibration::kMaxShiftMm, mm);
+    Calibration_Dy_Edit =
+        spin("Calibration_Dy_Edit", Calibration::kMinShiftMm, Calibration::kMaxShiftMm, mm);
+    Calibration_Sx_Edit =
+        spin("Calibration_Sx_Edit", Calibration::kMinScalePct, Calibration::kMaxScalePct, pct);
+    Calibration_Sy_Edit =
+        spin("Calibration_Sy_Edit", Calibration::kMinScalePct, Calibration::kMaxScalePct, pct);
 
     Calibration_Test_Btn = new QPushButton(QStringLiteral("打印测试页"), this);
     Calibration_Test_Btn->setObjectName(QStringLiteral("Calibration_Test_Btn"));

@@ -6,7 +6,8 @@
 #include <QPrinterInfo>
 #include <QUrl>
 
-namespace {
+namespace
+{
 
 const QString kSection = QStringLiteral("Printer");
 const QString kQueue = QStringLiteral("queue:");

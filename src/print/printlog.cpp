@@ -7,7 +7,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-namespace {
+namespace
+{
 
 QString idsText(const QVector<qint64>& ids)
 {
@@ -87,7 +88,7 @@ QString PrintLog::toTabSeparated(const QList<Entry>& entries)
 {
     QString s = QStringLiteral("时间\t模板\t打印机或文件\t页数\t第一位收件人\t最后一位收件人\n");
     for (const Entry& e : entries)
-        s += QStringList{cell(e.printedAt), cell(e.model), cell(e.target),
+        s += QStringList{cell(e.printedAt),        cell(e.model),     cell(e.target),
                          QString::number(e.pages), cell(e.firstName), cell(e.lastName)}
                  .join(QLatin1Char('\t')) +
              QLatin1Char('\n');

@@ -15,17 +15,16 @@ PrintLogDialog::PrintLogDialog(const QList<PrintLog::Entry>& entries, QWidget* p
 
     Print_Log_Grid = new QTableWidget(int(entries.size()), 6, this);
     Print_Log_Grid->setObjectName(QStringLiteral("Print_Log_Grid"));
-    Print_Log_Grid->setHorizontalHeaderLabels({QStringLiteral("时间"), QStringLiteral("模板"),
-                                               QStringLiteral("打印机或文件"), QStringLiteral("页数"),
-                                               QStringLiteral("第一位收件人"),
-                                               QStringLiteral("最后一位收件人")});
+    Print_Log_Grid->setHorizontalHeaderLabels(
+        {QStringLiteral("时间"), QStringLiteral("模板"), QStringLiteral("打印机或文件"),
+         QStringLiteral("页数"), QStringLiteral("第一位收件人"), QStringLiteral("最后一位收件人")});
     Print_Log_Grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     Print_Log_Grid->setSelectionMode(QAbstractItemView::SingleSelection);
     Print_Log_Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Print_Log_Grid->horizontalHeader()->setStretchLastSection(true);
     for (int row = 0; row < entries.size(); ++row) {
         const PrintLog::Entry& e = entries.at(row);
-        const QStringList cells = {e.printedAt, e.model,     e.target, QString::number(e.pages),
+        const QStringList cells = {e.printedAt, e.model,   e.target, QString::number(e.pages),
                                    e.firstName, e.lastName};
         for (int col = 0; col < cells.size(); ++col)
             Print_Log_Grid->setItem(row, col, new QTableWidgetItem(cells.at(col)));

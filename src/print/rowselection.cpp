@@ -18,7 +18,8 @@ QVector<int> RowSelection::parseRange(const QString& text, int rowCount, QString
     t.replace(QChar(0xFF0D), QLatin1Char('-')); // －
     t.replace(QChar(0x2013), QLatin1Char('-'));
     const QStringList parts = t.split(QLatin1Char(','));
-    static const QRegularExpression item(QStringLiteral("^\\s*(\\d{1,9})\\s*(?:-\\s*(\\d{1,9})\\s*)?$"));
+    static const QRegularExpression item(
+        QStringLiteral("^\\s*(\\d{1,9})\\s*(?:-\\s*(\\d{1,9})\\s*)?$"));
     QVector<bool> chosen(std::max(rowCount, 0), false);
     bool any = false;
     for (const QString& part : parts) {
@@ -30,7 +31,8 @@ QVector<int> RowSelection::parseRange(const QString& text, int rowCount, QString
         if (from > to)
             return fail(QStringLiteral("行号范围不正确：“%1”").arg(part.trimmed()));
         if (from < 1 || to > rowCount)
-            return fail(QStringLiteral("行号超出范围：“%1”，共有 %2 行").arg(part.trimmed()).arg(rowCount));
+            return fail(
+                QStringLiteral("行号超出范围：“%1”，共有 %2 行").arg(part.trimmed()).arg(rowCount));
         for (int r = from; r <= to; ++r)
             chosen[r - 1] = true;
         any = true;

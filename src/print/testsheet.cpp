@@ -9,7 +9,8 @@
 #include <QPainter>
 #include <QPrinter>
 
-namespace {
+namespace
+{
 
 constexpr double kMmPerInch = 25.4;
 

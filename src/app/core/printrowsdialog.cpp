@@ -6,8 +6,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-PrintRowsDialog::PrintRowsDialog(const Prompt::RowsOffer& offer, QWidget* parent)
-    : QDialog(parent)
+PrintRowsDialog::PrintRowsDialog(const Prompt::RowsOffer& offer, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("PrintRowsDialog"));
     setWindowTitle(QStringLiteral("打印范围"));
