@@ -243,8 +243,14 @@ void TFM_Main::Send_Set_BtnClick()
 
 void TFM_Main::Model_Page_BtnClick()
 {
-    if (Fm_Page_Set)
-        Fm_Page_Set->Execute();
+    if (!Fm_Page_Set)
+        return;
+    Fm_Page_Set->setCalibrationAction([this] {
+        CalibrationCommands::showDialog(m_dm, TabModel->Model_Container,
+                                        [this](QPrinter* printer) { return Page_Setup(printer); },
+                                        Fm_Page_Set);
+    });
+    Fm_Page_Set->Execute();
 }
 
 void TFM_Main::Model_Field_BtnClick()

@@ -12,6 +12,7 @@
 #include "printerstore.h"
 #include "calibrationcommands.h"
 #include "calibrationdialog.h"
+#include "pagesetdialog.h"
 #include "printerchoice.h"
 #include "printlog.h"
 #include "printlogdialog.h"
@@ -37,6 +38,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolButton>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -562,4 +564,28 @@ void TestPrintWindow::printerIsRememberedPerTemplate()
     FM_Main->show();
     QTRY_VERIFY(PrinterStore::printer()->outputFormat() == QPrinter::PdfFormat);
     QCOMPARE(PrinterStore::printer()->outputFileName(), chosen);
+}
+
+void TestPrintWindow::pageSetupOpensTheCalibration()
+{
+    QVERIFY(Fm_Page_Set);
+    QVERIFY(Fm_Page_Set->Calibrate_Btn->isHidden()); // no action until the window sets one
+    bool pageShown = false;
+    QString calibrationTarget;
+    QTimer::singleShot(0, [&] {
+        pageShown = Fm_Page_Set->isVisible() && Fm_Page_Set->Calibrate_Btn->isVisible();
+        QTimer::singleShot(0, [&] {
+            if (auto* d = qobject_cast<CalibrationDialog*>(QApplication::activeModalWidget())) {
+                calibrationTarget = d->Calibration_Target_Label->text();
+                d->reject();
+            }
+            QTimer::singleShot(0, [] { Fm_Page_Set->reject(); });
+        });
+        QTest::mouseClick(Fm_Page_Set->Calibrate_Btn, Qt::LeftButton);
+    });
+    QTest::mouseClick(FM_Main->TabModel->Model_Page_Btn, Qt::LeftButton);
+    QVERIFY(pageShown);
+    QVERIFY2(calibrationTarget.contains(runState().currentModel) && calibrationTarget.contains("PDF"),
+             qPrintable(calibrationTarget));
+    QVERIFY(!Fm_Page_Set->isVisible());
 }

@@ -31,4 +31,5 @@ private Q_SLOTS:
     void printLogReprintsAJobsRows();
     void calibrationDialogShowsAndSavesTheCurrentPrinters();
     void printerIsRememberedPerTemplate();
+    void pageSetupOpensTheCalibration();
 };
