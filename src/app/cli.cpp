@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include "calibrationcommands.h"
 #include "excelcommands.h"
 #include "printcommands.h"
 #include "shopcommands.h"
@@ -115,12 +116,14 @@ void registerCommands()
     if (!Cli::commands().isEmpty())
         return;
     // Each feature adds its command here.
-    Cli::commands().append({QStringLiteral("print"),
-                            QStringLiteral("print --pdf FILE [--model NAME]       every recipient row, "
-                                           "one page each, into a PDF file\n"
-                                           "  waylark print [--printer QUEUE] [--model NAME] the same "
-                                           "through a CUPS queue (default: the default queue)"),
-                            &PrintCommands::runCommand});
+    Cli::commands().append(
+        {QStringLiteral("print"), PrintCommands::printSynopsis(), &PrintCommands::runCommand});
+    Cli::commands().append({QStringLiteral("log"),
+                            QStringLiteral("log                                   the print log, "
+                                           "tab-separated, newest job first"),
+                            &PrintCommands::runLogCommand});
+    Cli::commands().append({QStringLiteral("calibrate"), CalibrationCommands::synopsis(),
+                            &CalibrationCommands::runCommand});
     Cli::commands().append(
         {QStringLiteral("import"),
          QStringLiteral("import FILE [--sheet NAME] [--title-row N] --map CAPTION=TITLE [--map ...]\n"

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "calibrationcommands.h"
 #include "centre.h"
 
 #include "configini.h"
@@ -14,6 +15,7 @@
 #include "pagesize.h"
 #include "preview.h"
 #include "printcommands.h"
+#include "printerchoice.h"
 #include "printerstore.h"
 #include "prompt.h"
 #include "recipientpage.h"
@@ -26,6 +28,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QItemSelectionModel>
+#include <QMenu>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QTableView>
 #include <QCloseEvent>
@@ -121,6 +125,10 @@ TFM_Main::TFM_Main(TDataModule1* dm, QWidget* parent) : QWidget(parent), m_dm(dm
     connect(Sig_Prt_Btn, &QToolButton::clicked, this, &TFM_Main::Sig_Prt_BtnClick);
     connect(Multi_Prt_Btn, &QToolButton::clicked, this, &TFM_Main::Multi_Prt_BtnClick);
     connect(TabSheet2->All_Prt_Btn, &QToolButton::clicked, this, &TFM_Main::All_Prt_BtnClick);
+    connect(TabSheet2->Print_Log_Btn, &QPushButton::clicked, this, [this] {
+        PrintCommands::showPrintLog(m_dm, TabModel->Model_Container,
+                                    [this](QPrinter* printer) { return Page_Setup(printer); }, this);
+    });
     connect(TabSheet2->Exl_In_Btn, &QToolButton::clicked, this,
             [this] { ExcelCommands::Exl_In_BtnClick(m_dm, this); });
     connect(TabSheet2->Exl_Out_Btn, &QToolButton::clicked, this,
@@ -133,6 +141,19 @@ TFM_Main::TFM_Main(TDataModule1* dm, QWidget* parent) : QWidget(parent), m_dm(dm
             [this] { WaybillCommands::Eps_No_BtnClick(m_dm, this); });
     connect(Font_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Font_Set_BtnClick);
     connect(Printer_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Printer_Set_BtnClick);
+    // The printer menu: the button itself opens the printer setup as before.
+    auto* printerMenu = new QMenu(Printer_Set_Btn);
+    printerMenu->setObjectName(QStringLiteral("Printer_Menu"));
+    QAction* calibrate = printerMenu->addAction(QStringLiteral("打印机校准"));
+    calibrate->setObjectName(QStringLiteral("Printer_Calibrate_Action"));
+    connect(calibrate, &QAction::triggered, this,
+            [this] {
+                CalibrationCommands::showDialog(
+                    m_dm, TabModel->Model_Container,
+                    [this](QPrinter* printer) { return Page_Setup(printer); }, this);
+            });
+    Printer_Set_Btn->setMenu(printerMenu);
+    Printer_Set_Btn->setPopupMode(QToolButton::MenuButtonPopup);
     connect(TabSheet2->N2, &QAction::triggered, this, &TFM_Main::N2Click);
 
     FM_Main = this;
@@ -147,6 +168,15 @@ TFM_Main::~TFM_Main()
 void TFM_Main::setCurrentModelPanel(const QString& modelName)
 {
     StatusPanels[2]->setText(QStringLiteral("当前模板：") + modelName);
+    // Each template prints on the printer last chosen for it.
+    if (!modelName.isEmpty() && modelName != m_printerModel) {
+        m_printerModel = modelName;
+        // The narrow second panel shows the start; the whole text is its tooltip.
+        const QString message =
+            PrinterChoice::restore(runState().appDir, modelName, PrinterStore::printer());
+        StatusPanels[1]->setText(message);
+        StatusPanels[1]->setToolTip(message);
+    }
 }
 
 QString TFM_Main::statusPanelText(int index) const
@@ -209,8 +239,14 @@ void TFM_Main::Send_Set_BtnClick()
 
 void TFM_Main::Model_Page_BtnClick()
 {
-    if (Fm_Page_Set)
-        Fm_Page_Set->Execute();
+    if (!Fm_Page_Set)
+        return;
+    Fm_Page_Set->setCalibrationAction([this] {
+        CalibrationCommands::showDialog(m_dm, TabModel->Model_Container,
+                                        [this](QPrinter* printer) { return Page_Setup(printer); },
+                                        Fm_Page_Set);
+    });
+    Fm_Page_Set->Execute();
 }
 
 void TFM_Main::Model_Field_BtnClick()
@@ -240,7 +276,8 @@ void TFM_Main::Multi_Prt_BtnClick()
 void TFM_Main::All_Prt_BtnClick()
 {
     PrintCommands::All_Prt_BtnClick(m_dm, TabModel->Model_Container,
-                                    [this](QPrinter* printer) { return Page_Setup(printer); });
+                                    [this](QPrinter* printer) { return Page_Setup(printer); },
+                                    TabSheet2->selectedRows());
 }
 
 void TFM_Main::Font_Set_BtnClick()

@@ -82,6 +82,7 @@ private:
     // work; true when the program may end.
     bool mayLeave();
 
+    QString m_printerModel; // the template whose printer is in use
     TDataModule1* m_dm;
     bool m_activated = false;
     bool m_closed = false;

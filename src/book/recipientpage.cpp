@@ -7,6 +7,7 @@
 #include "guarded.h"
 #include "landlinevalidator.h"
 #include "maskedtext.h"
+#include "printedfilter.h"
 #include "prompt.h"
 #include "recipientrows.h"
 #include "recipientsearch.h"
@@ -14,6 +15,7 @@
 #include "runstate.h"
 
 #include <QAction>
+#include <algorithm>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -141,6 +143,15 @@ RecipientPage::RecipientPage(QWidget* parent) : QWidget(parent)
     searchEdit->setGeometry(50, 168, 240, 22);
     searchEdit->setPlaceholderText(QStringLiteral("姓名、手机、电话、地址或运单号，回车找下一个"));
     searchEdit->setClearButtonEnabled(true);
+    Printed_Filter_Label = new QLabel(QStringLiteral("显示："), this);
+    Printed_Filter_Label->setObjectName(QStringLiteral("Printed_Filter_Label"));
+    Printed_Filter_Label->setGeometry(300, 168, 40, 22);
+    Printed_Filter_Box = new QComboBox(this);
+    Printed_Filter_Box->setObjectName(QStringLiteral("Printed_Filter_Box"));
+    Printed_Filter_Box->setGeometry(342, 168, 100, 22);
+    Print_Log_Btn = new QPushButton(QStringLiteral("打印记录"), this);
+    Print_Log_Btn->setObjectName(QStringLiteral("Print_Log_Btn"));
+    Print_Log_Btn->setGeometry(452, 167, 90, 24);
     rowCountLabel = new QLabel(this);
     rowCountLabel->setObjectName(QStringLiteral("rowCountLabel"));
     rowCountLabel->setGeometry(697, 168, 200, 22);
@@ -200,6 +211,7 @@ const QVector<DatasetModel::Column>& RecipientPage::gridColumns()
         {QStringLiteral("Custom3"), QStringLiteral("自定义字段3"), 100},
         {QStringLiteral("Custom4"), QStringLiteral("自定义字段4"), 100},
         {QStringLiteral("Custom5"), QStringLiteral("自定义字段5"), 100},
+        {QStringLiteral("Printed_At"), QStringLiteral("已打印"), 130},
     };
     return columns;
 }
@@ -256,6 +268,19 @@ void RecipientPage::bindData(TDataModule1* dm)
     };
     connect(att, &Dataset::currentChanged, this, follow);
     follow();
+    printedFilter = new PrintedFilter(gridSortModel, Printed_Filter_Box, att, this);
+}
+
+QVector<int> RecipientPage::selectedRows() const
+{
+    QVector<int> rows;
+    if (!DBGrid1->selectionModel())
+        return rows;
+    // Rows the filter hides are not in the grid, so never selected.
+    for (const QModelIndex& idx : DBGrid1->selectionModel()->selectedRows())
+        rows << gridSortModel->datasetRow(idx.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 void RecipientPage::Att_Save_BtnClick()
@@ -446,9 +471,8 @@ void RecipientPage::Dgrd_Att_DelRowClick()
 {
     if (!m_dm || !DBGrid1->selectionModel())
         return;
-    QVector<int> rows;
-    for (const QModelIndex& idx : DBGrid1->selectionModel()->selectedRows())
-        rows << gridSortModel->datasetRow(idx.row());
+    // Rows the filter hides are never taken along.
+    const QVector<int> rows = selectedRows();
     if (rows.isEmpty())
         return;
     guarded([&] { m_dm->TB_Att->removeRows(rows); });

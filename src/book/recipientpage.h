@@ -16,6 +16,7 @@ class QToolButton;
 class QPushButton;
 class RecipientSortModel;
 class TDataModule1;
+class PrintedFilter;
 
 // The "收件人管理" tab: typing one recipient, the grid of all recipients and
 // the group of bulk functions.
@@ -26,6 +27,8 @@ public:
     explicit RecipientPage(QWidget* parent = nullptr);
     ~RecipientPage() override;
     void bindData(TDataModule1* dm);
+    // The rows selected in the grid and shown (0-based, ascending).
+    QVector<int> selectedRows() const;
     // The grid's columns, titles and widths, left to right.
     static const QVector<DatasetModel::Column>& gridColumns();
 
@@ -73,6 +76,11 @@ public:
 
     QLineEdit* searchEdit; // Enter goes to the next match
     QLabel* rowCountLabel; // "共 N 条收件人"
+    QLabel* Printed_Filter_Label;
+    QComboBox* Printed_Filter_Box; // all / not yet printed / printed
+    QPushButton* Print_Log_Btn;    // "打印记录": the print log window
+    PrintedFilter* printedFilter = nullptr;
+
     QTableView* DBGrid1;
     DatasetModel* gridModel = nullptr;
     RecipientSortModel* gridSortModel = nullptr; // between the grid and gridModel

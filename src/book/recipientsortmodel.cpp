@@ -21,3 +21,20 @@ int RecipientSortModel::gridRow(int datasetRow) const
     const QModelIndex shown = mapFromSource(sourceModel()->index(datasetRow, 0));
     return shown.isValid() ? shown.row() : -1;
 }
+
+void RecipientSortModel::setRowFilter(RowFilter filter)
+{
+    m_filter = std::move(filter);
+    refilter();
+}
+
+void RecipientSortModel::refilter()
+{
+    invalidateRowsFilter();
+}
+
+bool RecipientSortModel::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const
+{
+    Q_UNUSED(sourceParent);
+    return !m_filter || m_filter(sourceRow);
+}

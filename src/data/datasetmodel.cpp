@@ -58,5 +58,6 @@ QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int 
         return QVariant();
     if (orientation == Qt::Horizontal)
         return m_columns.value(section).title;
-    return QVariant();
+    // Row numbers as printing takes them ("--rows", the row range), from 1.
+    return section + 1;
 }

@@ -59,9 +59,76 @@ void loadRegion(QSqlQuery& q, const QString& table, const QString& resource)
     }
 }
 
+// Version 1: the tables of the first release and the region rows.
+void createVersion1(QSqlQuery& q)
+{
+    QStringList model = Schema::modelColumns();
+    QStringList modelDefs;
+    for (int i = 0; i < model.size(); ++i)
+        modelDefs << model.at(i) + (i < 2 ? QLatin1String(" TEXT") : QLatin1String(" INTEGER"));
+    exec(q, QLatin1String("CREATE TABLE Exp_Model (") + modelDefs.join(QLatin1String(", ")) +
+                QLatin1Char(')'));
+
+    const QString key = QStringLiteral("ID INTEGER PRIMARY KEY AUTOINCREMENT");
+    exec(q, QLatin1String("CREATE TABLE Exp_Att_Info (") +
+                columnList(Schema::recipientColumns().mid(1), QStringLiteral("TEXT"), key) +
+                QLatin1Char(')'));
+    exec(q, QLatin1String("CREATE TABLE Exp_Send_info (") +
+                columnList(Schema::senderColumns().mid(1), QStringLiteral("TEXT"), key) +
+                QLatin1Char(')'));
+    exec(q, QLatin1String("CREATE TABLE Shop_Info (") +
+                columnList(Schema::shopColumns(), QStringLiteral("TEXT")) + QLatin1Char(')'));
+    exec(q, QStringLiteral("CREATE TABLE province (code TEXT, name TEXT)"));
+    exec(q, QStringLiteral("CREATE TABLE city (code TEXT, name TEXT, provinceID TEXT)"));
+    exec(q, QStringLiteral("CREATE TABLE area (code TEXT, name TEXT, cityID TEXT)"));
+    exec(q, QStringLiteral("CREATE INDEX city_province ON city (provinceID)"));
+    exec(q, QStringLiteral("CREATE INDEX area_city ON area (cityID)"));
+
+    loadRegion(q, QStringLiteral("province"), QStringLiteral(":/regions/province.csv"));
+    loadRegion(q, QStringLiteral("city"), QStringLiteral(":/regions/city.csv"));
+    loadRegion(q, QStringLiteral("area"), QStringLiteral(":/regions/area.csv"));
+}
+
+// Version 2: print marks, calibration, fitted fields and the print log. Only
+// new columns and tables: every older row and column stays as it was.
+void upgradeToVersion2(QSqlQuery& q)
+{
+    exec(q, QStringLiteral("ALTER TABLE Exp_Att_Info ADD COLUMN Printed_At TEXT"));
+    exec(q, QStringLiteral("ALTER TABLE Exp_Att_Info ADD COLUMN Print_Count INTEGER"));
+    exec(q, QStringLiteral("CREATE TABLE Print_Calibration (Model_Name TEXT NOT NULL, "
+                           "Printer TEXT NOT NULL, Dx_Mm REAL NOT NULL DEFAULT 0, "
+                           "Dy_Mm REAL NOT NULL DEFAULT 0, Sx_Pct REAL NOT NULL DEFAULT 100, "
+                           "Sy_Pct REAL NOT NULL DEFAULT 100, PRIMARY KEY (Model_Name, Printer))"));
+    exec(q, QStringLiteral("CREATE TABLE Model_Field_Fit (Model_Name TEXT NOT NULL, "
+                           "Field_Key TEXT NOT NULL, Fit INTEGER NOT NULL DEFAULT 0, "
+                           "Height INTEGER, PRIMARY KEY (Model_Name, Field_Key))"));
+    exec(q, QStringLiteral("CREATE TABLE Print_Log (ID INTEGER PRIMARY KEY AUTOINCREMENT, "
+                           "Printed_At TEXT NOT NULL, Model_Name TEXT, Target TEXT, "
+                           "Pages INTEGER NOT NULL, First_Name TEXT, Last_Name TEXT, "
+                           "Row_Ids TEXT NOT NULL)"));
+}
+
+void setVersion(QSqlQuery& q, int version)
+{
+    exec(q, QStringLiteral("PRAGMA user_version = %1").arg(version));
+}
+
 } // namespace
 
 namespace Schema {
+
+const QString& printedAtColumn()
+{
+    static const QString s = QStringLiteral("Printed_At");
+    return s;
+}
+
+const QString& printCountColumn()
+{
+    static const QString s = QStringLiteral("Print_Count");
+    return s;
+}
+
 
 const QStringList& fieldKeys()
 {
@@ -115,38 +182,15 @@ QStringList shopColumns()
             QStringLiteral("Sesstion")};
 }
 
-void create(QSqlDatabase db)
+void create(QSqlDatabase db, int version)
 {
     initRegionResources();
     Transaction tx(db, QStringLiteral("schema_create"));
     QSqlQuery q(db);
-
-    QStringList model = modelColumns();
-    QStringList modelDefs;
-    for (int i = 0; i < model.size(); ++i)
-        modelDefs << model.at(i) + (i < 2 ? QLatin1String(" TEXT") : QLatin1String(" INTEGER"));
-    exec(q, QLatin1String("CREATE TABLE Exp_Model (") + modelDefs.join(QLatin1String(", ")) +
-                QLatin1Char(')'));
-
-    const QString key = QStringLiteral("ID INTEGER PRIMARY KEY AUTOINCREMENT");
-    exec(q, QLatin1String("CREATE TABLE Exp_Att_Info (") +
-                columnList(recipientColumns().mid(1), QStringLiteral("TEXT"), key) +
-                QLatin1Char(')'));
-    exec(q, QLatin1String("CREATE TABLE Exp_Send_info (") +
-                columnList(senderColumns().mid(1), QStringLiteral("TEXT"), key) + QLatin1Char(')'));
-    exec(q, QLatin1String("CREATE TABLE Shop_Info (") +
-                columnList(shopColumns(), QStringLiteral("TEXT")) + QLatin1Char(')'));
-    exec(q, QStringLiteral("CREATE TABLE province (code TEXT, name TEXT)"));
-    exec(q, QStringLiteral("CREATE TABLE city (code TEXT, name TEXT, provinceID TEXT)"));
-    exec(q, QStringLiteral("CREATE TABLE area (code TEXT, name TEXT, cityID TEXT)"));
-    exec(q, QStringLiteral("CREATE INDEX city_province ON city (provinceID)"));
-    exec(q, QStringLiteral("CREATE INDEX area_city ON area (cityID)"));
-
-    loadRegion(q, QStringLiteral("province"), QStringLiteral(":/regions/province.csv"));
-    loadRegion(q, QStringLiteral("city"), QStringLiteral(":/regions/city.csv"));
-    loadRegion(q, QStringLiteral("area"), QStringLiteral(":/regions/area.csv"));
-
-    exec(q, QStringLiteral("PRAGMA user_version = %1").arg(kVersion));
+    createVersion1(q);
+    if (version >= 2)
+        upgradeToVersion2(q);
+    setVersion(q, version);
     tx.commit();
 }
 
@@ -174,7 +218,13 @@ void upgrade(QSqlDatabase db)
         throw DataError(QStringLiteral("数据库文件不是Waylark建立的，无法打开！\n"
                                        "文件中有数据表，但没有本程序的结构版本号。"));
     }
-    // Later versions add their steps here, one per version.
+    // One step per version, each in its own transaction with its version.
+    if (version < 2) {
+        Transaction tx(db, QStringLiteral("schema_upgrade_2"));
+        upgradeToVersion2(q);
+        setVersion(q, 2);
+        tx.commit();
+    }
 }
 
 } // namespace Schema

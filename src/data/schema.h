@@ -7,7 +7,7 @@
 // user_version so that a later program can migrate an older file.
 namespace Schema {
 
-constexpr int kVersion = 1;
+constexpr int kVersion = 2;
 
 // The 26 field keys in catalogue order; Exp_Model has four columns for each.
 const QStringList& fieldKeys();
@@ -16,10 +16,22 @@ QStringList recipientColumns(); // Exp_Att_Info, in order (ID first)
 QStringList senderColumns();    // Exp_Send_info, in order (ID first)
 QStringList shopColumns();      // Shop_Info
 
-// Creates every table and the region rows in one transaction; throws DataError.
-void create(QSqlDatabase db);
-// Brings an older file up to kVersion; throws DataError for a file of a newer
-// program or one that is not ours.
+// The print marks added to Exp_Att_Info: last printed time (text,
+// "yyyy-MM-dd HH:mm:ss", null when never) and how often (null reads as 0).
+const QString& printedAtColumn();  // "Printed_At"
+const QString& printCountColumn(); // "Print_Count"
+
+// Creates every table and the region rows in one transaction, at the given
+// schema version (an older one only to test upgrades); throws DataError.
+void create(QSqlDatabase db, int version = kVersion);
+// Brings an older file up to kVersion, each step in one transaction with its
+// user_version; throws DataError for a file of a newer program or one that
+// is not ours.
+//
+// Version 2 adds the print marks of Exp_Att_Info, the tables
+// Print_Calibration (per Model_Name and Printer: Dx_Mm, Dy_Mm, Sx_Pct,
+// Sy_Pct), Model_Field_Fit (per Model_Name and Field_Key: Fit, Height) and
+// Print_Log (one row per completed job).
 void upgrade(QSqlDatabase db);
 
 } // namespace Schema

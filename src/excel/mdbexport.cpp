@@ -3,6 +3,7 @@
 #include "dataerror.h"
 #include "dataset.h"
 #include "exportwriter.h"
+#include "schema.h"
 
 namespace
 {
@@ -11,9 +12,20 @@ namespace
 class DatasetExportRows : public ExportRows
 {
 public:
-    explicit DatasetExportRows(Dataset* ds) : m_ds(ds) {}
+    // The print marks are the program's bookkeeping, not recipient data: the
+    // export keeps the table's own columns.
+    explicit DatasetExportRows(Dataset* ds) : m_ds(ds)
+    {
+        const QStringList names = m_ds->fieldNames();
+        for (int i = 0; i < names.size(); ++i) {
+            if (names.at(i) == Schema::printedAtColumn() || names.at(i) == Schema::printCountColumn())
+                continue;
+            m_columns << i;
+            m_names << names.at(i);
+        }
+    }
 
-    QStringList columnNames() const override { return m_ds->fieldNames(); }
+    QStringList columnNames() const override { return m_names; }
 
     bool nextRow(QStringList* values) override
     {
@@ -26,15 +38,17 @@ public:
         if (m_ds->eof())
             return false;
         const int row = m_ds->recNo();
-        const int n = m_ds->fieldCount();
+        const int n = m_columns.size();
         values->resize(n);
         for (int i = 0; i < n; ++i)
-            (*values)[i] = m_ds->cellText(row, i);
+            (*values)[i] = m_ds->cellText(row, m_columns.at(i));
         return true;
     }
 
 private:
     Dataset* m_ds;
+    QVector<int> m_columns;
+    QStringList m_names;
     bool m_started = false;
 };
 

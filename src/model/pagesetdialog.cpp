@@ -89,6 +89,11 @@ TFm_Page_Set::TFm_Page_Set(DesignPage* page, QWidget* parent) : QDialog(parent),
 
     connect(OkBtn, &QPushButton::clicked, this, &TFm_Page_Set::OkBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject); // Esc as well
+    Calibrate_Btn = new QPushButton(QStringLiteral("打印机校准"), this);
+    Calibrate_Btn->setObjectName(QStringLiteral("Calibrate_Btn"));
+    Calibrate_Btn->setGeometry(16, 254, 100, 27);
+    Calibrate_Btn->setAutoDefault(false);
+    Calibrate_Btn->hide();
 
     Fm_Page_Set = this;
 }
@@ -182,4 +187,13 @@ void TFm_Page_Set::OkBtnClick()
     if (m_printerSource)
         applyPaperSize(m_printerSource(), v->width, v->height);
     accept();
+}
+
+void TFm_Page_Set::setCalibrationAction(std::function<void()> action)
+{
+    disconnect(Calibrate_Btn, &QPushButton::clicked, nullptr, nullptr);
+    const bool on = bool(action);
+    if (on)
+        connect(Calibrate_Btn, &QPushButton::clicked, this, std::move(action));
+    Calibrate_Btn->setVisible(on);
 }

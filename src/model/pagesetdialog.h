@@ -36,6 +36,8 @@ public:
     // (none by default; every print job applies it again through Page_Setup).
     using PrinterSource = std::function<QPrinter*()>;
     void setPrinterSource(PrinterSource source) { m_printerSource = std::move(source); }
+    // What "打印机校准" opens; the button shows only once this is set.
+    void setCalibrationAction(std::function<void()> action);
 
     QGroupBox* GroupBox1;
     QLabel* Label1;
@@ -53,6 +55,7 @@ public:
     QLabel* StaticText4;
     QPushButton* OkBtn;
     QPushButton* CancelBtn;
+    QPushButton* Calibrate_Btn;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -3,6 +3,8 @@
 #include "datamodule.h"
 #include "safefile.h"
 #include "termination.h"
+#include "printlog.h"
+#include "runstate.h"
 
 #include <QDir>
 #include <QFile>
@@ -142,36 +144,93 @@ private:
     bool m_toQueue = false;
 };
 
+enum class Rows { All, Current, Given };
+
+// The job is complete: marks its rows and logs it, then rereads the table
+// with its cursor where it was.
+void recordCompletedJob(const QString& target, TDataModule1* dm, const QStringList& names,
+                        Result* result)
+{
+    PrintLog::Entry entry;
+    entry.model = runState().currentModel;
+    entry.target = target;
+    entry.pages = result->pages;
+    entry.firstName = names.value(0);
+    entry.lastName = names.isEmpty() ? QString() : names.last();
+    entry.rowIds = result->rowIds;
+    try {
+        PrintLog::recordCompletedJob(dm->DB_main(), entry, QDateTime::currentDateTime());
+        if (result->rowIds.isEmpty())
+            return;
+        Dataset* att = dm->TB_Att;
+        const int row = att->recNo();
+        const bool pastEnd = att->eof();
+        att->refresh();
+        if (row >= 0 && row < att->recordCount()) {
+            att->moveTo(row);
+            if (pastEnd)
+                att->next();
+        }
+    } catch (const DataError& e) {
+        result->message = QStringLiteral("打印已完成，但未能记下打印标记：") + e.message();
+    }
+}
+
 Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions, const QFont& font,
-           Prompt::Progress* progress, bool allRows)
+           Prompt::Progress* progress, Rows which, const QVector<int>& given = {})
 {
     Result result;
     Dataset* att = dm->TB_Att;
+    if (which == Rows::Given && given.isEmpty())
+        return result;
+    // Named before the job renames its output.
+    const QString target = printer->outputFormat() == QPrinter::PdfFormat
+                               ? printer->outputFileName()
+                               : printer->printerName();
     Job job(printer);
     if (!job.begin(font, &result.message))
         return result;
     const double dpiX = job.device()->logicalDpiX();
     const double dpiY = job.device()->logicalDpiY();
+    Calibration calibration;
+    const bool many = which != Rows::Current;
+    const int nameField = att->fieldIndex(QStringLiteral("Name"));
+    QStringList names;
 
     // The grid and the bound edits follow once, at the end.
-    if (allRows)
+    if (many)
         att->disableControls();
     try {
-        if (allRows)
+        calibration = Calibration::load(dm->DB_main(), runState().currentModel,
+                                        Calibration::printerKey(printer));
+        int next = 0;
+        if (which == Rows::All)
             att->first();
+        else if (which == Rows::Given)
+            att->moveTo(given.at(next++));
         for (;;) {
             const RecordFields fields = RecordRenderer::collect(dm->TB_Model, dm->TB_Send, att, positions);
-            RecordRenderer::Draw_Record(job.painter(), fields, dpiX, dpiY);
+            RecordRenderer::Draw_Record(job.painter(), fields, dpiX, dpiY, calibration);
             ++result.pages;
+            if (att->recNo() >= 0) {
+                result.rowIds << att->rowId(att->recNo());
+                names << (nameField >= 0 ? att->cellText(att->recNo(), nameField) : QString());
+            }
             if ((progress && !progress->setValue(result.pages)) || Termination::requested()) {
                 result.canceled = true;
                 break;
             }
-            if (!allRows)
+            if (which == Rows::Current)
                 break;
-            att->next();
-            if (att->eof())
-                break;
+            if (which == Rows::Given) {
+                if (next >= given.size())
+                    break;
+                att->moveTo(given.at(next++));
+            } else {
+                att->next();
+                if (att->eof())
+                    break;
+            }
             if (!job.device()->newPage())
                 throw DataError(QString::fromUtf8(kJobFailed));
         }
@@ -181,19 +240,22 @@ Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
                              ? e.message()
                              : QString::fromUtf8(kJobFailed) + QLatin1Char('\n') + e.message();
     }
-    if (allRows)
+    if (many)
         att->enableControls();
 
     if (result.canceled || !result.message.isEmpty()) {
         job.abort();
         result.pages = 0;
+        result.rowIds.clear();
         return result;
     }
     if (!job.finish(&result.message)) {
         result.pages = 0;
+        result.rowIds.clear();
         return result;
     }
     result.ok = true;
+    recordCompletedJob(target, dm, names, &result);
     return result;
 }
 
@@ -202,13 +264,19 @@ Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
 Result printAll(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
                 const QFont& font, Prompt::Progress* progress)
 {
-    return run(printer, dm, positions, font, progress, true);
+    return run(printer, dm, positions, font, progress, Rows::All);
+}
+
+Result printRows(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
+                 const QFont& font, const QVector<int>& rows, Prompt::Progress* progress)
+{
+    return run(printer, dm, positions, font, progress, Rows::Given, rows);
 }
 
 Result printCurrent(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
                     const QFont& font)
 {
-    return run(printer, dm, positions, font, nullptr, false);
+    return run(printer, dm, positions, font, nullptr, Rows::Current);
 }
 
 } // namespace BatchPrint

@@ -4,6 +4,7 @@
 #include "recordrenderer.h"
 
 #include <QString>
+#include <QVector>
 
 class QPrinter;
 class TDataModule1;
@@ -15,17 +16,24 @@ namespace BatchPrint {
 struct Result {
     bool ok = false;
     bool canceled = false;
-    QString message; // why the job was aborted
+    QString message; // why the job was aborted, or why its marks were not set
     int pages = 0;
+    QVector<qint64> rowIds; // the recipient rows printed (their IDs)
 };
 
 // Every recipient row from the first, page breaks between rows and none after
 // the last; an empty table gives one page with the sender's fields. The
 // recipient table ends on its last row, past its end. The printer's paper
 // must already be set. A failure or a cancel aborts the job: no half-printed
-// job is sent and no partial PDF file is left.
+// job is sent and no partial PDF file is left. A job handed over whole marks
+// its rows as printed and adds a line to the print log (one transaction).
 Result printAll(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
                 const QFont& font, Prompt::Progress* progress = nullptr);
+
+// The given recipient rows (0-based, in the order given), one page each; the
+// recipient table ends on the last of them. An empty list prints nothing.
+Result printRows(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
+                 const QFont& font, const QVector<int>& rows, Prompt::Progress* progress = nullptr);
 
 // The current recipient row alone, on one page.
 Result printCurrent(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,

@@ -1,30 +1,82 @@
 #include "printcommands.h"
 
 #include "batchprint.h"
+#include "calibration.h"
 #include "cliargs.h"
 #include "configini.h"
 #include "datamodule.h"
 #include "designsurface.h"
 #include "guarded.h"
 #include "pagesize.h"
+#include "printerchoice.h"
 #include "printerstore.h"
+#include "printlog.h"
+#include "printlogdialog.h"
 #include "prompt.h"
 #include "recordrenderer.h"
+#include "rowselection.h"
+#include "testsheet.h"
 #include "runstate.h"
 #include "termination.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+#include <optional>
 
 #include <QPrinter>
 #include <QPrinterInfo>
 
 namespace PrintCommands {
 
-void All_Prt_BtnClick(TDataModule1* dm, const DesignSurface* surface, const PageSetup& pageSetup)
+namespace {
+
+const QString kNothingToPrint = QStringLiteral("没有要打印的收件人！");
+
+// The rows a choice names, or nothing with a message for the user.
+std::optional<QVector<int>> rowsOfChoice(const Prompt::RowsChoice& choice, Dataset* att,
+                                         const QVector<int>& selectedRows)
 {
-    if (prompt().question(QStringLiteral("此操作将打印表中所有记录，请确保打印机正确设置并已放置了合适的纸张，继续？."),
-                          QStringLiteral("批量打印提示"), false,
+    using Kind = Prompt::RowsChoice::Kind;
+    QVector<int> rows;
+    switch (choice.kind) {
+    case Kind::All:
+        return RowSelection::allRows(att->recordCount());
+    case Kind::Selected:
+        rows = selectedRows;
+        std::sort(rows.begin(), rows.end());
+        rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+        break;
+    case Kind::Unprinted:
+        rows = RowSelection::unprintedRows(att);
+        break;
+    case Kind::Range: {
+        QString error;
+        rows = RowSelection::parseRange(choice.range, att->recordCount(), &error);
+        if (!error.isEmpty()) {
+            prompt().message(error);
+            return std::nullopt;
+        }
+        break;
+    }
+    }
+    if (rows.isEmpty()) {
+        prompt().message(kNothingToPrint);
+        return std::nullopt;
+    }
+    return rows;
+}
+
+// Asks, takes the printer and prints rows (every row, and on an empty table
+// the sender's page, when all is true).
+void printAfterQuestion(TDataModule1* dm, const DesignSurface* surface, const PageSetup& pageSetup,
+                        const QVector<int>& rows, bool all)
+{
+    QPrinter* printer = PrinterStore::printer();
+    const int waybills = all ? std::max(1, dm->TB_Att->recordCount()) : rows.size();
+    if (prompt().question(batchQuestion(waybills, printer), QStringLiteral("批量打印提示"), false,
                           Prompt::Button::Cancel) != Prompt::Button::Ok)
         return;
-    QPrinter* printer = PrinterStore::printer();
     if (!PrinterStore::isReady(printer)) {
         prompt().message(QStringLiteral("打印机没准备好！"));
         return;
@@ -33,7 +85,7 @@ void All_Prt_BtnClick(TDataModule1* dm, const DesignSurface* surface, const Page
         return;
     if (!PrinterStore::confirmOverwrite(printer))
         return;
-    const int total = std::max(1, dm->TB_Att->recordCount());
+    const int total = waybills;
     auto progress = prompt().progress(QStringLiteral("正在打印……"), total);
     struct Labeler : Prompt::Progress {
         Prompt::Progress* inner;
@@ -49,16 +101,85 @@ void All_Prt_BtnClick(TDataModule1* dm, const DesignSurface* surface, const Page
     labeler.total = total;
     BatchPrint::Result r;
     const bool ok = guarded([&] {
-        r = BatchPrint::printAll(printer, dm, SurfacePositions(surface), RecordRenderer::printFont(),
-                                 &labeler);
+        const SurfacePositions positions(surface);
+        r = all ? BatchPrint::printAll(printer, dm, positions, RecordRenderer::printFont(), &labeler)
+                : BatchPrint::printRows(printer, dm, positions, RecordRenderer::printFont(), rows,
+                                        &labeler);
     });
     progress.reset();
     if (!ok)
         return;
     if (r.canceled && !Termination::requested())
         prompt().message(QStringLiteral("打印已取消，没有任何页面送到打印机。"));
-    else if (!r.ok)
+    else if (!r.ok || !r.message.isEmpty())
         prompt().error(r.message);
+}
+
+} // namespace
+
+QString batchQuestion(int waybills, const QPrinter* printer)
+{
+    QString where;
+    if (printer && printer->outputFormat() == QPrinter::PdfFormat)
+        where = QStringLiteral("将打印 %1 张运单到文件 %2，是否继续？")
+                    .arg(waybills)
+                    .arg(printer->outputFileName());
+    else
+        where = QStringLiteral("将打印 %1 张运单到打印机 %2，是否继续？")
+                    .arg(waybills)
+                    .arg(printer ? printer->printerName() : QString());
+    return QStringLiteral("此操作将打印表中所有记录，请确保打印机正确设置并已放置了合适的纸张，继续？.\n") +
+           where;
+}
+
+void All_Prt_BtnClick(TDataModule1* dm, const DesignSurface* surface, const PageSetup& pageSetup,
+                      const QVector<int>& selectedRows)
+{
+    Dataset* att = dm->TB_Att;
+    Prompt::RowsOffer offer;
+    offer.rowCount = att->recordCount();
+    offer.selectedCount = selectedRows.size();
+    offer.unprintedCount = RowSelection::unprintedRows(att).size();
+    const std::optional<Prompt::RowsChoice> choice = prompt().printRows(offer);
+    if (!choice)
+        return;
+    const bool all = choice->kind == Prompt::RowsChoice::Kind::All;
+    QVector<int> rows;
+    if (!all) {
+        const auto chosen = rowsOfChoice(*choice, att, selectedRows);
+        if (!chosen)
+            return;
+        rows = *chosen;
+    }
+    printAfterQuestion(dm, surface, pageSetup, rows, all);
+}
+
+void showPrintLog(TDataModule1* dm, const DesignSurface* surface, const PageSetup& pageSetup,
+                  QWidget* parent)
+{
+    QList<PrintLog::Entry> entries;
+    if (!guarded([&] { entries = PrintLog::newestFirst(dm->DB_main()); }))
+        return;
+    auto* dialog = new PrintLogDialog(entries, parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(dialog, &PrintLogDialog::reprintRequested, dialog,
+                     [dm, surface, pageSetup](const QVector<qint64>& ids) {
+                         // Rows deleted since are left out; the order stays the job's.
+                         Dataset* att = dm->TB_Att;
+                         QHash<qint64, int> rowOf;
+                         for (int row = 0; row < att->recordCount(); ++row)
+                             rowOf.insert(att->rowId(row), row);
+                         QVector<int> rows;
+                         for (qint64 id : ids)
+                             if (rowOf.contains(id))
+                                 rows << rowOf.value(id);
+                         if (rows.isEmpty()) {
+                             prompt().message(kNothingToPrint);
+                             return;
+                         }
+                         printAfterQuestion(dm, surface, pageSetup, rows, false);
+                     });
+    dialog->open();
 }
 
 void Font_Set_BtnClick()
@@ -76,21 +197,66 @@ void Font_Set_BtnClick()
 
 void Printer_Set_BtnClick()
 {
-    prompt().printerSetup(PrinterStore::printer());
+    // The choice is the current template's from now on, also after a restart.
+    if (prompt().printerSetup(PrinterStore::printer()))
+        PrinterChoice::remember(runState().appDir, runState().currentModel, PrinterStore::printer());
 }
 
-int runCommand(const QStringList& args, TDataModule1* dm)
+QString printSynopsis()
 {
+    return QStringLiteral("print --pdf FILE [--model NAME] [--rows 1-20,25] [--unprinted]\n"
+                          "                                                recipient rows, one "
+                          "page each, into a PDF file\n"
+                          "  waylark print [--printer QUEUE] [--model NAME] [--rows …] [--unprinted]\n"
+                          "                                                the same through a "
+                          "CUPS queue (default: the default queue)\n"
+                          "  waylark print --test-page (--pdf FILE | --printer QUEUE) [--model NAME]\n"
+                          "                                                one test sheet: picture, "
+                          "rulers, every field at its calibrated place");
+}
+
+int runCommand(const QStringList& givenArgs, TDataModule1* dm)
+{
+    QStringList args = givenArgs;
+    const bool unprinted = args.removeAll(QStringLiteral("--unprinted")) > 0;
+    const bool testPage = args.removeAll(QStringLiteral("--test-page")) > 0;
     const CliArgs::Options o =
         CliArgs::parse(args, {QStringLiteral("--pdf"), QStringLiteral("--printer"),
-                              QStringLiteral("--model")});
+                              QStringLiteral("--model"), QStringLiteral("--rows")});
     if (!o.error.isEmpty() || !o.positional.isEmpty() ||
-        (o.has(QStringLiteral("--pdf")) && o.has(QStringLiteral("--printer")))) {
-        prompt().error(o.error.isEmpty() ? QStringLiteral("usage: waylark print --pdf FILE "
-                                                          "[--model NAME] | waylark print "
-                                                          "[--printer QUEUE] [--model NAME]")
+        (o.has(QStringLiteral("--pdf")) && o.has(QStringLiteral("--printer"))) ||
+        (testPage && (unprinted || o.has(QStringLiteral("--rows"))))) {
+        prompt().error(o.error.isEmpty() ? QStringLiteral("usage: waylark ") + printSynopsis()
                                          : o.error);
         return 2;
+    }
+    // Which rows: a range, the unprinted ones, or both (the unprinted rows of
+    // the range); none given is every row.
+    Dataset* att = dm->TB_Att;
+    const bool all = !unprinted && !o.has(QStringLiteral("--rows"));
+    QVector<int> rows;
+    if (!all) {
+        rows = RowSelection::allRows(att->recordCount());
+        if (o.has(QStringLiteral("--rows"))) {
+            QString error;
+            rows = RowSelection::parseRange(o.value(QStringLiteral("--rows")), att->recordCount(),
+                                            &error);
+            if (!error.isEmpty()) {
+                prompt().error(error);
+                return 2;
+            }
+        }
+        if (unprinted) {
+            const QVector<int> open = RowSelection::unprintedRows(att);
+            QVector<int> both;
+            std::set_intersection(rows.begin(), rows.end(), open.begin(), open.end(),
+                                  std::back_inserter(both));
+            rows = both;
+        }
+        if (rows.isEmpty()) {
+            prompt().message(kNothingToPrint);
+            return 1;
+        }
     }
     const QString modelName =
         o.has(QStringLiteral("--model"))
@@ -120,17 +286,49 @@ int runCommand(const QStringList& args, TDataModule1* dm)
     }
     PrinterStore::usePageCorner(&printer);
     Dataset* model = dm->TB_Model;
+    if (testPage) {
+        QString error;
+        if (!guarded([&] {
+                const Calibration calibration = Calibration::load(
+                    dm->DB_main(), modelName, Calibration::printerKey(&printer));
+                error = TestSheet::print(&printer, dm, StoredPositions(model),
+                                         RecordRenderer::printFont(), calibration);
+            }))
+            return 1;
+        if (!error.isEmpty()) {
+            prompt().error(error);
+            return 1;
+        }
+        return 0;
+    }
     BatchPrint::Result r;
     if (!guarded([&] {
-            r = BatchPrint::printAll(&printer, dm, StoredPositions(model),
-                                     RecordRenderer::printFont());
+            r = all ? BatchPrint::printAll(&printer, dm, StoredPositions(model),
+                                           RecordRenderer::printFont())
+                    : BatchPrint::printRows(&printer, dm, StoredPositions(model),
+                                            RecordRenderer::printFont(), rows);
         }))
         return 1;
-    if (!r.ok) {
+    if (!r.ok || !r.message.isEmpty()) {
         if (!r.canceled) // cancelled only by a termination signal, which says so
             prompt().error(r.message);
         return 1;
     }
+    return 0;
+}
+
+int runLogCommand(const QStringList& args, TDataModule1* dm)
+{
+    if (!args.isEmpty()) {
+        prompt().error(QStringLiteral("usage: waylark log"));
+        return 2;
+    }
+    QString text;
+    if (!guarded([&] { text = PrintLog::toTabSeparated(PrintLog::newestFirst(dm->DB_main())); }))
+        return 1;
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
     return 0;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QStringList>
+#include <QVector>
 #include <functional>
 
 class DesignSurface;
 class QPrinter;
+class QWidget;
 class TDataModule1;
 
 // The print commands of the main window, and the print command line.
@@ -12,14 +14,29 @@ namespace PrintCommands {
 
 using PageSetup = std::function<bool(QPrinter*)>;
 
-// "批量打印": every recipient row, one page each, after a question.
-void All_Prt_BtnClick(TDataModule1* dm, const DesignSurface* surface, const PageSetup& pageSetup);
+// "批量打印": the rows the user picks (all, the selected ones, those not yet
+// printed, a range), one page each, after a question naming the printer.
+// selectedRows: the grid's selected rows, 0-based.
+void All_Prt_BtnClick(TDataModule1* dm, const DesignSurface* surface, const PageSetup& pageSetup,
+                      const QVector<int>& selectedRows = {});
+// "打印记录": shows the print log (window-modal, not blocking); a job chosen
+// there is printed again, those of its rows that still exist, after the
+// batch question.
+void showPrintLog(TDataModule1* dm, const DesignSurface* surface, const PageSetup& pageSetup,
+                  QWidget* parent);
 // "字体设置": a cancelled dialog keeps the earlier font.
 void Font_Set_BtnClick();
 // "打印机设置"
 void Printer_Set_BtnClick();
 
 // waylark print --pdf FILE [--model NAME] | print [--printer QUEUE] [--model NAME]
+//   [--rows 1-20,25] [--unprinted]
 int runCommand(const QStringList& args, TDataModule1* dm);
+QString printSynopsis();
+// waylark log: the print log, tab-separated, newest first, on standard output.
+int runLogCommand(const QStringList& args, TDataModule1* dm);
+
+// The batch question: the design's question, then how many waybills go where.
+QString batchQuestion(int waybills, const QPrinter* printer);
 
 } // namespace PrintCommands

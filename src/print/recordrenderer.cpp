@@ -81,7 +81,8 @@ QColor printColour()
     return runState().printColour.isValid() ? runState().printColour : QColor(Qt::black);
 }
 
-void Draw_Record(QPainter& painter, const RecordFields& fields, double dpiX, double dpiY)
+void Draw_Record(QPainter& painter, const RecordFields& fields, double dpiX, double dpiY,
+                 const Calibration& calibration)
 {
     painter.setPen(printColour());
     painter.setBrush(Qt::NoBrush);
@@ -90,7 +91,8 @@ void Draw_Record(QPainter& painter, const RecordFields& fields, double dpiX, dou
     for (const RenderField& r : fields) {
         if (!r.visible || r.text.isEmpty())
             continue;
-        const QPoint p = PrintGeometry::devicePoint(r.offset, dpiX, dpiY);
+        const QPointF p =
+            calibration.apply(PrintGeometry::devicePoint(r.offset, dpiX, dpiY), dpiX, dpiY);
         painter.drawText(QPointF(p.x(), p.y() + ascent), r.text);
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "calibration.h"
+
 #include <QFont>
 #include <QPoint>
 #include <QString>
@@ -70,7 +72,9 @@ QColor printColour();
 
 // Draws every visible field whole on one line, the top-left of its character
 // cell at the field's place; clear background, nothing clipped, in the
-// print colour. The painter's font is used as it is set.
-void Draw_Record(QPainter& painter, const RecordFields& fields, double dpiX, double dpiY);
+// print colour. The painter's font is used as it is set. A printer's
+// calibration moves and scales the places (never the preview's).
+void Draw_Record(QPainter& painter, const RecordFields& fields, double dpiX, double dpiY,
+                 const Calibration& calibration = Calibration());
 
 } // namespace RecordRenderer

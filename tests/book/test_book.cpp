@@ -992,6 +992,63 @@ private Q_SLOTS:
         QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
         QCOMPARE(column("Exp_Send_info", "Name"), QStringList{"韩梅梅"});
     }
+    // The grid filter leaves rows out by their printed mark; hidden rows keep
+    // their numbers, are never taken by "删除选择行", and emptying the table
+    // takes the marks with the rows.
+    void printedFilter_data()
+    {
+        QTest::addColumn<int>("show"); // index of Printed_Filter_Box
+        QTest::addColumn<QList<bool>>("hidden");
+        QTest::newRow("全部") << 0 << QList<bool>({false, false, false, false});
+        QTest::newRow("未打印") << 1 << QList<bool>({true, false, true, false});
+        QTest::newRow("已打印") << 2 << QList<bool>({false, true, false, true});
+    }
+    void printedFilter()
+    {
+        QFETCH(int, show);
+        QFETCH(QList<bool>, hidden);
+        QVERIFY(startProgram());
+        addRecipients({"甲", "乙", "丙", "丁"});
+        QVERIFY(exec("UPDATE Exp_Att_Info SET Print_Count = 2, Printed_At = '2026-03-01 09:30:00' "
+                     "WHERE Name IN ('甲', '丙')"));
+        att()->refresh();
+        QComboBox* box = page()->Printed_Filter_Box;
+        QCOMPARE(box->count(), 3);
+        QCOMPARE(box->itemText(show), QString::fromUtf8(QTest::currentDataTag()));
+        box->setCurrentIndex(show);
+        QTableView* grid = page()->DBGrid1;
+        // A dataset row the grid does not show.
+        const auto isRowHidden = [this](int row) { return page()->gridSortModel->gridRow(row) < 0; };
+        QList<bool> isHidden;
+        for (int row = 0; row < 4; ++row)
+            isHidden << isRowHidden(row);
+        QCOMPARE(isHidden, hidden);
+        const int marked = page()->gridModel->columnCount() - 1;
+        QCOMPARE(page()->gridModel->headerData(marked, Qt::Horizontal).toString(), QString("已打印"));
+        QCOMPARE(page()->gridModel->index(0, marked).data().toString(), QString("2026-03-01 09:30:00"));
+        QCOMPARE(page()->gridModel->index(1, marked).data().toString(), QString());
+        // Rows keep their numbers: the fourth row is still row 4.
+        QCOMPARE(page()->gridModel->headerData(3, Qt::Vertical).toString(), QString("4"));
+
+        // A new row follows the filter too.
+        addRecipients({"戊"});
+        QCOMPARE(isRowHidden(4), show == 2);
+
+        // Select everything with the filter on and delete: only shown rows go.
+        grid->selectAll();
+        page()->Dgrd_Att_DelRowClick();
+        const QStringList names = {"甲", "乙", "丙", "丁", "戊"};
+        QStringList left;
+        for (int row = 0; row < names.size(); ++row)
+            if (row < 4 ? hidden.at(row) : show == 2)
+                left << names.at(row);
+        QCOMPARE(namesInFile(), left);
+
+        RecipientRows(att()).empty();
+        addRecipients({"己"});
+        QCOMPARE(column("Exp_Att_Info", "coalesce(Print_Count, 0)"), QStringList({"0"}));
+        QCOMPARE(isRowHidden(0), show == 2);
+    }
 };
 
 QTEST_MAIN(TestBook)

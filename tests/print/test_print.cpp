@@ -1,12 +1,16 @@
 // Print geometry, rendering and batch jobs, read back from real PDF output
 // and through a real CUPS queue.
 #include "batchprint.h"
+#include "calibration.h"
+#include "calibrationcommands.h"
 #include "datamodule.h"
 #include "fieldcatalogue.h"
 #include "freshdatabase.h"
 #include "headerguard.h"
 #include "printcommands.h"
 #include "printgeometry.h"
+#include "printlog.h"
+#include "rowselection.h"
 #include "runstate.h"
 #include "recordrenderer.h"
 #include "scriptedprompt.h"
@@ -144,6 +148,33 @@ class TestPrint : public QObject
         return printer;
     }
 
+    // Print_Count of every recipient row, in table order (0 for empty).
+    QList<int> printCounts()
+    {
+        QSqlQuery q(m_dm->DB_main());
+        q.exec("SELECT coalesce(Print_Count, 0), Printed_At FROM Exp_Att_Info ORDER BY ID");
+        QList<int> counts;
+        while (q.next()) {
+            counts << q.value(0).toInt();
+            // A mark has both its time and its count, or neither.
+            if (q.value(0).toInt() > 0 != !q.value(1).toString().isEmpty())
+                counts << -1;
+        }
+        return counts;
+    }
+
+    // The R<row>F7 names (recipient name field) on the pages of a PDF.
+    QStringList printedNames(const QString& pdf)
+    {
+        QStringList names;
+        const int pages = pdfInfo(pdf, "Pages").toInt();
+        for (int page = 1; page <= pages; ++page)
+            for (const Word& w : pdfWords(pdf, page))
+                if (w.text.startsWith('R') && w.text.endsWith("F7"))
+                    names << w.text;
+        return names;
+    }
+
 private Q_SLOTS:
     // libcups reads CUPS_SERVER once per process: the private scheduler must
     // run before the first printer is made.
@@ -209,14 +240,34 @@ private Q_SLOTS:
     void fieldsLandAtTheirDesignedPlace_data()
     {
         QTest::addColumn<int>("resolution");
-        QTest::newRow("300 dpi") << 300;
-        QTest::newRow("600 dpi") << 600;
-        QTest::newRow("1200 dpi") << 1200;
+        // The calibration stored for the template and "PDF": dx, dy mm; sx, sy %.
+        QTest::addColumn<QList<double>>("calibration");
+        const QList<double> none = {0, 0, 100, 100};
+        const QList<double> some = {3.5, -2.2, 104.5, 96.0};
+        const QList<double> edges = {-50, 50, 90, 110};
+        for (int dpi : {300, 600, 1200}) {
+            QTest::addRow("%d dpi", dpi) << dpi << none;
+            QTest::addRow("%d dpi, calibrated", dpi) << dpi << some;
+            QTest::addRow("%d dpi, calibration at its limits", dpi) << dpi << edges;
+        }
     }
     void fieldsLandAtTheirDesignedPlace()
     {
         QFETCH(int, resolution);
+        QFETCH(QList<double>, calibration);
         useGridTemplate();
+        runState().currentModel = QStringLiteral("通用快递单");
+        Calibration c;
+        c.dxMm = calibration.at(0);
+        c.dyMm = calibration.at(1);
+        c.sxPct = calibration.at(2);
+        c.syPct = calibration.at(3);
+        Calibration::save(m_dm->DB_main(), runState().currentModel, "PDF", c);
+        // Another printer's and another template's values play no part.
+        Calibration other;
+        other.dxMm = 20;
+        Calibration::save(m_dm->DB_main(), runState().currentModel, "HP_LaserJet", other);
+        Calibration::save(m_dm->DB_main(), "别的模板", "PDF", other);
         exec("UPDATE Exp_Model SET A_Custom5_isVis=0, S_Contents_isVis=0");
         m_dm->TB_Model->refresh();
         addSender();
@@ -237,10 +288,13 @@ private Q_SLOTS:
                 QVERIFY2(!byText.contains(text), qPrintable(text));
                 continue;
             }
+            // Design place, scaled about the page's corner, then shifted.
+            const double xMm = f.number * 20 * 25.4 / 96 * c.sxPct / 100 + c.dxMm;
+            const double yMm = f.number * 10 * 25.4 / 96 * c.syPct / 100 + c.dyMm;
+            if (xMm < 0 || yMm < 0 || xMm > 215 || yMm > 120)
+                continue; // off the 230 × 127 mm page
             QVERIFY2(byText.contains(text), qPrintable(text));
             const Word w = byText.value(text);
-            const double xMm = f.number * 20 * 25.4 / 96;
-            const double yMm = f.number * 10 * 25.4 / 96;
             QVERIFY2(qAbs(w.xMm - xMm) < 0.2, qPrintable(QStringLiteral("%1 x %2 vs %3").arg(text).arg(w.xMm).arg(xMm)));
             QVERIFY2(qAbs(w.yMm - yMm) < 0.2, qPrintable(QStringLiteral("%1 y %2 vs %3").arg(text).arg(w.yMm).arg(yMm)));
         }
@@ -544,6 +598,260 @@ private Q_SLOTS:
         QVERIFY(r.canceled);
         QTest::qWait(1500);
         QCOMPARE(out.entryList({"job-*.pdf"}).size(), before);
+    }
+
+    void rowRanges_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QVector<int>>("rows"); // empty: refused
+        QTest::newRow("range and single") << "1-3,5" << QVector<int>({0, 1, 2, 4});
+        QTest::newRow("blanks, repeats, order") << " 4 , 2-3,2" << QVector<int>({1, 2, 3});
+        QTest::newRow("full-width comma") << QStringLiteral("1，5") << QVector<int>({0, 4});
+        QTest::newRow("whole table") << "1-5" << QVector<int>({0, 1, 2, 3, 4});
+        QTest::newRow("backwards") << "3-1" << QVector<int>();
+        QTest::newRow("zero") << "0" << QVector<int>();
+        QTest::newRow("past the end") << "4-6" << QVector<int>();
+        QTest::newRow("not a number") << "a" << QVector<int>();
+        QTest::newRow("empty part") << "1,,2" << QVector<int>();
+        QTest::newRow("empty") << "" << QVector<int>();
+        QTest::newRow("huge") << "99999999999" << QVector<int>();
+    }
+    void rowRanges()
+    {
+        QFETCH(QString, text);
+        QFETCH(QVector<int>, rows);
+        QString error;
+        QCOMPARE(RowSelection::parseRange(text, 5, &error), rows);
+        QCOMPARE(error.isEmpty(), !rows.isEmpty());
+    }
+
+    // Only a job handed over whole marks rows, exactly those it printed, and
+    // logs one line.
+    void marksFollowCompletedJobsOnly_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QList<int>>("counts");
+        QTest::addColumn<int>("logLines");
+        QTest::newRow("all rows") << "all" << QList<int>({1, 1, 1, 1}) << 1;
+        QTest::newRow("given rows") << "rows 2,4" << QList<int>({0, 1, 0, 1}) << 1;
+        QTest::newRow("twice") << "twice" << QList<int>({2, 2, 2, 2}) << 2;
+        QTest::newRow("cancelled") << "cancel" << QList<int>({0, 0, 0, 0}) << 0;
+        QTest::newRow("failed") << "fail" << QList<int>({0, 0, 0, 0}) << 0;
+    }
+    void marksFollowCompletedJobsOnly()
+    {
+        QFETCH(QString, how);
+        QFETCH(QList<int>, counts);
+        QFETCH(int, logLines);
+        useGridTemplate();
+        addSender();
+        addRecipients(4);
+        runState().currentModel = QStringLiteral("通用快递单");
+        ScriptedPrompt p;
+        if (how == "cancel")
+            p.cancelProgressAt = 3;
+        auto progress = p.progress("row", 4);
+        auto printer = pdfPrinter(how == "fail" ? "no such dir/x.pdf" : "marks.pdf");
+        const StoredPositions positions(m_dm->TB_Model);
+        BatchPrint::Result r;
+        for (int i = 0; i < (how == "twice" ? 2 : 1); ++i)
+            r = how == "rows 2,4"
+                    ? BatchPrint::printRows(printer.get(), m_dm.get(), positions,
+                                            RecordRenderer::printFont(), {1, 3})
+                    : BatchPrint::printAll(printer.get(), m_dm.get(), positions,
+                                           RecordRenderer::printFont(), progress.get());
+        QCOMPARE(r.ok, logLines > 0);
+        QCOMPARE(printCounts(), counts);
+        // The dataset shows the marks too.
+        const int countField = m_dm->TB_Att->fieldIndex("Print_Count");
+        for (int row = 0; row < counts.size(); ++row)
+            QCOMPARE(m_dm->TB_Att->cell(row, countField).toInt(), counts.at(row));
+        const QList<PrintLog::Entry> log = PrintLog::newestFirst(m_dm->DB_main());
+        QCOMPARE(log.size(), logLines);
+        if (!logLines)
+            return;
+        const PrintLog::Entry e = log.first();
+        QCOMPARE(e.model, QStringLiteral("通用快递单"));
+        QCOMPARE(e.target, QStringLiteral("marks.pdf"));
+        QCOMPARE(e.pages, how == "rows 2,4" ? 2 : 4);
+        QCOMPARE(e.firstName, how == "rows 2,4" ? QStringLiteral("R2F7") : QStringLiteral("R1F7"));
+        QCOMPARE(e.lastName, QStringLiteral("R4F7"));
+        // 'waylark log': a title line, then one line per job, newest first.
+        const QStringList lines = PrintLog::toTabSeparated(log).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), logLines + 1);
+        const QStringList cells = lines.at(1).split('\t');
+        QCOMPARE(cells.mid(1), QStringList({e.model, "marks.pdf", QString::number(e.pages),
+                                            e.firstName, "R4F7"}));
+        QVERIFY(QDateTime::fromString(cells.at(0), "yyyy-MM-dd HH:mm:ss").isValid());
+        QCOMPARE(printedNames("marks.pdf"),
+                 how == "rows 2,4" ? QStringList({"R2F7", "R4F7"})
+                                   : QStringList({"R1F7", "R2F7", "R3F7", "R4F7"}));
+        if (how == "rows 2,4") {
+            QCOMPARE(m_dm->TB_Att->recNo(), 3); // on the last row printed
+            QCOMPARE(e.rowIds.size(), 2);
+        } else {
+            QVERIFY(m_dm->TB_Att->eof()); // past the end, as every batch ends
+            QCOMPARE(m_dm->TB_Att->recNo(), 3);
+        }
+    }
+
+    // Rows chosen on the command line, numbered as the grid shows them.
+    void commandLineRows_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("names"); // printed, in order
+        QTest::newRow("range") << QStringList({"--rows", "2-3,5"}) << 0
+                               << QStringList({"R2F7", "R3F7", "R5F7"});
+        QTest::newRow("unprinted") << QStringList({"--unprinted"}) << 0
+                                   << QStringList({"R2F7", "R4F7", "R5F7"});
+        QTest::newRow("unprinted of a range") << QStringList({"--rows", "1-4", "--unprinted"}) << 0
+                                              << QStringList({"R2F7", "R4F7"});
+        QTest::newRow("nothing unprinted") << QStringList({"--rows", "1,3", "--unprinted"}) << 1
+                                           << QStringList();
+        QTest::newRow("past the end") << QStringList({"--rows", "5-6"}) << 2 << QStringList();
+        QTest::newRow("backwards") << QStringList({"--rows", "3-2"}) << 2 << QStringList();
+        QTest::newRow("not numbers") << QStringList({"--rows", "x"}) << 2 << QStringList();
+    }
+    void commandLineRows()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QStringList, names);
+        addSender();
+        addRecipients(5);
+        exec("UPDATE Exp_Att_Info SET Print_Count = 1, Printed_At = '2026-01-01 08:00:00' "
+             "WHERE Name IN ('R1F7', 'R3F7')");
+        m_dm->TB_Att->refresh();
+        ScriptedPrompt p;
+        QCOMPARE(PrintCommands::runCommand(QStringList({"--pdf", "rows.pdf"}) + args, m_dm.get()),
+                 status);
+        if (status) {
+            QVERIFY(!QFile::exists("rows.pdf"));
+            QCOMPARE(p.messages().size(), 1);
+            QCOMPARE(PrintLog::newestFirst(m_dm->DB_main()).size(), 0);
+            return;
+        }
+        QCOMPARE(printedNames("rows.pdf"), names);
+        QCOMPARE(PrintLog::newestFirst(m_dm->DB_main()).size(), 1);
+        QSqlQuery q(m_dm->DB_main());
+        q.exec("SELECT Name FROM Exp_Att_Info WHERE Printed_At <> '2026-01-01 08:00:00' ORDER BY ID");
+        QStringList marked;
+        while (q.next())
+            marked << q.value(0).toString();
+        QCOMPARE(marked, names);
+    }
+
+    void calibrateCommand_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("printer");
+        QTest::addColumn<QList<double>>("stored"); // after the command; empty: nothing stored
+        QTest::newRow("set two") << QStringList({"--pdf", "--dx", "1.26", "--sy", "102"}) << 0
+                                 << "PDF" << QList<double>({1.3, 0, 100, 102});
+        QTest::newRow("named queue, model") << QStringList({"--printer", "HP_LaserJet", "--model",
+                                                            "通用快递单", "--dy", "-4.5"})
+                                            << 0 << "HP_LaserJet" << QList<double>({0, -4.5, 100, 100});
+        QTest::newRow("only prints") << QStringList({"--pdf"}) << 0 << "PDF" << QList<double>();
+        QTest::newRow("shift too far") << QStringList({"--pdf", "--dx", "50.1"}) << 2 << "PDF"
+                                       << QList<double>();
+        QTest::newRow("scale too small") << QStringList({"--pdf", "--sx", "89"}) << 2 << "PDF"
+                                         << QList<double>();
+        QTest::newRow("not a number") << QStringList({"--pdf", "--dx", "abc"}) << 2 << "PDF"
+                                      << QList<double>();
+        QTest::newRow("both printers") << QStringList({"--pdf", "--printer", "q"}) << 2 << "PDF"
+                                       << QList<double>();
+        QTest::newRow("unknown model") << QStringList({"--pdf", "--model", "无此模板", "--dx", "1"})
+                                       << 1 << "PDF" << QList<double>();
+    }
+    void calibrateCommand()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, printer);
+        QFETCH(QList<double>, stored);
+        ScriptedPrompt p;
+        QCOMPARE(CalibrationCommands::runCommand(args, m_dm.get()), status);
+        QSqlQuery q(m_dm->DB_main());
+        q.exec("SELECT Printer, Dx_Mm, Dy_Mm, Sx_Pct, Sy_Pct FROM Print_Calibration");
+        if (stored.isEmpty()) {
+            QVERIFY(!q.next());
+            QCOMPARE(p.messages().size(), status ? 1 : 0);
+            return;
+        }
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), printer);
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(q.value(i + 1).toDouble(), stored.at(i));
+        QVERIFY(!q.next());
+    }
+
+    // The test sheet: one page on the template's paper, the picture at its
+    // design size, each visible field at its calibrated place (values of the
+    // current rows, captions where empty), rulers numbered in millimetres.
+    void testSheetFromTheCommandLine()
+    {
+        useGridTemplate();
+        exec("UPDATE Exp_Model SET S_Contents_isVis=0");
+        m_dm->TB_Model->refresh();
+        addSender();
+        addRecipients(1);
+        exec("UPDATE Exp_Att_Info SET Custom1 = ''");
+        m_dm->TB_Att->refresh();
+        Calibration c;
+        c.dxMm = 2.5;
+        c.dyMm = 1.2;
+        c.sxPct = 102;
+        Calibration::save(m_dm->DB_main(), QStringLiteral("通用快递单"), "PDF", c);
+        ScriptedPrompt p;
+        QCOMPARE(PrintCommands::runCommand({"--test-page", "--pdf", "sheet.pdf"}, m_dm.get()), 0);
+        QCOMPARE(pdfInfo("sheet.pdf", "Pages"), QString("1"));
+        // The delivered template's paper: 211.7 × 116.9 mm.
+        const QStringList size = pdfInfo("sheet.pdf", "Page size").split(' ');
+        QVERIFY(qAbs(size.value(0).toDouble() * 25.4 / 72 - 211.7) < 0.5);
+        QVERIFY(qAbs(size.value(2).toDouble() * 25.4 / 72 - 116.9) < 0.5);
+        QHash<QString, Word> byText;
+        QStringList numbers;
+        for (const Word& w : pdfWords("sheet.pdf")) {
+            byText.insert(w.text, w);
+            numbers << w.text;
+        }
+        QVERIFY(numbers.contains("10") && numbers.contains("100"));
+        for (const FieldInfo& f : FieldCatalogue::all()) {
+            QString text = f.isSender() ? QStringLiteral("S%1X").arg(f.number)
+                                        : QStringLiteral("R1F%1").arg(f.number);
+            if (f.key == "A_Custom1")
+                text = f.caption;
+            if (f.key == "S_Contents") {
+                QVERIFY(!byText.contains(text));
+                continue;
+            }
+            const double xMm = f.number * 20 * 25.4 / 96 * 1.02 + 2.5;
+            const double yMm = f.number * 10 * 25.4 / 96 + 1.2;
+            if (xMm > 205 || yMm > 110)
+                continue; // off the paper
+            QVERIFY2(byText.contains(text), qPrintable(text));
+            QVERIFY2(qAbs(byText.value(text).xMm - xMm) < 0.2, qPrintable(text));
+            QVERIFY2(qAbs(byText.value(text).yMm - yMm) < 0.2, qPrintable(text));
+        }
+        // The picture: 800 × 442 pixels shown at 96 per inch.
+        QProcess images;
+        images.start("pdfimages", {"-list", "sheet.pdf"});
+        images.waitForFinished(60000);
+        const QStringList lines = QString::fromUtf8(images.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(lines.size() >= 3, qPrintable(lines.join('\n')));
+        const QStringList cols = lines.at(2).simplified().split(' ');
+        QCOMPARE(cols.value(3), QString("800"));
+        QCOMPARE(cols.value(4), QString("442"));
+        QVERIFY2(qAbs(cols.value(12).toDouble() - 96) < 1, qPrintable(lines.at(2)));
+        // A test sheet is no job: nothing marked, nothing logged.
+        QCOMPARE(printCounts(), QList<int>({0}));
+        QCOMPARE(PrintLog::newestFirst(m_dm->DB_main()).size(), 0);
+        // Rows and a test sheet do not go together.
+        QCOMPARE(PrintCommands::runCommand({"--test-page", "--pdf", "x.pdf", "--rows", "1"},
+                                           m_dm.get()),
+                 2);
     }
 };
 

@@ -11,21 +11,36 @@
 #include "mainwindow.h"
 #include "preview.h"
 #include "printerstore.h"
+#include "calibrationcommands.h"
+#include "calibrationdialog.h"
+#include "pagesetdialog.h"
+#include "printerchoice.h"
+#include "printlog.h"
+#include "printlogdialog.h"
+#include "printrowsdialog.h"
 #include "recipientpage.h"
 #include "recordrenderer.h"
 #include "runstate.h"
 #include "scriptedprompt.h"
 #include "startup.h"
+#include "configini.h"
 #include "tempworkdir.h"
 
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
+#include <QMenu>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
 #include <QPrinter>
 #include <QProcess>
 #include <QSqlQuery>
 #include <QTabWidget>
 #include <QTableView>
 #include <QToolButton>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -102,8 +117,10 @@ void TestPrintWindow::batchAsksFirst()
     QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
     const ScriptedPrompt::Shown q = m_f->prompt.shown.value(0);
     QCOMPARE(q.kind, QString("question"));
-    QCOMPARE(q.text,
-             QString("此操作将打印表中所有记录，请确保打印机正确设置并已放置了合适的纸张，继续？."));
+    // The design's question first, then how many waybills go where.
+    QCOMPARE(q.text.split('\n'),
+             QStringList({"此操作将打印表中所有记录，请确保打印机正确设置并已放置了合适的纸张，继续？.",
+                          "将打印 5 张运单到文件 " + m_f->tmp.filePath("job.pdf") + "，是否继续？"}));
     QCOMPARE(q.caption, QString("批量打印提示"));
     QVERIFY(q.defaultButton == Prompt::Button::Cancel);
     if (!ok) {
@@ -450,4 +467,256 @@ void TestPrintWindow::pagingButtonsFollowTheRowShown()
     });
     FM_Main->TabSheet2->N2->trigger();
     QCOMPARE(seen, states);
+}
+
+void TestPrintWindow::batchPrintsTheChosenRows_data()
+{
+    QTest::addColumn<int>("kind"); // Prompt::RowsChoice::Kind, or -1 for cancel
+    QTest::addColumn<QString>("range");
+    QTest::addColumn<QStringList>("printed"); // names; empty: nothing printed
+    QTest::addColumn<QString>("message");
+    using Kind = Prompt::RowsChoice::Kind;
+    QTest::newRow("selected") << int(Kind::Selected) << QString() << QStringList({"NAME2", "NAME4"})
+                              << QString();
+    QTest::newRow("unprinted") << int(Kind::Unprinted) << QString()
+                               << QStringList({"NAME2", "NAME3", "NAME4"}) << QString();
+    QTest::newRow("range") << int(Kind::Range) << "3-5" << QStringList({"NAME3", "NAME4", "NAME5"})
+                           << QString();
+    QTest::newRow("bad range") << int(Kind::Range) << "4-9" << QStringList()
+                               << QStringLiteral("行号超出范围：“4-9”，共有 5 行");
+    QTest::newRow("cancelled") << -1 << QString() << QStringList() << QString();
+}
+
+void TestPrintWindow::batchPrintsTheChosenRows()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, range);
+    QFETCH(QStringList, printed);
+    QFETCH(QString, message);
+    QSqlQuery q(DataModule1->DB_main());
+    q.exec("UPDATE Exp_Att_Info SET Print_Count = 1, Printed_At = '2026-01-01 08:00:00' "
+           "WHERE Name IN ('NAME1', 'NAME5')");
+    DataModule1->TB_Att->refresh();
+    RecipientPage* page = FM_Main->TabSheet2;
+    QTableView* grid = page->DBGrid1;
+    grid->selectionModel()->clearSelection();
+    for (int row : {1, 3})
+        grid->selectionModel()->select(page->gridModel->index(row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    if (kind < 0)
+        m_f->prompt.rowChoices.enqueue(std::nullopt);
+    else
+        m_f->prompt.rowChoices.enqueue(Prompt::RowsChoice{Prompt::RowsChoice::Kind(kind), range});
+    QTest::mouseClick(page->All_Prt_Btn, Qt::LeftButton);
+
+    QCOMPARE(m_f->prompt.rowOffers.size(), 1);
+    QCOMPARE(m_f->prompt.rowOffers.first().rowCount, 5);
+    QCOMPARE(m_f->prompt.rowOffers.first().selectedCount, 2);
+    QCOMPARE(m_f->prompt.rowOffers.first().unprintedCount, 3);
+    if (printed.isEmpty()) {
+        QCOMPARE(m_f->prompt.messages(), message.isEmpty() ? QStringList() : QStringList({message}));
+        QVERIFY(!QFile::exists(m_f->tmp.filePath("job.pdf")));
+        QCOMPARE(PrintLog::newestFirst(DataModule1->DB_main()).size(), 0);
+        return;
+    }
+    QVERIFY2(m_f->prompt.messages().isEmpty(), qPrintable(m_f->prompt.messages().join('|')));
+    QVERIFY(m_f->prompt.shown.value(0).text.contains(
+        QStringLiteral("将打印 %1 张运单到文件").arg(printed.size())));
+    QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), printed.size());
+    const QString text = pdfText(m_f->tmp.filePath("job.pdf"));
+    for (int i = 1; i <= 5; ++i) {
+        const QString name = QStringLiteral("NAME%1").arg(i);
+        QCOMPARE(text.contains(name), printed.contains(name));
+    }
+    // The grid's "已打印" column shows the new time on exactly those rows.
+    const int marked = RecipientPage::gridColumns().size() - 1;
+    QCOMPARE(page->gridModel->headerData(marked, Qt::Horizontal).toString(), QString("已打印"));
+    for (int row = 0; row < 5; ++row) {
+        const QString shown = page->gridModel->index(row, marked).data().toString();
+        const QString name = QStringLiteral("NAME%1").arg(row + 1);
+        if (printed.contains(name))
+            QVERIFY2(shown.startsWith(QDate::currentDate().toString("yyyy-MM-dd")), qPrintable(shown));
+        else
+            QVERIFY(shown.isEmpty() || shown == "2026-01-01 08:00:00");
+    }
+    const QList<PrintLog::Entry> log = PrintLog::newestFirst(DataModule1->DB_main());
+    QCOMPARE(log.size(), 1);
+    QCOMPARE(log.first().firstName, printed.first());
+    QCOMPARE(log.first().lastName, printed.last());
+}
+
+void TestPrintWindow::rowsDialogOffersWhatPrints()
+{
+    PrintRowsDialog dialog(Prompt::RowsOffer{5, 0, 3});
+    QVERIFY(dialog.All_Rows_Radio->isChecked());
+    QVERIFY(!dialog.Selected_Rows_Radio->isEnabled()); // nothing selected
+    QVERIFY(dialog.Unprinted_Rows_Radio->isEnabled());
+    QVERIFY(dialog.Unprinted_Rows_Radio->text().contains("3"));
+    QVERIFY(dialog.choice().kind == Prompt::RowsChoice::Kind::All);
+    dialog.Unprinted_Rows_Radio->click();
+    QVERIFY(dialog.choice().kind == Prompt::RowsChoice::Kind::Unprinted);
+    QVERIFY(!dialog.Rows_Range_Edit->isEnabled());
+    dialog.Range_Rows_Radio->click();
+    QTest::keyClicks(dialog.Rows_Range_Edit, "1-2,5");
+    const Prompt::RowsChoice c = dialog.choice();
+    QVERIFY(c.kind == Prompt::RowsChoice::Kind::Range);
+    QCOMPARE(c.range, QString("1-2,5"));
+}
+
+void TestPrintWindow::printLogReprintsAJobsRows()
+{
+    m_f->prompt.rowChoices.enqueue(Prompt::RowsChoice{Prompt::RowsChoice::Kind::Range, "2-4"});
+    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 3);
+    // NAME3 goes away before the reprint: it is left out.
+    QSqlQuery q(DataModule1->DB_main());
+    q.exec("DELETE FROM Exp_Att_Info WHERE Name = 'NAME3'");
+    DataModule1->TB_Att->refresh();
+    QFile::remove(m_f->tmp.filePath("job.pdf"));
+    m_f->prompt.clear();
+
+    QTest::mouseClick(FM_Main->TabSheet2->Print_Log_Btn, Qt::LeftButton);
+    auto* dialog = FM_Main->findChild<PrintLogDialog*>("PrintLogDialog");
+    QVERIFY(dialog);
+    QCOMPARE(dialog->Print_Log_Grid->rowCount(), 1);
+    QCOMPARE(dialog->Print_Log_Grid->item(0, 4)->text(), QString("NAME2"));
+    QCOMPARE(dialog->Print_Log_Grid->item(0, 5)->text(), QString("NAME4"));
+    QCOMPARE(dialog->Print_Log_Grid->item(0, 3)->text(), QString("3"));
+    QVERIFY(!dialog->Reprint_Btn->isEnabled());
+    dialog->Print_Log_Grid->selectRow(0);
+    QVERIFY(dialog->Reprint_Btn->isEnabled());
+    QTest::mouseClick(dialog->Reprint_Btn, Qt::LeftButton);
+
+    QVERIFY(m_f->prompt.shown.value(0).text.contains("将打印 2 张运单到文件"));
+    QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 2);
+    const QString text = pdfText(m_f->tmp.filePath("job.pdf"));
+    QVERIFY(text.contains("NAME2") && text.contains("NAME4") && !text.contains("NAME1"));
+    const QList<PrintLog::Entry> log = PrintLog::newestFirst(DataModule1->DB_main());
+    QCOMPARE(log.size(), 2);
+    QCOMPARE(log.first().pages, 2); // newest first
+    q.exec("SELECT Name, coalesce(Print_Count, 0) FROM Exp_Att_Info ORDER BY ID");
+    QStringList counts;
+    while (q.next())
+        counts << q.value(0).toString() + "=" + q.value(1).toString();
+    QCOMPARE(counts, QStringList({"NAME1=0", "NAME2=2", "NAME4=2", "NAME5=0"}));
+}
+
+void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
+{
+    // The printer menu offers the dialog.
+    auto* action = FM_Main->findChild<QAction*>("Printer_Calibrate_Action");
+    QVERIFY(action);
+    QCOMPARE(action->text(), QString("打印机校准"));
+
+    Calibration stored;
+    stored.dxMm = 1.5;
+    stored.syPct = 97.5;
+    Calibration::save(DataModule1->DB_main(), runState().currentModel, "PDF", stored);
+    {
+        CalibrationDialog dialog(DataModule1->DB_main(), runState().currentModel, "PDF");
+        QCOMPARE(dialog.Calibration_Dx_Edit->value(), 1.5);
+        QCOMPARE(dialog.Calibration_Sy_Edit->value(), 97.5);
+        QCOMPARE(dialog.Calibration_Sx_Edit->value(), 100.0);
+        QVERIFY(dialog.Calibration_Target_Label->text().contains("PDF"));
+        // The boxes hold the ranges and the 0.1 steps.
+        dialog.Calibration_Dy_Edit->setValue(-80);
+        QCOMPARE(dialog.Calibration_Dy_Edit->value(), -50.0);
+        dialog.Calibration_Sx_Edit->setValue(104.26);
+        QCOMPARE(dialog.Calibration_Sx_Edit->value(), 104.3);
+        QTest::mouseClick(dialog.Calibration_Save_Btn, Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+    const Calibration c = Calibration::load(DataModule1->DB_main(), runState().currentModel, "PDF");
+    QCOMPARE(c.dxMm, 1.5);
+    QCOMPARE(c.dyMm, -50.0);
+    QCOMPARE(c.sxPct, 104.3);
+    QCOMPARE(c.syPct, 97.5);
+    // Another printer starts from no calibration.
+    CalibrationDialog other(DataModule1->DB_main(), runState().currentModel, "HP_LaserJet");
+    QCOMPARE(other.Calibration_Dx_Edit->value(), 0.0);
+    QCOMPARE(other.Calibration_Sy_Edit->value(), 100.0);
+    QVERIFY(!other.Calibration_Test_Btn->isEnabled());
+
+    // "打印测试页" prints one sheet with the values shown, saved or not.
+    CalibrationDialog dialog(DataModule1->DB_main(), runState().currentModel, "PDF");
+    QList<Calibration> used;
+    dialog.setTestSheetPrinter([&](const Calibration& shown) {
+        used << shown;
+        CalibrationCommands::printTestSheet(DataModule1, FM_Main->TabModel->Model_Container,
+                                            [](QPrinter* p) { return FM_Main->Page_Setup(p); },
+                                            shown);
+    });
+    QCOMPARE(dialog.Calibration_Test_Btn->text(), QString("打印测试页"));
+    dialog.Calibration_Dx_Edit->setValue(7.5);
+    dialog.Calibration_Dy_Edit->setValue(0); // the saved -50 mm would lift the top fields off
+    QTest::mouseClick(dialog.Calibration_Test_Btn, Qt::LeftButton);
+    QCOMPARE(used.size(), 1);
+    QCOMPARE(used.first().dxMm, 7.5);
+    QVERIFY2(m_f->prompt.messages().isEmpty(), qPrintable(m_f->prompt.messages().join('|')));
+    QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 1);
+    const QString text = pdfText(m_f->tmp.filePath("job.pdf"));
+    QVERIFY2(text.contains("SENDERNAME"), qPrintable(text));
+    QCOMPARE(Calibration::load(DataModule1->DB_main(), runState().currentModel, "PDF").dxMm, 1.5);
+}
+
+void TestPrintWindow::printerIsRememberedPerTemplate()
+{
+    const QString model = runState().currentModel;
+    QVERIFY(!model.isEmpty());
+    QPrinter* printer = PrinterStore::printer();
+    const QString chosen = m_f->tmp.filePath("chosen.pdf");
+    printer->setOutputFileName(chosen);
+    m_f->prompt.printerAnswers.enqueue(true);
+    QTest::mouseClick(FM_Main->Printer_Set_Btn, Qt::LeftButton);
+    QCOMPARE(PrinterChoice::stored(runState().appDir, model), "pdf:" + chosen);
+
+    // Another template with a queue that has gone since, then back.
+    const QString other = QStringLiteral("另一/模板=1");
+    ConfigIni::writeString(runState().appDir, "Printer",
+                           QString::fromLatin1(QUrl::toPercentEncoding(other)),
+                           "queue:gone-queue");
+    printer->setOutputFileName(m_f->tmp.filePath("elsewhere.pdf"));
+    FM_Main->setCurrentModelPanel(other);
+    QVERIFY2(FM_Main->statusPanelText(1).startsWith(QStringLiteral("打印机 gone-queue 已不存在，")),
+             qPrintable(FM_Main->statusPanelText(1)));
+    // The default queue, or when there is none no printer at all.
+    QVERIFY(printer->printerName() != "gone-queue");
+    QVERIFY(printer->outputFileName() != m_f->tmp.filePath("elsewhere.pdf"));
+    FM_Main->setCurrentModelPanel(model);
+    QVERIFY(printer->outputFormat() == QPrinter::PdfFormat);
+    QCOMPARE(printer->outputFileName(), chosen);
+    QCOMPARE(FM_Main->statusPanelText(1), QString());
+
+    // After a restart the template's printer is chosen again.
+    m_f->startup.reset();
+    PrinterStore::reset();
+    m_f->startup = std::make_unique<Startup>(m_f->tmp.path());
+    QVERIFY(m_f->startup->start());
+    FM_Main->show();
+    QTRY_VERIFY(PrinterStore::printer()->outputFormat() == QPrinter::PdfFormat);
+    QCOMPARE(PrinterStore::printer()->outputFileName(), chosen);
+}
+
+void TestPrintWindow::pageSetupOpensTheCalibration()
+{
+    QVERIFY(Fm_Page_Set);
+    QVERIFY(Fm_Page_Set->Calibrate_Btn->isHidden()); // no action until the window sets one
+    bool pageShown = false;
+    QString calibrationTarget;
+    QTimer::singleShot(0, [&] {
+        pageShown = Fm_Page_Set->isVisible() && Fm_Page_Set->Calibrate_Btn->isVisible();
+        QTimer::singleShot(0, [&] {
+            if (auto* d = qobject_cast<CalibrationDialog*>(QApplication::activeModalWidget())) {
+                calibrationTarget = d->Calibration_Target_Label->text();
+                d->reject();
+            }
+            QTimer::singleShot(0, [] { Fm_Page_Set->reject(); });
+        });
+        QTest::mouseClick(Fm_Page_Set->Calibrate_Btn, Qt::LeftButton);
+    });
+    QTest::mouseClick(FM_Main->TabModel->Model_Page_Btn, Qt::LeftButton);
+    QVERIFY(pageShown);
+    QVERIFY2(calibrationTarget.contains(runState().currentModel) && calibrationTarget.contains("PDF"),
+             qPrintable(calibrationTarget));
+    QVERIFY(!Fm_Page_Set->isVisible());
 }

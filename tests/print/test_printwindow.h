@@ -31,4 +31,11 @@ private Q_SLOTS:
     void previewPlacesTextsAsTheSurface();
     void pagingButtonsFollowTheRowShown_data();
     void pagingButtonsFollowTheRowShown();
+    void batchPrintsTheChosenRows_data();
+    void batchPrintsTheChosenRows();
+    void rowsDialogOffersWhatPrints();
+    void printLogReprintsAJobsRows();
+    void calibrationDialogShowsAndSavesTheCurrentPrinters();
+    void printerIsRememberedPerTemplate();
+    void pageSetupOpensTheCalibration();
 };

@@ -17,6 +17,7 @@
 #include <QSqlQuery>
 #include <QtTest>
 #include <csignal>
+#include <functional>
 
 namespace {
 
@@ -35,6 +36,73 @@ QStringList tableColumns(const QSqlDatabase& db, const QString& table)
     while (q.next())
         cols << q.value(1).toString();
     return cols;
+}
+
+// Every row of a table, in rowid order, only the given columns.
+QList<QVariantList> tableRows(const QSqlDatabase& db, const QString& table,
+                              const QStringList& columns)
+{
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(columns.join(','), table));
+    QList<QVariantList> rows;
+    while (q.next()) {
+        QVariantList row;
+        for (int i = 0; i < columns.size(); ++i)
+            row << q.value(i);
+        rows << row;
+    }
+    return rows;
+}
+
+int userVersion(const QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("PRAGMA user_version"));
+    return q.next() ? q.value(0).toInt() : -1;
+}
+
+// Runs work on a plain connection to path (no data module, no lock).
+void withPlainConnection(const QString& path, const std::function<void(QSqlDatabase)>& work)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "plain");
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        work(db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("plain");
+}
+
+// A version-1 file as the first release made it: its tables and region rows,
+// a template with every column set, two recipients, a sender, shop values.
+void makeVersion1File(const QString& path)
+{
+    withPlainConnection(path, [](QSqlDatabase db) {
+        Schema::create(db, 1);
+        QSqlQuery q(db);
+        const QStringList model = Schema::modelColumns();
+        QStringList marks;
+        for (int i = 0; i < model.size(); ++i)
+            marks << QStringLiteral("?");
+        q.prepare(QStringLiteral("INSERT INTO Exp_Model (%1) VALUES (%2)")
+                      .arg(model.join(','), marks.join(',')));
+        for (int i = 0; i < model.size(); ++i)
+            q.bindValue(i, i < 2 ? QVariant(QStringLiteral("模板%1").arg(i)) : QVariant(i * 3));
+        QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        for (const char* name : {"张三", "李四"}) {
+            q.prepare(QStringLiteral("INSERT INTO Exp_Att_Info (Name, Address, Mobile, Custom5) "
+                                     "VALUES (?, ?, ?, ?)"));
+            q.addBindValue(QString::fromUtf8(name));
+            q.addBindValue(QStringLiteral("北京市朝阳区某路 1 号"));
+            q.addBindValue(QStringLiteral("138        "));
+            q.addBindValue(QStringLiteral("备注"));
+            QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        }
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO Exp_Send_info (Name, Contents) VALUES "
+                                      "('王五', '书')")));
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO Shop_Info VALUES ('nick', 'k', 's', 'x')")));
+    });
 }
 
 } // namespace
@@ -187,7 +255,10 @@ private Q_SLOTS:
         QCOMPARE(tableColumns(db, QStringLiteral("Exp_Att_Info")),
                  QStringList({"ID", "Name", "Company", "Address", "Mobile", "Phone", "ExpName",
                               "WayBillNo", "Disrination", "PostCode", "Prvince", "City",
-                              "Country", "Custom1", "Custom2", "Custom3", "Custom4", "Custom5"}));
+                              "Country", "Custom1", "Custom2", "Custom3", "Custom4", "Custom5",
+                              "Printed_At", "Print_Count"}));
+        for (const char* table : {"Print_Calibration", "Model_Field_Fit", "Print_Log"})
+            QVERIFY2(!tableColumns(db, QString::fromLatin1(table)).isEmpty(), table);
         QCOMPARE(tableColumns(db, QStringLiteral("Exp_Send_info")),
                  QStringList({"ID", "Name", "Departure", "Company", "Prvince", "City", "Country",
                               "Address", "Mobile", "Phone", "Contents", "PostCode"}));
@@ -445,6 +516,87 @@ private Q_SLOTS:
         QCOMPARE(handled, 0); // the handler runs from the event loop, not from the signal
         att->refresh();
         QCOMPARE(att->recordCount(), 0);
+    }
+
+    void versionOneFileIsUpgradedAndKeepsEveryOldValue()
+    {
+        const QString path = QStringLiteral("Waylark_main.db");
+        makeVersion1File(path);
+        const QStringList tables = {"Exp_Model", "Exp_Att_Info", "Exp_Send_info", "Shop_Info",
+                                    "province", "city", "area"};
+        QHash<QString, QStringList> columns;
+        QHash<QString, QList<QVariantList>> before;
+        withPlainConnection(path, [&](QSqlDatabase db) {
+            QCOMPARE(userVersion(db), 1);
+            for (const QString& t : tables) {
+                columns[t] = tableColumns(db, t);
+                before[t] = tableRows(db, t, columns[t]);
+            }
+        });
+        QCOMPARE(before["Exp_Att_Info"].size(), 2);
+
+        m_dm = std::make_unique<TDataModule1>();
+        m_dm->connectDatabase();
+        const QSqlDatabase db = m_dm->DB_main();
+        QCOMPARE(userVersion(db), 2);
+        for (const QString& t : tables) {
+            QCOMPARE(tableColumns(db, t).mid(0, columns[t].size()), columns[t]);
+            QCOMPARE(tableRows(db, t, columns[t]), before[t]);
+        }
+        QCOMPARE(tableColumns(db, "Exp_Att_Info").mid(columns["Exp_Att_Info"].size()),
+                 QStringList({"Printed_At", "Print_Count"}));
+        for (const QString& t : tables)
+            if (t != "Exp_Att_Info")
+                QCOMPARE(tableColumns(db, t).size(), columns[t].size());
+        // Never printed: both marks are empty.
+        const QList<QVariantList> marks = tableRows(db, "Exp_Att_Info", {"Printed_At", "Print_Count"});
+        QCOMPARE(marks.size(), 2);
+        for (const QVariantList& m : marks)
+            QVERIFY(m.at(0).isNull() && m.at(1).isNull());
+        for (const char* t : {"Print_Calibration", "Model_Field_Fit", "Print_Log"})
+            QCOMPARE(tableRows(db, QString::fromLatin1(t), {"count(*)"}).value(0).value(0).toInt(),
+                     0);
+
+        // A second start finds nothing more to do.
+        m_dm.reset();
+        m_dm = std::make_unique<TDataModule1>();
+        m_dm->connectDatabase();
+        QCOMPARE(userVersion(m_dm->DB_main()), 2);
+    }
+
+    void failedUpgradeLeavesTheVersionOneFileWhole()
+    {
+        const QString path = QStringLiteral("Waylark_main.db");
+        makeVersion1File(path);
+        // A table in the way makes the last step fail after the columns were added.
+        withPlainConnection(path, [](QSqlDatabase db) {
+            QSqlQuery q(db);
+            QVERIFY(q.exec(QStringLiteral("CREATE TABLE Print_Log (x)")));
+        });
+        TDataModule1 dm;
+        QVERIFY_THROWS_EXCEPTION(DataError, dm.connectDatabase());
+        withPlainConnection(path, [](QSqlDatabase db) {
+            QCOMPARE(userVersion(db), 1);
+            QVERIFY(!tableColumns(db, "Exp_Att_Info").contains("Printed_At"));
+            QVERIFY(tableColumns(db, "Print_Calibration").isEmpty());
+        });
+    }
+
+    void newerFileIsRefused()
+    {
+        openNewDatabase();
+        m_dm.reset();
+        withPlainConnection(QStringLiteral("Waylark_main.db"), [](QSqlDatabase db) {
+            QSqlQuery q(db);
+            QVERIFY(q.exec(QStringLiteral("PRAGMA user_version = 3")));
+        });
+        TDataModule1 dm;
+        try {
+            dm.connectDatabase();
+            QFAIL("a version-3 file was opened");
+        } catch (const DataError& e) {
+            QVERIFY2(e.message().contains(QLatin1String("newer Waylark")), qPrintable(e.message()));
+        }
     }
 };
 

@@ -123,3 +123,9 @@ Prompt::SaveChoice ScriptedPrompt::saveDiscardCancel(const QString& text, const 
     shown.append({QStringLiteral("saveDiscardCancel"), text, caption, Icon::Question});
     return saveChoices.isEmpty() ? SaveChoice::Stay : saveChoices.dequeue();
 }
+
+std::optional<Prompt::RowsChoice> ScriptedPrompt::printRows(const RowsOffer& offer)
+{
+    rowOffers << offer;
+    return rowChoices.isEmpty() ? std::optional<RowsChoice>(RowsChoice()) : rowChoices.dequeue();
+}

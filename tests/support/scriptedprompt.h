@@ -37,6 +37,8 @@ public:
     int cancelProgressAt = -1; // cancel when a progress reaches this value
     // Answers to saveDiscardCancel (kind "saveDiscardCancel"); Stay when empty.
     QQueue<SaveChoice> saveChoices;
+    QQueue<std::optional<RowsChoice>> rowChoices; // empty: all rows
+    QList<RowsOffer> rowOffers;                   // what each printRows offered
 
     QStringList messages() const; // texts of messages and errors, in order
     QString lastMessage() const;
@@ -57,6 +59,7 @@ public:
     bool openUrl(const QUrl& url) override;
     std::unique_ptr<Progress> progress(const QString& label, int maximum) override;
     SaveChoice saveDiscardCancel(const QString& text, const QString& caption) override;
+    std::optional<RowsChoice> printRows(const RowsOffer& offer) override;
 
 private:
     Prompt* m_previous;

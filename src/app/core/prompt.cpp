@@ -1,6 +1,7 @@
 #include "prompt.h"
 
 #include "guarded.h"
+#include "printrowsdialog.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -245,6 +246,14 @@ Prompt::SaveChoice QtPrompt::saveDiscardCancel(const QString& text, const QStrin
     if (box.clickedButton() == discard)
         return SaveChoice::Discard;
     return SaveChoice::Stay;
+}
+
+std::optional<Prompt::RowsChoice> QtPrompt::printRows(const RowsOffer& offer)
+{
+    PrintRowsDialog dialog(offer, QApplication::activeWindow());
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.choice();
 }
 
 // --- ConsolePrompt ---------------------------------------------------------

@@ -60,6 +60,24 @@ public:
     // Unsaved work: save it, throw it away, or stay where one is.
     enum class SaveChoice { Save, Discard, Stay };
     virtual SaveChoice saveDiscardCancel(const QString& text, const QString& caption) = 0;
+    // Which recipient rows a batch prints: all, those selected in the grid,
+    // those not yet printed, or a range of row numbers ("1-20,25").
+    struct RowsOffer {
+        int rowCount = 0;
+        int selectedCount = 0;
+        int unprintedCount = 0;
+    };
+    struct RowsChoice {
+        enum class Kind { All, Selected, Unprinted, Range };
+        Kind kind = Kind::All;
+        QString range;
+    };
+    // Nothing when cancelled. Prompts without a dialog of their own take all rows.
+    virtual std::optional<RowsChoice> printRows(const RowsOffer& offer)
+    {
+        Q_UNUSED(offer);
+        return RowsChoice();
+    }
 };
 
 // The prompt in force. Never null once the program or a test has started.
@@ -86,6 +104,7 @@ public:
     bool openUrl(const QUrl& url) override;
     std::unique_ptr<Progress> progress(const QString& label, int maximum) override;
     SaveChoice saveDiscardCancel(const QString& text, const QString& caption) override;
+    std::optional<RowsChoice> printRows(const RowsOffer& offer) override;
 };
 
 // For the command line: messages and errors go to standard error, one per

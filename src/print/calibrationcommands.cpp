@@ -1,0 +1,148 @@
+#include "calibrationcommands.h"
+
+#include "calibration.h"
+#include "calibrationdialog.h"
+#include "cliargs.h"
+#include "configini.h"
+#include "datamodule.h"
+#include "guarded.h"
+#include "printerstore.h"
+#include "prompt.h"
+#include "recordrenderer.h"
+#include "runstate.h"
+#include "testsheet.h"
+
+#include <QPrinterInfo>
+#include <QSqlQuery>
+#include <cstdio>
+
+namespace CalibrationCommands
+{
+
+namespace
+{
+
+bool modelExists(TDataModule1* dm, const QString& name)
+{
+    QSqlQuery q(dm->DB_main());
+    q.prepare(QStringLiteral("SELECT count(*) FROM Exp_Model WHERE Model_Name = ?"));
+    q.addBindValue(name);
+    return q.exec() && q.next() && q.value(0).toInt() > 0;
+}
+
+QString number(double v)
+{
+    return QString::number(v, 'f', 1);
+}
+
+} // namespace
+
+bool printTestSheet(TDataModule1* dm, const DesignSurface* surface,
+                    const std::function<bool(QPrinter*)>& pageSetup, const Calibration& calibration)
+{
+    QPrinter* printer = PrinterStore::printer();
+    if (!PrinterStore::isReady(printer)) {
+        prompt().message(QStringLiteral("打印机没准备好！"));
+        return false;
+    }
+    if (pageSetup && !pageSetup(printer))
+        return false;
+    QString error;
+    if (!guarded([&] {
+            error = TestSheet::print(printer, dm, SurfacePositions(surface),
+                                     RecordRenderer::printFont(), calibration);
+        }))
+        return false;
+    if (!error.isEmpty()) {
+        prompt().error(error);
+        return false;
+    }
+    return true;
+}
+
+void showDialog(TDataModule1* dm, const DesignSurface* surface,
+                const std::function<bool(QPrinter*)>& pageSetup, QWidget* parent)
+{
+    CalibrationDialog dialog(dm->DB_main(), runState().currentModel,
+                             Calibration::printerKey(PrinterStore::printer()), parent);
+    dialog.setTestSheetPrinter(
+        [=](const Calibration& c) { printTestSheet(dm, surface, pageSetup, c); });
+    dialog.exec();
+}
+
+QString synopsis()
+{
+    return QStringLiteral("calibrate [--model NAME] [--printer QUEUE | --pdf] [--dx MM] [--dy MM] "
+                          "[--sx PCT] [--sy PCT]\n"
+                          "                                                set a printer's "
+                          "calibration for a template (shifts in mm, scales in %), print it");
+}
+
+int runCommand(const QStringList& givenArgs, TDataModule1* dm)
+{
+    QStringList args = givenArgs;
+    const bool pdf = args.removeAll(QStringLiteral("--pdf")) > 0;
+    const QStringList valueNames = {QStringLiteral("--dx"), QStringLiteral("--dy"),
+                                    QStringLiteral("--sx"), QStringLiteral("--sy")};
+    const CliArgs::Options o = CliArgs::parse(
+        args, QStringList{QStringLiteral("--model"), QStringLiteral("--printer")} + valueNames);
+    if (!o.error.isEmpty() || !o.positional.isEmpty() ||
+        (pdf && o.has(QStringLiteral("--printer")))) {
+        prompt().error(o.error.isEmpty() ? QStringLiteral("usage: waylark ") + synopsis()
+                                         : o.error);
+        return 2;
+    }
+    const QString model =
+        o.has(QStringLiteral("--model"))
+            ? o.value(QStringLiteral("--model"))
+            : ConfigIni::readString(runState().appDir, QStringLiteral("DefaultModel"),
+                                    QStringLiteral("ModelName"));
+    if (!modelExists(dm, model)) {
+        prompt().message(QStringLiteral("当前模板不存在，请先保存模板！"));
+        return 1;
+    }
+    QString printer = pdf ? Calibration::pdfPrinterName() : o.value(QStringLiteral("--printer"));
+    if (printer.isEmpty())
+        printer = QPrinterInfo::defaultPrinterName();
+    if (printer.isEmpty()) {
+        prompt().message(QStringLiteral("打印机没准备好！"));
+        return 1;
+    }
+
+    Calibration c;
+    if (!guarded([&] { c = Calibration::load(dm->DB_main(), model, printer); }))
+        return 1;
+    bool changed = false;
+    double* targets[] = {&c.dxMm, &c.dyMm, &c.sxPct, &c.syPct};
+    for (int i = 0; i < valueNames.size(); ++i) {
+        if (!o.has(valueNames.at(i)))
+            continue;
+        bool ok = false;
+        const double v = o.value(valueNames.at(i)).toDouble(&ok);
+        if (!ok) {
+            prompt().error(QStringLiteral("%1 的值不是数字：%2")
+                               .arg(valueNames.at(i), o.value(valueNames.at(i))));
+            return 2;
+        }
+        *targets[i] = v;
+        changed = true;
+    }
+    const QString rangeError = c.rangeError();
+    if (!rangeError.isEmpty()) {
+        prompt().error(rangeError);
+        return 2;
+    }
+    if (changed && !guarded([&] {
+            Calibration::save(dm->DB_main(), model, printer, c);
+            c = Calibration::load(dm->DB_main(), model, printer);
+        }))
+        return 1;
+    const QString text = QStringLiteral("dx=%1\ndy=%2\nsx=%3\nsy=%4\n")
+                             .arg(number(c.dxMm), number(c.dyMm), number(c.sxPct), number(c.syPct));
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+    return 0;
+}
+
+} // namespace CalibrationCommands

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "calibration.h"
+
+#include <QDialog>
+#include <functional>
+
+class QDoubleSpinBox;
+class QLabel;
+class QPushButton;
+
+// "打印机校准": the current template's calibration for the current printer,
+// in millimetres and per cent; "保存" stores it.
+class CalibrationDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    CalibrationDialog(const QSqlDatabase& db, const QString& model, const QString& printer,
+                      QWidget* parent = nullptr);
+
+    Calibration values() const;
+    void setValues(const Calibration& calibration);
+    // Stores the values shown; false (with the message shown) on failure.
+    bool save();
+    // What "打印测试页" does with the values shown (saved or not).
+    void setTestSheetPrinter(std::function<void(const Calibration&)> print);
+
+    QLabel* Calibration_Target_Label;
+    QDoubleSpinBox* Calibration_Dx_Edit;
+    QDoubleSpinBox* Calibration_Dy_Edit;
+    QDoubleSpinBox* Calibration_Sx_Edit;
+    QDoubleSpinBox* Calibration_Sy_Edit;
+    QPushButton* Calibration_Test_Btn;
+    QPushButton* Calibration_Save_Btn;
+    QPushButton* Calibration_Close_Btn;
+
+private:
+    QSqlDatabase m_db;
+    QString m_model;
+    QString m_printer;
+    std::function<void(const Calibration&)> m_printTestSheet;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVector>
+
+// One line per completed print job, with the rows it printed so that they
+// can be printed again.
+class PrintLog
+{
+public:
+    struct Entry {
+        qint64 id = 0;
+        QString printedAt; // "yyyy-MM-dd HH:mm:ss"
+        QString model;
+        QString target; // the CUPS queue, or the PDF file
+        int pages = 0;
+        QString firstName;
+        QString lastName;
+        QVector<qint64> rowIds; // Exp_Att_Info IDs, in printing order
+    };
+
+    // A job was handed over whole: marks its rows and adds its line, in one
+    // transaction. Throws DataError (then neither happened).
+    static void recordCompletedJob(const QSqlDatabase& db, Entry entry, const QDateTime& when);
+
+    static QList<Entry> newestFirst(const QSqlDatabase& db);
+
+    // Tab-separated, one line per job, newest first, with a title line.
+    static QString toTabSeparated(const QList<Entry>& entries);
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QVector>
+
+// The printed marks of the recipient rows: when each was last printed and
+// how often.
+class PrintMarks
+{
+public:
+    // The time as the marks and the log store it.
+    static QString timeText(const QDateTime& when);
+
+    // Sets the marks of the rows with these IDs. Runs inside the caller's
+    // transaction; throws DataError.
+    static void markPrinted(const QSqlDatabase& db, const QVector<qint64>& rowIds,
+                            const QDateTime& when);
+};

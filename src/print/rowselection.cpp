@@ -1,0 +1,65 @@
+#include "rowselection.h"
+
+#include "dataset.h"
+#include "schema.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+#include <numeric>
+
+QVector<int> RowSelection::parseRange(const QString& text, int rowCount, QString* error)
+{
+    auto fail = [&](const QString& why) {
+        *error = why;
+        return QVector<int>();
+    };
+    QString t = text;
+    t.replace(QChar(0xFF0C), QLatin1Char(',')); // ，
+    t.replace(QChar(0xFF0D), QLatin1Char('-')); // －
+    t.replace(QChar(0x2013), QLatin1Char('-'));
+    const QStringList parts = t.split(QLatin1Char(','));
+    static const QRegularExpression item(
+        QStringLiteral("^\\s*(\\d{1,9})\\s*(?:-\\s*(\\d{1,9})\\s*)?$"));
+    QVector<bool> chosen(std::max(rowCount, 0), false);
+    bool any = false;
+    for (const QString& part : parts) {
+        const QRegularExpressionMatch m = item.match(part);
+        if (!m.hasMatch())
+            return fail(QStringLiteral("行号范围不正确：“%1”").arg(part.trimmed()));
+        const int from = m.captured(1).toInt();
+        const int to = m.captured(2).isEmpty() ? from : m.captured(2).toInt();
+        if (from > to)
+            return fail(QStringLiteral("行号范围不正确：“%1”").arg(part.trimmed()));
+        if (from < 1 || to > rowCount)
+            return fail(
+                QStringLiteral("行号超出范围：“%1”，共有 %2 行").arg(part.trimmed()).arg(rowCount));
+        for (int r = from; r <= to; ++r)
+            chosen[r - 1] = true;
+        any = true;
+    }
+    if (!any)
+        return fail(QStringLiteral("行号范围不正确：“%1”").arg(text));
+    QVector<int> rows;
+    for (int i = 0; i < chosen.size(); ++i)
+        if (chosen.at(i))
+            rows << i;
+    error->clear();
+    return rows;
+}
+
+QVector<int> RowSelection::unprintedRows(Dataset* recipients)
+{
+    QVector<int> rows;
+    const int count = recipients->fieldIndex(Schema::printCountColumn());
+    for (int i = 0; i < recipients->recordCount(); ++i)
+        if (count < 0 || recipients->cell(i, count).toLongLong() <= 0)
+            rows << i;
+    return rows;
+}
+
+QVector<int> RowSelection::allRows(int rowCount)
+{
+    QVector<int> rows(std::max(rowCount, 0));
+    std::iota(rows.begin(), rows.end(), 0);
+    return rows;
+}

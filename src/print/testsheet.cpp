@@ -1,0 +1,100 @@
+#include "testsheet.h"
+
+#include "datamodule.h"
+#include "fieldcatalogue.h"
+#include "printgeometry.h"
+#include "runstate.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPrinter>
+
+namespace
+{
+
+constexpr double kMmPerInch = 25.4;
+
+// Ticks every millimetre, longer every 5 and 10, numbered every 10.
+void drawRulers(QPainter& p, double dpiX, double dpiY, const QSizeF& paper)
+{
+    const double pxX = dpiX / kMmPerInch;
+    const double pxY = dpiY / kMmPerInch;
+    QFont small = p.font();
+    small.setPointSizeF(6);
+    p.save();
+    p.setFont(small);
+    p.setPen(QPen(Qt::black, std::max(1.0, 0.1 * pxX)));
+    auto length = [](int mm) { return mm % 10 == 0 ? 4.0 : mm % 5 == 0 ? 2.5 : 1.5; };
+    for (int mm = 0; mm <= int(paper.width()); ++mm) {
+        const double x = mm * pxX;
+        p.drawLine(QPointF(x, 0), QPointF(x, length(mm) * pxY));
+        if (mm % 10 == 0 && mm > 0)
+            p.drawText(QPointF(x + 0.5 * pxX, 6.5 * pxY), QString::number(mm));
+    }
+    for (int mm = 0; mm <= int(paper.height()); ++mm) {
+        const double y = mm * pxY;
+        p.drawLine(QPointF(0, y), QPointF(length(mm) * pxX, y));
+        if (mm % 10 == 0 && mm > 0)
+            p.drawText(QPointF(4.5 * pxX, y + 2 * pxY), QString::number(mm));
+    }
+    p.restore();
+}
+
+} // namespace
+
+void TestSheet::draw(QPainter& painter, const QImage& background, const RecordFields& fields,
+                     double dpiX, double dpiY, const Calibration& calibration, const QSizeF& paper)
+{
+    if (!background.isNull()) {
+        const QRectF target(0, 0, background.width() * dpiX / PrintGeometry::kDesignDpi,
+                            background.height() * dpiY / PrintGeometry::kDesignDpi);
+        painter.drawImage(target, background);
+    }
+    drawRulers(painter, dpiX, dpiY, paper);
+
+    const qreal ascent = QFontMetricsF(painter.font(), painter.device()).ascent();
+    const double arm = 2.0 * dpiX / kMmPerInch;
+    painter.save();
+    painter.setPen(QPen(Qt::red, std::max(1.0, 0.15 * dpiX / kMmPerInch)));
+    for (const RenderField& r : fields) {
+        if (!r.visible)
+            continue;
+        const QPointF p =
+            calibration.apply(PrintGeometry::devicePoint(r.offset, dpiX, dpiY), dpiX, dpiY);
+        painter.drawLine(QPointF(p.x() - arm, p.y()), QPointF(p.x() + arm, p.y()));
+        painter.drawLine(QPointF(p.x(), p.y() - arm), QPointF(p.x(), p.y() + arm));
+    }
+    painter.restore();
+    for (const RenderField& r : fields) {
+        if (!r.visible)
+            continue;
+        const QString text = r.text.isEmpty() ? r.field->caption : r.text;
+        const QPointF p =
+            calibration.apply(PrintGeometry::devicePoint(r.offset, dpiX, dpiY), dpiX, dpiY);
+        painter.drawText(QPointF(p.x(), p.y() + ascent), text);
+    }
+}
+
+QString TestSheet::print(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
+                         const QFont& font, const Calibration& calibration)
+{
+    const RecordFields fields =
+        RecordRenderer::collect(dm->TB_Model, dm->TB_Send, dm->TB_Att, positions);
+    QImage background;
+    if (dm->TB_Model->recNo() >= 0) {
+        const QString name = dm->TB_Model->FieldByName(QStringLiteral("Bk_Bmp_Name")).AsString();
+        if (!name.isEmpty())
+            background.load(runState().appDir + QLatin1String("bkbmp/") + name);
+    }
+    QPainter painter;
+    if (!painter.begin(printer))
+        return QStringLiteral("打印机没准备好！");
+    painter.setFont(font);
+    const QSizeF paper = printer->pageLayout().fullRect(QPageLayout::Millimeter).size();
+    draw(painter, background, fields, printer->logicalDpiX(), printer->logicalDpiY(), calibration,
+         paper);
+    painter.end();
+    if (printer->printerState() == QPrinter::Error)
+        return QStringLiteral("打印作业出错，未能完成打印！");
+    return QString();
+}
