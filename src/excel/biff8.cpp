@@ -260,8 +260,8 @@ bool CompoundFile::readSectors(quint32 start, qint64 limit, const QString& part,
             break;
         const qint64 offset = (qint64(id) + 1) * m_sectorSize;
         // A short last sector is read as far as the file goes.
-        const qint64 length = std::min<qint64>({m_sectorSize, m_file.size() - offset,
-                                                wanted - out->size()});
+        const qint64 length =
+            std::min<qint64>({m_sectorSize, m_file.size() - offset, wanted - out->size()});
         out->append(m_file.constData() + offset, length);
     }
     if (limit >= 0 && out->size() < limit) {
