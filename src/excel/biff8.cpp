@@ -459,7 +459,20 @@ public:
     // Appends the CONTINUE records that follow to RECORD.
     void takeContinues(Pieces* record)
     {
-        record->data = QByteArray(record->data.constData(), record->data.size());
+        qint64 total = record->data.size();
+        for (qint64 at = m_pos; at + 4 <= m_stream.size();) {
+            const char* p = m_stream.constData() + at;
+            at += 4 + u16(p + 2);
+            if (u16(p) != 0x003C || at > m_stream.size())
+                break;
+            total += u16(p + 2);
+        }
+        if (total == record->data.size())
+            return;
+        QByteArray data;
+        data.reserve(total);
+        data.append(record->data);
+        record->data = data;
         while (!atEnd()) {
             const char* p = m_stream.constData() + m_pos;
             const int length = u16(p + 2);
