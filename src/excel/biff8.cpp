@@ -3,6 +3,7 @@
 #include "celltext.h"
 
 #include <QHash>
+#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
@@ -79,6 +80,7 @@ private:
     bool readFat(QString* reason);
     bool chain(const QVector<quint32>& table, quint32 start, qint64 present, const QString& part,
                QVector<quint32>* ids, QString* reason) const;
+    bool contiguous(const QVector<quint32>& ids, qint64 size) const;
     bool readSectors(quint32 start, qint64 limit, const QString& part, QByteArray* out,
                      QString* reason) const;
     bool readMiniSectors(quint32 start, qint64 limit, const QString& part, QByteArray* out,
@@ -220,7 +222,22 @@ bool CompoundFile::chain(const QVector<quint32>& table, quint32 start, qint64 pr
     return true;
 }
 
-// The chain's bytes, at least LIMIT of them (all when LIMIT is negative).
+// Whether the first SIZE bytes of the sectors IDS lie in a row in the file.
+bool CompoundFile::contiguous(const QVector<quint32>& ids, qint64 size) const
+{
+    const qint64 count = (size + m_sectorSize - 1) / m_sectorSize;
+    if (count == 0 || count > ids.size() ||
+        (qint64(ids.at(0)) + 1) * m_sectorSize + size > m_file.size())
+        return false;
+    for (qint64 i = 1; i < count; ++i) {
+        if (ids.at(int(i)) != ids.at(0) + i)
+            return false;
+    }
+    return true;
+}
+
+// The chain's bytes: LIMIT of them, or all when LIMIT is negative. They may
+// refer to the file's own buffer.
 bool CompoundFile::readSectors(quint32 start, qint64 limit, const QString& part, QByteArray* out,
                                QString* reason) const
 {
@@ -231,21 +248,25 @@ bool CompoundFile::readSectors(quint32 start, qint64 limit, const QString& part,
     qint64 wanted = qint64(ids.size()) * m_sectorSize;
     if (limit >= 0)
         wanted = std::min(wanted, limit);
+    if (wanted == limit && contiguous(ids, wanted)) {
+        // Sectors in a row, as most writers lay streams out: the bytes are
+        // used where they lie, in the file's buffer, without a copy.
+        *out = QByteArray::fromRawData(sector(ids.at(0)), wanted);
+        return true;
+    }
     out->reserve(wanted);
     for (const quint32 id : std::as_const(ids)) {
         if (out->size() >= wanted)
             break;
         const qint64 offset = (qint64(id) + 1) * m_sectorSize;
         // A short last sector is read as far as the file goes.
-        out->append(m_file.constData() + offset,
-                    std::min<qint64>(m_sectorSize, m_file.size() - offset));
+        const qint64 length =
+            std::min<qint64>({m_sectorSize, m_file.size() - offset, wanted - out->size()});
+        out->append(m_file.constData() + offset, length);
     }
-    if (limit >= 0) {
-        if (out->size() < limit) {
-            *reason = pastEnd(part);
-            return false;
-        }
-        out->truncate(limit);
+    if (limit >= 0 && out->size() < limit) {
+        *reason = pastEnd(part);
+        return false;
     }
     return true;
 }
@@ -264,13 +285,12 @@ bool CompoundFile::readMiniSectors(quint32 start, qint64 limit, const QString& p
             break;
         const qint64 offset = qint64(id) * 64;
         out->append(m_miniStream.constData() + offset,
-                    std::min<qint64>(64, m_miniStream.size() - offset));
+                    std::min<qint64>({64, m_miniStream.size() - offset, limit - out->size()}));
     }
     if (out->size() < limit) {
         *reason = pastEnd(part);
         return false;
     }
-    out->truncate(limit);
     return true;
 }
 
@@ -395,9 +415,7 @@ public:
             if (wide) {
                 const qsizetype at = text.size();
                 text.resize(at + n);
-                QChar* out = text.data() + at;
-                for (int i = 0; i < n; ++i)
-                    out[i] = QChar(u16(p + 2 * i));
+                qFromLittleEndian<quint16>(p, n, text.data() + at);
             } else {
                 text.append(QLatin1String(p, n));
             }
@@ -441,7 +459,20 @@ public:
     // Appends the CONTINUE records that follow to RECORD.
     void takeContinues(Pieces* record)
     {
-        record->data = QByteArray(record->data.constData(), record->data.size());
+        qint64 total = record->data.size();
+        for (qint64 at = m_pos; at + 4 <= m_stream.size();) {
+            const char* p = m_stream.constData() + at;
+            at += 4 + u16(p + 2);
+            if (u16(p) != 0x003C || at > m_stream.size())
+                break;
+            total += u16(p + 2);
+        }
+        if (total == record->data.size())
+            return;
+        QByteArray data;
+        data.reserve(total);
+        data.append(record->data);
+        record->data = data;
         while (!atEnd()) {
             const char* p = m_stream.constData() + m_pos;
             const int length = u16(p + 2);
@@ -831,8 +862,8 @@ private:
     std::map<qint64, qint64> m_ranges; // start to end
 };
 
-} // namespace
-
+// The "Workbook" stream of the compound file FILE; it may refer to FILE's
+// bytes, so FILE must outlive it.
 bool workbookStream(const QByteArray& file, QByteArray* stream, QString* reason)
 {
     CompoundFile compound;
@@ -848,6 +879,8 @@ bool workbookStream(const QByteArray& file, QByteArray* stream, QString* reason)
     }
     return compound.stream(QStringLiteral("Workbook"), stream, reason);
 }
+
+} // namespace
 
 bool read(const QByteArray& file, Workbook* workbook, QString* reason)
 {

@@ -25,10 +25,6 @@ struct Workbook {
     bool date1904 = false;
 };
 
-// The "Workbook" stream of a compound file; false and a reason when FILE is
-// no compound file, has no such stream or is damaged.
-bool workbookStream(const QByteArray& file, QByteArray* stream, QString* reason);
-
 // Reads a whole .xls file held in FILE; false and a reason when it is no
 // BIFF8 workbook or is damaged.
 bool read(const QByteArray& file, Workbook* workbook, QString* reason);

@@ -42,7 +42,7 @@ def write_fods(work, name, styles, rows):
 
 
 # One cell of 4,200 mixed Chinese and ASCII characters: its shared string
-# runs over several CONTINUE records. The test builds the same text.
+# runs over into a CONTINUE record. The test builds the same text.
 def long_text():
     parts = []
     i = 1
