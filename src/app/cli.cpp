@@ -126,9 +126,11 @@ void registerCommands()
                             &CalibrationCommands::runCommand});
     Cli::commands().append(
         {QStringLiteral("import"),
-         QStringLiteral("import FILE [--sheet NAME] [--title-row N] --map CAPTION=TITLE [--map ...]\n"
-                        "                                                replace the recipients "
-                        "with a sheet's rows (.xls, .xlsx, .csv)"),
+         ExcelCommands::importSynopsis() +
+             QStringLiteral("\n                                                replace the recipients "
+                            "with a sheet's rows (.xls, .xlsx, .csv), or --append them;\n"
+                            "                                                without --map the "
+                            "titles are matched to the captions and the mapping is told"),
          &ExcelCommands::runImportCommand});
     Cli::commands().append(
         {QStringLiteral("export"),

@@ -231,7 +231,7 @@ void TFM_PreView::Print_BtnClick()
 {
     QPrinter* printer = PrinterStore::printer();
     if (!PrinterStore::isReady(printer)) {
-        prompt().message(QStringLiteral("打印机没准备好！"));
+        prompt().message(PrinterStore::notReadyMessage());
         return;
     }
     if (m_pageSetup && !m_pageSetup(printer))

@@ -78,7 +78,7 @@ void printAfterQuestion(TDataModule1* dm, const DesignSurface* surface, const Pa
                           Prompt::Button::Cancel) != Prompt::Button::Ok)
         return;
     if (!PrinterStore::isReady(printer)) {
-        prompt().message(QStringLiteral("打印机没准备好！"));
+        prompt().message(PrinterStore::notReadyMessage());
         return;
     }
     if (pageSetup && !pageSetup(printer))

@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QPrinter>
+#include <QString>
 #include <memory>
 
 namespace {
@@ -50,6 +51,12 @@ bool confirmOverwrite(const QPrinter* p)
 void reset()
 {
     g_printer.reset();
+}
+
+QString notReadyMessage()
+{
+    return QStringLiteral("打印机没准备好！\n请按工具栏上的“打印机设置”选择打印机；"
+                          "没有打印机时，可在其中选择打印到 PDF 文件。");
 }
 
 } // namespace PrinterStore

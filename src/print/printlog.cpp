@@ -16,7 +16,8 @@ QString idsText(const QVector<qint64>& ids)
     parts.reserve(ids.size());
     for (qint64 id : ids)
         parts << QString::number(id);
-    return parts.join(QLatin1Char(','));
+    // Never null: a job of the sender's page alone has no rows.
+    return ids.isEmpty() ? QStringLiteral("") : parts.join(QLatin1Char(','));
 }
 
 QVector<qint64> idsFromText(const QString& text)

@@ -11,6 +11,7 @@
 #include "maskedtext.h"
 #include "recipientpage.h"
 #include "recipientrows.h"
+#include "recipientsortmodel.h"
 #include "recordrenderer.h"
 #include "scriptedprompt.h"
 #include "senderpage.h"

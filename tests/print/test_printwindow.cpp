@@ -140,7 +140,10 @@ void TestPrintWindow::batchRefusals()
     // No printer chosen.
     PrinterStore::printer()->setOutputFileName(QString());
     QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
-    QCOMPARE(m_f->prompt.messages(), QStringList({"打印机没准备好！"}));
+    // The window says how to choose a printer or a PDF file.
+    QCOMPARE(m_f->prompt.messages(),
+             QStringList({"打印机没准备好！\n请按工具栏上的“打印机设置”选择打印机；"
+                          "没有打印机时，可在其中选择打印到 PDF 文件。"}));
     QCOMPARE(DataModule1->TB_Att->recNo(), 0);
 
     // A current model that no row bears: no job at all.

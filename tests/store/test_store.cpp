@@ -595,7 +595,7 @@ private Q_SLOTS:
             dm.connectDatabase();
             QFAIL("a version-3 file was opened");
         } catch (const DataError& e) {
-            QVERIFY2(e.message().contains(QLatin1String("newer Waylark")), qPrintable(e.message()));
+            QVERIFY2(e.message().startsWith(QStringLiteral("数据库由较新版本的Waylark写入")), qPrintable(e.message()));
         }
     }
 };
