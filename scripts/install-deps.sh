@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that Waylark needs to build, run and test,
-# skipping the ones already there. Works as root or through sudo.
-#   install-deps.sh            what the program and ./test.sh need
+# Installs the Debian packages that Waylark needs, skipping the ones already
+# there. Works as root or through sudo.
+#   install-deps.sh            what the program needs to build and run
+#   install-deps.sh test       also what ./test.sh needs (cups-pdf, PDF tools, Xvfb)
 #   install-deps.sh sanitize   also clang and its sanitizer and libFuzzer
 #                              runtimes, for scripts/sanitize.sh
 set -euo pipefail
@@ -10,10 +11,13 @@ packages=(
     cmake g++ make pkg-config
     qt6-base-dev libqt6sql6-sqlite libgl-dev
     libcups2-dev libmd-dev zlib1g-dev libcsv-dev libzip-dev libxlsxwriter-dev
-    fonts-wqy-zenhei qt6-translations-l10n
-    cups printer-driver-cups-pdf poppler-utils sqlite3
-    xvfb xauth
+    fonts-wqy-zenhei qt6-translations-l10n cups
 )
+case "${1:-}" in
+test | sanitize)
+    packages+=(printer-driver-cups-pdf poppler-utils sqlite3 xvfb xauth)
+    ;;
+esac
 if [ "${1:-}" = sanitize ]; then
     packages+=(clang libclang-rt-14-dev)
 fi
