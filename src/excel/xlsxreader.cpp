@@ -211,7 +211,8 @@ bool isUtf8Xml(const QByteArray& head)
 class SheetScanner
 {
 public:
-    enum Token { Start, End, Text, Finished, Damaged };
+    // Skipped never leaves next(): comments, declarations and blank text.
+    enum Token { Start, End, Text, Finished, Damaged, Skipped };
 
     explicit SheetScanner(QIODevice& in) : m_in(in) {}
 
@@ -282,6 +283,8 @@ public:
                 if (depth == 0 && !appendText(out))
                     return false;
                 break;
+            case Skipped: // next() passes these over
+                break;
             case Finished:
             case Damaged:
                 return false;
@@ -329,8 +332,6 @@ public:
     }
 
 private:
-    static constexpr Token Skipped = Token(-1);
-
     // Makes at least one more byte available; false at the end of the part.
     bool fill()
     {
@@ -515,6 +516,8 @@ bool scanRichText(SheetScanner& scanner, QByteArray* out)
                 return true;
             break;
         case SheetScanner::Text:
+            break;
+        case SheetScanner::Skipped: // next() passes these over
             break;
         case SheetScanner::Finished:
         case SheetScanner::Damaged:
@@ -1052,6 +1055,8 @@ bool XlsxReader::scanSheet(QIODevice& part, const QString& sheetName, QString* r
         bool hasFormula = false;
         for (bool inCell = true; inCell;) {
             switch (scanner.next()) {
+            case SheetScanner::Skipped: // next() passes these over
+                break;
             case SheetScanner::Finished:
             case SheetScanner::Damaged:
                 return false;
