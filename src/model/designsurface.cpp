@@ -4,6 +4,7 @@
 #include "fieldcatalogue.h"
 #include "landlinevalidator.h"
 #include "newdatabase.h"
+#include "prompt.h"
 #include "runstate.h"
 
 #include <QAction>
@@ -18,8 +19,8 @@ FieldControl::FieldControl(const FieldInfo& field, QWidget* parent)
 {
     setObjectName(field.control);
     setFrame(false);
-    // It shows the sender's or the current recipient's value; the recipient
-    // and sender tabs edit them, so that designing changes no one's data.
+    // It shows the sender's or the current recipient's value; typing into it
+    // asks first, so that designing changes no one's data by accident.
     setReadOnly(true);
     setToolTip(field.hint);
     setCursor(Qt::ArrowCursor);
@@ -149,11 +150,47 @@ void FieldControl::focusInEvent(QFocusEvent* event)
     Q_EMIT focused();
 }
 
+bool FieldControl::editsText(const QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete ||
+        event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut))
+        return true;
+    const QString text = event->text();
+    return !text.isEmpty() && text.at(0).isPrint() &&
+           !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+}
+
+bool FieldControl::askToEdit()
+{
+    const QString whose =
+        field().isSender() ? QStringLiteral("发件人") : QStringLiteral("当前收件人");
+    return prompt().question(QStringLiteral("字段框显示的是%1的数据。\n要修改%1的“%2”吗？")
+                                 .arg(whose, field().caption),
+                             QStringLiteral("修改字段内容"), true,
+                             Prompt::Button::No) == Prompt::Button::Yes;
+}
+
+void FieldControl::focusOutEvent(QFocusEvent* event)
+{
+    DBEdit::focusOutEvent(event);
+    setReadOnly(true); // the next typing asks again
+}
+
 void FieldControl::keyPressEvent(QKeyEvent* event)
 {
-    // Arrows move the field: one pixel, ten with Shift.
+    if (isReadOnly() && editsText(event)) {
+        event->accept();
+        if (!askToEdit())
+            return;
+        setReadOnly(false);
+        setFocus();
+        DBEdit::keyPressEvent(event);
+        return;
+    }
+    // Arrows move the field while it is not being typed into: one pixel,
+    // ten with Shift.
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
-    if (mods == Qt::NoModifier || mods == Qt::ShiftModifier) {
+    if (isReadOnly() && (mods == Qt::NoModifier || mods == Qt::ShiftModifier)) {
         const int step = mods == Qt::ShiftModifier ? 10 : 1;
         int dx = 0;
         int dy = 0;

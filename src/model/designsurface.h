@@ -19,7 +19,8 @@ class TDataModule1;
 //
 // The left button drags it about the panel (it keeps the offset between the
 // pointer and its corner) or, pressed on its sizing border, sizes it; a
-// click without movement only puts the text cursor in. The right button
+// click without movement only puts the text cursor in; typing asks first
+// (it changes the sender's or the current recipient's row). The right button
 // makes it the selected field and opens the panel's popup menu.
 class FieldControl : public DBEdit
 {
@@ -52,6 +53,7 @@ Q_SIGNALS:
 
 protected:
     void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -63,6 +65,10 @@ protected:
 
 private:
     void dragTo(QPoint pointerInPanel);
+    // A key that would change the text (typing, deleting, pasting).
+    static bool editsText(const QKeyEvent* event);
+    // Whether the user means to change the sender's or recipient's value.
+    bool askToEdit();
     void showCursorFor(int edges);
 
     const FieldInfo* m_field;

@@ -1618,8 +1618,21 @@ private Q_SLOTS:
         QVERIFY(!panel->text().contains(caption));
     }
 
-    void fieldsOnTheSurfaceAreReadOnly()
+    void typingIntoASurfaceFieldAsksFirst_data()
     {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("whose");
+        QTest::newRow("recipient, no") << "A_Name" << false << "当前收件人";
+        QTest::newRow("recipient, yes") << "A_Name" << true << "当前收件人";
+        QTest::newRow("sender, no") << "S_Departure" << false << "发件人";
+        QTest::newRow("sender, yes") << "S_Departure" << true << "发件人";
+    }
+    void typingIntoASurfaceFieldAsksFirst()
+    {
+        QFETCH(QString, key);
+        QFETCH(bool, yes);
+        QFETCH(QString, whose);
         QVERIFY(startProgram([&] {
             Dataset* att = DataModule1->TB_Att;
             if (!att->isActive())
@@ -1627,24 +1640,44 @@ private Q_SLOTS:
             att->append();
             att->FieldByName(surface()->fieldControl("A_Name")->column()).setAsString("张三");
             att->post();
+            Dataset* snd = DataModule1->TB_Send;
+            if (!snd->isActive())
+                snd->open();
+            if (snd->recordCount() == 0)
+                snd->append();
+            else
+                snd->edit();
+            snd->FieldByName(surface()->fieldControl("S_Departure")->column()).setAsString("杭州");
+            snd->post();
         }));
-        for (const QString key : {QString("A_Name"), QString("S_Name")}) {
-            FieldControl* c = surface()->fieldControl(key);
-            Dataset* data = c->dataset();
-            const QString value = data->FieldByName(c->column()).AsString();
-            const QString shown = c->text();
-            QCOMPARE(shown, value); // it shows the value
-            QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(12, 10));
-            QTest::keyClicks(c, "XYZ");
-            QTest::keyClick(c, Qt::Key_Backspace);
-            QTest::keyClick(c, Qt::Key_Delete);
-            QTest::keyClick(c, Qt::Key_V, Qt::ControlModifier);
-            QCOMPARE(c->text(), shown);
-            page()->Model_List->setFocus(); // the focus leaves: nothing to write
-            QCOMPARE(data->FieldByName(c->column()).AsString(), value);
-            QCOMPARE(data->state(), Dataset::State::Browse);
-        }
-        QCOMPARE(surface()->fieldControl("A_Name")->text(), QString("张三"));
+        FieldControl* c = surface()->fieldControl(key);
+        Dataset* data = c->dataset();
+        const QString value = data->FieldByName(c->column()).AsString();
+        QVERIFY(!value.isEmpty());
+        QCOMPARE(c->text(), value); // it shows the value
+        QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(12, 10));
+        QVERIFY(c->isReadOnly());
+        // Moving the field by the keys asks nothing.
+        QTest::keyClick(c, Qt::Key_Right);
+        QVERIFY(m_prompt->shown.isEmpty());
+
+        // Yes: asked once, at the first key. No: every key asks and is dropped.
+        m_prompt->answers.enqueue(yes ? Prompt::Button::Yes : Prompt::Button::No);
+        m_prompt->answers.enqueue(Prompt::Button::No);
+        m_prompt->answers.enqueue(Prompt::Button::No);
+        QTest::keyClick(c, Qt::Key_End);
+        QTest::keyClicks(c, "XY");
+        QTest::keyClick(c, Qt::Key_Backspace);
+        QCOMPARE(m_prompt->shown.size(), yes ? 1 : 3);
+        QCOMPARE(m_prompt->shown.at(0).kind, QString("question"));
+        QCOMPARE(m_prompt->shown.at(0).defaultButton, Prompt::Button::No);
+        QVERIFY(m_prompt->shown.at(0).text.contains(whose));
+        QVERIFY(m_prompt->shown.at(0).text.contains(c->field().caption));
+        const QString expected = yes ? value + "X" : value;
+        QCOMPARE(c->text(), expected);
+        page()->Model_List->setFocus(); // the focus leaves: the row takes the text
+        QCOMPARE(data->FieldByName(c->column()).AsString(), expected);
+        QVERIFY(c->isReadOnly()); // the next typing asks again
     }
 
     // --- Large pictures ------------------------------------------------------
