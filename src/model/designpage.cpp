@@ -21,9 +21,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollArea>
+#include <QToolButton>
 #include <QUndoStack>
 #include <cmath>
-#include <QToolButton>
 
 QToolButton* makeFlatButton(QWidget* parent, const QString& name, const QString& caption,
                             const QRect& geometry)
@@ -60,7 +60,7 @@ DesignPage::DesignPage(QWidget* parent) : QWidget(parent)
     designScrollArea->setGeometry(16, 16, 865, 513);
     designScrollArea->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     designScrollArea->setFocusPolicy(Qt::NoFocus); // the arrows are the fields'
-    designScrollArea->setWidgetResizable(true);     // at least the view, more for a large picture
+    designScrollArea->setWidgetResizable(true);    // at least the view, more for a large picture
     Model_Container = new DesignSurface;
     Model_Container->setFrameStyle(QFrame::NoFrame);
     designScrollArea->setWidget(Model_Container);
@@ -80,12 +80,11 @@ DesignPage::DesignPage(QWidget* parent) : QWidget(parent)
     Model_Container->PopMenu_Del_VisField->addSeparator();
     Model_Container->PopMenu_Del_VisField->addAction(undoAction);
     Model_Container->PopMenu_Del_VisField->addAction(redoAction);
-    connect(Model_Container, &DesignSurface::fieldChanged, this,
-            [this](int index, const FieldState& before, const FieldState& after,
-                   const QString& what) {
-                m_undoStack->push(
-                    new FieldChangeCommand(Model_Container, index, before, after, what));
-            });
+    connect(
+        Model_Container, &DesignSurface::fieldChanged, this,
+        [this](int index, const FieldState& before, const FieldState& after, const QString& what) {
+            m_undoStack->push(new FieldChangeCommand(Model_Container, index, before, after, what));
+        });
     connect(Model_Container, &DesignSurface::selectionChanged, this, [this] {
         if (FieldControl* c = Model_Container->selectedControl())
             designScrollArea->ensureWidgetVisible(c, 0, 0);
@@ -227,8 +226,8 @@ QString DesignPage::selectedFieldText() const
     const QPoint corner = Model_Container->backgroundImage()->pos();
     const auto mm = [](int px) { return QString::number(px * 25.4 / 96.0, 'f', 1); };
     return QStringLiteral("字段：%1  左 %2  上 %3  宽 %4  高 %5 mm")
-        .arg(c->field().caption, mm(c->x() - corner.x()), mm(c->y() - corner.y()),
-             mm(c->width()), mm(c->height()));
+        .arg(c->field().caption, mm(c->x() - corner.x()), mm(c->y() - corner.y()), mm(c->width()),
+             mm(c->height()));
 }
 
 bool DesignPage::Model_Screen_Paint(const QString& name)

@@ -195,11 +195,20 @@ void FieldControl::keyPressEvent(QKeyEvent* event)
         int dx = 0;
         int dy = 0;
         switch (event->key()) {
-        case Qt::Key_Left: dx = -step; break;
-        case Qt::Key_Right: dx = step; break;
-        case Qt::Key_Up: dy = -step; break;
-        case Qt::Key_Down: dy = step; break;
-        default: break;
+        case Qt::Key_Left:
+            dx = -step;
+            break;
+        case Qt::Key_Right:
+            dx = step;
+            break;
+        case Qt::Key_Up:
+            dy = -step;
+            break;
+        case Qt::Key_Down:
+            dy = step;
+            break;
+        default:
+            break;
         }
         if (dx != 0 || dy != 0) {
             Q_EMIT nudgeRequested(dx, dy);
@@ -282,10 +291,9 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
                     FieldState was = fieldState(m_fields.indexOf(edit));
                     was.geometry = before;
                     const bool sized = before.size() != after.size();
-                    Q_EMIT fieldChanged(m_fields.indexOf(edit), was,
-                                        fieldState(m_fields.indexOf(edit)),
-                                        sized ? QStringLiteral("调整字段大小")
-                                              : QStringLiteral("移动字段"));
+                    Q_EMIT fieldChanged(
+                        m_fields.indexOf(edit), was, fieldState(m_fields.indexOf(edit)),
+                        sized ? QStringLiteral("调整字段大小") : QStringLiteral("移动字段"));
                 });
         connect(edit, &FieldControl::nudgeRequested, this, [this, edit](int dx, int dy) {
             select(edit);
@@ -317,8 +325,7 @@ void DesignSurface::setFieldState(int index, const FieldState& state)
     Q_EMIT selectionChanged();
 }
 
-void DesignSurface::changeField(FieldControl* control, const FieldState& after,
-                                const QString& what)
+void DesignSurface::changeField(FieldControl* control, const FieldState& after, const QString& what)
 {
     const int index = m_fields.indexOf(control);
     const FieldState before = fieldState(index);

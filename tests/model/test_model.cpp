@@ -30,9 +30,9 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSqlQuery>
 #include <QSqlRecord>
 #include <QToolButton>
 #include <QUndoStack>
@@ -1698,8 +1698,8 @@ private Q_SLOTS:
         QVERIFY(area->horizontalScrollBar()->maximum() > 0);
         QVERIFY(area->verticalScrollBar()->maximum() > 0);
         area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->maximum());
-        const QPoint rightEdge = surface()->backgroundImage()->mapTo(
-            area->viewport(), QPoint(869, 0));
+        const QPoint rightEdge =
+            surface()->backgroundImage()->mapTo(area->viewport(), QPoint(869, 0));
         QVERIFY(area->viewport()->rect().contains(rightEdge));
         // Back to a picture that fits: no scrolling.
         m_prompt->answers.enqueue(Prompt::Button::Yes);
@@ -1719,14 +1719,16 @@ private Q_SLOTS:
         // Paper 230 × 127 mm: 869 × 480 pixels at 96 per inch.
         QTest::newRow("96 dpi, the paper's size")
             << QSize(870, 480) << 96 << true << false << QSize(870, 480);
-        QTest::newRow("300 dpi, scaled") << QSize(2717, 1500) << 300 << true << true << QSize(869, 480);
-        QTest::newRow("300 dpi, kept") << QSize(2717, 1500) << 300 << false << true
-                                       << QSize(2717, 1500);
+        QTest::newRow("300 dpi, scaled")
+            << QSize(2717, 1500) << 300 << true << true << QSize(869, 480);
+        QTest::newRow("300 dpi, kept")
+            << QSize(2717, 1500) << 300 << false << true << QSize(2717, 1500);
         QTest::newRow("96 dpi, 5% wider than the paper")
             << QSize(913, 480) << 96 << true << true << QSize(869, 480);
         QTest::newRow("96 dpi, 5% lower than the paper")
             << QSize(870, 456) << 96 << true << true << QSize(869, 480);
-        QTest::newRow("96 dpi, 1% off") << QSize(878, 480) << 96 << true << false << QSize(878, 480);
+        QTest::newRow("96 dpi, 1% off")
+            << QSize(878, 480) << 96 << true << false << QSize(878, 480);
     }
     void aScanIsOfferedToBeScaledToThePaper()
     {
