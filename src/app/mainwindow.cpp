@@ -101,6 +101,9 @@ TFM_Main::TFM_Main(TDataModule1* dm, QWidget* parent) : QWidget(parent), m_dm(dm
         StatusPanels[i]->setFixedWidth(widths[i]);
         StatusBar1->addWidget(StatusPanels[i]);
     }
+    selectedFieldPanel = new QLabel(StatusBar1);
+    selectedFieldPanel->setObjectName(QStringLiteral("selectedFieldPanel"));
+    StatusBar1->addWidget(selectedFieldPanel, 1);
     StatusPanels[0]->setText(QStringLiteral("Qorda邮单打印软件Waylark V2.0Beta"));
     StatusPanels[3]->setText(QStringLiteral("技术支持"));
     StatusPanels[3]->setToolTip(QStringLiteral("技术支持：请见帮助页"));
@@ -116,6 +119,7 @@ TFM_Main::TFM_Main(TDataModule1* dm, QWidget* parent) : QWidget(parent), m_dm(dm
     connect(Help_Btn, &QToolButton::clicked, this, &TFM_Main::Help_BtnClick);
     connect(App_Exit, &QToolButton::clicked, this, &TFM_Main::App_ExitClick);
     connect(TabModel, &DesignPage::currentModelPanel, this, &TFM_Main::setCurrentModelPanel);
+    connect(TabModel, &DesignPage::selectedFieldPanel, selectedFieldPanel, &QLabel::setText);
     connect(TabModel->Model_Page_Btn, &QToolButton::clicked, this,
             &TFM_Main::Model_Page_BtnClick);
     connect(TabModel->Model_Field_Btn, &QToolButton::clicked, this,

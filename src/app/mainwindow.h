@@ -68,6 +68,7 @@ public:
     SenderPage* TabSend;
     QStatusBar* StatusBar1;
     QLabel* StatusPanels[4];
+    QLabel* selectedFieldPanel; // the selected field's place and size on paper
 
 Q_SIGNALS:
     // The program ends (either exit).

@@ -3,6 +3,8 @@
 #include "configini.h"
 #include "datamodule.h"
 #include "designsurface.h"
+#include "fieldcatalogue.h"
+#include "fieldcommands.h"
 #include "guarded.h"
 #include "maskedtext.h"
 #include "prompt.h"
@@ -18,7 +20,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScrollArea>
 #include <QToolButton>
+#include <QUndoStack>
+#include <cmath>
 
 QToolButton* makeFlatButton(QWidget* parent, const QString& name, const QString& caption,
                             const QRect& geometry)
@@ -50,8 +55,41 @@ QLineEdit* makePaperBox(QWidget* parent, const QString& name, int left)
 
 DesignPage::DesignPage(QWidget* parent) : QWidget(parent)
 {
-    Model_Container = new DesignSurface(this);
-    Model_Container->setGeometry(16, 16, 865, 513);
+    designScrollArea = new QScrollArea(this);
+    designScrollArea->setObjectName(QStringLiteral("designScrollArea"));
+    designScrollArea->setGeometry(16, 16, 865, 513);
+    designScrollArea->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    designScrollArea->setFocusPolicy(Qt::NoFocus); // the arrows are the fields'
+    designScrollArea->setWidgetResizable(true);    // at least the view, more for a large picture
+    Model_Container = new DesignSurface;
+    Model_Container->setFrameStyle(QFrame::NoFrame);
+    designScrollArea->setWidget(Model_Container);
+
+    m_undoStack = new QUndoStack(this);
+    undoAction = m_undoStack->createUndoAction(this, QStringLiteral("撤销"));
+    undoAction->setObjectName(QStringLiteral("undoAction"));
+    undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    redoAction = m_undoStack->createRedoAction(this, QStringLiteral("重做"));
+    redoAction->setObjectName(QStringLiteral("redoAction"));
+    redoAction->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    for (QAction* a : {undoAction, redoAction}) {
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(a);
+    }
+    Model_Container->PopMenu_Del_VisField->addSeparator();
+    Model_Container->PopMenu_Del_VisField->addAction(undoAction);
+    Model_Container->PopMenu_Del_VisField->addAction(redoAction);
+    connect(
+        Model_Container, &DesignSurface::fieldChanged, this,
+        [this](int index, const FieldState& before, const FieldState& after, const QString& what) {
+            m_undoStack->push(new FieldChangeCommand(Model_Container, index, before, after, what));
+        });
+    connect(Model_Container, &DesignSurface::selectionChanged, this, [this] {
+        if (FieldControl* c = Model_Container->selectedControl())
+            designScrollArea->ensureWidgetVisible(c, 0, 0);
+        Q_EMIT selectedFieldPanel(selectedFieldText());
+    });
 
     GroupBox5 = new QGroupBox(this);
     GroupBox5->setObjectName(QStringLiteral("GroupBox5"));
@@ -176,6 +214,20 @@ void DesignPage::layOutCurrentRow()
     runState().screenOffsetY = t.offsetY;
     Model_Container->applyFieldPlaces(TemplateStore::laidOut(t.fields, t.offsetX, t.offsetY));
     m_laidOut = Model_Container->fieldPlaces();
+    m_undoStack->clear(); // another template: nothing of the last one to undo
+}
+
+QString DesignPage::selectedFieldText() const
+{
+    const FieldControl* c = Model_Container->selectedControl();
+    if (!c)
+        return QString();
+    // Paper millimetres from the picture's corner, as printing places them.
+    const QPoint corner = Model_Container->backgroundImage()->pos();
+    const auto mm = [](int px) { return QString::number(px * 25.4 / 96.0, 'f', 1); };
+    return QStringLiteral("字段：%1  左 %2  上 %3  宽 %4  高 %5 mm")
+        .arg(c->field().caption, mm(c->x() - corner.x()), mm(c->y() - corner.y()), mm(c->width()),
+             mm(c->height()));
 }
 
 bool DesignPage::Model_Screen_Paint(const QString& name)
@@ -297,9 +349,59 @@ void DesignPage::Model_Bmp_BtnClick()
     QImage picture;
     if (!guarded([&] { picture = TemplateStore::loadPicture(file); }))
         return;
+    picture = offerPaperScale(picture);
     Model_Container->setBackground(QPixmap::fromImage(picture));
     runState().chosenBackground = TemplateStore::storedPictureName(file);
     m_pictureChosen = true;
+}
+
+QImage DesignPage::offerPaperScale(const QImage& picture)
+{
+    constexpr double kInchMm = 25.4;
+    constexpr double kDpi = 96.0;
+    const double taggedDpi = picture.dotsPerMeterX() * kInchMm / 1000.0;
+    // No tag reads as 96; a tag within a dot of 96 is 96 (3780 dots per metre).
+    const bool otherDpi = picture.dotsPerMeterX() > 0 && std::abs(taggedDpi - kDpi) >= 1.0;
+    const double dpi = otherDpi ? taggedDpi : kDpi;
+    const double pictureWmm = picture.width() * kInchMm / dpi;
+    const double pictureHmm = picture.height() * kInchMm / dpi;
+    const std::optional<int> paperW = TemplateStore::paperBoxNumber(maskedText(Page_W));
+    const std::optional<int> paperH = TemplateStore::paperBoxNumber(maskedText(Page_H));
+    const bool paperTyped = paperW && paperH && *paperW >= 1 && *paperH >= 1 &&
+                            *paperW <= TemplateStore::kMaxPaperMm &&
+                            *paperH <= TemplateStore::kMaxPaperMm;
+    const auto off = [](double have, double want) { return std::abs(have - want) > want * 0.02; };
+    const bool otherSize = paperTyped && (off(pictureWmm, *paperW) || off(pictureHmm, *paperH));
+    if (!otherDpi && !otherSize)
+        return picture;
+    const double targetWmm = paperTyped ? *paperW : pictureWmm;
+    const double targetHmm = paperTyped ? *paperH : pictureHmm;
+    const QSize target(qRound(targetWmm * kDpi / kInchMm), qRound(targetHmm * kDpi / kInchMm));
+    // A picture of a sane size only (at most about 2 m on a side).
+    constexpr int kMaxSide = 8000;
+    if (target.isEmpty() || target.width() > kMaxSide || target.height() > kMaxSide)
+        return picture;
+    const QString have = QStringLiteral("背景图为 %1 dpi，%2×%3 mm。")
+                             .arg(qRound(dpi))
+                             .arg(qRound(pictureWmm))
+                             .arg(qRound(pictureHmm));
+    const QString want =
+        paperTyped ? QStringLiteral("要把它缩放到纸张大小 %1×%2 mm（每英寸 96 点，%3×%4 像素）吗？")
+                         .arg(*paperW)
+                         .arg(*paperH)
+                         .arg(target.width())
+                         .arg(target.height())
+                   : QStringLiteral("要把它缩放为每英寸 96 点（%1×%2 像素）吗？")
+                         .arg(target.width())
+                         .arg(target.height());
+    if (prompt().question(have + QLatin1Char('\n') + want, QStringLiteral("背景图"), true,
+                          Prompt::Button::Yes) != Prompt::Button::Yes)
+        return picture;
+    QImage scaled = picture.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const int dotsPerMeter = qRound(kDpi * 1000.0 / kInchMm);
+    scaled.setDotsPerMeterX(dotsPerMeter);
+    scaled.setDotsPerMeterY(dotsPerMeter);
+    return scaled;
 }
 
 std::optional<int> DesignPage::paperMm(QLineEdit* box, const QString& boxName)
@@ -466,6 +568,7 @@ void DesignPage::afterSave()
     rs.screenOffsetX = 0;
     rs.screenOffsetY = 0;
     m_laidOut = Model_Container->fieldPlaces();
+    m_undoStack->clear(); // undo goes back to the last save, no further
     Q_EMIT currentModelPanel(rs.currentModel);
 }
 

@@ -15,6 +15,8 @@ class QLineEdit;
 class QMenu;
 class QAction;
 class QToolButton;
+class QScrollArea;
+class QUndoStack;
 class TDataModule1;
 
 // The "模板设计" tab: the design panel and the two button groups below it,
@@ -69,7 +71,16 @@ public:
     // in progress: what leaving the program would lose.
     bool hasUnsavedChanges() const;
 
+    // The moves, resizes, hides and shows of fields since the last layout or save.
+    QUndoStack* undoStack() const { return m_undoStack; }
+    // "字段：<caption>  左 … 上 … 宽 … 高 … mm" for the selected field, in
+    // millimetres on paper from the picture's corner; empty with none.
+    QString selectedFieldText() const;
+
+    QScrollArea* designScrollArea; // scrolls the panel when the picture is larger
     DesignSurface* Model_Container;
+    QAction* undoAction;
+    QAction* redoAction;
     QGroupBox* GroupBox5;
     QComboBox* Model_List;
     QToolButton* Model_Preview_Btn;
@@ -93,6 +104,8 @@ public:
 Q_SIGNALS:
     // The status bar's current-template panel is to show this name.
     void currentModelPanel(const QString& modelName);
+    // The status bar's selected-field panel is to show this text.
+    void selectedFieldPanel(const QString& text);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -110,7 +123,11 @@ private:
     bool saveExistingTemplate();
     void afterSave();
     std::optional<int> paperMm(QLineEdit* box, const QString& boxName);
+    // Offers to scale a chosen picture to the typed paper size at 96 per
+    // inch when its resolution or size does not fit; the picture to use.
+    QImage offerPaperScale(const QImage& picture);
 
+    QUndoStack* m_undoStack;
     TDataModule1* m_dm = nullptr;
     // The places the last layout or save left: unsaved work is a difference.
     QVector<TemplateStore::FieldPlace> m_laidOut;

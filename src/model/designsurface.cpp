@@ -4,10 +4,12 @@
 #include "fieldcatalogue.h"
 #include "landlinevalidator.h"
 #include "newdatabase.h"
+#include "prompt.h"
 #include "runstate.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -17,6 +19,9 @@ FieldControl::FieldControl(const FieldInfo& field, QWidget* parent)
 {
     setObjectName(field.control);
     setFrame(false);
+    // It shows the sender's or the current recipient's value; typing into it
+    // asks first, so that designing changes no one's data by accident.
+    setReadOnly(true);
     setToolTip(field.hint);
     setCursor(Qt::ArrowCursor);
     setMouseTracking(true); // the cursor shows the sizing border
@@ -122,9 +127,108 @@ void FieldControl::mouseReleaseEvent(QMouseEvent* event)
         event->accept();
         return;
     }
-    if (event->button() == Qt::LeftButton)
+    if (event->button() == Qt::LeftButton) {
         m_leftDown = false;
+        if (m_moved && geometry() != m_startGeometry)
+            Q_EMIT mouseEdited(m_startGeometry, geometry());
+        m_moved = false;
+    }
     DBEdit::mouseReleaseEvent(event);
+}
+
+void FieldControl::setOutlined(bool on)
+{
+    if (m_outlined == on)
+        return;
+    m_outlined = on;
+    update();
+}
+
+void FieldControl::focusInEvent(QFocusEvent* event)
+{
+    DBEdit::focusInEvent(event);
+    Q_EMIT focused();
+}
+
+bool FieldControl::editsText(const QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete ||
+        event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut))
+        return true;
+    const QString text = event->text();
+    return !text.isEmpty() && text.at(0).isPrint() &&
+           !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+}
+
+bool FieldControl::askToEdit()
+{
+    const QString whose =
+        field().isSender() ? QStringLiteral("发件人") : QStringLiteral("当前收件人");
+    return prompt().question(QStringLiteral("字段框显示的是%1的数据。\n要修改%1的“%2”吗？")
+                                 .arg(whose, field().caption),
+                             QStringLiteral("修改字段内容"), true,
+                             Prompt::Button::No) == Prompt::Button::Yes;
+}
+
+void FieldControl::focusOutEvent(QFocusEvent* event)
+{
+    DBEdit::focusOutEvent(event);
+    setReadOnly(true); // the next typing asks again
+}
+
+void FieldControl::keyPressEvent(QKeyEvent* event)
+{
+    if (isReadOnly() && editsText(event)) {
+        event->accept();
+        if (!askToEdit())
+            return;
+        setReadOnly(false);
+        setFocus();
+        DBEdit::keyPressEvent(event);
+        return;
+    }
+    // Arrows move the field while it is not being typed into: one pixel,
+    // ten with Shift.
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (isReadOnly() && (mods == Qt::NoModifier || mods == Qt::ShiftModifier)) {
+        const int step = mods == Qt::ShiftModifier ? 10 : 1;
+        int dx = 0;
+        int dy = 0;
+        switch (event->key()) {
+        case Qt::Key_Left:
+            dx = -step;
+            break;
+        case Qt::Key_Right:
+            dx = step;
+            break;
+        case Qt::Key_Up:
+            dy = -step;
+            break;
+        case Qt::Key_Down:
+            dy = step;
+            break;
+        default:
+            break;
+        }
+        if (dx != 0 || dy != 0) {
+            Q_EMIT nudgeRequested(dx, dy);
+            event->accept();
+            return;
+        }
+    }
+    DBEdit::keyPressEvent(event);
+}
+
+void FieldControl::moveEvent(QMoveEvent* event)
+{
+    DBEdit::moveEvent(event);
+    Q_EMIT placeShown();
+}
+
+void FieldControl::resizeEvent(QResizeEvent* event)
+{
+    DBEdit::resizeEvent(event);
+    Q_EMIT placeShown();
 }
 
 void FieldControl::contextMenuEvent(QContextMenuEvent* event)
@@ -143,6 +247,11 @@ void FieldControl::paintEvent(QPaintEvent* event)
     DBEdit::paintEvent(event);
     // The sizing border, so that the user can find it.
     QPainter p(this);
+    if (m_outlined) {
+        p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        p.drawRect(rect().adjusted(1, 1, -1, -1));
+        return;
+    }
     p.setPen(QPen(palette().color(QPalette::Mid), 1));
     p.drawRect(rect().adjusted(0, 0, -1, -1));
 }
@@ -162,6 +271,7 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
     m_image->setScaledContents(true);
     setBackground(QPixmap::fromImage(NewDatabase::deliveredPicture()));
     m_image->move(kImageLeft, kImageTop);
+    fitToPicture();
 
     PopMenu_Del_VisField = new QMenu(this);
     PopMenu_Del_VisField->setObjectName(QStringLiteral("PopMenu_Del_VisField"));
@@ -176,7 +286,80 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
         edit->setPopupMenu(PopMenu_Del_VisField);
         edit->raise();
         m_fields.push_back(edit);
+        connect(edit, &FieldControl::mouseEdited, this,
+                [this, edit](const QRect& before, const QRect& after) {
+                    FieldState was = fieldState(m_fields.indexOf(edit));
+                    was.geometry = before;
+                    const bool sized = before.size() != after.size();
+                    Q_EMIT fieldChanged(
+                        m_fields.indexOf(edit), was, fieldState(m_fields.indexOf(edit)),
+                        sized ? QStringLiteral("调整字段大小") : QStringLiteral("移动字段"));
+                });
+        connect(edit, &FieldControl::nudgeRequested, this, [this, edit](int dx, int dy) {
+            select(edit);
+            nudgeSelected(dx, dy);
+        });
+        connect(edit, &FieldControl::focused, this, [this, edit] { select(edit); });
+        connect(edit, &FieldControl::placeShown, this, [this, edit] {
+            if (edit == m_selected)
+                Q_EMIT selectionChanged();
+        });
     }
+}
+
+FieldState DesignSurface::fieldState(int index) const
+{
+    const FieldControl* c = m_fields.value(index);
+    if (!c)
+        return {};
+    return {c->geometry(), !c->isHidden()};
+}
+
+void DesignSurface::setFieldState(int index, const FieldState& state)
+{
+    FieldControl* c = m_fields.value(index);
+    if (!c)
+        return;
+    c->setGeometry(state.geometry);
+    c->setVisible(state.visible);
+    Q_EMIT selectionChanged();
+}
+
+void DesignSurface::changeField(FieldControl* control, const FieldState& after, const QString& what)
+{
+    const int index = m_fields.indexOf(control);
+    const FieldState before = fieldState(index);
+    if (index < 0 || before == after)
+        return;
+    setFieldState(index, after);
+    Q_EMIT fieldChanged(index, before, after, what);
+}
+
+void DesignSurface::select(FieldControl* control)
+{
+    if (m_selected == control)
+        return;
+    if (m_selected)
+        m_selected->setOutlined(false);
+    m_selected = control;
+    if (control)
+        control->setOutlined(true);
+    Q_EMIT selectionChanged();
+}
+
+FieldControl* DesignSurface::selectedControl() const
+{
+    return m_selected && !m_selected->isHidden() ? m_selected.data() : nullptr;
+}
+
+void DesignSurface::nudgeSelected(int dx, int dy)
+{
+    FieldControl* c = selectedControl();
+    if (!c)
+        return;
+    FieldState after = fieldState(m_fields.indexOf(c));
+    after.geometry.translate(dx, dy);
+    changeField(c, after, QStringLiteral("移动字段"));
 }
 
 void DesignSurface::bindData(TDataModule1* dm)
@@ -190,6 +373,14 @@ void DesignSurface::setBackground(const QPixmap& picture)
     m_picture = picture;
     m_image->setPixmap(picture);
     m_image->resize(picture.size());
+    fitToPicture();
+}
+
+void DesignSurface::fitToPicture()
+{
+    // The same margin right and below as left and above.
+    setMinimumSize(m_image->x() + m_image->width() + kImageLeft,
+                   m_image->y() + m_image->height() + kImageTop);
 }
 
 FieldControl* DesignSurface::fieldControl(const QString& key) const
@@ -217,12 +408,16 @@ void DesignSurface::applyFieldPlaces(const QVector<TemplateStore::FieldPlace>& p
         c->setGeometry(p.left, p.top, p.width, c->height());
         c->setVisible(p.visible);
     }
+    Q_EMIT selectionChanged();
 }
 
 void DesignSurface::showField(const QString& key)
 {
-    if (FieldControl* c = fieldControl(key))
-        c->setVisible(true);
+    if (FieldControl* c = fieldControl(key)) {
+        FieldState after = fieldState(m_fields.indexOf(c));
+        after.visible = true;
+        changeField(c, after, QStringLiteral("显示字段"));
+    }
 }
 
 void DesignSurface::N1Click()
@@ -231,7 +426,9 @@ void DesignSurface::N1Click()
     // Only a control of this panel; the run state may outlive a window.
     for (FieldControl* c : m_fields) {
         if (c == selected) {
-            c->setVisible(false);
+            FieldState after = fieldState(m_fields.indexOf(c));
+            after.visible = false;
+            changeField(c, after, QStringLiteral("隐藏字段"));
             return;
         }
     }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "dbedit.h"
+#include "fieldcommands.h"
 #include "fieldinfo_fwd.h"
 #include "templatestore.h"
 
 #include <QFrame>
 #include <QLabel>
+#include <QPointer>
 #include <QVector>
 
 class QAction;
@@ -17,7 +19,8 @@ class TDataModule1;
 //
 // The left button drags it about the panel (it keeps the offset between the
 // pointer and its corner) or, pressed on its sizing border, sizes it; a
-// click without movement only puts the text cursor in. The right button
+// click without movement only puts the text cursor in; typing asks first
+// (it changes the sender's or the current recipient's row). The right button
 // makes it the selected field and opens the panel's popup menu.
 class FieldControl : public DBEdit
 {
@@ -36,7 +39,24 @@ public:
     // The sizing edges under a point of the control (NoEdge inside).
     int edgesAt(QPoint p) const;
 
+    // Drawn with a strong outline while it is the selected field.
+    void setOutlined(bool on);
+    bool isOutlined() const { return m_outlined; }
+
+Q_SIGNALS:
+    // A drag or a border drag ended with the control elsewhere or resized.
+    void mouseEdited(const QRect& before, const QRect& after);
+    // An arrow key: move by this many pixels.
+    void nudgeRequested(int dx, int dy);
+    void focused();
+    void placeShown(); // moved or resized on screen
+
 protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -45,11 +65,16 @@ protected:
 
 private:
     void dragTo(QPoint pointerInPanel);
+    // A key that would change the text (typing, deleting, pasting).
+    static bool editsText(const QKeyEvent* event);
+    // Whether the user means to change the sender's or recipient's value.
+    bool askToEdit();
     void showCursorFor(int edges);
 
     const FieldInfo* m_field;
     QMenu* m_menu = nullptr;
     bool m_leftDown = false;
+    bool m_outlined = false;
     bool m_moved = false;
     int m_edges = NoEdge;
     QPoint m_pressInPanel;
@@ -89,10 +114,34 @@ public:
     // "删除此字段": hides the selected field, if any.
     void N1Click();
 
+    FieldState fieldState(int index) const;
+    // Puts a field back to a state, as undo and redo do.
+    void setFieldState(int index, const FieldState& state);
+
+    // The field the arrow keys move, outlined: the field control last
+    // given the focus, while it is shown.
+    FieldControl* selectedControl() const;
+    // Moves the selected field by that many pixels.
+    void nudgeSelected(int dx, int dy);
+
+Q_SIGNALS:
+    // The user changed a field; the change is made already.
+    void fieldChanged(int index, const FieldState& before, const FieldState& after,
+                      const QString& what);
+    // The selected field changed, moved or was resized.
+    void selectionChanged();
+
+public:
     QMenu* PopMenu_Del_VisField;
     QAction* N1;
 
 private:
+    void select(FieldControl* control);
+    void changeField(FieldControl* control, const FieldState& after, const QString& what);
+    // Big enough for the picture and its margin, so that a scroll area shows all of it.
+    void fitToPicture();
+
+    QPointer<FieldControl> m_selected;
     QLabel* m_image;
     QPixmap m_picture;
     QVector<FieldControl*> m_fields;

@@ -30,9 +30,12 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QtTest>
 #include <functional>
 
@@ -206,6 +209,26 @@ class TestModel : public QObject
         QTest::mouseMove(menu, item.center());
         QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
         return QTest::qWaitFor([&] { return !menu->isVisible(); });
+    }
+
+    // Right-clicks a control and chooses an item of the popup menu.
+    bool chooseInMenu(QWidget* w, QAction* item)
+    {
+        QTest::mouseClick(w, Qt::RightButton);
+        QMenu* menu = surface()->PopMenu_Del_VisField;
+        if (!QTest::qWaitFor([&] { return menu->isVisible(); }))
+            return false;
+        const QRect at = menu->actionGeometry(item);
+        QTest::mouseMove(menu, at.center());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, at.center());
+        return QTest::qWaitFor([&] { return !menu->isVisible(); });
+    }
+    static QImage taggedPicture(QSize size, int dpi)
+    {
+        QImage img = makePicture(size, Qt::white);
+        img.setDotsPerMeterX(qRound(dpi / 0.0254));
+        img.setDotsPerMeterY(qRound(dpi / 0.0254));
+        return img;
     }
 
     static void typeInto(QLineEdit* box, const QString& text)
@@ -1427,6 +1450,320 @@ private Q_SLOTS:
         QVERIFY(control(10)->isHidden());
         QVERIFY(!control(11)->isHidden());
         QVERIFY(!control(12)->isHidden());
+    }
+
+    // --- Undo, nudges and the selected field --------------------------------
+
+    void undoAndRedoOfFieldChanges_data()
+    {
+        QTest::addColumn<QString>("work");
+        QTest::addColumn<QString>("how"); // "keys" or "menu"
+        for (const char* how : {"keys", "menu"}) {
+            for (const char* work : {"move", "resize", "hide", "show"})
+                QTest::newRow(qPrintable(QString("%1 by %2").arg(work, how))) << work << how;
+        }
+    }
+    void undoAndRedoOfFieldChanges()
+    {
+        QFETCH(QString, work);
+        QFETCH(QString, how);
+        QVERIFY(startProgram());
+        FieldControl* c = control(6);
+        if (work == "show") {
+            QVERIFY(hideByMenu(c));
+            page()->undoStack()->clear(); // as if hidden in the stored template
+        }
+        const QRect before = c->geometry();
+        const bool shownBefore = !c->isHidden();
+        if (work == "move")
+            dragBy(c, QPoint(15, 10), QPoint(25, 15));
+        else if (work == "resize")
+            dragBy(c, QPoint(c->width() - 1, c->height() - 1), QPoint(12, 4));
+        else if (work == "hide")
+            QVERIFY(hideByMenu(c));
+        else
+            surface()->showField(c->field().key); // what the field selection dialog does
+        const QRect after = c->geometry();
+        const bool shownAfter = !c->isHidden();
+        QVERIFY(after != before || shownAfter != shownBefore);
+        QCOMPARE(page()->undoStack()->count(), 1);
+
+        const auto undo = [&] {
+            if (how == "menu")
+                return chooseInMenu(control(1), page()->undoAction);
+            QTest::keyClick(control(1), Qt::Key_Z, Qt::ControlModifier);
+            return true;
+        };
+        const auto redo = [&](bool secondKey) {
+            if (how == "menu")
+                return chooseInMenu(control(1), page()->redoAction);
+            if (secondKey)
+                QTest::keyClick(control(1), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+            else
+                QTest::keyClick(control(1), Qt::Key_Y, Qt::ControlModifier);
+            return true;
+        };
+        control(1)->setFocus();
+        QVERIFY(undo());
+        QCOMPARE(c->geometry(), before);
+        QCOMPARE(!c->isHidden(), shownBefore);
+        QVERIFY(redo(false));
+        QCOMPARE(c->geometry(), after);
+        QCOMPARE(!c->isHidden(), shownAfter);
+        QVERIFY(undo());
+        QVERIFY(redo(true));
+        QCOMPARE(c->geometry(), after);
+        QCOMPARE(!c->isHidden(), shownAfter);
+        // Nothing before the change: a further undo changes nothing.
+        QVERIFY(undo());
+        QVERIFY(!page()->undoAction->isEnabled());
+        QTest::keyClick(control(1), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(c->geometry(), before);
+        QCOMPARE(!c->isHidden(), shownBefore);
+    }
+
+    void aClickWithoutMovementIsNothingToUndo()
+    {
+        QVERIFY(startProgram());
+        QTest::mouseClick(control(5), Qt::LeftButton, {}, QPoint(12, 10));
+        QCOMPARE(page()->undoStack()->count(), 0);
+        QVERIFY(!page()->undoAction->isEnabled());
+    }
+
+    void undoGoesBackToTheLastSaveOrSwitch()
+    {
+        makePicture({500, 300}, Qt::cyan).save(bkbmp("b.bmp"), "BMP");
+        QVERIFY(startProgram([&] { addTemplate("乙", "b.bmp", 60); }));
+        FieldControl* c = control(7);
+        dragBy(c, QPoint(15, 10), QPoint(20, 0));
+        const QPoint saved = c->pos();
+        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QCOMPARE(m_prompt->lastMessage(), kSaved);
+        QCOMPARE(page()->undoStack()->count(), 0);
+        c->setFocus();
+        QTest::keyClick(c, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(c->pos(), saved);
+
+        // A switch of template: the first template's moves are gone.
+        dragBy(c, QPoint(15, 10), QPoint(0, 20));
+        QCOMPARE(page()->undoStack()->count(), 1);
+        QComboBox* list = page()->Model_List;
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(runState().currentModel, QString("乙"));
+        QCOMPARE(page()->undoStack()->count(), 0);
+        c->setFocus();
+        QTest::keyClick(c, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(c->geometry(), placeFor(6, 60));
+    }
+
+    void arrowsNudgeTheSelectedField()
+    {
+        QVERIFY(startProgram());
+        FieldControl* c = control(5);
+        FieldControl* other = control(6);
+        const QPoint start = c->pos();
+        const QSize size = c->size();
+        const QRect otherPlace = other->geometry();
+        QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(12, 10));
+        QVERIFY(c->isOutlined());
+        QVERIFY(!other->isOutlined());
+        QTest::keyClick(c, Qt::Key_Right);
+        QCOMPARE(c->pos(), start + QPoint(1, 0));
+        QTest::keyClick(c, Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(c->pos(), start + QPoint(1, 10));
+        QTest::keyClick(c, Qt::Key_Left, Qt::ShiftModifier);
+        QTest::keyClick(c, Qt::Key_Up);
+        QCOMPARE(c->pos(), start + QPoint(-9, 9));
+        QCOMPARE(c->size(), size); // moved, not sized
+        QCOMPARE(other->geometry(), otherPlace);
+        // Each nudge is undone on its own.
+        QCOMPARE(page()->undoStack()->count(), 4);
+        QTest::keyClick(c, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(c->pos(), start + QPoint(-9, 10));
+        QTest::keyClick(c, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(c->pos(), start + QPoint(1, 10));
+
+        // Another field clicked: it is the one outlined and moved.
+        QTest::mouseClick(other, Qt::LeftButton, {}, QPoint(12, 10));
+        QVERIFY(other->isOutlined());
+        QVERIFY(!c->isOutlined());
+        QTest::keyClick(other, Qt::Key_Down);
+        QCOMPARE(other->pos(), otherPlace.topLeft() + QPoint(0, 1));
+        QCOMPARE(c->pos(), start + QPoint(1, 10));
+    }
+
+    void statusPanelShowsTheSelectedFieldInMillimetres()
+    {
+        QVERIFY(startProgram());
+        QLabel* panel = FM_Main->findChild<QLabel*>("selectedFieldPanel");
+        QVERIFY(panel);
+        QCOMPARE(panel->text(), QString());
+        FieldControl* c = control(7);
+        QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(12, 10));
+        // 96 pixels are an inch: place it an inch right of and two below
+        // the picture's corner, 96 pixels wide.
+        const QPoint corner = surface()->backgroundImage()->pos();
+        dragBy(c, QPoint(15, 10), corner + QPoint(96, 192) - c->pos());
+        dragBy(c, QPoint(c->width() - 1, 10), QPoint(96 - c->width(), 0));
+        QCOMPARE(c->height(), 22);
+        const QString caption = c->field().caption;
+        QCOMPARE(panel->text(),
+                 QString("字段：%1  左 25.4  上 50.8  宽 25.4  高 5.8 mm").arg(caption));
+        QTest::keyClick(c, Qt::Key_Right, Qt::ShiftModifier); // 10 px: 2.6 mm
+        QCOMPARE(panel->text(),
+                 QString("字段：%1  左 28.0  上 50.8  宽 25.4  高 5.8 mm").arg(caption));
+        // A hidden field is no longer the one shown.
+        QVERIFY(hideByMenu(c));
+        QVERIFY(!panel->text().contains(caption));
+    }
+
+    void typingIntoASurfaceFieldAsksFirst_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("whose");
+        QTest::newRow("recipient, no") << "A_Name" << false << "当前收件人";
+        QTest::newRow("recipient, yes") << "A_Name" << true << "当前收件人";
+        QTest::newRow("sender, no") << "S_Departure" << false << "发件人";
+        QTest::newRow("sender, yes") << "S_Departure" << true << "发件人";
+    }
+    void typingIntoASurfaceFieldAsksFirst()
+    {
+        QFETCH(QString, key);
+        QFETCH(bool, yes);
+        QFETCH(QString, whose);
+        QVERIFY(startProgram([&] {
+            Dataset* att = DataModule1->TB_Att;
+            if (!att->isActive())
+                att->open();
+            att->append();
+            att->FieldByName(surface()->fieldControl("A_Name")->column()).setAsString("张三");
+            att->post();
+            Dataset* snd = DataModule1->TB_Send;
+            if (!snd->isActive())
+                snd->open();
+            if (snd->recordCount() == 0)
+                snd->append();
+            else
+                snd->edit();
+            snd->FieldByName(surface()->fieldControl("S_Departure")->column()).setAsString("杭州");
+            snd->post();
+        }));
+        FieldControl* c = surface()->fieldControl(key);
+        Dataset* data = c->dataset();
+        const QString value = data->FieldByName(c->column()).AsString();
+        QVERIFY(!value.isEmpty());
+        QCOMPARE(c->text(), value); // it shows the value
+        QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(12, 10));
+        QVERIFY(c->isReadOnly());
+        // Moving the field by the keys asks nothing.
+        QTest::keyClick(c, Qt::Key_Right);
+        QVERIFY(m_prompt->shown.isEmpty());
+
+        // Yes: asked once, at the first key. No: every key asks and is dropped.
+        m_prompt->answers.enqueue(yes ? Prompt::Button::Yes : Prompt::Button::No);
+        m_prompt->answers.enqueue(Prompt::Button::No);
+        m_prompt->answers.enqueue(Prompt::Button::No);
+        QTest::keyClick(c, Qt::Key_End);
+        QTest::keyClicks(c, "XY");
+        QTest::keyClick(c, Qt::Key_Backspace);
+        QCOMPARE(m_prompt->shown.size(), yes ? 1 : 3);
+        QCOMPARE(m_prompt->shown.at(0).kind, QString("question"));
+        QCOMPARE(m_prompt->shown.at(0).defaultButton, Prompt::Button::No);
+        QVERIFY(m_prompt->shown.at(0).text.contains(whose));
+        QVERIFY(m_prompt->shown.at(0).text.contains(c->field().caption));
+        const QString expected = yes ? value + "X" : value;
+        QCOMPARE(c->text(), expected);
+        page()->Model_List->setFocus(); // the focus leaves: the row takes the text
+        QCOMPARE(data->FieldByName(c->column()).AsString(), expected);
+        QVERIFY(c->isReadOnly()); // the next typing asks again
+    }
+
+    // --- Large pictures ------------------------------------------------------
+
+    void theSurfaceScrollsForALargePicture()
+    {
+        QVERIFY(startProgram());
+        QScrollArea* area = page()->designScrollArea;
+        QCOMPARE(area->horizontalScrollBar()->maximum(), 0);
+        QCOMPARE(area->verticalScrollBar()->maximum(), 0);
+        const QString scan = m_tmp->filePath("scans/wide.png");
+        QVERIFY(taggedPicture({870, 700}, 96).save(scan));
+        beginNewTemplate(scan);
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(870, 700));
+        // Every pixel of the picture can be scrolled into view.
+        QVERIFY(surface()->width() >= 24 + 870);
+        QVERIFY(surface()->height() >= 16 + 700);
+        QVERIFY(area->horizontalScrollBar()->maximum() > 0);
+        QVERIFY(area->verticalScrollBar()->maximum() > 0);
+        area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->maximum());
+        const QPoint rightEdge =
+            surface()->backgroundImage()->mapTo(area->viewport(), QPoint(869, 0));
+        QVERIFY(area->viewport()->rect().contains(rightEdge));
+        // Back to a picture that fits: no scrolling.
+        m_prompt->answers.enqueue(Prompt::Button::Yes);
+        QTest::mouseClick(page()->Model_New_Btn, Qt::LeftButton);
+        QVERIFY(!runState().newTemplateMode);
+        QTRY_COMPARE(area->horizontalScrollBar()->maximum(), 0);
+        QTRY_COMPARE(area->verticalScrollBar()->maximum(), 0);
+    }
+
+    void aScanIsOfferedToBeScaledToThePaper_data()
+    {
+        QTest::addColumn<QSize>("pixels");
+        QTest::addColumn<int>("dpi");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<QSize>("shown");
+        // Paper 230 × 127 mm: 869 × 480 pixels at 96 per inch.
+        QTest::newRow("96 dpi, the paper's size")
+            << QSize(870, 480) << 96 << true << false << QSize(870, 480);
+        QTest::newRow("300 dpi, scaled")
+            << QSize(2717, 1500) << 300 << true << true << QSize(869, 480);
+        QTest::newRow("300 dpi, kept")
+            << QSize(2717, 1500) << 300 << false << true << QSize(2717, 1500);
+        QTest::newRow("96 dpi, 5% wider than the paper")
+            << QSize(913, 480) << 96 << true << true << QSize(869, 480);
+        QTest::newRow("96 dpi, 5% lower than the paper")
+            << QSize(870, 456) << 96 << true << true << QSize(869, 480);
+        QTest::newRow("96 dpi, 1% off")
+            << QSize(878, 480) << 96 << true << false << QSize(878, 480);
+    }
+    void aScanIsOfferedToBeScaledToThePaper()
+    {
+        QFETCH(QSize, pixels);
+        QFETCH(int, dpi);
+        QFETCH(bool, yes);
+        QFETCH(bool, asked);
+        QFETCH(QSize, shown);
+        QVERIFY(startProgram());
+        const QString scan = m_tmp->filePath("scans/form.png");
+        QVERIFY(taggedPicture(pixels, dpi).save(scan));
+        QTest::mouseClick(page()->Model_New_Btn, Qt::LeftButton);
+        typeInto(page()->Page_W, "230");
+        typeInto(page()->Page_H, "127");
+        m_prompt->clear();
+        m_prompt->answers.enqueue(yes ? Prompt::Button::Yes : Prompt::Button::No);
+        m_prompt->files.enqueue(scan);
+        QTest::mouseClick(page()->Model_Bmp_Btn, Qt::LeftButton);
+        QList<ScriptedPrompt::Shown> questions;
+        for (const ScriptedPrompt::Shown& s : std::as_const(m_prompt->shown))
+            if (s.kind != "open")
+                questions << s;
+        QCOMPARE(questions.size(), asked ? 1 : 0);
+        if (asked) {
+            QCOMPARE(questions.at(0).kind, QString("question"));
+            QVERIFY(questions.at(0).text.contains("230×127 mm"));
+        }
+        QCOMPARE(surface()->backgroundImage()->size(), shown);
+
+        // The template stores the picture as shown.
+        m_prompt->inputs.enqueue(QString("新单"));
+        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QCOMPARE(m_prompt->lastMessage(), kSaved);
+        const QString stored = modelRow(1).value("Bk_Bmp_Name").toString();
+        QCOMPARE(QImageReader(bkbmp(stored)).size(), shown);
     }
 
     // --- Field selection -----------------------------------------------------
