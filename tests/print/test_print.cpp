@@ -16,8 +16,11 @@
 #include "scriptedprompt.h"
 #include "tempworkdir.h"
 #include "test_printwindow.h"
+#include "textfit.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
+#include <QImage>
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QPrinter>
@@ -367,6 +370,70 @@ private Q_SLOTS:
             texts << w.text;
         QVERIFY(texts.contains("S1X"));
         QVERIFY(texts.filter(QRegularExpression("^R")).isEmpty());
+    }
+
+    void textFitsItsBox_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("ruler");  // the box is as wide as this at 10 pt
+        QTest::addColumn<int>("heightLines"); // and this many 10 pt lines high
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<bool>("overflowed");
+        QTest::addColumn<double>("minPt");
+        QTest::addColumn<double>("maxPt");
+        const QString cjk = QStringLiteral("北京市海淀区中关村大街一号");
+        QTest::newRow("short text unchanged")
+            << QStringLiteral("张三") << QStringLiteral("一二三四五") << 1
+            << QStringList{QStringLiteral("张三")} << false << 10.0 << 10.0;
+        QTest::newRow("chinese breaks between any characters")
+            << cjk << QStringLiteral("一二三四五") << 3
+            << QStringList{QStringLiteral("北京市海淀"), QStringLiteral("区中关村大"),
+                           QStringLiteral("街一号")}
+            << false << 10.0 << 10.0;
+        QTest::newRow("latin breaks at spaces")
+            << QStringLiteral("No 12 Long Street Haidian") << QStringLiteral("No 12 Long") << 3
+            << QStringList{"No 12 Long", "Street", "Haidian"} << false << 10.0 << 10.0;
+        QTest::newRow("a word longer than the line breaks anywhere")
+            << QString(20, QLatin1Char('A')) << QString(5, QLatin1Char('A')) << 4
+            << QStringList(4, QString(5, QLatin1Char('A'))) << false << 10.0 << 10.0;
+        QTest::newRow("shrinks until the lines fit")
+            << cjk << QStringLiteral("一二三四五") << 2 << QStringList() << false << 6.5 << 9.5;
+        QTest::newRow("overflows at 6 pt")
+            << cjk.repeated(5) << QStringLiteral("一二三四五") << 1 << QStringList() << true
+            << 6.0 << 6.0;
+    }
+    void textFitsItsBox()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, ruler);
+        QFETCH(int, heightLines);
+        QFETCH(QStringList, lines);
+        QFETCH(bool, overflowed);
+        QFETCH(double, minPt);
+        QFETCH(double, maxPt);
+        QImage device(10, 10, QImage::Format_ARGB32);
+        device.setDotsPerMeterX(qRound(300 / 0.0254));
+        device.setDotsPerMeterY(qRound(300 / 0.0254));
+        QFont font(QStringLiteral("WenQuanYi Zen Hei"));
+        font.setPointSizeF(10);
+        const QFontMetricsF fm(font, &device);
+        const double width = fm.horizontalAdvance(ruler) + 0.5;
+        const double height = fm.height() + (heightLines - 1) * fm.lineSpacing() + 0.5;
+
+        const TextFit::Result r = TextFit::fit(text, width, height, font, &device);
+        if (!lines.isEmpty())
+            QCOMPARE(r.lines, lines);
+        QCOMPARE(r.overflowed, overflowed);
+        QVERIFY2(r.font.pointSizeF() >= minPt && r.font.pointSizeF() <= maxPt,
+                 qPrintable(QString::number(r.font.pointSizeF())));
+        // Nothing is lost: the lines hold the whole text but for the blanks
+        // at the breaks.
+        QCOMPARE(r.lines.join(QString()).remove(' '), QString(text).remove(' '));
+        const QFontMetricsF used(r.font, &device);
+        for (const QString& l : r.lines)
+            QVERIFY(used.horizontalAdvance(l) <= width);
+        if (!overflowed)
+            QVERIFY(used.height() + (r.lines.size() - 1) * used.lineSpacing() <= height);
     }
 
     void longTextIsNeitherClippedNorWrapped()
