@@ -88,11 +88,19 @@ public:
 
     // "删除此字段": hides the selected field, if any.
     void N1Click();
+    // "适应框内": switches fitting its box on or off for the selected field
+    // of the current template, stored at once.
+    void setSelectedFieldFits(bool fit);
 
     QMenu* PopMenu_Del_VisField;
     QAction* N1;
+    QAction* fitToBoxAction;
 
 private:
+    FieldControl* selectedControl() const;
+    void showSelectedFieldFit();
+
+    TDataModule1* m_dm = nullptr;
     QLabel* m_image;
     QPixmap m_picture;
     QVector<FieldControl*> m_fields;

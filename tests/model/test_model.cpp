@@ -5,6 +5,7 @@
 #include "designpage.h"
 #include "designsurface.h"
 #include "fieldcatalogue.h"
+#include "fieldfitstore.h"
 #include "fieldselect.h"
 #include "freshdatabase.h"
 #include "mainwindow.h"
@@ -1427,6 +1428,43 @@ private Q_SLOTS:
         QVERIFY(control(10)->isHidden());
         QVERIFY(!control(11)->isHidden());
         QVERIFY(!control(12)->isHidden());
+    }
+
+    // "适应框内" is stored per template and field at once, and the menu shows
+    // the stored state of the field it was opened on.
+    void fitToBoxThroughThePopupMenu()
+    {
+        QVERIFY(startProgram());
+        QAction* fit = surface()->fitToBoxAction;
+        QCOMPARE(fit->text(), QString("适应框内"));
+        QVERIFY(fit->isCheckable());
+        QMenu* menu = surface()->PopMenu_Del_VisField;
+        // The state shown before the click: 1 checked, 0 not, -1 no menu.
+        auto chooseFit = [&](QWidget* w) -> int {
+            QTest::mouseClick(w, Qt::RightButton);
+            if (!QTest::qWaitFor([&] { return menu->isVisible(); }))
+                return -1;
+            const int was = fit->isChecked() ? 1 : 0;
+            const QRect item = menu->actionGeometry(fit);
+            QTest::mouseMove(menu, item.center());
+            QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
+            return QTest::qWaitFor([&] { return !menu->isVisible(); }) ? was : -1;
+        };
+        const FieldInfo* address = FieldCatalogue::byKey("A_Address");
+        const FieldInfo* name = FieldCatalogue::byKey("A_Name");
+        QCOMPARE(chooseFit(control(address->number)), 0);
+        FieldFits fits = FieldFitStore::load(DataModule1->DB_main(), runState().currentModel);
+        QVERIFY(fits.value("A_Address").fit);
+        QVERIFY(!fits.value("A_Name").fit);
+        // Another template keeps its own switches.
+        QVERIFY(FieldFitStore::load(DataModule1->DB_main(), "别的模板").isEmpty());
+        // Opened on another field the menu shows that field's state.
+        QCOMPARE(chooseFit(control(name->number)), 0);
+        QCOMPARE(chooseFit(control(address->number)), 1);
+        fits = FieldFitStore::load(DataModule1->DB_main(), runState().currentModel);
+        QVERIFY(!fits.value("A_Address").fit);
+        QVERIFY(fits.value("A_Name").fit);
+        QVERIFY(m_prompt->shown.isEmpty());
     }
 
     // --- Field selection -----------------------------------------------------

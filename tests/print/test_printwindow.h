@@ -18,6 +18,8 @@ private Q_SLOTS:
     void cleanup();
     void batchAsksFirst_data();
     void batchAsksFirst();
+    void batchListsRowsThatDoNotFit_data();
+    void batchListsRowsThatDoNotFit();
     void batchRefusals();
     void toolbarCommands();
     void livePlacesStoredVisibility();
