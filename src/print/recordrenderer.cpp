@@ -147,10 +147,16 @@ void Draw_Record(QPainter& painter, const RecordFields& fields, double dpiX, dou
             TextFit::fit(r.text, box.width(), box.height(), font, painter.device());
         if (misfits && hardToRead(fitted))
             misfits->append(r.field->key);
-        const QFontMetricsF fm(fitted.font, painter.device());
-        painter.save();
-        painter.setClipRect(box);
-        painter.setFont(fitted.font);
+        const bool shrunk = fitted.font.pointSizeF() != font.pointSizeF();
+        const QFontMetricsF smaller(fitted.font, painter.device());
+        const QFontMetricsF& fm = shrunk ? smaller : metrics;
+        // Only text that does not fit needs cutting at the box's end.
+        if (fitted.overflowed) {
+            painter.save();
+            painter.setClipRect(box);
+        }
+        if (shrunk)
+            painter.setFont(fitted.font);
         double y = box.top() + fm.ascent();
         for (const QString& line : fitted.lines) {
             if (y - fm.ascent() >= box.bottom())
@@ -158,7 +164,10 @@ void Draw_Record(QPainter& painter, const RecordFields& fields, double dpiX, dou
             painter.drawText(QPointF(box.left(), y), line);
             y += fm.lineSpacing();
         }
-        painter.restore();
+        if (fitted.overflowed)
+            painter.restore();
+        else if (shrunk)
+            painter.setFont(font);
     }
 }
 

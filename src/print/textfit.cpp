@@ -83,17 +83,35 @@ void wrapParagraph(const QString& text, double width, const QFontMetricsF& fm, Q
         lines->append(line);
 }
 
+QStringList wrapWith(const QString& text, double width, const QFontMetricsF& fm)
+{
+    QStringList lines;
+    if (!text.contains(QLatin1Char('\n'))) {
+        wrapParagraph(text, width, fm, &lines);
+        return lines;
+    }
+    for (const QString& paragraph : text.split(QLatin1Char('\n')))
+        wrapParagraph(paragraph, width, fm, &lines);
+    return lines;
+}
+
+// Lines are wrapped at the width; only a single character wider than the
+// whole box can stick out, so only one-character lines need measuring.
+bool narrow(const QStringList& lines, double width, const QFontMetricsF& fm)
+{
+    for (const QString& l : lines)
+        if (l.size() <= 2 && fm.horizontalAdvance(l) > width + 0.01)
+            return false;
+    return true;
+}
+
 } // namespace
 
 namespace TextFit {
 
 QStringList wrap(const QString& text, double width, const QFont& font, QPaintDevice* device)
 {
-    const QFontMetricsF fm(font, device);
-    QStringList lines;
-    for (const QString& paragraph : text.split(QLatin1Char('\n')))
-        wrapParagraph(paragraph, width, fm, &lines);
-    return lines;
+    return wrapWith(text, width, QFontMetricsF(font, device));
 }
 
 Result fit(const QString& text, double width, double height, const QFont& font,
@@ -103,13 +121,10 @@ Result fit(const QString& text, double width, double height, const QFont& font,
     r.font = font;
     double size = font.pointSizeF() > 0 ? font.pointSizeF() : kMinPointSize;
     for (;;) {
-        r.lines = wrap(text, width, r.font, device);
         const QFontMetricsF fm(r.font, device);
+        r.lines = wrapWith(text, width, fm);
         const bool fits = fm.height() + (r.lines.size() - 1) * fm.lineSpacing() <= height + 0.01;
-        bool narrow = true;
-        for (const QString& l : r.lines)
-            narrow = narrow && fm.horizontalAdvance(l) <= width + 0.01;
-        if (fits && narrow)
+        if (fits && narrow(r.lines, width, fm))
             return r;
         if (size <= kMinPointSize) {
             r.overflowed = true;
