@@ -1467,6 +1467,24 @@ private Q_SLOTS:
         QVERIFY(m_prompt->shown.isEmpty());
     }
 
+    // A field's box height is dragged at its bottom border and stored with
+    // the template; fields left at their own height store nothing.
+    void fieldHeightIsStoredWithTheTemplate()
+    {
+        QVERIFY(startProgram());
+        FieldControl* c = control(FieldCatalogue::byKey("A_Address")->number);
+        QCOMPARE(c->height(), FieldCatalogue::kControlHeight);
+        dragBy(c, QPoint(c->width() / 2, c->height() - 1), QPoint(0, 30));
+        QCOMPARE(c->height(), FieldCatalogue::kControlHeight + 30);
+        m_prompt->clear();
+        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({"模板保存成功！"}));
+        const FieldFits fits = FieldFitStore::load(DataModule1->DB_main(), runState().currentModel);
+        QCOMPARE(fits.value("A_Address").height, FieldCatalogue::kControlHeight + 30);
+        QVERIFY(!fits.value("A_Address").fit);
+        QVERIFY(!fits.contains("A_Name"));
+    }
+
     // --- Field selection -----------------------------------------------------
 
     void fieldSelectionAtFirstShowing()
