@@ -334,6 +334,34 @@ void TestPrintWindow::previewDrawsTheCurrentRows()
     pv->close();
 }
 
+void TestPrintWindow::previewOutlinesTextThatDoesNotFit()
+{
+    FieldFitStore::setFit(DataModule1->DB_main(), runState().currentModel, "A_Address", true);
+    QSqlQuery q(DataModule1->DB_main());
+    q.exec("UPDATE Exp_Att_Info SET Address = '北京'");
+    q.exec("UPDATE Exp_Att_Info SET Address = '" +
+           QStringLiteral("北京市海淀区中关村南大街").repeated(20) + "' WHERE Name = 'NAME3'");
+    DataModule1->TB_Att->refresh();
+    auto redPixels = [](const QImage& img) {
+        int red = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const QRgb c = img.pixel(x, y);
+                red += qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60;
+            }
+        return red;
+    };
+    TFM_PreView* pv = FM_PreView;
+    DataModule1->TB_Att->moveTo(0);
+    pv->show();
+    const int plain = redPixels(pv->renderedImage());
+    pv->close();
+    DataModule1->TB_Att->moveTo(2);
+    pv->show();
+    QVERIFY(redPixels(pv->renderedImage()) > plain + 20);
+    pv->close();
+}
+
 void TestPrintWindow::previewWithoutItsPicture()
 {
     QVERIFY(QFile::rename("bkbmp/generic.bmp", "bkbmp/moved.bmp"));

@@ -25,6 +25,7 @@ private Q_SLOTS:
     void livePlacesStoredVisibility();
     void previewZoomAndPaging();
     void previewDrawsTheCurrentRows();
+    void previewOutlinesTextThatDoesNotFit();
     void previewWithoutItsPicture();
     void printCurrentRowFromTheGrid();
     void existingPdfIsReplacedOnlyWhenConfirmed_data();
