@@ -10,11 +10,11 @@
 #include "headerguard.h"
 #include "pagesize.h"
 #include "printerstore.h"
-#include "templatestore.h"
 #include "printgeometry.h"
 #include "printlog.h"
 #include "recordrenderer.h"
 #include "runstate.h"
+#include "templatestore.h"
 #include "tempworkdir.h"
 #include "transaction.h"
 
@@ -73,10 +73,11 @@ void fill(TDataModule1& dm, int rows, bool longAddress = false)
     for (int i = 0; i < rows; ++i) {
         q.bindValue(0, QStringLiteral("收件人%1").arg(i));
         q.bindValue(1, QStringLiteral("公司%1").arg(i));
-        q.bindValue(2, longAddress ? QStringLiteral("北京市朝阳区建国路%1号国贸大厦写字楼B座二十八层"
-                                                    "二八零六室（请于工作日九点至十八点送达前台代收）")
-                                         .arg(i)
-                                   : QStringLiteral("北京市朝阳区建国路%1号").arg(i));
+        q.bindValue(2, longAddress
+                           ? QStringLiteral("北京市朝阳区建国路%1号国贸大厦写字楼B座二十八层"
+                                            "二八零六室（请于工作日九点至十八点送达前台代收）")
+                                 .arg(i)
+                           : QStringLiteral("北京市朝阳区建国路%1号").arg(i));
         q.bindValue(3, QStringLiteral("139%1").arg(i, 8, 10, QLatin1Char('0')));
         q.bindValue(4, QStringLiteral("010-6%1").arg(i, 7, 10, QLatin1Char('0')));
         q.bindValue(5, QStringLiteral("北京"));

@@ -5,7 +5,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-namespace {
+namespace
+{
 
 void run(QSqlQuery& q)
 {
@@ -13,8 +14,8 @@ void run(QSqlQuery& q)
         throw DataError(q.lastError().text());
 }
 
-void upsert(const QSqlDatabase& db, const QString& model, const QString& key,
-            const QString& column, const QVariant& value)
+void upsert(const QSqlDatabase& db, const QString& model, const QString& key, const QString& column,
+            const QVariant& value)
 {
     QSqlQuery q(db);
     q.prepare(QStringLiteral("INSERT INTO Model_Field_Fit (Model_Name, Field_Key, %1) "
@@ -29,13 +30,14 @@ void upsert(const QSqlDatabase& db, const QString& model, const QString& key,
 
 } // namespace
 
-namespace FieldFitStore {
+namespace FieldFitStore
+{
 
 FieldFits load(const QSqlDatabase& db, const QString& model)
 {
     QSqlQuery q(db);
-    q.prepare(QStringLiteral(
-        "SELECT Field_Key, Fit, Height FROM Model_Field_Fit WHERE Model_Name = ?"));
+    q.prepare(
+        QStringLiteral("SELECT Field_Key, Fit, Height FROM Model_Field_Fit WHERE Model_Name = ?"));
     q.addBindValue(model);
     run(q);
     FieldFits fits;

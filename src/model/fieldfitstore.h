@@ -12,7 +12,8 @@ struct FieldFit {
 using FieldFits = QHash<QString, FieldFit>; // by field key ("A_Address" …)
 
 // The fitting settings of each template's fields (Model_Field_Fit).
-namespace FieldFitStore {
+namespace FieldFitStore
+{
 
 // Every stored setting of a template. Throws DataError.
 FieldFits load(const QSqlDatabase& db, const QString& model);

@@ -2,10 +2,10 @@
 
 #include "datamodule.h"
 #include "fieldcatalogue.h"
-#include "safefile.h"
-#include "termination.h"
 #include "printlog.h"
 #include "runstate.h"
+#include "safefile.h"
+#include "termination.h"
 
 #include <QDir>
 #include <QFile>
@@ -294,8 +294,8 @@ QString overflowReport(QPrinter* printer, TDataModule1* dm, const FieldPositions
     }
     if (which.isEmpty())
         return QString();
-    const Calibration calibration = Calibration::load(
-        dm->DB_main(), runState().currentModel, Calibration::printerKey(printer));
+    const Calibration calibration =
+        Calibration::load(dm->DB_main(), runState().currentModel, Calibration::printerKey(printer));
     const FieldFits fits = FieldFitStore::load(dm->DB_main(), runState().currentModel);
     const QRectF page = printer->pageLayout().fullRectPixels(printer->resolution());
     const int nameField = att->fieldIndex(QStringLiteral("Name"));
@@ -304,13 +304,15 @@ QString overflowReport(QPrinter* printer, TDataModule1* dm, const FieldPositions
     att->disableControls();
     for (int row : which) {
         att->moveTo(row);
-        const RecordFields fields = RecordRenderer::collect(dm->TB_Model, dm->TB_Send, att, positions);
+        const RecordFields fields =
+            RecordRenderer::collect(dm->TB_Model, dm->TB_Send, att, positions);
         if (RecordRenderer::misfits(fields, fits, font, printer, page.width(), page.height(),
                                     calibration)
                 .isEmpty())
             continue;
-        lines << QStringLiteral("第 %1 行 %2").arg(row + 1).arg(
-                     nameField >= 0 ? att->cellText(row, nameField) : QString());
+        lines << QStringLiteral("第 %1 行 %2")
+                     .arg(row + 1)
+                     .arg(nameField >= 0 ? att->cellText(row, nameField) : QString());
     }
     if (before >= 0)
         att->moveTo(before);

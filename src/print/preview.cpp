@@ -3,9 +3,9 @@
 
 #include "batchprint.h"
 #include "datamodule.h"
-#include "fieldcatalogue.h"
 #include "designpage.h"
 #include "designsurface.h"
+#include "fieldcatalogue.h"
 #include "guarded.h"
 #include "printerstore.h"
 #include "printgeometry.h"
@@ -155,16 +155,15 @@ void TFM_PreView::Db_Record_Prt()
         guarded([&] {
             const RecordFields fields = RecordRenderer::collect(model, m_dm->TB_Send, m_dm->TB_Att,
                                                                 SurfacePositions(m_surface));
-            const FieldFits fits =
-                FieldFitStore::load(m_dm->DB_main(), runState().currentModel);
+            const FieldFits fits = FieldFitStore::load(m_dm->DB_main(), runState().currentModel);
             const QFont font = RecordRenderer::printFont();
             QPainter p(&image);
             p.setFont(font);
             RecordRenderer::Draw_Record(p, fields, PrintGeometry::kDesignDpi,
                                         PrintGeometry::kDesignDpi, Calibration(), fits);
             // Text that will not print whole is outlined in red.
-            const QStringList misfits = RecordRenderer::misfits(
-                fields, fits, font, &image, image.width(), image.height());
+            const QStringList misfits =
+                RecordRenderer::misfits(fields, fits, font, &image, image.width(), image.height());
             p.setPen(QPen(Qt::red, 1));
             p.setBrush(Qt::NoBrush);
             for (const RenderField& r : fields)

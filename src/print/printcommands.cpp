@@ -91,9 +91,8 @@ void printAfterQuestion(TDataModule1* dm, const DesignSurface* surface, const Pa
                                                   RecordRenderer::printFont(), rows, all);
         }))
         return;
-    if (!overflow.isEmpty() &&
-        prompt().question(overflow, QStringLiteral("批量打印提示"), false, Prompt::Button::Cancel) !=
-            Prompt::Button::Ok)
+    if (!overflow.isEmpty() && prompt().question(overflow, QStringLiteral("批量打印提示"), false,
+                                                 Prompt::Button::Cancel) != Prompt::Button::Ok)
         return;
     const int total = waybills;
     auto progress = prompt().progress(QStringLiteral("正在打印……"), total);

@@ -99,14 +99,15 @@ QColor printColour()
     return runState().printColour.isValid() ? runState().printColour : QColor(Qt::black);
 }
 
-namespace {
+namespace
+{
 
 // A fitted field's box in device pixels, at its (calibrated) place.
 QRectF fitBox(const RenderField& r, const FieldFit& fit, const QPointF& place,
               const QFontMetricsF& lineMetrics, double dpiX, double dpiY)
 {
-    const double height = fit.height > 0 ? PrintGeometry::toDevice(fit.height, dpiY)
-                                         : lineMetrics.height();
+    const double height =
+        fit.height > 0 ? PrintGeometry::toDevice(fit.height, dpiY) : lineMetrics.height();
     return QRectF(place, QSizeF(PrintGeometry::toDevice(r.width, dpiX), height));
 }
 

@@ -2,7 +2,8 @@
 
 #include <QFontMetricsF>
 
-namespace {
+namespace
+{
 
 // Characters that may stand alone on either side of a line break.
 bool breaksAnywhere(QChar c)
@@ -107,7 +108,8 @@ bool narrow(const QStringList& lines, double width, const QFontMetricsF& fm)
 
 } // namespace
 
-namespace TextFit {
+namespace TextFit
+{
 
 QStringList wrap(const QString& text, double width, const QFont& font, QPaintDevice* device)
 {

@@ -7,7 +7,8 @@ class QPaintDevice;
 
 // Fitting a text into a box: wrapped at the box's width, then shrunk in
 // half-point steps until the lines fit its height, no smaller than 6 pt.
-namespace TextFit {
+namespace TextFit
+{
 
 constexpr double kMinPointSize = 6.0;
 constexpr double kStepPointSize = 0.5;

@@ -12,9 +12,9 @@
 #include "printcommands.h"
 #include "printgeometry.h"
 #include "printlog.h"
+#include "recordrenderer.h"
 #include "rowselection.h"
 #include "runstate.h"
-#include "recordrenderer.h"
 #include "scriptedprompt.h"
 #include "tempworkdir.h"
 #include "test_printwindow.h"
@@ -380,7 +380,7 @@ private Q_SLOTS:
     void textFitsItsBox_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("ruler");  // the box is as wide as this at 10 pt
+        QTest::addColumn<QString>("ruler");   // the box is as wide as this at 10 pt
         QTest::addColumn<int>("heightLines"); // and this many 10 pt lines high
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<bool>("overflowed");
@@ -403,9 +403,8 @@ private Q_SLOTS:
             << QStringList(4, QString(5, QLatin1Char('A'))) << false << 10.0 << 10.0;
         QTest::newRow("shrinks until the lines fit")
             << cjk << QStringLiteral("一二三四五") << 2 << QStringList() << false << 6.5 << 9.5;
-        QTest::newRow("overflows at 6 pt")
-            << cjk.repeated(5) << QStringLiteral("一二三四五") << 1 << QStringList() << true
-            << 6.0 << 6.0;
+        QTest::newRow("overflows at 6 pt") << cjk.repeated(5) << QStringLiteral("一二三四五") << 1
+                                           << QStringList() << true << 6.0 << 6.0;
     }
     void textFitsItsBox()
     {
@@ -463,12 +462,14 @@ private Q_SLOTS:
         m_dm->TB_Model->refresh();
         FieldFitStore::setFit(m_dm->DB_main(), runState().currentModel, "A_Address", true);
         FieldFitStore::setHeight(m_dm->DB_main(), runState().currentModel, "A_Address", 60);
-        const QString text = QStringLiteral("北京市海淀区中关村南大街二十七号院三号楼").repeated(repeat);
+        const QString text =
+            QStringLiteral("北京市海淀区中关村南大街二十七号院三号楼").repeated(repeat);
         exec("INSERT INTO Exp_Att_Info (Name, Address) VALUES ('张三', '" + text + "')");
         m_dm->TB_Att->refresh();
         auto printer = pdfPrinter("fit.pdf", resolution);
         QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model),
-                                     RecordRenderer::printFont()).ok);
+                                     RecordRenderer::printFont())
+                    .ok);
 
         const double left = address->number * 20 * 25.4 / 96;
         const double top = address->number * 10 * 25.4 / 96;
@@ -484,8 +485,9 @@ private Q_SLOTS:
         QVERIFY(lines.size() >= 2);
         QString printed;
         for (const Word& w : lines) {
-            QVERIFY2(w.xMm > left - 0.2 && w.rightMm < right + 0.2,
-                     qPrintable(QStringLiteral("%1: %2 … %3").arg(w.text).arg(w.xMm).arg(w.rightMm)));
+            QVERIFY2(
+                w.xMm > left - 0.2 && w.rightMm < right + 0.2,
+                qPrintable(QStringLiteral("%1: %2 … %3").arg(w.text).arg(w.xMm).arg(w.rightMm)));
             QVERIFY2(w.yMm > top - 0.2 && w.yMm < bottom, qPrintable(w.text));
             printed += w.text;
         }
