@@ -1,5 +1,8 @@
 #include "designpage.h"
 
+#include "fieldcatalogue.h"
+#include "fieldfitstore.h"
+
 #include "configini.h"
 #include "datamodule.h"
 #include "designsurface.h"
@@ -213,6 +216,7 @@ void DesignPage::layOutCurrentRow()
     runState().screenOffsetX = t.offsetX;
     runState().screenOffsetY = t.offsetY;
     Model_Container->applyFieldPlaces(TemplateStore::laidOut(t.fields, t.offsetX, t.offsetY));
+    applyFieldHeights(tb->FieldByName(QStringLiteral("Model_Name")).AsString());
     m_laidOut = Model_Container->fieldPlaces();
     m_undoStack->clear(); // another template: nothing of the last one to undo
 }
@@ -228,6 +232,27 @@ QString DesignPage::selectedFieldText() const
     return QStringLiteral("字段：%1  左 %2  上 %3  宽 %4  高 %5 mm")
         .arg(c->field().caption, mm(c->x() - corner.x()), mm(c->y() - corner.y()), mm(c->width()),
              mm(c->height()));
+}
+
+void DesignPage::applyFieldHeights(const QString& model)
+{
+    FieldFits fits;
+    guarded([&] { fits = FieldFitStore::load(m_dm->DB_main(), model); });
+    for (FieldControl* c : Model_Container->fieldControls()) {
+        const int h = fits.value(c->field().key).height;
+        c->resize(c->width(), h > 0 ? h : FieldCatalogue::kControlHeight);
+    }
+}
+
+// A box left at the control's own height keeps one line of the print font.
+void DesignPage::storeFieldHeights(const QString& model)
+{
+    const FieldFits fits = FieldFitStore::load(m_dm->DB_main(), model);
+    for (FieldControl* c : Model_Container->fieldControls()) {
+        const int h = c->height() == FieldCatalogue::kControlHeight ? 0 : c->height();
+        if (h != fits.value(c->field().key).height)
+            FieldFitStore::setHeight(m_dm->DB_main(), model, c->field().key, h);
+    }
 }
 
 bool DesignPage::Model_Screen_Paint(const QString& name)
@@ -514,6 +539,7 @@ bool DesignPage::saveNewTemplate()
     }
     rs.currentModel = savedName;
     rs.currentModelRow = tb->bookmark();
+    guarded([&] { storeFieldHeights(savedName); });
     if (replaced >= 0 && oldPicture != pictureName)
         removeUnusedPicture(oldPicture);
     m_pictureChosen = false;
@@ -549,6 +575,7 @@ bool DesignPage::saveExistingTemplate()
     }
     runState().currentModel = listName;
     runState().currentModelRow = mark;
+    guarded([&] { storeFieldHeights(listName); });
     afterSave();
     return true;
 }

@@ -114,6 +114,10 @@ private:
     void setNewTemplateMode(bool on);
     // Lays out TB_Model's current row; throws when its picture cannot load.
     void layOutCurrentRow();
+    // Box heights of the template's fields: shown on the controls, stored
+    // on saving (throws DataError).
+    void applyFieldHeights(const QString& model);
+    void storeFieldHeights(const QString& model);
     // The row of the selected list entry; -1 when none is selected.
     qint64 selectedRow() const;
     // Writes config.ini's default; says so when it cannot.

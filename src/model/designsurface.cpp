@@ -2,6 +2,8 @@
 
 #include "datamodule.h"
 #include "fieldcatalogue.h"
+#include "fieldfitstore.h"
+#include "guarded.h"
 #include "landlinevalidator.h"
 #include "newdatabase.h"
 #include "prompt.h"
@@ -278,6 +280,11 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
     N1 = PopMenu_Del_VisField->addAction(QStringLiteral("删除此字段"));
     N1->setObjectName(QStringLiteral("N1"));
     connect(N1, &QAction::triggered, this, &DesignSurface::N1Click);
+    fitToBoxAction = PopMenu_Del_VisField->addAction(QStringLiteral("适应框内"));
+    fitToBoxAction->setObjectName(QStringLiteral("FitToBox"));
+    fitToBoxAction->setCheckable(true);
+    connect(fitToBoxAction, &QAction::triggered, this, &DesignSurface::setSelectedFieldFits);
+    connect(PopMenu_Del_VisField, &QMenu::aboutToShow, this, &DesignSurface::showSelectedFieldFit);
 
     for (const FieldInfo& f : FieldCatalogue::all()) {
         auto* edit = new FieldControl(f, this);
@@ -364,6 +371,7 @@ void DesignSurface::nudgeSelected(int dx, int dy)
 
 void DesignSurface::bindData(TDataModule1* dm)
 {
+    m_dm = dm;
     for (FieldControl* c : m_fields)
         c->bind(c->field().isSender() ? dm->TB_Send : dm->TB_Att, c->field().column);
 }
@@ -418,6 +426,39 @@ void DesignSurface::showField(const QString& key)
         after.visible = true;
         changeField(c, after, QStringLiteral("显示字段"));
     }
+}
+
+FieldControl* DesignSurface::popupTarget() const
+{
+    QWidget* selected = runState().selectedField;
+    for (FieldControl* c : m_fields)
+        if (c == selected)
+            return c;
+    return nullptr;
+}
+
+void DesignSurface::showSelectedFieldFit()
+{
+    FieldControl* c = popupTarget();
+    fitToBoxAction->setEnabled(c && m_dm);
+    bool fit = false;
+    if (c && m_dm)
+        guarded([&] {
+            fit = FieldFitStore::load(m_dm->DB_main(), runState().currentModel)
+                      .value(c->field().key)
+                      .fit;
+        });
+    fitToBoxAction->setChecked(fit);
+}
+
+void DesignSurface::setSelectedFieldFits(bool fit)
+{
+    FieldControl* c = popupTarget();
+    if (!c || !m_dm)
+        return;
+    guarded([&] {
+        FieldFitStore::setFit(m_dm->DB_main(), runState().currentModel, c->field().key, fit);
+    });
 }
 
 void DesignSurface::N1Click()

@@ -113,6 +113,9 @@ public:
 
     // "删除此字段": hides the selected field, if any.
     void N1Click();
+    // "适应框内": switches fitting its box on or off for the selected field
+    // of the current template, stored at once.
+    void setSelectedFieldFits(bool fit);
 
     FieldState fieldState(int index) const;
     // Puts a field back to a state, as undo and redo do.
@@ -134,6 +137,7 @@ Q_SIGNALS:
 public:
     QMenu* PopMenu_Del_VisField;
     QAction* N1;
+    QAction* fitToBoxAction;
 
 private:
     void select(FieldControl* control);
@@ -142,6 +146,11 @@ private:
     void fitToPicture();
 
     QPointer<FieldControl> m_selected;
+    // The field the popup menu was opened on (right click), if any.
+    FieldControl* popupTarget() const;
+    void showSelectedFieldFit();
+
+    TDataModule1* m_dm = nullptr;
     QLabel* m_image;
     QPixmap m_picture;
     QVector<FieldControl*> m_fields;

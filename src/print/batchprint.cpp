@@ -1,10 +1,11 @@
 #include "batchprint.h"
 
 #include "datamodule.h"
-#include "safefile.h"
-#include "termination.h"
+#include "fieldcatalogue.h"
 #include "printlog.h"
 #include "runstate.h"
+#include "safefile.h"
+#include "termination.h"
 
 #include <QDir>
 #include <QFile>
@@ -193,6 +194,7 @@ Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
     const double dpiX = job.device()->logicalDpiX();
     const double dpiY = job.device()->logicalDpiY();
     Calibration calibration;
+    FieldFits fits;
     const bool many = which != Rows::Current;
     const int nameField = att->fieldIndex(QStringLiteral("Name"));
     QStringList names;
@@ -203,6 +205,7 @@ Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
     try {
         calibration = Calibration::load(dm->DB_main(), runState().currentModel,
                                         Calibration::printerKey(printer));
+        fits = FieldFitStore::load(dm->DB_main(), runState().currentModel);
         int next = 0;
         if (which == Rows::All)
             att->first();
@@ -210,7 +213,7 @@ Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
             att->moveTo(given.at(next++));
         for (;;) {
             const RecordFields fields = RecordRenderer::collect(dm->TB_Model, dm->TB_Send, att, positions);
-            RecordRenderer::Draw_Record(job.painter(), fields, dpiX, dpiY, calibration);
+            RecordRenderer::Draw_Record(job.painter(), fields, dpiX, dpiY, calibration, fits);
             ++result.pages;
             if (att->recNo() >= 0) {
                 result.rowIds << att->rowId(att->recNo());
@@ -277,6 +280,46 @@ Result printCurrent(QPrinter* printer, TDataModule1* dm, const FieldPositions& p
                     const QFont& font)
 {
     return run(printer, dm, positions, font, nullptr, Rows::Current);
+}
+
+QString overflowReport(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
+                       const QFont& font, const QVector<int>& rows, bool all)
+{
+    Dataset* att = dm->TB_Att;
+    QVector<int> which = rows;
+    if (all) {
+        which.clear();
+        for (int i = 0; i < att->recordCount(); ++i)
+            which << i;
+    }
+    if (which.isEmpty())
+        return QString();
+    const Calibration calibration =
+        Calibration::load(dm->DB_main(), runState().currentModel, Calibration::printerKey(printer));
+    const FieldFits fits = FieldFitStore::load(dm->DB_main(), runState().currentModel);
+    const QRectF page = printer->pageLayout().fullRectPixels(printer->resolution());
+    const int nameField = att->fieldIndex(QStringLiteral("Name"));
+    const int before = att->recNo();
+    QStringList lines;
+    att->disableControls();
+    for (int row : which) {
+        att->moveTo(row);
+        const RecordFields fields =
+            RecordRenderer::collect(dm->TB_Model, dm->TB_Send, att, positions);
+        if (RecordRenderer::misfits(fields, fits, font, printer, page.width(), page.height(),
+                                    calibration)
+                .isEmpty())
+            continue;
+        lines << QStringLiteral("第 %1 行 %2")
+                     .arg(row + 1)
+                     .arg(nameField >= 0 ? att->cellText(row, nameField) : QString());
+    }
+    if (before >= 0)
+        att->moveTo(before);
+    att->enableControls();
+    if (lines.isEmpty())
+        return QString();
+    return QStringLiteral("以下收件人的内容超出打印范围：\n") + lines.join(QLatin1Char('\n'));
 }
 
 } // namespace BatchPrint

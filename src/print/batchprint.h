@@ -39,4 +39,12 @@ Result printRows(QPrinter* printer, TDataModule1* dm, const FieldPositions& posi
 Result printCurrent(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
                     const QFont& font);
 
+// The rows (all, or the given 0-based ones) whose text would leave the
+// printer's paper, leave a fitted box or shrink below 8 pt: "以下收件人的内容
+// 超出打印范围：" and one line per row with its number as the grid shows it
+// and its name; empty when every row prints whole. The cursor stays put.
+// Throws DataError.
+QString overflowReport(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
+                       const QFont& font, const QVector<int>& rows, bool all);
+
 } // namespace BatchPrint

@@ -5,6 +5,7 @@
 #include "datamodule.h"
 #include "designpage.h"
 #include "designsurface.h"
+#include "fieldcatalogue.h"
 #include "guarded.h"
 #include "printerstore.h"
 #include "printgeometry.h"
@@ -18,6 +19,7 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QPainter>
+#include <QPen>
 #include <QScreen>
 #include <QScrollArea>
 #include <QToolButton>
@@ -153,10 +155,20 @@ void TFM_PreView::Db_Record_Prt()
         guarded([&] {
             const RecordFields fields = RecordRenderer::collect(model, m_dm->TB_Send, m_dm->TB_Att,
                                                                 SurfacePositions(m_surface));
+            const FieldFits fits = FieldFitStore::load(m_dm->DB_main(), runState().currentModel);
+            const QFont font = RecordRenderer::printFont();
             QPainter p(&image);
-            p.setFont(RecordRenderer::printFont());
+            p.setFont(font);
             RecordRenderer::Draw_Record(p, fields, PrintGeometry::kDesignDpi,
-                                        PrintGeometry::kDesignDpi);
+                                        PrintGeometry::kDesignDpi, Calibration(), fits);
+            // Text that will not print whole is outlined in red.
+            const QStringList misfits =
+                RecordRenderer::misfits(fields, fits, font, &image, image.width(), image.height());
+            p.setPen(QPen(Qt::red, 1));
+            p.setBrush(Qt::NoBrush);
+            for (const RenderField& r : fields)
+                if (misfits.contains(r.field->key))
+                    p.drawRect(RecordRenderer::textRect(r, fits, font, &image));
         });
     }
     m_rendered = image;

@@ -85,6 +85,15 @@ void printAfterQuestion(TDataModule1* dm, const DesignSurface* surface, const Pa
         return;
     if (!PrinterStore::confirmOverwrite(printer))
         return;
+    QString overflow;
+    if (!guarded([&] {
+            overflow = BatchPrint::overflowReport(printer, dm, SurfacePositions(surface),
+                                                  RecordRenderer::printFont(), rows, all);
+        }))
+        return;
+    if (!overflow.isEmpty() && prompt().question(overflow, QStringLiteral("批量打印提示"), false,
+                                                 Prompt::Button::Cancel) != Prompt::Button::Ok)
+        return;
     const int total = waybills;
     auto progress = prompt().progress(QStringLiteral("正在打印……"), total);
     struct Labeler : Prompt::Progress {
@@ -301,6 +310,17 @@ int runCommand(const QStringList& givenArgs, TDataModule1* dm)
         }
         return 0;
     }
+    // The command goes on: the list is a warning on standard error.
+    if (!guarded([&] {
+            const QString overflow = BatchPrint::overflowReport(
+                &printer, dm, StoredPositions(model), RecordRenderer::printFont(), rows, all);
+            if (!overflow.isEmpty()) {
+                const QByteArray bytes = (overflow + QLatin1Char('\n')).toUtf8();
+                std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+                std::fflush(stderr);
+            }
+        }))
+        return 1;
     BatchPrint::Result r;
     if (!guarded([&] {
             r = all ? BatchPrint::printAll(&printer, dm, StoredPositions(model),

@@ -5,6 +5,7 @@
 #include "fieldcatalogue.h"
 #include "printgeometry.h"
 #include "runstate.h"
+#include "textfit.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -13,6 +14,22 @@ QPoint SurfacePositions::designOffset(const FieldInfo& field) const
 {
     const FieldControl* c = m_surface->fieldControl(field.key);
     return c->pos() - m_surface->backgroundImage()->pos();
+}
+
+int FieldPositions::designWidth(const FieldInfo&) const
+{
+    return FieldCatalogue::kControlWidth;
+}
+
+int SurfacePositions::designWidth(const FieldInfo& field) const
+{
+    return m_surface->fieldControl(field.key)->width();
+}
+
+int StoredPositions::designWidth(const FieldInfo& field) const
+{
+    const int w = int(m_model->FieldByName(field.widthColumn()).AsInteger());
+    return w > 0 ? w : FieldCatalogue::kControlWidth;
 }
 
 QPoint StoredPositions::designOffset(const FieldInfo& field) const
@@ -61,6 +78,7 @@ RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
             if (source->recNo() >= 0)
                 r.text = source->FieldByName(f->column).AsString();
             r.offset = positions.designOffset(*f);
+            r.width = positions.designWidth(*f);
         }
         out.push_back(r);
     }
@@ -81,20 +99,116 @@ QColor printColour()
     return runState().printColour.isValid() ? runState().printColour : QColor(Qt::black);
 }
 
+namespace
+{
+
+// A fitted field's box in device pixels, at its (calibrated) place.
+QRectF fitBox(const RenderField& r, const FieldFit& fit, const QPointF& place,
+              const QFontMetricsF& lineMetrics, double dpiX, double dpiY)
+{
+    const double height =
+        fit.height > 0 ? PrintGeometry::toDevice(fit.height, dpiY) : lineMetrics.height();
+    return QRectF(place, QSizeF(PrintGeometry::toDevice(r.width, dpiX), height));
+}
+
+const FieldFit* fitOf(const FieldFits& fits, const RenderField& r)
+{
+    const auto it = fits.constFind(r.field->key);
+    return it != fits.constEnd() && it->fit ? &*it : nullptr;
+}
+
+bool hardToRead(const TextFit::Result& fitted)
+{
+    return fitted.overflowed || fitted.font.pointSizeF() < TextFit::kReadablePointSize;
+}
+
+} // namespace
+
 void Draw_Record(QPainter& painter, const RecordFields& fields, double dpiX, double dpiY,
-                 const Calibration& calibration)
+                 const Calibration& calibration, const FieldFits& fits, QStringList* misfits)
 {
     painter.setPen(printColour());
     painter.setBrush(Qt::NoBrush);
     painter.setBackgroundMode(Qt::TransparentMode);
-    const qreal ascent = QFontMetricsF(painter.font(), painter.device()).ascent();
+    const QFont font = painter.font();
+    const QFontMetricsF metrics(font, painter.device());
+    const qreal ascent = metrics.ascent();
     for (const RenderField& r : fields) {
         if (!r.visible || r.text.isEmpty())
             continue;
         const QPointF p =
             calibration.apply(PrintGeometry::devicePoint(r.offset, dpiX, dpiY), dpiX, dpiY);
-        painter.drawText(QPointF(p.x(), p.y() + ascent), r.text);
+        const FieldFit* fit = fitOf(fits, r);
+        if (!fit) {
+            painter.drawText(QPointF(p.x(), p.y() + ascent), r.text);
+            continue;
+        }
+        const QRectF box = fitBox(r, *fit, p, metrics, dpiX, dpiY);
+        const TextFit::Result fitted =
+            TextFit::fit(r.text, box.width(), box.height(), font, painter.device());
+        if (misfits && hardToRead(fitted))
+            misfits->append(r.field->key);
+        const bool shrunk = fitted.font.pointSizeF() != font.pointSizeF();
+        const QFontMetricsF smaller(fitted.font, painter.device());
+        const QFontMetricsF& fm = shrunk ? smaller : metrics;
+        // Only text that does not fit needs cutting at the box's end.
+        if (fitted.overflowed) {
+            painter.save();
+            painter.setClipRect(box);
+        }
+        if (shrunk)
+            painter.setFont(fitted.font);
+        double y = box.top() + fm.ascent();
+        for (const QString& line : fitted.lines) {
+            if (y - fm.ascent() >= box.bottom())
+                break;
+            painter.drawText(QPointF(box.left(), y), line);
+            y += fm.lineSpacing();
+        }
+        if (fitted.overflowed)
+            painter.restore();
+        else if (shrunk)
+            painter.setFont(font);
     }
+}
+
+QStringList misfits(const RecordFields& fields, const FieldFits& fits, const QFont& font,
+                    QPaintDevice* device, double pageWidth, double pageHeight,
+                    const Calibration& calibration)
+{
+    QStringList out;
+    const double dpiX = device->logicalDpiX();
+    const double dpiY = device->logicalDpiY();
+    const QFontMetricsF metrics(font, device);
+    for (const RenderField& r : fields) {
+        if (!r.visible || r.text.isEmpty())
+            continue;
+        const QPointF p =
+            calibration.apply(PrintGeometry::devicePoint(r.offset, dpiX, dpiY), dpiX, dpiY);
+        if (const FieldFit* fit = fitOf(fits, r)) {
+            const QRectF box = fitBox(r, *fit, p, metrics, dpiX, dpiY);
+            const TextFit::Result fitted =
+                TextFit::fit(r.text, box.width(), box.height(), font, device);
+            if (hardToRead(fitted) || box.right() > pageWidth || box.bottom() > pageHeight)
+                out << r.field->key;
+        } else if (p.x() + metrics.horizontalAdvance(r.text) > pageWidth ||
+                   p.y() + metrics.height() > pageHeight) {
+            out << r.field->key;
+        }
+    }
+    return out;
+}
+
+QRectF textRect(const RenderField& r, const FieldFits& fits, const QFont& font,
+                QPaintDevice* device)
+{
+    const double dpiX = device->logicalDpiX();
+    const double dpiY = device->logicalDpiY();
+    const QFontMetricsF metrics(font, device);
+    const QPointF p = PrintGeometry::devicePoint(r.offset, dpiX, dpiY);
+    if (const FieldFit* fit = fitOf(fits, r))
+        return fitBox(r, *fit, p, metrics, dpiX, dpiY);
+    return QRectF(p, QSizeF(metrics.horizontalAdvance(r.text), metrics.height()));
 }
 
 } // namespace RecordRenderer

@@ -1,14 +1,18 @@
 #pragma once
 
 #include "calibration.h"
+#include "fieldfitstore.h"
 
 #include <QFont>
 #include <QPoint>
+#include <QRectF>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 class Dataset;
 class DesignSurface;
+class QPaintDevice;
 class QPainter;
 struct FieldInfo;
 
@@ -18,6 +22,7 @@ struct RenderField {
     QPoint offset;        // design offset from the background's corner, design pixels
     bool visible = false; // the model's <key>_isVis reads exactly "1"
     QString text;
+    int width = 0;        // the field's box width, design pixels
 };
 using RecordFields = QVector<RenderField>;
 
@@ -27,6 +32,7 @@ class FieldPositions
 public:
     virtual ~FieldPositions() = default;
     virtual QPoint designOffset(const FieldInfo& field) const = 0;
+    virtual int designWidth(const FieldInfo& field) const;
 };
 
 // The live design surface: field control minus Model_BKimg.
@@ -35,6 +41,7 @@ class SurfacePositions : public FieldPositions
 public:
     explicit SurfacePositions(const DesignSurface* surface) : m_surface(surface) {}
     QPoint designOffset(const FieldInfo& field) const override;
+    int designWidth(const FieldInfo& field) const override;
 
 private:
     const DesignSurface* m_surface;
@@ -47,6 +54,7 @@ class StoredPositions : public FieldPositions
 public:
     explicit StoredPositions(Dataset* model) : m_model(model) {}
     QPoint designOffset(const FieldInfo& field) const override;
+    int designWidth(const FieldInfo& field) const override;
 
 private:
     Dataset* m_model;
@@ -74,7 +82,23 @@ QColor printColour();
 // cell at the field's place; clear background, nothing clipped, in the
 // print colour. The painter's font is used as it is set. A printer's
 // calibration moves and scales the places (never the preview's).
+// Fields switched to fit (`fits`) are wrapped and shrunk into their box
+// instead and clipped at its end; the keys of the fields whose text leaves
+// the page, leaves its box or shrinks below 8 pt are added to `misfits`.
 void Draw_Record(QPainter& painter, const RecordFields& fields, double dpiX, double dpiY,
-                 const Calibration& calibration = Calibration());
+                 const Calibration& calibration = Calibration(), const FieldFits& fits = {},
+                 QStringList* misfits = nullptr);
+
+// The keys of the fields that would leave the page or their box, or shrink
+// below 8 pt, when drawn with `font` on a page of pageWidth × pageHeight
+// device pixels of `device`.
+QStringList misfits(const RecordFields& fields, const FieldFits& fits, const QFont& font,
+                    QPaintDevice* device, double pageWidth, double pageHeight,
+                    const Calibration& calibration = Calibration());
+
+// The device rectangle a field's text takes: its box when it fits its box,
+// else its one line (no calibration, as in the preview).
+QRectF textRect(const RenderField& field, const FieldFits& fits, const QFont& font,
+                QPaintDevice* device);
 
 } // namespace RecordRenderer

@@ -5,6 +5,7 @@
 #include "designpage.h"
 #include "designsurface.h"
 #include "fieldcatalogue.h"
+#include "fieldfitstore.h"
 #include "fieldselect.h"
 #include "freshdatabase.h"
 #include "mainwindow.h"
@@ -1764,6 +1765,61 @@ private Q_SLOTS:
         QCOMPARE(m_prompt->lastMessage(), kSaved);
         const QString stored = modelRow(1).value("Bk_Bmp_Name").toString();
         QCOMPARE(QImageReader(bkbmp(stored)).size(), shown);
+    }
+
+    // "适应框内" is stored per template and field at once, and the menu shows
+    // the stored state of the field it was opened on.
+    void fitToBoxThroughThePopupMenu()
+    {
+        QVERIFY(startProgram());
+        QAction* fit = surface()->fitToBoxAction;
+        QCOMPARE(fit->text(), QString("适应框内"));
+        QVERIFY(fit->isCheckable());
+        QMenu* menu = surface()->PopMenu_Del_VisField;
+        // The state shown before the click: 1 checked, 0 not, -1 no menu.
+        auto chooseFit = [&](QWidget* w) -> int {
+            QTest::mouseClick(w, Qt::RightButton);
+            if (!QTest::qWaitFor([&] { return menu->isVisible(); }))
+                return -1;
+            const int was = fit->isChecked() ? 1 : 0;
+            const QRect item = menu->actionGeometry(fit);
+            QTest::mouseMove(menu, item.center());
+            QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
+            return QTest::qWaitFor([&] { return !menu->isVisible(); }) ? was : -1;
+        };
+        const FieldInfo* address = FieldCatalogue::byKey("A_Address");
+        const FieldInfo* name = FieldCatalogue::byKey("A_Name");
+        QCOMPARE(chooseFit(control(address->number)), 0);
+        FieldFits fits = FieldFitStore::load(DataModule1->DB_main(), runState().currentModel);
+        QVERIFY(fits.value("A_Address").fit);
+        QVERIFY(!fits.value("A_Name").fit);
+        // Another template keeps its own switches.
+        QVERIFY(FieldFitStore::load(DataModule1->DB_main(), "别的模板").isEmpty());
+        // Opened on another field the menu shows that field's state.
+        QCOMPARE(chooseFit(control(name->number)), 0);
+        QCOMPARE(chooseFit(control(address->number)), 1);
+        fits = FieldFitStore::load(DataModule1->DB_main(), runState().currentModel);
+        QVERIFY(!fits.value("A_Address").fit);
+        QVERIFY(fits.value("A_Name").fit);
+        QVERIFY(m_prompt->shown.isEmpty());
+    }
+
+    // A field's box height is dragged at its bottom border and stored with
+    // the template; fields left at their own height store nothing.
+    void fieldHeightIsStoredWithTheTemplate()
+    {
+        QVERIFY(startProgram());
+        FieldControl* c = control(FieldCatalogue::byKey("A_Address")->number);
+        QCOMPARE(c->height(), FieldCatalogue::kControlHeight);
+        dragBy(c, QPoint(c->width() / 2, c->height() - 1), QPoint(0, 30));
+        QCOMPARE(c->height(), FieldCatalogue::kControlHeight + 30);
+        m_prompt->clear();
+        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({"模板保存成功！"}));
+        const FieldFits fits = FieldFitStore::load(DataModule1->DB_main(), runState().currentModel);
+        QCOMPARE(fits.value("A_Address").height, FieldCatalogue::kControlHeight + 30);
+        QVERIFY(!fits.value("A_Address").fit);
+        QVERIFY(!fits.contains("A_Name"));
     }
 
     // --- Field selection -----------------------------------------------------

@@ -3,21 +3,26 @@
 #include "batchprint.h"
 #include "calibration.h"
 #include "calibrationcommands.h"
+#include "configini.h"
 #include "datamodule.h"
 #include "fieldcatalogue.h"
+#include "fieldfitstore.h"
 #include "freshdatabase.h"
 #include "headerguard.h"
 #include "printcommands.h"
 #include "printgeometry.h"
 #include "printlog.h"
+#include "recordrenderer.h"
 #include "rowselection.h"
 #include "runstate.h"
-#include "recordrenderer.h"
 #include "scriptedprompt.h"
 #include "tempworkdir.h"
 #include "test_printwindow.h"
+#include "textfit.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
+#include <QImage>
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QPrinter>
@@ -32,6 +37,7 @@ namespace {
 struct Word {
     QString text;
     double xMm, yMm; // top-left of the word's box
+    double rightMm = 0, bottomMm = 0;
 };
 
 // Words of page `page` (1-based) of a PDF, with their places in millimetres.
@@ -43,12 +49,14 @@ QList<Word> pdfWords(const QString& pdf, int page = 1)
     p.waitForFinished(60000);
     const QString html = QString::fromUtf8(p.readAllStandardOutput());
     static const QRegularExpression re(
-        QStringLiteral("<word xMin=\"([-\\d.]+)\" yMin=\"([-\\d.]+)\"[^>]*>([^<]*)</word>"));
+        QStringLiteral("<word xMin=\"([-\\d.]+)\" yMin=\"([-\\d.]+)\" xMax=\"([-\\d.]+)\" "
+                       "yMax=\"([-\\d.]+)\"[^>]*>([^<]*)</word>"));
     QList<Word> words;
     for (auto it = re.globalMatch(html); it.hasNext();) {
         const auto m = it.next();
-        words.append({m.captured(3), m.captured(1).toDouble() * 25.4 / 72,
-                      m.captured(2).toDouble() * 25.4 / 72});
+        words.append({m.captured(5), m.captured(1).toDouble() * 25.4 / 72,
+                      m.captured(2).toDouble() * 25.4 / 72, m.captured(3).toDouble() * 25.4 / 72,
+                      m.captured(4).toDouble() * 25.4 / 72});
     }
     return words;
 }
@@ -367,6 +375,157 @@ private Q_SLOTS:
             texts << w.text;
         QVERIFY(texts.contains("S1X"));
         QVERIFY(texts.filter(QRegularExpression("^R")).isEmpty());
+    }
+
+    void textFitsItsBox_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("ruler");   // the box is as wide as this at 10 pt
+        QTest::addColumn<int>("heightLines"); // and this many 10 pt lines high
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<bool>("overflowed");
+        QTest::addColumn<double>("minPt");
+        QTest::addColumn<double>("maxPt");
+        const QString cjk = QStringLiteral("北京市海淀区中关村大街一号");
+        QTest::newRow("short text unchanged")
+            << QStringLiteral("张三") << QStringLiteral("一二三四五") << 1
+            << QStringList{QStringLiteral("张三")} << false << 10.0 << 10.0;
+        QTest::newRow("chinese breaks between any characters")
+            << cjk << QStringLiteral("一二三四五") << 3
+            << QStringList{QStringLiteral("北京市海淀"), QStringLiteral("区中关村大"),
+                           QStringLiteral("街一号")}
+            << false << 10.0 << 10.0;
+        QTest::newRow("latin breaks at spaces")
+            << QStringLiteral("No 12 Long Street Haidian") << QStringLiteral("No 12 Long") << 3
+            << QStringList{"No 12 Long", "Street", "Haidian"} << false << 10.0 << 10.0;
+        QTest::newRow("a word longer than the line breaks anywhere")
+            << QString(20, QLatin1Char('A')) << QString(5, QLatin1Char('A')) << 4
+            << QStringList(4, QString(5, QLatin1Char('A'))) << false << 10.0 << 10.0;
+        QTest::newRow("shrinks until the lines fit")
+            << cjk << QStringLiteral("一二三四五") << 2 << QStringList() << false << 6.5 << 9.5;
+        QTest::newRow("overflows at 6 pt") << cjk.repeated(5) << QStringLiteral("一二三四五") << 1
+                                           << QStringList() << true << 6.0 << 6.0;
+    }
+    void textFitsItsBox()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, ruler);
+        QFETCH(int, heightLines);
+        QFETCH(QStringList, lines);
+        QFETCH(bool, overflowed);
+        QFETCH(double, minPt);
+        QFETCH(double, maxPt);
+        QImage device(10, 10, QImage::Format_ARGB32);
+        device.setDotsPerMeterX(qRound(300 / 0.0254));
+        device.setDotsPerMeterY(qRound(300 / 0.0254));
+        QFont font(QStringLiteral("WenQuanYi Zen Hei"));
+        font.setPointSizeF(10);
+        const QFontMetricsF fm(font, &device);
+        const double width = fm.horizontalAdvance(ruler) + 0.5;
+        const double height = fm.height() + (heightLines - 1) * fm.lineSpacing() + 0.5;
+
+        const TextFit::Result r = TextFit::fit(text, width, height, font, &device);
+        if (!lines.isEmpty())
+            QCOMPARE(r.lines, lines);
+        QCOMPARE(r.overflowed, overflowed);
+        QVERIFY2(r.font.pointSizeF() >= minPt && r.font.pointSizeF() <= maxPt,
+                 qPrintable(QString::number(r.font.pointSizeF())));
+        // Nothing is lost: the lines hold the whole text but for the blanks
+        // at the breaks.
+        QCOMPARE(r.lines.join(QString()).remove(' '), QString(text).remove(' '));
+        const QFontMetricsF used(r.font, &device);
+        for (const QString& l : r.lines)
+            QVERIFY(used.horizontalAdvance(l) <= width);
+        if (!overflowed)
+            QVERIFY(used.height() + (r.lines.size() - 1) * used.lineSpacing() <= height);
+    }
+
+    void fittedFieldStaysInItsBox_data()
+    {
+        QTest::addColumn<int>("resolution");
+        QTest::addColumn<int>("repeat"); // times the address is written out
+        QTest::addColumn<bool>("whole");
+        for (int dpi : {300, 600, 1200}) {
+            QTest::addRow("%d dpi, wrapped", dpi) << dpi << 1 << true;
+            QTest::addRow("%d dpi, cut at the box's end", dpi) << dpi << 8 << false;
+        }
+    }
+    void fittedFieldStaysInItsBox()
+    {
+        QFETCH(int, resolution);
+        QFETCH(int, repeat);
+        QFETCH(bool, whole);
+        useGridTemplate();
+        runState().currentModel = QStringLiteral("通用快递单");
+        const FieldInfo* address = FieldCatalogue::byKey("A_Address");
+        exec("UPDATE Exp_Model SET A_Address_Width=150");
+        m_dm->TB_Model->refresh();
+        FieldFitStore::setFit(m_dm->DB_main(), runState().currentModel, "A_Address", true);
+        FieldFitStore::setHeight(m_dm->DB_main(), runState().currentModel, "A_Address", 60);
+        const QString text =
+            QStringLiteral("北京市海淀区中关村南大街二十七号院三号楼").repeated(repeat);
+        exec("INSERT INTO Exp_Att_Info (Name, Address) VALUES ('张三', '" + text + "')");
+        m_dm->TB_Att->refresh();
+        auto printer = pdfPrinter("fit.pdf", resolution);
+        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model),
+                                     RecordRenderer::printFont())
+                    .ok);
+
+        const double left = address->number * 20 * 25.4 / 96;
+        const double top = address->number * 10 * 25.4 / 96;
+        const double right = left + 150 * 25.4 / 96;
+        const double bottom = top + 60 * 25.4 / 96;
+        QList<Word> lines;
+        for (const Word& w : pdfWords("fit.pdf"))
+            if (w.text.startsWith(QStringLiteral("北")) || text.contains(w.text))
+                if (w.text != QStringLiteral("张三"))
+                    lines << w;
+        std::sort(lines.begin(), lines.end(),
+                  [](const Word& a, const Word& b) { return a.yMm < b.yMm; });
+        QVERIFY(lines.size() >= 2);
+        QString printed;
+        for (const Word& w : lines) {
+            QVERIFY2(
+                w.xMm > left - 0.2 && w.rightMm < right + 0.2,
+                qPrintable(QStringLiteral("%1: %2 … %3").arg(w.text).arg(w.xMm).arg(w.rightMm)));
+            QVERIFY2(w.yMm > top - 0.2 && w.yMm < bottom, qPrintable(w.text));
+            printed += w.text;
+        }
+        if (whole)
+            QCOMPARE(printed, text);
+        else
+            QVERIFY(text.startsWith(printed.left(10)) && printed.size() < text.size());
+    }
+
+    // Rows whose text leaves the paper or a fitted box are listed on
+    // standard error; the job still prints every row.
+    void commandLineListsRowsThatDoNotFit()
+    {
+        useGridTemplate();
+        runState().currentModel = QStringLiteral("通用快递单");
+        ConfigIni::writeString(runState().appDir, QStringLiteral("DefaultModel"),
+                               QStringLiteral("ModelName"), runState().currentModel);
+        FieldFitStore::setFit(m_dm->DB_main(), runState().currentModel, "A_Address", true);
+        const QString tooLong = QStringLiteral("北京市海淀区中关村南大街").repeated(20);
+        exec("INSERT INTO Exp_Att_Info (Name, Address) VALUES ('张三', '北京')");
+        exec("INSERT INTO Exp_Att_Info (Name, Address) VALUES ('李四', '" + tooLong + "')");
+        exec("INSERT INTO Exp_Att_Info (Name, Company) VALUES ('王五', '" + tooLong + "')");
+        m_dm->TB_Att->refresh();
+        ScriptedPrompt p;
+        QTemporaryFile err;
+        QVERIFY(err.open());
+        std::fflush(stderr);
+        const int saved = dup(2);
+        dup2(err.handle(), 2);
+        const int status = PrintCommands::runCommand({"--pdf", "misfit.pdf"}, m_dm.get());
+        std::fflush(stderr);
+        dup2(saved, 2);
+        close(saved);
+        QCOMPARE(status, 0);
+        QCOMPARE(pdfInfo("misfit.pdf", "Pages"), QStringLiteral("3"));
+        err.seek(0);
+        QCOMPARE(QString::fromUtf8(err.readAll()),
+                 QStringLiteral("以下收件人的内容超出打印范围：\n第 2 行 李四\n第 3 行 王五\n"));
     }
 
     void longTextIsNeitherClippedNorWrapped()

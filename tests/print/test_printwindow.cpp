@@ -3,6 +3,8 @@
 // print-current-row.
 #include "test_printwindow.h"
 
+#include "fieldfitstore.h"
+
 #include "datamodule.h"
 #include "designpage.h"
 #include "designsurface.h"
@@ -133,6 +135,35 @@ void TestPrintWindow::batchAsksFirst()
     QVERIFY(DataModule1->TB_Att->eof());
     QCOMPARE(DataModule1->TB_Att->recNo(), 4);
     QCOMPARE(FM_Main->TabSheet2->DBGrid1->currentIndex().row(), 4);
+}
+
+void TestPrintWindow::batchListsRowsThatDoNotFit_data()
+{
+    QTest::addColumn<bool>("printAnyway");
+    QTest::newRow("print anyway") << true;
+    QTest::newRow("cancel") << false;
+}
+
+void TestPrintWindow::batchListsRowsThatDoNotFit()
+{
+    QFETCH(bool, printAnyway);
+    FieldFitStore::setFit(DataModule1->DB_main(), runState().currentModel, "A_Address", true);
+    QSqlQuery q(DataModule1->DB_main());
+    q.exec("UPDATE Exp_Att_Info SET Address = '北京'");
+    q.exec("UPDATE Exp_Att_Info SET Address = '" +
+           QStringLiteral("北京市海淀区中关村南大街").repeated(20) + "' WHERE Name = 'NAME3'");
+    DataModule1->TB_Att->refresh();
+    m_f->prompt.answers.enqueue(Prompt::Button::Ok);
+    m_f->prompt.answers.enqueue(printAnyway ? Prompt::Button::Ok : Prompt::Button::Cancel);
+    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    const ScriptedPrompt::Shown warning = m_f->prompt.shown.value(1);
+    QCOMPARE(warning.kind, QString("question"));
+    QCOMPARE(warning.text, QStringLiteral("以下收件人的内容超出打印范围：\n第 3 行 NAME3"));
+    QVERIFY(warning.defaultButton == Prompt::Button::Cancel);
+    if (printAnyway)
+        QCOMPARE(pdfPages("job.pdf"), 5);
+    else
+        QVERIFY(!QFile::exists("job.pdf"));
 }
 
 void TestPrintWindow::batchRefusals()
@@ -300,6 +331,34 @@ void TestPrintWindow::previewDrawsTheCurrentRows()
         return dark;
     };
     QVERIFY(inkIn(shown) > inkIn(background) + 10);
+    pv->close();
+}
+
+void TestPrintWindow::previewOutlinesTextThatDoesNotFit()
+{
+    FieldFitStore::setFit(DataModule1->DB_main(), runState().currentModel, "A_Address", true);
+    QSqlQuery q(DataModule1->DB_main());
+    q.exec("UPDATE Exp_Att_Info SET Address = '北京'");
+    q.exec("UPDATE Exp_Att_Info SET Address = '" +
+           QStringLiteral("北京市海淀区中关村南大街").repeated(20) + "' WHERE Name = 'NAME3'");
+    DataModule1->TB_Att->refresh();
+    auto redPixels = [](const QImage& img) {
+        int red = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) {
+                const QRgb c = img.pixel(x, y);
+                red += qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60;
+            }
+        return red;
+    };
+    TFM_PreView* pv = FM_PreView;
+    DataModule1->TB_Att->moveTo(0);
+    pv->show();
+    const int plain = redPixels(pv->renderedImage());
+    pv->close();
+    DataModule1->TB_Att->moveTo(2);
+    pv->show();
+    QVERIFY(redPixels(pv->renderedImage()) > plain + 20);
     pv->close();
 }
 

@@ -18,11 +18,14 @@ private Q_SLOTS:
     void cleanup();
     void batchAsksFirst_data();
     void batchAsksFirst();
+    void batchListsRowsThatDoNotFit_data();
+    void batchListsRowsThatDoNotFit();
     void batchRefusals();
     void toolbarCommands();
     void livePlacesStoredVisibility();
     void previewZoomAndPaging();
     void previewDrawsTheCurrentRows();
+    void previewOutlinesTextThatDoesNotFit();
     void previewWithoutItsPicture();
     void printCurrentRowFromTheGrid();
     void existingPdfIsReplacedOnlyWhenConfirmed_data();
