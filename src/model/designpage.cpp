@@ -664,6 +664,10 @@ void DesignPage::renameTemplate()
     });
     if (!ok)
         return;
+    // Calibrations and fitted fields follow the name while no other row
+    // still bears the old one.
+    if (TemplateStore::resolveRow(tb, -1, oldName) < 0)
+        guarded([&] { TemplateStore::moveNamedSettings(m_dm->DB_main(), oldName, *name); });
     if (renamesDefault)
         writeDefaultModel(*name);
     if (renamesCurrent) {
@@ -708,6 +712,8 @@ void DesignPage::deleteTemplate()
         }))
         return;
     removeUnusedPicture(picture);
+    if (TemplateStore::resolveRow(tb, -1, name) < 0)
+        guarded([&] { TemplateStore::dropNamedSettings(m_dm->DB_main(), name); });
 
     // The default moves to the first template once no row bears its name.
     const QString firstName = tb->cellText(0, tb->fieldIndex(QStringLiteral("Model_Name")));

@@ -10,6 +10,9 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QSaveFile>
 
 namespace TemplateStore
@@ -266,6 +269,42 @@ bool writePicture(const QString& path, const QImage& picture, QString* error)
         return false;
     }
     return true;
+}
+
+namespace
+{
+
+const char* const kNamedSettingsTables[] = {"Print_Calibration", "Model_Field_Fit"};
+
+void execOn(const QSqlDatabase& db, const QString& sql, const QVariantList& values)
+{
+    QSqlQuery q(db);
+    if (!q.prepare(sql))
+        throw DataError(q.lastError().text());
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    if (!q.exec())
+        throw DataError(q.lastError().text());
+}
+
+} // namespace
+
+void moveNamedSettings(const QSqlDatabase& db, const QString& from, const QString& to)
+{
+    // A leftover of a template once deleted under the new name gives way.
+    for (const char* table : kNamedSettingsTables)
+        execOn(db,
+               QStringLiteral("UPDATE OR REPLACE %1 SET Model_Name = ? WHERE Model_Name = ?")
+                   .arg(QLatin1String(table)),
+               {to, from});
+}
+
+void dropNamedSettings(const QSqlDatabase& db, const QString& name)
+{
+    for (const char* table : kNamedSettingsTables)
+        execOn(db,
+               QStringLiteral("DELETE FROM %1 WHERE Model_Name = ?").arg(QLatin1String(table)),
+               {name});
 }
 
 } // namespace TemplateStore

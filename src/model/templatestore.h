@@ -8,6 +8,7 @@
 #include <optional>
 
 class Dataset;
+class QSqlDatabase;
 
 // Templates as rows of Exp_Model plus one picture in bkbmp/. The functions
 // here read and write rows and files only; the design tab calls them.
@@ -77,6 +78,12 @@ void writeLayout(Dataset* tbModel, QPoint picturePos, const QVector<FieldPlace>&
 
 // Every Model_Name, first row to last, without moving the cursor.
 QStringList modelNames(Dataset* tbModel);
+
+// The printer calibrations and fitted fields are kept per template name:
+// they follow a rename and go with the last row of their name. Call them
+// only when no row bears FROM (or NAME) any more. Throw DataError.
+void moveNamedSettings(const QSqlDatabase& db, const QString& from, const QString& to);
+void dropNamedSettings(const QSqlDatabase& db, const QString& name);
 
 // A name with blanks and control characters taken off both ends.
 QString trimmedName(const QString& name);

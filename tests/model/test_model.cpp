@@ -1133,6 +1133,45 @@ private Q_SLOTS:
         Q_UNUSED(before);
     }
 
+    // A template's printer calibrations and fitted fields are kept by its
+    // name: a rename takes them along, a delete takes them away.
+    void namedSettingsFollowRenameAndDelete()
+    {
+        makePicture({320, 180}, Qt::green).save(bkbmp("b.bmp"), "BMP");
+        QVERIFY(startProgram([&] { addTemplate("乙", "b.bmp", 60); }));
+        const QSqlDatabase db = DataModule1->DB_main();
+        QSqlQuery q(db);
+        QVERIFY(q.exec("INSERT INTO Print_Calibration (Model_Name, Printer, Dx_Mm) "
+                       "VALUES ('乙', 'PDF', 1.5)"));
+        FieldFitStore::setFit(db, "乙", "A_Address", true);
+        const auto namesIn = [&](const char* table) {
+            QStringList names;
+            QSqlQuery n(db);
+            if (n.exec(QStringLiteral("SELECT Model_Name FROM %1").arg(QLatin1String(table))))
+                while (n.next())
+                    names << n.value(0).toString();
+            return names;
+        };
+        QComboBox* list = page()->Model_List;
+        list->setFocus();
+        list->setCurrentIndex(0);
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(list->currentText(), QString("乙"));
+
+        m_prompt->inputs.enqueue(QString("丙"));
+        QTest::mouseClick(page()->renameTemplateButton, Qt::LeftButton);
+        QCOMPARE(list->currentText(), QString("丙"));
+        QCOMPARE(namesIn("Print_Calibration"), QStringList({"丙"}));
+        QCOMPARE(namesIn("Model_Field_Fit"), QStringList({"丙"}));
+        QVERIFY(FieldFitStore::load(db, "丙").value("A_Address").fit);
+
+        m_prompt->answers.enqueue(Prompt::Button::Yes);
+        QTest::mouseClick(page()->deleteTemplateButton, Qt::LeftButton);
+        QCOMPARE(comboTexts(list), QStringList({kDelivered}));
+        QCOMPARE(namesIn("Print_Calibration"), QStringList());
+        QCOMPARE(namesIn("Model_Field_Fit"), QStringList());
+    }
+
     void deletingTemplates_data()
     {
         QTest::addColumn<int>("entry");
