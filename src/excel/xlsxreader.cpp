@@ -153,6 +153,45 @@ QString outOfSheet(const QString& sheet, const QString& where)
         .arg(kMaxSheetColumns);
 }
 
+QString referenceText(QStringView ref)
+{
+    return ref.toString();
+}
+
+QString referenceText(QByteArrayView ref)
+{
+    return QString::fromLatin1(ref);
+}
+
+// Moves to the cell a <c> element names: its r attribute, or the next
+// column of the row when it has none. False when the place is damaged;
+// *reason is set when it lies outside a sheet.
+template <typename View>
+bool moveToCell(View ref, int* row, int* column, const QString& sheetName, QString* reason)
+{
+    if (ref.isEmpty()) {
+        ++*column;
+        if (*row < 1)
+            return false;
+        if (*column > kMaxSheetColumns) {
+            *reason =
+                outOfSheet(sheetName, QStringLiteral("第%1行第%2列").arg(*row).arg(*column));
+            return false;
+        }
+        return true;
+    }
+    switch (parseCellReference(ref, row, column)) {
+    case Reference::Ok:
+        return true;
+    case Reference::Bad:
+        return false;
+    case Reference::OutOfSheet:
+        *reason = outOfSheet(sheetName, QStringLiteral("单元格%1").arg(referenceText(ref)));
+        return false;
+    }
+    return false;
+}
+
 QString partTooLarge(const QString& part, qint64 limit)
 {
     return QStringLiteral("文件已损坏或内容过大（%1解压后超过%2 MB）。").arg(part).arg(limit >> 20);
@@ -875,27 +914,8 @@ bool XlsxReader::readSheet(QXmlStreamReader& reader, const QString& sheetName, Q
             continue;
 
         const QXmlStreamAttributes a = reader.attributes();
-        const QStringView ref = a.value(QLatin1String("r"));
-        if (ref.isEmpty()) {
-            ++column;
-            if (row < 1)
-                return false;
-            if (column > kMaxSheetColumns) {
-                *reason =
-                    outOfSheet(sheetName, QStringLiteral("第%1行第%2列").arg(row).arg(column));
-                return false;
-            }
-        } else {
-            switch (parseCellReference(ref, &row, &column)) {
-            case Reference::Ok:
-                break;
-            case Reference::Bad:
-                return false;
-            case Reference::OutOfSheet:
-                *reason = outOfSheet(sheetName, QStringLiteral("单元格%1").arg(ref.toString()));
-                return false;
-            }
-        }
+        if (!moveToCell(a.value(QLatin1String("r")), &row, &column, sheetName, reason))
+            return false;
         const QString type = a.value(QLatin1String("t")).toString();
         const int style = a.value(QLatin1String("s")).toInt();
 
@@ -1020,28 +1040,8 @@ bool XlsxReader::scanSheet(QIODevice& part, const QString& sheetName, QString* r
         if (scanner.name() != "c")
             continue;
 
-        const QByteArrayView ref = scanner.attribute("r");
-        if (ref.isEmpty()) {
-            ++column;
-            if (row < 1)
-                return false;
-            if (column > kMaxSheetColumns) {
-                *reason =
-                    outOfSheet(sheetName, QStringLiteral("第%1行第%2列").arg(row).arg(column));
-                return false;
-            }
-        } else {
-            switch (parseCellReference(ref, &row, &column)) {
-            case Reference::Ok:
-                break;
-            case Reference::Bad:
-                return false;
-            case Reference::OutOfSheet:
-                *reason =
-                    outOfSheet(sheetName, QStringLiteral("单元格%1").arg(QString::fromLatin1(ref)));
-                return false;
-            }
-        }
+        if (!moveToCell(scanner.attribute("r"), &row, &column, sheetName, reason))
+            return false;
         const QByteArrayView typeBytes = scanner.attribute("t");
         const bool isShared = typeBytes == "s";
         const QString type = isShared ? QString() : QString::fromLatin1(typeBytes);
