@@ -4,21 +4,22 @@
 #include "datamodule.h"
 #include "designpage.h"
 #include "fieldselect.h"
+#include "fieldsetdialog.h"
 #include "guarded.h"
 #include "headerguard.h"
 #include "instancelock.h"
 #include "mainwindow.h"
 #include "pagesetdialog.h"
-#include "printerstore.h"
-#include "fieldsetdialog.h"
 #include "preview.h"
-#include "shopsetdialog.h"
-#include "waybilldialog.h"
+#include "printerstore.h"
 #include "prompt.h"
+#include "qtprompt.h"
 #include "qttranslations.h"
 #include "runstate.h"
 #include "safefile.h"
+#include "shopsetdialog.h"
 #include "termination.h"
+#include "waybilldialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -204,6 +205,8 @@ int waylarkMain(int argc, char** argv)
 
     QApplication app(argc, argv);
     setUpWindowsApplication();
+    static QtPrompt dialogs; // every message from here on is a real dialog
+    setPrompt(&dialogs);
 
     Startup startup(QCoreApplication::applicationDirPath());
     startup.endOnSignals(1);

@@ -28,18 +28,6 @@
 #include <QUndoStack>
 #include <cmath>
 
-QToolButton* makeFlatButton(QWidget* parent, const QString& name, const QString& caption,
-                            const QRect& geometry)
-{
-    auto* b = new QToolButton(parent);
-    b->setObjectName(name);
-    b->setText(caption);
-    b->setAutoRaise(true);
-    b->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    b->setGeometry(geometry);
-    return b;
-}
-
 namespace
 {
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "flatbutton.h"
 #include "templatestore.h"
 
 #include <QVector>
@@ -137,7 +138,3 @@ private:
     QVector<TemplateStore::FieldPlace> m_laidOut;
     bool m_pictureChosen = false; // "背景图" used since the last new template was saved
 };
-
-// A flat button of the given caption, size and object name.
-QToolButton* makeFlatButton(QWidget* parent, const QString& name, const QString& caption,
-                            const QRect& geometry);

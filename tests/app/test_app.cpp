@@ -14,6 +14,7 @@
 #include "mainwindow.h"
 #include "printcommands.h"
 #include "prompt.h"
+#include "qtprompt.h"
 #include "recipientpage.h"
 #include "recordrenderer.h"
 #include "runstate.h"
