@@ -418,9 +418,9 @@ private Q_SLOTS:
 
         whileModal([&] {
             QVERIFY(Fm_Page_Set->isVisible());
-            typeInto(Fm_Page_Set->ed_Page_LeftX, "5");
-            typeInto(Fm_Page_Set->ed_Page_TopY, "-3");
-            QTest::mouseClick(Fm_Page_Set->OkBtn, Qt::LeftButton);
+            typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX"), "5");
+            typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_TopY"), "-3");
+            QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
         });
         QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
         QVERIFY(!Fm_Page_Set->isVisible());
@@ -473,9 +473,11 @@ private Q_SLOTS:
 
         QStringList shown;
         whileModal([&] {
-            shown << Fm_Page_Set->ed_Page_Width->text() << Fm_Page_Set->ed_Page_Height->text()
-                  << Fm_Page_Set->ed_Page_LeftX->text() << Fm_Page_Set->ed_Page_TopY->text();
-            QTest::mouseClick(Fm_Page_Set->OkBtn, Qt::LeftButton);
+            shown << Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Width")->text()
+                  << Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Height")->text()
+                  << Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX")->text()
+                  << Fm_Page_Set->findChild<SpinEdit*>("ed_Page_TopY")->text();
+            QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
         });
         QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
         QCOMPARE(shown, QStringList({"2300", "1270", "15", "-8"}));
@@ -498,9 +500,9 @@ private Q_SLOTS:
 
         // Zero offsets: exactly the stored places.
         Fm_Page_Set->show();
-        typeInto(Fm_Page_Set->ed_Page_LeftX, "0");
-        typeInto(Fm_Page_Set->ed_Page_TopY, "0");
-        QTest::mouseClick(Fm_Page_Set->OkBtn, Qt::LeftButton);
+        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX"), "0");
+        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_TopY"), "0");
+        QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
         for (int i = 0; i < FieldCatalogue::kCount; ++i)
             QCOMPARE(control(i + 1)->geometry(), placeFor(i, 50));
     }
@@ -517,11 +519,11 @@ private Q_SLOTS:
         Fm_Page_Set->setPrinterSource([&] { return &printer; });
 
         Fm_Page_Set->show();
-        typeInto(Fm_Page_Set->ed_Page_Width, "1000");
-        typeInto(Fm_Page_Set->ed_Page_LeftX, "40");
-        QTest::keyClick(Fm_Page_Set->ed_Page_LeftX, Qt::Key_Up);
-        QCOMPARE(Fm_Page_Set->ed_Page_LeftX->text(), QString("41"));
-        QTest::mouseClick(Fm_Page_Set->CancelBtn, Qt::LeftButton);
+        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Width"), "1000");
+        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX"), "40");
+        QTest::keyClick(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX"), Qt::Key_Up);
+        QCOMPARE(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX")->text(), QString("41"));
+        QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
         QVERIFY(!Fm_Page_Set->isVisible());
         QCOMPARE(allRows(), rows);
         QVERIFY(surface()->fieldPlaces() == places);
@@ -529,8 +531,9 @@ private Q_SLOTS:
         QCOMPARE(printer.pageLayout().pageSize().size(QPageSize::Millimeter), paper);
         // The next showing reloads the boxes from the row.
         Fm_Page_Set->show();
-        QCOMPARE(Fm_Page_Set->ed_Page_Width->text(), rows.at(0).value("Page_Width").toString());
-        QCOMPARE(Fm_Page_Set->ed_Page_LeftX->text(), QString("0"));
+        QCOMPARE(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Width")->text(),
+                 rows.at(0).value("Page_Width").toString());
+        QCOMPARE(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX")->text(), QString("0"));
         Fm_Page_Set->reject();
         QVERIFY(m_prompt->shown.isEmpty());
     }
@@ -576,9 +579,10 @@ private Q_SLOTS:
         const QList<QVariantMap> rows = allRows();
         const QVector<TemplateStore::FieldPlace> places = surface()->fieldPlaces();
         Fm_Page_Set->show();
-        typeInto(Fm_Page_Set->ed_Page_LeftX, "9"); // a good value that must not take effect
+        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX"),
+                 "9"); // a good value that must not take effect
         typeInto(Fm_Page_Set->findChild<SpinEdit*>(box), text);
-        QTest::mouseClick(Fm_Page_Set->OkBtn, Qt::LeftButton);
+        QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({message}));
         QVERIFY(Fm_Page_Set->isVisible()); // open on the box to put right
         QCOMPARE(allRows(), rows);
@@ -602,11 +606,11 @@ private Q_SLOTS:
         // OK reached some other way refuses the same.
         m_prompt->clear();
         Fm_Page_Set->show();
-        typeInto(Fm_Page_Set->ed_Page_Width, "2300");
-        typeInto(Fm_Page_Set->ed_Page_Height, "1270");
-        typeInto(Fm_Page_Set->ed_Page_LeftX, "5");
-        typeInto(Fm_Page_Set->ed_Page_TopY, "5");
-        QTest::mouseClick(Fm_Page_Set->OkBtn, Qt::LeftButton);
+        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Width"), "2300");
+        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Height"), "1270");
+        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX"), "5");
+        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_TopY"), "5");
+        QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({"当前模板不存在，请先保存模板！"}));
         QCOMPARE(allRows(), rows);
         QCOMPARE(runState().screenOffsetX, 0);
@@ -987,7 +991,7 @@ private Q_SLOTS:
         // The page setup shows that row, and a save writes that row.
         QString shownWidth;
         whileModal([&] {
-            shownWidth = Fm_Page_Set->ed_Page_Width->text();
+            shownWidth = Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Width")->text();
             Fm_Page_Set->reject();
         });
         QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);

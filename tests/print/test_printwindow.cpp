@@ -762,11 +762,11 @@ void TestPrintWindow::printerIsRememberedPerTemplate()
 void TestPrintWindow::pageSetupOpensTheCalibration()
 {
     QVERIFY(Fm_Page_Set);
-    QVERIFY(Fm_Page_Set->Calibrate_Btn->isHidden()); // no action until the window sets one
+    QVERIFY(Fm_Page_Set->findChild<QPushButton*>("Calibrate_Btn")->isHidden()); // no action until the window sets one
     bool pageShown = false;
     QString calibrationTarget;
     QTimer::singleShot(0, [&] {
-        pageShown = Fm_Page_Set->isVisible() && Fm_Page_Set->Calibrate_Btn->isVisible();
+        pageShown = Fm_Page_Set->isVisible() && Fm_Page_Set->findChild<QPushButton*>("Calibrate_Btn")->isVisible();
         QTimer::singleShot(0, [&] {
             if (auto* d = qobject_cast<CalibrationDialog*>(QApplication::activeModalWidget())) {
                 calibrationTarget = d->Calibration_Target_Label->text();
@@ -774,7 +774,7 @@ void TestPrintWindow::pageSetupOpensTheCalibration()
             }
             QTimer::singleShot(0, [] { Fm_Page_Set->reject(); });
         });
-        QTest::mouseClick(Fm_Page_Set->Calibrate_Btn, Qt::LeftButton);
+        QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("Calibrate_Btn"), Qt::LeftButton);
     });
     QTest::mouseClick(FM_Main->TabModel->Model_Page_Btn, Qt::LeftButton);
     QVERIFY(pageShown);
