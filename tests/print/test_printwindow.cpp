@@ -676,16 +676,16 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
     Calibration::save(DataModule1->DB_main(), runState().currentModel, "PDF", stored);
     {
         CalibrationDialog dialog(DataModule1->DB_main(), runState().currentModel, "PDF");
-        QCOMPARE(dialog.Calibration_Dx_Edit->value(), 1.5);
-        QCOMPARE(dialog.Calibration_Sy_Edit->value(), 97.5);
-        QCOMPARE(dialog.Calibration_Sx_Edit->value(), 100.0);
-        QVERIFY(dialog.Calibration_Target_Label->text().contains("PDF"));
+        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Dx_Edit")->value(), 1.5);
+        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Sy_Edit")->value(), 97.5);
+        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Sx_Edit")->value(), 100.0);
+        QVERIFY(dialog.findChild<QLabel*>("Calibration_Target_Label")->text().contains("PDF"));
         // The boxes hold the ranges and the 0.1 steps.
-        dialog.Calibration_Dy_Edit->setValue(-80);
-        QCOMPARE(dialog.Calibration_Dy_Edit->value(), -50.0);
-        dialog.Calibration_Sx_Edit->setValue(104.26);
-        QCOMPARE(dialog.Calibration_Sx_Edit->value(), 104.3);
-        QTest::mouseClick(dialog.Calibration_Save_Btn, Qt::LeftButton);
+        dialog.findChild<QDoubleSpinBox*>("Calibration_Dy_Edit")->setValue(-80);
+        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Dy_Edit")->value(), -50.0);
+        dialog.findChild<QDoubleSpinBox*>("Calibration_Sx_Edit")->setValue(104.26);
+        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Sx_Edit")->value(), 104.3);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("Calibration_Save_Btn"), Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
     }
     const Calibration c = Calibration::load(DataModule1->DB_main(), runState().currentModel, "PDF");
@@ -695,9 +695,9 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
     QCOMPARE(c.syPct, 97.5);
     // Another printer starts from no calibration.
     CalibrationDialog other(DataModule1->DB_main(), runState().currentModel, "HP_LaserJet");
-    QCOMPARE(other.Calibration_Dx_Edit->value(), 0.0);
-    QCOMPARE(other.Calibration_Sy_Edit->value(), 100.0);
-    QVERIFY(!other.Calibration_Test_Btn->isEnabled());
+    QCOMPARE(other.findChild<QDoubleSpinBox*>("Calibration_Dx_Edit")->value(), 0.0);
+    QCOMPARE(other.findChild<QDoubleSpinBox*>("Calibration_Sy_Edit")->value(), 100.0);
+    QVERIFY(!other.findChild<QPushButton*>("Calibration_Test_Btn")->isEnabled());
 
     // "打印测试页" prints one sheet with the values shown, saved or not.
     CalibrationDialog dialog(DataModule1->DB_main(), runState().currentModel, "PDF");
@@ -708,10 +708,11 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
                                             [](QPrinter* p) { return FM_Main->Page_Setup(p); },
                                             shown);
     });
-    QCOMPARE(dialog.Calibration_Test_Btn->text(), QString("打印测试页"));
-    dialog.Calibration_Dx_Edit->setValue(7.5);
-    dialog.Calibration_Dy_Edit->setValue(0); // the saved -50 mm would lift the top fields off
-    QTest::mouseClick(dialog.Calibration_Test_Btn, Qt::LeftButton);
+    QCOMPARE(dialog.findChild<QPushButton*>("Calibration_Test_Btn")->text(), QString("打印测试页"));
+    dialog.findChild<QDoubleSpinBox*>("Calibration_Dx_Edit")->setValue(7.5);
+    dialog.findChild<QDoubleSpinBox*>("Calibration_Dy_Edit")
+        ->setValue(0); // the saved -50 mm would lift the top fields off
+    QTest::mouseClick(dialog.findChild<QPushButton*>("Calibration_Test_Btn"), Qt::LeftButton);
     QCOMPARE(used.size(), 1);
     QCOMPARE(used.first().dxMm, 7.5);
     QVERIFY2(m_f->prompt.messages().isEmpty(), qPrintable(m_f->prompt.messages().join('|')));
@@ -762,14 +763,16 @@ void TestPrintWindow::printerIsRememberedPerTemplate()
 void TestPrintWindow::pageSetupOpensTheCalibration()
 {
     QVERIFY(Fm_Page_Set);
-    QVERIFY(Fm_Page_Set->findChild<QPushButton*>("Calibrate_Btn")->isHidden()); // no action until the window sets one
+    // No action until the window sets one.
+    QVERIFY(Fm_Page_Set->findChild<QPushButton*>("Calibrate_Btn")->isHidden());
     bool pageShown = false;
     QString calibrationTarget;
     QTimer::singleShot(0, [&] {
-        pageShown = Fm_Page_Set->isVisible() && Fm_Page_Set->findChild<QPushButton*>("Calibrate_Btn")->isVisible();
+        pageShown = Fm_Page_Set->isVisible() &&
+                    Fm_Page_Set->findChild<QPushButton*>("Calibrate_Btn")->isVisible();
         QTimer::singleShot(0, [&] {
             if (auto* d = qobject_cast<CalibrationDialog*>(QApplication::activeModalWidget())) {
-                calibrationTarget = d->Calibration_Target_Label->text();
+                calibrationTarget = d->findChild<QLabel*>("Calibration_Target_Label")->text();
                 d->reject();
             }
             QTimer::singleShot(0, [] { Fm_Page_Set->reject(); });
