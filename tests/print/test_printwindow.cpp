@@ -640,14 +640,16 @@ void TestPrintWindow::printLogReprintsAJobsRows()
     QTest::mouseClick(FM_Main->TabSheet2->Print_Log_Btn, Qt::LeftButton);
     auto* dialog = FM_Main->findChild<PrintLogDialog*>("PrintLogDialog");
     QVERIFY(dialog);
-    QCOMPARE(dialog->Print_Log_Grid->rowCount(), 1);
-    QCOMPARE(dialog->Print_Log_Grid->item(0, 4)->text(), QString("NAME2"));
-    QCOMPARE(dialog->Print_Log_Grid->item(0, 5)->text(), QString("NAME4"));
-    QCOMPARE(dialog->Print_Log_Grid->item(0, 3)->text(), QString("3"));
-    QVERIFY(!dialog->Reprint_Btn->isEnabled());
-    dialog->Print_Log_Grid->selectRow(0);
-    QVERIFY(dialog->Reprint_Btn->isEnabled());
-    QTest::mouseClick(dialog->Reprint_Btn, Qt::LeftButton);
+    QCOMPARE(dialog->findChild<QTableWidget*>("Print_Log_Grid")->rowCount(), 1);
+    QCOMPARE(dialog->findChild<QTableWidget*>("Print_Log_Grid")->item(0, 4)->text(),
+             QString("NAME2"));
+    QCOMPARE(dialog->findChild<QTableWidget*>("Print_Log_Grid")->item(0, 5)->text(),
+             QString("NAME4"));
+    QCOMPARE(dialog->findChild<QTableWidget*>("Print_Log_Grid")->item(0, 3)->text(), QString("3"));
+    QVERIFY(!dialog->findChild<QPushButton*>("Reprint_Btn")->isEnabled());
+    dialog->findChild<QTableWidget*>("Print_Log_Grid")->selectRow(0);
+    QVERIFY(dialog->findChild<QPushButton*>("Reprint_Btn")->isEnabled());
+    QTest::mouseClick(dialog->findChild<QPushButton*>("Reprint_Btn"), Qt::LeftButton);
 
     QVERIFY(m_f->prompt.shown.value(0).text.contains("将打印 2 张运单到文件"));
     QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 2);
