@@ -610,16 +610,17 @@ void TestPrintWindow::batchPrintsTheChosenRows()
 void TestPrintWindow::rowsDialogOffersWhatPrints()
 {
     PrintRowsDialog dialog(Prompt::RowsOffer{5, 0, 3});
-    QVERIFY(dialog.All_Rows_Radio->isChecked());
-    QVERIFY(!dialog.Selected_Rows_Radio->isEnabled()); // nothing selected
-    QVERIFY(dialog.Unprinted_Rows_Radio->isEnabled());
-    QVERIFY(dialog.Unprinted_Rows_Radio->text().contains("3"));
+    QVERIFY(dialog.findChild<QRadioButton*>("All_Rows_Radio")->isChecked());
+    // Nothing is selected.
+    QVERIFY(!dialog.findChild<QRadioButton*>("Selected_Rows_Radio")->isEnabled());
+    QVERIFY(dialog.findChild<QRadioButton*>("Unprinted_Rows_Radio")->isEnabled());
+    QVERIFY(dialog.findChild<QRadioButton*>("Unprinted_Rows_Radio")->text().contains("3"));
     QVERIFY(dialog.choice().kind == Prompt::RowsChoice::Kind::All);
-    dialog.Unprinted_Rows_Radio->click();
+    dialog.findChild<QRadioButton*>("Unprinted_Rows_Radio")->click();
     QVERIFY(dialog.choice().kind == Prompt::RowsChoice::Kind::Unprinted);
-    QVERIFY(!dialog.Rows_Range_Edit->isEnabled());
-    dialog.Range_Rows_Radio->click();
-    QTest::keyClicks(dialog.Rows_Range_Edit, "1-2,5");
+    QVERIFY(!dialog.findChild<QLineEdit*>("Rows_Range_Edit")->isEnabled());
+    dialog.findChild<QRadioButton*>("Range_Rows_Radio")->click();
+    QTest::keyClicks(dialog.findChild<QLineEdit*>("Rows_Range_Edit"), "1-2,5");
     const Prompt::RowsChoice c = dialog.choice();
     QVERIFY(c.kind == Prompt::RowsChoice::Kind::Range);
     QCOMPARE(c.range, QString("1-2,5"));
