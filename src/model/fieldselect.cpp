@@ -1,80 +1,33 @@
 #include "fieldselect.h"
-#include "centre.h"
 
+#include "centre.h"
 #include "datamodule.h"
 #include "designsurface.h"
 #include "fieldcatalogue.h"
+#include "ui_fieldselect.h"
 
-#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <algorithm>
 
 TFM_Field_Sel* FM_Field_Sel = nullptr;
 
-namespace
-{
-
-QPushButton* button(QWidget* parent, const char* name, const char* text, const QRect& geometry)
-{
-    auto* b = new QPushButton(QString::fromUtf8(text), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setGeometry(geometry);
-    b->setAutoDefault(false);
-    return b;
-}
-
-QListWidget* list(QWidget* parent, const char* name, const QRect& geometry)
-{
-    auto* l = new QListWidget(parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setGeometry(geometry);
-    l->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    return l;
-}
-
-} // namespace
-
 TFM_Field_Sel::TFM_Field_Sel(TDataModule1* dm, DesignSurface* surface, QWidget* parent)
-    : QDialog(parent), m_surface(surface), m_collator(QLocale(QLocale::Chinese, QLocale::China))
+    : QDialog(parent), m_ui(std::make_unique<Ui::FieldSelectionDialog>()), m_surface(surface),
+      m_collator(QLocale(QLocale::Chinese, QLocale::China))
 {
-    setObjectName(QStringLiteral("FM_Field_Sel"));
-    setWindowTitle(QStringLiteral("请选择要打印的字段"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(462, 343);
-    setModal(true);
+    m_ui->setupUi(this);
 
-    SrcLabel = new QLabel(QStringLiteral("数据库字段："), this);
-    SrcLabel->setObjectName(QStringLiteral("SrcLabel"));
-    SrcLabel->setGeometry(8, 8, 160, 16);
-    SrcList = list(this, "SrcList", QRect(8, 24, 164, 264));
-    DstLabel = new QLabel(QStringLiteral("要打印的字段："), this);
-    DstLabel->setObjectName(QStringLiteral("DstLabel"));
-    DstLabel->setGeometry(290, 8, 160, 16);
-    DstList = list(this, "DstList", QRect(290, 24, 164, 264));
+    connect(m_ui->includeButton, &QPushButton::clicked, this, &TFM_Field_Sel::includeSelected);
+    connect(m_ui->includeAllButton, &QPushButton::clicked, this, &TFM_Field_Sel::includeAll);
+    connect(m_ui->excludeButton, &QPushButton::clicked, this, &TFM_Field_Sel::excludeSelected);
+    connect(m_ui->excludeAllButton, &QPushButton::clicked, this, &TFM_Field_Sel::excludeAll);
+    connect(m_ui->okButton, &QPushButton::clicked, this, &TFM_Field_Sel::showChosenFields);
+    connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
-    IncludeBtn = button(this, "IncludeBtn", ">", QRect(199, 32, 64, 28));
-    IncAllBtn = button(this, "IncAllBtn", ">>", QRect(199, 68, 64, 28));
-    ExcludeBtn = button(this, "ExcludeBtn", "<", QRect(199, 112, 64, 28));
-    ExAllBtn = button(this, "ExAllBtn", "<<", QRect(199, 148, 64, 28));
-    ExcludeBtn->setEnabled(false);
-    ExAllBtn->setEnabled(false);
-
-    OKBtn = button(this, "OKBtn", "确定", QRect(214, 304, 75, 27));
-    OKBtn->setDefault(true);
-    CancelBtn = button(this, "CancelBtn", "取消", QRect(296, 304, 75, 27));
-    HelpBtn = button(this, "HelpBtn", "帮助", QRect(379, 304, 75, 27));
-
-    connect(IncludeBtn, &QPushButton::clicked, this, &TFM_Field_Sel::IncludeBtnClick);
-    connect(IncAllBtn, &QPushButton::clicked, this, &TFM_Field_Sel::IncAllBtnClick);
-    connect(ExcludeBtn, &QPushButton::clicked, this, &TFM_Field_Sel::ExcludeBtnClick);
-    connect(ExAllBtn, &QPushButton::clicked, this, &TFM_Field_Sel::ExcAllBtnClick);
-    connect(OKBtn, &QPushButton::clicked, this, &TFM_Field_Sel::OKBtnClick);
-    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-
-    FormCreate(dm);
+    listFieldCaptions(dm);
     FM_Field_Sel = this;
 }
 
@@ -84,32 +37,32 @@ TFM_Field_Sel::~TFM_Field_Sel()
         FM_Field_Sel = nullptr;
 }
 
-void TFM_Field_Sel::FormCreate(TDataModule1* dm)
+void TFM_Field_Sel::listFieldCaptions(TDataModule1* dm)
 {
     // Only the column names are wanted: the id parameters stay unset.
     for (Dataset* q : {dm->qry_Send_Col, dm->qry_Att_Col}) {
         q->open();
         const QStringList names = q->fieldNames();
         for (const QString& name : names)
-            addItem(SrcList, name);
+            addItem(m_ui->availableList, name);
     }
 }
 
 void TFM_Field_Sel::addItem(QListWidget* target, const QString& text)
 {
-    if (target != SrcList) {
+    if (target != m_ui->availableList) {
         target->addItem(text);
         return;
     }
     // After any equal captions, so that the order is stable.
-    int at = SrcList->count();
-    for (int i = 0; i < SrcList->count(); ++i) {
-        if (m_collator.compare(text, SrcList->item(i)->text()) < 0) {
+    int at = m_ui->availableList->count();
+    for (int i = 0; i < m_ui->availableList->count(); ++i) {
+        if (m_collator.compare(text, m_ui->availableList->item(i)->text()) < 0) {
             at = i;
             break;
         }
     }
-    SrcList->insertItem(at, text);
+    m_ui->availableList->insertItem(at, text);
 }
 
 void TFM_Field_Sel::showEvent(QShowEvent* event)
@@ -118,7 +71,7 @@ void TFM_Field_Sel::showEvent(QShowEvent* event)
     centreOnScreen(this);
 }
 
-int TFM_Field_Sel::GetFirstSelection(QListWidget* l) const
+int TFM_Field_Sel::firstSelectedRow(QListWidget* l) const
 {
     for (int i = 0; i < l->count(); ++i)
         if (l->item(i)->isSelected())
@@ -126,7 +79,7 @@ int TFM_Field_Sel::GetFirstSelection(QListWidget* l) const
     return -1;
 }
 
-void TFM_Field_Sel::MoveSelected(QListWidget* l, QListWidget* target)
+void TFM_Field_Sel::moveSelected(QListWidget* l, QListWidget* target)
 {
     for (int i = l->count() - 1; i >= 0; --i) {
         if (l->item(i)->isSelected()) {
@@ -136,7 +89,7 @@ void TFM_Field_Sel::MoveSelected(QListWidget* l, QListWidget* target)
     }
 }
 
-void TFM_Field_Sel::SetItem(QListWidget* l, int index)
+void TFM_Field_Sel::selectRowNear(QListWidget* l, int index)
 {
     l->setFocus();
     if (index == -1)
@@ -145,53 +98,53 @@ void TFM_Field_Sel::SetItem(QListWidget* l, int index)
         index = l->count() - 1;
     if (index >= 0 && index < l->count())
         l->item(index)->setSelected(true);
-    SetButtons();
+    updateButtons();
 }
 
-void TFM_Field_Sel::SetButtons()
+void TFM_Field_Sel::updateButtons()
 {
-    const bool srcEmpty = SrcList->count() == 0;
-    const bool dstEmpty = DstList->count() == 0;
-    IncludeBtn->setEnabled(!srcEmpty);
-    IncAllBtn->setEnabled(!srcEmpty);
-    ExcludeBtn->setEnabled(!dstEmpty);
-    ExAllBtn->setEnabled(!dstEmpty);
+    const bool srcEmpty = m_ui->availableList->count() == 0;
+    const bool dstEmpty = m_ui->chosenList->count() == 0;
+    m_ui->includeButton->setEnabled(!srcEmpty);
+    m_ui->includeAllButton->setEnabled(!srcEmpty);
+    m_ui->excludeButton->setEnabled(!dstEmpty);
+    m_ui->excludeAllButton->setEnabled(!dstEmpty);
 }
 
-void TFM_Field_Sel::IncludeBtnClick()
+void TFM_Field_Sel::includeSelected()
 {
-    const int first = GetFirstSelection(SrcList);
-    MoveSelected(SrcList, DstList);
-    SetItem(SrcList, first);
+    const int first = firstSelectedRow(m_ui->availableList);
+    moveSelected(m_ui->availableList, m_ui->chosenList);
+    selectRowNear(m_ui->availableList, first);
 }
 
-void TFM_Field_Sel::ExcludeBtnClick()
+void TFM_Field_Sel::excludeSelected()
 {
-    const int first = GetFirstSelection(DstList);
-    MoveSelected(DstList, SrcList);
-    SetItem(DstList, first);
+    const int first = firstSelectedRow(m_ui->chosenList);
+    moveSelected(m_ui->chosenList, m_ui->availableList);
+    selectRowNear(m_ui->chosenList, first);
 }
 
-void TFM_Field_Sel::IncAllBtnClick()
+void TFM_Field_Sel::includeAll()
 {
-    for (int i = 0; i < SrcList->count(); ++i)
-        addItem(DstList, SrcList->item(i)->text());
-    SrcList->clear();
-    SetItem(SrcList, 0);
+    for (int i = 0; i < m_ui->availableList->count(); ++i)
+        addItem(m_ui->chosenList, m_ui->availableList->item(i)->text());
+    m_ui->availableList->clear();
+    selectRowNear(m_ui->availableList, 0);
 }
 
-void TFM_Field_Sel::ExcAllBtnClick()
+void TFM_Field_Sel::excludeAll()
 {
-    for (int i = 0; i < DstList->count(); ++i)
-        addItem(SrcList, DstList->item(i)->text());
-    DstList->clear();
-    SetItem(DstList, 0);
+    for (int i = 0; i < m_ui->chosenList->count(); ++i)
+        addItem(m_ui->availableList, m_ui->chosenList->item(i)->text());
+    m_ui->chosenList->clear();
+    selectRowNear(m_ui->chosenList, 0);
 }
 
-void TFM_Field_Sel::OKBtnClick()
+void TFM_Field_Sel::showChosenFields()
 {
-    for (int i = 0; i < DstList->count(); ++i)
-        if (const FieldInfo* f = FieldCatalogue::byCaption(DstList->item(i)->text()))
+    for (int i = 0; i < m_ui->chosenList->count(); ++i)
+        if (const FieldInfo* f = FieldCatalogue::byCaption(m_ui->chosenList->item(i)->text()))
             m_surface->showField(f->key);
     accept();
 }

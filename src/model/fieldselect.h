@@ -2,12 +2,16 @@
 
 #include <QCollator>
 #include <QDialog>
+#include <memory>
 
 class DesignSurface;
-class QLabel;
 class QListWidget;
-class QPushButton;
 class TDataModule1;
+
+namespace Ui
+{
+class FieldSelectionDialog;
+}
 
 // "请选择要打印的字段": moves field captions from the list of all printable
 // fields (SrcList, kept in Chinese collation order) to the fields to show
@@ -23,37 +27,28 @@ public:
     TFM_Field_Sel(TDataModule1* dm, DesignSurface* surface, QWidget* parent = nullptr);
     ~TFM_Field_Sel() override;
 
-    void IncludeBtnClick();
-    void IncAllBtnClick();
-    void ExcludeBtnClick();
-    void ExcAllBtnClick();
-    void OKBtnClick();
-
-    int GetFirstSelection(QListWidget* list) const;
-    void MoveSelected(QListWidget* list, QListWidget* target);
-    void SetItem(QListWidget* list, int index);
-    void SetButtons();
-
-    QLabel* SrcLabel;
-    QListWidget* SrcList;
-    QLabel* DstLabel;
-    QListWidget* DstList;
-    QPushButton* IncludeBtn;
-    QPushButton* IncAllBtn;
-    QPushButton* ExcludeBtn;
-    QPushButton* ExAllBtn;
-    QPushButton* OKBtn;
-    QPushButton* CancelBtn;
-    QPushButton* HelpBtn;
-
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void FormCreate(TDataModule1* dm);
+    void includeSelected();
+    void includeAll();
+    void excludeSelected();
+    void excludeAll();
+    // Shows every chosen field on the design surface and closes.
+    void showChosenFields();
+
+    int firstSelectedRow(QListWidget* list) const;
+    void moveSelected(QListWidget* list, QListWidget* target);
+    // Focuses the list and selects the row at index, kept within the list.
+    void selectRowNear(QListWidget* list, int index);
+    void updateButtons();
+
+    void listFieldCaptions(TDataModule1* dm);
     // Appends to DstList, or puts the caption at its sorted place in SrcList.
     void addItem(QListWidget* list, const QString& text);
 
+    std::unique_ptr<Ui::FieldSelectionDialog> m_ui;
     DesignSurface* m_surface;
     QCollator m_collator;
 };

@@ -3,12 +3,15 @@
 #include <QDialog>
 #include <functional>
 
+#include <memory>
+
 class DesignPage;
-class QGroupBox;
-class QLabel;
 class QPrinter;
-class QPushButton;
-class SpinEdit;
+
+namespace Ui
+{
+class PageSetupDialog;
+}
 
 // "页面设置": the current model's paper size (tenths of a millimetre) and
 // feed offsets (screen pixels). Created once at start-up; the boxes are
@@ -24,14 +27,6 @@ public:
     // message when no row bears its name.
     int Execute();
 
-    // Loads the boxes; runs on every showing. False when no row bears the
-    // current model's name.
-    bool FormActivate();
-    // Stores the values, puts the offsets into effect, lays the template out
-    // again and applies the paper size to the printer, then closes. A bad
-    // box is named in a message and nothing changes.
-    void OkBtnClick();
-
     // Where OK finds the program's printer to give the new paper size to
     // (none by default; every print job applies it again through Page_Setup).
     using PrinterSource = std::function<QPrinter*()>;
@@ -39,30 +34,20 @@ public:
     // What "打印机校准" opens; the button shows only once this is set.
     void setCalibrationAction(std::function<void()> action);
 
-    QGroupBox* GroupBox1;
-    QLabel* Label1;
-    SpinEdit* ed_Page_Width;
-    QLabel* Label2;
-    SpinEdit* ed_Page_Height;
-    QLabel* StaticText1;
-    QGroupBox* GroupBox2;
-    QLabel* Label3;
-    SpinEdit* ed_Page_LeftX;
-    QLabel* StaticText2;
-    QLabel* Label4;
-    SpinEdit* ed_Page_TopY;
-    QLabel* StaticText3;
-    QLabel* StaticText4;
-    QPushButton* OkBtn;
-    QPushButton* CancelBtn;
-    QPushButton* Calibrate_Btn;
-
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     bool findCurrentModel();
+    // Centres the dialog and loads the boxes; runs on every showing. False
+    // when no row bears the current model's name.
+    bool loadCurrentTemplate();
+    // Stores the values, puts the offsets into effect, lays the template out
+    // again and applies the paper size to the printer, then closes. A bad
+    // box is named in a message and nothing changes.
+    void applyPageValues();
 
+    std::unique_ptr<Ui::PageSetupDialog> m_ui;
     DesignPage* m_page;
     PrinterSource m_printerSource;
 };

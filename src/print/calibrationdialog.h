@@ -4,10 +4,12 @@
 
 #include <QDialog>
 #include <functional>
+#include <memory>
 
-class QDoubleSpinBox;
-class QLabel;
-class QPushButton;
+namespace Ui
+{
+class CalibrationDialog;
+}
 
 // "打印机校准": the current template's calibration for the current printer,
 // in millimetres and per cent; "保存" stores it.
@@ -17,6 +19,7 @@ class CalibrationDialog : public QDialog
 public:
     CalibrationDialog(const QSqlDatabase& db, const QString& model, const QString& printer,
                       QWidget* parent = nullptr);
+    ~CalibrationDialog() override;
 
     Calibration values() const;
     void setValues(const Calibration& calibration);
@@ -25,16 +28,11 @@ public:
     // What "打印测试页" does with the values shown (saved or not).
     void setTestSheetPrinter(std::function<void(const Calibration&)> print);
 
-    QLabel* Calibration_Target_Label;
-    QDoubleSpinBox* Calibration_Dx_Edit;
-    QDoubleSpinBox* Calibration_Dy_Edit;
-    QDoubleSpinBox* Calibration_Sx_Edit;
-    QDoubleSpinBox* Calibration_Sy_Edit;
-    QPushButton* Calibration_Test_Btn;
-    QPushButton* Calibration_Save_Btn;
-    QPushButton* Calibration_Close_Btn;
-
 private:
+    void printTestSheet();
+    void saveAndClose();
+
+    std::unique_ptr<Ui::CalibrationDialog> m_ui;
     QSqlDatabase m_db;
     QString m_model;
     QString m_printer;

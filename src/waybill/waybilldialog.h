@@ -2,13 +2,14 @@
 
 #include <QDialog>
 
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
+#include <memory>
+
 class TDataModule1;
+
+namespace Ui
+{
+class WaybillDialog;
+}
 
 // "运单号生成": numbers every recipient row in grid order from a start
 // number, with the rule of the chosen template's carrier and an optional
@@ -21,37 +22,21 @@ public:
     explicit TFM_WayBill(TDataModule1* dm, QWidget* parent = nullptr);
     ~TFM_WayBill() override;
 
-    // Centres the dialog, lists the templates in table order with the
-    // current one selected (letter case ignored) and applies the check box.
-    void FormActivate();
-    // Prefix and suffix on with the check box; off, they are emptied.
-    void CheckBox1Click();
-    // Numbers every recipient row, all or nothing, and closes; a refused
-    // input is told and leaves the dialog as it was.
-    void BitBtn1Click();
-
-    QGroupBox* GroupBox1;
-    QLabel* Label1;
-    QComboBox* Model_List;
-    QLabel* Label2;
-    QLineEdit* WayBillNo_st;
-    QLabel* Label3;
-    QLineEdit* WayBillNo_cr;
-    QCheckBox* CheckBox1;
-    QLabel* Label4;
-    QLineEdit* Ed_Bill_st;
-    QLabel* Label5;
-    QLineEdit* Ed_Bill_end;
-    QPushButton* BitBtn1;
-    QPushButton* BitBtn2;
-
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void applyCheckBox();
+    // Centres the dialog, lists the templates in table order with the
+    // current one selected (letter case ignored) and applies the check box.
+    void listTemplates();
+    // Prefix and suffix on with the check box; off, they are emptied.
+    void enableAffixes();
+    // Numbers every recipient row, all or nothing, and closes; a refused
+    // input is told and leaves the dialog as it was.
+    void generateNumbers();
 
+    std::unique_ptr<Ui::WaybillDialog> m_ui;
     TDataModule1* m_dm;
 };
 

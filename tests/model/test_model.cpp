@@ -418,9 +418,9 @@ private Q_SLOTS:
 
         whileModal([&] {
             QVERIFY(Fm_Page_Set->isVisible());
-            typeInto(Fm_Page_Set->ed_Page_LeftX, "5");
-            typeInto(Fm_Page_Set->ed_Page_TopY, "-3");
-            QTest::mouseClick(Fm_Page_Set->OkBtn, Qt::LeftButton);
+            typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX"), "5");
+            typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_TopY"), "-3");
+            QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
         });
         QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
         QVERIFY(!Fm_Page_Set->isVisible());
@@ -473,9 +473,11 @@ private Q_SLOTS:
 
         QStringList shown;
         whileModal([&] {
-            shown << Fm_Page_Set->ed_Page_Width->text() << Fm_Page_Set->ed_Page_Height->text()
-                  << Fm_Page_Set->ed_Page_LeftX->text() << Fm_Page_Set->ed_Page_TopY->text();
-            QTest::mouseClick(Fm_Page_Set->OkBtn, Qt::LeftButton);
+            shown << Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Width")->text()
+                  << Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Height")->text()
+                  << Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX")->text()
+                  << Fm_Page_Set->findChild<SpinEdit*>("ed_Page_TopY")->text();
+            QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
         });
         QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
         QCOMPARE(shown, QStringList({"2300", "1270", "15", "-8"}));
@@ -498,9 +500,9 @@ private Q_SLOTS:
 
         // Zero offsets: exactly the stored places.
         Fm_Page_Set->show();
-        typeInto(Fm_Page_Set->ed_Page_LeftX, "0");
-        typeInto(Fm_Page_Set->ed_Page_TopY, "0");
-        QTest::mouseClick(Fm_Page_Set->OkBtn, Qt::LeftButton);
+        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX"), "0");
+        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_TopY"), "0");
+        QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
         for (int i = 0; i < FieldCatalogue::kCount; ++i)
             QCOMPARE(control(i + 1)->geometry(), placeFor(i, 50));
     }
@@ -517,11 +519,11 @@ private Q_SLOTS:
         Fm_Page_Set->setPrinterSource([&] { return &printer; });
 
         Fm_Page_Set->show();
-        typeInto(Fm_Page_Set->ed_Page_Width, "1000");
-        typeInto(Fm_Page_Set->ed_Page_LeftX, "40");
-        QTest::keyClick(Fm_Page_Set->ed_Page_LeftX, Qt::Key_Up);
-        QCOMPARE(Fm_Page_Set->ed_Page_LeftX->text(), QString("41"));
-        QTest::mouseClick(Fm_Page_Set->CancelBtn, Qt::LeftButton);
+        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Width"), "1000");
+        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX"), "40");
+        QTest::keyClick(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX"), Qt::Key_Up);
+        QCOMPARE(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX")->text(), QString("41"));
+        QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
         QVERIFY(!Fm_Page_Set->isVisible());
         QCOMPARE(allRows(), rows);
         QVERIFY(surface()->fieldPlaces() == places);
@@ -529,8 +531,9 @@ private Q_SLOTS:
         QCOMPARE(printer.pageLayout().pageSize().size(QPageSize::Millimeter), paper);
         // The next showing reloads the boxes from the row.
         Fm_Page_Set->show();
-        QCOMPARE(Fm_Page_Set->ed_Page_Width->text(), rows.at(0).value("Page_Width").toString());
-        QCOMPARE(Fm_Page_Set->ed_Page_LeftX->text(), QString("0"));
+        QCOMPARE(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Width")->text(),
+                 rows.at(0).value("Page_Width").toString());
+        QCOMPARE(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX")->text(), QString("0"));
         Fm_Page_Set->reject();
         QVERIFY(m_prompt->shown.isEmpty());
     }
@@ -576,9 +579,10 @@ private Q_SLOTS:
         const QList<QVariantMap> rows = allRows();
         const QVector<TemplateStore::FieldPlace> places = surface()->fieldPlaces();
         Fm_Page_Set->show();
-        typeInto(Fm_Page_Set->ed_Page_LeftX, "9"); // a good value that must not take effect
+        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX"),
+                 "9"); // a good value that must not take effect
         typeInto(Fm_Page_Set->findChild<SpinEdit*>(box), text);
-        QTest::mouseClick(Fm_Page_Set->OkBtn, Qt::LeftButton);
+        QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({message}));
         QVERIFY(Fm_Page_Set->isVisible()); // open on the box to put right
         QCOMPARE(allRows(), rows);
@@ -602,11 +606,11 @@ private Q_SLOTS:
         // OK reached some other way refuses the same.
         m_prompt->clear();
         Fm_Page_Set->show();
-        typeInto(Fm_Page_Set->ed_Page_Width, "2300");
-        typeInto(Fm_Page_Set->ed_Page_Height, "1270");
-        typeInto(Fm_Page_Set->ed_Page_LeftX, "5");
-        typeInto(Fm_Page_Set->ed_Page_TopY, "5");
-        QTest::mouseClick(Fm_Page_Set->OkBtn, Qt::LeftButton);
+        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Width"), "2300");
+        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Height"), "1270");
+        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX"), "5");
+        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_TopY"), "5");
+        QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({"当前模板不存在，请先保存模板！"}));
         QCOMPARE(allRows(), rows);
         QCOMPARE(runState().screenOffsetX, 0);
@@ -987,7 +991,7 @@ private Q_SLOTS:
         // The page setup shows that row, and a save writes that row.
         QString shownWidth;
         whileModal([&] {
-            shownWidth = Fm_Page_Set->ed_Page_Width->text();
+            shownWidth = Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Width")->text();
             Fm_Page_Set->reject();
         });
         QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
@@ -1868,7 +1872,7 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         TFM_Field_Sel* d = FM_Field_Sel;
         QVERIFY(d);
-        const QStringList src = listTexts(d->SrcList);
+        const QStringList src = listTexts(d->findChild<QListWidget*>("SrcList"));
         QStringList captions;
         for (const FieldInfo& f : FieldCatalogue::all())
             captions << f.caption;
@@ -1882,11 +1886,11 @@ private Q_SLOTS:
             QVERIFY2(src.indexOf(pinyin.at(i - 1)) < src.indexOf(pinyin.at(i)),
                      qPrintable(pinyin.at(i)));
         QCOMPARE(src.last(), QString("自定义字段5"));
-        QVERIFY(d->DstList->count() == 0);
-        QVERIFY(d->IncludeBtn->isEnabled());
-        QVERIFY(d->IncAllBtn->isEnabled());
-        QVERIFY(!d->ExcludeBtn->isEnabled());
-        QVERIFY(!d->ExAllBtn->isEnabled());
+        QVERIFY(d->findChild<QListWidget*>("DstList")->count() == 0);
+        QVERIFY(d->findChild<QPushButton*>("IncludeBtn")->isEnabled());
+        QVERIFY(d->findChild<QPushButton*>("IncAllBtn")->isEnabled());
+        QVERIFY(!d->findChild<QPushButton*>("ExcludeBtn")->isEnabled());
+        QVERIFY(!d->findChild<QPushButton*>("ExAllBtn")->isEnabled());
         QCOMPARE(d->windowTitle(), QString("请选择要打印的字段"));
     }
 
@@ -1895,12 +1899,12 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         TFM_Field_Sel* d = FM_Field_Sel;
         d->show();
-        QListWidget* src = d->SrcList;
+        QListWidget* src = d->findChild<QListWidget*>("SrcList");
         const QStringList all = listTexts(src);
 
         // ">" with nothing selected moves nothing and selects the first.
-        QTest::mouseClick(d->IncludeBtn, Qt::LeftButton);
-        QCOMPARE(d->DstList->count(), 0);
+        QTest::mouseClick(d->findChild<QPushButton*>("IncludeBtn"), Qt::LeftButton);
+        QCOMPARE(d->findChild<QListWidget*>("DstList")->count(), 0);
         QCOMPARE(selectedRows(src), QList<int>({0}));
 
         // The last three, picked with the mouse, arrive last-first.
@@ -1911,35 +1915,39 @@ private Q_SLOTS:
                               src->visualItemRect(src->item(i)).center());
         }
         QCOMPARE(selectedRows(src), QList<int>({23, 24, 25}));
-        QTest::mouseClick(d->IncludeBtn, Qt::LeftButton);
-        QCOMPARE(listTexts(d->DstList), QStringList({all.at(25), all.at(24), all.at(23)}));
+        QTest::mouseClick(d->findChild<QPushButton*>("IncludeBtn"), Qt::LeftButton);
+        QCOMPARE(listTexts(d->findChild<QListWidget*>("DstList")),
+                 QStringList({all.at(25), all.at(24), all.at(23)}));
         QCOMPARE(src->count(), 23);
         QCOMPARE(selectedRows(src), QList<int>({22}));
-        QVERIFY(d->ExcludeBtn->isEnabled());
-        QVERIFY(d->ExAllBtn->isEnabled());
+        QVERIFY(d->findChild<QPushButton*>("ExcludeBtn")->isEnabled());
+        QVERIFY(d->findChild<QPushButton*>("ExAllBtn")->isEnabled());
 
         // "<" puts a caption back at its sorted place.
-        d->DstList->clearSelection();
-        QTest::mouseClick(d->DstList->viewport(), Qt::LeftButton, {},
-                          d->DstList->visualItemRect(d->DstList->item(1)).center());
-        QTest::mouseClick(d->ExcludeBtn, Qt::LeftButton);
-        QCOMPARE(listTexts(d->DstList), QStringList({all.at(25), all.at(23)}));
+        d->findChild<QListWidget*>("DstList")->clearSelection();
+        QTest::mouseClick(d->findChild<QListWidget*>("DstList")->viewport(), Qt::LeftButton, {},
+                          d->findChild<QListWidget*>("DstList")
+                              ->visualItemRect(d->findChild<QListWidget*>("DstList")->item(1))
+                              .center());
+        QTest::mouseClick(d->findChild<QPushButton*>("ExcludeBtn"), Qt::LeftButton);
+        QCOMPARE(listTexts(d->findChild<QListWidget*>("DstList")),
+                 QStringList({all.at(25), all.at(23)}));
         QCOMPARE(listTexts(src), all.mid(0, 23) << all.at(24));
 
         // ">>" takes everything, in the list's order, after what is there.
-        QTest::mouseClick(d->IncAllBtn, Qt::LeftButton);
+        QTest::mouseClick(d->findChild<QPushButton*>("IncAllBtn"), Qt::LeftButton);
         QCOMPARE(src->count(), 0);
-        QCOMPARE(listTexts(d->DstList), QStringList({all.at(25), all.at(23)}) + all.mid(0, 23)
-                                            << all.at(24));
-        QVERIFY(!d->IncludeBtn->isEnabled());
-        QVERIFY(!d->IncAllBtn->isEnabled());
+        QCOMPARE(listTexts(d->findChild<QListWidget*>("DstList")),
+                 QStringList({all.at(25), all.at(23)}) + all.mid(0, 23) << all.at(24));
+        QVERIFY(!d->findChild<QPushButton*>("IncludeBtn")->isEnabled());
+        QVERIFY(!d->findChild<QPushButton*>("IncAllBtn")->isEnabled());
         // "<<" sorts them all back.
-        QTest::mouseClick(d->ExAllBtn, Qt::LeftButton);
+        QTest::mouseClick(d->findChild<QPushButton*>("ExAllBtn"), Qt::LeftButton);
         QCOMPARE(listTexts(src), all);
-        QCOMPARE(d->DstList->count(), 0);
-        QVERIFY(!d->ExcludeBtn->isEnabled());
-        QVERIFY(!d->ExAllBtn->isEnabled());
-        QVERIFY(d->IncludeBtn->isEnabled());
+        QCOMPARE(d->findChild<QListWidget*>("DstList")->count(), 0);
+        QVERIFY(!d->findChild<QPushButton*>("ExcludeBtn")->isEnabled());
+        QVERIFY(!d->findChild<QPushButton*>("ExAllBtn")->isEnabled());
+        QVERIFY(d->findChild<QPushButton*>("IncludeBtn")->isEnabled());
         d->reject();
     }
 
@@ -1954,29 +1962,33 @@ private Q_SLOTS:
 
         // "确定" with nothing chosen changes nothing.
         int result = -1;
-        whileModal([&] { QTest::mouseClick(d->OKBtn, Qt::LeftButton); });
+        whileModal([&] { QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton); });
         result = d->exec();
         QCOMPARE(result, int(QDialog::Accepted));
         QVERIFY(surface()->fieldPlaces() == places);
 
         // Moves then "取消": nothing shown, the moves kept for next time.
         auto pick = [d](const QStringList& captions) {
-            d->SrcList->clearSelection();
+            d->findChild<QListWidget*>("SrcList")->clearSelection();
             for (const QString& c : captions)
-                d->SrcList->findItems(c, Qt::MatchExactly).value(0)->setSelected(true);
-            QTest::mouseClick(d->IncludeBtn, Qt::LeftButton);
+                d->findChild<QListWidget*>("SrcList")
+                    ->findItems(c, Qt::MatchExactly)
+                    .value(0)
+                    ->setSelected(true);
+            QTest::mouseClick(d->findChild<QPushButton*>("IncludeBtn"), Qt::LeftButton);
         };
         whileModal([&] {
             pick({"发件人姓名", "收件县"});
-            QTest::mouseClick(d->CancelBtn, Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
         });
         QTest::mouseClick(page()->Model_Field_Btn, Qt::LeftButton);
         QVERIFY(!d->isVisible());
         QVERIFY(surface()->fieldPlaces() == places);
-        QCOMPARE(listTexts(d->DstList), QStringList({"收件县", "发件人姓名"}));
+        QCOMPARE(listTexts(d->findChild<QListWidget*>("DstList")),
+                 QStringList({"收件县", "发件人姓名"}));
 
         // "确定" shows exactly those, where they were; 收件人姓名 stays hidden.
-        whileModal([&] { QTest::mouseClick(d->OKBtn, Qt::LeftButton); });
+        whileModal([&] { QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton); });
         QTest::mouseClick(page()->Model_Field_Btn, Qt::LeftButton);
         QVERIFY(!control(1)->isHidden());
         QVERIFY(!control(16)->isHidden());
@@ -1988,14 +2000,14 @@ private Q_SLOTS:
 
         // Hidden again in the designer, shown again by the next "确定".
         QVERIFY(hideByMenu(control(1)));
-        whileModal([&] { QTest::mouseClick(d->OKBtn, Qt::LeftButton); });
+        whileModal([&] { QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton); });
         QTest::mouseClick(page()->Model_Field_Btn, Qt::LeftButton);
         QVERIFY(!control(1)->isHidden());
 
         // ">>" and "确定": all 26.
         whileModal([&] {
-            QTest::mouseClick(d->IncAllBtn, Qt::LeftButton);
-            QTest::mouseClick(d->OKBtn, Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>("IncAllBtn"), Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
         });
         QTest::mouseClick(page()->Model_Field_Btn, Qt::LeftButton);
         for (const FieldInfo& f : FieldCatalogue::all())

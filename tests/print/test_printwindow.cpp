@@ -610,16 +610,17 @@ void TestPrintWindow::batchPrintsTheChosenRows()
 void TestPrintWindow::rowsDialogOffersWhatPrints()
 {
     PrintRowsDialog dialog(Prompt::RowsOffer{5, 0, 3});
-    QVERIFY(dialog.All_Rows_Radio->isChecked());
-    QVERIFY(!dialog.Selected_Rows_Radio->isEnabled()); // nothing selected
-    QVERIFY(dialog.Unprinted_Rows_Radio->isEnabled());
-    QVERIFY(dialog.Unprinted_Rows_Radio->text().contains("3"));
+    QVERIFY(dialog.findChild<QRadioButton*>("All_Rows_Radio")->isChecked());
+    // Nothing is selected.
+    QVERIFY(!dialog.findChild<QRadioButton*>("Selected_Rows_Radio")->isEnabled());
+    QVERIFY(dialog.findChild<QRadioButton*>("Unprinted_Rows_Radio")->isEnabled());
+    QVERIFY(dialog.findChild<QRadioButton*>("Unprinted_Rows_Radio")->text().contains("3"));
     QVERIFY(dialog.choice().kind == Prompt::RowsChoice::Kind::All);
-    dialog.Unprinted_Rows_Radio->click();
+    dialog.findChild<QRadioButton*>("Unprinted_Rows_Radio")->click();
     QVERIFY(dialog.choice().kind == Prompt::RowsChoice::Kind::Unprinted);
-    QVERIFY(!dialog.Rows_Range_Edit->isEnabled());
-    dialog.Range_Rows_Radio->click();
-    QTest::keyClicks(dialog.Rows_Range_Edit, "1-2,5");
+    QVERIFY(!dialog.findChild<QLineEdit*>("Rows_Range_Edit")->isEnabled());
+    dialog.findChild<QRadioButton*>("Range_Rows_Radio")->click();
+    QTest::keyClicks(dialog.findChild<QLineEdit*>("Rows_Range_Edit"), "1-2,5");
     const Prompt::RowsChoice c = dialog.choice();
     QVERIFY(c.kind == Prompt::RowsChoice::Kind::Range);
     QCOMPARE(c.range, QString("1-2,5"));
@@ -640,14 +641,16 @@ void TestPrintWindow::printLogReprintsAJobsRows()
     QTest::mouseClick(FM_Main->TabSheet2->Print_Log_Btn, Qt::LeftButton);
     auto* dialog = FM_Main->findChild<PrintLogDialog*>("PrintLogDialog");
     QVERIFY(dialog);
-    QCOMPARE(dialog->Print_Log_Grid->rowCount(), 1);
-    QCOMPARE(dialog->Print_Log_Grid->item(0, 4)->text(), QString("NAME2"));
-    QCOMPARE(dialog->Print_Log_Grid->item(0, 5)->text(), QString("NAME4"));
-    QCOMPARE(dialog->Print_Log_Grid->item(0, 3)->text(), QString("3"));
-    QVERIFY(!dialog->Reprint_Btn->isEnabled());
-    dialog->Print_Log_Grid->selectRow(0);
-    QVERIFY(dialog->Reprint_Btn->isEnabled());
-    QTest::mouseClick(dialog->Reprint_Btn, Qt::LeftButton);
+    QCOMPARE(dialog->findChild<QTableWidget*>("Print_Log_Grid")->rowCount(), 1);
+    QCOMPARE(dialog->findChild<QTableWidget*>("Print_Log_Grid")->item(0, 4)->text(),
+             QString("NAME2"));
+    QCOMPARE(dialog->findChild<QTableWidget*>("Print_Log_Grid")->item(0, 5)->text(),
+             QString("NAME4"));
+    QCOMPARE(dialog->findChild<QTableWidget*>("Print_Log_Grid")->item(0, 3)->text(), QString("3"));
+    QVERIFY(!dialog->findChild<QPushButton*>("Reprint_Btn")->isEnabled());
+    dialog->findChild<QTableWidget*>("Print_Log_Grid")->selectRow(0);
+    QVERIFY(dialog->findChild<QPushButton*>("Reprint_Btn")->isEnabled());
+    QTest::mouseClick(dialog->findChild<QPushButton*>("Reprint_Btn"), Qt::LeftButton);
 
     QVERIFY(m_f->prompt.shown.value(0).text.contains("将打印 2 张运单到文件"));
     QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 2);
@@ -676,16 +679,16 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
     Calibration::save(DataModule1->DB_main(), runState().currentModel, "PDF", stored);
     {
         CalibrationDialog dialog(DataModule1->DB_main(), runState().currentModel, "PDF");
-        QCOMPARE(dialog.Calibration_Dx_Edit->value(), 1.5);
-        QCOMPARE(dialog.Calibration_Sy_Edit->value(), 97.5);
-        QCOMPARE(dialog.Calibration_Sx_Edit->value(), 100.0);
-        QVERIFY(dialog.Calibration_Target_Label->text().contains("PDF"));
+        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Dx_Edit")->value(), 1.5);
+        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Sy_Edit")->value(), 97.5);
+        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Sx_Edit")->value(), 100.0);
+        QVERIFY(dialog.findChild<QLabel*>("Calibration_Target_Label")->text().contains("PDF"));
         // The boxes hold the ranges and the 0.1 steps.
-        dialog.Calibration_Dy_Edit->setValue(-80);
-        QCOMPARE(dialog.Calibration_Dy_Edit->value(), -50.0);
-        dialog.Calibration_Sx_Edit->setValue(104.26);
-        QCOMPARE(dialog.Calibration_Sx_Edit->value(), 104.3);
-        QTest::mouseClick(dialog.Calibration_Save_Btn, Qt::LeftButton);
+        dialog.findChild<QDoubleSpinBox*>("Calibration_Dy_Edit")->setValue(-80);
+        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Dy_Edit")->value(), -50.0);
+        dialog.findChild<QDoubleSpinBox*>("Calibration_Sx_Edit")->setValue(104.26);
+        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Sx_Edit")->value(), 104.3);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("Calibration_Save_Btn"), Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
     }
     const Calibration c = Calibration::load(DataModule1->DB_main(), runState().currentModel, "PDF");
@@ -695,9 +698,9 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
     QCOMPARE(c.syPct, 97.5);
     // Another printer starts from no calibration.
     CalibrationDialog other(DataModule1->DB_main(), runState().currentModel, "HP_LaserJet");
-    QCOMPARE(other.Calibration_Dx_Edit->value(), 0.0);
-    QCOMPARE(other.Calibration_Sy_Edit->value(), 100.0);
-    QVERIFY(!other.Calibration_Test_Btn->isEnabled());
+    QCOMPARE(other.findChild<QDoubleSpinBox*>("Calibration_Dx_Edit")->value(), 0.0);
+    QCOMPARE(other.findChild<QDoubleSpinBox*>("Calibration_Sy_Edit")->value(), 100.0);
+    QVERIFY(!other.findChild<QPushButton*>("Calibration_Test_Btn")->isEnabled());
 
     // "打印测试页" prints one sheet with the values shown, saved or not.
     CalibrationDialog dialog(DataModule1->DB_main(), runState().currentModel, "PDF");
@@ -708,10 +711,11 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
                                             [](QPrinter* p) { return FM_Main->Page_Setup(p); },
                                             shown);
     });
-    QCOMPARE(dialog.Calibration_Test_Btn->text(), QString("打印测试页"));
-    dialog.Calibration_Dx_Edit->setValue(7.5);
-    dialog.Calibration_Dy_Edit->setValue(0); // the saved -50 mm would lift the top fields off
-    QTest::mouseClick(dialog.Calibration_Test_Btn, Qt::LeftButton);
+    QCOMPARE(dialog.findChild<QPushButton*>("Calibration_Test_Btn")->text(), QString("打印测试页"));
+    dialog.findChild<QDoubleSpinBox*>("Calibration_Dx_Edit")->setValue(7.5);
+    dialog.findChild<QDoubleSpinBox*>("Calibration_Dy_Edit")
+        ->setValue(0); // the saved -50 mm would lift the top fields off
+    QTest::mouseClick(dialog.findChild<QPushButton*>("Calibration_Test_Btn"), Qt::LeftButton);
     QCOMPARE(used.size(), 1);
     QCOMPARE(used.first().dxMm, 7.5);
     QVERIFY2(m_f->prompt.messages().isEmpty(), qPrintable(m_f->prompt.messages().join('|')));
@@ -762,19 +766,21 @@ void TestPrintWindow::printerIsRememberedPerTemplate()
 void TestPrintWindow::pageSetupOpensTheCalibration()
 {
     QVERIFY(Fm_Page_Set);
-    QVERIFY(Fm_Page_Set->Calibrate_Btn->isHidden()); // no action until the window sets one
+    // No action until the window sets one.
+    QVERIFY(Fm_Page_Set->findChild<QPushButton*>("Calibrate_Btn")->isHidden());
     bool pageShown = false;
     QString calibrationTarget;
     QTimer::singleShot(0, [&] {
-        pageShown = Fm_Page_Set->isVisible() && Fm_Page_Set->Calibrate_Btn->isVisible();
+        pageShown = Fm_Page_Set->isVisible() &&
+                    Fm_Page_Set->findChild<QPushButton*>("Calibrate_Btn")->isVisible();
         QTimer::singleShot(0, [&] {
             if (auto* d = qobject_cast<CalibrationDialog*>(QApplication::activeModalWidget())) {
-                calibrationTarget = d->Calibration_Target_Label->text();
+                calibrationTarget = d->findChild<QLabel*>("Calibration_Target_Label")->text();
                 d->reject();
             }
             QTimer::singleShot(0, [] { Fm_Page_Set->reject(); });
         });
-        QTest::mouseClick(Fm_Page_Set->Calibrate_Btn, Qt::LeftButton);
+        QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("Calibrate_Btn"), Qt::LeftButton);
     });
     QTest::mouseClick(FM_Main->TabModel->Model_Page_Btn, Qt::LeftButton);
     QVERIFY(pageShown);

@@ -187,11 +187,12 @@ private Q_SLOTS:
         dialog.show();
         dialog.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
-        const QList<QLineEdit*> boxes = {dialog.Ed_Nick, dialog.Ed_Appkey, dialog.Ed_Secret,
-                                         dialog.Ed_Sesstion};
+        const QList<QLineEdit*> boxes = {
+            dialog.findChild<QLineEdit*>("Ed_Nick"), dialog.findChild<QLineEdit*>("Ed_Appkey"),
+            dialog.findChild<QLineEdit*>("Ed_Secret"), dialog.findChild<QLineEdit*>("Ed_Sesstion")};
         for (int i = 0; i < 4; ++i)
             retype(boxes[i], typed[i]);
-        QTest::mouseClick(dialog.Btn_Ok, Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("Btn_Ok"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(), QStringList{Missing});
         QVERIFY(dialog.isVisible());
@@ -214,17 +215,17 @@ private Q_SLOTS:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         QCOMPARE(dialog.windowTitle(), QStringLiteral("友情提示：请妥善保存店铺参数！"));
-        QCOMPARE(dialog.Ed_Nick->text(), QStringLiteral("旧店"));
-        QCOMPARE(dialog.Ed_Sesstion->text(), QStringLiteral("x1"));
-        QVERIFY(!dialog.GroupBox2->isEnabled());
-        QVERIFY(!dialog.Edit1->isEnabled());
+        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Nick")->text(), QStringLiteral("旧店"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Sesstion")->text(), QStringLiteral("x1"));
+        QVERIFY(!dialog.findChild<QGroupBox*>("GroupBox2")->isEnabled());
+        QVERIFY(!dialog.findChild<QLineEdit*>("Edit1")->isEnabled());
 
-        retype(dialog.Ed_Nick, QStringLiteral("  小王的店 & co "));
-        retype(dialog.Ed_Appkey, QStringLiteral(" 12345678"));
-        retype(dialog.Ed_Secret, QStringLiteral("s3cr3t  "));
-        retype(dialog.Ed_Sesstion, QStringLiteral("   6100a20b   "));
-        QTest::mouseClick(dialog.CheckBox1, Qt::LeftButton); // shown only
-        QTest::mouseClick(dialog.Btn_Ok, Qt::LeftButton);
+        retype(dialog.findChild<QLineEdit*>("Ed_Nick"), QStringLiteral("  小王的店 & co "));
+        retype(dialog.findChild<QLineEdit*>("Ed_Appkey"), QStringLiteral(" 12345678"));
+        retype(dialog.findChild<QLineEdit*>("Ed_Secret"), QStringLiteral("s3cr3t  "));
+        retype(dialog.findChild<QLineEdit*>("Ed_Sesstion"), QStringLiteral("   6100a20b   "));
+        QTest::mouseClick(dialog.findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton); // shown only
+        QTest::mouseClick(dialog.findChild<QPushButton*>("Btn_Ok"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(), QStringList{Saved});
         QVERIFY(!dialog.isVisible());
@@ -236,10 +237,10 @@ private Q_SLOTS:
         // They come back without the blanks.
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        QCOMPARE(dialog.Ed_Nick->text(), stored.nick);
-        QCOMPARE(dialog.Ed_Appkey->text(), stored.appKey);
-        QCOMPARE(dialog.Ed_Secret->text(), stored.secret);
-        QCOMPARE(dialog.Ed_Sesstion->text(), stored.session);
+        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Nick")->text(), stored.nick);
+        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Appkey")->text(), stored.appKey);
+        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Secret")->text(), stored.secret);
+        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Sesstion")->text(), stored.session);
     }
 
     void okKeepsTheStoredRowWhenWritingFails()
@@ -251,9 +252,9 @@ private Q_SLOTS:
         TFm_Shop_Set dialog(m_dm.get());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        retype(dialog.Ed_Nick, QStringLiteral("新店"));
+        retype(dialog.findChild<QLineEdit*>("Ed_Nick"), QStringLiteral("新店"));
 
-        QTest::mouseClick(dialog.Btn_Ok, Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("Btn_Ok"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown[0].kind, QStringLiteral("error"));
@@ -272,18 +273,20 @@ private Q_SLOTS:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         for (QLineEdit* box :
-             {dialog.Ed_Nick, dialog.Ed_Appkey, dialog.Ed_Secret, dialog.Ed_Sesstion})
+             {dialog.findChild<QLineEdit*>("Ed_Nick"), dialog.findChild<QLineEdit*>("Ed_Appkey"),
+              dialog.findChild<QLineEdit*>("Ed_Secret"),
+              dialog.findChild<QLineEdit*>("Ed_Sesstion")})
             QVERIFY(box->text().isEmpty()); // nothing stored yet
 
-        retype(dialog.Ed_Nick, QStringLiteral("未保存"));
-        QTest::mouseClick(dialog.Btn_Cancle, Qt::LeftButton);
+        retype(dialog.findChild<QLineEdit*>("Ed_Nick"), QStringLiteral("未保存"));
+        QTest::mouseClick(dialog.findChild<QPushButton*>("Btn_Cancle"), Qt::LeftButton);
         QVERIFY(!dialog.isVisible());
         QVERIFY(shopsInFile().isEmpty());
 
         storeShop(asciiShop());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        QCOMPARE(dialog.Ed_Nick->text(), QStringLiteral("shopnick"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Nick")->text(), QStringLiteral("shopnick"));
         QVERIFY(m_prompt->messages().isEmpty());
     }
 
@@ -293,23 +296,23 @@ private Q_SLOTS:
         TFm_Shop_Set dialog(m_dm.get());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        retype(dialog.Ed_Nick, QStringLiteral("新昵称"));
-        retype(dialog.Ed_Secret, QStringLiteral("new-secret"));
+        retype(dialog.findChild<QLineEdit*>("Ed_Nick"), QStringLiteral("新昵称"));
+        retype(dialog.findChild<QLineEdit*>("Ed_Secret"), QStringLiteral("new-secret"));
 
         // Minimised and restored: the same opening, what was typed stays.
         dialog.setWindowState(Qt::WindowMinimized);
         dialog.setWindowState(Qt::WindowNoState);
         QVERIFY(dialog.isVisible());
-        QCOMPARE(dialog.Ed_Nick->text(), QStringLiteral("新昵称"));
-        QCOMPARE(dialog.Ed_Secret->text(), QStringLiteral("new-secret"));
-        QCOMPARE(dialog.Ed_Appkey->text(), asciiShop().appKey);
+        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Nick")->text(), QStringLiteral("新昵称"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Secret")->text(), QStringLiteral("new-secret"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Appkey")->text(), asciiShop().appKey);
 
         // Opened anew, it shows what is stored.
         dialog.hide();
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        QCOMPARE(dialog.Ed_Nick->text(), asciiShop().nick);
-        QCOMPARE(dialog.Ed_Secret->text(), asciiShop().secret);
+        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Nick")->text(), asciiShop().nick);
+        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Secret")->text(), asciiShop().secret);
         QCOMPARE(shopsInFile(), QList<ShopParams>{asciiShop()});
     }
 
@@ -319,15 +322,15 @@ private Q_SLOTS:
         TFm_Shop_Set dialog(m_dm.get());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        retype(dialog.Ed_Nick, QStringLiteral("typed"));
+        retype(dialog.findChild<QLineEdit*>("Ed_Nick"), QStringLiteral("typed"));
 
-        QTest::mouseClick(dialog.Btn_GetSesstion, Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("Btn_GetSesstion"), Qt::LeftButton);
 
         // No query: nothing of the shop travels with it.
         QCOMPARE(m_prompt->urls,
                  QList<QUrl>{QUrl("https://open.taobao.com/apitools/sessionPage.htm")});
         QVERIFY(dialog.isVisible());
-        QCOMPARE(dialog.Ed_Nick->text(), QStringLiteral("typed"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Nick")->text(), QStringLiteral("typed"));
         QCOMPARE(shopsInFile(), QList<ShopParams>{asciiShop()});
     }
 
@@ -340,11 +343,12 @@ private Q_SLOTS:
         QTimer::singleShot(0, this, [&] {
             QVERIFY(Fm_Shop_Set);
             wasModal = QApplication::activeModalWidget() == Fm_Shop_Set;
-            retype(Fm_Shop_Set->Ed_Nick, QStringLiteral("n"));
-            retype(Fm_Shop_Set->Ed_Appkey, QStringLiteral("k"));
-            retype(Fm_Shop_Set->Ed_Secret, QStringLiteral("s"));
-            retype(Fm_Shop_Set->Ed_Sesstion, QStringLiteral("x"));
-            QTest::keyClick(Fm_Shop_Set->Ed_Sesstion, Qt::Key_Return); // the default button
+            retype(Fm_Shop_Set->findChild<QLineEdit*>("Ed_Nick"), QStringLiteral("n"));
+            retype(Fm_Shop_Set->findChild<QLineEdit*>("Ed_Appkey"), QStringLiteral("k"));
+            retype(Fm_Shop_Set->findChild<QLineEdit*>("Ed_Secret"), QStringLiteral("s"));
+            retype(Fm_Shop_Set->findChild<QLineEdit*>("Ed_Sesstion"), QStringLiteral("x"));
+            QTest::keyClick(Fm_Shop_Set->findChild<QLineEdit*>("Ed_Sesstion"),
+                            Qt::Key_Return); // the default button
         });
         // Should the keys go astray, the dialog must not hold the run forever.
         QTimer::singleShot(20000, this, [] {

@@ -172,14 +172,14 @@ class TestWaybillWindow : public QObject
     // Fills the dialog's inputs the way a user does.
     void enter(TFM_WayBill& dialog, const Inputs& in)
     {
-        choose(dialog.Model_List, in.model);
-        retype(dialog.WayBillNo_st, in.start);
-        retype(dialog.WayBillNo_cr, in.step);
-        if (dialog.CheckBox1->isChecked() != in.affix)
-            QTest::mouseClick(dialog.CheckBox1, Qt::LeftButton);
+        choose(dialog.findChild<QComboBox*>("Model_List"), in.model);
+        retype(dialog.findChild<QLineEdit*>("WayBillNo_st"), in.start);
+        retype(dialog.findChild<QLineEdit*>("WayBillNo_cr"), in.step);
+        if (dialog.findChild<QCheckBox*>("CheckBox1")->isChecked() != in.affix)
+            QTest::mouseClick(dialog.findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
         if (in.affix) {
-            retype(dialog.Ed_Bill_st, in.prefix);
-            retype(dialog.Ed_Bill_end, in.suffix);
+            retype(dialog.findChild<QLineEdit*>("Ed_Bill_st"), in.prefix);
+            retype(dialog.findChild<QLineEdit*>("Ed_Bill_end"), in.suffix);
         }
     }
 
@@ -236,30 +236,32 @@ private Q_SLOTS:
 
         QCOMPARE(dialog.windowTitle(), QStringLiteral("运单号生成"));
         QCOMPARE(dialog.size(), QSize(392, 246));
-        QCOMPARE(dialog.GroupBox1->title(), QStringLiteral("运单号参数设置"));
-        QCOMPARE(dialog.BitBtn1->text(), QStringLiteral("生成(&A)"));
+        QCOMPARE(dialog.findChild<QGroupBox*>("GroupBox1")->title(),
+                 QStringLiteral("运单号参数设置"));
+        QCOMPARE(dialog.findChild<QPushButton*>("BitBtn1")->text(), QStringLiteral("生成(&A)"));
         for (const char* name :
              {"Label1", "Model_List", "Label2", "WayBillNo_st", "Label3", "WayBillNo_cr",
               "CheckBox1", "Label4", "Ed_Bill_st", "Label5", "Ed_Bill_end", "BitBtn1", "BitBtn2"})
             QVERIFY2(dialog.findChild<QWidget*>(name), name);
-        QCOMPARE(dialog.Label2->text(), QStringLiteral("起始运单号："));
-        QVERIFY(dialog.CheckBox1->text().isEmpty());
+        QCOMPARE(dialog.findChild<QLabel*>("Label2")->text(), QStringLiteral("起始运单号："));
+        QVERIFY(dialog.findChild<QCheckBox*>("CheckBox1")->text().isEmpty());
         QStringList listed;
-        for (int i = 0; i < dialog.Model_List->count(); ++i)
-            listed << dialog.Model_List->itemText(i);
+        for (int i = 0; i < dialog.findChild<QComboBox*>("Model_List")->count(); ++i)
+            listed << dialog.findChild<QComboBox*>("Model_List")->itemText(i);
         QCOMPARE(listed, (QStringList{Generic, Sf, Ems}));
-        QCOMPARE(dialog.Model_List->currentIndex(), selected);
+        QCOMPARE(dialog.findChild<QComboBox*>("Model_List")->currentIndex(), selected);
         if (selected < 0)
-            QVERIFY(dialog.Model_List->currentText().isEmpty());
+            QVERIFY(dialog.findChild<QComboBox*>("Model_List")->currentText().isEmpty());
         // Printing reads the current template's row: listing leaves it.
         QCOMPARE(m_dm->TB_Model->recNo(), 1);
 
-        QVERIFY(maskedText(dialog.WayBillNo_st).trimmed().isEmpty());
-        QCOMPARE(maskedText(dialog.WayBillNo_cr), QStringLiteral("1"));
-        QVERIFY(!dialog.CheckBox1->isChecked());
-        for (QWidget* w :
-             {static_cast<QWidget*>(dialog.Ed_Bill_st), static_cast<QWidget*>(dialog.Ed_Bill_end),
-              static_cast<QWidget*>(dialog.Label4), static_cast<QWidget*>(dialog.Label5)})
+        QVERIFY(maskedText(dialog.findChild<QLineEdit*>("WayBillNo_st")).trimmed().isEmpty());
+        QCOMPARE(maskedText(dialog.findChild<QLineEdit*>("WayBillNo_cr")), QStringLiteral("1"));
+        QVERIFY(!dialog.findChild<QCheckBox*>("CheckBox1")->isChecked());
+        for (QWidget* w : {static_cast<QWidget*>(dialog.findChild<QLineEdit*>("Ed_Bill_st")),
+                           static_cast<QWidget*>(dialog.findChild<QLineEdit*>("Ed_Bill_end")),
+                           static_cast<QWidget*>(dialog.findChild<QLabel*>("Label4")),
+                           static_cast<QWidget*>(dialog.findChild<QLabel*>("Label5"))})
             QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
     }
 
@@ -268,31 +270,36 @@ private Q_SLOTS:
         TFM_WayBill dialog(m_dm.get());
         showDialog(dialog);
 
-        QTest::mouseClick(dialog.CheckBox1, Qt::LeftButton);
-        QVERIFY(dialog.Ed_Bill_st->isEnabled() && dialog.Ed_Bill_end->isEnabled());
-        QVERIFY(dialog.Label4->isEnabled() && dialog.Label5->isEnabled());
-        retype(dialog.Ed_Bill_st, QStringLiteral("EA"));
-        retype(dialog.Ed_Bill_end, QStringLiteral("CN"));
-        retype(dialog.WayBillNo_st, QStringLiteral("1000"));
+        QTest::mouseClick(dialog.findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
+        QVERIFY(dialog.findChild<QLineEdit*>("Ed_Bill_st")->isEnabled() &&
+                dialog.findChild<QLineEdit*>("Ed_Bill_end")->isEnabled());
+        QVERIFY(dialog.findChild<QLabel*>("Label4")->isEnabled() &&
+                dialog.findChild<QLabel*>("Label5")->isEnabled());
+        retype(dialog.findChild<QLineEdit*>("Ed_Bill_st"), QStringLiteral("EA"));
+        retype(dialog.findChild<QLineEdit*>("Ed_Bill_end"), QStringLiteral("CN"));
+        retype(dialog.findChild<QLineEdit*>("WayBillNo_st"), QStringLiteral("1000"));
 
         // Shown again, the dialog keeps what was typed and a new template list.
         dialog.hide();
         addTemplate(QStringLiteral("中通快递"));
         showDialog(dialog);
-        QCOMPARE(dialog.Model_List->count(), 4);
-        QCOMPARE(dialog.Model_List->currentText(), Generic);
-        QVERIFY(dialog.CheckBox1->isChecked());
-        QCOMPARE(dialog.Ed_Bill_st->text(), QStringLiteral("EA"));
-        QCOMPARE(dialog.Ed_Bill_end->text(), QStringLiteral("CN"));
-        QCOMPARE(maskedText(dialog.WayBillNo_st).trimmed(), QStringLiteral("1000"));
+        QCOMPARE(dialog.findChild<QComboBox*>("Model_List")->count(), 4);
+        QCOMPARE(dialog.findChild<QComboBox*>("Model_List")->currentText(), Generic);
+        QVERIFY(dialog.findChild<QCheckBox*>("CheckBox1")->isChecked());
+        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Bill_st")->text(), QStringLiteral("EA"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Bill_end")->text(), QStringLiteral("CN"));
+        QCOMPARE(maskedText(dialog.findChild<QLineEdit*>("WayBillNo_st")).trimmed(),
+                 QStringLiteral("1000"));
 
-        QTest::mouseClick(dialog.CheckBox1, Qt::LeftButton);
-        QVERIFY(!dialog.Ed_Bill_st->isEnabled() && !dialog.Ed_Bill_end->isEnabled());
-        QVERIFY(!dialog.Label4->isEnabled() && !dialog.Label5->isEnabled());
-        QVERIFY(dialog.Ed_Bill_st->text().isEmpty());
-        QVERIFY(dialog.Ed_Bill_end->text().isEmpty());
+        QTest::mouseClick(dialog.findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
+        QVERIFY(!dialog.findChild<QLineEdit*>("Ed_Bill_st")->isEnabled() &&
+                !dialog.findChild<QLineEdit*>("Ed_Bill_end")->isEnabled());
+        QVERIFY(!dialog.findChild<QLabel*>("Label4")->isEnabled() &&
+                !dialog.findChild<QLabel*>("Label5")->isEnabled());
+        QVERIFY(dialog.findChild<QLineEdit*>("Ed_Bill_st")->text().isEmpty());
+        QVERIFY(dialog.findChild<QLineEdit*>("Ed_Bill_end")->text().isEmpty());
 
-        QTest::mouseClick(dialog.BitBtn2, Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn2"), Qt::LeftButton);
         QVERIFY(!dialog.isVisible());
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QVERIFY(m_prompt->shown.isEmpty());
@@ -330,7 +337,7 @@ private Q_SLOTS:
         TFM_WayBill dialog(m_dm.get());
         showDialog(dialog);
         enter(dialog, inputs);
-        QTest::mouseClick(dialog.BitBtn1, Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(), QStringList{Done});
         QVERIFY(!dialog.isVisible());
@@ -380,9 +387,9 @@ private Q_SLOTS:
         TFM_WayBill dialog(m_dm.get());
         showDialog(dialog);
         enter(dialog, inputs);
-        const QString typedStart = maskedText(dialog.WayBillNo_st);
+        const QString typedStart = maskedText(dialog.findChild<QLineEdit*>("WayBillNo_st"));
         QVERIFY2(typedStart.trimmed() == inputs.start, qPrintable(typedStart));
-        QTest::mouseClick(dialog.BitBtn1, Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(), QStringList{message});
         QVERIFY(dialog.isVisible());
@@ -390,18 +397,19 @@ private Q_SLOTS:
         QCOMPARE(recipientsInDataset(), Seeded);
         QCOMPARE(m_dm->TB_Att->state(), Dataset::State::Browse);
 
-        QCOMPARE(dialog.Model_List->currentText(), inputs.model);
-        QCOMPARE(maskedText(dialog.WayBillNo_st), typedStart);
-        QCOMPARE(maskedText(dialog.WayBillNo_cr).trimmed(), inputs.step);
-        QCOMPARE(dialog.CheckBox1->isChecked(), inputs.affix);
-        QCOMPARE(dialog.Ed_Bill_st->text(), inputs.prefix);
-        QCOMPARE(dialog.Ed_Bill_end->text(), inputs.suffix);
+        QCOMPARE(dialog.findChild<QComboBox*>("Model_List")->currentText(), inputs.model);
+        QCOMPARE(maskedText(dialog.findChild<QLineEdit*>("WayBillNo_st")), typedStart);
+        QCOMPARE(maskedText(dialog.findChild<QLineEdit*>("WayBillNo_cr")).trimmed(), inputs.step);
+        QCOMPARE(dialog.findChild<QCheckBox*>("CheckBox1")->isChecked(), inputs.affix);
+        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Bill_st")->text(), inputs.prefix);
+        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Bill_end")->text(), inputs.suffix);
 
         // Corrected, the same dialog numbers the rows.
         m_prompt->clear();
-        retype(dialog.WayBillNo_st, inputs.model == Sf ? "123456789012" : "123456785");
-        retype(dialog.WayBillNo_cr, "1");
-        QTest::mouseClick(dialog.BitBtn1, Qt::LeftButton);
+        retype(dialog.findChild<QLineEdit*>("WayBillNo_st"),
+               inputs.model == Sf ? "123456789012" : "123456785");
+        retype(dialog.findChild<QLineEdit*>("WayBillNo_cr"), "1");
+        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{Done});
         QVERIFY(!dialog.isVisible());
         QCOMPARE(recipientsInFile().size(), 3);
@@ -419,7 +427,7 @@ private Q_SLOTS:
         TFM_WayBill dialog(m_dm.get());
         showDialog(dialog);
         enter(dialog, Inputs{Generic, "1000", "5"});
-        QTest::mouseClick(dialog.BitBtn1, Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(), QStringList{Done});
         QCOMPARE(number.text(), QStringLiteral("1010"));
@@ -435,7 +443,7 @@ private Q_SLOTS:
         TFM_WayBill dialog(m_dm.get());
         showDialog(dialog);
         enter(dialog, Inputs{Generic, "1000", "1"});
-        QTest::mouseClick(dialog.BitBtn1, Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown[0].kind, QStringLiteral("error"));
@@ -452,7 +460,7 @@ private Q_SLOTS:
         TFM_WayBill dialog(m_dm.get());
         showDialog(dialog);
         enter(dialog, Inputs{Sf, "123456789012", "1"});
-        QTest::mouseClick(dialog.BitBtn1, Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(), QStringList{Done});
         QVERIFY(!dialog.isVisible());
@@ -473,7 +481,7 @@ private Q_SLOTS:
 
         att->append();
         att->FieldByName("Name").setAsString("赵六");
-        QTest::mouseClick(dialog.BitBtn1, Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{SfEndText});
         QCOMPARE(recipientsInFile(), Seeded);
         QCOMPARE(att->state(), Dataset::State::Insert); // still the user's to finish
@@ -482,7 +490,7 @@ private Q_SLOTS:
         att->cancel();
         att->append();
         m_prompt->clear();
-        QTest::mouseClick(dialog.BitBtn1, Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{Done});
         QCOMPARE(recipientsInFile(),
                  numbered(Sf, {"123999999970", "123999999989", "123999999998"}));
@@ -494,26 +502,30 @@ private Q_SLOTS:
         TFM_WayBill dialog(m_dm.get());
         showDialog(dialog);
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
-        QVERIFY(!dialog.BitBtn1->isDefault());
-        QTest::mouseClick(dialog.CheckBox1, Qt::LeftButton);
+        QVERIFY(!dialog.findChild<QPushButton*>("BitBtn1")->isDefault());
+        QTest::mouseClick(dialog.findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
 
         // Enter in every box, the start box first, only moves to the next box.
-        retype(dialog.WayBillNo_st, QStringLiteral("1000"));
-        const QList<QWidget*> order = {dialog.WayBillNo_st, dialog.WayBillNo_cr, dialog.CheckBox1,
-                                       dialog.Ed_Bill_st,   dialog.Ed_Bill_end,  dialog.BitBtn1};
+        retype(dialog.findChild<QLineEdit*>("WayBillNo_st"), QStringLiteral("1000"));
+        const QList<QWidget*> order = {dialog.findChild<QLineEdit*>("WayBillNo_st"),
+                                       dialog.findChild<QLineEdit*>("WayBillNo_cr"),
+                                       dialog.findChild<QCheckBox*>("CheckBox1"),
+                                       dialog.findChild<QLineEdit*>("Ed_Bill_st"),
+                                       dialog.findChild<QLineEdit*>("Ed_Bill_end"),
+                                       dialog.findChild<QPushButton*>("BitBtn1")};
         for (int i = 0; i + 1 < order.size(); ++i) {
             QCOMPARE(QApplication::focusWidget(), order.at(i));
             QTest::keyClick(order.at(i), i % 2 ? Qt::Key_Enter : Qt::Key_Return);
             QCOMPARE(QApplication::focusWidget(), order.at(i + 1));
         }
         // Not even on the button itself: only its click or Alt+A.
-        QTest::keyClick(dialog.BitBtn1, Qt::Key_Return);
+        QTest::keyClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::Key_Return);
         QVERIFY(dialog.isVisible());
         QVERIFY(m_prompt->shown.isEmpty());
         QCOMPARE(recipientsInFile(), Seeded);
 
         // Alt+A clicks it (the click follows a moment later).
-        QTest::keyClick(dialog.Ed_Bill_end, Qt::Key_A, Qt::AltModifier);
+        QTest::keyClick(dialog.findChild<QLineEdit*>("Ed_Bill_end"), Qt::Key_A, Qt::AltModifier);
         QTRY_COMPARE(m_prompt->messages(), QStringList{Done});
         QCOMPARE(recipientsInFile(), numbered(Generic, {"1000", "1001", "1002"}));
     }
@@ -528,9 +540,10 @@ private Q_SLOTS:
             QVERIFY(FM_WayBill);
             wasModal = QApplication::activeModalWidget() == FM_WayBill;
             QVERIFY(QTest::qWaitForWindowActive(FM_WayBill));
-            choose(FM_WayBill->Model_List, Ems);
-            retype(FM_WayBill->WayBillNo_st, QStringLiteral("123456785"));
-            QTest::keyClick(FM_WayBill->WayBillNo_st, Qt::Key_A, Qt::AltModifier);
+            choose(FM_WayBill->findChild<QComboBox*>("Model_List"), Ems);
+            retype(FM_WayBill->findChild<QLineEdit*>("WayBillNo_st"), QStringLiteral("123456785"));
+            QTest::keyClick(FM_WayBill->findChild<QLineEdit*>("WayBillNo_st"), Qt::Key_A,
+                            Qt::AltModifier);
         });
         // Should the keys go astray, the dialog must not hold the run forever.
         QTimer::singleShot(20000, this, [] {

@@ -3,9 +3,12 @@
 #include "prompt.h"
 
 #include <QDialog>
+#include <memory>
 
-class QLineEdit;
-class QRadioButton;
+namespace Ui
+{
+class PrintRowsDialog;
+}
 
 // "打印范围": which recipient rows a batch prints. Choices that would print
 // nothing are greyed out; the range edit takes row numbers as the grid
@@ -15,12 +18,13 @@ class PrintRowsDialog : public QDialog
     Q_OBJECT
 public:
     explicit PrintRowsDialog(const Prompt::RowsOffer& offer, QWidget* parent = nullptr);
+    ~PrintRowsDialog() override;
 
     Prompt::RowsChoice choice() const;
 
-    QRadioButton* All_Rows_Radio;
-    QRadioButton* Selected_Rows_Radio;
-    QRadioButton* Unprinted_Rows_Radio;
-    QRadioButton* Range_Rows_Radio;
-    QLineEdit* Rows_Range_Edit;
+private:
+    // Typing a range chooses it.
+    void chooseRange();
+
+    std::unique_ptr<Ui::PrintRowsDialog> m_ui;
 };
