@@ -161,12 +161,12 @@ void DesignPage::bindData(TDataModule1* dm)
 
 bool DesignPage::newTemplateMode() const
 {
-    return runState().newTemplateMode;
+    return m_newTemplateMode;
 }
 
 void DesignPage::setNewTemplateMode(bool on)
 {
-    runState().newTemplateMode = on;
+    m_newTemplateMode = on;
     Model_Bmp_Btn->setEnabled(on);
     Page_W->setEnabled(on);
     Page_H->setEnabled(on);
@@ -376,7 +376,7 @@ void DesignPage::Model_Bmp_BtnClick()
         return;
     picture = offerPaperScale(picture);
     Model_Container->setBackground(QPixmap::fromImage(picture));
-    runState().chosenBackground = TemplateStore::storedPictureName(file);
+    m_chosenBackground = TemplateStore::storedPictureName(file);
     m_pictureChosen = true;
 }
 
@@ -444,7 +444,7 @@ bool DesignPage::Model_Save_BtnClick()
 {
     if (!m_dm)
         return false;
-    if (runState().newTemplateMode)
+    if (m_newTemplateMode)
         return saveNewTemplate();
     return saveExistingTemplate();
 }
@@ -452,7 +452,7 @@ bool DesignPage::Model_Save_BtnClick()
 bool DesignPage::saveNewTemplate()
 {
     RunState& rs = runState();
-    if (!m_pictureChosen || rs.chosenBackground.isEmpty()) {
+    if (!m_pictureChosen || m_chosenBackground.isEmpty()) {
         prompt().message(QStringLiteral("请先选择背景图！"));
         return false;
     }
@@ -494,7 +494,7 @@ bool DesignPage::saveNewTemplate()
     const QString dir = TemplateStore::pictureDir(rs.appDir);
     QDir().mkpath(dir);
     const QImage picture = Model_Container->background().toImage();
-    const QString pictureName = TemplateStore::freePictureName(dir, rs.chosenBackground, picture);
+    const QString pictureName = TemplateStore::freePictureName(dir, m_chosenBackground, picture);
     const QString picturePath = dir + pictureName;
     bool wrote = false;
     if (!QFileInfo::exists(picturePath)) {

@@ -59,6 +59,8 @@ public:
     void deleteTemplate();
 
     bool newTemplateMode() const;
+    // The file name last chosen with "背景图", as it would be stored.
+    QString chosenBackground() const { return m_chosenBackground; }
     // Leaves new-template mode and lays out the template in use again, after
     // asking when a picture was chosen. False when the user stays.
     bool leaveNewTemplateMode();
@@ -136,6 +138,8 @@ private:
     // The places the last layout or save left: unsaved work is a difference.
     QVector<TemplateStore::FieldPlace> m_laidOut;
     bool m_pictureChosen = false; // "背景图" used since the last new template was saved
+    bool m_newTemplateMode = false;
+    QString m_chosenBackground;
 };
 
 // A flat button of the given caption, size and object name.

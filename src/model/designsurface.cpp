@@ -65,7 +65,7 @@ void FieldControl::mousePressEvent(QMouseEvent* event)
 {
     const QPoint p = event->position().toPoint();
     if (event->button() == Qt::RightButton) {
-        runState().selectedField = this;
+        Q_EMIT menuRequested();
         event->accept();
         return;
     }
@@ -238,7 +238,7 @@ void FieldControl::contextMenuEvent(QContextMenuEvent* event)
     // A mouse-made request was served on the button's release; the menu key
     // selects this field and opens the same menu.
     if (event->reason() == QContextMenuEvent::Keyboard && m_menu) {
-        runState().selectedField = this;
+        Q_EMIT menuRequested();
         m_menu->popup(mapToGlobal(rect().center()));
     }
     event->accept();
@@ -307,6 +307,7 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
             nudgeSelected(dx, dy);
         });
         connect(edit, &FieldControl::focused, this, [this, edit] { select(edit); });
+        connect(edit, &FieldControl::menuRequested, this, [this, edit] { m_menuField = edit; });
         connect(edit, &FieldControl::placeShown, this, [this, edit] {
             if (edit == m_selected)
                 Q_EMIT selectionChanged();
@@ -430,11 +431,7 @@ void DesignSurface::showField(const QString& key)
 
 FieldControl* DesignSurface::popupTarget() const
 {
-    QWidget* selected = runState().selectedField;
-    for (FieldControl* c : m_fields)
-        if (c == selected)
-            return c;
-    return nullptr;
+    return m_menuField;
 }
 
 void DesignSurface::showSelectedFieldFit()
@@ -463,14 +460,9 @@ void DesignSurface::setSelectedFieldFits(bool fit)
 
 void DesignSurface::N1Click()
 {
-    QWidget* selected = runState().selectedField;
-    // Only a control of this panel; the run state may outlive a window.
-    for (FieldControl* c : m_fields) {
-        if (c == selected) {
-            FieldState after = fieldState(m_fields.indexOf(c));
-            after.visible = false;
-            changeField(c, after, QStringLiteral("隐藏字段"));
-            return;
-        }
+    if (FieldControl* c = popupTarget()) {
+        FieldState after = fieldState(m_fields.indexOf(c));
+        after.visible = false;
+        changeField(c, after, QStringLiteral("隐藏字段"));
     }
 }

@@ -50,6 +50,8 @@ Q_SIGNALS:
     void nudgeRequested(int dx, int dy);
     void focused();
     void placeShown(); // moved or resized on screen
+    // The right button or the menu key: this field is the popup menu's.
+    void menuRequested();
 
 protected:
     void focusInEvent(QFocusEvent* event) override;
@@ -124,6 +126,8 @@ public:
     // The field the arrow keys move, outlined: the field control last
     // given the focus, while it is shown.
     FieldControl* selectedControl() const;
+    // The field the popup menu was last opened on (right click), if any.
+    FieldControl* menuField() const { return m_menuField; }
     // Moves the selected field by that many pixels.
     void nudgeSelected(int dx, int dy);
 
@@ -146,6 +150,7 @@ private:
     void fitToPicture();
 
     QPointer<FieldControl> m_selected;
+    QPointer<FieldControl> m_menuField;
     // The field the popup menu was opened on (right click), if any.
     FieldControl* popupTarget() const;
     void showSelectedFieldFit();

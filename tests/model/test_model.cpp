@@ -272,7 +272,7 @@ class TestModel : public QObject
 
     void checkNewTemplateMode(bool on)
     {
-        QCOMPARE(runState().newTemplateMode, on);
+        QCOMPARE(page()->newTemplateMode(), on);
         QCOMPARE(page()->Model_Bmp_Btn->isEnabled(), on);
         QCOMPARE(page()->Page_W->isEnabled(), on);
         QCOMPARE(page()->Page_H->isEnabled(), on);
@@ -849,7 +849,7 @@ private Q_SLOTS:
         QCOMPARE(m_prompt->shown.last().kind, QString("error"));
         QVERIFY(m_prompt->shown.last().text.contains("notes.bmp"));
         QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
-        QCOMPARE(runState().chosenBackground, QString());
+        QCOMPARE(page()->chosenBackground(), QString());
         m_prompt->clear();
         m_prompt->inputs.enqueue(QString("新"));
         QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
@@ -1475,7 +1475,7 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         QCOMPARE(surface()->N1->text(), QString("删除此字段"));
         QVERIFY(hideByMenu(control(3)));
-        QCOMPARE(runState().selectedField, static_cast<QWidget*>(control(3)));
+        QCOMPARE(static_cast<QWidget*>(surface()->menuField()), static_cast<QWidget*>(control(3)));
         QVERIFY(hideByMenu(control(6)));
         for (const FieldInfo& f : FieldCatalogue::all())
             QCOMPARE(control(f.number)->isHidden(), f.number == 3 || f.number == 6);
@@ -1744,7 +1744,7 @@ private Q_SLOTS:
         // Back to a picture that fits: no scrolling.
         m_prompt->answers.enqueue(Prompt::Button::Yes);
         QTest::mouseClick(page()->Model_New_Btn, Qt::LeftButton);
-        QVERIFY(!runState().newTemplateMode);
+        QVERIFY(!page()->newTemplateMode());
         QTRY_COMPARE(area->horizontalScrollBar()->maximum(), 0);
         QTRY_COMPARE(area->verticalScrollBar()->maximum(), 0);
     }

@@ -5,17 +5,12 @@
 #include <QString>
 #include <optional>
 
-class QWidget;
-
 // What the main window keeps for the run, in memory only; everything starts
 // empty, false or 0.
 struct RunState {
     QString appDir;             // directory of the executable, with a trailing '/'
     QString currentModel;       // name of the template in use
     qint64 currentModelRow = -1; // its row in Exp_Model, when known (names may repeat)
-    bool newTemplateMode = false;
-    QString chosenBackground;   // file name last chosen with "背景图"
-    QWidget* selectedField = nullptr;
     std::optional<QFont> printFont;
     QColor printColour = Qt::black; // chosen after the print font
     QString excelFileName;
