@@ -18,6 +18,7 @@ class QToolButton;
 class QScrollArea;
 class QUndoStack;
 class TDataModule1;
+struct Session;
 
 // The "模板设计" tab: the design panel and the two button groups below it,
 // with the handlers of the template list and of the template buttons.
@@ -32,8 +33,9 @@ public:
     explicit DesignPage(QWidget* parent = nullptr);
 
     // Binds the field controls and keeps the data module for the handlers.
-    void bindData(TDataModule1* dm);
+    void bindData(TDataModule1* dm, Session* session);
     TDataModule1* dataModule() const { return m_dm; }
+    Session* session() const { return m_session; }
 
     // Lays the template of that name out on the design surface: its picture,
     // then every field at its stored place plus the row's feed offsets
@@ -135,6 +137,7 @@ private:
 
     QUndoStack* m_undoStack;
     TDataModule1* m_dm = nullptr;
+    Session* m_session = nullptr;
     // The places the last layout or save left: unsaved work is a difference.
     QVector<TemplateStore::FieldPlace> m_laidOut;
     bool m_pictureChosen = false; // "背景图" used since the last new template was saved

@@ -7,7 +7,7 @@
 #include "landlinevalidator.h"
 #include "newdatabase.h"
 #include "prompt.h"
-#include "runstate.h"
+#include "session.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -370,9 +370,10 @@ void DesignSurface::nudgeSelected(int dx, int dy)
     changeField(c, after, QStringLiteral("移动字段"));
 }
 
-void DesignSurface::bindData(TDataModule1* dm)
+void DesignSurface::bindData(TDataModule1* dm, const Session* session)
 {
     m_dm = dm;
+    m_session = session;
     for (FieldControl* c : m_fields)
         c->bind(c->field().isSender() ? dm->TB_Send : dm->TB_Att, c->field().column);
 }
@@ -441,7 +442,7 @@ void DesignSurface::showSelectedFieldFit()
     bool fit = false;
     if (c && m_dm)
         guarded([&] {
-            fit = FieldFitStore::load(m_dm->DB_main(), runState().currentModel)
+            fit = FieldFitStore::load(m_dm->DB_main(), m_session->currentModel)
                       .value(c->field().key)
                       .fit;
         });
@@ -454,7 +455,7 @@ void DesignSurface::setSelectedFieldFits(bool fit)
     if (!c || !m_dm)
         return;
     guarded([&] {
-        FieldFitStore::setFit(m_dm->DB_main(), runState().currentModel, c->field().key, fit);
+        FieldFitStore::setFit(m_dm->DB_main(), m_session->currentModel, c->field().key, fit);
     });
 }
 

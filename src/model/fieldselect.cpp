@@ -11,8 +11,6 @@
 #include <QScreen>
 #include <algorithm>
 
-TFM_Field_Sel* FM_Field_Sel = nullptr;
-
 namespace
 {
 
@@ -75,14 +73,9 @@ TFM_Field_Sel::TFM_Field_Sel(TDataModule1* dm, DesignSurface* surface, QWidget* 
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
     FormCreate(dm);
-    FM_Field_Sel = this;
 }
 
-TFM_Field_Sel::~TFM_Field_Sel()
-{
-    if (FM_Field_Sel == this)
-        FM_Field_Sel = nullptr;
-}
+TFM_Field_Sel::~TFM_Field_Sel() = default;
 
 void TFM_Field_Sel::FormCreate(TDataModule1* dm)
 {

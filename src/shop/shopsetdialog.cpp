@@ -16,8 +16,6 @@
 #include <QStyle>
 #include <QUrl>
 
-TFm_Shop_Set* Fm_Shop_Set = nullptr;
-
 namespace
 {
 
@@ -128,15 +126,9 @@ TFm_Shop_Set::TFm_Shop_Set(TDataModule1* dm, QWidget* parent) : QDialog(parent),
     connect(Btn_Ok, &QPushButton::clicked, this, &TFm_Shop_Set::Btn_OkClick);
     connect(Btn_Cancle, &QPushButton::clicked, this, &QDialog::reject); // Esc as well
     connect(Btn_GetSesstion, &QPushButton::clicked, this, &TFm_Shop_Set::Btn_GetSesstionClick);
-
-    Fm_Shop_Set = this;
 }
 
-TFm_Shop_Set::~TFm_Shop_Set()
-{
-    if (Fm_Shop_Set == this)
-        Fm_Shop_Set = nullptr;
-}
+TFm_Shop_Set::~TFm_Shop_Set() = default;
 
 void TFm_Shop_Set::showEvent(QShowEvent* event)
 {

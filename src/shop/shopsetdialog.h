@@ -10,7 +10,7 @@ class QPushButton;
 class TDataModule1;
 
 // "友情提示：请妥善保存店铺参数！": the credentials of the one shop the order
-// download signs its requests with. Created once at start-up; the boxes are
+// download signs its requests with. Created once by the main window; the boxes are
 // reloaded from the table each time it is opened anew (not when it comes
 // back from being minimised).
 class TFm_Shop_Set : public QDialog
@@ -62,6 +62,3 @@ protected:
 private:
     TDataModule1* m_dm;
 };
-
-// The program's one shop parameters dialog (null while none exists).
-extern TFm_Shop_Set* Fm_Shop_Set;

@@ -5,7 +5,7 @@
 #include "guarded.h"
 #include "maskedtext.h"
 #include "prompt.h"
-#include "runstate.h"
+#include "session.h"
 #include "templatestore.h"
 #include "waybillwriter.h"
 
@@ -18,8 +18,6 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStyle>
-
-TFM_WayBill* FM_WayBill = nullptr;
 
 namespace
 {
@@ -43,7 +41,8 @@ QLineEdit* edit(QWidget* parent, const char* name, int y)
 
 } // namespace
 
-TFM_WayBill::TFM_WayBill(TDataModule1* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
+TFM_WayBill::TFM_WayBill(TDataModule1* dm, const Session* session, QWidget* parent)
+    : QDialog(parent), m_dm(dm), m_session(session)
 {
     setObjectName(QStringLiteral("FM_WayBill"));
     setWindowTitle(QStringLiteral("运单号生成"));
@@ -106,14 +105,9 @@ TFM_WayBill::TFM_WayBill(TDataModule1* dm, QWidget* parent) : QDialog(parent), m
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject); // Esc as well
 
     applyCheckBox();
-    FM_WayBill = this;
 }
 
-TFM_WayBill::~TFM_WayBill()
-{
-    if (FM_WayBill == this)
-        FM_WayBill = nullptr;
-}
+TFM_WayBill::~TFM_WayBill() = default;
 
 void TFM_WayBill::showEvent(QShowEvent* event)
 {
@@ -148,7 +142,7 @@ void TFM_WayBill::FormActivate()
     });
     int chosen = -1;
     for (int i = 0; i < Model_List->count() && chosen < 0; ++i) {
-        if (Model_List->itemText(i).compare(runState().currentModel, Qt::CaseInsensitive) == 0)
+        if (Model_List->itemText(i).compare(m_session->currentModel, Qt::CaseInsensitive) == 0)
             chosen = i;
     }
     Model_List->setCurrentIndex(chosen);
