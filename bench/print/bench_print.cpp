@@ -13,7 +13,7 @@
 #include "printgeometry.h"
 #include "printlog.h"
 #include "recordrenderer.h"
-#include "runstate.h"
+#include "session.h"
 #include "templatestore.h"
 #include "tempworkdir.h"
 #include "transaction.h"
@@ -93,7 +93,7 @@ void fill(TDataModule1& dm, int rows, bool longAddress = false)
     dm.TB_Send->refresh();
 }
 
-double batch(TDataModule1& dm, const QString& file)
+double batch(TDataModule1& dm, const Session& session, const QString& file)
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -102,8 +102,8 @@ double batch(TDataModule1& dm, const QString& file)
     PrinterStore::usePageCorner(&printer);
     QElapsedTimer t;
     t.start();
-    const BatchPrint::Result r = BatchPrint::printAll(&printer, &dm, StoredPositions(dm.TB_Model),
-                                                      RecordRenderer::printFont());
+    const BatchPrint::Result r =
+        BatchPrint::printAll(&printer, &dm, StoredPositions(dm.TB_Model), session);
     const double ms = t.nsecsElapsed() / 1e6;
     if (!r.ok)
         std::fprintf(stderr, "batch failed: %s\n", qPrintable(r.message));
@@ -111,7 +111,7 @@ double batch(TDataModule1& dm, const QString& file)
 }
 
 // The floor: the same texts at the same device places, with nothing else.
-double floorLoop(TDataModule1& dm, const QString& file)
+double floorLoop(TDataModule1& dm, const Session& session, const QString& file)
 {
     Dataset* att = dm.TB_Att;
     Dataset* send = dm.TB_Send;
@@ -131,7 +131,7 @@ double floorLoop(TDataModule1& dm, const QString& file)
                                  QPageSize::ExactMatch));
     writer.setPageMargins(QMarginsF(0, 0, 0, 0));
     QPainter p(&writer);
-    p.setFont(RecordRenderer::printFont());
+    p.setFont(session.printFont());
     const qreal ascent = QFontMetricsF(p.font(), &writer).ascent();
     const int sendRow = 0;
     for (int row = 0; row < att->recordCount(); ++row) {
@@ -178,6 +178,7 @@ int main(int argc, char** argv)
     makeFreshAppDir(tmp.path());
     DB_Header_Restore(QStringLiteral("Waylark_main.db"));
     TDataModule1 dm;
+    Session session;
     dm.connectDatabase();
     dm.openAll();
     TemplateStore::findByName(dm.TB_Model, QStringLiteral("通用快递单"));
@@ -187,10 +188,10 @@ int main(int argc, char** argv)
     for (int rows : {1000, 10000}) {
         fill(dm, rows);
         TemplateStore::findByName(dm.TB_Model, QStringLiteral("通用快递单"));
-        const double f = floorLoop(dm, QStringLiteral("floor.pdf"));
+        const double f = floorLoop(dm, session, QStringLiteral("floor.pdf"));
         const long before = currentRssKb();
         resetPeak();
-        const double b = batch(dm, QStringLiteral("batch.pdf"));
+        const double b = batch(dm, session, QStringLiteral("batch.pdf"));
         const long peak = peakRssKb() - before;
         // The batch above already marked its rows; this repeats that step alone.
         const double m = marking(dm);
@@ -199,19 +200,19 @@ int main(int argc, char** argv)
     }
 
     // Fitting: the two addresses wrapped into boxes two lines high.
-    runState().currentModel = QStringLiteral("通用快递单");
+    session.currentModel = QStringLiteral("通用快递单");
     fill(dm, 10000, true);
     TemplateStore::findByName(dm.TB_Model, QStringLiteral("通用快递单"));
     auto fitAddresses = [&](bool on) {
         for (const char* key : {"A_Address", "S_Address"}) {
-            FieldFitStore::setFit(dm.DB_main(), runState().currentModel, key, on);
-            FieldFitStore::setHeight(dm.DB_main(), runState().currentModel, key, 40);
+            FieldFitStore::setFit(dm.DB_main(), session.currentModel, key, on);
+            FieldFitStore::setHeight(dm.DB_main(), session.currentModel, key, 40);
         }
     };
     fitAddresses(false);
-    const double oneLine = batch(dm, QStringLiteral("oneline.pdf"));
+    const double oneLine = batch(dm, session, QStringLiteral("oneline.pdf"));
     fitAddresses(true);
-    const double fitted = batch(dm, QStringLiteral("fitted.pdf"));
+    const double fitted = batch(dm, session, QStringLiteral("fitted.pdf"));
     std::printf("\n%8s %12s %10s %7s\n", "rows", "one line ms", "fitted ms", "ratio");
     std::printf("%8d %12.0f %10.0f %7.2f\n", 10000, oneLine, fitted, fitted / oneLine);
     return 0;

@@ -14,6 +14,7 @@
 #include "designsurface.h"
 #include "newdatabase.h"
 #include "recipientrows.h"
+#include "session.h"
 #include "waybillplan.h"
 #include "waybillwriter.h"
 
@@ -193,6 +194,7 @@ int main(int argc, char** argv)
     // The main window binds the design surface's field edits to these rows;
     // the surface is bound for its own case only.
     std::unique_ptr<DesignSurface> surface;
+    Session session;
     QList<Case> cases = {
         {"plan alone", [&] { bench.planOnly(); }},
         {"numberRecipients", [&] { bench.program(); }},
@@ -203,7 +205,7 @@ int main(int argc, char** argv)
         {"numberRecipients, surface bound", [&] { bench.program(); },
          [&] {
              surface = std::make_unique<DesignSurface>();
-             surface->bindData(&dm);
+             surface->bindData(&dm, &session);
          }},
     };
     // "--profile": the write path alone, for a profiler.

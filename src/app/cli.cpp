@@ -101,7 +101,7 @@ int runCommandLine(int argc, char** argv)
     // A signal during a synchronous step is acted on here; writers and print
     // jobs have already stopped at their next step without saving anything.
     Termination::handlePending();
-    const int status = command->run(args.mid(1), startup.dataModule());
+    const int status = command->run(args.mid(1), startup.dataModule(), startup.session());
     Termination::handlePending();
     startup.shutdown();
     Termination::uninstall();

@@ -9,6 +9,7 @@
 #include "designsurface.h"
 #include "excelcommands.h"
 #include "fieldselect.h"
+#include "fieldsetdialog.h"
 #include "guarded.h"
 #include "headerguard.h"
 #include "pagesetdialog.h"
@@ -19,11 +20,13 @@
 #include "printerstore.h"
 #include "prompt.h"
 #include "recipientpage.h"
-#include "runstate.h"
 #include "senderpage.h"
+#include "session.h"
 #include "shopcommands.h"
+#include "shopsetdialog.h"
 #include "templatestore.h"
 #include "waybillcommands.h"
+#include "waybilldialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -42,9 +45,8 @@
 #include <QToolButton>
 #include <QUrl>
 
-TFM_Main* FM_Main = nullptr;
-
-TFM_Main::TFM_Main(TDataModule1* dm, QWidget* parent) : QWidget(parent), m_dm(dm)
+TFM_Main::TFM_Main(TDataModule1* dm, Session* session, QWidget* parent)
+    : QWidget(parent), m_dm(dm), m_session(session)
 {
     setObjectName(QStringLiteral("FM_Main"));
     setWindowTitle(QStringLiteral("Waylark"));
@@ -109,8 +111,8 @@ TFM_Main::TFM_Main(TDataModule1* dm, QWidget* parent) : QWidget(parent), m_dm(dm
     StatusPanels[3]->setToolTip(QStringLiteral("技术支持：请见帮助页"));
     setCurrentModelPanel(QString());
 
-    TabModel->bindData(dm);
-    TabSheet2->bindData(dm);
+    TabModel->bindData(dm, session);
+    TabSheet2->bindData(dm, session);
     TabSend->bindData(dm);
 
     connect(Model_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Model_Set_BtnClick);
@@ -130,19 +132,20 @@ TFM_Main::TFM_Main(TDataModule1* dm, QWidget* parent) : QWidget(parent), m_dm(dm
     connect(Multi_Prt_Btn, &QToolButton::clicked, this, &TFM_Main::Multi_Prt_BtnClick);
     connect(TabSheet2->All_Prt_Btn, &QToolButton::clicked, this, &TFM_Main::All_Prt_BtnClick);
     connect(TabSheet2->Print_Log_Btn, &QPushButton::clicked, this, [this] {
-        PrintCommands::showPrintLog(m_dm, TabModel->Model_Container,
-                                    [this](QPrinter* printer) { return Page_Setup(printer); }, this);
+        PrintCommands::showPrintLog(
+            m_dm, *m_session, TabModel->Model_Container,
+            [this](QPrinter* printer) { return Page_Setup(printer); }, this);
     });
     connect(TabSheet2->Exl_In_Btn, &QToolButton::clicked, this,
-            [this] { ExcelCommands::Exl_In_BtnClick(m_dm, this); });
+            [this] { ExcelCommands::Exl_In_BtnClick(m_importDialog); });
     connect(TabSheet2->Exl_Out_Btn, &QToolButton::clicked, this,
             [this] { ExcelCommands::Exl_Out_BtnClick(m_dm); });
     connect(TabSheet2->Shop_Set_Btn, &QToolButton::clicked, this,
-            [this] { ShopCommands::Shop_Set_BtnClick(m_dm, this); });
+            [this] { ShopCommands::Shop_Set_BtnClick(m_shopDialog); });
     connect(TabSheet2->Trade_Dn_Btn, &QToolButton::clicked, this,
-            [this] { ShopCommands::Trade_Dn_BtnClick(m_dm); });
+            [this] { ShopCommands::Trade_Dn_BtnClick(m_dm, *m_session); });
     connect(TabSheet2->Eps_No_Btn, &QToolButton::clicked, this,
-            [this] { WaybillCommands::Eps_No_BtnClick(m_dm, this); });
+            [this] { WaybillCommands::Eps_No_BtnClick(m_waybillDialog); });
     connect(Font_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Font_Set_BtnClick);
     connect(Printer_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Printer_Set_BtnClick);
     // The printer menu: the button itself opens the printer setup as before.
@@ -150,23 +153,30 @@ TFM_Main::TFM_Main(TDataModule1* dm, QWidget* parent) : QWidget(parent), m_dm(dm
     printerMenu->setObjectName(QStringLiteral("Printer_Menu"));
     QAction* calibrate = printerMenu->addAction(QStringLiteral("打印机校准"));
     calibrate->setObjectName(QStringLiteral("Printer_Calibrate_Action"));
-    connect(calibrate, &QAction::triggered, this,
-            [this] {
-                CalibrationCommands::showDialog(
-                    m_dm, TabModel->Model_Container,
-                    [this](QPrinter* printer) { return Page_Setup(printer); }, this);
-            });
+    connect(calibrate, &QAction::triggered, this, [this] {
+        CalibrationCommands::showDialog(
+            m_dm, *m_session, TabModel->Model_Container,
+            [this](QPrinter* printer) { return Page_Setup(printer); }, this);
+    });
     Printer_Set_Btn->setMenu(printerMenu);
     Printer_Set_Btn->setPopupMode(QToolButton::MenuButtonPopup);
     connect(TabSheet2->N2, &QAction::triggered, this, &TFM_Main::N2Click);
 
-    FM_Main = this;
+    createDialogs();
 }
 
-TFM_Main::~TFM_Main()
+TFM_Main::~TFM_Main() = default;
+
+void TFM_Main::createDialogs()
 {
-    if (FM_Main == this)
-        FM_Main = nullptr;
+    m_preview = new TFM_PreView(m_dm, m_session, TabModel->Model_Container, this,
+                                [this](QPrinter* printer) { return Page_Setup(printer); });
+    m_pageSetup = new TFm_Page_Set(TabModel, this);
+    m_pageSetup->setPrinterSource(&PrinterStore::printer);
+    m_importDialog = new TFm_Field_Set(m_dm, m_session, this);
+    m_fieldSelection = new TFM_Field_Sel(m_dm, TabModel->Model_Container, this);
+    m_waybillDialog = new TFM_WayBill(m_dm, m_session, this);
+    m_shopDialog = new TFm_Shop_Set(m_dm, this);
 }
 
 void TFM_Main::setCurrentModelPanel(const QString& modelName)
@@ -177,7 +187,7 @@ void TFM_Main::setCurrentModelPanel(const QString& modelName)
         m_printerModel = modelName;
         // The narrow second panel shows the start; the whole text is its tooltip.
         const QString message =
-            PrinterChoice::restore(runState().appDir, modelName, PrinterStore::printer());
+            PrinterChoice::restore(m_session->appDir, modelName, PrinterStore::printer());
         StatusPanels[1]->setText(message);
         StatusPanels[1]->setToolTip(message);
     }
@@ -199,7 +209,6 @@ void TFM_Main::showEvent(QShowEvent* event)
 
 void TFM_Main::FormActivate()
 {
-    RunState& rs = runState();
     centreOnScreen(this);
     TabModel->fillTemplateList();
     guarded([&] {
@@ -214,12 +223,12 @@ void TFM_Main::FormActivate()
     // A list that just got items selects its first; nothing is chosen yet.
     TabSheet2->Att_Prvince_Ad->setCurrentIndex(-1);
 
-    rs.currentModel = ConfigIni::readString(rs.appDir, QStringLiteral("DefaultModel"),
-                                            QStringLiteral("ModelName"));
-    setCurrentModelPanel(rs.currentModel);
+    m_session->currentModel = ConfigIni::readString(
+        m_session->appDir, QStringLiteral("DefaultModel"), QStringLiteral("ModelName"));
+    setCurrentModelPanel(m_session->currentModel);
     // A template that cannot be laid out leaves no item selected.
-    if (TabModel->Model_Screen_Paint(rs.currentModel)) {
-        rs.currentModelRow = m_dm->TB_Model->bookmark();
+    if (TabModel->Model_Screen_Paint(m_session->currentModel)) {
+        m_session->currentModelRow = m_dm->TB_Model->bookmark();
         TabModel->selectCurrentModel();
     } else {
         TabModel->Model_List->setCurrentIndex(-1);
@@ -243,26 +252,22 @@ void TFM_Main::Send_Set_BtnClick()
 
 void TFM_Main::Model_Page_BtnClick()
 {
-    if (!Fm_Page_Set)
-        return;
-    Fm_Page_Set->setCalibrationAction([this] {
-        CalibrationCommands::showDialog(m_dm, TabModel->Model_Container,
-                                        [this](QPrinter* printer) { return Page_Setup(printer); },
-                                        Fm_Page_Set);
+    m_pageSetup->setCalibrationAction([this] {
+        CalibrationCommands::showDialog(
+            m_dm, *m_session, TabModel->Model_Container,
+            [this](QPrinter* printer) { return Page_Setup(printer); }, m_pageSetup);
     });
-    Fm_Page_Set->Execute();
+    m_pageSetup->Execute();
 }
 
 void TFM_Main::Model_Field_BtnClick()
 {
-    if (FM_Field_Sel)
-        FM_Field_Sel->exec();
+    m_fieldSelection->exec();
 }
 
 void TFM_Main::Model_Preview_BtnClick()
 {
-    if (FM_PreView)
-        FM_PreView->exec();
+    m_preview->exec();
 }
 
 void TFM_Main::Sig_Prt_BtnClick()
@@ -279,19 +284,19 @@ void TFM_Main::Multi_Prt_BtnClick()
 
 void TFM_Main::All_Prt_BtnClick()
 {
-    PrintCommands::All_Prt_BtnClick(m_dm, TabModel->Model_Container,
-                                    [this](QPrinter* printer) { return Page_Setup(printer); },
-                                    TabSheet2->selectedRows());
+    PrintCommands::All_Prt_BtnClick(
+        m_dm, *m_session, TabModel->Model_Container,
+        [this](QPrinter* printer) { return Page_Setup(printer); }, TabSheet2->selectedRows());
 }
 
 void TFM_Main::Font_Set_BtnClick()
 {
-    PrintCommands::Font_Set_BtnClick();
+    PrintCommands::Font_Set_BtnClick(*m_session);
 }
 
 void TFM_Main::Printer_Set_BtnClick()
 {
-    PrintCommands::Printer_Set_BtnClick();
+    PrintCommands::Printer_Set_BtnClick(*m_session);
 }
 
 void TFM_Main::N2Click()
@@ -301,20 +306,20 @@ void TFM_Main::N2Click()
     const QModelIndex current = selection->currentIndex();
     if (!current.isValid() || !selection->isRowSelected(current.row(), QModelIndex()))
         return;
-    if (FM_PreView)
-        FM_PreView->exec();
+    m_preview->exec();
     selection->clearSelection();
     TabSheet2->Att_Name_Ad->setFocus();
 }
 
 bool TFM_Main::Page_Setup(QPrinter* printer)
 {
-    if (!TemplateStore::findRow(m_dm->TB_Model, runState().currentModelRow,
-                                runState().currentModel)) {
+    if (!TemplateStore::findRow(m_dm->TB_Model, m_session->currentModelRow,
+                                m_session->currentModel)) {
         prompt().message(QStringLiteral("当前模板不存在，请先保存模板！"));
         return false;
     }
-    if (!::Page_Setup(printer)) {
+    if (!::Page_Setup(m_dm->TB_Model, m_session->currentModelRow, m_session->currentModel,
+                      printer)) {
         prompt().message(QStringLiteral("当前模板的纸张大小无效，请在页面设置中修改！"));
         return false;
     }
@@ -324,7 +329,7 @@ bool TFM_Main::Page_Setup(QPrinter* printer)
 
 void TFM_Main::Help_BtnClick()
 {
-    const QString help = runState().appDir + QLatin1String("help.html");
+    const QString help = m_session->appDir + QLatin1String("help.html");
     if (!QFileInfo::exists(help)) {
         prompt().message(QStringLiteral("帮助文件不存在，请确认您下载到了完整安装包！"));
         return;

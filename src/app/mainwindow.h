@@ -11,13 +11,22 @@ class QToolButton;
 class RecipientPage;
 class SenderPage;
 class TDataModule1;
+class TFM_Field_Sel;
+class TFM_PreView;
+class TFM_WayBill;
+class TFm_Field_Set;
+class TFm_Page_Set;
+class TFm_Shop_Set;
+struct Session;
 
-// The main window: toolbar, three tabs and the status bar.
+// The main window: toolbar, three tabs and the status bar. It owns its
+// dialogs, made once with it; they go with it.
 class TFM_Main : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TFM_Main(TDataModule1* dm, QWidget* parent = nullptr);
+    // session: what the windows of this run share; it outlives the window.
+    TFM_Main(TDataModule1* dm, Session* session, QWidget* parent = nullptr);
     ~TFM_Main() override;
 
     // The status bar's current-template panel: "当前模板：" and the name.
@@ -51,6 +60,7 @@ public:
     void closeDatabase();
 
     TDataModule1* dataModule() const { return m_dm; }
+    Session* session() const { return m_session; }
 
     QWidget* CoolBar1;
     QToolButton* Model_Set_Btn;
@@ -79,15 +89,20 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void createDialogs();
     // Asks to save, discard or stay when the design surface holds unsaved
     // work; true when the program may end.
     bool mayLeave();
 
     QString m_printerModel; // the template whose printer is in use
     TDataModule1* m_dm;
+    Session* m_session;
+    TFM_PreView* m_preview = nullptr;
+    TFm_Page_Set* m_pageSetup = nullptr;
+    TFm_Field_Set* m_importDialog = nullptr;
+    TFM_Field_Sel* m_fieldSelection = nullptr;
+    TFM_WayBill* m_waybillDialog = nullptr;
+    TFm_Shop_Set* m_shopDialog = nullptr;
     bool m_activated = false;
     bool m_closed = false;
 };
-
-// The program's one main window (null while none exists).
-extern TFM_Main* FM_Main;

@@ -2,20 +2,13 @@
 
 #include "cli.h"
 #include "datamodule.h"
-#include "designpage.h"
-#include "fieldselect.h"
-#include "fieldsetdialog.h"
 #include "guarded.h"
 #include "headerguard.h"
 #include "instancelock.h"
 #include "mainwindow.h"
-#include "pagesetdialog.h"
-#include "preview.h"
-#include "printerstore.h"
 #include "prompt.h"
 #include "qtprompt.h"
 #include "qttranslations.h"
-#include "runstate.h"
 #include "safefile.h"
 #include "shopsetdialog.h"
 #include "termination.h"
@@ -58,8 +51,7 @@ bool Startup::acquire()
         return false;
     }
     // 2. The application directory.
-    runState() = RunState();
-    runState().appDir = m_appDir;
+    m_session = Session::forAppDir(m_appDir);
 
     // 3. The standard header back into a sealed file, and into no other.
     QString error;
@@ -91,7 +83,6 @@ bool Startup::acquire()
 
     // 4 to 6. The data module, the connection and every dataset.
     m_dm = std::make_unique<TDataModule1>();
-    DataModule1 = m_dm.get();
     const bool ok = guarded([&] {
         m_dm->connectDatabase(dbName);
         m_dm->openAll();
@@ -114,20 +105,8 @@ bool Startup::start()
 {
     if (!acquire())
         return false;
-    // 7. The windows, each once for the run.
-    // The dialogs belong to the main window and go with it.
-    const bool ok = guarded([&] {
-        m_main = std::make_unique<TFM_Main>(m_dm.get());
-        TFM_Main* main = m_main.get();
-        new TFM_PreView(m_dm.get(), main->TabModel->Model_Container, main,
-                        [main](QPrinter* printer) { return main->Page_Setup(printer); });
-        (new TFm_Page_Set(m_main->TabModel, m_main.get()))
-            ->setPrinterSource(&PrinterStore::printer);
-        new TFm_Field_Set(m_dm.get(), main);
-        new TFM_Field_Sel(m_dm.get(), m_main->TabModel->Model_Container, m_main.get());
-        new TFM_WayBill(m_dm.get(), main);
-        new TFm_Shop_Set(m_dm.get(), main);
-    });
+    // 7. The windows, each once for the run: the main window makes its dialogs.
+    const bool ok = guarded([&] { m_main = std::make_unique<TFM_Main>(m_dm.get(), &m_session); });
     if (!ok) {
         shutdown();
         return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "instancelock.h"
+#include "session.h"
 
 #include <QString>
 #include <memory>
@@ -26,6 +27,9 @@ public:
 
     TDataModule1* dataModule() const { return m_dm.get(); }
     TFM_Main* mainWindow() const { return m_main.get(); }
+    // What the windows or the command share for this run; made anew by
+    // each start.
+    Session& session() { return m_session; }
 
     // Closes the database and seals it, if a window has not done so already.
     void shutdown();
@@ -44,6 +48,7 @@ private:
     void closeAndSeal();
 
     QString m_appDir;
+    Session m_session;
     InstanceLock m_lock;
     std::unique_ptr<TDataModule1> m_dm;
     std::unique_ptr<TFM_Main> m_main;

@@ -12,7 +12,7 @@
 #include "recipientrows.h"
 #include "recipientsearch.h"
 #include "recipientsortmodel.h"
-#include "runstate.h"
+#include "session.h"
 
 #include <QAction>
 #include <algorithm>
@@ -221,9 +221,10 @@ RecipientPage::~RecipientPage()
     saveGridState();
 }
 
-void RecipientPage::bindData(TDataModule1* dm)
+void RecipientPage::bindData(TDataModule1* dm, const Session* session)
 {
     m_dm = dm;
+    m_session = session;
     const QVector<DatasetModel::Column>& columns = gridColumns();
     gridModel = new DatasetModel(dm->TB_Att, columns, this);
     gridSortModel = new RecipientSortModel(this);
@@ -443,7 +444,7 @@ QString gridFields()
 
 void RecipientPage::restoreGridState()
 {
-    const QString appDir = runState().appDir;
+    const QString appDir = m_session ? m_session->appDir : QString();
     if (appDir.isEmpty())
         return;
     // A state saved for other columns would put titles over wrong data.
@@ -457,7 +458,7 @@ void RecipientPage::restoreGridState()
 
 void RecipientPage::saveGridState()
 {
-    const QString appDir = runState().appDir;
+    const QString appDir = m_session ? m_session->appDir : QString();
     if (!m_gridStateChanged || appDir.isEmpty())
         return;
     m_gridStateChanged = false;

@@ -16,6 +16,7 @@ class QToolButton;
 class QPushButton;
 class RecipientSortModel;
 class TDataModule1;
+struct Session;
 class PrintedFilter;
 
 // The "收件人管理" tab: typing one recipient, the grid of all recipients and
@@ -26,7 +27,7 @@ class RecipientPage : public QWidget
 public:
     explicit RecipientPage(QWidget* parent = nullptr);
     ~RecipientPage() override;
-    void bindData(TDataModule1* dm);
+    void bindData(TDataModule1* dm, const Session* session);
     // The rows selected in the grid and shown (0-based, ascending).
     QVector<int> selectedRows() const;
     // The grid's columns, titles and widths, left to right.
@@ -98,6 +99,7 @@ private:
     void saveGridState();
 
     TDataModule1* m_dm = nullptr;
+    const Session* m_session = nullptr;
     QString m_lastSearch;
     bool m_gridStateChanged = false;
 };

@@ -5,8 +5,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-TDataModule1* DataModule1 = nullptr;
-
 const char* const TDataModule1::kDatabaseFileName = "Waylark_main.db";
 const char* const TDataModule1::kConnectionName = "DB_main";
 const char* const TDataModule1::kPassword = "qLmZvXa";
@@ -75,8 +73,6 @@ TDataModule1::TDataModule1(QObject* parent) : QObject(parent)
 TDataModule1::~TDataModule1()
 {
     closeDatabase();
-    if (DataModule1 == this)
-        DataModule1 = nullptr;
 }
 
 QList<Dataset*> TDataModule1::datasets() const

@@ -40,6 +40,3 @@ public:
 
     QList<Dataset*> datasets() const;
 };
-
-// The program's one data module (null while none exists).
-extern TDataModule1* DataModule1;

@@ -11,7 +11,7 @@
 #include "importtable.h"
 #include "mdbexport.h"
 #include "prompt.h"
-#include "runstate.h"
+#include "session.h"
 #include "workbookreader.h"
 
 #include <QFileInfo>
@@ -43,7 +43,7 @@ QString importFileFilter()
                           ";;Excel 交换格式文件 (*.csv)");
 }
 
-void Exl_In_BtnClick(TDataModule1* dm, QWidget* parent)
+void Exl_In_BtnClick(TFm_Field_Set* dialog)
 {
     if (prompt().question(importQuestion(), QStringLiteral("提示"), false,
                           Prompt::Button::Cancel) != Prompt::Button::Ok)
@@ -51,8 +51,7 @@ void Exl_In_BtnClick(TDataModule1* dm, QWidget* parent)
     const QString fileName = prompt().openFile(QStringLiteral("打开"), importFileFilter());
     if (fileName.isEmpty())
         return;
-    runState().excelFileName = fileName;
-    TFm_Field_Set* dialog = Fm_Field_Set ? Fm_Field_Set : new TFm_Field_Set(dm, parent);
+    dialog->setFileName(fileName);
     dialog->exec();
 }
 
@@ -80,7 +79,7 @@ QString exportSynopsis()
     return QStringLiteral("export FILE");
 }
 
-int runImportCommand(const QStringList& args, TDataModule1* dm)
+int runImportCommand(const QStringList& args, TDataModule1* dm, Session& session)
 {
     const CliArgs::Options o = CliArgs::parse(
         args, {QStringLiteral("--sheet"), QStringLiteral("--title-row"), QStringLiteral("--map")},
@@ -126,7 +125,7 @@ int runImportCommand(const QStringList& args, TDataModule1* dm)
     if (!o.has(QStringLiteral("--map"))) {
         // The same proposal the mapping dialog starts from, told so that
         // the script's author sees what was taken.
-        titles = proposedMapping(runState().appDir, titleRowTexts);
+        titles = proposedMapping(session.appDir, titleRowTexts);
         const QStringList lines = mappingLines(titles);
         prompt().message(lines.isEmpty() ? QStringLiteral("导入字段对应：（无）")
                                          : QStringLiteral("导入字段对应：\n") +
@@ -150,7 +149,7 @@ int runImportCommand(const QStringList& args, TDataModule1* dm)
     progress.reset();
     switch (result.status) {
     case ImportResult::Status::Done:
-        rememberMapping(runState().appDir, titleRowTexts, titles);
+        rememberMapping(session.appDir, titleRowTexts, titles);
         prompt().message(importCountMessage(result.rows));
         return Done;
     case ImportResult::Status::Canceled:
@@ -163,7 +162,7 @@ int runImportCommand(const QStringList& args, TDataModule1* dm)
     return Failed;
 }
 
-int runExportCommand(const QStringList& args, TDataModule1* dm)
+int runExportCommand(const QStringList& args, TDataModule1* dm, Session&)
 {
     const CliArgs::Options o = CliArgs::parse(args, {});
     if (!o.error.isEmpty())

@@ -5,6 +5,8 @@
 
 class QWidget;
 class TDataModule1;
+class TFm_Field_Set;
+struct Session;
 
 // The Excel commands of the recipient tab, and `waylark import` / `waylark
 // export`. Both faces share the readers, the import's table writing and
@@ -12,9 +14,9 @@ class TDataModule1;
 namespace ExcelCommands
 {
 
-// "从Excel文件导入": the question, the open dialog, then Fm_Field_Set (made
-// here with PARENT if none was made at start-up).
-void Exl_In_BtnClick(TDataModule1* dm, QWidget* parent);
+// "从Excel文件导入": the question, the open dialog, then the import dialog on
+// the chosen file.
+void Exl_In_BtnClick(TFm_Field_Set* dialog);
 // "导出到Excel文件": the save dialog, then the recipient table to that file.
 void Exl_Out_BtnClick(TDataModule1* dm);
 
@@ -23,9 +25,9 @@ void Exl_Out_BtnClick(TDataModule1* dm);
 QString importFileFilter();
 
 // waylark import FILE [--sheet NAME] [--title-row N] --map CAPTION=TITLE [--map ...]
-int runImportCommand(const QStringList& args, TDataModule1* dm);
+int runImportCommand(const QStringList& args, TDataModule1* dm, Session& session);
 // waylark export FILE
-int runExportCommand(const QStringList& args, TDataModule1* dm);
+int runExportCommand(const QStringList& args, TDataModule1* dm, Session& session);
 
 QString importSynopsis();
 QString exportSynopsis();

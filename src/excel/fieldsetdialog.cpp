@@ -5,7 +5,7 @@
 #include "importrows.h"
 #include "importtable.h"
 #include "prompt.h"
-#include "runstate.h"
+#include "session.h"
 #include "workbookreader.h"
 
 #include <QCheckBox>
@@ -18,8 +18,6 @@
 #include <QTableWidget>
 
 #include <algorithm>
-
-TFm_Field_Set* Fm_Field_Set = nullptr;
 
 namespace
 {
@@ -70,7 +68,8 @@ void SheetList::mouseDoubleClickEvent(QMouseEvent* event)
 
 // --- TFm_Field_Set ----------------------------------------------------------
 
-TFm_Field_Set::TFm_Field_Set(TDataModule1* dm, QWidget* parent) : QDialog(parent), m_dm(dm)
+TFm_Field_Set::TFm_Field_Set(TDataModule1* dm, const Session* session, QWidget* parent)
+    : QDialog(parent), m_dm(dm), m_session(session)
 {
     setObjectName(QStringLiteral("Fm_Field_Set"));
     setWindowTitle(QStringLiteral("字段对应设置"));
@@ -132,15 +131,9 @@ TFm_Field_Set::TFm_Field_Set(TDataModule1* dm, QWidget* parent) : QDialog(parent
     connect(OKBtn, &QPushButton::clicked, this, &TFm_Field_Set::OKBtnClick);
     // Esc and the close box reject too.
     connect(CancelBtn, &QPushButton::clicked, this, &TFm_Field_Set::CancelBtnClick);
-
-    Fm_Field_Set = this;
 }
 
-TFm_Field_Set::~TFm_Field_Set()
-{
-    if (Fm_Field_Set == this)
-        Fm_Field_Set = nullptr;
-}
+TFm_Field_Set::~TFm_Field_Set() = default;
 
 void TFm_Field_Set::showEvent(QShowEvent* event)
 {
@@ -170,7 +163,7 @@ void TFm_Field_Set::FormActivate()
     sheetPreview->setColumnCount(0);
     appendBox->setChecked(false);
     QString error;
-    m_reader = WorkbookReader::open(runState().excelFileName, &error);
+    m_reader = WorkbookReader::open(m_fileName, &error);
     if (!m_reader) {
         prompt().message(importOleMessage(error));
         return;
@@ -214,7 +207,7 @@ void TFm_Field_Set::fillPickLists(bool leadingEmpty)
     QStringList picks = m_titles;
     if (leadingEmpty)
         picks.prepend(QString());
-    const QStringList proposed = proposedMapping(runState().appDir, m_titles);
+    const QStringList proposed = proposedMapping(m_session->appDir, m_titles);
     for (int row = 0; row < Field_Edit_List->rowCount(); ++row) {
         QComboBox* box = valueBox(row);
         box->clear();
@@ -332,7 +325,7 @@ void TFm_Field_Set::OKBtnClick()
     case ImportResult::Status::Done:
         // The next import of the same kind of sheet starts from this
         // mapping; failing to remember it costs only clicks.
-        rememberMapping(runState().appDir, m_titles, chosenTitles());
+        rememberMapping(m_session->appDir, m_titles, chosenTitles());
         prompt().message(importCountMessage(result.rows));
         accept();
         break;

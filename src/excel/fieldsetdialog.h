@@ -11,6 +11,7 @@ class QGroupBox;
 class QPushButton;
 class QTableWidget;
 class TDataModule1;
+struct Session;
 class WorkbookReader;
 
 // The sheet list: a click on a sheet, or moving to one with the keyboard,
@@ -32,18 +33,23 @@ private:
     bool m_doubleClicked = false;
 };
 
-// "字段对应设置": picks the sheet of the workbook named by the run state's
-// Excel file name, the row of its column titles and, for each of the fifteen
+// "字段对应设置": picks the sheet of the workbook given with setFileName(),
+// the row of its column titles and, for each of the fifteen
 // importable recipient columns, the title of the sheet column that fills it;
-// "确定" replaces the recipient table with the sheet's rows. Created once at
-// start-up; the check box and the title row outlive each showing, the
+// "确定" replaces the recipient table with the sheet's rows. Created once by
+// the main window; the check box and the title row outlive each showing, the
 // workbook and the mapping do not.
 class TFm_Field_Set : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TFm_Field_Set(TDataModule1* dm, QWidget* parent = nullptr);
+    // session gives the application folder, where the mappings are kept.
+    TFm_Field_Set(TDataModule1* dm, const Session* session, QWidget* parent = nullptr);
     ~TFm_Field_Set() override;
+
+    // The workbook the next showing opens.
+    void setFileName(const QString& fileName) { m_fileName = fileName; }
+    QString fileName() const { return m_fileName; }
 
     // Centres the dialog, opens the workbook and lists its sheets; runs on
     // every showing. A workbook that cannot be read is named in a message
@@ -95,10 +101,9 @@ private:
     bool sheetChosen() const;
 
     TDataModule1* m_dm;
+    const Session* m_session;
+    QString m_fileName;
     std::unique_ptr<WorkbookReader> m_reader;
     int m_titleRow = 1;
     QStringList m_titles; // the title row's texts, as offered
 };
-
-// The program's one import dialog (null while none exists).
-extern TFm_Field_Set* Fm_Field_Set;

@@ -11,7 +11,7 @@
 #include "guarded.h"
 #include "maskedtext.h"
 #include "prompt.h"
-#include "runstate.h"
+#include "session.h"
 #include "templatestore.h"
 
 #include <QComboBox>
@@ -141,20 +141,21 @@ DesignPage::DesignPage(QWidget* parent) : QWidget(parent)
             [this](const QPoint& at) { templateMenu->popup(Model_List->mapToGlobal(at)); });
 }
 
-void DesignPage::bindData(TDataModule1* dm)
+void DesignPage::bindData(TDataModule1* dm, Session* session)
 {
     m_dm = dm;
-    Model_Container->bindData(dm);
+    m_session = session;
+    Model_Container->bindData(dm, session);
 }
 
 bool DesignPage::newTemplateMode() const
 {
-    return runState().newTemplateMode;
+    return m_newTemplateMode;
 }
 
 void DesignPage::setNewTemplateMode(bool on)
 {
-    runState().newTemplateMode = on;
+    m_newTemplateMode = on;
     Model_Bmp_Btn->setEnabled(on);
     Page_W->setEnabled(on);
     Page_H->setEnabled(on);
@@ -179,11 +180,10 @@ void DesignPage::fillTemplateList()
 
 void DesignPage::selectCurrentModel()
 {
-    const RunState& rs = runState();
     int index = -1;
     if (m_dm && m_dm->TB_Model->isActive())
-        index = Model_List->findData(
-            TemplateStore::resolveRow(m_dm->TB_Model, rs.currentModelRow, rs.currentModel));
+        index = Model_List->findData(TemplateStore::resolveRow(
+            m_dm->TB_Model, m_session->currentModelRow, m_session->currentModel));
     Model_List->setCurrentIndex(index);
 }
 
@@ -198,11 +198,11 @@ void DesignPage::layOutCurrentRow()
     Dataset* tb = m_dm->TB_Model;
     const TemplateStore::StoredTemplate t = TemplateStore::readCurrent(tb);
     const QImage picture =
-        TemplateStore::loadPicture(TemplateStore::pictureDir(runState().appDir) + t.pictureName);
+        TemplateStore::loadPicture(TemplateStore::pictureDir(m_session->appDir) + t.pictureName);
     Model_Container->setBackground(QPixmap::fromImage(picture));
     // The row's stored feed offsets are the ones in effect.
-    runState().screenOffsetX = t.offsetX;
-    runState().screenOffsetY = t.offsetY;
+    m_session->screenOffsetX = t.offsetX;
+    m_session->screenOffsetY = t.offsetY;
     Model_Container->applyFieldPlaces(TemplateStore::laidOut(t.fields, t.offsetX, t.offsetY));
     applyFieldHeights(tb->FieldByName(QStringLiteral("Model_Name")).AsString());
     m_laidOut = Model_Container->fieldPlaces();
@@ -262,13 +262,13 @@ bool DesignPage::layOutCurrentModel()
 {
     if (!m_dm)
         return false;
-    const RunState& rs = runState();
     bool found = false;
     const bool ok = guarded([&] {
         Dataset* tb = m_dm->TB_Model;
         if (!tb->isActive())
             tb->open();
-        const qint64 row = TemplateStore::resolveRow(tb, rs.currentModelRow, rs.currentModel);
+        const qint64 row =
+            TemplateStore::resolveRow(tb, m_session->currentModelRow, m_session->currentModel);
         found = row >= 0 && tb->gotoBookmark(row);
         if (found)
             layOutCurrentRow();
@@ -296,8 +296,8 @@ void DesignPage::Model_ListChange(int index)
         selectCurrentModel();
         return;
     }
-    runState().currentModel = name;
-    runState().currentModelRow = row;
+    m_session->currentModel = name;
+    m_session->currentModelRow = row;
     Q_EMIT currentModelPanel(name);
 }
 
@@ -364,7 +364,7 @@ void DesignPage::Model_Bmp_BtnClick()
         return;
     picture = offerPaperScale(picture);
     Model_Container->setBackground(QPixmap::fromImage(picture));
-    runState().chosenBackground = TemplateStore::storedPictureName(file);
+    m_chosenBackground = TemplateStore::storedPictureName(file);
     m_pictureChosen = true;
 }
 
@@ -432,15 +432,14 @@ bool DesignPage::Model_Save_BtnClick()
 {
     if (!m_dm)
         return false;
-    if (runState().newTemplateMode)
+    if (m_newTemplateMode)
         return saveNewTemplate();
     return saveExistingTemplate();
 }
 
 bool DesignPage::saveNewTemplate()
 {
-    RunState& rs = runState();
-    if (!m_pictureChosen || rs.chosenBackground.isEmpty()) {
+    if (!m_pictureChosen || m_chosenBackground.isEmpty()) {
         prompt().message(QStringLiteral("请先选择背景图！"));
         return false;
     }
@@ -479,10 +478,10 @@ bool DesignPage::saveNewTemplate()
         return false;
 
     // The picture first: a row is only ever stored with its picture in place.
-    const QString dir = TemplateStore::pictureDir(rs.appDir);
+    const QString dir = TemplateStore::pictureDir(m_session->appDir);
     QDir().mkpath(dir);
     const QImage picture = Model_Container->background().toImage();
-    const QString pictureName = TemplateStore::freePictureName(dir, rs.chosenBackground, picture);
+    const QString pictureName = TemplateStore::freePictureName(dir, m_chosenBackground, picture);
     const QString picturePath = dir + pictureName;
     bool wrote = false;
     if (!QFileInfo::exists(picturePath)) {
@@ -525,8 +524,8 @@ bool DesignPage::saveNewTemplate()
         prompt().message(QStringLiteral("发生异常错误，模板保存失败！"));
         return false;
     }
-    rs.currentModel = savedName;
-    rs.currentModelRow = tb->bookmark();
+    m_session->currentModel = savedName;
+    m_session->currentModelRow = tb->bookmark();
     guarded([&] { storeFieldHeights(savedName); });
     if (replaced >= 0 && oldPicture != pictureName)
         removeUnusedPicture(oldPicture);
@@ -561,8 +560,8 @@ bool DesignPage::saveExistingTemplate()
         prompt().message(QStringLiteral("发生异常错误，模板保存失败！"));
         return false;
     }
-    runState().currentModel = listName;
-    runState().currentModelRow = mark;
+    m_session->currentModel = listName;
+    m_session->currentModelRow = mark;
     guarded([&] { storeFieldHeights(listName); });
     afterSave();
     return true;
@@ -570,30 +569,30 @@ bool DesignPage::saveExistingTemplate()
 
 void DesignPage::afterSave()
 {
-    RunState& rs = runState();
     prompt().message(QStringLiteral("模板保存成功！"));
     fillTemplateList();
     guarded([&] {
         // A prefix match, so an earlier name that begins with this one wins.
-        m_dm->TB_Model->locate(QStringLiteral("Model_Name"), rs.currentModel, Dataset::PartialKey);
+        m_dm->TB_Model->locate(QStringLiteral("Model_Name"), m_session->currentModel,
+                               Dataset::PartialKey);
     });
     setNewTemplateMode(false);
     selectCurrentModel();
     // The places on screen are stored now, the offsets baked into them.
-    rs.screenOffsetX = 0;
-    rs.screenOffsetY = 0;
+    m_session->screenOffsetX = 0;
+    m_session->screenOffsetY = 0;
     m_laidOut = Model_Container->fieldPlaces();
     m_undoStack->clear(); // undo goes back to the last save, no further
-    Q_EMIT currentModelPanel(rs.currentModel);
+    Q_EMIT currentModelPanel(m_session->currentModel);
 }
 
 bool DesignPage::writeDefaultModel(const QString& name)
 {
-    const RunState& rs = runState();
-    if (ConfigIni::writeString(rs.appDir, QStringLiteral("DefaultModel"),
+    if (ConfigIni::writeString(m_session->appDir, QStringLiteral("DefaultModel"),
                                QStringLiteral("ModelName"), name))
         return true;
-    prompt().error(QStringLiteral("默认模板未能保存：无法写入 ") + ConfigIni::fileName(rs.appDir));
+    prompt().error(QStringLiteral("默认模板未能保存：无法写入 ") +
+                   ConfigIni::fileName(m_session->appDir));
     return false;
 }
 
@@ -604,7 +603,7 @@ void DesignPage::removeUnusedPicture(const QString& pictureName)
         pictureName == QLatin1String(".") || pictureName == QLatin1String("..") ||
         TemplateStore::pictureInUse(m_dm->TB_Model, pictureName))
         return;
-    QFile::remove(TemplateStore::pictureDir(runState().appDir) + pictureName);
+    QFile::remove(TemplateStore::pictureDir(m_session->appDir) + pictureName);
 }
 
 void DesignPage::renameTemplate()
@@ -616,7 +615,6 @@ void DesignPage::renameTemplate()
         prompt().message(QStringLiteral("请先在模板列表中选择模板！"));
         return;
     }
-    RunState& rs = runState();
     Dataset* tb = m_dm->TB_Model;
     const QString oldName = Model_List->currentText();
     const std::optional<QString> name =
@@ -632,12 +630,12 @@ void DesignPage::renameTemplate()
                              .arg(TemplateStore::trimmedName(*name)));
         return;
     }
-    const QString defaultName = ConfigIni::readString(rs.appDir, QStringLiteral("DefaultModel"),
-                                                      QStringLiteral("ModelName"));
+    const QString defaultName = ConfigIni::readString(
+        m_session->appDir, QStringLiteral("DefaultModel"), QStringLiteral("ModelName"));
     // The default names the first row of its name; it follows that row.
     const bool renamesDefault = TemplateStore::resolveRow(tb, -1, defaultName) == row;
     const bool renamesCurrent =
-        TemplateStore::resolveRow(tb, rs.currentModelRow, rs.currentModel) == row;
+        TemplateStore::resolveRow(tb, m_session->currentModelRow, m_session->currentModel) == row;
     const bool ok = guarded([&] {
         if (!tb->gotoBookmark(row))
             throw DataError(QStringLiteral("模板“%1”已不在模板表中").arg(oldName));
@@ -659,8 +657,8 @@ void DesignPage::renameTemplate()
     if (renamesDefault)
         writeDefaultModel(*name);
     if (renamesCurrent) {
-        rs.currentModel = *name;
-        rs.currentModelRow = row;
+        m_session->currentModel = *name;
+        m_session->currentModelRow = row;
         Q_EMIT currentModelPanel(*name);
     }
     fillTemplateList();
@@ -676,7 +674,6 @@ void DesignPage::deleteTemplate()
         prompt().message(QStringLiteral("请先在模板列表中选择模板！"));
         return;
     }
-    RunState& rs = runState();
     Dataset* tb = m_dm->TB_Model;
     const QString name = Model_List->currentText();
     if (tb->recordCount() <= 1) {
@@ -689,8 +686,8 @@ void DesignPage::deleteTemplate()
         return;
     const QString picture = TemplateStore::columnOfRow(tb, row, QStringLiteral("Bk_Bmp_Name"));
     const bool deletesCurrent =
-        TemplateStore::resolveRow(tb, rs.currentModelRow, rs.currentModel) == row;
-    QString defaultName = ConfigIni::readString(rs.appDir, QStringLiteral("DefaultModel"),
+        TemplateStore::resolveRow(tb, m_session->currentModelRow, m_session->currentModel) == row;
+    QString defaultName = ConfigIni::readString(m_session->appDir, QStringLiteral("DefaultModel"),
                                                 QStringLiteral("ModelName"));
     const bool deletesDefault = TemplateStore::resolveRow(tb, -1, defaultName) == row;
     if (!guarded([&] {
@@ -712,11 +709,11 @@ void DesignPage::deleteTemplate()
     if (deletesCurrent) {
         // The default, else the first template, takes its place on the surface.
         const qint64 defaultRow = TemplateStore::resolveRow(tb, -1, defaultName);
-        rs.currentModel = defaultRow >= 0 ? defaultName : firstName;
-        rs.currentModelRow = defaultRow >= 0 ? defaultRow : tb->rowId(0);
+        m_session->currentModel = defaultRow >= 0 ? defaultName : firstName;
+        m_session->currentModelRow = defaultRow >= 0 ? defaultRow : tb->rowId(0);
         if (!newTemplateMode())
             layOutCurrentModel();
-        Q_EMIT currentModelPanel(rs.currentModel);
+        Q_EMIT currentModelPanel(m_session->currentModel);
     }
     fillTemplateList();
     selectCurrentModel();
@@ -724,9 +721,8 @@ void DesignPage::deleteTemplate()
 
 void DesignPage::SpeedButton1Click()
 {
-    const RunState& rs = runState();
-    if (!writeDefaultModel(rs.currentModel))
+    if (!writeDefaultModel(m_session->currentModel))
         return;
     prompt().message(QStringLiteral("默认模板已保存，接下来的打印都将基于此模板！"));
-    Q_EMIT currentModelPanel(rs.currentModel);
+    Q_EMIT currentModelPanel(m_session->currentModel);
 }

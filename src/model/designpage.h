@@ -19,6 +19,7 @@ class QToolButton;
 class QScrollArea;
 class QUndoStack;
 class TDataModule1;
+struct Session;
 
 // The "模板设计" tab: the design panel and the two button groups below it,
 // with the handlers of the template list and of the template buttons.
@@ -33,8 +34,9 @@ public:
     explicit DesignPage(QWidget* parent = nullptr);
 
     // Binds the field controls and keeps the data module for the handlers.
-    void bindData(TDataModule1* dm);
+    void bindData(TDataModule1* dm, Session* session);
     TDataModule1* dataModule() const { return m_dm; }
+    Session* session() const { return m_session; }
 
     // Lays the template of that name out on the design surface: its picture,
     // then every field at its stored place plus the row's feed offsets
@@ -60,6 +62,8 @@ public:
     void deleteTemplate();
 
     bool newTemplateMode() const;
+    // The file name last chosen with "背景图", as it would be stored.
+    QString chosenBackground() const { return m_chosenBackground; }
     // Leaves new-template mode and lays out the template in use again, after
     // asking when a picture was chosen. False when the user stays.
     bool leaveNewTemplateMode();
@@ -134,7 +138,10 @@ private:
 
     QUndoStack* m_undoStack;
     TDataModule1* m_dm = nullptr;
+    Session* m_session = nullptr;
     // The places the last layout or save left: unsaved work is a difference.
     QVector<TemplateStore::FieldPlace> m_laidOut;
     bool m_pictureChosen = false; // "背景图" used since the last new template was saved
+    bool m_newTemplateMode = false;
+    QString m_chosenBackground;
 };

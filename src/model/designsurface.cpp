@@ -7,7 +7,7 @@
 #include "landlinevalidator.h"
 #include "newdatabase.h"
 #include "prompt.h"
-#include "runstate.h"
+#include "session.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -65,7 +65,7 @@ void FieldControl::mousePressEvent(QMouseEvent* event)
 {
     const QPoint p = event->position().toPoint();
     if (event->button() == Qt::RightButton) {
-        runState().selectedField = this;
+        Q_EMIT menuRequested();
         event->accept();
         return;
     }
@@ -238,7 +238,7 @@ void FieldControl::contextMenuEvent(QContextMenuEvent* event)
     // A mouse-made request was served on the button's release; the menu key
     // selects this field and opens the same menu.
     if (event->reason() == QContextMenuEvent::Keyboard && m_menu) {
-        runState().selectedField = this;
+        Q_EMIT menuRequested();
         m_menu->popup(mapToGlobal(rect().center()));
     }
     event->accept();
@@ -307,6 +307,7 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
             nudgeSelected(dx, dy);
         });
         connect(edit, &FieldControl::focused, this, [this, edit] { select(edit); });
+        connect(edit, &FieldControl::menuRequested, this, [this, edit] { m_menuField = edit; });
         connect(edit, &FieldControl::placeShown, this, [this, edit] {
             if (edit == m_selected)
                 Q_EMIT selectionChanged();
@@ -369,9 +370,10 @@ void DesignSurface::nudgeSelected(int dx, int dy)
     changeField(c, after, QStringLiteral("移动字段"));
 }
 
-void DesignSurface::bindData(TDataModule1* dm)
+void DesignSurface::bindData(TDataModule1* dm, const Session* session)
 {
     m_dm = dm;
+    m_session = session;
     for (FieldControl* c : m_fields)
         c->bind(c->field().isSender() ? dm->TB_Send : dm->TB_Att, c->field().column);
 }
@@ -430,11 +432,7 @@ void DesignSurface::showField(const QString& key)
 
 FieldControl* DesignSurface::popupTarget() const
 {
-    QWidget* selected = runState().selectedField;
-    for (FieldControl* c : m_fields)
-        if (c == selected)
-            return c;
-    return nullptr;
+    return m_menuField;
 }
 
 void DesignSurface::showSelectedFieldFit()
@@ -444,7 +442,7 @@ void DesignSurface::showSelectedFieldFit()
     bool fit = false;
     if (c && m_dm)
         guarded([&] {
-            fit = FieldFitStore::load(m_dm->DB_main(), runState().currentModel)
+            fit = FieldFitStore::load(m_dm->DB_main(), m_session->currentModel)
                       .value(c->field().key)
                       .fit;
         });
@@ -457,20 +455,15 @@ void DesignSurface::setSelectedFieldFits(bool fit)
     if (!c || !m_dm)
         return;
     guarded([&] {
-        FieldFitStore::setFit(m_dm->DB_main(), runState().currentModel, c->field().key, fit);
+        FieldFitStore::setFit(m_dm->DB_main(), m_session->currentModel, c->field().key, fit);
     });
 }
 
 void DesignSurface::N1Click()
 {
-    QWidget* selected = runState().selectedField;
-    // Only a control of this panel; the run state may outlive a window.
-    for (FieldControl* c : m_fields) {
-        if (c == selected) {
-            FieldState after = fieldState(m_fields.indexOf(c));
-            after.visible = false;
-            changeField(c, after, QStringLiteral("隐藏字段"));
-            return;
-        }
+    if (FieldControl* c = popupTarget()) {
+        FieldState after = fieldState(m_fields.indexOf(c));
+        after.visible = false;
+        changeField(c, after, QStringLiteral("隐藏字段"));
     }
 }

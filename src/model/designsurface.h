@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dbedit.h"
+#include "fieldcatalogue.h"
 #include "fieldcommands.h"
 #include "fieldinfo_fwd.h"
 #include "templatestore.h"
@@ -13,6 +14,7 @@
 class QAction;
 class QMenu;
 class TDataModule1;
+struct Session;
 
 // One field control of the design surface: a borderless data-aware edit
 // bound to its source column, with the field's hint as tooltip.
@@ -50,6 +52,8 @@ Q_SIGNALS:
     void nudgeRequested(int dx, int dy);
     void focused();
     void placeShown(); // moved or resized on screen
+    // The right button or the menu key: this field is the popup menu's.
+    void menuRequested();
 
 protected:
     void focusInEvent(QFocusEvent* event) override;
@@ -88,13 +92,13 @@ class DesignSurface : public QFrame
 {
     Q_OBJECT
 public:
-    static constexpr int kImageLeft = 24;
-    static constexpr int kImageTop = 16;
+    static constexpr int kImageLeft = FieldCatalogue::kImageLeft;
+    static constexpr int kImageTop = FieldCatalogue::kImageTop;
 
     explicit DesignSurface(QWidget* parent = nullptr);
 
     // Binds the sender fields to TB_Send and the recipient fields to TB_Att.
-    void bindData(TDataModule1* dm);
+    void bindData(TDataModule1* dm, const Session* session);
 
     QLabel* backgroundImage() const { return m_image; }
     // Shows a picture in Model_BKimg; the image takes the picture's size.
@@ -124,6 +128,8 @@ public:
     // The field the arrow keys move, outlined: the field control last
     // given the focus, while it is shown.
     FieldControl* selectedControl() const;
+    // The field the popup menu was last opened on (right click), if any.
+    FieldControl* menuField() const { return m_menuField; }
     // Moves the selected field by that many pixels.
     void nudgeSelected(int dx, int dy);
 
@@ -146,11 +152,13 @@ private:
     void fitToPicture();
 
     QPointer<FieldControl> m_selected;
+    QPointer<FieldControl> m_menuField;
     // The field the popup menu was opened on (right click), if any.
     FieldControl* popupTarget() const;
     void showSelectedFieldFit();
 
     TDataModule1* m_dm = nullptr;
+    const Session* m_session = nullptr;
     QLabel* m_image;
     QPixmap m_picture;
     QVector<FieldControl*> m_fields;

@@ -28,6 +28,9 @@ namespace FieldCatalogue {
 constexpr int kCount = 26;
 constexpr int kControlWidth = 40;  // as designed
 constexpr int kControlHeight = 22; // 21 plus the sizing border
+// Where the picture's top-left corner sits on the design panel.
+constexpr int kImageLeft = 24;
+constexpr int kImageTop = 16;
 
 const QVector<FieldInfo>& all();
 const FieldInfo* byKey(const QString& key);

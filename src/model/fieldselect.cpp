@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <algorithm>
 
-TFM_Field_Sel* FM_Field_Sel = nullptr;
 
 TFM_Field_Sel::TFM_Field_Sel(TDataModule1* dm, DesignSurface* surface, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::FieldSelectionDialog>()), m_surface(surface),
@@ -28,14 +27,9 @@ TFM_Field_Sel::TFM_Field_Sel(TDataModule1* dm, DesignSurface* surface, QWidget* 
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
     listFieldCaptions(dm);
-    FM_Field_Sel = this;
 }
 
-TFM_Field_Sel::~TFM_Field_Sel()
-{
-    if (FM_Field_Sel == this)
-        FM_Field_Sel = nullptr;
-}
+TFM_Field_Sel::~TFM_Field_Sel() = default;
 
 void TFM_Field_Sel::listFieldCaptions(TDataModule1* dm)
 {

@@ -52,6 +52,3 @@ private:
     DesignSurface* m_surface;
     QCollator m_collator;
 };
-
-// The program's one field selection dialog (null while none exists).
-extern TFM_Field_Sel* FM_Field_Sel;

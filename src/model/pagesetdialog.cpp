@@ -6,14 +6,12 @@
 #include "guarded.h"
 #include "pagesize.h"
 #include "prompt.h"
-#include "runstate.h"
+#include "session.h"
 #include "spinedit.h"
 #include "templatestore.h"
 #include "ui_pagesetdialog.h"
 
 #include <QPushButton>
-
-TFm_Page_Set* Fm_Page_Set = nullptr;
 
 namespace
 {
@@ -32,14 +30,9 @@ TFm_Page_Set::TFm_Page_Set(DesignPage* page, QWidget* parent)
     connect(m_ui->okButton, &QPushButton::clicked, this, &TFm_Page_Set::applyPageValues);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject); // Esc as well
 
-    Fm_Page_Set = this;
 }
 
-TFm_Page_Set::~TFm_Page_Set()
-{
-    if (Fm_Page_Set == this)
-        Fm_Page_Set = nullptr;
-}
+TFm_Page_Set::~TFm_Page_Set() = default;
 
 bool TFm_Page_Set::findCurrentModel()
 {
@@ -48,7 +41,8 @@ bool TFm_Page_Set::findCurrentModel()
         Dataset* tb = m_page->dataModule()->TB_Model;
         if (!tb->isActive())
             tb->open();
-        found = TemplateStore::findRow(tb, runState().currentModelRow, runState().currentModel);
+        found = TemplateStore::findRow(tb, m_page->session()->currentModelRow,
+                                       m_page->session()->currentModel);
     });
     return found;
 }
@@ -117,11 +111,11 @@ void TFm_Page_Set::applyPageValues()
     if (!stored)
         return;
     // Only confirmed, stored values take effect.
-    RunState& rs = runState();
-    rs.screenOffsetX = v->leftX;
-    rs.screenOffsetY = v->topY;
+    Session& session = *m_page->session();
+    session.screenOffsetX = v->leftX;
+    session.screenOffsetY = v->topY;
     m_page->layOutCurrentModel();
-    Q_EMIT m_page->currentModelPanel(rs.currentModel);
+    Q_EMIT m_page->currentModelPanel(session.currentModel);
     if (m_printerSource)
         applyPaperSize(m_printerSource(), v->width, v->height);
     accept();

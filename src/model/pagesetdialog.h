@@ -14,7 +14,7 @@ class PageSetupDialog;
 }
 
 // "页面设置": the current model's paper size (tenths of a millimetre) and
-// feed offsets (screen pixels). Created once at start-up; the boxes are
+// feed offsets (screen pixels). Created once by the main window; the boxes are
 // reloaded from the table on every showing.
 class TFm_Page_Set : public QDialog
 {
@@ -51,6 +51,3 @@ private:
     DesignPage* m_page;
     PrinterSource m_printerSource;
 };
-
-// The program's one page setup dialog (null while none exists).
-extern TFm_Page_Set* Fm_Page_Set;

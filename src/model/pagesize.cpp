@@ -1,7 +1,6 @@
 #include "pagesize.h"
 
-#include "datamodule.h"
-#include "runstate.h"
+#include "dataset.h"
 #include "templatestore.h"
 
 #include <QPageSize>
@@ -99,15 +98,12 @@ bool Page_Setup(Dataset* tbModel, const QString& modelName, QPrinter* printer)
     return applyRowPaperSize(tbModel, printer);
 }
 
-bool Page_Setup(QPrinter* printer)
+bool Page_Setup(Dataset* tbModel, qint64 modelRow, const QString& modelName, QPrinter* printer)
 {
-    if (!DataModule1)
-        return false;
-    Dataset* tbModel = DataModule1->TB_Model;
     if (!tbModel->isActive())
         tbModel->open();
     // The row in use, which need not be the first of its name.
-    if (!TemplateStore::findRow(tbModel, runState().currentModelRow, runState().currentModel))
+    if (!TemplateStore::findRow(tbModel, modelRow, modelName))
         return false;
     return applyRowPaperSize(tbModel, printer);
 }

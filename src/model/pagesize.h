@@ -26,10 +26,10 @@ std::optional<PageValues> parsePageValues(const QString& width, const QString& h
 // orientation. False (printer untouched) for a size out of 1..32767.
 bool applyPaperSize(QPrinter* printer, int widthTenths, int heightTenths);
 
-// Applies the current model's paper size to printer before a print job and
-// leaves TB_Model on the current model's row. False, with the printer
-// untouched, when no row bears the current model's name or its size is out
-// of range.
-bool Page_Setup(QPrinter* printer);
+// Applies the paper size of the model in use (its row, else the first row
+// of its name) to printer before a print job and leaves TB_Model on that
+// row. False, with the printer untouched, when no row bears the model's
+// name or its size is out of range.
+bool Page_Setup(Dataset* tbModel, qint64 modelRow, const QString& modelName, QPrinter* printer);
 // The same on a given table and name.
 bool Page_Setup(Dataset* tbModel, const QString& modelName, QPrinter* printer);

@@ -3,8 +3,8 @@
 #include "datamodule.h"
 #include "fieldcatalogue.h"
 #include "printlog.h"
-#include "runstate.h"
 #include "safefile.h"
+#include "session.h"
 #include "termination.h"
 
 #include <QDir>
@@ -149,11 +149,11 @@ enum class Rows { All, Current, Given };
 
 // The job is complete: marks its rows and logs it, then rereads the table
 // with its cursor where it was.
-void recordCompletedJob(const QString& target, TDataModule1* dm, const QStringList& names,
-                        Result* result)
+void recordCompletedJob(const QString& model, const QString& target, TDataModule1* dm,
+                        const QStringList& names, Result* result)
 {
     PrintLog::Entry entry;
-    entry.model = runState().currentModel;
+    entry.model = model;
     entry.target = target;
     entry.pages = result->pages;
     entry.firstName = names.value(0);
@@ -177,8 +177,9 @@ void recordCompletedJob(const QString& target, TDataModule1* dm, const QStringLi
     }
 }
 
-Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions, const QFont& font,
-           Prompt::Progress* progress, Rows which, const QVector<int>& given = {})
+Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
+           const Session& session, Prompt::Progress* progress, Rows which,
+           const QVector<int>& given = {})
 {
     Result result;
     Dataset* att = dm->TB_Att;
@@ -189,7 +190,7 @@ Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
                                ? printer->outputFileName()
                                : printer->printerName();
     Job job(printer);
-    if (!job.begin(font, &result.message))
+    if (!job.begin(session.printFont(), &result.message))
         return result;
     const double dpiX = job.device()->logicalDpiX();
     const double dpiY = job.device()->logicalDpiY();
@@ -203,9 +204,9 @@ Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
     if (many)
         att->disableControls();
     try {
-        calibration = Calibration::load(dm->DB_main(), runState().currentModel,
+        calibration = Calibration::load(dm->DB_main(), session.currentModel,
                                         Calibration::printerKey(printer));
-        fits = FieldFitStore::load(dm->DB_main(), runState().currentModel);
+        fits = FieldFitStore::load(dm->DB_main(), session.currentModel);
         int next = 0;
         if (which == Rows::All)
             att->first();
@@ -213,7 +214,8 @@ Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
             att->moveTo(given.at(next++));
         for (;;) {
             const RecordFields fields = RecordRenderer::collect(dm->TB_Model, dm->TB_Send, att, positions);
-            RecordRenderer::Draw_Record(job.painter(), fields, dpiX, dpiY, calibration, fits);
+            RecordRenderer::Draw_Record(job.painter(), fields, session.printColour(), dpiX, dpiY,
+                                        calibration, fits);
             ++result.pages;
             if (att->recNo() >= 0) {
                 result.rowIds << att->rowId(att->recNo());
@@ -258,33 +260,34 @@ Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
         return result;
     }
     result.ok = true;
-    recordCompletedJob(target, dm, names, &result);
+    recordCompletedJob(session.currentModel, target, dm, names, &result);
     return result;
 }
 
 } // namespace
 
 Result printAll(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
-                const QFont& font, Prompt::Progress* progress)
+                const Session& session, Prompt::Progress* progress)
 {
-    return run(printer, dm, positions, font, progress, Rows::All);
+    return run(printer, dm, positions, session, progress, Rows::All);
 }
 
 Result printRows(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
-                 const QFont& font, const QVector<int>& rows, Prompt::Progress* progress)
+                 const Session& session, const QVector<int>& rows, Prompt::Progress* progress)
 {
-    return run(printer, dm, positions, font, progress, Rows::Given, rows);
+    return run(printer, dm, positions, session, progress, Rows::Given, rows);
 }
 
 Result printCurrent(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
-                    const QFont& font)
+                    const Session& session)
 {
-    return run(printer, dm, positions, font, nullptr, Rows::Current);
+    return run(printer, dm, positions, session, nullptr, Rows::Current);
 }
 
 QString overflowReport(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
-                       const QFont& font, const QVector<int>& rows, bool all)
+                       const Session& session, const QVector<int>& rows, bool all)
 {
+    const QFont font = session.printFont();
     Dataset* att = dm->TB_Att;
     QVector<int> which = rows;
     if (all) {
@@ -295,8 +298,8 @@ QString overflowReport(QPrinter* printer, TDataModule1* dm, const FieldPositions
     if (which.isEmpty())
         return QString();
     const Calibration calibration =
-        Calibration::load(dm->DB_main(), runState().currentModel, Calibration::printerKey(printer));
-    const FieldFits fits = FieldFitStore::load(dm->DB_main(), runState().currentModel);
+        Calibration::load(dm->DB_main(), session.currentModel, Calibration::printerKey(printer));
+    const FieldFits fits = FieldFitStore::load(dm->DB_main(), session.currentModel);
     const QRectF page = printer->pageLayout().fullRectPixels(printer->resolution());
     const int nameField = att->fieldIndex(QStringLiteral("Name"));
     const int before = att->recNo();

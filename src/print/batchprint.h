@@ -8,9 +8,11 @@
 
 class QPrinter;
 class TDataModule1;
+struct Session;
 
 // One print job: the rows of the recipient table, one page each, with the
-// sender's row and the current model's visibility and places.
+// sender's row and the current model's visibility and places, in the
+// session's print font and colour.
 namespace BatchPrint {
 
 struct Result {
@@ -28,16 +30,17 @@ struct Result {
 // job is sent and no partial PDF file is left. A job handed over whole marks
 // its rows as printed and adds a line to the print log (one transaction).
 Result printAll(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
-                const QFont& font, Prompt::Progress* progress = nullptr);
+                const Session& session, Prompt::Progress* progress = nullptr);
 
 // The given recipient rows (0-based, in the order given), one page each; the
 // recipient table ends on the last of them. An empty list prints nothing.
 Result printRows(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
-                 const QFont& font, const QVector<int>& rows, Prompt::Progress* progress = nullptr);
+                 const Session& session, const QVector<int>& rows,
+                 Prompt::Progress* progress = nullptr);
 
 // The current recipient row alone, on one page.
 Result printCurrent(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
-                    const QFont& font);
+                    const Session& session);
 
 // The rows (all, or the given 0-based ones) whose text would leave the
 // printer's paper, leave a fitted box or shrink below 8 pt: "以下收件人的内容
@@ -45,6 +48,6 @@ Result printCurrent(QPrinter* printer, TDataModule1* dm, const FieldPositions& p
 // and its name; empty when every row prints whole. The cursor stays put.
 // Throws DataError.
 QString overflowReport(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
-                       const QFont& font, const QVector<int>& rows, bool all);
+                       const Session& session, const QVector<int>& rows, bool all);
 
 } // namespace BatchPrint

@@ -9,7 +9,8 @@
 #include "printerstore.h"
 #include "prompt.h"
 #include "recordrenderer.h"
-#include "runstate.h"
+#include "session.h"
+#include "surfacepositions.h"
 #include "testsheet.h"
 
 #include <QPrinterInfo>
@@ -37,7 +38,7 @@ QString number(double v)
 
 } // namespace
 
-bool printTestSheet(TDataModule1* dm, const DesignSurface* surface,
+bool printTestSheet(TDataModule1* dm, const Session& session, const DesignSurface* surface,
                     const std::function<bool(QPrinter*)>& pageSetup, const Calibration& calibration)
 {
     QPrinter* printer = PrinterStore::printer();
@@ -49,8 +50,7 @@ bool printTestSheet(TDataModule1* dm, const DesignSurface* surface,
         return false;
     QString error;
     if (!guarded([&] {
-            error = TestSheet::print(printer, dm, SurfacePositions(surface),
-                                     RecordRenderer::printFont(), calibration);
+            error = TestSheet::print(printer, dm, SurfacePositions(surface), session, calibration);
         }))
         return false;
     if (!error.isEmpty()) {
@@ -60,13 +60,14 @@ bool printTestSheet(TDataModule1* dm, const DesignSurface* surface,
     return true;
 }
 
-void showDialog(TDataModule1* dm, const DesignSurface* surface,
+void showDialog(TDataModule1* dm, const Session& session, const DesignSurface* surface,
                 const std::function<bool(QPrinter*)>& pageSetup, QWidget* parent)
 {
-    CalibrationDialog dialog(dm->DB_main(), runState().currentModel,
+    CalibrationDialog dialog(dm->DB_main(), session.currentModel,
                              Calibration::printerKey(PrinterStore::printer()), parent);
-    dialog.setTestSheetPrinter(
-        [=](const Calibration& c) { printTestSheet(dm, surface, pageSetup, c); });
+    dialog.setTestSheetPrinter([=, &session](const Calibration& c) {
+        printTestSheet(dm, session, surface, pageSetup, c);
+    });
     dialog.exec();
 }
 
@@ -78,7 +79,7 @@ QString synopsis()
                           "calibration for a template (shifts in mm, scales in %), print it");
 }
 
-int runCommand(const QStringList& givenArgs, TDataModule1* dm)
+int runCommand(const QStringList& givenArgs, TDataModule1* dm, Session& session)
 {
     QStringList args = givenArgs;
     const bool pdf = args.removeAll(QStringLiteral("--pdf")) > 0;
@@ -95,7 +96,7 @@ int runCommand(const QStringList& givenArgs, TDataModule1* dm)
     const QString model =
         o.has(QStringLiteral("--model"))
             ? o.value(QStringLiteral("--model"))
-            : ConfigIni::readString(runState().appDir, QStringLiteral("DefaultModel"),
+            : ConfigIni::readString(session.appDir, QStringLiteral("DefaultModel"),
                                     QStringLiteral("ModelName"));
     if (!modelExists(dm, model)) {
         prompt().message(QStringLiteral("当前模板不存在，请先保存模板！"));

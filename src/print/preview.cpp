@@ -11,7 +11,8 @@
 #include "printgeometry.h"
 #include "prompt.h"
 #include "recordrenderer.h"
-#include "runstate.h"
+#include "session.h"
+#include "surfacepositions.h"
 #include "templatestore.h"
 
 #include <QComboBox>
@@ -24,12 +25,10 @@
 #include <QScrollArea>
 #include <QToolButton>
 
-TFM_PreView* FM_PreView = nullptr;
-
-TFM_PreView::TFM_PreView(TDataModule1* dm, const DesignSurface* surface, QWidget* mainWindow,
-                         PageSetup pageSetup)
-    : QDialog(mainWindow), m_dm(dm), m_surface(surface), m_mainWindow(mainWindow),
-      m_pageSetup(std::move(pageSetup))
+TFM_PreView::TFM_PreView(TDataModule1* dm, const Session* session, const DesignSurface* surface,
+                         QWidget* mainWindow, PageSetup pageSetup)
+    : QDialog(mainWindow), m_dm(dm), m_session(session), m_surface(surface),
+      m_mainWindow(mainWindow), m_pageSetup(std::move(pageSetup))
 {
     setObjectName(QStringLiteral("FM_PreView"));
     setWindowTitle(QStringLiteral("FM_PreView"));
@@ -80,14 +79,9 @@ TFM_PreView::TFM_PreView(TDataModule1* dm, const DesignSurface* surface, QWidget
     connect(Last_Pg_Btn, &QToolButton::clicked, this, &TFM_PreView::Last_Pg_BtnClick);
     connect(Print_Btn, &QToolButton::clicked, this, &TFM_PreView::Print_BtnClick);
     connect(Close_Btn1, &QToolButton::clicked, this, &TFM_PreView::Close_Btn1Click);
-    FM_PreView = this;
 }
 
-TFM_PreView::~TFM_PreView()
-{
-    if (FM_PreView == this)
-        FM_PreView = nullptr;
-}
+TFM_PreView::~TFM_PreView() = default;
 
 void TFM_PreView::showEvent(QShowEvent* event)
 {
@@ -100,8 +94,8 @@ void TFM_PreView::FormActivate()
     centreOnScreen(this);
     if (m_mainWindow)
         m_mainWindow->hide();
-    if (!TemplateStore::findRow(m_dm->TB_Model, runState().currentModelRow,
-                                runState().currentModel))
+    if (!TemplateStore::findRow(m_dm->TB_Model, m_session->currentModelRow,
+                                m_session->currentModel))
         prompt().message(QStringLiteral("当前模板不存在，请先保存模板！"));
     Db_Record_Prt();
     // However the window was opened, the paging buttons follow the row shown.
@@ -128,12 +122,12 @@ void TFM_PreView::Db_Record_Prt()
     Dataset* model = m_dm->TB_Model;
     const bool haveModel =
         model->recNo() >= 0 && !model->eof() &&
-        model->FieldByName(QStringLiteral("Model_Name")).AsString() == runState().currentModel;
+        model->FieldByName(QStringLiteral("Model_Name")).AsString() == m_session->currentModel;
     // 2. The template's picture, replacing the earlier record's.
     QImage image;
     QString error;
     if (model->recNo() >= 0) {
-        const QString path = runState().appDir + QLatin1String("bkbmp/") +
+        const QString path = m_session->appDir + QLatin1String("bkbmp/") +
                              model->FieldByName(QStringLiteral("Bk_Bmp_Name")).AsString();
         QImageReader reader(path);
         image = reader.read();
@@ -155,12 +149,13 @@ void TFM_PreView::Db_Record_Prt()
         guarded([&] {
             const RecordFields fields = RecordRenderer::collect(model, m_dm->TB_Send, m_dm->TB_Att,
                                                                 SurfacePositions(m_surface));
-            const FieldFits fits = FieldFitStore::load(m_dm->DB_main(), runState().currentModel);
-            const QFont font = RecordRenderer::printFont();
+            const FieldFits fits = FieldFitStore::load(m_dm->DB_main(), m_session->currentModel);
+            const QFont font = m_session->printFont();
             QPainter p(&image);
             p.setFont(font);
-            RecordRenderer::Draw_Record(p, fields, PrintGeometry::kDesignDpi,
-                                        PrintGeometry::kDesignDpi, Calibration(), fits);
+            RecordRenderer::Draw_Record(p, fields, m_session->printColour(),
+                                        PrintGeometry::kDesignDpi, PrintGeometry::kDesignDpi,
+                                        Calibration(), fits);
             // Text that will not print whole is outlined in red.
             const QStringList misfits =
                 RecordRenderer::misfits(fields, fits, font, &image, image.width(), image.height());
@@ -252,8 +247,7 @@ void TFM_PreView::Print_BtnClick()
         return;
     BatchPrint::Result r;
     const bool ok = guarded([&] {
-        r = BatchPrint::printCurrent(printer, m_dm, SurfacePositions(m_surface),
-                                     RecordRenderer::printFont());
+        r = BatchPrint::printCurrent(printer, m_dm, SurfacePositions(m_surface), *m_session);
     });
     if (ok && !r.ok)
         prompt().error(r.message);

@@ -12,6 +12,7 @@ class QPrinter;
 class QScrollArea;
 class QToolButton;
 class TDataModule1;
+struct Session;
 
 // The print preview: the template's picture with the current sender and
 // recipient drawn in, five zoom levels, paging through the recipients and
@@ -24,9 +25,10 @@ public:
     // returns false (having said why) when no job may start.
     using PageSetup = std::function<bool(QPrinter*)>;
 
-    // mainWindow is hidden while the preview shows, and owns it.
-    TFM_PreView(TDataModule1* dm, const DesignSurface* surface, QWidget* mainWindow,
-                PageSetup pageSetup);
+    // mainWindow is hidden while the preview shows, and owns it; session
+    // names the template in use and the print font.
+    TFM_PreView(TDataModule1* dm, const Session* session, const DesignSurface* surface,
+                QWidget* mainWindow, PageSetup pageSetup);
     ~TFM_PreView() override;
 
     void FormActivate();
@@ -63,6 +65,7 @@ private:
     void setNavigation(bool firstPrior, bool nextLast);
 
     TDataModule1* m_dm;
+    const Session* m_session;
     const DesignSurface* m_surface;
     QWidget* m_mainWindow;
     PageSetup m_pageSetup;
@@ -70,6 +73,3 @@ private:
     int m_w0 = 0;
     int m_h0 = 0;
 };
-
-// The program's one preview window (null while none exists).
-extern TFM_PreView* FM_PreView;

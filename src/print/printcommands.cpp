@@ -15,9 +15,10 @@
 #include "prompt.h"
 #include "recordrenderer.h"
 #include "rowselection.h"
-#include "testsheet.h"
-#include "runstate.h"
+#include "session.h"
+#include "surfacepositions.h"
 #include "termination.h"
+#include "testsheet.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -69,8 +70,8 @@ std::optional<QVector<int>> rowsOfChoice(const Prompt::RowsChoice& choice, Datas
 
 // Asks, takes the printer and prints rows (every row, and on an empty table
 // the sender's page, when all is true).
-void printAfterQuestion(TDataModule1* dm, const DesignSurface* surface, const PageSetup& pageSetup,
-                        const QVector<int>& rows, bool all)
+void printAfterQuestion(TDataModule1* dm, const Session& session, const DesignSurface* surface,
+                        const PageSetup& pageSetup, const QVector<int>& rows, bool all)
 {
     QPrinter* printer = PrinterStore::printer();
     const int waybills = all ? std::max(1, dm->TB_Att->recordCount()) : rows.size();
@@ -87,8 +88,8 @@ void printAfterQuestion(TDataModule1* dm, const DesignSurface* surface, const Pa
         return;
     QString overflow;
     if (!guarded([&] {
-            overflow = BatchPrint::overflowReport(printer, dm, SurfacePositions(surface),
-                                                  RecordRenderer::printFont(), rows, all);
+            overflow = BatchPrint::overflowReport(printer, dm, SurfacePositions(surface), session,
+                                                  rows, all);
         }))
         return;
     if (!overflow.isEmpty() && prompt().question(overflow, QStringLiteral("批量打印提示"), false,
@@ -111,9 +112,8 @@ void printAfterQuestion(TDataModule1* dm, const DesignSurface* surface, const Pa
     BatchPrint::Result r;
     const bool ok = guarded([&] {
         const SurfacePositions positions(surface);
-        r = all ? BatchPrint::printAll(printer, dm, positions, RecordRenderer::printFont(), &labeler)
-                : BatchPrint::printRows(printer, dm, positions, RecordRenderer::printFont(), rows,
-                                        &labeler);
+        r = all ? BatchPrint::printAll(printer, dm, positions, session, &labeler)
+                : BatchPrint::printRows(printer, dm, positions, session, rows, &labeler);
     });
     progress.reset();
     if (!ok)
@@ -141,8 +141,8 @@ QString batchQuestion(int waybills, const QPrinter* printer)
            where;
 }
 
-void All_Prt_BtnClick(TDataModule1* dm, const DesignSurface* surface, const PageSetup& pageSetup,
-                      const QVector<int>& selectedRows)
+void All_Prt_BtnClick(TDataModule1* dm, const Session& session, const DesignSurface* surface,
+                      const PageSetup& pageSetup, const QVector<int>& selectedRows)
 {
     Dataset* att = dm->TB_Att;
     Prompt::RowsOffer offer;
@@ -160,11 +160,11 @@ void All_Prt_BtnClick(TDataModule1* dm, const DesignSurface* surface, const Page
             return;
         rows = *chosen;
     }
-    printAfterQuestion(dm, surface, pageSetup, rows, all);
+    printAfterQuestion(dm, session, surface, pageSetup, rows, all);
 }
 
-void showPrintLog(TDataModule1* dm, const DesignSurface* surface, const PageSetup& pageSetup,
-                  QWidget* parent)
+void showPrintLog(TDataModule1* dm, const Session& session, const DesignSurface* surface,
+                  const PageSetup& pageSetup, QWidget* parent)
 {
     QList<PrintLog::Entry> entries;
     if (!guarded([&] { entries = PrintLog::newestFirst(dm->DB_main()); }))
@@ -172,7 +172,7 @@ void showPrintLog(TDataModule1* dm, const DesignSurface* surface, const PageSetu
     auto* dialog = new PrintLogDialog(entries, parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(dialog, &PrintLogDialog::reprintRequested, dialog,
-                     [dm, surface, pageSetup](const QVector<qint64>& ids) {
+                     [dm, &session, surface, pageSetup](const QVector<qint64>& ids) {
                          // Rows deleted since are left out; the order stays the job's.
                          Dataset* att = dm->TB_Att;
                          QHash<qint64, int> rowOf;
@@ -186,29 +186,28 @@ void showPrintLog(TDataModule1* dm, const DesignSurface* surface, const PageSetu
                              prompt().message(kNothingToPrint);
                              return;
                          }
-                         printAfterQuestion(dm, surface, pageSetup, rows, false);
+                         printAfterQuestion(dm, session, surface, pageSetup, rows, false);
                      });
     dialog->open();
 }
 
-void Font_Set_BtnClick()
+void Font_Set_BtnClick(Session& session)
 {
     // The dialog opens at the font printing uses, so OK alone changes nothing.
-    const auto font = prompt().font(RecordRenderer::printFont());
+    const auto font = prompt().font(session.printFont());
     if (!font)
         return;
-    runState().printFont = *font;
+    session.chosenPrintFont = *font;
     // Then the colour of the printed text; cancelling it keeps the colour.
-    if (const auto colour =
-            prompt().colour(RecordRenderer::printColour(), QStringLiteral("字体颜色")))
-        runState().printColour = *colour;
+    if (const auto colour = prompt().colour(session.printColour(), QStringLiteral("字体颜色")))
+        session.chosenPrintColour = *colour;
 }
 
-void Printer_Set_BtnClick()
+void Printer_Set_BtnClick(const Session& session)
 {
     // The choice is the current template's from now on, also after a restart.
     if (prompt().printerSetup(PrinterStore::printer()))
-        PrinterChoice::remember(runState().appDir, runState().currentModel, PrinterStore::printer());
+        PrinterChoice::remember(session.appDir, session.currentModel, PrinterStore::printer());
 }
 
 QString printSynopsis()
@@ -224,7 +223,7 @@ QString printSynopsis()
                           "rulers, every field at its calibrated place");
 }
 
-int runCommand(const QStringList& givenArgs, TDataModule1* dm)
+int runCommand(const QStringList& givenArgs, TDataModule1* dm, Session& session)
 {
     QStringList args = givenArgs;
     const bool unprinted = args.removeAll(QStringLiteral("--unprinted")) > 0;
@@ -270,9 +269,9 @@ int runCommand(const QStringList& givenArgs, TDataModule1* dm)
     const QString modelName =
         o.has(QStringLiteral("--model"))
             ? o.value(QStringLiteral("--model"))
-            : ConfigIni::readString(runState().appDir, QStringLiteral("DefaultModel"),
+            : ConfigIni::readString(session.appDir, QStringLiteral("DefaultModel"),
                                     QStringLiteral("ModelName"));
-    runState().currentModel = modelName;
+    session.currentModel = modelName;
     QPrinter printer(QPrinter::HighResolution);
     if (o.has(QStringLiteral("--pdf"))) {
         printer.setOutputFormat(QPrinter::PdfFormat);
@@ -300,8 +299,8 @@ int runCommand(const QStringList& givenArgs, TDataModule1* dm)
         if (!guarded([&] {
                 const Calibration calibration = Calibration::load(
                     dm->DB_main(), modelName, Calibration::printerKey(&printer));
-                error = TestSheet::print(&printer, dm, StoredPositions(model),
-                                         RecordRenderer::printFont(), calibration);
+                error =
+                    TestSheet::print(&printer, dm, StoredPositions(model), session, calibration);
             }))
             return 1;
         if (!error.isEmpty()) {
@@ -313,7 +312,7 @@ int runCommand(const QStringList& givenArgs, TDataModule1* dm)
     // The command goes on: the list is a warning on standard error.
     if (!guarded([&] {
             const QString overflow = BatchPrint::overflowReport(
-                &printer, dm, StoredPositions(model), RecordRenderer::printFont(), rows, all);
+                &printer, dm, StoredPositions(model), session, rows, all);
             if (!overflow.isEmpty()) {
                 const QByteArray bytes = (overflow + QLatin1Char('\n')).toUtf8();
                 std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
@@ -323,10 +322,8 @@ int runCommand(const QStringList& givenArgs, TDataModule1* dm)
         return 1;
     BatchPrint::Result r;
     if (!guarded([&] {
-            r = all ? BatchPrint::printAll(&printer, dm, StoredPositions(model),
-                                           RecordRenderer::printFont())
-                    : BatchPrint::printRows(&printer, dm, StoredPositions(model),
-                                            RecordRenderer::printFont(), rows);
+            r = all ? BatchPrint::printAll(&printer, dm, StoredPositions(model), session)
+                    : BatchPrint::printRows(&printer, dm, StoredPositions(model), session, rows);
         }))
         return 1;
     if (!r.ok || !r.message.isEmpty()) {
@@ -337,7 +334,7 @@ int runCommand(const QStringList& givenArgs, TDataModule1* dm)
     return 0;
 }
 
-int runLogCommand(const QStringList& args, TDataModule1* dm)
+int runLogCommand(const QStringList& args, TDataModule1* dm, Session&)
 {
     if (!args.isEmpty()) {
         prompt().error(QStringLiteral("usage: waylark log"));

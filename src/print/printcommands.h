@@ -8,6 +8,7 @@ class DesignSurface;
 class QPrinter;
 class QWidget;
 class TDataModule1;
+struct Session;
 
 // The print commands of the main window, and the print command line.
 namespace PrintCommands {
@@ -17,24 +18,24 @@ using PageSetup = std::function<bool(QPrinter*)>;
 // "批量打印": the rows the user picks (all, the selected ones, those not yet
 // printed, a range), one page each, after a question naming the printer.
 // selectedRows: the grid's selected rows, 0-based.
-void All_Prt_BtnClick(TDataModule1* dm, const DesignSurface* surface, const PageSetup& pageSetup,
-                      const QVector<int>& selectedRows = {});
+void All_Prt_BtnClick(TDataModule1* dm, const Session& session, const DesignSurface* surface,
+                      const PageSetup& pageSetup, const QVector<int>& selectedRows = {});
 // "打印记录": shows the print log (window-modal, not blocking); a job chosen
 // there is printed again, those of its rows that still exist, after the
-// batch question.
-void showPrintLog(TDataModule1* dm, const DesignSurface* surface, const PageSetup& pageSetup,
-                  QWidget* parent);
+// batch question. The session must outlive the dialog.
+void showPrintLog(TDataModule1* dm, const Session& session, const DesignSurface* surface,
+                  const PageSetup& pageSetup, QWidget* parent);
 // "字体设置": a cancelled dialog keeps the earlier font.
-void Font_Set_BtnClick();
+void Font_Set_BtnClick(Session& session);
 // "打印机设置"
-void Printer_Set_BtnClick();
+void Printer_Set_BtnClick(const Session& session);
 
 // waylark print --pdf FILE [--model NAME] | print [--printer QUEUE] [--model NAME]
 //   [--rows 1-20,25] [--unprinted]
-int runCommand(const QStringList& args, TDataModule1* dm);
+int runCommand(const QStringList& args, TDataModule1* dm, Session& session);
 QString printSynopsis();
 // waylark log: the print log, tab-separated, newest first, on standard output.
-int runLogCommand(const QStringList& args, TDataModule1* dm);
+int runLogCommand(const QStringList& args, TDataModule1* dm, Session& session);
 
 // The batch question: the design's question, then how many waybills go where.
 QString batchQuestion(int waybills, const QPrinter* printer);

@@ -1,29 +1,16 @@
 #include "recordrenderer.h"
 
 #include "dataset.h"
-#include "designsurface.h"
 #include "fieldcatalogue.h"
 #include "printgeometry.h"
-#include "runstate.h"
 #include "textfit.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
 
-QPoint SurfacePositions::designOffset(const FieldInfo& field) const
-{
-    const FieldControl* c = m_surface->fieldControl(field.key);
-    return c->pos() - m_surface->backgroundImage()->pos();
-}
-
 int FieldPositions::designWidth(const FieldInfo&) const
 {
     return FieldCatalogue::kControlWidth;
-}
-
-int SurfacePositions::designWidth(const FieldInfo& field) const
-{
-    return m_surface->fieldControl(field.key)->width();
 }
 
 int StoredPositions::designWidth(const FieldInfo& field) const
@@ -37,10 +24,10 @@ QPoint StoredPositions::designOffset(const FieldInfo& field) const
     // The row's feed offsets are in effect wherever it is laid out.
     return QPoint(int(m_model->FieldByName(field.leftColumn()).AsInteger() +
                       m_model->FieldByName(QStringLiteral("Page_LeftX")).AsInteger()) -
-                      DesignSurface::kImageLeft,
+                      FieldCatalogue::kImageLeft,
                   int(m_model->FieldByName(field.topColumn()).AsInteger() +
                       m_model->FieldByName(QStringLiteral("Page_TopY")).AsInteger()) -
-                      DesignSurface::kImageTop);
+                      FieldCatalogue::kImageTop);
 }
 
 namespace RecordRenderer {
@@ -85,20 +72,6 @@ RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
     return out;
 }
 
-QFont printFont()
-{
-    if (runState().printFont)
-        return *runState().printFont;
-    QFont f(QStringLiteral("WenQuanYi Zen Hei"));
-    f.setPointSize(10);
-    return f;
-}
-
-QColor printColour()
-{
-    return runState().printColour.isValid() ? runState().printColour : QColor(Qt::black);
-}
-
 namespace
 {
 
@@ -124,10 +97,11 @@ bool hardToRead(const TextFit::Result& fitted)
 
 } // namespace
 
-void Draw_Record(QPainter& painter, const RecordFields& fields, double dpiX, double dpiY,
-                 const Calibration& calibration, const FieldFits& fits, QStringList* misfits)
+void Draw_Record(QPainter& painter, const RecordFields& fields, const QColor& colour, double dpiX,
+                 double dpiY, const Calibration& calibration, const FieldFits& fits,
+                 QStringList* misfits)
 {
-    painter.setPen(printColour());
+    painter.setPen(colour);
     painter.setBrush(Qt::NoBrush);
     painter.setBackgroundMode(Qt::TransparentMode);
     const QFont font = painter.font();

@@ -11,7 +11,6 @@
 #include <QVector>
 
 class Dataset;
-class DesignSurface;
 class QPaintDevice;
 class QPainter;
 struct FieldInfo;
@@ -33,18 +32,6 @@ public:
     virtual ~FieldPositions() = default;
     virtual QPoint designOffset(const FieldInfo& field) const = 0;
     virtual int designWidth(const FieldInfo& field) const;
-};
-
-// The live design surface: field control minus Model_BKimg.
-class SurfacePositions : public FieldPositions
-{
-public:
-    explicit SurfacePositions(const DesignSurface* surface) : m_surface(surface) {}
-    QPoint designOffset(const FieldInfo& field) const override;
-    int designWidth(const FieldInfo& field) const override;
-
-private:
-    const DesignSurface* m_surface;
 };
 
 // The stored places of the model's current row shifted by its feed offsets,
@@ -70,24 +57,16 @@ const QVector<const FieldInfo*>& drawingOrder();
 RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
                      const FieldPositions& positions);
 
-// The print font in force: the one accepted in the font dialog, else
-// "WenQuanYi Zen Hei" at 10 points.
-QFont printFont();
-
-// The colour printed text is drawn in: the one chosen with the print font,
-// else black.
-QColor printColour();
-
 // Draws every visible field whole on one line, the top-left of its character
-// cell at the field's place; clear background, nothing clipped, in the
-// print colour. The painter's font is used as it is set. A printer's
+// cell at the field's place; clear background, nothing clipped, in
+// `colour`. The painter's font is used as it is set. A printer's
 // calibration moves and scales the places (never the preview's).
 // Fields switched to fit (`fits`) are wrapped and shrunk into their box
 // instead and clipped at its end; the keys of the fields whose text leaves
 // the page, leaves its box or shrinks below 8 pt are added to `misfits`.
-void Draw_Record(QPainter& painter, const RecordFields& fields, double dpiX, double dpiY,
-                 const Calibration& calibration = Calibration(), const FieldFits& fits = {},
-                 QStringList* misfits = nullptr);
+void Draw_Record(QPainter& painter, const RecordFields& fields, const QColor& colour, double dpiX,
+                 double dpiY, const Calibration& calibration = Calibration(),
+                 const FieldFits& fits = {}, QStringList* misfits = nullptr);
 
 // The keys of the fields that would leave the page or their box, or shrink
 // below 8 pt, when drawn with `font` on a page of pageWidth × pageHeight

@@ -3,7 +3,7 @@
 #include "datamodule.h"
 #include "fieldcatalogue.h"
 #include "printgeometry.h"
-#include "runstate.h"
+#include "session.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -76,7 +76,7 @@ void TestSheet::draw(QPainter& painter, const QImage& background, const RecordFi
 }
 
 QString TestSheet::print(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
-                         const QFont& font, const Calibration& calibration)
+                         const Session& session, const Calibration& calibration)
 {
     const RecordFields fields =
         RecordRenderer::collect(dm->TB_Model, dm->TB_Send, dm->TB_Att, positions);
@@ -84,12 +84,12 @@ QString TestSheet::print(QPrinter* printer, TDataModule1* dm, const FieldPositio
     if (dm->TB_Model->recNo() >= 0) {
         const QString name = dm->TB_Model->FieldByName(QStringLiteral("Bk_Bmp_Name")).AsString();
         if (!name.isEmpty())
-            background.load(runState().appDir + QLatin1String("bkbmp/") + name);
+            background.load(session.appDir + QLatin1String("bkbmp/") + name);
     }
     QPainter painter;
     if (!painter.begin(printer))
         return QStringLiteral("打印机没准备好！");
-    painter.setFont(font);
+    painter.setFont(session.printFont());
     const QSizeF paper = printer->pageLayout().fullRect(QPageLayout::Millimeter).size();
     draw(painter, background, fields, printer->logicalDpiX(), printer->logicalDpiY(), calibration,
          paper);

@@ -9,6 +9,7 @@
 class QPainter;
 class QPrinter;
 class TDataModule1;
+struct Session;
 
 // "打印测试页": one page on the template's paper to hold against a real form:
 // the background picture at its design size, every visible field's text (the
@@ -23,8 +24,8 @@ public:
                      double dpiX, double dpiY, const Calibration& calibration, const QSizeF& paper);
 
     // Prints the sheet for the current model's row (the printer's paper
-    // already set) with the given calibration. Returns why it failed, or an
-    // empty text.
+    // already set) in the session's print font with the given calibration.
+    // Returns why it failed, or an empty text.
     static QString print(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
-                         const QFont& font, const Calibration& calibration);
+                         const Session& session, const Calibration& calibration);
 };

@@ -6,7 +6,7 @@
 #include "orderdownload.h"
 #include "prompt.h"
 #include "recipientrows.h"
-#include "runstate.h"
+#include "session.h"
 #include "shopsetdialog.h"
 #include "shopstore.h"
 
@@ -73,18 +73,17 @@ bool storeOrders(TDataModule1* dm, const QList<OrderRecipient>& orders)
 
 } // namespace
 
-void Shop_Set_BtnClick(TDataModule1* dm, QWidget* parent)
+void Shop_Set_BtnClick(TFm_Shop_Set* dialog)
 {
-    TFm_Shop_Set* dialog = Fm_Shop_Set ? Fm_Shop_Set : new TFm_Shop_Set(dm, parent);
     dialog->exec();
 }
 
-void Trade_Dn_BtnClick(TDataModule1* dm)
+void Trade_Dn_BtnClick(TDataModule1* dm, const Session& session)
 {
-    get_tbBill(dm);
+    get_tbBill(dm, session);
 }
 
-bool get_tbBill(TDataModule1* dm, const DownloadOptions& options)
+bool get_tbBill(TDataModule1* dm, const Session& session, const DownloadOptions& options)
 {
     // The request runs in a local event loop; a second press must not start
     // another download over the first.
@@ -102,8 +101,8 @@ bool get_tbBill(TDataModule1* dm, const DownloadOptions& options)
     ShopParams shop;
     if (!guarded([&] { shop = storedShopParams(dm->TB_Shop); }))
         return false;
-    const QUrl gateway = gatewayUrlFromConfig(ConfigIni::fileName(runState().appDir));
-    const DownloadLimits limits = downloadLimitsFromConfig(runState().appDir);
+    const QUrl gateway = gatewayUrlFromConfig(ConfigIni::fileName(session.appDir));
+    const DownloadLimits limits = downloadLimitsFromConfig(session.appDir);
 
     const TradesResult result = fetchWithProgress(shop, gateway, limits, options);
     switch (result.outcome) {
@@ -123,18 +122,19 @@ bool get_tbBill(TDataModule1* dm, const DownloadOptions& options)
     return false;
 }
 
-int runCommand(const QStringList& args, TDataModule1* dm)
+int runCommand(const QStringList& args, TDataModule1* dm, Session& session)
 {
-    return runDownload(args, dm, DownloadOptions());
+    return runDownload(args, dm, session, DownloadOptions());
 }
 
-int runDownload(const QStringList& args, TDataModule1* dm, const DownloadOptions& options)
+int runDownload(const QStringList& args, TDataModule1* dm, const Session& session,
+                const DownloadOptions& options)
 {
     if (!args.isEmpty()) {
         prompt().error(QStringLiteral("usage: waylark download"));
         return 2;
     }
-    return get_tbBill(dm, options) ? 0 : 1;
+    return get_tbBill(dm, session, options) ? 0 : 1;
 }
 
 QString downloadSynopsis()

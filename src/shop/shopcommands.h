@@ -8,6 +8,8 @@
 
 class QWidget;
 class TDataModule1;
+class TFm_Shop_Set;
+struct Session;
 
 // The shop commands of the recipient tab, and `waylark download`. Both
 // faces share get_tbBill.
@@ -19,12 +21,12 @@ struct DownloadOptions {
     Clock clock = systemClock;
 };
 
-// "网店参数设置": Fm_Shop_Set (made here with PARENT if none was made at
-// start-up), modally; its result does not matter.
-void Shop_Set_BtnClick(TDataModule1* dm, QWidget* parent);
+// "网店参数设置": the shop settings dialog, modally; its result does not
+// matter.
+void Shop_Set_BtnClick(TFm_Shop_Set* dialog);
 
 // "下载网店订单": get_tbBill with the standard time-out.
-void Trade_Dn_BtnClick(TDataModule1* dm);
+void Trade_Dn_BtnClick(TDataModule1* dm, const Session& session);
 
 // Downloads the last three days' sold orders of the stored shop from the
 // gateway that config.ini names (or the platform's own), within the limits
@@ -33,12 +35,13 @@ void Trade_Dn_BtnClick(TDataModule1* dm);
 // order in one transaction. Every outcome is told through prompt(). True
 // only when the table now holds the downloaded orders; on every other
 // outcome the table is as it was.
-bool get_tbBill(TDataModule1* dm, const DownloadOptions& options = {});
+bool get_tbBill(TDataModule1* dm, const Session& session, const DownloadOptions& options = {});
 
 // waylark download
-int runCommand(const QStringList& args, TDataModule1* dm);
+int runCommand(const QStringList& args, TDataModule1* dm, Session& session);
 // The same with the options given (tests use a short time-out).
-int runDownload(const QStringList& args, TDataModule1* dm, const DownloadOptions& options);
+int runDownload(const QStringList& args, TDataModule1* dm, const Session& session,
+                const DownloadOptions& options);
 
 QString downloadSynopsis();
 

@@ -14,7 +14,6 @@
 #include <QStyle>
 #include <QUrl>
 
-TFm_Shop_Set* Fm_Shop_Set = nullptr;
 
 TFm_Shop_Set::TFm_Shop_Set(TDataModule1* dm, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::ShopSettingsDialog>()), m_dm(dm)
@@ -30,14 +29,9 @@ TFm_Shop_Set::TFm_Shop_Set(TDataModule1* dm, QWidget* parent)
     connect(m_ui->getSessionKeyButton, &QPushButton::clicked, this,
             &TFm_Shop_Set::openSessionKeyPage);
 
-    Fm_Shop_Set = this;
 }
 
-TFm_Shop_Set::~TFm_Shop_Set()
-{
-    if (Fm_Shop_Set == this)
-        Fm_Shop_Set = nullptr;
-}
+TFm_Shop_Set::~TFm_Shop_Set() = default;
 
 void TFm_Shop_Set::showEvent(QShowEvent* event)
 {

@@ -12,7 +12,7 @@ class ShopSettingsDialog;
 }
 
 // "友情提示：请妥善保存店铺参数！": the credentials of the one shop the order
-// download signs its requests with. Created once at start-up; the boxes are
+// download signs its requests with. Created once by the main window; the boxes are
 // reloaded from the table each time it is opened anew (not when it comes
 // back from being minimised).
 class TFm_Shop_Set : public QDialog
@@ -39,6 +39,3 @@ private:
     std::unique_ptr<Ui::ShopSettingsDialog> m_ui;
     TDataModule1* m_dm;
 };
-
-// The program's one shop parameters dialog (null while none exists).
-extern TFm_Shop_Set* Fm_Shop_Set;

@@ -5,7 +5,7 @@
 #include "datamodule.h"
 #include "guarded.h"
 #include "prompt.h"
-#include "runstate.h"
+#include "session.h"
 #include "templatestore.h"
 #include "waybilldialog.h"
 #include "waybillwriter.h"
@@ -46,9 +46,8 @@ std::optional<QString> storedModelName(Dataset* tbModel, const QString& name)
 
 } // namespace
 
-void Eps_No_BtnClick(TDataModule1* dm, QWidget* parent)
+void Eps_No_BtnClick(TFM_WayBill* dialog)
 {
-    TFM_WayBill* dialog = FM_WayBill ? FM_WayBill : new TFM_WayBill(dm, parent);
     dialog->exec();
 }
 
@@ -65,7 +64,7 @@ QString numberSynopsis()
                                           "template's carrier rule");
 }
 
-int runCommand(const QStringList& args, TDataModule1* dm)
+int runCommand(const QStringList& args, TDataModule1* dm, Session& session)
 {
     const QString model = QStringLiteral("--model");
     const QString start = QStringLiteral("--start");
@@ -80,7 +79,7 @@ int runCommand(const QStringList& args, TDataModule1* dm)
 
     const QString wanted =
         o.has(model) ? o.value(model)
-                     : ConfigIni::readString(runState().appDir, QStringLiteral("DefaultModel"),
+                     : ConfigIni::readString(session.appDir, QStringLiteral("DefaultModel"),
                                              QStringLiteral("ModelName"));
     std::optional<QString> modelName;
     if (!guarded([&] { modelName = storedModelName(dm->TB_Model, wanted); }))

@@ -5,22 +5,24 @@
 
 class QWidget;
 class TDataModule1;
+class TFM_WayBill;
+struct Session;
 
 // The waybill number command of the recipient tab, and `waylark number`.
 // Both faces share numberRecipients.
 namespace WaybillCommands
 {
 
-// "运单号生成": FM_WayBill (made here with PARENT if none was made at
-// start-up), modally; its result does not matter.
-void Eps_No_BtnClick(TDataModule1* dm, QWidget* parent);
+// "运单号生成": the waybill number dialog, modally; its result does not
+// matter.
+void Eps_No_BtnClick(TFM_WayBill* dialog);
 
 // waylark number [--model NAME] --start NUMBER [--step N] [--prefix TEXT] [--suffix TEXT]
 // As the dialog with that template chosen (letter case ignored, as the
 // dialog selects the current one), that start number and increment (1 when
 // not given), and the check box ticked when a prefix or suffix is given.
 // --model defaults to config.ini's default template.
-int runCommand(const QStringList& args, TDataModule1* dm);
+int runCommand(const QStringList& args, TDataModule1* dm, Session& session);
 
 // "number --model NAME --start NUMBER …", as the usage message gives it.
 QString numberUsage();

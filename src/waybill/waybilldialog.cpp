@@ -5,7 +5,7 @@
 #include "guarded.h"
 #include "maskedtext.h"
 #include "prompt.h"
-#include "runstate.h"
+#include "session.h"
 #include "templatestore.h"
 #include "ui_waybilldialog.h"
 #include "waybillwriter.h"
@@ -18,10 +18,9 @@
 #include <QShowEvent>
 #include <QStyle>
 
-TFM_WayBill* FM_WayBill = nullptr;
 
-TFM_WayBill::TFM_WayBill(TDataModule1* dm, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::WaybillDialog>()), m_dm(dm)
+TFM_WayBill::TFM_WayBill(TDataModule1* dm, const Session* session, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::WaybillDialog>()), m_dm(dm), m_session(session)
 {
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
@@ -37,14 +36,9 @@ TFM_WayBill::TFM_WayBill(TDataModule1* dm, QWidget* parent)
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject); // Esc as well
 
     enableAffixes();
-    FM_WayBill = this;
 }
 
-TFM_WayBill::~TFM_WayBill()
-{
-    if (FM_WayBill == this)
-        FM_WayBill = nullptr;
-}
+TFM_WayBill::~TFM_WayBill() = default;
 
 void TFM_WayBill::showEvent(QShowEvent* event)
 {
@@ -79,7 +73,7 @@ void TFM_WayBill::listTemplates()
     });
     int chosen = -1;
     for (int i = 0; i < m_ui->templateCombo->count() && chosen < 0; ++i) {
-        if (m_ui->templateCombo->itemText(i).compare(runState().currentModel,
+        if (m_ui->templateCombo->itemText(i).compare(m_session->currentModel,
                                                      Qt::CaseInsensitive) == 0)
             chosen = i;
     }

@@ -5,6 +5,7 @@
 #include <memory>
 
 class TDataModule1;
+struct Session;
 
 namespace Ui
 {
@@ -13,13 +14,14 @@ class WaybillDialog;
 
 // "运单号生成": numbers every recipient row in grid order from a start
 // number, with the rule of the chosen template's carrier and an optional
-// prefix and suffix. Created once at start-up; the inputs keep their texts
+// prefix and suffix. Created once by the main window; the inputs keep their texts
 // between showings.
 class TFM_WayBill : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TFM_WayBill(TDataModule1* dm, QWidget* parent = nullptr);
+    // session names the template in use, selected on showing.
+    TFM_WayBill(TDataModule1* dm, const Session* session, QWidget* parent = nullptr);
     ~TFM_WayBill() override;
 
 protected:
@@ -38,7 +40,5 @@ private:
 
     std::unique_ptr<Ui::WaybillDialog> m_ui;
     TDataModule1* m_dm;
+    const Session* m_session;
 };
-
-// The program's one waybill number dialog (null while none exists).
-extern TFM_WayBill* FM_WayBill;

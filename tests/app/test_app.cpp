@@ -1,14 +1,14 @@
 // Start-up, the main window's frame and both exits.
 #include "configini.h"
-#include "excelcommands.h"
-#include "fakegateway.h"
+#include "dataerror.h"
 #include "datamodule.h"
 #include "designpage.h"
 #include "designsurface.h"
-#include "dataerror.h"
+#include "excelcommands.h"
+#include "fakegateway.h"
 #include "fieldcatalogue.h"
-#include "guarded.h"
 #include "freshdatabase.h"
+#include "guarded.h"
 #include "headerguard.h"
 #include "instancelock.h"
 #include "mainwindow.h"
@@ -17,8 +17,8 @@
 #include "qtprompt.h"
 #include "recipientpage.h"
 #include "recordrenderer.h"
-#include "runstate.h"
 #include "scriptedprompt.h"
+#include "session.h"
 #include "shopparams.h"
 #include "shopstore.h"
 #include "startup.h"
@@ -387,14 +387,14 @@ private Q_SLOTS:
         ScriptedPrompt p;
         Startup s(m_tmp->path());
         QVERIFY(s.start());
-        FM_Main->show();
+        s.mainWindow()->show();
         // Running: the standard header is in place.
         QCOMPARE(fileBytes(kDb).left(16), HeaderGuard::standardHeader());
         if (byButton)
-            QTest::mouseClick(FM_Main->App_Exit, Qt::LeftButton);
+            QTest::mouseClick(s.mainWindow()->App_Exit, Qt::LeftButton);
         else
-            FM_Main->close();
-        QVERIFY(!DataModule1->isConnected());
+            s.mainWindow()->close();
+        QVERIFY(!s.dataModule()->isConnected());
         QCOMPARE(fileBytes(kDb), before);
         s.shutdown(); // the end of main(): must not seal or say anything again
         QCOMPARE(fileBytes(kDb), before);
@@ -416,7 +416,7 @@ private Q_SLOTS:
         QVERIFY(p.shown.at(0).icon == Prompt::Icon::Stop);
         second.shutdown();
         QCOMPARE(fileBytes(kDb), running);
-        QVERIFY(DataModule1 && DataModule1->isConnected());
+        QVERIFY(first.dataModule() && first.dataModule()->isConnected());
     }
 
     // A file the program never sealed is refused and left byte-for-byte.
@@ -544,7 +544,7 @@ private Q_SLOTS:
             QCOMPARE(fileBytes(other.filePath(kDb)).left(16), HeaderGuard::sealedHeader());
         }
         QCOMPARE(fileBytes(kDb), running);
-        QVERIFY(DataModule1 && DataModule1->isConnected());
+        QVERIFY(first.dataModule() && first.dataModule()->isConnected());
         QVERIFY(p.messages().isEmpty());
     }
 
@@ -700,10 +700,10 @@ private Q_SLOTS:
         ScriptedPrompt p;
         Startup s(m_tmp->path());
         QVERIFY(s.start());
-        FM_Main->show();
-        QCOMPARE(runState().currentModel, model);
-        QCOMPARE(FM_Main->statusPanelText(2), QStringLiteral("当前模板：") + model);
-        QComboBox* list = FM_Main->findChild<QComboBox*>("Model_List");
+        s.mainWindow()->show();
+        QCOMPARE(s.session().currentModel, model);
+        QCOMPARE(s.mainWindow()->statusPanelText(2), QStringLiteral("当前模板：") + model);
+        QComboBox* list = s.mainWindow()->findChild<QComboBox*>("Model_List");
         QCOMPARE(list->count(), 1);
         QCOMPARE(list->itemText(0), QStringLiteral("通用快递单"));
         QCOMPARE(list->currentIndex(), selected);
@@ -721,10 +721,10 @@ private Q_SLOTS:
         ScriptedPrompt p;
         Startup s(m_tmp->path());
         QVERIFY(s.start());
-        FM_Main->show();
-        FM_Main->hide();
-        FM_Main->show(); // activation runs once
-        QComboBox* prov = FM_Main->findChild<QComboBox*>("Att_Prvince_Ad");
+        s.mainWindow()->show();
+        s.mainWindow()->hide();
+        s.mainWindow()->show(); // activation runs once
+        QComboBox* prov = s.mainWindow()->findChild<QComboBox*>("Att_Prvince_Ad");
         QStringList items;
         for (int i = 0; i < prov->count(); ++i)
             items << prov->itemText(i);
@@ -738,9 +738,9 @@ private Q_SLOTS:
         ScriptedPrompt p;
         Startup s(m_tmp->path());
         QVERIFY(s.start());
-        FM_Main->show();
-        QCOMPARE(FM_Main->windowTitle(), QString("Waylark"));
-        QCOMPARE(FM_Main->size(), QSize(935, 705));
+        s.mainWindow()->show();
+        QCOMPARE(s.mainWindow()->windowTitle(), QString("Waylark"));
+        QCOMPARE(s.mainWindow()->size(), QSize(935, 705));
 
         const QStringList names = {"Model_Set_Btn", "Att_Set_Btn",     "Send_Set_Btn",
                                    "Sig_Prt_Btn",   "Multi_Prt_Btn",   "Font_Set_Btn",
@@ -749,31 +749,31 @@ private Q_SLOTS:
                                       "字体设置", "打印机设置", "帮助", "退出"};
         int lastX = -1;
         for (int i = 0; i < names.size(); ++i) {
-            auto* b = FM_Main->findChild<QToolButton*>(names.at(i));
+            auto* b = s.mainWindow()->findChild<QToolButton*>(names.at(i));
             QVERIFY2(b, qPrintable(names.at(i)));
             QCOMPARE(b->text(), captions.at(i));
             QCOMPARE(b->width(), 81);
             QVERIFY(b->x() > lastX);
             lastX = b->x();
         }
-        QTabWidget* tabs = FM_Main->findChild<QTabWidget*>("TabMain");
+        QTabWidget* tabs = s.mainWindow()->findChild<QTabWidget*>("TabMain");
         QCOMPARE(tabs->count(), 3);
         QCOMPARE(tabs->tabText(0), QString("模板设计"));
         QCOMPARE(tabs->tabText(1), QString("收件人管理"));
         QCOMPARE(tabs->tabText(2), QString("发件人信息"));
         QCOMPARE(tabs->currentIndex(), 0);
-        QTest::mouseClick(FM_Main->Send_Set_Btn, Qt::LeftButton);
+        QTest::mouseClick(s.mainWindow()->Send_Set_Btn, Qt::LeftButton);
         QCOMPARE(tabs->currentIndex(), 2);
-        QTest::mouseClick(FM_Main->Att_Set_Btn, Qt::LeftButton);
+        QTest::mouseClick(s.mainWindow()->Att_Set_Btn, Qt::LeftButton);
         QCOMPARE(tabs->currentIndex(), 1);
-        QTest::mouseClick(FM_Main->Model_Set_Btn, Qt::LeftButton);
+        QTest::mouseClick(s.mainWindow()->Model_Set_Btn, Qt::LeftButton);
         QCOMPARE(tabs->currentIndex(), 0);
 
-        QCOMPARE(FM_Main->statusPanelText(0), QString("Qorda邮单打印软件Waylark V2.0Beta"));
-        QCOMPARE(FM_Main->statusPanelText(1), QString());
+        QCOMPARE(s.mainWindow()->statusPanelText(0), QString("Qorda邮单打印软件Waylark V2.0Beta"));
+        QCOMPARE(s.mainWindow()->statusPanelText(1), QString());
         const int widths[4] = {260, 80, 230, 50};
         for (int i = 0; i < 4; ++i)
-            QCOMPARE(FM_Main->StatusPanels[i]->width(), widths[i]);
+            QCOMPARE(s.mainWindow()->StatusPanels[i]->width(), widths[i]);
     }
 
     void fieldControlsAtTheirDefaultPlaces()
@@ -782,7 +782,7 @@ private Q_SLOTS:
         ScriptedPrompt p;
         Startup s(m_tmp->path());
         QVERIFY(s.start());
-        auto* panel = FM_Main->findChild<QWidget*>("Model_Container");
+        auto* panel = s.mainWindow()->findChild<QWidget*>("Model_Container");
         QVERIFY(panel);
         QLabel* image = panel->findChild<QLabel*>("Model_BKimg");
         QCOMPARE(image->pos(), QPoint(24, 16));
@@ -805,17 +805,17 @@ private Q_SLOTS:
         ScriptedPrompt p;
         Startup s(m_tmp->path());
         QVERIFY(s.start());
-        FM_Main->show();
-        QVERIFY(FM_Main->findChild<QDialog*>("Fm_Field_Set"));
-        QVERIFY(FM_Main->findChild<QDialog*>("Fm_Shop_Set"));
-        QVERIFY(FM_Main->findChild<QDialog*>("FM_PreView"));
-        QVERIFY(FM_Main->findChild<QDialog*>("FM_WayBill"));
+        s.mainWindow()->show();
+        QVERIFY(s.mainWindow()->findChild<QDialog*>("Fm_Field_Set"));
+        QVERIFY(s.mainWindow()->findChild<QDialog*>("Fm_Shop_Set"));
+        QVERIFY(s.mainWindow()->findChild<QDialog*>("FM_PreView"));
+        QVERIFY(s.mainWindow()->findChild<QDialog*>("FM_WayBill"));
         p.answers.enqueue(Prompt::Button::Cancel);
-        QTest::mouseClick(FM_Main->TabSheet2->Exl_In_Btn, Qt::LeftButton);
+        QTest::mouseClick(s.mainWindow()->TabSheet2->Exl_In_Btn, Qt::LeftButton);
         QCOMPARE(p.shown.value(0).kind, QString("question"));
         QCOMPARE(p.shown.value(0).caption, QString("提示"));
         p.clear();
-        QTest::mouseClick(FM_Main->TabSheet2->Exl_Out_Btn, Qt::LeftButton);
+        QTest::mouseClick(s.mainWindow()->TabSheet2->Exl_Out_Btn, Qt::LeftButton);
         QCOMPARE(p.shown.value(0).kind, QString("save"));
         QCOMPARE(p.shown.size(), 1); // cancelled: nothing written, nothing said
     }
@@ -825,7 +825,7 @@ private Q_SLOTS:
         ScriptedPrompt p;
         Startup s(m_tmp->path());
         QVERIFY(s.start());
-        QTest::mouseClick(FM_Main->Help_Btn, Qt::LeftButton);
+        QTest::mouseClick(s.mainWindow()->Help_Btn, Qt::LeftButton);
         QCOMPARE(p.messages(), QStringList({"帮助文件不存在，请确认您下载到了完整安装包！"}));
         QVERIFY(p.urls.isEmpty());
 
@@ -834,7 +834,7 @@ private Q_SLOTS:
         help.write("<html></html>");
         help.close();
         p.clear();
-        QTest::mouseClick(FM_Main->Help_Btn, Qt::LeftButton);
+        QTest::mouseClick(s.mainWindow()->Help_Btn, Qt::LeftButton);
         QVERIFY(p.messages().isEmpty());
         QCOMPARE(p.urls.size(), 1);
         QCOMPARE(p.urls.at(0).toLocalFile(), QFileInfo(QStringLiteral("help.html")).absoluteFilePath());
@@ -1003,39 +1003,38 @@ private Q_SLOTS:
 
     void fontDialogOpensAtThePrintFont()
     {
-        runState() = RunState();
+        Session session;
         FontRecordingPrompt p;
-        const QFont printing = RecordRenderer::printFont();
+        const QFont printing = session.printFont();
 
         // Cancelled: nothing changes, no colour is asked.
-        PrintCommands::Font_Set_BtnClick();
+        PrintCommands::Font_Set_BtnClick(session);
         QCOMPARE(p.initials.size(), 1);
         QCOMPARE(p.initials.at(0), printing);
         QCOMPARE(p.initials.at(0).pointSize(), 10);
-        QVERIFY(!runState().printFont);
+        QVERIFY(!session.chosenPrintFont);
         QCOMPARE(p.shown.size(), 1);
 
         // OK without a change: the same font; the colour dialog opens at black
         // and its cancel keeps black.
         p.fonts.enqueue(p.initials.at(0));
-        PrintCommands::Font_Set_BtnClick();
-        QCOMPARE(RecordRenderer::printFont(), printing);
+        PrintCommands::Font_Set_BtnClick(session);
+        QCOMPARE(session.printFont(), printing);
         QCOMPARE(p.shown.last().kind, QString("colour"));
         QCOMPARE(p.shown.last().text, QColor(Qt::black).name());
-        QCOMPARE(RecordRenderer::printColour(), QColor(Qt::black));
+        QCOMPARE(session.printColour(), QColor(Qt::black));
 
         // A chosen font and colour; the next opening starts at both.
         QFont big = printing;
         big.setPointSize(14);
         p.fonts.enqueue(big);
         p.colours.enqueue(QColor(Qt::red));
-        PrintCommands::Font_Set_BtnClick();
-        QCOMPARE(RecordRenderer::printFont().pointSize(), 14);
-        QCOMPARE(RecordRenderer::printColour(), QColor(Qt::red));
-        PrintCommands::Font_Set_BtnClick();
+        PrintCommands::Font_Set_BtnClick(session);
+        QCOMPARE(session.printFont().pointSize(), 14);
+        QCOMPARE(session.printColour(), QColor(Qt::red));
+        PrintCommands::Font_Set_BtnClick(session);
         QCOMPARE(p.initials.last().pointSize(), 14);
-        QCOMPARE(RecordRenderer::printColour(), QColor(Qt::red));
-        runState() = RunState();
+        QCOMPARE(session.printColour(), QColor(Qt::red));
     }
 
     void printedTextUsesThePrintColour_data()
@@ -1049,9 +1048,9 @@ private Q_SLOTS:
     {
         QFETCH(QColor, chosen);
         QFETCH(int, channel);
-        runState() = RunState();
+        Session session;
         if (chosen.isValid())
-            runState().printColour = chosen;
+            session.chosenPrintColour = chosen;
 
         RenderField field;
         field.field = FieldCatalogue::byKey("A_Name");
@@ -1063,8 +1062,8 @@ private Q_SLOTS:
         {
             QPainter painter(&image);
             painter.setPen(Qt::green); // what a caller may have left
-            painter.setFont(RecordRenderer::printFont());
-            RecordRenderer::Draw_Record(painter, {field}, 96, 96);
+            painter.setFont(session.printFont());
+            RecordRenderer::Draw_Record(painter, {field}, session.printColour(), 96, 96);
         }
         int inked = 0;
         int otherInk = 0;
@@ -1086,7 +1085,6 @@ private Q_SLOTS:
             }
         QVERIFY2(inked > 20, qPrintable(QString::number(inked)));
         QCOMPARE(otherInk, 0);
-        runState() = RunState();
     }
 
     void helpPageCommandsRun()

@@ -16,6 +16,7 @@
 #include "scriptedprompt.h"
 #include "senderpage.h"
 #include "startup.h"
+#include "surfacepositions.h"
 #include "tempworkdir.h"
 
 #include <QAbstractItemView>
@@ -55,15 +56,18 @@ class TestBook : public QObject
     std::unique_ptr<ScriptedPrompt> m_prompt;
     std::unique_ptr<Startup> m_start;
 
-    RecipientPage* page() const { return FM_Main->TabSheet2; }
-    SenderPage* sender() const { return FM_Main->TabSend; }
-    Dataset* att() const { return DataModule1->TB_Att; }
+    // The main window and the data module, through start-up that owns them.
+    TFM_Main* mainWindow() const { return m_start->mainWindow(); }
+    TDataModule1* dataModule() const { return m_start->dataModule(); }
+    RecipientPage* page() const { return mainWindow()->TabSheet2; }
+    SenderPage* sender() const { return mainWindow()->TabSend; }
+    Dataset* att() const { return dataModule()->TB_Att; }
 
     // The design surface's field control of a field key.
-    static DBEdit* control(const char* key)
+    DBEdit* control(const char* key) const
     {
         const FieldInfo* f = FieldCatalogue::byKey(QString::fromLatin1(key));
-        return f ? FM_Main->TabModel->findChild<DBEdit*>(f->control) : nullptr;
+        return f ? mainWindow()->TabModel->findChild<DBEdit*>(f->control) : nullptr;
     }
 
     // Starts the program; setup runs on the open database before the window
@@ -76,16 +80,16 @@ class TestBook : public QObject
         for (const QString& sql : setup)
             if (!exec(sql))
                 return false;
-        for (Dataset* ds : DataModule1->datasets())
+        for (Dataset* ds : dataModule()->datasets())
             ds->refresh();
-        FM_Main->show();
-        QApplication::setActiveWindow(FM_Main);
-        return QTest::qWaitForWindowActive(FM_Main);
+        mainWindow()->show();
+        QApplication::setActiveWindow(mainWindow());
+        return QTest::qWaitForWindowActive(mainWindow());
     }
 
     bool exec(const QString& sql)
     {
-        QSqlQuery q(DataModule1->DB_main());
+        QSqlQuery q(dataModule()->DB_main());
         if (!q.exec(sql)) {
             qWarning() << sql << q.lastError().text();
             return false;
@@ -96,7 +100,7 @@ class TestBook : public QObject
     // One column of a table, as the file holds it, in row order.
     QStringList column(const QString& table, const QString& col, const QString& where = {})
     {
-        QSqlQuery q(DataModule1->DB_main());
+        QSqlQuery q(dataModule()->DB_main());
         q.exec(QStringLiteral("SELECT %1 FROM %2 %3 ORDER BY rowid").arg(col, table, where));
         QStringList out;
         while (q.next())
@@ -222,7 +226,7 @@ private Q_SLOTS:
         QFETCH(QString, address);
         QFETCH(QString, mobile);
         QVERIFY(startProgram());
-        FM_Main->Att_Set_BtnClick();
+        mainWindow()->Att_Set_BtnClick();
         typeInto(page()->Att_Name_Ad, name);
         typeInto(page()->Att_Mobile_Ad, mobile);
         typeInto(page()->Att_Company_Ad, QStringLiteral("某公司"));
@@ -277,7 +281,7 @@ private Q_SLOTS:
         QFETCH(QString, storedPhone);
         QFETCH(QString, storedPostcode);
         QVERIFY(startProgram());
-        FM_Main->Att_Set_BtnClick();
+        mainWindow()->Att_Set_BtnClick();
         RecipientPage* p = page();
         pick(p->Att_Prvince_Ad, QStringLiteral("广东省"));
         pick(p->Att_City_Ad, QStringLiteral("广州市"));
@@ -292,7 +296,7 @@ private Q_SLOTS:
         QTest::mouseClick(p->Att_Save_Btn, Qt::LeftButton);
 
         QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
-        QSqlQuery q(DataModule1->DB_main());
+        QSqlQuery q(dataModule()->DB_main());
         QVERIFY(q.exec("SELECT Name, Company, Address, Mobile, Phone, Disrination, Prvince, City,"
                        " Country, PostCode, Custom1, Custom2, Custom3, Custom4, Custom5, ExpName,"
                        " WayBillNo FROM Exp_Att_Info"));
@@ -354,7 +358,7 @@ private Q_SLOTS:
         QVERIFY(startProgram());
 
         // Recipient entry: stored as typed.
-        FM_Main->Att_Set_BtnClick();
+        mainWindow()->Att_Set_BtnClick();
         RecipientPage* p = page();
         typeInto(p->Att_Name_Ad, QStringLiteral("王五"));
         typeInto(p->Att_Mobile_Ad, QStringLiteral("13912345678"));
@@ -366,7 +370,7 @@ private Q_SLOTS:
         QCOMPARE(column("Exp_Att_Info", "Phone"), QStringList{kept});
 
         // Sender: stored as typed.
-        FM_Main->Send_Set_BtnClick();
+        mainWindow()->Send_Set_BtnClick();
         SenderPage* s = sender();
         typeInto(s->Snd_Phone_Ad, typed);
         s->Snd_Name_Ad->setFocus();
@@ -374,7 +378,7 @@ private Q_SLOTS:
         QCOMPARE(column("Exp_Send_info", "Phone"), QStringList{kept});
 
         // Design surface: the recipient's and the sender's landline fields.
-        FM_Main->Model_Set_BtnClick();
+        mainWindow()->Model_Set_BtnClick();
         for (const char* key : {"A_Phone", "S_Phone"}) {
             DBEdit* c = control(key);
             QVERIFY(c);
@@ -384,7 +388,7 @@ private Q_SLOTS:
             typeInto(c, typed);
             QCOMPARE(c->text(), kept);
             control("A_Name")->setFocus(); // leaving writes it into the row
-            Dataset* row = QByteArray(key).startsWith('S') ? DataModule1->TB_Send : att();
+            Dataset* row = QByteArray(key).startsWith('S') ? dataModule()->TB_Send : att();
             QCOMPARE(row->FieldByName("Phone").AsString(), kept);
         }
         QCOMPARE(control("S_Phone")->text(), kept);
@@ -400,25 +404,25 @@ private Q_SLOTS:
              QStringLiteral("INSERT INTO Exp_Send_info (Name, Phone) VALUES ('乙', '%1')")
                  .arg(longNumber),
              QStringLiteral("UPDATE Exp_Model SET A_Phone_isVis = '1', S_Phone_isVis = '1'")}));
-        FM_Main->Model_Set_BtnClick();
+        mainWindow()->Model_Set_BtnClick();
         DBEdit* a = control("A_Phone");
         QCOMPARE(a->text(), longNumber);
         QCOMPARE(control("S_Phone")->text(), longNumber);
-        FM_Main->Send_Set_BtnClick();
+        mainWindow()->Send_Set_BtnClick();
         QCOMPARE(sender()->Snd_Phone_Ad->text(), longNumber);
 
         // Printing takes them whole as well.
         QStringList printed;
         const RecordFields fields =
-            RecordRenderer::collect(DataModule1->TB_Model, DataModule1->TB_Send, att(),
-                                    SurfacePositions(FM_Main->TabModel->Model_Container));
+            RecordRenderer::collect(dataModule()->TB_Model, dataModule()->TB_Send, att(),
+                                    SurfacePositions(mainWindow()->TabModel->Model_Container));
         for (const RenderField& f : fields)
             if (f.field->column == QLatin1String("Phone"))
                 printed << f.text;
         QCOMPARE(printed, QStringList({longNumber, longNumber}));
 
         // The user can still shorten such a value.
-        FM_Main->Model_Set_BtnClick();
+        mainWindow()->Model_Set_BtnClick();
         a->setFocus();
         a->end(false);
         QTest::keyClick(a, Qt::Key_Backspace);
@@ -430,7 +434,7 @@ private Q_SLOTS:
     void cascadeFollowsThePicks()
     {
         QVERIFY(startProgram());
-        FM_Main->Att_Set_BtnClick();
+        mainWindow()->Att_Set_BtnClick();
         RecipientPage* p = page();
         QCOMPARE(texts(p->Att_Prvince_Ad), column("province", "name"));
         QCOMPARE(p->Att_Prvince_Ad->currentIndex(), -1);
@@ -439,14 +443,14 @@ private Q_SLOTS:
         typeInto(p->Att_Disrination_Ad, QStringLiteral("手写目的地"));
         pick(p->Att_Prvince_Ad, QStringLiteral("广东省"));
         QVERIFY(p->Att_Disrination_Ad->text().isEmpty());
-        QCOMPARE(DataModule1->region_city->param("provinceID").toString(), QStringLiteral("44"));
+        QCOMPARE(dataModule()->region_city->param("provinceID").toString(), QStringLiteral("44"));
         QCOMPARE(texts(p->Att_City_Ad), column("city", "name", "WHERE provinceID='44'"));
         QCOMPARE(p->Att_City_Ad->currentIndex(), -1);
         QVERIFY(texts(p->Att_Country_Ad).isEmpty());
 
         pick(p->Att_City_Ad, QStringLiteral("深圳市"));
         QCOMPARE(p->Att_Disrination_Ad->text(), QStringLiteral("深圳市"));
-        QCOMPARE(DataModule1->region_area->param("cityID").toString(), QStringLiteral("4403"));
+        QCOMPARE(dataModule()->region_area->param("cityID").toString(), QStringLiteral("4403"));
         QCOMPARE(texts(p->Att_Country_Ad), column("area", "name", "WHERE cityID='4403'"));
         QCOMPARE(p->Att_Country_Ad->currentIndex(), -1);
 
@@ -487,7 +491,7 @@ private Q_SLOTS:
             "INSERT INTO area (code, name, cityID) VALUES ('990101', '甲区', '9901')",
             "INSERT INTO area (code, name, cityID) VALUES ('990201', '乙区', '9902')",
         }));
-        FM_Main->Att_Set_BtnClick();
+        mainWindow()->Att_Set_BtnClick();
         RecipientPage* p = page();
         const int second = p->Att_Prvince_Ad->count() - 2; // the later "北京市"
         QCOMPARE(p->Att_Prvince_Ad->itemText(second), QStringLiteral("北京市"));
@@ -518,7 +522,7 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(int, expectedRow);
         QVERIFY(startProgram());
-        FM_Main->Att_Set_BtnClick();
+        mainWindow()->Att_Set_BtnClick();
         addRecipients({"李四", "王五", "王小二", " 王六", "张三"});
         clickRow(4);
         QCOMPARE(att()->recNo(), 4);
@@ -560,7 +564,7 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QList<int>, rowsAfterEachEnter);
         QVERIFY(startProgram());
-        FM_Main->Att_Set_BtnClick();
+        mainWindow()->Att_Set_BtnClick();
         addSearchableRecipients();
         clickRow(4);
         QCOMPARE(att()->recNo(), 4);
@@ -580,7 +584,7 @@ private Q_SLOTS:
     void findButtonSearchesTheSearchBoxFirst()
     {
         QVERIFY(startProgram());
-        FM_Main->Att_Set_BtnClick();
+        mainWindow()->Att_Set_BtnClick();
         addSearchableRecipients();
         clickRow(0);
         typeInto(page()->Att_Name_Ad, QStringLiteral("张"));
@@ -605,7 +609,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, confirm);
         QVERIFY(startProgram());
-        FM_Main->Att_Set_BtnClick();
+        mainWindow()->Att_Set_BtnClick();
         const QList<QStringList> rows = {
             {"张三", "13800001111", "人民路1号"},  // kept: first of its group
             {"张三", "13800001111", "解放路9号"},  // same name and mobile
@@ -664,7 +668,7 @@ private Q_SLOTS:
     void rowCountFollowsEveryWriter()
     {
         QVERIFY(startProgram());
-        FM_Main->Att_Set_BtnClick();
+        mainWindow()->Att_Set_BtnClick();
         QLabel* label = page()->rowCountLabel;
         QCOMPARE(label->text(), QStringLiteral("共 0 条收件人"));
         addRecipients({"甲", "乙", "丙"});
@@ -739,7 +743,7 @@ private Q_SLOTS:
     void sortingByAHeaderChangesOnlyTheDisplay()
     {
         QVERIFY(startProgram());
-        FM_Main->Att_Set_BtnClick();
+        mainWindow()->Att_Set_BtnClick();
         addRecipients({"delta", "alpha", "charlie", "bravo"});
         QTableView* grid = page()->DBGrid1;
         QHeaderView* header = grid->horizontalHeader();
@@ -787,7 +791,7 @@ private Q_SLOTS:
     void deleteRemovesExactlyTheSelectedRows()
     {
         QVERIFY(startProgram());
-        FM_Main->Att_Set_BtnClick();
+        mainWindow()->Att_Set_BtnClick();
         addRecipients({"甲", "乙", "丙", "丁", "戊", "己"});
         clickRow(1);
         clickRow(3, Qt::ControlModifier);
@@ -813,7 +817,7 @@ private Q_SLOTS:
         QVERIFY(
             startProgram({"CREATE TRIGGER keep BEFORE DELETE ON Exp_Att_Info "
                           "WHEN old.Name = '丙' BEGIN SELECT RAISE(ABORT, '丙 is kept'); END"}));
-        FM_Main->Att_Set_BtnClick();
+        mainWindow()->Att_Set_BtnClick();
         addRecipients({"甲", "乙", "丙", "丁"});
         clickRow(0);
         clickRow(2, Qt::ShiftModifier);
@@ -915,7 +919,7 @@ private Q_SLOTS:
     void senderChangeCountsOnceTheEditIsLeft()
     {
         QVERIFY(startProgram());
-        FM_Main->Send_Set_BtnClick();
+        mainWindow()->Send_Set_BtnClick();
         SenderPage* s = sender();
         QVERIFY(column("Exp_Send_info", "Name").isEmpty());
 
@@ -955,14 +959,14 @@ private Q_SLOTS:
     void senderFieldsOfBothSurfacesShareTheRow()
     {
         QVERIFY(startProgram());
-        FM_Main->Model_Set_BtnClick();
+        mainWindow()->Model_Set_BtnClick();
         DBEdit* departure = control("S_Departure");
         DBEdit* surfaceName = control("S_Name");
         QVERIFY(departure && surfaceName);
         typeInto(departure, QStringLiteral("杭州"));
         surfaceName->setFocus();
 
-        FM_Main->Send_Set_BtnClick();
+        mainWindow()->Send_Set_BtnClick();
         typeInto(sender()->Snd_Name_Ad, QStringLiteral("李雷"));
         sender()->Snd_Company_Ad->setFocus();
         QCOMPARE(surfaceName->text(), QStringLiteral("李雷"));
@@ -977,7 +981,7 @@ private Q_SLOTS:
     {
         QVERIFY(startProgram({"CREATE TRIGGER full BEFORE INSERT ON Exp_Send_info "
                               "BEGIN SELECT RAISE(ABORT, 'disk full'); END"}));
-        FM_Main->Send_Set_BtnClick();
+        mainWindow()->Send_Set_BtnClick();
         SenderPage* s = sender();
         typeInto(s->Snd_Name_Ad, QStringLiteral("韩梅梅"));
         s->Snd_Add_Ad->setFocus();

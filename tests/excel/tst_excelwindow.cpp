@@ -13,8 +13,8 @@
 #include "mdbexport.h"
 #include "recipientpage.h"
 #include "recipientrows.h"
-#include "runstate.h"
 #include "scriptedprompt.h"
+#include "session.h"
 #include "tempworkdir.h"
 #include "workbookreader.h"
 
@@ -110,6 +110,7 @@ class TestExcelWindow : public QObject
     std::unique_ptr<TempWorkDir> m_tmp;
     std::unique_ptr<ScriptedPrompt> m_prompt;
     std::unique_ptr<TDataModule1> m_dm;
+    Session m_session;
     std::unique_ptr<RecipientPage> m_page;
     TFm_Field_Set* m_dialog = nullptr;
 
@@ -171,7 +172,7 @@ class TestExcelWindow : public QObject
     // dialog.
     bool openDialog(const QString& file)
     {
-        runState().excelFileName = file;
+        m_dialog->setFileName(file);
         m_dialog->show();
         return QTest::qWaitForWindowExposed(m_dialog);
     }
@@ -254,22 +255,21 @@ private Q_SLOTS:
         QCOMPARE(DB_Header_Restore(QString::fromLatin1(TDataModule1::kDatabaseFileName)),
                  HeaderGuard::Result::Written);
         m_dm = std::make_unique<TDataModule1>();
-        DataModule1 = m_dm.get();
         m_dm->connectDatabase();
         m_dm->openAll();
-        runState() = RunState();
-        runState().appDir = m_tmp->appDir();
+        m_session = Session::forAppDir(m_tmp->appDir());
         m_prompt = std::make_unique<ScriptedPrompt>();
 
         // The recipient tab with its two buttons wired as the main window
         // wires them, and the one import dialog made at start-up.
         m_page = std::make_unique<RecipientPage>();
-        m_page->bindData(m_dm.get());
-        m_dialog = new TFm_Field_Set(m_dm.get(), m_page.get());
+        m_page->bindData(m_dm.get(), &m_session);
+        m_dialog = new TFm_Field_Set(m_dm.get(), &m_session, m_page.get());
         TDataModule1* dm = m_dm.get();
         RecipientPage* page = m_page.get();
+        TFm_Field_Set* dialog = m_dialog;
         connect(m_page->Exl_In_Btn, &QToolButton::clicked, page,
-                [dm, page] { ExcelCommands::Exl_In_BtnClick(dm, page); });
+                [dialog] { ExcelCommands::Exl_In_BtnClick(dialog); });
         connect(m_page->Exl_Out_Btn, &QToolButton::clicked, page,
                 [dm] { ExcelCommands::Exl_Out_BtnClick(dm); });
         m_page->resize(1000, 700);
@@ -282,7 +282,6 @@ private Q_SLOTS:
         m_page.reset();
         m_dialog = nullptr;
         m_dm.reset();
-        DataModule1 = nullptr;
         m_prompt.reset();
         m_tmp.reset();
     }
@@ -311,7 +310,7 @@ private Q_SLOTS:
         QCOMPARE(sheets, (QStringList{QStringLiteral("名单"), QStringLiteral("标题在第三行"),
                                       QStringLiteral("重名"), QStringLiteral("偏移")}));
         QVERIFY(!m_dialog->isVisible());
-        QCOMPARE(runState().excelFileName, file);
+        QCOMPARE(m_dialog->fileName(), file);
 
         const auto questions = shownOf(QStringLiteral("question"));
         QCOMPARE(questions.size(), 1);
@@ -348,7 +347,7 @@ private Q_SLOTS:
         QTest::mouseClick(m_page->Exl_In_Btn, Qt::LeftButton);
         QVERIFY(!m_dialog->isVisible());
         QCOMPARE(shownOf(QStringLiteral("open")).size(), answer == Prompt::Button::Ok ? 1 : 0);
-        QVERIFY(runState().excelFileName.isEmpty());
+        QVERIFY(m_dialog->fileName().isEmpty());
         checkOldRowsKept();
     }
 
@@ -765,7 +764,7 @@ private Q_SLOTS:
         m_dialog->reject();
 
         m_prompt->clear();
-        QCOMPARE(ExcelCommands::runImportCommand({file}, m_dm.get()), 0);
+        QCOMPARE(ExcelCommands::runImportCommand({file}, m_dm.get(), m_session), 0);
         QCOMPARE(m_prompt->messages().first(),
                  QStringLiteral("导入字段对应：\n收件人姓名=称呼\n手机=手机\n自定义字段1=金额"));
         QCOMPARE(table({QStringLiteral("Name"), QStringLiteral("Custom1")}).first(),
@@ -783,10 +782,10 @@ private Q_SLOTS:
         QFETCH(bool, commandLine);
         const QString file = fixture(QStringLiteral("recipients.xls"));
         if (commandLine) {
-            QCOMPARE(ExcelCommands::runImportCommand(
-                         {file, QStringLiteral("--append"), QStringLiteral("--map"),
-                          QStringLiteral("收件人姓名=姓名")},
-                         m_dm.get()),
+            QCOMPARE(ExcelCommands::runImportCommand({file, QStringLiteral("--append"),
+                                                      QStringLiteral("--map"),
+                                                      QStringLiteral("收件人姓名=姓名")},
+                                                     m_dm.get(), m_session),
                      0);
         } else {
             QVERIFY(openDialog(file));
@@ -1028,7 +1027,7 @@ private Q_SLOTS:
         for (QString& arg : args)
             if (arg.startsWith(QLatin1Char('@')))
                 arg = fixture(arg.mid(1));
-        QCOMPARE(ExcelCommands::runImportCommand(args, m_dm.get()), status);
+        QCOMPARE(ExcelCommands::runImportCommand(args, m_dm.get(), m_session), status);
         QVERIFY(!m_prompt->messages().isEmpty());
         QCOMPARE(m_prompt->messages().first(), message);
         QCOMPARE(this->names(), names);
@@ -1044,7 +1043,7 @@ private Q_SLOTS:
         QCOMPARE(ExcelCommands::runImportCommand({fixture(QStringLiteral("recipients.xls")),
                                                   QStringLiteral("--map"),
                                                   QStringLiteral("收件人姓名=姓名")},
-                                                 m_dm.get()),
+                                                 m_dm.get(), m_session),
                  1);
         QCOMPARE(m_prompt->messages().size(), 1);
         QVERIFY(m_prompt->lastMessage().contains(QLatin1String("database or disk is full")));
@@ -1070,7 +1069,7 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(QString, written);
         QFETCH(bool, workbook);
-        QCOMPARE(ExcelCommands::runExportCommand(args, m_dm.get()), status);
+        QCOMPARE(ExcelCommands::runExportCommand(args, m_dm.get(), m_session), status);
         QVERIFY(!m_prompt->messages().isEmpty());
         if (written.isEmpty()) {
             QVERIFY(!m_prompt->lastMessage().contains(QStringLiteral("导出成功")));

@@ -11,8 +11,8 @@
 #include "mainwindow.h"
 #include "pagesetdialog.h"
 #include "pagesize.h"
-#include "runstate.h"
 #include "scriptedprompt.h"
+#include "session.h"
 #include "spinedit.h"
 #include "startup.h"
 #include "templatestore.h"
@@ -107,13 +107,25 @@ class TestModel : public QObject
     // drops any that did not run, since they refer to the test's locals.
     std::unique_ptr<QObject> m_modalContext;
 
-    DesignPage* page() const { return FM_Main->TabModel; }
-    DesignSurface* surface() const { return FM_Main->TabModel->Model_Container; }
+    // The windows and the session, through start-up that owns them.
+    TFM_Main* mainWindow() const { return m_start->mainWindow(); }
+    TDataModule1* dataModule() const { return m_start->dataModule(); }
+    Session& session() const { return m_start->session(); }
+    TFm_Page_Set* pageSetup() const
+    {
+        return mainWindow()->findChild<TFm_Page_Set*>(QStringLiteral("Fm_Page_Set"));
+    }
+    TFM_Field_Sel* fieldSelection() const
+    {
+        return mainWindow()->findChild<TFM_Field_Sel*>(QStringLiteral("FM_Field_Sel"));
+    }
+    DesignPage* page() const { return mainWindow()->TabModel; }
+    DesignSurface* surface() const { return mainWindow()->TabModel->Model_Container; }
     FieldControl* control(int number) const
     {
         return surface()->findChild<FieldControl*>(QStringLiteral("DBEdit%1").arg(number));
     }
-    Dataset* tb() const { return DataModule1->TB_Model; }
+    Dataset* tb() const { return dataModule()->TB_Model; }
     QString bkbmp(const QString& name) const { return m_tmp->filePath("bkbmp/" + name); }
 
     // Starts the program; setup runs on the open database before the main
@@ -125,9 +137,9 @@ class TestModel : public QObject
             return false;
         if (setup)
             setup();
-        FM_Main->show();
-        QApplication::setActiveWindow(FM_Main);
-        return QTest::qWaitForWindowActive(FM_Main);
+        mainWindow()->show();
+        QApplication::setActiveWindow(mainWindow());
+        return QTest::qWaitForWindowActive(mainWindow());
     }
 
     // Appends a template row with placeFor(i, base) for field i.
@@ -160,7 +172,7 @@ class TestModel : public QObject
     // Every column of the n-th template row, straight from the file.
     QVariantMap modelRow(int n) const
     {
-        QSqlQuery q(DataModule1->DB_main());
+        QSqlQuery q(dataModule()->DB_main());
         q.exec(QStringLiteral("SELECT * FROM Exp_Model ORDER BY rowid LIMIT 1 OFFSET %1").arg(n));
         QVariantMap out;
         if (q.next())
@@ -170,7 +182,7 @@ class TestModel : public QObject
     }
     int modelCount() const
     {
-        QSqlQuery q(DataModule1->DB_main());
+        QSqlQuery q(dataModule()->DB_main());
         q.exec(QStringLiteral("SELECT count(*) FROM Exp_Model"));
         return q.next() ? q.value(0).toInt() : -1;
     }
@@ -272,7 +284,7 @@ class TestModel : public QObject
 
     void checkNewTemplateMode(bool on)
     {
-        QCOMPARE(runState().newTemplateMode, on);
+        QCOMPARE(page()->newTemplateMode(), on);
         QCOMPARE(page()->Model_Bmp_Btn->isEnabled(), on);
         QCOMPARE(page()->Page_W->isEnabled(), on);
         QCOMPARE(page()->Page_H->isEnabled(), on);
@@ -348,10 +360,10 @@ private Q_SLOTS:
             QCOMPARE(control(f.number)->geometry(), storedPlace(stored, f));
             QCOMPARE(!control(f.number)->isHidden(), stored.value(f.visColumn()).toInt() != 0);
         }
-        // Neither the run state nor the list nor the paper boxes change.
-        QCOMPARE(runState().currentModel, kDelivered);
+        // Neither the session nor the list nor the paper boxes change.
+        QCOMPARE(session().currentModel, kDelivered);
         QCOMPARE(page()->Model_List->currentIndex(), 0);
-        QCOMPARE(FM_Main->statusPanelText(2), "当前模板：" + kDelivered);
+        QCOMPARE(mainWindow()->statusPanelText(2), "当前模板：" + kDelivered);
         QVERIFY(m_prompt->shown.isEmpty());
     }
 
@@ -369,8 +381,8 @@ private Q_SLOTS:
         // The user picks the next template.
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Down);
-        QCOMPARE(runState().currentModel, QString("乙"));
-        QCOMPARE(FM_Main->statusPanelText(2), QString("当前模板：乙"));
+        QCOMPARE(session().currentModel, QString("乙"));
+        QCOMPARE(mainWindow()->statusPanelText(2), QString("当前模板：乙"));
         QCOMPARE(surface()->backgroundImage()->size(), QSize(500, 300));
         QCOMPARE(control(1)->geometry(), placeFor(0, 60));
         QCOMPARE(tb()->recNo(), 1);
@@ -385,8 +397,8 @@ private Q_SLOTS:
         QVERIFY(surface()->fieldPlaces() == before);
         QCOMPARE(surface()->backgroundImage()->size(), QSize(500, 300));
         QCOMPARE(tb()->recNo(), 2);
-        QCOMPARE(runState().currentModel, QString("乙"));
-        QCOMPARE(FM_Main->statusPanelText(2), QString("当前模板：乙"));
+        QCOMPARE(session().currentModel, QString("乙"));
+        QCOMPARE(mainWindow()->statusPanelText(2), QString("当前模板：乙"));
         // The list goes back to the template in use, so a save cannot write
         // 乙's layout into 坏.
         QCOMPARE(list->currentText(), QString("乙"));
@@ -399,7 +411,7 @@ private Q_SLOTS:
             ConfigIni::writeString(m_tmp->appDir(), "DefaultModel", "ModelName", "坏");
         }));
         QCOMPARE(m_prompt->messages().size(), 1);
-        QCOMPARE(runState().currentModel, QString("坏"));
+        QCOMPARE(session().currentModel, QString("坏"));
         QCOMPARE(page()->Model_List->currentIndex(), -1);
         QCOMPARE(control(1)->pos(), QPoint(FieldCatalogue::all().at(0).defaultLeft,
                                            FieldCatalogue::all().at(0).defaultTop));
@@ -414,25 +426,25 @@ private Q_SLOTS:
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(m_tmp->filePath("out.pdf"));
-        Fm_Page_Set->setPrinterSource([&] { return &printer; });
+        pageSetup()->setPrinterSource([&] { return &printer; });
 
         whileModal([&] {
-            QVERIFY(Fm_Page_Set->isVisible());
-            typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX"), "5");
-            typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_TopY"), "-3");
-            QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+            QVERIFY(pageSetup()->isVisible());
+            typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"), "5");
+            typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_TopY"), "-3");
+            QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
         });
         QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
-        QVERIFY(!Fm_Page_Set->isVisible());
-        QCOMPARE(runState().screenOffsetX, 5);
-        QCOMPARE(runState().screenOffsetY, -3);
+        QVERIFY(!pageSetup()->isVisible());
+        QCOMPARE(session().screenOffsetX, 5);
+        QCOMPARE(session().screenOffsetY, -3);
         for (const FieldInfo& f : FieldCatalogue::all())
             QCOMPARE(control(f.number)->geometry(), storedPlace(before, f).translated(5, -3));
         QCOMPARE(surface()->backgroundImage()->pos(), QPoint(24, 16));
         QCOMPARE(modelRow(0).value("Page_LeftX").toInt(), 5);
         QCOMPARE(modelRow(0).value("Page_TopY").toInt(), -3);
         QCOMPARE(printer.pageLayout().pageSize().size(QPageSize::Millimeter), QSizeF(211.7, 116.9));
-        QCOMPARE(FM_Main->statusPanelText(2), "当前模板：" + kDelivered);
+        QCOMPARE(mainWindow()->statusPanelText(2), "当前模板：" + kDelivered);
 
         // Switching templates keeps the offsets in effect.
         QVERIFY(page()->Model_Screen_Paint(kDelivered));
@@ -464,20 +476,20 @@ private Q_SLOTS:
         // Stored offsets are in effect from the start.
         for (int i = 0; i < FieldCatalogue::kCount; ++i)
             QCOMPARE(control(i + 1)->geometry(), placeFor(i, 50).translated(15, -8));
-        QCOMPARE(runState().screenOffsetX, 15);
-        QCOMPARE(runState().screenOffsetY, -8);
+        QCOMPARE(session().screenOffsetX, 15);
+        QCOMPARE(session().screenOffsetY, -8);
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(m_tmp->filePath("out.pdf"));
-        Fm_Page_Set->setPrinterSource([&] { return &printer; });
+        pageSetup()->setPrinterSource([&] { return &printer; });
 
         QStringList shown;
         whileModal([&] {
-            shown << Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Width")->text()
-                  << Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Height")->text()
-                  << Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX")->text()
-                  << Fm_Page_Set->findChild<SpinEdit*>("ed_Page_TopY")->text();
-            QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+            shown << pageSetup()->findChild<SpinEdit*>("ed_Page_Width")->text()
+                  << pageSetup()->findChild<SpinEdit*>("ed_Page_Height")->text()
+                  << pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX")->text()
+                  << pageSetup()->findChild<SpinEdit*>("ed_Page_TopY")->text();
+            QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
         });
         QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
         QCOMPARE(shown, QStringList({"2300", "1270", "15", "-8"}));
@@ -493,16 +505,16 @@ private Q_SLOTS:
         job.setOutputFileName(m_tmp->filePath("job.pdf"));
         job.setPageOrientation(QPageLayout::Landscape);
         tb()->first();
-        QVERIFY(Page_Setup(&job));
+        QVERIFY(Page_Setup(tb(), session().currentModelRow, session().currentModel, &job));
         QCOMPARE(job.pageLayout().pageSize().size(QPageSize::Millimeter), QSizeF(230, 127));
         QCOMPARE(job.pageLayout().orientation(), QPageLayout::Landscape);
         QCOMPARE(tb()->recNo(), 1);
 
         // Zero offsets: exactly the stored places.
-        Fm_Page_Set->show();
-        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX"), "0");
-        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_TopY"), "0");
-        QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        pageSetup()->show();
+        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"), "0");
+        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_TopY"), "0");
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
         for (int i = 0; i < FieldCatalogue::kCount; ++i)
             QCOMPARE(control(i + 1)->geometry(), placeFor(i, 50));
     }
@@ -516,25 +528,25 @@ private Q_SLOTS:
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(m_tmp->filePath("out.pdf"));
         const QSizeF paper = printer.pageLayout().pageSize().size(QPageSize::Millimeter);
-        Fm_Page_Set->setPrinterSource([&] { return &printer; });
+        pageSetup()->setPrinterSource([&] { return &printer; });
 
-        Fm_Page_Set->show();
-        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Width"), "1000");
-        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX"), "40");
-        QTest::keyClick(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX"), Qt::Key_Up);
-        QCOMPARE(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX")->text(), QString("41"));
-        QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
-        QVERIFY(!Fm_Page_Set->isVisible());
+        pageSetup()->show();
+        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_Width"), "1000");
+        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"), "40");
+        QTest::keyClick(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"), Qt::Key_Up);
+        QCOMPARE(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX")->text(), QString("41"));
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+        QVERIFY(!pageSetup()->isVisible());
         QCOMPARE(allRows(), rows);
         QVERIFY(surface()->fieldPlaces() == places);
-        QCOMPARE(runState().screenOffsetX, 0);
+        QCOMPARE(session().screenOffsetX, 0);
         QCOMPARE(printer.pageLayout().pageSize().size(QPageSize::Millimeter), paper);
         // The next showing reloads the boxes from the row.
-        Fm_Page_Set->show();
-        QCOMPARE(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Width")->text(),
+        pageSetup()->show();
+        QCOMPARE(pageSetup()->findChild<SpinEdit*>("ed_Page_Width")->text(),
                  rows.at(0).value("Page_Width").toString());
-        QCOMPARE(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX")->text(), QString("0"));
-        Fm_Page_Set->reject();
+        QCOMPARE(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX")->text(), QString("0"));
+        pageSetup()->reject();
         QVERIFY(m_prompt->shown.isEmpty());
     }
 
@@ -578,17 +590,17 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         const QList<QVariantMap> rows = allRows();
         const QVector<TemplateStore::FieldPlace> places = surface()->fieldPlaces();
-        Fm_Page_Set->show();
-        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX"),
+        pageSetup()->show();
+        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"),
                  "9"); // a good value that must not take effect
-        typeInto(Fm_Page_Set->findChild<SpinEdit*>(box), text);
-        QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        typeInto(pageSetup()->findChild<SpinEdit*>(box), text);
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({message}));
-        QVERIFY(Fm_Page_Set->isVisible()); // open on the box to put right
+        QVERIFY(pageSetup()->isVisible()); // open on the box to put right
         QCOMPARE(allRows(), rows);
         QVERIFY(surface()->fieldPlaces() == places);
-        QCOMPARE(runState().screenOffsetX, 0);
-        Fm_Page_Set->reject();
+        QCOMPARE(session().screenOffsetX, 0);
+        pageSetup()->reject();
     }
 
     void pageSetupWithoutARowOfTheCurrentModel()
@@ -598,29 +610,29 @@ private Q_SLOTS:
         }));
         const QList<QVariantMap> rows = allRows();
         bool opened = false;
-        whileModal([&] { opened = Fm_Page_Set->isVisible(); });
+        whileModal([&] { opened = pageSetup()->isVisible(); });
         QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
         QVERIFY(!opened);
         QCOMPARE(m_prompt->messages(), QStringList({"当前模板不存在，请先保存模板！"}));
 
         // OK reached some other way refuses the same.
         m_prompt->clear();
-        Fm_Page_Set->show();
-        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Width"), "2300");
-        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Height"), "1270");
-        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_LeftX"), "5");
-        typeInto(Fm_Page_Set->findChild<SpinEdit*>("ed_Page_TopY"), "5");
-        QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        pageSetup()->show();
+        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_Width"), "2300");
+        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_Height"), "1270");
+        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"), "5");
+        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_TopY"), "5");
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({"当前模板不存在，请先保存模板！"}));
         QCOMPARE(allRows(), rows);
-        QCOMPARE(runState().screenOffsetX, 0);
-        Fm_Page_Set->reject();
+        QCOMPARE(session().screenOffsetX, 0);
+        pageSetup()->reject();
 
         QPrinter job(QPrinter::HighResolution);
         job.setOutputFormat(QPrinter::PdfFormat);
         job.setOutputFileName(m_tmp->filePath("job.pdf"));
         const QPageLayout layout = job.pageLayout();
-        QVERIFY(!Page_Setup(&job));
+        QVERIFY(!Page_Setup(tb(), session().currentModelRow, session().currentModel, &job));
         QVERIFY(job.pageLayout().isEquivalentTo(layout));
     }
 
@@ -713,8 +725,8 @@ private Q_SLOTS:
 
         QCOMPARE(comboTexts(page()->Model_List), QStringList({kDelivered, " 新 模板 "}));
         QCOMPARE(page()->Model_List->currentIndex(), 1);
-        QCOMPARE(runState().currentModel, QString(" 新 模板 "));
-        QCOMPARE(FM_Main->statusPanelText(2), QString("当前模板： 新 模板 "));
+        QCOMPARE(session().currentModel, QString(" 新 模板 "));
+        QCOMPARE(mainWindow()->statusPanelText(2), QString("当前模板： 新 模板 "));
         QCOMPARE(tb()->recNo(), 1);
         checkNewTemplateMode(false);
 
@@ -728,7 +740,7 @@ private Q_SLOTS:
         const QVector<TemplateStore::FieldPlace> places = surface()->fieldPlaces();
         m_start.reset();
         QVERIFY(startProgram());
-        QCOMPARE(runState().currentModel, QString(" 新 模板 "));
+        QCOMPARE(session().currentModel, QString(" 新 模板 "));
         QCOMPARE(page()->Model_List->currentIndex(), 1);
         QCOMPARE(surface()->backgroundImage()->size(), QSize(600, 400));
         QVERIFY(surface()->fieldPlaces() == places);
@@ -799,7 +811,7 @@ private Q_SLOTS:
         QCOMPARE(allRows(), rows);
         QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), pictures);
         checkNewTemplateMode(true);
-        QCOMPARE(runState().currentModel, kDelivered);
+        QCOMPARE(session().currentModel, kDelivered);
     }
 
     void aSavedPictureNeverReplacesAnother_data()
@@ -853,7 +865,7 @@ private Q_SLOTS:
         QCOMPARE(m_prompt->shown.last().kind, QString("error"));
         QVERIFY(m_prompt->shown.last().text.contains("notes.bmp"));
         QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
-        QCOMPARE(runState().chosenBackground, QString());
+        QCOMPARE(page()->chosenBackground(), QString());
         m_prompt->clear();
         m_prompt->inputs.enqueue(QString("新"));
         QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
@@ -881,7 +893,7 @@ private Q_SLOTS:
         QCOMPARE(allRows(), rows);
         QCOMPARE(tb()->recordCount(), 1);
         checkNewTemplateMode(true);
-        QCOMPARE(runState().currentModel, kDelivered);
+        QCOMPARE(session().currentModel, kDelivered);
     }
 
     void duplicateNamesAndThePrefixLocate_data()
@@ -908,7 +920,7 @@ private Q_SLOTS:
         QCOMPARE(comboTexts(page()->Model_List), QStringList({kDelivered, name}));
         QCOMPARE(tb()->recNo(), tableRow);
         QCOMPARE(page()->Model_List->currentIndex(), listIndex);
-        QCOMPARE(runState().currentModel, name);
+        QCOMPARE(session().currentModel, name);
         // A lookup by name finds the row of that name.
         QVERIFY(page()->Model_Screen_Paint(name));
         QCOMPARE(tb()->recNo(), 1);
@@ -962,7 +974,7 @@ private Q_SLOTS:
             QCOMPARE(storedPlace(row, f), control(f.number)->geometry());
         // The replaced picture served no other template.
         QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), QStringList({"form.bmp"}));
-        QCOMPARE(runState().currentModel, kDelivered);
+        QCOMPARE(session().currentModel, kDelivered);
         QCOMPARE(page()->Model_List->currentIndex(), 0);
         checkNewTemplateMode(false);
     }
@@ -986,13 +998,13 @@ private Q_SLOTS:
         QCOMPARE(surface()->backgroundImage()->size(), QSize(340, 160));
         QCOMPARE(control(1)->geometry(), placeFor(0, 80).translated(6, 0));
         QCOMPARE(tb()->recNo(), 2);
-        QCOMPARE(FM_Main->statusPanelText(2), QString("当前模板：甲"));
+        QCOMPARE(mainWindow()->statusPanelText(2), QString("当前模板：甲"));
 
         // The page setup shows that row, and a save writes that row.
         QString shownWidth;
         whileModal([&] {
-            shownWidth = Fm_Page_Set->findChild<SpinEdit*>("ed_Page_Width")->text();
-            Fm_Page_Set->reject();
+            shownWidth = pageSetup()->findChild<SpinEdit*>("ed_Page_Width")->text();
+            pageSetup()->reject();
         });
         QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
         QCOMPARE(shownWidth, QString("2222"));
@@ -1132,8 +1144,8 @@ private Q_SLOTS:
         QCOMPARE(stored, names);
         QCOMPARE(ConfigIni::readString(m_tmp->appDir(), "DefaultModel", "ModelName"), defaultName);
         // The template in use keeps being the same row, under its new name.
-        QCOMPARE(runState().currentModel, list->currentText());
-        QCOMPARE(FM_Main->statusPanelText(2), "当前模板：" + list->currentText());
+        QCOMPARE(session().currentModel, list->currentText());
+        QCOMPARE(mainWindow()->statusPanelText(2), "当前模板：" + list->currentText());
         Q_UNUSED(before);
     }
 
@@ -1143,7 +1155,7 @@ private Q_SLOTS:
     {
         makePicture({320, 180}, Qt::green).save(bkbmp("b.bmp"), "BMP");
         QVERIFY(startProgram([&] { addTemplate("乙", "b.bmp", 60); }));
-        const QSqlDatabase db = DataModule1->DB_main();
+        const QSqlDatabase db = dataModule()->DB_main();
         QSqlQuery q(db);
         QVERIFY(q.exec("INSERT INTO Print_Calibration (Model_Name, Printer, Dx_Mm) "
                        "VALUES ('乙', 'PDF', 1.5)"));
@@ -1242,9 +1254,9 @@ private Q_SLOTS:
         QCOMPARE(stored, names);
         QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), pictures);
         QCOMPARE(ConfigIni::readString(m_tmp->appDir(), "DefaultModel", "ModelName"), defaultName);
-        QCOMPARE(runState().currentModel, current);
+        QCOMPARE(session().currentModel, current);
         QCOMPARE(list->currentText(), current);
-        QCOMPARE(FM_Main->statusPanelText(2), "当前模板：" + current);
+        QCOMPARE(mainWindow()->statusPanelText(2), "当前模板：" + current);
         // The surface shows the template in use.
         const int row = names.indexOf(current);
         for (const FieldInfo& f : FieldCatalogue::all())
@@ -1309,14 +1321,14 @@ private Q_SLOTS:
         const bool hidden = c->isHidden();
         m_prompt->clear();
         m_prompt->saveChoices.enqueue(Prompt::SaveChoice(choice));
-        QCOMPARE(FM_Main->close(), closes);
+        QCOMPARE(mainWindow()->close(), closes);
         QCOMPARE(m_prompt->shown.value(0).kind == "saveDiscardCancel", asked);
         if (asked) {
             QCOMPARE(m_prompt->shown.at(0).text,
                      QString("模板设计中的改动尚未保存，退出前要保存吗？"));
             QCOMPARE(m_prompt->shown.at(0).caption, QString("退出"));
         }
-        QCOMPARE(FM_Main->isVisible(), !closes);
+        QCOMPARE(mainWindow()->isVisible(), !closes);
         QCOMPARE(m_prompt->messages().contains(kSaved), saved);
         // What the next start finds.
         if (closes) {
@@ -1340,9 +1352,9 @@ private Q_SLOTS:
         dragBy(control(2), QPoint(15, 10), QPoint(25, 15));
         m_prompt->clear();
         m_prompt->saveChoices.enqueue(Prompt::SaveChoice::Stay);
-        QTest::mouseClick(FM_Main->App_Exit, Qt::LeftButton);
+        QTest::mouseClick(mainWindow()->App_Exit, Qt::LeftButton);
         QCOMPARE(m_prompt->shown.value(0).kind, QString("saveDiscardCancel"));
-        QVERIFY(FM_Main->isVisible());
+        QVERIFY(mainWindow()->isVisible());
         // The database is still open: a save works.
         m_prompt->clear();
         QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
@@ -1439,7 +1451,7 @@ private Q_SLOTS:
         // A click without movement leaves the control and puts the cursor in.
         QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(12, 10));
         QCOMPARE(c->geometry(), start);
-        QCOMPARE(FM_Main->focusWidget(), static_cast<QWidget*>(c));
+        QCOMPARE(mainWindow()->focusWidget(), static_cast<QWidget*>(c));
 
         // Moving with no button held moves nothing.
         QTest::mouseMove(c, QPoint(20, 12));
@@ -1479,7 +1491,7 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         QCOMPARE(surface()->N1->text(), QString("删除此字段"));
         QVERIFY(hideByMenu(control(3)));
-        QCOMPARE(runState().selectedField, static_cast<QWidget*>(control(3)));
+        QCOMPARE(static_cast<QWidget*>(surface()->menuField()), static_cast<QWidget*>(control(3)));
         QVERIFY(hideByMenu(control(6)));
         for (const FieldInfo& f : FieldCatalogue::all())
             QCOMPARE(control(f.number)->isHidden(), f.number == 3 || f.number == 6);
@@ -1594,7 +1606,7 @@ private Q_SLOTS:
         QComboBox* list = page()->Model_List;
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Down);
-        QCOMPARE(runState().currentModel, QString("乙"));
+        QCOMPARE(session().currentModel, QString("乙"));
         QCOMPARE(page()->undoStack()->count(), 0);
         c->setFocus();
         QTest::keyClick(c, Qt::Key_Z, Qt::ControlModifier);
@@ -1640,7 +1652,7 @@ private Q_SLOTS:
     void statusPanelShowsTheSelectedFieldInMillimetres()
     {
         QVERIFY(startProgram());
-        QLabel* panel = FM_Main->findChild<QLabel*>("selectedFieldPanel");
+        QLabel* panel = mainWindow()->findChild<QLabel*>("selectedFieldPanel");
         QVERIFY(panel);
         QCOMPARE(panel->text(), QString());
         FieldControl* c = control(7);
@@ -1678,13 +1690,13 @@ private Q_SLOTS:
         QFETCH(bool, yes);
         QFETCH(QString, whose);
         QVERIFY(startProgram([&] {
-            Dataset* att = DataModule1->TB_Att;
+            Dataset* att = dataModule()->TB_Att;
             if (!att->isActive())
                 att->open();
             att->append();
             att->FieldByName(surface()->fieldControl("A_Name")->column()).setAsString("张三");
             att->post();
-            Dataset* snd = DataModule1->TB_Send;
+            Dataset* snd = dataModule()->TB_Send;
             if (!snd->isActive())
                 snd->open();
             if (snd->recordCount() == 0)
@@ -1748,7 +1760,7 @@ private Q_SLOTS:
         // Back to a picture that fits: no scrolling.
         m_prompt->answers.enqueue(Prompt::Button::Yes);
         QTest::mouseClick(page()->Model_New_Btn, Qt::LeftButton);
-        QVERIFY(!runState().newTemplateMode);
+        QVERIFY(!page()->newTemplateMode());
         QTRY_COMPARE(area->horizontalScrollBar()->maximum(), 0);
         QTRY_COMPARE(area->verticalScrollBar()->maximum(), 0);
     }
@@ -1833,15 +1845,15 @@ private Q_SLOTS:
         const FieldInfo* address = FieldCatalogue::byKey("A_Address");
         const FieldInfo* name = FieldCatalogue::byKey("A_Name");
         QCOMPARE(chooseFit(control(address->number)), 0);
-        FieldFits fits = FieldFitStore::load(DataModule1->DB_main(), runState().currentModel);
+        FieldFits fits = FieldFitStore::load(dataModule()->DB_main(), session().currentModel);
         QVERIFY(fits.value("A_Address").fit);
         QVERIFY(!fits.value("A_Name").fit);
         // Another template keeps its own switches.
-        QVERIFY(FieldFitStore::load(DataModule1->DB_main(), "别的模板").isEmpty());
+        QVERIFY(FieldFitStore::load(dataModule()->DB_main(), "别的模板").isEmpty());
         // Opened on another field the menu shows that field's state.
         QCOMPARE(chooseFit(control(name->number)), 0);
         QCOMPARE(chooseFit(control(address->number)), 1);
-        fits = FieldFitStore::load(DataModule1->DB_main(), runState().currentModel);
+        fits = FieldFitStore::load(dataModule()->DB_main(), session().currentModel);
         QVERIFY(!fits.value("A_Address").fit);
         QVERIFY(fits.value("A_Name").fit);
         QVERIFY(m_prompt->shown.isEmpty());
@@ -1859,7 +1871,7 @@ private Q_SLOTS:
         m_prompt->clear();
         QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({"模板保存成功！"}));
-        const FieldFits fits = FieldFitStore::load(DataModule1->DB_main(), runState().currentModel);
+        const FieldFits fits = FieldFitStore::load(dataModule()->DB_main(), session().currentModel);
         QCOMPARE(fits.value("A_Address").height, FieldCatalogue::kControlHeight + 30);
         QVERIFY(!fits.value("A_Address").fit);
         QVERIFY(!fits.contains("A_Name"));
@@ -1870,7 +1882,7 @@ private Q_SLOTS:
     void fieldSelectionAtFirstShowing()
     {
         QVERIFY(startProgram());
-        TFM_Field_Sel* d = FM_Field_Sel;
+        TFM_Field_Sel* d = fieldSelection();
         QVERIFY(d);
         const QStringList src = listTexts(d->findChild<QListWidget*>("SrcList"));
         QStringList captions;
@@ -1897,7 +1909,7 @@ private Q_SLOTS:
     void fieldSelectionMoves()
     {
         QVERIFY(startProgram());
-        TFM_Field_Sel* d = FM_Field_Sel;
+        TFM_Field_Sel* d = fieldSelection();
         d->show();
         QListWidget* src = d->findChild<QListWidget*>("SrcList");
         const QStringList all = listTexts(src);
@@ -1954,7 +1966,7 @@ private Q_SLOTS:
     void fieldSelectionOnlyEverShowsFields()
     {
         QVERIFY(startProgram());
-        TFM_Field_Sel* d = FM_Field_Sel;
+        TFM_Field_Sel* d = fieldSelection();
         QVERIFY(hideByMenu(control(1)));  // 发件人姓名
         QVERIFY(hideByMenu(control(16))); // 收件县 (hint 收件区(县))
         QVERIFY(hideByMenu(control(7)));  // 收件人姓名

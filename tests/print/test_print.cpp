@@ -14,8 +14,8 @@
 #include "printlog.h"
 #include "recordrenderer.h"
 #include "rowselection.h"
-#include "runstate.h"
 #include "scriptedprompt.h"
+#include "session.h"
 #include "tempworkdir.h"
 #include "test_printwindow.h"
 #include "textfit.h"
@@ -94,6 +94,7 @@ class TestPrint : public QObject
 
     std::unique_ptr<TempWorkDir> m_tmp;
     std::unique_ptr<TDataModule1> m_dm;
+    Session m_session;
     QTemporaryDir m_cupsDir;
     QString m_cupsSkip; // why no private scheduler runs, if none does
 
@@ -211,7 +212,7 @@ private Q_SLOTS:
     {
         m_tmp = std::make_unique<TempWorkDir>();
         QString error;
-        m_dm = openFreshDataModule(m_tmp->path(), &error);
+        m_dm = openFreshDataModule(m_tmp->path(), &m_session, &error);
         QVERIFY2(m_dm, qPrintable(error));
     }
     void cleanup()
@@ -264,17 +265,17 @@ private Q_SLOTS:
         QFETCH(int, resolution);
         QFETCH(QList<double>, calibration);
         useGridTemplate();
-        runState().currentModel = QStringLiteral("通用快递单");
+        m_session.currentModel = QStringLiteral("通用快递单");
         Calibration c;
         c.dxMm = calibration.at(0);
         c.dyMm = calibration.at(1);
         c.sxPct = calibration.at(2);
         c.syPct = calibration.at(3);
-        Calibration::save(m_dm->DB_main(), runState().currentModel, "PDF", c);
+        Calibration::save(m_dm->DB_main(), m_session.currentModel, "PDF", c);
         // Another printer's and another template's values play no part.
         Calibration other;
         other.dxMm = 20;
-        Calibration::save(m_dm->DB_main(), runState().currentModel, "HP_LaserJet", other);
+        Calibration::save(m_dm->DB_main(), m_session.currentModel, "HP_LaserJet", other);
         Calibration::save(m_dm->DB_main(), "别的模板", "PDF", other);
         exec("UPDATE Exp_Model SET A_Custom5_isVis=0, S_Contents_isVis=0");
         m_dm->TB_Model->refresh();
@@ -282,7 +283,7 @@ private Q_SLOTS:
         addRecipients(1);
         auto printer = pdfPrinter("out.pdf", resolution);
         const BatchPrint::Result r = BatchPrint::printAll(
-            printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model), RecordRenderer::printFont());
+            printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model), m_session);
         QVERIFY2(r.ok, qPrintable(r.message));
         QCOMPARE(r.pages, 1);
 
@@ -328,7 +329,8 @@ private Q_SLOTS:
         addSender();
         auto printer = pdfPrinter("out.pdf");
         QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model),
-                                     RecordRenderer::printFont()).ok);
+                                     m_session)
+                    .ok);
         bool found = false;
         for (const Word& w : pdfWords("out.pdf"))
             found = found || w.text == QLatin1String("S18X");
@@ -343,7 +345,7 @@ private Q_SLOTS:
         m_dm->TB_Att->moveTo(1);
         auto printer = pdfPrinter("batch.pdf");
         const BatchPrint::Result r = BatchPrint::printAll(
-            printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model), RecordRenderer::printFont());
+            printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model), m_session);
         QVERIFY(r.ok);
         QCOMPARE(pdfInfo("batch.pdf", "Pages"), QString("3"));
         QVERIFY(isWaybillPage(pdfInfo("batch.pdf", "Page size")));
@@ -368,7 +370,8 @@ private Q_SLOTS:
         addSender();
         auto printer = pdfPrinter("empty.pdf");
         QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model),
-                                     RecordRenderer::printFont()).ok);
+                                     m_session)
+                    .ok);
         QCOMPARE(pdfInfo("empty.pdf", "Pages"), QString("1"));
         QStringList texts;
         for (const Word& w : pdfWords("empty.pdf"))
@@ -456,19 +459,19 @@ private Q_SLOTS:
         QFETCH(int, repeat);
         QFETCH(bool, whole);
         useGridTemplate();
-        runState().currentModel = QStringLiteral("通用快递单");
+        m_session.currentModel = QStringLiteral("通用快递单");
         const FieldInfo* address = FieldCatalogue::byKey("A_Address");
         exec("UPDATE Exp_Model SET A_Address_Width=150");
         m_dm->TB_Model->refresh();
-        FieldFitStore::setFit(m_dm->DB_main(), runState().currentModel, "A_Address", true);
-        FieldFitStore::setHeight(m_dm->DB_main(), runState().currentModel, "A_Address", 60);
+        FieldFitStore::setFit(m_dm->DB_main(), m_session.currentModel, "A_Address", true);
+        FieldFitStore::setHeight(m_dm->DB_main(), m_session.currentModel, "A_Address", 60);
         const QString text =
             QStringLiteral("北京市海淀区中关村南大街二十七号院三号楼").repeated(repeat);
         exec("INSERT INTO Exp_Att_Info (Name, Address) VALUES ('张三', '" + text + "')");
         m_dm->TB_Att->refresh();
         auto printer = pdfPrinter("fit.pdf", resolution);
         QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model),
-                                     RecordRenderer::printFont())
+                                     m_session)
                     .ok);
 
         const double left = address->number * 20 * 25.4 / 96;
@@ -502,10 +505,10 @@ private Q_SLOTS:
     void commandLineListsRowsThatDoNotFit()
     {
         useGridTemplate();
-        runState().currentModel = QStringLiteral("通用快递单");
-        ConfigIni::writeString(runState().appDir, QStringLiteral("DefaultModel"),
-                               QStringLiteral("ModelName"), runState().currentModel);
-        FieldFitStore::setFit(m_dm->DB_main(), runState().currentModel, "A_Address", true);
+        m_session.currentModel = QStringLiteral("通用快递单");
+        ConfigIni::writeString(m_session.appDir, QStringLiteral("DefaultModel"),
+                               QStringLiteral("ModelName"), m_session.currentModel);
+        FieldFitStore::setFit(m_dm->DB_main(), m_session.currentModel, "A_Address", true);
         const QString tooLong = QStringLiteral("北京市海淀区中关村南大街").repeated(20);
         exec("INSERT INTO Exp_Att_Info (Name, Address) VALUES ('张三', '北京')");
         exec("INSERT INTO Exp_Att_Info (Name, Address) VALUES ('李四', '" + tooLong + "')");
@@ -517,7 +520,8 @@ private Q_SLOTS:
         std::fflush(stderr);
         const int saved = dup(2);
         dup2(err.handle(), 2);
-        const int status = PrintCommands::runCommand({"--pdf", "misfit.pdf"}, m_dm.get());
+        const int status =
+            PrintCommands::runCommand({"--pdf", "misfit.pdf"}, m_dm.get(), m_session);
         std::fflush(stderr);
         dup2(saved, 2);
         close(saved);
@@ -537,7 +541,8 @@ private Q_SLOTS:
         m_dm->TB_Att->refresh();
         auto printer = pdfPrinter("long.pdf");
         QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model),
-                                     RecordRenderer::printFont()).ok);
+                                     m_session)
+                    .ok);
         QStringList texts;
         for (const Word& w : pdfWords("long.pdf"))
             texts << w.text;
@@ -553,9 +558,8 @@ private Q_SLOTS:
         p.cancelProgressAt = 3;
         auto progress = p.progress("row", 5);
         auto printer = pdfPrinter("cancel.pdf");
-        const BatchPrint::Result r =
-            BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model),
-                                 RecordRenderer::printFont(), progress.get());
+        const BatchPrint::Result r = BatchPrint::printAll(
+            printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model), m_session, progress.get());
         QVERIFY(!r.ok);
         QVERIFY(r.canceled);
         QVERIFY(!QFile::exists("cancel.pdf"));
@@ -610,7 +614,7 @@ private Q_SLOTS:
 
         auto printer = pdfPrinter(target);
         const BatchPrint::Result r = BatchPrint::printAll(
-            printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model), RecordRenderer::printFont());
+            printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model), m_session);
         QFile check("victim.txt");
         QVERIFY(check.open(QIODevice::ReadOnly));
         QCOMPARE(check.readAll(), QByteArray("precious"));
@@ -644,8 +648,8 @@ private Q_SLOTS:
         printer.setPrinterName("waylark-test");
         QCOMPARE(printer.outputFormat(), QPrinter::NativeFormat);
         setPaper(&printer, 2300, 1270);
-        const BatchPrint::Result r = BatchPrint::printAll(
-            &printer, m_dm.get(), StoredPositions(m_dm->TB_Model), RecordRenderer::printFont());
+        const BatchPrint::Result r =
+            BatchPrint::printAll(&printer, m_dm.get(), StoredPositions(m_dm->TB_Model), m_session);
         QVERIFY2(r.ok, qPrintable(r.message));
 
         QString job;
@@ -686,7 +690,7 @@ private Q_SLOTS:
         addSender();
         addRecipients(2);
         ScriptedPrompt p;
-        QCOMPARE(PrintCommands::runCommand(args, m_dm.get()), status);
+        QCOMPARE(PrintCommands::runCommand(args, m_dm.get(), m_session), status);
         if (!message.isEmpty())
             QCOMPARE(p.messages(), QStringList({message}));
         if (pages) {
@@ -718,7 +722,7 @@ private Q_SLOTS:
         addSender();
         addRecipients(1);
         ScriptedPrompt p;
-        QCOMPARE(PrintCommands::runCommand({"--pdf", "cli.pdf"}, m_dm.get()), 0);
+        QCOMPARE(PrintCommands::runCommand({"--pdf", "cli.pdf"}, m_dm.get(), m_session), 0);
         QHash<QString, Word> byText;
         for (const Word& w : pdfWords("cli.pdf"))
             byText.insert(w.text, w);
@@ -752,8 +756,7 @@ private Q_SLOTS:
         printer.setPrinterName("waylark-test");
         setPaper(&printer, 2300, 1270);
         const BatchPrint::Result r = BatchPrint::printAll(
-            &printer, m_dm.get(), StoredPositions(m_dm->TB_Model), RecordRenderer::printFont(),
-            progress.get());
+            &printer, m_dm.get(), StoredPositions(m_dm->TB_Model), m_session, progress.get());
         QVERIFY(r.canceled);
         QTest::qWait(1500);
         QCOMPARE(out.entryList({"job-*.pdf"}).size(), before);
@@ -805,7 +808,7 @@ private Q_SLOTS:
         useGridTemplate();
         addSender();
         addRecipients(4);
-        runState().currentModel = QStringLiteral("通用快递单");
+        m_session.currentModel = QStringLiteral("通用快递单");
         ScriptedPrompt p;
         if (how == "cancel")
             p.cancelProgressAt = 3;
@@ -815,10 +818,9 @@ private Q_SLOTS:
         BatchPrint::Result r;
         for (int i = 0; i < (how == "twice" ? 2 : 1); ++i)
             r = how == "rows 2,4"
-                    ? BatchPrint::printRows(printer.get(), m_dm.get(), positions,
-                                            RecordRenderer::printFont(), {1, 3})
-                    : BatchPrint::printAll(printer.get(), m_dm.get(), positions,
-                                           RecordRenderer::printFont(), progress.get());
+                    ? BatchPrint::printRows(printer.get(), m_dm.get(), positions, m_session, {1, 3})
+                    : BatchPrint::printAll(printer.get(), m_dm.get(), positions, m_session,
+                                           progress.get());
         QCOMPARE(r.ok, logLines > 0);
         QCOMPARE(printCounts(), counts);
         // The dataset shows the marks too.
@@ -883,7 +885,8 @@ private Q_SLOTS:
              "WHERE Name IN ('R1F7', 'R3F7')");
         m_dm->TB_Att->refresh();
         ScriptedPrompt p;
-        QCOMPARE(PrintCommands::runCommand(QStringList({"--pdf", "rows.pdf"}) + args, m_dm.get()),
+        QCOMPARE(PrintCommands::runCommand(QStringList({"--pdf", "rows.pdf"}) + args, m_dm.get(),
+                                           m_session),
                  status);
         if (status) {
             QVERIFY(!QFile::exists("rows.pdf"));
@@ -931,7 +934,7 @@ private Q_SLOTS:
         QFETCH(QString, printer);
         QFETCH(QList<double>, stored);
         ScriptedPrompt p;
-        QCOMPARE(CalibrationCommands::runCommand(args, m_dm.get()), status);
+        QCOMPARE(CalibrationCommands::runCommand(args, m_dm.get(), m_session), status);
         QSqlQuery q(m_dm->DB_main());
         q.exec("SELECT Printer, Dx_Mm, Dy_Mm, Sx_Pct, Sy_Pct FROM Print_Calibration");
         if (stored.isEmpty()) {
@@ -964,7 +967,9 @@ private Q_SLOTS:
         c.sxPct = 102;
         Calibration::save(m_dm->DB_main(), QStringLiteral("通用快递单"), "PDF", c);
         ScriptedPrompt p;
-        QCOMPARE(PrintCommands::runCommand({"--test-page", "--pdf", "sheet.pdf"}, m_dm.get()), 0);
+        QCOMPARE(
+            PrintCommands::runCommand({"--test-page", "--pdf", "sheet.pdf"}, m_dm.get(), m_session),
+            0);
         QCOMPARE(pdfInfo("sheet.pdf", "Pages"), QString("1"));
         // The delivered template's paper: 211.7 × 116.9 mm.
         const QStringList size = pdfInfo("sheet.pdf", "Page size").split(' ');
@@ -1009,7 +1014,7 @@ private Q_SLOTS:
         QCOMPARE(PrintLog::newestFirst(m_dm->DB_main()).size(), 0);
         // Rows and a test sheet do not go together.
         QCOMPARE(PrintCommands::runCommand({"--test-page", "--pdf", "x.pdf", "--rows", "1"},
-                                           m_dm.get()),
+                                           m_dm.get(), m_session),
                  2);
     }
 };

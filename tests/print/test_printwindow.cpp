@@ -5,27 +5,27 @@
 
 #include "fieldfitstore.h"
 
+#include "calibrationcommands.h"
+#include "calibrationdialog.h"
+#include "configini.h"
 #include "datamodule.h"
 #include "designpage.h"
 #include "designsurface.h"
 #include "fieldcatalogue.h"
 #include "freshdatabase.h"
 #include "mainwindow.h"
-#include "preview.h"
-#include "printerstore.h"
-#include "calibrationcommands.h"
-#include "calibrationdialog.h"
 #include "pagesetdialog.h"
+#include "preview.h"
 #include "printerchoice.h"
+#include "printerstore.h"
 #include "printlog.h"
 #include "printlogdialog.h"
 #include "printrowsdialog.h"
 #include "recipientpage.h"
 #include "recordrenderer.h"
-#include "runstate.h"
 #include "scriptedprompt.h"
+#include "session.h"
 #include "startup.h"
-#include "configini.h"
 #include "tempworkdir.h"
 
 #include <QComboBox>
@@ -72,6 +72,13 @@ struct TestPrintWindow::Fixture {
     TempWorkDir tmp;
     ScriptedPrompt prompt;
     std::unique_ptr<Startup> startup;
+
+    // The windows and the session, through start-up that owns them.
+    TFM_Main* main() const { return startup->mainWindow(); }
+    TDataModule1* dm() const { return startup->dataModule(); }
+    Session& session() const { return startup->session(); }
+    TFM_PreView* preview() const { return main()->findChild<TFM_PreView*>("FM_PreView"); }
+    TFm_Page_Set* pageSetup() const { return main()->findChild<TFm_Page_Set*>("Fm_Page_Set"); }
 };
 
 TestPrintWindow::TestPrintWindow() = default;
@@ -83,14 +90,14 @@ void TestPrintWindow::init()
     QVERIFY(makeFreshAppDir(m_f->tmp.path()));
     m_f->startup = std::make_unique<Startup>(m_f->tmp.path());
     QVERIFY(m_f->startup->start());
-    FM_Main->show();
-    QSqlQuery q(DataModule1->DB_main());
+    m_f->main()->show();
+    QSqlQuery q(m_f->dm()->DB_main());
     q.exec("INSERT INTO Exp_Send_info (Name) VALUES ('SENDERNAME')");
     for (int i = 1; i <= 5; ++i)
         q.exec(QStringLiteral("INSERT INTO Exp_Att_Info (Name, Address, Mobile) VALUES "
                               "('NAME%1', 'ADDR%1', '1380000000%1')").arg(i));
-    DataModule1->TB_Send->refresh();
-    DataModule1->TB_Att->refresh();
+    m_f->dm()->TB_Send->refresh();
+    m_f->dm()->TB_Att->refresh();
     PrinterStore::reset();
     QPrinter* printer = PrinterStore::printer();
     printer->setOutputFormat(QPrinter::PdfFormat);
@@ -114,9 +121,9 @@ void TestPrintWindow::batchAsksFirst_data()
 void TestPrintWindow::batchAsksFirst()
 {
     QFETCH(bool, ok);
-    DataModule1->TB_Att->moveTo(1);
+    m_f->dm()->TB_Att->moveTo(1);
     m_f->prompt.answers.enqueue(ok ? Prompt::Button::Ok : Prompt::Button::Cancel);
-    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(m_f->main()->TabSheet2->All_Prt_Btn, Qt::LeftButton);
     const ScriptedPrompt::Shown q = m_f->prompt.shown.value(0);
     QCOMPARE(q.kind, QString("question"));
     // The design's question first, then how many waybills go where.
@@ -127,14 +134,14 @@ void TestPrintWindow::batchAsksFirst()
     QVERIFY(q.defaultButton == Prompt::Button::Cancel);
     if (!ok) {
         QVERIFY(!QFile::exists("job.pdf"));
-        QCOMPARE(DataModule1->TB_Att->recNo(), 1);
+        QCOMPARE(m_f->dm()->TB_Att->recNo(), 1);
         return;
     }
     QVERIFY2(m_f->prompt.messages().isEmpty(), qPrintable(m_f->prompt.messages().join('|')));
     QCOMPARE(pdfPages("job.pdf"), 5);
-    QVERIFY(DataModule1->TB_Att->eof());
-    QCOMPARE(DataModule1->TB_Att->recNo(), 4);
-    QCOMPARE(FM_Main->TabSheet2->DBGrid1->currentIndex().row(), 4);
+    QVERIFY(m_f->dm()->TB_Att->eof());
+    QCOMPARE(m_f->dm()->TB_Att->recNo(), 4);
+    QCOMPARE(m_f->main()->TabSheet2->DBGrid1->currentIndex().row(), 4);
 }
 
 void TestPrintWindow::batchListsRowsThatDoNotFit_data()
@@ -147,15 +154,15 @@ void TestPrintWindow::batchListsRowsThatDoNotFit_data()
 void TestPrintWindow::batchListsRowsThatDoNotFit()
 {
     QFETCH(bool, printAnyway);
-    FieldFitStore::setFit(DataModule1->DB_main(), runState().currentModel, "A_Address", true);
-    QSqlQuery q(DataModule1->DB_main());
+    FieldFitStore::setFit(m_f->dm()->DB_main(), m_f->session().currentModel, "A_Address", true);
+    QSqlQuery q(m_f->dm()->DB_main());
     q.exec("UPDATE Exp_Att_Info SET Address = '北京'");
     q.exec("UPDATE Exp_Att_Info SET Address = '" +
            QStringLiteral("北京市海淀区中关村南大街").repeated(20) + "' WHERE Name = 'NAME3'");
-    DataModule1->TB_Att->refresh();
+    m_f->dm()->TB_Att->refresh();
     m_f->prompt.answers.enqueue(Prompt::Button::Ok);
     m_f->prompt.answers.enqueue(printAnyway ? Prompt::Button::Ok : Prompt::Button::Cancel);
-    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(m_f->main()->TabSheet2->All_Prt_Btn, Qt::LeftButton);
     const ScriptedPrompt::Shown warning = m_f->prompt.shown.value(1);
     QCOMPARE(warning.kind, QString("question"));
     QCOMPARE(warning.text, QStringLiteral("以下收件人的内容超出打印范围：\n第 3 行 NAME3"));
@@ -170,54 +177,54 @@ void TestPrintWindow::batchRefusals()
 {
     // No printer chosen.
     PrinterStore::printer()->setOutputFileName(QString());
-    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(m_f->main()->TabSheet2->All_Prt_Btn, Qt::LeftButton);
     // The window says how to choose a printer or a PDF file.
     QCOMPARE(m_f->prompt.messages(),
              QStringList({"打印机没准备好！\n请按工具栏上的“打印机设置”选择打印机；"
                           "没有打印机时，可在其中选择打印到 PDF 文件。"}));
-    QCOMPARE(DataModule1->TB_Att->recNo(), 0);
+    QCOMPARE(m_f->dm()->TB_Att->recNo(), 0);
 
     // A current model that no row bears: no job at all.
     PrinterStore::printer()->setOutputFileName(m_f->tmp.filePath("job.pdf"));
-    runState().currentModel = QStringLiteral("未保存的模板");
+    m_f->session().currentModel = QStringLiteral("未保存的模板");
     m_f->prompt.clear();
-    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(m_f->main()->TabSheet2->All_Prt_Btn, Qt::LeftButton);
     QCOMPARE(m_f->prompt.messages(), QStringList({"当前模板不存在，请先保存模板！"}));
     QVERIFY(!QFile::exists("job.pdf"));
 }
 
 void TestPrintWindow::toolbarCommands()
 {
-    QTabWidget* tabs = FM_Main->TabMain;
+    QTabWidget* tabs = m_f->main()->TabMain;
     QCOMPARE(tabs->currentIndex(), 0);
     m_f->prompt.answers.enqueue(Prompt::Button::Cancel);
-    QTest::mouseClick(FM_Main->Multi_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(m_f->main()->Multi_Prt_Btn, Qt::LeftButton);
     QCOMPARE(tabs->currentIndex(), 1);
     QCOMPARE(m_f->prompt.shown.value(0).caption, QString("批量打印提示"));
     QVERIFY(!QFile::exists("job.pdf"));
 
     m_f->prompt.clear();
-    QTest::mouseClick(FM_Main->Sig_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(m_f->main()->Sig_Prt_Btn, Qt::LeftButton);
     QCOMPARE(tabs->currentIndex(), 0);
     QCOMPARE(m_f->prompt.messages(),
              QStringList({"设置好模板，在屏幕上填写关键信息，点击打印预览即可打印单页！"}));
     QVERIFY(!QFile::exists("job.pdf"));
 
     // The font: accepted once, kept when the dialog is cancelled later.
-    QVERIFY(!runState().printFont);
+    QVERIFY(!m_f->session().chosenPrintFont);
     QFont bold(QStringLiteral("WenQuanYi Zen Hei"));
     bold.setPointSize(14);
     bold.setBold(true);
     m_f->prompt.fonts.enqueue(bold);
-    QTest::mouseClick(FM_Main->Font_Set_Btn, Qt::LeftButton);
+    QTest::mouseClick(m_f->main()->Font_Set_Btn, Qt::LeftButton);
     m_f->prompt.fonts.enqueue(std::nullopt);
-    QTest::mouseClick(FM_Main->Font_Set_Btn, Qt::LeftButton);
-    QVERIFY(runState().printFont);
-    QCOMPARE(runState().printFont->pointSize(), 14);
-    QVERIFY(runState().printFont->bold());
+    QTest::mouseClick(m_f->main()->Font_Set_Btn, Qt::LeftButton);
+    QVERIFY(m_f->session().chosenPrintFont);
+    QCOMPARE(m_f->session().chosenPrintFont->pointSize(), 14);
+    QVERIFY(m_f->session().chosenPrintFont->bold());
 
     m_f->prompt.clear();
-    QTest::mouseClick(FM_Main->Printer_Set_Btn, Qt::LeftButton);
+    QTest::mouseClick(m_f->main()->Printer_Set_Btn, Qt::LeftButton);
     QCOMPARE(m_f->prompt.shown.value(0).kind, QString("printer"));
 }
 
@@ -225,13 +232,13 @@ void TestPrintWindow::livePlacesStoredVisibility()
 {
     // Dragged but not saved: prints at the new place. Hidden but not saved:
     // still prints (visibility comes from the stored row).
-    DesignSurface* surface = FM_Main->TabModel->Model_Container;
+    DesignSurface* surface = m_f->main()->TabModel->Model_Container;
     FieldControl* name = surface->fieldControl("A_Name");
     FieldControl* sender = surface->fieldControl("S_Name");
     name->move(surface->backgroundImage()->pos() + QPoint(480, 96)); // 127 mm, 25.4 mm
     sender->hide();
     m_f->prompt.answers.enqueue(Prompt::Button::Ok);
-    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(m_f->main()->TabSheet2->All_Prt_Btn, Qt::LeftButton);
     QVERIFY(pdfText("job.pdf").contains("SENDERNAME"));
     QProcess p;
     p.start("pdftotext", {"-bbox", "-f", "1", "-l", "1", "job.pdf", "-"});
@@ -246,10 +253,10 @@ void TestPrintWindow::livePlacesStoredVisibility()
 
 void TestPrintWindow::previewZoomAndPaging()
 {
-    TFM_PreView* pv = FM_PreView;
+    TFM_PreView* pv = m_f->preview();
     QVERIFY(pv);
     pv->show();
-    QVERIFY(!FM_Main->isVisible());
+    QVERIFY(!m_f->main()->isVisible());
     QCOMPARE(pv->naturalSize(), QSize(800, 442));
     QCOMPARE(pv->ComboBox1->currentText(), QString("100%"));
 
@@ -268,7 +275,7 @@ void TestPrintWindow::previewZoomAndPaging()
     QTest::mouseClick(pv->Next_Pg_Btn, Qt::LeftButton);
     QCOMPARE(pv->Model_BKimg->size(), QSize(800, 442));
     QCOMPARE(pv->ComboBox1->currentText(), QString("200%"));
-    QCOMPARE(DataModule1->TB_Att->recNo(), 1);
+    QCOMPARE(m_f->dm()->TB_Att->recNo(), 1);
 
     auto states = [&] {
         return QVector<bool>{pv->First_Pg_Btn->isEnabled(), pv->Prior_Pg_Btn->isEnabled(),
@@ -276,18 +283,18 @@ void TestPrintWindow::previewZoomAndPaging()
     };
     QTest::mouseClick(pv->Last_Pg_Btn, Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({true, true, false, false}));
-    QCOMPARE(DataModule1->TB_Att->recNo(), 4);
+    QCOMPARE(m_f->dm()->TB_Att->recNo(), 4);
     QTest::mouseClick(pv->Prior_Pg_Btn, Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({true, true, true, true}));
     pv->Next_Pg_BtnClick(); // reaches the last row: all still on
-    QCOMPARE(DataModule1->TB_Att->recNo(), 4);
+    QCOMPARE(m_f->dm()->TB_Att->recNo(), 4);
     QCOMPARE(states(), QVector<bool>({true, true, true, true}));
     pv->Next_Pg_BtnClick(); // tries past it: the row stays, next/last off
-    QCOMPARE(DataModule1->TB_Att->recNo(), 4);
+    QCOMPARE(m_f->dm()->TB_Att->recNo(), 4);
     QCOMPARE(states(), QVector<bool>({true, true, false, false}));
     QTest::mouseClick(pv->First_Pg_Btn, Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({false, false, true, true}));
-    QCOMPARE(DataModule1->TB_Att->recNo(), 0);
+    QCOMPARE(m_f->dm()->TB_Att->recNo(), 0);
 
     // The row on show prints alone and stays current.
     pv->Next_Pg_BtnClick();
@@ -297,10 +304,10 @@ void TestPrintWindow::previewZoomAndPaging()
     QCOMPARE(pdfPages("job.pdf"), 1);
     QVERIFY(pdfText("job.pdf").contains("NAME3"));
     QVERIFY(!pdfText("job.pdf").contains("NAME2"));
-    QCOMPARE(DataModule1->TB_Att->recNo(), 2);
+    QCOMPARE(m_f->dm()->TB_Att->recNo(), 2);
 
     QTest::mouseClick(pv->Close_Btn1, Qt::LeftButton);
-    QVERIFY(FM_Main->isVisible());
+    QVERIFY(m_f->main()->isVisible());
     QVERIFY(!pv->isVisible());
 
     // The next showing starts at 100% again.
@@ -314,13 +321,13 @@ void TestPrintWindow::previewDrawsTheCurrentRows()
 {
     // The preview's picture: the template's background with the texts drawn
     // in where the design surface places them (at scale 1).
-    TFM_PreView* pv = FM_PreView;
-    DataModule1->TB_Att->moveTo(3);
+    TFM_PreView* pv = m_f->preview();
+    m_f->dm()->TB_Att->moveTo(3);
     pv->show();
     const QImage shown = pv->renderedImage();
     QCOMPARE(shown.size(), QSize(800, 442));
     const QImage background(m_f->tmp.filePath("bkbmp/generic.bmp"));
-    DesignSurface* surface = FM_Main->TabModel->Model_Container;
+    DesignSurface* surface = m_f->main()->TabModel->Model_Container;
     const QPoint at = surface->fieldControl("A_Name")->pos() - surface->backgroundImage()->pos();
     // Ink in the name's cell, none in the plain picture there.
     auto inkIn = [&](const QImage& img) {
@@ -336,12 +343,12 @@ void TestPrintWindow::previewDrawsTheCurrentRows()
 
 void TestPrintWindow::previewOutlinesTextThatDoesNotFit()
 {
-    FieldFitStore::setFit(DataModule1->DB_main(), runState().currentModel, "A_Address", true);
-    QSqlQuery q(DataModule1->DB_main());
+    FieldFitStore::setFit(m_f->dm()->DB_main(), m_f->session().currentModel, "A_Address", true);
+    QSqlQuery q(m_f->dm()->DB_main());
     q.exec("UPDATE Exp_Att_Info SET Address = '北京'");
     q.exec("UPDATE Exp_Att_Info SET Address = '" +
            QStringLiteral("北京市海淀区中关村南大街").repeated(20) + "' WHERE Name = 'NAME3'");
-    DataModule1->TB_Att->refresh();
+    m_f->dm()->TB_Att->refresh();
     auto redPixels = [](const QImage& img) {
         int red = 0;
         for (int y = 0; y < img.height(); ++y)
@@ -351,12 +358,12 @@ void TestPrintWindow::previewOutlinesTextThatDoesNotFit()
             }
         return red;
     };
-    TFM_PreView* pv = FM_PreView;
-    DataModule1->TB_Att->moveTo(0);
+    TFM_PreView* pv = m_f->preview();
+    m_f->dm()->TB_Att->moveTo(0);
     pv->show();
     const int plain = redPixels(pv->renderedImage());
     pv->close();
-    DataModule1->TB_Att->moveTo(2);
+    m_f->dm()->TB_Att->moveTo(2);
     pv->show();
     QVERIFY(redPixels(pv->renderedImage()) > plain + 20);
     pv->close();
@@ -365,7 +372,7 @@ void TestPrintWindow::previewOutlinesTextThatDoesNotFit()
 void TestPrintWindow::previewWithoutItsPicture()
 {
     QVERIFY(QFile::rename("bkbmp/generic.bmp", "bkbmp/moved.bmp"));
-    TFM_PreView* pv = FM_PreView;
+    TFM_PreView* pv = m_f->preview();
     pv->show();
     QCOMPARE(m_f->prompt.shown.value(0).kind, QString("error"));
     QVERIFY(m_f->prompt.shown.value(0).text.contains("generic.bmp"));
@@ -377,29 +384,29 @@ void TestPrintWindow::previewWithoutItsPicture()
 
 void TestPrintWindow::printCurrentRowFromTheGrid()
 {
-    QTableView* grid = FM_Main->TabSheet2->DBGrid1;
-    FM_Main->TabMain->setCurrentIndex(1);
+    QTableView* grid = m_f->main()->TabSheet2->DBGrid1;
+    m_f->main()->TabMain->setCurrentIndex(1);
     // Current row not selected: nothing happens.
     grid->selectionModel()->setCurrentIndex(grid->model()->index(2, 0), QItemSelectionModel::NoUpdate);
     grid->clearSelection();
-    FM_Main->TabSheet2->N2->trigger();
-    QVERIFY(!FM_PreView->isVisible());
+    m_f->main()->TabSheet2->N2->trigger();
+    QVERIFY(!m_f->preview()->isVisible());
     QVERIFY(m_f->prompt.shown.isEmpty());
 
     // Selected: the preview opens on that row; afterwards nothing is selected
     // and the name box has the focus.
     grid->selectRow(2);
     bool shownOnRow = false;
-    QTimer::singleShot(0, FM_PreView, [&] {
-        shownOnRow = FM_PreView->isVisible() && DataModule1->TB_Att->recNo() == 2;
-        FM_PreView->close();
+    QTimer::singleShot(0, m_f->preview(), [&] {
+        shownOnRow = m_f->preview()->isVisible() && m_f->dm()->TB_Att->recNo() == 2;
+        m_f->preview()->close();
     });
-    FM_Main->TabSheet2->N2->trigger();
+    m_f->main()->TabSheet2->N2->trigger();
     QVERIFY(shownOnRow);
     QVERIFY(!grid->selectionModel()->hasSelection());
-    QVERIFY(FM_Main->isVisible());
-    FM_Main->activateWindow();
-    QTRY_VERIFY(FM_Main->TabSheet2->Att_Name_Ad->hasFocus());
+    QVERIFY(m_f->main()->isVisible());
+    m_f->main()->activateWindow();
+    QTRY_VERIFY(m_f->main()->TabSheet2->Att_Name_Ad->hasFocus());
 }
 
 void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed_data()
@@ -413,7 +420,7 @@ void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed_data()
 void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed()
 {
     QFETCH(bool, replace);
-    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(m_f->main()->TabSheet2->All_Prt_Btn, Qt::LeftButton);
     QCOMPARE(pdfPages("job.pdf"), 5);
     const QByteArray batch = [] {
         QFile f("job.pdf");
@@ -422,9 +429,9 @@ void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed()
     }();
     m_f->prompt.clear();
     m_f->prompt.answers.enqueue(replace ? Prompt::Button::Yes : Prompt::Button::No);
-    FM_PreView->show();
-    QTest::mouseClick(FM_PreView->Print_Btn, Qt::LeftButton);
-    FM_PreView->close();
+    m_f->preview()->show();
+    QTest::mouseClick(m_f->preview()->Print_Btn, Qt::LeftButton);
+    m_f->preview()->close();
     QCOMPARE(m_f->prompt.shown.size(), 1);
     const ScriptedPrompt::Shown q = m_f->prompt.shown.at(0);
     QCOMPARE(q.kind, QString("question"));
@@ -459,19 +466,19 @@ void TestPrintWindow::previewPlacesTextsAsTheSurface()
     const QString file = "scan." + format.toLower();
     QVERIFY(picture.save(m_f->tmp.filePath("bkbmp/" + file), format.toLatin1()));
     QCOMPARE(qRound(QImage(m_f->tmp.filePath("bkbmp/" + file)).dotsPerMeterX() * 0.0254), dpi);
-    QSqlQuery q(DataModule1->DB_main());
+    QSqlQuery q(m_f->dm()->DB_main());
     QString sets = QStringLiteral("Bk_Bmp_Name='%1', A_Name_Left=124, A_Name_Top=66").arg(file);
     for (const FieldInfo& f : FieldCatalogue::all())
         sets += QStringLiteral(", %1=%2").arg(f.visColumn()).arg(f.key == "A_Name" ? 1 : 0);
     QVERIFY(q.exec("UPDATE Exp_Model SET " + sets));
-    DataModule1->TB_Model->refresh();
-    QVERIFY(FM_Main->TabModel->Model_Screen_Paint(runState().currentModel));
-    DesignSurface* surface = FM_Main->TabModel->Model_Container;
+    m_f->dm()->TB_Model->refresh();
+    QVERIFY(m_f->main()->TabModel->Model_Screen_Paint(m_f->session().currentModel));
+    DesignSurface* surface = m_f->main()->TabModel->Model_Container;
     const QPoint at = surface->fieldControl("A_Name")->pos() - surface->backgroundImage()->pos();
     QCOMPARE(at, QPoint(100, 50));
 
-    DataModule1->TB_Att->moveTo(0);
-    TFM_PreView* pv = FM_PreView;
+    m_f->dm()->TB_Att->moveTo(0);
+    TFM_PreView* pv = m_f->preview();
     pv->show();
     const QImage shown = pv->renderedImage();
     pv->close();
@@ -484,7 +491,7 @@ void TestPrintWindow::previewPlacesTextsAsTheSurface()
     // "NAME1" in a 10-point font at the surface's 96 dpi: its ink starts at
     // the field's place and is about 10 pixels high, as on the surface.
     QVERIFY2(!ink.isEmpty(), "no text drawn");
-    const QFontMetrics metrics(RecordRenderer::printFont(), surface);
+    const QFontMetrics metrics(m_f->session().printFont(), surface);
     QVERIFY2(ink.left() >= at.x() && ink.left() <= at.x() + 3,
              qPrintable(QStringLiteral("left %1").arg(ink.left())));
     QVERIFY2(ink.top() >= at.y() && ink.bottom() <= at.y() + metrics.height(),
@@ -506,28 +513,28 @@ void TestPrintWindow::pagingButtonsFollowTheRowShown()
 {
     QFETCH(int, row);
     QFETCH(QVector<bool>, states);
-    TFM_PreView* pv = FM_PreView;
+    TFM_PreView* pv = m_f->preview();
     auto buttons = [&] {
         return QVector<bool>{pv->First_Pg_Btn->isEnabled(), pv->Prior_Pg_Btn->isEnabled(),
                              pv->Next_Pg_Btn->isEnabled(), pv->Last_Pg_Btn->isEnabled()};
     };
     // An earlier showing left the buttons of another row.
-    DataModule1->TB_Att->moveTo(row == 4 ? 0 : 4);
+    m_f->dm()->TB_Att->moveTo(row == 4 ? 0 : 4);
     pv->show();
     QTest::mouseClick(row == 4 ? pv->First_Pg_Btn : pv->Last_Pg_Btn, Qt::LeftButton);
     pv->close();
 
     // "打印当前行" on the row.
-    QTableView* grid = FM_Main->TabSheet2->DBGrid1;
-    FM_Main->TabMain->setCurrentIndex(1);
+    QTableView* grid = m_f->main()->TabSheet2->DBGrid1;
+    m_f->main()->TabMain->setCurrentIndex(1);
     grid->selectRow(row);
-    QCOMPARE(DataModule1->TB_Att->recNo(), row);
+    QCOMPARE(m_f->dm()->TB_Att->recNo(), row);
     QVector<bool> seen;
     QTimer::singleShot(0, pv, [&] {
         seen = buttons();
         pv->close();
     });
-    FM_Main->TabSheet2->N2->trigger();
+    m_f->main()->TabSheet2->N2->trigger();
     QCOMPARE(seen, states);
 }
 
@@ -555,11 +562,11 @@ void TestPrintWindow::batchPrintsTheChosenRows()
     QFETCH(QString, range);
     QFETCH(QStringList, printed);
     QFETCH(QString, message);
-    QSqlQuery q(DataModule1->DB_main());
+    QSqlQuery q(m_f->dm()->DB_main());
     q.exec("UPDATE Exp_Att_Info SET Print_Count = 1, Printed_At = '2026-01-01 08:00:00' "
            "WHERE Name IN ('NAME1', 'NAME5')");
-    DataModule1->TB_Att->refresh();
-    RecipientPage* page = FM_Main->TabSheet2;
+    m_f->dm()->TB_Att->refresh();
+    RecipientPage* page = m_f->main()->TabSheet2;
     QTableView* grid = page->DBGrid1;
     grid->selectionModel()->clearSelection();
     for (int row : {1, 3})
@@ -578,7 +585,7 @@ void TestPrintWindow::batchPrintsTheChosenRows()
     if (printed.isEmpty()) {
         QCOMPARE(m_f->prompt.messages(), message.isEmpty() ? QStringList() : QStringList({message}));
         QVERIFY(!QFile::exists(m_f->tmp.filePath("job.pdf")));
-        QCOMPARE(PrintLog::newestFirst(DataModule1->DB_main()).size(), 0);
+        QCOMPARE(PrintLog::newestFirst(m_f->dm()->DB_main()).size(), 0);
         return;
     }
     QVERIFY2(m_f->prompt.messages().isEmpty(), qPrintable(m_f->prompt.messages().join('|')));
@@ -601,7 +608,7 @@ void TestPrintWindow::batchPrintsTheChosenRows()
         else
             QVERIFY(shown.isEmpty() || shown == "2026-01-01 08:00:00");
     }
-    const QList<PrintLog::Entry> log = PrintLog::newestFirst(DataModule1->DB_main());
+    const QList<PrintLog::Entry> log = PrintLog::newestFirst(m_f->dm()->DB_main());
     QCOMPARE(log.size(), 1);
     QCOMPARE(log.first().firstName, printed.first());
     QCOMPARE(log.first().lastName, printed.last());
@@ -629,17 +636,17 @@ void TestPrintWindow::rowsDialogOffersWhatPrints()
 void TestPrintWindow::printLogReprintsAJobsRows()
 {
     m_f->prompt.rowChoices.enqueue(Prompt::RowsChoice{Prompt::RowsChoice::Kind::Range, "2-4"});
-    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(m_f->main()->TabSheet2->All_Prt_Btn, Qt::LeftButton);
     QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 3);
     // NAME3 goes away before the reprint: it is left out.
-    QSqlQuery q(DataModule1->DB_main());
+    QSqlQuery q(m_f->dm()->DB_main());
     q.exec("DELETE FROM Exp_Att_Info WHERE Name = 'NAME3'");
-    DataModule1->TB_Att->refresh();
+    m_f->dm()->TB_Att->refresh();
     QFile::remove(m_f->tmp.filePath("job.pdf"));
     m_f->prompt.clear();
 
-    QTest::mouseClick(FM_Main->TabSheet2->Print_Log_Btn, Qt::LeftButton);
-    auto* dialog = FM_Main->findChild<PrintLogDialog*>("PrintLogDialog");
+    QTest::mouseClick(m_f->main()->TabSheet2->Print_Log_Btn, Qt::LeftButton);
+    auto* dialog = m_f->main()->findChild<PrintLogDialog*>("PrintLogDialog");
     QVERIFY(dialog);
     QCOMPARE(dialog->findChild<QTableWidget*>("Print_Log_Grid")->rowCount(), 1);
     QCOMPARE(dialog->findChild<QTableWidget*>("Print_Log_Grid")->item(0, 4)->text(),
@@ -656,7 +663,7 @@ void TestPrintWindow::printLogReprintsAJobsRows()
     QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 2);
     const QString text = pdfText(m_f->tmp.filePath("job.pdf"));
     QVERIFY(text.contains("NAME2") && text.contains("NAME4") && !text.contains("NAME1"));
-    const QList<PrintLog::Entry> log = PrintLog::newestFirst(DataModule1->DB_main());
+    const QList<PrintLog::Entry> log = PrintLog::newestFirst(m_f->dm()->DB_main());
     QCOMPARE(log.size(), 2);
     QCOMPARE(log.first().pages, 2); // newest first
     q.exec("SELECT Name, coalesce(Print_Count, 0) FROM Exp_Att_Info ORDER BY ID");
@@ -669,16 +676,16 @@ void TestPrintWindow::printLogReprintsAJobsRows()
 void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
 {
     // The printer menu offers the dialog.
-    auto* action = FM_Main->findChild<QAction*>("Printer_Calibrate_Action");
+    auto* action = m_f->main()->findChild<QAction*>("Printer_Calibrate_Action");
     QVERIFY(action);
     QCOMPARE(action->text(), QString("打印机校准"));
 
     Calibration stored;
     stored.dxMm = 1.5;
     stored.syPct = 97.5;
-    Calibration::save(DataModule1->DB_main(), runState().currentModel, "PDF", stored);
+    Calibration::save(m_f->dm()->DB_main(), m_f->session().currentModel, "PDF", stored);
     {
-        CalibrationDialog dialog(DataModule1->DB_main(), runState().currentModel, "PDF");
+        CalibrationDialog dialog(m_f->dm()->DB_main(), m_f->session().currentModel, "PDF");
         QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Dx_Edit")->value(), 1.5);
         QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Sy_Edit")->value(), 97.5);
         QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Sx_Edit")->value(), 100.0);
@@ -691,25 +698,26 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
         QTest::mouseClick(dialog.findChild<QPushButton*>("Calibration_Save_Btn"), Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
     }
-    const Calibration c = Calibration::load(DataModule1->DB_main(), runState().currentModel, "PDF");
+    const Calibration c =
+        Calibration::load(m_f->dm()->DB_main(), m_f->session().currentModel, "PDF");
     QCOMPARE(c.dxMm, 1.5);
     QCOMPARE(c.dyMm, -50.0);
     QCOMPARE(c.sxPct, 104.3);
     QCOMPARE(c.syPct, 97.5);
     // Another printer starts from no calibration.
-    CalibrationDialog other(DataModule1->DB_main(), runState().currentModel, "HP_LaserJet");
+    CalibrationDialog other(m_f->dm()->DB_main(), m_f->session().currentModel, "HP_LaserJet");
     QCOMPARE(other.findChild<QDoubleSpinBox*>("Calibration_Dx_Edit")->value(), 0.0);
     QCOMPARE(other.findChild<QDoubleSpinBox*>("Calibration_Sy_Edit")->value(), 100.0);
     QVERIFY(!other.findChild<QPushButton*>("Calibration_Test_Btn")->isEnabled());
 
     // "打印测试页" prints one sheet with the values shown, saved or not.
-    CalibrationDialog dialog(DataModule1->DB_main(), runState().currentModel, "PDF");
+    CalibrationDialog dialog(m_f->dm()->DB_main(), m_f->session().currentModel, "PDF");
     QList<Calibration> used;
     dialog.setTestSheetPrinter([&](const Calibration& shown) {
         used << shown;
-        CalibrationCommands::printTestSheet(DataModule1, FM_Main->TabModel->Model_Container,
-                                            [](QPrinter* p) { return FM_Main->Page_Setup(p); },
-                                            shown);
+        CalibrationCommands::printTestSheet(
+            m_f->dm(), m_f->session(), m_f->main()->TabModel->Model_Container,
+            [this](QPrinter* p) { return m_f->main()->Page_Setup(p); }, shown);
     });
     QCOMPARE(dialog.findChild<QPushButton*>("Calibration_Test_Btn")->text(), QString("打印测试页"));
     dialog.findChild<QDoubleSpinBox*>("Calibration_Dx_Edit")->setValue(7.5);
@@ -722,69 +730,70 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
     QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 1);
     const QString text = pdfText(m_f->tmp.filePath("job.pdf"));
     QVERIFY2(text.contains("SENDERNAME"), qPrintable(text));
-    QCOMPARE(Calibration::load(DataModule1->DB_main(), runState().currentModel, "PDF").dxMm, 1.5);
+    QCOMPARE(Calibration::load(m_f->dm()->DB_main(), m_f->session().currentModel, "PDF").dxMm, 1.5);
 }
 
 void TestPrintWindow::printerIsRememberedPerTemplate()
 {
-    const QString model = runState().currentModel;
+    const QString model = m_f->session().currentModel;
     QVERIFY(!model.isEmpty());
     QPrinter* printer = PrinterStore::printer();
     const QString chosen = m_f->tmp.filePath("chosen.pdf");
     printer->setOutputFileName(chosen);
     m_f->prompt.printerAnswers.enqueue(true);
-    QTest::mouseClick(FM_Main->Printer_Set_Btn, Qt::LeftButton);
-    QCOMPARE(PrinterChoice::stored(runState().appDir, model), "pdf:" + chosen);
+    QTest::mouseClick(m_f->main()->Printer_Set_Btn, Qt::LeftButton);
+    QCOMPARE(PrinterChoice::stored(m_f->session().appDir, model), "pdf:" + chosen);
 
     // Another template with a queue that has gone since, then back.
     const QString other = QStringLiteral("另一/模板=1");
-    ConfigIni::writeString(runState().appDir, "Printer",
-                           QString::fromLatin1(QUrl::toPercentEncoding(other)),
-                           "queue:gone-queue");
+    ConfigIni::writeString(m_f->session().appDir, "Printer",
+                           QString::fromLatin1(QUrl::toPercentEncoding(other)), "queue:gone-queue");
     printer->setOutputFileName(m_f->tmp.filePath("elsewhere.pdf"));
-    FM_Main->setCurrentModelPanel(other);
-    QVERIFY2(FM_Main->statusPanelText(1).startsWith(QStringLiteral("打印机 gone-queue 已不存在，")),
-             qPrintable(FM_Main->statusPanelText(1)));
+    m_f->main()->setCurrentModelPanel(other);
+    QVERIFY2(
+        m_f->main()->statusPanelText(1).startsWith(QStringLiteral("打印机 gone-queue 已不存在，")),
+        qPrintable(m_f->main()->statusPanelText(1)));
     // The default queue, or when there is none no printer at all.
     QVERIFY(printer->printerName() != "gone-queue");
     QVERIFY(printer->outputFileName() != m_f->tmp.filePath("elsewhere.pdf"));
-    FM_Main->setCurrentModelPanel(model);
+    m_f->main()->setCurrentModelPanel(model);
     QVERIFY(printer->outputFormat() == QPrinter::PdfFormat);
     QCOMPARE(printer->outputFileName(), chosen);
-    QCOMPARE(FM_Main->statusPanelText(1), QString());
+    QCOMPARE(m_f->main()->statusPanelText(1), QString());
 
     // After a restart the template's printer is chosen again.
     m_f->startup.reset();
     PrinterStore::reset();
     m_f->startup = std::make_unique<Startup>(m_f->tmp.path());
     QVERIFY(m_f->startup->start());
-    FM_Main->show();
+    m_f->main()->show();
     QTRY_VERIFY(PrinterStore::printer()->outputFormat() == QPrinter::PdfFormat);
     QCOMPARE(PrinterStore::printer()->outputFileName(), chosen);
 }
 
 void TestPrintWindow::pageSetupOpensTheCalibration()
 {
-    QVERIFY(Fm_Page_Set);
+    QVERIFY(m_f->pageSetup());
     // No action until the window sets one.
-    QVERIFY(Fm_Page_Set->findChild<QPushButton*>("Calibrate_Btn")->isHidden());
+    QVERIFY(m_f->pageSetup()->findChild<QPushButton*>("Calibrate_Btn")->isHidden());
     bool pageShown = false;
     QString calibrationTarget;
     QTimer::singleShot(0, [&] {
-        pageShown = Fm_Page_Set->isVisible() &&
-                    Fm_Page_Set->findChild<QPushButton*>("Calibrate_Btn")->isVisible();
+        pageShown = m_f->pageSetup()->isVisible() &&
+                    m_f->pageSetup()->findChild<QPushButton*>("Calibrate_Btn")->isVisible();
         QTimer::singleShot(0, [&] {
             if (auto* d = qobject_cast<CalibrationDialog*>(QApplication::activeModalWidget())) {
                 calibrationTarget = d->findChild<QLabel*>("Calibration_Target_Label")->text();
                 d->reject();
             }
-            QTimer::singleShot(0, [] { Fm_Page_Set->reject(); });
+            QTimer::singleShot(0, [this] { m_f->pageSetup()->reject(); });
         });
-        QTest::mouseClick(Fm_Page_Set->findChild<QPushButton*>("Calibrate_Btn"), Qt::LeftButton);
+        QTest::mouseClick(m_f->pageSetup()->findChild<QPushButton*>("Calibrate_Btn"), Qt::LeftButton);
     });
-    QTest::mouseClick(FM_Main->TabModel->Model_Page_Btn, Qt::LeftButton);
+    QTest::mouseClick(m_f->main()->TabModel->Model_Page_Btn, Qt::LeftButton);
     QVERIFY(pageShown);
-    QVERIFY2(calibrationTarget.contains(runState().currentModel) && calibrationTarget.contains("PDF"),
+    QVERIFY2(calibrationTarget.contains(m_f->session().currentModel) &&
+                 calibrationTarget.contains("PDF"),
              qPrintable(calibrationTarget));
-    QVERIFY(!Fm_Page_Set->isVisible());
+    QVERIFY(!m_f->pageSetup()->isVisible());
 }

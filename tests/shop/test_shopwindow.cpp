@@ -7,8 +7,8 @@
 #include "headerguard.h"
 #include "prompt.h"
 #include "recipientrows.h"
-#include "runstate.h"
 #include "scriptedprompt.h"
+#include "session.h"
 #include "shopcommands.h"
 #include "shopsetdialog.h"
 #include "shopstore.h"
@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTest>
@@ -80,6 +81,7 @@ class TestShopWindow : public QObject
 
     std::unique_ptr<TempWorkDir> m_tmp;
     std::unique_ptr<TDataModule1> m_dm;
+    Session m_session;
     std::unique_ptr<ScriptedPrompt> m_prompt;
 
     QSqlDatabase db() const { return m_dm->DB_main(); }
@@ -152,7 +154,7 @@ private Q_SLOTS:
     {
         m_tmp = std::make_unique<TempWorkDir>();
         QString error;
-        m_dm = openFreshDataModule(m_tmp->path(), &error);
+        m_dm = openFreshDataModule(m_tmp->path(), &m_session, &error);
         QVERIFY2(m_dm, qPrintable(error));
         m_prompt = std::make_unique<ScriptedPrompt>();
     }
@@ -336,33 +338,38 @@ private Q_SLOTS:
 
     void shopSetButtonShowsTheDialogModally()
     {
-        QVERIFY(!Fm_Shop_Set);
         QWidget window;
+        // The dialog its window owns, found by its object name.
+        const auto shopDialog = [&window] {
+            return window.findChild<TFm_Shop_Set*>("Fm_Shop_Set");
+        };
+        QVERIFY(!shopDialog());
+        new TFm_Shop_Set(m_dm.get(), &window);
         window.show();
         bool wasModal = false;
         QTimer::singleShot(0, this, [&] {
-            QVERIFY(Fm_Shop_Set);
-            wasModal = QApplication::activeModalWidget() == Fm_Shop_Set;
-            retype(Fm_Shop_Set->findChild<QLineEdit*>("Ed_Nick"), QStringLiteral("n"));
-            retype(Fm_Shop_Set->findChild<QLineEdit*>("Ed_Appkey"), QStringLiteral("k"));
-            retype(Fm_Shop_Set->findChild<QLineEdit*>("Ed_Secret"), QStringLiteral("s"));
-            retype(Fm_Shop_Set->findChild<QLineEdit*>("Ed_Sesstion"), QStringLiteral("x"));
-            QTest::keyClick(Fm_Shop_Set->findChild<QLineEdit*>("Ed_Sesstion"),
+            QVERIFY(shopDialog());
+            wasModal = QApplication::activeModalWidget() == shopDialog();
+            retype(shopDialog()->findChild<QLineEdit*>("Ed_Nick"), QStringLiteral("n"));
+            retype(shopDialog()->findChild<QLineEdit*>("Ed_Appkey"), QStringLiteral("k"));
+            retype(shopDialog()->findChild<QLineEdit*>("Ed_Secret"), QStringLiteral("s"));
+            retype(shopDialog()->findChild<QLineEdit*>("Ed_Sesstion"), QStringLiteral("x"));
+            QTest::keyClick(shopDialog()->findChild<QLineEdit*>("Ed_Sesstion"),
                             Qt::Key_Return); // the default button
         });
         // Should the keys go astray, the dialog must not hold the run forever.
-        QTimer::singleShot(20000, this, [] {
-            if (Fm_Shop_Set)
-                Fm_Shop_Set->reject();
+        QTimer::singleShot(20000, this, [dialog = QPointer<TFm_Shop_Set>(shopDialog())] {
+            if (dialog)
+                dialog->reject();
         });
-        ShopCommands::Shop_Set_BtnClick(m_dm.get(), &window);
+        ShopCommands::Shop_Set_BtnClick(shopDialog());
 
         QVERIFY(wasModal);
-        QCOMPARE(Fm_Shop_Set->parentWidget(), &window);
+        QCOMPARE(shopDialog()->parentWidget(), &window);
         QCOMPARE(m_prompt->messages(), QStringList{Saved});
         QCOMPARE(shopsInFile(), (QList<ShopParams>{{"n", "k", "s", "x"}}));
-        delete Fm_Shop_Set;
-        QVERIFY(!Fm_Shop_Set);
+        delete shopDialog();
+        QVERIFY(!shopDialog());
     }
 
     // --- Order download ---------------------------------------------------
@@ -400,7 +407,7 @@ private Q_SLOTS:
         gateway.answer(fixture(file));
         useGateway(gateway.url());
 
-        ShopCommands::Trade_Dn_BtnClick(m_dm.get());
+        ShopCommands::Trade_Dn_BtnClick(m_dm.get(), m_session);
 
         QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
         QCOMPARE(gateway.targets.size(), 1);
@@ -518,7 +525,7 @@ private Q_SLOTS:
         }
         useGateway(url);
 
-        QVERIFY(!ShopCommands::get_tbBill(m_dm.get(), options));
+        QVERIFY(!ShopCommands::get_tbBill(m_dm.get(), m_session, options));
 
         QCOMPARE(gateway.targets.size(), requests);
         QVERIFY(elsewhere.targets.isEmpty());
@@ -541,7 +548,7 @@ private Q_SLOTS:
                              FakeGateway::ordersPage(201, 50, 250)});
         useGateway(gateway.url());
 
-        QVERIFY(ShopCommands::get_tbBill(m_dm.get()));
+        QVERIFY(ShopCommands::get_tbBill(m_dm.get(), m_session));
 
         QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
         QCOMPARE(gateway.pageNos, (QList<int>{1, 2, 3}));
@@ -580,7 +587,7 @@ private Q_SLOTS:
         connect(&gateway, &FakeGateway::requestArrived, this, [&late] { late.canceled = true; });
         useGateway(gateway.url());
 
-        QVERIFY(!ShopCommands::get_tbBill(m_dm.get()));
+        QVERIFY(!ShopCommands::get_tbBill(m_dm.get(), m_session));
 
         QCOMPARE(gateway.targets.size(), 1);
         QCOMPARE(late.messages(), QStringList{"订单下载已取消！"});
@@ -593,7 +600,7 @@ private Q_SLOTS:
         gateway.answer(fixture("error.xml"));
         useGateway(gateway.url());
 
-        QVERIFY(!ShopCommands::get_tbBill(m_dm.get()));
+        QVERIFY(!ShopCommands::get_tbBill(m_dm.get(), m_session));
 
         QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
         QCOMPARE(gateway.targets.size(), 1);
@@ -650,7 +657,7 @@ private Q_SLOTS:
 
         ConsolePrompt console;
         Prompt* scripted = setPrompt(&console);
-        const int result = ShopCommands::runDownload(args, m_dm.get(), options);
+        const int result = ShopCommands::runDownload(args, m_dm.get(), m_session, options);
         setPrompt(scripted);
 
         QCOMPARE(result, status);

@@ -3,7 +3,7 @@
 #include "datamodule.h"
 #include "headerguard.h"
 #include "newdatabase.h"
-#include "runstate.h"
+#include "session.h"
 
 #include <QDir>
 
@@ -16,7 +16,8 @@ bool makeFreshAppDir(const QString& dir, QString* error)
     return ok;
 }
 
-std::unique_ptr<TDataModule1> openFreshDataModule(const QString& dir, QString* error)
+std::unique_ptr<TDataModule1> openFreshDataModule(const QString& dir, Session* session,
+                                                  QString* error)
 {
     QString e;
     if (!makeFreshAppDir(dir, &e)) {
@@ -39,7 +40,6 @@ std::unique_ptr<TDataModule1> openFreshDataModule(const QString& dir, QString* e
             *error = ex.message();
         return nullptr;
     }
-    runState() = RunState();
-    runState().appDir = dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+    *session = Session::forAppDir(dir);
     return dm;
 }

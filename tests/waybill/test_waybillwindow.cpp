@@ -9,8 +9,8 @@
 #include "prompt.h"
 #include "recipientpage.h"
 #include "recipientrows.h"
-#include "runstate.h"
 #include "scriptedprompt.h"
+#include "session.h"
 #include "tempworkdir.h"
 #include "waybillcommands.h"
 #include "waybilldialog.h"
@@ -21,6 +21,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlError>
@@ -110,6 +111,7 @@ class TestWaybillWindow : public QObject
 
     std::unique_ptr<TempWorkDir> m_tmp;
     std::unique_ptr<TDataModule1> m_dm;
+    Session m_session;
     std::unique_ptr<ScriptedPrompt> m_prompt;
 
     QSqlDatabase db() const { return m_dm->DB_main(); }
@@ -196,9 +198,9 @@ private Q_SLOTS:
     {
         m_tmp = std::make_unique<TempWorkDir>();
         QString error;
-        m_dm = openFreshDataModule(m_tmp->path(), &error);
+        m_dm = openFreshDataModule(m_tmp->path(), &m_session, &error);
         QVERIFY2(m_dm, qPrintable(error));
-        runState().currentModel = Generic;
+        m_session.currentModel = Generic;
         m_prompt = std::make_unique<ScriptedPrompt>();
         addTemplate(Sf);
         addTemplate(Ems);
@@ -229,9 +231,9 @@ private Q_SLOTS:
         QFETCH(QString, currentModel);
         QFETCH(int, selected);
         m_dm->TB_Model->moveTo(1);
-        runState().currentModel = currentModel;
+        m_session.currentModel = currentModel;
 
-        TFM_WayBill dialog(m_dm.get());
+        TFM_WayBill dialog(m_dm.get(), &m_session);
         showDialog(dialog);
 
         QCOMPARE(dialog.windowTitle(), QStringLiteral("运单号生成"));
@@ -267,7 +269,7 @@ private Q_SLOTS:
 
     void checkBoxSwitchesPrefixAndSuffix()
     {
-        TFM_WayBill dialog(m_dm.get());
+        TFM_WayBill dialog(m_dm.get(), &m_session);
         showDialog(dialog);
 
         QTest::mouseClick(dialog.findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
@@ -331,10 +333,10 @@ private Q_SLOTS:
         QFETCH(Inputs, inputs);
         QFETCH(QStringList, numbers);
         RecipientPage page;
-        page.bindData(m_dm.get());
+        page.bindData(m_dm.get(), &m_session);
         const DatasetModel* grid = page.gridModel;
 
-        TFM_WayBill dialog(m_dm.get());
+        TFM_WayBill dialog(m_dm.get(), &m_session);
         showDialog(dialog);
         enter(dialog, inputs);
         QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
@@ -384,7 +386,7 @@ private Q_SLOTS:
         QFETCH(Inputs, inputs);
         QFETCH(QString, message);
 
-        TFM_WayBill dialog(m_dm.get());
+        TFM_WayBill dialog(m_dm.get(), &m_session);
         showDialog(dialog);
         enter(dialog, inputs);
         const QString typedStart = maskedText(dialog.findChild<QLineEdit*>("WayBillNo_st"));
@@ -424,7 +426,7 @@ private Q_SLOTS:
         DBEdit number;
         number.bind(m_dm->TB_Att, QStringLiteral("WayBillNo"));
         QSignalSpy states(m_dm->TB_Att, &Dataset::stateChanged);
-        TFM_WayBill dialog(m_dm.get());
+        TFM_WayBill dialog(m_dm.get(), &m_session);
         showDialog(dialog);
         enter(dialog, Inputs{Generic, "1000", "5"});
         QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
@@ -440,7 +442,7 @@ private Q_SLOTS:
         QSqlQuery q(db());
         QVERIFY(q.exec("CREATE TRIGGER refuse BEFORE UPDATE OF WayBillNo ON Exp_Att_Info "
                        "WHEN NEW.Name = '王五' BEGIN SELECT RAISE(ABORT, 'disk is full'); END"));
-        TFM_WayBill dialog(m_dm.get());
+        TFM_WayBill dialog(m_dm.get(), &m_session);
         showDialog(dialog);
         enter(dialog, Inputs{Generic, "1000", "1"});
         QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
@@ -457,7 +459,7 @@ private Q_SLOTS:
     void emptyTableIsNoError()
     {
         RecipientRows(m_dm->TB_Att).empty();
-        TFM_WayBill dialog(m_dm.get());
+        TFM_WayBill dialog(m_dm.get(), &m_session);
         showDialog(dialog);
         enter(dialog, Inputs{Sf, "123456789012", "1"});
         QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
@@ -475,7 +477,7 @@ private Q_SLOTS:
     {
         Dataset* att = m_dm->TB_Att;
         const Inputs inputs{Sf, "123999999970", "1"};
-        TFM_WayBill dialog(m_dm.get());
+        TFM_WayBill dialog(m_dm.get(), &m_session);
         showDialog(dialog);
         enter(dialog, inputs);
 
@@ -499,7 +501,7 @@ private Q_SLOTS:
 
     void enterMovesOnAndNeverGenerates()
     {
-        TFM_WayBill dialog(m_dm.get());
+        TFM_WayBill dialog(m_dm.get(), &m_session);
         showDialog(dialog);
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         QVERIFY(!dialog.findChild<QPushButton*>("BitBtn1")->isDefault());
@@ -532,32 +534,37 @@ private Q_SLOTS:
 
     void buttonShowsTheDialogModally()
     {
-        QVERIFY(!FM_WayBill);
         QWidget window;
+        // The dialog its window owns, found by its object name.
+        const auto waybillDialog = [&window] {
+            return window.findChild<TFM_WayBill*>("FM_WayBill");
+        };
+        QVERIFY(!waybillDialog());
+        new TFM_WayBill(m_dm.get(), &m_session, &window);
         window.show();
         bool wasModal = false;
         QTimer::singleShot(0, this, [&] {
-            QVERIFY(FM_WayBill);
-            wasModal = QApplication::activeModalWidget() == FM_WayBill;
-            QVERIFY(QTest::qWaitForWindowActive(FM_WayBill));
-            choose(FM_WayBill->findChild<QComboBox*>("Model_List"), Ems);
-            retype(FM_WayBill->findChild<QLineEdit*>("WayBillNo_st"), QStringLiteral("123456785"));
-            QTest::keyClick(FM_WayBill->findChild<QLineEdit*>("WayBillNo_st"), Qt::Key_A,
+            QVERIFY(waybillDialog());
+            wasModal = QApplication::activeModalWidget() == waybillDialog();
+            QVERIFY(QTest::qWaitForWindowActive(waybillDialog()));
+            choose(waybillDialog()->findChild<QComboBox*>("Model_List"), Ems);
+            retype(waybillDialog()->findChild<QLineEdit*>("WayBillNo_st"), QStringLiteral("123456785"));
+            QTest::keyClick(waybillDialog()->findChild<QLineEdit*>("WayBillNo_st"), Qt::Key_A,
                             Qt::AltModifier);
         });
         // Should the keys go astray, the dialog must not hold the run forever.
-        QTimer::singleShot(20000, this, [] {
-            if (FM_WayBill)
-                FM_WayBill->reject();
+        QTimer::singleShot(20000, this, [dialog = QPointer<TFM_WayBill>(waybillDialog())] {
+            if (dialog)
+                dialog->reject();
         });
-        WaybillCommands::Eps_No_BtnClick(m_dm.get(), &window);
+        WaybillCommands::Eps_No_BtnClick(waybillDialog());
 
         QVERIFY(wasModal);
-        QCOMPARE(FM_WayBill->parentWidget(), &window);
+        QCOMPARE(waybillDialog()->parentWidget(), &window);
         QCOMPARE(m_prompt->messages(), QStringList{Done});
         QCOMPARE(recipientsInFile(), numbered(Ems, {"123456785", "123456799", "123456808"}));
-        delete FM_WayBill;
-        QVERIFY(!FM_WayBill);
+        delete waybillDialog();
+        QVERIFY(!waybillDialog());
     }
 
     // --- waylark number ------------------------------------------------------
@@ -585,7 +592,7 @@ private Q_SLOTS:
         QFETCH(QStringList, args);
         QFETCH(QStringList, expected);
 
-        QCOMPARE(WaybillCommands::runCommand(args, m_dm.get()), 0);
+        QCOMPARE(WaybillCommands::runCommand(args, m_dm.get(), m_session), 0);
         QCOMPARE(m_prompt->messages(), QStringList{Done});
         QCOMPARE(recipientsInFile(), expected);
     }
@@ -627,7 +634,7 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(QString, message);
 
-        QCOMPARE(WaybillCommands::runCommand(args, m_dm.get()), status);
+        QCOMPARE(WaybillCommands::runCommand(args, m_dm.get(), m_session), status);
         QCOMPARE(m_prompt->lastMessage(), message);
         QCOMPARE(recipientsInFile(), Seeded);
     }

@@ -1,7 +1,0 @@
-#include "runstate.h"
-
-RunState& runState()
-{
-    static RunState state;
-    return state;
-}

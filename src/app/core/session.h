@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <optional>
+
+// What one run of the program shares between its windows and commands, in
+// memory only: start-up makes it, the command line builds the same from its
+// arguments and config.ini, and whoever needs it is given it.
+struct Session {
+    QString appDir;                       // the application directory, with a trailing '/'
+    QString currentModel;                 // name of the template in use
+    qint64 currentModelRow = -1;          // its row in Exp_Model, when known (names may repeat)
+    std::optional<QFont> chosenPrintFont; // the one accepted in the font dialog
+    QColor chosenPrintColour = Qt::black; // chosen after the print font
+    int screenOffsetX = 0;                // Screen_OffsetX: feed offsets of the template laid out
+    int screenOffsetY = 0;                // Screen_OffsetY
+
+    // A session on that application directory ('/' added when missing).
+    static Session forAppDir(const QString& dir);
+
+    // The print font in force: the chosen one, else "WenQuanYi Zen Hei" at
+    // 10 points.
+    QFont printFont() const;
+    // The colour printed text is drawn in: the chosen one, else black.
+    QColor printColour() const;
+};
