@@ -1,5 +1,7 @@
 #pragma once
 
+#include "excelmessages.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -59,6 +61,3 @@ bool writeXlsx(const QString& fileName, ExportRows& rows, QString* error,
 // that already has it (in any letter case) stays; dots in directory names
 // and a leading dot of a hidden file's name do not count.
 QString exportFileName(const QString& chosen, const QString& extension = QStringLiteral(".xls"));
-
-// "文件" + path + "导出成功！"
-QString exportDoneMessage(const QString& fileName);
