@@ -5,6 +5,7 @@
 #include "fieldcatalogue.h"
 #include "printgeometry.h"
 #include "runstate.h"
+#include "templatestore.h"
 #include "textfit.h"
 
 #include <QFontMetricsF>
@@ -36,10 +37,10 @@ QPoint StoredPositions::designOffset(const FieldInfo& field) const
 {
     // The row's feed offsets are in effect wherever it is laid out.
     return QPoint(int(m_model->FieldByName(field.leftColumn()).AsInteger() +
-                      m_model->FieldByName(QStringLiteral("Page_LeftX")).AsInteger()) -
+                      m_model->FieldByName(TemplateStore::Column::OffsetX).AsInteger()) -
                       DesignSurface::kImageLeft,
                   int(m_model->FieldByName(field.topColumn()).AsInteger() +
-                      m_model->FieldByName(QStringLiteral("Page_TopY")).AsInteger()) -
+                      m_model->FieldByName(TemplateStore::Column::OffsetY).AsInteger()) -
                       DesignSurface::kImageTop);
 }
 
