@@ -3,6 +3,7 @@
 #include "calibrationcommands.h"
 #include "centre.h"
 
+#include "appmessages.h"
 #include "configini.h"
 #include "datamodule.h"
 #include "designpage.h"
@@ -22,6 +23,7 @@
 #include "runstate.h"
 #include "senderpage.h"
 #include "shopcommands.h"
+#include "templatemessages.h"
 #include "templatestore.h"
 #include "waybillcommands.h"
 
@@ -214,8 +216,7 @@ void TFM_Main::FormActivate()
     // A list that just got items selects its first; nothing is chosen yet.
     TabSheet2->Att_Prvince_Ad->setCurrentIndex(-1);
 
-    rs.currentModel = ConfigIni::readString(rs.appDir, QStringLiteral("DefaultModel"),
-                                            QStringLiteral("ModelName"));
+    rs.currentModel = ConfigIni::read(rs.appDir, ConfigIni::DefaultModel);
     setCurrentModelPanel(rs.currentModel);
     // A template that cannot be laid out leaves no item selected.
     if (TabModel->Model_Screen_Paint(rs.currentModel)) {
@@ -311,7 +312,7 @@ bool TFM_Main::Page_Setup(QPrinter* printer)
 {
     if (!TemplateStore::findRow(m_dm->TB_Model, runState().currentModelRow,
                                 runState().currentModel)) {
-        prompt().message(QStringLiteral("当前模板不存在，请先保存模板！"));
+        prompt().message(TemplateMessages::noCurrentTemplate());
         return false;
     }
     if (!::Page_Setup(printer)) {
@@ -341,7 +342,7 @@ void TFM_Main::closeDatabase()
     m_dm->closeDatabase();
     if (DB_Header_Seal(QString::fromLatin1(TDataModule1::kDatabaseFileName)) ==
         HeaderGuard::Result::Missing)
-        prompt().message(QStringLiteral("程序运行缺少数据库文件"));
+        prompt().message(QString::fromUtf8(AppMessages::DatabaseMissing));
 }
 
 bool TFM_Main::mayLeave()

@@ -8,6 +8,7 @@
 #include "prompt.h"
 #include "runstate.h"
 #include "spinedit.h"
+#include "templatemessages.h"
 #include "templatestore.h"
 
 #include <QGroupBox>
@@ -19,8 +20,6 @@ TFm_Page_Set* Fm_Page_Set = nullptr;
 
 namespace
 {
-
-const QString kNoModel = QStringLiteral("当前模板不存在，请先保存模板！");
 
 SpinEdit* spin(QWidget* parent, const char* name, const QRect& geometry)
 {
@@ -119,7 +118,7 @@ bool TFm_Page_Set::findCurrentModel()
 int TFm_Page_Set::Execute()
 {
     if (!findCurrentModel()) {
-        prompt().message(kNoModel);
+        prompt().message(TemplateMessages::noCurrentTemplate());
         return QDialog::Rejected;
     }
     return exec();
@@ -140,17 +139,17 @@ bool TFm_Page_Set::FormActivate()
         return false;
     return guarded([&] {
         Dataset* tb = m_page->dataModule()->TB_Model;
-        ed_Page_Width->setText(tb->FieldByName(QStringLiteral("Page_Width")).AsString());
-        ed_Page_Height->setText(tb->FieldByName(QStringLiteral("Page_Height")).AsString());
-        ed_Page_LeftX->setValue(tb->FieldByName(QStringLiteral("Page_LeftX")).AsInteger());
-        ed_Page_TopY->setValue(tb->FieldByName(QStringLiteral("Page_TopY")).AsInteger());
+        ed_Page_Width->setText(tb->FieldByName(TemplateStore::Column::PaperWidth).AsString());
+        ed_Page_Height->setText(tb->FieldByName(TemplateStore::Column::PaperHeight).AsString());
+        ed_Page_LeftX->setValue(tb->FieldByName(TemplateStore::Column::OffsetX).AsInteger());
+        ed_Page_TopY->setValue(tb->FieldByName(TemplateStore::Column::OffsetY).AsInteger());
     });
 }
 
 void TFm_Page_Set::OkBtnClick()
 {
     if (!findCurrentModel()) {
-        prompt().message(kNoModel);
+        prompt().message(TemplateMessages::noCurrentTemplate());
         return;
     }
     QString problem;
@@ -166,10 +165,10 @@ void TFm_Page_Set::OkBtnClick()
         Dataset* tb = m_page->dataModule()->TB_Model;
         tb->edit();
         try {
-            tb->FieldByName(QStringLiteral("Page_Width")).setAsInteger(v->width);
-            tb->FieldByName(QStringLiteral("Page_Height")).setAsInteger(v->height);
-            tb->FieldByName(QStringLiteral("Page_LeftX")).setAsInteger(v->leftX);
-            tb->FieldByName(QStringLiteral("Page_TopY")).setAsInteger(v->topY);
+            tb->FieldByName(TemplateStore::Column::PaperWidth).setAsInteger(v->width);
+            tb->FieldByName(TemplateStore::Column::PaperHeight).setAsInteger(v->height);
+            tb->FieldByName(TemplateStore::Column::OffsetX).setAsInteger(v->leftX);
+            tb->FieldByName(TemplateStore::Column::OffsetY).setAsInteger(v->topY);
             tb->post();
         } catch (...) {
             tb->cancel();
