@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exitcode.h"
+
 #include <QStringList>
 #include <functional>
 
@@ -24,7 +26,7 @@ bool printTestSheet(TDataModule1* dm, const DesignSurface* surface,
 
 // waylark calibrate [--model NAME] [--printer QUEUE | --pdf] [--dx MM] [--dy MM]
 //   [--sx PCT] [--sy PCT]: stores the values given, then prints all four.
-int runCommand(const QStringList& args, TDataModule1* dm);
+ExitCode::Code runCommand(const QStringList& args, TDataModule1* dm);
 QString synopsis();
 
 } // namespace CalibrationCommands

@@ -1,5 +1,6 @@
 #include "shopcommands.h"
 
+#include "cliargs.h"
 #include "configini.h"
 #include "datamodule.h"
 #include "guarded.h"
@@ -123,18 +124,19 @@ bool get_tbBill(TDataModule1* dm, const DownloadOptions& options)
     return false;
 }
 
-int runCommand(const QStringList& args, TDataModule1* dm)
+ExitCode::Code runCommand(const QStringList& args, TDataModule1* dm)
 {
     return runDownload(args, dm, DownloadOptions());
 }
 
-int runDownload(const QStringList& args, TDataModule1* dm, const DownloadOptions& options)
+ExitCode::Code runDownload(const QStringList& args, TDataModule1* dm,
+                           const DownloadOptions& options)
 {
     if (!args.isEmpty()) {
-        prompt().error(QStringLiteral("usage: waylark download"));
-        return 2;
+        prompt().error(CliArgs::usageLine(QStringLiteral("download")));
+        return ExitCode::Usage;
     }
-    return get_tbBill(dm, options) ? 0 : 1;
+    return get_tbBill(dm, options) ? ExitCode::Done : ExitCode::Failed;
 }
 
 QString downloadSynopsis()

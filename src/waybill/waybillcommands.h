@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exitcode.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -20,7 +22,7 @@ void Eps_No_BtnClick(TDataModule1* dm, QWidget* parent);
 // dialog selects the current one), that start number and increment (1 when
 // not given), and the check box ticked when a prefix or suffix is given.
 // --model defaults to config.ini's default template.
-int runCommand(const QStringList& args, TDataModule1* dm);
+ExitCode::Code runCommand(const QStringList& args, TDataModule1* dm);
 
 // "number --model NAME --start NUMBER …", as the usage message gives it.
 QString numberUsage();
