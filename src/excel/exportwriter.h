@@ -7,7 +7,8 @@
 #include <QStringList>
 
 // Writing the recipient table out: the tab-separated text under an .xls name
-// and a real Excel workbook (.xlsx), both over a simple source of rows.
+// and a real Excel workbook (.xlsx), both over a simple source of rows. As
+// every writer, they return false with the reason instead of throwing.
 
 class ExportRows
 {
