@@ -33,6 +33,11 @@ QString namingCaption()
     return QStringLiteral("模板命名");
 }
 
+QString cannotWritePicture(const QString& path, const QString& reason)
+{
+    return QStringLiteral("无法写入背景图 %1\n%2").arg(path, reason);
+}
+
 QString paperWidth()
 {
     return QStringLiteral("纸宽");

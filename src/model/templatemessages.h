@@ -11,8 +11,10 @@ QString templateGone(const QString& name); // "模板“%1”已不在模板表�
 QString chooseTemplateFirst();             // "请先在模板列表中选择模板！"
 QString blankName();                       // "模板名不能为空"
 QString saveFailed();                      // "发生异常错误，模板保存失败！"
-QString namingCaption();
+QString namingCaption();                   // "模板命名"
+// A picture that could not be written, and why.
+QString cannotWritePicture(const QString& path, const QString& reason);
 QString paperWidth();  // "纸宽", a paper box's name in its messages
-QString paperHeight(); // "纸高"                   // "模板命名"
+QString paperHeight(); // "纸高"
 
 } // namespace TemplateMessages

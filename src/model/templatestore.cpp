@@ -3,6 +3,7 @@
 #include "dataerror.h"
 #include "dataset.h"
 #include "fieldcatalogue.h"
+#include "templatemessages.h"
 
 #include <QDir>
 #include <QFile>
@@ -253,17 +254,17 @@ bool writePicture(const QString& path, const QImage& picture, QString* error)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("无法写入背景图 %1\n%2").arg(path, file.errorString());
+        *error = TemplateMessages::cannotWritePicture(path, file.errorString());
         return false;
     }
     QImageWriter writer(&file, "bmp");
     if (!writer.write(opaque(picture).convertToFormat(QImage::Format_RGB888))) {
-        *error = QStringLiteral("无法写入背景图 %1\n%2").arg(path, writer.errorString());
+        *error = TemplateMessages::cannotWritePicture(path, writer.errorString());
         file.cancelWriting();
         return false;
     }
     if (!file.commit()) {
-        *error = QStringLiteral("无法写入背景图 %1\n%2").arg(path, file.errorString());
+        *error = TemplateMessages::cannotWritePicture(path, file.errorString());
         return false;
     }
     return true;
