@@ -16,10 +16,33 @@
 
 namespace Cli {
 
-QList<Command>& commands()
+const QList<Command>& commands()
 {
-    static QList<Command> list;
-    return list;
+    static const QList<Command> table = {
+        {QStringLiteral("print"), PrintCommands::printSynopsis(), &PrintCommands::runCommand},
+        {QStringLiteral("log"),
+         QStringLiteral("log                                   the print log, "
+                        "tab-separated, newest job first"),
+         &PrintCommands::runLogCommand},
+        {QStringLiteral("calibrate"), CalibrationCommands::synopsis(),
+         &CalibrationCommands::runCommand},
+        {QStringLiteral("import"),
+         ExcelCommands::importSynopsis() +
+             QStringLiteral("\n                                                replace the "
+                            "recipients with a sheet's rows (.xls, .xlsx, .csv), or --append "
+                            "them;\n"
+                            "                                                without --map the "
+                            "titles are matched to the captions and the mapping is told"),
+         &ExcelCommands::runImportCommand},
+        {QStringLiteral("export"),
+         ExcelCommands::exportSynopsis() +
+             QStringLiteral("                           the recipients as tab-separated "
+                            "text (.xls), or a workbook for a .xlsx name"),
+         &ExcelCommands::runExportCommand},
+        {QStringLiteral("download"), ShopCommands::downloadSynopsis(), &ShopCommands::runCommand},
+        {QStringLiteral("number"), WaybillCommands::numberSynopsis(), &WaybillCommands::runCommand},
+    };
+    return table;
 }
 
 QString usageText()
@@ -45,8 +68,6 @@ void writeOut(FILE* f, const QString& text)
     std::fflush(f);
 }
 
-void registerCommands();
-
 } // namespace
 
 // Scripts read standard error for the program's own messages; Qt's internal
@@ -67,36 +88,35 @@ int runCommandLine(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Waylark"));
     installQtChineseTranslations(); // Qt's own error texts, in Chinese
-    registerCommands();
 
     const QStringList args = QCoreApplication::arguments().mid(1);
     const QString first = args.value(0);
     if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
         writeOut(stdout, Cli::usageText());
-        return Cli::Done;
+        return ExitCode::Done;
     }
     if (first == QLatin1String("--version")) {
         writeOut(stdout, QStringLiteral("waylark %1\n").arg(QStringLiteral(WAYLARK_VERSION)));
-        return Cli::Done;
+        return ExitCode::Done;
     }
     const Cli::Command* command = nullptr;
     for (const Cli::Command& c : Cli::commands())
         if (c.name == first)
             command = &c;
     if (!command) {
-        writeOut(stderr, QStringLiteral("waylark: unknown command '%1'\n").arg(first) +
-                             Cli::usageText());
-        return Cli::Usage;
+        writeOut(stderr,
+                 QStringLiteral("waylark: unknown command '%1'\n").arg(first) + Cli::usageText());
+        return ExitCode::Usage;
     }
 
     ConsolePrompt console;
     setPrompt(&console);
     Startup startup(QCoreApplication::applicationDirPath());
-    startup.endOnSignals(Cli::Failed);
+    startup.endOnSignals(ExitCode::Failed);
     if (!startup.startHeadless()) {
         Termination::uninstall();
         setPrompt(nullptr);
-        return Cli::Failed;
+        return ExitCode::Failed;
     }
     // A signal during a synchronous step is acted on here; writers and print
     // jobs have already stopped at their next step without saving anything.
@@ -108,39 +128,3 @@ int runCommandLine(int argc, char** argv)
     setPrompt(nullptr);
     return status;
 }
-
-namespace {
-
-void registerCommands()
-{
-    if (!Cli::commands().isEmpty())
-        return;
-    // Each feature adds its command here.
-    Cli::commands().append(
-        {QStringLiteral("print"), PrintCommands::printSynopsis(), &PrintCommands::runCommand});
-    Cli::commands().append({QStringLiteral("log"),
-                            QStringLiteral("log                                   the print log, "
-                                           "tab-separated, newest job first"),
-                            &PrintCommands::runLogCommand});
-    Cli::commands().append({QStringLiteral("calibrate"), CalibrationCommands::synopsis(),
-                            &CalibrationCommands::runCommand});
-    Cli::commands().append(
-        {QStringLiteral("import"),
-         ExcelCommands::importSynopsis() +
-             QStringLiteral("\n                                                replace the recipients "
-                            "with a sheet's rows (.xls, .xlsx, .csv), or --append them;\n"
-                            "                                                without --map the "
-                            "titles are matched to the captions and the mapping is told"),
-         &ExcelCommands::runImportCommand});
-    Cli::commands().append(
-        {QStringLiteral("export"),
-         QStringLiteral("export FILE                           the recipients as tab-separated "
-                        "text (.xls), or a workbook for a .xlsx name"),
-         &ExcelCommands::runExportCommand});
-    Cli::commands().append(
-        {QStringLiteral("download"), ShopCommands::downloadSynopsis(), &ShopCommands::runCommand});
-    Cli::commands().append(
-        {QStringLiteral("number"), WaybillCommands::numberSynopsis(), &WaybillCommands::runCommand});
-}
-
-} // namespace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exitcode.h"
+
 #include <QString>
 #include <QMultiMap>
 #include <QStringList>
@@ -9,22 +11,24 @@ class TDataModule1;
 struct Session;
 
 // The command line: the same core as the windows, no window. Exit status:
-// 0 done; 1 refused or failed (the message says why); 2 wrong usage.
+// one of ExitCode (0 done; 1 refused or failed, the message says why; 2
+// wrong usage).
 namespace Cli {
 
-enum Status { Done = 0, Failed = 1, Usage = 2 };
-
+// One command: a name, its usage line and what runs it. To add one, give
+// the feature a run function and a synopsis and add a row to the table in
+// cli.cpp.
 struct Command {
     QString name;
     QString synopsis; // the usage line after "waylark "
     // args: the words after the command name. The database is open, the
-    // session names the application folder and the prompt writes to
-    // standard error when this runs.
-    std::function<int(const QStringList& args, TDataModule1* dm, Session& session)> run;
+    // session names the application folder and the
+    // prompt writes to standard error when this runs.
+    std::function<ExitCode::Code(const QStringList& args, TDataModule1* dm, Session& session)> run;
 };
 
-// Registered commands, in the order --help lists them.
-QList<Command>& commands();
+// Every command, in the order --help lists them.
+const QList<Command>& commands();
 
 QString usageText();
 

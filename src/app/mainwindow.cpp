@@ -3,6 +3,7 @@
 #include "calibrationcommands.h"
 #include "centre.h"
 
+#include "appmessages.h"
 #include "configini.h"
 #include "datamodule.h"
 #include "designpage.h"
@@ -24,6 +25,7 @@
 #include "session.h"
 #include "shopcommands.h"
 #include "shopsetdialog.h"
+#include "templatemessages.h"
 #include "templatestore.h"
 #include "waybillcommands.h"
 #include "waybilldialog.h"
@@ -223,8 +225,7 @@ void TFM_Main::FormActivate()
     // A list that just got items selects its first; nothing is chosen yet.
     TabSheet2->Att_Prvince_Ad->setCurrentIndex(-1);
 
-    m_session->currentModel = ConfigIni::readString(
-        m_session->appDir, QStringLiteral("DefaultModel"), QStringLiteral("ModelName"));
+    m_session->currentModel = ConfigIni::read(m_session->appDir, ConfigIni::DefaultModel);
     setCurrentModelPanel(m_session->currentModel);
     // A template that cannot be laid out leaves no item selected.
     if (TabModel->Model_Screen_Paint(m_session->currentModel)) {
@@ -315,7 +316,7 @@ bool TFM_Main::Page_Setup(QPrinter* printer)
 {
     if (!TemplateStore::findRow(m_dm->TB_Model, m_session->currentModelRow,
                                 m_session->currentModel)) {
-        prompt().message(QStringLiteral("当前模板不存在，请先保存模板！"));
+        prompt().message(TemplateMessages::noCurrentTemplate());
         return false;
     }
     if (!::Page_Setup(m_dm->TB_Model, m_session->currentModelRow, m_session->currentModel,
@@ -346,7 +347,7 @@ void TFM_Main::closeDatabase()
     m_dm->closeDatabase();
     if (DB_Header_Seal(QString::fromLatin1(TDataModule1::kDatabaseFileName)) ==
         HeaderGuard::Result::Missing)
-        prompt().message(QStringLiteral("程序运行缺少数据库文件"));
+        prompt().message(QString::fromUtf8(AppMessages::DatabaseMissing));
 }
 
 bool TFM_Main::mayLeave()

@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "appmessages.h"
 #include "cli.h"
 #include "datamodule.h"
 #include "guarded.h"
@@ -22,7 +23,7 @@
 #include <cstdio>
 #include <unistd.h>
 
-const char* const Startup::kAppTitle = "Qorda软件为您服务";
+const char* const Startup::kAppTitle = AppMessages::Title;
 
 Startup::Startup(const QString& appDir)
     : m_appDir(appDir.endsWith(QLatin1Char('/')) ? appDir : appDir + QLatin1Char('/'))
@@ -61,7 +62,8 @@ bool Startup::acquire()
         prompt().message(QStringLiteral("数据库文件初始化失败！"));
         break;
     case HeaderGuard::Result::OpenFailed:
-        prompt().message(QStringLiteral("数据库打开错误,WIN7系统请尝试以管理员身份重新运行！"));
+        prompt().message(withReason(
+            QStringLiteral("数据库打开错误,WIN7系统请尝试以管理员身份重新运行！"), error));
         m_lock.release();
         return false;
     case HeaderGuard::Result::Foreign:
@@ -132,7 +134,7 @@ void Startup::closeAndSeal()
         m_sealAtExit = false;
         if (DB_Header_Seal(QString::fromLatin1(TDataModule1::kDatabaseFileName)) ==
             HeaderGuard::Result::Missing)
-            prompt().message(QStringLiteral("程序运行缺少数据库文件"));
+            prompt().message(QString::fromUtf8(AppMessages::DatabaseMissing));
     }
 }
 

@@ -430,8 +430,6 @@ void RecipientPage::fitColumnsToContent()
 namespace
 {
 
-const QString kGridSection = QStringLiteral("Grid");
-
 QString gridFields()
 {
     QStringList fields;
@@ -448,10 +446,10 @@ void RecipientPage::restoreGridState()
     if (appDir.isEmpty())
         return;
     // A state saved for other columns would put titles over wrong data.
-    if (ConfigIni::readString(appDir, kGridSection, QStringLiteral("Columns")) != gridFields())
+    if (ConfigIni::read(appDir, ConfigIni::GridColumns) != gridFields())
         return;
-    const QByteArray state = QByteArray::fromBase64(
-        ConfigIni::readString(appDir, kGridSection, QStringLiteral("State")).toLatin1());
+    const QByteArray state =
+        QByteArray::fromBase64(ConfigIni::read(appDir, ConfigIni::GridState).toLatin1());
     if (!state.isEmpty())
         DBGrid1->horizontalHeader()->restoreState(state);
 }
@@ -463,9 +461,8 @@ void RecipientPage::saveGridState()
         return;
     m_gridStateChanged = false;
     const QByteArray state = DBGrid1->horizontalHeader()->saveState().toBase64();
-    ConfigIni::writeString(appDir, kGridSection, QStringLiteral("Columns"), gridFields());
-    ConfigIni::writeString(appDir, kGridSection, QStringLiteral("State"),
-                           QString::fromLatin1(state));
+    ConfigIni::write(appDir, ConfigIni::GridColumns, gridFields());
+    ConfigIni::write(appDir, ConfigIni::GridState, QString::fromLatin1(state));
 }
 
 void RecipientPage::Dgrd_Att_DelRowClick()

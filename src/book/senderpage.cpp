@@ -2,6 +2,7 @@
 
 #include "datamodule.h"
 #include "dbedit.h"
+#include "guarded.h"
 #include "landlinevalidator.h"
 #include "prompt.h"
 
@@ -61,6 +62,7 @@ void SenderPage::Snd_Save_BtnClick()
     if (!m_send || !m_send->modified())
         return;
     bool saved = false;
+    QString reason;
     try {
         if (!m_send->isActive())
             m_send->open();
@@ -68,10 +70,10 @@ void SenderPage::Snd_Save_BtnClick()
         m_send->updateRecord();
         m_send->post();
         saved = true;
-    } catch (const DataError&) {
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        reason = reasonOf(e);
     }
     // On failure the row stays in edit mode with the typed values.
     prompt().message(saved ? QStringLiteral("发件人信息已保存！")
-                           : QStringLiteral("程序发生未知错误！"));
+                           : withReason(QStringLiteral("程序发生未知错误！"), reason));
 }

@@ -1,5 +1,15 @@
 #pragma once
 
+// How errors travel, one rule per layer:
+// - the data layer (datasets, statements, schema, stores) throws DataError
+//   carrying the reason;
+// - readers and writers of files and answers return a result (false, a
+//   null reader, a result struct) together with the reason;
+// - windows and commands show the program's own first line and the reason
+//   on a second line (withReason in guarded.h), or run the step under
+//   guarded(). Whoever catches an error or receives a reason passes it on:
+//   it is never dropped.
+
 #include <QString>
 #include <stdexcept>
 

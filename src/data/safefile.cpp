@@ -34,6 +34,11 @@ SafeFile::~SafeFile()
     discard();
 }
 
+namespace
+{
+const QString kCannotWrite = QStringLiteral("无法写入文件");
+} // namespace
+
 void SafeFile::fail(const QString& what, int err, const QString& systemText)
 {
     QString why;
@@ -73,12 +78,12 @@ bool SafeFile::open()
     m_error.clear();
     const QFileInfo info(m_target);
     if (info.isDir()) {
-        fail(QStringLiteral("无法写入文件"), EISDIR);
+        fail(kCannotWrite, EISDIR);
         return false;
     }
     // A read-only file stays as it is, as a plain write would leave it.
     if (info.exists() && ::access(QFile::encodeName(m_target).constData(), W_OK) != 0) {
-        fail(QStringLiteral("无法写入文件"), errno);
+        fail(kCannotWrite, errno);
         return false;
     }
     const QString stem = info.absolutePath() + QLatin1Char('/') + info.fileName();
@@ -91,20 +96,20 @@ bool SafeFile::open()
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
-            fail(QStringLiteral("无法写入文件"), errno);
+            fail(kCannotWrite, errno);
             return false;
         }
         if (!m_file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
             ::close(fd);
             ::unlink(QFile::encodeName(name).constData());
-            fail(QStringLiteral("无法写入文件"), EIO);
+            fail(kCannotWrite, EIO);
             return false;
         }
         m_temp = name;
         pending().insert(name);
         return true;
     }
-    fail(QStringLiteral("无法写入文件"), EEXIST);
+    fail(kCannotWrite, EEXIST);
     return false;
 }
 
@@ -113,7 +118,7 @@ bool SafeFile::flush()
     errno = 0;
     // A write that failed on the way (a full disk) leaves the device's error.
     if (!m_file.isOpen() || m_file.error() != QFileDevice::NoError || !m_file.flush()) {
-        fail(QStringLiteral("无法写入文件"), errno ? errno : EIO, m_file.errorString());
+        fail(kCannotWrite, errno ? errno : EIO, m_file.errorString());
         return false;
     }
     return true;
@@ -123,7 +128,7 @@ bool SafeFile::commit()
 {
     if (m_temp.isEmpty() || !m_file.isOpen()) {
         if (m_error.isEmpty())
-            fail(QStringLiteral("无法写入文件"), EBADF);
+            fail(kCannotWrite, EBADF);
         return false;
     }
     const int fd = m_file.handle();
@@ -137,7 +142,7 @@ bool SafeFile::commit()
     const mode_t mode = ::stat(target.constData(), &st) == 0 ? (st.st_mode & 07777)
                                                             : (0666 & ~currentUmask());
     if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
-        fail(QStringLiteral("无法写入文件"), errno);
+        fail(kCannotWrite, errno);
         discard();
         return false;
     }

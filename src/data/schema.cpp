@@ -146,15 +146,34 @@ const QStringList& fieldKeys()
     return keys;
 }
 
+QString fieldLeftColumn(const QString& key)
+{
+    return key + QLatin1String("_Left");
+}
+
+QString fieldTopColumn(const QString& key)
+{
+    return key + QLatin1String("_Top");
+}
+
+QString fieldWidthColumn(const QString& key)
+{
+    return key + QLatin1String("_Width");
+}
+
+QString fieldVisibleColumn(const QString& key)
+{
+    return key + QLatin1String("_isVis");
+}
+
 QStringList modelColumns()
 {
-    QStringList cols = {QStringLiteral("Model_Name"), QStringLiteral("Bk_Bmp_Name"),
-                        QStringLiteral("Bk_Bmp_Left"), QStringLiteral("Bk_Bmp_Top"),
-                        QStringLiteral("Page_Width"),  QStringLiteral("Page_Height"),
-                        QStringLiteral("Page_LeftX"),  QStringLiteral("Page_TopY")};
+    QStringList cols = {ModelColumn::Name,       ModelColumn::PictureName, ModelColumn::PictureLeft,
+                        ModelColumn::PictureTop, ModelColumn::PaperWidth,  ModelColumn::PaperHeight,
+                        ModelColumn::OffsetX,    ModelColumn::OffsetY};
     for (const QString& k : fieldKeys())
-        cols << k + QLatin1String("_Left") << k + QLatin1String("_Top")
-             << k + QLatin1String("_Width") << k + QLatin1String("_isVis");
+        cols << fieldLeftColumn(k) << fieldTopColumn(k) << fieldWidthColumn(k)
+             << fieldVisibleColumn(k);
     return cols;
 }
 

@@ -9,8 +9,27 @@ namespace Schema {
 
 constexpr int kVersion = 2;
 
+// The columns of Exp_Model that hold a template as a whole, spelled here
+// only; code above the data layer reaches them as TemplateStore::Column.
+namespace ModelColumn
+{
+inline const QString Name = QStringLiteral("Model_Name");
+inline const QString PictureName = QStringLiteral("Bk_Bmp_Name");
+inline const QString PictureLeft = QStringLiteral("Bk_Bmp_Left");
+inline const QString PictureTop = QStringLiteral("Bk_Bmp_Top");
+inline const QString PaperWidth = QStringLiteral("Page_Width");
+inline const QString PaperHeight = QStringLiteral("Page_Height");
+inline const QString OffsetX = QStringLiteral("Page_LeftX");
+inline const QString OffsetY = QStringLiteral("Page_TopY");
+} // namespace ModelColumn
+
 // The 26 field keys in catalogue order; Exp_Model has four columns for each.
 const QStringList& fieldKeys();
+// The four columns of one field: its place, width and visibility.
+QString fieldLeftColumn(const QString& key);
+QString fieldTopColumn(const QString& key);
+QString fieldWidthColumn(const QString& key);
+QString fieldVisibleColumn(const QString& key);
 QStringList modelColumns();     // the 112 columns of Exp_Model, in order
 QStringList recipientColumns(); // Exp_Att_Info, in order (ID first)
 QStringList senderColumns();    // Exp_Send_info, in order (ID first)

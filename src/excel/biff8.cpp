@@ -1,6 +1,7 @@
 #include "biff8.h"
 
 #include "celltext.h"
+#include "excelmessages.h"
 
 #include <QHash>
 #include <QtEndian>
@@ -555,8 +556,7 @@ bool readGlobals(RecordStream& records, Globals* globals, QString* reason)
         return false;
     }
     if (r.word() != 0x0600) {
-        *reason = QStringLiteral("这是Excel 95或更早版本的工作簿，请先在Excel中另存为"
-                                 "Excel 97-2003工作簿（.xls）或Excel工作簿（.xlsx）。");
+        *reason = oldWorkbookMessage();
         return false;
     }
     QHash<int, QString> formats;
@@ -871,8 +871,7 @@ bool workbookStream(const QByteArray& file, QByteArray* stream, QString* reason)
         return false;
     if (!compound.hasStream(QStringLiteral("Workbook"))) {
         if (compound.hasStream(QStringLiteral("Book")))
-            *reason = QStringLiteral("这是Excel 95或更早版本的工作簿，请先在Excel中另存为"
-                                     "Excel 97-2003工作簿（.xls）或Excel工作簿（.xlsx）。");
+            *reason = oldWorkbookMessage();
         else
             *reason = QStringLiteral("文件中没有Excel工作簿。");
         return false;

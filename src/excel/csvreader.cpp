@@ -1,5 +1,7 @@
 #include "csvreader.h"
 
+#include "excelmessages.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -154,7 +156,7 @@ bool CsvReader::parse(const QByteArray& bytes, char delimiter, QString* error)
 
     csv_parser parser;
     if (csv_init(&parser, CSV_REPALL_NL) != 0) {
-        *error = failure(QStringLiteral("内存不足。"));
+        *error = failure(outOfMemory());
         return false;
     }
     csv_set_space_func(&parser, noSpaces);

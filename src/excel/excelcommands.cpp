@@ -22,14 +22,12 @@ namespace ExcelCommands
 namespace
 {
 
-enum Status { Done = 0, Failed = 1, Usage = 2 };
-
-int usage(const QString& synopsis, const QString& why = QString())
+ExitCode::Code usage(const QString& synopsis, const QString& why = QString())
 {
     if (!why.isEmpty())
         prompt().error(why);
-    prompt().error(QStringLiteral("usage: waylark ") + synopsis);
-    return Usage;
+    prompt().error(CliArgs::usageLine(synopsis));
+    return ExitCode::Usage;
 }
 
 } // namespace
@@ -79,7 +77,7 @@ QString exportSynopsis()
     return QStringLiteral("export FILE");
 }
 
-int runImportCommand(const QStringList& args, TDataModule1* dm, Session& session)
+ExitCode::Code runImportCommand(const QStringList& args, TDataModule1* dm, Session& session)
 {
     const CliArgs::Options o = CliArgs::parse(
         args, {QStringLiteral("--sheet"), QStringLiteral("--title-row"), QStringLiteral("--map")},
@@ -119,7 +117,7 @@ int runImportCommand(const QStringList& args, TDataModule1* dm, Session& session
                        : reader->selectSheet(0, &error));
     if (!sheetOk) {
         prompt().error(importOleMessage(error));
-        return Failed;
+        return ExitCode::Failed;
     }
     const QStringList titleRowTexts = titleTexts(*reader, titleRow);
     if (!o.has(QStringLiteral("--map"))) {
@@ -134,7 +132,7 @@ int runImportCommand(const QStringList& args, TDataModule1* dm, Session& session
     ImportRows rows;
     if (!rows.start(*reader, titleRow, titles, &error)) {
         prompt().error(error);
-        return Failed;
+        return ExitCode::Failed;
     }
     const int total = rows.count();
     std::unique_ptr<Prompt::Progress> progress =
@@ -151,18 +149,18 @@ int runImportCommand(const QStringList& args, TDataModule1* dm, Session& session
     case ImportResult::Status::Done:
         rememberMapping(session.appDir, titleRowTexts, titles);
         prompt().message(importCountMessage(result.rows));
-        return Done;
+        return ExitCode::Done;
     case ImportResult::Status::Canceled:
         prompt().error(importCanceledMessage());
-        return Failed;
+        return ExitCode::Failed;
     case ImportResult::Status::Failed:
         break;
     }
     prompt().error(importFailedMessage(result.error));
-    return Failed;
+    return ExitCode::Failed;
 }
 
-int runExportCommand(const QStringList& args, TDataModule1* dm, Session&)
+ExitCode::Code runExportCommand(const QStringList& args, TDataModule1* dm, Session&)
 {
     const CliArgs::Options o = CliArgs::parse(args, {});
     if (!o.error.isEmpty())
@@ -173,9 +171,9 @@ int runExportCommand(const QStringList& args, TDataModule1* dm, Session&)
     const ExportFormat format = exportFormatFor(chosen, QString());
     const QString path = exportPathFor(chosen, format);
     if (!guarded([&] { MDB_Export(dm->TB_Att, path, format); }))
-        return Failed;
+        return ExitCode::Failed;
     prompt().message(exportDoneMessage(path));
-    return Done;
+    return ExitCode::Done;
 }
 
 } // namespace ExcelCommands

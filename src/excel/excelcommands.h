@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exitcode.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -25,9 +27,9 @@ void Exl_Out_BtnClick(TDataModule1* dm);
 QString importFileFilter();
 
 // waylark import FILE [--sheet NAME] [--title-row N] --map CAPTION=TITLE [--map ...]
-int runImportCommand(const QStringList& args, TDataModule1* dm, Session& session);
+ExitCode::Code runImportCommand(const QStringList& args, TDataModule1* dm, Session& session);
 // waylark export FILE
-int runExportCommand(const QStringList& args, TDataModule1* dm, Session& session);
+ExitCode::Code runExportCommand(const QStringList& args, TDataModule1* dm, Session& session);
 
 QString importSynopsis();
 QString exportSynopsis();

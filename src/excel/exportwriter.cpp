@@ -257,7 +257,7 @@ bool writeXlsx(const QString& fileName, ExportRows& rows, QString* error, const 
     options.tmpdir = const_cast<char*>(scratchDir.constData());
     lxw_workbook* workbook = workbook_new_opt(scratchFile.constData(), &options);
     if (!workbook) {
-        *error = writeFailure(fileName, QStringLiteral("内存不足。"));
+        *error = writeFailure(fileName, outOfMemory());
         return false;
     }
     lxw_worksheet* sheet = workbook_add_worksheet(workbook, sheetName.toUtf8().constData());
@@ -310,10 +310,4 @@ QString exportFileName(const QString& chosen, const QString& extension)
     if (chosen.mid(dot).compare(extension, Qt::CaseInsensitive) == 0)
         return chosen;
     return chosen.left(dot) + extension;
-}
-
-QString exportDoneMessage(const QString& fileName)
-{
-    return QStringLiteral("文件") + QDir::toNativeSeparators(fileName) +
-           QStringLiteral("导出成功！");
 }

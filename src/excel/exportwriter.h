@@ -1,11 +1,14 @@
 #pragma once
 
+#include "excelmessages.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 // Writing the recipient table out: the tab-separated text under an .xls name
-// and a real Excel workbook (.xlsx), both over a simple source of rows.
+// and a real Excel workbook (.xlsx), both over a simple source of rows. As
+// every writer, they return false with the reason instead of throwing.
 
 class ExportRows
 {
@@ -59,6 +62,3 @@ bool writeXlsx(const QString& fileName, ExportRows& rows, QString* error,
 // that already has it (in any letter case) stays; dots in directory names
 // and a leading dot of a hidden file's name do not count.
 QString exportFileName(const QString& chosen, const QString& extension = QStringLiteral(".xls"));
-
-// "文件" + path + "导出成功！"
-QString exportDoneMessage(const QString& fileName);

@@ -10,7 +10,7 @@
 namespace
 {
 
-const QString kSection = QStringLiteral("ImportMapping");
+const QString kSection = QLatin1String(ConfigIni::ImportMappingSection);
 
 // The usual names of each caption in shop and office sheets, besides the
 // caption itself; in caption order.

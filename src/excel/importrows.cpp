@@ -45,40 +45,6 @@ int importFieldIndex(const QString& caption)
     return int(importCaptions().indexOf(caption));
 }
 
-QString importNoSheetMessage()
-{
-    return QStringLiteral("请点选左边框内要打印的工作表！");
-}
-
-QString importNoTitlesMessage()
-{
-    return QStringLiteral(
-        "右边字段全为空！\n请正确设置字段对应关系并再次确认Excel文件的标题行号！");
-}
-
-QString importBadTitleRowMessage()
-{
-    return QStringLiteral("标题行号必须是大于0的整数！");
-}
-
-QString importDoneMessage()
-{
-    return QStringLiteral("数据导入成功！");
-}
-
-QString importEncodingHint()
-{
-    return QStringLiteral("这个文件不全是有效的UTF-"
-                          "8文字，已按GBK（GB18030）编码读取，标题对不上可能是文件编码造成的："
-                          "请把文件另存为UTF-8编码后再导入。");
-}
-
-QString importFormulaWithoutValueMessage(const QString& cell)
-{
-    return cell +
-           QStringLiteral(" 中的公式没有保存计算结果，请用 Excel 或 WPS 打开并保存后再导入。");
-}
-
 bool parseTitleRow(const QString& answer, int* titleRow)
 {
     bool ok = false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "excelmessages.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -20,16 +22,6 @@ QStringList importCaptions();
 QStringList importColumns();
 // The mapping row of CAPTION, -1 for none.
 int importFieldIndex(const QString& caption);
-
-// The program's own texts.
-QString importNoSheetMessage();     // "确定" before a sheet is chosen
-QString importNoTitlesMessage();    // all fifteen titles empty (two lines)
-QString importBadTitleRowMessage(); // title row not a whole number >= 1
-QString importDoneMessage();        // "数据导入成功！"
-// Added to a missing title's message when the file's encoding was a guess.
-QString importEncodingHint();
-// CELL ("B2") of a mapped column holds a formula whose result was not saved.
-QString importFormulaWithoutValueMessage(const QString& cell);
 
 // The title row from the input box's answer: a whole number >= 1.
 bool parseTitleRow(const QString& answer, int* titleRow);

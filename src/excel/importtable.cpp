@@ -78,33 +78,3 @@ int importProgressStep(int total)
 {
     return std::max(1, total / 1000);
 }
-
-QString importQuestion()
-{
-    return QStringLiteral("此操作将清空表中原有记录，增加您此次导入的记录，继续？");
-}
-
-QString importOleMessage(const QString& reason)
-{
-    return QStringLiteral("OLE对象创建错误，请确认系统已安装正版Excel！\n") + reason;
-}
-
-QString importFailedMessage(const QString& reason)
-{
-    return QStringLiteral("数据导入失败，原有的收件人记录保持不变。\n") + reason;
-}
-
-QString importCountMessage(int rows)
-{
-    return importDoneMessage() + QStringLiteral("\n成功导入 %1 条收件人记录。").arg(rows);
-}
-
-QString importCanceledMessage()
-{
-    return QStringLiteral("导入已取消，原有的收件人记录保持不变。");
-}
-
-QString importProgressText(int done, int total)
-{
-    return QStringLiteral("正在导入第 %1 / %2 行").arg(done).arg(total);
-}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "excelmessages.h"
+
 #include <QString>
 
 #include <functional>
@@ -34,12 +36,3 @@ ImportResult appendRecipients(Dataset* att, ImportRows& rows,
 // How often a progress of TOTAL rows is told: every row for small imports,
 // about a thousand times for large ones.
 int importProgressStep(int total);
-
-// The program's own texts.
-QString importQuestion();                           // asked before the open dialog
-QString importOleMessage(const QString& reason);    // a workbook or sheet cannot be read
-QString importFailedMessage(const QString& reason); // the table could not take the rows
-QString importCanceledMessage();
-// "数据导入成功！" and, on a second line, how many rows came in.
-QString importCountMessage(int rows);
-QString importProgressText(int done, int total); // "正在导入第 n / m 行"

@@ -20,7 +20,8 @@ QString cellReference(int row, int column);
 // A workbook opened for reading: its sheets in workbook order and, for the
 // chosen sheet, the used range and the text of any cell. Rows and columns are
 // 1-based and absolute (row 1 is the sheet's first row, whatever the used
-// range). Cell texts follow celltext.h.
+// range). Cell texts follow celltext.h. Like every reader and writer, it
+// throws nothing: a step that fails returns false (or null) with the reason.
 class WorkbookReader
 {
 public:

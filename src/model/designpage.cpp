@@ -12,6 +12,7 @@
 #include "maskedtext.h"
 #include "prompt.h"
 #include "session.h"
+#include "templatemessages.h"
 #include "templatestore.h"
 
 #include <QComboBox>
@@ -204,7 +205,7 @@ void DesignPage::layOutCurrentRow()
     m_session->screenOffsetX = t.offsetX;
     m_session->screenOffsetY = t.offsetY;
     Model_Container->applyFieldPlaces(TemplateStore::laidOut(t.fields, t.offsetX, t.offsetY));
-    applyFieldHeights(tb->FieldByName(QStringLiteral("Model_Name")).AsString());
+    applyFieldHeights(tb->FieldByName(TemplateStore::Column::Name).AsString());
     m_laidOut = Model_Container->fieldPlaces();
     m_undoStack->clear(); // another template: nothing of the last one to undo
 }
@@ -287,7 +288,7 @@ void DesignPage::Model_ListChange(int index)
         if (!tb->isActive())
             tb->open();
         if (!tb->gotoBookmark(row))
-            throw DataError(QStringLiteral("模板“%1”已不在模板表中").arg(name));
+            throw DataError(TemplateMessages::templateGone(name));
         layOutCurrentRow();
     });
     if (!ok) {
@@ -443,10 +444,11 @@ bool DesignPage::saveNewTemplate()
         prompt().message(QStringLiteral("请先选择背景图！"));
         return false;
     }
-    const std::optional<QString> name = prompt().input(
-        QStringLiteral("模板命名"), QStringLiteral("请给要保存的模板起一个名字    ："), QString());
+    const std::optional<QString> name =
+        prompt().input(TemplateMessages::namingCaption(),
+                       QStringLiteral("请给要保存的模板起一个名字    ："), QString());
     if (!name || TemplateStore::isBlankName(*name)) {
-        prompt().message(QStringLiteral("模板名不能为空"));
+        prompt().message(TemplateMessages::blankName());
         return false;
     }
     if (!TemplateStore::paperBoxNumber(maskedText(Page_W)) ||
@@ -454,10 +456,10 @@ bool DesignPage::saveNewTemplate()
         prompt().message(QStringLiteral("请设置纸宽纸高并注意单位为mm！"));
         return false;
     }
-    const std::optional<int> widthMm = paperMm(Page_W, QStringLiteral("纸宽"));
+    const std::optional<int> widthMm = paperMm(Page_W, TemplateMessages::paperWidth());
     if (!widthMm)
         return false;
-    const std::optional<int> heightMm = paperMm(Page_H, QStringLiteral("纸高"));
+    const std::optional<int> heightMm = paperMm(Page_H, TemplateMessages::paperHeight());
     if (!heightMm)
         return false;
 
@@ -473,7 +475,7 @@ bool DesignPage::saveNewTemplate()
     if (replaced >= 0 &&
         prompt().question(QStringLiteral("模板“%1”已经存在，要用现在的背景图和字段位置替换它吗？")
                               .arg(TemplateStore::trimmedName(*name)),
-                          QStringLiteral("模板命名"), true,
+                          TemplateMessages::namingCaption(), true,
                           Prompt::Button::No) != Prompt::Button::Yes)
         return false;
 
@@ -501,27 +503,27 @@ bool DesignPage::saveNewTemplate()
         tb->open();
         if (replaced >= 0) {
             if (!tb->gotoBookmark(replaced))
-                throw DataError(QStringLiteral("模板“%1”已不在模板表中").arg(*name));
-            savedName = tb->FieldByName(QStringLiteral("Model_Name")).AsString();
-            oldPicture = tb->FieldByName(QStringLiteral("Bk_Bmp_Name")).AsString();
+                throw DataError(TemplateMessages::templateGone(*name));
+            savedName = tb->FieldByName(TemplateStore::Column::Name).AsString();
+            oldPicture = tb->FieldByName(TemplateStore::Column::PictureName).AsString();
             tb->edit();
         } else {
             tb->append();
-            tb->FieldByName(QStringLiteral("Model_Name")).setAsString(*name);
+            tb->FieldByName(TemplateStore::Column::Name).setAsString(*name);
         }
-        tb->FieldByName(QStringLiteral("Bk_Bmp_Name")).setAsString(pictureName);
+        tb->FieldByName(TemplateStore::Column::PictureName).setAsString(pictureName);
         // Typed millimetres, stored in tenths as the printer takes them.
-        tb->FieldByName(QStringLiteral("Page_Width")).setAsInteger(*widthMm * 10);
-        tb->FieldByName(QStringLiteral("Page_Height")).setAsInteger(*heightMm * 10);
+        tb->FieldByName(TemplateStore::Column::PaperWidth).setAsInteger(*widthMm * 10);
+        tb->FieldByName(TemplateStore::Column::PaperHeight).setAsInteger(*heightMm * 10);
         TemplateStore::writeLayout(tb, Model_Container->backgroundImage()->pos(),
                                    Model_Container->fieldPlaces());
         tb->post();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         if (tb->isActive() && tb->state() != Dataset::State::Browse)
             tb->cancel();
         if (wrote)
             QFile::remove(picturePath);
-        prompt().message(QStringLiteral("发生异常错误，模板保存失败！"));
+        prompt().message(withReason(TemplateMessages::saveFailed(), reasonOf(e)));
         return false;
     }
     m_session->currentModel = savedName;
@@ -549,15 +551,15 @@ bool DesignPage::saveExistingTemplate()
         tb->setServerSideCursor(true);
         tb->open();
         if (!tb->gotoBookmark(mark))
-            throw DataError(QStringLiteral("模板“%1”已不在模板表中").arg(listName));
+            throw DataError(TemplateMessages::templateGone(listName));
         tb->edit();
         TemplateStore::writeLayout(tb, Model_Container->backgroundImage()->pos(),
                                    Model_Container->fieldPlaces());
         tb->post();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         if (tb->isActive() && tb->state() != Dataset::State::Browse)
             tb->cancel();
-        prompt().message(QStringLiteral("发生异常错误，模板保存失败！"));
+        prompt().message(withReason(TemplateMessages::saveFailed(), reasonOf(e)));
         return false;
     }
     m_session->currentModel = listName;
@@ -573,7 +575,7 @@ void DesignPage::afterSave()
     fillTemplateList();
     guarded([&] {
         // A prefix match, so an earlier name that begins with this one wins.
-        m_dm->TB_Model->locate(QStringLiteral("Model_Name"), m_session->currentModel,
+        m_dm->TB_Model->locate(TemplateStore::Column::Name, m_session->currentModel,
                                Dataset::PartialKey);
     });
     setNewTemplateMode(false);
@@ -588,11 +590,12 @@ void DesignPage::afterSave()
 
 bool DesignPage::writeDefaultModel(const QString& name)
 {
-    if (ConfigIni::writeString(m_session->appDir, QStringLiteral("DefaultModel"),
-                               QStringLiteral("ModelName"), name))
+    QString reason;
+    if (ConfigIni::write(m_session->appDir, ConfigIni::DefaultModel, name, &reason))
         return true;
-    prompt().error(QStringLiteral("默认模板未能保存：无法写入 ") +
-                   ConfigIni::fileName(m_session->appDir));
+    prompt().error(withReason(
+        QStringLiteral("默认模板未能保存：无法写入 ") + ConfigIni::fileName(m_session->appDir),
+        reason));
     return false;
 }
 
@@ -612,7 +615,7 @@ void DesignPage::renameTemplate()
         return;
     const qint64 row = selectedRow();
     if (row < 0) {
-        prompt().message(QStringLiteral("请先在模板列表中选择模板！"));
+        prompt().message(TemplateMessages::chooseTemplateFirst());
         return;
     }
     Dataset* tb = m_dm->TB_Model;
@@ -622,7 +625,7 @@ void DesignPage::renameTemplate()
     if (!name || *name == oldName)
         return;
     if (TemplateStore::isBlankName(*name)) {
-        prompt().message(QStringLiteral("模板名不能为空"));
+        prompt().message(TemplateMessages::blankName());
         return;
     }
     if (TemplateStore::rowWithSameName(tb, *name, row) >= 0) {
@@ -630,18 +633,17 @@ void DesignPage::renameTemplate()
                              .arg(TemplateStore::trimmedName(*name)));
         return;
     }
-    const QString defaultName = ConfigIni::readString(
-        m_session->appDir, QStringLiteral("DefaultModel"), QStringLiteral("ModelName"));
+    const QString defaultName = ConfigIni::read(m_session->appDir, ConfigIni::DefaultModel);
     // The default names the first row of its name; it follows that row.
     const bool renamesDefault = TemplateStore::resolveRow(tb, -1, defaultName) == row;
     const bool renamesCurrent =
         TemplateStore::resolveRow(tb, m_session->currentModelRow, m_session->currentModel) == row;
     const bool ok = guarded([&] {
         if (!tb->gotoBookmark(row))
-            throw DataError(QStringLiteral("模板“%1”已不在模板表中").arg(oldName));
+            throw DataError(TemplateMessages::templateGone(oldName));
         tb->edit();
         try {
-            tb->FieldByName(QStringLiteral("Model_Name")).setAsString(*name);
+            tb->FieldByName(TemplateStore::Column::Name).setAsString(*name);
             tb->post();
         } catch (...) {
             tb->cancel();
@@ -671,7 +673,7 @@ void DesignPage::deleteTemplate()
         return;
     const qint64 row = selectedRow();
     if (row < 0) {
-        prompt().message(QStringLiteral("请先在模板列表中选择模板！"));
+        prompt().message(TemplateMessages::chooseTemplateFirst());
         return;
     }
     Dataset* tb = m_dm->TB_Model;
@@ -684,15 +686,14 @@ void DesignPage::deleteTemplate()
                           QStringLiteral("删除模板"), true,
                           Prompt::Button::No) != Prompt::Button::Yes)
         return;
-    const QString picture = TemplateStore::columnOfRow(tb, row, QStringLiteral("Bk_Bmp_Name"));
+    const QString picture = TemplateStore::columnOfRow(tb, row, TemplateStore::Column::PictureName);
     const bool deletesCurrent =
         TemplateStore::resolveRow(tb, m_session->currentModelRow, m_session->currentModel) == row;
-    QString defaultName = ConfigIni::readString(m_session->appDir, QStringLiteral("DefaultModel"),
-                                                QStringLiteral("ModelName"));
+    QString defaultName = ConfigIni::read(m_session->appDir, ConfigIni::DefaultModel);
     const bool deletesDefault = TemplateStore::resolveRow(tb, -1, defaultName) == row;
     if (!guarded([&] {
             if (!tb->gotoBookmark(row))
-                throw DataError(QStringLiteral("模板“%1”已不在模板表中").arg(name));
+                throw DataError(TemplateMessages::templateGone(name));
             tb->remove();
         }))
         return;
@@ -701,7 +702,7 @@ void DesignPage::deleteTemplate()
         guarded([&] { TemplateStore::dropNamedSettings(m_dm->DB_main(), name); });
 
     // The default moves to the first template once no row bears its name.
-    const QString firstName = tb->cellText(0, tb->fieldIndex(QStringLiteral("Model_Name")));
+    const QString firstName = tb->cellText(0, tb->fieldIndex(TemplateStore::Column::Name));
     if (deletesDefault && TemplateStore::resolveRow(tb, -1, defaultName) < 0) {
         defaultName = firstName;
         writeDefaultModel(defaultName);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "schema.h"
+
 #include <QString>
 #include <QVector>
 
@@ -17,10 +19,10 @@ struct FieldInfo {
     int defaultTop;
 
     bool isSender() const { return key.startsWith(QLatin1String("S_")); }
-    QString leftColumn() const { return key + QLatin1String("_Left"); }
-    QString topColumn() const { return key + QLatin1String("_Top"); }
-    QString widthColumn() const { return key + QLatin1String("_Width"); }
-    QString visColumn() const { return key + QLatin1String("_isVis"); }
+    QString leftColumn() const { return Schema::fieldLeftColumn(key); }
+    QString topColumn() const { return Schema::fieldTopColumn(key); }
+    QString widthColumn() const { return Schema::fieldWidthColumn(key); }
+    QString visColumn() const { return Schema::fieldVisibleColumn(key); }
 };
 
 namespace FieldCatalogue {

@@ -5,6 +5,7 @@
 #include "fieldcatalogue.h"
 #include "headerguard.h"
 #include "schema.h"
+#include "templatestore.h"
 #include "transaction.h"
 
 #include <QDir>
@@ -172,10 +173,11 @@ void createDatabase(const QString& dbPath)
                 Schema::create(db);
                 Transaction tx(db);
                 QSqlQuery q(db);
-                QStringList cols = {QStringLiteral("Model_Name"), QStringLiteral("Bk_Bmp_Name"),
-                                    QStringLiteral("Bk_Bmp_Left"), QStringLiteral("Bk_Bmp_Top"),
-                                    QStringLiteral("Page_Width"), QStringLiteral("Page_Height"),
-                                    QStringLiteral("Page_LeftX"), QStringLiteral("Page_TopY")};
+                QStringList cols = {
+                    TemplateStore::Column::Name,        TemplateStore::Column::PictureName,
+                    TemplateStore::Column::PictureLeft, TemplateStore::Column::PictureTop,
+                    TemplateStore::Column::PaperWidth,  TemplateStore::Column::PaperHeight,
+                    TemplateStore::Column::OffsetX,     TemplateStore::Column::OffsetY};
                 // The picture is 800 × 442 pixels at 96 per inch: 211.7 × 116.9 mm.
                 QVariantList vals = {templateName(), pictureName(), kPictureLeft, kPictureTop,
                                      2117, 1169, 0, 0};
@@ -229,12 +231,13 @@ bool prepareAppDir(const QString& appDir, QString* error)
         return false;
     }
     DB_Header_Seal(dbPath);
-    const QString ini = dir.filePath(QStringLiteral("config.ini"));
+    const QString dirWithSlash =
+        appDir.endsWith(QLatin1Char('/')) ? appDir : appDir + QLatin1Char('/');
+    const QString ini = ConfigIni::fileName(dirWithSlash);
     if (!QFile::exists(ini)) {
-        if (!ConfigIni::writeString(appDir.endsWith(QLatin1Char('/')) ? appDir : appDir + QLatin1Char('/'),
-                                    QStringLiteral("DefaultModel"), QStringLiteral("ModelName"),
-                                    templateName())) {
-            *error = QStringLiteral("cannot write %1").arg(ini);
+        QString reason;
+        if (!ConfigIni::write(dirWithSlash, ConfigIni::DefaultModel, templateName(), &reason)) {
+            *error = QStringLiteral("cannot write %1: %2").arg(ini, reason);
             return false;
         }
     }

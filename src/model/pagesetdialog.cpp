@@ -8,17 +8,11 @@
 #include "prompt.h"
 #include "session.h"
 #include "spinedit.h"
+#include "templatemessages.h"
 #include "templatestore.h"
 #include "ui_pagesetdialog.h"
 
 #include <QPushButton>
-
-namespace
-{
-
-const QString kNoModel = QStringLiteral("当前模板不存在，请先保存模板！");
-
-} // namespace
 
 TFm_Page_Set::TFm_Page_Set(DesignPage* page, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::PageSetupDialog>()), m_page(page)
@@ -50,7 +44,7 @@ bool TFm_Page_Set::findCurrentModel()
 int TFm_Page_Set::Execute()
 {
     if (!findCurrentModel()) {
-        prompt().message(kNoModel);
+        prompt().message(TemplateMessages::noCurrentTemplate());
         return QDialog::Rejected;
     }
     return exec();
@@ -72,17 +66,17 @@ bool TFm_Page_Set::loadCurrentTemplate()
         return false;
     return guarded([&] {
         Dataset* tb = m_page->dataModule()->TB_Model;
-        m_ui->widthEdit->setText(tb->FieldByName(QStringLiteral("Page_Width")).AsString());
-        m_ui->heightEdit->setText(tb->FieldByName(QStringLiteral("Page_Height")).AsString());
-        m_ui->leftOffsetEdit->setValue(tb->FieldByName(QStringLiteral("Page_LeftX")).AsInteger());
-        m_ui->topOffsetEdit->setValue(tb->FieldByName(QStringLiteral("Page_TopY")).AsInteger());
+        m_ui->widthEdit->setText(tb->FieldByName(TemplateStore::Column::PaperWidth).AsString());
+        m_ui->heightEdit->setText(tb->FieldByName(TemplateStore::Column::PaperHeight).AsString());
+        m_ui->leftOffsetEdit->setValue(tb->FieldByName(TemplateStore::Column::OffsetX).AsInteger());
+        m_ui->topOffsetEdit->setValue(tb->FieldByName(TemplateStore::Column::OffsetY).AsInteger());
     });
 }
 
 void TFm_Page_Set::applyPageValues()
 {
     if (!findCurrentModel()) {
-        prompt().message(kNoModel);
+        prompt().message(TemplateMessages::noCurrentTemplate());
         return;
     }
     QString problem;
@@ -98,10 +92,10 @@ void TFm_Page_Set::applyPageValues()
         Dataset* tb = m_page->dataModule()->TB_Model;
         tb->edit();
         try {
-            tb->FieldByName(QStringLiteral("Page_Width")).setAsInteger(v->width);
-            tb->FieldByName(QStringLiteral("Page_Height")).setAsInteger(v->height);
-            tb->FieldByName(QStringLiteral("Page_LeftX")).setAsInteger(v->leftX);
-            tb->FieldByName(QStringLiteral("Page_TopY")).setAsInteger(v->topY);
+            tb->FieldByName(TemplateStore::Column::PaperWidth).setAsInteger(v->width);
+            tb->FieldByName(TemplateStore::Column::PaperHeight).setAsInteger(v->height);
+            tb->FieldByName(TemplateStore::Column::OffsetX).setAsInteger(v->leftX);
+            tb->FieldByName(TemplateStore::Column::OffsetY).setAsInteger(v->topY);
             tb->post();
         } catch (...) {
             tb->cancel();

@@ -1,6 +1,7 @@
 #include "pagesize.h"
 
 #include "dataset.h"
+#include "templatemessages.h"
 #include "templatestore.h"
 
 #include <QPageSize>
@@ -40,12 +41,12 @@ std::optional<PageValues> parsePageValues(const QString& width, const QString& h
     const QString offsetRule = QStringLiteral("必须是整数（单位：像素）！");
     const std::optional<int> w = paper(width);
     if (!w) {
-        *message = QStringLiteral("纸宽") + paperRule;
+        *message = TemplateMessages::paperWidth() + paperRule;
         return std::nullopt;
     }
     const std::optional<int> h = paper(height);
     if (!h) {
-        *message = QStringLiteral("纸高") + paperRule;
+        *message = TemplateMessages::paperHeight() + paperRule;
         return std::nullopt;
     }
     const std::optional<int> x = wholeNumber(leftX);
@@ -80,8 +81,8 @@ namespace
 
 bool applyRowPaperSize(Dataset* tbModel, QPrinter* printer)
 {
-    const qint64 height = tbModel->FieldByName(QStringLiteral("Page_Height")).AsInteger();
-    const qint64 width = tbModel->FieldByName(QStringLiteral("Page_Width")).AsInteger();
+    const qint64 height = tbModel->FieldByName(TemplateStore::Column::PaperHeight).AsInteger();
+    const qint64 width = tbModel->FieldByName(TemplateStore::Column::PaperWidth).AsInteger();
     if (width > TemplateStore::kMaxPaper || height > TemplateStore::kMaxPaper)
         return false;
     return applyPaperSize(printer, int(width), int(height));

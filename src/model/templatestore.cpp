@@ -3,6 +3,7 @@
 #include "dataerror.h"
 #include "dataset.h"
 #include "fieldcatalogue.h"
+#include "templatemessages.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,8 +21,6 @@ namespace TemplateStore
 
 namespace
 {
-
-const QString kModelName = QStringLiteral("Model_Name");
 
 // Pictures are opaque forms: anything with transparency is laid on white,
 // and every comparison and file uses one 24-bit form.
@@ -42,7 +41,7 @@ bool findByName(Dataset* tbModel, const QString& name)
 {
     tbModel->first();
     while (!tbModel->eof()) {
-        if (tbModel->FieldByName(kModelName).AsString() == name)
+        if (tbModel->FieldByName(Column::Name).AsString() == name)
             return true;
         tbModel->next();
     }
@@ -51,7 +50,7 @@ bool findByName(Dataset* tbModel, const QString& name)
 
 qint64 resolveRow(Dataset* tbModel, qint64 rowid, const QString& name)
 {
-    const int f = tbModel->fieldIndex(kModelName);
+    const int f = tbModel->fieldIndex(Column::Name);
     if (f < 0)
         return -1;
     qint64 first = -1;
@@ -76,7 +75,7 @@ bool findRow(Dataset* tbModel, qint64 rowid, const QString& name)
 
 qint64 rowWithSameName(Dataset* tbModel, const QString& name, qint64 exceptRow)
 {
-    const int f = tbModel->fieldIndex(kModelName);
+    const int f = tbModel->fieldIndex(Column::Name);
     const QString wanted = trimmedName(name);
     for (int row = 0; f >= 0 && row < tbModel->recordCount(); ++row)
         if (tbModel->rowId(row) != exceptRow && trimmedName(tbModel->cellText(row, f)) == wanted)
@@ -86,7 +85,7 @@ qint64 rowWithSameName(Dataset* tbModel, const QString& name, qint64 exceptRow)
 
 bool pictureInUse(Dataset* tbModel, const QString& pictureName, qint64 exceptRow)
 {
-    const int f = tbModel->fieldIndex(QStringLiteral("Bk_Bmp_Name"));
+    const int f = tbModel->fieldIndex(Column::PictureName);
     for (int row = 0; f >= 0 && row < tbModel->recordCount(); ++row)
         if (tbModel->rowId(row) != exceptRow && tbModel->cellText(row, f) == pictureName)
             return true;
@@ -113,9 +112,9 @@ QVector<qint64> modelRows(Dataset* tbModel)
 StoredTemplate readCurrent(Dataset* tbModel)
 {
     StoredTemplate t;
-    t.pictureName = tbModel->FieldByName(QStringLiteral("Bk_Bmp_Name")).AsString();
-    t.offsetX = int(tbModel->FieldByName(QStringLiteral("Page_LeftX")).AsInteger());
-    t.offsetY = int(tbModel->FieldByName(QStringLiteral("Page_TopY")).AsInteger());
+    t.pictureName = tbModel->FieldByName(Column::PictureName).AsString();
+    t.offsetX = int(tbModel->FieldByName(Column::OffsetX).AsInteger());
+    t.offsetY = int(tbModel->FieldByName(Column::OffsetY).AsInteger());
     for (const FieldInfo& f : FieldCatalogue::all()) {
         FieldPlace p;
         p.left = int(tbModel->FieldByName(f.leftColumn()).AsInteger());
@@ -143,10 +142,10 @@ void writeLayout(Dataset* tbModel, QPoint picturePos, const QVector<FieldPlace>&
     if (fields.size() != all.size())
         throw DataError(
             QStringLiteral("expected %1 field places, got %2").arg(all.size()).arg(fields.size()));
-    tbModel->FieldByName(QStringLiteral("Bk_Bmp_Left")).setAsInteger(picturePos.x());
-    tbModel->FieldByName(QStringLiteral("Bk_Bmp_Top")).setAsInteger(picturePos.y());
-    tbModel->FieldByName(QStringLiteral("Page_LeftX")).setAsInteger(0);
-    tbModel->FieldByName(QStringLiteral("Page_TopY")).setAsInteger(0);
+    tbModel->FieldByName(Column::PictureLeft).setAsInteger(picturePos.x());
+    tbModel->FieldByName(Column::PictureTop).setAsInteger(picturePos.y());
+    tbModel->FieldByName(Column::OffsetX).setAsInteger(0);
+    tbModel->FieldByName(Column::OffsetY).setAsInteger(0);
     for (int i = 0; i < all.size(); ++i) {
         const FieldInfo& f = all.at(i);
         const FieldPlace& p = fields.at(i);
@@ -160,7 +159,7 @@ void writeLayout(Dataset* tbModel, QPoint picturePos, const QVector<FieldPlace>&
 QStringList modelNames(Dataset* tbModel)
 {
     QStringList names;
-    const int f = tbModel->fieldIndex(kModelName);
+    const int f = tbModel->fieldIndex(Column::Name);
     if (f < 0)
         return names;
     for (int row = 0; row < tbModel->recordCount(); ++row)
@@ -255,17 +254,17 @@ bool writePicture(const QString& path, const QImage& picture, QString* error)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("无法写入背景图 %1\n%2").arg(path, file.errorString());
+        *error = TemplateMessages::cannotWritePicture(path, file.errorString());
         return false;
     }
     QImageWriter writer(&file, "bmp");
     if (!writer.write(opaque(picture).convertToFormat(QImage::Format_RGB888))) {
-        *error = QStringLiteral("无法写入背景图 %1\n%2").arg(path, writer.errorString());
+        *error = TemplateMessages::cannotWritePicture(path, writer.errorString());
         file.cancelWriting();
         return false;
     }
     if (!file.commit()) {
-        *error = QStringLiteral("无法写入背景图 %1\n%2").arg(path, file.errorString());
+        *error = TemplateMessages::cannotWritePicture(path, file.errorString());
         return false;
     }
     return true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "schema.h"
+
 #include <QImage>
 #include <QPoint>
 #include <QString>
@@ -14,6 +16,10 @@ class QSqlDatabase;
 // here read and write rows and files only; the design tab calls them.
 namespace TemplateStore
 {
+
+// The template columns of Exp_Model (Model_Name, Bk_Bmp_Name …): windows,
+// print and commands name them through here.
+namespace Column = Schema::ModelColumn;
 
 // Paper sizes are tenths of a millimetre and reach 16-bit printer fields.
 constexpr int kMinPaper = 1;

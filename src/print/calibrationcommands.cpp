@@ -7,10 +7,13 @@
 #include "datamodule.h"
 #include "guarded.h"
 #include "printerstore.h"
+#include "printmessages.h"
 #include "prompt.h"
 #include "recordrenderer.h"
 #include "session.h"
 #include "surfacepositions.h"
+#include "templatemessages.h"
+#include "templatestore.h"
 #include "testsheet.h"
 
 #include <QPrinterInfo>
@@ -26,7 +29,8 @@ namespace
 bool modelExists(TDataModule1* dm, const QString& name)
 {
     QSqlQuery q(dm->DB_main());
-    q.prepare(QStringLiteral("SELECT count(*) FROM Exp_Model WHERE Model_Name = ?"));
+    q.prepare(QStringLiteral("SELECT count(*) FROM Exp_Model WHERE %1 = ?")
+                  .arg(TemplateStore::Column::Name));
     q.addBindValue(name);
     return q.exec() && q.next() && q.value(0).toInt() > 0;
 }
@@ -43,7 +47,7 @@ bool printTestSheet(TDataModule1* dm, const Session& session, const DesignSurfac
 {
     QPrinter* printer = PrinterStore::printer();
     if (!PrinterStore::isReady(printer)) {
-        prompt().message(QStringLiteral("打印机没准备好！"));
+        prompt().message(PrintMessages::printerNotReady());
         return false;
     }
     if (pageSetup && !pageSetup(printer))
@@ -79,7 +83,7 @@ QString synopsis()
                           "calibration for a template (shifts in mm, scales in %), print it");
 }
 
-int runCommand(const QStringList& givenArgs, TDataModule1* dm, Session& session)
+ExitCode::Code runCommand(const QStringList& givenArgs, TDataModule1* dm, Session& session)
 {
     QStringList args = givenArgs;
     const bool pdf = args.removeAll(QStringLiteral("--pdf")) > 0;
@@ -89,30 +93,27 @@ int runCommand(const QStringList& givenArgs, TDataModule1* dm, Session& session)
         args, QStringList{QStringLiteral("--model"), QStringLiteral("--printer")} + valueNames);
     if (!o.error.isEmpty() || !o.positional.isEmpty() ||
         (pdf && o.has(QStringLiteral("--printer")))) {
-        prompt().error(o.error.isEmpty() ? QStringLiteral("usage: waylark ") + synopsis()
-                                         : o.error);
-        return 2;
+        prompt().error(o.error.isEmpty() ? CliArgs::usageLine(synopsis()) : o.error);
+        return ExitCode::Usage;
     }
-    const QString model =
-        o.has(QStringLiteral("--model"))
-            ? o.value(QStringLiteral("--model"))
-            : ConfigIni::readString(session.appDir, QStringLiteral("DefaultModel"),
-                                    QStringLiteral("ModelName"));
+    const QString model = o.has(QStringLiteral("--model"))
+                              ? o.value(QStringLiteral("--model"))
+                              : ConfigIni::read(session.appDir, ConfigIni::DefaultModel);
     if (!modelExists(dm, model)) {
-        prompt().message(QStringLiteral("当前模板不存在，请先保存模板！"));
-        return 1;
+        prompt().message(TemplateMessages::noCurrentTemplate());
+        return ExitCode::Failed;
     }
     QString printer = pdf ? Calibration::pdfPrinterName() : o.value(QStringLiteral("--printer"));
     if (printer.isEmpty())
         printer = QPrinterInfo::defaultPrinterName();
     if (printer.isEmpty()) {
-        prompt().message(QStringLiteral("打印机没准备好！"));
-        return 1;
+        prompt().message(PrintMessages::printerNotReady());
+        return ExitCode::Failed;
     }
 
     Calibration c;
     if (!guarded([&] { c = Calibration::load(dm->DB_main(), model, printer); }))
-        return 1;
+        return ExitCode::Failed;
     bool changed = false;
     double* targets[] = {&c.dxMm, &c.dyMm, &c.sxPct, &c.syPct};
     for (int i = 0; i < valueNames.size(); ++i) {
@@ -123,7 +124,7 @@ int runCommand(const QStringList& givenArgs, TDataModule1* dm, Session& session)
         if (!ok) {
             prompt().error(QStringLiteral("%1 的值不是数字：%2")
                                .arg(valueNames.at(i), o.value(valueNames.at(i))));
-            return 2;
+            return ExitCode::Usage;
         }
         *targets[i] = v;
         changed = true;
@@ -131,19 +132,19 @@ int runCommand(const QStringList& givenArgs, TDataModule1* dm, Session& session)
     const QString rangeError = c.rangeError();
     if (!rangeError.isEmpty()) {
         prompt().error(rangeError);
-        return 2;
+        return ExitCode::Usage;
     }
     if (changed && !guarded([&] {
             Calibration::save(dm->DB_main(), model, printer, c);
             c = Calibration::load(dm->DB_main(), model, printer);
         }))
-        return 1;
+        return ExitCode::Failed;
     const QString text = QStringLiteral("dx=%1\ndy=%2\nsx=%3\nsy=%4\n")
                              .arg(number(c.dxMm), number(c.dyMm), number(c.sxPct), number(c.syPct));
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
     std::fflush(stdout);
-    return 0;
+    return ExitCode::Done;
 }
 
 } // namespace CalibrationCommands

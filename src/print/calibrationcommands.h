@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exitcode.h"
+
 #include <QStringList>
 #include <functional>
 
@@ -25,7 +27,7 @@ bool printTestSheet(TDataModule1* dm, const Session& session, const DesignSurfac
 
 // waylark calibrate [--model NAME] [--printer QUEUE | --pdf] [--dx MM] [--dy MM]
 //   [--sx PCT] [--sy PCT]: stores the values given, then prints all four.
-int runCommand(const QStringList& args, TDataModule1* dm, Session& session);
+ExitCode::Code runCommand(const QStringList& args, TDataModule1* dm, Session& session);
 QString synopsis();
 
 } // namespace CalibrationCommands

@@ -13,6 +13,7 @@
 #include "recordrenderer.h"
 #include "session.h"
 #include "surfacepositions.h"
+#include "templatemessages.h"
 #include "templatestore.h"
 
 #include <QComboBox>
@@ -96,7 +97,7 @@ void TFM_PreView::FormActivate()
         m_mainWindow->hide();
     if (!TemplateStore::findRow(m_dm->TB_Model, m_session->currentModelRow,
                                 m_session->currentModel))
-        prompt().message(QStringLiteral("当前模板不存在，请先保存模板！"));
+        prompt().message(TemplateMessages::noCurrentTemplate());
     Db_Record_Prt();
     // However the window was opened, the paging buttons follow the row shown.
     const int row = m_dm->TB_Att->recNo();
@@ -122,13 +123,13 @@ void TFM_PreView::Db_Record_Prt()
     Dataset* model = m_dm->TB_Model;
     const bool haveModel =
         model->recNo() >= 0 && !model->eof() &&
-        model->FieldByName(QStringLiteral("Model_Name")).AsString() == m_session->currentModel;
+        model->FieldByName(TemplateStore::Column::Name).AsString() == m_session->currentModel;
     // 2. The template's picture, replacing the earlier record's.
     QImage image;
     QString error;
     if (model->recNo() >= 0) {
         const QString path = m_session->appDir + QLatin1String("bkbmp/") +
-                             model->FieldByName(QStringLiteral("Bk_Bmp_Name")).AsString();
+                             model->FieldByName(TemplateStore::Column::PictureName).AsString();
         QImageReader reader(path);
         image = reader.read();
         if (image.isNull())

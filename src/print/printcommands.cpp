@@ -12,11 +12,14 @@
 #include "printerstore.h"
 #include "printlog.h"
 #include "printlogdialog.h"
+#include "printmessages.h"
 #include "prompt.h"
 #include "recordrenderer.h"
 #include "rowselection.h"
 #include "session.h"
 #include "surfacepositions.h"
+#include "testsheet.h"
+#include "templatemessages.h"
 #include "termination.h"
 #include "testsheet.h"
 
@@ -31,8 +34,6 @@
 namespace PrintCommands {
 
 namespace {
-
-const QString kNothingToPrint = QStringLiteral("没有要打印的收件人！");
 
 // The rows a choice names, or nothing with a message for the user.
 std::optional<QVector<int>> rowsOfChoice(const Prompt::RowsChoice& choice, Dataset* att,
@@ -62,7 +63,7 @@ std::optional<QVector<int>> rowsOfChoice(const Prompt::RowsChoice& choice, Datas
     }
     }
     if (rows.isEmpty()) {
-        prompt().message(kNothingToPrint);
+        prompt().message(PrintMessages::nothingToPrint());
         return std::nullopt;
     }
     return rows;
@@ -75,7 +76,7 @@ void printAfterQuestion(TDataModule1* dm, const Session& session, const DesignSu
 {
     QPrinter* printer = PrinterStore::printer();
     const int waybills = all ? std::max(1, dm->TB_Att->recordCount()) : rows.size();
-    if (prompt().question(batchQuestion(waybills, printer), QStringLiteral("批量打印提示"), false,
+    if (prompt().question(batchQuestion(waybills, printer), PrintMessages::batchCaption(), false,
                           Prompt::Button::Cancel) != Prompt::Button::Ok)
         return;
     if (!PrinterStore::isReady(printer)) {
@@ -92,7 +93,7 @@ void printAfterQuestion(TDataModule1* dm, const Session& session, const DesignSu
                                                   rows, all);
         }))
         return;
-    if (!overflow.isEmpty() && prompt().question(overflow, QStringLiteral("批量打印提示"), false,
+    if (!overflow.isEmpty() && prompt().question(overflow, PrintMessages::batchCaption(), false,
                                                  Prompt::Button::Cancel) != Prompt::Button::Ok)
         return;
     const int total = waybills;
@@ -183,7 +184,7 @@ void showPrintLog(TDataModule1* dm, const Session& session, const DesignSurface*
                              if (rowOf.contains(id))
                                  rows << rowOf.value(id);
                          if (rows.isEmpty()) {
-                             prompt().message(kNothingToPrint);
+                             prompt().message(PrintMessages::nothingToPrint());
                              return;
                          }
                          printAfterQuestion(dm, session, surface, pageSetup, rows, false);
@@ -223,7 +224,7 @@ QString printSynopsis()
                           "rulers, every field at its calibrated place");
 }
 
-int runCommand(const QStringList& givenArgs, TDataModule1* dm, Session& session)
+ExitCode::Code runCommand(const QStringList& givenArgs, TDataModule1* dm, Session& session)
 {
     QStringList args = givenArgs;
     const bool unprinted = args.removeAll(QStringLiteral("--unprinted")) > 0;
@@ -234,9 +235,8 @@ int runCommand(const QStringList& givenArgs, TDataModule1* dm, Session& session)
     if (!o.error.isEmpty() || !o.positional.isEmpty() ||
         (o.has(QStringLiteral("--pdf")) && o.has(QStringLiteral("--printer"))) ||
         (testPage && (unprinted || o.has(QStringLiteral("--rows"))))) {
-        prompt().error(o.error.isEmpty() ? QStringLiteral("usage: waylark ") + printSynopsis()
-                                         : o.error);
-        return 2;
+        prompt().error(o.error.isEmpty() ? CliArgs::usageLine(printSynopsis()) : o.error);
+        return ExitCode::Usage;
     }
     // Which rows: a range, the unprinted ones, or both (the unprinted rows of
     // the range); none given is every row.
@@ -251,7 +251,7 @@ int runCommand(const QStringList& givenArgs, TDataModule1* dm, Session& session)
                                             &error);
             if (!error.isEmpty()) {
                 prompt().error(error);
-                return 2;
+                return ExitCode::Usage;
             }
         }
         if (unprinted) {
@@ -262,15 +262,13 @@ int runCommand(const QStringList& givenArgs, TDataModule1* dm, Session& session)
             rows = both;
         }
         if (rows.isEmpty()) {
-            prompt().message(kNothingToPrint);
-            return 1;
+            prompt().message(PrintMessages::nothingToPrint());
+            return ExitCode::Failed;
         }
     }
-    const QString modelName =
-        o.has(QStringLiteral("--model"))
-            ? o.value(QStringLiteral("--model"))
-            : ConfigIni::readString(session.appDir, QStringLiteral("DefaultModel"),
-                                    QStringLiteral("ModelName"));
+    const QString modelName = o.has(QStringLiteral("--model"))
+                                  ? o.value(QStringLiteral("--model"))
+                                  : ConfigIni::read(session.appDir, ConfigIni::DefaultModel);
     session.currentModel = modelName;
     QPrinter printer(QPrinter::HighResolution);
     if (o.has(QStringLiteral("--pdf"))) {
@@ -284,13 +282,13 @@ int runCommand(const QStringList& givenArgs, TDataModule1* dm, Session& session)
             printer.setPrinterName(queue);
         if (queue.isEmpty() || printer.outputFormat() != QPrinter::NativeFormat ||
             printer.printerName() != queue) {
-            prompt().message(QStringLiteral("打印机没准备好！"));
-            return 1;
+            prompt().message(PrintMessages::printerNotReady());
+            return ExitCode::Failed;
         }
     }
     if (!Page_Setup(dm->TB_Model, modelName, &printer)) {
-        prompt().message(QStringLiteral("当前模板不存在，请先保存模板！"));
-        return 1;
+        prompt().message(TemplateMessages::noCurrentTemplate());
+        return ExitCode::Failed;
     }
     PrinterStore::usePageCorner(&printer);
     Dataset* model = dm->TB_Model;
@@ -302,12 +300,12 @@ int runCommand(const QStringList& givenArgs, TDataModule1* dm, Session& session)
                 error =
                     TestSheet::print(&printer, dm, StoredPositions(model), session, calibration);
             }))
-            return 1;
+            return ExitCode::Failed;
         if (!error.isEmpty()) {
             prompt().error(error);
-            return 1;
+            return ExitCode::Failed;
         }
-        return 0;
+        return ExitCode::Done;
     }
     // The command goes on: the list is a warning on standard error.
     if (!guarded([&] {
@@ -319,34 +317,34 @@ int runCommand(const QStringList& givenArgs, TDataModule1* dm, Session& session)
                 std::fflush(stderr);
             }
         }))
-        return 1;
+        return ExitCode::Failed;
     BatchPrint::Result r;
     if (!guarded([&] {
             r = all ? BatchPrint::printAll(&printer, dm, StoredPositions(model), session)
                     : BatchPrint::printRows(&printer, dm, StoredPositions(model), session, rows);
         }))
-        return 1;
+        return ExitCode::Failed;
     if (!r.ok || !r.message.isEmpty()) {
         if (!r.canceled) // cancelled only by a termination signal, which says so
             prompt().error(r.message);
-        return 1;
+        return ExitCode::Failed;
     }
-    return 0;
+    return ExitCode::Done;
 }
 
-int runLogCommand(const QStringList& args, TDataModule1* dm, Session&)
+ExitCode::Code runLogCommand(const QStringList& args, TDataModule1* dm, Session&)
 {
     if (!args.isEmpty()) {
-        prompt().error(QStringLiteral("usage: waylark log"));
-        return 2;
+        prompt().error(CliArgs::usageLine(QStringLiteral("log")));
+        return ExitCode::Usage;
     }
     QString text;
     if (!guarded([&] { text = PrintLog::toTabSeparated(PrintLog::newestFirst(dm->DB_main())); }))
-        return 1;
+        return ExitCode::Failed;
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
     std::fflush(stdout);
-    return 0;
+    return ExitCode::Done;
 }
 
 } // namespace PrintCommands

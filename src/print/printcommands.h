@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exitcode.h"
+
 #include <QStringList>
 #include <QVector>
 #include <functional>
@@ -32,10 +34,10 @@ void Printer_Set_BtnClick(const Session& session);
 
 // waylark print --pdf FILE [--model NAME] | print [--printer QUEUE] [--model NAME]
 //   [--rows 1-20,25] [--unprinted]
-int runCommand(const QStringList& args, TDataModule1* dm, Session& session);
+ExitCode::Code runCommand(const QStringList& args, TDataModule1* dm, Session& session);
 QString printSynopsis();
 // waylark log: the print log, tab-separated, newest first, on standard output.
-int runLogCommand(const QStringList& args, TDataModule1* dm, Session& session);
+ExitCode::Code runLogCommand(const QStringList& args, TDataModule1* dm, Session& session);
 
 // The batch question: the design's question, then how many waybills go where.
 QString batchQuestion(int waybills, const QPrinter* printer);

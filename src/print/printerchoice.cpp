@@ -9,7 +9,7 @@
 namespace
 {
 
-const QString kSection = QStringLiteral("Printer");
+const QString kSection = QLatin1String(ConfigIni::PrinterSection);
 const QString kQueue = QStringLiteral("queue:");
 const QString kPdf = QStringLiteral("pdf:");
 

@@ -1,5 +1,6 @@
 #include "printerstore.h"
 
+#include "printmessages.h"
 #include "prompt.h"
 
 #include <QFileInfo>
@@ -55,8 +56,7 @@ void reset()
 
 QString notReadyMessage()
 {
-    return QStringLiteral("打印机没准备好！\n请按工具栏上的“打印机设置”选择打印机；"
-                          "没有打印机时，可在其中选择打印到 PDF 文件。");
+    return PrintMessages::printerNotReadyHelp();
 }
 
 } // namespace PrinterStore

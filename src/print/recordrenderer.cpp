@@ -3,6 +3,7 @@
 #include "dataset.h"
 #include "fieldcatalogue.h"
 #include "printgeometry.h"
+#include "templatestore.h"
 #include "textfit.h"
 
 #include <QFontMetricsF>
@@ -23,10 +24,10 @@ QPoint StoredPositions::designOffset(const FieldInfo& field) const
 {
     // The row's feed offsets are in effect wherever it is laid out.
     return QPoint(int(m_model->FieldByName(field.leftColumn()).AsInteger() +
-                      m_model->FieldByName(QStringLiteral("Page_LeftX")).AsInteger()) -
+                      m_model->FieldByName(TemplateStore::Column::OffsetX).AsInteger()) -
                       FieldCatalogue::kImageLeft,
                   int(m_model->FieldByName(field.topColumn()).AsInteger() +
-                      m_model->FieldByName(QStringLiteral("Page_TopY")).AsInteger()) -
+                      m_model->FieldByName(TemplateStore::Column::OffsetY).AsInteger()) -
                       FieldCatalogue::kImageTop);
 }
 

@@ -1,6 +1,7 @@
 #include "rowselection.h"
 
 #include "dataset.h"
+#include "printmessages.h"
 #include "schema.h"
 
 #include <QRegularExpression>
@@ -25,11 +26,11 @@ QVector<int> RowSelection::parseRange(const QString& text, int rowCount, QString
     for (const QString& part : parts) {
         const QRegularExpressionMatch m = item.match(part);
         if (!m.hasMatch())
-            return fail(QStringLiteral("行号范围不正确：“%1”").arg(part.trimmed()));
+            return fail(PrintMessages::badRowRange(part.trimmed()));
         const int from = m.captured(1).toInt();
         const int to = m.captured(2).isEmpty() ? from : m.captured(2).toInt();
         if (from > to)
-            return fail(QStringLiteral("行号范围不正确：“%1”").arg(part.trimmed()));
+            return fail(PrintMessages::badRowRange(part.trimmed()));
         if (from < 1 || to > rowCount)
             return fail(
                 QStringLiteral("行号超出范围：“%1”，共有 %2 行").arg(part.trimmed()).arg(rowCount));
@@ -38,7 +39,7 @@ QVector<int> RowSelection::parseRange(const QString& text, int rowCount, QString
         any = true;
     }
     if (!any)
-        return fail(QStringLiteral("行号范围不正确：“%1”").arg(text));
+        return fail(PrintMessages::badRowRange(text));
     QVector<int> rows;
     for (int i = 0; i < chosen.size(); ++i)
         if (chosen.at(i))

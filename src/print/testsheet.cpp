@@ -4,6 +4,8 @@
 #include "fieldcatalogue.h"
 #include "printgeometry.h"
 #include "session.h"
+#include "printmessages.h"
+#include "templatestore.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -82,13 +84,14 @@ QString TestSheet::print(QPrinter* printer, TDataModule1* dm, const FieldPositio
         RecordRenderer::collect(dm->TB_Model, dm->TB_Send, dm->TB_Att, positions);
     QImage background;
     if (dm->TB_Model->recNo() >= 0) {
-        const QString name = dm->TB_Model->FieldByName(QStringLiteral("Bk_Bmp_Name")).AsString();
+        const QString name =
+            dm->TB_Model->FieldByName(TemplateStore::Column::PictureName).AsString();
         if (!name.isEmpty())
             background.load(session.appDir + QLatin1String("bkbmp/") + name);
     }
     QPainter painter;
     if (!painter.begin(printer))
-        return QStringLiteral("打印机没准备好！");
+        return PrintMessages::printerNotReady();
     painter.setFont(session.printFont());
     const QSizeF paper = printer->pageLayout().fullRect(QPageLayout::Millimeter).size();
     draw(painter, background, fields, printer->logicalDpiX(), printer->logicalDpiY(), calibration,

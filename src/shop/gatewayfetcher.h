@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shopmessages.h"
+
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QList>
@@ -13,21 +15,6 @@
 
 class QNetworkReply;
 class QTimer;
-
-namespace ShopText
-{
-inline constexpr char TimedOut[] = "网店服务器长时间没有应答，订单未下载！";
-inline constexpr char Canceled[] = "订单下载已取消！";
-inline constexpr char ConnectFailed[] = "无法连接网店服务器：%1";
-inline constexpr char HttpError[] = "网店服务器返回错误：HTTP %1 %2";
-inline constexpr char Busy[] = "订单下载正在进行中！";
-inline constexpr char BadGateway[] = "网店服务器地址无效：%1";
-inline constexpr char DeadlinePassed[] = "网店服务器在%1秒内没有传完订单，订单未下载！";
-inline constexpr char TooLarge[] = "网店服务器的应答超过%1 MB的上限，订单未下载！";
-inline constexpr char BadEncoding[] = "网店服务器的应答无法解压，订单未下载！";
-inline constexpr char Redirected[] =
-    "网店服务器要求转到另一个地址（%1），为安全起见没有转过去，订单未下载！";
-} // namespace ShopText
 
 struct FetchResult {
     enum Status {

@@ -12,13 +12,11 @@ bool isUsableGateway(const QUrl& url)
            (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
-int configuredNumber(const QString& appDir, const char* key, int defaultValue, int maximum)
+int configuredNumber(const QString& appDir, ConfigIni::Setting setting, int defaultValue,
+                     int maximum)
 {
     bool ok = false;
-    const int value =
-        ConfigIni::readString(appDir, QStringLiteral("Shop"), QString::fromLatin1(key))
-            .trimmed()
-            .toInt(&ok);
+    const int value = ConfigIni::read(appDir, setting).trimmed().toInt(&ok);
     return ok && value >= 1 && value <= maximum ? value : defaultValue;
 }
 
@@ -47,11 +45,12 @@ QString fetchFailure(const FetchResult& fetched, const DownloadLimits& limits)
 DownloadLimits downloadLimitsFromConfig(const QString& appDir)
 {
     DownloadLimits limits;
-    limits.deadlineSeconds =
-        configuredNumber(appDir, "DownloadTimeout", DownloadLimits::DefaultDeadlineSeconds,
-                         DownloadLimits::MaxDeadlineSeconds);
-    limits.maxAnswerMB = configuredNumber(appDir, "MaxAnswerMB", DownloadLimits::DefaultMaxAnswerMB,
-                                          DownloadLimits::MaxMaxAnswerMB);
+    limits.deadlineSeconds = configuredNumber(appDir, ConfigIni::ShopDownloadTimeout,
+                                              DownloadLimits::DefaultDeadlineSeconds,
+                                              DownloadLimits::MaxDeadlineSeconds);
+    limits.maxAnswerMB =
+        configuredNumber(appDir, ConfigIni::ShopMaxAnswerMB, DownloadLimits::DefaultMaxAnswerMB,
+                         DownloadLimits::MaxMaxAnswerMB);
     return limits;
 }
 

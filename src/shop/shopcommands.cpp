@@ -1,5 +1,6 @@
 #include "shopcommands.h"
 
+#include "cliargs.h"
 #include "configini.h"
 #include "datamodule.h"
 #include "guarded.h"
@@ -122,19 +123,19 @@ bool get_tbBill(TDataModule1* dm, const Session& session, const DownloadOptions&
     return false;
 }
 
-int runCommand(const QStringList& args, TDataModule1* dm, Session& session)
+ExitCode::Code runCommand(const QStringList& args, TDataModule1* dm, Session& session)
 {
     return runDownload(args, dm, session, DownloadOptions());
 }
 
-int runDownload(const QStringList& args, TDataModule1* dm, const Session& session,
-                const DownloadOptions& options)
+ExitCode::Code runDownload(const QStringList& args, TDataModule1* dm, const Session& session,
+                           const DownloadOptions& options)
 {
     if (!args.isEmpty()) {
-        prompt().error(QStringLiteral("usage: waylark download"));
-        return 2;
+        prompt().error(CliArgs::usageLine(QStringLiteral("download")));
+        return ExitCode::Usage;
     }
-    return get_tbBill(dm, session, options) ? 0 : 1;
+    return get_tbBill(dm, session, options) ? ExitCode::Done : ExitCode::Failed;
 }
 
 QString downloadSynopsis()

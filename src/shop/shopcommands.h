@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exitcode.h"
+
 #include "gatewayfetcher.h"
 #include "tradesrequest.h"
 
@@ -38,10 +40,10 @@ void Trade_Dn_BtnClick(TDataModule1* dm, const Session& session);
 bool get_tbBill(TDataModule1* dm, const Session& session, const DownloadOptions& options = {});
 
 // waylark download
-int runCommand(const QStringList& args, TDataModule1* dm, Session& session);
+ExitCode::Code runCommand(const QStringList& args, TDataModule1* dm, Session& session);
 // The same with the options given (tests use a short time-out).
-int runDownload(const QStringList& args, TDataModule1* dm, const Session& session,
-                const DownloadOptions& options);
+ExitCode::Code runDownload(const QStringList& args, TDataModule1* dm, const Session& session,
+                           const DownloadOptions& options);
 
 QString downloadSynopsis();
 

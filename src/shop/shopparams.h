@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shopmessages.h"
+
 #include <QString>
 
 // The credentials of the one shop, as kept in Shop_Info.
@@ -14,12 +16,6 @@ struct ShopParams {
         return nick == o.nick && appKey == o.appKey && secret == o.secret && session == o.session;
     }
 };
-
-namespace ShopText
-{
-inline constexpr char ParamsMissing[] = "必需的店铺参数不能为空！";
-inline constexpr char ParamsSaved[] = "店铺参数设置完成！";
-} // namespace ShopText
 
 // Where a seller obtains a session key for an application, opened in the
 // browser without any query.

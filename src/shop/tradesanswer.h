@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shopmessages.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -25,14 +27,6 @@ struct OrderRecipient {
 
     bool operator==(const OrderRecipient& o) const { return columns() == o.columns(); }
 };
-
-namespace ShopText
-{
-inline constexpr char OrdersDone[] = "订单下载完毕！";
-inline constexpr char NoNewOrders[] = "操作的店铺中没有发现新订单！";
-inline constexpr char ShopParamsWrong[] = "店铺参数设置错误！";
-inline constexpr char NotXml[] = "网店服务器的应答不是有效的XML：%1（第%2行，第%3列）";
-} // namespace ShopText
 
 struct TradesResult {
     enum Outcome {

@@ -1,6 +1,6 @@
 #include "tradesrequest.h"
 
-#include <QSettings>
+#include "configini.h"
 
 #include <md5.h>
 
@@ -36,12 +36,9 @@ QByteArray md5(const QByteArray& data)
 
 QUrl gatewayUrlFromConfig(const QString& iniPath)
 {
-    const QSettings ini(iniPath, QSettings::IniFormat);
-    const QVariant value = ini.value(QStringLiteral("Shop/GatewayUrl"));
-    // An unquoted value with commas comes back as a list; it is one address.
     const QString configured =
-        (value.typeId() == QMetaType::QStringList ? value.toStringList().join(QLatin1Char(','))
-                                                  : value.toString())
+        ConfigIni::readFrom(iniPath, QLatin1String(ConfigIni::ShopGatewayUrl.section),
+                            QLatin1String(ConfigIni::ShopGatewayUrl.key))
             .trimmed();
     if (configured.isEmpty())
         return QUrl(QString::fromLatin1(DefaultGatewayUrl));

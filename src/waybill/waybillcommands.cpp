@@ -6,6 +6,7 @@
 #include "guarded.h"
 #include "prompt.h"
 #include "session.h"
+#include "templatemessages.h"
 #include "templatestore.h"
 #include "waybilldialog.h"
 #include "waybillwriter.h"
@@ -18,14 +19,12 @@ namespace WaybillCommands
 namespace
 {
 
-enum Status { Done = 0, Failed = 1, Usage = 2 };
-
-int usage(const QString& why = QString())
+ExitCode::Code usage(const QString& why = QString())
 {
     if (!why.isEmpty())
         prompt().error(why);
-    prompt().error(QStringLiteral("usage: waylark ") + numberUsage());
-    return Usage;
+    prompt().error(CliArgs::usageLine(numberUsage()));
+    return ExitCode::Usage;
 }
 
 // The stored name of the template called name: the exact one, else the
@@ -64,7 +63,7 @@ QString numberSynopsis()
                                           "template's carrier rule");
 }
 
-int runCommand(const QStringList& args, TDataModule1* dm, Session& session)
+ExitCode::Code runCommand(const QStringList& args, TDataModule1* dm, Session& session)
 {
     const QString model = QStringLiteral("--model");
     const QString start = QStringLiteral("--start");
@@ -78,15 +77,13 @@ int runCommand(const QStringList& args, TDataModule1* dm, Session& session)
         return usage();
 
     const QString wanted =
-        o.has(model) ? o.value(model)
-                     : ConfigIni::readString(session.appDir, QStringLiteral("DefaultModel"),
-                                             QStringLiteral("ModelName"));
+        o.has(model) ? o.value(model) : ConfigIni::read(session.appDir, ConfigIni::DefaultModel);
     std::optional<QString> modelName;
     if (!guarded([&] { modelName = storedModelName(dm->TB_Model, wanted); }))
-        return Failed;
+        return ExitCode::Failed;
     if (!modelName) {
-        prompt().message(QStringLiteral("当前模板不存在，请先保存模板！"));
-        return Failed;
+        prompt().message(TemplateMessages::noCurrentTemplate());
+        return ExitCode::Failed;
     }
 
     const WaybillRequest request{*modelName,
@@ -97,13 +94,13 @@ int runCommand(const QStringList& args, TDataModule1* dm, Session& session)
                                  o.value(suffix)};
     WaybillPlan plan;
     if (!guarded([&] { plan = numberRecipients(dm->TB_Att, request); }))
-        return Failed;
+        return ExitCode::Failed;
     if (!plan.ok) {
         prompt().message(plan.message);
-        return Failed;
+        return ExitCode::Failed;
     }
     prompt().message(waybillDoneText());
-    return Done;
+    return ExitCode::Done;
 }
 
 } // namespace WaybillCommands

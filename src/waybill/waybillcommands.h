@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exitcode.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -22,7 +24,7 @@ void Eps_No_BtnClick(TFM_WayBill* dialog);
 // dialog selects the current one), that start number and increment (1 when
 // not given), and the check box ticked when a prefix or suffix is given.
 // --model defaults to config.ini's default template.
-int runCommand(const QStringList& args, TDataModule1* dm, Session& session);
+ExitCode::Code runCommand(const QStringList& args, TDataModule1* dm, Session& session);
 
 // "number --model NAME --start NUMBER …", as the usage message gives it.
 QString numberUsage();

@@ -1429,6 +1429,42 @@ private Q_SLOTS:
         QCOMPARE(allRows(), rows);
     }
 
+    // A save the database refuses tells why, on a line under the program's
+    // own, and leaves the rows and the pictures as they were.
+    void templateSaveFailureShowsTheReason_data()
+    {
+        QTest::addColumn<QString>("name");    // the new template's name; none: save the current one
+        QTest::addColumn<QString>("refused"); // the statement the database refuses
+        QTest::newRow("new template") << QString("新模板") << QString("INSERT");
+        QTest::newRow("new template replacing one") << kDelivered << QString("UPDATE");
+        QTest::newRow("current template") << QString() << QString("UPDATE");
+    }
+    void templateSaveFailureShowsTheReason()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, refused);
+        makePicture({200, 100}, Qt::blue).save(m_tmp->filePath("scans/form.bmp"), "BMP");
+        QVERIFY(startProgram([&] {
+            QSqlQuery q(dataModule()->DB_main());
+            QVERIFY(q.exec("CREATE TRIGGER full BEFORE " + refused +
+                           " ON Exp_Model BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+        }));
+        const QList<QVariantMap> rows = allRows();
+        const QStringList pictures = QDir(bkbmp("")).entryList(QDir::Files);
+        if (!name.isNull())
+            beginNewTemplate(m_tmp->filePath("scans/form.bmp"), "120", "90");
+        dragBy(control(1), QPoint(15, 10), QPoint(30, 20));
+        m_prompt->clear();
+        m_prompt->inputs.enqueue(name);
+        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+
+        const QString shown = m_prompt->lastMessage();
+        QCOMPARE(shown.section('\n', 0, 0), QString("发生异常错误，模板保存失败！"));
+        QVERIFY2(shown.section('\n', 1).contains("disk full"), qPrintable(shown));
+        QCOMPARE(allRows(), rows);
+        QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), pictures);
+    }
+
     void aDefaultThatCannotBeWrittenIsNotReportedAsSaved()
     {
         QVERIFY(startProgram());
@@ -1438,6 +1474,9 @@ private Q_SLOTS:
         QTest::mouseClick(page()->SpeedButton1, Qt::LeftButton);
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown.at(0).kind, QString("error"));
+        // Which file, and why it could not be written.
+        QCOMPARE(m_prompt->shown.at(0).text,
+                 "默认模板未能保存：无法写入 " + m_tmp->appDir() + "config.ini\nIs a directory");
     }
 
     // --- The field controls under the mouse ----------------------------------

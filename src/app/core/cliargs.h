@@ -7,6 +7,12 @@
 // "--name value" options and "--name" flags of the command line.
 namespace CliArgs {
 
+// The line a command shows on wrong usage: its synopsis after "waylark ".
+inline QString usageLine(const QString& synopsis)
+{
+    return QStringLiteral("usage: waylark ") + synopsis;
+}
+
 struct Options {
     QStringList positional;
     QMultiMap<QString, QString> values;

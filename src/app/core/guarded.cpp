@@ -37,6 +37,19 @@ QString programErrorText(const QString& reason)
     return withChineseFirstLine(QStringLiteral("程序发生错误，本次操作没有完成！"), reason);
 }
 
+QString withReason(const QString& firstLine, const QString& reason)
+{
+    const QString shown = reason.trimmed();
+    return shown.isEmpty() ? firstLine : firstLine + QLatin1Char('\n') + shown;
+}
+
+QString reasonOf(const std::exception& error)
+{
+    if (const auto* dataError = dynamic_cast<const DataError*>(&error))
+        return dataError->message();
+    return QString::fromLocal8Bit(error.what());
+}
+
 bool guarded(const std::function<void()>& action)
 {
     try {
@@ -45,7 +58,7 @@ bool guarded(const std::function<void()>& action)
     } catch (const DataError& e) {
         prompt().error(dataErrorText(e.message()));
     } catch (const std::exception& e) {
-        prompt().error(programErrorText(QString::fromLocal8Bit(e.what())));
+        prompt().error(programErrorText(reasonOf(e)));
     }
     return false;
 }

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <exception>
 #include <functional>
+
+// The windows' error rule: a failed step shows the program's own first line
+// and the reason on a second one (withReason); an action that may throw runs
+// under guarded(). A caught reason is never dropped.
 
 // Runs one user action; an error that escapes it (a data error, any
 // std::exception) ends only that action and is shown with its own message.
@@ -13,3 +18,8 @@ class QString;
 // then the system's own reason when that is not Chinese already.
 QString dataErrorText(const QString& reason);
 QString programErrorText(const QString& reason);
+
+// The first line as it is, the reason on a second line when there is one.
+QString withReason(const QString& firstLine, const QString& reason);
+// What a caught exception says: a DataError's message, else what().
+QString reasonOf(const std::exception& error);

@@ -1,5 +1,6 @@
 #include "qtprompt.h"
 
+#include "appmessages.h"
 #include "guarded.h"
 #include "printrowsdialog.h"
 
@@ -26,7 +27,7 @@ QWidget* parentWindow()
 }
 
 // The caption of a message that names none: the program's title.
-const char kMessageCaption[] = "Qorda软件为您服务";
+const char* const kMessageCaption = AppMessages::Title;
 
 // A short message makes a narrow box, and the window manager would cut its
 // title off: the box is kept wide enough for the whole title and the title

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+// The texts of the Excel import and export, for the mapping dialog, the
+// recipient tab and `waylark import` / `waylark export` alike.
+
+// Import, before and after the rows.
+QString importQuestion();                           // asked before the open dialog
+QString importOleMessage(const QString& reason);    // a workbook or sheet cannot be read
+QString importFailedMessage(const QString& reason); // the table could not take the rows
+QString importCanceledMessage();
+// "数据导入成功！" and, on a second line, how many rows came in.
+QString importCountMessage(int rows);
+QString importProgressText(int done, int total); // "正在导入第 n / m 行"
+
+// The mapping dialog and the title row.
+QString importNoSheetMessage();     // "确定" before a sheet is chosen
+QString importNoTitlesMessage();    // all fifteen titles empty (two lines)
+QString importBadTitleRowMessage(); // title row not a whole number >= 1
+QString importDoneMessage();        // "数据导入成功！"
+// Added to a missing title's message when the file's encoding was a guess.
+QString importEncodingHint();
+// CELL ("B2") of a mapped column holds a formula whose result was not saved.
+QString importFormulaWithoutValueMessage(const QString& cell);
+
+// "文件" + path + "导出成功！"
+QString exportDoneMessage(const QString& fileName);
+
+// A reader or writer that could not get memory.
+QString outOfMemory(); // "内存不足。"
+// A workbook of Excel 95 or older, which the reader does not take.
+QString oldWorkbookMessage();

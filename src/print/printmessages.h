@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// The texts printing shows, for the windows and the commands alike.
+namespace PrintMessages
+{
+
+QString printerNotReady(); // "打印机没准备好！"
+// The same, and how to choose a printer or a PDF file (for the windows).
+QString printerNotReadyHelp();
+QString nothingToPrint();                  // "没有要打印的收件人！"
+QString badRowRange(const QString& range); // "行号范围不正确：“%1”"
+QString batchCaption();                    // "批量打印提示"
+
+} // namespace PrintMessages

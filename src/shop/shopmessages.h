@@ -1,0 +1,31 @@
+#pragma once
+
+// The texts of the shop download and the shop parameters, for the dialog,
+// the recipient tab and `waylark download` alike.
+namespace ShopText
+{
+
+// Fetching the answer from the gateway.
+inline constexpr char TimedOut[] = "网店服务器长时间没有应答，订单未下载！";
+inline constexpr char Canceled[] = "订单下载已取消！";
+inline constexpr char ConnectFailed[] = "无法连接网店服务器：%1";
+inline constexpr char HttpError[] = "网店服务器返回错误：HTTP %1 %2";
+inline constexpr char Busy[] = "订单下载正在进行中！";
+inline constexpr char BadGateway[] = "网店服务器地址无效：%1";
+inline constexpr char DeadlinePassed[] = "网店服务器在%1秒内没有传完订单，订单未下载！";
+inline constexpr char TooLarge[] = "网店服务器的应答超过%1 MB的上限，订单未下载！";
+inline constexpr char BadEncoding[] = "网店服务器的应答无法解压，订单未下载！";
+inline constexpr char Redirected[] =
+    "网店服务器要求转到另一个地址（%1），为安全起见没有转过去，订单未下载！";
+
+// The shop parameters.
+inline constexpr char ParamsMissing[] = "必需的店铺参数不能为空！";
+inline constexpr char ParamsSaved[] = "店铺参数设置完成！";
+
+// The answer and the download as a whole.
+inline constexpr char OrdersDone[] = "订单下载完毕！";
+inline constexpr char NoNewOrders[] = "操作的店铺中没有发现新订单！";
+inline constexpr char ShopParamsWrong[] = "店铺参数设置错误！";
+inline constexpr char NotXml[] = "网店服务器的应答不是有效的XML：%1（第%2行，第%3列）";
+
+} // namespace ShopText
