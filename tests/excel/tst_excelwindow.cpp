@@ -178,7 +178,7 @@ class TestExcelWindow : public QObject
 
     void chooseSheet(const QString& name)
     {
-        QListWidget* list = m_dialog->Exl_Wb_List;
+        QListWidget* list = m_dialog->findChild<QListWidget*>("Exl_Wb_List");
         const QList<QListWidgetItem*> found = list->findItems(name, Qt::MatchExactly);
         QVERIFY2(found.size() == 1, qPrintable(name));
         const QRect r = list->visualItemRect(found.first());
@@ -204,7 +204,8 @@ class TestExcelWindow : public QObject
     // that only what a test picks is imported.
     void clearMapping()
     {
-        for (int row = 0; row < m_dialog->Field_Edit_List->rowCount(); ++row)
+        for (int row = 0; row < m_dialog->findChild<QTableWidget*>("Field_Edit_List")->rowCount();
+             ++row)
             m_dialog->valueBox(row)->setCurrentIndex(0);
     }
     void pickTitles(const Picks& picks)
@@ -226,7 +227,10 @@ class TestExcelWindow : public QObject
         return items;
     }
 
-    void clickOk() { QTest::mouseClick(m_dialog->OKBtn, Qt::LeftButton); }
+    void clickOk()
+    {
+        QTest::mouseClick(m_dialog->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+    }
 
     QList<ScriptedPrompt::Shown> shownOf(const QString& kind) const
     {
@@ -297,8 +301,8 @@ private Q_SLOTS:
         QStringList sheets;
         whileModal([&] {
             visible = m_dialog->isVisible();
-            for (int i = 0; i < m_dialog->Exl_Wb_List->count(); ++i)
-                sheets << m_dialog->Exl_Wb_List->item(i)->text();
+            for (int i = 0; i < m_dialog->findChild<QListWidget*>("Exl_Wb_List")->count(); ++i)
+                sheets << m_dialog->findChild<QListWidget*>("Exl_Wb_List")->item(i)->text();
             chooseSheet(QStringLiteral("名单"));
             pickTitles({{QStringLiteral("收件人姓名"), QStringLiteral("姓名")},
                         {QStringLiteral("手机"), QStringLiteral("手机")}});
@@ -454,7 +458,7 @@ private Q_SLOTS:
     void mappingEditorIsFixed()
     {
         QVERIFY(openDialog(fixture(QStringLiteral("recipients.xlsx"))));
-        QTableWidget* editor = m_dialog->Field_Edit_List;
+        QTableWidget* editor = m_dialog->findChild<QTableWidget*>("Field_Edit_List");
         QCOMPARE(editor->rowCount(), 0);
         chooseSheet(QStringLiteral("名单"));
         QCOMPARE(editor->rowCount(), 15);
@@ -513,20 +517,22 @@ private Q_SLOTS:
     void cancelKeepsTableAndNextShowingStartsAfresh()
     {
         QVERIFY(openDialog(fixture(QStringLiteral("recipients.xls"))));
-        QTest::mouseClick(m_dialog->CheckBox1, Qt::LeftButton); // before a sheet: nothing
+        QTest::mouseClick(m_dialog->findChild<QCheckBox*>("CheckBox1"),
+                          Qt::LeftButton); // before a sheet: nothing
         QVERIFY(m_prompt->shown.isEmpty());
-        QVERIFY(!m_dialog->CheckBox1->isChecked());
+        QVERIFY(!m_dialog->findChild<QCheckBox*>("CheckBox1")->isChecked());
         m_prompt->inputs.enqueue(QStringLiteral("1"));
         chooseSheet(QStringLiteral("名单"));
         pickTitle(QStringLiteral("收件人姓名"), QStringLiteral("姓名"));
-        QTest::mouseClick(m_dialog->CancelBtn, Qt::LeftButton);
+        QTest::mouseClick(m_dialog->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
         QVERIFY(!m_dialog->isVisible());
         checkOldRowsKept();
 
         QVERIFY(openDialog(fixture(QStringLiteral("recipients.xlsx"))));
-        QCOMPARE(m_dialog->Exl_Wb_List->count(), 4);
-        QCOMPARE(m_dialog->Field_Edit_List->rowCount(), 0);
-        QVERIFY(!m_dialog->CheckBox1->isChecked()); // the box outlives the showing
+        QCOMPARE(m_dialog->findChild<QListWidget*>("Exl_Wb_List")->count(), 4);
+        QCOMPARE(m_dialog->findChild<QTableWidget*>("Field_Edit_List")->rowCount(), 0);
+        QVERIFY(!m_dialog->findChild<QCheckBox*>("CheckBox1")
+                     ->isChecked()); // the box outlives the showing
         m_dialog->reject();
     }
 
@@ -536,7 +542,7 @@ private Q_SLOTS:
     void titleRowFromTheInputBox()
     {
         QVERIFY(openDialog(fixture(QStringLiteral("recipients.xls"))));
-        QTest::mouseClick(m_dialog->CheckBox1, Qt::LeftButton);
+        QTest::mouseClick(m_dialog->findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
         m_prompt->inputs.enqueue(QStringLiteral("3"));
         chooseSheet(QStringLiteral("标题在第三行"));
         const auto inputs = shownOf(QStringLiteral("input"));
@@ -590,11 +596,11 @@ private Q_SLOTS:
         pickTitle(QStringLiteral("收件人姓名"), QStringLiteral("2024年3月订单"));
 
         m_prompt->inputs.enqueue(answer);
-        QTest::mouseClick(m_dialog->CheckBox1, Qt::LeftButton);
+        QTest::mouseClick(m_dialog->findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
         QCOMPARE(shownOf(QStringLiteral("input")).size(), 1);
-        QCOMPARE(m_dialog->CheckBox1->isChecked(), ticked);
+        QCOMPARE(m_dialog->findChild<QCheckBox*>("CheckBox1")->isChecked(), ticked);
         QCOMPARE(m_dialog->titleRow(), titleRow);
-        QCOMPARE(m_dialog->Field_Edit_List->rowCount(), 15);
+        QCOMPARE(m_dialog->findChild<QTableWidget*>("Field_Edit_List")->rowCount(), 15);
         QCOMPARE(pickList(0), picks);
         QCOMPARE(pickList(14), picks);
         if (error.isEmpty()) {
@@ -618,12 +624,12 @@ private Q_SLOTS:
     void badTitleRowOnSheetChoice()
     {
         QVERIFY(openDialog(fixture(QStringLiteral("recipients.xls"))));
-        QTest::mouseClick(m_dialog->CheckBox1, Qt::LeftButton);
+        QTest::mouseClick(m_dialog->findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
         m_prompt->inputs.enqueue(QStringLiteral("-1"));
         chooseSheet(QStringLiteral("名单"));
         QCOMPARE(m_prompt->messages(), QStringList{kOle + QLatin1Char('\n') + kBadRow});
         // The rows were made before the answer; nothing can be picked.
-        QCOMPARE(m_dialog->Field_Edit_List->rowCount(), 15);
+        QCOMPARE(m_dialog->findChild<QTableWidget*>("Field_Edit_List")->rowCount(), 15);
         QCOMPARE(pickList(0), QStringList());
         clickOk();
         QCOMPARE(m_prompt->lastMessage(), kNoTitles);
@@ -656,7 +662,7 @@ private Q_SLOTS:
         QVERIFY2(lines.at(1).contains(path) && lines.at(1).contains(reason),
                  qPrintable(lines.at(1)));
         QVERIFY(m_dialog->isVisible());
-        QCOMPARE(m_dialog->Exl_Wb_List->count(), 0);
+        QCOMPARE(m_dialog->findChild<QListWidget*>("Exl_Wb_List")->count(), 0);
         clickOk();
         QCOMPARE(m_prompt->lastMessage(), QStringLiteral("请点选左边框内要打印的工作表！"));
         checkOldRowsKept();
@@ -790,10 +796,11 @@ private Q_SLOTS:
                      0);
         } else {
             QVERIFY(openDialog(file));
-            QVERIFY(!m_dialog->appendBox->isChecked()); // replacing is the default
+            QVERIFY(!m_dialog->findChild<QCheckBox*>("Append_Box")
+                         ->isChecked()); // replacing is the default
             chooseSheet(QStringLiteral("名单"));
             pickTitles({{QStringLiteral("收件人姓名"), QStringLiteral("姓名")}});
-            QTest::mouseClick(m_dialog->appendBox, Qt::LeftButton);
+            QTest::mouseClick(m_dialog->findChild<QCheckBox*>("Append_Box"), Qt::LeftButton);
             clickOk();
         }
         QCOMPARE(m_prompt->lastMessage(), done(5));
@@ -802,7 +809,7 @@ private Q_SLOTS:
         if (!commandLine) {
             // The next import starts from replacing again.
             QVERIFY(openDialog(file));
-            QVERIFY(!m_dialog->appendBox->isChecked());
+            QVERIFY(!m_dialog->findChild<QCheckBox*>("Append_Box")->isChecked());
             m_dialog->reject();
         }
     }
@@ -826,7 +833,7 @@ private Q_SLOTS:
         // (Unticking asks for the title row at once, choosing the sheet again.)
         m_prompt->inputs.enqueue(QStringLiteral("3"));
         m_prompt->inputs.enqueue(QStringLiteral("3"));
-        QTest::mouseClick(m_dialog->CheckBox1, Qt::LeftButton);
+        QTest::mouseClick(m_dialog->findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
         chooseSheet(QStringLiteral("标题在第三行"));
         QCOMPARE(preview->horizontalHeaderItem(1)->text(), QStringLiteral("收件人"));
         QCOMPARE(preview->item(0, 1)->text(), QStringLiteral("收件人1"));
