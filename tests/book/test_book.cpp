@@ -368,9 +368,9 @@ private Q_SLOTS:
         // Sender: stored as typed.
         FM_Main->Send_Set_BtnClick();
         SenderPage* s = sender();
-        typeInto(s->Snd_Phone_Ad, typed);
-        s->Snd_Name_Ad->setFocus();
-        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        typeInto(s->findChild<QLineEdit*>("Snd_Phone_Ad"), typed);
+        s->findChild<QLineEdit*>("Snd_Name_Ad")->setFocus();
+        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QCOMPARE(column("Exp_Send_info", "Phone"), QStringList{kept});
 
         // Design surface: the recipient's and the sender's landline fields.
@@ -405,7 +405,7 @@ private Q_SLOTS:
         QCOMPARE(a->text(), longNumber);
         QCOMPARE(control("S_Phone")->text(), longNumber);
         FM_Main->Send_Set_BtnClick();
-        QCOMPARE(sender()->Snd_Phone_Ad->text(), longNumber);
+        QCOMPARE(sender()->findChild<QLineEdit*>("Snd_Phone_Ad")->text(), longNumber);
 
         // Printing takes them whole as well.
         QStringList printed;
@@ -920,33 +920,33 @@ private Q_SLOTS:
         QVERIFY(column("Exp_Send_info", "Name").isEmpty());
 
         // Nothing changed: nothing shown, nothing written.
-        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QVERIFY(m_prompt->shown.isEmpty());
 
         // Typed, focus still in the edit: not yet a change of the row.
-        typeInto(s->Snd_Company_Ad, QStringLiteral("甲公司"));
-        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
-        QVERIFY(s->Snd_Company_Ad->hasFocus());
+        typeInto(s->findChild<QLineEdit*>("Snd_Company_Ad"), QStringLiteral("甲公司"));
+        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
+        QVERIFY(s->findChild<QLineEdit*>("Snd_Company_Ad")->hasFocus());
         QVERIFY(m_prompt->shown.isEmpty());
         QVERIFY(column("Exp_Send_info", "Company").isEmpty());
 
         // Leaving the edit writes it into the row; the empty table gets its
         // one row.
-        QTest::keyClick(s->Snd_Company_Ad, Qt::Key_Tab);
-        QVERIFY(!s->Snd_Company_Ad->hasFocus());
-        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        QTest::keyClick(s->findChild<QLineEdit*>("Snd_Company_Ad"), Qt::Key_Tab);
+        QVERIFY(!s->findChild<QLineEdit*>("Snd_Company_Ad")->hasFocus());
+        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
         QCOMPARE(column("Exp_Send_info", "Company"), QStringList{"甲公司"});
 
         // Saved: the flag is clear again.
         m_prompt->clear();
-        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QVERIFY(m_prompt->shown.isEmpty());
 
         // A second change goes to the same row.
-        typeInto(s->Snd_Phone_Ad, QStringLiteral(" 020-1234 "));
-        s->Snd_Name_Ad->setFocus();
-        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        typeInto(s->findChild<QLineEdit*>("Snd_Phone_Ad"), QStringLiteral(" 020-1234 "));
+        s->findChild<QLineEdit*>("Snd_Name_Ad")->setFocus();
+        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
         QCOMPARE(column("Exp_Send_info", "Company || '|' || Phone"),
                  QStringList{"甲公司| 020-1234 "});
@@ -963,10 +963,10 @@ private Q_SLOTS:
         surfaceName->setFocus();
 
         FM_Main->Send_Set_BtnClick();
-        typeInto(sender()->Snd_Name_Ad, QStringLiteral("李雷"));
-        sender()->Snd_Company_Ad->setFocus();
+        typeInto(sender()->findChild<QLineEdit*>("Snd_Name_Ad"), QStringLiteral("李雷"));
+        sender()->findChild<QLineEdit*>("Snd_Company_Ad")->setFocus();
         QCOMPARE(surfaceName->text(), QStringLiteral("李雷"));
-        QTest::mouseClick(sender()->Snd_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(sender()->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
         QCOMPARE(column("Exp_Send_info", "Name || '|' || Departure"), QStringList{"李雷|杭州"});
@@ -979,17 +979,17 @@ private Q_SLOTS:
                               "BEGIN SELECT RAISE(ABORT, 'disk full'); END"}));
         FM_Main->Send_Set_BtnClick();
         SenderPage* s = sender();
-        typeInto(s->Snd_Name_Ad, QStringLiteral("韩梅梅"));
-        s->Snd_Add_Ad->setFocus();
-        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        typeInto(s->findChild<QLineEdit*>("Snd_Name_Ad"), QStringLiteral("韩梅梅"));
+        s->findChild<QLineEdit*>("Snd_Add_Ad")->setFocus();
+        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{"程序发生未知错误！"});
         QVERIFY(column("Exp_Send_info", "Name").isEmpty());
-        QCOMPARE(s->Snd_Name_Ad->text(), QStringLiteral("韩梅梅"));
+        QCOMPARE(s->findChild<QLineEdit*>("Snd_Name_Ad")->text(), QStringLiteral("韩梅梅"));
 
         // Once the cause is gone the same row saves.
         QVERIFY(exec("DROP TRIGGER full"));
         m_prompt->clear();
-        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
         QCOMPARE(column("Exp_Send_info", "Name"), QStringList{"韩梅梅"});
     }
