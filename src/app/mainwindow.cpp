@@ -27,18 +27,18 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QItemSelectionModel>
-#include <QMenu>
-#include <QPushButton>
-#include <QLineEdit>
-#include <QTableView>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTableView>
 #include <QToolButton>
 #include <QUrl>
 
@@ -120,28 +120,28 @@ TFM_Main::TFM_Main(TDataModule1* dm, QWidget* parent) : QWidget(parent), m_dm(dm
     connect(App_Exit, &QToolButton::clicked, this, &TFM_Main::App_ExitClick);
     connect(TabModel, &DesignPage::currentModelPanel, this, &TFM_Main::setCurrentModelPanel);
     connect(TabModel, &DesignPage::selectedFieldPanel, selectedFieldPanel, &QLabel::setText);
-    connect(TabModel->Model_Page_Btn, &QToolButton::clicked, this,
-            &TFM_Main::Model_Page_BtnClick);
+    connect(TabModel->Model_Page_Btn, &QToolButton::clicked, this, &TFM_Main::Model_Page_BtnClick);
     connect(TabModel->Model_Field_Btn, &QToolButton::clicked, this,
             &TFM_Main::Model_Field_BtnClick);
     connect(TabModel->Model_Preview_Btn, &QToolButton::clicked, this,
             &TFM_Main::Model_Preview_BtnClick);
     connect(Sig_Prt_Btn, &QToolButton::clicked, this, &TFM_Main::Sig_Prt_BtnClick);
     connect(Multi_Prt_Btn, &QToolButton::clicked, this, &TFM_Main::Multi_Prt_BtnClick);
-    connect(TabSheet2->All_Prt_Btn, &QToolButton::clicked, this, &TFM_Main::All_Prt_BtnClick);
-    connect(TabSheet2->Print_Log_Btn, &QPushButton::clicked, this, [this] {
-        PrintCommands::showPrintLog(m_dm, TabModel->Model_Container,
-                                    [this](QPrinter* printer) { return Page_Setup(printer); }, this);
+    connect(TabSheet2, &RecipientPage::printAllRequested, this, &TFM_Main::All_Prt_BtnClick);
+    connect(TabSheet2, &RecipientPage::printLogRequested, this, [this] {
+        PrintCommands::showPrintLog(
+            m_dm, TabModel->Model_Container,
+            [this](QPrinter* printer) { return Page_Setup(printer); }, this);
     });
-    connect(TabSheet2->Exl_In_Btn, &QToolButton::clicked, this,
+    connect(TabSheet2, &RecipientPage::importRequested, this,
             [this] { ExcelCommands::Exl_In_BtnClick(m_dm, this); });
-    connect(TabSheet2->Exl_Out_Btn, &QToolButton::clicked, this,
+    connect(TabSheet2, &RecipientPage::exportRequested, this,
             [this] { ExcelCommands::Exl_Out_BtnClick(m_dm); });
-    connect(TabSheet2->Shop_Set_Btn, &QToolButton::clicked, this,
+    connect(TabSheet2, &RecipientPage::shopSettingsRequested, this,
             [this] { ShopCommands::Shop_Set_BtnClick(m_dm, this); });
-    connect(TabSheet2->Trade_Dn_Btn, &QToolButton::clicked, this,
+    connect(TabSheet2, &RecipientPage::downloadOrdersRequested, this,
             [this] { ShopCommands::Trade_Dn_BtnClick(m_dm); });
-    connect(TabSheet2->Eps_No_Btn, &QToolButton::clicked, this,
+    connect(TabSheet2, &RecipientPage::waybillNumbersRequested, this,
             [this] { WaybillCommands::Eps_No_BtnClick(m_dm, this); });
     connect(Font_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Font_Set_BtnClick);
     connect(Printer_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Printer_Set_BtnClick);
@@ -150,15 +150,14 @@ TFM_Main::TFM_Main(TDataModule1* dm, QWidget* parent) : QWidget(parent), m_dm(dm
     printerMenu->setObjectName(QStringLiteral("Printer_Menu"));
     QAction* calibrate = printerMenu->addAction(QStringLiteral("打印机校准"));
     calibrate->setObjectName(QStringLiteral("Printer_Calibrate_Action"));
-    connect(calibrate, &QAction::triggered, this,
-            [this] {
-                CalibrationCommands::showDialog(
-                    m_dm, TabModel->Model_Container,
-                    [this](QPrinter* printer) { return Page_Setup(printer); }, this);
-            });
+    connect(calibrate, &QAction::triggered, this, [this] {
+        CalibrationCommands::showDialog(
+            m_dm, TabModel->Model_Container,
+            [this](QPrinter* printer) { return Page_Setup(printer); }, this);
+    });
     Printer_Set_Btn->setMenu(printerMenu);
     Printer_Set_Btn->setPopupMode(QToolButton::MenuButtonPopup);
-    connect(TabSheet2->N2, &QAction::triggered, this, &TFM_Main::N2Click);
+    connect(TabSheet2, &RecipientPage::previewRequested, this, &TFM_Main::N2Click);
 
     FM_Main = this;
 }
@@ -202,17 +201,7 @@ void TFM_Main::FormActivate()
     RunState& rs = runState();
     centreOnScreen(this);
     TabModel->fillTemplateList();
-    guarded([&] {
-        Dataset* prov = m_dm->region_Province;
-        if (!prov->isActive())
-            prov->open();
-        while (!prov->eof()) {
-            TabSheet2->Att_Prvince_Ad->addItem(prov->FieldByName(QStringLiteral("name")).AsString());
-            prov->next();
-        }
-    });
-    // A list that just got items selects its first; nothing is chosen yet.
-    TabSheet2->Att_Prvince_Ad->setCurrentIndex(-1);
+    TabSheet2->fillProvinces();
 
     rs.currentModel = ConfigIni::readString(rs.appDir, QStringLiteral("DefaultModel"),
                                             QStringLiteral("ModelName"));
@@ -246,9 +235,9 @@ void TFM_Main::Model_Page_BtnClick()
     if (!Fm_Page_Set)
         return;
     Fm_Page_Set->setCalibrationAction([this] {
-        CalibrationCommands::showDialog(m_dm, TabModel->Model_Container,
-                                        [this](QPrinter* printer) { return Page_Setup(printer); },
-                                        Fm_Page_Set);
+        CalibrationCommands::showDialog(
+            m_dm, TabModel->Model_Container,
+            [this](QPrinter* printer) { return Page_Setup(printer); }, Fm_Page_Set);
     });
     Fm_Page_Set->Execute();
 }
@@ -268,7 +257,8 @@ void TFM_Main::Model_Preview_BtnClick()
 void TFM_Main::Sig_Prt_BtnClick()
 {
     TabMain->setCurrentIndex(0);
-    prompt().message(QStringLiteral("设置好模板，在屏幕上填写关键信息，点击打印预览即可打印单页！"));
+    prompt().message(
+        QStringLiteral("设置好模板，在屏幕上填写关键信息，点击打印预览即可打印单页！"));
 }
 
 void TFM_Main::Multi_Prt_BtnClick()
@@ -279,9 +269,9 @@ void TFM_Main::Multi_Prt_BtnClick()
 
 void TFM_Main::All_Prt_BtnClick()
 {
-    PrintCommands::All_Prt_BtnClick(m_dm, TabModel->Model_Container,
-                                    [this](QPrinter* printer) { return Page_Setup(printer); },
-                                    TabSheet2->selectedRows());
+    PrintCommands::All_Prt_BtnClick(
+        m_dm, TabModel->Model_Container, [this](QPrinter* printer) { return Page_Setup(printer); },
+        TabSheet2->selectedRows());
 }
 
 void TFM_Main::Font_Set_BtnClick()
@@ -296,15 +286,8 @@ void TFM_Main::Printer_Set_BtnClick()
 
 void TFM_Main::N2Click()
 {
-    // Only when the grid's current row is one of its selected rows.
-    QItemSelectionModel* selection = TabSheet2->DBGrid1->selectionModel();
-    const QModelIndex current = selection->currentIndex();
-    if (!current.isValid() || !selection->isRowSelected(current.row(), QModelIndex()))
-        return;
     if (FM_PreView)
         FM_PreView->exec();
-    selection->clearSelection();
-    TabSheet2->Att_Name_Ad->setFocus();
 }
 
 bool TFM_Main::Page_Setup(QPrinter* printer)

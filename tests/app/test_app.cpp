@@ -1,14 +1,15 @@
 // Start-up, the main window's frame and both exits.
 #include "configini.h"
-#include "excelcommands.h"
-#include "fakegateway.h"
+#include "dataerror.h"
 #include "datamodule.h"
 #include "designpage.h"
 #include "designsurface.h"
-#include "dataerror.h"
+#include "excelcommands.h"
+#include "fakegateway.h"
 #include "fieldcatalogue.h"
-#include "guarded.h"
+#include "findwidget.h"
 #include "freshdatabase.h"
+#include "guarded.h"
 #include "headerguard.h"
 #include "instancelock.h"
 #include "mainwindow.h"
@@ -810,11 +811,11 @@ private Q_SLOTS:
         QVERIFY(FM_Main->findChild<QDialog*>("FM_PreView"));
         QVERIFY(FM_Main->findChild<QDialog*>("FM_WayBill"));
         p.answers.enqueue(Prompt::Button::Cancel);
-        QTest::mouseClick(FM_Main->TabSheet2->Exl_In_Btn, Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("Exl_In_Btn"), Qt::LeftButton);
         QCOMPARE(p.shown.value(0).kind, QString("question"));
         QCOMPARE(p.shown.value(0).caption, QString("提示"));
         p.clear();
-        QTest::mouseClick(FM_Main->TabSheet2->Exl_Out_Btn, Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("Exl_Out_Btn"), Qt::LeftButton);
         QCOMPARE(p.shown.value(0).kind, QString("save"));
         QCOMPARE(p.shown.size(), 1); // cancelled: nothing written, nothing said
     }

@@ -147,7 +147,7 @@ class TestBook : public QObject
 
     void clickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        QTableView* grid = page()->DBGrid1;
+        QTableView* grid = page()->findChild<QTableView*>("DBGrid1");
         const QRect r = grid->visualRect(grid->model()->index(row, 0));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, modifiers, r.center());
     }
@@ -155,7 +155,8 @@ class TestBook : public QObject
     QList<int> selectedRows() const
     {
         QList<int> rows;
-        for (const QModelIndex& i : page()->DBGrid1->selectionModel()->selectedRows())
+        for (const QModelIndex& i :
+             page()->findChild<QTableView*>("DBGrid1")->selectionModel()->selectedRows())
             rows << i.row();
         std::sort(rows.begin(), rows.end());
         return rows;
@@ -223,22 +224,22 @@ private Q_SLOTS:
         QFETCH(QString, mobile);
         QVERIFY(startProgram());
         FM_Main->Att_Set_BtnClick();
-        typeInto(page()->Att_Name_Ad, name);
-        typeInto(page()->Att_Mobile_Ad, mobile);
-        typeInto(page()->Att_Company_Ad, QStringLiteral("某公司"));
-        typeInto(page()->Att_Add_Ad, address);
-        QVERIFY(page()->Att_Add_Ad->hasFocus());
+        typeInto(page()->findChild<QLineEdit*>("Att_Name_Ad"), name);
+        typeInto(page()->findChild<QLineEdit*>("Att_Mobile_Ad"), mobile);
+        typeInto(page()->findChild<QLineEdit*>("Att_Company_Ad"), QStringLiteral("某公司"));
+        typeInto(page()->findChild<QLineEdit*>("Att_Add_Ad"), address);
+        QVERIFY(page()->findChild<QLineEdit*>("Att_Add_Ad")->hasFocus());
 
-        QTest::mouseClick(page()->Att_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(), QStringList{kIncomplete});
-        QVERIFY(page()->Att_Name_Ad->hasFocus());
+        QVERIFY(page()->findChild<QLineEdit*>("Att_Name_Ad")->hasFocus());
         QVERIFY(namesInFile().isEmpty());
         QCOMPARE(att()->recordCount(), 0);
         // What was typed stays for the user to complete.
-        QCOMPARE(page()->Att_Name_Ad->text(), name);
-        QCOMPARE(page()->Att_Add_Ad->text(), address);
-        QCOMPARE(page()->Att_Company_Ad->text(), QStringLiteral("某公司"));
+        QCOMPARE(page()->findChild<QLineEdit*>("Att_Name_Ad")->text(), name);
+        QCOMPARE(page()->findChild<QLineEdit*>("Att_Add_Ad")->text(), address);
+        QCOMPARE(page()->findChild<QLineEdit*>("Att_Company_Ad")->text(), QStringLiteral("某公司"));
     }
 
     void savedRowKeepsBlanksAndSpaces_data()
@@ -279,17 +280,17 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         FM_Main->Att_Set_BtnClick();
         RecipientPage* p = page();
-        pick(p->Att_Prvince_Ad, QStringLiteral("广东省"));
-        pick(p->Att_City_Ad, QStringLiteral("广州市"));
-        pick(p->Att_Country_Ad, QStringLiteral("天河区"));
-        typeInto(p->Att_Name_Ad, QStringLiteral("  王 五 "));
-        typeInto(p->Att_Mobile_Ad, mobile);
-        typeInto(p->Att_Company_Ad, QStringLiteral(" 某公司"));
-        typeInto(p->Att_Phone_Ad, phone);
-        typeInto(p->Att_Add_Ad, QStringLiteral(" 天河路 1 号  "));
-        typeInto(p->Att_PostCode_Ad, postcode);
+        pick(p->findChild<QComboBox*>("Att_Prvince_Ad"), QStringLiteral("广东省"));
+        pick(p->findChild<QComboBox*>("Att_City_Ad"), QStringLiteral("广州市"));
+        pick(p->findChild<QComboBox*>("Att_Country_Ad"), QStringLiteral("天河区"));
+        typeInto(p->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("  王 五 "));
+        typeInto(p->findChild<QLineEdit*>("Att_Mobile_Ad"), mobile);
+        typeInto(p->findChild<QLineEdit*>("Att_Company_Ad"), QStringLiteral(" 某公司"));
+        typeInto(p->findChild<QLineEdit*>("Att_Phone_Ad"), phone);
+        typeInto(p->findChild<QLineEdit*>("Att_Add_Ad"), QStringLiteral(" 天河路 1 号  "));
+        typeInto(p->findChild<QLineEdit*>("Att_PostCode_Ad"), postcode);
 
-        QTest::mouseClick(p->Att_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(p->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
 
         QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
         QSqlQuery q(DataModule1->DB_main());
@@ -309,25 +310,30 @@ private Q_SLOTS:
         // The new row is the current recipient and the grid shows it.
         QCOMPARE(att()->recordCount(), 1);
         QCOMPARE(att()->FieldByName("Name").AsString(), QStringLiteral("  王 五 "));
-        QCOMPARE(p->DBGrid1->model()->index(0, 3).data().toString(), storedMobile);
+        QCOMPARE(p->findChild<QTableView*>("DBGrid1")->model()->index(0, 3).data().toString(),
+                 storedMobile);
 
         // The edits are emptied; the region lists keep their choice.
         for (QLineEdit* e :
-             {p->Att_Name_Ad, p->Att_Company_Ad, p->Att_Add_Ad, p->Att_Disrination_Ad})
+             {p->findChild<QLineEdit*>("Att_Name_Ad"), p->findChild<QLineEdit*>("Att_Company_Ad"),
+              p->findChild<QLineEdit*>("Att_Add_Ad"),
+              p->findChild<QLineEdit*>("Att_Disrination_Ad")})
             QVERIFY2(e->text().isEmpty(), qPrintable(e->objectName()));
-        QCOMPARE(maskedText(p->Att_Mobile_Ad), QString(11, ' '));
-        QVERIFY(p->Att_Phone_Ad->text().isEmpty());
-        QCOMPARE(maskedText(p->Att_PostCode_Ad), QString(6, ' '));
-        QCOMPARE(p->Att_Prvince_Ad->currentText(), QStringLiteral("广东省"));
-        QCOMPARE(p->Att_City_Ad->currentText(), QStringLiteral("广州市"));
-        QCOMPARE(p->Att_Country_Ad->currentText(), QStringLiteral("天河区"));
+        QCOMPARE(maskedText(p->findChild<QLineEdit*>("Att_Mobile_Ad")), QString(11, ' '));
+        QVERIFY(p->findChild<QLineEdit*>("Att_Phone_Ad")->text().isEmpty());
+        QCOMPARE(maskedText(p->findChild<QLineEdit*>("Att_PostCode_Ad")), QString(6, ' '));
+        QCOMPARE(p->findChild<QComboBox*>("Att_Prvince_Ad")->currentText(),
+                 QStringLiteral("广东省"));
+        QCOMPARE(p->findChild<QComboBox*>("Att_City_Ad")->currentText(), QStringLiteral("广州市"));
+        QCOMPARE(p->findChild<QComboBox*>("Att_Country_Ad")->currentText(),
+                 QStringLiteral("天河区"));
 
         // The next recipient of the same district needs no new pick; the
         // destination is what the user left (now empty).
-        typeInto(p->Att_Name_Ad, QStringLiteral("赵六"));
-        typeInto(p->Att_Add_Ad, QStringLiteral("体育西路"));
-        typeInto(p->Att_Mobile_Ad, QStringLiteral("1"));
-        QTest::mouseClick(p->Att_Save_Btn, Qt::LeftButton);
+        typeInto(p->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("赵六"));
+        typeInto(p->findChild<QLineEdit*>("Att_Add_Ad"), QStringLiteral("体育西路"));
+        typeInto(p->findChild<QLineEdit*>("Att_Mobile_Ad"), QStringLiteral("1"));
+        QTest::mouseClick(p->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
         QCOMPARE(column("Exp_Att_Info", "Country || '|' || City || '|' || Disrination"),
                  QStringList({"天河区|广州市|广州市", "天河区|广州市|"}));
     }
@@ -356,12 +362,12 @@ private Q_SLOTS:
         // Recipient entry: stored as typed.
         FM_Main->Att_Set_BtnClick();
         RecipientPage* p = page();
-        typeInto(p->Att_Name_Ad, QStringLiteral("王五"));
-        typeInto(p->Att_Mobile_Ad, QStringLiteral("13912345678"));
-        typeInto(p->Att_Phone_Ad, typed);
-        QCOMPARE(p->Att_Phone_Ad->text(), kept);
-        typeInto(p->Att_Add_Ad, QStringLiteral("天河路"));
-        QTest::mouseClick(p->Att_Save_Btn, Qt::LeftButton);
+        typeInto(p->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("王五"));
+        typeInto(p->findChild<QLineEdit*>("Att_Mobile_Ad"), QStringLiteral("13912345678"));
+        typeInto(p->findChild<QLineEdit*>("Att_Phone_Ad"), typed);
+        QCOMPARE(p->findChild<QLineEdit*>("Att_Phone_Ad")->text(), kept);
+        typeInto(p->findChild<QLineEdit*>("Att_Add_Ad"), QStringLiteral("天河路"));
+        QTest::mouseClick(p->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
         QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
         QCOMPARE(column("Exp_Att_Info", "Phone"), QStringList{kept});
 
@@ -432,45 +438,51 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         FM_Main->Att_Set_BtnClick();
         RecipientPage* p = page();
-        QCOMPARE(texts(p->Att_Prvince_Ad), column("province", "name"));
-        QCOMPARE(p->Att_Prvince_Ad->currentIndex(), -1);
-        QVERIFY(texts(p->Att_City_Ad).isEmpty());
+        QCOMPARE(texts(p->findChild<QComboBox*>("Att_Prvince_Ad")), column("province", "name"));
+        QCOMPARE(p->findChild<QComboBox*>("Att_Prvince_Ad")->currentIndex(), -1);
+        QVERIFY(texts(p->findChild<QComboBox*>("Att_City_Ad")).isEmpty());
 
-        typeInto(p->Att_Disrination_Ad, QStringLiteral("手写目的地"));
-        pick(p->Att_Prvince_Ad, QStringLiteral("广东省"));
-        QVERIFY(p->Att_Disrination_Ad->text().isEmpty());
+        typeInto(p->findChild<QLineEdit*>("Att_Disrination_Ad"), QStringLiteral("手写目的地"));
+        pick(p->findChild<QComboBox*>("Att_Prvince_Ad"), QStringLiteral("广东省"));
+        QVERIFY(p->findChild<QLineEdit*>("Att_Disrination_Ad")->text().isEmpty());
         QCOMPARE(DataModule1->region_city->param("provinceID").toString(), QStringLiteral("44"));
-        QCOMPARE(texts(p->Att_City_Ad), column("city", "name", "WHERE provinceID='44'"));
-        QCOMPARE(p->Att_City_Ad->currentIndex(), -1);
-        QVERIFY(texts(p->Att_Country_Ad).isEmpty());
+        QCOMPARE(texts(p->findChild<QComboBox*>("Att_City_Ad")),
+                 column("city", "name", "WHERE provinceID='44'"));
+        QCOMPARE(p->findChild<QComboBox*>("Att_City_Ad")->currentIndex(), -1);
+        QVERIFY(texts(p->findChild<QComboBox*>("Att_Country_Ad")).isEmpty());
 
-        pick(p->Att_City_Ad, QStringLiteral("深圳市"));
-        QCOMPARE(p->Att_Disrination_Ad->text(), QStringLiteral("深圳市"));
+        pick(p->findChild<QComboBox*>("Att_City_Ad"), QStringLiteral("深圳市"));
+        QCOMPARE(p->findChild<QLineEdit*>("Att_Disrination_Ad")->text(), QStringLiteral("深圳市"));
         QCOMPARE(DataModule1->region_area->param("cityID").toString(), QStringLiteral("4403"));
-        QCOMPARE(texts(p->Att_Country_Ad), column("area", "name", "WHERE cityID='4403'"));
-        QCOMPARE(p->Att_Country_Ad->currentIndex(), -1);
+        QCOMPARE(texts(p->findChild<QComboBox*>("Att_Country_Ad")),
+                 column("area", "name", "WHERE cityID='4403'"));
+        QCOMPARE(p->findChild<QComboBox*>("Att_Country_Ad")->currentIndex(), -1);
 
         // A district leaves the destination as the user made it.
-        p->Att_Disrination_Ad->clear();
-        typeInto(p->Att_Disrination_Ad, QStringLiteral("前海"));
-        pick(p->Att_Country_Ad, 0);
-        QCOMPARE(p->Att_Disrination_Ad->text(), QStringLiteral("前海"));
+        p->findChild<QLineEdit*>("Att_Disrination_Ad")->clear();
+        typeInto(p->findChild<QLineEdit*>("Att_Disrination_Ad"), QStringLiteral("前海"));
+        pick(p->findChild<QComboBox*>("Att_Country_Ad"), 0);
+        QCOMPARE(p->findChild<QLineEdit*>("Att_Disrination_Ad")->text(), QStringLiteral("前海"));
 
         // Another city replaces the destination and the districts.
-        pick(p->Att_City_Ad, QStringLiteral("广州市"));
-        QCOMPARE(p->Att_Disrination_Ad->text(), QStringLiteral("广州市"));
-        QCOMPARE(texts(p->Att_Country_Ad), column("area", "name", "WHERE cityID='4401'"));
+        pick(p->findChild<QComboBox*>("Att_City_Ad"), QStringLiteral("广州市"));
+        QCOMPARE(p->findChild<QLineEdit*>("Att_Disrination_Ad")->text(), QStringLiteral("广州市"));
+        QCOMPARE(texts(p->findChild<QComboBox*>("Att_Country_Ad")),
+                 column("area", "name", "WHERE cityID='4401'"));
 
         // Another province empties the destination and both lower lists.
-        pick(p->Att_Prvince_Ad, QStringLiteral("北京市"));
-        QVERIFY(p->Att_Disrination_Ad->text().isEmpty());
-        QCOMPARE(texts(p->Att_City_Ad), column("city", "name", "WHERE provinceID='11'"));
-        QVERIFY(texts(p->Att_Country_Ad).isEmpty());
-        QCOMPARE(p->Att_Country_Ad->currentText(), QString());
+        pick(p->findChild<QComboBox*>("Att_Prvince_Ad"), QStringLiteral("北京市"));
+        QVERIFY(p->findChild<QLineEdit*>("Att_Disrination_Ad")->text().isEmpty());
+        QCOMPARE(texts(p->findChild<QComboBox*>("Att_City_Ad")),
+                 column("city", "name", "WHERE provinceID='11'"));
+        QVERIFY(texts(p->findChild<QComboBox*>("Att_Country_Ad")).isEmpty());
+        QCOMPARE(p->findChild<QComboBox*>("Att_Country_Ad")->currentText(), QString());
 
         // Changes made by the program are not picks.
-        p->Att_Prvince_Ad->setCurrentIndex(p->Att_Prvince_Ad->findText("广东省"));
-        QCOMPARE(texts(p->Att_City_Ad), column("city", "name", "WHERE provinceID='11'"));
+        p->findChild<QComboBox*>("Att_Prvince_Ad")
+            ->setCurrentIndex(p->findChild<QComboBox*>("Att_Prvince_Ad")->findText("广东省"));
+        QCOMPARE(texts(p->findChild<QComboBox*>("Att_City_Ad")),
+                 column("city", "name", "WHERE provinceID='11'"));
         QVERIFY(m_prompt->shown.isEmpty());
     }
 
@@ -489,15 +501,18 @@ private Q_SLOTS:
         }));
         FM_Main->Att_Set_BtnClick();
         RecipientPage* p = page();
-        const int second = p->Att_Prvince_Ad->count() - 2; // the later "北京市"
-        QCOMPARE(p->Att_Prvince_Ad->itemText(second), QStringLiteral("北京市"));
-        pick(p->Att_Prvince_Ad, second);
-        QCOMPARE(texts(p->Att_City_Ad), column("city", "name", "WHERE provinceID='11'"));
+        const int second =
+            p->findChild<QComboBox*>("Att_Prvince_Ad")->count() - 2; // the later "北京市"
+        QCOMPARE(p->findChild<QComboBox*>("Att_Prvince_Ad")->itemText(second),
+                 QStringLiteral("北京市"));
+        pick(p->findChild<QComboBox*>("Att_Prvince_Ad"), second);
+        QCOMPARE(texts(p->findChild<QComboBox*>("Att_City_Ad")),
+                 column("city", "name", "WHERE provinceID='11'"));
 
-        pick(p->Att_Prvince_Ad, QStringLiteral("重名省"));
-        QCOMPARE(texts(p->Att_City_Ad), QStringList({"重名市", "重名市"}));
-        pick(p->Att_City_Ad, 1);
-        QCOMPARE(texts(p->Att_Country_Ad), QStringList{"甲区"});
+        pick(p->findChild<QComboBox*>("Att_Prvince_Ad"), QStringLiteral("重名省"));
+        QCOMPARE(texts(p->findChild<QComboBox*>("Att_City_Ad")), QStringList({"重名市", "重名市"}));
+        pick(p->findChild<QComboBox*>("Att_City_Ad"), 1);
+        QCOMPARE(texts(p->findChild<QComboBox*>("Att_Country_Ad")), QStringList{"甲区"});
     }
 
     // --- Search -----------------------------------------------------------
@@ -523,19 +538,19 @@ private Q_SLOTS:
         clickRow(4);
         QCOMPARE(att()->recNo(), 4);
 
-        typeInto(page()->Att_Name_Ad, typed);
-        QTest::mouseClick(page()->Att_Find_Btn, Qt::LeftButton);
+        typeInto(page()->findChild<QLineEdit*>("Att_Name_Ad"), typed);
+        QTest::mouseClick(page()->findChild<QPushButton*>("Att_Find_Btn"), Qt::LeftButton);
 
         const int row = expectedRow < 0 ? 4 : expectedRow;
         QCOMPARE(att()->recNo(), row);
-        QCOMPARE(page()->DBGrid1->currentIndex().row(), row);
+        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->currentIndex().row(), row);
         QCOMPARE(selectedRows(), QList<int>{row});
         // The design surface shows the current recipient.
         QCOMPARE(control("A_Name")->text(), att()->cellText(row, att()->fieldIndex("Name")));
         QVERIFY(m_prompt->shown.isEmpty());
         // A search writes nothing.
         QCOMPARE(namesInFile(), QStringList({"李四", "王五", "王小二", " 王六", "张三"}));
-        QCOMPARE(page()->Att_Name_Ad->text(), typed);
+        QCOMPARE(page()->findChild<QLineEdit*>("Att_Name_Ad")->text(), typed);
     }
 
     void searchFindsAnyPartAndEnterGoesOn_data()
@@ -565,11 +580,11 @@ private Q_SLOTS:
         clickRow(4);
         QCOMPARE(att()->recNo(), 4);
 
-        typeInto(page()->searchEdit, typed);
+        typeInto(page()->findChild<QLineEdit*>("searchEdit"), typed);
         for (int row : rowsAfterEachEnter) {
-            QTest::keyClick(page()->searchEdit, Qt::Key_Return);
+            QTest::keyClick(page()->findChild<QLineEdit*>("searchEdit"), Qt::Key_Return);
             QCOMPARE(att()->recNo(), row);
-            QCOMPARE(page()->DBGrid1->currentIndex().row(), row);
+            QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->currentIndex().row(), row);
             QCOMPARE(selectedRows(), QList<int>{row});
             QCOMPARE(control("A_Name")->text(), att()->cellText(row, att()->fieldIndex("Name")));
         }
@@ -583,13 +598,13 @@ private Q_SLOTS:
         FM_Main->Att_Set_BtnClick();
         addSearchableRecipients();
         clickRow(0);
-        typeInto(page()->Att_Name_Ad, QStringLiteral("张"));
-        typeInto(page()->searchEdit, QStringLiteral("13600004444"));
-        QTest::mouseClick(page()->Att_Find_Btn, Qt::LeftButton);
+        typeInto(page()->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("张"));
+        typeInto(page()->findChild<QLineEdit*>("searchEdit"), QStringLiteral("13600004444"));
+        QTest::mouseClick(page()->findChild<QPushButton*>("Att_Find_Btn"), Qt::LeftButton);
         QCOMPARE(att()->recNo(), 3);
         // With the search box empty, "查询" takes the name box as before.
-        page()->searchEdit->clear();
-        QTest::mouseClick(page()->Att_Find_Btn, Qt::LeftButton);
+        page()->findChild<QLineEdit*>("searchEdit")->clear();
+        QTest::mouseClick(page()->findChild<QPushButton*>("Att_Find_Btn"), Qt::LeftButton);
         QCOMPARE(att()->recNo(), 4);
     }
 
@@ -621,7 +636,7 @@ private Q_SLOTS:
             writer.append({{"Name", r.at(0)}, {"Mobile", r.at(1)}, {"Address", r.at(2)}});
         m_prompt->answers.enqueue(confirm ? Prompt::Button::Yes : Prompt::Button::No);
 
-        page()->removeDuplicatesAction->trigger();
+        page()->findChild<QAction*>("removeDuplicatesAction")->trigger();
 
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown.at(0).kind, QStringLiteral("question"));
@@ -632,10 +647,10 @@ private Q_SLOTS:
             QCOMPARE(namesInFile(), QStringList({"张三", "张三", "王五", "王五", "李四"}));
             QCOMPARE(column("Exp_Att_Info", "Mobile"),
                      QStringList({"13800001111", "13900000000", "", "", "13800002222"}));
-            QCOMPARE(page()->DBGrid1->model()->rowCount(), 5);
+            QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 5);
             // Nothing is left to remove.
             m_prompt->clear();
-            page()->removeDuplicatesAction->trigger();
+            page()->findChild<QAction*>("removeDuplicatesAction")->trigger();
             QCOMPARE(m_prompt->messages(), QStringList{QStringLiteral("没有重复的收件人。")});
         } else {
             QCOMPARE(namesInFile().size(), rows.size());
@@ -652,7 +667,7 @@ private Q_SLOTS:
         RecipientRows writer(att());
         for (const char* address : {"甲", "甲", "乙", "乙"})
             writer.append({{"Name", "张三"}, {"Mobile", "138"}, {"Address", address}});
-        page()->removeDuplicatesAction->trigger();
+        page()->findChild<QAction*>("removeDuplicatesAction")->trigger();
         QCOMPARE(m_prompt->shown.size(), 2);
         QCOMPARE(m_prompt->shown.at(1).kind, QStringLiteral("error"));
         QCOMPARE(att()->recordCount(), 4);
@@ -665,17 +680,17 @@ private Q_SLOTS:
     {
         QVERIFY(startProgram());
         FM_Main->Att_Set_BtnClick();
-        QLabel* label = page()->rowCountLabel;
+        QLabel* label = page()->findChild<QLabel*>("rowCountLabel");
         QCOMPARE(label->text(), QStringLiteral("共 0 条收件人"));
         addRecipients({"甲", "乙", "丙"});
         QCOMPARE(label->text(), QStringLiteral("共 3 条收件人"));
-        typeInto(page()->Att_Name_Ad, QStringLiteral("丁"));
-        typeInto(page()->Att_Mobile_Ad, QStringLiteral("139"));
-        typeInto(page()->Att_Add_Ad, QStringLiteral("路"));
-        QTest::mouseClick(page()->Att_Save_Btn, Qt::LeftButton);
+        typeInto(page()->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("丁"));
+        typeInto(page()->findChild<QLineEdit*>("Att_Mobile_Ad"), QStringLiteral("139"));
+        typeInto(page()->findChild<QLineEdit*>("Att_Add_Ad"), QStringLiteral("路"));
+        QTest::mouseClick(page()->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
         QCOMPARE(label->text(), QStringLiteral("共 4 条收件人"));
         clickRow(0);
-        page()->Dgrd_Att_DelRow->trigger();
+        page()->findChild<QAction*>("Dgrd_Att_DelRow")->trigger();
         QCOMPARE(label->text(), QStringLiteral("共 3 条收件人"));
         RecipientRows writer(att());
         writer.inTransaction([&] {
@@ -706,7 +721,7 @@ private Q_SLOTS:
         QFETCH(QString, field);
         QFETCH(QString, value);
         QVERIFY(startProgram());
-        QTableView* grid = page()->DBGrid1;
+        QTableView* grid = page()->findChild<QTableView*>("DBGrid1");
         int col = -1;
         const auto& columns = RecipientPage::gridColumns();
         for (int i = 0; i < columns.size(); ++i)
@@ -721,7 +736,7 @@ private Q_SLOTS:
     void columnWidthsAndOrderAreRemembered()
     {
         QVERIFY(startProgram());
-        QHeaderView* header = page()->DBGrid1->horizontalHeader();
+        QHeaderView* header = page()->findChild<QTableView*>("DBGrid1")->horizontalHeader();
         header->resizeSection(1, 420);
         header->moveSection(3, 0); // 手机 first
         m_start->shutdown();
@@ -729,7 +744,7 @@ private Q_SLOTS:
         QVERIFY(ConfigIni::readString(m_tmp->path() + "/", "Grid", "State").size() > 0);
 
         QVERIFY(startProgram());
-        header = page()->DBGrid1->horizontalHeader();
+        header = page()->findChild<QTableView*>("DBGrid1")->horizontalHeader();
         QCOMPARE(header->sectionSize(1), 420);
         QCOMPARE(header->logicalIndex(0), 3);
         // Still unsorted: the table's own order.
@@ -741,7 +756,7 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         FM_Main->Att_Set_BtnClick();
         addRecipients({"delta", "alpha", "charlie", "bravo"});
-        QTableView* grid = page()->DBGrid1;
+        QTableView* grid = page()->findChild<QTableView*>("DBGrid1");
         QHeaderView* header = grid->horizontalHeader();
         QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
                           QPoint(header->sectionViewportPosition(0) + 10, header->height() / 2));
@@ -765,10 +780,10 @@ private Q_SLOTS:
 
         // The search walks the display order.
         clickRow(2);
-        typeInto(page()->searchEdit, QStringLiteral("a"));
+        typeInto(page()->findChild<QLineEdit*>("searchEdit"), QStringLiteral("a"));
         QStringList found;
         for (int i = 0; i < 4; ++i) {
-            QTest::keyClick(page()->searchEdit, Qt::Key_Return);
+            QTest::keyClick(page()->findChild<QLineEdit*>("searchEdit"), Qt::Key_Return);
             found << att()->FieldByName("Name").AsString();
             QCOMPARE(selectedRows(), QList<int>{grid->currentIndex().row()});
         }
@@ -777,7 +792,7 @@ private Q_SLOTS:
         // Deleting the selected rows deletes those shown.
         clickRow(0);
         clickRow(1, Qt::ShiftModifier);
-        page()->Dgrd_Att_DelRow->trigger();
+        page()->findChild<QAction*>("Dgrd_Att_DelRow")->trigger();
         QCOMPARE(namesInFile(), QStringList({"delta", "charlie"}));
         QCOMPARE(shown(), QStringList({"charlie", "delta"}));
     }
@@ -794,17 +809,18 @@ private Q_SLOTS:
         clickRow(4, Qt::ShiftModifier);
         QCOMPARE(selectedRows(), QList<int>({1, 3, 4}));
 
-        page()->Dgrd_Att_DelRow->trigger();
+        page()->findChild<QAction*>("Dgrd_Att_DelRow")->trigger();
 
         QCOMPARE(namesInFile(), QStringList({"甲", "丙", "己"}));
         QCOMPARE(att()->recordCount(), 3);
-        QCOMPARE(page()->DBGrid1->model()->rowCount(), 3);
-        QCOMPARE(page()->DBGrid1->model()->index(1, 0).data().toString(), QStringLiteral("丙"));
+        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 3);
+        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->index(1, 0).data().toString(),
+                 QStringLiteral("丙"));
         QVERIFY(m_prompt->shown.isEmpty());
 
         // Nothing selected: nothing goes.
-        page()->DBGrid1->clearSelection();
-        page()->Dgrd_Att_DelRow->trigger();
+        page()->findChild<QTableView*>("DBGrid1")->clearSelection();
+        page()->findChild<QAction*>("Dgrd_Att_DelRow")->trigger();
         QCOMPARE(namesInFile(), QStringList({"甲", "丙", "己"}));
     }
 
@@ -819,13 +835,13 @@ private Q_SLOTS:
         clickRow(2, Qt::ShiftModifier);
         QCOMPARE(selectedRows(), QList<int>({0, 1, 2}));
 
-        page()->Dgrd_Att_DelRow->trigger();
+        page()->findChild<QAction*>("Dgrd_Att_DelRow")->trigger();
 
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown.at(0).kind, QStringLiteral("error"));
         QVERIFY(m_prompt->shown.at(0).text.contains("丙 is kept"));
         QCOMPARE(namesInFile(), QStringList({"甲", "乙", "丙", "丁"}));
-        QCOMPARE(page()->DBGrid1->model()->rowCount(), 4);
+        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 4);
     }
 
     // --- The shared row rules ---------------------------------------------
@@ -857,7 +873,7 @@ private Q_SLOTS:
         rows.empty();
         QVERIFY(namesInFile().isEmpty());
         QCOMPARE(att()->recordCount(), 0);
-        QCOMPARE(page()->DBGrid1->model()->rowCount(), 0);
+        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 0);
         QVERIFY(att()->eof());
     }
 
@@ -895,8 +911,8 @@ private Q_SLOTS:
         QCOMPARE(column("Exp_Att_Info", "Name || '|' || ifnull(WayBillNo, '')"), expected);
         // The rows in memory and in the grid are the file's.
         QCOMPARE(att()->recordCount(), expected.size());
-        QCOMPARE(page()->DBGrid1->model()->rowCount(), expected.size());
-        QCOMPARE(page()->DBGrid1->model()->index(0, 0).data().toString(),
+        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->rowCount(), expected.size());
+        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->index(0, 0).data().toString(),
                  expected.at(0).section('|', 0, 0));
     }
 
@@ -1013,11 +1029,11 @@ private Q_SLOTS:
         QVERIFY(exec("UPDATE Exp_Att_Info SET Print_Count = 2, Printed_At = '2026-03-01 09:30:00' "
                      "WHERE Name IN ('甲', '丙')"));
         att()->refresh();
-        QComboBox* box = page()->Printed_Filter_Box;
+        QComboBox* box = page()->findChild<QComboBox*>("Printed_Filter_Box");
         QCOMPARE(box->count(), 3);
         QCOMPARE(box->itemText(show), QString::fromUtf8(QTest::currentDataTag()));
         box->setCurrentIndex(show);
-        QTableView* grid = page()->DBGrid1;
+        QTableView* grid = page()->findChild<QTableView*>("DBGrid1");
         // A dataset row the grid does not show.
         const auto isRowHidden = [this](int row) { return page()->gridSortModel->gridRow(row) < 0; };
         QList<bool> isHidden;
@@ -1037,7 +1053,7 @@ private Q_SLOTS:
 
         // Select everything with the filter on and delete: only shown rows go.
         grid->selectAll();
-        page()->Dgrd_Att_DelRowClick();
+        page()->deleteSelectedRows();
         const QStringList names = {"甲", "乙", "丙", "丁", "戊"};
         QStringList left;
         for (int row = 0; row < names.size(); ++row)

@@ -246,7 +246,7 @@ class TestExcelWindow : public QObject
     {
         QCOMPARE(names(), kOld);
         QCOMPARE(att()->recordCount(), kOld.size());
-        QCOMPARE(m_page->DBGrid1->model()->rowCount(), kOld.size());
+        QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), kOld.size());
         QVERIFY(!att()->controlsDisabled());
     }
 
@@ -272,9 +272,9 @@ private Q_SLOTS:
         m_dialog = new TFm_Field_Set(m_dm.get(), m_page.get());
         TDataModule1* dm = m_dm.get();
         RecipientPage* page = m_page.get();
-        connect(m_page->Exl_In_Btn, &QToolButton::clicked, page,
+        connect(page, &RecipientPage::importRequested, page,
                 [dm, page] { ExcelCommands::Exl_In_BtnClick(dm, page); });
-        connect(m_page->Exl_Out_Btn, &QToolButton::clicked, page,
+        connect(page, &RecipientPage::exportRequested, page,
                 [dm] { ExcelCommands::Exl_Out_BtnClick(dm); });
         m_page->resize(1000, 700);
         m_page->show();
@@ -308,7 +308,7 @@ private Q_SLOTS:
                         {QStringLiteral("手机"), QStringLiteral("手机")}});
             clickOk();
         });
-        QTest::mouseClick(m_page->Exl_In_Btn, Qt::LeftButton);
+        QTest::mouseClick(m_page->findChild<QToolButton*>("Exl_In_Btn"), Qt::LeftButton);
 
         QVERIFY(visible);
         QCOMPARE(m_dialog->windowTitle(), QStringLiteral("字段对应设置"));
@@ -335,7 +335,7 @@ private Q_SLOTS:
                              {"王五", "", ""},
                              {"赵六", "15000000000", ""}}));
         QCOMPARE(att()->recordCount(), 5);
-        QCOMPARE(m_page->DBGrid1->model()->rowCount(), 5);
+        QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 5);
     }
 
     void nothingWithoutConsentOrFile_data()
@@ -349,7 +349,7 @@ private Q_SLOTS:
     {
         QFETCH(Prompt::Button, answer);
         m_prompt->answers.enqueue(answer);
-        QTest::mouseClick(m_page->Exl_In_Btn, Qt::LeftButton);
+        QTest::mouseClick(m_page->findChild<QToolButton*>("Exl_In_Btn"), Qt::LeftButton);
         QVERIFY(!m_dialog->isVisible());
         QCOMPARE(shownOf(QStringLiteral("open")).size(), answer == Prompt::Button::Ok ? 1 : 0);
         QVERIFY(runState().excelFileName.isEmpty());
@@ -708,7 +708,7 @@ private Q_SLOTS:
         clickOk();
         QCOMPARE(m_prompt->messages(), QStringList{done(5)});
         QCOMPARE(names(), (QStringList{"张三", "李四", "", "王五", "赵六"}));
-        QCOMPARE(m_page->DBGrid1->model()->rowCount(), 5);
+        QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 5);
     }
 
     // --- Proposed mapping, appending, preview -------------------------------
@@ -805,7 +805,7 @@ private Q_SLOTS:
         }
         QCOMPARE(m_prompt->lastMessage(), done(5));
         QCOMPARE(names(), kOld + QStringList({"张三", "李四", "", "王五", "赵六"}));
-        QCOMPARE(m_page->DBGrid1->model()->rowCount(), 7);
+        QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 7);
         if (!commandLine) {
             // The next import starts from replacing again.
             QVERIFY(openDialog(file));
@@ -847,10 +847,10 @@ private Q_SLOTS:
     {
         // Typed on the recipient tab: the landline (kept as typed: empty) and
         // the postcode (a masked box: blanks) untouched.
-        m_page->Att_Name_Ad->setText(QStringLiteral("张三"));
-        m_page->Att_Add_Ad->setText(QStringLiteral("人民路1号"));
-        m_page->Att_Mobile_Ad->setText(QStringLiteral("13812345678"));
-        QTest::mouseClick(m_page->Att_Save_Btn, Qt::LeftButton);
+        m_page->findChild<QLineEdit*>("Att_Name_Ad")->setText(QStringLiteral("张三"));
+        m_page->findChild<QLineEdit*>("Att_Add_Ad")->setText(QStringLiteral("人民路1号"));
+        m_page->findChild<QLineEdit*>("Att_Mobile_Ad")->setText(QStringLiteral("13812345678"));
+        QTest::mouseClick(m_page->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
         QVERIFY(m_prompt->messages().isEmpty());
         RecipientRows rows(att());
         rows.append({{QStringLiteral("Name"), QStringLiteral("\"老\"李")},
@@ -860,7 +860,7 @@ private Q_SLOTS:
         rows.append({{QStringLiteral("Name"), QStringLiteral("赵六")}});
         QCOMPARE(att()->recordCount(), 6);
         // The grid on the fifth row.
-        QTableView* grid = m_page->DBGrid1;
+        QTableView* grid = m_page->findChild<QTableView*>("DBGrid1");
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                           grid->visualRect(grid->model()->index(4, 0)).center());
         QCOMPARE(att()->recNo(), 4);
@@ -869,7 +869,7 @@ private Q_SLOTS:
         const QString path = m_tmp->filePath(QStringLiteral("名单.xls"));
         QVERIFY(writeFile(path, QByteArray(5000, 'x'))); // replaced without a question
         m_prompt->files.enqueue(chosen);
-        QTest::mouseClick(m_page->Exl_Out_Btn, Qt::LeftButton);
+        QTest::mouseClick(m_page->findChild<QToolButton*>("Exl_Out_Btn"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(),
                  QStringList{QStringLiteral("文件") + path + QStringLiteral("导出成功！")});
@@ -937,7 +937,7 @@ private Q_SLOTS:
         m_prompt->files.enqueue(m_tmp->filePath(chosen));
         if (!filter.isEmpty())
             m_prompt->selectedFilters.enqueue(filter);
-        QTest::mouseClick(m_page->Exl_Out_Btn, Qt::LeftButton);
+        QTest::mouseClick(m_page->findChild<QToolButton*>("Exl_Out_Btn"), Qt::LeftButton);
         const QString path = m_tmp->filePath(written);
         QCOMPARE(m_prompt->messages(),
                  QStringList{QStringLiteral("文件") + path + QStringLiteral("导出成功！")});
@@ -960,7 +960,7 @@ private Q_SLOTS:
         const QString path = m_tmp->filePath(QStringLiteral("no such folder/list.xls"));
         m_prompt->files.enqueue(path);
         att()->moveTo(1);
-        QTest::mouseClick(m_page->Exl_Out_Btn, Qt::LeftButton);
+        QTest::mouseClick(m_page->findChild<QToolButton*>("Exl_Out_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages().size(), 1);
         QCOMPARE(m_prompt->shown.last().kind, QStringLiteral("error"));
         QVERIFY2(m_prompt->lastMessage().contains(path), qPrintable(m_prompt->lastMessage()));

@@ -5,18 +5,20 @@
 
 #include "fieldfitstore.h"
 
+#include "calibrationcommands.h"
+#include "calibrationdialog.h"
+#include "configini.h"
 #include "datamodule.h"
 #include "designpage.h"
 #include "designsurface.h"
 #include "fieldcatalogue.h"
+#include "findwidget.h"
 #include "freshdatabase.h"
 #include "mainwindow.h"
-#include "preview.h"
-#include "printerstore.h"
-#include "calibrationcommands.h"
-#include "calibrationdialog.h"
 #include "pagesetdialog.h"
+#include "preview.h"
 #include "printerchoice.h"
+#include "printerstore.h"
 #include "printlog.h"
 #include "printlogdialog.h"
 #include "printrowsdialog.h"
@@ -25,7 +27,6 @@
 #include "runstate.h"
 #include "scriptedprompt.h"
 #include "startup.h"
-#include "configini.h"
 #include "tempworkdir.h"
 
 #include <QComboBox>
@@ -116,7 +117,7 @@ void TestPrintWindow::batchAsksFirst()
     QFETCH(bool, ok);
     DataModule1->TB_Att->moveTo(1);
     m_f->prompt.answers.enqueue(ok ? Prompt::Button::Ok : Prompt::Button::Cancel);
-    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     const ScriptedPrompt::Shown q = m_f->prompt.shown.value(0);
     QCOMPARE(q.kind, QString("question"));
     // The design's question first, then how many waybills go where.
@@ -134,7 +135,7 @@ void TestPrintWindow::batchAsksFirst()
     QCOMPARE(pdfPages("job.pdf"), 5);
     QVERIFY(DataModule1->TB_Att->eof());
     QCOMPARE(DataModule1->TB_Att->recNo(), 4);
-    QCOMPARE(FM_Main->TabSheet2->DBGrid1->currentIndex().row(), 4);
+    QCOMPARE(findWidget<QTableView>("DBGrid1")->currentIndex().row(), 4);
 }
 
 void TestPrintWindow::batchListsRowsThatDoNotFit_data()
@@ -155,7 +156,7 @@ void TestPrintWindow::batchListsRowsThatDoNotFit()
     DataModule1->TB_Att->refresh();
     m_f->prompt.answers.enqueue(Prompt::Button::Ok);
     m_f->prompt.answers.enqueue(printAnyway ? Prompt::Button::Ok : Prompt::Button::Cancel);
-    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     const ScriptedPrompt::Shown warning = m_f->prompt.shown.value(1);
     QCOMPARE(warning.kind, QString("question"));
     QCOMPARE(warning.text, QStringLiteral("以下收件人的内容超出打印范围：\n第 3 行 NAME3"));
@@ -170,7 +171,7 @@ void TestPrintWindow::batchRefusals()
 {
     // No printer chosen.
     PrinterStore::printer()->setOutputFileName(QString());
-    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     // The window says how to choose a printer or a PDF file.
     QCOMPARE(m_f->prompt.messages(),
              QStringList({"打印机没准备好！\n请按工具栏上的“打印机设置”选择打印机；"
@@ -181,7 +182,7 @@ void TestPrintWindow::batchRefusals()
     PrinterStore::printer()->setOutputFileName(m_f->tmp.filePath("job.pdf"));
     runState().currentModel = QStringLiteral("未保存的模板");
     m_f->prompt.clear();
-    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     QCOMPARE(m_f->prompt.messages(), QStringList({"当前模板不存在，请先保存模板！"}));
     QVERIFY(!QFile::exists("job.pdf"));
 }
@@ -231,7 +232,7 @@ void TestPrintWindow::livePlacesStoredVisibility()
     name->move(surface->backgroundImage()->pos() + QPoint(480, 96)); // 127 mm, 25.4 mm
     sender->hide();
     m_f->prompt.answers.enqueue(Prompt::Button::Ok);
-    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     QVERIFY(pdfText("job.pdf").contains("SENDERNAME"));
     QProcess p;
     p.start("pdftotext", {"-bbox", "-f", "1", "-l", "1", "job.pdf", "-"});
@@ -377,12 +378,12 @@ void TestPrintWindow::previewWithoutItsPicture()
 
 void TestPrintWindow::printCurrentRowFromTheGrid()
 {
-    QTableView* grid = FM_Main->TabSheet2->DBGrid1;
+    QTableView* grid = findWidget<QTableView>("DBGrid1");
     FM_Main->TabMain->setCurrentIndex(1);
     // Current row not selected: nothing happens.
     grid->selectionModel()->setCurrentIndex(grid->model()->index(2, 0), QItemSelectionModel::NoUpdate);
     grid->clearSelection();
-    FM_Main->TabSheet2->N2->trigger();
+    findWidget<QAction>("N2")->trigger();
     QVERIFY(!FM_PreView->isVisible());
     QVERIFY(m_f->prompt.shown.isEmpty());
 
@@ -394,12 +395,12 @@ void TestPrintWindow::printCurrentRowFromTheGrid()
         shownOnRow = FM_PreView->isVisible() && DataModule1->TB_Att->recNo() == 2;
         FM_PreView->close();
     });
-    FM_Main->TabSheet2->N2->trigger();
+    findWidget<QAction>("N2")->trigger();
     QVERIFY(shownOnRow);
     QVERIFY(!grid->selectionModel()->hasSelection());
     QVERIFY(FM_Main->isVisible());
     FM_Main->activateWindow();
-    QTRY_VERIFY(FM_Main->TabSheet2->Att_Name_Ad->hasFocus());
+    QTRY_VERIFY(findWidget<QLineEdit>("Att_Name_Ad")->hasFocus());
 }
 
 void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed_data()
@@ -413,7 +414,7 @@ void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed_data()
 void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed()
 {
     QFETCH(bool, replace);
-    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     QCOMPARE(pdfPages("job.pdf"), 5);
     const QByteArray batch = [] {
         QFile f("job.pdf");
@@ -518,7 +519,7 @@ void TestPrintWindow::pagingButtonsFollowTheRowShown()
     pv->close();
 
     // "打印当前行" on the row.
-    QTableView* grid = FM_Main->TabSheet2->DBGrid1;
+    QTableView* grid = findWidget<QTableView>("DBGrid1");
     FM_Main->TabMain->setCurrentIndex(1);
     grid->selectRow(row);
     QCOMPARE(DataModule1->TB_Att->recNo(), row);
@@ -527,7 +528,7 @@ void TestPrintWindow::pagingButtonsFollowTheRowShown()
         seen = buttons();
         pv->close();
     });
-    FM_Main->TabSheet2->N2->trigger();
+    findWidget<QAction>("N2")->trigger();
     QCOMPARE(seen, states);
 }
 
@@ -560,7 +561,7 @@ void TestPrintWindow::batchPrintsTheChosenRows()
            "WHERE Name IN ('NAME1', 'NAME5')");
     DataModule1->TB_Att->refresh();
     RecipientPage* page = FM_Main->TabSheet2;
-    QTableView* grid = page->DBGrid1;
+    QTableView* grid = page->findChild<QTableView*>("DBGrid1");
     grid->selectionModel()->clearSelection();
     for (int row : {1, 3})
         grid->selectionModel()->select(page->gridModel->index(row, 0),
@@ -569,7 +570,7 @@ void TestPrintWindow::batchPrintsTheChosenRows()
         m_f->prompt.rowChoices.enqueue(std::nullopt);
     else
         m_f->prompt.rowChoices.enqueue(Prompt::RowsChoice{Prompt::RowsChoice::Kind(kind), range});
-    QTest::mouseClick(page->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(page->findChild<QToolButton*>("All_Prt_Btn"), Qt::LeftButton);
 
     QCOMPARE(m_f->prompt.rowOffers.size(), 1);
     QCOMPARE(m_f->prompt.rowOffers.first().rowCount, 5);
@@ -628,7 +629,7 @@ void TestPrintWindow::rowsDialogOffersWhatPrints()
 void TestPrintWindow::printLogReprintsAJobsRows()
 {
     m_f->prompt.rowChoices.enqueue(Prompt::RowsChoice{Prompt::RowsChoice::Kind::Range, "2-4"});
-    QTest::mouseClick(FM_Main->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 3);
     // NAME3 goes away before the reprint: it is left out.
     QSqlQuery q(DataModule1->DB_main());
@@ -637,7 +638,7 @@ void TestPrintWindow::printLogReprintsAJobsRows()
     QFile::remove(m_f->tmp.filePath("job.pdf"));
     m_f->prompt.clear();
 
-    QTest::mouseClick(FM_Main->TabSheet2->Print_Log_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QPushButton>("Print_Log_Btn"), Qt::LeftButton);
     auto* dialog = FM_Main->findChild<PrintLogDialog*>("PrintLogDialog");
     QVERIFY(dialog);
     QCOMPARE(dialog->Print_Log_Grid->rowCount(), 1);
