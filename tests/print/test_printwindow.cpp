@@ -252,62 +252,64 @@ void TestPrintWindow::previewZoomAndPaging()
     pv->show();
     QVERIFY(!FM_Main->isVisible());
     QCOMPARE(pv->naturalSize(), QSize(800, 442));
-    QCOMPARE(pv->ComboBox1->currentText(), QString("100%"));
+    QCOMPARE(pv->findChild<QComboBox*>("ComboBox1")->currentText(), QString("100%"));
 
     const std::pair<const char*, QSize> zooms[] = {
         {"75%", QSize(600, 331)}, {"50%", QSize(400, 221)}, {"200%", QSize(1600, 884)},
         {"100%", QSize(800, 442)}, {"充满整页", QSize(913, 537)}};
     for (const auto& [entry, size] : zooms) {
-        pv->ComboBox1->setCurrentText(QString::fromUtf8(entry));
-        pv->ComboBox1Change();
-        QCOMPARE(pv->Model_BKimg->size(), size);
+        pv->findChild<QComboBox*>("ComboBox1")->setCurrentText(QString::fromUtf8(entry));
+        pv->applyZoom();
+        QCOMPARE(pv->findChild<QLabel*>("Model_BKimg")->size(), size);
     }
 
     // Paging renders at natural size; the list keeps its entry.
-    pv->ComboBox1->setCurrentText("200%");
-    pv->ComboBox1Change();
-    QTest::mouseClick(pv->Next_Pg_Btn, Qt::LeftButton);
-    QCOMPARE(pv->Model_BKimg->size(), QSize(800, 442));
-    QCOMPARE(pv->ComboBox1->currentText(), QString("200%"));
+    pv->findChild<QComboBox*>("ComboBox1")->setCurrentText("200%");
+    pv->applyZoom();
+    QTest::mouseClick(pv->findChild<QToolButton*>("Next_Pg_Btn"), Qt::LeftButton);
+    QCOMPARE(pv->findChild<QLabel*>("Model_BKimg")->size(), QSize(800, 442));
+    QCOMPARE(pv->findChild<QComboBox*>("ComboBox1")->currentText(), QString("200%"));
     QCOMPARE(DataModule1->TB_Att->recNo(), 1);
 
     auto states = [&] {
-        return QVector<bool>{pv->First_Pg_Btn->isEnabled(), pv->Prior_Pg_Btn->isEnabled(),
-                             pv->Next_Pg_Btn->isEnabled(), pv->Last_Pg_Btn->isEnabled()};
+        return QVector<bool>{pv->findChild<QToolButton*>("First_Pg_Btn")->isEnabled(),
+                             pv->findChild<QToolButton*>("Prior_Pg_Btn")->isEnabled(),
+                             pv->findChild<QToolButton*>("Next_Pg_Btn")->isEnabled(),
+                             pv->findChild<QToolButton*>("Last_Pg_Btn")->isEnabled()};
     };
-    QTest::mouseClick(pv->Last_Pg_Btn, Qt::LeftButton);
+    QTest::mouseClick(pv->findChild<QToolButton*>("Last_Pg_Btn"), Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({true, true, false, false}));
     QCOMPARE(DataModule1->TB_Att->recNo(), 4);
-    QTest::mouseClick(pv->Prior_Pg_Btn, Qt::LeftButton);
+    QTest::mouseClick(pv->findChild<QToolButton*>("Prior_Pg_Btn"), Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({true, true, true, true}));
-    pv->Next_Pg_BtnClick(); // reaches the last row: all still on
+    pv->showNextRow(); // reaches the last row: all still on
     QCOMPARE(DataModule1->TB_Att->recNo(), 4);
     QCOMPARE(states(), QVector<bool>({true, true, true, true}));
-    pv->Next_Pg_BtnClick(); // tries past it: the row stays, next/last off
+    pv->showNextRow(); // tries past it: the row stays, next/last off
     QCOMPARE(DataModule1->TB_Att->recNo(), 4);
     QCOMPARE(states(), QVector<bool>({true, true, false, false}));
-    QTest::mouseClick(pv->First_Pg_Btn, Qt::LeftButton);
+    QTest::mouseClick(pv->findChild<QToolButton*>("First_Pg_Btn"), Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({false, false, true, true}));
     QCOMPARE(DataModule1->TB_Att->recNo(), 0);
 
     // The row on show prints alone and stays current.
-    pv->Next_Pg_BtnClick();
-    pv->Next_Pg_BtnClick();
-    QTest::mouseClick(pv->Print_Btn, Qt::LeftButton);
+    pv->showNextRow();
+    pv->showNextRow();
+    QTest::mouseClick(pv->findChild<QToolButton*>("Print_Btn"), Qt::LeftButton);
     QVERIFY(m_f->prompt.messages().isEmpty());
     QCOMPARE(pdfPages("job.pdf"), 1);
     QVERIFY(pdfText("job.pdf").contains("NAME3"));
     QVERIFY(!pdfText("job.pdf").contains("NAME2"));
     QCOMPARE(DataModule1->TB_Att->recNo(), 2);
 
-    QTest::mouseClick(pv->Close_Btn1, Qt::LeftButton);
+    QTest::mouseClick(pv->findChild<QToolButton*>("Close_Btn1"), Qt::LeftButton);
     QVERIFY(FM_Main->isVisible());
     QVERIFY(!pv->isVisible());
 
     // The next showing starts at 100% again.
-    pv->ComboBox1->setCurrentText("200%");
+    pv->findChild<QComboBox*>("ComboBox1")->setCurrentText("200%");
     pv->show();
-    QCOMPARE(pv->ComboBox1->currentText(), QString("100%"));
+    QCOMPARE(pv->findChild<QComboBox*>("ComboBox1")->currentText(), QString("100%"));
     pv->close();
 }
 
@@ -372,7 +374,7 @@ void TestPrintWindow::previewWithoutItsPicture()
     QVERIFY(m_f->prompt.shown.value(0).text.contains("generic.bmp"));
     QCOMPARE(pv->renderedImage().size(), QSize(800, 442));
     QCOMPARE(pv->renderedImage().pixel(5, 5), qRgb(255, 255, 255));
-    QVERIFY(pv->Next_Pg_Btn->isEnabled());
+    QVERIFY(pv->findChild<QToolButton*>("Next_Pg_Btn")->isEnabled());
     pv->close();
 }
 
@@ -424,7 +426,7 @@ void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed()
     m_f->prompt.clear();
     m_f->prompt.answers.enqueue(replace ? Prompt::Button::Yes : Prompt::Button::No);
     FM_PreView->show();
-    QTest::mouseClick(FM_PreView->Print_Btn, Qt::LeftButton);
+    QTest::mouseClick(FM_PreView->findChild<QToolButton*>("Print_Btn"), Qt::LeftButton);
     FM_PreView->close();
     QCOMPARE(m_f->prompt.shown.size(), 1);
     const ScriptedPrompt::Shown q = m_f->prompt.shown.at(0);
@@ -509,13 +511,17 @@ void TestPrintWindow::pagingButtonsFollowTheRowShown()
     QFETCH(QVector<bool>, states);
     TFM_PreView* pv = FM_PreView;
     auto buttons = [&] {
-        return QVector<bool>{pv->First_Pg_Btn->isEnabled(), pv->Prior_Pg_Btn->isEnabled(),
-                             pv->Next_Pg_Btn->isEnabled(), pv->Last_Pg_Btn->isEnabled()};
+        return QVector<bool>{pv->findChild<QToolButton*>("First_Pg_Btn")->isEnabled(),
+                             pv->findChild<QToolButton*>("Prior_Pg_Btn")->isEnabled(),
+                             pv->findChild<QToolButton*>("Next_Pg_Btn")->isEnabled(),
+                             pv->findChild<QToolButton*>("Last_Pg_Btn")->isEnabled()};
     };
     // An earlier showing left the buttons of another row.
     DataModule1->TB_Att->moveTo(row == 4 ? 0 : 4);
     pv->show();
-    QTest::mouseClick(row == 4 ? pv->First_Pg_Btn : pv->Last_Pg_Btn, Qt::LeftButton);
+    QTest::mouseClick(row == 4 ? pv->findChild<QToolButton*>("First_Pg_Btn")
+                               : pv->findChild<QToolButton*>("Last_Pg_Btn"),
+                      Qt::LeftButton);
     pv->close();
 
     // "打印当前行" on the row.
