@@ -391,7 +391,7 @@ private Q_SLOTS:
         // Running: the standard header is in place.
         QCOMPARE(fileBytes(kDb).left(16), HeaderGuard::standardHeader());
         if (byButton)
-            QTest::mouseClick(FM_Main->App_Exit, Qt::LeftButton);
+            QTest::mouseClick(findWidget<QToolButton>("App_Exit"), Qt::LeftButton);
         else
             FM_Main->close();
         QVERIFY(!DataModule1->isConnected());
@@ -762,18 +762,19 @@ private Q_SLOTS:
         QCOMPARE(tabs->tabText(1), QString("收件人管理"));
         QCOMPARE(tabs->tabText(2), QString("发件人信息"));
         QCOMPARE(tabs->currentIndex(), 0);
-        QTest::mouseClick(FM_Main->Send_Set_Btn, Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("Send_Set_Btn"), Qt::LeftButton);
         QCOMPARE(tabs->currentIndex(), 2);
-        QTest::mouseClick(FM_Main->Att_Set_Btn, Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("Att_Set_Btn"), Qt::LeftButton);
         QCOMPARE(tabs->currentIndex(), 1);
-        QTest::mouseClick(FM_Main->Model_Set_Btn, Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("Model_Set_Btn"), Qt::LeftButton);
         QCOMPARE(tabs->currentIndex(), 0);
 
         QCOMPARE(FM_Main->statusPanelText(0), QString("Qorda邮单打印软件Waylark V2.0Beta"));
         QCOMPARE(FM_Main->statusPanelText(1), QString());
         const int widths[4] = {260, 80, 230, 50};
         for (int i = 0; i < 4; ++i)
-            QCOMPARE(FM_Main->StatusPanels[i]->width(), widths[i]);
+            QCOMPARE(findWidget<QLabel>(QStringLiteral("StatusBar1Panel%1").arg(i))->width(),
+                     widths[i]);
     }
 
     void fieldControlsAtTheirDefaultPlaces()
@@ -825,7 +826,7 @@ private Q_SLOTS:
         ScriptedPrompt p;
         Startup s(m_tmp->path());
         QVERIFY(s.start());
-        QTest::mouseClick(FM_Main->Help_Btn, Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("Help_Btn"), Qt::LeftButton);
         QCOMPARE(p.messages(), QStringList({"帮助文件不存在，请确认您下载到了完整安装包！"}));
         QVERIFY(p.urls.isEmpty());
 
@@ -834,7 +835,7 @@ private Q_SLOTS:
         help.write("<html></html>");
         help.close();
         p.clear();
-        QTest::mouseClick(FM_Main->Help_Btn, Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("Help_Btn"), Qt::LeftButton);
         QVERIFY(p.messages().isEmpty());
         QCOMPARE(p.urls.size(), 1);
         QCOMPARE(p.urls.at(0).toLocalFile(), QFileInfo(QStringLiteral("help.html")).absoluteFilePath());

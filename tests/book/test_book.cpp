@@ -6,6 +6,7 @@
 #include "designpage.h"
 #include "designsurface.h"
 #include "fieldcatalogue.h"
+#include "findwidget.h"
 #include "freshdatabase.h"
 #include "mainwindow.h"
 #include "maskedtext.h"
@@ -55,15 +56,15 @@ class TestBook : public QObject
     std::unique_ptr<ScriptedPrompt> m_prompt;
     std::unique_ptr<Startup> m_start;
 
-    RecipientPage* page() const { return FM_Main->TabSheet2; }
-    SenderPage* sender() const { return FM_Main->TabSend; }
+    RecipientPage* page() const { return findWidget<RecipientPage>("TabSheet2"); }
+    SenderPage* sender() const { return findWidget<SenderPage>("TabSend"); }
     Dataset* att() const { return DataModule1->TB_Att; }
 
     // The design surface's field control of a field key.
     static DBEdit* control(const char* key)
     {
         const FieldInfo* f = FieldCatalogue::byKey(QString::fromLatin1(key));
-        return f ? FM_Main->TabModel->findChild<DBEdit*>(f->control) : nullptr;
+        return f ? findWidget<DesignPage>("TabModel")->findChild<DBEdit*>(f->control) : nullptr;
     }
 
     // Starts the program; setup runs on the open database before the window
@@ -223,7 +224,7 @@ private Q_SLOTS:
         QFETCH(QString, address);
         QFETCH(QString, mobile);
         QVERIFY(startProgram());
-        FM_Main->Att_Set_BtnClick();
+        FM_Main->showRecipientsTab();
         typeInto(page()->findChild<QLineEdit*>("Att_Name_Ad"), name);
         typeInto(page()->findChild<QLineEdit*>("Att_Mobile_Ad"), mobile);
         typeInto(page()->findChild<QLineEdit*>("Att_Company_Ad"), QStringLiteral("某公司"));
@@ -278,7 +279,7 @@ private Q_SLOTS:
         QFETCH(QString, storedPhone);
         QFETCH(QString, storedPostcode);
         QVERIFY(startProgram());
-        FM_Main->Att_Set_BtnClick();
+        FM_Main->showRecipientsTab();
         RecipientPage* p = page();
         pick(p->findChild<QComboBox*>("Att_Prvince_Ad"), QStringLiteral("广东省"));
         pick(p->findChild<QComboBox*>("Att_City_Ad"), QStringLiteral("广州市"));
@@ -360,7 +361,7 @@ private Q_SLOTS:
         QVERIFY(startProgram());
 
         // Recipient entry: stored as typed.
-        FM_Main->Att_Set_BtnClick();
+        FM_Main->showRecipientsTab();
         RecipientPage* p = page();
         typeInto(p->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("王五"));
         typeInto(p->findChild<QLineEdit*>("Att_Mobile_Ad"), QStringLiteral("13912345678"));
@@ -372,7 +373,7 @@ private Q_SLOTS:
         QCOMPARE(column("Exp_Att_Info", "Phone"), QStringList{kept});
 
         // Sender: stored as typed.
-        FM_Main->Send_Set_BtnClick();
+        FM_Main->showSenderTab();
         SenderPage* s = sender();
         typeInto(s->findChild<QLineEdit*>("Snd_Phone_Ad"), typed);
         s->findChild<QLineEdit*>("Snd_Name_Ad")->setFocus();
@@ -380,7 +381,7 @@ private Q_SLOTS:
         QCOMPARE(column("Exp_Send_info", "Phone"), QStringList{kept});
 
         // Design surface: the recipient's and the sender's landline fields.
-        FM_Main->Model_Set_BtnClick();
+        FM_Main->showDesignTab();
         for (const char* key : {"A_Phone", "S_Phone"}) {
             DBEdit* c = control(key);
             QVERIFY(c);
@@ -406,25 +407,25 @@ private Q_SLOTS:
              QStringLiteral("INSERT INTO Exp_Send_info (Name, Phone) VALUES ('乙', '%1')")
                  .arg(longNumber),
              QStringLiteral("UPDATE Exp_Model SET A_Phone_isVis = '1', S_Phone_isVis = '1'")}));
-        FM_Main->Model_Set_BtnClick();
+        FM_Main->showDesignTab();
         DBEdit* a = control("A_Phone");
         QCOMPARE(a->text(), longNumber);
         QCOMPARE(control("S_Phone")->text(), longNumber);
-        FM_Main->Send_Set_BtnClick();
+        FM_Main->showSenderTab();
         QCOMPARE(sender()->findChild<QLineEdit*>("Snd_Phone_Ad")->text(), longNumber);
 
         // Printing takes them whole as well.
         QStringList printed;
-        const RecordFields fields =
-            RecordRenderer::collect(DataModule1->TB_Model, DataModule1->TB_Send, att(),
-                                    SurfacePositions(FM_Main->TabModel->Model_Container));
+        const RecordFields fields = RecordRenderer::collect(
+            DataModule1->TB_Model, DataModule1->TB_Send, att(),
+            SurfacePositions(findWidget<DesignPage>("TabModel")->Model_Container));
         for (const RenderField& f : fields)
             if (f.field->column == QLatin1String("Phone"))
                 printed << f.text;
         QCOMPARE(printed, QStringList({longNumber, longNumber}));
 
         // The user can still shorten such a value.
-        FM_Main->Model_Set_BtnClick();
+        FM_Main->showDesignTab();
         a->setFocus();
         a->end(false);
         QTest::keyClick(a, Qt::Key_Backspace);
@@ -436,7 +437,7 @@ private Q_SLOTS:
     void cascadeFollowsThePicks()
     {
         QVERIFY(startProgram());
-        FM_Main->Att_Set_BtnClick();
+        FM_Main->showRecipientsTab();
         RecipientPage* p = page();
         QCOMPARE(texts(p->findChild<QComboBox*>("Att_Prvince_Ad")), column("province", "name"));
         QCOMPARE(p->findChild<QComboBox*>("Att_Prvince_Ad")->currentIndex(), -1);
@@ -499,7 +500,7 @@ private Q_SLOTS:
             "INSERT INTO area (code, name, cityID) VALUES ('990101', '甲区', '9901')",
             "INSERT INTO area (code, name, cityID) VALUES ('990201', '乙区', '9902')",
         }));
-        FM_Main->Att_Set_BtnClick();
+        FM_Main->showRecipientsTab();
         RecipientPage* p = page();
         const int second =
             p->findChild<QComboBox*>("Att_Prvince_Ad")->count() - 2; // the later "北京市"
@@ -533,7 +534,7 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(int, expectedRow);
         QVERIFY(startProgram());
-        FM_Main->Att_Set_BtnClick();
+        FM_Main->showRecipientsTab();
         addRecipients({"李四", "王五", "王小二", " 王六", "张三"});
         clickRow(4);
         QCOMPARE(att()->recNo(), 4);
@@ -575,7 +576,7 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QList<int>, rowsAfterEachEnter);
         QVERIFY(startProgram());
-        FM_Main->Att_Set_BtnClick();
+        FM_Main->showRecipientsTab();
         addSearchableRecipients();
         clickRow(4);
         QCOMPARE(att()->recNo(), 4);
@@ -595,7 +596,7 @@ private Q_SLOTS:
     void findButtonSearchesTheSearchBoxFirst()
     {
         QVERIFY(startProgram());
-        FM_Main->Att_Set_BtnClick();
+        FM_Main->showRecipientsTab();
         addSearchableRecipients();
         clickRow(0);
         typeInto(page()->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("张"));
@@ -620,7 +621,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, confirm);
         QVERIFY(startProgram());
-        FM_Main->Att_Set_BtnClick();
+        FM_Main->showRecipientsTab();
         const QList<QStringList> rows = {
             {"张三", "13800001111", "人民路1号"},  // kept: first of its group
             {"张三", "13800001111", "解放路9号"},  // same name and mobile
@@ -679,7 +680,7 @@ private Q_SLOTS:
     void rowCountFollowsEveryWriter()
     {
         QVERIFY(startProgram());
-        FM_Main->Att_Set_BtnClick();
+        FM_Main->showRecipientsTab();
         QLabel* label = page()->findChild<QLabel*>("rowCountLabel");
         QCOMPARE(label->text(), QStringLiteral("共 0 条收件人"));
         addRecipients({"甲", "乙", "丙"});
@@ -754,7 +755,7 @@ private Q_SLOTS:
     void sortingByAHeaderChangesOnlyTheDisplay()
     {
         QVERIFY(startProgram());
-        FM_Main->Att_Set_BtnClick();
+        FM_Main->showRecipientsTab();
         addRecipients({"delta", "alpha", "charlie", "bravo"});
         QTableView* grid = page()->findChild<QTableView*>("DBGrid1");
         QHeaderView* header = grid->horizontalHeader();
@@ -802,7 +803,7 @@ private Q_SLOTS:
     void deleteRemovesExactlyTheSelectedRows()
     {
         QVERIFY(startProgram());
-        FM_Main->Att_Set_BtnClick();
+        FM_Main->showRecipientsTab();
         addRecipients({"甲", "乙", "丙", "丁", "戊", "己"});
         clickRow(1);
         clickRow(3, Qt::ControlModifier);
@@ -829,7 +830,7 @@ private Q_SLOTS:
         QVERIFY(
             startProgram({"CREATE TRIGGER keep BEFORE DELETE ON Exp_Att_Info "
                           "WHEN old.Name = '丙' BEGIN SELECT RAISE(ABORT, '丙 is kept'); END"}));
-        FM_Main->Att_Set_BtnClick();
+        FM_Main->showRecipientsTab();
         addRecipients({"甲", "乙", "丙", "丁"});
         clickRow(0);
         clickRow(2, Qt::ShiftModifier);
@@ -931,7 +932,7 @@ private Q_SLOTS:
     void senderChangeCountsOnceTheEditIsLeft()
     {
         QVERIFY(startProgram());
-        FM_Main->Send_Set_BtnClick();
+        FM_Main->showSenderTab();
         SenderPage* s = sender();
         QVERIFY(column("Exp_Send_info", "Name").isEmpty());
 
@@ -971,14 +972,14 @@ private Q_SLOTS:
     void senderFieldsOfBothSurfacesShareTheRow()
     {
         QVERIFY(startProgram());
-        FM_Main->Model_Set_BtnClick();
+        FM_Main->showDesignTab();
         DBEdit* departure = control("S_Departure");
         DBEdit* surfaceName = control("S_Name");
         QVERIFY(departure && surfaceName);
         typeInto(departure, QStringLiteral("杭州"));
         surfaceName->setFocus();
 
-        FM_Main->Send_Set_BtnClick();
+        FM_Main->showSenderTab();
         typeInto(sender()->findChild<QLineEdit*>("Snd_Name_Ad"), QStringLiteral("李雷"));
         sender()->findChild<QLineEdit*>("Snd_Company_Ad")->setFocus();
         QCOMPARE(surfaceName->text(), QStringLiteral("李雷"));
@@ -993,7 +994,7 @@ private Q_SLOTS:
     {
         QVERIFY(startProgram({"CREATE TRIGGER full BEFORE INSERT ON Exp_Send_info "
                               "BEGIN SELECT RAISE(ABORT, 'disk full'); END"}));
-        FM_Main->Send_Set_BtnClick();
+        FM_Main->showSenderTab();
         SenderPage* s = sender();
         typeInto(s->findChild<QLineEdit*>("Snd_Name_Ad"), QStringLiteral("韩梅梅"));
         s->findChild<QLineEdit*>("Snd_Add_Ad")->setFocus();

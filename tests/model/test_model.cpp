@@ -7,6 +7,7 @@
 #include "fieldcatalogue.h"
 #include "fieldfitstore.h"
 #include "fieldselect.h"
+#include "findwidget.h"
 #include "freshdatabase.h"
 #include "mainwindow.h"
 #include "pagesetdialog.h"
@@ -107,8 +108,8 @@ class TestModel : public QObject
     // drops any that did not run, since they refer to the test's locals.
     std::unique_ptr<QObject> m_modalContext;
 
-    DesignPage* page() const { return FM_Main->TabModel; }
-    DesignSurface* surface() const { return FM_Main->TabModel->Model_Container; }
+    DesignPage* page() const { return findWidget<DesignPage>("TabModel"); }
+    DesignSurface* surface() const { return findWidget<DesignPage>("TabModel")->Model_Container; }
     FieldControl* control(int number) const
     {
         return surface()->findChild<FieldControl*>(QStringLiteral("DBEdit%1").arg(number));
@@ -1336,7 +1337,7 @@ private Q_SLOTS:
         dragBy(control(2), QPoint(15, 10), QPoint(25, 15));
         m_prompt->clear();
         m_prompt->saveChoices.enqueue(Prompt::SaveChoice::Stay);
-        QTest::mouseClick(FM_Main->App_Exit, Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("App_Exit"), Qt::LeftButton);
         QCOMPARE(m_prompt->shown.value(0).kind, QString("saveDiscardCancel"));
         QVERIFY(FM_Main->isVisible());
         // The database is still open: a save works.

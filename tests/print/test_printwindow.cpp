@@ -189,16 +189,16 @@ void TestPrintWindow::batchRefusals()
 
 void TestPrintWindow::toolbarCommands()
 {
-    QTabWidget* tabs = FM_Main->TabMain;
+    QTabWidget* tabs = findWidget<QTabWidget>("TabMain");
     QCOMPARE(tabs->currentIndex(), 0);
     m_f->prompt.answers.enqueue(Prompt::Button::Cancel);
-    QTest::mouseClick(FM_Main->Multi_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("Multi_Prt_Btn"), Qt::LeftButton);
     QCOMPARE(tabs->currentIndex(), 1);
     QCOMPARE(m_f->prompt.shown.value(0).caption, QString("批量打印提示"));
     QVERIFY(!QFile::exists("job.pdf"));
 
     m_f->prompt.clear();
-    QTest::mouseClick(FM_Main->Sig_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("Sig_Prt_Btn"), Qt::LeftButton);
     QCOMPARE(tabs->currentIndex(), 0);
     QCOMPARE(m_f->prompt.messages(),
              QStringList({"设置好模板，在屏幕上填写关键信息，点击打印预览即可打印单页！"}));
@@ -210,15 +210,15 @@ void TestPrintWindow::toolbarCommands()
     bold.setPointSize(14);
     bold.setBold(true);
     m_f->prompt.fonts.enqueue(bold);
-    QTest::mouseClick(FM_Main->Font_Set_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("Font_Set_Btn"), Qt::LeftButton);
     m_f->prompt.fonts.enqueue(std::nullopt);
-    QTest::mouseClick(FM_Main->Font_Set_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("Font_Set_Btn"), Qt::LeftButton);
     QVERIFY(runState().printFont);
     QCOMPARE(runState().printFont->pointSize(), 14);
     QVERIFY(runState().printFont->bold());
 
     m_f->prompt.clear();
-    QTest::mouseClick(FM_Main->Printer_Set_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("Printer_Set_Btn"), Qt::LeftButton);
     QCOMPARE(m_f->prompt.shown.value(0).kind, QString("printer"));
 }
 
@@ -226,7 +226,7 @@ void TestPrintWindow::livePlacesStoredVisibility()
 {
     // Dragged but not saved: prints at the new place. Hidden but not saved:
     // still prints (visibility comes from the stored row).
-    DesignSurface* surface = FM_Main->TabModel->Model_Container;
+    DesignSurface* surface = findWidget<DesignPage>("TabModel")->Model_Container;
     FieldControl* name = surface->fieldControl("A_Name");
     FieldControl* sender = surface->fieldControl("S_Name");
     name->move(surface->backgroundImage()->pos() + QPoint(480, 96)); // 127 mm, 25.4 mm
@@ -323,7 +323,7 @@ void TestPrintWindow::previewDrawsTheCurrentRows()
     const QImage shown = pv->renderedImage();
     QCOMPARE(shown.size(), QSize(800, 442));
     const QImage background(m_f->tmp.filePath("bkbmp/generic.bmp"));
-    DesignSurface* surface = FM_Main->TabModel->Model_Container;
+    DesignSurface* surface = findWidget<DesignPage>("TabModel")->Model_Container;
     const QPoint at = surface->fieldControl("A_Name")->pos() - surface->backgroundImage()->pos();
     // Ink in the name's cell, none in the plain picture there.
     auto inkIn = [&](const QImage& img) {
@@ -381,7 +381,7 @@ void TestPrintWindow::previewWithoutItsPicture()
 void TestPrintWindow::printCurrentRowFromTheGrid()
 {
     QTableView* grid = findWidget<QTableView>("DBGrid1");
-    FM_Main->TabMain->setCurrentIndex(1);
+    findWidget<QTabWidget>("TabMain")->setCurrentIndex(1);
     // Current row not selected: nothing happens.
     grid->selectionModel()->setCurrentIndex(grid->model()->index(2, 0), QItemSelectionModel::NoUpdate);
     grid->clearSelection();
@@ -468,8 +468,8 @@ void TestPrintWindow::previewPlacesTextsAsTheSurface()
         sets += QStringLiteral(", %1=%2").arg(f.visColumn()).arg(f.key == "A_Name" ? 1 : 0);
     QVERIFY(q.exec("UPDATE Exp_Model SET " + sets));
     DataModule1->TB_Model->refresh();
-    QVERIFY(FM_Main->TabModel->Model_Screen_Paint(runState().currentModel));
-    DesignSurface* surface = FM_Main->TabModel->Model_Container;
+    QVERIFY(findWidget<DesignPage>("TabModel")->Model_Screen_Paint(runState().currentModel));
+    DesignSurface* surface = findWidget<DesignPage>("TabModel")->Model_Container;
     const QPoint at = surface->fieldControl("A_Name")->pos() - surface->backgroundImage()->pos();
     QCOMPARE(at, QPoint(100, 50));
 
@@ -526,7 +526,7 @@ void TestPrintWindow::pagingButtonsFollowTheRowShown()
 
     // "打印当前行" on the row.
     QTableView* grid = findWidget<QTableView>("DBGrid1");
-    FM_Main->TabMain->setCurrentIndex(1);
+    findWidget<QTabWidget>("TabMain")->setCurrentIndex(1);
     grid->selectRow(row);
     QCOMPARE(DataModule1->TB_Att->recNo(), row);
     QVector<bool> seen;
@@ -566,7 +566,7 @@ void TestPrintWindow::batchPrintsTheChosenRows()
     q.exec("UPDATE Exp_Att_Info SET Print_Count = 1, Printed_At = '2026-01-01 08:00:00' "
            "WHERE Name IN ('NAME1', 'NAME5')");
     DataModule1->TB_Att->refresh();
-    RecipientPage* page = FM_Main->TabSheet2;
+    RecipientPage* page = findWidget<RecipientPage>("TabSheet2");
     QTableView* grid = page->findChild<QTableView*>("DBGrid1");
     grid->selectionModel()->clearSelection();
     for (int row : {1, 3})
@@ -711,9 +711,9 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
     QList<Calibration> used;
     dialog.setTestSheetPrinter([&](const Calibration& shown) {
         used << shown;
-        CalibrationCommands::printTestSheet(DataModule1, FM_Main->TabModel->Model_Container,
-                                            [](QPrinter* p) { return FM_Main->Page_Setup(p); },
-                                            shown);
+        CalibrationCommands::printTestSheet(
+            DataModule1, findWidget<DesignPage>("TabModel")->Model_Container,
+            [](QPrinter* p) { return FM_Main->preparePrinter(p); }, shown);
     });
     QCOMPARE(dialog.Calibration_Test_Btn->text(), QString("打印测试页"));
     dialog.Calibration_Dx_Edit->setValue(7.5);
@@ -736,7 +736,7 @@ void TestPrintWindow::printerIsRememberedPerTemplate()
     const QString chosen = m_f->tmp.filePath("chosen.pdf");
     printer->setOutputFileName(chosen);
     m_f->prompt.printerAnswers.enqueue(true);
-    QTest::mouseClick(FM_Main->Printer_Set_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("Printer_Set_Btn"), Qt::LeftButton);
     QCOMPARE(PrinterChoice::stored(runState().appDir, model), "pdf:" + chosen);
 
     // Another template with a queue that has gone since, then back.
@@ -745,13 +745,13 @@ void TestPrintWindow::printerIsRememberedPerTemplate()
                            QString::fromLatin1(QUrl::toPercentEncoding(other)),
                            "queue:gone-queue");
     printer->setOutputFileName(m_f->tmp.filePath("elsewhere.pdf"));
-    FM_Main->setCurrentModelPanel(other);
+    FM_Main->showCurrentTemplate(other);
     QVERIFY2(FM_Main->statusPanelText(1).startsWith(QStringLiteral("打印机 gone-queue 已不存在，")),
              qPrintable(FM_Main->statusPanelText(1)));
     // The default queue, or when there is none no printer at all.
     QVERIFY(printer->printerName() != "gone-queue");
     QVERIFY(printer->outputFileName() != m_f->tmp.filePath("elsewhere.pdf"));
-    FM_Main->setCurrentModelPanel(model);
+    FM_Main->showCurrentTemplate(model);
     QVERIFY(printer->outputFormat() == QPrinter::PdfFormat);
     QCOMPARE(printer->outputFileName(), chosen);
     QCOMPARE(FM_Main->statusPanelText(1), QString());
@@ -783,7 +783,7 @@ void TestPrintWindow::pageSetupOpensTheCalibration()
         });
         QTest::mouseClick(Fm_Page_Set->Calibrate_Btn, Qt::LeftButton);
     });
-    QTest::mouseClick(FM_Main->TabModel->Model_Page_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<DesignPage>("TabModel")->Model_Page_Btn, Qt::LeftButton);
     QVERIFY(pageShown);
     QVERIFY2(calibrationTarget.contains(runState().currentModel) && calibrationTarget.contains("PDF"),
              qPrintable(calibrationTarget));
