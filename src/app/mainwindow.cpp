@@ -97,7 +97,7 @@ void TFM_Main::connectToolBar()
     calibrate->setObjectName(QStringLiteral("Printer_Calibrate_Action"));
     connect(calibrate, &QAction::triggered, this, [this] {
         CalibrationCommands::showDialog(
-            m_dm, designPage()->Model_Container,
+            m_dm, designPage()->surface(),
             [this](QPrinter* printer) { return preparePrinter(printer); }, this);
     });
     printerButton->setMenu(printerMenu);
@@ -109,15 +109,15 @@ void TFM_Main::connectPages()
     DesignPage* design = m_ui->designPage;
     connect(design, &DesignPage::currentModelPanel, this, &TFM_Main::showCurrentTemplate);
     connect(design, &DesignPage::selectedFieldPanel, m_selectedFieldPanel, &QLabel::setText);
-    connect(design->Model_Page_Btn, &QToolButton::clicked, this, &TFM_Main::editPageSetup);
-    connect(design->Model_Field_Btn, &QToolButton::clicked, this, &TFM_Main::chooseFields);
-    connect(design->Model_Preview_Btn, &QToolButton::clicked, this, &TFM_Main::showPreview);
+    connect(design, &DesignPage::pageSetupRequested, this, &TFM_Main::editPageSetup);
+    connect(design, &DesignPage::fieldSelectionRequested, this, &TFM_Main::chooseFields);
+    connect(design, &DesignPage::previewRequested, this, &TFM_Main::showPreview);
 
     RecipientPage* recipients = m_ui->recipientPage;
     connect(recipients, &RecipientPage::printAllRequested, this, &TFM_Main::printRecipients);
     connect(recipients, &RecipientPage::printLogRequested, this, [this] {
         PrintCommands::showPrintLog(
-            m_dm, designPage()->Model_Container,
+            m_dm, designPage()->surface(),
             [this](QPrinter* printer) { return preparePrinter(printer); }, this);
     });
     connect(recipients, &RecipientPage::importRequested, this,
@@ -184,11 +184,11 @@ void TFM_Main::openDefaultTemplate()
                                             QStringLiteral("ModelName"));
     showCurrentTemplate(rs.currentModel);
     // A template that cannot be laid out leaves no item selected.
-    if (design->Model_Screen_Paint(rs.currentModel)) {
+    if (design->layOutTemplate(rs.currentModel)) {
         rs.currentModelRow = m_dm->TB_Model->bookmark();
         design->selectCurrentModel();
     } else {
-        design->Model_List->setCurrentIndex(-1);
+        design->clearTemplateSelection();
     }
 }
 
@@ -213,7 +213,7 @@ void TFM_Main::editPageSetup()
         return;
     Fm_Page_Set->setCalibrationAction([this] {
         CalibrationCommands::showDialog(
-            m_dm, designPage()->Model_Container,
+            m_dm, designPage()->surface(),
             [this](QPrinter* printer) { return preparePrinter(printer); }, Fm_Page_Set);
     });
     Fm_Page_Set->Execute();
@@ -247,7 +247,7 @@ void TFM_Main::showRecipientsAndPrint()
 void TFM_Main::printRecipients()
 {
     PrintCommands::All_Prt_BtnClick(
-        m_dm, designPage()->Model_Container,
+        m_dm, designPage()->surface(),
         [this](QPrinter* printer) { return preparePrinter(printer); },
         m_ui->recipientPage->selectedRows());
 }
@@ -313,7 +313,7 @@ bool TFM_Main::mayLeave()
                                        QStringLiteral("退出"))) {
     case Prompt::SaveChoice::Save:
         m_ui->tabs->setCurrentIndex(0);
-        return m_ui->designPage->Model_Save_BtnClick();
+        return m_ui->designPage->saveTemplate();
     case Prompt::SaveChoice::Discard:
         return true;
     case Prompt::SaveChoice::Stay:

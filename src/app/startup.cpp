@@ -118,12 +118,12 @@ bool Startup::start()
     const bool ok = guarded([&] {
         m_main = std::make_unique<TFM_Main>(m_dm.get());
         TFM_Main* main = m_main.get();
-        new TFM_PreView(m_dm.get(), main->designPage()->Model_Container, main,
+        new TFM_PreView(m_dm.get(), main->designPage()->surface(), main,
                         [main](QPrinter* printer) { return main->preparePrinter(printer); });
         (new TFm_Page_Set(m_main->designPage(), m_main.get()))
             ->setPrinterSource(&PrinterStore::printer);
         new TFm_Field_Set(m_dm.get(), main);
-        new TFM_Field_Sel(m_dm.get(), m_main->designPage()->Model_Container, m_main.get());
+        new TFM_Field_Sel(m_dm.get(), m_main->designPage()->surface(), m_main.get());
         new TFM_WayBill(m_dm.get(), main);
         new TFm_Shop_Set(m_dm.get(), main);
     });

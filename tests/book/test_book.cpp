@@ -418,7 +418,7 @@ private Q_SLOTS:
         QStringList printed;
         const RecordFields fields = RecordRenderer::collect(
             DataModule1->TB_Model, DataModule1->TB_Send, att(),
-            SurfacePositions(findWidget<DesignPage>("TabModel")->Model_Container));
+            SurfacePositions(findWidget<DesignPage>("TabModel")->surface()));
         for (const RenderField& f : fields)
             if (f.field->column == QLatin1String("Phone"))
                 printed << f.text;

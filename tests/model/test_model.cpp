@@ -109,7 +109,7 @@ class TestModel : public QObject
     std::unique_ptr<QObject> m_modalContext;
 
     DesignPage* page() const { return findWidget<DesignPage>("TabModel"); }
-    DesignSurface* surface() const { return findWidget<DesignPage>("TabModel")->Model_Container; }
+    DesignSurface* surface() const { return findWidget<DesignPage>("TabModel")->surface(); }
     FieldControl* control(int number) const
     {
         return surface()->findChild<FieldControl*>(QStringLiteral("DBEdit%1").arg(number));
@@ -262,22 +262,22 @@ class TestModel : public QObject
     void beginNewTemplate(const QString& pictureFile, const QString& widthMm = "230",
                           const QString& heightMm = "127")
     {
-        QTest::mouseClick(page()->Model_New_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
         if (!pictureFile.isEmpty()) {
             m_prompt->files.enqueue(pictureFile);
-            QTest::mouseClick(page()->Model_Bmp_Btn, Qt::LeftButton);
+            QTest::mouseClick(page()->findChild<QToolButton*>("Model_Bmp_Btn"), Qt::LeftButton);
         }
-        typeInto(page()->Page_W, widthMm);
-        typeInto(page()->Page_H, heightMm);
+        typeInto(page()->findChild<QLineEdit*>("Page_W"), widthMm);
+        typeInto(page()->findChild<QLineEdit*>("Page_H"), heightMm);
     }
 
     void checkNewTemplateMode(bool on)
     {
         QCOMPARE(runState().newTemplateMode, on);
-        QCOMPARE(page()->Model_Bmp_Btn->isEnabled(), on);
-        QCOMPARE(page()->Page_W->isEnabled(), on);
-        QCOMPARE(page()->Page_H->isEnabled(), on);
-        QCOMPARE(page()->Model_Page_Btn->isEnabled(), !on);
+        QCOMPARE(page()->findChild<QToolButton*>("Model_Bmp_Btn")->isEnabled(), on);
+        QCOMPARE(page()->findChild<QLineEdit*>("Page_W")->isEnabled(), on);
+        QCOMPARE(page()->findChild<QLineEdit*>("Page_H")->isEnabled(), on);
+        QCOMPARE(page()->findChild<QToolButton*>("Model_Page_Btn")->isEnabled(), !on);
     }
 
 private Q_SLOTS:
@@ -309,7 +309,7 @@ private Q_SLOTS:
         }
         QCOMPARE(surface()->backgroundImage()->pos(), QPoint(24, 16));
         QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
-        QCOMPARE(page()->Model_List->currentText(), kDelivered);
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentText(), kDelivered);
         QCOMPARE(tb()->recNo(), 0);
         checkNewTemplateMode(false);
         QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
@@ -339,7 +339,7 @@ private Q_SLOTS:
         }));
         m_prompt->clear();
 
-        QVERIFY(page()->Model_Screen_Paint(name));
+        QVERIFY(page()->layOutTemplate(name));
         QCOMPARE(tb()->recNo(), row);
         const QVariantMap stored = modelRow(row);
         QCOMPARE(surface()->backgroundImage()->size(),
@@ -351,7 +351,7 @@ private Q_SLOTS:
         }
         // Neither the run state nor the list nor the paper boxes change.
         QCOMPARE(runState().currentModel, kDelivered);
-        QCOMPARE(page()->Model_List->currentIndex(), 0);
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 0);
         QCOMPARE(FM_Main->statusPanelText(2), "当前模板：" + kDelivered);
         QVERIFY(m_prompt->shown.isEmpty());
     }
@@ -364,7 +364,7 @@ private Q_SLOTS:
             addTemplate("坏", "missing.bmp", 90);
         }));
         m_prompt->clear();
-        QComboBox* list = page()->Model_List;
+        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
         QCOMPARE(comboTexts(list), QStringList({kDelivered, "乙", "坏"}));
 
         // The user picks the next template.
@@ -401,7 +401,7 @@ private Q_SLOTS:
         }));
         QCOMPARE(m_prompt->messages().size(), 1);
         QCOMPARE(runState().currentModel, QString("坏"));
-        QCOMPARE(page()->Model_List->currentIndex(), -1);
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), -1);
         QCOMPARE(control(1)->pos(), QPoint(FieldCatalogue::all().at(0).defaultLeft,
                                            FieldCatalogue::all().at(0).defaultTop));
     }
@@ -423,7 +423,7 @@ private Q_SLOTS:
             typeInto(Fm_Page_Set->ed_Page_TopY, "-3");
             QTest::mouseClick(Fm_Page_Set->OkBtn, Qt::LeftButton);
         });
-        QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Page_Btn"), Qt::LeftButton);
         QVERIFY(!Fm_Page_Set->isVisible());
         QCOMPARE(runState().screenOffsetX, 5);
         QCOMPARE(runState().screenOffsetY, -3);
@@ -436,12 +436,12 @@ private Q_SLOTS:
         QCOMPARE(FM_Main->statusPanelText(2), "当前模板：" + kDelivered);
 
         // Switching templates keeps the offsets in effect.
-        QVERIFY(page()->Model_Screen_Paint(kDelivered));
+        QVERIFY(page()->layOutTemplate(kDelivered));
         QCOMPARE(control(26)->pos(),
                  storedPlace(before, FieldCatalogue::all().at(25)).topLeft() + QPoint(5, -3));
 
         m_prompt->clear();
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
         const QVariantMap after = modelRow(0);
         for (const FieldInfo& f : FieldCatalogue::all())
@@ -478,7 +478,7 @@ private Q_SLOTS:
                   << Fm_Page_Set->ed_Page_LeftX->text() << Fm_Page_Set->ed_Page_TopY->text();
             QTest::mouseClick(Fm_Page_Set->OkBtn, Qt::LeftButton);
         });
-        QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Page_Btn"), Qt::LeftButton);
         QCOMPARE(shown, QStringList({"2300", "1270", "15", "-8"}));
         for (int i = 0; i < FieldCatalogue::kCount; ++i)
             QCOMPARE(control(i + 1)->geometry(), placeFor(i, 50).translated(15, -8));
@@ -596,7 +596,7 @@ private Q_SLOTS:
         const QList<QVariantMap> rows = allRows();
         bool opened = false;
         whileModal([&] { opened = Fm_Page_Set->isVisible(); });
-        QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Page_Btn"), Qt::LeftButton);
         QVERIFY(!opened);
         QCOMPARE(m_prompt->messages(), QStringList({"当前模板不存在，请先保存模板！"}));
 
@@ -655,14 +655,14 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         m_prompt->clear();
 
-        QTest::mouseClick(page()->Model_New_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
         QCOMPARE(
             m_prompt->messages(),
             QStringList({" 1、设置背景图;\n 2、选择并挪动各字段到合适位置位置;\n"
                          " 3、定义实际纸宽纸高(单位为mm); \n 4、保存。\n\n 背景图制作请看帮助！"}));
         checkNewTemplateMode(true);
         m_prompt->files.enqueue(m_tmp->filePath("scans/Scan.PNG"));
-        QTest::mouseClick(page()->Model_Bmp_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Bmp_Btn"), Qt::LeftButton);
         QCOMPARE(surface()->backgroundImage()->size(), QSize(600, 400));
         QCOMPARE(surface()->backgroundImage()->pos(), QPoint(24, 16));
 
@@ -677,11 +677,11 @@ private Q_SLOTS:
         QVERIFY(hideByMenu(control(3)));
         QVERIFY(control(3)->isHidden());
 
-        typeInto(page()->Page_W, "230");
-        typeInto(page()->Page_H, "127");
+        typeInto(page()->findChild<QLineEdit*>("Page_W"), "230");
+        typeInto(page()->findChild<QLineEdit*>("Page_H"), "127");
         m_prompt->clear();
         m_prompt->inputs.enqueue(QString(" 新 模板 "));
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->shown.value(0).kind, QString("input"));
         QCOMPARE(m_prompt->shown.value(0).caption, QString("模板命名"));
@@ -708,8 +708,9 @@ private Q_SLOTS:
         QCOMPARE(reader.format(), QByteArray("bmp"));
         QCOMPARE(reader.read().pixelColor(300, 100), QColor(Qt::magenta));
 
-        QCOMPARE(comboTexts(page()->Model_List), QStringList({kDelivered, " 新 模板 "}));
-        QCOMPARE(page()->Model_List->currentIndex(), 1);
+        QCOMPARE(comboTexts(page()->findChild<QComboBox*>("Model_List")),
+                 QStringList({kDelivered, " 新 模板 "}));
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 1);
         QCOMPARE(runState().currentModel, QString(" 新 模板 "));
         QCOMPARE(FM_Main->statusPanelText(2), QString("当前模板： 新 模板 "));
         QCOMPARE(tb()->recNo(), 1);
@@ -717,7 +718,7 @@ private Q_SLOTS:
 
         // The default, then a restart lays it out.
         m_prompt->clear();
-        QTest::mouseClick(page()->SpeedButton1, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("SpeedButton1"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(),
                  QStringList({"默认模板已保存，接下来的打印都将基于此模板！"}));
         QCOMPARE(ConfigIni::readString(m_tmp->appDir(), "DefaultModel", "ModelName"),
@@ -726,7 +727,7 @@ private Q_SLOTS:
         m_start.reset();
         QVERIFY(startProgram());
         QCOMPARE(runState().currentModel, QString(" 新 模板 "));
-        QCOMPARE(page()->Model_List->currentIndex(), 1);
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 1);
         QCOMPARE(surface()->backgroundImage()->size(), QSize(600, 400));
         QVERIFY(surface()->fieldPlaces() == places);
         QVERIFY(control(3)->isHidden());
@@ -791,7 +792,7 @@ private Q_SLOTS:
                          height);
         m_prompt->clear();
         m_prompt->inputs.enqueue(cancelName ? std::optional<QString>() : name);
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({message}));
         QCOMPARE(allRows(), rows);
         QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), pictures);
@@ -825,16 +826,16 @@ private Q_SLOTS:
         beginNewTemplate(m_tmp->filePath(chosen));
         m_prompt->clear();
         m_prompt->inputs.enqueue(QString("新"));
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
         QCOMPARE(modelRow(1).value("Bk_Bmp_Name").toString(), stored);
         QCOMPARE(fileBytes(bkbmp("generic.bmp")), generic);
         QVERIFY(TemplateStore::samePicture(bkbmp(stored), surface()->background().toImage()));
         QCOMPARE(QFile::exists(bkbmp("generic-2.bmp")), stored == "generic-2.bmp");
         // Both templates lay out with their own pictures.
-        QVERIFY(page()->Model_Screen_Paint(kDelivered));
+        QVERIFY(page()->layOutTemplate(kDelivered));
         QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
-        QVERIFY(page()->Model_Screen_Paint("新"));
+        QVERIFY(page()->layOutTemplate("新"));
         QCOMPARE(surface()->backgroundImage()->size(),
                  samePicture ? QSize(800, 442) : QSize(200, 100));
     }
@@ -853,7 +854,7 @@ private Q_SLOTS:
         QCOMPARE(runState().chosenBackground, QString());
         m_prompt->clear();
         m_prompt->inputs.enqueue(QString("新"));
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({"请先选择背景图！"}));
         QCOMPARE(modelCount(), 1);
     }
@@ -871,7 +872,7 @@ private Q_SLOTS:
         const QList<QVariantMap> rows = allRows();
         m_prompt->clear();
         m_prompt->inputs.enqueue(QString("新"));
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->shown.last().kind, QString("error"));
         QVERIFY(m_prompt->shown.last().text.contains("form.bmp"));
         QVERIFY(!m_prompt->messages().contains(kSaved));
@@ -899,15 +900,16 @@ private Q_SLOTS:
         beginNewTemplate(m_tmp->filePath("scans/form.bmp"));
         m_prompt->clear();
         m_prompt->inputs.enqueue(name);
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
         QCOMPARE(modelCount(), 2);
-        QCOMPARE(comboTexts(page()->Model_List), QStringList({kDelivered, name}));
+        QCOMPARE(comboTexts(page()->findChild<QComboBox*>("Model_List")),
+                 QStringList({kDelivered, name}));
         QCOMPARE(tb()->recNo(), tableRow);
-        QCOMPARE(page()->Model_List->currentIndex(), listIndex);
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), listIndex);
         QCOMPARE(runState().currentModel, name);
         // A lookup by name finds the row of that name.
-        QVERIFY(page()->Model_Screen_Paint(name));
+        QVERIFY(page()->layOutTemplate(name));
         QCOMPARE(tb()->recNo(), 1);
     }
 
@@ -932,7 +934,7 @@ private Q_SLOTS:
         m_prompt->clear();
         m_prompt->inputs.enqueue(name);
         m_prompt->answers.enqueue(replace ? Prompt::Button::Yes : Prompt::Button::No);
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
 
         const ScriptedPrompt::Shown asked = m_prompt->shown.value(1);
         QCOMPARE(asked.kind, QString("question"));
@@ -940,7 +942,8 @@ private Q_SLOTS:
                  "模板“" + kDelivered + "”已经存在，要用现在的背景图和字段位置替换它吗？");
         QVERIFY(asked.defaultButton == Prompt::Button::No);
         QCOMPARE(modelCount(), 1);
-        QCOMPARE(comboTexts(page()->Model_List), QStringList({kDelivered}));
+        QCOMPARE(comboTexts(page()->findChild<QComboBox*>("Model_List")),
+                 QStringList({kDelivered}));
         if (!replace) {
             // Nothing written, and the new template still in progress.
             QCOMPARE(m_prompt->messages(), QStringList());
@@ -960,7 +963,7 @@ private Q_SLOTS:
         // The replaced picture served no other template.
         QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), QStringList({"form.bmp"}));
         QCOMPARE(runState().currentModel, kDelivered);
-        QCOMPARE(page()->Model_List->currentIndex(), 0);
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 0);
         checkNewTemplateMode(false);
     }
 
@@ -973,7 +976,7 @@ private Q_SLOTS:
             addTemplate("甲", "c.bmp", 80, {{"Page_LeftX", 6}, {"Page_Width", 2222}});
         }));
         m_prompt->clear();
-        QComboBox* list = page()->Model_List;
+        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
         QCOMPARE(comboTexts(list), QStringList({kDelivered, "甲", "甲"}));
 
         // The second 甲 is the one laid out.
@@ -991,11 +994,11 @@ private Q_SLOTS:
             shownWidth = Fm_Page_Set->ed_Page_Width->text();
             Fm_Page_Set->reject();
         });
-        QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Page_Btn"), Qt::LeftButton);
         QCOMPARE(shownWidth, QString("2222"));
         const QVariantMap first = modelRow(1);
         dragBy(control(1), QPoint(15, 10), QPoint(10, 10));
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
         QCOMPARE(modelRow(1), first);
         QCOMPARE(storedPlace(modelRow(2), FieldCatalogue::all().at(0)),
@@ -1040,7 +1043,7 @@ private Q_SLOTS:
             control(4)->setFocus();
             QTest::keyClick(control(4), Qt::Key_Escape);
         } else {
-            QTest::mouseClick(page()->Model_New_Btn, Qt::LeftButton);
+            QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
         }
         if (choosePicture) {
             QCOMPARE(m_prompt->shown.size(), 1);
@@ -1059,8 +1062,8 @@ private Q_SLOTS:
         checkNewTemplateMode(false);
         QVERIFY(surface()->fieldPlaces() == shown);
         QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
-        QCOMPARE(page()->Model_List->currentText(), kDelivered);
-        QCOMPARE(page()->Page_W->text().trimmed(), QString());
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentText(), kDelivered);
+        QCOMPARE(page()->findChild<QLineEdit*>("Page_W")->text().trimmed(), QString());
     }
 
     // --- Renaming and deleting -----------------------------------------------
@@ -1096,7 +1099,7 @@ private Q_SLOTS:
         QFETCH(QString, defaultName);
         makePicture({320, 180}, Qt::green).save(bkbmp("b.bmp"), "BMP");
         QVERIFY(startProgram([&] { addTemplate("乙", "b.bmp", 60); }));
-        QComboBox* list = page()->Model_List;
+        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
         if (entry != 0) {
             list->setFocus();
             QTest::keyClick(list, Qt::Key_Down);
@@ -1109,13 +1112,15 @@ private Q_SLOTS:
             QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
                                     list->mapToGlobal(QPoint(5, 5)));
             QApplication::sendEvent(list, &event);
-            QMenu* menu = page()->templateMenu;
+            QMenu* menu = page()->findChild<QMenu*>("templateMenu");
             QVERIFY(QTest::qWaitFor([&] { return menu->isVisible(); }));
-            const QRect item = menu->actionGeometry(page()->renameTemplateAction);
+            const QRect item =
+                menu->actionGeometry(page()->findChild<QAction*>("renameTemplateAction"));
             QTest::mouseMove(menu, item.center());
             QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
         } else {
-            QTest::mouseClick(page()->renameTemplateButton, Qt::LeftButton);
+            QTest::mouseClick(page()->findChild<QToolButton*>("renameTemplateButton"),
+                              Qt::LeftButton);
         }
         QCOMPARE(m_prompt->shown.value(0).kind, QString("input"));
         QCOMPARE(m_prompt->shown.value(0).caption, QString("模板改名"));
@@ -1153,21 +1158,21 @@ private Q_SLOTS:
                     names << n.value(0).toString();
             return names;
         };
-        QComboBox* list = page()->Model_List;
+        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
         list->setFocus();
         list->setCurrentIndex(0);
         QTest::keyClick(list, Qt::Key_Down);
         QCOMPARE(list->currentText(), QString("乙"));
 
         m_prompt->inputs.enqueue(QString("丙"));
-        QTest::mouseClick(page()->renameTemplateButton, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("renameTemplateButton"), Qt::LeftButton);
         QCOMPARE(list->currentText(), QString("丙"));
         QCOMPARE(namesIn("Print_Calibration"), QStringList({"丙"}));
         QCOMPARE(namesIn("Model_Field_Fit"), QStringList({"丙"}));
         QVERIFY(FieldFitStore::load(db, "丙").value("A_Address").fit);
 
         m_prompt->answers.enqueue(Prompt::Button::Yes);
-        QTest::mouseClick(page()->deleteTemplateButton, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("deleteTemplateButton"), Qt::LeftButton);
         QCOMPARE(comboTexts(list), QStringList({kDelivered}));
         QCOMPARE(namesIn("Print_Calibration"), QStringList());
         QCOMPARE(namesIn("Model_Field_Fit"), QStringList());
@@ -1207,7 +1212,7 @@ private Q_SLOTS:
             addTemplate("乙", "b.bmp", 60);
             addTemplate("丙", "b.bmp", 70);
         }));
-        QComboBox* list = page()->Model_List;
+        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
         list->setFocus();
         list->setCurrentIndex(0);
         for (int i = 0; i < entry; ++i)
@@ -1219,13 +1224,15 @@ private Q_SLOTS:
             QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
                                     list->mapToGlobal(QPoint(5, 5)));
             QApplication::sendEvent(list, &event);
-            QMenu* menu = page()->templateMenu;
+            QMenu* menu = page()->findChild<QMenu*>("templateMenu");
             QVERIFY(QTest::qWaitFor([&] { return menu->isVisible(); }));
-            const QRect item = menu->actionGeometry(page()->deleteTemplateAction);
+            const QRect item =
+                menu->actionGeometry(page()->findChild<QAction*>("deleteTemplateAction"));
             QTest::mouseMove(menu, item.center());
             QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
         } else {
-            QTest::mouseClick(page()->deleteTemplateButton, Qt::LeftButton);
+            QTest::mouseClick(page()->findChild<QToolButton*>("deleteTemplateButton"),
+                              Qt::LeftButton);
         }
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown.at(0).kind, QString("question"));
@@ -1253,7 +1260,7 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         const QList<QVariantMap> rows = allRows();
         m_prompt->clear();
-        QTest::mouseClick(page()->deleteTemplateButton, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("deleteTemplateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->messages(), QStringList({"这是仅有的一个模板，不能删除！"}));
         QCOMPARE(allRows(), rows);
@@ -1301,7 +1308,7 @@ private Q_SLOTS:
         else if (work == "hide")
             QVERIFY(hideByMenu(c));
         else if (work == "new")
-            QTest::mouseClick(page()->Model_New_Btn, Qt::LeftButton);
+            QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
         const QRect placed = c->geometry();
         const bool hidden = c->isHidden();
         m_prompt->clear();
@@ -1342,7 +1349,7 @@ private Q_SLOTS:
         QVERIFY(FM_Main->isVisible());
         // The database is still open: a save works.
         m_prompt->clear();
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
     }
 
@@ -1372,7 +1379,7 @@ private Q_SLOTS:
         QCOMPARE(address->geometry(), addressBefore.adjusted(0, 0, 0, 9));
 
         m_prompt->clear();
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
         const QVariantMap after = modelRow(0);
         QCOMPARE(after.value("A_Name_Left").toInt(), start.x() + 33);
@@ -1394,8 +1401,9 @@ private Q_SLOTS:
         QCOMPARE(after, expected); // name, picture, paper and the rest untouched
         QCOMPARE(fileBytes(bkbmp("generic.bmp")), picture);
         QCOMPARE(modelCount(), 1);
-        QCOMPARE(comboTexts(page()->Model_List), QStringList({kDelivered}));
-        QCOMPARE(page()->Model_List->currentIndex(), 0);
+        QCOMPARE(comboTexts(page()->findChild<QComboBox*>("Model_List")),
+                 QStringList({kDelivered}));
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 0);
         QCOMPARE(tb()->recNo(), 0);
         checkNewTemplateMode(false);
     }
@@ -1405,11 +1413,11 @@ private Q_SLOTS:
         QVERIFY(startProgram([&] {
             ConfigIni::writeString(m_tmp->appDir(), "DefaultModel", "ModelName", "不存在");
         }));
-        QCOMPARE(page()->Model_List->currentIndex(), -1);
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), -1);
         const QList<QVariantMap> rows = allRows();
         dragBy(control(1), QPoint(15, 10), QPoint(40, 40));
         m_prompt->clear();
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({"请先在模板列表中选择要保存的模板！"}));
         QCOMPARE(allRows(), rows);
     }
@@ -1420,7 +1428,7 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(m_tmp->filePath("config.ini")));
         QVERIFY(QDir().mkdir(m_tmp->filePath("config.ini")));
         m_prompt->clear();
-        QTest::mouseClick(page()->SpeedButton1, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("SpeedButton1"), Qt::LeftButton);
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown.at(0).kind, QString("error"));
     }
@@ -1531,13 +1539,13 @@ private Q_SLOTS:
 
         const auto undo = [&] {
             if (how == "menu")
-                return chooseInMenu(control(1), page()->undoAction);
+                return chooseInMenu(control(1), page()->findChild<QAction*>("undoAction"));
             QTest::keyClick(control(1), Qt::Key_Z, Qt::ControlModifier);
             return true;
         };
         const auto redo = [&](bool secondKey) {
             if (how == "menu")
-                return chooseInMenu(control(1), page()->redoAction);
+                return chooseInMenu(control(1), page()->findChild<QAction*>("redoAction"));
             if (secondKey)
                 QTest::keyClick(control(1), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
             else
@@ -1557,7 +1565,7 @@ private Q_SLOTS:
         QCOMPARE(!c->isHidden(), shownAfter);
         // Nothing before the change: a further undo changes nothing.
         QVERIFY(undo());
-        QVERIFY(!page()->undoAction->isEnabled());
+        QVERIFY(!page()->findChild<QAction*>("undoAction")->isEnabled());
         QTest::keyClick(control(1), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(c->geometry(), before);
         QCOMPARE(!c->isHidden(), shownBefore);
@@ -1568,7 +1576,7 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         QTest::mouseClick(control(5), Qt::LeftButton, {}, QPoint(12, 10));
         QCOMPARE(page()->undoStack()->count(), 0);
-        QVERIFY(!page()->undoAction->isEnabled());
+        QVERIFY(!page()->findChild<QAction*>("undoAction")->isEnabled());
     }
 
     void undoGoesBackToTheLastSaveOrSwitch()
@@ -1578,7 +1586,7 @@ private Q_SLOTS:
         FieldControl* c = control(7);
         dragBy(c, QPoint(15, 10), QPoint(20, 0));
         const QPoint saved = c->pos();
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->lastMessage(), kSaved);
         QCOMPARE(page()->undoStack()->count(), 0);
         c->setFocus();
@@ -1588,7 +1596,7 @@ private Q_SLOTS:
         // A switch of template: the first template's moves are gone.
         dragBy(c, QPoint(15, 10), QPoint(0, 20));
         QCOMPARE(page()->undoStack()->count(), 1);
-        QComboBox* list = page()->Model_List;
+        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Down);
         QCOMPARE(runState().currentModel, QString("乙"));
@@ -1716,7 +1724,9 @@ private Q_SLOTS:
         QVERIFY(m_prompt->shown.at(0).text.contains(c->field().caption));
         const QString expected = yes ? value + "X" : value;
         QCOMPARE(c->text(), expected);
-        page()->Model_List->setFocus(); // the focus leaves: the row takes the text
+        page()
+            ->findChild<QComboBox*>("Model_List")
+            ->setFocus(); // the focus leaves: the row takes the text
         QCOMPARE(data->FieldByName(c->column()).AsString(), expected);
         QVERIFY(c->isReadOnly()); // the next typing asks again
     }
@@ -1726,7 +1736,7 @@ private Q_SLOTS:
     void theSurfaceScrollsForALargePicture()
     {
         QVERIFY(startProgram());
-        QScrollArea* area = page()->designScrollArea;
+        QScrollArea* area = page()->findChild<QScrollArea*>("designScrollArea");
         QCOMPARE(area->horizontalScrollBar()->maximum(), 0);
         QCOMPARE(area->verticalScrollBar()->maximum(), 0);
         const QString scan = m_tmp->filePath("scans/wide.png");
@@ -1744,7 +1754,7 @@ private Q_SLOTS:
         QVERIFY(area->viewport()->rect().contains(rightEdge));
         // Back to a picture that fits: no scrolling.
         m_prompt->answers.enqueue(Prompt::Button::Yes);
-        QTest::mouseClick(page()->Model_New_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
         QVERIFY(!runState().newTemplateMode);
         QTRY_COMPARE(area->horizontalScrollBar()->maximum(), 0);
         QTRY_COMPARE(area->verticalScrollBar()->maximum(), 0);
@@ -1781,13 +1791,13 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         const QString scan = m_tmp->filePath("scans/form.png");
         QVERIFY(taggedPicture(pixels, dpi).save(scan));
-        QTest::mouseClick(page()->Model_New_Btn, Qt::LeftButton);
-        typeInto(page()->Page_W, "230");
-        typeInto(page()->Page_H, "127");
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        typeInto(page()->findChild<QLineEdit*>("Page_W"), "230");
+        typeInto(page()->findChild<QLineEdit*>("Page_H"), "127");
         m_prompt->clear();
         m_prompt->answers.enqueue(yes ? Prompt::Button::Yes : Prompt::Button::No);
         m_prompt->files.enqueue(scan);
-        QTest::mouseClick(page()->Model_Bmp_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Bmp_Btn"), Qt::LeftButton);
         QList<ScriptedPrompt::Shown> questions;
         for (const ScriptedPrompt::Shown& s : std::as_const(m_prompt->shown))
             if (s.kind != "open")
@@ -1801,7 +1811,7 @@ private Q_SLOTS:
 
         // The template stores the picture as shown.
         m_prompt->inputs.enqueue(QString("新单"));
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->lastMessage(), kSaved);
         const QString stored = modelRow(1).value("Bk_Bmp_Name").toString();
         QCOMPARE(QImageReader(bkbmp(stored)).size(), shown);
@@ -1854,7 +1864,7 @@ private Q_SLOTS:
         dragBy(c, QPoint(c->width() / 2, c->height() - 1), QPoint(0, 30));
         QCOMPARE(c->height(), FieldCatalogue::kControlHeight + 30);
         m_prompt->clear();
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({"模板保存成功！"}));
         const FieldFits fits = FieldFitStore::load(DataModule1->DB_main(), runState().currentModel);
         QCOMPARE(fits.value("A_Address").height, FieldCatalogue::kControlHeight + 30);
@@ -1971,14 +1981,14 @@ private Q_SLOTS:
             pick({"发件人姓名", "收件县"});
             QTest::mouseClick(d->CancelBtn, Qt::LeftButton);
         });
-        QTest::mouseClick(page()->Model_Field_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
         QVERIFY(!d->isVisible());
         QVERIFY(surface()->fieldPlaces() == places);
         QCOMPARE(listTexts(d->DstList), QStringList({"收件县", "发件人姓名"}));
 
         // "确定" shows exactly those, where they were; 收件人姓名 stays hidden.
         whileModal([&] { QTest::mouseClick(d->OKBtn, Qt::LeftButton); });
-        QTest::mouseClick(page()->Model_Field_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
         QVERIFY(!control(1)->isHidden());
         QVERIFY(!control(16)->isHidden());
         QVERIFY(control(7)->isHidden());
@@ -1990,7 +2000,7 @@ private Q_SLOTS:
         // Hidden again in the designer, shown again by the next "确定".
         QVERIFY(hideByMenu(control(1)));
         whileModal([&] { QTest::mouseClick(d->OKBtn, Qt::LeftButton); });
-        QTest::mouseClick(page()->Model_Field_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
         QVERIFY(!control(1)->isHidden());
 
         // ">>" and "确定": all 26.
@@ -1998,7 +2008,7 @@ private Q_SLOTS:
             QTest::mouseClick(d->IncAllBtn, Qt::LeftButton);
             QTest::mouseClick(d->OKBtn, Qt::LeftButton);
         });
-        QTest::mouseClick(page()->Model_Field_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
         for (const FieldInfo& f : FieldCatalogue::all())
             QVERIFY2(!control(f.number)->isHidden(), qPrintable(f.control));
         QVERIFY(m_prompt->shown.isEmpty());

@@ -226,7 +226,7 @@ void TestPrintWindow::livePlacesStoredVisibility()
 {
     // Dragged but not saved: prints at the new place. Hidden but not saved:
     // still prints (visibility comes from the stored row).
-    DesignSurface* surface = findWidget<DesignPage>("TabModel")->Model_Container;
+    DesignSurface* surface = findWidget<DesignPage>("TabModel")->surface();
     FieldControl* name = surface->fieldControl("A_Name");
     FieldControl* sender = surface->fieldControl("S_Name");
     name->move(surface->backgroundImage()->pos() + QPoint(480, 96)); // 127 mm, 25.4 mm
@@ -323,7 +323,7 @@ void TestPrintWindow::previewDrawsTheCurrentRows()
     const QImage shown = pv->renderedImage();
     QCOMPARE(shown.size(), QSize(800, 442));
     const QImage background(m_f->tmp.filePath("bkbmp/generic.bmp"));
-    DesignSurface* surface = findWidget<DesignPage>("TabModel")->Model_Container;
+    DesignSurface* surface = findWidget<DesignPage>("TabModel")->surface();
     const QPoint at = surface->fieldControl("A_Name")->pos() - surface->backgroundImage()->pos();
     // Ink in the name's cell, none in the plain picture there.
     auto inkIn = [&](const QImage& img) {
@@ -468,8 +468,8 @@ void TestPrintWindow::previewPlacesTextsAsTheSurface()
         sets += QStringLiteral(", %1=%2").arg(f.visColumn()).arg(f.key == "A_Name" ? 1 : 0);
     QVERIFY(q.exec("UPDATE Exp_Model SET " + sets));
     DataModule1->TB_Model->refresh();
-    QVERIFY(findWidget<DesignPage>("TabModel")->Model_Screen_Paint(runState().currentModel));
-    DesignSurface* surface = findWidget<DesignPage>("TabModel")->Model_Container;
+    QVERIFY(findWidget<DesignPage>("TabModel")->layOutTemplate(runState().currentModel));
+    DesignSurface* surface = findWidget<DesignPage>("TabModel")->surface();
     const QPoint at = surface->fieldControl("A_Name")->pos() - surface->backgroundImage()->pos();
     QCOMPARE(at, QPoint(100, 50));
 
@@ -712,7 +712,7 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
     dialog.setTestSheetPrinter([&](const Calibration& shown) {
         used << shown;
         CalibrationCommands::printTestSheet(
-            DataModule1, findWidget<DesignPage>("TabModel")->Model_Container,
+            DataModule1, findWidget<DesignPage>("TabModel")->surface(),
             [](QPrinter* p) { return FM_Main->preparePrinter(p); }, shown);
     });
     QCOMPARE(dialog.Calibration_Test_Btn->text(), QString("打印测试页"));
@@ -783,7 +783,8 @@ void TestPrintWindow::pageSetupOpensTheCalibration()
         });
         QTest::mouseClick(Fm_Page_Set->Calibrate_Btn, Qt::LeftButton);
     });
-    QTest::mouseClick(findWidget<DesignPage>("TabModel")->Model_Page_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<DesignPage>("TabModel")->findChild<QToolButton*>("Model_Page_Btn"),
+                      Qt::LeftButton);
     QVERIFY(pageShown);
     QVERIFY2(calibrationTarget.contains(runState().currentModel) && calibrationTarget.contains("PDF"),
              qPrintable(calibrationTarget));
