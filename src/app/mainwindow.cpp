@@ -144,15 +144,15 @@ TFM_Main::~TFM_Main()
         FM_Main = nullptr;
 }
 
-void TFM_Main::showCurrentTemplate(const QString& modelName)
+void TFM_Main::showCurrentTemplate(const QString& templateName)
 {
-    m_statusPanels[2]->setText(QStringLiteral("当前模板：") + modelName);
+    m_statusPanels[2]->setText(QStringLiteral("当前模板：") + templateName);
     // Each template prints on the printer last chosen for it.
-    if (!modelName.isEmpty() && modelName != m_printerModel) {
-        m_printerModel = modelName;
+    if (!templateName.isEmpty() && templateName != m_printerTemplate) {
+        m_printerTemplate = templateName;
         // The narrow second panel shows the start; the whole text is its tooltip.
         const QString message =
-            PrinterChoice::restore(runState().appDir, modelName, PrinterStore::printer());
+            PrinterChoice::restore(runState().appDir, templateName, PrinterStore::printer());
         m_statusPanels[1]->setText(message);
         m_statusPanels[1]->setToolTip(message);
     }

@@ -80,7 +80,7 @@ private:
     std::unique_ptr<Ui::MainWindow> m_ui;
     QLabel* m_statusPanels[4];
     QLabel* m_selectedFieldPanel; // the selected field's place and size on paper
-    QString m_printerModel;       // the template whose printer is in use
+    QString m_printerTemplate;    // the template whose printer is in use
     TDataModule1* m_dm;
     bool m_activated = false;
     bool m_closed = false;
