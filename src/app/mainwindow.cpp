@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "ui_mainwindow.h"
 
 #include "calibrationcommands.h"
 #include "centre.h"
@@ -32,172 +33,144 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QItemSelectionModel>
-#include <QMenu>
-#include <QPushButton>
-#include <QLineEdit>
-#include <QTableView>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
-#include <QScreen>
+#include <QMenu>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QUrl>
 
 TFM_Main::TFM_Main(TDataModule1* dm, Session* session, QWidget* parent)
-    : QWidget(parent), m_dm(dm), m_session(session)
+    : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_dm(dm), m_session(session)
 {
-    setObjectName(QStringLiteral("FM_Main"));
-    setWindowTitle(QStringLiteral("Waylark"));
     // A fixed-size window with a close box only.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(935, 705);
+    m_ui->setupUi(this);
+    addStatusPanels();
 
-    CoolBar1 = new QWidget(this);
-    CoolBar1->setObjectName(QStringLiteral("CoolBar1"));
-    CoolBar1->setGeometry(0, 0, 935, 49);
-    int x = 2;
-    auto tool = [&](const char* name, const char* caption) {
-        auto* b = new QToolButton(CoolBar1);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setText(QString::fromUtf8(caption));
-        b->setAutoRaise(true);
-        b->setGeometry(x, 4, 81, 41);
-        x += 81;
-        return b;
-    };
-    Model_Set_Btn = tool("Model_Set_Btn", "模板设置");
-    Att_Set_Btn = tool("Att_Set_Btn", "收件人管理");
-    Send_Set_Btn = tool("Send_Set_Btn", "发件人设置");
-    Sig_Prt_Btn = tool("Sig_Prt_Btn", "单页打印");
-    Multi_Prt_Btn = tool("Multi_Prt_Btn", "批量打印");
-    Font_Set_Btn = tool("Font_Set_Btn", "字体设置");
-    Printer_Set_Btn = tool("Printer_Set_Btn", "打印机设置");
-    Help_Btn = tool("Help_Btn", "帮助");
-    App_Exit = tool("App_Exit", "退出");
+    m_ui->designPage->bindData(dm, session);
+    m_ui->recipientPage->bindData(dm, session);
+    m_ui->senderPage->bindData(dm);
 
-    TabMain = new QTabWidget(this);
-    TabMain->setObjectName(QStringLiteral("TabMain"));
-    TabMain->setGeometry(16, 53, 905, 628);
-    TabModel = new DesignPage;
-    TabModel->setObjectName(QStringLiteral("TabModel"));
-    TabSheet2 = new RecipientPage;
-    TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
-    TabSend = new SenderPage;
-    TabSend->setObjectName(QStringLiteral("TabSend"));
-    TabMain->addTab(TabModel, QStringLiteral("模板设计"));
-    TabMain->addTab(TabSheet2, QStringLiteral("收件人管理"));
-    TabMain->addTab(TabSend, QStringLiteral("发件人信息"));
-    TabMain->setCurrentIndex(0);
+    connectToolBar();
+    connectPages();
+    createDialogs();
+}
 
-    StatusBar1 = new QStatusBar(this);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setSizeGripEnabled(false);
-    StatusBar1->setGeometry(0, 685, 935, 20);
+void TFM_Main::addStatusPanels()
+{
+    QStatusBar* bar = m_ui->statusBar;
     const int widths[4] = {260, 80, 230, 50};
     for (int i = 0; i < 4; ++i) {
-        StatusPanels[i] = new QLabel(StatusBar1);
-        StatusPanels[i]->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
-        StatusPanels[i]->setFixedWidth(widths[i]);
-        StatusBar1->addWidget(StatusPanels[i]);
+        m_statusPanels[i] = new QLabel(bar);
+        m_statusPanels[i]->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
+        m_statusPanels[i]->setFixedWidth(widths[i]);
+        bar->addWidget(m_statusPanels[i]);
     }
-    selectedFieldPanel = new QLabel(StatusBar1);
-    selectedFieldPanel->setObjectName(QStringLiteral("selectedFieldPanel"));
-    StatusBar1->addWidget(selectedFieldPanel, 1);
-    StatusPanels[0]->setText(QStringLiteral("Qorda邮单打印软件Waylark V2.0Beta"));
-    StatusPanels[3]->setText(QStringLiteral("技术支持"));
-    StatusPanels[3]->setToolTip(QStringLiteral("技术支持：请见帮助页"));
-    setCurrentModelPanel(QString());
+    m_selectedFieldPanel = new QLabel(bar);
+    m_selectedFieldPanel->setObjectName(QStringLiteral("selectedFieldPanel"));
+    bar->addWidget(m_selectedFieldPanel, 1);
+    m_statusPanels[0]->setText(QStringLiteral("Qorda邮单打印软件Waylark V2.0Beta"));
+    m_statusPanels[3]->setText(QStringLiteral("技术支持"));
+    m_statusPanels[3]->setToolTip(QStringLiteral("技术支持：请见帮助页"));
+    showCurrentTemplate(QString());
+}
 
-    TabModel->bindData(dm, session);
-    TabSheet2->bindData(dm, session);
-    TabSend->bindData(dm);
-
-    connect(Model_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Model_Set_BtnClick);
-    connect(Att_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Att_Set_BtnClick);
-    connect(Send_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Send_Set_BtnClick);
-    connect(Help_Btn, &QToolButton::clicked, this, &TFM_Main::Help_BtnClick);
-    connect(App_Exit, &QToolButton::clicked, this, &TFM_Main::App_ExitClick);
-    connect(TabModel, &DesignPage::currentModelPanel, this, &TFM_Main::setCurrentModelPanel);
-    connect(TabModel, &DesignPage::selectedFieldPanel, selectedFieldPanel, &QLabel::setText);
-    connect(TabModel->Model_Page_Btn, &QToolButton::clicked, this,
-            &TFM_Main::Model_Page_BtnClick);
-    connect(TabModel->Model_Field_Btn, &QToolButton::clicked, this,
-            &TFM_Main::Model_Field_BtnClick);
-    connect(TabModel->Model_Preview_Btn, &QToolButton::clicked, this,
-            &TFM_Main::Model_Preview_BtnClick);
-    connect(Sig_Prt_Btn, &QToolButton::clicked, this, &TFM_Main::Sig_Prt_BtnClick);
-    connect(Multi_Prt_Btn, &QToolButton::clicked, this, &TFM_Main::Multi_Prt_BtnClick);
-    connect(TabSheet2->All_Prt_Btn, &QToolButton::clicked, this, &TFM_Main::All_Prt_BtnClick);
-    connect(TabSheet2->Print_Log_Btn, &QPushButton::clicked, this, [this] {
-        PrintCommands::showPrintLog(
-            m_dm, *m_session, TabModel->Model_Container,
-            [this](QPrinter* printer) { return Page_Setup(printer); }, this);
-    });
-    connect(TabSheet2->Exl_In_Btn, &QToolButton::clicked, this,
-            [this] { ExcelCommands::Exl_In_BtnClick(m_importDialog); });
-    connect(TabSheet2->Exl_Out_Btn, &QToolButton::clicked, this,
-            [this] { ExcelCommands::Exl_Out_BtnClick(m_dm); });
-    connect(TabSheet2->Shop_Set_Btn, &QToolButton::clicked, this,
-            [this] { ShopCommands::Shop_Set_BtnClick(m_shopDialog); });
-    connect(TabSheet2->Trade_Dn_Btn, &QToolButton::clicked, this,
-            [this] { ShopCommands::Trade_Dn_BtnClick(m_dm, *m_session); });
-    connect(TabSheet2->Eps_No_Btn, &QToolButton::clicked, this,
-            [this] { WaybillCommands::Eps_No_BtnClick(m_waybillDialog); });
-    connect(Font_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Font_Set_BtnClick);
-    connect(Printer_Set_Btn, &QToolButton::clicked, this, &TFM_Main::Printer_Set_BtnClick);
+void TFM_Main::connectToolBar()
+{
+    connect(m_ui->designTabButton, &QToolButton::clicked, this, &TFM_Main::showDesignTab);
+    connect(m_ui->recipientsTabButton, &QToolButton::clicked, this, &TFM_Main::showRecipientsTab);
+    connect(m_ui->senderTabButton, &QToolButton::clicked, this, &TFM_Main::showSenderTab);
+    connect(m_ui->helpButton, &QToolButton::clicked, this, &TFM_Main::openHelp);
+    connect(m_ui->exitButton, &QToolButton::clicked, this, &TFM_Main::exitProgram);
+    connect(m_ui->singlePrintButton, &QToolButton::clicked, this, &TFM_Main::showSinglePrintHint);
+    connect(m_ui->batchPrintButton, &QToolButton::clicked, this, &TFM_Main::showRecipientsAndPrint);
+    connect(m_ui->fontButton, &QToolButton::clicked, this, &TFM_Main::chooseFont);
+    QToolButton* printerButton = m_ui->printerButton;
+    connect(printerButton, &QToolButton::clicked, this, &TFM_Main::setUpPrinter);
     // The printer menu: the button itself opens the printer setup as before.
-    auto* printerMenu = new QMenu(Printer_Set_Btn);
+    auto* printerMenu = new QMenu(printerButton);
     printerMenu->setObjectName(QStringLiteral("Printer_Menu"));
     QAction* calibrate = printerMenu->addAction(QStringLiteral("打印机校准"));
     calibrate->setObjectName(QStringLiteral("Printer_Calibrate_Action"));
     connect(calibrate, &QAction::triggered, this, [this] {
         CalibrationCommands::showDialog(
-            m_dm, *m_session, TabModel->Model_Container,
-            [this](QPrinter* printer) { return Page_Setup(printer); }, this);
+            m_dm, *m_session, designPage()->surface(),
+            [this](QPrinter* printer) { return preparePrinter(printer); }, this);
     });
-    Printer_Set_Btn->setMenu(printerMenu);
-    Printer_Set_Btn->setPopupMode(QToolButton::MenuButtonPopup);
-    connect(TabSheet2->N2, &QAction::triggered, this, &TFM_Main::N2Click);
+    printerButton->setMenu(printerMenu);
+    printerButton->setPopupMode(QToolButton::MenuButtonPopup);
+}
 
-    createDialogs();
+void TFM_Main::connectPages()
+{
+    DesignPage* design = m_ui->designPage;
+    connect(design, &DesignPage::currentModelPanel, this, &TFM_Main::showCurrentTemplate);
+    connect(design, &DesignPage::selectedFieldPanel, m_selectedFieldPanel, &QLabel::setText);
+    connect(design, &DesignPage::pageSetupRequested, this, &TFM_Main::editPageSetup);
+    connect(design, &DesignPage::fieldSelectionRequested, this, &TFM_Main::chooseFields);
+    connect(design, &DesignPage::previewRequested, this, &TFM_Main::showPreview);
+
+    RecipientPage* recipients = m_ui->recipientPage;
+    connect(recipients, &RecipientPage::printAllRequested, this, &TFM_Main::printRecipients);
+    connect(recipients, &RecipientPage::printLogRequested, this, [this] {
+        PrintCommands::showPrintLog(
+            m_dm, *m_session, designPage()->surface(),
+            [this](QPrinter* printer) { return preparePrinter(printer); }, this);
+    });
+    connect(recipients, &RecipientPage::importRequested, this,
+            [this] { ExcelCommands::Exl_In_BtnClick(m_importDialog); });
+    connect(recipients, &RecipientPage::exportRequested, this,
+            [this] { ExcelCommands::Exl_Out_BtnClick(m_dm); });
+    connect(recipients, &RecipientPage::shopSettingsRequested, this,
+            [this] { ShopCommands::Shop_Set_BtnClick(m_shopDialog); });
+    connect(recipients, &RecipientPage::downloadOrdersRequested, this,
+            [this] { ShopCommands::Trade_Dn_BtnClick(m_dm, *m_session); });
+    connect(recipients, &RecipientPage::waybillNumbersRequested, this,
+            [this] { WaybillCommands::Eps_No_BtnClick(m_waybillDialog); });
+    connect(recipients, &RecipientPage::previewRequested, this, &TFM_Main::previewCurrentRow);
+}
+
+DesignPage* TFM_Main::designPage() const
+{
+    return m_ui->designPage;
 }
 
 TFM_Main::~TFM_Main() = default;
 
 void TFM_Main::createDialogs()
 {
-    m_preview = new TFM_PreView(m_dm, m_session, TabModel->Model_Container, this,
-                                [this](QPrinter* printer) { return Page_Setup(printer); });
-    m_pageSetup = new TFm_Page_Set(TabModel, this);
+    m_preview = new TFM_PreView(m_dm, m_session, designPage()->surface(), this,
+                                [this](QPrinter* printer) { return preparePrinter(printer); });
+    m_pageSetup = new TFm_Page_Set(designPage(), this);
     m_pageSetup->setPrinterSource(&PrinterStore::printer);
     m_importDialog = new TFm_Field_Set(m_dm, m_session, this);
-    m_fieldSelection = new TFM_Field_Sel(m_dm, TabModel->Model_Container, this);
+    m_fieldSelection = new TFM_Field_Sel(m_dm, designPage()->surface(), this);
     m_waybillDialog = new TFM_WayBill(m_dm, m_session, this);
     m_shopDialog = new TFm_Shop_Set(m_dm, this);
 }
 
-void TFM_Main::setCurrentModelPanel(const QString& modelName)
+void TFM_Main::showCurrentTemplate(const QString& templateName)
 {
-    StatusPanels[2]->setText(QStringLiteral("当前模板：") + modelName);
+    m_statusPanels[2]->setText(QStringLiteral("当前模板：") + templateName);
     // Each template prints on the printer last chosen for it.
-    if (!modelName.isEmpty() && modelName != m_printerModel) {
-        m_printerModel = modelName;
+    if (!templateName.isEmpty() && templateName != m_printerTemplate) {
+        m_printerTemplate = templateName;
         // The narrow second panel shows the start; the whole text is its tooltip.
         const QString message =
-            PrinterChoice::restore(m_session->appDir, modelName, PrinterStore::printer());
-        StatusPanels[1]->setText(message);
-        StatusPanels[1]->setToolTip(message);
+            PrinterChoice::restore(m_session->appDir, templateName, PrinterStore::printer());
+        m_statusPanels[1]->setText(message);
+        m_statusPanels[1]->setToolTip(message);
     }
 }
 
 QString TFM_Main::statusPanelText(int index) const
 {
-    return index >= 0 && index < 4 ? StatusPanels[index]->text() : QString();
+    return index >= 0 && index < 4 ? m_statusPanels[index]->text() : QString();
 }
 
 void TFM_Main::showEvent(QShowEvent* event)
@@ -205,114 +178,100 @@ void TFM_Main::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (!m_activated) {
         m_activated = true;
-        FormActivate();
+        openDefaultTemplate();
     }
 }
 
-void TFM_Main::FormActivate()
+void TFM_Main::openDefaultTemplate()
 {
     centreOnScreen(this);
-    TabModel->fillTemplateList();
-    guarded([&] {
-        Dataset* prov = m_dm->region_Province;
-        if (!prov->isActive())
-            prov->open();
-        while (!prov->eof()) {
-            TabSheet2->Att_Prvince_Ad->addItem(prov->FieldByName(QStringLiteral("name")).AsString());
-            prov->next();
-        }
-    });
-    // A list that just got items selects its first; nothing is chosen yet.
-    TabSheet2->Att_Prvince_Ad->setCurrentIndex(-1);
+    DesignPage* design = m_ui->designPage;
+    design->fillTemplateList();
+    m_ui->recipientPage->fillProvinces();
 
     m_session->currentModel = ConfigIni::read(m_session->appDir, ConfigIni::DefaultModel);
-    setCurrentModelPanel(m_session->currentModel);
+    showCurrentTemplate(m_session->currentModel);
     // A template that cannot be laid out leaves no item selected.
-    if (TabModel->Model_Screen_Paint(m_session->currentModel)) {
+    if (design->layOutTemplate(m_session->currentModel)) {
         m_session->currentModelRow = m_dm->TB_Model->bookmark();
-        TabModel->selectCurrentModel();
+        design->selectCurrentModel();
     } else {
-        TabModel->Model_List->setCurrentIndex(-1);
+        design->clearTemplateSelection();
     }
 }
 
-void TFM_Main::Model_Set_BtnClick()
+void TFM_Main::showDesignTab()
 {
-    TabMain->setCurrentIndex(0);
+    m_ui->tabs->setCurrentIndex(0);
 }
 
-void TFM_Main::Att_Set_BtnClick()
+void TFM_Main::showRecipientsTab()
 {
-    TabMain->setCurrentIndex(1);
+    m_ui->tabs->setCurrentIndex(1);
 }
 
-void TFM_Main::Send_Set_BtnClick()
+void TFM_Main::showSenderTab()
 {
-    TabMain->setCurrentIndex(2);
+    m_ui->tabs->setCurrentIndex(2);
 }
 
-void TFM_Main::Model_Page_BtnClick()
+void TFM_Main::editPageSetup()
 {
     m_pageSetup->setCalibrationAction([this] {
         CalibrationCommands::showDialog(
-            m_dm, *m_session, TabModel->Model_Container,
-            [this](QPrinter* printer) { return Page_Setup(printer); }, m_pageSetup);
+            m_dm, *m_session, designPage()->surface(),
+            [this](QPrinter* printer) { return preparePrinter(printer); }, m_pageSetup);
     });
     m_pageSetup->Execute();
 }
 
-void TFM_Main::Model_Field_BtnClick()
+void TFM_Main::chooseFields()
 {
     m_fieldSelection->exec();
 }
 
-void TFM_Main::Model_Preview_BtnClick()
+void TFM_Main::showPreview()
 {
     m_preview->exec();
 }
 
-void TFM_Main::Sig_Prt_BtnClick()
+void TFM_Main::showSinglePrintHint()
 {
-    TabMain->setCurrentIndex(0);
-    prompt().message(QStringLiteral("设置好模板，在屏幕上填写关键信息，点击打印预览即可打印单页！"));
+    m_ui->tabs->setCurrentIndex(0);
+    prompt().message(
+        QStringLiteral("设置好模板，在屏幕上填写关键信息，点击打印预览即可打印单页！"));
 }
 
-void TFM_Main::Multi_Prt_BtnClick()
+void TFM_Main::showRecipientsAndPrint()
 {
-    TabMain->setCurrentIndex(1);
-    All_Prt_BtnClick();
+    m_ui->tabs->setCurrentIndex(1);
+    printRecipients();
 }
 
-void TFM_Main::All_Prt_BtnClick()
+void TFM_Main::printRecipients()
 {
     PrintCommands::All_Prt_BtnClick(
-        m_dm, *m_session, TabModel->Model_Container,
-        [this](QPrinter* printer) { return Page_Setup(printer); }, TabSheet2->selectedRows());
+        m_dm, *m_session, designPage()->surface(),
+        [this](QPrinter* printer) { return preparePrinter(printer); },
+        m_ui->recipientPage->selectedRows());
 }
 
-void TFM_Main::Font_Set_BtnClick()
+void TFM_Main::chooseFont()
 {
     PrintCommands::Font_Set_BtnClick(*m_session);
 }
 
-void TFM_Main::Printer_Set_BtnClick()
+void TFM_Main::setUpPrinter()
 {
     PrintCommands::Printer_Set_BtnClick(*m_session);
 }
 
-void TFM_Main::N2Click()
+void TFM_Main::previewCurrentRow()
 {
-    // Only when the grid's current row is one of its selected rows.
-    QItemSelectionModel* selection = TabSheet2->DBGrid1->selectionModel();
-    const QModelIndex current = selection->currentIndex();
-    if (!current.isValid() || !selection->isRowSelected(current.row(), QModelIndex()))
-        return;
     m_preview->exec();
-    selection->clearSelection();
-    TabSheet2->Att_Name_Ad->setFocus();
 }
 
-bool TFM_Main::Page_Setup(QPrinter* printer)
+bool TFM_Main::preparePrinter(QPrinter* printer)
 {
     if (!TemplateStore::findRow(m_dm->TB_Model, m_session->currentModelRow,
                                 m_session->currentModel)) {
@@ -328,7 +287,7 @@ bool TFM_Main::Page_Setup(QPrinter* printer)
     return true;
 }
 
-void TFM_Main::Help_BtnClick()
+void TFM_Main::openHelp()
 {
     const QString help = m_session->appDir + QLatin1String("help.html");
     if (!QFileInfo::exists(help)) {
@@ -352,13 +311,13 @@ void TFM_Main::closeDatabase()
 
 bool TFM_Main::mayLeave()
 {
-    if (m_closed || !TabModel->hasUnsavedChanges())
+    if (m_closed || !m_ui->designPage->hasUnsavedChanges())
         return true;
     switch (prompt().saveDiscardCancel(QStringLiteral("模板设计中的改动尚未保存，退出前要保存吗？"),
                                        QStringLiteral("退出"))) {
     case Prompt::SaveChoice::Save:
-        TabMain->setCurrentIndex(0);
-        return TabModel->Model_Save_BtnClick();
+        m_ui->tabs->setCurrentIndex(0);
+        return m_ui->designPage->saveTemplate();
     case Prompt::SaveChoice::Discard:
         return true;
     case Prompt::SaveChoice::Stay:
@@ -367,7 +326,7 @@ bool TFM_Main::mayLeave()
     return false;
 }
 
-void TFM_Main::App_ExitClick()
+void TFM_Main::exitProgram()
 {
     if (!mayLeave())
         return;

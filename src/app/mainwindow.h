@@ -2,14 +2,11 @@
 
 #include <QWidget>
 
+#include <memory>
+
 class DesignPage;
 class QLabel;
 class QPrinter;
-class QStatusBar;
-class QTabWidget;
-class QToolButton;
-class RecipientPage;
-class SenderPage;
 class TDataModule1;
 class TFM_Field_Sel;
 class TFM_PreView;
@@ -18,6 +15,11 @@ class TFm_Field_Set;
 class TFm_Page_Set;
 class TFm_Shop_Set;
 struct Session;
+
+namespace Ui
+{
+class MainWindow;
+}
 
 // The main window: toolbar, three tabs and the status bar. It owns its
 // dialogs, made once with it; they go with it.
@@ -30,31 +32,16 @@ public:
     ~TFM_Main() override;
 
     // The status bar's current-template panel: "当前模板：" and the name.
-    void setCurrentModelPanel(const QString& modelName);
+    void showCurrentTemplate(const QString& templateName);
     QString statusPanelText(int index) const;
 
-    // First activation: fills the template and province lists, reads the
-    // default template and lays it out. Runs once, on the first showing.
-    void FormActivate();
-
-    void Model_Set_BtnClick();
-    void Att_Set_BtnClick();
-    void Send_Set_BtnClick();
-    void Help_BtnClick();
-    void App_ExitClick();
-    // "页面设置" and "字段选择" of the design tab: the modal dialogs.
-    void Model_Page_BtnClick();
-    void Model_Preview_BtnClick();
-    void Sig_Prt_BtnClick();
-    void Multi_Prt_BtnClick();
-    void All_Prt_BtnClick();
-    void Font_Set_BtnClick();
-    void Printer_Set_BtnClick();
-    void N2Click();
-    // Sets the printer's paper from the current model before a job; false,
-    // having said why, when no job may start.
-    bool Page_Setup(QPrinter* printer);
-    void Model_Field_BtnClick();
+    // The toolbar's first three buttons: the tab they name.
+    void showDesignTab();
+    void showRecipientsTab();
+    void showSenderTab();
+    // Sets the printer's paper from the current template before a job;
+    // false, having said why, when no job may start.
+    bool preparePrinter(QPrinter* printer);
 
     // Closes the database and seals its header, once for the whole run.
     void closeDatabase();
@@ -62,23 +49,8 @@ public:
     TDataModule1* dataModule() const { return m_dm; }
     Session* session() const { return m_session; }
 
-    QWidget* CoolBar1;
-    QToolButton* Model_Set_Btn;
-    QToolButton* Att_Set_Btn;
-    QToolButton* Send_Set_Btn;
-    QToolButton* Sig_Prt_Btn;
-    QToolButton* Multi_Prt_Btn;
-    QToolButton* Font_Set_Btn;
-    QToolButton* Printer_Set_Btn;
-    QToolButton* Help_Btn;
-    QToolButton* App_Exit;
-    QTabWidget* TabMain;
-    DesignPage* TabModel;
-    RecipientPage* TabSheet2;
-    SenderPage* TabSend;
-    QStatusBar* StatusBar1;
-    QLabel* StatusPanels[4];
-    QLabel* selectedFieldPanel; // the selected field's place and size on paper
+    // The "模板设计" tab, whose design surface the dialogs work on.
+    DesignPage* designPage() const;
 
 Q_SIGNALS:
     // The program ends (either exit).
@@ -90,11 +62,37 @@ protected:
 
 private:
     void createDialogs();
+    // First showing: centres the window, fills the template and province
+    // lists, reads the default template and lays it out.
+    void openDefaultTemplate();
+    void addStatusPanels();
+    void connectToolBar();
+    void connectPages();
+
+    void openHelp();
+    void exitProgram();
+    // "页面设置" and "字段选择" of the design tab: the modal dialogs.
+    void editPageSetup();
+    void chooseFields();
+    void showPreview();
+    // "单页打印": single pages print from the preview; says so.
+    void showSinglePrintHint();
+    // "批量打印" of the toolbar: the recipient tab, then the batch print.
+    void showRecipientsAndPrint();
+    // Prints the selected recipients (or asks which).
+    void printRecipients();
+    void chooseFont();
+    void setUpPrinter();
+    // "打印当前行" of the recipient grid.
+    void previewCurrentRow();
     // Asks to save, discard or stay when the design surface holds unsaved
     // work; true when the program may end.
     bool mayLeave();
 
-    QString m_printerModel; // the template whose printer is in use
+    std::unique_ptr<Ui::MainWindow> m_ui;
+    QLabel* m_statusPanels[4];
+    QLabel* m_selectedFieldPanel; // the selected field's place and size on paper
+    QString m_printerTemplate;    // the template whose printer is in use
     TDataModule1* m_dm;
     Session* m_session;
     TFM_PreView* m_preview = nullptr;

@@ -1,4 +1,5 @@
 #include "senderpage.h"
+#include "ui_senderpage.h"
 
 #include "datamodule.h"
 #include "dbedit.h"
@@ -6,57 +7,33 @@
 #include "landlinevalidator.h"
 #include "prompt.h"
 
-#include <QGroupBox>
-#include <QLabel>
 #include <QPushButton>
 
-SenderPage::SenderPage(QWidget* parent) : QWidget(parent)
+SenderPage::SenderPage(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<Ui::SenderPage>())
 {
-    GroupBox3 = new QGroupBox(QStringLiteral("输入发件人信息"), this);
-    GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
-    GroupBox3->setGeometry(16, 16, 560, 330);
-    int row = 0;
-    auto edit = [&](const char* name, const char* label, int width) {
-        auto* l = new QLabel(QString::fromUtf8(label), GroupBox3);
-        l->setGeometry(10, 24 + row * 28, 90, 21);
-        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        auto* e = new DBEdit(GroupBox3);
-        e->setObjectName(QString::fromLatin1(name));
-        e->setGeometry(104, 24 + row * 28, width, 21);
-        ++row;
-        return e;
-    };
-    Snd_Name_Ad = edit("Snd_Name_Ad", "发件人姓名：", 160);
-    Snd_Company_Ad = edit("Snd_Company_Ad", "单位：", 300);
-    Snd_Add_Ad = edit("Snd_Add_Ad", "详细地址：", 430);
-    Snd_Mobile_Ad = edit("Snd_Mobile_Ad", "手机：", 160);
-    Snd_Phone_Ad = edit("Snd_Phone_Ad", "固定电话：", 160);
-    Snd_Phone_Ad->setValidator(new LandlineValidator(Snd_Phone_Ad));
-    Snd_Cont_Ad = edit("Snd_Cont_Ad", "内件品名：", 300);
-    Snd_Postcode_Ad = edit("Snd_Postcode_Ad", "邮编：", 100);
-    Snd_P_Ad = edit("Snd_P_Ad", "省：", 160);
-    Snd_S_Ad = edit("Snd_S_Ad", "市：", 160);
-    Snd_C_Ad = edit("Snd_C_Ad", "区县：", 160);
-    Snd_Save_Btn = new QPushButton(QStringLiteral("保存"), GroupBox3);
-    Snd_Save_Btn->setObjectName(QStringLiteral("Snd_Save_Btn"));
-    Snd_Save_Btn->setGeometry(460, 290, 80, 28);
-    Snd_Save_Btn->setFocusPolicy(Qt::NoFocus); // the edit keeps the focus
-    connect(Snd_Save_Btn, &QPushButton::clicked, this, &SenderPage::Snd_Save_BtnClick);
+    m_ui->setupUi(this);
+    m_ui->phoneEdit->setValidator(new LandlineValidator(m_ui->phoneEdit));
+    // The edit keeps the focus (the save button takes none), so its text
+    // is written into the row before saving.
+    connect(m_ui->saveButton, &QPushButton::clicked, this, &SenderPage::saveSender);
 }
+
+SenderPage::~SenderPage() = default;
 
 void SenderPage::bindData(TDataModule1* dm)
 {
     m_send = dm->TB_Send;
     const std::pair<DBEdit*, const char*> bindings[] = {
-        {Snd_Name_Ad, "Name"},         {Snd_Company_Ad, "Company"}, {Snd_Add_Ad, "Address"},
-        {Snd_Mobile_Ad, "Mobile"},     {Snd_Phone_Ad, "Phone"},     {Snd_Cont_Ad, "Contents"},
-        {Snd_Postcode_Ad, "PostCode"}, {Snd_P_Ad, "Prvince"},       {Snd_S_Ad, "City"},
-        {Snd_C_Ad, "Country"}};
+        {m_ui->nameEdit, "Name"},         {m_ui->companyEdit, "Company"},
+        {m_ui->addressEdit, "Address"},   {m_ui->mobileEdit, "Mobile"},
+        {m_ui->phoneEdit, "Phone"},       {m_ui->contentsEdit, "Contents"},
+        {m_ui->postCodeEdit, "PostCode"}, {m_ui->provinceEdit, "Prvince"},
+        {m_ui->cityEdit, "City"},         {m_ui->countyEdit, "Country"}};
     for (const auto& [edit, column] : bindings)
         edit->bind(dm->TB_Send, QString::fromLatin1(column));
 }
 
-void SenderPage::Snd_Save_BtnClick()
+void SenderPage::saveSender()
 {
     // Text still in the focused edit is not in the row yet: no change.
     if (!m_send || !m_send->modified())

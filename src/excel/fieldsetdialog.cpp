@@ -1,5 +1,8 @@
 #include "fieldsetdialog.h"
 
+#include "ui_fieldsetdialog.h"
+
+#include "centre.h"
 #include "datamodule.h"
 #include "importmapping.h"
 #include "importrows.h"
@@ -10,11 +13,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QTableWidget>
 
 #include <algorithm>
@@ -69,68 +70,20 @@ void SheetList::mouseDoubleClickEvent(QMouseEvent* event)
 // --- TFm_Field_Set ----------------------------------------------------------
 
 TFm_Field_Set::TFm_Field_Set(TDataModule1* dm, const Session* session, QWidget* parent)
-    : QDialog(parent), m_dm(dm), m_session(session)
+    : QDialog(parent), m_ui(std::make_unique<Ui::ImportMappingDialog>()), m_dm(dm),
+      m_session(session)
 {
-    setObjectName(QStringLiteral("Fm_Field_Set"));
-    setWindowTitle(QStringLiteral("字段对应设置"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(592, 540);
-    setModal(true);
+    m_ui->setupUi(this);
+    m_ui->mappingTable->setColumnWidth(0, 178);
+    m_ui->mappingTable->setColumnWidth(1, 193);
 
-    GroupBox2 = new QGroupBox(QStringLiteral("选择文件中的工作表"), this);
-    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-    GroupBox2->setGeometry(8, 8, 176, 296);
-    Exl_Wb_List = new SheetList(GroupBox2);
-    Exl_Wb_List->setObjectName(QStringLiteral("Exl_Wb_List"));
-    Exl_Wb_List->setGeometry(8, 22, 160, 266);
-
-    CheckBox1 = new QCheckBox(QStringLiteral("Excel文件第一行为标题行"), this);
-    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    CheckBox1->setGeometry(8, 312, 180, 22);
-    CheckBox1->setChecked(true);
-
-    GroupBox1 = new QGroupBox(QStringLiteral("设置字段对应关系"), this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(192, 8, 392, 316);
-    Field_Edit_List = new QTableWidget(0, 2, GroupBox1);
-    Field_Edit_List->setObjectName(QStringLiteral("Field_Edit_List"));
-    Field_Edit_List->setGeometry(8, 22, 376, 286);
-    Field_Edit_List->setHorizontalHeaderLabels(
-        {QStringLiteral("打印字段"), QStringLiteral("Excel文件中提供字段")});
-    Field_Edit_List->setColumnWidth(0, 178);
-    Field_Edit_List->setColumnWidth(1, 193);
-    Field_Edit_List->verticalHeader()->hide();
-    Field_Edit_List->setSelectionBehavior(QAbstractItemView::SelectRows);
-    Field_Edit_List->setSelectionMode(QAbstractItemView::SingleSelection);
-    Field_Edit_List->setEditTriggers(QAbstractItemView::NoEditTriggers);
-
-    appendBox = new QCheckBox(QStringLiteral("追加到原有收件人之后"), this);
-    appendBox->setObjectName(QStringLiteral("Append_Box"));
-    appendBox->setGeometry(8, 338, 180, 22);
-
-    auto* previewGroup = new QGroupBox(QStringLiteral("工作表内容预览"), this);
-    previewGroup->setObjectName(QStringLiteral("Preview_Group"));
-    previewGroup->setGeometry(8, 366, 576, 130);
-    sheetPreview = new QTableWidget(0, 0, previewGroup);
-    sheetPreview->setObjectName(QStringLiteral("Sheet_Preview"));
-    sheetPreview->setGeometry(8, 20, 560, 102);
-    sheetPreview->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    sheetPreview->verticalHeader()->setDefaultSectionSize(20);
-
-    OKBtn = new QPushButton(QStringLiteral("确定"), this);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setGeometry(412, 504, 80, 27);
-    OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("取消"), this);
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    CancelBtn->setGeometry(500, 504, 80, 27);
-
-    connect(Exl_Wb_List, &SheetList::sheetChosen, this, &TFm_Field_Set::Exl_Wb_ListClick);
-    connect(CheckBox1, &QCheckBox::clicked, this, &TFm_Field_Set::CheckBox1Click);
-    connect(OKBtn, &QPushButton::clicked, this, &TFm_Field_Set::OKBtnClick);
+    connect(m_ui->sheetList, &SheetList::sheetChosen, this, &TFm_Field_Set::chooseSheet);
+    connect(m_ui->firstRowTitlesBox, &QCheckBox::clicked, this, &TFm_Field_Set::changeTitleRow);
+    connect(m_ui->okButton, &QPushButton::clicked, this, &TFm_Field_Set::importRows);
     // Esc and the close box reject too.
-    connect(CancelBtn, &QPushButton::clicked, this, &TFm_Field_Set::CancelBtnClick);
+    connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 TFm_Field_Set::~TFm_Field_Set() = default;
@@ -140,64 +93,64 @@ void TFm_Field_Set::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     // Not when the window system shows it again (after minimising).
     if (!event->spontaneous())
-        FormActivate();
+        openWorkbook();
 }
 
 void TFm_Field_Set::hideEvent(QHideEvent* event)
 {
     if (!event->spontaneous())
-        FormClose();
+        closeWorkbook();
     QDialog::hideEvent(event);
 }
 
-void TFm_Field_Set::FormActivate()
+void TFm_Field_Set::openWorkbook()
 {
-    if (const QScreen* s = screen()) {
-        const QSize size = s->size();
-        move((size.width() - width()) / 2, (size.height() - height()) / 2);
-    }
-    Exl_Wb_List->clear();
-    Field_Edit_List->setRowCount(0);
-    sheetPreview->clear();
-    sheetPreview->setRowCount(0);
-    sheetPreview->setColumnCount(0);
-    appendBox->setChecked(false);
+    centreOnScreen(this);
+    m_ui->sheetList->clear();
+    m_ui->mappingTable->setRowCount(0);
+    clearPreview();
+    m_ui->appendBox->setChecked(false);
     QString error;
     m_reader = WorkbookReader::open(m_fileName, &error);
     if (!m_reader) {
         prompt().message(importOleMessage(error));
         return;
     }
-    Exl_Wb_List->addItems(m_reader->sheetNames());
+    m_ui->sheetList->addItems(m_reader->sheetNames());
 }
 
-void TFm_Field_Set::FormClose()
+void TFm_Field_Set::closeWorkbook()
 {
     m_reader.reset();
 }
 
 bool TFm_Field_Set::sheetChosen() const
 {
-    return m_reader && m_reader->currentSheet() >= 0 && Field_Edit_List->rowCount() > 0;
+    return m_reader && m_reader->currentSheet() >= 0 && m_ui->mappingTable->rowCount() > 0;
+}
+
+void TFm_Field_Set::clearPreview()
+{
+    m_ui->sheetPreview->clear();
+    m_ui->sheetPreview->setRowCount(0);
+    m_ui->sheetPreview->setColumnCount(0);
 }
 
 void TFm_Field_Set::addMappingRows()
 {
-    Field_Edit_List->setRowCount(0);
-    sheetPreview->clear();
-    sheetPreview->setRowCount(0);
-    sheetPreview->setColumnCount(0);
+    m_ui->mappingTable->setRowCount(0);
+    clearPreview();
     const QStringList captions = importCaptions();
-    Field_Edit_List->setRowCount(int(captions.size()));
+    m_ui->mappingTable->setRowCount(int(captions.size()));
     for (int row = 0; row < captions.size(); ++row) {
         auto* key = new QTableWidgetItem(captions.at(row));
         key->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-        Field_Edit_List->setItem(row, 0, key);
+        m_ui->mappingTable->setItem(row, 0, key);
         // The value is picked from the list, never typed.
         auto* value = new QComboBox;
         value->setObjectName(QStringLiteral("Field_Value%1").arg(row + 1));
         value->setEditable(false);
-        Field_Edit_List->setCellWidget(row, 1, value);
+        m_ui->mappingTable->setCellWidget(row, 1, value);
     }
 }
 
@@ -208,7 +161,7 @@ void TFm_Field_Set::fillPickLists(bool leadingEmpty)
     if (leadingEmpty)
         picks.prepend(QString());
     const QStringList proposed = proposedMapping(m_session->appDir, m_titles);
-    for (int row = 0; row < Field_Edit_List->rowCount(); ++row) {
+    for (int row = 0; row < m_ui->mappingTable->rowCount(); ++row) {
         QComboBox* box = valueBox(row);
         box->clear();
         box->addItems(picks);
@@ -230,47 +183,47 @@ void TFm_Field_Set::fillPreview()
     const int columns = std::min(int(m_titles.size()), kColumns);
     const int lastRow = m_reader->usedRange().lastRow();
     const int rows = std::clamp(lastRow - m_titleRow, 0, kRows);
-    sheetPreview->clear();
-    sheetPreview->setColumnCount(columns);
-    sheetPreview->setRowCount(rows);
-    sheetPreview->setHorizontalHeaderLabels(m_titles.mid(0, columns));
+    m_ui->sheetPreview->clear();
+    m_ui->sheetPreview->setColumnCount(columns);
+    m_ui->sheetPreview->setRowCount(rows);
+    m_ui->sheetPreview->setHorizontalHeaderLabels(m_titles.mid(0, columns));
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c)
-            sheetPreview->setItem(
+            m_ui->sheetPreview->setItem(
                 r, c, new QTableWidgetItem(m_reader->cellText(m_titleRow + 1 + r, c + 1)));
     }
 }
 
 QComboBox* TFm_Field_Set::valueBox(int row) const
 {
-    return qobject_cast<QComboBox*>(Field_Edit_List->cellWidget(row, 1));
+    return qobject_cast<QComboBox*>(m_ui->mappingTable->cellWidget(row, 1));
 }
 
 QStringList TFm_Field_Set::chosenTitles() const
 {
     QStringList titles;
-    for (int row = 0; row < Field_Edit_List->rowCount(); ++row) {
+    for (int row = 0; row < m_ui->mappingTable->rowCount(); ++row) {
         const QComboBox* box = valueBox(row);
         titles.append(box && box->currentIndex() >= 0 ? box->currentText() : QString());
     }
     return titles;
 }
 
-void TFm_Field_Set::Exl_Wb_ListClick()
+void TFm_Field_Set::chooseSheet()
 {
-    const QListWidgetItem* item = Exl_Wb_List->currentItem();
+    const QListWidgetItem* item = m_ui->sheetList->currentItem();
     if (!item || !m_reader)
         return;
     QString error;
-    if (!m_reader->selectSheet(Exl_Wb_List->row(item), &error)) {
+    if (!m_reader->selectSheet(m_ui->sheetList->row(item), &error)) {
         // No mapping may stay behind for a sheet that is not there.
-        Field_Edit_List->setRowCount(0);
+        m_ui->mappingTable->setRowCount(0);
         prompt().message(importOleMessage(error));
         return;
     }
     addMappingRows();
     int row = 1;
-    if (!CheckBox1->isChecked() && !askTitleRow(&row)) {
+    if (!m_ui->firstRowTitlesBox->isChecked() && !askTitleRow(&row)) {
         prompt().message(importOleMessage(importBadTitleRowMessage()));
         return;
     }
@@ -278,28 +231,28 @@ void TFm_Field_Set::Exl_Wb_ListClick()
     fillPickLists(true);
 }
 
-void TFm_Field_Set::CheckBox1Click()
+void TFm_Field_Set::changeTitleRow()
 {
     // Before a sheet is chosen there are no titles to read.
     if (!sheetChosen())
         return;
     int row = 1;
-    if (!CheckBox1->isChecked() && !askTitleRow(&row)) {
+    if (!m_ui->firstRowTitlesBox->isChecked() && !askTitleRow(&row)) {
         // Only unticking asks; everything stays as before the click.
-        CheckBox1->setChecked(true);
+        m_ui->firstRowTitlesBox->setChecked(true);
         prompt().error(importBadTitleRowMessage());
         return;
     }
     m_titleRow = row;
     if (row == 1)
-        CheckBox1->setChecked(true);
+        m_ui->firstRowTitlesBox->setChecked(true);
     addMappingRows();
     fillPickLists(false);
 }
 
-void TFm_Field_Set::OKBtnClick()
+void TFm_Field_Set::importRows()
 {
-    if (Field_Edit_List->rowCount() < 2 || !m_reader) {
+    if (m_ui->mappingTable->rowCount() < 2 || !m_reader) {
         prompt().message(importNoSheetMessage());
         return;
     }
@@ -318,8 +271,8 @@ void TFm_Field_Set::OKBtnClick()
             progress->setLabelText(importProgressText(done, all));
             return progress->setValue(done);
         };
-        result = appendBox->isChecked() ? appendRecipients(m_dm->TB_Att, rows, told)
-                                        : replaceRecipients(m_dm->TB_Att, rows, told);
+        result = m_ui->appendBox->isChecked() ? appendRecipients(m_dm->TB_Att, rows, told)
+                                              : replaceRecipients(m_dm->TB_Att, rows, told);
     }
     switch (result.status) {
     case ImportResult::Status::Done:
@@ -336,9 +289,4 @@ void TFm_Field_Set::OKBtnClick()
         prompt().error(importFailedMessage(result.error));
         break;
     }
-}
-
-void TFm_Field_Set::CancelBtnClick()
-{
-    reject();
 }

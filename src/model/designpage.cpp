@@ -1,4 +1,5 @@
 #include "designpage.h"
+#include "ui_designpage.h"
 
 #include "fieldcatalogue.h"
 #include "fieldfitstore.h"
@@ -19,9 +20,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGroupBox>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollArea>
@@ -32,121 +31,90 @@
 namespace
 {
 
-QLineEdit* makePaperBox(QWidget* parent, const QString& name, int left)
-{
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(name);
-    // Four optional digits; the text keeps four positions (see maskedText).
-    e->setInputMask(QStringLiteral("0000;_"));
-    e->setGeometry(left, 18, 48, 21);
-    e->setEnabled(false);
-    return e;
-}
-
 } // namespace
 
-DesignPage::DesignPage(QWidget* parent) : QWidget(parent)
+DesignPage::DesignPage(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<Ui::DesignPage>())
 {
-    designScrollArea = new QScrollArea(this);
-    designScrollArea->setObjectName(QStringLiteral("designScrollArea"));
-    designScrollArea->setGeometry(16, 16, 865, 513);
-    designScrollArea->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    designScrollArea->setFocusPolicy(Qt::NoFocus); // the arrows are the fields'
-    designScrollArea->setWidgetResizable(true);    // at least the view, more for a large picture
-    Model_Container = new DesignSurface;
-    Model_Container->setFrameStyle(QFrame::NoFrame);
-    designScrollArea->setWidget(Model_Container);
-
+    m_ui->setupUi(this);
+    DesignSurface* surface = m_ui->surface;
+    // The scroll area draws the frame.
+    surface->setFrameStyle(QFrame::NoFrame);
     m_undoStack = new QUndoStack(this);
-    undoAction = m_undoStack->createUndoAction(this, QStringLiteral("撤销"));
-    undoAction->setObjectName(QStringLiteral("undoAction"));
-    undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    redoAction = m_undoStack->createRedoAction(this, QStringLiteral("重做"));
-    redoAction->setObjectName(QStringLiteral("redoAction"));
-    redoAction->setShortcuts(
+    createUndoActions();
+    connect(surface, &DesignSurface::fieldChanged, this,
+            [this, surface](int index, const FieldState& before, const FieldState& after,
+                            const QString& what) {
+                m_undoStack->push(new FieldChangeCommand(surface, index, before, after, what));
+            });
+    connect(surface, &DesignSurface::selectionChanged, this, [this, surface] {
+        if (FieldControl* c = surface->selectedControl())
+            m_ui->designScrollArea->ensureWidgetVisible(c, 0, 0);
+        Q_EMIT selectedFieldPanel(selectedFieldText());
+    });
+    createTemplateMenu();
+
+    // The user's pick only; refilling the list is no change of template.
+    connect(m_ui->templateList, &QComboBox::activated, this, &DesignPage::chooseListedTemplate);
+    connect(m_ui->newTemplateButton, &QToolButton::clicked, this,
+            &DesignPage::toggleNewTemplateMode);
+    connect(m_ui->pictureButton, &QToolButton::clicked, this, &DesignPage::choosePicture);
+    connect(m_ui->saveTemplateButton, &QToolButton::clicked, this, &DesignPage::saveTemplate);
+    connect(m_ui->makeDefaultButton, &QToolButton::clicked, this,
+            &DesignPage::makeCurrentTemplateDefault);
+    connect(m_ui->renameTemplateButton, &QToolButton::clicked, this, &DesignPage::renameTemplate);
+    connect(m_ui->deleteTemplateButton, &QToolButton::clicked, this, &DesignPage::deleteTemplate);
+    connect(m_ui->pageSetupButton, &QToolButton::clicked, this, &DesignPage::pageSetupRequested);
+    connect(m_ui->fieldsButton, &QToolButton::clicked, this, &DesignPage::fieldSelectionRequested);
+    connect(m_ui->previewButton, &QToolButton::clicked, this, &DesignPage::previewRequested);
+}
+
+DesignPage::~DesignPage() = default;
+
+void DesignPage::createUndoActions()
+{
+    m_undoAction = m_undoStack->createUndoAction(this, QStringLiteral("撤销"));
+    m_undoAction->setObjectName(QStringLiteral("undoAction"));
+    m_undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    m_redoAction = m_undoStack->createRedoAction(this, QStringLiteral("重做"));
+    m_redoAction->setObjectName(QStringLiteral("redoAction"));
+    m_redoAction->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-    for (QAction* a : {undoAction, redoAction}) {
+    for (QAction* a : {m_undoAction, m_redoAction}) {
         a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         addAction(a);
     }
-    Model_Container->PopMenu_Del_VisField->addSeparator();
-    Model_Container->PopMenu_Del_VisField->addAction(undoAction);
-    Model_Container->PopMenu_Del_VisField->addAction(redoAction);
-    connect(
-        Model_Container, &DesignSurface::fieldChanged, this,
-        [this](int index, const FieldState& before, const FieldState& after, const QString& what) {
-            m_undoStack->push(new FieldChangeCommand(Model_Container, index, before, after, what));
-        });
-    connect(Model_Container, &DesignSurface::selectionChanged, this, [this] {
-        if (FieldControl* c = Model_Container->selectedControl())
-            designScrollArea->ensureWidgetVisible(c, 0, 0);
-        Q_EMIT selectedFieldPanel(selectedFieldText());
-    });
+    QMenu* fieldMenu = m_ui->surface->PopMenu_Del_VisField;
+    fieldMenu->addSeparator();
+    fieldMenu->addAction(m_undoAction);
+    fieldMenu->addAction(m_redoAction);
+}
 
-    GroupBox5 = new QGroupBox(this);
-    GroupBox5->setObjectName(QStringLiteral("GroupBox5"));
-    GroupBox5->setGeometry(16, 536, 337, 57);
-    Model_List = new QComboBox(GroupBox5);
-    Model_List->setObjectName(QStringLiteral("Model_List"));
-    Model_List->setEditable(false);
-    Model_List->setGeometry(8, 18, 90, 22);
+void DesignPage::createTemplateMenu()
+{
     // Rename and delete beside the list and in its context menu.
-    renameTemplateButton = makeFlatButton(GroupBox5, QStringLiteral("renameTemplateButton"),
-                                          QStringLiteral("改名"), QRect(100, 12, 36, 33));
-    deleteTemplateButton = makeFlatButton(GroupBox5, QStringLiteral("deleteTemplateButton"),
-                                          QStringLiteral("删除"), QRect(136, 12, 36, 33));
-    templateMenu = new QMenu(this);
-    templateMenu->setObjectName(QStringLiteral("templateMenu"));
-    renameTemplateAction = templateMenu->addAction(QStringLiteral("模板改名"));
-    renameTemplateAction->setObjectName(QStringLiteral("renameTemplateAction"));
-    deleteTemplateAction = templateMenu->addAction(QStringLiteral("删除模板"));
-    deleteTemplateAction->setObjectName(QStringLiteral("deleteTemplateAction"));
-    Model_List->setContextMenuPolicy(Qt::CustomContextMenu);
-    Model_Preview_Btn = makeFlatButton(GroupBox5, QStringLiteral("Model_Preview_Btn"),
-                                       QStringLiteral("打印预览"), QRect(174, 12, 54, 33));
-    Model_Page_Btn = makeFlatButton(GroupBox5, QStringLiteral("Model_Page_Btn"),
-                                    QStringLiteral("页面设置"), QRect(228, 12, 54, 33));
-    SpeedButton1 = makeFlatButton(GroupBox5, QStringLiteral("SpeedButton1"),
-                                  QStringLiteral("设为默认"), QRect(282, 12, 54, 33));
+    m_templateMenu = new QMenu(this);
+    m_templateMenu->setObjectName(QStringLiteral("templateMenu"));
+    QAction* rename = m_templateMenu->addAction(QStringLiteral("模板改名"));
+    rename->setObjectName(QStringLiteral("renameTemplateAction"));
+    QAction* remove = m_templateMenu->addAction(QStringLiteral("删除模板"));
+    remove->setObjectName(QStringLiteral("deleteTemplateAction"));
+    connect(rename, &QAction::triggered, this, &DesignPage::renameTemplate);
+    connect(remove, &QAction::triggered, this, &DesignPage::deleteTemplate);
+    QComboBox* list = m_ui->templateList;
+    connect(list, &QWidget::customContextMenuRequested, this,
+            [this, list](const QPoint& at) { m_templateMenu->popup(list->mapToGlobal(at)); });
+}
 
-    GroupBox1 = new QGroupBox(this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(360, 536, 523, 57);
-    Model_New_Btn = makeFlatButton(GroupBox1, QStringLiteral("Model_New_Btn"),
-                                   QStringLiteral("新建模板"), QRect(6, 12, 65, 33));
-    Model_Bmp_Btn = makeFlatButton(GroupBox1, QStringLiteral("Model_Bmp_Btn"),
-                                   QStringLiteral("背景图"), QRect(74, 12, 65, 33));
-    Model_Bmp_Btn->setEnabled(false);
-    Model_Field_Btn = makeFlatButton(GroupBox1, QStringLiteral("Model_Field_Btn"),
-                                     QStringLiteral("字段选择"), QRect(142, 12, 65, 33));
-    Label_Page_W = new QLabel(QStringLiteral("纸宽(mm)："), GroupBox1);
-    Label_Page_W->setGeometry(212, 18, 66, 21);
-    Page_W = makePaperBox(GroupBox1, QStringLiteral("Page_W"), 278);
-    Label_Page_H = new QLabel(QStringLiteral("纸高(mm)："), GroupBox1);
-    Label_Page_H->setGeometry(330, 18, 66, 21);
-    Page_H = makePaperBox(GroupBox1, QStringLiteral("Page_H"), 396);
-    Model_Save_Btn = makeFlatButton(GroupBox1, QStringLiteral("Model_Save_Btn"),
-                                    QStringLiteral("保存模板"), QRect(452, 12, 65, 33));
-
-    // The user's pick only; refilling the list is no change of template.
-    connect(Model_List, &QComboBox::activated, this, &DesignPage::Model_ListChange);
-    connect(Model_New_Btn, &QToolButton::clicked, this, &DesignPage::Model_New_BtnClick);
-    connect(Model_Bmp_Btn, &QToolButton::clicked, this, &DesignPage::Model_Bmp_BtnClick);
-    connect(Model_Save_Btn, &QToolButton::clicked, this, &DesignPage::Model_Save_BtnClick);
-    connect(SpeedButton1, &QToolButton::clicked, this, &DesignPage::SpeedButton1Click);
-    connect(renameTemplateButton, &QToolButton::clicked, this, &DesignPage::renameTemplate);
-    connect(deleteTemplateButton, &QToolButton::clicked, this, &DesignPage::deleteTemplate);
-    connect(renameTemplateAction, &QAction::triggered, this, &DesignPage::renameTemplate);
-    connect(deleteTemplateAction, &QAction::triggered, this, &DesignPage::deleteTemplate);
-    connect(Model_List, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { templateMenu->popup(Model_List->mapToGlobal(at)); });
+DesignSurface* DesignPage::surface() const
+{
+    return m_ui->surface;
 }
 
 void DesignPage::bindData(TDataModule1* dm, Session* session)
 {
     m_dm = dm;
     m_session = session;
-    Model_Container->bindData(dm, session);
+    m_ui->surface->bindData(dm, session);
 }
 
 bool DesignPage::newTemplateMode() const
@@ -157,15 +125,15 @@ bool DesignPage::newTemplateMode() const
 void DesignPage::setNewTemplateMode(bool on)
 {
     m_newTemplateMode = on;
-    Model_Bmp_Btn->setEnabled(on);
-    Page_W->setEnabled(on);
-    Page_H->setEnabled(on);
-    Model_Page_Btn->setEnabled(!on);
+    m_ui->pictureButton->setEnabled(on);
+    m_ui->paperWidthEdit->setEnabled(on);
+    m_ui->paperHeightEdit->setEnabled(on);
+    m_ui->pageSetupButton->setEnabled(!on);
 }
 
 void DesignPage::fillTemplateList()
 {
-    Model_List->clear();
+    m_ui->templateList->clear();
     if (!m_dm)
         return;
     guarded([&] {
@@ -175,7 +143,7 @@ void DesignPage::fillTemplateList()
         const QStringList names = TemplateStore::modelNames(tb);
         const QVector<qint64> rows = TemplateStore::modelRows(tb);
         for (int i = 0; i < names.size() && i < rows.size(); ++i)
-            Model_List->addItem(names.at(i), rows.at(i));
+            m_ui->templateList->addItem(names.at(i), rows.at(i));
     });
 }
 
@@ -183,15 +151,21 @@ void DesignPage::selectCurrentModel()
 {
     int index = -1;
     if (m_dm && m_dm->TB_Model->isActive())
-        index = Model_List->findData(TemplateStore::resolveRow(
-            m_dm->TB_Model, m_session->currentModelRow, m_session->currentModel));
-    Model_List->setCurrentIndex(index);
+        index = m_ui->templateList->findData(
+            TemplateStore::resolveRow(m_dm->TB_Model, m_session->currentModelRow,
+                                      m_session->currentModel));
+    m_ui->templateList->setCurrentIndex(index);
+}
+
+void DesignPage::clearTemplateSelection()
+{
+    m_ui->templateList->setCurrentIndex(-1);
 }
 
 qint64 DesignPage::selectedRow() const
 {
-    const int index = Model_List->currentIndex();
-    return index < 0 ? -1 : Model_List->itemData(index).toLongLong();
+    const int index = m_ui->templateList->currentIndex();
+    return index < 0 ? -1 : m_ui->templateList->itemData(index).toLongLong();
 }
 
 void DesignPage::layOutCurrentRow()
@@ -200,23 +174,23 @@ void DesignPage::layOutCurrentRow()
     const TemplateStore::StoredTemplate t = TemplateStore::readCurrent(tb);
     const QImage picture =
         TemplateStore::loadPicture(TemplateStore::pictureDir(m_session->appDir) + t.pictureName);
-    Model_Container->setBackground(QPixmap::fromImage(picture));
+    m_ui->surface->setBackground(QPixmap::fromImage(picture));
     // The row's stored feed offsets are the ones in effect.
     m_session->screenOffsetX = t.offsetX;
     m_session->screenOffsetY = t.offsetY;
-    Model_Container->applyFieldPlaces(TemplateStore::laidOut(t.fields, t.offsetX, t.offsetY));
+    m_ui->surface->applyFieldPlaces(TemplateStore::laidOut(t.fields, t.offsetX, t.offsetY));
     applyFieldHeights(tb->FieldByName(TemplateStore::Column::Name).AsString());
-    m_laidOut = Model_Container->fieldPlaces();
+    m_laidOut = m_ui->surface->fieldPlaces();
     m_undoStack->clear(); // another template: nothing of the last one to undo
 }
 
 QString DesignPage::selectedFieldText() const
 {
-    const FieldControl* c = Model_Container->selectedControl();
+    const FieldControl* c = m_ui->surface->selectedControl();
     if (!c)
         return QString();
     // Paper millimetres from the picture's corner, as printing places them.
-    const QPoint corner = Model_Container->backgroundImage()->pos();
+    const QPoint corner = m_ui->surface->backgroundImage()->pos();
     const auto mm = [](int px) { return QString::number(px * 25.4 / 96.0, 'f', 1); };
     return QStringLiteral("字段：%1  左 %2  上 %3  宽 %4  高 %5 mm")
         .arg(c->field().caption, mm(c->x() - corner.x()), mm(c->y() - corner.y()), mm(c->width()),
@@ -227,7 +201,7 @@ void DesignPage::applyFieldHeights(const QString& model)
 {
     FieldFits fits;
     guarded([&] { fits = FieldFitStore::load(m_dm->DB_main(), model); });
-    for (FieldControl* c : Model_Container->fieldControls()) {
+    for (FieldControl* c : m_ui->surface->fieldControls()) {
         const int h = fits.value(c->field().key).height;
         c->resize(c->width(), h > 0 ? h : FieldCatalogue::kControlHeight);
     }
@@ -237,14 +211,14 @@ void DesignPage::applyFieldHeights(const QString& model)
 void DesignPage::storeFieldHeights(const QString& model)
 {
     const FieldFits fits = FieldFitStore::load(m_dm->DB_main(), model);
-    for (FieldControl* c : Model_Container->fieldControls()) {
+    for (FieldControl* c : m_ui->surface->fieldControls()) {
         const int h = c->height() == FieldCatalogue::kControlHeight ? 0 : c->height();
         if (h != fits.value(c->field().key).height)
             FieldFitStore::setHeight(m_dm->DB_main(), model, c->field().key, h);
     }
 }
 
-bool DesignPage::Model_Screen_Paint(const QString& name)
+bool DesignPage::layOutTemplate(const QString& name)
 {
     if (!m_dm)
         return false;
@@ -277,10 +251,10 @@ bool DesignPage::layOutCurrentModel()
     return ok && found;
 }
 
-void DesignPage::Model_ListChange(int index)
+void DesignPage::chooseListedTemplate(int index)
 {
-    const QString name = Model_List->itemText(index);
-    const qint64 row = Model_List->itemData(index).toLongLong();
+    const QString name = m_ui->templateList->itemText(index);
+    const qint64 row = m_ui->templateList->itemData(index).toLongLong();
     if (!m_dm)
         return;
     const bool ok = guarded([&] {
@@ -306,7 +280,7 @@ bool DesignPage::hasUnsavedChanges() const
 {
     if (newTemplateMode())
         return true;
-    return !m_laidOut.isEmpty() && Model_Container->fieldPlaces() != m_laidOut;
+    return !m_laidOut.isEmpty() && m_ui->surface->fieldPlaces() != m_laidOut;
 }
 
 bool DesignPage::leaveNewTemplateMode()
@@ -319,8 +293,8 @@ bool DesignPage::leaveNewTemplateMode()
         return false;
     setNewTemplateMode(false);
     m_pictureChosen = false;
-    Page_W->clear();
-    Page_H->clear();
+    m_ui->paperWidthEdit->clear();
+    m_ui->paperHeightEdit->clear();
     layOutCurrentModel();
     selectCurrentModel();
     return true;
@@ -338,7 +312,7 @@ void DesignPage::keyPressEvent(QKeyEvent* event)
     QWidget::keyPressEvent(event);
 }
 
-void DesignPage::Model_New_BtnClick()
+void DesignPage::toggleNewTemplateMode()
 {
     if (newTemplateMode()) {
         leaveNewTemplateMode();
@@ -353,7 +327,7 @@ void DesignPage::Model_New_BtnClick()
                                     " 背景图制作请看帮助！"));
 }
 
-void DesignPage::Model_Bmp_BtnClick()
+void DesignPage::choosePicture()
 {
     const QString file = prompt().openFile(
         QStringLiteral("选择背景图"),
@@ -364,7 +338,7 @@ void DesignPage::Model_Bmp_BtnClick()
     if (!guarded([&] { picture = TemplateStore::loadPicture(file); }))
         return;
     picture = offerPaperScale(picture);
-    Model_Container->setBackground(QPixmap::fromImage(picture));
+    m_ui->surface->setBackground(QPixmap::fromImage(picture));
     m_chosenBackground = TemplateStore::storedPictureName(file);
     m_pictureChosen = true;
 }
@@ -379,8 +353,10 @@ QImage DesignPage::offerPaperScale(const QImage& picture)
     const double dpi = otherDpi ? taggedDpi : kDpi;
     const double pictureWmm = picture.width() * kInchMm / dpi;
     const double pictureHmm = picture.height() * kInchMm / dpi;
-    const std::optional<int> paperW = TemplateStore::paperBoxNumber(maskedText(Page_W));
-    const std::optional<int> paperH = TemplateStore::paperBoxNumber(maskedText(Page_H));
+    const std::optional<int> paperW =
+        TemplateStore::paperBoxNumber(maskedText(m_ui->paperWidthEdit));
+    const std::optional<int> paperH =
+        TemplateStore::paperBoxNumber(maskedText(m_ui->paperHeightEdit));
     const bool paperTyped = paperW && paperH && *paperW >= 1 && *paperH >= 1 &&
                             *paperW <= TemplateStore::kMaxPaperMm &&
                             *paperH <= TemplateStore::kMaxPaperMm;
@@ -429,7 +405,7 @@ std::optional<int> DesignPage::paperMm(QLineEdit* box, const QString& boxName)
     return std::nullopt;
 }
 
-bool DesignPage::Model_Save_BtnClick()
+bool DesignPage::saveTemplate()
 {
     if (!m_dm)
         return false;
@@ -451,15 +427,15 @@ bool DesignPage::saveNewTemplate()
         prompt().message(TemplateMessages::blankName());
         return false;
     }
-    if (!TemplateStore::paperBoxNumber(maskedText(Page_W)) ||
-        !TemplateStore::paperBoxNumber(maskedText(Page_H))) {
+    if (!TemplateStore::paperBoxNumber(maskedText(m_ui->paperWidthEdit)) ||
+        !TemplateStore::paperBoxNumber(maskedText(m_ui->paperHeightEdit))) {
         prompt().message(QStringLiteral("请设置纸宽纸高并注意单位为mm！"));
         return false;
     }
-    const std::optional<int> widthMm = paperMm(Page_W, TemplateMessages::paperWidth());
+    const std::optional<int> widthMm = paperMm(m_ui->paperWidthEdit, TemplateMessages::paperWidth());
     if (!widthMm)
         return false;
-    const std::optional<int> heightMm = paperMm(Page_H, TemplateMessages::paperHeight());
+    const std::optional<int> heightMm = paperMm(m_ui->paperHeightEdit, TemplateMessages::paperHeight());
     if (!heightMm)
         return false;
 
@@ -482,7 +458,7 @@ bool DesignPage::saveNewTemplate()
     // The picture first: a row is only ever stored with its picture in place.
     const QString dir = TemplateStore::pictureDir(m_session->appDir);
     QDir().mkpath(dir);
-    const QImage picture = Model_Container->background().toImage();
+    const QImage picture = m_ui->surface->background().toImage();
     const QString pictureName = TemplateStore::freePictureName(dir, m_chosenBackground, picture);
     const QString picturePath = dir + pictureName;
     bool wrote = false;
@@ -515,8 +491,8 @@ bool DesignPage::saveNewTemplate()
         // Typed millimetres, stored in tenths as the printer takes them.
         tb->FieldByName(TemplateStore::Column::PaperWidth).setAsInteger(*widthMm * 10);
         tb->FieldByName(TemplateStore::Column::PaperHeight).setAsInteger(*heightMm * 10);
-        TemplateStore::writeLayout(tb, Model_Container->backgroundImage()->pos(),
-                                   Model_Container->fieldPlaces());
+        TemplateStore::writeLayout(tb, m_ui->surface->backgroundImage()->pos(),
+                                   m_ui->surface->fieldPlaces());
         tb->post();
     } catch (const std::exception& e) {
         if (tb->isActive() && tb->state() != Dataset::State::Browse)
@@ -539,7 +515,7 @@ bool DesignPage::saveNewTemplate()
 bool DesignPage::saveExistingTemplate()
 {
     Dataset* tb = m_dm->TB_Model;
-    const QString listName = Model_List->currentText();
+    const QString listName = m_ui->templateList->currentText();
     // The row the list entry stands for, not the first of its name.
     const Dataset::Bookmark mark = selectedRow();
     if (mark < 0) {
@@ -553,8 +529,8 @@ bool DesignPage::saveExistingTemplate()
         if (!tb->gotoBookmark(mark))
             throw DataError(TemplateMessages::templateGone(listName));
         tb->edit();
-        TemplateStore::writeLayout(tb, Model_Container->backgroundImage()->pos(),
-                                   Model_Container->fieldPlaces());
+        TemplateStore::writeLayout(tb, m_ui->surface->backgroundImage()->pos(),
+                                   m_ui->surface->fieldPlaces());
         tb->post();
     } catch (const std::exception& e) {
         if (tb->isActive() && tb->state() != Dataset::State::Browse)
@@ -583,7 +559,7 @@ void DesignPage::afterSave()
     // The places on screen are stored now, the offsets baked into them.
     m_session->screenOffsetX = 0;
     m_session->screenOffsetY = 0;
-    m_laidOut = Model_Container->fieldPlaces();
+    m_laidOut = m_ui->surface->fieldPlaces();
     m_undoStack->clear(); // undo goes back to the last save, no further
     Q_EMIT currentModelPanel(m_session->currentModel);
 }
@@ -619,7 +595,7 @@ void DesignPage::renameTemplate()
         return;
     }
     Dataset* tb = m_dm->TB_Model;
-    const QString oldName = Model_List->currentText();
+    const QString oldName = m_ui->templateList->currentText();
     const std::optional<QString> name =
         prompt().input(QStringLiteral("模板改名"), QStringLiteral("请输入模板的新名字："), oldName);
     if (!name || *name == oldName)
@@ -677,7 +653,7 @@ void DesignPage::deleteTemplate()
         return;
     }
     Dataset* tb = m_dm->TB_Model;
-    const QString name = Model_List->currentText();
+    const QString name = m_ui->templateList->currentText();
     if (tb->recordCount() <= 1) {
         prompt().message(QStringLiteral("这是仅有的一个模板，不能删除！"));
         return;
@@ -720,7 +696,7 @@ void DesignPage::deleteTemplate()
     selectCurrentModel();
 }
 
-void DesignPage::SpeedButton1Click()
+void DesignPage::makeCurrentTemplateDefault()
 {
     if (!writeDefaultModel(m_session->currentModel))
         return;

@@ -5,21 +5,23 @@
 
 #include <QVector>
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 class DesignSurface;
-class QComboBox;
-class QGroupBox;
-class QLabel;
+class QAction;
 class QKeyEvent;
 class QLineEdit;
 class QMenu;
-class QAction;
 class QToolButton;
-class QScrollArea;
 class QUndoStack;
 class TDataModule1;
 struct Session;
+
+namespace Ui
+{
+class DesignPage;
+}
 
 // The "模板设计" tab: the design panel and the two button groups below it,
 // with the handlers of the template list and of the template buttons.
@@ -32,6 +34,7 @@ class DesignPage : public QWidget
     Q_OBJECT
 public:
     explicit DesignPage(QWidget* parent = nullptr);
+    ~DesignPage() override;
 
     // Binds the field controls and keeps the data module for the handlers.
     void bindData(TDataModule1* dm, Session* session);
@@ -44,19 +47,13 @@ public:
     // Leaves TB_Model on the row laid out (the first of that name, else the
     // last row). An error is shown and false returned when the picture
     // cannot be loaded; the fields then keep their places.
-    bool Model_Screen_Paint(const QString& name);
+    bool layOutTemplate(const QString& name);
     // Lays out the template in use: its own row, even when an earlier row
     // bears the same name. False (nothing changed) when it has no row.
     bool layOutCurrentModel();
 
-    // Picks the template of that list entry: the very row the entry stands for.
-    void Model_ListChange(int index);
-    // Enters new-template mode, or leaves it when pressed in the mode.
-    void Model_New_BtnClick();
-    void Model_Bmp_BtnClick();
-    // True when the template was saved.
-    bool Model_Save_BtnClick();
-    void SpeedButton1Click();
+    // "保存模板": true when the template was saved.
+    bool saveTemplate();
     // The template of the selected list entry, renamed or deleted after asking.
     void renameTemplate();
     void deleteTemplate();
@@ -72,6 +69,8 @@ public:
     void fillTemplateList();
     // Selects the list entry of the template in use (none if none).
     void selectCurrentModel();
+    // Selects no list entry.
+    void clearTemplateSelection();
     // Moved, resized or hidden fields since the layout, or a new template
     // in progress: what leaving the program would lose.
     bool hasUnsavedChanges() const;
@@ -82,40 +81,32 @@ public:
     // millimetres on paper from the picture's corner; empty with none.
     QString selectedFieldText() const;
 
-    QScrollArea* designScrollArea; // scrolls the panel when the picture is larger
-    DesignSurface* Model_Container;
-    QAction* undoAction;
-    QAction* redoAction;
-    QGroupBox* GroupBox5;
-    QComboBox* Model_List;
-    QToolButton* Model_Preview_Btn;
-    QToolButton* Model_Page_Btn;
-    QToolButton* SpeedButton1;
-    QGroupBox* GroupBox1;
-    QToolButton* Model_New_Btn;
-    QToolButton* Model_Bmp_Btn;
-    QToolButton* Model_Field_Btn;
-    QLabel* Label_Page_W;
-    QLineEdit* Page_W;
-    QLabel* Label_Page_H;
-    QLineEdit* Page_H;
-    QToolButton* Model_Save_Btn;
-    QToolButton* renameTemplateButton;
-    QToolButton* deleteTemplateButton;
-    QMenu* templateMenu; // the list's context menu
-    QAction* renameTemplateAction;
-    QAction* deleteTemplateAction;
+    // The design surface: the picture and the field controls on it.
+    DesignSurface* surface() const;
 
 Q_SIGNALS:
     // The status bar's current-template panel is to show this name.
     void currentModelPanel(const QString& modelName);
     // The status bar's selected-field panel is to show this text.
     void selectedFieldPanel(const QString& text);
+    void pageSetupRequested();      // "页面设置"
+    void fieldSelectionRequested(); // "字段选择"
+    void previewRequested();        // "打印预览"
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Picks the template of that list entry: the very row the entry stands for.
+    void chooseListedTemplate(int index);
+    // "新建模板": enters new-template mode, or leaves it when pressed in the mode.
+    void toggleNewTemplateMode();
+    // "背景图": a picture for the new template.
+    void choosePicture();
+    // "设为默认": the template in use becomes config.ini's default.
+    void makeCurrentTemplateDefault();
+    void createUndoActions();
+    void createTemplateMenu();
     void setNewTemplateMode(bool on);
     // Lays out TB_Model's current row; throws when its picture cannot load.
     void layOutCurrentRow();
@@ -136,7 +127,11 @@ private:
     // inch when its resolution or size does not fit; the picture to use.
     QImage offerPaperScale(const QImage& picture);
 
+    std::unique_ptr<Ui::DesignPage> m_ui;
     QUndoStack* m_undoStack;
+    QAction* m_undoAction;
+    QAction* m_redoAction;
+    QMenu* m_templateMenu; // the list's context menu
     TDataModule1* m_dm = nullptr;
     Session* m_session = nullptr;
     // The places the last layout or save left: unsaved work is a difference.

@@ -1,9 +1,10 @@
 #include "preview.h"
+#include "ui_preview.h"
+
 #include "centre.h"
 
 #include "batchprint.h"
 #include "datamodule.h"
-#include "designpage.h"
 #include "designsurface.h"
 #include "fieldcatalogue.h"
 #include "guarded.h"
@@ -17,69 +18,30 @@
 #include "templatestore.h"
 
 #include <QComboBox>
-#include <QGroupBox>
 #include <QImageReader>
 #include <QLabel>
 #include <QPainter>
 #include <QPen>
-#include <QScreen>
 #include <QScrollArea>
 #include <QToolButton>
 
 TFM_PreView::TFM_PreView(TDataModule1* dm, const Session* session, const DesignSurface* surface,
                          QWidget* mainWindow, PageSetup pageSetup)
-    : QDialog(mainWindow), m_dm(dm), m_session(session), m_surface(surface),
-      m_mainWindow(mainWindow), m_pageSetup(std::move(pageSetup))
+    : QDialog(mainWindow), m_ui(std::make_unique<Ui::PreviewWindow>()), m_dm(dm),
+      m_session(session), m_surface(surface), m_mainWindow(mainWindow),
+      m_pageSetup(std::move(pageSetup))
 {
-    setObjectName(QStringLiteral("FM_PreView"));
-    setWindowTitle(QStringLiteral("FM_PreView"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(936, 647);
-    setModal(true);
+    m_ui->setupUi(this);
 
-    ScrollBox1 = new QScrollArea(this);
-    ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
-    ScrollBox1->setGeometry(8, 8, 921, 545);
-    ScrollBox1->setWidgetResizable(false);
-    Model_BKimg = new QLabel;
-    Model_BKimg->setObjectName(QStringLiteral("Model_BKimg"));
-    Model_BKimg->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Model_BKimg->setScaledContents(false); // stretching starts with the first zoom choice
-    Model_BKimg->resize(913, 534);
-    ScrollBox1->setWidget(Model_BKimg);
-
-    GroupBox1 = new QGroupBox(this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    GroupBox1->setGeometry(8, 560, 609, 81);
-    ComboBox1 = new QComboBox(GroupBox1);
-    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-    ComboBox1->setGeometry(16, 35, 89, 22);
-    ComboBox1->addItems({QStringLiteral("200%"), QStringLiteral("100%"), QStringLiteral("75%"),
-                         QStringLiteral("50%"), QStringLiteral("充满整页")});
-    First_Pg_Btn = makeFlatButton(GroupBox1, QStringLiteral("First_Pg_Btn"),
-                                  QStringLiteral("第一页"), QRect(121, 27, 113, 33));
-    Prior_Pg_Btn = makeFlatButton(GroupBox1, QStringLiteral("Prior_Pg_Btn"),
-                                  QStringLiteral("上一页"), QRect(241, 27, 113, 33));
-    Next_Pg_Btn = makeFlatButton(GroupBox1, QStringLiteral("Next_Pg_Btn"),
-                                 QStringLiteral("下一页"), QRect(361, 27, 113, 33));
-    Last_Pg_Btn = makeFlatButton(GroupBox1, QStringLiteral("Last_Pg_Btn"),
-                                 QStringLiteral("最后一页"), QRect(481, 27, 113, 33));
-    GroupBox2 = new QGroupBox(this);
-    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-    GroupBox2->setGeometry(624, 560, 305, 81);
-    Print_Btn = makeFlatButton(GroupBox2, QStringLiteral("Print_Btn"), QStringLiteral("打印"),
-                               QRect(36, 26, 113, 33));
-    Close_Btn1 = makeFlatButton(GroupBox2, QStringLiteral("Close_Btn1"), QStringLiteral("退出"),
-                                QRect(164, 26, 113, 33));
-
-    connect(ComboBox1, &QComboBox::activated, this, &TFM_PreView::ComboBox1Change);
-    connect(First_Pg_Btn, &QToolButton::clicked, this, &TFM_PreView::First_Pg_BtnClick);
-    connect(Prior_Pg_Btn, &QToolButton::clicked, this, &TFM_PreView::Prior_Pg_BtnClick);
-    connect(Next_Pg_Btn, &QToolButton::clicked, this, &TFM_PreView::Next_Pg_BtnClick);
-    connect(Last_Pg_Btn, &QToolButton::clicked, this, &TFM_PreView::Last_Pg_BtnClick);
-    connect(Print_Btn, &QToolButton::clicked, this, &TFM_PreView::Print_BtnClick);
-    connect(Close_Btn1, &QToolButton::clicked, this, &TFM_PreView::Close_Btn1Click);
+    connect(m_ui->zoomBox, &QComboBox::activated, this, &TFM_PreView::applyZoom);
+    connect(m_ui->firstButton, &QToolButton::clicked, this, &TFM_PreView::showFirstRow);
+    connect(m_ui->previousButton, &QToolButton::clicked, this, &TFM_PreView::showPreviousRow);
+    connect(m_ui->nextButton, &QToolButton::clicked, this, &TFM_PreView::showNextRow);
+    connect(m_ui->lastButton, &QToolButton::clicked, this, &TFM_PreView::showLastRow);
+    connect(m_ui->printButton, &QToolButton::clicked, this, &TFM_PreView::printCurrentRow);
+    connect(m_ui->closeButton, &QToolButton::clicked, this, &QWidget::close);
 }
 
 TFM_PreView::~TFM_PreView() = default;
@@ -87,10 +49,10 @@ TFM_PreView::~TFM_PreView() = default;
 void TFM_PreView::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    FormActivate();
+    openOnCurrentRow();
 }
 
-void TFM_PreView::FormActivate()
+void TFM_PreView::openOnCurrentRow()
 {
     centreOnScreen(this);
     if (m_mainWindow)
@@ -98,22 +60,22 @@ void TFM_PreView::FormActivate()
     if (!TemplateStore::findRow(m_dm->TB_Model, m_session->currentModelRow,
                                 m_session->currentModel))
         prompt().message(TemplateMessages::noCurrentTemplate());
-    Db_Record_Prt();
+    drawCurrentRow();
     // However the window was opened, the paging buttons follow the row shown.
     const int row = m_dm->TB_Att->recNo();
     const int rows = m_dm->TB_Att->recordCount();
     setNavigation(row > 0, row >= 0 && row < rows - 1);
-    m_w0 = Model_BKimg->width();
-    m_h0 = Model_BKimg->height();
-    ComboBox1->setCurrentIndex(ComboBox1->findText(QStringLiteral("100%")));
+    m_w0 = m_ui->pictureLabel->width();
+    m_h0 = m_ui->pictureLabel->height();
+    m_ui->zoomBox->setCurrentIndex(m_ui->zoomBox->findText(QStringLiteral("100%")));
 }
 
 void TFM_PreView::setImageSize(const QSize& size)
 {
-    Model_BKimg->resize(size);
+    m_ui->pictureLabel->resize(size);
 }
 
-void TFM_PreView::Db_Record_Prt()
+void TFM_PreView::drawCurrentRow()
 {
     // 1. The size of the design surface's picture.
     const QSize size = m_surface->backgroundImage()->size();
@@ -168,14 +130,14 @@ void TFM_PreView::Db_Record_Prt()
         });
     }
     m_rendered = image;
-    Model_BKimg->setPixmap(QPixmap::fromImage(image));
+    m_ui->pictureLabel->setPixmap(QPixmap::fromImage(image));
     if (!error.isEmpty())
         prompt().error(error);
 }
 
-void TFM_PreView::ComboBox1Change()
+void TFM_PreView::applyZoom()
 {
-    const QString zoom = ComboBox1->currentText();
+    const QString zoom = m_ui->zoomBox->currentText();
     QSize size;
     if (zoom == QLatin1String("100%"))
         size = QSize(m_w0, m_h0);
@@ -186,56 +148,56 @@ void TFM_PreView::ComboBox1Change()
     else if (zoom == QLatin1String("200%"))
         size = QSize(2 * m_w0, 2 * m_h0);
     else if (zoom == QStringLiteral("充满整页"))
-        size = QSize(ScrollBox1->width() - 8, ScrollBox1->height() - 8);
+        size = QSize(m_ui->pictureArea->width() - 8, m_ui->pictureArea->height() - 8);
     else
         return;
-    Model_BKimg->setScaledContents(true);
+    m_ui->pictureLabel->setScaledContents(true);
     setImageSize(size);
 }
 
 void TFM_PreView::setNavigation(bool firstPrior, bool nextLast)
 {
-    First_Pg_Btn->setEnabled(firstPrior);
-    Prior_Pg_Btn->setEnabled(firstPrior);
-    Next_Pg_Btn->setEnabled(nextLast);
-    Last_Pg_Btn->setEnabled(nextLast);
+    m_ui->firstButton->setEnabled(firstPrior);
+    m_ui->previousButton->setEnabled(firstPrior);
+    m_ui->nextButton->setEnabled(nextLast);
+    m_ui->lastButton->setEnabled(nextLast);
 }
 
-void TFM_PreView::First_Pg_BtnClick()
+void TFM_PreView::showFirstRow()
 {
     guarded([&] { m_dm->TB_Att->first(); });
-    Db_Record_Prt();
+    drawCurrentRow();
     setNavigation(false, true);
 }
 
-void TFM_PreView::Prior_Pg_BtnClick()
+void TFM_PreView::showPreviousRow()
 {
     guarded([&] { m_dm->TB_Att->prior(); });
-    Db_Record_Prt();
+    drawCurrentRow();
     if (m_dm->TB_Att->bof())
         setNavigation(false, true);
     else
         setNavigation(true, true);
 }
 
-void TFM_PreView::Next_Pg_BtnClick()
+void TFM_PreView::showNextRow()
 {
     guarded([&] { m_dm->TB_Att->next(); });
-    Db_Record_Prt();
+    drawCurrentRow();
     if (m_dm->TB_Att->eof())
         setNavigation(true, false);
     else
         setNavigation(true, true);
 }
 
-void TFM_PreView::Last_Pg_BtnClick()
+void TFM_PreView::showLastRow()
 {
     guarded([&] { m_dm->TB_Att->last(); });
-    Db_Record_Prt();
+    drawCurrentRow();
     setNavigation(true, false);
 }
 
-void TFM_PreView::Print_BtnClick()
+void TFM_PreView::printCurrentRow()
 {
     QPrinter* printer = PrinterStore::printer();
     if (!PrinterStore::isReady(printer)) {
@@ -252,11 +214,6 @@ void TFM_PreView::Print_BtnClick()
     });
     if (ok && !r.ok)
         prompt().error(r.message);
-}
-
-void TFM_PreView::Close_Btn1Click()
-{
-    close();
 }
 
 void TFM_PreView::done(int result)

@@ -3,16 +3,17 @@
 #include <QDialog>
 #include <QImage>
 #include <functional>
+#include <memory>
 
 class DesignSurface;
-class QComboBox;
-class QGroupBox;
-class QLabel;
 class QPrinter;
-class QScrollArea;
-class QToolButton;
 class TDataModule1;
 struct Session;
+
+namespace Ui
+{
+class PreviewWindow;
+}
 
 // The print preview: the template's picture with the current sender and
 // recipient drawn in, five zoom levels, paging through the recipients and
@@ -31,39 +32,32 @@ public:
                 QWidget* mainWindow, PageSetup pageSetup);
     ~TFM_PreView() override;
 
-    void FormActivate();
-    void Db_Record_Prt();
-    void ComboBox1Change();
-    void First_Pg_BtnClick();
-    void Prior_Pg_BtnClick();
-    void Next_Pg_BtnClick();
-    void Last_Pg_BtnClick();
-    void Print_BtnClick();
-    void Close_Btn1Click();
+    // Applies the zoom chosen in the zoom box to the picture.
+    void applyZoom();
+    // Paging through the recipients; the paging buttons follow the row.
+    void showFirstRow();
+    void showPreviousRow();
+    void showNextRow();
+    void showLastRow();
 
     QSize naturalSize() const { return QSize(m_w0, m_h0); }
     QImage renderedImage() const { return m_rendered; }
-
-    QScrollArea* ScrollBox1;
-    QLabel* Model_BKimg;
-    QGroupBox* GroupBox1;
-    QComboBox* ComboBox1;
-    QToolButton* First_Pg_Btn;
-    QToolButton* Prior_Pg_Btn;
-    QToolButton* Next_Pg_Btn;
-    QToolButton* Last_Pg_Btn;
-    QGroupBox* GroupBox2;
-    QToolButton* Print_Btn;
-    QToolButton* Close_Btn1;
 
 protected:
     void showEvent(QShowEvent* event) override;
     void done(int result) override;
 
 private:
+    // Centres the window, hides the main window and draws the current row
+    // at 100%; runs on every showing.
+    void openOnCurrentRow();
+    // Draws the current sender and recipient into the template's picture.
+    void drawCurrentRow();
+    void printCurrentRow();
     void setImageSize(const QSize& size);
     void setNavigation(bool firstPrior, bool nextLast);
 
+    std::unique_ptr<Ui::PreviewWindow> m_ui;
     TDataModule1* m_dm;
     const Session* m_session;
     const DesignSurface* m_surface;

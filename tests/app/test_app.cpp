@@ -7,6 +7,7 @@
 #include "excelcommands.h"
 #include "fakegateway.h"
 #include "fieldcatalogue.h"
+#include "findwidget.h"
 #include "freshdatabase.h"
 #include "guarded.h"
 #include "headerguard.h"
@@ -393,7 +394,7 @@ private Q_SLOTS:
         // Running: the standard header is in place.
         QCOMPARE(fileBytes(kDb).left(16), HeaderGuard::standardHeader());
         if (byButton)
-            QTest::mouseClick(s.mainWindow()->App_Exit, Qt::LeftButton);
+            QTest::mouseClick(findWidget<QToolButton>("App_Exit"), Qt::LeftButton);
         else
             s.mainWindow()->close();
         QVERIFY(!s.dataModule()->isConnected());
@@ -769,18 +770,19 @@ private Q_SLOTS:
         QCOMPARE(tabs->tabText(1), QString("收件人管理"));
         QCOMPARE(tabs->tabText(2), QString("发件人信息"));
         QCOMPARE(tabs->currentIndex(), 0);
-        QTest::mouseClick(s.mainWindow()->Send_Set_Btn, Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("Send_Set_Btn"), Qt::LeftButton);
         QCOMPARE(tabs->currentIndex(), 2);
-        QTest::mouseClick(s.mainWindow()->Att_Set_Btn, Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("Att_Set_Btn"), Qt::LeftButton);
         QCOMPARE(tabs->currentIndex(), 1);
-        QTest::mouseClick(s.mainWindow()->Model_Set_Btn, Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("Model_Set_Btn"), Qt::LeftButton);
         QCOMPARE(tabs->currentIndex(), 0);
 
         QCOMPARE(s.mainWindow()->statusPanelText(0), QString("Qorda邮单打印软件Waylark V2.0Beta"));
         QCOMPARE(s.mainWindow()->statusPanelText(1), QString());
         const int widths[4] = {260, 80, 230, 50};
         for (int i = 0; i < 4; ++i)
-            QCOMPARE(s.mainWindow()->StatusPanels[i]->width(), widths[i]);
+            QCOMPARE(findWidget<QLabel>(QStringLiteral("StatusBar1Panel%1").arg(i))->width(),
+                     widths[i]);
     }
 
     void fieldControlsAtTheirDefaultPlaces()
@@ -818,11 +820,11 @@ private Q_SLOTS:
         QVERIFY(s.mainWindow()->findChild<QDialog*>("FM_PreView"));
         QVERIFY(s.mainWindow()->findChild<QDialog*>("FM_WayBill"));
         p.answers.enqueue(Prompt::Button::Cancel);
-        QTest::mouseClick(s.mainWindow()->TabSheet2->Exl_In_Btn, Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("Exl_In_Btn"), Qt::LeftButton);
         QCOMPARE(p.shown.value(0).kind, QString("question"));
         QCOMPARE(p.shown.value(0).caption, QString("提示"));
         p.clear();
-        QTest::mouseClick(s.mainWindow()->TabSheet2->Exl_Out_Btn, Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("Exl_Out_Btn"), Qt::LeftButton);
         QCOMPARE(p.shown.value(0).kind, QString("save"));
         QCOMPARE(p.shown.size(), 1); // cancelled: nothing written, nothing said
     }
@@ -832,7 +834,7 @@ private Q_SLOTS:
         ScriptedPrompt p;
         Startup s(m_tmp->path());
         QVERIFY(s.start());
-        QTest::mouseClick(s.mainWindow()->Help_Btn, Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("Help_Btn"), Qt::LeftButton);
         QCOMPARE(p.messages(), QStringList({"帮助文件不存在，请确认您下载到了完整安装包！"}));
         QVERIFY(p.urls.isEmpty());
 
@@ -841,7 +843,7 @@ private Q_SLOTS:
         help.write("<html></html>");
         help.close();
         p.clear();
-        QTest::mouseClick(s.mainWindow()->Help_Btn, Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("Help_Btn"), Qt::LeftButton);
         QVERIFY(p.messages().isEmpty());
         QCOMPARE(p.urls.size(), 1);
         QCOMPARE(p.urls.at(0).toLocalFile(), QFileInfo(QStringLiteral("help.html")).absoluteFilePath());

@@ -6,6 +6,7 @@
 #include "designpage.h"
 #include "designsurface.h"
 #include "fieldcatalogue.h"
+#include "findwidget.h"
 #include "freshdatabase.h"
 #include "mainwindow.h"
 #include "maskedtext.h"
@@ -59,15 +60,15 @@ class TestBook : public QObject
     // The main window and the data module, through start-up that owns them.
     TFM_Main* mainWindow() const { return m_start->mainWindow(); }
     TDataModule1* dataModule() const { return m_start->dataModule(); }
-    RecipientPage* page() const { return mainWindow()->TabSheet2; }
-    SenderPage* sender() const { return mainWindow()->TabSend; }
+    RecipientPage* page() const { return findWidget<RecipientPage>("TabSheet2"); }
+    SenderPage* sender() const { return findWidget<SenderPage>("TabSend"); }
     Dataset* att() const { return dataModule()->TB_Att; }
 
     // The design surface's field control of a field key.
     DBEdit* control(const char* key) const
     {
         const FieldInfo* f = FieldCatalogue::byKey(QString::fromLatin1(key));
-        return f ? mainWindow()->TabModel->findChild<DBEdit*>(f->control) : nullptr;
+        return f ? findWidget<DesignPage>("TabModel")->findChild<DBEdit*>(f->control) : nullptr;
     }
 
     // Starts the program; setup runs on the open database before the window
@@ -151,7 +152,7 @@ class TestBook : public QObject
 
     void clickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        QTableView* grid = page()->DBGrid1;
+        QTableView* grid = page()->findChild<QTableView*>("DBGrid1");
         const QRect r = grid->visualRect(grid->model()->index(row, 0));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, modifiers, r.center());
     }
@@ -159,7 +160,8 @@ class TestBook : public QObject
     QList<int> selectedRows() const
     {
         QList<int> rows;
-        for (const QModelIndex& i : page()->DBGrid1->selectionModel()->selectedRows())
+        for (const QModelIndex& i :
+             page()->findChild<QTableView*>("DBGrid1")->selectionModel()->selectedRows())
             rows << i.row();
         std::sort(rows.begin(), rows.end());
         return rows;
@@ -226,23 +228,23 @@ private Q_SLOTS:
         QFETCH(QString, address);
         QFETCH(QString, mobile);
         QVERIFY(startProgram());
-        mainWindow()->Att_Set_BtnClick();
-        typeInto(page()->Att_Name_Ad, name);
-        typeInto(page()->Att_Mobile_Ad, mobile);
-        typeInto(page()->Att_Company_Ad, QStringLiteral("某公司"));
-        typeInto(page()->Att_Add_Ad, address);
-        QVERIFY(page()->Att_Add_Ad->hasFocus());
+        mainWindow()->showRecipientsTab();
+        typeInto(page()->findChild<QLineEdit*>("Att_Name_Ad"), name);
+        typeInto(page()->findChild<QLineEdit*>("Att_Mobile_Ad"), mobile);
+        typeInto(page()->findChild<QLineEdit*>("Att_Company_Ad"), QStringLiteral("某公司"));
+        typeInto(page()->findChild<QLineEdit*>("Att_Add_Ad"), address);
+        QVERIFY(page()->findChild<QLineEdit*>("Att_Add_Ad")->hasFocus());
 
-        QTest::mouseClick(page()->Att_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(), QStringList{kIncomplete});
-        QVERIFY(page()->Att_Name_Ad->hasFocus());
+        QVERIFY(page()->findChild<QLineEdit*>("Att_Name_Ad")->hasFocus());
         QVERIFY(namesInFile().isEmpty());
         QCOMPARE(att()->recordCount(), 0);
         // What was typed stays for the user to complete.
-        QCOMPARE(page()->Att_Name_Ad->text(), name);
-        QCOMPARE(page()->Att_Add_Ad->text(), address);
-        QCOMPARE(page()->Att_Company_Ad->text(), QStringLiteral("某公司"));
+        QCOMPARE(page()->findChild<QLineEdit*>("Att_Name_Ad")->text(), name);
+        QCOMPARE(page()->findChild<QLineEdit*>("Att_Add_Ad")->text(), address);
+        QCOMPARE(page()->findChild<QLineEdit*>("Att_Company_Ad")->text(), QStringLiteral("某公司"));
     }
 
     void savedRowKeepsBlanksAndSpaces_data()
@@ -281,19 +283,19 @@ private Q_SLOTS:
         QFETCH(QString, storedPhone);
         QFETCH(QString, storedPostcode);
         QVERIFY(startProgram());
-        mainWindow()->Att_Set_BtnClick();
+        mainWindow()->showRecipientsTab();
         RecipientPage* p = page();
-        pick(p->Att_Prvince_Ad, QStringLiteral("广东省"));
-        pick(p->Att_City_Ad, QStringLiteral("广州市"));
-        pick(p->Att_Country_Ad, QStringLiteral("天河区"));
-        typeInto(p->Att_Name_Ad, QStringLiteral("  王 五 "));
-        typeInto(p->Att_Mobile_Ad, mobile);
-        typeInto(p->Att_Company_Ad, QStringLiteral(" 某公司"));
-        typeInto(p->Att_Phone_Ad, phone);
-        typeInto(p->Att_Add_Ad, QStringLiteral(" 天河路 1 号  "));
-        typeInto(p->Att_PostCode_Ad, postcode);
+        pick(p->findChild<QComboBox*>("Att_Prvince_Ad"), QStringLiteral("广东省"));
+        pick(p->findChild<QComboBox*>("Att_City_Ad"), QStringLiteral("广州市"));
+        pick(p->findChild<QComboBox*>("Att_Country_Ad"), QStringLiteral("天河区"));
+        typeInto(p->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("  王 五 "));
+        typeInto(p->findChild<QLineEdit*>("Att_Mobile_Ad"), mobile);
+        typeInto(p->findChild<QLineEdit*>("Att_Company_Ad"), QStringLiteral(" 某公司"));
+        typeInto(p->findChild<QLineEdit*>("Att_Phone_Ad"), phone);
+        typeInto(p->findChild<QLineEdit*>("Att_Add_Ad"), QStringLiteral(" 天河路 1 号  "));
+        typeInto(p->findChild<QLineEdit*>("Att_PostCode_Ad"), postcode);
 
-        QTest::mouseClick(p->Att_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(p->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
 
         QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
         QSqlQuery q(dataModule()->DB_main());
@@ -313,25 +315,30 @@ private Q_SLOTS:
         // The new row is the current recipient and the grid shows it.
         QCOMPARE(att()->recordCount(), 1);
         QCOMPARE(att()->FieldByName("Name").AsString(), QStringLiteral("  王 五 "));
-        QCOMPARE(p->DBGrid1->model()->index(0, 3).data().toString(), storedMobile);
+        QCOMPARE(p->findChild<QTableView*>("DBGrid1")->model()->index(0, 3).data().toString(),
+                 storedMobile);
 
         // The edits are emptied; the region lists keep their choice.
         for (QLineEdit* e :
-             {p->Att_Name_Ad, p->Att_Company_Ad, p->Att_Add_Ad, p->Att_Disrination_Ad})
+             {p->findChild<QLineEdit*>("Att_Name_Ad"), p->findChild<QLineEdit*>("Att_Company_Ad"),
+              p->findChild<QLineEdit*>("Att_Add_Ad"),
+              p->findChild<QLineEdit*>("Att_Disrination_Ad")})
             QVERIFY2(e->text().isEmpty(), qPrintable(e->objectName()));
-        QCOMPARE(maskedText(p->Att_Mobile_Ad), QString(11, ' '));
-        QVERIFY(p->Att_Phone_Ad->text().isEmpty());
-        QCOMPARE(maskedText(p->Att_PostCode_Ad), QString(6, ' '));
-        QCOMPARE(p->Att_Prvince_Ad->currentText(), QStringLiteral("广东省"));
-        QCOMPARE(p->Att_City_Ad->currentText(), QStringLiteral("广州市"));
-        QCOMPARE(p->Att_Country_Ad->currentText(), QStringLiteral("天河区"));
+        QCOMPARE(maskedText(p->findChild<QLineEdit*>("Att_Mobile_Ad")), QString(11, ' '));
+        QVERIFY(p->findChild<QLineEdit*>("Att_Phone_Ad")->text().isEmpty());
+        QCOMPARE(maskedText(p->findChild<QLineEdit*>("Att_PostCode_Ad")), QString(6, ' '));
+        QCOMPARE(p->findChild<QComboBox*>("Att_Prvince_Ad")->currentText(),
+                 QStringLiteral("广东省"));
+        QCOMPARE(p->findChild<QComboBox*>("Att_City_Ad")->currentText(), QStringLiteral("广州市"));
+        QCOMPARE(p->findChild<QComboBox*>("Att_Country_Ad")->currentText(),
+                 QStringLiteral("天河区"));
 
         // The next recipient of the same district needs no new pick; the
         // destination is what the user left (now empty).
-        typeInto(p->Att_Name_Ad, QStringLiteral("赵六"));
-        typeInto(p->Att_Add_Ad, QStringLiteral("体育西路"));
-        typeInto(p->Att_Mobile_Ad, QStringLiteral("1"));
-        QTest::mouseClick(p->Att_Save_Btn, Qt::LeftButton);
+        typeInto(p->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("赵六"));
+        typeInto(p->findChild<QLineEdit*>("Att_Add_Ad"), QStringLiteral("体育西路"));
+        typeInto(p->findChild<QLineEdit*>("Att_Mobile_Ad"), QStringLiteral("1"));
+        QTest::mouseClick(p->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
         QCOMPARE(column("Exp_Att_Info", "Country || '|' || City || '|' || Disrination"),
                  QStringList({"天河区|广州市|广州市", "天河区|广州市|"}));
     }
@@ -358,27 +365,27 @@ private Q_SLOTS:
         QVERIFY(startProgram());
 
         // Recipient entry: stored as typed.
-        mainWindow()->Att_Set_BtnClick();
+        mainWindow()->showRecipientsTab();
         RecipientPage* p = page();
-        typeInto(p->Att_Name_Ad, QStringLiteral("王五"));
-        typeInto(p->Att_Mobile_Ad, QStringLiteral("13912345678"));
-        typeInto(p->Att_Phone_Ad, typed);
-        QCOMPARE(p->Att_Phone_Ad->text(), kept);
-        typeInto(p->Att_Add_Ad, QStringLiteral("天河路"));
-        QTest::mouseClick(p->Att_Save_Btn, Qt::LeftButton);
+        typeInto(p->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("王五"));
+        typeInto(p->findChild<QLineEdit*>("Att_Mobile_Ad"), QStringLiteral("13912345678"));
+        typeInto(p->findChild<QLineEdit*>("Att_Phone_Ad"), typed);
+        QCOMPARE(p->findChild<QLineEdit*>("Att_Phone_Ad")->text(), kept);
+        typeInto(p->findChild<QLineEdit*>("Att_Add_Ad"), QStringLiteral("天河路"));
+        QTest::mouseClick(p->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
         QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
         QCOMPARE(column("Exp_Att_Info", "Phone"), QStringList{kept});
 
         // Sender: stored as typed.
-        mainWindow()->Send_Set_BtnClick();
+        mainWindow()->showSenderTab();
         SenderPage* s = sender();
-        typeInto(s->Snd_Phone_Ad, typed);
-        s->Snd_Name_Ad->setFocus();
-        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        typeInto(s->findChild<QLineEdit*>("Snd_Phone_Ad"), typed);
+        s->findChild<QLineEdit*>("Snd_Name_Ad")->setFocus();
+        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QCOMPARE(column("Exp_Send_info", "Phone"), QStringList{kept});
 
         // Design surface: the recipient's and the sender's landline fields.
-        mainWindow()->Model_Set_BtnClick();
+        mainWindow()->showDesignTab();
         for (const char* key : {"A_Phone", "S_Phone"}) {
             DBEdit* c = control(key);
             QVERIFY(c);
@@ -404,25 +411,25 @@ private Q_SLOTS:
              QStringLiteral("INSERT INTO Exp_Send_info (Name, Phone) VALUES ('乙', '%1')")
                  .arg(longNumber),
              QStringLiteral("UPDATE Exp_Model SET A_Phone_isVis = '1', S_Phone_isVis = '1'")}));
-        mainWindow()->Model_Set_BtnClick();
+        mainWindow()->showDesignTab();
         DBEdit* a = control("A_Phone");
         QCOMPARE(a->text(), longNumber);
         QCOMPARE(control("S_Phone")->text(), longNumber);
-        mainWindow()->Send_Set_BtnClick();
-        QCOMPARE(sender()->Snd_Phone_Ad->text(), longNumber);
+        mainWindow()->showSenderTab();
+        QCOMPARE(sender()->findChild<QLineEdit*>("Snd_Phone_Ad")->text(), longNumber);
 
         // Printing takes them whole as well.
         QStringList printed;
-        const RecordFields fields =
-            RecordRenderer::collect(dataModule()->TB_Model, dataModule()->TB_Send, att(),
-                                    SurfacePositions(mainWindow()->TabModel->Model_Container));
+        const RecordFields fields = RecordRenderer::collect(
+            dataModule()->TB_Model, dataModule()->TB_Send, att(),
+            SurfacePositions(findWidget<DesignPage>("TabModel")->surface()));
         for (const RenderField& f : fields)
             if (f.field->column == QLatin1String("Phone"))
                 printed << f.text;
         QCOMPARE(printed, QStringList({longNumber, longNumber}));
 
         // The user can still shorten such a value.
-        mainWindow()->Model_Set_BtnClick();
+        mainWindow()->showDesignTab();
         a->setFocus();
         a->end(false);
         QTest::keyClick(a, Qt::Key_Backspace);
@@ -434,47 +441,53 @@ private Q_SLOTS:
     void cascadeFollowsThePicks()
     {
         QVERIFY(startProgram());
-        mainWindow()->Att_Set_BtnClick();
+        mainWindow()->showRecipientsTab();
         RecipientPage* p = page();
-        QCOMPARE(texts(p->Att_Prvince_Ad), column("province", "name"));
-        QCOMPARE(p->Att_Prvince_Ad->currentIndex(), -1);
-        QVERIFY(texts(p->Att_City_Ad).isEmpty());
+        QCOMPARE(texts(p->findChild<QComboBox*>("Att_Prvince_Ad")), column("province", "name"));
+        QCOMPARE(p->findChild<QComboBox*>("Att_Prvince_Ad")->currentIndex(), -1);
+        QVERIFY(texts(p->findChild<QComboBox*>("Att_City_Ad")).isEmpty());
 
-        typeInto(p->Att_Disrination_Ad, QStringLiteral("手写目的地"));
-        pick(p->Att_Prvince_Ad, QStringLiteral("广东省"));
-        QVERIFY(p->Att_Disrination_Ad->text().isEmpty());
+        typeInto(p->findChild<QLineEdit*>("Att_Disrination_Ad"), QStringLiteral("手写目的地"));
+        pick(p->findChild<QComboBox*>("Att_Prvince_Ad"), QStringLiteral("广东省"));
+        QVERIFY(p->findChild<QLineEdit*>("Att_Disrination_Ad")->text().isEmpty());
         QCOMPARE(dataModule()->region_city->param("provinceID").toString(), QStringLiteral("44"));
-        QCOMPARE(texts(p->Att_City_Ad), column("city", "name", "WHERE provinceID='44'"));
-        QCOMPARE(p->Att_City_Ad->currentIndex(), -1);
-        QVERIFY(texts(p->Att_Country_Ad).isEmpty());
+        QCOMPARE(texts(p->findChild<QComboBox*>("Att_City_Ad")),
+                 column("city", "name", "WHERE provinceID='44'"));
+        QCOMPARE(p->findChild<QComboBox*>("Att_City_Ad")->currentIndex(), -1);
+        QVERIFY(texts(p->findChild<QComboBox*>("Att_Country_Ad")).isEmpty());
 
-        pick(p->Att_City_Ad, QStringLiteral("深圳市"));
-        QCOMPARE(p->Att_Disrination_Ad->text(), QStringLiteral("深圳市"));
+        pick(p->findChild<QComboBox*>("Att_City_Ad"), QStringLiteral("深圳市"));
+        QCOMPARE(p->findChild<QLineEdit*>("Att_Disrination_Ad")->text(), QStringLiteral("深圳市"));
         QCOMPARE(dataModule()->region_area->param("cityID").toString(), QStringLiteral("4403"));
-        QCOMPARE(texts(p->Att_Country_Ad), column("area", "name", "WHERE cityID='4403'"));
-        QCOMPARE(p->Att_Country_Ad->currentIndex(), -1);
+        QCOMPARE(texts(p->findChild<QComboBox*>("Att_Country_Ad")),
+                 column("area", "name", "WHERE cityID='4403'"));
+        QCOMPARE(p->findChild<QComboBox*>("Att_Country_Ad")->currentIndex(), -1);
 
         // A district leaves the destination as the user made it.
-        p->Att_Disrination_Ad->clear();
-        typeInto(p->Att_Disrination_Ad, QStringLiteral("前海"));
-        pick(p->Att_Country_Ad, 0);
-        QCOMPARE(p->Att_Disrination_Ad->text(), QStringLiteral("前海"));
+        p->findChild<QLineEdit*>("Att_Disrination_Ad")->clear();
+        typeInto(p->findChild<QLineEdit*>("Att_Disrination_Ad"), QStringLiteral("前海"));
+        pick(p->findChild<QComboBox*>("Att_Country_Ad"), 0);
+        QCOMPARE(p->findChild<QLineEdit*>("Att_Disrination_Ad")->text(), QStringLiteral("前海"));
 
         // Another city replaces the destination and the districts.
-        pick(p->Att_City_Ad, QStringLiteral("广州市"));
-        QCOMPARE(p->Att_Disrination_Ad->text(), QStringLiteral("广州市"));
-        QCOMPARE(texts(p->Att_Country_Ad), column("area", "name", "WHERE cityID='4401'"));
+        pick(p->findChild<QComboBox*>("Att_City_Ad"), QStringLiteral("广州市"));
+        QCOMPARE(p->findChild<QLineEdit*>("Att_Disrination_Ad")->text(), QStringLiteral("广州市"));
+        QCOMPARE(texts(p->findChild<QComboBox*>("Att_Country_Ad")),
+                 column("area", "name", "WHERE cityID='4401'"));
 
         // Another province empties the destination and both lower lists.
-        pick(p->Att_Prvince_Ad, QStringLiteral("北京市"));
-        QVERIFY(p->Att_Disrination_Ad->text().isEmpty());
-        QCOMPARE(texts(p->Att_City_Ad), column("city", "name", "WHERE provinceID='11'"));
-        QVERIFY(texts(p->Att_Country_Ad).isEmpty());
-        QCOMPARE(p->Att_Country_Ad->currentText(), QString());
+        pick(p->findChild<QComboBox*>("Att_Prvince_Ad"), QStringLiteral("北京市"));
+        QVERIFY(p->findChild<QLineEdit*>("Att_Disrination_Ad")->text().isEmpty());
+        QCOMPARE(texts(p->findChild<QComboBox*>("Att_City_Ad")),
+                 column("city", "name", "WHERE provinceID='11'"));
+        QVERIFY(texts(p->findChild<QComboBox*>("Att_Country_Ad")).isEmpty());
+        QCOMPARE(p->findChild<QComboBox*>("Att_Country_Ad")->currentText(), QString());
 
         // Changes made by the program are not picks.
-        p->Att_Prvince_Ad->setCurrentIndex(p->Att_Prvince_Ad->findText("广东省"));
-        QCOMPARE(texts(p->Att_City_Ad), column("city", "name", "WHERE provinceID='11'"));
+        p->findChild<QComboBox*>("Att_Prvince_Ad")
+            ->setCurrentIndex(p->findChild<QComboBox*>("Att_Prvince_Ad")->findText("广东省"));
+        QCOMPARE(texts(p->findChild<QComboBox*>("Att_City_Ad")),
+                 column("city", "name", "WHERE provinceID='11'"));
         QVERIFY(m_prompt->shown.isEmpty());
     }
 
@@ -491,17 +504,20 @@ private Q_SLOTS:
             "INSERT INTO area (code, name, cityID) VALUES ('990101', '甲区', '9901')",
             "INSERT INTO area (code, name, cityID) VALUES ('990201', '乙区', '9902')",
         }));
-        mainWindow()->Att_Set_BtnClick();
+        mainWindow()->showRecipientsTab();
         RecipientPage* p = page();
-        const int second = p->Att_Prvince_Ad->count() - 2; // the later "北京市"
-        QCOMPARE(p->Att_Prvince_Ad->itemText(second), QStringLiteral("北京市"));
-        pick(p->Att_Prvince_Ad, second);
-        QCOMPARE(texts(p->Att_City_Ad), column("city", "name", "WHERE provinceID='11'"));
+        const int second =
+            p->findChild<QComboBox*>("Att_Prvince_Ad")->count() - 2; // the later "北京市"
+        QCOMPARE(p->findChild<QComboBox*>("Att_Prvince_Ad")->itemText(second),
+                 QStringLiteral("北京市"));
+        pick(p->findChild<QComboBox*>("Att_Prvince_Ad"), second);
+        QCOMPARE(texts(p->findChild<QComboBox*>("Att_City_Ad")),
+                 column("city", "name", "WHERE provinceID='11'"));
 
-        pick(p->Att_Prvince_Ad, QStringLiteral("重名省"));
-        QCOMPARE(texts(p->Att_City_Ad), QStringList({"重名市", "重名市"}));
-        pick(p->Att_City_Ad, 1);
-        QCOMPARE(texts(p->Att_Country_Ad), QStringList{"甲区"});
+        pick(p->findChild<QComboBox*>("Att_Prvince_Ad"), QStringLiteral("重名省"));
+        QCOMPARE(texts(p->findChild<QComboBox*>("Att_City_Ad")), QStringList({"重名市", "重名市"}));
+        pick(p->findChild<QComboBox*>("Att_City_Ad"), 1);
+        QCOMPARE(texts(p->findChild<QComboBox*>("Att_Country_Ad")), QStringList{"甲区"});
     }
 
     // --- Search -----------------------------------------------------------
@@ -522,24 +538,24 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(int, expectedRow);
         QVERIFY(startProgram());
-        mainWindow()->Att_Set_BtnClick();
+        mainWindow()->showRecipientsTab();
         addRecipients({"李四", "王五", "王小二", " 王六", "张三"});
         clickRow(4);
         QCOMPARE(att()->recNo(), 4);
 
-        typeInto(page()->Att_Name_Ad, typed);
-        QTest::mouseClick(page()->Att_Find_Btn, Qt::LeftButton);
+        typeInto(page()->findChild<QLineEdit*>("Att_Name_Ad"), typed);
+        QTest::mouseClick(page()->findChild<QPushButton*>("Att_Find_Btn"), Qt::LeftButton);
 
         const int row = expectedRow < 0 ? 4 : expectedRow;
         QCOMPARE(att()->recNo(), row);
-        QCOMPARE(page()->DBGrid1->currentIndex().row(), row);
+        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->currentIndex().row(), row);
         QCOMPARE(selectedRows(), QList<int>{row});
         // The design surface shows the current recipient.
         QCOMPARE(control("A_Name")->text(), att()->cellText(row, att()->fieldIndex("Name")));
         QVERIFY(m_prompt->shown.isEmpty());
         // A search writes nothing.
         QCOMPARE(namesInFile(), QStringList({"李四", "王五", "王小二", " 王六", "张三"}));
-        QCOMPARE(page()->Att_Name_Ad->text(), typed);
+        QCOMPARE(page()->findChild<QLineEdit*>("Att_Name_Ad")->text(), typed);
     }
 
     void searchFindsAnyPartAndEnterGoesOn_data()
@@ -564,16 +580,16 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QList<int>, rowsAfterEachEnter);
         QVERIFY(startProgram());
-        mainWindow()->Att_Set_BtnClick();
+        mainWindow()->showRecipientsTab();
         addSearchableRecipients();
         clickRow(4);
         QCOMPARE(att()->recNo(), 4);
 
-        typeInto(page()->searchEdit, typed);
+        typeInto(page()->findChild<QLineEdit*>("searchEdit"), typed);
         for (int row : rowsAfterEachEnter) {
-            QTest::keyClick(page()->searchEdit, Qt::Key_Return);
+            QTest::keyClick(page()->findChild<QLineEdit*>("searchEdit"), Qt::Key_Return);
             QCOMPARE(att()->recNo(), row);
-            QCOMPARE(page()->DBGrid1->currentIndex().row(), row);
+            QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->currentIndex().row(), row);
             QCOMPARE(selectedRows(), QList<int>{row});
             QCOMPARE(control("A_Name")->text(), att()->cellText(row, att()->fieldIndex("Name")));
         }
@@ -584,16 +600,16 @@ private Q_SLOTS:
     void findButtonSearchesTheSearchBoxFirst()
     {
         QVERIFY(startProgram());
-        mainWindow()->Att_Set_BtnClick();
+        mainWindow()->showRecipientsTab();
         addSearchableRecipients();
         clickRow(0);
-        typeInto(page()->Att_Name_Ad, QStringLiteral("张"));
-        typeInto(page()->searchEdit, QStringLiteral("13600004444"));
-        QTest::mouseClick(page()->Att_Find_Btn, Qt::LeftButton);
+        typeInto(page()->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("张"));
+        typeInto(page()->findChild<QLineEdit*>("searchEdit"), QStringLiteral("13600004444"));
+        QTest::mouseClick(page()->findChild<QPushButton*>("Att_Find_Btn"), Qt::LeftButton);
         QCOMPARE(att()->recNo(), 3);
         // With the search box empty, "查询" takes the name box as before.
-        page()->searchEdit->clear();
-        QTest::mouseClick(page()->Att_Find_Btn, Qt::LeftButton);
+        page()->findChild<QLineEdit*>("searchEdit")->clear();
+        QTest::mouseClick(page()->findChild<QPushButton*>("Att_Find_Btn"), Qt::LeftButton);
         QCOMPARE(att()->recNo(), 4);
     }
 
@@ -609,7 +625,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, confirm);
         QVERIFY(startProgram());
-        mainWindow()->Att_Set_BtnClick();
+        mainWindow()->showRecipientsTab();
         const QList<QStringList> rows = {
             {"张三", "13800001111", "人民路1号"},  // kept: first of its group
             {"张三", "13800001111", "解放路9号"},  // same name and mobile
@@ -625,7 +641,7 @@ private Q_SLOTS:
             writer.append({{"Name", r.at(0)}, {"Mobile", r.at(1)}, {"Address", r.at(2)}});
         m_prompt->answers.enqueue(confirm ? Prompt::Button::Yes : Prompt::Button::No);
 
-        page()->removeDuplicatesAction->trigger();
+        page()->findChild<QAction*>("removeDuplicatesAction")->trigger();
 
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown.at(0).kind, QStringLiteral("question"));
@@ -636,10 +652,10 @@ private Q_SLOTS:
             QCOMPARE(namesInFile(), QStringList({"张三", "张三", "王五", "王五", "李四"}));
             QCOMPARE(column("Exp_Att_Info", "Mobile"),
                      QStringList({"13800001111", "13900000000", "", "", "13800002222"}));
-            QCOMPARE(page()->DBGrid1->model()->rowCount(), 5);
+            QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 5);
             // Nothing is left to remove.
             m_prompt->clear();
-            page()->removeDuplicatesAction->trigger();
+            page()->findChild<QAction*>("removeDuplicatesAction")->trigger();
             QCOMPARE(m_prompt->messages(), QStringList{QStringLiteral("没有重复的收件人。")});
         } else {
             QCOMPARE(namesInFile().size(), rows.size());
@@ -656,7 +672,7 @@ private Q_SLOTS:
         RecipientRows writer(att());
         for (const char* address : {"甲", "甲", "乙", "乙"})
             writer.append({{"Name", "张三"}, {"Mobile", "138"}, {"Address", address}});
-        page()->removeDuplicatesAction->trigger();
+        page()->findChild<QAction*>("removeDuplicatesAction")->trigger();
         QCOMPARE(m_prompt->shown.size(), 2);
         QCOMPARE(m_prompt->shown.at(1).kind, QStringLiteral("error"));
         QCOMPARE(att()->recordCount(), 4);
@@ -668,18 +684,18 @@ private Q_SLOTS:
     void rowCountFollowsEveryWriter()
     {
         QVERIFY(startProgram());
-        mainWindow()->Att_Set_BtnClick();
-        QLabel* label = page()->rowCountLabel;
+        mainWindow()->showRecipientsTab();
+        QLabel* label = page()->findChild<QLabel*>("rowCountLabel");
         QCOMPARE(label->text(), QStringLiteral("共 0 条收件人"));
         addRecipients({"甲", "乙", "丙"});
         QCOMPARE(label->text(), QStringLiteral("共 3 条收件人"));
-        typeInto(page()->Att_Name_Ad, QStringLiteral("丁"));
-        typeInto(page()->Att_Mobile_Ad, QStringLiteral("139"));
-        typeInto(page()->Att_Add_Ad, QStringLiteral("路"));
-        QTest::mouseClick(page()->Att_Save_Btn, Qt::LeftButton);
+        typeInto(page()->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("丁"));
+        typeInto(page()->findChild<QLineEdit*>("Att_Mobile_Ad"), QStringLiteral("139"));
+        typeInto(page()->findChild<QLineEdit*>("Att_Add_Ad"), QStringLiteral("路"));
+        QTest::mouseClick(page()->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
         QCOMPARE(label->text(), QStringLiteral("共 4 条收件人"));
         clickRow(0);
-        page()->Dgrd_Att_DelRow->trigger();
+        page()->findChild<QAction*>("Dgrd_Att_DelRow")->trigger();
         QCOMPARE(label->text(), QStringLiteral("共 3 条收件人"));
         RecipientRows writer(att());
         writer.inTransaction([&] {
@@ -710,7 +726,7 @@ private Q_SLOTS:
         QFETCH(QString, field);
         QFETCH(QString, value);
         QVERIFY(startProgram());
-        QTableView* grid = page()->DBGrid1;
+        QTableView* grid = page()->findChild<QTableView*>("DBGrid1");
         int col = -1;
         const auto& columns = RecipientPage::gridColumns();
         for (int i = 0; i < columns.size(); ++i)
@@ -725,7 +741,7 @@ private Q_SLOTS:
     void columnWidthsAndOrderAreRemembered()
     {
         QVERIFY(startProgram());
-        QHeaderView* header = page()->DBGrid1->horizontalHeader();
+        QHeaderView* header = page()->findChild<QTableView*>("DBGrid1")->horizontalHeader();
         header->resizeSection(1, 420);
         header->moveSection(3, 0); // 手机 first
         m_start->shutdown();
@@ -733,7 +749,7 @@ private Q_SLOTS:
         QVERIFY(ConfigIni::readString(m_tmp->path() + "/", "Grid", "State").size() > 0);
 
         QVERIFY(startProgram());
-        header = page()->DBGrid1->horizontalHeader();
+        header = page()->findChild<QTableView*>("DBGrid1")->horizontalHeader();
         QCOMPARE(header->sectionSize(1), 420);
         QCOMPARE(header->logicalIndex(0), 3);
         // Still unsorted: the table's own order.
@@ -743,9 +759,9 @@ private Q_SLOTS:
     void sortingByAHeaderChangesOnlyTheDisplay()
     {
         QVERIFY(startProgram());
-        mainWindow()->Att_Set_BtnClick();
+        mainWindow()->showRecipientsTab();
         addRecipients({"delta", "alpha", "charlie", "bravo"});
-        QTableView* grid = page()->DBGrid1;
+        QTableView* grid = page()->findChild<QTableView*>("DBGrid1");
         QHeaderView* header = grid->horizontalHeader();
         QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
                           QPoint(header->sectionViewportPosition(0) + 10, header->height() / 2));
@@ -769,10 +785,10 @@ private Q_SLOTS:
 
         // The search walks the display order.
         clickRow(2);
-        typeInto(page()->searchEdit, QStringLiteral("a"));
+        typeInto(page()->findChild<QLineEdit*>("searchEdit"), QStringLiteral("a"));
         QStringList found;
         for (int i = 0; i < 4; ++i) {
-            QTest::keyClick(page()->searchEdit, Qt::Key_Return);
+            QTest::keyClick(page()->findChild<QLineEdit*>("searchEdit"), Qt::Key_Return);
             found << att()->FieldByName("Name").AsString();
             QCOMPARE(selectedRows(), QList<int>{grid->currentIndex().row()});
         }
@@ -781,7 +797,7 @@ private Q_SLOTS:
         // Deleting the selected rows deletes those shown.
         clickRow(0);
         clickRow(1, Qt::ShiftModifier);
-        page()->Dgrd_Att_DelRow->trigger();
+        page()->findChild<QAction*>("Dgrd_Att_DelRow")->trigger();
         QCOMPARE(namesInFile(), QStringList({"delta", "charlie"}));
         QCOMPARE(shown(), QStringList({"charlie", "delta"}));
     }
@@ -791,24 +807,25 @@ private Q_SLOTS:
     void deleteRemovesExactlyTheSelectedRows()
     {
         QVERIFY(startProgram());
-        mainWindow()->Att_Set_BtnClick();
+        mainWindow()->showRecipientsTab();
         addRecipients({"甲", "乙", "丙", "丁", "戊", "己"});
         clickRow(1);
         clickRow(3, Qt::ControlModifier);
         clickRow(4, Qt::ShiftModifier);
         QCOMPARE(selectedRows(), QList<int>({1, 3, 4}));
 
-        page()->Dgrd_Att_DelRow->trigger();
+        page()->findChild<QAction*>("Dgrd_Att_DelRow")->trigger();
 
         QCOMPARE(namesInFile(), QStringList({"甲", "丙", "己"}));
         QCOMPARE(att()->recordCount(), 3);
-        QCOMPARE(page()->DBGrid1->model()->rowCount(), 3);
-        QCOMPARE(page()->DBGrid1->model()->index(1, 0).data().toString(), QStringLiteral("丙"));
+        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 3);
+        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->index(1, 0).data().toString(),
+                 QStringLiteral("丙"));
         QVERIFY(m_prompt->shown.isEmpty());
 
         // Nothing selected: nothing goes.
-        page()->DBGrid1->clearSelection();
-        page()->Dgrd_Att_DelRow->trigger();
+        page()->findChild<QTableView*>("DBGrid1")->clearSelection();
+        page()->findChild<QAction*>("Dgrd_Att_DelRow")->trigger();
         QCOMPARE(namesInFile(), QStringList({"甲", "丙", "己"}));
     }
 
@@ -817,19 +834,19 @@ private Q_SLOTS:
         QVERIFY(
             startProgram({"CREATE TRIGGER keep BEFORE DELETE ON Exp_Att_Info "
                           "WHEN old.Name = '丙' BEGIN SELECT RAISE(ABORT, '丙 is kept'); END"}));
-        mainWindow()->Att_Set_BtnClick();
+        mainWindow()->showRecipientsTab();
         addRecipients({"甲", "乙", "丙", "丁"});
         clickRow(0);
         clickRow(2, Qt::ShiftModifier);
         QCOMPARE(selectedRows(), QList<int>({0, 1, 2}));
 
-        page()->Dgrd_Att_DelRow->trigger();
+        page()->findChild<QAction*>("Dgrd_Att_DelRow")->trigger();
 
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown.at(0).kind, QStringLiteral("error"));
         QVERIFY(m_prompt->shown.at(0).text.contains("丙 is kept"));
         QCOMPARE(namesInFile(), QStringList({"甲", "乙", "丙", "丁"}));
-        QCOMPARE(page()->DBGrid1->model()->rowCount(), 4);
+        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 4);
     }
 
     // --- The shared row rules ---------------------------------------------
@@ -861,7 +878,7 @@ private Q_SLOTS:
         rows.empty();
         QVERIFY(namesInFile().isEmpty());
         QCOMPARE(att()->recordCount(), 0);
-        QCOMPARE(page()->DBGrid1->model()->rowCount(), 0);
+        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 0);
         QVERIFY(att()->eof());
     }
 
@@ -899,8 +916,8 @@ private Q_SLOTS:
         QCOMPARE(column("Exp_Att_Info", "Name || '|' || ifnull(WayBillNo, '')"), expected);
         // The rows in memory and in the grid are the file's.
         QCOMPARE(att()->recordCount(), expected.size());
-        QCOMPARE(page()->DBGrid1->model()->rowCount(), expected.size());
-        QCOMPARE(page()->DBGrid1->model()->index(0, 0).data().toString(),
+        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->rowCount(), expected.size());
+        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->index(0, 0).data().toString(),
                  expected.at(0).section('|', 0, 0));
     }
 
@@ -919,38 +936,38 @@ private Q_SLOTS:
     void senderChangeCountsOnceTheEditIsLeft()
     {
         QVERIFY(startProgram());
-        mainWindow()->Send_Set_BtnClick();
+        mainWindow()->showSenderTab();
         SenderPage* s = sender();
         QVERIFY(column("Exp_Send_info", "Name").isEmpty());
 
         // Nothing changed: nothing shown, nothing written.
-        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QVERIFY(m_prompt->shown.isEmpty());
 
         // Typed, focus still in the edit: not yet a change of the row.
-        typeInto(s->Snd_Company_Ad, QStringLiteral("甲公司"));
-        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
-        QVERIFY(s->Snd_Company_Ad->hasFocus());
+        typeInto(s->findChild<QLineEdit*>("Snd_Company_Ad"), QStringLiteral("甲公司"));
+        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
+        QVERIFY(s->findChild<QLineEdit*>("Snd_Company_Ad")->hasFocus());
         QVERIFY(m_prompt->shown.isEmpty());
         QVERIFY(column("Exp_Send_info", "Company").isEmpty());
 
         // Leaving the edit writes it into the row; the empty table gets its
         // one row.
-        QTest::keyClick(s->Snd_Company_Ad, Qt::Key_Tab);
-        QVERIFY(!s->Snd_Company_Ad->hasFocus());
-        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        QTest::keyClick(s->findChild<QLineEdit*>("Snd_Company_Ad"), Qt::Key_Tab);
+        QVERIFY(!s->findChild<QLineEdit*>("Snd_Company_Ad")->hasFocus());
+        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
         QCOMPARE(column("Exp_Send_info", "Company"), QStringList{"甲公司"});
 
         // Saved: the flag is clear again.
         m_prompt->clear();
-        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QVERIFY(m_prompt->shown.isEmpty());
 
         // A second change goes to the same row.
-        typeInto(s->Snd_Phone_Ad, QStringLiteral(" 020-1234 "));
-        s->Snd_Name_Ad->setFocus();
-        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        typeInto(s->findChild<QLineEdit*>("Snd_Phone_Ad"), QStringLiteral(" 020-1234 "));
+        s->findChild<QLineEdit*>("Snd_Name_Ad")->setFocus();
+        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
         QCOMPARE(column("Exp_Send_info", "Company || '|' || Phone"),
                  QStringList{"甲公司| 020-1234 "});
@@ -959,18 +976,18 @@ private Q_SLOTS:
     void senderFieldsOfBothSurfacesShareTheRow()
     {
         QVERIFY(startProgram());
-        mainWindow()->Model_Set_BtnClick();
+        mainWindow()->showDesignTab();
         DBEdit* departure = control("S_Departure");
         DBEdit* surfaceName = control("S_Name");
         QVERIFY(departure && surfaceName);
         typeInto(departure, QStringLiteral("杭州"));
         surfaceName->setFocus();
 
-        mainWindow()->Send_Set_BtnClick();
-        typeInto(sender()->Snd_Name_Ad, QStringLiteral("李雷"));
-        sender()->Snd_Company_Ad->setFocus();
+        mainWindow()->showSenderTab();
+        typeInto(sender()->findChild<QLineEdit*>("Snd_Name_Ad"), QStringLiteral("李雷"));
+        sender()->findChild<QLineEdit*>("Snd_Company_Ad")->setFocus();
         QCOMPARE(surfaceName->text(), QStringLiteral("李雷"));
-        QTest::mouseClick(sender()->Snd_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(sender()->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
         QCOMPARE(column("Exp_Send_info", "Name || '|' || Departure"), QStringList{"李雷|杭州"});
@@ -981,22 +998,19 @@ private Q_SLOTS:
     {
         QVERIFY(startProgram({"CREATE TRIGGER full BEFORE INSERT ON Exp_Send_info "
                               "BEGIN SELECT RAISE(ABORT, 'disk full'); END"}));
-        mainWindow()->Send_Set_BtnClick();
+        mainWindow()->showSenderTab();
         SenderPage* s = sender();
-        typeInto(s->Snd_Name_Ad, QStringLiteral("韩梅梅"));
-        s->Snd_Add_Ad->setFocus();
-        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
-        // The program's line, then the reason the database gave.
-        QCOMPARE(m_prompt->messages().size(), 1);
-        QCOMPARE(m_prompt->lastMessage().section('\n', 0, 0), QString("程序发生未知错误！"));
-        QVERIFY(m_prompt->lastMessage().section('\n', 1).contains("disk full"));
+        typeInto(s->findChild<QLineEdit*>("Snd_Name_Ad"), QStringLiteral("韩梅梅"));
+        s->findChild<QLineEdit*>("Snd_Add_Ad")->setFocus();
+        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList{"程序发生未知错误！"});
         QVERIFY(column("Exp_Send_info", "Name").isEmpty());
-        QCOMPARE(s->Snd_Name_Ad->text(), QStringLiteral("韩梅梅"));
+        QCOMPARE(s->findChild<QLineEdit*>("Snd_Name_Ad")->text(), QStringLiteral("韩梅梅"));
 
         // Once the cause is gone the same row saves.
         QVERIFY(exec("DROP TRIGGER full"));
         m_prompt->clear();
-        QTest::mouseClick(s->Snd_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
         QCOMPARE(column("Exp_Send_info", "Name"), QStringList{"韩梅梅"});
     }
@@ -1020,11 +1034,11 @@ private Q_SLOTS:
         QVERIFY(exec("UPDATE Exp_Att_Info SET Print_Count = 2, Printed_At = '2026-03-01 09:30:00' "
                      "WHERE Name IN ('甲', '丙')"));
         att()->refresh();
-        QComboBox* box = page()->Printed_Filter_Box;
+        QComboBox* box = page()->findChild<QComboBox*>("Printed_Filter_Box");
         QCOMPARE(box->count(), 3);
         QCOMPARE(box->itemText(show), QString::fromUtf8(QTest::currentDataTag()));
         box->setCurrentIndex(show);
-        QTableView* grid = page()->DBGrid1;
+        QTableView* grid = page()->findChild<QTableView*>("DBGrid1");
         // A dataset row the grid does not show.
         const auto isRowHidden = [this](int row) { return page()->gridSortModel->gridRow(row) < 0; };
         QList<bool> isHidden;
@@ -1044,7 +1058,7 @@ private Q_SLOTS:
 
         // Select everything with the filter on and delete: only shown rows go.
         grid->selectAll();
-        page()->Dgrd_Att_DelRowClick();
+        page()->deleteSelectedRows();
         const QStringList names = {"甲", "乙", "丙", "丁", "戊"};
         QStringList left;
         for (int row = 0; row < names.size(); ++row)

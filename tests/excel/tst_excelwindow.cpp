@@ -179,7 +179,7 @@ class TestExcelWindow : public QObject
 
     void chooseSheet(const QString& name)
     {
-        QListWidget* list = m_dialog->Exl_Wb_List;
+        QListWidget* list = m_dialog->findChild<QListWidget*>("Exl_Wb_List");
         const QList<QListWidgetItem*> found = list->findItems(name, Qt::MatchExactly);
         QVERIFY2(found.size() == 1, qPrintable(name));
         const QRect r = list->visualItemRect(found.first());
@@ -205,7 +205,8 @@ class TestExcelWindow : public QObject
     // that only what a test picks is imported.
     void clearMapping()
     {
-        for (int row = 0; row < m_dialog->Field_Edit_List->rowCount(); ++row)
+        for (int row = 0; row < m_dialog->findChild<QTableWidget*>("Field_Edit_List")->rowCount();
+             ++row)
             m_dialog->valueBox(row)->setCurrentIndex(0);
     }
     void pickTitles(const Picks& picks)
@@ -227,7 +228,10 @@ class TestExcelWindow : public QObject
         return items;
     }
 
-    void clickOk() { QTest::mouseClick(m_dialog->OKBtn, Qt::LeftButton); }
+    void clickOk()
+    {
+        QTest::mouseClick(m_dialog->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+    }
 
     QList<ScriptedPrompt::Shown> shownOf(const QString& kind) const
     {
@@ -243,7 +247,7 @@ class TestExcelWindow : public QObject
     {
         QCOMPARE(names(), kOld);
         QCOMPARE(att()->recordCount(), kOld.size());
-        QCOMPARE(m_page->DBGrid1->model()->rowCount(), kOld.size());
+        QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), kOld.size());
         QVERIFY(!att()->controlsDisabled());
     }
 
@@ -268,9 +272,9 @@ private Q_SLOTS:
         TDataModule1* dm = m_dm.get();
         RecipientPage* page = m_page.get();
         TFm_Field_Set* dialog = m_dialog;
-        connect(m_page->Exl_In_Btn, &QToolButton::clicked, page,
+        connect(page, &RecipientPage::importRequested, page,
                 [dialog] { ExcelCommands::Exl_In_BtnClick(dialog); });
-        connect(m_page->Exl_Out_Btn, &QToolButton::clicked, page,
+        connect(page, &RecipientPage::exportRequested, page,
                 [dm] { ExcelCommands::Exl_Out_BtnClick(dm); });
         m_page->resize(1000, 700);
         m_page->show();
@@ -296,14 +300,14 @@ private Q_SLOTS:
         QStringList sheets;
         whileModal([&] {
             visible = m_dialog->isVisible();
-            for (int i = 0; i < m_dialog->Exl_Wb_List->count(); ++i)
-                sheets << m_dialog->Exl_Wb_List->item(i)->text();
+            for (int i = 0; i < m_dialog->findChild<QListWidget*>("Exl_Wb_List")->count(); ++i)
+                sheets << m_dialog->findChild<QListWidget*>("Exl_Wb_List")->item(i)->text();
             chooseSheet(QStringLiteral("名单"));
             pickTitles({{QStringLiteral("收件人姓名"), QStringLiteral("姓名")},
                         {QStringLiteral("手机"), QStringLiteral("手机")}});
             clickOk();
         });
-        QTest::mouseClick(m_page->Exl_In_Btn, Qt::LeftButton);
+        QTest::mouseClick(m_page->findChild<QToolButton*>("Exl_In_Btn"), Qt::LeftButton);
 
         QVERIFY(visible);
         QCOMPARE(m_dialog->windowTitle(), QStringLiteral("字段对应设置"));
@@ -330,7 +334,7 @@ private Q_SLOTS:
                              {"王五", "", ""},
                              {"赵六", "15000000000", ""}}));
         QCOMPARE(att()->recordCount(), 5);
-        QCOMPARE(m_page->DBGrid1->model()->rowCount(), 5);
+        QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 5);
     }
 
     void nothingWithoutConsentOrFile_data()
@@ -344,7 +348,7 @@ private Q_SLOTS:
     {
         QFETCH(Prompt::Button, answer);
         m_prompt->answers.enqueue(answer);
-        QTest::mouseClick(m_page->Exl_In_Btn, Qt::LeftButton);
+        QTest::mouseClick(m_page->findChild<QToolButton*>("Exl_In_Btn"), Qt::LeftButton);
         QVERIFY(!m_dialog->isVisible());
         QCOMPARE(shownOf(QStringLiteral("open")).size(), answer == Prompt::Button::Ok ? 1 : 0);
         QVERIFY(m_dialog->fileName().isEmpty());
@@ -453,7 +457,7 @@ private Q_SLOTS:
     void mappingEditorIsFixed()
     {
         QVERIFY(openDialog(fixture(QStringLiteral("recipients.xlsx"))));
-        QTableWidget* editor = m_dialog->Field_Edit_List;
+        QTableWidget* editor = m_dialog->findChild<QTableWidget*>("Field_Edit_List");
         QCOMPARE(editor->rowCount(), 0);
         chooseSheet(QStringLiteral("名单"));
         QCOMPARE(editor->rowCount(), 15);
@@ -512,20 +516,22 @@ private Q_SLOTS:
     void cancelKeepsTableAndNextShowingStartsAfresh()
     {
         QVERIFY(openDialog(fixture(QStringLiteral("recipients.xls"))));
-        QTest::mouseClick(m_dialog->CheckBox1, Qt::LeftButton); // before a sheet: nothing
+        QTest::mouseClick(m_dialog->findChild<QCheckBox*>("CheckBox1"),
+                          Qt::LeftButton); // before a sheet: nothing
         QVERIFY(m_prompt->shown.isEmpty());
-        QVERIFY(!m_dialog->CheckBox1->isChecked());
+        QVERIFY(!m_dialog->findChild<QCheckBox*>("CheckBox1")->isChecked());
         m_prompt->inputs.enqueue(QStringLiteral("1"));
         chooseSheet(QStringLiteral("名单"));
         pickTitle(QStringLiteral("收件人姓名"), QStringLiteral("姓名"));
-        QTest::mouseClick(m_dialog->CancelBtn, Qt::LeftButton);
+        QTest::mouseClick(m_dialog->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
         QVERIFY(!m_dialog->isVisible());
         checkOldRowsKept();
 
         QVERIFY(openDialog(fixture(QStringLiteral("recipients.xlsx"))));
-        QCOMPARE(m_dialog->Exl_Wb_List->count(), 4);
-        QCOMPARE(m_dialog->Field_Edit_List->rowCount(), 0);
-        QVERIFY(!m_dialog->CheckBox1->isChecked()); // the box outlives the showing
+        QCOMPARE(m_dialog->findChild<QListWidget*>("Exl_Wb_List")->count(), 4);
+        QCOMPARE(m_dialog->findChild<QTableWidget*>("Field_Edit_List")->rowCount(), 0);
+        QVERIFY(!m_dialog->findChild<QCheckBox*>("CheckBox1")
+                     ->isChecked()); // the box outlives the showing
         m_dialog->reject();
     }
 
@@ -535,7 +541,7 @@ private Q_SLOTS:
     void titleRowFromTheInputBox()
     {
         QVERIFY(openDialog(fixture(QStringLiteral("recipients.xls"))));
-        QTest::mouseClick(m_dialog->CheckBox1, Qt::LeftButton);
+        QTest::mouseClick(m_dialog->findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
         m_prompt->inputs.enqueue(QStringLiteral("3"));
         chooseSheet(QStringLiteral("标题在第三行"));
         const auto inputs = shownOf(QStringLiteral("input"));
@@ -589,11 +595,11 @@ private Q_SLOTS:
         pickTitle(QStringLiteral("收件人姓名"), QStringLiteral("2024年3月订单"));
 
         m_prompt->inputs.enqueue(answer);
-        QTest::mouseClick(m_dialog->CheckBox1, Qt::LeftButton);
+        QTest::mouseClick(m_dialog->findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
         QCOMPARE(shownOf(QStringLiteral("input")).size(), 1);
-        QCOMPARE(m_dialog->CheckBox1->isChecked(), ticked);
+        QCOMPARE(m_dialog->findChild<QCheckBox*>("CheckBox1")->isChecked(), ticked);
         QCOMPARE(m_dialog->titleRow(), titleRow);
-        QCOMPARE(m_dialog->Field_Edit_List->rowCount(), 15);
+        QCOMPARE(m_dialog->findChild<QTableWidget*>("Field_Edit_List")->rowCount(), 15);
         QCOMPARE(pickList(0), picks);
         QCOMPARE(pickList(14), picks);
         if (error.isEmpty()) {
@@ -617,12 +623,12 @@ private Q_SLOTS:
     void badTitleRowOnSheetChoice()
     {
         QVERIFY(openDialog(fixture(QStringLiteral("recipients.xls"))));
-        QTest::mouseClick(m_dialog->CheckBox1, Qt::LeftButton);
+        QTest::mouseClick(m_dialog->findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
         m_prompt->inputs.enqueue(QStringLiteral("-1"));
         chooseSheet(QStringLiteral("名单"));
         QCOMPARE(m_prompt->messages(), QStringList{kOle + QLatin1Char('\n') + kBadRow});
         // The rows were made before the answer; nothing can be picked.
-        QCOMPARE(m_dialog->Field_Edit_List->rowCount(), 15);
+        QCOMPARE(m_dialog->findChild<QTableWidget*>("Field_Edit_List")->rowCount(), 15);
         QCOMPARE(pickList(0), QStringList());
         clickOk();
         QCOMPARE(m_prompt->lastMessage(), kNoTitles);
@@ -655,7 +661,7 @@ private Q_SLOTS:
         QVERIFY2(lines.at(1).contains(path) && lines.at(1).contains(reason),
                  qPrintable(lines.at(1)));
         QVERIFY(m_dialog->isVisible());
-        QCOMPARE(m_dialog->Exl_Wb_List->count(), 0);
+        QCOMPARE(m_dialog->findChild<QListWidget*>("Exl_Wb_List")->count(), 0);
         clickOk();
         QCOMPARE(m_prompt->lastMessage(), QStringLiteral("请点选左边框内要打印的工作表！"));
         checkOldRowsKept();
@@ -701,7 +707,7 @@ private Q_SLOTS:
         clickOk();
         QCOMPARE(m_prompt->messages(), QStringList{done(5)});
         QCOMPARE(names(), (QStringList{"张三", "李四", "", "王五", "赵六"}));
-        QCOMPARE(m_page->DBGrid1->model()->rowCount(), 5);
+        QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 5);
     }
 
     // --- Proposed mapping, appending, preview -------------------------------
@@ -789,19 +795,20 @@ private Q_SLOTS:
                      0);
         } else {
             QVERIFY(openDialog(file));
-            QVERIFY(!m_dialog->appendBox->isChecked()); // replacing is the default
+            QVERIFY(!m_dialog->findChild<QCheckBox*>("Append_Box")
+                         ->isChecked()); // replacing is the default
             chooseSheet(QStringLiteral("名单"));
             pickTitles({{QStringLiteral("收件人姓名"), QStringLiteral("姓名")}});
-            QTest::mouseClick(m_dialog->appendBox, Qt::LeftButton);
+            QTest::mouseClick(m_dialog->findChild<QCheckBox*>("Append_Box"), Qt::LeftButton);
             clickOk();
         }
         QCOMPARE(m_prompt->lastMessage(), done(5));
         QCOMPARE(names(), kOld + QStringList({"张三", "李四", "", "王五", "赵六"}));
-        QCOMPARE(m_page->DBGrid1->model()->rowCount(), 7);
+        QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 7);
         if (!commandLine) {
             // The next import starts from replacing again.
             QVERIFY(openDialog(file));
-            QVERIFY(!m_dialog->appendBox->isChecked());
+            QVERIFY(!m_dialog->findChild<QCheckBox*>("Append_Box")->isChecked());
             m_dialog->reject();
         }
     }
@@ -825,7 +832,7 @@ private Q_SLOTS:
         // (Unticking asks for the title row at once, choosing the sheet again.)
         m_prompt->inputs.enqueue(QStringLiteral("3"));
         m_prompt->inputs.enqueue(QStringLiteral("3"));
-        QTest::mouseClick(m_dialog->CheckBox1, Qt::LeftButton);
+        QTest::mouseClick(m_dialog->findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
         chooseSheet(QStringLiteral("标题在第三行"));
         QCOMPARE(preview->horizontalHeaderItem(1)->text(), QStringLiteral("收件人"));
         QCOMPARE(preview->item(0, 1)->text(), QStringLiteral("收件人1"));
@@ -839,10 +846,10 @@ private Q_SLOTS:
     {
         // Typed on the recipient tab: the landline (kept as typed: empty) and
         // the postcode (a masked box: blanks) untouched.
-        m_page->Att_Name_Ad->setText(QStringLiteral("张三"));
-        m_page->Att_Add_Ad->setText(QStringLiteral("人民路1号"));
-        m_page->Att_Mobile_Ad->setText(QStringLiteral("13812345678"));
-        QTest::mouseClick(m_page->Att_Save_Btn, Qt::LeftButton);
+        m_page->findChild<QLineEdit*>("Att_Name_Ad")->setText(QStringLiteral("张三"));
+        m_page->findChild<QLineEdit*>("Att_Add_Ad")->setText(QStringLiteral("人民路1号"));
+        m_page->findChild<QLineEdit*>("Att_Mobile_Ad")->setText(QStringLiteral("13812345678"));
+        QTest::mouseClick(m_page->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
         QVERIFY(m_prompt->messages().isEmpty());
         RecipientRows rows(att());
         rows.append({{QStringLiteral("Name"), QStringLiteral("\"老\"李")},
@@ -852,7 +859,7 @@ private Q_SLOTS:
         rows.append({{QStringLiteral("Name"), QStringLiteral("赵六")}});
         QCOMPARE(att()->recordCount(), 6);
         // The grid on the fifth row.
-        QTableView* grid = m_page->DBGrid1;
+        QTableView* grid = m_page->findChild<QTableView*>("DBGrid1");
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                           grid->visualRect(grid->model()->index(4, 0)).center());
         QCOMPARE(att()->recNo(), 4);
@@ -861,7 +868,7 @@ private Q_SLOTS:
         const QString path = m_tmp->filePath(QStringLiteral("名单.xls"));
         QVERIFY(writeFile(path, QByteArray(5000, 'x'))); // replaced without a question
         m_prompt->files.enqueue(chosen);
-        QTest::mouseClick(m_page->Exl_Out_Btn, Qt::LeftButton);
+        QTest::mouseClick(m_page->findChild<QToolButton*>("Exl_Out_Btn"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(),
                  QStringList{QStringLiteral("文件") + path + QStringLiteral("导出成功！")});
@@ -929,7 +936,7 @@ private Q_SLOTS:
         m_prompt->files.enqueue(m_tmp->filePath(chosen));
         if (!filter.isEmpty())
             m_prompt->selectedFilters.enqueue(filter);
-        QTest::mouseClick(m_page->Exl_Out_Btn, Qt::LeftButton);
+        QTest::mouseClick(m_page->findChild<QToolButton*>("Exl_Out_Btn"), Qt::LeftButton);
         const QString path = m_tmp->filePath(written);
         QCOMPARE(m_prompt->messages(),
                  QStringList{QStringLiteral("文件") + path + QStringLiteral("导出成功！")});
@@ -952,7 +959,7 @@ private Q_SLOTS:
         const QString path = m_tmp->filePath(QStringLiteral("no such folder/list.xls"));
         m_prompt->files.enqueue(path);
         att()->moveTo(1);
-        QTest::mouseClick(m_page->Exl_Out_Btn, Qt::LeftButton);
+        QTest::mouseClick(m_page->findChild<QToolButton*>("Exl_Out_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages().size(), 1);
         QCOMPARE(m_prompt->shown.last().kind, QStringLiteral("error"));
         QVERIFY2(m_prompt->lastMessage().contains(path), qPrintable(m_prompt->lastMessage()));

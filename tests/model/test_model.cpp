@@ -7,6 +7,7 @@
 #include "fieldcatalogue.h"
 #include "fieldfitstore.h"
 #include "fieldselect.h"
+#include "findwidget.h"
 #include "freshdatabase.h"
 #include "mainwindow.h"
 #include "pagesetdialog.h"
@@ -119,8 +120,8 @@ class TestModel : public QObject
     {
         return mainWindow()->findChild<TFM_Field_Sel*>(QStringLiteral("FM_Field_Sel"));
     }
-    DesignPage* page() const { return mainWindow()->TabModel; }
-    DesignSurface* surface() const { return mainWindow()->TabModel->Model_Container; }
+    DesignPage* page() const { return findWidget<DesignPage>("TabModel"); }
+    DesignSurface* surface() const { return findWidget<DesignPage>("TabModel")->surface(); }
     FieldControl* control(int number) const
     {
         return surface()->findChild<FieldControl*>(QStringLiteral("DBEdit%1").arg(number));
@@ -273,22 +274,22 @@ class TestModel : public QObject
     void beginNewTemplate(const QString& pictureFile, const QString& widthMm = "230",
                           const QString& heightMm = "127")
     {
-        QTest::mouseClick(page()->Model_New_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
         if (!pictureFile.isEmpty()) {
             m_prompt->files.enqueue(pictureFile);
-            QTest::mouseClick(page()->Model_Bmp_Btn, Qt::LeftButton);
+            QTest::mouseClick(page()->findChild<QToolButton*>("Model_Bmp_Btn"), Qt::LeftButton);
         }
-        typeInto(page()->Page_W, widthMm);
-        typeInto(page()->Page_H, heightMm);
+        typeInto(page()->findChild<QLineEdit*>("Page_W"), widthMm);
+        typeInto(page()->findChild<QLineEdit*>("Page_H"), heightMm);
     }
 
     void checkNewTemplateMode(bool on)
     {
         QCOMPARE(page()->newTemplateMode(), on);
-        QCOMPARE(page()->Model_Bmp_Btn->isEnabled(), on);
-        QCOMPARE(page()->Page_W->isEnabled(), on);
-        QCOMPARE(page()->Page_H->isEnabled(), on);
-        QCOMPARE(page()->Model_Page_Btn->isEnabled(), !on);
+        QCOMPARE(page()->findChild<QToolButton*>("Model_Bmp_Btn")->isEnabled(), on);
+        QCOMPARE(page()->findChild<QLineEdit*>("Page_W")->isEnabled(), on);
+        QCOMPARE(page()->findChild<QLineEdit*>("Page_H")->isEnabled(), on);
+        QCOMPARE(page()->findChild<QToolButton*>("Model_Page_Btn")->isEnabled(), !on);
     }
 
 private Q_SLOTS:
@@ -320,7 +321,7 @@ private Q_SLOTS:
         }
         QCOMPARE(surface()->backgroundImage()->pos(), QPoint(24, 16));
         QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
-        QCOMPARE(page()->Model_List->currentText(), kDelivered);
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentText(), kDelivered);
         QCOMPARE(tb()->recNo(), 0);
         checkNewTemplateMode(false);
         QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
@@ -350,7 +351,7 @@ private Q_SLOTS:
         }));
         m_prompt->clear();
 
-        QVERIFY(page()->Model_Screen_Paint(name));
+        QVERIFY(page()->layOutTemplate(name));
         QCOMPARE(tb()->recNo(), row);
         const QVariantMap stored = modelRow(row);
         QCOMPARE(surface()->backgroundImage()->size(),
@@ -362,7 +363,7 @@ private Q_SLOTS:
         }
         // Neither the session nor the list nor the paper boxes change.
         QCOMPARE(session().currentModel, kDelivered);
-        QCOMPARE(page()->Model_List->currentIndex(), 0);
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 0);
         QCOMPARE(mainWindow()->statusPanelText(2), "当前模板：" + kDelivered);
         QVERIFY(m_prompt->shown.isEmpty());
     }
@@ -375,7 +376,7 @@ private Q_SLOTS:
             addTemplate("坏", "missing.bmp", 90);
         }));
         m_prompt->clear();
-        QComboBox* list = page()->Model_List;
+        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
         QCOMPARE(comboTexts(list), QStringList({kDelivered, "乙", "坏"}));
 
         // The user picks the next template.
@@ -412,7 +413,7 @@ private Q_SLOTS:
         }));
         QCOMPARE(m_prompt->messages().size(), 1);
         QCOMPARE(session().currentModel, QString("坏"));
-        QCOMPARE(page()->Model_List->currentIndex(), -1);
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), -1);
         QCOMPARE(control(1)->pos(), QPoint(FieldCatalogue::all().at(0).defaultLeft,
                                            FieldCatalogue::all().at(0).defaultTop));
     }
@@ -434,7 +435,7 @@ private Q_SLOTS:
             typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_TopY"), "-3");
             QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
         });
-        QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Page_Btn"), Qt::LeftButton);
         QVERIFY(!pageSetup()->isVisible());
         QCOMPARE(session().screenOffsetX, 5);
         QCOMPARE(session().screenOffsetY, -3);
@@ -447,12 +448,12 @@ private Q_SLOTS:
         QCOMPARE(mainWindow()->statusPanelText(2), "当前模板：" + kDelivered);
 
         // Switching templates keeps the offsets in effect.
-        QVERIFY(page()->Model_Screen_Paint(kDelivered));
+        QVERIFY(page()->layOutTemplate(kDelivered));
         QCOMPARE(control(26)->pos(),
                  storedPlace(before, FieldCatalogue::all().at(25)).topLeft() + QPoint(5, -3));
 
         m_prompt->clear();
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
         const QVariantMap after = modelRow(0);
         for (const FieldInfo& f : FieldCatalogue::all())
@@ -491,7 +492,7 @@ private Q_SLOTS:
                   << pageSetup()->findChild<SpinEdit*>("ed_Page_TopY")->text();
             QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
         });
-        QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Page_Btn"), Qt::LeftButton);
         QCOMPARE(shown, QStringList({"2300", "1270", "15", "-8"}));
         for (int i = 0; i < FieldCatalogue::kCount; ++i)
             QCOMPARE(control(i + 1)->geometry(), placeFor(i, 50).translated(15, -8));
@@ -611,7 +612,7 @@ private Q_SLOTS:
         const QList<QVariantMap> rows = allRows();
         bool opened = false;
         whileModal([&] { opened = pageSetup()->isVisible(); });
-        QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Page_Btn"), Qt::LeftButton);
         QVERIFY(!opened);
         QCOMPARE(m_prompt->messages(), QStringList({"当前模板不存在，请先保存模板！"}));
 
@@ -670,14 +671,14 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         m_prompt->clear();
 
-        QTest::mouseClick(page()->Model_New_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
         QCOMPARE(
             m_prompt->messages(),
             QStringList({" 1、设置背景图;\n 2、选择并挪动各字段到合适位置位置;\n"
                          " 3、定义实际纸宽纸高(单位为mm); \n 4、保存。\n\n 背景图制作请看帮助！"}));
         checkNewTemplateMode(true);
         m_prompt->files.enqueue(m_tmp->filePath("scans/Scan.PNG"));
-        QTest::mouseClick(page()->Model_Bmp_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Bmp_Btn"), Qt::LeftButton);
         QCOMPARE(surface()->backgroundImage()->size(), QSize(600, 400));
         QCOMPARE(surface()->backgroundImage()->pos(), QPoint(24, 16));
 
@@ -692,11 +693,11 @@ private Q_SLOTS:
         QVERIFY(hideByMenu(control(3)));
         QVERIFY(control(3)->isHidden());
 
-        typeInto(page()->Page_W, "230");
-        typeInto(page()->Page_H, "127");
+        typeInto(page()->findChild<QLineEdit*>("Page_W"), "230");
+        typeInto(page()->findChild<QLineEdit*>("Page_H"), "127");
         m_prompt->clear();
         m_prompt->inputs.enqueue(QString(" 新 模板 "));
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->shown.value(0).kind, QString("input"));
         QCOMPARE(m_prompt->shown.value(0).caption, QString("模板命名"));
@@ -723,8 +724,9 @@ private Q_SLOTS:
         QCOMPARE(reader.format(), QByteArray("bmp"));
         QCOMPARE(reader.read().pixelColor(300, 100), QColor(Qt::magenta));
 
-        QCOMPARE(comboTexts(page()->Model_List), QStringList({kDelivered, " 新 模板 "}));
-        QCOMPARE(page()->Model_List->currentIndex(), 1);
+        QCOMPARE(comboTexts(page()->findChild<QComboBox*>("Model_List")),
+                 QStringList({kDelivered, " 新 模板 "}));
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 1);
         QCOMPARE(session().currentModel, QString(" 新 模板 "));
         QCOMPARE(mainWindow()->statusPanelText(2), QString("当前模板： 新 模板 "));
         QCOMPARE(tb()->recNo(), 1);
@@ -732,7 +734,7 @@ private Q_SLOTS:
 
         // The default, then a restart lays it out.
         m_prompt->clear();
-        QTest::mouseClick(page()->SpeedButton1, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("SpeedButton1"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(),
                  QStringList({"默认模板已保存，接下来的打印都将基于此模板！"}));
         QCOMPARE(ConfigIni::readString(m_tmp->appDir(), "DefaultModel", "ModelName"),
@@ -741,7 +743,7 @@ private Q_SLOTS:
         m_start.reset();
         QVERIFY(startProgram());
         QCOMPARE(session().currentModel, QString(" 新 模板 "));
-        QCOMPARE(page()->Model_List->currentIndex(), 1);
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 1);
         QCOMPARE(surface()->backgroundImage()->size(), QSize(600, 400));
         QVERIFY(surface()->fieldPlaces() == places);
         QVERIFY(control(3)->isHidden());
@@ -806,7 +808,7 @@ private Q_SLOTS:
                          height);
         m_prompt->clear();
         m_prompt->inputs.enqueue(cancelName ? std::optional<QString>() : name);
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({message}));
         QCOMPARE(allRows(), rows);
         QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), pictures);
@@ -840,16 +842,16 @@ private Q_SLOTS:
         beginNewTemplate(m_tmp->filePath(chosen));
         m_prompt->clear();
         m_prompt->inputs.enqueue(QString("新"));
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
         QCOMPARE(modelRow(1).value("Bk_Bmp_Name").toString(), stored);
         QCOMPARE(fileBytes(bkbmp("generic.bmp")), generic);
         QVERIFY(TemplateStore::samePicture(bkbmp(stored), surface()->background().toImage()));
         QCOMPARE(QFile::exists(bkbmp("generic-2.bmp")), stored == "generic-2.bmp");
         // Both templates lay out with their own pictures.
-        QVERIFY(page()->Model_Screen_Paint(kDelivered));
+        QVERIFY(page()->layOutTemplate(kDelivered));
         QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
-        QVERIFY(page()->Model_Screen_Paint("新"));
+        QVERIFY(page()->layOutTemplate("新"));
         QCOMPARE(surface()->backgroundImage()->size(),
                  samePicture ? QSize(800, 442) : QSize(200, 100));
     }
@@ -868,7 +870,7 @@ private Q_SLOTS:
         QCOMPARE(page()->chosenBackground(), QString());
         m_prompt->clear();
         m_prompt->inputs.enqueue(QString("新"));
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({"请先选择背景图！"}));
         QCOMPARE(modelCount(), 1);
     }
@@ -886,7 +888,7 @@ private Q_SLOTS:
         const QList<QVariantMap> rows = allRows();
         m_prompt->clear();
         m_prompt->inputs.enqueue(QString("新"));
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->shown.last().kind, QString("error"));
         QVERIFY(m_prompt->shown.last().text.contains("form.bmp"));
         QVERIFY(!m_prompt->messages().contains(kSaved));
@@ -914,15 +916,16 @@ private Q_SLOTS:
         beginNewTemplate(m_tmp->filePath("scans/form.bmp"));
         m_prompt->clear();
         m_prompt->inputs.enqueue(name);
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
         QCOMPARE(modelCount(), 2);
-        QCOMPARE(comboTexts(page()->Model_List), QStringList({kDelivered, name}));
+        QCOMPARE(comboTexts(page()->findChild<QComboBox*>("Model_List")),
+                 QStringList({kDelivered, name}));
         QCOMPARE(tb()->recNo(), tableRow);
-        QCOMPARE(page()->Model_List->currentIndex(), listIndex);
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), listIndex);
         QCOMPARE(session().currentModel, name);
         // A lookup by name finds the row of that name.
-        QVERIFY(page()->Model_Screen_Paint(name));
+        QVERIFY(page()->layOutTemplate(name));
         QCOMPARE(tb()->recNo(), 1);
     }
 
@@ -947,7 +950,7 @@ private Q_SLOTS:
         m_prompt->clear();
         m_prompt->inputs.enqueue(name);
         m_prompt->answers.enqueue(replace ? Prompt::Button::Yes : Prompt::Button::No);
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
 
         const ScriptedPrompt::Shown asked = m_prompt->shown.value(1);
         QCOMPARE(asked.kind, QString("question"));
@@ -955,7 +958,8 @@ private Q_SLOTS:
                  "模板“" + kDelivered + "”已经存在，要用现在的背景图和字段位置替换它吗？");
         QVERIFY(asked.defaultButton == Prompt::Button::No);
         QCOMPARE(modelCount(), 1);
-        QCOMPARE(comboTexts(page()->Model_List), QStringList({kDelivered}));
+        QCOMPARE(comboTexts(page()->findChild<QComboBox*>("Model_List")),
+                 QStringList({kDelivered}));
         if (!replace) {
             // Nothing written, and the new template still in progress.
             QCOMPARE(m_prompt->messages(), QStringList());
@@ -975,7 +979,7 @@ private Q_SLOTS:
         // The replaced picture served no other template.
         QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), QStringList({"form.bmp"}));
         QCOMPARE(session().currentModel, kDelivered);
-        QCOMPARE(page()->Model_List->currentIndex(), 0);
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 0);
         checkNewTemplateMode(false);
     }
 
@@ -988,7 +992,7 @@ private Q_SLOTS:
             addTemplate("甲", "c.bmp", 80, {{"Page_LeftX", 6}, {"Page_Width", 2222}});
         }));
         m_prompt->clear();
-        QComboBox* list = page()->Model_List;
+        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
         QCOMPARE(comboTexts(list), QStringList({kDelivered, "甲", "甲"}));
 
         // The second 甲 is the one laid out.
@@ -1006,11 +1010,11 @@ private Q_SLOTS:
             shownWidth = pageSetup()->findChild<SpinEdit*>("ed_Page_Width")->text();
             pageSetup()->reject();
         });
-        QTest::mouseClick(page()->Model_Page_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Page_Btn"), Qt::LeftButton);
         QCOMPARE(shownWidth, QString("2222"));
         const QVariantMap first = modelRow(1);
         dragBy(control(1), QPoint(15, 10), QPoint(10, 10));
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
         QCOMPARE(modelRow(1), first);
         QCOMPARE(storedPlace(modelRow(2), FieldCatalogue::all().at(0)),
@@ -1055,7 +1059,7 @@ private Q_SLOTS:
             control(4)->setFocus();
             QTest::keyClick(control(4), Qt::Key_Escape);
         } else {
-            QTest::mouseClick(page()->Model_New_Btn, Qt::LeftButton);
+            QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
         }
         if (choosePicture) {
             QCOMPARE(m_prompt->shown.size(), 1);
@@ -1074,8 +1078,8 @@ private Q_SLOTS:
         checkNewTemplateMode(false);
         QVERIFY(surface()->fieldPlaces() == shown);
         QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
-        QCOMPARE(page()->Model_List->currentText(), kDelivered);
-        QCOMPARE(page()->Page_W->text().trimmed(), QString());
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentText(), kDelivered);
+        QCOMPARE(page()->findChild<QLineEdit*>("Page_W")->text().trimmed(), QString());
     }
 
     // --- Renaming and deleting -----------------------------------------------
@@ -1111,7 +1115,7 @@ private Q_SLOTS:
         QFETCH(QString, defaultName);
         makePicture({320, 180}, Qt::green).save(bkbmp("b.bmp"), "BMP");
         QVERIFY(startProgram([&] { addTemplate("乙", "b.bmp", 60); }));
-        QComboBox* list = page()->Model_List;
+        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
         if (entry != 0) {
             list->setFocus();
             QTest::keyClick(list, Qt::Key_Down);
@@ -1124,13 +1128,15 @@ private Q_SLOTS:
             QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
                                     list->mapToGlobal(QPoint(5, 5)));
             QApplication::sendEvent(list, &event);
-            QMenu* menu = page()->templateMenu;
+            QMenu* menu = page()->findChild<QMenu*>("templateMenu");
             QVERIFY(QTest::qWaitFor([&] { return menu->isVisible(); }));
-            const QRect item = menu->actionGeometry(page()->renameTemplateAction);
+            const QRect item =
+                menu->actionGeometry(page()->findChild<QAction*>("renameTemplateAction"));
             QTest::mouseMove(menu, item.center());
             QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
         } else {
-            QTest::mouseClick(page()->renameTemplateButton, Qt::LeftButton);
+            QTest::mouseClick(page()->findChild<QToolButton*>("renameTemplateButton"),
+                              Qt::LeftButton);
         }
         QCOMPARE(m_prompt->shown.value(0).kind, QString("input"));
         QCOMPARE(m_prompt->shown.value(0).caption, QString("模板改名"));
@@ -1168,21 +1174,21 @@ private Q_SLOTS:
                     names << n.value(0).toString();
             return names;
         };
-        QComboBox* list = page()->Model_List;
+        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
         list->setFocus();
         list->setCurrentIndex(0);
         QTest::keyClick(list, Qt::Key_Down);
         QCOMPARE(list->currentText(), QString("乙"));
 
         m_prompt->inputs.enqueue(QString("丙"));
-        QTest::mouseClick(page()->renameTemplateButton, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("renameTemplateButton"), Qt::LeftButton);
         QCOMPARE(list->currentText(), QString("丙"));
         QCOMPARE(namesIn("Print_Calibration"), QStringList({"丙"}));
         QCOMPARE(namesIn("Model_Field_Fit"), QStringList({"丙"}));
         QVERIFY(FieldFitStore::load(db, "丙").value("A_Address").fit);
 
         m_prompt->answers.enqueue(Prompt::Button::Yes);
-        QTest::mouseClick(page()->deleteTemplateButton, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("deleteTemplateButton"), Qt::LeftButton);
         QCOMPARE(comboTexts(list), QStringList({kDelivered}));
         QCOMPARE(namesIn("Print_Calibration"), QStringList());
         QCOMPARE(namesIn("Model_Field_Fit"), QStringList());
@@ -1222,7 +1228,7 @@ private Q_SLOTS:
             addTemplate("乙", "b.bmp", 60);
             addTemplate("丙", "b.bmp", 70);
         }));
-        QComboBox* list = page()->Model_List;
+        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
         list->setFocus();
         list->setCurrentIndex(0);
         for (int i = 0; i < entry; ++i)
@@ -1234,13 +1240,15 @@ private Q_SLOTS:
             QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
                                     list->mapToGlobal(QPoint(5, 5)));
             QApplication::sendEvent(list, &event);
-            QMenu* menu = page()->templateMenu;
+            QMenu* menu = page()->findChild<QMenu*>("templateMenu");
             QVERIFY(QTest::qWaitFor([&] { return menu->isVisible(); }));
-            const QRect item = menu->actionGeometry(page()->deleteTemplateAction);
+            const QRect item =
+                menu->actionGeometry(page()->findChild<QAction*>("deleteTemplateAction"));
             QTest::mouseMove(menu, item.center());
             QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
         } else {
-            QTest::mouseClick(page()->deleteTemplateButton, Qt::LeftButton);
+            QTest::mouseClick(page()->findChild<QToolButton*>("deleteTemplateButton"),
+                              Qt::LeftButton);
         }
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown.at(0).kind, QString("question"));
@@ -1268,7 +1276,7 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         const QList<QVariantMap> rows = allRows();
         m_prompt->clear();
-        QTest::mouseClick(page()->deleteTemplateButton, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("deleteTemplateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->messages(), QStringList({"这是仅有的一个模板，不能删除！"}));
         QCOMPARE(allRows(), rows);
@@ -1316,7 +1324,7 @@ private Q_SLOTS:
         else if (work == "hide")
             QVERIFY(hideByMenu(c));
         else if (work == "new")
-            QTest::mouseClick(page()->Model_New_Btn, Qt::LeftButton);
+            QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
         const QRect placed = c->geometry();
         const bool hidden = c->isHidden();
         m_prompt->clear();
@@ -1352,12 +1360,12 @@ private Q_SLOTS:
         dragBy(control(2), QPoint(15, 10), QPoint(25, 15));
         m_prompt->clear();
         m_prompt->saveChoices.enqueue(Prompt::SaveChoice::Stay);
-        QTest::mouseClick(mainWindow()->App_Exit, Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("App_Exit"), Qt::LeftButton);
         QCOMPARE(m_prompt->shown.value(0).kind, QString("saveDiscardCancel"));
         QVERIFY(mainWindow()->isVisible());
         // The database is still open: a save works.
         m_prompt->clear();
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
     }
 
@@ -1387,7 +1395,7 @@ private Q_SLOTS:
         QCOMPARE(address->geometry(), addressBefore.adjusted(0, 0, 0, 9));
 
         m_prompt->clear();
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
         const QVariantMap after = modelRow(0);
         QCOMPARE(after.value("A_Name_Left").toInt(), start.x() + 33);
@@ -1409,8 +1417,9 @@ private Q_SLOTS:
         QCOMPARE(after, expected); // name, picture, paper and the rest untouched
         QCOMPARE(fileBytes(bkbmp("generic.bmp")), picture);
         QCOMPARE(modelCount(), 1);
-        QCOMPARE(comboTexts(page()->Model_List), QStringList({kDelivered}));
-        QCOMPARE(page()->Model_List->currentIndex(), 0);
+        QCOMPARE(comboTexts(page()->findChild<QComboBox*>("Model_List")),
+                 QStringList({kDelivered}));
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 0);
         QCOMPARE(tb()->recNo(), 0);
         checkNewTemplateMode(false);
     }
@@ -1420,11 +1429,11 @@ private Q_SLOTS:
         QVERIFY(startProgram([&] {
             ConfigIni::writeString(m_tmp->appDir(), "DefaultModel", "ModelName", "不存在");
         }));
-        QCOMPARE(page()->Model_List->currentIndex(), -1);
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), -1);
         const QList<QVariantMap> rows = allRows();
         dragBy(control(1), QPoint(15, 10), QPoint(40, 40));
         m_prompt->clear();
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({"请先在模板列表中选择要保存的模板！"}));
         QCOMPARE(allRows(), rows);
     }
@@ -1456,7 +1465,7 @@ private Q_SLOTS:
         dragBy(control(1), QPoint(15, 10), QPoint(30, 20));
         m_prompt->clear();
         m_prompt->inputs.enqueue(name);
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
 
         const QString shown = m_prompt->lastMessage();
         QCOMPARE(shown.section('\n', 0, 0), QString("发生异常错误，模板保存失败！"));
@@ -1471,7 +1480,7 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(m_tmp->filePath("config.ini")));
         QVERIFY(QDir().mkdir(m_tmp->filePath("config.ini")));
         m_prompt->clear();
-        QTest::mouseClick(page()->SpeedButton1, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("SpeedButton1"), Qt::LeftButton);
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown.at(0).kind, QString("error"));
         // Which file, and why it could not be written.
@@ -1585,13 +1594,13 @@ private Q_SLOTS:
 
         const auto undo = [&] {
             if (how == "menu")
-                return chooseInMenu(control(1), page()->undoAction);
+                return chooseInMenu(control(1), page()->findChild<QAction*>("undoAction"));
             QTest::keyClick(control(1), Qt::Key_Z, Qt::ControlModifier);
             return true;
         };
         const auto redo = [&](bool secondKey) {
             if (how == "menu")
-                return chooseInMenu(control(1), page()->redoAction);
+                return chooseInMenu(control(1), page()->findChild<QAction*>("redoAction"));
             if (secondKey)
                 QTest::keyClick(control(1), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
             else
@@ -1611,7 +1620,7 @@ private Q_SLOTS:
         QCOMPARE(!c->isHidden(), shownAfter);
         // Nothing before the change: a further undo changes nothing.
         QVERIFY(undo());
-        QVERIFY(!page()->undoAction->isEnabled());
+        QVERIFY(!page()->findChild<QAction*>("undoAction")->isEnabled());
         QTest::keyClick(control(1), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(c->geometry(), before);
         QCOMPARE(!c->isHidden(), shownBefore);
@@ -1622,7 +1631,7 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         QTest::mouseClick(control(5), Qt::LeftButton, {}, QPoint(12, 10));
         QCOMPARE(page()->undoStack()->count(), 0);
-        QVERIFY(!page()->undoAction->isEnabled());
+        QVERIFY(!page()->findChild<QAction*>("undoAction")->isEnabled());
     }
 
     void undoGoesBackToTheLastSaveOrSwitch()
@@ -1632,7 +1641,7 @@ private Q_SLOTS:
         FieldControl* c = control(7);
         dragBy(c, QPoint(15, 10), QPoint(20, 0));
         const QPoint saved = c->pos();
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->lastMessage(), kSaved);
         QCOMPARE(page()->undoStack()->count(), 0);
         c->setFocus();
@@ -1642,7 +1651,7 @@ private Q_SLOTS:
         // A switch of template: the first template's moves are gone.
         dragBy(c, QPoint(15, 10), QPoint(0, 20));
         QCOMPARE(page()->undoStack()->count(), 1);
-        QComboBox* list = page()->Model_List;
+        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Down);
         QCOMPARE(session().currentModel, QString("乙"));
@@ -1770,7 +1779,9 @@ private Q_SLOTS:
         QVERIFY(m_prompt->shown.at(0).text.contains(c->field().caption));
         const QString expected = yes ? value + "X" : value;
         QCOMPARE(c->text(), expected);
-        page()->Model_List->setFocus(); // the focus leaves: the row takes the text
+        page()
+            ->findChild<QComboBox*>("Model_List")
+            ->setFocus(); // the focus leaves: the row takes the text
         QCOMPARE(data->FieldByName(c->column()).AsString(), expected);
         QVERIFY(c->isReadOnly()); // the next typing asks again
     }
@@ -1780,7 +1791,7 @@ private Q_SLOTS:
     void theSurfaceScrollsForALargePicture()
     {
         QVERIFY(startProgram());
-        QScrollArea* area = page()->designScrollArea;
+        QScrollArea* area = page()->findChild<QScrollArea*>("designScrollArea");
         QCOMPARE(area->horizontalScrollBar()->maximum(), 0);
         QCOMPARE(area->verticalScrollBar()->maximum(), 0);
         const QString scan = m_tmp->filePath("scans/wide.png");
@@ -1798,7 +1809,7 @@ private Q_SLOTS:
         QVERIFY(area->viewport()->rect().contains(rightEdge));
         // Back to a picture that fits: no scrolling.
         m_prompt->answers.enqueue(Prompt::Button::Yes);
-        QTest::mouseClick(page()->Model_New_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
         QVERIFY(!page()->newTemplateMode());
         QTRY_COMPARE(area->horizontalScrollBar()->maximum(), 0);
         QTRY_COMPARE(area->verticalScrollBar()->maximum(), 0);
@@ -1835,13 +1846,13 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         const QString scan = m_tmp->filePath("scans/form.png");
         QVERIFY(taggedPicture(pixels, dpi).save(scan));
-        QTest::mouseClick(page()->Model_New_Btn, Qt::LeftButton);
-        typeInto(page()->Page_W, "230");
-        typeInto(page()->Page_H, "127");
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        typeInto(page()->findChild<QLineEdit*>("Page_W"), "230");
+        typeInto(page()->findChild<QLineEdit*>("Page_H"), "127");
         m_prompt->clear();
         m_prompt->answers.enqueue(yes ? Prompt::Button::Yes : Prompt::Button::No);
         m_prompt->files.enqueue(scan);
-        QTest::mouseClick(page()->Model_Bmp_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Bmp_Btn"), Qt::LeftButton);
         QList<ScriptedPrompt::Shown> questions;
         for (const ScriptedPrompt::Shown& s : std::as_const(m_prompt->shown))
             if (s.kind != "open")
@@ -1855,7 +1866,7 @@ private Q_SLOTS:
 
         // The template stores the picture as shown.
         m_prompt->inputs.enqueue(QString("新单"));
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->lastMessage(), kSaved);
         const QString stored = modelRow(1).value("Bk_Bmp_Name").toString();
         QCOMPARE(QImageReader(bkbmp(stored)).size(), shown);
@@ -1908,7 +1919,7 @@ private Q_SLOTS:
         dragBy(c, QPoint(c->width() / 2, c->height() - 1), QPoint(0, 30));
         QCOMPARE(c->height(), FieldCatalogue::kControlHeight + 30);
         m_prompt->clear();
-        QTest::mouseClick(page()->Model_Save_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({"模板保存成功！"}));
         const FieldFits fits = FieldFitStore::load(dataModule()->DB_main(), session().currentModel);
         QCOMPARE(fits.value("A_Address").height, FieldCatalogue::kControlHeight + 30);
@@ -2032,7 +2043,7 @@ private Q_SLOTS:
             pick({"发件人姓名", "收件县"});
             QTest::mouseClick(d->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
         });
-        QTest::mouseClick(page()->Model_Field_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
         QVERIFY(!d->isVisible());
         QVERIFY(surface()->fieldPlaces() == places);
         QCOMPARE(listTexts(d->findChild<QListWidget*>("DstList")),
@@ -2040,7 +2051,7 @@ private Q_SLOTS:
 
         // "确定" shows exactly those, where they were; 收件人姓名 stays hidden.
         whileModal([&] { QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton); });
-        QTest::mouseClick(page()->Model_Field_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
         QVERIFY(!control(1)->isHidden());
         QVERIFY(!control(16)->isHidden());
         QVERIFY(control(7)->isHidden());
@@ -2052,7 +2063,7 @@ private Q_SLOTS:
         // Hidden again in the designer, shown again by the next "确定".
         QVERIFY(hideByMenu(control(1)));
         whileModal([&] { QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton); });
-        QTest::mouseClick(page()->Model_Field_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
         QVERIFY(!control(1)->isHidden());
 
         // ">>" and "确定": all 26.
@@ -2060,7 +2071,7 @@ private Q_SLOTS:
             QTest::mouseClick(d->findChild<QPushButton*>("IncAllBtn"), Qt::LeftButton);
             QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
         });
-        QTest::mouseClick(page()->Model_Field_Btn, Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
         for (const FieldInfo& f : FieldCatalogue::all())
             QVERIFY2(!control(f.number)->isHidden(), qPrintable(f.control));
         QVERIFY(m_prompt->shown.isEmpty());

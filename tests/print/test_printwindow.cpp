@@ -12,6 +12,7 @@
 #include "designpage.h"
 #include "designsurface.h"
 #include "fieldcatalogue.h"
+#include "findwidget.h"
 #include "freshdatabase.h"
 #include "mainwindow.h"
 #include "pagesetdialog.h"
@@ -123,7 +124,7 @@ void TestPrintWindow::batchAsksFirst()
     QFETCH(bool, ok);
     m_f->dm()->TB_Att->moveTo(1);
     m_f->prompt.answers.enqueue(ok ? Prompt::Button::Ok : Prompt::Button::Cancel);
-    QTest::mouseClick(m_f->main()->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     const ScriptedPrompt::Shown q = m_f->prompt.shown.value(0);
     QCOMPARE(q.kind, QString("question"));
     // The design's question first, then how many waybills go where.
@@ -141,7 +142,7 @@ void TestPrintWindow::batchAsksFirst()
     QCOMPARE(pdfPages("job.pdf"), 5);
     QVERIFY(m_f->dm()->TB_Att->eof());
     QCOMPARE(m_f->dm()->TB_Att->recNo(), 4);
-    QCOMPARE(m_f->main()->TabSheet2->DBGrid1->currentIndex().row(), 4);
+    QCOMPARE(findWidget<QTableView>("DBGrid1")->currentIndex().row(), 4);
 }
 
 void TestPrintWindow::batchListsRowsThatDoNotFit_data()
@@ -162,7 +163,7 @@ void TestPrintWindow::batchListsRowsThatDoNotFit()
     m_f->dm()->TB_Att->refresh();
     m_f->prompt.answers.enqueue(Prompt::Button::Ok);
     m_f->prompt.answers.enqueue(printAnyway ? Prompt::Button::Ok : Prompt::Button::Cancel);
-    QTest::mouseClick(m_f->main()->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     const ScriptedPrompt::Shown warning = m_f->prompt.shown.value(1);
     QCOMPARE(warning.kind, QString("question"));
     QCOMPARE(warning.text, QStringLiteral("以下收件人的内容超出打印范围：\n第 3 行 NAME3"));
@@ -177,7 +178,7 @@ void TestPrintWindow::batchRefusals()
 {
     // No printer chosen.
     PrinterStore::printer()->setOutputFileName(QString());
-    QTest::mouseClick(m_f->main()->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     // The window says how to choose a printer or a PDF file.
     QCOMPARE(m_f->prompt.messages(),
              QStringList({"打印机没准备好！\n请按工具栏上的“打印机设置”选择打印机；"
@@ -188,23 +189,23 @@ void TestPrintWindow::batchRefusals()
     PrinterStore::printer()->setOutputFileName(m_f->tmp.filePath("job.pdf"));
     m_f->session().currentModel = QStringLiteral("未保存的模板");
     m_f->prompt.clear();
-    QTest::mouseClick(m_f->main()->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     QCOMPARE(m_f->prompt.messages(), QStringList({"当前模板不存在，请先保存模板！"}));
     QVERIFY(!QFile::exists("job.pdf"));
 }
 
 void TestPrintWindow::toolbarCommands()
 {
-    QTabWidget* tabs = m_f->main()->TabMain;
+    QTabWidget* tabs = findWidget<QTabWidget>("TabMain");
     QCOMPARE(tabs->currentIndex(), 0);
     m_f->prompt.answers.enqueue(Prompt::Button::Cancel);
-    QTest::mouseClick(m_f->main()->Multi_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("Multi_Prt_Btn"), Qt::LeftButton);
     QCOMPARE(tabs->currentIndex(), 1);
     QCOMPARE(m_f->prompt.shown.value(0).caption, QString("批量打印提示"));
     QVERIFY(!QFile::exists("job.pdf"));
 
     m_f->prompt.clear();
-    QTest::mouseClick(m_f->main()->Sig_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("Sig_Prt_Btn"), Qt::LeftButton);
     QCOMPARE(tabs->currentIndex(), 0);
     QCOMPARE(m_f->prompt.messages(),
              QStringList({"设置好模板，在屏幕上填写关键信息，点击打印预览即可打印单页！"}));
@@ -216,15 +217,15 @@ void TestPrintWindow::toolbarCommands()
     bold.setPointSize(14);
     bold.setBold(true);
     m_f->prompt.fonts.enqueue(bold);
-    QTest::mouseClick(m_f->main()->Font_Set_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("Font_Set_Btn"), Qt::LeftButton);
     m_f->prompt.fonts.enqueue(std::nullopt);
-    QTest::mouseClick(m_f->main()->Font_Set_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("Font_Set_Btn"), Qt::LeftButton);
     QVERIFY(m_f->session().chosenPrintFont);
     QCOMPARE(m_f->session().chosenPrintFont->pointSize(), 14);
     QVERIFY(m_f->session().chosenPrintFont->bold());
 
     m_f->prompt.clear();
-    QTest::mouseClick(m_f->main()->Printer_Set_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("Printer_Set_Btn"), Qt::LeftButton);
     QCOMPARE(m_f->prompt.shown.value(0).kind, QString("printer"));
 }
 
@@ -232,13 +233,13 @@ void TestPrintWindow::livePlacesStoredVisibility()
 {
     // Dragged but not saved: prints at the new place. Hidden but not saved:
     // still prints (visibility comes from the stored row).
-    DesignSurface* surface = m_f->main()->TabModel->Model_Container;
+    DesignSurface* surface = findWidget<DesignPage>("TabModel")->surface();
     FieldControl* name = surface->fieldControl("A_Name");
     FieldControl* sender = surface->fieldControl("S_Name");
     name->move(surface->backgroundImage()->pos() + QPoint(480, 96)); // 127 mm, 25.4 mm
     sender->hide();
     m_f->prompt.answers.enqueue(Prompt::Button::Ok);
-    QTest::mouseClick(m_f->main()->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     QVERIFY(pdfText("job.pdf").contains("SENDERNAME"));
     QProcess p;
     p.start("pdftotext", {"-bbox", "-f", "1", "-l", "1", "job.pdf", "-"});
@@ -258,62 +259,64 @@ void TestPrintWindow::previewZoomAndPaging()
     pv->show();
     QVERIFY(!m_f->main()->isVisible());
     QCOMPARE(pv->naturalSize(), QSize(800, 442));
-    QCOMPARE(pv->ComboBox1->currentText(), QString("100%"));
+    QCOMPARE(pv->findChild<QComboBox*>("ComboBox1")->currentText(), QString("100%"));
 
     const std::pair<const char*, QSize> zooms[] = {
         {"75%", QSize(600, 331)}, {"50%", QSize(400, 221)}, {"200%", QSize(1600, 884)},
         {"100%", QSize(800, 442)}, {"充满整页", QSize(913, 537)}};
     for (const auto& [entry, size] : zooms) {
-        pv->ComboBox1->setCurrentText(QString::fromUtf8(entry));
-        pv->ComboBox1Change();
-        QCOMPARE(pv->Model_BKimg->size(), size);
+        pv->findChild<QComboBox*>("ComboBox1")->setCurrentText(QString::fromUtf8(entry));
+        pv->applyZoom();
+        QCOMPARE(pv->findChild<QLabel*>("Model_BKimg")->size(), size);
     }
 
     // Paging renders at natural size; the list keeps its entry.
-    pv->ComboBox1->setCurrentText("200%");
-    pv->ComboBox1Change();
-    QTest::mouseClick(pv->Next_Pg_Btn, Qt::LeftButton);
-    QCOMPARE(pv->Model_BKimg->size(), QSize(800, 442));
-    QCOMPARE(pv->ComboBox1->currentText(), QString("200%"));
+    pv->findChild<QComboBox*>("ComboBox1")->setCurrentText("200%");
+    pv->applyZoom();
+    QTest::mouseClick(pv->findChild<QToolButton*>("Next_Pg_Btn"), Qt::LeftButton);
+    QCOMPARE(pv->findChild<QLabel*>("Model_BKimg")->size(), QSize(800, 442));
+    QCOMPARE(pv->findChild<QComboBox*>("ComboBox1")->currentText(), QString("200%"));
     QCOMPARE(m_f->dm()->TB_Att->recNo(), 1);
 
     auto states = [&] {
-        return QVector<bool>{pv->First_Pg_Btn->isEnabled(), pv->Prior_Pg_Btn->isEnabled(),
-                             pv->Next_Pg_Btn->isEnabled(), pv->Last_Pg_Btn->isEnabled()};
+        return QVector<bool>{pv->findChild<QToolButton*>("First_Pg_Btn")->isEnabled(),
+                             pv->findChild<QToolButton*>("Prior_Pg_Btn")->isEnabled(),
+                             pv->findChild<QToolButton*>("Next_Pg_Btn")->isEnabled(),
+                             pv->findChild<QToolButton*>("Last_Pg_Btn")->isEnabled()};
     };
-    QTest::mouseClick(pv->Last_Pg_Btn, Qt::LeftButton);
+    QTest::mouseClick(pv->findChild<QToolButton*>("Last_Pg_Btn"), Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({true, true, false, false}));
     QCOMPARE(m_f->dm()->TB_Att->recNo(), 4);
-    QTest::mouseClick(pv->Prior_Pg_Btn, Qt::LeftButton);
+    QTest::mouseClick(pv->findChild<QToolButton*>("Prior_Pg_Btn"), Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({true, true, true, true}));
-    pv->Next_Pg_BtnClick(); // reaches the last row: all still on
+    pv->showNextRow(); // reaches the last row: all still on
     QCOMPARE(m_f->dm()->TB_Att->recNo(), 4);
     QCOMPARE(states(), QVector<bool>({true, true, true, true}));
-    pv->Next_Pg_BtnClick(); // tries past it: the row stays, next/last off
+    pv->showNextRow(); // tries past it: the row stays, next/last off
     QCOMPARE(m_f->dm()->TB_Att->recNo(), 4);
     QCOMPARE(states(), QVector<bool>({true, true, false, false}));
-    QTest::mouseClick(pv->First_Pg_Btn, Qt::LeftButton);
+    QTest::mouseClick(pv->findChild<QToolButton*>("First_Pg_Btn"), Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({false, false, true, true}));
     QCOMPARE(m_f->dm()->TB_Att->recNo(), 0);
 
     // The row on show prints alone and stays current.
-    pv->Next_Pg_BtnClick();
-    pv->Next_Pg_BtnClick();
-    QTest::mouseClick(pv->Print_Btn, Qt::LeftButton);
+    pv->showNextRow();
+    pv->showNextRow();
+    QTest::mouseClick(pv->findChild<QToolButton*>("Print_Btn"), Qt::LeftButton);
     QVERIFY(m_f->prompt.messages().isEmpty());
     QCOMPARE(pdfPages("job.pdf"), 1);
     QVERIFY(pdfText("job.pdf").contains("NAME3"));
     QVERIFY(!pdfText("job.pdf").contains("NAME2"));
     QCOMPARE(m_f->dm()->TB_Att->recNo(), 2);
 
-    QTest::mouseClick(pv->Close_Btn1, Qt::LeftButton);
+    QTest::mouseClick(pv->findChild<QToolButton*>("Close_Btn1"), Qt::LeftButton);
     QVERIFY(m_f->main()->isVisible());
     QVERIFY(!pv->isVisible());
 
     // The next showing starts at 100% again.
-    pv->ComboBox1->setCurrentText("200%");
+    pv->findChild<QComboBox*>("ComboBox1")->setCurrentText("200%");
     pv->show();
-    QCOMPARE(pv->ComboBox1->currentText(), QString("100%"));
+    QCOMPARE(pv->findChild<QComboBox*>("ComboBox1")->currentText(), QString("100%"));
     pv->close();
 }
 
@@ -327,7 +330,7 @@ void TestPrintWindow::previewDrawsTheCurrentRows()
     const QImage shown = pv->renderedImage();
     QCOMPARE(shown.size(), QSize(800, 442));
     const QImage background(m_f->tmp.filePath("bkbmp/generic.bmp"));
-    DesignSurface* surface = m_f->main()->TabModel->Model_Container;
+    DesignSurface* surface = findWidget<DesignPage>("TabModel")->surface();
     const QPoint at = surface->fieldControl("A_Name")->pos() - surface->backgroundImage()->pos();
     // Ink in the name's cell, none in the plain picture there.
     auto inkIn = [&](const QImage& img) {
@@ -378,18 +381,18 @@ void TestPrintWindow::previewWithoutItsPicture()
     QVERIFY(m_f->prompt.shown.value(0).text.contains("generic.bmp"));
     QCOMPARE(pv->renderedImage().size(), QSize(800, 442));
     QCOMPARE(pv->renderedImage().pixel(5, 5), qRgb(255, 255, 255));
-    QVERIFY(pv->Next_Pg_Btn->isEnabled());
+    QVERIFY(pv->findChild<QToolButton*>("Next_Pg_Btn")->isEnabled());
     pv->close();
 }
 
 void TestPrintWindow::printCurrentRowFromTheGrid()
 {
-    QTableView* grid = m_f->main()->TabSheet2->DBGrid1;
-    m_f->main()->TabMain->setCurrentIndex(1);
+    QTableView* grid = findWidget<QTableView>("DBGrid1");
+    findWidget<QTabWidget>("TabMain")->setCurrentIndex(1);
     // Current row not selected: nothing happens.
     grid->selectionModel()->setCurrentIndex(grid->model()->index(2, 0), QItemSelectionModel::NoUpdate);
     grid->clearSelection();
-    m_f->main()->TabSheet2->N2->trigger();
+    findWidget<QAction>("N2")->trigger();
     QVERIFY(!m_f->preview()->isVisible());
     QVERIFY(m_f->prompt.shown.isEmpty());
 
@@ -401,12 +404,12 @@ void TestPrintWindow::printCurrentRowFromTheGrid()
         shownOnRow = m_f->preview()->isVisible() && m_f->dm()->TB_Att->recNo() == 2;
         m_f->preview()->close();
     });
-    m_f->main()->TabSheet2->N2->trigger();
+    findWidget<QAction>("N2")->trigger();
     QVERIFY(shownOnRow);
     QVERIFY(!grid->selectionModel()->hasSelection());
     QVERIFY(m_f->main()->isVisible());
     m_f->main()->activateWindow();
-    QTRY_VERIFY(m_f->main()->TabSheet2->Att_Name_Ad->hasFocus());
+    QTRY_VERIFY(findWidget<QLineEdit>("Att_Name_Ad")->hasFocus());
 }
 
 void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed_data()
@@ -420,7 +423,7 @@ void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed_data()
 void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed()
 {
     QFETCH(bool, replace);
-    QTest::mouseClick(m_f->main()->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     QCOMPARE(pdfPages("job.pdf"), 5);
     const QByteArray batch = [] {
         QFile f("job.pdf");
@@ -430,7 +433,7 @@ void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed()
     m_f->prompt.clear();
     m_f->prompt.answers.enqueue(replace ? Prompt::Button::Yes : Prompt::Button::No);
     m_f->preview()->show();
-    QTest::mouseClick(m_f->preview()->Print_Btn, Qt::LeftButton);
+    QTest::mouseClick(m_f->preview()->findChild<QToolButton*>("Print_Btn"), Qt::LeftButton);
     m_f->preview()->close();
     QCOMPARE(m_f->prompt.shown.size(), 1);
     const ScriptedPrompt::Shown q = m_f->prompt.shown.at(0);
@@ -472,8 +475,8 @@ void TestPrintWindow::previewPlacesTextsAsTheSurface()
         sets += QStringLiteral(", %1=%2").arg(f.visColumn()).arg(f.key == "A_Name" ? 1 : 0);
     QVERIFY(q.exec("UPDATE Exp_Model SET " + sets));
     m_f->dm()->TB_Model->refresh();
-    QVERIFY(m_f->main()->TabModel->Model_Screen_Paint(m_f->session().currentModel));
-    DesignSurface* surface = m_f->main()->TabModel->Model_Container;
+    QVERIFY(findWidget<DesignPage>("TabModel")->layOutTemplate(m_f->session().currentModel));
+    DesignSurface* surface = findWidget<DesignPage>("TabModel")->surface();
     const QPoint at = surface->fieldControl("A_Name")->pos() - surface->backgroundImage()->pos();
     QCOMPARE(at, QPoint(100, 50));
 
@@ -515,18 +518,22 @@ void TestPrintWindow::pagingButtonsFollowTheRowShown()
     QFETCH(QVector<bool>, states);
     TFM_PreView* pv = m_f->preview();
     auto buttons = [&] {
-        return QVector<bool>{pv->First_Pg_Btn->isEnabled(), pv->Prior_Pg_Btn->isEnabled(),
-                             pv->Next_Pg_Btn->isEnabled(), pv->Last_Pg_Btn->isEnabled()};
+        return QVector<bool>{pv->findChild<QToolButton*>("First_Pg_Btn")->isEnabled(),
+                             pv->findChild<QToolButton*>("Prior_Pg_Btn")->isEnabled(),
+                             pv->findChild<QToolButton*>("Next_Pg_Btn")->isEnabled(),
+                             pv->findChild<QToolButton*>("Last_Pg_Btn")->isEnabled()};
     };
     // An earlier showing left the buttons of another row.
     m_f->dm()->TB_Att->moveTo(row == 4 ? 0 : 4);
     pv->show();
-    QTest::mouseClick(row == 4 ? pv->First_Pg_Btn : pv->Last_Pg_Btn, Qt::LeftButton);
+    QTest::mouseClick(row == 4 ? pv->findChild<QToolButton*>("First_Pg_Btn")
+                               : pv->findChild<QToolButton*>("Last_Pg_Btn"),
+                      Qt::LeftButton);
     pv->close();
 
     // "打印当前行" on the row.
-    QTableView* grid = m_f->main()->TabSheet2->DBGrid1;
-    m_f->main()->TabMain->setCurrentIndex(1);
+    QTableView* grid = findWidget<QTableView>("DBGrid1");
+    findWidget<QTabWidget>("TabMain")->setCurrentIndex(1);
     grid->selectRow(row);
     QCOMPARE(m_f->dm()->TB_Att->recNo(), row);
     QVector<bool> seen;
@@ -534,7 +541,7 @@ void TestPrintWindow::pagingButtonsFollowTheRowShown()
         seen = buttons();
         pv->close();
     });
-    m_f->main()->TabSheet2->N2->trigger();
+    findWidget<QAction>("N2")->trigger();
     QCOMPARE(seen, states);
 }
 
@@ -566,8 +573,8 @@ void TestPrintWindow::batchPrintsTheChosenRows()
     q.exec("UPDATE Exp_Att_Info SET Print_Count = 1, Printed_At = '2026-01-01 08:00:00' "
            "WHERE Name IN ('NAME1', 'NAME5')");
     m_f->dm()->TB_Att->refresh();
-    RecipientPage* page = m_f->main()->TabSheet2;
-    QTableView* grid = page->DBGrid1;
+    RecipientPage* page = findWidget<RecipientPage>("TabSheet2");
+    QTableView* grid = page->findChild<QTableView*>("DBGrid1");
     grid->selectionModel()->clearSelection();
     for (int row : {1, 3})
         grid->selectionModel()->select(page->gridModel->index(row, 0),
@@ -576,7 +583,7 @@ void TestPrintWindow::batchPrintsTheChosenRows()
         m_f->prompt.rowChoices.enqueue(std::nullopt);
     else
         m_f->prompt.rowChoices.enqueue(Prompt::RowsChoice{Prompt::RowsChoice::Kind(kind), range});
-    QTest::mouseClick(page->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(page->findChild<QToolButton*>("All_Prt_Btn"), Qt::LeftButton);
 
     QCOMPARE(m_f->prompt.rowOffers.size(), 1);
     QCOMPARE(m_f->prompt.rowOffers.first().rowCount, 5);
@@ -636,7 +643,7 @@ void TestPrintWindow::rowsDialogOffersWhatPrints()
 void TestPrintWindow::printLogReprintsAJobsRows()
 {
     m_f->prompt.rowChoices.enqueue(Prompt::RowsChoice{Prompt::RowsChoice::Kind::Range, "2-4"});
-    QTest::mouseClick(m_f->main()->TabSheet2->All_Prt_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 3);
     // NAME3 goes away before the reprint: it is left out.
     QSqlQuery q(m_f->dm()->DB_main());
@@ -645,7 +652,7 @@ void TestPrintWindow::printLogReprintsAJobsRows()
     QFile::remove(m_f->tmp.filePath("job.pdf"));
     m_f->prompt.clear();
 
-    QTest::mouseClick(m_f->main()->TabSheet2->Print_Log_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QPushButton>("Print_Log_Btn"), Qt::LeftButton);
     auto* dialog = m_f->main()->findChild<PrintLogDialog*>("PrintLogDialog");
     QVERIFY(dialog);
     QCOMPARE(dialog->findChild<QTableWidget*>("Print_Log_Grid")->rowCount(), 1);
@@ -716,8 +723,8 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
     dialog.setTestSheetPrinter([&](const Calibration& shown) {
         used << shown;
         CalibrationCommands::printTestSheet(
-            m_f->dm(), m_f->session(), m_f->main()->TabModel->Model_Container,
-            [this](QPrinter* p) { return m_f->main()->Page_Setup(p); }, shown);
+            m_f->dm(), m_f->session(), findWidget<DesignPage>("TabModel")->surface(),
+            [this](QPrinter* p) { return m_f->main()->preparePrinter(p); }, shown);
     });
     QCOMPARE(dialog.findChild<QPushButton*>("Calibration_Test_Btn")->text(), QString("打印测试页"));
     dialog.findChild<QDoubleSpinBox*>("Calibration_Dx_Edit")->setValue(7.5);
@@ -741,7 +748,7 @@ void TestPrintWindow::printerIsRememberedPerTemplate()
     const QString chosen = m_f->tmp.filePath("chosen.pdf");
     printer->setOutputFileName(chosen);
     m_f->prompt.printerAnswers.enqueue(true);
-    QTest::mouseClick(m_f->main()->Printer_Set_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("Printer_Set_Btn"), Qt::LeftButton);
     QCOMPARE(PrinterChoice::stored(m_f->session().appDir, model), "pdf:" + chosen);
 
     // Another template with a queue that has gone since, then back.
@@ -749,14 +756,13 @@ void TestPrintWindow::printerIsRememberedPerTemplate()
     ConfigIni::writeString(m_f->session().appDir, "Printer",
                            QString::fromLatin1(QUrl::toPercentEncoding(other)), "queue:gone-queue");
     printer->setOutputFileName(m_f->tmp.filePath("elsewhere.pdf"));
-    m_f->main()->setCurrentModelPanel(other);
-    QVERIFY2(
-        m_f->main()->statusPanelText(1).startsWith(QStringLiteral("打印机 gone-queue 已不存在，")),
-        qPrintable(m_f->main()->statusPanelText(1)));
+    m_f->main()->showCurrentTemplate(other);
+    QVERIFY2(m_f->main()->statusPanelText(1).startsWith(QStringLiteral("打印机 gone-queue 已不存在，")),
+             qPrintable(m_f->main()->statusPanelText(1)));
     // The default queue, or when there is none no printer at all.
     QVERIFY(printer->printerName() != "gone-queue");
     QVERIFY(printer->outputFileName() != m_f->tmp.filePath("elsewhere.pdf"));
-    m_f->main()->setCurrentModelPanel(model);
+    m_f->main()->showCurrentTemplate(model);
     QVERIFY(printer->outputFormat() == QPrinter::PdfFormat);
     QCOMPARE(printer->outputFileName(), chosen);
     QCOMPARE(m_f->main()->statusPanelText(1), QString());
@@ -790,7 +796,8 @@ void TestPrintWindow::pageSetupOpensTheCalibration()
         });
         QTest::mouseClick(m_f->pageSetup()->findChild<QPushButton*>("Calibrate_Btn"), Qt::LeftButton);
     });
-    QTest::mouseClick(m_f->main()->TabModel->Model_Page_Btn, Qt::LeftButton);
+    QTest::mouseClick(findWidget<DesignPage>("TabModel")->findChild<QToolButton*>("Model_Page_Btn"),
+                      Qt::LeftButton);
     QVERIFY(pageShown);
     QVERIFY2(calibrationTarget.contains(m_f->session().currentModel) &&
                  calibrationTarget.contains("PDF"),
