@@ -23,14 +23,12 @@ enum Tag : char {
 // offsets of the values from the end of the table, then the values.
 constexpr int kHeader = 3;
 
-void putRaw(QByteArray& out, const void* data, qsizetype size)
+// Values are written through a raw pointer into room made beforehand: the
+// dataset packs every row it reads, so this is on the path of every open.
+template <typename T> char* put(char* out, T value)
 {
-    out.append(static_cast<const char*>(data), size);
-}
-
-template <typename T> void put(QByteArray& out, T value)
-{
-    putRaw(out, &value, sizeof value);
+    std::memcpy(out, &value, sizeof value);
+    return out + sizeof value;
 }
 
 template <typename T> T get(const char* at)
@@ -40,14 +38,17 @@ template <typename T> T get(const char* at)
     return value;
 }
 
-void putLength(QByteArray& out, qsizetype length)
+constexpr qsizetype kMaxLengthBytes = 10;
+
+char* putLength(char* out, qsizetype length)
 {
     auto n = quint64(length);
     while (n >= 0x80) {
-        out.append(char(n | 0x80));
+        *out++ = char(n | 0x80);
         n >>= 7;
     }
-    out.append(char(n));
+    *out++ = char(n);
+    return out;
 }
 
 qsizetype getLength(const char*& at)
@@ -61,28 +62,40 @@ qsizetype getLength(const char*& at)
     }
 }
 
-bool isLatin1(QStringView text)
+// The most bytes V can take packed.
+qsizetype packedBound(const QVariant& v)
 {
-    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x100; });
+    qsizetype payload = 8;
+    if (v.typeId() == QMetaType::QString)
+        payload = static_cast<const QString*>(v.constData())->size() * qsizetype(sizeof(QChar));
+    else if (v.typeId() == QMetaType::QByteArray)
+        payload = static_cast<const QByteArray*>(v.constData())->size();
+    return 1 + kMaxLengthBytes + std::max<qsizetype>(payload, 8);
 }
 
-void putText(QByteArray& out, const QString& text)
+// Latin-1 when every character allows it (tried first: most texts here
+// are digits and ASCII), else UTF-16.
+char* putText(char* out, const QString& text)
 {
     if (text.isNull()) {
-        out.append(char(NullString));
-    } else if (isLatin1(text)) {
-        out.append(char(Latin1Text));
-        putLength(out, text.size());
-        const qsizetype at = out.size();
-        out.resize(at + text.size());
-        char* dst = out.data() + at;
-        for (const QChar c : text)
-            *dst++ = char(c.unicode());
-    } else {
-        out.append(char(Utf16Text));
-        putLength(out, text.size());
-        putRaw(out, text.constData(), text.size() * qsizetype(sizeof(QChar)));
+        *out++ = NullString;
+        return out;
     }
+    const qsizetype n = text.size();
+    const char16_t* chars = reinterpret_cast<const char16_t*>(text.utf16());
+    char* start = out;
+    *out++ = Latin1Text;
+    out = putLength(out, n);
+    qsizetype i = 0;
+    for (; i < n && chars[i] < 0x100; ++i)
+        out[i] = char(chars[i]);
+    if (i == n)
+        return out + n;
+    out = start;
+    *out++ = Utf16Text;
+    out = putLength(out, n);
+    std::memcpy(out, chars, size_t(n) * sizeof(char16_t));
+    return out + n * qsizetype(sizeof(char16_t));
 }
 
 } // namespace
@@ -96,49 +109,53 @@ void PackedRows::clear()
 
 QByteArray PackedRows::pack(const QVector<QVariant>& values)
 {
-    m_scratch.clear();
+    const auto count = quint16(std::min<qsizetype>(values.size(), 0xffff));
     m_offsets.clear();
-    for (const QVariant& v : values) {
-        m_offsets.push_back(quint32(m_scratch.size()));
+    size_t used = 0;
+    for (int i = 0; i < count; ++i) {
+        const QVariant& v = values.at(i);
+        m_offsets.push_back(quint32(used));
+        const size_t bound = size_t(packedBound(v));
+        if (m_scratch.size() < used + bound)
+            m_scratch.resize(std::max(used + bound, m_scratch.size() * 2));
+        char* const begin = m_scratch.data() + used;
+        char* out = begin;
         const int type = v.typeId();
         if (!v.isValid()) {
-            m_scratch.append(char(Invalid));
+            *out++ = Invalid;
         } else if (v.isNull()) {
-            m_scratch.append(char(TypedNull));
-            put<qint32>(m_scratch, type);
+            *out++ = TypedNull;
+            out = put<qint32>(out, type);
         } else if (type == QMetaType::QString) {
-            putText(m_scratch, *static_cast<const QString*>(v.constData()));
+            out = putText(out, *static_cast<const QString*>(v.constData()));
         } else if (type == QMetaType::LongLong) {
-            m_scratch.append(char(Int64));
-            put<qint64>(m_scratch, v.toLongLong());
+            *out++ = Int64;
+            out = put<qint64>(out, v.toLongLong());
         } else if (type == QMetaType::Double) {
-            m_scratch.append(char(Double));
-            put<double>(m_scratch, v.toDouble());
+            *out++ = Double;
+            out = put<double>(out, v.toDouble());
         } else if (type == QMetaType::QByteArray &&
                    !static_cast<const QByteArray*>(v.constData())->isNull()) {
             const QByteArray& bytes = *static_cast<const QByteArray*>(v.constData());
-            m_scratch.append(char(Bytes));
-            putLength(m_scratch, bytes.size());
-            m_scratch.append(bytes);
+            *out++ = Bytes;
+            out = putLength(out, bytes.size());
+            std::memcpy(out, bytes.constData(), size_t(bytes.size()));
+            out += bytes.size();
         } else {
-            m_scratch.append(char(Spilled));
-            put<quint64>(m_scratch, quint64(m_spilled.size()));
+            *out++ = Spilled;
+            out = put<quint64>(out, quint64(m_spilled.size()));
             m_spilled.push_back(v);
         }
+        used += size_t(out - begin);
     }
-    const auto count = quint16(std::min<qsizetype>(values.size(), 0xffff));
-    const int width = m_scratch.size() <= 0xffff ? 2 : 4;
-    QByteArray row;
-    row.reserve(kHeader + count * width + m_scratch.size());
-    put<quint16>(row, count);
-    row.append(char(width));
-    for (int i = 0; i < count; ++i) {
-        if (width == 2)
-            put<quint16>(row, quint16(m_offsets[size_t(i)]));
-        else
-            put<quint32>(row, m_offsets[size_t(i)]);
-    }
-    row.append(m_scratch);
+    const int width = used <= 0xffff ? 2 : 4;
+    QByteArray row(kHeader + count * width + qsizetype(used), Qt::Uninitialized);
+    char* out = put<quint16>(row.data(), count);
+    *out++ = char(width);
+    for (const quint32 offset : m_offsets)
+        out = width == 2 ? put<quint16>(out, quint16(offset)) : put<quint32>(out, offset);
+    if (used)
+        std::memcpy(out, m_scratch.data(), used);
     return row;
 }
 

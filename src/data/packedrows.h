@@ -45,6 +45,6 @@ private:
     std::vector<Entry> m_rows;
     // Values of types without a packed form, found by their number.
     std::vector<QVariant> m_spilled;
-    QByteArray m_scratch; // reused while packing
+    std::vector<char> m_scratch; // reused while packing
     std::vector<quint32> m_offsets;
 };
