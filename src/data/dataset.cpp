@@ -1,11 +1,12 @@
 #include "dataset.h"
 
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlRecord>
-#include <QRegularExpression>
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 QString quoted(const QString& identifier)
 {
@@ -183,13 +184,12 @@ void Dataset::load()
 
     const int n = m_columns.size();
     qint64 serial = 0;
+    QVector<QVariant> values(n);
     while (q.next()) {
-        Row row;
-        row.rowid = skip ? q.value(0).toLongLong() : ++serial;
-        row.values.resize(n);
+        const qint64 rowid = skip ? q.value(0).toLongLong() : ++serial;
         for (int i = 0; i < n; ++i)
-            row.values[i] = q.value(i + skip);
-        m_rows.push_back(std::move(row));
+            values[i] = q.value(i + skip);
+        m_rows.append(rowid, values);
     }
 }
 
@@ -260,8 +260,8 @@ void Dataset::refresh()
 void Dataset::checkActive() const
 {
     if (!isActive())
-        throw DataError(QStringLiteral("%1: cannot perform this operation on a closed dataset")
-                            .arg(m_name));
+        throw DataError(
+            QStringLiteral("%1: cannot perform this operation on a closed dataset").arg(m_name));
 }
 
 void Dataset::setState(State s)
@@ -365,7 +365,7 @@ QVariant Dataset::value(int field) const
         return m_buffer.values.value(field);
     if (m_current < 0)
         return QVariant();
-    return m_rows.at(m_current).values.value(field);
+    return m_rows.value(m_current, field);
 }
 
 void Dataset::setValue(int field, const QVariant& value)
@@ -373,8 +373,8 @@ void Dataset::setValue(int field, const QVariant& value)
     if (m_state != State::Edit && m_state != State::Insert)
         throw DataError(QStringLiteral("%1: Dataset not in edit or insert mode").arg(m_name));
     if (!m_table.isEmpty() && field == m_rowidAlias)
-        throw DataError(QStringLiteral("%1: Field '%2' cannot be modified")
-                            .arg(m_name, m_columns.at(field)));
+        throw DataError(
+            QStringLiteral("%1: Field '%2' cannot be modified").arg(m_name, m_columns.at(field)));
     m_buffer.values[field] = value;
     m_dirty[field] = true;
     m_modified = true;
@@ -394,7 +394,7 @@ void Dataset::append()
     const int at = m_rows.size();
     if (!m_disabled)
         Q_EMIT rowsAboutToBeInserted(at, at);
-    m_rows.push_back(m_buffer);
+    m_rows.append(m_buffer.rowid, m_buffer.values);
     m_current = at;
     m_eof = m_bof = false;
     setState(State::Insert);
@@ -415,7 +415,8 @@ void Dataset::edit()
         append();
         return;
     }
-    m_buffer = m_rows.at(m_current);
+    m_buffer.rowid = m_rows.rowId(m_current);
+    m_buffer.values = m_rows.values(m_current);
     m_dirty.fill(false, m_columns.size());
     m_modified = false;
     setState(State::Edit);
@@ -481,7 +482,7 @@ void Dataset::post()
         if (insert && m_rowidAlias >= 0)
             m_buffer.values[m_rowidAlias] = m_buffer.rowid;
     }
-    m_rows[m_current] = m_buffer;
+    m_rows.replace(m_current, m_buffer.rowid, m_buffer.values);
     m_modified = false;
     setState(State::Browse);
     if (!m_disabled)
@@ -522,13 +523,13 @@ void Dataset::remove()
     if (m_state == State::Edit)
         cancel();
     if (m_current < 0)
-        throw DataError(QStringLiteral("%1: Cannot perform this operation on an empty dataset")
-                            .arg(m_name));
+        throw DataError(
+            QStringLiteral("%1: Cannot perform this operation on an empty dataset").arg(m_name));
     if (m_table.isEmpty())
         throw DataError(QStringLiteral("%1: a query cannot be modified").arg(m_name));
     QSqlQuery& q = cachedQuery(QLatin1String("DELETE FROM ") + quoted(m_table) +
                                QLatin1String(" WHERE rowid=?"));
-    q.bindValue(0, m_rows.at(m_current).rowid);
+    q.bindValue(0, m_rows.rowId(m_current));
     execOrThrow(q);
     q.finish();
     const int at = m_current;
@@ -565,7 +566,7 @@ void Dataset::removeRows(QVector<int> indices)
         QSqlQuery& q = cachedQuery(QLatin1String("DELETE FROM ") + quoted(m_table) +
                                    QLatin1String(" WHERE rowid=?"));
         for (int i : indices) {
-            q.bindValue(0, m_rows.at(i).rowid);
+            q.bindValue(0, m_rows.rowId(i));
             execOrThrow(q);
         }
         q.finish();
@@ -584,20 +585,18 @@ void Dataset::removeRows(QVector<int> indices)
     // The current row stays current if it survives; else the next survivor.
     const int oldCurrent = m_current;
     resetSignals(true);
-    QVector<Row> kept;
-    kept.reserve(m_rows.size() - indices.size());
     int newCurrent = -1;
-    int k = 0;
-    for (int i = 0; i < m_rows.size(); ++i) {
+    for (int i = 0, k = 0; i < m_rows.size(); ++i) {
         if (k < indices.size() && indices.at(k) == i) {
             ++k;
             continue;
         }
-        if (newCurrent < 0 && i >= oldCurrent)
-            newCurrent = kept.size();
-        kept.push_back(std::move(m_rows[i]));
+        if (i >= oldCurrent) {
+            newCurrent = i - k;
+            break;
+        }
     }
-    m_rows = std::move(kept);
+    m_rows.removeSorted(indices);
     if (newCurrent < 0)
         newCurrent = m_rows.size() - 1;
     m_current = newCurrent;
@@ -618,7 +617,7 @@ bool Dataset::locate(const QString& column, const QVariant& value, LocateOptions
         options.testFlag(CaseInsensitive) ? Qt::CaseInsensitive : Qt::CaseSensitive;
     const bool partial = options.testFlag(PartialKey);
     for (int i = 0; i < m_rows.size(); ++i) {
-        const QString text = variantText(m_rows.at(i).values.at(f));
+        const QString text = variantText(m_rows.value(i, f));
         if (partial ? text.startsWith(wanted, cs) : text.compare(wanted, cs) == 0) {
             setCurrent(i);
             m_bof = m_eof = false;
@@ -632,22 +631,13 @@ Dataset::Bookmark Dataset::bookmark() const
 {
     if (m_current < 0 || m_state == State::Insert)
         return -1;
-    return m_rows.at(m_current).rowid;
+    return m_rows.rowId(m_current);
 }
 
 int Dataset::indexOfRowId(qint64 rowid) const
 {
-    if (!m_table.isEmpty()) {
-        // Rows are in rowid order, appended rows last with larger rowids.
-        auto it = std::lower_bound(m_rows.begin(), m_rows.end(), rowid,
-                                   [](const Row& r, qint64 id) { return r.rowid < id; });
-        if (it != m_rows.end() && it->rowid == rowid)
-            return int(it - m_rows.begin());
-    }
-    for (int i = 0; i < m_rows.size(); ++i)
-        if (m_rows.at(i).rowid == rowid)
-            return i;
-    return -1;
+    // Table rows are in rowid order, appended rows last with larger rowids.
+    return m_rows.indexOfRowId(rowid, !m_table.isEmpty());
 }
 
 bool Dataset::gotoBookmark(Bookmark mark)
@@ -667,7 +657,7 @@ QVariant Dataset::cell(int row, int field) const
         return m_buffer.values.value(field);
     if (row < 0 || row >= m_rows.size())
         return QVariant();
-    return m_rows.at(row).values.value(field);
+    return m_rows.value(row, field);
 }
 
 QString Dataset::cellText(int row, int field) const
@@ -677,7 +667,7 @@ QString Dataset::cellText(int row, int field) const
 
 qint64 Dataset::rowId(int row) const
 {
-    return row >= 0 && row < m_rows.size() ? m_rows.at(row).rowid : -1;
+    return row >= 0 && row < m_rows.size() ? m_rows.rowId(row) : -1;
 }
 
 void Dataset::disableControls()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dataerror.h"
+#include "packedrows.h"
 
 #include <QHash>
 #include <QObject>
@@ -20,8 +21,8 @@ class Field
 public:
     Field(Dataset* ds, int index) : m_ds(ds), m_index(index) {}
     QString name() const;
-    QString AsString() const;   // null reads as ""
-    qint64 AsInteger() const;   // null or non-numeric reads as 0
+    QString AsString() const; // null reads as ""
+    qint64 AsInteger() const; // null or non-numeric reads as 0
     QVariant value() const;
     bool isNull() const;
     void setAsString(const QString& text) const;
@@ -93,8 +94,8 @@ public:
     void edit();
     void post();
     void cancel();
-    void remove();                                  // Delete
-    void removeRows(QVector<int> indices);          // many rows, one transaction
+    void remove();                         // Delete
+    void removeRows(QVector<int> indices); // many rows, one transaction
     bool locate(const QString& column, const QVariant& value, LocateOptions options = NoOption);
 
     using Bookmark = qint64;
@@ -156,14 +157,14 @@ private:
     QStringList m_columns;
     QHash<QString, int> m_columnIndex;
     int m_rowidAlias = -1; // the INTEGER PRIMARY KEY column, if any
-    QVector<Row> m_rows;
+    PackedRows m_rows;
     int m_current = -1;
     bool m_eof = true;
     bool m_bof = true;
     State m_state = State::Inactive;
 
-    Row m_buffer;              // the row being edited or inserted
-    QVector<bool> m_dirty;     // columns assigned since edit/append
+    Row m_buffer;          // the row being edited or inserted
+    QVector<bool> m_dirty; // columns assigned since edit/append
     bool m_modified = false;
     int m_disabled = 0;
     std::unordered_map<std::string, std::unique_ptr<QSqlQuery>> m_queries;

@@ -910,6 +910,7 @@ bool read(const QByteArray& file, Workbook* workbook, QString* reason)
             SheetReader reader(globals, entry.name, &sheet.cells);
             if (!reader.read(records, reason))
                 return false;
+            sheet.cells.squeeze();
             if (ranges.overlaps(start, records.pos())) {
                 *reason = damaged();
                 return false;

@@ -46,6 +46,12 @@ QStringView TextPool::at(uint32_t index) const
     return QStringView(m_chars.data() + start, qsizetype(m_ends[index] - start));
 }
 
+void TextPool::squeeze()
+{
+    m_chars.shrink_to_fit();
+    m_ends.shrink_to_fit();
+}
+
 void TextPool::clear()
 {
     // Swapped out, so that the memory of a large sheet is given back.
@@ -91,6 +97,12 @@ void CellGrid::add(int row, int column, uint32_t text)
     }
     m_cells.push_back({row, column, text});
     m_range.include(row, column);
+}
+
+void CellGrid::squeeze()
+{
+    m_cells.shrink_to_fit();
+    m_texts.squeeze();
 }
 
 void CellGrid::index() const

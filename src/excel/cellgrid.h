@@ -35,6 +35,9 @@ public:
     QStringView at(uint32_t index) const;
     uint32_t size() const { return uint32_t(m_ends.size()); }
     void clear();
+    // Gives back the room kept for growth, once every text is in: up to
+    // half of a large pool, which stays in memory while an import runs.
+    void squeeze();
 
 private:
     std::vector<char16_t> m_chars;
@@ -58,6 +61,8 @@ public:
     QString text(int row, int column) const;
     UsedRange usedRange() const { return m_range; }
     void clear();
+    // Gives back the room kept for growth, once the sheet is read.
+    void squeeze();
 
 private:
     struct Cell {

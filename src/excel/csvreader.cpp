@@ -109,7 +109,7 @@ std::unique_ptr<CsvReader> CsvReader::open(const QString& fileName, QString* err
         *error = workbookFailure(fileName, file.errorString());
         return nullptr;
     }
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         *error = workbookFailure(fileName, file.errorString());
         return nullptr;
@@ -118,6 +118,9 @@ std::unique_ptr<CsvReader> CsvReader::open(const QString& fileName, QString* err
     reader->m_sheetName = QFileInfo(fileName).completeBaseName();
     if (!reader->parse(bytes, delimiter, error))
         return nullptr;
+    // The file's bytes go first, so that the squeeze's copy is not on top.
+    bytes.clear();
+    reader->m_cells.squeeze();
     return reader;
 }
 

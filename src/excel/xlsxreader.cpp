@@ -776,7 +776,7 @@ bool XlsxReader::readStructure(QString* error)
 
 bool XlsxReader::readSharedStrings(const QString& path, QString* error)
 {
-    return readRawPart(
+    const bool read = readRawPart(
         path, kMaxLargePart,
         [this](QIODevice& part, QString*) {
             if (isUtf8Xml(part.peek(256))) {
@@ -811,6 +811,8 @@ bool XlsxReader::readSharedStrings(const QString& path, QString* error)
             return !reader.hasError();
         },
         error);
+    m_strings.squeeze();
+    return read;
 }
 
 bool XlsxReader::readStyles(const QString& path, QString* error)
@@ -873,6 +875,7 @@ bool XlsxReader::loadSheet(int index, QString* error)
         m_cells.clear();
         m_formulasWithoutValue.clear();
     }
+    m_cells.squeeze();
     return read;
 }
 

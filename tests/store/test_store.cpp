@@ -465,6 +465,99 @@ private Q_SLOTS:
         QCOMPARE(names, QStringList({"0", "3", "5"}));
     }
 
+    // Each row's values are kept packed; they must read back as SQLite
+    // gave them (type and null-ness), before and after the row is edited.
+    void storedValuesReadBackExactly_data()
+    {
+        QTest::addColumn<QString>("literal"); // an SQL expression for Name
+        QTest::newRow("null") << "NULL";
+        QTest::newRow("empty text") << "''";
+        QTest::newRow("ascii text") << "'13800000000'";
+        QTest::newRow("latin-1 text") << "'caf' || char(233)";
+        QTest::newRow("beyond latin-1") << "'Ā' || char(256)";
+        QTest::newRow("chinese text") << "'北京市海淀区'";
+        QTest::newRow("integer") << "42";
+        QTest::newRow("negative integer") << "-9007199254740993";
+        QTest::newRow("real") << "2.5";
+        QTest::newRow("blob") << "x'00ff10'";
+        QTest::newRow("empty blob") << "x''";
+        QTest::newRow("text beyond 64 KiB") << "replace(hex(zeroblob(35000)), '00', '字')";
+    }
+    void storedValuesReadBackExactly()
+    {
+        QFETCH(QString, literal);
+        openNewDatabase();
+        QSqlQuery q(m_dm->DB_main());
+        QVERIFY2(q.exec("INSERT INTO Exp_Att_Info (Name, Mobile) VALUES (" + literal +
+                        ", '1'), (" + literal + ", '2')"),
+                 qPrintable(q.lastError().text()));
+        QVERIFY(q.exec("SELECT Name FROM Exp_Att_Info ORDER BY rowid") && q.next());
+        const QVariant stored = q.value(0);
+        q.finish();
+
+        Dataset* att = m_dm->TB_Att;
+        att->refresh();
+        const int name = att->fieldIndex("Name");
+        auto check = [&](int row) {
+            const QVariant v = att->cell(row, name);
+            QCOMPARE(v.typeId(), stored.typeId());
+            QCOMPARE(v.isNull(), stored.isNull());
+            QCOMPARE(v, stored);
+            QCOMPARE(att->cellText(row, name), stored.isNull() ? QString("") : stored.toString());
+        };
+        check(0);
+        check(1);
+        // A change to another column of the first row leaves Name as it was,
+        // in both rows.
+        att->first();
+        att->edit();
+        att->FieldByName("Mobile").setAsString("3");
+        att->post();
+        check(0);
+        check(1);
+        QCOMPARE(att->cellText(0, att->fieldIndex("Mobile")), QString("3"));
+        QCOMPARE(att->cellText(1, att->fieldIndex("Mobile")), QString("2"));
+    }
+
+    void duplicateRowsEditAndRemoveOneByOne()
+    {
+        openNewDatabase();
+        QSqlQuery q(m_dm->DB_main());
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(q.exec("INSERT INTO Exp_Att_Info (Name, Mobile) VALUES ('张三', '138')"));
+        Dataset* att = m_dm->TB_Att;
+        att->refresh();
+        att->moveTo(1);
+        att->edit();
+        att->FieldByName("Address").setAsString("地址");
+        att->FieldByName("Print_Count").setAsInteger(7);
+        // A value of a type SQLite does not keep stays as set until reread.
+        att->FieldByName("Custom1").setValue(QVariant(true));
+        att->post();
+        QCOMPARE(att->FieldByName("Print_Count").value(), QVariant(qint64(7)));
+        QCOMPARE(att->FieldByName("Custom1").value().typeId(), int(QMetaType::Bool));
+        QVERIFY(att->FieldByName("Custom1").value().toBool());
+        att->first();
+        att->remove();
+        QCOMPARE(att->recordCount(), 2);
+        QCOMPARE(att->FieldByName("Address").AsString(), QString("地址"));
+        QVERIFY(att->cell(1, att->fieldIndex("Address")).isNull());
+
+        att->refresh();
+        const QList<QVariantList> rows =
+            tableRows(m_dm->DB_main(), "Exp_Att_Info", {"Name", "Address", "Print_Count"});
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.at(0), QVariantList({QString("张三"), QString("地址"), qint64(7)}));
+        QCOMPARE(rows.at(1).at(0), QVariant(QString("张三")));
+        QVERIFY(rows.at(1).at(1).isNull() && rows.at(1).at(2).isNull());
+        QCOMPARE(att->FieldByName("Custom1").AsString(), QString("1"));
+        att->last();
+        att->remove();
+        att->remove();
+        QVERIFY(att->isEmpty());
+        QCOMPARE(att->recNo(), -1);
+    }
+
     void transactionRollsBackUnlessCommitted()
     {
         openNewDatabase();
