@@ -1003,7 +1003,10 @@ private Q_SLOTS:
         typeInto(s->findChild<QLineEdit*>("Snd_Name_Ad"), QStringLiteral("韩梅梅"));
         s->findChild<QLineEdit*>("Snd_Add_Ad")->setFocus();
         QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
-        QCOMPARE(m_prompt->messages(), QStringList{"程序发生未知错误！"});
+        // The program's line, then the reason the database gave.
+        QCOMPARE(m_prompt->messages().size(), 1);
+        QCOMPARE(m_prompt->lastMessage().section('\n', 0, 0), QString("程序发生未知错误！"));
+        QVERIFY(m_prompt->lastMessage().section('\n', 1).contains("disk full"));
         QVERIFY(column("Exp_Send_info", "Name").isEmpty());
         QCOMPARE(s->findChild<QLineEdit*>("Snd_Name_Ad")->text(), QStringLiteral("韩梅梅"));
 
