@@ -17,6 +17,7 @@
 #include "pagesetdialog.h"
 #include "pagesize.h"
 #include "preview.h"
+#include "printactions.h"
 #include "printcommands.h"
 #include "printerchoice.h"
 #include "printerstore.h"
@@ -98,7 +99,7 @@ void TFM_Main::connectToolBar()
     QAction* calibrate = printerMenu->addAction(QStringLiteral("打印机校准"));
     calibrate->setObjectName(QStringLiteral("Printer_Calibrate_Action"));
     connect(calibrate, &QAction::triggered, this, [this] {
-        CalibrationCommands::showDialog(
+        PrintActions::showCalibration(
             m_dm, *m_session, designPage()->surface(),
             [this](QPrinter* printer) { return preparePrinter(printer); }, this);
     });
@@ -118,20 +119,20 @@ void TFM_Main::connectPages()
     RecipientPage* recipients = m_ui->recipientPage;
     connect(recipients, &RecipientPage::printAllRequested, this, &TFM_Main::printRecipients);
     connect(recipients, &RecipientPage::printLogRequested, this, [this] {
-        PrintCommands::showPrintLog(
+        PrintActions::showPrintLog(
             m_dm, *m_session, designPage()->surface(),
             [this](QPrinter* printer) { return preparePrinter(printer); }, this);
     });
     connect(recipients, &RecipientPage::importRequested, this,
-            [this] { ExcelCommands::Exl_In_BtnClick(m_importDialog); });
+            [this] { m_importDialog->chooseFileAndOpen(); });
     connect(recipients, &RecipientPage::exportRequested, this,
             [this] { ExcelCommands::Exl_Out_BtnClick(m_dm); });
     connect(recipients, &RecipientPage::shopSettingsRequested, this,
-            [this] { ShopCommands::Shop_Set_BtnClick(m_shopDialog); });
+            [this] { m_shopDialog->exec(); });
     connect(recipients, &RecipientPage::downloadOrdersRequested, this,
             [this] { ShopCommands::Trade_Dn_BtnClick(m_dm, *m_session); });
     connect(recipients, &RecipientPage::waybillNumbersRequested, this,
-            [this] { WaybillCommands::Eps_No_BtnClick(m_waybillDialog); });
+            [this] { m_waybillDialog->exec(); });
     connect(recipients, &RecipientPage::previewRequested, this, &TFM_Main::previewCurrentRow);
 }
 
@@ -218,7 +219,7 @@ void TFM_Main::showSenderTab()
 void TFM_Main::editPageSetup()
 {
     m_pageSetup->setCalibrationAction([this] {
-        CalibrationCommands::showDialog(
+        PrintActions::showCalibration(
             m_dm, *m_session, designPage()->surface(),
             [this](QPrinter* printer) { return preparePrinter(printer); }, m_pageSetup);
     });
@@ -250,7 +251,7 @@ void TFM_Main::showRecipientsAndPrint()
 
 void TFM_Main::printRecipients()
 {
-    PrintCommands::All_Prt_BtnClick(
+    PrintActions::printBatch(
         m_dm, *m_session, designPage()->surface(),
         [this](QPrinter* printer) { return preparePrinter(printer); },
         m_ui->recipientPage->selectedRows());

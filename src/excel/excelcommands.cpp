@@ -4,7 +4,6 @@
 #include "dataerror.h"
 #include "datamodule.h"
 #include "exportwriter.h"
-#include "fieldsetdialog.h"
 #include "guarded.h"
 #include "importmapping.h"
 #include "importrows.h"
@@ -39,18 +38,6 @@ QString importFileFilter()
     return QStringLiteral("Excel 文件 (*.xls *.xlsx *.csv)"
                           ";;Excel 表格文件 (*.xls);;Excel 工作簿 (*.xlsx)"
                           ";;Excel 交换格式文件 (*.csv)");
-}
-
-void Exl_In_BtnClick(TFm_Field_Set* dialog)
-{
-    if (prompt().question(importQuestion(), QStringLiteral("提示"), false,
-                          Prompt::Button::Cancel) != Prompt::Button::Ok)
-        return;
-    const QString fileName = prompt().openFile(QStringLiteral("打开"), importFileFilter());
-    if (fileName.isEmpty())
-        return;
-    dialog->setFileName(fileName);
-    dialog->exec();
 }
 
 void Exl_Out_BtnClick(TDataModule1* dm)

@@ -7,7 +7,6 @@
 
 class QWidget;
 class TDataModule1;
-class TFm_Field_Set;
 struct Session;
 
 // The Excel commands of the recipient tab, and `waylark import` / `waylark
@@ -16,9 +15,6 @@ struct Session;
 namespace ExcelCommands
 {
 
-// "从Excel文件导入": the question, the open dialog, then the import dialog on
-// the chosen file.
-void Exl_In_BtnClick(TFm_Field_Set* dialog);
 // "导出到Excel文件": the save dialog, then the recipient table to that file.
 void Exl_Out_BtnClick(TDataModule1* dm);
 

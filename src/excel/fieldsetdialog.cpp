@@ -1,4 +1,6 @@
 #include "fieldsetdialog.h"
+#include "excelmessages.h"
+#include "excelcommands.h"
 
 #include "ui_fieldsetdialog.h"
 
@@ -87,6 +89,19 @@ TFm_Field_Set::TFm_Field_Set(TDataModule1* dm, const Session* session, QWidget* 
 }
 
 TFm_Field_Set::~TFm_Field_Set() = default;
+
+void TFm_Field_Set::chooseFileAndOpen()
+{
+    if (prompt().question(importQuestion(), QStringLiteral("提示"), false,
+                          Prompt::Button::Cancel) != Prompt::Button::Ok)
+        return;
+    const QString fileName =
+        prompt().openFile(QStringLiteral("打开"), ExcelCommands::importFileFilter());
+    if (fileName.isEmpty())
+        return;
+    setFileName(fileName);
+    exec();
+}
 
 void TFm_Field_Set::showEvent(QShowEvent* event)
 {

@@ -48,6 +48,9 @@ public:
     TFm_Field_Set(TDataModule1* dm, const Session* session, QWidget* parent = nullptr);
     ~TFm_Field_Set() override;
 
+    // "从Excel文件导入": the question, the open dialog, then this dialog,
+    // modally, on the chosen file.
+    void chooseFileAndOpen();
     // The workbook the next showing opens.
     void setFileName(const QString& fileName) { m_fileName = fileName; }
     QString fileName() const { return m_fileName; }

@@ -1,7 +1,6 @@
 #include "calibrationcommands.h"
 
 #include "calibration.h"
-#include "calibrationdialog.h"
 #include "cliargs.h"
 #include "configini.h"
 #include "datamodule.h"
@@ -11,7 +10,6 @@
 #include "prompt.h"
 #include "recordrenderer.h"
 #include "session.h"
-#include "surfacepositions.h"
 #include "templatemessages.h"
 #include "templatestore.h"
 #include "testsheet.h"
@@ -41,39 +39,6 @@ QString number(double v)
 }
 
 } // namespace
-
-bool printTestSheet(TDataModule1* dm, const Session& session, const DesignSurface* surface,
-                    const std::function<bool(QPrinter*)>& pageSetup, const Calibration& calibration)
-{
-    QPrinter* printer = PrinterStore::printer();
-    if (!PrinterStore::isReady(printer)) {
-        prompt().message(PrintMessages::printerNotReady());
-        return false;
-    }
-    if (pageSetup && !pageSetup(printer))
-        return false;
-    QString error;
-    if (!guarded([&] {
-            error = TestSheet::print(printer, dm, SurfacePositions(surface), session, calibration);
-        }))
-        return false;
-    if (!error.isEmpty()) {
-        prompt().error(error);
-        return false;
-    }
-    return true;
-}
-
-void showDialog(TDataModule1* dm, const Session& session, const DesignSurface* surface,
-                const std::function<bool(QPrinter*)>& pageSetup, QWidget* parent)
-{
-    CalibrationDialog dialog(dm->DB_main(), session.currentModel,
-                             Calibration::printerKey(PrinterStore::printer()), parent);
-    dialog.setTestSheetPrinter([=, &session](const Calibration& c) {
-        printTestSheet(dm, session, surface, pageSetup, c);
-    });
-    dialog.exec();
-}
 
 QString synopsis()
 {

@@ -16,14 +16,6 @@ class Calibration;
 namespace CalibrationCommands
 {
 
-// "打印机校准": the dialog for the current template and printer (modal); its
-// test sheet prints the live design with the values shown.
-void showDialog(TDataModule1* dm, const Session& session, const DesignSurface* surface,
-                const std::function<bool(QPrinter*)>& pageSetup, QWidget* parent);
-// Prints the test sheet on the program's printer. Returns whether it was.
-bool printTestSheet(TDataModule1* dm, const Session& session, const DesignSurface* surface,
-                    const std::function<bool(QPrinter*)>& pageSetup,
-                    const Calibration& calibration);
 
 // waylark calibrate [--model NAME] [--printer QUEUE | --pdf] [--dx MM] [--dy MM]
 //   [--sx PCT] [--sy PCT]: stores the values given, then prints all four.

@@ -17,16 +17,6 @@ namespace PrintCommands {
 
 using PageSetup = std::function<bool(QPrinter*)>;
 
-// "批量打印": the rows the user picks (all, the selected ones, those not yet
-// printed, a range), one page each, after a question naming the printer.
-// selectedRows: the grid's selected rows, 0-based.
-void All_Prt_BtnClick(TDataModule1* dm, const Session& session, const DesignSurface* surface,
-                      const PageSetup& pageSetup, const QVector<int>& selectedRows = {});
-// "打印记录": shows the print log (window-modal, not blocking); a job chosen
-// there is printed again, those of its rows that still exist, after the
-// batch question. The session must outlive the dialog.
-void showPrintLog(TDataModule1* dm, const Session& session, const DesignSurface* surface,
-                  const PageSetup& pageSetup, QWidget* parent);
 // "字体设置": a cancelled dialog keeps the earlier font.
 void Font_Set_BtnClick(Session& session);
 // "打印机设置"

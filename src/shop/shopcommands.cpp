@@ -8,7 +8,6 @@
 #include "prompt.h"
 #include "recipientrows.h"
 #include "session.h"
-#include "shopsetdialog.h"
 #include "shopstore.h"
 
 #include <QTimer>
@@ -73,11 +72,6 @@ bool storeOrders(TDataModule1* dm, const QList<OrderRecipient>& orders)
 }
 
 } // namespace
-
-void Shop_Set_BtnClick(TFm_Shop_Set* dialog)
-{
-    dialog->exec();
-}
 
 void Trade_Dn_BtnClick(TDataModule1* dm, const Session& session)
 {

@@ -10,7 +10,6 @@
 
 class QWidget;
 class TDataModule1;
-class TFm_Shop_Set;
 struct Session;
 
 // The shop commands of the recipient tab, and `waylark download`. Both
@@ -23,9 +22,6 @@ struct DownloadOptions {
     Clock clock = systemClock;
 };
 
-// "网店参数设置": the shop settings dialog, modally; its result does not
-// matter.
-void Shop_Set_BtnClick(TFm_Shop_Set* dialog);
 
 // "下载网店订单": get_tbBill with the standard time-out.
 void Trade_Dn_BtnClick(TDataModule1* dm, const Session& session);

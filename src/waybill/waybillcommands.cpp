@@ -8,7 +8,6 @@
 #include "session.h"
 #include "templatemessages.h"
 #include "templatestore.h"
-#include "waybilldialog.h"
 #include "waybillwriter.h"
 
 #include <optional>
@@ -44,11 +43,6 @@ std::optional<QString> storedModelName(Dataset* tbModel, const QString& name)
 }
 
 } // namespace
-
-void Eps_No_BtnClick(TFM_WayBill* dialog)
-{
-    dialog->exec();
-}
 
 QString numberUsage()
 {

@@ -7,7 +7,6 @@
 
 class QWidget;
 class TDataModule1;
-class TFM_WayBill;
 struct Session;
 
 // The waybill number command of the recipient tab, and `waylark number`.
@@ -15,9 +14,6 @@ struct Session;
 namespace WaybillCommands
 {
 
-// "运单号生成": the waybill number dialog, modally; its result does not
-// matter.
-void Eps_No_BtnClick(TFM_WayBill* dialog);
 
 // waylark number [--model NAME] --start NUMBER [--step N] [--prefix TEXT] [--suffix TEXT]
 // As the dialog with that template chosen (letter case ignored, as the

@@ -273,7 +273,7 @@ private Q_SLOTS:
         RecipientPage* page = m_page.get();
         TFm_Field_Set* dialog = m_dialog;
         connect(page, &RecipientPage::importRequested, page,
-                [dialog] { ExcelCommands::Exl_In_BtnClick(dialog); });
+                [dialog] { dialog->chooseFileAndOpen(); });
         connect(page, &RecipientPage::exportRequested, page,
                 [dm] { ExcelCommands::Exl_Out_BtnClick(dm); });
         m_page->resize(1000, 700);

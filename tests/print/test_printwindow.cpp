@@ -6,6 +6,7 @@
 #include "fieldfitstore.h"
 
 #include "calibrationcommands.h"
+#include "printactions.h"
 #include "calibrationdialog.h"
 #include "configini.h"
 #include "datamodule.h"
@@ -722,7 +723,7 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
     QList<Calibration> used;
     dialog.setTestSheetPrinter([&](const Calibration& shown) {
         used << shown;
-        CalibrationCommands::printTestSheet(
+        PrintActions::printTestSheet(
             m_f->dm(), m_f->session(), findWidget<DesignPage>("TabModel")->surface(),
             [this](QPrinter* p) { return m_f->main()->preparePrinter(p); }, shown);
     });

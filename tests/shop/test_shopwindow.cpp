@@ -362,7 +362,7 @@ private Q_SLOTS:
             if (dialog)
                 dialog->reject();
         });
-        ShopCommands::Shop_Set_BtnClick(shopDialog());
+        shopDialog()->exec();
 
         QVERIFY(wasModal);
         QCOMPARE(shopDialog()->parentWidget(), &window);

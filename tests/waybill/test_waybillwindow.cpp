@@ -557,7 +557,7 @@ private Q_SLOTS:
             if (dialog)
                 dialog->reject();
         });
-        WaybillCommands::Eps_No_BtnClick(waybillDialog());
+        waybillDialog()->exec();
 
         QVERIFY(wasModal);
         QCOMPARE(waybillDialog()->parentWidget(), &window);
