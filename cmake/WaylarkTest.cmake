@@ -7,7 +7,7 @@ function(waylark_add_test)
     add_executable(${T_NAME} ${T_SOURCES})
     target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
     target_compile_definitions(${T_NAME} PRIVATE
-        WAYLARK_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
+        WAYLARK_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/fixtures"
         WAYLARK_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
         WAYLARK_BINARY_DIR="${PROJECT_BINARY_DIR}")
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})

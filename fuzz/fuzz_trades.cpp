@@ -1,6 +1,6 @@
 // libFuzzer entry: any bytes as the shop gateway's answer to the order
 // download.
-#include "tradesanswer.h"
+#include "shop/tradesanswer.h"
 
 #include <cstddef>
 #include <cstdint>

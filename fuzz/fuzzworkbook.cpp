@@ -1,6 +1,6 @@
 #include "fuzzworkbook.h"
 
-#include "workbookreader.h"
+#include "excel/workbookreader.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -3,7 +3,7 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer into build-san (one build
 # dir that also holds the libFuzzer targets, see cmake/ClangSanitize.cmake),
 # runs every test there, then runs each fuzz target for a bounded time from
-# its seed corpus in tests/data/fuzz. Any sanitizer finding, fuzz crash,
+# its seed corpus in tests/fixtures/fuzz. Any sanitizer finding, fuzz crash,
 # leak or failed test makes it exit non-zero.
 #   scripts/sanitize.sh [build|test|fuzz|all]     (default: all)
 # FUZZ_SECONDS (default 60) bounds each fuzz target; extra ctest arguments
@@ -45,7 +45,7 @@ do_fuzz() {
     local scratch failed=0 target corpus dict
     scratch=$(mktemp -d)
     trap 'rm -rf "$scratch"' RETURN
-    for corpus in "$root"/tests/data/fuzz/*/; do
+    for corpus in "$root"/tests/fixtures/fuzz/*/; do
         target=$(basename "$corpus")
         if [ ! -x "$build/fuzz/fuzz_$target" ]; then
             echo "fuzz_$target was not built" >&2

@@ -1,13 +1,13 @@
-// The recipient grid over 100,000 rows: opening TB_Att and its grid model
+// The recipient grid over 100,000 rows: opening recipients and its grid model
 // (what the program does at start and after every reread) against reading
 // every value of the same rows with a bare forward-only query, in the same
 // run on the same file. Also the first paint of a grid showing the model.
 
-#include "datamodule.h"
-#include "datasetmodel.h"
-#include "recipientpage.h"
-#include "newdatabase.h"
-#include "recipientrows.h"
+#include "data/datamodule.h"
+#include "data/datasetmodel.h"
+#include "gui/book/recipientpage.h"
+#include "templates/newdatabase.h"
+#include "book/recipientrows.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -73,28 +73,28 @@ int main(int argc, char** argv)
 
     QTemporaryDir dir;
     const QString db = dir.filePath(QStringLiteral("Waylark_main.db"));
-    TDataModule1 dm;
+    DataModule dm;
     try {
         NewDatabase::createDatabase(db);
         dm.connectDatabase(db);
-        dm.TB_Att->open();
+        dm.recipients->open();
         // Filled the way the import fills it: the shared append rule, one
         // transaction.
         QElapsedTimer fill;
         fill.start();
-        RecipientRows rows(dm.TB_Att);
+        RecipientRows rows(dm.recipients);
         rows.inTransaction([&] {
             for (int i = 0; i < kRows; ++i)
                 rows.append(rowValues(i));
         });
         std::printf("rows: %d (appended through RecipientRows in one transaction: %.0f ms)\n",
-                    dm.TB_Att->recordCount(), double(fill.nsecsElapsed()) / 1e6);
+                    dm.recipients->recordCount(), double(fill.nsecsElapsed()) / 1e6);
     } catch (const DataError& e) {
         std::fprintf(stderr, "%s\n", qPrintable(e.message()));
         return 1;
     }
 
-    Dataset* att = dm.TB_Att;
+    Dataset* att = dm.recipients;
     qint64 seen = 0;
     const double dataset = timed([&] {
         att->close();
@@ -105,7 +105,7 @@ int main(int argc, char** argv)
 
     qint64 bareRows = 0;
     const double bare = timed([&] {
-        QSqlQuery q(dm.DB_main());
+        QSqlQuery q(dm.database());
         q.setForwardOnly(true);
         if (!q.exec(QStringLiteral("SELECT rowid, * FROM Exp_Att_Info ORDER BY rowid"))) {
             std::fprintf(stderr, "%s\n", qPrintable(q.lastError().text()));
@@ -133,7 +133,7 @@ int main(int argc, char** argv)
         view.grab();
     });
 
-    std::printf("open TB_Att + DatasetModel (%lld rows): %8.1f ms\n", seen, dataset);
+    std::printf("open recipients + DatasetModel (%lld rows): %8.1f ms\n", seen, dataset);
     std::printf("bare QSqlQuery, every value (%lld rows): %8.1f ms\n", bareRows, bare);
     std::printf("ratio dataset / bare query:            %8.2f\n", dataset / bare);
     std::printf("grid shown (QTableView, first paint):  %8.1f ms\n", shown);

@@ -15,15 +15,15 @@
 // /usr/bin/time -v reports as "Maximum resident set size").
 // `bench_excel xlsx-vs-csv [FOLDER]` runs this case alone.
 
-#include "dataerror.h"
-#include "datamodule.h"
-#include "exportwriter.h"
-#include "importrows.h"
-#include "importtable.h"
-#include "mdbexport.h"
-#include "newdatabase.h"
-#include "recipientrows.h"
-#include "workbookreader.h"
+#include "base/dataerror.h"
+#include "data/datamodule.h"
+#include "excel/exportwriter.h"
+#include "excel/importrows.h"
+#include "excel/importtable.h"
+#include "excel/mdbexport.h"
+#include "templates/newdatabase.h"
+#include "book/recipientrows.h"
+#include "excel/workbookreader.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -234,7 +234,7 @@ void failIf(bool failed, const QString& why)
 // Imports the first sheet of PATH (titles in row 1, ten columns mapped) into
 // the recipient table; as the floor reads every cell of it, and for reference
 // reads every cell and inserts the mapped values with a bare query.
-void benchImport(const char* label, const QString& path, TDataModule1* dm)
+void benchImport(const char* label, const QString& path, DataModule* dm)
 {
     QString error;
     int imported = 0;
@@ -243,9 +243,9 @@ void benchImport(const char* label, const QString& path, TDataModule1* dm)
         failIf(!reader || !reader->selectSheet(0, &error), error);
         ImportRows rows;
         failIf(!rows.start(*reader, 1, mappedTitles(), &error), error);
-        const ImportResult result = replaceRecipients(dm->TB_Att, rows);
+        const ImportResult result = replaceRecipients(dm->recipients, rows);
         failIf(result.status != ImportResult::Status::Done, result.error);
-        imported = dm->TB_Att->recordCount();
+        imported = dm->recipients->recordCount();
     });
     long long readCells = 0;
     const double floor = timed([&] {
@@ -262,7 +262,7 @@ void benchImport(const char* label, const QString& path, TDataModule1* dm)
         auto reader = WorkbookReader::open(path, &error);
         failIf(!reader || !reader->selectSheet(0, &error), error);
         const UsedRange range = reader->usedRange();
-        QSqlDatabase db = dm->DB_main();
+        QSqlDatabase db = dm->database();
         failIf(!db.transaction(), db.lastError().text());
         QSqlQuery q(db);
         failIf(!q.exec(QStringLiteral("DELETE FROM Exp_Att_Info")), q.lastError().text());
@@ -285,9 +285,9 @@ void benchImport(const char* label, const QString& path, TDataModule1* dm)
 
 // The table as a bare forward-only query reads it, written as the export
 // writes it: GB18030, quoted names, TAB after every field, CR LF.
-QByteArray bareExport(TDataModule1* dm, const QString& path)
+QByteArray bareExport(DataModule* dm, const QString& path)
 {
-    QSqlQuery q(dm->DB_main());
+    QSqlQuery q(dm->database());
     q.setForwardOnly(true);
     failIf(!q.exec(QStringLiteral("SELECT * FROM Exp_Att_Info ORDER BY rowid")),
            q.lastError().text());
@@ -385,11 +385,11 @@ int importOne(const QString& path)
 {
     QTemporaryDir dir;
     const QString db = dir.filePath(QStringLiteral("Waylark_main.db"));
-    TDataModule1 dm;
+    DataModule dm;
     try {
         NewDatabase::createDatabase(db);
         dm.connectDatabase(db);
-        dm.TB_Att->open();
+        dm.recipients->open();
     } catch (const DataError& e) {
         failIf(true, e.message());
     }
@@ -403,7 +403,7 @@ int importOne(const QString& path)
     failIf(!reader || !reader->selectSheet(0, &error), error);
     ImportRows rows;
     failIf(!rows.start(*reader, 1, titles, &error), error);
-    const ImportResult result = replaceRecipients(dm.TB_Att, rows);
+    const ImportResult result = replaceRecipients(dm.recipients, rows);
     failIf(result.status != ImportResult::Status::Done || result.rows != kRows, result.error);
     const double ms = double(timer.nsecsElapsed()) / 1e6;
     rusage usage = {};
@@ -470,12 +470,12 @@ int main(int argc, char** argv)
         return 0;
     }
     const QString db = dir.filePath(QStringLiteral("Waylark_main.db"));
-    TDataModule1 dm;
+    DataModule dm;
     try {
         NewDatabase::createDatabase(db);
         dm.connectDatabase(db);
-        dm.TB_Att->open();
-        RecipientRows rows(dm.TB_Att);
+        dm.recipients->open();
+        RecipientRows rows(dm.recipients);
         rows.inTransaction([&] {
             for (int r = 1; r <= kRows; ++r) {
                 const QStringList values = rowValues(r);
@@ -491,7 +491,7 @@ int main(int argc, char** argv)
 
     // Export: MDB_Export over the open dataset against the bare read.
     const QString text = dir.filePath(QStringLiteral("out.xls"));
-    const double exportText = timed([&] { MDB_Export(dm.TB_Att, text); });
+    const double exportText = timed([&] { MDB_Export(dm.recipients, text); });
     QByteArray bare;
     const double exportFloor =
         timed([&] { bare = bareExport(&dm, dir.filePath(QStringLiteral("bare.xls"))); });
@@ -500,16 +500,16 @@ int main(int argc, char** argv)
     const QByteArray bytes = written.readAll();
     std::printf("export text  %8.0f ms   floor (bare SQLite read, same bytes) %7.0f ms   ratio "
                 "%5.2f   (%d rows, %lld bytes, same bytes: %s)\n",
-                exportText, exportFloor, exportText / exportFloor, dm.TB_Att->recordCount(),
+                exportText, exportFloor, exportText / exportFloor, dm.recipients->recordCount(),
                 (long long)bytes.size(), bytes == bare ? "yes" : "NO");
     const double reread = timed([&] {
-        dm.TB_Att->refresh();
-        MDB_Export(dm.TB_Att, text);
+        dm.recipients->refresh();
+        MDB_Export(dm.recipients, text);
     });
     std::printf("export text after rereading the table %8.0f ms   ratio %5.2f\n", reread,
                 reread / exportFloor);
     const double exportXlsx = timed([&] {
-        MDB_Export(dm.TB_Att, dir.filePath(QStringLiteral("out.xlsx")), ExportFormat::Xlsx);
+        MDB_Export(dm.recipients, dir.filePath(QStringLiteral("out.xlsx")), ExportFormat::Xlsx);
     });
     std::printf("export xlsx  %8.0f ms\n", exportXlsx);
 

@@ -2,21 +2,22 @@
 // the same 26 texts at the same places on the same number of pages; and
 // 10,000 waybills with long addresses fitted into their boxes against the
 // same drawn on one line.
-#include "batchprint.h"
-#include "datamodule.h"
-#include "fieldcatalogue.h"
-#include "fieldfitstore.h"
+#include "print/batchprint.h"
+#include "data/datamodule.h"
+#include "templates/fieldcatalogue.h"
+#include "templates/fieldfitstore.h"
 #include "freshdatabase.h"
-#include "headerguard.h"
-#include "pagesize.h"
-#include "printerstore.h"
-#include "printgeometry.h"
-#include "printlog.h"
-#include "recordrenderer.h"
-#include "session.h"
-#include "templatestore.h"
+#include "data/headerguard.h"
+#include "templates/pagesize.h"
+#include "print/printerpaper.h"
+#include "print/printerstore.h"
+#include "print/printgeometry.h"
+#include "print/printlog.h"
+#include "print/recordrenderer.h"
+#include "base/session.h"
+#include "templates/templatestore.h"
 #include "tempworkdir.h"
-#include "transaction.h"
+#include "data/transaction.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -57,16 +58,16 @@ void resetPeak()
         f.write("5");
 }
 
-void fill(TDataModule1& dm, int rows, bool longAddress = false)
+void fill(DataModule& dm, int rows, bool longAddress = false)
 {
-    QSqlQuery q(dm.DB_main());
+    QSqlQuery q(dm.database());
     q.exec(QStringLiteral("DELETE FROM Exp_Att_Info"));
     q.exec(QStringLiteral("DELETE FROM Exp_Send_info"));
     q.exec(QStringLiteral("INSERT INTO Exp_Send_info (Name, Company, Address, Mobile, Phone, "
                           "Contents, PostCode, Prvince, City, Country, Departure) VALUES "
                           "('王小明','小店','杭州市西湖区文三路100号','13800000000','0571-8888888',"
                           "'衣服','310000','浙江省','杭州市','西湖区','杭州')"));
-    Transaction tx(dm.DB_main());
+    Transaction tx(dm.database());
     q.prepare(QStringLiteral("INSERT INTO Exp_Att_Info (Name, Company, Address, Mobile, Phone, "
                              "Disrination, PostCode, Prvince, City, Country, Custom1) "
                              "VALUES (?,?,?,?,?,?,?,?,?,?,?)"));
@@ -89,11 +90,11 @@ void fill(TDataModule1& dm, int rows, bool longAddress = false)
         q.exec();
     }
     tx.commit();
-    dm.TB_Att->refresh();
-    dm.TB_Send->refresh();
+    dm.recipients->refresh();
+    dm.sender->refresh();
 }
 
-double batch(TDataModule1& dm, const Session& session, const QString& file)
+double batch(DataModule& dm, const Session& session, const QString& file)
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -103,7 +104,7 @@ double batch(TDataModule1& dm, const Session& session, const QString& file)
     QElapsedTimer t;
     t.start();
     const BatchPrint::Result r =
-        BatchPrint::printAll(&printer, &dm, StoredPositions(dm.TB_Model), session);
+        BatchPrint::printAll(&printer, &dm, StoredPositions(dm.templates), session);
     const double ms = t.nsecsElapsed() / 1e6;
     if (!r.ok)
         std::fprintf(stderr, "batch failed: %s\n", qPrintable(r.message));
@@ -111,14 +112,14 @@ double batch(TDataModule1& dm, const Session& session, const QString& file)
 }
 
 // The floor: the same texts at the same device places, with nothing else.
-double floorLoop(TDataModule1& dm, const Session& session, const QString& file)
+double floorLoop(DataModule& dm, const Session& session, const QString& file)
 {
-    Dataset* att = dm.TB_Att;
-    Dataset* send = dm.TB_Send;
+    Dataset* att = dm.recipients;
+    Dataset* send = dm.sender;
     // What the batch draws, read up front so the loop only paints.
     QVector<QPoint> places;
     QVector<const FieldInfo*> fields;
-    const StoredPositions positions(dm.TB_Model);
+    const StoredPositions positions(dm.templates);
     for (const FieldInfo* f : RecordRenderer::drawingOrder()) {
         fields << f;
         places << positions.designOffset(*f);
@@ -153,18 +154,18 @@ double floorLoop(TDataModule1& dm, const Session& session, const QString& file)
 
 // What a completed job adds: marking every row and the log line in one
 // transaction, then rereading the recipient table.
-double marking(TDataModule1& dm)
+double marking(DataModule& dm)
 {
     PrintLog::Entry entry;
     entry.model = QStringLiteral("通用快递单");
     entry.target = QStringLiteral("batch.pdf");
-    entry.pages = dm.TB_Att->recordCount();
-    for (int row = 0; row < dm.TB_Att->recordCount(); ++row)
-        entry.rowIds << dm.TB_Att->rowId(row);
+    entry.pages = dm.recipients->recordCount();
+    for (int row = 0; row < dm.recipients->recordCount(); ++row)
+        entry.rowIds << dm.recipients->rowId(row);
     QElapsedTimer t;
     t.start();
-    PrintLog::recordCompletedJob(dm.DB_main(), entry, QDateTime::currentDateTime());
-    dm.TB_Att->refresh();
+    PrintLog::recordCompletedJob(dm.database(), entry, QDateTime::currentDateTime());
+    dm.recipients->refresh();
     return t.nsecsElapsed() / 1e6;
 }
 
@@ -177,17 +178,17 @@ int main(int argc, char** argv)
     TempWorkDir tmp;
     makeFreshAppDir(tmp.path());
     DB_Header_Restore(QStringLiteral("Waylark_main.db"));
-    TDataModule1 dm;
+    DataModule dm;
     Session session;
     dm.connectDatabase();
     dm.openAll();
-    TemplateStore::findByName(dm.TB_Model, QStringLiteral("通用快递单"));
+    TemplateStore::findByName(dm.templates, QStringLiteral("通用快递单"));
 
     std::printf("%8s %10s %10s %7s %22s %9s %8s\n", "rows", "batch ms", "floor ms", "ratio",
                 "batch peak - before kB", "mark ms", "mark %");
     for (int rows : {1000, 10000}) {
         fill(dm, rows);
-        TemplateStore::findByName(dm.TB_Model, QStringLiteral("通用快递单"));
+        TemplateStore::findByName(dm.templates, QStringLiteral("通用快递单"));
         const double f = floorLoop(dm, session, QStringLiteral("floor.pdf"));
         const long before = currentRssKb();
         resetPeak();
@@ -202,11 +203,11 @@ int main(int argc, char** argv)
     // Fitting: the two addresses wrapped into boxes two lines high.
     session.currentModel = QStringLiteral("通用快递单");
     fill(dm, 10000, true);
-    TemplateStore::findByName(dm.TB_Model, QStringLiteral("通用快递单"));
+    TemplateStore::findByName(dm.templates, QStringLiteral("通用快递单"));
     auto fitAddresses = [&](bool on) {
         for (const char* key : {"A_Address", "S_Address"}) {
-            FieldFitStore::setFit(dm.DB_main(), session.currentModel, key, on);
-            FieldFitStore::setHeight(dm.DB_main(), session.currentModel, key, 40);
+            FieldFitStore::setFit(dm.database(), session.currentModel, key, on);
+            FieldFitStore::setHeight(dm.database(), session.currentModel, key, 40);
         }
     };
     fitAddresses(false);

@@ -10,13 +10,13 @@
 // The cases take turns, five rounds, and each keeps its best time: the
 // machine is shared. Prints each time and the ratios.
 
-#include "datamodule.h"
-#include "designsurface.h"
-#include "newdatabase.h"
-#include "recipientrows.h"
-#include "session.h"
-#include "waybillplan.h"
-#include "waybillwriter.h"
+#include "data/datamodule.h"
+#include "gui/templates/designsurface.h"
+#include "templates/newdatabase.h"
+#include "book/recipientrows.h"
+#include "base/session.h"
+#include "waybill/waybillplan.h"
+#include "waybill/waybillwriter.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -77,16 +77,16 @@ struct Case {
 class Bench
 {
 public:
-    explicit Bench(TDataModule1* dm) : m_dm(dm), m_plan(planWaybills(kRequest, kRows))
+    explicit Bench(DataModule* dm) : m_dm(dm), m_plan(planWaybills(kRequest, kRows))
     {
         failIf(!m_plan.ok, m_plan.message);
         for (int i = 0; i < kRows; ++i)
-            m_rowids << dm->TB_Att->rowId(i);
+            m_rowids << dm->recipients->rowId(i);
     }
 
     void program() const
     {
-        const WaybillPlan plan = numberRecipients(m_dm->TB_Att, kRequest);
+        const WaybillPlan plan = numberRecipients(m_dm->recipients, kRequest);
         failIf(!plan.ok, plan.message);
     }
 
@@ -94,7 +94,7 @@ public:
 
     void bareQt() const
     {
-        QSqlDatabase d = m_dm->DB_main();
+        QSqlDatabase d = m_dm->database();
         failIf(!d.transaction(), d.lastError().text());
         QSqlQuery q(d);
         failIf(!q.prepare(QStringLiteral(
@@ -113,7 +113,7 @@ public:
 #ifdef WAYLARK_BENCH_SQLITE3
     void bareC() const
     {
-        const QVariant handle = m_dm->DB_main().driver()->handle();
+        const QVariant handle = m_dm->database().driver()->handle();
         failIf(qstrcmp(handle.typeName(), "sqlite3*") != 0, QStringLiteral("no sqlite3 handle"));
         sqlite3* h = *static_cast<sqlite3* const*>(handle.data());
         const auto check = [h](bool ok) { failIf(!ok, QString::fromUtf8(sqlite3_errmsg(h))); };
@@ -140,17 +140,17 @@ public:
     // Empties both columns, so that every case writes the same changes.
     void clear() const
     {
-        QSqlQuery q(m_dm->DB_main());
+        QSqlQuery q(m_dm->database());
         failIf(!q.exec(QStringLiteral("UPDATE Exp_Att_Info SET ExpName = '', WayBillNo = ''")),
                q.lastError().text());
-        m_dm->TB_Att->refresh();
+        m_dm->recipients->refresh();
     }
 
     // Every case must have written the planned numbers.
     void check(const char* label) const
     {
         QStringList numbers;
-        QSqlQuery q(m_dm->DB_main());
+        QSqlQuery q(m_dm->database());
         q.setForwardOnly(true);
         failIf(!q.exec(QStringLiteral("SELECT WayBillNo FROM Exp_Att_Info ORDER BY rowid")),
                q.lastError().text());
@@ -160,7 +160,7 @@ public:
     }
 
 private:
-    TDataModule1* m_dm;
+    DataModule* m_dm;
     WaybillPlan m_plan;
     QVector<qint64> m_rowids;
 };
@@ -175,12 +175,12 @@ int main(int argc, char** argv)
 
     QTemporaryDir dir;
     const QString db = dir.filePath(QStringLiteral("Waylark_main.db"));
-    TDataModule1 dm;
+    DataModule dm;
     try {
         NewDatabase::createDatabase(db);
         dm.connectDatabase(db);
         dm.openAll();
-        RecipientRows rows(dm.TB_Att);
+        RecipientRows rows(dm.recipients);
         rows.inTransaction([&] {
             for (int i = 0; i < kRows; ++i)
                 rows.append(rowValues(i));
@@ -188,7 +188,7 @@ int main(int argc, char** argv)
     } catch (const DataError& e) {
         failIf(true, e.message());
     }
-    std::printf("rows: %d\n", dm.TB_Att->recordCount());
+    std::printf("rows: %d\n", dm.recipients->recordCount());
 
     Bench bench(&dm);
     // The main window binds the design surface's field edits to these rows;

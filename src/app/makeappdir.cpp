@@ -1,6 +1,6 @@
 // Build step: makes build/app/ ready to run (picture, config.ini and a new
 // sealed database when none is there). An existing database is kept.
-#include "newdatabase.h"
+#include "templates/newdatabase.h"
 
 #include <QGuiApplication>
 #include <cstdio>

@@ -1,33 +1,30 @@
-#include "startup.h"
+#include "app/startup.h"
 
-#include "appmessages.h"
-#include "cli.h"
-#include "datamodule.h"
-#include "guarded.h"
-#include "headerguard.h"
-#include "instancelock.h"
-#include "mainwindow.h"
-#include "prompt.h"
-#include "qtprompt.h"
-#include "qttranslations.h"
-#include "safefile.h"
-#include "shopsetdialog.h"
-#include "termination.h"
-#include "waybilldialog.h"
+#include "base/appmessages.h"
+#include "cli/cli.h"
+#include "data/datamodule.h"
+#include "base/guarded.h"
+#include "gui/mainwindow.h"
+#include "base/prompt.h"
+#include "gui/qtprompt.h"
+#include "base/qttranslations.h"
+#include "data/termination.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QFont>
 
 #include <cstdio>
-#include <unistd.h>
 
 const char* const Startup::kAppTitle = AppMessages::Title;
 
-Startup::Startup(const QString& appDir)
-    : m_appDir(appDir.endsWith(QLatin1Char('/')) ? appDir : appDir + QLatin1Char('/'))
+Startup::Startup(const QString& appDir) : m_db(appDir)
 {
+    m_db.setCloseWindows([this] {
+        if (!m_main)
+            return false;
+        m_main->closeDatabase(); // seals once; a no-op after either exit
+        return true;
+    });
 }
 
 Startup::~Startup()
@@ -35,80 +32,13 @@ Startup::~Startup()
     shutdown();
 }
 
-bool Startup::acquire()
-{
-    const QString dbName = QString::fromLatin1(TDataModule1::kDatabaseFileName);
-    // 1. One instance per database, taken before the file is touched.
-    switch (m_lock.acquire(dbName)) {
-    case InstanceLock::Status::Locked:
-        break;
-    case InstanceLock::Status::Running:
-        prompt().message(QStringLiteral("程 序 已 经 运 行!"), QStringLiteral(" 警告"),
-                         Prompt::Icon::Stop);
-        return false;
-    case InstanceLock::Status::Failed:
-        prompt().message(QStringLiteral("无法建立程序运行锁，程序没有启动。\n") + m_lock.error(),
-                         QStringLiteral(" 警告"), Prompt::Icon::Stop);
-        return false;
-    }
-    // 2. The application directory.
-    m_session = Session::forAppDir(m_appDir);
-
-    // 3. The standard header back into a sealed file, and into no other.
-    QString error;
-    const QString shownName = QFileInfo(dbName).absoluteFilePath();
-    switch (DB_Header_Restore(dbName, &error)) {
-    case HeaderGuard::Result::Missing:
-        prompt().message(QStringLiteral("数据库文件初始化失败！"));
-        break;
-    case HeaderGuard::Result::OpenFailed:
-        prompt().message(withReason(
-            QStringLiteral("数据库打开错误,WIN7系统请尝试以管理员身份重新运行！"), error));
-        m_lock.release();
-        return false;
-    case HeaderGuard::Result::Foreign:
-        prompt().message(
-            QStringLiteral("数据库文件不是本程序的数据库或已损坏，程序没有改动它：\n") + shownName);
-        m_lock.release();
-        return false;
-    case HeaderGuard::Result::InUse:
-        prompt().message(QStringLiteral("数据库文件正被其他程序使用，请关闭该程序后再试：\n") +
-                         shownName);
-        m_lock.release();
-        return false;
-    case HeaderGuard::Result::Written:
-        m_restored = true;
-        break;
-    case HeaderGuard::Result::AlreadyInPlace: // left open by a run that was killed
-        break;
-    }
-
-    // 4 to 6. The data module, the connection and every dataset.
-    m_dm = std::make_unique<TDataModule1>();
-    const bool ok = guarded([&] {
-        m_dm->connectDatabase(dbName);
-        m_dm->openAll();
-    });
-    if (!ok) {
-        m_dm.reset();
-        // Leave the file as it was found: sealed only when it was sealed.
-        if (m_restored)
-            DB_Header_Seal(dbName);
-        m_restored = false;
-        m_lock.release();
-        return false;
-    }
-    // A database of ours is sealed at the end, also one a killed run left open.
-    m_sealAtExit = true;
-    return true;
-}
-
 bool Startup::start()
 {
-    if (!acquire())
+    if (!m_db.acquire())
         return false;
     // 7. The windows, each once for the run: the main window makes its dialogs.
-    const bool ok = guarded([&] { m_main = std::make_unique<TFM_Main>(m_dm.get(), &m_session); });
+    const bool ok = guarded(
+        [&] { m_main = std::make_unique<MainWindow>(m_db.dataModule(), &m_db.session()); });
     if (!ok) {
         shutdown();
         return false;
@@ -118,55 +48,14 @@ bool Startup::start()
 
 bool Startup::startHeadless()
 {
-    return acquire();
-}
-
-void Startup::closeAndSeal()
-{
-    if (m_main) {
-        m_main->closeDatabase(); // seals once; a no-op after either exit
-        m_sealAtExit = false;
-    }
-    if (m_dm)
-        m_dm->closeDatabase();
-    m_restored = false;
-    if (m_sealAtExit) {
-        m_sealAtExit = false;
-        if (DB_Header_Seal(QString::fromLatin1(TDataModule1::kDatabaseFileName)) ==
-            HeaderGuard::Result::Missing)
-            prompt().message(QString::fromUtf8(AppMessages::DatabaseMissing));
-    }
+    return m_db.acquire();
 }
 
 void Startup::shutdown()
 {
-    closeAndSeal();
+    m_db.closeAndSeal();
     m_main.reset();
-    m_dm.reset();
-    m_lock.release();
-}
-
-void Startup::terminate()
-{
-    // Output files in the making go first: nothing half-written stays. The
-    // windows stay as they are: the process ends right after this.
-    SafeFile::removeAllPending();
-    closeAndSeal();
-    m_lock.release();
-}
-
-void Startup::endOnSignals(int exitStatus)
-{
-    Termination::install([this, exitStatus](int) {
-        terminate();
-        if (exitStatus != 0) {
-            const QByteArray text = QByteArray("程序收到结束信号，数据库已关闭，程序退出。\n");
-            [[maybe_unused]] const ssize_t n =
-                ::write(STDERR_FILENO, text.constData(), size_t(text.size()));
-        }
-        std::fflush(nullptr);
-        ::_exit(exitStatus);
-    });
+    m_db.shutdown();
 }
 
 void setUpWindowsApplication()

@@ -1,13 +1,12 @@
 #pragma once
 
-#include "instancelock.h"
-#include "session.h"
+#include "data/databasestart.h"
 
 #include <QString>
 #include <memory>
 
-class TDataModule1;
-class TFM_Main;
+class DataModule;
+class MainWindow;
 
 // The entry sequence: refuses a second instance on the same database,
 // restores the header of a sealed database file, opens the data module and
@@ -22,14 +21,13 @@ public:
     // Steps 1 to 7. Shows its own messages through the prompt seam; false
     // means the program ends (its exit status is still 0).
     bool start();
-    // For the command line: the same checks and database, no windows.
+    // The same checks and database, no windows.
     bool startHeadless();
 
-    TDataModule1* dataModule() const { return m_dm.get(); }
-    TFM_Main* mainWindow() const { return m_main.get(); }
-    // What the windows or the command share for this run; made anew by
-    // each start.
-    Session& session() { return m_session; }
+    DataModule* dataModule() const { return m_db.dataModule(); }
+    MainWindow* mainWindow() const { return m_main.get(); }
+    // What the windows share for this run; made anew by each start.
+    Session& session() { return m_db.session(); }
 
     // Closes the database and seals it, if a window has not done so already.
     void shutdown();
@@ -37,23 +35,15 @@ public:
     // A termination signal (SIGTERM, SIGINT, SIGHUP) ends the process as the
     // window's exit does, with exitStatus: any open transaction rolled back,
     // output files in the making removed, the file sealed, the lock released.
-    void endOnSignals(int exitStatus);
+    void endOnSignals(int exitStatus) { m_db.endOnSignals(exitStatus); }
     // That cleanup alone.
-    void terminate();
+    void terminate() { m_db.terminate(); }
 
     static const char* const kAppTitle; // "Qorda软件为您服务"
 
 private:
-    bool acquire(); // steps 1 to 6
-    void closeAndSeal();
-
-    QString m_appDir;
-    Session m_session;
-    InstanceLock m_lock;
-    std::unique_ptr<TDataModule1> m_dm;
-    std::unique_ptr<TFM_Main> m_main;
-    bool m_restored = false;   // this run restored the header
-    bool m_sealAtExit = false; // the file was accepted as ours
+    DatabaseStart m_db;
+    std::unique_ptr<MainWindow> m_main;
 };
 
 // The windows' application settings: name, version, Qt's Chinese texts and

@@ -1,8 +1,8 @@
-#include "recipientrows.h"
+#include "book/recipientrows.h"
 
-#include "dataerror.h"
-#include "dataset.h"
-#include "transaction.h"
+#include "base/dataerror.h"
+#include "data/dataset.h"
+#include "data/transaction.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -35,7 +35,7 @@ void RecipientRows::openIfClosed()
 void RecipientRows::assign(const Values& values)
 {
     for (const auto& [column, text] : values)
-        m_att->FieldByName(column).setAsString(text);
+        m_att->fieldByName(column).setAsString(text);
 }
 
 void RecipientRows::append(const Values& values)

@@ -1,6 +1,6 @@
-#include "recipientsearch.h"
+#include "book/recipientsearch.h"
 
-#include "dataset.h"
+#include "data/dataset.h"
 
 #include <QSet>
 

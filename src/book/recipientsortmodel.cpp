@@ -1,4 +1,4 @@
-#include "recipientsortmodel.h"
+#include "book/recipientsortmodel.h"
 
 RecipientSortModel::RecipientSortModel(QObject* parent) : QSortFilterProxyModel(parent)
 {

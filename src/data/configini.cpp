@@ -1,4 +1,4 @@
-#include "configini.h"
+#include "data/configini.h"
 
 #include <QFile>
 #include <QFileInfo>

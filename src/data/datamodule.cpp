@@ -1,13 +1,13 @@
-#include "datamodule.h"
+#include "data/datamodule.h"
 
-#include "schema.h"
+#include "data/schema.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
 
-const char* const TDataModule1::kDatabaseFileName = "Waylark_main.db";
-const char* const TDataModule1::kConnectionName = "DB_main";
-const char* const TDataModule1::kPassword = "qLmZvXa";
+const char* const DataModule::kDatabaseFileName = "Waylark_main.db";
+const char* const DataModule::kConnectionName = "DB_main";
+const char* const DataModule::kPassword = "qLmZvXa";
 
 namespace {
 
@@ -43,7 +43,7 @@ const char* const kAttColSql = "select Name as 收件人姓名,\n"
 
 } // namespace
 
-TDataModule1::TDataModule1(QObject* parent) : QObject(parent)
+DataModule::DataModule(QObject* parent) : QObject(parent)
 {
     setObjectName(QStringLiteral("DataModule1"));
     const QString c = QString::fromLatin1(kConnectionName);
@@ -58,40 +58,40 @@ TDataModule1::TDataModule1(QObject* parent) : QObject(parent)
         return ds;
     };
     // Declaration order of the data module.
-    TB_Model = table("TB_Model", "Exp_Model");
-    TB_Model->setServerSideCursor(true);
-    TB_Att = table("TB_Att", "Exp_Att_Info");
-    TB_Send = table("TB_Send", "Exp_Send_info");
-    qry_Send_Col = query("qry_Send_Col", kSendColSql);
-    qry_Att_Col = query("qry_Att_Col", kAttColSql);
-    region_Province = table("region_Province", "province");
-    region_city = query("region_city", "select * from city where provinceID=:provinceID");
-    region_area = query("region_area", "select * from area where cityID=:cityID");
-    TB_Shop = table("TB_Shop", "Shop_Info");
+    templates = table("TB_Model", "Exp_Model");
+    templates->setServerSideCursor(true);
+    recipients = table("TB_Att", "Exp_Att_Info");
+    sender = table("TB_Send", "Exp_Send_info");
+    senderColumns = query("qry_Send_Col", kSendColSql);
+    recipientColumns = query("qry_Att_Col", kAttColSql);
+    provinces = table("region_Province", "province");
+    cities = query("region_city", "select * from city where provinceID=:provinceID");
+    areas = query("region_area", "select * from area where cityID=:cityID");
+    shop = table("TB_Shop", "Shop_Info");
 }
 
-TDataModule1::~TDataModule1()
+DataModule::~DataModule()
 {
     closeDatabase();
 }
 
-QList<Dataset*> TDataModule1::datasets() const
+QList<Dataset*> DataModule::datasets() const
 {
-    return {TB_Model,        TB_Att,      TB_Send,     qry_Send_Col, qry_Att_Col,
-            region_Province, region_city, region_area, TB_Shop};
+    return {templates,        recipients,      sender,     senderColumns, recipientColumns,
+            provinces, cities, areas, shop};
 }
 
-QSqlDatabase TDataModule1::DB_main() const
+QSqlDatabase DataModule::database() const
 {
     return QSqlDatabase::database(QString::fromLatin1(kConnectionName), false);
 }
 
-bool TDataModule1::isConnected() const
+bool DataModule::isConnected() const
 {
-    return DB_main().isOpen();
+    return database().isOpen();
 }
 
-void TDataModule1::connectDatabase(const QString& fileName)
+void DataModule::connectDatabase(const QString& fileName)
 {
     closeDatabase();
     const QString name = QString::fromLatin1(kConnectionName);
@@ -133,15 +133,15 @@ void TDataModule1::connectDatabase(const QString& fileName)
     }
 }
 
-void TDataModule1::openAll()
+void DataModule::openAll()
 {
     // Start-up order.
-    for (Dataset* ds : {TB_Model, TB_Att, TB_Send, TB_Shop, qry_Att_Col, qry_Send_Col,
-                        region_area, region_city, region_Province})
+    for (Dataset* ds : {templates, recipients, sender, shop, recipientColumns, senderColumns,
+                        areas, cities, provinces})
         ds->open();
 }
 
-void TDataModule1::closeDatabase()
+void DataModule::closeDatabase()
 {
     const QString name = QString::fromLatin1(kConnectionName);
     if (!QSqlDatabase::contains(name))

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "dataset.h"
+#include "data/dataset.h"
 
 #include <QObject>
 #include <QSqlDatabase>
 
 // Owns the one connection and every dataset of the program; each table has
 // exactly one cursor, shared by every window.
-class TDataModule1 : public QObject
+class DataModule : public QObject
 {
     Q_OBJECT
 public:
@@ -15,8 +15,8 @@ public:
     static const char* const kConnectionName;   // "DB_main"
     static const char* const kPassword;         // kept as a setting; SQLite has none
 
-    explicit TDataModule1(QObject* parent = nullptr);
-    ~TDataModule1() override;
+    explicit DataModule(QObject* parent = nullptr);
+    ~DataModule() override;
 
     // Opens the existing file (never creates one), takes the exclusive lock
     // and brings the schema up to date. Throws DataError with the reason.
@@ -26,17 +26,17 @@ public:
     // Closes every dataset and the connection, releasing the lock.
     void closeDatabase();
     bool isConnected() const;
-    QSqlDatabase DB_main() const;
+    QSqlDatabase database() const;
 
-    Dataset* TB_Model;
-    Dataset* TB_Att;
-    Dataset* TB_Send;
-    Dataset* qry_Send_Col;
-    Dataset* qry_Att_Col;
-    Dataset* region_Province;
-    Dataset* region_city;
-    Dataset* region_area;
-    Dataset* TB_Shop;
+    Dataset* templates;
+    Dataset* recipients;
+    Dataset* sender;
+    Dataset* senderColumns;
+    Dataset* recipientColumns;
+    Dataset* provinces;
+    Dataset* cities;
+    Dataset* areas;
+    Dataset* shop;
 
     QList<Dataset*> datasets() const;
 };

@@ -1,4 +1,4 @@
-#include "dataset.h"
+#include "data/dataset.h"
 
 #include <QRegularExpression>
 #include <QSqlError>
@@ -31,12 +31,12 @@ QString Field::name() const
     return m_ds->fieldNames().at(m_index);
 }
 
-QString Field::AsString() const
+QString Field::asString() const
 {
     return variantText(m_ds->value(m_index));
 }
 
-qint64 Field::AsInteger() const
+qint64 Field::asInteger() const
 {
     const QVariant v = m_ds->value(m_index);
     if (v.isNull())
@@ -350,7 +350,7 @@ int Dataset::fieldIndex(const QString& name) const
     return m_columnIndex.value(name, -1);
 }
 
-Field Dataset::FieldByName(const QString& name)
+Field Dataset::fieldByName(const QString& name)
 {
     checkActive();
     const int i = fieldIndex(name);

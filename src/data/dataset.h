@@ -1,7 +1,7 @@
 #pragma once
 
-#include "dataerror.h"
-#include "packedrows.h"
+#include "base/dataerror.h"
+#include "data/packedrows.h"
 
 #include <QHash>
 #include <QObject>
@@ -15,14 +15,14 @@
 
 class Dataset;
 
-// One column of the current row, as FieldByName hands it out.
+// One column of the current row, as fieldByName hands it out.
 class Field
 {
 public:
     Field(Dataset* ds, int index) : m_ds(ds), m_index(index) {}
     QString name() const;
-    QString AsString() const; // null reads as ""
-    qint64 AsInteger() const; // null or non-numeric reads as 0
+    QString asString() const; // null reads as ""
+    qint64 asInteger() const; // null or non-numeric reads as 0
     QVariant value() const;
     bool isNull() const;
     void setAsString(const QString& text) const;
@@ -84,7 +84,7 @@ public:
     int fieldCount() const { return m_columns.size(); }
     QStringList fieldNames() const { return m_columns; }
     int fieldIndex(const QString& name) const; // -1 when absent
-    Field FieldByName(const QString& name);    // throws DataError when absent
+    Field fieldByName(const QString& name);    // throws DataError when absent
 
     QVariant value(int field) const; // of the current row buffer
     void setValue(int field, const QVariant& value);

@@ -1,6 +1,6 @@
-#include "datasetmodel.h"
+#include "data/datasetmodel.h"
 
-#include "dataset.h"
+#include "data/dataset.h"
 
 DatasetModel::DatasetModel(Dataset* dataset, QVector<Column> columns, QObject* parent)
     : QAbstractTableModel(parent), m_dataset(dataset), m_columns(std::move(columns))

@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <QVector>
 
-#include "dataset.h"
+#include "data/dataset.h"
 
 // A read-only table model over a dataset's rows. It never copies the rows:
 // data() reads the dataset's snapshot, so a grid over 100,000 rows costs

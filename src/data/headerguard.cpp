@@ -1,4 +1,4 @@
-#include "headerguard.h"
+#include "data/headerguard.h"
 
 #include <QFile>
 

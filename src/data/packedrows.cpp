@@ -1,4 +1,4 @@
-#include "packedrows.h"
+#include "data/packedrows.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "safefile.h"
+#include "data/safefile.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>

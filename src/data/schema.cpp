@@ -1,7 +1,7 @@
-#include "schema.h"
+#include "data/schema.h"
 
-#include "dataerror.h"
-#include "transaction.h"
+#include "base/dataerror.h"
+#include "data/transaction.h"
 
 #include <QFile>
 #include <QSqlError>

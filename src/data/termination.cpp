@@ -1,4 +1,4 @@
-#include "termination.h"
+#include "data/termination.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

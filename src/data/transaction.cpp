@@ -1,7 +1,7 @@
-#include "transaction.h"
+#include "data/transaction.h"
 
-#include "dataerror.h"
-#include "termination.h"
+#include "base/dataerror.h"
+#include "data/termination.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

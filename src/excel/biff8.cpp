@@ -1,7 +1,7 @@
-#include "biff8.h"
+#include "excel/biff8.h"
 
-#include "celltext.h"
-#include "excelmessages.h"
+#include "excel/celltext.h"
+#include "excel/excelmessages.h"
 
 #include <QHash>
 #include <QtEndian>

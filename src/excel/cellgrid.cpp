@@ -1,4 +1,4 @@
-#include "cellgrid.h"
+#include "excel/cellgrid.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "celltext.h"
+#include "excel/celltext.h"
 
 #include <QDate>
 

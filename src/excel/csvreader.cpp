@@ -1,6 +1,6 @@
-#include "csvreader.h"
+#include "excel/csvreader.h"
 
-#include "excelmessages.h"
+#include "excel/excelmessages.h"
 
 #include <QFile>
 #include <QFileInfo>

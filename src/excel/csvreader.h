@@ -1,6 +1,6 @@
 #pragma once
 
-#include "workbookreader.h"
+#include "excel/workbookreader.h"
 
 #include <QByteArray>
 

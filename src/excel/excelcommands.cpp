@@ -1,17 +1,17 @@
-#include "excelcommands.h"
+#include "excel/excelcommands.h"
 
-#include "cliargs.h"
-#include "dataerror.h"
-#include "datamodule.h"
-#include "exportwriter.h"
-#include "guarded.h"
-#include "importmapping.h"
-#include "importrows.h"
-#include "importtable.h"
-#include "mdbexport.h"
-#include "prompt.h"
-#include "session.h"
-#include "workbookreader.h"
+#include "cli/cliargs.h"
+#include "base/dataerror.h"
+#include "data/datamodule.h"
+#include "excel/exportwriter.h"
+#include "base/guarded.h"
+#include "excel/importmapping.h"
+#include "excel/importrows.h"
+#include "excel/importtable.h"
+#include "excel/mdbexport.h"
+#include "base/prompt.h"
+#include "base/session.h"
+#include "excel/workbookreader.h"
 
 #include <QFileInfo>
 
@@ -40,7 +40,7 @@ QString importFileFilter()
                           ";;Excel 交换格式文件 (*.csv)");
 }
 
-void Exl_Out_BtnClick(TDataModule1* dm)
+void exportRecipients(DataModule* dm)
 {
     QString filter = exportTextFilter();
     const QString chosen =
@@ -49,7 +49,7 @@ void Exl_Out_BtnClick(TDataModule1* dm)
         return;
     const ExportFormat format = exportFormatFor(chosen, filter);
     const QString path = exportPathFor(chosen, format);
-    if (guarded([&] { MDB_Export(dm->TB_Att, path, format); }))
+    if (guarded([&] { MDB_Export(dm->recipients, path, format); }))
         prompt().message(exportDoneMessage(path));
 }
 
@@ -64,7 +64,7 @@ QString exportSynopsis()
     return QStringLiteral("export FILE");
 }
 
-ExitCode::Code runImportCommand(const QStringList& args, TDataModule1* dm, Session& session)
+ExitCode::Code runImportCommand(const QStringList& args, DataModule* dm, Session& session)
 {
     const CliArgs::Options o = CliArgs::parse(
         args, {QStringLiteral("--sheet"), QStringLiteral("--title-row"), QStringLiteral("--map")},
@@ -129,8 +129,8 @@ ExitCode::Code runImportCommand(const QStringList& args, TDataModule1* dm, Sessi
         return progress->setValue(done);
     };
     const ImportResult result = o.has(QStringLiteral("--append"))
-                                    ? appendRecipients(dm->TB_Att, rows, told)
-                                    : replaceRecipients(dm->TB_Att, rows, told);
+                                    ? appendRecipients(dm->recipients, rows, told)
+                                    : replaceRecipients(dm->recipients, rows, told);
     progress.reset();
     switch (result.status) {
     case ImportResult::Status::Done:
@@ -147,7 +147,7 @@ ExitCode::Code runImportCommand(const QStringList& args, TDataModule1* dm, Sessi
     return ExitCode::Failed;
 }
 
-ExitCode::Code runExportCommand(const QStringList& args, TDataModule1* dm, Session&)
+ExitCode::Code runExportCommand(const QStringList& args, DataModule* dm, Session&)
 {
     const CliArgs::Options o = CliArgs::parse(args, {});
     if (!o.error.isEmpty())
@@ -157,7 +157,7 @@ ExitCode::Code runExportCommand(const QStringList& args, TDataModule1* dm, Sessi
     const QString chosen = QFileInfo(o.positional.first()).absoluteFilePath();
     const ExportFormat format = exportFormatFor(chosen, QString());
     const QString path = exportPathFor(chosen, format);
-    if (!guarded([&] { MDB_Export(dm->TB_Att, path, format); }))
+    if (!guarded([&] { MDB_Export(dm->recipients, path, format); }))
         return ExitCode::Failed;
     prompt().message(exportDoneMessage(path));
     return ExitCode::Done;

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "exitcode.h"
+#include "base/exitcode.h"
 
 #include <QString>
 #include <QStringList>
 
 class QWidget;
-class TDataModule1;
+class DataModule;
 struct Session;
 
 // The Excel commands of the recipient tab, and `waylark import` / `waylark
@@ -16,16 +16,16 @@ namespace ExcelCommands
 {
 
 // "导出到Excel文件": the save dialog, then the recipient table to that file.
-void Exl_Out_BtnClick(TDataModule1* dm);
+void exportRecipients(DataModule* dm);
 
 // The open dialog's filters: every readable kind first, each matching its
 // extension in any letter case.
 QString importFileFilter();
 
 // waylark import FILE [--sheet NAME] [--title-row N] --map CAPTION=TITLE [--map ...]
-ExitCode::Code runImportCommand(const QStringList& args, TDataModule1* dm, Session& session);
+ExitCode::Code runImportCommand(const QStringList& args, DataModule* dm, Session& session);
 // waylark export FILE
-ExitCode::Code runExportCommand(const QStringList& args, TDataModule1* dm, Session& session);
+ExitCode::Code runExportCommand(const QStringList& args, DataModule* dm, Session& session);
 
 QString importSynopsis();
 QString exportSynopsis();

@@ -1,4 +1,4 @@
-#include "excelmessages.h"
+#include "excel/excelmessages.h"
 
 #include <QDir>
 

@@ -1,4 +1,4 @@
-#include "exportwriter.h"
+#include "excel/exportwriter.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "importmapping.h"
+#include "excel/importmapping.h"
 
-#include "configini.h"
-#include "importrows.h"
+#include "data/configini.h"
+#include "excel/importrows.h"
 
 #include <QCryptographicHash>
 #include <QJsonArray>

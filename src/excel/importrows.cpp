@@ -1,6 +1,6 @@
-#include "importrows.h"
+#include "excel/importrows.h"
 
-#include "workbookreader.h"
+#include "excel/workbookreader.h"
 
 const QVector<ImportField>& importFields()
 {

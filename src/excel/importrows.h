@@ -1,6 +1,6 @@
 #pragma once
 
-#include "excelmessages.h"
+#include "excel/excelmessages.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,8 +1,8 @@
-#include "importtable.h"
+#include "excel/importtable.h"
 
-#include "dataerror.h"
-#include "importrows.h"
-#include "recipientrows.h"
+#include "base/dataerror.h"
+#include "excel/importrows.h"
+#include "book/recipientrows.h"
 
 #include <exception>
 

@@ -1,9 +1,9 @@
-#include "mdbexport.h"
+#include "excel/mdbexport.h"
 
-#include "dataerror.h"
-#include "dataset.h"
-#include "exportwriter.h"
-#include "schema.h"
+#include "base/dataerror.h"
+#include "data/dataset.h"
+#include "excel/exportwriter.h"
+#include "data/schema.h"
 
 namespace
 {

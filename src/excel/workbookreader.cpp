@@ -1,8 +1,8 @@
-#include "workbookreader.h"
+#include "excel/workbookreader.h"
 
-#include "csvreader.h"
-#include "xlsreader.h"
-#include "xlsxreader.h"
+#include "excel/csvreader.h"
+#include "excel/xlsreader.h"
+#include "excel/xlsxreader.h"
 
 #include <QDir>
 #include <QFile>

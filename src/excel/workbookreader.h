@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cellgrid.h"
+#include "excel/cellgrid.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "xlsreader.h"
+#include "excel/xlsreader.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "biff8.h"
-#include "workbookreader.h"
+#include "excel/biff8.h"
+#include "excel/workbookreader.h"
 
 // An Excel 97-2003 workbook (.xls), read whole by our own record reader
 // (biff8.h) when it is opened.

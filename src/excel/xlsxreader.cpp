@@ -1,4 +1,4 @@
-#include "xlsxreader.h"
+#include "excel/xlsxreader.h"
 
 #include <QDateTime>
 #include <QDir>

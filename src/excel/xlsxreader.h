@@ -1,7 +1,7 @@
 #pragma once
 
-#include "celltext.h"
-#include "workbookreader.h"
+#include "excel/celltext.h"
+#include "excel/workbookreader.h"
 
 #include <QVector>
 

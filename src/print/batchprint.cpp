@@ -1,11 +1,11 @@
-#include "batchprint.h"
+#include "print/batchprint.h"
 
-#include "datamodule.h"
-#include "fieldcatalogue.h"
-#include "printlog.h"
-#include "safefile.h"
-#include "session.h"
-#include "termination.h"
+#include "data/datamodule.h"
+#include "templates/fieldcatalogue.h"
+#include "print/printlog.h"
+#include "data/safefile.h"
+#include "base/session.h"
+#include "data/termination.h"
 
 #include <QDir>
 #include <QFile>
@@ -149,7 +149,7 @@ enum class Rows { All, Current, Given };
 
 // The job is complete: marks its rows and logs it, then rereads the table
 // with its cursor where it was.
-void recordCompletedJob(const QString& model, const QString& target, TDataModule1* dm,
+void recordCompletedJob(const QString& model, const QString& target, DataModule* dm,
                         const QStringList& names, Result* result)
 {
     PrintLog::Entry entry;
@@ -160,10 +160,10 @@ void recordCompletedJob(const QString& model, const QString& target, TDataModule
     entry.lastName = names.isEmpty() ? QString() : names.last();
     entry.rowIds = result->rowIds;
     try {
-        PrintLog::recordCompletedJob(dm->DB_main(), entry, QDateTime::currentDateTime());
+        PrintLog::recordCompletedJob(dm->database(), entry, QDateTime::currentDateTime());
         if (result->rowIds.isEmpty())
             return;
-        Dataset* att = dm->TB_Att;
+        Dataset* att = dm->recipients;
         const int row = att->recNo();
         const bool pastEnd = att->eof();
         att->refresh();
@@ -177,12 +177,12 @@ void recordCompletedJob(const QString& model, const QString& target, TDataModule
     }
 }
 
-Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
+Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
            const Session& session, Prompt::Progress* progress, Rows which,
            const QVector<int>& given = {})
 {
     Result result;
-    Dataset* att = dm->TB_Att;
+    Dataset* att = dm->recipients;
     if (which == Rows::Given && given.isEmpty())
         return result;
     // Named before the job renames its output.
@@ -204,16 +204,16 @@ Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
     if (many)
         att->disableControls();
     try {
-        calibration = Calibration::load(dm->DB_main(), session.currentModel,
+        calibration = Calibration::load(dm->database(), session.currentModel,
                                         Calibration::printerKey(printer));
-        fits = FieldFitStore::load(dm->DB_main(), session.currentModel);
+        fits = FieldFitStore::load(dm->database(), session.currentModel);
         int next = 0;
         if (which == Rows::All)
             att->first();
         else if (which == Rows::Given)
             att->moveTo(given.at(next++));
         for (;;) {
-            const RecordFields fields = RecordRenderer::collect(dm->TB_Model, dm->TB_Send, att, positions);
+            const RecordFields fields = RecordRenderer::collect(dm->templates, dm->sender, att, positions);
             RecordRenderer::Draw_Record(job.painter(), fields, session.printColour(), dpiX, dpiY,
                                         calibration, fits);
             ++result.pages;
@@ -266,29 +266,29 @@ Result run(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
 
 } // namespace
 
-Result printAll(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
+Result printAll(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
                 const Session& session, Prompt::Progress* progress)
 {
     return run(printer, dm, positions, session, progress, Rows::All);
 }
 
-Result printRows(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
+Result printRows(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
                  const Session& session, const QVector<int>& rows, Prompt::Progress* progress)
 {
     return run(printer, dm, positions, session, progress, Rows::Given, rows);
 }
 
-Result printCurrent(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
+Result printCurrent(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
                     const Session& session)
 {
     return run(printer, dm, positions, session, nullptr, Rows::Current);
 }
 
-QString overflowReport(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
+QString overflowReport(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
                        const Session& session, const QVector<int>& rows, bool all)
 {
     const QFont font = session.printFont();
-    Dataset* att = dm->TB_Att;
+    Dataset* att = dm->recipients;
     QVector<int> which = rows;
     if (all) {
         which.clear();
@@ -298,8 +298,8 @@ QString overflowReport(QPrinter* printer, TDataModule1* dm, const FieldPositions
     if (which.isEmpty())
         return QString();
     const Calibration calibration =
-        Calibration::load(dm->DB_main(), session.currentModel, Calibration::printerKey(printer));
-    const FieldFits fits = FieldFitStore::load(dm->DB_main(), session.currentModel);
+        Calibration::load(dm->database(), session.currentModel, Calibration::printerKey(printer));
+    const FieldFits fits = FieldFitStore::load(dm->database(), session.currentModel);
     const QRectF page = printer->pageLayout().fullRectPixels(printer->resolution());
     const int nameField = att->fieldIndex(QStringLiteral("Name"));
     const int before = att->recNo();
@@ -308,7 +308,7 @@ QString overflowReport(QPrinter* printer, TDataModule1* dm, const FieldPositions
     for (int row : which) {
         att->moveTo(row);
         const RecordFields fields =
-            RecordRenderer::collect(dm->TB_Model, dm->TB_Send, att, positions);
+            RecordRenderer::collect(dm->templates, dm->sender, att, positions);
         if (RecordRenderer::misfits(fields, fits, font, printer, page.width(), page.height(),
                                     calibration)
                 .isEmpty())

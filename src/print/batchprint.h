@@ -1,13 +1,13 @@
 #pragma once
 
-#include "prompt.h"
-#include "recordrenderer.h"
+#include "base/prompt.h"
+#include "print/recordrenderer.h"
 
 #include <QString>
 #include <QVector>
 
 class QPrinter;
-class TDataModule1;
+class DataModule;
 struct Session;
 
 // One print job: the rows of the recipient table, one page each, with the
@@ -29,17 +29,17 @@ struct Result {
 // must already be set. A failure or a cancel aborts the job: no half-printed
 // job is sent and no partial PDF file is left. A job handed over whole marks
 // its rows as printed and adds a line to the print log (one transaction).
-Result printAll(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
+Result printAll(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
                 const Session& session, Prompt::Progress* progress = nullptr);
 
 // The given recipient rows (0-based, in the order given), one page each; the
 // recipient table ends on the last of them. An empty list prints nothing.
-Result printRows(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
+Result printRows(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
                  const Session& session, const QVector<int>& rows,
                  Prompt::Progress* progress = nullptr);
 
 // The current recipient row alone, on one page.
-Result printCurrent(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
+Result printCurrent(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
                     const Session& session);
 
 // The rows (all, or the given 0-based ones) whose text would leave the
@@ -47,7 +47,7 @@ Result printCurrent(QPrinter* printer, TDataModule1* dm, const FieldPositions& p
 // 超出打印范围：" and one line per row with its number as the grid shows it
 // and its name; empty when every row prints whole. The cursor stays put.
 // Throws DataError.
-QString overflowReport(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
+QString overflowReport(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
                        const Session& session, const QVector<int>& rows, bool all);
 
 } // namespace BatchPrint

@@ -1,6 +1,6 @@
-#include "calibration.h"
+#include "print/calibration.h"
 
-#include "dataerror.h"
+#include "base/dataerror.h"
 
 #include <QPrinter>
 #include <QSqlError>

@@ -1,18 +1,18 @@
-#include "calibrationcommands.h"
+#include "print/calibrationcommands.h"
 
-#include "calibration.h"
-#include "cliargs.h"
-#include "configini.h"
-#include "datamodule.h"
-#include "guarded.h"
-#include "printerstore.h"
-#include "printmessages.h"
-#include "prompt.h"
-#include "recordrenderer.h"
-#include "session.h"
-#include "templatemessages.h"
-#include "templatestore.h"
-#include "testsheet.h"
+#include "print/calibration.h"
+#include "cli/cliargs.h"
+#include "data/configini.h"
+#include "data/datamodule.h"
+#include "base/guarded.h"
+#include "print/printerstore.h"
+#include "print/printmessages.h"
+#include "base/prompt.h"
+#include "print/recordrenderer.h"
+#include "base/session.h"
+#include "templates/templatemessages.h"
+#include "templates/templatestore.h"
+#include "print/testsheet.h"
 
 #include <QPrinterInfo>
 #include <QSqlQuery>
@@ -24,9 +24,9 @@ namespace CalibrationCommands
 namespace
 {
 
-bool modelExists(TDataModule1* dm, const QString& name)
+bool modelExists(DataModule* dm, const QString& name)
 {
-    QSqlQuery q(dm->DB_main());
+    QSqlQuery q(dm->database());
     q.prepare(QStringLiteral("SELECT count(*) FROM Exp_Model WHERE %1 = ?")
                   .arg(TemplateStore::Column::Name));
     q.addBindValue(name);
@@ -48,7 +48,7 @@ QString synopsis()
                           "calibration for a template (shifts in mm, scales in %), print it");
 }
 
-ExitCode::Code runCommand(const QStringList& givenArgs, TDataModule1* dm, Session& session)
+ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session& session)
 {
     QStringList args = givenArgs;
     const bool pdf = args.removeAll(QStringLiteral("--pdf")) > 0;
@@ -77,7 +77,7 @@ ExitCode::Code runCommand(const QStringList& givenArgs, TDataModule1* dm, Sessio
     }
 
     Calibration c;
-    if (!guarded([&] { c = Calibration::load(dm->DB_main(), model, printer); }))
+    if (!guarded([&] { c = Calibration::load(dm->database(), model, printer); }))
         return ExitCode::Failed;
     bool changed = false;
     double* targets[] = {&c.dxMm, &c.dyMm, &c.sxPct, &c.syPct};
@@ -100,8 +100,8 @@ ExitCode::Code runCommand(const QStringList& givenArgs, TDataModule1* dm, Sessio
         return ExitCode::Usage;
     }
     if (changed && !guarded([&] {
-            Calibration::save(dm->DB_main(), model, printer, c);
-            c = Calibration::load(dm->DB_main(), model, printer);
+            Calibration::save(dm->database(), model, printer, c);
+            c = Calibration::load(dm->database(), model, printer);
         }))
         return ExitCode::Failed;
     const QString text = QStringLiteral("dx=%1\ndy=%2\nsx=%3\nsy=%4\n")

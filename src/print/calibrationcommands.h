@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exitcode.h"
+#include "base/exitcode.h"
 
 #include <QStringList>
 #include <functional>
@@ -8,7 +8,7 @@
 class DesignSurface;
 class QPrinter;
 class QWidget;
-class TDataModule1;
+class DataModule;
 struct Session;
 class Calibration;
 
@@ -19,7 +19,7 @@ namespace CalibrationCommands
 
 // waylark calibrate [--model NAME] [--printer QUEUE | --pdf] [--dx MM] [--dy MM]
 //   [--sx PCT] [--sy PCT]: stores the values given, then prints all four.
-ExitCode::Code runCommand(const QStringList& args, TDataModule1* dm, Session& session);
+ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session& session);
 QString synopsis();
 
 } // namespace CalibrationCommands

@@ -1,24 +1,25 @@
-#include "printcommands.h"
+#include "print/printcommands.h"
 
-#include "batchprint.h"
-#include "calibration.h"
-#include "cliargs.h"
-#include "configini.h"
-#include "datamodule.h"
-#include "guarded.h"
-#include "pagesize.h"
-#include "printerchoice.h"
-#include "printerstore.h"
-#include "printlog.h"
-#include "printmessages.h"
-#include "prompt.h"
-#include "recordrenderer.h"
-#include "rowselection.h"
-#include "session.h"
-#include "testsheet.h"
-#include "templatemessages.h"
-#include "termination.h"
-#include "testsheet.h"
+#include "print/batchprint.h"
+#include "print/calibration.h"
+#include "cli/cliargs.h"
+#include "data/configini.h"
+#include "data/datamodule.h"
+#include "base/guarded.h"
+#include "templates/pagesize.h"
+#include "print/printerpaper.h"
+#include "print/printerchoice.h"
+#include "print/printerstore.h"
+#include "print/printlog.h"
+#include "print/printmessages.h"
+#include "base/prompt.h"
+#include "print/recordrenderer.h"
+#include "print/rowselection.h"
+#include "base/session.h"
+#include "print/testsheet.h"
+#include "templates/templatemessages.h"
+#include "data/termination.h"
+#include "print/testsheet.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -45,7 +46,7 @@ QString batchQuestion(int waybills, const QPrinter* printer)
            where;
 }
 
-void Font_Set_BtnClick(Session& session)
+void choosePrintFont(Session& session)
 {
     // The dialog opens at the font printing uses, so OK alone changes nothing.
     const auto font = prompt().font(session.printFont());
@@ -57,7 +58,7 @@ void Font_Set_BtnClick(Session& session)
         session.chosenPrintColour = *colour;
 }
 
-void Printer_Set_BtnClick(const Session& session)
+void choosePrinter(const Session& session)
 {
     // The choice is the current template's from now on, also after a restart.
     if (prompt().printerSetup(PrinterStore::printer()))
@@ -77,7 +78,7 @@ QString printSynopsis()
                           "rulers, every field at its calibrated place");
 }
 
-ExitCode::Code runCommand(const QStringList& givenArgs, TDataModule1* dm, Session& session)
+ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session& session)
 {
     QStringList args = givenArgs;
     const bool unprinted = args.removeAll(QStringLiteral("--unprinted")) > 0;
@@ -93,7 +94,7 @@ ExitCode::Code runCommand(const QStringList& givenArgs, TDataModule1* dm, Sessio
     }
     // Which rows: a range, the unprinted ones, or both (the unprinted rows of
     // the range); none given is every row.
-    Dataset* att = dm->TB_Att;
+    Dataset* att = dm->recipients;
     const bool all = !unprinted && !o.has(QStringLiteral("--rows"));
     QVector<int> rows;
     if (!all) {
@@ -139,17 +140,17 @@ ExitCode::Code runCommand(const QStringList& givenArgs, TDataModule1* dm, Sessio
             return ExitCode::Failed;
         }
     }
-    if (!Page_Setup(dm->TB_Model, modelName, &printer)) {
+    if (!applyTemplatePaper(dm->templates, modelName, &printer)) {
         prompt().message(TemplateMessages::noCurrentTemplate());
         return ExitCode::Failed;
     }
     PrinterStore::usePageCorner(&printer);
-    Dataset* model = dm->TB_Model;
+    Dataset* model = dm->templates;
     if (testPage) {
         QString error;
         if (!guarded([&] {
                 const Calibration calibration = Calibration::load(
-                    dm->DB_main(), modelName, Calibration::printerKey(&printer));
+                    dm->database(), modelName, Calibration::printerKey(&printer));
                 error =
                     TestSheet::print(&printer, dm, StoredPositions(model), session, calibration);
             }))
@@ -185,14 +186,14 @@ ExitCode::Code runCommand(const QStringList& givenArgs, TDataModule1* dm, Sessio
     return ExitCode::Done;
 }
 
-ExitCode::Code runLogCommand(const QStringList& args, TDataModule1* dm, Session&)
+ExitCode::Code runLogCommand(const QStringList& args, DataModule* dm, Session&)
 {
     if (!args.isEmpty()) {
         prompt().error(CliArgs::usageLine(QStringLiteral("log")));
         return ExitCode::Usage;
     }
     QString text;
-    if (!guarded([&] { text = PrintLog::toTabSeparated(PrintLog::newestFirst(dm->DB_main())); }))
+    if (!guarded([&] { text = PrintLog::toTabSeparated(PrintLog::newestFirst(dm->database())); }))
         return ExitCode::Failed;
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);

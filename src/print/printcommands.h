@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exitcode.h"
+#include "base/exitcode.h"
 
 #include <QStringList>
 #include <QVector>
@@ -9,7 +9,7 @@
 class DesignSurface;
 class QPrinter;
 class QWidget;
-class TDataModule1;
+class DataModule;
 struct Session;
 
 // The print commands of the main window, and the print command line.
@@ -18,16 +18,16 @@ namespace PrintCommands {
 using PageSetup = std::function<bool(QPrinter*)>;
 
 // "字体设置": a cancelled dialog keeps the earlier font.
-void Font_Set_BtnClick(Session& session);
+void choosePrintFont(Session& session);
 // "打印机设置"
-void Printer_Set_BtnClick(const Session& session);
+void choosePrinter(const Session& session);
 
 // waylark print --pdf FILE [--model NAME] | print [--printer QUEUE] [--model NAME]
 //   [--rows 1-20,25] [--unprinted]
-ExitCode::Code runCommand(const QStringList& args, TDataModule1* dm, Session& session);
+ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session& session);
 QString printSynopsis();
 // waylark log: the print log, tab-separated, newest first, on standard output.
-ExitCode::Code runLogCommand(const QStringList& args, TDataModule1* dm, Session& session);
+ExitCode::Code runLogCommand(const QStringList& args, DataModule* dm, Session& session);
 
 // The batch question: the design's question, then how many waybills go where.
 QString batchQuestion(int waybills, const QPrinter* printer);

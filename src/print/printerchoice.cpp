@@ -1,6 +1,6 @@
-#include "printerchoice.h"
+#include "print/printerchoice.h"
 
-#include "configini.h"
+#include "data/configini.h"
 
 #include <QPrinter>
 #include <QPrinterInfo>

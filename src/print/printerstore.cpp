@@ -1,7 +1,7 @@
-#include "printerstore.h"
+#include "print/printerstore.h"
 
-#include "printmessages.h"
-#include "prompt.h"
+#include "print/printmessages.h"
+#include "base/prompt.h"
 
 #include <QFileInfo>
 #include <QPrinter>

@@ -1,8 +1,8 @@
-#include "printlog.h"
+#include "print/printlog.h"
 
-#include "dataerror.h"
-#include "printmarks.h"
-#include "transaction.h"
+#include "base/dataerror.h"
+#include "print/printmarks.h"
+#include "data/transaction.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

@@ -1,6 +1,6 @@
-#include "printmarks.h"
+#include "print/printmarks.h"
 
-#include "dataerror.h"
+#include "base/dataerror.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

@@ -1,4 +1,4 @@
-#include "printmessages.h"
+#include "print/printmessages.h"
 
 namespace PrintMessages
 {

@@ -1,10 +1,10 @@
-#include "recordrenderer.h"
+#include "print/recordrenderer.h"
 
-#include "dataset.h"
-#include "fieldcatalogue.h"
-#include "printgeometry.h"
-#include "templatestore.h"
-#include "textfit.h"
+#include "data/dataset.h"
+#include "templates/fieldcatalogue.h"
+#include "print/printgeometry.h"
+#include "templates/templatestore.h"
+#include "print/textfit.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -16,18 +16,18 @@ int FieldPositions::designWidth(const FieldInfo&) const
 
 int StoredPositions::designWidth(const FieldInfo& field) const
 {
-    const int w = int(m_model->FieldByName(field.widthColumn()).AsInteger());
+    const int w = int(m_model->fieldByName(field.widthColumn()).asInteger());
     return w > 0 ? w : FieldCatalogue::kControlWidth;
 }
 
 QPoint StoredPositions::designOffset(const FieldInfo& field) const
 {
     // The row's feed offsets are in effect wherever it is laid out.
-    return QPoint(int(m_model->FieldByName(field.leftColumn()).AsInteger() +
-                      m_model->FieldByName(TemplateStore::Column::OffsetX).AsInteger()) -
+    return QPoint(int(m_model->fieldByName(field.leftColumn()).asInteger() +
+                      m_model->fieldByName(TemplateStore::Column::OffsetX).asInteger()) -
                       FieldCatalogue::kImageLeft,
-                  int(m_model->FieldByName(field.topColumn()).AsInteger() +
-                      m_model->FieldByName(TemplateStore::Column::OffsetY).AsInteger()) -
+                  int(m_model->fieldByName(field.topColumn()).asInteger() +
+                      m_model->fieldByName(TemplateStore::Column::OffsetY).asInteger()) -
                       FieldCatalogue::kImageTop);
 }
 
@@ -60,11 +60,11 @@ RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
     for (const FieldInfo* f : drawingOrder()) {
         RenderField r;
         r.field = f;
-        r.visible = haveModel && model->FieldByName(f->visColumn()).AsString() == QLatin1String("1");
+        r.visible = haveModel && model->fieldByName(f->visColumn()).asString() == QLatin1String("1");
         if (r.visible) {
             Dataset* source = f->isSender() ? sender : recipient;
             if (source->recNo() >= 0)
-                r.text = source->FieldByName(f->column).AsString();
+                r.text = source->fieldByName(f->column).asString();
             r.offset = positions.designOffset(*f);
             r.width = positions.designWidth(*f);
         }

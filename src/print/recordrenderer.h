@@ -1,7 +1,7 @@
 #pragma once
 
-#include "calibration.h"
-#include "fieldfitstore.h"
+#include "print/calibration.h"
+#include "templates/fieldfitstore.h"
 
 #include <QFont>
 #include <QPoint>

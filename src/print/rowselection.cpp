@@ -1,8 +1,8 @@
-#include "rowselection.h"
+#include "print/rowselection.h"
 
-#include "dataset.h"
-#include "printmessages.h"
-#include "schema.h"
+#include "data/dataset.h"
+#include "print/printmessages.h"
+#include "data/schema.h"
 
 #include <QRegularExpression>
 #include <algorithm>

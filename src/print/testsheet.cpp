@@ -1,11 +1,11 @@
-#include "testsheet.h"
+#include "print/testsheet.h"
 
-#include "datamodule.h"
-#include "fieldcatalogue.h"
-#include "printgeometry.h"
-#include "session.h"
-#include "printmessages.h"
-#include "templatestore.h"
+#include "data/datamodule.h"
+#include "templates/fieldcatalogue.h"
+#include "print/printgeometry.h"
+#include "base/session.h"
+#include "print/printmessages.h"
+#include "templates/templatestore.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -77,15 +77,15 @@ void TestSheet::draw(QPainter& painter, const QImage& background, const RecordFi
     }
 }
 
-QString TestSheet::print(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
+QString TestSheet::print(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
                          const Session& session, const Calibration& calibration)
 {
     const RecordFields fields =
-        RecordRenderer::collect(dm->TB_Model, dm->TB_Send, dm->TB_Att, positions);
+        RecordRenderer::collect(dm->templates, dm->sender, dm->recipients, positions);
     QImage background;
-    if (dm->TB_Model->recNo() >= 0) {
+    if (dm->templates->recNo() >= 0) {
         const QString name =
-            dm->TB_Model->FieldByName(TemplateStore::Column::PictureName).AsString();
+            dm->templates->fieldByName(TemplateStore::Column::PictureName).asString();
         if (!name.isEmpty())
             background.load(session.appDir + QLatin1String("bkbmp/") + name);
     }

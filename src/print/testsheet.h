@@ -1,14 +1,14 @@
 #pragma once
 
-#include "calibration.h"
-#include "recordrenderer.h"
+#include "print/calibration.h"
+#include "print/recordrenderer.h"
 
 #include <QImage>
 #include <QSizeF>
 
 class QPainter;
 class QPrinter;
-class TDataModule1;
+class DataModule;
 struct Session;
 
 // "打印测试页": one page on the template's paper to hold against a real form:
@@ -26,6 +26,6 @@ public:
     // Prints the sheet for the current model's row (the printer's paper
     // already set) in the session's print font with the given calibration.
     // Returns why it failed, or an empty text.
-    static QString print(QPrinter* printer, TDataModule1* dm, const FieldPositions& positions,
+    static QString print(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
                          const Session& session, const Calibration& calibration);
 };

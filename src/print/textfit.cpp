@@ -1,4 +1,4 @@
-#include "textfit.h"
+#include "print/textfit.h"
 
 #include <QFontMetricsF>
 

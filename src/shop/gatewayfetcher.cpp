@@ -1,4 +1,4 @@
-#include "gatewayfetcher.h"
+#include "shop/gatewayfetcher.h"
 
 #include <QEventLoop>
 #include <QNetworkReply>

@@ -1,6 +1,6 @@
-#include "orderdownload.h"
+#include "shop/orderdownload.h"
 
-#include "configini.h"
+#include "data/configini.h"
 
 namespace
 {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "gatewayfetcher.h"
-#include "shopparams.h"
-#include "tradesanswer.h"
-#include "tradesrequest.h"
+#include "shop/gatewayfetcher.h"
+#include "shop/shopparams.h"
+#include "shop/tradesanswer.h"
+#include "shop/tradesrequest.h"
 
 // The bounds of one download, all pages together.
 struct DownloadLimits {

@@ -1,14 +1,14 @@
-#include "shopcommands.h"
+#include "shop/shopcommands.h"
 
-#include "cliargs.h"
-#include "configini.h"
-#include "datamodule.h"
-#include "guarded.h"
-#include "orderdownload.h"
-#include "prompt.h"
-#include "recipientrows.h"
-#include "session.h"
-#include "shopstore.h"
+#include "cli/cliargs.h"
+#include "data/configini.h"
+#include "data/datamodule.h"
+#include "base/guarded.h"
+#include "shop/orderdownload.h"
+#include "base/prompt.h"
+#include "book/recipientrows.h"
+#include "base/session.h"
+#include "shop/shopstore.h"
 
 #include <QTimer>
 
@@ -59,9 +59,9 @@ TradesResult fetchWithProgress(const ShopParams& shop, const QUrl& gateway,
     return result;
 }
 
-bool storeOrders(TDataModule1* dm, const QList<OrderRecipient>& orders)
+bool storeOrders(DataModule* dm, const QList<OrderRecipient>& orders)
 {
-    RecipientRows rows(dm->TB_Att);
+    RecipientRows rows(dm->recipients);
     return guarded([&] {
         rows.inTransaction([&] {
             rows.empty();
@@ -73,12 +73,12 @@ bool storeOrders(TDataModule1* dm, const QList<OrderRecipient>& orders)
 
 } // namespace
 
-void Trade_Dn_BtnClick(TDataModule1* dm, const Session& session)
+void downloadOrders(DataModule* dm, const Session& session)
 {
     get_tbBill(dm, session);
 }
 
-bool get_tbBill(TDataModule1* dm, const Session& session, const DownloadOptions& options)
+bool get_tbBill(DataModule* dm, const Session& session, const DownloadOptions& options)
 {
     // The request runs in a local event loop; a second press must not start
     // another download over the first.
@@ -94,7 +94,7 @@ bool get_tbBill(TDataModule1* dm, const Session& session, const DownloadOptions&
     } done{running};
 
     ShopParams shop;
-    if (!guarded([&] { shop = storedShopParams(dm->TB_Shop); }))
+    if (!guarded([&] { shop = storedShopParams(dm->shop); }))
         return false;
     const QUrl gateway = gatewayUrlFromConfig(ConfigIni::fileName(session.appDir));
     const DownloadLimits limits = downloadLimitsFromConfig(session.appDir);
@@ -117,12 +117,12 @@ bool get_tbBill(TDataModule1* dm, const Session& session, const DownloadOptions&
     return false;
 }
 
-ExitCode::Code runCommand(const QStringList& args, TDataModule1* dm, Session& session)
+ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session& session)
 {
     return runDownload(args, dm, session, DownloadOptions());
 }
 
-ExitCode::Code runDownload(const QStringList& args, TDataModule1* dm, const Session& session,
+ExitCode::Code runDownload(const QStringList& args, DataModule* dm, const Session& session,
                            const DownloadOptions& options)
 {
     if (!args.isEmpty()) {

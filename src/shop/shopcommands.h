@@ -1,15 +1,15 @@
 #pragma once
 
-#include "exitcode.h"
+#include "base/exitcode.h"
 
-#include "gatewayfetcher.h"
-#include "tradesrequest.h"
+#include "shop/gatewayfetcher.h"
+#include "shop/tradesrequest.h"
 
 #include <QString>
 #include <QStringList>
 
 class QWidget;
-class TDataModule1;
+class DataModule;
 struct Session;
 
 // The shop commands of the recipient tab, and `waylark download`. Both
@@ -24,7 +24,7 @@ struct DownloadOptions {
 
 
 // "下载网店订单": get_tbBill with the standard time-out.
-void Trade_Dn_BtnClick(TDataModule1* dm, const Session& session);
+void downloadOrders(DataModule* dm, const Session& session);
 
 // Downloads the last three days' sold orders of the stored shop from the
 // gateway that config.ini names (or the platform's own), within the limits
@@ -33,12 +33,12 @@ void Trade_Dn_BtnClick(TDataModule1* dm, const Session& session);
 // order in one transaction. Every outcome is told through prompt(). True
 // only when the table now holds the downloaded orders; on every other
 // outcome the table is as it was.
-bool get_tbBill(TDataModule1* dm, const Session& session, const DownloadOptions& options = {});
+bool get_tbBill(DataModule* dm, const Session& session, const DownloadOptions& options = {});
 
 // waylark download
-ExitCode::Code runCommand(const QStringList& args, TDataModule1* dm, Session& session);
+ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session& session);
 // The same with the options given (tests use a short time-out).
-ExitCode::Code runDownload(const QStringList& args, TDataModule1* dm, const Session& session,
+ExitCode::Code runDownload(const QStringList& args, DataModule* dm, const Session& session,
                            const DownloadOptions& options);
 
 QString downloadSynopsis();

@@ -1,4 +1,4 @@
-#include "shopparams.h"
+#include "shop/shopparams.h"
 
 ShopParamsCheck checkShopParams(const ShopParams& typed)
 {

@@ -1,7 +1,7 @@
-#include "shopstore.h"
+#include "shop/shopstore.h"
 
-#include "dataset.h"
-#include "transaction.h"
+#include "data/dataset.h"
+#include "data/transaction.h"
 
 #include <QSqlDatabase>
 
@@ -19,10 +19,10 @@ void openIfClosed(Dataset* shop)
 ShopParams storedShopParams(Dataset* shop)
 {
     openIfClosed(shop);
-    return {shop->FieldByName(QStringLiteral("Nick")).AsString(),
-            shop->FieldByName(QStringLiteral("App_Key")).AsString(),
-            shop->FieldByName(QStringLiteral("Secret")).AsString(),
-            shop->FieldByName(QStringLiteral("Sesstion")).AsString()};
+    return {shop->fieldByName(QStringLiteral("Nick")).asString(),
+            shop->fieldByName(QStringLiteral("App_Key")).asString(),
+            shop->fieldByName(QStringLiteral("Secret")).asString(),
+            shop->fieldByName(QStringLiteral("Sesstion")).asString()};
 }
 
 void replaceShopParams(Dataset* shop, const ShopParams& values)
@@ -34,10 +34,10 @@ void replaceShopParams(Dataset* shop, const ShopParams& values)
         while (shop->recordCount() > 0)
             shop->remove();
         shop->append();
-        shop->FieldByName(QStringLiteral("Nick")).setAsString(values.nick);
-        shop->FieldByName(QStringLiteral("App_Key")).setAsString(values.appKey);
-        shop->FieldByName(QStringLiteral("Secret")).setAsString(values.secret);
-        shop->FieldByName(QStringLiteral("Sesstion")).setAsString(values.session);
+        shop->fieldByName(QStringLiteral("Nick")).setAsString(values.nick);
+        shop->fieldByName(QStringLiteral("App_Key")).setAsString(values.appKey);
+        shop->fieldByName(QStringLiteral("Secret")).setAsString(values.secret);
+        shop->fieldByName(QStringLiteral("Sesstion")).setAsString(values.session);
         shop->post();
         t.commit();
     } catch (...) {

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "shopparams.h"
+#include "shop/shopparams.h"
 
 class Dataset;
 
-// The one shop kept in Shop_Info (through TB_Shop).
+// The one shop kept in Shop_Info (through shop).
 
 // The four values of the current row, opening the dataset if needed; all
 // empty when no shop has been stored.

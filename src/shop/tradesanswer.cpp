@@ -1,4 +1,4 @@
-#include "tradesanswer.h"
+#include "shop/tradesanswer.h"
 
 #include <QDomDocument>
 #include <QDomElement>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shopmessages.h"
+#include "shop/shopmessages.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,6 +1,6 @@
-#include "tradesrequest.h"
+#include "shop/tradesrequest.h"
 
-#include "configini.h"
+#include "data/configini.h"
 
 #include <md5.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shopparams.h"
+#include "shop/shopparams.h"
 
 #include <QByteArray>
 #include <QDateTime>

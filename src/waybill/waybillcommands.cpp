@@ -1,14 +1,14 @@
-#include "waybillcommands.h"
+#include "waybill/waybillcommands.h"
 
-#include "cliargs.h"
-#include "configini.h"
-#include "datamodule.h"
-#include "guarded.h"
-#include "prompt.h"
-#include "session.h"
-#include "templatemessages.h"
-#include "templatestore.h"
-#include "waybillwriter.h"
+#include "cli/cliargs.h"
+#include "data/configini.h"
+#include "data/datamodule.h"
+#include "base/guarded.h"
+#include "base/prompt.h"
+#include "base/session.h"
+#include "templates/templatemessages.h"
+#include "templates/templatestore.h"
+#include "waybill/waybillwriter.h"
 
 #include <optional>
 
@@ -57,7 +57,7 @@ QString numberSynopsis()
                                           "template's carrier rule");
 }
 
-ExitCode::Code runCommand(const QStringList& args, TDataModule1* dm, Session& session)
+ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session& session)
 {
     const QString model = QStringLiteral("--model");
     const QString start = QStringLiteral("--start");
@@ -73,7 +73,7 @@ ExitCode::Code runCommand(const QStringList& args, TDataModule1* dm, Session& se
     const QString wanted =
         o.has(model) ? o.value(model) : ConfigIni::read(session.appDir, ConfigIni::DefaultModel);
     std::optional<QString> modelName;
-    if (!guarded([&] { modelName = storedModelName(dm->TB_Model, wanted); }))
+    if (!guarded([&] { modelName = storedModelName(dm->templates, wanted); }))
         return ExitCode::Failed;
     if (!modelName) {
         prompt().message(TemplateMessages::noCurrentTemplate());
@@ -87,7 +87,7 @@ ExitCode::Code runCommand(const QStringList& args, TDataModule1* dm, Session& se
                                  o.value(prefix),
                                  o.value(suffix)};
     WaybillPlan plan;
-    if (!guarded([&] { plan = numberRecipients(dm->TB_Att, request); }))
+    if (!guarded([&] { plan = numberRecipients(dm->recipients, request); }))
         return ExitCode::Failed;
     if (!plan.ok) {
         prompt().message(plan.message);

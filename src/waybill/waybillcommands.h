@@ -1,12 +1,12 @@
 #pragma once
 
-#include "exitcode.h"
+#include "base/exitcode.h"
 
 #include <QString>
 #include <QStringList>
 
 class QWidget;
-class TDataModule1;
+class DataModule;
 struct Session;
 
 // The waybill number command of the recipient tab, and `waylark number`.
@@ -20,7 +20,7 @@ namespace WaybillCommands
 // dialog selects the current one), that start number and increment (1 when
 // not given), and the check box ticked when a prefix or suffix is given.
 // --model defaults to config.ini's default template.
-ExitCode::Code runCommand(const QStringList& args, TDataModule1* dm, Session& session);
+ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session& session);
 
 // "number --model NAME --start NUMBER …", as the usage message gives it.
 QString numberUsage();

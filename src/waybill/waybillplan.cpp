@@ -1,5 +1,5 @@
-#include "waybillplan.h"
-#include "waybilldigits.h"
+#include "waybill/waybillplan.h"
+#include "waybill/waybilldigits.h"
 
 #include <QLatin1String>
 #include <limits>

@@ -1,5 +1,5 @@
-#include "waybillrules.h"
-#include "waybilldigits.h"
+#include "waybill/waybillrules.h"
+#include "waybill/waybilldigits.h"
 
 #include <QLatin1String>
 #include <limits>

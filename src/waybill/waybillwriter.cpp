@@ -1,8 +1,8 @@
-#include "waybillwriter.h"
+#include "waybill/waybillwriter.h"
 
-#include "dataerror.h"
-#include "dataset.h"
-#include "recipientrows.h"
+#include "base/dataerror.h"
+#include "data/dataset.h"
+#include "book/recipientrows.h"
 
 namespace
 {

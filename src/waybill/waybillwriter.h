@@ -1,6 +1,6 @@
 #pragma once
 
-#include "waybillplan.h"
+#include "waybill/waybillplan.h"
 
 class Dataset;
 

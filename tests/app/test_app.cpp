@@ -1,28 +1,28 @@
 // Start-up, the main window's frame and both exits.
-#include "configini.h"
-#include "dataerror.h"
-#include "datamodule.h"
-#include "designpage.h"
-#include "designsurface.h"
-#include "excelcommands.h"
+#include "data/configini.h"
+#include "base/dataerror.h"
+#include "data/datamodule.h"
+#include "gui/templates/designpage.h"
+#include "gui/templates/designsurface.h"
+#include "excel/excelcommands.h"
 #include "fakegateway.h"
-#include "fieldcatalogue.h"
+#include "templates/fieldcatalogue.h"
 #include "findwidget.h"
 #include "freshdatabase.h"
-#include "guarded.h"
-#include "headerguard.h"
-#include "instancelock.h"
-#include "mainwindow.h"
-#include "printcommands.h"
-#include "prompt.h"
-#include "qtprompt.h"
-#include "recipientpage.h"
-#include "recordrenderer.h"
+#include "base/guarded.h"
+#include "data/headerguard.h"
+#include "data/instancelock.h"
+#include "gui/mainwindow.h"
+#include "print/printcommands.h"
+#include "base/prompt.h"
+#include "gui/qtprompt.h"
+#include "gui/book/recipientpage.h"
+#include "print/recordrenderer.h"
 #include "scriptedprompt.h"
-#include "session.h"
-#include "shopparams.h"
-#include "shopstore.h"
-#include "startup.h"
+#include "base/session.h"
+#include "shop/shopparams.h"
+#include "shop/shopstore.h"
+#include "app/startup.h"
 #include "tempworkdir.h"
 
 #include <QComboBox>
@@ -315,9 +315,9 @@ class TestApp : public QObject
         ScriptedPrompt p;
         Startup s(m_tmp->path());
         QVERIFY(s.startHeadless());
-        replaceShopParams(s.dataModule()->TB_Shop,
+        replaceShopParams(s.dataModule()->shop,
                           {"shopnick", "12345678", "s3cr3t", "6100a20b"});
-        QSqlQuery q(s.dataModule()->DB_main());
+        QSqlQuery q(s.dataModule()->database());
         for (const char* sql :
              {"CREATE TEMP TABLE copied AS SELECT * FROM Exp_Model WHERE Model_Name = '通用快递单'",
               "UPDATE copied SET Model_Name = '顺丰速运'",
@@ -1017,7 +1017,7 @@ private Q_SLOTS:
         const QFont printing = session.printFont();
 
         // Cancelled: nothing changes, no colour is asked.
-        PrintCommands::Font_Set_BtnClick(session);
+        PrintCommands::choosePrintFont(session);
         QCOMPARE(p.initials.size(), 1);
         QCOMPARE(p.initials.at(0), printing);
         QCOMPARE(p.initials.at(0).pointSize(), 10);
@@ -1027,7 +1027,7 @@ private Q_SLOTS:
         // OK without a change: the same font; the colour dialog opens at black
         // and its cancel keeps black.
         p.fonts.enqueue(p.initials.at(0));
-        PrintCommands::Font_Set_BtnClick(session);
+        PrintCommands::choosePrintFont(session);
         QCOMPARE(session.printFont(), printing);
         QCOMPARE(p.shown.last().kind, QString("colour"));
         QCOMPARE(p.shown.last().text, QColor(Qt::black).name());
@@ -1038,10 +1038,10 @@ private Q_SLOTS:
         big.setPointSize(14);
         p.fonts.enqueue(big);
         p.colours.enqueue(QColor(Qt::red));
-        PrintCommands::Font_Set_BtnClick(session);
+        PrintCommands::choosePrintFont(session);
         QCOMPARE(session.printFont().pointSize(), 14);
         QCOMPARE(session.printColour(), QColor(Qt::red));
-        PrintCommands::Font_Set_BtnClick(session);
+        PrintCommands::choosePrintFont(session);
         QCOMPARE(p.initials.last().pointSize(), 14);
         QCOMPARE(session.printColour(), QColor(Qt::red));
     }

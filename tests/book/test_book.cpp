@@ -1,23 +1,23 @@
 // Recipients and the sender, driven through the main window's widgets.
-#include "configini.h"
-#include "datamodule.h"
-#include "datasetmodel.h"
-#include "dbedit.h"
-#include "designpage.h"
-#include "designsurface.h"
-#include "fieldcatalogue.h"
+#include "data/configini.h"
+#include "data/datamodule.h"
+#include "data/datasetmodel.h"
+#include "gui/dbedit.h"
+#include "gui/templates/designpage.h"
+#include "gui/templates/designsurface.h"
+#include "templates/fieldcatalogue.h"
 #include "findwidget.h"
 #include "freshdatabase.h"
-#include "mainwindow.h"
-#include "maskedtext.h"
-#include "recipientpage.h"
-#include "recipientrows.h"
-#include "recipientsortmodel.h"
-#include "recordrenderer.h"
+#include "gui/mainwindow.h"
+#include "gui/maskedtext.h"
+#include "gui/book/recipientpage.h"
+#include "book/recipientrows.h"
+#include "book/recipientsortmodel.h"
+#include "print/recordrenderer.h"
 #include "scriptedprompt.h"
-#include "senderpage.h"
-#include "startup.h"
-#include "surfacepositions.h"
+#include "gui/book/senderpage.h"
+#include "app/startup.h"
+#include "gui/print/surfacepositions.h"
 #include "tempworkdir.h"
 
 #include <QAbstractItemView>
@@ -58,11 +58,11 @@ class TestBook : public QObject
     std::unique_ptr<Startup> m_start;
 
     // The main window and the data module, through start-up that owns them.
-    TFM_Main* mainWindow() const { return m_start->mainWindow(); }
-    TDataModule1* dataModule() const { return m_start->dataModule(); }
+    MainWindow* mainWindow() const { return m_start->mainWindow(); }
+    DataModule* dataModule() const { return m_start->dataModule(); }
     RecipientPage* page() const { return findWidget<RecipientPage>("TabSheet2"); }
     SenderPage* sender() const { return findWidget<SenderPage>("TabSend"); }
-    Dataset* att() const { return dataModule()->TB_Att; }
+    Dataset* att() const { return dataModule()->recipients; }
 
     // The design surface's field control of a field key.
     DBEdit* control(const char* key) const
@@ -90,7 +90,7 @@ class TestBook : public QObject
 
     bool exec(const QString& sql)
     {
-        QSqlQuery q(dataModule()->DB_main());
+        QSqlQuery q(dataModule()->database());
         if (!q.exec(sql)) {
             qWarning() << sql << q.lastError().text();
             return false;
@@ -101,7 +101,7 @@ class TestBook : public QObject
     // One column of a table, as the file holds it, in row order.
     QStringList column(const QString& table, const QString& col, const QString& where = {})
     {
-        QSqlQuery q(dataModule()->DB_main());
+        QSqlQuery q(dataModule()->database());
         q.exec(QStringLiteral("SELECT %1 FROM %2 %3 ORDER BY rowid").arg(col, table, where));
         QStringList out;
         while (q.next())
@@ -298,7 +298,7 @@ private Q_SLOTS:
         QTest::mouseClick(p->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
 
         QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
-        QSqlQuery q(dataModule()->DB_main());
+        QSqlQuery q(dataModule()->database());
         QVERIFY(q.exec("SELECT Name, Company, Address, Mobile, Phone, Disrination, Prvince, City,"
                        " Country, PostCode, Custom1, Custom2, Custom3, Custom4, Custom5, ExpName,"
                        " WayBillNo FROM Exp_Att_Info"));
@@ -314,7 +314,7 @@ private Q_SLOTS:
 
         // The new row is the current recipient and the grid shows it.
         QCOMPARE(att()->recordCount(), 1);
-        QCOMPARE(att()->FieldByName("Name").AsString(), QStringLiteral("  王 五 "));
+        QCOMPARE(att()->fieldByName("Name").asString(), QStringLiteral("  王 五 "));
         QCOMPARE(p->findChild<QTableView*>("DBGrid1")->model()->index(0, 3).data().toString(),
                  storedMobile);
 
@@ -395,8 +395,8 @@ private Q_SLOTS:
             typeInto(c, typed);
             QCOMPARE(c->text(), kept);
             control("A_Name")->setFocus(); // leaving writes it into the row
-            Dataset* row = QByteArray(key).startsWith('S') ? dataModule()->TB_Send : att();
-            QCOMPARE(row->FieldByName("Phone").AsString(), kept);
+            Dataset* row = QByteArray(key).startsWith('S') ? dataModule()->sender : att();
+            QCOMPARE(row->fieldByName("Phone").asString(), kept);
         }
         QCOMPARE(control("S_Phone")->text(), kept);
     }
@@ -421,7 +421,7 @@ private Q_SLOTS:
         // Printing takes them whole as well.
         QStringList printed;
         const RecordFields fields = RecordRenderer::collect(
-            dataModule()->TB_Model, dataModule()->TB_Send, att(),
+            dataModule()->templates, dataModule()->sender, att(),
             SurfacePositions(findWidget<DesignPage>("TabModel")->surface()));
         for (const RenderField& f : fields)
             if (f.field->column == QLatin1String("Phone"))
@@ -450,7 +450,7 @@ private Q_SLOTS:
         typeInto(p->findChild<QLineEdit*>("Att_Disrination_Ad"), QStringLiteral("手写目的地"));
         pick(p->findChild<QComboBox*>("Att_Prvince_Ad"), QStringLiteral("广东省"));
         QVERIFY(p->findChild<QLineEdit*>("Att_Disrination_Ad")->text().isEmpty());
-        QCOMPARE(dataModule()->region_city->param("provinceID").toString(), QStringLiteral("44"));
+        QCOMPARE(dataModule()->cities->param("provinceID").toString(), QStringLiteral("44"));
         QCOMPARE(texts(p->findChild<QComboBox*>("Att_City_Ad")),
                  column("city", "name", "WHERE provinceID='44'"));
         QCOMPARE(p->findChild<QComboBox*>("Att_City_Ad")->currentIndex(), -1);
@@ -458,7 +458,7 @@ private Q_SLOTS:
 
         pick(p->findChild<QComboBox*>("Att_City_Ad"), QStringLiteral("深圳市"));
         QCOMPARE(p->findChild<QLineEdit*>("Att_Disrination_Ad")->text(), QStringLiteral("深圳市"));
-        QCOMPARE(dataModule()->region_area->param("cityID").toString(), QStringLiteral("4403"));
+        QCOMPARE(dataModule()->areas->param("cityID").toString(), QStringLiteral("4403"));
         QCOMPARE(texts(p->findChild<QComboBox*>("Att_Country_Ad")),
                  column("area", "name", "WHERE cityID='4403'"));
         QCOMPARE(p->findChild<QComboBox*>("Att_Country_Ad")->currentIndex(), -1);
@@ -778,7 +778,7 @@ private Q_SLOTS:
 
         // Grid row and cursor map through the sort, both ways.
         clickRow(1);
-        QCOMPARE(att()->FieldByName("Name").AsString(), QStringLiteral("bravo"));
+        QCOMPARE(att()->fieldByName("Name").asString(), QStringLiteral("bravo"));
         QCOMPARE(control("A_Name")->text(), QStringLiteral("bravo"));
         att()->moveTo(0);
         QCOMPARE(grid->currentIndex().row(), 3);
@@ -789,7 +789,7 @@ private Q_SLOTS:
         QStringList found;
         for (int i = 0; i < 4; ++i) {
             QTest::keyClick(page()->findChild<QLineEdit*>("searchEdit"), Qt::Key_Return);
-            found << att()->FieldByName("Name").AsString();
+            found << att()->fieldByName("Name").asString();
             QCOMPARE(selectedRows(), QList<int>{grid->currentIndex().row()});
         }
         QCOMPARE(found, QStringList({"charlie", "delta", "alpha", "bravo"}));
@@ -900,7 +900,7 @@ private Q_SLOTS:
                 rows.append({{"Name", QStringLiteral("新%1").arg(i)}});
             att()->first();
             while (!att()->eof()) {
-                rows.changeCurrent({{"WayBillNo", "N" + att()->FieldByName("Name").AsString()}});
+                rows.changeCurrent({{"WayBillNo", "N" + att()->fieldByName("Name").asString()}});
                 att()->next();
             }
             if (fail)

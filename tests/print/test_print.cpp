@@ -1,24 +1,24 @@
 // Print geometry, rendering and batch jobs, read back from real PDF output
 // and through a real CUPS queue.
-#include "batchprint.h"
-#include "calibration.h"
-#include "calibrationcommands.h"
-#include "configini.h"
-#include "datamodule.h"
-#include "fieldcatalogue.h"
-#include "fieldfitstore.h"
+#include "print/batchprint.h"
+#include "print/calibration.h"
+#include "print/calibrationcommands.h"
+#include "data/configini.h"
+#include "data/datamodule.h"
+#include "templates/fieldcatalogue.h"
+#include "templates/fieldfitstore.h"
 #include "freshdatabase.h"
-#include "headerguard.h"
-#include "printcommands.h"
-#include "printgeometry.h"
-#include "printlog.h"
-#include "recordrenderer.h"
-#include "rowselection.h"
+#include "data/headerguard.h"
+#include "print/printcommands.h"
+#include "print/printgeometry.h"
+#include "print/printlog.h"
+#include "print/recordrenderer.h"
+#include "print/rowselection.h"
 #include "scriptedprompt.h"
-#include "session.h"
+#include "base/session.h"
 #include "tempworkdir.h"
 #include "test_printwindow.h"
-#include "textfit.h"
+#include "print/textfit.h"
 
 #include <QApplication>
 #include <QFontMetricsF>
@@ -93,14 +93,14 @@ class TestPrint : public QObject
     Q_OBJECT
 
     std::unique_ptr<TempWorkDir> m_tmp;
-    std::unique_ptr<TDataModule1> m_dm;
+    std::unique_ptr<DataModule> m_dm;
     Session m_session;
     QTemporaryDir m_cupsDir;
     QString m_cupsSkip; // why no private scheduler runs, if none does
 
     void exec(const QString& sql)
     {
-        QSqlQuery q(m_dm->DB_main());
+        QSqlQuery q(m_dm->database());
         QVERIFY2(q.exec(sql), qPrintable(sql));
     }
 
@@ -115,7 +115,7 @@ class TestPrint : public QObject
                         .arg(f.topColumn()).arg(16 + f.number * 10)
                         .arg(f.visColumn());
         exec(QStringLiteral("UPDATE Exp_Model SET ") + sets.join(", "));
-        m_dm->TB_Model->refresh();
+        m_dm->templates->refresh();
     }
 
     void addSender()
@@ -128,7 +128,7 @@ class TestPrint : public QObject
             }
         exec(QStringLiteral("INSERT INTO Exp_Send_info (%1) VALUES (%2)")
                  .arg(cols.join(','), vals.join(',')));
-        m_dm->TB_Send->refresh();
+        m_dm->sender->refresh();
     }
 
     void addRecipients(int count)
@@ -143,7 +143,7 @@ class TestPrint : public QObject
             exec(QStringLiteral("INSERT INTO Exp_Att_Info (%1) VALUES (%2)")
                      .arg(cols.join(','), vals.join(',')));
         }
-        m_dm->TB_Att->refresh();
+        m_dm->recipients->refresh();
     }
 
     std::unique_ptr<QPrinter> pdfPrinter(const QString& file, int resolution = 1200)
@@ -160,7 +160,7 @@ class TestPrint : public QObject
     // Print_Count of every recipient row, in table order (0 for empty).
     QList<int> printCounts()
     {
-        QSqlQuery q(m_dm->DB_main());
+        QSqlQuery q(m_dm->database());
         q.exec("SELECT coalesce(Print_Count, 0), Printed_At FROM Exp_Att_Info ORDER BY ID");
         QList<int> counts;
         while (q.next()) {
@@ -271,19 +271,19 @@ private Q_SLOTS:
         c.dyMm = calibration.at(1);
         c.sxPct = calibration.at(2);
         c.syPct = calibration.at(3);
-        Calibration::save(m_dm->DB_main(), m_session.currentModel, "PDF", c);
+        Calibration::save(m_dm->database(), m_session.currentModel, "PDF", c);
         // Another printer's and another template's values play no part.
         Calibration other;
         other.dxMm = 20;
-        Calibration::save(m_dm->DB_main(), m_session.currentModel, "HP_LaserJet", other);
-        Calibration::save(m_dm->DB_main(), "别的模板", "PDF", other);
+        Calibration::save(m_dm->database(), m_session.currentModel, "HP_LaserJet", other);
+        Calibration::save(m_dm->database(), "别的模板", "PDF", other);
         exec("UPDATE Exp_Model SET A_Custom5_isVis=0, S_Contents_isVis=0");
-        m_dm->TB_Model->refresh();
+        m_dm->templates->refresh();
         addSender();
         addRecipients(1);
         auto printer = pdfPrinter("out.pdf", resolution);
         const BatchPrint::Result r = BatchPrint::printAll(
-            printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model), m_session);
+            printer.get(), m_dm.get(), StoredPositions(m_dm->templates), m_session);
         QVERIFY2(r.ok, qPrintable(r.message));
         QCOMPARE(r.pages, 1);
 
@@ -325,10 +325,10 @@ private Q_SLOTS:
         QFETCH(bool, drawn);
         useGridTemplate();
         exec("UPDATE Exp_Model SET S_PostCode_isVis=" + flag);
-        m_dm->TB_Model->refresh();
+        m_dm->templates->refresh();
         addSender();
         auto printer = pdfPrinter("out.pdf");
-        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model),
+        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->templates),
                                      m_session)
                     .ok);
         bool found = false;
@@ -342,10 +342,10 @@ private Q_SLOTS:
         useGridTemplate();
         addSender();
         addRecipients(3);
-        m_dm->TB_Att->moveTo(1);
+        m_dm->recipients->moveTo(1);
         auto printer = pdfPrinter("batch.pdf");
         const BatchPrint::Result r = BatchPrint::printAll(
-            printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model), m_session);
+            printer.get(), m_dm.get(), StoredPositions(m_dm->templates), m_session);
         QVERIFY(r.ok);
         QCOMPARE(pdfInfo("batch.pdf", "Pages"), QString("3"));
         QVERIFY(isWaybillPage(pdfInfo("batch.pdf", "Page size")));
@@ -359,8 +359,8 @@ private Q_SLOTS:
                      texts.filter(QRegularExpression("^R\\d")).size());
         }
         // Past the end: on the last row.
-        QVERIFY(m_dm->TB_Att->eof());
-        QCOMPARE(m_dm->TB_Att->recNo(), 2);
+        QVERIFY(m_dm->recipients->eof());
+        QCOMPARE(m_dm->recipients->recNo(), 2);
         QVERIFY(!QFile::exists("batch.pdf.part"));
     }
 
@@ -369,7 +369,7 @@ private Q_SLOTS:
         useGridTemplate();
         addSender();
         auto printer = pdfPrinter("empty.pdf");
-        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model),
+        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->templates),
                                      m_session)
                     .ok);
         QCOMPARE(pdfInfo("empty.pdf", "Pages"), QString("1"));
@@ -462,15 +462,15 @@ private Q_SLOTS:
         m_session.currentModel = QStringLiteral("通用快递单");
         const FieldInfo* address = FieldCatalogue::byKey("A_Address");
         exec("UPDATE Exp_Model SET A_Address_Width=150");
-        m_dm->TB_Model->refresh();
-        FieldFitStore::setFit(m_dm->DB_main(), m_session.currentModel, "A_Address", true);
-        FieldFitStore::setHeight(m_dm->DB_main(), m_session.currentModel, "A_Address", 60);
+        m_dm->templates->refresh();
+        FieldFitStore::setFit(m_dm->database(), m_session.currentModel, "A_Address", true);
+        FieldFitStore::setHeight(m_dm->database(), m_session.currentModel, "A_Address", 60);
         const QString text =
             QStringLiteral("北京市海淀区中关村南大街二十七号院三号楼").repeated(repeat);
         exec("INSERT INTO Exp_Att_Info (Name, Address) VALUES ('张三', '" + text + "')");
-        m_dm->TB_Att->refresh();
+        m_dm->recipients->refresh();
         auto printer = pdfPrinter("fit.pdf", resolution);
-        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model),
+        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->templates),
                                      m_session)
                     .ok);
 
@@ -508,12 +508,12 @@ private Q_SLOTS:
         m_session.currentModel = QStringLiteral("通用快递单");
         ConfigIni::writeString(m_session.appDir, QStringLiteral("DefaultModel"),
                                QStringLiteral("ModelName"), m_session.currentModel);
-        FieldFitStore::setFit(m_dm->DB_main(), m_session.currentModel, "A_Address", true);
+        FieldFitStore::setFit(m_dm->database(), m_session.currentModel, "A_Address", true);
         const QString tooLong = QStringLiteral("北京市海淀区中关村南大街").repeated(20);
         exec("INSERT INTO Exp_Att_Info (Name, Address) VALUES ('张三', '北京')");
         exec("INSERT INTO Exp_Att_Info (Name, Address) VALUES ('李四', '" + tooLong + "')");
         exec("INSERT INTO Exp_Att_Info (Name, Company) VALUES ('王五', '" + tooLong + "')");
-        m_dm->TB_Att->refresh();
+        m_dm->recipients->refresh();
         ScriptedPrompt p;
         QTemporaryFile err;
         QVERIFY(err.open());
@@ -538,9 +538,9 @@ private Q_SLOTS:
         addSender();
         const QString address = QString(60, QLatin1Char('A'));
         exec("INSERT INTO Exp_Att_Info (Address) VALUES ('" + address + "')");
-        m_dm->TB_Att->refresh();
+        m_dm->recipients->refresh();
         auto printer = pdfPrinter("long.pdf");
-        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model),
+        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->templates),
                                      m_session)
                     .ok);
         QStringList texts;
@@ -559,7 +559,7 @@ private Q_SLOTS:
         auto progress = p.progress("row", 5);
         auto printer = pdfPrinter("cancel.pdf");
         const BatchPrint::Result r = BatchPrint::printAll(
-            printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model), m_session, progress.get());
+            printer.get(), m_dm.get(), StoredPositions(m_dm->templates), m_session, progress.get());
         QVERIFY(!r.ok);
         QVERIFY(r.canceled);
         QVERIFY(!QFile::exists("cancel.pdf"));
@@ -614,7 +614,7 @@ private Q_SLOTS:
 
         auto printer = pdfPrinter(target);
         const BatchPrint::Result r = BatchPrint::printAll(
-            printer.get(), m_dm.get(), StoredPositions(m_dm->TB_Model), m_session);
+            printer.get(), m_dm.get(), StoredPositions(m_dm->templates), m_session);
         QFile check("victim.txt");
         QVERIFY(check.open(QIODevice::ReadOnly));
         QCOMPARE(check.readAll(), QByteArray("precious"));
@@ -649,7 +649,7 @@ private Q_SLOTS:
         QCOMPARE(printer.outputFormat(), QPrinter::NativeFormat);
         setPaper(&printer, 2300, 1270);
         const BatchPrint::Result r =
-            BatchPrint::printAll(&printer, m_dm.get(), StoredPositions(m_dm->TB_Model), m_session);
+            BatchPrint::printAll(&printer, m_dm.get(), StoredPositions(m_dm->templates), m_session);
         QVERIFY2(r.ok, qPrintable(r.message));
 
         QString job;
@@ -718,7 +718,7 @@ private Q_SLOTS:
         QFETCH(int, dy);
         useGridTemplate();
         exec(QStringLiteral("UPDATE Exp_Model SET Page_LeftX=%1, Page_TopY=%2").arg(dx).arg(dy));
-        m_dm->TB_Model->refresh();
+        m_dm->templates->refresh();
         addSender();
         addRecipients(1);
         ScriptedPrompt p;
@@ -756,7 +756,7 @@ private Q_SLOTS:
         printer.setPrinterName("waylark-test");
         setPaper(&printer, 2300, 1270);
         const BatchPrint::Result r = BatchPrint::printAll(
-            &printer, m_dm.get(), StoredPositions(m_dm->TB_Model), m_session, progress.get());
+            &printer, m_dm.get(), StoredPositions(m_dm->templates), m_session, progress.get());
         QVERIFY(r.canceled);
         QTest::qWait(1500);
         QCOMPARE(out.entryList({"job-*.pdf"}).size(), before);
@@ -814,7 +814,7 @@ private Q_SLOTS:
             p.cancelProgressAt = 3;
         auto progress = p.progress("row", 4);
         auto printer = pdfPrinter(how == "fail" ? "no such dir/x.pdf" : "marks.pdf");
-        const StoredPositions positions(m_dm->TB_Model);
+        const StoredPositions positions(m_dm->templates);
         BatchPrint::Result r;
         for (int i = 0; i < (how == "twice" ? 2 : 1); ++i)
             r = how == "rows 2,4"
@@ -824,10 +824,10 @@ private Q_SLOTS:
         QCOMPARE(r.ok, logLines > 0);
         QCOMPARE(printCounts(), counts);
         // The dataset shows the marks too.
-        const int countField = m_dm->TB_Att->fieldIndex("Print_Count");
+        const int countField = m_dm->recipients->fieldIndex("Print_Count");
         for (int row = 0; row < counts.size(); ++row)
-            QCOMPARE(m_dm->TB_Att->cell(row, countField).toInt(), counts.at(row));
-        const QList<PrintLog::Entry> log = PrintLog::newestFirst(m_dm->DB_main());
+            QCOMPARE(m_dm->recipients->cell(row, countField).toInt(), counts.at(row));
+        const QList<PrintLog::Entry> log = PrintLog::newestFirst(m_dm->database());
         QCOMPARE(log.size(), logLines);
         if (!logLines)
             return;
@@ -848,11 +848,11 @@ private Q_SLOTS:
                  how == "rows 2,4" ? QStringList({"R2F7", "R4F7"})
                                    : QStringList({"R1F7", "R2F7", "R3F7", "R4F7"}));
         if (how == "rows 2,4") {
-            QCOMPARE(m_dm->TB_Att->recNo(), 3); // on the last row printed
+            QCOMPARE(m_dm->recipients->recNo(), 3); // on the last row printed
             QCOMPARE(e.rowIds.size(), 2);
         } else {
-            QVERIFY(m_dm->TB_Att->eof()); // past the end, as every batch ends
-            QCOMPARE(m_dm->TB_Att->recNo(), 3);
+            QVERIFY(m_dm->recipients->eof()); // past the end, as every batch ends
+            QCOMPARE(m_dm->recipients->recNo(), 3);
         }
     }
 
@@ -883,7 +883,7 @@ private Q_SLOTS:
         addRecipients(5);
         exec("UPDATE Exp_Att_Info SET Print_Count = 1, Printed_At = '2026-01-01 08:00:00' "
              "WHERE Name IN ('R1F7', 'R3F7')");
-        m_dm->TB_Att->refresh();
+        m_dm->recipients->refresh();
         ScriptedPrompt p;
         QCOMPARE(PrintCommands::runCommand(QStringList({"--pdf", "rows.pdf"}) + args, m_dm.get(),
                                            m_session),
@@ -891,12 +891,12 @@ private Q_SLOTS:
         if (status) {
             QVERIFY(!QFile::exists("rows.pdf"));
             QCOMPARE(p.messages().size(), 1);
-            QCOMPARE(PrintLog::newestFirst(m_dm->DB_main()).size(), 0);
+            QCOMPARE(PrintLog::newestFirst(m_dm->database()).size(), 0);
             return;
         }
         QCOMPARE(printedNames("rows.pdf"), names);
-        QCOMPARE(PrintLog::newestFirst(m_dm->DB_main()).size(), 1);
-        QSqlQuery q(m_dm->DB_main());
+        QCOMPARE(PrintLog::newestFirst(m_dm->database()).size(), 1);
+        QSqlQuery q(m_dm->database());
         q.exec("SELECT Name FROM Exp_Att_Info WHERE Printed_At <> '2026-01-01 08:00:00' ORDER BY ID");
         QStringList marked;
         while (q.next())
@@ -935,7 +935,7 @@ private Q_SLOTS:
         QFETCH(QList<double>, stored);
         ScriptedPrompt p;
         QCOMPARE(CalibrationCommands::runCommand(args, m_dm.get(), m_session), status);
-        QSqlQuery q(m_dm->DB_main());
+        QSqlQuery q(m_dm->database());
         q.exec("SELECT Printer, Dx_Mm, Dy_Mm, Sx_Pct, Sy_Pct FROM Print_Calibration");
         if (stored.isEmpty()) {
             QVERIFY(!q.next());
@@ -956,16 +956,16 @@ private Q_SLOTS:
     {
         useGridTemplate();
         exec("UPDATE Exp_Model SET S_Contents_isVis=0");
-        m_dm->TB_Model->refresh();
+        m_dm->templates->refresh();
         addSender();
         addRecipients(1);
         exec("UPDATE Exp_Att_Info SET Custom1 = ''");
-        m_dm->TB_Att->refresh();
+        m_dm->recipients->refresh();
         Calibration c;
         c.dxMm = 2.5;
         c.dyMm = 1.2;
         c.sxPct = 102;
-        Calibration::save(m_dm->DB_main(), QStringLiteral("通用快递单"), "PDF", c);
+        Calibration::save(m_dm->database(), QStringLiteral("通用快递单"), "PDF", c);
         ScriptedPrompt p;
         QCOMPARE(
             PrintCommands::runCommand({"--test-page", "--pdf", "sheet.pdf"}, m_dm.get(), m_session),
@@ -1011,7 +1011,7 @@ private Q_SLOTS:
         QVERIFY2(qAbs(cols.value(12).toDouble() - 96) < 1, qPrintable(lines.at(2)));
         // A test sheet is no job: nothing marked, nothing logged.
         QCOMPARE(printCounts(), QList<int>({0}));
-        QCOMPARE(PrintLog::newestFirst(m_dm->DB_main()).size(), 0);
+        QCOMPARE(PrintLog::newestFirst(m_dm->database()).size(), 0);
         // Rows and a test sheet do not go together.
         QCOMPARE(PrintCommands::runCommand({"--test-page", "--pdf", "x.pdf", "--rows", "1"},
                                            m_dm.get(), m_session),

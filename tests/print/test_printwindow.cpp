@@ -3,31 +3,31 @@
 // print-current-row.
 #include "test_printwindow.h"
 
-#include "fieldfitstore.h"
+#include "templates/fieldfitstore.h"
 
-#include "calibrationcommands.h"
-#include "printactions.h"
-#include "calibrationdialog.h"
-#include "configini.h"
-#include "datamodule.h"
-#include "designpage.h"
-#include "designsurface.h"
-#include "fieldcatalogue.h"
+#include "print/calibrationcommands.h"
+#include "gui/print/printactions.h"
+#include "gui/print/calibrationdialog.h"
+#include "data/configini.h"
+#include "data/datamodule.h"
+#include "gui/templates/designpage.h"
+#include "gui/templates/designsurface.h"
+#include "templates/fieldcatalogue.h"
 #include "findwidget.h"
 #include "freshdatabase.h"
-#include "mainwindow.h"
-#include "pagesetdialog.h"
-#include "preview.h"
-#include "printerchoice.h"
-#include "printerstore.h"
-#include "printlog.h"
-#include "printlogdialog.h"
-#include "printrowsdialog.h"
-#include "recipientpage.h"
-#include "recordrenderer.h"
+#include "gui/mainwindow.h"
+#include "gui/templates/pagesetupdialog.h"
+#include "gui/print/previewwindow.h"
+#include "print/printerchoice.h"
+#include "print/printerstore.h"
+#include "print/printlog.h"
+#include "gui/print/printlogdialog.h"
+#include "gui/print/printrowsdialog.h"
+#include "gui/book/recipientpage.h"
+#include "print/recordrenderer.h"
 #include "scriptedprompt.h"
-#include "session.h"
-#include "startup.h"
+#include "base/session.h"
+#include "app/startup.h"
 #include "tempworkdir.h"
 
 #include <QComboBox>
@@ -76,11 +76,11 @@ struct TestPrintWindow::Fixture {
     std::unique_ptr<Startup> startup;
 
     // The windows and the session, through start-up that owns them.
-    TFM_Main* main() const { return startup->mainWindow(); }
-    TDataModule1* dm() const { return startup->dataModule(); }
+    MainWindow* main() const { return startup->mainWindow(); }
+    DataModule* dm() const { return startup->dataModule(); }
     Session& session() const { return startup->session(); }
-    TFM_PreView* preview() const { return main()->findChild<TFM_PreView*>("FM_PreView"); }
-    TFm_Page_Set* pageSetup() const { return main()->findChild<TFm_Page_Set*>("Fm_Page_Set"); }
+    PreviewWindow* preview() const { return main()->findChild<PreviewWindow*>("FM_PreView"); }
+    PageSetupDialog* pageSetup() const { return main()->findChild<PageSetupDialog*>("Fm_Page_Set"); }
 };
 
 TestPrintWindow::TestPrintWindow() = default;
@@ -93,13 +93,13 @@ void TestPrintWindow::init()
     m_f->startup = std::make_unique<Startup>(m_f->tmp.path());
     QVERIFY(m_f->startup->start());
     m_f->main()->show();
-    QSqlQuery q(m_f->dm()->DB_main());
+    QSqlQuery q(m_f->dm()->database());
     q.exec("INSERT INTO Exp_Send_info (Name) VALUES ('SENDERNAME')");
     for (int i = 1; i <= 5; ++i)
         q.exec(QStringLiteral("INSERT INTO Exp_Att_Info (Name, Address, Mobile) VALUES "
                               "('NAME%1', 'ADDR%1', '1380000000%1')").arg(i));
-    m_f->dm()->TB_Send->refresh();
-    m_f->dm()->TB_Att->refresh();
+    m_f->dm()->sender->refresh();
+    m_f->dm()->recipients->refresh();
     PrinterStore::reset();
     QPrinter* printer = PrinterStore::printer();
     printer->setOutputFormat(QPrinter::PdfFormat);
@@ -123,7 +123,7 @@ void TestPrintWindow::batchAsksFirst_data()
 void TestPrintWindow::batchAsksFirst()
 {
     QFETCH(bool, ok);
-    m_f->dm()->TB_Att->moveTo(1);
+    m_f->dm()->recipients->moveTo(1);
     m_f->prompt.answers.enqueue(ok ? Prompt::Button::Ok : Prompt::Button::Cancel);
     QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     const ScriptedPrompt::Shown q = m_f->prompt.shown.value(0);
@@ -136,13 +136,13 @@ void TestPrintWindow::batchAsksFirst()
     QVERIFY(q.defaultButton == Prompt::Button::Cancel);
     if (!ok) {
         QVERIFY(!QFile::exists("job.pdf"));
-        QCOMPARE(m_f->dm()->TB_Att->recNo(), 1);
+        QCOMPARE(m_f->dm()->recipients->recNo(), 1);
         return;
     }
     QVERIFY2(m_f->prompt.messages().isEmpty(), qPrintable(m_f->prompt.messages().join('|')));
     QCOMPARE(pdfPages("job.pdf"), 5);
-    QVERIFY(m_f->dm()->TB_Att->eof());
-    QCOMPARE(m_f->dm()->TB_Att->recNo(), 4);
+    QVERIFY(m_f->dm()->recipients->eof());
+    QCOMPARE(m_f->dm()->recipients->recNo(), 4);
     QCOMPARE(findWidget<QTableView>("DBGrid1")->currentIndex().row(), 4);
 }
 
@@ -156,12 +156,12 @@ void TestPrintWindow::batchListsRowsThatDoNotFit_data()
 void TestPrintWindow::batchListsRowsThatDoNotFit()
 {
     QFETCH(bool, printAnyway);
-    FieldFitStore::setFit(m_f->dm()->DB_main(), m_f->session().currentModel, "A_Address", true);
-    QSqlQuery q(m_f->dm()->DB_main());
+    FieldFitStore::setFit(m_f->dm()->database(), m_f->session().currentModel, "A_Address", true);
+    QSqlQuery q(m_f->dm()->database());
     q.exec("UPDATE Exp_Att_Info SET Address = '北京'");
     q.exec("UPDATE Exp_Att_Info SET Address = '" +
            QStringLiteral("北京市海淀区中关村南大街").repeated(20) + "' WHERE Name = 'NAME3'");
-    m_f->dm()->TB_Att->refresh();
+    m_f->dm()->recipients->refresh();
     m_f->prompt.answers.enqueue(Prompt::Button::Ok);
     m_f->prompt.answers.enqueue(printAnyway ? Prompt::Button::Ok : Prompt::Button::Cancel);
     QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
@@ -184,7 +184,7 @@ void TestPrintWindow::batchRefusals()
     QCOMPARE(m_f->prompt.messages(),
              QStringList({"打印机没准备好！\n请按工具栏上的“打印机设置”选择打印机；"
                           "没有打印机时，可在其中选择打印到 PDF 文件。"}));
-    QCOMPARE(m_f->dm()->TB_Att->recNo(), 0);
+    QCOMPARE(m_f->dm()->recipients->recNo(), 0);
 
     // A current model that no row bears: no job at all.
     PrinterStore::printer()->setOutputFileName(m_f->tmp.filePath("job.pdf"));
@@ -255,7 +255,7 @@ void TestPrintWindow::livePlacesStoredVisibility()
 
 void TestPrintWindow::previewZoomAndPaging()
 {
-    TFM_PreView* pv = m_f->preview();
+    PreviewWindow* pv = m_f->preview();
     QVERIFY(pv);
     pv->show();
     QVERIFY(!m_f->main()->isVisible());
@@ -277,7 +277,7 @@ void TestPrintWindow::previewZoomAndPaging()
     QTest::mouseClick(pv->findChild<QToolButton*>("Next_Pg_Btn"), Qt::LeftButton);
     QCOMPARE(pv->findChild<QLabel*>("Model_BKimg")->size(), QSize(800, 442));
     QCOMPARE(pv->findChild<QComboBox*>("ComboBox1")->currentText(), QString("200%"));
-    QCOMPARE(m_f->dm()->TB_Att->recNo(), 1);
+    QCOMPARE(m_f->dm()->recipients->recNo(), 1);
 
     auto states = [&] {
         return QVector<bool>{pv->findChild<QToolButton*>("First_Pg_Btn")->isEnabled(),
@@ -287,18 +287,18 @@ void TestPrintWindow::previewZoomAndPaging()
     };
     QTest::mouseClick(pv->findChild<QToolButton*>("Last_Pg_Btn"), Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({true, true, false, false}));
-    QCOMPARE(m_f->dm()->TB_Att->recNo(), 4);
+    QCOMPARE(m_f->dm()->recipients->recNo(), 4);
     QTest::mouseClick(pv->findChild<QToolButton*>("Prior_Pg_Btn"), Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({true, true, true, true}));
     pv->showNextRow(); // reaches the last row: all still on
-    QCOMPARE(m_f->dm()->TB_Att->recNo(), 4);
+    QCOMPARE(m_f->dm()->recipients->recNo(), 4);
     QCOMPARE(states(), QVector<bool>({true, true, true, true}));
     pv->showNextRow(); // tries past it: the row stays, next/last off
-    QCOMPARE(m_f->dm()->TB_Att->recNo(), 4);
+    QCOMPARE(m_f->dm()->recipients->recNo(), 4);
     QCOMPARE(states(), QVector<bool>({true, true, false, false}));
     QTest::mouseClick(pv->findChild<QToolButton*>("First_Pg_Btn"), Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({false, false, true, true}));
-    QCOMPARE(m_f->dm()->TB_Att->recNo(), 0);
+    QCOMPARE(m_f->dm()->recipients->recNo(), 0);
 
     // The row on show prints alone and stays current.
     pv->showNextRow();
@@ -308,7 +308,7 @@ void TestPrintWindow::previewZoomAndPaging()
     QCOMPARE(pdfPages("job.pdf"), 1);
     QVERIFY(pdfText("job.pdf").contains("NAME3"));
     QVERIFY(!pdfText("job.pdf").contains("NAME2"));
-    QCOMPARE(m_f->dm()->TB_Att->recNo(), 2);
+    QCOMPARE(m_f->dm()->recipients->recNo(), 2);
 
     QTest::mouseClick(pv->findChild<QToolButton*>("Close_Btn1"), Qt::LeftButton);
     QVERIFY(m_f->main()->isVisible());
@@ -325,8 +325,8 @@ void TestPrintWindow::previewDrawsTheCurrentRows()
 {
     // The preview's picture: the template's background with the texts drawn
     // in where the design surface places them (at scale 1).
-    TFM_PreView* pv = m_f->preview();
-    m_f->dm()->TB_Att->moveTo(3);
+    PreviewWindow* pv = m_f->preview();
+    m_f->dm()->recipients->moveTo(3);
     pv->show();
     const QImage shown = pv->renderedImage();
     QCOMPARE(shown.size(), QSize(800, 442));
@@ -347,12 +347,12 @@ void TestPrintWindow::previewDrawsTheCurrentRows()
 
 void TestPrintWindow::previewOutlinesTextThatDoesNotFit()
 {
-    FieldFitStore::setFit(m_f->dm()->DB_main(), m_f->session().currentModel, "A_Address", true);
-    QSqlQuery q(m_f->dm()->DB_main());
+    FieldFitStore::setFit(m_f->dm()->database(), m_f->session().currentModel, "A_Address", true);
+    QSqlQuery q(m_f->dm()->database());
     q.exec("UPDATE Exp_Att_Info SET Address = '北京'");
     q.exec("UPDATE Exp_Att_Info SET Address = '" +
            QStringLiteral("北京市海淀区中关村南大街").repeated(20) + "' WHERE Name = 'NAME3'");
-    m_f->dm()->TB_Att->refresh();
+    m_f->dm()->recipients->refresh();
     auto redPixels = [](const QImage& img) {
         int red = 0;
         for (int y = 0; y < img.height(); ++y)
@@ -362,12 +362,12 @@ void TestPrintWindow::previewOutlinesTextThatDoesNotFit()
             }
         return red;
     };
-    TFM_PreView* pv = m_f->preview();
-    m_f->dm()->TB_Att->moveTo(0);
+    PreviewWindow* pv = m_f->preview();
+    m_f->dm()->recipients->moveTo(0);
     pv->show();
     const int plain = redPixels(pv->renderedImage());
     pv->close();
-    m_f->dm()->TB_Att->moveTo(2);
+    m_f->dm()->recipients->moveTo(2);
     pv->show();
     QVERIFY(redPixels(pv->renderedImage()) > plain + 20);
     pv->close();
@@ -376,7 +376,7 @@ void TestPrintWindow::previewOutlinesTextThatDoesNotFit()
 void TestPrintWindow::previewWithoutItsPicture()
 {
     QVERIFY(QFile::rename("bkbmp/generic.bmp", "bkbmp/moved.bmp"));
-    TFM_PreView* pv = m_f->preview();
+    PreviewWindow* pv = m_f->preview();
     pv->show();
     QCOMPARE(m_f->prompt.shown.value(0).kind, QString("error"));
     QVERIFY(m_f->prompt.shown.value(0).text.contains("generic.bmp"));
@@ -402,7 +402,7 @@ void TestPrintWindow::printCurrentRowFromTheGrid()
     grid->selectRow(2);
     bool shownOnRow = false;
     QTimer::singleShot(0, m_f->preview(), [&] {
-        shownOnRow = m_f->preview()->isVisible() && m_f->dm()->TB_Att->recNo() == 2;
+        shownOnRow = m_f->preview()->isVisible() && m_f->dm()->recipients->recNo() == 2;
         m_f->preview()->close();
     });
     findWidget<QAction>("N2")->trigger();
@@ -470,19 +470,19 @@ void TestPrintWindow::previewPlacesTextsAsTheSurface()
     const QString file = "scan." + format.toLower();
     QVERIFY(picture.save(m_f->tmp.filePath("bkbmp/" + file), format.toLatin1()));
     QCOMPARE(qRound(QImage(m_f->tmp.filePath("bkbmp/" + file)).dotsPerMeterX() * 0.0254), dpi);
-    QSqlQuery q(m_f->dm()->DB_main());
+    QSqlQuery q(m_f->dm()->database());
     QString sets = QStringLiteral("Bk_Bmp_Name='%1', A_Name_Left=124, A_Name_Top=66").arg(file);
     for (const FieldInfo& f : FieldCatalogue::all())
         sets += QStringLiteral(", %1=%2").arg(f.visColumn()).arg(f.key == "A_Name" ? 1 : 0);
     QVERIFY(q.exec("UPDATE Exp_Model SET " + sets));
-    m_f->dm()->TB_Model->refresh();
+    m_f->dm()->templates->refresh();
     QVERIFY(findWidget<DesignPage>("TabModel")->layOutTemplate(m_f->session().currentModel));
     DesignSurface* surface = findWidget<DesignPage>("TabModel")->surface();
     const QPoint at = surface->fieldControl("A_Name")->pos() - surface->backgroundImage()->pos();
     QCOMPARE(at, QPoint(100, 50));
 
-    m_f->dm()->TB_Att->moveTo(0);
-    TFM_PreView* pv = m_f->preview();
+    m_f->dm()->recipients->moveTo(0);
+    PreviewWindow* pv = m_f->preview();
     pv->show();
     const QImage shown = pv->renderedImage();
     pv->close();
@@ -517,7 +517,7 @@ void TestPrintWindow::pagingButtonsFollowTheRowShown()
 {
     QFETCH(int, row);
     QFETCH(QVector<bool>, states);
-    TFM_PreView* pv = m_f->preview();
+    PreviewWindow* pv = m_f->preview();
     auto buttons = [&] {
         return QVector<bool>{pv->findChild<QToolButton*>("First_Pg_Btn")->isEnabled(),
                              pv->findChild<QToolButton*>("Prior_Pg_Btn")->isEnabled(),
@@ -525,7 +525,7 @@ void TestPrintWindow::pagingButtonsFollowTheRowShown()
                              pv->findChild<QToolButton*>("Last_Pg_Btn")->isEnabled()};
     };
     // An earlier showing left the buttons of another row.
-    m_f->dm()->TB_Att->moveTo(row == 4 ? 0 : 4);
+    m_f->dm()->recipients->moveTo(row == 4 ? 0 : 4);
     pv->show();
     QTest::mouseClick(row == 4 ? pv->findChild<QToolButton*>("First_Pg_Btn")
                                : pv->findChild<QToolButton*>("Last_Pg_Btn"),
@@ -536,7 +536,7 @@ void TestPrintWindow::pagingButtonsFollowTheRowShown()
     QTableView* grid = findWidget<QTableView>("DBGrid1");
     findWidget<QTabWidget>("TabMain")->setCurrentIndex(1);
     grid->selectRow(row);
-    QCOMPARE(m_f->dm()->TB_Att->recNo(), row);
+    QCOMPARE(m_f->dm()->recipients->recNo(), row);
     QVector<bool> seen;
     QTimer::singleShot(0, pv, [&] {
         seen = buttons();
@@ -570,10 +570,10 @@ void TestPrintWindow::batchPrintsTheChosenRows()
     QFETCH(QString, range);
     QFETCH(QStringList, printed);
     QFETCH(QString, message);
-    QSqlQuery q(m_f->dm()->DB_main());
+    QSqlQuery q(m_f->dm()->database());
     q.exec("UPDATE Exp_Att_Info SET Print_Count = 1, Printed_At = '2026-01-01 08:00:00' "
            "WHERE Name IN ('NAME1', 'NAME5')");
-    m_f->dm()->TB_Att->refresh();
+    m_f->dm()->recipients->refresh();
     RecipientPage* page = findWidget<RecipientPage>("TabSheet2");
     QTableView* grid = page->findChild<QTableView*>("DBGrid1");
     grid->selectionModel()->clearSelection();
@@ -593,7 +593,7 @@ void TestPrintWindow::batchPrintsTheChosenRows()
     if (printed.isEmpty()) {
         QCOMPARE(m_f->prompt.messages(), message.isEmpty() ? QStringList() : QStringList({message}));
         QVERIFY(!QFile::exists(m_f->tmp.filePath("job.pdf")));
-        QCOMPARE(PrintLog::newestFirst(m_f->dm()->DB_main()).size(), 0);
+        QCOMPARE(PrintLog::newestFirst(m_f->dm()->database()).size(), 0);
         return;
     }
     QVERIFY2(m_f->prompt.messages().isEmpty(), qPrintable(m_f->prompt.messages().join('|')));
@@ -616,7 +616,7 @@ void TestPrintWindow::batchPrintsTheChosenRows()
         else
             QVERIFY(shown.isEmpty() || shown == "2026-01-01 08:00:00");
     }
-    const QList<PrintLog::Entry> log = PrintLog::newestFirst(m_f->dm()->DB_main());
+    const QList<PrintLog::Entry> log = PrintLog::newestFirst(m_f->dm()->database());
     QCOMPARE(log.size(), 1);
     QCOMPARE(log.first().firstName, printed.first());
     QCOMPARE(log.first().lastName, printed.last());
@@ -647,9 +647,9 @@ void TestPrintWindow::printLogReprintsAJobsRows()
     QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 3);
     // NAME3 goes away before the reprint: it is left out.
-    QSqlQuery q(m_f->dm()->DB_main());
+    QSqlQuery q(m_f->dm()->database());
     q.exec("DELETE FROM Exp_Att_Info WHERE Name = 'NAME3'");
-    m_f->dm()->TB_Att->refresh();
+    m_f->dm()->recipients->refresh();
     QFile::remove(m_f->tmp.filePath("job.pdf"));
     m_f->prompt.clear();
 
@@ -671,7 +671,7 @@ void TestPrintWindow::printLogReprintsAJobsRows()
     QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 2);
     const QString text = pdfText(m_f->tmp.filePath("job.pdf"));
     QVERIFY(text.contains("NAME2") && text.contains("NAME4") && !text.contains("NAME1"));
-    const QList<PrintLog::Entry> log = PrintLog::newestFirst(m_f->dm()->DB_main());
+    const QList<PrintLog::Entry> log = PrintLog::newestFirst(m_f->dm()->database());
     QCOMPARE(log.size(), 2);
     QCOMPARE(log.first().pages, 2); // newest first
     q.exec("SELECT Name, coalesce(Print_Count, 0) FROM Exp_Att_Info ORDER BY ID");
@@ -691,9 +691,9 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
     Calibration stored;
     stored.dxMm = 1.5;
     stored.syPct = 97.5;
-    Calibration::save(m_f->dm()->DB_main(), m_f->session().currentModel, "PDF", stored);
+    Calibration::save(m_f->dm()->database(), m_f->session().currentModel, "PDF", stored);
     {
-        CalibrationDialog dialog(m_f->dm()->DB_main(), m_f->session().currentModel, "PDF");
+        CalibrationDialog dialog(m_f->dm()->database(), m_f->session().currentModel, "PDF");
         QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Dx_Edit")->value(), 1.5);
         QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Sy_Edit")->value(), 97.5);
         QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Sx_Edit")->value(), 100.0);
@@ -707,19 +707,19 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
     }
     const Calibration c =
-        Calibration::load(m_f->dm()->DB_main(), m_f->session().currentModel, "PDF");
+        Calibration::load(m_f->dm()->database(), m_f->session().currentModel, "PDF");
     QCOMPARE(c.dxMm, 1.5);
     QCOMPARE(c.dyMm, -50.0);
     QCOMPARE(c.sxPct, 104.3);
     QCOMPARE(c.syPct, 97.5);
     // Another printer starts from no calibration.
-    CalibrationDialog other(m_f->dm()->DB_main(), m_f->session().currentModel, "HP_LaserJet");
+    CalibrationDialog other(m_f->dm()->database(), m_f->session().currentModel, "HP_LaserJet");
     QCOMPARE(other.findChild<QDoubleSpinBox*>("Calibration_Dx_Edit")->value(), 0.0);
     QCOMPARE(other.findChild<QDoubleSpinBox*>("Calibration_Sy_Edit")->value(), 100.0);
     QVERIFY(!other.findChild<QPushButton*>("Calibration_Test_Btn")->isEnabled());
 
     // "打印测试页" prints one sheet with the values shown, saved or not.
-    CalibrationDialog dialog(m_f->dm()->DB_main(), m_f->session().currentModel, "PDF");
+    CalibrationDialog dialog(m_f->dm()->database(), m_f->session().currentModel, "PDF");
     QList<Calibration> used;
     dialog.setTestSheetPrinter([&](const Calibration& shown) {
         used << shown;
@@ -738,7 +738,7 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
     QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 1);
     const QString text = pdfText(m_f->tmp.filePath("job.pdf"));
     QVERIFY2(text.contains("SENDERNAME"), qPrintable(text));
-    QCOMPARE(Calibration::load(m_f->dm()->DB_main(), m_f->session().currentModel, "PDF").dxMm, 1.5);
+    QCOMPARE(Calibration::load(m_f->dm()->database(), m_f->session().currentModel, "PDF").dxMm, 1.5);
 }
 
 void TestPrintWindow::printerIsRememberedPerTemplate()

@@ -1,5 +1,5 @@
 #include "fakegateway.h"
-#include "orderdownload.h"
+#include "shop/orderdownload.h"
 #include "tempworkdir.h"
 #include "test_shopwindow.h"
 

@@ -1,17 +1,17 @@
 #include "test_shopwindow.h"
 
-#include "configini.h"
-#include "datamodule.h"
+#include "data/configini.h"
+#include "data/datamodule.h"
 #include "fakegateway.h"
 #include "freshdatabase.h"
-#include "headerguard.h"
-#include "prompt.h"
-#include "recipientrows.h"
+#include "data/headerguard.h"
+#include "base/prompt.h"
+#include "book/recipientrows.h"
 #include "scriptedprompt.h"
-#include "session.h"
-#include "shopcommands.h"
-#include "shopsetdialog.h"
-#include "shopstore.h"
+#include "base/session.h"
+#include "shop/shopcommands.h"
+#include "gui/shop/shopsettingsdialog.h"
+#include "shop/shopstore.h"
 #include "tempworkdir.h"
 
 #include <QApplication>
@@ -80,11 +80,11 @@ class TestShopWindow : public QObject
     Q_OBJECT
 
     std::unique_ptr<TempWorkDir> m_tmp;
-    std::unique_ptr<TDataModule1> m_dm;
+    std::unique_ptr<DataModule> m_dm;
     Session m_session;
     std::unique_ptr<ScriptedPrompt> m_prompt;
 
-    QSqlDatabase db() const { return m_dm->DB_main(); }
+    QSqlDatabase db() const { return m_dm->database(); }
 
     QStringList recipientsInFile() const
     {
@@ -112,7 +112,7 @@ class TestShopWindow : public QObject
         return rows;
     }
 
-    void storeShop(const ShopParams& shop) { replaceShopParams(m_dm->TB_Shop, shop); }
+    void storeShop(const ShopParams& shop) { replaceShopParams(m_dm->shop, shop); }
 
     static ShopParams asciiShop()
     {
@@ -135,7 +135,7 @@ class TestShopWindow : public QObject
     // Two recipients already in the table before a download.
     QStringList seedOldRecipients()
     {
-        RecipientRows rows(m_dm->TB_Att);
+        RecipientRows rows(m_dm->recipients);
         rows.append({{"Name", "老客户甲"}, {"Address", "旧地址 1 号"}, {"Mobile", "13000000000"}});
         rows.append({{"Name", "老客户乙"}, {"Company", "某公司"}, {"WayBillNo", "SF001"}});
         return recipientsInFile();
@@ -185,7 +185,7 @@ private Q_SLOTS:
         QFETCH(QString, firstEmpty);
         storeShop(asciiShop());
 
-        TFm_Shop_Set dialog(m_dm.get());
+        ShopSettingsDialog dialog(m_dm.get());
         dialog.show();
         dialog.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
@@ -211,9 +211,9 @@ private Q_SLOTS:
         QSqlQuery q(db());
         QVERIFY(q.exec("INSERT INTO Shop_Info VALUES ('旧店', 'k1', 's1', 'x1')"));
         QVERIFY(q.exec("INSERT INTO Shop_Info VALUES ('另一店', 'k2', 's2', 'x2')"));
-        m_dm->TB_Shop->refresh();
+        m_dm->shop->refresh();
 
-        TFm_Shop_Set dialog(m_dm.get());
+        ShopSettingsDialog dialog(m_dm.get());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         QCOMPARE(dialog.windowTitle(), QStringLiteral("友情提示：请妥善保存店铺参数！"));
@@ -251,7 +251,7 @@ private Q_SLOTS:
         QSqlQuery q(db());
         QVERIFY(q.exec("CREATE TRIGGER refuse BEFORE INSERT ON Shop_Info "
                        "BEGIN SELECT RAISE(ABORT, 'disk is full'); END"));
-        TFm_Shop_Set dialog(m_dm.get());
+        ShopSettingsDialog dialog(m_dm.get());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         retype(dialog.findChild<QLineEdit*>("Ed_Nick"), QStringLiteral("新店"));
@@ -265,13 +265,13 @@ private Q_SLOTS:
         QVERIFY(dialog.isVisible());
         // The delete before the insert is undone too.
         QCOMPARE(shopsInFile(), QList<ShopParams>{asciiShop()});
-        QCOMPARE(m_dm->TB_Shop->recordCount(), 1);
-        QCOMPARE(storedShopParams(m_dm->TB_Shop), asciiShop());
+        QCOMPARE(m_dm->shop->recordCount(), 1);
+        QCOMPARE(storedShopParams(m_dm->shop), asciiShop());
     }
 
     void unconfirmedValuesGiveWayToTheStoredOnes()
     {
-        TFm_Shop_Set dialog(m_dm.get());
+        ShopSettingsDialog dialog(m_dm.get());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         for (QLineEdit* box :
@@ -295,7 +295,7 @@ private Q_SLOTS:
     void typedValuesSurviveMinimising()
     {
         storeShop(asciiShop());
-        TFm_Shop_Set dialog(m_dm.get());
+        ShopSettingsDialog dialog(m_dm.get());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         retype(dialog.findChild<QLineEdit*>("Ed_Nick"), QStringLiteral("新昵称"));
@@ -321,7 +321,7 @@ private Q_SLOTS:
     void sessionKeyPageOpensOverHttps()
     {
         storeShop(asciiShop());
-        TFm_Shop_Set dialog(m_dm.get());
+        ShopSettingsDialog dialog(m_dm.get());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         retype(dialog.findChild<QLineEdit*>("Ed_Nick"), QStringLiteral("typed"));
@@ -341,10 +341,10 @@ private Q_SLOTS:
         QWidget window;
         // The dialog its window owns, found by its object name.
         const auto shopDialog = [&window] {
-            return window.findChild<TFm_Shop_Set*>("Fm_Shop_Set");
+            return window.findChild<ShopSettingsDialog*>("Fm_Shop_Set");
         };
         QVERIFY(!shopDialog());
-        new TFm_Shop_Set(m_dm.get(), &window);
+        new ShopSettingsDialog(m_dm.get(), &window);
         window.show();
         bool wasModal = false;
         QTimer::singleShot(0, this, [&] {
@@ -358,7 +358,7 @@ private Q_SLOTS:
                             Qt::Key_Return); // the default button
         });
         // Should the keys go astray, the dialog must not hold the run forever.
-        QTimer::singleShot(20000, this, [dialog = QPointer<TFm_Shop_Set>(shopDialog())] {
+        QTimer::singleShot(20000, this, [dialog = QPointer<ShopSettingsDialog>(shopDialog())] {
             if (dialog)
                 dialog->reject();
         });
@@ -407,7 +407,7 @@ private Q_SLOTS:
         gateway.answer(fixture(file));
         useGateway(gateway.url());
 
-        ShopCommands::Trade_Dn_BtnClick(m_dm.get(), m_session);
+        ShopCommands::downloadOrders(m_dm.get(), m_session);
 
         QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
         QCOMPARE(gateway.targets.size(), 1);
@@ -417,12 +417,12 @@ private Q_SLOTS:
         QCOMPARE(shownOfKind("progress"), 1);
         QCOMPARE(m_prompt->messages(), QStringList{Done});
         QCOMPARE(recipientsInFile(), rows);
-        Dataset* att = m_dm->TB_Att;
+        Dataset* att = m_dm->recipients;
         QCOMPARE(att->recordCount(), rows.size());
         if (!rows.isEmpty()) {
             // The cursor stands on the last order.
             QCOMPARE(att->recNo(), rows.size() - 1);
-            QCOMPARE(att->FieldByName("Name").AsString(), rows.last().section('|', 0, 0));
+            QCOMPARE(att->fieldByName("Name").asString(), rows.last().section('|', 0, 0));
         }
     }
 
@@ -534,8 +534,8 @@ private Q_SLOTS:
         QCOMPARE(m_prompt->shown.last().kind, kind);
         QVERIFY2(m_prompt->lastMessage().startsWith(message), qPrintable(m_prompt->lastMessage()));
         QCOMPARE(recipientsInFile(), old);
-        QCOMPARE(m_dm->TB_Att->recordCount(), old.size());
-        QCOMPARE(m_dm->TB_Att->state(), Dataset::State::Browse);
+        QCOMPARE(m_dm->recipients->recordCount(), old.size());
+        QCOMPARE(m_dm->recipients->state(), Dataset::State::Browse);
     }
 
     void downloadStoresEveryPage()

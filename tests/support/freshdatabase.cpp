@@ -1,9 +1,9 @@
 #include "freshdatabase.h"
 
-#include "datamodule.h"
-#include "headerguard.h"
-#include "newdatabase.h"
-#include "session.h"
+#include "data/datamodule.h"
+#include "data/headerguard.h"
+#include "templates/newdatabase.h"
+#include "base/session.h"
 
 #include <QDir>
 
@@ -16,7 +16,7 @@ bool makeFreshAppDir(const QString& dir, QString* error)
     return ok;
 }
 
-std::unique_ptr<TDataModule1> openFreshDataModule(const QString& dir, Session* session,
+std::unique_ptr<DataModule> openFreshDataModule(const QString& dir, Session* session,
                                                   QString* error)
 {
     QString e;
@@ -25,13 +25,13 @@ std::unique_ptr<TDataModule1> openFreshDataModule(const QString& dir, Session* s
             *error = e;
         return nullptr;
     }
-    const QString db = QDir(dir).filePath(QString::fromLatin1(TDataModule1::kDatabaseFileName));
+    const QString db = QDir(dir).filePath(QString::fromLatin1(DataModule::kDatabaseFileName));
     if (DB_Header_Restore(db) != HeaderGuard::Result::Written) {
         if (error)
             *error = QStringLiteral("cannot restore the header of %1").arg(db);
         return nullptr;
     }
-    auto dm = std::make_unique<TDataModule1>();
+    auto dm = std::make_unique<DataModule>();
     try {
         dm->connectDatabase(db);
         dm->openAll();

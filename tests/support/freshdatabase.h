@@ -8,12 +8,12 @@
 // picture and config.ini naming the delivered template.
 bool makeFreshAppDir(const QString& dir, QString* error = nullptr);
 
-class TDataModule1;
+class DataModule;
 struct Session;
 
 // A fresh application directory in dir, its database opened by a new data
 // module with every dataset, and *session made a fresh session on that
 // directory (what start-up does, without windows). Null, with the reason, on
 // failure.
-std::unique_ptr<TDataModule1> openFreshDataModule(const QString& dir, Session* session,
+std::unique_ptr<DataModule> openFreshDataModule(const QString& dir, Session* session,
                                                   QString* error = nullptr);

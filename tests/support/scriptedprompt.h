@@ -1,6 +1,6 @@
 #pragma once
 
-#include "prompt.h"
+#include "base/prompt.h"
 
 #include <QList>
 #include <QQueue>

@@ -1,6 +1,6 @@
 #include "test_waybillwindow.h"
-#include "waybillplan.h"
-#include "waybillrules.h"
+#include "waybill/waybillplan.h"
+#include "waybill/waybillrules.h"
 
 #include <QApplication>
 #include <QtTest>

@@ -1,19 +1,19 @@
 #include "test_waybillwindow.h"
 
-#include "datamodule.h"
-#include "datasetmodel.h"
-#include "dbedit.h"
+#include "data/datamodule.h"
+#include "data/datasetmodel.h"
+#include "gui/dbedit.h"
 #include "freshdatabase.h"
-#include "headerguard.h"
-#include "maskedtext.h"
-#include "prompt.h"
-#include "recipientpage.h"
-#include "recipientrows.h"
+#include "data/headerguard.h"
+#include "gui/maskedtext.h"
+#include "base/prompt.h"
+#include "gui/book/recipientpage.h"
+#include "book/recipientrows.h"
 #include "scriptedprompt.h"
-#include "session.h"
+#include "base/session.h"
 #include "tempworkdir.h"
-#include "waybillcommands.h"
-#include "waybilldialog.h"
+#include "waybill/waybillcommands.h"
+#include "gui/waybill/waybilldialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -110,11 +110,11 @@ class TestWaybillWindow : public QObject
     Q_OBJECT
 
     std::unique_ptr<TempWorkDir> m_tmp;
-    std::unique_ptr<TDataModule1> m_dm;
+    std::unique_ptr<DataModule> m_dm;
     Session m_session;
     std::unique_ptr<ScriptedPrompt> m_prompt;
 
-    QSqlDatabase db() const { return m_dm->DB_main(); }
+    QSqlDatabase db() const { return m_dm->database(); }
 
     QStringList recipientsInFile() const
     {
@@ -132,7 +132,7 @@ class TestWaybillWindow : public QObject
     // The same rows as the recipient dataset holds them.
     QStringList recipientsInDataset() const
     {
-        Dataset* att = m_dm->TB_Att;
+        Dataset* att = m_dm->recipients;
         QStringList rows;
         const int columns[] = {att->fieldIndex("Name"), att->fieldIndex("Mobile"),
                                att->fieldIndex("ExpName"), att->fieldIndex("WayBillNo")};
@@ -151,28 +151,28 @@ class TestWaybillWindow : public QObject
         q.prepare(QStringLiteral("INSERT INTO Exp_Model (Model_Name) VALUES (?)"));
         q.addBindValue(name);
         QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
-        m_dm->TB_Model->refresh();
+        m_dm->templates->refresh();
     }
 
     void seedRecipients()
     {
-        RecipientRows rows(m_dm->TB_Att);
+        RecipientRows rows(m_dm->recipients);
         for (const QString& seeded : Seeded) {
             const QStringList c = seeded.split('|');
             rows.append({{"Name", c[0]}, {"Mobile", c[1]}, {"ExpName", c[2]}, {"WayBillNo", c[3]}});
         }
-        m_dm->TB_Att->first();
+        m_dm->recipients->first();
         QCOMPARE(recipientsInFile(), Seeded);
     }
 
-    void showDialog(TFM_WayBill& dialog)
+    void showDialog(WaybillDialog& dialog)
     {
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     }
 
     // Fills the dialog's inputs the way a user does.
-    void enter(TFM_WayBill& dialog, const Inputs& in)
+    void enter(WaybillDialog& dialog, const Inputs& in)
     {
         choose(dialog.findChild<QComboBox*>("Model_List"), in.model);
         retype(dialog.findChild<QLineEdit*>("WayBillNo_st"), in.start);
@@ -230,10 +230,10 @@ private Q_SLOTS:
     {
         QFETCH(QString, currentModel);
         QFETCH(int, selected);
-        m_dm->TB_Model->moveTo(1);
+        m_dm->templates->moveTo(1);
         m_session.currentModel = currentModel;
 
-        TFM_WayBill dialog(m_dm.get(), &m_session);
+        WaybillDialog dialog(m_dm.get(), &m_session);
         showDialog(dialog);
 
         QCOMPARE(dialog.windowTitle(), QStringLiteral("运单号生成"));
@@ -255,7 +255,7 @@ private Q_SLOTS:
         if (selected < 0)
             QVERIFY(dialog.findChild<QComboBox*>("Model_List")->currentText().isEmpty());
         // Printing reads the current template's row: listing leaves it.
-        QCOMPARE(m_dm->TB_Model->recNo(), 1);
+        QCOMPARE(m_dm->templates->recNo(), 1);
 
         QVERIFY(maskedText(dialog.findChild<QLineEdit*>("WayBillNo_st")).trimmed().isEmpty());
         QCOMPARE(maskedText(dialog.findChild<QLineEdit*>("WayBillNo_cr")), QStringLiteral("1"));
@@ -269,7 +269,7 @@ private Q_SLOTS:
 
     void checkBoxSwitchesPrefixAndSuffix()
     {
-        TFM_WayBill dialog(m_dm.get(), &m_session);
+        WaybillDialog dialog(m_dm.get(), &m_session);
         showDialog(dialog);
 
         QTest::mouseClick(dialog.findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
@@ -336,7 +336,7 @@ private Q_SLOTS:
         page.bindData(m_dm.get(), &m_session);
         const DatasetModel* grid = page.gridModel;
 
-        TFM_WayBill dialog(m_dm.get(), &m_session);
+        WaybillDialog dialog(m_dm.get(), &m_session);
         showDialog(dialog);
         enter(dialog, inputs);
         QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
@@ -355,8 +355,8 @@ private Q_SLOTS:
             QCOMPARE(grid->data(grid->index(row, 5)).toString(), inputs.model);
             QCOMPARE(grid->data(grid->index(row, 6)).toString(), numbers.at(row));
         }
-        QCOMPARE(m_dm->TB_Att->recNo(), 2);
-        QCOMPARE(m_dm->TB_Att->state(), Dataset::State::Browse);
+        QCOMPARE(m_dm->recipients->recNo(), 2);
+        QCOMPARE(m_dm->recipients->state(), Dataset::State::Browse);
     }
 
     // Refused inputs and series: a message, every row as it was, the dialog
@@ -386,7 +386,7 @@ private Q_SLOTS:
         QFETCH(Inputs, inputs);
         QFETCH(QString, message);
 
-        TFM_WayBill dialog(m_dm.get(), &m_session);
+        WaybillDialog dialog(m_dm.get(), &m_session);
         showDialog(dialog);
         enter(dialog, inputs);
         const QString typedStart = maskedText(dialog.findChild<QLineEdit*>("WayBillNo_st"));
@@ -397,7 +397,7 @@ private Q_SLOTS:
         QVERIFY(dialog.isVisible());
         QCOMPARE(recipientsInFile(), Seeded);
         QCOMPARE(recipientsInDataset(), Seeded);
-        QCOMPARE(m_dm->TB_Att->state(), Dataset::State::Browse);
+        QCOMPARE(m_dm->recipients->state(), Dataset::State::Browse);
 
         QCOMPARE(dialog.findChild<QComboBox*>("Model_List")->currentText(), inputs.model);
         QCOMPARE(maskedText(dialog.findChild<QLineEdit*>("WayBillNo_st")), typedStart);
@@ -424,9 +424,9 @@ private Q_SLOTS:
     void boundEditsFollowOnceAtTheEnd()
     {
         DBEdit number;
-        number.bind(m_dm->TB_Att, QStringLiteral("WayBillNo"));
-        QSignalSpy states(m_dm->TB_Att, &Dataset::stateChanged);
-        TFM_WayBill dialog(m_dm.get(), &m_session);
+        number.bind(m_dm->recipients, QStringLiteral("WayBillNo"));
+        QSignalSpy states(m_dm->recipients, &Dataset::stateChanged);
+        WaybillDialog dialog(m_dm.get(), &m_session);
         showDialog(dialog);
         enter(dialog, Inputs{Generic, "1000", "5"});
         QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
@@ -442,7 +442,7 @@ private Q_SLOTS:
         QSqlQuery q(db());
         QVERIFY(q.exec("CREATE TRIGGER refuse BEFORE UPDATE OF WayBillNo ON Exp_Att_Info "
                        "WHEN NEW.Name = '王五' BEGIN SELECT RAISE(ABORT, 'disk is full'); END"));
-        TFM_WayBill dialog(m_dm.get(), &m_session);
+        WaybillDialog dialog(m_dm.get(), &m_session);
         showDialog(dialog);
         enter(dialog, Inputs{Generic, "1000", "1"});
         QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
@@ -458,8 +458,8 @@ private Q_SLOTS:
 
     void emptyTableIsNoError()
     {
-        RecipientRows(m_dm->TB_Att).empty();
-        TFM_WayBill dialog(m_dm.get(), &m_session);
+        RecipientRows(m_dm->recipients).empty();
+        WaybillDialog dialog(m_dm.get(), &m_session);
         showDialog(dialog);
         enter(dialog, Inputs{Sf, "123456789012", "1"});
         QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
@@ -467,7 +467,7 @@ private Q_SLOTS:
         QCOMPARE(m_prompt->messages(), QStringList{Done});
         QVERIFY(!dialog.isVisible());
         QVERIFY(recipientsInFile().isEmpty());
-        QCOMPARE(m_dm->TB_Att->recordCount(), 0);
+        QCOMPARE(m_dm->recipients->recordCount(), 0);
     }
 
     // A row being typed counts as the cursor's first move leaves it: an
@@ -475,19 +475,19 @@ private Q_SLOTS:
     // start fits exactly three rows.
     void rowBeingTypedCountsAsItWillBePosted()
     {
-        Dataset* att = m_dm->TB_Att;
+        Dataset* att = m_dm->recipients;
         const Inputs inputs{Sf, "123999999970", "1"};
-        TFM_WayBill dialog(m_dm.get(), &m_session);
+        WaybillDialog dialog(m_dm.get(), &m_session);
         showDialog(dialog);
         enter(dialog, inputs);
 
         att->append();
-        att->FieldByName("Name").setAsString("赵六");
+        att->fieldByName("Name").setAsString("赵六");
         QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{SfEndText});
         QCOMPARE(recipientsInFile(), Seeded);
         QCOMPARE(att->state(), Dataset::State::Insert); // still the user's to finish
-        QCOMPARE(att->FieldByName("Name").AsString(), QStringLiteral("赵六"));
+        QCOMPARE(att->fieldByName("Name").asString(), QStringLiteral("赵六"));
 
         att->cancel();
         att->append();
@@ -501,7 +501,7 @@ private Q_SLOTS:
 
     void enterMovesOnAndNeverGenerates()
     {
-        TFM_WayBill dialog(m_dm.get(), &m_session);
+        WaybillDialog dialog(m_dm.get(), &m_session);
         showDialog(dialog);
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         QVERIFY(!dialog.findChild<QPushButton*>("BitBtn1")->isDefault());
@@ -537,10 +537,10 @@ private Q_SLOTS:
         QWidget window;
         // The dialog its window owns, found by its object name.
         const auto waybillDialog = [&window] {
-            return window.findChild<TFM_WayBill*>("FM_WayBill");
+            return window.findChild<WaybillDialog*>("FM_WayBill");
         };
         QVERIFY(!waybillDialog());
-        new TFM_WayBill(m_dm.get(), &m_session, &window);
+        new WaybillDialog(m_dm.get(), &m_session, &window);
         window.show();
         bool wasModal = false;
         QTimer::singleShot(0, this, [&] {
@@ -553,7 +553,7 @@ private Q_SLOTS:
                             Qt::AltModifier);
         });
         // Should the keys go astray, the dialog must not hold the run forever.
-        QTimer::singleShot(20000, this, [dialog = QPointer<TFM_WayBill>(waybillDialog())] {
+        QTimer::singleShot(20000, this, [dialog = QPointer<WaybillDialog>(waybillDialog())] {
             if (dialog)
                 dialog->reject();
         });

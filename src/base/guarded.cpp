@@ -1,0 +1,64 @@
+#include "base/guarded.h"
+
+#include "base/dataerror.h"
+#include "base/prompt.h"
+
+#include <QString>
+#include <exception>
+
+namespace
+{
+
+bool startsInChinese(const QString& text)
+{
+    const QString firstLine = text.section(QLatin1Char('\n'), 0, 0);
+    for (const QChar c : firstLine)
+        if (c.script() == QChar::Script_Han)
+            return true;
+    return false;
+}
+
+QString withChineseFirstLine(const QString& firstLine, const QString& reason)
+{
+    if (startsInChinese(reason))
+        return reason;
+    return reason.trimmed().isEmpty() ? firstLine : firstLine + QLatin1Char('\n') + reason;
+}
+
+} // namespace
+
+QString dataErrorText(const QString& reason)
+{
+    return withChineseFirstLine(QStringLiteral("数据库操作失败，本次操作没有完成！"), reason);
+}
+
+QString programErrorText(const QString& reason)
+{
+    return withChineseFirstLine(QStringLiteral("程序发生错误，本次操作没有完成！"), reason);
+}
+
+QString withReason(const QString& firstLine, const QString& reason)
+{
+    const QString shown = reason.trimmed();
+    return shown.isEmpty() ? firstLine : firstLine + QLatin1Char('\n') + shown;
+}
+
+QString reasonOf(const std::exception& error)
+{
+    if (const auto* dataError = dynamic_cast<const DataError*>(&error))
+        return dataError->message();
+    return QString::fromLocal8Bit(error.what());
+}
+
+bool guarded(const std::function<void()>& action)
+{
+    try {
+        action();
+        return true;
+    } catch (const DataError& e) {
+        prompt().error(dataErrorText(e.message()));
+    } catch (const std::exception& e) {
+        prompt().error(programErrorText(reasonOf(e)));
+    }
+    return false;
+}

@@ -1,0 +1,137 @@
+#include "data/databasestart.h"
+
+#include "base/appmessages.h"
+#include "data/datamodule.h"
+#include "base/guarded.h"
+#include "data/headerguard.h"
+#include "base/prompt.h"
+#include "data/safefile.h"
+#include "data/termination.h"
+
+#include <QFileInfo>
+
+#include <cstdio>
+#include <unistd.h>
+
+DatabaseStart::DatabaseStart(const QString& appDir)
+    : m_appDir(appDir.endsWith(QLatin1Char('/')) ? appDir : appDir + QLatin1Char('/'))
+{
+}
+
+DatabaseStart::~DatabaseStart()
+{
+    shutdown();
+}
+
+bool DatabaseStart::acquire()
+{
+    const QString dbName = QString::fromLatin1(DataModule::kDatabaseFileName);
+    // 1. One instance per database, taken before the file is touched.
+    switch (m_lock.acquire(dbName)) {
+    case InstanceLock::Status::Locked:
+        break;
+    case InstanceLock::Status::Running:
+        prompt().message(QStringLiteral("程 序 已 经 运 行!"), QStringLiteral(" 警告"),
+                         Prompt::Icon::Stop);
+        return false;
+    case InstanceLock::Status::Failed:
+        prompt().message(QStringLiteral("无法建立程序运行锁，程序没有启动。\n") + m_lock.error(),
+                         QStringLiteral(" 警告"), Prompt::Icon::Stop);
+        return false;
+    }
+    // 2. The application directory.
+    m_session = Session::forAppDir(m_appDir);
+
+    // 3. The standard header back into a sealed file, and into no other.
+    QString error;
+    const QString shownName = QFileInfo(dbName).absoluteFilePath();
+    switch (DB_Header_Restore(dbName, &error)) {
+    case HeaderGuard::Result::Missing:
+        prompt().message(QStringLiteral("数据库文件初始化失败！"));
+        break;
+    case HeaderGuard::Result::OpenFailed:
+        prompt().message(withReason(
+            QStringLiteral("数据库打开错误,WIN7系统请尝试以管理员身份重新运行！"), error));
+        m_lock.release();
+        return false;
+    case HeaderGuard::Result::Foreign:
+        prompt().message(
+            QStringLiteral("数据库文件不是本程序的数据库或已损坏，程序没有改动它：\n") + shownName);
+        m_lock.release();
+        return false;
+    case HeaderGuard::Result::InUse:
+        prompt().message(QStringLiteral("数据库文件正被其他程序使用，请关闭该程序后再试：\n") +
+                         shownName);
+        m_lock.release();
+        return false;
+    case HeaderGuard::Result::Written:
+        m_restored = true;
+        break;
+    case HeaderGuard::Result::AlreadyInPlace: // left open by a run that was killed
+        break;
+    }
+
+    // 4 to 6. The data module, the connection and every dataset.
+    m_dm = std::make_unique<DataModule>();
+    const bool ok = guarded([&] {
+        m_dm->connectDatabase(dbName);
+        m_dm->openAll();
+    });
+    if (!ok) {
+        m_dm.reset();
+        // Leave the file as it was found: sealed only when it was sealed.
+        if (m_restored)
+            DB_Header_Seal(dbName);
+        m_restored = false;
+        m_lock.release();
+        return false;
+    }
+    // A database of ours is sealed at the end, also one a killed run left open.
+    m_sealAtExit = true;
+    return true;
+}
+
+void DatabaseStart::closeAndSeal()
+{
+    if (m_closeWindows && m_closeWindows()) // the windows seal once themselves
+        m_sealAtExit = false;
+    if (m_dm)
+        m_dm->closeDatabase();
+    m_restored = false;
+    if (m_sealAtExit) {
+        m_sealAtExit = false;
+        if (DB_Header_Seal(QString::fromLatin1(DataModule::kDatabaseFileName)) ==
+            HeaderGuard::Result::Missing)
+            prompt().message(QString::fromUtf8(AppMessages::DatabaseMissing));
+    }
+}
+
+void DatabaseStart::shutdown()
+{
+    closeAndSeal();
+    m_dm.reset();
+    m_lock.release();
+}
+
+void DatabaseStart::terminate()
+{
+    // Output files in the making go first: nothing half-written stays. The
+    // windows stay as they are: the process ends right after this.
+    SafeFile::removeAllPending();
+    closeAndSeal();
+    m_lock.release();
+}
+
+void DatabaseStart::endOnSignals(int exitStatus)
+{
+    Termination::install([this, exitStatus](int) {
+        terminate();
+        if (exitStatus != 0) {
+            const QByteArray text = QByteArray("程序收到结束信号，数据库已关闭，程序退出。\n");
+            [[maybe_unused]] const ssize_t n =
+                ::write(STDERR_FILENO, text.constData(), size_t(text.size()));
+        }
+        std::fflush(nullptr);
+        ::_exit(exitStatus);
+    });
+}

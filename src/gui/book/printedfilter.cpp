@@ -1,0 +1,42 @@
+#include "gui/book/printedfilter.h"
+
+#include "data/dataset.h"
+#include "book/recipientsortmodel.h"
+#include "data/schema.h"
+
+#include <QComboBox>
+
+PrintedFilter::PrintedFilter(RecipientSortModel* view, QComboBox* box, Dataset* recipients,
+                             QObject* parent)
+    : QObject(parent), m_view(view), m_box(box), m_att(recipients)
+{
+    m_box->clear();
+    m_box->addItems({QStringLiteral("全部"), QStringLiteral("未打印"), QStringLiteral("已打印")});
+    m_box->setCurrentIndex(0);
+    connect(m_box, &QComboBox::currentIndexChanged, this,
+            [this](int index) { setShow(Show(std::max(0, index))); });
+}
+
+void PrintedFilter::setShow(Show show)
+{
+    m_show = show;
+    if (m_box->currentIndex() != int(show))
+        m_box->setCurrentIndex(int(show));
+    if (m_show == Show::All) {
+        m_view->setRowFilter(nullptr);
+        return;
+    }
+    const bool printed = m_show == Show::Printed;
+    m_view->setRowFilter([this, printed](int row) { return isPrinted(row) == printed; });
+}
+
+bool PrintedFilter::isPrinted(int row) const
+{
+    const int count = m_att->fieldIndex(Schema::printCountColumn());
+    return count >= 0 && m_att->cell(row, count).toLongLong() > 0;
+}
+
+void PrintedFilter::apply()
+{
+    m_view->refilter();
+}

@@ -1,0 +1,449 @@
+#include "gui/book/recipientpage.h"
+#include "ui_recipientpage.h"
+
+#include "data/configini.h"
+#include "data/datamodule.h"
+#include "data/datasetmodel.h"
+#include "gui/templates/designpage.h"
+#include "base/guarded.h"
+#include "gui/landlinevalidator.h"
+#include "gui/maskedtext.h"
+#include "gui/book/printedfilter.h"
+#include "base/prompt.h"
+#include "book/recipientrows.h"
+#include "book/recipientsearch.h"
+#include "book/recipientsortmodel.h"
+#include "base/session.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolButton>
+#include <algorithm>
+
+namespace
+{
+
+// Refills a region list from a region query, in the query's order, with
+// nothing chosen.
+void fillList(QComboBox* list, Dataset* region)
+{
+    list->clear();
+    region->first();
+    while (!region->eof()) {
+        list->addItem(region->fieldByName(QStringLiteral("name")).asString());
+        region->next();
+    }
+    list->setCurrentIndex(-1);
+}
+
+// The code of the first region row named name, as text; null when no row
+// has that name, which then finds no rows below it.
+QVariant codeOf(Dataset* region, const QString& name)
+{
+    if (!region->isActive() || !region->locate(QStringLiteral("name"), name))
+        return QVariant();
+    return region->fieldByName(QStringLiteral("code")).asString();
+}
+
+} // namespace
+
+RecipientPage::RecipientPage(QWidget* parent)
+    : QWidget(parent), m_ui(std::make_unique<Ui::RecipientPage>())
+{
+    m_ui->setupUi(this);
+    m_ui->phoneEdit->setValidator(new LandlineValidator(m_ui->phoneEdit));
+    QTableView* grid = m_ui->recipientGrid;
+    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+
+    m_gridMenu = new QMenu(this);
+    m_gridMenu->setObjectName(QStringLiteral("PopMenu_Dgrd_Att"));
+    m_deleteRowsAction = m_gridMenu->addAction(QStringLiteral("删除选择行"));
+    m_deleteRowsAction->setObjectName(QStringLiteral("Dgrd_Att_DelRow"));
+    m_previewRowAction = m_gridMenu->addAction(QStringLiteral("打印当前行"));
+    m_previewRowAction->setObjectName(QStringLiteral("N2"));
+    m_gridMenu->addSeparator();
+    m_removeDuplicatesAction = m_gridMenu->addAction(QStringLiteral("删除重复的收件人"));
+    m_removeDuplicatesAction->setObjectName(QStringLiteral("removeDuplicatesAction"));
+    connect(grid, &QTableView::customContextMenuRequested, this, [this, grid](const QPoint& pos) {
+        m_gridMenu->popup(grid->viewport()->mapToGlobal(pos));
+    });
+
+    connect(m_ui->saveButton, &QPushButton::clicked, this, &RecipientPage::saveRecipient);
+    connect(m_ui->findButton, &QPushButton::clicked, this, &RecipientPage::findTypedRecipient);
+    connect(m_deleteRowsAction, &QAction::triggered, this, &RecipientPage::deleteSelectedRows);
+    connect(m_previewRowAction, &QAction::triggered, this, &RecipientPage::previewCurrentRow);
+    connect(m_removeDuplicatesAction, &QAction::triggered, this, &RecipientPage::removeDuplicates);
+    connect(m_ui->searchEdit, &QLineEdit::returnPressed, this,
+            [this] { findNext(m_ui->searchEdit->text()); });
+    // Only the user's picks run the cascade, not the lists being refilled.
+    connect(m_ui->provinceList, &QComboBox::activated, this, &RecipientPage::fillCities);
+    connect(m_ui->cityList, &QComboBox::activated, this, &RecipientPage::fillCounties);
+
+    connect(m_ui->importButton, &QToolButton::clicked, this, &RecipientPage::importRequested);
+    connect(m_ui->exportButton, &QToolButton::clicked, this, &RecipientPage::exportRequested);
+    connect(m_ui->printAllButton, &QToolButton::clicked, this, &RecipientPage::printAllRequested);
+    connect(m_ui->downloadOrdersButton, &QToolButton::clicked, this,
+            &RecipientPage::downloadOrdersRequested);
+    connect(m_ui->shopSettingsButton, &QToolButton::clicked, this,
+            &RecipientPage::shopSettingsRequested);
+    connect(m_ui->waybillNumbersButton, &QToolButton::clicked, this,
+            &RecipientPage::waybillNumbersRequested);
+    connect(m_ui->printLogButton, &QPushButton::clicked, this, &RecipientPage::printLogRequested);
+}
+
+const QVector<DatasetModel::Column>& RecipientPage::gridColumns()
+{
+    static const QVector<DatasetModel::Column> columns = {
+        {QStringLiteral("Name"), QStringLiteral("姓名"), 80},
+        {QStringLiteral("Address"), QStringLiteral("详细地址"), 300},
+        {QStringLiteral("Company"), QStringLiteral("单位"), 209},
+        {QStringLiteral("Mobile"), QStringLiteral("手机"), 100},
+        {QStringLiteral("Phone"), QStringLiteral("固定电话"), 100},
+        {QStringLiteral("ExpName"), QStringLiteral("寄送方式"), 80},
+        {QStringLiteral("WayBillNo"), QStringLiteral("运单号"), 130},
+        {QStringLiteral("Disrination"), QStringLiteral("目的地"), 80},
+        {QStringLiteral("PostCode"), QStringLiteral("邮编"), 60},
+        {QStringLiteral("Prvince"), QStringLiteral("省"), 80},
+        {QStringLiteral("City"), QStringLiteral("市"), 80},
+        {QStringLiteral("Country"), QStringLiteral("区(县)"), 80},
+        {QStringLiteral("Custom1"), QStringLiteral("自定义字段1"), 100},
+        {QStringLiteral("Custom2"), QStringLiteral("自定义字段2"), 100},
+        {QStringLiteral("Custom3"), QStringLiteral("自定义字段3"), 100},
+        {QStringLiteral("Custom4"), QStringLiteral("自定义字段4"), 100},
+        {QStringLiteral("Custom5"), QStringLiteral("自定义字段5"), 100},
+        {QStringLiteral("Printed_At"), QStringLiteral("已打印"), 130},
+    };
+    return columns;
+}
+
+RecipientPage::~RecipientPage()
+{
+    saveGridState();
+}
+
+void RecipientPage::bindData(DataModule* dm, const Session* session)
+{
+    m_dm = dm;
+    m_session = session;
+    const QVector<DatasetModel::Column>& columns = gridColumns();
+    gridModel = new DatasetModel(dm->recipients, columns, this);
+    gridSortModel = new RecipientSortModel(this);
+    gridSortModel->setSourceModel(gridModel);
+    m_ui->recipientGrid->setModel(gridSortModel);
+    for (int i = 0; i < columns.size(); ++i)
+        m_ui->recipientGrid->setColumnWidth(i, columns.at(i).width);
+    fitColumnsToContent();
+    restoreGridState();
+    QHeaderView* header = m_ui->recipientGrid->horizontalHeader();
+    header->setSectionsMovable(true);
+    // Unsorted at start: the grid shows the table's own order until the
+    // user clicks a header; a third click returns to it.
+    header->setSortIndicatorClearable(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    m_ui->recipientGrid->setSortingEnabled(true);
+    connect(header, &QHeaderView::sectionResized, this, [this] { m_gridStateChanged = true; });
+    connect(header, &QHeaderView::sectionMoved, this, [this] { m_gridStateChanged = true; });
+
+    connect(gridModel, &QAbstractItemModel::rowsInserted, this, &RecipientPage::updateRowCount);
+    connect(gridModel, &QAbstractItemModel::rowsRemoved, this, &RecipientPage::updateRowCount);
+    connect(gridModel, &QAbstractItemModel::modelReset, this, &RecipientPage::updateRowCount);
+    updateRowCount();
+
+    // The grid's current row is the dataset's cursor, both ways, through
+    // the sort order.
+    Dataset* att = dm->recipients;
+    connect(m_ui->recipientGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this, att](const QModelIndex& current) {
+                const int row = current.isValid() ? gridSortModel->datasetRow(current.row()) : -1;
+                if (row >= 0 && row != att->recNo())
+                    att->moveTo(row);
+            });
+    auto follow = [this, att] {
+        const int row = gridSortModel->gridRow(att->recNo());
+        const QModelIndex cur = m_ui->recipientGrid->selectionModel()->currentIndex();
+        if (row >= 0 && (!cur.isValid() || cur.row() != row)) {
+            const QModelIndex idx = gridSortModel->index(row, cur.isValid() ? cur.column() : 0);
+            m_ui->recipientGrid->selectionModel()->setCurrentIndex(idx,
+                                                                   QItemSelectionModel::NoUpdate);
+            m_ui->recipientGrid->scrollTo(idx);
+        }
+    };
+    connect(att, &Dataset::currentChanged, this, follow);
+    follow();
+    m_printedFilter = new PrintedFilter(gridSortModel, m_ui->printedFilterBox, att, this);
+}
+
+void RecipientPage::fillProvinces()
+{
+    if (!m_dm)
+        return;
+    guarded([&] {
+        Dataset* prov = m_dm->provinces;
+        if (!prov->isActive())
+            prov->open();
+        while (!prov->eof()) {
+            m_ui->provinceList->addItem(prov->fieldByName(QStringLiteral("name")).asString());
+            prov->next();
+        }
+    });
+    // A list that just got items selects its first; nothing is chosen yet.
+    m_ui->provinceList->setCurrentIndex(-1);
+}
+
+void RecipientPage::previewCurrentRow()
+{
+    // Only when the grid's current row is one of its selected rows.
+    QItemSelectionModel* selection = m_ui->recipientGrid->selectionModel();
+    const QModelIndex current = selection->currentIndex();
+    if (!current.isValid() || !selection->isRowSelected(current.row(), QModelIndex()))
+        return;
+    Q_EMIT previewRequested();
+    selection->clearSelection();
+    m_ui->nameEdit->setFocus();
+}
+
+QVector<int> RecipientPage::selectedRows() const
+{
+    QVector<int> rows;
+    if (!m_ui->recipientGrid->selectionModel())
+        return rows;
+    // Rows the filter hides are not in the grid, so never selected.
+    for (const QModelIndex& idx : m_ui->recipientGrid->selectionModel()->selectedRows())
+        rows << gridSortModel->datasetRow(idx.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void RecipientPage::saveRecipient()
+{
+    const QString name = m_ui->nameEdit->text();
+    const QString address = m_ui->addressEdit->text();
+    const QString mobile = maskedText(m_ui->mobileEdit);
+    if (name.trimmed().isEmpty() || address.trimmed().isEmpty() || mobile.trimmed().isEmpty()) {
+        prompt().message(QStringLiteral("录入信息不完整,姓名、地址、手机为必填字段！"));
+        m_ui->nameEdit->setFocus();
+        return;
+    }
+    if (!m_dm)
+        return;
+    const bool saved = guarded([&] {
+        RecipientRows(m_dm->recipients)
+            .append({
+                {QStringLiteral("Name"), name},
+                {QStringLiteral("Company"), m_ui->companyEdit->text()},
+                {QStringLiteral("Address"), address},
+                {QStringLiteral("Mobile"), mobile},
+                {QStringLiteral("Phone"), m_ui->phoneEdit->text()}, // as typed, any form
+                {QStringLiteral("Disrination"), m_ui->destinationEdit->text()},
+                {QStringLiteral("Prvince"), m_ui->provinceList->currentText()},
+                {QStringLiteral("City"), m_ui->cityList->currentText()},
+                {QStringLiteral("Country"), m_ui->countyList->currentText()},
+                {QStringLiteral("PostCode"), maskedText(m_ui->postCodeEdit)},
+            });
+    });
+    if (!saved)
+        return;
+    // The region lists keep their choice for the next recipient.
+    for (QLineEdit* e : {m_ui->nameEdit, m_ui->companyEdit, m_ui->addressEdit, m_ui->mobileEdit,
+                         m_ui->phoneEdit, m_ui->destinationEdit, m_ui->postCodeEdit})
+        e->clear();
+}
+
+void RecipientPage::findTypedRecipient()
+{
+    const QString text = m_ui->searchEdit->text();
+    findNext(text.trimmed().isEmpty() ? m_ui->nameEdit->text() : text);
+}
+
+void RecipientPage::findNext(const QString& text)
+{
+    if (!m_dm || !gridSortModel)
+        return;
+    const RecipientSearch search(m_dm->recipients, text);
+    if (search.isEmpty())
+        return;
+    const QModelIndex current = m_ui->recipientGrid->currentIndex();
+    int start = current.isValid() ? current.row() : 0;
+    if (current.isValid() && text == m_lastSearch)
+        ++start;
+    m_lastSearch = text;
+    const int found = search.findFrom(start, gridSortModel->rowCount(),
+                                      [this](int row) { return gridSortModel->datasetRow(row); });
+    if (found < 0)
+        return;
+    guarded([&] {
+        m_dm->recipients->moveTo(gridSortModel->datasetRow(found));
+        selectCurrentRow();
+    });
+}
+
+void RecipientPage::selectCurrentRow()
+{
+    const int row = gridSortModel ? gridSortModel->gridRow(m_dm->recipients->recNo()) : -1;
+    if (row < 0)
+        return;
+    const QModelIndex idx = gridSortModel->index(row, 0);
+    m_ui->recipientGrid->selectionModel()->setCurrentIndex(
+        idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_ui->recipientGrid->scrollTo(idx);
+}
+
+void RecipientPage::selectDatasetRows(const QVector<int>& rows)
+{
+    QItemSelection selection;
+    QModelIndex first;
+    for (int row : rows) {
+        const QModelIndex idx = gridSortModel->index(gridSortModel->gridRow(row), 0);
+        if (!idx.isValid())
+            continue;
+        selection.select(idx, idx);
+        if (!first.isValid())
+            first = idx;
+    }
+    if (!first.isValid())
+        return;
+    QItemSelectionModel* model = m_ui->recipientGrid->selectionModel();
+    model->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    model->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_ui->recipientGrid->scrollTo(first);
+}
+
+void RecipientPage::removeDuplicates()
+{
+    if (!m_dm || !gridSortModel)
+        return;
+    const QVector<int> rows = duplicateRecipientRows(m_dm->recipients);
+    if (rows.isEmpty()) {
+        prompt().message(QStringLiteral("没有重复的收件人。"));
+        return;
+    }
+    // The user sees the rows in the grid before answering.
+    selectDatasetRows(rows);
+    const QString question =
+        QStringLiteral("表格中共 %1 条重复的收件人（姓名和手机相同，或手机和地址相同），"
+                       "每组保留第一条，是否删除？")
+            .arg(rows.size());
+    if (prompt().question(question, QStringLiteral("提示"), true, Prompt::Button::No) !=
+        Prompt::Button::Yes)
+        return;
+    guarded([&] { m_dm->recipients->removeRows(rows); });
+}
+
+void RecipientPage::updateRowCount()
+{
+    m_ui->rowCountLabel->setText(QStringLiteral("共 %1 条收件人").arg(gridModel->rowCount()));
+}
+
+void RecipientPage::fitColumnsToContent()
+{
+    // The longest usual value of the number columns stays fully visible.
+    const QFontMetrics metrics(m_ui->recipientGrid->font());
+    const QFontMetrics headerMetrics(m_ui->recipientGrid->horizontalHeader()->font());
+    const QVector<DatasetModel::Column>& columns = gridColumns();
+    for (int i = 0; i < columns.size(); ++i) {
+        const QString& field = columns.at(i).field;
+        int digits = 0;
+        if (field == QLatin1String("Mobile") || field == QLatin1String("Phone"))
+            digits = 12;
+        else if (field == QLatin1String("PostCode"))
+            digits = 6;
+        else if (field == QLatin1String("WayBillNo"))
+            digits = 15;
+        const int content = metrics.horizontalAdvance(QString(digits, QLatin1Char('0')));
+        const int title = headerMetrics.horizontalAdvance(columns.at(i).title);
+        const int wanted = std::max(content, title) + 16;
+        if (m_ui->recipientGrid->columnWidth(i) < wanted)
+            m_ui->recipientGrid->setColumnWidth(i, wanted);
+    }
+}
+
+namespace
+{
+
+QString gridFields()
+{
+    QStringList fields;
+    for (const DatasetModel::Column& c : RecipientPage::gridColumns())
+        fields << c.field;
+    return fields.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+void RecipientPage::restoreGridState()
+{
+    const QString appDir = m_session ? m_session->appDir : QString();
+    if (appDir.isEmpty())
+        return;
+    // A state saved for other columns would put titles over wrong data.
+    if (ConfigIni::read(appDir, ConfigIni::GridColumns) != gridFields())
+        return;
+    const QByteArray state =
+        QByteArray::fromBase64(ConfigIni::read(appDir, ConfigIni::GridState).toLatin1());
+    if (!state.isEmpty())
+        m_ui->recipientGrid->horizontalHeader()->restoreState(state);
+}
+
+void RecipientPage::saveGridState()
+{
+    const QString appDir = m_session ? m_session->appDir : QString();
+    if (!m_gridStateChanged || appDir.isEmpty())
+        return;
+    m_gridStateChanged = false;
+    const QByteArray state = m_ui->recipientGrid->horizontalHeader()->saveState().toBase64();
+    ConfigIni::write(appDir, ConfigIni::GridColumns, gridFields());
+    ConfigIni::write(appDir, ConfigIni::GridState, QString::fromLatin1(state));
+}
+
+void RecipientPage::deleteSelectedRows()
+{
+    if (!m_dm || !m_ui->recipientGrid->selectionModel())
+        return;
+    // Rows the filter hides are never taken along.
+    const QVector<int> rows = selectedRows();
+    if (rows.isEmpty())
+        return;
+    guarded([&] { m_dm->recipients->removeRows(rows); });
+}
+
+void RecipientPage::fillCities()
+{
+    if (!m_dm)
+        return;
+    m_ui->destinationEdit->clear();
+    m_ui->cityList->clear();
+    m_ui->countyList->clear();
+    guarded([&] {
+        const QVariant code = codeOf(m_dm->provinces, m_ui->provinceList->currentText());
+        Dataset* city = m_dm->cities;
+        city->close();
+        city->setParam(QStringLiteral("provinceID"), code);
+        city->open();
+        fillList(m_ui->cityList, city);
+    });
+}
+
+void RecipientPage::fillCounties()
+{
+    if (!m_dm)
+        return;
+    const QString cityName = m_ui->cityList->currentText();
+    guarded([&] {
+        const QVariant code = codeOf(m_dm->cities, cityName);
+        Dataset* area = m_dm->areas;
+        area->close();
+        m_ui->destinationEdit->setText(cityName);
+        m_ui->countyList->clear();
+        area->setParam(QStringLiteral("cityID"), code);
+        area->open();
+        fillList(m_ui->countyList, area);
+    });
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "data/datasetmodel.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class DatasetModel;
+class QAction;
+class QMenu;
+class RecipientSortModel;
+class DataModule;
+struct Session;
+class PrintedFilter;
+
+namespace Ui
+{
+class RecipientPage;
+}
+
+// The "收件人管理" tab: typing one recipient, the grid of all recipients and
+// the group of bulk functions. The bulk functions and the print log belong
+// to the main window: the page only says what the user asked for.
+class RecipientPage : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit RecipientPage(QWidget* parent = nullptr);
+    ~RecipientPage() override;
+    void bindData(DataModule* dm, const Session* session);
+
+    // Fills the province list from the region table, with nothing chosen.
+    void fillProvinces();
+    // The rows selected in the grid and shown (0-based, ascending).
+    QVector<int> selectedRows() const;
+    // The grid's columns, titles and widths, left to right.
+    static const QVector<DatasetModel::Column>& gridColumns();
+
+    // Makes the next row whose name, mobile, phone, address or waybill
+    // number contains text the current (and selected) row, in the grid's
+    // order, wrapping at the end. A new text starts at the current row, the
+    // same text again after it. Nothing happens without a match.
+    void findNext(const QString& text);
+    // Lists the repeated recipients (selects them), asks, and deletes all
+    // but the first row of each group in one transaction.
+    void removeDuplicates();
+    // "删除选择行": deletes the rows selected in the grid, all or none.
+    void deleteSelectedRows();
+
+    DatasetModel* gridModel = nullptr;
+    RecipientSortModel* gridSortModel = nullptr; // between the grid and gridModel
+
+Q_SIGNALS:
+    void importRequested();         // "从Excel文件导入"
+    void exportRequested();         // "导出到Excel文件"
+    void printAllRequested();       // "批量打印"
+    void downloadOrdersRequested(); // "下载网店订单"
+    void shopSettingsRequested();   // "网店参数设置"
+    void waybillNumbersRequested(); // "运单号生成"
+    void printLogRequested();       // "打印记录"
+    // "打印当前行" on a current row that is selected: the preview of the
+    // current row. The selection is cleared once the handler returns.
+    void previewRequested();
+
+private:
+    // "保存": appends the typed recipient after checking name, address and
+    // mobile; empties the edits, the region lists keep their choice.
+    void saveRecipient();
+    // "查询": searches for the search box's text, or the name box's when the
+    // search box is empty (see findNext).
+    void findTypedRecipient();
+    // "打印当前行": asks for the preview when the current row is selected,
+    // then clears the selection and returns to the name box.
+    void previewCurrentRow();
+    // The user picked a province or a city: refill the lists below it.
+    void fillCities();
+    void fillCounties();
+    void selectCurrentRow();
+    void selectDatasetRows(const QVector<int>& rows);
+    void updateRowCount();
+    void fitColumnsToContent();
+    void restoreGridState();
+    void saveGridState();
+
+    std::unique_ptr<Ui::RecipientPage> m_ui;
+    QMenu* m_gridMenu;
+    QAction* m_deleteRowsAction;
+    QAction* m_previewRowAction;
+    QAction* m_removeDuplicatesAction;
+    PrintedFilter* m_printedFilter = nullptr;
+    DataModule* m_dm = nullptr;
+    const Session* m_session = nullptr;
+    QString m_lastSearch;
+    bool m_gridStateChanged = false;
+};

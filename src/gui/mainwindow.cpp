@@ -1,0 +1,351 @@
+#include "gui/mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "print/calibrationcommands.h"
+#include "gui/centre.h"
+
+#include "base/appmessages.h"
+#include "data/configini.h"
+#include "data/datamodule.h"
+#include "gui/templates/designpage.h"
+#include "gui/templates/designsurface.h"
+#include "excel/excelcommands.h"
+#include "gui/templates/fieldselectiondialog.h"
+#include "gui/excel/importmappingdialog.h"
+#include "base/guarded.h"
+#include "data/headerguard.h"
+#include "gui/templates/pagesetupdialog.h"
+#include "templates/pagesize.h"
+#include "print/printerpaper.h"
+#include "gui/print/previewwindow.h"
+#include "gui/print/printactions.h"
+#include "print/printcommands.h"
+#include "print/printerchoice.h"
+#include "print/printerstore.h"
+#include "base/prompt.h"
+#include "gui/book/recipientpage.h"
+#include "gui/book/senderpage.h"
+#include "base/session.h"
+#include "shop/shopcommands.h"
+#include "gui/shop/shopsettingsdialog.h"
+#include "templates/templatemessages.h"
+#include "templates/templatestore.h"
+#include "waybill/waybillcommands.h"
+#include "gui/waybill/waybilldialog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QUrl>
+
+MainWindow::MainWindow(DataModule* dm, Session* session, QWidget* parent)
+    : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_dm(dm), m_session(session)
+{
+    // A fixed-size window with a close box only.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    m_ui->setupUi(this);
+    addStatusPanels();
+
+    m_ui->designPage->bindData(dm, session);
+    m_ui->recipientPage->bindData(dm, session);
+    m_ui->senderPage->bindData(dm);
+
+    connectToolBar();
+    connectPages();
+    createDialogs();
+}
+
+void MainWindow::addStatusPanels()
+{
+    QStatusBar* bar = m_ui->statusBar;
+    const int widths[4] = {260, 80, 230, 50};
+    for (int i = 0; i < 4; ++i) {
+        m_statusPanels[i] = new QLabel(bar);
+        m_statusPanels[i]->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
+        m_statusPanels[i]->setFixedWidth(widths[i]);
+        bar->addWidget(m_statusPanels[i]);
+    }
+    m_selectedFieldPanel = new QLabel(bar);
+    m_selectedFieldPanel->setObjectName(QStringLiteral("selectedFieldPanel"));
+    bar->addWidget(m_selectedFieldPanel, 1);
+    m_statusPanels[0]->setText(QStringLiteral("Qorda邮单打印软件Waylark V2.0Beta"));
+    m_statusPanels[3]->setText(QStringLiteral("技术支持"));
+    m_statusPanels[3]->setToolTip(QStringLiteral("技术支持：请见帮助页"));
+    showCurrentTemplate(QString());
+}
+
+void MainWindow::connectToolBar()
+{
+    connect(m_ui->designTabButton, &QToolButton::clicked, this, &MainWindow::showDesignTab);
+    connect(m_ui->recipientsTabButton, &QToolButton::clicked, this, &MainWindow::showRecipientsTab);
+    connect(m_ui->senderTabButton, &QToolButton::clicked, this, &MainWindow::showSenderTab);
+    connect(m_ui->helpButton, &QToolButton::clicked, this, &MainWindow::openHelp);
+    connect(m_ui->exitButton, &QToolButton::clicked, this, &MainWindow::exitProgram);
+    connect(m_ui->singlePrintButton, &QToolButton::clicked, this, &MainWindow::showSinglePrintHint);
+    connect(m_ui->batchPrintButton, &QToolButton::clicked, this, &MainWindow::showRecipientsAndPrint);
+    connect(m_ui->fontButton, &QToolButton::clicked, this, &MainWindow::chooseFont);
+    QToolButton* printerButton = m_ui->printerButton;
+    connect(printerButton, &QToolButton::clicked, this, &MainWindow::setUpPrinter);
+    // The printer menu: the button itself opens the printer setup as before.
+    auto* printerMenu = new QMenu(printerButton);
+    printerMenu->setObjectName(QStringLiteral("Printer_Menu"));
+    QAction* calibrate = printerMenu->addAction(QStringLiteral("打印机校准"));
+    calibrate->setObjectName(QStringLiteral("Printer_Calibrate_Action"));
+    connect(calibrate, &QAction::triggered, this, [this] {
+        PrintActions::showCalibration(
+            m_dm, *m_session, designPage()->surface(),
+            [this](QPrinter* printer) { return preparePrinter(printer); }, this);
+    });
+    printerButton->setMenu(printerMenu);
+    printerButton->setPopupMode(QToolButton::MenuButtonPopup);
+}
+
+void MainWindow::connectPages()
+{
+    DesignPage* design = m_ui->designPage;
+    connect(design, &DesignPage::currentModelPanel, this, &MainWindow::showCurrentTemplate);
+    connect(design, &DesignPage::selectedFieldPanel, m_selectedFieldPanel, &QLabel::setText);
+    connect(design, &DesignPage::pageSetupRequested, this, &MainWindow::editPageSetup);
+    connect(design, &DesignPage::fieldSelectionRequested, this, &MainWindow::chooseFields);
+    connect(design, &DesignPage::previewRequested, this, &MainWindow::showPreview);
+
+    RecipientPage* recipients = m_ui->recipientPage;
+    connect(recipients, &RecipientPage::printAllRequested, this, &MainWindow::printRecipients);
+    connect(recipients, &RecipientPage::printLogRequested, this, [this] {
+        PrintActions::showPrintLog(
+            m_dm, *m_session, designPage()->surface(),
+            [this](QPrinter* printer) { return preparePrinter(printer); }, this);
+    });
+    connect(recipients, &RecipientPage::importRequested, this,
+            [this] { m_importDialog->chooseFileAndOpen(); });
+    connect(recipients, &RecipientPage::exportRequested, this,
+            [this] { ExcelCommands::exportRecipients(m_dm); });
+    connect(recipients, &RecipientPage::shopSettingsRequested, this,
+            [this] { m_shopDialog->exec(); });
+    connect(recipients, &RecipientPage::downloadOrdersRequested, this,
+            [this] { ShopCommands::downloadOrders(m_dm, *m_session); });
+    connect(recipients, &RecipientPage::waybillNumbersRequested, this,
+            [this] { m_waybillDialog->exec(); });
+    connect(recipients, &RecipientPage::previewRequested, this, &MainWindow::previewCurrentRow);
+}
+
+DesignPage* MainWindow::designPage() const
+{
+    return m_ui->designPage;
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::createDialogs()
+{
+    m_preview = new PreviewWindow(m_dm, m_session, designPage()->surface(), this,
+                                [this](QPrinter* printer) { return preparePrinter(printer); });
+    m_pageSetup = new PageSetupDialog(designPage(), this);
+    m_pageSetup->setPrinterSource(&PrinterStore::printer);
+    m_importDialog = new ImportMappingDialog(m_dm, m_session, this);
+    m_fieldSelection = new FieldSelectionDialog(m_dm, designPage()->surface(), this);
+    m_waybillDialog = new WaybillDialog(m_dm, m_session, this);
+    m_shopDialog = new ShopSettingsDialog(m_dm, this);
+}
+
+void MainWindow::showCurrentTemplate(const QString& templateName)
+{
+    m_statusPanels[2]->setText(QStringLiteral("当前模板：") + templateName);
+    // Each template prints on the printer last chosen for it.
+    if (!templateName.isEmpty() && templateName != m_printerTemplate) {
+        m_printerTemplate = templateName;
+        // The narrow second panel shows the start; the whole text is its tooltip.
+        const QString message =
+            PrinterChoice::restore(m_session->appDir, templateName, PrinterStore::printer());
+        m_statusPanels[1]->setText(message);
+        m_statusPanels[1]->setToolTip(message);
+    }
+}
+
+QString MainWindow::statusPanelText(int index) const
+{
+    return index >= 0 && index < 4 ? m_statusPanels[index]->text() : QString();
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_activated) {
+        m_activated = true;
+        openDefaultTemplate();
+    }
+}
+
+void MainWindow::openDefaultTemplate()
+{
+    centreOnScreen(this);
+    DesignPage* design = m_ui->designPage;
+    design->fillTemplateList();
+    m_ui->recipientPage->fillProvinces();
+
+    m_session->currentModel = ConfigIni::read(m_session->appDir, ConfigIni::DefaultModel);
+    showCurrentTemplate(m_session->currentModel);
+    // A template that cannot be laid out leaves no item selected.
+    if (design->layOutTemplate(m_session->currentModel)) {
+        m_session->currentModelRow = m_dm->templates->bookmark();
+        design->selectCurrentModel();
+    } else {
+        design->clearTemplateSelection();
+    }
+}
+
+void MainWindow::showDesignTab()
+{
+    m_ui->tabs->setCurrentIndex(0);
+}
+
+void MainWindow::showRecipientsTab()
+{
+    m_ui->tabs->setCurrentIndex(1);
+}
+
+void MainWindow::showSenderTab()
+{
+    m_ui->tabs->setCurrentIndex(2);
+}
+
+void MainWindow::editPageSetup()
+{
+    m_pageSetup->setCalibrationAction([this] {
+        PrintActions::showCalibration(
+            m_dm, *m_session, designPage()->surface(),
+            [this](QPrinter* printer) { return preparePrinter(printer); }, m_pageSetup);
+    });
+    m_pageSetup->Execute();
+}
+
+void MainWindow::chooseFields()
+{
+    m_fieldSelection->exec();
+}
+
+void MainWindow::showPreview()
+{
+    m_preview->exec();
+}
+
+void MainWindow::showSinglePrintHint()
+{
+    m_ui->tabs->setCurrentIndex(0);
+    prompt().message(
+        QStringLiteral("设置好模板，在屏幕上填写关键信息，点击打印预览即可打印单页！"));
+}
+
+void MainWindow::showRecipientsAndPrint()
+{
+    m_ui->tabs->setCurrentIndex(1);
+    printRecipients();
+}
+
+void MainWindow::printRecipients()
+{
+    PrintActions::printBatch(
+        m_dm, *m_session, designPage()->surface(),
+        [this](QPrinter* printer) { return preparePrinter(printer); },
+        m_ui->recipientPage->selectedRows());
+}
+
+void MainWindow::chooseFont()
+{
+    PrintCommands::choosePrintFont(*m_session);
+}
+
+void MainWindow::setUpPrinter()
+{
+    PrintCommands::choosePrinter(*m_session);
+}
+
+void MainWindow::previewCurrentRow()
+{
+    m_preview->exec();
+}
+
+bool MainWindow::preparePrinter(QPrinter* printer)
+{
+    if (!TemplateStore::findRow(m_dm->templates, m_session->currentModelRow,
+                                m_session->currentModel)) {
+        prompt().message(TemplateMessages::noCurrentTemplate());
+        return false;
+    }
+    if (!::applyTemplatePaper(m_dm->templates, m_session->currentModelRow, m_session->currentModel,
+                      printer)) {
+        prompt().message(QStringLiteral("当前模板的纸张大小无效，请在页面设置中修改！"));
+        return false;
+    }
+    PrinterStore::usePageCorner(printer);
+    return true;
+}
+
+void MainWindow::openHelp()
+{
+    const QString help = m_session->appDir + QLatin1String("help.html");
+    if (!QFileInfo::exists(help)) {
+        prompt().message(QStringLiteral("帮助文件不存在，请确认您下载到了完整安装包！"));
+        return;
+    }
+    if (!prompt().openUrl(QUrl::fromLocalFile(QFileInfo(help).absoluteFilePath())))
+        prompt().message(QStringLiteral("无法打开帮助文件：") + help);
+}
+
+void MainWindow::closeDatabase()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_dm->closeDatabase();
+    if (DB_Header_Seal(QString::fromLatin1(DataModule::kDatabaseFileName)) ==
+        HeaderGuard::Result::Missing)
+        prompt().message(QString::fromUtf8(AppMessages::DatabaseMissing));
+}
+
+bool MainWindow::mayLeave()
+{
+    if (m_closed || !m_ui->designPage->hasUnsavedChanges())
+        return true;
+    switch (prompt().saveDiscardCancel(QStringLiteral("模板设计中的改动尚未保存，退出前要保存吗？"),
+                                       QStringLiteral("退出"))) {
+    case Prompt::SaveChoice::Save:
+        m_ui->tabs->setCurrentIndex(0);
+        return m_ui->designPage->saveTemplate();
+    case Prompt::SaveChoice::Discard:
+        return true;
+    case Prompt::SaveChoice::Stay:
+        break;
+    }
+    return false;
+}
+
+void MainWindow::exitProgram()
+{
+    if (!mayLeave())
+        return;
+    closeDatabase();
+    m_closed = true;
+    hide();
+    Q_EMIT exitRequested();
+    QCoreApplication::quit();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!mayLeave()) {
+        event->ignore();
+        return;
+    }
+    closeDatabase();
+    event->accept();
+    Q_EMIT exitRequested();
+}

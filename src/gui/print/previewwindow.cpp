@@ -1,0 +1,224 @@
+#include "gui/print/previewwindow.h"
+#include "ui_previewwindow.h"
+
+#include "gui/centre.h"
+
+#include "print/batchprint.h"
+#include "data/datamodule.h"
+#include "gui/templates/designsurface.h"
+#include "templates/fieldcatalogue.h"
+#include "base/guarded.h"
+#include "print/printerstore.h"
+#include "print/printgeometry.h"
+#include "base/prompt.h"
+#include "print/recordrenderer.h"
+#include "base/session.h"
+#include "gui/print/surfacepositions.h"
+#include "templates/templatemessages.h"
+#include "templates/templatestore.h"
+
+#include <QComboBox>
+#include <QImageReader>
+#include <QLabel>
+#include <QPainter>
+#include <QPen>
+#include <QScrollArea>
+#include <QToolButton>
+
+PreviewWindow::PreviewWindow(DataModule* dm, const Session* session, const DesignSurface* surface,
+                         QWidget* mainWindow, PageSetup pageSetup)
+    : QDialog(mainWindow), m_ui(std::make_unique<Ui::PreviewWindow>()), m_dm(dm),
+      m_session(session), m_surface(surface), m_mainWindow(mainWindow),
+      m_pageSetup(std::move(pageSetup))
+{
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    m_ui->setupUi(this);
+
+    connect(m_ui->zoomBox, &QComboBox::activated, this, &PreviewWindow::applyZoom);
+    connect(m_ui->firstButton, &QToolButton::clicked, this, &PreviewWindow::showFirstRow);
+    connect(m_ui->previousButton, &QToolButton::clicked, this, &PreviewWindow::showPreviousRow);
+    connect(m_ui->nextButton, &QToolButton::clicked, this, &PreviewWindow::showNextRow);
+    connect(m_ui->lastButton, &QToolButton::clicked, this, &PreviewWindow::showLastRow);
+    connect(m_ui->printButton, &QToolButton::clicked, this, &PreviewWindow::printCurrentRow);
+    connect(m_ui->closeButton, &QToolButton::clicked, this, &QWidget::close);
+}
+
+PreviewWindow::~PreviewWindow() = default;
+
+void PreviewWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    openOnCurrentRow();
+}
+
+void PreviewWindow::openOnCurrentRow()
+{
+    centreOnScreen(this);
+    if (m_mainWindow)
+        m_mainWindow->hide();
+    if (!TemplateStore::findRow(m_dm->templates, m_session->currentModelRow,
+                                m_session->currentModel))
+        prompt().message(TemplateMessages::noCurrentTemplate());
+    drawCurrentRow();
+    // However the window was opened, the paging buttons follow the row shown.
+    const int row = m_dm->recipients->recNo();
+    const int rows = m_dm->recipients->recordCount();
+    setNavigation(row > 0, row >= 0 && row < rows - 1);
+    m_w0 = m_ui->pictureLabel->width();
+    m_h0 = m_ui->pictureLabel->height();
+    m_ui->zoomBox->setCurrentIndex(m_ui->zoomBox->findText(QStringLiteral("100%")));
+}
+
+void PreviewWindow::setImageSize(const QSize& size)
+{
+    m_ui->pictureLabel->resize(size);
+}
+
+void PreviewWindow::drawCurrentRow()
+{
+    // 1. The size of the design surface's picture.
+    const QSize size = m_surface->backgroundImage()->size();
+    setImageSize(size);
+
+    // The row of the current model, found by name; without one no text is drawn.
+    Dataset* model = m_dm->templates;
+    const bool haveModel =
+        model->recNo() >= 0 && !model->eof() &&
+        model->fieldByName(TemplateStore::Column::Name).asString() == m_session->currentModel;
+    // 2. The template's picture, replacing the earlier record's.
+    QImage image;
+    QString error;
+    if (model->recNo() >= 0) {
+        const QString path = m_session->appDir + QLatin1String("bkbmp/") +
+                             model->fieldByName(TemplateStore::Column::PictureName).asString();
+        QImageReader reader(path);
+        image = reader.read();
+        if (image.isNull())
+            error = QStringLiteral("背景图无法读取：%1（%2）").arg(path, reader.errorString());
+    }
+    if (image.isNull()) {
+        image = QImage(size.isEmpty() ? QSize(800, 442) : size, QImage::Format_RGB32);
+        image.fill(Qt::white);
+    }
+    image = image.convertToFormat(QImage::Format_RGB32);
+    // Pixels of the picture are pixels of the design surface, whatever
+    // resolution its file claims: fonts and places follow the surface.
+    const int designDotsPerMeter = qRound(PrintGeometry::kDesignDpi / 0.0254);
+    image.setDotsPerMeterX(designDotsPerMeter);
+    image.setDotsPerMeterY(designDotsPerMeter);
+    // 3 and 4. The current rows at their design offsets, unscaled.
+    if (haveModel) {
+        guarded([&] {
+            const RecordFields fields = RecordRenderer::collect(model, m_dm->sender, m_dm->recipients,
+                                                                SurfacePositions(m_surface));
+            const FieldFits fits = FieldFitStore::load(m_dm->database(), m_session->currentModel);
+            const QFont font = m_session->printFont();
+            QPainter p(&image);
+            p.setFont(font);
+            RecordRenderer::Draw_Record(p, fields, m_session->printColour(),
+                                        PrintGeometry::kDesignDpi, PrintGeometry::kDesignDpi,
+                                        Calibration(), fits);
+            // Text that will not print whole is outlined in red.
+            const QStringList misfits =
+                RecordRenderer::misfits(fields, fits, font, &image, image.width(), image.height());
+            p.setPen(QPen(Qt::red, 1));
+            p.setBrush(Qt::NoBrush);
+            for (const RenderField& r : fields)
+                if (misfits.contains(r.field->key))
+                    p.drawRect(RecordRenderer::textRect(r, fits, font, &image));
+        });
+    }
+    m_rendered = image;
+    m_ui->pictureLabel->setPixmap(QPixmap::fromImage(image));
+    if (!error.isEmpty())
+        prompt().error(error);
+}
+
+void PreviewWindow::applyZoom()
+{
+    const QString zoom = m_ui->zoomBox->currentText();
+    QSize size;
+    if (zoom == QLatin1String("100%"))
+        size = QSize(m_w0, m_h0);
+    else if (zoom == QLatin1String("75%"))
+        size = QSize(3 * m_w0 / 4, 3 * m_h0 / 4);
+    else if (zoom == QLatin1String("50%"))
+        size = QSize(m_w0 / 2, m_h0 / 2);
+    else if (zoom == QLatin1String("200%"))
+        size = QSize(2 * m_w0, 2 * m_h0);
+    else if (zoom == QStringLiteral("充满整页"))
+        size = QSize(m_ui->pictureArea->width() - 8, m_ui->pictureArea->height() - 8);
+    else
+        return;
+    m_ui->pictureLabel->setScaledContents(true);
+    setImageSize(size);
+}
+
+void PreviewWindow::setNavigation(bool firstPrior, bool nextLast)
+{
+    m_ui->firstButton->setEnabled(firstPrior);
+    m_ui->previousButton->setEnabled(firstPrior);
+    m_ui->nextButton->setEnabled(nextLast);
+    m_ui->lastButton->setEnabled(nextLast);
+}
+
+void PreviewWindow::showFirstRow()
+{
+    guarded([&] { m_dm->recipients->first(); });
+    drawCurrentRow();
+    setNavigation(false, true);
+}
+
+void PreviewWindow::showPreviousRow()
+{
+    guarded([&] { m_dm->recipients->prior(); });
+    drawCurrentRow();
+    if (m_dm->recipients->bof())
+        setNavigation(false, true);
+    else
+        setNavigation(true, true);
+}
+
+void PreviewWindow::showNextRow()
+{
+    guarded([&] { m_dm->recipients->next(); });
+    drawCurrentRow();
+    if (m_dm->recipients->eof())
+        setNavigation(true, false);
+    else
+        setNavigation(true, true);
+}
+
+void PreviewWindow::showLastRow()
+{
+    guarded([&] { m_dm->recipients->last(); });
+    drawCurrentRow();
+    setNavigation(true, false);
+}
+
+void PreviewWindow::printCurrentRow()
+{
+    QPrinter* printer = PrinterStore::printer();
+    if (!PrinterStore::isReady(printer)) {
+        prompt().message(PrinterStore::notReadyMessage());
+        return;
+    }
+    if (m_pageSetup && !m_pageSetup(printer))
+        return;
+    if (!PrinterStore::confirmOverwrite(printer))
+        return;
+    BatchPrint::Result r;
+    const bool ok = guarded([&] {
+        r = BatchPrint::printCurrent(printer, m_dm, SurfacePositions(m_surface), *m_session);
+    });
+    if (ok && !r.ok)
+        prompt().error(r.message);
+}
+
+void PreviewWindow::done(int result)
+{
+    QDialog::done(result);
+    if (m_mainWindow)
+        m_mainWindow->show();
+}

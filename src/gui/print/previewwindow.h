@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <functional>
+#include <memory>
+
+class DesignSurface;
+class QPrinter;
+class DataModule;
+struct Session;
+
+namespace Ui
+{
+class PreviewWindow;
+}
+
+// The print preview: the template's picture with the current sender and
+// recipient drawn in, five zoom levels, paging through the recipients and
+// printing the row on show.
+class PreviewWindow : public QDialog
+{
+    Q_OBJECT
+public:
+    // pageSetup locates the current model and sets the printer's paper; it
+    // returns false (having said why) when no job may start.
+    using PageSetup = std::function<bool(QPrinter*)>;
+
+    // mainWindow is hidden while the preview shows, and owns it; session
+    // names the template in use and the print font.
+    PreviewWindow(DataModule* dm, const Session* session, const DesignSurface* surface,
+                QWidget* mainWindow, PageSetup pageSetup);
+    ~PreviewWindow() override;
+
+    // Applies the zoom chosen in the zoom box to the picture.
+    void applyZoom();
+    // Paging through the recipients; the paging buttons follow the row.
+    void showFirstRow();
+    void showPreviousRow();
+    void showNextRow();
+    void showLastRow();
+
+    QSize naturalSize() const { return QSize(m_w0, m_h0); }
+    QImage renderedImage() const { return m_rendered; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void done(int result) override;
+
+private:
+    // Centres the window, hides the main window and draws the current row
+    // at 100%; runs on every showing.
+    void openOnCurrentRow();
+    // Draws the current sender and recipient into the template's picture.
+    void drawCurrentRow();
+    void printCurrentRow();
+    void setImageSize(const QSize& size);
+    void setNavigation(bool firstPrior, bool nextLast);
+
+    std::unique_ptr<Ui::PreviewWindow> m_ui;
+    DataModule* m_dm;
+    const Session* m_session;
+    const DesignSurface* m_surface;
+    QWidget* m_mainWindow;
+    PageSetup m_pageSetup;
+    QImage m_rendered;
+    int m_w0 = 0;
+    int m_h0 = 0;
+};

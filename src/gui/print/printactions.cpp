@@ -1,0 +1,208 @@
+#include "gui/print/printactions.h"
+
+#include "print/batchprint.h"
+#include "print/calibration.h"
+#include "gui/print/calibrationdialog.h"
+#include "data/datamodule.h"
+#include "gui/templates/designsurface.h"
+#include "base/guarded.h"
+#include "print/printcommands.h"
+#include "print/printerstore.h"
+#include "print/printlog.h"
+#include "gui/print/printlogdialog.h"
+#include "print/printmessages.h"
+#include "base/prompt.h"
+#include "print/rowselection.h"
+#include "base/session.h"
+#include "gui/print/surfacepositions.h"
+#include "data/termination.h"
+#include "print/testsheet.h"
+
+#include <QHash>
+#include <QPrinter>
+#include <algorithm>
+#include <optional>
+
+namespace PrintActions
+{
+
+namespace
+{
+
+// The rows a choice names, or nothing with a message for the user.
+std::optional<QVector<int>> rowsOfChoice(const Prompt::RowsChoice& choice, Dataset* att,
+                                         const QVector<int>& selectedRows)
+{
+    using Kind = Prompt::RowsChoice::Kind;
+    QVector<int> rows;
+    switch (choice.kind) {
+    case Kind::All:
+        return RowSelection::allRows(att->recordCount());
+    case Kind::Selected:
+        rows = selectedRows;
+        std::sort(rows.begin(), rows.end());
+        rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+        break;
+    case Kind::Unprinted:
+        rows = RowSelection::unprintedRows(att);
+        break;
+    case Kind::Range: {
+        QString error;
+        rows = RowSelection::parseRange(choice.range, att->recordCount(), &error);
+        if (!error.isEmpty()) {
+            prompt().message(error);
+            return std::nullopt;
+        }
+        break;
+    }
+    }
+    if (rows.isEmpty()) {
+        prompt().message(PrintMessages::nothingToPrint());
+        return std::nullopt;
+    }
+    return rows;
+}
+
+// Asks, takes the printer and prints rows (every row, and on an empty table
+// the sender's page, when all is true).
+void printAfterQuestion(DataModule* dm, const Session& session, const DesignSurface* surface,
+                        const PageSetup& pageSetup, const QVector<int>& rows, bool all)
+{
+    QPrinter* printer = PrinterStore::printer();
+    const int waybills = all ? std::max(1, dm->recipients->recordCount()) : rows.size();
+    if (prompt().question(PrintCommands::batchQuestion(waybills, printer),
+                          PrintMessages::batchCaption(), false,
+                          Prompt::Button::Cancel) != Prompt::Button::Ok)
+        return;
+    if (!PrinterStore::isReady(printer)) {
+        prompt().message(PrinterStore::notReadyMessage());
+        return;
+    }
+    if (pageSetup && !pageSetup(printer))
+        return;
+    if (!PrinterStore::confirmOverwrite(printer))
+        return;
+    QString overflow;
+    if (!guarded([&] {
+            overflow = BatchPrint::overflowReport(printer, dm, SurfacePositions(surface), session,
+                                                  rows, all);
+        }))
+        return;
+    if (!overflow.isEmpty() && prompt().question(overflow, PrintMessages::batchCaption(), false,
+                                                 Prompt::Button::Cancel) != Prompt::Button::Ok)
+        return;
+    const int total = waybills;
+    auto progress = prompt().progress(QStringLiteral("正在打印……"), total);
+    struct Labeler : Prompt::Progress {
+        Prompt::Progress* inner;
+        int total;
+        bool setValue(int v) override
+        {
+            inner->setLabelText(QStringLiteral("正在打印第 %1 / %2 张").arg(v).arg(total));
+            return inner->setValue(v);
+        }
+        bool wasCanceled() const override { return inner->wasCanceled(); }
+    } labeler;
+    labeler.inner = progress.get();
+    labeler.total = total;
+    BatchPrint::Result r;
+    const bool ok = guarded([&] {
+        const SurfacePositions positions(surface);
+        r = all ? BatchPrint::printAll(printer, dm, positions, session, &labeler)
+                : BatchPrint::printRows(printer, dm, positions, session, rows, &labeler);
+    });
+    progress.reset();
+    if (!ok)
+        return;
+    if (r.canceled && !Termination::requested())
+        prompt().message(QStringLiteral("打印已取消，没有任何页面送到打印机。"));
+    else if (!r.ok || !r.message.isEmpty())
+        prompt().error(r.message);
+}
+
+} // namespace
+
+void printBatch(DataModule* dm, const Session& session, const DesignSurface* surface,
+                const PageSetup& pageSetup, const QVector<int>& selectedRows)
+{
+    Dataset* att = dm->recipients;
+    Prompt::RowsOffer offer;
+    offer.rowCount = att->recordCount();
+    offer.selectedCount = selectedRows.size();
+    offer.unprintedCount = RowSelection::unprintedRows(att).size();
+    const std::optional<Prompt::RowsChoice> choice = prompt().printRows(offer);
+    if (!choice)
+        return;
+    const bool all = choice->kind == Prompt::RowsChoice::Kind::All;
+    QVector<int> rows;
+    if (!all) {
+        const auto chosen = rowsOfChoice(*choice, att, selectedRows);
+        if (!chosen)
+            return;
+        rows = *chosen;
+    }
+    printAfterQuestion(dm, session, surface, pageSetup, rows, all);
+}
+
+void showPrintLog(DataModule* dm, const Session& session, const DesignSurface* surface,
+                  const PageSetup& pageSetup, QWidget* parent)
+{
+    QList<PrintLog::Entry> entries;
+    if (!guarded([&] { entries = PrintLog::newestFirst(dm->database()); }))
+        return;
+    auto* dialog = new PrintLogDialog(entries, parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(dialog, &PrintLogDialog::reprintRequested, dialog,
+                     [dm, &session, surface, pageSetup](const QVector<qint64>& ids) {
+                         // Rows deleted since are left out; the order stays the job's.
+                         Dataset* att = dm->recipients;
+                         QHash<qint64, int> rowOf;
+                         for (int row = 0; row < att->recordCount(); ++row)
+                             rowOf.insert(att->rowId(row), row);
+                         QVector<int> rows;
+                         for (qint64 id : ids)
+                             if (rowOf.contains(id))
+                                 rows << rowOf.value(id);
+                         if (rows.isEmpty()) {
+                             prompt().message(PrintMessages::nothingToPrint());
+                             return;
+                         }
+                         printAfterQuestion(dm, session, surface, pageSetup, rows, false);
+                     });
+    dialog->open();
+}
+
+bool printTestSheet(DataModule* dm, const Session& session, const DesignSurface* surface,
+                    const std::function<bool(QPrinter*)>& pageSetup, const Calibration& calibration)
+{
+    QPrinter* printer = PrinterStore::printer();
+    if (!PrinterStore::isReady(printer)) {
+        prompt().message(PrintMessages::printerNotReady());
+        return false;
+    }
+    if (pageSetup && !pageSetup(printer))
+        return false;
+    QString error;
+    if (!guarded([&] {
+            error = TestSheet::print(printer, dm, SurfacePositions(surface), session, calibration);
+        }))
+        return false;
+    if (!error.isEmpty()) {
+        prompt().error(error);
+        return false;
+    }
+    return true;
+}
+
+void showCalibration(DataModule* dm, const Session& session, const DesignSurface* surface,
+                     const std::function<bool(QPrinter*)>& pageSetup, QWidget* parent)
+{
+    CalibrationDialog dialog(dm->database(), session.currentModel,
+                             Calibration::printerKey(PrinterStore::printer()), parent);
+    dialog.setTestSheetPrinter([=, &session](const Calibration& c) {
+        printTestSheet(dm, session, surface, pageSetup, c);
+    });
+    dialog.exec();
+}
+
+} // namespace PrintActions

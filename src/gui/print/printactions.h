@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QVector>
+#include <functional>
+
+class Calibration;
+class DesignSurface;
+class QPrinter;
+class QWidget;
+class DataModule;
+struct Session;
+
+// What the windows do with the printer: the batch print with its choice of
+// rows, the print log's reprint, the calibration dialog and its test sheet.
+// The fields are placed where the design surface shows them.
+namespace PrintActions
+{
+
+using PageSetup = std::function<bool(QPrinter*)>;
+
+// "批量打印": the rows the user picks (all, the selected ones, those not yet
+// printed, a range), one page each, after a question naming the printer.
+// selectedRows: the grid's selected rows, 0-based.
+void printBatch(DataModule* dm, const Session& session, const DesignSurface* surface,
+                const PageSetup& pageSetup, const QVector<int>& selectedRows = {});
+// "打印记录": shows the print log (window-modal, not blocking); a job chosen
+// there is printed again, those of its rows that still exist, after the
+// batch question. The session must outlive the dialog.
+void showPrintLog(DataModule* dm, const Session& session, const DesignSurface* surface,
+                  const PageSetup& pageSetup, QWidget* parent);
+// "打印机校准": the dialog for the current template and printer (modal); its
+// test sheet prints the live design with the values shown.
+void showCalibration(DataModule* dm, const Session& session, const DesignSurface* surface,
+                     const PageSetup& pageSetup, QWidget* parent);
+// Prints the test sheet on the program's printer. Returns whether it was.
+bool printTestSheet(DataModule* dm, const Session& session, const DesignSurface* surface,
+                    const PageSetup& pageSetup, const Calibration& calibration);
+
+} // namespace PrintActions

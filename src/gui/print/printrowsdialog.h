@@ -1,0 +1,30 @@
+#pragma once
+
+#include "base/prompt.h"
+
+#include <QDialog>
+#include <memory>
+
+namespace Ui
+{
+class PrintRowsDialog;
+}
+
+// "打印范围": which recipient rows a batch prints. Choices that would print
+// nothing are greyed out; the range edit takes row numbers as the grid
+// shows them.
+class PrintRowsDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit PrintRowsDialog(const Prompt::RowsOffer& offer, QWidget* parent = nullptr);
+    ~PrintRowsDialog() override;
+
+    Prompt::RowsChoice choice() const;
+
+private:
+    // Typing a range chooses it.
+    void chooseRange();
+
+    std::unique_ptr<Ui::PrintRowsDialog> m_ui;
+};

@@ -1,0 +1,705 @@
+#include "gui/templates/designpage.h"
+#include "ui_designpage.h"
+
+#include "templates/fieldcatalogue.h"
+#include "templates/fieldfitstore.h"
+
+#include "data/configini.h"
+#include "data/datamodule.h"
+#include "gui/templates/designsurface.h"
+#include "templates/fieldcatalogue.h"
+#include "gui/templates/fieldchangecommand.h"
+#include "base/guarded.h"
+#include "gui/maskedtext.h"
+#include "base/prompt.h"
+#include "base/session.h"
+#include "templates/templatemessages.h"
+#include "templates/templatestore.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScrollArea>
+#include <QToolButton>
+#include <QUndoStack>
+#include <cmath>
+
+namespace
+{
+
+} // namespace
+
+DesignPage::DesignPage(QWidget* parent) : QWidget(parent), m_ui(std::make_unique<Ui::DesignPage>())
+{
+    m_ui->setupUi(this);
+    DesignSurface* surface = m_ui->surface;
+    // The scroll area draws the frame.
+    surface->setFrameStyle(QFrame::NoFrame);
+    m_undoStack = new QUndoStack(this);
+    createUndoActions();
+    connect(surface, &DesignSurface::fieldChanged, this,
+            [this, surface](int index, const FieldState& before, const FieldState& after,
+                            const QString& what) {
+                m_undoStack->push(new FieldChangeCommand(surface, index, before, after, what));
+            });
+    connect(surface, &DesignSurface::selectionChanged, this, [this, surface] {
+        if (FieldControl* c = surface->selectedControl())
+            m_ui->designScrollArea->ensureWidgetVisible(c, 0, 0);
+        Q_EMIT selectedFieldPanel(selectedFieldText());
+    });
+    createTemplateMenu();
+
+    // The user's pick only; refilling the list is no change of template.
+    connect(m_ui->templateList, &QComboBox::activated, this, &DesignPage::chooseListedTemplate);
+    connect(m_ui->newTemplateButton, &QToolButton::clicked, this,
+            &DesignPage::toggleNewTemplateMode);
+    connect(m_ui->pictureButton, &QToolButton::clicked, this, &DesignPage::choosePicture);
+    connect(m_ui->saveTemplateButton, &QToolButton::clicked, this, &DesignPage::saveTemplate);
+    connect(m_ui->makeDefaultButton, &QToolButton::clicked, this,
+            &DesignPage::makeCurrentTemplateDefault);
+    connect(m_ui->renameTemplateButton, &QToolButton::clicked, this, &DesignPage::renameTemplate);
+    connect(m_ui->deleteTemplateButton, &QToolButton::clicked, this, &DesignPage::deleteTemplate);
+    connect(m_ui->pageSetupButton, &QToolButton::clicked, this, &DesignPage::pageSetupRequested);
+    connect(m_ui->fieldsButton, &QToolButton::clicked, this, &DesignPage::fieldSelectionRequested);
+    connect(m_ui->previewButton, &QToolButton::clicked, this, &DesignPage::previewRequested);
+}
+
+DesignPage::~DesignPage() = default;
+
+void DesignPage::createUndoActions()
+{
+    m_undoAction = m_undoStack->createUndoAction(this, QStringLiteral("撤销"));
+    m_undoAction->setObjectName(QStringLiteral("undoAction"));
+    m_undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    m_redoAction = m_undoStack->createRedoAction(this, QStringLiteral("重做"));
+    m_redoAction->setObjectName(QStringLiteral("redoAction"));
+    m_redoAction->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    for (QAction* a : {m_undoAction, m_redoAction}) {
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(a);
+    }
+    QMenu* fieldMenu = m_ui->surface->PopMenu_Del_VisField;
+    fieldMenu->addSeparator();
+    fieldMenu->addAction(m_undoAction);
+    fieldMenu->addAction(m_redoAction);
+}
+
+void DesignPage::createTemplateMenu()
+{
+    // Rename and delete beside the list and in its context menu.
+    m_templateMenu = new QMenu(this);
+    m_templateMenu->setObjectName(QStringLiteral("templateMenu"));
+    QAction* rename = m_templateMenu->addAction(QStringLiteral("模板改名"));
+    rename->setObjectName(QStringLiteral("renameTemplateAction"));
+    QAction* remove = m_templateMenu->addAction(QStringLiteral("删除模板"));
+    remove->setObjectName(QStringLiteral("deleteTemplateAction"));
+    connect(rename, &QAction::triggered, this, &DesignPage::renameTemplate);
+    connect(remove, &QAction::triggered, this, &DesignPage::deleteTemplate);
+    QComboBox* list = m_ui->templateList;
+    connect(list, &QWidget::customContextMenuRequested, this,
+            [this, list](const QPoint& at) { m_templateMenu->popup(list->mapToGlobal(at)); });
+}
+
+DesignSurface* DesignPage::surface() const
+{
+    return m_ui->surface;
+}
+
+void DesignPage::bindData(DataModule* dm, Session* session)
+{
+    m_dm = dm;
+    m_session = session;
+    m_ui->surface->bindData(dm, session);
+}
+
+bool DesignPage::newTemplateMode() const
+{
+    return m_newTemplateMode;
+}
+
+void DesignPage::setNewTemplateMode(bool on)
+{
+    m_newTemplateMode = on;
+    m_ui->pictureButton->setEnabled(on);
+    m_ui->paperWidthEdit->setEnabled(on);
+    m_ui->paperHeightEdit->setEnabled(on);
+    m_ui->pageSetupButton->setEnabled(!on);
+}
+
+void DesignPage::fillTemplateList()
+{
+    m_ui->templateList->clear();
+    if (!m_dm)
+        return;
+    guarded([&] {
+        Dataset* tb = m_dm->templates;
+        if (!tb->isActive())
+            tb->open();
+        const QStringList names = TemplateStore::modelNames(tb);
+        const QVector<qint64> rows = TemplateStore::modelRows(tb);
+        for (int i = 0; i < names.size() && i < rows.size(); ++i)
+            m_ui->templateList->addItem(names.at(i), rows.at(i));
+    });
+}
+
+void DesignPage::selectCurrentModel()
+{
+    int index = -1;
+    if (m_dm && m_dm->templates->isActive())
+        index = m_ui->templateList->findData(
+            TemplateStore::resolveRow(m_dm->templates, m_session->currentModelRow,
+                                      m_session->currentModel));
+    m_ui->templateList->setCurrentIndex(index);
+}
+
+void DesignPage::clearTemplateSelection()
+{
+    m_ui->templateList->setCurrentIndex(-1);
+}
+
+qint64 DesignPage::selectedRow() const
+{
+    const int index = m_ui->templateList->currentIndex();
+    return index < 0 ? -1 : m_ui->templateList->itemData(index).toLongLong();
+}
+
+void DesignPage::layOutCurrentRow()
+{
+    Dataset* tb = m_dm->templates;
+    const TemplateStore::StoredTemplate t = TemplateStore::readCurrent(tb);
+    const QImage picture =
+        TemplateStore::loadPicture(TemplateStore::pictureDir(m_session->appDir) + t.pictureName);
+    m_ui->surface->setBackground(QPixmap::fromImage(picture));
+    // The row's stored feed offsets are the ones in effect.
+    m_session->screenOffsetX = t.offsetX;
+    m_session->screenOffsetY = t.offsetY;
+    m_ui->surface->applyFieldPlaces(TemplateStore::laidOut(t.fields, t.offsetX, t.offsetY));
+    applyFieldHeights(tb->fieldByName(TemplateStore::Column::Name).asString());
+    m_laidOut = m_ui->surface->fieldPlaces();
+    m_undoStack->clear(); // another template: nothing of the last one to undo
+}
+
+QString DesignPage::selectedFieldText() const
+{
+    const FieldControl* c = m_ui->surface->selectedControl();
+    if (!c)
+        return QString();
+    // Paper millimetres from the picture's corner, as printing places them.
+    const QPoint corner = m_ui->surface->backgroundImage()->pos();
+    const auto mm = [](int px) { return QString::number(px * 25.4 / 96.0, 'f', 1); };
+    return QStringLiteral("字段：%1  左 %2  上 %3  宽 %4  高 %5 mm")
+        .arg(c->field().caption, mm(c->x() - corner.x()), mm(c->y() - corner.y()), mm(c->width()),
+             mm(c->height()));
+}
+
+void DesignPage::applyFieldHeights(const QString& model)
+{
+    FieldFits fits;
+    guarded([&] { fits = FieldFitStore::load(m_dm->database(), model); });
+    for (FieldControl* c : m_ui->surface->fieldControls()) {
+        const int h = fits.value(c->field().key).height;
+        c->resize(c->width(), h > 0 ? h : FieldCatalogue::kControlHeight);
+    }
+}
+
+// A box left at the control's own height keeps one line of the print font.
+void DesignPage::storeFieldHeights(const QString& model)
+{
+    const FieldFits fits = FieldFitStore::load(m_dm->database(), model);
+    for (FieldControl* c : m_ui->surface->fieldControls()) {
+        const int h = c->height() == FieldCatalogue::kControlHeight ? 0 : c->height();
+        if (h != fits.value(c->field().key).height)
+            FieldFitStore::setHeight(m_dm->database(), model, c->field().key, h);
+    }
+}
+
+bool DesignPage::layOutTemplate(const QString& name)
+{
+    if (!m_dm)
+        return false;
+    return guarded([&] {
+        Dataset* tb = m_dm->templates;
+        if (!tb->isActive())
+            tb->open();
+        TemplateStore::findByName(tb, name);
+        if (tb->recNo() < 0)
+            throw DataError(QStringLiteral("没有可显示的模板：模板表是空的"));
+        layOutCurrentRow();
+    });
+}
+
+bool DesignPage::layOutCurrentModel()
+{
+    if (!m_dm)
+        return false;
+    bool found = false;
+    const bool ok = guarded([&] {
+        Dataset* tb = m_dm->templates;
+        if (!tb->isActive())
+            tb->open();
+        const qint64 row =
+            TemplateStore::resolveRow(tb, m_session->currentModelRow, m_session->currentModel);
+        found = row >= 0 && tb->gotoBookmark(row);
+        if (found)
+            layOutCurrentRow();
+    });
+    return ok && found;
+}
+
+void DesignPage::chooseListedTemplate(int index)
+{
+    const QString name = m_ui->templateList->itemText(index);
+    const qint64 row = m_ui->templateList->itemData(index).toLongLong();
+    if (!m_dm)
+        return;
+    const bool ok = guarded([&] {
+        Dataset* tb = m_dm->templates;
+        if (!tb->isActive())
+            tb->open();
+        if (!tb->gotoBookmark(row))
+            throw DataError(TemplateMessages::templateGone(name));
+        layOutCurrentRow();
+    });
+    if (!ok) {
+        // The list goes on naming the template in use, so that a save
+        // cannot write this layout into the template that failed to load.
+        selectCurrentModel();
+        return;
+    }
+    m_session->currentModel = name;
+    m_session->currentModelRow = row;
+    Q_EMIT currentModelPanel(name);
+}
+
+bool DesignPage::hasUnsavedChanges() const
+{
+    if (newTemplateMode())
+        return true;
+    return !m_laidOut.isEmpty() && m_ui->surface->fieldPlaces() != m_laidOut;
+}
+
+bool DesignPage::leaveNewTemplateMode()
+{
+    if (!newTemplateMode())
+        return true;
+    if (m_pictureChosen && prompt().question(QStringLiteral("新模板尚未保存，放弃新建模板吗？"),
+                                             QStringLiteral("新建模板"), true,
+                                             Prompt::Button::No) != Prompt::Button::Yes)
+        return false;
+    setNewTemplateMode(false);
+    m_pictureChosen = false;
+    m_ui->paperWidthEdit->clear();
+    m_ui->paperHeightEdit->clear();
+    layOutCurrentModel();
+    selectCurrentModel();
+    return true;
+}
+
+void DesignPage::keyPressEvent(QKeyEvent* event)
+{
+    // Esc that no field control used leaves new-template mode.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
+        newTemplateMode()) {
+        leaveNewTemplateMode();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void DesignPage::toggleNewTemplateMode()
+{
+    if (newTemplateMode()) {
+        leaveNewTemplateMode();
+        return;
+    }
+    setNewTemplateMode(true);
+    prompt().message(QStringLiteral(" 1、设置背景图;\n"
+                                    " 2、选择并挪动各字段到合适位置位置;\n"
+                                    " 3、定义实际纸宽纸高(单位为mm); \n"
+                                    " 4、保存。\n"
+                                    "\n"
+                                    " 背景图制作请看帮助！"));
+}
+
+void DesignPage::choosePicture()
+{
+    const QString file = prompt().openFile(
+        QStringLiteral("选择背景图"),
+        QStringLiteral("位图文件(*.bmp *.png *.jpg *.jpeg);;位图文件(*.bmp);;所有文件(*)"));
+    if (file.isEmpty())
+        return;
+    QImage picture;
+    if (!guarded([&] { picture = TemplateStore::loadPicture(file); }))
+        return;
+    picture = offerPaperScale(picture);
+    m_ui->surface->setBackground(QPixmap::fromImage(picture));
+    m_chosenBackground = TemplateStore::storedPictureName(file);
+    m_pictureChosen = true;
+}
+
+QImage DesignPage::offerPaperScale(const QImage& picture)
+{
+    constexpr double kInchMm = 25.4;
+    constexpr double kDpi = 96.0;
+    const double taggedDpi = picture.dotsPerMeterX() * kInchMm / 1000.0;
+    // No tag reads as 96; a tag within a dot of 96 is 96 (3780 dots per metre).
+    const bool otherDpi = picture.dotsPerMeterX() > 0 && std::abs(taggedDpi - kDpi) >= 1.0;
+    const double dpi = otherDpi ? taggedDpi : kDpi;
+    const double pictureWmm = picture.width() * kInchMm / dpi;
+    const double pictureHmm = picture.height() * kInchMm / dpi;
+    const std::optional<int> paperW =
+        TemplateStore::paperBoxNumber(maskedText(m_ui->paperWidthEdit));
+    const std::optional<int> paperH =
+        TemplateStore::paperBoxNumber(maskedText(m_ui->paperHeightEdit));
+    const bool paperTyped = paperW && paperH && *paperW >= 1 && *paperH >= 1 &&
+                            *paperW <= TemplateStore::kMaxPaperMm &&
+                            *paperH <= TemplateStore::kMaxPaperMm;
+    const auto off = [](double have, double want) { return std::abs(have - want) > want * 0.02; };
+    const bool otherSize = paperTyped && (off(pictureWmm, *paperW) || off(pictureHmm, *paperH));
+    if (!otherDpi && !otherSize)
+        return picture;
+    const double targetWmm = paperTyped ? *paperW : pictureWmm;
+    const double targetHmm = paperTyped ? *paperH : pictureHmm;
+    const QSize target(qRound(targetWmm * kDpi / kInchMm), qRound(targetHmm * kDpi / kInchMm));
+    // A picture of a sane size only (at most about 2 m on a side).
+    constexpr int kMaxSide = 8000;
+    if (target.isEmpty() || target.width() > kMaxSide || target.height() > kMaxSide)
+        return picture;
+    const QString have = QStringLiteral("背景图为 %1 dpi，%2×%3 mm。")
+                             .arg(qRound(dpi))
+                             .arg(qRound(pictureWmm))
+                             .arg(qRound(pictureHmm));
+    const QString want =
+        paperTyped ? QStringLiteral("要把它缩放到纸张大小 %1×%2 mm（每英寸 96 点，%3×%4 像素）吗？")
+                         .arg(*paperW)
+                         .arg(*paperH)
+                         .arg(target.width())
+                         .arg(target.height())
+                   : QStringLiteral("要把它缩放为每英寸 96 点（%1×%2 像素）吗？")
+                         .arg(target.width())
+                         .arg(target.height());
+    if (prompt().question(have + QLatin1Char('\n') + want, QStringLiteral("背景图"), true,
+                          Prompt::Button::Yes) != Prompt::Button::Yes)
+        return picture;
+    QImage scaled = picture.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const int dotsPerMeter = qRound(kDpi * 1000.0 / kInchMm);
+    scaled.setDotsPerMeterX(dotsPerMeter);
+    scaled.setDotsPerMeterY(dotsPerMeter);
+    return scaled;
+}
+
+std::optional<int> DesignPage::paperMm(QLineEdit* box, const QString& boxName)
+{
+    const std::optional<int> mm = TemplateStore::paperBoxNumber(maskedText(box));
+    if (mm && *mm >= TemplateStore::kMinPaper && *mm <= TemplateStore::kMaxPaperMm)
+        return mm;
+    prompt().message(
+        boxName +
+        QStringLiteral("必须是1到%1之间的整数（单位为mm）！").arg(TemplateStore::kMaxPaperMm));
+    return std::nullopt;
+}
+
+bool DesignPage::saveTemplate()
+{
+    if (!m_dm)
+        return false;
+    if (m_newTemplateMode)
+        return saveNewTemplate();
+    return saveExistingTemplate();
+}
+
+bool DesignPage::saveNewTemplate()
+{
+    if (!m_pictureChosen || m_chosenBackground.isEmpty()) {
+        prompt().message(QStringLiteral("请先选择背景图！"));
+        return false;
+    }
+    const std::optional<QString> name =
+        prompt().input(TemplateMessages::namingCaption(),
+                       QStringLiteral("请给要保存的模板起一个名字    ："), QString());
+    if (!name || TemplateStore::isBlankName(*name)) {
+        prompt().message(TemplateMessages::blankName());
+        return false;
+    }
+    if (!TemplateStore::paperBoxNumber(maskedText(m_ui->paperWidthEdit)) ||
+        !TemplateStore::paperBoxNumber(maskedText(m_ui->paperHeightEdit))) {
+        prompt().message(QStringLiteral("请设置纸宽纸高并注意单位为mm！"));
+        return false;
+    }
+    const std::optional<int> widthMm = paperMm(m_ui->paperWidthEdit, TemplateMessages::paperWidth());
+    if (!widthMm)
+        return false;
+    const std::optional<int> heightMm = paperMm(m_ui->paperHeightEdit, TemplateMessages::paperHeight());
+    if (!heightMm)
+        return false;
+
+    // A name is one template's: the same name replaces that template, if wanted.
+    Dataset* tb = m_dm->templates;
+    qint64 replaced = -1;
+    if (!guarded([&] {
+            if (!tb->isActive())
+                tb->open();
+            replaced = TemplateStore::rowWithSameName(tb, *name);
+        }))
+        return false;
+    if (replaced >= 0 &&
+        prompt().question(QStringLiteral("模板“%1”已经存在，要用现在的背景图和字段位置替换它吗？")
+                              .arg(TemplateStore::trimmedName(*name)),
+                          TemplateMessages::namingCaption(), true,
+                          Prompt::Button::No) != Prompt::Button::Yes)
+        return false;
+
+    // The picture first: a row is only ever stored with its picture in place.
+    const QString dir = TemplateStore::pictureDir(m_session->appDir);
+    QDir().mkpath(dir);
+    const QImage picture = m_ui->surface->background().toImage();
+    const QString pictureName = TemplateStore::freePictureName(dir, m_chosenBackground, picture);
+    const QString picturePath = dir + pictureName;
+    bool wrote = false;
+    if (!QFileInfo::exists(picturePath)) {
+        QString error;
+        if (!TemplateStore::writePicture(picturePath, picture, &error)) {
+            prompt().error(error);
+            return false;
+        }
+        wrote = true;
+    }
+
+    QString savedName = *name;
+    QString oldPicture;
+    try {
+        tb->close();
+        tb->setServerSideCursor(true);
+        tb->open();
+        if (replaced >= 0) {
+            if (!tb->gotoBookmark(replaced))
+                throw DataError(TemplateMessages::templateGone(*name));
+            savedName = tb->fieldByName(TemplateStore::Column::Name).asString();
+            oldPicture = tb->fieldByName(TemplateStore::Column::PictureName).asString();
+            tb->edit();
+        } else {
+            tb->append();
+            tb->fieldByName(TemplateStore::Column::Name).setAsString(*name);
+        }
+        tb->fieldByName(TemplateStore::Column::PictureName).setAsString(pictureName);
+        // Typed millimetres, stored in tenths as the printer takes them.
+        tb->fieldByName(TemplateStore::Column::PaperWidth).setAsInteger(*widthMm * 10);
+        tb->fieldByName(TemplateStore::Column::PaperHeight).setAsInteger(*heightMm * 10);
+        TemplateStore::writeLayout(tb, m_ui->surface->backgroundImage()->pos(),
+                                   m_ui->surface->fieldPlaces());
+        tb->post();
+    } catch (const std::exception& e) {
+        if (tb->isActive() && tb->state() != Dataset::State::Browse)
+            tb->cancel();
+        if (wrote)
+            QFile::remove(picturePath);
+        prompt().message(withReason(TemplateMessages::saveFailed(), reasonOf(e)));
+        return false;
+    }
+    m_session->currentModel = savedName;
+    m_session->currentModelRow = tb->bookmark();
+    guarded([&] { storeFieldHeights(savedName); });
+    if (replaced >= 0 && oldPicture != pictureName)
+        removeUnusedPicture(oldPicture);
+    m_pictureChosen = false;
+    afterSave();
+    return true;
+}
+
+bool DesignPage::saveExistingTemplate()
+{
+    Dataset* tb = m_dm->templates;
+    const QString listName = m_ui->templateList->currentText();
+    // The row the list entry stands for, not the first of its name.
+    const Dataset::Bookmark mark = selectedRow();
+    if (mark < 0) {
+        prompt().message(QStringLiteral("请先在模板列表中选择要保存的模板！"));
+        return false;
+    }
+    try {
+        tb->close();
+        tb->setServerSideCursor(true);
+        tb->open();
+        if (!tb->gotoBookmark(mark))
+            throw DataError(TemplateMessages::templateGone(listName));
+        tb->edit();
+        TemplateStore::writeLayout(tb, m_ui->surface->backgroundImage()->pos(),
+                                   m_ui->surface->fieldPlaces());
+        tb->post();
+    } catch (const std::exception& e) {
+        if (tb->isActive() && tb->state() != Dataset::State::Browse)
+            tb->cancel();
+        prompt().message(withReason(TemplateMessages::saveFailed(), reasonOf(e)));
+        return false;
+    }
+    m_session->currentModel = listName;
+    m_session->currentModelRow = mark;
+    guarded([&] { storeFieldHeights(listName); });
+    afterSave();
+    return true;
+}
+
+void DesignPage::afterSave()
+{
+    prompt().message(QStringLiteral("模板保存成功！"));
+    fillTemplateList();
+    guarded([&] {
+        // A prefix match, so an earlier name that begins with this one wins.
+        m_dm->templates->locate(TemplateStore::Column::Name, m_session->currentModel,
+                               Dataset::PartialKey);
+    });
+    setNewTemplateMode(false);
+    selectCurrentModel();
+    // The places on screen are stored now, the offsets baked into them.
+    m_session->screenOffsetX = 0;
+    m_session->screenOffsetY = 0;
+    m_laidOut = m_ui->surface->fieldPlaces();
+    m_undoStack->clear(); // undo goes back to the last save, no further
+    Q_EMIT currentModelPanel(m_session->currentModel);
+}
+
+bool DesignPage::writeDefaultModel(const QString& name)
+{
+    QString reason;
+    if (ConfigIni::write(m_session->appDir, ConfigIni::DefaultModel, name, &reason))
+        return true;
+    prompt().error(withReason(
+        QStringLiteral("默认模板未能保存：无法写入 ") + ConfigIni::fileName(m_session->appDir),
+        reason));
+    return false;
+}
+
+void DesignPage::removeUnusedPicture(const QString& pictureName)
+{
+    // Only a plain file name of bkbmp/, and only when no template shows it.
+    if (pictureName.isEmpty() || QFileInfo(pictureName).fileName() != pictureName ||
+        pictureName == QLatin1String(".") || pictureName == QLatin1String("..") ||
+        TemplateStore::pictureInUse(m_dm->templates, pictureName))
+        return;
+    QFile::remove(TemplateStore::pictureDir(m_session->appDir) + pictureName);
+}
+
+void DesignPage::renameTemplate()
+{
+    if (!m_dm)
+        return;
+    const qint64 row = selectedRow();
+    if (row < 0) {
+        prompt().message(TemplateMessages::chooseTemplateFirst());
+        return;
+    }
+    Dataset* tb = m_dm->templates;
+    const QString oldName = m_ui->templateList->currentText();
+    const std::optional<QString> name =
+        prompt().input(QStringLiteral("模板改名"), QStringLiteral("请输入模板的新名字："), oldName);
+    if (!name || *name == oldName)
+        return;
+    if (TemplateStore::isBlankName(*name)) {
+        prompt().message(TemplateMessages::blankName());
+        return;
+    }
+    if (TemplateStore::rowWithSameName(tb, *name, row) >= 0) {
+        prompt().message(QStringLiteral("已有名为“%1”的模板，请换一个名字！")
+                             .arg(TemplateStore::trimmedName(*name)));
+        return;
+    }
+    const QString defaultName = ConfigIni::read(m_session->appDir, ConfigIni::DefaultModel);
+    // The default names the first row of its name; it follows that row.
+    const bool renamesDefault = TemplateStore::resolveRow(tb, -1, defaultName) == row;
+    const bool renamesCurrent =
+        TemplateStore::resolveRow(tb, m_session->currentModelRow, m_session->currentModel) == row;
+    const bool ok = guarded([&] {
+        if (!tb->gotoBookmark(row))
+            throw DataError(TemplateMessages::templateGone(oldName));
+        tb->edit();
+        try {
+            tb->fieldByName(TemplateStore::Column::Name).setAsString(*name);
+            tb->post();
+        } catch (...) {
+            tb->cancel();
+            throw;
+        }
+    });
+    if (!ok)
+        return;
+    // Calibrations and fitted fields follow the name while no other row
+    // still bears the old one.
+    if (TemplateStore::resolveRow(tb, -1, oldName) < 0)
+        guarded([&] { TemplateStore::moveNamedSettings(m_dm->database(), oldName, *name); });
+    if (renamesDefault)
+        writeDefaultModel(*name);
+    if (renamesCurrent) {
+        m_session->currentModel = *name;
+        m_session->currentModelRow = row;
+        Q_EMIT currentModelPanel(*name);
+    }
+    fillTemplateList();
+    selectCurrentModel();
+}
+
+void DesignPage::deleteTemplate()
+{
+    if (!m_dm)
+        return;
+    const qint64 row = selectedRow();
+    if (row < 0) {
+        prompt().message(TemplateMessages::chooseTemplateFirst());
+        return;
+    }
+    Dataset* tb = m_dm->templates;
+    const QString name = m_ui->templateList->currentText();
+    if (tb->recordCount() <= 1) {
+        prompt().message(QStringLiteral("这是仅有的一个模板，不能删除！"));
+        return;
+    }
+    if (prompt().question(QStringLiteral("确定要删除模板“%1”吗？").arg(name),
+                          QStringLiteral("删除模板"), true,
+                          Prompt::Button::No) != Prompt::Button::Yes)
+        return;
+    const QString picture = TemplateStore::columnOfRow(tb, row, TemplateStore::Column::PictureName);
+    const bool deletesCurrent =
+        TemplateStore::resolveRow(tb, m_session->currentModelRow, m_session->currentModel) == row;
+    QString defaultName = ConfigIni::read(m_session->appDir, ConfigIni::DefaultModel);
+    const bool deletesDefault = TemplateStore::resolveRow(tb, -1, defaultName) == row;
+    if (!guarded([&] {
+            if (!tb->gotoBookmark(row))
+                throw DataError(TemplateMessages::templateGone(name));
+            tb->remove();
+        }))
+        return;
+    removeUnusedPicture(picture);
+    if (TemplateStore::resolveRow(tb, -1, name) < 0)
+        guarded([&] { TemplateStore::dropNamedSettings(m_dm->database(), name); });
+
+    // The default moves to the first template once no row bears its name.
+    const QString firstName = tb->cellText(0, tb->fieldIndex(TemplateStore::Column::Name));
+    if (deletesDefault && TemplateStore::resolveRow(tb, -1, defaultName) < 0) {
+        defaultName = firstName;
+        writeDefaultModel(defaultName);
+    }
+    if (deletesCurrent) {
+        // The default, else the first template, takes its place on the surface.
+        const qint64 defaultRow = TemplateStore::resolveRow(tb, -1, defaultName);
+        m_session->currentModel = defaultRow >= 0 ? defaultName : firstName;
+        m_session->currentModelRow = defaultRow >= 0 ? defaultRow : tb->rowId(0);
+        if (!newTemplateMode())
+            layOutCurrentModel();
+        Q_EMIT currentModelPanel(m_session->currentModel);
+    }
+    fillTemplateList();
+    selectCurrentModel();
+}
+
+void DesignPage::makeCurrentTemplateDefault()
+{
+    if (!writeDefaultModel(m_session->currentModel))
+        return;
+    prompt().message(QStringLiteral("默认模板已保存，接下来的打印都将基于此模板！"));
+    Q_EMIT currentModelPanel(m_session->currentModel);
+}

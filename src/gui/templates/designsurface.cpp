@@ -1,0 +1,469 @@
+#include "gui/templates/designsurface.h"
+
+#include "data/datamodule.h"
+#include "templates/fieldcatalogue.h"
+#include "templates/fieldfitstore.h"
+#include "base/guarded.h"
+#include "gui/landlinevalidator.h"
+#include "templates/newdatabase.h"
+#include "base/prompt.h"
+#include "base/session.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+
+FieldControl::FieldControl(const FieldInfo& field, QWidget* parent)
+    : DBEdit(parent), m_field(&field)
+{
+    setObjectName(field.control);
+    setFrame(false);
+    // It shows the sender's or the current recipient's value; typing into it
+    // asks first, so that designing changes no one's data by accident.
+    setReadOnly(true);
+    setToolTip(field.hint);
+    setCursor(Qt::ArrowCursor);
+    setMouseTracking(true); // the cursor shows the sizing border
+    setGeometry(field.defaultLeft, field.defaultTop, FieldCatalogue::kControlWidth,
+                FieldCatalogue::kControlHeight);
+}
+
+int FieldControl::edgesAt(QPoint p) const
+{
+    int e = NoEdge;
+    if (p.x() < kBorder)
+        e |= LeftEdge;
+    else if (p.x() >= width() - kBorder)
+        e |= RightEdge;
+    if (p.y() < kBorder)
+        e |= TopEdge;
+    else if (p.y() >= height() - kBorder)
+        e |= BottomEdge;
+    return e;
+}
+
+void FieldControl::showCursorFor(int edges)
+{
+    const bool horizontal = edges & (LeftEdge | RightEdge);
+    const bool vertical = edges & (TopEdge | BottomEdge);
+    if (horizontal && vertical) {
+        const bool falling = (edges == (LeftEdge | TopEdge)) || (edges == (RightEdge | BottomEdge));
+        setCursor(falling ? Qt::SizeFDiagCursor : Qt::SizeBDiagCursor);
+    } else if (horizontal) {
+        setCursor(Qt::SizeHorCursor);
+    } else if (vertical) {
+        setCursor(Qt::SizeVerCursor);
+    } else {
+        setCursor(Qt::ArrowCursor);
+    }
+}
+
+void FieldControl::mousePressEvent(QMouseEvent* event)
+{
+    const QPoint p = event->position().toPoint();
+    if (event->button() == Qt::RightButton) {
+        Q_EMIT menuRequested();
+        event->accept();
+        return;
+    }
+    if (event->button() == Qt::LeftButton) {
+        m_leftDown = true;
+        m_moved = false;
+        m_edges = edgesAt(p);
+        m_pressInPanel = mapToParent(p);
+        m_startGeometry = geometry();
+    }
+    DBEdit::mousePressEvent(event);
+}
+
+void FieldControl::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_leftDown && (event->buttons() & Qt::LeftButton)) {
+        dragTo(mapToParent(event->position().toPoint()));
+        event->accept();
+        return;
+    }
+    if (event->buttons() == Qt::NoButton)
+        showCursorFor(edgesAt(event->position().toPoint()));
+    DBEdit::mouseMoveEvent(event);
+}
+
+void FieldControl::dragTo(QPoint pointerInPanel)
+{
+    // The pointer stays within the panel, as when the system drags a child
+    // window: a control can go partly out of sight but never be lost.
+    if (QWidget* panel = parentWidget()) {
+        const QRect r = panel->rect();
+        pointerInPanel.setX(qBound(r.left(), pointerInPanel.x(), r.right()));
+        pointerInPanel.setY(qBound(r.top(), pointerInPanel.y(), r.bottom()));
+    }
+    const QPoint delta = pointerInPanel - m_pressInPanel;
+    if (delta.isNull() && !m_moved)
+        return;
+    m_moved = true;
+    if (m_edges == NoEdge) {
+        move(m_startGeometry.topLeft() + delta);
+        return;
+    }
+    QRect g = m_startGeometry;
+    if (m_edges & LeftEdge)
+        g.setLeft(qMin(g.left() + delta.x(), g.right() + 1 - kMinWidth));
+    if (m_edges & RightEdge)
+        g.setRight(qMax(g.right() + delta.x(), g.left() + kMinWidth - 1));
+    if (m_edges & TopEdge)
+        g.setTop(qMin(g.top() + delta.y(), g.bottom() + 1 - kMinHeight));
+    if (m_edges & BottomEdge)
+        g.setBottom(qMax(g.bottom() + delta.y(), g.top() + kMinHeight - 1));
+    setGeometry(g);
+}
+
+void FieldControl::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton) {
+        // The menu opens once the button is up, as the system's own does.
+        if (m_menu)
+            m_menu->popup(event->globalPosition().toPoint());
+        event->accept();
+        return;
+    }
+    if (event->button() == Qt::LeftButton) {
+        m_leftDown = false;
+        if (m_moved && geometry() != m_startGeometry)
+            Q_EMIT mouseEdited(m_startGeometry, geometry());
+        m_moved = false;
+    }
+    DBEdit::mouseReleaseEvent(event);
+}
+
+void FieldControl::setOutlined(bool on)
+{
+    if (m_outlined == on)
+        return;
+    m_outlined = on;
+    update();
+}
+
+void FieldControl::focusInEvent(QFocusEvent* event)
+{
+    DBEdit::focusInEvent(event);
+    Q_EMIT focused();
+}
+
+bool FieldControl::editsText(const QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete ||
+        event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut))
+        return true;
+    const QString text = event->text();
+    return !text.isEmpty() && text.at(0).isPrint() &&
+           !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+}
+
+bool FieldControl::askToEdit()
+{
+    const QString whose =
+        field().isSender() ? QStringLiteral("发件人") : QStringLiteral("当前收件人");
+    return prompt().question(QStringLiteral("字段框显示的是%1的数据。\n要修改%1的“%2”吗？")
+                                 .arg(whose, field().caption),
+                             QStringLiteral("修改字段内容"), true,
+                             Prompt::Button::No) == Prompt::Button::Yes;
+}
+
+void FieldControl::focusOutEvent(QFocusEvent* event)
+{
+    DBEdit::focusOutEvent(event);
+    setReadOnly(true); // the next typing asks again
+}
+
+void FieldControl::keyPressEvent(QKeyEvent* event)
+{
+    if (isReadOnly() && editsText(event)) {
+        event->accept();
+        if (!askToEdit())
+            return;
+        setReadOnly(false);
+        setFocus();
+        DBEdit::keyPressEvent(event);
+        return;
+    }
+    // Arrows move the field while it is not being typed into: one pixel,
+    // ten with Shift.
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (isReadOnly() && (mods == Qt::NoModifier || mods == Qt::ShiftModifier)) {
+        const int step = mods == Qt::ShiftModifier ? 10 : 1;
+        int dx = 0;
+        int dy = 0;
+        switch (event->key()) {
+        case Qt::Key_Left:
+            dx = -step;
+            break;
+        case Qt::Key_Right:
+            dx = step;
+            break;
+        case Qt::Key_Up:
+            dy = -step;
+            break;
+        case Qt::Key_Down:
+            dy = step;
+            break;
+        default:
+            break;
+        }
+        if (dx != 0 || dy != 0) {
+            Q_EMIT nudgeRequested(dx, dy);
+            event->accept();
+            return;
+        }
+    }
+    DBEdit::keyPressEvent(event);
+}
+
+void FieldControl::moveEvent(QMoveEvent* event)
+{
+    DBEdit::moveEvent(event);
+    Q_EMIT placeShown();
+}
+
+void FieldControl::resizeEvent(QResizeEvent* event)
+{
+    DBEdit::resizeEvent(event);
+    Q_EMIT placeShown();
+}
+
+void FieldControl::contextMenuEvent(QContextMenuEvent* event)
+{
+    // A mouse-made request was served on the button's release; the menu key
+    // selects this field and opens the same menu.
+    if (event->reason() == QContextMenuEvent::Keyboard && m_menu) {
+        Q_EMIT menuRequested();
+        m_menu->popup(mapToGlobal(rect().center()));
+    }
+    event->accept();
+}
+
+void FieldControl::paintEvent(QPaintEvent* event)
+{
+    DBEdit::paintEvent(event);
+    // The sizing border, so that the user can find it.
+    QPainter p(this);
+    if (m_outlined) {
+        p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        p.drawRect(rect().adjusted(1, 1, -1, -1));
+        return;
+    }
+    p.setPen(QPen(palette().color(QPalette::Mid), 1));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
+{
+    setObjectName(QStringLiteral("Model_Container"));
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setLineWidth(1);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(0xFF, 0xFF, 0xE1)); // tooltip yellow
+    setPalette(pal);
+
+    m_image = new QLabel(this);
+    m_image->setObjectName(QStringLiteral("Model_BKimg"));
+    m_image->setScaledContents(true);
+    setBackground(QPixmap::fromImage(NewDatabase::deliveredPicture()));
+    m_image->move(kImageLeft, kImageTop);
+    fitToPicture();
+
+    PopMenu_Del_VisField = new QMenu(this);
+    PopMenu_Del_VisField->setObjectName(QStringLiteral("PopMenu_Del_VisField"));
+    N1 = PopMenu_Del_VisField->addAction(QStringLiteral("删除此字段"));
+    N1->setObjectName(QStringLiteral("N1"));
+    connect(N1, &QAction::triggered, this, &DesignSurface::hideSelectedField);
+    fitToBoxAction = PopMenu_Del_VisField->addAction(QStringLiteral("适应框内"));
+    fitToBoxAction->setObjectName(QStringLiteral("FitToBox"));
+    fitToBoxAction->setCheckable(true);
+    connect(fitToBoxAction, &QAction::triggered, this, &DesignSurface::setSelectedFieldFits);
+    connect(PopMenu_Del_VisField, &QMenu::aboutToShow, this, &DesignSurface::showSelectedFieldFit);
+
+    for (const FieldInfo& f : FieldCatalogue::all()) {
+        auto* edit = new FieldControl(f, this);
+        if (f.column == QLatin1String("Phone"))
+            edit->setValidator(new LandlineValidator(edit));
+        edit->setPopupMenu(PopMenu_Del_VisField);
+        edit->raise();
+        m_fields.push_back(edit);
+        connect(edit, &FieldControl::mouseEdited, this,
+                [this, edit](const QRect& before, const QRect& after) {
+                    FieldState was = fieldState(m_fields.indexOf(edit));
+                    was.geometry = before;
+                    const bool sized = before.size() != after.size();
+                    Q_EMIT fieldChanged(
+                        m_fields.indexOf(edit), was, fieldState(m_fields.indexOf(edit)),
+                        sized ? QStringLiteral("调整字段大小") : QStringLiteral("移动字段"));
+                });
+        connect(edit, &FieldControl::nudgeRequested, this, [this, edit](int dx, int dy) {
+            select(edit);
+            nudgeSelected(dx, dy);
+        });
+        connect(edit, &FieldControl::focused, this, [this, edit] { select(edit); });
+        connect(edit, &FieldControl::menuRequested, this, [this, edit] { m_menuField = edit; });
+        connect(edit, &FieldControl::placeShown, this, [this, edit] {
+            if (edit == m_selected)
+                Q_EMIT selectionChanged();
+        });
+    }
+}
+
+FieldState DesignSurface::fieldState(int index) const
+{
+    const FieldControl* c = m_fields.value(index);
+    if (!c)
+        return {};
+    return {c->geometry(), !c->isHidden()};
+}
+
+void DesignSurface::setFieldState(int index, const FieldState& state)
+{
+    FieldControl* c = m_fields.value(index);
+    if (!c)
+        return;
+    c->setGeometry(state.geometry);
+    c->setVisible(state.visible);
+    Q_EMIT selectionChanged();
+}
+
+void DesignSurface::changeField(FieldControl* control, const FieldState& after, const QString& what)
+{
+    const int index = m_fields.indexOf(control);
+    const FieldState before = fieldState(index);
+    if (index < 0 || before == after)
+        return;
+    setFieldState(index, after);
+    Q_EMIT fieldChanged(index, before, after, what);
+}
+
+void DesignSurface::select(FieldControl* control)
+{
+    if (m_selected == control)
+        return;
+    if (m_selected)
+        m_selected->setOutlined(false);
+    m_selected = control;
+    if (control)
+        control->setOutlined(true);
+    Q_EMIT selectionChanged();
+}
+
+FieldControl* DesignSurface::selectedControl() const
+{
+    return m_selected && !m_selected->isHidden() ? m_selected.data() : nullptr;
+}
+
+void DesignSurface::nudgeSelected(int dx, int dy)
+{
+    FieldControl* c = selectedControl();
+    if (!c)
+        return;
+    FieldState after = fieldState(m_fields.indexOf(c));
+    after.geometry.translate(dx, dy);
+    changeField(c, after, QStringLiteral("移动字段"));
+}
+
+void DesignSurface::bindData(DataModule* dm, const Session* session)
+{
+    m_dm = dm;
+    m_session = session;
+    for (FieldControl* c : m_fields)
+        c->bind(c->field().isSender() ? dm->sender : dm->recipients, c->field().column);
+}
+
+void DesignSurface::setBackground(const QPixmap& picture)
+{
+    m_picture = picture;
+    m_image->setPixmap(picture);
+    m_image->resize(picture.size());
+    fitToPicture();
+}
+
+void DesignSurface::fitToPicture()
+{
+    // The same margin right and below as left and above.
+    setMinimumSize(m_image->x() + m_image->width() + kImageLeft,
+                   m_image->y() + m_image->height() + kImageTop);
+}
+
+FieldControl* DesignSurface::fieldControl(const QString& key) const
+{
+    for (FieldControl* c : m_fields)
+        if (c->field().key == key)
+            return c;
+    return nullptr;
+}
+
+QVector<TemplateStore::FieldPlace> DesignSurface::fieldPlaces() const
+{
+    QVector<TemplateStore::FieldPlace> places;
+    for (const FieldControl* c : m_fields)
+        // The control's own flag: a hidden tab or window must not read as hidden.
+        places.push_back({c->x(), c->y(), c->width(), !c->isHidden()});
+    return places;
+}
+
+void DesignSurface::applyFieldPlaces(const QVector<TemplateStore::FieldPlace>& places)
+{
+    for (int i = 0; i < m_fields.size() && i < places.size(); ++i) {
+        FieldControl* c = m_fields.at(i);
+        const TemplateStore::FieldPlace& p = places.at(i);
+        c->setGeometry(p.left, p.top, p.width, c->height());
+        c->setVisible(p.visible);
+    }
+    Q_EMIT selectionChanged();
+}
+
+void DesignSurface::showField(const QString& key)
+{
+    if (FieldControl* c = fieldControl(key)) {
+        FieldState after = fieldState(m_fields.indexOf(c));
+        after.visible = true;
+        changeField(c, after, QStringLiteral("显示字段"));
+    }
+}
+
+FieldControl* DesignSurface::popupTarget() const
+{
+    return m_menuField;
+}
+
+void DesignSurface::showSelectedFieldFit()
+{
+    FieldControl* c = popupTarget();
+    fitToBoxAction->setEnabled(c && m_dm);
+    bool fit = false;
+    if (c && m_dm)
+        guarded([&] {
+            fit = FieldFitStore::load(m_dm->database(), m_session->currentModel)
+                      .value(c->field().key)
+                      .fit;
+        });
+    fitToBoxAction->setChecked(fit);
+}
+
+void DesignSurface::setSelectedFieldFits(bool fit)
+{
+    FieldControl* c = popupTarget();
+    if (!c || !m_dm)
+        return;
+    guarded([&] {
+        FieldFitStore::setFit(m_dm->database(), m_session->currentModel, c->field().key, fit);
+    });
+}
+
+void DesignSurface::hideSelectedField()
+{
+    if (FieldControl* c = popupTarget()) {
+        FieldState after = fieldState(m_fields.indexOf(c));
+        after.visible = false;
+        changeField(c, after, QStringLiteral("隐藏字段"));
+    }
+}

@@ -1,0 +1,165 @@
+#pragma once
+
+#include "gui/dbedit.h"
+#include "templates/fieldcatalogue.h"
+#include "gui/templates/fieldchangecommand.h"
+#include "templates/fieldinfo_fwd.h"
+#include "templates/templatestore.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QPointer>
+#include <QVector>
+
+class QAction;
+class QMenu;
+class DataModule;
+struct Session;
+
+// One field control of the design surface: a borderless data-aware edit
+// bound to its source column, with the field's hint as tooltip.
+//
+// The left button drags it about the panel (it keeps the offset between the
+// pointer and its corner) or, pressed on its sizing border, sizes it; a
+// click without movement only puts the text cursor in; typing asks first
+// (it changes the sender's or the current recipient's row). The right button
+// makes it the selected field and opens the panel's popup menu.
+class FieldControl : public DBEdit
+{
+    Q_OBJECT
+public:
+    static constexpr int kBorder = 3;    // width of the sizing border
+    static constexpr int kMinWidth = 10; // smallest size a border drag leaves
+    static constexpr int kMinHeight = 10;
+
+    FieldControl(const FieldInfo& field, QWidget* parent);
+    const FieldInfo& field() const { return *m_field; }
+
+    void setPopupMenu(QMenu* menu) { m_menu = menu; }
+
+    enum Edge { NoEdge = 0, LeftEdge = 1, RightEdge = 2, TopEdge = 4, BottomEdge = 8 };
+    // The sizing edges under a point of the control (NoEdge inside).
+    int edgesAt(QPoint p) const;
+
+    // Drawn with a strong outline while it is the selected field.
+    void setOutlined(bool on);
+    bool isOutlined() const { return m_outlined; }
+
+Q_SIGNALS:
+    // A drag or a border drag ended with the control elsewhere or resized.
+    void mouseEdited(const QRect& before, const QRect& after);
+    // An arrow key: move by this many pixels.
+    void nudgeRequested(int dx, int dy);
+    void focused();
+    void placeShown(); // moved or resized on screen
+    // The right button or the menu key: this field is the popup menu's.
+    void menuRequested();
+
+protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void dragTo(QPoint pointerInPanel);
+    // A key that would change the text (typing, deleting, pasting).
+    static bool editsText(const QKeyEvent* event);
+    // Whether the user means to change the sender's or recipient's value.
+    bool askToEdit();
+    void showCursorFor(int edges);
+
+    const FieldInfo* m_field;
+    QMenu* m_menu = nullptr;
+    bool m_leftDown = false;
+    bool m_outlined = false;
+    bool m_moved = false;
+    int m_edges = NoEdge;
+    QPoint m_pressInPanel;
+    QRect m_startGeometry;
+};
+
+// The design panel Model_Container: the background image Model_BKimg and
+// the 26 field controls over it. Positions are pixels of this panel's
+// client area, at 96 pixels per inch.
+class DesignSurface : public QFrame
+{
+    Q_OBJECT
+public:
+    static constexpr int kImageLeft = FieldCatalogue::kImageLeft;
+    static constexpr int kImageTop = FieldCatalogue::kImageTop;
+
+    explicit DesignSurface(QWidget* parent = nullptr);
+
+    // Binds the sender fields to sender and the recipient fields to recipients.
+    void bindData(DataModule* dm, const Session* session);
+
+    QLabel* backgroundImage() const { return m_image; }
+    // Shows a picture in Model_BKimg; the image takes the picture's size.
+    void setBackground(const QPixmap& picture);
+    QPixmap background() const { return m_picture; }
+
+    const QVector<FieldControl*>& fieldControls() const { return m_fields; }
+    FieldControl* fieldControl(const QString& key) const;
+
+    // The controls' places, widths and own visibility, in catalogue order.
+    QVector<TemplateStore::FieldPlace> fieldPlaces() const;
+    // Moves, sizes and shows or hides every control; heights stay.
+    void applyFieldPlaces(const QVector<TemplateStore::FieldPlace>& places);
+    // Makes a field's control visible, its place and size unchanged.
+    void showField(const QString& key);
+
+    // "删除此字段": hides the selected field, if any.
+    void hideSelectedField();
+    // "适应框内": switches fitting its box on or off for the selected field
+    // of the current template, stored at once.
+    void setSelectedFieldFits(bool fit);
+
+    FieldState fieldState(int index) const;
+    // Puts a field back to a state, as undo and redo do.
+    void setFieldState(int index, const FieldState& state);
+
+    // The field the arrow keys move, outlined: the field control last
+    // given the focus, while it is shown.
+    FieldControl* selectedControl() const;
+    // The field the popup menu was last opened on (right click), if any.
+    FieldControl* menuField() const { return m_menuField; }
+    // Moves the selected field by that many pixels.
+    void nudgeSelected(int dx, int dy);
+
+Q_SIGNALS:
+    // The user changed a field; the change is made already.
+    void fieldChanged(int index, const FieldState& before, const FieldState& after,
+                      const QString& what);
+    // The selected field changed, moved or was resized.
+    void selectionChanged();
+
+public:
+    QMenu* PopMenu_Del_VisField;
+    QAction* N1;
+    QAction* fitToBoxAction;
+
+private:
+    void select(FieldControl* control);
+    void changeField(FieldControl* control, const FieldState& after, const QString& what);
+    // Big enough for the picture and its margin, so that a scroll area shows all of it.
+    void fitToPicture();
+
+    QPointer<FieldControl> m_selected;
+    QPointer<FieldControl> m_menuField;
+    // The field the popup menu was opened on (right click), if any.
+    FieldControl* popupTarget() const;
+    void showSelectedFieldFit();
+
+    DataModule* m_dm = nullptr;
+    const Session* m_session = nullptr;
+    QLabel* m_image;
+    QPixmap m_picture;
+    QVector<FieldControl*> m_fields;
+};

@@ -1,0 +1,126 @@
+#include "gui/templates/pagesetupdialog.h"
+
+#include "gui/centre.h"
+#include "data/datamodule.h"
+#include "gui/templates/designpage.h"
+#include "base/guarded.h"
+#include "templates/pagesize.h"
+#include "print/printerpaper.h"
+#include "base/prompt.h"
+#include "base/session.h"
+#include "gui/templates/spinedit.h"
+#include "templates/templatemessages.h"
+#include "templates/templatestore.h"
+#include "ui_pagesetupdialog.h"
+
+#include <QPushButton>
+
+PageSetupDialog::PageSetupDialog(DesignPage* page, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::PageSetupDialog>()), m_page(page)
+{
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    m_ui->setupUi(this);
+
+    connect(m_ui->okButton, &QPushButton::clicked, this, &PageSetupDialog::applyPageValues);
+    connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject); // Esc as well
+
+}
+
+PageSetupDialog::~PageSetupDialog() = default;
+
+bool PageSetupDialog::findCurrentModel()
+{
+    bool found = false;
+    guarded([&] {
+        Dataset* tb = m_page->dataModule()->templates;
+        if (!tb->isActive())
+            tb->open();
+        found = TemplateStore::findRow(tb, m_page->session()->currentModelRow,
+                                       m_page->session()->currentModel);
+    });
+    return found;
+}
+
+int PageSetupDialog::Execute()
+{
+    if (!findCurrentModel()) {
+        prompt().message(TemplateMessages::noCurrentTemplate());
+        return QDialog::Rejected;
+    }
+    return exec();
+}
+
+void PageSetupDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    loadCurrentTemplate();
+}
+
+bool PageSetupDialog::loadCurrentTemplate()
+{
+    centreOnScreen(this);
+    for (SpinEdit* e :
+         {m_ui->widthEdit, m_ui->heightEdit, m_ui->leftOffsetEdit, m_ui->topOffsetEdit})
+        e->setText(QString());
+    if (!findCurrentModel())
+        return false;
+    return guarded([&] {
+        Dataset* tb = m_page->dataModule()->templates;
+        m_ui->widthEdit->setText(tb->fieldByName(TemplateStore::Column::PaperWidth).asString());
+        m_ui->heightEdit->setText(tb->fieldByName(TemplateStore::Column::PaperHeight).asString());
+        m_ui->leftOffsetEdit->setValue(tb->fieldByName(TemplateStore::Column::OffsetX).asInteger());
+        m_ui->topOffsetEdit->setValue(tb->fieldByName(TemplateStore::Column::OffsetY).asInteger());
+    });
+}
+
+void PageSetupDialog::applyPageValues()
+{
+    if (!findCurrentModel()) {
+        prompt().message(TemplateMessages::noCurrentTemplate());
+        return;
+    }
+    QString problem;
+    const std::optional<PageValues> v =
+        parsePageValues(m_ui->widthEdit->text(), m_ui->heightEdit->text(),
+                        m_ui->leftOffsetEdit->text(), m_ui->topOffsetEdit->text(), &problem);
+    if (!v) {
+        // The dialog stays open on the box to put right.
+        prompt().message(problem);
+        return;
+    }
+    const bool stored = guarded([&] {
+        Dataset* tb = m_page->dataModule()->templates;
+        tb->edit();
+        try {
+            tb->fieldByName(TemplateStore::Column::PaperWidth).setAsInteger(v->width);
+            tb->fieldByName(TemplateStore::Column::PaperHeight).setAsInteger(v->height);
+            tb->fieldByName(TemplateStore::Column::OffsetX).setAsInteger(v->leftX);
+            tb->fieldByName(TemplateStore::Column::OffsetY).setAsInteger(v->topY);
+            tb->post();
+        } catch (...) {
+            tb->cancel();
+            throw;
+        }
+    });
+    if (!stored)
+        return;
+    // Only confirmed, stored values take effect.
+    Session& session = *m_page->session();
+    session.screenOffsetX = v->leftX;
+    session.screenOffsetY = v->topY;
+    m_page->layOutCurrentModel();
+    Q_EMIT m_page->currentModelPanel(session.currentModel);
+    if (m_printerSource)
+        applyPaperSize(m_printerSource(), v->width, v->height);
+    accept();
+}
+
+void PageSetupDialog::setCalibrationAction(std::function<void()> action)
+{
+    disconnect(m_ui->calibrateButton, &QPushButton::clicked, nullptr, nullptr);
+    const bool on = bool(action);
+    if (on)
+        connect(m_ui->calibrateButton, &QPushButton::clicked, this, std::move(action));
+    m_ui->calibrateButton->setVisible(on);
+}

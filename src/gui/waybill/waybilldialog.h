@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+class DataModule;
+struct Session;
+
+namespace Ui
+{
+class WaybillDialog;
+}
+
+// "运单号生成": numbers every recipient row in grid order from a start
+// number, with the rule of the chosen template's carrier and an optional
+// prefix and suffix. Created once by the main window; the inputs keep their texts
+// between showings.
+class WaybillDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    // session names the template in use, selected on showing.
+    WaybillDialog(DataModule* dm, const Session* session, QWidget* parent = nullptr);
+    ~WaybillDialog() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    // Centres the dialog, lists the templates in table order with the
+    // current one selected (letter case ignored) and applies the check box.
+    void listTemplates();
+    // Prefix and suffix on with the check box; off, they are emptied.
+    void enableAffixes();
+    // Numbers every recipient row, all or nothing, and closes; a refused
+    // input is told and leaves the dialog as it was.
+    void generateNumbers();
+
+    std::unique_ptr<Ui::WaybillDialog> m_ui;
+    DataModule* m_dm;
+    const Session* m_session;
+};

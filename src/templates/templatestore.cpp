@@ -1,0 +1,309 @@
+#include "templates/templatestore.h"
+
+#include "base/dataerror.h"
+#include "data/dataset.h"
+#include "templates/fieldcatalogue.h"
+#include "templates/templatemessages.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QPainter>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSaveFile>
+
+namespace TemplateStore
+{
+
+namespace
+{
+
+// Pictures are opaque forms: anything with transparency is laid on white,
+// and every comparison and file uses one 24-bit form.
+QImage opaque(const QImage& picture)
+{
+    if (!picture.hasAlphaChannel())
+        return picture.convertToFormat(QImage::Format_RGB32);
+    QImage out(picture.size(), QImage::Format_RGB32);
+    out.fill(Qt::white);
+    QPainter p(&out);
+    p.drawImage(0, 0, picture);
+    return out;
+}
+
+} // namespace
+
+bool findByName(Dataset* tbModel, const QString& name)
+{
+    tbModel->first();
+    while (!tbModel->eof()) {
+        if (tbModel->fieldByName(Column::Name).asString() == name)
+            return true;
+        tbModel->next();
+    }
+    return false;
+}
+
+qint64 resolveRow(Dataset* tbModel, qint64 rowid, const QString& name)
+{
+    const int f = tbModel->fieldIndex(Column::Name);
+    if (f < 0)
+        return -1;
+    qint64 first = -1;
+    for (int row = 0; row < tbModel->recordCount(); ++row) {
+        if (tbModel->cellText(row, f) != name)
+            continue;
+        if (tbModel->rowId(row) == rowid)
+            return rowid;
+        if (first < 0)
+            first = tbModel->rowId(row);
+    }
+    return first;
+}
+
+bool findRow(Dataset* tbModel, qint64 rowid, const QString& name)
+{
+    const qint64 row = resolveRow(tbModel, rowid, name);
+    if (row >= 0 && tbModel->gotoBookmark(row))
+        return true;
+    return findByName(tbModel, name);
+}
+
+qint64 rowWithSameName(Dataset* tbModel, const QString& name, qint64 exceptRow)
+{
+    const int f = tbModel->fieldIndex(Column::Name);
+    const QString wanted = trimmedName(name);
+    for (int row = 0; f >= 0 && row < tbModel->recordCount(); ++row)
+        if (tbModel->rowId(row) != exceptRow && trimmedName(tbModel->cellText(row, f)) == wanted)
+            return tbModel->rowId(row);
+    return -1;
+}
+
+bool pictureInUse(Dataset* tbModel, const QString& pictureName, qint64 exceptRow)
+{
+    const int f = tbModel->fieldIndex(Column::PictureName);
+    for (int row = 0; f >= 0 && row < tbModel->recordCount(); ++row)
+        if (tbModel->rowId(row) != exceptRow && tbModel->cellText(row, f) == pictureName)
+            return true;
+    return false;
+}
+
+QString columnOfRow(Dataset* tbModel, qint64 rowid, const QString& column)
+{
+    const int f = tbModel->fieldIndex(column);
+    for (int row = 0; f >= 0 && row < tbModel->recordCount(); ++row)
+        if (tbModel->rowId(row) == rowid)
+            return tbModel->cellText(row, f);
+    return QString();
+}
+
+QVector<qint64> modelRows(Dataset* tbModel)
+{
+    QVector<qint64> rows;
+    for (int row = 0; row < tbModel->recordCount(); ++row)
+        rows << tbModel->rowId(row);
+    return rows;
+}
+
+StoredTemplate readCurrent(Dataset* tbModel)
+{
+    StoredTemplate t;
+    t.pictureName = tbModel->fieldByName(Column::PictureName).asString();
+    t.offsetX = int(tbModel->fieldByName(Column::OffsetX).asInteger());
+    t.offsetY = int(tbModel->fieldByName(Column::OffsetY).asInteger());
+    for (const FieldInfo& f : FieldCatalogue::all()) {
+        FieldPlace p;
+        p.left = int(tbModel->fieldByName(f.leftColumn()).asInteger());
+        p.top = int(tbModel->fieldByName(f.topColumn()).asInteger());
+        p.width = int(tbModel->fieldByName(f.widthColumn()).asInteger());
+        p.visible = tbModel->fieldByName(f.visColumn()).asInteger() != 0;
+        t.fields.push_back(p);
+    }
+    return t;
+}
+
+QVector<FieldPlace> laidOut(const QVector<FieldPlace>& stored, int offsetX, int offsetY)
+{
+    QVector<FieldPlace> out = stored;
+    for (FieldPlace& p : out) {
+        p.left += offsetX;
+        p.top += offsetY;
+    }
+    return out;
+}
+
+void writeLayout(Dataset* tbModel, QPoint picturePos, const QVector<FieldPlace>& fields)
+{
+    const QVector<FieldInfo>& all = FieldCatalogue::all();
+    if (fields.size() != all.size())
+        throw DataError(
+            QStringLiteral("expected %1 field places, got %2").arg(all.size()).arg(fields.size()));
+    tbModel->fieldByName(Column::PictureLeft).setAsInteger(picturePos.x());
+    tbModel->fieldByName(Column::PictureTop).setAsInteger(picturePos.y());
+    tbModel->fieldByName(Column::OffsetX).setAsInteger(0);
+    tbModel->fieldByName(Column::OffsetY).setAsInteger(0);
+    for (int i = 0; i < all.size(); ++i) {
+        const FieldInfo& f = all.at(i);
+        const FieldPlace& p = fields.at(i);
+        tbModel->fieldByName(f.leftColumn()).setAsInteger(p.left);
+        tbModel->fieldByName(f.topColumn()).setAsInteger(p.top);
+        tbModel->fieldByName(f.widthColumn()).setAsInteger(p.width);
+        tbModel->fieldByName(f.visColumn()).setAsInteger(p.visible ? 1 : 0);
+    }
+}
+
+QStringList modelNames(Dataset* tbModel)
+{
+    QStringList names;
+    const int f = tbModel->fieldIndex(Column::Name);
+    if (f < 0)
+        return names;
+    for (int row = 0; row < tbModel->recordCount(); ++row)
+        names << tbModel->cellText(row, f);
+    return names;
+}
+
+namespace
+{
+bool isBlankChar(QChar c)
+{
+    return c.isSpace() || c.category() == QChar::Other_Control;
+}
+} // namespace
+
+QString trimmedName(const QString& name)
+{
+    int from = 0;
+    int to = int(name.size());
+    while (from < to && isBlankChar(name.at(from)))
+        ++from;
+    while (to > from && isBlankChar(name.at(to - 1)))
+        --to;
+    return name.mid(from, to - from);
+}
+
+bool isBlankName(const QString& name)
+{
+    return trimmedName(name).isEmpty();
+}
+
+std::optional<int> paperBoxNumber(const QString& boxText)
+{
+    QString digits = boxText;
+    digits.remove(QLatin1Char(' '));
+    if (digits.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    const int n = digits.toInt(&ok);
+    if (!ok)
+        return std::nullopt;
+    return n;
+}
+
+QString pictureDir(const QString& appDir)
+{
+    return appDir + QLatin1String("bkbmp/");
+}
+
+QImage loadPicture(const QString& path)
+{
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    const QImage img = reader.read();
+    if (img.isNull())
+        throw DataError(QStringLiteral("背景图无法载入：%1（%2）").arg(path, reader.errorString()));
+    return img;
+}
+
+QString storedPictureName(const QString& chosenPath)
+{
+    const QFileInfo fi(chosenPath);
+    if (fi.suffix().compare(QLatin1String("bmp"), Qt::CaseInsensitive) == 0)
+        return fi.fileName();
+    return fi.completeBaseName() + QLatin1String(".bmp");
+}
+
+bool samePicture(const QString& path, const QImage& picture)
+{
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    const QImage existing = reader.read();
+    return !existing.isNull() && opaque(existing) == opaque(picture);
+}
+
+QString freePictureName(const QString& dir, const QString& wanted, const QImage& picture)
+{
+    const QDir d(dir);
+    const QFileInfo fi(wanted);
+    const QString base = fi.completeBaseName();
+    const QString suffix = fi.suffix().isEmpty() ? QString() : QLatin1Char('.') + fi.suffix();
+    QString name = wanted;
+    for (int n = 2;; ++n) {
+        const QString path = d.filePath(name);
+        if (!QFileInfo::exists(path) || samePicture(path, picture))
+            return name;
+        name = base + QLatin1Char('-') + QString::number(n) + suffix;
+    }
+}
+
+bool writePicture(const QString& path, const QImage& picture, QString* error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = TemplateMessages::cannotWritePicture(path, file.errorString());
+        return false;
+    }
+    QImageWriter writer(&file, "bmp");
+    if (!writer.write(opaque(picture).convertToFormat(QImage::Format_RGB888))) {
+        *error = TemplateMessages::cannotWritePicture(path, writer.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        *error = TemplateMessages::cannotWritePicture(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+namespace
+{
+
+const char* const kNamedSettingsTables[] = {"Print_Calibration", "Model_Field_Fit"};
+
+void execOn(const QSqlDatabase& db, const QString& sql, const QVariantList& values)
+{
+    QSqlQuery q(db);
+    if (!q.prepare(sql))
+        throw DataError(q.lastError().text());
+    for (const QVariant& v : values)
+        q.addBindValue(v);
+    if (!q.exec())
+        throw DataError(q.lastError().text());
+}
+
+} // namespace
+
+void moveNamedSettings(const QSqlDatabase& db, const QString& from, const QString& to)
+{
+    // A leftover of a template once deleted under the new name gives way.
+    for (const char* table : kNamedSettingsTables)
+        execOn(db,
+               QStringLiteral("UPDATE OR REPLACE %1 SET Model_Name = ? WHERE Model_Name = ?")
+                   .arg(QLatin1String(table)),
+               {to, from});
+}
+
+void dropNamedSettings(const QSqlDatabase& db, const QString& name)
+{
+    for (const char* table : kNamedSettingsTables)
+        execOn(db,
+               QStringLiteral("DELETE FROM %1 WHERE Model_Name = ?").arg(QLatin1String(table)),
+               {name});
+}
+
+} // namespace TemplateStore

@@ -1,0 +1,697 @@
+// The data layer: header guard, schema of a new database, the data module's
+// connection and queries, and the Dataset cursor.
+#include "data/datamodule.h"
+#include "data/dataset.h"
+#include "templates/fieldcatalogue.h"
+#include "data/headerguard.h"
+#include "templates/newdatabase.h"
+#include "data/schema.h"
+#include "tempworkdir.h"
+#include "data/termination.h"
+#include "data/transaction.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QtTest>
+#include <csignal>
+#include <functional>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+QStringList tableColumns(const QSqlDatabase& db, const QString& table)
+{
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table));
+    QStringList cols;
+    while (q.next())
+        cols << q.value(1).toString();
+    return cols;
+}
+
+// Every row of a table, in rowid order, only the given columns.
+QList<QVariantList> tableRows(const QSqlDatabase& db, const QString& table,
+                              const QStringList& columns)
+{
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(columns.join(','), table));
+    QList<QVariantList> rows;
+    while (q.next()) {
+        QVariantList row;
+        for (int i = 0; i < columns.size(); ++i)
+            row << q.value(i);
+        rows << row;
+    }
+    return rows;
+}
+
+int userVersion(const QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("PRAGMA user_version"));
+    return q.next() ? q.value(0).toInt() : -1;
+}
+
+// Runs work on a plain connection to path (no data module, no lock).
+void withPlainConnection(const QString& path, const std::function<void(QSqlDatabase)>& work)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "plain");
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        work(db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("plain");
+}
+
+// A version-1 file as the first release made it: its tables and region rows,
+// a template with every column set, two recipients, a sender, shop values.
+void makeVersion1File(const QString& path)
+{
+    withPlainConnection(path, [](QSqlDatabase db) {
+        Schema::create(db, 1);
+        QSqlQuery q(db);
+        const QStringList model = Schema::modelColumns();
+        QStringList marks;
+        for (int i = 0; i < model.size(); ++i)
+            marks << QStringLiteral("?");
+        q.prepare(QStringLiteral("INSERT INTO Exp_Model (%1) VALUES (%2)")
+                      .arg(model.join(','), marks.join(',')));
+        for (int i = 0; i < model.size(); ++i)
+            q.bindValue(i, i < 2 ? QVariant(QStringLiteral("模板%1").arg(i)) : QVariant(i * 3));
+        QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        for (const char* name : {"张三", "李四"}) {
+            q.prepare(QStringLiteral("INSERT INTO Exp_Att_Info (Name, Address, Mobile, Custom5) "
+                                     "VALUES (?, ?, ?, ?)"));
+            q.addBindValue(QString::fromUtf8(name));
+            q.addBindValue(QStringLiteral("北京市朝阳区某路 1 号"));
+            q.addBindValue(QStringLiteral("138        "));
+            q.addBindValue(QStringLiteral("备注"));
+            QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        }
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO Exp_Send_info (Name, Contents) VALUES "
+                                      "('王五', '书')")));
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO Shop_Info VALUES ('nick', 'k', 's', 'x')")));
+    });
+}
+
+} // namespace
+
+class TestStore : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TempWorkDir> m_tmp;
+    std::unique_ptr<DataModule> m_dm;
+
+    // A new database in the working directory, opened by a data module.
+    void openNewDatabase()
+    {
+        NewDatabase::createDatabase(QStringLiteral("Waylark_main.db"));
+        m_dm = std::make_unique<DataModule>();
+        m_dm->connectDatabase();
+        m_dm->openAll();
+    }
+
+    // Exp_Model rows with only a name (the rest null), in this order.
+    void addModels(const QStringList& names)
+    {
+        QSqlQuery q(m_dm->database());
+        for (const QString& n : names) {
+            q.prepare(QStringLiteral("INSERT INTO Exp_Model (Model_Name) VALUES (?)"));
+            q.addBindValue(n);
+            QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        }
+        m_dm->templates->refresh();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_tmp = std::make_unique<TempWorkDir>();
+        QVERIFY(m_tmp->isValid());
+    }
+    void cleanup()
+    {
+        m_dm.reset();
+        m_tmp.reset();
+    }
+
+    void headerGuardSwapsOnlyTheFirstSixteenBytes()
+    {
+        QByteArray original(5000, '\0');
+        for (int i = 0; i < original.size(); ++i)
+            original[i] = char(i * 7);
+        original.replace(0, 16, HeaderGuard::standardHeader()); // only a database is sealed
+        QFile f(QStringLiteral("file.db"));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(original);
+        f.close();
+
+        QCOMPARE(DB_Header_Seal(QStringLiteral("file.db")), HeaderGuard::Result::Written);
+        QByteArray sealed = readAll(QStringLiteral("file.db"));
+        QCOMPARE(sealed.size(), original.size());
+        QCOMPARE(sealed.left(16), HeaderGuard::sealedHeader());
+        QCOMPARE(sealed.mid(16), original.mid(16));
+        QCOMPARE(sealed.at(0), '\0');
+
+        QCOMPARE(DB_Header_Restore(QStringLiteral("file.db")), HeaderGuard::Result::Written);
+        const QByteArray restored = readAll(QStringLiteral("file.db"));
+        QCOMPARE(restored.left(16), QByteArray("SQLite format 3\0", 16));
+        QCOMPARE(restored.mid(16), original.mid(16));
+    }
+
+    // Files that were never sealed: neither swap writes a byte of them.
+    void headerGuardLeavesOtherFilesAlone_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QByteArray random(4096, '\0');
+        for (int i = 0; i < random.size(); ++i)
+            random[i] = char((i * 131 + 17) % 251);
+        QTest::newRow("zero bytes") << QByteArray();
+        QTest::newRow("random bytes") << random;
+        QTest::newRow("ten bytes of the sealed pattern")
+            << HeaderGuard::sealedHeader().left(10);
+    }
+    void headerGuardLeavesOtherFilesAlone()
+    {
+        QFETCH(QByteArray, content);
+        const QString name = QStringLiteral("other.db");
+        {
+            QFile f(name);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        const QByteArray before = readAll(name);
+        QCOMPARE(DB_Header_Restore(name), HeaderGuard::Result::Foreign);
+        QCOMPARE(readAll(name), before);
+        QCOMPARE(DB_Header_Seal(name), HeaderGuard::Result::Foreign);
+        QCOMPARE(readAll(name), before);
+    }
+
+    // A file held by another process's write transaction is not written to,
+    // even when it carries the header that would be swapped.
+    void headerGuardWaitsForNoOtherProcess()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
+            QSKIP("the sqlite3 program is not installed");
+        NewDatabase::createDatabase(QStringLiteral("Waylark_main.db")); // standard header
+        QProcess holder;
+        holder.start(QStringLiteral("sqlite3"), {QStringLiteral("Waylark_main.db")});
+        QVERIFY(holder.waitForStarted());
+        holder.write("BEGIN IMMEDIATE;\nUPDATE Exp_Send_info SET Name = Name;\n.print held\n");
+        QVERIFY(holder.waitForReadyRead(10000));
+        QVERIFY(holder.readAllStandardOutput().contains("held"));
+        const QByteArray before = readAll(QStringLiteral("Waylark_main.db"));
+        QCOMPARE(DB_Header_Seal(QStringLiteral("Waylark_main.db")), HeaderGuard::Result::InUse);
+        QCOMPARE(readAll(QStringLiteral("Waylark_main.db")), before);
+        holder.write("ROLLBACK;\n.quit\n");
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished(10000));
+        QCOMPARE(DB_Header_Seal(QStringLiteral("Waylark_main.db")), HeaderGuard::Result::Written);
+    }
+
+    void headerGuardFailures()
+    {
+        QCOMPARE(DB_Header_Restore(QStringLiteral("missing.db")), HeaderGuard::Result::Missing);
+        QVERIFY(!QFile::exists(QStringLiteral("missing.db")));
+        QVERIFY(QDir().mkdir(QStringLiteral("dir.db")));
+        QString error;
+        QCOMPARE(DB_Header_Seal(QStringLiteral("dir.db"), &error), HeaderGuard::Result::OpenFailed);
+        QVERIFY(!error.isEmpty());
+    }
+
+    void newDatabaseSchema()
+    {
+        openNewDatabase();
+        const QSqlDatabase db = m_dm->database();
+
+        const QStringList model = tableColumns(db, QStringLiteral("Exp_Model"));
+        QCOMPARE(model.size(), 112);
+        QCOMPARE(model.mid(0, 8),
+                 QStringList({"Model_Name", "Bk_Bmp_Name", "Bk_Bmp_Left", "Bk_Bmp_Top",
+                              "Page_Width", "Page_Height", "Page_LeftX", "Page_TopY"}));
+        // Four columns per field, in catalogue order.
+        for (const FieldInfo& f : FieldCatalogue::all()) {
+            const int at = 8 + (f.number - 1) * 4;
+            QCOMPARE(model.mid(at, 4), QStringList({f.leftColumn(), f.topColumn(),
+                                                    f.widthColumn(), f.visColumn()}));
+        }
+        QVERIFY(model.contains("A_Disrination_Left"));
+        QVERIFY(model.contains("S_Prvince_isVis"));
+        QVERIFY(!model.contains("A_Destination_Left"));
+        QVERIFY(!model.contains("A_Province_Left"));
+
+        QCOMPARE(tableColumns(db, QStringLiteral("Exp_Att_Info")),
+                 QStringList({"ID", "Name", "Company", "Address", "Mobile", "Phone", "ExpName",
+                              "WayBillNo", "Disrination", "PostCode", "Prvince", "City",
+                              "Country", "Custom1", "Custom2", "Custom3", "Custom4", "Custom5",
+                              "Printed_At", "Print_Count"}));
+        for (const char* table : {"Print_Calibration", "Model_Field_Fit", "Print_Log"})
+            QVERIFY2(!tableColumns(db, QString::fromLatin1(table)).isEmpty(), table);
+        QCOMPARE(tableColumns(db, QStringLiteral("Exp_Send_info")),
+                 QStringList({"ID", "Name", "Departure", "Company", "Prvince", "City", "Country",
+                              "Address", "Mobile", "Phone", "Contents", "PostCode"}));
+        QCOMPARE(tableColumns(db, QStringLiteral("Shop_Info")),
+                 QStringList({"Nick", "App_Key", "Secret", "Sesstion"}));
+
+        QCOMPARE(m_dm->provinces->recordCount(), 31);
+        QCOMPARE(m_dm->sender->recordCount(), 0);
+        QCOMPARE(m_dm->recipients->recordCount(), 0);
+        QCOMPARE(m_dm->templates->recordCount(), 1);
+        QCOMPARE(m_dm->templates->fieldByName("Model_Name").asString(), NewDatabase::templateName());
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("SELECT (SELECT count(*) FROM city), (SELECT count(*) FROM area), "
+                              "(SELECT count(*) FROM area WHERE cityID NOT IN (SELECT code FROM city))"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 341);
+        QCOMPARE(q.value(1).toInt(), 2978);
+        QCOMPARE(q.value(2).toInt(), 0);
+        q.exec(QStringLiteral("PRAGMA user_version"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), Schema::kVersion);
+
+        const QFile::Permissions perms = QFile::permissions(QStringLiteral("Waylark_main.db"));
+        QVERIFY(perms.testFlag(QFile::ReadOwner) && perms.testFlag(QFile::WriteOwner));
+        QVERIFY(!(perms & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther |
+                           QFile::WriteOther | QFile::ExeOwner)));
+    }
+
+    void connectionIsExclusiveAndNeverCreatesAFile()
+    {
+        DataModule dm;
+        QVERIFY_THROWS_EXCEPTION(DataError, dm.connectDatabase());
+        QVERIFY(!QFile::exists(QStringLiteral("Waylark_main.db")));
+
+        openNewDatabase();
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "other");
+        other.setDatabaseName(QStringLiteral("Waylark_main.db"));
+        QVERIFY(other.open());
+        {
+            QSqlQuery q(other);
+            QVERIFY(!q.exec(QStringLiteral("SELECT count(*) FROM Exp_Model")));
+            QVERIFY(q.lastError().text().contains(QLatin1String("locked")));
+        }
+        other.close();
+        other = QSqlDatabase();
+        QSqlDatabase::removeDatabase("other");
+    }
+
+    void captionQueriesGiveNamesAndNoRows()
+    {
+        openNewDatabase();
+        QCOMPARE(m_dm->senderColumns->recordCount(), 0);
+        QCOMPARE(m_dm->senderColumns->fieldNames(),
+                 QStringList({"发件人姓名", "始发地", "发件人单位", "发件省", "发件市", "发件县",
+                              "发件详细地址", "发件人手机", "发件人固定电话", "内件品名",
+                              "发件人邮编"}));
+        QCOMPARE(m_dm->recipientColumns->recordCount(), 0);
+        QCOMPARE(m_dm->recipientColumns->fieldNames(),
+                 QStringList({"收件人姓名", "目的地", "收件人单位", "收件省", "收件市", "收件县",
+                              "收件详细地址", "收件人手机", "收件人固定电话", "收件人邮编",
+                              "自定义字段1", "自定义字段2", "自定义字段3", "自定义字段4",
+                              "自定义字段5"}));
+        // Every caption is a selection caption of the catalogue.
+        for (const QString& c : m_dm->senderColumns->fieldNames() + m_dm->recipientColumns->fieldNames())
+            QVERIFY2(FieldCatalogue::byCaption(c), qPrintable(c));
+    }
+
+    void nullReadsAsZeroAndEmptyText()
+    {
+        openNewDatabase();
+        addModels({QStringLiteral("空")});
+        Dataset* m = m_dm->templates;
+        QVERIFY(m->locate(QStringLiteral("Model_Name"), QStringLiteral("空")));
+        QCOMPARE(m->fieldByName("Page_LeftX").asInteger(), 0);
+        QCOMPARE(m->fieldByName("S_Name_isVis").asString(), QString(""));
+        QCOMPARE(m->fieldByName("Bk_Bmp_Name").asString(), QString(""));
+        QVERIFY_THROWS_EXCEPTION(DataError, m->fieldByName(QStringLiteral("A_Province_Left")));
+    }
+
+    void rowIdentityWithDuplicateNames()
+    {
+        openNewDatabase();
+        addModels({"A", "B", "A"});
+        Dataset* m = m_dm->templates;
+        m->last();
+        m->edit();
+        m->fieldByName("Page_Width").setAsString(QStringLiteral("2300"));
+        m->post();
+        m->refresh();
+        // Only the third row (the second "A") changed.
+        QStringList widths;
+        for (m->first(); !m->eof(); m->next())
+            widths << m->fieldByName("Page_Width").asString();
+        QCOMPARE(widths, QStringList({"2117", "", "", "2300"}));
+
+        QVERIFY(m->locate("Model_Name", "A"));
+        QCOMPARE(m->recNo(), 1);
+        m->remove();
+        m->refresh();
+        QStringList names;
+        for (m->first(); !m->eof(); m->next())
+            names << m->fieldByName("Model_Name").asString();
+        QCOMPARE(names, QStringList({NewDatabase::templateName(), "B", "A"}));
+    }
+
+    void locateExactAndPrefix_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("partial");
+        QTest::addColumn<int>("expected"); // row, or -1 for no match
+        QTest::newRow("exact") << "张三" << false << 2;
+        QTest::newRow("exact misses a prefix") << "张" << false << -1;
+        QTest::newRow("prefix takes the first") << "张" << true << 1;
+        QTest::newRow("prefix keeps blanks") << " 李" << true << 3;
+        QTest::newRow("no match") << "王" << true << -1;
+    }
+    void locateExactAndPrefix()
+    {
+        QFETCH(QString, value);
+        QFETCH(bool, partial);
+        QFETCH(int, expected);
+        openNewDatabase();
+        addModels({"张三丰", "张三", " 李四"});
+        Dataset* m = m_dm->templates;
+        m->first();
+        const bool found = m->locate("Model_Name", value,
+                                     partial ? Dataset::PartialKey : Dataset::NoOption);
+        QCOMPARE(found, expected >= 0);
+        QCOMPARE(m->recNo(), expected >= 0 ? expected : 0);
+    }
+
+    void cursorEndsAndBookmarks()
+    {
+        openNewDatabase();
+        Dataset* att = m_dm->recipients;
+        QVERIFY(att->eof() && att->bof());
+        for (const char* n : {"一", "二", "三"}) {
+            att->append();
+            att->fieldByName("Name").setAsString(QString::fromUtf8(n));
+            att->post();
+        }
+        QCOMPARE(att->recordCount(), 3);
+        att->first();
+        QVERIFY(att->bof() && !att->eof());
+        att->next();
+        QVERIFY(!att->bof() && !att->eof());
+        const Dataset::Bookmark mark = att->bookmark();
+        att->next();
+        QVERIFY(!att->eof()); // on the last row, not past it yet
+        att->next();
+        QVERIFY(att->eof());
+        QCOMPARE(att->fieldByName("Name").asString(), QString("三"));
+        att->prior();
+        att->prior();
+        QVERIFY(!att->bof());
+        att->prior();
+        QVERIFY(att->bof());
+        QCOMPARE(att->recNo(), 0);
+        QVERIFY(att->gotoBookmark(mark));
+        QCOMPARE(att->fieldByName("Name").asString(), QString("二"));
+        // IDs come from the database.
+        QVERIFY(att->fieldByName("ID").asInteger() > 0);
+    }
+
+    void editOnEmptyTableInsertsAndMovingPosts()
+    {
+        openNewDatabase();
+        Dataset* send = m_dm->sender;
+        send->edit();
+        QCOMPARE(send->state(), Dataset::State::Insert);
+        send->fieldByName("Name").setAsString(QStringLiteral("寄件人"));
+        QVERIFY(send->modified());
+        send->first(); // a move posts the pending row
+        QCOMPARE(send->state(), Dataset::State::Browse);
+        QVERIFY(!send->modified());
+        send->refresh();
+        QCOMPARE(send->recordCount(), 1);
+        QCOMPARE(send->fieldByName("Name").asString(), QString("寄件人"));
+
+        send->edit();
+        send->fieldByName("Name").setAsString(QStringLiteral("改了"));
+        send->cancel();
+        QCOMPARE(send->fieldByName("Name").asString(), QString("寄件人"));
+        QVERIFY_THROWS_EXCEPTION(DataError, send->fieldByName("Name").setAsString("x"));
+    }
+
+    void removeRowsTakesExactlyThoseRows()
+    {
+        openNewDatabase();
+        Dataset* att = m_dm->recipients;
+        for (int i = 0; i < 6; ++i) {
+            att->append();
+            att->fieldByName("Name").setAsString(QString::number(i));
+            att->post();
+        }
+        att->moveTo(2);
+        att->removeRows({4, 1, 2});
+        QCOMPARE(att->recordCount(), 3);
+        QCOMPARE(att->fieldByName("Name").asString(), QString("3")); // next survivor
+        att->refresh();
+        QStringList names;
+        for (att->first(); !att->eof(); att->next())
+            names << att->fieldByName("Name").asString();
+        QCOMPARE(names, QStringList({"0", "3", "5"}));
+    }
+
+    // Each row's values are kept packed; they must read back as SQLite
+    // gave them (type and null-ness), before and after the row is edited.
+    void storedValuesReadBackExactly_data()
+    {
+        QTest::addColumn<QString>("literal"); // an SQL expression for Name
+        QTest::newRow("null") << "NULL";
+        QTest::newRow("empty text") << "''";
+        QTest::newRow("ascii text") << "'13800000000'";
+        QTest::newRow("latin-1 text") << "'caf' || char(233)";
+        QTest::newRow("beyond latin-1") << "'Ā' || char(256)";
+        QTest::newRow("chinese text") << "'北京市海淀区'";
+        QTest::newRow("integer") << "42";
+        QTest::newRow("negative integer") << "-9007199254740993";
+        QTest::newRow("real") << "2.5";
+        QTest::newRow("blob") << "x'00ff10'";
+        QTest::newRow("empty blob") << "x''";
+        QTest::newRow("text beyond 64 KiB") << "replace(hex(zeroblob(35000)), '00', '字')";
+    }
+    void storedValuesReadBackExactly()
+    {
+        QFETCH(QString, literal);
+        openNewDatabase();
+        QSqlQuery q(m_dm->database());
+        QVERIFY2(q.exec("INSERT INTO Exp_Att_Info (Name, Mobile) VALUES (" + literal +
+                        ", '1'), (" + literal + ", '2')"),
+                 qPrintable(q.lastError().text()));
+        QVERIFY(q.exec("SELECT Name FROM Exp_Att_Info ORDER BY rowid") && q.next());
+        const QVariant stored = q.value(0);
+        q.finish();
+
+        Dataset* att = m_dm->recipients;
+        att->refresh();
+        const int name = att->fieldIndex("Name");
+        auto check = [&](int row) {
+            const QVariant v = att->cell(row, name);
+            QCOMPARE(v.typeId(), stored.typeId());
+            QCOMPARE(v.isNull(), stored.isNull());
+            QCOMPARE(v, stored);
+            QCOMPARE(att->cellText(row, name), stored.isNull() ? QString("") : stored.toString());
+        };
+        check(0);
+        check(1);
+        // A change to another column of the first row leaves Name as it was,
+        // in both rows.
+        att->first();
+        att->edit();
+        att->fieldByName("Mobile").setAsString("3");
+        att->post();
+        check(0);
+        check(1);
+        QCOMPARE(att->cellText(0, att->fieldIndex("Mobile")), QString("3"));
+        QCOMPARE(att->cellText(1, att->fieldIndex("Mobile")), QString("2"));
+    }
+
+    void duplicateRowsEditAndRemoveOneByOne()
+    {
+        openNewDatabase();
+        QSqlQuery q(m_dm->database());
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(q.exec("INSERT INTO Exp_Att_Info (Name, Mobile) VALUES ('张三', '138')"));
+        Dataset* att = m_dm->recipients;
+        att->refresh();
+        att->moveTo(1);
+        att->edit();
+        att->fieldByName("Address").setAsString("地址");
+        att->fieldByName("Print_Count").setAsInteger(7);
+        // A value of a type SQLite does not keep stays as set until reread.
+        att->fieldByName("Custom1").setValue(QVariant(true));
+        att->post();
+        QCOMPARE(att->fieldByName("Print_Count").value(), QVariant(qint64(7)));
+        QCOMPARE(att->fieldByName("Custom1").value().typeId(), int(QMetaType::Bool));
+        QVERIFY(att->fieldByName("Custom1").value().toBool());
+        att->first();
+        att->remove();
+        QCOMPARE(att->recordCount(), 2);
+        QCOMPARE(att->fieldByName("Address").asString(), QString("地址"));
+        QVERIFY(att->cell(1, att->fieldIndex("Address")).isNull());
+
+        att->refresh();
+        const QList<QVariantList> rows =
+            tableRows(m_dm->database(), "Exp_Att_Info", {"Name", "Address", "Print_Count"});
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.at(0), QVariantList({QString("张三"), QString("地址"), qint64(7)}));
+        QCOMPARE(rows.at(1).at(0), QVariant(QString("张三")));
+        QVERIFY(rows.at(1).at(1).isNull() && rows.at(1).at(2).isNull());
+        QCOMPARE(att->fieldByName("Custom1").asString(), QString("1"));
+        att->last();
+        att->remove();
+        att->remove();
+        QVERIFY(att->isEmpty());
+        QCOMPARE(att->recNo(), -1);
+    }
+
+    void transactionRollsBackUnlessCommitted()
+    {
+        openNewDatabase();
+        Dataset* att = m_dm->recipients;
+        {
+            Transaction tx(m_dm->database());
+            att->append();
+            att->fieldByName("Name").setAsString("gone");
+            att->post();
+        }
+        att->refresh();
+        QCOMPARE(att->recordCount(), 0);
+        {
+            Transaction tx(m_dm->database());
+            att->append();
+            att->fieldByName("Name").setAsString("kept");
+            att->post();
+            tx.commit();
+        }
+        att->refresh();
+        QCOMPARE(att->recordCount(), 1);
+    }
+
+    // A termination signal that arrives during a writer: its rows are not
+    // committed, and the writer learns why.
+    void transactionRefusesToCommitAfterASignal()
+    {
+        openNewDatabase();
+        int handled = 0;
+        Termination::install([&](int) { ++handled; });
+        Dataset* att = m_dm->recipients;
+        QString error;
+        {
+            Transaction tx(m_dm->database());
+            att->append();
+            att->fieldByName("Name").setAsString("half");
+            att->post();
+            std::raise(SIGTERM);
+            QVERIFY(Termination::requested());
+            try {
+                tx.commit();
+            } catch (const DataError& e) {
+                error = e.message();
+            }
+        }
+        Termination::uninstall();
+        Termination::forget();
+        QCOMPARE(error, QString::fromUtf8(Termination::stoppedMessage()));
+        QCOMPARE(handled, 0); // the handler runs from the event loop, not from the signal
+        att->refresh();
+        QCOMPARE(att->recordCount(), 0);
+    }
+
+    void versionOneFileIsUpgradedAndKeepsEveryOldValue()
+    {
+        const QString path = QStringLiteral("Waylark_main.db");
+        makeVersion1File(path);
+        const QStringList tables = {"Exp_Model", "Exp_Att_Info", "Exp_Send_info", "Shop_Info",
+                                    "province", "city", "area"};
+        QHash<QString, QStringList> columns;
+        QHash<QString, QList<QVariantList>> before;
+        withPlainConnection(path, [&](QSqlDatabase db) {
+            QCOMPARE(userVersion(db), 1);
+            for (const QString& t : tables) {
+                columns[t] = tableColumns(db, t);
+                before[t] = tableRows(db, t, columns[t]);
+            }
+        });
+        QCOMPARE(before["Exp_Att_Info"].size(), 2);
+
+        m_dm = std::make_unique<DataModule>();
+        m_dm->connectDatabase();
+        const QSqlDatabase db = m_dm->database();
+        QCOMPARE(userVersion(db), 2);
+        for (const QString& t : tables) {
+            QCOMPARE(tableColumns(db, t).mid(0, columns[t].size()), columns[t]);
+            QCOMPARE(tableRows(db, t, columns[t]), before[t]);
+        }
+        QCOMPARE(tableColumns(db, "Exp_Att_Info").mid(columns["Exp_Att_Info"].size()),
+                 QStringList({"Printed_At", "Print_Count"}));
+        for (const QString& t : tables)
+            if (t != "Exp_Att_Info")
+                QCOMPARE(tableColumns(db, t).size(), columns[t].size());
+        // Never printed: both marks are empty.
+        const QList<QVariantList> marks = tableRows(db, "Exp_Att_Info", {"Printed_At", "Print_Count"});
+        QCOMPARE(marks.size(), 2);
+        for (const QVariantList& m : marks)
+            QVERIFY(m.at(0).isNull() && m.at(1).isNull());
+        for (const char* t : {"Print_Calibration", "Model_Field_Fit", "Print_Log"})
+            QCOMPARE(tableRows(db, QString::fromLatin1(t), {"count(*)"}).value(0).value(0).toInt(),
+                     0);
+
+        // A second start finds nothing more to do.
+        m_dm.reset();
+        m_dm = std::make_unique<DataModule>();
+        m_dm->connectDatabase();
+        QCOMPARE(userVersion(m_dm->database()), 2);
+    }
+
+    void failedUpgradeLeavesTheVersionOneFileWhole()
+    {
+        const QString path = QStringLiteral("Waylark_main.db");
+        makeVersion1File(path);
+        // A table in the way makes the last step fail after the columns were added.
+        withPlainConnection(path, [](QSqlDatabase db) {
+            QSqlQuery q(db);
+            QVERIFY(q.exec(QStringLiteral("CREATE TABLE Print_Log (x)")));
+        });
+        DataModule dm;
+        QVERIFY_THROWS_EXCEPTION(DataError, dm.connectDatabase());
+        withPlainConnection(path, [](QSqlDatabase db) {
+            QCOMPARE(userVersion(db), 1);
+            QVERIFY(!tableColumns(db, "Exp_Att_Info").contains("Printed_At"));
+            QVERIFY(tableColumns(db, "Print_Calibration").isEmpty());
+        });
+    }
+
+    void newerFileIsRefused()
+    {
+        openNewDatabase();
+        m_dm.reset();
+        withPlainConnection(QStringLiteral("Waylark_main.db"), [](QSqlDatabase db) {
+            QSqlQuery q(db);
+            QVERIFY(q.exec(QStringLiteral("PRAGMA user_version = 3")));
+        });
+        DataModule dm;
+        try {
+            dm.connectDatabase();
+            QFAIL("a version-3 file was opened");
+        } catch (const DataError& e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("数据库由较新版本的Waylark写入")), qPrintable(e.message()));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStore)
+#include "test_data.moc"

@@ -1,0 +1,2122 @@
+// Templates on the design tab, the page setup and the field selection,
+// driven through the main window's widgets with real mouse and key events.
+#include "data/configini.h"
+#include "data/datamodule.h"
+#include "gui/templates/designpage.h"
+#include "gui/templates/designsurface.h"
+#include "templates/fieldcatalogue.h"
+#include "templates/fieldfitstore.h"
+#include "gui/templates/fieldselectiondialog.h"
+#include "findwidget.h"
+#include "freshdatabase.h"
+#include "gui/mainwindow.h"
+#include "gui/templates/pagesetupdialog.h"
+#include "templates/pagesize.h"
+#include "print/printerpaper.h"
+#include "scriptedprompt.h"
+#include "base/session.h"
+#include "gui/templates/spinedit.h"
+#include "app/startup.h"
+#include "templates/templatestore.h"
+#include "tempworkdir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCollator>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPainter>
+#include <QPrinter>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QToolButton>
+#include <QUndoStack>
+#include <QtTest>
+#include <functional>
+
+namespace
+{
+
+const QString kSaved = QStringLiteral("模板保存成功！");
+const QString kDelivered = QStringLiteral("通用快递单");
+
+QImage makePicture(QSize size, QColor color)
+{
+    QImage img(size, QImage::Format_RGB32);
+    img.fill(color);
+    QPainter p(&img);
+    p.setPen(Qt::black);
+    p.drawLine(0, 0, size.width() - 1, size.height() - 1);
+    return img;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+// A place per field that differs from field to field and from base to base.
+QRect placeFor(int index, int base)
+{
+    return QRect(base + 9 * index, 2 * base + 5 * index, 30 + index, 22);
+}
+
+QStringList listTexts(const QListWidget* list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+QStringList comboTexts(const QComboBox* box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
+
+QList<int> selectedRows(const QListWidget* list)
+{
+    QList<int> out;
+    for (int i = 0; i < list->count(); ++i)
+        if (list->item(i)->isSelected())
+            out << i;
+    return out;
+}
+
+} // namespace
+
+class TestModel : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TempWorkDir> m_tmp;
+    std::unique_ptr<ScriptedPrompt> m_prompt;
+    std::unique_ptr<Startup> m_start;
+    // Context of the callbacks whileModal() queues; deleting it in cleanup()
+    // drops any that did not run, since they refer to the test's locals.
+    std::unique_ptr<QObject> m_modalContext;
+
+    // The windows and the session, through start-up that owns them.
+    MainWindow* mainWindow() const { return m_start->mainWindow(); }
+    DataModule* dataModule() const { return m_start->dataModule(); }
+    Session& session() const { return m_start->session(); }
+    PageSetupDialog* pageSetup() const
+    {
+        return mainWindow()->findChild<PageSetupDialog*>(QStringLiteral("Fm_Page_Set"));
+    }
+    FieldSelectionDialog* fieldSelection() const
+    {
+        return mainWindow()->findChild<FieldSelectionDialog*>(QStringLiteral("FM_Field_Sel"));
+    }
+    DesignPage* page() const { return findWidget<DesignPage>("TabModel"); }
+    DesignSurface* surface() const { return findWidget<DesignPage>("TabModel")->surface(); }
+    FieldControl* control(int number) const
+    {
+        return surface()->findChild<FieldControl*>(QStringLiteral("DBEdit%1").arg(number));
+    }
+    Dataset* tb() const { return dataModule()->templates; }
+    QString bkbmp(const QString& name) const { return m_tmp->filePath("bkbmp/" + name); }
+
+    // Starts the program; setup runs on the open database before the main
+    // window is first shown (and lays out the default template).
+    bool startProgram(const std::function<void()>& setup = {})
+    {
+        m_start = std::make_unique<Startup>(m_tmp->path());
+        if (!m_start->start())
+            return false;
+        if (setup)
+            setup();
+        mainWindow()->show();
+        QApplication::setActiveWindow(mainWindow());
+        return QTest::qWaitForWindowActive(mainWindow());
+    }
+
+    // Appends a template row with placeFor(i, base) for field i.
+    void addTemplate(const QString& name, const QString& picture, int base,
+                     const QVariantMap& extra = {})
+    {
+        Dataset* t = tb();
+        t->append();
+        t->fieldByName("Model_Name").setAsString(name);
+        t->fieldByName("Bk_Bmp_Name").setAsString(picture);
+        t->fieldByName("Bk_Bmp_Left").setAsInteger(24);
+        t->fieldByName("Bk_Bmp_Top").setAsInteger(16);
+        t->fieldByName("Page_Width").setAsInteger(2000);
+        t->fieldByName("Page_Height").setAsInteger(1000);
+        t->fieldByName("Page_LeftX").setAsInteger(0);
+        t->fieldByName("Page_TopY").setAsInteger(0);
+        for (int i = 0; i < FieldCatalogue::kCount; ++i) {
+            const FieldInfo& f = FieldCatalogue::all().at(i);
+            const QRect r = placeFor(i, base);
+            t->fieldByName(f.leftColumn()).setAsInteger(r.left());
+            t->fieldByName(f.topColumn()).setAsInteger(r.top());
+            t->fieldByName(f.widthColumn()).setAsInteger(r.width());
+            t->fieldByName(f.visColumn()).setAsInteger(1);
+        }
+        for (auto it = extra.begin(); it != extra.end(); ++it)
+            t->fieldByName(it.key()).setValue(it.value());
+        t->post();
+    }
+
+    // Every column of the n-th template row, straight from the file.
+    QVariantMap modelRow(int n) const
+    {
+        QSqlQuery q(dataModule()->database());
+        q.exec(QStringLiteral("SELECT * FROM Exp_Model ORDER BY rowid LIMIT 1 OFFSET %1").arg(n));
+        QVariantMap out;
+        if (q.next())
+            for (int i = 0; i < q.record().count(); ++i)
+                out.insert(q.record().fieldName(i), q.value(i));
+        return out;
+    }
+    int modelCount() const
+    {
+        QSqlQuery q(dataModule()->database());
+        q.exec(QStringLiteral("SELECT count(*) FROM Exp_Model"));
+        return q.next() ? q.value(0).toInt() : -1;
+    }
+    QList<QVariantMap> allRows() const
+    {
+        QList<QVariantMap> rows;
+        for (int i = 0; i < modelCount(); ++i)
+            rows << modelRow(i);
+        return rows;
+    }
+    // Where a row puts a field: left, top and width (height kept at 22).
+    static QRect storedPlace(const QVariantMap& row, const FieldInfo& f)
+    {
+        return QRect(row.value(f.leftColumn()).toInt(), row.value(f.topColumn()).toInt(),
+                     row.value(f.widthColumn()).toInt(), 22);
+    }
+
+    // Drags a control with the left button held, grabbing it at grab (its
+    // own coordinates) and moving the pointer by delta over the panel.
+    static void dragBy(QWidget* w, QPoint grab, QPoint delta, int steps = 3)
+    {
+        const QPoint pressInPanel = w->mapToParent(grab);
+        QTest::mousePress(w, Qt::LeftButton, {}, grab);
+        for (int i = 1; i <= steps; ++i)
+            QTest::mouseMove(w, w->mapFromParent(pressInPanel + delta * i / steps));
+        QTest::mouseRelease(w, Qt::LeftButton, {}, w->mapFromParent(pressInPanel + delta));
+    }
+
+    // Right-clicks a control and chooses "删除此字段" in the popup menu.
+    bool hideByMenu(QWidget* w)
+    {
+        QTest::mouseClick(w, Qt::RightButton);
+        QMenu* menu = surface()->PopMenu_Del_VisField;
+        if (!QTest::qWaitFor([&] { return menu->isVisible(); }))
+            return false;
+        const QRect item = menu->actionGeometry(surface()->N1);
+        QTest::mouseMove(menu, item.center());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
+        return QTest::qWaitFor([&] { return !menu->isVisible(); });
+    }
+
+    // Right-clicks a control and chooses an item of the popup menu.
+    bool chooseInMenu(QWidget* w, QAction* item)
+    {
+        QTest::mouseClick(w, Qt::RightButton);
+        QMenu* menu = surface()->PopMenu_Del_VisField;
+        if (!QTest::qWaitFor([&] { return menu->isVisible(); }))
+            return false;
+        const QRect at = menu->actionGeometry(item);
+        QTest::mouseMove(menu, at.center());
+        QTest::mouseClick(menu, Qt::LeftButton, {}, at.center());
+        return QTest::qWaitFor([&] { return !menu->isVisible(); });
+    }
+    static QImage taggedPicture(QSize size, int dpi)
+    {
+        QImage img = makePicture(size, Qt::white);
+        img.setDotsPerMeterX(qRound(dpi / 0.0254));
+        img.setDotsPerMeterY(qRound(dpi / 0.0254));
+        return img;
+    }
+
+    static void typeInto(QLineEdit* box, const QString& text)
+    {
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Delete);
+        QTest::keyClick(box, Qt::Key_Home);
+        QTest::keyClicks(box, text);
+    }
+    static void typeInto(SpinEdit* box, const QString& text)
+    {
+        box->clear();
+        QTest::keyClicks(box, text);
+    }
+
+    // Runs inside while the next modal dialog is up; closes it if inside
+    // left it open, so that a failing check cannot hang the test.
+    void whileModal(const std::function<void()>& inside)
+    {
+        QTimer::singleShot(0, m_modalContext.get(), [inside] {
+            inside();
+            if (QWidget* w = QApplication::activeModalWidget())
+                w->close();
+        });
+    }
+
+    // Through "新建模板" and "背景图" with a picture file, and the paper boxes.
+    void beginNewTemplate(const QString& pictureFile, const QString& widthMm = "230",
+                          const QString& heightMm = "127")
+    {
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        if (!pictureFile.isEmpty()) {
+            m_prompt->files.enqueue(pictureFile);
+            QTest::mouseClick(page()->findChild<QToolButton*>("Model_Bmp_Btn"), Qt::LeftButton);
+        }
+        typeInto(page()->findChild<QLineEdit*>("Page_W"), widthMm);
+        typeInto(page()->findChild<QLineEdit*>("Page_H"), heightMm);
+    }
+
+    void checkNewTemplateMode(bool on)
+    {
+        QCOMPARE(page()->newTemplateMode(), on);
+        QCOMPARE(page()->findChild<QToolButton*>("Model_Bmp_Btn")->isEnabled(), on);
+        QCOMPARE(page()->findChild<QLineEdit*>("Page_W")->isEnabled(), on);
+        QCOMPARE(page()->findChild<QLineEdit*>("Page_H")->isEnabled(), on);
+        QCOMPARE(page()->findChild<QToolButton*>("Model_Page_Btn")->isEnabled(), !on);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_tmp = std::make_unique<TempWorkDir>();
+        QVERIFY(makeFreshAppDir(m_tmp->path()));
+        QVERIFY(QDir().mkpath(m_tmp->filePath("scans")));
+        m_prompt = std::make_unique<ScriptedPrompt>();
+        m_modalContext = std::make_unique<QObject>();
+    }
+    void cleanup()
+    {
+        m_modalContext.reset();
+        m_start.reset();
+        m_prompt.reset();
+        m_tmp.reset();
+    }
+
+    // --- Laying out ----------------------------------------------------------
+
+    void startLaysOutTheDefaultTemplate()
+    {
+        QVERIFY(startProgram());
+        const QVariantMap row = modelRow(0);
+        for (const FieldInfo& f : FieldCatalogue::all()) {
+            QCOMPARE(control(f.number)->geometry(), storedPlace(row, f));
+            QVERIFY(!control(f.number)->isHidden());
+        }
+        QCOMPARE(surface()->backgroundImage()->pos(), QPoint(24, 16));
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentText(), kDelivered);
+        QCOMPARE(tb()->recNo(), 0);
+        checkNewTemplateMode(false);
+        QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
+    }
+
+    void layoutByName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("row"); // the row laid out and left current
+        QTest::newRow("first of two equal names") << "甲" << 1;
+        QTest::newRow("second name") << "乙" << 2;
+        QTest::newRow("no such name: the last row") << "丙" << 3;
+        QTest::newRow("case and blanks count") << "甲 " << 3;
+        QTest::newRow("empty name") << "" << 3;
+    }
+    void layoutByName()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, row);
+        makePicture({300, 200}, Qt::cyan).save(bkbmp("a.bmp"), "BMP");
+        makePicture({320, 180}, Qt::green).save(bkbmp("b.bmp"), "BMP");
+        makePicture({340, 160}, Qt::yellow).save(bkbmp("c.bmp"), "BMP");
+        QVERIFY(startProgram([&] {
+            addTemplate("甲", "a.bmp", 40, {{"S_Address_isVis", 0}, {"A_Custom5_isVis", 0}});
+            addTemplate("乙", "b.bmp", 60);
+            addTemplate("甲", "c.bmp", 80);
+        }));
+        m_prompt->clear();
+
+        QVERIFY(page()->layOutTemplate(name));
+        QCOMPARE(tb()->recNo(), row);
+        const QVariantMap stored = modelRow(row);
+        QCOMPARE(surface()->backgroundImage()->size(),
+                 QImage(bkbmp(stored.value("Bk_Bmp_Name").toString())).size());
+        QCOMPARE(surface()->backgroundImage()->pos(), QPoint(24, 16));
+        for (const FieldInfo& f : FieldCatalogue::all()) {
+            QCOMPARE(control(f.number)->geometry(), storedPlace(stored, f));
+            QCOMPARE(!control(f.number)->isHidden(), stored.value(f.visColumn()).toInt() != 0);
+        }
+        // Neither the session nor the list nor the paper boxes change.
+        QCOMPARE(session().currentModel, kDelivered);
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 0);
+        QCOMPARE(mainWindow()->statusPanelText(2), "当前模板：" + kDelivered);
+        QVERIFY(m_prompt->shown.isEmpty());
+    }
+
+    void switchingTemplatesInTheList()
+    {
+        makePicture({500, 300}, Qt::cyan).save(bkbmp("b.bmp"), "BMP");
+        QVERIFY(startProgram([&] {
+            addTemplate("乙", "b.bmp", 60);
+            addTemplate("坏", "missing.bmp", 90);
+        }));
+        m_prompt->clear();
+        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
+        QCOMPARE(comboTexts(list), QStringList({kDelivered, "乙", "坏"}));
+
+        // The user picks the next template.
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(session().currentModel, QString("乙"));
+        QCOMPARE(mainWindow()->statusPanelText(2), QString("当前模板：乙"));
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(500, 300));
+        QCOMPARE(control(1)->geometry(), placeFor(0, 60));
+        QCOMPARE(tb()->recNo(), 1);
+        QVERIFY(m_prompt->shown.isEmpty());
+
+        // A template whose picture is missing: the error, and nothing moves.
+        const QVector<TemplateStore::FieldPlace> before = surface()->fieldPlaces();
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->shown.at(0).kind, QString("error"));
+        QVERIFY(m_prompt->shown.at(0).text.contains("missing.bmp"));
+        QVERIFY(surface()->fieldPlaces() == before);
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(500, 300));
+        QCOMPARE(tb()->recNo(), 2);
+        QCOMPARE(session().currentModel, QString("乙"));
+        QCOMPARE(mainWindow()->statusPanelText(2), QString("当前模板：乙"));
+        // The list goes back to the template in use, so a save cannot write
+        // 乙's layout into 坏.
+        QCOMPARE(list->currentText(), QString("乙"));
+    }
+
+    void defaultTemplateThatCannotBeLaidOut()
+    {
+        QVERIFY(startProgram([&] {
+            addTemplate("坏", "missing.bmp", 90);
+            ConfigIni::writeString(m_tmp->appDir(), "DefaultModel", "ModelName", "坏");
+        }));
+        QCOMPARE(m_prompt->messages().size(), 1);
+        QCOMPARE(session().currentModel, QString("坏"));
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), -1);
+        QCOMPARE(control(1)->pos(), QPoint(FieldCatalogue::all().at(0).defaultLeft,
+                                           FieldCatalogue::all().at(0).defaultTop));
+    }
+
+    // --- Offsets and page setup ----------------------------------------------
+
+    void offsetsShiftEveryFieldAndASaveStoresTheShiftedPlaces()
+    {
+        QVERIFY(startProgram());
+        const QVariantMap before = modelRow(0);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_tmp->filePath("out.pdf"));
+        pageSetup()->setPrinterSource([&] { return &printer; });
+
+        whileModal([&] {
+            QVERIFY(pageSetup()->isVisible());
+            typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"), "5");
+            typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_TopY"), "-3");
+            QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        });
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Page_Btn"), Qt::LeftButton);
+        QVERIFY(!pageSetup()->isVisible());
+        QCOMPARE(session().screenOffsetX, 5);
+        QCOMPARE(session().screenOffsetY, -3);
+        for (const FieldInfo& f : FieldCatalogue::all())
+            QCOMPARE(control(f.number)->geometry(), storedPlace(before, f).translated(5, -3));
+        QCOMPARE(surface()->backgroundImage()->pos(), QPoint(24, 16));
+        QCOMPARE(modelRow(0).value("Page_LeftX").toInt(), 5);
+        QCOMPARE(modelRow(0).value("Page_TopY").toInt(), -3);
+        QCOMPARE(printer.pageLayout().pageSize().size(QPageSize::Millimeter), QSizeF(211.7, 116.9));
+        QCOMPARE(mainWindow()->statusPanelText(2), "当前模板：" + kDelivered);
+
+        // Switching templates keeps the offsets in effect.
+        QVERIFY(page()->layOutTemplate(kDelivered));
+        QCOMPARE(control(26)->pos(),
+                 storedPlace(before, FieldCatalogue::all().at(25)).topLeft() + QPoint(5, -3));
+
+        m_prompt->clear();
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
+        const QVariantMap after = modelRow(0);
+        for (const FieldInfo& f : FieldCatalogue::all())
+            QCOMPARE(storedPlace(after, f), storedPlace(before, f).translated(5, -3));
+        QCOMPARE(after.value("Page_LeftX").toInt(), 0);
+        QCOMPARE(after.value("Page_TopY").toInt(), 0);
+        QCOMPARE(after.value("Bk_Bmp_Left").toInt(), 24);
+        QCOMPARE(after.value("Bk_Bmp_Top").toInt(), 16);
+    }
+
+    void pageSetupAfterAFreshStart()
+    {
+        QVERIFY(startProgram([&] {
+            addTemplate("页", "generic.bmp", 50,
+                        {{"Page_Width", 2300},
+                         {"Page_Height", 1270},
+                         {"Page_LeftX", 15},
+                         {"Page_TopY", -8}});
+            ConfigIni::writeString(m_tmp->appDir(), "DefaultModel", "ModelName", "页");
+        }));
+        // Stored offsets are in effect from the start.
+        for (int i = 0; i < FieldCatalogue::kCount; ++i)
+            QCOMPARE(control(i + 1)->geometry(), placeFor(i, 50).translated(15, -8));
+        QCOMPARE(session().screenOffsetX, 15);
+        QCOMPARE(session().screenOffsetY, -8);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_tmp->filePath("out.pdf"));
+        pageSetup()->setPrinterSource([&] { return &printer; });
+
+        QStringList shown;
+        whileModal([&] {
+            shown << pageSetup()->findChild<SpinEdit*>("ed_Page_Width")->text()
+                  << pageSetup()->findChild<SpinEdit*>("ed_Page_Height")->text()
+                  << pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX")->text()
+                  << pageSetup()->findChild<SpinEdit*>("ed_Page_TopY")->text();
+            QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        });
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Page_Btn"), Qt::LeftButton);
+        QCOMPARE(shown, QStringList({"2300", "1270", "15", "-8"}));
+        for (int i = 0; i < FieldCatalogue::kCount; ++i)
+            QCOMPARE(control(i + 1)->geometry(), placeFor(i, 50).translated(15, -8));
+        QCOMPARE(printer.pageLayout().pageSize().size(QPageSize::Millimeter), QSizeF(230, 127));
+        QVERIFY(m_prompt->shown.isEmpty());
+
+        // applyTemplatePaper before a job: the same custom page, orientation kept,
+        // and the table on the current model's row.
+        QPrinter job(QPrinter::HighResolution);
+        job.setOutputFormat(QPrinter::PdfFormat);
+        job.setOutputFileName(m_tmp->filePath("job.pdf"));
+        job.setPageOrientation(QPageLayout::Landscape);
+        tb()->first();
+        QVERIFY(applyTemplatePaper(tb(), session().currentModelRow, session().currentModel, &job));
+        QCOMPARE(job.pageLayout().pageSize().size(QPageSize::Millimeter), QSizeF(230, 127));
+        QCOMPARE(job.pageLayout().orientation(), QPageLayout::Landscape);
+        QCOMPARE(tb()->recNo(), 1);
+
+        // Zero offsets: exactly the stored places.
+        pageSetup()->show();
+        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"), "0");
+        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_TopY"), "0");
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        for (int i = 0; i < FieldCatalogue::kCount; ++i)
+            QCOMPARE(control(i + 1)->geometry(), placeFor(i, 50));
+    }
+
+    void pageSetupCancelChangesNothing()
+    {
+        QVERIFY(startProgram());
+        const QList<QVariantMap> rows = allRows();
+        const QVector<TemplateStore::FieldPlace> places = surface()->fieldPlaces();
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_tmp->filePath("out.pdf"));
+        const QSizeF paper = printer.pageLayout().pageSize().size(QPageSize::Millimeter);
+        pageSetup()->setPrinterSource([&] { return &printer; });
+
+        pageSetup()->show();
+        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_Width"), "1000");
+        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"), "40");
+        QTest::keyClick(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"), Qt::Key_Up);
+        QCOMPARE(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX")->text(), QString("41"));
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+        QVERIFY(!pageSetup()->isVisible());
+        QCOMPARE(allRows(), rows);
+        QVERIFY(surface()->fieldPlaces() == places);
+        QCOMPARE(session().screenOffsetX, 0);
+        QCOMPARE(printer.pageLayout().pageSize().size(QPageSize::Millimeter), paper);
+        // The next showing reloads the boxes from the row.
+        pageSetup()->show();
+        QCOMPARE(pageSetup()->findChild<SpinEdit*>("ed_Page_Width")->text(),
+                 rows.at(0).value("Page_Width").toString());
+        QCOMPARE(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX")->text(), QString("0"));
+        pageSetup()->reject();
+        QVERIFY(m_prompt->shown.isEmpty());
+    }
+
+    void pageSetupRefusesBadBoxes_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("message");
+        const QString paper = QStringLiteral("必须是1到32767之间的整数（单位：0.1MM）！");
+        const QString offset = QStringLiteral("必须是整数（单位：像素）！");
+        QTest::newRow("width 0") << "ed_Page_Width"
+                                 << "0"
+                                 << "纸宽" + paper;
+        QTest::newRow("width above 16 bits") << "ed_Page_Width"
+                                             << "32768"
+                                             << "纸宽" + paper;
+        QTest::newRow("width with a fraction") << "ed_Page_Width"
+                                               << "2300.5"
+                                               << "纸宽" + paper;
+        QTest::newRow("width empty") << "ed_Page_Width"
+                                     << ""
+                                     << "纸宽" + paper;
+        QTest::newRow("height negative") << "ed_Page_Height"
+                                         << "-1270"
+                                         << "纸高" + paper;
+        QTest::newRow("left offset a lone sign") << "ed_Page_LeftX"
+                                                 << "-"
+                                                 << "左偏移" + offset;
+        QTest::newRow("left offset a fraction") << "ed_Page_LeftX"
+                                                << "1.5"
+                                                << "左偏移" + offset;
+        QTest::newRow("top offset empty") << "ed_Page_TopY"
+                                          << ""
+                                          << "上偏移" + offset;
+    }
+    void pageSetupRefusesBadBoxes()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, text);
+        QFETCH(QString, message);
+        QVERIFY(startProgram());
+        const QList<QVariantMap> rows = allRows();
+        const QVector<TemplateStore::FieldPlace> places = surface()->fieldPlaces();
+        pageSetup()->show();
+        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"),
+                 "9"); // a good value that must not take effect
+        typeInto(pageSetup()->findChild<SpinEdit*>(box), text);
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({message}));
+        QVERIFY(pageSetup()->isVisible()); // open on the box to put right
+        QCOMPARE(allRows(), rows);
+        QVERIFY(surface()->fieldPlaces() == places);
+        QCOMPARE(session().screenOffsetX, 0);
+        pageSetup()->reject();
+    }
+
+    void pageSetupWithoutARowOfTheCurrentModel()
+    {
+        QVERIFY(startProgram([&] {
+            ConfigIni::writeString(m_tmp->appDir(), "DefaultModel", "ModelName", "不存在");
+        }));
+        const QList<QVariantMap> rows = allRows();
+        bool opened = false;
+        whileModal([&] { opened = pageSetup()->isVisible(); });
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Page_Btn"), Qt::LeftButton);
+        QVERIFY(!opened);
+        QCOMPARE(m_prompt->messages(), QStringList({"当前模板不存在，请先保存模板！"}));
+
+        // OK reached some other way refuses the same.
+        m_prompt->clear();
+        pageSetup()->show();
+        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_Width"), "2300");
+        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_Height"), "1270");
+        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"), "5");
+        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_TopY"), "5");
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({"当前模板不存在，请先保存模板！"}));
+        QCOMPARE(allRows(), rows);
+        QCOMPARE(session().screenOffsetX, 0);
+        pageSetup()->reject();
+
+        QPrinter job(QPrinter::HighResolution);
+        job.setOutputFormat(QPrinter::PdfFormat);
+        job.setOutputFileName(m_tmp->filePath("job.pdf"));
+        const QPageLayout layout = job.pageLayout();
+        QVERIFY(!applyTemplatePaper(tb(), session().currentModelRow, session().currentModel, &job));
+        QVERIFY(job.pageLayout().isEquivalentTo(layout));
+    }
+
+    void pageSizeRequests_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<bool>("applied");
+        QTest::newRow("2300 × 1270") << 2300 << 1270 << true;
+        QTest::newRow("smallest") << 1 << 1 << true;
+        QTest::newRow("largest") << 32767 << 32767 << true;
+        QTest::newRow("zero") << 0 << 1270 << false;
+        QTest::newRow("above 16 bits") << 2300 << 32768 << false;
+        QTest::newRow("negative") << -2300 << 1270 << false;
+    }
+    void pageSizeRequests()
+    {
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(bool, applied);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_tmp->filePath("p.pdf"));
+        const QSizeF before = printer.pageLayout().pageSize().size(QPageSize::Millimeter);
+        QCOMPARE(applyPaperSize(&printer, width, height), applied);
+        const QSizeF after = printer.pageLayout().pageSize().size(QPageSize::Millimeter);
+        QCOMPARE(after, applied ? QSizeF(width / 10.0, height / 10.0) : before);
+    }
+
+    // --- New templates -------------------------------------------------------
+
+    void newTemplateFromAScanSavedAndLaidOutAfterARestart()
+    {
+        makePicture({600, 400}, Qt::magenta).save(m_tmp->filePath("scans/Scan.PNG"), "PNG");
+        QVERIFY(startProgram());
+        m_prompt->clear();
+
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        QCOMPARE(
+            m_prompt->messages(),
+            QStringList({" 1、设置背景图;\n 2、选择并挪动各字段到合适位置位置;\n"
+                         " 3、定义实际纸宽纸高(单位为mm); \n 4、保存。\n\n 背景图制作请看帮助！"}));
+        checkNewTemplateMode(true);
+        m_prompt->files.enqueue(m_tmp->filePath("scans/Scan.PNG"));
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Bmp_Btn"), Qt::LeftButton);
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(600, 400));
+        QCOMPARE(surface()->backgroundImage()->pos(), QPoint(24, 16));
+
+        // S_Name to 124 in the panel: 100 right of the picture's edge.
+        FieldControl* name = control(1);
+        dragBy(name, QPoint(20, 11), QPoint(124, 40) - name->pos());
+        QCOMPARE(name->pos(), QPoint(124, 40));
+        // S_Company narrower by its right border, S_Address hidden.
+        const int companyWidth = control(2)->width();
+        dragBy(control(2), QPoint(control(2)->width() - 1, 11), QPoint(-12, 0));
+        QCOMPARE(control(2)->width(), companyWidth - 12);
+        QVERIFY(hideByMenu(control(3)));
+        QVERIFY(control(3)->isHidden());
+
+        typeInto(page()->findChild<QLineEdit*>("Page_W"), "230");
+        typeInto(page()->findChild<QLineEdit*>("Page_H"), "127");
+        m_prompt->clear();
+        m_prompt->inputs.enqueue(QString(" 新 模板 "));
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+
+        QCOMPARE(m_prompt->shown.value(0).kind, QString("input"));
+        QCOMPARE(m_prompt->shown.value(0).caption, QString("模板命名"));
+        QCOMPARE(m_prompt->shown.value(0).text, QString("请给要保存的模板起一个名字    ："));
+        QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
+        QCOMPARE(modelCount(), 2);
+        const QVariantMap row = modelRow(1);
+        QCOMPARE(row.value("Model_Name").toString(), QString(" 新 模板 "));
+        QCOMPARE(row.value("Bk_Bmp_Name").toString(), QString("Scan.bmp"));
+        QCOMPARE(row.value("Page_Width").toInt(), 2300); // millimetres typed, tenths stored
+        QCOMPARE(row.value("Page_Height").toInt(), 1270);
+        QCOMPARE(row.value("Bk_Bmp_Left").toInt(), 24);
+        QCOMPARE(row.value("Bk_Bmp_Top").toInt(), 16);
+        QCOMPARE(row.value("Page_LeftX").toInt(), 0);
+        QCOMPARE(row.value("Page_TopY").toInt(), 0);
+        QCOMPARE(row.value("S_Name_Left").toInt(), 124);
+        QCOMPARE(row.value("S_Name_Top").toInt(), 40);
+        QCOMPARE(row.value("S_Company_Width").toInt(), companyWidth - 12);
+        QCOMPARE(row.value("S_Address_isVis").toInt(), 0);
+        for (const FieldInfo& f : FieldCatalogue::all())
+            QCOMPARE(storedPlace(row, f), control(f.number)->geometry());
+        // The picture is kept as a bitmap.
+        QImageReader reader(bkbmp("Scan.bmp"));
+        QCOMPARE(reader.format(), QByteArray("bmp"));
+        QCOMPARE(reader.read().pixelColor(300, 100), QColor(Qt::magenta));
+
+        QCOMPARE(comboTexts(page()->findChild<QComboBox*>("Model_List")),
+                 QStringList({kDelivered, " 新 模板 "}));
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 1);
+        QCOMPARE(session().currentModel, QString(" 新 模板 "));
+        QCOMPARE(mainWindow()->statusPanelText(2), QString("当前模板： 新 模板 "));
+        QCOMPARE(tb()->recNo(), 1);
+        checkNewTemplateMode(false);
+
+        // The default, then a restart lays it out.
+        m_prompt->clear();
+        QTest::mouseClick(page()->findChild<QToolButton*>("SpeedButton1"), Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(),
+                 QStringList({"默认模板已保存，接下来的打印都将基于此模板！"}));
+        QCOMPARE(ConfigIni::readString(m_tmp->appDir(), "DefaultModel", "ModelName"),
+                 QString(" 新 模板 "));
+        const QVector<TemplateStore::FieldPlace> places = surface()->fieldPlaces();
+        m_start.reset();
+        QVERIFY(startProgram());
+        QCOMPARE(session().currentModel, QString(" 新 模板 "));
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 1);
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(600, 400));
+        QVERIFY(surface()->fieldPlaces() == places);
+        QVERIFY(control(3)->isHidden());
+    }
+
+    void newTemplateRefusals_data()
+    {
+        QTest::addColumn<bool>("choosePicture");
+        QTest::addColumn<bool>("cancelName");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("width");
+        QTest::addColumn<QString>("height");
+        QTest::addColumn<QString>("message");
+        const QString noName = QStringLiteral("模板名不能为空");
+        const QString noPaper = QStringLiteral("请设置纸宽纸高并注意单位为mm！");
+        QTest::newRow("no picture chosen") << false << false << "甲"
+                                           << "230"
+                                           << "127"
+                                           << "请先选择背景图！";
+        QTest::newRow("name cancelled") << true << true << ""
+                                        << "230"
+                                        << "127" << noName;
+        QTest::newRow("empty name") << true << false << ""
+                                    << "230"
+                                    << "127" << noName;
+        QTest::newRow("blanks only") << true << false << "   "
+                                     << "230"
+                                     << "127" << noName;
+        QTest::newRow("tab and ideographic blank") << true << false << "\t\u3000"
+                                                   << "230"
+                                                   << "127" << noName;
+        QTest::newRow("no width") << true << false << "甲"
+                                  << ""
+                                  << "127" << noPaper;
+        QTest::newRow("no height") << true << false << "甲"
+                                   << "230"
+                                   << "" << noPaper;
+        QTest::newRow("zero width") << true << false << "甲"
+                                    << "0"
+                                    << "127"
+                                    << "纸宽必须是1到3276之间的整数（单位为mm）！";
+        QTest::newRow("width over the printer's limit")
+            << true << false << "甲"
+            << "3277"
+            << "127"
+            << "纸宽必须是1到3276之间的整数（单位为mm）！";
+    }
+    void newTemplateRefusals()
+    {
+        QFETCH(bool, choosePicture);
+        QFETCH(bool, cancelName);
+        QFETCH(QString, name);
+        QFETCH(QString, width);
+        QFETCH(QString, height);
+        QFETCH(QString, message);
+        makePicture({400, 300}, Qt::red).save(m_tmp->filePath("scans/form.bmp"), "BMP");
+        QVERIFY(startProgram());
+        const QList<QVariantMap> rows = allRows();
+        const QStringList pictures = QDir(bkbmp("")).entryList(QDir::Files);
+
+        beginNewTemplate(choosePicture ? m_tmp->filePath("scans/form.bmp") : QString(), width,
+                         height);
+        m_prompt->clear();
+        m_prompt->inputs.enqueue(cancelName ? std::optional<QString>() : name);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({message}));
+        QCOMPARE(allRows(), rows);
+        QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), pictures);
+        checkNewTemplateMode(true);
+        QCOMPARE(session().currentModel, kDelivered);
+    }
+
+    void aSavedPictureNeverReplacesAnother_data()
+    {
+        QTest::addColumn<QString>("chosen"); // relative to the application directory
+        QTest::addColumn<bool>("samePicture");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("another picture of a taken name")
+            << "scans/generic.bmp" << false << "generic-2.bmp";
+        QTest::newRow("a PNG whose bitmap name is taken")
+            << "scans/generic.png" << false << "generic-2.bmp";
+        QTest::newRow("the template's own picture") << "bkbmp/generic.bmp" << true << "generic.bmp";
+        QTest::newRow("upper-case suffix") << "scans/FORM.BMP" << false << "FORM.BMP";
+    }
+    void aSavedPictureNeverReplacesAnother()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(bool, samePicture);
+        QFETCH(QString, stored);
+        if (!samePicture) {
+            const QByteArray format = chosen.endsWith(".png") ? "PNG" : "BMP";
+            QVERIFY(makePicture({200, 100}, Qt::blue).save(m_tmp->filePath(chosen), format));
+        }
+        const QByteArray generic = fileBytes(bkbmp("generic.bmp"));
+        QVERIFY(startProgram());
+        beginNewTemplate(m_tmp->filePath(chosen));
+        m_prompt->clear();
+        m_prompt->inputs.enqueue(QString("新"));
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
+        QCOMPARE(modelRow(1).value("Bk_Bmp_Name").toString(), stored);
+        QCOMPARE(fileBytes(bkbmp("generic.bmp")), generic);
+        QVERIFY(TemplateStore::samePicture(bkbmp(stored), surface()->background().toImage()));
+        QCOMPARE(QFile::exists(bkbmp("generic-2.bmp")), stored == "generic-2.bmp");
+        // Both templates lay out with their own pictures.
+        QVERIFY(page()->layOutTemplate(kDelivered));
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
+        QVERIFY(page()->layOutTemplate("新"));
+        QCOMPARE(surface()->backgroundImage()->size(),
+                 samePicture ? QSize(800, 442) : QSize(200, 100));
+    }
+
+    void aFileThatIsNoPictureIsNotChosen()
+    {
+        QFile notPicture(m_tmp->filePath("scans/notes.bmp"));
+        QVERIFY(notPicture.open(QIODevice::WriteOnly));
+        notPicture.write("not a picture");
+        notPicture.close();
+        QVERIFY(startProgram());
+        beginNewTemplate(m_tmp->filePath("scans/notes.bmp"));
+        QCOMPARE(m_prompt->shown.last().kind, QString("error"));
+        QVERIFY(m_prompt->shown.last().text.contains("notes.bmp"));
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
+        QCOMPARE(page()->chosenBackground(), QString());
+        m_prompt->clear();
+        m_prompt->inputs.enqueue(QString("新"));
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({"请先选择背景图！"}));
+        QCOMPARE(modelCount(), 1);
+    }
+
+    void aPictureThatCannotBeWrittenStoresNothing()
+    {
+        makePicture({200, 100}, Qt::blue).save(m_tmp->filePath("scans/form.bmp"), "BMP");
+        QVERIFY(startProgram());
+        beginNewTemplate(m_tmp->filePath("scans/form.bmp"));
+        // bkbmp is no longer a directory.
+        QVERIFY(QDir(m_tmp->path()).rename("bkbmp", "bkbmp.away"));
+        QFile blocker(m_tmp->filePath("bkbmp"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QList<QVariantMap> rows = allRows();
+        m_prompt->clear();
+        m_prompt->inputs.enqueue(QString("新"));
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QCOMPARE(m_prompt->shown.last().kind, QString("error"));
+        QVERIFY(m_prompt->shown.last().text.contains("form.bmp"));
+        QVERIFY(!m_prompt->messages().contains(kSaved));
+        QCOMPARE(allRows(), rows);
+        QCOMPARE(tb()->recordCount(), 1);
+        checkNewTemplateMode(true);
+        QCOMPARE(session().currentModel, kDelivered);
+    }
+
+    void duplicateNamesAndThePrefixLocate_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("tableRow"); // where templates stands after the save
+        QTest::addColumn<int>("listIndex");
+        QTest::newRow("a prefix of an earlier name") << "通用" << 0 << 1;
+        QTest::newRow("an unrelated name") << "顺丰" << 1 << 1;
+    }
+    void duplicateNamesAndThePrefixLocate()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, tableRow);
+        QFETCH(int, listIndex);
+        makePicture({200, 100}, Qt::blue).save(m_tmp->filePath("scans/form.bmp"), "BMP");
+        QVERIFY(startProgram());
+        beginNewTemplate(m_tmp->filePath("scans/form.bmp"));
+        m_prompt->clear();
+        m_prompt->inputs.enqueue(name);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
+        QCOMPARE(modelCount(), 2);
+        QCOMPARE(comboTexts(page()->findChild<QComboBox*>("Model_List")),
+                 QStringList({kDelivered, name}));
+        QCOMPARE(tb()->recNo(), tableRow);
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), listIndex);
+        QCOMPARE(session().currentModel, name);
+        // A lookup by name finds the row of that name.
+        QVERIFY(page()->layOutTemplate(name));
+        QCOMPARE(tb()->recNo(), 1);
+    }
+
+    void newTemplateUnderANameInUse_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("replace");
+        QTest::newRow("same name, keep the old one") << kDelivered << false;
+        QTest::newRow("same name, replace it") << kDelivered << true;
+        QTest::newRow("blanks around it, replace it") << " " + kDelivered + "\t" << true;
+    }
+    void newTemplateUnderANameInUse()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, replace);
+        makePicture({200, 100}, Qt::blue).save(m_tmp->filePath("scans/form.bmp"), "BMP");
+        QVERIFY(startProgram());
+        const QList<QVariantMap> rows = allRows();
+        const QStringList pictures = QDir(bkbmp("")).entryList(QDir::Files);
+        beginNewTemplate(m_tmp->filePath("scans/form.bmp"), "120", "90");
+        dragBy(control(1), QPoint(15, 10), QPoint(30, 20));
+        m_prompt->clear();
+        m_prompt->inputs.enqueue(name);
+        m_prompt->answers.enqueue(replace ? Prompt::Button::Yes : Prompt::Button::No);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+
+        const ScriptedPrompt::Shown asked = m_prompt->shown.value(1);
+        QCOMPARE(asked.kind, QString("question"));
+        QCOMPARE(asked.text,
+                 "模板“" + kDelivered + "”已经存在，要用现在的背景图和字段位置替换它吗？");
+        QVERIFY(asked.defaultButton == Prompt::Button::No);
+        QCOMPARE(modelCount(), 1);
+        QCOMPARE(comboTexts(page()->findChild<QComboBox*>("Model_List")),
+                 QStringList({kDelivered}));
+        if (!replace) {
+            // Nothing written, and the new template still in progress.
+            QCOMPARE(m_prompt->messages(), QStringList());
+            QCOMPARE(allRows(), rows);
+            QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), pictures);
+            checkNewTemplateMode(true);
+            return;
+        }
+        QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
+        const QVariantMap row = modelRow(0);
+        QCOMPARE(row.value("Model_Name").toString(), kDelivered); // the stored name stays
+        QCOMPARE(row.value("Bk_Bmp_Name").toString(), QString("form.bmp"));
+        QCOMPARE(row.value("Page_Width").toInt(), 1200);
+        QCOMPARE(row.value("Page_Height").toInt(), 900);
+        for (const FieldInfo& f : FieldCatalogue::all())
+            QCOMPARE(storedPlace(row, f), control(f.number)->geometry());
+        // The replaced picture served no other template.
+        QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), QStringList({"form.bmp"}));
+        QCOMPARE(session().currentModel, kDelivered);
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 0);
+        checkNewTemplateMode(false);
+    }
+
+    void rowsSharingANameStayReachable()
+    {
+        makePicture({300, 200}, Qt::cyan).save(bkbmp("a.bmp"), "BMP");
+        makePicture({340, 160}, Qt::yellow).save(bkbmp("c.bmp"), "BMP");
+        QVERIFY(startProgram([&] {
+            addTemplate("甲", "a.bmp", 40, {{"Page_LeftX", 3}, {"Page_Width", 1111}});
+            addTemplate("甲", "c.bmp", 80, {{"Page_LeftX", 6}, {"Page_Width", 2222}});
+        }));
+        m_prompt->clear();
+        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
+        QCOMPARE(comboTexts(list), QStringList({kDelivered, "甲", "甲"}));
+
+        // The second 甲 is the one laid out.
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_End);
+        QCOMPARE(list->currentIndex(), 2);
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(340, 160));
+        QCOMPARE(control(1)->geometry(), placeFor(0, 80).translated(6, 0));
+        QCOMPARE(tb()->recNo(), 2);
+        QCOMPARE(mainWindow()->statusPanelText(2), QString("当前模板：甲"));
+
+        // The page setup shows that row, and a save writes that row.
+        QString shownWidth;
+        whileModal([&] {
+            shownWidth = pageSetup()->findChild<SpinEdit*>("ed_Page_Width")->text();
+            pageSetup()->reject();
+        });
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Page_Btn"), Qt::LeftButton);
+        QCOMPARE(shownWidth, QString("2222"));
+        const QVariantMap first = modelRow(1);
+        dragBy(control(1), QPoint(15, 10), QPoint(10, 10));
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
+        QCOMPARE(modelRow(1), first);
+        QCOMPARE(storedPlace(modelRow(2), FieldCatalogue::all().at(0)),
+                 placeFor(0, 80).translated(16, 10));
+        QCOMPARE(list->currentIndex(), 2);
+
+        // Back to the first 甲 through the list.
+        QTest::keyClick(list, Qt::Key_Up);
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(300, 200));
+        QCOMPARE(control(1)->geometry(), placeFor(0, 40).translated(3, 0));
+        QCOMPARE(tb()->recNo(), 1);
+    }
+
+    // --- Leaving new-template mode -------------------------------------------
+
+    void leavingNewTemplateMode_data()
+    {
+        QTest::addColumn<bool>("byEscape");
+        QTest::addColumn<bool>("choosePicture");
+        QTest::addColumn<bool>("giveUp"); // the answer when asked
+        QTest::newRow("新建模板 again, no picture") << false << false << true;
+        QTest::newRow("新建模板 again, picture, give up") << false << true << true;
+        QTest::newRow("新建模板 again, picture, stay") << false << true << false;
+        QTest::newRow("Esc, no picture") << true << false << true;
+        QTest::newRow("Esc, picture, give up") << true << true << true;
+        QTest::newRow("Esc, picture, stay") << true << true << false;
+    }
+    void leavingNewTemplateMode()
+    {
+        QFETCH(bool, byEscape);
+        QFETCH(bool, choosePicture);
+        QFETCH(bool, giveUp);
+        makePicture({200, 100}, Qt::blue).save(m_tmp->filePath("scans/form.bmp"), "BMP");
+        QVERIFY(startProgram());
+        const QList<QVariantMap> rows = allRows();
+        const QVector<TemplateStore::FieldPlace> shown = surface()->fieldPlaces();
+        beginNewTemplate(choosePicture ? m_tmp->filePath("scans/form.bmp") : QString());
+        dragBy(control(4), QPoint(15, 10), QPoint(40, 30));
+        m_prompt->clear();
+        m_prompt->answers.enqueue(giveUp ? Prompt::Button::Yes : Prompt::Button::No);
+        if (byEscape) {
+            control(4)->setFocus();
+            QTest::keyClick(control(4), Qt::Key_Escape);
+        } else {
+            QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        }
+        if (choosePicture) {
+            QCOMPARE(m_prompt->shown.size(), 1);
+            QCOMPARE(m_prompt->shown.at(0).kind, QString("question"));
+            QCOMPARE(m_prompt->shown.at(0).text, QString("新模板尚未保存，放弃新建模板吗？"));
+        } else {
+            QVERIFY(m_prompt->shown.isEmpty());
+        }
+        QCOMPARE(allRows(), rows);
+        if (!giveUp) {
+            checkNewTemplateMode(true);
+            QCOMPARE(surface()->backgroundImage()->size(), QSize(200, 100));
+            return;
+        }
+        // The template shown before, as it was.
+        checkNewTemplateMode(false);
+        QVERIFY(surface()->fieldPlaces() == shown);
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentText(), kDelivered);
+        QCOMPARE(page()->findChild<QLineEdit*>("Page_W")->text().trimmed(), QString());
+    }
+
+    // --- Renaming and deleting -----------------------------------------------
+
+    void renamingTemplates_data()
+    {
+        QTest::addColumn<int>("entry");      // list entry renamed
+        QTest::addColumn<bool>("byMenu");    // the list's context menu, else the button
+        QTest::addColumn<QVariant>("input"); // null: the input box cancelled
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("names"); // the list afterwards
+        QTest::addColumn<QString>("defaultName");
+        QTest::newRow("the default, by the button")
+            << 0 << false << QVariant("顺丰") << QString() << QStringList({"顺丰", "乙"}) << "顺丰";
+        QTest::newRow("another, by the menu") << 1 << true << QVariant("丙") << QString()
+                                              << QStringList({kDelivered, "丙"}) << kDelivered;
+        QTest::newRow("blanks only") << 1 << false << QVariant(" \t ") << "模板名不能为空"
+                                     << QStringList({kDelivered, "乙"}) << kDelivered;
+        QTest::newRow("a name in use, blanks around it")
+            << 1 << true << QVariant(" " + kDelivered + " ")
+            << "已有名为“" + kDelivered + "”的模板，请换一个名字！"
+            << QStringList({kDelivered, "乙"}) << kDelivered;
+        QTest::newRow("cancelled") << 0 << false << QVariant() << QString()
+                                   << QStringList({kDelivered, "乙"}) << kDelivered;
+    }
+    void renamingTemplates()
+    {
+        QFETCH(int, entry);
+        QFETCH(bool, byMenu);
+        QFETCH(QVariant, input);
+        QFETCH(QString, message);
+        QFETCH(QStringList, names);
+        QFETCH(QString, defaultName);
+        makePicture({320, 180}, Qt::green).save(bkbmp("b.bmp"), "BMP");
+        QVERIFY(startProgram([&] { addTemplate("乙", "b.bmp", 60); }));
+        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
+        if (entry != 0) {
+            list->setFocus();
+            QTest::keyClick(list, Qt::Key_Down);
+        }
+        const QString before = list->currentText();
+        m_prompt->clear();
+        m_prompt->inputs.enqueue(input.isNull() ? std::optional<QString>()
+                                                : std::optional<QString>(input.toString()));
+        if (byMenu) {
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                    list->mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(list, &event);
+            QMenu* menu = page()->findChild<QMenu*>("templateMenu");
+            QVERIFY(QTest::qWaitFor([&] { return menu->isVisible(); }));
+            const QRect item =
+                menu->actionGeometry(page()->findChild<QAction*>("renameTemplateAction"));
+            QTest::mouseMove(menu, item.center());
+            QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
+        } else {
+            QTest::mouseClick(page()->findChild<QToolButton*>("renameTemplateButton"),
+                              Qt::LeftButton);
+        }
+        QCOMPARE(m_prompt->shown.value(0).kind, QString("input"));
+        QCOMPARE(m_prompt->shown.value(0).caption, QString("模板改名"));
+        QCOMPARE(m_prompt->shown.value(0).text, QString("请输入模板的新名字："));
+        QCOMPARE(m_prompt->messages(), message.isEmpty() ? QStringList() : QStringList({message}));
+        QCOMPARE(comboTexts(list), names);
+        QCOMPARE(list->currentIndex(), entry);
+        QStringList stored;
+        for (const QVariantMap& row : allRows())
+            stored << row.value("Model_Name").toString();
+        QCOMPARE(stored, names);
+        QCOMPARE(ConfigIni::readString(m_tmp->appDir(), "DefaultModel", "ModelName"), defaultName);
+        // The template in use keeps being the same row, under its new name.
+        QCOMPARE(session().currentModel, list->currentText());
+        QCOMPARE(mainWindow()->statusPanelText(2), "当前模板：" + list->currentText());
+        Q_UNUSED(before);
+    }
+
+    // A template's printer calibrations and fitted fields are kept by its
+    // name: a rename takes them along, a delete takes them away.
+    void namedSettingsFollowRenameAndDelete()
+    {
+        makePicture({320, 180}, Qt::green).save(bkbmp("b.bmp"), "BMP");
+        QVERIFY(startProgram([&] { addTemplate("乙", "b.bmp", 60); }));
+        const QSqlDatabase db = dataModule()->database();
+        QSqlQuery q(db);
+        QVERIFY(q.exec("INSERT INTO Print_Calibration (Model_Name, Printer, Dx_Mm) "
+                       "VALUES ('乙', 'PDF', 1.5)"));
+        FieldFitStore::setFit(db, "乙", "A_Address", true);
+        const auto namesIn = [&](const char* table) {
+            QStringList names;
+            QSqlQuery n(db);
+            if (n.exec(QStringLiteral("SELECT Model_Name FROM %1").arg(QLatin1String(table))))
+                while (n.next())
+                    names << n.value(0).toString();
+            return names;
+        };
+        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
+        list->setFocus();
+        list->setCurrentIndex(0);
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(list->currentText(), QString("乙"));
+
+        m_prompt->inputs.enqueue(QString("丙"));
+        QTest::mouseClick(page()->findChild<QToolButton*>("renameTemplateButton"), Qt::LeftButton);
+        QCOMPARE(list->currentText(), QString("丙"));
+        QCOMPARE(namesIn("Print_Calibration"), QStringList({"丙"}));
+        QCOMPARE(namesIn("Model_Field_Fit"), QStringList({"丙"}));
+        QVERIFY(FieldFitStore::load(db, "丙").value("A_Address").fit);
+
+        m_prompt->answers.enqueue(Prompt::Button::Yes);
+        QTest::mouseClick(page()->findChild<QToolButton*>("deleteTemplateButton"), Qt::LeftButton);
+        QCOMPARE(comboTexts(list), QStringList({kDelivered}));
+        QCOMPARE(namesIn("Print_Calibration"), QStringList());
+        QCOMPARE(namesIn("Model_Field_Fit"), QStringList());
+    }
+
+    void deletingTemplates_data()
+    {
+        QTest::addColumn<int>("entry");
+        QTest::addColumn<bool>("byMenu");
+        QTest::addColumn<bool>("confirm");
+        QTest::addColumn<QStringList>("names");    // afterwards
+        QTest::addColumn<QStringList>("pictures"); // in bkbmp afterwards
+        QTest::addColumn<QString>("defaultName");
+        QTest::addColumn<QString>("current");
+        const QStringList all{"b.bmp", "generic.bmp"};
+        QTest::newRow("not confirmed")
+            << 1 << false << false << QStringList({kDelivered, "乙", "丙"}) << all << kDelivered
+            << "乙";
+        QTest::newRow("a picture another template shows")
+            << 1 << true << true << QStringList({kDelivered, "丙"}) << all << kDelivered
+            << kDelivered;
+        QTest::newRow("the default, its picture its own")
+            << 0 << false << true << QStringList({"乙", "丙"}) << QStringList({"b.bmp"}) << "乙"
+            << "乙";
+    }
+    void deletingTemplates()
+    {
+        QFETCH(int, entry);
+        QFETCH(bool, byMenu);
+        QFETCH(bool, confirm);
+        QFETCH(QStringList, names);
+        QFETCH(QStringList, pictures);
+        QFETCH(QString, defaultName);
+        QFETCH(QString, current);
+        makePicture({320, 180}, Qt::green).save(bkbmp("b.bmp"), "BMP");
+        QVERIFY(startProgram([&] {
+            addTemplate("乙", "b.bmp", 60);
+            addTemplate("丙", "b.bmp", 70);
+        }));
+        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
+        list->setFocus();
+        list->setCurrentIndex(0);
+        for (int i = 0; i < entry; ++i)
+            QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(list->currentIndex(), entry);
+        m_prompt->clear();
+        m_prompt->answers.enqueue(confirm ? Prompt::Button::Yes : Prompt::Button::No);
+        if (byMenu) {
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                                    list->mapToGlobal(QPoint(5, 5)));
+            QApplication::sendEvent(list, &event);
+            QMenu* menu = page()->findChild<QMenu*>("templateMenu");
+            QVERIFY(QTest::qWaitFor([&] { return menu->isVisible(); }));
+            const QRect item =
+                menu->actionGeometry(page()->findChild<QAction*>("deleteTemplateAction"));
+            QTest::mouseMove(menu, item.center());
+            QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
+        } else {
+            QTest::mouseClick(page()->findChild<QToolButton*>("deleteTemplateButton"),
+                              Qt::LeftButton);
+        }
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->shown.at(0).kind, QString("question"));
+        QCOMPARE(m_prompt->shown.at(0).text,
+                 QStringLiteral("确定要删除模板“%1”吗？").arg(entry ? "乙" : kDelivered));
+        QVERIFY(m_prompt->shown.at(0).defaultButton == Prompt::Button::No);
+        QCOMPARE(comboTexts(list), names);
+        QStringList stored;
+        for (const QVariantMap& row : allRows())
+            stored << row.value("Model_Name").toString();
+        QCOMPARE(stored, names);
+        QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), pictures);
+        QCOMPARE(ConfigIni::readString(m_tmp->appDir(), "DefaultModel", "ModelName"), defaultName);
+        QCOMPARE(session().currentModel, current);
+        QCOMPARE(list->currentText(), current);
+        QCOMPARE(mainWindow()->statusPanelText(2), "当前模板：" + current);
+        // The surface shows the template in use.
+        const int row = names.indexOf(current);
+        for (const FieldInfo& f : FieldCatalogue::all())
+            QCOMPARE(control(f.number)->geometry(), storedPlace(modelRow(row), f));
+    }
+
+    void theLastTemplateIsNotDeleted()
+    {
+        QVERIFY(startProgram());
+        const QList<QVariantMap> rows = allRows();
+        m_prompt->clear();
+        QTest::mouseClick(page()->findChild<QToolButton*>("deleteTemplateButton"), Qt::LeftButton);
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->messages(), QStringList({"这是仅有的一个模板，不能删除！"}));
+        QCOMPARE(allRows(), rows);
+        QVERIFY(QFile::exists(bkbmp("generic.bmp")));
+    }
+
+    // --- Leaving the program -------------------------------------------------
+
+    void leavingWithUnsavedWork_data()
+    {
+        QTest::addColumn<QString>("work");
+        QTest::addColumn<int>("choice"); // Prompt::SaveChoice
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<bool>("saved");
+        const int save = int(Prompt::SaveChoice::Save);
+        const int discard = int(Prompt::SaveChoice::Discard);
+        const int stay = int(Prompt::SaveChoice::Stay);
+        QTest::newRow("nothing changed") << "none" << stay << false << true << false;
+        QTest::newRow("only a height changed") << "height" << stay << false << true << false;
+        QTest::newRow("moved, save") << "move" << save << true << true << true;
+        QTest::newRow("moved, discard") << "move" << discard << true << true << false;
+        QTest::newRow("moved, stay") << "move" << stay << true << false << false;
+        QTest::newRow("narrower, stay") << "width" << stay << true << false << false;
+        QTest::newRow("hidden, save") << "hide" << save << true << true << true;
+        QTest::newRow("new template, discard") << "new" << discard << true << true << false;
+        QTest::newRow("new template, stay") << "new" << stay << true << false << false;
+    }
+    void leavingWithUnsavedWork()
+    {
+        QFETCH(QString, work);
+        QFETCH(int, choice);
+        QFETCH(bool, asked);
+        QFETCH(bool, closes);
+        QFETCH(bool, saved);
+        QVERIFY(startProgram());
+        const QList<QVariantMap> rows = allRows();
+        FieldControl* c = control(6);
+        if (work == "move")
+            dragBy(c, QPoint(15, 10), QPoint(25, 15));
+        else if (work == "height")
+            dragBy(c, QPoint(c->width() / 2, c->height() - 1), QPoint(0, 9));
+        else if (work == "width")
+            dragBy(c, QPoint(c->width() - 1, 10), QPoint(-12, 0));
+        else if (work == "hide")
+            QVERIFY(hideByMenu(c));
+        else if (work == "new")
+            QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        const QRect placed = c->geometry();
+        const bool hidden = c->isHidden();
+        m_prompt->clear();
+        m_prompt->saveChoices.enqueue(Prompt::SaveChoice(choice));
+        QCOMPARE(mainWindow()->close(), closes);
+        QCOMPARE(m_prompt->shown.value(0).kind == "saveDiscardCancel", asked);
+        if (asked) {
+            QCOMPARE(m_prompt->shown.at(0).text,
+                     QString("模板设计中的改动尚未保存，退出前要保存吗？"));
+            QCOMPARE(m_prompt->shown.at(0).caption, QString("退出"));
+        }
+        QCOMPARE(mainWindow()->isVisible(), !closes);
+        QCOMPARE(m_prompt->messages().contains(kSaved), saved);
+        // What the next start finds.
+        if (closes) {
+            m_start.reset();
+            QVERIFY(startProgram());
+        }
+        if (saved) {
+            const QVariantMap row = modelRow(0);
+            const FieldInfo& f = FieldCatalogue::all().at(5);
+            QCOMPARE(storedPlace(row, f), QRect(placed.topLeft(), QSize(placed.width(), 22)));
+            QCOMPARE(row.value(f.visColumn()).toInt(), hidden ? 0 : 1);
+            QVERIFY(row != rows.at(0));
+        } else {
+            QCOMPARE(allRows(), rows);
+        }
+    }
+
+    void exitButtonWithUnsavedWorkCanStay()
+    {
+        QVERIFY(startProgram());
+        dragBy(control(2), QPoint(15, 10), QPoint(25, 15));
+        m_prompt->clear();
+        m_prompt->saveChoices.enqueue(Prompt::SaveChoice::Stay);
+        QTest::mouseClick(findWidget<QToolButton>("App_Exit"), Qt::LeftButton);
+        QCOMPARE(m_prompt->shown.value(0).kind, QString("saveDiscardCancel"));
+        QVERIFY(mainWindow()->isVisible());
+        // The database is still open: a save works.
+        m_prompt->clear();
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
+    }
+
+    // --- Saving an existing template -----------------------------------------
+
+    void savingAnExistingTemplate()
+    {
+        QVERIFY(startProgram([&] {
+            tb()->first();
+            tb()->edit();
+            tb()->fieldByName("Page_LeftX").setAsInteger(7);
+            tb()->fieldByName("Page_TopY").setAsInteger(-7);
+            tb()->post();
+        }));
+        const QByteArray picture = fileBytes(bkbmp("generic.bmp"));
+        const QVariantMap before = modelRow(0);
+
+        FieldControl* name = control(7);
+        const QPoint start = name->pos();
+        dragBy(name, QPoint(15, 10), QPoint(33, -21));
+        QCOMPARE(name->pos(), start + QPoint(33, -21));
+        QVERIFY(hideByMenu(control(8)));
+        // Only the height of A_Address changes: nothing different is stored.
+        FieldControl* address = control(9);
+        const QRect addressBefore = address->geometry();
+        dragBy(address, QPoint(address->width() / 2, address->height() - 1), QPoint(0, 9));
+        QCOMPARE(address->geometry(), addressBefore.adjusted(0, 0, 0, 9));
+
+        m_prompt->clear();
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
+        const QVariantMap after = modelRow(0);
+        QCOMPARE(after.value("A_Name_Left").toInt(), start.x() + 33);
+        QCOMPARE(after.value("A_Name_Top").toInt(), start.y() - 21);
+        QCOMPARE(after.value("A_Company_isVis").toInt(), 0);
+        QCOMPARE(after.value("Page_LeftX").toInt(), 0);
+        QCOMPARE(after.value("Page_TopY").toInt(), 0);
+        QVariantMap expected = before;
+        // The feed offsets in effect are baked into every stored place.
+        for (const FieldInfo& f : FieldCatalogue::all()) {
+            expected[f.leftColumn()] = before.value(f.leftColumn()).toInt() + 7;
+            expected[f.topColumn()] = before.value(f.topColumn()).toInt() - 7;
+        }
+        expected["A_Name_Left"] = start.x() + 33;
+        expected["A_Name_Top"] = start.y() - 21;
+        expected["A_Company_isVis"] = 0;
+        expected["Page_LeftX"] = 0;
+        expected["Page_TopY"] = 0;
+        QCOMPARE(after, expected); // name, picture, paper and the rest untouched
+        QCOMPARE(fileBytes(bkbmp("generic.bmp")), picture);
+        QCOMPARE(modelCount(), 1);
+        QCOMPARE(comboTexts(page()->findChild<QComboBox*>("Model_List")),
+                 QStringList({kDelivered}));
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 0);
+        QCOMPARE(tb()->recNo(), 0);
+        checkNewTemplateMode(false);
+    }
+
+    void savingWhenTheListNamesNoTemplate()
+    {
+        QVERIFY(startProgram([&] {
+            ConfigIni::writeString(m_tmp->appDir(), "DefaultModel", "ModelName", "不存在");
+        }));
+        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), -1);
+        const QList<QVariantMap> rows = allRows();
+        dragBy(control(1), QPoint(15, 10), QPoint(40, 40));
+        m_prompt->clear();
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({"请先在模板列表中选择要保存的模板！"}));
+        QCOMPARE(allRows(), rows);
+    }
+
+    // A save the database refuses tells why, on a line under the program's
+    // own, and leaves the rows and the pictures as they were.
+    void templateSaveFailureShowsTheReason_data()
+    {
+        QTest::addColumn<QString>("name");    // the new template's name; none: save the current one
+        QTest::addColumn<QString>("refused"); // the statement the database refuses
+        QTest::newRow("new template") << QString("新模板") << QString("INSERT");
+        QTest::newRow("new template replacing one") << kDelivered << QString("UPDATE");
+        QTest::newRow("current template") << QString() << QString("UPDATE");
+    }
+    void templateSaveFailureShowsTheReason()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, refused);
+        makePicture({200, 100}, Qt::blue).save(m_tmp->filePath("scans/form.bmp"), "BMP");
+        QVERIFY(startProgram([&] {
+            QSqlQuery q(dataModule()->database());
+            QVERIFY(q.exec("CREATE TRIGGER full BEFORE " + refused +
+                           " ON Exp_Model BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+        }));
+        const QList<QVariantMap> rows = allRows();
+        const QStringList pictures = QDir(bkbmp("")).entryList(QDir::Files);
+        if (!name.isNull())
+            beginNewTemplate(m_tmp->filePath("scans/form.bmp"), "120", "90");
+        dragBy(control(1), QPoint(15, 10), QPoint(30, 20));
+        m_prompt->clear();
+        m_prompt->inputs.enqueue(name);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+
+        const QString shown = m_prompt->lastMessage();
+        QCOMPARE(shown.section('\n', 0, 0), QString("发生异常错误，模板保存失败！"));
+        QVERIFY2(shown.section('\n', 1).contains("disk full"), qPrintable(shown));
+        QCOMPARE(allRows(), rows);
+        QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), pictures);
+    }
+
+    void aDefaultThatCannotBeWrittenIsNotReportedAsSaved()
+    {
+        QVERIFY(startProgram());
+        QVERIFY(QFile::remove(m_tmp->filePath("config.ini")));
+        QVERIFY(QDir().mkdir(m_tmp->filePath("config.ini")));
+        m_prompt->clear();
+        QTest::mouseClick(page()->findChild<QToolButton*>("SpeedButton1"), Qt::LeftButton);
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->shown.at(0).kind, QString("error"));
+        // Which file, and why it could not be written.
+        QCOMPARE(m_prompt->shown.at(0).text,
+                 "默认模板未能保存：无法写入 " + m_tmp->appDir() + "config.ini\nIs a directory");
+    }
+
+    // --- The field controls under the mouse ----------------------------------
+
+    void dragAndResizeWithTheMouse()
+    {
+        QVERIFY(startProgram());
+        FieldControl* c = control(5);
+        const QRect start = c->geometry();
+
+        // A click without movement leaves the control and puts the cursor in.
+        QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(12, 10));
+        QCOMPARE(c->geometry(), start);
+        QCOMPARE(mainWindow()->focusWidget(), static_cast<QWidget*>(c));
+
+        // Moving with no button held moves nothing.
+        QTest::mouseMove(c, QPoint(20, 12));
+        QTest::mouseMove(c, QPoint(30, 5));
+        QCOMPARE(c->geometry(), start);
+
+        // A drag keeps the pointer's offset from the corner.
+        const QPoint grab(17, 9);
+        dragBy(c, grab, QPoint(-61, 37), 5);
+        QCOMPARE(c->geometry(), start.translated(-61, 37));
+        const QPoint moved = c->pos();
+
+        // The right border: the width; the bottom: the height; the corner: both.
+        dragBy(c, QPoint(c->width() - 1, 11), QPoint(25, 0));
+        QCOMPARE(c->geometry(), QRect(moved, start.size() + QSize(25, 0)));
+        dragBy(c, QPoint(15, c->height() - 1), QPoint(0, 6));
+        QCOMPARE(c->geometry(), QRect(moved, start.size() + QSize(25, 6)));
+        dragBy(c, QPoint(c->width() - 1, c->height() - 1), QPoint(-5, -6));
+        QCOMPARE(c->geometry(), QRect(moved, start.size() + QSize(20, 0)));
+        // The left border keeps the right edge where it is.
+        const int right = c->geometry().right();
+        dragBy(c, QPoint(0, 11), QPoint(8, 0));
+        QCOMPARE(c->x(), moved.x() + 8);
+        QCOMPARE(c->geometry().right(), right);
+        // A control is never sized away.
+        dragBy(c, QPoint(c->width() - 1, 11), QPoint(-200, 0));
+        QCOMPARE(c->width(), FieldControl::kMinWidth);
+        // Nor dragged out of reach: the pointer stays inside the panel.
+        dragBy(c, QPoint(5, 11), QPoint(-2000, -2000));
+        QVERIFY(c->geometry().intersects(surface()->rect()));
+
+        QVERIFY(m_prompt->shown.isEmpty());
+    }
+
+    void hidingThroughThePopupMenu()
+    {
+        QVERIFY(startProgram());
+        QCOMPARE(surface()->N1->text(), QString("删除此字段"));
+        QVERIFY(hideByMenu(control(3)));
+        QCOMPARE(static_cast<QWidget*>(surface()->menuField()), static_cast<QWidget*>(control(3)));
+        QVERIFY(hideByMenu(control(6)));
+        for (const FieldInfo& f : FieldCatalogue::all())
+            QCOMPARE(control(f.number)->isHidden(), f.number == 3 || f.number == 6);
+
+        // A left press does not select: the menu hides the right-clicked one.
+        QTest::mouseClick(control(10), Qt::RightButton);
+        QTRY_VERIFY(surface()->PopMenu_Del_VisField->isVisible());
+        surface()->PopMenu_Del_VisField->close();
+        QTest::mouseClick(control(11), Qt::LeftButton);
+        QTest::mouseClick(control(12), Qt::MiddleButton);
+        surface()->N1->trigger();
+        QVERIFY(control(10)->isHidden());
+        QVERIFY(!control(11)->isHidden());
+        QVERIFY(!control(12)->isHidden());
+    }
+
+    // --- Undo, nudges and the selected field --------------------------------
+
+    void undoAndRedoOfFieldChanges_data()
+    {
+        QTest::addColumn<QString>("work");
+        QTest::addColumn<QString>("how"); // "keys" or "menu"
+        for (const char* how : {"keys", "menu"}) {
+            for (const char* work : {"move", "resize", "hide", "show"})
+                QTest::newRow(qPrintable(QString("%1 by %2").arg(work, how))) << work << how;
+        }
+    }
+    void undoAndRedoOfFieldChanges()
+    {
+        QFETCH(QString, work);
+        QFETCH(QString, how);
+        QVERIFY(startProgram());
+        FieldControl* c = control(6);
+        if (work == "show") {
+            QVERIFY(hideByMenu(c));
+            page()->undoStack()->clear(); // as if hidden in the stored template
+        }
+        const QRect before = c->geometry();
+        const bool shownBefore = !c->isHidden();
+        if (work == "move")
+            dragBy(c, QPoint(15, 10), QPoint(25, 15));
+        else if (work == "resize")
+            dragBy(c, QPoint(c->width() - 1, c->height() - 1), QPoint(12, 4));
+        else if (work == "hide")
+            QVERIFY(hideByMenu(c));
+        else
+            surface()->showField(c->field().key); // what the field selection dialog does
+        const QRect after = c->geometry();
+        const bool shownAfter = !c->isHidden();
+        QVERIFY(after != before || shownAfter != shownBefore);
+        QCOMPARE(page()->undoStack()->count(), 1);
+
+        const auto undo = [&] {
+            if (how == "menu")
+                return chooseInMenu(control(1), page()->findChild<QAction*>("undoAction"));
+            QTest::keyClick(control(1), Qt::Key_Z, Qt::ControlModifier);
+            return true;
+        };
+        const auto redo = [&](bool secondKey) {
+            if (how == "menu")
+                return chooseInMenu(control(1), page()->findChild<QAction*>("redoAction"));
+            if (secondKey)
+                QTest::keyClick(control(1), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+            else
+                QTest::keyClick(control(1), Qt::Key_Y, Qt::ControlModifier);
+            return true;
+        };
+        control(1)->setFocus();
+        QVERIFY(undo());
+        QCOMPARE(c->geometry(), before);
+        QCOMPARE(!c->isHidden(), shownBefore);
+        QVERIFY(redo(false));
+        QCOMPARE(c->geometry(), after);
+        QCOMPARE(!c->isHidden(), shownAfter);
+        QVERIFY(undo());
+        QVERIFY(redo(true));
+        QCOMPARE(c->geometry(), after);
+        QCOMPARE(!c->isHidden(), shownAfter);
+        // Nothing before the change: a further undo changes nothing.
+        QVERIFY(undo());
+        QVERIFY(!page()->findChild<QAction*>("undoAction")->isEnabled());
+        QTest::keyClick(control(1), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(c->geometry(), before);
+        QCOMPARE(!c->isHidden(), shownBefore);
+    }
+
+    void aClickWithoutMovementIsNothingToUndo()
+    {
+        QVERIFY(startProgram());
+        QTest::mouseClick(control(5), Qt::LeftButton, {}, QPoint(12, 10));
+        QCOMPARE(page()->undoStack()->count(), 0);
+        QVERIFY(!page()->findChild<QAction*>("undoAction")->isEnabled());
+    }
+
+    void undoGoesBackToTheLastSaveOrSwitch()
+    {
+        makePicture({500, 300}, Qt::cyan).save(bkbmp("b.bmp"), "BMP");
+        QVERIFY(startProgram([&] { addTemplate("乙", "b.bmp", 60); }));
+        FieldControl* c = control(7);
+        dragBy(c, QPoint(15, 10), QPoint(20, 0));
+        const QPoint saved = c->pos();
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QCOMPARE(m_prompt->lastMessage(), kSaved);
+        QCOMPARE(page()->undoStack()->count(), 0);
+        c->setFocus();
+        QTest::keyClick(c, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(c->pos(), saved);
+
+        // A switch of template: the first template's moves are gone.
+        dragBy(c, QPoint(15, 10), QPoint(0, 20));
+        QCOMPARE(page()->undoStack()->count(), 1);
+        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(session().currentModel, QString("乙"));
+        QCOMPARE(page()->undoStack()->count(), 0);
+        c->setFocus();
+        QTest::keyClick(c, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(c->geometry(), placeFor(6, 60));
+    }
+
+    void arrowsNudgeTheSelectedField()
+    {
+        QVERIFY(startProgram());
+        FieldControl* c = control(5);
+        FieldControl* other = control(6);
+        const QPoint start = c->pos();
+        const QSize size = c->size();
+        const QRect otherPlace = other->geometry();
+        QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(12, 10));
+        QVERIFY(c->isOutlined());
+        QVERIFY(!other->isOutlined());
+        QTest::keyClick(c, Qt::Key_Right);
+        QCOMPARE(c->pos(), start + QPoint(1, 0));
+        QTest::keyClick(c, Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(c->pos(), start + QPoint(1, 10));
+        QTest::keyClick(c, Qt::Key_Left, Qt::ShiftModifier);
+        QTest::keyClick(c, Qt::Key_Up);
+        QCOMPARE(c->pos(), start + QPoint(-9, 9));
+        QCOMPARE(c->size(), size); // moved, not sized
+        QCOMPARE(other->geometry(), otherPlace);
+        // Each nudge is undone on its own.
+        QCOMPARE(page()->undoStack()->count(), 4);
+        QTest::keyClick(c, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(c->pos(), start + QPoint(-9, 10));
+        QTest::keyClick(c, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(c->pos(), start + QPoint(1, 10));
+
+        // Another field clicked: it is the one outlined and moved.
+        QTest::mouseClick(other, Qt::LeftButton, {}, QPoint(12, 10));
+        QVERIFY(other->isOutlined());
+        QVERIFY(!c->isOutlined());
+        QTest::keyClick(other, Qt::Key_Down);
+        QCOMPARE(other->pos(), otherPlace.topLeft() + QPoint(0, 1));
+        QCOMPARE(c->pos(), start + QPoint(1, 10));
+    }
+
+    void statusPanelShowsTheSelectedFieldInMillimetres()
+    {
+        QVERIFY(startProgram());
+        QLabel* panel = mainWindow()->findChild<QLabel*>("selectedFieldPanel");
+        QVERIFY(panel);
+        QCOMPARE(panel->text(), QString());
+        FieldControl* c = control(7);
+        QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(12, 10));
+        // 96 pixels are an inch: place it an inch right of and two below
+        // the picture's corner, 96 pixels wide.
+        const QPoint corner = surface()->backgroundImage()->pos();
+        dragBy(c, QPoint(15, 10), corner + QPoint(96, 192) - c->pos());
+        dragBy(c, QPoint(c->width() - 1, 10), QPoint(96 - c->width(), 0));
+        QCOMPARE(c->height(), 22);
+        const QString caption = c->field().caption;
+        QCOMPARE(panel->text(),
+                 QString("字段：%1  左 25.4  上 50.8  宽 25.4  高 5.8 mm").arg(caption));
+        QTest::keyClick(c, Qt::Key_Right, Qt::ShiftModifier); // 10 px: 2.6 mm
+        QCOMPARE(panel->text(),
+                 QString("字段：%1  左 28.0  上 50.8  宽 25.4  高 5.8 mm").arg(caption));
+        // A hidden field is no longer the one shown.
+        QVERIFY(hideByMenu(c));
+        QVERIFY(!panel->text().contains(caption));
+    }
+
+    void typingIntoASurfaceFieldAsksFirst_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("whose");
+        QTest::newRow("recipient, no") << "A_Name" << false << "当前收件人";
+        QTest::newRow("recipient, yes") << "A_Name" << true << "当前收件人";
+        QTest::newRow("sender, no") << "S_Departure" << false << "发件人";
+        QTest::newRow("sender, yes") << "S_Departure" << true << "发件人";
+    }
+    void typingIntoASurfaceFieldAsksFirst()
+    {
+        QFETCH(QString, key);
+        QFETCH(bool, yes);
+        QFETCH(QString, whose);
+        QVERIFY(startProgram([&] {
+            Dataset* att = dataModule()->recipients;
+            if (!att->isActive())
+                att->open();
+            att->append();
+            att->fieldByName(surface()->fieldControl("A_Name")->column()).setAsString("张三");
+            att->post();
+            Dataset* snd = dataModule()->sender;
+            if (!snd->isActive())
+                snd->open();
+            if (snd->recordCount() == 0)
+                snd->append();
+            else
+                snd->edit();
+            snd->fieldByName(surface()->fieldControl("S_Departure")->column()).setAsString("杭州");
+            snd->post();
+        }));
+        FieldControl* c = surface()->fieldControl(key);
+        Dataset* data = c->dataset();
+        const QString value = data->fieldByName(c->column()).asString();
+        QVERIFY(!value.isEmpty());
+        QCOMPARE(c->text(), value); // it shows the value
+        QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(12, 10));
+        QVERIFY(c->isReadOnly());
+        // Moving the field by the keys asks nothing.
+        QTest::keyClick(c, Qt::Key_Right);
+        QVERIFY(m_prompt->shown.isEmpty());
+
+        // Yes: asked once, at the first key. No: every key asks and is dropped.
+        m_prompt->answers.enqueue(yes ? Prompt::Button::Yes : Prompt::Button::No);
+        m_prompt->answers.enqueue(Prompt::Button::No);
+        m_prompt->answers.enqueue(Prompt::Button::No);
+        QTest::keyClick(c, Qt::Key_End);
+        QTest::keyClicks(c, "XY");
+        QTest::keyClick(c, Qt::Key_Backspace);
+        QCOMPARE(m_prompt->shown.size(), yes ? 1 : 3);
+        QCOMPARE(m_prompt->shown.at(0).kind, QString("question"));
+        QCOMPARE(m_prompt->shown.at(0).defaultButton, Prompt::Button::No);
+        QVERIFY(m_prompt->shown.at(0).text.contains(whose));
+        QVERIFY(m_prompt->shown.at(0).text.contains(c->field().caption));
+        const QString expected = yes ? value + "X" : value;
+        QCOMPARE(c->text(), expected);
+        page()
+            ->findChild<QComboBox*>("Model_List")
+            ->setFocus(); // the focus leaves: the row takes the text
+        QCOMPARE(data->fieldByName(c->column()).asString(), expected);
+        QVERIFY(c->isReadOnly()); // the next typing asks again
+    }
+
+    // --- Large pictures ------------------------------------------------------
+
+    void theSurfaceScrollsForALargePicture()
+    {
+        QVERIFY(startProgram());
+        QScrollArea* area = page()->findChild<QScrollArea*>("designScrollArea");
+        QCOMPARE(area->horizontalScrollBar()->maximum(), 0);
+        QCOMPARE(area->verticalScrollBar()->maximum(), 0);
+        const QString scan = m_tmp->filePath("scans/wide.png");
+        QVERIFY(taggedPicture({870, 700}, 96).save(scan));
+        beginNewTemplate(scan);
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(870, 700));
+        // Every pixel of the picture can be scrolled into view.
+        QVERIFY(surface()->width() >= 24 + 870);
+        QVERIFY(surface()->height() >= 16 + 700);
+        QVERIFY(area->horizontalScrollBar()->maximum() > 0);
+        QVERIFY(area->verticalScrollBar()->maximum() > 0);
+        area->horizontalScrollBar()->setValue(area->horizontalScrollBar()->maximum());
+        const QPoint rightEdge =
+            surface()->backgroundImage()->mapTo(area->viewport(), QPoint(869, 0));
+        QVERIFY(area->viewport()->rect().contains(rightEdge));
+        // Back to a picture that fits: no scrolling.
+        m_prompt->answers.enqueue(Prompt::Button::Yes);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        QVERIFY(!page()->newTemplateMode());
+        QTRY_COMPARE(area->horizontalScrollBar()->maximum(), 0);
+        QTRY_COMPARE(area->verticalScrollBar()->maximum(), 0);
+    }
+
+    void aScanIsOfferedToBeScaledToThePaper_data()
+    {
+        QTest::addColumn<QSize>("pixels");
+        QTest::addColumn<int>("dpi");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<QSize>("shown");
+        // Paper 230 × 127 mm: 869 × 480 pixels at 96 per inch.
+        QTest::newRow("96 dpi, the paper's size")
+            << QSize(870, 480) << 96 << true << false << QSize(870, 480);
+        QTest::newRow("300 dpi, scaled")
+            << QSize(2717, 1500) << 300 << true << true << QSize(869, 480);
+        QTest::newRow("300 dpi, kept")
+            << QSize(2717, 1500) << 300 << false << true << QSize(2717, 1500);
+        QTest::newRow("96 dpi, 5% wider than the paper")
+            << QSize(913, 480) << 96 << true << true << QSize(869, 480);
+        QTest::newRow("96 dpi, 5% lower than the paper")
+            << QSize(870, 456) << 96 << true << true << QSize(869, 480);
+        QTest::newRow("96 dpi, 1% off")
+            << QSize(878, 480) << 96 << true << false << QSize(878, 480);
+    }
+    void aScanIsOfferedToBeScaledToThePaper()
+    {
+        QFETCH(QSize, pixels);
+        QFETCH(int, dpi);
+        QFETCH(bool, yes);
+        QFETCH(bool, asked);
+        QFETCH(QSize, shown);
+        QVERIFY(startProgram());
+        const QString scan = m_tmp->filePath("scans/form.png");
+        QVERIFY(taggedPicture(pixels, dpi).save(scan));
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        typeInto(page()->findChild<QLineEdit*>("Page_W"), "230");
+        typeInto(page()->findChild<QLineEdit*>("Page_H"), "127");
+        m_prompt->clear();
+        m_prompt->answers.enqueue(yes ? Prompt::Button::Yes : Prompt::Button::No);
+        m_prompt->files.enqueue(scan);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Bmp_Btn"), Qt::LeftButton);
+        QList<ScriptedPrompt::Shown> questions;
+        for (const ScriptedPrompt::Shown& s : std::as_const(m_prompt->shown))
+            if (s.kind != "open")
+                questions << s;
+        QCOMPARE(questions.size(), asked ? 1 : 0);
+        if (asked) {
+            QCOMPARE(questions.at(0).kind, QString("question"));
+            QVERIFY(questions.at(0).text.contains("230×127 mm"));
+        }
+        QCOMPARE(surface()->backgroundImage()->size(), shown);
+
+        // The template stores the picture as shown.
+        m_prompt->inputs.enqueue(QString("新单"));
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QCOMPARE(m_prompt->lastMessage(), kSaved);
+        const QString stored = modelRow(1).value("Bk_Bmp_Name").toString();
+        QCOMPARE(QImageReader(bkbmp(stored)).size(), shown);
+    }
+
+    // "适应框内" is stored per template and field at once, and the menu shows
+    // the stored state of the field it was opened on.
+    void fitToBoxThroughThePopupMenu()
+    {
+        QVERIFY(startProgram());
+        QAction* fit = surface()->fitToBoxAction;
+        QCOMPARE(fit->text(), QString("适应框内"));
+        QVERIFY(fit->isCheckable());
+        QMenu* menu = surface()->PopMenu_Del_VisField;
+        // The state shown before the click: 1 checked, 0 not, -1 no menu.
+        auto chooseFit = [&](QWidget* w) -> int {
+            QTest::mouseClick(w, Qt::RightButton);
+            if (!QTest::qWaitFor([&] { return menu->isVisible(); }))
+                return -1;
+            const int was = fit->isChecked() ? 1 : 0;
+            const QRect item = menu->actionGeometry(fit);
+            QTest::mouseMove(menu, item.center());
+            QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
+            return QTest::qWaitFor([&] { return !menu->isVisible(); }) ? was : -1;
+        };
+        const FieldInfo* address = FieldCatalogue::byKey("A_Address");
+        const FieldInfo* name = FieldCatalogue::byKey("A_Name");
+        QCOMPARE(chooseFit(control(address->number)), 0);
+        FieldFits fits = FieldFitStore::load(dataModule()->database(), session().currentModel);
+        QVERIFY(fits.value("A_Address").fit);
+        QVERIFY(!fits.value("A_Name").fit);
+        // Another template keeps its own switches.
+        QVERIFY(FieldFitStore::load(dataModule()->database(), "别的模板").isEmpty());
+        // Opened on another field the menu shows that field's state.
+        QCOMPARE(chooseFit(control(name->number)), 0);
+        QCOMPARE(chooseFit(control(address->number)), 1);
+        fits = FieldFitStore::load(dataModule()->database(), session().currentModel);
+        QVERIFY(!fits.value("A_Address").fit);
+        QVERIFY(fits.value("A_Name").fit);
+        QVERIFY(m_prompt->shown.isEmpty());
+    }
+
+    // A field's box height is dragged at its bottom border and stored with
+    // the template; fields left at their own height store nothing.
+    void fieldHeightIsStoredWithTheTemplate()
+    {
+        QVERIFY(startProgram());
+        FieldControl* c = control(FieldCatalogue::byKey("A_Address")->number);
+        QCOMPARE(c->height(), FieldCatalogue::kControlHeight);
+        dragBy(c, QPoint(c->width() / 2, c->height() - 1), QPoint(0, 30));
+        QCOMPARE(c->height(), FieldCatalogue::kControlHeight + 30);
+        m_prompt->clear();
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({"模板保存成功！"}));
+        const FieldFits fits = FieldFitStore::load(dataModule()->database(), session().currentModel);
+        QCOMPARE(fits.value("A_Address").height, FieldCatalogue::kControlHeight + 30);
+        QVERIFY(!fits.value("A_Address").fit);
+        QVERIFY(!fits.contains("A_Name"));
+    }
+
+    // --- Field selection -----------------------------------------------------
+
+    void fieldSelectionAtFirstShowing()
+    {
+        QVERIFY(startProgram());
+        FieldSelectionDialog* d = fieldSelection();
+        QVERIFY(d);
+        const QStringList src = listTexts(d->findChild<QListWidget*>("SrcList"));
+        QStringList captions;
+        for (const FieldInfo& f : FieldCatalogue::all())
+            captions << f.caption;
+        QCOMPARE(QSet<QString>(src.begin(), src.end()),
+                 QSet<QString>(captions.begin(), captions.end()));
+        QCOMPARE(src.size(), 26);
+        // Pinyin order (fa, mu, nei, shi, shou, zi), not code point order.
+        const QStringList pinyin = {"发件人姓名", "目的地",     "内件品名",
+                                    "始发地",     "收件人姓名", "自定义字段1"};
+        for (int i = 1; i < pinyin.size(); ++i)
+            QVERIFY2(src.indexOf(pinyin.at(i - 1)) < src.indexOf(pinyin.at(i)),
+                     qPrintable(pinyin.at(i)));
+        QCOMPARE(src.last(), QString("自定义字段5"));
+        QVERIFY(d->findChild<QListWidget*>("DstList")->count() == 0);
+        QVERIFY(d->findChild<QPushButton*>("IncludeBtn")->isEnabled());
+        QVERIFY(d->findChild<QPushButton*>("IncAllBtn")->isEnabled());
+        QVERIFY(!d->findChild<QPushButton*>("ExcludeBtn")->isEnabled());
+        QVERIFY(!d->findChild<QPushButton*>("ExAllBtn")->isEnabled());
+        QCOMPARE(d->windowTitle(), QString("请选择要打印的字段"));
+    }
+
+    void fieldSelectionMoves()
+    {
+        QVERIFY(startProgram());
+        FieldSelectionDialog* d = fieldSelection();
+        d->show();
+        QListWidget* src = d->findChild<QListWidget*>("SrcList");
+        const QStringList all = listTexts(src);
+
+        // ">" with nothing selected moves nothing and selects the first.
+        QTest::mouseClick(d->findChild<QPushButton*>("IncludeBtn"), Qt::LeftButton);
+        QCOMPARE(d->findChild<QListWidget*>("DstList")->count(), 0);
+        QCOMPARE(selectedRows(src), QList<int>({0}));
+
+        // The last three, picked with the mouse, arrive last-first.
+        src->clearSelection();
+        for (int i = 23; i < 26; ++i) {
+            src->scrollToItem(src->item(i));
+            QTest::mouseClick(src->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                              src->visualItemRect(src->item(i)).center());
+        }
+        QCOMPARE(selectedRows(src), QList<int>({23, 24, 25}));
+        QTest::mouseClick(d->findChild<QPushButton*>("IncludeBtn"), Qt::LeftButton);
+        QCOMPARE(listTexts(d->findChild<QListWidget*>("DstList")),
+                 QStringList({all.at(25), all.at(24), all.at(23)}));
+        QCOMPARE(src->count(), 23);
+        QCOMPARE(selectedRows(src), QList<int>({22}));
+        QVERIFY(d->findChild<QPushButton*>("ExcludeBtn")->isEnabled());
+        QVERIFY(d->findChild<QPushButton*>("ExAllBtn")->isEnabled());
+
+        // "<" puts a caption back at its sorted place.
+        d->findChild<QListWidget*>("DstList")->clearSelection();
+        QTest::mouseClick(d->findChild<QListWidget*>("DstList")->viewport(), Qt::LeftButton, {},
+                          d->findChild<QListWidget*>("DstList")
+                              ->visualItemRect(d->findChild<QListWidget*>("DstList")->item(1))
+                              .center());
+        QTest::mouseClick(d->findChild<QPushButton*>("ExcludeBtn"), Qt::LeftButton);
+        QCOMPARE(listTexts(d->findChild<QListWidget*>("DstList")),
+                 QStringList({all.at(25), all.at(23)}));
+        QCOMPARE(listTexts(src), all.mid(0, 23) << all.at(24));
+
+        // ">>" takes everything, in the list's order, after what is there.
+        QTest::mouseClick(d->findChild<QPushButton*>("IncAllBtn"), Qt::LeftButton);
+        QCOMPARE(src->count(), 0);
+        QCOMPARE(listTexts(d->findChild<QListWidget*>("DstList")),
+                 QStringList({all.at(25), all.at(23)}) + all.mid(0, 23) << all.at(24));
+        QVERIFY(!d->findChild<QPushButton*>("IncludeBtn")->isEnabled());
+        QVERIFY(!d->findChild<QPushButton*>("IncAllBtn")->isEnabled());
+        // "<<" sorts them all back.
+        QTest::mouseClick(d->findChild<QPushButton*>("ExAllBtn"), Qt::LeftButton);
+        QCOMPARE(listTexts(src), all);
+        QCOMPARE(d->findChild<QListWidget*>("DstList")->count(), 0);
+        QVERIFY(!d->findChild<QPushButton*>("ExcludeBtn")->isEnabled());
+        QVERIFY(!d->findChild<QPushButton*>("ExAllBtn")->isEnabled());
+        QVERIFY(d->findChild<QPushButton*>("IncludeBtn")->isEnabled());
+        d->reject();
+    }
+
+    void fieldSelectionOnlyEverShowsFields()
+    {
+        QVERIFY(startProgram());
+        FieldSelectionDialog* d = fieldSelection();
+        QVERIFY(hideByMenu(control(1)));  // 发件人姓名
+        QVERIFY(hideByMenu(control(16))); // 收件县 (hint 收件区(县))
+        QVERIFY(hideByMenu(control(7)));  // 收件人姓名
+        const QVector<TemplateStore::FieldPlace> places = surface()->fieldPlaces();
+
+        // "确定" with nothing chosen changes nothing.
+        int result = -1;
+        whileModal([&] { QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton); });
+        result = d->exec();
+        QCOMPARE(result, int(QDialog::Accepted));
+        QVERIFY(surface()->fieldPlaces() == places);
+
+        // Moves then "取消": nothing shown, the moves kept for next time.
+        auto pick = [d](const QStringList& captions) {
+            d->findChild<QListWidget*>("SrcList")->clearSelection();
+            for (const QString& c : captions)
+                d->findChild<QListWidget*>("SrcList")
+                    ->findItems(c, Qt::MatchExactly)
+                    .value(0)
+                    ->setSelected(true);
+            QTest::mouseClick(d->findChild<QPushButton*>("IncludeBtn"), Qt::LeftButton);
+        };
+        whileModal([&] {
+            pick({"发件人姓名", "收件县"});
+            QTest::mouseClick(d->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+        });
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
+        QVERIFY(!d->isVisible());
+        QVERIFY(surface()->fieldPlaces() == places);
+        QCOMPARE(listTexts(d->findChild<QListWidget*>("DstList")),
+                 QStringList({"收件县", "发件人姓名"}));
+
+        // "确定" shows exactly those, where they were; 收件人姓名 stays hidden.
+        whileModal([&] { QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton); });
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
+        QVERIFY(!control(1)->isHidden());
+        QVERIFY(!control(16)->isHidden());
+        QVERIFY(control(7)->isHidden());
+        for (int i = 0; i < places.size(); ++i) {
+            QCOMPARE(surface()->fieldPlaces().at(i).left, places.at(i).left);
+            QCOMPARE(surface()->fieldPlaces().at(i).width, places.at(i).width);
+        }
+
+        // Hidden again in the designer, shown again by the next "确定".
+        QVERIFY(hideByMenu(control(1)));
+        whileModal([&] { QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton); });
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
+        QVERIFY(!control(1)->isHidden());
+
+        // ">>" and "确定": all 26.
+        whileModal([&] {
+            QTest::mouseClick(d->findChild<QPushButton*>("IncAllBtn"), Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+        });
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
+        for (const FieldInfo& f : FieldCatalogue::all())
+            QVERIFY2(!control(f.number)->isHidden(), qPrintable(f.control));
+        QVERIFY(m_prompt->shown.isEmpty());
+    }
+
+    // --- Plain rules ---------------------------------------------------------
+
+    void paperBoxes_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("number"); // -1: nothing typed
+        QTest::newRow("four digits") << "2300" << 2300;
+        QTest::newRow("three digits and a blank") << "230 " << 230;
+        QTest::newRow("blanks only") << "    " << -1;
+        QTest::newRow("a blank in between") << "2 3 " << 23;
+        QTest::newRow("zero") << "0   " << 0;
+    }
+    void paperBoxes()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, number);
+        const std::optional<int> n = TemplateStore::paperBoxNumber(text);
+        QCOMPARE(n.has_value(), number >= 0);
+        if (n)
+            QCOMPARE(*n, number);
+    }
+
+    void blankNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("blank");
+        QTest::newRow("empty") << "" << true;
+        QTest::newRow("blanks") << "  " << true;
+        QTest::newRow("control characters") << "\x01\x1f " << true;
+        QTest::newRow("blanks around a name") << " 甲 " << false;
+        QTest::newRow("a full stop") << "." << false;
+    }
+    void blankNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, blank);
+        QCOMPARE(TemplateStore::isBlankName(name), blank);
+    }
+};
+
+QTEST_MAIN(TestModel)
+#include "test_templates.moc"
