@@ -4,7 +4,7 @@
 //   append every row through RecipientRows in one transaction) against
 //   reading every cell of the sheet with the same reader; and, for reference,
 //   against that read plus a bare prepared INSERT of the same values;
-// - export (MDB_Export over the open recipient dataset) against a bare SQLite
+// - export (exportTable over the open recipient dataset) against a bare SQLite
 //   read of the table writing the same bytes.
 // Prints one line per case.
 //
@@ -20,7 +20,7 @@
 #include "excel/exportwriter.h"
 #include "excel/importrows.h"
 #include "excel/importtable.h"
-#include "excel/mdbexport.h"
+#include "excel/tableexport.h"
 #include "templates/newdatabase.h"
 #include "book/recipientrows.h"
 #include "excel/workbookreader.h"
@@ -489,9 +489,9 @@ int main(int argc, char** argv)
         failIf(true, e.message());
     }
 
-    // Export: MDB_Export over the open dataset against the bare read.
+    // Export: exportTable over the open dataset against the bare read.
     const QString text = dir.filePath(QStringLiteral("out.xls"));
-    const double exportText = timed([&] { MDB_Export(dm.recipients, text); });
+    const double exportText = timed([&] { exportTable(dm.recipients, text); });
     QByteArray bare;
     const double exportFloor =
         timed([&] { bare = bareExport(&dm, dir.filePath(QStringLiteral("bare.xls"))); });
@@ -504,12 +504,12 @@ int main(int argc, char** argv)
                 (long long)bytes.size(), bytes == bare ? "yes" : "NO");
     const double reread = timed([&] {
         dm.recipients->refresh();
-        MDB_Export(dm.recipients, text);
+        exportTable(dm.recipients, text);
     });
     std::printf("export text after rereading the table %8.0f ms   ratio %5.2f\n", reread,
                 reread / exportFloor);
     const double exportXlsx = timed([&] {
-        MDB_Export(dm.recipients, dir.filePath(QStringLiteral("out.xlsx")), ExportFormat::Xlsx);
+        exportTable(dm.recipients, dir.filePath(QStringLiteral("out.xlsx")), ExportFormat::Xlsx);
     });
     std::printf("export xlsx  %8.0f ms\n", exportXlsx);
 

@@ -177,7 +177,7 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     TempWorkDir tmp;
     makeFreshAppDir(tmp.path());
-    DB_Header_Restore(QStringLiteral("Waylark_main.db"));
+    restoreHeader(QStringLiteral("Waylark_main.db"));
     DataModule dm;
     Session session;
     dm.connectDatabase();

@@ -45,7 +45,7 @@ bool DatabaseStart::acquire()
     // 3. The standard header back into a sealed file, and into no other.
     QString error;
     const QString shownName = QFileInfo(dbName).absoluteFilePath();
-    switch (DB_Header_Restore(dbName, &error)) {
+    switch (restoreHeader(dbName, &error)) {
     case HeaderGuard::Result::Missing:
         prompt().message(QStringLiteral("数据库文件初始化失败！"));
         break;
@@ -81,7 +81,7 @@ bool DatabaseStart::acquire()
         m_dm.reset();
         // Leave the file as it was found: sealed only when it was sealed.
         if (m_restored)
-            DB_Header_Seal(dbName);
+            sealHeader(dbName);
         m_restored = false;
         m_lock.release();
         return false;
@@ -100,7 +100,7 @@ void DatabaseStart::closeAndSeal()
     m_restored = false;
     if (m_sealAtExit) {
         m_sealAtExit = false;
-        if (DB_Header_Seal(QString::fromLatin1(DataModule::kDatabaseFileName)) ==
+        if (sealHeader(QString::fromLatin1(DataModule::kDatabaseFileName)) ==
             HeaderGuard::Result::Missing)
             prompt().message(QString::fromUtf8(AppMessages::DatabaseMissing));
     }

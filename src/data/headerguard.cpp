@@ -108,13 +108,13 @@ Result swapHeader(const QString& fileName, const QByteArray& expected,
 
 } // namespace HeaderGuard
 
-HeaderGuard::Result DB_Header_Restore(const QString& fileName, QString* error)
+HeaderGuard::Result restoreHeader(const QString& fileName, QString* error)
 {
     return HeaderGuard::swapHeader(fileName, HeaderGuard::sealedHeader(),
                                    HeaderGuard::standardHeader(), error);
 }
 
-HeaderGuard::Result DB_Header_Seal(const QString& fileName, QString* error)
+HeaderGuard::Result sealHeader(const QString& fileName, QString* error)
 {
     return HeaderGuard::swapHeader(fileName, HeaderGuard::standardHeader(),
                                    HeaderGuard::sealedHeader(), error);

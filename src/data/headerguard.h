@@ -31,5 +31,5 @@ Result swapHeader(const QString& fileName, const QByteArray& expected,
 } // namespace HeaderGuard
 
 // Sealed to standard, and back.
-HeaderGuard::Result DB_Header_Restore(const QString& fileName, QString* error = nullptr);
-HeaderGuard::Result DB_Header_Seal(const QString& fileName, QString* error = nullptr);
+HeaderGuard::Result restoreHeader(const QString& fileName, QString* error = nullptr);
+HeaderGuard::Result sealHeader(const QString& fileName, QString* error = nullptr);

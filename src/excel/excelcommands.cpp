@@ -8,7 +8,7 @@
 #include "excel/importmapping.h"
 #include "excel/importrows.h"
 #include "excel/importtable.h"
-#include "excel/mdbexport.h"
+#include "excel/tableexport.h"
 #include "base/prompt.h"
 #include "base/session.h"
 #include "excel/workbookreader.h"
@@ -49,7 +49,7 @@ void exportRecipients(DataModule* dm)
         return;
     const ExportFormat format = exportFormatFor(chosen, filter);
     const QString path = exportPathFor(chosen, format);
-    if (guarded([&] { MDB_Export(dm->recipients, path, format); }))
+    if (guarded([&] { exportTable(dm->recipients, path, format); }))
         prompt().message(exportDoneMessage(path));
 }
 
@@ -157,7 +157,7 @@ ExitCode::Code runExportCommand(const QStringList& args, DataModule* dm, Session
     const QString chosen = QFileInfo(o.positional.first()).absoluteFilePath();
     const ExportFormat format = exportFormatFor(chosen, QString());
     const QString path = exportPathFor(chosen, format);
-    if (!guarded([&] { MDB_Export(dm->recipients, path, format); }))
+    if (!guarded([&] { exportTable(dm->recipients, path, format); }))
         return ExitCode::Failed;
     prompt().message(exportDoneMessage(path));
     return ExitCode::Done;

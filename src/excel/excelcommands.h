@@ -11,7 +11,7 @@ struct Session;
 
 // The Excel commands of the recipient tab, and `waylark import` / `waylark
 // export`. Both faces share the readers, the import's table writing and
-// MDB_Export.
+// exportTable.
 namespace ExcelCommands
 {
 

@@ -306,7 +306,7 @@ void MainWindow::closeDatabase()
         return;
     m_closed = true;
     m_dm->closeDatabase();
-    if (DB_Header_Seal(QString::fromLatin1(DataModule::kDatabaseFileName)) ==
+    if (sealHeader(QString::fromLatin1(DataModule::kDatabaseFileName)) ==
         HeaderGuard::Result::Missing)
         prompt().message(QString::fromUtf8(AppMessages::DatabaseMissing));
 }

@@ -214,7 +214,7 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
             att->moveTo(given.at(next++));
         for (;;) {
             const RecordFields fields = RecordRenderer::collect(dm->templates, dm->sender, att, positions);
-            RecordRenderer::Draw_Record(job.painter(), fields, session.printColour(), dpiX, dpiY,
+            RecordRenderer::drawRecord(job.painter(), fields, session.printColour(), dpiX, dpiY,
                                         calibration, fits);
             ++result.pages;
             if (att->recNo() >= 0) {

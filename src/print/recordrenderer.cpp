@@ -98,7 +98,7 @@ bool hardToRead(const TextFit::Result& fitted)
 
 } // namespace
 
-void Draw_Record(QPainter& painter, const RecordFields& fields, const QColor& colour, double dpiX,
+void drawRecord(QPainter& painter, const RecordFields& fields, const QColor& colour, double dpiX,
                  double dpiY, const Calibration& calibration, const FieldFits& fits,
                  QStringList* misfits)
 {

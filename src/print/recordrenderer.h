@@ -64,7 +64,7 @@ RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
 // Fields switched to fit (`fits`) are wrapped and shrunk into their box
 // instead and clipped at its end; the keys of the fields whose text leaves
 // the page, leaves its box or shrinks below 8 pt are added to `misfits`.
-void Draw_Record(QPainter& painter, const RecordFields& fields, const QColor& colour, double dpiX,
+void drawRecord(QPainter& painter, const RecordFields& fields, const QColor& colour, double dpiX,
                  double dpiY, const Calibration& calibration = Calibration(),
                  const FieldFits& fits = {}, QStringList* misfits = nullptr);
 

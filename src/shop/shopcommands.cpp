@@ -75,10 +75,10 @@ bool storeOrders(DataModule* dm, const QList<OrderRecipient>& orders)
 
 void downloadOrders(DataModule* dm, const Session& session)
 {
-    get_tbBill(dm, session);
+    fetchOrders(dm, session);
 }
 
-bool get_tbBill(DataModule* dm, const Session& session, const DownloadOptions& options)
+bool fetchOrders(DataModule* dm, const Session& session, const DownloadOptions& options)
 {
     // The request runs in a local event loop; a second press must not start
     // another download over the first.
@@ -129,7 +129,7 @@ ExitCode::Code runDownload(const QStringList& args, DataModule* dm, const Sessio
         prompt().error(CliArgs::usageLine(QStringLiteral("download")));
         return ExitCode::Usage;
     }
-    return get_tbBill(dm, session, options) ? ExitCode::Done : ExitCode::Failed;
+    return fetchOrders(dm, session, options) ? ExitCode::Done : ExitCode::Failed;
 }
 
 QString downloadSynopsis()

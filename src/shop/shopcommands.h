@@ -13,7 +13,7 @@ class DataModule;
 struct Session;
 
 // The shop commands of the recipient tab, and `waylark download`. Both
-// faces share get_tbBill.
+// faces share fetchOrders.
 namespace ShopCommands
 {
 
@@ -23,7 +23,7 @@ struct DownloadOptions {
 };
 
 
-// "下载网店订单": get_tbBill with the standard time-out.
+// "下载网店订单": fetchOrders with the standard time-out.
 void downloadOrders(DataModule* dm, const Session& session);
 
 // Downloads the last three days' sold orders of the stored shop from the
@@ -33,7 +33,7 @@ void downloadOrders(DataModule* dm, const Session& session);
 // order in one transaction. Every outcome is told through prompt(). True
 // only when the table now holds the downloaded orders; on every other
 // outcome the table is as it was.
-bool get_tbBill(DataModule* dm, const Session& session, const DownloadOptions& options = {});
+bool fetchOrders(DataModule* dm, const Session& session, const DownloadOptions& options = {});
 
 // waylark download
 ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session& session);

@@ -230,7 +230,7 @@ bool prepareAppDir(const QString& appDir, QString* error)
         *error = e.message();
         return false;
     }
-    DB_Header_Seal(dbPath);
+    sealHeader(dbPath);
     const QString dirWithSlash =
         appDir.endsWith(QLatin1Char('/')) ? appDir : appDir + QLatin1Char('/');
     const QString ini = ConfigIni::fileName(dirWithSlash);

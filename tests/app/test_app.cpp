@@ -69,7 +69,7 @@ bool hasChinese(const QString& text)
 // Runs SQL on a sealed database file, which is sealed again afterwards.
 bool onSealedDatabase(const QString& path, const QStringList& statements)
 {
-    if (DB_Header_Restore(path) != HeaderGuard::Result::Written)
+    if (restoreHeader(path) != HeaderGuard::Result::Written)
         return false;
     bool ok = true;
     {
@@ -82,7 +82,7 @@ bool onSealedDatabase(const QString& path, const QStringList& statements)
         db.close();
     }
     QSqlDatabase::removeDatabase("fixture");
-    return DB_Header_Seal(path) == HeaderGuard::Result::Written && ok;
+    return sealHeader(path) == HeaderGuard::Result::Written && ok;
 }
 
 // Remembers the font the font dialog opens at.
@@ -250,7 +250,7 @@ void writeBytes(const QString& path, const QByteArray& bytes)
 // n recipient rows in the sealed database of the working directory.
 void addRecipients(int n)
 {
-    QCOMPARE(DB_Header_Restore(kDb), HeaderGuard::Result::Written);
+    QCOMPARE(restoreHeader(kDb), HeaderGuard::Result::Written);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "rows");
         db.setDatabaseName(kDb);
@@ -263,7 +263,7 @@ void addRecipients(int n)
         db.close();
     }
     QSqlDatabase::removeDatabase("rows");
-    QCOMPARE(DB_Header_Seal(kDb), HeaderGuard::Result::Written);
+    QCOMPARE(sealHeader(kDb), HeaderGuard::Result::Written);
 }
 
 bool waitForHeader(const QString& path, const QByteArray& header, int ms = 30000)
@@ -475,7 +475,7 @@ private Q_SLOTS:
     {
         if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
             QSKIP("the sqlite3 program is not installed");
-        QCOMPARE(DB_Header_Restore(kDb), HeaderGuard::Result::Written); // as after kill -9
+        QCOMPARE(restoreHeader(kDb), HeaderGuard::Result::Written); // as after kill -9
         QProcess holder;
         holder.start(QStringLiteral("sqlite3"), {kDb});
         QVERIFY(holder.waitForStarted());
@@ -500,7 +500,7 @@ private Q_SLOTS:
     // seals it again at its end.
     void fileLeftOpenByAKilledRunStillStarts()
     {
-        QCOMPARE(DB_Header_Restore(kDb), HeaderGuard::Result::Written);
+        QCOMPARE(restoreHeader(kDb), HeaderGuard::Result::Written);
         ScriptedPrompt p;
         Startup s(m_tmp->path());
         QVERIFY(s.start());
@@ -1072,7 +1072,7 @@ private Q_SLOTS:
             QPainter painter(&image);
             painter.setPen(Qt::green); // what a caller may have left
             painter.setFont(session.printFont());
-            RecordRenderer::Draw_Record(painter, {field}, session.printColour(), 96, 96);
+            RecordRenderer::drawRecord(painter, {field}, session.printColour(), 96, 96);
         }
         int inked = 0;
         int otherInk = 0;

@@ -158,14 +158,14 @@ private Q_SLOTS:
         f.write(original);
         f.close();
 
-        QCOMPARE(DB_Header_Seal(QStringLiteral("file.db")), HeaderGuard::Result::Written);
+        QCOMPARE(sealHeader(QStringLiteral("file.db")), HeaderGuard::Result::Written);
         QByteArray sealed = readAll(QStringLiteral("file.db"));
         QCOMPARE(sealed.size(), original.size());
         QCOMPARE(sealed.left(16), HeaderGuard::sealedHeader());
         QCOMPARE(sealed.mid(16), original.mid(16));
         QCOMPARE(sealed.at(0), '\0');
 
-        QCOMPARE(DB_Header_Restore(QStringLiteral("file.db")), HeaderGuard::Result::Written);
+        QCOMPARE(restoreHeader(QStringLiteral("file.db")), HeaderGuard::Result::Written);
         const QByteArray restored = readAll(QStringLiteral("file.db"));
         QCOMPARE(restored.left(16), QByteArray("SQLite format 3\0", 16));
         QCOMPARE(restored.mid(16), original.mid(16));
@@ -193,9 +193,9 @@ private Q_SLOTS:
             f.write(content);
         }
         const QByteArray before = readAll(name);
-        QCOMPARE(DB_Header_Restore(name), HeaderGuard::Result::Foreign);
+        QCOMPARE(restoreHeader(name), HeaderGuard::Result::Foreign);
         QCOMPARE(readAll(name), before);
-        QCOMPARE(DB_Header_Seal(name), HeaderGuard::Result::Foreign);
+        QCOMPARE(sealHeader(name), HeaderGuard::Result::Foreign);
         QCOMPARE(readAll(name), before);
     }
 
@@ -213,21 +213,21 @@ private Q_SLOTS:
         QVERIFY(holder.waitForReadyRead(10000));
         QVERIFY(holder.readAllStandardOutput().contains("held"));
         const QByteArray before = readAll(QStringLiteral("Waylark_main.db"));
-        QCOMPARE(DB_Header_Seal(QStringLiteral("Waylark_main.db")), HeaderGuard::Result::InUse);
+        QCOMPARE(sealHeader(QStringLiteral("Waylark_main.db")), HeaderGuard::Result::InUse);
         QCOMPARE(readAll(QStringLiteral("Waylark_main.db")), before);
         holder.write("ROLLBACK;\n.quit\n");
         holder.closeWriteChannel();
         QVERIFY(holder.waitForFinished(10000));
-        QCOMPARE(DB_Header_Seal(QStringLiteral("Waylark_main.db")), HeaderGuard::Result::Written);
+        QCOMPARE(sealHeader(QStringLiteral("Waylark_main.db")), HeaderGuard::Result::Written);
     }
 
     void headerGuardFailures()
     {
-        QCOMPARE(DB_Header_Restore(QStringLiteral("missing.db")), HeaderGuard::Result::Missing);
+        QCOMPARE(restoreHeader(QStringLiteral("missing.db")), HeaderGuard::Result::Missing);
         QVERIFY(!QFile::exists(QStringLiteral("missing.db")));
         QVERIFY(QDir().mkdir(QStringLiteral("dir.db")));
         QString error;
-        QCOMPARE(DB_Header_Seal(QStringLiteral("dir.db"), &error), HeaderGuard::Result::OpenFailed);
+        QCOMPARE(sealHeader(QStringLiteral("dir.db"), &error), HeaderGuard::Result::OpenFailed);
         QVERIFY(!error.isEmpty());
     }
 

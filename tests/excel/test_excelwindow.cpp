@@ -10,7 +10,7 @@
 #include "excel/importmapping.h"
 #include "excel/importrows.h"
 #include "excel/importtable.h"
-#include "excel/mdbexport.h"
+#include "excel/tableexport.h"
 #include "gui/book/recipientpage.h"
 #include "book/recipientrows.h"
 #include "scriptedprompt.h"
@@ -256,7 +256,7 @@ private Q_SLOTS:
     {
         m_tmp = std::make_unique<TempWorkDir>();
         QVERIFY(makeFreshAppDir(m_tmp->path()));
-        QCOMPARE(DB_Header_Restore(QString::fromLatin1(DataModule::kDatabaseFileName)),
+        QCOMPARE(restoreHeader(QString::fromLatin1(DataModule::kDatabaseFileName)),
                  HeaderGuard::Result::Written);
         m_dm = std::make_unique<DataModule>();
         m_dm->connectDatabase();

@@ -525,7 +525,7 @@ private Q_SLOTS:
         }
         useGateway(url);
 
-        QVERIFY(!ShopCommands::get_tbBill(m_dm.get(), m_session, options));
+        QVERIFY(!ShopCommands::fetchOrders(m_dm.get(), m_session, options));
 
         QCOMPARE(gateway.targets.size(), requests);
         QVERIFY(elsewhere.targets.isEmpty());
@@ -548,7 +548,7 @@ private Q_SLOTS:
                              FakeGateway::ordersPage(201, 50, 250)});
         useGateway(gateway.url());
 
-        QVERIFY(ShopCommands::get_tbBill(m_dm.get(), m_session));
+        QVERIFY(ShopCommands::fetchOrders(m_dm.get(), m_session));
 
         QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
         QCOMPARE(gateway.pageNos, (QList<int>{1, 2, 3}));
@@ -587,7 +587,7 @@ private Q_SLOTS:
         connect(&gateway, &FakeGateway::requestArrived, this, [&late] { late.canceled = true; });
         useGateway(gateway.url());
 
-        QVERIFY(!ShopCommands::get_tbBill(m_dm.get(), m_session));
+        QVERIFY(!ShopCommands::fetchOrders(m_dm.get(), m_session));
 
         QCOMPARE(gateway.targets.size(), 1);
         QCOMPARE(late.messages(), QStringList{"订单下载已取消！"});
@@ -600,7 +600,7 @@ private Q_SLOTS:
         gateway.answer(fixture("error.xml"));
         useGateway(gateway.url());
 
-        QVERIFY(!ShopCommands::get_tbBill(m_dm.get(), m_session));
+        QVERIFY(!ShopCommands::fetchOrders(m_dm.get(), m_session));
 
         QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
         QCOMPARE(gateway.targets.size(), 1);

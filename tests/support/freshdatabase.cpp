@@ -26,7 +26,7 @@ std::unique_ptr<DataModule> openFreshDataModule(const QString& dir, Session* ses
         return nullptr;
     }
     const QString db = QDir(dir).filePath(QString::fromLatin1(DataModule::kDatabaseFileName));
-    if (DB_Header_Restore(db) != HeaderGuard::Result::Written) {
+    if (restoreHeader(db) != HeaderGuard::Result::Written) {
         if (error)
             *error = QStringLiteral("cannot restore the header of %1").arg(db);
         return nullptr;

@@ -217,10 +217,10 @@ class TestModel : public QObject
     bool hideByMenu(QWidget* w)
     {
         QTest::mouseClick(w, Qt::RightButton);
-        QMenu* menu = surface()->PopMenu_Del_VisField;
+        QMenu* menu = surface()->fieldMenu;
         if (!QTest::qWaitFor([&] { return menu->isVisible(); }))
             return false;
-        const QRect item = menu->actionGeometry(surface()->N1);
+        const QRect item = menu->actionGeometry(surface()->hideFieldAction);
         QTest::mouseMove(menu, item.center());
         QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
         return QTest::qWaitFor([&] { return !menu->isVisible(); });
@@ -230,7 +230,7 @@ class TestModel : public QObject
     bool chooseInMenu(QWidget* w, QAction* item)
     {
         QTest::mouseClick(w, Qt::RightButton);
-        QMenu* menu = surface()->PopMenu_Del_VisField;
+        QMenu* menu = surface()->fieldMenu;
         if (!QTest::qWaitFor([&] { return menu->isVisible(); }))
             return false;
         const QRect at = menu->actionGeometry(item);
@@ -1538,7 +1538,7 @@ private Q_SLOTS:
     void hidingThroughThePopupMenu()
     {
         QVERIFY(startProgram());
-        QCOMPARE(surface()->N1->text(), QString("删除此字段"));
+        QCOMPARE(surface()->hideFieldAction->text(), QString("删除此字段"));
         QVERIFY(hideByMenu(control(3)));
         QCOMPARE(static_cast<QWidget*>(surface()->menuField()), static_cast<QWidget*>(control(3)));
         QVERIFY(hideByMenu(control(6)));
@@ -1547,11 +1547,11 @@ private Q_SLOTS:
 
         // A left press does not select: the menu hides the right-clicked one.
         QTest::mouseClick(control(10), Qt::RightButton);
-        QTRY_VERIFY(surface()->PopMenu_Del_VisField->isVisible());
-        surface()->PopMenu_Del_VisField->close();
+        QTRY_VERIFY(surface()->fieldMenu->isVisible());
+        surface()->fieldMenu->close();
         QTest::mouseClick(control(11), Qt::LeftButton);
         QTest::mouseClick(control(12), Qt::MiddleButton);
-        surface()->N1->trigger();
+        surface()->hideFieldAction->trigger();
         QVERIFY(control(10)->isHidden());
         QVERIFY(!control(11)->isHidden());
         QVERIFY(!control(12)->isHidden());
@@ -1881,7 +1881,7 @@ private Q_SLOTS:
         QAction* fit = surface()->fitToBoxAction;
         QCOMPARE(fit->text(), QString("适应框内"));
         QVERIFY(fit->isCheckable());
-        QMenu* menu = surface()->PopMenu_Del_VisField;
+        QMenu* menu = surface()->fieldMenu;
         // The state shown before the click: 1 checked, 0 not, -1 no menu.
         auto chooseFit = [&](QWidget* w) -> int {
             QTest::mouseClick(w, Qt::RightButton);

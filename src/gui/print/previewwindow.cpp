@@ -116,7 +116,7 @@ void PreviewWindow::drawCurrentRow()
             const QFont font = m_session->printFont();
             QPainter p(&image);
             p.setFont(font);
-            RecordRenderer::Draw_Record(p, fields, m_session->printColour(),
+            RecordRenderer::drawRecord(p, fields, m_session->printColour(),
                                         PrintGeometry::kDesignDpi, PrintGeometry::kDesignDpi,
                                         Calibration(), fits);
             // Text that will not print whole is outlined in red.

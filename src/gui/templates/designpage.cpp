@@ -83,7 +83,7 @@ void DesignPage::createUndoActions()
         a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         addAction(a);
     }
-    QMenu* fieldMenu = m_ui->surface->PopMenu_Del_VisField;
+    QMenu* fieldMenu = m_ui->surface->fieldMenu;
     fieldMenu->addSeparator();
     fieldMenu->addAction(m_undoAction);
     fieldMenu->addAction(m_redoAction);

@@ -275,22 +275,22 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
     m_image->move(kImageLeft, kImageTop);
     fitToPicture();
 
-    PopMenu_Del_VisField = new QMenu(this);
-    PopMenu_Del_VisField->setObjectName(QStringLiteral("PopMenu_Del_VisField"));
-    N1 = PopMenu_Del_VisField->addAction(QStringLiteral("删除此字段"));
-    N1->setObjectName(QStringLiteral("N1"));
-    connect(N1, &QAction::triggered, this, &DesignSurface::hideSelectedField);
-    fitToBoxAction = PopMenu_Del_VisField->addAction(QStringLiteral("适应框内"));
+    fieldMenu = new QMenu(this);
+    fieldMenu->setObjectName(QStringLiteral("PopMenu_Del_VisField"));
+    hideFieldAction = fieldMenu->addAction(QStringLiteral("删除此字段"));
+    hideFieldAction->setObjectName(QStringLiteral("N1"));
+    connect(hideFieldAction, &QAction::triggered, this, &DesignSurface::hideSelectedField);
+    fitToBoxAction = fieldMenu->addAction(QStringLiteral("适应框内"));
     fitToBoxAction->setObjectName(QStringLiteral("FitToBox"));
     fitToBoxAction->setCheckable(true);
     connect(fitToBoxAction, &QAction::triggered, this, &DesignSurface::setSelectedFieldFits);
-    connect(PopMenu_Del_VisField, &QMenu::aboutToShow, this, &DesignSurface::showSelectedFieldFit);
+    connect(fieldMenu, &QMenu::aboutToShow, this, &DesignSurface::showSelectedFieldFit);
 
     for (const FieldInfo& f : FieldCatalogue::all()) {
         auto* edit = new FieldControl(f, this);
         if (f.column == QLatin1String("Phone"))
             edit->setValidator(new LandlineValidator(edit));
-        edit->setPopupMenu(PopMenu_Del_VisField);
+        edit->setPopupMenu(fieldMenu);
         edit->raise();
         m_fields.push_back(edit);
         connect(edit, &FieldControl::mouseEdited, this,

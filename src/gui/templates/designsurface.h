@@ -141,8 +141,8 @@ Q_SIGNALS:
     void selectionChanged();
 
 public:
-    QMenu* PopMenu_Del_VisField;
-    QAction* N1;
+    QMenu* fieldMenu;
+    QAction* hideFieldAction;
     QAction* fitToBoxAction;
 
 private:

@@ -18,7 +18,7 @@ enum class ExportFormat {
 // afterwards; a row being typed is posted first, as any cursor move would.
 // Throws DataError with a message naming the file when it cannot be written;
 // an existing file is then left as it was.
-void MDB_Export(Dataset* ds, const QString& fileName, ExportFormat format = ExportFormat::TabText);
+void exportTable(Dataset* ds, const QString& fileName, ExportFormat format = ExportFormat::TabText);
 
 // The save dialog's filters, the text file first (the default).
 QString exportTextFilter();

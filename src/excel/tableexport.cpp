@@ -1,4 +1,4 @@
-#include "excel/mdbexport.h"
+#include "excel/tableexport.h"
 
 #include "base/dataerror.h"
 #include "data/dataset.h"
@@ -80,7 +80,7 @@ private:
 
 } // namespace
 
-void MDB_Export(Dataset* ds, const QString& fileName, ExportFormat format)
+void exportTable(Dataset* ds, const QString& fileName, ExportFormat format)
 {
     if (!ds->isActive())
         ds->open();
