@@ -201,13 +201,13 @@ int main(int argc, char** argv)
     }
 
     // Fitting: the two addresses wrapped into boxes two lines high.
-    session.currentModel = QStringLiteral("通用快递单");
+    session.currentTemplate = QStringLiteral("通用快递单");
     fill(dm, 10000, true);
     TemplateStore::findByName(dm.templates, QStringLiteral("通用快递单"));
     auto fitAddresses = [&](bool on) {
         for (const char* key : {"A_Address", "S_Address"}) {
-            FieldFitStore::setFit(dm.database(), session.currentModel, key, on);
-            FieldFitStore::setHeight(dm.database(), session.currentModel, key, 40);
+            FieldFitStore::setFit(dm.database(), session.currentTemplate, key, on);
+            FieldFitStore::setHeight(dm.database(), session.currentTemplate, key, 40);
         }
     };
     fitAddresses(false);

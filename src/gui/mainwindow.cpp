@@ -111,7 +111,7 @@ void MainWindow::connectToolBar()
 void MainWindow::connectPages()
 {
     DesignPage* design = m_ui->designPage;
-    connect(design, &DesignPage::currentModelPanel, this, &MainWindow::showCurrentTemplate);
+    connect(design, &DesignPage::currentTemplatePanel, this, &MainWindow::showCurrentTemplate);
     connect(design, &DesignPage::selectedFieldPanel, m_selectedFieldPanel, &QLabel::setText);
     connect(design, &DesignPage::pageSetupRequested, this, &MainWindow::editPageSetup);
     connect(design, &DesignPage::fieldSelectionRequested, this, &MainWindow::chooseFields);
@@ -191,12 +191,12 @@ void MainWindow::openDefaultTemplate()
     design->fillTemplateList();
     m_ui->recipientPage->fillProvinces();
 
-    m_session->currentModel = ConfigIni::read(m_session->appDir, ConfigIni::DefaultModel);
-    showCurrentTemplate(m_session->currentModel);
+    m_session->currentTemplate = ConfigIni::read(m_session->appDir, ConfigIni::DefaultModel);
+    showCurrentTemplate(m_session->currentTemplate);
     // A template that cannot be laid out leaves no item selected.
-    if (design->layOutTemplate(m_session->currentModel)) {
-        m_session->currentModelRow = m_dm->templates->bookmark();
-        design->selectCurrentModel();
+    if (design->layOutTemplate(m_session->currentTemplate)) {
+        m_session->currentTemplateRow = m_dm->templates->bookmark();
+        design->selectCurrentTemplate();
     } else {
         design->clearTemplateSelection();
     }
@@ -275,12 +275,12 @@ void MainWindow::previewCurrentRow()
 
 bool MainWindow::preparePrinter(QPrinter* printer)
 {
-    if (!TemplateStore::findRow(m_dm->templates, m_session->currentModelRow,
-                                m_session->currentModel)) {
+    if (!TemplateStore::findRow(m_dm->templates, m_session->currentTemplateRow,
+                                m_session->currentTemplate)) {
         prompt().message(TemplateMessages::noCurrentTemplate());
         return false;
     }
-    if (!::applyTemplatePaper(m_dm->templates, m_session->currentModelRow, m_session->currentModel,
+    if (!::applyTemplatePaper(m_dm->templates, m_session->currentTemplateRow, m_session->currentTemplate,
                       printer)) {
         prompt().message(QStringLiteral("当前模板的纸张大小无效，请在页面设置中修改！"));
         return false;

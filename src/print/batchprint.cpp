@@ -204,9 +204,9 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
     if (many)
         att->disableControls();
     try {
-        calibration = Calibration::load(dm->database(), session.currentModel,
+        calibration = Calibration::load(dm->database(), session.currentTemplate,
                                         Calibration::printerKey(printer));
-        fits = FieldFitStore::load(dm->database(), session.currentModel);
+        fits = FieldFitStore::load(dm->database(), session.currentTemplate);
         int next = 0;
         if (which == Rows::All)
             att->first();
@@ -260,7 +260,7 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
         return result;
     }
     result.ok = true;
-    recordCompletedJob(session.currentModel, target, dm, names, &result);
+    recordCompletedJob(session.currentTemplate, target, dm, names, &result);
     return result;
 }
 
@@ -298,8 +298,8 @@ QString overflowReport(QPrinter* printer, DataModule* dm, const FieldPositions& 
     if (which.isEmpty())
         return QString();
     const Calibration calibration =
-        Calibration::load(dm->database(), session.currentModel, Calibration::printerKey(printer));
-    const FieldFits fits = FieldFitStore::load(dm->database(), session.currentModel);
+        Calibration::load(dm->database(), session.currentTemplate, Calibration::printerKey(printer));
+    const FieldFits fits = FieldFitStore::load(dm->database(), session.currentTemplate);
     const QRectF page = printer->pageLayout().fullRectPixels(printer->resolution());
     const int nameField = att->fieldIndex(QStringLiteral("Name"));
     const int before = att->recNo();

@@ -62,7 +62,7 @@ void choosePrinter(const Session& session)
 {
     // The choice is the current template's from now on, also after a restart.
     if (prompt().printerSetup(PrinterStore::printer()))
-        PrinterChoice::remember(session.appDir, session.currentModel, PrinterStore::printer());
+        PrinterChoice::remember(session.appDir, session.currentTemplate, PrinterStore::printer());
 }
 
 QString printSynopsis()
@@ -123,7 +123,7 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
     const QString modelName = o.has(QStringLiteral("--model"))
                                   ? o.value(QStringLiteral("--model"))
                                   : ConfigIni::read(session.appDir, ConfigIni::DefaultModel);
-    session.currentModel = modelName;
+    session.currentTemplate = modelName;
     QPrinter printer(QPrinter::HighResolution);
     if (o.has(QStringLiteral("--pdf"))) {
         printer.setOutputFormat(QPrinter::PdfFormat);

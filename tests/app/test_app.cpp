@@ -709,7 +709,7 @@ private Q_SLOTS:
         Startup s(m_tmp->path());
         QVERIFY(s.start());
         s.mainWindow()->show();
-        QCOMPARE(s.session().currentModel, model);
+        QCOMPARE(s.session().currentTemplate, model);
         QCOMPARE(s.mainWindow()->statusPanelText(2), QStringLiteral("当前模板：") + model);
         QComboBox* list = s.mainWindow()->findChild<QComboBox*>("Model_List");
         QCOMPARE(list->count(), 1);

@@ -265,17 +265,17 @@ private Q_SLOTS:
         QFETCH(int, resolution);
         QFETCH(QList<double>, calibration);
         useGridTemplate();
-        m_session.currentModel = QStringLiteral("通用快递单");
+        m_session.currentTemplate = QStringLiteral("通用快递单");
         Calibration c;
         c.dxMm = calibration.at(0);
         c.dyMm = calibration.at(1);
         c.sxPct = calibration.at(2);
         c.syPct = calibration.at(3);
-        Calibration::save(m_dm->database(), m_session.currentModel, "PDF", c);
+        Calibration::save(m_dm->database(), m_session.currentTemplate, "PDF", c);
         // Another printer's and another template's values play no part.
         Calibration other;
         other.dxMm = 20;
-        Calibration::save(m_dm->database(), m_session.currentModel, "HP_LaserJet", other);
+        Calibration::save(m_dm->database(), m_session.currentTemplate, "HP_LaserJet", other);
         Calibration::save(m_dm->database(), "别的模板", "PDF", other);
         exec("UPDATE Exp_Model SET A_Custom5_isVis=0, S_Contents_isVis=0");
         m_dm->templates->refresh();
@@ -459,12 +459,12 @@ private Q_SLOTS:
         QFETCH(int, repeat);
         QFETCH(bool, whole);
         useGridTemplate();
-        m_session.currentModel = QStringLiteral("通用快递单");
+        m_session.currentTemplate = QStringLiteral("通用快递单");
         const FieldInfo* address = FieldCatalogue::byKey("A_Address");
         exec("UPDATE Exp_Model SET A_Address_Width=150");
         m_dm->templates->refresh();
-        FieldFitStore::setFit(m_dm->database(), m_session.currentModel, "A_Address", true);
-        FieldFitStore::setHeight(m_dm->database(), m_session.currentModel, "A_Address", 60);
+        FieldFitStore::setFit(m_dm->database(), m_session.currentTemplate, "A_Address", true);
+        FieldFitStore::setHeight(m_dm->database(), m_session.currentTemplate, "A_Address", 60);
         const QString text =
             QStringLiteral("北京市海淀区中关村南大街二十七号院三号楼").repeated(repeat);
         exec("INSERT INTO Exp_Att_Info (Name, Address) VALUES ('张三', '" + text + "')");
@@ -505,10 +505,10 @@ private Q_SLOTS:
     void commandLineListsRowsThatDoNotFit()
     {
         useGridTemplate();
-        m_session.currentModel = QStringLiteral("通用快递单");
+        m_session.currentTemplate = QStringLiteral("通用快递单");
         ConfigIni::writeString(m_session.appDir, QStringLiteral("DefaultModel"),
-                               QStringLiteral("ModelName"), m_session.currentModel);
-        FieldFitStore::setFit(m_dm->database(), m_session.currentModel, "A_Address", true);
+                               QStringLiteral("ModelName"), m_session.currentTemplate);
+        FieldFitStore::setFit(m_dm->database(), m_session.currentTemplate, "A_Address", true);
         const QString tooLong = QStringLiteral("北京市海淀区中关村南大街").repeated(20);
         exec("INSERT INTO Exp_Att_Info (Name, Address) VALUES ('张三', '北京')");
         exec("INSERT INTO Exp_Att_Info (Name, Address) VALUES ('李四', '" + tooLong + "')");
@@ -808,7 +808,7 @@ private Q_SLOTS:
         useGridTemplate();
         addSender();
         addRecipients(4);
-        m_session.currentModel = QStringLiteral("通用快递单");
+        m_session.currentTemplate = QStringLiteral("通用快递单");
         ScriptedPrompt p;
         if (how == "cancel")
             p.cancelProgressAt = 3;

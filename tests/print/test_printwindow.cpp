@@ -156,7 +156,7 @@ void TestPrintWindow::batchListsRowsThatDoNotFit_data()
 void TestPrintWindow::batchListsRowsThatDoNotFit()
 {
     QFETCH(bool, printAnyway);
-    FieldFitStore::setFit(m_f->dm()->database(), m_f->session().currentModel, "A_Address", true);
+    FieldFitStore::setFit(m_f->dm()->database(), m_f->session().currentTemplate, "A_Address", true);
     QSqlQuery q(m_f->dm()->database());
     q.exec("UPDATE Exp_Att_Info SET Address = '北京'");
     q.exec("UPDATE Exp_Att_Info SET Address = '" +
@@ -188,7 +188,7 @@ void TestPrintWindow::batchRefusals()
 
     // A current model that no row bears: no job at all.
     PrinterStore::printer()->setOutputFileName(m_f->tmp.filePath("job.pdf"));
-    m_f->session().currentModel = QStringLiteral("未保存的模板");
+    m_f->session().currentTemplate = QStringLiteral("未保存的模板");
     m_f->prompt.clear();
     QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     QCOMPARE(m_f->prompt.messages(), QStringList({"当前模板不存在，请先保存模板！"}));
@@ -347,7 +347,7 @@ void TestPrintWindow::previewDrawsTheCurrentRows()
 
 void TestPrintWindow::previewOutlinesTextThatDoesNotFit()
 {
-    FieldFitStore::setFit(m_f->dm()->database(), m_f->session().currentModel, "A_Address", true);
+    FieldFitStore::setFit(m_f->dm()->database(), m_f->session().currentTemplate, "A_Address", true);
     QSqlQuery q(m_f->dm()->database());
     q.exec("UPDATE Exp_Att_Info SET Address = '北京'");
     q.exec("UPDATE Exp_Att_Info SET Address = '" +
@@ -476,7 +476,7 @@ void TestPrintWindow::previewPlacesTextsAsTheSurface()
         sets += QStringLiteral(", %1=%2").arg(f.visColumn()).arg(f.key == "A_Name" ? 1 : 0);
     QVERIFY(q.exec("UPDATE Exp_Model SET " + sets));
     m_f->dm()->templates->refresh();
-    QVERIFY(findWidget<DesignPage>("TabModel")->layOutTemplate(m_f->session().currentModel));
+    QVERIFY(findWidget<DesignPage>("TabModel")->layOutTemplate(m_f->session().currentTemplate));
     DesignSurface* surface = findWidget<DesignPage>("TabModel")->surface();
     const QPoint at = surface->fieldControl("A_Name")->pos() - surface->backgroundImage()->pos();
     QCOMPARE(at, QPoint(100, 50));
@@ -691,9 +691,9 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
     Calibration stored;
     stored.dxMm = 1.5;
     stored.syPct = 97.5;
-    Calibration::save(m_f->dm()->database(), m_f->session().currentModel, "PDF", stored);
+    Calibration::save(m_f->dm()->database(), m_f->session().currentTemplate, "PDF", stored);
     {
-        CalibrationDialog dialog(m_f->dm()->database(), m_f->session().currentModel, "PDF");
+        CalibrationDialog dialog(m_f->dm()->database(), m_f->session().currentTemplate, "PDF");
         QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Dx_Edit")->value(), 1.5);
         QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Sy_Edit")->value(), 97.5);
         QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Sx_Edit")->value(), 100.0);
@@ -707,19 +707,19 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
     }
     const Calibration c =
-        Calibration::load(m_f->dm()->database(), m_f->session().currentModel, "PDF");
+        Calibration::load(m_f->dm()->database(), m_f->session().currentTemplate, "PDF");
     QCOMPARE(c.dxMm, 1.5);
     QCOMPARE(c.dyMm, -50.0);
     QCOMPARE(c.sxPct, 104.3);
     QCOMPARE(c.syPct, 97.5);
     // Another printer starts from no calibration.
-    CalibrationDialog other(m_f->dm()->database(), m_f->session().currentModel, "HP_LaserJet");
+    CalibrationDialog other(m_f->dm()->database(), m_f->session().currentTemplate, "HP_LaserJet");
     QCOMPARE(other.findChild<QDoubleSpinBox*>("Calibration_Dx_Edit")->value(), 0.0);
     QCOMPARE(other.findChild<QDoubleSpinBox*>("Calibration_Sy_Edit")->value(), 100.0);
     QVERIFY(!other.findChild<QPushButton*>("Calibration_Test_Btn")->isEnabled());
 
     // "打印测试页" prints one sheet with the values shown, saved or not.
-    CalibrationDialog dialog(m_f->dm()->database(), m_f->session().currentModel, "PDF");
+    CalibrationDialog dialog(m_f->dm()->database(), m_f->session().currentTemplate, "PDF");
     QList<Calibration> used;
     dialog.setTestSheetPrinter([&](const Calibration& shown) {
         used << shown;
@@ -738,12 +738,12 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
     QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 1);
     const QString text = pdfText(m_f->tmp.filePath("job.pdf"));
     QVERIFY2(text.contains("SENDERNAME"), qPrintable(text));
-    QCOMPARE(Calibration::load(m_f->dm()->database(), m_f->session().currentModel, "PDF").dxMm, 1.5);
+    QCOMPARE(Calibration::load(m_f->dm()->database(), m_f->session().currentTemplate, "PDF").dxMm, 1.5);
 }
 
 void TestPrintWindow::printerIsRememberedPerTemplate()
 {
-    const QString model = m_f->session().currentModel;
+    const QString model = m_f->session().currentTemplate;
     QVERIFY(!model.isEmpty());
     QPrinter* printer = PrinterStore::printer();
     const QString chosen = m_f->tmp.filePath("chosen.pdf");
@@ -800,7 +800,7 @@ void TestPrintWindow::pageSetupOpensTheCalibration()
     QTest::mouseClick(findWidget<DesignPage>("TabModel")->findChild<QToolButton*>("Model_Page_Btn"),
                       Qt::LeftButton);
     QVERIFY(pageShown);
-    QVERIFY2(calibrationTarget.contains(m_f->session().currentModel) &&
+    QVERIFY2(calibrationTarget.contains(m_f->session().currentTemplate) &&
                  calibrationTarget.contains("PDF"),
              qPrintable(calibrationTarget));
     QVERIFY(!m_f->pageSetup()->isVisible());

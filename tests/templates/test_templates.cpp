@@ -363,7 +363,7 @@ private Q_SLOTS:
             QCOMPARE(!control(f.number)->isHidden(), stored.value(f.visColumn()).toInt() != 0);
         }
         // Neither the session nor the list nor the paper boxes change.
-        QCOMPARE(session().currentModel, kDelivered);
+        QCOMPARE(session().currentTemplate, kDelivered);
         QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 0);
         QCOMPARE(mainWindow()->statusPanelText(2), "当前模板：" + kDelivered);
         QVERIFY(m_prompt->shown.isEmpty());
@@ -383,7 +383,7 @@ private Q_SLOTS:
         // The user picks the next template.
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Down);
-        QCOMPARE(session().currentModel, QString("乙"));
+        QCOMPARE(session().currentTemplate, QString("乙"));
         QCOMPARE(mainWindow()->statusPanelText(2), QString("当前模板：乙"));
         QCOMPARE(surface()->backgroundImage()->size(), QSize(500, 300));
         QCOMPARE(control(1)->geometry(), placeFor(0, 60));
@@ -399,7 +399,7 @@ private Q_SLOTS:
         QVERIFY(surface()->fieldPlaces() == before);
         QCOMPARE(surface()->backgroundImage()->size(), QSize(500, 300));
         QCOMPARE(tb()->recNo(), 2);
-        QCOMPARE(session().currentModel, QString("乙"));
+        QCOMPARE(session().currentTemplate, QString("乙"));
         QCOMPARE(mainWindow()->statusPanelText(2), QString("当前模板：乙"));
         // The list goes back to the template in use, so a save cannot write
         // 乙's layout into 坏.
@@ -413,7 +413,7 @@ private Q_SLOTS:
             ConfigIni::writeString(m_tmp->appDir(), "DefaultModel", "ModelName", "坏");
         }));
         QCOMPARE(m_prompt->messages().size(), 1);
-        QCOMPARE(session().currentModel, QString("坏"));
+        QCOMPARE(session().currentTemplate, QString("坏"));
         QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), -1);
         QCOMPARE(control(1)->pos(), QPoint(FieldCatalogue::all().at(0).defaultLeft,
                                            FieldCatalogue::all().at(0).defaultTop));
@@ -507,7 +507,7 @@ private Q_SLOTS:
         job.setOutputFileName(m_tmp->filePath("job.pdf"));
         job.setPageOrientation(QPageLayout::Landscape);
         tb()->first();
-        QVERIFY(applyTemplatePaper(tb(), session().currentModelRow, session().currentModel, &job));
+        QVERIFY(applyTemplatePaper(tb(), session().currentTemplateRow, session().currentTemplate, &job));
         QCOMPARE(job.pageLayout().pageSize().size(QPageSize::Millimeter), QSizeF(230, 127));
         QCOMPARE(job.pageLayout().orientation(), QPageLayout::Landscape);
         QCOMPARE(tb()->recNo(), 1);
@@ -634,7 +634,7 @@ private Q_SLOTS:
         job.setOutputFormat(QPrinter::PdfFormat);
         job.setOutputFileName(m_tmp->filePath("job.pdf"));
         const QPageLayout layout = job.pageLayout();
-        QVERIFY(!applyTemplatePaper(tb(), session().currentModelRow, session().currentModel, &job));
+        QVERIFY(!applyTemplatePaper(tb(), session().currentTemplateRow, session().currentTemplate, &job));
         QVERIFY(job.pageLayout().isEquivalentTo(layout));
     }
 
@@ -728,7 +728,7 @@ private Q_SLOTS:
         QCOMPARE(comboTexts(page()->findChild<QComboBox*>("Model_List")),
                  QStringList({kDelivered, " 新 模板 "}));
         QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 1);
-        QCOMPARE(session().currentModel, QString(" 新 模板 "));
+        QCOMPARE(session().currentTemplate, QString(" 新 模板 "));
         QCOMPARE(mainWindow()->statusPanelText(2), QString("当前模板： 新 模板 "));
         QCOMPARE(tb()->recNo(), 1);
         checkNewTemplateMode(false);
@@ -743,7 +743,7 @@ private Q_SLOTS:
         const QVector<TemplateStore::FieldPlace> places = surface()->fieldPlaces();
         m_start.reset();
         QVERIFY(startProgram());
-        QCOMPARE(session().currentModel, QString(" 新 模板 "));
+        QCOMPARE(session().currentTemplate, QString(" 新 模板 "));
         QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 1);
         QCOMPARE(surface()->backgroundImage()->size(), QSize(600, 400));
         QVERIFY(surface()->fieldPlaces() == places);
@@ -814,7 +814,7 @@ private Q_SLOTS:
         QCOMPARE(allRows(), rows);
         QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), pictures);
         checkNewTemplateMode(true);
-        QCOMPARE(session().currentModel, kDelivered);
+        QCOMPARE(session().currentTemplate, kDelivered);
     }
 
     void aSavedPictureNeverReplacesAnother_data()
@@ -896,7 +896,7 @@ private Q_SLOTS:
         QCOMPARE(allRows(), rows);
         QCOMPARE(tb()->recordCount(), 1);
         checkNewTemplateMode(true);
-        QCOMPARE(session().currentModel, kDelivered);
+        QCOMPARE(session().currentTemplate, kDelivered);
     }
 
     void duplicateNamesAndThePrefixLocate_data()
@@ -924,7 +924,7 @@ private Q_SLOTS:
                  QStringList({kDelivered, name}));
         QCOMPARE(tb()->recNo(), tableRow);
         QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), listIndex);
-        QCOMPARE(session().currentModel, name);
+        QCOMPARE(session().currentTemplate, name);
         // A lookup by name finds the row of that name.
         QVERIFY(page()->layOutTemplate(name));
         QCOMPARE(tb()->recNo(), 1);
@@ -979,7 +979,7 @@ private Q_SLOTS:
             QCOMPARE(storedPlace(row, f), control(f.number)->geometry());
         // The replaced picture served no other template.
         QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), QStringList({"form.bmp"}));
-        QCOMPARE(session().currentModel, kDelivered);
+        QCOMPARE(session().currentTemplate, kDelivered);
         QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 0);
         checkNewTemplateMode(false);
     }
@@ -1151,7 +1151,7 @@ private Q_SLOTS:
         QCOMPARE(stored, names);
         QCOMPARE(ConfigIni::readString(m_tmp->appDir(), "DefaultModel", "ModelName"), defaultName);
         // The template in use keeps being the same row, under its new name.
-        QCOMPARE(session().currentModel, list->currentText());
+        QCOMPARE(session().currentTemplate, list->currentText());
         QCOMPARE(mainWindow()->statusPanelText(2), "当前模板：" + list->currentText());
         Q_UNUSED(before);
     }
@@ -1263,7 +1263,7 @@ private Q_SLOTS:
         QCOMPARE(stored, names);
         QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), pictures);
         QCOMPARE(ConfigIni::readString(m_tmp->appDir(), "DefaultModel", "ModelName"), defaultName);
-        QCOMPARE(session().currentModel, current);
+        QCOMPARE(session().currentTemplate, current);
         QCOMPARE(list->currentText(), current);
         QCOMPARE(mainWindow()->statusPanelText(2), "当前模板：" + current);
         // The surface shows the template in use.
@@ -1655,7 +1655,7 @@ private Q_SLOTS:
         QComboBox* list = page()->findChild<QComboBox*>("Model_List");
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Down);
-        QCOMPARE(session().currentModel, QString("乙"));
+        QCOMPARE(session().currentTemplate, QString("乙"));
         QCOMPARE(page()->undoStack()->count(), 0);
         c->setFocus();
         QTest::keyClick(c, Qt::Key_Z, Qt::ControlModifier);
@@ -1896,7 +1896,7 @@ private Q_SLOTS:
         const FieldInfo* address = FieldCatalogue::byKey("A_Address");
         const FieldInfo* name = FieldCatalogue::byKey("A_Name");
         QCOMPARE(chooseFit(control(address->number)), 0);
-        FieldFits fits = FieldFitStore::load(dataModule()->database(), session().currentModel);
+        FieldFits fits = FieldFitStore::load(dataModule()->database(), session().currentTemplate);
         QVERIFY(fits.value("A_Address").fit);
         QVERIFY(!fits.value("A_Name").fit);
         // Another template keeps its own switches.
@@ -1904,7 +1904,7 @@ private Q_SLOTS:
         // Opened on another field the menu shows that field's state.
         QCOMPARE(chooseFit(control(name->number)), 0);
         QCOMPARE(chooseFit(control(address->number)), 1);
-        fits = FieldFitStore::load(dataModule()->database(), session().currentModel);
+        fits = FieldFitStore::load(dataModule()->database(), session().currentTemplate);
         QVERIFY(!fits.value("A_Address").fit);
         QVERIFY(fits.value("A_Name").fit);
         QVERIFY(m_prompt->shown.isEmpty());
@@ -1922,7 +1922,7 @@ private Q_SLOTS:
         m_prompt->clear();
         QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({"模板保存成功！"}));
-        const FieldFits fits = FieldFitStore::load(dataModule()->database(), session().currentModel);
+        const FieldFits fits = FieldFitStore::load(dataModule()->database(), session().currentTemplate);
         QCOMPARE(fits.value("A_Address").height, FieldCatalogue::kControlHeight + 30);
         QVERIFY(!fits.value("A_Address").fit);
         QVERIFY(!fits.contains("A_Name"));

@@ -200,7 +200,7 @@ private Q_SLOTS:
         QString error;
         m_dm = openFreshDataModule(m_tmp->path(), &m_session, &error);
         QVERIFY2(m_dm, qPrintable(error));
-        m_session.currentModel = Generic;
+        m_session.currentTemplate = Generic;
         m_prompt = std::make_unique<ScriptedPrompt>();
         addTemplate(Sf);
         addTemplate(Ems);
@@ -218,7 +218,7 @@ private Q_SLOTS:
 
     void activationListsTheTemplates_data()
     {
-        QTest::addColumn<QString>("currentModel");
+        QTest::addColumn<QString>("currentTemplate");
         QTest::addColumn<int>("selected");
 
         QTest::newRow("the current one") << Sf << 1;
@@ -228,10 +228,10 @@ private Q_SLOTS:
     }
     void activationListsTheTemplates()
     {
-        QFETCH(QString, currentModel);
+        QFETCH(QString, currentTemplate);
         QFETCH(int, selected);
         m_dm->templates->moveTo(1);
-        m_session.currentModel = currentModel;
+        m_session.currentTemplate = currentTemplate;
 
         WaybillDialog dialog(m_dm.get(), &m_session);
         showDialog(dialog);

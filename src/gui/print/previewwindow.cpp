@@ -57,8 +57,8 @@ void PreviewWindow::openOnCurrentRow()
     centreOnScreen(this);
     if (m_mainWindow)
         m_mainWindow->hide();
-    if (!TemplateStore::findRow(m_dm->templates, m_session->currentModelRow,
-                                m_session->currentModel))
+    if (!TemplateStore::findRow(m_dm->templates, m_session->currentTemplateRow,
+                                m_session->currentTemplate))
         prompt().message(TemplateMessages::noCurrentTemplate());
     drawCurrentRow();
     // However the window was opened, the paging buttons follow the row shown.
@@ -85,7 +85,7 @@ void PreviewWindow::drawCurrentRow()
     Dataset* model = m_dm->templates;
     const bool haveModel =
         model->recNo() >= 0 && !model->eof() &&
-        model->fieldByName(TemplateStore::Column::Name).asString() == m_session->currentModel;
+        model->fieldByName(TemplateStore::Column::Name).asString() == m_session->currentTemplate;
     // 2. The template's picture, replacing the earlier record's.
     QImage image;
     QString error;
@@ -112,7 +112,7 @@ void PreviewWindow::drawCurrentRow()
         guarded([&] {
             const RecordFields fields = RecordRenderer::collect(model, m_dm->sender, m_dm->recipients,
                                                                 SurfacePositions(m_surface));
-            const FieldFits fits = FieldFitStore::load(m_dm->database(), m_session->currentModel);
+            const FieldFits fits = FieldFitStore::load(m_dm->database(), m_session->currentTemplate);
             const QFont font = m_session->printFont();
             QPainter p(&image);
             p.setFont(font);

@@ -197,7 +197,7 @@ bool printTestSheet(DataModule* dm, const Session& session, const DesignSurface*
 void showCalibration(DataModule* dm, const Session& session, const DesignSurface* surface,
                      const std::function<bool(QPrinter*)>& pageSetup, QWidget* parent)
 {
-    CalibrationDialog dialog(dm->database(), session.currentModel,
+    CalibrationDialog dialog(dm->database(), session.currentTemplate,
                              Calibration::printerKey(PrinterStore::printer()), parent);
     dialog.setTestSheetPrinter([=, &session](const Calibration& c) {
         printTestSheet(dm, session, surface, pageSetup, c);

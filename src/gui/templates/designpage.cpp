@@ -147,13 +147,13 @@ void DesignPage::fillTemplateList()
     });
 }
 
-void DesignPage::selectCurrentModel()
+void DesignPage::selectCurrentTemplate()
 {
     int index = -1;
     if (m_dm && m_dm->templates->isActive())
         index = m_ui->templateList->findData(
-            TemplateStore::resolveRow(m_dm->templates, m_session->currentModelRow,
-                                      m_session->currentModel));
+            TemplateStore::resolveRow(m_dm->templates, m_session->currentTemplateRow,
+                                      m_session->currentTemplate));
     m_ui->templateList->setCurrentIndex(index);
 }
 
@@ -243,7 +243,7 @@ bool DesignPage::layOutCurrentModel()
         if (!tb->isActive())
             tb->open();
         const qint64 row =
-            TemplateStore::resolveRow(tb, m_session->currentModelRow, m_session->currentModel);
+            TemplateStore::resolveRow(tb, m_session->currentTemplateRow, m_session->currentTemplate);
         found = row >= 0 && tb->gotoBookmark(row);
         if (found)
             layOutCurrentRow();
@@ -268,12 +268,12 @@ void DesignPage::chooseListedTemplate(int index)
     if (!ok) {
         // The list goes on naming the template in use, so that a save
         // cannot write this layout into the template that failed to load.
-        selectCurrentModel();
+        selectCurrentTemplate();
         return;
     }
-    m_session->currentModel = name;
-    m_session->currentModelRow = row;
-    Q_EMIT currentModelPanel(name);
+    m_session->currentTemplate = name;
+    m_session->currentTemplateRow = row;
+    Q_EMIT currentTemplatePanel(name);
 }
 
 bool DesignPage::hasUnsavedChanges() const
@@ -296,7 +296,7 @@ bool DesignPage::leaveNewTemplateMode()
     m_ui->paperWidthEdit->clear();
     m_ui->paperHeightEdit->clear();
     layOutCurrentModel();
-    selectCurrentModel();
+    selectCurrentTemplate();
     return true;
 }
 
@@ -502,8 +502,8 @@ bool DesignPage::saveNewTemplate()
         prompt().message(withReason(TemplateMessages::saveFailed(), reasonOf(e)));
         return false;
     }
-    m_session->currentModel = savedName;
-    m_session->currentModelRow = tb->bookmark();
+    m_session->currentTemplate = savedName;
+    m_session->currentTemplateRow = tb->bookmark();
     guarded([&] { storeFieldHeights(savedName); });
     if (replaced >= 0 && oldPicture != pictureName)
         removeUnusedPicture(oldPicture);
@@ -538,8 +538,8 @@ bool DesignPage::saveExistingTemplate()
         prompt().message(withReason(TemplateMessages::saveFailed(), reasonOf(e)));
         return false;
     }
-    m_session->currentModel = listName;
-    m_session->currentModelRow = mark;
+    m_session->currentTemplate = listName;
+    m_session->currentTemplateRow = mark;
     guarded([&] { storeFieldHeights(listName); });
     afterSave();
     return true;
@@ -551,17 +551,17 @@ void DesignPage::afterSave()
     fillTemplateList();
     guarded([&] {
         // A prefix match, so an earlier name that begins with this one wins.
-        m_dm->templates->locate(TemplateStore::Column::Name, m_session->currentModel,
+        m_dm->templates->locate(TemplateStore::Column::Name, m_session->currentTemplate,
                                Dataset::PartialKey);
     });
     setNewTemplateMode(false);
-    selectCurrentModel();
+    selectCurrentTemplate();
     // The places on screen are stored now, the offsets baked into them.
     m_session->screenOffsetX = 0;
     m_session->screenOffsetY = 0;
     m_laidOut = m_ui->surface->fieldPlaces();
     m_undoStack->clear(); // undo goes back to the last save, no further
-    Q_EMIT currentModelPanel(m_session->currentModel);
+    Q_EMIT currentTemplatePanel(m_session->currentTemplate);
 }
 
 bool DesignPage::writeDefaultModel(const QString& name)
@@ -613,7 +613,7 @@ void DesignPage::renameTemplate()
     // The default names the first row of its name; it follows that row.
     const bool renamesDefault = TemplateStore::resolveRow(tb, -1, defaultName) == row;
     const bool renamesCurrent =
-        TemplateStore::resolveRow(tb, m_session->currentModelRow, m_session->currentModel) == row;
+        TemplateStore::resolveRow(tb, m_session->currentTemplateRow, m_session->currentTemplate) == row;
     const bool ok = guarded([&] {
         if (!tb->gotoBookmark(row))
             throw DataError(TemplateMessages::templateGone(oldName));
@@ -635,12 +635,12 @@ void DesignPage::renameTemplate()
     if (renamesDefault)
         writeDefaultModel(*name);
     if (renamesCurrent) {
-        m_session->currentModel = *name;
-        m_session->currentModelRow = row;
-        Q_EMIT currentModelPanel(*name);
+        m_session->currentTemplate = *name;
+        m_session->currentTemplateRow = row;
+        Q_EMIT currentTemplatePanel(*name);
     }
     fillTemplateList();
-    selectCurrentModel();
+    selectCurrentTemplate();
 }
 
 void DesignPage::deleteTemplate()
@@ -664,7 +664,7 @@ void DesignPage::deleteTemplate()
         return;
     const QString picture = TemplateStore::columnOfRow(tb, row, TemplateStore::Column::PictureName);
     const bool deletesCurrent =
-        TemplateStore::resolveRow(tb, m_session->currentModelRow, m_session->currentModel) == row;
+        TemplateStore::resolveRow(tb, m_session->currentTemplateRow, m_session->currentTemplate) == row;
     QString defaultName = ConfigIni::read(m_session->appDir, ConfigIni::DefaultModel);
     const bool deletesDefault = TemplateStore::resolveRow(tb, -1, defaultName) == row;
     if (!guarded([&] {
@@ -686,20 +686,20 @@ void DesignPage::deleteTemplate()
     if (deletesCurrent) {
         // The default, else the first template, takes its place on the surface.
         const qint64 defaultRow = TemplateStore::resolveRow(tb, -1, defaultName);
-        m_session->currentModel = defaultRow >= 0 ? defaultName : firstName;
-        m_session->currentModelRow = defaultRow >= 0 ? defaultRow : tb->rowId(0);
+        m_session->currentTemplate = defaultRow >= 0 ? defaultName : firstName;
+        m_session->currentTemplateRow = defaultRow >= 0 ? defaultRow : tb->rowId(0);
         if (!newTemplateMode())
             layOutCurrentModel();
-        Q_EMIT currentModelPanel(m_session->currentModel);
+        Q_EMIT currentTemplatePanel(m_session->currentTemplate);
     }
     fillTemplateList();
-    selectCurrentModel();
+    selectCurrentTemplate();
 }
 
 void DesignPage::makeCurrentTemplateDefault()
 {
-    if (!writeDefaultModel(m_session->currentModel))
+    if (!writeDefaultModel(m_session->currentTemplate))
         return;
     prompt().message(QStringLiteral("默认模板已保存，接下来的打印都将基于此模板！"));
-    Q_EMIT currentModelPanel(m_session->currentModel);
+    Q_EMIT currentTemplatePanel(m_session->currentTemplate);
 }

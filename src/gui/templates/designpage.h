@@ -68,7 +68,7 @@ public:
     // remembering its row.
     void fillTemplateList();
     // Selects the list entry of the template in use (none if none).
-    void selectCurrentModel();
+    void selectCurrentTemplate();
     // Selects no list entry.
     void clearTemplateSelection();
     // Moved, resized or hidden fields since the layout, or a new template
@@ -86,7 +86,7 @@ public:
 
 Q_SIGNALS:
     // The status bar's current-template panel is to show this name.
-    void currentModelPanel(const QString& modelName);
+    void currentTemplatePanel(const QString& modelName);
     // The status bar's selected-field panel is to show this text.
     void selectedFieldPanel(const QString& text);
     void pageSetupRequested();      // "页面设置"

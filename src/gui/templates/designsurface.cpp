@@ -442,7 +442,7 @@ void DesignSurface::showSelectedFieldFit()
     bool fit = false;
     if (c && m_dm)
         guarded([&] {
-            fit = FieldFitStore::load(m_dm->database(), m_session->currentModel)
+            fit = FieldFitStore::load(m_dm->database(), m_session->currentTemplate)
                       .value(c->field().key)
                       .fit;
         });
@@ -455,7 +455,7 @@ void DesignSurface::setSelectedFieldFits(bool fit)
     if (!c || !m_dm)
         return;
     guarded([&] {
-        FieldFitStore::setFit(m_dm->database(), m_session->currentModel, c->field().key, fit);
+        FieldFitStore::setFit(m_dm->database(), m_session->currentTemplate, c->field().key, fit);
     });
 }
 

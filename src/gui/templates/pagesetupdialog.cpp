@@ -36,8 +36,8 @@ bool PageSetupDialog::findCurrentModel()
         Dataset* tb = m_page->dataModule()->templates;
         if (!tb->isActive())
             tb->open();
-        found = TemplateStore::findRow(tb, m_page->session()->currentModelRow,
-                                       m_page->session()->currentModel);
+        found = TemplateStore::findRow(tb, m_page->session()->currentTemplateRow,
+                                       m_page->session()->currentTemplate);
     });
     return found;
 }
@@ -110,7 +110,7 @@ void PageSetupDialog::applyPageValues()
     session.screenOffsetX = v->leftX;
     session.screenOffsetY = v->topY;
     m_page->layOutCurrentModel();
-    Q_EMIT m_page->currentModelPanel(session.currentModel);
+    Q_EMIT m_page->currentTemplatePanel(session.currentTemplate);
     if (m_printerSource)
         applyPaperSize(m_printerSource(), v->width, v->height);
     accept();

@@ -73,7 +73,7 @@ void WaybillDialog::listTemplates()
     });
     int chosen = -1;
     for (int i = 0; i < m_ui->templateCombo->count() && chosen < 0; ++i) {
-        if (m_ui->templateCombo->itemText(i).compare(m_session->currentModel,
+        if (m_ui->templateCombo->itemText(i).compare(m_session->currentTemplate,
                                                      Qt::CaseInsensitive) == 0)
             chosen = i;
     }
