@@ -40,7 +40,8 @@ void readSheet(const WorkbookReader& reader)
 
 int fuzzWorkbook(const char* extension, const uint8_t* data, size_t size)
 {
-    const QString fileName = scratchDir().filePath(QStringLiteral("input.") + QLatin1String(extension));
+    const QString fileName =
+        scratchDir().filePath(QStringLiteral("input.") + QLatin1String(extension));
     {
         QFile file(fileName);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))

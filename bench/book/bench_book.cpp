@@ -3,11 +3,11 @@
 // every value of the same rows with a bare forward-only query, in the same
 // run on the same file. Also the first paint of a grid showing the model.
 
+#include "book/recipientrows.h"
 #include "data/datamodule.h"
 #include "data/datasetmodel.h"
 #include "gui/book/recipientpage.h"
 #include "templates/newdatabase.h"
-#include "book/recipientrows.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -16,14 +16,14 @@
 // `bench_excel xlsx-vs-csv [FOLDER]` runs this case alone.
 
 #include "base/dataerror.h"
+#include "book/recipientrows.h"
 #include "data/datamodule.h"
 #include "excel/exportwriter.h"
 #include "excel/importrows.h"
 #include "excel/importtable.h"
 #include "excel/tableexport.h"
-#include "templates/newdatabase.h"
-#include "book/recipientrows.h"
 #include "excel/workbookreader.h"
+#include "templates/newdatabase.h"
 
 #include <QApplication>
 #include <QCoreApplication>

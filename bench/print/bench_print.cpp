@@ -2,22 +2,22 @@
 // the same 26 texts at the same places on the same number of pages; and
 // 10,000 waybills with long addresses fitted into their boxes against the
 // same drawn on one line.
-#include "print/batchprint.h"
+#include "base/session.h"
 #include "data/datamodule.h"
-#include "templates/fieldcatalogue.h"
-#include "templates/fieldfitstore.h"
-#include "freshdatabase.h"
 #include "data/headerguard.h"
-#include "templates/pagesize.h"
+#include "data/transaction.h"
+#include "freshdatabase.h"
+#include "print/batchprint.h"
 #include "print/printerpaper.h"
 #include "print/printerstore.h"
 #include "print/printgeometry.h"
 #include "print/printlog.h"
 #include "print/recordrenderer.h"
-#include "base/session.h"
+#include "templates/fieldcatalogue.h"
+#include "templates/fieldfitstore.h"
+#include "templates/pagesize.h"
 #include "templates/templatestore.h"
 #include "tempworkdir.h"
-#include "data/transaction.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -28,7 +28,8 @@
 #include <QSqlQuery>
 #include <cstdio>
 
-namespace {
+namespace
+{
 
 long peakRssKb()
 {
@@ -128,8 +129,8 @@ double floorLoop(DataModule& dm, const Session& session, const QString& file)
     t.start();
     QPdfWriter writer(file);
     writer.setResolution(1200);
-    writer.setPageSize(QPageSize(QSizeF(230, 127), QPageSize::Millimeter, QString(),
-                                 QPageSize::ExactMatch));
+    writer.setPageSize(
+        QPageSize(QSizeF(230, 127), QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
     writer.setPageMargins(QMarginsF(0, 0, 0, 0));
     QPainter p(&writer);
     p.setFont(session.printFont());

@@ -10,11 +10,11 @@
 // The cases take turns, five rounds, and each keeps its best time: the
 // machine is shared. Prints each time and the ratios.
 
+#include "base/session.h"
+#include "book/recipientrows.h"
 #include "data/datamodule.h"
 #include "gui/templates/designsurface.h"
 #include "templates/newdatabase.h"
-#include "book/recipientrows.h"
-#include "base/session.h"
 #include "waybill/waybillplan.h"
 #include "waybill/waybillwriter.h"
 

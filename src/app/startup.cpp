@@ -1,14 +1,14 @@
 #include "app/startup.h"
 
 #include "base/appmessages.h"
+#include "base/guarded.h"
+#include "base/prompt.h"
+#include "base/qttranslations.h"
 #include "cli/cli.h"
 #include "data/datamodule.h"
-#include "base/guarded.h"
-#include "gui/mainwindow.h"
-#include "base/prompt.h"
-#include "gui/qtprompt.h"
-#include "base/qttranslations.h"
 #include "data/termination.h"
+#include "gui/mainwindow.h"
+#include "gui/qtprompt.h"
 
 #include <QApplication>
 #include <QFont>
@@ -37,8 +37,8 @@ bool Startup::start()
     if (!m_db.acquire())
         return false;
     // 7. The windows, each once for the run: the main window makes its dialogs.
-    const bool ok = guarded(
-        [&] { m_main = std::make_unique<MainWindow>(m_db.dataModule(), &m_db.session()); });
+    const bool ok =
+        guarded([&] { m_main = std::make_unique<MainWindow>(m_db.dataModule(), &m_db.session()); });
     if (!ok) {
         shutdown();
         return false;

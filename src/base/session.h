@@ -10,8 +10,8 @@
 // arguments and config.ini, and whoever needs it is given it.
 struct Session {
     QString appDir;                       // the application directory, with a trailing '/'
-    QString currentTemplate;                 // name of the template in use
-    qint64 currentTemplateRow = -1;          // its row in Exp_Model, when known (names may repeat)
+    QString currentTemplate;              // name of the template in use
+    qint64 currentTemplateRow = -1;       // its row in Exp_Model, when known (names may repeat)
     std::optional<QFont> chosenPrintFont; // the one accepted in the font dialog
     QColor chosenPrintColour = Qt::black; // chosen after the print font
     int screenOffsetX = 0;                // Screen_OffsetX: feed offsets of the template laid out

@@ -1,20 +1,21 @@
 #include "cli/cli.h"
 
-#include "print/calibrationcommands.h"
-#include "excel/excelcommands.h"
-#include "print/printcommands.h"
-#include "shop/shopcommands.h"
-#include "waybill/waybillcommands.h"
 #include "base/prompt.h"
 #include "base/qttranslations.h"
 #include "data/databasestart.h"
 #include "data/termination.h"
+#include "excel/excelcommands.h"
+#include "print/calibrationcommands.h"
+#include "print/printcommands.h"
+#include "shop/shopcommands.h"
+#include "waybill/waybillcommands.h"
 
 #include <QApplication>
 #include <QMultiMap>
 #include <cstdio>
 
-namespace Cli {
+namespace Cli
+{
 
 const QList<Command>& commands()
 {
@@ -59,7 +60,8 @@ QString usageText()
 
 } // namespace Cli
 
-namespace {
+namespace
+{
 
 void writeOut(FILE* f, const QString& text)
 {

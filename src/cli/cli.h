@@ -2,8 +2,8 @@
 
 #include "base/exitcode.h"
 
-#include <QString>
 #include <QMultiMap>
+#include <QString>
 #include <QStringList>
 #include <functional>
 
@@ -13,7 +13,8 @@ struct Session;
 // The command line: the same core as the windows, no window. Exit status:
 // one of ExitCode (0 done; 1 refused or failed, the message says why; 2
 // wrong usage).
-namespace Cli {
+namespace Cli
+{
 
 // One command: a name, its usage line and what runs it. To add one, give
 // the feature a run function and a synopsis and add a row to the table in

@@ -5,7 +5,8 @@
 #include <QStringList>
 
 // "--name value" options and "--name" flags of the command line.
-namespace CliArgs {
+namespace CliArgs
+{
 
 // The line a command shows on wrong usage: its synopsis after "waylark ".
 inline QString usageLine(const QString& synopsis)

@@ -5,7 +5,8 @@
 #include <QSettings>
 #include <QStringList>
 
-namespace ConfigIni {
+namespace ConfigIni
+{
 
 namespace
 {

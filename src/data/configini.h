@@ -4,7 +4,8 @@
 
 // config.ini in the application directory: a UTF-8 INI file. Every section
 // and key the program keeps is spelled here and nowhere else.
-namespace ConfigIni {
+namespace ConfigIni
+{
 
 // One value of the file: its section and key.
 struct Setting {

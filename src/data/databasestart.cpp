@@ -1,10 +1,10 @@
 #include "data/databasestart.h"
 
 #include "base/appmessages.h"
-#include "data/datamodule.h"
 #include "base/guarded.h"
-#include "data/headerguard.h"
 #include "base/prompt.h"
+#include "data/datamodule.h"
+#include "data/headerguard.h"
 #include "data/safefile.h"
 #include "data/termination.h"
 

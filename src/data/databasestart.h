@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/instancelock.h"
 #include "base/session.h"
+#include "data/instancelock.h"
 
 #include <QString>
 #include <functional>
@@ -31,7 +31,10 @@ public:
 
     // Runs first when the database closes; returns true when it sealed the
     // file itself (the windows' own close does).
-    void setCloseWindows(std::function<bool()> closeWindows) { m_closeWindows = std::move(closeWindows); }
+    void setCloseWindows(std::function<bool()> closeWindows)
+    {
+        m_closeWindows = std::move(closeWindows);
+    }
 
     // Closes the database and seals it, if a window has not done so already.
     void closeAndSeal();

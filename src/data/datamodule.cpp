@@ -9,7 +9,8 @@ const char* const DataModule::kDatabaseFileName = "Waylark_main.db";
 const char* const DataModule::kConnectionName = "DB_main";
 const char* const DataModule::kPassword = "qLmZvXa";
 
-namespace {
+namespace
+{
 
 const char* const kSendColSql = "select Name as 发件人姓名,\n"
                                 "Departure  as 始发地,\n"
@@ -77,8 +78,8 @@ DataModule::~DataModule()
 
 QList<Dataset*> DataModule::datasets() const
 {
-    return {templates,        recipients,      sender,     senderColumns, recipientColumns,
-            provinces, cities, areas, shop};
+    return {templates, recipients, sender, senderColumns, recipientColumns,
+            provinces, cities,     areas,  shop};
 }
 
 QSqlDatabase DataModule::database() const
@@ -136,8 +137,8 @@ void DataModule::connectDatabase(const QString& fileName)
 void DataModule::openAll()
 {
     // Start-up order.
-    for (Dataset* ds : {templates, recipients, sender, shop, recipientColumns, senderColumns,
-                        areas, cities, provinces})
+    for (Dataset* ds : {templates, recipients, sender, shop, recipientColumns, senderColumns, areas,
+                        cities, provinces})
         ds->open();
 }
 

@@ -8,9 +8,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace HeaderGuard {
+namespace HeaderGuard
+{
 
-namespace {
+namespace
+{
 
 // SQLite's lock bytes on POSIX: the pending byte at 1 GiB, the reserved byte
 // and 510 shared bytes. Holding all of them keeps any SQLite connection of

@@ -8,7 +8,8 @@
 // runs), so that the file does not open as a database outside the program.
 // Only a file that carries the other pattern is ever written: any other file
 // is left byte-for-byte as it is.
-namespace HeaderGuard {
+namespace HeaderGuard
+{
 
 enum class Result {
     Written,        // the header was swapped

@@ -10,7 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 QSet<QString>& pending()
 {
@@ -139,8 +140,8 @@ bool SafeFile::commit()
     // A new file gets the usual permissions; an existing one keeps its own.
     struct stat st;
     const QByteArray target = QFile::encodeName(m_target);
-    const mode_t mode = ::stat(target.constData(), &st) == 0 ? (st.st_mode & 07777)
-                                                            : (0666 & ~currentUmask());
+    const mode_t mode =
+        ::stat(target.constData(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~currentUmask());
     if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) {
         fail(kCannotWrite, errno);
         discard();

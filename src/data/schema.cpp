@@ -15,7 +15,8 @@ static void initRegionResources()
     Q_INIT_RESOURCE(regions);
 }
 
-namespace {
+namespace
+{
 
 void exec(QSqlQuery& q, const QString& sql)
 {
@@ -115,7 +116,8 @@ void setVersion(QSqlQuery& q, int version)
 
 } // namespace
 
-namespace Schema {
+namespace Schema
+{
 
 const QString& printedAtColumn()
 {
@@ -129,18 +131,21 @@ const QString& printCountColumn()
     return s;
 }
 
-
 const QStringList& fieldKeys()
 {
     static const QStringList keys = {
-        QStringLiteral("S_Name"),      QStringLiteral("S_Company"),   QStringLiteral("S_Address"),
-        QStringLiteral("S_Mobile"),    QStringLiteral("S_Phone"),     QStringLiteral("S_Contents"),
-        QStringLiteral("A_Name"),      QStringLiteral("A_Company"),   QStringLiteral("A_Address"),
-        QStringLiteral("A_Mobile"),    QStringLiteral("A_Phone"),     QStringLiteral("A_Disrination"),
-        QStringLiteral("A_PostCode"),  QStringLiteral("A_Prvince"),   QStringLiteral("A_City"),
-        QStringLiteral("A_Country"),   QStringLiteral("S_Departure"), QStringLiteral("S_PostCode"),
-        QStringLiteral("S_Prvince"),   QStringLiteral("S_City"),      QStringLiteral("S_Country"),
-        QStringLiteral("A_Custom1"),   QStringLiteral("A_Custom2"),   QStringLiteral("A_Custom3"),
+        QStringLiteral("S_Name"),      QStringLiteral("S_Company"),
+        QStringLiteral("S_Address"),   QStringLiteral("S_Mobile"),
+        QStringLiteral("S_Phone"),     QStringLiteral("S_Contents"),
+        QStringLiteral("A_Name"),      QStringLiteral("A_Company"),
+        QStringLiteral("A_Address"),   QStringLiteral("A_Mobile"),
+        QStringLiteral("A_Phone"),     QStringLiteral("A_Disrination"),
+        QStringLiteral("A_PostCode"),  QStringLiteral("A_Prvince"),
+        QStringLiteral("A_City"),      QStringLiteral("A_Country"),
+        QStringLiteral("S_Departure"), QStringLiteral("S_PostCode"),
+        QStringLiteral("S_Prvince"),   QStringLiteral("S_City"),
+        QStringLiteral("S_Country"),   QStringLiteral("A_Custom1"),
+        QStringLiteral("A_Custom2"),   QStringLiteral("A_Custom3"),
         QStringLiteral("A_Custom4"),   QStringLiteral("A_Custom5"),
     };
     return keys;
@@ -179,19 +184,19 @@ QStringList modelColumns()
 
 QStringList recipientColumns()
 {
-    return {QStringLiteral("ID"),       QStringLiteral("Name"),        QStringLiteral("Company"),
-            QStringLiteral("Address"),  QStringLiteral("Mobile"),      QStringLiteral("Phone"),
-            QStringLiteral("ExpName"),  QStringLiteral("WayBillNo"),   QStringLiteral("Disrination"),
-            QStringLiteral("PostCode"), QStringLiteral("Prvince"),     QStringLiteral("City"),
-            QStringLiteral("Country"),  QStringLiteral("Custom1"),     QStringLiteral("Custom2"),
-            QStringLiteral("Custom3"),  QStringLiteral("Custom4"),     QStringLiteral("Custom5")};
+    return {QStringLiteral("ID"),       QStringLiteral("Name"),      QStringLiteral("Company"),
+            QStringLiteral("Address"),  QStringLiteral("Mobile"),    QStringLiteral("Phone"),
+            QStringLiteral("ExpName"),  QStringLiteral("WayBillNo"), QStringLiteral("Disrination"),
+            QStringLiteral("PostCode"), QStringLiteral("Prvince"),   QStringLiteral("City"),
+            QStringLiteral("Country"),  QStringLiteral("Custom1"),   QStringLiteral("Custom2"),
+            QStringLiteral("Custom3"),  QStringLiteral("Custom4"),   QStringLiteral("Custom5")};
 }
 
 QStringList senderColumns()
 {
-    return {QStringLiteral("ID"),      QStringLiteral("Name"),    QStringLiteral("Departure"),
-            QStringLiteral("Company"), QStringLiteral("Prvince"), QStringLiteral("City"),
-            QStringLiteral("Country"), QStringLiteral("Address"), QStringLiteral("Mobile"),
+    return {QStringLiteral("ID"),      QStringLiteral("Name"),     QStringLiteral("Departure"),
+            QStringLiteral("Company"), QStringLiteral("Prvince"),  QStringLiteral("City"),
+            QStringLiteral("Country"), QStringLiteral("Address"),  QStringLiteral("Mobile"),
             QStringLiteral("Phone"),   QStringLiteral("Contents"), QStringLiteral("PostCode")};
 }
 

@@ -5,7 +5,8 @@
 
 // The tables of Waylark_main.db. The schema version lives in SQLite's
 // user_version so that a later program can migrate an older file.
-namespace Schema {
+namespace Schema
+{
 
 constexpr int kVersion = 2;
 

@@ -8,9 +8,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace Termination {
+namespace Termination
+{
 
-namespace {
+namespace
+{
 
 volatile std::sig_atomic_t g_signal = 0;
 int g_pipe[2] = {-1, -1};

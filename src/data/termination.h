@@ -6,7 +6,8 @@
 // records the signal and writes one byte into a socket pair; the program's
 // own handling runs on the main thread, from the event loop (a socket
 // notifier) or from a long operation that polls requested().
-namespace Termination {
+namespace Termination
+{
 
 // Installs the handlers once; `handler` receives the signal number. It runs
 // at most once, on the main thread, and is expected not to return.

@@ -1,16 +1,16 @@
 #include "excel/excelcommands.h"
 
-#include "cli/cliargs.h"
 #include "base/dataerror.h"
+#include "base/guarded.h"
+#include "base/prompt.h"
+#include "base/session.h"
+#include "cli/cliargs.h"
 #include "data/datamodule.h"
 #include "excel/exportwriter.h"
-#include "base/guarded.h"
 #include "excel/importmapping.h"
 #include "excel/importrows.h"
 #include "excel/importtable.h"
 #include "excel/tableexport.h"
-#include "base/prompt.h"
-#include "base/session.h"
 #include "excel/workbookreader.h"
 
 #include <QFileInfo>
@@ -112,9 +112,9 @@ ExitCode::Code runImportCommand(const QStringList& args, DataModule* dm, Session
         // the script's author sees what was taken.
         titles = proposedMapping(session.appDir, titleRowTexts);
         const QStringList lines = mappingLines(titles);
-        prompt().message(lines.isEmpty() ? QStringLiteral("导入字段对应：（无）")
-                                         : QStringLiteral("导入字段对应：\n") +
-                                               lines.join(QLatin1Char('\n')));
+        prompt().message(lines.isEmpty()
+                             ? QStringLiteral("导入字段对应：（无）")
+                             : QStringLiteral("导入字段对应：\n") + lines.join(QLatin1Char('\n')));
     }
     ImportRows rows;
     if (!rows.start(*reader, titleRow, titles, &error)) {

@@ -27,7 +27,11 @@ const QVector<QStringList>& synonyms()
         {QStringLiteral("市"), QStringLiteral("城市")},
         {QStringLiteral("区"), QStringLiteral("县"), QStringLiteral("区县")},
         {QStringLiteral("邮政编码")},
-        {}, {}, {}, {}, {},
+        {},
+        {},
+        {},
+        {},
+        {},
     };
     return names;
 }
@@ -94,12 +98,10 @@ QStringList rememberedMapping(const QString& appDir, const QStringList& titles)
     return mapping;
 }
 
-bool rememberMapping(const QString& appDir, const QStringList& titles,
-                     const QStringList& mapping)
+bool rememberMapping(const QString& appDir, const QStringList& titles, const QStringList& mapping)
 {
     const QJsonArray array = QJsonArray::fromStringList(mapping);
-    const QString value =
-        QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+    const QString value = QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
     return ConfigIni::writeString(appDir, kSection, keyOf(titles), value);
 }
 

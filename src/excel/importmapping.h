@@ -17,8 +17,7 @@ QStringList automaticMapping(const QStringList& titles);
 QStringList rememberedMapping(const QString& appDir, const QStringList& titles);
 // Remembers MAPPING (one title per caption) for this title row in
 // config.ini; false when the file cannot be written.
-bool rememberMapping(const QString& appDir, const QStringList& titles,
-                     const QStringList& mapping);
+bool rememberMapping(const QString& appDir, const QStringList& titles, const QStringList& mapping);
 
 // The remembered mapping when there is one, else the automatic one.
 QStringList proposedMapping(const QString& appDir, const QStringList& titles);

@@ -1,8 +1,8 @@
 #include "excel/importtable.h"
 
 #include "base/dataerror.h"
-#include "excel/importrows.h"
 #include "book/recipientrows.h"
+#include "excel/importrows.h"
 
 #include <exception>
 

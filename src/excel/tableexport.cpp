@@ -2,8 +2,8 @@
 
 #include "base/dataerror.h"
 #include "data/dataset.h"
-#include "excel/exportwriter.h"
 #include "data/schema.h"
+#include "excel/exportwriter.h"
 
 namespace
 {
@@ -18,7 +18,8 @@ public:
     {
         const QStringList names = m_ds->fieldNames();
         for (int i = 0; i < names.size(); ++i) {
-            if (names.at(i) == Schema::printedAtColumn() || names.at(i) == Schema::printCountColumn())
+            if (names.at(i) == Schema::printedAtColumn() ||
+                names.at(i) == Schema::printCountColumn())
                 continue;
             m_columns << i;
             m_names << names.at(i);

@@ -174,8 +174,7 @@ bool moveToCell(View ref, int* row, int* column, const QString& sheetName, QStri
         if (*row < 1)
             return false;
         if (*column > kMaxSheetColumns) {
-            *reason =
-                outOfSheet(sheetName, QStringLiteral("第%1行第%2列").arg(*row).arg(*column));
+            *reason = outOfSheet(sheetName, QStringLiteral("第%1行第%2列").arg(*row).arg(*column));
             return false;
         }
         return true;

@@ -1,7 +1,7 @@
 #include "gui/dbedit.h"
 
-#include "data/dataset.h"
 #include "base/guarded.h"
+#include "data/dataset.h"
 
 #include <QKeyEvent>
 

@@ -1,37 +1,37 @@
 #include "gui/mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "print/calibrationcommands.h"
 #include "gui/centre.h"
+#include "print/calibrationcommands.h"
 
 #include "base/appmessages.h"
+#include "base/guarded.h"
+#include "base/prompt.h"
+#include "base/session.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
-#include "gui/templates/designpage.h"
-#include "gui/templates/designsurface.h"
-#include "excel/excelcommands.h"
-#include "gui/templates/fieldselectiondialog.h"
-#include "gui/excel/importmappingdialog.h"
-#include "base/guarded.h"
 #include "data/headerguard.h"
-#include "gui/templates/pagesetupdialog.h"
-#include "templates/pagesize.h"
-#include "print/printerpaper.h"
-#include "gui/print/previewwindow.h"
-#include "gui/print/printactions.h"
-#include "print/printcommands.h"
-#include "print/printerchoice.h"
-#include "print/printerstore.h"
-#include "base/prompt.h"
+#include "excel/excelcommands.h"
 #include "gui/book/recipientpage.h"
 #include "gui/book/senderpage.h"
-#include "base/session.h"
-#include "shop/shopcommands.h"
+#include "gui/excel/importmappingdialog.h"
+#include "gui/print/previewwindow.h"
+#include "gui/print/printactions.h"
 #include "gui/shop/shopsettingsdialog.h"
+#include "gui/templates/designpage.h"
+#include "gui/templates/designsurface.h"
+#include "gui/templates/fieldselectiondialog.h"
+#include "gui/templates/pagesetupdialog.h"
+#include "gui/waybill/waybilldialog.h"
+#include "print/printcommands.h"
+#include "print/printerchoice.h"
+#include "print/printerpaper.h"
+#include "print/printerstore.h"
+#include "shop/shopcommands.h"
+#include "templates/pagesize.h"
 #include "templates/templatemessages.h"
 #include "templates/templatestore.h"
 #include "waybill/waybillcommands.h"
-#include "gui/waybill/waybilldialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -90,7 +90,8 @@ void MainWindow::connectToolBar()
     connect(m_ui->helpButton, &QToolButton::clicked, this, &MainWindow::openHelp);
     connect(m_ui->exitButton, &QToolButton::clicked, this, &MainWindow::exitProgram);
     connect(m_ui->singlePrintButton, &QToolButton::clicked, this, &MainWindow::showSinglePrintHint);
-    connect(m_ui->batchPrintButton, &QToolButton::clicked, this, &MainWindow::showRecipientsAndPrint);
+    connect(m_ui->batchPrintButton, &QToolButton::clicked, this,
+            &MainWindow::showRecipientsAndPrint);
     connect(m_ui->fontButton, &QToolButton::clicked, this, &MainWindow::chooseFont);
     QToolButton* printerButton = m_ui->printerButton;
     connect(printerButton, &QToolButton::clicked, this, &MainWindow::setUpPrinter);
@@ -147,7 +148,7 @@ MainWindow::~MainWindow() = default;
 void MainWindow::createDialogs()
 {
     m_preview = new PreviewWindow(m_dm, m_session, designPage()->surface(), this,
-                                [this](QPrinter* printer) { return preparePrinter(printer); });
+                                  [this](QPrinter* printer) { return preparePrinter(printer); });
     m_pageSetup = new PageSetupDialog(designPage(), this);
     m_pageSetup->setPrinterSource(&PrinterStore::printer);
     m_importDialog = new ImportMappingDialog(m_dm, m_session, this);
@@ -280,8 +281,8 @@ bool MainWindow::preparePrinter(QPrinter* printer)
         prompt().message(TemplateMessages::noCurrentTemplate());
         return false;
     }
-    if (!::applyTemplatePaper(m_dm->templates, m_session->currentTemplateRow, m_session->currentTemplate,
-                      printer)) {
+    if (!::applyTemplatePaper(m_dm->templates, m_session->currentTemplateRow,
+                              m_session->currentTemplate, printer)) {
         prompt().message(QStringLiteral("当前模板的纸张大小无效，请在页面设置中修改！"));
         return false;
     }

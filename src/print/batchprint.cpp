@@ -1,24 +1,26 @@
 #include "print/batchprint.h"
 
-#include "data/datamodule.h"
-#include "templates/fieldcatalogue.h"
-#include "print/printlog.h"
-#include "data/safefile.h"
 #include "base/session.h"
+#include "data/datamodule.h"
+#include "data/safefile.h"
 #include "data/termination.h"
+#include "print/printlog.h"
+#include "templates/fieldcatalogue.h"
 
 #include <QDir>
 #include <QFile>
-#include <cups/cups.h>
-#include <memory>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <cups/cups.h>
+#include <memory>
 
-namespace BatchPrint {
+namespace BatchPrint
+{
 
-namespace {
+namespace
+{
 
 const char* const kJobFailed = "打印作业出错，未能完成打印！";
 
@@ -125,10 +127,9 @@ private:
                                      .arg(mm.height(), 0, 'f', 1)
                                      .toLatin1();
         count = cupsAddOption("media", media.constData(), count, &options);
-        const int job =
-            cupsPrintFile(m_printer->printerName().toUtf8().constData(),
-                          QFile::encodeName(m_output->temporaryName()).constData(), "", count,
-                          options);
+        const int job = cupsPrintFile(m_printer->printerName().toUtf8().constData(),
+                                      QFile::encodeName(m_output->temporaryName()).constData(), "",
+                                      count, options);
         cupsFreeOptions(count, options);
         if (job <= 0) {
             *error = QStringLiteral("打印作业未能送到打印机：") +
@@ -213,9 +214,10 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
         else if (which == Rows::Given)
             att->moveTo(given.at(next++));
         for (;;) {
-            const RecordFields fields = RecordRenderer::collect(dm->templates, dm->sender, att, positions);
+            const RecordFields fields =
+                RecordRenderer::collect(dm->templates, dm->sender, att, positions);
             RecordRenderer::drawRecord(job.painter(), fields, session.printColour(), dpiX, dpiY,
-                                        calibration, fits);
+                                       calibration, fits);
             ++result.pages;
             if (att->recNo() >= 0) {
                 result.rowIds << att->rowId(att->recNo());
@@ -297,8 +299,8 @@ QString overflowReport(QPrinter* printer, DataModule* dm, const FieldPositions& 
     }
     if (which.isEmpty())
         return QString();
-    const Calibration calibration =
-        Calibration::load(dm->database(), session.currentTemplate, Calibration::printerKey(printer));
+    const Calibration calibration = Calibration::load(dm->database(), session.currentTemplate,
+                                                      Calibration::printerKey(printer));
     const FieldFits fits = FieldFitStore::load(dm->database(), session.currentTemplate);
     const QRectF page = printer->pageLayout().fullRectPixels(printer->resolution());
     const int nameField = att->fieldIndex(QStringLiteral("Name"));

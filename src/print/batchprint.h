@@ -13,7 +13,8 @@ struct Session;
 // One print job: the rows of the recipient table, one page each, with the
 // sender's row and the current model's visibility and places, in the
 // session's print font and colour.
-namespace BatchPrint {
+namespace BatchPrint
+{
 
 struct Result {
     bool ok = false;

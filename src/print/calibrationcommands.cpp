@@ -1,18 +1,18 @@
 #include "print/calibrationcommands.h"
 
-#include "print/calibration.h"
+#include "base/guarded.h"
+#include "base/prompt.h"
+#include "base/session.h"
 #include "cli/cliargs.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
-#include "base/guarded.h"
+#include "print/calibration.h"
 #include "print/printerstore.h"
 #include "print/printmessages.h"
-#include "base/prompt.h"
 #include "print/recordrenderer.h"
-#include "base/session.h"
+#include "print/testsheet.h"
 #include "templates/templatemessages.h"
 #include "templates/templatestore.h"
-#include "print/testsheet.h"
 
 #include <QPrinterInfo>
 #include <QSqlQuery>

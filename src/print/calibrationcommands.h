@@ -16,7 +16,6 @@ class Calibration;
 namespace CalibrationCommands
 {
 
-
 // waylark calibrate [--model NAME] [--printer QUEUE | --pdf] [--dx MM] [--dy MM]
 //   [--sx PCT] [--sy PCT]: stores the values given, then prints all four.
 ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session& session);

@@ -1,25 +1,24 @@
 #include "print/printcommands.h"
 
-#include "print/batchprint.h"
-#include "print/calibration.h"
+#include "base/guarded.h"
+#include "base/prompt.h"
+#include "base/session.h"
 #include "cli/cliargs.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
-#include "base/guarded.h"
-#include "templates/pagesize.h"
-#include "print/printerpaper.h"
+#include "data/termination.h"
+#include "print/batchprint.h"
+#include "print/calibration.h"
 #include "print/printerchoice.h"
+#include "print/printerpaper.h"
 #include "print/printerstore.h"
 #include "print/printlog.h"
 #include "print/printmessages.h"
-#include "base/prompt.h"
 #include "print/recordrenderer.h"
 #include "print/rowselection.h"
-#include "base/session.h"
 #include "print/testsheet.h"
+#include "templates/pagesize.h"
 #include "templates/templatemessages.h"
-#include "data/termination.h"
-#include "print/testsheet.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -29,7 +28,8 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
-namespace PrintCommands {
+namespace PrintCommands
+{
 
 QString batchQuestion(int waybills, const QPrinter* printer)
 {
@@ -42,7 +42,8 @@ QString batchQuestion(int waybills, const QPrinter* printer)
         where = QStringLiteral("将打印 %1 张运单到打印机 %2，是否继续？")
                     .arg(waybills)
                     .arg(printer ? printer->printerName() : QString());
-    return QStringLiteral("此操作将打印表中所有记录，请确保打印机正确设置并已放置了合适的纸张，继续？.\n") +
+    return QStringLiteral(
+               "此操作将打印表中所有记录，请确保打印机正确设置并已放置了合适的纸张，继续？.\n") +
            where;
 }
 
@@ -67,15 +68,16 @@ void choosePrinter(const Session& session)
 
 QString printSynopsis()
 {
-    return QStringLiteral("print --pdf FILE [--model NAME] [--rows 1-20,25] [--unprinted]\n"
-                          "                                                recipient rows, one "
-                          "page each, into a PDF file\n"
-                          "  waylark print [--printer QUEUE] [--model NAME] [--rows …] [--unprinted]\n"
-                          "                                                the same through a "
-                          "CUPS queue (default: the default queue)\n"
-                          "  waylark print --test-page (--pdf FILE | --printer QUEUE) [--model NAME]\n"
-                          "                                                one test sheet: picture, "
-                          "rulers, every field at its calibrated place");
+    return QStringLiteral(
+        "print --pdf FILE [--model NAME] [--rows 1-20,25] [--unprinted]\n"
+        "                                                recipient rows, one "
+        "page each, into a PDF file\n"
+        "  waylark print [--printer QUEUE] [--model NAME] [--rows …] [--unprinted]\n"
+        "                                                the same through a "
+        "CUPS queue (default: the default queue)\n"
+        "  waylark print --test-page (--pdf FILE | --printer QUEUE) [--model NAME]\n"
+        "                                                one test sheet: picture, "
+        "rulers, every field at its calibrated place");
 }
 
 ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session& session)
@@ -149,8 +151,8 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
     if (testPage) {
         QString error;
         if (!guarded([&] {
-                const Calibration calibration = Calibration::load(
-                    dm->database(), modelName, Calibration::printerKey(&printer));
+                const Calibration calibration =
+                    Calibration::load(dm->database(), modelName, Calibration::printerKey(&printer));
                 error =
                     TestSheet::print(&printer, dm, StoredPositions(model), session, calibration);
             }))

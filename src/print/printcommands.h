@@ -13,7 +13,8 @@ class DataModule;
 struct Session;
 
 // The print commands of the main window, and the print command line.
-namespace PrintCommands {
+namespace PrintCommands
+{
 
 using PageSetup = std::function<bool(QPrinter*)>;
 

@@ -1,18 +1,20 @@
 #include "print/printerstore.h"
 
-#include "print/printmessages.h"
 #include "base/prompt.h"
+#include "print/printmessages.h"
 
 #include <QFileInfo>
 #include <QPrinter>
 #include <QString>
 #include <memory>
 
-namespace {
+namespace
+{
 std::unique_ptr<QPrinter> g_printer;
 }
 
-namespace PrinterStore {
+namespace PrinterStore
+{
 
 QPrinter* printer()
 {
@@ -43,10 +45,9 @@ bool confirmOverwrite(const QPrinter* p)
     const QFileInfo target(p->outputFileName());
     if (!target.exists() && !target.isSymLink())
         return true;
-    return prompt().question(QStringLiteral("文件“%1”已存在，要替换它吗？")
-                                 .arg(target.absoluteFilePath()),
-                             QStringLiteral("确认替换"), true,
-                             Prompt::Button::No) == Prompt::Button::Yes;
+    return prompt().question(
+               QStringLiteral("文件“%1”已存在，要替换它吗？").arg(target.absoluteFilePath()),
+               QStringLiteral("确认替换"), true, Prompt::Button::No) == Prompt::Button::Yes;
 }
 
 void reset()

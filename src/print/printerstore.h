@@ -5,7 +5,8 @@ class QString;
 
 // The program's one printer, kept for the run: the queue or PDF file chosen
 // in the printer setup dialog, with the paper size that every job sets.
-namespace PrinterStore {
+namespace PrinterStore
+{
 
 QPrinter* printer();
 // A CUPS queue is chosen, or a PDF file.

@@ -5,7 +5,8 @@
 // Design positions are pixels of the design surface at 96 per inch. A field
 // lands at the same physical place on every device: its design offset times
 // (device dots per inch ÷ 96), rounded to the nearest device pixel.
-namespace PrintGeometry {
+namespace PrintGeometry
+{
 
 constexpr double kDesignDpi = 96.0;
 

@@ -1,8 +1,8 @@
 #include "print/printlog.h"
 
 #include "base/dataerror.h"
-#include "print/printmarks.h"
 #include "data/transaction.h"
+#include "print/printmarks.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

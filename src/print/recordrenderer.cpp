@@ -1,10 +1,10 @@
 #include "print/recordrenderer.h"
 
 #include "data/dataset.h"
-#include "templates/fieldcatalogue.h"
 #include "print/printgeometry.h"
-#include "templates/templatestore.h"
 #include "print/textfit.h"
+#include "templates/fieldcatalogue.h"
+#include "templates/templatestore.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -31,18 +31,18 @@ QPoint StoredPositions::designOffset(const FieldInfo& field) const
                       FieldCatalogue::kImageTop);
 }
 
-namespace RecordRenderer {
+namespace RecordRenderer
+{
 
 const QVector<const FieldInfo*>& drawingOrder()
 {
     static const QVector<const FieldInfo*> order = [] {
-        const char* keys[] = {"S_Name",    "S_Company",   "S_Address",   "S_Mobile",
-                              "S_Phone",   "S_Contents",  "A_Name",      "A_Company",
-                              "A_Address", "A_Mobile",    "A_Phone",     "A_Disrination",
-                              "S_Prvince", "S_City",      "S_Country",   "S_PostCode",
-                              "S_Departure", "A_Prvince", "A_City",      "A_Country",
-                              "A_PostCode", "A_Custom1",  "A_Custom2",   "A_Custom3",
-                              "A_Custom4", "A_Custom5"};
+        const char* keys[] = {"S_Name",     "S_Company",     "S_Address", "S_Mobile",  "S_Phone",
+                              "S_Contents", "A_Name",        "A_Company", "A_Address", "A_Mobile",
+                              "A_Phone",    "A_Disrination", "S_Prvince", "S_City",    "S_Country",
+                              "S_PostCode", "S_Departure",   "A_Prvince", "A_City",    "A_Country",
+                              "A_PostCode", "A_Custom1",     "A_Custom2", "A_Custom3", "A_Custom4",
+                              "A_Custom5"};
         QVector<const FieldInfo*> v;
         for (const char* k : keys)
             v << FieldCatalogue::byKey(QString::fromLatin1(k));
@@ -60,7 +60,8 @@ RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
     for (const FieldInfo* f : drawingOrder()) {
         RenderField r;
         r.field = f;
-        r.visible = haveModel && model->fieldByName(f->visColumn()).asString() == QLatin1String("1");
+        r.visible =
+            haveModel && model->fieldByName(f->visColumn()).asString() == QLatin1String("1");
         if (r.visible) {
             Dataset* source = f->isSender() ? sender : recipient;
             if (source->recNo() >= 0)
@@ -99,8 +100,8 @@ bool hardToRead(const TextFit::Result& fitted)
 } // namespace
 
 void drawRecord(QPainter& painter, const RecordFields& fields, const QColor& colour, double dpiX,
-                 double dpiY, const Calibration& calibration, const FieldFits& fits,
-                 QStringList* misfits)
+                double dpiY, const Calibration& calibration, const FieldFits& fits,
+                QStringList* misfits)
 {
     painter.setPen(colour);
     painter.setBrush(Qt::NoBrush);

@@ -21,7 +21,7 @@ struct RenderField {
     QPoint offset;        // design offset from the background's corner, design pixels
     bool visible = false; // the model's <key>_isVis reads exactly "1"
     QString text;
-    int width = 0;        // the field's box width, design pixels
+    int width = 0; // the field's box width, design pixels
 };
 using RecordFields = QVector<RenderField>;
 
@@ -47,7 +47,8 @@ private:
     Dataset* m_model;
 };
 
-namespace RecordRenderer {
+namespace RecordRenderer
+{
 
 // The 26 fields in the order they are drawn.
 const QVector<const FieldInfo*>& drawingOrder();
@@ -65,8 +66,8 @@ RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
 // instead and clipped at its end; the keys of the fields whose text leaves
 // the page, leaves its box or shrinks below 8 pt are added to `misfits`.
 void drawRecord(QPainter& painter, const RecordFields& fields, const QColor& colour, double dpiX,
-                 double dpiY, const Calibration& calibration = Calibration(),
-                 const FieldFits& fits = {}, QStringList* misfits = nullptr);
+                double dpiY, const Calibration& calibration = Calibration(),
+                const FieldFits& fits = {}, QStringList* misfits = nullptr);
 
 // The keys of the fields that would leave the page or their box, or shrink
 // below 8 pt, when drawn with `font` on a page of pageWidth × pageHeight

@@ -1,8 +1,8 @@
 #include "print/rowselection.h"
 
 #include "data/dataset.h"
-#include "print/printmessages.h"
 #include "data/schema.h"
+#include "print/printmessages.h"
 
 #include <QRegularExpression>
 #include <algorithm>

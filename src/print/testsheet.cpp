@@ -1,10 +1,10 @@
 #include "print/testsheet.h"
 
-#include "data/datamodule.h"
-#include "templates/fieldcatalogue.h"
-#include "print/printgeometry.h"
 #include "base/session.h"
+#include "data/datamodule.h"
+#include "print/printgeometry.h"
 #include "print/printmessages.h"
+#include "templates/fieldcatalogue.h"
 #include "templates/templatestore.h"
 
 #include <QFontMetricsF>

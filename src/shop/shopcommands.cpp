@@ -1,13 +1,13 @@
 #include "shop/shopcommands.h"
 
+#include "base/guarded.h"
+#include "base/prompt.h"
+#include "base/session.h"
+#include "book/recipientrows.h"
 #include "cli/cliargs.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
-#include "base/guarded.h"
 #include "shop/orderdownload.h"
-#include "base/prompt.h"
-#include "book/recipientrows.h"
-#include "base/session.h"
 #include "shop/shopstore.h"
 
 #include <QTimer>

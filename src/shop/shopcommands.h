@@ -22,7 +22,6 @@ struct DownloadOptions {
     Clock clock = systemClock;
 };
 
-
 // "下载网店订单": fetchOrders with the standard time-out.
 void downloadOrders(DataModule* dm, const Session& session);
 

@@ -1,6 +1,7 @@
 #include "templates/fieldcatalogue.h"
 
-namespace FieldCatalogue {
+namespace FieldCatalogue
+{
 
 const QVector<FieldInfo>& all()
 {

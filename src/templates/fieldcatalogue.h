@@ -8,14 +8,14 @@
 // The 26 printable fields of a waybill, in catalogue order. The set never
 // changes at run time; a template only places, sizes and shows them.
 struct FieldInfo {
-    int number;         // 1..26, also the designer control's number
-    QString control;    // "DBEdit1" …
-    QString key;        // "S_Name" …
-    QString table;      // "Exp_Send_info" or "Exp_Att_Info"
-    QString column;     // source column
-    QString hint;       // tooltip of the designer control
-    QString caption;    // caption in the field selection lists
-    int defaultLeft;    // place in the design panel before any layout
+    int number;      // 1..26, also the designer control's number
+    QString control; // "DBEdit1" …
+    QString key;     // "S_Name" …
+    QString table;   // "Exp_Send_info" or "Exp_Att_Info"
+    QString column;  // source column
+    QString hint;    // tooltip of the designer control
+    QString caption; // caption in the field selection lists
+    int defaultLeft; // place in the design panel before any layout
     int defaultTop;
 
     bool isSender() const { return key.startsWith(QLatin1String("S_")); }
@@ -25,7 +25,8 @@ struct FieldInfo {
     QString visColumn() const { return Schema::fieldVisibleColumn(key); }
 };
 
-namespace FieldCatalogue {
+namespace FieldCatalogue
+{
 
 constexpr int kCount = 26;
 constexpr int kControlWidth = 40;  // as designed

@@ -1,12 +1,12 @@
 #include "templates/newdatabase.h"
 
-#include "data/configini.h"
 #include "base/dataerror.h"
-#include "templates/fieldcatalogue.h"
+#include "data/configini.h"
 #include "data/headerguard.h"
 #include "data/schema.h"
-#include "templates/templatestore.h"
 #include "data/transaction.h"
+#include "templates/fieldcatalogue.h"
+#include "templates/templatestore.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,7 +15,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-namespace {
+namespace
+{
 
 // Where the background picture stands in the design panel.
 constexpr int kPictureLeft = 24;
@@ -28,15 +29,15 @@ struct Place {
 
 // The delivered template's fields, over the boxes of the picture.
 const Place kPlaces[] = {
-    {"S_Name", 80, 60, 110},       {"S_Company", 240, 60, 150},  {"S_Address", 80, 98, 310},
-    {"S_Prvince", 62, 136, 70},    {"S_City", 162, 136, 80},     {"S_Country", 285, 136, 105},
-    {"S_Mobile", 80, 174, 110},    {"S_Phone", 240, 174, 150},   {"S_PostCode", 80, 212, 90},
-    {"S_Departure", 250, 212, 140}, {"A_Name", 474, 60, 110},    {"A_Company", 634, 60, 150},
-    {"A_Address", 474, 98, 310},   {"A_Prvince", 456, 136, 70},  {"A_City", 556, 136, 80},
-    {"A_Country", 679, 136, 105},  {"A_Mobile", 474, 174, 110},  {"A_Phone", 634, 174, 150},
-    {"A_PostCode", 474, 212, 90},  {"A_Disrination", 644, 212, 140},
-    {"S_Contents", 110, 300, 280}, {"A_Custom1", 474, 300, 120}, {"A_Custom2", 664, 300, 120},
-    {"A_Custom3", 474, 338, 120},  {"A_Custom4", 664, 338, 120}, {"A_Custom5", 474, 376, 120},
+    {"S_Name", 80, 60, 110},        {"S_Company", 240, 60, 150},      {"S_Address", 80, 98, 310},
+    {"S_Prvince", 62, 136, 70},     {"S_City", 162, 136, 80},         {"S_Country", 285, 136, 105},
+    {"S_Mobile", 80, 174, 110},     {"S_Phone", 240, 174, 150},       {"S_PostCode", 80, 212, 90},
+    {"S_Departure", 250, 212, 140}, {"A_Name", 474, 60, 110},         {"A_Company", 634, 60, 150},
+    {"A_Address", 474, 98, 310},    {"A_Prvince", 456, 136, 70},      {"A_City", 556, 136, 80},
+    {"A_Country", 679, 136, 105},   {"A_Mobile", 474, 174, 110},      {"A_Phone", 634, 174, 150},
+    {"A_PostCode", 474, 212, 90},   {"A_Disrination", 644, 212, 140}, {"S_Contents", 110, 300, 280},
+    {"A_Custom1", 474, 300, 120},   {"A_Custom2", 664, 300, 120},     {"A_Custom3", 474, 338, 120},
+    {"A_Custom4", 664, 338, 120},   {"A_Custom5", 474, 376, 120},
 };
 
 const Place* placeOf(const QString& key)
@@ -88,7 +89,8 @@ void drawParty(QPainter& p, int x0, const QString& side, const QString& placeLab
 
 } // namespace
 
-namespace NewDatabase {
+namespace NewDatabase
+{
 
 QString templateName()
 {
@@ -179,8 +181,8 @@ void createDatabase(const QString& dbPath)
                     TemplateStore::Column::PaperWidth,  TemplateStore::Column::PaperHeight,
                     TemplateStore::Column::OffsetX,     TemplateStore::Column::OffsetY};
                 // The picture is 800 × 442 pixels at 96 per inch: 211.7 × 116.9 mm.
-                QVariantList vals = {templateName(), pictureName(), kPictureLeft, kPictureTop,
-                                     2117, 1169, 0, 0};
+                QVariantList vals = {
+                    templateName(), pictureName(), kPictureLeft, kPictureTop, 2117, 1169, 0, 0};
                 for (const FieldInfo& f : FieldCatalogue::all()) {
                     const Place* pl = placeOf(f.key);
                     cols << f.leftColumn() << f.topColumn() << f.widthColumn() << f.visColumn();

@@ -6,7 +6,8 @@
 // What a new installation starts with: the database file (schema, region
 // rows, an empty sender table and one delivered template), the template's
 // background picture in bkbmp/ and config.ini naming that template.
-namespace NewDatabase {
+namespace NewDatabase
+{
 
 QString templateName(); // the delivered template's name
 QString pictureName();  // its file name in bkbmp/

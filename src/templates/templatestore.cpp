@@ -11,10 +11,10 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
+#include <QSaveFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSaveFile>
 
 namespace TemplateStore
 {
@@ -301,8 +301,7 @@ void moveNamedSettings(const QSqlDatabase& db, const QString& from, const QStrin
 void dropNamedSettings(const QSqlDatabase& db, const QString& name)
 {
     for (const char* table : kNamedSettingsTables)
-        execOn(db,
-               QStringLiteral("DELETE FROM %1 WHERE Model_Name = ?").arg(QLatin1String(table)),
+        execOn(db, QStringLiteral("DELETE FROM %1 WHERE Model_Name = ?").arg(QLatin1String(table)),
                {name});
 }
 

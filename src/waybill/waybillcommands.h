@@ -14,7 +14,6 @@ struct Session;
 namespace WaybillCommands
 {
 
-
 // waylark number [--model NAME] --start NUMBER [--step N] [--prefix TEXT] [--suffix TEXT]
 // As the dialog with that template chosen (letter case ignored, as the
 // dialog selects the current one), that start number and increment (1 when

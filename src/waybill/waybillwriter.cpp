@@ -1,8 +1,8 @@
 #include "waybill/waybillwriter.h"
 
 #include "base/dataerror.h"
-#include "data/dataset.h"
 #include "book/recipientrows.h"
+#include "data/dataset.h"
 
 namespace
 {

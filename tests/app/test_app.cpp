@@ -1,37 +1,33 @@
 // Start-up, the main window's frame and both exits.
-#include "data/configini.h"
+#include "app/startup.h"
 #include "base/dataerror.h"
-#include "data/datamodule.h"
-#include "gui/templates/designpage.h"
-#include "gui/templates/designsurface.h"
-#include "excel/excelcommands.h"
-#include "fakegateway.h"
-#include "templates/fieldcatalogue.h"
-#include "findwidget.h"
-#include "freshdatabase.h"
 #include "base/guarded.h"
+#include "base/prompt.h"
+#include "base/session.h"
+#include "data/configini.h"
+#include "data/datamodule.h"
 #include "data/headerguard.h"
 #include "data/instancelock.h"
-#include "gui/mainwindow.h"
-#include "print/printcommands.h"
-#include "base/prompt.h"
-#include "gui/qtprompt.h"
+#include "excel/excelcommands.h"
+#include "fakegateway.h"
+#include "findwidget.h"
+#include "freshdatabase.h"
 #include "gui/book/recipientpage.h"
+#include "gui/mainwindow.h"
+#include "gui/qtprompt.h"
+#include "gui/templates/designpage.h"
+#include "gui/templates/designsurface.h"
+#include "print/printcommands.h"
 #include "print/recordrenderer.h"
 #include "scriptedprompt.h"
-#include "base/session.h"
 #include "shop/shopparams.h"
 #include "shop/shopstore.h"
-#include "app/startup.h"
+#include "templates/fieldcatalogue.h"
 #include "tempworkdir.h"
 
 #include <QComboBox>
-#include <QElapsedTimer>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QStandardPaths>
-#include <QThread>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QImage>
 #include <QLabel>
@@ -43,8 +39,10 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTimer>
+#include <QStandardPaths>
 #include <QTabWidget>
+#include <QThread>
+#include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 #include <cerrno>
@@ -52,7 +50,8 @@
 #include <cstring>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 const QString kDb = QStringLiteral("Waylark_main.db");
 
@@ -98,8 +97,7 @@ public:
 };
 
 // Calls check with the modal dialog that action opens, then closes it.
-template <typename Check>
-void onModalDialog(const std::function<void()>& action, Check check)
+template <typename Check> void onModalDialog(const std::function<void()>& action, Check check)
 {
     bool seen = false;
     QTimer::singleShot(0, [&] {
@@ -175,7 +173,8 @@ QString placeholderValue(const QString& command, const QString& option, const QS
 // and so on for the groups after it.
 QStringList expandAlternatives(const QString& line)
 {
-    static const QRegularExpression group(QStringLiteral("[(\\[]([^()\\[\\]]* \\| [^()\\[\\]]*)[)\\]]"));
+    static const QRegularExpression group(
+        QStringLiteral("[(\\[]([^()\\[\\]]* \\| [^()\\[\\]]*)[)\\]]"));
     const QRegularExpressionMatch m = group.match(line);
     if (!m.hasMatch())
         return {line};
@@ -315,8 +314,7 @@ class TestApp : public QObject
         ScriptedPrompt p;
         Startup s(m_tmp->path());
         QVERIFY(s.startHeadless());
-        replaceShopParams(s.dataModule()->shop,
-                          {"shopnick", "12345678", "s3cr3t", "6100a20b"});
+        replaceShopParams(s.dataModule()->shop, {"shopnick", "12345678", "s3cr3t", "6100a20b"});
         QSqlQuery q(s.dataModule()->database());
         for (const char* sql :
              {"CREATE TEMP TABLE copied AS SELECT * FROM Exp_Model WHERE Model_Name = '通用快递单'",
@@ -349,7 +347,8 @@ class TestApp : public QObject
     // must be refused as such, never as wrong usage.
     static void checkRun(const QStringList& args, const Run& run)
     {
-        const QString what = args.join(' ') + " → " + QString::number(run.status) + "\n" + run.errors;
+        const QString what =
+            args.join(' ') + " → " + QString::number(run.status) + "\n" + run.errors;
         // Calibration is kept per queue name and needs no queue to exist.
         if (args.contains("--printer") && args.value(0) != "calibrate") {
             QVERIFY2(run.status == 1 && run.errors.contains("打印机没准备好！"), qPrintable(what));
@@ -750,11 +749,12 @@ private Q_SLOTS:
         QCOMPARE(s.mainWindow()->windowTitle(), QString("Waylark"));
         QCOMPARE(s.mainWindow()->size(), QSize(935, 705));
 
-        const QStringList names = {"Model_Set_Btn", "Att_Set_Btn",     "Send_Set_Btn",
-                                   "Sig_Prt_Btn",   "Multi_Prt_Btn",   "Font_Set_Btn",
+        const QStringList names = {"Model_Set_Btn",   "Att_Set_Btn",   "Send_Set_Btn",
+                                   "Sig_Prt_Btn",     "Multi_Prt_Btn", "Font_Set_Btn",
                                    "Printer_Set_Btn", "Help_Btn",      "App_Exit"};
-        const QStringList captions = {"模板设置", "收件人管理", "发件人设置", "单页打印", "批量打印",
-                                      "字体设置", "打印机设置", "帮助", "退出"};
+        const QStringList captions = {"模板设置",   "收件人管理", "发件人设置",
+                                      "单页打印",   "批量打印",   "字体设置",
+                                      "打印机设置", "帮助",       "退出"};
         int lastX = -1;
         for (int i = 0; i < names.size(); ++i) {
             auto* b = s.mainWindow()->findChild<QToolButton*>(names.at(i));
@@ -846,7 +846,8 @@ private Q_SLOTS:
         QTest::mouseClick(findWidget<QToolButton>("Help_Btn"), Qt::LeftButton);
         QVERIFY(p.messages().isEmpty());
         QCOMPARE(p.urls.size(), 1);
-        QCOMPARE(p.urls.at(0).toLocalFile(), QFileInfo(QStringLiteral("help.html")).absoluteFilePath());
+        QCOMPARE(p.urls.at(0).toLocalFile(),
+                 QFileInfo(QStringLiteral("help.html")).absoluteFilePath());
     }
 
     void rebuildKeepsAnExistingDatabase()
@@ -884,13 +885,12 @@ private Q_SLOTS:
                                        << "数据库由较新版本的Waylark写入，本程序无法打开！"
                                        << "99";
         QTest::newRow("not made by the program")
-            << QStringList{"PRAGMA user_version = 0"}
-            << "数据库文件不是Waylark建立的，无法打开！"
+            << QStringList{"PRAGMA user_version = 0"} << "数据库文件不是Waylark建立的，无法打开！"
             << "结构版本号";
         // SQLite's own reason follows on the second line.
-        QTest::newRow("SQLite error") << QStringList{"DROP TABLE Shop_Info"}
-                                      << "数据库操作失败，本次操作没有完成！"
-                                      << "Shop_Info";
+        QTest::newRow("SQLite error")
+            << QStringList{"DROP TABLE Shop_Info"} << "数据库操作失败，本次操作没有完成！"
+            << "Shop_Info";
     }
     void databaseRefusalsSpeakChinese()
     {
@@ -920,7 +920,8 @@ private Q_SLOTS:
             << "数据库操作失败，本次操作没有完成！\ndisk I/O error Unable to fetch row";
         QTest::newRow("already Chinese") << "背景图无法载入：a.bmp（bad）"
                                          << "背景图无法载入：a.bmp（bad）";
-        QTest::newRow("no reason") << "" << "数据库操作失败，本次操作没有完成！";
+        QTest::newRow("no reason") << ""
+                                   << "数据库操作失败，本次操作没有完成！";
     }
     void errorsGetAChineseFirstLine()
     {
@@ -934,11 +935,12 @@ private Q_SLOTS:
 
         // An error shown on its own, by the windows, opens in Chinese too.
         QtPrompt real;
-        onModalDialog([&] { real.error(reason); }, [&](QDialog* box) {
-            const QString text = qobject_cast<QMessageBox*>(box)->text();
-            QVERIFY2(hasChinese(text.section('\n', 0, 0)), qPrintable(text));
-            QVERIFY(text.endsWith(reason));
-        });
+        onModalDialog([&] { real.error(reason); },
+                      [&](QDialog* box) {
+                          const QString text = qobject_cast<QMessageBox*>(box)->text();
+                          QVERIFY2(hasChinese(text.section('\n', 0, 0)), qPrintable(text));
+                          QVERIFY(text.endsWith(reason));
+                      });
     }
 
     void qtDialogsSpeakChineseAndTitlesStandAlone()
@@ -975,37 +977,39 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::WriteOnly));
         }
         QtPrompt real;
-        onModalDialog([&] { real.openFile(QStringLiteral("打开"), ExcelCommands::importFileFilter()); },
-                      [&](QDialog* d) {
-                          auto* dialog = qobject_cast<QFileDialog*>(d);
-                          QVERIFY(dialog);
-                          QCOMPARE(dialog->nameFilters().value(0),
-                                   QString("Excel 文件 (*.xls *.xlsx *.csv)"));
-                          for (const QString& f : dialog->nameFilters())
-                              QVERIFY2(!f.contains('['), qPrintable(f));
-                          auto* view = dialog->findChild<QListView*>("listView");
-                          QVERIFY(view);
-                          QStringList shown;
-                          (void)QTest::qWaitFor([&] { // the folder is listed in the background
-                              shown.clear();
-                              QAbstractItemModel* m = view->model();
-                              for (int i = 0; i < m->rowCount(view->rootIndex()); ++i)
-                                  shown << m->index(i, 0, view->rootIndex()).data().toString();
-                              return shown.size() >= 4; // with the folder bkbmp
-                          });
-                          QTest::qWait(100);
-                          shown.clear();
-                          QAbstractItemModel* m = view->model();
-                          for (int i = 0; i < m->rowCount(view->rootIndex()); ++i)
-                              shown << m->index(i, 0, view->rootIndex()).data().toString();
-                          shown.sort();
-                          // Folders are always listed, whatever the filter.
-                          QStringList expected = QDir::current().entryList(
-                              QDir::Dirs | QDir::NoDotAndDotDot);
-                          expected << "丙.Csv" << "乙.xlsx" << "甲.XLS";
-                          expected.sort();
-                          QCOMPARE(shown, expected);
-                      });
+        onModalDialog(
+            [&] { real.openFile(QStringLiteral("打开"), ExcelCommands::importFileFilter()); },
+            [&](QDialog* d) {
+                auto* dialog = qobject_cast<QFileDialog*>(d);
+                QVERIFY(dialog);
+                QCOMPARE(dialog->nameFilters().value(0),
+                         QString("Excel 文件 (*.xls *.xlsx *.csv)"));
+                for (const QString& f : dialog->nameFilters())
+                    QVERIFY2(!f.contains('['), qPrintable(f));
+                auto* view = dialog->findChild<QListView*>("listView");
+                QVERIFY(view);
+                QStringList shown;
+                (void)QTest::qWaitFor([&] { // the folder is listed in the background
+                    shown.clear();
+                    QAbstractItemModel* m = view->model();
+                    for (int i = 0; i < m->rowCount(view->rootIndex()); ++i)
+                        shown << m->index(i, 0, view->rootIndex()).data().toString();
+                    return shown.size() >= 4; // with the folder bkbmp
+                });
+                QTest::qWait(100);
+                shown.clear();
+                QAbstractItemModel* m = view->model();
+                for (int i = 0; i < m->rowCount(view->rootIndex()); ++i)
+                    shown << m->index(i, 0, view->rootIndex()).data().toString();
+                shown.sort();
+                // Folders are always listed, whatever the filter.
+                QStringList expected = QDir::current().entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+                expected << "丙.Csv"
+                         << "乙.xlsx"
+                         << "甲.XLS";
+                expected.sort();
+                QCOMPARE(shown, expected);
+            });
     }
 
     // --- The print font and its colour -------------------------------------

@@ -1,23 +1,23 @@
 // Recipients and the sender, driven through the main window's widgets.
+#include "app/startup.h"
+#include "book/recipientrows.h"
+#include "book/recipientsortmodel.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
 #include "data/datasetmodel.h"
-#include "gui/dbedit.h"
-#include "gui/templates/designpage.h"
-#include "gui/templates/designsurface.h"
-#include "templates/fieldcatalogue.h"
 #include "findwidget.h"
 #include "freshdatabase.h"
+#include "gui/book/recipientpage.h"
+#include "gui/book/senderpage.h"
+#include "gui/dbedit.h"
 #include "gui/mainwindow.h"
 #include "gui/maskedtext.h"
-#include "gui/book/recipientpage.h"
-#include "book/recipientrows.h"
-#include "book/recipientsortmodel.h"
+#include "gui/print/surfacepositions.h"
+#include "gui/templates/designpage.h"
+#include "gui/templates/designsurface.h"
 #include "print/recordrenderer.h"
 #include "scriptedprompt.h"
-#include "gui/book/senderpage.h"
-#include "app/startup.h"
-#include "gui/print/surfacepositions.h"
+#include "templates/fieldcatalogue.h"
 #include "tempworkdir.h"
 
 #include <QAbstractItemView>
@@ -1043,14 +1043,18 @@ private Q_SLOTS:
         box->setCurrentIndex(show);
         QTableView* grid = page()->findChild<QTableView*>("DBGrid1");
         // A dataset row the grid does not show.
-        const auto isRowHidden = [this](int row) { return page()->gridSortModel->gridRow(row) < 0; };
+        const auto isRowHidden = [this](int row) {
+            return page()->gridSortModel->gridRow(row) < 0;
+        };
         QList<bool> isHidden;
         for (int row = 0; row < 4; ++row)
             isHidden << isRowHidden(row);
         QCOMPARE(isHidden, hidden);
         const int marked = page()->gridModel->columnCount() - 1;
-        QCOMPARE(page()->gridModel->headerData(marked, Qt::Horizontal).toString(), QString("已打印"));
-        QCOMPARE(page()->gridModel->index(0, marked).data().toString(), QString("2026-03-01 09:30:00"));
+        QCOMPARE(page()->gridModel->headerData(marked, Qt::Horizontal).toString(),
+                 QString("已打印"));
+        QCOMPARE(page()->gridModel->index(0, marked).data().toString(),
+                 QString("2026-03-01 09:30:00"));
         QCOMPARE(page()->gridModel->index(1, marked).data().toString(), QString());
         // Rows keep their numbers: the fourth row is still row 4.
         QCOMPARE(page()->gridModel->headerData(3, Qt::Vertical).toString(), QString("4"));

@@ -2,24 +2,25 @@
 // connection and queries, and the Dataset cursor.
 #include "data/datamodule.h"
 #include "data/dataset.h"
-#include "templates/fieldcatalogue.h"
 #include "data/headerguard.h"
-#include "templates/newdatabase.h"
 #include "data/schema.h"
-#include "tempworkdir.h"
 #include "data/termination.h"
 #include "data/transaction.h"
+#include "templates/fieldcatalogue.h"
+#include "templates/newdatabase.h"
+#include "tempworkdir.h"
 
 #include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QtTest>
 #include <csignal>
 #include <functional>
 
-namespace {
+namespace
+{
 
 QByteArray readAll(const QString& path)
 {
@@ -180,8 +181,7 @@ private Q_SLOTS:
             random[i] = char((i * 131 + 17) % 251);
         QTest::newRow("zero bytes") << QByteArray();
         QTest::newRow("random bytes") << random;
-        QTest::newRow("ten bytes of the sealed pattern")
-            << HeaderGuard::sealedHeader().left(10);
+        QTest::newRow("ten bytes of the sealed pattern") << HeaderGuard::sealedHeader().left(10);
     }
     void headerGuardLeavesOtherFilesAlone()
     {
@@ -244,8 +244,8 @@ private Q_SLOTS:
         // Four columns per field, in catalogue order.
         for (const FieldInfo& f : FieldCatalogue::all()) {
             const int at = 8 + (f.number - 1) * 4;
-            QCOMPARE(model.mid(at, 4), QStringList({f.leftColumn(), f.topColumn(),
-                                                    f.widthColumn(), f.visColumn()}));
+            QCOMPARE(model.mid(at, 4),
+                     QStringList({f.leftColumn(), f.topColumn(), f.widthColumn(), f.visColumn()}));
         }
         QVERIFY(model.contains("A_Disrination_Left"));
         QVERIFY(model.contains("S_Prvince_isVis"));
@@ -253,10 +253,10 @@ private Q_SLOTS:
         QVERIFY(!model.contains("A_Province_Left"));
 
         QCOMPARE(tableColumns(db, QStringLiteral("Exp_Att_Info")),
-                 QStringList({"ID", "Name", "Company", "Address", "Mobile", "Phone", "ExpName",
-                              "WayBillNo", "Disrination", "PostCode", "Prvince", "City",
-                              "Country", "Custom1", "Custom2", "Custom3", "Custom4", "Custom5",
-                              "Printed_At", "Print_Count"}));
+                 QStringList({"ID",      "Name",    "Company",   "Address",     "Mobile",
+                              "Phone",   "ExpName", "WayBillNo", "Disrination", "PostCode",
+                              "Prvince", "City",    "Country",   "Custom1",     "Custom2",
+                              "Custom3", "Custom4", "Custom5",   "Printed_At",  "Print_Count"}));
         for (const char* table : {"Print_Calibration", "Model_Field_Fit", "Print_Log"})
             QVERIFY2(!tableColumns(db, QString::fromLatin1(table)).isEmpty(), table);
         QCOMPARE(tableColumns(db, QStringLiteral("Exp_Send_info")),
@@ -269,10 +269,12 @@ private Q_SLOTS:
         QCOMPARE(m_dm->sender->recordCount(), 0);
         QCOMPARE(m_dm->recipients->recordCount(), 0);
         QCOMPARE(m_dm->templates->recordCount(), 1);
-        QCOMPARE(m_dm->templates->fieldByName("Model_Name").asString(), NewDatabase::templateName());
+        QCOMPARE(m_dm->templates->fieldByName("Model_Name").asString(),
+                 NewDatabase::templateName());
         QSqlQuery q(db);
-        q.exec(QStringLiteral("SELECT (SELECT count(*) FROM city), (SELECT count(*) FROM area), "
-                              "(SELECT count(*) FROM area WHERE cityID NOT IN (SELECT code FROM city))"));
+        q.exec(QStringLiteral(
+            "SELECT (SELECT count(*) FROM city), (SELECT count(*) FROM area), "
+            "(SELECT count(*) FROM area WHERE cityID NOT IN (SELECT code FROM city))"));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toInt(), 341);
         QCOMPARE(q.value(1).toInt(), 2978);
@@ -322,7 +324,8 @@ private Q_SLOTS:
                               "自定义字段1", "自定义字段2", "自定义字段3", "自定义字段4",
                               "自定义字段5"}));
         // Every caption is a selection caption of the catalogue.
-        for (const QString& c : m_dm->senderColumns->fieldNames() + m_dm->recipientColumns->fieldNames())
+        for (const QString& c :
+             m_dm->senderColumns->fieldNames() + m_dm->recipientColumns->fieldNames())
             QVERIFY2(FieldCatalogue::byCaption(c), qPrintable(c));
     }
 
@@ -384,8 +387,8 @@ private Q_SLOTS:
         addModels({"张三丰", "张三", " 李四"});
         Dataset* m = m_dm->templates;
         m->first();
-        const bool found = m->locate("Model_Name", value,
-                                     partial ? Dataset::PartialKey : Dataset::NoOption);
+        const bool found =
+            m->locate("Model_Name", value, partial ? Dataset::PartialKey : Dataset::NoOption);
         QCOMPARE(found, expected >= 0);
         QCOMPARE(m->recNo(), expected >= 0 ? expected : 0);
     }
@@ -488,8 +491,8 @@ private Q_SLOTS:
         QFETCH(QString, literal);
         openNewDatabase();
         QSqlQuery q(m_dm->database());
-        QVERIFY2(q.exec("INSERT INTO Exp_Att_Info (Name, Mobile) VALUES (" + literal +
-                        ", '1'), (" + literal + ", '2')"),
+        QVERIFY2(q.exec("INSERT INTO Exp_Att_Info (Name, Mobile) VALUES (" + literal + ", '1'), (" +
+                        literal + ", '2')"),
                  qPrintable(q.lastError().text()));
         QVERIFY(q.exec("SELECT Name FROM Exp_Att_Info ORDER BY rowid") && q.next());
         const QVariant stored = q.value(0);
@@ -616,7 +619,7 @@ private Q_SLOTS:
         const QString path = QStringLiteral("Waylark_main.db");
         makeVersion1File(path);
         const QStringList tables = {"Exp_Model", "Exp_Att_Info", "Exp_Send_info", "Shop_Info",
-                                    "province", "city", "area"};
+                                    "province",  "city",         "area"};
         QHash<QString, QStringList> columns;
         QHash<QString, QList<QVariantList>> before;
         withPlainConnection(path, [&](QSqlDatabase db) {
@@ -642,7 +645,8 @@ private Q_SLOTS:
             if (t != "Exp_Att_Info")
                 QCOMPARE(tableColumns(db, t).size(), columns[t].size());
         // Never printed: both marks are empty.
-        const QList<QVariantList> marks = tableRows(db, "Exp_Att_Info", {"Printed_At", "Print_Count"});
+        const QList<QVariantList> marks =
+            tableRows(db, "Exp_Att_Info", {"Printed_At", "Print_Count"});
         QCOMPARE(marks.size(), 2);
         for (const QVariantList& m : marks)
             QVERIFY(m.at(0).isNull() && m.at(1).isNull());
@@ -688,7 +692,8 @@ private Q_SLOTS:
             dm.connectDatabase();
             QFAIL("a version-3 file was opened");
         } catch (const DataError& e) {
-            QVERIFY2(e.message().startsWith(QStringLiteral("数据库由较新版本的Waylark写入")), qPrintable(e.message()));
+            QVERIFY2(e.message().startsWith(QStringLiteral("数据库由较新版本的Waylark写入")),
+                     qPrintable(e.message()));
         }
     }
 };

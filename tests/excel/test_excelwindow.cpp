@@ -1,22 +1,22 @@
 // The import dialog, the two window commands and the two command-line
 // commands, on a real database and real workbooks, driven through the
 // widgets offscreen with a scripted prompt.
+#include "base/session.h"
+#include "book/recipientrows.h"
 #include "data/datamodule.h"
+#include "data/headerguard.h"
 #include "excel/excelcommands.h"
 #include "excel/exportwriter.h"
-#include "gui/excel/importmappingdialog.h"
-#include "freshdatabase.h"
-#include "data/headerguard.h"
 #include "excel/importmapping.h"
 #include "excel/importrows.h"
 #include "excel/importtable.h"
 #include "excel/tableexport.h"
-#include "gui/book/recipientpage.h"
-#include "book/recipientrows.h"
-#include "scriptedprompt.h"
-#include "base/session.h"
-#include "tempworkdir.h"
 #include "excel/workbookreader.h"
+#include "freshdatabase.h"
+#include "gui/book/recipientpage.h"
+#include "gui/excel/importmappingdialog.h"
+#include "scriptedprompt.h"
+#include "tempworkdir.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -717,22 +717,24 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("titles");
         QTest::addColumn<QStringList>("lines"); // CAPTION=TITLE proposed
         QTest::newRow("the captions themselves")
-            << QStringList{"收件人姓名", "单位", "详细地址", "手机", "固定电话", "目的地",
-                           "收件省", "收件市", "收件区(县)", "邮编", "自定义字段3"}
-            << QStringList{"收件人姓名=收件人姓名", "单位=单位", "详细地址=详细地址",
-                           "手机=手机", "固定电话=固定电话", "目的地=目的地", "收件省=收件省",
-                           "收件市=收件市", "收件区(县)=收件区(县)", "邮编=邮编",
+            << QStringList{"收件人姓名", "单位",   "详细地址",   "手机", "固定电话",   "目的地",
+                           "收件省",     "收件市", "收件区(县)", "邮编", "自定义字段3"}
+            << QStringList{"收件人姓名=收件人姓名",  "单位=单位",
+                           "详细地址=详细地址",      "手机=手机",
+                           "固定电话=固定电话",      "目的地=目的地",
+                           "收件省=收件省",          "收件市=收件市",
+                           "收件区(县)=收件区(县)",  "邮编=邮编",
                            "自定义字段3=自定义字段3"};
         QTest::newRow("a shop's export")
-            << QStringList{"订单号", "收货人", "手机号码", "固话", "省份", "城市", "区县",
-                           "收货地址", "邮政编码", "公司"}
-            << QStringList{"收件人姓名=收货人", "单位=公司", "详细地址=收货地址",
-                           "手机=手机号码", "固定电话=固话", "收件省=省份", "收件市=城市",
-                           "收件区(县)=区县", "邮编=邮政编码"};
+            << QStringList{"订单号", "收货人", "手机号码", "固话",     "省份",
+                           "城市",   "区县",   "收货地址", "邮政编码", "公司"}
+            << QStringList{"收件人姓名=收货人", "单位=公司",       "详细地址=收货地址",
+                           "手机=手机号码",     "固定电话=固话",   "收件省=省份",
+                           "收件市=城市",       "收件区(县)=区县", "邮编=邮政编码"};
         QTest::newRow("short names")
             << QStringList{"姓名", "手机号", "电话", "地址", "省", "市", "县"}
-            << QStringList{"收件人姓名=姓名", "详细地址=地址", "手机=手机号", "固定电话=电话",
-                           "收件省=省", "收件市=市", "收件区(县)=县"};
+            << QStringList{"收件人姓名=姓名", "详细地址=地址", "手机=手机号",  "固定电话=电话",
+                           "收件省=省",       "收件市=市",     "收件区(县)=县"};
         QTest::newRow("the caption wins over a usual name")
             << QStringList{"姓名", "收件人姓名", "地址", "详细地址"}
             << QStringList{"收件人姓名=收件人姓名", "详细地址=详细地址"};
@@ -766,7 +768,8 @@ private Q_SLOTS:
         chooseSheet(QStringLiteral("名单"));
         QCOMPARE(m_dialog->chosenTitles(), picked);
         chooseSheet(QStringLiteral("标题在第三行"));
-        QCOMPARE(m_dialog->chosenTitles(), automaticMapping(QStringList{"2024年3月订单", "", "", ""}));
+        QCOMPARE(m_dialog->chosenTitles(),
+                 automaticMapping(QStringList{"2024年3月订单", "", "", ""}));
         m_dialog->reject();
 
         m_prompt->clear();

@@ -1,24 +1,24 @@
 // Print geometry, rendering and batch jobs, read back from real PDF output
 // and through a real CUPS queue.
+#include "base/session.h"
+#include "data/configini.h"
+#include "data/datamodule.h"
+#include "data/headerguard.h"
+#include "freshdatabase.h"
 #include "print/batchprint.h"
 #include "print/calibration.h"
 #include "print/calibrationcommands.h"
-#include "data/configini.h"
-#include "data/datamodule.h"
-#include "templates/fieldcatalogue.h"
-#include "templates/fieldfitstore.h"
-#include "freshdatabase.h"
-#include "data/headerguard.h"
 #include "print/printcommands.h"
 #include "print/printgeometry.h"
 #include "print/printlog.h"
 #include "print/recordrenderer.h"
 #include "print/rowselection.h"
+#include "print/textfit.h"
 #include "scriptedprompt.h"
-#include "base/session.h"
+#include "templates/fieldcatalogue.h"
+#include "templates/fieldfitstore.h"
 #include "tempworkdir.h"
 #include "test_printwindow.h"
-#include "print/textfit.h"
 
 #include <QApplication>
 #include <QFontMetricsF>
@@ -32,7 +32,8 @@
 #include <QtTest>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 struct Word {
     QString text;
@@ -111,8 +112,10 @@ class TestPrint : public QObject
         QStringList sets;
         for (const FieldInfo& f : FieldCatalogue::all())
             sets << QStringLiteral("%1=%2, %3=%4, %5=1")
-                        .arg(f.leftColumn()).arg(24 + f.number * 20)
-                        .arg(f.topColumn()).arg(16 + f.number * 10)
+                        .arg(f.leftColumn())
+                        .arg(24 + f.number * 20)
+                        .arg(f.topColumn())
+                        .arg(16 + f.number * 10)
                         .arg(f.visColumn());
         exec(QStringLiteral("UPDATE Exp_Model SET ") + sets.join(", "));
         m_dm->templates->refresh();
@@ -304,8 +307,10 @@ private Q_SLOTS:
                 continue; // off the 230 × 127 mm page
             QVERIFY2(byText.contains(text), qPrintable(text));
             const Word w = byText.value(text);
-            QVERIFY2(qAbs(w.xMm - xMm) < 0.2, qPrintable(QStringLiteral("%1 x %2 vs %3").arg(text).arg(w.xMm).arg(xMm)));
-            QVERIFY2(qAbs(w.yMm - yMm) < 0.2, qPrintable(QStringLiteral("%1 y %2 vs %3").arg(text).arg(w.yMm).arg(yMm)));
+            QVERIFY2(qAbs(w.xMm - xMm) < 0.2,
+                     qPrintable(QStringLiteral("%1 x %2 vs %3").arg(text).arg(w.xMm).arg(xMm)));
+            QVERIFY2(qAbs(w.yMm - yMm) < 0.2,
+                     qPrintable(QStringLiteral("%1 y %2 vs %3").arg(text).arg(w.yMm).arg(yMm)));
         }
     }
 
@@ -355,7 +360,9 @@ private Q_SLOTS:
                 texts << w.text;
             QVERIFY(texts.contains("S1X"));
             QVERIFY(texts.contains(QStringLiteral("R%1F7").arg(page)));
-            QCOMPARE(texts.filter(QRegularExpression("^R\\d")).filter(QStringLiteral("R%1F").arg(page)).size(),
+            QCOMPARE(texts.filter(QRegularExpression("^R\\d"))
+                         .filter(QStringLiteral("R%1F").arg(page))
+                         .size(),
                      texts.filter(QRegularExpression("^R\\d")).size());
         }
         // Past the end: on the last row.
@@ -575,13 +582,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("plant");
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("why"); // the first line ends so; empty when it works
-        QTest::newRow("link planted at the .part name") << "link" << "out.pdf" << QString();
-        QTest::newRow("folder missing") << "" << "missing/out.pdf" << "文件夹不存在。";
-        QTest::newRow("a file where the folder should be")
-            << "file" << "plain/out.pdf" << "路径中有一项不是文件夹。";
-        QTest::newRow("a folder where the file should be") << "folder" << "out.pdf"
-                                                          << "同名的文件夹已存在。";
-        QTest::newRow("a read-only file") << "read-only" << "out.pdf"
+        QTest::newRow("link planted at the .part name") << "link"
+                                                        << "out.pdf" << QString();
+        QTest::newRow("folder missing") << ""
+                                        << "missing/out.pdf"
+                                        << "文件夹不存在。";
+        QTest::newRow("a file where the folder should be") << "file"
+                                                           << "plain/out.pdf"
+                                                           << "路径中有一项不是文件夹。";
+        QTest::newRow("a folder where the file should be") << "folder"
+                                                           << "out.pdf"
+                                                           << "同名的文件夹已存在。";
+        QTest::newRow("a read-only file") << "read-only"
+                                          << "out.pdf"
                                           << "文件是只读的，或没有写入权限。";
     }
     void pdfOutputIsWrittenSafely()
@@ -670,15 +683,16 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("pages"); // of cli.pdf; 0 for none
-        QTest::newRow("pdf, default model") << QStringList({"--pdf", "cli.pdf"}) << 0 << QString() << 2;
-        QTest::newRow("pdf, named model") << QStringList({"--pdf", "cli.pdf", "--model", "通用快递单"})
-                                          << 0 << QString() << 2;
-        QTest::newRow("unknown model") << QStringList({"--pdf", "cli.pdf", "--model", "无此模板"}) << 1
-                                       << "当前模板不存在，请先保存模板！" << 0;
-        QTest::newRow("no such queue") << QStringList({"--printer", "no-such-queue"}) << 1
-                                       << "打印机没准备好！" << 0;
-        QTest::newRow("both outputs") << QStringList({"--pdf", "a.pdf", "--printer", "q"}) << 2
-                                      << QString() << 0;
+        QTest::newRow("pdf, default model")
+            << QStringList({"--pdf", "cli.pdf"}) << 0 << QString() << 2;
+        QTest::newRow("pdf, named model")
+            << QStringList({"--pdf", "cli.pdf", "--model", "通用快递单"}) << 0 << QString() << 2;
+        QTest::newRow("unknown model") << QStringList({"--pdf", "cli.pdf", "--model", "无此模板"})
+                                       << 1 << "当前模板不存在，请先保存模板！" << 0;
+        QTest::newRow("no such queue")
+            << QStringList({"--printer", "no-such-queue"}) << 1 << "打印机没准备好！" << 0;
+        QTest::newRow("both outputs")
+            << QStringList({"--pdf", "a.pdf", "--printer", "q"}) << 2 << QString() << 0;
         QTest::newRow("unknown option") << QStringList({"--pfd", "a.pdf"}) << 2 << QString() << 0;
     }
     void commandLine()
@@ -695,7 +709,8 @@ private Q_SLOTS:
             QCOMPARE(p.messages(), QStringList({message}));
         if (pages) {
             QCOMPARE(pdfInfo("cli.pdf", "Pages"), QString::number(pages));
-            QVERIFY(isWaybillPage(pdfInfo("cli.pdf", "Page size")) == false); // the delivered 211.7 × 116.9 mm
+            QVERIFY(isWaybillPage(pdfInfo("cli.pdf", "Page size")) ==
+                    false); // the delivered 211.7 × 116.9 mm
             QStringList texts;
             for (const Word& w : pdfWords("cli.pdf", 2))
                 texts << w.text;
@@ -844,9 +859,9 @@ private Q_SLOTS:
         QCOMPARE(cells.mid(1), QStringList({e.model, "marks.pdf", QString::number(e.pages),
                                             e.firstName, "R4F7"}));
         QVERIFY(QDateTime::fromString(cells.at(0), "yyyy-MM-dd HH:mm:ss").isValid());
-        QCOMPARE(printedNames("marks.pdf"),
-                 how == "rows 2,4" ? QStringList({"R2F7", "R4F7"})
-                                   : QStringList({"R1F7", "R2F7", "R3F7", "R4F7"}));
+        QCOMPARE(printedNames("marks.pdf"), how == "rows 2,4"
+                                                ? QStringList({"R2F7", "R4F7"})
+                                                : QStringList({"R1F7", "R2F7", "R3F7", "R4F7"}));
         if (how == "rows 2,4") {
             QCOMPARE(m_dm->recipients->recNo(), 3); // on the last row printed
             QCOMPARE(e.rowIds.size(), 2);
@@ -864,12 +879,12 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("names"); // printed, in order
         QTest::newRow("range") << QStringList({"--rows", "2-3,5"}) << 0
                                << QStringList({"R2F7", "R3F7", "R5F7"});
-        QTest::newRow("unprinted") << QStringList({"--unprinted"}) << 0
-                                   << QStringList({"R2F7", "R4F7", "R5F7"});
-        QTest::newRow("unprinted of a range") << QStringList({"--rows", "1-4", "--unprinted"}) << 0
-                                              << QStringList({"R2F7", "R4F7"});
-        QTest::newRow("nothing unprinted") << QStringList({"--rows", "1,3", "--unprinted"}) << 1
-                                           << QStringList();
+        QTest::newRow("unprinted")
+            << QStringList({"--unprinted"}) << 0 << QStringList({"R2F7", "R4F7", "R5F7"});
+        QTest::newRow("unprinted of a range")
+            << QStringList({"--rows", "1-4", "--unprinted"}) << 0 << QStringList({"R2F7", "R4F7"});
+        QTest::newRow("nothing unprinted")
+            << QStringList({"--rows", "1,3", "--unprinted"}) << 1 << QStringList();
         QTest::newRow("past the end") << QStringList({"--rows", "5-6"}) << 2 << QStringList();
         QTest::newRow("backwards") << QStringList({"--rows", "3-2"}) << 2 << QStringList();
         QTest::newRow("not numbers") << QStringList({"--rows", "x"}) << 2 << QStringList();
@@ -897,7 +912,8 @@ private Q_SLOTS:
         QCOMPARE(printedNames("rows.pdf"), names);
         QCOMPARE(PrintLog::newestFirst(m_dm->database()).size(), 1);
         QSqlQuery q(m_dm->database());
-        q.exec("SELECT Name FROM Exp_Att_Info WHERE Printed_At <> '2026-01-01 08:00:00' ORDER BY ID");
+        q.exec(
+            "SELECT Name FROM Exp_Att_Info WHERE Printed_At <> '2026-01-01 08:00:00' ORDER BY ID");
         QStringList marked;
         while (q.next())
             marked << q.value(0).toString();
@@ -912,18 +928,18 @@ private Q_SLOTS:
         QTest::addColumn<QList<double>>("stored"); // after the command; empty: nothing stored
         QTest::newRow("set two") << QStringList({"--pdf", "--dx", "1.26", "--sy", "102"}) << 0
                                  << "PDF" << QList<double>({1.3, 0, 100, 102});
-        QTest::newRow("named queue, model") << QStringList({"--printer", "HP_LaserJet", "--model",
-                                                            "通用快递单", "--dy", "-4.5"})
-                                            << 0 << "HP_LaserJet" << QList<double>({0, -4.5, 100, 100});
+        QTest::newRow("named queue, model")
+            << QStringList({"--printer", "HP_LaserJet", "--model", "通用快递单", "--dy", "-4.5"})
+            << 0 << "HP_LaserJet" << QList<double>({0, -4.5, 100, 100});
         QTest::newRow("only prints") << QStringList({"--pdf"}) << 0 << "PDF" << QList<double>();
-        QTest::newRow("shift too far") << QStringList({"--pdf", "--dx", "50.1"}) << 2 << "PDF"
-                                       << QList<double>();
-        QTest::newRow("scale too small") << QStringList({"--pdf", "--sx", "89"}) << 2 << "PDF"
-                                         << QList<double>();
-        QTest::newRow("not a number") << QStringList({"--pdf", "--dx", "abc"}) << 2 << "PDF"
-                                      << QList<double>();
-        QTest::newRow("both printers") << QStringList({"--pdf", "--printer", "q"}) << 2 << "PDF"
-                                       << QList<double>();
+        QTest::newRow("shift too far")
+            << QStringList({"--pdf", "--dx", "50.1"}) << 2 << "PDF" << QList<double>();
+        QTest::newRow("scale too small")
+            << QStringList({"--pdf", "--sx", "89"}) << 2 << "PDF" << QList<double>();
+        QTest::newRow("not a number")
+            << QStringList({"--pdf", "--dx", "abc"}) << 2 << "PDF" << QList<double>();
+        QTest::newRow("both printers")
+            << QStringList({"--pdf", "--printer", "q"}) << 2 << "PDF" << QList<double>();
         QTest::newRow("unknown model") << QStringList({"--pdf", "--model", "无此模板", "--dx", "1"})
                                        << 1 << "PDF" << QList<double>();
     }
@@ -1003,7 +1019,8 @@ private Q_SLOTS:
         QProcess images;
         images.start("pdfimages", {"-list", "sheet.pdf"});
         images.waitForFinished(60000);
-        const QStringList lines = QString::fromUtf8(images.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromUtf8(images.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
         QVERIFY2(lines.size() >= 3, qPrintable(lines.join('\n')));
         const QStringList cols = lines.at(2).simplified().split(' ');
         QCOMPARE(cols.value(3), QString("800"));

@@ -5,49 +5,50 @@
 
 #include "templates/fieldfitstore.h"
 
-#include "print/calibrationcommands.h"
-#include "gui/print/printactions.h"
-#include "gui/print/calibrationdialog.h"
+#include "app/startup.h"
+#include "base/session.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
-#include "gui/templates/designpage.h"
-#include "gui/templates/designsurface.h"
-#include "templates/fieldcatalogue.h"
 #include "findwidget.h"
 #include "freshdatabase.h"
+#include "gui/book/recipientpage.h"
 #include "gui/mainwindow.h"
-#include "gui/templates/pagesetupdialog.h"
+#include "gui/print/calibrationdialog.h"
 #include "gui/print/previewwindow.h"
+#include "gui/print/printactions.h"
+#include "gui/print/printlogdialog.h"
+#include "gui/print/printrowsdialog.h"
+#include "gui/templates/designpage.h"
+#include "gui/templates/designsurface.h"
+#include "gui/templates/pagesetupdialog.h"
+#include "print/calibrationcommands.h"
 #include "print/printerchoice.h"
 #include "print/printerstore.h"
 #include "print/printlog.h"
-#include "gui/print/printlogdialog.h"
-#include "gui/print/printrowsdialog.h"
-#include "gui/book/recipientpage.h"
 #include "print/recordrenderer.h"
 #include "scriptedprompt.h"
-#include "base/session.h"
-#include "app/startup.h"
+#include "templates/fieldcatalogue.h"
 #include "tempworkdir.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
-#include <QMenu>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTableWidget>
+#include <QMenu>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSqlQuery>
 #include <QTabWidget>
 #include <QTableView>
-#include <QToolButton>
+#include <QTableWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 
-namespace {
+namespace
+{
 
 int pdfPages(const QString& pdf)
 {
@@ -80,7 +81,10 @@ struct TestPrintWindow::Fixture {
     DataModule* dm() const { return startup->dataModule(); }
     Session& session() const { return startup->session(); }
     PreviewWindow* preview() const { return main()->findChild<PreviewWindow*>("FM_PreView"); }
-    PageSetupDialog* pageSetup() const { return main()->findChild<PageSetupDialog*>("Fm_Page_Set"); }
+    PageSetupDialog* pageSetup() const
+    {
+        return main()->findChild<PageSetupDialog*>("Fm_Page_Set");
+    }
 };
 
 TestPrintWindow::TestPrintWindow() = default;
@@ -97,7 +101,8 @@ void TestPrintWindow::init()
     q.exec("INSERT INTO Exp_Send_info (Name) VALUES ('SENDERNAME')");
     for (int i = 1; i <= 5; ++i)
         q.exec(QStringLiteral("INSERT INTO Exp_Att_Info (Name, Address, Mobile) VALUES "
-                              "('NAME%1', 'ADDR%1', '1380000000%1')").arg(i));
+                              "('NAME%1', 'ADDR%1', '1380000000%1')")
+                   .arg(i));
     m_f->dm()->sender->refresh();
     m_f->dm()->recipients->refresh();
     PrinterStore::reset();
@@ -129,9 +134,10 @@ void TestPrintWindow::batchAsksFirst()
     const ScriptedPrompt::Shown q = m_f->prompt.shown.value(0);
     QCOMPARE(q.kind, QString("question"));
     // The design's question first, then how many waybills go where.
-    QCOMPARE(q.text.split('\n'),
-             QStringList({"此操作将打印表中所有记录，请确保打印机正确设置并已放置了合适的纸张，继续？.",
-                          "将打印 5 张运单到文件 " + m_f->tmp.filePath("job.pdf") + "，是否继续？"}));
+    QCOMPARE(
+        q.text.split('\n'),
+        QStringList({"此操作将打印表中所有记录，请确保打印机正确设置并已放置了合适的纸张，继续？.",
+                     "将打印 5 张运单到文件 " + m_f->tmp.filePath("job.pdf") + "，是否继续？"}));
     QCOMPARE(q.caption, QString("批量打印提示"));
     QVERIFY(q.defaultButton == Prompt::Button::Cancel);
     if (!ok) {
@@ -262,9 +268,11 @@ void TestPrintWindow::previewZoomAndPaging()
     QCOMPARE(pv->naturalSize(), QSize(800, 442));
     QCOMPARE(pv->findChild<QComboBox*>("ComboBox1")->currentText(), QString("100%"));
 
-    const std::pair<const char*, QSize> zooms[] = {
-        {"75%", QSize(600, 331)}, {"50%", QSize(400, 221)}, {"200%", QSize(1600, 884)},
-        {"100%", QSize(800, 442)}, {"充满整页", QSize(913, 537)}};
+    const std::pair<const char*, QSize> zooms[] = {{"75%", QSize(600, 331)},
+                                                   {"50%", QSize(400, 221)},
+                                                   {"200%", QSize(1600, 884)},
+                                                   {"100%", QSize(800, 442)},
+                                                   {"充满整页", QSize(913, 537)}};
     for (const auto& [entry, size] : zooms) {
         pv->findChild<QComboBox*>("ComboBox1")->setCurrentText(QString::fromUtf8(entry));
         pv->applyZoom();
@@ -391,7 +399,8 @@ void TestPrintWindow::printCurrentRowFromTheGrid()
     QTableView* grid = findWidget<QTableView>("DBGrid1");
     findWidget<QTabWidget>("TabMain")->setCurrentIndex(1);
     // Current row not selected: nothing happens.
-    grid->selectionModel()->setCurrentIndex(grid->model()->index(2, 0), QItemSelectionModel::NoUpdate);
+    grid->selectionModel()->setCurrentIndex(grid->model()->index(2, 0),
+                                            QItemSelectionModel::NoUpdate);
     grid->clearSelection();
     findWidget<QAction>("N2")->trigger();
     QVERIFY(!m_f->preview()->isVisible());
@@ -591,7 +600,8 @@ void TestPrintWindow::batchPrintsTheChosenRows()
     QCOMPARE(m_f->prompt.rowOffers.first().selectedCount, 2);
     QCOMPARE(m_f->prompt.rowOffers.first().unprintedCount, 3);
     if (printed.isEmpty()) {
-        QCOMPARE(m_f->prompt.messages(), message.isEmpty() ? QStringList() : QStringList({message}));
+        QCOMPARE(m_f->prompt.messages(),
+                 message.isEmpty() ? QStringList() : QStringList({message}));
         QVERIFY(!QFile::exists(m_f->tmp.filePath("job.pdf")));
         QCOMPARE(PrintLog::newestFirst(m_f->dm()->database()).size(), 0);
         return;
@@ -612,7 +622,8 @@ void TestPrintWindow::batchPrintsTheChosenRows()
         const QString shown = page->gridModel->index(row, marked).data().toString();
         const QString name = QStringLiteral("NAME%1").arg(row + 1);
         if (printed.contains(name))
-            QVERIFY2(shown.startsWith(QDate::currentDate().toString("yyyy-MM-dd")), qPrintable(shown));
+            QVERIFY2(shown.startsWith(QDate::currentDate().toString("yyyy-MM-dd")),
+                     qPrintable(shown));
         else
             QVERIFY(shown.isEmpty() || shown == "2026-01-01 08:00:00");
     }
@@ -738,7 +749,8 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
     QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 1);
     const QString text = pdfText(m_f->tmp.filePath("job.pdf"));
     QVERIFY2(text.contains("SENDERNAME"), qPrintable(text));
-    QCOMPARE(Calibration::load(m_f->dm()->database(), m_f->session().currentTemplate, "PDF").dxMm, 1.5);
+    QCOMPARE(Calibration::load(m_f->dm()->database(), m_f->session().currentTemplate, "PDF").dxMm,
+             1.5);
 }
 
 void TestPrintWindow::printerIsRememberedPerTemplate()
@@ -758,8 +770,9 @@ void TestPrintWindow::printerIsRememberedPerTemplate()
                            QString::fromLatin1(QUrl::toPercentEncoding(other)), "queue:gone-queue");
     printer->setOutputFileName(m_f->tmp.filePath("elsewhere.pdf"));
     m_f->main()->showCurrentTemplate(other);
-    QVERIFY2(m_f->main()->statusPanelText(1).startsWith(QStringLiteral("打印机 gone-queue 已不存在，")),
-             qPrintable(m_f->main()->statusPanelText(1)));
+    QVERIFY2(
+        m_f->main()->statusPanelText(1).startsWith(QStringLiteral("打印机 gone-queue 已不存在，")),
+        qPrintable(m_f->main()->statusPanelText(1)));
     // The default queue, or when there is none no printer at all.
     QVERIFY(printer->printerName() != "gone-queue");
     QVERIFY(printer->outputFileName() != m_f->tmp.filePath("elsewhere.pdf"));
@@ -795,7 +808,8 @@ void TestPrintWindow::pageSetupOpensTheCalibration()
             }
             QTimer::singleShot(0, [this] { m_f->pageSetup()->reject(); });
         });
-        QTest::mouseClick(m_f->pageSetup()->findChild<QPushButton*>("Calibrate_Btn"), Qt::LeftButton);
+        QTest::mouseClick(m_f->pageSetup()->findChild<QPushButton*>("Calibrate_Btn"),
+                          Qt::LeftButton);
     });
     QTest::mouseClick(findWidget<DesignPage>("TabModel")->findChild<QToolButton*>("Model_Page_Btn"),
                       Qt::LeftButton);

@@ -7,8 +7,7 @@
 // The widget of type T with this object name in any top-level window (the
 // window itself included); null when there is none. Tests reach controls
 // this way rather than through the windows' members.
-template <class T>
-T* findWidget(const QString& objectName)
+template <class T> T* findWidget(const QString& objectName)
 {
     const QWidgetList tops = QApplication::topLevelWidgets();
     for (QWidget* top : tops) {

@@ -1,9 +1,9 @@
 #include "freshdatabase.h"
 
+#include "base/session.h"
 #include "data/datamodule.h"
 #include "data/headerguard.h"
 #include "templates/newdatabase.h"
-#include "base/session.h"
 
 #include <QDir>
 
@@ -17,7 +17,7 @@ bool makeFreshAppDir(const QString& dir, QString* error)
 }
 
 std::unique_ptr<DataModule> openFreshDataModule(const QString& dir, Session* session,
-                                                  QString* error)
+                                                QString* error)
 {
     QString e;
     if (!makeFreshAppDir(dir, &e)) {

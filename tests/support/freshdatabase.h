@@ -16,4 +16,4 @@ struct Session;
 // directory (what start-up does, without windows). Null, with the reason, on
 // failure.
 std::unique_ptr<DataModule> openFreshDataModule(const QString& dir, Session* session,
-                                                  QString* error = nullptr);
+                                                QString* error = nullptr);

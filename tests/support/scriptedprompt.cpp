@@ -1,6 +1,7 @@
 #include "scriptedprompt.h"
 
-namespace {
+namespace
+{
 
 class ScriptedProgress : public Prompt::Progress
 {

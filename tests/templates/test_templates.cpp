@@ -1,22 +1,22 @@
 // Templates on the design tab, the page setup and the field selection,
 // driven through the main window's widgets with real mouse and key events.
+#include "app/startup.h"
+#include "base/session.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
-#include "gui/templates/designpage.h"
-#include "gui/templates/designsurface.h"
-#include "templates/fieldcatalogue.h"
-#include "templates/fieldfitstore.h"
-#include "gui/templates/fieldselectiondialog.h"
 #include "findwidget.h"
 #include "freshdatabase.h"
 #include "gui/mainwindow.h"
+#include "gui/templates/designpage.h"
+#include "gui/templates/designsurface.h"
+#include "gui/templates/fieldselectiondialog.h"
 #include "gui/templates/pagesetupdialog.h"
-#include "templates/pagesize.h"
+#include "gui/templates/spinedit.h"
 #include "print/printerpaper.h"
 #include "scriptedprompt.h"
-#include "base/session.h"
-#include "gui/templates/spinedit.h"
-#include "app/startup.h"
+#include "templates/fieldcatalogue.h"
+#include "templates/fieldfitstore.h"
+#include "templates/pagesize.h"
 #include "templates/templatestore.h"
 #include "tempworkdir.h"
 
@@ -507,7 +507,8 @@ private Q_SLOTS:
         job.setOutputFileName(m_tmp->filePath("job.pdf"));
         job.setPageOrientation(QPageLayout::Landscape);
         tb()->first();
-        QVERIFY(applyTemplatePaper(tb(), session().currentTemplateRow, session().currentTemplate, &job));
+        QVERIFY(applyTemplatePaper(tb(), session().currentTemplateRow, session().currentTemplate,
+                                   &job));
         QCOMPARE(job.pageLayout().pageSize().size(QPageSize::Millimeter), QSizeF(230, 127));
         QCOMPARE(job.pageLayout().orientation(), QPageLayout::Landscape);
         QCOMPARE(tb()->recNo(), 1);
@@ -634,7 +635,8 @@ private Q_SLOTS:
         job.setOutputFormat(QPrinter::PdfFormat);
         job.setOutputFileName(m_tmp->filePath("job.pdf"));
         const QPageLayout layout = job.pageLayout();
-        QVERIFY(!applyTemplatePaper(tb(), session().currentTemplateRow, session().currentTemplate, &job));
+        QVERIFY(!applyTemplatePaper(tb(), session().currentTemplateRow, session().currentTemplate,
+                                    &job));
         QVERIFY(job.pageLayout().isEquivalentTo(layout));
     }
 
@@ -1922,7 +1924,8 @@ private Q_SLOTS:
         m_prompt->clear();
         QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({"模板保存成功！"}));
-        const FieldFits fits = FieldFitStore::load(dataModule()->database(), session().currentTemplate);
+        const FieldFits fits =
+            FieldFitStore::load(dataModule()->database(), session().currentTemplate);
         QCOMPARE(fits.value("A_Address").height, FieldCatalogue::kControlHeight + 30);
         QVERIFY(!fits.value("A_Address").fit);
         QVERIFY(!fits.contains("A_Name"));

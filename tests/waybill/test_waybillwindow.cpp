@@ -1,19 +1,19 @@
 #include "test_waybillwindow.h"
 
+#include "base/prompt.h"
+#include "base/session.h"
+#include "book/recipientrows.h"
 #include "data/datamodule.h"
 #include "data/datasetmodel.h"
-#include "gui/dbedit.h"
-#include "freshdatabase.h"
 #include "data/headerguard.h"
-#include "gui/maskedtext.h"
-#include "base/prompt.h"
+#include "freshdatabase.h"
 #include "gui/book/recipientpage.h"
-#include "book/recipientrows.h"
+#include "gui/dbedit.h"
+#include "gui/maskedtext.h"
+#include "gui/waybill/waybilldialog.h"
 #include "scriptedprompt.h"
-#include "base/session.h"
 #include "tempworkdir.h"
 #include "waybill/waybillcommands.h"
-#include "gui/waybill/waybilldialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -548,7 +548,8 @@ private Q_SLOTS:
             wasModal = QApplication::activeModalWidget() == waybillDialog();
             QVERIFY(QTest::qWaitForWindowActive(waybillDialog()));
             choose(waybillDialog()->findChild<QComboBox*>("Model_List"), Ems);
-            retype(waybillDialog()->findChild<QLineEdit*>("WayBillNo_st"), QStringLiteral("123456785"));
+            retype(waybillDialog()->findChild<QLineEdit*>("WayBillNo_st"),
+                   QStringLiteral("123456785"));
             QTest::keyClick(waybillDialog()->findChild<QLineEdit*>("WayBillNo_st"), Qt::Key_A,
                             Qt::AltModifier);
         });

@@ -1,7 +1,7 @@
 #include "gui/book/printedfilter.h"
 
-#include "data/dataset.h"
 #include "book/recipientsortmodel.h"
+#include "data/dataset.h"
 #include "data/schema.h"
 
 #include <QComboBox>

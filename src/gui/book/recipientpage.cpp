@@ -1,19 +1,19 @@
 #include "gui/book/recipientpage.h"
 #include "ui_recipientpage.h"
 
-#include "data/configini.h"
-#include "data/datamodule.h"
-#include "data/datasetmodel.h"
-#include "gui/templates/designpage.h"
 #include "base/guarded.h"
-#include "gui/landlinevalidator.h"
-#include "gui/maskedtext.h"
-#include "gui/book/printedfilter.h"
 #include "base/prompt.h"
+#include "base/session.h"
 #include "book/recipientrows.h"
 #include "book/recipientsearch.h"
 #include "book/recipientsortmodel.h"
-#include "base/session.h"
+#include "data/configini.h"
+#include "data/datamodule.h"
+#include "data/datasetmodel.h"
+#include "gui/book/printedfilter.h"
+#include "gui/landlinevalidator.h"
+#include "gui/maskedtext.h"
+#include "gui/templates/designpage.h"
 
 #include <QAction>
 #include <QComboBox>

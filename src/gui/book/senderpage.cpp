@@ -1,11 +1,11 @@
 #include "gui/book/senderpage.h"
 #include "ui_senderpage.h"
 
+#include "base/guarded.h"
+#include "base/prompt.h"
 #include "data/datamodule.h"
 #include "gui/dbedit.h"
-#include "base/guarded.h"
 #include "gui/landlinevalidator.h"
-#include "base/prompt.h"
 
 #include <QPushButton>
 

@@ -1,17 +1,17 @@
 #include "gui/excel/importmappingdialog.h"
-#include "excel/excelmessages.h"
 #include "excel/excelcommands.h"
+#include "excel/excelmessages.h"
 
 #include "ui_importmappingdialog.h"
 
-#include "gui/centre.h"
+#include "base/prompt.h"
+#include "base/session.h"
 #include "data/datamodule.h"
 #include "excel/importmapping.h"
 #include "excel/importrows.h"
 #include "excel/importtable.h"
-#include "base/prompt.h"
-#include "base/session.h"
 #include "excel/workbookreader.h"
+#include "gui/centre.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -82,7 +82,8 @@ ImportMappingDialog::ImportMappingDialog(DataModule* dm, const Session* session,
     m_ui->mappingTable->setColumnWidth(1, 193);
 
     connect(m_ui->sheetList, &SheetList::sheetChosen, this, &ImportMappingDialog::chooseSheet);
-    connect(m_ui->firstRowTitlesBox, &QCheckBox::clicked, this, &ImportMappingDialog::changeTitleRow);
+    connect(m_ui->firstRowTitlesBox, &QCheckBox::clicked, this,
+            &ImportMappingDialog::changeTitleRow);
     connect(m_ui->okButton, &QPushButton::clicked, this, &ImportMappingDialog::importRows);
     // Esc and the close box reject too.
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);

@@ -55,7 +55,6 @@ public:
     void setFileName(const QString& fileName) { m_fileName = fileName; }
     QString fileName() const { return m_fileName; }
 
-
     int titleRow() const { return m_titleRow; }
     // The title chosen in each mapping row, empty for none.
     QStringList chosenTitles() const;

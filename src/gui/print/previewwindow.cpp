@@ -3,17 +3,17 @@
 
 #include "gui/centre.h"
 
-#include "print/batchprint.h"
-#include "data/datamodule.h"
-#include "gui/templates/designsurface.h"
-#include "templates/fieldcatalogue.h"
 #include "base/guarded.h"
+#include "base/prompt.h"
+#include "base/session.h"
+#include "data/datamodule.h"
+#include "gui/print/surfacepositions.h"
+#include "gui/templates/designsurface.h"
+#include "print/batchprint.h"
 #include "print/printerstore.h"
 #include "print/printgeometry.h"
-#include "base/prompt.h"
 #include "print/recordrenderer.h"
-#include "base/session.h"
-#include "gui/print/surfacepositions.h"
+#include "templates/fieldcatalogue.h"
 #include "templates/templatemessages.h"
 #include "templates/templatestore.h"
 
@@ -26,7 +26,7 @@
 #include <QToolButton>
 
 PreviewWindow::PreviewWindow(DataModule* dm, const Session* session, const DesignSurface* surface,
-                         QWidget* mainWindow, PageSetup pageSetup)
+                             QWidget* mainWindow, PageSetup pageSetup)
     : QDialog(mainWindow), m_ui(std::make_unique<Ui::PreviewWindow>()), m_dm(dm),
       m_session(session), m_surface(surface), m_mainWindow(mainWindow),
       m_pageSetup(std::move(pageSetup))
@@ -110,15 +110,16 @@ void PreviewWindow::drawCurrentRow()
     // 3 and 4. The current rows at their design offsets, unscaled.
     if (haveModel) {
         guarded([&] {
-            const RecordFields fields = RecordRenderer::collect(model, m_dm->sender, m_dm->recipients,
-                                                                SurfacePositions(m_surface));
-            const FieldFits fits = FieldFitStore::load(m_dm->database(), m_session->currentTemplate);
+            const RecordFields fields = RecordRenderer::collect(
+                model, m_dm->sender, m_dm->recipients, SurfacePositions(m_surface));
+            const FieldFits fits =
+                FieldFitStore::load(m_dm->database(), m_session->currentTemplate);
             const QFont font = m_session->printFont();
             QPainter p(&image);
             p.setFont(font);
             RecordRenderer::drawRecord(p, fields, m_session->printColour(),
-                                        PrintGeometry::kDesignDpi, PrintGeometry::kDesignDpi,
-                                        Calibration(), fits);
+                                       PrintGeometry::kDesignDpi, PrintGeometry::kDesignDpi,
+                                       Calibration(), fits);
             // Text that will not print whole is outlined in red.
             const QStringList misfits =
                 RecordRenderer::misfits(fields, fits, font, &image, image.width(), image.height());

@@ -29,7 +29,7 @@ public:
     // mainWindow is hidden while the preview shows, and owns it; session
     // names the template in use and the print font.
     PreviewWindow(DataModule* dm, const Session* session, const DesignSurface* surface,
-                QWidget* mainWindow, PageSetup pageSetup);
+                  QWidget* mainWindow, PageSetup pageSetup);
     ~PreviewWindow() override;
 
     // Applies the zoom chosen in the zoom box to the picture.

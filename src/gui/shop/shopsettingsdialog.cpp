@@ -1,9 +1,9 @@
 #include "gui/shop/shopsettingsdialog.h"
 
-#include "gui/centre.h"
-#include "data/datamodule.h"
 #include "base/guarded.h"
 #include "base/prompt.h"
+#include "data/datamodule.h"
+#include "gui/centre.h"
 #include "shop/shopparams.h"
 #include "shop/shopstore.h"
 #include "ui_shopsettingsdialog.h"
@@ -13,7 +13,6 @@
 #include <QShowEvent>
 #include <QStyle>
 #include <QUrl>
-
 
 ShopSettingsDialog::ShopSettingsDialog(DataModule* dm, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::ShopSettingsDialog>()), m_dm(dm)
@@ -28,7 +27,6 @@ ShopSettingsDialog::ShopSettingsDialog(DataModule* dm, QWidget* parent)
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject); // Esc as well
     connect(m_ui->getSessionKeyButton, &QPushButton::clicked, this,
             &ShopSettingsDialog::openSessionKeyPage);
-
 }
 
 ShopSettingsDialog::~ShopSettingsDialog() = default;

@@ -4,15 +4,15 @@
 #include "templates/fieldcatalogue.h"
 #include "templates/fieldfitstore.h"
 
-#include "data/configini.h"
-#include "data/datamodule.h"
-#include "gui/templates/designsurface.h"
-#include "templates/fieldcatalogue.h"
-#include "gui/templates/fieldchangecommand.h"
 #include "base/guarded.h"
-#include "gui/maskedtext.h"
 #include "base/prompt.h"
 #include "base/session.h"
+#include "data/configini.h"
+#include "data/datamodule.h"
+#include "gui/maskedtext.h"
+#include "gui/templates/designsurface.h"
+#include "gui/templates/fieldchangecommand.h"
+#include "templates/fieldcatalogue.h"
 #include "templates/templatemessages.h"
 #include "templates/templatestore.h"
 
@@ -151,9 +151,8 @@ void DesignPage::selectCurrentTemplate()
 {
     int index = -1;
     if (m_dm && m_dm->templates->isActive())
-        index = m_ui->templateList->findData(
-            TemplateStore::resolveRow(m_dm->templates, m_session->currentTemplateRow,
-                                      m_session->currentTemplate));
+        index = m_ui->templateList->findData(TemplateStore::resolveRow(
+            m_dm->templates, m_session->currentTemplateRow, m_session->currentTemplate));
     m_ui->templateList->setCurrentIndex(index);
 }
 
@@ -242,8 +241,8 @@ bool DesignPage::layOutCurrentModel()
         Dataset* tb = m_dm->templates;
         if (!tb->isActive())
             tb->open();
-        const qint64 row =
-            TemplateStore::resolveRow(tb, m_session->currentTemplateRow, m_session->currentTemplate);
+        const qint64 row = TemplateStore::resolveRow(tb, m_session->currentTemplateRow,
+                                                     m_session->currentTemplate);
         found = row >= 0 && tb->gotoBookmark(row);
         if (found)
             layOutCurrentRow();
@@ -432,10 +431,12 @@ bool DesignPage::saveNewTemplate()
         prompt().message(QStringLiteral("请设置纸宽纸高并注意单位为mm！"));
         return false;
     }
-    const std::optional<int> widthMm = paperMm(m_ui->paperWidthEdit, TemplateMessages::paperWidth());
+    const std::optional<int> widthMm =
+        paperMm(m_ui->paperWidthEdit, TemplateMessages::paperWidth());
     if (!widthMm)
         return false;
-    const std::optional<int> heightMm = paperMm(m_ui->paperHeightEdit, TemplateMessages::paperHeight());
+    const std::optional<int> heightMm =
+        paperMm(m_ui->paperHeightEdit, TemplateMessages::paperHeight());
     if (!heightMm)
         return false;
 
@@ -552,7 +553,7 @@ void DesignPage::afterSave()
     guarded([&] {
         // A prefix match, so an earlier name that begins with this one wins.
         m_dm->templates->locate(TemplateStore::Column::Name, m_session->currentTemplate,
-                               Dataset::PartialKey);
+                                Dataset::PartialKey);
     });
     setNewTemplateMode(false);
     selectCurrentTemplate();
@@ -569,9 +570,9 @@ bool DesignPage::writeDefaultModel(const QString& name)
     QString reason;
     if (ConfigIni::write(m_session->appDir, ConfigIni::DefaultModel, name, &reason))
         return true;
-    prompt().error(withReason(
-        QStringLiteral("默认模板未能保存：无法写入 ") + ConfigIni::fileName(m_session->appDir),
-        reason));
+    prompt().error(withReason(QStringLiteral("默认模板未能保存：无法写入 ") +
+                                  ConfigIni::fileName(m_session->appDir),
+                              reason));
     return false;
 }
 
@@ -612,8 +613,8 @@ void DesignPage::renameTemplate()
     const QString defaultName = ConfigIni::read(m_session->appDir, ConfigIni::DefaultModel);
     // The default names the first row of its name; it follows that row.
     const bool renamesDefault = TemplateStore::resolveRow(tb, -1, defaultName) == row;
-    const bool renamesCurrent =
-        TemplateStore::resolveRow(tb, m_session->currentTemplateRow, m_session->currentTemplate) == row;
+    const bool renamesCurrent = TemplateStore::resolveRow(tb, m_session->currentTemplateRow,
+                                                          m_session->currentTemplate) == row;
     const bool ok = guarded([&] {
         if (!tb->gotoBookmark(row))
             throw DataError(TemplateMessages::templateGone(oldName));
@@ -663,8 +664,8 @@ void DesignPage::deleteTemplate()
                           Prompt::Button::No) != Prompt::Button::Yes)
         return;
     const QString picture = TemplateStore::columnOfRow(tb, row, TemplateStore::Column::PictureName);
-    const bool deletesCurrent =
-        TemplateStore::resolveRow(tb, m_session->currentTemplateRow, m_session->currentTemplate) == row;
+    const bool deletesCurrent = TemplateStore::resolveRow(tb, m_session->currentTemplateRow,
+                                                          m_session->currentTemplate) == row;
     QString defaultName = ConfigIni::read(m_session->appDir, ConfigIni::DefaultModel);
     const bool deletesDefault = TemplateStore::resolveRow(tb, -1, defaultName) == row;
     if (!guarded([&] {

@@ -1,13 +1,13 @@
 #include "gui/templates/designsurface.h"
 
-#include "data/datamodule.h"
-#include "templates/fieldcatalogue.h"
-#include "templates/fieldfitstore.h"
 #include "base/guarded.h"
-#include "gui/landlinevalidator.h"
-#include "templates/newdatabase.h"
 #include "base/prompt.h"
 #include "base/session.h"
+#include "data/datamodule.h"
+#include "gui/landlinevalidator.h"
+#include "templates/fieldcatalogue.h"
+#include "templates/fieldfitstore.h"
+#include "templates/newdatabase.h"
 
 #include <QAction>
 #include <QContextMenuEvent>

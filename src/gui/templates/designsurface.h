@@ -1,8 +1,8 @@
 #pragma once
 
 #include "gui/dbedit.h"
-#include "templates/fieldcatalogue.h"
 #include "gui/templates/fieldchangecommand.h"
+#include "templates/fieldcatalogue.h"
 #include "templates/fieldinfo_fwd.h"
 #include "templates/templatestore.h"
 

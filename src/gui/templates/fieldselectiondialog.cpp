@@ -1,7 +1,7 @@
 #include "gui/templates/fieldselectiondialog.h"
 
-#include "gui/centre.h"
 #include "data/datamodule.h"
+#include "gui/centre.h"
 #include "gui/templates/designsurface.h"
 #include "templates/fieldcatalogue.h"
 #include "ui_fieldselectiondialog.h"
@@ -9,7 +9,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <algorithm>
-
 
 FieldSelectionDialog::FieldSelectionDialog(DataModule* dm, DesignSurface* surface, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::FieldSelectionDialog>()), m_surface(surface),
@@ -19,9 +18,11 @@ FieldSelectionDialog::FieldSelectionDialog(DataModule* dm, DesignSurface* surfac
                    Qt::WindowCloseButtonHint);
     m_ui->setupUi(this);
 
-    connect(m_ui->includeButton, &QPushButton::clicked, this, &FieldSelectionDialog::includeSelected);
+    connect(m_ui->includeButton, &QPushButton::clicked, this,
+            &FieldSelectionDialog::includeSelected);
     connect(m_ui->includeAllButton, &QPushButton::clicked, this, &FieldSelectionDialog::includeAll);
-    connect(m_ui->excludeButton, &QPushButton::clicked, this, &FieldSelectionDialog::excludeSelected);
+    connect(m_ui->excludeButton, &QPushButton::clicked, this,
+            &FieldSelectionDialog::excludeSelected);
     connect(m_ui->excludeAllButton, &QPushButton::clicked, this, &FieldSelectionDialog::excludeAll);
     connect(m_ui->okButton, &QPushButton::clicked, this, &FieldSelectionDialog::showChosenFields);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);

@@ -1,14 +1,14 @@
 #include "gui/templates/pagesetupdialog.h"
 
-#include "gui/centre.h"
-#include "data/datamodule.h"
-#include "gui/templates/designpage.h"
 #include "base/guarded.h"
-#include "templates/pagesize.h"
-#include "print/printerpaper.h"
 #include "base/prompt.h"
 #include "base/session.h"
+#include "data/datamodule.h"
+#include "gui/centre.h"
+#include "gui/templates/designpage.h"
 #include "gui/templates/spinedit.h"
+#include "print/printerpaper.h"
+#include "templates/pagesize.h"
 #include "templates/templatemessages.h"
 #include "templates/templatestore.h"
 #include "ui_pagesetupdialog.h"
@@ -24,7 +24,6 @@ PageSetupDialog::PageSetupDialog(DesignPage* page, QWidget* parent)
 
     connect(m_ui->okButton, &QPushButton::clicked, this, &PageSetupDialog::applyPageValues);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject); // Esc as well
-
 }
 
 PageSetupDialog::~PageSetupDialog() = default;

@@ -1,11 +1,11 @@
 #include "gui/waybill/waybilldialog.h"
 
-#include "gui/centre.h"
-#include "data/datamodule.h"
 #include "base/guarded.h"
-#include "gui/maskedtext.h"
 #include "base/prompt.h"
 #include "base/session.h"
+#include "data/datamodule.h"
+#include "gui/centre.h"
+#include "gui/maskedtext.h"
 #include "templates/templatestore.h"
 #include "ui_waybilldialog.h"
 #include "waybill/waybillwriter.h"
@@ -17,7 +17,6 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStyle>
-
 
 WaybillDialog::WaybillDialog(DataModule* dm, const Session* session, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::WaybillDialog>()), m_dm(dm), m_session(session)
