@@ -116,11 +116,21 @@ ExitCode::Code runImportCommand(const QStringList& args, DataModule* dm, Session
                              ? QStringLiteral("导入字段对应：（无）")
                              : QStringLiteral("导入字段对应：\n") + lines.join(QLatin1Char('\n')));
     }
+    // Rows without a name, a phone or an address print no usable waybill.
+    // What the sheet's titles lack is said first; a --map is checked
+    // against the sheet first.
+    const QString missing = missingRequiredTitles(titles);
+    if (!o.has(QStringLiteral("--map")) && !missing.isEmpty()) {
+        prompt().error(importMissingMapMessage(missing));
+        return ExitCode::Failed;
+    }
     ImportRows rows;
     if (!rows.start(*reader, titleRow, titles, &error)) {
         prompt().error(error);
         return ExitCode::Failed;
     }
+    if (!missing.isEmpty())
+        return usage(importSynopsis(), importMissingMapMessage(missing));
     const int total = rows.count();
     std::unique_ptr<Prompt::Progress> progress =
         prompt().progress(importProgressText(0, total), std::max(1, total));
@@ -139,6 +149,9 @@ ExitCode::Code runImportCommand(const QStringList& args, DataModule* dm, Session
         return ExitCode::Done;
     case ImportResult::Status::Canceled:
         prompt().error(importCanceledMessage());
+        return ExitCode::Failed;
+    case ImportResult::Status::NoRows:
+        prompt().error(importNoRowsMessage(titleRow));
         return ExitCode::Failed;
     case ImportResult::Status::Failed:
         break;

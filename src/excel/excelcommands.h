@@ -22,7 +22,9 @@ void exportRecipients(DataModule* dm);
 // extension in any letter case.
 QString importFileFilter();
 
-// waylark import FILE [--sheet NAME] [--title-row N] --map CAPTION=TITLE [--map ...]
+// waylark import FILE [--sheet NAME] [--title-row N] [--append] [--map CAPTION=TITLE ...]
+// Refused when no column gives the name, a phone or the address (1 for the
+// proposed mapping, 2 for a --map), and when every row is blank (1).
 ExitCode::Code runImportCommand(const QStringList& args, DataModule* dm, Session& session);
 // waylark export FILE
 ExitCode::Code runExportCommand(const QStringList& args, DataModule* dm, Session& session);

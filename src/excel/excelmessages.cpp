@@ -82,3 +82,39 @@ QString oldWorkbookMessage()
     return QStringLiteral("这是Excel 95或更早版本的工作簿，请先在Excel中另存为"
                           "Excel 97-2003工作簿（.xls）或Excel工作簿（.xlsx）。");
 }
+
+QString importNoRowsMessage(int titleRow)
+{
+    return QStringLiteral("没有可导入的收件人：第%1行（标题行）下面对应到的列全是空的。\n"
+                          "原有的收件人记录保持不变，请检查标题行号和工作表。")
+        .arg(titleRow);
+}
+
+QString importMissingTitlesMessage(const QString& missing)
+{
+    return QStringLiteral("没有对应到%1的列，不能导入！\n"
+                          "请在“Excel文件中提供字段”一栏为它选好Excel文件中的标题。")
+        .arg(missing);
+}
+
+QString importMissingMapMessage(const QString& missing)
+{
+    return QStringLiteral("没有对应到%1的列，不能导入！\n"
+                          "请用 --map 指定，例如 --map 收件人姓名=姓名 --map 手机=手机 "
+                          "--map 详细地址=地址")
+        .arg(missing);
+}
+
+QString importReplaceQuestion(int existing, const QString& sheet)
+{
+    return QStringLiteral("将清空现有的 %1 条收件人并导入“%2”中的记录，继续？")
+        .arg(existing)
+        .arg(sheet);
+}
+
+QString importAppendQuestion(int existing, const QString& sheet)
+{
+    return QStringLiteral("将把“%2”中的记录追加到现有的 %1 条收件人之后，继续？")
+        .arg(existing)
+        .arg(sheet);
+}

@@ -31,3 +31,14 @@ QString exportDoneMessage(const QString& fileName);
 QString outOfMemory(); // "内存不足。"
 // A workbook of Excel 95 or older, which the reader does not take.
 QString oldWorkbookMessage();
+
+// Every row below the title row was blank: nothing imported, nothing lost.
+QString importNoRowsMessage(int titleRow);
+// MISSING (missingRequiredTitles) has no column: the dialog's wording and
+// the command line's, which tells how to map by hand.
+QString importMissingTitlesMessage(const QString& missing);
+QString importMissingMapMessage(const QString& missing);
+// The question before writing, once replacing or appending is chosen:
+// EXISTING recipients are in the table, the rows come from SHEET.
+QString importReplaceQuestion(int existing, const QString& sheet);
+QString importAppendQuestion(int existing, const QString& sheet);

@@ -45,6 +45,49 @@ int importFieldIndex(const QString& caption)
     return int(importCaptions().indexOf(caption));
 }
 
+QString withoutNumberGuard(const QString& text)
+{
+    if (text.startsWith(QLatin1Char('\t')) || text.startsWith(QLatin1Char('\'')))
+        return text.mid(1);
+    // ="..." as a whole; a quote inside is doubled, as in a formula.
+    if (text.size() >= 3 && text.startsWith(QLatin1String("=\"")) &&
+        text.endsWith(QLatin1Char('"'))) {
+        const QString inner = text.mid(2, text.size() - 3);
+        QString unquoted = inner;
+        unquoted.replace(QLatin1String("\"\""), QLatin1String(""));
+        if (!unquoted.contains(QLatin1Char('"'))) {
+            QString value = inner;
+            return value.replace(QLatin1String("\"\""), QLatin1String("\""));
+        }
+    }
+    return text;
+}
+
+bool isBlankImportRow(const QStringList& values)
+{
+    for (const QString& value : values) {
+        if (!value.trimmed().isEmpty())
+            return false;
+    }
+    return true;
+}
+
+QString missingRequiredTitles(const QStringList& titles)
+{
+    auto mapped = [&](const char* column) {
+        const int index = int(importColumns().indexOf(QLatin1String(column)));
+        return !titles.value(index).isEmpty();
+    };
+    QStringList missing;
+    if (!mapped("Name"))
+        missing << QStringLiteral("收件人姓名");
+    if (!mapped("Mobile") && !mapped("Phone"))
+        missing << QStringLiteral("手机或固定电话");
+    if (!mapped("Address"))
+        missing << QStringLiteral("详细地址");
+    return missing.join(QStringLiteral("、"));
+}
+
 bool parseTitleRow(const QString& answer, int* titleRow)
 {
     bool ok = false;
@@ -128,7 +171,9 @@ bool ImportRows::start(const WorkbookReader& sheet, int titleRow, const QStringL
     m_sheet = &sheet;
     m_titleRow = titleRow;
     m_columns = columns;
-    m_count = std::max(0, sheet.usedRange().rowCount - 1);
+    // Rows past the last used one are empty whatever the used range's
+    // height says (a heading above the titles would add rows below).
+    m_count = std::max(0, sheet.usedRange().lastRow() - titleRow);
     return true;
 }
 
@@ -146,7 +191,7 @@ QStringList ImportRows::next()
             values.append(QString());
             continue;
         }
-        const QString text = m_sheet->cellText(row, column);
+        const QString text = withoutNumberGuard(m_sheet->cellText(row, column));
         values.append(text.isNull() ? empty : text);
     }
     return values;

@@ -23,6 +23,20 @@ QStringList importColumns();
 // The mapping row of CAPTION, -1 for none.
 int importFieldIndex(const QString& caption);
 
+// TEXT without the guard that shop exports put before long numbers so that
+// a spreadsheet keeps them as text: a leading tab or apostrophe, or the
+// whole value written as the formula ="...". Any other text as it is.
+QString withoutNumberGuard(const QString& text);
+
+// True when every value of a row from ImportRows::next() is empty once
+// blanks are trimmed: such a row is no recipient.
+bool isBlankImportRow(const QStringList& values);
+
+// What a recipient needs and TITLES (one per mapping row) leaves unmapped:
+// "收件人姓名", "手机或固定电话" (either will do), "详细地址", joined with
+// "、"; empty when all are mapped.
+QString missingRequiredTitles(const QStringList& titles);
+
 // The title row from the input box's answer: a whole number >= 1.
 bool parseTitleRow(const QString& answer, int* titleRow);
 
@@ -35,8 +49,7 @@ int ExlGetColno(const WorkbookReader& sheet, int titleRow, const QString& title)
 
 // The rows of the current sheet to import, produced one by one so that a
 // caller can show progress and stop. Row i (1 .. count()) is sheet row
-// title row + i, where count() is the used range's row count less one: the
-// rows below the titles when the used range begins at the title row.
+// title row + i, down to the last used row of the sheet.
 class ImportRows
 {
 public:
@@ -56,7 +69,8 @@ public:
 
     // The next row: one text per mapping row, in importColumns() order; a
     // null text for a column without a title, a non-null (maybe empty) one
-    // for a mapped column. An entirely empty sheet row gives a row too.
+    // for a mapped column, without its number guard. An entirely empty
+    // sheet row gives a row too (see isBlankImportRow).
     QStringList next();
 
     // The column looked up for each mapping row, 0 for none.

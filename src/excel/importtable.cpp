@@ -12,6 +12,8 @@ namespace
 // Thrown inside the transaction to leave it by the rollback path.
 struct Canceled {
 };
+struct NoRows {
+};
 
 ImportResult writeRecipients(Dataset* att, ImportRows& rows, bool replace,
                              const ImportProgress& progress);
@@ -37,28 +39,39 @@ ImportResult writeRecipients(Dataset* att, ImportRows& rows, bool replace,
     ImportResult result;
     const QStringList columns = importColumns();
     RecipientRows writer(att);
+    int stored = 0;
     try {
         writer.inTransaction([&] {
             if (replace)
                 writer.empty();
+            stored = 0;
             const int total = rows.count();
             const int step = importProgressStep(total);
             RecipientRows::Values values;
             while (!rows.atEnd()) {
                 const QStringList texts = rows.next();
-                values.clear();
-                for (qsizetype i = 0; i < texts.size(); ++i) {
-                    if (!texts.at(i).isNull())
-                        values.append({columns.at(i), texts.at(i)});
+                if (!isBlankImportRow(texts)) {
+                    values.clear();
+                    for (qsizetype i = 0; i < texts.size(); ++i) {
+                        if (!texts.at(i).isNull())
+                            values.append({columns.at(i), texts.at(i)});
+                    }
+                    writer.append(values);
+                    ++stored;
                 }
-                writer.append(values);
                 const int done = rows.done();
                 if (progress && (done % step == 0 || done == total) && !progress(done, total))
                     throw Canceled();
             }
+            // Emptying the table for nothing would only lose the old rows.
+            if (stored == 0)
+                throw NoRows();
         });
     } catch (const Canceled&) {
         result.status = ImportResult::Status::Canceled;
+        return result;
+    } catch (const NoRows&) {
+        result.status = ImportResult::Status::NoRows;
         return result;
     } catch (const DataError& e) {
         result.error = e.message();
@@ -68,7 +81,7 @@ ImportResult writeRecipients(Dataset* att, ImportRows& rows, bool replace,
         return result;
     }
     result.status = ImportResult::Status::Done;
-    result.rows = rows.done();
+    result.rows = stored;
     return result;
 }
 

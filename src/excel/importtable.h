@@ -14,7 +14,8 @@ class ImportRows;
 // every row made it in. Shared by the import dialog and `waylark import`.
 
 struct ImportResult {
-    enum class Status { Done, Canceled, Failed };
+    // NoRows: every sheet row was blank; the table is as it was.
+    enum class Status { Done, Canceled, Failed, NoRows };
     Status status = Status::Failed;
     int rows = 0;  // rows written, when done
     QString error; // the reason, when failed
@@ -25,7 +26,9 @@ using ImportProgress = std::function<bool(int done, int total)>;
 
 // Empties ATT and appends every row ROWS (already started) produces, each
 // mapped column assigned as text in the mapping's order, the others left
-// empty. On a failure or a cancel nothing in the table has changed.
+// empty; blank rows (isBlankImportRow) are skipped and not counted. On a
+// failure, a cancel or when no row was written nothing in the table has
+// changed.
 ImportResult replaceRecipients(Dataset* att, ImportRows& rows,
                                const ImportProgress& progress = ImportProgress());
 // The same without emptying ATT first: the rows go after the recipients

@@ -201,6 +201,10 @@ private Q_SLOTS:
     void importRefusesBadMapping();
     void titleRowAnswer_data();
     void titleRowAnswer();
+    void numberGuardsAreStripped_data();
+    void numberGuardsAreStripped();
+    void requiredTitles_data();
+    void requiredTitles();
 
     // Export
     void exportFieldQuoting_data();
@@ -685,7 +689,7 @@ void TestExcel::importTitlesInRowThree_data()
 
 void TestExcel::importTitlesInRowThree()
 {
-    // Used range rows 1 to 12, so rows 4 to 14 are read; 13 and 14 are empty.
+    // Used range rows 1 to 12: rows 4 to 12 are read, none past the last.
     QFETCH(QString, file);
     const auto reader = openSheet(fixture(file), QStringLiteral("标题在第三行"));
     QVERIFY(reader);
@@ -696,19 +700,16 @@ void TestExcel::importTitlesInRowThree()
                                  {QStringLiteral("手机"), QStringLiteral("电话")}}),
                         &error),
              qPrintable(error));
-    QCOMPARE(rows.count(), 11);
+    QCOMPARE(rows.count(), 9);
     QList<QStringList> all;
     while (!rows.atEnd())
         all.append(rows.next());
-    QCOMPARE(all.size(), 11);
+    QCOMPARE(all.size(), 9);
     QCOMPARE(all.at(0).at(0), QStringLiteral("收件人1"));
     QCOMPARE(all.at(0).at(3), QStringLiteral("13800000001"));
     QCOMPARE(all.at(8).at(0), QStringLiteral("收件人9"));
-    for (int i : {9, 10}) {
-        QCOMPARE(all.at(i).at(0), QString());
-        QVERIFY(!all.at(i).at(0).isNull()); // mapped, so empty rather than absent
-        QVERIFY(all.at(i).at(1).isNull());
-    }
+    QVERIFY(all.at(8).at(1).isNull());
+    QVERIFY(!isBlankImportRow(all.at(8)));
 }
 
 void TestExcel::importNumbersAndEmptyCells_data()
@@ -746,7 +747,9 @@ void TestExcel::importNumbersAndEmptyCells()
     QCOMPARE(value(0, "Custom1"), QStringLiteral("张三先生"));
     QCOMPARE(value(0, "Custom5"), QStringLiteral("#N/A"));
     QCOMPARE(value(1, "Phone"), QStringLiteral("010-62345678"));
-    QCOMPARE(value(2, "Name"), QString()); // the empty sheet row still gives a row
+    QCOMPARE(value(2, "Name"), QString()); // the empty sheet row, to be skipped
+    QVERIFY(!value(2, "Name").isNull());
+    QVERIFY(isBlankImportRow(all.at(2)));
     QCOMPARE(value(3, "Name"), QStringLiteral("王五"));
     QCOMPARE(value(4, "Mobile"), QStringLiteral("15000000000"));
     QVERIFY(value(4, "Company").isNull());
@@ -806,6 +809,81 @@ void TestExcel::titleRowAnswer()
     int parsed = 0;
     QCOMPARE(parseTitleRow(answer, &parsed), row > 0);
     QCOMPARE(parsed, row);
+}
+
+void TestExcel::numberGuardsAreStripped_data()
+{
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("apostrophe") << "'13800138000"
+                                << "13800138000";
+    QTest::newRow("formula string") << "=\"13900139000\""
+                                    << "13900139000";
+    QTest::newRow("tab") << "\t440301199001011234"
+                         << "440301199001011234";
+    QTest::newRow("formula string, quotes doubled") << "=\"5\"\"屏\""
+                                                    << "5\"屏";
+    QTest::newRow("one guard only") << "''abc"
+                                    << "'abc";
+    QTest::newRow("apostrophe alone") << "'"
+                                      << "";
+    QTest::newRow("plain") << "张三"
+                           << "张三";
+    QTest::newRow("apostrophe inside") << "O'Neil"
+                                       << "O'Neil";
+    QTest::newRow("other formula") << "=SUM(A1)"
+                                   << "=SUM(A1)";
+    QTest::newRow("not one string") << "=\"a\"&\"b\""
+                                    << "=\"a\"&\"b\"";
+    QTest::newRow("blank before the guard") << " '1"
+                                            << " '1";
+}
+
+void TestExcel::numberGuardsAreStripped()
+{
+    QFETCH(QString, cell);
+    QFETCH(QString, value);
+    QCOMPARE(withoutNumberGuard(cell), value);
+
+    // Read from a real sheet, in any column.
+    TempWorkDir dir;
+    ListExportRows sheet({QStringLiteral("姓名"), QStringLiteral("备注")}, {{cell, cell}});
+    const QString path = dir.filePath(QStringLiteral("guards.xlsx"));
+    QString error;
+    QVERIFY2(writeXlsx(path, sheet, &error), qPrintable(error));
+    const auto reader = openSheet(path, QString());
+    QVERIFY(reader);
+    ImportRows rows;
+    QVERIFY2(rows.start(*reader, 1,
+                        mapping({{QStringLiteral("收件人姓名"), QStringLiteral("姓名")},
+                                 {QStringLiteral("自定义字段2"), QStringLiteral("备注")}}),
+                        &error),
+             qPrintable(error));
+    const QStringList row = rows.next();
+    QCOMPARE(row.at(importFieldIndex(QStringLiteral("收件人姓名"))), value);
+    QCOMPARE(row.at(importFieldIndex(QStringLiteral("自定义字段2"))), value);
+}
+
+void TestExcel::requiredTitles_data()
+{
+    QTest::addColumn<QStringList>("titles");
+    QTest::addColumn<QString>("missing");
+    const QString name = QStringLiteral("收件人姓名"), mobile = QStringLiteral("手机"),
+                  phone = QStringLiteral("固定电话"), address = QStringLiteral("详细地址");
+    QTest::newRow("all there") << mapping({{name, "a"}, {mobile, "b"}, {address, "c"}}) << "";
+    QTest::newRow("a landline will do")
+        << mapping({{name, "a"}, {phone, "b"}, {address, "c"}}) << "";
+    QTest::newRow("name only") << mapping({{name, "a"}}) << "手机或固定电话、详细地址";
+    QTest::newRow("no name, no phone")
+        << mapping({{address, "c"}, {QStringLiteral("单位"), "d"}}) << "收件人姓名、手机或固定电话";
+    QTest::newRow("nothing") << QStringList(15) << "收件人姓名、手机或固定电话、详细地址";
+}
+
+void TestExcel::requiredTitles()
+{
+    QFETCH(QStringList, titles);
+    QFETCH(QString, missing);
+    QCOMPARE(missingRequiredTitles(titles), missing);
 }
 
 void TestExcel::exportFieldQuoting_data()

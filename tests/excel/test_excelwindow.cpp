@@ -92,14 +92,19 @@ const QStringList kTableColumns = {"ID",      "Name",    "Company",   "Address",
 // A CSV of 100 customers under titles in row 1; the name is column B.
 QByteArray hundredCustomers()
 {
-    QByteArray csv = "编号,名字,手机\r\n";
+    QByteArray csv = "编号,名字,手机,住址\r\n";
     for (int i = 1; i <= 100; ++i)
-        csv += QStringLiteral("%1,客户%1,1380000%2\r\n")
+        csv += QStringLiteral("%1,客户%1,1380000%2,地址%1\r\n")
                    .arg(i)
                    .arg(i, 4, 10, QLatin1Char('0'))
                    .toUtf8();
     return csv;
 }
+
+// The picks that give a recipient what it needs, from the sheet "名单".
+const Picks kNeeded = {{"收件人姓名", "姓名"}, {"手机", "手机"}, {"详细地址", "地址"}};
+// Its names in sheet order, the empty row left out.
+const QStringList kListNames = {"张三", "李四", "王五", "赵六"};
 
 } // namespace
 
@@ -303,8 +308,7 @@ private Q_SLOTS:
             for (int i = 0; i < m_dialog->findChild<QListWidget*>("Exl_Wb_List")->count(); ++i)
                 sheets << m_dialog->findChild<QListWidget*>("Exl_Wb_List")->item(i)->text();
             chooseSheet(QStringLiteral("名单"));
-            pickTitles({{QStringLiteral("收件人姓名"), QStringLiteral("姓名")},
-                        {QStringLiteral("手机"), QStringLiteral("手机")}});
+            pickTitles(kNeeded);
             clickOk();
         });
         QTest::mouseClick(m_page->findChild<QToolButton*>("Exl_In_Btn"), Qt::LeftButton);
@@ -316,43 +320,86 @@ private Q_SLOTS:
         QVERIFY(!m_dialog->isVisible());
         QCOMPARE(m_dialog->fileName(), file);
 
+        // One question, after replacing was chosen, saying so.
         const auto questions = shownOf(QStringLiteral("question"));
         QCOMPARE(questions.size(), 1);
         QCOMPARE(questions.first().text,
-                 QStringLiteral("此操作将清空表中原有记录，增加您此次导入的记录，继续？"));
+                 QStringLiteral("将清空现有的 2 条收件人并导入“名单”中的记录，继续？"));
         QCOMPARE(questions.first().caption, QStringLiteral("提示"));
         QCOMPARE(questions.first().defaultButton, Prompt::Button::Cancel);
         QCOMPARE(shownOf(QStringLiteral("open")).size(), 1);
         QCOMPARE(shownOf(QStringLiteral("progress")).size(), 1);
-        QCOMPARE(m_prompt->messages(), QStringList{done(5)});
+        QCOMPARE(m_prompt->messages(), QStringList{done(4)});
 
+        // The empty sheet row is no recipient.
         const Rows rows =
             table({QStringLiteral("Name"), QStringLiteral("Mobile"), QStringLiteral("Company")});
         QCOMPARE(rows, (Rows{{"张三", "13812345678", ""},
                              {"李四", "13900001111", ""},
-                             {"", "", ""},
                              {"王五", "", ""},
                              {"赵六", "15000000000", ""}}));
-        QCOMPARE(att()->recordCount(), 5);
-        QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 5);
+        QCOMPARE(att()->recordCount(), 4);
+        QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 4);
     }
 
-    void nothingWithoutConsentOrFile_data()
+    void nothingWithoutFile()
     {
-        QTest::addColumn<Prompt::Button>("answer");
-        QTest::addColumn<QString>("file");
-        QTest::newRow("question cancelled") << Prompt::Button::Cancel << "";
-        QTest::newRow("open dialog cancelled") << Prompt::Button::Ok << "";
-    }
-    void nothingWithoutConsentOrFile()
-    {
-        QFETCH(Prompt::Button, answer);
-        m_prompt->answers.enqueue(answer);
         QTest::mouseClick(m_page->findChild<QToolButton*>("Exl_In_Btn"), Qt::LeftButton);
         QVERIFY(!m_dialog->isVisible());
-        QCOMPARE(shownOf(QStringLiteral("open")).size(), answer == Prompt::Button::Ok ? 1 : 0);
+        QCOMPARE(shownOf(QStringLiteral("open")).size(), 1);
+        QCOMPARE(shownOf(QStringLiteral("question")).size(), 0);
         QVERIFY(m_dialog->fileName().isEmpty());
         checkOldRowsKept();
+    }
+
+    // "确定" asks once, saying whether the recipients go or stay; only OK
+    // writes. An empty table has nothing to lose and is not asked about.
+    void confirmationSaysReplaceOrAppend_data()
+    {
+        QTest::addColumn<bool>("append");
+        QTest::addColumn<bool>("emptyTable");
+        QTest::addColumn<Prompt::Button>("answer");
+        QTest::addColumn<QString>("question"); // empty: none
+        QTest::addColumn<QStringList>("names");
+        const QString replace =
+            QStringLiteral("将清空现有的 2 条收件人并导入“名单”中的记录，继续？");
+        const QString append =
+            QStringLiteral("将把“名单”中的记录追加到现有的 2 条收件人之后，继续？");
+        QTest::newRow("replace") << false << false << Prompt::Button::Ok << replace << kListNames;
+        QTest::newRow("replace cancelled")
+            << false << false << Prompt::Button::Cancel << replace << kOld;
+        QTest::newRow("append") << true << false << Prompt::Button::Ok << append
+                                << kOld + kListNames;
+        QTest::newRow("append cancelled")
+            << true << false << Prompt::Button::Cancel << append << kOld;
+        QTest::newRow("empty table") << false << true << Prompt::Button::Cancel << "" << kListNames;
+    }
+    void confirmationSaysReplaceOrAppend()
+    {
+        QFETCH(bool, append);
+        QFETCH(bool, emptyTable);
+        QFETCH(Prompt::Button, answer);
+        QFETCH(QString, question);
+        QFETCH(QStringList, names);
+        if (emptyTable)
+            RecipientRows(att()).empty();
+        m_prompt->answers.enqueue(answer);
+        QVERIFY(openDialog(fixture(QStringLiteral("recipients.xls"))));
+        chooseSheet(QStringLiteral("名单"));
+        pickTitles(kNeeded);
+        if (append)
+            QTest::mouseClick(m_dialog->findChild<QCheckBox*>("Append_Box"), Qt::LeftButton);
+        clickOk();
+        const auto questions = shownOf(QStringLiteral("question"));
+        QCOMPARE(questions.size(), question.isEmpty() ? 0 : 1);
+        if (!question.isEmpty())
+            QCOMPARE(questions.first().text, question);
+        QCOMPARE(this->names(), names);
+        const bool written = question.isEmpty() || answer == Prompt::Button::Ok;
+        QCOMPARE(m_prompt->messages(), written ? QStringList{done(4)} : QStringList());
+        QCOMPARE(shownOf(QStringLiteral("progress")).size(), written ? 1 : 0);
+        QCOMPARE(m_dialog->isVisible(), !written);
+        m_dialog->reject();
     }
 
     void openDialogOffersEveryKindInAnyCase_data()
@@ -405,13 +452,12 @@ private Q_SLOTS:
                      "2024-03-05", "#N/A", "", ""},
                     {"李四", "13900001111", "010-62345678", "上海市, 浦东新区 \"世纪\"大道",
                      "李四女士", "2023-12-31", "#DIV/0!", "", ""},
-                    {"", "", "", "", "", "", "", "", ""},
                     {"王五", "", "02012345678", "广州", "王五", "", "TRUE", "", ""},
                     {"赵六", "15000000000", "", "", "赵", "1999-01-01", "1.23456789012346E+17", "",
                      ""}};
         QTest::newRow("xlsx: two columns titled alike, the rightmost counts")
             << "recipients.xlsx"
-            << "重名" << Picks{{"收件人姓名", "姓名"}, {"固定电话", "电话"}}
+            << "重名" << Picks{{"收件人姓名", "姓名"}, {"固定电话", "电话"}, {"详细地址", "地址"}}
             << QStringList{"Name", "Phone", "Mobile"} << Rows{{"甲", "右1", ""}, {"乙", "右2", ""}};
         QTest::newRow("gbk csv: quoted commas, quotes and line breaks")
             << "gbk.csv"
@@ -423,14 +469,16 @@ private Q_SLOTS:
             << QStringList{"Name", "Mobile", "Address", "Custom3"}
             << Rows{{"张三", "13812345678", "北京市,海淀区", "他说\"你好\""},
                     {"李四", "013900001111", "上海市\n浦东新区", "  前后空格  "},
-                    {"", "", "", ""},
                     {"王五", "", "广州", ""}};
         Rows hundred;
         for (int i = 1; i <= 100; ++i)
-            hundred << QStringList{QStringLiteral("客户%1").arg(i), QString()};
+            hundred << QStringList{QStringLiteral("客户%1").arg(i), QStringLiteral("地址%1").arg(i),
+                                   QStringLiteral("1380000%1").arg(i, 4, 10, QLatin1Char('0')),
+                                   QString()};
         QTest::newRow("csv: 100 rows, the name from column B")
             << "客户.csv"
-            << "客户" << Picks{{"收件人姓名", "名字"}} << QStringList{"Name", "Mobile"} << hundred;
+            << "客户" << Picks{{"收件人姓名", "名字"}, {"手机", "手机"}, {"详细地址", "住址"}}
+            << QStringList{"Name", "Address", "Mobile", "Phone"} << hundred;
     }
     void importReplacesTheTable()
     {
@@ -536,8 +584,8 @@ private Q_SLOTS:
     }
 
     // Titles in row 3 under a heading (used range rows 1 to 12): with the box
-    // unticked the input box gives the title row, and sheet rows 4 to 14 are
-    // read; 13 and 14 are empty and still give rows.
+    // unticked the input box gives the title row, and sheet rows 4 to 12 are
+    // read, none past the last.
     void titleRowFromTheInputBox()
     {
         QVERIFY(openDialog(fixture(QStringLiteral("recipients.xls"))));
@@ -551,14 +599,14 @@ private Q_SLOTS:
         QCOMPARE(m_dialog->titleRow(), 3);
         QCOMPARE(pickList(0), (QStringList{"", "序号", "收件人", "电话", "地址"}));
         pickTitles({{QStringLiteral("收件人姓名"), QStringLiteral("收件人")},
-                    {QStringLiteral("手机"), QStringLiteral("电话")}});
+                    {QStringLiteral("手机"), QStringLiteral("电话")},
+                    {QStringLiteral("详细地址"), QStringLiteral("地址")}});
         clickOk();
-        QCOMPARE(m_prompt->messages(), QStringList{done(11)});
+        QCOMPARE(m_prompt->messages(), QStringList{done(9)});
         Rows expected;
         for (int i = 1; i <= 9; ++i)
             expected << QStringList{QStringLiteral("收件人%1").arg(i),
                                     QStringLiteral("1380000000%1").arg(i)};
-        expected << QStringList{"", ""} << QStringList{"", ""};
         QCOMPARE(table({QStringLiteral("Name"), QStringLiteral("Mobile")}), expected);
     }
 
@@ -687,7 +735,7 @@ private Q_SLOTS:
                 "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END")));
         QVERIFY(openDialog(fixture(QStringLiteral("recipients.xls"))));
         chooseSheet(QStringLiteral("名单"));
-        pickTitles({{QStringLiteral("收件人姓名"), QStringLiteral("姓名")}});
+        pickTitles(kNeeded);
         clickOk();
         if (cancel) {
             QCOMPARE(m_prompt->messages(), QStringList{importCanceledMessage()});
@@ -705,9 +753,9 @@ private Q_SLOTS:
         QVERIFY(exec(QStringLiteral("DROP TRIGGER IF EXISTS full")));
         m_prompt->clear();
         clickOk();
-        QCOMPARE(m_prompt->messages(), QStringList{done(5)});
-        QCOMPARE(names(), (QStringList{"张三", "李四", "", "王五", "赵六"}));
-        QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 5);
+        QCOMPARE(m_prompt->messages(), QStringList{done(4)});
+        QCOMPARE(names(), kListNames);
+        QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 4);
     }
 
     // --- Proposed mapping, appending, preview -------------------------------
@@ -741,13 +789,169 @@ private Q_SLOTS:
         QTest::newRow("blanks around a title, full-width too")
             << QStringList{" 姓名 ", "\u3000手机\u3000"}
             << QStringList{"收件人姓名= 姓名 ", "手机=\u3000手机\u3000"};
-        QTest::newRow("nothing alike") << QStringList{"编号", "名字", "备注"} << QStringList{};
+        QTest::newRow("nothing alike")
+            << QStringList{"编号", "订单号", "商品名称"} << QStringList{};
+        QTest::newRow("taobao") << QStringList{"订单编号", "买家会员名", "收货人姓名",
+                                               "收货地址", "运送方式",   "联系电话",
+                                               "联系手机", "买家留言",   "修改后的收货地址"}
+                                << QStringList{"收件人姓名=收货人姓名", "详细地址=收货地址",
+                                               "手机=联系手机", "固定电话=联系电话",
+                                               "自定义字段1=买家留言"};
+        QTest::newRow("jd") << QStringList{"订单号", "客户姓名", "客户地址", "联系电话", "订单备注"}
+                            << QStringList{"收件人姓名=客户姓名", "详细地址=客户地址",
+                                           "固定电话=联系电话"};
+        QTest::newRow("douyin") << QStringList{"收件人", "收件人手机号", "省",       "市",
+                                               "区",     "街道",         "详细地址", "买家留言"}
+                                << QStringList{"收件人姓名=收件人",   "详细地址=详细地址",
+                                               "手机=收件人手机号",   "收件省=省",
+                                               "收件市=市",           "收件区(县)=区",
+                                               "自定义字段1=买家留言"};
+        QTest::newRow("youzan") << QStringList{"收货人/提货人", "收货人手机号/提货人手机号",
+                                               "收货人省份",    "收货人城市",
+                                               "收货人地区",    "详细收货地址/提货地址",
+                                               "收货人邮编"}
+                                << QStringList{"收件人姓名=收货人/提货人",
+                                               "详细地址=详细收货地址/提货地址",
+                                               "手机=收货人手机号/提货人手机号",
+                                               "收件省=收货人省份",
+                                               "收件市=收货人城市",
+                                               "邮编=收货人邮编"};
+        QTest::newRow("blanks, punctuation, brackets, 的")
+            << QStringList{"收货人 姓名", "收件人（手机）",   "收件人电话：",
+                           "区/县",       "收\u3000货 地 址", "收件人的邮政编码"}
+            << QStringList{"收件人姓名=收货人 姓名", "详细地址=收\u3000货 地 址",
+                           "手机=收件人（手机）",    "固定电话=收件人电话：",
+                           "收件区(县)=区/县",       "邮编=收件人的邮政编码"};
+        QTest::newRow("an exact match wins over a loose one")
+            << QStringList{"收货人手机", "手机", "收货人姓名", "姓名", "收货人地址", "详细地址"}
+            << QStringList{"收件人姓名=姓名", "详细地址=详细地址", "手机=手机"};
     }
     void automaticMappingFindsUsualTitles()
     {
         QFETCH(QStringList, titles);
         QFETCH(QStringList, lines);
         QCOMPARE(mappingLines(automaticMapping(titles)), lines);
+    }
+
+    // A shop's export as it comes: its own titles, numbers behind guards, an
+    // empty row and a totals row that are no recipients.
+    void shopExportImports_data()
+    {
+        QTest::addColumn<bool>("commandLine");
+        QTest::newRow("dialog") << false;
+        QTest::newRow("command line") << true;
+    }
+    void shopExportImports()
+    {
+        QFETCH(bool, commandLine);
+        ListExportRows sheet(
+            {"订单编号", "收货人姓名", "联系电话", "联系手机", "收货地址", "买家留言"},
+            {{"'202403050001", "张三", "=\"01062345678\"", "'13800138000", "北京市海淀区",
+              "请尽快发货"},
+             {"", "", "", "", "", ""},
+             {"\t202403050002", "李四", "", "\t13900139000", "上海市", ""},
+             {"", " ", "\u3000", "", "", ""},
+             {"合计", "", "", "", "", ""}});
+        const QString path = m_tmp->filePath(QStringLiteral("订单.xlsx"));
+        QString error;
+        QVERIFY2(writeXlsx(path, sheet, &error), qPrintable(error));
+        if (commandLine) {
+            QCOMPARE(ExcelCommands::runImportCommand({path}, m_dm.get(), m_session), 0);
+            QCOMPARE(m_prompt->messages(),
+                     (QStringList{"导入字段对应：\n收件人姓名=收货人姓名\n详细地址=收货地址\n"
+                                  "手机=联系手机\n固定电话=联系电话\n自定义字段1=买家留言",
+                                  done(2)}));
+        } else {
+            QVERIFY(openDialog(path));
+            chooseSheet(m_dialog->findChild<QListWidget*>("Exl_Wb_List")->item(0)->text());
+            clickOk(); // the proposal as it stands
+            QCOMPARE(m_prompt->messages(), QStringList{done(2)});
+        }
+        QCOMPARE(table({"Name", "Mobile", "Phone", "Address", "Custom1"}),
+                 (Rows{{"张三", "13800138000", "01062345678", "北京市海淀区", "请尽快发货"},
+                       {"李四", "13900139000", "", "上海市", ""}}));
+    }
+
+    // Nothing to import is refused: the old recipients stay.
+    void emptyImportIsRefused_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("commandLine");
+        for (const bool commandLine : {false, true}) {
+            const char* face = commandLine ? "command line" : "dialog";
+            QTest::addRow("%s: the title row only", face) << "titles.csv" << commandLine;
+            QTest::addRow("%s: empty strings", face) << "blank.xlsx" << commandLine;
+        }
+    }
+    void emptyImportIsRefused()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, commandLine);
+        const QString path = m_tmp->filePath(file);
+        if (file.endsWith(QLatin1String(".csv"))) {
+            QVERIFY(writeFile(path, "姓名,手机,地址\r\n"));
+        } else {
+            ListExportRows sheet({"姓名", "手机", "地址"}, {{"", "", ""}, {" ", "", "\u3000"}});
+            QString error;
+            QVERIFY2(writeXlsx(path, sheet, &error), qPrintable(error));
+        }
+        if (commandLine) {
+            QCOMPARE(ExcelCommands::runImportCommand({path}, m_dm.get(), m_session), 1);
+            QCOMPARE(m_prompt->lastMessage(), importNoRowsMessage(1));
+            QCOMPARE(m_prompt->shown.last().kind, QStringLiteral("error"));
+        } else {
+            QVERIFY(openDialog(path));
+            chooseSheet(m_dialog->findChild<QListWidget*>("Exl_Wb_List")->item(0)->text());
+            clickOk();
+            QCOMPARE(m_prompt->messages(), QStringList{importNoRowsMessage(1)});
+            QVERIFY(m_dialog->isVisible());
+            m_dialog->reject();
+        }
+        checkOldRowsKept();
+    }
+
+    // No name, no phone or no address: nothing is asked or written.
+    void missingColumnsAreRefused_data()
+    {
+        QTest::addColumn<QStringList>("args"); // empty: the dialog, name picked only
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("dialog") << QStringList{} << 0
+                                << importMissingTitlesMessage(
+                                       QStringLiteral("手机或固定电话、详细地址"));
+        QTest::newRow("command line, proposed mapping")
+            << QStringList{"@orders.csv"} << 1
+            << importMissingMapMessage(QStringLiteral("收件人姓名、详细地址"));
+        QTest::newRow("command line, nothing maps")
+            << QStringList{"@goods.csv"} << 1
+            << importMissingMapMessage(QStringLiteral("收件人姓名、手机或固定电话、详细地址"));
+    }
+    void missingColumnsAreRefused()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QVERIFY(writeFile(m_tmp->filePath("orders.csv"),
+                          "订单号,手机号码,备注\r\n1,13800000000,x\r\n"));
+        QVERIFY(writeFile(m_tmp->filePath("goods.csv"), "编号,品名,数量\r\n1,苹果,3\r\n"));
+        if (args.isEmpty()) {
+            QVERIFY(openDialog(fixture(QStringLiteral("recipients.xls"))));
+            chooseSheet(QStringLiteral("名单"));
+            pickTitles({{QStringLiteral("收件人姓名"), QStringLiteral("姓名")}});
+            clickOk();
+            QCOMPARE(m_prompt->messages(), QStringList{message});
+            QVERIFY(m_dialog->isVisible());
+            m_dialog->reject();
+        } else {
+            for (QString& arg : args)
+                if (arg.startsWith(QLatin1Char('@')))
+                    arg = m_tmp->filePath(arg.mid(1));
+            QCOMPARE(ExcelCommands::runImportCommand(args, m_dm.get(), m_session), status);
+            QCOMPARE(m_prompt->lastMessage(), message);
+        }
+        QCOMPARE(shownOf(QStringLiteral("question")).size(), 0);
+        QCOMPARE(shownOf(QStringLiteral("progress")).size(), 0);
+        checkOldRowsKept();
     }
 
     // A mapping the user made comes back for the same title row, in the
@@ -759,10 +963,11 @@ private Q_SLOTS:
         chooseSheet(QStringLiteral("名单"));
         pickTitles({{QStringLiteral("收件人姓名"), QStringLiteral("称呼")},
                     {QStringLiteral("手机"), QStringLiteral("手机")},
+                    {QStringLiteral("详细地址"), QStringLiteral("地址")},
                     {QStringLiteral("自定义字段1"), QStringLiteral("金额")}});
         const QStringList picked = m_dialog->chosenTitles();
         clickOk();
-        QCOMPARE(m_prompt->messages(), QStringList{done(5)});
+        QCOMPARE(m_prompt->messages(), QStringList{done(4)});
 
         QVERIFY(openDialog(file));
         chooseSheet(QStringLiteral("名单"));
@@ -775,7 +980,8 @@ private Q_SLOTS:
         m_prompt->clear();
         QCOMPARE(ExcelCommands::runImportCommand({file}, m_dm.get(), m_session), 0);
         QCOMPARE(m_prompt->messages().first(),
-                 QStringLiteral("导入字段对应：\n收件人姓名=称呼\n手机=手机\n自定义字段1=金额"));
+                 QStringLiteral("导入字段对应：\n收件人姓名=称呼\n详细地址=地址\n手机=手机\n"
+                                "自定义字段1=金额"));
         QCOMPARE(table({QStringLiteral("Name"), QStringLiteral("Custom1")}).first(),
                  (QStringList{"张三先生", "12.5"}));
     }
@@ -791,23 +997,25 @@ private Q_SLOTS:
         QFETCH(bool, commandLine);
         const QString file = fixture(QStringLiteral("recipients.xls"));
         if (commandLine) {
-            QCOMPARE(ExcelCommands::runImportCommand({file, QStringLiteral("--append"),
-                                                      QStringLiteral("--map"),
-                                                      QStringLiteral("收件人姓名=姓名")},
-                                                     m_dm.get(), m_session),
+            QCOMPARE(ExcelCommands::runImportCommand(
+                         {file, QStringLiteral("--append"), QStringLiteral("--map"),
+                          QStringLiteral("收件人姓名=姓名"), QStringLiteral("--map"),
+                          QStringLiteral("固定电话=固定电话"), QStringLiteral("--map"),
+                          QStringLiteral("详细地址=地址")},
+                         m_dm.get(), m_session),
                      0);
         } else {
             QVERIFY(openDialog(file));
             QVERIFY(!m_dialog->findChild<QCheckBox*>("Append_Box")
                          ->isChecked()); // replacing is the default
             chooseSheet(QStringLiteral("名单"));
-            pickTitles({{QStringLiteral("收件人姓名"), QStringLiteral("姓名")}});
+            pickTitles(kNeeded);
             QTest::mouseClick(m_dialog->findChild<QCheckBox*>("Append_Box"), Qt::LeftButton);
             clickOk();
         }
-        QCOMPARE(m_prompt->lastMessage(), done(5));
-        QCOMPARE(names(), kOld + QStringList({"张三", "李四", "", "王五", "赵六"}));
-        QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 7);
+        QCOMPARE(m_prompt->lastMessage(), done(4));
+        QCOMPARE(names(), kOld + kListNames);
+        QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 6);
         if (!commandLine) {
             // The next import starts from replacing again.
             QVERIFY(openDialog(file));
@@ -979,29 +1187,43 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<QStringList>("names"); // afterwards
         QTest::addColumn<QString>("message");   // the first one shown
-        const QStringList first = {"张三", "李四", "", "王五", "赵六"};
+        const QStringList first = kListNames;
         QStringList third;
         for (int i = 1; i <= 9; ++i)
             third << QStringLiteral("收件人%1").arg(i);
-        third << ""
-              << "";
 
         QTest::newRow("first sheet by default")
-            << QStringList{"@recipients.xls", "--map", "收件人姓名=姓名", "--map", "手机=手机"} << 0
-            << first << done(5);
-        QTest::newRow("sheet and title row")
-            << QStringList{"@recipients.xlsx", "--sheet", "标题在第三行",
-                           "--title-row",      "3",       "--map",
-                           "收件人姓名=收件人"}
-            << 0 << third << done(11);
-        QTest::newRow("csv") << QStringList{"@utf8_bom.csv", "--map", "收件人姓名=姓名"} << 0
-                             << QStringList{"张三", "李四", "", "王五"} << done(4);
+            << QStringList{"@recipients.xls", "--map", "收件人姓名=姓名", "--map",
+                           "手机=手机",       "--map", "详细地址=地址"}
+            << 0 << first << done(4);
+        QTest::newRow("sheet and title row") << QStringList{"@recipients.xlsx",
+                                                            "--sheet",
+                                                            "标题在第三行",
+                                                            "--title-row",
+                                                            "3",
+                                                            "--map",
+                                                            "收件人姓名=收件人",
+                                                            "--map",
+                                                            "手机=电话",
+                                                            "--map",
+                                                            "详细地址=地址"}
+                                             << 0 << third << done(9);
+        QTest::newRow("csv") << QStringList{"@utf8_bom.csv", "--map", "收件人姓名=姓名", "--map",
+                                            "手机=手机",     "--map", "详细地址=地址"}
+                             << 0 << QStringList{"张三", "李四", "王五"} << done(3);
 
         QTest::newRow("no file") << QStringList{"--map", "收件人姓名=姓名"} << 2 << kOld
                                  << QString("usage: waylark " + ExcelCommands::importSynopsis());
         QTest::newRow("no mapping: the proposed one, told")
             << QStringList{"@recipients.xls"} << 0 << first
             << "导入字段对应：\n收件人姓名=姓名\n详细地址=地址\n手机=手机\n固定电话=固定电话";
+        QTest::newRow("--map without a phone or an address")
+            << QStringList{"@recipients.xls", "--map", "收件人姓名=姓名"} << 2 << kOld
+            << importMissingMapMessage(QStringLiteral("手机或固定电话、详细地址"));
+        QTest::newRow("--map without a name")
+            << QStringList{"@recipients.xls", "--map", "固定电话=固定电话", "--map",
+                           "详细地址=地址"}
+            << 2 << kOld << importMissingMapMessage(QStringLiteral("收件人姓名"));
         QTest::newRow("unknown caption")
             << QStringList{"@recipients.xls", "--map", "收件人=姓名"} << 2 << kOld
             << QString("“收件人”不是“打印字段”之一：" + importCaptions().join("、"));
@@ -1050,12 +1272,10 @@ private Q_SLOTS:
         QVERIFY(exec(QStringLiteral(
             "CREATE TRIGGER full BEFORE INSERT ON Exp_Att_Info WHEN NEW.Name = '赵六' "
             "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END")));
-        QCOMPARE(ExcelCommands::runImportCommand({fixture(QStringLiteral("recipients.xls")),
-                                                  QStringLiteral("--map"),
-                                                  QStringLiteral("收件人姓名=姓名")},
+        QCOMPARE(ExcelCommands::runImportCommand({fixture(QStringLiteral("recipients.xls"))},
                                                  m_dm.get(), m_session),
                  1);
-        QCOMPARE(m_prompt->messages().size(), 1);
+        QCOMPARE(m_prompt->messages().size(), 2); // the mapping, then the failure
         QVERIFY(m_prompt->lastMessage().contains(QLatin1String("database or disk is full")));
         checkOldRowsKept();
     }

@@ -7,6 +7,7 @@
 #include "base/prompt.h"
 #include "base/session.h"
 #include "data/datamodule.h"
+#include "data/dataset.h"
 #include "excel/importmapping.h"
 #include "excel/importrows.h"
 #include "excel/importtable.h"
@@ -93,9 +94,8 @@ ImportMappingDialog::~ImportMappingDialog() = default;
 
 void ImportMappingDialog::chooseFileAndOpen()
 {
-    if (prompt().question(importQuestion(), QStringLiteral("提示"), false,
-                          Prompt::Button::Cancel) != Prompt::Button::Ok)
-        return;
+    // Nothing is asked yet: whether the table is replaced or appended to is
+    // chosen in the dialog, and "确定" asks about exactly that.
     const QString fileName =
         prompt().openFile(QStringLiteral("打开"), ExcelCommands::importFileFilter());
     if (fileName.isEmpty())
@@ -274,10 +274,19 @@ void ImportMappingDialog::importRows()
     }
     ImportRows rows;
     QString error;
-    if (!rows.start(*m_reader, m_titleRow, chosenTitles(), &error)) {
+    const QStringList titles = chosenTitles();
+    if (!rows.start(*m_reader, m_titleRow, titles, &error)) {
         prompt().message(error);
         return;
     }
+    const QString missing = missingRequiredTitles(titles);
+    if (!missing.isEmpty()) {
+        prompt().message(importMissingTitlesMessage(missing));
+        return;
+    }
+    const bool append = m_ui->appendBox->isChecked();
+    if (!confirmWriting(append))
+        return;
     ImportResult result;
     {
         const int total = rows.count();
@@ -287,8 +296,8 @@ void ImportMappingDialog::importRows()
             progress->setLabelText(importProgressText(done, all));
             return progress->setValue(done);
         };
-        result = m_ui->appendBox->isChecked() ? appendRecipients(m_dm->recipients, rows, told)
-                                              : replaceRecipients(m_dm->recipients, rows, told);
+        result = append ? appendRecipients(m_dm->recipients, rows, told)
+                        : replaceRecipients(m_dm->recipients, rows, told);
     }
     switch (result.status) {
     case ImportResult::Status::Done:
@@ -301,8 +310,24 @@ void ImportMappingDialog::importRows()
     case ImportResult::Status::Canceled:
         prompt().message(importCanceledMessage());
         break;
+    case ImportResult::Status::NoRows:
+        prompt().message(importNoRowsMessage(m_titleRow));
+        break;
     case ImportResult::Status::Failed:
         prompt().error(importFailedMessage(result.error));
         break;
     }
+}
+
+bool ImportMappingDialog::confirmWriting(bool append) const
+{
+    // An empty table has nothing to lose.
+    const int existing = m_dm->recipients->recordCount();
+    if (existing == 0)
+        return true;
+    const QString sheet = m_reader->sheetNames().value(m_reader->currentSheet());
+    const QString question =
+        append ? importAppendQuestion(existing, sheet) : importReplaceQuestion(existing, sheet);
+    return prompt().question(question, QStringLiteral("提示"), false, Prompt::Button::Cancel) ==
+           Prompt::Button::Ok;
 }

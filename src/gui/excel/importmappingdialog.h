@@ -37,7 +37,8 @@ private:
 // "字段对应设置": picks the sheet of the workbook given with setFileName(),
 // the row of its column titles and, for each of the fifteen
 // importable recipient columns, the title of the sheet column that fills it;
-// "确定" replaces the recipient table with the sheet's rows. Created once by
+// "确定" replaces the recipient table with the sheet's rows, or appends them
+// when "追加到原有收件人之后" is ticked, after a question that says which. Created once by
 // the main window; the check box and the title row outlive each showing, the
 // workbook and the mapping do not.
 class ImportMappingDialog : public QDialog
@@ -48,8 +49,8 @@ public:
     ImportMappingDialog(DataModule* dm, const Session* session, QWidget* parent = nullptr);
     ~ImportMappingDialog() override;
 
-    // "从Excel文件导入": the question, the open dialog, then this dialog,
-    // modally, on the chosen file.
+    // "从Excel文件导入": the open dialog, then this dialog, modally, on the
+    // chosen file.
     void chooseFileAndOpen();
     // The workbook the next showing opens.
     void setFileName(const QString& fileName) { m_fileName = fileName; }
@@ -81,8 +82,13 @@ private:
     void changeTitleRow();
     // Replaces the recipient table with the sheet's rows (or appends them),
     // all or none, under a progress dialog that can cancel; closes the
-    // dialog when done.
+    // dialog when done. Refused, with the dialog left open, when no column
+    // gives the name, a phone or the address, when the user does not
+    // confirm, and when every row is blank.
     void importRows();
+    // Asks whether to go on, saying how many recipients are replaced or
+    // kept; true at once when the table is empty.
+    bool confirmWriting(bool append) const;
     // Empties the mapping editor and adds the fifteen rows with empty values.
     void addMappingRows();
     // Fills every row's pick list with the title row's texts and chooses
