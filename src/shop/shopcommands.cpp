@@ -7,10 +7,13 @@
 #include "cli/cliargs.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
+#include "data/dataset.h"
 #include "shop/orderdownload.h"
 #include "shop/shopstore.h"
 
 #include <QTimer>
+
+#include <optional>
 
 namespace ShopCommands
 {
@@ -59,16 +62,53 @@ TradesResult fetchWithProgress(const ShopParams& shop, const QUrl& gateway,
     return result;
 }
 
-bool storeOrders(DataModule* dm, const QList<OrderRecipient>& orders)
+bool storeOrders(DataModule* dm, const QList<OrderRecipient>& orders, bool append)
 {
     RecipientRows rows(dm->recipients);
     return guarded([&] {
         rows.inTransaction([&] {
-            rows.empty();
+            if (!append)
+                rows.empty();
             for (const OrderRecipient& order : orders)
                 rows.append(order.columns());
         });
     });
+}
+
+// The values the request cannot go without, named as the settings dialog
+// names them; empty when every one is there.
+QString missingShopParams(const ShopParams& shop)
+{
+    QStringList missing;
+    if (shop.nick.trimmed().isEmpty())
+        missing << QStringLiteral("淘宝账户名");
+    if (shop.appKey.trimmed().isEmpty())
+        missing << QStringLiteral("APP_KEY");
+    if (shop.secret.trimmed().isEmpty())
+        missing << QStringLiteral("SECRET");
+    if (shop.session.trimmed().isEmpty())
+        missing << QStringLiteral("SESSTION_KEY");
+    return missing.join(QStringLiteral("、"));
+}
+
+// Asks whether the orders replace the recipients or go after them, then
+// whether to go on with that; nothing when the user backs out. An empty
+// table has nothing to lose and is not asked about.
+std::optional<bool> askAppend(int existing, int orders)
+{
+    if (existing == 0)
+        return false;
+    const bool append =
+        prompt().question(QString::fromUtf8(ShopText::ReplaceOrAppend).arg(existing).arg(orders),
+                          QStringLiteral("提示"), true, Prompt::Button::No) != Prompt::Button::Yes;
+    const QString confirm =
+        QString::fromUtf8(append ? ShopText::AppendQuestion : ShopText::ReplaceQuestion)
+            .arg(existing)
+            .arg(orders);
+    if (prompt().question(confirm, QStringLiteral("提示"), false, Prompt::Button::Cancel) !=
+        Prompt::Button::Ok)
+        return std::nullopt;
+    return append;
 }
 
 } // namespace
@@ -78,14 +118,14 @@ void downloadOrders(DataModule* dm, const Session& session)
     fetchOrders(dm, session);
 }
 
-bool fetchOrders(DataModule* dm, const Session& session, const DownloadOptions& options)
+DownloadOutcome fetchOrders(DataModule* dm, const Session& session, const DownloadOptions& options)
 {
     // The request runs in a local event loop; a second press must not start
     // another download over the first.
     static bool running = false;
     if (running) {
         prompt().message(QString::fromUtf8(ShopText::Busy));
-        return false;
+        return DownloadOutcome::Failed;
     }
     running = true;
     struct Done {
@@ -95,26 +135,48 @@ bool fetchOrders(DataModule* dm, const Session& session, const DownloadOptions& 
 
     ShopParams shop;
     if (!guarded([&] { shop = storedShopParams(dm->shop); }))
-        return false;
+        return DownloadOutcome::Failed;
+    const QString missing = missingShopParams(shop);
+    if (!missing.isEmpty()) {
+        prompt().error(QString::fromUtf8(ShopText::ParamsIncomplete).arg(missing));
+        return DownloadOutcome::Failed;
+    }
     const QUrl gateway = gatewayUrlFromConfig(ConfigIni::fileName(session.appDir));
     const DownloadLimits limits = downloadLimitsFromConfig(session.appDir);
 
     const TradesResult result = fetchWithProgress(shop, gateway, limits, options);
     switch (result.outcome) {
-    case TradesResult::Orders:
-        if (!storeOrders(dm, result.orders))
-            return false;
-        prompt().message(result.message);
-        return true;
+    case TradesResult::Orders: {
+        // A total without any trade is no order either; the table stays.
+        if (result.orders.isEmpty()) {
+            prompt().message(QString::fromUtf8(ShopText::NoNewOrders));
+            return DownloadOutcome::NothingNew;
+        }
+        const int count = int(result.orders.size());
+        std::optional<bool> append = options.placement == DownloadOptions::Placement::Append;
+        if (options.placement == DownloadOptions::Placement::Ask)
+            append = askAppend(dm->recipients->recordCount(), count);
+        if (!append) {
+            prompt().message(QString::fromUtf8(ShopText::OrdersNotStored).arg(count));
+            return DownloadOutcome::Kept;
+        }
+        if (!storeOrders(dm, result.orders, *append))
+            return DownloadOutcome::Failed;
+        prompt().message(result.message + QLatin1Char('\n') +
+                         QString::fromUtf8(ShopText::OrdersStored).arg(count));
+        return DownloadOutcome::Stored;
+    }
     case TradesResult::NoOrders:
+        prompt().message(result.message);
+        return DownloadOutcome::NothingNew;
     case TradesResult::ShopError:
         prompt().message(result.message);
-        return false;
+        return DownloadOutcome::Failed;
     case TradesResult::Failed:
         prompt().error(result.message);
-        return false;
+        return DownloadOutcome::Failed;
     }
-    return false;
+    return DownloadOutcome::Failed;
 }
 
 ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session& session)
@@ -123,20 +185,34 @@ ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session& sess
 }
 
 ExitCode::Code runDownload(const QStringList& args, DataModule* dm, const Session& session,
-                           const DownloadOptions& options)
+                           DownloadOptions options)
 {
-    if (!args.isEmpty()) {
-        prompt().error(CliArgs::usageLine(QStringLiteral("download")));
+    const CliArgs::Options o = CliArgs::parse(args, {}, {QStringLiteral("--append")});
+    if (!o.error.isEmpty() || !o.positional.isEmpty()) {
+        if (!o.error.isEmpty())
+            prompt().error(o.error);
+        prompt().error(CliArgs::usageLine(downloadSynopsis().section(QLatin1Char(' '), 0, 1)));
         return ExitCode::Usage;
     }
-    return fetchOrders(dm, session, options) ? ExitCode::Done : ExitCode::Failed;
+    // The command itself says what becomes of the recipients.
+    options.placement = o.has(QStringLiteral("--append")) ? DownloadOptions::Placement::Append
+                                                          : DownloadOptions::Placement::Replace;
+    switch (fetchOrders(dm, session, options)) {
+    case DownloadOutcome::Stored:
+    case DownloadOutcome::NothingNew:
+        return ExitCode::Done;
+    case DownloadOutcome::Kept:
+    case DownloadOutcome::Failed:
+        break;
+    }
+    return ExitCode::Failed;
 }
 
 QString downloadSynopsis()
 {
     return QStringLiteral(
-        "download                              the shop's sold orders of the last "
-        "three days in place of the recipients");
+        "download [--append]                   the shop's sold orders of the last "
+        "three days in place of the recipients (or after them)");
 }
 
 } // namespace ShopCommands

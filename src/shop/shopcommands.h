@@ -18,27 +18,46 @@ namespace ShopCommands
 {
 
 struct DownloadOptions {
+    // What becomes of the recipients already in the table: the window asks,
+    // the command line is told.
+    enum class Placement { Ask, Replace, Append };
+
     int timeoutMs = GatewayFetcher::DefaultTimeoutMs;
     Clock clock = systemClock;
+    Placement placement = Placement::Ask;
 };
 
-// "下载网店订单": fetchOrders with the standard time-out.
+enum class DownloadOutcome {
+    Stored,     // the orders are in the table
+    NothingNew, // the shop had no orders; the table is as it was
+    Kept,       // the user backed out before storing; the table is as it was
+    Failed,     // said why; the table is as it was
+};
+
+// "下载网店订单": fetchOrders with the standard time-out, asking what becomes
+// of the recipients.
 void downloadOrders(DataModule* dm, const Session& session);
 
 // Downloads the last three days' sold orders of the stored shop from the
 // gateway that config.ini names (or the platform's own), within the limits
 // that config.ini sets (downloadLimitsFromConfig), under a progress box
 // with a cancel button, and replaces the recipient table with one row per
-// order in one transaction. Every outcome is told through prompt(). True
-// only when the table now holds the downloaded orders; on every other
-// outcome the table is as it was.
-bool fetchOrders(DataModule* dm, const Session& session, const DownloadOptions& options = {});
+// order, or appends them, in one transaction. A shop whose parameters are
+// not all filled in is refused before anything is sent. With Ask and
+// recipients in the table, the user chooses replacing or appending and
+// then confirms a question that says which. Every outcome is told through
+// prompt(); the done message gives the number of rows stored. Only Stored
+// changes the table.
+DownloadOutcome fetchOrders(DataModule* dm, const Session& session,
+                            const DownloadOptions& options = {});
 
-// waylark download
+// waylark download [--append]: 0 when the orders were stored or there were
+// none, 1 when refused or failed.
 ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session& session);
-// The same with the options given (tests use a short time-out).
+// The same with the options given (tests use a short time-out); the
+// placement comes from the arguments.
 ExitCode::Code runDownload(const QStringList& args, DataModule* dm, const Session& session,
-                           const DownloadOptions& options);
+                           DownloadOptions options);
 
 QString downloadSynopsis();
 

@@ -28,4 +28,15 @@ inline constexpr char NoNewOrders[] = "操作的店铺中没有发现新订单�
 inline constexpr char ShopParamsWrong[] = "店铺参数设置错误！";
 inline constexpr char NotXml[] = "网店服务器的应答不是有效的XML：%1（第%2行，第%3列）";
 
+// Before anything is sent, and before the orders are stored.
+inline constexpr char ParamsIncomplete[] =
+    "店铺参数没有填写完整（%1为空），订单未下载！\n请先在“网店参数设置”中填好店铺参数。";
+inline constexpr char ReplaceOrAppend[] =
+    "收件人表中已有 %1 条收件人。要清空它们，换成下载的 %2 条订单吗？\n"
+    "选“是”清空后导入，选“否”把订单追加到现有收件人之后。";
+inline constexpr char ReplaceQuestion[] = "将清空现有的 %1 条收件人并导入下载的 %2 条订单，继续？";
+inline constexpr char AppendQuestion[] = "将把下载的 %2 条订单追加到现有的 %1 条收件人之后，继续？";
+inline constexpr char OrdersNotStored[] = "下载的 %1 条订单没有保存，原有的收件人记录保持不变。";
+inline constexpr char OrdersStored[] = "已保存 %1 条收件人记录。";
+
 } // namespace ShopText

@@ -35,6 +35,12 @@ const QString Saved = QStringLiteral("店铺参数设置完成！");
 const QString Done = QStringLiteral("订单下载完毕！");
 const QString NoOrders = QStringLiteral("操作的店铺中没有发现新订单！");
 
+// The done message after N rows were stored.
+QString stored(int rows)
+{
+    return Done + QStringLiteral("\n已保存 %1 条收件人记录。").arg(rows);
+}
+
 // Every column of a recipient row in the file, in this order.
 const char RecipientSelect[] =
     "SELECT Name, Company, Address, Mobile, Phone, ExpName, WayBillNo, Disrination, PostCode, "
@@ -393,8 +399,6 @@ private Q_SLOTS:
             << "orders_gbk.xml" << chinese
             << QStringList{orderRow("赵六", "科技园 8 栋", "13700000003", "0755-66666666", "深圳市",
                                     "广东省", "南山区", "518057")};
-        QTest::newRow("non-zero total, empty trades")
-            << "empty_trades.xml" << asciiShop() << QStringList{};
     }
     void downloadReplacesTheRecipients()
     {
@@ -415,15 +419,81 @@ private Q_SLOTS:
         QVERIFY(gateway.targets[0].contains(
             QByteArray(nick + "page_no=1&page_size=100&session=6100a20b&")));
         QCOMPARE(shownOfKind("progress"), 1);
-        QCOMPARE(m_prompt->messages(), QStringList{Done});
+        // Replacing was chosen (the first answer, yes), then confirmed.
+        QCOMPARE(shownOfKind("question"), 2);
+        QCOMPARE(m_prompt->messages(), QStringList{stored(int(rows.size()))});
         QCOMPARE(recipientsInFile(), rows);
         Dataset* att = m_dm->recipients;
         QCOMPARE(att->recordCount(), rows.size());
-        if (!rows.isEmpty()) {
-            // The cursor stands on the last order.
-            QCOMPARE(att->recNo(), rows.size() - 1);
-            QCOMPARE(att->fieldByName("Name").asString(), rows.last().section('|', 0, 0));
+        // The cursor stands on the last order.
+        QCOMPARE(att->recNo(), rows.size() - 1);
+        QCOMPARE(att->fieldByName("Name").asString(), rows.last().section('|', 0, 0));
+    }
+
+    // With recipients in the table the window asks whether the orders
+    // replace them or go after them, then asks to go on saying which; the
+    // table changes only on OK. An empty table is not asked about.
+    void downloadAsksReplaceOrAppend_data()
+    {
+        QTest::addColumn<int>("existing");
+        QTest::addColumn<QList<Prompt::Button>>("answers");
+        QTest::addColumn<QString>("confirm"); // the second question; empty: none asked
+        QTest::addColumn<int>("kept");        // old rows left, -1: the table as it was
+        QTest::addColumn<int>("orders");      // order rows after them
+        const QString replace =
+            QStringLiteral("将清空现有的 2 条收件人并导入下载的 3 条订单，继续？");
+        const QString append =
+            QStringLiteral("将把下载的 3 条订单追加到现有的 2 条收件人之后，继续？");
+        using B = Prompt::Button;
+        QTest::newRow("replace") << 2 << QList<B>{B::Yes, B::Ok} << replace << 0 << 3;
+        QTest::newRow("append") << 2 << QList<B>{B::No, B::Ok} << append << 2 << 3;
+        QTest::newRow("replace cancelled")
+            << 2 << QList<B>{B::Yes, B::Cancel} << replace << -1 << 0;
+        QTest::newRow("append cancelled") << 2 << QList<B>{B::No, B::Cancel} << append << -1 << 0;
+        QTest::newRow("empty table") << 0 << QList<B>{B::No, B::Cancel} << "" << 0 << 3;
+    }
+    void downloadAsksReplaceOrAppend()
+    {
+        QFETCH(int, existing);
+        QFETCH(QList<Prompt::Button>, answers);
+        QFETCH(QString, confirm);
+        QFETCH(int, kept);
+        QFETCH(int, orders);
+        storeShop(asciiShop());
+        const QStringList old = existing ? seedOldRecipients() : QStringList();
+        FakeGateway gateway(Secret);
+        gateway.answer(fixture("orders.xml"));
+        useGateway(gateway.url());
+        for (const Prompt::Button answer : answers)
+            m_prompt->answers.enqueue(answer);
+
+        ShopCommands::downloadOrders(m_dm.get(), m_session);
+
+        QList<ScriptedPrompt::Shown> questions;
+        for (const ScriptedPrompt::Shown& shown : std::as_const(m_prompt->shown))
+            if (shown.kind == "question")
+                questions << shown;
+        if (confirm.isEmpty()) {
+            QVERIFY(questions.isEmpty());
+        } else {
+            QCOMPARE(questions.size(), 2);
+            QVERIFY2(questions[0].text.startsWith("收件人表中已有 2 条收件人。"),
+                     qPrintable(questions[0].text));
+            QCOMPARE(questions[1].text, confirm);
+            QCOMPARE(questions[1].defaultButton, Prompt::Button::Cancel);
         }
+        const QStringList rows = recipientsInFile();
+        if (kept < 0) {
+            QCOMPARE(rows, old);
+            QCOMPARE(m_prompt->messages(),
+                     QStringList{"下载的 3 条订单没有保存，原有的收件人记录保持不变。"});
+            return;
+        }
+        QCOMPARE(m_prompt->messages(), QStringList{stored(orders)});
+        QCOMPARE(rows.size(), kept + orders);
+        QCOMPARE(rows.mid(0, kept), old.mid(0, kept));
+        QCOMPARE(rows.last().section('|', 0, 0), QStringLiteral("李四"));
+        QCOMPARE(m_dm->recipients->recordCount(), rows.size());
     }
 
     void failuresLeaveTheRecipients_data()
@@ -443,6 +513,8 @@ private Q_SLOTS:
                                   << "message" << NoOrders << 1;
         QTest::newRow("non-zero total, no trades") << "total_without_trades.xml"
                                                    << "message" << NoOrders << 1;
+        QTest::newRow("non-zero total, empty trades") << "empty_trades.xml"
+                                                      << "message" << NoOrders << 1;
         QTest::newRow("malformed XML") << "malformed.xml"
                                        << "error"
                                        << "网店服务器的应答不是有效的XML：" << 1;
@@ -525,7 +597,8 @@ private Q_SLOTS:
         }
         useGateway(url);
 
-        QVERIFY(!ShopCommands::fetchOrders(m_dm.get(), m_session, options));
+        QVERIFY(ShopCommands::fetchOrders(m_dm.get(), m_session, options) !=
+                ShopCommands::DownloadOutcome::Stored);
 
         QCOMPARE(gateway.targets.size(), requests);
         QVERIFY(elsewhere.targets.isEmpty());
@@ -548,12 +621,13 @@ private Q_SLOTS:
                              FakeGateway::ordersPage(201, 50, 250)});
         useGateway(gateway.url());
 
-        QVERIFY(ShopCommands::fetchOrders(m_dm.get(), m_session));
+        QCOMPARE(ShopCommands::fetchOrders(m_dm.get(), m_session),
+                 ShopCommands::DownloadOutcome::Stored);
 
         QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
         QCOMPARE(gateway.pageNos, (QList<int>{1, 2, 3}));
         QCOMPARE(shownOfKind("progress"), 1);
-        QCOMPARE(m_prompt->messages(), QStringList{Done});
+        QCOMPARE(m_prompt->messages(), QStringList{stored(250)});
         const QStringList rows = recipientsInFile();
         QCOMPARE(rows.size(), 250);
         for (int n = 1; n <= 250; ++n)
@@ -587,25 +661,61 @@ private Q_SLOTS:
         connect(&gateway, &FakeGateway::requestArrived, this, [&late] { late.canceled = true; });
         useGateway(gateway.url());
 
-        QVERIFY(!ShopCommands::fetchOrders(m_dm.get(), m_session));
+        QCOMPARE(ShopCommands::fetchOrders(m_dm.get(), m_session),
+                 ShopCommands::DownloadOutcome::Failed);
 
         QCOMPARE(gateway.targets.size(), 1);
         QCOMPARE(late.messages(), QStringList{"订单下载已取消！"});
         QCOMPARE(recipientsInFile(), old);
     }
 
-    void withoutStoredShopTheRequestGoesWithEmptyValues()
+    // Nothing is sent for a shop whose parameters are not all there.
+    void emptyShopParamsAreRefusedBeforeSending_data()
     {
-        FakeGateway gateway{QString()};
-        gateway.answer(fixture("error.xml"));
+        QTest::addColumn<bool>("storeOne");
+        QTest::addColumn<ShopParams>("shop");
+        QTest::addColumn<bool>("commandLine");
+        QTest::addColumn<QString>("missing");
+        ShopParams noSecret = asciiShop();
+        noSecret.secret = QStringLiteral("  ");
+        ShopParams noKeys = asciiShop();
+        noKeys.appKey.clear();
+        noKeys.session.clear();
+        for (const bool commandLine : {false, true}) {
+            const char* face = commandLine ? "command line" : "window";
+            QTest::addRow("%s: no shop stored", face)
+                << false << ShopParams() << commandLine
+                << "淘宝账户名、APP_KEY、SECRET、SESSTION_KEY";
+            QTest::addRow("%s: blank secret", face) << true << noSecret << commandLine << "SECRET";
+            QTest::addRow("%s: no app key, no session", face)
+                << true << noKeys << commandLine << "APP_KEY、SESSTION_KEY";
+        }
+    }
+    void emptyShopParamsAreRefusedBeforeSending()
+    {
+        QFETCH(bool, storeOne);
+        QFETCH(ShopParams, shop);
+        QFETCH(bool, commandLine);
+        QFETCH(QString, missing);
+        if (storeOne)
+            storeShop(shop);
+        const QStringList old = seedOldRecipients();
+        FakeGateway gateway(Secret);
+        gateway.answer(fixture("orders.xml"));
         useGateway(gateway.url());
 
-        QVERIFY(!ShopCommands::fetchOrders(m_dm.get(), m_session));
+        if (commandLine)
+            QCOMPARE(ShopCommands::runDownload({}, m_dm.get(), m_session, {}), 1);
+        else
+            ShopCommands::downloadOrders(m_dm.get(), m_session);
 
-        QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
-        QCOMPARE(gateway.targets.size(), 1);
-        QVERIFY(gateway.targets[0].startsWith("/router/rest?app_key=&end_created="));
-        QVERIFY(m_prompt->lastMessage().startsWith("店铺参数设置错误！"));
+        QVERIFY(gateway.targets.isEmpty());
+        QCOMPARE(shownOfKind("progress"), 0);
+        QCOMPARE(m_prompt->messages(),
+                 QStringList{QStringLiteral("店铺参数没有填写完整（%1为空），订单未下载！\n"
+                                            "请先在“网店参数设置”中填好店铺参数。")
+                                 .arg(missing)});
+        QCOMPARE(recipientsInFile(), old);
     }
 
     // --- waylark download -------------------------------------------------
@@ -618,9 +728,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("replaced");
 
-        QTest::newRow("orders") << QStringList{} << "orders.xml" << 0 << Done << true;
-        // Nothing new must stop a nightly script before it prints old rows.
-        QTest::newRow("no orders") << QStringList{} << "no_orders.xml" << 1 << NoOrders << false;
+        QTest::newRow("orders") << QStringList{} << "orders.xml" << 0 << stored(3) << true;
+        QTest::newRow("orders appended")
+            << QStringList{"--append"} << "orders.xml" << 0 << stored(3) << true;
+        // Nothing new is no failure; the old rows stay.
+        QTest::newRow("no orders") << QStringList{} << "no_orders.xml" << 0 << NoOrders << false;
         QTest::newRow("platform error")
             << QStringList{} << "error.xml" << 1 << "店铺参数设置错误！" << false;
         QTest::newRow("malformed")
@@ -630,8 +742,10 @@ private Q_SLOTS:
         QTest::newRow("trickling past the deadline")
             << QStringList{} << "trickle" << 1 << "网店服务器在1秒内没有传完订单，订单未下载！"
             << false;
-        QTest::newRow("an argument")
-            << QStringList{"--all"} << "orders.xml" << 2 << "usage: waylark download" << false;
+        QTest::newRow("an unknown option")
+            << QStringList{"--all"} << "orders.xml" << 2 << "unknown option --all" << false;
+        QTest::newRow("an argument") << QStringList{"all"} << "orders.xml" << 2
+                                     << "usage: waylark download [--append]" << false;
     }
     void downloadCommand()
     {
@@ -661,13 +775,20 @@ private Q_SLOTS:
         setPrompt(scripted);
 
         QCOMPARE(result, status);
-        QCOMPARE(console.messages().size(), 1);
+        QCOMPARE(console.messages().size(), status == 2 && args.first().startsWith("--") ? 2 : 1);
         QVERIFY2(console.messages()[0].startsWith(message), qPrintable(console.messages()[0]));
+        if (status == 2)
+            QCOMPARE(console.messages().last(),
+                     QStringLiteral("usage: waylark download [--append]"));
         QCOMPARE(gateway.targets.size(), status == 2 ? 0 : 1);
         QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
         if (replaced) {
             const QStringList names = {"张三", "张三", "李四"};
-            const QStringList rows = recipientsInFile();
+            QStringList rows = recipientsInFile();
+            if (args.contains("--append")) {
+                QCOMPARE(rows.mid(0, old.size()), old);
+                rows = rows.mid(old.size());
+            }
             QCOMPARE(rows.size(), 3);
             for (int i = 0; i < 3; ++i)
                 QCOMPARE(rows[i].section('|', 0, 0), names[i]);
