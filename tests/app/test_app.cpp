@@ -936,9 +936,14 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("statements");
         QTest::addColumn<QString>("firstLine");
         QTest::addColumn<QString>("detail");
-        QTest::newRow("newer program") << QStringList{"PRAGMA user_version = 99"}
-                                       << "数据库由较新版本的Waylark写入，本程序无法打开！"
-                                       << "99";
+        const QString unknownVersion =
+            QStringLiteral("数据库文件的结构版本不是本程序能打开的版本，程序没有改动它！");
+        QTest::newRow("newer program")
+            << QStringList{"PRAGMA user_version = 99"} << unknownVersion << "99";
+        QTest::newRow("negative version")
+            << QStringList{"PRAGMA user_version = -2"} << unknownVersion << "-2";
+        QTest::newRow("version 1 with the print marks")
+            << QStringList{"PRAGMA user_version = 1"} << unknownVersion << "Printed_At";
         QTest::newRow("not made by the program")
             << QStringList{"PRAGMA user_version = 0"} << "数据库文件不是Waylark建立的，无法打开！"
             << "结构版本号";
