@@ -3,6 +3,7 @@
 #include "base/appmessages.h"
 #include "base/guarded.h"
 #include "base/prompt.h"
+#include "data/configini.h"
 #include "data/datamodule.h"
 #include "data/headerguard.h"
 #include "data/safefile.h"
@@ -70,6 +71,14 @@ bool DatabaseStart::acquire()
     }
     // 2. The application directory.
     m_session = Session::forAppDir(m_appDir);
+    // config.ini's problems, said once for the run: here on standard error,
+    // by the windows in their status bar.
+    m_session.configProblems = ConfigIni::problems(m_session.appDir);
+    for (const QString& problem : std::as_const(m_session.configProblems)) {
+        const QByteArray text = problem.toLocal8Bit() + '\n';
+        std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+    }
+    std::fflush(stderr);
 
     // 3. The standard header back into a sealed file, and into no other.
     QString error;

@@ -20,6 +20,7 @@
 #include "print/printcommands.h"
 #include "print/recordrenderer.h"
 #include "scriptedprompt.h"
+#include "shop/orderdownload.h"
 #include "shop/shopparams.h"
 #include "shop/shopstore.h"
 #include "templates/fieldcatalogue.h"
@@ -48,7 +49,12 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
+
+// The shop's limits and the range config.ini accepts for them agree.
+static_assert(ConfigIni::ShopDownloadTimeoutRange.maximum == DownloadLimits::MaxDeadlineSeconds);
+static_assert(ConfigIni::ShopMaxAnswerMBRange.maximum == DownloadLimits::MaxMaxAnswerMB);
 
 namespace
 {
@@ -769,6 +775,104 @@ private Q_SLOTS:
         QCOMPARE(list->count(), 1);
         QCOMPARE(list->itemText(0), QStringLiteral("通用快递单"));
         QCOMPARE(list->currentIndex(), selected);
+    }
+
+    // A config.ini that cannot be read, or a value that cannot be used, is
+    // said once at start, naming the file and the key; the program starts
+    // on the defaults for what it names, and never rewrites such a file.
+    void configProblemsAreSaidAndDefaultsUsed_data()
+    {
+        QTest::addColumn<QByteArray>("ini"); // "dir" for a directory in its place
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<QString>("model"); // the current template afterwards
+        QTest::newRow("a directory") << QByteArray("dir") << "Is a directory" << QString();
+        QTest::newRow("not an INI file")
+            << QByteArray("[DefaultModel\nModelName=通用快递单\n") << "INI" << QString();
+        QTest::newRow("not UTF-8")
+            << QByteArray("[DefaultModel]\nModelName=\xcd\xa8\xd3\xc3\n") << "UTF-8" << QString();
+        QTest::newRow("a timeout that is no number")
+            << QByteArray("[DefaultModel]\nModelName=通用快递单\n[Shop]\nDownloadTimeout=两分钟\n")
+            << "[Shop] DownloadTimeout = 两分钟"
+            << "通用快递单";
+        QTest::newRow("an answer limit out of range")
+            << QByteArray("[DefaultModel]\nModelName=通用快递单\n[Shop]\nMaxAnswerMB=0\n")
+            << "[Shop] MaxAnswerMB = 0"
+            << "通用快递单";
+        QTest::newRow("a grid state that is no Base64")
+            << QByteArray("[DefaultModel]\nModelName=通用快递单\n[Grid]\nState=**\n")
+            << "[Grid] State"
+            << "通用快递单";
+    }
+    void configProblemsAreSaidAndDefaultsUsed()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(QString, detail);
+        QFETCH(QString, model);
+        const QString path = m_tmp->filePath("config.ini");
+        QVERIFY(QFile::remove(path));
+        if (ini == "dir")
+            QVERIFY(QDir().mkdir(path));
+        else
+            writeBytes(path, ini);
+
+        ScriptedPrompt p;
+        Startup s(m_tmp->path());
+        QVERIFY(s.start());
+        s.mainWindow()->show();
+        QVERIFY2(p.shown.isEmpty(), qPrintable(p.messages().join('\n')));
+        const QStringList problems = s.session().configProblems;
+        QCOMPARE(problems.size(), 1);
+        QVERIFY2(problems.at(0).section('\n', 0, 0).endsWith(path), qPrintable(problems.at(0)));
+        QVERIFY2(problems.at(0).section('\n', 1).contains(detail), qPrintable(problems.at(0)));
+        auto* panel = findWidget<QLabel>("configProblemPanel");
+        QVERIFY(panel->text().contains(path) && panel->text().contains(detail));
+        QCOMPARE(s.session().currentTemplate, model);
+        const DownloadLimits limits = downloadLimitsFromConfig(m_tmp->appDir());
+        QCOMPARE(limits.deadlineSeconds, int(DownloadLimits::DefaultDeadlineSeconds));
+        QCOMPARE(limits.maxAnswerMB, int(DownloadLimits::DefaultMaxAnswerMB));
+        // A file that was not read is not rewritten: what it holds stays.
+        if (model.isEmpty() && ini != "dir") {
+            QString why;
+            QVERIFY(!ConfigIni::write(m_tmp->appDir(), ConfigIni::DefaultModel, "新", &why));
+            QVERIFY2(why.contains(detail), qPrintable(why));
+            QCOMPARE(fileBytes(path), ini);
+        }
+    }
+
+    // The command line says a config.ini problem once, on standard error,
+    // and goes on; a config.ini that is a FIFO is never opened (opening it
+    // would wait for a writer forever).
+    void configProblemsOnTheCommandLine_data()
+    {
+        QTest::addColumn<bool>("fifo");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("a value out of range") << false << "[Shop] DownloadTimeout = 0";
+        QTest::newRow("a FIFO") << true << "FIFO";
+    }
+    void configProblemsOnTheCommandLine()
+    {
+        QFETCH(bool, fifo);
+        QFETCH(QString, detail);
+        const QString exe = m_tmp->filePath("waylark");
+        QVERIFY(QFile::copy(QStringLiteral(WAYLARK_EXE), exe));
+        const QString path = m_tmp->filePath("config.ini");
+        QVERIFY(QFile::remove(path));
+        if (fifo)
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            writeBytes(path, "[Shop]\nDownloadTimeout=0\n");
+        QProcess run;
+        run.setWorkingDirectory(m_tmp->path());
+        run.start(exe, {"export", m_tmp->filePath("out.xls")});
+        const bool finished = run.waitForFinished(60000);
+        if (!finished)
+            run.kill();
+        QVERIFY(finished);
+        const QString err = QString::fromLocal8Bit(run.readAllStandardError());
+        QCOMPARE(run.exitCode(), 0);
+        QCOMPARE(err.count(path), 1);
+        QVERIFY2(err.contains(detail), qPrintable(err));
+        QVERIFY(QFile::exists(m_tmp->filePath("out.xls")));
     }
 
     void provincesOnceInTableOrder()
