@@ -782,10 +782,12 @@ private Q_SLOTS:
     // on the defaults for what it names, and never rewrites such a file.
     void configProblemsAreSaidAndDefaultsUsed_data()
     {
-        QTest::addColumn<QByteArray>("ini"); // "dir" for a directory in its place
+        QTest::addColumn<QByteArray>("ini"); // also "dir": a directory in its place
         QTest::addColumn<QString>("detail");
         QTest::addColumn<QString>("model"); // the current template afterwards
         QTest::newRow("a directory") << QByteArray("dir") << "Is a directory" << QString();
+        QTest::newRow("no read permission")
+            << QByteArray("unreadable") << "Permission denied" << QString();
         QTest::newRow("not an INI file")
             << QByteArray("[DefaultModel\nModelName=通用快递单\n") << "INI" << QString();
         QTest::newRow("not UTF-8")
@@ -810,10 +812,16 @@ private Q_SLOTS:
         QFETCH(QString, model);
         const QString path = m_tmp->filePath("config.ini");
         QVERIFY(QFile::remove(path));
-        if (ini == "dir")
+        if (ini == "dir") {
             QVERIFY(QDir().mkdir(path));
-        else
+        } else {
             writeBytes(path, ini);
+            if (ini == "unreadable") {
+                if (geteuid() == 0)
+                    QSKIP("root reads any file; the other rows fail for root too");
+                QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
+            }
+        }
 
         ScriptedPrompt p;
         Startup s(m_tmp->path());
@@ -831,7 +839,7 @@ private Q_SLOTS:
         QCOMPARE(limits.deadlineSeconds, int(DownloadLimits::DefaultDeadlineSeconds));
         QCOMPARE(limits.maxAnswerMB, int(DownloadLimits::DefaultMaxAnswerMB));
         // A file that was not read is not rewritten: what it holds stays.
-        if (model.isEmpty() && ini != "dir") {
+        if (model.isEmpty() && ini != "dir" && ini != "unreadable") {
             QString why;
             QVERIFY(!ConfigIni::write(m_tmp->appDir(), ConfigIni::DefaultModel, "新", &why));
             QVERIFY2(why.contains(detail), qPrintable(why));
