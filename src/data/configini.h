@@ -45,8 +45,8 @@ QString fileName(const QString& appDir); // appDir ends with a separator
 
 // What is wrong with config.ini in appDir, each a message of its own: the
 // program's first line naming the file, the reason and key on a second
-// line. Empty when the file is fine or absent. A file that is not read is
-// never opened when it is no regular file (a FIFO would wait forever).
+// line. Empty when the file is fine or absent. Something that is no regular
+// file is never opened (a FIFO would wait forever for a writer).
 QStringList problems(const QString& appDir);
 // Why the INI file at iniPath is not read, empty when it is usable or
 // absent. Every read and write below treats such a file as unreadable:
