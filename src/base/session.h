@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // What one run of the program shares between its windows and commands, in
@@ -16,6 +17,9 @@ struct Session {
     QColor chosenPrintColour = Qt::black; // chosen after the print font
     int screenOffsetX = 0;                // Screen_OffsetX: feed offsets of the template laid out
     int screenOffsetY = 0;                // Screen_OffsetY
+    // What is wrong with config.ini, found once at start (each a message);
+    // the keys it names run on their defaults.
+    QStringList configProblems;
 
     // A session on that application directory ('/' added when missing).
     static Session forAppDir(const QString& dir);

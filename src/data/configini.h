@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // config.ini in the application directory: a UTF-8 INI file. Every section
 // and key the program keeps is spelled here and nowhere else.
@@ -27,8 +28,32 @@ inline constexpr Setting GridState{"Grid", "State"};
 inline constexpr char ImportMappingSection[] = "ImportMapping";
 inline constexpr char PrinterSection[] = "Printer";
 
+// A setting that holds a whole number, and the values it may take; a
+// missing or blank value means the default.
+struct WholeNumber {
+    Setting setting;
+    int minimum;
+    int maximum;
+};
+inline constexpr WholeNumber ShopDownloadTimeoutRange{ShopDownloadTimeout, 1, 3600};
+inline constexpr WholeNumber ShopMaxAnswerMBRange{ShopMaxAnswerMB, 1, 1024};
+
+// The largest config.ini that is read; a larger one is not.
+inline constexpr qint64 MaxFileSize = 1024 * 1024;
+
 QString fileName(const QString& appDir); // appDir ends with a separator
-// From the INI file at iniPath itself.
+
+// What is wrong with config.ini in appDir, each a message of its own: the
+// program's first line naming the file, the reason and key on a second
+// line. Empty when the file is fine or absent. Something that is no regular
+// file is never opened (a FIFO would wait forever for a writer).
+QStringList problems(const QString& appDir);
+// Why the INI file at iniPath is not read, empty when it is usable or
+// absent. Every read and write below treats such a file as unreadable:
+// reads give their defaults, writes fail with this reason.
+QString unusableReason(const QString& iniPath);
+// From the INI file at iniPath itself; the default when the file is
+// unusable.
 QString readFrom(const QString& iniPath, const QString& section, const QString& key,
                  const QString& defaultValue = QString());
 QString readString(const QString& appDir, const QString& section, const QString& key,

@@ -3,6 +3,7 @@
 #include "base/appmessages.h"
 #include "base/guarded.h"
 #include "base/prompt.h"
+#include "data/configini.h"
 #include "data/datamodule.h"
 #include "data/headerguard.h"
 #include "data/safefile.h"
@@ -10,8 +11,25 @@
 
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
+
+namespace
+{
+
+QString cannotWrite(const QString& path, const QString& reason)
+{
+    return withReason(QStringLiteral("数据库文件不能写入：") + path, reason);
+}
+
+QString foreignFile(const QString& path)
+{
+    return QStringLiteral("数据库文件不是本程序的数据库或已损坏，程序没有改动它：\n") + path;
+}
+
+} // namespace
 
 DatabaseStart::DatabaseStart(const QString& appDir)
     : m_appDir(appDir.endsWith(QLatin1Char('/')) ? appDir : appDir + QLatin1Char('/'))
@@ -26,13 +44,25 @@ DatabaseStart::~DatabaseStart()
 bool DatabaseStart::acquire()
 {
     const QString dbName = QString::fromLatin1(DataModule::kDatabaseFileName);
-    // 1. One instance per database, taken before the file is touched.
+    const QString shownName = QFileInfo(dbName).absoluteFilePath();
+    // 1. One instance per database file, taken before the file is touched.
     switch (m_lock.acquire(dbName)) {
     case InstanceLock::Status::Locked:
         break;
     case InstanceLock::Status::Running:
         prompt().message(QStringLiteral("程 序 已 经 运 行!"), QStringLiteral(" 警告"),
                          Prompt::Icon::Stop);
+        return false;
+    case InstanceLock::Status::Missing:
+        prompt().message(QStringLiteral("数据库文件初始化失败！"));
+        prompt().error(withReason(QStringLiteral("数据库打开错误：") + shownName,
+                                  QString::fromLocal8Bit(std::strerror(ENOENT))));
+        return false;
+    case InstanceLock::Status::CannotOpen:
+        prompt().message(cannotWrite(shownName, m_lock.error()));
+        return false;
+    case InstanceLock::Status::NotAFile:
+        prompt().message(foreignFile(shownName));
         return false;
     case InstanceLock::Status::Failed:
         prompt().message(QStringLiteral("无法建立程序运行锁，程序没有启动。\n") + m_lock.error(),
@@ -41,22 +71,28 @@ bool DatabaseStart::acquire()
     }
     // 2. The application directory.
     m_session = Session::forAppDir(m_appDir);
+    // config.ini's problems, said once for the run: here on standard error,
+    // by the windows in their status bar.
+    m_session.configProblems = ConfigIni::problems(m_session.appDir);
+    for (const QString& problem : std::as_const(m_session.configProblems)) {
+        const QByteArray text = problem.toLocal8Bit() + '\n';
+        std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+    }
+    std::fflush(stderr);
 
     // 3. The standard header back into a sealed file, and into no other.
     QString error;
-    const QString shownName = QFileInfo(dbName).absoluteFilePath();
     switch (restoreHeader(dbName, &error)) {
-    case HeaderGuard::Result::Missing:
+    case HeaderGuard::Result::Missing: // gone since it was locked
         prompt().message(QStringLiteral("数据库文件初始化失败！"));
-        break;
+        m_lock.release();
+        return false;
     case HeaderGuard::Result::OpenFailed:
-        prompt().message(withReason(
-            QStringLiteral("数据库打开错误,WIN7系统请尝试以管理员身份重新运行！"), error));
+        prompt().message(cannotWrite(shownName, error));
         m_lock.release();
         return false;
     case HeaderGuard::Result::Foreign:
-        prompt().message(
-            QStringLiteral("数据库文件不是本程序的数据库或已损坏，程序没有改动它：\n") + shownName);
+        prompt().message(foreignFile(shownName));
         m_lock.release();
         return false;
     case HeaderGuard::Result::InUse:

@@ -69,7 +69,8 @@ Result swapHeader(const QString& fileName, const QByteArray& expected,
     struct stat st;
     if (::stat(path.constData(), &st) != 0)
         return errno == ENOENT ? Result::Missing : fail(error, errno);
-    Fd fd(::open(path.constData(), O_RDWR | O_CLOEXEC | O_NOCTTY));
+    // O_NONBLOCK: a FIFO in the file's place must not wait for a writer.
+    Fd fd(::open(path.constData(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (fd.get() < 0)
         return fail(error, errno);
     if (::fstat(fd.get(), &st) != 0)

@@ -2,13 +2,23 @@
 
 #include <QString>
 
-// One running program per database file and user: an exclusive lock on a
-// file named after the database's canonical path, in the user's private
-// runtime folder. The kernel releases it when the process ends in any way.
+// One running program per database file: an exclusive flock() on the
+// database file itself. It belongs to the file, not to a name, so every
+// path that reaches the file (a hard or symbolic link, another working
+// folder, another user's session) meets the same lock; the kernel releases
+// it when the process ends in any way. SQLite's own locks are POSIX record
+// locks, which Linux keeps apart from flock(): neither disturbs the other.
 class InstanceLock
 {
 public:
-    enum class Status { Locked, Running, Failed };
+    enum class Status {
+        Locked,     // ours until release()
+        Running,    // another program (or start in this process) holds it
+        Missing,    // no such file; nothing to lock
+        CannotOpen, // the file cannot be opened for reading and writing
+        NotAFile,   // a directory entry that is no regular file; not locked
+        Failed,     // the lock itself could not be taken
+    };
 
     InstanceLock() = default;
     ~InstanceLock();
@@ -16,20 +26,14 @@ public:
     InstanceLock& operator=(const InstanceLock&) = delete;
 
     Status acquire(const QString& databaseFile);
+    // Only once SQLite has closed the file: closing any descriptor of a
+    // file drops the POSIX locks this process holds on it.
     void release();
     bool isLocked() const { return m_fd >= 0; }
-    // Why the lock could not be made (the system's words), after Failed.
+    // The system's words for why, after CannotOpen or Failed.
     QString error() const { return m_error; }
-
-    // $XDG_RUNTIME_DIR when it is a private folder of this user, otherwise
-    // $XDG_CACHE_HOME/waylark or ~/.cache/waylark, made private. Never the
-    // temporary folder, which differs between sessions and is shared.
-    static QString folder(QString* error);
-    // The lock file for a database file; empty with error set when no folder.
-    static QString fileNameFor(const QString& databaseFile, QString* error);
 
 private:
     int m_fd = -1;
-    QString m_fileName;
     QString m_error;
 };

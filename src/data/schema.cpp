@@ -4,6 +4,7 @@
 #include "data/transaction.h"
 
 #include <QFile>
+#include <QMap>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTextStream>
@@ -112,6 +113,79 @@ void upgradeToVersion2(QSqlQuery& q)
 void setVersion(QSqlQuery& q, int version)
 {
     exec(q, QStringLiteral("PRAGMA user_version = %1").arg(version));
+}
+
+DataError unknownVersion(const QString& detail)
+{
+    return DataError(
+        QStringLiteral("数据库文件的结构版本不是本程序能打开的版本，程序没有改动它！\n") + detail);
+}
+
+// Every table, index, view and trigger of a database and every column of its
+// tables ("Table.Column"), keyed in lower case as SQLite compares names.
+QMap<QString, QString> objectsOf(const QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    exec(q, QStringLiteral("SELECT type, name FROM sqlite_master WHERE name NOT LIKE 'sqlite\\_%' "
+                           "ESCAPE '\\'"));
+    QMap<QString, QString> objects;
+    QStringList tables;
+    while (q.next()) {
+        const QString name = q.value(1).toString();
+        objects.insert(name.toLower(), name);
+        if (q.value(0).toString() == QLatin1String("table"))
+            tables << name;
+    }
+    q.finish();
+    for (const QString& table : tables) {
+        if (!q.prepare(QStringLiteral("SELECT name FROM pragma_table_info(?)")))
+            throw DataError(q.lastError().text());
+        q.addBindValue(table);
+        if (!q.exec())
+            throw DataError(q.lastError().text());
+        while (q.next()) {
+            const QString column = table + QLatin1Char('.') + q.value(0).toString();
+            objects.insert(column.toLower(), column);
+        }
+    }
+    return objects;
+}
+
+// What create() makes at that version, in a database in memory.
+QMap<QString, QString> objectsAtVersion(int version)
+{
+    const QString name = QStringLiteral("schema_version_%1").arg(version);
+    QMap<QString, QString> objects;
+    {
+        QSqlDatabase memory = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        memory.setDatabaseName(QStringLiteral(":memory:"));
+        if (!memory.open())
+            throw DataError(memory.lastError().text());
+        Schema::create(memory, version);
+        objects = objectsOf(memory);
+        memory.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return objects;
+}
+
+// The objects of db that a version after `version` (up to the newest this
+// program knows) adds; a column only when its table is older.
+QStringList laterObjectsIn(const QSqlDatabase& db, int version)
+{
+    const QMap<QString, QString> before = objectsAtVersion(version);
+    const QMap<QString, QString> newest = objectsAtVersion(Schema::kVersion);
+    const QMap<QString, QString> present = objectsOf(db);
+    QStringList found;
+    for (auto it = newest.cbegin(); it != newest.cend(); ++it) {
+        if (before.contains(it.key()) || !present.contains(it.key()))
+            continue;
+        const QString table = it.key().section(QLatin1Char('.'), 0, 0);
+        if (table != it.key() && !before.contains(table))
+            continue; // named with its table
+        found << present.value(it.key());
+    }
+    return found;
 }
 
 } // namespace
@@ -224,13 +298,16 @@ void upgrade(QSqlDatabase db)
     exec(q, QStringLiteral("PRAGMA user_version"));
     const int version = q.next() ? q.value(0).toInt() : 0;
     q.finish();
-    if (version > kVersion)
-        throw DataError(QStringLiteral("数据库由较新版本的Waylark写入，本程序无法打开！\n"
-                                       "数据库结构版本为%1，本程序只认识到版本%2。")
-                            .arg(version)
-                            .arg(kVersion));
     if (version == kVersion)
         return;
+    if (version > kVersion)
+        throw unknownVersion(QStringLiteral("文件的结构版本为%1，由较新版本的Waylark写入；"
+                                            "本程序只认识到版本%2。")
+                                 .arg(version)
+                                 .arg(kVersion));
+    if (version < 0)
+        throw unknownVersion(
+            QStringLiteral("文件的结构版本为%1，不是任何Waylark写入的版本。").arg(version));
     if (version == 0) {
         exec(q, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table'"));
         const int tables = q.next() ? q.value(0).toInt() : 0;
@@ -242,6 +319,13 @@ void upgrade(QSqlDatabase db)
         throw DataError(QStringLiteral("数据库文件不是Waylark建立的，无法打开！\n"
                                        "文件中有数据表，但没有本程序的结构版本号。"));
     }
+    // A file that already holds what a later version adds is not the
+    // version it claims: upgrading it would fail halfway or mix two shapes.
+    const QStringList later = laterObjectsIn(db, version);
+    if (!later.isEmpty())
+        throw unknownVersion(QStringLiteral("文件标为版本%1，却已含有较新版本才有的%2。")
+                                 .arg(version)
+                                 .arg(later.join(QStringLiteral("、"))));
     // One step per version, each in its own transaction with its version.
     if (version < 2) {
         Transaction tx(db, QStringLiteral("schema_upgrade_2"));

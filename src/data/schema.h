@@ -45,8 +45,9 @@ const QString& printCountColumn(); // "Print_Count"
 // schema version (an older one only to test upgrades); throws DataError.
 void create(QSqlDatabase db, int version = kVersion);
 // Brings an older file up to kVersion, each step in one transaction with its
-// user_version; throws DataError for a file of a newer program or one that
-// is not ours.
+// user_version; throws DataError, having written nothing, for a file of a
+// newer program, a negative version, one that already holds what a later
+// version adds, or one that is not ours.
 //
 // Version 2 adds the print marks of Exp_Att_Info, the tables
 // Print_Calibration (per Model_Name and Printer: Dx_Mm, Dy_Mm, Sx_Pct,

@@ -76,6 +76,19 @@ void MainWindow::addStatusPanels()
     m_selectedFieldPanel = new QLabel(bar);
     m_selectedFieldPanel->setObjectName(QStringLiteral("selectedFieldPanel"));
     bar->addWidget(m_selectedFieldPanel, 1);
+    // config.ini's problems of this run, each on one line; all of it in
+    // the tooltip.
+    if (m_session && !m_session->configProblems.isEmpty()) {
+        auto* problems = new QLabel(bar);
+        problems->setObjectName(QStringLiteral("configProblemPanel"));
+        problems->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        QStringList lines;
+        for (const QString& problem : std::as_const(m_session->configProblems))
+            lines << QString(problem).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        problems->setText(lines.join(QStringLiteral("；")));
+        problems->setToolTip(m_session->configProblems.join(QStringLiteral("\n")));
+        bar->addWidget(problems, 2);
+    }
     m_statusPanels[0]->setText(QStringLiteral("Qorda邮单打印软件Waylark V2.0Beta"));
     m_statusPanels[3]->setText(QStringLiteral("技术支持"));
     m_statusPanels[3]->setToolTip(QStringLiteral("技术支持：请见帮助页"));

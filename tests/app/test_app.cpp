@@ -20,6 +20,7 @@
 #include "print/printcommands.h"
 #include "print/recordrenderer.h"
 #include "scriptedprompt.h"
+#include "shop/orderdownload.h"
 #include "shop/shopparams.h"
 #include "shop/shopstore.h"
 #include "templates/fieldcatalogue.h"
@@ -48,7 +49,12 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
+
+// The shop's limits and the range config.ini accepts for them agree.
+static_assert(ConfigIni::ShopDownloadTimeoutRange.maximum == DownloadLimits::MaxDeadlineSeconds);
+static_assert(ConfigIni::ShopMaxAnswerMBRange.maximum == DownloadLimits::MaxMaxAnswerMB);
 
 namespace
 {
@@ -508,17 +514,21 @@ private Q_SLOTS:
         QVERIFY2(p.messages().isEmpty(), qPrintable(p.messages().join('\n')));
     }
 
-    // The lock is per database and user, not per temporary folder: a second
-    // copy with its own TMPDIR on the same file is refused and touches
-    // nothing; a copy on another database runs beside the first.
+    // The lock belongs to the database file: a second copy that reaches
+    // the same file by another name or with another environment is refused
+    // and touches nothing; a copy on another database runs beside the first.
     void secondCopyOnTheSameDatabaseOnly_data()
     {
+        QTest::addColumn<QString>("way");
         QTest::addColumn<bool>("sameDatabase");
-        QTest::newRow("same database, another TMPDIR") << true;
-        QTest::newRow("another database, the same TMPDIR") << false;
+        QTest::newRow("same database, another TMPDIR") << "tmpdir" << true;
+        QTest::newRow("same database, another XDG_RUNTIME_DIR") << "runtime" << true;
+        QTest::newRow("same database through a hard link") << "hardlink" << true;
+        QTest::newRow("another database, the same TMPDIR") << "other" << false;
     }
     void secondCopyOnTheSameDatabaseOnly()
     {
+        QFETCH(QString, way);
         QFETCH(bool, sameDatabase);
         ScriptedPrompt p;
         Startup first(m_tmp->path());
@@ -529,10 +539,25 @@ private Q_SLOTS:
         QVERIFY(makeFreshAppDir(other.path()));
         QProcess exe;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        if (sameDatabase)
+        exe.setWorkingDirectory(m_tmp->path());
+        if (way == "tmpdir") {
             env.insert("TMPDIR", other.path());
+        } else if (way == "runtime") {
+            const QString run = other.filePath("run");
+            QVERIFY(QDir().mkdir(run));
+            QVERIFY(
+                QFile::setPermissions(run, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+            env.insert("XDG_RUNTIME_DIR", run);
+        } else {
+            exe.setWorkingDirectory(other.path());
+            if (way == "hardlink") {
+                QVERIFY(QFile::remove(other.filePath(kDb)));
+                QCOMPARE(::link(QFile::encodeName(m_tmp->filePath(kDb)).constData(),
+                                QFile::encodeName(other.filePath(kDb)).constData()),
+                         0);
+            }
+        }
         exe.setProcessEnvironment(env);
-        exe.setWorkingDirectory(sameDatabase ? m_tmp->path() : other.path());
         exe.start(QStringLiteral(WAYLARK_EXE), {"export", other.filePath("out.xls")});
         QVERIFY(exe.waitForFinished(60000));
         const QString err = QString::fromUtf8(exe.readAllStandardError());
@@ -550,31 +575,67 @@ private Q_SLOTS:
         QVERIFY(p.messages().isEmpty());
     }
 
-    // No runtime folder and no usable private folder (a file stands where
-    // it would go), and no temporary folder either: the program says so
-    // instead of claiming that it is running already.
-    void lockThatCannotBeMadeHasItsOwnMessage()
+    // The lock on the file and SQLite's own locks leave each other alone:
+    // while the program runs, another SQLite program cannot read the file;
+    // a refused second start in the same process does not free it; and the
+    // lock outlives SQLite's close of the file until the program ends.
+    void lockAndSqliteLocksStandTogether()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
+            QSKIP("the sqlite3 program is not installed");
+        auto sqliteCanRead = [] {
+            QProcess reader;
+            reader.start(QStringLiteral("sqlite3"), {kDb, "SELECT count(*) FROM Exp_Model;"});
+            reader.waitForFinished(30000);
+            return reader.exitCode() == 0;
+        };
+        auto secondCopyIsRefused = [this] {
+            QProcess exe;
+            exe.setWorkingDirectory(m_tmp->path());
+            exe.start(QStringLiteral(WAYLARK_EXE), {"export", m_tmp->filePath("out.xls")});
+            exe.waitForFinished(60000);
+            return exe.exitCode() == 1 &&
+                   QString::fromUtf8(exe.readAllStandardError()).contains("程 序 已 经 运 行!");
+        };
+        ScriptedPrompt p;
+        Startup s(m_tmp->path());
+        QVERIFY(s.start());
+        QVERIFY(!sqliteCanRead());
+        {
+            Startup second(m_tmp->path());
+            QVERIFY(!second.start());
+        }
+        QVERIFY(!sqliteCanRead());
+        QVERIFY(!lockIsFree(m_tmp->path()));
+        QVERIFY(!sqliteCanRead());
+
+        s.dataModule()->closeDatabase();
+        QVERIFY(secondCopyIsRefused());
+        s.shutdown();
+        QVERIFY(lockIsFree(m_tmp->path()));
+        QCOMPARE(p.messages(), QStringList({"程 序 已 经 运 行!"}));
+    }
+
+    // The lock needs no folder of its own: with no runtime folder, no usable
+    // cache folder and no temporary folder the program still starts.
+    void lockNeedsNoFolder()
     {
         writeBytes(m_tmp->filePath("cache"), "a file, not a folder");
         qunsetenv("XDG_RUNTIME_DIR");
         qputenv("XDG_CACHE_HOME", QFile::encodeName(m_tmp->filePath("cache/deeper")));
         const QByteArray tmp = qgetenv("TMPDIR");
         qputenv("TMPDIR", QFile::encodeName(m_tmp->filePath("missing")));
-        const QByteArray before = fileBytes(kDb);
         ScriptedPrompt p;
-        bool started = true;
+        bool started = false;
         {
             Startup s(m_tmp->path());
             started = s.start();
         }
         qunsetenv("XDG_CACHE_HOME");
         qputenv("TMPDIR", tmp);
-        QVERIFY(!started);
-        QCOMPARE(p.shown.size(), 1);
-        const QStringList lines = p.shown.at(0).text.split('\n');
-        QCOMPARE(lines.value(0), QString("无法建立程序运行锁，程序没有启动。"));
-        QVERIFY2(lines.value(1).contains("Not a directory"), qPrintable(p.shown.at(0).text));
-        QCOMPARE(fileBytes(kDb), before);
+        QVERIFY(started);
+        QVERIFY2(p.messages().isEmpty(), qPrintable(p.messages().join('\n')));
+        QCOMPARE(fileBytes(kDb).left(16), HeaderGuard::sealedHeader());
     }
 
     // SIGTERM, SIGINT and SIGHUP end a command as the window's exit does:
@@ -676,7 +737,7 @@ private Q_SLOTS:
         QCOMPARE(p.messages().size(), 1);
         const QString shown = p.messages().at(0);
         QCOMPARE(shown.section('\n', 0, 0),
-                 QString("数据库打开错误,WIN7系统请尝试以管理员身份重新运行！"));
+                 QString("数据库文件不能写入：") + QFileInfo(kDb).absoluteFilePath());
         QCOMPARE(shown.section('\n', 1), directory ? QString::fromLocal8Bit(strerror(EISDIR))
                                                    : QString::fromLocal8Bit(strerror(EACCES)));
     }
@@ -714,6 +775,112 @@ private Q_SLOTS:
         QCOMPARE(list->count(), 1);
         QCOMPARE(list->itemText(0), QStringLiteral("通用快递单"));
         QCOMPARE(list->currentIndex(), selected);
+    }
+
+    // A config.ini that cannot be read, or a value that cannot be used, is
+    // said once at start, naming the file and the key; the program starts
+    // on the defaults for what it names, and never rewrites such a file.
+    void configProblemsAreSaidAndDefaultsUsed_data()
+    {
+        QTest::addColumn<QByteArray>("ini"); // also "dir": a directory in its place
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<QString>("model"); // the current template afterwards
+        QTest::newRow("a directory") << QByteArray("dir") << "Is a directory" << QString();
+        QTest::newRow("no read permission")
+            << QByteArray("unreadable") << "Permission denied" << QString();
+        QTest::newRow("not an INI file")
+            << QByteArray("[DefaultModel\nModelName=通用快递单\n") << "INI" << QString();
+        QTest::newRow("not UTF-8")
+            << QByteArray("[DefaultModel]\nModelName=\xcd\xa8\xd3\xc3\n") << "UTF-8" << QString();
+        QTest::newRow("a timeout that is no number")
+            << QByteArray("[DefaultModel]\nModelName=通用快递单\n[Shop]\nDownloadTimeout=两分钟\n")
+            << "[Shop] DownloadTimeout = 两分钟"
+            << "通用快递单";
+        QTest::newRow("an answer limit out of range")
+            << QByteArray("[DefaultModel]\nModelName=通用快递单\n[Shop]\nMaxAnswerMB=0\n")
+            << "[Shop] MaxAnswerMB = 0"
+            << "通用快递单";
+        QTest::newRow("a grid state that is no Base64")
+            << QByteArray("[DefaultModel]\nModelName=通用快递单\n[Grid]\nState=**\n")
+            << "[Grid] State"
+            << "通用快递单";
+    }
+    void configProblemsAreSaidAndDefaultsUsed()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(QString, detail);
+        QFETCH(QString, model);
+        const QString path = m_tmp->filePath("config.ini");
+        QVERIFY(QFile::remove(path));
+        if (ini == "dir") {
+            QVERIFY(QDir().mkdir(path));
+        } else {
+            writeBytes(path, ini);
+            if (ini == "unreadable") {
+                if (geteuid() == 0)
+                    QSKIP("root reads any file; the other rows fail for root too");
+                QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
+            }
+        }
+
+        ScriptedPrompt p;
+        Startup s(m_tmp->path());
+        QVERIFY(s.start());
+        s.mainWindow()->show();
+        QVERIFY2(p.shown.isEmpty(), qPrintable(p.messages().join('\n')));
+        const QStringList problems = s.session().configProblems;
+        QCOMPARE(problems.size(), 1);
+        QVERIFY2(problems.at(0).section('\n', 0, 0).endsWith(path), qPrintable(problems.at(0)));
+        QVERIFY2(problems.at(0).section('\n', 1).contains(detail), qPrintable(problems.at(0)));
+        auto* panel = findWidget<QLabel>("configProblemPanel");
+        QVERIFY(panel->text().contains(path) && panel->text().contains(detail));
+        QCOMPARE(s.session().currentTemplate, model);
+        const DownloadLimits limits = downloadLimitsFromConfig(m_tmp->appDir());
+        QCOMPARE(limits.deadlineSeconds, int(DownloadLimits::DefaultDeadlineSeconds));
+        QCOMPARE(limits.maxAnswerMB, int(DownloadLimits::DefaultMaxAnswerMB));
+        // A file that was not read is not rewritten: what it holds stays.
+        if (model.isEmpty() && ini != "dir" && ini != "unreadable") {
+            QString why;
+            QVERIFY(!ConfigIni::write(m_tmp->appDir(), ConfigIni::DefaultModel, "新", &why));
+            QVERIFY2(why.contains(detail), qPrintable(why));
+            QCOMPARE(fileBytes(path), ini);
+        }
+    }
+
+    // The command line says a config.ini problem once, on standard error,
+    // and goes on; a config.ini that is a FIFO is never opened (opening it
+    // would wait for a writer forever).
+    void configProblemsOnTheCommandLine_data()
+    {
+        QTest::addColumn<bool>("fifo");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("a value out of range") << false << "[Shop] DownloadTimeout = 0";
+        QTest::newRow("a FIFO") << true << "FIFO";
+    }
+    void configProblemsOnTheCommandLine()
+    {
+        QFETCH(bool, fifo);
+        QFETCH(QString, detail);
+        const QString exe = m_tmp->filePath("waylark");
+        QVERIFY(QFile::copy(QStringLiteral(WAYLARK_EXE), exe));
+        const QString path = m_tmp->filePath("config.ini");
+        QVERIFY(QFile::remove(path));
+        if (fifo)
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            writeBytes(path, "[Shop]\nDownloadTimeout=0\n");
+        QProcess run;
+        run.setWorkingDirectory(m_tmp->path());
+        run.start(exe, {"export", m_tmp->filePath("out.xls")});
+        const bool finished = run.waitForFinished(60000);
+        if (!finished)
+            run.kill();
+        QVERIFY(finished);
+        const QString err = QString::fromLocal8Bit(run.readAllStandardError());
+        QCOMPARE(run.exitCode(), 0);
+        QCOMPARE(err.count(path), 1);
+        QVERIFY2(err.contains(detail), qPrintable(err));
+        QVERIFY(QFile::exists(m_tmp->filePath("out.xls")));
     }
 
     void provincesOnceInTableOrder()
@@ -881,9 +1048,14 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("statements");
         QTest::addColumn<QString>("firstLine");
         QTest::addColumn<QString>("detail");
-        QTest::newRow("newer program") << QStringList{"PRAGMA user_version = 99"}
-                                       << "数据库由较新版本的Waylark写入，本程序无法打开！"
-                                       << "99";
+        const QString unknownVersion =
+            QStringLiteral("数据库文件的结构版本不是本程序能打开的版本，程序没有改动它！");
+        QTest::newRow("newer program")
+            << QStringList{"PRAGMA user_version = 99"} << unknownVersion << "99";
+        QTest::newRow("negative version")
+            << QStringList{"PRAGMA user_version = -2"} << unknownVersion << "-2";
+        QTest::newRow("version 1 with the print marks")
+            << QStringList{"PRAGMA user_version = 1"} << unknownVersion << "Printed_At";
         QTest::newRow("not made by the program")
             << QStringList{"PRAGMA user_version = 0"} << "数据库文件不是Waylark建立的，无法打开！"
             << "结构版本号";

@@ -661,40 +661,59 @@ private Q_SLOTS:
         QCOMPARE(userVersion(m_dm->database()), 2);
     }
 
-    void failedUpgradeLeavesTheVersionOneFileWhole()
+    // Files whose version this program cannot open: refused in its own
+    // words, before anything is written.
+    void unopenableVersionIsRefusedUntouched_data()
     {
-        const QString path = QStringLiteral("Waylark_main.db");
-        makeVersion1File(path);
-        // A table in the way makes the last step fail after the columns were added.
-        withPlainConnection(path, [](QSqlDatabase db) {
-            QSqlQuery q(db);
-            QVERIFY(q.exec(QStringLiteral("CREATE TABLE Print_Log (x)")));
-        });
-        DataModule dm;
-        QVERIFY_THROWS_EXCEPTION(DataError, dm.connectDatabase());
-        withPlainConnection(path, [](QSqlDatabase db) {
-            QCOMPARE(userVersion(db), 1);
-            QVERIFY(!tableColumns(db, "Exp_Att_Info").contains("Printed_At"));
-            QVERIFY(tableColumns(db, "Print_Calibration").isEmpty());
-        });
+        QTest::addColumn<bool>("versionOne"); // else a new file
+        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("version 1 with the version-2 columns")
+            << true
+            << QStringList{"ALTER TABLE Exp_Att_Info ADD COLUMN Printed_At TEXT",
+                           "ALTER TABLE Exp_Att_Info ADD COLUMN Print_Count INTEGER"}
+            << "Exp_Att_Info.Printed_At";
+        QTest::newRow("version 1 with a later table in the way")
+            << true << QStringList{"CREATE TABLE Print_Log (x)"} << "Print_Log";
+        QTest::newRow("a new file marked version 1")
+            << false << QStringList{"PRAGMA user_version = 1"} << "Print_Calibration";
+        QTest::newRow("negative version")
+            << true << QStringList{"PRAGMA user_version = -1"} << "-1";
+        QTest::newRow("newer version")
+            << false
+            << QStringList{QStringLiteral("PRAGMA user_version = %1").arg(Schema::kVersion + 1)}
+            << QString::number(Schema::kVersion + 1);
     }
-
-    void newerFileIsRefused()
+    void unopenableVersionIsRefusedUntouched()
     {
-        openNewDatabase();
-        m_dm.reset();
-        withPlainConnection(QStringLiteral("Waylark_main.db"), [](QSqlDatabase db) {
+        QFETCH(bool, versionOne);
+        QFETCH(QStringList, statements);
+        QFETCH(QString, detail);
+        const QString path = QStringLiteral("Waylark_main.db");
+        if (versionOne)
+            makeVersion1File(path);
+        else
+            NewDatabase::createDatabase(path);
+        withPlainConnection(path, [&](QSqlDatabase db) {
             QSqlQuery q(db);
-            QVERIFY(q.exec(QStringLiteral("PRAGMA user_version = 3")));
+            for (const QString& sql : statements)
+                QVERIFY2(q.exec(sql), qPrintable(q.lastError().text()));
         });
+        const QByteArray before = readAll(path);
         DataModule dm;
+        QString message;
         try {
             dm.connectDatabase();
-            QFAIL("a version-3 file was opened");
         } catch (const DataError& e) {
-            QVERIFY2(e.message().startsWith(QStringLiteral("数据库由较新版本的Waylark写入")),
-                     qPrintable(e.message()));
+            message = e.message();
         }
+        QVERIFY(!dm.isConnected());
+        const QStringList lines = message.split('\n');
+        QCOMPARE(lines.value(0),
+                 QString("数据库文件的结构版本不是本程序能打开的版本，程序没有改动它！"));
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines.at(1).contains(detail), qPrintable(lines.at(1)));
+        QCOMPARE(readAll(path), before);
     }
 };
 
