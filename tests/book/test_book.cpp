@@ -1086,7 +1086,7 @@ private Q_SLOTS:
 
     // --- The sender -------------------------------------------------------
 
-    void senderChangeCountsOnceTheEditIsLeft()
+    void senderSaveTakesTheFocusedEdit()
     {
         QVERIFY(startProgram());
         mainWindow()->showSenderTab();
@@ -1097,33 +1097,137 @@ private Q_SLOTS:
         QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QVERIFY(m_prompt->shown.isEmpty());
 
-        // Typed, focus still in the edit: not yet a change of the row.
+        // Typed, the focus still in the edit: saved all the same; the empty
+        // table gets its one row.
         typeInto(s->findChild<QLineEdit*>("Snd_Company_Ad"), QStringLiteral("甲公司"));
         QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QVERIFY(s->findChild<QLineEdit*>("Snd_Company_Ad")->hasFocus());
-        QVERIFY(m_prompt->shown.isEmpty());
-        QVERIFY(column("Exp_Send_info", "Company").isEmpty());
-
-        // Leaving the edit writes it into the row; the empty table gets its
-        // one row.
-        QTest::keyClick(s->findChild<QLineEdit*>("Snd_Company_Ad"), Qt::Key_Tab);
-        QVERIFY(!s->findChild<QLineEdit*>("Snd_Company_Ad")->hasFocus());
-        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
         QCOMPARE(column("Exp_Send_info", "Company"), QStringList{"甲公司"});
 
-        // Saved: the flag is clear again.
+        // Saved: nothing is pending any more.
         m_prompt->clear();
         QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QVERIFY(m_prompt->shown.isEmpty());
 
-        // A second change goes to the same row.
+        // A second change goes to the same row; what is typed stays as typed.
         typeInto(s->findChild<QLineEdit*>("Snd_Phone_Ad"), QStringLiteral(" 020-1234 "));
-        s->findChild<QLineEdit*>("Snd_Name_Ad")->setFocus();
         QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
         QCOMPARE(column("Exp_Send_info", "Company || '|' || Phone"),
                  QStringList{"甲公司| 020-1234 "});
+    }
+
+    void senderMobileIsChecked_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored"); // null: refused
+        QTest::newRow("11 digits") << "13912345678"
+                                   << "13912345678";
+        QTest::newRow("blanks around are dropped") << " 13912345678 "
+                                                   << "13912345678";
+        QTest::newRow("none") << ""
+                              << "";
+        QTest::newRow("too short") << "1391234" << QString();
+        QTest::newRow("not beginning with 1") << "23912345678" << QString();
+        QTest::newRow("a landline") << "020-88886666" << QString();
+    }
+    void senderMobileIsChecked()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        QVERIFY(startProgram());
+        mainWindow()->showSenderTab();
+        SenderPage* s = sender();
+        typeInto(s->findChild<QLineEdit*>("Snd_Name_Ad"), QStringLiteral("李雷"));
+        typeInto(s->findChild<QLineEdit*>("Snd_Mobile_Ad"), typed);
+        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
+        if (stored.isNull()) {
+            QCOMPARE(
+                m_prompt->messages(),
+                QStringList{QStringLiteral("手机号码“%1”不正确：手机号码应为以1开头的11位数字。")
+                                .arg(typed.trimmed())});
+            QVERIFY(column("Exp_Send_info", "Name").isEmpty());
+            QVERIFY(s->findChild<QLineEdit*>("Snd_Mobile_Ad")->hasFocus());
+            QCOMPARE(s->findChild<QLineEdit*>("Snd_Mobile_Ad")->text(), typed);
+            return;
+        }
+        QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
+        QCOMPARE(column("Exp_Send_info", "Name || '|' || ifnull(Mobile, '')"),
+                 QStringList{"李雷|" + stored});
+        QCOMPARE(s->findChild<QLineEdit*>("Snd_Mobile_Ad")->text(), stored);
+    }
+
+    // Leaving the sender tab, by another tab or by closing the window, with
+    // a change not yet saved asks: save, throw away or stay.
+    void leavingTheSenderTabAsks_data()
+    {
+        QTest::addColumn<bool>("byClosing");
+        QTest::addColumn<int>("choice"); // Prompt::SaveChoice
+        QTest::addColumn<QString>("mobile");
+        QTest::addColumn<bool>("left");
+        QTest::addColumn<QStringList>("stored");
+        const int save = int(Prompt::SaveChoice::Save);
+        const int discard = int(Prompt::SaveChoice::Discard);
+        const int stay = int(Prompt::SaveChoice::Stay);
+        const QString good = QStringLiteral("13912345678");
+        const QStringList saved = {"韩梅梅"};
+        QTest::newRow("tab, save") << false << save << good << true << saved;
+        QTest::newRow("tab, discard") << false << discard << good << true << QStringList();
+        QTest::newRow("tab, stay") << false << stay << good << false << QStringList();
+        QTest::newRow("tab, save refused") << false << save << "139" << false << QStringList();
+        QTest::newRow("close, save") << true << save << good << true << saved;
+        QTest::newRow("close, discard") << true << discard << good << true << QStringList();
+        QTest::newRow("close, stay") << true << stay << good << false << QStringList();
+    }
+    void leavingTheSenderTabAsks()
+    {
+        QFETCH(bool, byClosing);
+        QFETCH(int, choice);
+        QFETCH(QString, mobile);
+        QFETCH(bool, left);
+        QFETCH(QStringList, stored);
+        QVERIFY(startProgram());
+        auto* tabs = mainWindow()->findChild<QTabWidget*>("TabMain");
+        QTabBar* tabBar = tabs->findChild<QTabBar*>();
+        mainWindow()->showSenderTab();
+        SenderPage* s = sender();
+
+        // Unchanged, the tab is left without a word.
+        QTest::mouseClick(tabBar, Qt::LeftButton, Qt::NoModifier, tabBar->tabRect(1).center());
+        QCOMPARE(tabs->currentIndex(), 1);
+        mainWindow()->showSenderTab();
+        QVERIFY(m_prompt->shown.isEmpty());
+
+        // The focus stays in the edit, as when the user clicks away.
+        typeInto(s->findChild<QLineEdit*>("Snd_Mobile_Ad"), mobile);
+        typeInto(s->findChild<QLineEdit*>("Snd_Name_Ad"), QStringLiteral("韩梅梅"));
+        m_prompt->saveChoices.enqueue(Prompt::SaveChoice(choice));
+        QStringList storedNames;
+        if (byClosing) {
+            mainWindow()->close();
+            QCOMPARE(mainWindow()->isVisible(), !left);
+            if (!left)
+                storedNames = column("Exp_Send_info", "Name");
+        } else {
+            QTest::mouseClick(tabBar, Qt::LeftButton, Qt::NoModifier, tabBar->tabRect(0).center());
+            QCOMPARE(tabs->currentIndex(), left ? 0 : 2);
+            storedNames = column("Exp_Send_info", "Name");
+        }
+
+        QCOMPARE(m_prompt->shown.at(0).kind, QStringLiteral("saveDiscardCancel"));
+        QCOMPARE(m_prompt->shown.at(0).text,
+                 QStringLiteral("发件人信息的改动尚未保存，要保存吗？"));
+        const bool saved = !stored.isEmpty();
+        QCOMPARE(m_prompt->messages().contains(QStringLiteral("发件人信息已保存！")), saved);
+        if (!byClosing || !left)
+            QCOMPARE(storedNames, stored);
+        // Thrown away: the edits show the row as it is stored.
+        if (choice == int(Prompt::SaveChoice::Discard) && !byClosing)
+            QVERIFY(s->findChild<QLineEdit*>("Snd_Name_Ad")->text().isEmpty());
+        // Staying keeps what was typed.
+        if (!left)
+            QCOMPARE(s->findChild<QLineEdit*>("Snd_Name_Ad")->text(), QStringLiteral("韩梅梅"));
     }
 
     void senderFieldsOfBothSurfacesShareTheRow()
