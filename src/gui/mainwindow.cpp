@@ -244,7 +244,7 @@ void MainWindow::showPreview()
 void MainWindow::followTab(int index)
 {
     const int sender = m_ui->tabs->indexOf(m_ui->senderPage);
-    if (m_shownTab == sender && index != sender && !m_ui->senderPage->mayLeave()) {
+    if (!m_closed && m_shownTab == sender && index != sender && !m_ui->senderPage->mayLeave()) {
         m_ui->tabs->setCurrentIndex(sender);
         return;
     }
