@@ -26,6 +26,7 @@ void RecipientSortModel::setRowFilter(RowFilter filter)
 {
     m_filter = std::move(filter);
     refilter();
+    Q_EMIT filterChanged();
 }
 
 void RecipientSortModel::refilter()

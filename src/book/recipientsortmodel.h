@@ -25,6 +25,10 @@ public:
     // Asks the filter again, after the rows it looks at changed.
     void refilter();
 
+Q_SIGNALS:
+    // Another filter was set; the rows shown have been worked out anew.
+    void filterChanged();
+
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
 

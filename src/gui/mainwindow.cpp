@@ -124,6 +124,9 @@ void MainWindow::connectToolBar()
 
 void MainWindow::connectPages()
 {
+    m_shownTab = m_ui->tabs->currentIndex();
+    connect(m_ui->tabs, &QTabWidget::currentChanged, this, &MainWindow::followTab);
+
     DesignPage* design = m_ui->designPage;
     connect(design, &DesignPage::currentTemplatePanel, this, &MainWindow::showCurrentTemplate);
     connect(design, &DesignPage::selectedFieldPanel, m_selectedFieldPanel, &QLabel::setText);
@@ -251,9 +254,21 @@ void MainWindow::showPreview()
     m_preview->exec();
 }
 
+void MainWindow::followTab(int index)
+{
+    const int sender = m_ui->tabs->indexOf(m_ui->senderPage);
+    if (!m_closed && m_shownTab == sender && index != sender && !m_ui->senderPage->mayLeave()) {
+        m_ui->tabs->setCurrentIndex(sender);
+        return;
+    }
+    m_shownTab = index;
+}
+
 void MainWindow::showSinglePrintHint()
 {
     m_ui->tabs->setCurrentIndex(0);
+    if (m_ui->tabs->currentIndex() != 0)
+        return; // the user stayed on the sender tab
     prompt().message(
         QStringLiteral("设置好模板，在屏幕上填写关键信息，点击打印预览即可打印单页！"));
 }
@@ -261,6 +276,8 @@ void MainWindow::showSinglePrintHint()
 void MainWindow::showRecipientsAndPrint()
 {
     m_ui->tabs->setCurrentIndex(1);
+    if (m_ui->tabs->currentIndex() != 1)
+        return; // the user stayed on the sender tab
     printRecipients();
 }
 
@@ -327,7 +344,11 @@ void MainWindow::closeDatabase()
 
 bool MainWindow::mayLeave()
 {
-    if (m_closed || !m_ui->designPage->hasUnsavedChanges())
+    if (m_closed)
+        return true;
+    if (m_ui->tabs->currentWidget() == m_ui->senderPage && !m_ui->senderPage->mayLeave())
+        return false;
+    if (!m_ui->designPage->hasUnsavedChanges())
         return true;
     switch (prompt().saveDiscardCancel(QStringLiteral("模板设计中的改动尚未保存，退出前要保存吗？"),
                                        QStringLiteral("退出"))) {

@@ -85,9 +85,12 @@ private:
     void setUpPrinter();
     // "打印当前行" of the recipient grid.
     void previewCurrentRow();
-    // Asks to save, discard or stay when the design surface holds unsaved
-    // work; true when the program may end.
+    // Asks to save, discard or stay when the sender tab (if shown) or the
+    // design surface holds unsaved work; true when the program may end.
     bool mayLeave();
+    // Another tab was chosen: leaving the sender tab with unsaved changes
+    // asks first, and staying turns back to it.
+    void followTab(int index);
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     QLabel* m_statusPanels[4];
@@ -102,5 +105,6 @@ private:
     WaybillDialog* m_waybillDialog = nullptr;
     ShopSettingsDialog* m_shopDialog = nullptr;
     bool m_activated = false;
+    int m_shownTab = 0; // the tab shown before the current change
     bool m_closed = false;
 };

@@ -15,6 +15,7 @@
 #include "gui/print/surfacepositions.h"
 #include "gui/templates/designpage.h"
 #include "gui/templates/designsurface.h"
+#include "gui/waybill/waybilldialog.h"
 #include "print/recordrenderer.h"
 #include "scriptedprompt.h"
 #include "templates/fieldcatalogue.h"
@@ -28,8 +29,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QtTest>
@@ -247,7 +250,7 @@ private Q_SLOTS:
         QCOMPARE(page()->findChild<QLineEdit*>("Att_Company_Ad")->text(), QStringLiteral("某公司"));
     }
 
-    void savedRowKeepsBlanksAndSpaces_data()
+    void savedRowKeepsTypedTextWithoutMaskBlanks_data()
     {
         QTest::addColumn<QString>("mobile");
         QTest::addColumn<QString>("phone");
@@ -255,26 +258,26 @@ private Q_SLOTS:
         QTest::addColumn<QString>("storedMobile");
         QTest::addColumn<QString>("storedPhone");
         QTest::addColumn<QString>("storedPostcode");
-        QTest::newRow("three digits, rest untouched") << "123"
-                                                      << ""
-                                                      << ""
-                                                      << "123        "
-                                                      << ""
-                                                      << "      ";
         QTest::newRow("every position") << "13912345678"
                                         << "02088886666"
                                         << "510000"
                                         << "13912345678"
                                         << "02088886666"
                                         << "510000";
-        QTest::newRow("letters are not taken") << "1a2b3"
+        QTest::newRow("phone and postcode untouched") << "13912345678"
+                                                      << ""
+                                                      << ""
+                                                      << "13912345678"
+                                                      << ""
+                                                      << "";
+        QTest::newRow("letters are not taken") << "1a3b9c12345678"
                                                << "x"
-                                               << "51y"
-                                               << "123        "
+                                               << "51y0000"
+                                               << "13912345678"
                                                << ""
-                                               << "51    ";
+                                               << "510000";
     }
-    void savedRowKeepsBlanksAndSpaces()
+    void savedRowKeepsTypedTextWithoutMaskBlanks()
     {
         QFETCH(QString, mobile);
         QFETCH(QString, phone);
@@ -337,10 +340,110 @@ private Q_SLOTS:
         // destination is what the user left (now empty).
         typeInto(p->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("赵六"));
         typeInto(p->findChild<QLineEdit*>("Att_Add_Ad"), QStringLiteral("体育西路"));
-        typeInto(p->findChild<QLineEdit*>("Att_Mobile_Ad"), QStringLiteral("1"));
+        typeInto(p->findChild<QLineEdit*>("Att_Mobile_Ad"), QStringLiteral("13800001111"));
         QTest::mouseClick(p->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
         QCOMPARE(column("Exp_Att_Info", "Country || '|' || City || '|' || Disrination"),
                  QStringList({"天河区|广州市|广州市", "天河区|广州市|"}));
+    }
+
+    void badMobileOrPostcodeIsRefused_data()
+    {
+        QTest::addColumn<QString>("mobile");
+        QTest::addColumn<QString>("postcode");
+        QTest::addColumn<QString>("refusedBox");
+        QTest::addColumn<QString>("told");
+        const QString mobileTold =
+            QStringLiteral("手机号码“%1”不正确：手机号码应为以1开头的11位数字。");
+        QTest::newRow("mobile partly typed") << "139123"
+                                             << "510000"
+                                             << "Att_Mobile_Ad" << mobileTold.arg("139123");
+        QTest::newRow("mobile not beginning with 1")
+            << "23912345678"
+            << ""
+            << "Att_Mobile_Ad" << mobileTold.arg("23912345678");
+        QTest::newRow("postcode partly typed")
+            << "13912345678"
+            << "51"
+            << "Att_PostCode_Ad" << QStringLiteral("邮编“51”不正确：邮编应为6位数字。");
+    }
+    void badMobileOrPostcodeIsRefused()
+    {
+        QFETCH(QString, mobile);
+        QFETCH(QString, postcode);
+        QFETCH(QString, refusedBox);
+        QFETCH(QString, told);
+        QVERIFY(startProgram());
+        mainWindow()->showRecipientsTab();
+        RecipientPage* p = page();
+        typeInto(p->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("王五"));
+        typeInto(p->findChild<QLineEdit*>("Att_Mobile_Ad"), mobile);
+        typeInto(p->findChild<QLineEdit*>("Att_Add_Ad"), QStringLiteral("天河路"));
+        typeInto(p->findChild<QLineEdit*>("Att_PostCode_Ad"), postcode);
+
+        QTest::mouseClick(p->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
+
+        QCOMPARE(m_prompt->messages(), QStringList{told});
+        QVERIFY(p->findChild<QLineEdit*>(refusedBox)->hasFocus());
+        QVERIFY(namesInFile().isEmpty());
+        QCOMPARE(p->findChild<QLineEdit*>("Att_Name_Ad")->text(), QStringLiteral("王五"));
+        QCOMPARE(maskedText(p->findChild<QLineEdit*>("Att_Mobile_Ad")).trimmed(), mobile);
+    }
+
+    // A click into the blank part of a masked box, or the focus coming to
+    // it, leaves the cursor after what is typed, never among the blanks.
+    void maskedBoxTakesTheCursorAfterWhatIsTyped_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("digits");
+        QTest::newRow("mobile") << "Att_Mobile_Ad"
+                                << "13912345678";
+        QTest::newRow("postcode") << "Att_PostCode_Ad"
+                                  << "510000";
+        QTest::newRow("waybill start") << "WayBillNo_st"
+                                       << "100000000000001";
+    }
+    void maskedBoxTakesTheCursorAfterWhatIsTyped()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, digits);
+        QVERIFY(startProgram());
+        mainWindow()->showRecipientsTab();
+        QWidget* window = page();
+        if (box == QLatin1String("WayBillNo_st")) {
+            auto* dialog = mainWindow()->findChild<WaybillDialog*>();
+            QVERIFY(dialog);
+            dialog->show();
+            QApplication::setActiveWindow(dialog);
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
+            window = dialog;
+        }
+        QLineEdit* edit = window->findChild<QLineEdit*>(box);
+        QVERIFY(edit);
+        const QPoint rightSide(edit->width() - 4, edit->height() / 2);
+
+        // Empty: the click at the right side puts the cursor at the start.
+        QTest::mouseClick(edit, Qt::LeftButton, Qt::NoModifier, rightSide);
+        QVERIFY(edit->hasFocus());
+        QTest::keyClicks(edit, digits);
+        QCOMPARE(edit->text(), digits);
+
+        // Partly typed: after the last digit.
+        edit->clear();
+        QTest::keyClicks(edit, digits.left(3));
+        QTest::mouseClick(edit, Qt::LeftButton, Qt::NoModifier, rightSide);
+        QTest::keyClicks(edit, digits.mid(3));
+        QCOMPARE(edit->text(), digits);
+
+        // The focus given by the program (a refused save) as well.
+        edit->clear();
+        edit->setCursorPosition(digits.size() - 1);
+        window
+            ->findChild<QLineEdit*>(box == QLatin1String("WayBillNo_st") ? "WayBillNo_cr"
+                                                                         : "Att_Name_Ad")
+            ->setFocus();
+        edit->setFocus();
+        QTest::keyClicks(edit, digits);
+        QCOMPARE(edit->text(), digits);
     }
 
     // The landline boxes of the recipient, the sender and the design surface.
@@ -525,7 +628,7 @@ private Q_SLOTS:
     void searchByStartOfName_data()
     {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("expectedRow");
+        QTest::addColumn<int>("expectedRow"); // -1: none found, the row stays
         QTest::newRow("one-character surname") << "王" << 1;
         QTest::newRow("whole name") << "王小二" << 2;
         QTest::newRow("leading blank is part of the prefix") << " 王" << 3;
@@ -552,7 +655,11 @@ private Q_SLOTS:
         QCOMPARE(selectedRows(), QList<int>{row});
         // The design surface shows the current recipient.
         QCOMPARE(control("A_Name")->text(), att()->cellText(row, att()->fieldIndex("Name")));
-        QVERIFY(m_prompt->shown.isEmpty());
+        // A text that finds nothing is told; a blank one is no search.
+        const QStringList told = expectedRow < 0 && !typed.trimmed().isEmpty()
+                                     ? QStringList{QStringLiteral("没有找到“%1”。").arg(typed)}
+                                     : QStringList();
+        QCOMPARE(m_prompt->messages(), told);
         // A search writes nothing.
         QCOMPARE(namesInFile(), QStringList({"李四", "王五", "王小二", " 王六", "张三"}));
         QCOMPARE(page()->findChild<QLineEdit*>("Att_Name_Ad")->text(), typed);
@@ -593,7 +700,9 @@ private Q_SLOTS:
             QCOMPARE(selectedRows(), QList<int>{row});
             QCOMPARE(control("A_Name")->text(), att()->cellText(row, att()->fieldIndex("Name")));
         }
-        QVERIFY(m_prompt->shown.isEmpty());
+        const QString notFound = QStringLiteral("没有找到“%1”。").arg(typed);
+        QCOMPARE(m_prompt->messages(),
+                 typed == QStringLiteral("赵") ? QStringList({notFound, notFound}) : QStringList());
         QCOMPARE(att()->recordCount(), 5);
     }
 
@@ -690,7 +799,7 @@ private Q_SLOTS:
         addRecipients({"甲", "乙", "丙"});
         QCOMPARE(label->text(), QStringLiteral("共 3 条收件人"));
         typeInto(page()->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("丁"));
-        typeInto(page()->findChild<QLineEdit*>("Att_Mobile_Ad"), QStringLiteral("139"));
+        typeInto(page()->findChild<QLineEdit*>("Att_Mobile_Ad"), QStringLiteral("13900000000"));
         typeInto(page()->findChild<QLineEdit*>("Att_Add_Ad"), QStringLiteral("路"));
         QTest::mouseClick(page()->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
         QCOMPARE(label->text(), QStringLiteral("共 4 条收件人"));
@@ -706,6 +815,50 @@ private Q_SLOTS:
         QCOMPARE(label->text(), QStringLiteral("共 7 条收件人"));
         writer.empty();
         QCOMPARE(label->text(), QStringLiteral("共 0 条收件人"));
+    }
+
+    // The count and the grid's start follow the rows the filter shows.
+    void filteredGridCountsAndStartsAtTheTop()
+    {
+        QVERIFY(startProgram());
+        mainWindow()->showRecipientsTab();
+        QStringList names;
+        for (int i = 0; i < 60; ++i)
+            names << QStringLiteral("收件人%1").arg(i);
+        addRecipients(names);
+        // Every third row printed.
+        QVERIFY(exec("UPDATE Exp_Att_Info SET Print_Count = 1 WHERE Name IN (" + [&] {
+            QStringList printed;
+            for (int i = 0; i < 60; i += 3)
+                printed << "'" + names.at(i) + "'";
+            return printed.join(',');
+        }() + ")"));
+        att()->refresh();
+        QLabel* label = page()->findChild<QLabel*>("rowCountLabel");
+        QTableView* grid = page()->findChild<QTableView*>("DBGrid1");
+        QComboBox* filter = page()->findChild<QComboBox*>("Printed_Filter_Box");
+        QCOMPARE(label->text(), QStringLiteral("共 60 条收件人"));
+        att()->moveTo(58);
+        QCOMPARE(grid->currentIndex().row(), 58);
+        QVERIFY(grid->verticalScrollBar()->value() > 0);
+
+        const QList<std::pair<int, int>> shown = {{1, 40}, {2, 20}, {0, 60}};
+        for (const auto& [choice, count] : shown) {
+            filter->setCurrentIndex(choice);
+            QCOMPARE(label->text(), QStringLiteral("共 %1 条收件人").arg(count));
+            QCOMPARE(grid->model()->rowCount(), count);
+            QCOMPARE(grid->currentIndex().row(), 0);
+            QCOMPARE(grid->verticalScrollBar()->value(), 0);
+            QCOMPARE(att()->recNo(), page()->gridSortModel->datasetRow(0));
+            att()->moveTo(page()->gridSortModel->datasetRow(count - 1));
+        }
+
+        // Rows added under a filter count only when shown.
+        filter->setCurrentIndex(2);
+        addRecipients({QStringLiteral("新")});
+        QCOMPARE(label->text(), QStringLiteral("共 20 条收件人"));
+        filter->setCurrentIndex(1);
+        QCOMPARE(label->text(), QStringLiteral("共 41 条收件人"));
     }
 
     void numberColumnsShowTheirWholeContent_data()
@@ -933,7 +1086,7 @@ private Q_SLOTS:
 
     // --- The sender -------------------------------------------------------
 
-    void senderChangeCountsOnceTheEditIsLeft()
+    void senderSaveTakesTheFocusedEdit()
     {
         QVERIFY(startProgram());
         mainWindow()->showSenderTab();
@@ -944,33 +1097,137 @@ private Q_SLOTS:
         QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QVERIFY(m_prompt->shown.isEmpty());
 
-        // Typed, focus still in the edit: not yet a change of the row.
+        // Typed, the focus still in the edit: saved all the same; the empty
+        // table gets its one row.
         typeInto(s->findChild<QLineEdit*>("Snd_Company_Ad"), QStringLiteral("甲公司"));
         QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QVERIFY(s->findChild<QLineEdit*>("Snd_Company_Ad")->hasFocus());
-        QVERIFY(m_prompt->shown.isEmpty());
-        QVERIFY(column("Exp_Send_info", "Company").isEmpty());
-
-        // Leaving the edit writes it into the row; the empty table gets its
-        // one row.
-        QTest::keyClick(s->findChild<QLineEdit*>("Snd_Company_Ad"), Qt::Key_Tab);
-        QVERIFY(!s->findChild<QLineEdit*>("Snd_Company_Ad")->hasFocus());
-        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
         QCOMPARE(column("Exp_Send_info", "Company"), QStringList{"甲公司"});
 
-        // Saved: the flag is clear again.
+        // Saved: nothing is pending any more.
         m_prompt->clear();
         QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QVERIFY(m_prompt->shown.isEmpty());
 
-        // A second change goes to the same row.
+        // A second change goes to the same row; what is typed stays as typed.
         typeInto(s->findChild<QLineEdit*>("Snd_Phone_Ad"), QStringLiteral(" 020-1234 "));
-        s->findChild<QLineEdit*>("Snd_Name_Ad")->setFocus();
         QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
         QCOMPARE(column("Exp_Send_info", "Company || '|' || Phone"),
                  QStringList{"甲公司| 020-1234 "});
+    }
+
+    void senderMobileIsChecked_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored"); // null: refused
+        QTest::newRow("11 digits") << "13912345678"
+                                   << "13912345678";
+        QTest::newRow("blanks around are dropped") << " 13912345678 "
+                                                   << "13912345678";
+        QTest::newRow("none") << ""
+                              << "";
+        QTest::newRow("too short") << "1391234" << QString();
+        QTest::newRow("not beginning with 1") << "23912345678" << QString();
+        QTest::newRow("a landline") << "020-88886666" << QString();
+    }
+    void senderMobileIsChecked()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        QVERIFY(startProgram());
+        mainWindow()->showSenderTab();
+        SenderPage* s = sender();
+        typeInto(s->findChild<QLineEdit*>("Snd_Name_Ad"), QStringLiteral("李雷"));
+        typeInto(s->findChild<QLineEdit*>("Snd_Mobile_Ad"), typed);
+        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
+        if (stored.isNull()) {
+            QCOMPARE(
+                m_prompt->messages(),
+                QStringList{QStringLiteral("手机号码“%1”不正确：手机号码应为以1开头的11位数字。")
+                                .arg(typed.trimmed())});
+            QVERIFY(column("Exp_Send_info", "Name").isEmpty());
+            QVERIFY(s->findChild<QLineEdit*>("Snd_Mobile_Ad")->hasFocus());
+            QCOMPARE(s->findChild<QLineEdit*>("Snd_Mobile_Ad")->text(), typed);
+            return;
+        }
+        QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
+        QCOMPARE(column("Exp_Send_info", "Name || '|' || ifnull(Mobile, '')"),
+                 QStringList{"李雷|" + stored});
+        QCOMPARE(s->findChild<QLineEdit*>("Snd_Mobile_Ad")->text(), stored);
+    }
+
+    // Leaving the sender tab, by another tab or by closing the window, with
+    // a change not yet saved asks: save, throw away or stay.
+    void leavingTheSenderTabAsks_data()
+    {
+        QTest::addColumn<bool>("byClosing");
+        QTest::addColumn<int>("choice"); // Prompt::SaveChoice
+        QTest::addColumn<QString>("mobile");
+        QTest::addColumn<bool>("left");
+        QTest::addColumn<QStringList>("stored");
+        const int save = int(Prompt::SaveChoice::Save);
+        const int discard = int(Prompt::SaveChoice::Discard);
+        const int stay = int(Prompt::SaveChoice::Stay);
+        const QString good = QStringLiteral("13912345678");
+        const QStringList saved = {"韩梅梅"};
+        QTest::newRow("tab, save") << false << save << good << true << saved;
+        QTest::newRow("tab, discard") << false << discard << good << true << QStringList();
+        QTest::newRow("tab, stay") << false << stay << good << false << QStringList();
+        QTest::newRow("tab, save refused") << false << save << "139" << false << QStringList();
+        QTest::newRow("close, save") << true << save << good << true << saved;
+        QTest::newRow("close, discard") << true << discard << good << true << QStringList();
+        QTest::newRow("close, stay") << true << stay << good << false << QStringList();
+    }
+    void leavingTheSenderTabAsks()
+    {
+        QFETCH(bool, byClosing);
+        QFETCH(int, choice);
+        QFETCH(QString, mobile);
+        QFETCH(bool, left);
+        QFETCH(QStringList, stored);
+        QVERIFY(startProgram());
+        auto* tabs = mainWindow()->findChild<QTabWidget*>("TabMain");
+        QTabBar* tabBar = tabs->findChild<QTabBar*>();
+        mainWindow()->showSenderTab();
+        SenderPage* s = sender();
+
+        // Unchanged, the tab is left without a word.
+        QTest::mouseClick(tabBar, Qt::LeftButton, Qt::NoModifier, tabBar->tabRect(1).center());
+        QCOMPARE(tabs->currentIndex(), 1);
+        mainWindow()->showSenderTab();
+        QVERIFY(m_prompt->shown.isEmpty());
+
+        // The focus stays in the edit, as when the user clicks away.
+        typeInto(s->findChild<QLineEdit*>("Snd_Mobile_Ad"), mobile);
+        typeInto(s->findChild<QLineEdit*>("Snd_Name_Ad"), QStringLiteral("韩梅梅"));
+        m_prompt->saveChoices.enqueue(Prompt::SaveChoice(choice));
+        QStringList storedNames;
+        if (byClosing) {
+            mainWindow()->close();
+            QCOMPARE(mainWindow()->isVisible(), !left);
+            if (!left)
+                storedNames = column("Exp_Send_info", "Name");
+        } else {
+            QTest::mouseClick(tabBar, Qt::LeftButton, Qt::NoModifier, tabBar->tabRect(0).center());
+            QCOMPARE(tabs->currentIndex(), left ? 0 : 2);
+            storedNames = column("Exp_Send_info", "Name");
+        }
+
+        QCOMPARE(m_prompt->shown.at(0).kind, QStringLiteral("saveDiscardCancel"));
+        QCOMPARE(m_prompt->shown.at(0).text,
+                 QStringLiteral("发件人信息的改动尚未保存，要保存吗？"));
+        const bool saved = !stored.isEmpty();
+        QCOMPARE(m_prompt->messages().contains(QStringLiteral("发件人信息已保存！")), saved);
+        if (!byClosing || !left)
+            QCOMPARE(storedNames, stored);
+        // Thrown away: the edits show the row as it is stored.
+        if (choice == int(Prompt::SaveChoice::Discard) && !byClosing)
+            QVERIFY(s->findChild<QLineEdit*>("Snd_Name_Ad")->text().isEmpty());
+        // Staying keeps what was typed.
+        if (!left)
+            QCOMPARE(s->findChild<QLineEdit*>("Snd_Name_Ad")->text(), QStringLiteral("韩梅梅"));
     }
 
     void senderFieldsOfBothSurfacesShareTheRow()

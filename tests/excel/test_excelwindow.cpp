@@ -1056,7 +1056,8 @@ private Q_SLOTS:
     void exportWritesTheTable()
     {
         // Typed on the recipient tab: the landline (kept as typed: empty) and
-        // the postcode (a masked box: blanks) untouched.
+        // the postcode (a masked box: empty, never the mask's blanks)
+        // untouched.
         m_page->findChild<QLineEdit*>("Att_Name_Ad")->setText(QStringLiteral("张三"));
         m_page->findChild<QLineEdit*>("Att_Add_Ad")->setText(QStringLiteral("人民路1号"));
         m_page->findChild<QLineEdit*>("Att_Mobile_Ad")->setText(QStringLiteral("13812345678"));
@@ -1098,7 +1099,6 @@ private Q_SLOTS:
             expected += "\"" + column.toLatin1() + "\"\t";
         expected += "\r\n";
         const Rows ids = table({QStringLiteral("ID")});
-        const QString six(6, QLatin1Char(' '));
         // One line: the row's ID, then every other column, TAB after each.
         auto line = [&](int row, const QHash<QString, QString>& values) -> QByteArray {
             QByteArray out = ids.at(row).first().toLatin1() + "\t";
@@ -1108,17 +1108,14 @@ private Q_SLOTS:
         };
         expected += line(0, {{"Name", kOld.at(0)}});
         expected += line(1, {{"Name", kOld.at(1)}});
-        expected += line(2, {{"Name", "张三"},
-                             {"Address", "人民路1号"},
-                             {"Mobile", "13812345678"},
-                             {"PostCode", six}});
+        expected +=
+            line(2, {{"Name", "张三"}, {"Address", "人民路1号"}, {"Mobile", "13812345678"}});
         expected += line(
             3, {{"Name", "\"\"\"老\"\"李\""}, {"Address", "\"一楼\t二楼\""}, {"Custom1", "5\"屏"}});
         expected += line(4, {{"Name", "王五"}});
         expected += line(5, {{"Name", "赵六"}});
         const QByteArray bytes = readAll(path);
         QCOMPARE(bytes, expected);
-        QVERIFY(bytes.contains(QByteArray("\t" + six.toLatin1() + "\t")));
     }
 
     void exportNameAndKind_data()

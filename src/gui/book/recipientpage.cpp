@@ -4,6 +4,7 @@
 #include "base/guarded.h"
 #include "base/prompt.h"
 #include "base/session.h"
+#include "book/contactnumbers.h"
 #include "book/recipientrows.h"
 #include "book/recipientsearch.h"
 #include "book/recipientsortmodel.h"
@@ -59,6 +60,8 @@ RecipientPage::RecipientPage(QWidget* parent)
 {
     m_ui->setupUi(this);
     m_ui->phoneEdit->setValidator(new LandlineValidator(m_ui->phoneEdit));
+    keepCursorInTypedPart(m_ui->mobileEdit);
+    keepCursorInTypedPart(m_ui->postCodeEdit);
     QTableView* grid = m_ui->recipientGrid;
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
@@ -152,9 +155,13 @@ void RecipientPage::bindData(DataModule* dm, const Session* session)
     connect(header, &QHeaderView::sectionResized, this, [this] { m_gridStateChanged = true; });
     connect(header, &QHeaderView::sectionMoved, this, [this] { m_gridStateChanged = true; });
 
-    connect(gridModel, &QAbstractItemModel::rowsInserted, this, &RecipientPage::updateRowCount);
-    connect(gridModel, &QAbstractItemModel::rowsRemoved, this, &RecipientPage::updateRowCount);
-    connect(gridModel, &QAbstractItemModel::modelReset, this, &RecipientPage::updateRowCount);
+    // The count is of the rows shown, so it follows the filter too.
+    connect(gridSortModel, &QAbstractItemModel::rowsInserted, this, &RecipientPage::updateRowCount);
+    connect(gridSortModel, &QAbstractItemModel::rowsRemoved, this, &RecipientPage::updateRowCount);
+    connect(gridSortModel, &QAbstractItemModel::modelReset, this, &RecipientPage::updateRowCount);
+    connect(gridSortModel, &QAbstractItemModel::layoutChanged, this,
+            &RecipientPage::updateRowCount);
+    connect(gridSortModel, &RecipientSortModel::filterChanged, this, &RecipientPage::showGridTop);
     updateRowCount();
 
     // The grid's current row is the dataset's cursor, both ways, through
@@ -226,10 +233,23 @@ void RecipientPage::saveRecipient()
 {
     const QString name = m_ui->nameEdit->text();
     const QString address = m_ui->addressEdit->text();
-    const QString mobile = maskedText(m_ui->mobileEdit);
-    if (name.trimmed().isEmpty() || address.trimmed().isEmpty() || mobile.trimmed().isEmpty()) {
+    // The masked boxes give what was typed, never the mask's padding.
+    const QString mobile = typedText(m_ui->mobileEdit);
+    const QString postCode = typedText(m_ui->postCodeEdit);
+    if (name.trimmed().isEmpty() || address.trimmed().isEmpty() || mobile.isEmpty()) {
         prompt().message(QStringLiteral("录入信息不完整,姓名、地址、手机为必填字段！"));
         m_ui->nameEdit->setFocus();
+        return;
+    }
+    QString problem = mobileNumberProblem(mobile);
+    QLineEdit* refused = m_ui->mobileEdit;
+    if (problem.isEmpty()) {
+        problem = postCodeProblem(postCode);
+        refused = m_ui->postCodeEdit;
+    }
+    if (!problem.isEmpty()) {
+        prompt().message(problem);
+        refused->setFocus();
         return;
     }
     if (!m_dm)
@@ -246,7 +266,7 @@ void RecipientPage::saveRecipient()
                 {QStringLiteral("Prvince"), m_ui->provinceList->currentText()},
                 {QStringLiteral("City"), m_ui->cityList->currentText()},
                 {QStringLiteral("Country"), m_ui->countyList->currentText()},
-                {QStringLiteral("PostCode"), maskedText(m_ui->postCodeEdit)},
+                {QStringLiteral("PostCode"), postCode},
             });
     });
     if (!saved)
@@ -277,8 +297,10 @@ void RecipientPage::findNext(const QString& text)
     m_lastSearch = text;
     const int found = search.findFrom(start, gridSortModel->rowCount(),
                                       [this](int row) { return gridSortModel->datasetRow(row); });
-    if (found < 0)
+    if (found < 0) {
+        prompt().message(QStringLiteral("没有找到“%1”。").arg(text));
         return;
+    }
     guarded([&] {
         m_dm->recipients->moveTo(gridSortModel->datasetRow(found));
         selectCurrentRow();
@@ -339,7 +361,22 @@ void RecipientPage::removeDuplicates()
 
 void RecipientPage::updateRowCount()
 {
-    m_ui->rowCountLabel->setText(QStringLiteral("共 %1 条收件人").arg(gridModel->rowCount()));
+    m_ui->rowCountLabel->setText(QStringLiteral("共 %1 条收件人").arg(gridSortModel->rowCount()));
+}
+
+void RecipientPage::showGridTop()
+{
+    QTableView* grid = m_ui->recipientGrid;
+    QItemSelectionModel* selection = grid->selectionModel();
+    selection->clearSelection();
+    if (gridSortModel->rowCount() > 0) {
+        const QModelIndex current = selection->currentIndex();
+        // The dataset's cursor follows the grid's current row.
+        selection->setCurrentIndex(
+            gridSortModel->index(0, current.isValid() ? current.column() : 0),
+            QItemSelectionModel::NoUpdate);
+    }
+    grid->scrollToTop();
 }
 
 void RecipientPage::fitColumnsToContent()

@@ -40,7 +40,7 @@ public:
     // Makes the next row whose name, mobile, phone, address or waybill
     // number contains text the current (and selected) row, in the grid's
     // order, wrapping at the end. A new text starts at the current row, the
-    // same text again after it. Nothing happens without a match.
+    // same text again after it. Without a match the user is told so.
     void findNext(const QString& text);
     // Lists the repeated recipients (selects them), asks, and deletes all
     // but the first row of each group in one transaction.
@@ -65,7 +65,9 @@ Q_SIGNALS:
 
 private:
     // "保存": appends the typed recipient after checking name, address and
-    // mobile; empties the edits, the region lists keep their choice.
+    // mobile, and the mobile's and postcode's form (trimmed of the mask's
+    // blanks; a partly typed box is refused); empties the edits, the region
+    // lists keep their choice.
     void saveRecipient();
     // "查询": searches for the search box's text, or the name box's when the
     // search box is empty (see findNext).
@@ -78,7 +80,10 @@ private:
     void fillCounties();
     void selectCurrentRow();
     void selectDatasetRows(const QVector<int>& rows);
+    // "共 N 条收件人", N the rows the grid shows.
     void updateRowCount();
+    // After the filter changed: the first row shown is current, at the top.
+    void showGridTop();
     void fitColumnsToContent();
     void restoreGridState();
     void saveGridState();

@@ -3,6 +3,7 @@
 
 #include "base/guarded.h"
 #include "base/prompt.h"
+#include "book/contactnumbers.h"
 #include "data/datamodule.h"
 #include "gui/dbedit.h"
 #include "gui/landlinevalidator.h"
@@ -13,8 +14,6 @@ SenderPage::SenderPage(QWidget* parent) : QWidget(parent), m_ui(std::make_unique
 {
     m_ui->setupUi(this);
     m_ui->phoneEdit->setValidator(new LandlineValidator(m_ui->phoneEdit));
-    // The edit keeps the focus (the save button takes none), so its text
-    // is written into the row before saving.
     connect(m_ui->saveButton, &QPushButton::clicked, this, &SenderPage::saveSender);
 }
 
@@ -33,11 +32,25 @@ void SenderPage::bindData(DataModule* dm)
         edit->bind(dm->sender, QString::fromLatin1(column));
 }
 
-void SenderPage::saveSender()
+bool SenderPage::saveSender()
 {
-    // Text still in the focused edit is not in the row yet: no change.
-    if (!m_send || !m_send->modified())
-        return;
+    if (!m_send)
+        return true;
+    // The edit that still has the focus (the save button takes none) has
+    // not written its text into the row yet.
+    m_send->updateRecord();
+    if (!m_send->modified())
+        return true;
+    const int mobileField = m_send->fieldIndex(QStringLiteral("Mobile"));
+    const QString typedMobile =
+        mobileField >= 0 ? m_send->value(mobileField).toString() : QString();
+    const QString mobile = typedMobile.trimmed();
+    const QString problem = mobileNumberProblem(mobile);
+    if (!problem.isEmpty()) {
+        prompt().message(problem);
+        m_ui->mobileEdit->setFocus();
+        return false;
+    }
     bool saved = false;
     QString reason;
     try {
@@ -45,6 +58,8 @@ void SenderPage::saveSender()
             m_send->open();
         m_send->edit();
         m_send->updateRecord();
+        if (mobile != typedMobile)
+            m_send->setValue(mobileField, mobile);
         m_send->post();
         saved = true;
     } catch (const std::exception& e) {
@@ -53,4 +68,25 @@ void SenderPage::saveSender()
     // On failure the row stays in edit mode with the typed values.
     prompt().message(saved ? QStringLiteral("发件人信息已保存！")
                            : withReason(QStringLiteral("程序发生未知错误！"), reason));
+    return saved;
+}
+
+bool SenderPage::mayLeave()
+{
+    if (!m_send)
+        return true;
+    m_send->updateRecord();
+    if (!m_send->modified())
+        return true;
+    switch (prompt().saveDiscardCancel(QStringLiteral("发件人信息的改动尚未保存，要保存吗？"),
+                                       QStringLiteral("发件人信息"))) {
+    case Prompt::SaveChoice::Save:
+        return saveSender();
+    case Prompt::SaveChoice::Discard:
+        // The edits show the row as it was saved.
+        return guarded([this] { m_send->cancel(); });
+    case Prompt::SaveChoice::Stay:
+        break;
+    }
+    return false;
 }

@@ -27,6 +27,7 @@ WaybillDialog::WaybillDialog(DataModule* dm, const Session* session, QWidget* pa
     // masks write 9. No default button: Enter in a box must not number the
     // whole table.
     m_ui->setupUi(this);
+    keepCursorInTypedPart(m_ui->startNumberEdit);
     m_ui->generateButton->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
     m_ui->cancelButton->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
 
