@@ -18,9 +18,15 @@ QVector<int> RowSelection::parseRange(const QString& text, int rowCount, QString
     t.replace(QChar(0xFF0C), QLatin1Char(',')); // ，
     t.replace(QChar(0xFF0D), QLatin1Char('-')); // －
     t.replace(QChar(0x2013), QLatin1Char('-'));
+    t.replace(QChar(0x3000), QLatin1Char(' '));
+    // Chinese input methods type full-width digits; toInt() reads only ASCII.
+    for (QChar& c : t) {
+        if (c.unicode() >= 0xFF10 && c.unicode() <= 0xFF19)
+            c = QChar(u'0' + (c.unicode() - 0xFF10));
+    }
     const QStringList parts = t.split(QLatin1Char(','));
     static const QRegularExpression item(
-        QStringLiteral("^\\s*(\\d{1,9})\\s*(?:-\\s*(\\d{1,9})\\s*)?$"));
+        QStringLiteral("^\\s*([0-9]{1,9})\\s*(?:-\\s*([0-9]{1,9})\\s*)?$"));
     QVector<bool> chosen(std::max(rowCount, 0), false);
     bool any = false;
     for (const QString& part : parts) {

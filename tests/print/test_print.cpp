@@ -784,6 +784,11 @@ private Q_SLOTS:
         QTest::newRow("range and single") << "1-3,5" << QVector<int>({0, 1, 2, 4});
         QTest::newRow("blanks, repeats, order") << " 4 , 2-3,2" << QVector<int>({1, 2, 3});
         QTest::newRow("full-width comma") << QStringLiteral("1，5") << QVector<int>({0, 4});
+        QTest::newRow("full-width digits")
+            << QStringLiteral("１－３，５") << QVector<int>({0, 1, 2, 4});
+        QTest::newRow("full-width blank")
+            << QStringLiteral("２\u3000,\u3000４") << QVector<int>({1, 3});
+        QTest::newRow("other digits") << QStringLiteral("\u0663") << QVector<int>();
         QTest::newRow("whole table") << "1-5" << QVector<int>({0, 1, 2, 3, 4});
         QTest::newRow("backwards") << "3-1" << QVector<int>();
         QTest::newRow("zero") << "0" << QVector<int>();
