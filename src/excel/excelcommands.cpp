@@ -103,7 +103,7 @@ ExitCode::Code runImportCommand(const QStringList& args, DataModule* dm, Session
                        ? reader->selectSheet(o.value(QStringLiteral("--sheet")), &error)
                        : reader->selectSheet(0, &error));
     if (!sheetOk) {
-        prompt().error(importOleMessage(error));
+        prompt().error(importReadErrorMessage(error));
         return ExitCode::Failed;
     }
     const QStringList titleRowTexts = titleTexts(*reader, titleRow);

@@ -36,14 +36,10 @@ QString importFormulaWithoutValueMessage(const QString& cell)
            QStringLiteral(" 中的公式没有保存计算结果，请用 Excel 或 WPS 打开并保存后再导入。");
 }
 
-QString importQuestion()
+QString importReadErrorMessage(const QString& reason)
 {
-    return QStringLiteral("此操作将清空表中原有记录，增加您此次导入的记录，继续？");
-}
-
-QString importOleMessage(const QString& reason)
-{
-    return QStringLiteral("OLE对象创建错误，请确认系统已安装正版Excel！\n") + reason;
+    // The readers' reasons already name the file: "无法读取文件“…”：…".
+    return reason;
 }
 
 QString importFailedMessage(const QString& reason)

@@ -6,9 +6,8 @@
 // recipient tab and `waylark import` / `waylark export` alike.
 
 // Import, before and after the rows.
-QString importQuestion();                           // asked before the open dialog
-QString importOleMessage(const QString& reason);    // a workbook or sheet cannot be read
-QString importFailedMessage(const QString& reason); // the table could not take the rows
+QString importReadErrorMessage(const QString& reason); // a workbook or sheet cannot be read
+QString importFailedMessage(const QString& reason);    // the table could not take the rows
 QString importCanceledMessage();
 // "数据导入成功！" and, on a second line, how many rows came in.
 QString importCountMessage(int rows);

@@ -129,7 +129,7 @@ void ImportMappingDialog::openWorkbook()
     QString error;
     m_reader = WorkbookReader::open(m_fileName, &error);
     if (!m_reader) {
-        prompt().message(importOleMessage(error));
+        prompt().message(importReadErrorMessage(error));
         return;
     }
     m_ui->sheetList->addItems(m_reader->sheetNames());
@@ -234,13 +234,13 @@ void ImportMappingDialog::chooseSheet()
     if (!m_reader->selectSheet(m_ui->sheetList->row(item), &error)) {
         // No mapping may stay behind for a sheet that is not there.
         m_ui->mappingTable->setRowCount(0);
-        prompt().message(importOleMessage(error));
+        prompt().message(importReadErrorMessage(error));
         return;
     }
     addMappingRows();
     int row = 1;
     if (!m_ui->firstRowTitlesBox->isChecked() && !askTitleRow(&row)) {
-        prompt().message(importOleMessage(importBadTitleRowMessage()));
+        prompt().message(importReadErrorMessage(importBadTitleRowMessage()));
         return;
     }
     m_titleRow = row;
