@@ -61,6 +61,26 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
         prompt().error(o.error.isEmpty() ? CliArgs::usageLine(synopsis()) : o.error);
         return ExitCode::Usage;
     }
+    // Wrong values are wrong usage, whatever the printer or the model.
+    QList<double> values;
+    for (const QString& name : valueNames) {
+        bool ok = !o.has(name);
+        const double v = ok ? 0 : o.value(name).toDouble(&ok);
+        if (!ok || !qIsFinite(v)) {
+            prompt().error(QStringLiteral("%1 的值不是数字：%2").arg(name, o.value(name)));
+            return ExitCode::Usage;
+        }
+        Calibration probe; // the others at their neutral values
+        double* probed[] = {&probe.dxMm, &probe.dyMm, &probe.sxPct, &probe.syPct};
+        if (o.has(name))
+            *probed[values.size()] = v;
+        if (!probe.rangeError().isEmpty()) {
+            prompt().error(QStringLiteral("%1 的值超出范围：%2\n").arg(name, o.value(name)) +
+                           probe.rangeError());
+            return ExitCode::Usage;
+        }
+        values << v;
+    }
     const QString model = o.has(QStringLiteral("--model"))
                               ? o.value(QStringLiteral("--model"))
                               : ConfigIni::read(session.appDir, ConfigIni::DefaultModel);
@@ -84,20 +104,8 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
     for (int i = 0; i < valueNames.size(); ++i) {
         if (!o.has(valueNames.at(i)))
             continue;
-        bool ok = false;
-        const double v = o.value(valueNames.at(i)).toDouble(&ok);
-        if (!ok) {
-            prompt().error(QStringLiteral("%1 的值不是数字：%2")
-                               .arg(valueNames.at(i), o.value(valueNames.at(i))));
-            return ExitCode::Usage;
-        }
-        *targets[i] = v;
+        *targets[i] = values.at(i);
         changed = true;
-    }
-    const QString rangeError = c.rangeError();
-    if (!rangeError.isEmpty()) {
-        prompt().error(rangeError);
-        return ExitCode::Usage;
     }
     if (changed && !guarded([&] {
             Calibration::save(dm->database(), model, printer, c);

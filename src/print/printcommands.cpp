@@ -134,6 +134,10 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
         const QString queue = o.has(QStringLiteral("--printer"))
                                   ? o.value(QStringLiteral("--printer"))
                                   : QPrinterInfo::defaultPrinterName();
+        if (!queue.isEmpty() && !QPrinterInfo::availablePrinterNames().contains(queue)) {
+            prompt().message(PrintMessages::noSuchQueue(queue));
+            return ExitCode::Failed;
+        }
         if (!queue.isEmpty())
             printer.setPrinterName(queue);
         if (queue.isEmpty() || printer.outputFormat() != QPrinter::NativeFormat ||

@@ -14,6 +14,11 @@ QString printerNotReadyHelp()
                                               "没有打印机时，可在其中选择打印到 PDF 文件。");
 }
 
+QString noSuchQueue(const QString& queue)
+{
+    return printerNotReady() + QStringLiteral("\n没有名为“%1”的打印机。").arg(queue);
+}
+
 QString nothingToPrint()
 {
     return QStringLiteral("没有要打印的收件人！");

@@ -42,6 +42,13 @@ std::optional<QString> storedModelName(Dataset* tbModel, const QString& name)
     return std::nullopt;
 }
 
+// The increment the plan takes: one ASCII digit.
+bool stepIsValid(const QString& text)
+{
+    const QString t = text.trimmed();
+    return t.size() == 1 && t.at(0) >= QLatin1Char('0') && t.at(0) <= QLatin1Char('9');
+}
+
 } // namespace
 
 QString numberUsage()
@@ -86,6 +93,14 @@ ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session& sess
                                  o.has(prefix) || o.has(suffix),
                                  o.value(prefix),
                                  o.value(suffix)};
+    // A start or step the template's rule refuses is wrong usage: checked
+    // on no rows, before anything is read or written.
+    const WaybillPlan check = planWaybills(request, 0);
+    if (!check.ok) {
+        const QString& wrong = stepIsValid(request.step) ? start : step;
+        return usage(QStringLiteral("%1 的值不正确：%2\n").arg(wrong, o.value(wrong)) +
+                     check.message);
+    }
     WaybillPlan plan;
     if (!guarded([&] { plan = numberRecipients(dm->recipients, request); }))
         return ExitCode::Failed;

@@ -690,7 +690,8 @@ private Q_SLOTS:
         QTest::newRow("unknown model") << QStringList({"--pdf", "cli.pdf", "--model", "无此模板"})
                                        << 1 << "当前模板不存在，请先保存模板！" << 0;
         QTest::newRow("no such queue")
-            << QStringList({"--printer", "no-such-queue"}) << 1 << "打印机没准备好！" << 0;
+            << QStringList({"--printer", "no-such-queue"}) << 1
+            << QStringLiteral("打印机没准备好！\n没有名为“no-such-queue”的打印机。") << 0;
         QTest::newRow("both outputs")
             << QStringList({"--pdf", "a.pdf", "--printer", "q"}) << 2 << QString() << 0;
         QTest::newRow("unknown option") << QStringList({"--pfd", "a.pdf"}) << 2 << QString() << 0;
@@ -890,6 +891,10 @@ private Q_SLOTS:
             << QStringList({"--rows", "1-4", "--unprinted"}) << 0 << QStringList({"R2F7", "R4F7"});
         QTest::newRow("nothing unprinted")
             << QStringList({"--rows", "1,3", "--unprinted"}) << 1 << QStringList();
+        QTest::newRow("full-width range") << QStringList({"--rows", QStringLiteral("１-３")}) << 0
+                                          << QStringList({"R1F7", "R2F7", "R3F7"});
+        QTest::newRow("full-width list") << QStringList({"--rows", QStringLiteral("１，３")}) << 0
+                                         << QStringList({"R1F7", "R3F7"});
         QTest::newRow("past the end") << QStringList({"--rows", "5-6"}) << 2 << QStringList();
         QTest::newRow("backwards") << QStringList({"--rows", "3-2"}) << 2 << QStringList();
         QTest::newRow("not numbers") << QStringList({"--rows", "x"}) << 2 << QStringList();
@@ -931,22 +936,32 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("printer");
         QTest::addColumn<QList<double>>("stored"); // after the command; empty: nothing stored
+        QTest::addColumn<QString>("said");         // the message, when it matters
         QTest::newRow("set two") << QStringList({"--pdf", "--dx", "1.26", "--sy", "102"}) << 0
-                                 << "PDF" << QList<double>({1.3, 0, 100, 102});
+                                 << "PDF" << QList<double>({1.3, 0, 100, 102}) << QString();
         QTest::newRow("named queue, model")
             << QStringList({"--printer", "HP_LaserJet", "--model", "通用快递单", "--dy", "-4.5"})
-            << 0 << "HP_LaserJet" << QList<double>({0, -4.5, 100, 100});
-        QTest::newRow("only prints") << QStringList({"--pdf"}) << 0 << "PDF" << QList<double>();
+            << 0 << "HP_LaserJet" << QList<double>({0, -4.5, 100, 100}) << QString();
+        QTest::newRow("only prints")
+            << QStringList({"--pdf"}) << 0 << "PDF" << QList<double>() << QString();
         QTest::newRow("shift too far")
-            << QStringList({"--pdf", "--dx", "50.1"}) << 2 << "PDF" << QList<double>();
+            << QStringList({"--pdf", "--dx", "50.1"}) << 2 << "PDF" << QList<double>() << QString();
         QTest::newRow("scale too small")
-            << QStringList({"--pdf", "--sx", "89"}) << 2 << "PDF" << QList<double>();
+            << QStringList({"--pdf", "--sx", "89"}) << 2 << "PDF" << QList<double>() << QString();
+        // Wrong values are wrong usage before any printer is looked for.
         QTest::newRow("not a number")
-            << QStringList({"--pdf", "--dx", "abc"}) << 2 << "PDF" << QList<double>();
-        QTest::newRow("both printers")
-            << QStringList({"--pdf", "--printer", "q"}) << 2 << "PDF" << QList<double>();
+            << QStringList({"--dx", "abc"}) << 2 << "PDF" << QList<double>()
+            << QStringLiteral("--dx 的值不是数字：abc");
+        QTest::newRow("not a finite number")
+            << QStringList({"--printer", "q", "--sy", "nan"}) << 2 << "PDF" << QList<double>()
+            << QStringLiteral("--sy 的值不是数字：nan");
+        QTest::newRow("out of range, named")
+            << QStringList({"--sx", "200"}) << 2 << "PDF" << QList<double>()
+            << QStringLiteral("--sx 的值超出范围：200\n缩放比例必须在 90% 到 110% 之间！");
+        QTest::newRow("both printers") << QStringList({"--pdf", "--printer", "q"}) << 2 << "PDF"
+                                       << QList<double>() << QString();
         QTest::newRow("unknown model") << QStringList({"--pdf", "--model", "无此模板", "--dx", "1"})
-                                       << 1 << "PDF" << QList<double>();
+                                       << 1 << "PDF" << QList<double>() << QString();
     }
     void calibrateCommand()
     {
@@ -954,8 +969,11 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(QString, printer);
         QFETCH(QList<double>, stored);
+        QFETCH(QString, said);
         ScriptedPrompt p;
         QCOMPARE(CalibrationCommands::runCommand(args, m_dm.get(), m_session), status);
+        if (!said.isEmpty())
+            QCOMPARE(p.messages(), QStringList({said}));
         QSqlQuery q(m_dm->database());
         q.exec("SELECT Printer, Dx_Mm, Dy_Mm, Sx_Pct, Sy_Pct FROM Print_Calibration");
         if (stored.isEmpty()) {
