@@ -5,6 +5,7 @@
 #include "data/safefile.h"
 #include "data/termination.h"
 #include "print/printlog.h"
+#include "print/printmessages.h"
 #include "templates/fieldcatalogue.h"
 
 #include <QDir>
@@ -190,6 +191,11 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
     const QString target = printer->outputFormat() == QPrinter::PdfFormat
                                ? printer->outputFileName()
                                : printer->printerName();
+    if (printer->outputFormat() == QPrinter::PdfFormat) {
+        result.message = PrintMessages::pdfTargetError(target);
+        if (!result.message.isEmpty())
+            return result;
+    }
     Job job(printer);
     if (!job.begin(session.printFont(), &result.message))
         return result;

@@ -128,6 +128,13 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
     session.currentTemplate = modelName;
     QPrinter printer(QPrinter::HighResolution);
     if (o.has(QStringLiteral("--pdf"))) {
+        // Checked before anything is drawn: a job can take long to render.
+        const QString why = PrintMessages::pdfTargetError(o.value(QStringLiteral("--pdf")));
+        if (!why.isEmpty()) {
+            prompt().error(why);
+            return o.value(QStringLiteral("--pdf")).trimmed().isEmpty() ? ExitCode::Usage
+                                                                        : ExitCode::Failed;
+        }
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(o.value(QStringLiteral("--pdf")));
     } else {

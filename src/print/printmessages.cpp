@@ -1,5 +1,9 @@
 #include "print/printmessages.h"
 
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+
 namespace PrintMessages
 {
 
@@ -17,6 +21,31 @@ QString printerNotReadyHelp()
 QString noSuchQueue(const QString& queue)
 {
     return printerNotReady() + QStringLiteral("\n没有名为“%1”的打印机。").arg(queue);
+}
+
+QString pdfTargetError(const QString& path)
+{
+    if (path.trimmed().isEmpty())
+        return QStringLiteral("没有指定要写入的 PDF 文件！");
+    const QFileInfo info(path);
+    const QFileInfo folder(info.absolutePath());
+    QString why;
+    int err = 0;
+    if (info.isDir()) {
+        why = QStringLiteral("同名的文件夹已存在。");
+        err = EISDIR;
+    } else if (!folder.exists()) {
+        why = QStringLiteral("文件夹不存在。");
+        err = ENOENT;
+    } else if (!folder.isDir()) {
+        why = QStringLiteral("路径中有一项不是文件夹。");
+        err = ENOTDIR;
+    }
+    if (why.isEmpty())
+        return QString();
+    // The system's words on the second line, as for any file that cannot be written.
+    return QStringLiteral("无法写入文件 %1：").arg(path) + why + QLatin1Char('\n') +
+           QString::fromLocal8Bit(std::strerror(err));
 }
 
 QString nothingToPrint()
