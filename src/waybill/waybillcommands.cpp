@@ -108,7 +108,7 @@ ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session& sess
         prompt().message(plan.message);
         return ExitCode::Failed;
     }
-    prompt().message(waybillDoneText());
+    prompt().message(waybillDoneText(plan.skipped));
     return ExitCode::Done;
 }
 

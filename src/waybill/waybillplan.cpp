@@ -1,6 +1,8 @@
 #include "waybill/waybillplan.h"
 #include "waybill/waybilldigits.h"
 
+#include "book/blankrecipient.h"
+
 #include <QLatin1String>
 #include <limits>
 
@@ -125,7 +127,8 @@ WaybillPlan planWaybills(const WaybillRequest& request, int rowCount)
     return plan;
 }
 
-QString waybillDoneText()
+QString waybillDoneText(int skipped)
 {
-    return QStringLiteral("生成完毕并已增加到数据表中！");
+    const QString done = QStringLiteral("生成完毕并已增加到数据表中！");
+    return skipped ? done + QLatin1Char('\n') + skippedBlankRecipientsText(skipped) : done;
 }

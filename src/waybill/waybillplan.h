@@ -27,11 +27,13 @@ struct WaybillPlan {
     QString message;     // why the request was refused; empty when ok
     QString expName;     // ExpName for every row
     QStringList numbers; // WayBillNo of each row in order, prefix and suffix included
+    int skipped = 0;     // blank rows left without a number
 };
 
 // Plans rowCount waybill numbers. Refusals carry no numbers. An empty table
 // (rowCount 0) is no error once the inputs are valid.
 WaybillPlan planWaybills(const WaybillRequest& request, int rowCount);
 
-// Shown once every row has been written.
-QString waybillDoneText();
+// Shown once every row has been written; then how many blank rows were
+// skipped, when any were.
+QString waybillDoneText(int skipped = 0);

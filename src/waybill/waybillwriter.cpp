@@ -1,21 +1,24 @@
 #include "waybill/waybillwriter.h"
 
 #include "base/dataerror.h"
+#include "book/blankrecipient.h"
 #include "book/recipientrows.h"
 #include "data/dataset.h"
 
 namespace
 {
 
-// How many rows the first cursor move will leave: it posts a row being
-// edited and gives up a new row that nothing was typed into.
-int rowsToNumber(Dataset* att)
+// Which rows the first cursor move will leave, blank or not: it posts a row
+// being edited and gives up a new row that nothing was typed into.
+QVector<bool> blankRowsToNumber(Dataset* att)
 {
     att->updateRecord(); // typed text of bound edits reaches the row buffer
-    int rows = att->recordCount();
-    if (att->state() == Dataset::State::Insert && !att->modified())
-        --rows;
-    return rows;
+    const bool dropsNewRow = att->state() == Dataset::State::Insert && !att->modified();
+    QVector<bool> blank;
+    for (int row = 0; row < att->recordCount(); ++row)
+        if (!(dropsNewRow && row == att->recNo()))
+            blank << isBlankRecipient(att, row);
+    return blank;
 }
 
 } // namespace
@@ -24,9 +27,12 @@ WaybillPlan numberRecipients(Dataset* att, const WaybillRequest& request)
 {
     if (!att->isActive())
         att->open();
-    WaybillPlan plan = planWaybills(request, rowsToNumber(att));
+    const QVector<bool> blank = blankRowsToNumber(att);
+    const int skipped = int(blank.count(true));
+    WaybillPlan plan = planWaybills(request, int(blank.size()) - skipped);
     if (!plan.ok)
         return plan;
+    plan.skipped = skipped;
 
     // One list of values for every row; only the number changes.
     RecipientRows::Values values{{QStringLiteral("ExpName"), plan.expName},
@@ -37,11 +43,14 @@ WaybillPlan numberRecipients(Dataset* att, const WaybillRequest& request)
     RecipientRows rows(att);
     rows.inTransaction([&] {
         att->first();
-        for (const QString& number : std::as_const(plan.numbers)) {
+        int next = 0;
+        for (bool isBlank : blank) {
             if (att->eof())
                 throw DataError(changed);
-            values.last().second = number;
-            rows.changeCurrent(values);
+            if (!isBlank) {
+                values.last().second = plan.numbers.at(next++);
+                rows.changeCurrent(values);
+            }
             att->next();
         }
         if (!att->eof())

@@ -568,6 +568,43 @@ private Q_SLOTS:
         QVERIFY(!waybillDialog());
     }
 
+    // A row with neither name nor address gets no number, in the window and
+    // from the command alike; the done message says how many were skipped.
+    void blankRowsGetNoNumber_data()
+    {
+        QTest::addColumn<bool>("window");
+        QTest::newRow("window") << true;
+        QTest::newRow("command") << false;
+    }
+    void blankRowsGetNoNumber()
+    {
+        QFETCH(bool, window);
+        {
+            RecipientRows rows(m_dm->recipients);
+            rows.append({{"Name", " \u3000"}, {"Address", "  "}, {"Mobile", "13900000001"}});
+            rows.append({{"Name", ""}, {"Address", "北京"}, {"Mobile", "13900000002"}});
+            rows.append({{"Mobile", "13900000003"}});
+            rows.append({{"Name", "赵六"}, {"Mobile", "13900000004"}});
+        }
+        m_dm->recipients->first();
+        if (window) {
+            WaybillDialog dialog(m_dm.get(), &m_session);
+            showDialog(dialog);
+            enter(dialog, {Generic, "1000", "1"});
+            QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+        } else {
+            QCOMPARE(WaybillCommands::runCommand({"--model", Generic, "--start", "1000"},
+                                                 m_dm.get(), m_session),
+                     0);
+        }
+        QCOMPARE(m_prompt->messages(),
+                 QStringList{Done + "\n已跳过 2 行既无姓名也无地址的收件人。"});
+        QCOMPARE(recipientsInFile(),
+                 numbered(Generic, {"1000", "1001", "1002"}) +
+                     QStringList({" \u3000|13900000001||", "|13900000002|" + Generic + "|1003",
+                                  "|13900000003||", "赵六|13900000004|" + Generic + "|1004"}));
+    }
+
     // --- waylark number ------------------------------------------------------
 
     void commandNumbersEveryRow_data()

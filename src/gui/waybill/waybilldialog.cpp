@@ -107,6 +107,6 @@ void WaybillDialog::generateNumbers()
         prompt().message(plan.message);
         return;
     }
-    prompt().message(waybillDoneText());
+    prompt().message(waybillDoneText(plan.skipped));
     accept();
 }
