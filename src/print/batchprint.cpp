@@ -1,11 +1,13 @@
 #include "print/batchprint.h"
 
 #include "base/session.h"
+#include "book/blankrecipient.h"
 #include "data/datamodule.h"
 #include "data/safefile.h"
 #include "data/termination.h"
 #include "print/printlog.h"
 #include "print/printmessages.h"
+#include "print/rowselection.h"
 #include "templates/fieldcatalogue.h"
 
 #include <QDir>
@@ -187,6 +189,28 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
     Dataset* att = dm->recipients;
     if (which == Rows::Given && given.isEmpty())
         return result;
+    // Rows with neither name nor address print no page; an empty table still
+    // gives its one page with the sender.
+    const bool wholeTable = which == Rows::All && att->recordCount() > 0;
+    QVector<int> rows = given;
+    if (wholeTable)
+        rows = RowSelection::allRows(att->recordCount());
+    if (which != Rows::Current && !rows.isEmpty()) {
+        QVector<int> kept;
+        for (int row : std::as_const(rows)) {
+            if (isBlankRecipient(att, row))
+                ++result.skipped;
+            else
+                kept << row;
+        }
+        rows = kept;
+        if (rows.isEmpty()) {
+            result.message = PrintMessages::nothingToPrint() + QLatin1Char('\n') +
+                             skippedBlankRecipientsText(result.skipped);
+            return result;
+        }
+        which = Rows::Given;
+    }
     // Named before the job renames its output.
     const QString target = printer->outputFormat() == QPrinter::PdfFormat
                                ? printer->outputFileName()
@@ -218,7 +242,7 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
         if (which == Rows::All)
             att->first();
         else if (which == Rows::Given)
-            att->moveTo(given.at(next++));
+            att->moveTo(rows.at(next++));
         for (;;) {
             const RecordFields fields =
                 RecordRenderer::collect(dm->templates, dm->sender, att, positions);
@@ -236,9 +260,9 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
             if (which == Rows::Current)
                 break;
             if (which == Rows::Given) {
-                if (next >= given.size())
+                if (next >= rows.size())
                     break;
-                att->moveTo(given.at(next++));
+                att->moveTo(rows.at(next++));
             } else {
                 att->next();
                 if (att->eof())
@@ -252,6 +276,10 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
         result.message = e.message() == QString::fromUtf8(kJobFailed)
                              ? e.message()
                              : QString::fromUtf8(kJobFailed) + QLatin1Char('\n') + e.message();
+    }
+    if (wholeTable && !result.canceled && result.message.isEmpty()) {
+        att->last(); // past the end, as a run over the whole table ends
+        att->next();
     }
     if (many)
         att->enableControls();

@@ -22,6 +22,7 @@ struct Result {
     QString message; // why the job was aborted, or why its marks were not set
     int pages = 0;
     QVector<qint64> rowIds; // the recipient rows printed (their IDs)
+    int skipped = 0;        // rows without name and address, given no page
 };
 
 // Every recipient row from the first, page breaks between rows and none after

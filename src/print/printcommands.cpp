@@ -3,6 +3,7 @@
 #include "base/guarded.h"
 #include "base/prompt.h"
 #include "base/session.h"
+#include "book/blankrecipient.h"
 #include "cli/cliargs.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
@@ -196,6 +197,8 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
             prompt().error(r.message);
         return ExitCode::Failed;
     }
+    if (r.skipped)
+        prompt().message(skippedBlankRecipientsText(r.skipped));
     return ExitCode::Done;
 }
 

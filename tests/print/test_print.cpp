@@ -940,6 +940,53 @@ private Q_SLOTS:
         QCOMPARE(marked, names);
     }
 
+    // Rows with neither name nor address print no page and get no mark;
+    // the command says how many it skipped.
+    void blankRowsPrintNoPage_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("names"); // printed, in order
+        QTest::addColumn<QString>("said");
+        const QString skipped = QStringLiteral("已跳过 %1 行既无姓名也无地址的收件人。");
+        QTest::newRow("every row")
+            << QStringList() << 0 << QStringList({"R1F7", "R3F7", "R5F7"}) << skipped.arg(2);
+        QTest::newRow("a range") << QStringList({"--rows", "1-2"}) << 0 << QStringList({"R1F7"})
+                                 << skipped.arg(1);
+        QTest::newRow("only blank rows")
+            << QStringList({"--rows", "2,4"}) << 1 << QStringList()
+            << QStringLiteral("没有要打印的收件人！\n") + skipped.arg(2);
+    }
+    void blankRowsPrintNoPage()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QStringList, names);
+        QFETCH(QString, said);
+        addSender();
+        addRecipients(5);
+        exec("UPDATE Exp_Att_Info SET Name = ' ', Address = NULL WHERE Name = 'R2F7'");
+        exec("UPDATE Exp_Att_Info SET Name = '', Address = '\u3000' WHERE Name = 'R4F7'");
+        m_dm->recipients->refresh();
+        ScriptedPrompt p;
+        QCOMPARE(PrintCommands::runCommand(QStringList({"--pdf", "blank.pdf"}) + args, m_dm.get(),
+                                           m_session),
+                 status);
+        QCOMPARE(p.messages(), QStringList({said}));
+        if (status) {
+            QVERIFY(!QFile::exists("blank.pdf"));
+            return;
+        }
+        QCOMPARE(printedNames("blank.pdf"), names);
+        QCOMPARE(pdfInfo("blank.pdf", "Pages"), QString::number(names.size()));
+        QSqlQuery q(m_dm->database());
+        q.exec("SELECT Name FROM Exp_Att_Info WHERE Print_Count > 0 ORDER BY ID");
+        QStringList marked;
+        while (q.next())
+            marked << q.value(0).toString();
+        QCOMPARE(marked, names);
+    }
+
     void calibrateCommand_data()
     {
         QTest::addColumn<QStringList>("args");

@@ -152,6 +152,22 @@ void TestPrintWindow::batchAsksFirst()
     QCOMPARE(findWidget<QTableView>("DBGrid1")->currentIndex().row(), 4);
 }
 
+// A row with neither name nor address prints no page; the window says so
+// once the job is done.
+void TestPrintWindow::batchSkipsBlankRows()
+{
+    QSqlQuery q(m_f->dm()->database());
+    QVERIFY(q.exec("UPDATE Exp_Att_Info SET Name = ' ', Address = '' WHERE ID = "
+                   "(SELECT ID FROM Exp_Att_Info ORDER BY ID LIMIT 1 OFFSET 2)"));
+    m_f->dm()->recipients->refresh();
+    m_f->prompt.answers.enqueue(Prompt::Button::Ok);
+    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
+    QCOMPARE(m_f->prompt.messages(),
+             QStringList({QStringLiteral("已跳过 1 行既无姓名也无地址的收件人。")}));
+    QCOMPARE(pdfPages("job.pdf"), 4);
+    QVERIFY(m_f->dm()->recipients->eof());
+}
+
 void TestPrintWindow::batchListsRowsThatDoNotFit_data()
 {
     QTest::addColumn<bool>("printAnyway");

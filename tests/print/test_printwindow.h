@@ -18,6 +18,7 @@ private Q_SLOTS:
     void cleanup();
     void batchAsksFirst_data();
     void batchAsksFirst();
+    void batchSkipsBlankRows();
     void batchListsRowsThatDoNotFit_data();
     void batchListsRowsThatDoNotFit();
     void batchRefusals();

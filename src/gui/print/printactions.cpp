@@ -3,6 +3,7 @@
 #include "base/guarded.h"
 #include "base/prompt.h"
 #include "base/session.h"
+#include "book/blankrecipient.h"
 #include "data/datamodule.h"
 #include "data/termination.h"
 #include "gui/print/calibrationdialog.h"
@@ -118,6 +119,8 @@ void printAfterQuestion(DataModule* dm, const Session& session, const DesignSurf
         prompt().message(QStringLiteral("打印已取消，没有任何页面送到打印机。"));
     else if (!r.ok || !r.message.isEmpty())
         prompt().error(r.message);
+    else if (r.skipped)
+        prompt().message(skippedBlankRecipientsText(r.skipped));
 }
 
 } // namespace
