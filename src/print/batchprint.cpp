@@ -12,12 +12,19 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <QRegularExpression>
+#include <ctime>
 #include <cups/cups.h>
+#include <fcntl.h>
 #include <memory>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace BatchPrint
 {
@@ -26,6 +33,38 @@ namespace
 {
 
 const char* const kJobFailed = "打印作业出错，未能完成打印！";
+
+// The temporary file of a job killed on the way stays beside its target. It
+// is removed the next time that target is written, if it is surely stale:
+// its exact name pattern, a plain file of ours, untouched for ten minutes,
+// and not locked by a job still running (every job locks its own).
+void removeStaleParts(const QString& target)
+{
+    const QFileInfo info(target);
+    const QDir dir = info.absoluteDir();
+    static const QString pattern = QStringLiteral("^%1\\.[0-9a-f]{8}\\.part$");
+    const QRegularExpression name(pattern.arg(QRegularExpression::escape(info.fileName())));
+    const QStringList candidates =
+        dir.entryList({info.fileName() + QStringLiteral(".*.part")},
+                      QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    const time_t staleBefore = ::time(nullptr) - 10 * 60;
+    for (const QString& candidate : candidates) {
+        if (!name.match(candidate).hasMatch())
+            continue;
+        const QByteArray path = QFile::encodeName(dir.filePath(candidate));
+        const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat opened;
+        struct stat named;
+        if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_uid == ::geteuid() &&
+            opened.st_mtime < staleBefore && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::lstat(path.constData(), &named) == 0 && named.st_dev == opened.st_dev &&
+            named.st_ino == opened.st_ino)
+            ::unlink(path.constData());
+        ::close(fd);
+    }
+}
 
 // A job is drawn into a PDF file first: for a PDF target into a new file next
 // to it that replaces the target only when the job is complete, for a CUPS
@@ -55,11 +94,14 @@ public:
     // False with error set when the output file cannot be made.
     bool begin(const QFont& font, QString* error)
     {
+        removeStaleParts(m_output->target());
         if (!m_output->open()) {
             *error = m_output->error();
             return false;
         }
         QIODevice* out = m_output->device();
+        // Held until the file is gone: a later job sees this one is alive.
+        ::flock(static_cast<QFile*>(out)->handle(), LOCK_EX | LOCK_NB);
         m_pdf = std::make_unique<QPdfWriter>(out);
         m_pdf->setResolution(m_printer->resolution());
         QPageLayout layout = m_printer->pageLayout();

@@ -30,6 +30,7 @@
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QtTest>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace
@@ -646,6 +647,39 @@ private Q_SLOTS:
             QVERIFY(!lines.at(1).isEmpty());
         }
         QCOMPARE(after, before); // no temporary file left
+    }
+
+    // What a job killed on the way left beside its target goes the next time
+    // that target is written; nothing else does.
+    void staleTemporaryFilesOfTheTargetGo()
+    {
+        addSender();
+        addRecipients(1);
+        const QDateTime old = QDateTime::currentDateTime().addSecs(-3600);
+        auto plant = [&](const QString& name, bool stale) {
+            auto f = std::make_unique<QFile>(name);
+            f->open(QIODevice::ReadWrite);
+            f->write("%PDF-1.4 half a job");
+            f->flush();
+            if (stale)
+                f->setFileTime(old, QFileDevice::FileModificationTime);
+            return f;
+        };
+        plant("out.pdf.0a1b2c3d.part", true);
+        plant("out.pdf.0A1B2C3D.part", true);  // not the program's pattern
+        plant("out.pdf.12345678.part", false); // too fresh to be surely stale
+        plant("other.pdf.0a1b2c3d.part", true);
+        plant("out.pdf.0a1b2c3d.part.bak", true);
+        // A job still running holds a lock on its file.
+        const auto running = plant("out.pdf.feedbeef.part", true);
+        QCOMPARE(::flock(running->handle(), LOCK_EX | LOCK_NB), 0);
+        ScriptedPrompt p;
+        QCOMPARE(PrintCommands::runCommand({"--pdf", "out.pdf"}, m_dm.get(), m_session), 0);
+        QCOMPARE(QDir().entryList({"*.part*"}, QDir::Files, QDir::Name),
+                 QStringList({"other.pdf.0a1b2c3d.part", "out.pdf.0A1B2C3D.part",
+                              "out.pdf.0a1b2c3d.part.bak", "out.pdf.12345678.part",
+                              "out.pdf.feedbeef.part"}));
+        QCOMPARE(pdfInfo("out.pdf", "Pages"), QString("1"));
     }
 
     void throughARealCupsQueue()
