@@ -18,6 +18,8 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QRegularExpression>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <cups/cups.h>
 #include <fcntl.h>
@@ -66,6 +68,53 @@ void removeStaleParts(const QString& target)
     }
 }
 
+// The PDF writer's bytes straight to the job file's descriptor, keeping the
+// system's reason of a failed write: QFile keeps only a text.
+class CheckedOutput : public QIODevice
+{
+public:
+    explicit CheckedOutput(int fd) : m_fd(fd)
+    {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+    int failure() const { return m_errno; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        if (m_errno)
+            return -1;
+        qint64 done = 0;
+        while (done < size) {
+            const ssize_t n = ::write(m_fd, data + done, size_t(size - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                m_errno = n < 0 ? errno : EIO;
+                setErrorString(QString::fromLocal8Bit(std::strerror(m_errno)));
+                return -1;
+            }
+            done += n;
+        }
+        return done;
+    }
+
+private:
+    int m_fd;
+    int m_errno = 0;
+};
+
+// Why writing the job file failed; a full disk (or a file size limit, which
+// fails a write the same way) is said as such.
+QString writeFailure(const QString& path, int err)
+{
+    const QString reason = QString::fromLocal8Bit(std::strerror(err));
+    if (err == ENOSPC || err == EDQUOT || err == EFBIG)
+        return QStringLiteral("磁盘空间不足，无法写入文件 %1\n").arg(path) + reason;
+    return QStringLiteral("无法写入文件 %1。\n").arg(path) + reason;
+}
+
 // A job is drawn into a PDF file first: for a PDF target into a new file next
 // to it that replaces the target only when the job is complete, for a CUPS
 // queue into a private spool file that is submitted only then. A failed,
@@ -99,10 +148,11 @@ public:
             *error = m_output->error();
             return false;
         }
-        QIODevice* out = m_output->device();
+        const int fd = static_cast<QFile*>(m_output->device())->handle();
         // Held until the file is gone: a later job sees this one is alive.
-        ::flock(static_cast<QFile*>(out)->handle(), LOCK_EX | LOCK_NB);
-        m_pdf = std::make_unique<QPdfWriter>(out);
+        ::flock(fd, LOCK_EX | LOCK_NB);
+        m_out = std::make_unique<CheckedOutput>(fd);
+        m_pdf = std::make_unique<QPdfWriter>(m_out.get());
         m_pdf->setResolution(m_printer->resolution());
         QPageLayout layout = m_printer->pageLayout();
         if (m_printer->fullPage()) // positions count from the paper's corner
@@ -119,10 +169,22 @@ public:
     }
     QPainter& painter() { return m_painter; }
 
+    // Why the job file could not be written so far; empty while it could.
+    QString writeError() const
+    {
+        return m_out && m_out->failure() ? writeFailure(m_output->target(), m_out->failure())
+                                         : QString();
+    }
+
     bool finish(QString* error)
     {
         m_painter.end();
         m_pdf.reset();
+        if (!writeError().isEmpty()) {
+            *error = writeError();
+            discard();
+            return false;
+        }
         if (m_toQueue) {
             const bool ok = m_output->flush() && submit(error);
             if (!ok && error->isEmpty())
@@ -148,6 +210,7 @@ private:
     void discard()
     {
         m_pdf.reset();
+        m_out.reset();
         m_output->discard();
     }
 
@@ -186,6 +249,7 @@ private:
 
     QPrinter* m_printer;
     std::unique_ptr<SafeFile> m_output;
+    std::unique_ptr<CheckedOutput> m_out;
     std::unique_ptr<QPdfWriter> m_pdf;
     QPainter m_painter;
     bool m_toQueue = false;
@@ -310,6 +374,9 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
                 if (att->eof())
                     break;
             }
+            // A full disk ends the job at once, not after every page is drawn.
+            if (!job.writeError().isEmpty())
+                throw DataError(job.writeError());
             if (!job.device()->newPage())
                 throw DataError(QString::fromUtf8(kJobFailed));
         }

@@ -30,7 +30,9 @@
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QtTest>
+#include <csignal>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace
@@ -680,6 +682,31 @@ private Q_SLOTS:
                               "out.pdf.0a1b2c3d.part.bak", "out.pdf.12345678.part",
                               "out.pdf.feedbeef.part"}));
         QCOMPARE(pdfInfo("out.pdf", "Pages"), QString("1"));
+    }
+
+    // A file size limit fails writes as a full disk does: the message says
+    // the disk is full and names the file, and no file is left.
+    void fullDiskIsSaid()
+    {
+        addSender();
+        addRecipients(3);
+        ScriptedPrompt p;
+        struct rlimit before;
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &before), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = before;
+        small.rlim_cur = 4096;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const int status = PrintCommands::runCommand({"--pdf", "full.pdf"}, m_dm.get(), m_session);
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, oldHandler);
+        QCOMPARE(status, 1);
+        QCOMPARE(p.messages().size(), 1);
+        QVERIFY2(p.messages().at(0).contains(QStringLiteral("磁盘空间不足")) &&
+                     p.messages().at(0).contains(QStringLiteral("full.pdf")),
+                 qPrintable(p.messages().at(0)));
+        QCOMPARE(QDir().entryList({"full.pdf*"}, QDir::Files | QDir::Hidden), QStringList());
+        QCOMPARE(printCounts(), QList<int>({0, 0, 0}));
     }
 
     void throughARealCupsQueue()
