@@ -162,6 +162,8 @@ void TestPrintWindow::batchSkipsBlankRows()
     m_f->dm()->recipients->refresh();
     m_f->prompt.answers.enqueue(Prompt::Button::Ok);
     QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
+    QVERIFY(m_f->prompt.shown.value(0).text.endsWith(
+        "将打印 4 张运单到文件 " + m_f->tmp.filePath("job.pdf") + "，是否继续？"));
     QCOMPARE(m_f->prompt.messages(),
              QStringList({QStringLiteral("已跳过 1 行既无姓名也无地址的收件人。")}));
     QCOMPARE(pdfPages("job.pdf"), 4);

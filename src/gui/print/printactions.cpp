@@ -70,7 +70,18 @@ void printAfterQuestion(DataModule* dm, const Session& session, const DesignSurf
                         const PageSetup& pageSetup, const QVector<int>& rows, bool all)
 {
     QPrinter* printer = PrinterStore::printer();
-    const int waybills = all ? std::max(1, dm->recipients->recordCount()) : rows.size();
+    // Rows with neither name nor address print no page, so they are not counted.
+    Dataset* att = dm->recipients;
+    int blank = 0;
+    for (int row : all ? RowSelection::allRows(att->recordCount()) : rows)
+        blank += isBlankRecipient(att, row) ? 1 : 0;
+    const int candidates = all ? att->recordCount() : int(rows.size());
+    const int waybills = all && candidates == 0 ? 1 : candidates - blank;
+    if (waybills <= 0) {
+        prompt().message(PrintMessages::nothingToPrint() + QLatin1Char('\n') +
+                         skippedBlankRecipientsText(blank));
+        return;
+    }
     if (prompt().question(PrintCommands::batchQuestion(waybills, printer),
                           PrintMessages::batchCaption(), false,
                           Prompt::Button::Cancel) != Prompt::Button::Ok)
