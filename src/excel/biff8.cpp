@@ -2,6 +2,7 @@
 
 #include "excel/celltext.h"
 #include "excel/excelmessages.h"
+#include "excel/workbookreader.h"
 
 #include <QHash>
 #include <QtEndian>
@@ -532,7 +533,7 @@ struct BoundSheetEntry {
 struct Globals {
     QVector<BoundSheetEntry> sheets;
     QVector<QString> strings;
-    QVector<DateKind> xfKinds;
+    QVector<NumberFormat> xfFormats;
     bool date1904 = false;
 };
 
@@ -602,11 +603,11 @@ bool readGlobals(RecordStream& records, Globals* globals, QString* reason)
             }
             break;
         case Eof: {
-            globals->xfKinds.reserve(xfFormats.size());
+            globals->xfFormats.reserve(xfFormats.size());
             for (const int id : std::as_const(xfFormats)) {
                 const auto custom = formats.constFind(id);
-                globals->xfKinds.append(custom != formats.constEnd() ? dateKindOfFormat(*custom)
-                                                                     : dateKindOfBuiltinFormat(id));
+                globals->xfFormats.append(custom != formats.constEnd() ? numberFormatOf(*custom)
+                                                                       : builtinNumberFormat(id));
             }
             return true;
         }
@@ -658,14 +659,12 @@ public:
     }
 
 private:
-    DateKind kindOf(int xf) const
-    {
-        return xf < m_globals.xfKinds.size() ? m_globals.xfKinds.at(xf) : DateKind::None;
-    }
-
     QString numberText(double value, int xf) const
     {
-        return excelValueText(value, m_globals.date1904, kindOf(xf));
+        static const NumberFormat general;
+        return excelValueText(value, m_globals.date1904,
+                              xf < m_globals.xfFormats.size() ? m_globals.xfFormats.at(xf)
+                                                              : general);
     }
 
     void putNumber(int row, int column, double value, int xf)
@@ -691,8 +690,14 @@ private:
 
     void put(int row, int column, const QString& text)
     {
-        if (inside(column))
-            m_cells->set(row + 1, column + 1, text);
+        if (!inside(column))
+            return;
+        if (text.size() > kMaxCellCharacters) {
+            if (m_outside.isEmpty())
+                m_outside = cellTooLongReason(m_name, row + 1, column + 1);
+            return;
+        }
+        m_cells->set(row + 1, column + 1, text);
     }
 
     // The used area the sheet declares: it must lie on a BIFF8 sheet.

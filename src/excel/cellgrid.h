@@ -8,6 +8,8 @@
 // Excel's own sheet size; no reader keeps a cell beyond it.
 constexpr int kMaxSheetRows = 1048576;
 constexpr int kMaxSheetColumns = 16384;
+// The most characters (UTF-16 units) a spreadsheet cell holds.
+constexpr int kMaxCellCharacters = 32767;
 
 // The used range of a sheet: the smallest rectangle holding every non-empty
 // cell, 1-based. An empty sheet has no rows and no columns.

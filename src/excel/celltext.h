@@ -13,10 +13,9 @@ enum class DateKind { None, Date, Time, DateTime };
 QString excelNumberText(double value);
 
 // A serial date of the 1900 (or 1904) date system as "yyyy-MM-dd",
-// "hh:mm:ss" or "yyyy-MM-dd hh:mm:ss", by the kind of its number format.
-// A time is elapsed time: 1.5 days give "36:00:00", whether the format
-// counts hours past a day ("[h]:mm:ss") or not. Values no date can have
-// (negative, too large) give the number text.
+// "hh:mm:ss" (the time of day) or "yyyy-MM-dd hh:mm:ss", by the kind of its
+// number format. Values no date can have (negative, too large) give the
+// number text.
 QString excelDateText(double serial, bool date1904, DateKind kind);
 
 // The date kind that a number format code shows ("yyyy-mm-dd" is a date,
@@ -28,8 +27,32 @@ DateKind dateKindOfFormat(const QString& formatCode);
 // Chinese, Japanese and Korean Excel use for its own date and time formats.
 DateKind dateKindOfBuiltinFormat(int formatId);
 
-// A number cell's text given the date kind of its format.
-QString excelValueText(double value, bool date1904, DateKind kind);
+// How a cell style shows a number, worked out once per style. Dates keep
+// one plain form ("yyyy-MM-dd"); times and fixed digits are shown as the
+// spreadsheets show them: CODE keeps a time format's first section, DIGITS
+// a fixed-digit format ("000000", "#,##0.00"). Anything else is General.
+struct NumberFormat {
+    struct Digits {
+        int integerDigits = 0; // shown even when zero
+        int minDecimals = 0;
+        int maxDecimals = 0;
+        bool grouping = false;
+    };
+    DateKind kind = DateKind::None;
+    QString code;
+    bool hasDigits = false;
+    Digits digits;
+    bool negativeSection = false; // values below zero have a section of their own
+};
+
+NumberFormat numberFormatOf(const QString& formatCode);
+NumberFormat builtinNumberFormat(int formatId);
+
+// A number cell's text under its style's format: "000000" keeps a
+// postcode's leading zero, "0.00" two decimals, "h:mm AM/PM" gives "4:17 PM",
+// and only bracketed hours, minutes or seconds ("[h]:mm:ss") count past a
+// day. Other formats give the General text.
+QString excelValueText(double value, bool date1904, const NumberFormat& format);
 
 // Excel's error values by their BIFF code: 0x2A gives "#N/A".
 QString excelErrorText(int code);

@@ -21,7 +21,16 @@ struct ParseState {
     int lastEnd = 0;   // the character that ended the previous row
     int beyondRow = 0; // the first non-empty field past Excel's sheet size
     int beyondColumn = 0;
+    int tooLongRow = 0; // the first field past a cell's limit
+    int tooLongColumn = 0;
 };
+
+// A field's bytes are cut off past this (no encoding here takes more than
+// four bytes for one UTF-16 unit), and its text must fit in a cell.
+constexpr size_t kMaxFieldBytes = 4 * size_t(kMaxCellCharacters);
+// The parser is fed this much at a time, so that a field that never ends
+// is caught while it is still small.
+constexpr size_t kFeedBytes = 64 * 1024;
 
 void onField(void* data, size_t length, void* context)
 {
@@ -36,8 +45,17 @@ void onField(void* data, size_t length, void* context)
         }
         return;
     }
+    if (state->tooLongRow > 0)
+        return;
     const QByteArrayView bytes(static_cast<const char*>(data), qsizetype(length));
-    const QString text = state->decoder ? state->decoder->decode(bytes) : QString::fromUtf8(bytes);
+    const QString text = length > kMaxFieldBytes ? QString()
+                         : state->decoder        ? state->decoder->decode(bytes)
+                                                 : QString::fromUtf8(bytes);
+    if (length > kMaxFieldBytes || text.size() > kMaxCellCharacters) {
+        state->tooLongRow = state->row;
+        state->tooLongColumn = state->column;
+        return;
+    }
     state->cells->set(state->row, state->column, text);
 }
 
@@ -132,11 +150,14 @@ bool CsvReader::parse(const QByteArray& bytes, char delimiter, QString* error)
     const bool littleEndian = body.startsWith("\xFF\xFE");
     if (littleEndian || body.startsWith("\xFE\xFF")) {
         // Excel's "Unicode text": UTF-16 with a byte-order mark, fields
-        // separated by tabs. Parsed as the same text in UTF-8.
+        // separated by tabs; other programs separate them by commas. The
+        // title row tells which. Parsed as the same text in UTF-8.
         QStringDecoder utf16(littleEndian ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE);
         fromUtf16 = QString(utf16.decode(body.sliced(2))).toUtf8();
         body = fromUtf16;
-        delimiter = '\t';
+        const qsizetype lineEnd = body.indexOf('\n');
+        const QByteArrayView titles = lineEnd < 0 ? body : body.first(lineEnd);
+        delimiter = titles.contains('\t') || !titles.contains(',') ? '\t' : ',';
         m_encoding = littleEndian ? QStringLiteral("UTF-16LE") : QStringLiteral("UTF-16BE");
     } else if (body.startsWith("\xEF\xBB\xBF")) {
         body = body.sliced(3);
@@ -167,13 +188,26 @@ bool CsvReader::parse(const QByteArray& bytes, char delimiter, QString* error)
     ParseState state;
     state.cells = &m_cells;
     state.decoder = decoder.get();
-    const size_t parsed =
-        csv_parse(&parser, body.data(), size_t(body.size()), onField, onRowEnd, &state);
-    const bool ok =
-        parsed == size_t(body.size()) && csv_fini(&parser, onField, onRowEnd, &state) == 0;
+    const size_t size = size_t(body.size());
+    bool ok = true;
+    for (size_t done = 0; ok && done < size && state.tooLongRow == 0;) {
+        const size_t n = std::min(kFeedBytes, size - done);
+        ok = csv_parse(&parser, body.data() + done, n, onField, onRowEnd, &state) == n;
+        done += n;
+        if (parser.entry_pos > kMaxFieldBytes && state.tooLongRow == 0) {
+            state.tooLongRow = std::min(state.row, kMaxSheetRows);
+            state.tooLongColumn = std::min(state.column + 1, kMaxSheetColumns);
+        }
+    }
+    if (ok && state.tooLongRow == 0)
+        ok = csv_fini(&parser, onField, onRowEnd, &state) == 0;
     if (!ok)
         *error = failure(QString::fromLatin1(csv_strerror(csv_error(&parser))));
     csv_free(&parser);
+    if (ok && state.tooLongRow > 0) {
+        *error = failure(cellTooLongReason(m_sheetName, state.tooLongRow, state.tooLongColumn));
+        return false;
+    }
     if (ok && state.beyondRow > 0) {
         // Excel would not show these cells either; refused, not dropped.
         const QString where =

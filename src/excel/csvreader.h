@@ -5,10 +5,11 @@
 #include <QByteArray>
 
 // A .csv file (or a tab-separated text file) as a workbook of one sheet
-// named after the file. Text is UTF-16 (then separated by tabs) when it
-// carries a UTF-16 byte-order mark, UTF-8 when it carries a UTF-8 one or is
-// valid UTF-8, GB18030 (which reads every GBK file) otherwise. Fields are taken as they stand: no
-// number or date guessing, no trimming.
+// named after the file. Text is UTF-16 when it carries a UTF-16 byte-order
+// mark (separated by tabs, or by commas when the title row has no tab),
+// UTF-8 when it carries a UTF-8 one or is valid UTF-8, GB18030 (which reads
+// every GBK file) otherwise. Fields are taken as they stand: no number or
+// date guessing, no trimming; one longer than a cell holds is refused.
 class CsvReader : public WorkbookReader
 {
 public:

@@ -44,6 +44,13 @@ QString cellReference(int row, int column)
     return letters + QString::number(row);
 }
 
+QString cellTooLongReason(const QString& sheet, int row, int column)
+{
+    return QStringLiteral("工作表“%1”的单元格%2超过%3个字符，超出了表格单元格的上限。")
+        .arg(sheet, cellReference(row, column))
+        .arg(kMaxCellCharacters);
+}
+
 const std::vector<CellPosition>& WorkbookReader::formulasWithoutValue() const
 {
     static const std::vector<CellPosition> none;

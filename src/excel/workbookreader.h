@@ -17,6 +17,9 @@ struct CellPosition {
 // "B2" for row 2, column 2.
 QString cellReference(int row, int column);
 
+// The reason for a cell past kMaxCellCharacters, naming its sheet and place.
+QString cellTooLongReason(const QString& sheet, int row, int column);
+
 // A workbook opened for reading: its sheets in workbook order and, for the
 // chosen sheet, the used range and the text of any cell. Rows and columns are
 // 1-based and absolute (row 1 is the sheet's first row, whatever the used

@@ -27,6 +27,9 @@ QString damagedPart(const QString& part)
     return QStringLiteral("文件已损坏（%1无法读取）。").arg(part);
 }
 
+// The most UTF-8 a cell's text can take: three bytes for each character.
+constexpr qsizetype kMaxCellBytes = 3 * qsizetype(kMaxCellCharacters);
+
 // Characters that XML cannot carry are written as _xHHHH_.
 QString decodeEscapes(const QString& text)
 {
@@ -292,20 +295,31 @@ public:
         return {};
     }
 
-    // Appends the current Text's characters, references resolved; false for
-    // an unknown reference.
+    // Appends the current Text's characters, references resolved and line
+    // ends made LF as XML makes them (CR LF and a lone CR); false for an
+    // unknown reference.
     bool appendText(QByteArray* out) const
     {
+        QByteArrayView text = m_text;
+        QByteArray lines;
+        if (text.contains('\r')) {
+            lines = text.toByteArray();
+            lines.replace("\r\n", "\n");
+            lines.replace('\r', '\n');
+            text = lines;
+        }
         if (m_cdata) {
-            out->append(m_text);
+            out->append(text);
             return true;
         }
-        return unescape(m_text, out);
+        return unescape(text, out);
     }
 
     // After a Start: the text inside it up to its End, leaving out any
-    // child elements.
-    bool readText(QByteArray* out)
+    // child elements. Past LIMIT bytes the text is read on but no longer
+    // kept, so that OUT ends with LIMIT + 1 bytes: enough to tell it is
+    // too long, never the whole of a hostile one.
+    bool readText(QByteArray* out, qsizetype limit = kMaxCellBytes)
     {
         int depth = 0;
         for (;;) {
@@ -318,8 +332,12 @@ public:
                     return true;
                 break;
             case Text:
-                if (depth == 0 && !appendText(out))
-                    return false;
+                if (depth == 0 && out->size() <= limit) {
+                    if (!appendText(out))
+                        return false;
+                    if (out->size() > limit)
+                        out->truncate(limit + 1);
+                }
                 break;
             case Skipped: // next() passes these over
                 break;
@@ -388,7 +406,22 @@ private:
         return n > 0;
     }
 
-    // Where NEEDLE ends after m_pos + FROM, reading on as needed; -1 at the end.
+    // Where a piece of the text at m_pos may end: within kMaxTextPiece,
+    // neither inside a reference nor between the CR and LF of a line end.
+    qsizetype pieceEnd() const
+    {
+        const QByteArrayView piece(m_buffer.constData() + m_pos, kMaxTextPiece);
+        qsizetype end = piece.size();
+        const qsizetype amp = piece.lastIndexOf('&');
+        if (amp > 0 && piece.sliced(amp).indexOf(';') < 0)
+            end = amp;
+        if (end > 1 && piece.at(end - 1) == '\r')
+            --end;
+        return end;
+    }
+
+    // Where NEEDLE ends after m_pos + FROM, reading on as needed; -1 at the
+    // end or past kMaxMarkup.
     qsizetype find(const char* needle, qsizetype from)
     {
         const qsizetype length = qsizetype(std::strlen(needle));
@@ -397,7 +430,7 @@ private:
             if (at >= 0)
                 return at + length - m_pos;
             from = std::max<qsizetype>(0, m_buffer.size() - m_pos - length);
-            if (!fill())
+            if (from > kMaxMarkup || !fill())
                 return -1;
         }
     }
@@ -421,7 +454,7 @@ private:
                 }
             }
             const qsizetype done = i - m_pos;
-            if (!fill())
+            if (done > kMaxMarkup || !fill())
                 return -1;
             i = m_pos + done;
         }
@@ -444,6 +477,12 @@ private:
             qsizetype at = m_buffer.indexOf('<', m_pos);
             while (at < 0) {
                 const qsizetype done = m_buffer.size() - m_pos;
+                if (done >= kMaxTextPiece) {
+                    // A long text goes on in pieces, so that the buffer
+                    // never holds more than one of them.
+                    at = m_pos + pieceEnd();
+                    break;
+                }
                 if (!fill()) {
                     at = m_buffer.size();
                     break;
@@ -517,6 +556,9 @@ private:
     }
 
     static constexpr qsizetype kChunk = 256 * 1024;
+    static constexpr qsizetype kMaxTextPiece = 64 * 1024;
+    // No tag, comment or CDATA section of a real workbook comes near this.
+    static constexpr qsizetype kMaxMarkup = 1024 * 1024;
     QIODevice& m_in;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
@@ -792,7 +834,10 @@ bool XlsxReader::readSharedStrings(const QString& path, QString* error)
                             bytes.clear();
                             if (!scanRichText(scanner, &bytes))
                                 return false;
-                            m_strings.add(decodeEscapes(QString::fromUtf8(bytes)));
+                            addSharedString(bytes.size() > kMaxCellBytes
+                                                ? QString()
+                                                : decodeEscapes(QString::fromUtf8(bytes)),
+                                            bytes.size() > kMaxCellBytes);
                         }
                         break;
                     default:
@@ -805,13 +850,25 @@ bool XlsxReader::readSharedStrings(const QString& path, QString* error)
             while (!reader.atEnd()) {
                 reader.readNext();
                 if (reader.isStartElement() && reader.name() == QLatin1String("si"))
-                    m_strings.add(readRichText(reader));
+                    addSharedString(readRichText(reader), false);
             }
             return !reader.hasError();
         },
         error);
     m_strings.squeeze();
     return read;
+}
+
+void XlsxReader::addSharedString(const QString& text, bool tooLong)
+{
+    // A string past a cell's limit is refused only when a cell uses it,
+    // so that the message can name that cell.
+    if (tooLong || text.size() > kMaxCellCharacters) {
+        m_tooLongStrings.insert(m_strings.size());
+        m_strings.add(QString());
+        return;
+    }
+    m_strings.add(text);
 }
 
 bool XlsxReader::readStyles(const QString& path, QString* error)
@@ -850,8 +907,8 @@ bool XlsxReader::readStyles(const QString& path, QString* error)
         return false;
     for (const int id : std::as_const(xfFormats)) {
         const auto custom = formats.constFind(id);
-        m_styleKinds.append(custom != formats.constEnd() ? dateKindOfFormat(*custom)
-                                                         : dateKindOfBuiltinFormat(id));
+        m_styleFormats.append(custom != formats.constEnd() ? numberFormatOf(*custom)
+                                                           : builtinNumberFormat(id));
     }
     return true;
 }
@@ -861,6 +918,7 @@ bool XlsxReader::loadSheet(int index, QString* error)
     m_cells.clear();
     m_formulasWithoutValue.clear();
     const QString name = m_names.at(index);
+    m_loadingSheet = name;
     const bool read = readRawPart(
         m_sheetPaths.at(index), kMaxLargePart,
         [&](QIODevice& part, QString* reason) {
@@ -937,6 +995,7 @@ bool XlsxReader::readSheet(QXmlStreamReader& reader, const QString& sheetName, Q
                 hasValue = true;
             } else if (reader.name() == QLatin1String("is")) {
                 inlineText = readRichText(reader);
+                hasValue = true;
             } else if (reader.name() == QLatin1String("f")) {
                 formula = reader.readElementText();
                 hasFormula = true;
@@ -946,7 +1005,12 @@ bool XlsxReader::readSheet(QXmlStreamReader& reader, const QString& sheetName, Q
         }
         if (reader.hasError())
             return false;
-        if (!storeCell(row, column, type, style, value, hasValue, formula, hasFormula, inlineText))
+        if (value.size() > kMaxCellCharacters || inlineText.size() > kMaxCellCharacters) {
+            *reason = cellTooLongReason(sheetName, row, column);
+            return false;
+        }
+        if (!storeCell(row, column, type, style, value, hasValue, formula, hasFormula, inlineText,
+                       reason))
             return false;
     }
     return !reader.hasError();
@@ -954,29 +1018,29 @@ bool XlsxReader::readSheet(QXmlStreamReader& reader, const QString& sheetName, Q
 
 bool XlsxReader::storeCell(int row, int column, QStringView type, int style, const QString& value,
                            bool hasValue, const QString& formula, bool hasFormula,
-                           const QString& inlineText)
+                           const QString& inlineText, QString* reason)
 {
     if (type == QLatin1String("s")) {
         if (value.isEmpty())
             return true; // no string at all: an empty cell
         bool ok = false;
         const uint i = value.toUInt(&ok);
-        if (!ok || i >= m_strings.size())
-            return false;
-        m_cells.setShared(row, column, i);
-        return true;
+        return ok && storeShared(row, column, i, reason);
     }
 
-    const DateKind kind =
-        style >= 0 && style < m_styleKinds.size() ? m_styleKinds.at(style) : DateKind::None;
-    if (hasFormula && value.isEmpty() && !(type == QLatin1String("str") && hasValue)) {
+    static const NumberFormat general;
+    const NumberFormat& format =
+        style >= 0 && style < m_styleFormats.size() ? m_styleFormats.at(style) : general;
+    const bool textResult =
+        (type == QLatin1String("str") || type == QLatin1String("inlineStr")) && hasValue;
+    if (hasFormula && value.isEmpty() && !textResult) {
         // The writer saved the formula but not its result.
         QString constant;
         bool isNumber = false;
         if (!constantFormula(formula, &constant, &isNumber))
             m_formulasWithoutValue.push_back({row, column});
         else if (isNumber)
-            m_cells.set(row, column, excelValueText(constant.toDouble(), m_date1904, kind));
+            m_cells.set(row, column, excelValueText(constant.toDouble(), m_date1904, format));
         else
             m_cells.set(row, column, constant);
         return true;
@@ -996,7 +1060,7 @@ bool XlsxReader::storeCell(int row, int column, QStringView type, int style, con
     } else if (!value.isEmpty()) {
         bool ok = false;
         const double number = value.toDouble(&ok);
-        text = ok ? excelValueText(number, m_date1904, kind) : value;
+        text = ok ? excelValueText(number, m_date1904, format) : value;
     }
     m_cells.set(row, column, text);
     return true;
@@ -1072,6 +1136,10 @@ bool XlsxReader::scanSheet(QIODevice& part, const QString& sheetName, QString* r
                 if (scanner.name() == "v") {
                     if (!scanner.readText(&bytes))
                         return false;
+                    if (bytes.size() > kMaxCellBytes) {
+                        *reason = cellTooLongReason(sheetName, row, column);
+                        return false;
+                    }
                     hasValue = true;
                     if (isShared)
                         sharedIndex = bytes;
@@ -1085,7 +1153,12 @@ bool XlsxReader::scanSheet(QIODevice& part, const QString& sheetName, QString* r
                 } else if (scanner.name() == "is") {
                     if (!scanRichText(scanner, &bytes))
                         return false;
+                    if (bytes.size() > kMaxCellBytes) {
+                        *reason = cellTooLongReason(sheetName, row, column);
+                        return false;
+                    }
                     inlineText = decodeEscapes(QString::fromUtf8(bytes));
+                    hasValue = true;
                 } else if (!scanner.readText(&bytes)) {
                     return false;
                 }
@@ -1098,12 +1171,28 @@ bool XlsxReader::scanSheet(QIODevice& part, const QString& sheetName, QString* r
                 continue;
             bool ok = false;
             const uint i = sharedIndex.toUInt(&ok);
-            if (!ok || i >= m_strings.size())
+            if (!ok || !storeShared(row, column, i, reason))
                 return false;
-            m_cells.setShared(row, column, i);
             continue;
         }
-        if (!storeCell(row, column, type, style, value, hasValue, formula, hasFormula, inlineText))
+        if (value.size() > kMaxCellCharacters || inlineText.size() > kMaxCellCharacters) {
+            *reason = cellTooLongReason(sheetName, row, column);
+            return false;
+        }
+        if (!storeCell(row, column, type, style, value, hasValue, formula, hasFormula, inlineText,
+                       reason))
             return false;
     }
+}
+
+bool XlsxReader::storeShared(int row, int column, uint index, QString* reason)
+{
+    if (index >= m_strings.size())
+        return false;
+    if (!m_tooLongStrings.isEmpty() && m_tooLongStrings.contains(index)) {
+        *reason = cellTooLongReason(m_loadingSheet, row, column);
+        return false;
+    }
+    m_cells.setShared(row, column, index);
+    return true;
 }

@@ -3,6 +3,7 @@
 #include "excel/celltext.h"
 #include "excel/workbookreader.h"
 
+#include <QSet>
 #include <QVector>
 
 #include <functional>
@@ -56,15 +57,20 @@ private:
     bool readSheet(QXmlStreamReader& xml, const QString& sheetName, QString* reason);
     bool scanSheet(QIODevice& part, const QString& sheetName, QString* reason);
     // One cell's parts as read from the sheet; false for a damaged cell.
+    // REASON is set for a refusal that is not damage (a string too long).
     bool storeCell(int row, int column, QStringView type, int style, const QString& value,
                    bool hasValue, const QString& formula, bool hasFormula,
-                   const QString& inlineText);
+                   const QString& inlineText, QString* reason);
+    bool storeShared(int row, int column, uint index, QString* reason);
+    void addSharedString(const QString& text, bool tooLong);
 
     zip* m_zip = nullptr;
     QStringList m_names;
     QStringList m_sheetPaths;
     TextPool m_strings;
-    QVector<DateKind> m_styleKinds; // by cell style (xf) index
+    QSet<uint> m_tooLongStrings; // shared strings past a cell's limit, kept empty
+    QString m_loadingSheet;
+    QVector<NumberFormat> m_styleFormats; // by cell style (xf) index
     bool m_date1904 = false;
     CellGrid m_cells;
     std::vector<CellPosition> m_formulasWithoutValue;

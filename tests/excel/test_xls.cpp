@@ -120,8 +120,10 @@ private Q_SLOTS:
     void longCellComesWhole();
     void elapsedTimeFormats_data();
     void elapsedTimeFormats();
-    void elapsedTimeText_data();
-    void elapsedTimeText();
+    void numberFormatText_data();
+    void numberFormatText();
+    void numberFormatsOfAWriter_data();
+    void numberFormatsOfAWriter();
     void damagedFilesRefused_data();
     void damagedFilesRefused();
 };
@@ -185,15 +187,16 @@ void TestXls::elapsedTimeFormats_data()
     QTest::addColumn<int>("column");
     QTest::addColumn<QString>("text");
     QTest::newRow("[h]:mm:ss, a day and a half") << 2 << 1 << "36:00:00";
-    QTest::newRow("[h]") << 2 << 2 << "36:00:00";
-    QTest::newRow("[mm]:ss") << 2 << 3 << "00:36:00";
-    QTest::newRow("hh:mm:ss past a day") << 2 << 4 << "36:00:00";
+    QTest::newRow("[h]") << 2 << 2 << "36";
+    QTest::newRow("[mm]:ss") << 2 << 3 << "36:00";
+    QTest::newRow("hh:mm:ss past a day is the time of day") << 2 << 4 << "12:00:00";
     QTest::newRow("[h]:mm:ss, a quarter day") << 3 << 1 << "06:00:00";
-    QTest::newRow("[mm]:ss, a quarter day") << 3 << 3 << "06:00:00";
+    QTest::newRow("[mm]:ss, a quarter day") << 3 << 3 << "360:00";
     QTest::newRow("hh:mm:ss within a day") << 3 << 4 << "06:00:00";
 }
 
-// Elapsed-time formats as LibreOffice writes them into an .xls.
+// Elapsed-time formats as LibreOffice writes them into an .xls: only the
+// bracketed ones count past a day.
 void TestXls::elapsedTimeFormats()
 {
     QFETCH(int, row);
@@ -206,27 +209,91 @@ void TestXls::elapsedTimeFormats()
     QCOMPARE(reader->cellText(row, column), text);
 }
 
-void TestXls::elapsedTimeText_data()
+void TestXls::numberFormatText_data()
 {
+    // FORMAT is a format code, or "#" and a built-in format's number.
     QTest::addColumn<QString>("format");
     QTest::addColumn<double>("value");
     QTest::addColumn<QString>("text");
+    const double afternoon = (16 * 3600 + 17 * 60 + 45) / 86400.0; // 16:17:45
+
+    QTest::newRow("postcode, 000000") << "000000" << 10010.0 << "010010";
+    QTest::newRow("mobile, 0") << "0" << 13800138000.0 << "13800138000";
+    QTest::newRow("18 digits keep 15") << "0" << 123456789012345678.0 << "123456789012346000";
+    QTest::newRow("two decimals") << "0.00" << 12.5 << "12.50";
+    QTest::newRow("rounds the shown digits, not the binary value") << "0.00" << 2.675 << "2.68";
+    QTest::newRow("carry into a new digit") << "0.0" << 9.96 << "10.0";
+    QTest::newRow("rounds up to the last decimal") << "0.00" << 0.006 << "0.01";
+    QTest::newRow("negative zero has no sign") << "0.00" << -0.001 << "0.00";
+    QTest::newRow("grouping") << "#,##0.00" << 1234567.891 << "1,234,567.89";
+    QTest::newRow("negative grouping") << "#,##0" << -1234.5 << "-1,235";
+    QTest::newRow("optional decimals") << "0.0#" << 3.14159 << "3.14";
+    QTest::newRow("optional decimals of a whole") << "0.0#" << 3.0 << "3.0";
+    QTest::newRow("no leading zero") << "#.##" << 0.5 << ".5";
+    QTest::newRow("colour") << "[Red]000000" << 10010.0 << "010010";
+    QTest::newRow("own negative section") << "000000;-000000" << -5.0 << "-5";
+    QTest::newRow("text around digits is General") << "0\"元\"" << 5.0 << "5";
+    QTest::newRow("General") << "General" << 0.30000000000000004 << "0.3";
+    QTest::newRow("text format") << "@" << 42.0 << "42";
+    QTest::newRow("built-in 0") << "#1" << 13800138000.0 << "13800138000";
+    QTest::newRow("built-in 0.00") << "#2" << 12.5 << "12.50";
+
+    QTest::newRow("h:mm leaves seconds out, not rounded") << "h:mm" << afternoon << "16:17";
+    QTest::newRow("h:mm:ss") << "h:mm:ss" << afternoon << "16:17:45";
+    QTest::newRow("h:mm AM/PM") << "h:mm AM/PM" << afternoon << "4:17 PM";
+    QTest::newRow("hh:mm AM/PM, morning") << "hh:mm AM/PM" << 0.25 << "06:00 AM";
+    QTest::newRow("noon is 12 PM") << "h:mm AM/PM" << 0.5 << "12:00 PM";
+    QTest::newRow("escaped blank") << "h:mm\\ AM/PM" << afternoon << "4:17 PM";
+    QTest::newRow("h:mm:ss past a day") << "h:mm:ss" << 2.75 << "18:00:00";
+    QTest::newRow("Chinese half day") << "上午/下午h\"时\"mm\"分\"" << afternoon << "下午4时17分";
+    QTest::newRow("tenths of a second") << "mm:ss.0" << 8.64 / 86400 << "00:08.6";
     QTest::newRow("[h]:mm:ss") << "[h]:mm:ss" << 1.5 << "36:00:00";
-    QTest::newRow("[h]") << "[h]" << 1.5 << "36:00:00";
-    QTest::newRow("[mm]:ss") << "[mm]:ss" << 1.0 / 48 << "00:30:00";
-    QTest::newRow("[ss]") << "[ss]" << 100.25 << "2406:00:00";
-    QTest::newRow("h:mm:ss past a day") << "h:mm:ss" << 2.75 << "66:00:00";
-    QTest::newRow("h:mm within a day") << "h:mm" << 0.5 << "12:00:00";
+    QTest::newRow("[h]") << "[h]" << 1.5 << "36";
+    QTest::newRow("[mm]:ss") << "[mm]:ss" << 1.0 / 48 << "30:00";
+    QTest::newRow("[ss]") << "[ss]" << 100.25 << "8661600";
+    QTest::newRow("built-in h:mm AM/PM") << "#18" << afternoon << "4:17 PM";
+    QTest::newRow("built-in h:mm") << "#20" << afternoon << "16:17";
+    QTest::newRow("built-in [h]:mm:ss") << "#46" << 1.5 << "36:00:00";
     QTest::newRow("date-time stays a date") << "yyyy-mm-dd hh:mm" << 1.5 << "1900-01-01 12:00:00";
+    QTest::newRow("built-in date") << "#14" << 45356.0 << "2024-03-05";
 }
 
-// The same through the number format codes that .xls and .xlsx share.
-void TestXls::elapsedTimeText()
+// The text of a number under a format, as .xls and .xlsx share it.
+void TestXls::numberFormatText()
 {
     QFETCH(QString, format);
     QFETCH(double, value);
     QFETCH(QString, text);
-    QCOMPARE(excelValueText(value, false, dateKindOfFormat(format)), text);
+    const NumberFormat numberFormat = format.startsWith(QLatin1Char('#')) && format.size() <= 3
+                                          ? builtinNumberFormat(format.mid(1).toInt())
+                                          : numberFormatOf(format);
+    QCOMPARE(excelValueText(value, false, numberFormat), text);
+}
+
+void TestXls::numberFormatsOfAWriter_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("xls") << "number_formats.xls";
+    QTest::newRow("xlsx") << "number_formats.xlsx";
+}
+
+// The same numbers and formats written by LibreOffice into both kinds of
+// workbook, codes as a real writer spells them ("h:mm\ AM/PM", "[hh]:mm:ss").
+void TestXls::numberFormatsOfAWriter()
+{
+    QFETCH(QString, file);
+    QString error;
+    const auto reader = WorkbookReader::open(fixture(file), &error);
+    QVERIFY2(reader, qPrintable(error));
+    QVERIFY2(reader->selectSheet(0, &error), qPrintable(error));
+    const QStringList expected = {QStringLiteral("010010"),   QStringLiteral("13800138000"),
+                                  QStringLiteral("12.50"),    QStringLiteral("16:17"),
+                                  QStringLiteral("4:17 PM"),  QStringLiteral("16:17:45"),
+                                  QStringLiteral("36:00:00"), QStringLiteral("12:00:00")};
+    QStringList texts;
+    for (int column = 1; column <= expected.size(); ++column)
+        texts.append(reader->cellText(2, column));
+    QCOMPARE(texts, expected);
 }
 
 void TestXls::damagedFilesRefused_data()

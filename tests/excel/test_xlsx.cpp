@@ -65,6 +65,11 @@ private Q_SLOTS:
     void formulaCells();
     void formulaWithoutValueInMappedColumn_data();
     void formulaWithoutValueInMappedColumn();
+    void textCells_data();
+    void textCells();
+    void longCellKeepsMemory();
+    void cellPastItsLimit_data();
+    void cellPastItsLimit();
     void utf16Text_data();
     void utf16Text();
     void missingTitleEncodingHint_data();
@@ -167,6 +172,14 @@ void TestXlsx::textPastLimits_data()
         << "第1048576行之后还有内容，超出了Excel工作表的范围（最多1048576行、16384列）。";
     QTest::newRow("the last row") << "a\n" + blanks.left(blanks.size() - 1) + "x\n"
                                   << "";
+    QTest::newRow("a field of a cell's most characters")
+        << "a,b\n1,\"" + QByteArray(kMaxCellCharacters, 'x') + "\"\n"
+        << "";
+    QTest::newRow("a field one character longer")
+        << "a,b\n1," + QByteArray(kMaxCellCharacters + 1, 'x') + "\n"
+        << cellTooLongReason(QStringLiteral("wide"), 2, 2);
+    QTest::newRow("a quoted field that never ends")
+        << "a\n\"" + QByteArray(8 << 20, 'x') << cellTooLongReason(QStringLiteral("wide"), 2, 1);
 }
 
 void TestXlsx::textPastLimits()
@@ -280,12 +293,76 @@ void TestXlsx::formulaWithoutValueInMappedColumn()
     }
 }
 
+void TestXlsx::textCells_data()
+{
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("formula, text result in <v>") << "B2"
+                                                 << "张三路";
+    QTest::newRow("formula, inline text result") << "C2"
+                                                 << "备注";
+    QTest::newRow("CR LF inside inline text") << "B3"
+                                              << "北京市\n海淀区";
+    QTest::newRow("CR LF inside a shared string") << "C3"
+                                                  << "第一行\n第二行";
+    QTest::newRow("a cell's most characters") << "B4" << QString(kMaxCellCharacters, u'x');
+}
+
+void TestXlsx::textCells()
+{
+    QFETCH(QString, cell);
+    QFETCH(QString, text);
+    QString error;
+    const auto reader = openFirstSheet(fixture(QStringLiteral("text_cells.xlsx")), &error);
+    QVERIFY2(reader, qPrintable(error));
+    QVERIFY(reader->formulasWithoutValue().empty());
+    QCOMPARE(reader->cellText(cell.mid(1).toInt(), cell.at(0).unicode() - 'A' + 1), text);
+}
+
+void TestXlsx::cellPastItsLimit_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("cell");
+    QTest::newRow("inline text") << "long_inline.xlsx"
+                                 << "B2";
+    QTest::newRow("shared string, named by the cell using it") << "long_shared.xlsx"
+                                                               << "C3";
+}
+
+void TestXlsx::cellPastItsLimit()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, cell);
+    QString error;
+    QVERIFY(!openFirstSheet(fixture(file), &error));
+    QCOMPARE(error, workbookFailure(fixture(file),
+                                    QStringLiteral("工作表“Sheet1”的单元格%1超过32767个字符，"
+                                                   "超出了表格单元格的上限。")
+                                        .arg(cell)));
+}
+
+void TestXlsx::longCellKeepsMemory()
+{
+    // 200 MB of text in one cell: the sheet's text was buffered whole (and
+    // again as UTF-16) before the cell was looked at.
+    // Runs before any other test of a long cell, so that the peak is its own.
+    const qint64 before = peakResidentKb();
+    QVERIFY(before > 0);
+    QString error;
+    const QString file = fixture(QStringLiteral("long_cell_bomb.xlsx"));
+    QVERIFY(!openFirstSheet(file, &error));
+    QVERIFY2(peakResidentKb() - before < 32 * 1024,
+             qPrintable(QStringLiteral("peak grew by %1 kB").arg(peakResidentKb() - before)));
+    QCOMPARE(error, workbookFailure(file, cellTooLongReason(QStringLiteral("Sheet1"), 2, 2)));
+}
+
 void TestXlsx::utf16Text_data()
 {
     QTest::addColumn<QString>("file");
     QTest::newRow("UTF-16LE .csv") << "utf16le.csv";
     QTest::newRow("UTF-16BE .csv") << "utf16be.csv";
     QTest::newRow("UTF-16LE named .xls") << "utf16le_named.xls";
+    QTest::newRow("UTF-16LE separated by commas") << "utf16le_comma.csv";
 }
 
 void TestXlsx::utf16Text()
