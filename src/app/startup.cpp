@@ -9,6 +9,7 @@
 #include "data/termination.h"
 #include "gui/mainwindow.h"
 #include "gui/qtprompt.h"
+#include "print/printjournal.h"
 
 #include <QApplication>
 #include <QFont>
@@ -36,6 +37,7 @@ bool Startup::start()
 {
     if (!m_db.acquire())
         return false;
+    PrintJournal::settleAtStart(m_db.dataModule());
     // 7. The windows, each once for the run: the main window makes its dialogs.
     const bool ok =
         guarded([&] { m_main = std::make_unique<MainWindow>(m_db.dataModule(), &m_db.session()); });
@@ -48,7 +50,10 @@ bool Startup::start()
 
 bool Startup::startHeadless()
 {
-    return m_db.acquire();
+    if (!m_db.acquire())
+        return false;
+    PrintJournal::settleAtStart(m_db.dataModule());
+    return true;
 }
 
 void Startup::shutdown()

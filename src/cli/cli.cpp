@@ -7,6 +7,7 @@
 #include "excel/excelcommands.h"
 #include "print/calibrationcommands.h"
 #include "print/printcommands.h"
+#include "print/printjournal.h"
 #include "shop/shopcommands.h"
 #include "waybill/waybillcommands.h"
 
@@ -120,6 +121,7 @@ int runCommandLine(int argc, char** argv)
         setPrompt(nullptr);
         return ExitCode::Failed;
     }
+    PrintJournal::settleAtStart(startup.dataModule());
     // A signal during a synchronous step is acted on here; writers and print
     // jobs have already stopped at their next step without saving anything.
     Termination::handlePending();

@@ -110,6 +110,18 @@ void upgradeToVersion2(QSqlQuery& q)
                            "Row_Ids TEXT NOT NULL)"));
 }
 
+// Version 3: print jobs on their way to their printer or file. A job is
+// written here before it is handed over and settled right after, so that a
+// run killed in between still knows what it handed over.
+void upgradeToVersion3(QSqlQuery& q)
+{
+    exec(q, QStringLiteral("CREATE TABLE Print_Pending (ID INTEGER PRIMARY KEY AUTOINCREMENT, "
+                           "Started_At TEXT NOT NULL, Model_Name TEXT, Target TEXT, "
+                           "Pages INTEGER NOT NULL, First_Name TEXT, Last_Name TEXT, "
+                           "Row_Ids TEXT NOT NULL, Job_Path TEXT, Job_File TEXT, "
+                           "Cups_Job INTEGER)"));
+}
+
 void setVersion(QSqlQuery& q, int version)
 {
     exec(q, QStringLiteral("PRAGMA user_version = %1").arg(version));
@@ -288,6 +300,8 @@ void create(QSqlDatabase db, int version)
     createVersion1(q);
     if (version >= 2)
         upgradeToVersion2(q);
+    if (version >= 3)
+        upgradeToVersion3(q);
     setVersion(q, version);
     tx.commit();
 }
@@ -331,6 +345,12 @@ void upgrade(QSqlDatabase db)
         Transaction tx(db, QStringLiteral("schema_upgrade_2"));
         upgradeToVersion2(q);
         setVersion(q, 2);
+        tx.commit();
+    }
+    if (version < 3) {
+        Transaction tx(db, QStringLiteral("schema_upgrade_3"));
+        upgradeToVersion3(q);
+        setVersion(q, 3);
         tx.commit();
     }
 }

@@ -8,7 +8,7 @@
 namespace Schema
 {
 
-constexpr int kVersion = 2;
+constexpr int kVersion = 3;
 
 // The columns of Exp_Model that hold a template as a whole, spelled here
 // only; code above the data layer reaches them as TemplateStore::Column.
@@ -53,6 +53,12 @@ void create(QSqlDatabase db, int version = kVersion);
 // Print_Calibration (per Model_Name and Printer: Dx_Mm, Dy_Mm, Sx_Pct,
 // Sy_Pct), Model_Field_Fit (per Model_Name and Field_Key: Fit, Height) and
 // Print_Log (one row per completed job).
+//
+// Version 3 adds Print_Pending: a print job between being written down and
+// being settled (Started_At, Model_Name, Target, Pages, First_Name,
+// Last_Name and Row_Ids as in Print_Log; for a PDF file Job_Path, its
+// absolute path, and Job_File, the "device:inode" of the job's file; for a
+// CUPS queue Cups_Job, the queue's job id once there is one).
 void upgrade(QSqlDatabase db);
 
 } // namespace Schema

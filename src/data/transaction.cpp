@@ -29,6 +29,17 @@ void Transaction::commit()
         rollback();
         throw DataError(QString::fromUtf8(Termination::stoppedMessage()));
     }
+    release();
+}
+
+void Transaction::commitDespiteSignal()
+{
+    if (m_open)
+        release();
+}
+
+void Transaction::release()
+{
     QSqlQuery q(m_db);
     if (!q.exec(QLatin1String("RELEASE ") + m_name)) {
         const QString err = q.lastError().text();

@@ -14,9 +14,15 @@ public:
     Transaction& operator=(const Transaction&) = delete;
 
     void commit(); // throws DataError when the file cannot take the changes
+    // Commits even after a termination signal: only for the short record of
+    // work already done outside the database (a job handed to its printer),
+    // which must not be lost. Throws DataError as commit() does.
+    void commitDespiteSignal();
     void rollback();
 
 private:
+    void release();
+
     QSqlDatabase m_db;
     QString m_name;
     bool m_open = false;

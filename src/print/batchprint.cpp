@@ -5,6 +5,7 @@
 #include "data/datamodule.h"
 #include "data/safefile.h"
 #include "data/termination.h"
+#include "print/printjournal.h"
 #include "print/printlog.h"
 #include "print/printmessages.h"
 #include "print/rowselection.h"
@@ -23,6 +24,7 @@
 #include <ctime>
 #include <cups/cups.h>
 #include <fcntl.h>
+#include <functional>
 #include <memory>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -78,6 +80,7 @@ public:
         open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     }
     int failure() const { return m_errno; }
+    int descriptor() const { return m_fd; }
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
@@ -176,7 +179,9 @@ public:
                                          : QString();
     }
 
-    bool finish(QString* error)
+    // Every page drawn: ends the PDF and writes it out, ready to be handed
+    // over. False with error set (the file is then gone).
+    bool complete(QString* error)
     {
         m_painter.end();
         m_pdf.reset();
@@ -185,8 +190,32 @@ public:
             discard();
             return false;
         }
+        if (!m_output->flush()) {
+            *error = m_output->error();
+            discard();
+            return false;
+        }
+        return true;
+    }
+
+    // For the journal: the absolute path the PDF file will have and the
+    // identity of the file that will be there; both empty for a queue.
+    QString pdfPath() const
+    {
+        return m_toQueue ? QString() : QFileInfo(m_output->target()).absoluteFilePath();
+    }
+    QString fileIdentity() const
+    {
+        return m_toQueue ? QString() : PrintJournal::fileIdentity(m_out->descriptor());
+    }
+
+    // Puts the complete job in place, or into the queue; QUEUED hears the
+    // queue's job id before the document is sent and may refuse it (false
+    // with a reason). False with error set when the job did not get there.
+    bool handOver(const std::function<bool(int, QString*)>& queued, QString* error)
+    {
         if (m_toQueue) {
-            const bool ok = m_output->flush() && submit(error);
+            const bool ok = submit(queued, error);
             if (!ok && error->isEmpty())
                 *error = m_output->error();
             m_output->discard();
@@ -214,8 +243,10 @@ private:
         m_output->discard();
     }
 
-    // Hands the complete job to the CUPS queue with the printer's settings.
-    bool submit(QString* error)
+    // Hands the complete job to the CUPS queue with the printer's settings:
+    // a job is made (its id goes to QUEUED), then its document is sent. A
+    // job whose document did not come whole is cancelled.
+    bool submit(const std::function<bool(int, QString*)>& queued, QString* error)
     {
         int count = 0;
         cups_option_t* options = nullptr;
@@ -235,13 +266,33 @@ private:
                                      .arg(mm.height(), 0, 'f', 1)
                                      .toLatin1();
         count = cupsAddOption("media", media.constData(), count, &options);
-        const int job = cupsPrintFile(m_printer->printerName().toUtf8().constData(),
-                                      QFile::encodeName(m_output->temporaryName()).constData(), "",
-                                      count, options);
+        const QByteArray queue = m_printer->printerName().toUtf8();
+        const int job = cupsCreateJob(CUPS_HTTP_DEFAULT, queue.constData(), "", count, options);
         cupsFreeOptions(count, options);
+        const QString refused = QStringLiteral("打印作业未能送到打印机：");
         if (job <= 0) {
-            *error = QStringLiteral("打印作业未能送到打印机：") +
-                     QString::fromUtf8(cupsLastErrorString());
+            *error = refused + QString::fromUtf8(cupsLastErrorString());
+            return false;
+        }
+        if (!queued(job, error)) {
+            cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.constData(), job, 0);
+            return false;
+        }
+        QFile document(m_output->temporaryName());
+        bool sent = document.open(QIODevice::ReadOnly) &&
+                    cupsStartDocument(CUPS_HTTP_DEFAULT, queue.constData(), job, "",
+                                      CUPS_FORMAT_PDF, 1) == HTTP_STATUS_CONTINUE;
+        QByteArray chunk;
+        while (sent && !document.atEnd()) {
+            chunk = document.read(64 * 1024);
+            sent = !chunk.isEmpty() &&
+                   cupsWriteRequestData(CUPS_HTTP_DEFAULT, chunk.constData(),
+                                        size_t(chunk.size())) == HTTP_STATUS_CONTINUE;
+        }
+        const QString reason = QString::fromUtf8(cupsLastErrorString());
+        if (cupsFinishDocument(CUPS_HTTP_DEFAULT, queue.constData()) != IPP_STATUS_OK || !sent) {
+            *error = refused + (sent ? QString::fromUtf8(cupsLastErrorString()) : reason);
+            cupsCancelJob2(CUPS_HTTP_DEFAULT, queue.constData(), job, 0);
             return false;
         }
         return true;
@@ -257,20 +308,12 @@ private:
 
 enum class Rows { All, Current, Given };
 
-// The job is complete: marks its rows and logs it, then rereads the table
-// with its cursor where it was.
-void recordCompletedJob(const QString& model, const QString& target, DataModule* dm,
-                        const QStringList& names, Result* result)
+// The job is handed over: marks its rows and logs it, then rereads the
+// table with its cursor where it was.
+void settleJob(qint64 pending, DataModule* dm, Result* result)
 {
-    PrintLog::Entry entry;
-    entry.model = model;
-    entry.target = target;
-    entry.pages = result->pages;
-    entry.firstName = names.value(0);
-    entry.lastName = names.isEmpty() ? QString() : names.last();
-    entry.rowIds = result->rowIds;
     try {
-        PrintLog::recordCompletedJob(dm->database(), entry, QDateTime::currentDateTime());
+        PrintJournal::settle(dm->database(), pending);
         if (result->rowIds.isEmpty())
             return;
         Dataset* att = dm->recipients;
@@ -283,7 +326,9 @@ void recordCompletedJob(const QString& model, const QString& target, DataModule*
                 att->next();
         }
     } catch (const DataError& e) {
-        result->message = QStringLiteral("打印已完成，但未能记下打印标记：") + e.message();
+        // Still pending: the next start finds the job in place and marks it.
+        result->message = QStringLiteral("打印已完成，但未能记下打印标记：") + e.message() +
+                          QStringLiteral("\n下次启动时将补记。");
     }
 }
 
@@ -399,13 +444,50 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
         result.rowIds.clear();
         return result;
     }
-    if (!job.finish(&result.message)) {
+    auto failed = [&result] {
         result.pages = 0;
         result.rowIds.clear();
         return result;
+    };
+    if (!job.complete(&result.message))
+        return failed();
+    // Written down before it leaves, so that a run killed after the handover
+    // still gets its marks at the next start.
+    PrintLog::Entry entry;
+    entry.model = session.currentTemplate;
+    entry.target = target;
+    entry.pages = result.pages;
+    entry.firstName = names.value(0);
+    entry.lastName = names.isEmpty() ? QString() : names.last();
+    entry.rowIds = result.rowIds;
+    qint64 pending = 0;
+    try {
+        pending = PrintJournal::writePending(dm->database(), entry, job.pdfPath(),
+                                             job.fileIdentity(), QDateTime::currentDateTime());
+    } catch (const DataError& e) {
+        job.abort();
+        result.message = QString::fromUtf8(kJobFailed) + QLatin1Char('\n') + e.message();
+        return failed();
+    }
+    const auto queued = [&](int cupsJob, QString* error) {
+        try {
+            PrintJournal::setCupsJob(dm->database(), pending, cupsJob);
+            return true;
+        } catch (const DataError& e) {
+            *error = QString::fromUtf8(kJobFailed) + QLatin1Char('\n') + e.message();
+            return false;
+        }
+    };
+    if (!job.handOver(queued, &result.message)) {
+        try {
+            PrintJournal::drop(dm->database(), pending);
+        } catch (const DataError&) {
+            // left pending: the next start finds it did not get there
+        }
+        return failed();
     }
     result.ok = true;
-    recordCompletedJob(session.currentTemplate, target, dm, names, &result);
+    settleJob(pending, dm, &result);
     return result;
 }
 

@@ -1,16 +1,12 @@
 #include "print/printlog.h"
 
 #include "base/dataerror.h"
-#include "data/transaction.h"
 #include "print/printmarks.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
 
-namespace
-{
-
-QString idsText(const QVector<qint64>& ids)
+QString PrintLog::rowIdsText(const QVector<qint64>& ids)
 {
     QStringList parts;
     parts.reserve(ids.size());
@@ -20,7 +16,7 @@ QString idsText(const QVector<qint64>& ids)
     return ids.isEmpty() ? QStringLiteral("") : parts.join(QLatin1Char(','));
 }
 
-QVector<qint64> idsFromText(const QString& text)
+QVector<qint64> PrintLog::rowIdsFromText(const QString& text)
 {
     QVector<qint64> ids;
     for (const QStringView part : QStringView(text).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
@@ -31,6 +27,9 @@ QVector<qint64> idsFromText(const QString& text)
     }
     return ids;
 }
+
+namespace
+{
 
 // A cell of the tab-separated output: tabs and line breaks become blanks.
 QString cell(QString text)
@@ -43,9 +42,8 @@ QString cell(QString text)
 
 } // namespace
 
-void PrintLog::recordCompletedJob(const QSqlDatabase& db, Entry entry, const QDateTime& when)
+void PrintLog::recordCompletedJob(const QSqlDatabase& db, const Entry& entry, const QDateTime& when)
 {
-    Transaction tx(db, QStringLiteral("print_job_done"));
     PrintMarks::markPrinted(db, entry.rowIds, when);
     QSqlQuery q(db);
     if (!q.prepare(QStringLiteral("INSERT INTO Print_Log (Printed_At, Model_Name, Target, Pages, "
@@ -57,10 +55,9 @@ void PrintLog::recordCompletedJob(const QSqlDatabase& db, Entry entry, const QDa
     q.addBindValue(entry.pages);
     q.addBindValue(entry.firstName);
     q.addBindValue(entry.lastName);
-    q.addBindValue(idsText(entry.rowIds));
+    q.addBindValue(rowIdsText(entry.rowIds));
     if (!q.exec())
         throw DataError(q.lastError().text());
-    tx.commit();
 }
 
 QList<PrintLog::Entry> PrintLog::newestFirst(const QSqlDatabase& db)
@@ -79,7 +76,7 @@ QList<PrintLog::Entry> PrintLog::newestFirst(const QSqlDatabase& db)
         e.pages = q.value(4).toInt();
         e.firstName = q.value(5).toString();
         e.lastName = q.value(6).toString();
-        e.rowIds = idsFromText(q.value(7).toString());
+        e.rowIds = rowIdsFromText(q.value(7).toString());
         out << e;
     }
     return out;

@@ -22,9 +22,15 @@ public:
         QVector<qint64> rowIds; // Exp_Att_Info IDs, in printing order
     };
 
-    // A job was handed over whole: marks its rows and adds its line, in one
-    // transaction. Throws DataError (then neither happened).
-    static void recordCompletedJob(const QSqlDatabase& db, Entry entry, const QDateTime& when);
+    // A job was handed over whole: marks its rows and adds its line. Runs
+    // inside the caller's transaction (PrintJournal::settle); throws
+    // DataError.
+    static void recordCompletedJob(const QSqlDatabase& db, const Entry& entry,
+                                   const QDateTime& when);
+
+    // Row_Ids as stored: "12,13,20", never null.
+    static QString rowIdsText(const QVector<qint64>& ids);
+    static QVector<qint64> rowIdsFromText(const QString& text);
 
     static QList<Entry> newestFirst(const QSqlDatabase& db);
 

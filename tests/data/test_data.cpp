@@ -585,9 +585,17 @@ private Q_SLOTS:
     }
 
     // A termination signal that arrives during a writer: its rows are not
-    // committed, and the writer learns why.
+    // committed, and the writer learns why; only the record of work already
+    // handed over (a print job's marks) is committed despite it.
+    void transactionRefusesToCommitAfterASignal_data()
+    {
+        QTest::addColumn<bool>("despite");
+        QTest::newRow("a writer") << false;
+        QTest::newRow("the record of a job handed over") << true;
+    }
     void transactionRefusesToCommitAfterASignal()
     {
+        QFETCH(bool, despite);
         openNewDatabase();
         int handled = 0;
         Termination::install([&](int) { ++handled; });
@@ -601,17 +609,20 @@ private Q_SLOTS:
             std::raise(SIGTERM);
             QVERIFY(Termination::requested());
             try {
-                tx.commit();
+                if (despite)
+                    tx.commitDespiteSignal();
+                else
+                    tx.commit();
             } catch (const DataError& e) {
                 error = e.message();
             }
         }
         Termination::uninstall();
         Termination::forget();
-        QCOMPARE(error, QString::fromUtf8(Termination::stoppedMessage()));
+        QCOMPARE(error, despite ? QString() : QString::fromUtf8(Termination::stoppedMessage()));
         QCOMPARE(handled, 0); // the handler runs from the event loop, not from the signal
         att->refresh();
-        QCOMPARE(att->recordCount(), 0);
+        QCOMPARE(att->recordCount(), despite ? 1 : 0);
     }
 
     void versionOneFileIsUpgradedAndKeepsEveryOldValue()
@@ -634,7 +645,7 @@ private Q_SLOTS:
         m_dm = std::make_unique<DataModule>();
         m_dm->connectDatabase();
         const QSqlDatabase db = m_dm->database();
-        QCOMPARE(userVersion(db), 2);
+        QCOMPARE(userVersion(db), Schema::kVersion);
         for (const QString& t : tables) {
             QCOMPARE(tableColumns(db, t).mid(0, columns[t].size()), columns[t]);
             QCOMPARE(tableRows(db, t, columns[t]), before[t]);
@@ -650,7 +661,7 @@ private Q_SLOTS:
         QCOMPARE(marks.size(), 2);
         for (const QVariantList& m : marks)
             QVERIFY(m.at(0).isNull() && m.at(1).isNull());
-        for (const char* t : {"Print_Calibration", "Model_Field_Fit", "Print_Log"})
+        for (const char* t : {"Print_Calibration", "Model_Field_Fit", "Print_Log", "Print_Pending"})
             QCOMPARE(tableRows(db, QString::fromLatin1(t), {"count(*)"}).value(0).value(0).toInt(),
                      0);
 
@@ -658,7 +669,30 @@ private Q_SLOTS:
         m_dm.reset();
         m_dm = std::make_unique<DataModule>();
         m_dm->connectDatabase();
-        QCOMPARE(userVersion(m_dm->database()), 2);
+        QCOMPARE(userVersion(m_dm->database()), Schema::kVersion);
+    }
+
+    // Version 2 gains the table of pending print jobs and keeps its log.
+    void versionTwoFileGainsPendingJobs()
+    {
+        const QString path = QStringLiteral("Waylark_main.db");
+        NewDatabase::createDatabase(path);
+        withPlainConnection(path, [&](QSqlDatabase db) {
+            QSqlQuery q(db);
+            QVERIFY(q.exec("DROP TABLE Print_Pending"));
+            QVERIFY(q.exec("INSERT INTO Print_Log (Printed_At, Pages, Row_Ids) "
+                           "VALUES ('2026-01-02 03:04:05', 1, '1')"));
+            QVERIFY(q.exec("PRAGMA user_version = 2"));
+        });
+        m_dm = std::make_unique<DataModule>();
+        m_dm->connectDatabase();
+        const QSqlDatabase db = m_dm->database();
+        QCOMPARE(userVersion(db), 3);
+        QCOMPARE(tableColumns(db, "Print_Pending"),
+                 QStringList({"ID", "Started_At", "Model_Name", "Target", "Pages", "First_Name",
+                              "Last_Name", "Row_Ids", "Job_Path", "Job_File", "Cups_Job"}));
+        QCOMPARE(tableRows(db, "Print_Log", {"Printed_At"}),
+                 QList<QVariantList>({{QVariant("2026-01-02 03:04:05")}}));
     }
 
     // Files whose version this program cannot open: refused in its own
@@ -677,6 +711,8 @@ private Q_SLOTS:
             << true << QStringList{"CREATE TABLE Print_Log (x)"} << "Print_Log";
         QTest::newRow("a new file marked version 1")
             << false << QStringList{"PRAGMA user_version = 1"} << "Print_Calibration";
+        QTest::newRow("a new file marked version 2")
+            << false << QStringList{"PRAGMA user_version = 2"} << "Print_Pending";
         QTest::newRow("negative version")
             << true << QStringList{"PRAGMA user_version = -1"} << "-1";
         QTest::newRow("newer version")

@@ -10,6 +10,7 @@
 #include "print/calibrationcommands.h"
 #include "print/printcommands.h"
 #include "print/printgeometry.h"
+#include "print/printjournal.h"
 #include "print/printlog.h"
 #include "print/recordrenderer.h"
 #include "print/rowselection.h"
@@ -915,6 +916,9 @@ private Q_SLOTS:
                                            progress.get());
         QCOMPARE(r.ok, logLines > 0);
         QCOMPARE(printCounts(), counts);
+        QSqlQuery pending(m_dm->database());
+        QVERIFY(pending.exec("SELECT count(*) FROM Print_Pending") && pending.next());
+        QCOMPARE(pending.value(0).toInt(), 0); // settled or dropped, never left
         // The dataset shows the marks too.
         const int countField = m_dm->recipients->fieldIndex("Print_Count");
         for (int row = 0; row < counts.size(); ++row)
@@ -946,6 +950,99 @@ private Q_SLOTS:
             QVERIFY(m_dm->recipients->eof()); // past the end, as every batch ends
             QCOMPARE(m_dm->recipients->recNo(), 3);
         }
+    }
+
+    // A job that a killed run left pending (written down, handed over or
+    // not, never settled) is marked at the next start when it reached its
+    // target and dropped when it did not.
+    void leftoverJobsAtStart_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("marked");
+        QTest::newRow("PDF file in place") << "pdf in place" << true;
+        QTest::newRow("PDF file never renamed") << "pdf not renamed" << false;
+        QTest::newRow("an older PDF of that name") << "pdf older" << false;
+        QTest::newRow("queue job accepted") << "queue accepted" << true;
+        QTest::newRow("queue job never made") << "queue no job" << false;
+        QTest::newRow("queue job the queue never had") << "queue unknown job" << false;
+    }
+    void leftoverJobsAtStart()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, marked);
+        const bool toQueue = how.startsWith("queue");
+        if (toQueue && !m_cupsSkip.isEmpty())
+            QSKIP(qPrintable(m_cupsSkip));
+        useGridTemplate();
+        addSender();
+        addRecipients(3);
+        const QSqlDatabase db = m_dm->database();
+        PrintLog::Entry entry;
+        entry.model = QStringLiteral("通用快递单");
+        entry.target = toQueue ? QStringLiteral("waylark-test") : QStringLiteral("kept.pdf");
+        entry.pages = 2;
+        entry.firstName = QStringLiteral("R1F7");
+        entry.lastName = QStringLiteral("R3F7");
+        entry.rowIds = {m_dm->recipients->rowId(0), m_dm->recipients->rowId(2)};
+        QString path;
+        QString identity;
+        if (!toQueue) {
+            path = QFileInfo("kept.pdf").absoluteFilePath();
+            QFile part("kept.pdf.0123abcd.part");
+            QVERIFY(part.open(QIODevice::WriteOnly) && part.write("%PDF-1.4\n") > 0);
+            part.close();
+            identity = PrintJournal::fileIdentity(part.fileName());
+            QVERIFY(!identity.isEmpty());
+            if (how == "pdf in place")
+                QVERIFY(QFile::rename(part.fileName(), "kept.pdf"));
+            if (how == "pdf older") {
+                QFile older("kept.pdf");
+                QVERIFY(older.open(QIODevice::WriteOnly) && older.write("%PDF-1.4\n") > 0);
+            }
+        }
+        const QDateTime when(QDate(2026, 12, 1), QTime(9, 30));
+        const qint64 pending = PrintJournal::writePending(db, entry, path, identity, when);
+        if (how == "queue accepted") {
+            QFile document("queued.pdf");
+            QVERIFY(document.open(QIODevice::WriteOnly) && document.write("%PDF-1.4\n") > 0);
+            document.close();
+            QProcess lp;
+            // Held, so that it never reaches the queue's output folder.
+            lp.start("lp", {"-d", "waylark-test", "-H", "hold", "queued.pdf"});
+            QVERIFY(lp.waitForFinished(30000) && lp.exitCode() == 0);
+            // "request id is waylark-test-7 (1 file(s))"
+            const QString out = QString::fromUtf8(lp.readAllStandardOutput());
+            const QRegularExpressionMatch m = QRegularExpression("waylark-test-(\\d+)").match(out);
+            QVERIFY2(m.hasMatch(), qPrintable(out));
+            PrintJournal::setCupsJob(db, pending, m.captured(1).toInt());
+        } else if (how == "queue unknown job") {
+            PrintJournal::setCupsJob(db, pending, 999999);
+        }
+
+        ScriptedPrompt p;
+        PrintJournal::settleAtStart(m_dm.get());
+        QCOMPARE(printCounts(), marked ? QList<int>({1, 0, 1}) : QList<int>({0, 0, 0}));
+        const int countField = m_dm->recipients->fieldIndex("Print_Count");
+        QCOMPARE(m_dm->recipients->cell(0, countField).toInt(), marked ? 1 : 0);
+        const QList<PrintLog::Entry> log = PrintLog::newestFirst(db);
+        QCOMPARE(log.size(), marked ? 1 : 0);
+        if (marked) {
+            QCOMPARE(log.first().printedAt, QStringLiteral("2026-12-01 09:30:00"));
+            QCOMPARE(log.first().target, entry.target);
+            QCOMPARE(log.first().rowIds, entry.rowIds);
+        }
+        QSqlQuery q(db);
+        QVERIFY(q.exec("SELECT count(*) FROM Print_Pending") && q.next());
+        QCOMPARE(q.value(0).toInt(), 0);
+        QCOMPARE(p.messages(),
+                 QStringList(marked ? "上次运行在打印作业送出后意外结束：已为 1 "
+                                      "个送出的作业补记打印标记。"
+                                    : "上次运行有 1 个打印作业未能送出，没有记打印标记。"));
+
+        // Settled once: the next start has nothing to say.
+        p.clear();
+        PrintJournal::settleAtStart(m_dm.get());
+        QCOMPARE(p.messages(), QStringList());
     }
 
     // Rows chosen on the command line, numbered as the grid shows them.
