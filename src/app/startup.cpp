@@ -78,6 +78,7 @@ int waylarkMain(int argc, char** argv)
     if (argc > 1)
         return runCommandLine(argc, argv);
 
+    useChineseLocale();
     QApplication app(argc, argv);
     setUpWindowsApplication();
     static QtPrompt dialogs; // every message from here on is a real dialog

@@ -3,6 +3,7 @@
 #include "base/dataerror.h"
 #include "base/guarded.h"
 #include "base/prompt.h"
+#include "base/qttranslations.h"
 #include "base/session.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
@@ -30,6 +31,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QImage>
 #include <QLabel>
 #include <QListView>
@@ -1122,6 +1124,13 @@ private Q_SLOTS:
         QCOMPARE(QGuiApplication::applicationDisplayName(), QString("Waylark"));
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("取消"));
         QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QString("查找范围："));
+        // The file kinds, which Qt's own catalogue lacks.
+        QFileSystemModel files;
+        QCOMPARE(files.type(files.index(QDir::currentPath())), QString("文件夹"));
+        useChineseLocale();
+        QCOMPARE(QLocale().name(), QString("zh_CN"));
+        QCOMPARE(QLocale().toString(QDate(2026, 12, 10), QLocale::ShortFormat),
+                 QString("2026/12/10"));
 
         // Message boxes: the caption alone, wide enough to show it whole.
         QtPrompt real;
