@@ -346,6 +346,111 @@ private Q_SLOTS:
                  QStringList({"天河区|广州市|广州市", "天河区|广州市|"}));
     }
 
+    // A double click puts a row into the boxes; "保存修改" changes that row
+    // in place, "取消修改" goes back to adding, and typed text not yet saved
+    // is given up only when the user agrees.
+    void doubleClickEditsTheRow()
+    {
+        QVERIFY(startProgram());
+        mainWindow()->showRecipientsTab();
+        RecipientPage* p = page();
+        RecipientRows(att()).append({{"Name", "甲"},
+                                     {"Address", "北京市海淀区"},
+                                     {"Mobile", "13900000001"},
+                                     {"Prvince", "广东省"},
+                                     {"City", "广州市"},
+                                     {"Country", "天河区"},
+                                     {"PostCode", "510000"},
+                                     {"WayBillNo", "SF1"}});
+        addRecipients({"乙"});
+        QTableView* grid = p->findChild<QTableView*>("DBGrid1");
+        auto doubleClickRow = [grid](int row) {
+            const QRect r = grid->visualRect(grid->model()->index(row, 0));
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+            QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+        };
+        auto* name = p->findChild<QLineEdit*>("Att_Name_Ad");
+        auto* save = p->findChild<QPushButton*>("Att_Save_Btn");
+        auto* cancel = p->findChild<QPushButton*>("Att_Cancel_Edit_Btn");
+
+        doubleClickRow(0);
+        QCOMPARE(name->text(), QString("甲"));
+        QCOMPARE(p->findChild<QLineEdit*>("Att_Add_Ad")->text(), QString("北京市海淀区"));
+        QCOMPARE(typedText(p->findChild<QLineEdit*>("Att_Mobile_Ad")), QString("13900000001"));
+        QCOMPARE(p->findChild<QComboBox*>("Att_Country_Ad")->currentText(), QString("天河区"));
+        QCOMPARE(save->text(), QString("保存修改"));
+        QVERIFY(cancel->isVisible());
+
+        name->selectAll();
+        typeInto(name, QStringLiteral("甲改"));
+        QTest::mouseClick(save, Qt::LeftButton);
+        QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
+        QCOMPARE(att()->recordCount(), 2);
+        QCOMPARE(att()->cellText(0, att()->fieldIndex("Name")), QString("甲改"));
+        // Columns without a box keep their values.
+        QCOMPARE(att()->cellText(0, att()->fieldIndex("WayBillNo")), QString("SF1"));
+        QCOMPARE(save->text(), QString("保存"));
+        QVERIFY(!cancel->isVisible());
+        QVERIFY(name->text().isEmpty());
+
+        // Typed text for a new recipient: kept when the user says no.
+        typeInto(name, QStringLiteral("丙"));
+        m_prompt->answers.enqueue(Prompt::Button::No);
+        doubleClickRow(1);
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->shown.at(0).text,
+                 QString("输入框中的内容还没有保存，要放弃这些内容吗？"));
+        QCOMPARE(name->text(), QString("丙"));
+        QCOMPARE(save->text(), QString("保存"));
+        m_prompt->clear();
+        doubleClickRow(1); // answered yes
+        QCOMPARE(name->text(), QString("乙"));
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        QVERIFY(name->text().isEmpty());
+        QCOMPARE(att()->cellText(1, att()->fieldIndex("Name")), QString("乙"));
+        QCOMPARE(att()->recordCount(), 2);
+    }
+
+    // "删除选择行" asks first; "否" keeps every row.
+    void deletingRowsAsksFirst_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("yes") << int(Prompt::Button::Yes) << QStringList({"丙"});
+        QTest::newRow("no") << int(Prompt::Button::No) << QStringList({"甲", "乙", "丙"});
+    }
+    void deletingRowsAsksFirst()
+    {
+        QFETCH(int, answer);
+        QFETCH(QStringList, left);
+        QVERIFY(startProgram());
+        mainWindow()->showRecipientsTab();
+        addRecipients({"甲", "乙", "丙"});
+        clickRow(0);
+        clickRow(1, Qt::ShiftModifier);
+        m_prompt->answers.enqueue(Prompt::Button(answer));
+        page()->findChild<QAction*>("Dgrd_Att_DelRow")->trigger();
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->shown.at(0).text,
+                 QString("确定要删除选中的 2 行收件人吗？删除后不能恢复。"));
+        QCOMPARE(m_prompt->shown.at(0).defaultButton, Prompt::Button::No);
+        QStringList names;
+        for (int row = 0; row < att()->recordCount(); ++row)
+            names << att()->cellText(row, att()->fieldIndex("Name"));
+        QCOMPARE(names, left);
+    }
+
+    void printedColumnStandsNextToTheName()
+    {
+        QVERIFY(startProgram());
+        QHeaderView* header = page()->findChild<QTableView*>("DBGrid1")->horizontalHeader();
+        const int printed = page()->gridModel->columnCount() - 1;
+        QCOMPARE(page()->gridModel->headerData(printed, Qt::Horizontal).toString(),
+                 QString("已打印"));
+        QCOMPARE(header->logicalIndex(0), 0);
+        QCOMPARE(header->visualIndex(printed), 1);
+    }
+
     void badMobileOrPostcodeIsRefused_data()
     {
         QTest::addColumn<QString>("mobile");
@@ -896,7 +1001,7 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         QHeaderView* header = page()->findChild<QTableView*>("DBGrid1")->horizontalHeader();
         header->resizeSection(1, 420);
-        header->moveSection(3, 0); // 手机 first
+        header->moveSection(header->visualIndex(3), 0); // 手机 first
         m_start->shutdown();
         m_start.reset();
         QVERIFY(ConfigIni::readString(m_tmp->path() + "/", "Grid", "State").size() > 0);
@@ -974,7 +1079,8 @@ private Q_SLOTS:
         QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 3);
         QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->index(1, 0).data().toString(),
                  QStringLiteral("丙"));
-        QVERIFY(m_prompt->shown.isEmpty());
+        QCOMPARE(m_prompt->shown.size(), 1); // the question before deleting
+        QCOMPARE(m_prompt->shown.at(0).kind, QStringLiteral("question"));
 
         // Nothing selected: nothing goes.
         page()->findChild<QTableView*>("DBGrid1")->clearSelection();
@@ -995,9 +1101,9 @@ private Q_SLOTS:
 
         page()->findChild<QAction*>("Dgrd_Att_DelRow")->trigger();
 
-        QCOMPARE(m_prompt->shown.size(), 1);
-        QCOMPARE(m_prompt->shown.at(0).kind, QStringLiteral("error"));
-        QVERIFY(m_prompt->shown.at(0).text.contains("丙 is kept"));
+        QCOMPARE(m_prompt->shown.size(), 2); // the question, then the error
+        QCOMPARE(m_prompt->shown.at(1).kind, QStringLiteral("error"));
+        QVERIFY(m_prompt->shown.at(1).text.contains("丙 is kept"));
         QCOMPARE(namesInFile(), QStringList({"甲", "乙", "丙", "丁"}));
         QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 4);
     }

@@ -31,6 +31,9 @@
 namespace
 {
 
+// Where the "已打印" column starts: right after the name.
+constexpr int kPrintedVisualIndex = 1;
+
 // Refills a region list from a region query, in the query's order, with
 // nothing chosen.
 void fillList(QComboBox* list, Dataset* region)
@@ -80,6 +83,11 @@ RecipientPage::RecipientPage(QWidget* parent)
     });
 
     connect(m_ui->saveButton, &QPushButton::clicked, this, &RecipientPage::saveRecipient);
+    connect(m_ui->cancelEditButton, &QPushButton::clicked, this, &RecipientPage::stopEditing);
+    connect(grid, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (gridSortModel && index.isValid())
+            editRow(gridSortModel->datasetRow(index.row()));
+    });
     connect(m_ui->findButton, &QPushButton::clicked, this, &RecipientPage::findTypedRecipient);
     connect(m_deleteRowsAction, &QAction::triggered, this, &RecipientPage::deleteSelectedRows);
     connect(m_previewRowAction, &QAction::triggered, this, &RecipientPage::previewCurrentRow);
@@ -144,8 +152,11 @@ void RecipientPage::bindData(DataModule* dm, const Session* session)
     for (int i = 0; i < columns.size(); ++i)
         m_ui->recipientGrid->setColumnWidth(i, columns.at(i).width);
     fitColumnsToContent();
-    restoreGridState();
     QHeaderView* header = m_ui->recipientGrid->horizontalHeader();
+    // "已打印" is shown next to the name, where a glance at a row tells
+    // whether it went out; the model keeps it last.
+    header->moveSection(header->visualIndex(columns.size() - 1), kPrintedVisualIndex);
+    restoreGridState();
     header->setSectionsMovable(true);
     // Unsorted at start: the grid shows the table's own order until the
     // user clicks a header; a third click returns to it.
@@ -254,27 +265,117 @@ void RecipientPage::saveRecipient()
     }
     if (!m_dm)
         return;
+    Dataset* att = m_dm->recipients;
+    int editedRow = -1;
+    if (m_editingRowId != 0) {
+        // Found by its ID: sorting, filtering or other writers may have
+        // moved it since the double click.
+        for (int row = 0; row < att->recordCount() && editedRow < 0; ++row)
+            if (att->rowId(row) == m_editingRowId)
+                editedRow = row;
+        if (editedRow < 0) {
+            prompt().message(QStringLiteral("要修改的收件人已被删除，请重新选择。"));
+            return;
+        }
+    }
+    const RecipientRows::Values values = {
+        {QStringLiteral("Name"), name},
+        {QStringLiteral("Company"), m_ui->companyEdit->text()},
+        {QStringLiteral("Address"), address},
+        {QStringLiteral("Mobile"), mobile},
+        {QStringLiteral("Phone"), m_ui->phoneEdit->text()}, // as typed, any form
+        {QStringLiteral("Disrination"), m_ui->destinationEdit->text()},
+        {QStringLiteral("Prvince"), m_ui->provinceList->currentText()},
+        {QStringLiteral("City"), m_ui->cityList->currentText()},
+        {QStringLiteral("Country"), m_ui->countyList->currentText()},
+        {QStringLiteral("PostCode"), postCode},
+    };
     const bool saved = guarded([&] {
-        RecipientRows(m_dm->recipients)
-            .append({
-                {QStringLiteral("Name"), name},
-                {QStringLiteral("Company"), m_ui->companyEdit->text()},
-                {QStringLiteral("Address"), address},
-                {QStringLiteral("Mobile"), mobile},
-                {QStringLiteral("Phone"), m_ui->phoneEdit->text()}, // as typed, any form
-                {QStringLiteral("Disrination"), m_ui->destinationEdit->text()},
-                {QStringLiteral("Prvince"), m_ui->provinceList->currentText()},
-                {QStringLiteral("City"), m_ui->cityList->currentText()},
-                {QStringLiteral("Country"), m_ui->countyList->currentText()},
-                {QStringLiteral("PostCode"), postCode},
-            });
+        RecipientRows rows(att);
+        if (editedRow < 0) {
+            rows.append(values);
+            return;
+        }
+        att->moveTo(editedRow);
+        rows.changeCurrent(values);
     });
     if (!saved)
         return;
-    // The region lists keep their choice for the next recipient.
+    if (m_editingRowId != 0)
+        stopEditing();
+    else
+        clearBoxes(); // the region lists keep their choice for the next recipient
+}
+
+bool RecipientPage::boxesHoldText() const
+{
+    if (!typedText(m_ui->mobileEdit).isEmpty() || !typedText(m_ui->postCodeEdit).isEmpty())
+        return true;
+    for (const QLineEdit* e : {m_ui->nameEdit, m_ui->companyEdit, m_ui->addressEdit,
+                               m_ui->phoneEdit, m_ui->destinationEdit})
+        if (!e->text().isEmpty())
+            return true;
+    return false;
+}
+
+void RecipientPage::clearBoxes()
+{
     for (QLineEdit* e : {m_ui->nameEdit, m_ui->companyEdit, m_ui->addressEdit, m_ui->mobileEdit,
                          m_ui->phoneEdit, m_ui->destinationEdit, m_ui->postCodeEdit})
         e->clear();
+}
+
+void RecipientPage::editRow(int datasetRow)
+{
+    if (!m_dm || datasetRow < 0 || datasetRow >= m_dm->recipients->recordCount())
+        return;
+    Dataset* att = m_dm->recipients;
+    const qint64 id = att->rowId(datasetRow);
+    if (id == m_editingRowId)
+        return;
+    if (boxesHoldText() &&
+        prompt().question(QStringLiteral("输入框中的内容还没有保存，要放弃这些内容吗？"), QString(),
+                          true, Prompt::Button::No) != Prompt::Button::Yes)
+        return;
+    const auto text = [att, datasetRow](const char* field) {
+        return att->cellText(datasetRow, att->fieldIndex(QString::fromLatin1(field)));
+    };
+    m_editingRowId = id;
+    m_ui->nameEdit->setText(text("Name"));
+    m_ui->companyEdit->setText(text("Company"));
+    m_ui->addressEdit->setText(text("Address"));
+    m_ui->mobileEdit->setText(text("Mobile"));
+    m_ui->phoneEdit->setText(text("Phone"));
+    m_ui->postCodeEdit->setText(text("PostCode"));
+    // The region lists as stored, even a name the region table lacks.
+    const auto choose = [](QComboBox* list, const QString& name) {
+        const int at = list->findText(name);
+        if (at >= 0)
+            list->setCurrentIndex(at);
+        else
+            list->setEditText(name);
+    };
+    choose(m_ui->provinceList, text("Prvince"));
+    fillCities();
+    choose(m_ui->cityList, text("City"));
+    fillCounties();
+    choose(m_ui->countyList, text("Country"));
+    m_ui->destinationEdit->setText(text("Disrination"));
+    m_ui->recipientGroup->setTitle(QStringLiteral("修改第 %1 行收件人").arg(datasetRow + 1));
+    m_ui->saveButton->setText(QStringLiteral("保存修改"));
+    m_ui->findButton->hide();
+    m_ui->cancelEditButton->show();
+    m_ui->nameEdit->setFocus();
+}
+
+void RecipientPage::stopEditing()
+{
+    m_editingRowId = 0;
+    clearBoxes();
+    m_ui->recipientGroup->setTitle(QStringLiteral("输入收件人信息"));
+    m_ui->saveButton->setText(QStringLiteral("保存"));
+    m_ui->cancelEditButton->hide();
+    m_ui->findButton->show();
 }
 
 void RecipientPage::findTypedRecipient()
@@ -405,11 +506,14 @@ void RecipientPage::fitColumnsToContent()
 namespace
 {
 
+// The fields in the grid's first order: a state saved for another order
+// (before "已打印" moved next to the name) is not restored.
 QString gridFields()
 {
     QStringList fields;
     for (const DatasetModel::Column& c : RecipientPage::gridColumns())
         fields << c.field;
+    fields.move(fields.size() - 1, kPrintedVisualIndex);
     return fields.join(QLatin1Char(' '));
 }
 
@@ -447,6 +551,10 @@ void RecipientPage::deleteSelectedRows()
     // Rows the filter hides are never taken along.
     const QVector<int> rows = selectedRows();
     if (rows.isEmpty())
+        return;
+    if (prompt().question(
+            QStringLiteral("确定要删除选中的 %1 行收件人吗？删除后不能恢复。").arg(rows.size()),
+            QString(), true, Prompt::Button::No) != Prompt::Button::Yes)
         return;
     guarded([&] { m_dm->recipients->removeRows(rows); });
 }

@@ -45,8 +45,15 @@ public:
     // Lists the repeated recipients (selects them), asks, and deletes all
     // but the first row of each group in one transaction.
     void removeDuplicates();
-    // "删除选择行": deletes the rows selected in the grid, all or none.
+    // "删除选择行": asks, then deletes the rows selected in the grid, all or
+    // none.
     void deleteSelectedRows();
+    // A double click on a row: its values go into the boxes, and "保存"
+    // changes that row instead of adding one. Typed text not yet saved is
+    // given up only when the user agrees. "取消修改" goes back to adding.
+    void editRow(int datasetRow);
+    // The row being changed in the boxes (its ID); 0 while adding.
+    qint64 editingRowId() const { return m_editingRowId; }
 
     DatasetModel* gridModel = nullptr;
     RecipientSortModel* gridSortModel = nullptr; // between the grid and gridModel
@@ -75,6 +82,9 @@ private:
     // "打印当前行": asks for the preview when the current row is selected,
     // then clears the selection and returns to the name box.
     void previewCurrentRow();
+    void stopEditing();
+    bool boxesHoldText() const;
+    void clearBoxes();
     // The user picked a province or a city: refill the lists below it.
     void fillCities();
     void fillCounties();
@@ -98,4 +108,5 @@ private:
     const Session* m_session = nullptr;
     QString m_lastSearch;
     bool m_gridStateChanged = false;
+    qint64 m_editingRowId = 0;
 };
