@@ -110,16 +110,19 @@ void upgradeToVersion2(QSqlQuery& q)
                            "Row_Ids TEXT NOT NULL)"));
 }
 
-// Version 3: print jobs on their way to their printer or file. A job is
+// Version 3: print jobs on their way to their printer or file (a job is
 // written here before it is handed over and settled right after, so that a
-// run killed in between still knows what it handed over.
+// run killed in between still knows what it handed over); every recipient
+// of a logged job by name, and whether the job printed rows again.
 void upgradeToVersion3(QSqlQuery& q)
 {
     exec(q, QStringLiteral("CREATE TABLE Print_Pending (ID INTEGER PRIMARY KEY AUTOINCREMENT, "
                            "Started_At TEXT NOT NULL, Model_Name TEXT, Target TEXT, "
                            "Pages INTEGER NOT NULL, First_Name TEXT, Last_Name TEXT, "
-                           "Row_Ids TEXT NOT NULL, Job_Path TEXT, Job_File TEXT, "
-                           "Cups_Job INTEGER)"));
+                           "Row_Ids TEXT NOT NULL, Names TEXT, Reprint INTEGER NOT NULL "
+                           "DEFAULT 0, Job_Path TEXT, Job_File TEXT, Cups_Job INTEGER)"));
+    exec(q, QStringLiteral("ALTER TABLE Print_Log ADD COLUMN Names TEXT"));
+    exec(q, QStringLiteral("ALTER TABLE Print_Log ADD COLUMN Reprint INTEGER NOT NULL DEFAULT 0"));
 }
 
 void setVersion(QSqlQuery& q, int version)

@@ -54,9 +54,11 @@ void create(QSqlDatabase db, int version = kVersion);
 // Sy_Pct), Model_Field_Fit (per Model_Name and Field_Key: Fit, Height) and
 // Print_Log (one row per completed job).
 //
-// Version 3 adds Print_Pending: a print job between being written down and
-// being settled (Started_At, Model_Name, Target, Pages, First_Name,
-// Last_Name and Row_Ids as in Print_Log; for a PDF file Job_Path, its
+// Version 3 adds to Print_Log Names (every recipient's name in printing
+// order, one per line; null in older lines) and Reprint (1 for a job that
+// printed logged rows again), and the table Print_Pending: a print job
+// between being written down and being settled (the columns of Print_Log
+// but Printed_At, which is Started_At; for a PDF file Job_Path, its
 // absolute path, and Job_File, the "device:inode" of the job's file; for a
 // CUPS queue Cups_Job, the queue's job id once there is one).
 void upgrade(QSqlDatabase db);

@@ -334,7 +334,7 @@ void settleJob(qint64 pending, DataModule* dm, Result* result)
 
 Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
            const Session& session, Prompt::Progress* progress, Rows which,
-           const QVector<int>& given = {})
+           const QVector<int>& given = {}, bool reprint = false)
 {
     Result result;
     Dataset* att = dm->recipients;
@@ -460,6 +460,8 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
     entry.firstName = names.value(0);
     entry.lastName = names.isEmpty() ? QString() : names.last();
     entry.rowIds = result.rowIds;
+    entry.names = names;
+    entry.reprint = reprint;
     qint64 pending = 0;
     try {
         pending = PrintJournal::writePending(dm->database(), entry, job.pdfPath(),
@@ -500,9 +502,10 @@ Result printAll(QPrinter* printer, DataModule* dm, const FieldPositions& positio
 }
 
 Result printRows(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
-                 const Session& session, const QVector<int>& rows, Prompt::Progress* progress)
+                 const Session& session, const QVector<int>& rows, Prompt::Progress* progress,
+                 bool reprint)
 {
-    return run(printer, dm, positions, session, progress, Rows::Given, rows);
+    return run(printer, dm, positions, session, progress, Rows::Given, rows, reprint);
 }
 
 Result printCurrent(QPrinter* printer, DataModule* dm, const FieldPositions& positions,

@@ -36,9 +36,10 @@ Result printAll(QPrinter* printer, DataModule* dm, const FieldPositions& positio
 
 // The given recipient rows (0-based, in the order given), one page each; the
 // recipient table ends on the last of them. An empty list prints nothing.
+// REPRINT logs the job as printing logged rows again.
 Result printRows(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
                  const Session& session, const QVector<int>& rows,
-                 Prompt::Progress* progress = nullptr);
+                 Prompt::Progress* progress = nullptr, bool reprint = false);
 
 // The current recipient row alone, on one page.
 Result printCurrent(QPrinter* printer, DataModule* dm, const FieldPositions& positions,

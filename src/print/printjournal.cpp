@@ -70,8 +70,8 @@ qint64 writePending(const QSqlDatabase& db, const PrintLog::Entry& entry, const 
     Transaction tx(db, QStringLiteral("print_job_pending"));
     QSqlQuery q = prepared(db, QStringLiteral("INSERT INTO Print_Pending (Started_At, Model_Name, "
                                               "Target, Pages, First_Name, Last_Name, Row_Ids, "
-                                              "Job_Path, Job_File) VALUES (?, ?, ?, ?, ?, ?, ?, "
-                                              "?, ?)"));
+                                              "Names, Reprint, Job_Path, Job_File) VALUES (?, ?, "
+                                              "?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     q.addBindValue(PrintMarks::timeText(when));
     q.addBindValue(entry.model);
     q.addBindValue(entry.target);
@@ -79,6 +79,8 @@ qint64 writePending(const QSqlDatabase& db, const PrintLog::Entry& entry, const 
     q.addBindValue(entry.firstName);
     q.addBindValue(entry.lastName);
     q.addBindValue(PrintLog::rowIdsText(entry.rowIds));
+    q.addBindValue(PrintLog::namesText(entry.names));
+    q.addBindValue(entry.reprint ? 1 : 0);
     q.addBindValue(pdfPath.isEmpty() ? QVariant() : QVariant(pdfPath));
     q.addBindValue(fileIdentity.isEmpty() ? QVariant() : QVariant(fileIdentity));
     exec(q);
@@ -102,8 +104,8 @@ void settle(const QSqlDatabase& db, qint64 pending)
 {
     Transaction tx(db, QStringLiteral("print_job_done"));
     QSqlQuery q = prepared(db, QStringLiteral("SELECT Started_At, Model_Name, Target, Pages, "
-                                              "First_Name, Last_Name, Row_Ids FROM Print_Pending "
-                                              "WHERE ID = ?"));
+                                              "First_Name, Last_Name, Row_Ids, Names, Reprint "
+                                              "FROM Print_Pending WHERE ID = ?"));
     q.addBindValue(pending);
     exec(q);
     if (!q.next())
@@ -117,6 +119,8 @@ void settle(const QSqlDatabase& db, qint64 pending)
     entry.firstName = q.value(4).toString();
     entry.lastName = q.value(5).toString();
     entry.rowIds = PrintLog::rowIdsFromText(q.value(6).toString());
+    entry.names = PrintLog::namesFromText(q.value(7).toString());
+    entry.reprint = q.value(8).toInt() != 0;
     q.finish();
     PrintLog::recordCompletedJob(db, entry, when.isValid() ? when : QDateTime::currentDateTime());
     QSqlQuery done = prepared(db, QStringLiteral("DELETE FROM Print_Pending WHERE ID = ?"));

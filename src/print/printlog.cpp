@@ -28,6 +28,23 @@ QVector<qint64> PrintLog::rowIdsFromText(const QString& text)
     return ids;
 }
 
+QString PrintLog::namesText(const QStringList& names)
+{
+    QStringList lines;
+    lines.reserve(names.size());
+    for (QString name : names) {
+        name.replace(QLatin1Char('\r'), QLatin1Char(' '))
+            .replace(QLatin1Char('\n'), QLatin1Char(' '));
+        lines << name;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QStringList PrintLog::namesFromText(const QString& text)
+{
+    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+}
+
 namespace
 {
 
@@ -47,7 +64,8 @@ void PrintLog::recordCompletedJob(const QSqlDatabase& db, const Entry& entry, co
     PrintMarks::markPrinted(db, entry.rowIds, when);
     QSqlQuery q(db);
     if (!q.prepare(QStringLiteral("INSERT INTO Print_Log (Printed_At, Model_Name, Target, Pages, "
-                                  "First_Name, Last_Name, Row_Ids) VALUES (?, ?, ?, ?, ?, ?, ?)")))
+                                  "First_Name, Last_Name, Row_Ids, Names, Reprint) VALUES (?, ?, "
+                                  "?, ?, ?, ?, ?, ?, ?)")))
         throw DataError(q.lastError().text());
     q.addBindValue(PrintMarks::timeText(when));
     q.addBindValue(entry.model);
@@ -56,6 +74,8 @@ void PrintLog::recordCompletedJob(const QSqlDatabase& db, const Entry& entry, co
     q.addBindValue(entry.firstName);
     q.addBindValue(entry.lastName);
     q.addBindValue(rowIdsText(entry.rowIds));
+    q.addBindValue(namesText(entry.names));
+    q.addBindValue(entry.reprint ? 1 : 0);
     if (!q.exec())
         throw DataError(q.lastError().text());
 }
@@ -64,7 +84,8 @@ QList<PrintLog::Entry> PrintLog::newestFirst(const QSqlDatabase& db)
 {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT ID, Printed_At, Model_Name, Target, Pages, First_Name, "
-                               "Last_Name, Row_Ids FROM Print_Log ORDER BY ID DESC")))
+                               "Last_Name, Row_Ids, Names, Reprint FROM Print_Log ORDER BY ID "
+                               "DESC")))
         throw DataError(q.lastError().text());
     QList<Entry> out;
     while (q.next()) {
@@ -77,6 +98,8 @@ QList<PrintLog::Entry> PrintLog::newestFirst(const QSqlDatabase& db)
         e.firstName = q.value(5).toString();
         e.lastName = q.value(6).toString();
         e.rowIds = rowIdsFromText(q.value(7).toString());
+        e.names = namesFromText(q.value(8).toString());
+        e.reprint = q.value(9).toInt() != 0;
         out << e;
     }
     return out;
@@ -84,10 +107,16 @@ QList<PrintLog::Entry> PrintLog::newestFirst(const QSqlDatabase& db)
 
 QString PrintLog::toTabSeparated(const QList<Entry>& entries)
 {
-    QString s = QStringLiteral("时间\t模板\t打印机或文件\t页数\t第一位收件人\t最后一位收件人\n");
+    QString s =
+        QStringLiteral("时间\t模板\t打印机或文件\t页数\t第一位收件人\t最后一位收件人\t重新打印\n");
     for (const Entry& e : entries)
-        s += QStringList{cell(e.printedAt),        cell(e.model),     cell(e.target),
-                         QString::number(e.pages), cell(e.firstName), cell(e.lastName)}
+        s += QStringList{cell(e.printedAt),
+                         cell(e.model),
+                         cell(e.target),
+                         QString::number(e.pages),
+                         cell(e.firstName),
+                         cell(e.lastName),
+                         e.reprint ? QStringLiteral("是") : QString()}
                  .join(QLatin1Char('\t')) +
              QLatin1Char('\n');
     return s;

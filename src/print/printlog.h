@@ -20,6 +20,8 @@ public:
         QString firstName;
         QString lastName;
         QVector<qint64> rowIds; // Exp_Att_Info IDs, in printing order
+        QStringList names;      // every recipient's name, in printing order
+        bool reprint = false;   // printed logged rows again
     };
 
     // A job was handed over whole: marks its rows and adds its line. Runs
@@ -31,9 +33,13 @@ public:
     // Row_Ids as stored: "12,13,20", never null.
     static QString rowIdsText(const QVector<qint64>& ids);
     static QVector<qint64> rowIdsFromText(const QString& text);
+    // Names as stored: one per line, line breaks inside a name made blanks.
+    static QString namesText(const QStringList& names);
+    static QStringList namesFromText(const QString& text);
 
     static QList<Entry> newestFirst(const QSqlDatabase& db);
 
-    // Tab-separated, one line per job, newest first, with a title line.
+    // Tab-separated, one line per job, newest first, with a title line; the
+    // last column says "是" for a reprint.
     static QString toTabSeparated(const QList<Entry>& entries);
 };

@@ -1,6 +1,7 @@
 #include "print/printmarks.h"
 
 #include "base/dataerror.h"
+#include "data/transaction.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -24,4 +25,19 @@ void PrintMarks::markPrinted(const QSqlDatabase& db, const QVector<qint64>& rowI
         if (!q.exec())
             throw DataError(q.lastError().text());
     }
+}
+
+void PrintMarks::clearMarks(const QSqlDatabase& db, const QVector<qint64>& rowIds)
+{
+    Transaction tx(db, QStringLiteral("print_marks_cleared"));
+    QSqlQuery q(db);
+    if (!q.prepare(QStringLiteral(
+            "UPDATE Exp_Att_Info SET Printed_At = NULL, Print_Count = NULL WHERE ID = ?")))
+        throw DataError(q.lastError().text());
+    for (qint64 id : rowIds) {
+        q.bindValue(0, id);
+        if (!q.exec())
+            throw DataError(q.lastError().text());
+    }
+    tx.commit();
 }

@@ -16,4 +16,8 @@ public:
     // transaction; throws DataError.
     static void markPrinted(const QSqlDatabase& db, const QVector<qint64>& rowIds,
                             const QDateTime& when);
+    // Takes the marks off these rows, as if never printed (a jammed form):
+    // they count as "未打印" again. The print log keeps its lines. One
+    // transaction; throws DataError.
+    static void clearMarks(const QSqlDatabase& db, const QVector<qint64>& rowIds);
 };

@@ -680,6 +680,8 @@ private Q_SLOTS:
         withPlainConnection(path, [&](QSqlDatabase db) {
             QSqlQuery q(db);
             QVERIFY(q.exec("DROP TABLE Print_Pending"));
+            QVERIFY(q.exec("ALTER TABLE Print_Log DROP COLUMN Names"));
+            QVERIFY(q.exec("ALTER TABLE Print_Log DROP COLUMN Reprint"));
             QVERIFY(q.exec("INSERT INTO Print_Log (Printed_At, Pages, Row_Ids) "
                            "VALUES ('2026-01-02 03:04:05', 1, '1')"));
             QVERIFY(q.exec("PRAGMA user_version = 2"));
@@ -690,7 +692,9 @@ private Q_SLOTS:
         QCOMPARE(userVersion(db), 3);
         QCOMPARE(tableColumns(db, "Print_Pending"),
                  QStringList({"ID", "Started_At", "Model_Name", "Target", "Pages", "First_Name",
-                              "Last_Name", "Row_Ids", "Job_Path", "Job_File", "Cups_Job"}));
+                              "Last_Name", "Row_Ids", "Names", "Reprint", "Job_Path", "Job_File",
+                              "Cups_Job"}));
+        QCOMPARE(tableColumns(db, "Print_Log").mid(8), QStringList({"Names", "Reprint"}));
         QCOMPARE(tableRows(db, "Print_Log", {"Printed_At"}),
                  QList<QVariantList>({{QVariant("2026-01-02 03:04:05")}}));
     }

@@ -938,7 +938,8 @@ private Q_SLOTS:
         QCOMPARE(lines.size(), logLines + 1);
         const QStringList cells = lines.at(1).split('\t');
         QCOMPARE(cells.mid(1), QStringList({e.model, "marks.pdf", QString::number(e.pages),
-                                            e.firstName, "R4F7"}));
+                                            e.firstName, "R4F7", ""}));
+        QCOMPARE(e.names, printedNames("marks.pdf"));
         QVERIFY(QDateTime::fromString(cells.at(0), "yyyy-MM-dd HH:mm:ss").isValid());
         QCOMPARE(printedNames("marks.pdf"), how == "rows 2,4"
                                                 ? QStringList({"R2F7", "R4F7"})

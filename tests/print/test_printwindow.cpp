@@ -34,6 +34,7 @@
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPrinter>
 #include <QProcess>
@@ -708,6 +709,37 @@ void TestPrintWindow::printLogReprintsAJobsRows()
     while (q.next())
         counts << q.value(0).toString() + "=" + q.value(1).toString();
     QCOMPARE(counts, QStringList({"NAME1=0", "NAME2=2", "NAME4=2", "NAME5=0"}));
+    // The log keeps every recipient of a job, and says which job reprinted.
+    QCOMPARE(log.at(1).names, QStringList({"NAME2", "NAME3", "NAME4"}));
+    QVERIFY(!log.at(1).reprint);
+    QCOMPARE(log.first().names, QStringList({"NAME2", "NAME4"}));
+    QVERIFY(log.first().reprint);
+
+    // One recipient of the first job, chosen in its list.
+    QFile::remove(m_f->tmp.filePath("job.pdf"));
+    m_f->prompt.clear();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the first dialog
+    QTest::mouseClick(findWidget<QPushButton>("Print_Log_Btn"), Qt::LeftButton);
+    dialog = m_f->main()->findChild<PrintLogDialog*>("PrintLogDialog");
+    QVERIFY(dialog);
+    QCOMPARE(dialog->findChild<QTableWidget*>("Print_Log_Grid")->item(0, 6)->text(), QString("是"));
+    dialog->findChild<QTableWidget*>("Print_Log_Grid")->selectRow(1);
+    auto* list = dialog->findChild<QListWidget*>("Print_Log_Rows");
+    QStringList shown;
+    for (int i = 0; i < list->count(); ++i)
+        shown << list->item(i)->text();
+    QCOMPARE(shown, QStringList({"1. NAME2", "2. NAME3", "3. NAME4"}));
+    auto* reprintRows = dialog->findChild<QPushButton*>("Reprint_Rows_Btn");
+    QVERIFY(!reprintRows->isEnabled());
+    list->item(2)->setSelected(true);
+    QVERIFY(reprintRows->isEnabled());
+    QTest::mouseClick(reprintRows, Qt::LeftButton);
+    QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 1);
+    QVERIFY(pdfText(m_f->tmp.filePath("job.pdf")).contains("NAME4"));
+    const QList<PrintLog::Entry> after = PrintLog::newestFirst(m_f->dm()->database());
+    QCOMPARE(after.size(), 3);
+    QCOMPARE(after.first().names, QStringList({"NAME4"}));
+    QVERIFY(after.first().reprint);
 }
 
 void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()

@@ -65,9 +65,10 @@ std::optional<QVector<int>> rowsOfChoice(const Prompt::RowsChoice& choice, Datas
 }
 
 // Asks, takes the printer and prints rows (every row, and on an empty table
-// the sender's page, when all is true).
+// the sender's page, when all is true). A reprint is logged as one.
 void printAfterQuestion(DataModule* dm, const Session& session, const DesignSurface* surface,
-                        const PageSetup& pageSetup, const QVector<int>& rows, bool all)
+                        const PageSetup& pageSetup, const QVector<int>& rows, bool all,
+                        bool reprint = false)
 {
     QPrinter* printer = PrinterStore::printer();
     // Rows with neither name nor address print no page, so they are not counted.
@@ -121,7 +122,7 @@ void printAfterQuestion(DataModule* dm, const Session& session, const DesignSurf
     const bool ok = guarded([&] {
         const SurfacePositions positions(surface);
         r = all ? BatchPrint::printAll(printer, dm, positions, session, &labeler)
-                : BatchPrint::printRows(printer, dm, positions, session, rows, &labeler);
+                : BatchPrint::printRows(printer, dm, positions, session, rows, &labeler, reprint);
     });
     progress.reset();
     if (!ok)
@@ -181,7 +182,7 @@ void showPrintLog(DataModule* dm, const Session& session, const DesignSurface* s
                              prompt().message(PrintMessages::nothingToPrint());
                              return;
                          }
-                         printAfterQuestion(dm, session, surface, pageSetup, rows, false);
+                         printAfterQuestion(dm, session, surface, pageSetup, rows, false, true);
                      });
     dialog->open();
 }
