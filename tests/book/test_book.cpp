@@ -440,6 +440,34 @@ private Q_SLOTS:
         QCOMPARE(names, left);
     }
 
+    // After a jammed form: the chosen rows lose their marks and count as
+    // "未打印" again; the others keep theirs.
+    void unmarkingRowsMakesThemUnprinted()
+    {
+        QVERIFY(startProgram());
+        mainWindow()->showRecipientsTab();
+        addRecipients({"甲", "乙", "丙"});
+        QVERIFY(
+            exec("UPDATE Exp_Att_Info SET Print_Count = 2, Printed_At = '2026-03-01 09:30:00'"));
+        att()->refresh();
+        clickRow(0);
+        clickRow(1, Qt::ShiftModifier);
+        page()->findChild<QAction*>("Dgrd_Att_Unmark")->trigger();
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->shown.at(0).text, QString("确定把选中的 2 行标记为未打印吗？"));
+        QSqlQuery q(dataModule()->database());
+        QVERIFY(q.exec("SELECT Name, Printed_At, Print_Count FROM Exp_Att_Info ORDER BY ID"));
+        QStringList rows;
+        while (q.next())
+            rows << QStringList(
+                        {q.value(0).toString(), q.value(1).toString(), q.value(2).toString()})
+                        .join('|');
+        QCOMPARE(rows, QStringList({"甲||", "乙||", "丙|2026-03-01 09:30:00|2"}));
+        // The grid shows it at once.
+        const int marked = page()->gridModel->columnCount() - 1;
+        QCOMPARE(page()->gridModel->index(0, marked).data().toString(), QString());
+    }
+
     void printedColumnStandsNextToTheName()
     {
         QVERIFY(startProgram());

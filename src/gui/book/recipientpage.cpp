@@ -15,6 +15,7 @@
 #include "gui/landlinevalidator.h"
 #include "gui/maskedtext.h"
 #include "gui/templates/designpage.h"
+#include "print/printmarks.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -75,6 +76,8 @@ RecipientPage::RecipientPage(QWidget* parent)
     m_deleteRowsAction->setObjectName(QStringLiteral("Dgrd_Att_DelRow"));
     m_previewRowAction = m_gridMenu->addAction(QStringLiteral("打印当前行"));
     m_previewRowAction->setObjectName(QStringLiteral("N2"));
+    m_unmarkRowsAction = m_gridMenu->addAction(QStringLiteral("标记为未打印"));
+    m_unmarkRowsAction->setObjectName(QStringLiteral("Dgrd_Att_Unmark"));
     m_gridMenu->addSeparator();
     m_removeDuplicatesAction = m_gridMenu->addAction(QStringLiteral("删除重复的收件人"));
     m_removeDuplicatesAction->setObjectName(QStringLiteral("removeDuplicatesAction"));
@@ -91,6 +94,7 @@ RecipientPage::RecipientPage(QWidget* parent)
     connect(m_ui->findButton, &QPushButton::clicked, this, &RecipientPage::findTypedRecipient);
     connect(m_deleteRowsAction, &QAction::triggered, this, &RecipientPage::deleteSelectedRows);
     connect(m_previewRowAction, &QAction::triggered, this, &RecipientPage::previewCurrentRow);
+    connect(m_unmarkRowsAction, &QAction::triggered, this, &RecipientPage::unmarkSelectedRows);
     connect(m_removeDuplicatesAction, &QAction::triggered, this, &RecipientPage::removeDuplicates);
     connect(m_ui->searchEdit, &QLineEdit::returnPressed, this,
             [this] { findNext(m_ui->searchEdit->text()); });
@@ -557,6 +561,28 @@ void RecipientPage::deleteSelectedRows()
             QString(), true, Prompt::Button::No) != Prompt::Button::Yes)
         return;
     guarded([&] { m_dm->recipients->removeRows(rows); });
+}
+
+void RecipientPage::unmarkSelectedRows()
+{
+    if (!m_dm)
+        return;
+    const QVector<int> rows = selectedRows();
+    if (rows.isEmpty())
+        return;
+    if (prompt().question(QStringLiteral("确定把选中的 %1 行标记为未打印吗？").arg(rows.size()),
+                          QString(), true, Prompt::Button::No) != Prompt::Button::Yes)
+        return;
+    Dataset* att = m_dm->recipients;
+    QVector<qint64> ids;
+    for (int row : rows)
+        ids << att->rowId(row);
+    const int current = att->recNo();
+    if (!guarded([&] { PrintMarks::clearMarks(m_dm->database(), ids); }))
+        return;
+    att->refresh();
+    if (current >= 0 && current < att->recordCount())
+        att->moveTo(current);
 }
 
 void RecipientPage::fillCities()

@@ -48,6 +48,9 @@ public:
     // "删除选择行": asks, then deletes the rows selected in the grid, all or
     // none.
     void deleteSelectedRows();
+    // "标记为未打印": after asking, the selected rows lose their print marks
+    // (a jammed form), so that "未打印" offers them again.
+    void unmarkSelectedRows();
     // A double click on a row: its values go into the boxes, and "保存"
     // changes that row instead of adding one. Typed text not yet saved is
     // given up only when the user agrees. "取消修改" goes back to adding.
@@ -102,6 +105,7 @@ private:
     QMenu* m_gridMenu;
     QAction* m_deleteRowsAction;
     QAction* m_previewRowAction;
+    QAction* m_unmarkRowsAction;
     QAction* m_removeDuplicatesAction;
     PrintedFilter* m_printedFilter = nullptr;
     DataModule* m_dm = nullptr;
