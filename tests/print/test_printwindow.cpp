@@ -39,6 +39,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTabWidget>
 #include <QTableView>
@@ -172,31 +173,63 @@ void TestPrintWindow::batchSkipsBlankRows()
 
 void TestPrintWindow::batchListsRowsThatDoNotFit_data()
 {
+    QTest::addColumn<QString>("address"); // NAME3's
     QTest::addColumn<bool>("printAnyway");
-    QTest::newRow("print anyway") << true;
-    QTest::newRow("cancel") << false;
+    const QString tooLong = QStringLiteral("北京市海淀区中关村南大街").repeated(20);
+    // One line of 17 characters in a box 11 characters wide at 10 pt.
+    const QString smaller = QStringLiteral("北京市海淀区中关村南大街二十七号");
+    QTest::newRow("lost text, print anyway") << tooLong << true;
+    QTest::newRow("lost text, cancel") << tooLong << false;
+    QTest::newRow("shrunk text") << smaller << true;
 }
 
+// Rows that would lose text are asked about before the job; rows whose text
+// only shrank below 8 pt print without a question and are named afterwards.
 void TestPrintWindow::batchListsRowsThatDoNotFit()
 {
+    QFETCH(QString, address);
     QFETCH(bool, printAnyway);
     FieldFitStore::setFit(m_f->dm()->database(), m_f->session().currentTemplate, "A_Address", true);
+    DesignSurface* surface = findWidget<DesignPage>("TabModel")->surface();
+    FieldControl* box = surface->fieldControl("A_Address");
+    box->resize(150, box->height());
     QSqlQuery q(m_f->dm()->database());
     q.exec("UPDATE Exp_Att_Info SET Address = '北京'");
-    q.exec("UPDATE Exp_Att_Info SET Address = '" +
-           QStringLiteral("北京市海淀区中关村南大街").repeated(20) + "' WHERE Name = 'NAME3'");
+    q.exec("UPDATE Exp_Att_Info SET Address = '" + address + "' WHERE Name = 'NAME3'");
     m_f->dm()->recipients->refresh();
+    const bool lost = address.size() > 100;
     m_f->prompt.answers.enqueue(Prompt::Button::Ok);
     m_f->prompt.answers.enqueue(printAnyway ? Prompt::Button::Ok : Prompt::Button::Cancel);
     QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
-    const ScriptedPrompt::Shown warning = m_f->prompt.shown.value(1);
-    QCOMPARE(warning.kind, QString("question"));
-    QCOMPARE(warning.text, QStringLiteral("以下收件人的内容超出打印范围：\n第 3 行 NAME3"));
-    QVERIFY(warning.defaultButton == Prompt::Button::Cancel);
     if (printAnyway)
         QCOMPARE(pdfPages("job.pdf"), 5);
     else
         QVERIFY(!QFile::exists("job.pdf"));
+    QStringList questions;
+    for (const ScriptedPrompt::Shown& shown : std::as_const(m_f->prompt.shown))
+        if (shown.kind == "question")
+            questions << shown.text;
+    if (lost) {
+        QCOMPARE(questions.size(), 2);
+        const ScriptedPrompt::Shown warning = m_f->prompt.shown.value(1);
+        QCOMPARE(warning.text, QStringLiteral("以下收件人的内容打印不下：\n"
+                                              "第 3 行 NAME3：收件详细地址在框底截断，以“…”结尾"));
+        QVERIFY(warning.defaultButton == Prompt::Button::Cancel);
+        QVERIFY2(m_f->prompt.messages().isEmpty(), qPrintable(m_f->prompt.messages().join('|')));
+        return;
+    }
+    // Only the batch question; the notice follows the job.
+    QCOMPARE(questions.size(), 1);
+    QCOMPARE(m_f->prompt.messages().size(), 1);
+    const QStringList notice = m_f->prompt.messages().first().split('\n');
+    QCOMPARE(notice.size(), 2);
+    QCOMPARE(notice.first(), QStringLiteral("以下收件人的内容被缩小到 8 号字以下："));
+    const auto m = QRegularExpression(
+                       QStringLiteral("^第 3 行 NAME3：收件详细地址被缩小到 (\\d(\\.5)?) 号字$"))
+                       .match(notice.last());
+    QVERIFY2(m.hasMatch(), qPrintable(notice.last()));
+    QVERIFY(m.captured(1).toDouble() >= 6 && m.captured(1).toDouble() < 8);
+    QVERIFY(pdfText("job.pdf").remove('\n').contains(address));
 }
 
 void TestPrintWindow::batchRefusals()
@@ -578,14 +611,16 @@ void TestPrintWindow::batchPrintsTheChosenRows_data()
     QTest::addColumn<int>("kind"); // Prompt::RowsChoice::Kind, or -1 for cancel
     QTest::addColumn<QString>("range");
     QTest::addColumn<QStringList>("printed"); // names; empty: nothing printed
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("message");     // or the question's first line when printed
     using Kind = Prompt::RowsChoice::Kind;
+    const QString paper = QStringLiteral("，请确保打印机正确设置并已放置了合适的纸张。");
     QTest::newRow("selected") << int(Kind::Selected) << QString() << QStringList({"NAME2", "NAME4"})
-                              << QString();
+                              << QStringLiteral("此操作将打印选中的 2 行") + paper;
     QTest::newRow("unprinted") << int(Kind::Unprinted) << QString()
-                               << QStringList({"NAME2", "NAME3", "NAME4"}) << QString();
+                               << QStringList({"NAME2", "NAME3", "NAME4"})
+                               << QStringLiteral("此操作将打印未打印的 3 行") + paper;
     QTest::newRow("range") << int(Kind::Range) << "3-5" << QStringList({"NAME3", "NAME4", "NAME5"})
-                           << QString();
+                           << QStringLiteral("此操作将打印第 3-5 行（共 3 行）") + paper;
     QTest::newRow("bad range") << int(Kind::Range) << "4-9" << QStringList()
                                << QStringLiteral("行号超出范围：“4-9”，共有 5 行");
     QTest::newRow("cancelled") << -1 << QString() << QStringList() << QString();
@@ -625,8 +660,12 @@ void TestPrintWindow::batchPrintsTheChosenRows()
         return;
     }
     QVERIFY2(m_f->prompt.messages().isEmpty(), qPrintable(m_f->prompt.messages().join('|')));
-    QVERIFY(m_f->prompt.shown.value(0).text.contains(
-        QStringLiteral("将打印 %1 张运单到文件").arg(printed.size())));
+    // The question says what is printed, then how many waybills.
+    const QStringList question = m_f->prompt.shown.value(0).text.split('\n');
+    QCOMPARE(question.size(), 2);
+    QCOMPARE(question.first(), message);
+    QVERIFY(
+        question.last().startsWith(QStringLiteral("将打印 %1 张运单到文件").arg(printed.size())));
     QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), printed.size());
     const QString text = pdfText(m_f->tmp.filePath("job.pdf"));
     for (int i = 1; i <= 5; ++i) {
@@ -670,6 +709,56 @@ void TestPrintWindow::rowsDialogOffersWhatPrints()
     QCOMPARE(c.range, QString("1-2,5"));
 }
 
+void TestPrintWindow::rowsChoiceStartsOnWhatTheGridShows_data()
+{
+    QTest::addColumn<bool>("select");          // rows 2 and 4 selected in the grid
+    QTest::addColumn<int>("filter");           // PrintedFilter::Show
+    QTest::addColumn<int>("initial");          // Prompt::RowsChoice::Kind
+    QTest::addColumn<QString>("checkedRadio"); // in the dialog
+    using Kind = Prompt::RowsChoice::Kind;
+    QTest::newRow("nothing selected") << false << 0 << int(Kind::All) << "All_Rows_Radio";
+    QTest::newRow("rows selected") << true << 0 << int(Kind::Selected) << "Selected_Rows_Radio";
+    QTest::newRow("unprinted shown")
+        << false << 1 << int(Kind::Unprinted) << "Unprinted_Rows_Radio";
+    QTest::newRow("unprinted shown, rows selected")
+        << true << 1 << int(Kind::Selected) << "Selected_Rows_Radio";
+    QTest::newRow("printed shown") << false << 2 << int(Kind::All) << "All_Rows_Radio";
+}
+
+void TestPrintWindow::rowsChoiceStartsOnWhatTheGridShows()
+{
+    QFETCH(bool, select);
+    QFETCH(int, filter);
+    QFETCH(int, initial);
+    QFETCH(QString, checkedRadio);
+    QSqlQuery q(m_f->dm()->database());
+    q.exec("UPDATE Exp_Att_Info SET Print_Count = 1, Printed_At = '2026-01-01 08:00:00' "
+           "WHERE Name = 'NAME1'");
+    m_f->dm()->recipients->refresh();
+    RecipientPage* page = findWidget<RecipientPage>("TabSheet2");
+    findWidget<QTabWidget>("TabMain")->setCurrentIndex(1);
+    page->findChild<QComboBox*>("Printed_Filter_Box")->setCurrentIndex(filter);
+    QTableView* grid = page->findChild<QTableView*>("DBGrid1");
+    grid->clearSelection();
+    if (select)
+        for (int row : {1, 3})
+            grid->selectionModel()->select(grid->model()->index(row - (filter == 1 ? 1 : 0), 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    m_f->prompt.rowChoices.enqueue(std::nullopt);
+    QTest::mouseClick(page->findChild<QToolButton*>("All_Prt_Btn"), Qt::LeftButton);
+    QCOMPARE(m_f->prompt.rowOffers.size(), 1);
+    const Prompt::RowsOffer offer = m_f->prompt.rowOffers.first();
+    QCOMPARE(int(offer.initial), initial);
+    QCOMPARE(offer.selectedCount, select ? 2 : 0);
+    // The dialog opens on that choice, and OK takes it.
+    PrintRowsDialog dialog(offer);
+    QVERIFY(dialog.findChild<QRadioButton*>(checkedRadio)->isChecked());
+    QCOMPARE(int(dialog.choice().kind), initial);
+    // A choice that prints nothing is never where the dialog starts.
+    PrintRowsDialog none(Prompt::RowsOffer{5, 0, 0, Prompt::RowsChoice::Kind(initial)});
+    QCOMPARE(int(none.choice().kind), int(Prompt::RowsChoice::Kind::All));
+}
+
 void TestPrintWindow::printLogReprintsAJobsRows()
 {
     m_f->prompt.rowChoices.enqueue(Prompt::RowsChoice{Prompt::RowsChoice::Kind::Range, "2-4"});
@@ -696,6 +785,9 @@ void TestPrintWindow::printLogReprintsAJobsRows()
     QVERIFY(dialog->findChild<QPushButton*>("Reprint_Btn")->isEnabled());
     QTest::mouseClick(dialog->findChild<QPushButton*>("Reprint_Btn"), Qt::LeftButton);
 
+    QCOMPARE(m_f->prompt.shown.value(0).text.split('\n').value(0),
+             QStringLiteral("此操作将重新打印所选打印记录中的 2 行，"
+                            "请确保打印机正确设置并已放置了合适的纸张。"));
     QVERIFY(m_f->prompt.shown.value(0).text.contains("将打印 2 张运单到文件"));
     QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 2);
     const QString text = pdfText(m_f->tmp.filePath("job.pdf"));

@@ -38,6 +38,8 @@ private Q_SLOTS:
     void batchPrintsTheChosenRows_data();
     void batchPrintsTheChosenRows();
     void rowsDialogOffersWhatPrints();
+    void rowsChoiceStartsOnWhatTheGridShows_data();
+    void rowsChoiceStartsOnWhatTheGridShows();
     void printLogReprintsAJobsRows();
     void calibrationDialogShowsAndSavesTheCurrentPrinters();
     void printerIsRememberedPerTemplate();

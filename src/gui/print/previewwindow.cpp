@@ -121,13 +121,14 @@ void PreviewWindow::drawCurrentRow()
                                        PrintGeometry::kDesignDpi, PrintGeometry::kDesignDpi,
                                        Calibration(), fits);
             // Text that will not print whole is outlined in red.
-            const QStringList misfits =
+            const Misfits misfits =
                 RecordRenderer::misfits(fields, fits, font, &image, image.width(), image.height());
             p.setPen(QPen(Qt::red, 1));
             p.setBrush(Qt::NoBrush);
             for (const RenderField& r : fields)
-                if (misfits.contains(r.field->key))
-                    p.drawRect(RecordRenderer::textRect(r, fits, font, &image));
+                for (const Misfit& m : misfits)
+                    if (m.field == r.field)
+                        p.drawRect(RecordRenderer::textRect(r, fits, font, &image));
         });
     }
     m_rendered = image;
