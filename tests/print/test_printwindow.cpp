@@ -21,6 +21,7 @@
 #include "gui/templates/designpage.h"
 #include "gui/templates/designsurface.h"
 #include "gui/templates/pagesetupdialog.h"
+#include "print/calibration.h"
 #include "print/calibrationcommands.h"
 #include "print/printerchoice.h"
 #include "print/printerstore.h"
@@ -475,14 +476,19 @@ void TestPrintWindow::printCurrentRowFromTheGrid()
 
 void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed_data()
 {
+    QTest::addColumn<bool>("testSheet"); // else a single-record print
     QTest::addColumn<bool>("replace");
-    QTest::newRow("Yes") << true;
-    QTest::newRow("No") << false;
+    QTest::newRow("single record, Yes") << false << true;
+    QTest::newRow("single record, No") << false << false;
+    QTest::newRow("test sheet, Yes") << true << true;
+    QTest::newRow("test sheet, No") << true << false;
 }
 
-// A single-record print into the file that a batch just filled asks first.
+// A single-record print or a test sheet into the file that a batch just
+// filled asks first.
 void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed()
 {
+    QFETCH(bool, testSheet);
     QFETCH(bool, replace);
     QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     QCOMPARE(pdfPages("job.pdf"), 5);
@@ -493,9 +499,16 @@ void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed()
     }();
     m_f->prompt.clear();
     m_f->prompt.answers.enqueue(replace ? Prompt::Button::Yes : Prompt::Button::No);
-    m_f->preview()->show();
-    QTest::mouseClick(m_f->preview()->findChild<QToolButton*>("Print_Btn"), Qt::LeftButton);
-    m_f->preview()->close();
+    if (testSheet) {
+        QVERIFY(PrintActions::printTestSheet(
+                    m_f->dm(), m_f->session(), findWidget<DesignPage>("TabModel")->surface(),
+                    [this](QPrinter* p) { return m_f->main()->preparePrinter(p); },
+                    Calibration()) == replace);
+    } else {
+        m_f->preview()->show();
+        QTest::mouseClick(m_f->preview()->findChild<QToolButton*>("Print_Btn"), Qt::LeftButton);
+        m_f->preview()->close();
+    }
     QCOMPARE(m_f->prompt.shown.size(), 1);
     const ScriptedPrompt::Shown q = m_f->prompt.shown.at(0);
     QCOMPARE(q.kind, QString("question"));

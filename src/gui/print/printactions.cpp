@@ -230,6 +230,8 @@ bool printTestSheet(DataModule* dm, const Session& session, const DesignSurface*
     }
     if (pageSetup && !pageSetup(printer))
         return false;
+    if (!PrinterStore::confirmOverwrite(printer))
+        return false;
     QString error;
     if (!guarded([&] {
             error = TestSheet::print(printer, dm, SurfacePositions(surface), session, calibration);

@@ -34,7 +34,8 @@ void showPrintLog(DataModule* dm, const Session& session, const DesignSurface* s
 // test sheet prints the live design with the values shown.
 void showCalibration(DataModule* dm, const Session& session, const DesignSurface* surface,
                      const PageSetup& pageSetup, QWidget* parent);
-// Prints the test sheet on the program's printer. Returns whether it was.
+// Prints the test sheet on the program's printer, asking before it replaces
+// a PDF file. Returns whether it was printed.
 bool printTestSheet(DataModule* dm, const Session& session, const DesignSurface* surface,
                     const PageSetup& pageSetup, const Calibration& calibration);
 
