@@ -319,6 +319,8 @@ void TestPrintWindow::previewZoomAndPaging()
     QVERIFY(!m_f->main()->isVisible());
     QCOMPARE(pv->naturalSize(), QSize(800, 442));
     QCOMPARE(pv->findChild<QComboBox*>("ComboBox1")->currentText(), QString("100%"));
+    // Its caption, and which waybill of how many.
+    QCOMPARE(pv->windowTitle(), QStringLiteral("打印预览 - 第 1 / 5 张"));
 
     const std::pair<const char*, QSize> zooms[] = {{"75%", QSize(600, 331)},
                                                    {"50%", QSize(400, 221)},
@@ -331,13 +333,15 @@ void TestPrintWindow::previewZoomAndPaging()
         QCOMPARE(pv->findChild<QLabel*>("Model_BKimg")->size(), size);
     }
 
-    // Paging renders at natural size; the list keeps its entry.
+    // Paging keeps the zoom the list shows.
     pv->findChild<QComboBox*>("ComboBox1")->setCurrentText("200%");
     pv->applyZoom();
     QTest::mouseClick(pv->findChild<QToolButton*>("Next_Pg_Btn"), Qt::LeftButton);
-    QCOMPARE(pv->findChild<QLabel*>("Model_BKimg")->size(), QSize(800, 442));
+    QCOMPARE(pv->findChild<QLabel*>("Model_BKimg")->size(), QSize(1600, 884));
     QCOMPARE(pv->findChild<QComboBox*>("ComboBox1")->currentText(), QString("200%"));
     QCOMPARE(m_f->dm()->recipients->recNo(), 1);
+    QCOMPARE(pv->windowTitle(), QStringLiteral("打印预览 - 第 2 / 5 张"));
+    QCOMPARE(pv->renderedImage().size(), QSize(800, 442)); // drawn anew at natural size
 
     auto states = [&] {
         return QVector<bool>{pv->findChild<QToolButton*>("First_Pg_Btn")->isEnabled(),
@@ -348,6 +352,7 @@ void TestPrintWindow::previewZoomAndPaging()
     QTest::mouseClick(pv->findChild<QToolButton*>("Last_Pg_Btn"), Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({true, true, false, false}));
     QCOMPARE(m_f->dm()->recipients->recNo(), 4);
+    QCOMPARE(pv->windowTitle(), QStringLiteral("打印预览 - 第 5 / 5 张"));
     QTest::mouseClick(pv->findChild<QToolButton*>("Prior_Pg_Btn"), Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({true, true, true, true}));
     pv->showNextRow(); // reaches the last row: all still on
