@@ -33,6 +33,7 @@
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -47,6 +48,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QtMath>
 #include <QtTest>
 
 namespace
@@ -436,6 +438,51 @@ void TestPrintWindow::previewOutlinesTextThatDoesNotFit()
     pv->show();
     QVERIFY(redPixels(pv->renderedImage()) > plain + 20);
     pv->close();
+}
+
+// Text that does not fit its box even at 6 pt: the preview, like the paper,
+// shows only the whole lines the box holds, nothing of the next one.
+void TestPrintWindow::previewShowsWholeLinesOnly()
+{
+    const QString model = m_f->session().currentTemplate;
+    DesignSurface* surface = findWidget<DesignPage>("TabModel")->surface();
+    FieldControl* box = surface->fieldControl("A_Address");
+    box->resize(150, box->height());
+    QImage design(10, 10, QImage::Format_RGB32);
+    design.setDotsPerMeterX(qRound(96 / 0.0254));
+    design.setDotsPerMeterY(qRound(96 / 0.0254));
+    QFont smallest = m_f->session().printFont();
+    smallest.setPointSizeF(6);
+    const QFontMetricsF fm(smallest, &design);
+    // Room for one line and half of the next.
+    const int height = qCeil(fm.height() + fm.lineSpacing() / 2);
+    FieldFitStore::setFit(m_f->dm()->database(), model, "A_Address", true);
+    FieldFitStore::setHeight(m_f->dm()->database(), model, "A_Address", height);
+    QSqlQuery q(m_f->dm()->database());
+    q.exec("UPDATE Exp_Att_Info SET Address = '" +
+           QStringLiteral("北京市海淀区中关村南大街").repeated(20) + "'");
+    m_f->dm()->recipients->refresh();
+    m_f->dm()->recipients->moveTo(0);
+    PreviewWindow* pv = m_f->preview();
+    pv->show();
+    const QImage shown = pv->renderedImage();
+    pv->close();
+    const QImage background(m_f->tmp.filePath("bkbmp/generic.bmp"));
+    const QPoint at = box->pos() - surface->backgroundImage()->pos();
+    // Dark ink drawn into the picture (not the red outline), inside the box.
+    auto inkIn = [&](int fromY, int toY) {
+        int ink = 0;
+        for (int y = fromY; y < toY; ++y)
+            for (int x = at.x() + 2; x < at.x() + 148; ++x) {
+                const QRgb c = shown.pixel(x, y);
+                const QRgb b = background.pixel(x, y);
+                ink += qRed(c) < 100 && qGreen(c) < 100 && qBlue(c) < 100 && c != b;
+            }
+        return ink;
+    };
+    const int secondLine = at.y() + qCeil(fm.lineSpacing());
+    QVERIFY(inkIn(at.y(), secondLine) > 20);
+    QCOMPARE(inkIn(secondLine, at.y() + height - 1), 0);
 }
 
 void TestPrintWindow::previewWithoutItsPicture()

@@ -27,6 +27,7 @@ private Q_SLOTS:
     void previewZoomAndPaging();
     void previewDrawsTheCurrentRows();
     void previewOutlinesTextThatDoesNotFit();
+    void previewShowsWholeLinesOnly();
     void previewWithoutItsPicture();
     void printCurrentRowFromTheGrid();
     void existingPdfIsReplacedOnlyWhenConfirmed_data();
