@@ -62,15 +62,16 @@ public:
     virtual SaveChoice saveDiscardCancel(const QString& text, const QString& caption) = 0;
     // Which recipient rows a batch prints: all, those selected in the grid,
     // those not yet printed, or a range of row numbers ("1-20,25").
-    struct RowsOffer {
-        int rowCount = 0;
-        int selectedCount = 0;
-        int unprintedCount = 0;
-    };
     struct RowsChoice {
         enum class Kind { All, Selected, Unprinted, Range };
         Kind kind = Kind::All;
         QString range;
+    };
+    struct RowsOffer {
+        int rowCount = 0;
+        int selectedCount = 0;
+        int unprintedCount = 0;
+        RowsChoice::Kind initial = RowsChoice::Kind::All; // the choice made at first
     };
     // Nothing when cancelled. Prompts without a dialog of their own take all rows.
     virtual std::optional<RowsChoice> printRows(const RowsOffer& offer)

@@ -286,7 +286,7 @@ void MainWindow::printRecipients()
     PrintActions::printBatch(
         m_dm, *m_session, designPage()->surface(),
         [this](QPrinter* printer) { return preparePrinter(printer); },
-        m_ui->recipientPage->selectedRows());
+        m_ui->recipientPage->selectedRows(), m_ui->recipientPage->showsUnprintedOnly());
 }
 
 void MainWindow::chooseFont()

@@ -514,45 +514,84 @@ Result printCurrent(QPrinter* printer, DataModule* dm, const FieldPositions& pos
     return run(printer, dm, positions, session, nullptr, Rows::Current);
 }
 
-QString overflowReport(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
-                       const Session& session, const QVector<int>& rows, bool all)
+namespace
+{
+
+QString sizeText(double points)
+{
+    return QString::number(points, 'g', 3);
+}
+
+// What happens to one field, for the report.
+QString misfitText(const Misfit& m)
+{
+    const QString& caption = m.field->caption;
+    switch (m.kind) {
+    case Misfit::Kind::Shrunk:
+        return QStringLiteral("%1被缩小到 %2 号字").arg(caption, sizeText(m.pointSize));
+    case Misfit::Kind::Cut:
+        return QStringLiteral("%1在框底截断，以“…”结尾").arg(caption);
+    case Misfit::Kind::TooWide:
+        return QStringLiteral("%1的框太窄，放不下一个字").arg(caption);
+    case Misfit::Kind::OffPaper:
+        break;
+    }
+    return QStringLiteral("%1超出纸张").arg(caption);
+}
+
+QString rowLine(int row, const QString& name, const QStringList& what)
+{
+    QString head = QStringLiteral("第 %1 行").arg(row + 1);
+    if (!name.trimmed().isEmpty())
+        head += QLatin1Char(' ') + name.trimmed();
+    return head + QStringLiteral("：") + what.join(QStringLiteral("；"));
+}
+
+} // namespace
+
+FitReport fitReport(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
+                    const Session& session, const QVector<int>& rows, bool all)
 {
     const QFont font = session.printFont();
     Dataset* att = dm->recipients;
-    QVector<int> which = rows;
-    if (all) {
-        which.clear();
-        for (int i = 0; i < att->recordCount(); ++i)
-            which << i;
-    }
+    const QVector<int> which = all ? RowSelection::allRows(att->recordCount()) : rows;
     if (which.isEmpty())
-        return QString();
+        return {};
     const Calibration calibration = Calibration::load(dm->database(), session.currentTemplate,
                                                       Calibration::printerKey(printer));
     const FieldFits fits = FieldFitStore::load(dm->database(), session.currentTemplate);
     const QRectF page = printer->pageLayout().fullRectPixels(printer->resolution());
     const int nameField = att->fieldIndex(QStringLiteral("Name"));
     const int before = att->recNo();
-    QStringList lines;
+    QStringList shrunk;
+    QStringList notFitting;
     att->disableControls();
     for (int row : which) {
         att->moveTo(row);
         const RecordFields fields =
             RecordRenderer::collect(dm->templates, dm->sender, att, positions);
-        if (RecordRenderer::misfits(fields, fits, font, printer, page.width(), page.height(),
-                                    calibration)
-                .isEmpty())
-            continue;
-        lines << QStringLiteral("第 %1 行 %2")
-                     .arg(row + 1)
-                     .arg(nameField >= 0 ? att->cellText(row, nameField) : QString());
+        QStringList smaller;
+        QStringList lost;
+        for (const Misfit& m : RecordRenderer::misfits(fields, fits, font, printer, page.width(),
+                                                       page.height(), calibration))
+            (m.kind == Misfit::Kind::Shrunk ? smaller : lost) << misfitText(m);
+        const QString name = nameField >= 0 ? att->cellText(row, nameField) : QString();
+        if (!smaller.isEmpty())
+            shrunk << rowLine(row, name, smaller);
+        if (!lost.isEmpty())
+            notFitting << rowLine(row, name, lost);
     }
     if (before >= 0)
         att->moveTo(before);
     att->enableControls();
-    if (lines.isEmpty())
-        return QString();
-    return QStringLiteral("以下收件人的内容超出打印范围：\n") + lines.join(QLatin1Char('\n'));
+    FitReport report;
+    if (!shrunk.isEmpty())
+        report.shrunk = QStringLiteral("以下收件人的内容被缩小到 8 号字以下：\n") +
+                        shrunk.join(QLatin1Char('\n'));
+    if (!notFitting.isEmpty())
+        report.notFitting =
+            QStringLiteral("以下收件人的内容打印不下：\n") + notFitting.join(QLatin1Char('\n'));
+    return report;
 }
 
 } // namespace BatchPrint

@@ -45,12 +45,21 @@ Result printRows(QPrinter* printer, DataModule* dm, const FieldPositions& positi
 Result printCurrent(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
                     const Session& session);
 
-// The rows (all, or the given 0-based ones) whose text would leave the
-// printer's paper, leave a fitted box or shrink below 8 pt: "以下收件人的内容
-// 超出打印范围：" and one line per row with its number as the grid shows it
-// and its name; empty when every row prints whole. The cursor stays put.
-// Throws DataError.
-QString overflowReport(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
-                       const Session& session, const QVector<int>& rows, bool all);
+// What a look over the rows to print found, before the job: each text a
+// heading and one line per row (its number as the grid shows it, its name,
+// and for each field concerned the field's caption and what happens to it).
+struct FitReport {
+    // Rows that print whole but with a field shrunk below 8 pt: "以下收件人
+    // 的内容被缩小到 8 号字以下：" — something to know, not to decide.
+    QString shrunk;
+    // Rows with a field that leaves the paper or does not fit its box even
+    // at 6 pt: "以下收件人的内容打印不下：".
+    QString notFitting;
+};
+
+// The report over the rows (all, or the given 0-based ones) on the
+// printer's paper. The cursor stays put. Throws DataError.
+FitReport fitReport(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
+                    const Session& session, const QVector<int>& rows, bool all);
 
 } // namespace BatchPrint

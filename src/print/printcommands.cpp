@@ -32,7 +32,7 @@
 namespace PrintCommands
 {
 
-QString batchQuestion(int waybills, const QPrinter* printer)
+QString batchQuestion(const QString& what, int waybills, const QPrinter* printer)
 {
     QString where;
     if (printer && printer->outputFormat() == QPrinter::PdfFormat)
@@ -43,8 +43,11 @@ QString batchQuestion(int waybills, const QPrinter* printer)
         where = QStringLiteral("将打印 %1 张运单到打印机 %2，是否继续？")
                     .arg(waybills)
                     .arg(printer ? printer->printerName() : QString());
-    return QStringLiteral(
-               "此操作将打印表中所有记录，请确保打印机正确设置并已放置了合适的纸张，继续？.\n") +
+    if (what.isEmpty())
+        return QStringLiteral("此操作将打印表中所有记录，请确保打印机正确设置并已放置了合适的纸张，"
+                              "继续？.\n") +
+               where;
+    return QStringLiteral("此操作将%1，请确保打印机正确设置并已放置了合适的纸张。\n").arg(what) +
            where;
 }
 
@@ -175,15 +178,17 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
         }
         return ExitCode::Done;
     }
-    // The command goes on: the list is a warning on standard error.
+    // The command goes on: the lists are warnings on standard error.
     if (!guarded([&] {
-            const QString overflow = BatchPrint::overflowReport(
-                &printer, dm, StoredPositions(model), session, rows, all);
-            if (!overflow.isEmpty()) {
-                const QByteArray bytes = (overflow + QLatin1Char('\n')).toUtf8();
+            const BatchPrint::FitReport report =
+                BatchPrint::fitReport(&printer, dm, StoredPositions(model), session, rows, all);
+            for (const QString& list : {report.shrunk, report.notFitting}) {
+                if (list.isEmpty())
+                    continue;
+                const QByteArray bytes = (list + QLatin1Char('\n')).toUtf8();
                 std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-                std::fflush(stderr);
             }
+            std::fflush(stderr);
         }))
         return ExitCode::Failed;
     BatchPrint::Result r;

@@ -30,7 +30,9 @@ QString printSynopsis();
 // waylark log: the print log, tab-separated, newest first, on standard output.
 ExitCode::Code runLogCommand(const QStringList& args, DataModule* dm, Session& session);
 
-// The batch question: the design's question, then how many waybills go where.
-QString batchQuestion(int waybills, const QPrinter* printer);
+// The batch question: what is printed, then how many waybills go where.
+// `what` starts with its verb ("打印选中的 2 行"); empty is the whole table,
+// asked in the design's words.
+QString batchQuestion(const QString& what, int waybills, const QPrinter* printer);
 
 } // namespace PrintCommands

@@ -92,16 +92,10 @@ const FieldFit* fitOf(const FieldFits& fits, const RenderField& r)
     return it != fits.constEnd() && it->fit ? &*it : nullptr;
 }
 
-bool hardToRead(const TextFit::Result& fitted)
-{
-    return fitted.overflowed || fitted.font.pointSizeF() < TextFit::kReadablePointSize;
-}
-
 } // namespace
 
 void drawRecord(QPainter& painter, const RecordFields& fields, const QColor& colour, double dpiX,
-                double dpiY, const Calibration& calibration, const FieldFits& fits,
-                QStringList* misfits)
+                double dpiY, const Calibration& calibration, const FieldFits& fits)
 {
     painter.setPen(colour);
     painter.setBrush(Qt::NoBrush);
@@ -122,37 +116,26 @@ void drawRecord(QPainter& painter, const RecordFields& fields, const QColor& col
         const QRectF box = fitBox(r, *fit, p, metrics, dpiX, dpiY);
         const TextFit::Result fitted =
             TextFit::fit(r.text, box.width(), box.height(), font, painter.device());
-        if (misfits && hardToRead(fitted))
-            misfits->append(r.field->key);
         const bool shrunk = fitted.font.pointSizeF() != font.pointSizeF();
         const QFontMetricsF smaller(fitted.font, painter.device());
         const QFontMetricsF& fm = shrunk ? smaller : metrics;
-        // Only text that does not fit needs cutting at the box's end.
-        if (fitted.overflowed) {
-            painter.save();
-            painter.setClipRect(box);
-        }
         if (shrunk)
             painter.setFont(fitted.font);
         double y = box.top() + fm.ascent();
-        for (const QString& line : fitted.lines) {
-            if (y - fm.ascent() >= box.bottom())
-                break;
+        for (const QString& line : fitted.printed) {
             painter.drawText(QPointF(box.left(), y), line);
             y += fm.lineSpacing();
         }
-        if (fitted.overflowed)
-            painter.restore();
-        else if (shrunk)
+        if (shrunk)
             painter.setFont(font);
     }
 }
 
-QStringList misfits(const RecordFields& fields, const FieldFits& fits, const QFont& font,
-                    QPaintDevice* device, double pageWidth, double pageHeight,
-                    const Calibration& calibration)
+Misfits misfits(const RecordFields& fields, const FieldFits& fits, const QFont& font,
+                QPaintDevice* device, double pageWidth, double pageHeight,
+                const Calibration& calibration)
 {
-    QStringList out;
+    Misfits out;
     const double dpiX = device->logicalDpiX();
     const double dpiY = device->logicalDpiY();
     const QFontMetricsF metrics(font, device);
@@ -161,16 +144,31 @@ QStringList misfits(const RecordFields& fields, const FieldFits& fits, const QFo
             continue;
         const QPointF p =
             calibration.apply(PrintGeometry::devicePoint(r.offset, dpiX, dpiY), dpiX, dpiY);
+        Misfit m;
+        m.field = r.field;
+        m.pointSize = font.pointSizeF();
         if (const FieldFit* fit = fitOf(fits, r)) {
             const QRectF box = fitBox(r, *fit, p, metrics, dpiX, dpiY);
             const TextFit::Result fitted =
                 TextFit::fit(r.text, box.width(), box.height(), font, device);
-            if (hardToRead(fitted) || box.right() > pageWidth || box.bottom() > pageHeight)
-                out << r.field->key;
+            m.pointSize = fitted.font.pointSizeF();
+            if (box.right() > pageWidth || box.bottom() > pageHeight)
+                m.kind = Misfit::Kind::OffPaper;
+            else if (fitted.cut())
+                m.kind = Misfit::Kind::Cut;
+            else if (fitted.overflowed)
+                m.kind = Misfit::Kind::TooWide;
+            else if (m.pointSize < TextFit::kReadablePointSize)
+                m.kind = Misfit::Kind::Shrunk;
+            else
+                continue;
         } else if (p.x() + metrics.horizontalAdvance(r.text) > pageWidth ||
                    p.y() + metrics.height() > pageHeight) {
-            out << r.field->key;
+            m.kind = Misfit::Kind::OffPaper;
+        } else {
+            continue;
         }
+        out << m;
     }
     return out;
 }

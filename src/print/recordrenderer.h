@@ -25,6 +25,20 @@ struct RenderField {
 };
 using RecordFields = QVector<RenderField>;
 
+// A field that does not print as designed, and why.
+struct Misfit {
+    enum class Kind {
+        Shrunk,   // fitted into its box below 8 pt: prints whole, smaller
+        Cut,      // more lines than its box holds even at 6 pt
+        TooWide,  // its box is narrower than one character at 6 pt
+        OffPaper, // it leaves the paper
+    };
+    const FieldInfo* field = nullptr;
+    Kind kind = Kind::Shrunk;
+    double pointSize = 0; // the size a fitted field is drawn at
+};
+using Misfits = QVector<Misfit>;
+
 // Where each field stands relative to the background picture.
 class FieldPositions
 {
@@ -63,18 +77,18 @@ RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
 // `colour`. The painter's font is used as it is set. A printer's
 // calibration moves and scales the places (never the preview's).
 // Fields switched to fit (`fits`) are wrapped and shrunk into their box
-// instead and clipped at its end; the keys of the fields whose text leaves
-// the page, leaves its box or shrinks below 8 pt are added to `misfits`.
+// instead; text that does not fit even then prints its whole lines that fit,
+// the last ending with "…".
 void drawRecord(QPainter& painter, const RecordFields& fields, const QColor& colour, double dpiX,
                 double dpiY, const Calibration& calibration = Calibration(),
-                const FieldFits& fits = {}, QStringList* misfits = nullptr);
+                const FieldFits& fits = {});
 
-// The keys of the fields that would leave the page or their box, or shrink
-// below 8 pt, when drawn with `font` on a page of pageWidth × pageHeight
-// device pixels of `device`.
-QStringList misfits(const RecordFields& fields, const FieldFits& fits, const QFont& font,
-                    QPaintDevice* device, double pageWidth, double pageHeight,
-                    const Calibration& calibration = Calibration());
+// The fields that would leave the page, not fit their box, or shrink below
+// 8 pt, when drawn with `font` on a page of pageWidth × pageHeight device
+// pixels of `device`; in drawing order.
+Misfits misfits(const RecordFields& fields, const FieldFits& fits, const QFont& font,
+                QPaintDevice* device, double pageWidth, double pageHeight,
+                const Calibration& calibration = Calibration());
 
 // The device rectangle a field's text takes: its box when it fits its box,
 // else its one line (no calibration, as in the preview).

@@ -1,6 +1,8 @@
 #include "print/textfit.h"
 
 #include <QFontMetricsF>
+#include <algorithm>
+#include <cmath>
 
 namespace
 {
@@ -106,6 +108,25 @@ bool narrow(const QStringList& lines, double width, const QFontMetricsF& fm)
     return true;
 }
 
+// The whole lines that fit `height`, at least one; when lines are left out
+// the last one shown ends with an ellipsis, shortened to keep to the width.
+QStringList wholeLines(const QStringList& lines, double width, double height,
+                       const QFontMetricsF& fm)
+{
+    const int room = 1 + int(std::floor((height - fm.height() + 0.01) / fm.lineSpacing()));
+    const int n = std::clamp(room, 1, int(lines.size()));
+    if (n == lines.size())
+        return lines;
+    QStringList out = lines.mid(0, n);
+    const QString ellipsis(QChar(0x2026));
+    QString& last = out.last();
+    while (!last.isEmpty() &&
+           (last.back().isSpace() || fm.horizontalAdvance(last + ellipsis) > width + 0.01))
+        last.chop(last.back().isLowSurrogate() && last.size() > 1 ? 2 : 1);
+    last += ellipsis;
+    return out;
+}
+
 } // namespace
 
 namespace TextFit
@@ -126,10 +147,13 @@ Result fit(const QString& text, double width, double height, const QFont& font,
         const QFontMetricsF fm(r.font, device);
         r.lines = wrapWith(text, width, fm);
         const bool fits = fm.height() + (r.lines.size() - 1) * fm.lineSpacing() <= height + 0.01;
-        if (fits && narrow(r.lines, width, fm))
+        if (fits && narrow(r.lines, width, fm)) {
+            r.printed = r.lines;
             return r;
+        }
         if (size <= kMinPointSize) {
             r.overflowed = true;
+            r.printed = wholeLines(r.lines, width, height, fm);
             return r;
         }
         size = qMax(kMinPointSize, size - kStepPointSize);

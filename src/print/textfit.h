@@ -16,9 +16,13 @@ constexpr double kStepPointSize = 0.5;
 constexpr double kReadablePointSize = 8.0;
 
 struct Result {
-    QStringList lines;
+    QStringList lines;       // the whole text, wrapped
     QFont font;              // the font the lines were laid out with
     bool overflowed = false; // the lines do not fit even at the smallest size
+    // The lines that go into the box: all of them, or when they are too many
+    // the whole lines that fit (at least one), the last ending with "…".
+    QStringList printed;
+    bool cut() const { return printed.size() < lines.size(); }
 };
 
 // Lines of `text` no wider than `width` device pixels of `device` (Chinese
@@ -27,7 +31,8 @@ struct Result {
 QStringList wrap(const QString& text, double width, const QFont& font, QPaintDevice* device);
 
 // The text wrapped at `width` with `font`, shrunk until its lines fit
-// `height` device pixels; text that fits is left at its size.
+// `height` device pixels; text that fits is left at its size. Text that does
+// not fit at the smallest size is cut after the last whole line that does.
 Result fit(const QString& text, double width, double height, const QFont& font,
            QPaintDevice* device);
 

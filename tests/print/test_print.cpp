@@ -419,6 +419,12 @@ private Q_SLOTS:
             << cjk << QStringLiteral("一二三四五") << 2 << QStringList() << false << 6.5 << 9.5;
         QTest::newRow("overflows at 6 pt") << cjk.repeated(5) << QStringLiteral("一二三四五") << 1
                                            << QStringList() << true << 6.0 << 6.0;
+        QTest::newRow("overflows a box of several lines")
+            << cjk.repeated(8) << QStringLiteral("一二三四五") << 3 << QStringList() << true << 6.0
+            << 6.0;
+        QTest::newRow("overflows a box lower than one line")
+            << cjk.repeated(2) << QStringLiteral("一二三四五") << 0 << QStringList() << true << 6.0
+            << 6.0;
     }
     void textFitsItsBox()
     {
@@ -436,7 +442,9 @@ private Q_SLOTS:
         font.setPointSizeF(10);
         const QFontMetricsF fm(font, &device);
         const double width = fm.horizontalAdvance(ruler) + 0.5;
-        const double height = fm.height() + (heightLines - 1) * fm.lineSpacing() + 0.5;
+        const double height = heightLines > 0
+                                  ? fm.height() + (heightLines - 1) * fm.lineSpacing() + 0.5
+                                  : fm.height() / 2;
 
         const TextFit::Result r = TextFit::fit(text, width, height, font, &device);
         if (!lines.isEmpty())
@@ -450,8 +458,23 @@ private Q_SLOTS:
         const QFontMetricsF used(r.font, &device);
         for (const QString& l : r.lines)
             QVERIFY(used.horizontalAdvance(l) <= width);
-        if (!overflowed)
+        if (!overflowed) {
             QVERIFY(used.height() + (r.lines.size() - 1) * used.lineSpacing() <= height);
+            QCOMPARE(r.printed, r.lines);
+            return;
+        }
+        // Too much even at 6 pt: whole lines as many as the box holds (one at
+        // the least), the last cut short with "…", the rest left out.
+        const QString ellipsis = QStringLiteral("…");
+        QVERIFY(r.cut());
+        QVERIFY(!r.printed.isEmpty());
+        if (r.printed.size() > 1)
+            QVERIFY(used.height() + (r.printed.size() - 1) * used.lineSpacing() <= height);
+        QVERIFY(used.height() + r.printed.size() * used.lineSpacing() > height);
+        QCOMPARE(r.printed.mid(0, r.printed.size() - 1), r.lines.mid(0, r.printed.size() - 1));
+        QVERIFY(r.printed.last().endsWith(ellipsis));
+        QVERIFY(used.horizontalAdvance(r.printed.last()) <= width);
+        QVERIFY(text.startsWith(r.printed.join(QString()).chopped(1)));
     }
 
     void fittedFieldStaysInItsBox_data()
@@ -489,11 +512,14 @@ private Q_SLOTS:
         const double top = address->number * 10 * 25.4 / 96;
         const double right = left + 150 * 25.4 / 96;
         const double bottom = top + 60 * 25.4 / 96;
+        const QString ellipsis = QStringLiteral("…");
         QList<Word> lines;
-        for (const Word& w : pdfWords("fit.pdf"))
-            if (w.text.startsWith(QStringLiteral("北")) || text.contains(w.text))
+        for (const Word& w : pdfWords("fit.pdf")) {
+            const QString bare = w.text.endsWith(ellipsis) ? w.text.chopped(1) : w.text;
+            if (w.text.startsWith(QStringLiteral("北")) || text.contains(bare))
                 if (w.text != QStringLiteral("张三"))
                     lines << w;
+        }
         std::sort(lines.begin(), lines.end(),
                   [](const Word& a, const Word& b) { return a.yMm < b.yMm; });
         QVERIFY(lines.size() >= 2);
@@ -502,13 +528,26 @@ private Q_SLOTS:
             QVERIFY2(
                 w.xMm > left - 0.2 && w.rightMm < right + 0.2,
                 qPrintable(QStringLiteral("%1: %2 … %3").arg(w.text).arg(w.xMm).arg(w.rightMm)));
-            QVERIFY2(w.yMm > top - 0.2 && w.yMm < bottom, qPrintable(w.text));
+            // Whole lines only: none sticks out below the box.
+            QVERIFY2(w.yMm > top - 0.2 && w.bottomMm < bottom + 0.3,
+                     qPrintable(QStringLiteral("%1: %2 … %3 (box %4 … %5)")
+                                    .arg(w.text)
+                                    .arg(w.yMm)
+                                    .arg(w.bottomMm)
+                                    .arg(top)
+                                    .arg(bottom)));
             printed += w.text;
         }
-        if (whole)
+        if (whole) {
             QCOMPARE(printed, text);
-        else
-            QVERIFY(text.startsWith(printed.left(10)) && printed.size() < text.size());
+            return;
+        }
+        // The last line says that text was left out; what is printed is the
+        // text's beginning.
+        QVERIFY2(printed.endsWith(ellipsis), qPrintable(printed));
+        printed.chop(1);
+        QVERIFY(text.startsWith(printed) && printed.size() < text.size());
+        QVERIFY(printed.size() > 20);
     }
 
     // Rows whose text leaves the paper or a fitted box are listed on
@@ -520,10 +559,15 @@ private Q_SLOTS:
         ConfigIni::writeString(m_session.appDir, QStringLiteral("DefaultModel"),
                                QStringLiteral("ModelName"), m_session.currentTemplate);
         FieldFitStore::setFit(m_dm->database(), m_session.currentTemplate, "A_Address", true);
+        exec("UPDATE Exp_Model SET A_Address_Width=150");
+        m_dm->templates->refresh();
         const QString tooLong = QStringLiteral("北京市海淀区中关村南大街").repeated(20);
+        // One line of 17 characters in a box 11 characters wide at 10 pt.
+        const QString smaller = QStringLiteral("北京市海淀区中关村南大街二十七号");
         exec("INSERT INTO Exp_Att_Info (Name, Address) VALUES ('张三', '北京')");
         exec("INSERT INTO Exp_Att_Info (Name, Address) VALUES ('李四', '" + tooLong + "')");
         exec("INSERT INTO Exp_Att_Info (Name, Company) VALUES ('王五', '" + tooLong + "')");
+        exec("INSERT INTO Exp_Att_Info (Name, Address) VALUES ('赵六', '" + smaller + "')");
         m_dm->recipients->refresh();
         ScriptedPrompt p;
         QTemporaryFile err;
@@ -537,10 +581,28 @@ private Q_SLOTS:
         dup2(saved, 2);
         close(saved);
         QCOMPARE(status, 0);
-        QCOMPARE(pdfInfo("misfit.pdf", "Pages"), QStringLiteral("3"));
+        QCOMPARE(pdfInfo("misfit.pdf", "Pages"), QStringLiteral("4"));
         err.seek(0);
-        QCOMPARE(QString::fromUtf8(err.readAll()),
-                 QStringLiteral("以下收件人的内容超出打印范围：\n第 2 行 李四\n第 3 行 王五\n"));
+        // Rows that only shrank apart from those that lose text, each line
+        // naming the row, the field and what happens to it.
+        const QStringList said = QString::fromUtf8(err.readAll()).split('\n');
+        QCOMPARE(said.size(), 6);
+        QCOMPARE(said.at(0), QStringLiteral("以下收件人的内容被缩小到 8 号字以下："));
+        const QRegularExpression shrunk(
+            QStringLiteral("^第 4 行 赵六：收件详细地址被缩小到 (\\d(\\.5)?) 号字$"));
+        const auto m = shrunk.match(said.at(1));
+        QVERIFY2(m.hasMatch(), qPrintable(said.at(1)));
+        QVERIFY(m.captured(1).toDouble() >= 6 && m.captured(1).toDouble() < 8);
+        QCOMPARE(said.mid(2),
+                 QStringList({QStringLiteral("以下收件人的内容打印不下："),
+                              QStringLiteral("第 2 行 李四：收件详细地址在框底截断，"
+                                             "以“…”结尾"),
+                              QStringLiteral("第 3 行 王五：收件人单位超出纸张"), QString()}));
+        // The shrunk address is printed whole.
+        QStringList words;
+        for (const Word& w : pdfWords("misfit.pdf", 4))
+            words << w.text;
+        QVERIFY2(words.join(QString()).contains(smaller), qPrintable(words.join('|')));
     }
 
     void longTextIsNeitherClippedNorWrapped()

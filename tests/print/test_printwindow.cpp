@@ -21,6 +21,7 @@
 #include "gui/templates/designpage.h"
 #include "gui/templates/designsurface.h"
 #include "gui/templates/pagesetupdialog.h"
+#include "print/calibration.h"
 #include "print/calibrationcommands.h"
 #include "print/printerchoice.h"
 #include "print/printerstore.h"
@@ -32,6 +33,7 @@
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -40,12 +42,14 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QtMath>
 #include <QtTest>
 
 namespace
@@ -173,31 +177,63 @@ void TestPrintWindow::batchSkipsBlankRows()
 
 void TestPrintWindow::batchListsRowsThatDoNotFit_data()
 {
+    QTest::addColumn<QString>("address"); // NAME3's
     QTest::addColumn<bool>("printAnyway");
-    QTest::newRow("print anyway") << true;
-    QTest::newRow("cancel") << false;
+    const QString tooLong = QStringLiteral("北京市海淀区中关村南大街").repeated(20);
+    // One line of 17 characters in a box 11 characters wide at 10 pt.
+    const QString smaller = QStringLiteral("北京市海淀区中关村南大街二十七号");
+    QTest::newRow("lost text, print anyway") << tooLong << true;
+    QTest::newRow("lost text, cancel") << tooLong << false;
+    QTest::newRow("shrunk text") << smaller << true;
 }
 
+// Rows that would lose text are asked about before the job; rows whose text
+// only shrank below 8 pt print without a question and are named afterwards.
 void TestPrintWindow::batchListsRowsThatDoNotFit()
 {
+    QFETCH(QString, address);
     QFETCH(bool, printAnyway);
     FieldFitStore::setFit(m_f->dm()->database(), m_f->session().currentTemplate, "A_Address", true);
+    DesignSurface* surface = findWidget<DesignPage>("TabModel")->surface();
+    FieldControl* box = surface->fieldControl("A_Address");
+    box->resize(150, box->height());
     QSqlQuery q(m_f->dm()->database());
     q.exec("UPDATE Exp_Att_Info SET Address = '北京'");
-    q.exec("UPDATE Exp_Att_Info SET Address = '" +
-           QStringLiteral("北京市海淀区中关村南大街").repeated(20) + "' WHERE Name = 'NAME3'");
+    q.exec("UPDATE Exp_Att_Info SET Address = '" + address + "' WHERE Name = 'NAME3'");
     m_f->dm()->recipients->refresh();
+    const bool lost = address.size() > 100;
     m_f->prompt.answers.enqueue(Prompt::Button::Ok);
     m_f->prompt.answers.enqueue(printAnyway ? Prompt::Button::Ok : Prompt::Button::Cancel);
     QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
-    const ScriptedPrompt::Shown warning = m_f->prompt.shown.value(1);
-    QCOMPARE(warning.kind, QString("question"));
-    QCOMPARE(warning.text, QStringLiteral("以下收件人的内容超出打印范围：\n第 3 行 NAME3"));
-    QVERIFY(warning.defaultButton == Prompt::Button::Cancel);
     if (printAnyway)
         QCOMPARE(pdfPages("job.pdf"), 5);
     else
         QVERIFY(!QFile::exists("job.pdf"));
+    QStringList questions;
+    for (const ScriptedPrompt::Shown& shown : std::as_const(m_f->prompt.shown))
+        if (shown.kind == "question")
+            questions << shown.text;
+    if (lost) {
+        QCOMPARE(questions.size(), 2);
+        const ScriptedPrompt::Shown warning = m_f->prompt.shown.value(1);
+        QCOMPARE(warning.text, QStringLiteral("以下收件人的内容打印不下：\n"
+                                              "第 3 行 NAME3：收件详细地址在框底截断，以“…”结尾"));
+        QVERIFY(warning.defaultButton == Prompt::Button::Cancel);
+        QVERIFY2(m_f->prompt.messages().isEmpty(), qPrintable(m_f->prompt.messages().join('|')));
+        return;
+    }
+    // Only the batch question; the notice follows the job.
+    QCOMPARE(questions.size(), 1);
+    QCOMPARE(m_f->prompt.messages().size(), 1);
+    const QStringList notice = m_f->prompt.messages().first().split('\n');
+    QCOMPARE(notice.size(), 2);
+    QCOMPARE(notice.first(), QStringLiteral("以下收件人的内容被缩小到 8 号字以下："));
+    const auto m = QRegularExpression(
+                       QStringLiteral("^第 3 行 NAME3：收件详细地址被缩小到 (\\d(\\.5)?) 号字$"))
+                       .match(notice.last());
+    QVERIFY2(m.hasMatch(), qPrintable(notice.last()));
+    QVERIFY(m.captured(1).toDouble() >= 6 && m.captured(1).toDouble() < 8);
+    QVERIFY(pdfText("job.pdf").remove('\n').contains(address));
 }
 
 void TestPrintWindow::batchRefusals()
@@ -286,6 +322,8 @@ void TestPrintWindow::previewZoomAndPaging()
     QVERIFY(!m_f->main()->isVisible());
     QCOMPARE(pv->naturalSize(), QSize(800, 442));
     QCOMPARE(pv->findChild<QComboBox*>("ComboBox1")->currentText(), QString("100%"));
+    // Its caption, and which waybill of how many.
+    QCOMPARE(pv->windowTitle(), QStringLiteral("打印预览 - 第 1 / 5 张"));
 
     const std::pair<const char*, QSize> zooms[] = {{"75%", QSize(600, 331)},
                                                    {"50%", QSize(400, 221)},
@@ -298,13 +336,15 @@ void TestPrintWindow::previewZoomAndPaging()
         QCOMPARE(pv->findChild<QLabel*>("Model_BKimg")->size(), size);
     }
 
-    // Paging renders at natural size; the list keeps its entry.
+    // Paging keeps the zoom the list shows.
     pv->findChild<QComboBox*>("ComboBox1")->setCurrentText("200%");
     pv->applyZoom();
     QTest::mouseClick(pv->findChild<QToolButton*>("Next_Pg_Btn"), Qt::LeftButton);
-    QCOMPARE(pv->findChild<QLabel*>("Model_BKimg")->size(), QSize(800, 442));
+    QCOMPARE(pv->findChild<QLabel*>("Model_BKimg")->size(), QSize(1600, 884));
     QCOMPARE(pv->findChild<QComboBox*>("ComboBox1")->currentText(), QString("200%"));
     QCOMPARE(m_f->dm()->recipients->recNo(), 1);
+    QCOMPARE(pv->windowTitle(), QStringLiteral("打印预览 - 第 2 / 5 张"));
+    QCOMPARE(pv->renderedImage().size(), QSize(800, 442)); // drawn anew at natural size
 
     auto states = [&] {
         return QVector<bool>{pv->findChild<QToolButton*>("First_Pg_Btn")->isEnabled(),
@@ -315,6 +355,7 @@ void TestPrintWindow::previewZoomAndPaging()
     QTest::mouseClick(pv->findChild<QToolButton*>("Last_Pg_Btn"), Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({true, true, false, false}));
     QCOMPARE(m_f->dm()->recipients->recNo(), 4);
+    QCOMPARE(pv->windowTitle(), QStringLiteral("打印预览 - 第 5 / 5 张"));
     QTest::mouseClick(pv->findChild<QToolButton*>("Prior_Pg_Btn"), Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({true, true, true, true}));
     pv->showNextRow(); // reaches the last row: all still on
@@ -400,6 +441,51 @@ void TestPrintWindow::previewOutlinesTextThatDoesNotFit()
     pv->close();
 }
 
+// Text that does not fit its box even at 6 pt: the preview, like the paper,
+// shows only the whole lines the box holds, nothing of the next one.
+void TestPrintWindow::previewShowsWholeLinesOnly()
+{
+    const QString model = m_f->session().currentTemplate;
+    DesignSurface* surface = findWidget<DesignPage>("TabModel")->surface();
+    FieldControl* box = surface->fieldControl("A_Address");
+    box->resize(150, box->height());
+    QImage design(10, 10, QImage::Format_RGB32);
+    design.setDotsPerMeterX(qRound(96 / 0.0254));
+    design.setDotsPerMeterY(qRound(96 / 0.0254));
+    QFont smallest = m_f->session().printFont();
+    smallest.setPointSizeF(6);
+    const QFontMetricsF fm(smallest, &design);
+    // Room for one line and half of the next.
+    const int height = qCeil(fm.height() + fm.lineSpacing() / 2);
+    FieldFitStore::setFit(m_f->dm()->database(), model, "A_Address", true);
+    FieldFitStore::setHeight(m_f->dm()->database(), model, "A_Address", height);
+    QSqlQuery q(m_f->dm()->database());
+    q.exec("UPDATE Exp_Att_Info SET Address = '" +
+           QStringLiteral("北京市海淀区中关村南大街").repeated(20) + "'");
+    m_f->dm()->recipients->refresh();
+    m_f->dm()->recipients->moveTo(0);
+    PreviewWindow* pv = m_f->preview();
+    pv->show();
+    const QImage shown = pv->renderedImage();
+    pv->close();
+    const QImage background(m_f->tmp.filePath("bkbmp/generic.bmp"));
+    const QPoint at = box->pos() - surface->backgroundImage()->pos();
+    // Dark ink drawn into the picture (not the red outline), inside the box.
+    auto inkIn = [&](int fromY, int toY) {
+        int ink = 0;
+        for (int y = fromY; y < toY; ++y)
+            for (int x = at.x() + 2; x < at.x() + 148; ++x) {
+                const QRgb c = shown.pixel(x, y);
+                const QRgb b = background.pixel(x, y);
+                ink += qRed(c) < 100 && qGreen(c) < 100 && qBlue(c) < 100 && c != b;
+            }
+        return ink;
+    };
+    const int secondLine = at.y() + qCeil(fm.lineSpacing());
+    QVERIFY(inkIn(at.y(), secondLine) > 20);
+    QCOMPARE(inkIn(secondLine, at.y() + height - 1), 0);
+}
+
 void TestPrintWindow::previewWithoutItsPicture()
 {
     QVERIFY(QFile::rename("bkbmp/generic.bmp", "bkbmp/moved.bmp"));
@@ -443,14 +529,19 @@ void TestPrintWindow::printCurrentRowFromTheGrid()
 
 void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed_data()
 {
+    QTest::addColumn<bool>("testSheet"); // else a single-record print
     QTest::addColumn<bool>("replace");
-    QTest::newRow("Yes") << true;
-    QTest::newRow("No") << false;
+    QTest::newRow("single record, Yes") << false << true;
+    QTest::newRow("single record, No") << false << false;
+    QTest::newRow("test sheet, Yes") << true << true;
+    QTest::newRow("test sheet, No") << true << false;
 }
 
-// A single-record print into the file that a batch just filled asks first.
+// A single-record print or a test sheet into the file that a batch just
+// filled asks first.
 void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed()
 {
+    QFETCH(bool, testSheet);
     QFETCH(bool, replace);
     QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     QCOMPARE(pdfPages("job.pdf"), 5);
@@ -461,9 +552,16 @@ void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed()
     }();
     m_f->prompt.clear();
     m_f->prompt.answers.enqueue(replace ? Prompt::Button::Yes : Prompt::Button::No);
-    m_f->preview()->show();
-    QTest::mouseClick(m_f->preview()->findChild<QToolButton*>("Print_Btn"), Qt::LeftButton);
-    m_f->preview()->close();
+    if (testSheet) {
+        QVERIFY(PrintActions::printTestSheet(
+                    m_f->dm(), m_f->session(), findWidget<DesignPage>("TabModel")->surface(),
+                    [this](QPrinter* p) { return m_f->main()->preparePrinter(p); },
+                    Calibration()) == replace);
+    } else {
+        m_f->preview()->show();
+        QTest::mouseClick(m_f->preview()->findChild<QToolButton*>("Print_Btn"), Qt::LeftButton);
+        m_f->preview()->close();
+    }
     QCOMPARE(m_f->prompt.shown.size(), 1);
     const ScriptedPrompt::Shown q = m_f->prompt.shown.at(0);
     QCOMPARE(q.kind, QString("question"));
@@ -579,14 +677,16 @@ void TestPrintWindow::batchPrintsTheChosenRows_data()
     QTest::addColumn<int>("kind"); // Prompt::RowsChoice::Kind, or -1 for cancel
     QTest::addColumn<QString>("range");
     QTest::addColumn<QStringList>("printed"); // names; empty: nothing printed
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("message");     // or the question's first line when printed
     using Kind = Prompt::RowsChoice::Kind;
+    const QString paper = QStringLiteral("，请确保打印机正确设置并已放置了合适的纸张。");
     QTest::newRow("selected") << int(Kind::Selected) << QString() << QStringList({"NAME2", "NAME4"})
-                              << QString();
+                              << QStringLiteral("此操作将打印选中的 2 行") + paper;
     QTest::newRow("unprinted") << int(Kind::Unprinted) << QString()
-                               << QStringList({"NAME2", "NAME3", "NAME4"}) << QString();
+                               << QStringList({"NAME2", "NAME3", "NAME4"})
+                               << QStringLiteral("此操作将打印未打印的 3 行") + paper;
     QTest::newRow("range") << int(Kind::Range) << "3-5" << QStringList({"NAME3", "NAME4", "NAME5"})
-                           << QString();
+                           << QStringLiteral("此操作将打印第 3-5 行（共 3 行）") + paper;
     QTest::newRow("bad range") << int(Kind::Range) << "4-9" << QStringList()
                                << QStringLiteral("行号超出范围：“4-9”，共有 5 行");
     QTest::newRow("cancelled") << -1 << QString() << QStringList() << QString();
@@ -626,8 +726,12 @@ void TestPrintWindow::batchPrintsTheChosenRows()
         return;
     }
     QVERIFY2(m_f->prompt.messages().isEmpty(), qPrintable(m_f->prompt.messages().join('|')));
-    QVERIFY(m_f->prompt.shown.value(0).text.contains(
-        QStringLiteral("将打印 %1 张运单到文件").arg(printed.size())));
+    // The question says what is printed, then how many waybills.
+    const QStringList question = m_f->prompt.shown.value(0).text.split('\n');
+    QCOMPARE(question.size(), 2);
+    QCOMPARE(question.first(), message);
+    QVERIFY(
+        question.last().startsWith(QStringLiteral("将打印 %1 张运单到文件").arg(printed.size())));
     QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), printed.size());
     const QString text = pdfText(m_f->tmp.filePath("job.pdf"));
     for (int i = 1; i <= 5; ++i) {
@@ -671,6 +775,56 @@ void TestPrintWindow::rowsDialogOffersWhatPrints()
     QCOMPARE(c.range, QString("1-2,5"));
 }
 
+void TestPrintWindow::rowsChoiceStartsOnWhatTheGridShows_data()
+{
+    QTest::addColumn<bool>("select");          // rows 2 and 4 selected in the grid
+    QTest::addColumn<int>("filter");           // PrintedFilter::Show
+    QTest::addColumn<int>("initial");          // Prompt::RowsChoice::Kind
+    QTest::addColumn<QString>("checkedRadio"); // in the dialog
+    using Kind = Prompt::RowsChoice::Kind;
+    QTest::newRow("nothing selected") << false << 0 << int(Kind::All) << "All_Rows_Radio";
+    QTest::newRow("rows selected") << true << 0 << int(Kind::Selected) << "Selected_Rows_Radio";
+    QTest::newRow("unprinted shown")
+        << false << 1 << int(Kind::Unprinted) << "Unprinted_Rows_Radio";
+    QTest::newRow("unprinted shown, rows selected")
+        << true << 1 << int(Kind::Selected) << "Selected_Rows_Radio";
+    QTest::newRow("printed shown") << false << 2 << int(Kind::All) << "All_Rows_Radio";
+}
+
+void TestPrintWindow::rowsChoiceStartsOnWhatTheGridShows()
+{
+    QFETCH(bool, select);
+    QFETCH(int, filter);
+    QFETCH(int, initial);
+    QFETCH(QString, checkedRadio);
+    QSqlQuery q(m_f->dm()->database());
+    q.exec("UPDATE Exp_Att_Info SET Print_Count = 1, Printed_At = '2026-01-01 08:00:00' "
+           "WHERE Name = 'NAME1'");
+    m_f->dm()->recipients->refresh();
+    RecipientPage* page = findWidget<RecipientPage>("TabSheet2");
+    findWidget<QTabWidget>("TabMain")->setCurrentIndex(1);
+    page->findChild<QComboBox*>("Printed_Filter_Box")->setCurrentIndex(filter);
+    QTableView* grid = page->findChild<QTableView*>("DBGrid1");
+    grid->clearSelection();
+    if (select)
+        for (int row : {1, 3})
+            grid->selectionModel()->select(grid->model()->index(row - (filter == 1 ? 1 : 0), 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    m_f->prompt.rowChoices.enqueue(std::nullopt);
+    QTest::mouseClick(page->findChild<QToolButton*>("All_Prt_Btn"), Qt::LeftButton);
+    QCOMPARE(m_f->prompt.rowOffers.size(), 1);
+    const Prompt::RowsOffer offer = m_f->prompt.rowOffers.first();
+    QCOMPARE(int(offer.initial), initial);
+    QCOMPARE(offer.selectedCount, select ? 2 : 0);
+    // The dialog opens on that choice, and OK takes it.
+    PrintRowsDialog dialog(offer);
+    QVERIFY(dialog.findChild<QRadioButton*>(checkedRadio)->isChecked());
+    QCOMPARE(int(dialog.choice().kind), initial);
+    // A choice that prints nothing is never where the dialog starts.
+    PrintRowsDialog none(Prompt::RowsOffer{5, 0, 0, Prompt::RowsChoice::Kind(initial)});
+    QCOMPARE(int(none.choice().kind), int(Prompt::RowsChoice::Kind::All));
+}
+
 void TestPrintWindow::printLogReprintsAJobsRows()
 {
     m_f->prompt.rowChoices.enqueue(Prompt::RowsChoice{Prompt::RowsChoice::Kind::Range, "2-4"});
@@ -697,6 +851,9 @@ void TestPrintWindow::printLogReprintsAJobsRows()
     QVERIFY(dialog->findChild<QPushButton*>("Reprint_Btn")->isEnabled());
     QTest::mouseClick(dialog->findChild<QPushButton*>("Reprint_Btn"), Qt::LeftButton);
 
+    QCOMPARE(m_f->prompt.shown.value(0).text.split('\n').value(0),
+             QStringLiteral("此操作将重新打印所选打印记录中的 2 行，"
+                            "请确保打印机正确设置并已放置了合适的纸张。"));
     QVERIFY(m_f->prompt.shown.value(0).text.contains("将打印 2 张运单到文件"));
     QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 2);
     const QString text = pdfText(m_f->tmp.filePath("job.pdf"));

@@ -27,6 +27,7 @@ private Q_SLOTS:
     void previewZoomAndPaging();
     void previewDrawsTheCurrentRows();
     void previewOutlinesTextThatDoesNotFit();
+    void previewShowsWholeLinesOnly();
     void previewWithoutItsPicture();
     void printCurrentRowFromTheGrid();
     void existingPdfIsReplacedOnlyWhenConfirmed_data();
@@ -38,6 +39,8 @@ private Q_SLOTS:
     void batchPrintsTheChosenRows_data();
     void batchPrintsTheChosenRows();
     void rowsDialogOffersWhatPrints();
+    void rowsChoiceStartsOnWhatTheGridShows_data();
+    void rowsChoiceStartsOnWhatTheGridShows();
     void printLogReprintsAJobsRows();
     void calibrationDialogShowsAndSavesTheCurrentPrinters();
     void printerIsRememberedPerTemplate();

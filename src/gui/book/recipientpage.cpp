@@ -244,6 +244,11 @@ QVector<int> RecipientPage::selectedRows() const
     return rows;
 }
 
+bool RecipientPage::showsUnprintedOnly() const
+{
+    return m_printedFilter && m_printedFilter->show() == PrintedFilter::Show::Unprinted;
+}
+
 void RecipientPage::saveRecipient()
 {
     const QString name = m_ui->nameEdit->text();

@@ -34,6 +34,8 @@ public:
     void fillProvinces();
     // The rows selected in the grid and shown (0-based, ascending).
     QVector<int> selectedRows() const;
+    // The grid shows only the rows not yet printed ("未打印").
+    bool showsUnprintedOnly() const;
     // The grid's columns, titles and widths, left to right.
     static const QVector<DatasetModel::Column>& gridColumns();
 

@@ -34,6 +34,7 @@ PreviewWindow::PreviewWindow(DataModule* dm, const Session* session, const Desig
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     m_ui->setupUi(this);
+    m_caption = windowTitle();
 
     connect(m_ui->zoomBox, &QComboBox::activated, this, &PreviewWindow::applyZoom);
     connect(m_ui->firstButton, &QToolButton::clicked, this, &PreviewWindow::showFirstRow);
@@ -121,19 +122,34 @@ void PreviewWindow::drawCurrentRow()
                                        PrintGeometry::kDesignDpi, PrintGeometry::kDesignDpi,
                                        Calibration(), fits);
             // Text that will not print whole is outlined in red.
-            const QStringList misfits =
+            const Misfits misfits =
                 RecordRenderer::misfits(fields, fits, font, &image, image.width(), image.height());
             p.setPen(QPen(Qt::red, 1));
             p.setBrush(Qt::NoBrush);
             for (const RenderField& r : fields)
-                if (misfits.contains(r.field->key))
-                    p.drawRect(RecordRenderer::textRect(r, fits, font, &image));
+                for (const Misfit& m : misfits)
+                    if (m.field == r.field)
+                        p.drawRect(RecordRenderer::textRect(r, fits, font, &image));
         });
     }
     m_rendered = image;
     m_ui->pictureLabel->setPixmap(QPixmap::fromImage(image));
+    // Which waybill of how many, as the grid numbers the rows.
+    const int row = m_dm->recipients->recNo();
+    const int rows = m_dm->recipients->recordCount();
+    setWindowTitle(row >= 0 && rows > 0
+                       ? QStringLiteral("%1 - 第 %2 / %3 张").arg(m_caption).arg(row + 1).arg(rows)
+                       : m_caption);
     if (!error.isEmpty())
         prompt().error(error);
+}
+
+void PreviewWindow::showRowAtZoom()
+{
+    drawCurrentRow();
+    // The zoom in use stays what the list shows.
+    if (m_ui->pictureLabel->hasScaledContents())
+        applyZoom();
 }
 
 void PreviewWindow::applyZoom()
@@ -167,14 +183,14 @@ void PreviewWindow::setNavigation(bool firstPrior, bool nextLast)
 void PreviewWindow::showFirstRow()
 {
     guarded([&] { m_dm->recipients->first(); });
-    drawCurrentRow();
+    showRowAtZoom();
     setNavigation(false, true);
 }
 
 void PreviewWindow::showPreviousRow()
 {
     guarded([&] { m_dm->recipients->prior(); });
-    drawCurrentRow();
+    showRowAtZoom();
     if (m_dm->recipients->bof())
         setNavigation(false, true);
     else
@@ -184,7 +200,7 @@ void PreviewWindow::showPreviousRow()
 void PreviewWindow::showNextRow()
 {
     guarded([&] { m_dm->recipients->next(); });
-    drawCurrentRow();
+    showRowAtZoom();
     if (m_dm->recipients->eof())
         setNavigation(true, false);
     else
@@ -194,7 +210,7 @@ void PreviewWindow::showNextRow()
 void PreviewWindow::showLastRow()
 {
     guarded([&] { m_dm->recipients->last(); });
-    drawCurrentRow();
+    showRowAtZoom();
     setNavigation(true, false);
 }
 

@@ -16,8 +16,8 @@ class PreviewWindow;
 }
 
 // The print preview: the template's picture with the current sender and
-// recipient drawn in, five zoom levels, paging through the recipients and
-// printing the row on show.
+// recipient drawn in, five zoom levels, paging through the recipients (the
+// title says which of how many) and printing the row on show.
 class PreviewWindow : public QDialog
 {
     Q_OBJECT
@@ -53,6 +53,8 @@ private:
     void openOnCurrentRow();
     // Draws the current sender and recipient into the template's picture.
     void drawCurrentRow();
+    // Draws the row the table moved to, at the zoom the list shows.
+    void showRowAtZoom();
     void printCurrentRow();
     void setImageSize(const QSize& size);
     void setNavigation(bool firstPrior, bool nextLast);
@@ -64,6 +66,7 @@ private:
     QWidget* m_mainWindow;
     PageSetup m_pageSetup;
     QImage m_rendered;
+    QString m_caption; // the window's title without the row
     int m_w0 = 0;
     int m_h0 = 0;
 };

@@ -64,11 +64,29 @@ std::optional<QVector<int>> rowsOfChoice(const Prompt::RowsChoice& choice, Datas
     return rows;
 }
 
+// What a choice prints, for the question (empty for the whole table).
+QString whatOfChoice(const Prompt::RowsChoice& choice, int rows)
+{
+    using Kind = Prompt::RowsChoice::Kind;
+    switch (choice.kind) {
+    case Kind::All:
+        break;
+    case Kind::Selected:
+        return QStringLiteral("打印选中的 %1 行").arg(rows);
+    case Kind::Unprinted:
+        return QStringLiteral("打印未打印的 %1 行").arg(rows);
+    case Kind::Range:
+        return QStringLiteral("打印第 %1 行（共 %2 行）").arg(choice.range.trimmed()).arg(rows);
+    }
+    return QString();
+}
+
 // Asks, takes the printer and prints rows (every row, and on an empty table
-// the sender's page, when all is true). A reprint is logged as one.
+// the sender's page, when all is true); `what` says which for the question.
+// A reprint is logged as one.
 void printAfterQuestion(DataModule* dm, const Session& session, const DesignSurface* surface,
                         const PageSetup& pageSetup, const QVector<int>& rows, bool all,
-                        bool reprint = false)
+                        const QString& what, bool reprint = false)
 {
     QPrinter* printer = PrinterStore::printer();
     // Rows with neither name nor address print no page, so they are not counted.
@@ -83,7 +101,7 @@ void printAfterQuestion(DataModule* dm, const Session& session, const DesignSurf
                          skippedBlankRecipientsText(blank));
         return;
     }
-    if (prompt().question(PrintCommands::batchQuestion(waybills, printer),
+    if (prompt().question(PrintCommands::batchQuestion(all ? QString() : what, waybills, printer),
                           PrintMessages::batchCaption(), false,
                           Prompt::Button::Cancel) != Prompt::Button::Ok)
         return;
@@ -95,14 +113,16 @@ void printAfterQuestion(DataModule* dm, const Session& session, const DesignSurf
         return;
     if (!PrinterStore::confirmOverwrite(printer))
         return;
-    QString overflow;
+    BatchPrint::FitReport fit;
     if (!guarded([&] {
-            overflow = BatchPrint::overflowReport(printer, dm, SurfacePositions(surface), session,
-                                                  rows, all);
+            fit = BatchPrint::fitReport(printer, dm, SurfacePositions(surface), session, rows, all);
         }))
         return;
-    if (!overflow.isEmpty() && prompt().question(overflow, PrintMessages::batchCaption(), false,
-                                                 Prompt::Button::Cancel) != Prompt::Button::Ok)
+    // Text that would be lost is the user's decision; text that only shrank
+    // is said once the job is done.
+    if (!fit.notFitting.isEmpty() &&
+        prompt().question(fit.notFitting, PrintMessages::batchCaption(), false,
+                          Prompt::Button::Cancel) != Prompt::Button::Ok)
         return;
     const int total = waybills;
     auto progress = prompt().progress(QStringLiteral("正在打印……"), total);
@@ -131,20 +151,31 @@ void printAfterQuestion(DataModule* dm, const Session& session, const DesignSurf
         prompt().message(QStringLiteral("打印已取消，没有任何页面送到打印机。"));
     else if (!r.ok || !r.message.isEmpty())
         prompt().error(r.message);
-    else if (r.skipped)
-        prompt().message(skippedBlankRecipientsText(r.skipped));
+    else if (r.skipped || !fit.shrunk.isEmpty()) {
+        QStringList notes;
+        if (r.skipped)
+            notes << skippedBlankRecipientsText(r.skipped);
+        if (!fit.shrunk.isEmpty())
+            notes << fit.shrunk;
+        prompt().message(notes.join(QStringLiteral("\n\n")));
+    }
 }
 
 } // namespace
 
 void printBatch(DataModule* dm, const Session& session, const DesignSurface* surface,
-                const PageSetup& pageSetup, const QVector<int>& selectedRows)
+                const PageSetup& pageSetup, const QVector<int>& selectedRows, bool unprintedShown)
 {
     Dataset* att = dm->recipients;
     Prompt::RowsOffer offer;
     offer.rowCount = att->recordCount();
     offer.selectedCount = selectedRows.size();
     offer.unprintedCount = RowSelection::unprintedRows(att).size();
+    // The rows the user is looking at.
+    if (offer.selectedCount > 0)
+        offer.initial = Prompt::RowsChoice::Kind::Selected;
+    else if (unprintedShown)
+        offer.initial = Prompt::RowsChoice::Kind::Unprinted;
     const std::optional<Prompt::RowsChoice> choice = prompt().printRows(offer);
     if (!choice)
         return;
@@ -156,7 +187,8 @@ void printBatch(DataModule* dm, const Session& session, const DesignSurface* sur
             return;
         rows = *chosen;
     }
-    printAfterQuestion(dm, session, surface, pageSetup, rows, all);
+    printAfterQuestion(dm, session, surface, pageSetup, rows, all,
+                       whatOfChoice(*choice, int(rows.size())));
 }
 
 void showPrintLog(DataModule* dm, const Session& session, const DesignSurface* surface,
@@ -182,7 +214,10 @@ void showPrintLog(DataModule* dm, const Session& session, const DesignSurface* s
                              prompt().message(PrintMessages::nothingToPrint());
                              return;
                          }
-                         printAfterQuestion(dm, session, surface, pageSetup, rows, false, true);
+                         printAfterQuestion(
+                             dm, session, surface, pageSetup, rows, false,
+                             QStringLiteral("重新打印所选打印记录中的 %1 行").arg(rows.size()),
+                             true);
                      });
     dialog->open();
 }
@@ -196,6 +231,8 @@ bool printTestSheet(DataModule* dm, const Session& session, const DesignSurface*
         return false;
     }
     if (pageSetup && !pageSetup(printer))
+        return false;
+    if (!PrinterStore::confirmOverwrite(printer))
         return false;
     QString error;
     if (!guarded([&] {

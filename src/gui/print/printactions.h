@@ -20,9 +20,11 @@ using PageSetup = std::function<bool(QPrinter*)>;
 
 // "批量打印": the rows the user picks (all, the selected ones, those not yet
 // printed, a range), one page each, after a question naming the printer.
-// selectedRows: the grid's selected rows, 0-based.
+// selectedRows: the grid's selected rows, 0-based; unprintedShown: the grid
+// shows only rows not yet printed. The choice starts on what the grid shows.
 void printBatch(DataModule* dm, const Session& session, const DesignSurface* surface,
-                const PageSetup& pageSetup, const QVector<int>& selectedRows = {});
+                const PageSetup& pageSetup, const QVector<int>& selectedRows = {},
+                bool unprintedShown = false);
 // "打印记录": shows the print log (window-modal, not blocking); a job chosen
 // there is printed again, those of its rows that still exist, after the
 // batch question. The session must outlive the dialog.
@@ -32,7 +34,8 @@ void showPrintLog(DataModule* dm, const Session& session, const DesignSurface* s
 // test sheet prints the live design with the values shown.
 void showCalibration(DataModule* dm, const Session& session, const DesignSurface* surface,
                      const PageSetup& pageSetup, QWidget* parent);
-// Prints the test sheet on the program's printer. Returns whether it was.
+// Prints the test sheet on the program's printer, asking before it replaces
+// a PDF file. Returns whether it was printed.
 bool printTestSheet(DataModule* dm, const Session& session, const DesignSurface* surface,
                     const PageSetup& pageSetup, const Calibration& calibration);
 

@@ -27,6 +27,11 @@ PrintRowsDialog::PrintRowsDialog(const Prompt::RowsOffer& offer, QWidget* parent
     m_ui->selectedRowsRadio->setEnabled(offer.selectedCount > 0);
     m_ui->unprintedRowsRadio->setEnabled(offer.unprintedCount > 0);
     m_ui->rangeRowsRadio->setEnabled(offer.rowCount > 0);
+    using Kind = Prompt::RowsChoice::Kind;
+    if (offer.initial == Kind::Selected && offer.selectedCount > 0)
+        m_ui->selectedRowsRadio->setChecked(true);
+    else if (offer.initial == Kind::Unprinted && offer.unprintedCount > 0)
+        m_ui->unprintedRowsRadio->setChecked(true);
 
     connect(m_ui->rangeRowsRadio, &QRadioButton::toggled, m_ui->rangeEdit, &QLineEdit::setEnabled);
     connect(m_ui->rangeEdit, &QLineEdit::textEdited, this, &PrintRowsDialog::chooseRange);

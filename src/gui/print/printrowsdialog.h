@@ -10,9 +10,9 @@ namespace Ui
 class PrintRowsDialog;
 }
 
-// "打印范围": which recipient rows a batch prints. Choices that would print
-// nothing are greyed out; the range edit takes row numbers as the grid
-// shows them.
+// "打印范围": which recipient rows a batch prints, starting on the offer's
+// initial choice. Choices that would print nothing are greyed out; the range
+// edit takes row numbers as the grid shows them.
 class PrintRowsDialog : public QDialog
 {
     Q_OBJECT
