@@ -110,9 +110,10 @@ void upgradeToVersion2(QSqlQuery& q)
                            "Row_Ids TEXT NOT NULL)"));
 }
 
-// Version 3: print jobs on their way to their printer or file. A job is
+// Version 3: print jobs on their way to their printer or file (a job is
 // written here before it is handed over and settled right after, so that a
-// run killed in between still knows what it handed over.
+// run killed in between still knows what it handed over), and the carriers
+// of templates.
 void upgradeToVersion3(QSqlQuery& q)
 {
     exec(q, QStringLiteral("CREATE TABLE Print_Pending (ID INTEGER PRIMARY KEY AUTOINCREMENT, "
@@ -120,6 +121,10 @@ void upgradeToVersion3(QSqlQuery& q)
                            "Pages INTEGER NOT NULL, First_Name TEXT, Last_Name TEXT, "
                            "Row_Ids TEXT NOT NULL, Job_Path TEXT, Job_File TEXT, "
                            "Cups_Job INTEGER)"));
+    // A template's carrier and the last number written for it. A template
+    // without a code keeps the rule its name selects.
+    exec(q, QStringLiteral("CREATE TABLE Model_Carrier (Model_Name TEXT PRIMARY KEY, "
+                           "Carrier_Code TEXT, Last_Waybill TEXT)"));
 }
 
 void setVersion(QSqlQuery& q, int version)

@@ -58,7 +58,10 @@ void create(QSqlDatabase db, int version = kVersion);
 // being settled (Started_At, Model_Name, Target, Pages, First_Name,
 // Last_Name and Row_Ids as in Print_Log; for a PDF file Job_Path, its
 // absolute path, and Job_File, the "device:inode" of the job's file; for a
-// CUPS queue Cups_Job, the queue's job id once there is one).
+// CUPS queue Cups_Job, the queue's job id once there is one), and
+// Model_Carrier (per Model_Name: Carrier_Code, the carrier chosen for the
+// template, null while its name picks the rule; Last_Waybill, the last
+// number of the last series written with it, without prefix and suffix).
 void upgrade(QSqlDatabase db);
 
 } // namespace Schema

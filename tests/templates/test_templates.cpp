@@ -19,6 +19,7 @@
 #include "templates/pagesize.h"
 #include "templates/templatestore.h"
 #include "tempworkdir.h"
+#include "waybill/carrierstore.h"
 
 #include <QAction>
 #include <QApplication>
@@ -1158,8 +1159,8 @@ private Q_SLOTS:
         Q_UNUSED(before);
     }
 
-    // A template's printer calibrations and fitted fields are kept by its
-    // name: a rename takes them along, a delete takes them away.
+    // A template's printer calibrations, fitted fields and carrier are kept
+    // by its name: a rename takes them along, a delete takes them away.
     void namedSettingsFollowRenameAndDelete()
     {
         makePicture({320, 180}, Qt::green).save(bkbmp("b.bmp"), "BMP");
@@ -1169,6 +1170,8 @@ private Q_SLOTS:
         QVERIFY(q.exec("INSERT INTO Print_Calibration (Model_Name, Printer, Dx_Mm) "
                        "VALUES ('乙', 'PDF', 1.5)"));
         FieldFitStore::setFit(db, "乙", "A_Address", true);
+        CarrierStore::setCode(db, "乙", "YTO");
+        CarrierStore::setLastNumber(db, "乙", "1010");
         const auto namesIn = [&](const char* table) {
             QStringList names;
             QSqlQuery n(db);
@@ -1189,12 +1192,16 @@ private Q_SLOTS:
         QCOMPARE(namesIn("Print_Calibration"), QStringList({"丙"}));
         QCOMPARE(namesIn("Model_Field_Fit"), QStringList({"丙"}));
         QVERIFY(FieldFitStore::load(db, "丙").value("A_Address").fit);
+        QCOMPARE(namesIn("Model_Carrier"), QStringList({"丙"}));
+        QCOMPARE(CarrierStore::load(db, "丙").code, QString("YTO"));
+        QCOMPARE(CarrierStore::load(db, "丙").lastNumber, QString("1010"));
 
         m_prompt->answers.enqueue(Prompt::Button::Yes);
         QTest::mouseClick(page()->findChild<QToolButton*>("deleteTemplateButton"), Qt::LeftButton);
         QCOMPARE(comboTexts(list), QStringList({kDelivered}));
         QCOMPARE(namesIn("Print_Calibration"), QStringList());
         QCOMPARE(namesIn("Model_Field_Fit"), QStringList());
+        QCOMPARE(namesIn("Model_Carrier"), QStringList());
     }
 
     void deletingTemplates_data()
