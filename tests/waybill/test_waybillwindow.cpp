@@ -13,6 +13,7 @@
 #include "gui/waybill/waybilldialog.h"
 #include "scriptedprompt.h"
 #include "tempworkdir.h"
+#include "waybill/carrierstore.h"
 #include "waybill/waybillcommands.h"
 
 #include <QApplication>
@@ -26,9 +27,13 @@
 #include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
+#include <cstdio>
+#include <functional>
 #include <memory>
+#include <unistd.h>
 
 namespace
 {
@@ -89,6 +94,23 @@ void choose(QComboBox* list, const QString& text)
     const int index = list->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
     QVERIFY2(index >= 0, qPrintable(text));
     list->setCurrentIndex(index);
+}
+
+// What run writes to standard output (the commands print their answers there).
+QString standardOutputOf(const std::function<void()>& run)
+{
+    QTemporaryFile file;
+    if (!file.open())
+        qFatal("no temporary file");
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    dup2(file.handle(), STDOUT_FILENO);
+    run();
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    file.seek(0);
+    return QString::fromUtf8(file.readAll());
 }
 
 // What one generation is given through the dialog or the command line.
@@ -605,6 +627,94 @@ private Q_SLOTS:
                                   "|13900000003||", "赵六|13900000004|" + Generic + "|1004"}));
     }
 
+    // --- waylark carrier ------------------------------------------------------
+
+    // waylark carrier: prints "CODE<tab>name", setting the code first when
+    // --code is given.
+    void carrierCommand_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("message"); // the first message shown
+        QTest::addColumn<QString>("stored");  // Carrier_Code of the SF and generic templates
+
+        QTest::newRow("SF by its name") << QStringList{"--model", Sf} << 0 << "SF\t顺丰速运\n"
+                                        << QString() << "|";
+        QTest::newRow("generic") << QStringList{"--model", Generic} << 0 << "NONE\t通用\n"
+                                 << QString() << "|";
+        QTest::newRow("set, code in small letters")
+            << QStringList{"--model", Generic, "--code", "zto"} << 0 << "ZTO\t中通快递\n"
+            << QString() << "|ZTO";
+        QTest::newRow("set, name in another letter case")
+            << QStringList{"--code", "JTSD", "--model", "顺丰速运"} << 0 << "JTSD\t极兔速递\n"
+            << QString() << "JTSD|";
+        QTest::newRow("unknown code")
+            << QStringList{"--model", Sf, "--code", "DHL"} << 2 << QString()
+            << QStringLiteral("--code 的值不正确：DHL\n"
+                              "承运商代码须为SF、EMS、YTO、ZTO、STO、YUNDA、JTSD、NONE之一。")
+            << "|";
+        QTest::newRow("empty code") << QStringList{"--model", Sf, "--code", ""} << 2 << QString()
+                                    << QStringLiteral("--code 的值不正确：\n"
+                                                      "承运商代码须为SF、EMS、YTO、ZTO、STO、"
+                                                      "YUNDA、JTSD、NONE之一。")
+                                    << "|";
+        QTest::newRow("unknown template")
+            << QStringList{"--model", "中通", "--code", "ZTO"} << 1 << QString()
+            << QStringLiteral("没有名为“中通”的模板！") << "|";
+        QTest::newRow("no template named") << QStringList{"--code", "SF"} << 2 << QString()
+                                           << QStringLiteral("缺少选项 --model") << "|";
+        const QString usage = QStringLiteral("usage: waylark carrier --model NAME [--code CODE]");
+        QTest::newRow("nothing") << QStringList() << 2 << QString()
+                                 << QStringLiteral("缺少选项 --model") << "|";
+        QTest::newRow("a stray word")
+            << QStringList{"--model", Sf, "SF"} << 2 << QString() << usage << "|";
+        QTest::newRow("unknown option")
+            << QStringList{"--model", Sf, "--rule", "SF"} << 2 << QString()
+            << QStringLiteral("unknown option --rule") << "|";
+    }
+    void carrierCommand()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, output);
+        QFETCH(QString, message);
+        QFETCH(QString, stored);
+
+        int result = -1;
+        const QString printed = standardOutputOf(
+            [&] { result = WaybillCommands::runCarrierCommand(args, m_dm.get(), m_session); });
+        QCOMPARE(result, status);
+        QCOMPARE(printed, output);
+        QCOMPARE(m_prompt->messages().value(0), message);
+        if (status == 2)
+            QCOMPARE(m_prompt->messages().constLast(),
+                     QStringLiteral("usage: waylark carrier --model NAME [--code CODE]"));
+        QCOMPARE(CarrierStore::load(db(), Sf).code + '|' + CarrierStore::load(db(), Generic).code,
+                 stored);
+        QCOMPARE(recipientsInFile(), Seeded);
+    }
+
+    // A carrier set from the command line numbers the next series.
+    void commandNumbersWithTheChosenCarrier()
+    {
+        standardOutputOf([&] {
+            QCOMPARE(WaybillCommands::runCarrierCommand({"--model", Generic, "--code", "SF"},
+                                                        m_dm.get(), m_session),
+                     0);
+        });
+        QCOMPARE(WaybillCommands::runCommand({"--model", Generic, "--start", "123456789082"},
+                                             m_dm.get(), m_session),
+                 0);
+        QCOMPARE(recipientsInFile(),
+                 numbered(Generic, {"123456789082", "123456789091", "123456789107"}));
+        // The generic start is now too short for the chosen rule.
+        QCOMPARE(WaybillCommands::runCommand({"--model", Generic, "--start", "1000"}, m_dm.get(),
+                                             m_session),
+                 2);
+        QVERIFY(m_prompt->messages().contains("--start 的值不正确：1000\n" + SfStartText));
+    }
+
     // --- waylark number ------------------------------------------------------
 
     void commandNumbersEveryRow_data()
@@ -618,9 +728,8 @@ private Q_SLOTS:
             << QStringList{"--model",  "邮政ems", "--start",  " 123456785 ",
                            "--prefix", "EA",      "--suffix", "CN"}
             << numbered(Ems, {"EA123456785CN", "EA123456799CN", "EA123456808CN"});
-        QTest::newRow("default template of config.ini, step 5")
-            << QStringList{"--start", "1000", "--step", "5"}
-            << numbered(Generic, {"1000", "1005", "1010"});
+        QTest::newRow("step 5") << QStringList{"--model", Generic, "--start", "1000", "--step", "5"}
+                                << numbered(Generic, {"1000", "1005", "1010"});
         QTest::newRow("suffix alone")
             << QStringList{"--model", Generic, "--start", "0007", "--suffix", "-A"}
             << numbered(Generic, {"0007-A", "8-A", "9-A"});
@@ -667,6 +776,15 @@ private Q_SLOTS:
         const QString usage = QStringLiteral("usage: waylark number --model NAME --start NUMBER "
                                              "[--step N] [--prefix TEXT] [--suffix TEXT]");
         QTest::newRow("no start") << QStringList{"--model", Sf} << 2 << usage;
+        QTest::newRow("no start, named")
+            << QStringList{"--model", Sf} << 2 << QStringLiteral("缺少选项 --start");
+        // The default template is not numbered unasked.
+        QTest::newRow("no model") << QStringList{"--start", "1000"} << 2 << usage;
+        QTest::newRow("no model, named")
+            << QStringList{"--start", "1000"} << 2 << QStringLiteral("缺少选项 --model");
+        QTest::newRow("SF with an increment that is no digit")
+            << commandArgs({Sf, "123456789082", "x"}) << 2
+            << QStringLiteral("--step 的值不正确：x\n运单号增量须为0到9之间的一位数字！");
         QTest::newRow("start without its value") << QStringList{"--start"} << 2 << usage;
         QTest::newRow("unknown option")
             << QStringList{"--start", "1", "--count", "3"} << 2 << usage;
