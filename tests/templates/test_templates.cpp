@@ -523,6 +523,50 @@ private Q_SLOTS:
             QCOMPARE(control(i + 1)->geometry(), placeFor(i, 50));
     }
 
+    // The carrier list shows what the template numbers with; only a changed
+    // choice is stored, so a template named as before keeps its rule by name.
+    void pageSetupChoosesTheCarrier()
+    {
+        QVERIFY(startProgram([&] {
+            addTemplate("顺丰速运", "generic.bmp", 50);
+            ConfigIni::writeString(m_tmp->appDir(), "DefaultModel", "ModelName", "顺丰速运");
+        }));
+        const QSqlDatabase db = dataModule()->database();
+        const auto carrierRows = [&] {
+            QStringList rows;
+            QSqlQuery q(db);
+            q.exec("SELECT Model_Name, Carrier_Code FROM Model_Carrier ORDER BY Model_Name");
+            while (q.next())
+                rows << q.value(0).toString() + '=' + q.value(1).toString();
+            return rows;
+        };
+        QComboBox* carriers = pageSetup()->findChild<QComboBox*>("Carrier_List");
+        QVERIFY(carriers);
+        QCOMPARE(comboTexts(carriers), QStringList({"顺丰速运", "邮政EMS", "圆通速递", "中通快递",
+                                                    "申通快递", "韵达快递", "极兔速递", "通用"}));
+
+        pageSetup()->show();
+        QCOMPARE(carriers->currentText(), QString("顺丰速运"));
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        QCOMPARE(carrierRows(), QStringList());
+
+        pageSetup()->show();
+        carriers->setCurrentIndex(carriers->findText("中通快递"));
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+        QCOMPARE(carrierRows(), QStringList());
+
+        pageSetup()->show();
+        QCOMPARE(carriers->currentText(), QString("顺丰速运"));
+        carriers->setCurrentIndex(carriers->findText("中通快递"));
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        QVERIFY(!pageSetup()->isVisible());
+        QCOMPARE(carrierRows(), QStringList({"顺丰速运=ZTO"}));
+        pageSetup()->show();
+        QCOMPARE(carriers->currentText(), QString("中通快递"));
+        pageSetup()->reject();
+        QVERIFY(m_prompt->shown.isEmpty());
+    }
+
     void pageSetupCancelChangesNothing()
     {
         QVERIFY(startProgram());

@@ -113,6 +113,11 @@ QString standardOutputOf(const std::function<void()>& run)
     return QString::fromUtf8(file.readAll());
 }
 
+const QString SfRule = QStringLiteral("编号规则：顺丰速运（末位为校验位）");
+const QString EmsRule =
+    QStringLiteral("编号规则：邮政EMS（9位数字，末位为校验位，加前后缀共13位）");
+const QString PlainRule = QStringLiteral("编号规则：通用（按增量递增）");
+
 // What one generation is given through the dialog or the command line.
 struct Inputs {
     QString model;
@@ -627,7 +632,116 @@ private Q_SLOTS:
                                   "|13900000003||", "赵六|13900000004|" + Generic + "|1004"}));
     }
 
-    // --- waylark carrier ------------------------------------------------------
+    // --- Carriers -------------------------------------------------------------
+
+    // The rule line and the increment box follow the chosen template's
+    // carrier, and so do the numbers: an increment the rule does not read
+    // may even be left empty.
+    void ruleLineFollowsTheCarrier_data()
+    {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("code"); // Carrier_Code stored first; empty for none
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QStringList>("numbers");
+
+        const QStringList sf{"123456789082", "123456789091", "123456789107"};
+        const QStringList ems{"123456785", "123456799", "123456808"};
+        const QStringList plain{"1000", "1005", "1010"};
+        QTest::newRow("SF by its name") << Sf << "" << SfRule << sf.first() << sf;
+        QTest::newRow("EMS by its name") << Ems << "" << EmsRule << ems.first() << ems;
+        QTest::newRow("plain by any other name") << Generic << "" << PlainRule << "1000" << plain;
+        QTest::newRow("SF chosen for the generic template")
+            << Generic << "SF" << SfRule << sf.first() << sf;
+        QTest::newRow("EMS chosen for the generic template")
+            << Generic << "EMS" << EmsRule << ems.first() << ems;
+        QTest::newRow("a plain carrier chosen for the SF name")
+            << Sf << "YUNDA" << QStringLiteral("编号规则：韵达快递（按增量递增）") << "1000"
+            << plain;
+    }
+    void ruleLineFollowsTheCarrier()
+    {
+        QFETCH(QString, model);
+        QFETCH(QString, code);
+        QFETCH(QString, rule);
+        QFETCH(QString, start);
+        QFETCH(QStringList, numbers);
+        if (!code.isEmpty())
+            CarrierStore::setCode(db(), model, code);
+        const bool readsStep = numbers == QStringList{"1000", "1005", "1010"};
+
+        const QString plainName = QStringLiteral("中通快递");
+        addTemplate(plainName);
+
+        WaybillDialog dialog(m_dm.get(), &m_session);
+        showDialog(dialog);
+        choose(dialog.findChild<QComboBox*>("Model_List"), plainName);
+        QCOMPARE(dialog.findChild<QLabel*>("Rule_Label")->text(), PlainRule);
+        QVERIFY(dialog.findChild<QLineEdit*>("WayBillNo_cr")->isEnabled());
+        retype(dialog.findChild<QLineEdit*>("WayBillNo_cr"), readsStep ? "5" : "");
+        choose(dialog.findChild<QComboBox*>("Model_List"), model);
+        QCOMPARE(dialog.findChild<QLabel*>("Rule_Label")->text(), rule);
+        QCOMPARE(dialog.findChild<QLineEdit*>("WayBillNo_cr")->isEnabled(), readsStep);
+        QCOMPARE(dialog.findChild<QLabel*>("Label3")->isEnabled(), readsStep);
+
+        retype(dialog.findChild<QLineEdit*>("WayBillNo_st"), start);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList{Done});
+        QCOMPARE(recipientsInFile(), numbered(model, numbers));
+        QCOMPARE(CarrierStore::load(db(), model).lastNumber, numbers.last());
+        QCOMPARE(CarrierStore::load(db(), model).code, code);
+    }
+
+    // The start box proposes the number after the last series written for
+    // the chosen template, by the dialog or the command; a number the user
+    // typed stays.
+    void startProposedAfterTheLastSeries()
+    {
+        WaybillDialog dialog(m_dm.get(), &m_session);
+        QLineEdit* start = dialog.findChild<QLineEdit*>("WayBillNo_st");
+        QComboBox* list = dialog.findChild<QComboBox*>("Model_List");
+        showDialog(dialog);
+        enter(dialog, Inputs{Sf, "123456789082", "1"});
+        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList{Done});
+
+        // Shown again on the generic template, which has no series yet.
+        showDialog(dialog);
+        QCOMPARE(list->currentText(), Generic);
+        QCOMPARE(typedText(start), QString());
+        choose(list, Sf);
+        QCOMPARE(typedText(start), QStringLiteral("123456789116"));
+        choose(list, Ems);
+        QCOMPARE(typedText(start), QString());
+
+        // Typed, the number stays whatever template is chosen.
+        retype(start, QStringLiteral("777"));
+        choose(list, Sf);
+        QCOMPARE(typedText(start), QStringLiteral("777"));
+        dialog.hide();
+        showDialog(dialog);
+        QCOMPARE(typedText(start), QStringLiteral("777"));
+        dialog.reject();
+
+        // The command records its series as well; the plain rule proposes
+        // with the increment in the box.
+        m_prompt->clear();
+        QCOMPARE(WaybillCommands::runCommand({"--model", Ems, "--start", "123456785"}, m_dm.get(),
+                                             m_session),
+                 0);
+        QCOMPARE(WaybillCommands::runCommand({"--model", Generic, "--start", "1000", "--step", "5"},
+                                             m_dm.get(), m_session),
+                 0);
+        m_session.currentTemplate = Ems;
+        WaybillDialog fresh(m_dm.get(), &m_session);
+        showDialog(fresh);
+        QLineEdit* freshStart = fresh.findChild<QLineEdit*>("WayBillNo_st");
+        QCOMPARE(typedText(freshStart), QStringLiteral("123456811"));
+        choose(fresh.findChild<QComboBox*>("Model_List"), Generic);
+        QCOMPARE(typedText(freshStart), QStringLiteral("1011"));
+        retype(fresh.findChild<QLineEdit*>("WayBillNo_cr"), "5");
+        QCOMPARE(typedText(freshStart), QStringLiteral("1015"));
+    }
 
     // waylark carrier: prints "CODE<tab>name", setting the code first when
     // --code is given.
