@@ -43,6 +43,8 @@ const QList<Command>& commands()
          &ExcelCommands::runExportCommand},
         {QStringLiteral("download"), ShopCommands::downloadSynopsis(), &ShopCommands::runCommand},
         {QStringLiteral("number"), WaybillCommands::numberSynopsis(), &WaybillCommands::runCommand},
+        {QStringLiteral("carrier"), WaybillCommands::carrierSynopsis(),
+         &WaybillCommands::runCarrierCommand},
     };
     return table;
 }

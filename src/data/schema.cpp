@@ -113,7 +113,8 @@ void upgradeToVersion2(QSqlQuery& q)
 // Version 3: print jobs on their way to their printer or file (a job is
 // written here before it is handed over and settled right after, so that a
 // run killed in between still knows what it handed over); every recipient
-// of a logged job by name, and whether the job printed rows again.
+// of a logged job by name, and whether the job printed rows again; the
+// carriers of templates.
 void upgradeToVersion3(QSqlQuery& q)
 {
     exec(q, QStringLiteral("CREATE TABLE Print_Pending (ID INTEGER PRIMARY KEY AUTOINCREMENT, "
@@ -123,6 +124,10 @@ void upgradeToVersion3(QSqlQuery& q)
                            "DEFAULT 0, Job_Path TEXT, Job_File TEXT, Cups_Job INTEGER)"));
     exec(q, QStringLiteral("ALTER TABLE Print_Log ADD COLUMN Names TEXT"));
     exec(q, QStringLiteral("ALTER TABLE Print_Log ADD COLUMN Reprint INTEGER NOT NULL DEFAULT 0"));
+    // A template's carrier and the last number written for it. A template
+    // without a code keeps the rule its name selects.
+    exec(q, QStringLiteral("CREATE TABLE Model_Carrier (Model_Name TEXT PRIMARY KEY, "
+                           "Carrier_Code TEXT, Last_Waybill TEXT)"));
 }
 
 void setVersion(QSqlQuery& q, int version)

@@ -60,7 +60,10 @@ void create(QSqlDatabase db, int version = kVersion);
 // between being written down and being settled (the columns of Print_Log
 // but Printed_At, which is Started_At; for a PDF file Job_Path, its
 // absolute path, and Job_File, the "device:inode" of the job's file; for a
-// CUPS queue Cups_Job, the queue's job id once there is one).
+// CUPS queue Cups_Job, the queue's job id once there is one), and
+// Model_Carrier (per Model_Name: Carrier_Code, the carrier chosen for the
+// template, null while its name picks the rule; Last_Waybill, the last
+// number of the last series written with it, without prefix and suffix).
 void upgrade(QSqlDatabase db);
 
 } // namespace Schema

@@ -273,7 +273,8 @@ bool writePicture(const QString& path, const QImage& picture, QString* error)
 namespace
 {
 
-const char* const kNamedSettingsTables[] = {"Print_Calibration", "Model_Field_Fit"};
+const char* const kNamedSettingsTables[] = {"Print_Calibration", "Model_Field_Fit",
+                                            "Model_Carrier"};
 
 void execOn(const QSqlDatabase& db, const QString& sql, const QVariantList& values)
 {

@@ -76,22 +76,30 @@ Step commonSeries(const QString& start, int increment, int rowCount, const Affix
 
 WaybillRule waybillRuleFor(const QString& modelName)
 {
-    if (modelName == QStringLiteral("顺丰速运"))
-        return WaybillRule::Sf;
-    if (modelName == QStringLiteral("邮政EMS"))
-        return WaybillRule::Ems;
-    return WaybillRule::Common;
+    return Carriers::byTemplateName(modelName).rule;
+}
+
+QString stepProblem(const QString& step)
+{
+    const QString t = step.trimmed();
+    if (t.isEmpty())
+        return QStringLiteral("运单号增量不能为空！");
+    if (t.size() != 1 || !isDigits(t))
+        return QStringLiteral("运单号增量须为0到9之间的一位数字！");
+    return QString();
 }
 
 WaybillPlan planWaybills(const WaybillRequest& request, int rowCount)
 {
     const QString start = request.start.trimmed();
-    const QString step = request.step.trimmed();
-    if (step.isEmpty())
-        return refused(QStringLiteral("运单号增量不能为空！"));
-    if (step.size() != 1 || !isDigits(step))
-        return refused(QStringLiteral("运单号增量须为0到9之间的一位数字！"));
-    const int increment = step.at(0).unicode() - '0';
+    const WaybillRule rule = Carriers::forTemplate(request.modelName, request.carrierCode).rule;
+    int increment = 0;
+    if (ruleUsesIncrement(rule)) {
+        const QString problem = stepProblem(request.step);
+        if (!problem.isEmpty())
+            return refused(problem);
+        increment = request.step.trimmed().at(0).unicode() - '0';
+    }
 
     Affix affix;
     if (request.useAffix)
@@ -101,7 +109,7 @@ WaybillPlan planWaybills(const WaybillRequest& request, int rowCount)
     WaybillPlan plan;
     plan.numbers.reserve(rowCount);
     Step result = Step::Next;
-    switch (waybillRuleFor(request.modelName)) {
+    switch (rule) {
     case WaybillRule::Sf:
         if (start.size() != SfLength || !isDigits(start))
             return refused(QStringLiteral("输入错误,顺丰单号为12位连续数字,请重新输入！"));
@@ -124,6 +132,11 @@ WaybillPlan planWaybills(const WaybillRequest& request, int rowCount)
 
     plan.ok = true;
     plan.expName = request.modelName;
+    if (!plan.numbers.isEmpty()) {
+        const QString& last = plan.numbers.constLast();
+        plan.lastNumber =
+            last.mid(affix.prefix.size(), last.size() - affix.prefix.size() - affix.suffix.size());
+    }
     return plan;
 }
 

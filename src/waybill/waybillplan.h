@@ -1,5 +1,7 @@
 #pragma once
 
+#include "waybill/carrier.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -7,19 +9,20 @@
 // every row before anything is written, so a caller writes either all of
 // plan.numbers or nothing.
 
-enum class WaybillRule { Sf, Ems, Common };
-
-// The rule a template name selects: exactly "顺丰速运" or "邮政EMS" (case
-// counts), anything else the generic count.
+// The rule a template name selects when no carrier was chosen for it:
+// exactly "顺丰速运" or "邮政EMS" (case counts), anything else the generic count.
 WaybillRule waybillRuleFor(const QString& modelName);
 
 struct WaybillRequest {
-    QString modelName; // template chosen; picks the rule and becomes ExpName
+    QString modelName; // template chosen; becomes ExpName
     QString start;     // start number as typed; the first row receives it trimmed
-    QString step;      // increment as typed: one digit, used by the generic rule
+    QString step;      // increment as typed: one digit, read by the generic rule only
     bool useAffix = false;
     QString prefix; // ignored unless useAffix
     QString suffix; // ignored unless useAffix
+    // The template's stored Carrier_Code; empty (or unknown): its name
+    // picks the rule (Carriers::forTemplate).
+    QString carrierCode = QString();
 };
 
 struct WaybillPlan {
@@ -28,9 +31,16 @@ struct WaybillPlan {
     QString expName;     // ExpName for every row
     QStringList numbers; // WayBillNo of each row in order, prefix and suffix included
     int skipped = 0;     // blank rows left without a number
+    QString lastNumber;  // the last row's number without prefix and suffix; empty for no rows
 };
 
-// Plans rowCount waybill numbers. Refusals carry no numbers. An empty table
+// Why an increment as typed cannot be used (empty when it can): it must be
+// one digit 0 to 9.
+QString stepProblem(const QString& step);
+
+// Plans rowCount waybill numbers with the template's carrier rule; the
+// increment is checked only where that rule reads it. Refusals carry no
+// numbers. An empty table
 // (rowCount 0) is no error once the inputs are valid.
 WaybillPlan planWaybills(const WaybillRequest& request, int rowCount);
 

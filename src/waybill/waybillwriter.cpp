@@ -4,6 +4,9 @@
 #include "book/blankrecipient.h"
 #include "book/recipientrows.h"
 #include "data/dataset.h"
+#include "waybill/carrierstore.h"
+
+#include <QSqlDatabase>
 
 namespace
 {
@@ -23,10 +26,13 @@ QVector<bool> blankRowsToNumber(Dataset* att)
 
 } // namespace
 
-WaybillPlan numberRecipients(Dataset* att, const WaybillRequest& request)
+WaybillPlan numberRecipients(Dataset* att, const WaybillRequest& given)
 {
     if (!att->isActive())
         att->open();
+    const QSqlDatabase db = QSqlDatabase::database(att->connectionName(), false);
+    WaybillRequest request = given;
+    request.carrierCode = CarrierStore::load(db, request.modelName).code;
     const QVector<bool> blank = blankRowsToNumber(att);
     const int skipped = int(blank.count(true));
     WaybillPlan plan = planWaybills(request, int(blank.size()) - skipped);
@@ -55,6 +61,9 @@ WaybillPlan numberRecipients(Dataset* att, const WaybillRequest& request)
         }
         if (!att->eof())
             throw DataError(changed);
+        // The next series of this template starts after this one.
+        if (!plan.lastNumber.isEmpty())
+            CarrierStore::setLastNumber(db, request.modelName, plan.lastNumber);
     });
     return plan;
 }

@@ -5,8 +5,10 @@
 class Dataset;
 
 // Numbers every row of the recipient table att, in the order the grid shows
-// them: ExpName and WayBillNo through the recipient row rules, all rows in
-// one transaction. The series is planned for every row before anything is
+// them, with the rule of the template's stored carrier (request.carrierCode
+// is read from Model_Carrier here): ExpName and WayBillNo through the
+// recipient row rules, all rows and the template's last number in one
+// transaction. The series is planned for every row before anything is
 // written, so a refused plan (returned with its message) writes nothing.
 // Throws DataError when the file does not take the rows; they are then as
 // they were. Afterwards the cursor stands on the last row.

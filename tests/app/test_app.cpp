@@ -158,6 +158,8 @@ QString placeholderValue(const QString& command, const QString& option, const QS
         return "收件人姓名=姓名";
     if (word == "NUMBER")
         return "1000";
+    if (word == "CODE")
+        return "ZTO";
     if (word == "TEXT")
         return "A";
     // The fixture's table has five rows; the second print takes rows the
@@ -1312,7 +1314,7 @@ private Q_SLOTS:
             checkRun(args, runCommand(args));
         }
         for (const char* name :
-             {"print", "import", "export", "download", "number", "--help", "--version"})
+             {"print", "import", "export", "download", "number", "carrier", "--help", "--version"})
             QVERIFY2(names.contains(name), qPrintable(names.join(' ')));
         QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
     }

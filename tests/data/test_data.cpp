@@ -257,7 +257,8 @@ private Q_SLOTS:
                               "Phone",   "ExpName", "WayBillNo", "Disrination", "PostCode",
                               "Prvince", "City",    "Country",   "Custom1",     "Custom2",
                               "Custom3", "Custom4", "Custom5",   "Printed_At",  "Print_Count"}));
-        for (const char* table : {"Print_Calibration", "Model_Field_Fit", "Print_Log"})
+        for (const char* table : {"Print_Calibration", "Model_Field_Fit", "Print_Log",
+                                  "Print_Pending", "Model_Carrier"})
             QVERIFY2(!tableColumns(db, QString::fromLatin1(table)).isEmpty(), table);
         QCOMPARE(tableColumns(db, QStringLiteral("Exp_Send_info")),
                  QStringList({"ID", "Name", "Departure", "Company", "Prvince", "City", "Country",
@@ -661,7 +662,8 @@ private Q_SLOTS:
         QCOMPARE(marks.size(), 2);
         for (const QVariantList& m : marks)
             QVERIFY(m.at(0).isNull() && m.at(1).isNull());
-        for (const char* t : {"Print_Calibration", "Model_Field_Fit", "Print_Log", "Print_Pending"})
+        for (const char* t : {"Print_Calibration", "Model_Field_Fit", "Print_Log", "Print_Pending",
+                              "Model_Carrier"})
             QCOMPARE(tableRows(db, QString::fromLatin1(t), {"count(*)"}).value(0).value(0).toInt(),
                      0);
 
@@ -672,7 +674,8 @@ private Q_SLOTS:
         QCOMPARE(userVersion(m_dm->database()), Schema::kVersion);
     }
 
-    // Version 2 gains the table of pending print jobs and keeps its log.
+    // Version 2 gains the tables of pending print jobs and of carriers, and
+    // keeps its log.
     void versionTwoFileGainsPendingJobs()
     {
         const QString path = QStringLiteral("Waylark_main.db");
@@ -682,6 +685,7 @@ private Q_SLOTS:
             QVERIFY(q.exec("DROP TABLE Print_Pending"));
             QVERIFY(q.exec("ALTER TABLE Print_Log DROP COLUMN Names"));
             QVERIFY(q.exec("ALTER TABLE Print_Log DROP COLUMN Reprint"));
+            QVERIFY(q.exec("DROP TABLE Model_Carrier"));
             QVERIFY(q.exec("INSERT INTO Print_Log (Printed_At, Pages, Row_Ids) "
                            "VALUES ('2026-01-02 03:04:05', 1, '1')"));
             QVERIFY(q.exec("PRAGMA user_version = 2"));
@@ -695,6 +699,9 @@ private Q_SLOTS:
                               "Last_Name", "Row_Ids", "Names", "Reprint", "Job_Path", "Job_File",
                               "Cups_Job"}));
         QCOMPARE(tableColumns(db, "Print_Log").mid(8), QStringList({"Names", "Reprint"}));
+        QCOMPARE(tableColumns(db, "Model_Carrier"),
+                 QStringList({"Model_Name", "Carrier_Code", "Last_Waybill"}));
+        QCOMPARE(tableRows(db, "Model_Carrier", {"count(*)"}).value(0).value(0).toInt(), 0);
         QCOMPARE(tableRows(db, "Print_Log", {"Printed_At"}),
                  QList<QVariantList>({{QVariant("2026-01-02 03:04:05")}}));
     }
@@ -717,6 +724,9 @@ private Q_SLOTS:
             << false << QStringList{"PRAGMA user_version = 1"} << "Print_Calibration";
         QTest::newRow("a new file marked version 2")
             << false << QStringList{"PRAGMA user_version = 2"} << "Print_Pending";
+        QTest::newRow("version 2 with the carrier table")
+            << false << QStringList{"DROP TABLE Print_Pending", "PRAGMA user_version = 2"}
+            << "Model_Carrier";
         QTest::newRow("negative version")
             << true << QStringList{"PRAGMA user_version = -1"} << "-1";
         QTest::newRow("newer version")

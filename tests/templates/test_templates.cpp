@@ -19,6 +19,7 @@
 #include "templates/pagesize.h"
 #include "templates/templatestore.h"
 #include "tempworkdir.h"
+#include "waybill/carrierstore.h"
 
 #include <QAction>
 #include <QApplication>
@@ -520,6 +521,50 @@ private Q_SLOTS:
         QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
         for (int i = 0; i < FieldCatalogue::kCount; ++i)
             QCOMPARE(control(i + 1)->geometry(), placeFor(i, 50));
+    }
+
+    // The carrier list shows what the template numbers with; only a changed
+    // choice is stored, so a template named as before keeps its rule by name.
+    void pageSetupChoosesTheCarrier()
+    {
+        QVERIFY(startProgram([&] {
+            addTemplate("顺丰速运", "generic.bmp", 50);
+            ConfigIni::writeString(m_tmp->appDir(), "DefaultModel", "ModelName", "顺丰速运");
+        }));
+        const QSqlDatabase db = dataModule()->database();
+        const auto carrierRows = [&] {
+            QStringList rows;
+            QSqlQuery q(db);
+            q.exec("SELECT Model_Name, Carrier_Code FROM Model_Carrier ORDER BY Model_Name");
+            while (q.next())
+                rows << q.value(0).toString() + '=' + q.value(1).toString();
+            return rows;
+        };
+        QComboBox* carriers = pageSetup()->findChild<QComboBox*>("Carrier_List");
+        QVERIFY(carriers);
+        QCOMPARE(comboTexts(carriers), QStringList({"顺丰速运", "邮政EMS", "圆通速递", "中通快递",
+                                                    "申通快递", "韵达快递", "极兔速递", "通用"}));
+
+        pageSetup()->show();
+        QCOMPARE(carriers->currentText(), QString("顺丰速运"));
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        QCOMPARE(carrierRows(), QStringList());
+
+        pageSetup()->show();
+        carriers->setCurrentIndex(carriers->findText("中通快递"));
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+        QCOMPARE(carrierRows(), QStringList());
+
+        pageSetup()->show();
+        QCOMPARE(carriers->currentText(), QString("顺丰速运"));
+        carriers->setCurrentIndex(carriers->findText("中通快递"));
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        QVERIFY(!pageSetup()->isVisible());
+        QCOMPARE(carrierRows(), QStringList({"顺丰速运=ZTO"}));
+        pageSetup()->show();
+        QCOMPARE(carriers->currentText(), QString("中通快递"));
+        pageSetup()->reject();
+        QVERIFY(m_prompt->shown.isEmpty());
     }
 
     void pageSetupCancelChangesNothing()
@@ -1158,8 +1203,8 @@ private Q_SLOTS:
         Q_UNUSED(before);
     }
 
-    // A template's printer calibrations and fitted fields are kept by its
-    // name: a rename takes them along, a delete takes them away.
+    // A template's printer calibrations, fitted fields and carrier are kept
+    // by its name: a rename takes them along, a delete takes them away.
     void namedSettingsFollowRenameAndDelete()
     {
         makePicture({320, 180}, Qt::green).save(bkbmp("b.bmp"), "BMP");
@@ -1169,6 +1214,8 @@ private Q_SLOTS:
         QVERIFY(q.exec("INSERT INTO Print_Calibration (Model_Name, Printer, Dx_Mm) "
                        "VALUES ('乙', 'PDF', 1.5)"));
         FieldFitStore::setFit(db, "乙", "A_Address", true);
+        CarrierStore::setCode(db, "乙", "YTO");
+        CarrierStore::setLastNumber(db, "乙", "1010");
         const auto namesIn = [&](const char* table) {
             QStringList names;
             QSqlQuery n(db);
@@ -1189,12 +1236,16 @@ private Q_SLOTS:
         QCOMPARE(namesIn("Print_Calibration"), QStringList({"丙"}));
         QCOMPARE(namesIn("Model_Field_Fit"), QStringList({"丙"}));
         QVERIFY(FieldFitStore::load(db, "丙").value("A_Address").fit);
+        QCOMPARE(namesIn("Model_Carrier"), QStringList({"丙"}));
+        QCOMPARE(CarrierStore::load(db, "丙").code, QString("YTO"));
+        QCOMPARE(CarrierStore::load(db, "丙").lastNumber, QString("1010"));
 
         m_prompt->answers.enqueue(Prompt::Button::Yes);
         QTest::mouseClick(page()->findChild<QToolButton*>("deleteTemplateButton"), Qt::LeftButton);
         QCOMPARE(comboTexts(list), QStringList({kDelivered}));
         QCOMPARE(namesIn("Print_Calibration"), QStringList());
         QCOMPARE(namesIn("Model_Field_Fit"), QStringList());
+        QCOMPARE(namesIn("Model_Carrier"), QStringList());
     }
 
     void deletingTemplates_data()

@@ -1,4 +1,5 @@
 #include "test_waybillwindow.h"
+#include "waybill/carrier.h"
 #include "waybill/waybillplan.h"
 #include "waybill/waybillrules.h"
 
@@ -20,6 +21,12 @@ private Q_SLOTS:
     void noSuccessor();
     void plan_data();
     void plan();
+    void carrierOfTemplate_data();
+    void carrierOfTemplate();
+    void planFollowsCarrier_data();
+    void planFollowsCarrier();
+    void nextStart_data();
+    void nextStart();
 };
 
 void TestWaybill::sfNext_data()
@@ -238,9 +245,12 @@ void TestWaybill::plan_data()
     QTest::newRow("generic inner blank") << Other << "10 00"
                                          << "1" << false << ""
                                          << "" << 3 << QStringList() << CommonStartText;
-    QTest::newRow("empty increment comes first") << Sf << "123"
+    QTest::newRow("empty increment comes first") << Other << "12 3"
                                                  << " " << false << ""
                                                  << "" << 3 << QStringList() << EmptyStepText;
+    QTest::newRow("SF reads no increment") << Sf << "123"
+                                           << " " << false << ""
+                                           << "" << 3 << QStringList() << SfStartText;
     QTest::newRow("increment of two digits") << Other << "1000"
                                              << "12" << false << ""
                                              << "" << 3 << QStringList() << BadStepText;
@@ -302,6 +312,149 @@ void TestWaybill::plan()
         QVERIFY(!plan.ok);
         QVERIFY(plan.expName.isEmpty());
     }
+}
+
+void TestWaybill::carrierOfTemplate_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("stored"); // Carrier_Code, empty when none was chosen
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("ruleLine");
+    QTest::addColumn<bool>("usesStep");
+
+    const QString sfLine = QStringLiteral("编号规则：顺丰速运（末位为校验位）");
+    const QString emsLine =
+        QStringLiteral("编号规则：邮政EMS（9位数字，末位为校验位，加前后缀共13位）");
+    // Without a choice the name decides, exactly as before.
+    QTest::newRow("named SF") << Sf << ""
+                              << "SF" << sfLine << false;
+    QTest::newRow("named EMS") << Ems << ""
+                               << "EMS" << emsLine << false;
+    QTest::newRow("other name") << Other << ""
+                                << "NONE" << QStringLiteral("编号规则：通用（按增量递增）") << true;
+    QTest::newRow("name in another letter case")
+        << QStringLiteral("邮政ems") << ""
+        << "NONE" << QStringLiteral("编号规则：通用（按增量递增）") << true;
+    // A chosen carrier wins over the name.
+    QTest::newRow("SF chosen for another name") << Other << "SF"
+                                                << "SF" << sfLine << false;
+    QTest::newRow("plain carrier chosen for the SF name")
+        << Sf << "ZTO"
+        << "ZTO" << QStringLiteral("编号规则：中通快递（按增量递增）") << true;
+    QTest::newRow("NONE chosen for the EMS name")
+        << Ems << "NONE"
+        << "NONE" << QStringLiteral("编号规则：通用（按增量递增）") << true;
+    QTest::newRow("code in small letters") << Other << " ems "
+                                           << "EMS" << emsLine << false;
+    for (const char* code : {"YTO", "STO", "YUNDA", "JTSD"})
+        QTest::newRow(code) << Other << code << code
+                            << "编号规则：" + Carriers::byCode(code)->name + "（按增量递增）"
+                            << true;
+    // A code this program does not know (a later one's) falls back to the name.
+    QTest::newRow("unknown stored code") << Sf << "DHL"
+                                         << "SF" << sfLine << false;
+}
+
+void TestWaybill::carrierOfTemplate()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, stored);
+    QFETCH(QString, code);
+    QFETCH(QString, ruleLine);
+    QFETCH(bool, usesStep);
+
+    const Carrier& carrier = Carriers::forTemplate(model, stored);
+    QCOMPARE(carrier.code, code);
+    QCOMPARE(Carriers::ruleText(carrier), ruleLine);
+    QCOMPARE(ruleUsesIncrement(carrier.rule), usesStep);
+}
+
+// The chosen carrier picks the rule; ExpName stays the template's name and
+// the plan tells the last number without its affixes.
+void TestWaybill::planFollowsCarrier_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("carrier");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<QStringList>("numbers"); // with prefix "A" and suffix "Z"
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<QString>("message");
+
+    const QString none;
+    QTest::newRow("SF chosen for another name")
+        << Other << "SF"
+        << "123456789082"
+        << "1" << QStringList{"A123456789082Z", "A123456789091Z", "A123456789107Z"}
+        << "123456789107" << none;
+    QTest::newRow("SF ignores an empty increment")
+        << Other << "SF"
+        << "123456789082"
+        << "" << QStringList{"A123456789082Z", "A123456789091Z", "A123456789107Z"} << "123456789107"
+        << none;
+    QTest::newRow("EMS ignores a wrong increment")
+        << Other << "EMS"
+        << "123456785"
+        << "x" << QStringList{"A123456785Z", "A123456799Z", "A123456808Z"} << "123456808" << none;
+    QTest::newRow("plain carrier on the SF name")
+        << Sf << "YTO"
+        << "1000"
+        << "5" << QStringList{"A1000Z", "A1005Z", "A1010Z"} << "1010" << none;
+    QTest::newRow("plain carrier needs its increment")
+        << Sf << "ZTO"
+        << "1000"
+        << "" << QStringList() << QString() << EmptyStepText;
+    QTest::newRow("SF chosen refuses a short start")
+        << Other << "SF"
+        << "1000"
+        << "1" << QStringList() << QString() << SfStartText;
+}
+
+void TestWaybill::planFollowsCarrier()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, carrier);
+    QFETCH(QString, start);
+    QFETCH(QString, step);
+    QFETCH(QStringList, numbers);
+    QFETCH(QString, last);
+    QFETCH(QString, message);
+
+    const WaybillPlan plan =
+        planWaybills(WaybillRequest{model, start, step, true, "A", "Z", carrier}, 3);
+    QCOMPARE(plan.message, message);
+    QCOMPARE(plan.numbers, numbers);
+    QCOMPARE(plan.lastNumber, last);
+    QCOMPARE(plan.expName, message.isEmpty() ? model : QString());
+}
+
+void TestWaybill::nextStart_data()
+{
+    QTest::addColumn<int>("rule");
+    QTest::addColumn<QString>("last");
+    QTest::addColumn<int>("increment");
+    QTest::addColumn<QString>("next");
+
+    QTest::newRow("SF") << int(WaybillRule::Sf) << "123456789107" << 5 << "123456789116";
+    QTest::newRow("EMS") << int(WaybillRule::Ems) << "123456808" << 1 << "123456811";
+    QTest::newRow("plain with its increment") << int(WaybillRule::Common) << "1010" << 5 << "1015";
+    // A new series never starts on the number the last one ended with.
+    QTest::newRow("plain after increment 0") << int(WaybillRule::Common) << "42" << 0 << "43";
+    QTest::newRow("SF number of the wrong length")
+        << int(WaybillRule::Sf) << "1010" << 1 << QString();
+    QTest::newRow("EMS at the end of its serials")
+        << int(WaybillRule::Ems) << "999999993" << 1 << QString();
+    QTest::newRow("plain at the 64-bit limit")
+        << int(WaybillRule::Common) << "9223372036854775807" << 1 << QString();
+}
+
+void TestWaybill::nextStart()
+{
+    QFETCH(int, rule);
+    QFETCH(QString, last);
+    QFETCH(int, increment);
+    QFETCH(QString, next);
+    QCOMPARE(nextStartAfter(WaybillRule(rule), last, increment), next);
 }
 
 // The rules and the planner, then the dialog and the command; each is a

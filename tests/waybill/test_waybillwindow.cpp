@@ -13,6 +13,7 @@
 #include "gui/waybill/waybilldialog.h"
 #include "scriptedprompt.h"
 #include "tempworkdir.h"
+#include "waybill/carrierstore.h"
 #include "waybill/waybillcommands.h"
 
 #include <QApplication>
@@ -26,9 +27,13 @@
 #include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
+#include <cstdio>
+#include <functional>
 #include <memory>
+#include <unistd.h>
 
 namespace
 {
@@ -90,6 +95,28 @@ void choose(QComboBox* list, const QString& text)
     QVERIFY2(index >= 0, qPrintable(text));
     list->setCurrentIndex(index);
 }
+
+// What run writes to standard output (the commands print their answers there).
+QString standardOutputOf(const std::function<void()>& run)
+{
+    QTemporaryFile file;
+    if (!file.open())
+        qFatal("no temporary file");
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    dup2(file.handle(), STDOUT_FILENO);
+    run();
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    file.seek(0);
+    return QString::fromUtf8(file.readAll());
+}
+
+const QString SfRule = QStringLiteral("编号规则：顺丰速运（末位为校验位）");
+const QString EmsRule =
+    QStringLiteral("编号规则：邮政EMS（9位数字，末位为校验位，加前后缀共13位）");
+const QString PlainRule = QStringLiteral("编号规则：通用（按增量递增）");
 
 // What one generation is given through the dialog or the command line.
 struct Inputs {
@@ -605,6 +632,203 @@ private Q_SLOTS:
                                   "|13900000003||", "赵六|13900000004|" + Generic + "|1004"}));
     }
 
+    // --- Carriers -------------------------------------------------------------
+
+    // The rule line and the increment box follow the chosen template's
+    // carrier, and so do the numbers: an increment the rule does not read
+    // may even be left empty.
+    void ruleLineFollowsTheCarrier_data()
+    {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("code"); // Carrier_Code stored first; empty for none
+        QTest::addColumn<QString>("rule");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QStringList>("numbers");
+
+        const QStringList sf{"123456789082", "123456789091", "123456789107"};
+        const QStringList ems{"123456785", "123456799", "123456808"};
+        const QStringList plain{"1000", "1005", "1010"};
+        QTest::newRow("SF by its name") << Sf << "" << SfRule << sf.first() << sf;
+        QTest::newRow("EMS by its name") << Ems << "" << EmsRule << ems.first() << ems;
+        QTest::newRow("plain by any other name") << Generic << "" << PlainRule << "1000" << plain;
+        QTest::newRow("SF chosen for the generic template")
+            << Generic << "SF" << SfRule << sf.first() << sf;
+        QTest::newRow("EMS chosen for the generic template")
+            << Generic << "EMS" << EmsRule << ems.first() << ems;
+        QTest::newRow("a plain carrier chosen for the SF name")
+            << Sf << "YUNDA" << QStringLiteral("编号规则：韵达快递（按增量递增）") << "1000"
+            << plain;
+    }
+    void ruleLineFollowsTheCarrier()
+    {
+        QFETCH(QString, model);
+        QFETCH(QString, code);
+        QFETCH(QString, rule);
+        QFETCH(QString, start);
+        QFETCH(QStringList, numbers);
+        if (!code.isEmpty())
+            CarrierStore::setCode(db(), model, code);
+        const bool readsStep = numbers == QStringList{"1000", "1005", "1010"};
+
+        const QString plainName = QStringLiteral("中通快递");
+        addTemplate(plainName);
+
+        WaybillDialog dialog(m_dm.get(), &m_session);
+        showDialog(dialog);
+        choose(dialog.findChild<QComboBox*>("Model_List"), plainName);
+        QCOMPARE(dialog.findChild<QLabel*>("Rule_Label")->text(), PlainRule);
+        QVERIFY(dialog.findChild<QLineEdit*>("WayBillNo_cr")->isEnabled());
+        retype(dialog.findChild<QLineEdit*>("WayBillNo_cr"), readsStep ? "5" : "");
+        choose(dialog.findChild<QComboBox*>("Model_List"), model);
+        QCOMPARE(dialog.findChild<QLabel*>("Rule_Label")->text(), rule);
+        QCOMPARE(dialog.findChild<QLineEdit*>("WayBillNo_cr")->isEnabled(), readsStep);
+        QCOMPARE(dialog.findChild<QLabel*>("Label3")->isEnabled(), readsStep);
+
+        retype(dialog.findChild<QLineEdit*>("WayBillNo_st"), start);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList{Done});
+        QCOMPARE(recipientsInFile(), numbered(model, numbers));
+        QCOMPARE(CarrierStore::load(db(), model).lastNumber, numbers.last());
+        QCOMPARE(CarrierStore::load(db(), model).code, code);
+    }
+
+    // The start box proposes the number after the last series written for
+    // the chosen template, by the dialog or the command; a number the user
+    // typed stays.
+    void startProposedAfterTheLastSeries()
+    {
+        WaybillDialog dialog(m_dm.get(), &m_session);
+        QLineEdit* start = dialog.findChild<QLineEdit*>("WayBillNo_st");
+        QComboBox* list = dialog.findChild<QComboBox*>("Model_List");
+        showDialog(dialog);
+        enter(dialog, Inputs{Sf, "123456789082", "1"});
+        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList{Done});
+
+        // Shown again on the generic template, which has no series yet.
+        showDialog(dialog);
+        QCOMPARE(list->currentText(), Generic);
+        QCOMPARE(typedText(start), QString());
+        choose(list, Sf);
+        QCOMPARE(typedText(start), QStringLiteral("123456789116"));
+        choose(list, Ems);
+        QCOMPARE(typedText(start), QString());
+
+        // Typed, the number stays whatever template is chosen.
+        retype(start, QStringLiteral("777"));
+        choose(list, Sf);
+        QCOMPARE(typedText(start), QStringLiteral("777"));
+        dialog.hide();
+        showDialog(dialog);
+        QCOMPARE(typedText(start), QStringLiteral("777"));
+        dialog.reject();
+
+        // The command records its series as well; the plain rule proposes
+        // with the increment in the box.
+        m_prompt->clear();
+        QCOMPARE(WaybillCommands::runCommand({"--model", Ems, "--start", "123456785"}, m_dm.get(),
+                                             m_session),
+                 0);
+        QCOMPARE(WaybillCommands::runCommand({"--model", Generic, "--start", "1000", "--step", "5"},
+                                             m_dm.get(), m_session),
+                 0);
+        m_session.currentTemplate = Ems;
+        WaybillDialog fresh(m_dm.get(), &m_session);
+        showDialog(fresh);
+        QLineEdit* freshStart = fresh.findChild<QLineEdit*>("WayBillNo_st");
+        QCOMPARE(typedText(freshStart), QStringLiteral("123456811"));
+        choose(fresh.findChild<QComboBox*>("Model_List"), Generic);
+        QCOMPARE(typedText(freshStart), QStringLiteral("1011"));
+        retype(fresh.findChild<QLineEdit*>("WayBillNo_cr"), "5");
+        QCOMPARE(typedText(freshStart), QStringLiteral("1015"));
+    }
+
+    // waylark carrier: prints "CODE<tab>name", setting the code first when
+    // --code is given.
+    void carrierCommand_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("message"); // the first message shown
+        QTest::addColumn<QString>("stored");  // Carrier_Code of the SF and generic templates
+
+        QTest::newRow("SF by its name") << QStringList{"--model", Sf} << 0 << "SF\t顺丰速运\n"
+                                        << QString() << "|";
+        QTest::newRow("generic") << QStringList{"--model", Generic} << 0 << "NONE\t通用\n"
+                                 << QString() << "|";
+        QTest::newRow("set, code in small letters")
+            << QStringList{"--model", Generic, "--code", "zto"} << 0 << "ZTO\t中通快递\n"
+            << QString() << "|ZTO";
+        QTest::newRow("set, name in another letter case")
+            << QStringList{"--code", "JTSD", "--model", "顺丰速运"} << 0 << "JTSD\t极兔速递\n"
+            << QString() << "JTSD|";
+        QTest::newRow("unknown code")
+            << QStringList{"--model", Sf, "--code", "DHL"} << 2 << QString()
+            << QStringLiteral("--code 的值不正确：DHL\n"
+                              "承运商代码须为SF、EMS、YTO、ZTO、STO、YUNDA、JTSD、NONE之一。")
+            << "|";
+        QTest::newRow("empty code") << QStringList{"--model", Sf, "--code", ""} << 2 << QString()
+                                    << QStringLiteral("--code 的值不正确：\n"
+                                                      "承运商代码须为SF、EMS、YTO、ZTO、STO、"
+                                                      "YUNDA、JTSD、NONE之一。")
+                                    << "|";
+        QTest::newRow("unknown template")
+            << QStringList{"--model", "中通", "--code", "ZTO"} << 1 << QString()
+            << QStringLiteral("没有名为“中通”的模板！") << "|";
+        QTest::newRow("no template named") << QStringList{"--code", "SF"} << 2 << QString()
+                                           << QStringLiteral("缺少选项 --model") << "|";
+        const QString usage = QStringLiteral("usage: waylark carrier --model NAME [--code CODE]");
+        QTest::newRow("nothing") << QStringList() << 2 << QString()
+                                 << QStringLiteral("缺少选项 --model") << "|";
+        QTest::newRow("a stray word")
+            << QStringList{"--model", Sf, "SF"} << 2 << QString() << usage << "|";
+        QTest::newRow("unknown option")
+            << QStringList{"--model", Sf, "--rule", "SF"} << 2 << QString()
+            << QStringLiteral("unknown option --rule") << "|";
+    }
+    void carrierCommand()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, status);
+        QFETCH(QString, output);
+        QFETCH(QString, message);
+        QFETCH(QString, stored);
+
+        int result = -1;
+        const QString printed = standardOutputOf(
+            [&] { result = WaybillCommands::runCarrierCommand(args, m_dm.get(), m_session); });
+        QCOMPARE(result, status);
+        QCOMPARE(printed, output);
+        QCOMPARE(m_prompt->messages().value(0), message);
+        if (status == 2)
+            QCOMPARE(m_prompt->messages().constLast(),
+                     QStringLiteral("usage: waylark carrier --model NAME [--code CODE]"));
+        QCOMPARE(CarrierStore::load(db(), Sf).code + '|' + CarrierStore::load(db(), Generic).code,
+                 stored);
+        QCOMPARE(recipientsInFile(), Seeded);
+    }
+
+    // A carrier set from the command line numbers the next series.
+    void commandNumbersWithTheChosenCarrier()
+    {
+        standardOutputOf([&] {
+            QCOMPARE(WaybillCommands::runCarrierCommand({"--model", Generic, "--code", "SF"},
+                                                        m_dm.get(), m_session),
+                     0);
+        });
+        QCOMPARE(WaybillCommands::runCommand({"--model", Generic, "--start", "123456789082"},
+                                             m_dm.get(), m_session),
+                 0);
+        QCOMPARE(recipientsInFile(),
+                 numbered(Generic, {"123456789082", "123456789091", "123456789107"}));
+        // The generic start is now too short for the chosen rule.
+        QCOMPARE(WaybillCommands::runCommand({"--model", Generic, "--start", "1000"}, m_dm.get(),
+                                             m_session),
+                 2);
+        QVERIFY(m_prompt->messages().contains("--start 的值不正确：1000\n" + SfStartText));
+    }
+
     // --- waylark number ------------------------------------------------------
 
     void commandNumbersEveryRow_data()
@@ -618,9 +842,8 @@ private Q_SLOTS:
             << QStringList{"--model",  "邮政ems", "--start",  " 123456785 ",
                            "--prefix", "EA",      "--suffix", "CN"}
             << numbered(Ems, {"EA123456785CN", "EA123456799CN", "EA123456808CN"});
-        QTest::newRow("default template of config.ini, step 5")
-            << QStringList{"--start", "1000", "--step", "5"}
-            << numbered(Generic, {"1000", "1005", "1010"});
+        QTest::newRow("step 5") << QStringList{"--model", Generic, "--start", "1000", "--step", "5"}
+                                << numbered(Generic, {"1000", "1005", "1010"});
         QTest::newRow("suffix alone")
             << QStringList{"--model", Generic, "--start", "0007", "--suffix", "-A"}
             << numbered(Generic, {"0007-A", "8-A", "9-A"});
@@ -667,6 +890,15 @@ private Q_SLOTS:
         const QString usage = QStringLiteral("usage: waylark number --model NAME --start NUMBER "
                                              "[--step N] [--prefix TEXT] [--suffix TEXT]");
         QTest::newRow("no start") << QStringList{"--model", Sf} << 2 << usage;
+        QTest::newRow("no start, named")
+            << QStringList{"--model", Sf} << 2 << QStringLiteral("缺少选项 --start");
+        // The default template is not numbered unasked.
+        QTest::newRow("no model") << QStringList{"--start", "1000"} << 2 << usage;
+        QTest::newRow("no model, named")
+            << QStringList{"--start", "1000"} << 2 << QStringLiteral("缺少选项 --model");
+        QTest::newRow("SF with an increment that is no digit")
+            << commandArgs({Sf, "123456789082", "x"}) << 2
+            << QStringLiteral("--step 的值不正确：x\n运单号增量须为0到9之间的一位数字！");
         QTest::newRow("start without its value") << QStringList{"--start"} << 2 << usage;
         QTest::newRow("unknown option")
             << QStringList{"--start", "1", "--count", "3"} << 2 << usage;

@@ -12,7 +12,10 @@
 #include "templates/templatemessages.h"
 #include "templates/templatestore.h"
 #include "ui_pagesetupdialog.h"
+#include "waybill/carrier.h"
+#include "waybill/carrierstore.h"
 
+#include <QComboBox>
 #include <QPushButton>
 
 PageSetupDialog::PageSetupDialog(DesignPage* page, QWidget* parent)
@@ -21,6 +24,8 @@ PageSetupDialog::PageSetupDialog(DesignPage* page, QWidget* parent)
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     m_ui->setupUi(this);
+    for (const Carrier& c : Carriers::all())
+        m_ui->carrierCombo->addItem(c.name, c.code);
 
     connect(m_ui->okButton, &QPushButton::clicked, this, &PageSetupDialog::applyPageValues);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject); // Esc as well
@@ -62,6 +67,8 @@ bool PageSetupDialog::loadCurrentTemplate()
     for (SpinEdit* e :
          {m_ui->widthEdit, m_ui->heightEdit, m_ui->leftOffsetEdit, m_ui->topOffsetEdit})
         e->setText(QString());
+    m_ui->carrierCombo->setCurrentIndex(-1);
+    m_shownCarrier.clear();
     if (!findCurrentModel())
         return false;
     return guarded([&] {
@@ -70,6 +77,11 @@ bool PageSetupDialog::loadCurrentTemplate()
         m_ui->heightEdit->setText(tb->fieldByName(TemplateStore::Column::PaperHeight).asString());
         m_ui->leftOffsetEdit->setValue(tb->fieldByName(TemplateStore::Column::OffsetX).asInteger());
         m_ui->topOffsetEdit->setValue(tb->fieldByName(TemplateStore::Column::OffsetY).asInteger());
+        const QString name = tb->fieldByName(TemplateStore::Column::Name).asString();
+        const CarrierStore::StoredCarrier stored =
+            CarrierStore::load(m_page->dataModule()->database(), name);
+        m_shownCarrier = Carriers::forTemplate(name, stored.code).code;
+        m_ui->carrierCombo->setCurrentIndex(m_ui->carrierCombo->findData(m_shownCarrier));
     });
 }
 
@@ -100,6 +112,12 @@ void PageSetupDialog::applyPageValues()
         } catch (...) {
             tb->cancel();
             throw;
+        }
+        const QString carrier = m_ui->carrierCombo->currentData().toString();
+        if (!carrier.isEmpty() && carrier != m_shownCarrier) {
+            CarrierStore::setCode(m_page->dataModule()->database(),
+                                  tb->fieldByName(TemplateStore::Column::Name).asString(), carrier);
+            m_shownCarrier = carrier;
         }
     });
     if (!stored)

@@ -13,8 +13,8 @@ namespace Ui
 class PageSetupDialog;
 }
 
-// "页面设置": the current model's paper size (tenths of a millimetre) and
-// feed offsets (screen pixels). Created once by the main window; the boxes are
+// "页面设置": the current model's paper size (tenths of a millimetre), feed
+// offsets (screen pixels) and carrier. Created once by the main window; the boxes are
 // reloaded from the table on every showing.
 class PageSetupDialog : public QDialog
 {
@@ -49,5 +49,8 @@ private:
 
     std::unique_ptr<Ui::PageSetupDialog> m_ui;
     DesignPage* m_page;
+    // The carrier code shown on loading: only a changed choice is stored,
+    // so a template left alone keeps the rule its name selects.
+    QString m_shownCarrier;
     PrinterSource m_printerSource;
 };

@@ -8,11 +8,14 @@
 #include "gui/maskedtext.h"
 #include "templates/templatestore.h"
 #include "ui_waybilldialog.h"
+#include "waybill/carrier.h"
+#include "waybill/carrierstore.h"
 #include "waybill/waybillwriter.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
@@ -32,6 +35,10 @@ WaybillDialog::WaybillDialog(DataModule* dm, const Session* session, QWidget* pa
     m_ui->cancelButton->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
 
     connect(m_ui->affixCheck, &QCheckBox::clicked, this, &WaybillDialog::enableAffixes);
+    connect(m_ui->templateCombo, &QComboBox::currentIndexChanged, this,
+            &WaybillDialog::showCarrierRule);
+    // The plain rule's proposal counts with the increment in the box.
+    connect(m_ui->stepEdit, &QLineEdit::textEdited, this, [this] { proposeStart(false); });
     connect(m_ui->generateButton, &QPushButton::clicked, this, &WaybillDialog::generateNumbers);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject); // Esc as well
 
@@ -94,6 +101,47 @@ void WaybillDialog::enableAffixes()
     }
 }
 
+void WaybillDialog::showCarrierRule()
+{
+    const QString name = m_ui->templateCombo->currentText();
+    bool usesStep = true;
+    QString rule;
+    if (m_ui->templateCombo->currentIndex() >= 0) {
+        CarrierStore::StoredCarrier stored;
+        guarded([&] { stored = CarrierStore::load(m_dm->database(), name); });
+        const Carrier& carrier = Carriers::forTemplate(name, stored.code);
+        rule = Carriers::ruleText(carrier);
+        usesStep = ruleUsesIncrement(carrier.rule);
+    }
+    m_ui->ruleLabel->setText(rule);
+    m_ui->stepEdit->setEnabled(usesStep);
+    m_ui->stepLabel->setEnabled(usesStep);
+    proposeStart(false);
+}
+
+void WaybillDialog::proposeStart(bool always)
+{
+    const QString typed = typedText(m_ui->startNumberEdit);
+    if (!always && !typed.isEmpty() && typed != m_proposed)
+        return;
+    QString next;
+    const QString name = m_ui->templateCombo->currentText();
+    if (m_ui->templateCombo->currentIndex() >= 0) {
+        CarrierStore::StoredCarrier stored;
+        guarded([&] { stored = CarrierStore::load(m_dm->database(), name); });
+        const QString step = typedText(m_ui->stepEdit);
+        const int increment = stepProblem(step).isEmpty() ? step.toInt() : 1;
+        if (!stored.lastNumber.isEmpty())
+            next = nextStartAfter(Carriers::forTemplate(name, stored.code).rule, stored.lastNumber,
+                                  increment);
+    }
+    // A number longer than the box would be cut short.
+    if (next.size() > m_ui->startNumberEdit->maxLength())
+        next.clear();
+    m_ui->startNumberEdit->setText(next);
+    m_proposed = next;
+}
+
 void WaybillDialog::generateNumbers()
 {
     const WaybillRequest request{
@@ -108,5 +156,6 @@ void WaybillDialog::generateNumbers()
         return;
     }
     prompt().message(waybillDoneText(plan.skipped));
+    proposeStart(true);
     accept();
 }

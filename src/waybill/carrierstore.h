@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+// The carrier chosen for each template and the last number written with it
+// (Model_Carrier). Rows follow template renames and deletes through
+// TemplateStore's named settings.
+namespace CarrierStore
+{
+
+struct StoredCarrier {
+    QString code;       // Carrier_Code; empty while the template's name picks the rule
+    QString lastNumber; // Last_Waybill, without prefix and suffix; empty before any series
+};
+
+// What is stored for a template (all empty when nothing is). Throws DataError.
+StoredCarrier load(const QSqlDatabase& db, const QString& model);
+
+// Sets the template's carrier code, keeping its last number. Throws DataError.
+void setCode(const QSqlDatabase& db, const QString& model, const QString& code);
+
+// Records the last number of a series just written, keeping the code.
+// Throws DataError.
+void setLastNumber(const QSqlDatabase& db, const QString& model, const QString& number);
+
+} // namespace CarrierStore
