@@ -72,15 +72,7 @@ qint64 writePending(const QSqlDatabase& db, const PrintLog::Entry& entry, const 
                                               "Target, Pages, First_Name, Last_Name, Row_Ids, "
                                               "Names, Reprint, Job_Path, Job_File) VALUES (?, ?, "
                                               "?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    q.addBindValue(PrintMarks::timeText(when));
-    q.addBindValue(entry.model);
-    q.addBindValue(entry.target);
-    q.addBindValue(entry.pages);
-    q.addBindValue(entry.firstName);
-    q.addBindValue(entry.lastName);
-    q.addBindValue(PrintLog::rowIdsText(entry.rowIds));
-    q.addBindValue(PrintLog::namesText(entry.names));
-    q.addBindValue(entry.reprint ? 1 : 0);
+    PrintLog::bindEntry(q, entry, when);
     q.addBindValue(pdfPath.isEmpty() ? QVariant() : QVariant(pdfPath));
     q.addBindValue(fileIdentity.isEmpty() ? QVariant() : QVariant(fileIdentity));
     exec(q);

@@ -28,6 +28,19 @@ QVector<qint64> PrintLog::rowIdsFromText(const QString& text)
     return ids;
 }
 
+void PrintLog::bindEntry(QSqlQuery& q, const Entry& entry, const QDateTime& when)
+{
+    q.addBindValue(PrintMarks::timeText(when));
+    q.addBindValue(entry.model);
+    q.addBindValue(entry.target);
+    q.addBindValue(entry.pages);
+    q.addBindValue(entry.firstName);
+    q.addBindValue(entry.lastName);
+    q.addBindValue(rowIdsText(entry.rowIds));
+    q.addBindValue(namesText(entry.names));
+    q.addBindValue(entry.reprint ? 1 : 0);
+}
+
 QString PrintLog::namesText(const QStringList& names)
 {
     QStringList lines;
@@ -67,15 +80,7 @@ void PrintLog::recordCompletedJob(const QSqlDatabase& db, const Entry& entry, co
                                   "First_Name, Last_Name, Row_Ids, Names, Reprint) VALUES (?, ?, "
                                   "?, ?, ?, ?, ?, ?, ?)")))
         throw DataError(q.lastError().text());
-    q.addBindValue(PrintMarks::timeText(when));
-    q.addBindValue(entry.model);
-    q.addBindValue(entry.target);
-    q.addBindValue(entry.pages);
-    q.addBindValue(entry.firstName);
-    q.addBindValue(entry.lastName);
-    q.addBindValue(rowIdsText(entry.rowIds));
-    q.addBindValue(namesText(entry.names));
-    q.addBindValue(entry.reprint ? 1 : 0);
+    bindEntry(q, entry, when);
     if (!q.exec())
         throw DataError(q.lastError().text());
 }

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QVector>
 
@@ -33,6 +34,11 @@ public:
     // Row_Ids as stored: "12,13,20", never null.
     static QString rowIdsText(const QVector<qint64>& ids);
     static QVector<qint64> rowIdsFromText(const QString& text);
+    // Binds, in this order, the time and the entry's model, target, pages,
+    // first and last name, Row_Ids, Names and Reprint: the columns a log
+    // line and a pending job share.
+    static void bindEntry(QSqlQuery& q, const Entry& entry, const QDateTime& when);
+
     // Names as stored: one per line, line breaks inside a name made blanks.
     static QString namesText(const QStringList& names);
     static QStringList namesFromText(const QString& text);
