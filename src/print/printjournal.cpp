@@ -5,7 +5,6 @@
 #include "data/datamodule.h"
 #include "data/dataset.h"
 #include "data/transaction.h"
-#include "print/printmarks.h"
 
 #include <QFile>
 #include <QSqlError>
