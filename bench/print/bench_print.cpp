@@ -11,6 +11,7 @@
 #include "print/printerpaper.h"
 #include "print/printerstore.h"
 #include "print/printgeometry.h"
+#include "print/printjournal.h"
 #include "print/printlog.h"
 #include "print/recordrenderer.h"
 #include "templates/fieldcatalogue.h"
@@ -153,8 +154,9 @@ double floorLoop(DataModule& dm, const Session& session, const QString& file)
     return t.nsecsElapsed() / 1e6;
 }
 
-// What a completed job adds: marking every row and the log line in one
-// transaction, then rereading the recipient table.
+// What a completed job adds: writing it down as pending, then marking every
+// row and the log line in one transaction, then rereading the recipient
+// table.
 double marking(DataModule& dm)
 {
     PrintLog::Entry entry;
@@ -165,7 +167,9 @@ double marking(DataModule& dm)
         entry.rowIds << dm.recipients->rowId(row);
     QElapsedTimer t;
     t.start();
-    PrintLog::recordCompletedJob(dm.database(), entry, QDateTime::currentDateTime());
+    const qint64 pending = PrintJournal::writePending(dm.database(), entry, QString(), QString(),
+                                                      QDateTime::currentDateTime());
+    PrintJournal::settle(dm.database(), pending);
     dm.recipients->refresh();
     return t.nsecsElapsed() / 1e6;
 }
