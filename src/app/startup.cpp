@@ -1,6 +1,5 @@
 #include "app/startup.h"
 
-#include "base/appmessages.h"
 #include "base/guarded.h"
 #include "base/prompt.h"
 #include "base/qttranslations.h"
@@ -16,7 +15,6 @@
 
 #include <cstdio>
 
-const char* const Startup::kAppTitle = AppMessages::Title;
 
 Startup::Startup(const QString& appDir) : m_db(appDir)
 {

@@ -39,7 +39,6 @@ public:
     // That cleanup alone.
     void terminate() { m_db.terminate(); }
 
-    static const char* const kAppTitle; // "Qorda软件为您服务"
 
 private:
     DatabaseStart m_db;

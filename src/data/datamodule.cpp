@@ -7,7 +7,6 @@
 
 const char* const DataModule::kDatabaseFileName = "Waylark_main.db";
 const char* const DataModule::kConnectionName = "DB_main";
-const char* const DataModule::kPassword = "qLmZvXa";
 
 namespace
 {
@@ -105,7 +104,6 @@ void DataModule::connectDatabase(const QString& fileName)
         path.replace(QLatin1Char('#'), QLatin1String("%23"));
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=0"));
         db.setDatabaseName(QLatin1String("file:") + path + QLatin1String("?mode=rw"));
-        db.setPassword(QString::fromLatin1(kPassword));
         QString error;
         if (!db.open()) {
             error = QStringLiteral("数据库打开错误：") + fileName + QLatin1Char('\n') +

@@ -13,7 +13,6 @@ class DataModule : public QObject
 public:
     static const char* const kDatabaseFileName; // "Waylark_main.db"
     static const char* const kConnectionName;   // "DB_main"
-    static const char* const kPassword;         // kept as a setting; SQLite has none
 
     explicit DataModule(QObject* parent = nullptr);
     ~DataModule() override;

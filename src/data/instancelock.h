@@ -29,7 +29,6 @@ public:
     // Only once SQLite has closed the file: closing any descriptor of a
     // file drops the POSIX locks this process holds on it.
     void release();
-    bool isLocked() const { return m_fd >= 0; }
     // The system's words for why, after CannotOpen or Failed.
     QString error() const { return m_error; }
 

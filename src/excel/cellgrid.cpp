@@ -21,15 +21,6 @@ void UsedRange::include(int row, int column)
     columnCount = right - left + 1;
 }
 
-UsedRange UsedRange::united(const UsedRange& other) const
-{
-    if (other.isEmpty())
-        return *this;
-    UsedRange result = *this;
-    result.include(other.firstRow, other.firstColumn);
-    result.include(other.lastRow(), other.lastColumn());
-    return result;
-}
 
 uint32_t TextPool::add(QStringView text)
 {

@@ -24,8 +24,6 @@ struct UsedRange {
     int lastColumn() const { return isEmpty() ? 0 : firstColumn + columnCount - 1; }
     // Grows the range to take in cell (row, column).
     void include(int row, int column);
-    // The union of two ranges.
-    UsedRange united(const UsedRange& other) const;
 };
 
 // Many texts kept end to end in one block of UTF-16, each found by its

@@ -122,7 +122,3 @@ bool WorkbookReader::selectSheet(const QString& name, QString* error)
     return selectSheet(index, error);
 }
 
-QString WorkbookReader::currentSheetName() const
-{
-    return m_current < 0 ? QString() : sheetNames().at(m_current);
-}

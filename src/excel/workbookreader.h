@@ -46,7 +46,6 @@ public:
     bool selectSheet(const QString& name, QString* error);
     // -1 while no sheet is chosen.
     int currentSheet() const { return m_current; }
-    QString currentSheetName() const;
 
     // Of the current sheet; empty when none is chosen.
     virtual UsedRange usedRange() const = 0;

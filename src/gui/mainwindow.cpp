@@ -89,7 +89,8 @@ void MainWindow::addStatusPanels()
         problems->setToolTip(m_session->configProblems.join(QStringLiteral("\n")));
         bar->addWidget(problems, 2);
     }
-    m_statusPanels[0]->setText(QStringLiteral("Qorda邮单打印软件Waylark V2.0Beta"));
+    m_statusPanels[0]->setText(
+        QStringLiteral("Qorda邮单打印软件Waylark %1").arg(QStringLiteral(WAYLARK_VERSION)));
     m_statusPanels[3]->setText(QStringLiteral("技术支持"));
     m_statusPanels[3]->setToolTip(QStringLiteral("技术支持：请见帮助页"));
     showCurrentTemplate(QString());

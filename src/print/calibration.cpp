@@ -23,11 +23,6 @@ QString Calibration::pdfPrinterName()
     return QStringLiteral("PDF");
 }
 
-bool Calibration::isIdentity() const
-{
-    return dxMm == 0.0 && dyMm == 0.0 && sxPct == 100.0 && syPct == 100.0;
-}
-
 Calibration Calibration::bounded() const
 {
     Calibration c;

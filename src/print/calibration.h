@@ -24,7 +24,6 @@ public:
     double sxPct = 100.0;
     double syPct = 100.0;
 
-    bool isIdentity() const;
     // Values held to their ranges, shifts in 0.1 mm steps, scales in 0.1 % steps.
     Calibration bounded() const;
     // Why a value is outside its range, or empty when all are inside.

@@ -4,7 +4,6 @@
 
 #include <QStringList>
 #include <QVector>
-#include <functional>
 
 class DesignSurface;
 class QPrinter;
@@ -15,8 +14,6 @@ struct Session;
 // The print commands of the main window, and the print command line.
 namespace PrintCommands
 {
-
-using PageSetup = std::function<bool(QPrinter*)>;
 
 // "字体设置": a cancelled dialog keeps the earlier font.
 void choosePrintFont(Session& session);

@@ -59,14 +59,6 @@ const FieldInfo* byKey(const QString& key)
     return nullptr;
 }
 
-const FieldInfo* byControl(const QString& controlName)
-{
-    for (const FieldInfo& f : all())
-        if (f.control == controlName)
-            return &f;
-    return nullptr;
-}
-
 const FieldInfo* byCaption(const QString& caption)
 {
     for (const FieldInfo& f : all())

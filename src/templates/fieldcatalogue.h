@@ -37,7 +37,6 @@ constexpr int kImageTop = 16;
 
 const QVector<FieldInfo>& all();
 const FieldInfo* byKey(const QString& key);
-const FieldInfo* byControl(const QString& controlName);
 // Exact comparison with the selection captions (hints do not match).
 const FieldInfo* byCaption(const QString& caption);
 

@@ -948,7 +948,8 @@ private Q_SLOTS:
         QTest::mouseClick(findWidget<QToolButton>("Model_Set_Btn"), Qt::LeftButton);
         QCOMPARE(tabs->currentIndex(), 0);
 
-        QCOMPARE(s.mainWindow()->statusPanelText(0), QString("Qorda邮单打印软件Waylark V2.0Beta"));
+        QCOMPARE(s.mainWindow()->statusPanelText(0),
+                 QString("Qorda邮单打印软件Waylark " WAYLARK_VERSION));
         QCOMPARE(s.mainWindow()->statusPanelText(1), QString());
         const int widths[4] = {260, 80, 230, 50};
         for (int i = 0; i < 4; ++i)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "gui/flatbutton.h"
 #include "templates/templatestore.h"
 
 #include <QVector>
