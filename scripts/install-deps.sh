@@ -10,7 +10,7 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config
     qt6-base-dev libqt6sql6-sqlite libgl-dev
-    libcups2-dev libmd-dev zlib1g-dev libcsv-dev libzip-dev libxlsxwriter-dev
+    libcups2-dev zlib1g-dev libcsv-dev libzip-dev libxlsxwriter-dev
     fonts-wqy-zenhei qt6-translations-l10n cups
 )
 case "${1:-}" in

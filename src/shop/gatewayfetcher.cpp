@@ -170,7 +170,7 @@ FetchResult GatewayFetcher::get(const QUrl& url)
     QNetworkRequest request(url);
     request.setRawHeader("Accept", "text/html, */*");
     request.setHeader(QNetworkRequest::UserAgentHeader,
-                      QByteArrayLiteral("Mozilla/3.0 (compatible; Indy Library)"));
+                      QByteArrayLiteral("Waylark/" WAYLARK_VERSION));
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::UserVerifiedRedirectPolicy);
     request.setMaximumRedirectsAllowed(MaxRedirects);

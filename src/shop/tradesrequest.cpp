@@ -2,7 +2,7 @@
 
 #include "data/configini.h"
 
-#include <md5.h>
+#include <QCryptographicHash>
 
 namespace
 {
@@ -23,13 +23,7 @@ bool isAsciiAlnum(char16_t u)
 
 QByteArray md5(const QByteArray& data)
 {
-    MD5_CTX context;
-    MD5Init(&context);
-    MD5Update(&context, reinterpret_cast<const uint8_t*>(data.constData()),
-              static_cast<size_t>(data.size()));
-    uint8_t digest[MD5_DIGEST_LENGTH];
-    MD5Final(digest, &context);
-    return QByteArray(reinterpret_cast<const char*>(digest), MD5_DIGEST_LENGTH);
+    return QCryptographicHash::hash(data, QCryptographicHash::Md5);
 }
 
 } // namespace

@@ -98,6 +98,10 @@ void FakeGateway::serve(QTcpSocket* socket)
         socket->setProperty("served", true);
         const QByteArray requestLine = head.left(head.indexOf("\r\n"));
         const int pageNo = check(requestLine);
+        for (const QByteArray& line : head.left(head.indexOf("\r\n\r\n")).split('\n')) {
+            if (line.toLower().startsWith("user-agent:"))
+                userAgents << line.mid(11).trimmed();
+        }
         Q_EMIT requestArrived();
         if (m_redirectFirst) {
             m_redirectFirst = false;

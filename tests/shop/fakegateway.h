@@ -48,6 +48,8 @@ public:
     QStringList problems;
     // The page_no of each request.
     QList<int> pageNos;
+    // The User-Agent header of each request.
+    QList<QByteArray> userAgents;
     qint64 streamed = 0;
 
 Q_SIGNALS:

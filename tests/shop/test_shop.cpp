@@ -304,6 +304,8 @@ void TestShop::requestLine()
 
     QCOMPARE(gateway.targets, QList<QByteArray>{target});
     QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
+    // The program names itself, with its version.
+    QCOMPARE(gateway.userAgents, QList<QByteArray>{"Waylark/" WAYLARK_VERSION});
 
     // The query as built, before any URL normalisation.
     const TradesRequest request = buildTradesRequest(shop, gateway.url(), fixedClock());
