@@ -15,7 +15,6 @@
 
 #include <cstdio>
 
-
 Startup::Startup(const QString& appDir) : m_db(appDir)
 {
     m_db.setCloseWindows([this] {
@@ -71,9 +70,45 @@ void setUpWindowsApplication()
     QApplication::setFont(font);
 }
 
+bool argumentsStartWindows(const QStringList& arguments)
+{
+    if (arguments.isEmpty())
+        return true;
+    // Qt's own options for the windows, with one dash or two and "=value".
+    static const QStringList qtOptions = {"platform",
+                                          "platformpluginpath",
+                                          "platformtheme",
+                                          "plugin",
+                                          "style",
+                                          "stylesheet",
+                                          "session",
+                                          "reverse",
+                                          "widgetcount",
+                                          "geometry",
+                                          "qwindowgeometry",
+                                          "qwindowtitle",
+                                          "qwindowicon",
+                                          "display",
+                                          "title",
+                                          "name",
+                                          "dialogs",
+                                          "fontengine",
+                                          "nograb",
+                                          "dograb",
+                                          "sync"};
+    QString first = arguments.first();
+    if (!first.startsWith(QLatin1Char('-')))
+        return false;
+    first.remove(0, first.startsWith(QLatin1String("--")) ? 2 : 1);
+    return qtOptions.contains(first.section(QLatin1Char('='), 0, 0));
+}
+
 int waylarkMain(int argc, char** argv)
 {
-    if (argc > 1)
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (!argumentsStartWindows(arguments))
         return runCommandLine(argc, argv);
 
     useChineseLocale();

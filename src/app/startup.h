@@ -3,6 +3,7 @@
 #include "data/databasestart.h"
 
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class DataModule;
@@ -39,7 +40,6 @@ public:
     // That cleanup alone.
     void terminate() { m_db.terminate(); }
 
-
 private:
     DatabaseStart m_db;
     std::unique_ptr<MainWindow> m_main;
@@ -50,5 +50,11 @@ private:
 // window's and message box's title.
 void setUpWindowsApplication();
 
-// main(): the windows without arguments, else the command line.
+// Whether the program's arguments (without the program's name) start the
+// windows: none, or Qt's own options for them ("-platform offscreen",
+// "-style=fusion", "--geometry 800x600"); anything else is a command.
+bool argumentsStartWindows(const QStringList& arguments);
+
+// main(): the windows without arguments or with Qt's options, else the
+// command line.
 int waylarkMain(int argc, char** argv);

@@ -1120,6 +1120,25 @@ private Q_SLOTS:
                       });
     }
 
+    void qtOptionsStartTheWindows_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("windows");
+        QTest::newRow("none") << QStringList() << true;
+        QTest::newRow("-platform") << QStringList({"-platform", "offscreen"}) << true;
+        QTest::newRow("-style=") << QStringList({"-style=fusion"}) << true;
+        QTest::newRow("--geometry") << QStringList({"--geometry", "800x600"}) << true;
+        QTest::newRow("a command") << QStringList({"print", "--pdf", "a.pdf"}) << false;
+        QTest::newRow("--help") << QStringList({"--help"}) << false;
+        QTest::newRow("an unknown option") << QStringList({"-platforms"}) << false;
+    }
+    void qtOptionsStartTheWindows()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, windows);
+        QCOMPARE(argumentsStartWindows(arguments), windows);
+    }
+
     void qtDialogsSpeakChineseAndTitlesStandAlone()
     {
         setUpWindowsApplication();
