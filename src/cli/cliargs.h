@@ -28,30 +28,50 @@ struct Options {
     bool has(const QString& name) const { return values.contains(name); }
 };
 
-// KNOWN options take a value; FLAGS take none and read back as has().
+// KNOWN options take a value ("--name value" or "--name=value"); FLAGS take
+// none and read back as has(). "--" ends the options: what follows is
+// positional. "--template" is another name for "--model".
 inline Options parse(const QStringList& args, const QStringList& known,
                      const QStringList& flags = {})
 {
     Options o;
+    bool optionsEnded = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
-        if (a.startsWith(QLatin1String("--"))) {
-            if (flags.contains(a)) {
-                o.values.insert(a, QString());
-                continue;
-            }
-            if (!known.contains(a)) {
-                o.error = QStringLiteral("unknown option %1").arg(a);
-                return o;
-            }
-            if (i + 1 >= args.size()) {
-                o.error = QStringLiteral("option %1 needs a value").arg(a);
-                return o;
-            }
-            o.values.insert(a, args.at(++i));
-        } else {
+        if (optionsEnded || !a.startsWith(QLatin1String("--"))) {
             o.positional << a;
+            continue;
         }
+        if (a == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        const qsizetype equals = a.indexOf(QLatin1Char('='));
+        QString name = equals < 0 ? a : a.left(equals);
+        if (name == QLatin1String("--template"))
+            name = QStringLiteral("--model");
+        if (flags.contains(name)) {
+            if (equals >= 0) {
+                o.error = QStringLiteral("option %1 takes no value").arg(name);
+                return o;
+            }
+            o.values.insert(name, QString());
+            continue;
+        }
+        if (!known.contains(name)) {
+            o.error =
+                QStringLiteral("unknown option %1").arg(a.left(equals < 0 ? a.size() : equals));
+            return o;
+        }
+        if (equals >= 0) {
+            o.values.insert(name, a.mid(equals + 1));
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            o.error = QStringLiteral("option %1 needs a value").arg(name);
+            return o;
+        }
+        o.values.insert(name, args.at(++i));
     }
     return o;
 }

@@ -5,6 +5,7 @@
 #include "base/prompt.h"
 #include "base/qttranslations.h"
 #include "base/session.h"
+#include "cli/cliargs.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
 #include "data/headerguard.h"
@@ -1118,6 +1119,41 @@ private Q_SLOTS:
                           QVERIFY2(hasChinese(text.section('\n', 0, 0)), qPrintable(text));
                           QVERIFY(text.endsWith(reason));
                       });
+    }
+
+    void optionForms_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("model"); // the value read back for --model
+        QTest::addColumn<QStringList>("positional");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("--name value")
+            << QStringList({"--model", "甲"}) << "甲" << QStringList() << "";
+        QTest::newRow("--name=value")
+            << QStringList({"--model=甲=乙"}) << "甲=乙" << QStringList() << "";
+        QTest::newRow("--template")
+            << QStringList({"--template", "甲"}) << "甲" << QStringList() << "";
+        QTest::newRow("-- ends the options") << QStringList({"--model", "甲", "--", "--model"})
+                                             << "甲" << QStringList({"--model"}) << "";
+        QTest::newRow("a flag with a value") << QStringList({"--append=1"}) << "" << QStringList()
+                                             << "option --append takes no value";
+        QTest::newRow("unknown") << QStringList({"--modle=甲"}) << "" << QStringList()
+                                 << "unknown option --modle";
+        QTest::newRow("no value") << QStringList({"--model"}) << "" << QStringList()
+                                  << "option --model needs a value";
+    }
+    void optionForms()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, model);
+        QFETCH(QStringList, positional);
+        QFETCH(QString, error);
+        const CliArgs::Options o = CliArgs::parse(args, {"--model"}, {"--append"});
+        QCOMPARE(o.error, error);
+        if (!error.isEmpty())
+            return;
+        QCOMPARE(o.value("--model"), model);
+        QCOMPARE(o.positional, positional);
     }
 
     void qtOptionsStartTheWindows_data()

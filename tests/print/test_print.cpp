@@ -811,6 +811,8 @@ private Q_SLOTS:
             << QStringList({"--pdf", "cli.pdf"}) << 0 << QString() << 2;
         QTest::newRow("pdf, named model")
             << QStringList({"--pdf", "cli.pdf", "--model", "通用快递单"}) << 0 << QString() << 2;
+        QTest::newRow("--name=value, and --template for --model")
+            << QStringList({"--pdf=cli.pdf", "--template=通用快递单"}) << 0 << QString() << 2;
         QTest::newRow("unknown model") << QStringList({"--pdf", "cli.pdf", "--model", "无此模板"})
                                        << 1 << "当前模板不存在，请先保存模板！" << 0;
         QTest::newRow("no such queue")
