@@ -8,6 +8,12 @@
 // planted symbolic link), and renamed over the target only on commit(). An
 // uncommitted file is removed, also when a termination signal ends the
 // program (removeAllPending()).
+//
+// Not QSaveFile, which the exports use: a print job needs what QSaveFile
+// keeps to itself. The temporary file's name goes to CUPS, its descriptor
+// is locked so that a later job can tell a running job's file from a stale
+// one, its inode is journalled so that the next start knows whether the
+// rename happened, and the termination handler must find and remove it.
 class SafeFile
 {
 public:
