@@ -583,11 +583,12 @@ void RecipientPage::unmarkSelectedRows()
     for (int row : rows)
         ids << att->rowId(row);
     const int current = att->recNo();
-    if (!guarded([&] { PrintMarks::clearMarks(m_dm->database(), ids); }))
-        return;
-    att->refresh();
-    if (current >= 0 && current < att->recordCount())
-        att->moveTo(current);
+    guarded([&] {
+        PrintMarks::clearMarks(m_dm->database(), ids);
+        att->refresh();
+        if (current >= 0 && current < att->recordCount())
+            att->moveTo(current);
+    });
 }
 
 void RecipientPage::fillCities()
