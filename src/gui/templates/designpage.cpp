@@ -179,6 +179,7 @@ void DesignPage::layOutCurrentRow()
     m_session->screenOffsetY = t.offsetY;
     m_ui->surface->applyFieldPlaces(TemplateStore::laidOut(t.fields, t.offsetX, t.offsetY));
     applyFieldHeights(tb->fieldByName(TemplateStore::Column::Name).asString());
+    m_ui->surface->showFieldFonts(tb->fieldByName(TemplateStore::Column::Name).asString());
     m_laidOut = m_ui->surface->fieldPlaces();
     m_undoStack->clear(); // another template: nothing of the last one to undo
 }

@@ -5,8 +5,10 @@
 #include "base/session.h"
 #include "data/datamodule.h"
 #include "gui/landlinevalidator.h"
+#include "print/printfonts.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/fieldfitstore.h"
+#include "templates/fieldfontstore.h"
 #include "templates/newdatabase.h"
 
 #include <QAction>
@@ -285,6 +287,13 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
     fitToBoxAction->setCheckable(true);
     connect(fitToBoxAction, &QAction::triggered, this, &DesignSurface::setSelectedFieldFits);
     connect(fieldMenu, &QMenu::aboutToShow, this, &DesignSurface::showSelectedFieldFit);
+    fieldFontAction = fieldMenu->addAction(QStringLiteral("字段字体…"));
+    fieldFontAction->setObjectName(QStringLiteral("FieldFont"));
+    connect(fieldFontAction, &QAction::triggered, this, &DesignSurface::chooseSelectedFieldFont);
+    defaultFontAction = fieldMenu->addAction(QStringLiteral("恢复默认字体"));
+    defaultFontAction->setObjectName(QStringLiteral("FieldDefaultFont"));
+    connect(defaultFontAction, &QAction::triggered, this, &DesignSurface::clearSelectedFieldFont);
+    connect(fieldMenu, &QMenu::aboutToShow, this, &DesignSurface::showSelectedFieldFont);
 
     for (const FieldInfo& f : FieldCatalogue::all()) {
         auto* edit = new FieldControl(f, this);
@@ -466,4 +475,60 @@ void DesignSurface::hideSelectedField()
         after.visible = false;
         changeField(c, after, QStringLiteral("隐藏字段"));
     }
+}
+
+void DesignSurface::showSelectedFieldFont()
+{
+    FieldControl* c = popupTarget();
+    fieldFontAction->setEnabled(c && m_dm);
+    bool own = false;
+    if (c && m_dm)
+        guarded([&] {
+            own = FieldFontStore::load(m_dm->database(), m_session->currentTemplate)
+                      .contains(c->field().key);
+        });
+    defaultFontAction->setEnabled(own);
+}
+
+void DesignSurface::chooseSelectedFieldFont()
+{
+    FieldControl* c = popupTarget();
+    if (!c || !m_dm)
+        return;
+    // The dialog opens at the font the field prints in now.
+    QFont initial;
+    if (!guarded([&] {
+            const PrintFonts fonts = PrintFonts::load(m_dm->database(), *m_session);
+            initial = fonts.fields.value(c->field().key, fonts.print);
+        }))
+        return;
+    const std::optional<QFont> font = prompt().font(initial);
+    if (!font)
+        return;
+    if (guarded([&] {
+            FieldFontStore::setFieldFont(m_dm->database(), m_session->currentTemplate,
+                                         c->field().key, *font);
+        }))
+        c->setFont(FieldFontStore::kept(*font));
+}
+
+void DesignSurface::clearSelectedFieldFont()
+{
+    FieldControl* c = popupTarget();
+    if (!c || !m_dm)
+        return;
+    if (guarded([&] {
+            FieldFontStore::clearFieldFont(m_dm->database(), m_session->currentTemplate,
+                                           c->field().key);
+        }))
+        c->setFont(QFont());
+}
+
+void DesignSurface::showFieldFonts(const QString& model)
+{
+    FieldFonts fonts;
+    if (m_dm)
+        guarded([&] { fonts = FieldFontStore::load(m_dm->database(), model); });
+    for (FieldControl* c : std::as_const(m_fields))
+        c->setFont(fonts.value(c->field().key, QFont()));
 }

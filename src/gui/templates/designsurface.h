@@ -121,6 +121,14 @@ public:
     // of the current template, stored at once.
     void setSelectedFieldFits(bool fit);
 
+    // "字段字体…": the selected field of the current template gets the font
+    // chosen in the font dialog, stored at once; "恢复默认字体" takes it away.
+    void chooseSelectedFieldFont();
+    void clearSelectedFieldFont();
+    // Shows every field control in its own font of that template, the others
+    // in the surface's.
+    void showFieldFonts(const QString& model);
+
     FieldState fieldState(int index) const;
     // Puts a field back to a state, as undo and redo do.
     void setFieldState(int index, const FieldState& state);
@@ -144,6 +152,8 @@ public:
     QMenu* fieldMenu;
     QAction* hideFieldAction;
     QAction* fitToBoxAction;
+    QAction* fieldFontAction;
+    QAction* defaultFontAction;
 
 private:
     void select(FieldControl* control);
@@ -156,6 +166,7 @@ private:
     // The field the popup menu was opened on (right click), if any.
     FieldControl* popupTarget() const;
     void showSelectedFieldFit();
+    void showSelectedFieldFont();
 
     DataModule* m_dm = nullptr;
     const Session* m_session = nullptr;
