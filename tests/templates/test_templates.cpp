@@ -2033,6 +2033,31 @@ private Q_SLOTS:
         QCOMPARE(clickIn(name, reset), 1);
         QVERIFY(FieldFontStore::load(db, model).isEmpty());
         QCOMPARE(name->font(), plain);
+
+        // A new template takes the fonts on the surface; choosing one while
+        // it is made leaves the template laid out before alone.
+        m_prompt->fonts.enqueue(big);
+        QCOMPARE(clickIn(name, choose), 1);
+        makePicture({600, 400}, Qt::magenta).save(m_tmp->filePath("scans/Scan.PNG"), "PNG");
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        m_prompt->files.enqueue(m_tmp->filePath("scans/Scan.PNG"));
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Bmp_Btn"), Qt::LeftButton);
+        QFont small("DejaVu Sans");
+        small.setPointSize(8);
+        m_prompt->fonts.enqueue(small);
+        QCOMPARE(clickIn(address, choose), 1);
+        QCOMPARE(address->font().pointSizeF(), 8.0);
+        QCOMPARE(FieldFontStore::load(db, model).keys(), QStringList({"A_Name"}));
+        typeInto(page()->findChild<QLineEdit*>("Page_W"), "230");
+        typeInto(page()->findChild<QLineEdit*>("Page_H"), "127");
+        m_prompt->inputs.enqueue(QString("新"));
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QCOMPARE(session().currentTemplate, QString("新"));
+        const FieldFonts kept = FieldFontStore::load(db, "新");
+        QCOMPARE(kept.size(), 2);
+        QCOMPARE(kept.value("A_Name").pointSizeF(), 16.0);
+        QCOMPARE(kept.value("A_Address").pointSizeF(), 8.0);
+        QCOMPARE(FieldFontStore::load(db, model).keys(), QStringList({"A_Name"}));
     }
 
     // A field's box height is dragged at its bottom border and stored with

@@ -481,13 +481,7 @@ void DesignSurface::showSelectedFieldFont()
 {
     FieldControl* c = popupTarget();
     fieldFontAction->setEnabled(c && m_dm);
-    bool own = false;
-    if (c && m_dm)
-        guarded([&] {
-            own = FieldFontStore::load(m_dm->database(), m_session->currentTemplate)
-                      .contains(c->field().key);
-        });
-    defaultFontAction->setEnabled(own);
+    defaultFontAction->setEnabled(c && m_dm && m_fonts.contains(c->field().key));
 }
 
 void DesignSurface::chooseSelectedFieldFont()
@@ -498,18 +492,20 @@ void DesignSurface::chooseSelectedFieldFont()
     // The dialog opens at the font the field prints in now.
     QFont initial;
     if (!guarded([&] {
-            const PrintFonts fonts = PrintFonts::load(m_dm->database(), *m_session);
-            initial = fonts.fields.value(c->field().key, fonts.print);
+            initial =
+                m_fonts.value(c->field().key, PrintFonts::load(m_dm->database(), *m_session).print);
         }))
         return;
     const std::optional<QFont> font = prompt().font(initial);
     if (!font)
         return;
-    if (guarded([&] {
+    if (!m_holdFonts && !guarded([&] {
             FieldFontStore::setFieldFont(m_dm->database(), m_session->currentTemplate,
                                          c->field().key, *font);
         }))
-        c->setFont(FieldFontStore::kept(*font));
+        return;
+    m_fonts.insert(c->field().key, FieldFontStore::kept(*font));
+    c->setFont(m_fonts.value(c->field().key));
 }
 
 void DesignSurface::clearSelectedFieldFont()
@@ -517,18 +513,32 @@ void DesignSurface::clearSelectedFieldFont()
     FieldControl* c = popupTarget();
     if (!c || !m_dm)
         return;
-    if (guarded([&] {
+    if (!m_holdFonts && !guarded([&] {
             FieldFontStore::clearFieldFont(m_dm->database(), m_session->currentTemplate,
                                            c->field().key);
         }))
-        c->setFont(QFont());
+        return;
+    m_fonts.remove(c->field().key);
+    c->setFont(QFont());
 }
 
 void DesignSurface::showFieldFonts(const QString& model)
 {
-    FieldFonts fonts;
+    m_fonts.clear();
+    m_holdFonts = false;
     if (m_dm)
-        guarded([&] { fonts = FieldFontStore::load(m_dm->database(), model); });
+        guarded([&] { m_fonts = FieldFontStore::load(m_dm->database(), model); });
     for (FieldControl* c : std::as_const(m_fields))
-        c->setFont(fonts.value(c->field().key, QFont()));
+        c->setFont(m_fonts.value(c->field().key, QFont()));
+}
+
+void DesignSurface::storeFieldFonts(const QString& model)
+{
+    const FieldFonts stored = FieldFontStore::load(m_dm->database(), model);
+    for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+        if (!m_fonts.contains(it.key()))
+            FieldFontStore::clearFieldFont(m_dm->database(), model, it.key());
+    for (auto it = m_fonts.cbegin(); it != m_fonts.cend(); ++it)
+        FieldFontStore::setFieldFont(m_dm->database(), model, it.key(), it.value());
+    m_holdFonts = false;
 }
