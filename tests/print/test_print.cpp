@@ -612,6 +612,51 @@ private Q_SLOTS:
         QVERIFY(qAbs(heights("fonts.pdf").value(QStringLiteral("张三丰")) / line - 1.5) < 0.05);
     }
 
+    // A fitted field counts as shrunk below 8 pt only when fitting made it
+    // smaller than its own size.
+    void fittedFieldShrinksFromItsOwnSize_data()
+    {
+        QTest::addColumn<double>("own"); // 0: none, the 10 pt print font
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("shrunk");
+        const QString twelve = QStringLiteral("北京市海淀区中关村南大街");
+        const QString seventeen = QStringLiteral("北京市海淀区中关村南大街二十七号");
+        QTest::newRow("print font, a little smaller") << 0.0 << twelve << false;
+        QTest::newRow("print font, below 8 pt") << 0.0 << seventeen << true;
+        QTest::newRow("own 7 pt, fits") << 7.0 << twelve << false;
+        QTest::newRow("own 20 pt, below 8 pt") << 20.0 << seventeen << true;
+    }
+    void fittedFieldShrinksFromItsOwnSize()
+    {
+        QFETCH(double, own);
+        QFETCH(QString, text);
+        QFETCH(bool, shrunk);
+        QImage page(900, 500, QImage::Format_RGB32);
+        const int dotsPerMeter = qRound(PrintGeometry::kDesignDpi / 0.0254);
+        page.setDotsPerMeterX(dotsPerMeter);
+        page.setDotsPerMeterY(dotsPerMeter);
+        RenderField r;
+        r.field = FieldCatalogue::byKey("A_Address");
+        r.visible = true;
+        r.offset = QPoint(10, 10);
+        r.width = 150;
+        r.text = text;
+        if (own > 0) {
+            QFont f = m_session.printFont();
+            f.setPointSizeF(own);
+            r.font = f;
+        }
+        FieldFits fits;
+        fits.insert("A_Address", FieldFit{true, 21}); // about one line of 12 pt
+        const Misfits found = RecordRenderer::misfits({r}, fits, m_session.printFont(), &page,
+                                                      page.width(), page.height());
+        QCOMPARE(found.size(), shrunk ? 1 : 0);
+        if (shrunk) {
+            QCOMPARE(found.at(0).kind, Misfit::Kind::Shrunk);
+            QVERIFY(found.at(0).pointSize < 8);
+        }
+    }
+
     // The print font chosen while a template is in use is kept with it, and
     // is the session's for templates without one of their own.
     void printFontIsKeptWithTheTemplate()
