@@ -114,7 +114,8 @@ void upgradeToVersion2(QSqlQuery& q)
 // written here before it is handed over and settled right after, so that a
 // run killed in between still knows what it handed over); every recipient
 // of a logged job by name, and whether the job printed rows again; the
-// carriers of templates.
+// carriers of templates; the print font of templates and the fonts of
+// single fields.
 void upgradeToVersion3(QSqlQuery& q)
 {
     exec(q, QStringLiteral("CREATE TABLE Print_Pending (ID INTEGER PRIMARY KEY AUTOINCREMENT, "
@@ -128,6 +129,13 @@ void upgradeToVersion3(QSqlQuery& q)
     // without a code keeps the rule its name selects.
     exec(q, QStringLiteral("CREATE TABLE Model_Carrier (Model_Name TEXT PRIMARY KEY, "
                            "Carrier_Code TEXT, Last_Waybill TEXT)"));
+    exec(q, QStringLiteral("CREATE TABLE Model_Print_Font (Model_Name TEXT PRIMARY KEY, "
+                           "Family TEXT NOT NULL, Size_Pt REAL NOT NULL, "
+                           "Bold INTEGER NOT NULL DEFAULT 0, Italic INTEGER NOT NULL DEFAULT 0)"));
+    exec(q, QStringLiteral("CREATE TABLE Model_Field_Font (Model_Name TEXT NOT NULL, "
+                           "Field_Key TEXT NOT NULL, Family TEXT NOT NULL, Size_Pt REAL NOT NULL, "
+                           "Bold INTEGER NOT NULL DEFAULT 0, Italic INTEGER NOT NULL DEFAULT 0, "
+                           "PRIMARY KEY (Model_Name, Field_Key))"));
 }
 
 void setVersion(QSqlQuery& q, int version)

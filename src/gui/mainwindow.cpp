@@ -292,7 +292,7 @@ void MainWindow::printRecipients()
 
 void MainWindow::chooseFont()
 {
-    PrintCommands::choosePrintFont(*m_session);
+    PrintCommands::choosePrintFont(*m_session, m_dm);
 }
 
 void MainWindow::setUpPrinter()

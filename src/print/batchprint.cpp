@@ -5,6 +5,7 @@
 #include "data/datamodule.h"
 #include "data/safefile.h"
 #include "data/termination.h"
+#include "print/printfonts.h"
 #include "print/printjournal.h"
 #include "print/printlog.h"
 #include "print/printmessages.h"
@@ -371,8 +372,15 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
         if (!result.message.isEmpty())
             return result;
     }
+    PrintFonts fonts;
+    try {
+        fonts = PrintFonts::load(dm->database(), session);
+    } catch (const DataError& e) {
+        result.message = QString::fromUtf8(kJobFailed) + QLatin1Char('\n') + e.message();
+        return result;
+    }
     Job job(printer);
-    if (!job.begin(session.printFont(), &result.message))
+    if (!job.begin(fonts.print, &result.message))
         return result;
     const double dpiX = job.device()->logicalDpiX();
     const double dpiY = job.device()->logicalDpiY();
@@ -396,7 +404,7 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
             att->moveTo(rows.at(next++));
         for (;;) {
             const RecordFields fields =
-                RecordRenderer::collect(dm->templates, dm->sender, att, positions);
+                RecordRenderer::collect(dm->templates, dm->sender, att, positions, fonts.fields);
             RecordRenderer::drawRecord(job.painter(), fields, session.printColour(), dpiX, dpiY,
                                        calibration, fits);
             ++result.pages;
@@ -552,11 +560,11 @@ QString rowLine(int row, const QString& name, const QStringList& what)
 FitReport fitReport(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
                     const Session& session, const QVector<int>& rows, bool all)
 {
-    const QFont font = session.printFont();
     Dataset* att = dm->recipients;
     const QVector<int> which = all ? RowSelection::allRows(att->recordCount()) : rows;
     if (which.isEmpty())
         return {};
+    const PrintFonts fonts = PrintFonts::load(dm->database(), session);
     const Calibration calibration = Calibration::load(dm->database(), session.currentTemplate,
                                                       Calibration::printerKey(printer));
     const FieldFits fits = FieldFitStore::load(dm->database(), session.currentTemplate);
@@ -569,11 +577,11 @@ FitReport fitReport(QPrinter* printer, DataModule* dm, const FieldPositions& pos
     for (int row : which) {
         att->moveTo(row);
         const RecordFields fields =
-            RecordRenderer::collect(dm->templates, dm->sender, att, positions);
+            RecordRenderer::collect(dm->templates, dm->sender, att, positions, fonts.fields);
         QStringList smaller;
         QStringList lost;
-        for (const Misfit& m : RecordRenderer::misfits(fields, fits, font, printer, page.width(),
-                                                       page.height(), calibration))
+        for (const Misfit& m : RecordRenderer::misfits(fields, fits, fonts.print, printer,
+                                                       page.width(), page.height(), calibration))
             (m.kind == Misfit::Kind::Shrunk ? smaller : lost) << misfitText(m);
         const QString name = nameField >= 0 ? att->cellText(row, nameField) : QString();
         if (!smaller.isEmpty())

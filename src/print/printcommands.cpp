@@ -13,6 +13,7 @@
 #include "print/printerchoice.h"
 #include "print/printerpaper.h"
 #include "print/printerstore.h"
+#include "print/printfonts.h"
 #include "print/printlog.h"
 #include "print/printmessages.h"
 #include "print/recordrenderer.h"
@@ -20,6 +21,7 @@
 #include "print/testsheet.h"
 #include "templates/pagesize.h"
 #include "templates/templatemessages.h"
+#include "templates/templatestore.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -51,13 +53,22 @@ QString batchQuestion(const QString& what, int waybills, const QPrinter* printer
            where;
 }
 
-void choosePrintFont(Session& session)
+void choosePrintFont(Session& session, DataModule* dm)
 {
     // The dialog opens at the font printing uses, so OK alone changes nothing.
-    const auto font = prompt().font(session.printFont());
+    QFont initial = session.printFont();
+    if (dm)
+        guarded([&] { initial = PrintFonts::load(dm->database(), session).print; });
+    const auto font = prompt().font(initial);
     if (!font)
         return;
     session.chosenPrintFont = *font;
+    // The template in use keeps it; templates without their own follow the
+    // session's.
+    if (dm && dm->templates->isActive() &&
+        TemplateStore::modelNames(dm->templates).contains(session.currentTemplate))
+        guarded(
+            [&] { FieldFontStore::setPrintFont(dm->database(), session.currentTemplate, *font); });
     // Then the colour of the printed text; cancelling it keeps the colour.
     if (const auto colour = prompt().colour(session.printColour(), QStringLiteral("字体颜色")))
         session.chosenPrintColour = *colour;

@@ -15,8 +15,10 @@ struct Session;
 namespace PrintCommands
 {
 
-// "字体设置": a cancelled dialog keeps the earlier font.
-void choosePrintFont(Session& session);
+// "字体设置": a cancelled dialog keeps the earlier font. The dialog opens at
+// the font the template in use prints in; the font chosen is the session's
+// and, with a data module, kept with the template in use.
+void choosePrintFont(Session& session, DataModule* dm = nullptr);
 // "打印机设置"
 void choosePrinter(const Session& session);
 

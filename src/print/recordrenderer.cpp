@@ -52,7 +52,7 @@ const QVector<const FieldInfo*>& drawingOrder()
 }
 
 RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
-                     const FieldPositions& positions)
+                     const FieldPositions& positions, const FieldFonts& fonts)
 {
     RecordFields out;
     out.reserve(FieldCatalogue::kCount);
@@ -68,6 +68,9 @@ RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
                 r.text = source->fieldByName(f->column).asString();
             r.offset = positions.designOffset(*f);
             r.width = positions.designWidth(*f);
+            const auto own = fonts.constFind(f->key);
+            if (own != fonts.constEnd())
+                r.font = *own;
         }
         out.push_back(r);
     }
@@ -100,35 +103,35 @@ void drawRecord(QPainter& painter, const RecordFields& fields, const QColor& col
     painter.setPen(colour);
     painter.setBrush(Qt::NoBrush);
     painter.setBackgroundMode(Qt::TransparentMode);
-    const QFont font = painter.font();
-    const QFontMetricsF metrics(font, painter.device());
-    const qreal ascent = metrics.ascent();
+    const QFont printFont = painter.font();
     for (const RenderField& r : fields) {
         if (!r.visible || r.text.isEmpty())
             continue;
+        const QFont& font = r.font ? *r.font : printFont;
+        const QFontMetricsF metrics(font, painter.device());
         const QPointF p =
             calibration.apply(PrintGeometry::devicePoint(r.offset, dpiX, dpiY), dpiX, dpiY);
         const FieldFit* fit = fitOf(fits, r);
-        if (!fit) {
-            painter.drawText(QPointF(p.x(), p.y() + ascent), r.text);
-            continue;
+        QFont drawn = font;
+        QStringList lines(r.text);
+        QPointF at = p;
+        if (fit) {
+            const QRectF box = fitBox(r, *fit, p, metrics, dpiX, dpiY);
+            const TextFit::Result fitted =
+                TextFit::fit(r.text, box.width(), box.height(), font, painter.device());
+            drawn = fitted.font;
+            lines = fitted.printed;
+            at = box.topLeft();
         }
-        const QRectF box = fitBox(r, *fit, p, metrics, dpiX, dpiY);
-        const TextFit::Result fitted =
-            TextFit::fit(r.text, box.width(), box.height(), font, painter.device());
-        const bool shrunk = fitted.font.pointSizeF() != font.pointSizeF();
-        const QFontMetricsF smaller(fitted.font, painter.device());
-        const QFontMetricsF& fm = shrunk ? smaller : metrics;
-        if (shrunk)
-            painter.setFont(fitted.font);
-        double y = box.top() + fm.ascent();
-        for (const QString& line : fitted.printed) {
-            painter.drawText(QPointF(box.left(), y), line);
+        painter.setFont(drawn);
+        const QFontMetricsF fm(drawn, painter.device());
+        double y = at.y() + fm.ascent();
+        for (const QString& line : std::as_const(lines)) {
+            painter.drawText(QPointF(at.x(), y), line);
             y += fm.lineSpacing();
         }
-        if (shrunk)
-            painter.setFont(font);
     }
+    painter.setFont(printFont);
 }
 
 Misfits misfits(const RecordFields& fields, const FieldFits& fits, const QFont& font,
@@ -138,19 +141,20 @@ Misfits misfits(const RecordFields& fields, const FieldFits& fits, const QFont& 
     Misfits out;
     const double dpiX = device->logicalDpiX();
     const double dpiY = device->logicalDpiY();
-    const QFontMetricsF metrics(font, device);
     for (const RenderField& r : fields) {
         if (!r.visible || r.text.isEmpty())
             continue;
+        const QFont& own = r.font ? *r.font : font;
+        const QFontMetricsF metrics(own, device);
         const QPointF p =
             calibration.apply(PrintGeometry::devicePoint(r.offset, dpiX, dpiY), dpiX, dpiY);
         Misfit m;
         m.field = r.field;
-        m.pointSize = font.pointSizeF();
+        m.pointSize = own.pointSizeF();
         if (const FieldFit* fit = fitOf(fits, r)) {
             const QRectF box = fitBox(r, *fit, p, metrics, dpiX, dpiY);
             const TextFit::Result fitted =
-                TextFit::fit(r.text, box.width(), box.height(), font, device);
+                TextFit::fit(r.text, box.width(), box.height(), own, device);
             m.pointSize = fitted.font.pointSizeF();
             if (box.right() > pageWidth || box.bottom() > pageHeight)
                 m.kind = Misfit::Kind::OffPaper;
@@ -158,8 +162,8 @@ Misfits misfits(const RecordFields& fields, const FieldFits& fits, const QFont& 
                 m.kind = Misfit::Kind::Cut;
             else if (fitted.overflowed)
                 m.kind = Misfit::Kind::TooWide;
-            else if (m.pointSize < TextFit::kReadablePointSize)
-                m.kind = Misfit::Kind::Shrunk;
+            else if (m.pointSize < TextFit::kReadablePointSize && m.pointSize < own.pointSizeF())
+                m.kind = Misfit::Kind::Shrunk; // a field set small on purpose is not
             else
                 continue;
         } else if (p.x() + metrics.horizontalAdvance(r.text) > pageWidth ||
@@ -178,7 +182,7 @@ QRectF textRect(const RenderField& r, const FieldFits& fits, const QFont& font,
 {
     const double dpiX = device->logicalDpiX();
     const double dpiY = device->logicalDpiY();
-    const QFontMetricsF metrics(font, device);
+    const QFontMetricsF metrics(r.font ? *r.font : font, device);
     const QPointF p = PrintGeometry::devicePoint(r.offset, dpiX, dpiY);
     if (const FieldFit* fit = fitOf(fits, r))
         return fitBox(r, *fit, p, metrics, dpiX, dpiY);

@@ -2,6 +2,7 @@
 
 #include "print/calibration.h"
 #include "templates/fieldfitstore.h"
+#include "templates/fieldfontstore.h"
 
 #include <QFont>
 #include <QPoint>
@@ -9,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <optional>
 
 class Dataset;
 class QPaintDevice;
@@ -21,7 +23,8 @@ struct RenderField {
     QPoint offset;        // design offset from the background's corner, design pixels
     bool visible = false; // the model's <key>_isVis reads exactly "1"
     QString text;
-    int width = 0; // the field's box width, design pixels
+    int width = 0;             // the field's box width, design pixels
+    std::optional<QFont> font; // its own font, else the painter's (the print font)
 };
 using RecordFields = QVector<RenderField>;
 
@@ -68,30 +71,33 @@ namespace RecordRenderer
 const QVector<const FieldInfo*>& drawingOrder();
 
 // Visibility from the model's current row, texts from the sender's and the
-// recipient's current rows (an empty table gives empty texts).
+// recipient's current rows (an empty table gives empty texts); a field
+// named in `fonts` is drawn in that font.
 RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
-                     const FieldPositions& positions);
+                     const FieldPositions& positions, const FieldFonts& fonts = {});
 
 // Draws every visible field whole on one line, the top-left of its character
 // cell at the field's place; clear background, nothing clipped, in
-// `colour`. The painter's font is used as it is set. A printer's
+// `colour`. A field without a font of its own is drawn in the painter's
+// font as it is set. A printer's
 // calibration moves and scales the places (never the preview's).
-// Fields switched to fit (`fits`) are wrapped and shrunk into their box
-// instead; text that does not fit even then prints its whole lines that fit,
+// Fields switched to fit (`fits`) are wrapped and shrunk from their font's
+// size into their box instead; text that does not fit even then prints its whole lines that fit,
 // the last ending with "…".
 void drawRecord(QPainter& painter, const RecordFields& fields, const QColor& colour, double dpiX,
                 double dpiY, const Calibration& calibration = Calibration(),
                 const FieldFits& fits = {});
 
-// The fields that would leave the page, not fit their box, or shrink below
-// 8 pt, when drawn with `font` on a page of pageWidth × pageHeight device
+// The fields that would leave the page, not fit their box, or be shrunk
+// below 8 pt, when drawn with `font` (or their own) on a page of pageWidth × pageHeight device
 // pixels of `device`; in drawing order.
 Misfits misfits(const RecordFields& fields, const FieldFits& fits, const QFont& font,
                 QPaintDevice* device, double pageWidth, double pageHeight,
                 const Calibration& calibration = Calibration());
 
 // The device rectangle a field's text takes: its box when it fits its box,
-// else its one line (no calibration, as in the preview).
+// else its one line (no calibration, as in the preview), in its own font or
+// else `font`.
 QRectF textRect(const RenderField& field, const FieldFits& fits, const QFont& font,
                 QPaintDevice* device);
 

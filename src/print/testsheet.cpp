@@ -2,6 +2,7 @@
 
 #include "base/session.h"
 #include "data/datamodule.h"
+#include "print/printfonts.h"
 #include "print/printgeometry.h"
 #include "print/printmessages.h"
 #include "templates/fieldcatalogue.h"
@@ -54,7 +55,7 @@ void TestSheet::draw(QPainter& painter, const QImage& background, const RecordFi
     }
     drawRulers(painter, dpiX, dpiY, paper);
 
-    const qreal ascent = QFontMetricsF(painter.font(), painter.device()).ascent();
+    const QFont printFont = painter.font();
     const double arm = 2.0 * dpiX / kMmPerInch;
     painter.save();
     painter.setPen(QPen(Qt::red, std::max(1.0, 0.15 * dpiX / kMmPerInch)));
@@ -73,15 +74,19 @@ void TestSheet::draw(QPainter& painter, const QImage& background, const RecordFi
         const QString text = r.text.isEmpty() ? r.field->caption : r.text;
         const QPointF p =
             calibration.apply(PrintGeometry::devicePoint(r.offset, dpiX, dpiY), dpiX, dpiY);
+        painter.setFont(r.font ? *r.font : printFont);
+        const qreal ascent = QFontMetricsF(painter.font(), painter.device()).ascent();
         painter.drawText(QPointF(p.x(), p.y() + ascent), text);
     }
+    painter.setFont(printFont);
 }
 
 QString TestSheet::print(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
                          const Session& session, const Calibration& calibration)
 {
+    const PrintFonts fonts = PrintFonts::load(dm->database(), session);
     const RecordFields fields =
-        RecordRenderer::collect(dm->templates, dm->sender, dm->recipients, positions);
+        RecordRenderer::collect(dm->templates, dm->sender, dm->recipients, positions, fonts.fields);
     QImage background;
     if (dm->templates->recNo() >= 0) {
         const QString name =
@@ -92,7 +97,7 @@ QString TestSheet::print(QPrinter* printer, DataModule* dm, const FieldPositions
     QPainter painter;
     if (!painter.begin(printer))
         return PrintMessages::printerNotReady();
-    painter.setFont(session.printFont());
+    painter.setFont(fonts.print);
     const QSizeF paper = printer->pageLayout().fullRect(QPageLayout::Millimeter).size();
     draw(painter, background, fields, printer->logicalDpiX(), printer->logicalDpiY(), calibration,
          paper);

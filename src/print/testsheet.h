@@ -24,7 +24,7 @@ public:
                      double dpiX, double dpiY, const Calibration& calibration, const QSizeF& paper);
 
     // Prints the sheet for the current model's row (the printer's paper
-    // already set) in the session's print font with the given calibration.
+    // already set) in the template's fonts with the given calibration.
     // Returns why it failed, or an empty text.
     static QString print(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
                          const Session& session, const Calibration& calibration);

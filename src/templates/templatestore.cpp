@@ -273,8 +273,8 @@ bool writePicture(const QString& path, const QImage& picture, QString* error)
 namespace
 {
 
-const char* const kNamedSettingsTables[] = {"Print_Calibration", "Model_Field_Fit",
-                                            "Model_Carrier"};
+const char* const kNamedSettingsTables[] = {"Print_Calibration", "Model_Field_Fit", "Model_Carrier",
+                                            "Model_Print_Font", "Model_Field_Font"};
 
 void execOn(const QSqlDatabase& db, const QString& sql, const QVariantList& values)
 {

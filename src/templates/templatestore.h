@@ -85,8 +85,8 @@ void writeLayout(Dataset* tbModel, QPoint picturePos, const QVector<FieldPlace>&
 // Every Model_Name, first row to last, without moving the cursor.
 QStringList modelNames(Dataset* tbModel);
 
-// The printer calibrations, fitted fields and carrier are kept per template name:
-// they follow a rename and go with the last row of their name. Call them
+// The printer calibrations, fitted fields, carrier and fonts are kept per
+// template name: they follow a rename and go with the last row of their name. Call them
 // only when no row bears FROM (or NAME) any more. Throw DataError.
 void moveNamedSettings(const QSqlDatabase& db, const QString& from, const QString& to);
 void dropNamedSettings(const QSqlDatabase& db, const QString& name);

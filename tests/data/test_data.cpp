@@ -257,8 +257,9 @@ private Q_SLOTS:
                               "Phone",   "ExpName", "WayBillNo", "Disrination", "PostCode",
                               "Prvince", "City",    "Country",   "Custom1",     "Custom2",
                               "Custom3", "Custom4", "Custom5",   "Printed_At",  "Print_Count"}));
-        for (const char* table : {"Print_Calibration", "Model_Field_Fit", "Print_Log",
-                                  "Print_Pending", "Model_Carrier"})
+        for (const char* table :
+             {"Print_Calibration", "Model_Field_Fit", "Print_Log", "Print_Pending", "Model_Carrier",
+              "Model_Print_Font", "Model_Field_Font"})
             QVERIFY2(!tableColumns(db, QString::fromLatin1(table)).isEmpty(), table);
         QCOMPARE(tableColumns(db, QStringLiteral("Exp_Send_info")),
                  QStringList({"ID", "Name", "Departure", "Company", "Prvince", "City", "Country",
@@ -663,7 +664,7 @@ private Q_SLOTS:
         for (const QVariantList& m : marks)
             QVERIFY(m.at(0).isNull() && m.at(1).isNull());
         for (const char* t : {"Print_Calibration", "Model_Field_Fit", "Print_Log", "Print_Pending",
-                              "Model_Carrier"})
+                              "Model_Carrier", "Model_Print_Font", "Model_Field_Font"})
             QCOMPARE(tableRows(db, QString::fromLatin1(t), {"count(*)"}).value(0).value(0).toInt(),
                      0);
 
@@ -674,8 +675,8 @@ private Q_SLOTS:
         QCOMPARE(userVersion(m_dm->database()), Schema::kVersion);
     }
 
-    // Version 2 gains the tables of pending print jobs and of carriers, and
-    // keeps its log.
+    // Version 2 gains the tables of pending print jobs, of carriers and of
+    // fonts, and keeps its log.
     void versionTwoFileGainsPendingJobs()
     {
         const QString path = QStringLiteral("Waylark_main.db");
@@ -686,6 +687,8 @@ private Q_SLOTS:
             QVERIFY(q.exec("ALTER TABLE Print_Log DROP COLUMN Names"));
             QVERIFY(q.exec("ALTER TABLE Print_Log DROP COLUMN Reprint"));
             QVERIFY(q.exec("DROP TABLE Model_Carrier"));
+            QVERIFY(q.exec("DROP TABLE Model_Print_Font"));
+            QVERIFY(q.exec("DROP TABLE Model_Field_Font"));
             QVERIFY(q.exec("INSERT INTO Print_Log (Printed_At, Pages, Row_Ids) "
                            "VALUES ('2026-01-02 03:04:05', 1, '1')"));
             QVERIFY(q.exec("PRAGMA user_version = 2"));
@@ -702,6 +705,10 @@ private Q_SLOTS:
         QCOMPARE(tableColumns(db, "Model_Carrier"),
                  QStringList({"Model_Name", "Carrier_Code", "Last_Waybill"}));
         QCOMPARE(tableRows(db, "Model_Carrier", {"count(*)"}).value(0).value(0).toInt(), 0);
+        QCOMPARE(tableColumns(db, "Model_Print_Font"),
+                 QStringList({"Model_Name", "Family", "Size_Pt", "Bold", "Italic"}));
+        QCOMPARE(tableColumns(db, "Model_Field_Font"),
+                 QStringList({"Model_Name", "Field_Key", "Family", "Size_Pt", "Bold", "Italic"}));
         QCOMPARE(tableRows(db, "Print_Log", {"Printed_At"}),
                  QList<QVariantList>({{QVariant("2026-01-02 03:04:05")}}));
     }
@@ -727,6 +734,11 @@ private Q_SLOTS:
         QTest::newRow("version 2 with the carrier table")
             << false << QStringList{"DROP TABLE Print_Pending", "PRAGMA user_version = 2"}
             << "Model_Carrier";
+        QTest::newRow("version 2 with a font table")
+            << false
+            << QStringList{"DROP TABLE Print_Pending", "DROP TABLE Model_Carrier",
+                           "DROP TABLE Model_Print_Font", "PRAGMA user_version = 2"}
+            << "Model_Field_Font";
         QTest::newRow("negative version")
             << true << QStringList{"PRAGMA user_version = -1"} << "-1";
         QTest::newRow("newer version")

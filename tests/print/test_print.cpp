@@ -9,6 +9,7 @@
 #include "print/calibration.h"
 #include "print/calibrationcommands.h"
 #include "print/printcommands.h"
+#include "print/printfonts.h"
 #include "print/printgeometry.h"
 #include "print/printjournal.h"
 #include "print/printlog.h"
@@ -18,6 +19,7 @@
 #include "scriptedprompt.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/fieldfitstore.h"
+#include "templates/fieldfontstore.h"
 #include "tempworkdir.h"
 #include "test_printwindow.h"
 
@@ -548,6 +550,187 @@ private Q_SLOTS:
         printed.chop(1);
         QVERIFY(text.startsWith(printed) && printed.size() < text.size());
         QVERIFY(printed.size() > 20);
+    }
+
+    // A field with a font of its own prints in it, the others in the
+    // template's print font, else the session's; a fitted field starts from
+    // its own size. The command line prints with the same stored fonts.
+    void fieldsPrintInTheirOwnFonts()
+    {
+        useGridTemplate();
+        m_session.currentTemplate = QStringLiteral("通用快递单");
+        exec("UPDATE Exp_Model SET A_Address_Width=300");
+        m_dm->templates->refresh();
+        FieldFitStore::setFit(m_dm->database(), m_session.currentTemplate, "A_Address", true);
+        FieldFitStore::setHeight(m_dm->database(), m_session.currentTemplate, "A_Address", 60);
+        exec("INSERT INTO Exp_Att_Info (Name, Company, Address) "
+             "VALUES ('张三丰', '天工公司', '北京')");
+        m_dm->recipients->refresh();
+        // Height of each word's box, in millimetres.
+        auto heights = [](const QString& pdf) {
+            QHash<QString, double> h;
+            for (const Word& w : pdfWords(pdf))
+                h.insert(w.text, w.bottomMm - w.yMm);
+            return h;
+        };
+        auto printer = pdfPrinter("plain.pdf", 600);
+        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->templates),
+                                     m_session)
+                    .ok);
+        const QHash<QString, double> plain = heights("plain.pdf");
+        const double line = plain.value(QStringLiteral("天工公司"));
+        QVERIFY(line > 0);
+        QVERIFY(qAbs(plain.value(QStringLiteral("张三丰")) / line - 1) < 0.05);
+        QVERIFY(qAbs(plain.value(QStringLiteral("北京")) / line - 1) < 0.05);
+
+        QFont print = m_session.printFont();
+        print.setPointSize(15);
+        FieldFontStore::setPrintFont(m_dm->database(), m_session.currentTemplate, print);
+        QFont big = m_session.printFont();
+        big.setPointSize(20);
+        FieldFontStore::setFieldFont(m_dm->database(), m_session.currentTemplate, "A_Name", big);
+        FieldFontStore::setFieldFont(m_dm->database(), m_session.currentTemplate, "A_Address", big);
+        ScriptedPrompt p;
+        QCOMPARE(PrintCommands::runCommand({"--pdf", "fonts.pdf", "--model", "通用快递单"},
+                                           m_dm.get(), m_session),
+                 0);
+        const QHash<QString, double> own = heights("fonts.pdf");
+        const auto ratio = [&](const char* word) {
+            return own.value(QString::fromUtf8(word)) / line;
+        };
+        QVERIFY2(qAbs(ratio("天工公司") - 1.5) < 0.05,
+                 qPrintable(QString::number(ratio("天工公司"))));
+        QVERIFY2(qAbs(ratio("张三丰") - 2.0) < 0.07, qPrintable(QString::number(ratio("张三丰"))));
+        // The box is high enough for one line at 20 pt.
+        QVERIFY2(qAbs(ratio("北京") - 2.0) < 0.07, qPrintable(QString::number(ratio("北京"))));
+
+        // Back to the template's print font once the field's own is gone.
+        FieldFontStore::clearFieldFont(m_dm->database(), m_session.currentTemplate, "A_Name");
+        QCOMPARE(PrintCommands::runCommand({"--pdf", "fonts.pdf", "--model", "通用快递单"},
+                                           m_dm.get(), m_session),
+                 0);
+        QVERIFY(qAbs(heights("fonts.pdf").value(QStringLiteral("张三丰")) / line - 1.5) < 0.05);
+    }
+
+    // A fitted field counts as shrunk below 8 pt only when fitting made it
+    // smaller than its own size.
+    void fittedFieldShrinksFromItsOwnSize_data()
+    {
+        QTest::addColumn<double>("own"); // 0: none, the 10 pt print font
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("shrunk");
+        const QString twelve = QStringLiteral("北京市海淀区中关村南大街");
+        const QString seventeen = QStringLiteral("北京市海淀区中关村南大街二十七号");
+        QTest::newRow("print font, a little smaller") << 0.0 << twelve << false;
+        QTest::newRow("print font, below 8 pt") << 0.0 << seventeen << true;
+        QTest::newRow("own 7 pt, fits") << 7.0 << twelve << false;
+        QTest::newRow("own 20 pt, below 8 pt") << 20.0 << seventeen << true;
+    }
+    void fittedFieldShrinksFromItsOwnSize()
+    {
+        QFETCH(double, own);
+        QFETCH(QString, text);
+        QFETCH(bool, shrunk);
+        QImage page(900, 500, QImage::Format_RGB32);
+        const int dotsPerMeter = qRound(PrintGeometry::kDesignDpi / 0.0254);
+        page.setDotsPerMeterX(dotsPerMeter);
+        page.setDotsPerMeterY(dotsPerMeter);
+        RenderField r;
+        r.field = FieldCatalogue::byKey("A_Address");
+        r.visible = true;
+        r.offset = QPoint(10, 10);
+        r.width = 150;
+        r.text = text;
+        if (own > 0) {
+            QFont f = m_session.printFont();
+            f.setPointSizeF(own);
+            r.font = f;
+        }
+        FieldFits fits;
+        fits.insert("A_Address", FieldFit{true, 21}); // about one line of 12 pt
+        const Misfits found = RecordRenderer::misfits({r}, fits, m_session.printFont(), &page,
+                                                      page.width(), page.height());
+        QCOMPARE(found.size(), shrunk ? 1 : 0);
+        if (shrunk) {
+            QCOMPARE(found.at(0).kind, Misfit::Kind::Shrunk);
+            QVERIFY(found.at(0).pointSize < 8);
+        }
+    }
+
+    // The print font chosen while a template is in use is kept with it, and
+    // is the session's for templates without one of their own.
+    void printFontIsKeptWithTheTemplate()
+    {
+        struct InitialFonts : ScriptedPrompt {
+            QList<QFont> initials;
+            std::optional<QFont> font(const QFont& initial) override
+            {
+                initials << initial;
+                return ScriptedPrompt::font(initial);
+            }
+        } p;
+        const QSqlDatabase db = m_dm->database();
+        exec("INSERT INTO Exp_Model (Model_Name, Bk_Bmp_Name) VALUES ('乙', 'generic.bmp')");
+        m_dm->templates->refresh();
+        auto withSize = [&](int points) {
+            QFont f = m_session.printFont();
+            f.setPointSize(points);
+            return f;
+        };
+        auto printing = [&] { return PrintFonts::load(db, m_session).print.pointSizeF(); };
+
+        m_session.currentTemplate = QStringLiteral("通用快递单");
+        p.fonts.enqueue(withSize(14));
+        PrintCommands::choosePrintFont(m_session, m_dm.get());
+        QCOMPARE(p.initials.last().pointSizeF(), 10.0);
+        QCOMPARE(FieldFontStore::printFont(db, "通用快递单").value_or(QFont()).pointSizeF(), 14.0);
+        // 乙 has none of its own: it prints in the session's, now 14 pt.
+        m_session.currentTemplate = QStringLiteral("乙");
+        QCOMPARE(printing(), 14.0);
+        QVERIFY(!FieldFontStore::printFont(db, "乙"));
+        p.fonts.enqueue(withSize(18));
+        PrintCommands::choosePrintFont(m_session, m_dm.get());
+        QCOMPARE(p.initials.last().pointSizeF(), 14.0);
+        QCOMPARE(printing(), 18.0);
+        // Back on the first template, its own font again; the dialog opens at it.
+        m_session.currentTemplate = QStringLiteral("通用快递单");
+        QCOMPARE(printing(), 14.0);
+        PrintCommands::choosePrintFont(m_session, m_dm.get());
+        QCOMPARE(p.initials.last().pointSizeF(), 14.0);
+        QCOMPARE(printing(), 14.0);
+        // A name no template bears keeps nothing.
+        m_session.currentTemplate = QStringLiteral("无此模板");
+        p.fonts.enqueue(withSize(9));
+        PrintCommands::choosePrintFont(m_session, m_dm.get());
+        QCOMPARE(m_session.printFont().pointSizeF(), 9.0);
+        QVERIFY(!FieldFontStore::printFont(db, "无此模板"));
+    }
+
+    // Kept fonts are read as what they are: rows that hold no usable font
+    // are left out, sizes chosen out of range are kept at the nearest.
+    void storedFontsAreChecked()
+    {
+        const QSqlDatabase db = m_dm->database();
+        exec("INSERT INTO Model_Field_Font (Model_Name, Field_Key, Family, Size_Pt) VALUES "
+             "('甲', 'A_Name', 'DejaVu Sans', 12), ('甲', 'A_City', '', 12), "
+             "('甲', 'A_Phone', 'DejaVu Sans', 0), ('甲', 'A_Mobile', 'DejaVu Sans', 'x'), "
+             "('甲', 'A_Company', 'DejaVu Sans', 1e9), ('乙', 'A_Address', 'DejaVu Sans', 9)");
+        exec("INSERT INTO Model_Print_Font (Model_Name, Family, Size_Pt) VALUES "
+             "('甲', '" +
+             QString(300, 'A') + "', 12)");
+        const FieldFonts fonts = FieldFontStore::load(db, "甲");
+        QCOMPARE(fonts.keys(), QStringList({"A_Name"}));
+        QCOMPARE(fonts.value("A_Name").pointSizeF(), 12.0);
+        QVERIFY(!FieldFontStore::printFont(db, "甲"));
+        QFont tiny("DejaVu Sans");
+        tiny.setPointSizeF(1);
+        FieldFontStore::setFieldFont(db, "甲", "A_City", tiny);
+        QCOMPARE(FieldFontStore::load(db, "甲").value("A_City").pointSizeF(),
+                 FieldFontStore::kMinPointSize);
+        QFont pixels("DejaVu Sans");
+        pixels.setPixelSize(24);
+        FieldFontStore::setPrintFont(db, "甲", pixels);
+        QCOMPARE(FieldFontStore::printFont(db, "甲").value_or(QFont()).pointSizeF(), 18.0);
     }
 
     // Rows whose text leaves the paper or a fitted box are listed on

@@ -916,6 +916,10 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
         QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Sy_Edit")->value(), 97.5);
         QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Sx_Edit")->value(), 100.0);
         QVERIFY(dialog.findChild<QLabel*>("Calibration_Target_Label")->text().contains("PDF"));
+        // How to measure, in two lines.
+        const QString hint = dialog.findChild<QLabel*>("Calibration_Hint_Label")->text();
+        QCOMPARE(hint.split('\n').size(), 2);
+        QVERIFY(hint.contains("测试页") && hint.contains("偏移") && hint.contains("缩放"));
         // The boxes hold the ranges and the 0.1 steps.
         dialog.findChild<QDoubleSpinBox*>("Calibration_Dy_Edit")->setValue(-80);
         QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Dy_Edit")->value(), -50.0);

@@ -16,6 +16,7 @@
 #include "scriptedprompt.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/fieldfitstore.h"
+#include "templates/fieldfontstore.h"
 #include "templates/pagesize.h"
 #include "templates/templatestore.h"
 #include "tempworkdir.h"
@@ -1203,8 +1204,8 @@ private Q_SLOTS:
         Q_UNUSED(before);
     }
 
-    // A template's printer calibrations, fitted fields and carrier are kept
-    // by its name: a rename takes them along, a delete takes them away.
+    // A template's printer calibrations, fitted fields, fonts and carrier are
+    // kept by its name: a rename takes them along, a delete takes them away.
     void namedSettingsFollowRenameAndDelete()
     {
         makePicture({320, 180}, Qt::green).save(bkbmp("b.bmp"), "BMP");
@@ -1214,6 +1215,11 @@ private Q_SLOTS:
         QVERIFY(q.exec("INSERT INTO Print_Calibration (Model_Name, Printer, Dx_Mm) "
                        "VALUES ('乙', 'PDF', 1.5)"));
         FieldFitStore::setFit(db, "乙", "A_Address", true);
+        QFont bold("DejaVu Serif");
+        bold.setPointSize(14);
+        bold.setBold(true);
+        FieldFontStore::setFieldFont(db, "乙", "A_Name", bold);
+        FieldFontStore::setPrintFont(db, "乙", bold);
         CarrierStore::setCode(db, "乙", "YTO");
         CarrierStore::setLastNumber(db, "乙", "1010");
         const auto namesIn = [&](const char* table) {
@@ -1236,6 +1242,10 @@ private Q_SLOTS:
         QCOMPARE(namesIn("Print_Calibration"), QStringList({"丙"}));
         QCOMPARE(namesIn("Model_Field_Fit"), QStringList({"丙"}));
         QVERIFY(FieldFitStore::load(db, "丙").value("A_Address").fit);
+        QCOMPARE(namesIn("Model_Field_Font"), QStringList({"丙"}));
+        QCOMPARE(FieldFontStore::load(db, "丙").value("A_Name"), FieldFontStore::kept(bold));
+        QCOMPARE(namesIn("Model_Print_Font"), QStringList({"丙"}));
+        QCOMPARE(FieldFontStore::printFont(db, "丙").value_or(QFont()), FieldFontStore::kept(bold));
         QCOMPARE(namesIn("Model_Carrier"), QStringList({"丙"}));
         QCOMPARE(CarrierStore::load(db, "丙").code, QString("YTO"));
         QCOMPARE(CarrierStore::load(db, "丙").lastNumber, QString("1010"));
@@ -1245,6 +1255,8 @@ private Q_SLOTS:
         QCOMPARE(comboTexts(list), QStringList({kDelivered}));
         QCOMPARE(namesIn("Print_Calibration"), QStringList());
         QCOMPARE(namesIn("Model_Field_Fit"), QStringList());
+        QCOMPARE(namesIn("Model_Field_Font"), QStringList());
+        QCOMPARE(namesIn("Model_Print_Font"), QStringList());
         QCOMPARE(namesIn("Model_Carrier"), QStringList());
     }
 
@@ -1961,6 +1973,91 @@ private Q_SLOTS:
         QVERIFY(!fits.value("A_Address").fit);
         QVERIFY(fits.value("A_Name").fit);
         QVERIFY(m_prompt->shown.isEmpty());
+    }
+
+    // "字段字体…" gives the field the font chosen in the font dialog, stored
+    // with the template and shown by its control; "恢复默认字体" takes it
+    // away again.
+    void fieldFontThroughThePopupMenu()
+    {
+        QVERIFY(startProgram());
+        QMenu* menu = surface()->fieldMenu;
+        QAction* choose = surface()->fieldFontAction;
+        QAction* reset = surface()->defaultFontAction;
+        QCOMPARE(choose->text(), QString("字段字体…"));
+        QCOMPARE(reset->text(), QString("恢复默认字体"));
+        // Whether the action was enabled when the menu opened; -1: no menu.
+        auto clickIn = [&](QWidget* w, QAction* action) -> int {
+            QTest::mouseClick(w, Qt::RightButton);
+            if (!QTest::qWaitFor([&] { return menu->isVisible(); }))
+                return -1;
+            const int enabled = action->isEnabled() ? 1 : 0;
+            const QRect item = menu->actionGeometry(action);
+            QTest::mouseMove(menu, item.center());
+            QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
+            if (!enabled)
+                menu->close();
+            return QTest::qWaitFor([&] { return !menu->isVisible(); }) ? enabled : -1;
+        };
+        const QSqlDatabase db = dataModule()->database();
+        const QString model = session().currentTemplate;
+        FieldControl* name = control(FieldCatalogue::byKey("A_Name")->number);
+        FieldControl* address = control(FieldCatalogue::byKey("A_Address")->number);
+        const QFont plain = address->font();
+
+        // Cancelled: nothing is stored.
+        QCOMPARE(clickIn(name, choose), 1);
+        QCOMPARE(m_prompt->shown.size(), 1);
+        QCOMPARE(m_prompt->shown.at(0).kind, QString("font"));
+        QVERIFY(FieldFontStore::load(db, model).isEmpty());
+
+        QFont big("DejaVu Serif");
+        big.setPointSize(16);
+        big.setBold(true);
+        m_prompt->fonts.enqueue(big);
+        QCOMPARE(clickIn(name, reset), 0);
+        QCOMPARE(clickIn(name, choose), 1);
+        const FieldFonts stored = FieldFontStore::load(db, model);
+        QCOMPARE(stored.keys(), QStringList({"A_Name"}));
+        QCOMPARE(stored.value("A_Name").family(), QString("DejaVu Serif"));
+        QCOMPARE(stored.value("A_Name").pointSizeF(), 16.0);
+        QVERIFY(stored.value("A_Name").bold());
+        QCOMPARE(name->font().pointSizeF(), 16.0);
+        QVERIFY(name->font().bold());
+        QCOMPARE(address->font(), plain);
+
+        // Laid out again, the control still shows it.
+        QVERIFY(page()->layOutCurrentModel());
+        QCOMPARE(name->font().pointSizeF(), 16.0);
+
+        QCOMPARE(clickIn(name, reset), 1);
+        QVERIFY(FieldFontStore::load(db, model).isEmpty());
+        QCOMPARE(name->font(), plain);
+
+        // A new template takes the fonts on the surface; choosing one while
+        // it is made leaves the template laid out before alone.
+        m_prompt->fonts.enqueue(big);
+        QCOMPARE(clickIn(name, choose), 1);
+        makePicture({600, 400}, Qt::magenta).save(m_tmp->filePath("scans/Scan.PNG"), "PNG");
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        m_prompt->files.enqueue(m_tmp->filePath("scans/Scan.PNG"));
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Bmp_Btn"), Qt::LeftButton);
+        QFont small("DejaVu Sans");
+        small.setPointSize(8);
+        m_prompt->fonts.enqueue(small);
+        QCOMPARE(clickIn(address, choose), 1);
+        QCOMPARE(address->font().pointSizeF(), 8.0);
+        QCOMPARE(FieldFontStore::load(db, model).keys(), QStringList({"A_Name"}));
+        typeInto(page()->findChild<QLineEdit*>("Page_W"), "230");
+        typeInto(page()->findChild<QLineEdit*>("Page_H"), "127");
+        m_prompt->inputs.enqueue(QString("新"));
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QCOMPARE(session().currentTemplate, QString("新"));
+        const FieldFonts kept = FieldFontStore::load(db, "新");
+        QCOMPARE(kept.size(), 2);
+        QCOMPARE(kept.value("A_Name").pointSizeF(), 16.0);
+        QCOMPARE(kept.value("A_Address").pointSizeF(), 8.0);
+        QCOMPARE(FieldFontStore::load(db, model).keys(), QStringList({"A_Name"}));
     }
 
     // A field's box height is dragged at its bottom border and stored with

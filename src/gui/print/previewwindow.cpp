@@ -11,6 +11,7 @@
 #include "gui/templates/designsurface.h"
 #include "print/batchprint.h"
 #include "print/printerstore.h"
+#include "print/printfonts.h"
 #include "print/printgeometry.h"
 #include "print/recordrenderer.h"
 #include "templates/fieldcatalogue.h"
@@ -111,11 +112,12 @@ void PreviewWindow::drawCurrentRow()
     // 3 and 4. The current rows at their design offsets, unscaled.
     if (haveModel) {
         guarded([&] {
+            const PrintFonts fonts = PrintFonts::load(m_dm->database(), *m_session);
             const RecordFields fields = RecordRenderer::collect(
-                model, m_dm->sender, m_dm->recipients, SurfacePositions(m_surface));
+                model, m_dm->sender, m_dm->recipients, SurfacePositions(m_surface), fonts.fields);
             const FieldFits fits =
                 FieldFitStore::load(m_dm->database(), m_session->currentTemplate);
-            const QFont font = m_session->printFont();
+            const QFont& font = fonts.print;
             QPainter p(&image);
             p.setFont(font);
             RecordRenderer::drawRecord(p, fields, m_session->printColour(),

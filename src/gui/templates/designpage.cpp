@@ -125,6 +125,8 @@ bool DesignPage::newTemplateMode() const
 void DesignPage::setNewTemplateMode(bool on)
 {
     m_newTemplateMode = on;
+    if (on)
+        m_ui->surface->holdFieldFonts(); // they become the new template's when saved
     m_ui->pictureButton->setEnabled(on);
     m_ui->paperWidthEdit->setEnabled(on);
     m_ui->paperHeightEdit->setEnabled(on);
@@ -179,6 +181,7 @@ void DesignPage::layOutCurrentRow()
     m_session->screenOffsetY = t.offsetY;
     m_ui->surface->applyFieldPlaces(TemplateStore::laidOut(t.fields, t.offsetX, t.offsetY));
     applyFieldHeights(tb->fieldByName(TemplateStore::Column::Name).asString());
+    m_ui->surface->showFieldFonts(tb->fieldByName(TemplateStore::Column::Name).asString());
     m_laidOut = m_ui->surface->fieldPlaces();
     m_undoStack->clear(); // another template: nothing of the last one to undo
 }
@@ -505,7 +508,10 @@ bool DesignPage::saveNewTemplate()
     }
     m_session->currentTemplate = savedName;
     m_session->currentTemplateRow = tb->bookmark();
-    guarded([&] { storeFieldHeights(savedName); });
+    guarded([&] {
+        storeFieldHeights(savedName);
+        m_ui->surface->storeFieldFonts(savedName);
+    });
     if (replaced >= 0 && oldPicture != pictureName)
         removeUnusedPicture(oldPicture);
     m_pictureChosen = false;

@@ -5,8 +5,10 @@
 #include "base/session.h"
 #include "data/datamodule.h"
 #include "gui/landlinevalidator.h"
+#include "print/printfonts.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/fieldfitstore.h"
+#include "templates/fieldfontstore.h"
 #include "templates/newdatabase.h"
 
 #include <QAction>
@@ -285,6 +287,13 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
     fitToBoxAction->setCheckable(true);
     connect(fitToBoxAction, &QAction::triggered, this, &DesignSurface::setSelectedFieldFits);
     connect(fieldMenu, &QMenu::aboutToShow, this, &DesignSurface::showSelectedFieldFit);
+    fieldFontAction = fieldMenu->addAction(QStringLiteral("字段字体…"));
+    fieldFontAction->setObjectName(QStringLiteral("FieldFont"));
+    connect(fieldFontAction, &QAction::triggered, this, &DesignSurface::chooseSelectedFieldFont);
+    defaultFontAction = fieldMenu->addAction(QStringLiteral("恢复默认字体"));
+    defaultFontAction->setObjectName(QStringLiteral("FieldDefaultFont"));
+    connect(defaultFontAction, &QAction::triggered, this, &DesignSurface::clearSelectedFieldFont);
+    connect(fieldMenu, &QMenu::aboutToShow, this, &DesignSurface::showSelectedFieldFont);
 
     for (const FieldInfo& f : FieldCatalogue::all()) {
         auto* edit = new FieldControl(f, this);
@@ -466,4 +475,70 @@ void DesignSurface::hideSelectedField()
         after.visible = false;
         changeField(c, after, QStringLiteral("隐藏字段"));
     }
+}
+
+void DesignSurface::showSelectedFieldFont()
+{
+    FieldControl* c = popupTarget();
+    fieldFontAction->setEnabled(c && m_dm);
+    defaultFontAction->setEnabled(c && m_dm && m_fonts.contains(c->field().key));
+}
+
+void DesignSurface::chooseSelectedFieldFont()
+{
+    FieldControl* c = popupTarget();
+    if (!c || !m_dm)
+        return;
+    // The dialog opens at the font the field prints in now.
+    QFont initial;
+    if (!guarded([&] {
+            initial =
+                m_fonts.value(c->field().key, PrintFonts::load(m_dm->database(), *m_session).print);
+        }))
+        return;
+    const std::optional<QFont> font = prompt().font(initial);
+    if (!font)
+        return;
+    if (!m_holdFonts && !guarded([&] {
+            FieldFontStore::setFieldFont(m_dm->database(), m_session->currentTemplate,
+                                         c->field().key, *font);
+        }))
+        return;
+    m_fonts.insert(c->field().key, FieldFontStore::kept(*font));
+    c->setFont(m_fonts.value(c->field().key));
+}
+
+void DesignSurface::clearSelectedFieldFont()
+{
+    FieldControl* c = popupTarget();
+    if (!c || !m_dm)
+        return;
+    if (!m_holdFonts && !guarded([&] {
+            FieldFontStore::clearFieldFont(m_dm->database(), m_session->currentTemplate,
+                                           c->field().key);
+        }))
+        return;
+    m_fonts.remove(c->field().key);
+    c->setFont(QFont());
+}
+
+void DesignSurface::showFieldFonts(const QString& model)
+{
+    m_fonts.clear();
+    m_holdFonts = false;
+    if (m_dm)
+        guarded([&] { m_fonts = FieldFontStore::load(m_dm->database(), model); });
+    for (FieldControl* c : std::as_const(m_fields))
+        c->setFont(m_fonts.value(c->field().key, QFont()));
+}
+
+void DesignSurface::storeFieldFonts(const QString& model)
+{
+    const FieldFonts stored = FieldFontStore::load(m_dm->database(), model);
+    for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+        if (!m_fonts.contains(it.key()))
+            FieldFontStore::clearFieldFont(m_dm->database(), model, it.key());
+    for (auto it = m_fonts.cbegin(); it != m_fonts.cend(); ++it)
+        FieldFontStore::setFieldFont(m_dm->database(), model, it.key(), it.value());
+    m_holdFonts = false;
 }

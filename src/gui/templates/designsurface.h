@@ -3,6 +3,7 @@
 #include "gui/dbedit.h"
 #include "gui/templates/fieldchangecommand.h"
 #include "templates/fieldcatalogue.h"
+#include "templates/fieldfontstore.h"
 #include "templates/fieldinfo_fwd.h"
 #include "templates/templatestore.h"
 
@@ -121,6 +122,20 @@ public:
     // of the current template, stored at once.
     void setSelectedFieldFits(bool fit);
 
+    // "字段字体…": the selected field gets the font chosen in the font
+    // dialog, stored with the current template at once unless the fonts are
+    // held; "恢复默认字体" takes it away.
+    void chooseSelectedFieldFont();
+    void clearSelectedFieldFont();
+    // Shows every field control in its own font of that template, the others
+    // in the surface's; font changes are stored at once again.
+    void showFieldFonts(const QString& model);
+    // Font changes stay on the surface only, for a template not saved yet.
+    void holdFieldFonts() { m_holdFonts = true; }
+    // Makes the fonts on the surface that template's, all of them.
+    // Throws DataError.
+    void storeFieldFonts(const QString& model);
+
     FieldState fieldState(int index) const;
     // Puts a field back to a state, as undo and redo do.
     void setFieldState(int index, const FieldState& state);
@@ -144,6 +159,8 @@ public:
     QMenu* fieldMenu;
     QAction* hideFieldAction;
     QAction* fitToBoxAction;
+    QAction* fieldFontAction;
+    QAction* defaultFontAction;
 
 private:
     void select(FieldControl* control);
@@ -156,10 +173,13 @@ private:
     // The field the popup menu was opened on (right click), if any.
     FieldControl* popupTarget() const;
     void showSelectedFieldFit();
+    void showSelectedFieldFont();
 
     DataModule* m_dm = nullptr;
     const Session* m_session = nullptr;
     QLabel* m_image;
     QPixmap m_picture;
     QVector<FieldControl*> m_fields;
+    FieldFonts m_fonts; // the fonts of their own the controls show
+    bool m_holdFonts = false;
 };
