@@ -1,39 +1,34 @@
 #include "print/textfit.h"
 
 #include <QFontMetricsF>
+#include <QTextBoundaryFinder>
 #include <algorithm>
 #include <cmath>
 
 namespace
 {
 
-// Characters that may stand alone on either side of a line break.
-bool breaksAnywhere(QChar c)
-{
-    const ushort u = c.unicode();
-    return (u >= 0x2E80 && u <= 0x9FFF) || (u >= 0xAC00 && u <= 0xD7AF) ||
-           (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFE30 && u <= 0xFE4F) ||
-           (u >= 0xFF00 && u <= 0xFFEF) || c.isSurrogate();
-}
-
-// Tokens: a single breakable character, a run of blanks, or a Latin word.
+// Tokens: the pieces between Unicode's line break opportunities, each
+// followed by its blanks as a token of their own. "，" "。" "）" stay with
+// the character before them and "（" with the one after, as typesetting
+// wants; Chinese breaks between other characters, Latin at blanks.
 QStringList tokens(const QString& text)
 {
     QStringList out;
-    int i = 0;
-    while (i < text.size()) {
-        const QChar c = text.at(i);
-        int j = i + 1;
-        if (c.isHighSurrogate() && j < text.size())
-            ++j;
-        else if (c.isSpace())
-            while (j < text.size() && text.at(j).isSpace())
-                ++j;
-        else if (!breaksAnywhere(c))
-            while (j < text.size() && !text.at(j).isSpace() && !breaksAnywhere(text.at(j)))
-                ++j;
-        out << text.mid(i, j - i);
-        i = j;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Line, text);
+    qsizetype from = 0;
+    while (from < text.size()) {
+        qsizetype to = finder.toNextBoundary();
+        if (to <= from || to > text.size())
+            to = text.size();
+        qsizetype blanks = to;
+        while (blanks > from && text.at(blanks - 1).isSpace())
+            --blanks;
+        if (blanks > from)
+            out << text.mid(from, blanks - from);
+        if (to > blanks)
+            out << text.mid(blanks, to - blanks);
+        from = to;
     }
     return out;
 }

@@ -25,9 +25,10 @@ struct Result {
     bool cut() const { return printed.size() < lines.size(); }
 };
 
-// Lines of `text` no wider than `width` device pixels of `device` (Chinese
-// text breaks between any two characters, Latin words at spaces, a word
-// longer than a line anywhere; a line feed always breaks).
+// Lines of `text` no wider than `width` device pixels of `device`, broken
+// where Unicode's line breaking allows (Chinese between characters but not
+// before "，" "。" "）" or after "（", Latin words at spaces), a piece longer
+// than a line anywhere; a line feed always breaks.
 QStringList wrap(const QString& text, double width, const QFont& font, QPaintDevice* device);
 
 // The text wrapped at `width` with `font`, shrunk until its lines fit

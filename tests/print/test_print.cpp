@@ -414,6 +414,22 @@ private Q_SLOTS:
         QTest::newRow("latin breaks at spaces")
             << QStringLiteral("No 12 Long Street Haidian") << QStringLiteral("No 12 Long") << 3
             << QStringList{"No 12 Long", "Street", "Haidian"} << false << 10.0 << 10.0;
+        // Unicode's line breaking: "，" "。" "）" stay with the character before,
+        // "（" with the one after.
+        QTest::newRow("a comma never starts a line")
+            << QStringLiteral("北京海淀，中关村") << QStringLiteral("一二三四") << 3
+            << QStringList{QStringLiteral("北京海"), QStringLiteral("淀，中关"),
+                           QStringLiteral("村")}
+            << false << 10.0 << 10.0;
+        QTest::newRow("a full stop and a closing bracket never start a line")
+            << QStringLiteral("一二三四。（五六七八）") << QStringLiteral("一二三四") << 3
+            << QStringList{QStringLiteral("一二三"), QStringLiteral("四。（五"),
+                           QStringLiteral("六七八）")}
+            << false << 10.0 << 10.0;
+        QTest::newRow("an opening bracket never ends a line")
+            << QStringLiteral("一二三（四五）") << QStringLiteral("一二三四") << 2
+            << QStringList{QStringLiteral("一二三"), QStringLiteral("（四五）")} << false << 10.0
+            << 10.0;
         QTest::newRow("a word longer than the line breaks anywhere")
             << QString(20, QLatin1Char('A')) << QString(5, QLatin1Char('A')) << 4
             << QStringList(4, QString(5, QLatin1Char('A'))) << false << 10.0 << 10.0;
