@@ -39,6 +39,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -48,9 +49,6 @@
 MainWindow::MainWindow(DataModule* dm, Session* session, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_dm(dm), m_session(session)
 {
-    // A fixed-size window with a close box only.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
     m_ui->setupUi(this);
     addStatusPanels();
 
@@ -129,7 +127,7 @@ void MainWindow::connectPages()
 
     DesignPage* design = m_ui->designPage;
     connect(design, &DesignPage::currentTemplatePanel, this, &MainWindow::showCurrentTemplate);
-    connect(design, &DesignPage::selectedFieldPanel, m_selectedFieldPanel, &QLabel::setText);
+    connect(design, &DesignPage::selectedFieldPanel, this, &MainWindow::showSelectedField);
     connect(design, &DesignPage::pageSetupRequested, this, &MainWindow::editPageSetup);
     connect(design, &DesignPage::fieldSelectionRequested, this, &MainWindow::chooseFields);
     connect(design, &DesignPage::previewRequested, this, &MainWindow::showPreview);
@@ -185,6 +183,18 @@ void MainWindow::showCurrentTemplate(const QString& templateName)
         m_statusPanels[1]->setText(message);
         m_statusPanels[1]->setToolTip(message);
     }
+}
+
+void MainWindow::showSelectedField(const QString& text)
+{
+    m_selectedFieldPanel->setText(text);
+    // The status bar does not ask for room of its own: it is given the width
+    // its panels need, so the window widens rather than cut the readout.
+    QLayout* box = m_ui->statusBar->layout();
+    for (int i = 0; i < box->count(); ++i)
+        if (QLayout* row = box->itemAt(i)->layout())
+            row->invalidate(); // the panels' row keeps the old text's width else
+    m_ui->statusBar->setMinimumWidth(box->minimumSize().width());
 }
 
 QString MainWindow::statusPanelText(int index) const

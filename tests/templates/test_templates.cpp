@@ -1776,6 +1776,35 @@ private Q_SLOTS:
         QVERIFY(!panel->text().contains(caption));
     }
 
+    // The window is sized freely: the design surface takes the room, and
+    // the readout of the selected field is never cut.
+    void theWindowGrowsAndTheReadoutShowsWhole()
+    {
+        QVERIFY(startProgram());
+        MainWindow* w = mainWindow();
+        QCOMPARE(w->size(), QSize(935, 705));
+        QScrollArea* area = page()->findChild<QScrollArea*>("designScrollArea");
+        const QSize viewport = area->viewport()->size();
+        w->resize(1300, 900);
+        QCOMPARE(w->size(), QSize(1300, 900));
+        QCOMPARE(area->viewport()->width(), viewport.width() + 365);
+        QCOMPARE(area->viewport()->height(), viewport.height() + 195);
+        QCOMPARE(surface()->size(), area->viewport()->size());
+        QCOMPARE(area->horizontalScrollBar()->maximum(), 0);
+        w->resize(935, 705);
+
+        QLabel* panel = w->findChild<QLabel*>("selectedFieldPanel");
+        FieldControl* c = control(FieldCatalogue::byKey("A_Address")->number);
+        QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(12, 10));
+        dragBy(c, QPoint(c->width() / 2, c->height() - 1), QPoint(0, 200));
+        dragBy(c, QPoint(c->width() - 1, 10), QPoint(330, 0));
+        QVERIFY(panel->text().endsWith(QString("高 58.7 mm")));
+        QCoreApplication::processEvents();
+        const int right = panel->mapTo(w, QPoint(panel->width(), 0)).x();
+        QVERIFY2(right <= w->width(), qPrintable(QString::number(right)));
+        QVERIFY(panel->width() >= panel->fontMetrics().horizontalAdvance(panel->text()));
+    }
+
     void typingIntoASurfaceFieldAsksFirst_data()
     {
         QTest::addColumn<QString>("key");
