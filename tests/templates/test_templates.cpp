@@ -1130,6 +1130,69 @@ private Q_SLOTS:
         QCOMPARE(page()->findChild<QLineEdit*>("Page_W")->text().trimmed(), QString());
     }
 
+    // Changes made before "新建模板" outlive giving the new template up; the
+    // ones made for it do not.
+    void leavingNewTemplateModeKeepsEarlierChanges_data()
+    {
+        QTest::addColumn<bool>("byEscape");
+        QTest::addColumn<bool>("choosePicture");
+        QTest::newRow("Esc, no picture") << true << false;
+        QTest::newRow("Esc, picture") << true << true;
+        QTest::newRow("新建模板 again, no picture") << false << false;
+    }
+    void leavingNewTemplateModeKeepsEarlierChanges()
+    {
+        QFETCH(bool, byEscape);
+        QFETCH(bool, choosePicture);
+        makePicture({200, 100}, Qt::blue).save(m_tmp->filePath("scans/form.bmp"), "BMP");
+        QVERIFY(startProgram());
+        FieldControl* nudged = control(5);
+        FieldControl* fitted = control(9);
+        FieldControl* dragged = control(4);
+        const QPoint start = nudged->pos();
+        const QRect draggedPlace = dragged->geometry();
+        QTest::mouseClick(nudged, Qt::LeftButton, {}, QPoint(12, 10));
+        QTest::keyClick(nudged, Qt::Key_Right);
+        QTest::keyClick(nudged, Qt::Key_Down, Qt::ShiftModifier);
+        QVERIFY(chooseInMenu(fitted, surface()->fitToBoxAction));
+        QCOMPARE(page()->undoStack()->count(), 3);
+
+        beginNewTemplate(choosePicture ? m_tmp->filePath("scans/form.bmp") : QString());
+        dragBy(dragged, QPoint(15, 10), QPoint(40, 30));
+        QVERIFY(chooseInMenu(nudged, surface()->fitToBoxAction));
+        m_prompt->clear();
+        m_prompt->answers.enqueue(Prompt::Button::Yes); // give the new one up
+        if (byEscape) {
+            dragged->setFocus();
+            QTest::keyClick(dragged, Qt::Key_Escape);
+        } else {
+            QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        }
+        checkNewTemplateMode(false);
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
+        QCOMPARE(nudged->pos(), start + QPoint(1, 10));
+        QVERIFY(fitted->fits());
+        QCOMPARE(dragged->geometry(), draggedPlace);
+        QVERIFY(!nudged->fits());
+        QVERIFY(!FieldFitStore::load(dataModule()->database(), session().currentTemplate)
+                     .value(nudged->field().key)
+                     .fit);
+        QVERIFY(page()->hasUnsavedChanges());
+        // Undo goes on where it stood before "新建模板"; nothing to redo.
+        QCOMPARE(page()->undoStack()->count(), 3);
+        QVERIFY(!page()->undoStack()->canRedo());
+        nudged->setFocus();
+        QTest::keyClick(nudged, Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(!fitted->fits());
+        QTest::keyClick(nudged, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(nudged->pos(), start + QPoint(1, 0));
+        // Leaving the program asks about them.
+        m_prompt->clear();
+        m_prompt->saveChoices.enqueue(Prompt::SaveChoice::Stay);
+        QVERIFY(!mainWindow()->close());
+        QCOMPARE(m_prompt->shown.value(0).kind, QString("saveDiscardCancel"));
+    }
+
     // --- Renaming and deleting -----------------------------------------------
 
     void renamingTemplates_data()
@@ -1617,7 +1680,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("work");
         QTest::addColumn<QString>("how"); // "keys" or "menu"
         for (const char* how : {"keys", "menu"}) {
-            for (const char* work : {"move", "resize", "hide", "show"})
+            for (const char* work : {"move", "resize", "hide", "show", "fit"})
                 QTest::newRow(qPrintable(QString("%1 by %2").arg(work, how))) << work << how;
         }
     }
@@ -1633,17 +1696,30 @@ private Q_SLOTS:
         }
         const QRect before = c->geometry();
         const bool shownBefore = !c->isHidden();
+        // The switch as the control shows it and as printing reads it.
+        const auto fitNow = [&] {
+            const bool stored =
+                FieldFitStore::load(dataModule()->database(), session().currentTemplate)
+                    .value(c->field().key)
+                    .fit;
+            return c->fits() == stored ? int(stored) : -1;
+        };
+        QCOMPARE(fitNow(), 0);
         if (work == "move")
             dragBy(c, QPoint(15, 10), QPoint(25, 15));
         else if (work == "resize")
             dragBy(c, QPoint(c->width() - 1, c->height() - 1), QPoint(12, 4));
         else if (work == "hide")
             QVERIFY(hideByMenu(c));
+        else if (work == "fit")
+            QVERIFY(chooseInMenu(c, surface()->fitToBoxAction));
         else
             surface()->showField(c->field().key); // what the field selection dialog does
         const QRect after = c->geometry();
         const bool shownAfter = !c->isHidden();
-        QVERIFY(after != before || shownAfter != shownBefore);
+        const int fitAfter = fitNow();
+        QCOMPARE(fitAfter, work == "fit" ? 1 : 0);
+        QVERIFY(after != before || shownAfter != shownBefore || fitAfter == 1);
         QCOMPARE(page()->undoStack()->count(), 1);
 
         const auto undo = [&] {
@@ -1665,13 +1741,16 @@ private Q_SLOTS:
         QVERIFY(undo());
         QCOMPARE(c->geometry(), before);
         QCOMPARE(!c->isHidden(), shownBefore);
+        QCOMPARE(fitNow(), 0);
         QVERIFY(redo(false));
         QCOMPARE(c->geometry(), after);
         QCOMPARE(!c->isHidden(), shownAfter);
+        QCOMPARE(fitNow(), fitAfter);
         QVERIFY(undo());
         QVERIFY(redo(true));
         QCOMPARE(c->geometry(), after);
         QCOMPARE(!c->isHidden(), shownAfter);
+        QCOMPARE(fitNow(), fitAfter);
         // Nothing before the change: a further undo changes nothing.
         QVERIFY(undo());
         QVERIFY(!page()->findChild<QAction*>("undoAction")->isEnabled());

@@ -181,6 +181,7 @@ void DesignPage::layOutCurrentRow()
     applyFieldHeights(tb->fieldByName(TemplateStore::Column::Name).asString());
     m_laidOut = m_ui->surface->fieldPlaces();
     m_undoStack->clear(); // another template: nothing of the last one to undo
+    ++m_layouts;
 }
 
 QString DesignPage::selectedFieldText() const
@@ -200,6 +201,7 @@ void DesignPage::applyFieldHeights(const QString& model)
 {
     FieldFits fits;
     guarded([&] { fits = FieldFitStore::load(m_dm->database(), model); });
+    m_ui->surface->showFieldFits(fits);
     for (FieldControl* c : m_ui->surface->fieldControls()) {
         const int h = fits.value(c->field().key).height;
         c->resize(c->width(), h > 0 ? h : FieldCatalogue::kControlHeight);
@@ -294,7 +296,19 @@ bool DesignPage::leaveNewTemplateMode()
     m_pictureChosen = false;
     m_ui->paperWidthEdit->clear();
     m_ui->paperHeightEdit->clear();
-    layOutCurrentModel();
+    if (m_layouts == m_beforeNew.layouts) {
+        // The surface as "新建模板" found it: what was changed before stays,
+        // unsaved and undoable; what was done for the new template goes.
+        m_ui->surface->setBackground(m_beforeNew.picture);
+        m_undoStack->setIndex(m_beforeNew.undoIndex);
+        // An obsolete command is dropped on its push, and with it the redo
+        // of the abandoned changes.
+        auto* dropRedo = new QUndoCommand;
+        dropRedo->setObsolete(true);
+        m_undoStack->push(dropRedo);
+    } else {
+        layOutCurrentModel(); // another template was chosen meanwhile
+    }
     selectCurrentTemplate();
     return true;
 }
@@ -317,6 +331,7 @@ void DesignPage::toggleNewTemplateMode()
         leaveNewTemplateMode();
         return;
     }
+    m_beforeNew = {m_ui->surface->background(), m_undoStack->index(), m_layouts};
     setNewTemplateMode(true);
     prompt().message(QStringLiteral(" 1、设置背景图;\n"
                                     " 2、选择并挪动各字段到合适位置位置;\n"

@@ -3,6 +3,7 @@
 #include "gui/flatbutton.h"
 #include "templates/templatestore.h"
 
+#include <QPixmap>
 #include <QVector>
 #include <QWidget>
 #include <memory>
@@ -138,5 +139,12 @@ private:
     QVector<TemplateStore::FieldPlace> m_laidOut;
     bool m_pictureChosen = false; // "背景图" used since the last new template was saved
     bool m_newTemplateMode = false;
+    quint64 m_layouts = 0; // templates laid out so far
+    // What "新建模板" found, for leaving the new template without saving.
+    struct {
+        QPixmap picture;
+        int undoIndex = 0;
+        quint64 layouts = 0;
+    } m_beforeNew;
     QString m_chosenBackground;
 };

@@ -138,6 +138,14 @@ void FieldControl::mouseReleaseEvent(QMouseEvent* event)
     DBEdit::mouseReleaseEvent(event);
 }
 
+void FieldControl::setFits(bool fit)
+{
+    if (m_fits == fit)
+        return;
+    m_fits = fit;
+    update();
+}
+
 void FieldControl::setOutlined(bool on)
 {
     if (m_outlined == on)
@@ -320,7 +328,7 @@ FieldState DesignSurface::fieldState(int index) const
     const FieldControl* c = m_fields.value(index);
     if (!c)
         return {};
-    return {c->geometry(), !c->isHidden()};
+    return {c->geometry(), !c->isHidden(), c->fits()};
 }
 
 void DesignSurface::setFieldState(int index, const FieldState& state)
@@ -330,6 +338,11 @@ void DesignSurface::setFieldState(int index, const FieldState& state)
         return;
     c->setGeometry(state.geometry);
     c->setVisible(state.visible);
+    if (state.fit != c->fits() && m_dm && guarded([&] {
+            FieldFitStore::setFit(m_dm->database(), m_session->currentTemplate, c->field().key,
+                                  state.fit);
+        }))
+        c->setFits(state.fit);
     Q_EMIT selectionChanged();
 }
 
@@ -340,7 +353,10 @@ void DesignSurface::changeField(FieldControl* control, const FieldState& after, 
     if (index < 0 || before == after)
         return;
     setFieldState(index, after);
-    Q_EMIT fieldChanged(index, before, after, what);
+    // A switch that could not be stored is no change.
+    const FieldState made = fieldState(index);
+    if (made != before)
+        Q_EMIT fieldChanged(index, before, made, what);
 }
 
 void DesignSurface::select(FieldControl* control)
@@ -439,14 +455,7 @@ void DesignSurface::showSelectedFieldFit()
 {
     FieldControl* c = popupTarget();
     fitToBoxAction->setEnabled(c && m_dm);
-    bool fit = false;
-    if (c && m_dm)
-        guarded([&] {
-            fit = FieldFitStore::load(m_dm->database(), m_session->currentTemplate)
-                      .value(c->field().key)
-                      .fit;
-        });
-    fitToBoxAction->setChecked(fit);
+    fitToBoxAction->setChecked(c && c->fits());
 }
 
 void DesignSurface::setSelectedFieldFits(bool fit)
@@ -454,9 +463,15 @@ void DesignSurface::setSelectedFieldFits(bool fit)
     FieldControl* c = popupTarget();
     if (!c || !m_dm)
         return;
-    guarded([&] {
-        FieldFitStore::setFit(m_dm->database(), m_session->currentTemplate, c->field().key, fit);
-    });
+    FieldState after = fieldState(m_fields.indexOf(c));
+    after.fit = fit;
+    changeField(c, after, QStringLiteral("适应框内"));
+}
+
+void DesignSurface::showFieldFits(const FieldFits& fits)
+{
+    for (FieldControl* c : m_fields)
+        c->setFits(fits.value(c->field().key).fit);
 }
 
 void DesignSurface::hideSelectedField()

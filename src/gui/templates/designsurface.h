@@ -3,6 +3,7 @@
 #include "gui/dbedit.h"
 #include "gui/templates/fieldchangecommand.h"
 #include "templates/fieldcatalogue.h"
+#include "templates/fieldfitstore.h"
 #include "templates/fieldinfo_fwd.h"
 #include "templates/templatestore.h"
 
@@ -40,6 +41,10 @@ public:
     enum Edge { NoEdge = 0, LeftEdge = 1, RightEdge = 2, TopEdge = 4, BottomEdge = 8 };
     // The sizing edges under a point of the control (NoEdge inside).
     int edgesAt(QPoint p) const;
+
+    // Whether the field's text is fitted into its box when printed.
+    bool fits() const { return m_fits; }
+    void setFits(bool fit);
 
     // Drawn with a strong outline while it is the selected field.
     void setOutlined(bool on);
@@ -79,6 +84,7 @@ private:
     QMenu* m_menu = nullptr;
     bool m_leftDown = false;
     bool m_outlined = false;
+    bool m_fits = false;
     bool m_moved = false;
     int m_edges = NoEdge;
     QPoint m_pressInPanel;
@@ -117,12 +123,15 @@ public:
 
     // "删除此字段": hides the selected field, if any.
     void hideSelectedField();
-    // "适应框内": switches fitting its box on or off for the selected field
-    // of the current template, stored at once.
+    // "适应框内": switches fitting its box on or off for the field the menu
+    // was opened on, stored with the current template at once.
     void setSelectedFieldFits(bool fit);
+    // Each field's switch as the template stores it; nothing is stored.
+    void showFieldFits(const FieldFits& fits);
 
     FieldState fieldState(int index) const;
-    // Puts a field back to a state, as undo and redo do.
+    // Puts a field back to a state, as undo and redo do; a changed switch
+    // is stored with the current template.
     void setFieldState(int index, const FieldState& state);
 
     // The field the arrow keys move, outlined: the field control last
