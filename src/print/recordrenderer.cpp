@@ -100,35 +100,40 @@ void drawRecord(QPainter& painter, const RecordFields& fields, const QColor& col
     painter.setPen(colour);
     painter.setBrush(Qt::NoBrush);
     painter.setBackgroundMode(Qt::TransparentMode);
-    const QFont font = painter.font();
-    const QFontMetricsF metrics(font, painter.device());
-    const qreal ascent = metrics.ascent();
     for (const RenderField& r : fields) {
         if (!r.visible || r.text.isEmpty())
             continue;
         const QPointF p =
             calibration.apply(PrintGeometry::devicePoint(r.offset, dpiX, dpiY), dpiX, dpiY);
-        const FieldFit* fit = fitOf(fits, r);
-        if (!fit) {
-            painter.drawText(QPointF(p.x(), p.y() + ascent), r.text);
-            continue;
-        }
-        const QRectF box = fitBox(r, *fit, p, metrics, dpiX, dpiY);
-        const TextFit::Result fitted =
-            TextFit::fit(r.text, box.width(), box.height(), font, painter.device());
-        const bool shrunk = fitted.font.pointSizeF() != font.pointSizeF();
-        const QFontMetricsF smaller(fitted.font, painter.device());
-        const QFontMetricsF& fm = shrunk ? smaller : metrics;
-        if (shrunk)
-            painter.setFont(fitted.font);
-        double y = box.top() + fm.ascent();
-        for (const QString& line : fitted.printed) {
-            painter.drawText(QPointF(box.left(), y), line);
-            y += fm.lineSpacing();
-        }
-        if (shrunk)
-            painter.setFont(font);
+        drawField(painter, r, p, dpiX, dpiY, fits);
     }
+}
+
+void drawField(QPainter& painter, const RenderField& r, const QPointF& p, double dpiX, double dpiY,
+               const FieldFits& fits)
+{
+    const QFont font = painter.font();
+    const QFontMetricsF metrics(font, painter.device());
+    const FieldFit* fit = fitOf(fits, r);
+    if (!fit) {
+        painter.drawText(QPointF(p.x(), p.y() + metrics.ascent()), r.text);
+        return;
+    }
+    const QRectF box = fitBox(r, *fit, p, metrics, dpiX, dpiY);
+    const TextFit::Result fitted =
+        TextFit::fit(r.text, box.width(), box.height(), font, painter.device());
+    const bool shrunk = fitted.font.pointSizeF() != font.pointSizeF();
+    const QFontMetricsF smaller(fitted.font, painter.device());
+    const QFontMetricsF& fm = shrunk ? smaller : metrics;
+    if (shrunk)
+        painter.setFont(fitted.font);
+    double y = box.top() + fm.ascent();
+    for (const QString& line : fitted.printed) {
+        painter.drawText(QPointF(box.left(), y), line);
+        y += fm.lineSpacing();
+    }
+    if (shrunk)
+        painter.setFont(font);
 }
 
 Misfits misfits(const RecordFields& fields, const FieldFits& fits, const QFont& font,

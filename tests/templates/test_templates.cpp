@@ -13,6 +13,7 @@
 #include "gui/templates/pagesetupdialog.h"
 #include "gui/templates/spinedit.h"
 #include "print/printerpaper.h"
+#include "print/textfit.h"
 #include "scriptedprompt.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/fieldfitstore.h"
@@ -1946,6 +1947,82 @@ private Q_SLOTS:
             ->setFocus(); // the focus leaves: the row takes the text
         QCOMPARE(data->fieldByName(c->column()).asString(), expected);
         QVERIFY(c->isReadOnly()); // the next typing asks again
+    }
+
+    // A tall or fitted field shows its text the way paper and preview get
+    // it: from the top, in the print font, wrapped and shrunk when fitted.
+    void tallAndFittedFieldsShowTheirTextAsPrinted_data()
+    {
+        QTest::addColumn<bool>("fit");
+        QTest::addColumn<int>("taller");
+        QTest::addColumn<int>("words");
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("tall, one line at the top") << false << 60 << 12 << false;
+        QTest::newRow("fitted, wrapped") << true << 60 << 6 << false;
+        QTest::newRow("fitted, one line high") << true << 0 << 3 << false;
+        QTest::newRow("fitted, too long: whole lines and …") << true << 20 << 80 << true;
+    }
+    void tallAndFittedFieldsShowTheirTextAsPrinted()
+    {
+        QFETCH(bool, fit);
+        QFETCH(int, taller);
+        QFETCH(int, words);
+        QFETCH(bool, cut);
+        // Lower-case letters only: the lines' ink is clearly apart.
+        const QString text = QStringList(words, QStringLiteral("ounce")).join(' ');
+        QVERIFY(startProgram([&] {
+            Dataset* att = dataModule()->recipients;
+            if (!att->isActive())
+                att->open();
+            att->append();
+            att->fieldByName("Address").setAsString(text);
+            att->post();
+        }));
+        FieldControl* c = surface()->fieldControl("A_Address");
+        QCOMPARE(c->text(), text);
+        dragBy(c, QPoint(c->width() - 1, 10), QPoint(120 - c->width(), 0));
+        QCOMPARE(c->width(), 120);
+        if (taller > 0)
+            dragBy(c, QPoint(c->width() / 2, c->height() - 1), QPoint(0, taller));
+        if (fit)
+            QVERIFY(chooseInMenu(c, surface()->fitToBoxAction));
+        QVERIFY(c->showsAsPrinted());
+
+        // The rows of the control's inside that hold ink, in bands.
+        const QImage shot = c->grab().toImage();
+        QList<QPair<int, int>> bands;
+        for (int y = 2; y < shot.height() - 2; ++y) {
+            bool ink = false;
+            for (int x = 2; x < shot.width() - 2 && !ink; ++x)
+                ink = qGray(shot.pixel(x, y)) < 128;
+            if (ink && (bands.isEmpty() || bands.last().second != y - 1))
+                bands.append({y, y});
+            else if (ink)
+                bands.last().second = y;
+        }
+        const QFont font = session().printFont();
+        const QFontMetricsF fm(font, c);
+        const int boxHeight = taller > 0 ? c->height() : int(fm.height());
+        const TextFit::Result fitted = TextFit::fit(text, c->width(), boxHeight, font, c);
+        QVERIFY(!bands.isEmpty());
+        QVERIFY2(bands.first().first < fm.ascent(),
+                 qPrintable(QString::number(bands.first().first)));
+        if (!fit) {
+            QCOMPARE(bands.size(), 1);
+            return;
+        }
+        QCOMPARE(bands.size(), fitted.printed.size());
+        QCOMPARE(fitted.cut(), cut);
+        if (cut)
+            QVERIFY(fitted.printed.last().endsWith(QChar(0x2026)));
+        if (taller > 0)
+            QVERIFY(bands.size() > 1);
+        // Typing shows the plain edit again.
+        m_prompt->answers.enqueue(Prompt::Button::Yes);
+        c->setFocus();
+        QTest::keyClick(c, Qt::Key_End);
+        QTest::keyClick(c, Qt::Key_X);
+        QVERIFY(!c->showsAsPrinted());
     }
 
     // --- Large pictures ------------------------------------------------------

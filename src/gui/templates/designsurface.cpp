@@ -5,6 +5,8 @@
 #include "base/session.h"
 #include "data/datamodule.h"
 #include "gui/landlinevalidator.h"
+#include "print/printgeometry.h"
+#include "print/recordrenderer.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/fieldfitstore.h"
 #include "templates/newdatabase.h"
@@ -252,9 +254,32 @@ void FieldControl::contextMenuEvent(QContextMenuEvent* event)
     event->accept();
 }
 
+bool FieldControl::showsAsPrinted() const
+{
+    return isReadOnly() && (m_fits || height() != FieldCatalogue::kControlHeight);
+}
+
 void FieldControl::paintEvent(QPaintEvent* event)
 {
-    DBEdit::paintEvent(event);
+    if (showsAsPrinted()) {
+        QPainter p(this);
+        p.fillRect(rect(), palette().color(QPalette::Base));
+        p.setPen(palette().color(QPalette::Text));
+        p.setFont(m_session ? m_session->printFont() : font());
+        RenderField r;
+        r.field = m_field;
+        r.visible = true;
+        r.text = text();
+        r.width = width();
+        // A box left at the control's own height holds one line, as stored.
+        const int boxHeight = height() == FieldCatalogue::kControlHeight ? 0 : height();
+        FieldFits fits;
+        fits.insert(m_field->key, FieldFit{m_fits, boxHeight});
+        RecordRenderer::drawField(p, r, QPointF(0, 0), PrintGeometry::kDesignDpi,
+                                  PrintGeometry::kDesignDpi, fits);
+    } else {
+        DBEdit::paintEvent(event);
+    }
     // The sizing border, so that the user can find it.
     QPainter p(this);
     if (m_outlined) {
@@ -390,8 +415,10 @@ void DesignSurface::bindData(DataModule* dm, const Session* session)
 {
     m_dm = dm;
     m_session = session;
-    for (FieldControl* c : m_fields)
+    for (FieldControl* c : m_fields) {
         c->bind(c->field().isSender() ? dm->sender : dm->recipients, c->field().column);
+        c->setSession(session);
+    }
 }
 
 void DesignSurface::setBackground(const QPixmap& picture)

@@ -37,6 +37,11 @@ public:
     const FieldInfo& field() const { return *m_field; }
 
     void setPopupMenu(QMenu* menu) { m_menu = menu; }
+    // The run's print font, which a field drawn as printed uses.
+    void setSession(const Session* session) { m_session = session; }
+    // A tall or fitted field shows its text as it prints: from the top,
+    // wrapped and shrunk into its box when fitted. Typing shows the plain edit.
+    bool showsAsPrinted() const;
 
     enum Edge { NoEdge = 0, LeftEdge = 1, RightEdge = 2, TopEdge = 4, BottomEdge = 8 };
     // The sizing edges under a point of the control (NoEdge inside).
@@ -81,6 +86,7 @@ private:
     void showCursorFor(int edges);
 
     const FieldInfo* m_field;
+    const Session* m_session = nullptr;
     QMenu* m_menu = nullptr;
     bool m_leftDown = false;
     bool m_outlined = false;
