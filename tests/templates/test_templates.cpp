@@ -1128,7 +1128,49 @@ private Q_SLOTS:
         QVERIFY(surface()->fieldPlaces() == shown);
         QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
         QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentText(), kDelivered);
-        QCOMPARE(page()->findChild<QLineEdit*>("Page_W")->text().trimmed(), QString());
+        QCOMPARE(page()->findChild<QLineEdit*>("Page_W")->text().trimmed(),
+                 QString::number(qRound(rows.at(0).value("Page_Width").toInt() / 10.0)));
+    }
+
+    // The paper boxes show the size of the template in use; a new template's
+    // is typed into empty boxes.
+    void paperBoxesShowTheTemplateInUse()
+    {
+        makePicture({500, 300}, Qt::cyan).save(bkbmp("b.bmp"), "BMP");
+        makePicture({200, 100}, Qt::blue).save(m_tmp->filePath("scans/form.bmp"), "BMP");
+        QVERIFY(startProgram([&] { addTemplate("乙", "b.bmp", 60); }));
+        QLineEdit* w = page()->findChild<QLineEdit*>("Page_W");
+        QLineEdit* h = page()->findChild<QLineEdit*>("Page_H");
+        const auto boxes = [&]() -> QString {
+            return w->text().trimmed() + "×" + h->text().trimmed();
+        };
+        const QVariantMap delivered = modelRow(0);
+        const QString deliveredSize =
+            QString("%1×%2")
+                .arg(qRound(delivered.value("Page_Width").toInt() / 10.0))
+                .arg(qRound(delivered.value("Page_Height").toInt() / 10.0));
+        QCOMPARE(boxes(), deliveredSize);
+        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(session().currentTemplate, QString("乙"));
+        QCOMPARE(boxes(), QString("200×100"));
+
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        QCOMPARE(boxes(), QString("×"));
+        QTest::keyClick(page(), Qt::Key_Escape);
+        QCOMPARE(boxes(), QString("200×100"));
+
+        beginNewTemplate(m_tmp->filePath("scans/form.bmp"), "230", "127");
+        m_prompt->inputs.enqueue(QString("丙"));
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QCOMPARE(m_prompt->lastMessage(), kSaved);
+        QCOMPARE(boxes(), QString("230×127"));
+        // Another template open: its size, not the new one's.
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Home);
+        QCOMPARE(session().currentTemplate, kDelivered);
+        QCOMPARE(boxes(), deliveredSize);
     }
 
     // Changes made before "新建模板" outlive giving the new template up; the

@@ -129,6 +129,24 @@ void DesignPage::setNewTemplateMode(bool on)
     m_ui->paperWidthEdit->setEnabled(on);
     m_ui->paperHeightEdit->setEnabled(on);
     m_ui->pageSetupButton->setEnabled(!on);
+    // A new template's size is typed; otherwise they show the template's.
+    if (on) {
+        m_ui->paperWidthEdit->clear();
+        m_ui->paperHeightEdit->clear();
+    } else {
+        showPaperSize();
+    }
+}
+
+void DesignPage::showPaperSize()
+{
+    // Stored in tenths of a millimetre; the boxes hold whole millimetres.
+    const auto show = [](QLineEdit* box, int tenths) {
+        const int mm = qRound(tenths / 10.0);
+        box->setText(mm >= 1 && mm <= TemplateStore::kMaxPaperMm ? QString::number(mm) : QString());
+    };
+    show(m_ui->paperWidthEdit, m_paperTenths.width());
+    show(m_ui->paperHeightEdit, m_paperTenths.height());
 }
 
 void DesignPage::fillTemplateList()
@@ -182,6 +200,10 @@ void DesignPage::layOutCurrentRow()
     m_laidOut = m_ui->surface->fieldPlaces();
     m_undoStack->clear(); // another template: nothing of the last one to undo
     ++m_layouts;
+    m_paperTenths = QSize(int(tb->fieldByName(TemplateStore::Column::PaperWidth).asInteger()),
+                          int(tb->fieldByName(TemplateStore::Column::PaperHeight).asInteger()));
+    if (!m_newTemplateMode)
+        showPaperSize();
 }
 
 QString DesignPage::selectedFieldText() const
@@ -294,8 +316,6 @@ bool DesignPage::leaveNewTemplateMode()
         return false;
     setNewTemplateMode(false);
     m_pictureChosen = false;
-    m_ui->paperWidthEdit->clear();
-    m_ui->paperHeightEdit->clear();
     if (m_layouts == m_beforeNew.layouts) {
         // The surface as "新建模板" found it: what was changed before stays,
         // unsaved and undoable; what was done for the new template goes.
@@ -520,6 +540,7 @@ bool DesignPage::saveNewTemplate()
     }
     m_session->currentTemplate = savedName;
     m_session->currentTemplateRow = tb->bookmark();
+    m_paperTenths = QSize(*widthMm * 10, *heightMm * 10);
     guarded([&] { storeFieldHeights(savedName); });
     if (replaced >= 0 && oldPicture != pictureName)
         removeUnusedPicture(oldPicture);

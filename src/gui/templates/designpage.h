@@ -109,6 +109,8 @@ private:
     void createUndoActions();
     void createTemplateMenu();
     void setNewTemplateMode(bool on);
+    // The paper boxes show the size of the template laid out.
+    void showPaperSize();
     // Lays out templates's current row; throws when its picture cannot load.
     void layOutCurrentRow();
     // Box heights of the template's fields: shown on the controls, stored
@@ -140,6 +142,7 @@ private:
     bool m_pictureChosen = false; // "背景图" used since the last new template was saved
     bool m_newTemplateMode = false;
     quint64 m_layouts = 0; // templates laid out so far
+    QSize m_paperTenths;   // the paper of the template laid out
     // What "新建模板" found, for leaving the new template without saving.
     struct {
         QPixmap picture;
