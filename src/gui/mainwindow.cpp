@@ -15,6 +15,7 @@
 #include "gui/book/recipientpage.h"
 #include "gui/book/senderpage.h"
 #include "gui/excel/importmappingdialog.h"
+#include "gui/helppage.h"
 #include "gui/print/previewwindow.h"
 #include "gui/print/printactions.h"
 #include "gui/shop/shopsettingsdialog.h"
@@ -166,7 +167,8 @@ void MainWindow::createDialogs()
     m_pageSetup = new PageSetupDialog(designPage(), this);
     m_pageSetup->setPrinterSource(&PrinterStore::printer);
     m_importDialog = new ImportMappingDialog(m_dm, m_session, this);
-    m_fieldSelection = new FieldSelectionDialog(m_dm, designPage()->surface(), this);
+    m_fieldSelection =
+        new FieldSelectionDialog(m_dm, designPage()->surface(), m_session->appDir, this);
     m_waybillDialog = new WaybillDialog(m_dm, m_session, this);
     m_shopDialog = new ShopSettingsDialog(m_dm, this);
 }
@@ -332,13 +334,7 @@ bool MainWindow::preparePrinter(QPrinter* printer)
 
 void MainWindow::openHelp()
 {
-    const QString help = m_session->appDir + QLatin1String("help.html");
-    if (!QFileInfo::exists(help)) {
-        prompt().message(QStringLiteral("帮助文件不存在，请确认您下载到了完整安装包！"));
-        return;
-    }
-    if (!prompt().openUrl(QUrl::fromLocalFile(QFileInfo(help).absoluteFilePath())))
-        prompt().message(QStringLiteral("无法打开帮助文件：") + help);
+    HelpPage::open(m_session->appDir);
 }
 
 void MainWindow::closeDatabase()

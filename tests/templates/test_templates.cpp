@@ -2211,12 +2211,25 @@ private Q_SLOTS:
 
     // --- Field selection -----------------------------------------------------
 
-    void fieldSelectionAtFirstShowing()
+    void fieldSelectionListsTheFieldsAsShown()
     {
         QVERIFY(startProgram());
         FieldSelectionDialog* d = fieldSelection();
         QVERIFY(d);
-        const QStringList src = listTexts(d->findChild<QListWidget*>("SrcList"));
+        QCOMPARE(d->windowTitle(), QString("请选择要打印的字段"));
+        QListWidget* srcList = d->findChild<QListWidget*>("SrcList");
+        QListWidget* dstList = d->findChild<QListWidget*>("DstList");
+        const auto buttons = [d]() -> QString {
+            QString out;
+            for (const char* name : {"IncludeBtn", "IncAllBtn", "ExcludeBtn", "ExAllBtn"})
+                out += d->findChild<QPushButton*>(name)->isEnabled() ? '1' : '0';
+            return out;
+        };
+
+        // Every field hidden: all 26 on the left, in pinyin order.
+        surface()->showOnlyFields({});
+        d->show();
+        const QStringList src = listTexts(srcList);
         QStringList captions;
         for (const FieldInfo& f : FieldCatalogue::all())
             captions << f.caption;
@@ -2230,17 +2243,32 @@ private Q_SLOTS:
             QVERIFY2(src.indexOf(pinyin.at(i - 1)) < src.indexOf(pinyin.at(i)),
                      qPrintable(pinyin.at(i)));
         QCOMPARE(src.last(), QString("自定义字段5"));
-        QVERIFY(d->findChild<QListWidget*>("DstList")->count() == 0);
-        QVERIFY(d->findChild<QPushButton*>("IncludeBtn")->isEnabled());
-        QVERIFY(d->findChild<QPushButton*>("IncAllBtn")->isEnabled());
-        QVERIFY(!d->findChild<QPushButton*>("ExcludeBtn")->isEnabled());
-        QVERIFY(!d->findChild<QPushButton*>("ExAllBtn")->isEnabled());
-        QCOMPARE(d->windowTitle(), QString("请选择要打印的字段"));
+        QCOMPARE(dstList->count(), 0);
+        QCOMPARE(buttons(), QString("1100"));
+        d->reject();
+
+        // The visible ones on the right, in the captions' order, at every showing.
+        surface()->showOnlyFields({"A_Name", "S_Name", "A_Custom5"});
+        d->show();
+        QCOMPARE(listTexts(dstList), QStringList({"发件人姓名", "收件人姓名", "自定义字段5"}));
+        QCOMPARE(srcList->count(), 23);
+        QCOMPARE(buttons(), QString("1111"));
+        d->reject();
+        QStringList keys;
+        for (const FieldInfo& f : FieldCatalogue::all())
+            keys << f.key;
+        surface()->showOnlyFields(keys);
+        d->show();
+        QCOMPARE(dstList->count(), 26);
+        QCOMPARE(srcList->count(), 0);
+        QCOMPARE(buttons(), QString("0011"));
+        d->reject();
     }
 
     void fieldSelectionMoves()
     {
         QVERIFY(startProgram());
+        surface()->showOnlyFields({}); // every caption starts on the left
         FieldSelectionDialog* d = fieldSelection();
         d->show();
         QListWidget* src = d->findChild<QListWidget*>("SrcList");
@@ -2295,7 +2323,7 @@ private Q_SLOTS:
         d->reject();
     }
 
-    void fieldSelectionOnlyEverShowsFields()
+    void fieldSelectionShowsAndHides()
     {
         QVERIFY(startProgram());
         FieldSelectionDialog* d = fieldSelection();
@@ -2303,60 +2331,128 @@ private Q_SLOTS:
         QVERIFY(hideByMenu(control(16))); // 收件县 (hint 收件区(县))
         QVERIFY(hideByMenu(control(7)));  // 收件人姓名
         const QVector<TemplateStore::FieldPlace> places = surface()->fieldPlaces();
-
-        // "确定" with nothing chosen changes nothing.
-        int result = -1;
-        whileModal([&] { QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton); });
-        result = d->exec();
-        QCOMPARE(result, int(QDialog::Accepted));
-        QVERIFY(surface()->fieldPlaces() == places);
-
-        // Moves then "取消": nothing shown, the moves kept for next time.
-        auto pick = [d](const QStringList& captions) {
-            d->findChild<QListWidget*>("SrcList")->clearSelection();
+        QUndoStack* undo = page()->undoStack();
+        QCOMPARE(undo->count(), 3);
+        const auto pick = [d](const char* list, const QStringList& captions) {
+            QListWidget* l = d->findChild<QListWidget*>(list);
+            l->clearSelection();
             for (const QString& c : captions)
-                d->findChild<QListWidget*>("SrcList")
-                    ->findItems(c, Qt::MatchExactly)
-                    .value(0)
-                    ->setSelected(true);
-            QTest::mouseClick(d->findChild<QPushButton*>("IncludeBtn"), Qt::LeftButton);
+                l->findItems(c, Qt::MatchExactly).value(0)->setSelected(true);
         };
-        whileModal([&] {
-            pick({"发件人姓名", "收件县"});
+        const auto fieldDialog = [&](const std::function<void()>& inside) {
+            whileModal(inside);
+            QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
+        };
+
+        // "确定" as shown changes nothing.
+        fieldDialog([&] {
+            QVERIFY(d->findChild<QListWidget*>("SrcList")
+                        ->findItems("收件县", Qt::MatchExactly)
+                        .size() == 1);
+            QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+        });
+        QVERIFY(surface()->fieldPlaces() == places);
+        QCOMPARE(undo->count(), 3);
+
+        // Moves then "取消": nothing changes, and the next showing starts afresh.
+        fieldDialog([&] {
+            pick("SrcList", {"发件人姓名", "收件县"});
+            QTest::mouseClick(d->findChild<QPushButton*>("IncludeBtn"), Qt::LeftButton);
             QTest::mouseClick(d->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
         });
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
         QVERIFY(!d->isVisible());
         QVERIFY(surface()->fieldPlaces() == places);
-        QCOMPARE(listTexts(d->findChild<QListWidget*>("DstList")),
-                 QStringList({"收件县", "发件人姓名"}));
+        QStringList shown;
+        fieldDialog([&] {
+            shown = listTexts(d->findChild<QListWidget*>("DstList"));
+            QTest::mouseClick(d->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+        });
+        QVERIFY(!shown.contains("发件人姓名"));
+        QCOMPARE(shown.size(), 23);
 
-        // "确定" shows exactly those, where they were; 收件人姓名 stays hidden.
-        whileModal([&] { QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton); });
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
+        // Two shown, one more hidden; places kept; one step to undo.
+        fieldDialog([&] {
+            pick("SrcList", {"发件人姓名", "收件县"});
+            QTest::mouseClick(d->findChild<QPushButton*>("IncludeBtn"), Qt::LeftButton);
+            pick("DstList", {"收件人单位"});
+            QTest::mouseClick(d->findChild<QPushButton*>("ExcludeBtn"), Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+        });
         QVERIFY(!control(1)->isHidden());
         QVERIFY(!control(16)->isHidden());
         QVERIFY(control(7)->isHidden());
+        QVERIFY(control(8)->isHidden());
         for (int i = 0; i < places.size(); ++i) {
             QCOMPARE(surface()->fieldPlaces().at(i).left, places.at(i).left);
+            QCOMPARE(surface()->fieldPlaces().at(i).top, places.at(i).top);
             QCOMPARE(surface()->fieldPlaces().at(i).width, places.at(i).width);
         }
+        QCOMPARE(undo->count(), 4);
+        page()->findChild<QAction*>("undoAction")->trigger();
+        QVERIFY(surface()->fieldPlaces() == places);
 
-        // Hidden again in the designer, shown again by the next "确定".
-        QVERIFY(hideByMenu(control(1)));
-        whileModal([&] { QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton); });
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
-        QVERIFY(!control(1)->isHidden());
-
-        // ">>" and "确定": all 26.
-        whileModal([&] {
+        // ">>" shows all 26, "<<" hides all 26.
+        fieldDialog([&] {
             QTest::mouseClick(d->findChild<QPushButton*>("IncAllBtn"), Qt::LeftButton);
             QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
         });
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
         for (const FieldInfo& f : FieldCatalogue::all())
             QVERIFY2(!control(f.number)->isHidden(), qPrintable(f.control));
+        fieldDialog([&] {
+            QTest::mouseClick(d->findChild<QPushButton*>("ExAllBtn"), Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+        });
+        for (const FieldInfo& f : FieldCatalogue::all())
+            QVERIFY2(control(f.number)->isHidden(), qPrintable(f.control));
         QVERIFY(m_prompt->shown.isEmpty());
+    }
+
+    // "帮助" opens help.html at the dialog's section, or says why it cannot.
+    void fieldSelectionHelp_data()
+    {
+        QTest::addColumn<QString>("help"); // "file", "none" or "folder"
+        QTest::addColumn<bool>("opens");   // what the desktop answers
+        QTest::addColumn<QString>("why");  // in the message; empty: none
+        QTest::newRow("opened at its section") << "file" << true << "";
+        QTest::newRow("no program for web pages") << "file" << false << "没有能显示网页的程序";
+        QTest::newRow("no help file") << "none" << true << "帮助文件不存在";
+        QTest::newRow("a folder in its place") << "folder" << true << "帮助文件无法读取";
+    }
+    void fieldSelectionHelp()
+    {
+        QFETCH(QString, help);
+        QFETCH(bool, opens);
+        QFETCH(QString, why);
+        // The section is there in the help page the program comes with.
+        QFile shipped(QStringLiteral(WAYLARK_HELP_PAGE));
+        QVERIFY(shipped.open(QIODevice::ReadOnly));
+        QVERIFY(shipped.readAll().contains("id=\"field-selection\""));
+        const QString path = m_tmp->filePath("help.html");
+        if (help == "file")
+            QVERIFY(QFile::copy(QStringLiteral(WAYLARK_HELP_PAGE), path));
+        else if (help == "folder")
+            QVERIFY(QDir().mkpath(path));
+        QVERIFY(startProgram());
+        m_prompt->urlResult = opens;
+        FieldSelectionDialog* d = fieldSelection();
+        whileModal([&] {
+            QTest::mouseClick(d->findChild<QPushButton*>("HelpBtn"), Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+        });
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
+        if (help == "file") {
+            QCOMPARE(m_prompt->urls.size(), 1);
+            QCOMPARE(m_prompt->urls.at(0).toLocalFile(), QFileInfo(path).absoluteFilePath());
+            QCOMPARE(m_prompt->urls.at(0).fragment(), QString("field-selection"));
+        } else {
+            QVERIFY(m_prompt->urls.isEmpty());
+        }
+        if (why.isEmpty()) {
+            QVERIFY(m_prompt->messages().isEmpty());
+        } else {
+            QCOMPARE(m_prompt->messages().size(), 1);
+            QVERIFY2(m_prompt->lastMessage().contains(why), qPrintable(m_prompt->lastMessage()));
+        }
     }
 
     // --- Plain rules ---------------------------------------------------------

@@ -46,6 +46,8 @@ DesignPage::DesignPage(QWidget* parent) : QWidget(parent), m_ui(std::make_unique
                             const QString& what) {
                 m_undoStack->push(new FieldChangeCommand(surface, index, before, after, what));
             });
+    connect(surface, &DesignSurface::changesBegin, m_undoStack, &QUndoStack::beginMacro);
+    connect(surface, &DesignSurface::changesEnd, m_undoStack, &QUndoStack::endMacro);
     connect(surface, &DesignSurface::selectionChanged, this, [this, surface] {
         if (FieldControl* c = surface->selectedControl())
             m_ui->designScrollArea->ensureWidgetVisible(c, 0, 0);

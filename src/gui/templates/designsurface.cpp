@@ -473,6 +473,24 @@ void DesignSurface::showField(const QString& key)
     }
 }
 
+void DesignSurface::showOnlyFields(const QStringList& keys)
+{
+    QVector<FieldControl*> changed;
+    for (FieldControl* c : m_fields)
+        if (c->isHidden() == keys.contains(c->field().key))
+            changed << c;
+    if (changed.isEmpty())
+        return;
+    const QString what = QStringLiteral("字段选择");
+    Q_EMIT changesBegin(what);
+    for (FieldControl* c : changed) {
+        FieldState after = fieldState(m_fields.indexOf(c));
+        after.visible = !after.visible;
+        changeField(c, after, what);
+    }
+    Q_EMIT changesEnd();
+}
+
 FieldControl* DesignSurface::popupTarget() const
 {
     return m_menuField;

@@ -126,6 +126,9 @@ public:
     void applyFieldPlaces(const QVector<TemplateStore::FieldPlace>& places);
     // Makes a field's control visible, its place and size unchanged.
     void showField(const QString& key);
+    // Shows the fields of these keys and hides every other, places and
+    // sizes unchanged; one change for undo.
+    void showOnlyFields(const QStringList& keys);
 
     // "删除此字段": hides the selected field, if any.
     void hideSelectedField();
@@ -154,6 +157,9 @@ Q_SIGNALS:
                       const QString& what);
     // The selected field changed, moved or was resized.
     void selectionChanged();
+    // The fieldChanged between these two are one change of the user's.
+    void changesBegin(const QString& what);
+    void changesEnd();
 
 public:
     QMenu* fieldMenu;
