@@ -304,6 +304,7 @@ void MainWindow::printRecipients()
 void MainWindow::chooseFont()
 {
     PrintCommands::choosePrintFont(*m_session);
+    designPage()->surface()->update(); // tall and fitted fields show the print font
 }
 
 void MainWindow::setUpPrinter()
