@@ -1236,6 +1236,30 @@ private Q_SLOTS:
         QCOMPARE(m_prompt->shown.value(0).kind, QString("saveDiscardCancel"));
     }
 
+    // Undone in the new template and then replaced, an earlier change is
+    // gone; giving the new template up undoes only its own changes.
+    void leavingNewTemplateModeAfterUndoingEarlierChanges()
+    {
+        QVERIFY(startProgram());
+        FieldControl* nudged = control(5);
+        FieldControl* dragged = control(4);
+        const QPoint start = nudged->pos();
+        const QRect draggedPlace = dragged->geometry();
+        QTest::mouseClick(nudged, Qt::LeftButton, {}, QPoint(12, 10));
+        QTest::keyClick(nudged, Qt::Key_Right);
+        QTest::keyClick(nudged, Qt::Key_Right);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        page()->findChild<QAction*>("undoAction")->trigger();
+        QCOMPARE(nudged->pos(), start + QPoint(1, 0));
+        dragBy(dragged, QPoint(15, 10), QPoint(40, 30));
+        QTest::keyClick(page(), Qt::Key_Escape);
+        checkNewTemplateMode(false);
+        QCOMPARE(nudged->pos(), start + QPoint(1, 0));
+        QCOMPARE(dragged->geometry(), draggedPlace);
+        QCOMPARE(page()->undoStack()->count(), 1);
+        QCOMPARE(page()->undoStack()->index(), 1);
+    }
+
     // --- Renaming and deleting -----------------------------------------------
 
     void renamingTemplates_data()

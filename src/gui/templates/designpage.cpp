@@ -44,6 +44,10 @@ DesignPage::DesignPage(QWidget* parent) : QWidget(parent), m_ui(std::make_unique
     connect(surface, &DesignSurface::fieldChanged, this,
             [this, surface](int index, const FieldState& before, const FieldState& after,
                             const QString& what) {
+                // Pushed below where "新建模板" found the history, it cuts off the
+                // rest: leaving the new template goes back to what is left.
+                if (m_newTemplateMode)
+                    m_beforeNew.undoIndex = qMin(m_beforeNew.undoIndex, m_undoStack->index());
                 m_undoStack->push(new FieldChangeCommand(surface, index, before, after, what));
             });
     connect(surface, &DesignSurface::changesBegin, m_undoStack, &QUndoStack::beginMacro);
