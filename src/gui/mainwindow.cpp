@@ -15,6 +15,7 @@
 #include "gui/book/recipientpage.h"
 #include "gui/book/senderpage.h"
 #include "gui/excel/importmappingdialog.h"
+#include "gui/helppage.h"
 #include "gui/print/previewwindow.h"
 #include "gui/print/printactions.h"
 #include "gui/shop/shopsettingsdialog.h"
@@ -39,6 +40,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -48,9 +50,6 @@
 MainWindow::MainWindow(DataModule* dm, Session* session, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_dm(dm), m_session(session)
 {
-    // A fixed-size window with a close box only.
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
     m_ui->setupUi(this);
     addStatusPanels();
 
@@ -130,7 +129,7 @@ void MainWindow::connectPages()
 
     DesignPage* design = m_ui->designPage;
     connect(design, &DesignPage::currentTemplatePanel, this, &MainWindow::showCurrentTemplate);
-    connect(design, &DesignPage::selectedFieldPanel, m_selectedFieldPanel, &QLabel::setText);
+    connect(design, &DesignPage::selectedFieldPanel, this, &MainWindow::showSelectedField);
     connect(design, &DesignPage::pageSetupRequested, this, &MainWindow::editPageSetup);
     connect(design, &DesignPage::fieldSelectionRequested, this, &MainWindow::chooseFields);
     connect(design, &DesignPage::previewRequested, this, &MainWindow::showPreview);
@@ -169,7 +168,8 @@ void MainWindow::createDialogs()
     m_pageSetup = new PageSetupDialog(designPage(), this);
     m_pageSetup->setPrinterSource(&PrinterStore::printer);
     m_importDialog = new ImportMappingDialog(m_dm, m_session, this);
-    m_fieldSelection = new FieldSelectionDialog(m_dm, designPage()->surface(), this);
+    m_fieldSelection =
+        new FieldSelectionDialog(m_dm, designPage()->surface(), m_session->appDir, this);
     m_waybillDialog = new WaybillDialog(m_dm, m_session, this);
     m_shopDialog = new ShopSettingsDialog(m_dm, this);
 }
@@ -186,6 +186,18 @@ void MainWindow::showCurrentTemplate(const QString& templateName)
         m_statusPanels[1]->setText(message);
         m_statusPanels[1]->setToolTip(message);
     }
+}
+
+void MainWindow::showSelectedField(const QString& text)
+{
+    m_selectedFieldPanel->setText(text);
+    // The status bar does not ask for room of its own: it is given the width
+    // its panels need, so the window widens rather than cut the readout.
+    QLayout* box = m_ui->statusBar->layout();
+    for (int i = 0; i < box->count(); ++i)
+        if (QLayout* row = box->itemAt(i)->layout())
+            row->invalidate(); // the panels' row keeps the old text's width else
+    m_ui->statusBar->setMinimumWidth(box->minimumSize().width());
 }
 
 QString MainWindow::statusPanelText(int index) const
@@ -293,6 +305,7 @@ void MainWindow::printRecipients()
 void MainWindow::chooseFont()
 {
     PrintCommands::choosePrintFont(*m_session, m_dm);
+    designPage()->surface()->update(); // tall and fitted fields show the print font
 }
 
 void MainWindow::setUpPrinter()
@@ -323,13 +336,7 @@ bool MainWindow::preparePrinter(QPrinter* printer)
 
 void MainWindow::openHelp()
 {
-    const QString help = m_session->appDir + QLatin1String("help.html");
-    if (!QFileInfo::exists(help)) {
-        prompt().message(QStringLiteral("帮助文件不存在，请确认您下载到了完整安装包！"));
-        return;
-    }
-    if (!prompt().openUrl(QUrl::fromLocalFile(QFileInfo(help).absoluteFilePath())))
-        prompt().message(QStringLiteral("无法打开帮助文件：") + help);
+    HelpPage::open(m_session->appDir);
 }
 
 void MainWindow::closeDatabase()

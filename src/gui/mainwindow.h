@@ -66,6 +66,8 @@ private:
     // lists, reads the default template and lays it out.
     void openDefaultTemplate();
     void addStatusPanels();
+    // The selected field's place and size, shown whole in the status bar.
+    void showSelectedField(const QString& text);
     void connectToolBar();
     void connectPages();
 

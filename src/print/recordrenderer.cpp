@@ -103,35 +103,40 @@ void drawRecord(QPainter& painter, const RecordFields& fields, const QColor& col
     painter.setPen(colour);
     painter.setBrush(Qt::NoBrush);
     painter.setBackgroundMode(Qt::TransparentMode);
-    const QFont printFont = painter.font();
     for (const RenderField& r : fields) {
         if (!r.visible || r.text.isEmpty())
             continue;
-        const QFont& font = r.font ? *r.font : printFont;
-        const QFontMetricsF metrics(font, painter.device());
         const QPointF p =
             calibration.apply(PrintGeometry::devicePoint(r.offset, dpiX, dpiY), dpiX, dpiY);
-        const FieldFit* fit = fitOf(fits, r);
-        QFont drawn = font;
-        QStringList lines(r.text);
-        QPointF at = p;
-        if (fit) {
-            const QRectF box = fitBox(r, *fit, p, metrics, dpiX, dpiY);
-            const TextFit::Result fitted =
-                TextFit::fit(r.text, box.width(), box.height(), font, painter.device());
-            drawn = fitted.font;
-            lines = fitted.printed;
-            at = box.topLeft();
-        }
-        painter.setFont(drawn);
-        const QFontMetricsF fm(drawn, painter.device());
-        double y = at.y() + fm.ascent();
-        for (const QString& line : std::as_const(lines)) {
-            painter.drawText(QPointF(at.x(), y), line);
-            y += fm.lineSpacing();
-        }
+        drawField(painter, r, p, dpiX, dpiY, fits);
     }
-    painter.setFont(printFont);
+}
+
+void drawField(QPainter& painter, const RenderField& r, const QPointF& p, double dpiX, double dpiY,
+               const FieldFits& fits)
+{
+    const QFont before = painter.font();
+    const QFont font = r.font ? *r.font : before;
+    QFont drawn = font;
+    QStringList lines(r.text);
+    QPointF at = p;
+    if (const FieldFit* fit = fitOf(fits, r)) {
+        const QFontMetricsF metrics(font, painter.device());
+        const QRectF box = fitBox(r, *fit, p, metrics, dpiX, dpiY);
+        const TextFit::Result fitted =
+            TextFit::fit(r.text, box.width(), box.height(), font, painter.device());
+        drawn = fitted.font;
+        lines = fitted.printed;
+        at = box.topLeft();
+    }
+    painter.setFont(drawn);
+    const QFontMetricsF fm(drawn, painter.device());
+    double y = at.y() + fm.ascent();
+    for (const QString& line : std::as_const(lines)) {
+        painter.drawText(QPointF(at.x(), y), line);
+        y += fm.lineSpacing();
+    }
+    painter.setFont(before);
 }
 
 Misfits misfits(const RecordFields& fields, const FieldFits& fits, const QFont& font,

@@ -88,6 +88,11 @@ void drawRecord(QPainter& painter, const RecordFields& fields, const QColor& col
                 double dpiY, const Calibration& calibration = Calibration(),
                 const FieldFits& fits = {});
 
+// Draws one field's text with its top-left at `place` (device pixels) in
+// the painter's font (or the field's own) and pen, as drawRecord draws it.
+void drawField(QPainter& painter, const RenderField& field, const QPointF& place, double dpiX,
+               double dpiY, const FieldFits& fits = {});
+
 // The fields that would leave the page, not fit their box, or be shrunk
 // below 8 pt, when drawn with `font` (or their own) on a page of pageWidth × pageHeight device
 // pixels of `device`; in drawing order.

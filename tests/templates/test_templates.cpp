@@ -13,6 +13,7 @@
 #include "gui/templates/pagesetupdialog.h"
 #include "gui/templates/spinedit.h"
 #include "print/printerpaper.h"
+#include "print/textfit.h"
 #include "scriptedprompt.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/fieldfitstore.h"
@@ -1128,7 +1129,136 @@ private Q_SLOTS:
         QVERIFY(surface()->fieldPlaces() == shown);
         QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
         QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentText(), kDelivered);
-        QCOMPARE(page()->findChild<QLineEdit*>("Page_W")->text().trimmed(), QString());
+        QCOMPARE(page()->findChild<QLineEdit*>("Page_W")->text().trimmed(),
+                 QString::number(qRound(rows.at(0).value("Page_Width").toInt() / 10.0)));
+    }
+
+    // The paper boxes show the size of the template in use; a new template's
+    // is typed into empty boxes.
+    void paperBoxesShowTheTemplateInUse()
+    {
+        makePicture({500, 300}, Qt::cyan).save(bkbmp("b.bmp"), "BMP");
+        makePicture({200, 100}, Qt::blue).save(m_tmp->filePath("scans/form.bmp"), "BMP");
+        QVERIFY(startProgram([&] { addTemplate("乙", "b.bmp", 60); }));
+        QLineEdit* w = page()->findChild<QLineEdit*>("Page_W");
+        QLineEdit* h = page()->findChild<QLineEdit*>("Page_H");
+        const auto boxes = [&]() -> QString {
+            return w->text().trimmed() + "×" + h->text().trimmed();
+        };
+        const QVariantMap delivered = modelRow(0);
+        const QString deliveredSize =
+            QString("%1×%2")
+                .arg(qRound(delivered.value("Page_Width").toInt() / 10.0))
+                .arg(qRound(delivered.value("Page_Height").toInt() / 10.0));
+        QCOMPARE(boxes(), deliveredSize);
+        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(session().currentTemplate, QString("乙"));
+        QCOMPARE(boxes(), QString("200×100"));
+
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        QCOMPARE(boxes(), QString("×"));
+        QTest::keyClick(page(), Qt::Key_Escape);
+        QCOMPARE(boxes(), QString("200×100"));
+
+        beginNewTemplate(m_tmp->filePath("scans/form.bmp"), "230", "127");
+        m_prompt->inputs.enqueue(QString("丙"));
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QCOMPARE(m_prompt->lastMessage(), kSaved);
+        QCOMPARE(boxes(), QString("230×127"));
+        // Another template open: its size, not the new one's.
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Home);
+        QCOMPARE(session().currentTemplate, kDelivered);
+        QCOMPARE(boxes(), deliveredSize);
+    }
+
+    // Changes made before "新建模板" outlive giving the new template up; the
+    // ones made for it do not.
+    void leavingNewTemplateModeKeepsEarlierChanges_data()
+    {
+        QTest::addColumn<bool>("byEscape");
+        QTest::addColumn<bool>("choosePicture");
+        QTest::newRow("Esc, no picture") << true << false;
+        QTest::newRow("Esc, picture") << true << true;
+        QTest::newRow("新建模板 again, no picture") << false << false;
+    }
+    void leavingNewTemplateModeKeepsEarlierChanges()
+    {
+        QFETCH(bool, byEscape);
+        QFETCH(bool, choosePicture);
+        makePicture({200, 100}, Qt::blue).save(m_tmp->filePath("scans/form.bmp"), "BMP");
+        QVERIFY(startProgram());
+        FieldControl* nudged = control(5);
+        FieldControl* fitted = control(9);
+        FieldControl* dragged = control(4);
+        const QPoint start = nudged->pos();
+        const QRect draggedPlace = dragged->geometry();
+        QTest::mouseClick(nudged, Qt::LeftButton, {}, QPoint(12, 10));
+        QTest::keyClick(nudged, Qt::Key_Right);
+        QTest::keyClick(nudged, Qt::Key_Down, Qt::ShiftModifier);
+        QVERIFY(chooseInMenu(fitted, surface()->fitToBoxAction));
+        QCOMPARE(page()->undoStack()->count(), 3);
+
+        beginNewTemplate(choosePicture ? m_tmp->filePath("scans/form.bmp") : QString());
+        dragBy(dragged, QPoint(15, 10), QPoint(40, 30));
+        QVERIFY(chooseInMenu(nudged, surface()->fitToBoxAction));
+        m_prompt->clear();
+        m_prompt->answers.enqueue(Prompt::Button::Yes); // give the new one up
+        if (byEscape) {
+            dragged->setFocus();
+            QTest::keyClick(dragged, Qt::Key_Escape);
+        } else {
+            QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        }
+        checkNewTemplateMode(false);
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
+        QCOMPARE(nudged->pos(), start + QPoint(1, 10));
+        QVERIFY(fitted->fits());
+        QCOMPARE(dragged->geometry(), draggedPlace);
+        QVERIFY(!nudged->fits());
+        QVERIFY(!FieldFitStore::load(dataModule()->database(), session().currentTemplate)
+                     .value(nudged->field().key)
+                     .fit);
+        QVERIFY(page()->hasUnsavedChanges());
+        // Undo goes on where it stood before "新建模板"; nothing to redo.
+        QCOMPARE(page()->undoStack()->count(), 3);
+        QVERIFY(!page()->undoStack()->canRedo());
+        nudged->setFocus();
+        QTest::keyClick(nudged, Qt::Key_Z, Qt::ControlModifier);
+        QVERIFY(!fitted->fits());
+        QTest::keyClick(nudged, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(nudged->pos(), start + QPoint(1, 0));
+        // Leaving the program asks about them.
+        m_prompt->clear();
+        m_prompt->saveChoices.enqueue(Prompt::SaveChoice::Stay);
+        QVERIFY(!mainWindow()->close());
+        QCOMPARE(m_prompt->shown.value(0).kind, QString("saveDiscardCancel"));
+    }
+
+    // Undone in the new template and then replaced, an earlier change is
+    // gone; giving the new template up undoes only its own changes.
+    void leavingNewTemplateModeAfterUndoingEarlierChanges()
+    {
+        QVERIFY(startProgram());
+        FieldControl* nudged = control(5);
+        FieldControl* dragged = control(4);
+        const QPoint start = nudged->pos();
+        const QRect draggedPlace = dragged->geometry();
+        QTest::mouseClick(nudged, Qt::LeftButton, {}, QPoint(12, 10));
+        QTest::keyClick(nudged, Qt::Key_Right);
+        QTest::keyClick(nudged, Qt::Key_Right);
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        page()->findChild<QAction*>("undoAction")->trigger();
+        QCOMPARE(nudged->pos(), start + QPoint(1, 0));
+        dragBy(dragged, QPoint(15, 10), QPoint(40, 30));
+        QTest::keyClick(page(), Qt::Key_Escape);
+        checkNewTemplateMode(false);
+        QCOMPARE(nudged->pos(), start + QPoint(1, 0));
+        QCOMPARE(dragged->geometry(), draggedPlace);
+        QCOMPARE(page()->undoStack()->count(), 1);
+        QCOMPARE(page()->undoStack()->index(), 1);
     }
 
     // --- Renaming and deleting -----------------------------------------------
@@ -1629,7 +1759,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("work");
         QTest::addColumn<QString>("how"); // "keys" or "menu"
         for (const char* how : {"keys", "menu"}) {
-            for (const char* work : {"move", "resize", "hide", "show"})
+            for (const char* work : {"move", "resize", "hide", "show", "fit"})
                 QTest::newRow(qPrintable(QString("%1 by %2").arg(work, how))) << work << how;
         }
     }
@@ -1645,17 +1775,30 @@ private Q_SLOTS:
         }
         const QRect before = c->geometry();
         const bool shownBefore = !c->isHidden();
+        // The switch as the control shows it and as printing reads it.
+        const auto fitNow = [&] {
+            const bool stored =
+                FieldFitStore::load(dataModule()->database(), session().currentTemplate)
+                    .value(c->field().key)
+                    .fit;
+            return c->fits() == stored ? int(stored) : -1;
+        };
+        QCOMPARE(fitNow(), 0);
         if (work == "move")
             dragBy(c, QPoint(15, 10), QPoint(25, 15));
         else if (work == "resize")
             dragBy(c, QPoint(c->width() - 1, c->height() - 1), QPoint(12, 4));
         else if (work == "hide")
             QVERIFY(hideByMenu(c));
+        else if (work == "fit")
+            QVERIFY(chooseInMenu(c, surface()->fitToBoxAction));
         else
             surface()->showField(c->field().key); // what the field selection dialog does
         const QRect after = c->geometry();
         const bool shownAfter = !c->isHidden();
-        QVERIFY(after != before || shownAfter != shownBefore);
+        const int fitAfter = fitNow();
+        QCOMPARE(fitAfter, work == "fit" ? 1 : 0);
+        QVERIFY(after != before || shownAfter != shownBefore || fitAfter == 1);
         QCOMPARE(page()->undoStack()->count(), 1);
 
         const auto undo = [&] {
@@ -1677,13 +1820,16 @@ private Q_SLOTS:
         QVERIFY(undo());
         QCOMPARE(c->geometry(), before);
         QCOMPARE(!c->isHidden(), shownBefore);
+        QCOMPARE(fitNow(), 0);
         QVERIFY(redo(false));
         QCOMPARE(c->geometry(), after);
         QCOMPARE(!c->isHidden(), shownAfter);
+        QCOMPARE(fitNow(), fitAfter);
         QVERIFY(undo());
         QVERIFY(redo(true));
         QCOMPARE(c->geometry(), after);
         QCOMPARE(!c->isHidden(), shownAfter);
+        QCOMPARE(fitNow(), fitAfter);
         // Nothing before the change: a further undo changes nothing.
         QVERIFY(undo());
         QVERIFY(!page()->findChild<QAction*>("undoAction")->isEnabled());
@@ -1788,6 +1934,35 @@ private Q_SLOTS:
         QVERIFY(!panel->text().contains(caption));
     }
 
+    // The window is sized freely: the design surface takes the room, and
+    // the readout of the selected field is never cut.
+    void theWindowGrowsAndTheReadoutShowsWhole()
+    {
+        QVERIFY(startProgram());
+        MainWindow* w = mainWindow();
+        QCOMPARE(w->size(), QSize(935, 705));
+        QScrollArea* area = page()->findChild<QScrollArea*>("designScrollArea");
+        const QSize viewport = area->viewport()->size();
+        w->resize(1300, 900);
+        QCOMPARE(w->size(), QSize(1300, 900));
+        QCOMPARE(area->viewport()->width(), viewport.width() + 365);
+        QCOMPARE(area->viewport()->height(), viewport.height() + 195);
+        QCOMPARE(surface()->size(), area->viewport()->size());
+        QCOMPARE(area->horizontalScrollBar()->maximum(), 0);
+        w->resize(935, 705);
+
+        QLabel* panel = w->findChild<QLabel*>("selectedFieldPanel");
+        FieldControl* c = control(FieldCatalogue::byKey("A_Address")->number);
+        QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(12, 10));
+        dragBy(c, QPoint(c->width() / 2, c->height() - 1), QPoint(0, 200));
+        dragBy(c, QPoint(c->width() - 1, 10), QPoint(330, 0));
+        QVERIFY(panel->text().endsWith(QString("高 58.7 mm")));
+        QCoreApplication::processEvents();
+        const int right = panel->mapTo(w, QPoint(panel->width(), 0)).x();
+        QVERIFY2(right <= w->width(), qPrintable(QString::number(right)));
+        QVERIFY(panel->width() >= panel->fontMetrics().horizontalAdvance(panel->text()));
+    }
+
     void typingIntoASurfaceFieldAsksFirst_data()
     {
         QTest::addColumn<QString>("key");
@@ -1850,6 +2025,82 @@ private Q_SLOTS:
             ->setFocus(); // the focus leaves: the row takes the text
         QCOMPARE(data->fieldByName(c->column()).asString(), expected);
         QVERIFY(c->isReadOnly()); // the next typing asks again
+    }
+
+    // A tall or fitted field shows its text the way paper and preview get
+    // it: from the top, in the print font, wrapped and shrunk when fitted.
+    void tallAndFittedFieldsShowTheirTextAsPrinted_data()
+    {
+        QTest::addColumn<bool>("fit");
+        QTest::addColumn<int>("taller");
+        QTest::addColumn<int>("words");
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("tall, one line at the top") << false << 60 << 12 << false;
+        QTest::newRow("fitted, wrapped") << true << 60 << 6 << false;
+        QTest::newRow("fitted, one line high") << true << 0 << 3 << false;
+        QTest::newRow("fitted, too long: whole lines and …") << true << 20 << 80 << true;
+    }
+    void tallAndFittedFieldsShowTheirTextAsPrinted()
+    {
+        QFETCH(bool, fit);
+        QFETCH(int, taller);
+        QFETCH(int, words);
+        QFETCH(bool, cut);
+        // Lower-case letters only: the lines' ink is clearly apart.
+        const QString text = QStringList(words, QStringLiteral("ounce")).join(' ');
+        QVERIFY(startProgram([&] {
+            Dataset* att = dataModule()->recipients;
+            if (!att->isActive())
+                att->open();
+            att->append();
+            att->fieldByName("Address").setAsString(text);
+            att->post();
+        }));
+        FieldControl* c = surface()->fieldControl("A_Address");
+        QCOMPARE(c->text(), text);
+        dragBy(c, QPoint(c->width() - 1, 10), QPoint(120 - c->width(), 0));
+        QCOMPARE(c->width(), 120);
+        if (taller > 0)
+            dragBy(c, QPoint(c->width() / 2, c->height() - 1), QPoint(0, taller));
+        if (fit)
+            QVERIFY(chooseInMenu(c, surface()->fitToBoxAction));
+        QVERIFY(c->showsAsPrinted());
+
+        // The rows of the control's inside that hold ink, in bands.
+        const QImage shot = c->grab().toImage();
+        QList<QPair<int, int>> bands;
+        for (int y = 2; y < shot.height() - 2; ++y) {
+            bool ink = false;
+            for (int x = 2; x < shot.width() - 2 && !ink; ++x)
+                ink = qGray(shot.pixel(x, y)) < 128;
+            if (ink && (bands.isEmpty() || bands.last().second != y - 1))
+                bands.append({y, y});
+            else if (ink)
+                bands.last().second = y;
+        }
+        const QFont font = session().printFont();
+        const QFontMetricsF fm(font, c);
+        const int boxHeight = taller > 0 ? c->height() : int(fm.height());
+        const TextFit::Result fitted = TextFit::fit(text, c->width(), boxHeight, font, c);
+        QVERIFY(!bands.isEmpty());
+        QVERIFY2(bands.first().first < fm.ascent(),
+                 qPrintable(QString::number(bands.first().first)));
+        if (!fit) {
+            QCOMPARE(bands.size(), 1);
+            return;
+        }
+        QCOMPARE(bands.size(), fitted.printed.size());
+        QCOMPARE(fitted.cut(), cut);
+        if (cut)
+            QVERIFY(fitted.printed.last().endsWith(QChar(0x2026)));
+        if (taller > 0)
+            QVERIFY(bands.size() > 1);
+        // Typing shows the plain edit again.
+        m_prompt->answers.enqueue(Prompt::Button::Yes);
+        c->setFocus();
+        QTest::keyClick(c, Qt::Key_End);
+        QTest::keyClick(c, Qt::Key_X);
+        QVERIFY(!c->showsAsPrinted());
     }
 
     // --- Large pictures ------------------------------------------------------
@@ -2081,12 +2332,25 @@ private Q_SLOTS:
 
     // --- Field selection -----------------------------------------------------
 
-    void fieldSelectionAtFirstShowing()
+    void fieldSelectionListsTheFieldsAsShown()
     {
         QVERIFY(startProgram());
         FieldSelectionDialog* d = fieldSelection();
         QVERIFY(d);
-        const QStringList src = listTexts(d->findChild<QListWidget*>("SrcList"));
+        QCOMPARE(d->windowTitle(), QString("请选择要打印的字段"));
+        QListWidget* srcList = d->findChild<QListWidget*>("SrcList");
+        QListWidget* dstList = d->findChild<QListWidget*>("DstList");
+        const auto buttons = [d]() -> QString {
+            QString out;
+            for (const char* name : {"IncludeBtn", "IncAllBtn", "ExcludeBtn", "ExAllBtn"})
+                out += d->findChild<QPushButton*>(name)->isEnabled() ? '1' : '0';
+            return out;
+        };
+
+        // Every field hidden: all 26 on the left, in pinyin order.
+        surface()->showOnlyFields({});
+        d->show();
+        const QStringList src = listTexts(srcList);
         QStringList captions;
         for (const FieldInfo& f : FieldCatalogue::all())
             captions << f.caption;
@@ -2100,17 +2364,32 @@ private Q_SLOTS:
             QVERIFY2(src.indexOf(pinyin.at(i - 1)) < src.indexOf(pinyin.at(i)),
                      qPrintable(pinyin.at(i)));
         QCOMPARE(src.last(), QString("自定义字段5"));
-        QVERIFY(d->findChild<QListWidget*>("DstList")->count() == 0);
-        QVERIFY(d->findChild<QPushButton*>("IncludeBtn")->isEnabled());
-        QVERIFY(d->findChild<QPushButton*>("IncAllBtn")->isEnabled());
-        QVERIFY(!d->findChild<QPushButton*>("ExcludeBtn")->isEnabled());
-        QVERIFY(!d->findChild<QPushButton*>("ExAllBtn")->isEnabled());
-        QCOMPARE(d->windowTitle(), QString("请选择要打印的字段"));
+        QCOMPARE(dstList->count(), 0);
+        QCOMPARE(buttons(), QString("1100"));
+        d->reject();
+
+        // The visible ones on the right, in the captions' order, at every showing.
+        surface()->showOnlyFields({"A_Name", "S_Name", "A_Custom5"});
+        d->show();
+        QCOMPARE(listTexts(dstList), QStringList({"发件人姓名", "收件人姓名", "自定义字段5"}));
+        QCOMPARE(srcList->count(), 23);
+        QCOMPARE(buttons(), QString("1111"));
+        d->reject();
+        QStringList keys;
+        for (const FieldInfo& f : FieldCatalogue::all())
+            keys << f.key;
+        surface()->showOnlyFields(keys);
+        d->show();
+        QCOMPARE(dstList->count(), 26);
+        QCOMPARE(srcList->count(), 0);
+        QCOMPARE(buttons(), QString("0011"));
+        d->reject();
     }
 
     void fieldSelectionMoves()
     {
         QVERIFY(startProgram());
+        surface()->showOnlyFields({}); // every caption starts on the left
         FieldSelectionDialog* d = fieldSelection();
         d->show();
         QListWidget* src = d->findChild<QListWidget*>("SrcList");
@@ -2165,7 +2444,7 @@ private Q_SLOTS:
         d->reject();
     }
 
-    void fieldSelectionOnlyEverShowsFields()
+    void fieldSelectionShowsAndHides()
     {
         QVERIFY(startProgram());
         FieldSelectionDialog* d = fieldSelection();
@@ -2173,60 +2452,128 @@ private Q_SLOTS:
         QVERIFY(hideByMenu(control(16))); // 收件县 (hint 收件区(县))
         QVERIFY(hideByMenu(control(7)));  // 收件人姓名
         const QVector<TemplateStore::FieldPlace> places = surface()->fieldPlaces();
-
-        // "确定" with nothing chosen changes nothing.
-        int result = -1;
-        whileModal([&] { QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton); });
-        result = d->exec();
-        QCOMPARE(result, int(QDialog::Accepted));
-        QVERIFY(surface()->fieldPlaces() == places);
-
-        // Moves then "取消": nothing shown, the moves kept for next time.
-        auto pick = [d](const QStringList& captions) {
-            d->findChild<QListWidget*>("SrcList")->clearSelection();
+        QUndoStack* undo = page()->undoStack();
+        QCOMPARE(undo->count(), 3);
+        const auto pick = [d](const char* list, const QStringList& captions) {
+            QListWidget* l = d->findChild<QListWidget*>(list);
+            l->clearSelection();
             for (const QString& c : captions)
-                d->findChild<QListWidget*>("SrcList")
-                    ->findItems(c, Qt::MatchExactly)
-                    .value(0)
-                    ->setSelected(true);
-            QTest::mouseClick(d->findChild<QPushButton*>("IncludeBtn"), Qt::LeftButton);
+                l->findItems(c, Qt::MatchExactly).value(0)->setSelected(true);
         };
-        whileModal([&] {
-            pick({"发件人姓名", "收件县"});
+        const auto fieldDialog = [&](const std::function<void()>& inside) {
+            whileModal(inside);
+            QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
+        };
+
+        // "确定" as shown changes nothing.
+        fieldDialog([&] {
+            QVERIFY(d->findChild<QListWidget*>("SrcList")
+                        ->findItems("收件县", Qt::MatchExactly)
+                        .size() == 1);
+            QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+        });
+        QVERIFY(surface()->fieldPlaces() == places);
+        QCOMPARE(undo->count(), 3);
+
+        // Moves then "取消": nothing changes, and the next showing starts afresh.
+        fieldDialog([&] {
+            pick("SrcList", {"发件人姓名", "收件县"});
+            QTest::mouseClick(d->findChild<QPushButton*>("IncludeBtn"), Qt::LeftButton);
             QTest::mouseClick(d->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
         });
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
         QVERIFY(!d->isVisible());
         QVERIFY(surface()->fieldPlaces() == places);
-        QCOMPARE(listTexts(d->findChild<QListWidget*>("DstList")),
-                 QStringList({"收件县", "发件人姓名"}));
+        QStringList shown;
+        fieldDialog([&] {
+            shown = listTexts(d->findChild<QListWidget*>("DstList"));
+            QTest::mouseClick(d->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+        });
+        QVERIFY(!shown.contains("发件人姓名"));
+        QCOMPARE(shown.size(), 23);
 
-        // "确定" shows exactly those, where they were; 收件人姓名 stays hidden.
-        whileModal([&] { QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton); });
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
+        // Two shown, one more hidden; places kept; one step to undo.
+        fieldDialog([&] {
+            pick("SrcList", {"发件人姓名", "收件县"});
+            QTest::mouseClick(d->findChild<QPushButton*>("IncludeBtn"), Qt::LeftButton);
+            pick("DstList", {"收件人单位"});
+            QTest::mouseClick(d->findChild<QPushButton*>("ExcludeBtn"), Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+        });
         QVERIFY(!control(1)->isHidden());
         QVERIFY(!control(16)->isHidden());
         QVERIFY(control(7)->isHidden());
+        QVERIFY(control(8)->isHidden());
         for (int i = 0; i < places.size(); ++i) {
             QCOMPARE(surface()->fieldPlaces().at(i).left, places.at(i).left);
+            QCOMPARE(surface()->fieldPlaces().at(i).top, places.at(i).top);
             QCOMPARE(surface()->fieldPlaces().at(i).width, places.at(i).width);
         }
+        QCOMPARE(undo->count(), 4);
+        page()->findChild<QAction*>("undoAction")->trigger();
+        QVERIFY(surface()->fieldPlaces() == places);
 
-        // Hidden again in the designer, shown again by the next "确定".
-        QVERIFY(hideByMenu(control(1)));
-        whileModal([&] { QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton); });
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
-        QVERIFY(!control(1)->isHidden());
-
-        // ">>" and "确定": all 26.
-        whileModal([&] {
+        // ">>" shows all 26, "<<" hides all 26.
+        fieldDialog([&] {
             QTest::mouseClick(d->findChild<QPushButton*>("IncAllBtn"), Qt::LeftButton);
             QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
         });
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
         for (const FieldInfo& f : FieldCatalogue::all())
             QVERIFY2(!control(f.number)->isHidden(), qPrintable(f.control));
+        fieldDialog([&] {
+            QTest::mouseClick(d->findChild<QPushButton*>("ExAllBtn"), Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+        });
+        for (const FieldInfo& f : FieldCatalogue::all())
+            QVERIFY2(control(f.number)->isHidden(), qPrintable(f.control));
         QVERIFY(m_prompt->shown.isEmpty());
+    }
+
+    // "帮助" opens help.html at the dialog's section, or says why it cannot.
+    void fieldSelectionHelp_data()
+    {
+        QTest::addColumn<QString>("help"); // "file", "none" or "folder"
+        QTest::addColumn<bool>("opens");   // what the desktop answers
+        QTest::addColumn<QString>("why");  // in the message; empty: none
+        QTest::newRow("opened at its section") << "file" << true << "";
+        QTest::newRow("no program for web pages") << "file" << false << "没有能显示网页的程序";
+        QTest::newRow("no help file") << "none" << true << "帮助文件不存在";
+        QTest::newRow("a folder in its place") << "folder" << true << "帮助文件无法读取";
+    }
+    void fieldSelectionHelp()
+    {
+        QFETCH(QString, help);
+        QFETCH(bool, opens);
+        QFETCH(QString, why);
+        // The section is there in the help page the program comes with.
+        QFile shipped(QStringLiteral(WAYLARK_HELP_PAGE));
+        QVERIFY(shipped.open(QIODevice::ReadOnly));
+        QVERIFY(shipped.readAll().contains("id=\"field-selection\""));
+        const QString path = m_tmp->filePath("help.html");
+        if (help == "file")
+            QVERIFY(QFile::copy(QStringLiteral(WAYLARK_HELP_PAGE), path));
+        else if (help == "folder")
+            QVERIFY(QDir().mkpath(path));
+        QVERIFY(startProgram());
+        m_prompt->urlResult = opens;
+        FieldSelectionDialog* d = fieldSelection();
+        whileModal([&] {
+            QTest::mouseClick(d->findChild<QPushButton*>("HelpBtn"), Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+        });
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
+        if (help == "file") {
+            QCOMPARE(m_prompt->urls.size(), 1);
+            QCOMPARE(m_prompt->urls.at(0).toLocalFile(), QFileInfo(path).absoluteFilePath());
+            QCOMPARE(m_prompt->urls.at(0).fragment(), QString("field-selection"));
+        } else {
+            QVERIFY(m_prompt->urls.isEmpty());
+        }
+        if (why.isEmpty()) {
+            QVERIFY(m_prompt->messages().isEmpty());
+        } else {
+            QCOMPARE(m_prompt->messages().size(), 1);
+            QVERIFY2(m_prompt->lastMessage().contains(why), qPrintable(m_prompt->lastMessage()));
+        }
     }
 
     // --- Plain rules ---------------------------------------------------------

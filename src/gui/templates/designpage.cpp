@@ -44,8 +44,14 @@ DesignPage::DesignPage(QWidget* parent) : QWidget(parent), m_ui(std::make_unique
     connect(surface, &DesignSurface::fieldChanged, this,
             [this, surface](int index, const FieldState& before, const FieldState& after,
                             const QString& what) {
+                // Pushed below where "新建模板" found the history, it cuts off the
+                // rest: leaving the new template goes back to what is left.
+                if (m_newTemplateMode)
+                    m_beforeNew.undoIndex = qMin(m_beforeNew.undoIndex, m_undoStack->index());
                 m_undoStack->push(new FieldChangeCommand(surface, index, before, after, what));
             });
+    connect(surface, &DesignSurface::changesBegin, m_undoStack, &QUndoStack::beginMacro);
+    connect(surface, &DesignSurface::changesEnd, m_undoStack, &QUndoStack::endMacro);
     connect(surface, &DesignSurface::selectionChanged, this, [this, surface] {
         if (FieldControl* c = surface->selectedControl())
             m_ui->designScrollArea->ensureWidgetVisible(c, 0, 0);
@@ -131,6 +137,24 @@ void DesignPage::setNewTemplateMode(bool on)
     m_ui->paperWidthEdit->setEnabled(on);
     m_ui->paperHeightEdit->setEnabled(on);
     m_ui->pageSetupButton->setEnabled(!on);
+    // A new template's size is typed; otherwise they show the template's.
+    if (on) {
+        m_ui->paperWidthEdit->clear();
+        m_ui->paperHeightEdit->clear();
+    } else {
+        showPaperSize();
+    }
+}
+
+void DesignPage::showPaperSize()
+{
+    // Stored in tenths of a millimetre; the boxes hold whole millimetres.
+    const auto show = [](QLineEdit* box, int tenths) {
+        const int mm = qRound(tenths / 10.0);
+        box->setText(mm >= 1 && mm <= TemplateStore::kMaxPaperMm ? QString::number(mm) : QString());
+    };
+    show(m_ui->paperWidthEdit, m_paperTenths.width());
+    show(m_ui->paperHeightEdit, m_paperTenths.height());
 }
 
 void DesignPage::fillTemplateList()
@@ -184,6 +208,11 @@ void DesignPage::layOutCurrentRow()
     m_ui->surface->showFieldFonts(tb->fieldByName(TemplateStore::Column::Name).asString());
     m_laidOut = m_ui->surface->fieldPlaces();
     m_undoStack->clear(); // another template: nothing of the last one to undo
+    ++m_layouts;
+    m_paperTenths = QSize(int(tb->fieldByName(TemplateStore::Column::PaperWidth).asInteger()),
+                          int(tb->fieldByName(TemplateStore::Column::PaperHeight).asInteger()));
+    if (!m_newTemplateMode)
+        showPaperSize();
 }
 
 QString DesignPage::selectedFieldText() const
@@ -203,6 +232,7 @@ void DesignPage::applyFieldHeights(const QString& model)
 {
     FieldFits fits;
     guarded([&] { fits = FieldFitStore::load(m_dm->database(), model); });
+    m_ui->surface->showFieldFits(fits);
     for (FieldControl* c : m_ui->surface->fieldControls()) {
         const int h = fits.value(c->field().key).height;
         c->resize(c->width(), h > 0 ? h : FieldCatalogue::kControlHeight);
@@ -295,9 +325,19 @@ bool DesignPage::leaveNewTemplateMode()
         return false;
     setNewTemplateMode(false);
     m_pictureChosen = false;
-    m_ui->paperWidthEdit->clear();
-    m_ui->paperHeightEdit->clear();
-    layOutCurrentModel();
+    if (m_layouts == m_beforeNew.layouts) {
+        // The surface as "新建模板" found it: what was changed before stays,
+        // unsaved and undoable; what was done for the new template goes.
+        m_ui->surface->setBackground(m_beforeNew.picture);
+        m_undoStack->setIndex(m_beforeNew.undoIndex);
+        // An obsolete command is dropped on its push, and with it the redo
+        // of the abandoned changes.
+        auto* dropRedo = new QUndoCommand;
+        dropRedo->setObsolete(true);
+        m_undoStack->push(dropRedo);
+    } else {
+        layOutCurrentModel(); // another template was chosen meanwhile
+    }
     selectCurrentTemplate();
     return true;
 }
@@ -320,6 +360,7 @@ void DesignPage::toggleNewTemplateMode()
         leaveNewTemplateMode();
         return;
     }
+    m_beforeNew = {m_ui->surface->background(), m_undoStack->index(), m_layouts};
     setNewTemplateMode(true);
     prompt().message(QStringLiteral(" 1、设置背景图;\n"
                                     " 2、选择并挪动各字段到合适位置位置;\n"
@@ -508,6 +549,7 @@ bool DesignPage::saveNewTemplate()
     }
     m_session->currentTemplate = savedName;
     m_session->currentTemplateRow = tb->bookmark();
+    m_paperTenths = QSize(*widthMm * 10, *heightMm * 10);
     guarded([&] {
         storeFieldHeights(savedName);
         m_ui->surface->storeFieldFonts(savedName);

@@ -2,6 +2,7 @@
 
 #include "templates/templatestore.h"
 
+#include <QPixmap>
 #include <QVector>
 #include <QWidget>
 #include <memory>
@@ -107,6 +108,8 @@ private:
     void createUndoActions();
     void createTemplateMenu();
     void setNewTemplateMode(bool on);
+    // The paper boxes show the size of the template laid out.
+    void showPaperSize();
     // Lays out templates's current row; throws when its picture cannot load.
     void layOutCurrentRow();
     // Box heights of the template's fields: shown on the controls, stored
@@ -137,5 +140,13 @@ private:
     QVector<TemplateStore::FieldPlace> m_laidOut;
     bool m_pictureChosen = false; // "背景图" used since the last new template was saved
     bool m_newTemplateMode = false;
+    quint64 m_layouts = 0; // templates laid out so far
+    QSize m_paperTenths;   // the paper of the template laid out
+    // What "新建模板" found, for leaving the new template without saving.
+    struct {
+        QPixmap picture;
+        int undoIndex = 0;
+        quint64 layouts = 0;
+    } m_beforeNew;
     QString m_chosenBackground;
 };

@@ -6,6 +6,8 @@
 #include "data/datamodule.h"
 #include "gui/landlinevalidator.h"
 #include "print/printfonts.h"
+#include "print/printgeometry.h"
+#include "print/recordrenderer.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/fieldfitstore.h"
 #include "templates/fieldfontstore.h"
@@ -140,6 +142,14 @@ void FieldControl::mouseReleaseEvent(QMouseEvent* event)
     DBEdit::mouseReleaseEvent(event);
 }
 
+void FieldControl::setFits(bool fit)
+{
+    if (m_fits == fit)
+        return;
+    m_fits = fit;
+    update();
+}
+
 void FieldControl::setOutlined(bool on)
 {
     if (m_outlined == on)
@@ -246,9 +256,32 @@ void FieldControl::contextMenuEvent(QContextMenuEvent* event)
     event->accept();
 }
 
+bool FieldControl::showsAsPrinted() const
+{
+    return isReadOnly() && (m_fits || height() != FieldCatalogue::kControlHeight);
+}
+
 void FieldControl::paintEvent(QPaintEvent* event)
 {
-    DBEdit::paintEvent(event);
+    if (showsAsPrinted()) {
+        QPainter p(this);
+        p.fillRect(rect(), palette().color(QPalette::Base));
+        p.setPen(palette().color(QPalette::Text));
+        p.setFont(m_session ? m_session->printFont() : font());
+        RenderField r;
+        r.field = m_field;
+        r.visible = true;
+        r.text = text();
+        r.width = width();
+        // A box left at the control's own height holds one line, as stored.
+        const int boxHeight = height() == FieldCatalogue::kControlHeight ? 0 : height();
+        FieldFits fits;
+        fits.insert(m_field->key, FieldFit{m_fits, boxHeight});
+        RecordRenderer::drawField(p, r, QPointF(0, 0), PrintGeometry::kDesignDpi,
+                                  PrintGeometry::kDesignDpi, fits);
+    } else {
+        DBEdit::paintEvent(event);
+    }
     // The sizing border, so that the user can find it.
     QPainter p(this);
     if (m_outlined) {
@@ -329,7 +362,7 @@ FieldState DesignSurface::fieldState(int index) const
     const FieldControl* c = m_fields.value(index);
     if (!c)
         return {};
-    return {c->geometry(), !c->isHidden()};
+    return {c->geometry(), !c->isHidden(), c->fits()};
 }
 
 void DesignSurface::setFieldState(int index, const FieldState& state)
@@ -339,6 +372,11 @@ void DesignSurface::setFieldState(int index, const FieldState& state)
         return;
     c->setGeometry(state.geometry);
     c->setVisible(state.visible);
+    if (state.fit != c->fits() && m_dm && guarded([&] {
+            FieldFitStore::setFit(m_dm->database(), m_session->currentTemplate, c->field().key,
+                                  state.fit);
+        }))
+        c->setFits(state.fit);
     Q_EMIT selectionChanged();
 }
 
@@ -349,7 +387,10 @@ void DesignSurface::changeField(FieldControl* control, const FieldState& after, 
     if (index < 0 || before == after)
         return;
     setFieldState(index, after);
-    Q_EMIT fieldChanged(index, before, after, what);
+    // A switch that could not be stored is no change.
+    const FieldState made = fieldState(index);
+    if (made != before)
+        Q_EMIT fieldChanged(index, before, made, what);
 }
 
 void DesignSurface::select(FieldControl* control)
@@ -383,8 +424,10 @@ void DesignSurface::bindData(DataModule* dm, const Session* session)
 {
     m_dm = dm;
     m_session = session;
-    for (FieldControl* c : m_fields)
+    for (FieldControl* c : m_fields) {
         c->bind(c->field().isSender() ? dm->sender : dm->recipients, c->field().column);
+        c->setSession(session);
+    }
 }
 
 void DesignSurface::setBackground(const QPixmap& picture)
@@ -439,6 +482,24 @@ void DesignSurface::showField(const QString& key)
     }
 }
 
+void DesignSurface::showOnlyFields(const QStringList& keys)
+{
+    QVector<FieldControl*> changed;
+    for (FieldControl* c : m_fields)
+        if (c->isHidden() == keys.contains(c->field().key))
+            changed << c;
+    if (changed.isEmpty())
+        return;
+    const QString what = QStringLiteral("字段选择");
+    Q_EMIT changesBegin(what);
+    for (FieldControl* c : changed) {
+        FieldState after = fieldState(m_fields.indexOf(c));
+        after.visible = !after.visible;
+        changeField(c, after, what);
+    }
+    Q_EMIT changesEnd();
+}
+
 FieldControl* DesignSurface::popupTarget() const
 {
     return m_menuField;
@@ -448,14 +509,7 @@ void DesignSurface::showSelectedFieldFit()
 {
     FieldControl* c = popupTarget();
     fitToBoxAction->setEnabled(c && m_dm);
-    bool fit = false;
-    if (c && m_dm)
-        guarded([&] {
-            fit = FieldFitStore::load(m_dm->database(), m_session->currentTemplate)
-                      .value(c->field().key)
-                      .fit;
-        });
-    fitToBoxAction->setChecked(fit);
+    fitToBoxAction->setChecked(c && c->fits());
 }
 
 void DesignSurface::setSelectedFieldFits(bool fit)
@@ -463,9 +517,15 @@ void DesignSurface::setSelectedFieldFits(bool fit)
     FieldControl* c = popupTarget();
     if (!c || !m_dm)
         return;
-    guarded([&] {
-        FieldFitStore::setFit(m_dm->database(), m_session->currentTemplate, c->field().key, fit);
-    });
+    FieldState after = fieldState(m_fields.indexOf(c));
+    after.fit = fit;
+    changeField(c, after, QStringLiteral("适应框内"));
+}
+
+void DesignSurface::showFieldFits(const FieldFits& fits)
+{
+    for (FieldControl* c : m_fields)
+        c->setFits(fits.value(c->field().key).fit);
 }
 
 void DesignSurface::hideSelectedField()

@@ -3,6 +3,7 @@
 #include "gui/dbedit.h"
 #include "gui/templates/fieldchangecommand.h"
 #include "templates/fieldcatalogue.h"
+#include "templates/fieldfitstore.h"
 #include "templates/fieldfontstore.h"
 #include "templates/fieldinfo_fwd.h"
 #include "templates/templatestore.h"
@@ -37,10 +38,19 @@ public:
     const FieldInfo& field() const { return *m_field; }
 
     void setPopupMenu(QMenu* menu) { m_menu = menu; }
+    // The run's print font, which a field drawn as printed uses.
+    void setSession(const Session* session) { m_session = session; }
+    // A tall or fitted field shows its text as it prints: from the top,
+    // wrapped and shrunk into its box when fitted. Typing shows the plain edit.
+    bool showsAsPrinted() const;
 
     enum Edge { NoEdge = 0, LeftEdge = 1, RightEdge = 2, TopEdge = 4, BottomEdge = 8 };
     // The sizing edges under a point of the control (NoEdge inside).
     int edgesAt(QPoint p) const;
+
+    // Whether the field's text is fitted into its box when printed.
+    bool fits() const { return m_fits; }
+    void setFits(bool fit);
 
     // Drawn with a strong outline while it is the selected field.
     void setOutlined(bool on);
@@ -77,9 +87,11 @@ private:
     void showCursorFor(int edges);
 
     const FieldInfo* m_field;
+    const Session* m_session = nullptr;
     QMenu* m_menu = nullptr;
     bool m_leftDown = false;
     bool m_outlined = false;
+    bool m_fits = false;
     bool m_moved = false;
     int m_edges = NoEdge;
     QPoint m_pressInPanel;
@@ -115,12 +127,17 @@ public:
     void applyFieldPlaces(const QVector<TemplateStore::FieldPlace>& places);
     // Makes a field's control visible, its place and size unchanged.
     void showField(const QString& key);
+    // Shows the fields of these keys and hides every other, places and
+    // sizes unchanged; one change for undo.
+    void showOnlyFields(const QStringList& keys);
 
     // "删除此字段": hides the selected field, if any.
     void hideSelectedField();
-    // "适应框内": switches fitting its box on or off for the selected field
-    // of the current template, stored at once.
+    // "适应框内": switches fitting its box on or off for the field the menu
+    // was opened on, stored with the current template at once.
     void setSelectedFieldFits(bool fit);
+    // Each field's switch as the template stores it; nothing is stored.
+    void showFieldFits(const FieldFits& fits);
 
     // "字段字体…": the selected field gets the font chosen in the font
     // dialog, stored with the current template at once unless the fonts are
@@ -137,7 +154,8 @@ public:
     void storeFieldFonts(const QString& model);
 
     FieldState fieldState(int index) const;
-    // Puts a field back to a state, as undo and redo do.
+    // Puts a field back to a state, as undo and redo do; a changed switch
+    // is stored with the current template.
     void setFieldState(int index, const FieldState& state);
 
     // The field the arrow keys move, outlined: the field control last
@@ -154,6 +172,9 @@ Q_SIGNALS:
                       const QString& what);
     // The selected field changed, moved or was resized.
     void selectionChanged();
+    // The fieldChanged between these two are one change of the user's.
+    void changesBegin(const QString& what);
+    void changesEnd();
 
 public:
     QMenu* fieldMenu;

@@ -5,19 +5,21 @@
 
 class DesignSurface;
 
-// A field's place, size and own visibility on the design surface.
+// A field's place, size and own visibility on the design surface, and
+// whether it fits its text into its box (stored with the template at once).
 struct FieldState {
     QRect geometry;
     bool visible = true;
+    bool fit = false;
     bool operator==(const FieldState& other) const
     {
-        return geometry == other.geometry && visible == other.visible;
+        return geometry == other.geometry && visible == other.visible && fit == other.fit;
     }
     bool operator!=(const FieldState& other) const { return !(*this == other); }
 };
 
 // One change of one field control (a drag, a resize, a nudge, hiding or
-// showing), already made when pushed: undo puts the state before back,
+// showing, fitting into its box or not), already made when pushed: undo puts the state before back,
 // redo the state after.
 class FieldChangeCommand : public QUndoCommand
 {

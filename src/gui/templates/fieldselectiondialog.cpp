@@ -2,6 +2,7 @@
 
 #include "data/datamodule.h"
 #include "gui/centre.h"
+#include "gui/helppage.h"
 #include "gui/templates/designsurface.h"
 #include "templates/fieldcatalogue.h"
 #include "ui_fieldselectiondialog.h"
@@ -10,9 +11,10 @@
 #include <QPushButton>
 #include <algorithm>
 
-FieldSelectionDialog::FieldSelectionDialog(DataModule* dm, DesignSurface* surface, QWidget* parent)
+FieldSelectionDialog::FieldSelectionDialog(DataModule* dm, DesignSurface* surface,
+                                           const QString& appDir, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::FieldSelectionDialog>()), m_surface(surface),
-      m_collator(QLocale(QLocale::Chinese, QLocale::China))
+      m_appDir(appDir), m_collator(QLocale(QLocale::Chinese, QLocale::China))
 {
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
@@ -26,6 +28,8 @@ FieldSelectionDialog::FieldSelectionDialog(DataModule* dm, DesignSurface* surfac
     connect(m_ui->excludeAllButton, &QPushButton::clicked, this, &FieldSelectionDialog::excludeAll);
     connect(m_ui->okButton, &QPushButton::clicked, this, &FieldSelectionDialog::showChosenFields);
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_ui->helpButton, &QPushButton::clicked, this,
+            [this] { HelpPage::open(m_appDir, QStringLiteral("field-selection")); });
 
     listFieldCaptions(dm);
 }
@@ -37,10 +41,21 @@ void FieldSelectionDialog::listFieldCaptions(DataModule* dm)
     // Only the column names are wanted: the id parameters stay unset.
     for (Dataset* q : {dm->senderColumns, dm->recipientColumns}) {
         q->open();
-        const QStringList names = q->fieldNames();
-        for (const QString& name : names)
-            addItem(m_ui->availableList, name);
+        m_captions += q->fieldNames();
     }
+    listFieldsAsShown();
+}
+
+void FieldSelectionDialog::listFieldsAsShown()
+{
+    m_ui->availableList->clear();
+    m_ui->chosenList->clear();
+    for (const QString& caption : std::as_const(m_captions)) {
+        const FieldInfo* f = FieldCatalogue::byCaption(caption);
+        const FieldControl* c = f ? m_surface->fieldControl(f->key) : nullptr;
+        addItem(c && !c->isHidden() ? m_ui->chosenList : m_ui->availableList, caption);
+    }
+    updateButtons();
 }
 
 void FieldSelectionDialog::addItem(QListWidget* target, const QString& text)
@@ -63,6 +78,7 @@ void FieldSelectionDialog::addItem(QListWidget* target, const QString& text)
 void FieldSelectionDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    listFieldsAsShown();
     centreOnScreen(this);
 }
 
@@ -138,8 +154,10 @@ void FieldSelectionDialog::excludeAll()
 
 void FieldSelectionDialog::showChosenFields()
 {
+    QStringList keys;
     for (int i = 0; i < m_ui->chosenList->count(); ++i)
         if (const FieldInfo* f = FieldCatalogue::byCaption(m_ui->chosenList->item(i)->text()))
-            m_surface->showField(f->key);
+            keys << f->key;
+    m_surface->showOnlyFields(keys);
     accept();
 }

@@ -13,18 +13,19 @@ namespace Ui
 class FieldSelectionDialog;
 }
 
-// "请选择要打印的字段": moves field captions from the list of all printable
-// fields (SrcList, kept in Chinese collation order) to the fields to show
-// (DstList, in the order appended). "确定" shows every field in DstList on
-// the design surface; it never hides one and never saves. Created once at
-// start-up; the lists live as long as the program.
+// "请选择要打印的字段": each showing lists the fields visible on the design
+// surface in DstList and the hidden ones in SrcList (kept in Chinese
+// collation order); the user moves captions between them. "确定" shows the
+// fields of DstList and hides those of SrcList, as one change to undo; it
+// saves nothing. "帮助" opens the help at the dialog's section.
 class FieldSelectionDialog : public QDialog
 {
     Q_OBJECT
 public:
     // Reads the captions from the caption queries, which must be open or
-    // openable.
-    FieldSelectionDialog(DataModule* dm, DesignSurface* surface, QWidget* parent = nullptr);
+    // openable. appDir: where help.html is.
+    FieldSelectionDialog(DataModule* dm, DesignSurface* surface, const QString& appDir,
+                         QWidget* parent = nullptr);
     ~FieldSelectionDialog() override;
 
 protected:
@@ -35,8 +36,11 @@ private:
     void includeAll();
     void excludeSelected();
     void excludeAll();
-    // Shows every chosen field on the design surface and closes.
+    // Shows the chosen fields on the design surface, hides the others and
+    // closes.
     void showChosenFields();
+    // The lists as the design surface stands.
+    void listFieldsAsShown();
 
     int firstSelectedRow(QListWidget* list) const;
     void moveSelected(QListWidget* list, QListWidget* target);
@@ -50,5 +54,7 @@ private:
 
     std::unique_ptr<Ui::FieldSelectionDialog> m_ui;
     DesignSurface* m_surface;
+    QString m_appDir;
+    QStringList m_captions; // in the caption queries' order
     QCollator m_collator;
 };
