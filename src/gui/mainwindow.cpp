@@ -305,7 +305,7 @@ void MainWindow::printRecipients()
 void MainWindow::chooseFont()
 {
     PrintCommands::choosePrintFont(*m_session, m_dm);
-    designPage()->surface()->update(); // tall and fitted fields show the print font
+    designPage()->surface()->showTemplatePrintFont(); // tall and fitted fields show it
 }
 
 void MainWindow::setUpPrinter()

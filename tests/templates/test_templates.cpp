@@ -2035,10 +2035,12 @@ private Q_SLOTS:
         QTest::addColumn<int>("taller");
         QTest::addColumn<int>("words");
         QTest::addColumn<bool>("cut");
-        QTest::newRow("tall, one line at the top") << false << 60 << 12 << false;
-        QTest::newRow("fitted, wrapped") << true << 60 << 6 << false;
-        QTest::newRow("fitted, one line high") << true << 0 << 3 << false;
-        QTest::newRow("fitted, too long: whole lines and …") << true << 20 << 80 << true;
+        QTest::addColumn<int>("ownPt"); // the field's own font, 0 for none
+        QTest::newRow("tall, one line at the top") << false << 60 << 12 << false << 0;
+        QTest::newRow("fitted, wrapped") << true << 60 << 6 << false << 0;
+        QTest::newRow("fitted, one line high") << true << 0 << 3 << false << 0;
+        QTest::newRow("fitted, too long: whole lines and …") << true << 20 << 80 << true << 0;
+        QTest::newRow("fitted, in the field's own font") << true << 60 << 6 << false << 14;
     }
     void tallAndFittedFieldsShowTheirTextAsPrinted()
     {
@@ -2046,6 +2048,7 @@ private Q_SLOTS:
         QFETCH(int, taller);
         QFETCH(int, words);
         QFETCH(bool, cut);
+        QFETCH(int, ownPt);
         // Lower-case letters only: the lines' ink is clearly apart.
         const QString text = QStringList(words, QStringLiteral("ounce")).join(' ');
         QVERIFY(startProgram([&] {
@@ -2058,6 +2061,13 @@ private Q_SLOTS:
         }));
         FieldControl* c = surface()->fieldControl("A_Address");
         QCOMPARE(c->text(), text);
+        QFont font = session().printFont();
+        if (ownPt > 0) {
+            font.setPointSize(ownPt);
+            FieldFontStore::setFieldFont(dataModule()->database(), session().currentTemplate,
+                                         "A_Address", font);
+            surface()->showFieldFonts(session().currentTemplate);
+        }
         dragBy(c, QPoint(c->width() - 1, 10), QPoint(120 - c->width(), 0));
         QCOMPARE(c->width(), 120);
         if (taller > 0)
@@ -2078,7 +2088,6 @@ private Q_SLOTS:
             else if (ink)
                 bands.last().second = y;
         }
-        const QFont font = session().printFont();
         const QFontMetricsF fm(font, c);
         const int boxHeight = taller > 0 ? c->height() : int(fm.height());
         const TextFit::Result fitted = TextFit::fit(text, c->width(), boxHeight, font, c);

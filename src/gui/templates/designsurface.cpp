@@ -267,7 +267,10 @@ void FieldControl::paintEvent(QPaintEvent* event)
         QPainter p(this);
         p.fillRect(rect(), palette().color(QPalette::Base));
         p.setPen(palette().color(QPalette::Text));
-        p.setFont(m_session ? m_session->printFont() : font());
+        // Its own font, else the template's print font, else the run's.
+        p.setFont(testAttribute(Qt::WA_SetFont)
+                      ? font()
+                      : m_printFont.value_or(m_session ? m_session->printFont() : font()));
         RenderField r;
         r.field = m_field;
         r.visible = true;
@@ -590,6 +593,18 @@ void DesignSurface::showFieldFonts(const QString& model)
         guarded([&] { m_fonts = FieldFontStore::load(m_dm->database(), model); });
     for (FieldControl* c : std::as_const(m_fields))
         c->setFont(m_fonts.value(c->field().key, QFont()));
+    showTemplatePrintFont();
+}
+
+void DesignSurface::showTemplatePrintFont()
+{
+    if (!m_dm || !m_session)
+        return;
+    QFont print;
+    if (!guarded([&] { print = PrintFonts::load(m_dm->database(), *m_session).print; }))
+        return;
+    for (FieldControl* c : std::as_const(m_fields))
+        c->setPrintFont(print);
 }
 
 void DesignSurface::storeFieldFonts(const QString& model)

@@ -6,7 +6,10 @@
 #include "templates/fieldfitstore.h"
 #include "templates/fieldfontstore.h"
 #include "templates/fieldinfo_fwd.h"
+
 #include "templates/templatestore.h"
+#include <QFont>
+#include <optional>
 
 #include <QFrame>
 #include <QLabel>
@@ -40,6 +43,13 @@ public:
     void setPopupMenu(QMenu* menu) { m_menu = menu; }
     // The run's print font, which a field drawn as printed uses.
     void setSession(const Session* session) { m_session = session; }
+    // The template's print font, used instead of the run's by a field drawn
+    // as printed that has no font of its own.
+    void setPrintFont(const QFont& font)
+    {
+        m_printFont = font;
+        update();
+    }
     // A tall or fitted field shows its text as it prints: from the top,
     // wrapped and shrunk into its box when fitted. Typing shows the plain edit.
     bool showsAsPrinted() const;
@@ -96,6 +106,7 @@ private:
     int m_edges = NoEdge;
     QPoint m_pressInPanel;
     QRect m_startGeometry;
+    std::optional<QFont> m_printFont;
 };
 
 // The design panel Model_Container: the background image Model_BKimg and
@@ -147,6 +158,9 @@ public:
     // Shows every field control in its own font of that template, the others
     // in the surface's; font changes are stored at once again.
     void showFieldFonts(const QString& model);
+    // The print font of the template in use, for the fields drawn as printed
+    // (after a change of the toolbar's font, or of template).
+    void showTemplatePrintFont();
     // Font changes stay on the surface only, for a template not saved yet.
     void holdFieldFonts() { m_holdFonts = true; }
     // Makes the fonts on the surface that template's, all of them.
