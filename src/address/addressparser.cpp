@@ -104,10 +104,20 @@ bool isDash(QChar c)
 }
 
 // A short form followed by one of these is a road or a building, not a place.
-bool endsShortForm(QChar next)
+bool endsShortForm(QStringView rest)
 {
-    static const QString road = QStringLiteral("路街道巷弄大桥港口站广场村");
-    return road.contains(next);
+    static const QStringList words = {
+        QStringLiteral("路"),   QStringLiteral("街"),   QStringLiteral("道"),
+        QStringLiteral("巷"),   QStringLiteral("弄"),   QStringLiteral("桥"),
+        QStringLiteral("站"),   QStringLiteral("村"),   QStringLiteral("大道"),
+        QStringLiteral("大街"), QStringLiteral("大厦"), QStringLiteral("大学"),
+        QStringLiteral("大桥"), QStringLiteral("广场"), QStringLiteral("饭店"),
+        QStringLiteral("中路"), QStringLiteral("北路"), QStringLiteral("南路"),
+        QStringLiteral("东路"), QStringLiteral("西路"), QStringLiteral("公园")};
+    for (const QString& w : words)
+        if (rest.startsWith(w))
+            return true;
+    return false;
 }
 
 // Markers that end a place or a street; a segment ending so is no name.
@@ -148,7 +158,10 @@ QStringList shortForms(const QString& name, Level level)
     };
     if (name.endsWith(QStringLiteral("自治区")) || name.endsWith(QStringLiteral("自治州")) ||
         name.endsWith(QStringLiteral("自治县")) || name.endsWith(QStringLiteral("自治旗"))) {
-        add(stripEthnic(name.chopped(3)));
+        const QString stem = stripEthnic(name.chopped(3));
+        add(stem);
+        if (name.endsWith(QStringLiteral("自治州")))
+            add(stem + QStringLiteral("州")); // 甘孜州, 恩施州
         return out;
     }
     static const QStringList endings[3] = {
@@ -262,7 +275,7 @@ struct AddressParser::Impl {
                 if (e.isShort) {
                     if (level == Area && !allowShortArea)
                         continue;
-                    if (end < s.size() && endsShortForm(s[end]))
+                    if (endsShortForm(s.mid(end)) && !fullNameAt(s, end))
                         continue;
                 }
                 if (province >= 0 && provinceOf(level, e.index) != province)
@@ -285,6 +298,28 @@ struct AddressParser::Impl {
         return out;
     }
 
+    // "路桥区" after "台州" is a district, not a road.
+    bool fullNameAt(QStringView s, int pos) const
+    {
+        bool found = false;
+        trie.walk(s, pos, [&](int, const std::vector<Entry>& entries) {
+            for (const Entry& e : entries)
+                found = found || !e.isShort;
+        });
+        return found;
+    }
+
+    // A city without districts is listed with one area of its own name
+    // (东莞市, 儋州市): naming the city names it.
+    int sameNamedArea(int city) const
+    {
+        const std::vector<int>& areas = children[size_t(city)];
+        return areas.size() == 1 &&
+                       regions[Area][size_t(areas.front())].name == regions[City][size_t(city)].name
+                   ? areas.front()
+                   : -1;
+    }
+
     static int skipBlanks(QStringView s, int pos)
     {
         while (pos < s.size() && (s[pos] == QLatin1Char(' ') || isDash(s[pos])))
@@ -292,12 +327,14 @@ struct AddressParser::Impl {
         return pos;
     }
 
+    // The reading that explains more of the text wins: a district named in
+    // full ("河北邢台经济开发区") beats a province and city in its first letters.
     static bool better(const Reading& a, const Reading& b)
     {
-        if (a.levels != b.levels)
-            return a.levels > b.levels;
         if (a.end - a.start != b.end - b.start)
             return a.end - a.start > b.end - b.start;
+        if (a.levels != b.levels)
+            return a.levels > b.levels;
         if (a.triples.size() != b.triples.size())
             return a.triples.size() < b.triples.size();
         return a.shorts < b.shorts;
@@ -348,7 +385,8 @@ struct AddressParser::Impl {
                         }
                     } else if (!cities.empty()) {
                         for (int c : cities)
-                            rd.triples.push_back({regions[City][size_t(c)].parent, c, -1});
+                            rd.triples.push_back(
+                                {regions[City][size_t(c)].parent, c, sameNamedArea(c)});
                     } else {
                         rd.triples.push_back({prov, -1, -1});
                     }
@@ -361,10 +399,15 @@ struct AddressParser::Impl {
     }
 
     // A province or city named at pos that none of the triples has.
-    bool conflictsAt(QStringView s, int pos, const std::vector<Triple>& triples) const
+    // Short forms count only where asked: a street after the district is
+    // often named after another place ("北京中路", "中山北路").
+    bool conflictsAt(QStringView s, int pos, const std::vector<Triple>& triples,
+                     bool shortForms) const
     {
         for (Level level : {Province, City}) {
             for (const Option& o : options(s, pos, level, -1, nullptr, false)) {
+                if (o.isShort && !shortForms)
+                    continue;
                 bool fits = false;
                 for (int i : o.indices)
                     for (const Triple& t : triples)
@@ -378,14 +421,22 @@ struct AddressParser::Impl {
         return false;
     }
 
+    // A segment that starts with a place: a full name, a whole short form,
+    // or a short form followed by another place ("杭州西湖"); "东方伟" is a
+    // name although 东方 is a city.
     bool isRegionName(QStringView seg) const
     {
-        bool whole = false;
-        trie.walk(seg, 0, [&](int end, const std::vector<Entry>&) {
-            if (end == seg.size() || end >= 2)
-                whole = true;
+        bool region = false;
+        trie.walk(seg, 0, [&](int end, const std::vector<Entry>& entries) {
+            bool full = false;
+            for (const Entry& e : entries)
+                full = full || !e.isShort;
+            if (full || end == seg.size())
+                region = true;
+            else
+                trie.walk(seg, end, [&](int, const std::vector<Entry>&) { region = true; });
         });
-        return whole;
+        return region;
     }
 
     bool isNameLike(QStringView seg) const
@@ -813,12 +864,12 @@ ParsedAddress AddressParser::parse(QStringView input) const
     int conflictAt = -1;
     QStringView conflictText;
     for (int p = 0; p < prefix.size() && conflictAt < 0; ++p)
-        if (d->conflictsAt(prefix, p, triples)) {
+        if (d->conflictsAt(prefix, p, triples, true)) {
             conflictAt = p;
             conflictText = prefix;
         }
     const int after = Impl::skipBlanks(s, best.end);
-    if (conflictAt < 0 && after < s.size() && d->conflictsAt(s, after, triples)) {
+    if (conflictAt < 0 && after < s.size() && d->conflictsAt(s, after, triples, false)) {
         conflictAt = after;
         conflictText = s;
     }

@@ -219,6 +219,43 @@ private Q_SLOTS:
         QVERIFY(a.detail.endsWith(QStringLiteral("路1号")));
     }
 
+    // Places inside street names, names that start like a place, districts
+    // that start like a street: each read as a person would.
+    void lookAlikes_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("district");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("place in the street")
+            << QStringLiteral("西藏拉萨城关区北京中路1号 扎西") << QStringLiteral("扎西")
+            << QStringLiteral("城关区") << QStringLiteral("北京中路1号");
+        QTest::newRow("surname like a city")
+            << QStringLiteral("东方伟 湖南长沙岳麓区麓山路1号") << QStringLiteral("东方伟")
+            << QStringLiteral("岳麓区") << QStringLiteral("麓山路1号");
+        QTest::newRow("district like a road")
+            << QStringLiteral("浙江台州路桥区学院路1号") << QString() << QStringLiteral("路桥区")
+            << QStringLiteral("学院路1号");
+        QTest::newRow("prefecture as 州")
+            << QStringLiteral("甘孜州康定市炉城镇1号") << QString() << QStringLiteral("康定市")
+            << QStringLiteral("炉城镇1号");
+        QTest::newRow("city without districts")
+            << QStringLiteral("广东省东莞市光明街1号") << QString() << QStringLiteral("东莞市")
+            << QStringLiteral("光明街1号");
+    }
+    void lookAlikes()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, name);
+        QFETCH(QString, district);
+        QFETCH(QString, detail);
+        const ParsedAddress a = parser->parse(text);
+        QCOMPARE(a.verdict, Verdict::Sure);
+        QCOMPARE(a.name, name);
+        QCOMPARE(a.district, district);
+        QCOMPARE(a.detail, detail);
+    }
+
     void belongTogether()
     {
         QVERIFY(parser->regionsBelongTogether(QStringLiteral("浙江省"), QStringLiteral("杭州市"),
