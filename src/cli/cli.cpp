@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include "address/addresscommands.h"
 #include "base/prompt.h"
 #include "base/qttranslations.h"
 #include "data/databasestart.h"
@@ -45,6 +46,7 @@ const QList<Command>& commands()
         {QStringLiteral("number"), WaybillCommands::numberSynopsis(), &WaybillCommands::runCommand},
         {QStringLiteral("carrier"), WaybillCommands::carrierSynopsis(),
          &WaybillCommands::runCarrierCommand},
+        {QStringLiteral("address"), AddressCommands::synopsis(), &AddressCommands::runCommand},
     };
     return table;
 }

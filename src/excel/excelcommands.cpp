@@ -1,5 +1,6 @@
 #include "excel/excelcommands.h"
 
+#include "address/addressparser.h"
 #include "base/dataerror.h"
 #include "base/guarded.h"
 #include "base/prompt.h"
@@ -56,7 +57,7 @@ void exportRecipients(DataModule* dm)
 QString importSynopsis()
 {
     return QStringLiteral("import FILE [--sheet NAME] [--title-row N] [--append] "
-                          "[--map CAPTION=TITLE ...]");
+                          "[--split-address | --no-split-address] [--map CAPTION=TITLE ...]");
 }
 
 QString exportSynopsis()
@@ -68,10 +69,12 @@ ExitCode::Code runImportCommand(const QStringList& args, DataModule* dm, Session
 {
     const CliArgs::Options o = CliArgs::parse(
         args, {QStringLiteral("--sheet"), QStringLiteral("--title-row"), QStringLiteral("--map")},
-        {QStringLiteral("--append")});
+        {QStringLiteral("--append"), QStringLiteral("--split-address"),
+         QStringLiteral("--no-split-address")});
     if (!o.error.isEmpty())
         return usage(importSynopsis(), o.error);
-    if (o.positional.size() != 1)
+    if (o.positional.size() != 1 ||
+        (o.has(QStringLiteral("--split-address")) && o.has(QStringLiteral("--no-split-address"))))
         return usage(importSynopsis());
 
     int titleRow = 1;
@@ -131,6 +134,17 @@ ExitCode::Code runImportCommand(const QStringList& args, DataModule* dm, Session
     }
     if (!missing.isEmpty())
         return usage(importSynopsis(), importMissingMapMessage(missing));
+    // Whole addresses in the address column are split unless the sheet has
+    // its own regions, or the script says otherwise.
+    std::unique_ptr<AddressParser> splitter;
+    if (o.has(QStringLiteral("--split-address")) ||
+        (splitsAddressesByDefault(titles) && !o.has(QStringLiteral("--no-split-address")))) {
+        splitter = AddressParser::fromDatabase(dm->database(), &error);
+        if (!splitter) {
+            prompt().error(QStringLiteral("无法读取地区表！\n") + error);
+            return ExitCode::Failed;
+        }
+    }
     const int total = rows.count();
     std::unique_ptr<Prompt::Progress> progress =
         prompt().progress(importProgressText(0, total), std::max(1, total));
@@ -139,13 +153,13 @@ ExitCode::Code runImportCommand(const QStringList& args, DataModule* dm, Session
         return progress->setValue(done);
     };
     const ImportResult result = o.has(QStringLiteral("--append"))
-                                    ? appendRecipients(dm->recipients, rows, told)
-                                    : replaceRecipients(dm->recipients, rows, told);
+                                    ? appendRecipients(dm->recipients, rows, told, splitter.get())
+                                    : replaceRecipients(dm->recipients, rows, told, splitter.get());
     progress.reset();
     switch (result.status) {
     case ImportResult::Status::Done:
         rememberMapping(session.appDir, titleRowTexts, titles);
-        prompt().message(importCountMessage(result.rows));
+        prompt().message(importCountMessage(result.rows) + importSplitSummary(result));
         return ExitCode::Done;
     case ImportResult::Status::Canceled:
         prompt().error(importCanceledMessage());

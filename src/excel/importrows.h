@@ -64,6 +64,7 @@ public:
                QString* error);
 
     int count() const { return m_count; }
+    int titleRow() const { return m_titleRow; }
     int done() const { return m_done; }
     bool atEnd() const { return m_done >= m_count; }
 

@@ -1,10 +1,12 @@
 #include "excel/importtable.h"
 
+#include "address/addressparser.h"
 #include "base/dataerror.h"
 #include "book/recipientrows.h"
 #include "excel/importrows.h"
 
 #include <exception>
+#include <optional>
 
 namespace
 {
@@ -16,25 +18,78 @@ struct NoRows {
 };
 
 ImportResult writeRecipients(Dataset* att, ImportRows& rows, bool replace,
-                             const ImportProgress& progress);
+                             const ImportProgress& progress, const AddressParser* splitter);
+
+enum Col {
+    Name = 0,
+    Address = 2,
+    Mobile = 3,
+    Phone = 4,
+    Destination = 5,
+    Province = 6,
+    City = 7,
+    County = 8,
+    PostCode = 9
+};
+
+bool blank(const QString& s)
+{
+    return s.trimmed().isEmpty();
+}
+
+// Splits the row's whole address in place; the verdict, or nothing when
+// the row is not one to split.
+std::optional<ParsedAddress::Verdict> splitAddress(const AddressParser& parser, QStringList& t)
+{
+    if (t.at(Address).isNull() || blank(t.at(Address)) || !blank(t.at(Province)) ||
+        !blank(t.at(City)) || !blank(t.at(County)))
+        return std::nullopt;
+    const ParsedAddress a = parser.parse(t.at(Address));
+    if (a.verdict != ParsedAddress::Verdict::Sure)
+        return a.verdict;
+    t[Province] = a.province;
+    t[City] = a.city;
+    t[County] = a.district;
+    if (blank(t.at(Destination)))
+        t[Destination] = a.city;
+    if (!a.detail.isEmpty())
+        t[Address] = a.detail;
+    const auto fill = [&t](int col, const QString& value) {
+        if (blank(t.at(col)) && !value.isEmpty())
+            t[col] = value;
+    };
+    fill(Name, a.name);
+    fill(Mobile, a.mobile);
+    fill(Phone, a.landline);
+    fill(PostCode, a.postcode);
+    return a.verdict;
+}
 
 } // namespace
 
-ImportResult replaceRecipients(Dataset* att, ImportRows& rows, const ImportProgress& progress)
+bool splitsAddressesByDefault(const QStringList& titles)
 {
-    return writeRecipients(att, rows, true, progress);
+    return !blank(titles.value(Address)) && blank(titles.value(Province)) &&
+           blank(titles.value(City)) && blank(titles.value(County));
 }
 
-ImportResult appendRecipients(Dataset* att, ImportRows& rows, const ImportProgress& progress)
+ImportResult replaceRecipients(Dataset* att, ImportRows& rows, const ImportProgress& progress,
+                               const AddressParser* splitter)
 {
-    return writeRecipients(att, rows, false, progress);
+    return writeRecipients(att, rows, true, progress, splitter);
+}
+
+ImportResult appendRecipients(Dataset* att, ImportRows& rows, const ImportProgress& progress,
+                              const AddressParser* splitter)
+{
+    return writeRecipients(att, rows, false, progress, splitter);
 }
 
 namespace
 {
 
 ImportResult writeRecipients(Dataset* att, ImportRows& rows, bool replace,
-                             const ImportProgress& progress)
+                             const ImportProgress& progress, const AddressParser* splitter)
 {
     ImportResult result;
     const QStringList columns = importColumns();
@@ -45,12 +100,25 @@ ImportResult writeRecipients(Dataset* att, ImportRows& rows, bool replace,
             if (replace)
                 writer.empty();
             stored = 0;
+            result.split = 0;
+            result.ambiguousRows.clear();
+            result.unrecognisedRows.clear();
             const int total = rows.count();
             const int step = importProgressStep(total);
             RecipientRows::Values values;
             while (!rows.atEnd()) {
-                const QStringList texts = rows.next();
+                QStringList texts = rows.next();
                 if (!isBlankImportRow(texts)) {
+                    const int sheetRow = rows.titleRow() + rows.done();
+                    if (splitter) {
+                        const auto verdict = splitAddress(*splitter, texts);
+                        if (verdict == ParsedAddress::Verdict::Sure)
+                            ++result.split;
+                        else if (verdict == ParsedAddress::Verdict::Ambiguous)
+                            result.ambiguousRows << sheetRow;
+                        else if (verdict == ParsedAddress::Verdict::NotRecognised)
+                            result.unrecognisedRows << sheetRow;
+                    }
                     values.clear();
                     for (qsizetype i = 0; i < texts.size(); ++i) {
                         if (!texts.at(i).isNull())
@@ -86,6 +154,31 @@ ImportResult writeRecipients(Dataset* att, ImportRows& rows, bool replace,
 }
 
 } // namespace
+
+QString importSplitSummary(const ImportResult& result)
+{
+    if (result.split == 0 && result.ambiguousRows.isEmpty() && result.unrecognisedRows.isEmpty())
+        return {};
+    const auto rowList = [](const QList<int>& rows) -> QString {
+        QStringList numbers;
+        for (int i = 0; i < rows.size() && i < 30; ++i)
+            numbers << QString::number(rows.at(i));
+        return QStringLiteral("第 ") + numbers.join(QStringLiteral("、")) +
+               (rows.size() > 30 ? QStringLiteral(" 等行") : QStringLiteral(" 行"));
+    };
+    QString text = QStringLiteral("\n拆分整段地址 %1 条。").arg(result.split);
+    if (!result.ambiguousRows.isEmpty())
+        text += QStringLiteral("\n地区待确认 %1 条（%2）。")
+                    .arg(result.ambiguousRows.size())
+                    .arg(rowList(result.ambiguousRows));
+    if (!result.unrecognisedRows.isEmpty())
+        text += QStringLiteral("\n未识别 %1 条（%2）。")
+                    .arg(result.unrecognisedRows.size())
+                    .arg(rowList(result.unrecognisedRows));
+    if (!result.ambiguousRows.isEmpty() || !result.unrecognisedRows.isEmpty())
+        text += QStringLiteral("\n这些行的完整地址保留在详细地址中，请选择省、市、区县。");
+    return text;
+}
 
 int importProgressStep(int total)
 {

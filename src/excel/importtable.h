@@ -2,10 +2,12 @@
 
 #include "excel/excelmessages.h"
 
+#include <QList>
 #include <QString>
 
 #include <functional>
 
+class AddressParser;
 class Dataset;
 class ImportRows;
 
@@ -19,7 +21,17 @@ struct ImportResult {
     Status status = Status::Failed;
     int rows = 0;  // rows written, when done
     QString error; // the reason, when failed
+    // With a splitter: rows whose address was split, and the sheet rows
+    // whose regions were ambiguous or not recognised (their address kept
+    // whole).
+    int split = 0;
+    QList<int> ambiguousRows;
+    QList<int> unrecognisedRows;
 };
+
+// Whether the import splits whole addresses by default: the address is
+// mapped and none of 收件省, 收件市, 收件区(县) is (TITLES one per caption).
+bool splitsAddressesByDefault(const QStringList& titles);
 
 // Told (rows written, rows in all) now and then; returning false cancels.
 using ImportProgress = std::function<bool(int done, int total)>;
@@ -28,13 +40,22 @@ using ImportProgress = std::function<bool(int done, int total)>;
 // mapped column assigned as text in the mapping's order, the others left
 // empty; blank rows (isBlankImportRow) are skipped and not counted. On a
 // failure, a cancel or when no row was written nothing in the table has
-// changed.
+// changed. With SPLITTER, a row whose province, city and district are empty
+// has its address split: when sure, the regions, the destination and the
+// detail are filled (and name, phones and postcode where the row has none);
+// otherwise the address stays whole and the row is listed in the result.
 ImportResult replaceRecipients(Dataset* att, ImportRows& rows,
-                               const ImportProgress& progress = ImportProgress());
+                               const ImportProgress& progress = ImportProgress(),
+                               const AddressParser* splitter = nullptr);
 // The same without emptying ATT first: the rows go after the recipients
 // already there, all or none.
 ImportResult appendRecipients(Dataset* att, ImportRows& rows,
-                              const ImportProgress& progress = ImportProgress());
+                              const ImportProgress& progress = ImportProgress(),
+                              const AddressParser* splitter = nullptr);
+
+// What splitting did, for the done message: how many rows were split, and
+// which sheet rows kept their whole address; empty when nothing was split.
+QString importSplitSummary(const ImportResult& result);
 
 // How often a progress of TOTAL rows is told: every row for small imports,
 // about a thousand times for large ones.

@@ -148,7 +148,10 @@ QList<QStringList> commandsShownIn(const QString& html)
 QString placeholderValue(const QString& command, const QString& option, const QString& word)
 {
     if (word == "FILE")
-        return command == "print" ? "运单.pdf" : command == "import" ? "收件人.xlsx" : "收件人.xls";
+        return command == "print"     ? "运单.pdf"
+               : command == "import"  ? "收件人.xlsx"
+               : command == "address" ? "地址.txt"
+                                      : "收件人.xls";
     if (word == "NAME")
         return option == "--sheet" ? "名单" : kGenericModel;
     if (word == "QUEUE")
@@ -317,6 +320,7 @@ class TestApp : public QObject
         QVERIFY(QFile::copy(QStringLiteral(WAYLARK_EXE), exe));
         QVERIFY(QFile::copy(QStringLiteral(WAYLARK_TEST_DATA "/excel/recipients.xlsx"),
                             m_tmp->filePath("收件人.xlsx")));
+        writeBytes(m_tmp->filePath("地址.txt"), "张三 13800138000 浙江省杭州市西湖区文三路100号\n");
         QFile orders(QStringLiteral(WAYLARK_TEST_DATA "/shop/orders.xml"));
         QVERIFY(orders.open(QIODevice::ReadOnly));
         gateway.answer(orders.readAll());
@@ -347,6 +351,7 @@ class TestApp : public QObject
         Run run;
         if (!exe.waitForStarted(30000))
             return run;
+        exe.closeWriteChannel();
         if (!QTest::qWaitFor([&] { return exe.state() == QProcess::NotRunning; }, 120000))
             exe.kill();
         run.status = exe.exitStatus() == QProcess::NormalExit ? exe.exitCode() : -1;
@@ -1373,6 +1378,51 @@ private Q_SLOTS:
              {"print", "import", "export", "download", "number", "carrier", "--help", "--version"})
             QVERIFY2(names.contains(name), qPrintable(names.join(' ')));
         QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
+    }
+
+    // One output line per input line, in order, the database untouched;
+    // input that is no UTF-8 is refused.
+    void addressCommand()
+    {
+        QVERIFY(QFile::copy(QStringLiteral(WAYLARK_EXE), m_tmp->filePath("waylark")));
+        auto run = [&](const QStringList& args, const QByteArray& input, QByteArray* out) {
+            QProcess exe;
+            exe.setWorkingDirectory(m_tmp->path());
+            exe.start(m_tmp->filePath("waylark"), args);
+            if (!exe.waitForStarted(30000))
+                return -1;
+            exe.write(input);
+            exe.closeWriteChannel();
+            if (!exe.waitForFinished(60000))
+                return -1;
+            *out = exe.readAllStandardOutput() + exe.readAllStandardError();
+            return exe.exitStatus() == QProcess::NormalExit ? exe.exitCode() : -1;
+        };
+        QByteArray out;
+        const QByteArray input = "收货人：王先生，手机号码：0086 139-1234-5678\r\n"
+                                 "\n"
+                                 "鼓楼区中山路1号\n"
+                                 "所在地区：北京 朝阳区 详细地址：建国路88号 邮编 100020";
+        QCOMPARE(run({"address"}, input, &out), 0);
+        const QStringList lines = QString::fromUtf8(out).split('\n');
+        QCOMPARE(lines.size(), 6); // header, four lines, the final newline
+        QCOMPARE(lines.at(0), QString("姓名\t手机\t电话\t省\t市\t区县\t详细地址\t邮编\t结果"));
+        QCOMPARE(lines.at(1), QString("王先生\t13912345678\t\t\t\t\t\t\t未识别"));
+        QCOMPARE(lines.at(2), QString("\t\t\t\t\t\t\t\t未识别"));
+        QVERIFY2(lines.at(3).endsWith("\t鼓楼区\t中山路1号\t\t待确认"), qPrintable(lines.at(3)));
+        QCOMPARE(lines.at(4), QString("\t\t\t北京市\t北京市\t朝阳区\t建国路88号\t100020\t确定"));
+
+        QCOMPARE(run({"address", "missing.txt"}, {}, &out), 1);
+        QVERIFY(QString::fromUtf8(out).contains("无法读取地址文件"));
+        QCOMPARE(run({"address"}, "\xd5\xc5\xc8\xfd", &out), 1); // GBK
+        QVERIFY(QString::fromUtf8(out).contains("不是 UTF-8"));
+        QCOMPARE(run({"address", "a", "b"}, {}, &out), 2);
+
+        ScriptedPrompt p;
+        Startup s(m_tmp->path());
+        QVERIFY(s.startHeadless());
+        QCOMPARE(s.dataModule()->recipients->recordCount(), 0);
+        s.shutdown();
     }
 
     void commandLineUsage_data()

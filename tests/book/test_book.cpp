@@ -28,6 +28,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSqlError>
@@ -206,6 +207,80 @@ private Q_SLOTS:
     }
 
     // --- Typed entry ------------------------------------------------------
+
+    // "智能填写" fills the boxes; a district several cities hold is offered,
+    // never chosen; the user's choice fills the lists and saving stores it.
+    void smartFillFillsTheBoxes_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("boxes"); // name, mobile, phone, address, postcode
+        QTest::addColumn<QStringList>("regions");
+        QTest::addColumn<QStringList>("candidates");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("sure")
+            << QStringLiteral("收货人：欧阳娜娜\n手机号码：+86 138-0013-8000\n"
+                              "所在地区：浙江省 杭州市 西湖区\n详细地址：文三路100号\n邮编：310012")
+            << QStringList{"欧阳娜娜", "13800138000", "", "文三路100号", "310012"}
+            << QStringList{"浙江省", "杭州市", "西湖区"} << QStringList() << QString();
+        QTest::newRow("former name")
+            << QStringLiteral("李四 13600000000 0574-88886666转12 宁波江东区百丈路1号")
+            << QStringList{"李四", "13600000000", "0574-88886666转12", "百丈路1号", ""}
+            << QStringList{"浙江省", "宁波市", "鄞州区"} << QStringList()
+            << QStringLiteral("“江东区”已按现在的地名填写，请核对。");
+        QTest::newRow("ambiguous") << QStringLiteral("王先生，13912345678，江苏鼓楼区中山路1号")
+                                   << QStringList{"王先生", "13912345678", "", "中山路1号", ""}
+                                   << QStringList{"江苏省", "", ""}
+                                   << QStringList{"江苏省 南京市 鼓楼区", "江苏省 徐州市 鼓楼区"}
+                                   << QStringLiteral("地区有多种可能，请在右边选择。");
+        QTest::newRow("not recognised")
+            << QStringLiteral("赵六 13700000000 文三路100号")
+            << QStringList{"赵六", "13700000000", "", "文三路100号", ""} << QStringList{"", "", ""}
+            << QStringList() << QStringLiteral("没有认出省、市、区县，请自己选择。");
+    }
+    void smartFillFillsTheBoxes()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, boxes);
+        QFETCH(QStringList, regions);
+        QFETCH(QStringList, candidates);
+        QFETCH(QString, note);
+        QVERIFY(startProgram());
+        mainWindow()->showRecipientsTab();
+        RecipientPage* p = page();
+        p->findChild<QPlainTextEdit*>("pasteEdit")->setPlainText(text);
+        QTest::mouseClick(p->findChild<QPushButton*>("smartFillButton"), Qt::LeftButton);
+        QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
+        const QStringList got{p->findChild<QLineEdit*>("Att_Name_Ad")->text(),
+                              maskedText(p->findChild<QLineEdit*>("Att_Mobile_Ad")).trimmed(),
+                              p->findChild<QLineEdit*>("Att_Phone_Ad")->text(),
+                              p->findChild<QLineEdit*>("Att_Add_Ad")->text(),
+                              maskedText(p->findChild<QLineEdit*>("Att_PostCode_Ad")).trimmed()};
+        QCOMPARE(got, boxes);
+        QComboBox* province = p->findChild<QComboBox*>("Att_Prvince_Ad");
+        QComboBox* city = p->findChild<QComboBox*>("Att_City_Ad");
+        QComboBox* county = p->findChild<QComboBox*>("Att_Country_Ad");
+        QCOMPARE((QStringList{province->currentText(), city->currentText(), county->currentText()}),
+                 regions);
+        QComboBox* offered = p->findChild<QComboBox*>("candidateList");
+        QCOMPARE(texts(offered), candidates);
+        QCOMPARE(offered->isVisibleTo(p), !candidates.isEmpty());
+        QCOMPARE(p->findChild<QLabel*>("smartFillNote")->text(), note);
+        if (regions.at(1).isEmpty() && candidates.isEmpty())
+            return;
+        if (!candidates.isEmpty()) {
+            offered->setCurrentIndex(1);
+            Q_EMIT offered->activated(1);
+            QCOMPARE(county->currentText(), QStringLiteral("鼓楼区"));
+            QCOMPARE(city->currentText(), QStringLiteral("徐州市"));
+        }
+        QTest::mouseClick(p->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
+        QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
+        QSqlQuery q(dataModule()->database());
+        QVERIFY(q.exec("SELECT Prvince, City, Country, Disrination FROM Exp_Att_Info"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(1).toString(), city->currentText());
+        QCOMPARE(q.value(3).toString(), city->currentText());
+    }
 
     void saveIsRefusedWithoutNameAddressOrMobile_data()
     {

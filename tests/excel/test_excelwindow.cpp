@@ -861,7 +861,7 @@ private Q_SLOTS:
             QCOMPARE(m_prompt->messages(),
                      (QStringList{"导入字段对应：\n收件人姓名=收货人姓名\n详细地址=收货地址\n"
                                   "手机=联系手机\n固定电话=联系电话\n自定义字段1=买家留言",
-                                  done(2)}));
+                                  done(2) + "\n拆分整段地址 2 条。"}));
         } else {
             QVERIFY(openDialog(path));
             chooseSheet(m_dialog->findChild<QListWidget*>("Exl_Wb_List")->item(0)->text());
@@ -987,6 +987,44 @@ private Q_SLOTS:
                  (QStringList{"张三先生", "12.5"}));
     }
 
+    // A sheet with whole addresses and no region columns: each address is
+    // split, and a row the regions of which are not sure keeps its address
+    // whole and is listed; --no-split-address takes the sheet as it is.
+    void importSplitsWholeAddresses_data()
+    {
+        QTest::addColumn<bool>("split");
+        QTest::newRow("by default") << true;
+        QTest::newRow("--no-split-address") << false;
+    }
+    void importSplitsWholeAddresses()
+    {
+        QFETCH(bool, split);
+        const QString path = m_tmp->filePath(QStringLiteral("整段地址.csv"));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("姓名,手机,地址\n"
+                "张三,13800138000,浙江省杭州市西湖区文三路100号\n"
+                "李四,13900000000,鼓楼区中山路1号\n"
+                "王五,13700000000,文三路1号\n");
+        f.close();
+        QStringList args{path,        "--map", "收件人姓名=姓名", "--map",
+                         "手机=手机", "--map", "详细地址=地址"};
+        if (!split)
+            args << "--no-split-address";
+        QCOMPARE(ExcelCommands::runImportCommand(args, m_dm.get(), m_session), 0);
+        const QString summary = "\n拆分整段地址 1 条。\n地区待确认 1 条（第 3 行）。\n"
+                                "未识别 1 条（第 4 行）。\n"
+                                "这些行的完整地址保留在详细地址中，请选择省、市、区县。";
+        QCOMPARE(m_prompt->messages().first(), split ? done(3) + summary : done(3));
+        const QList<QStringList> rows =
+            table({"Prvince", "City", "Country", "Disrination", "Address"});
+        QCOMPARE(rows.at(0),
+                 split ? QStringList({"浙江省", "杭州市", "西湖区", "杭州市", "文三路100号"})
+                       : QStringList({"", "", "", "", "浙江省杭州市西湖区文三路100号"}));
+        QCOMPARE(rows.at(1), QStringList({"", "", "", "", "鼓楼区中山路1号"}));
+        QCOMPARE(rows.at(2), QStringList({"", "", "", "", "文三路1号"}));
+    }
+
     void appendKeepsTheRecipients_data()
     {
         QTest::addColumn<bool>("commandLine");
@@ -1014,7 +1052,9 @@ private Q_SLOTS:
             QTest::mouseClick(m_dialog->findChild<QCheckBox*>("Append_Box"), Qt::LeftButton);
             clickOk();
         }
-        QCOMPARE(m_prompt->lastMessage(), done(4));
+        // The command line splits whole addresses by default.
+        QCOMPARE(m_prompt->lastMessage(),
+                 commandLine ? done(4) + "\n拆分整段地址 3 条。" : done(4));
         QCOMPARE(names(), kOld + kListNames);
         QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 6);
         if (!commandLine) {
@@ -1193,22 +1233,28 @@ private Q_SLOTS:
         QTest::newRow("first sheet by default")
             << QStringList{"@recipients.xls", "--map", "收件人姓名=姓名", "--map",
                            "手机=手机",       "--map", "详细地址=地址"}
-            << 0 << first << done(4);
-        QTest::newRow("sheet and title row") << QStringList{"@recipients.xlsx",
-                                                            "--sheet",
-                                                            "标题在第三行",
-                                                            "--title-row",
-                                                            "3",
-                                                            "--map",
-                                                            "收件人姓名=收件人",
-                                                            "--map",
-                                                            "手机=电话",
-                                                            "--map",
-                                                            "详细地址=地址"}
-                                             << 0 << third << done(9);
+            << 0 << first << done(4) + "\n拆分整段地址 3 条。";
+        QTest::newRow("sheet and title row")
+            << QStringList{"@recipients.xlsx",
+                           "--sheet",
+                           "标题在第三行",
+                           "--title-row",
+                           "3",
+                           "--map",
+                           "收件人姓名=收件人",
+                           "--map",
+                           "手机=电话",
+                           "--map",
+                           "详细地址=地址"}
+            << 0 << third
+            << done(9) + "\n拆分整段地址 0 条。\n未识别 9 条（第 "
+                         "4、5、6、7、8、9、10、11、12 行）。\n"
+                         "这些行的完整地址保留在详细地址中，请选择省、"
+                         "市、区县。";
         QTest::newRow("csv") << QStringList{"@utf8_bom.csv", "--map", "收件人姓名=姓名", "--map",
                                             "手机=手机",     "--map", "详细地址=地址"}
-                             << 0 << QStringList{"张三", "李四", "王五"} << done(3);
+                             << 0 << QStringList{"张三", "李四", "王五"}
+                             << done(3) + "\n拆分整段地址 3 条。";
 
         QTest::newRow("no file") << QStringList{"--map", "收件人姓名=姓名"} << 2 << kOld
                                  << QString("usage: waylark " + ExcelCommands::importSynopsis());

@@ -1,6 +1,7 @@
 #include "gui/book/recipientpage.h"
 #include "ui_recipientpage.h"
 
+#include "address/addressparser.h"
 #include "base/guarded.h"
 #include "base/prompt.h"
 #include "base/session.h"
@@ -24,6 +25,7 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QToolButton>
@@ -92,6 +94,8 @@ RecipientPage::RecipientPage(QWidget* parent)
             editRow(gridSortModel->datasetRow(index.row()));
     });
     connect(m_ui->findButton, &QPushButton::clicked, this, &RecipientPage::findTypedRecipient);
+    connect(m_ui->smartFillButton, &QPushButton::clicked, this, &RecipientPage::smartFill);
+    connect(m_ui->candidateList, &QComboBox::activated, this, &RecipientPage::chooseCandidate);
     connect(m_deleteRowsAction, &QAction::triggered, this, &RecipientPage::deleteSelectedRows);
     connect(m_previewRowAction, &QAction::triggered, this, &RecipientPage::previewCurrentRow);
     connect(m_unmarkRowsAction, &QAction::triggered, this, &RecipientPage::unmarkSelectedRows);
@@ -375,6 +379,81 @@ void RecipientPage::editRow(int datasetRow)
     m_ui->findButton->hide();
     m_ui->cancelEditButton->show();
     m_ui->nameEdit->setFocus();
+}
+
+void RecipientPage::smartFill()
+{
+    if (!m_dm)
+        return;
+    const QString text = m_ui->pasteEdit->toPlainText();
+    if (text.trimmed().isEmpty())
+        return;
+    if (!m_parser) {
+        QString error;
+        m_parser = AddressParser::fromDatabase(m_dm->database(), &error);
+        if (!m_parser) {
+            prompt().error(QStringLiteral("无法读取地区表！\n") + error);
+            return;
+        }
+    }
+    const ParsedAddress a = m_parser->parse(text);
+    const auto fill = [](QLineEdit* edit, const QString& value) {
+        if (!value.isEmpty())
+            edit->setText(value);
+    };
+    fill(m_ui->nameEdit, a.name);
+    fill(m_ui->mobileEdit, a.mobile);
+    fill(m_ui->phoneEdit, a.landline);
+    fill(m_ui->postCodeEdit, a.postcode);
+    fill(m_ui->addressEdit, a.detail);
+    m_candidates = a.candidates;
+    m_ui->candidateList->clear();
+    m_ui->candidateList->setVisible(!m_candidates.isEmpty());
+    QString note;
+    switch (a.verdict) {
+    case ParsedAddress::Verdict::Sure:
+        chooseRegions({a.province, a.city, a.district});
+        if (!a.formerName.isEmpty())
+            note = QStringLiteral("“%1”已按现在的地名填写，请核对。").arg(a.formerName);
+        break;
+    case ParsedAddress::Verdict::Ambiguous:
+        chooseRegions({a.province, a.city, a.district});
+        for (const RegionChoice& c : m_candidates)
+            m_ui->candidateList->addItem(
+                QStringList{c.province, c.city, c.district}.join(QLatin1Char(' ')).trimmed());
+        m_ui->candidateList->setCurrentIndex(-1);
+        note = QStringLiteral("地区有多种可能，请在右边选择。");
+        break;
+    case ParsedAddress::Verdict::NotRecognised:
+        note = QStringLiteral("没有认出省、市、区县，请自己选择。");
+        break;
+    }
+    m_ui->smartFillNote->setText(note);
+}
+
+void RecipientPage::chooseRegions(const RegionChoice& choice)
+{
+    // Names the lists lack (only the shared part of a question) stay empty.
+    const auto choose = [](QComboBox* list, const QString& name) {
+        list->setCurrentIndex(name.isEmpty() ? -1 : list->findText(name));
+    };
+    if (m_ui->provinceList->count() == 0)
+        fillProvinces();
+    choose(m_ui->provinceList, choice.province);
+    fillCities();
+    choose(m_ui->cityList, choice.city);
+    if (choice.city.isEmpty())
+        return;
+    fillCounties();
+    choose(m_ui->countyList, choice.district);
+}
+
+void RecipientPage::chooseCandidate(int index)
+{
+    if (index < 0 || index >= m_candidates.size())
+        return;
+    chooseRegions(m_candidates.at(index));
+    m_ui->smartFillNote->clear();
 }
 
 void RecipientPage::stopEditing()

@@ -6,7 +6,10 @@
 
 #include <memory>
 
+class AddressParser;
 class DatasetModel;
+struct ParsedAddress;
+struct RegionChoice;
 class QAction;
 class QMenu;
 class RecipientSortModel;
@@ -57,6 +60,10 @@ public:
     // changes that row instead of adding one. Typed text not yet saved is
     // given up only when the user agrees. "取消修改" goes back to adding.
     void editRow(int datasetRow);
+    // "智能填写": splits the pasted text into the boxes, for the user to check
+    // before saving. A district that several cities hold is not chosen: the
+    // candidates are offered in the list beside the button.
+    void smartFill();
     // The row being changed in the boxes (its ID); 0 while adding.
     qint64 editingRowId() const { return m_editingRowId; }
 
@@ -88,6 +95,8 @@ private:
     // then clears the selection and returns to the name box.
     void previewCurrentRow();
     void stopEditing();
+    void chooseRegions(const RegionChoice& choice);
+    void chooseCandidate(int index);
     bool boxesHoldText() const;
     void clearBoxes();
     // The user picked a province or a city: refill the lists below it.
@@ -115,4 +124,6 @@ private:
     QString m_lastSearch;
     bool m_gridStateChanged = false;
     qint64 m_editingRowId = 0;
+    std::unique_ptr<AddressParser> m_parser; // built at the first paste
+    QList<RegionChoice> m_candidates;
 };
