@@ -232,8 +232,13 @@ class TestExcelWindow : public QObject
         return items;
     }
 
-    void clickOk()
+    // "确定"; SPLIT leaves "拆分完整地址" as the mapping proposed it, else it is
+    // unticked first, so that tests of other things import the sheet as it is.
+    void clickOk(bool split = false)
     {
+        auto* box = m_dialog->findChild<QCheckBox*>("Split_Address_Box");
+        if (!split && box->isChecked())
+            QTest::mouseClick(box, Qt::LeftButton);
         QTest::mouseClick(m_dialog->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
     }
 
@@ -989,16 +994,21 @@ private Q_SLOTS:
 
     // A sheet with whole addresses and no region columns: each address is
     // split, and a row the regions of which are not sure keeps its address
-    // whole and is listed; --no-split-address takes the sheet as it is.
+    // whole and is listed; --no-split-address, or unticking "拆分完整地址"
+    // in the dialog, takes the sheet as it is.
     void importSplitsWholeAddresses_data()
     {
         QTest::addColumn<bool>("split");
-        QTest::newRow("by default") << true;
-        QTest::newRow("--no-split-address") << false;
+        QTest::addColumn<bool>("dialog");
+        QTest::newRow("by default") << true << false;
+        QTest::newRow("--no-split-address") << false << false;
+        QTest::newRow("dialog, ticked by the mapping") << true << true;
+        QTest::newRow("dialog, unticked") << false << true;
     }
     void importSplitsWholeAddresses()
     {
         QFETCH(bool, split);
+        QFETCH(bool, dialog);
         const QString path = m_tmp->filePath(QStringLiteral("整段地址.csv"));
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -1007,15 +1017,24 @@ private Q_SLOTS:
                 "李四,13900000000,鼓楼区中山路1号\n"
                 "王五,13700000000,文三路1号\n");
         f.close();
-        QStringList args{path,        "--map", "收件人姓名=姓名", "--map",
-                         "手机=手机", "--map", "详细地址=地址"};
-        if (!split)
-            args << "--no-split-address";
-        QCOMPARE(ExcelCommands::runImportCommand(args, m_dm.get(), m_session), 0);
+        if (dialog) {
+            QVERIFY(openDialog(path));
+            chooseSheet(QStringLiteral("整段地址"));
+            pickTitles(kNeeded);
+            auto* box = m_dialog->findChild<QCheckBox*>("Split_Address_Box");
+            QVERIFY(box->isChecked()); // the address is mapped, the regions are not
+            clickOk(split);
+        } else {
+            QStringList args{path,        "--map", "收件人姓名=姓名", "--map",
+                             "手机=手机", "--map", "详细地址=地址"};
+            if (!split)
+                args << "--no-split-address";
+            QCOMPARE(ExcelCommands::runImportCommand(args, m_dm.get(), m_session), 0);
+        }
         const QString summary = "\n拆分整段地址 1 条。\n地区待确认 1 条（第 3 行）。\n"
                                 "未识别 1 条（第 4 行）。\n"
                                 "这些行的完整地址保留在详细地址中，请选择省、市、区县。";
-        QCOMPARE(m_prompt->messages().first(), split ? done(3) + summary : done(3));
+        QCOMPARE(m_prompt->lastMessage(), split ? done(3) + summary : done(3));
         const QList<QStringList> rows =
             table({"Prvince", "City", "Country", "Disrination", "Address"});
         QCOMPARE(rows.at(0),
@@ -1052,7 +1071,8 @@ private Q_SLOTS:
             QTest::mouseClick(m_dialog->findChild<QCheckBox*>("Append_Box"), Qt::LeftButton);
             clickOk();
         }
-        // The command line splits whole addresses by default.
+        // The command line splits whole addresses by default; the dialog was
+        // told not to.
         QCOMPARE(m_prompt->lastMessage(),
                  commandLine ? done(4) + "\n拆分整段地址 3 条。" : done(4));
         QCOMPARE(names(), kOld + kListNames);

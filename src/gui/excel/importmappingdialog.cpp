@@ -4,6 +4,7 @@
 
 #include "ui_importmappingdialog.h"
 
+#include "address/addressparser.h"
 #include "base/prompt.h"
 #include "base/session.h"
 #include "data/datamodule.h"
@@ -86,6 +87,7 @@ ImportMappingDialog::ImportMappingDialog(DataModule* dm, const Session* session,
     connect(m_ui->firstRowTitlesBox, &QCheckBox::clicked, this,
             &ImportMappingDialog::changeTitleRow);
     connect(m_ui->okButton, &QPushButton::clicked, this, &ImportMappingDialog::importRows);
+    connect(m_ui->splitAddressBox, &QCheckBox::clicked, this, [this] { m_splitChosen = true; });
     // Esc and the close box reject too.
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -126,6 +128,8 @@ void ImportMappingDialog::openWorkbook()
     m_ui->mappingTable->setRowCount(0);
     clearPreview();
     m_ui->appendBox->setChecked(false);
+    m_ui->splitAddressBox->setChecked(false);
+    m_splitChosen = false;
     QString error;
     m_reader = WorkbookReader::open(m_fileName, &error);
     if (!m_reader) {
@@ -166,8 +170,17 @@ void ImportMappingDialog::addMappingRows()
         auto* value = new QComboBox;
         value->setObjectName(QStringLiteral("Field_Value%1").arg(row + 1));
         value->setEditable(false);
+        // Splitting follows the mapping until the user ticks it themselves.
+        connect(value, &QComboBox::currentIndexChanged, this,
+                &ImportMappingDialog::proposeSplitting);
         m_ui->mappingTable->setCellWidget(row, 1, value);
     }
+}
+
+void ImportMappingDialog::proposeSplitting()
+{
+    if (!m_splitChosen)
+        m_ui->splitAddressBox->setChecked(splitsAddressesByDefault(chosenTitles()));
 }
 
 void ImportMappingDialog::fillPickLists(bool leadingEmpty)
@@ -285,6 +298,14 @@ void ImportMappingDialog::importRows()
         return;
     }
     const bool append = m_ui->appendBox->isChecked();
+    std::unique_ptr<AddressParser> splitter;
+    if (m_ui->splitAddressBox->isChecked()) {
+        splitter = AddressParser::fromDatabase(m_dm->database(), &error);
+        if (!splitter) {
+            prompt().error(importFailedMessage(error));
+            return;
+        }
+    }
     if (!confirmWriting(append))
         return;
     ImportResult result;
@@ -296,15 +317,15 @@ void ImportMappingDialog::importRows()
             progress->setLabelText(importProgressText(done, all));
             return progress->setValue(done);
         };
-        result = append ? appendRecipients(m_dm->recipients, rows, told)
-                        : replaceRecipients(m_dm->recipients, rows, told);
+        result = append ? appendRecipients(m_dm->recipients, rows, told, splitter.get())
+                        : replaceRecipients(m_dm->recipients, rows, told, splitter.get());
     }
     switch (result.status) {
     case ImportResult::Status::Done:
         // The next import of the same kind of sheet starts from this
         // mapping; failing to remember it costs only clicks.
         rememberMapping(m_session->appDir, m_titles, chosenTitles());
-        prompt().message(importCountMessage(result.rows));
+        prompt().message(importCountMessage(result.rows) + importSplitSummary(result));
         accept();
         break;
     case ImportResult::Status::Canceled:

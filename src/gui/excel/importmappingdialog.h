@@ -71,6 +71,9 @@ private:
     // every showing. A workbook that cannot be read is named in a message
     // and no sheet can be chosen. "追加到原有收件人之后" is unticked again.
     void openWorkbook();
+    // "拆分完整地址" follows the mapping (ticked when the address is mapped
+    // and 省, 市, 区县 are not) until the user ticks or unticks it.
+    void proposeSplitting();
     // Lets go of the workbook.
     void closeWorkbook();
     // Builds the fifteen mapping rows for the chosen sheet; asks for the
@@ -105,4 +108,5 @@ private:
     std::unique_ptr<WorkbookReader> m_reader;
     int m_titleRow = 1;
     QStringList m_titles; // the title row's texts, as offered
+    bool m_splitChosen = false;
 };
