@@ -1,5 +1,6 @@
 #include "shop/shopcommands.h"
 
+#include "address/addressparser.h"
 #include "base/guarded.h"
 #include "base/prompt.h"
 #include "base/session.h"
@@ -62,8 +63,14 @@ TradesResult fetchWithProgress(const ShopParams& shop, const QUrl& gateway,
     return result;
 }
 
-bool storeOrders(DataModule* dm, const QList<OrderRecipient>& orders, bool append)
+bool storeOrders(DataModule* dm, QList<OrderRecipient> orders, bool append)
 {
+    // Regions the shop left out or abbreviated are filled where the whole
+    // address is sure; without the region tables the orders go as sent.
+    QString error;
+    if (const std::unique_ptr<AddressParser> parser =
+            AddressParser::fromDatabase(dm->database(), &error))
+        completeRegions(&orders, *parser);
     RecipientRows rows(dm->recipients);
     return guarded([&] {
         rows.inTransaction([&] {

@@ -1,5 +1,7 @@
 #include "shop/tradesanswer.h"
 
+#include "address/addressparser.h"
+
 #include <QDomDocument>
 #include <QDomElement>
 
@@ -103,4 +105,27 @@ TradesResult parseTradesAnswer(const QByteArray& body)
     result.outcome = TradesResult::Orders;
     result.message = QString::fromUtf8(ShopText::OrdersDone);
     return result;
+}
+
+int completeRegions(QList<OrderRecipient>* orders, const AddressParser& parser)
+{
+    int completed = 0;
+    for (OrderRecipient& order : *orders) {
+        if (!order.prvince.isEmpty() && !order.city.isEmpty() && !order.country.isEmpty() &&
+            parser.regionsBelongTogether(order.prvince, order.city, order.country))
+            continue;
+        const QString text = order.prvince + QLatin1Char(' ') + order.city + QLatin1Char(' ') +
+                             order.country + QLatin1Char(' ') + order.address;
+        const ParsedAddress parsed = parser.parse(text);
+        if (parsed.verdict != ParsedAddress::Verdict::Sure || parsed.district.isEmpty())
+            continue;
+        // The destination follows the city unless the shop gave another.
+        if (order.disrination.isEmpty() || order.disrination == order.city)
+            order.disrination = parsed.city;
+        order.prvince = parsed.province;
+        order.city = parsed.city;
+        order.country = parsed.district;
+        ++completed;
+    }
+    return completed;
 }

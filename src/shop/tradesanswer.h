@@ -28,6 +28,15 @@ struct OrderRecipient {
     bool operator==(const OrderRecipient& o) const { return columns() == o.columns(); }
 };
 
+class AddressParser;
+
+// Orders whose province, city and district are missing or not the region
+// tables' names (shops send "浙江", "杭州") get them from the parser, when it
+// is sure of the whole address (regions and receiver_address read as one
+// text); the address itself is kept as the shop sent it. Returns how many
+// orders were completed.
+int completeRegions(QList<OrderRecipient>* orders, const AddressParser& parser);
+
 struct TradesResult {
     enum Outcome {
         Orders,    // orders to replace the recipient table with (possibly none)

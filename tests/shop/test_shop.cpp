@@ -1,5 +1,8 @@
+#include "address/addressparser.h"
+#include "data/schema.h"
 #include "fakegateway.h"
 #include "shop/orderdownload.h"
+#include "shop/tradesanswer.h"
 #include "tempworkdir.h"
 #include "test_shopwindow.h"
 
@@ -7,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
+#include <QSqlDatabase>
 #include <QTest>
 #include <QUrlQuery>
 #include <QtEndian>
@@ -146,6 +150,8 @@ class TestShop : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void regionsAreCompleted_data();
+    void regionsAreCompleted();
     void jsEscape_data();
     void jsEscape();
     void clockReadings_data();
@@ -741,6 +747,56 @@ int main(int argc, char** argv)
     }
     status |= runShopWindowTests(argc, argv);
     return status;
+}
+
+// Orders whose regions the shop left out or abbreviated get the region
+// tables' names when the whole address is sure; the address stays as sent.
+void TestShop::regionsAreCompleted_data()
+{
+    QTest::addColumn<QStringList>("sent");     // state, city, district, address
+    QTest::addColumn<QStringList>("expected"); // prvince, city, country, destination, address
+    QTest::addColumn<int>("completed");
+    QTest::newRow("abbreviated") << QStringList{"浙江", "杭州", "西湖区", "文三路 90 号"}
+                                 << QStringList{"浙江省", "杭州市", "西湖区", "杭州市",
+                                                "文三路 90 号"}
+                                 << 1;
+    QTest::newRow("missing, named in the address")
+        << QStringList{"", "", "", "浙江省杭州市西湖区文三路90号"}
+        << QStringList{"浙江省", "杭州市", "西湖区", "杭州市", "浙江省杭州市西湖区文三路90号"} << 1;
+    QTest::newRow("already the tables' names")
+        << QStringList{"浙江省", "杭州市", "西湖区", "文三路 90 号"}
+        << QStringList{"浙江省", "杭州市", "西湖区", "杭州市", "文三路 90 号"} << 0;
+    QTest::newRow("ambiguous, left as sent") << QStringList{"", "", "鼓楼区", "中山路1号"}
+                                             << QStringList{"", "", "鼓楼区", "", "中山路1号"} << 0;
+}
+
+void TestShop::regionsAreCompleted()
+{
+    QFETCH(QStringList, sent);
+    QFETCH(QStringList, expected);
+    QFETCH(int, completed);
+    std::unique_ptr<AddressParser> parser;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "shop_regions");
+        db.setDatabaseName(QStringLiteral(":memory:"));
+        QVERIFY(db.open());
+        Schema::create(db);
+        QString error;
+        parser = AddressParser::fromDatabase(db, &error);
+        QVERIFY2(parser, qPrintable(error));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("shop_regions"));
+    OrderRecipient order;
+    order.prvince = sent.at(0);
+    order.city = sent.at(1);
+    order.disrination = sent.at(1);
+    order.country = sent.at(2);
+    order.address = sent.at(3);
+    QList<OrderRecipient> orders{order};
+    QCOMPARE(completeRegions(&orders, *parser), completed);
+    const OrderRecipient& o = orders.first();
+    QCOMPARE((QStringList{o.prvince, o.city, o.country, o.disrination, o.address}), expected);
 }
 
 #include "test_shop.moc"

@@ -388,8 +388,9 @@ private Q_SLOTS:
 
         const QString zhang = orderRow("张三", "文三路 90 号 & 2 楼", "13800000001",
                                        "0571-88888888", "杭州市", "浙江省", "西湖区", "310012");
+        // The shop's "上海" is completed to the region table's "上海市".
         const QString li =
-            orderRow("李四", "南京路 1 号", "13900000002", "", "上海市", "上海", "黄浦区", "");
+            orderRow("李四", "南京路 1 号", "13900000002", "", "上海市", "上海市", "黄浦区", "");
         ShopParams chinese = asciiShop();
         chinese.nick = QStringLiteral("小王的店 & co");
 
