@@ -1,4 +1,5 @@
 #include "address/addressparser.h"
+#include "book/addresscheck.h"
 #include "data/schema.h"
 
 #include <QSqlDatabase>
@@ -266,6 +267,60 @@ private Q_SLOTS:
                                                QStringLiteral("鼓楼区")));
         QVERIFY(!parser->regionsBelongTogether(QStringLiteral("浙江省"), QStringLiteral("杭州市"),
                                                QString()));
+    }
+
+    // What a recipient row needs checked: each rule, what counts as not
+    // typed, and several reasons at once.
+    void checkReasons_data()
+    {
+        QTest::addColumn<QStringList>(
+            "values"); // province, city, district, mobile, phone, post code
+        QTest::addColumn<QStringList>("reasons");
+        const QString zj = QStringLiteral("浙江省"), hz = QStringLiteral("杭州市");
+        const QString xh = QStringLiteral("西湖区"), mobile = QStringLiteral("13800138000");
+        const QString region = QStringLiteral("省市区不匹配");
+        const QString badMobile = QStringLiteral("手机号不是11位");
+        const QString badPost = QStringLiteral("邮编不是6位");
+        QTest::newRow("all good") << QStringList{zj, hz, xh, mobile, {}, "310000"} << QStringList{};
+        QTest::newRow("nothing typed but a mobile")
+            << QStringList{{}, {}, {}, mobile, {}, {}} << QStringList{};
+        QTest::newRow("landline only")
+            << QStringList{{}, {}, {}, {}, "0571-88886666", {}} << QStringList{};
+        QTest::newRow("no number at all")
+            << QStringList{zj, hz, xh, {}, {}, {}} << QStringList{badMobile};
+        QTest::newRow("district of another city")
+            << QStringList{zj, hz, QStringLiteral("鼓楼区"), mobile, {}, {}} << QStringList{region};
+        QTest::newRow("city of another province")
+            << QStringList{QStringLiteral("江苏省"), hz, xh, mobile, {}, {}} << QStringList{region};
+        QTest::newRow("province only")
+            << QStringList{zj, {}, {}, mobile, {}, {}} << QStringList{region};
+        QTest::newRow("blanks around the names")
+            << QStringList{" 浙江省", "杭州市 ", " 西湖区 ", " 13800138000 ", {}, " 310000"}
+            << QStringList{};
+        QTest::newRow("mobile of 10 digits")
+            << QStringList{{}, {}, {}, "1380013800", {}, {}} << QStringList{badMobile};
+        QTest::newRow("mobile not beginning with 1, despite a landline")
+            << QStringList{{}, {}, {}, "23800138000", "0571-88886666", {}}
+            << QStringList{badMobile};
+        QTest::newRow("post code of 5 digits")
+            << QStringList{{}, {}, {}, mobile, {}, "31000"} << QStringList{badPost};
+        QTest::newRow("post code with a letter")
+            << QStringList{{}, {}, {}, mobile, {}, "31000A"} << QStringList{badPost};
+        QTest::newRow("everything wrong")
+            << QStringList{QStringLiteral("火星"), hz, xh, "138", {}, "1"}
+            << QStringList{region, badMobile, badPost};
+    }
+    void checkReasons()
+    {
+        QFETCH(QStringList, values);
+        QFETCH(QStringList, reasons);
+        const AddressCheckValues v{values.at(0), values.at(1), values.at(2),
+                                   values.at(3), values.at(4), values.at(5)};
+        QCOMPARE(addressCheckReasons(parser.get(), v), reasons);
+        // Without the region tables only the numbers are checked.
+        QStringList numbersOnly = reasons;
+        numbersOnly.removeAll(QStringLiteral("省市区不匹配"));
+        QCOMPARE(addressCheckReasons(nullptr, v), numbersOnly);
     }
 
     // Whatever the bytes, the parser answers and keeps every letter it did

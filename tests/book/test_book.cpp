@@ -1504,7 +1504,7 @@ private Q_SLOTS:
                      "WHERE Name IN ('甲', '丙')"));
         att()->refresh();
         QComboBox* box = page()->findChild<QComboBox*>("Printed_Filter_Box");
-        QCOMPARE(box->count(), 3);
+        QCOMPARE(box->count(), 4);
         QCOMPARE(box->itemText(show), QString::fromUtf8(QTest::currentDataTag()));
         box->setCurrentIndex(show);
         QTableView* grid = page()->findChild<QTableView*>("DBGrid1");
@@ -1543,6 +1543,59 @@ private Q_SLOTS:
         addRecipients({"己"});
         QCOMPARE(column("Exp_Att_Info", "coalesce(Print_Count, 0)"), QStringList({"0"}));
         QCOMPARE(isRowHidden(0), show == 2);
+    }
+    // "地址待核对" shows the rows whose regions, mobile or post code need
+    // checking; a row mended leaves the list, and a blank row is never in it.
+    void addressCheckFilter()
+    {
+        QVERIFY(startProgram());
+        const QString mobile = QStringLiteral("13800138000");
+        RecipientRows rows(att());
+        rows.append({{"Name", "甲"}, {"Mobile", mobile}});
+        rows.append({{"Name", "乙"}, {"Mobile", "138"}});
+        rows.append({{"Name", "丙"},
+                     {"Mobile", mobile},
+                     {"Prvince", "浙江省"},
+                     {"City", "杭州市"},
+                     {"Country", "鼓楼区"}});
+        rows.append({{"Name", "丁"}, {"Phone", "0571-88886666"}});
+        rows.append({{"Name", " "}, {"Mobile", "1"}});
+        rows.append({{"Name", "戊"}, {"Mobile", mobile}, {"PostCode", "3100"}});
+        QComboBox* box = page()->findChild<QComboBox*>("Printed_Filter_Box");
+        QCOMPARE(box->itemText(3), QString("地址待核对"));
+        pick(box, 3);
+        const auto shown = [this] {
+            QList<int> shown;
+            for (int row = 0; row < att()->recordCount(); ++row)
+                if (page()->gridSortModel->gridRow(row) >= 0)
+                    shown << row;
+            return shown;
+        };
+        QCOMPARE(shown(), QList<int>({1, 2, 5}));
+        QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
+
+        // The row being mended stays until it is saved.
+        att()->moveTo(1);
+        att()->edit();
+        att()->fieldByName("Mobile").setAsString(mobile);
+        QCOMPARE(shown(), QList<int>({1, 2, 5}));
+        att()->post();
+        QCOMPARE(shown(), QList<int>({2, 5}));
+    }
+
+    // Without readable region tables the check cannot run: the user is told
+    // and the grid shows every row again.
+    void addressCheckFilterWithoutRegions()
+    {
+        QVERIFY(startProgram());
+        addRecipients({"甲"});
+        QVERIFY(exec("DROP TABLE area"));
+        QComboBox* box = page()->findChild<QComboBox*>("Printed_Filter_Box");
+        pick(box, 3);
+        QCOMPARE(m_prompt->messages().size(), 1);
+        QVERIFY(m_prompt->lastMessage().startsWith(QStringLiteral("无法读取地区表！\n")));
+        QCOMPARE(box->currentIndex(), 0);
+        QCOMPARE(page()->gridSortModel->gridRow(0), 0);
     }
 };
 

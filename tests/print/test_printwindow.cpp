@@ -236,6 +236,49 @@ void TestPrintWindow::batchListsRowsThatDoNotFit()
     QVERIFY(pdfText("job.pdf").remove('\n').contains(address));
 }
 
+void TestPrintWindow::batchListsRowsToCheck_data()
+{
+    QTest::addColumn<bool>("printAnyway");
+    QTest::newRow("print anyway") << true;
+    QTest::newRow("cancel") << false;
+}
+
+// Rows whose regions or numbers need checking are named before the job; the
+// user prints anyway or goes back to mend them. A blank row is not named.
+void TestPrintWindow::batchListsRowsToCheck()
+{
+    QFETCH(bool, printAnyway);
+    QSqlQuery q(m_f->dm()->database());
+    QVERIFY(q.exec("UPDATE Exp_Att_Info SET Mobile = '138' WHERE Name = 'NAME2'"));
+    QVERIFY(
+        q.exec("UPDATE Exp_Att_Info SET Prvince = '江苏省', City = '杭州市', Country = '西湖区', "
+               "PostCode = '12' WHERE Name = 'NAME4'"));
+    QVERIFY(
+        q.exec("UPDATE Exp_Att_Info SET Prvince = '浙江省', City = '杭州市', Country = '西湖区', "
+               "PostCode = '310000' WHERE Name = 'NAME5'"));
+    QVERIFY(q.exec("INSERT INTO Exp_Att_Info (Name, Address, Mobile) VALUES ('', '', '1')"));
+    m_f->dm()->recipients->refresh();
+    m_f->prompt.answers.enqueue(Prompt::Button::Ok);
+    m_f->prompt.answers.enqueue(printAnyway ? Prompt::Button::Ok : Prompt::Button::Cancel);
+    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
+    QStringList questions;
+    for (const ScriptedPrompt::Shown& shown : std::as_const(m_f->prompt.shown))
+        if (shown.kind == "question")
+            questions << shown.text;
+    QCOMPARE(questions.size(), 2);
+    const ScriptedPrompt::Shown check = m_f->prompt.shown.value(1);
+    QCOMPARE(check.text, QStringLiteral("以下收件人的地址需要核对：\n"
+                                        "第 2 行 NAME2：手机号不是11位\n"
+                                        "第 4 行 NAME4：省市区不匹配，邮编不是6位"));
+    QVERIFY(check.defaultButton == Prompt::Button::Cancel);
+    if (printAnyway) {
+        QCOMPARE(pdfPages("job.pdf"), 5);
+    } else {
+        QVERIFY(!QFile::exists("job.pdf"));
+        QCOMPARE(m_f->prompt.shown.size(), 2);
+    }
+}
+
 void TestPrintWindow::batchRefusals()
 {
     // No printer chosen.

@@ -21,6 +21,8 @@ private Q_SLOTS:
     void batchSkipsBlankRows();
     void batchListsRowsThatDoNotFit_data();
     void batchListsRowsThatDoNotFit();
+    void batchListsRowsToCheck_data();
+    void batchListsRowsToCheck();
     void batchRefusals();
     void toolbarCommands();
     void livePlacesStoredVisibility();

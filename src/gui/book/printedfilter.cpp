@@ -1,5 +1,6 @@
 #include "gui/book/printedfilter.h"
 
+#include "book/addresscheck.h"
 #include "book/recipientsortmodel.h"
 #include "data/dataset.h"
 #include "data/schema.h"
@@ -7,11 +8,12 @@
 #include <QComboBox>
 
 PrintedFilter::PrintedFilter(RecipientSortModel* view, QComboBox* box, Dataset* recipients,
-                             QObject* parent)
-    : QObject(parent), m_view(view), m_box(box), m_att(recipients)
+                             ParserSource parser, QObject* parent)
+    : QObject(parent), m_view(view), m_box(box), m_att(recipients), m_parser(std::move(parser))
 {
     m_box->clear();
-    m_box->addItems({QStringLiteral("全部"), QStringLiteral("未打印"), QStringLiteral("已打印")});
+    m_box->addItems({QStringLiteral("全部"), QStringLiteral("未打印"), QStringLiteral("已打印"),
+                     QStringLiteral("地址待核对")});
     m_box->setCurrentIndex(0);
     connect(m_box, &QComboBox::currentIndexChanged, this,
             [this](int index) { setShow(Show(std::max(0, index))); });
@@ -19,11 +21,27 @@ PrintedFilter::PrintedFilter(RecipientSortModel* view, QComboBox* box, Dataset* 
 
 void PrintedFilter::setShow(Show show)
 {
+    const AddressParser* parser = nullptr;
+    if (show == Show::NeedsChecking) {
+        parser = m_parser ? m_parser() : nullptr;
+        if (!parser)
+            show = Show::All;
+    }
     m_show = show;
     if (m_box->currentIndex() != int(show))
         m_box->setCurrentIndex(int(show));
     if (m_show == Show::All) {
         m_view->setRowFilter(nullptr);
+        return;
+    }
+    if (m_show == Show::NeedsChecking) {
+        m_view->setRowFilter([this, parser](int row) {
+            // A row being mended stays put until it is saved: hiding it
+            // would move the current row away mid-edit.
+            if (row == m_att->recNo() && m_att->state() != Dataset::State::Browse)
+                return true;
+            return !addressCheckReasons(parser, m_att, row).isEmpty();
+        });
         return;
     }
     const bool printed = m_show == Show::Printed;

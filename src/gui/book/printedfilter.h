@@ -2,22 +2,28 @@
 
 #include <QObject>
 
+#include <functional>
+
+class AddressParser;
 class Dataset;
 class QComboBox;
 class RecipientSortModel;
 
-// Shows all recipient rows, only those not yet printed or only the printed
-// ones, through the grid's sort model: the rows keep their numbers (the
-// dataset's), and a hidden row can never be selected.
+// Shows all recipient rows, only those not yet printed, only the printed
+// ones or only those whose address data needs checking, through the grid's sort model: the rows
+// keep their numbers (the dataset's), and a hidden row can never be selected.
 class PrintedFilter : public QObject
 {
     Q_OBJECT
 public:
-    enum class Show { All = 0, Unprinted = 1, Printed = 2 };
+    enum class Show { All = 0, Unprinted = 1, Printed = 2, NeedsChecking = 3 };
+    // The region parser, built when first needed; null (the user told why)
+    // when the region tables cannot be read.
+    using ParserSource = std::function<const AddressParser*()>;
 
-    // box gets the three choices "全部", "未打印", "已打印".
+    // box gets the four choices "全部", "未打印", "已打印", "地址待核对".
     PrintedFilter(RecipientSortModel* view, QComboBox* box, Dataset* recipients,
-                  QObject* parent = nullptr);
+                  ParserSource parser, QObject* parent = nullptr);
 
     Show show() const { return m_show; }
     void setShow(Show show);
@@ -30,5 +36,6 @@ private:
     RecipientSortModel* m_view;
     QComboBox* m_box;
     Dataset* m_att;
+    ParserSource m_parser;
     Show m_show = Show::All;
 };

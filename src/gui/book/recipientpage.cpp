@@ -204,7 +204,8 @@ void RecipientPage::bindData(DataModule* dm, const Session* session)
     };
     connect(att, &Dataset::currentChanged, this, follow);
     follow();
-    m_printedFilter = new PrintedFilter(gridSortModel, m_ui->printedFilterBox, att, this);
+    m_printedFilter = new PrintedFilter(
+        gridSortModel, m_ui->printedFilterBox, att, [this] { return regionParser(); }, this);
 }
 
 void RecipientPage::fillProvinces()
@@ -381,6 +382,17 @@ void RecipientPage::editRow(int datasetRow)
     m_ui->nameEdit->setFocus();
 }
 
+const AddressParser* RecipientPage::regionParser()
+{
+    if (!m_parser && m_dm) {
+        QString error;
+        m_parser = AddressParser::fromDatabase(m_dm->database(), &error);
+        if (!m_parser)
+            prompt().error(QStringLiteral("无法读取地区表！\n") + error);
+    }
+    return m_parser.get();
+}
+
 void RecipientPage::smartFill()
 {
     if (!m_dm)
@@ -388,15 +400,10 @@ void RecipientPage::smartFill()
     const QString text = m_ui->pasteEdit->toPlainText();
     if (text.trimmed().isEmpty())
         return;
-    if (!m_parser) {
-        QString error;
-        m_parser = AddressParser::fromDatabase(m_dm->database(), &error);
-        if (!m_parser) {
-            prompt().error(QStringLiteral("无法读取地区表！\n") + error);
-            return;
-        }
-    }
-    const ParsedAddress a = m_parser->parse(text);
+    const AddressParser* parser = regionParser();
+    if (!parser)
+        return;
+    const ParsedAddress a = parser->parse(text);
     const auto fill = [](QLineEdit* edit, const QString& value) {
         if (!value.isEmpty())
             edit->setText(value);

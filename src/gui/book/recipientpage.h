@@ -102,6 +102,9 @@ private:
     // The user picked a province or a city: refill the lists below it.
     void fillCities();
     void fillCounties();
+    // Built at the first paste or check; null, the user told why, when the
+    // region tables cannot be read.
+    const AddressParser* regionParser();
     void selectCurrentRow();
     void selectDatasetRows(const QVector<int>& rows);
     // "共 N 条收件人", N the rows the grid shows.
@@ -124,6 +127,6 @@ private:
     QString m_lastSearch;
     bool m_gridStateChanged = false;
     qint64 m_editingRowId = 0;
-    std::unique_ptr<AddressParser> m_parser; // built at the first paste
+    std::unique_ptr<AddressParser> m_parser; // built when first needed
     QList<RegionChoice> m_candidates;
 };

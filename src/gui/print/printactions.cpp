@@ -1,8 +1,10 @@
 #include "gui/print/printactions.h"
 
+#include "address/addressparser.h"
 #include "base/guarded.h"
 #include "base/prompt.h"
 #include "base/session.h"
+#include "book/addresscheck.h"
 #include "book/blankrecipient.h"
 #include "data/datamodule.h"
 #include "data/termination.h"
@@ -81,6 +83,31 @@ QString whatOfChoice(const Prompt::RowsChoice& choice, int rows)
     return QString();
 }
 
+// "以下收件人的地址需要核对：" and a line for each row that does, or empty.
+// Without readable region tables only the numbers are checked: printing
+// should not hang on them.
+QString addressCheckList(DataModule* dm, const QVector<int>& rows, bool all)
+{
+    Dataset* att = dm->recipients;
+    const std::unique_ptr<AddressParser> parser =
+        AddressParser::fromDatabase(dm->database(), nullptr);
+    const int nameField = att->fieldIndex(QStringLiteral("Name"));
+    QStringList lines;
+    for (int row : all ? RowSelection::allRows(att->recordCount()) : rows) {
+        const QStringList reasons = addressCheckReasons(parser.get(), att, row);
+        if (reasons.isEmpty())
+            continue;
+        QString head = QStringLiteral("第 %1 行").arg(row + 1);
+        const QString name = nameField >= 0 ? att->cellText(row, nameField).trimmed() : QString();
+        if (!name.isEmpty())
+            head += QLatin1Char(' ') + name;
+        lines << head + QStringLiteral("：") + reasons.join(QStringLiteral("，"));
+    }
+    if (lines.isEmpty())
+        return QString();
+    return QStringLiteral("以下收件人的地址需要核对：\n") + lines.join(QLatin1Char('\n'));
+}
+
 // Asks, takes the printer and prints rows (every row, and on an empty table
 // the sender's page, when all is true); `what` says which for the question.
 // A reprint is logged as one.
@@ -123,6 +150,12 @@ void printAfterQuestion(DataModule* dm, const Session& session, const DesignSurf
     if (!fit.notFitting.isEmpty() &&
         prompt().question(fit.notFitting, PrintMessages::batchCaption(), false,
                           Prompt::Button::Cancel) != Prompt::Button::Ok)
+        return;
+    QString toCheck;
+    if (!guarded([&] { toCheck = addressCheckList(dm, rows, all); }))
+        return;
+    if (!toCheck.isEmpty() && prompt().question(toCheck, PrintMessages::batchCaption(), false,
+                                                Prompt::Button::Cancel) != Prompt::Button::Ok)
         return;
     const int total = waybills;
     auto progress = prompt().progress(QStringLiteral("正在打印……"), total);
