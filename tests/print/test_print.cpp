@@ -175,7 +175,7 @@ class TestPrint : public QObject
         while (q.next()) {
             counts << q.value(0).toInt();
             // A mark has both its time and its count, or neither.
-            if (q.value(0).toInt() > 0 != !q.value(1).toString().isEmpty())
+            if ((q.value(0).toInt() > 0) != !q.value(1).toString().isEmpty())
                 counts << -1;
         }
         return counts;
