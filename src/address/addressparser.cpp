@@ -1,9 +1,12 @@
 #include "address/addressparser.h"
 
 #include "address/regionaliases.h"
+#include "base/dataerror.h"
+#include "data/schema.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUuid>
 #include <algorithm>
 
 namespace
@@ -910,4 +913,27 @@ ParsedAddress AddressParser::parse(QStringView input) const
                 {d->tripleName(Province, t), d->tripleName(City, t), d->tripleName(Area, t)});
     }
     return out;
+}
+
+std::unique_ptr<AddressParser> AddressParser::fromDeliveredRegions(QString* error)
+{
+    const QString name = QStringLiteral("regions-") + QUuid::createUuid().toString();
+    std::unique_ptr<AddressParser> parser;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(QStringLiteral(":memory:"));
+        if (!db.open()) {
+            *error = db.lastError().text();
+        } else {
+            try {
+                Schema::create(db);
+                parser = fromDatabase(db, error);
+            } catch (const DataError& e) {
+                *error = e.message();
+            }
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return parser;
 }

@@ -57,6 +57,9 @@ public:
     // From the tables province, city and area; null with the reason when they
     // cannot be read or are empty.
     static std::unique_ptr<AddressParser> fromDatabase(const QSqlDatabase& db, QString* error);
+    // From the region rows the program delivers, without any database file
+    // (tests, benchmarks, fuzzing); null with the reason on failure.
+    static std::unique_ptr<AddressParser> fromDeliveredRegions(QString* error);
 
     ParsedAddress parse(QStringView text) const;
 

@@ -1,8 +1,6 @@
 #include "address/addressparser.h"
 #include "book/addresscheck.h"
-#include "data/schema.h"
 
-#include <QSqlDatabase>
 #include <QtTest>
 
 using Verdict = ParsedAddress::Verdict;
@@ -16,13 +14,8 @@ class TestAddress : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("regions"));
-        db.setDatabaseName(QStringLiteral(":memory:"));
-        QVERIFY(db.open());
-        Schema::create(db);
         QString error;
-        parser = AddressParser::fromDatabase(db, &error);
+        parser = AddressParser::fromDeliveredRegions(&error);
         QVERIFY2(parser, qPrintable(error));
     }
 

@@ -1,5 +1,4 @@
 #include "address/addressparser.h"
-#include "data/schema.h"
 #include "fakegateway.h"
 #include "shop/orderdownload.h"
 #include "shop/tradesanswer.h"
@@ -10,7 +9,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
-#include <QSqlDatabase>
 #include <QTest>
 #include <QUrlQuery>
 #include <QtEndian>
@@ -775,18 +773,9 @@ void TestShop::regionsAreCompleted()
     QFETCH(QStringList, sent);
     QFETCH(QStringList, expected);
     QFETCH(int, completed);
-    std::unique_ptr<AddressParser> parser;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "shop_regions");
-        db.setDatabaseName(QStringLiteral(":memory:"));
-        QVERIFY(db.open());
-        Schema::create(db);
-        QString error;
-        parser = AddressParser::fromDatabase(db, &error);
-        QVERIFY2(parser, qPrintable(error));
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("shop_regions"));
+    QString error;
+    const std::unique_ptr<AddressParser> parser = AddressParser::fromDeliveredRegions(&error);
+    QVERIFY2(parser, qPrintable(error));
     OrderRecipient order;
     order.prvince = sent.at(0);
     order.city = sent.at(1);
