@@ -2,6 +2,7 @@
 
 class QWidget;
 
-// Places a window in the middle of its screen: top = (screen height − window
-// height) / 2, left likewise, by its outer size, truncating toward zero.
+// Places a window in the middle of the available area of the screen it is on
+// (without panels and docks), by its outer size. One larger than that area
+// starts at its top-left corner instead.
 void centreOnScreen(QWidget* window);

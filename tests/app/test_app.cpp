@@ -15,6 +15,7 @@
 #include "findwidget.h"
 #include "freshdatabase.h"
 #include "gui/book/recipientpage.h"
+#include "gui/centre.h"
 #include "gui/mainwindow.h"
 #include "gui/qtprompt.h"
 #include "gui/templates/designpage.h"
@@ -40,6 +41,7 @@
 #include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -374,6 +376,39 @@ class TestApp : public QObject
     }
 
 private Q_SLOTS:
+    void windowsOpenCentredOnTheAvailableArea_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("smaller than the screen") << QSize(300, 200);
+        QTest::newRow("larger than the screen") << QSize(5000, 4000);
+    }
+
+    // A window opens in the middle of the available area; one too large for
+    // it starts at its corner, title bar on the screen.
+    void windowsOpenCentredOnTheAvailableArea()
+    {
+        QFETCH(QSize, size);
+        QDialog window;
+        window.resize(size);
+        window.show();
+        centreOnScreen(&window);
+        const QRect area = window.screen()->availableGeometry();
+        const QRect frame = window.frameGeometry();
+        const QString where = QStringLiteral("%1,%2 %3x%4")
+                                  .arg(frame.x())
+                                  .arg(frame.y())
+                                  .arg(frame.width())
+                                  .arg(frame.height());
+        QVERIFY2(area.contains(frame.topLeft()), qPrintable(where));
+        if (area.width() >= frame.width() && area.height() >= frame.height()) {
+            QVERIFY2(area.contains(frame), qPrintable(where));
+            QVERIFY(qAbs(frame.center().x() - area.center().x()) <= 1);
+            QVERIFY(qAbs(frame.center().y() - area.center().y()) <= 1);
+        } else {
+            QCOMPARE(frame.topLeft(), area.topLeft());
+        }
+    }
+
     void init()
     {
         m_tmp = std::make_unique<TempWorkDir>();
