@@ -15,15 +15,26 @@
 
 // An error of the data layer (a missing column, a failed statement). Windows
 // catch it at the handler and show its message; the operation stops there.
+// Its kind says how to show it; nobody reads the kind off the text.
 class DataError : public std::runtime_error
 {
 public:
-    explicit DataError(const QString& message)
-        : std::runtime_error(message.toStdString()), m_message(message)
+    enum class Kind {
+        Failure, // a statement or the system failed: the message is its reason
+        Refusal, // the program's own complete message, shown as it stands
+        Stopped, // a termination signal ended the work; nothing was saved
+    };
+
+    explicit DataError(const QString& message, Kind kind = Kind::Failure)
+        : std::runtime_error(message.toStdString()), m_message(message), m_kind(kind)
     {
     }
+    static DataError refusal(const QString& message) { return DataError(message, Kind::Refusal); }
+
     QString message() const { return m_message; }
+    Kind kind() const { return m_kind; }
 
 private:
     QString m_message;
+    Kind m_kind;
 };

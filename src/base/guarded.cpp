@@ -6,35 +6,20 @@
 #include <QString>
 #include <exception>
 
-namespace
-{
-
-bool startsInChinese(const QString& text)
-{
-    const QString firstLine = text.section(QLatin1Char('\n'), 0, 0);
-    for (const QChar c : firstLine)
-        if (c.script() == QChar::Script_Han)
-            return true;
-    return false;
-}
-
-QString withChineseFirstLine(const QString& firstLine, const QString& reason)
-{
-    if (startsInChinese(reason))
-        return reason;
-    return reason.trimmed().isEmpty() ? firstLine : firstLine + QLatin1Char('\n') + reason;
-}
-
-} // namespace
-
 QString dataErrorText(const QString& reason)
 {
-    return withChineseFirstLine(QStringLiteral("数据库操作失败，本次操作没有完成！"), reason);
+    return withReason(QStringLiteral("数据库操作失败，本次操作没有完成！"), reason);
 }
 
 QString programErrorText(const QString& reason)
 {
-    return withChineseFirstLine(QStringLiteral("程序发生错误，本次操作没有完成！"), reason);
+    return withReason(QStringLiteral("程序发生错误，本次操作没有完成！"), reason);
+}
+
+QString shownText(const DataError& error)
+{
+    return error.kind() == DataError::Kind::Failure ? dataErrorText(error.message())
+                                                    : error.message();
 }
 
 QString withReason(const QString& firstLine, const QString& reason)
@@ -56,7 +41,7 @@ bool guarded(const std::function<void()>& action)
         action();
         return true;
     } catch (const DataError& e) {
-        prompt().error(dataErrorText(e.message()));
+        prompt().error(shownText(e));
     } catch (const std::exception& e) {
         prompt().error(programErrorText(reasonOf(e)));
     }

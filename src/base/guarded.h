@@ -14,10 +14,15 @@ bool guarded(const std::function<void()>& action);
 
 class QString;
 
-// The text shown for an error that ended an action: a Chinese first line,
-// then the system's own reason when that is not Chinese already.
+class DataError;
+
+// The text shown for an error that ended an action: the program's first
+// line, then the system's own reason.
 QString dataErrorText(const QString& reason);
 QString programErrorText(const QString& reason);
+// A data error as shown: a failure with the first line above its reason, the
+// program's own refusals and stops as they stand.
+QString shownText(const DataError& error);
 
 // The first line as it is, the reason on a second line when there is one.
 QString withReason(const QString& firstLine, const QString& reason);

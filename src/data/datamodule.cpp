@@ -105,6 +105,7 @@ void DataModule::connectDatabase(const QString& fileName)
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=0"));
         db.setDatabaseName(QLatin1String("file:") + path + QLatin1String("?mode=rw"));
         QString error;
+        DataError::Kind kind = DataError::Kind::Refusal; // our own messages below
         if (!db.open()) {
             error = QStringLiteral("数据库打开错误：") + fileName + QLatin1Char('\n') +
                     db.lastError().text();
@@ -121,13 +122,14 @@ void DataModule::connectDatabase(const QString& fileName)
                 Schema::upgrade(db);
             } catch (const DataError& e) {
                 error = e.message();
+                kind = e.kind();
             }
         }
         if (!error.isEmpty()) {
             db.close();
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(name);
-            throw DataError(error);
+            throw DataError(error, kind);
         }
     }
 }

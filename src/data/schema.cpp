@@ -39,7 +39,8 @@ void loadRegion(QSqlQuery& q, const QString& table, const QString& resource)
 {
     QFile f(resource);
     if (!f.open(QIODevice::ReadOnly))
-        throw DataError(QStringLiteral("地区数据缺失，无法建立数据库！\n%1").arg(resource));
+        throw DataError::refusal(
+            QStringLiteral("地区数据缺失，无法建立数据库！\n%1").arg(resource));
     QTextStream in(&f);
     in.setEncoding(QStringConverter::Utf8);
     const QStringList header = in.readLine().split(QLatin1Char(','));
@@ -145,7 +146,7 @@ void setVersion(QSqlQuery& q, int version)
 
 DataError unknownVersion(const QString& detail)
 {
-    return DataError(
+    return DataError::refusal(
         QStringLiteral("数据库文件的结构版本不是本程序能打开的版本，程序没有改动它！\n") + detail);
 }
 
@@ -346,8 +347,8 @@ void upgrade(QSqlDatabase db)
             create(db);
             return;
         }
-        throw DataError(QStringLiteral("数据库文件不是Waylark建立的，无法打开！\n"
-                                       "文件中有数据表，但没有本程序的结构版本号。"));
+        throw DataError::refusal(QStringLiteral("数据库文件不是Waylark建立的，无法打开！\n"
+                                                "文件中有数据表，但没有本程序的结构版本号。"));
     }
     // A file that already holds what a later version adds is not the
     // version it claims: upgrading it would fail halfway or mix two shapes.

@@ -27,7 +27,7 @@ void Transaction::commit()
     // A termination signal during a long writer: all rows or none.
     if (Termination::requested()) {
         rollback();
-        throw DataError(QString::fromUtf8(Termination::stoppedMessage()));
+        throw DataError(QString::fromUtf8(Termination::stoppedMessage()), DataError::Kind::Stopped);
     }
     release();
 }

@@ -103,7 +103,7 @@ void exportTable(Dataset* ds, const QString& fileName, ExportFormat format)
                                           : writeTabText(fileName, rows, &error);
     }
     if (!ok)
-        throw DataError(error);
+        throw DataError::refusal(error); // the writer's whole message
 }
 
 QString exportTextFilter()

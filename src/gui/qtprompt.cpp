@@ -95,8 +95,8 @@ void QtPrompt::message(const QString& text, const QString& caption, Icon icon)
 
 void QtPrompt::error(const QString& text)
 {
-    // Whatever reached here untranslated still opens with a Chinese line.
-    message(programErrorText(text), QString(), Icon::Stop);
+    // Callers give the whole text: the program's first line and any reason.
+    message(text, QString(), Icon::Stop);
 }
 
 Prompt::Button QtPrompt::question(const QString& text, const QString& caption, bool yesNo,

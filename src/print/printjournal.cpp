@@ -100,7 +100,7 @@ void settle(const QSqlDatabase& db, qint64 pending)
     q.addBindValue(pending);
     exec(q);
     if (!q.next())
-        throw DataError(QStringLiteral("打印记录不存在。"));
+        throw DataError::refusal(QStringLiteral("打印记录不存在。"));
     const QDateTime when =
         QDateTime::fromString(q.value(0).toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     PrintLog::Entry entry;

@@ -165,6 +165,7 @@ void createDatabase(const QString& dbPath)
     }
     const QString conn = QStringLiteral("waylark_new_database");
     QString error;
+    DataError::Kind kind = DataError::Kind::Failure;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), conn);
         db.setDatabaseName(dbPath);
@@ -200,6 +201,7 @@ void createDatabase(const QString& dbPath)
                 tx.commit();
             } catch (const DataError& e) {
                 error = e.message();
+                kind = e.kind();
             }
             db.close();
         }
@@ -207,7 +209,7 @@ void createDatabase(const QString& dbPath)
     QSqlDatabase::removeDatabase(conn);
     if (!error.isEmpty()) {
         QFile::remove(dbPath);
-        throw DataError(error);
+        throw DataError(error, kind);
     }
 }
 

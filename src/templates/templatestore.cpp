@@ -215,7 +215,8 @@ QImage loadPicture(const QString& path)
     reader.setDecideFormatFromContent(true);
     const QImage img = reader.read();
     if (img.isNull())
-        throw DataError(QStringLiteral("背景图无法载入：%1（%2）").arg(path, reader.errorString()));
+        throw DataError::refusal(
+            QStringLiteral("背景图无法载入：%1（%2）").arg(path, reader.errorString()));
     return img;
 }
 

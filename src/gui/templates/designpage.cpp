@@ -260,7 +260,7 @@ bool DesignPage::layOutTemplate(const QString& name)
             tb->open();
         TemplateStore::findByName(tb, name);
         if (tb->recNo() < 0)
-            throw DataError(QStringLiteral("没有可显示的模板：模板表是空的"));
+            throw DataError::refusal(QStringLiteral("没有可显示的模板：模板表是空的"));
         layOutCurrentRow();
     });
 }
@@ -294,7 +294,7 @@ void DesignPage::chooseListedTemplate(int index)
         if (!tb->isActive())
             tb->open();
         if (!tb->gotoBookmark(row))
-            throw DataError(TemplateMessages::templateGone(name));
+            throw DataError::refusal(TemplateMessages::templateGone(name));
         layOutCurrentRow();
     });
     if (!ok) {
@@ -524,7 +524,7 @@ bool DesignPage::saveNewTemplate()
         tb->open();
         if (replaced >= 0) {
             if (!tb->gotoBookmark(replaced))
-                throw DataError(TemplateMessages::templateGone(*name));
+                throw DataError::refusal(TemplateMessages::templateGone(*name));
             savedName = tb->fieldByName(TemplateStore::Column::Name).asString();
             oldPicture = tb->fieldByName(TemplateStore::Column::PictureName).asString();
             tb->edit();
@@ -576,7 +576,7 @@ bool DesignPage::saveExistingTemplate()
         tb->setServerSideCursor(true);
         tb->open();
         if (!tb->gotoBookmark(mark))
-            throw DataError(TemplateMessages::templateGone(listName));
+            throw DataError::refusal(TemplateMessages::templateGone(listName));
         tb->edit();
         TemplateStore::writeLayout(tb, m_ui->surface->backgroundImage()->pos(),
                                    m_ui->surface->fieldPlaces());
@@ -665,7 +665,7 @@ void DesignPage::renameTemplate()
                                                           m_session->currentTemplate) == row;
     const bool ok = guarded([&] {
         if (!tb->gotoBookmark(row))
-            throw DataError(TemplateMessages::templateGone(oldName));
+            throw DataError::refusal(TemplateMessages::templateGone(oldName));
         tb->edit();
         try {
             tb->fieldByName(TemplateStore::Column::Name).setAsString(*name);
@@ -718,7 +718,7 @@ void DesignPage::deleteTemplate()
     const bool deletesDefault = TemplateStore::resolveRow(tb, -1, defaultName) == row;
     if (!guarded([&] {
             if (!tb->gotoBookmark(row))
-                throw DataError(TemplateMessages::templateGone(name));
+                throw DataError::refusal(TemplateMessages::templateGone(name));
             tb->remove();
         }))
         return;
