@@ -3,6 +3,7 @@
 #include "address/addresscommands.h"
 #include "base/prompt.h"
 #include "base/qttranslations.h"
+#include "cli/databasecommands.h"
 #include "cli/globaloptions.h"
 #include "data/databasestart.h"
 #include "data/termination.h"
@@ -49,6 +50,7 @@ const QList<Command>& commands()
         {QStringLiteral("carrier"), WaybillCommands::carrierSynopsis(),
          &WaybillCommands::runCarrierCommand},
         {QStringLiteral("address"), AddressCommands::synopsis(), &AddressCommands::runCommand},
+        {QStringLiteral("db"), DatabaseCommands::synopsis(), &DatabaseCommands::runCommand},
     };
     return table;
 }

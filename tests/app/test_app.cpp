@@ -152,6 +152,7 @@ QString placeholderValue(const QString& command, const QString& option, const QS
         return command == "print"     ? "运单.pdf"
                : command == "import"  ? "收件人.xlsx"
                : command == "address" ? "地址.txt"
+               : command == "db"      ? "副本/"
                                       : "收件人.xls";
     if (word == "NAME")
         return option == "--sheet" ? "名单" : kGenericModel;
@@ -216,8 +217,10 @@ QList<QStringList> commandsOfUsage(const QString& usage)
         for (int i = 0; i < words.size(); ++i) {
             QString w = words.at(i);
             // The description starts at the first plain word after the name.
-            const bool synopsisWord = i == 0 || w.startsWith("--") || w.startsWith("[") ||
-                                      w == "|" || w == w.toUpper() || inGroup;
+            // A subcommand follows the name after one space ("db copy").
+            const bool subcommand = i == 1 && line.mid(10).startsWith(words.at(0) + ' ' + w + ' ');
+            const bool synopsisWord = i == 0 || subcommand || w.startsWith("--") ||
+                                      w.startsWith("[") || w == "|" || w == w.toUpper() || inGroup;
             if (!synopsisWord)
                 break;
             if (w.startsWith('[')) {
