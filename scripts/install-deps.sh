@@ -16,6 +16,8 @@ packages=(
 case "${1:-}" in
 test | sanitize)
     packages+=(printer-driver-cups-pdf poppler-utils sqlite3 xvfb xauth)
+    # the install test and the package check
+    packages+=(librsvg2-bin desktop-file-utils appstream lintian dpkg-dev file)
     ;;
 esac
 if [ "${1:-}" = sanitize ]; then
