@@ -235,6 +235,29 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("config.ini"))));
     }
 
+    // A data folder that cannot be made is said so, in the program's
+    // words with the folder's name, and nothing is written elsewhere.
+    void dataFolderThatCannotBeMade()
+    {
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        QFile blocker(home.filePath(QStringLiteral(".local")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly)); // a file where the folder goes
+        blocker.close();
+        const QStringList before = prefixState();
+        const QStringList args{QStringLiteral("export"), home.filePath(QStringLiteral("x.xls"))};
+        const Run run = waylark(home.path(), args);
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("无法建立数据文件夹：") + dataFolder(home.path())),
+                 qPrintable(describe(args, run)));
+        QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("x.xls"))));
+        QVERIFY(QFileInfo(blocker.fileName()).isFile());
+        QDirIterator left(home.path(), {QStringLiteral("*.db"), QStringLiteral("config.ini")},
+                          QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        QVERIFY2(!left.hasNext(), qPrintable(left.next()));
+        QCOMPARE(prefixState(), before);
+    }
+
     // The commands work on the same data folder: an import, a PDF read back,
     // a copy of the data, and the database chosen by --database and by
     // config.ini.
