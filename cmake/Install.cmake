@@ -39,14 +39,19 @@ else()
 endif()
 
 # Debian wants a copyright file and a compressed changelog in the package's
-# doc folder; they do no harm in any other install.
+# doc folder, and a manual page; they do no harm in any other install.
 set(WAYLARK_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/waylark)
 install(FILES ${WAYLARK_LINUX_DIR}/copyright DESTINATION ${WAYLARK_DOC_DIR})
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/linux/changelog.gz
     COMMAND gzip -9nc ${WAYLARK_LINUX_DIR}/changelog > ${CMAKE_BINARY_DIR}/linux/changelog.gz
     DEPENDS ${WAYLARK_LINUX_DIR}/changelog)
-add_custom_target(changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/linux/changelog.gz)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/linux/waylark.1.gz
+    COMMAND gzip -9nc ${WAYLARK_LINUX_DIR}/waylark.1 > ${CMAKE_BINARY_DIR}/linux/waylark.1.gz
+    DEPENDS ${WAYLARK_LINUX_DIR}/waylark.1)
+add_custom_target(packagedocs ALL
+    DEPENDS ${CMAKE_BINARY_DIR}/linux/changelog.gz ${CMAKE_BINARY_DIR}/linux/waylark.1.gz)
 install(FILES ${CMAKE_BINARY_DIR}/linux/changelog.gz DESTINATION ${WAYLARK_DOC_DIR})
+install(FILES ${CMAKE_BINARY_DIR}/linux/waylark.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # cpack -G DEB: the libraries are found by dpkg-shlibdeps; what the program
 # loads at run time (the SQLite driver plugin) or draws with (the font) is

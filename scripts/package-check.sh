@@ -38,7 +38,8 @@ for f in ./usr/bin/waylark ./usr/share/waylark/help.html \
     ./usr/share/metainfo/org.waylark.Waylark.metainfo.xml \
     ./usr/share/icons/hicolor/scalable/apps/org.waylark.Waylark.svg \
     ./usr/share/icons/hicolor/48x48/apps/org.waylark.Waylark.png \
-    ./usr/share/doc/waylark/copyright ./usr/share/doc/waylark/changelog.gz; do
+    ./usr/share/doc/waylark/copyright ./usr/share/doc/waylark/changelog.gz \
+    ./usr/share/man/man1/waylark.1.gz; do
     grep -qxF "$f" <<<"$contents" || fail "the package lacks $f"
 done
 # Nothing of the build's own data goes into the package.

@@ -148,6 +148,7 @@ private Q_SLOTS:
                 << size;
         QTest::newRow("copyright") << "share/doc/waylark/copyright" << 0;
         QTest::newRow("changelog") << "share/doc/waylark/changelog.gz" << 0;
+        QTest::newRow("manual page") << "share/man/man1/waylark.1.gz" << 0;
     }
     void installedFiles()
     {
