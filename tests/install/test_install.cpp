@@ -236,6 +236,27 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("config.ini"))));
     }
 
+    void copyUsage_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("no subcommand") << QStringList{"db"};
+        QTest::newRow("another subcommand") << QStringList{"db", "move", "--to", "x/"};
+        QTest::newRow("no --to") << QStringList{"db", "copy"};
+        QTest::newRow("empty --to") << QStringList{"db", "copy", "--to="};
+        QTest::newRow("an unknown option") << QStringList{"db", "copy", "--into", "x/"};
+    }
+    // Wrong usage copies nothing.
+    void copyUsage()
+    {
+        QFETCH(QStringList, args);
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        const Run run = waylark(home.path(), args);
+        QVERIFY2(run.status == 2 && run.err.contains(QStringLiteral("usage: waylark db copy")),
+                 qPrintable(describe(args, run)));
+        QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("x"))));
+    }
+
     // A data folder that cannot be made is said so, in the program's
     // words with the folder's name, and nothing is written elsewhere.
     void dataFolderThatCannotBeMade()
