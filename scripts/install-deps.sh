@@ -12,10 +12,13 @@ packages=(
     qt6-base-dev libqt6sql6-sqlite libgl-dev
     libcups2-dev zlib1g-dev libcsv-dev libzip-dev libxlsxwriter-dev
     fonts-wqy-zenhei qt6-translations-l10n cups
+    librsvg2-bin # the icon's sizes for the install
 )
 case "${1:-}" in
 test | sanitize)
     packages+=(printer-driver-cups-pdf poppler-utils sqlite3 xvfb xauth)
+    # the install test and the package check
+    packages+=(desktop-file-utils appstream lintian dpkg-dev file)
     ;;
 esac
 if [ "${1:-}" = sanitize ]; then

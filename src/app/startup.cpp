@@ -4,18 +4,22 @@
 #include "base/prompt.h"
 #include "base/qttranslations.h"
 #include "cli/cli.h"
+#include "cli/globaloptions.h"
 #include "data/datamodule.h"
 #include "data/termination.h"
 #include "gui/mainwindow.h"
 #include "gui/qtprompt.h"
 #include "print/printjournal.h"
+#include "templates/newdatabase.h"
 
 #include <QApplication>
 #include <QFont>
+#include <QIcon>
 
 #include <cstdio>
 
-Startup::Startup(const QString& appDir) : m_db(appDir)
+Startup::Startup(const QString& programDir, const QString& databaseOption)
+    : m_where(DataLocation::find(programDir, databaseOption)), m_db(m_where)
 {
     m_db.setCloseWindows([this] {
         if (!m_main)
@@ -32,7 +36,7 @@ Startup::~Startup()
 
 bool Startup::start()
 {
-    if (!m_db.acquire())
+    if (!NewDatabase::prepareDataFolder(m_where) || !m_db.acquire())
         return false;
     PrintJournal::settleAtStart(m_db.dataModule());
     // 7. The windows, each once for the run: the main window makes its dialogs.
@@ -47,7 +51,7 @@ bool Startup::start()
 
 bool Startup::startHeadless()
 {
-    if (!m_db.acquire())
+    if (!NewDatabase::prepareDataFolder(m_where) || !m_db.acquire())
         return false;
     PrintJournal::settleAtStart(m_db.dataModule());
     return true;
@@ -64,6 +68,9 @@ void setUpWindowsApplication()
 {
     QApplication::setApplicationName(QStringLiteral("Waylark"));
     QApplication::setApplicationVersion(QStringLiteral(WAYLARK_VERSION));
+    // The desktop entry and icon the install puts in place.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.waylark.Waylark"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.waylark.Waylark")));
     installQtChineseTranslations();
     QFont font(QStringLiteral("WenQuanYi Zen Hei"));
     font.setPixelSize(12);
@@ -108,7 +115,9 @@ int waylarkMain(int argc, char** argv)
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    if (!argumentsStartWindows(arguments))
+    // The command line says what is wrong with the options itself.
+    const GlobalOptions global = GlobalOptions::parse(arguments);
+    if (!global.error.isEmpty() || !argumentsStartWindows(global.rest))
         return runCommandLine(argc, argv);
 
     useChineseLocale();
@@ -117,7 +126,7 @@ int waylarkMain(int argc, char** argv)
     static QtPrompt dialogs; // every message from here on is a real dialog
     setPrompt(&dialogs);
 
-    Startup startup(QCoreApplication::applicationDirPath());
+    Startup startup(QCoreApplication::applicationDirPath(), global.database);
     startup.endOnSignals(1);
     if (!startup.start()) {
         Termination::uninstall();

@@ -15,8 +15,10 @@ class MainWindow;
 class Startup
 {
 public:
-    // appDir: the application directory, with or without a trailing '/'.
-    explicit Startup(const QString& appDir);
+    // programDir: the program's folder, with or without a trailing '/';
+    // databaseOption: the value of "--database", empty when not given (see
+    // DataLocation).
+    explicit Startup(const QString& programDir, const QString& databaseOption = QString());
     ~Startup();
 
     // Steps 1 to 7. Shows its own messages through the prompt seam; false
@@ -41,6 +43,7 @@ public:
     void terminate() { m_db.terminate(); }
 
 private:
+    DataLocation m_where;
     DatabaseStart m_db;
     std::unique_ptr<MainWindow> m_main;
 };

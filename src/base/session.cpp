@@ -4,6 +4,7 @@ Session Session::forAppDir(const QString& dir)
 {
     Session s;
     s.appDir = dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+    s.helpDir = s.appDir;
     return s;
 }
 

@@ -11,6 +11,8 @@
 // arguments and config.ini, and whoever needs it is given it.
 struct Session {
     QString appDir;                       // the application directory, with a trailing '/'
+    QString helpDir;                      // where help.html is, with a trailing '/'
+    QString databaseFile;                 // the open database, absolute
     QString currentTemplate;              // name of the template in use
     qint64 currentTemplateRow = -1;       // its row in Exp_Model, when known (names may repeat)
     std::optional<QFont> chosenPrintFont; // the one accepted in the font dialog
@@ -21,7 +23,8 @@ struct Session {
     // the keys it names run on their defaults.
     QStringList configProblems;
 
-    // A session on that application directory ('/' added when missing).
+    // A session on that application directory ('/' added when missing),
+    // the help page in it too.
     static Session forAppDir(const QString& dir);
 
     // The print font in force: the chosen one, else "WenQuanYi Zen Hei" at

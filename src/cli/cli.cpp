@@ -3,6 +3,8 @@
 #include "address/addresscommands.h"
 #include "base/prompt.h"
 #include "base/qttranslations.h"
+#include "cli/databasecommands.h"
+#include "cli/globaloptions.h"
 #include "data/databasestart.h"
 #include "data/termination.h"
 #include "excel/excelcommands.h"
@@ -10,6 +12,7 @@
 #include "print/printcommands.h"
 #include "print/printjournal.h"
 #include "shop/shopcommands.h"
+#include "templates/newdatabase.h"
 #include "waybill/waybillcommands.h"
 
 #include <QApplication>
@@ -47,6 +50,7 @@ const QList<Command>& commands()
         {QStringLiteral("carrier"), WaybillCommands::carrierSynopsis(),
          &WaybillCommands::runCarrierCommand},
         {QStringLiteral("address"), AddressCommands::synopsis(), &AddressCommands::runCommand},
+        {QStringLiteral("db"), DatabaseCommands::synopsis(), &DatabaseCommands::runCommand},
     };
     return table;
 }
@@ -56,10 +60,14 @@ QString usageText()
     QString s = QStringLiteral("Usage:\n  waylark                 start the windows\n");
     for (const Command& c : commands())
         s += QLatin1String("  waylark ") + c.synopsis + QLatin1Char('\n');
-    s += QStringLiteral("  waylark --help | --version\n"
-                        "Works on Waylark_main.db in the current directory and on config.ini\n"
-                        "and bkbmp/ in the program's directory.\n"
-                        "Exit status: 0 done, 1 refused or failed, 2 wrong usage.\n");
+    s += QStringLiteral("  waylark --help | --version\n");
+    s += GlobalOptions::usageText();
+    s += QStringLiteral(
+        "Works on Waylark_main.db, config.ini and bkbmp/ in the user's data folder\n"
+        "(~/.local/share/Waylark); a program folder that holds Waylark_main.db or\n"
+        "config.ini keeps them there (Waylark_main.db in the current directory first).\n"
+        "config.ini [Database] File= names another database file.\n"
+        "Exit status: 0 done, 1 refused or failed, 2 wrong usage.\n");
     return s;
 }
 
@@ -96,7 +104,12 @@ int runCommandLine(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Waylark"));
     installQtChineseTranslations(); // Qt's own error texts, in Chinese
 
-    const QStringList args = QCoreApplication::arguments().mid(1);
+    const GlobalOptions global = GlobalOptions::parse(QCoreApplication::arguments().mid(1));
+    if (!global.error.isEmpty()) {
+        writeOut(stderr, QStringLiteral("waylark: %1\n").arg(global.error) + Cli::usageText());
+        return ExitCode::Usage;
+    }
+    const QStringList& args = global.rest;
     const QString first = args.value(0);
     if (first == QLatin1String("--help") || first == QLatin1String("-h")) {
         writeOut(stdout, Cli::usageText());
@@ -118,9 +131,11 @@ int runCommandLine(int argc, char** argv)
 
     ConsolePrompt console;
     setPrompt(&console);
-    DatabaseStart startup(QCoreApplication::applicationDirPath());
+    const DataLocation where =
+        DataLocation::find(QCoreApplication::applicationDirPath(), global.database);
+    DatabaseStart startup(where);
     startup.endOnSignals(ExitCode::Failed);
-    if (!startup.acquire()) {
+    if (!NewDatabase::prepareDataFolder(where) || !startup.acquire()) {
         Termination::uninstall();
         setPrompt(nullptr);
         return ExitCode::Failed;

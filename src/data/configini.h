@@ -16,6 +16,8 @@ struct Setting {
 
 // The template printing starts from.
 inline constexpr Setting DefaultModel{"DefaultModel", "ModelName"};
+// Another database file than the one beside config.ini.
+inline constexpr Setting DatabaseFile{"Database", "File"};
 // The shop gateway and the limits of a download.
 inline constexpr Setting ShopGatewayUrl{"Shop", "GatewayUrl"};
 inline constexpr Setting ShopDownloadTimeout{"Shop", "DownloadTimeout"};

@@ -31,10 +31,7 @@ QString foreignFile(const QString& path)
 
 } // namespace
 
-DatabaseStart::DatabaseStart(const QString& appDir)
-    : m_appDir(appDir.endsWith(QLatin1Char('/')) ? appDir : appDir + QLatin1Char('/'))
-{
-}
+DatabaseStart::DatabaseStart(const DataLocation& where) : m_where(where) {}
 
 DatabaseStart::~DatabaseStart()
 {
@@ -43,7 +40,7 @@ DatabaseStart::~DatabaseStart()
 
 bool DatabaseStart::acquire()
 {
-    const QString dbName = QString::fromLatin1(DataModule::kDatabaseFileName);
+    const QString dbName = m_where.databaseFile;
     const QString shownName = QFileInfo(dbName).absoluteFilePath();
     // 1. One instance per database file, taken before the file is touched.
     switch (m_lock.acquire(dbName)) {
@@ -70,7 +67,9 @@ bool DatabaseStart::acquire()
         return false;
     }
     // 2. The application directory.
-    m_session = Session::forAppDir(m_appDir);
+    m_session = Session::forAppDir(m_where.appDir);
+    m_session.helpDir = m_where.helpDir;
+    m_session.databaseFile = dbName;
     // config.ini's problems, said once for the run: here on standard error,
     // by the windows in their status bar.
     m_session.configProblems = ConfigIni::problems(m_session.appDir);
@@ -136,8 +135,7 @@ void DatabaseStart::closeAndSeal()
     m_restored = false;
     if (m_sealAtExit) {
         m_sealAtExit = false;
-        if (sealHeader(QString::fromLatin1(DataModule::kDatabaseFileName)) ==
-            HeaderGuard::Result::Missing)
+        if (sealHeader(m_where.databaseFile) == HeaderGuard::Result::Missing)
             prompt().message(QString::fromUtf8(AppMessages::DatabaseMissing));
     }
 }

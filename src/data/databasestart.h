@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/session.h"
+#include "data/datalocation.h"
 #include "data/instancelock.h"
 
 #include <QString>
@@ -16,8 +17,7 @@ class DataModule;
 class DatabaseStart
 {
 public:
-    // appDir: the application directory, with or without a trailing '/'.
-    explicit DatabaseStart(const QString& appDir);
+    explicit DatabaseStart(const DataLocation& where);
     ~DatabaseStart();
 
     // Shows its own messages through the prompt seam; false means the
@@ -47,7 +47,7 @@ public:
     void terminate();
 
 private:
-    QString m_appDir;
+    DataLocation m_where;
     Session m_session;
     InstanceLock m_lock;
     std::unique_ptr<DataModule> m_dm;

@@ -51,6 +51,9 @@ MainWindow::MainWindow(DataModule* dm, Session* session, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_dm(dm), m_session(session)
 {
     m_ui->setupUi(this);
+    // Which database is open, when there is more than one to choose from.
+    if (m_session && !m_session->databaseFile.isEmpty())
+        setWindowTitle(QStringLiteral("%1 - %2").arg(windowTitle(), m_session->databaseFile));
     addStatusPanels();
 
     m_ui->designPage->bindData(dm, session);
@@ -169,7 +172,7 @@ void MainWindow::createDialogs()
     m_pageSetup->setPrinterSource(&PrinterStore::printer);
     m_importDialog = new ImportMappingDialog(m_dm, m_session, this);
     m_fieldSelection =
-        new FieldSelectionDialog(m_dm, designPage()->surface(), m_session->appDir, this);
+        new FieldSelectionDialog(m_dm, designPage()->surface(), m_session->helpDir, this);
     m_waybillDialog = new WaybillDialog(m_dm, m_session, this);
     m_shopDialog = new ShopSettingsDialog(m_dm, this);
 }
@@ -336,7 +339,7 @@ bool MainWindow::preparePrinter(QPrinter* printer)
 
 void MainWindow::openHelp()
 {
-    HelpPage::open(m_session->appDir);
+    HelpPage::open(m_session->helpDir);
 }
 
 void MainWindow::closeDatabase()
@@ -345,8 +348,7 @@ void MainWindow::closeDatabase()
         return;
     m_closed = true;
     m_dm->closeDatabase();
-    if (sealHeader(QString::fromLatin1(DataModule::kDatabaseFileName)) ==
-        HeaderGuard::Result::Missing)
+    if (sealHeader(m_session->databaseFile) == HeaderGuard::Result::Missing)
         prompt().message(QString::fromUtf8(AppMessages::DatabaseMissing));
 }
 

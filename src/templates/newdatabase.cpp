@@ -1,7 +1,10 @@
 #include "templates/newdatabase.h"
 
 #include "base/dataerror.h"
+#include "base/guarded.h"
+#include "base/prompt.h"
 #include "data/configini.h"
+#include "data/datalocation.h"
 #include "data/headerguard.h"
 #include "data/schema.h"
 #include "data/transaction.h"
@@ -246,6 +249,17 @@ bool prepareAppDir(const QString& appDir, QString* error)
         }
     }
     return true;
+}
+
+bool prepareDataFolder(const DataLocation& where)
+{
+    if (!where.userDataFolder)
+        return true;
+    QString error;
+    if (prepareAppDir(where.appDir, &error))
+        return true;
+    prompt().message(withReason(QStringLiteral("无法建立数据文件夹：") + where.appDir, error));
+    return false;
 }
 
 } // namespace NewDatabase

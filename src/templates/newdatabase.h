@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QString>
 
+struct DataLocation;
+
 // What a new installation starts with: the database file (schema, region
 // rows, an empty sender table and one delivered template), the template's
 // background picture in bkbmp/ and config.ini naming that template.
@@ -23,5 +25,10 @@ void createDatabase(const QString& dbPath);
 // sealed database when none is there. Existing files are never replaced.
 // Returns false with a reason on failure.
 bool prepareAppDir(const QString& appDir, QString* error);
+
+// The user's data folder is made ready at the first start, as prepareAppDir
+// does; the program's own folder is left as the build made it. Shows its
+// own message through the prompt seam; false means the program ends.
+bool prepareDataFolder(const DataLocation& where);
 
 } // namespace NewDatabase

@@ -6,6 +6,7 @@
 #include "base/qttranslations.h"
 #include "base/session.h"
 #include "cli/cliargs.h"
+#include "cli/globaloptions.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
 #include "data/headerguard.h"
@@ -145,6 +146,7 @@ QString placeholderValue(const QString& command, const QString& option, const QS
         return command == "print"     ? "运单.pdf"
                : command == "import"  ? "收件人.xlsx"
                : command == "address" ? "地址.txt"
+               : command == "db"      ? "副本/"
                                       : "收件人.xls";
     if (word == "NAME")
         return option == "--sheet" ? "名单" : kGenericModel;
@@ -209,8 +211,10 @@ QList<QStringList> commandsOfUsage(const QString& usage)
         for (int i = 0; i < words.size(); ++i) {
             QString w = words.at(i);
             // The description starts at the first plain word after the name.
-            const bool synopsisWord = i == 0 || w.startsWith("--") || w.startsWith("[") ||
-                                      w == "|" || w == w.toUpper() || inGroup;
+            // A subcommand follows the name after one space ("db copy").
+            const bool subcommand = i == 1 && line.mid(10).startsWith(words.at(0) + ' ' + w + ' ');
+            const bool synopsisWord = i == 0 || subcommand || w.startsWith("--") ||
+                                      w.startsWith("[") || w == "|" || w == w.toUpper() || inGroup;
             if (!synopsisWord)
                 break;
             if (w.startsWith('[')) {
@@ -950,7 +954,9 @@ private Q_SLOTS:
         Startup s(m_tmp->path());
         QVERIFY(s.start());
         s.mainWindow()->show();
-        QCOMPARE(s.mainWindow()->windowTitle(), QString("Waylark"));
+        // The title names the database open.
+        QCOMPARE(s.mainWindow()->windowTitle(),
+                 QString("Waylark - " + QFileInfo(kDb).absoluteFilePath()));
         QCOMPARE(s.mainWindow()->size(), QSize(935, 705));
 
         const QStringList names = {"Model_Set_Btn",   "Att_Set_Btn",   "Send_Set_Btn",
@@ -1214,6 +1220,65 @@ private Q_SLOTS:
         QFETCH(QStringList, arguments);
         QFETCH(bool, windows);
         QCOMPARE(argumentsStartWindows(arguments), windows);
+    }
+
+    void globalOptions_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QStringList>("rest");
+        QTest::addColumn<bool>("wrong");
+        QTest::newRow("none") << QStringList() << QString() << QStringList() << false;
+        QTest::newRow("before a command")
+            << QStringList({"--database", "a.db", "print", "--pdf", "x.pdf"}) << "a.db"
+            << QStringList({"print", "--pdf", "x.pdf"}) << false;
+        QTest::newRow("with =, before Qt's options")
+            << QStringList({"--database=/d/a b.db", "-platform", "offscreen"}) << "/d/a b.db"
+            << QStringList({"-platform", "offscreen"}) << false;
+        QTest::newRow("after the command it is the command's")
+            << QStringList({"export", "--database", "a.db"}) << QString()
+            << QStringList({"export", "--database", "a.db"}) << false;
+        QTest::newRow("no value") << QStringList({"--database"}) << QString() << QStringList()
+                                  << true;
+        QTest::newRow("empty value")
+            << QStringList({"--database=", "log"}) << QString() << QStringList() << true;
+        QTest::newRow("twice") << QStringList({"--database", "a", "--database", "b"}) << QString()
+                               << QStringList() << true;
+    }
+    void globalOptions()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, database);
+        QFETCH(QStringList, rest);
+        QFETCH(bool, wrong);
+        const GlobalOptions o = GlobalOptions::parse(args);
+        QCOMPARE(!o.error.isEmpty(), wrong);
+        if (wrong)
+            return;
+        QCOMPARE(o.database, database);
+        QCOMPARE(o.rest, rest);
+    }
+
+    // The windows on another database than the folder's: that file is the
+    // one opened, named in the title and sealed at the end; the folder's own
+    // is not touched.
+    void windowsOnAnotherDatabase()
+    {
+        QTemporaryDir other;
+        QVERIFY(makeFreshAppDir(other.path()));
+        const QString otherDb = other.filePath(kDb);
+        const QByteArray ownBefore = fileBytes(kDb);
+        ScriptedPrompt p;
+        Startup s(m_tmp->path(), otherDb);
+        QVERIFY(s.start());
+        QCOMPARE(s.session().databaseFile, otherDb);
+        QCOMPARE(s.session().appDir, m_tmp->appDir());
+        QVERIFY(s.mainWindow()->windowTitle().endsWith(otherDb));
+        QCOMPARE(fileBytes(otherDb).left(16), HeaderGuard::standardHeader());
+        s.shutdown();
+        QCOMPARE(fileBytes(otherDb).left(16), HeaderGuard::sealedHeader());
+        QCOMPARE(fileBytes(kDb), ownBefore);
+        QVERIFY2(p.messages().isEmpty(), qPrintable(p.messages().join('\n')));
     }
 
     void qtDialogsSpeakChineseAndTitlesStandAlone()

@@ -1,5 +1,6 @@
 // The data layer: header guard, schema of a new database, the data module's
 // connection and queries, and the Dataset cursor.
+#include "data/datalocation.h"
 #include "data/datamodule.h"
 #include "data/dataset.h"
 #include "data/headerguard.h"
@@ -10,6 +11,7 @@
 #include "templates/newdatabase.h"
 #include "tempworkdir.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSqlError>
@@ -776,6 +778,91 @@ private Q_SLOTS:
         QCOMPARE(lines.size(), 2);
         QVERIFY2(lines.at(1).contains(detail), qPrintable(lines.at(1)));
         QCOMPARE(readAll(path), before);
+    }
+
+    // Where a run finds its data, from what the program folder and the
+    // current directory hold and what is asked for. Paths in the table are
+    // relative to the test's directory: "prog/" is the program's folder,
+    // "cwd/" the current directory, "home/" the user's data folder.
+    void dataLocation_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("configFile"); // [Database] File= in the chosen config.ini
+        QTest::addColumn<QString>("appDir");
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("helpDir");
+        const QString db = QStringLiteral("Waylark_main.db");
+        QTest::newRow("build folder")
+            << QStringList{"prog/" + db, "prog/config.ini", "prog/help.html"} << QString()
+            << QString() << "prog/"
+            << "prog/" + db << "prog/";
+        QTest::newRow("a database in the current directory goes first")
+            << QStringList{"prog/" + db, "cwd/" + db} << QString() << QString() << "prog/"
+            << "cwd/" + db << "prog/";
+        QTest::newRow("config.ini alone keeps the program folder")
+            << QStringList{"prog/config.ini"} << QString() << QString() << "prog/"
+            << "prog/" + db << "prog/";
+        QTest::newRow("installed")
+            << QStringList{"usr/bin/waylark", "usr/share/waylark/help.html", "cwd/" + db}
+            << QString() << QString() << "home/"
+            << "home/" + db << "usr/share/waylark/";
+        QTest::newRow("--database, relative to the current directory")
+            << QStringList{"prog/" + db} << "../other/my.db"
+            << "x.db"
+            << "prog/"
+            << "other/my.db"
+            << "prog/";
+        QTest::newRow("config.ini, relative to its folder")
+            << QStringList{"prog/config.ini", "cwd/" + db} << QString() << "../other/my.db"
+            << "prog/"
+            << "other/my.db"
+            << "prog/";
+        QTest::newRow("config.ini of the data folder, absolute")
+            << QStringList{"usr/bin/waylark"} << QString() << "@/other/my.db"
+            << "home/"
+            << "other/my.db"
+            << "usr/bin/";
+    }
+    void dataLocation()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QString, option);
+        QFETCH(QString, configFile);
+        QFETCH(QString, appDir);
+        QFETCH(QString, database);
+        QFETCH(QString, helpDir);
+        const QString base = m_tmp->appDir();
+        qputenv("XDG_DATA_HOME", QFile::encodeName(base + "home-data"));
+        const QString home = DataLocation::userDataDir();
+        QVERIFY2(home.startsWith(base + "home-data/"), qPrintable(home));
+        auto place = [&](const QString& path) -> QString {
+            return path.startsWith("home/") ? home + path.mid(5) : base + path;
+        };
+        QVERIFY(QDir().mkpath(base + "cwd"));
+        QVERIFY(QDir().mkpath(base + "prog"));
+        QVERIFY(QDir().mkpath(base + "usr/bin"));
+        for (const QString& file : std::as_const(files)) {
+            QVERIFY(QDir().mkpath(QFileInfo(place(file)).path()));
+            QFile f(place(file));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        const QString programDir = files.contains("usr/bin/waylark") ? "usr/bin" : "prog";
+        if (!configFile.isEmpty()) {
+            const QString ini = place(appDir) + "config.ini";
+            QVERIFY(QDir().mkpath(QFileInfo(ini).path()));
+            QFile f(ini);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("[Database]\nFile=" + QString(configFile).replace("@/", base).toUtf8() + "\n");
+        }
+        QVERIFY(QDir::setCurrent(base + "cwd"));
+        const DataLocation where = DataLocation::find(base + programDir, option);
+        qunsetenv("XDG_DATA_HOME");
+        QCOMPARE(where.appDir, place(appDir));
+        QCOMPARE(where.databaseFile, place(database));
+        QCOMPARE(where.helpDir, place(helpDir));
+        QCOMPARE(where.userDataFolder, appDir == "home/");
+        QVERIFY(!QFileInfo::exists(home) || appDir == "home/"); // finding makes nothing
     }
 };
 
