@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "base/exitcode.h"
 #include "base/guarded.h"
 #include "base/prompt.h"
 #include "base/qttranslations.h"
@@ -129,8 +130,9 @@ int waylarkMain(int argc, char** argv)
     Startup startup(QCoreApplication::applicationDirPath(), global.database);
     startup.endOnSignals(1);
     if (!startup.start()) {
+        // The user was told why; scripts and desktop launchers see a failure.
         Termination::uninstall();
-        return 0;
+        return ExitCode::Failed;
     }
     startup.mainWindow()->show();
     app.exec();

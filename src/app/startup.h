@@ -22,7 +22,7 @@ public:
     ~Startup();
 
     // Steps 1 to 7. Shows its own messages through the prompt seam; false
-    // means the program ends (its exit status is still 0).
+    // means the program ends, with exit status 1.
     bool start();
     // The same checks and database, no windows.
     bool startHeadless();

@@ -229,15 +229,27 @@ bool prepareAppDir(const QString& appDir, QString* error)
         return false;
     }
     const QString dbPath = dir.filePath(QString::fromLatin1("Waylark_main.db"));
-    if (QFile::exists(dbPath))
-        return true;
-    try {
-        createDatabase(dbPath);
-    } catch (const DataError& e) {
-        *error = e.message();
-        return false;
+    if (!QFile::exists(dbPath)) {
+        // Made under another name and renamed when whole and sealed: a start
+        // killed halfway leaves no half-made database under the real name.
+        const QString making = dbPath + QLatin1String(".new");
+        QFile::remove(making); // left by such a start
+        try {
+            createDatabase(making);
+        } catch (const DataError& e) {
+            *error = e.message();
+            return false;
+        }
+        sealHeader(making);
+        // Never over a database that another start made meanwhile.
+        if (!QFile::rename(making, dbPath)) {
+            QFile::remove(making);
+            if (!QFile::exists(dbPath)) {
+                *error = QStringLiteral("cannot create %1").arg(dbPath);
+                return false;
+            }
+        }
     }
-    sealHeader(dbPath);
     const QString dirWithSlash =
         appDir.endsWith(QLatin1Char('/')) ? appDir : appDir + QLatin1Char('/');
     const QString ini = ConfigIni::fileName(dirWithSlash);
