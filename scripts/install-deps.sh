@@ -10,12 +10,12 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config
     qt6-base-dev libqt6sql6-sqlite libgl-dev
-    libcups2-dev zlib1g-dev libcsv-dev libzip-dev libxlsxwriter-dev
+    libcups2-dev zlib1g-dev libcsv-dev libzip-dev libxlsxwriter-dev libzint-dev
     fonts-wqy-zenhei qt6-translations-l10n cups
 )
 case "${1:-}" in
 test | sanitize)
-    packages+=(printer-driver-cups-pdf poppler-utils sqlite3 xvfb xauth)
+    packages+=(printer-driver-cups-pdf poppler-utils sqlite3 xvfb xauth zbar-tools)
     ;;
 esac
 if [ "${1:-}" = sanitize ]; then

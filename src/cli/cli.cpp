@@ -7,6 +7,7 @@
 #include "data/termination.h"
 #include "excel/excelcommands.h"
 #include "print/calibrationcommands.h"
+#include "print/fieldcommands.h"
 #include "print/printcommands.h"
 #include "print/printjournal.h"
 #include "shop/shopcommands.h"
@@ -47,6 +48,7 @@ const QList<Command>& commands()
         {QStringLiteral("carrier"), WaybillCommands::carrierSynopsis(),
          &WaybillCommands::runCarrierCommand},
         {QStringLiteral("address"), AddressCommands::synopsis(), &AddressCommands::runCommand},
+        {QStringLiteral("field"), FieldCommands::synopsis(), &FieldCommands::runCommand},
     };
     return table;
 }
