@@ -2,16 +2,16 @@
 
 #include "templates/fieldfitstore.h"
 
-#include <QPainterPath>
+#include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <QVector>
 #include <optional>
 
 class QFont;
 class QPainter;
 class QPaintDevice;
 class QPointF;
-class QRectF;
 
 // Code 128 and QR symbols of a field's value, drawn as filled paths (never
 // pictures) so that they stay sharp on every printer and in a PDF.
@@ -28,10 +28,10 @@ constexpr double kMaxBarHeightMm = 100.0;
 // A symbol in modules, its quiet zones included; the top-left of the
 // quiet zone is (0, 0).
 struct Symbol {
-    QPainterPath dark;   // the bars or dark cells
-    QSizeF modules;      // whole size, quiet zones included
-    QString digits;      // the text under a Code 128
-    double quietModules; // left quiet zone
+    QVector<QRectF> dark; // the bars or dark cells, in modules
+    QSizeF modules;       // whole size, quiet zones included
+    QString digits;       // the text under a Code 128
+    double quietModules;  // left quiet zone
 };
 
 // The symbol of `value`, or nothing with zint's reason in `error` when the
