@@ -11,6 +11,7 @@
 #include "print/recordrenderer.h"
 #include "scriptedprompt.h"
 #include "templates/fieldcatalogue.h"
+#include "templates/labelstore.h"
 #include "tempworkdir.h"
 
 #include <QImage>
@@ -251,6 +252,46 @@ void TestBarcode::calibrationMovesSymbolsNotTheirModules()
     QVERIFY2(qAbs(dark.left() - (25.4 * 1.1 + encoded->quietModules * 0.3)) < 0.1,
              qPrintable(QString::number(dark.left())));
     QVERIFY2(qAbs(dark.width() / modules - 0.3) < 0.01, qPrintable(QString::number(dark.width())));
+}
+
+// A template set to print its picture prints it under the fields, at its
+// design size; others print none.
+void TestBarcode::templatePicturePrintsWhenSet()
+{
+    QVERIFY(m_f->onlyWaybillNumber("SF1"));
+    for (bool prints : {false, true}) {
+        LabelStore::setPrintsPicture(m_f->dm->database(), kModel, prints);
+        const QString pdf = prints ? QStringLiteral("picture.pdf") : QStringLiteral("none.pdf");
+        const auto printer = m_f->pdfPrinter(pdf);
+        QCOMPARE(BatchPrint::printAll(printer.get(), m_f->dm.get(),
+                                      StoredPositions(m_f->dm->templates), m_f->session)
+                     .pages,
+                 1);
+        const QStringList pictures = images(pdf);
+        QCOMPARE(pictures.size(), prints ? 1 : 0);
+        if (prints) {
+            // 800 × 442 pixels shown at 96 per inch.
+            const QStringList cols = pictures.at(0).simplified().split(' ');
+            QCOMPARE(cols.value(3), QString("800"));
+            QCOMPARE(cols.value(4), QString("442"));
+            QVERIFY2(qAbs(cols.value(12).toDouble() - 96) < 1, qPrintable(pictures.at(0)));
+        }
+    }
+}
+
+// The test sheet shows a symbol as it prints, over the template's picture.
+void TestBarcode::testSheetShowsSymbols()
+{
+    QVERIFY(m_f->onlyWaybillNumber("ZT123456789"));
+    QCOMPARE(m_f->field({"--model", kModel, "--key", "A_WayBillNo", "--kind", "code128", "--x",
+                         "20", "--y", "60", "--show"}),
+             0);
+    ScriptedPrompt p;
+    QCOMPARE(PrintCommands::runCommand({"--test-page", "--pdf", "sheet.pdf"}, m_f->dm.get(),
+                                       m_f->session),
+             0);
+    QCOMPARE(scanned("sheet.pdf"), QStringList{"ZT123456789"});
+    QVERIFY(!run("pdftotext", {"sheet.pdf", "-"}).contains("运单号"));
 }
 
 // Chinese has no Code 128: the check before printing says so, and the value

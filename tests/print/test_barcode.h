@@ -20,6 +20,8 @@ private Q_SLOTS:
     void symbolsScanAtTheirPlace_data();
     void symbolsScanAtTheirPlace();
     void calibrationMovesSymbolsNotTheirModules();
+    void templatePicturePrintsWhenSet();
+    void testSheetShowsSymbols();
     void valueThatCannotBeEncodedPrintsAsText();
     void fieldCommandRefusesBadInput_data();
     void fieldCommandRefusesBadInput();
