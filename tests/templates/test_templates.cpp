@@ -26,6 +26,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCollator>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -567,6 +568,30 @@ private Q_SLOTS:
         QCOMPARE(carrierRows(), QStringList({"顺丰速运=ZTO"}));
         pageSetup()->show();
         QCOMPARE(carriers->currentText(), QString("中通快递"));
+        pageSetup()->reject();
+        QVERIFY(m_prompt->shown.isEmpty());
+    }
+
+    // "打印背景图" is kept per template: OK stores it, cancel does not.
+    void pageSetupPrintsThePicture()
+    {
+        QVERIFY(startProgram());
+        const QSqlDatabase db = dataModule()->database();
+        auto* check = pageSetup()->findChild<QCheckBox*>("Print_Bk_Check");
+        QVERIFY(check);
+        QCOMPARE(check->text(), QString("打印背景图"));
+        pageSetup()->show();
+        QVERIFY(!check->isChecked());
+        check->setChecked(true);
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+        QVERIFY(!LabelStore::printsPicture(db, kDelivered));
+        pageSetup()->show();
+        QVERIFY(!check->isChecked());
+        check->setChecked(true);
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        QVERIFY(LabelStore::printsPicture(db, kDelivered));
+        pageSetup()->show();
+        QVERIFY(check->isChecked());
         pageSetup()->reject();
         QVERIFY(m_prompt->shown.isEmpty());
     }
