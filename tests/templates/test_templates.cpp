@@ -2296,6 +2296,24 @@ private Q_SLOTS:
         // 13912345678 in Code 128 with its quiet zones is over 30 mm wide.
         QVERIFY2(c->width() > 30 * 96 / 25.4, qPrintable(QString::number(c->width())));
         QVERIFY(c->height() > before.height());
+        // "条码尺寸…" asks both sizes; a wrong answer changes nothing.
+        m_prompt->inputs.enqueue(QString("0.1 12"));
+        QVERIFY(choose(c, surface()->symbolSizeAction));
+        QCOMPARE(m_prompt->messages().size(), 1);
+        QVERIFY(m_prompt->messages().at(0).startsWith("条宽应在 0.19 到 2 毫米之间"));
+        m_prompt->clear();
+        const int narrow = c->width();
+        m_prompt->inputs.enqueue(QString(" 0.5  20 "));
+        QVERIFY(choose(c, surface()->symbolSizeAction));
+        QCOMPARE(m_prompt->shown.value(0).text,
+                 QString("最窄条宽和条高（毫米，以空格分开；热敏打印机的条宽不小于 0.25）："));
+        const FieldFit sized =
+            FieldFitStore::load(dataModule()->database(), session().currentTemplate)
+                .value("A_Mobile");
+        QCOMPARE(sized.moduleMm, 0.5);
+        QCOMPARE(sized.barHeightMm, 20.0);
+        QVERIFY(c->width() > narrow);
+        m_prompt->clear();
         QVERIFY(choose(c, surface()->qrAction));
         QCOMPARE(stored(), FieldSymbol::Qr);
         QVERIFY(surface()->qrAction->isChecked());

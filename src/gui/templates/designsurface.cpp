@@ -378,6 +378,9 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
                 [this, symbol] { setSelectedFieldSymbol(symbol); });
         *a.action = action;
     }
+    symbolSizeAction = fieldMenu->addAction(QStringLiteral("条码尺寸…"));
+    symbolSizeAction->setObjectName(QStringLiteral("SymbolSize"));
+    connect(symbolSizeAction, &QAction::triggered, this, &DesignSurface::askSelectedSymbolSize);
     connect(fieldMenu, &QMenu::aboutToShow, this, &DesignSurface::showSelectedFieldSymbol);
 
     for (const FieldInfo& f : FieldCatalogue::all()) {
@@ -583,6 +586,48 @@ void DesignSurface::showSelectedFieldSymbol()
     code128Action->setChecked(symbol == FieldSymbol::Code128);
     qrAction->setChecked(symbol == FieldSymbol::Qr);
     textAction->setChecked(symbol == FieldSymbol::Text);
+    symbolSizeAction->setEnabled(c && m_dm && symbol != FieldSymbol::Text);
+}
+
+void DesignSurface::askSelectedSymbolSize()
+{
+    FieldControl* c = popupTarget();
+    if (!c || !m_dm || !m_session || c->symbol().symbol == FieldSymbol::Text)
+        return;
+    const FieldFit& now = c->symbol();
+    const QString shown = QStringLiteral("%1 %2")
+                              .arg(BarcodePainter::moduleMm(now), 0, 'f', 2)
+                              .arg(BarcodePainter::barHeightMm(now), 0, 'f', 1);
+    const std::optional<QString> typed = prompt().input(
+        QStringLiteral("条码尺寸"),
+        QStringLiteral("最窄条宽和条高（毫米，以空格分开；热敏打印机的条宽不小于 0.25）："), shown);
+    if (!typed)
+        return;
+    const QStringList parts = typed->simplified().split(QLatin1Char(' '));
+    bool moduleOk = false;
+    bool heightOk = parts.size() == 2;
+    const double module = parts.value(0).toDouble(&moduleOk);
+    const double height = heightOk ? parts.value(1).toDouble(&heightOk) : 0;
+    if (parts.size() > 2 || !moduleOk || !heightOk || module < BarcodePainter::kMinModuleMm ||
+        module > BarcodePainter::kMaxModuleMm || height < BarcodePainter::kMinBarHeightMm ||
+        height > BarcodePainter::kMaxBarHeightMm) {
+        prompt().message(
+            QStringLiteral("条宽应在 %1 到 %2 毫米之间，条高在 %3 到 %4 毫米之间！\n%5")
+                .arg(BarcodePainter::kMinModuleMm)
+                .arg(BarcodePainter::kMaxModuleMm)
+                .arg(BarcodePainter::kMinBarHeightMm)
+                .arg(BarcodePainter::kMaxBarHeightMm)
+                .arg(*typed));
+        return;
+    }
+    guarded([&] {
+        const QString key = c->field().key;
+        const QString model = m_session->currentTemplate;
+        FieldFitStore::setModule(m_dm->database(), model, key, module);
+        FieldFitStore::setBarHeight(m_dm->database(), model, key, height);
+        c->setSymbol(FieldFitStore::load(m_dm->database(), model).value(key));
+        c->fitSymbol();
+    });
 }
 
 void DesignSurface::setSelectedFieldSymbol(FieldSymbol symbol)

@@ -159,6 +159,9 @@ public:
     // "显示为条码" / "显示为二维码" / "显示为文字": how the field the menu was
     // opened on prints, stored with the current template at once.
     void setSelectedFieldSymbol(FieldSymbol symbol);
+    // "条码尺寸…": asks the module width and the bar height in millimetres
+    // of the field the menu was opened on, stored at once.
+    void askSelectedSymbolSize();
 
     // "字段字体…": the selected field gets the font chosen in the font
     // dialog, stored with the current template at once unless the fonts are
@@ -209,6 +212,7 @@ public:
     QAction* code128Action;
     QAction* qrAction;
     QAction* textAction;
+    QAction* symbolSizeAction;
 
 private:
     void select(FieldControl* control);
