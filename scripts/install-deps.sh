@@ -10,13 +10,13 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config
     qt6-base-dev libqt6sql6-sqlite libgl-dev
-    libcups2-dev zlib1g-dev libcsv-dev libzip-dev libxlsxwriter-dev
+    libcups2-dev zlib1g-dev libcsv-dev libzip-dev libxlsxwriter-dev libzint-dev
     fonts-wqy-zenhei qt6-translations-l10n cups
     librsvg2-bin # the icon's sizes for the install
 )
 case "${1:-}" in
 test | sanitize)
-    packages+=(printer-driver-cups-pdf poppler-utils sqlite3 xvfb xauth)
+    packages+=(printer-driver-cups-pdf poppler-utils sqlite3 xvfb xauth zbar-tools)
     # the install test and the package check
     packages+=(desktop-file-utils appstream lintian dpkg-dev file)
     ;;

@@ -9,6 +9,7 @@
 #include "data/termination.h"
 #include "excel/excelcommands.h"
 #include "print/calibrationcommands.h"
+#include "print/fieldcommands.h"
 #include "print/printcommands.h"
 #include "print/printjournal.h"
 #include "shop/shopcommands.h"
@@ -50,6 +51,7 @@ const QList<Command>& commands()
         {QStringLiteral("carrier"), WaybillCommands::carrierSynopsis(),
          &WaybillCommands::runCarrierCommand},
         {QStringLiteral("address"), AddressCommands::synopsis(), &AddressCommands::runCommand},
+        {QStringLiteral("field"), FieldCommands::synopsis(), &FieldCommands::runCommand},
         {QStringLiteral("db"), DatabaseCommands::synopsis(), &DatabaseCommands::runCommand},
     };
     return table;

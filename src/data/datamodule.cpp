@@ -38,7 +38,9 @@ const char* const kAttColSql = "select Name as 收件人姓名,\n"
                                "Custom2 as 自定义字段2,\n"
                                "Custom3 as 自定义字段3,\n"
                                "Custom4 as 自定义字段4,\n"
-                               "Custom5 as 自定义字段5\n"
+                               "Custom5 as 自定义字段5,\n"
+                               "WayBillNo as 运单号,\n"
+                               "ExpName as 快递公司\n"
                                "from Exp_Att_info where ID=:Att_id";
 
 } // namespace

@@ -65,7 +65,7 @@ void loadRegion(QSqlQuery& q, const QString& table, const QString& resource)
 // Version 1: the tables of the first release and the region rows.
 void createVersion1(QSqlQuery& q)
 {
-    QStringList model = Schema::modelColumns();
+    QStringList model = Schema::modelColumns(1);
     QStringList modelDefs;
     for (int i = 0; i < model.size(); ++i)
         modelDefs << model.at(i) + (i < 2 ? QLatin1String(" TEXT") : QLatin1String(" INTEGER"));
@@ -137,6 +137,33 @@ void upgradeToVersion3(QSqlQuery& q)
                            "Field_Key TEXT NOT NULL, Family TEXT NOT NULL, Size_Pt REAL NOT NULL, "
                            "Bold INTEGER NOT NULL DEFAULT 0, Italic INTEGER NOT NULL DEFAULT 0, "
                            "PRIMARY KEY (Model_Name, Field_Key))"));
+}
+
+// Version 4: the waybill number and the carrier as fields of every
+// template, hidden so that each prints as before; how a field is drawn (as
+// text, a Code 128 or a QR code, its module width and bar height); whether
+// a template prints its picture.
+void upgradeToVersion4(QSqlQuery& q)
+{
+    const struct {
+        const char* key;
+        int left, top;
+    } added[] = {{"A_WayBillNo", 607, 462}, {"A_ExpName", 651, 462}};
+    for (const auto& a : added) {
+        const QString key = QString::fromLatin1(a.key);
+        const int values[] = {a.left, a.top, 40, 0};
+        const QString columns[] = {Schema::fieldLeftColumn(key), Schema::fieldTopColumn(key),
+                                   Schema::fieldWidthColumn(key), Schema::fieldVisibleColumn(key)};
+        for (int i = 0; i < 4; ++i) {
+            exec(q, QStringLiteral("ALTER TABLE Exp_Model ADD COLUMN %1 INTEGER").arg(columns[i]));
+            exec(q, QStringLiteral("UPDATE Exp_Model SET %1 = %2").arg(columns[i]).arg(values[i]));
+        }
+    }
+    exec(q, QStringLiteral("ALTER TABLE Model_Field_Fit ADD COLUMN Symbol TEXT"));
+    exec(q, QStringLiteral("ALTER TABLE Model_Field_Fit ADD COLUMN Module_Mm REAL"));
+    exec(q, QStringLiteral("ALTER TABLE Model_Field_Fit ADD COLUMN Bar_Height_Mm REAL"));
+    exec(q, QStringLiteral("CREATE TABLE Model_Label (Model_Name TEXT PRIMARY KEY, "
+                           "Print_Picture INTEGER NOT NULL DEFAULT 0)"));
 }
 
 void setVersion(QSqlQuery& q, int version)
@@ -250,6 +277,7 @@ const QStringList& fieldKeys()
         QStringLiteral("S_Country"),   QStringLiteral("A_Custom1"),
         QStringLiteral("A_Custom2"),   QStringLiteral("A_Custom3"),
         QStringLiteral("A_Custom4"),   QStringLiteral("A_Custom5"),
+        QStringLiteral("A_WayBillNo"), QStringLiteral("A_ExpName"),
     };
     return keys;
 }
@@ -274,12 +302,13 @@ QString fieldVisibleColumn(const QString& key)
     return key + QLatin1String("_isVis");
 }
 
-QStringList modelColumns()
+QStringList modelColumns(int version)
 {
     QStringList cols = {ModelColumn::Name,       ModelColumn::PictureName, ModelColumn::PictureLeft,
                         ModelColumn::PictureTop, ModelColumn::PaperWidth,  ModelColumn::PaperHeight,
                         ModelColumn::OffsetX,    ModelColumn::OffsetY};
-    for (const QString& k : fieldKeys())
+    const QStringList& keys = fieldKeys();
+    for (const QString& k : version >= 4 ? keys : keys.mid(0, kFirstFieldCount))
         cols << fieldLeftColumn(k) << fieldTopColumn(k) << fieldWidthColumn(k)
              << fieldVisibleColumn(k);
     return cols;
@@ -319,6 +348,8 @@ void create(QSqlDatabase db, int version)
         upgradeToVersion2(q);
     if (version >= 3)
         upgradeToVersion3(q);
+    if (version >= 4)
+        upgradeToVersion4(q);
     setVersion(q, version);
     tx.commit();
 }
@@ -368,6 +399,12 @@ void upgrade(QSqlDatabase db)
         Transaction tx(db, QStringLiteral("schema_upgrade_3"));
         upgradeToVersion3(q);
         setVersion(q, 3);
+        tx.commit();
+    }
+    if (version < 4) {
+        Transaction tx(db, QStringLiteral("schema_upgrade_4"));
+        upgradeToVersion4(q);
+        setVersion(q, 4);
         tx.commit();
     }
 }

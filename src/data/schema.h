@@ -8,7 +8,7 @@
 namespace Schema
 {
 
-constexpr int kVersion = 3;
+constexpr int kVersion = 4;
 
 // The columns of Exp_Model that hold a template as a whole, spelled here
 // only; code above the data layer reaches them as TemplateStore::Column.
@@ -24,14 +24,18 @@ inline const QString OffsetX = QStringLiteral("Page_LeftX");
 inline const QString OffsetY = QStringLiteral("Page_TopY");
 } // namespace ModelColumn
 
-// The 26 field keys in catalogue order; Exp_Model has four columns for each.
+// The 28 field keys in catalogue order; Exp_Model has four columns for each.
+// The first 26 came with the first release, the waybill number and the
+// carrier with version 4.
 const QStringList& fieldKeys();
+constexpr int kFirstFieldCount = 26;
 // The four columns of one field: its place, width and visibility.
 QString fieldLeftColumn(const QString& key);
 QString fieldTopColumn(const QString& key);
 QString fieldWidthColumn(const QString& key);
 QString fieldVisibleColumn(const QString& key);
-QStringList modelColumns();     // the 112 columns of Exp_Model, in order
+// The columns of Exp_Model at a version, in order (120 now, 112 before 4).
+QStringList modelColumns(int version = kVersion);
 QStringList recipientColumns(); // Exp_Att_Info, in order (ID first)
 QStringList senderColumns();    // Exp_Send_info, in order (ID first)
 QStringList shopColumns();      // Shop_Info
@@ -64,6 +68,12 @@ void create(QSqlDatabase db, int version = kVersion);
 // Model_Carrier (per Model_Name: Carrier_Code, the carrier chosen for the
 // template, null while its name picks the rule; Last_Waybill, the last
 // number of the last series written with it, without prefix and suffix).
+//
+// Version 4 adds the four Exp_Model columns of A_WayBillNo and A_ExpName
+// (hidden in every template), to Model_Field_Fit Symbol (null or "text",
+// "code128", "qr"), Module_Mm and Bar_Height_Mm (null for the defaults),
+// and Model_Label (per Model_Name: Print_Picture, 1 when the template's
+// picture prints with its fields).
 void upgrade(QSqlDatabase db);
 
 } // namespace Schema

@@ -5,6 +5,7 @@
 #include "data/datamodule.h"
 #include "data/safefile.h"
 #include "data/termination.h"
+#include "print/labelpicture.h"
 #include "print/printfonts.h"
 #include "print/printjournal.h"
 #include "print/printlog.h"
@@ -386,6 +387,7 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
     const double dpiY = job.device()->logicalDpiY();
     Calibration calibration;
     FieldFits fits;
+    QImage picture;
     const bool many = which != Rows::Current;
     const int nameField = att->fieldIndex(QStringLiteral("Name"));
     QStringList names;
@@ -397,6 +399,7 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
         calibration = Calibration::load(dm->database(), session.currentTemplate,
                                         Calibration::printerKey(printer));
         fits = FieldFitStore::load(dm->database(), session.currentTemplate);
+        picture = LabelPicture::load(dm, session);
         int next = 0;
         if (which == Rows::All)
             att->first();
@@ -405,6 +408,7 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
         for (;;) {
             const RecordFields fields =
                 RecordRenderer::collect(dm->templates, dm->sender, att, positions, fonts.fields);
+            LabelPicture::draw(job.painter(), picture, dpiX, dpiY, calibration);
             RecordRenderer::drawRecord(job.painter(), fields, session.printColour(), dpiX, dpiY,
                                        calibration, fits);
             ++result.pages;
@@ -541,6 +545,8 @@ QString misfitText(const Misfit& m)
         return QStringLiteral("%1在框底截断，以“…”结尾").arg(caption);
     case Misfit::Kind::TooWide:
         return QStringLiteral("%1的框太窄，放不下一个字").arg(caption);
+    case Misfit::Kind::NotEncodable:
+        return QStringLiteral("%1无法编成条码，按文字打印").arg(caption);
     case Misfit::Kind::OffPaper:
         break;
     }

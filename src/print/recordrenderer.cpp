@@ -1,6 +1,7 @@
 #include "print/recordrenderer.h"
 
 #include "data/dataset.h"
+#include "print/barcodepainter.h"
 #include "print/printgeometry.h"
 #include "print/textfit.h"
 #include "templates/fieldcatalogue.h"
@@ -42,7 +43,7 @@ const QVector<const FieldInfo*>& drawingOrder()
                               "A_Phone",    "A_Disrination", "S_Prvince", "S_City",    "S_Country",
                               "S_PostCode", "S_Departure",   "A_Prvince", "A_City",    "A_Country",
                               "A_PostCode", "A_Custom1",     "A_Custom2", "A_Custom3", "A_Custom4",
-                              "A_Custom5"};
+                              "A_Custom5",  "A_WayBillNo",   "A_ExpName"};
         QVector<const FieldInfo*> v;
         for (const char* k : keys)
             v << FieldCatalogue::byKey(QString::fromLatin1(k));
@@ -95,6 +96,13 @@ const FieldFit* fitOf(const FieldFits& fits, const RenderField& r)
     return it != fits.constEnd() && it->fit ? &*it : nullptr;
 }
 
+// The field's symbol setting when it is drawn as one.
+const FieldFit* symbolOf(const FieldFits& fits, const RenderField& r)
+{
+    const auto it = fits.constFind(r.field->key);
+    return it != fits.constEnd() && it->symbol != FieldSymbol::Text ? &*it : nullptr;
+}
+
 } // namespace
 
 void drawRecord(QPainter& painter, const RecordFields& fields, const QColor& colour, double dpiX,
@@ -117,6 +125,12 @@ void drawField(QPainter& painter, const RenderField& r, const QPointF& p, double
 {
     const QFont before = painter.font();
     const QFont font = r.font ? *r.font : before;
+    if (const FieldFit* symbol = symbolOf(fits, r))
+        if (const auto encoded = BarcodePainter::encode(symbol->symbol, r.text)) {
+            BarcodePainter::draw(painter, *encoded, symbol->symbol, *symbol, p,
+                                 PrintGeometry::toDevice(r.width, dpiX), font, dpiX, dpiY);
+            return;
+        }
     QFont drawn = font;
     QStringList lines(r.text);
     QPointF at = p;
@@ -156,7 +170,18 @@ Misfits misfits(const RecordFields& fields, const FieldFits& fits, const QFont& 
         Misfit m;
         m.field = r.field;
         m.pointSize = own.pointSizeF();
-        if (const FieldFit* fit = fitOf(fits, r)) {
+        const FieldFit* symbol = symbolOf(fits, r);
+        const auto encoded = symbol ? BarcodePainter::encode(symbol->symbol, r.text) : std::nullopt;
+        if (symbol && !encoded) {
+            m.kind = Misfit::Kind::NotEncodable;
+        } else if (encoded) {
+            const QRectF box = BarcodePainter::symbolRect(*encoded, symbol->symbol, *symbol, p,
+                                                          PrintGeometry::toDevice(r.width, dpiX),
+                                                          own, device, dpiX, dpiY);
+            if (box.right() <= pageWidth && box.bottom() <= pageHeight)
+                continue;
+            m.kind = Misfit::Kind::OffPaper;
+        } else if (const FieldFit* fit = fitOf(fits, r)) {
             const QRectF box = fitBox(r, *fit, p, metrics, dpiX, dpiY);
             const TextFit::Result fitted =
                 TextFit::fit(r.text, box.width(), box.height(), own, device);
@@ -189,6 +214,11 @@ QRectF textRect(const RenderField& r, const FieldFits& fits, const QFont& font,
     const double dpiY = device->logicalDpiY();
     const QFontMetricsF metrics(r.font ? *r.font : font, device);
     const QPointF p = PrintGeometry::devicePoint(r.offset, dpiX, dpiY);
+    if (const FieldFit* symbol = symbolOf(fits, r))
+        if (const auto encoded = BarcodePainter::encode(symbol->symbol, r.text))
+            return BarcodePainter::symbolRect(*encoded, symbol->symbol, *symbol, p,
+                                              PrintGeometry::toDevice(r.width, dpiX),
+                                              r.font ? *r.font : font, device, dpiX, dpiY);
     if (const FieldFit* fit = fitOf(fits, r))
         return fitBox(r, *fit, p, metrics, dpiX, dpiY);
     return QRectF(p, QSizeF(metrics.horizontalAdvance(r.text), metrics.height()));

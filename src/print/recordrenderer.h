@@ -31,10 +31,11 @@ using RecordFields = QVector<RenderField>;
 // A field that does not print as designed, and why.
 struct Misfit {
     enum class Kind {
-        Shrunk,   // fitted into its box below 8 pt: prints whole, smaller
-        Cut,      // more lines than its box holds even at 6 pt
-        TooWide,  // its box is narrower than one character at 6 pt
-        OffPaper, // it leaves the paper
+        Shrunk,       // fitted into its box below 8 pt: prints whole, smaller
+        Cut,          // more lines than its box holds even at 6 pt
+        TooWide,      // its box is narrower than one character at 6 pt
+        OffPaper,     // it leaves the paper
+        NotEncodable, // its symbology cannot hold its value: prints as text
     };
     const FieldInfo* field = nullptr;
     Kind kind = Kind::Shrunk;
@@ -67,7 +68,7 @@ private:
 namespace RecordRenderer
 {
 
-// The 26 fields in the order they are drawn.
+// The 28 fields in the order they are drawn.
 const QVector<const FieldInfo*>& drawingOrder();
 
 // Visibility from the model's current row, texts from the sender's and the
@@ -83,7 +84,8 @@ RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
 // calibration moves and scales the places (never the preview's).
 // Fields switched to fit (`fits`) are wrapped and shrunk from their font's
 // size into their box instead; text that does not fit even then prints its whole lines that fit,
-// the last ending with "…".
+// the last ending with "…". Fields set to a symbol are drawn as one
+// (BarcodePainter), or as text when their value cannot be encoded.
 void drawRecord(QPainter& painter, const RecordFields& fields, const QColor& colour, double dpiX,
                 double dpiY, const Calibration& calibration = Calibration(),
                 const FieldFits& fits = {});

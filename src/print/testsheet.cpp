@@ -1,5 +1,7 @@
 #include "print/testsheet.h"
 
+#include "templates/fieldfitstore.h"
+
 #include "base/session.h"
 #include "data/datamodule.h"
 #include "print/printfonts.h"
@@ -46,7 +48,8 @@ void drawRulers(QPainter& p, double dpiX, double dpiY, const QSizeF& paper)
 } // namespace
 
 void TestSheet::draw(QPainter& painter, const QImage& background, const RecordFields& fields,
-                     double dpiX, double dpiY, const Calibration& calibration, const QSizeF& paper)
+                     double dpiX, double dpiY, const Calibration& calibration, const QSizeF& paper,
+                     const FieldFits& fits)
 {
     if (!background.isNull()) {
         const QRectF target(0, 0, background.width() * dpiX / PrintGeometry::kDesignDpi,
@@ -74,6 +77,12 @@ void TestSheet::draw(QPainter& painter, const QImage& background, const RecordFi
         const QString text = r.text.isEmpty() ? r.field->caption : r.text;
         const QPointF p =
             calibration.apply(PrintGeometry::devicePoint(r.offset, dpiX, dpiY), dpiX, dpiY);
+        const auto fit = fits.constFind(r.field->key);
+        if (!r.text.isEmpty() && fit != fits.constEnd() && fit->symbol != FieldSymbol::Text) {
+            painter.setFont(printFont);
+            RecordRenderer::drawField(painter, r, p, dpiX, dpiY, {{r.field->key, *fit}});
+            continue;
+        }
         painter.setFont(r.font ? *r.font : printFont);
         const qreal ascent = QFontMetricsF(painter.font(), painter.device()).ascent();
         painter.drawText(QPointF(p.x(), p.y() + ascent), text);
@@ -100,7 +109,7 @@ QString TestSheet::print(QPrinter* printer, DataModule* dm, const FieldPositions
     painter.setFont(fonts.print);
     const QSizeF paper = printer->pageLayout().fullRect(QPageLayout::Millimeter).size();
     draw(painter, background, fields, printer->logicalDpiX(), printer->logicalDpiY(), calibration,
-         paper);
+         paper, FieldFitStore::load(dm->database(), session.currentTemplate));
     painter.end();
     if (printer->printerState() == QPrinter::Error)
         return QStringLiteral("打印作业出错，未能完成打印！");

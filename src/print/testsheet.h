@@ -20,8 +20,10 @@ class TestSheet
 public:
     // Draws the sheet on a device of dpiX × dpiY whose origin is the page's
     // top-left corner; paper is the page's size in millimetres.
+    // A field set to a symbol is drawn as one when it has a value.
     static void draw(QPainter& painter, const QImage& background, const RecordFields& fields,
-                     double dpiX, double dpiY, const Calibration& calibration, const QSizeF& paper);
+                     double dpiX, double dpiY, const Calibration& calibration, const QSizeF& paper,
+                     const FieldFits& fits = {});
 
     // Prints the sheet for the current model's row (the printer's paper
     // already set) in the template's fonts with the given calibration.

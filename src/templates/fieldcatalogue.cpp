@@ -38,6 +38,8 @@ const QVector<FieldInfo>& all()
             {"Exp_Att_Info", "Custom3", "自定义字段3", "自定义字段3", 607, 487},
             {"Exp_Att_Info", "Custom4", "自定义字段4", "自定义字段4", 651, 487},
             {"Exp_Att_Info", "Custom5", "自定义字段5", "自定义字段5", 694, 487},
+            {"Exp_Att_Info", "WayBillNo", "运单号", "运单号", 607, 462},
+            {"Exp_Att_Info", "ExpName", "快递公司", "快递公司", 651, 462},
         };
         QVector<FieldInfo> v;
         for (int i = 0; i < kCount; ++i) {

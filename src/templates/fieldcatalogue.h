@@ -5,10 +5,10 @@
 #include <QString>
 #include <QVector>
 
-// The 26 printable fields of a waybill, in catalogue order. The set never
+// The 28 printable fields of a waybill, in catalogue order. The set never
 // changes at run time; a template only places, sizes and shows them.
 struct FieldInfo {
-    int number;      // 1..26, also the designer control's number
+    int number;      // 1..28, also the designer control's number
     QString control; // "DBEdit1" …
     QString key;     // "S_Name" …
     QString table;   // "Exp_Send_info" or "Exp_Att_Info"
@@ -28,7 +28,7 @@ struct FieldInfo {
 namespace FieldCatalogue
 {
 
-constexpr int kCount = 26;
+constexpr int kCount = 28;
 constexpr int kControlWidth = 40;  // as designed
 constexpr int kControlHeight = 22; // 21 plus the sizing border
 // Where the picture's top-left corner sits on the design panel.

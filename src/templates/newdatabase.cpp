@@ -40,7 +40,8 @@ const Place kPlaces[] = {
     {"A_Country", 679, 136, 105},   {"A_Mobile", 474, 174, 110},      {"A_Phone", 634, 174, 150},
     {"A_PostCode", 474, 212, 90},   {"A_Disrination", 644, 212, 140}, {"S_Contents", 110, 300, 280},
     {"A_Custom1", 474, 300, 120},   {"A_Custom2", 664, 300, 120},     {"A_Custom3", 474, 338, 120},
-    {"A_Custom4", 664, 338, 120},   {"A_Custom5", 474, 376, 120},
+    {"A_Custom4", 664, 338, 120},   {"A_Custom5", 474, 376, 120},     {"A_WayBillNo", 80, 376, 200},
+    {"A_ExpName", 80, 338, 110},
 };
 
 const Place* placeOf(const QString& key)
@@ -190,7 +191,9 @@ void createDatabase(const QString& dbPath)
                 for (const FieldInfo& f : FieldCatalogue::all()) {
                     const Place* pl = placeOf(f.key);
                     cols << f.leftColumn() << f.topColumn() << f.widthColumn() << f.visColumn();
-                    vals << pl->x + kPictureLeft << pl->y + kPictureTop << pl->width << 1;
+                    // The waybill number and the carrier wait hidden for a label.
+                    vals << pl->x + kPictureLeft << pl->y + kPictureTop << pl->width
+                         << (f.number <= Schema::kFirstFieldCount ? 1 : 0);
                 }
                 QStringList marks;
                 for (int i = 0; i < cols.size(); ++i)

@@ -274,8 +274,9 @@ bool writePicture(const QString& path, const QImage& picture, QString* error)
 namespace
 {
 
-const char* const kNamedSettingsTables[] = {"Print_Calibration", "Model_Field_Fit", "Model_Carrier",
-                                            "Model_Print_Font", "Model_Field_Font"};
+const char* const kNamedSettingsTables[] = {"Print_Calibration", "Model_Field_Fit",
+                                            "Model_Carrier",     "Model_Print_Font",
+                                            "Model_Field_Font",  "Model_Label"};
 
 void execOn(const QSqlDatabase& db, const QString& sql, const QVariantList& values)
 {

@@ -169,7 +169,11 @@ QString placeholderValue(const QString& command, const QString& option, const QS
     if (word == "…")
         return "3,5";
     if (word == "MM")
-        return "1.5";
+        return option == "--height" ? "10" : "1.5";
+    if (word == "KEY")
+        return "A_WayBillNo";
+    if (word == "text|code128|qr")
+        return "code128";
     if (word == "PCT")
         return "101";
     return word;

@@ -77,6 +77,19 @@ void withPlainConnection(const QString& path, const std::function<void(QSqlDatab
     QSqlDatabase::removeDatabase("plain");
 }
 
+// Takes away what version 4 adds, from a file made new.
+void dropVersion4(QSqlQuery& q)
+{
+    for (const char* key : {"A_WayBillNo", "A_ExpName"})
+        for (const char* column : {"_Left", "_Top", "_Width", "_isVis"})
+            QVERIFY(q.exec(QStringLiteral("ALTER TABLE Exp_Model DROP COLUMN %1%2")
+                               .arg(QLatin1String(key), QLatin1String(column))));
+    for (const char* column : {"Symbol", "Module_Mm", "Bar_Height_Mm"})
+        QVERIFY(q.exec(QStringLiteral("ALTER TABLE Model_Field_Fit DROP COLUMN %1")
+                           .arg(QLatin1String(column))));
+    QVERIFY(q.exec("DROP TABLE Model_Label"));
+}
+
 // A version-1 file as the first release made it: its tables and region rows,
 // a template with every column set, two recipients, a sender, shop values.
 void makeVersion1File(const QString& path)
@@ -84,7 +97,7 @@ void makeVersion1File(const QString& path)
     withPlainConnection(path, [](QSqlDatabase db) {
         Schema::create(db, 1);
         QSqlQuery q(db);
-        const QStringList model = Schema::modelColumns();
+        const QStringList model = Schema::modelColumns(1);
         QStringList marks;
         for (int i = 0; i < model.size(); ++i)
             marks << QStringLiteral("?");
@@ -239,7 +252,7 @@ private Q_SLOTS:
         const QSqlDatabase db = m_dm->database();
 
         const QStringList model = tableColumns(db, QStringLiteral("Exp_Model"));
-        QCOMPARE(model.size(), 112);
+        QCOMPARE(model.size(), 120);
         QCOMPARE(model.mid(0, 8),
                  QStringList({"Model_Name", "Bk_Bmp_Name", "Bk_Bmp_Left", "Bk_Bmp_Top",
                               "Page_Width", "Page_Height", "Page_LeftX", "Page_TopY"}));
@@ -261,7 +274,7 @@ private Q_SLOTS:
                               "Custom3", "Custom4", "Custom5",   "Printed_At",  "Print_Count"}));
         for (const char* table :
              {"Print_Calibration", "Model_Field_Fit", "Print_Log", "Print_Pending", "Model_Carrier",
-              "Model_Print_Font", "Model_Field_Font"})
+              "Model_Print_Font", "Model_Field_Font", "Model_Label"})
             QVERIFY2(!tableColumns(db, QString::fromLatin1(table)).isEmpty(), table);
         QCOMPARE(tableColumns(db, QStringLiteral("Exp_Send_info")),
                  QStringList({"ID", "Name", "Departure", "Company", "Prvince", "City", "Country",
@@ -326,7 +339,7 @@ private Q_SLOTS:
                  QStringList({"收件人姓名", "目的地", "收件人单位", "收件省", "收件市", "收件县",
                               "收件详细地址", "收件人手机", "收件人固定电话", "收件人邮编",
                               "自定义字段1", "自定义字段2", "自定义字段3", "自定义字段4",
-                              "自定义字段5"}));
+                              "自定义字段5", "运单号", "快递公司"}));
         // Every caption is a selection caption of the catalogue.
         for (const QString& c :
              m_dm->senderColumns->fieldNames() + m_dm->recipientColumns->fieldNames())
@@ -657,8 +670,13 @@ private Q_SLOTS:
         QCOMPARE(tableColumns(db, "Exp_Att_Info").mid(columns["Exp_Att_Info"].size()),
                  QStringList({"Printed_At", "Print_Count"}));
         for (const QString& t : tables)
-            if (t != "Exp_Att_Info")
+            if (t != "Exp_Att_Info" && t != "Exp_Model")
                 QCOMPARE(tableColumns(db, t).size(), columns[t].size());
+        // The waybill number and the carrier join every template, hidden.
+        QCOMPARE(tableColumns(db, "Exp_Model").mid(columns["Exp_Model"].size()),
+                 Schema::modelColumns().mid(columns["Exp_Model"].size()));
+        QCOMPARE(tableRows(db, "Exp_Model", {"A_WayBillNo_isVis", "A_ExpName_isVis"}),
+                 QList<QVariantList>({{0, 0}}));
         // Never printed: both marks are empty.
         const QList<QVariantList> marks =
             tableRows(db, "Exp_Att_Info", {"Printed_At", "Print_Count"});
@@ -691,6 +709,7 @@ private Q_SLOTS:
             QVERIFY(q.exec("DROP TABLE Model_Carrier"));
             QVERIFY(q.exec("DROP TABLE Model_Print_Font"));
             QVERIFY(q.exec("DROP TABLE Model_Field_Font"));
+            dropVersion4(q);
             QVERIFY(q.exec("INSERT INTO Print_Log (Printed_At, Pages, Row_Ids) "
                            "VALUES ('2026-01-02 03:04:05', 1, '1')"));
             QVERIFY(q.exec("PRAGMA user_version = 2"));
@@ -698,7 +717,7 @@ private Q_SLOTS:
         m_dm = std::make_unique<DataModule>();
         m_dm->connectDatabase();
         const QSqlDatabase db = m_dm->database();
-        QCOMPARE(userVersion(db), 3);
+        QCOMPARE(userVersion(db), Schema::kVersion);
         QCOMPARE(tableColumns(db, "Print_Pending"),
                  QStringList({"ID", "Started_At", "Model_Name", "Target", "Pages", "First_Name",
                               "Last_Name", "Row_Ids", "Names", "Reprint", "Job_Path", "Job_File",
@@ -713,6 +732,43 @@ private Q_SLOTS:
                  QStringList({"Model_Name", "Field_Key", "Family", "Size_Pt", "Bold", "Italic"}));
         QCOMPARE(tableRows(db, "Print_Log", {"Printed_At"}),
                  QList<QVariantList>({{QVariant("2026-01-02 03:04:05")}}));
+    }
+
+    // Version 3 gains the waybill number and the carrier as hidden fields of
+    // every template, how fields are drawn and which templates print their
+    // picture; fitted fields stay as they were.
+    void versionThreeFileGainsBarcodeFields()
+    {
+        const QString path = QStringLiteral("Waylark_main.db");
+        NewDatabase::createDatabase(path);
+        withPlainConnection(path, [&](QSqlDatabase db) {
+            QSqlQuery q(db);
+            dropVersion4(q);
+            QVERIFY(q.exec("INSERT INTO Exp_Model (Model_Name, A_Name_isVis) VALUES ('标签', 1)"));
+            QVERIFY(q.exec("INSERT INTO Model_Field_Fit (Model_Name, Field_Key, Fit, Height) "
+                           "VALUES ('标签', 'A_Address', 1, 40)"));
+            QVERIFY(q.exec("PRAGMA user_version = 3"));
+        });
+        m_dm = std::make_unique<DataModule>();
+        m_dm->connectDatabase();
+        const QSqlDatabase db = m_dm->database();
+        QCOMPARE(userVersion(db), Schema::kVersion);
+        const QList<QVariantList> added = tableRows(
+            db, "Exp_Model",
+            {"A_WayBillNo_Left", "A_WayBillNo_Top", "A_WayBillNo_Width", "A_WayBillNo_isVis",
+             "A_ExpName_Left", "A_ExpName_Top", "A_ExpName_Width", "A_ExpName_isVis"});
+        QCOMPARE(added.size(), 2);
+        for (const QVariantList& row : added)
+            QCOMPARE(row, QVariantList({607, 462, 40, 0, 651, 462, 40, 0}));
+        QCOMPARE(tableColumns(db, "Model_Field_Fit"),
+                 QStringList({"Model_Name", "Field_Key", "Fit", "Height", "Symbol", "Module_Mm",
+                              "Bar_Height_Mm"}));
+        const QList<QVariantList> fit =
+            tableRows(db, "Model_Field_Fit", {"Field_Key", "Fit", "Height", "Symbol"});
+        QCOMPARE(fit.size(), 1);
+        QCOMPARE(fit.at(0).mid(0, 3), QVariantList({"A_Address", 1, 40}));
+        QVERIFY(fit.at(0).at(3).isNull());
+        QCOMPARE(tableColumns(db, "Model_Label"), QStringList({"Model_Name", "Print_Picture"}));
     }
 
     // Files whose version this program cannot open: refused in its own

@@ -21,6 +21,7 @@
 #include "templates/fieldfitstore.h"
 #include "templates/fieldfontstore.h"
 #include "tempworkdir.h"
+#include "test_barcode.h"
 #include "test_printwindow.h"
 
 #include <QApplication>
@@ -1538,7 +1539,7 @@ private Q_SLOTS:
     }
 };
 
-// Both test classes in one run; each is a QtTest of its own.
+// The test classes in one run; each is a QtTest of its own.
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
@@ -1550,6 +1551,10 @@ int main(int argc, char** argv)
     {
         TestPrintWindow window;
         status |= QTest::qExec(&window, argc, argv);
+    }
+    {
+        TestBarcode barcode;
+        status |= QTest::qExec(&barcode, argc, argv);
     }
     return status;
 }

@@ -18,6 +18,7 @@
 #include "templates/fieldcatalogue.h"
 #include "templates/fieldfitstore.h"
 #include "templates/fieldfontstore.h"
+#include "templates/labelstore.h"
 #include "templates/pagesize.h"
 #include "templates/templatestore.h"
 #include "tempworkdir.h"
@@ -25,6 +26,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCollator>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -321,7 +323,8 @@ private Q_SLOTS:
         const QVariantMap row = modelRow(0);
         for (const FieldInfo& f : FieldCatalogue::all()) {
             QCOMPARE(control(f.number)->geometry(), storedPlace(row, f));
-            QVERIFY(!control(f.number)->isHidden());
+            // The waybill number and the carrier wait hidden for a label.
+            QCOMPARE(control(f.number)->isHidden(), f.number > Schema::kFirstFieldCount);
         }
         QCOMPARE(surface()->backgroundImage()->pos(), QPoint(24, 16));
         QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
@@ -565,6 +568,30 @@ private Q_SLOTS:
         QCOMPARE(carrierRows(), QStringList({"顺丰速运=ZTO"}));
         pageSetup()->show();
         QCOMPARE(carriers->currentText(), QString("中通快递"));
+        pageSetup()->reject();
+        QVERIFY(m_prompt->shown.isEmpty());
+    }
+
+    // "打印背景图" is kept per template: OK stores it, cancel does not.
+    void pageSetupPrintsThePicture()
+    {
+        QVERIFY(startProgram());
+        const QSqlDatabase db = dataModule()->database();
+        auto* check = pageSetup()->findChild<QCheckBox*>("Print_Bk_Check");
+        QVERIFY(check);
+        QCOMPARE(check->text(), QString("打印背景图"));
+        pageSetup()->show();
+        QVERIFY(!check->isChecked());
+        check->setChecked(true);
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+        QVERIFY(!LabelStore::printsPicture(db, kDelivered));
+        pageSetup()->show();
+        QVERIFY(!check->isChecked());
+        check->setChecked(true);
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        QVERIFY(LabelStore::printsPicture(db, kDelivered));
+        pageSetup()->show();
+        QVERIFY(check->isChecked());
         pageSetup()->reject();
         QVERIFY(m_prompt->shown.isEmpty());
     }
@@ -1738,7 +1765,8 @@ private Q_SLOTS:
         QCOMPARE(static_cast<QWidget*>(surface()->menuField()), static_cast<QWidget*>(control(3)));
         QVERIFY(hideByMenu(control(6)));
         for (const FieldInfo& f : FieldCatalogue::all())
-            QCOMPARE(control(f.number)->isHidden(), f.number == 3 || f.number == 6);
+            QCOMPARE(control(f.number)->isHidden(),
+                     f.number == 3 || f.number == 6 || f.number > Schema::kFirstFieldCount);
 
         // A left press does not select: the menu hides the right-clicked one.
         QTest::mouseClick(control(10), Qt::RightButton);
@@ -2235,6 +2263,112 @@ private Q_SLOTS:
         QVERIFY(m_prompt->shown.isEmpty());
     }
 
+    // "显示为条码" / "显示为二维码" / "显示为文字" store how the field prints;
+    // a field shown as a symbol grows to hold it, as it prints.
+    void symbolsThroughThePopupMenu()
+    {
+        QVERIFY(startProgram());
+        QMenu* menu = surface()->fieldMenu;
+        QCOMPARE(surface()->code128Action->text(), QString("显示为条码"));
+        QCOMPARE(surface()->qrAction->text(), QString("显示为二维码"));
+        QCOMPARE(surface()->textAction->text(), QString("显示为文字"));
+        auto choose = [&](QWidget* w, QAction* action) {
+            QTest::mouseClick(w, Qt::RightButton);
+            if (!QTest::qWaitFor([&] { return menu->isVisible(); }))
+                return false;
+            const QRect item = menu->actionGeometry(action);
+            QTest::mouseMove(menu, item.center());
+            QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
+            return QTest::qWaitFor([&] { return !menu->isVisible(); });
+        };
+        const FieldInfo* mobile = FieldCatalogue::byKey("A_Mobile");
+        FieldControl* c = control(mobile->number);
+        c->setText("13912345678");
+        const QSize before = c->size();
+        const auto stored = [&] {
+            return FieldFitStore::load(dataModule()->database(), session().currentTemplate)
+                .value("A_Mobile")
+                .symbol;
+        };
+        QVERIFY(choose(c, surface()->code128Action));
+        QCOMPARE(stored(), FieldSymbol::Code128);
+        QVERIFY(c->showsAsPrinted());
+        // 13912345678 in Code 128 with its quiet zones is over 30 mm wide.
+        QVERIFY2(c->width() > 30 * 96 / 25.4, qPrintable(QString::number(c->width())));
+        QVERIFY(c->height() > before.height());
+        // "条码尺寸…" asks both sizes; a wrong answer changes nothing.
+        m_prompt->inputs.enqueue(QString("0.1 12"));
+        QVERIFY(choose(c, surface()->symbolSizeAction));
+        QCOMPARE(m_prompt->messages().size(), 1);
+        QVERIFY(m_prompt->messages().at(0).startsWith("条宽应在 0.19 到 2 毫米之间"));
+        m_prompt->clear();
+        const int narrow = c->width();
+        m_prompt->inputs.enqueue(QString(" 0.5  20 "));
+        QVERIFY(choose(c, surface()->symbolSizeAction));
+        QCOMPARE(m_prompt->shown.value(0).text,
+                 QString("最窄条宽和条高（毫米，以空格分开；热敏打印机的条宽不小于 0.25）："));
+        const FieldFit sized =
+            FieldFitStore::load(dataModule()->database(), session().currentTemplate)
+                .value("A_Mobile");
+        QCOMPARE(sized.moduleMm, 0.5);
+        QCOMPARE(sized.barHeightMm, 20.0);
+        QVERIFY(c->width() > narrow);
+        m_prompt->clear();
+        QVERIFY(choose(c, surface()->qrAction));
+        QCOMPARE(stored(), FieldSymbol::Qr);
+        QVERIFY(surface()->qrAction->isChecked());
+        QVERIFY(choose(c, surface()->textAction));
+        QCOMPARE(stored(), FieldSymbol::Text);
+        QCOMPARE(FieldFitStore::load(dataModule()->database(), "别的模板").size(), 0);
+        QVERIFY(m_prompt->shown.isEmpty());
+    }
+
+    // A new template from a label size and the plain label the program
+    // draws: it prints its picture and its waybill number as a Code 128.
+    void plainLabelTemplate()
+    {
+        QVERIFY(startProgram());
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        m_prompt->clear();
+        auto* picture = page()->findChild<QToolButton*>("Model_Bmp_Btn");
+        QVERIFY(picture->menu());
+        QStringList items;
+        for (QAction* a : picture->menu()->actions())
+            if (!a->isSeparator())
+                items << a->text();
+        QCOMPARE(items,
+                 QStringList({"标签 76×130 mm", "标签 100×150 mm", "标签 100×180 mm", "空白标签"}));
+        QAction* plain = picture->menu()->findChild<QAction*>("Plain_Label");
+        // Without a size there is nothing to draw.
+        plain->trigger();
+        QCOMPARE(m_prompt->messages().size(), 1);
+        QVERIFY(m_prompt->messages().at(0).startsWith("请先选择标签尺寸"));
+        m_prompt->clear();
+        picture->menu()->findChild<QAction*>("Label_100x150")->trigger();
+        QCOMPARE(page()->findChild<QLineEdit*>("Page_W")->text().trimmed(), QString("100"));
+        QCOMPARE(page()->findChild<QLineEdit*>("Page_H")->text().trimmed(), QString("150"));
+        plain->trigger();
+        QCOMPARE(surface()->backgroundImage()->size(), QSize(378, 567));
+        const FieldInfo* number = FieldCatalogue::byKey("A_WayBillNo");
+        QVERIFY(!control(number->number)->isHidden());
+        QVERIFY(!control(FieldCatalogue::byKey("A_Name")->number)->isHidden());
+        QVERIFY(control(FieldCatalogue::byKey("A_Custom1")->number)->isHidden());
+        m_prompt->inputs.enqueue(QString("标签"));
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
+        const QVariantMap row = modelRow(1);
+        QCOMPARE(row.value("Page_Width").toInt(), 1000);
+        QCOMPARE(row.value("Page_Height").toInt(), 1500);
+        QCOMPARE(row.value("A_WayBillNo_isVis").toInt(), 1);
+        QCOMPARE(row.value("A_Custom1_isVis").toInt(), 0);
+        QVERIFY(LabelStore::printsPicture(dataModule()->database(), "标签"));
+        QVERIFY(!LabelStore::printsPicture(dataModule()->database(), kDelivered));
+        QCOMPARE(FieldFitStore::load(dataModule()->database(), "标签").value("A_WayBillNo").symbol,
+                 FieldSymbol::Code128);
+        QImageReader reader(bkbmp(row.value("Bk_Bmp_Name").toString()));
+        QCOMPARE(reader.size(), QSize(378, 567));
+    }
+
     // "字段字体…" gives the field the font chosen in the font dialog, stored
     // with the template and shown by its control; "恢复默认字体" takes it
     // away again.
@@ -2356,7 +2490,7 @@ private Q_SLOTS:
             return out;
         };
 
-        // Every field hidden: all 26 on the left, in pinyin order.
+        // Every field hidden: all 28 on the left, in pinyin order.
         surface()->showOnlyFields({});
         d->show();
         const QStringList src = listTexts(srcList);
@@ -2365,7 +2499,7 @@ private Q_SLOTS:
             captions << f.caption;
         QCOMPARE(QSet<QString>(src.begin(), src.end()),
                  QSet<QString>(captions.begin(), captions.end()));
-        QCOMPARE(src.size(), 26);
+        QCOMPARE(src.size(), FieldCatalogue::kCount);
         // Pinyin order (fa, mu, nei, shi, shou, zi), not code point order.
         const QStringList pinyin = {"发件人姓名", "目的地",     "内件品名",
                                     "始发地",     "收件人姓名", "自定义字段1"};
@@ -2381,7 +2515,7 @@ private Q_SLOTS:
         surface()->showOnlyFields({"A_Name", "S_Name", "A_Custom5"});
         d->show();
         QCOMPARE(listTexts(dstList), QStringList({"发件人姓名", "收件人姓名", "自定义字段5"}));
-        QCOMPARE(srcList->count(), 23);
+        QCOMPARE(srcList->count(), FieldCatalogue::kCount - 3);
         QCOMPARE(buttons(), QString("1111"));
         d->reject();
         QStringList keys;
@@ -2389,7 +2523,7 @@ private Q_SLOTS:
             keys << f.key;
         surface()->showOnlyFields(keys);
         d->show();
-        QCOMPARE(dstList->count(), 26);
+        QCOMPARE(dstList->count(), FieldCatalogue::kCount);
         QCOMPARE(srcList->count(), 0);
         QCOMPARE(buttons(), QString("0011"));
         d->reject();
@@ -2403,6 +2537,7 @@ private Q_SLOTS:
         d->show();
         QListWidget* src = d->findChild<QListWidget*>("SrcList");
         const QStringList all = listTexts(src);
+        const int n = FieldCatalogue::kCount;
 
         // ">" with nothing selected moves nothing and selects the first.
         QTest::mouseClick(d->findChild<QPushButton*>("IncludeBtn"), Qt::LeftButton);
@@ -2411,17 +2546,17 @@ private Q_SLOTS:
 
         // The last three, picked with the mouse, arrive last-first.
         src->clearSelection();
-        for (int i = 23; i < 26; ++i) {
+        for (int i = n - 3; i < n; ++i) {
             src->scrollToItem(src->item(i));
             QTest::mouseClick(src->viewport(), Qt::LeftButton, Qt::ControlModifier,
                               src->visualItemRect(src->item(i)).center());
         }
-        QCOMPARE(selectedRows(src), QList<int>({23, 24, 25}));
+        QCOMPARE(selectedRows(src), QList<int>({n - 3, n - 2, n - 1}));
         QTest::mouseClick(d->findChild<QPushButton*>("IncludeBtn"), Qt::LeftButton);
         QCOMPARE(listTexts(d->findChild<QListWidget*>("DstList")),
-                 QStringList({all.at(25), all.at(24), all.at(23)}));
-        QCOMPARE(src->count(), 23);
-        QCOMPARE(selectedRows(src), QList<int>({22}));
+                 QStringList({all.at(n - 1), all.at(n - 2), all.at(n - 3)}));
+        QCOMPARE(src->count(), n - 3);
+        QCOMPARE(selectedRows(src), QList<int>({n - 4}));
         QVERIFY(d->findChild<QPushButton*>("ExcludeBtn")->isEnabled());
         QVERIFY(d->findChild<QPushButton*>("ExAllBtn")->isEnabled());
 
@@ -2433,14 +2568,14 @@ private Q_SLOTS:
                               .center());
         QTest::mouseClick(d->findChild<QPushButton*>("ExcludeBtn"), Qt::LeftButton);
         QCOMPARE(listTexts(d->findChild<QListWidget*>("DstList")),
-                 QStringList({all.at(25), all.at(23)}));
-        QCOMPARE(listTexts(src), all.mid(0, 23) << all.at(24));
+                 QStringList({all.at(n - 1), all.at(n - 3)}));
+        QCOMPARE(listTexts(src), all.mid(0, n - 3) << all.at(n - 2));
 
         // ">>" takes everything, in the list's order, after what is there.
         QTest::mouseClick(d->findChild<QPushButton*>("IncAllBtn"), Qt::LeftButton);
         QCOMPARE(src->count(), 0);
         QCOMPARE(listTexts(d->findChild<QListWidget*>("DstList")),
-                 QStringList({all.at(25), all.at(23)}) + all.mid(0, 23) << all.at(24));
+                 QStringList({all.at(n - 1), all.at(n - 3)}) + all.mid(0, n - 3) << all.at(n - 2));
         QVERIFY(!d->findChild<QPushButton*>("IncludeBtn")->isEnabled());
         QVERIFY(!d->findChild<QPushButton*>("IncAllBtn")->isEnabled());
         // "<<" sorts them all back.

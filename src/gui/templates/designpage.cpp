@@ -13,6 +13,8 @@
 #include "gui/templates/designsurface.h"
 #include "gui/templates/fieldchangecommand.h"
 #include "templates/fieldcatalogue.h"
+#include "templates/labelstore.h"
+#include "templates/plainlabel.h"
 #include "templates/templatemessages.h"
 #include "templates/templatestore.h"
 
@@ -64,6 +66,21 @@ DesignPage::DesignPage(QWidget* parent) : QWidget(parent), m_ui(std::make_unique
     connect(m_ui->newTemplateButton, &QToolButton::clicked, this,
             &DesignPage::toggleNewTemplateMode);
     connect(m_ui->pictureButton, &QToolButton::clicked, this, &DesignPage::choosePicture);
+    // The label sizes and the plain label sit under "背景图": a label's
+    // picture and its size are chosen together.
+    auto* labels = new QMenu(m_ui->pictureButton);
+    for (const QSize& mm : PlainLabel::labelSizes()) {
+        QAction* a =
+            labels->addAction(QStringLiteral("标签 %1×%2 mm").arg(mm.width()).arg(mm.height()));
+        a->setObjectName(QStringLiteral("Label_%1x%2").arg(mm.width()).arg(mm.height()));
+        connect(a, &QAction::triggered, this, [this, mm] { chooseLabelSize(mm); });
+    }
+    labels->addSeparator();
+    QAction* plain = labels->addAction(QStringLiteral("空白标签"));
+    plain->setObjectName(QStringLiteral("Plain_Label"));
+    connect(plain, &QAction::triggered, this, &DesignPage::drawPlainLabel);
+    m_ui->pictureButton->setMenu(labels);
+    m_ui->pictureButton->setPopupMode(QToolButton::MenuButtonPopup);
     connect(m_ui->saveTemplateButton, &QToolButton::clicked, this, &DesignPage::saveTemplate);
     connect(m_ui->makeDefaultButton, &QToolButton::clicked, this,
             &DesignPage::makeCurrentTemplateDefault);
@@ -236,6 +253,7 @@ void DesignPage::applyFieldHeights(const QString& model)
     for (FieldControl* c : m_ui->surface->fieldControls()) {
         const int h = fits.value(c->field().key).height;
         c->resize(c->width(), h > 0 ? h : FieldCatalogue::kControlHeight);
+        c->fitSymbol();
     }
 }
 
@@ -384,6 +402,45 @@ void DesignPage::choosePicture()
     m_ui->surface->setBackground(QPixmap::fromImage(picture));
     m_chosenBackground = TemplateStore::storedPictureName(file);
     m_pictureChosen = true;
+    m_plainLabel = false;
+}
+
+void DesignPage::chooseLabelSize(const QSize& mm)
+{
+    m_ui->paperWidthEdit->setText(QString::number(mm.width()));
+    m_ui->paperHeightEdit->setText(QString::number(mm.height()));
+}
+
+void DesignPage::drawPlainLabel()
+{
+    if (!m_newTemplateMode)
+        return;
+    const std::optional<int> w = TemplateStore::paperBoxNumber(maskedText(m_ui->paperWidthEdit));
+    const std::optional<int> h = TemplateStore::paperBoxNumber(maskedText(m_ui->paperHeightEdit));
+    if (!w || !h || *w < PlainLabel::kMinSideMm || *h < PlainLabel::kMinSideMm ||
+        *w > PlainLabel::kMaxSideMm || *h > PlainLabel::kMaxSideMm) {
+        prompt().message(QStringLiteral("请先选择标签尺寸，或填入%1到%2之间的纸宽纸高（单位mm）！")
+                             .arg(PlainLabel::kMinSideMm)
+                             .arg(PlainLabel::kMaxSideMm));
+        return;
+    }
+    const QSize mm(*w, *h);
+    DesignSurface* surface = m_ui->surface;
+    surface->setBackground(QPixmap::fromImage(PlainLabel::draw(mm)));
+    const QPoint corner = surface->backgroundImage()->pos();
+    const QHash<QString, QRect> places = PlainLabel::fieldPlaces(mm);
+    QStringList shown;
+    for (FieldControl* c : surface->fieldControls()) {
+        const auto place = places.constFind(c->field().key);
+        if (place == places.constEnd())
+            continue;
+        c->setGeometry(place->translated(corner));
+        shown << c->field().key;
+    }
+    surface->showOnlyFields(shown);
+    m_chosenBackground = QStringLiteral("label_%1x%2.png").arg(mm.width()).arg(mm.height());
+    m_pictureChosen = true;
+    m_plainLabel = true;
 }
 
 QImage DesignPage::offerPaperScale(const QImage& picture)
@@ -553,7 +610,14 @@ bool DesignPage::saveNewTemplate()
     guarded([&] {
         storeFieldHeights(savedName);
         m_ui->surface->storeFieldFonts(savedName);
+        // A plain label prints whole, its waybill number as a barcode.
+        if (m_plainLabel) {
+            LabelStore::setPrintsPicture(m_dm->database(), savedName, true);
+            FieldFitStore::setSymbol(m_dm->database(), savedName, PlainLabel::barcodeKey(),
+                                     FieldSymbol::Code128);
+        }
     });
+    m_plainLabel = false;
     if (replaced >= 0 && oldPicture != pictureName)
         removeUnusedPicture(oldPicture);
     m_pictureChosen = false;

@@ -103,6 +103,13 @@ private:
     void toggleNewTemplateMode();
     // "背景图": a picture for the new template.
     void choosePicture();
+    // A label size of the picture button's menu: fills in the paper's width
+    // and height, in millimetres.
+    void chooseLabelSize(const QSize& mm);
+    // "空白标签": a plain label of the typed size as the new template's
+    // picture, the usual fields placed on it; saved, it prints its picture
+    // and its waybill number as a Code 128.
+    void drawPlainLabel();
     // "设为默认": the template in use becomes config.ini's default.
     void makeCurrentTemplateDefault();
     void createUndoActions();
@@ -139,6 +146,7 @@ private:
     // The places the last layout or save left: unsaved work is a difference.
     QVector<TemplateStore::FieldPlace> m_laidOut;
     bool m_pictureChosen = false; // "背景图" used since the last new template was saved
+    bool m_plainLabel = false;    // the chosen picture is a plain label
     bool m_newTemplateMode = false;
     quint64 m_layouts = 0; // templates laid out so far
     QSize m_paperTenths;   // the paper of the template laid out

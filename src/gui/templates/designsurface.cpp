@@ -5,6 +5,7 @@
 #include "base/session.h"
 #include "data/datamodule.h"
 #include "gui/landlinevalidator.h"
+#include "print/barcodepainter.h"
 #include "print/printfonts.h"
 #include "print/printgeometry.h"
 #include "print/recordrenderer.h"
@@ -14,11 +15,13 @@
 #include "templates/newdatabase.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <cmath>
 
 FieldControl::FieldControl(const FieldInfo& field, QWidget* parent)
     : DBEdit(parent), m_field(&field)
@@ -150,6 +153,26 @@ void FieldControl::setFits(bool fit)
     update();
 }
 
+void FieldControl::setSymbol(const FieldFit& symbol)
+{
+    m_symbol = symbol;
+    update();
+}
+
+void FieldControl::fitSymbol()
+{
+    const auto encoded = BarcodePainter::encode(m_symbol.symbol, text());
+    if (!encoded)
+        return;
+    const QFont shown = testAttribute(Qt::WA_SetFont)
+                            ? font()
+                            : m_printFont.value_or(m_session ? m_session->printFont() : font());
+    const QRectF r =
+        BarcodePainter::symbolRect(*encoded, m_symbol.symbol, m_symbol, QPointF(0, 0), 0, shown,
+                                   this, PrintGeometry::kDesignDpi, PrintGeometry::kDesignDpi);
+    resize(qMax(width(), int(std::ceil(r.width()))), qMax(height(), int(std::ceil(r.height()))));
+}
+
 void FieldControl::setOutlined(bool on)
 {
     if (m_outlined == on)
@@ -258,7 +281,8 @@ void FieldControl::contextMenuEvent(QContextMenuEvent* event)
 
 bool FieldControl::showsAsPrinted() const
 {
-    return isReadOnly() && (m_fits || height() != FieldCatalogue::kControlHeight);
+    return isReadOnly() && (m_fits || m_symbol.symbol != FieldSymbol::Text ||
+                            height() != FieldCatalogue::kControlHeight);
 }
 
 void FieldControl::paintEvent(QPaintEvent* event)
@@ -278,8 +302,11 @@ void FieldControl::paintEvent(QPaintEvent* event)
         r.width = width();
         // A box left at the control's own height holds one line, as stored.
         const int boxHeight = height() == FieldCatalogue::kControlHeight ? 0 : height();
+        FieldFit fit = m_symbol;
+        fit.fit = m_fits;
+        fit.height = boxHeight;
         FieldFits fits;
-        fits.insert(m_field->key, FieldFit{m_fits, boxHeight});
+        fits.insert(m_field->key, fit);
         RecordRenderer::drawField(p, r, QPointF(0, 0), PrintGeometry::kDesignDpi,
                                   PrintGeometry::kDesignDpi, fits);
     } else {
@@ -330,6 +357,31 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
     defaultFontAction->setObjectName(QStringLiteral("FieldDefaultFont"));
     connect(defaultFontAction, &QAction::triggered, this, &DesignSurface::clearSelectedFieldFont);
     connect(fieldMenu, &QMenu::aboutToShow, this, &DesignSurface::showSelectedFieldFont);
+    auto* symbols = new QActionGroup(this);
+    const struct {
+        QAction** action;
+        const char *text, *name;
+        FieldSymbol symbol;
+    } symbolActions[] = {
+        {&code128Action, "显示为条码", "ShowAsCode128", FieldSymbol::Code128},
+        {&qrAction, "显示为二维码", "ShowAsQr", FieldSymbol::Qr},
+        {&textAction, "显示为文字", "ShowAsText", FieldSymbol::Text},
+    };
+    fieldMenu->addSeparator();
+    for (const auto& a : symbolActions) {
+        QAction* action = fieldMenu->addAction(QString::fromUtf8(a.text));
+        action->setObjectName(QString::fromLatin1(a.name));
+        action->setCheckable(true);
+        symbols->addAction(action);
+        const FieldSymbol symbol = a.symbol;
+        connect(action, &QAction::triggered, this,
+                [this, symbol] { setSelectedFieldSymbol(symbol); });
+        *a.action = action;
+    }
+    symbolSizeAction = fieldMenu->addAction(QStringLiteral("条码尺寸…"));
+    symbolSizeAction->setObjectName(QStringLiteral("SymbolSize"));
+    connect(symbolSizeAction, &QAction::triggered, this, &DesignSurface::askSelectedSymbolSize);
+    connect(fieldMenu, &QMenu::aboutToShow, this, &DesignSurface::showSelectedFieldSymbol);
 
     for (const FieldInfo& f : FieldCatalogue::all()) {
         auto* edit = new FieldControl(f, this);
@@ -525,10 +577,78 @@ void DesignSurface::setSelectedFieldFits(bool fit)
     changeField(c, after, QStringLiteral("适应框内"));
 }
 
+void DesignSurface::showSelectedFieldSymbol()
+{
+    FieldControl* c = popupTarget();
+    for (QAction* a : {code128Action, qrAction, textAction})
+        a->setEnabled(c && m_dm);
+    const FieldSymbol symbol = c ? c->symbol().symbol : FieldSymbol::Text;
+    code128Action->setChecked(symbol == FieldSymbol::Code128);
+    qrAction->setChecked(symbol == FieldSymbol::Qr);
+    textAction->setChecked(symbol == FieldSymbol::Text);
+    symbolSizeAction->setEnabled(c && m_dm && symbol != FieldSymbol::Text);
+}
+
+void DesignSurface::askSelectedSymbolSize()
+{
+    FieldControl* c = popupTarget();
+    if (!c || !m_dm || !m_session || c->symbol().symbol == FieldSymbol::Text)
+        return;
+    const FieldFit& now = c->symbol();
+    const QString shown = QStringLiteral("%1 %2")
+                              .arg(BarcodePainter::moduleMm(now), 0, 'f', 2)
+                              .arg(BarcodePainter::barHeightMm(now), 0, 'f', 1);
+    const std::optional<QString> typed = prompt().input(
+        QStringLiteral("条码尺寸"),
+        QStringLiteral("最窄条宽和条高（毫米，以空格分开；热敏打印机的条宽不小于 0.25）："), shown);
+    if (!typed)
+        return;
+    const QStringList parts = typed->simplified().split(QLatin1Char(' '));
+    bool moduleOk = false;
+    bool heightOk = parts.size() == 2;
+    const double module = parts.value(0).toDouble(&moduleOk);
+    const double height = heightOk ? parts.value(1).toDouble(&heightOk) : 0;
+    if (parts.size() > 2 || !moduleOk || !heightOk || module < BarcodePainter::kMinModuleMm ||
+        module > BarcodePainter::kMaxModuleMm || height < BarcodePainter::kMinBarHeightMm ||
+        height > BarcodePainter::kMaxBarHeightMm) {
+        prompt().message(
+            QStringLiteral("条宽应在 %1 到 %2 毫米之间，条高在 %3 到 %4 毫米之间！\n%5")
+                .arg(BarcodePainter::kMinModuleMm)
+                .arg(BarcodePainter::kMaxModuleMm)
+                .arg(BarcodePainter::kMinBarHeightMm)
+                .arg(BarcodePainter::kMaxBarHeightMm)
+                .arg(*typed));
+        return;
+    }
+    guarded([&] {
+        const QString key = c->field().key;
+        const QString model = m_session->currentTemplate;
+        FieldFitStore::setModule(m_dm->database(), model, key, module);
+        FieldFitStore::setBarHeight(m_dm->database(), model, key, height);
+        c->setSymbol(FieldFitStore::load(m_dm->database(), model).value(key));
+        c->fitSymbol();
+    });
+}
+
+void DesignSurface::setSelectedFieldSymbol(FieldSymbol symbol)
+{
+    FieldControl* c = popupTarget();
+    if (!c || !m_dm || !m_session)
+        return;
+    guarded([&] {
+        const QString key = c->field().key;
+        FieldFitStore::setSymbol(m_dm->database(), m_session->currentTemplate, key, symbol);
+        c->setSymbol(FieldFitStore::load(m_dm->database(), m_session->currentTemplate).value(key));
+        c->fitSymbol();
+    });
+}
+
 void DesignSurface::showFieldFits(const FieldFits& fits)
 {
-    for (FieldControl* c : m_fields)
+    for (FieldControl* c : m_fields) {
         c->setFits(fits.value(c->field().key).fit);
+        c->setSymbol(fits.value(c->field().key));
+    }
 }
 
 void DesignSurface::hideSelectedField()

@@ -62,6 +62,12 @@ public:
     bool fits() const { return m_fits; }
     void setFits(bool fit);
 
+    // Drawn as a Code 128 or QR code of its value, as it prints.
+    const FieldFit& symbol() const { return m_symbol; }
+    void setSymbol(const FieldFit& symbol);
+    // Grows to hold the whole symbol of its value.
+    void fitSymbol();
+
     // Drawn with a strong outline while it is the selected field.
     void setOutlined(bool on);
     bool isOutlined() const { return m_outlined; }
@@ -102,6 +108,7 @@ private:
     bool m_leftDown = false;
     bool m_outlined = false;
     bool m_fits = false;
+    FieldFit m_symbol;
     bool m_moved = false;
     int m_edges = NoEdge;
     QPoint m_pressInPanel;
@@ -149,6 +156,12 @@ public:
     void setSelectedFieldFits(bool fit);
     // Each field's switch as the template stores it; nothing is stored.
     void showFieldFits(const FieldFits& fits);
+    // "显示为条码" / "显示为二维码" / "显示为文字": how the field the menu was
+    // opened on prints, stored with the current template at once.
+    void setSelectedFieldSymbol(FieldSymbol symbol);
+    // "条码尺寸…": asks the module width and the bar height in millimetres
+    // of the field the menu was opened on, stored at once.
+    void askSelectedSymbolSize();
 
     // "字段字体…": the selected field gets the font chosen in the font
     // dialog, stored with the current template at once unless the fonts are
@@ -196,6 +209,10 @@ public:
     QAction* fitToBoxAction;
     QAction* fieldFontAction;
     QAction* defaultFontAction;
+    QAction* code128Action;
+    QAction* qrAction;
+    QAction* textAction;
+    QAction* symbolSizeAction;
 
 private:
     void select(FieldControl* control);
@@ -209,6 +226,7 @@ private:
     FieldControl* popupTarget() const;
     void showSelectedFieldFit();
     void showSelectedFieldFont();
+    void showSelectedFieldSymbol();
 
     DataModule* m_dm = nullptr;
     const Session* m_session = nullptr;

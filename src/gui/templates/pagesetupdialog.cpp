@@ -8,6 +8,7 @@
 #include "gui/templates/designpage.h"
 #include "gui/templates/spinedit.h"
 #include "print/printerpaper.h"
+#include "templates/labelstore.h"
 #include "templates/pagesize.h"
 #include "templates/templatemessages.h"
 #include "templates/templatestore.h"
@@ -15,6 +16,7 @@
 #include "waybill/carrier.h"
 #include "waybill/carrierstore.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
 
@@ -68,6 +70,7 @@ bool PageSetupDialog::loadCurrentTemplate()
          {m_ui->widthEdit, m_ui->heightEdit, m_ui->leftOffsetEdit, m_ui->topOffsetEdit})
         e->setText(QString());
     m_ui->carrierCombo->setCurrentIndex(-1);
+    m_ui->printPictureCheck->setChecked(false);
     m_shownCarrier.clear();
     if (!findCurrentModel())
         return false;
@@ -82,6 +85,8 @@ bool PageSetupDialog::loadCurrentTemplate()
             CarrierStore::load(m_page->dataModule()->database(), name);
         m_shownCarrier = Carriers::forTemplate(name, stored.code).code;
         m_ui->carrierCombo->setCurrentIndex(m_ui->carrierCombo->findData(m_shownCarrier));
+        m_ui->printPictureCheck->setChecked(
+            LabelStore::printsPicture(m_page->dataModule()->database(), name));
     });
 }
 
@@ -119,6 +124,9 @@ void PageSetupDialog::applyPageValues()
                                   tb->fieldByName(TemplateStore::Column::Name).asString(), carrier);
             m_shownCarrier = carrier;
         }
+        LabelStore::setPrintsPicture(m_page->dataModule()->database(),
+                                     tb->fieldByName(TemplateStore::Column::Name).asString(),
+                                     m_ui->printPictureCheck->isChecked());
     });
     if (!stored)
         return;
