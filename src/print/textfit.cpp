@@ -33,8 +33,39 @@ QStringList tokens(const QString& text)
     return out;
 }
 
-void wrapParagraph(const QString& text, double width, const QFontMetricsF& fm, QStringList* lines)
+// A paragraph's tokens, found once for every size a fit tries.
+struct Paragraph {
+    QStringList tokens;
+    QString oneLine; // the tokens on one line, blanks before and after left out
+};
+
+QVector<Paragraph> paragraphs(const QString& text)
 {
+    QVector<Paragraph> out;
+    const QStringList texts =
+        text.contains(QLatin1Char('\n')) ? text.split(QLatin1Char('\n')) : QStringList(text);
+    out.reserve(texts.size());
+    for (const QString& t : texts) {
+        Paragraph p;
+        p.tokens = tokens(t);
+        for (const QString& token : std::as_const(p.tokens))
+            if (!p.oneLine.isEmpty() || !token.at(0).isSpace())
+                p.oneLine += token;
+        while (!p.oneLine.isEmpty() && p.oneLine.back().isSpace())
+            p.oneLine.chop(1);
+        out << p;
+    }
+    return out;
+}
+
+void wrapParagraph(const Paragraph& paragraph, double width, const QFontMetricsF& fm,
+                   QStringList* lines)
+{
+    // Most fields fit on one line: measured whole, as it is drawn, and once.
+    if (!paragraph.oneLine.isEmpty() && fm.horizontalAdvance(paragraph.oneLine) <= width) {
+        lines->append(paragraph.oneLine);
+        return;
+    }
     QString line;
     double used = 0;
     auto flush = [&] {
@@ -42,7 +73,7 @@ void wrapParagraph(const QString& text, double width, const QFontMetricsF& fm, Q
         line.clear();
         used = 0;
     };
-    for (const QString& t : tokens(text)) {
+    for (const QString& t : paragraph.tokens) {
         const bool blank = t.at(0).isSpace();
         if (blank && line.isEmpty())
             continue;
@@ -81,14 +112,10 @@ void wrapParagraph(const QString& text, double width, const QFontMetricsF& fm, Q
         lines->append(line);
 }
 
-QStringList wrapWith(const QString& text, double width, const QFontMetricsF& fm)
+QStringList wrapWith(const QVector<Paragraph>& paragraphs, double width, const QFontMetricsF& fm)
 {
     QStringList lines;
-    if (!text.contains(QLatin1Char('\n'))) {
-        wrapParagraph(text, width, fm, &lines);
-        return lines;
-    }
-    for (const QString& paragraph : text.split(QLatin1Char('\n')))
+    for (const Paragraph& paragraph : paragraphs)
         wrapParagraph(paragraph, width, fm, &lines);
     return lines;
 }
@@ -129,7 +156,7 @@ namespace TextFit
 
 QStringList wrap(const QString& text, double width, const QFont& font, QPaintDevice* device)
 {
-    return wrapWith(text, width, QFontMetricsF(font, device));
+    return wrapWith(paragraphs(text), width, QFontMetricsF(font, device));
 }
 
 Result fit(const QString& text, double width, double height, const QFont& font,
@@ -138,9 +165,10 @@ Result fit(const QString& text, double width, double height, const QFont& font,
     Result r;
     r.font = font;
     double size = font.pointSizeF() > 0 ? font.pointSizeF() : kMinPointSize;
+    const QVector<Paragraph> pieces = paragraphs(text);
     for (;;) {
         const QFontMetricsF fm(r.font, device);
-        r.lines = wrapWith(text, width, fm);
+        r.lines = wrapWith(pieces, width, fm);
         const bool fits = fm.height() + (r.lines.size() - 1) * fm.lineSpacing() <= height + 0.01;
         if (fits && narrow(r.lines, width, fm)) {
             r.printed = r.lines;
