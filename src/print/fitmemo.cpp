@@ -26,7 +26,8 @@ const TextFit::Result& FitMemo::fit(const QString& text, double width, double he
     const Key key = keyOf(text, width, height, font, device);
     auto it = m_results.find(key);
     if (it == m_results.end())
-        it = m_results.insert(key, {TextFit::fit(text, width, height, font, device), 0});
+        it = m_results.insert(key,
+                              {TextFit::fit(text, width, height, font, device, &m_advances), 0});
     ++it->uses;
     return it->result;
 }
@@ -44,7 +45,8 @@ TextFit::Result FitMemo::take(const QString& text, double width, double height, 
             m_drawnOnly = 1;
         }
         return m_results
-            .insert(std::move(key), {TextFit::fit(text, width, height, font, device), 0})
+            .insert(std::move(key),
+                    {TextFit::fit(text, width, height, font, device, &m_advances), 0})
             ->result;
     }
     if (it->uses != 1)

@@ -11,7 +11,8 @@ class QPaintDevice;
 // Texts already fitted into their boxes, by all that decides the result:
 // text, box, font and the device's resolution. The look over the rows
 // before a job and the job itself share one, so that each row's fitted
-// fields are laid out once.
+// fields are laid out once; the widths of the pieces its texts break into
+// are kept too.
 class FitMemo
 {
 public:
@@ -46,6 +47,7 @@ private:
     };
     static constexpr int kDrawnOnly = 64;
     QHash<Key, Entry> m_results;
+    TextFit::Advances m_advances;
     int m_drawnOnly = 0; // results laid out while drawing (uses 0)
 };
 

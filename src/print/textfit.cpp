@@ -1,6 +1,7 @@
 #include "print/textfit.h"
 
 #include <QFontMetricsF>
+#include <QPaintDevice>
 #include <QTextBoundaryFinder>
 #include <algorithm>
 #include <cmath>
@@ -58,11 +59,33 @@ QVector<Paragraph> paragraphs(const QString& text)
     return out;
 }
 
+// A piece's width, measured once for each font when a cache is given.
+double advance(const QString& piece, const QFontMetricsF& fm, QHash<QString, double>* cache)
+{
+    if (!cache)
+        return fm.horizontalAdvance(piece);
+    const auto it = cache->constFind(piece);
+    if (it != cache->constEnd())
+        return *it;
+    const double w = fm.horizontalAdvance(piece);
+    cache->insert(piece, w);
+    return w;
+}
+
 void wrapParagraph(const Paragraph& paragraph, double width, const QFontMetricsF& fm,
-                   QStringList* lines)
+                   QStringList* lines, QHash<QString, double>* cache = nullptr)
 {
     // Most fields fit on one line: measured whole, as it is drawn, and once.
-    if (!paragraph.oneLine.isEmpty() && fm.horizontalAdvance(paragraph.oneLine) <= width) {
+    // With the pieces' widths at hand a text far too long is not: shaped
+    // together, pieces are never a fifth narrower than apart.
+    bool tryWhole = !paragraph.oneLine.isEmpty();
+    if (tryWhole && cache) {
+        double pieces = 0;
+        for (const QString& t : paragraph.tokens)
+            pieces += advance(t, fm, cache);
+        tryWhole = pieces <= width * 1.25;
+    }
+    if (tryWhole && fm.horizontalAdvance(paragraph.oneLine) <= width) {
         lines->append(paragraph.oneLine);
         return;
     }
@@ -77,7 +100,7 @@ void wrapParagraph(const Paragraph& paragraph, double width, const QFontMetricsF
         const bool blank = t.at(0).isSpace();
         if (blank && line.isEmpty())
             continue;
-        const double w = fm.horizontalAdvance(t);
+        const double w = advance(t, fm, cache);
         if (used + w <= width) {
             line += t;
             used += w;
@@ -112,13 +135,18 @@ void wrapParagraph(const Paragraph& paragraph, double width, const QFontMetricsF
         lines->append(line);
 }
 
-QStringList wrapWith(const QVector<Paragraph>& paragraphs, double width, const QFontMetricsF& fm)
+QStringList wrapWith(const QVector<Paragraph>& paragraphs, double width, const QFontMetricsF& fm,
+                     QHash<QString, double>* cache = nullptr)
 {
     QStringList lines;
     for (const Paragraph& paragraph : paragraphs)
-        wrapParagraph(paragraph, width, fm, &lines);
+        wrapParagraph(paragraph, width, fm, &lines, cache);
     return lines;
 }
+
+// A job's texts keep adding pieces (numbers, names); past this many the
+// widths are measured afresh.
+constexpr int kMaxPieces = 50000;
 
 // Lines are wrapped at the width; only a single character wider than the
 // whole box can stick out, so only one-character lines need measuring.
@@ -160,7 +188,7 @@ QStringList wrap(const QString& text, double width, const QFont& font, QPaintDev
 }
 
 Result fit(const QString& text, double width, double height, const QFont& font,
-           QPaintDevice* device)
+           QPaintDevice* device, Advances* advances)
 {
     Result r;
     r.font = font;
@@ -168,7 +196,20 @@ Result fit(const QString& text, double width, double height, const QFont& font,
     const QVector<Paragraph> pieces = paragraphs(text);
     for (;;) {
         const QFontMetricsF fm(r.font, device);
-        r.lines = wrapWith(pieces, width, fm);
+        QHash<QString, double>* cache = nullptr;
+        if (advances) {
+            if (advances->pieces > kMaxPieces) {
+                advances->byFont.clear();
+                advances->pieces = 0;
+            }
+            cache = &advances->byFont[r.font.key() + QLatin1Char('@') +
+                                      QString::number(device->logicalDpiX()) + QLatin1Char('x') +
+                                      QString::number(device->logicalDpiY())];
+            advances->pieces -= int(cache->size());
+        }
+        r.lines = wrapWith(pieces, width, fm, cache);
+        if (cache)
+            advances->pieces += int(cache->size());
         const bool fits = fm.height() + (r.lines.size() - 1) * fm.lineSpacing() <= height + 0.01;
         if (fits && narrow(r.lines, width, fm)) {
             r.printed = r.lines;
