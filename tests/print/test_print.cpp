@@ -8,6 +8,7 @@
 #include "print/batchprint.h"
 #include "print/calibration.h"
 #include "print/calibrationcommands.h"
+#include "print/fitmemo.h"
 #include "print/printcommands.h"
 #include "print/printfonts.h"
 #include "print/printgeometry.h"
@@ -435,6 +436,12 @@ private Q_SLOTS:
             << QStringList(4, QString(5, QLatin1Char('A'))) << false << 10.0 << 10.0;
         QTest::newRow("shrinks until the lines fit")
             << cjk << QStringLiteral("一二三四五") << 2 << QStringList() << false << 6.5 << 9.5;
+        QTest::newRow("blanks around a text are left out")
+            << QStringLiteral("  张三  ") << QStringLiteral("一二三四五") << 1
+            << QStringList{QStringLiteral("张三")} << false << 10.0 << 10.0;
+        QTest::newRow("a line that fits is one line")
+            << QStringLiteral("No 12 Long") << QStringLiteral("No 12 Long") << 1
+            << QStringList{"No 12 Long"} << false << 10.0 << 10.0;
         QTest::newRow("overflows at 6 pt") << cjk.repeated(5) << QStringLiteral("一二三四五") << 1
                                            << QStringList() << true << 6.0 << 6.0;
         QTest::newRow("overflows a box of several lines")
@@ -467,6 +474,16 @@ private Q_SLOTS:
         const TextFit::Result r = TextFit::fit(text, width, height, font, &device);
         if (!lines.isEmpty())
             QCOMPARE(r.lines, lines);
+        // The widths a job keeps change nothing, met first or again.
+        TextFit::Advances advances;
+        for (int pass = 0; pass < 2; ++pass) {
+            const TextFit::Result again =
+                TextFit::fit(text, width, height, font, &device, &advances);
+            QCOMPARE(again.lines, r.lines);
+            QCOMPARE(again.printed, r.printed);
+            QCOMPARE(again.font.pointSizeF(), r.font.pointSizeF());
+            QCOMPARE(again.overflowed, r.overflowed);
+        }
         QCOMPARE(r.overflowed, overflowed);
         QVERIFY2(r.font.pointSizeF() >= minPt && r.font.pointSizeF() <= maxPt,
                  qPrintable(QString::number(r.font.pointSizeF())));
@@ -493,6 +510,59 @@ private Q_SLOTS:
         QVERIFY(r.printed.last().endsWith(ellipsis));
         QVERIFY(used.horizontalAdvance(r.printed.last()) <= width);
         QVERIFY(text.startsWith(r.printed.join(QString()).chopped(1)));
+    }
+
+    // The look before a job measures on the printer, the job draws on its
+    // PDF writer: the fits the look keeps must be what the job would make,
+    // for every row, whether one row's text fits, wraps or is cut.
+    void aJobDrawsTheFitsItsLookMade_data()
+    {
+        QTest::addColumn<int>("resolution");
+        for (int dpi : {300, 600, 1200})
+            QTest::addRow("%d dpi", dpi) << dpi;
+    }
+    void aJobDrawsTheFitsItsLookMade()
+    {
+        QFETCH(int, resolution);
+        useGridTemplate();
+        addSender();
+        m_session.currentTemplate = QStringLiteral("通用快递单");
+        exec("UPDATE Exp_Model SET A_Address_Width=150, S_Address_Width=150");
+        m_dm->templates->refresh();
+        for (const char* key : {"A_Address", "S_Address"}) {
+            FieldFitStore::setFit(m_dm->database(), m_session.currentTemplate, key, true);
+            FieldFitStore::setHeight(m_dm->database(), m_session.currentTemplate, key, 40);
+        }
+        const QString address = QStringLiteral("北京市海淀区中关村南大街二十七号院三号楼");
+        for (int repeat : {0, 1, 2, 6})
+            exec(QStringLiteral("INSERT INTO Exp_Att_Info (Name, Address) VALUES ('张%1', '%2')")
+                     .arg(repeat)
+                     .arg(repeat ? address.repeated(repeat) : QStringLiteral("海淀区")));
+        m_dm->recipients->refresh();
+
+        auto printer = pdfPrinter("look.pdf", resolution);
+        const BatchPrint::FitReport look = BatchPrint::fitReport(
+            printer.get(), m_dm.get(), StoredPositions(m_dm->templates), m_session, {}, true);
+        QVERIFY(look.fitted);
+        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->templates),
+                                     m_session, nullptr, look.fitted.get())
+                    .ok);
+        auto alone = pdfPrinter("alone.pdf", resolution);
+        QVERIFY(BatchPrint::printAll(alone.get(), m_dm.get(), StoredPositions(m_dm->templates),
+                                     m_session)
+                    .ok);
+        QCOMPARE(pdfInfo("look.pdf", "Pages"), QString("4"));
+        for (int page = 1; page <= 4; ++page) {
+            const QList<Word> a = pdfWords("look.pdf", page);
+            const QList<Word> b = pdfWords("alone.pdf", page);
+            QCOMPARE(a.size(), b.size());
+            for (int i = 0; i < a.size(); ++i) {
+                QCOMPARE(a[i].text, b[i].text);
+                QCOMPARE(a[i].xMm, b[i].xMm);
+                QCOMPARE(a[i].yMm, b[i].yMm);
+                QCOMPARE(a[i].rightMm, b[i].rightMm);
+            }
+        }
     }
 
     void fittedFieldStaysInItsBox_data()
