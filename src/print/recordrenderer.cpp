@@ -128,9 +128,12 @@ const FieldFit* fitOf(const FieldFits& fits, const RenderField& r)
 
 // No line of TEXT is wider than this: one widest character of the font more
 // than it has characters. Measuring a line shapes it, which costs as much
-// as drawing it; a text with a character from another font is measured.
-double widthBound(const QString& text, const QFontMetricsF& fm)
+// as drawing it; a text with a character from another font, or a font with
+// spacing added, is measured.
+double widthBound(const QString& text, const QFont& font, const QFontMetricsF& fm)
 {
+    if (font.letterSpacing() != 0 || font.wordSpacing() != 0)
+        return std::numeric_limits<double>::infinity();
     qsizetype characters = 0;
     for (const char32_t c : QStringView(text).toUcs4()) {
         if (!fm.inFontUcs4(c))
@@ -227,7 +230,7 @@ Misfits misfits(const RecordFields& fields, const FieldFits& fits, const QFont& 
             else
                 continue;
         } else if (p.y() + metrics.height() > pageHeight ||
-                   (p.x() + widthBound(r.text, metrics) > pageWidth &&
+                   (p.x() + widthBound(r.text, own, metrics) > pageWidth &&
                     p.x() + metrics.horizontalAdvance(r.text) > pageWidth)) {
             m.kind = Misfit::Kind::OffPaper;
         } else {

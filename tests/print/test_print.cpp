@@ -8,7 +8,6 @@
 #include "print/batchprint.h"
 #include "print/calibration.h"
 #include "print/calibrationcommands.h"
-#include "print/fitmemo.h"
 #include "print/printcommands.h"
 #include "print/printfonts.h"
 #include "print/printgeometry.h"
@@ -817,6 +816,57 @@ private Q_SLOTS:
         pixels.setPixelSize(24);
         FieldFontStore::setPrintFont(db, "甲", pixels);
         QCOMPARE(FieldFontStore::printFont(db, "甲").value_or(QFont()).pointSizeF(), 18.0);
+    }
+
+    // A one-line field is measured only when it could reach the paper's
+    // edge; one that ends just inside must still pass and one just outside
+    // be caught, also with a character from outside the font or with
+    // spacing added to the font.
+    void oneLineFieldAtThePapersEdge_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("letterSpacing");
+        QTest::addColumn<double>("past"); // where the paper ends from the text's end
+        QTest::addColumn<bool>("offPaper");
+        const QString cjk = QStringLiteral("北京市海淀区中关村");
+        const QString other = cjk + QString::fromUcs4(U"\U0001D11E");
+        for (const auto& [name, text] :
+             {std::pair{"chinese", cjk}, std::pair{"latin", QStringLiteral("No 12 Long Street")},
+              std::pair{"outside the font", other}})
+            for (double spacing : {0.0, 30.0})
+                for (double past : {1.0, -1.0})
+                    QTest::addRow("%s, spacing %g, paper ends %g px after", name, spacing, past)
+                        << text << spacing << past << (past < 0);
+    }
+    void oneLineFieldAtThePapersEdge()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, letterSpacing);
+        QFETCH(double, past);
+        QFETCH(bool, offPaper);
+        QImage device(10, 10, QImage::Format_ARGB32);
+        device.setDotsPerMeterX(qRound(1200 / 0.0254));
+        device.setDotsPerMeterY(qRound(1200 / 0.0254));
+        QFont font(QStringLiteral("WenQuanYi Zen Hei"));
+        font.setPointSizeF(10);
+        RenderField field;
+        field.field = FieldCatalogue::byKey("A_Company");
+        field.visible = true;
+        field.offset = QPoint(100, 50);
+        field.text = text;
+        if (letterSpacing) {
+            QFont spaced = font;
+            spaced.setLetterSpacing(QFont::AbsoluteSpacing, letterSpacing);
+            field.font = spaced;
+        }
+        const QFont drawn(field.font ? *field.font : font, &device);
+        const QPointF p = PrintGeometry::devicePoint(field.offset, 1200, 1200);
+        const double end = p.x() + QFontMetricsF(drawn, &device).horizontalAdvance(text);
+        const Misfits found =
+            RecordRenderer::misfits({field}, {}, font, &device, end + past, 100000);
+        QCOMPARE(found.size(), offPaper ? 1 : 0);
+        if (offPaper)
+            QCOMPARE(found.at(0).kind, Misfit::Kind::OffPaper);
     }
 
     // Rows whose text leaves the paper or a fitted box are listed on
