@@ -3,17 +3,16 @@
 #include <QFont>
 #include <QPaintDevice>
 
-namespace
-{
-
-FitMemo::Key keyOf(const QString& text, double width, double height, const QFont& font,
-                   QPaintDevice* device)
+FitMemo::Key FitMemo::keyOf(const QString& text, double width, double height, const QFont& font,
+                            QPaintDevice* device)
 {
     // The font's key names everything that sizes its glyphs.
-    return {text, width, height, font.key(), device->logicalDpiX(), device->logicalDpiY()};
+    if (m_lastFontKey.isNull() || !(font == m_lastFont)) {
+        m_lastFont = font;
+        m_lastFontKey = font.key();
+    }
+    return {text, width, height, m_lastFontKey, device->logicalDpiX(), device->logicalDpiY()};
 }
-
-} // namespace
 
 size_t qHash(const FitMemo::Key& key, size_t seed)
 {

@@ -2,10 +2,10 @@
 
 #include "print/textfit.h"
 
+#include <QFont>
 #include <QHash>
 #include <QString>
 
-class QFont;
 class QPaintDevice;
 
 // Texts already fitted into their boxes, by all that decides the result:
@@ -49,6 +49,12 @@ private:
     QHash<Key, Entry> m_results;
     TextFit::Advances m_advances;
     int m_drawnOnly = 0; // results laid out while drawing (uses 0)
+    // The key of the font met last: making one spells the whole font out.
+    QFont m_lastFont;
+    QString m_lastFontKey;
+
+    Key keyOf(const QString& text, double width, double height, const QFont& font,
+              QPaintDevice* device);
 };
 
 size_t qHash(const FitMemo::Key& key, size_t seed = 0);

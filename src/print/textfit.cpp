@@ -194,19 +194,28 @@ Result fit(const QString& text, double width, double height, const QFont& font,
     r.font = font;
     double size = font.pointSizeF() > 0 ? font.pointSizeF() : kMinPointSize;
     const QVector<Paragraph> pieces = paragraphs(text);
+    const QString base = advances ? font.key() + QLatin1Char('@') +
+                                        QString::number(device->logicalDpiX()) + QLatin1Char('x') +
+                                        QString::number(device->logicalDpiY()) + QLatin1Char('/')
+                                  : QString();
     for (;;) {
-        const QFontMetricsF fm(r.font, device);
         QHash<QString, double>* cache = nullptr;
         if (advances) {
             if (advances->pieces > kMaxPieces) {
-                advances->byFont.clear();
+                advances->bySize.clear();
                 advances->pieces = 0;
             }
-            cache = &advances->byFont[r.font.key() + QLatin1Char('@') +
-                                      QString::number(device->logicalDpiX()) + QLatin1Char('x') +
-                                      QString::number(device->logicalDpiY())];
+            Advances::Sized& sized = advances->bySize[base + QString::number(size)];
+            if (sized.made) {
+                r.font = sized.font;
+            } else {
+                sized.font = r.font;
+                sized.made = true;
+            }
+            cache = &sized.widths;
             advances->pieces -= int(cache->size());
         }
+        const QFontMetricsF fm(r.font, device);
         r.lines = wrapWith(pieces, width, fm, cache);
         if (cache)
             advances->pieces += int(cache->size());

@@ -29,8 +29,13 @@ struct Result {
 // Widths of pieces already measured, by font: the texts of one job share
 // most of their characters, and measuring a piece shapes it.
 struct Advances {
-    QHash<QString, QHash<QString, double>> byFont;
-    int pieces = 0; // all of them, kept to a bound
+    struct Sized {
+        QFont font; // made once: a font made anew looks its glyphs up again
+        QHash<QString, double> widths;
+        bool made = false;
+    };
+    QHash<QString, Sized> bySize; // by font, device resolution and size
+    int pieces = 0;               // all widths kept, held to a bound
 };
 
 // Lines of `text` no wider than `width` device pixels of `device`, broken
