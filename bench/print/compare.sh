@@ -37,13 +37,14 @@ compare() { # name dir
     pa=$(awk '{ print $1 }' "$work/pairs" | median)
     pb=$(awk '{ print $3 }' "$work/pairs" | median)
     ratio=$(awk '{ print $1 / $3 }' "$work/pairs" | median)
-    printf '%-22s %10.3f %10.3f %8.2f %12.1f\n' "$1" "$pa" "$pb" "$ratio" \
-        "$(awk -v a="$pa" 'BEGIN { print a * 100000 }')"
+    printf '%-22s %10.3f %10.3f %8.2f %12.1f %12.1f\n' "$1" "$pa" "$pb" "$ratio" \
+        "$(awk -v a="$pa" 'BEGIN { print a * 100 }')" "$(awk -v b="$pb" 'BEGIN { print b * 100 }')"
 }
 
 "$bench" prepare "$work/line" 10000 >/dev/null 2>&1
 "$bench" prepare "$work/fit" 10000 fit >/dev/null 2>&1
-printf '%-22s %10s %10s %8s %12s\n' "10,000 pages" "waylark s" "floor s" "ratio" "us per page"
+printf '%-22s %10s %10s %8s %12s %12s\n' "10,000 pages" "waylark s" "floor s" "ratio" \
+    "us/page" "floor us/page"
 compare "one line" "$work/line"
 compare "addresses fitted" "$work/fit"
 
