@@ -2,14 +2,28 @@
 // the same 26 texts at the same places on the same number of pages; and
 // 10,000 waybills with long addresses fitted into their boxes against the
 // same drawn on one line.
+//
+// For whole-process figures the same program also makes the inputs and
+// plays the floor:
+//   bench_print prepare DIR ROWS [fit]   a database of ROWS recipients in DIR
+//       with a template of 10 one-line fields (fit: the two addresses long
+//       and fitted into boxes two lines high), and DIR/floor.txt, every text
+//       as the batch draws it: page, baseline, font and text
+//   bench_print floor DIR PDF [plain]    draws DIR/floor.txt into PDF with a
+//       bare QPdfWriter loop, the heap held as a job holds it (plain: the C
+//       library's defaults)
+// then, in DIR, `waylark print --pdf out.pdf --model 通用快递单` against
+// `bench_print floor DIR floor.pdf`.
 #include "base/session.h"
 #include "data/datamodule.h"
 #include "data/headerguard.h"
 #include "data/transaction.h"
 #include "freshdatabase.h"
 #include "print/batchprint.h"
+#include "print/pageheap.h"
 #include "print/printerpaper.h"
 #include "print/printerstore.h"
+#include "print/printfonts.h"
 #include "print/printgeometry.h"
 #include "print/printjournal.h"
 #include "print/printlog.h"
@@ -20,14 +34,19 @@
 #include "templates/templatestore.h"
 #include "tempworkdir.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QSqlQuery>
+#include <QTextStream>
 #include <cstdio>
+#include <memory>
+#include <optional>
 
 namespace
 {
@@ -174,12 +193,166 @@ double marking(DataModule& dm)
     return t.nsecsElapsed() / 1e6;
 }
 
+// Takes down every text drawn on it, at 1200 dpi like the printer.
+class TextRecorder : public QPaintDevice
+{
+public:
+    struct Engine : QPaintEngine {
+        Engine() : QPaintEngine(QPaintEngine::AllFeatures) {}
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override {}
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        Type type() const override { return QPaintEngine::User; }
+        void drawTextItem(const QPointF& p, const QTextItem& item) override
+        {
+            *out << page << '\t' << QString::number(p.x(), 'g', 17) << '\t'
+                 << QString::number(p.y(), 'g', 17) << '\t' << painter()->font().toString() << '\t'
+                 << item.text() << '\n';
+        }
+        QTextStream* out = nullptr;
+        int page = 0;
+    };
+    Engine engine;
+
+    QPaintEngine* paintEngine() const override { return const_cast<Engine*>(&engine); }
+
+protected:
+    int metric(PaintDeviceMetric m) const override
+    {
+        switch (m) {
+        case PdmWidth:
+            return 10866; // 230 mm
+        case PdmHeight:
+            return 6000; // 127 mm
+        case PdmDpiX:
+        case PdmDpiY:
+        case PdmPhysicalDpiX:
+        case PdmPhysicalDpiY:
+            return 1200;
+        case PdmDepth:
+            return 32;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(devicePixelRatioFScale());
+        default:
+            return QPaintDevice::metric(m);
+        }
+    }
+};
+
+// The ten fields of the whole-process runs.
+const char* const kTenFields[] = {"S_Name",    "S_Address", "S_Mobile", "A_Name",     "A_Company",
+                                  "A_Address", "A_Mobile",  "A_Phone",  "A_PostCode", "A_Custom1"};
+
+int prepare(const QString& dir, int rows, bool fit)
+{
+    QDir().mkpath(dir);
+    QString error;
+    if (!makeFreshAppDir(dir, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    QDir::setCurrent(dir);
+    restoreHeader(QStringLiteral("Waylark_main.db"));
+    {
+        DataModule dm;
+        Session session;
+        session.currentTemplate = QStringLiteral("通用快递单");
+        dm.connectDatabase();
+        dm.openAll();
+        fill(dm, rows, fit);
+        QSqlQuery q(dm.database());
+        for (const FieldInfo* f : RecordRenderer::drawingOrder()) {
+            bool on = false;
+            for (const char* key : kTenFields)
+                on = on || f->key == QLatin1String(key);
+            q.exec(QStringLiteral("UPDATE Exp_Model SET %1 = %2 WHERE Model_Name = '通用快递单'")
+                       .arg(f->visColumn())
+                       .arg(on ? 1 : 0));
+        }
+        for (const char* key : {"A_Address", "S_Address"}) {
+            FieldFitStore::setFit(dm.database(), session.currentTemplate, key, fit);
+            FieldFitStore::setHeight(dm.database(), session.currentTemplate, key, 40);
+        }
+        dm.templates->refresh();
+        TemplateStore::findByName(dm.templates, session.currentTemplate);
+        QFile file(QStringLiteral("floor.txt"));
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        QTextStream out(&file);
+        TextRecorder recorder;
+        recorder.engine.out = &out;
+        const PrintFonts fonts = PrintFonts::load(dm.database(), session);
+        const FieldFits fits = FieldFitStore::load(dm.database(), session.currentTemplate);
+        const StoredPositions positions(dm.templates);
+        QPainter p(&recorder);
+        p.setFont(fonts.print);
+        for (int row = 0; row < dm.recipients->recordCount(); ++row) {
+            dm.recipients->moveTo(row);
+            recorder.engine.page = row;
+            RecordRenderer::drawRecord(p,
+                                       RecordRenderer::collect(dm.templates, dm.sender,
+                                                               dm.recipients, positions,
+                                                               fonts.fields),
+                                       session.printColour(), 1200, 1200, Calibration(), fits);
+        }
+        p.end();
+        dm.closeDatabase();
+    }
+    sealHeader(QStringLiteral("Waylark_main.db"));
+    return 0;
+}
+
+int floorRun(const QString& dir, const QString& pdf, bool plain)
+{
+    std::optional<PageHeap> heap;
+    if (!plain)
+        heap.emplace();
+    QFile file(QDir(dir).filePath(QStringLiteral("floor.txt")));
+    if (!file.open(QIODevice::ReadOnly))
+        return 1;
+    QPdfWriter writer(pdf);
+    writer.setResolution(1200);
+    writer.setPageSize(
+        QPageSize(QSizeF(230, 127), QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    QPainter p(&writer);
+    p.setPen(Qt::black);
+    QString fontName;
+    int page = 0;
+    while (!file.atEnd()) {
+        const QStringList item = QString::fromUtf8(file.readLine()).chopped(1).split(u'\t');
+        if (item.size() < 5)
+            continue;
+        if (item[0].toInt() != page) {
+            writer.newPage();
+            page = item[0].toInt();
+        }
+        if (item[3] != fontName) {
+            QFont font;
+            font.fromString(item[3]);
+            p.setFont(font);
+            fontName = item[3];
+        }
+        p.drawText(QPointF(item[1].toDouble(), item[2].toDouble()), item[4]);
+    }
+    p.end();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.value(0) == QLatin1String("prepare") && args.size() >= 3)
+        return prepare(QDir(args[1]).absolutePath(), args[2].toInt(),
+                       args.value(3) == QLatin1String("fit"));
+    if (args.value(0) == QLatin1String("floor") && args.size() >= 3)
+        return floorRun(args[1], args[2], args.value(3) == QLatin1String("plain"));
     TempWorkDir tmp;
     makeFreshAppDir(tmp.path());
     restoreHeader(QStringLiteral("Waylark_main.db"));

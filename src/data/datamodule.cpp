@@ -63,6 +63,8 @@ DataModule::DataModule(QObject* parent) : QObject(parent)
     templates = table("TB_Model", "Exp_Model");
     templates->setServerSideCursor(true);
     recipients = table("TB_Att", "Exp_Att_Info");
+    // Can be large; a job over a few rows reads only those.
+    recipients->setReadOnDemand(true);
     sender = table("TB_Send", "Exp_Send_info");
     senderColumns = query("qry_Send_Col", kSendColSql);
     recipientColumns = query("qry_Att_Col", kAttColSql);

@@ -182,6 +182,21 @@ void Dataset::load()
             m_rowidAlias = m_columnIndex.value(pkName, -1);
     }
 
+    if (m_onDemand && !m_table.isEmpty()) {
+        q.finish();
+        QSqlQuery ids(d);
+        ids.setForwardOnly(true);
+        // Room for all at once: growing would hold the old copy besides.
+        if (ids.exec(QLatin1String("SELECT count(*) FROM ") + quoted(m_table)) && ids.next())
+            m_rows.reserve(ids.value(0).toInt());
+        if (!ids.exec(QLatin1String("SELECT rowid FROM ") + quoted(m_table) +
+                      QLatin1String(" ORDER BY rowid")))
+            throw DataError(ids.lastError().text());
+        while (ids.next())
+            m_rows.appendUnread(ids.value(0).toLongLong());
+        return;
+    }
+
     const int n = m_columns.size();
     qint64 serial = 0;
     QVector<QVariant> values(n);
@@ -191,6 +206,48 @@ void Dataset::load()
             values[i] = q.value(i + skip);
         m_rows.append(rowid, values);
     }
+}
+
+void Dataset::readRows(int row) const
+{
+    // Neighbours come along: a scan then costs one query per block.
+    constexpr int kBlock = 32;
+    if (row < 0 || row >= m_rows.size() || m_rows.isRead(row))
+        return;
+    int last = row;
+    while (last + 1 < m_rows.size() && last + 1 - row < kBlock && !m_rows.isRead(last + 1))
+        ++last;
+    if (!m_readQuery) {
+        m_readQuery = std::make_unique<QSqlQuery>(db());
+        m_readQuery->setForwardOnly(true);
+        if (!m_readQuery->prepare(QLatin1String("SELECT rowid, * FROM ") + quoted(m_table) +
+                                  QLatin1String(" WHERE rowid BETWEEN ? AND ? ORDER BY rowid"))) {
+            const QString why = m_readQuery->lastError().text();
+            m_readQuery.reset();
+            throw DataError(why);
+        }
+    }
+    QSqlQuery& q = *m_readQuery;
+    q.bindValue(0, m_rows.rowId(row));
+    q.bindValue(1, m_rows.rowId(last));
+    execOrThrow(q);
+    const int n = m_columns.size();
+    const QVector<QVariant> gone(n);
+    QVector<QVariant> values(n);
+    int i = row;
+    while (i <= last && q.next()) {
+        const qint64 rowid = q.value(0).toLongLong();
+        for (; i <= last && m_rows.rowId(i) < rowid; ++i)
+            m_rows.replace(i, m_rows.rowId(i), gone);
+        if (i > last || m_rows.rowId(i) != rowid) // added since open: not ours
+            continue;
+        for (int k = 0; k < n; ++k)
+            values[k] = q.value(k + 1);
+        m_rows.replace(i++, rowid, values);
+    }
+    q.finish();
+    for (; i <= last; ++i)
+        m_rows.replace(i, m_rows.rowId(i), gone);
 }
 
 void Dataset::resetSignals(bool before)
@@ -236,6 +293,7 @@ void Dataset::close()
     resetSignals(true);
     m_queries.clear();
     m_writeQueries.clear();
+    m_readQuery.reset();
     m_rows.clear();
     m_columns.clear();
     m_columnIndex.clear();
@@ -365,6 +423,7 @@ QVariant Dataset::value(int field) const
         return m_buffer.values.value(field);
     if (m_current < 0)
         return QVariant();
+    readRows(m_current);
     return m_rows.value(m_current, field);
 }
 
@@ -415,6 +474,7 @@ void Dataset::edit()
         append();
         return;
     }
+    readRows(m_current);
     m_buffer.rowid = m_rows.rowId(m_current);
     m_buffer.values = m_rows.values(m_current);
     m_dirty.fill(false, m_columns.size());
@@ -617,6 +677,7 @@ bool Dataset::locate(const QString& column, const QVariant& value, LocateOptions
         options.testFlag(CaseInsensitive) ? Qt::CaseInsensitive : Qt::CaseSensitive;
     const bool partial = options.testFlag(PartialKey);
     for (int i = 0; i < m_rows.size(); ++i) {
+        readRows(i);
         const QString text = variantText(m_rows.value(i, f));
         if (partial ? text.startsWith(wanted, cs) : text.compare(wanted, cs) == 0) {
             setCurrent(i);
@@ -657,6 +718,7 @@ QVariant Dataset::cell(int row, int field) const
         return m_buffer.values.value(field);
     if (row < 0 || row >= m_rows.size())
         return QVariant();
+    readRows(row);
     return m_rows.value(row, field);
 }
 

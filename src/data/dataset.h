@@ -57,6 +57,11 @@ public:
     QString connectionName() const { return m_connection; }
     void setParam(const QString& name, const QVariant& value);
     QVariant param(const QString& name) const { return m_params.value(name); }
+    // A table's rows read when first needed, a block at a time, instead of
+    // all at open: a job over a few rows of a large table holds only those.
+    // Which rows there are (their rowids) is still read at open; a row
+    // deleted behind the dataset's back before it is read reads as nulls.
+    void setReadOnDemand(bool on) { m_onDemand = on; }
     // Kept as a setting only; every cursor here is a snapshot.
     void setServerSideCursor(bool on) { m_serverSide = on; }
     bool serverSideCursor() const { return m_serverSide; }
@@ -137,6 +142,7 @@ private:
     QSqlDatabase db() const;
     QString selectSql() const;
     void load();
+    void readRows(int row) const; // the block from ROW, when not read yet
     void checkActive() const;
     void checkBrowseMode(); // posts or cancels a pending edit before a move
     void setCurrent(int index);
@@ -156,8 +162,10 @@ private:
 
     QStringList m_columns;
     QHash<QString, int> m_columnIndex;
-    int m_rowidAlias = -1; // the INTEGER PRIMARY KEY column, if any
-    PackedRows m_rows;
+    int m_rowidAlias = -1;     // the INTEGER PRIMARY KEY column, if any
+    mutable PackedRows m_rows; // rows read on demand are filled in by reads
+    bool m_onDemand = false;
+    mutable std::unique_ptr<QSqlQuery> m_readQuery;
     int m_current = -1;
     bool m_eof = true;
     bool m_bof = true;

@@ -227,7 +227,7 @@ void PackedRows::removeSorted(const QVector<int>& rows)
 
 QVariant PackedRows::value(int row, int field) const
 {
-    if (field < 0)
+    if (field < 0 || !isRead(row))
         return QVariant();
     const char* bytes = m_rows[size_t(row)].bytes.constData();
     const int count = get<quint16>(bytes);
@@ -242,6 +242,8 @@ QVariant PackedRows::value(int row, int field) const
 
 QVector<QVariant> PackedRows::values(int row) const
 {
+    if (!isRead(row))
+        return {};
     const int count = get<quint16>(m_rows[size_t(row)].bytes.constData());
     QVector<QVariant> result;
     result.reserve(count);

@@ -21,6 +21,10 @@ public:
     void reserve(int rows) { m_rows.reserve(size_t(rows)); }
 
     void append(qint64 rowid, const QVector<QVariant>& values);
+    // A row known by its rowid only, its values to come through replace();
+    // until then it reads as having no fields.
+    void appendUnread(qint64 rowid) { m_rows.push_back({rowid, QByteArray()}); }
+    bool isRead(int row) const { return !m_rows[size_t(row)].bytes.isEmpty(); }
     void replace(int row, qint64 rowid, const QVector<QVariant>& values);
     void removeAt(int row);
     // Removes the rows at ROWS, which are sorted, unique and in range.

@@ -5,7 +5,9 @@
 #include "data/datamodule.h"
 #include "data/safefile.h"
 #include "data/termination.h"
+#include "print/fitmemo.h"
 #include "print/labelpicture.h"
+#include "print/pageheap.h"
 #include "print/printfonts.h"
 #include "print/printjournal.h"
 #include "print/printlog.h"
@@ -72,17 +74,29 @@ void removeStaleParts(const QString& target)
     }
 }
 
-// The PDF writer's bytes straight to the job file's descriptor, keeping the
-// system's reason of a failed write: QFile keeps only a text.
+// The PDF writer's bytes to the job file's descriptor, keeping the system's
+// reason of a failed write: QFile keeps only a text. The writer hands over
+// its objects in many small pieces; they go out in blocks, not one system
+// call each.
 class CheckedOutput : public QIODevice
 {
 public:
     explicit CheckedOutput(int fd) : m_fd(fd)
     {
+        m_pending.reserve(kBlock);
         open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     }
     int failure() const { return m_errno; }
     int descriptor() const { return m_fd; }
+
+    // Writes out what is held; false when a write failed (see failure()).
+    bool flushPending()
+    {
+        if (!m_errno && !m_pending.isEmpty())
+            writeOut(m_pending.constData(), m_pending.size());
+        m_pending.clear();
+        return !m_errno;
+    }
 
 protected:
     qint64 readData(char*, qint64) override { return -1; }
@@ -90,6 +104,19 @@ protected:
     {
         if (m_errno)
             return -1;
+        if (m_pending.size() + size > kBlock && !flushPending())
+            return -1;
+        if (size >= kBlock)
+            return writeOut(data, size) ? size : -1;
+        m_pending.append(data, size);
+        return size;
+    }
+
+private:
+    static constexpr qint64 kBlock = 64 * 1024;
+
+    bool writeOut(const char* data, qint64 size)
+    {
         qint64 done = 0;
         while (done < size) {
             const ssize_t n = ::write(m_fd, data + done, size_t(size - done));
@@ -98,16 +125,16 @@ protected:
             if (n <= 0) {
                 m_errno = n < 0 ? errno : EIO;
                 setErrorString(QString::fromLocal8Bit(std::strerror(m_errno)));
-                return -1;
+                return false;
             }
             done += n;
         }
-        return done;
+        return true;
     }
 
-private:
     int m_fd;
     int m_errno = 0;
+    QByteArray m_pending;
 };
 
 // Why writing the job file failed; a full disk (or a file size limit, which
@@ -187,6 +214,7 @@ public:
     {
         m_painter.end();
         m_pdf.reset();
+        m_out->flushPending();
         if (!writeError().isEmpty()) {
             *error = writeError();
             discard();
@@ -336,7 +364,7 @@ void settleJob(qint64 pending, DataModule* dm, Result* result)
 
 Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
            const Session& session, Prompt::Progress* progress, Rows which,
-           const QVector<int>& given = {}, bool reprint = false)
+           const QVector<int>& given = {}, bool reprint = false, FitMemo* memo = nullptr)
 {
     Result result;
     Dataset* att = dm->recipients;
@@ -380,6 +408,7 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
         result.message = QString::fromUtf8(kJobFailed) + QLatin1Char('\n') + e.message();
         return result;
     }
+    const PageHeap heap;
     Job job(printer);
     if (!job.begin(fonts.print, &result.message))
         return result;
@@ -388,6 +417,9 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
     Calibration calibration;
     FieldFits fits;
     QImage picture;
+    FitMemo ownMemo;
+    if (!memo)
+        memo = &ownMemo;
     const bool many = which != Rows::Current;
     const int nameField = att->fieldIndex(QStringLiteral("Name"));
     QStringList names;
@@ -400,17 +432,18 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
                                         Calibration::printerKey(printer));
         fits = FieldFitStore::load(dm->database(), session.currentTemplate);
         picture = LabelPicture::load(dm, session);
+        const RecordRenderer::Collector collector(dm->templates, dm->sender, att, positions,
+                                                  fonts.fields);
         int next = 0;
         if (which == Rows::All)
             att->first();
         else if (which == Rows::Given)
             att->moveTo(rows.at(next++));
         for (;;) {
-            const RecordFields fields =
-                RecordRenderer::collect(dm->templates, dm->sender, att, positions, fonts.fields);
             LabelPicture::draw(job.painter(), picture, dpiX, dpiY, calibration);
+            const RecordFields fields = collector.collect();
             RecordRenderer::drawRecord(job.painter(), fields, session.printColour(), dpiX, dpiY,
-                                       calibration, fits);
+                                       calibration, fits, memo);
             ++result.pages;
             if (att->recNo() >= 0) {
                 result.rowIds << att->rowId(att->recNo());
@@ -508,16 +541,16 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
 } // namespace
 
 Result printAll(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
-                const Session& session, Prompt::Progress* progress)
+                const Session& session, Prompt::Progress* progress, FitMemo* memo)
 {
-    return run(printer, dm, positions, session, progress, Rows::All);
+    return run(printer, dm, positions, session, progress, Rows::All, {}, false, memo);
 }
 
 Result printRows(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
                  const Session& session, const QVector<int>& rows, Prompt::Progress* progress,
-                 bool reprint)
+                 bool reprint, FitMemo* memo)
 {
-    return run(printer, dm, positions, session, progress, Rows::Given, rows, reprint);
+    return run(printer, dm, positions, session, progress, Rows::Given, rows, reprint, memo);
 }
 
 Result printCurrent(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
@@ -577,17 +610,20 @@ FitReport fitReport(QPrinter* printer, DataModule* dm, const FieldPositions& pos
     const QRectF page = printer->pageLayout().fullRectPixels(printer->resolution());
     const int nameField = att->fieldIndex(QStringLiteral("Name"));
     const int before = att->recNo();
+    auto memo = std::make_shared<FitMemo>();
     QStringList shrunk;
     QStringList notFitting;
     att->disableControls();
+    const RecordRenderer::Collector collector(dm->templates, dm->sender, att, positions,
+                                              fonts.fields);
     for (int row : which) {
         att->moveTo(row);
-        const RecordFields fields =
-            RecordRenderer::collect(dm->templates, dm->sender, att, positions, fonts.fields);
+        const RecordFields fields = collector.collect();
         QStringList smaller;
         QStringList lost;
-        for (const Misfit& m : RecordRenderer::misfits(fields, fits, fonts.print, printer,
-                                                       page.width(), page.height(), calibration))
+        for (const Misfit& m :
+             RecordRenderer::misfits(fields, fits, fonts.print, printer, page.width(),
+                                     page.height(), calibration, memo.get()))
             (m.kind == Misfit::Kind::Shrunk ? smaller : lost) << misfitText(m);
         const QString name = nameField >= 0 ? att->cellText(row, nameField) : QString();
         if (!smaller.isEmpty())
@@ -599,6 +635,7 @@ FitReport fitReport(QPrinter* printer, DataModule* dm, const FieldPositions& pos
         att->moveTo(before);
     att->enableControls();
     FitReport report;
+    report.fitted = memo;
     if (!shrunk.isEmpty())
         report.shrunk = QStringLiteral("以下收件人的内容被缩小到 8 号字以下：\n") +
                         shrunk.join(QLatin1Char('\n'));

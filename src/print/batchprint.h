@@ -5,9 +5,11 @@
 
 #include <QString>
 #include <QVector>
+#include <memory>
 
 class QPrinter;
 class DataModule;
+class FitMemo;
 struct Session;
 
 // One print job: the rows of the recipient table, one page each, with the
@@ -31,15 +33,18 @@ struct Result {
 // must already be set. A failure or a cancel aborts the job: no half-printed
 // job is sent and no partial PDF file is left. A job handed over whole marks
 // its rows as printed and adds a line to the print log (one transaction).
+// Fits found in `memo` (the look before the job) are drawn as they are.
 Result printAll(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
-                const Session& session, Prompt::Progress* progress = nullptr);
+                const Session& session, Prompt::Progress* progress = nullptr,
+                FitMemo* memo = nullptr);
 
 // The given recipient rows (0-based, in the order given), one page each; the
 // recipient table ends on the last of them. An empty list prints nothing.
 // REPRINT logs the job as printing logged rows again.
 Result printRows(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
                  const Session& session, const QVector<int>& rows,
-                 Prompt::Progress* progress = nullptr, bool reprint = false);
+                 Prompt::Progress* progress = nullptr, bool reprint = false,
+                 FitMemo* memo = nullptr);
 
 // The current recipient row alone, on one page.
 Result printCurrent(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
@@ -55,6 +60,8 @@ struct FitReport {
     // Rows with a field that leaves the paper or does not fit its box even
     // at 6 pt: "以下收件人的内容打印不下：".
     QString notFitting;
+    // The fitted fields as laid out for the look, for the job to draw.
+    std::shared_ptr<FitMemo> fitted;
 };
 
 // The report over the rows (all, or the given 0-based ones) on the

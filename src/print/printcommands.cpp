@@ -190,8 +190,9 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
         return ExitCode::Done;
     }
     // The command goes on: the lists are warnings on standard error.
+    BatchPrint::FitReport report;
     if (!guarded([&] {
-            const BatchPrint::FitReport report =
+            report =
                 BatchPrint::fitReport(&printer, dm, StoredPositions(model), session, rows, all);
             for (const QString& list : {report.shrunk, report.notFitting}) {
                 if (list.isEmpty())
@@ -204,8 +205,10 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
         return ExitCode::Failed;
     BatchPrint::Result r;
     if (!guarded([&] {
-            r = all ? BatchPrint::printAll(&printer, dm, StoredPositions(model), session)
-                    : BatchPrint::printRows(&printer, dm, StoredPositions(model), session, rows);
+            r = all ? BatchPrint::printAll(&printer, dm, StoredPositions(model), session, nullptr,
+                                           report.fitted.get())
+                    : BatchPrint::printRows(&printer, dm, StoredPositions(model), session, rows,
+                                            nullptr, false, report.fitted.get());
         }))
         return ExitCode::Failed;
     if (!r.ok || !r.message.isEmpty()) {

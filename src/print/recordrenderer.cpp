@@ -2,6 +2,7 @@
 
 #include "data/dataset.h"
 #include "print/barcodepainter.h"
+#include "print/fitmemo.h"
 #include "print/printgeometry.h"
 #include "print/textfit.h"
 #include "templates/fieldcatalogue.h"
@@ -9,6 +10,7 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <limits>
 
 int FieldPositions::designWidth(const FieldInfo&) const
 {
@@ -78,6 +80,35 @@ RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
     return out;
 }
 
+Collector::Collector(Dataset* model, Dataset* sender, Dataset* recipient,
+                     const FieldPositions& positions, const FieldFonts& fonts)
+    : m_sender(sender), m_recipient(recipient)
+{
+    // The texts are left out: an empty dataset gives empty texts.
+    Dataset none{QString(), QString()};
+    m_fields = RecordRenderer::collect(model, &none, &none, positions, fonts);
+    for (const RenderField& r : std::as_const(m_fields))
+        m_columns << (r.visible
+                          ? (r.field->isSender() ? sender : recipient)->fieldIndex(r.field->column)
+                          : -1);
+}
+
+RecordFields Collector::collect() const
+{
+    RecordFields out = m_fields;
+    for (int i = 0; i < out.size(); ++i) {
+        RenderField& r = out[i];
+        if (!r.visible)
+            continue;
+        Dataset* source = r.field->isSender() ? m_sender : m_recipient;
+        if (source->recNo() < 0)
+            continue;
+        r.text = m_columns[i] >= 0 ? Field(source, m_columns[i]).asString()
+                                   : source->fieldByName(r.field->column).asString();
+    }
+    return out;
+}
+
 namespace
 {
 
@@ -103,10 +134,27 @@ const FieldFit* symbolOf(const FieldFits& fits, const RenderField& r)
     return it != fits.constEnd() && it->symbol != FieldSymbol::Text ? &*it : nullptr;
 }
 
+// No line of TEXT is wider than this: one widest character of the font more
+// than it has characters. Measuring a line shapes it, which costs as much
+// as drawing it; a text with a character from another font, or a font with
+// spacing added, is measured.
+double widthBound(const QString& text, const QFont& font, const QFontMetricsF& fm)
+{
+    if (font.letterSpacing() != 0 || font.wordSpacing() != 0)
+        return std::numeric_limits<double>::infinity();
+    qsizetype characters = 0;
+    for (const char32_t c : QStringView(text).toUcs4()) {
+        if (!fm.inFontUcs4(c))
+            return std::numeric_limits<double>::infinity();
+        ++characters;
+    }
+    return double(characters + 1) * fm.maxWidth();
+}
+
 } // namespace
 
 void drawRecord(QPainter& painter, const RecordFields& fields, const QColor& colour, double dpiX,
-                double dpiY, const Calibration& calibration, const FieldFits& fits)
+                double dpiY, const Calibration& calibration, const FieldFits& fits, FitMemo* memo)
 {
     painter.setPen(colour);
     painter.setBrush(Qt::NoBrush);
@@ -116,12 +164,12 @@ void drawRecord(QPainter& painter, const RecordFields& fields, const QColor& col
             continue;
         const QPointF p =
             calibration.apply(PrintGeometry::devicePoint(r.offset, dpiX, dpiY), dpiX, dpiY);
-        drawField(painter, r, p, dpiX, dpiY, fits);
+        drawField(painter, r, p, dpiX, dpiY, fits, memo);
     }
 }
 
 void drawField(QPainter& painter, const RenderField& r, const QPointF& p, double dpiX, double dpiY,
-               const FieldFits& fits)
+               const FieldFits& fits, FitMemo* memo)
 {
     const QFont before = painter.font();
     const QFont font = r.font ? *r.font : before;
@@ -134,37 +182,46 @@ void drawField(QPainter& painter, const RenderField& r, const QPointF& p, double
     QFont drawn = font;
     QStringList lines(r.text);
     QPointF at = p;
+    // Setting the painter's font anew costs a font lookup at the next text.
+    bool ownFont = r.font.has_value();
     if (const FieldFit* fit = fitOf(fits, r)) {
         const QFontMetricsF metrics(font, painter.device());
         const QRectF box = fitBox(r, *fit, p, metrics, dpiX, dpiY);
         const TextFit::Result fitted =
-            TextFit::fit(r.text, box.width(), box.height(), font, painter.device());
+            memo ? memo->take(r.text, box.width(), box.height(), font, painter.device())
+                 : TextFit::fit(r.text, box.width(), box.height(), font, painter.device());
         drawn = fitted.font;
         lines = fitted.printed;
         at = box.topLeft();
+        ownFont = true;
     }
-    painter.setFont(drawn);
+    if (ownFont)
+        painter.setFont(drawn);
     const QFontMetricsF fm(drawn, painter.device());
     double y = at.y() + fm.ascent();
     for (const QString& line : std::as_const(lines)) {
         painter.drawText(QPointF(at.x(), y), line);
         y += fm.lineSpacing();
     }
-    painter.setFont(before);
+    if (ownFont)
+        painter.setFont(before);
 }
 
 Misfits misfits(const RecordFields& fields, const FieldFits& fits, const QFont& font,
                 QPaintDevice* device, double pageWidth, double pageHeight,
-                const Calibration& calibration)
+                const Calibration& calibration, FitMemo* memo)
 {
     Misfits out;
     const double dpiX = device->logicalDpiX();
     const double dpiY = device->logicalDpiY();
+    // Made for the device once, not for every field.
+    const QFont printFont(font, device);
+    const QFontMetricsF printMetrics(printFont, device);
     for (const RenderField& r : fields) {
         if (!r.visible || r.text.isEmpty())
             continue;
-        const QFont& own = r.font ? *r.font : font;
-        const QFontMetricsF metrics(own, device);
+        const QFont& own = r.font ? *r.font : printFont;
+        const QFontMetricsF metrics = r.font ? QFontMetricsF(own, device) : printMetrics;
         const QPointF p =
             calibration.apply(PrintGeometry::devicePoint(r.offset, dpiX, dpiY), dpiX, dpiY);
         Misfit m;
@@ -184,7 +241,8 @@ Misfits misfits(const RecordFields& fields, const FieldFits& fits, const QFont& 
         } else if (const FieldFit* fit = fitOf(fits, r)) {
             const QRectF box = fitBox(r, *fit, p, metrics, dpiX, dpiY);
             const TextFit::Result fitted =
-                TextFit::fit(r.text, box.width(), box.height(), own, device);
+                memo ? memo->fit(r.text, box.width(), box.height(), own, device)
+                     : TextFit::fit(r.text, box.width(), box.height(), own, device);
             m.pointSize = fitted.font.pointSizeF();
             if (box.right() > pageWidth || box.bottom() > pageHeight)
                 m.kind = Misfit::Kind::OffPaper;
@@ -196,8 +254,9 @@ Misfits misfits(const RecordFields& fields, const FieldFits& fits, const QFont& 
                 m.kind = Misfit::Kind::Shrunk; // a field set small on purpose is not
             else
                 continue;
-        } else if (p.x() + metrics.horizontalAdvance(r.text) > pageWidth ||
-                   p.y() + metrics.height() > pageHeight) {
+        } else if (p.y() + metrics.height() > pageHeight ||
+                   (p.x() + widthBound(r.text, own, metrics) > pageWidth &&
+                    p.x() + metrics.horizontalAdvance(r.text) > pageWidth)) {
             m.kind = Misfit::Kind::OffPaper;
         } else {
             continue;

@@ -13,6 +13,7 @@
 #include <optional>
 
 class Dataset;
+class FitMemo;
 class QPaintDevice;
 class QPainter;
 struct FieldInfo;
@@ -77,6 +78,23 @@ const QVector<const FieldInfo*>& drawingOrder();
 RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
                      const FieldPositions& positions, const FieldFonts& fonts = {});
 
+// collect() for the rows of one job: what stays the same from row to row
+// (visibility, places, widths, fonts, which column) is read once, then each
+// call reads the current rows' texts.
+class Collector
+{
+public:
+    Collector(Dataset* model, Dataset* sender, Dataset* recipient, const FieldPositions& positions,
+              const FieldFonts& fonts = {});
+    RecordFields collect() const;
+
+private:
+    Dataset* m_sender;
+    Dataset* m_recipient;
+    RecordFields m_fields;  // texts empty
+    QVector<int> m_columns; // each field's column in its dataset, -1 when not drawn
+};
+
 // Draws every visible field whole on one line, the top-left of its character
 // cell at the field's place; clear background, nothing clipped, in
 // `colour`. A field without a font of its own is drawn in the painter's
@@ -84,23 +102,24 @@ RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
 // calibration moves and scales the places (never the preview's).
 // Fields switched to fit (`fits`) are wrapped and shrunk from their font's
 // size into their box instead; text that does not fit even then prints its whole lines that fit,
-// the last ending with "…". Fields set to a symbol are drawn as one
-// (BarcodePainter), or as text when their value cannot be encoded.
+// the last ending with "…". A fit found in `memo` is not laid out again. Fields set to a symbol are
+// drawn as one (BarcodePainter), or as text when their value cannot be encoded.
 void drawRecord(QPainter& painter, const RecordFields& fields, const QColor& colour, double dpiX,
                 double dpiY, const Calibration& calibration = Calibration(),
-                const FieldFits& fits = {});
+                const FieldFits& fits = {}, FitMemo* memo = nullptr);
 
 // Draws one field's text with its top-left at `place` (device pixels) in
 // the painter's font (or the field's own) and pen, as drawRecord draws it.
 void drawField(QPainter& painter, const RenderField& field, const QPointF& place, double dpiX,
-               double dpiY, const FieldFits& fits = {});
+               double dpiY, const FieldFits& fits = {}, FitMemo* memo = nullptr);
 
 // The fields that would leave the page, not fit their box, or be shrunk
 // below 8 pt, when drawn with `font` (or their own) on a page of pageWidth × pageHeight device
-// pixels of `device`; in drawing order.
+// pixels of `device`; in drawing order. Fits are kept in `memo` for the
+// drawing that follows.
 Misfits misfits(const RecordFields& fields, const FieldFits& fits, const QFont& font,
                 QPaintDevice* device, double pageWidth, double pageHeight,
-                const Calibration& calibration = Calibration());
+                const Calibration& calibration = Calibration(), FitMemo* memo = nullptr);
 
 // The device rectangle a field's text takes: its box when it fits its box,
 // else its one line (no calibration, as in the preview), in its own font or

@@ -1,6 +1,7 @@
 #include "print/textfit.h"
 
 #include <QFontMetricsF>
+#include <QPaintDevice>
 #include <QTextBoundaryFinder>
 #include <algorithm>
 #include <cmath>
@@ -33,8 +34,61 @@ QStringList tokens(const QString& text)
     return out;
 }
 
-void wrapParagraph(const QString& text, double width, const QFontMetricsF& fm, QStringList* lines)
+// A paragraph's tokens, found once for every size a fit tries.
+struct Paragraph {
+    QStringList tokens;
+    QString oneLine; // the tokens on one line, blanks before and after left out
+};
+
+QVector<Paragraph> paragraphs(const QString& text)
 {
+    QVector<Paragraph> out;
+    const QStringList texts =
+        text.contains(QLatin1Char('\n')) ? text.split(QLatin1Char('\n')) : QStringList(text);
+    out.reserve(texts.size());
+    for (const QString& t : texts) {
+        Paragraph p;
+        p.tokens = tokens(t);
+        for (const QString& token : std::as_const(p.tokens))
+            if (!p.oneLine.isEmpty() || !token.at(0).isSpace())
+                p.oneLine += token;
+        while (!p.oneLine.isEmpty() && p.oneLine.back().isSpace())
+            p.oneLine.chop(1);
+        out << p;
+    }
+    return out;
+}
+
+// A piece's width, measured once for each font when a cache is given.
+double advance(const QString& piece, const QFontMetricsF& fm, QHash<QString, double>* cache)
+{
+    if (!cache)
+        return fm.horizontalAdvance(piece);
+    const auto it = cache->constFind(piece);
+    if (it != cache->constEnd())
+        return *it;
+    const double w = fm.horizontalAdvance(piece);
+    cache->insert(piece, w);
+    return w;
+}
+
+void wrapParagraph(const Paragraph& paragraph, double width, const QFontMetricsF& fm,
+                   QStringList* lines, QHash<QString, double>* cache = nullptr)
+{
+    // Most fields fit on one line: measured whole, as it is drawn, and once.
+    // With the pieces' widths at hand a text far too long is not: shaped
+    // together, pieces are never a fifth narrower than apart.
+    bool tryWhole = !paragraph.oneLine.isEmpty();
+    if (tryWhole && cache) {
+        double pieces = 0;
+        for (const QString& t : paragraph.tokens)
+            pieces += advance(t, fm, cache);
+        tryWhole = pieces <= width * 1.25;
+    }
+    if (tryWhole && fm.horizontalAdvance(paragraph.oneLine) <= width) {
+        lines->append(paragraph.oneLine);
+        return;
+    }
     QString line;
     double used = 0;
     auto flush = [&] {
@@ -42,11 +96,11 @@ void wrapParagraph(const QString& text, double width, const QFontMetricsF& fm, Q
         line.clear();
         used = 0;
     };
-    for (const QString& t : tokens(text)) {
+    for (const QString& t : paragraph.tokens) {
         const bool blank = t.at(0).isSpace();
         if (blank && line.isEmpty())
             continue;
-        const double w = fm.horizontalAdvance(t);
+        const double w = advance(t, fm, cache);
         if (used + w <= width) {
             line += t;
             used += w;
@@ -81,17 +135,18 @@ void wrapParagraph(const QString& text, double width, const QFontMetricsF& fm, Q
         lines->append(line);
 }
 
-QStringList wrapWith(const QString& text, double width, const QFontMetricsF& fm)
+QStringList wrapWith(const QVector<Paragraph>& paragraphs, double width, const QFontMetricsF& fm,
+                     QHash<QString, double>* cache = nullptr)
 {
     QStringList lines;
-    if (!text.contains(QLatin1Char('\n'))) {
-        wrapParagraph(text, width, fm, &lines);
-        return lines;
-    }
-    for (const QString& paragraph : text.split(QLatin1Char('\n')))
-        wrapParagraph(paragraph, width, fm, &lines);
+    for (const Paragraph& paragraph : paragraphs)
+        wrapParagraph(paragraph, width, fm, &lines, cache);
     return lines;
 }
+
+// A job's texts keep adding pieces (numbers, names); past this many the
+// widths are measured afresh.
+constexpr int kMaxPieces = 50000;
 
 // Lines are wrapped at the width; only a single character wider than the
 // whole box can stick out, so only one-character lines need measuring.
@@ -129,18 +184,41 @@ namespace TextFit
 
 QStringList wrap(const QString& text, double width, const QFont& font, QPaintDevice* device)
 {
-    return wrapWith(text, width, QFontMetricsF(font, device));
+    return wrapWith(paragraphs(text), width, QFontMetricsF(font, device));
 }
 
 Result fit(const QString& text, double width, double height, const QFont& font,
-           QPaintDevice* device)
+           QPaintDevice* device, Advances* advances)
 {
     Result r;
     r.font = font;
     double size = font.pointSizeF() > 0 ? font.pointSizeF() : kMinPointSize;
+    const QVector<Paragraph> pieces = paragraphs(text);
+    const QString base = advances ? font.key() + QLatin1Char('@') +
+                                        QString::number(device->logicalDpiX()) + QLatin1Char('x') +
+                                        QString::number(device->logicalDpiY()) + QLatin1Char('/')
+                                  : QString();
     for (;;) {
+        QHash<QString, double>* cache = nullptr;
+        if (advances) {
+            if (advances->pieces > kMaxPieces) {
+                advances->bySize.clear();
+                advances->pieces = 0;
+            }
+            Advances::Sized& sized = advances->bySize[base + QString::number(size)];
+            if (sized.made) {
+                r.font = sized.font;
+            } else {
+                sized.font = r.font;
+                sized.made = true;
+            }
+            cache = &sized.widths;
+            advances->pieces -= int(cache->size());
+        }
         const QFontMetricsF fm(r.font, device);
-        r.lines = wrapWith(text, width, fm);
+        r.lines = wrapWith(pieces, width, fm, cache);
+        if (cache)
+            advances->pieces += int(cache->size());
         const bool fits = fm.height() + (r.lines.size() - 1) * fm.lineSpacing() <= height + 0.01;
         if (fits && narrow(r.lines, width, fm)) {
             r.printed = r.lines;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QHash>
 #include <QStringList>
 
 class QPaintDevice;
@@ -25,6 +26,18 @@ struct Result {
     bool cut() const { return printed.size() < lines.size(); }
 };
 
+// Widths of pieces already measured, by font: the texts of one job share
+// most of their characters, and measuring a piece shapes it.
+struct Advances {
+    struct Sized {
+        QFont font; // made once: a font made anew looks its glyphs up again
+        QHash<QString, double> widths;
+        bool made = false;
+    };
+    QHash<QString, Sized> bySize; // by font, device resolution and size
+    int pieces = 0;               // all widths kept, held to a bound
+};
+
 // Lines of `text` no wider than `width` device pixels of `device`, broken
 // where Unicode's line breaking allows (Chinese between characters but not
 // before "，" "。" "）" or after "（", Latin words at spaces), a piece longer
@@ -34,7 +47,8 @@ QStringList wrap(const QString& text, double width, const QFont& font, QPaintDev
 // The text wrapped at `width` with `font`, shrunk until its lines fit
 // `height` device pixels; text that fits is left at its size. Text that does
 // not fit at the smallest size is cut after the last whole line that does.
+// Widths are taken from and kept in `advances` when given.
 Result fit(const QString& text, double width, double height, const QFont& font,
-           QPaintDevice* device);
+           QPaintDevice* device, Advances* advances = nullptr);
 
 } // namespace TextFit

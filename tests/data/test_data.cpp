@@ -539,6 +539,72 @@ private Q_SLOTS:
         QCOMPARE(att->cellText(1, att->fieldIndex("Mobile")), QString("2"));
     }
 
+    // The recipient table is read a block at a time as rows are needed; it
+    // must read as a whole read does, in any order, after edits, appends and
+    // removals, with a block's rows changed or gone in between.
+    void rowsReadOnDemandReadAsAWholeRead()
+    {
+        openNewDatabase();
+        QSqlQuery q(m_dm->database());
+        for (int i = 0; i < 100; ++i)
+            QVERIFY(q.exec(QStringLiteral("INSERT INTO Exp_Att_Info (Name, Mobile, Print_Count) "
+                                          "VALUES ('名%1', %2, %3)")
+                               .arg(i)
+                               .arg(i % 7 ? QStringLiteral("'13%1'").arg(i) : QString("NULL"))
+                               .arg(i)));
+        Dataset* att = m_dm->recipients;
+        att->refresh();
+        Dataset whole(QStringLiteral("whole"), QString::fromLatin1(DataModule::kConnectionName));
+        whole.setTableName(QStringLiteral("Exp_Att_Info"));
+        whole.open();
+        auto same = [&](const QVector<int>& rows) {
+            QCOMPARE(att->recordCount(), whole.recordCount());
+            for (int row : rows)
+                for (int f = 0; f < whole.fieldCount(); ++f) {
+                    QCOMPARE(att->rowId(row), whole.rowId(row));
+                    const QVariant a = att->cell(row, f);
+                    const QVariant b = whole.cell(row, f);
+                    QVERIFY2(a == b && a.isNull() == b.isNull() && a.typeId() == b.typeId(),
+                             qPrintable(QStringLiteral("row %1, %2").arg(row).arg(f)));
+                }
+        };
+        QVERIFY(att->locate("Name", QStringLiteral("名0")));
+        same({99, 50, 0, 33, 32, 31, 64, 63});
+        // An edit to a row not read yet keeps its other columns.
+        att->moveTo(70);
+        att->edit();
+        att->fieldByName("Mobile").setAsString("139");
+        att->post();
+        att->removeRows({10, 11, 80});
+        att->append();
+        att->fieldByName("Name").setAsString("新");
+        att->post();
+        whole.close();
+        whole.open();
+        // The appended row holds what was posted, not the table's defaults.
+        QVector<int> all;
+        for (int row = att->recordCount() - 2; row >= 0; --row)
+            all << row;
+        same(all);
+        QVERIFY(att->locate("Name", QStringLiteral("新")));
+        QCOMPARE(att->recNo(), att->recordCount() - 1);
+
+        // Rows changed behind its back before they are read: a row gone
+        // reads as nulls, the others as they are now; rows added are not
+        // among its rows until it is read again.
+        att->refresh();
+        QVERIFY(q.exec("DELETE FROM Exp_Att_Info WHERE Name = '名40'"));
+        QVERIFY(q.exec("INSERT INTO Exp_Att_Info (Name) VALUES ('后')"));
+        const int count = att->recordCount();
+        const int name = att->fieldIndex("Name");
+        QStringList names;
+        for (int row = 36; row < 41; ++row)
+            names << att->cellText(row, name);
+        QCOMPARE(names, QStringList({"名38", "名39", "", "名41", "名42"}));
+        QCOMPARE(att->cellText(count - 1, name), QString("新"));
+        QCOMPARE(att->recordCount(), count);
+    }
+
     void duplicateRowsEditAndRemoveOneByOne()
     {
         openNewDatabase();

@@ -436,6 +436,12 @@ private Q_SLOTS:
             << QStringList(4, QString(5, QLatin1Char('A'))) << false << 10.0 << 10.0;
         QTest::newRow("shrinks until the lines fit")
             << cjk << QStringLiteral("一二三四五") << 2 << QStringList() << false << 6.5 << 9.5;
+        QTest::newRow("blanks around a text are left out")
+            << QStringLiteral("  张三  ") << QStringLiteral("一二三四五") << 1
+            << QStringList{QStringLiteral("张三")} << false << 10.0 << 10.0;
+        QTest::newRow("a line that fits is one line")
+            << QStringLiteral("No 12 Long") << QStringLiteral("No 12 Long") << 1
+            << QStringList{"No 12 Long"} << false << 10.0 << 10.0;
         QTest::newRow("overflows at 6 pt") << cjk.repeated(5) << QStringLiteral("一二三四五") << 1
                                            << QStringList() << true << 6.0 << 6.0;
         QTest::newRow("overflows a box of several lines")
@@ -468,6 +474,16 @@ private Q_SLOTS:
         const TextFit::Result r = TextFit::fit(text, width, height, font, &device);
         if (!lines.isEmpty())
             QCOMPARE(r.lines, lines);
+        // The widths a job keeps change nothing, met first or again.
+        TextFit::Advances advances;
+        for (int pass = 0; pass < 2; ++pass) {
+            const TextFit::Result again =
+                TextFit::fit(text, width, height, font, &device, &advances);
+            QCOMPARE(again.lines, r.lines);
+            QCOMPARE(again.printed, r.printed);
+            QCOMPARE(again.font.pointSizeF(), r.font.pointSizeF());
+            QCOMPARE(again.overflowed, r.overflowed);
+        }
         QCOMPARE(r.overflowed, overflowed);
         QVERIFY2(r.font.pointSizeF() >= minPt && r.font.pointSizeF() <= maxPt,
                  qPrintable(QString::number(r.font.pointSizeF())));
@@ -494,6 +510,59 @@ private Q_SLOTS:
         QVERIFY(r.printed.last().endsWith(ellipsis));
         QVERIFY(used.horizontalAdvance(r.printed.last()) <= width);
         QVERIFY(text.startsWith(r.printed.join(QString()).chopped(1)));
+    }
+
+    // The look before a job measures on the printer, the job draws on its
+    // PDF writer: the fits the look keeps must be what the job would make,
+    // for every row, whether one row's text fits, wraps or is cut.
+    void aJobDrawsTheFitsItsLookMade_data()
+    {
+        QTest::addColumn<int>("resolution");
+        for (int dpi : {300, 600, 1200})
+            QTest::addRow("%d dpi", dpi) << dpi;
+    }
+    void aJobDrawsTheFitsItsLookMade()
+    {
+        QFETCH(int, resolution);
+        useGridTemplate();
+        addSender();
+        m_session.currentTemplate = QStringLiteral("通用快递单");
+        exec("UPDATE Exp_Model SET A_Address_Width=150, S_Address_Width=150");
+        m_dm->templates->refresh();
+        for (const char* key : {"A_Address", "S_Address"}) {
+            FieldFitStore::setFit(m_dm->database(), m_session.currentTemplate, key, true);
+            FieldFitStore::setHeight(m_dm->database(), m_session.currentTemplate, key, 40);
+        }
+        const QString address = QStringLiteral("北京市海淀区中关村南大街二十七号院三号楼");
+        for (int repeat : {0, 1, 2, 6})
+            exec(QStringLiteral("INSERT INTO Exp_Att_Info (Name, Address) VALUES ('张%1', '%2')")
+                     .arg(repeat)
+                     .arg(repeat ? address.repeated(repeat) : QStringLiteral("海淀区")));
+        m_dm->recipients->refresh();
+
+        auto printer = pdfPrinter("look.pdf", resolution);
+        const BatchPrint::FitReport look = BatchPrint::fitReport(
+            printer.get(), m_dm.get(), StoredPositions(m_dm->templates), m_session, {}, true);
+        QVERIFY(look.fitted);
+        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->templates),
+                                     m_session, nullptr, look.fitted.get())
+                    .ok);
+        auto alone = pdfPrinter("alone.pdf", resolution);
+        QVERIFY(BatchPrint::printAll(alone.get(), m_dm.get(), StoredPositions(m_dm->templates),
+                                     m_session)
+                    .ok);
+        QCOMPARE(pdfInfo("look.pdf", "Pages"), QString("4"));
+        for (int page = 1; page <= 4; ++page) {
+            const QList<Word> a = pdfWords("look.pdf", page);
+            const QList<Word> b = pdfWords("alone.pdf", page);
+            QCOMPARE(a.size(), b.size());
+            for (int i = 0; i < a.size(); ++i) {
+                QCOMPARE(a[i].text, b[i].text);
+                QCOMPARE(a[i].xMm, b[i].xMm);
+                QCOMPARE(a[i].yMm, b[i].yMm);
+                QCOMPARE(a[i].rightMm, b[i].rightMm);
+            }
+        }
     }
 
     void fittedFieldStaysInItsBox_data()
@@ -748,6 +817,57 @@ private Q_SLOTS:
         pixels.setPixelSize(24);
         FieldFontStore::setPrintFont(db, "甲", pixels);
         QCOMPARE(FieldFontStore::printFont(db, "甲").value_or(QFont()).pointSizeF(), 18.0);
+    }
+
+    // A one-line field is measured only when it could reach the paper's
+    // edge; one that ends just inside must still pass and one just outside
+    // be caught, also with a character from outside the font or with
+    // spacing added to the font.
+    void oneLineFieldAtThePapersEdge_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("letterSpacing");
+        QTest::addColumn<double>("past"); // where the paper ends from the text's end
+        QTest::addColumn<bool>("offPaper");
+        const QString cjk = QStringLiteral("北京市海淀区中关村");
+        const QString other = cjk + QString::fromUcs4(U"\U0001D11E");
+        for (const auto& [name, text] :
+             {std::pair{"chinese", cjk}, std::pair{"latin", QStringLiteral("No 12 Long Street")},
+              std::pair{"outside the font", other}})
+            for (double spacing : {0.0, 30.0})
+                for (double past : {1.0, -1.0})
+                    QTest::addRow("%s, spacing %g, paper ends %g px after", name, spacing, past)
+                        << text << spacing << past << (past < 0);
+    }
+    void oneLineFieldAtThePapersEdge()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, letterSpacing);
+        QFETCH(double, past);
+        QFETCH(bool, offPaper);
+        QImage device(10, 10, QImage::Format_ARGB32);
+        device.setDotsPerMeterX(qRound(1200 / 0.0254));
+        device.setDotsPerMeterY(qRound(1200 / 0.0254));
+        QFont font(QStringLiteral("WenQuanYi Zen Hei"));
+        font.setPointSizeF(10);
+        RenderField field;
+        field.field = FieldCatalogue::byKey("A_Company");
+        field.visible = true;
+        field.offset = QPoint(100, 50);
+        field.text = text;
+        if (letterSpacing) {
+            QFont spaced = font;
+            spaced.setLetterSpacing(QFont::AbsoluteSpacing, letterSpacing);
+            field.font = spaced;
+        }
+        const QFont drawn(field.font ? *field.font : font, &device);
+        const QPointF p = PrintGeometry::devicePoint(field.offset, 1200, 1200);
+        const double end = p.x() + QFontMetricsF(drawn, &device).horizontalAdvance(text);
+        const Misfits found =
+            RecordRenderer::misfits({field}, {}, font, &device, end + past, 100000);
+        QCOMPARE(found.size(), offPaper ? 1 : 0);
+        if (offPaper)
+            QCOMPARE(found.at(0).kind, Misfit::Kind::OffPaper);
     }
 
     // Rows whose text leaves the paper or a fitted box are listed on

@@ -174,8 +174,9 @@ void printAfterQuestion(DataModule* dm, const Session& session, const DesignSurf
     BatchPrint::Result r;
     const bool ok = guarded([&] {
         const SurfacePositions positions(surface);
-        r = all ? BatchPrint::printAll(printer, dm, positions, session, &labeler)
-                : BatchPrint::printRows(printer, dm, positions, session, rows, &labeler, reprint);
+        r = all ? BatchPrint::printAll(printer, dm, positions, session, &labeler, fit.fitted.get())
+                : BatchPrint::printRows(printer, dm, positions, session, rows, &labeler, reprint,
+                                        fit.fitted.get());
     });
     progress.reset();
     if (!ok)
