@@ -34,16 +34,23 @@ bool isLatin1(const QString& s)
 namespace BarcodePainter
 {
 
-std::optional<Symbol> encode(FieldSymbol kind, const QString& value, QString* error)
+namespace
+{
+
+using ZintSymbol = std::unique_ptr<zint_symbol, ZintDelete>;
+
+// MEASURE fixes the QR mask: choosing the best of the eight is most of the
+// cost of a QR code and changes nothing of its size.
+ZintSymbol encoded(FieldSymbol kind, const QString& value, bool measure, QString* error)
 {
     if (kind == FieldSymbol::Text || value.isEmpty()) {
         if (error)
             *error = QStringLiteral("没有内容");
-        return std::nullopt;
+        return nullptr;
     }
-    std::unique_ptr<zint_symbol, ZintDelete> z(ZBarcode_Create());
+    ZintSymbol z(ZBarcode_Create());
     if (!z)
-        return std::nullopt;
+        return nullptr;
     const bool qr = kind == FieldSymbol::Qr;
     z->symbology = qr ? BARCODE_QRCODE : BARCODE_CODE128;
     z->input_mode = UNICODE_MODE;
@@ -53,13 +60,40 @@ std::optional<Symbol> encode(FieldSymbol kind, const QString& value, QString* er
     // Level M: a label survives a scuff or a fold.
     if (qr)
         z->option_1 = 2;
+    if (qr && measure)
+        z->option_3 = 1 << 8; // mask 0
     const QByteArray data = value.toUtf8();
     if (ZBarcode_Encode(z.get(), reinterpret_cast<const unsigned char*>(data.constData()),
                         int(data.size())) >= ZINT_ERROR) {
         if (error)
             *error = QString::fromUtf8(z->errtxt);
-        return std::nullopt;
+        return nullptr;
     }
+    return z;
+}
+
+} // namespace
+
+std::optional<Symbol> measure(FieldSymbol kind, const QString& value)
+{
+    const ZintSymbol z = encoded(kind, value, true, nullptr);
+    if (!z)
+        return std::nullopt;
+    const bool qr = kind == FieldSymbol::Qr;
+    Symbol s;
+    s.quietModules = qr ? kQrQuietZone : kCode128QuietZone;
+    s.modules = QSizeF(z->width + 2 * s.quietModules, qr ? z->rows + 2 * s.quietModules : 1);
+    if (!qr)
+        s.digits = value;
+    return s;
+}
+
+std::optional<Symbol> encode(FieldSymbol kind, const QString& value, QString* error)
+{
+    const ZintSymbol z = encoded(kind, value, false, error);
+    if (!z)
+        return std::nullopt;
+    const bool qr = kind == FieldSymbol::Qr;
     // The modules straight from the matrix (bit x % 8 of byte x / 8 of a
     // row): far cheaper than zint's vector output, same rectangles.
     const int quiet = qr ? kQrQuietZone : kCode128QuietZone;
@@ -150,16 +184,16 @@ void draw(QPainter& painter, const Symbol& s, FieldSymbol kind, const FieldFit& 
     // A Code 128 is one module high: its bars are stretched to height.
     const double sx = bars.width() / s.modules.width();
     const double sy = bars.height() / s.modules.height();
-    QVector<QRectF> rects;
-    rects.reserve(s.dark.size());
-    for (const QRectF& r : s.dark)
-        rects << QRectF(at.x() + r.x() * sx, at.y() + r.y() * sy, r.width() * sx, r.height() * sy);
     const QColor colour = painter.pen().color();
     painter.save();
     painter.setPen(Qt::NoPen);
     painter.setBrush(colour);
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.drawRects(rects);
+    // Drawn in modules under one transform: the PDF then holds small whole
+    // numbers per bar, which is much less to write and to compress.
+    painter.translate(at);
+    painter.scale(sx, sy);
+    painter.drawRects(s.dark);
     painter.restore();
     if (s.digits.isEmpty())
         return;

@@ -37,6 +37,11 @@ struct Symbol {
 // The symbol of `value`, or nothing with zint's reason in `error` when the
 // symbology cannot hold it (Code 128 takes only Latin-1, nothing is empty).
 std::optional<Symbol> encode(FieldSymbol kind, const QString& value, QString* error = nullptr);
+// The same symbol without its bars (`dark` is empty): whether the value can
+// be encoded and the symbol's size, which is what the check before printing
+// and the design surface need. A QR code's size does not depend on its
+// mask, so the costly choice of the best one is skipped.
+std::optional<Symbol> measure(FieldSymbol kind, const QString& value);
 
 double moduleMm(const FieldFit& fit);
 double barHeightMm(const FieldFit& fit);

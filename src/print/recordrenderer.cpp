@@ -228,7 +228,8 @@ Misfits misfits(const RecordFields& fields, const FieldFits& fits, const QFont& 
         m.field = r.field;
         m.pointSize = own.pointSizeF();
         const FieldFit* symbol = symbolOf(fits, r);
-        const auto encoded = symbol ? BarcodePainter::encode(symbol->symbol, r.text) : std::nullopt;
+        const auto encoded =
+            symbol ? BarcodePainter::measure(symbol->symbol, r.text) : std::nullopt;
         if (symbol && !encoded) {
             m.kind = Misfit::Kind::NotEncodable;
         } else if (encoded) {
@@ -274,7 +275,7 @@ QRectF textRect(const RenderField& r, const FieldFits& fits, const QFont& font,
     const QFontMetricsF metrics(r.font ? *r.font : font, device);
     const QPointF p = PrintGeometry::devicePoint(r.offset, dpiX, dpiY);
     if (const FieldFit* symbol = symbolOf(fits, r))
-        if (const auto encoded = BarcodePainter::encode(symbol->symbol, r.text))
+        if (const auto encoded = BarcodePainter::measure(symbol->symbol, r.text))
             return BarcodePainter::symbolRect(*encoded, symbol->symbol, *symbol, p,
                                               PrintGeometry::toDevice(r.width, dpiX),
                                               r.font ? *r.font : font, device, dpiX, dpiY);
