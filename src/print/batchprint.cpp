@@ -468,11 +468,11 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
             if (!job.writeError().isEmpty())
                 throw DataError(job.writeError());
             if (!job.device()->newPage())
-                throw DataError(QString::fromUtf8(kJobFailed));
+                throw DataError::refusal(QString::fromUtf8(kJobFailed));
         }
     } catch (const DataError& e) {
         // The data layer's own words go on the second line.
-        result.message = e.message() == QString::fromUtf8(kJobFailed)
+        result.message = e.kind() == DataError::Kind::Refusal
                              ? e.message()
                              : QString::fromUtf8(kJobFailed) + QLatin1Char('\n') + e.message();
     }
