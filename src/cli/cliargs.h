@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCommandLineParser>
 #include <QMultiMap>
 #include <QString>
 #include <QStringList>
@@ -30,49 +31,40 @@ struct Options {
 
 // KNOWN options take a value ("--name value" or "--name=value"); FLAGS take
 // none and read back as has(). "--" ends the options: what follows is
-// positional. "--template" is another name for "--model".
+// positional. "--template" is another name for "--model". Parsed by
+// QCommandLineParser; what it refuses is wrong usage, in its own words, but
+// an unknown option is named as ours always were.
 inline Options parse(const QStringList& args, const QStringList& known,
                      const QStringList& flags = {})
 {
-    Options o;
-    bool optionsEnded = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args.at(i);
-        if (optionsEnded || !a.startsWith(QLatin1String("--"))) {
-            o.positional << a;
-            continue;
-        }
-        if (a == QLatin1String("--")) {
-            optionsEnded = true;
-            continue;
-        }
-        const qsizetype equals = a.indexOf(QLatin1Char('='));
-        QString name = equals < 0 ? a : a.left(equals);
-        if (name == QLatin1String("--template"))
-            name = QStringLiteral("--model");
-        if (flags.contains(name)) {
-            if (equals >= 0) {
-                o.error = QStringLiteral("option %1 takes no value").arg(name);
-                return o;
-            }
-            o.values.insert(name, QString());
-            continue;
-        }
-        if (!known.contains(name)) {
-            o.error =
-                QStringLiteral("unknown option %1").arg(a.left(equals < 0 ? a.size() : equals));
-            return o;
-        }
-        if (equals >= 0) {
-            o.values.insert(name, a.mid(equals + 1));
-            continue;
-        }
-        if (i + 1 >= args.size()) {
-            o.error = QStringLiteral("option %1 needs a value").arg(name);
-            return o;
-        }
-        o.values.insert(name, args.at(++i));
+    const auto bare = [](const QString& name) { return name.mid(2); };
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    for (const QString& name : known) {
+        QStringList names{bare(name)};
+        if (name == QLatin1String("--model"))
+            names << QStringLiteral("template");
+        parser.addOption(QCommandLineOption(names, QString(), QStringLiteral("value")));
     }
+    for (const QString& name : flags)
+        parser.addOption(QCommandLineOption(bare(name)));
+
+    Options o;
+    // QCommandLineParser reads the first argument as the program's name.
+    if (!parser.parse(QStringList{QStringLiteral("waylark")} + args)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        o.error = unknown.isEmpty() ? parser.errorText()
+                                    : QStringLiteral("unknown option --%1").arg(unknown.first());
+        return o;
+    }
+    o.positional = parser.positionalArguments();
+    for (const QString& name : known)
+        for (const QString& v : parser.values(bare(name)))
+            o.values.insert(name, v);
+    for (const QString& name : flags)
+        if (parser.isSet(bare(name)))
+            o.values.insert(name, QString());
     return o;
 }
 

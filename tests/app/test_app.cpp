@@ -1186,12 +1186,14 @@ private Q_SLOTS:
             << QStringList({"--template", "甲"}) << "甲" << QStringList() << "";
         QTest::newRow("-- ends the options") << QStringList({"--model", "甲", "--", "--model"})
                                              << "甲" << QStringList({"--model"}) << "";
-        QTest::newRow("a flag with a value") << QStringList({"--append=1"}) << "" << QStringList()
-                                             << "option --append takes no value";
+        // Qt's parser words these; the option is named.
+        QTest::newRow("a flag with a value")
+            << QStringList({"--append=1"}) << "" << QStringList() << "--append";
         QTest::newRow("unknown") << QStringList({"--modle=甲"}) << "" << QStringList()
                                  << "unknown option --modle";
-        QTest::newRow("no value") << QStringList({"--model"}) << "" << QStringList()
-                                  << "option --model needs a value";
+        QTest::newRow("no value") << QStringList({"--model"}) << "" << QStringList() << "--model";
+        QTest::newRow("a negative number as a value")
+            << QStringList({"--model", "-1.5"}) << "-1.5" << QStringList() << "";
     }
     void optionForms()
     {
@@ -1200,7 +1202,8 @@ private Q_SLOTS:
         QFETCH(QStringList, positional);
         QFETCH(QString, error);
         const CliArgs::Options o = CliArgs::parse(args, {"--model"}, {"--append"});
-        QCOMPARE(o.error, error);
+        QVERIFY2(error.isEmpty() ? o.error.isEmpty() : o.error.contains(error),
+                 qPrintable(o.error));
         if (!error.isEmpty())
             return;
         QCOMPARE(o.value("--model"), model);
