@@ -8,7 +8,7 @@
 namespace Schema
 {
 
-constexpr int kVersion = 3;
+constexpr int kVersion = 4;
 
 // The columns of Exp_Model that hold a template as a whole, spelled here
 // only; code above the data layer reaches them as TemplateStore::Column.
@@ -40,6 +40,8 @@ QStringList shopColumns();      // Shop_Info
 // "yyyy-MM-dd HH:mm:ss", null when never) and how often (null reads as 0).
 const QString& printedAtColumn();  // "Printed_At"
 const QString& printCountColumn(); // "Print_Count"
+// The shop's order numbers a recipient row came from, joined by ",".
+const QString& orderNoColumn(); // "Order_No"
 
 // Creates every table and the region rows in one transaction, at the given
 // schema version (an older one only to test upgrades); throws DataError.
@@ -64,6 +66,11 @@ void create(QSqlDatabase db, int version = kVersion);
 // Model_Carrier (per Model_Name: Carrier_Code, the carrier chosen for the
 // template, null while its name picks the rule; Last_Waybill, the last
 // number of the last series written with it, without prefix and suffix).
+//
+// Version 4 adds Order_No to Exp_Att_Info and the table Order_Ship (per
+// order number Tid: State "sending", "sent" or "failed", Waybill_No and
+// Company_Code as sent, Changed_At, and the platform's Reason of a failure);
+// an order without a row has not been sent.
 void upgrade(QSqlDatabase db);
 
 } // namespace Schema
