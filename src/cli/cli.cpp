@@ -10,6 +10,7 @@
 #include "print/printcommands.h"
 #include "print/printjournal.h"
 #include "shop/shopcommands.h"
+#include "waybill/shipcommands.h"
 #include "waybill/waybillcommands.h"
 
 #include <QApplication>
@@ -43,6 +44,7 @@ const QList<Command>& commands()
                             "text (.xls), or a workbook for a .xlsx name"),
          &ExcelCommands::runExportCommand},
         {QStringLiteral("download"), ShopCommands::downloadSynopsis(), &ShopCommands::runCommand},
+        {QStringLiteral("ship"), ShipCommands::shipSynopsis(), &ShipCommands::runCommand},
         {QStringLiteral("number"), WaybillCommands::numberSynopsis(), &WaybillCommands::runCommand},
         {QStringLiteral("carrier"), WaybillCommands::carrierSynopsis(),
          &WaybillCommands::runCarrierCommand},
