@@ -82,6 +82,11 @@ QList<OrderRecipient> mergeSameReceiver(const QList<OrderRecipient>& orders)
     QList<OrderRecipient> merged;
     QHash<QStringList, qsizetype> placeOf;
     for (const OrderRecipient& order : orders) {
+        // Without an order number nothing tells two orders from one sent twice.
+        if (order.tids.isEmpty()) {
+            merged << order;
+            continue;
+        }
         const QStringList key = {order.buyerNick, order.name,    order.mobile,
                                  order.phone,     order.prvince, order.city,
                                  order.country,   order.address, order.postCode};

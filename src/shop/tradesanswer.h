@@ -33,7 +33,7 @@ struct OrderRecipient {
 
 // Orders of one buyer to one receiver (name, numbers, regions and address
 // all equal) become one, in the place of the first, with every order
-// number; the others keep their order.
+// number; the others keep their order. Orders without a number stay apart.
 QList<OrderRecipient> mergeSameReceiver(const QList<OrderRecipient>& orders);
 
 class AddressParser;

@@ -90,22 +90,26 @@ ShipRun shipDue(DataModule* dm, const Session& session, const QString& model,
         prompt().error(QString::fromUtf8(ShopText::ShipParamsIncomplete).arg(missing));
         return run;
     }
-    const QString companyCode = companyCodeOf(dm, model);
-    if (companyCode.isEmpty())
-        return run;
-
+    QHash<QString, OrderShipState> states;
     QList<ShipOrder> due;
     if (!guarded([&] {
             if (!dm->recipients->isActive())
                 dm->recipients->open();
-            due = dueOrders(dm->recipients, ShipStore::load(dm->database()), companyCode);
+            states = ShipStore::load(dm->database());
+            due = dueOrders(dm->recipients, states, QString());
         }))
         return run;
-    run.refused = false;
+    // Nothing to send needs no carrier.
     if (due.isEmpty()) {
+        run.refused = false;
         prompt().message(QString::fromUtf8(ShopText::ShipNothingDue));
         return run;
     }
+    const QString companyCode = companyCodeOf(dm, model);
+    if (companyCode.isEmpty())
+        return run;
+    due = dueOrders(dm->recipients, states, companyCode);
+    run.refused = false;
 
     GatewayFetcher fetcher;
     fetcher.setTimeout(options.timeoutMs);
