@@ -14,6 +14,7 @@
 #include "print/printjournal.h"
 #include "shop/shopcommands.h"
 #include "templates/newdatabase.h"
+#include "waybill/shipcommands.h"
 #include "waybill/waybillcommands.h"
 
 #include <QApplication>
@@ -47,6 +48,7 @@ const QList<Command>& commands()
                             "text (.xls), or a workbook for a .xlsx name"),
          &ExcelCommands::runExportCommand},
         {QStringLiteral("download"), ShopCommands::downloadSynopsis(), &ShopCommands::runCommand},
+        {QStringLiteral("ship"), ShipCommands::shipSynopsis(), &ShipCommands::runCommand},
         {QStringLiteral("number"), WaybillCommands::numberSynopsis(), &WaybillCommands::runCommand},
         {QStringLiteral("carrier"), WaybillCommands::carrierSynopsis(),
          &WaybillCommands::runCarrierCommand},

@@ -22,6 +22,10 @@ inline constexpr Setting DatabaseFile{"Database", "File"};
 inline constexpr Setting ShopGatewayUrl{"Shop", "GatewayUrl"};
 inline constexpr Setting ShopDownloadTimeout{"Shop", "DownloadTimeout"};
 inline constexpr Setting ShopMaxAnswerMB{"Shop", "MaxAnswerMB"};
+// The order status a download asks for, and whether orders of one buyer to
+// one address become one recipient row.
+inline constexpr Setting ShopStatus{"Shop", "Status"};
+inline constexpr Setting ShopMergeOrders{"Shop", "MergeOrders"};
 // The recipient grid's columns and the header state saved for them.
 inline constexpr Setting GridColumns{"Grid", "Columns"};
 inline constexpr Setting GridState{"Grid", "State"};

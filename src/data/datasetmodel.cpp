@@ -47,9 +47,17 @@ QVariant DatasetModel::data(const QModelIndex& index, int role) const
     if (!m_dataset || !index.isValid() || role != Qt::DisplayRole)
         return QVariant();
     const int f = m_fieldIndex.value(index.column(), -1);
-    if (f < 0)
-        return QVariant();
+    if (f < 0) {
+        const auto& text = m_columns.at(index.column()).text;
+        return text ? QVariant(text(index.row())) : QVariant();
+    }
     return m_dataset->cellText(index.row(), f);
+}
+
+void DatasetModel::columnChanged(int column)
+{
+    if (rowCount() > 0)
+        Q_EMIT dataChanged(index(0, column), index(rowCount() - 1, column));
 }
 
 QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <QVector>
+#include <functional>
 
 #include "data/dataset.h"
 
@@ -18,6 +19,8 @@ public:
         QString field;
         QString title;
         int width;
+        // The text of a column that is no field of the dataset, by row.
+        std::function<QString(int row)> text = {};
     };
 
     DatasetModel(Dataset* dataset, QVector<Column> columns, QObject* parent = nullptr);
@@ -30,6 +33,9 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+
+    // Tells the views that a column's texts may have changed.
+    void columnChanged(int column);
 
 private:
     void mapFields();

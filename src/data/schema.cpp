@@ -166,6 +166,18 @@ void upgradeToVersion4(QSqlQuery& q)
                            "Print_Picture INTEGER NOT NULL DEFAULT 0)"));
 }
 
+// Version 5: the shop's order numbers of each recipient row (one or more,
+// joined by ",") and, per order, how far sending its
+// waybill number back to the shop has come. The send state is kept by order
+// number, not by row, so that a row replaced or imported again cannot send
+// an order a second time.
+void upgradeToVersion5(QSqlQuery& q)
+{
+    exec(q, QStringLiteral("ALTER TABLE Exp_Att_Info ADD COLUMN Order_No TEXT"));
+    exec(q, QStringLiteral("CREATE TABLE Order_Ship (Tid TEXT PRIMARY KEY, State TEXT NOT NULL, "
+                           "Waybill_No TEXT, Company_Code TEXT, Changed_At TEXT, Reason TEXT)"));
+}
+
 void setVersion(QSqlQuery& q, int version)
 {
     exec(q, QStringLiteral("PRAGMA user_version = %1").arg(version));
@@ -261,6 +273,12 @@ const QString& printCountColumn()
     return s;
 }
 
+const QString& orderNoColumn()
+{
+    static const QString s = QStringLiteral("Order_No");
+    return s;
+}
+
 const QStringList& fieldKeys()
 {
     static const QStringList keys = {
@@ -350,6 +368,8 @@ void create(QSqlDatabase db, int version)
         upgradeToVersion3(q);
     if (version >= 4)
         upgradeToVersion4(q);
+    if (version >= 5)
+        upgradeToVersion5(q);
     setVersion(q, version);
     tx.commit();
 }
@@ -405,6 +425,12 @@ void upgrade(QSqlDatabase db)
         Transaction tx(db, QStringLiteral("schema_upgrade_4"));
         upgradeToVersion4(q);
         setVersion(q, 4);
+        tx.commit();
+    }
+    if (version < 5) {
+        Transaction tx(db, QStringLiteral("schema_upgrade_5"));
+        upgradeToVersion5(q);
+        setVersion(q, 5);
         tx.commit();
     }
 }

@@ -8,7 +8,7 @@
 namespace Schema
 {
 
-constexpr int kVersion = 4;
+constexpr int kVersion = 5;
 
 // The columns of Exp_Model that hold a template as a whole, spelled here
 // only; code above the data layer reaches them as TemplateStore::Column.
@@ -44,6 +44,8 @@ QStringList shopColumns();      // Shop_Info
 // "yyyy-MM-dd HH:mm:ss", null when never) and how often (null reads as 0).
 const QString& printedAtColumn();  // "Printed_At"
 const QString& printCountColumn(); // "Print_Count"
+// The shop's order numbers a recipient row came from, joined by ",".
+const QString& orderNoColumn(); // "Order_No"
 
 // Creates every table and the region rows in one transaction, at the given
 // schema version (an older one only to test upgrades); throws DataError.
@@ -74,6 +76,10 @@ void create(QSqlDatabase db, int version = kVersion);
 // "code128", "qr"), Module_Mm and Bar_Height_Mm (null for the defaults),
 // and Model_Label (per Model_Name: Print_Picture, 1 when the template's
 // picture prints with its fields).
+// Version 5 adds Order_No to Exp_Att_Info and the table Order_Ship (per
+// order number Tid: State "sending", "sent" or "failed", Waybill_No and
+// Company_Code as sent, Changed_At, and the platform's Reason of a failure);
+// an order without a row has not been sent.
 void upgrade(QSqlDatabase db);
 
 } // namespace Schema

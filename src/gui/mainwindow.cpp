@@ -32,6 +32,7 @@
 #include "templates/pagesize.h"
 #include "templates/templatemessages.h"
 #include "templates/templatestore.h"
+#include "waybill/shipcommands.h"
 #include "waybill/waybillcommands.h"
 
 #include <QAction>
@@ -152,6 +153,10 @@ void MainWindow::connectPages()
             [this] { m_shopDialog->exec(); });
     connect(recipients, &RecipientPage::downloadOrdersRequested, this,
             [this] { ShopCommands::downloadOrders(m_dm, *m_session); });
+    connect(recipients, &RecipientPage::shipWaybillsRequested, this, [this] {
+        ShipCommands::shipWaybills(m_dm, *m_session);
+        m_ui->recipientPage->refreshShipStates();
+    });
     connect(recipients, &RecipientPage::waybillNumbersRequested, this,
             [this] { m_waybillDialog->exec(); });
     connect(recipients, &RecipientPage::previewRequested, this, &MainWindow::previewCurrentRow);

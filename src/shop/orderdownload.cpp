@@ -2,15 +2,15 @@
 
 #include "data/configini.h"
 
-namespace
-{
-
 bool isUsableGateway(const QUrl& url)
 {
     const QString scheme = url.scheme();
     return url.isValid() && !url.host().isEmpty() &&
            (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
+
+namespace
+{
 
 int configuredNumber(const QString& appDir, ConfigIni::Setting setting, int defaultValue,
                      int maximum)
@@ -55,14 +55,14 @@ DownloadLimits downloadLimitsFromConfig(const QString& appDir)
 }
 
 TradesResult downloadOrders(const ShopParams& shop, const QUrl& gateway, GatewayFetcher& fetcher,
-                            const Clock& clock, const DownloadLimits& limits)
+                            const Clock& clock, const DownloadLimits& limits, const QString& status)
 {
     if (!isUsableGateway(gateway))
         return failed(QString::fromUtf8(ShopText::BadGateway).arg(gateway.toString()));
 
     fetcher.setDeadline(QDeadlineTimer(qint64(limits.deadlineSeconds) * 1000));
     qint64 bytesLeft = qint64(limits.maxAnswerMB) * 1024 * 1024;
-    const QList<RequestParam> params = tradesSoldGetParams(shop, clock);
+    const QList<RequestParam> params = tradesSoldGetParams(shop, clock, 1, status);
 
     TradesResult all;
     qint64 pages = 1;

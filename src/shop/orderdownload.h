@@ -16,6 +16,9 @@ struct DownloadLimits {
     int maxAnswerMB = DefaultMaxAnswerMB;         // the answers' bytes once decompressed
 };
 
+// An http or https address with a host.
+bool isUsableGateway(const QUrl& url);
+
 // config.ini [Shop] DownloadTimeout (seconds) and MaxAnswerMB in the
 // application directory APPDIR. A key that is missing, not a whole number,
 // or outside 1 .. the maximum above keeps its default.
@@ -28,5 +31,7 @@ DownloadLimits downloadLimitsFromConfig(const QString& appDir);
 // included) is the last, and no more pages are asked for than the total
 // calls for. Every outcome but Orders means the recipient table must stay as
 // it is: one failed page fails the whole download.
+// STATUS is the order status asked for (every state when empty).
 TradesResult downloadOrders(const ShopParams& shop, const QUrl& gateway, GatewayFetcher& fetcher,
-                            const Clock& clock = systemClock, const DownloadLimits& limits = {});
+                            const Clock& clock = systemClock, const DownloadLimits& limits = {},
+                            const QString& status = QString::fromLatin1(WaitSellerSendGoods));

@@ -4,6 +4,7 @@
 #include "base/guarded.h"
 #include "base/prompt.h"
 #include "base/session.h"
+#include "book/ordernumbers.h"
 #include "book/recipientrows.h"
 #include "cli/cliargs.h"
 #include "data/configini.h"
@@ -32,7 +33,8 @@ constexpr int PollMs = 100;
 // request. A cancel that comes after the answer still counts: nothing is
 // stored.
 TradesResult fetchWithProgress(const ShopParams& shop, const QUrl& gateway,
-                               const DownloadLimits& limits, const DownloadOptions& options)
+                               const DownloadLimits& limits, const QString& status,
+                               const DownloadOptions& options)
 {
     GatewayFetcher fetcher;
     fetcher.setTimeout(options.timeoutMs);
@@ -51,7 +53,7 @@ TradesResult fetchWithProgress(const ShopParams& shop, const QUrl& gateway,
     QObject::connect(&fetcher, &GatewayFetcher::progress, &fetcher, tick);
     poll.start();
 
-    TradesResult result = downloadOrders(shop, gateway, fetcher, options.clock, limits);
+    TradesResult result = downloadOrders(shop, gateway, fetcher, options.clock, limits, status);
     poll.stop();
     QObject::disconnect(&fetcher, &GatewayFetcher::progress, nullptr, nullptr);
 
@@ -63,7 +65,18 @@ TradesResult fetchWithProgress(const ShopParams& shop, const QUrl& gateway,
     return result;
 }
 
-bool storeOrders(DataModule* dm, QList<OrderRecipient> orders, bool append)
+// How many orders were new and how many the table held already, and the
+// rows they became.
+struct StoredCount {
+    int fresh = 0;
+    int present = 0;
+    int rows = 0;
+};
+
+// Orders already in the table (by order number) are left out when
+// appending; an order without a number cannot be told and always goes in.
+std::optional<StoredCount> storeOrders(DataModule* dm, QList<OrderRecipient> orders, bool append,
+                                       bool merge)
 {
     // Regions the shop left out or abbreviated are filled where the whole
     // address is sure; without the region tables the orders go as sent.
@@ -71,31 +84,36 @@ bool storeOrders(DataModule* dm, QList<OrderRecipient> orders, bool append)
     if (const std::unique_ptr<AddressParser> parser =
             AddressParser::fromDatabase(dm->database(), &error))
         completeRegions(&orders, *parser);
+    if (merge)
+        orders = mergeSameReceiver(orders);
+
+    StoredCount count;
     RecipientRows rows(dm->recipients);
-    return guarded([&] {
+    const bool ok = guarded([&] {
         rows.inTransaction([&] {
-            if (!append)
+            count = {};
+            QSet<QString> known;
+            if (append)
+                known = OrderNumbers::inTable(dm->recipients);
+            else
                 rows.empty();
-            for (const OrderRecipient& order : orders)
+            for (OrderRecipient order : orders) {
+                if (order.tids.isEmpty()) {
+                    ++count.fresh;
+                } else {
+                    order.tids = OrderNumbers::takeNew(order.tids, &known, &count.present);
+                    if (order.tids.isEmpty())
+                        continue;
+                    count.fresh += int(order.tids.size());
+                }
                 rows.append(order.columns());
+                ++count.rows;
+            }
         });
     });
-}
-
-// The values the request cannot go without, named as the settings dialog
-// names them; empty when every one is there.
-QString missingShopParams(const ShopParams& shop)
-{
-    QStringList missing;
-    if (shop.nick.trimmed().isEmpty())
-        missing << QStringLiteral("淘宝账户名");
-    if (shop.appKey.trimmed().isEmpty())
-        missing << QStringLiteral("APP_KEY");
-    if (shop.secret.trimmed().isEmpty())
-        missing << QStringLiteral("SECRET");
-    if (shop.session.trimmed().isEmpty())
-        missing << QStringLiteral("SESSTION_KEY");
-    return missing.join(QStringLiteral("、"));
+    if (!ok)
+        return std::nullopt;
+    return count;
 }
 
 // Asks whether the orders replace the recipients or go after them, then
@@ -151,7 +169,8 @@ DownloadOutcome fetchOrders(DataModule* dm, const Session& session, const Downlo
     const QUrl gateway = gatewayUrlFromConfig(ConfigIni::fileName(session.appDir));
     const DownloadLimits limits = downloadLimitsFromConfig(session.appDir);
 
-    const TradesResult result = fetchWithProgress(shop, gateway, limits, options);
+    const QString status = tradeStatusFromConfig(ConfigIni::fileName(session.appDir));
+    const TradesResult result = fetchWithProgress(shop, gateway, limits, status, options);
     switch (result.outcome) {
     case TradesResult::Orders: {
         // A total without any trade is no order either; the table stays.
@@ -167,11 +186,17 @@ DownloadOutcome fetchOrders(DataModule* dm, const Session& session, const Downlo
             prompt().message(QString::fromUtf8(ShopText::OrdersNotStored).arg(count));
             return DownloadOutcome::Kept;
         }
-        if (!storeOrders(dm, result.orders, *append))
+        const bool merge = options.merge.value_or(
+            ConfigIni::read(session.appDir, ConfigIni::ShopMergeOrders).trimmed() ==
+            QLatin1String("1"));
+        const std::optional<StoredCount> stored = storeOrders(dm, result.orders, *append, merge);
+        if (!stored)
             return DownloadOutcome::Failed;
-        prompt().message(result.message + QLatin1Char('\n') +
-                         QString::fromUtf8(ShopText::OrdersStored).arg(count));
-        return DownloadOutcome::Stored;
+        prompt().message(
+            result.message + QLatin1Char('\n') +
+            QString::fromUtf8(ShopText::NewAndPresent).arg(stored->fresh).arg(stored->present) +
+            QLatin1Char('\n') + QString::fromUtf8(ShopText::OrdersStored).arg(stored->rows));
+        return stored->rows > 0 ? DownloadOutcome::Stored : DownloadOutcome::NothingNew;
     }
     case TradesResult::NoOrders:
         prompt().message(result.message);
@@ -194,16 +219,19 @@ ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session& sess
 ExitCode::Code runDownload(const QStringList& args, DataModule* dm, const Session& session,
                            DownloadOptions options)
 {
-    const CliArgs::Options o = CliArgs::parse(args, {}, {QStringLiteral("--append")});
+    const CliArgs::Options o =
+        CliArgs::parse(args, {}, {QStringLiteral("--append"), QStringLiteral("--merge")});
     if (!o.error.isEmpty() || !o.positional.isEmpty()) {
         if (!o.error.isEmpty())
             prompt().error(o.error);
-        prompt().error(CliArgs::usageLine(downloadSynopsis().section(QLatin1Char(' '), 0, 1)));
+        prompt().error(CliArgs::usageLine(downloadSynopsis().section(QLatin1Char(' '), 0, 2)));
         return ExitCode::Usage;
     }
     // The command itself says what becomes of the recipients.
     options.placement = o.has(QStringLiteral("--append")) ? DownloadOptions::Placement::Append
                                                           : DownloadOptions::Placement::Replace;
+    if (o.has(QStringLiteral("--merge")))
+        options.merge = true;
     switch (fetchOrders(dm, session, options)) {
     case DownloadOutcome::Stored:
     case DownloadOutcome::NothingNew:
@@ -218,8 +246,8 @@ ExitCode::Code runDownload(const QStringList& args, DataModule* dm, const Sessio
 QString downloadSynopsis()
 {
     return QStringLiteral(
-        "download [--append]                   the shop's sold orders of the last "
-        "three days in place of the recipients (or after them)");
+        "download [--append] [--merge]        the shop's orders waiting to be shipped "
+        "in place of the recipients (or after them, leaving out orders already there)");
 }
 
 } // namespace ShopCommands

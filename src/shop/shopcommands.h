@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class QWidget;
 class DataModule;
 struct Session;
@@ -25,6 +27,9 @@ struct DownloadOptions {
     int timeoutMs = GatewayFetcher::DefaultTimeoutMs;
     Clock clock = systemClock;
     Placement placement = Placement::Ask;
+    // Whether orders of one buyer to one receiver become one row; unset
+    // reads config.ini [Shop] MergeOrders ("1" merges).
+    std::optional<bool> merge;
 };
 
 enum class DownloadOutcome {
@@ -38,15 +43,18 @@ enum class DownloadOutcome {
 // of the recipients.
 void downloadOrders(DataModule* dm, const Session& session);
 
-// Downloads the last three days' sold orders of the stored shop from the
+// Downloads the last three days' orders of the stored shop that wait to be
+// shipped (or those of config.ini [Shop] Status) from the
 // gateway that config.ini names (or the platform's own), within the limits
 // that config.ini sets (downloadLimitsFromConfig), under a progress box
 // with a cancel button, and replaces the recipient table with one row per
-// order, or appends them, in one transaction. A shop whose parameters are
+// order, or appends those not yet in the table (by order number), in one
+// transaction. A shop whose parameters are
 // not all filled in is refused before anything is sent. With Ask and
 // recipients in the table, the user chooses replacing or appending and
 // then confirms a question that says which. Every outcome is told through
-// prompt(); the done message gives the number of rows stored. Only Stored
+// prompt(); the done message counts new orders, orders already present and
+// the rows stored. Only Stored
 // changes the table.
 DownloadOutcome fetchOrders(DataModule* dm, const Session& session,
                             const DownloadOptions& options = {});

@@ -38,5 +38,22 @@ inline constexpr char ReplaceQuestion[] = "将清空现有的 %1 条收件人并
 inline constexpr char AppendQuestion[] = "将把下载的 %2 条订单追加到现有的 %1 条收件人之后，继续？";
 inline constexpr char OrdersNotStored[] = "下载的 %1 条订单没有保存，原有的收件人记录保持不变。";
 inline constexpr char OrdersStored[] = "已保存 %1 条收件人记录。";
+inline constexpr char NewAndPresent[] = "新订单 %1 条，已有 %2 条未重复导入。";
+
+// Sending waybill numbers back.
+inline constexpr char ShipNotTaken[] = "网店没有接受这个运单号。";
+inline constexpr char ShipUnknownAnswer[] = "网店服务器的应答不是回传运单号的应答（%1）。";
+inline constexpr char ShipNothingDue[] =
+    "没有需要回传运单号的订单。\n"
+    "只有已打印、填了运单号、带订单编号且尚未回传的订单才会回传。";
+inline constexpr char ShipLabel[] = "正在回传运单号……";
+inline constexpr char ShipAllDone[] = "运单号回传完毕：%1 条订单已回传。";
+inline constexpr char ShipSomeFailed[] = "运单号回传完毕：%1 条订单已回传，%2 条失败：";
+inline constexpr char ShipRetryQuestion[] = "现在重新回传失败的 %1 条订单吗？";
+inline constexpr char ShipDeadline[] = "在%1秒的时限内没能回传。";
+inline constexpr char ShipCanceled[] = "回传已取消。";
+inline constexpr char ShipParamsIncomplete[] =
+    "店铺参数没有填写完整（%1为空），运单号未回传！\n请先在“网店参数设置”中填好店铺参数。";
+inline constexpr char ShipBusy[] = "运单号回传正在进行中！";
 
 } // namespace ShopText

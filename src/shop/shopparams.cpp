@@ -1,5 +1,7 @@
 #include "shop/shopparams.h"
 
+#include <QStringList>
+
 ShopParamsCheck checkShopParams(const ShopParams& typed)
 {
     ShopParamsCheck check;
@@ -21,4 +23,18 @@ ShopParamsCheck checkShopParams(const ShopParams& typed)
     }
     check.ok = true;
     return check;
+}
+
+QString missingShopParams(const ShopParams& shop)
+{
+    QStringList missing;
+    if (shop.nick.trimmed().isEmpty())
+        missing << QStringLiteral("淘宝账户名");
+    if (shop.appKey.trimmed().isEmpty())
+        missing << QStringLiteral("APP_KEY");
+    if (shop.secret.trimmed().isEmpty())
+        missing << QStringLiteral("SECRET");
+    if (shop.session.trimmed().isEmpty())
+        missing << QStringLiteral("SESSTION_KEY");
+    return missing.join(QStringLiteral("、"));
 }

@@ -33,3 +33,7 @@ struct ShopParamsCheck {
 // Checks the four typed values in box order (nick, app key, secret, session
 // key); each must be non-empty once leading and trailing blanks are removed.
 ShopParamsCheck checkShopParams(const ShopParams& typed);
+
+// The values a request cannot go without, named as the settings dialog
+// names them and joined by "、"; empty when every one is there.
+QString missingShopParams(const ShopParams& shop);

@@ -1,6 +1,10 @@
 #include "shop/tradesanswer.h"
 
 #include "address/addressparser.h"
+#include "book/ordernumbers.h"
+#include "data/schema.h"
+
+#include <QHash>
 
 #include <QDomDocument>
 #include <QDomElement>
@@ -25,6 +29,10 @@ OrderRecipient recipientOf(const QDomElement& trade)
     r.city = childText(trade, "receiver_city");
     r.country = childText(trade, "receiver_district");
     r.postCode = childText(trade, "receiver_zip");
+    const QString tid = childText(trade, "tid").trimmed();
+    if (!tid.isEmpty())
+        r.tids << tid;
+    r.buyerNick = childText(trade, "buyer_nick");
     return r;
 }
 
@@ -65,7 +73,35 @@ QList<std::pair<QString, QString>> OrderRecipient::columns() const
         {QStringLiteral("City"), city},
         {QStringLiteral("Country"), country},
         {QStringLiteral("PostCode"), postCode},
+        {Schema::orderNoColumn(), OrderNumbers::join(tids)},
     };
+}
+
+QList<OrderRecipient> mergeSameReceiver(const QList<OrderRecipient>& orders)
+{
+    QList<OrderRecipient> merged;
+    QHash<QStringList, qsizetype> placeOf;
+    for (const OrderRecipient& order : orders) {
+        // Without an order number nothing tells two orders from one sent twice.
+        if (order.tids.isEmpty()) {
+            merged << order;
+            continue;
+        }
+        const QStringList key = {order.buyerNick, order.name,    order.mobile,
+                                 order.phone,     order.prvince, order.city,
+                                 order.country,   order.address, order.postCode};
+        const auto found = placeOf.constFind(key);
+        if (found == placeOf.cend()) {
+            placeOf.insert(key, merged.size());
+            merged << order;
+            continue;
+        }
+        for (const QString& tid : order.tids) {
+            if (!merged[*found].tids.contains(tid))
+                merged[*found].tids << tid;
+        }
+    }
+    return merged;
 }
 
 TradesResult parseTradesAnswer(const QByteArray& body)

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <utility>
 
@@ -21,12 +22,19 @@ struct OrderRecipient {
     QString city;        // City        <- receiver_city
     QString country;     // Country     <- receiver_district
     QString postCode;    // PostCode    <- receiver_zip
+    QStringList tids;    // Order_No    <- tid (more than one once merged)
+    QString buyerNick;   // not stored: tells buyers apart when merging
 
     // (column, value) in the order the row is filled.
     QList<std::pair<QString, QString>> columns() const;
 
     bool operator==(const OrderRecipient& o) const { return columns() == o.columns(); }
 };
+
+// Orders of one buyer to one receiver (name, numbers, regions and address
+// all equal) become one, in the place of the first, with every order
+// number; the others keep their order. Orders without a number stay apart.
+QList<OrderRecipient> mergeSameReceiver(const QList<OrderRecipient>& orders);
 
 class AddressParser;
 

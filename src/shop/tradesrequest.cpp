@@ -3,11 +3,12 @@
 #include "data/configini.h"
 
 #include <QCryptographicHash>
+#include <QRegularExpression>
 
 namespace
 {
 
-const char Fields[] = "receiver_name,receiver_state,receiver_city,receiver_district,"
+const char Fields[] = "tid,buyer_nick,receiver_name,receiver_state,receiver_city,receiver_district,"
                       "receiver_address,receiver_zip,receiver_mobile,receiver_phone";
 
 bool isDateTimeParam(const QString& name)
@@ -66,7 +67,24 @@ QString tradeDateTimeText(const QDateTime& dateTime)
     return dateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-QList<RequestParam> tradesSoldGetParams(const ShopParams& shop, const Clock& clock, int pageNo)
+QString tradeStatusFromConfig(const QString& iniPath)
+{
+    const QString configured =
+        ConfigIni::readFrom(iniPath, QLatin1String(ConfigIni::ShopStatus.section),
+                            QLatin1String(ConfigIni::ShopStatus.key))
+            .trimmed();
+    if (configured.compare(QLatin1String(AllTradeStatuses), Qt::CaseInsensitive) == 0)
+        return QString();
+    // The platform's status names are upper-case words joined by "_";
+    // anything else would only be refused by it.
+    static const QRegularExpression statusName(QStringLiteral("^[A-Z][A-Z_]*$"));
+    if (!statusName.match(configured).hasMatch())
+        return QString::fromLatin1(WaitSellerSendGoods);
+    return configured;
+}
+
+QList<RequestParam> tradesSoldGetParams(const ShopParams& shop, const Clock& clock, int pageNo,
+                                        const QString& status)
 {
     const QString now = tradeDateTimeText(clock());
     // Three days back on the calendar, the time of day kept: the wall-clock
@@ -75,7 +93,7 @@ QList<RequestParam> tradesSoldGetParams(const ShopParams& shop, const Clock& clo
     const QDateTime earlier(second.date().addDays(-3), second.time(), Qt::UTC);
     const QString start = tradeDateTimeText(earlier);
 
-    return {
+    QList<RequestParam> params = {
         {QStringLiteral("app_key"), shop.appKey},
         {QStringLiteral("end_created"), now},
         {QStringLiteral("fields"), QString::fromLatin1(Fields)},
@@ -90,6 +108,9 @@ QList<RequestParam> tradesSoldGetParams(const ShopParams& shop, const Clock& clo
         {QStringLiteral("timestamp"), now},
         {QStringLiteral("v"), QStringLiteral("2.0")},
     };
+    if (!status.isEmpty())
+        params.insert(11, {QStringLiteral("status"), status});
+    return params;
 }
 
 QString tradesSignature(const QList<RequestParam>& params, const QString& secret)
@@ -125,9 +146,10 @@ QList<RequestParam> withPageNo(QList<RequestParam> params, int pageNo)
     return params;
 }
 
-TradesRequest buildTradesRequest(const ShopParams& shop, const QUrl& gateway, const Clock& clock)
+TradesRequest buildTradesRequest(const ShopParams& shop, const QUrl& gateway, const Clock& clock,
+                                 const QString& status)
 {
-    return signedTradesRequest(tradesSoldGetParams(shop, clock), shop.secret, gateway);
+    return signedTradesRequest(tradesSoldGetParams(shop, clock, 1, status), shop.secret, gateway);
 }
 
 TradesRequest signedTradesRequest(const QList<RequestParam>& params, const QString& secret,

@@ -39,11 +39,24 @@ QString tradeDateTimeText(const QDateTime& dateTime);
 // Orders asked for on one page of the answer: the platform's maximum.
 inline constexpr int TradesPageSize = 100;
 
-// The thirteen parameters of taobao.trades.sold.get in ascending name order,
-// asking for page PAGENO of TradesPageSize orders. The clock is read twice:
-// once for end_created and timestamp, then again for start_created, three
-// calendar days before that second reading.
-QList<RequestParam> tradesSoldGetParams(const ShopParams& shop, const Clock& clock, int pageNo = 1);
+// The orders a download asks for: those the seller still has to send.
+inline constexpr char WaitSellerSendGoods[] = "WAIT_SELLER_SEND_GOODS";
+// config.ini [Shop] Status set to this asks for orders in every state.
+inline constexpr char AllTradeStatuses[] = "ALL";
+
+// The status the INI file at iniPath asks for ([Shop] Status): empty for
+// AllTradeStatuses, WaitSellerSendGoods when the key is missing, blank or
+// no status name (upper-case letters and "_").
+QString tradeStatusFromConfig(const QString& iniPath);
+
+// The parameters of taobao.trades.sold.get in ascending name order, asking
+// for page PAGENO of TradesPageSize orders in STATUS (every state when
+// empty). The clock is read twice: once for end_created and timestamp,
+// then again for start_created, three calendar days before that second
+// reading.
+QList<RequestParam>
+tradesSoldGetParams(const ShopParams& shop, const Clock& clock, int pageNo = 1,
+                    const QString& status = QString::fromLatin1(WaitSellerSendGoods));
 
 // The same parameters asking for page PAGENO: all pages of one download
 // share one reading of the clock.
@@ -70,4 +83,5 @@ TradesRequest signedTradesRequest(const QList<RequestParam>& params, const QStri
 
 // The request for the first page.
 TradesRequest buildTradesRequest(const ShopParams& shop, const QUrl& gateway,
-                                 const Clock& clock = systemClock);
+                                 const Clock& clock = systemClock,
+                                 const QString& status = QString::fromLatin1(WaitSellerSendGoods));

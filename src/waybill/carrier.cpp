@@ -18,14 +18,19 @@ const Carrier& noCarrier()
 const QVector<Carrier>& all()
 {
     static const QVector<Carrier> carriers = {
-        {QStringLiteral("SF"), QStringLiteral("顺丰速运"), WaybillRule::Sf},
-        {QStringLiteral("EMS"), QStringLiteral("邮政EMS"), WaybillRule::Ems},
-        {QStringLiteral("YTO"), QStringLiteral("圆通速递"), WaybillRule::Common},
-        {QStringLiteral("ZTO"), QStringLiteral("中通快递"), WaybillRule::Common},
-        {QStringLiteral("STO"), QStringLiteral("申通快递"), WaybillRule::Common},
-        {QStringLiteral("YUNDA"), QStringLiteral("韵达快递"), WaybillRule::Common},
-        {QStringLiteral("JTSD"), QStringLiteral("极兔速递"), WaybillRule::Common},
-        {QStringLiteral("NONE"), QStringLiteral("通用"), WaybillRule::Common},
+        {QStringLiteral("SF"), QStringLiteral("顺丰速运"), WaybillRule::Sf, QStringLiteral("SF")},
+        {QStringLiteral("EMS"), QStringLiteral("邮政EMS"), WaybillRule::Ems, QStringLiteral("EMS")},
+        {QStringLiteral("YTO"), QStringLiteral("圆通速递"), WaybillRule::Common,
+         QStringLiteral("YTO")},
+        {QStringLiteral("ZTO"), QStringLiteral("中通快递"), WaybillRule::Common,
+         QStringLiteral("ZTO")},
+        {QStringLiteral("STO"), QStringLiteral("申通快递"), WaybillRule::Common,
+         QStringLiteral("STO")},
+        {QStringLiteral("YUNDA"), QStringLiteral("韵达快递"), WaybillRule::Common,
+         QStringLiteral("YUNDA")},
+        {QStringLiteral("JTSD"), QStringLiteral("极兔速递"), WaybillRule::Common,
+         QStringLiteral("JTSD")},
+        {QStringLiteral("NONE"), QStringLiteral("通用"), WaybillRule::Common, QString()},
     };
     return carriers;
 }

@@ -12,6 +12,9 @@ struct Carrier {
     QString code; // as stored in Model_Carrier.Carrier_Code: "SF", "EMS" … "NONE"
     QString name; // as the windows show it: "顺丰速运"
     WaybillRule rule = WaybillRule::Common;
+    // The shop platform's code for the carrier, sent back with a waybill
+    // number; empty for none.
+    QString companyCode;
 };
 
 namespace Carriers

@@ -78,6 +78,13 @@ void withPlainConnection(const QString& path, const std::function<void(QSqlDatab
 }
 
 // Takes away what version 4 adds, from a file made new.
+// What version 5 adds, taken out again.
+void dropVersion5(QSqlQuery& q)
+{
+    QVERIFY(q.exec("DROP TABLE Order_Ship"));
+    QVERIFY(q.exec("ALTER TABLE Exp_Att_Info DROP COLUMN Order_No"));
+}
+
 void dropVersion4(QSqlQuery& q)
 {
     for (const char* key : {"A_WayBillNo", "A_ExpName"})
@@ -271,10 +278,11 @@ private Q_SLOTS:
                  QStringList({"ID",      "Name",    "Company",   "Address",     "Mobile",
                               "Phone",   "ExpName", "WayBillNo", "Disrination", "PostCode",
                               "Prvince", "City",    "Country",   "Custom1",     "Custom2",
-                              "Custom3", "Custom4", "Custom5",   "Printed_At",  "Print_Count"}));
+                              "Custom3", "Custom4", "Custom5",   "Printed_At",  "Print_Count",
+                              "Order_No"}));
         for (const char* table :
              {"Print_Calibration", "Model_Field_Fit", "Print_Log", "Print_Pending", "Model_Carrier",
-              "Model_Print_Font", "Model_Field_Font", "Model_Label"})
+              "Model_Print_Font", "Model_Field_Font", "Model_Label", "Order_Ship"})
             QVERIFY2(!tableColumns(db, QString::fromLatin1(table)).isEmpty(), table);
         QCOMPARE(tableColumns(db, QStringLiteral("Exp_Send_info")),
                  QStringList({"ID", "Name", "Departure", "Company", "Prvince", "City", "Country",
@@ -734,7 +742,7 @@ private Q_SLOTS:
             QCOMPARE(tableRows(db, t, columns[t]), before[t]);
         }
         QCOMPARE(tableColumns(db, "Exp_Att_Info").mid(columns["Exp_Att_Info"].size()),
-                 QStringList({"Printed_At", "Print_Count"}));
+                 QStringList({"Printed_At", "Print_Count", "Order_No"}));
         for (const QString& t : tables)
             if (t != "Exp_Att_Info" && t != "Exp_Model")
                 QCOMPARE(tableColumns(db, t).size(), columns[t].size());
@@ -749,8 +757,9 @@ private Q_SLOTS:
         QCOMPARE(marks.size(), 2);
         for (const QVariantList& m : marks)
             QVERIFY(m.at(0).isNull() && m.at(1).isNull());
-        for (const char* t : {"Print_Calibration", "Model_Field_Fit", "Print_Log", "Print_Pending",
-                              "Model_Carrier", "Model_Print_Font", "Model_Field_Font"})
+        for (const char* t :
+             {"Print_Calibration", "Model_Field_Fit", "Print_Log", "Print_Pending", "Model_Carrier",
+              "Model_Print_Font", "Model_Field_Font", "Order_Ship"})
             QCOMPARE(tableRows(db, QString::fromLatin1(t), {"count(*)"}).value(0).value(0).toInt(),
                      0);
 
@@ -775,6 +784,7 @@ private Q_SLOTS:
             QVERIFY(q.exec("DROP TABLE Model_Carrier"));
             QVERIFY(q.exec("DROP TABLE Model_Print_Font"));
             QVERIFY(q.exec("DROP TABLE Model_Field_Font"));
+            dropVersion5(q);
             dropVersion4(q);
             QVERIFY(q.exec("INSERT INTO Print_Log (Printed_At, Pages, Row_Ids) "
                            "VALUES ('2026-01-02 03:04:05', 1, '1')"));
@@ -809,6 +819,7 @@ private Q_SLOTS:
         NewDatabase::createDatabase(path);
         withPlainConnection(path, [&](QSqlDatabase db) {
             QSqlQuery q(db);
+            dropVersion5(q);
             dropVersion4(q);
             QVERIFY(q.exec("INSERT INTO Exp_Model (Model_Name, A_Name_isVis) VALUES ('标签', 1)"));
             QVERIFY(q.exec("INSERT INTO Model_Field_Fit (Model_Name, Field_Key, Fit, Height) "
@@ -837,6 +848,55 @@ private Q_SLOTS:
         QCOMPARE(tableColumns(db, "Model_Label"), QStringList({"Model_Name", "Print_Picture"}));
     }
 
+    // A file of version 2 or 3 with recipients, printed and not, reaches
+    // the newest version with every row as it was and no order number yet.
+    void olderFileGainsOrderNumbers_data()
+    {
+        QTest::addColumn<int>("version");
+        QTest::newRow("version 2") << 2;
+        QTest::newRow("version 3") << 3;
+    }
+    void olderFileGainsOrderNumbers()
+    {
+        QFETCH(int, version);
+        const QString path = QStringLiteral("Waylark_main.db");
+        const QStringList tables = {"Exp_Model", "Exp_Att_Info", "Exp_Send_info", "Shop_Info",
+                                    "Print_Log"};
+        QHash<QString, QStringList> columns;
+        QHash<QString, QList<QVariantList>> before;
+        withPlainConnection(path, [&](QSqlDatabase db) {
+            Schema::create(db, version);
+            QSqlQuery q(db);
+            QVERIFY(q.exec("INSERT INTO Exp_Att_Info (Name, Address, WayBillNo, Printed_At, "
+                           "Print_Count) VALUES ('张三', '杭州市西湖区', 'SF100', "
+                           "'2026-01-02 03:04:05', 2), ('李四', '', NULL, NULL, NULL)"));
+            QVERIFY(q.exec("INSERT INTO Print_Log (Printed_At, Pages, Row_Ids) "
+                           "VALUES ('2026-01-02 03:04:05', 1, '1')"));
+            QVERIFY(q.exec("INSERT INTO Shop_Info VALUES ('店', 'k', 's', 'x')"));
+            for (const QString& t : tables) {
+                columns[t] = tableColumns(db, t);
+                before[t] = tableRows(db, t, columns[t]);
+            }
+        });
+        QCOMPARE(before["Exp_Att_Info"].size(), 2);
+
+        m_dm = std::make_unique<DataModule>();
+        m_dm->connectDatabase();
+        const QSqlDatabase db = m_dm->database();
+        QCOMPARE(userVersion(db), Schema::kVersion);
+        for (const QString& t : tables)
+            QCOMPARE(tableRows(db, t, columns[t]), before[t]);
+        QCOMPARE(tableColumns(db, "Exp_Att_Info").constLast(), QString("Order_No"));
+        const QList<QVariantList> numbers = tableRows(db, "Exp_Att_Info", {"Order_No"});
+        QCOMPARE(numbers.size(), 2);
+        for (const QVariantList& n : numbers)
+            QVERIFY(n.at(0).isNull());
+        QCOMPARE(
+            tableColumns(db, "Order_Ship"),
+            QStringList({"Tid", "State", "Waybill_No", "Company_Code", "Changed_At", "Reason"}));
+        QCOMPARE(tableRows(db, "Order_Ship", {"count(*)"}).value(0).value(0).toInt(), 0);
+    }
+
     // Files whose version this program cannot open: refused in its own
     // words, before anything is written.
     void unopenableVersionIsRefusedUntouched_data()
@@ -863,6 +923,8 @@ private Q_SLOTS:
             << QStringList{"DROP TABLE Print_Pending", "DROP TABLE Model_Carrier",
                            "DROP TABLE Model_Print_Font", "PRAGMA user_version = 2"}
             << "Model_Field_Font";
+        QTest::newRow("a new file marked version 3")
+            << false << QStringList{"PRAGMA user_version = 3"} << "Order_Ship";
         QTest::newRow("negative version")
             << true << QStringList{"PRAGMA user_version = -1"} << "-1";
         QTest::newRow("newer version")

@@ -86,7 +86,7 @@ const QStringList kOld = {QStringLiteral("老客户甲"), QStringLiteral("老客
 const QStringList kTableColumns = {"ID",      "Name",    "Company",   "Address",     "Mobile",
                                    "Phone",   "ExpName", "WayBillNo", "Disrination", "PostCode",
                                    "Prvince", "City",    "Country",   "Custom1",     "Custom2",
-                                   "Custom3", "Custom4", "Custom5"};
+                                   "Custom3", "Custom4", "Custom5",   "Order_No"};
 
 // A CSV of 100 customers under titles in row 1; the name is column B.
 QByteArray hundredCustomers()

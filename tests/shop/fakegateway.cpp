@@ -11,9 +11,15 @@
 namespace
 {
 
-const QList<QByteArray> ExpectedNames = {
-    "app_key",   "end_created", "fields",      "format",        "method",    "nick", "page_no",
-    "page_size", "session",     "sign_method", "start_created", "timestamp", "v",    "sign"};
+const QList<QByteArray> ExpectedNames = {"app_key",   "end_created", "fields",        "format",
+                                         "method",    "nick",        "page_no",       "page_size",
+                                         "session",   "sign_method", "start_created", "status",
+                                         "timestamp", "v",           "sign"};
+const QList<QByteArray> SendNames = {"app_key", "company_code", "format", "method",    "out_sid",
+                                     "session", "sign_method",  "tid",    "timestamp", "v",
+                                     "sign"};
+
+const char OfflineSendMethod[] = "taobao.logistics.offline.send";
 
 bool isDateTimeName(const QByteArray& name)
 {
@@ -126,6 +132,14 @@ void FakeGateway::serve(QTcpSocket* socket)
         case Mode::Fixed:
             socket->write(m_response);
             break;
+        case Mode::Shop: {
+            const QByteArray answer =
+                pageNo == 0 ? response("", 400, "Bad Request", {}) : shopAnswer(socket);
+            if (answer.isEmpty())
+                return; // answered later
+            socket->write(answer);
+            break;
+        }
         }
         socket->disconnectFromHost();
     });
@@ -210,14 +224,28 @@ int FakeGateway::check(const QByteArray& requestLine)
         if (!encoded.match(QString::fromLatin1(value)).hasMatch())
             problems << QStringLiteral("not percent-encoded: ") + QString::fromLatin1(pair);
     }
-    if (names != ExpectedNames) {
+    m_params = decoded;
+    const bool sending = decoded.value("method") == QLatin1String(OfflineSendMethod);
+    QList<QByteArray> expected = sending ? SendNames : ExpectedNames;
+    // Without a status every state is asked for.
+    if (!sending && !names.contains("status"))
+        expected.removeOne("status");
+    if (names != expected) {
         problems << QStringLiteral("names: ") + QString::fromLatin1(names.join(','));
         return 0;
+    }
+    if (sending) {
+        static const QRegularExpression dateTime(
+            QStringLiteral("^\\d{4}-\\d\\d-\\d\\d%20\\d\\d%3A\\d\\d%3A\\d\\d$"));
+        if (!dateTime.match(QString::fromLatin1(raw["timestamp"])).hasMatch())
+            problems << QStringLiteral("date-time: ") + QString::fromLatin1(raw["timestamp"]);
+        checkSign(expected, raw, decoded);
+        return -1;
     }
 
     static const QRegularExpression dateTime(
         QStringLiteral("^\\d{4}-\\d\\d-\\d\\d%20\\d\\d%3A\\d\\d%3A\\d\\d$"));
-    for (const QByteArray& name : ExpectedNames) {
+    for (const QByteArray& name : expected) {
         if (isDateTimeName(name) && !dateTime.match(QString::fromLatin1(raw[name])).hasMatch())
             problems << QStringLiteral("date-time: ") + QString::fromLatin1(raw[name]);
     }
@@ -231,8 +259,16 @@ int FakeGateway::check(const QByteArray& requestLine)
         problems << QStringLiteral("page_no: ") + QString::fromLatin1(raw["page_no"]);
     pageNos << pageNo;
 
+    checkSign(expected, raw, decoded);
+    return pageNo;
+}
+
+void FakeGateway::checkSign(const QList<QByteArray>& names,
+                            const QHash<QByteArray, QByteArray>& raw,
+                            const QHash<QByteArray, QString>& decoded)
+{
     QByteArray signedText = m_secret.toUtf8();
-    for (const QByteArray& name : ExpectedNames.mid(0, ExpectedNames.size() - 1))
+    for (const QByteArray& name : names.mid(0, names.size() - 1))
         signedText += name + decoded[name].toUtf8();
     signedText += m_secret.toUtf8();
     const QByteArray sign =
@@ -240,5 +276,95 @@ int FakeGateway::check(const QByteArray& requestLine)
     if (raw["sign"] != sign)
         problems << QStringLiteral("sign %1, expected %2")
                         .arg(QString::fromLatin1(raw["sign"]), QString::fromLatin1(sign));
-    return pageNo;
+}
+
+void FakeGateway::holdOrders(const QList<FakeOrder>& orders)
+{
+    m_mode = Mode::Shop;
+    m_orders = orders;
+}
+
+QByteArray FakeGateway::statusOf(const QByteArray& tid) const
+{
+    for (const FakeOrder& o : m_orders)
+        if (o.tid == tid)
+            return o.status;
+    return {};
+}
+
+int FakeGateway::timesShipped(const QByteArray& tid) const
+{
+    int n = 0;
+    for (const OfflineSend& s : sends)
+        n += s.tid == tid && s.accepted;
+    return n;
+}
+
+QByteArray FakeGateway::shopAnswer(QTcpSocket* socket)
+{
+    const auto escaped = [](const QString& text) { return text.toHtmlEscaped().toUtf8(); };
+    const auto error = [&](const QByteArray& subCode, const QString& subMsg) -> QByteArray {
+        return "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<error_response><code>15</code>"
+               "<msg>Remote service error</msg><sub_code>" +
+               subCode + "</sub_code><sub_msg>" + escaped(subMsg) + "</sub_msg></error_response>";
+    };
+    if (m_params.value("method") == QLatin1String(OfflineSendMethod)) {
+        OfflineSend send{m_params.value("tid").toUtf8(), m_params.value("out_sid").toUtf8(),
+                         m_params.value("company_code").toUtf8()};
+        FakeOrder* order = nullptr;
+        for (FakeOrder& o : m_orders)
+            if (o.tid == send.tid)
+                order = &o;
+        QByteArray body;
+        if (m_failing.contains(send.tid)) {
+            body = error("isv.logistics-offline-service-error:P38", m_failing.value(send.tid));
+        } else if (!order) {
+            body = error("isv.trade-not-exist", QStringLiteral("交易不存在"));
+        } else if (order->status != "WAIT_SELLER_SEND_GOODS") {
+            body = error("isv.logistics-offline-service-error:B04", QStringLiteral("该订单已发货"));
+        } else {
+            order->status = "WAIT_BUYER_CONFIRM_GOODS";
+            send.accepted = true;
+            body = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<logistics_offline_send_response>"
+                   "<shipping><is_success>true</is_success></shipping>"
+                   "</logistics_offline_send_response>";
+        }
+        sends << send;
+        if (send.accepted && m_broken.contains(send.tid))
+            body = body.left(body.size() / 2);
+        if (send.accepted && m_slow.contains(send.tid)) {
+            const QByteArray whole = response(body, 200, "OK", {});
+            QTimer::singleShot(m_slow.value(send.tid), socket, [socket, whole] {
+                socket->write(whole);
+                socket->disconnectFromHost();
+            });
+            return {};
+        }
+        return response(body, 200, "OK", {});
+    }
+
+    const QString status = m_params.value("status");
+    QList<const FakeOrder*> matching;
+    for (const FakeOrder& o : m_orders)
+        if (status.isEmpty() || o.status == status.toUtf8())
+            matching << &o;
+    const int pageNo = m_params.value("page_no").toInt();
+    const int pageSize = m_params.value("page_size").toInt();
+    QByteArray xml = "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\n<trades_sold_get_response>";
+    const qsizetype first = qsizetype(pageNo - 1) * pageSize;
+    if (first < matching.size()) {
+        xml += "<trades list=\"true\">";
+        for (qsizetype i = first; i < std::min<qsizetype>(first + pageSize, matching.size()); ++i) {
+            const FakeOrder& o = *matching.at(i);
+            xml += "<trade><tid>" + o.tid + "</tid><buyer_nick>" +
+                   escaped(o.buyer.isEmpty() ? o.name : o.buyer) + "</buyer_nick><receiver_name>" +
+                   escaped(o.name) +
+                   "</receiver_name><receiver_city>杭州市</receiver_city>"
+                   "<receiver_address>文三路 1 号</receiver_address></trade>";
+        }
+        xml += "</trades>";
+    }
+    xml += "<total_results>" + QByteArray::number(matching.size()) +
+           "</total_results></trades_sold_get_response>";
+    return response(xml, 200, "OK", {});
 }

@@ -25,7 +25,7 @@ namespace
 
 const QString Secret = QStringLiteral("s3cr3t");
 
-const char Fields[] = "receiver_name,receiver_state,receiver_city,receiver_district,"
+const char Fields[] = "tid,buyer_nick,receiver_name,receiver_state,receiver_city,receiver_district,"
                       "receiver_address,receiver_zip,receiver_mobile,receiver_phone";
 
 ShopParams asciiShop()
@@ -248,6 +248,7 @@ void TestShop::clockReadings()
         {"session", "6100a20b"},
         {"sign_method", "md5"},
         {"start_created", start},
+        {"status", "WAIT_SELLER_SEND_GOODS"},
         {"timestamp", end},
         {"v", "2.0"},
     };
@@ -260,9 +261,9 @@ void TestShop::signature_data()
     QTest::addColumn<QString>("sign");
 
     // Worked with md5sum over secret, the names and values, secret.
-    QTest::newRow("ascii") << asciiShop() << QStringLiteral("319DEA36635297C84C7CE61E4381B2DB");
+    QTest::newRow("ascii") << asciiShop() << QStringLiteral("6BB4D66FE008F193B14CD89BFA023CFE");
     QTest::newRow("chinese nick, signed as UTF-8")
-        << chineseShop() << QStringLiteral("45B4C5B6C4E3BD37B5D9FB37BDA0BF7A");
+        << chineseShop() << QStringLiteral("918B8A72692594A93D4FC8431EE65484");
 }
 
 void TestShop::signature()
@@ -284,15 +285,16 @@ void TestShop::requestLine_data()
         QByteArray("&fields=") + Fields + "&format=xml&method=taobao.trades.sold.get&nick=";
     const QByteArray dates = "&page_no=1&page_size=100&session=6100a20b&sign_method=md5"
                              "&start_created=2011-04-28%2008%3A05%3A10"
+                             "&status=WAIT_SELLER_SEND_GOODS"
                              "&timestamp=2011-05-01%2008%3A05%3A09&v=2.0&sign=";
     const QByteArray head = "/router/rest?app_key=12345678&end_created=2011-05-01%2008%3A05%3A09";
 
     QTest::newRow("ascii values travel as they are")
-        << asciiShop() << head + tail + "shopnick" + dates + "319DEA36635297C84C7CE61E4381B2DB";
+        << asciiShop() << head + tail + "shopnick" + dates + "6BB4D66FE008F193B14CD89BFA023CFE";
     QTest::newRow("chinese nick percent-encoded as UTF-8")
         << chineseShop()
         << head + tail + "%E5%B0%8F%E7%8E%8B%E7%9A%84%E5%BA%97%20%26%20co" + dates +
-               "45B4C5B6C4E3BD37B5D9FB37BDA0BF7A";
+               "918B8A72692594A93D4FC8431EE65484";
 }
 
 void TestShop::requestLine()

@@ -8,11 +8,13 @@
 #include "data/headerguard.h"
 #include "fakegateway.h"
 #include "freshdatabase.h"
+#include "gui/book/recipientpage.h"
 #include "gui/shop/shopsettingsdialog.h"
 #include "scriptedprompt.h"
 #include "shop/shopcommands.h"
 #include "shop/shopstore.h"
 #include "tempworkdir.h"
+#include "waybill/shipcommands.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -24,7 +26,12 @@
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
+#include <QUrlQuery>
+
+#include <cstdio>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
 namespace
 {
@@ -35,10 +42,14 @@ const QString Saved = QStringLiteral("店铺参数设置完成！");
 const QString Done = QStringLiteral("订单下载完毕！");
 const QString NoOrders = QStringLiteral("操作的店铺中没有发现新订单！");
 
-// The done message after N rows were stored.
-QString stored(int rows)
+// The done message after N rows were stored from FRESH new orders, PRESENT
+// orders being in the table already.
+QString stored(int rows, int fresh = -1, int present = 0)
 {
-    return Done + QStringLiteral("\n已保存 %1 条收件人记录。").arg(rows);
+    return Done + QStringLiteral("\n新订单 %1 条，已有 %2 条未重复导入。\n已保存 %3 条收件人记录。")
+                      .arg(fresh < 0 ? rows : fresh)
+                      .arg(present)
+                      .arg(rows);
 }
 
 // Every column of a recipient row in the file, in this order.
@@ -145,6 +156,80 @@ class TestShopWindow : public QObject
         rows.append({{"Name", "老客户甲"}, {"Address", "旧地址 1 号"}, {"Mobile", "13000000000"}});
         rows.append({{"Name", "老客户乙"}, {"Company", "某公司"}, {"WayBillNo", "SF001"}});
         return recipientsInFile();
+    }
+
+    // The order numbers of the recipient rows in the file, in row order.
+    QStringList orderNumbersInFile() const
+    {
+        QStringList numbers;
+        QSqlQuery q(db());
+        q.exec(QStringLiteral("SELECT Order_No FROM Exp_Att_Info ORDER BY ID"));
+        while (q.next())
+            numbers << q.value(0).toString();
+        return numbers;
+    }
+
+    // Order number -> state ("sent", "failed" ...) in Order_Ship.
+    QHash<QString, QString> shipStatesInFile() const
+    {
+        QHash<QString, QString> states;
+        QSqlQuery q(db());
+        q.exec(QStringLiteral("SELECT Tid, State FROM Order_Ship"));
+        while (q.next())
+            states.insert(q.value(0).toString(), q.value(1).toString());
+        return states;
+    }
+
+    // Orders T<first> ... waiting to be shipped, buyers 买家<n>.
+    static QList<FakeOrder> waitingOrders(int first, int count)
+    {
+        QList<FakeOrder> orders;
+        for (int n = first; n < first + count; ++n)
+            orders << FakeOrder{"T" + QByteArray::number(n), "WAIT_SELLER_SEND_GOODS",
+                                QStringLiteral("买家%1").arg(n), QString()};
+        return orders;
+    }
+
+    // Downloads what the gateway holds after the rows in the table.
+    void fetchAppending()
+    {
+        ShopCommands::DownloadOptions options;
+        options.placement = ShopCommands::DownloadOptions::Placement::Append;
+        ShopCommands::fetchOrders(m_dm.get(), m_session, options);
+    }
+
+    // Every row printed, with waybill number SF<row id>, as printing and
+    // the waybill numbers leave them.
+    void printEveryRow()
+    {
+        QSqlQuery q(db());
+        QVERIFY(q.exec(
+            QStringLiteral("UPDATE Exp_Att_Info SET WayBillNo = 'SF' || ID, Print_Count = 1, "
+                           "Printed_At = '2026-12-11 04:00:00'")));
+        m_dm->recipients->refresh();
+    }
+
+    // Runs `waylark ship ARGS`, giving its exit status and its standard
+    // output's lines.
+    int runShip(const QStringList& args, QStringList* lines)
+    {
+        const QString path = m_tmp->path() + QStringLiteral("/ship.out");
+        std::fflush(stdout);
+        const int saved = ::dup(1);
+        const int file =
+            ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(file, 1);
+        ::close(file);
+        ShipCommands::ShipOptions options;
+        options.timeoutMs = 2000;
+        const int status = ShipCommands::runShip(args, m_dm.get(), m_session, options);
+        std::fflush(stdout);
+        ::dup2(saved, 1);
+        ::close(saved);
+        QFile out(path);
+        out.open(QIODevice::ReadOnly);
+        *lines = QString::fromUtf8(out.readAll()).split('\n', Qt::SkipEmptyParts);
+        return status;
     }
 
     int shownOfKind(const QString& kind) const
@@ -719,6 +804,306 @@ private Q_SLOTS:
         QCOMPARE(recipientsInFile(), old);
     }
 
+    // --- Orders round trip ------------------------------------------------
+
+    // Only orders waiting to be shipped are asked for and stored, each row
+    // with its order number; config.ini [Shop] Status widens the request.
+    void onlyWaitingOrdersAreStored_data()
+    {
+        QTest::addColumn<QString>("status"); // config.ini; null: no key
+        QTest::addColumn<QString>("asked");  // the status parameter; null: none
+        QTest::addColumn<QStringList>("stored");
+        const QString waiting = QStringLiteral("WAIT_SELLER_SEND_GOODS");
+        QTest::newRow("by default") << QString() << waiting << QStringList{"T1", "T4"};
+        QTest::newRow("all states")
+            << "ALL" << QString() << QStringList{"T1", "T2", "T3", "T4", "T5"};
+        QTest::newRow("another state") << "TRADE_CLOSED"
+                                       << "TRADE_CLOSED" << QStringList{"T2"};
+        QTest::newRow("no status name") << "WAIT&x=1" << waiting << QStringList{"T1", "T4"};
+    }
+    void onlyWaitingOrdersAreStored()
+    {
+        QFETCH(QString, status);
+        QFETCH(QString, asked);
+        QFETCH(QStringList, stored);
+        storeShop(asciiShop());
+        FakeGateway gateway(Secret);
+        gateway.holdOrders({{"T1", "WAIT_SELLER_SEND_GOODS", "甲", {}},
+                            {"T2", "TRADE_CLOSED", "乙", {}},
+                            {"T3", "WAIT_BUYER_CONFIRM_GOODS", "丙", {}},
+                            {"T4", "WAIT_SELLER_SEND_GOODS", "丁", {}},
+                            {"T5", "TRADE_CLOSED_BY_TAOBAO", "戊", {}}});
+        useGateway(gateway.url());
+        if (!status.isNull())
+            configure("Status", status);
+
+        ShopCommands::downloadOrders(m_dm.get(), m_session);
+
+        QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
+        QCOMPARE(gateway.targets.size(), 1);
+        QUrlQuery query(
+            QString::fromLatin1(gateway.targets[0].mid(gateway.targets[0].indexOf('?') + 1)));
+        QCOMPARE(query.hasQueryItem("status"), !asked.isNull());
+        QCOMPARE(query.queryItemValue("status"), asked.isNull() ? QString() : asked);
+        QVERIFY(query.queryItemValue("fields").startsWith("tid,"));
+        QCOMPARE(orderNumbersInFile(), stored);
+    }
+
+    // Orders already in the table are not added again, neither by a second
+    // download nor by orders that come twice in one; the done message says
+    // how many were new and how many were there already.
+    void aSecondDownloadAddsNothing()
+    {
+        storeShop(asciiShop());
+        FakeGateway gateway(Secret);
+        gateway.holdOrders(waitingOrders(1, 12));
+        useGateway(gateway.url());
+
+        fetchAppending();
+        QCOMPARE(m_prompt->lastMessage(), stored(12));
+        QCOMPARE(orderNumbersInFile().size(), 12);
+
+        gateway.holdOrders(waitingOrders(1, 15));
+        fetchAppending();
+        QCOMPARE(m_prompt->lastMessage(), stored(3, 3, 12));
+        QStringList expected;
+        for (int n = 1; n <= 15; ++n)
+            expected << QStringLiteral("T%1").arg(n);
+        QCOMPARE(orderNumbersInFile(), expected);
+
+        fetchAppending();
+        QCOMPARE(m_prompt->lastMessage(), stored(0, 0, 15));
+        QCOMPARE(orderNumbersInFile(), expected);
+        QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
+    }
+
+    // Orders of one buyer to one receiver become one row with all their
+    // numbers when merging is on; another buyer of the same name does not.
+    void ordersOfOneBuyerMerge_data()
+    {
+        QTest::addColumn<QString>("config"); // [Shop] MergeOrders
+        QTest::addColumn<bool>("flag");      // --merge
+        QTest::addColumn<QStringList>("rows");
+        const QStringList apart = {"T1", "T2", "T3", "T4"};
+        const QStringList merged = {"T1,T3", "T2", "T4"};
+        QTest::newRow("off by default") << QString() << false << apart;
+        QTest::newRow("on in config.ini") << "1" << false << merged;
+        QTest::newRow("on with --merge") << "0" << true << merged;
+    }
+    void ordersOfOneBuyerMerge()
+    {
+        QFETCH(QString, config);
+        QFETCH(bool, flag);
+        QFETCH(QStringList, rows);
+        storeShop(asciiShop());
+        FakeGateway gateway(Secret);
+        gateway.holdOrders({{"T1", "WAIT_SELLER_SEND_GOODS", "张三", "zhang"},
+                            {"T2", "WAIT_SELLER_SEND_GOODS", "李四", "li"},
+                            {"T3", "WAIT_SELLER_SEND_GOODS", "张三", "zhang"},
+                            {"T4", "WAIT_SELLER_SEND_GOODS", "张三", "another"}});
+        useGateway(gateway.url());
+        if (!config.isNull())
+            configure("MergeOrders", config);
+
+        ConsolePrompt console;
+        Prompt* scripted = setPrompt(&console);
+        const int status = ShopCommands::runDownload(flag ? QStringList{"--merge"} : QStringList{},
+                                                     m_dm.get(), m_session, {});
+        setPrompt(scripted);
+
+        QCOMPARE(status, 0);
+        QCOMPARE(orderNumbersInFile(), rows);
+        QCOMPARE(console.messages().value(0), stored(int(rows.size()), 4));
+    }
+
+    // 250 orders go back one request each; one the platform refuses is
+    // listed with its reason and goes back on a later run, alone; a run with
+    // nothing due sends nothing. No order is shipped twice.
+    void waybillNumbersGoBack()
+    {
+        storeShop(asciiShop());
+        FakeGateway gateway(Secret);
+        gateway.holdOrders(waitingOrders(1, 250));
+        useGateway(gateway.url());
+        fetchAppending();
+        QCOMPARE(orderNumbersInFile().size(), 250);
+        printEveryRow();
+        gateway.failOrder("T100", QStringLiteral("运单号不符合规则"));
+
+        QStringList lines;
+        QCOMPARE(runShip({"--model", "顺丰速运"}, &lines), 1);
+        QCOMPARE(lines.size(), 250);
+        QCOMPARE(lines[0], QStringLiteral("T1\tSF1\tSF\t已回传"));
+        QCOMPARE(lines[99],
+                 QStringLiteral("T100\tSF100\tSF\t失败：Remote service error：运单号不符合规则"));
+        QCOMPARE(gateway.sends.size(), 250);
+        QHash<QString, QString> states = shipStatesInFile();
+        QCOMPARE(states.size(), 250);
+        QCOMPARE(states.value("T100"), QString("failed"));
+        QCOMPARE(states.values().count("sent"), 249);
+
+        gateway.stopFailing();
+        QCOMPARE(runShip({"--model", "顺丰速运"}, &lines), 0);
+        QCOMPARE(lines, QStringList{"T100\tSF100\tSF\t已回传"});
+        QCOMPARE(gateway.sends.size(), 251);
+        QCOMPARE(shipStatesInFile().values().count("sent"), 250);
+
+        m_prompt->clear();
+        QCOMPARE(runShip({"--model", "顺丰速运"}, &lines), 0);
+        QVERIFY(lines.isEmpty());
+        QCOMPARE(gateway.sends.size(), 251);
+        QVERIFY(m_prompt->lastMessage().startsWith("没有需要回传运单号的订单。"));
+
+        for (int n = 1; n <= 250; ++n)
+            QCOMPARE(gateway.timesShipped("T" + QByteArray::number(n)), 1);
+        for (const OfflineSend& send : std::as_const(gateway.sends))
+            QCOMPARE(send.companyCode, QByteArray("SF"));
+        QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
+    }
+
+    // A run stopped by its deadline leaves the order whose answer was late
+    // failed and the rest unasked; an order a killed run left "sending" is
+    // settled by the platform's "already shipped"; nothing goes out twice.
+    void anInterruptedRunResumes()
+    {
+        storeShop(asciiShop());
+        FakeGateway gateway(Secret);
+        gateway.holdOrders(waitingOrders(1, 4));
+        useGateway(gateway.url());
+        fetchAppending();
+        printEveryRow();
+        configure("DownloadTimeout", "1");
+        gateway.answerSlowly("T2", 3000);
+
+        QStringList lines;
+        QCOMPARE(runShip({"--model", "顺丰速运"}, &lines), 1);
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines[0], QStringLiteral("T1\tSF1\tSF\t已回传"));
+        const QString late = QStringLiteral("失败：在1秒的时限内没能回传。");
+        QCOMPARE(lines[1], "T2\tSF2\tSF\t" + late);
+        QCOMPARE(lines[2], "T3\tSF3\tSF\t" + late);
+        QCOMPARE(gateway.sends.size(), 2); // T3 and T4 were never asked
+        QCOMPARE(shipStatesInFile(), (QHash<QString, QString>{{"T1", "sent"}, {"T2", "failed"}}));
+
+        // As a run killed while waiting for T2's answer leaves it, T4 too.
+        QSqlQuery q(db());
+        QVERIFY(q.exec("UPDATE Order_Ship SET State = 'sending' WHERE Tid = 'T2'"));
+        gateway.answerSlowly("T2", 0);
+        configure("DownloadTimeout", "60");
+        QCOMPARE(runShip({"--model", "顺丰速运"}, &lines), 0);
+        QCOMPARE(lines, (QStringList{"T2\tSF2\tSF\t已回传", "T3\tSF3\tSF\t已回传",
+                                     "T4\tSF4\tSF\t已回传"}));
+        for (const QByteArray tid : {"T1", "T2", "T3", "T4"})
+            QCOMPARE(gateway.timesShipped(tid), 1);
+        QCOMPARE(shipStatesInFile().values().count("sent"), 4);
+        QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
+    }
+
+    // Refused before anything is sent: a template without a carrier the
+    // platform knows, incomplete shop parameters, wrong usage.
+    void shipRefusals_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("shop");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no carrier") << QStringList{"--model", "普通模板"} << true << 1
+                                    << "模板“普通模板”没有选择快递公司，运单号未回传！";
+        QTest::newRow("no shop") << QStringList{"--model", "顺丰速运"} << false << 1
+                                 << "店铺参数没有填写完整（淘宝账户名、APP_KEY、SECRET、SESSTION_"
+                                    "KEY为空），运单号未回传！";
+        QTest::newRow("an argument")
+            << QStringList{"now"} << true << 2 << "usage: waylark ship [--model NAME]";
+    }
+    void shipRefusals()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(bool, shop);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        if (shop)
+            storeShop(asciiShop());
+        FakeGateway gateway(Secret);
+        gateway.holdOrders(waitingOrders(1, 2));
+        useGateway(gateway.url());
+        if (shop) {
+            fetchAppending();
+            printEveryRow();
+        }
+        m_prompt->clear();
+        QStringList lines;
+        QCOMPARE(runShip(args, &lines), status);
+        QVERIFY(lines.isEmpty());
+        QVERIFY2(m_prompt->lastMessage().startsWith(message), qPrintable(m_prompt->lastMessage()));
+        QVERIFY(gateway.sends.isEmpty());
+    }
+
+    // "回传运单号" in the recipient tab: failures are listed with their
+    // reason and offered again; the grid shows each row's order numbers and
+    // how far they went back.
+    void shipButtonListsFailuresAndTheGridShowsStates()
+    {
+        storeShop(asciiShop());
+        FakeGateway gateway(Secret);
+        gateway.holdOrders(waitingOrders(1, 3));
+        useGateway(gateway.url());
+        fetchAppending();
+        printEveryRow();
+        gateway.failOrder("T2", QStringLiteral("运单号不符合规则"));
+        m_session.currentTemplate = QStringLiteral("顺丰速运");
+
+        RecipientPage page;
+        page.bindData(m_dm.get(), &m_session);
+        connect(&page, &RecipientPage::shipWaybillsRequested, this, [&] {
+            ShipCommands::shipWaybills(m_dm.get(), m_session);
+            page.refreshShipStates();
+        });
+        m_prompt->clear();
+        m_prompt->answers.enqueue(Prompt::Button::Yes); // once more
+        m_prompt->answers.enqueue(Prompt::Button::No);
+        QPushButton* button = page.findChild<QPushButton*>("Ship_Back_Btn");
+        QVERIFY(button);
+        QCOMPARE(button->text(), QStringLiteral("回传运单号"));
+        button->click();
+
+        QList<ScriptedPrompt::Shown> questions;
+        for (const ScriptedPrompt::Shown& shown : std::as_const(m_prompt->shown))
+            if (shown.kind == "question")
+                questions << shown;
+        QCOMPARE(questions.size(), 2);
+        QCOMPARE(questions[0].text, QStringLiteral("运单号回传完毕：2 条订单已回传，1 条失败：\n"
+                                                   "T2  Remote service error：运单号不符合规则\n\n"
+                                                   "现在重新回传失败的 1 条订单吗？"));
+        QCOMPARE(questions[1].text.section('\n', 0, 0),
+                 QStringLiteral("运单号回传完毕：0 条订单已回传，1 条失败："));
+        QCOMPARE(gateway.sends.size(), 4); // T2 twice, refused both times
+
+        const QVector<DatasetModel::Column>& columns = page.gridModel->columns();
+        int orderColumn = -1;
+        int stateColumn = -1;
+        for (int i = 0; i < columns.size(); ++i) {
+            if (columns[i].title == QStringLiteral("订单编号"))
+                orderColumn = i;
+            if (columns[i].title == QStringLiteral("回传状态"))
+                stateColumn = i;
+        }
+        QVERIFY(orderColumn >= 0 && stateColumn >= 0);
+        const auto shown = [&](int row, int column) {
+            return page.gridModel->index(row, column).data().toString();
+        };
+        QCOMPARE(shown(0, orderColumn), QString("T1"));
+        QVERIFY2(shown(0, stateColumn).startsWith("已回传 "), qPrintable(shown(0, stateColumn)));
+        QCOMPARE(shown(1, stateColumn),
+                 QStringLiteral("回传失败：Remote service error：运单号不符合规则"));
+
+        gateway.stopFailing();
+        m_prompt->clear();
+        button->click();
+        QCOMPARE(m_prompt->messages(), QStringList{"运单号回传完毕：1 条订单已回传。"});
+        QVERIFY(shown(1, stateColumn).startsWith("已回传 "));
+        QCOMPARE(gateway.timesShipped("T2"), 1);
+    }
+
     // --- waylark download -------------------------------------------------
 
     void downloadCommand_data()
@@ -746,7 +1131,7 @@ private Q_SLOTS:
         QTest::newRow("an unknown option")
             << QStringList{"--all"} << "orders.xml" << 2 << "unknown option --all" << false;
         QTest::newRow("an argument") << QStringList{"all"} << "orders.xml" << 2
-                                     << "usage: waylark download [--append]" << false;
+                                     << "usage: waylark download [--append] [--merge]" << false;
     }
     void downloadCommand()
     {
@@ -780,7 +1165,7 @@ private Q_SLOTS:
         QVERIFY2(console.messages()[0].startsWith(message), qPrintable(console.messages()[0]));
         if (status == 2)
             QCOMPARE(console.messages().last(),
-                     QStringLiteral("usage: waylark download [--append]"));
+                     QStringLiteral("usage: waylark download [--append] [--merge]"));
         QCOMPARE(gateway.targets.size(), status == 2 ? 0 : 1);
         QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
         if (replaced) {

@@ -6,12 +6,14 @@
 #include "base/prompt.h"
 #include "base/session.h"
 #include "book/contactnumbers.h"
+#include "book/ordernumbers.h"
 #include "book/recipientrows.h"
 #include "book/recipientsearch.h"
 #include "book/recipientsortmodel.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
 #include "data/datasetmodel.h"
+#include "data/schema.h"
 #include "gui/book/printedfilter.h"
 #include "gui/landlinevalidator.h"
 #include "gui/maskedtext.h"
@@ -36,6 +38,9 @@ namespace
 
 // Where the "已打印" column starts: right after the name.
 constexpr int kPrintedVisualIndex = 1;
+
+// The grid column of each order's send state, read from Order_Ship.
+const char ShipStateField[] = "Ship_State";
 
 // Refills a region list from a region query, in the query's order, with
 // nothing chosen.
@@ -116,6 +121,8 @@ RecipientPage::RecipientPage(QWidget* parent)
     connect(m_ui->waybillNumbersButton, &QToolButton::clicked, this,
             &RecipientPage::waybillNumbersRequested);
     connect(m_ui->printLogButton, &QPushButton::clicked, this, &RecipientPage::printLogRequested);
+    connect(m_ui->shipWaybillsButton, &QPushButton::clicked, this,
+            &RecipientPage::shipWaybillsRequested);
 }
 
 const QVector<DatasetModel::Column>& RecipientPage::gridColumns()
@@ -138,9 +145,40 @@ const QVector<DatasetModel::Column>& RecipientPage::gridColumns()
         {QStringLiteral("Custom3"), QStringLiteral("自定义字段3"), 100},
         {QStringLiteral("Custom4"), QStringLiteral("自定义字段4"), 100},
         {QStringLiteral("Custom5"), QStringLiteral("自定义字段5"), 100},
+        {Schema::orderNoColumn(), QStringLiteral("订单编号"), 150},
+        {QString::fromLatin1(ShipStateField), QStringLiteral("回传状态"), 160},
         {QStringLiteral("Printed_At"), QStringLiteral("已打印"), 130},
     };
     return columns;
+}
+
+void RecipientPage::refreshShipStates()
+{
+    if (!m_dm)
+        return;
+    QHash<QString, OrderShipState> states;
+    // A file that cannot be read shows no states; the grid stays usable.
+    try {
+        states = ShipStore::load(m_dm->database());
+    } catch (const DataError&) {
+    }
+    m_shipStates = states;
+    const QVector<DatasetModel::Column>& columns = gridModel->columns();
+    for (int i = 0; i < columns.size(); ++i) {
+        if (columns.at(i).field == QLatin1String(ShipStateField))
+            gridModel->columnChanged(i);
+    }
+}
+
+QString RecipientPage::shipStateText(int row) const
+{
+    if (!m_dm)
+        return QString();
+    const Dataset* att = m_dm->recipients;
+    const int orderNo = att->fieldIndex(Schema::orderNoColumn());
+    if (orderNo < 0 || m_shipStates.isEmpty())
+        return QString();
+    return ShipStore::describe(m_shipStates, OrderNumbers::split(att->cellText(row, orderNo)));
 }
 
 RecipientPage::~RecipientPage()
@@ -152,8 +190,15 @@ void RecipientPage::bindData(DataModule* dm, const Session* session)
 {
     m_dm = dm;
     m_session = session;
-    const QVector<DatasetModel::Column>& columns = gridColumns();
+    QVector<DatasetModel::Column> columns = gridColumns();
+    for (DatasetModel::Column& c : columns) {
+        if (c.field == QLatin1String(ShipStateField))
+            c.text = [this](int row) { return shipStateText(row); };
+    }
     gridModel = new DatasetModel(dm->recipients, columns, this);
+    refreshShipStates();
+    // Rows of another download or import may carry orders sent before.
+    connect(dm->recipients, &Dataset::resetDone, this, &RecipientPage::refreshShipStates);
     gridSortModel = new RecipientSortModel(this);
     gridSortModel->setSourceModel(gridModel);
     m_ui->recipientGrid->setModel(gridSortModel);

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "data/datasetmodel.h"
+#include "shop/shipback.h"
+
+#include <QHash>
 
 #include <QWidget>
 
@@ -41,6 +44,8 @@ public:
     bool showsUnprintedOnly() const;
     // The grid's columns, titles and widths, left to right.
     static const QVector<DatasetModel::Column>& gridColumns();
+    // Rereads the orders' send states that the grid shows ("回传状态").
+    void refreshShipStates();
 
     // Makes the next row whose name, mobile, phone, address or waybill
     // number contains text the current (and selected) row, in the grid's
@@ -78,6 +83,7 @@ Q_SIGNALS:
     void shopSettingsRequested();   // "网店参数设置"
     void waybillNumbersRequested(); // "运单号生成"
     void printLogRequested();       // "打印记录"
+    void shipWaybillsRequested();   // "回传运单号"
     // "打印当前行" on a current row that is selected: the preview of the
     // current row. The selection is cleared once the handler returns.
     void previewRequested();
@@ -112,6 +118,7 @@ private:
     // After the filter changed: the first row shown is current, at the top.
     void showGridTop();
     void fitColumnsToContent();
+    QString shipStateText(int row) const;
     void restoreGridState();
     void saveGridState();
 
@@ -129,4 +136,5 @@ private:
     qint64 m_editingRowId = 0;
     std::unique_ptr<AddressParser> m_parser; // built when first needed
     QList<RegionChoice> m_candidates;
+    QHash<QString, OrderShipState> m_shipStates; // by order number
 };
