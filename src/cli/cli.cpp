@@ -71,6 +71,7 @@ QString usageText()
         "(~/.local/share/Waylark); a program folder that holds Waylark_main.db or\n"
         "config.ini keeps them there (Waylark_main.db in the current directory first).\n"
         "config.ini [Database] File= names another database file.\n"
+        "\"waylark COMMAND --help\" shows that command's lines only.\n"
         "Exit status: 0 done, 1 refused or failed, 2 wrong usage.\n");
     return s;
 }
@@ -133,6 +134,17 @@ int runCommandLine(int argc, char** argv)
         return ExitCode::Usage;
     }
 
+    // "waylark print --help": the command's own lines, without opening the
+    // database. After "--" it is an argument like any other.
+    const QStringList commandArgs = args.mid(1);
+    const qsizetype optionsEnd = commandArgs.indexOf(QStringLiteral("--"));
+    const QStringList options = optionsEnd < 0 ? commandArgs : commandArgs.mid(0, optionsEnd);
+    if (options.contains(QStringLiteral("--help")) || options.contains(QStringLiteral("-h"))) {
+        writeOut(stdout,
+                 QStringLiteral("Usage:\n  waylark ") + command->synopsis + QLatin1Char('\n'));
+        return ExitCode::Done;
+    }
+
     ConsolePrompt console;
     setPrompt(&console);
     const DataLocation where =
@@ -148,7 +160,7 @@ int runCommandLine(int argc, char** argv)
     // A signal during a synchronous step is acted on here; writers and print
     // jobs have already stopped at their next step without saving anything.
     Termination::handlePending();
-    const int status = command->run(args.mid(1), startup.dataModule(), startup.session());
+    const int status = command->run(commandArgs, startup.dataModule(), startup.session());
     Termination::handlePending();
     startup.shutdown();
     Termination::uninstall();

@@ -1540,6 +1540,7 @@ private Q_SLOTS:
         QTest::newRow("--version") << QStringList({"--version"}) << 0;
         QTest::newRow("--help") << QStringList({"--help"}) << 0;
         QTest::newRow("unknown command") << QStringList({"frobnicate"}) << 2;
+        QTest::newRow("a command's help") << QStringList({"print", "--help"}) << 0;
     }
     void commandLineUsage()
     {
@@ -1552,6 +1553,12 @@ private Q_SLOTS:
         QCOMPARE(exe.exitCode(), status);
         if (status == 2)
             QVERIFY(exe.readAllStandardError().contains("Usage:"));
+        // A command's help is its own synopsis, and nothing is opened for it.
+        if (args.value(1) == "--help") {
+            const QString out = QString::fromLocal8Bit(exe.readAllStandardOutput());
+            QVERIFY2(out.startsWith("Usage:\n  waylark " + args.value(0) + " "), qPrintable(out));
+            QVERIFY2(!out.contains("waylark import"), qPrintable(out));
+        }
     }
 };
 
