@@ -434,36 +434,30 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
         picture = LabelPicture::load(dm, session);
         const RecordRenderer::Collector collector(dm->templates, dm->sender, att, positions,
                                                   fonts.fields);
-        int next = 0;
-        if (which == Rows::All)
-            att->first();
-        else if (which == Rows::Given)
-            att->moveTo(rows.at(next++));
-        for (;;) {
+        // Rows are read by index: the cursor, and with it the grid and the
+        // user's selection, stay where they were.
+        QVector<int> order = which == Rows::All     ? RowSelection::allRows(att->recordCount())
+                             : which == Rows::Given ? rows
+                                                    : QVector<int>{att->recNo()};
+        if (order.isEmpty())
+            order << -1; // an empty table still gives the sender's page
+        for (int next = 0;;) {
+            const int row = order.at(next++);
             LabelPicture::draw(job.painter(), picture, dpiX, dpiY, calibration);
-            const RecordFields fields = collector.collect();
+            const RecordFields fields = collector.collect(row);
             RecordRenderer::drawRecord(job.painter(), fields, session.printColour(), dpiX, dpiY,
                                        calibration, fits, memo);
             ++result.pages;
-            if (att->recNo() >= 0) {
-                result.rowIds << att->rowId(att->recNo());
-                names << (nameField >= 0 ? att->cellText(att->recNo(), nameField) : QString());
+            if (row >= 0) {
+                result.rowIds << att->rowId(row);
+                names << (nameField >= 0 ? att->cellText(row, nameField) : QString());
             }
             if ((progress && !progress->setValue(result.pages)) || Termination::requested()) {
                 result.canceled = true;
                 break;
             }
-            if (which == Rows::Current)
+            if (next >= order.size())
                 break;
-            if (which == Rows::Given) {
-                if (next >= rows.size())
-                    break;
-                att->moveTo(rows.at(next++));
-            } else {
-                att->next();
-                if (att->eof())
-                    break;
-            }
             // A full disk ends the job at once, not after every page is drawn.
             if (!job.writeError().isEmpty())
                 throw DataError(job.writeError());
@@ -475,10 +469,6 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
         result.message = e.kind() == DataError::Kind::Refusal
                              ? e.message()
                              : QString::fromUtf8(kJobFailed) + QLatin1Char('\n') + e.message();
-    }
-    if (wholeTable && !result.canceled && result.message.isEmpty()) {
-        att->last(); // past the end, as a run over the whole table ends
-        att->next();
     }
     if (many)
         att->enableControls();
@@ -609,7 +599,6 @@ FitReport fitReport(QPrinter* printer, DataModule* dm, const FieldPositions& pos
     const FieldFits fits = FieldFitStore::load(dm->database(), session.currentTemplate);
     const QRectF page = printer->pageLayout().fullRectPixels(printer->resolution());
     const int nameField = att->fieldIndex(QStringLiteral("Name"));
-    const int before = att->recNo();
     auto memo = std::make_shared<FitMemo>();
     QStringList shrunk;
     QStringList notFitting;
@@ -617,8 +606,7 @@ FitReport fitReport(QPrinter* printer, DataModule* dm, const FieldPositions& pos
     const RecordRenderer::Collector collector(dm->templates, dm->sender, att, positions,
                                               fonts.fields);
     for (int row : which) {
-        att->moveTo(row);
-        const RecordFields fields = collector.collect();
+        const RecordFields fields = collector.collect(row);
         QStringList smaller;
         QStringList lost;
         for (const Misfit& m :
@@ -631,8 +619,6 @@ FitReport fitReport(QPrinter* printer, DataModule* dm, const FieldPositions& pos
         if (!lost.isEmpty())
             notFitting << rowLine(row, name, lost);
     }
-    if (before >= 0)
-        att->moveTo(before);
     att->enableControls();
     FitReport report;
     report.fitted = memo;

@@ -93,6 +93,25 @@ Collector::Collector(Dataset* model, Dataset* sender, Dataset* recipient,
                           : -1);
 }
 
+RecordFields Collector::collect(int row) const
+{
+    RecordFields out = m_fields;
+    for (int i = 0; i < out.size(); ++i) {
+        RenderField& r = out[i];
+        if (!r.visible)
+            continue;
+        if (r.field->isSender()) {
+            if (m_sender->recNo() < 0)
+                continue;
+            r.text = m_columns[i] >= 0 ? Field(m_sender, m_columns[i]).asString()
+                                       : m_sender->fieldByName(r.field->column).asString();
+        } else if (m_columns[i] >= 0 && row >= 0 && row < m_recipient->recordCount()) {
+            r.text = m_recipient->cellText(row, m_columns[i]);
+        }
+    }
+    return out;
+}
+
 RecordFields Collector::collect() const
 {
     RecordFields out = m_fields;

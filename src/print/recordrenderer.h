@@ -86,7 +86,11 @@ class Collector
 public:
     Collector(Dataset* model, Dataset* sender, Dataset* recipient, const FieldPositions& positions,
               const FieldFonts& fonts = {});
+    // The sender's and the current recipient's values.
     RecordFields collect() const;
+    // The sender's values and those of recipient row `row` (its index in the
+    // table), read without moving the recipients' cursor.
+    RecordFields collect(int row) const;
 
 private:
     Dataset* m_sender;
