@@ -2,6 +2,7 @@
 
 #include "base/dataerror.h"
 #include "data/dataset.h"
+#include "data/rowwrite.h"
 #include "data/transaction.h"
 
 #include <QSqlDatabase>
@@ -41,27 +42,17 @@ void RecipientRows::assign(const Values& values)
 void RecipientRows::append(const Values& values)
 {
     openIfClosed();
-    m_att->append();
-    try {
-        assign(values);
-        m_att->post();
-    } catch (...) {
-        m_att->cancel();
-        throw;
-    }
+    RowWrite row(m_att, RowWrite::Kind::Append);
+    assign(values);
+    row.post();
 }
 
 void RecipientRows::changeCurrent(const Values& values)
 {
     openIfClosed();
-    m_att->edit();
-    try {
-        assign(values);
-        m_att->post();
-    } catch (...) {
-        m_att->cancel();
-        throw;
-    }
+    RowWrite row(m_att, RowWrite::Kind::Edit);
+    assign(values);
+    row.post();
 }
 
 void RecipientRows::empty()
@@ -101,13 +92,13 @@ void RecipientRows::inTransaction(const std::function<void()>& work)
             throw;
         }
     } catch (...) {
-        // The file is as before; the rows in memory must be too.
-        try {
-            m_att->refresh();
-        } catch (...) {
-        }
-        m_att->enableControls();
-        throw;
+        // The file is as before; the rows in memory must be too, before the
+        // grid and the edits follow them again.
+        struct ControlsBack {
+            Dataset* att;
+            ~ControlsBack() { att->enableControls(); }
+        } controlsBack{m_att};
+        rethrowAfterReload(m_att);
     }
     m_att->enableControls();
 }

@@ -1,6 +1,7 @@
 #include "shop/shopstore.h"
 
 #include "data/dataset.h"
+#include "data/rowwrite.h"
 #include "data/transaction.h"
 
 #include <QSqlDatabase>
@@ -44,10 +45,6 @@ void replaceShopParams(Dataset* shop, const ShopParams& values)
         // The file is rolled back; the rows in memory must follow it.
         if (shop->state() != Dataset::State::Browse)
             shop->cancel();
-        try {
-            shop->refresh();
-        } catch (...) {
-        }
-        throw;
+        rethrowAfterReload(shop);
     }
 }

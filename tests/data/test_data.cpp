@@ -1,9 +1,11 @@
 // The data layer: header guard, schema of a new database, the data module's
 // connection and queries, and the Dataset cursor.
+#include "base/dataerror.h"
 #include "data/datalocation.h"
 #include "data/datamodule.h"
 #include "data/dataset.h"
 #include "data/headerguard.h"
+#include "data/rowwrite.h"
 #include "data/schema.h"
 #include "data/termination.h"
 #include "data/transaction.h"
@@ -168,6 +170,39 @@ private Q_SLOTS:
     {
         m_dm.reset();
         m_tmp.reset();
+    }
+
+    // A write that fails leaves no row half-written; when its rows cannot
+    // be read back either, the failure says so too instead of hiding it.
+    void failedWriteAndFailedReloadAreBothTold()
+    {
+        openNewDatabase();
+        QSqlQuery q(m_dm->database());
+        QVERIFY(q.exec("CREATE TABLE Scratch (A TEXT)"));
+        Dataset ds(QStringLiteral("Scratch"), m_dm->database().connectionName());
+        ds.setTableName(QStringLiteral("Scratch"));
+        ds.open();
+        QString shown;
+        DataError::Kind kind = DataError::Kind::Refusal;
+        try {
+            try {
+                RowWrite row(&ds, RowWrite::Kind::Append);
+                QVERIFY(q.exec("DROP TABLE Scratch"));
+                row.post();
+                QFAIL("the row was posted to a table that is gone");
+            } catch (...) {
+                QCOMPARE(ds.state(), Dataset::State::Browse); // the row was cancelled
+                rethrowAfterReload(&ds);
+            }
+        } catch (const DataError& e) {
+            shown = e.message();
+            kind = e.kind();
+        }
+        const QStringList lines = shown.split('\n');
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines.at(0).contains("Scratch"), qPrintable(shown));
+        QVERIFY2(lines.at(1).startsWith(QStringLiteral("表格未能重新读取：")), qPrintable(shown));
+        QVERIFY(kind == DataError::Kind::Failure);
     }
 
     void headerGuardSwapsOnlyTheFirstSixteenBytes()

@@ -9,6 +9,7 @@
 #include "base/session.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
+#include "data/rowwrite.h"
 #include "gui/maskedtext.h"
 #include "gui/templates/designsurface.h"
 #include "gui/templates/fieldchangecommand.h"
@@ -730,14 +731,9 @@ void DesignPage::renameTemplate()
     const bool ok = guarded([&] {
         if (!tb->gotoBookmark(row))
             throw DataError::refusal(TemplateMessages::templateGone(oldName));
-        tb->edit();
-        try {
-            tb->fieldByName(TemplateStore::Column::Name).setAsString(*name);
-            tb->post();
-        } catch (...) {
-            tb->cancel();
-            throw;
-        }
+        RowWrite row(tb, RowWrite::Kind::Edit);
+        tb->fieldByName(TemplateStore::Column::Name).setAsString(*name);
+        row.post();
     });
     if (!ok)
         return;

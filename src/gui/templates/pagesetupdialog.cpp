@@ -4,6 +4,7 @@
 #include "base/prompt.h"
 #include "base/session.h"
 #include "data/datamodule.h"
+#include "data/rowwrite.h"
 #include "gui/centre.h"
 #include "gui/templates/designpage.h"
 #include "gui/templates/spinedit.h"
@@ -107,17 +108,12 @@ void PageSetupDialog::applyPageValues()
     }
     const bool stored = guarded([&] {
         Dataset* tb = m_page->dataModule()->templates;
-        tb->edit();
-        try {
-            tb->fieldByName(TemplateStore::Column::PaperWidth).setAsInteger(v->width);
-            tb->fieldByName(TemplateStore::Column::PaperHeight).setAsInteger(v->height);
-            tb->fieldByName(TemplateStore::Column::OffsetX).setAsInteger(v->leftX);
-            tb->fieldByName(TemplateStore::Column::OffsetY).setAsInteger(v->topY);
-            tb->post();
-        } catch (...) {
-            tb->cancel();
-            throw;
-        }
+        RowWrite row(tb, RowWrite::Kind::Edit);
+        tb->fieldByName(TemplateStore::Column::PaperWidth).setAsInteger(v->width);
+        tb->fieldByName(TemplateStore::Column::PaperHeight).setAsInteger(v->height);
+        tb->fieldByName(TemplateStore::Column::OffsetX).setAsInteger(v->leftX);
+        tb->fieldByName(TemplateStore::Column::OffsetY).setAsInteger(v->topY);
+        row.post();
         const QString carrier = m_ui->carrierCombo->currentData().toString();
         if (!carrier.isEmpty() && carrier != m_shownCarrier) {
             CarrierStore::setCode(m_page->dataModule()->database(),
