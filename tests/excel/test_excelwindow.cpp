@@ -1002,6 +1002,24 @@ private Q_SLOTS:
                  (QStringList{"张三先生", "12.5"}));
     }
 
+    // A mapping remembered before the order numbers had a row of their own
+    // still comes back, without them; one longer than the rows is no mapping.
+    void olderRememberedMappingIsKept()
+    {
+        const QStringList titles{"姓名", "手机", "地址", "订单号"};
+        QStringList older(15);
+        older[0] = "姓名";
+        older[2] = "地址";
+        QVERIFY(rememberMapping(m_tmp->appDir(), titles, older));
+        QStringList expected = older;
+        expected.append(QString());
+        QCOMPARE(rememberedMapping(m_tmp->appDir(), titles), expected);
+
+        QVERIFY(rememberMapping(m_tmp->appDir(), titles, QStringList(17)));
+        QCOMPARE(rememberedMapping(m_tmp->appDir(), titles), QStringList());
+        QCOMPARE(proposedMapping(m_tmp->appDir(), titles), automaticMapping(titles));
+    }
+
     // A sheet with whole addresses and no region columns: each address is
     // split, and a row the regions of which are not sure keeps its address
     // whole and is listed; --no-split-address, or unticking "拆分完整地址"
@@ -1100,12 +1118,16 @@ private Q_SLOTS:
     void orderNumbersSurviveExportAndImport_data()
     {
         QTest::addColumn<bool>("workbook");
-        QTest::newRow("xlsx") << true;
-        QTest::newRow("tab text under .xls") << false;
+        QTest::addColumn<bool>("dialog"); // picked by hand there
+        QTest::newRow("xlsx") << true << false;
+        QTest::newRow("tab text under .xls") << false << false;
+        QTest::newRow("xlsx, dialog") << true << true;
+        QTest::newRow("tab text under .xls, dialog") << false << true;
     }
     void orderNumbersSurviveExportAndImport()
     {
         QFETCH(bool, workbook);
+        QFETCH(bool, dialog);
         RecipientRows rows(att());
         rows.append({{"Name", "张三"},
                      {"Mobile", "13800138000"},
@@ -1119,11 +1141,21 @@ private Q_SLOTS:
         const QString path = m_tmp->filePath(workbook ? "导出.xlsx" : "导出.xls");
         exportTable(att(), path, workbook ? ExportFormat::Xlsx : ExportFormat::TabText);
 
-        QCOMPARE(ExcelCommands::runImportCommand(
-                     {path, "--no-split-address", "--map", "收件人姓名=Name", "--map",
-                      "手机=Mobile", "--map", "详细地址=Address", "--map", "订单编号=Order_No"},
-                     m_dm.get(), m_session),
-                 0);
+        if (dialog) {
+            QVERIFY(openDialog(path));
+            chooseSheet(m_dialog->findChild<QListWidget*>("Exl_Wb_List")->item(0)->text());
+            pickTitles({{"收件人姓名", "Name"},
+                        {"手机", "Mobile"},
+                        {"详细地址", "Address"},
+                        {"订单编号", "Order_No"}});
+            clickOk();
+        } else {
+            QCOMPARE(ExcelCommands::runImportCommand(
+                         {path, "--no-split-address", "--map", "收件人姓名=Name", "--map",
+                          "手机=Mobile", "--map", "详细地址=Address", "--map", "订单编号=Order_No"},
+                         m_dm.get(), m_session),
+                     0);
+        }
         // The two old rows have no numbers and count one order each.
         QCOMPARE(m_prompt->lastMessage(), done(4) + "\n新订单 5 条，已有 0 条未重复导入。");
         QCOMPARE(table({"Name", "Order_No"}), before);
