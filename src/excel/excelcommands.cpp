@@ -159,7 +159,8 @@ ExitCode::Code runImportCommand(const QStringList& args, DataModule* dm, Session
     switch (result.status) {
     case ImportResult::Status::Done:
         rememberMapping(session.appDir, titleRowTexts, titles);
-        prompt().message(importCountMessage(result.rows) + importSplitSummary(result));
+        prompt().message(importCountMessage(result.rows) + importOrdersSummary(result) +
+                         importSplitSummary(result));
         return ExitCode::Done;
     case ImportResult::Status::Canceled:
         prompt().error(importCanceledMessage());

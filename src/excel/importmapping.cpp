@@ -50,6 +50,9 @@ const QVector<QStringList>& synonyms()
         {},
         {},
         {},
+        // Our own export titles the column by its name.
+        {QStringLiteral("订单号"), QStringLiteral("订单编号(s)"), QStringLiteral("Order_No"),
+         QStringLiteral("交易编号"), QStringLiteral("主订单编号")},
     };
     return names;
 }
@@ -135,13 +138,16 @@ QStringList rememberedMapping(const QString& appDir, const QStringList& titles)
     const QJsonDocument doc = QJsonDocument::fromJson(stored.toUtf8());
     const QJsonArray array = doc.array();
     const int count = int(importCaptions().size());
-    if (!doc.isArray() || array.size() != count)
+    // A mapping remembered before the order numbers had a row lacks it.
+    if (!doc.isArray() || array.isEmpty() || array.size() > count)
         return {};
     QStringList mapping;
     for (const QJsonValue& value : array) {
         const QString title = value.toString();
         mapping.append(titles.contains(title) ? title : QString());
     }
+    while (mapping.size() < count)
+        mapping.append(QString());
     return mapping;
 }
 

@@ -1,5 +1,6 @@
 #include "excel/importrows.h"
 
+#include "data/schema.h"
 #include "excel/workbookreader.h"
 
 const QVector<ImportField>& importFields()
@@ -20,6 +21,7 @@ const QVector<ImportField>& importFields()
         {QStringLiteral("自定义字段3"), QStringLiteral("Custom3")},
         {QStringLiteral("自定义字段4"), QStringLiteral("Custom4")},
         {QStringLiteral("自定义字段5"), QStringLiteral("Custom5")},
+        {QStringLiteral("订单编号"), Schema::orderNoColumn()},
     };
     return fields;
 }
@@ -65,8 +67,10 @@ QString withoutNumberGuard(const QString& text)
 
 bool isBlankImportRow(const QStringList& values)
 {
-    for (const QString& value : values) {
-        if (!value.trimmed().isEmpty())
+    // A totals row may carry "合计" in the order number column alone.
+    const qsizetype orderNo = importFields().size() - 1;
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        if (i != orderNo && !values.at(i).trimmed().isEmpty())
             return false;
     }
     return true;

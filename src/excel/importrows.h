@@ -8,7 +8,7 @@
 
 class WorkbookReader;
 
-// The logic of the import that needs no window: the fifteen mapping rows,
+// The logic of the import that needs no window: the mapping rows,
 // the title lookup and the rows to write into the recipient table.
 
 struct ImportField {
@@ -16,7 +16,8 @@ struct ImportField {
     QString column;  // the recipient column it fills
 };
 
-// The fifteen mapping rows, in the editor's fixed order.
+// The mapping rows, in the editor's fixed order; the shop's order numbers
+// last.
 const QVector<ImportField>& importFields();
 QStringList importCaptions();
 QStringList importColumns();
@@ -28,8 +29,8 @@ int importFieldIndex(const QString& caption);
 // whole value written as the formula ="...". Any other text as it is.
 QString withoutNumberGuard(const QString& text);
 
-// True when every value of a row from ImportRows::next() is empty once
-// blanks are trimmed: such a row is no recipient.
+// True when every value of a row from ImportRows::next() but its order
+// numbers is empty once blanks are trimmed: such a row is no recipient.
 bool isBlankImportRow(const QStringList& values);
 
 // What a recipient needs and TITLES (one per mapping row) leaves unmapped:

@@ -2,6 +2,7 @@
 
 #include "address/addressparser.h"
 #include "base/dataerror.h"
+#include "book/ordernumbers.h"
 #include "book/recipientrows.h"
 #include "excel/importrows.h"
 
@@ -29,7 +30,8 @@ enum Col {
     Province = 6,
     City = 7,
     County = 8,
-    PostCode = 9
+    PostCode = 9,
+    OrderNo = 15
 };
 
 bool blank(const QString& s)
@@ -103,12 +105,31 @@ ImportResult writeRecipients(Dataset* att, ImportRows& rows, bool replace,
             result.split = 0;
             result.ambiguousRows.clear();
             result.unrecognisedRows.clear();
+            result.freshOrders = 0;
+            result.presentOrders = 0;
+            QSet<QString> known;
+            if (!replace)
+                known = OrderNumbers::inTable(att);
             const int total = rows.count();
             const int step = importProgressStep(total);
             RecipientRows::Values values;
             while (!rows.atEnd()) {
                 QStringList texts = rows.next();
-                if (!isBlankImportRow(texts)) {
+                bool wanted = !isBlankImportRow(texts);
+                if (wanted && !texts.at(OrderNo).isNull()) {
+                    const QStringList numbers = OrderNumbers::split(texts.at(OrderNo));
+                    if (numbers.isEmpty()) {
+                        ++result.freshOrders;
+                    } else {
+                        const QStringList fresh =
+                            replace ? numbers
+                                    : OrderNumbers::takeNew(numbers, &known, &result.presentOrders);
+                        wanted = !fresh.isEmpty();
+                        result.freshOrders += int(fresh.size());
+                        texts[OrderNo] = OrderNumbers::join(fresh);
+                    }
+                }
+                if (wanted) {
                     const int sheetRow = rows.titleRow() + rows.done();
                     if (splitter) {
                         const auto verdict = splitAddress(*splitter, texts);
@@ -132,7 +153,7 @@ ImportResult writeRecipients(Dataset* att, ImportRows& rows, bool replace,
                     throw Canceled();
             }
             // Emptying the table for nothing would only lose the old rows.
-            if (stored == 0)
+            if (stored == 0 && result.presentOrders == 0)
                 throw NoRows();
         });
     } catch (const Canceled&) {
@@ -150,6 +171,7 @@ ImportResult writeRecipients(Dataset* att, ImportRows& rows, bool replace,
     }
     result.status = ImportResult::Status::Done;
     result.rows = stored;
+    result.orderNumbers = !rows.columns().isEmpty() && rows.columns().value(OrderNo) > 0;
     return result;
 }
 
@@ -178,6 +200,15 @@ QString importSplitSummary(const ImportResult& result)
     if (!result.ambiguousRows.isEmpty() || !result.unrecognisedRows.isEmpty())
         text += QStringLiteral("\n这些行的完整地址保留在详细地址中，请选择省、市、区县。");
     return text;
+}
+
+QString importOrdersSummary(const ImportResult& result)
+{
+    if (!result.orderNumbers)
+        return {};
+    return QStringLiteral("\n新订单 %1 条，已有 %2 条未重复导入。")
+        .arg(result.freshOrders)
+        .arg(result.presentOrders);
 }
 
 int importProgressStep(int total)

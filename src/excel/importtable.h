@@ -27,6 +27,11 @@ struct ImportResult {
     int split = 0;
     QList<int> ambiguousRows;
     QList<int> unrecognisedRows;
+    // With the order numbers mapped: orders new to the table (a row without
+    // numbers counts as one) and those already there, left out.
+    bool orderNumbers = false;
+    int freshOrders = 0;
+    int presentOrders = 0;
 };
 
 // Whether the import splits whole addresses by default: the address is
@@ -48,7 +53,9 @@ ImportResult replaceRecipients(Dataset* att, ImportRows& rows,
                                const ImportProgress& progress = ImportProgress(),
                                const AddressParser* splitter = nullptr);
 // The same without emptying ATT first: the rows go after the recipients
-// already there, all or none.
+// already there, all or none. Order numbers already in the table, or met in
+// an earlier row, are taken out of a row; a row left without any is
+// skipped, so importing the same sheet again adds nothing.
 ImportResult appendRecipients(Dataset* att, ImportRows& rows,
                               const ImportProgress& progress = ImportProgress(),
                               const AddressParser* splitter = nullptr);
@@ -56,6 +63,9 @@ ImportResult appendRecipients(Dataset* att, ImportRows& rows,
 // What splitting did, for the done message: how many rows were split, and
 // which sheet rows kept their whole address; empty when nothing was split.
 QString importSplitSummary(const ImportResult& result);
+// How many orders were new and how many already there, on a line of its
+// own; empty when the order numbers were not mapped.
+QString importOrdersSummary(const ImportResult& result);
 
 // How often a progress of TOTAL rows is told: every row for small imports,
 // about a thousand times for large ones.

@@ -1488,6 +1488,68 @@ private Q_SLOTS:
         QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
     }
 
+    // `waylark ship` killed while the platform has shipped an order but not
+    // yet answered: the next run settles that order by the platform's
+    // "already shipped", sends the rest, and no order is shipped twice.
+    void shipKilledWhileSendingResumes()
+    {
+        FakeGateway gateway("s3cr3t");
+        prepareCommandDirectory(gateway);
+        QList<FakeOrder> orders;
+        for (int n = 1; n <= 3; ++n)
+            orders << FakeOrder{"T" + QByteArray::number(n), "WAIT_SELLER_SEND_GOODS",
+                                QStringLiteral("买家%1").arg(n), QString()};
+        gateway.holdOrders(orders);
+        {
+            ScriptedPrompt p;
+            Startup s(m_tmp->path());
+            QVERIFY(s.startHeadless());
+            QSqlQuery q(s.dataModule()->database());
+            QVERIFY(q.exec("DELETE FROM Exp_Att_Info"));
+            for (int n = 1; n <= 3; ++n)
+                QVERIFY2(q.exec(QStringLiteral("INSERT INTO Exp_Att_Info (Name, Order_No, "
+                                               "WayBillNo, Print_Count, Printed_At) VALUES "
+                                               "('买家%1', 'T%1', 'SF%1', 1, "
+                                               "'2026-12-11 04:00:00')")
+                                    .arg(n)),
+                         qPrintable(q.lastError().text()));
+            s.shutdown();
+        }
+        const QStringList args{"ship", "--model", "顺丰速运"};
+        gateway.answerSlowly("T2", 600000);
+
+        QProcess killed;
+        killed.setWorkingDirectory(m_tmp->path());
+        killed.start(m_tmp->filePath("waylark"), args);
+        QVERIFY(killed.waitForStarted(30000));
+        QVERIFY(QTest::qWaitFor([&] { return gateway.sends.size() == 2; }, 60000));
+        QCOMPARE(gateway.sends.last().tid, QByteArray("T2"));
+        killed.kill();
+        QVERIFY(killed.waitForFinished(30000));
+        QCOMPARE(killed.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(gateway.timesShipped("T2"), 1);
+        QCOMPARE(gateway.statusOf("T3"), QByteArray("WAIT_SELLER_SEND_GOODS"));
+
+        gateway.answerSlowly("T2", 0);
+        QProcess again;
+        again.setWorkingDirectory(m_tmp->path());
+        again.start(m_tmp->filePath("waylark"), args);
+        QVERIFY(again.waitForStarted(30000));
+        QVERIFY(QTest::qWaitFor([&] { return again.state() == QProcess::NotRunning; }, 120000));
+        const QString errors = QString::fromUtf8(again.readAllStandardError());
+        QCOMPARE(again.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(again.exitCode() == 0, qPrintable(errors));
+        // The order left half-sent comes first.
+        QCOMPARE(QString::fromUtf8(again.readAllStandardOutput()),
+                 QStringLiteral("T2\tSF2\tSF\t已回传\nT3\tSF3\tSF\t已回传\n"));
+        QCOMPARE(gateway.sends.size(), 4);
+        for (const QByteArray tid : {"T1", "T2", "T3"}) {
+            QCOMPARE(gateway.timesShipped(tid), 1);
+            QCOMPARE(gateway.statusOf(tid), QByteArray("WAIT_BUYER_CONFIRM_GOODS"));
+        }
+        QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
+    }
+
     // One output line per input line, in order, the database untouched;
     // input that is no UTF-8 is refused.
     void addressCommand()

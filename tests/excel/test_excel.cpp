@@ -673,8 +673,8 @@ void TestExcel::importTitlesInRowOne()
     QCOMPARE(all.first().at(0), QStringLiteral("客户1"));
     QCOMPARE(all.last().at(0), QStringLiteral("客户100"));
     for (const QStringList& row : std::as_const(all)) {
-        QCOMPARE(row.size(), 15);
-        for (int i = 1; i < 15; ++i)
+        QCOMPARE(row.size(), 16);
+        for (int i = 1; i < 16; ++i)
             QVERIFY(row.at(i).isNull());
     }
     QVERIFY(rows.next().isEmpty());
@@ -764,7 +764,7 @@ void TestExcel::importRefusesBadMapping_data()
     const QStringList name = mapping({{QStringLiteral("收件人姓名"), QStringLiteral("姓名")}});
     QTest::newRow("no sheet chosen") << false << 1 << name << importNoSheetMessage();
     QTest::newRow("all titles empty")
-        << true << 1 << QStringList(15)
+        << true << 1 << QStringList(16)
         << "右边字段全为空！\n请正确设置字段对应关系并再次确认Excel文件的标题行号！";
     QTest::newRow("title row 0") << true << 0 << name << importBadTitleRowMessage();
     QTest::newRow("title not in title row")
@@ -876,7 +876,7 @@ void TestExcel::requiredTitles_data()
     QTest::newRow("name only") << mapping({{name, "a"}}) << "手机或固定电话、详细地址";
     QTest::newRow("no name, no phone")
         << mapping({{address, "c"}, {QStringLiteral("单位"), "d"}}) << "收件人姓名、手机或固定电话";
-    QTest::newRow("nothing") << QStringList(15) << "收件人姓名、手机或固定电话、详细地址";
+    QTest::newRow("nothing") << QStringList(16) << "收件人姓名、手机或固定电话、详细地址";
 }
 
 void TestExcel::requiredTitles()

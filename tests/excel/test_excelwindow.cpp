@@ -512,7 +512,7 @@ private Q_SLOTS:
         QTableWidget* editor = m_dialog->findChild<QTableWidget*>("Field_Edit_List");
         QCOMPARE(editor->rowCount(), 0);
         chooseSheet(QStringLiteral("名单"));
-        QCOMPARE(editor->rowCount(), 15);
+        QCOMPARE(editor->rowCount(), 16);
         QCOMPARE(editor->horizontalHeaderItem(0)->text(), QStringLiteral("打印字段"));
         QCOMPARE(editor->horizontalHeaderItem(1)->text(), QStringLiteral("Excel文件中提供字段"));
         QStringList captions;
@@ -523,7 +523,7 @@ private Q_SLOTS:
         }
         QCOMPARE(captions, importCaptions());
         // Titles named like a caption, or as shops name it, come proposed.
-        QStringList proposed(15);
+        QStringList proposed(16);
         proposed[0] = QStringLiteral("姓名");
         proposed[2] = QStringLiteral("地址");
         proposed[3] = QStringLiteral("手机");
@@ -538,7 +538,7 @@ private Q_SLOTS:
         editor->selectRow(3);
         QTest::keyClick(editor, Qt::Key_Delete);
         QTest::keyClick(editor, Qt::Key_Backspace);
-        QCOMPARE(editor->rowCount(), 15);
+        QCOMPARE(editor->rowCount(), 16);
         QCOMPARE(editor->item(3, 0)->text(), QStringLiteral("手机"));
     }
 
@@ -651,14 +651,14 @@ private Q_SLOTS:
         QCOMPARE(shownOf(QStringLiteral("input")).size(), 1);
         QCOMPARE(m_dialog->findChild<QCheckBox*>("CheckBox1")->isChecked(), ticked);
         QCOMPARE(m_dialog->titleRow(), titleRow);
-        QCOMPARE(m_dialog->findChild<QTableWidget*>("Field_Edit_List")->rowCount(), 15);
+        QCOMPARE(m_dialog->findChild<QTableWidget*>("Field_Edit_List")->rowCount(), 16);
         QCOMPARE(pickList(0), picks);
         QCOMPARE(pickList(14), picks);
         if (error.isEmpty()) {
             // Rebuilt: the earlier choice is gone, and no empty entry
             // offered; what the new title row names alike is proposed.
             QVERIFY(m_prompt->messages().isEmpty());
-            QStringList proposed(15);
+            QStringList proposed(16);
             if (titleRow == 3) {
                 proposed[0] = QStringLiteral("收件人");
                 proposed[2] = QStringLiteral("地址");
@@ -680,7 +680,7 @@ private Q_SLOTS:
         chooseSheet(QStringLiteral("名单"));
         QCOMPARE(m_prompt->messages(), QStringList{kBadRow});
         // The rows were made before the answer; nothing can be picked.
-        QCOMPARE(m_dialog->findChild<QTableWidget*>("Field_Edit_List")->rowCount(), 15);
+        QCOMPARE(m_dialog->findChild<QTableWidget*>("Field_Edit_List")->rowCount(), 16);
         QCOMPARE(pickList(0), QStringList());
         clickOk();
         QCOMPARE(m_prompt->lastMessage(), kNoTitles);
@@ -784,7 +784,8 @@ private Q_SLOTS:
                            "城市",   "区县",   "收货地址", "邮政编码", "公司"}
             << QStringList{"收件人姓名=收货人", "单位=公司",       "详细地址=收货地址",
                            "手机=手机号码",     "固定电话=固话",   "收件省=省份",
-                           "收件市=城市",       "收件区(县)=区县", "邮编=邮政编码"};
+                           "收件市=城市",       "收件区(县)=区县", "邮编=邮政编码",
+                           "订单编号=订单号"};
         QTest::newRow("short names")
             << QStringList{"姓名", "手机号", "电话", "地址", "省", "市", "县"}
             << QStringList{"收件人姓名=姓名", "详细地址=地址", "手机=手机号",  "固定电话=电话",
@@ -795,17 +796,22 @@ private Q_SLOTS:
         QTest::newRow("blanks around a title, full-width too")
             << QStringList{" 姓名 ", "\u3000手机\u3000"}
             << QStringList{"收件人姓名= 姓名 ", "手机=\u3000手机\u3000"};
-        QTest::newRow("nothing alike")
-            << QStringList{"编号", "订单号", "商品名称"} << QStringList{};
+        QTest::newRow("only the order number alike")
+            << QStringList{"编号", "订单号", "商品名称"} << QStringList{"订单编号=订单号"};
+        QTest::newRow("nothing alike") << QStringList{"编号", "商品名称"} << QStringList{};
+        QTest::newRow("order numbers, plural")
+            << QStringList{"订单编号（s）"} << QStringList{"订单编号=订单编号（s）"};
+        QTest::newRow("our own export")
+            << QStringList{"ID", "Name", "Order_No"} << QStringList{"订单编号=Order_No"};
         QTest::newRow("taobao") << QStringList{"订单编号", "买家会员名", "收货人姓名",
                                                "收货地址", "运送方式",   "联系电话",
                                                "联系手机", "买家留言",   "修改后的收货地址"}
                                 << QStringList{"收件人姓名=收货人姓名", "详细地址=收货地址",
-                                               "手机=联系手机", "固定电话=联系电话",
-                                               "自定义字段1=买家留言"};
+                                               "手机=联系手机",         "固定电话=联系电话",
+                                               "自定义字段1=买家留言",  "订单编号=订单编号"};
         QTest::newRow("jd") << QStringList{"订单号", "客户姓名", "客户地址", "联系电话", "订单备注"}
                             << QStringList{"收件人姓名=客户姓名", "详细地址=客户地址",
-                                           "固定电话=联系电话"};
+                                           "固定电话=联系电话", "订单编号=订单号"};
         QTest::newRow("douyin") << QStringList{"收件人", "收件人手机号", "省",       "市",
                                                "区",     "街道",         "详细地址", "买家留言"}
                                 << QStringList{"收件人姓名=收件人",   "详细地址=详细地址",
@@ -850,6 +856,7 @@ private Q_SLOTS:
     void shopExportImports()
     {
         QFETCH(bool, commandLine);
+        const QString kTwoOrders = QStringLiteral("\n新订单 2 条，已有 0 条未重复导入。");
         ListExportRows sheet(
             {"订单编号", "收货人姓名", "联系电话", "联系手机", "收货地址", "买家留言"},
             {{"'202403050001", "张三", "=\"01062345678\"", "'13800138000", "北京市海淀区",
@@ -865,17 +872,20 @@ private Q_SLOTS:
             QCOMPARE(ExcelCommands::runImportCommand({path}, m_dm.get(), m_session), 0);
             QCOMPARE(m_prompt->messages(),
                      (QStringList{"导入字段对应：\n收件人姓名=收货人姓名\n详细地址=收货地址\n"
-                                  "手机=联系手机\n固定电话=联系电话\n自定义字段1=买家留言",
-                                  done(2) + "\n拆分整段地址 2 条。"}));
+                                  "手机=联系手机\n固定电话=联系电话\n自定义字段1=买家留言\n"
+                                  "订单编号=订单编号",
+                                  done(2) + kTwoOrders + "\n拆分整段地址 2 条。"}));
         } else {
             QVERIFY(openDialog(path));
             chooseSheet(m_dialog->findChild<QListWidget*>("Exl_Wb_List")->item(0)->text());
             clickOk(); // the proposal as it stands
-            QCOMPARE(m_prompt->messages(), QStringList{done(2)});
+            QCOMPARE(m_prompt->messages(), QStringList{done(2) + kTwoOrders});
         }
-        QCOMPARE(table({"Name", "Mobile", "Phone", "Address", "Custom1"}),
-                 (Rows{{"张三", "13800138000", "01062345678", "北京市海淀区", "请尽快发货"},
-                       {"李四", "13900139000", "", "上海市", ""}}));
+        // The totals row's "合计" is no order number of a recipient.
+        QCOMPARE(table({"Name", "Mobile", "Phone", "Address", "Custom1", "Order_No"}),
+                 (Rows{{"张三", "13800138000", "01062345678", "北京市海淀区", "请尽快发货",
+                        "202403050001"},
+                       {"李四", "13900139000", "", "上海市", "", "202403050002"}}));
     }
 
     // Nothing to import is refused: the old recipients stay.
@@ -992,6 +1002,24 @@ private Q_SLOTS:
                  (QStringList{"张三先生", "12.5"}));
     }
 
+    // A mapping remembered before the order numbers had a row of their own
+    // still comes back, without them; one longer than the rows is no mapping.
+    void olderRememberedMappingIsKept()
+    {
+        const QStringList titles{"姓名", "手机", "地址", "订单号"};
+        QStringList older(15);
+        older[0] = "姓名";
+        older[2] = "地址";
+        QVERIFY(rememberMapping(m_tmp->appDir(), titles, older));
+        QStringList expected = older;
+        expected.append(QString());
+        QCOMPARE(rememberedMapping(m_tmp->appDir(), titles), expected);
+
+        QVERIFY(rememberMapping(m_tmp->appDir(), titles, QStringList(17)));
+        QCOMPARE(rememberedMapping(m_tmp->appDir(), titles), QStringList());
+        QCOMPARE(proposedMapping(m_tmp->appDir(), titles), automaticMapping(titles));
+    }
+
     // A sheet with whole addresses and no region columns: each address is
     // split, and a row the regions of which are not sure keeps its address
     // whole and is listed; --no-split-address, or unticking "拆分完整地址"
@@ -1083,6 +1111,104 @@ private Q_SLOTS:
             QVERIFY(!m_dialog->findChild<QCheckBox*>("Append_Box")->isChecked());
             m_dialog->reject();
         }
+    }
+
+    // The order numbers go out with the export and come back with its
+    // import, under the export's own title.
+    void orderNumbersSurviveExportAndImport_data()
+    {
+        QTest::addColumn<bool>("workbook");
+        QTest::addColumn<bool>("dialog"); // picked by hand there
+        QTest::newRow("xlsx") << true << false;
+        QTest::newRow("tab text under .xls") << false << false;
+        QTest::newRow("xlsx, dialog") << true << true;
+        QTest::newRow("tab text under .xls, dialog") << false << true;
+    }
+    void orderNumbersSurviveExportAndImport()
+    {
+        QFETCH(bool, workbook);
+        QFETCH(bool, dialog);
+        RecipientRows rows(att());
+        rows.append({{"Name", "张三"},
+                     {"Mobile", "13800138000"},
+                     {"Address", "人民路1号"},
+                     {"Order_No", "202403050001"}});
+        rows.append({{"Name", "李四"},
+                     {"Mobile", "13900139000"},
+                     {"Address", "中山路2号"},
+                     {"Order_No", "202403050002,202403050003"}});
+        const Rows before = table({"Name", "Order_No"});
+        const QString path = m_tmp->filePath(workbook ? "导出.xlsx" : "导出.xls");
+        exportTable(att(), path, workbook ? ExportFormat::Xlsx : ExportFormat::TabText);
+
+        if (dialog) {
+            QVERIFY(openDialog(path));
+            chooseSheet(m_dialog->findChild<QListWidget*>("Exl_Wb_List")->item(0)->text());
+            pickTitles({{"收件人姓名", "Name"},
+                        {"手机", "Mobile"},
+                        {"详细地址", "Address"},
+                        {"订单编号", "Order_No"}});
+            clickOk();
+        } else {
+            QCOMPARE(ExcelCommands::runImportCommand(
+                         {path, "--no-split-address", "--map", "收件人姓名=Name", "--map",
+                          "手机=Mobile", "--map", "详细地址=Address", "--map", "订单编号=Order_No"},
+                         m_dm.get(), m_session),
+                     0);
+        }
+        // The two old rows have no numbers and count one order each.
+        QCOMPARE(m_prompt->lastMessage(), done(4) + "\n新订单 5 条，已有 0 条未重复导入。");
+        QCOMPARE(table({"Name", "Order_No"}), before);
+    }
+
+    // Appending the same orders again adds none of them, nor an order met
+    // twice in one sheet; a row without numbers comes in each time.
+    void secondImportAddsNothing_data()
+    {
+        QTest::addColumn<bool>("commandLine");
+        QTest::newRow("dialog") << false;
+        QTest::newRow("command line") << true;
+    }
+    void secondImportAddsNothing()
+    {
+        QFETCH(bool, commandLine);
+        const QString path = m_tmp->filePath(QStringLiteral("订单.csv"));
+        QVERIFY(writeFile(path, QStringLiteral("姓名,手机,地址,订单号\r\n"
+                                               "张三,13800138000,人民路1号,'T1\r\n"
+                                               "李四,13900139000,中山路2号,T2，T3\r\n"
+                                               "张三,13800138000,人民路1号,T1\r\n"
+                                               "王五,13700137000,解放路3号,\r\n")
+                                    .toUtf8()));
+        const auto importAgain = [&] {
+            m_prompt->clear();
+            if (commandLine) {
+                QCOMPARE(ExcelCommands::runImportCommand({path, "--append", "--no-split-address"},
+                                                         m_dm.get(), m_session),
+                         0);
+                QVERIFY(m_prompt->messages().first().endsWith("\n订单编号=订单号"));
+            } else {
+                QVERIFY(openDialog(path));
+                chooseSheet(m_dialog->findChild<QListWidget*>("Exl_Wb_List")->item(0)->text());
+                QTest::mouseClick(m_dialog->findChild<QCheckBox*>("Append_Box"), Qt::LeftButton);
+                clickOk(); // the proposal, order numbers included
+                QVERIFY(!m_dialog->isVisible());
+            }
+        };
+        importAgain();
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(m_prompt->lastMessage(), done(3) + "\n新订单 4 条，已有 1 条未重复导入。");
+        importAgain();
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(m_prompt->lastMessage(), done(1) + "\n新订单 1 条，已有 4 条未重复导入。");
+        QCOMPARE(table({"Name", "Order_No"}), (Rows{{kOld.at(0), ""},
+                                                    {kOld.at(1), ""},
+                                                    {"张三", "T1"},
+                                                    {"李四", "T2,T3"},
+                                                    {"王五", ""},
+                                                    {"王五", ""}}));
+        QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 6);
     }
 
     void previewShowsTheFirstRows()

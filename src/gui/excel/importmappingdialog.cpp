@@ -325,7 +325,8 @@ void ImportMappingDialog::importRows()
         // The next import of the same kind of sheet starts from this
         // mapping; failing to remember it costs only clicks.
         rememberMapping(m_session->appDir, m_titles, chosenTitles());
-        prompt().message(importCountMessage(result.rows) + importSplitSummary(result));
+        prompt().message(importCountMessage(result.rows) + importOrdersSummary(result) +
+                         importSplitSummary(result));
         accept();
         break;
     case ImportResult::Status::Canceled:
