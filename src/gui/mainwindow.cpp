@@ -179,7 +179,7 @@ void MainWindow::createDialogs()
     m_fieldSelection =
         new FieldSelectionDialog(m_dm, designPage()->surface(), m_session->helpDir, this);
     m_waybillDialog = new WaybillDialog(m_dm, m_session, this);
-    m_shopDialog = new ShopSettingsDialog(m_dm, this);
+    m_shopDialog = new ShopSettingsDialog(m_dm, this, m_session->appDir);
 }
 
 void MainWindow::showCurrentTemplate(const QString& templateName)

@@ -296,6 +296,27 @@ private Q_SLOTS:
             QCOMPARE(boxes[i]->text(), typed[i]);
     }
 
+    // Whether a buyer's orders to one address become one row is kept in
+    // config.ini with the shop's parameters, and shown again next time.
+    void mergingOrdersIsASetting()
+    {
+        storeShop(asciiShop());
+        const QString appDir = m_tmp->appDir();
+        for (const bool merge : {true, false}) {
+            ShopSettingsDialog dialog(m_dm.get(), nullptr, appDir);
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            auto* box = dialog.findChild<QCheckBox*>("Merge_Orders_Box");
+            QVERIFY(box && box->isEnabled());
+            QCOMPARE(box->isChecked(), !merge); // as the last round left it
+            box->setChecked(merge);
+            QTest::mouseClick(dialog.findChild<QPushButton*>("Btn_Ok"), Qt::LeftButton);
+            QCOMPARE(ConfigIni::read(appDir, ConfigIni::ShopMergeOrders),
+                     merge ? QString("1") : QString("0"));
+            m_prompt->shown.clear();
+        }
+    }
+
     void okStoresTrimmedValuesInPlaceOfTheStoredRows()
     {
         // Two rows, as an old file might hold; the dialog shows the current one.

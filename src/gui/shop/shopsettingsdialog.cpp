@@ -2,6 +2,7 @@
 
 #include "base/guarded.h"
 #include "base/prompt.h"
+#include "data/configini.h"
 #include "data/datamodule.h"
 #include "gui/centre.h"
 #include "shop/shopparams.h"
@@ -14,8 +15,8 @@
 #include <QStyle>
 #include <QUrl>
 
-ShopSettingsDialog::ShopSettingsDialog(DataModule* dm, QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::ShopSettingsDialog>()), m_dm(dm)
+ShopSettingsDialog::ShopSettingsDialog(DataModule* dm, QWidget* parent, const QString& appDir)
+    : QDialog(parent), m_ui(std::make_unique<Ui::ShopSettingsDialog>()), m_dm(dm), m_appDir(appDir)
 {
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
@@ -49,6 +50,10 @@ void ShopSettingsDialog::loadStoredParams()
     m_ui->appKeyEdit->setText(stored.appKey);
     m_ui->secretEdit->setText(stored.secret);
     m_ui->sessionKeyEdit->setText(stored.session);
+    m_ui->mergeOrdersCheck->setEnabled(!m_appDir.isEmpty());
+    m_ui->mergeOrdersCheck->setChecked(
+        !m_appDir.isEmpty() &&
+        ConfigIni::read(m_appDir, ConfigIni::ShopMergeOrders).trimmed() == QLatin1String("1"));
     m_ui->nickEdit->setFocus();
 }
 
@@ -80,6 +85,16 @@ void ShopSettingsDialog::saveParams()
     }
     if (!guarded([&] { replaceShopParams(m_dm->shop, check.values); }))
         return;
+    if (!m_appDir.isEmpty()) {
+        QString reason;
+        if (!ConfigIni::write(m_appDir, ConfigIni::ShopMergeOrders,
+                              m_ui->mergeOrdersCheck->isChecked() ? QStringLiteral("1")
+                                                                  : QStringLiteral("0"),
+                              &reason)) {
+            prompt().error(withReason(QStringLiteral("订单合并的设置未能保存："), reason));
+            return;
+        }
+    }
     prompt().message(QString::fromUtf8(ShopText::ParamsSaved));
     accept();
 }

@@ -19,7 +19,10 @@ class ShopSettingsDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit ShopSettingsDialog(DataModule* dm, QWidget* parent = nullptr);
+    // appDir: where config.ini keeps whether orders are merged; without it
+    // the setting is left alone.
+    explicit ShopSettingsDialog(DataModule* dm, QWidget* parent = nullptr,
+                                const QString& appDir = QString());
     ~ShopSettingsDialog() override;
 
 protected:
@@ -38,4 +41,5 @@ private:
 
     std::unique_ptr<Ui::ShopSettingsDialog> m_ui;
     DataModule* m_dm;
+    QString m_appDir;
 };
