@@ -13,7 +13,7 @@
 #include "gui/templates/pagesetupdialog.h"
 #include "gui/templates/spinedit.h"
 #include "print/printerpaper.h"
-#include "print/textfit.h"
+#include "render/textfit.h"
 #include "scriptedprompt.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/fieldfitstore.h"
