@@ -1381,10 +1381,5 @@ private Q_SLOTS:
     }
 };
 
-int runWindowTests(int argc, char** argv)
-{
-    TestExcelWindow test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestExcelWindow)
 #include "test_excelwindow.moc"
