@@ -9,7 +9,7 @@
 #include "print/batchprint.h"
 #include "print/printerpaper.h"
 #include "print/printerstore.h"
-#include "print/recordrenderer.h"
+#include "render/recordrenderer.h"
 #include "templates/fieldfitstore.h"
 #include "templates/templatestore.h"
 #include "tempworkdir.h"

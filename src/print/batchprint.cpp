@@ -5,14 +5,15 @@
 #include "data/datamodule.h"
 #include "data/safefile.h"
 #include "data/termination.h"
-#include "print/fitmemo.h"
-#include "print/labelpicture.h"
 #include "print/pageheap.h"
-#include "print/printfonts.h"
+#include "print/printerkey.h"
 #include "print/printjournal.h"
-#include "print/printlog.h"
-#include "print/printmessages.h"
-#include "print/rowselection.h"
+#include "render/fitmemo.h"
+#include "render/labelpicture.h"
+#include "render/printfonts.h"
+#include "render/printlog.h"
+#include "render/printmessages.h"
+#include "render/rowselection.h"
 #include "templates/fieldcatalogue.h"
 
 #include <QDir>
@@ -428,8 +429,8 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
     if (many)
         att->disableControls();
     try {
-        calibration = Calibration::load(dm->database(), session.currentTemplate,
-                                        Calibration::printerKey(printer));
+        calibration =
+            Calibration::load(dm->database(), session.currentTemplate, printerKey(printer));
         fits = FieldFitStore::load(dm->database(), session.currentTemplate);
         picture = LabelPicture::load(dm, session);
         const RecordRenderer::Collector collector(dm->templates, dm->sender, att, positions,
@@ -594,8 +595,8 @@ FitReport fitReport(QPrinter* printer, DataModule* dm, const FieldPositions& pos
     if (which.isEmpty())
         return {};
     const PrintFonts fonts = PrintFonts::load(dm->database(), session);
-    const Calibration calibration = Calibration::load(dm->database(), session.currentTemplate,
-                                                      Calibration::printerKey(printer));
+    const Calibration calibration =
+        Calibration::load(dm->database(), session.currentTemplate, printerKey(printer));
     const FieldFits fits = FieldFitStore::load(dm->database(), session.currentTemplate);
     const QRectF page = printer->pageLayout().fullRectPixels(printer->resolution());
     const int nameField = att->fieldIndex(QStringLiteral("Name"));

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/prompt.h"
-#include "print/recordrenderer.h"
+#include "render/recordrenderer.h"
 
 #include <QString>
 #include <QVector>

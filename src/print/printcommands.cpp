@@ -9,16 +9,17 @@
 #include "data/datamodule.h"
 #include "data/termination.h"
 #include "print/batchprint.h"
-#include "print/calibration.h"
 #include "print/printerchoice.h"
+#include "print/printerkey.h"
 #include "print/printerpaper.h"
 #include "print/printerstore.h"
-#include "print/printfonts.h"
-#include "print/printlog.h"
-#include "print/printmessages.h"
-#include "print/recordrenderer.h"
-#include "print/rowselection.h"
 #include "print/testsheet.h"
+#include "render/calibration.h"
+#include "render/printfonts.h"
+#include "render/printlog.h"
+#include "render/printmessages.h"
+#include "render/recordrenderer.h"
+#include "render/rowselection.h"
 #include "templates/pagesize.h"
 #include "templates/templatemessages.h"
 #include "templates/templatestore.h"
@@ -178,7 +179,7 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
         QString error;
         if (!guarded([&] {
                 const Calibration calibration =
-                    Calibration::load(dm->database(), modelName, Calibration::printerKey(&printer));
+                    Calibration::load(dm->database(), modelName, printerKey(&printer));
                 error =
                     TestSheet::print(&printer, dm, StoredPositions(model), session, calibration);
             }))

@@ -1,7 +1,7 @@
 #include "print/printerstore.h"
 
 #include "base/prompt.h"
-#include "print/printmessages.h"
+#include "render/printmessages.h"
 
 #include <QFileInfo>
 #include <QPrinter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "print/printlog.h"
+#include "render/printlog.h"
 
 #include <QDateTime>
 #include <QSqlDatabase>

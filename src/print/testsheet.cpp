@@ -4,9 +4,9 @@
 
 #include "base/session.h"
 #include "data/datamodule.h"
-#include "print/printfonts.h"
-#include "print/printgeometry.h"
-#include "print/printmessages.h"
+#include "render/printfonts.h"
+#include "render/printgeometry.h"
+#include "render/printmessages.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/templatestore.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "print/calibration.h"
-#include "print/recordrenderer.h"
+#include "render/calibration.h"
+#include "render/recordrenderer.h"
 
 #include <QImage>
 #include <QSizeF>

@@ -22,7 +22,7 @@
 #include "gui/templates/designpage.h"
 #include "gui/templates/designsurface.h"
 #include "print/printcommands.h"
-#include "print/recordrenderer.h"
+#include "render/recordrenderer.h"
 #include "scriptedprompt.h"
 #include "shop/orderdownload.h"
 #include "shop/shopparams.h"

@@ -16,7 +16,7 @@
 #include "gui/templates/designpage.h"
 #include "gui/templates/designsurface.h"
 #include "gui/waybill/waybilldialog.h"
-#include "print/recordrenderer.h"
+#include "render/recordrenderer.h"
 #include "scriptedprompt.h"
 #include "templates/fieldcatalogue.h"
 #include "tempworkdir.h"

@@ -1507,10 +1507,5 @@ private Q_SLOTS:
     }
 };
 
-int runWindowTests(int argc, char** argv)
-{
-    TestExcelWindow test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+QTEST_MAIN(TestExcelWindow)
 #include "test_excelwindow.moc"

@@ -3,9 +3,7 @@
 #include "shop/orderdownload.h"
 #include "shop/tradesanswer.h"
 #include "tempworkdir.h"
-#include "test_shopwindow.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
@@ -736,19 +734,6 @@ void TestShop::gatewayFromConfig()
     QCOMPARE(gatewayUrlFromConfig(path), gateway);
 }
 
-// The core and the windows in one run; each is a QtTest of its own.
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    int status = 0;
-    {
-        TestShop core;
-        status |= QTest::qExec(&core, argc, argv);
-    }
-    status |= runShopWindowTests(argc, argv);
-    return status;
-}
-
 // Orders whose regions the shop left out or abbreviated get the region
 // tables' names when the whole address is sure; the address stays as sent.
 void TestShop::regionsAreCompleted_data()
@@ -790,4 +775,5 @@ void TestShop::regionsAreCompleted()
     QCOMPARE((QStringList{o.prvince, o.city, o.country, o.disrination, o.address}), expected);
 }
 
+QTEST_GUILESS_MAIN(TestShop)
 #include "test_shop.moc"

@@ -1,5 +1,3 @@
-#include "test_shopwindow.h"
-
 #include "base/prompt.h"
 #include "base/session.h"
 #include "book/recipientrows.h"
@@ -1205,10 +1203,8 @@ private Q_SLOTS:
     }
 };
 
-int runShopWindowTests(int argc, char** argv)
-{
-    TestShopWindow test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+// The shop parameters dialog, the download command of the recipient tab and
+// `waylark download`, against a database in a fresh application directory
+// and a gateway on 127.0.0.1.
+QTEST_MAIN(TestShopWindow)
 #include "test_shopwindow.moc"

@@ -1,9 +1,7 @@
-#include "test_waybillwindow.h"
 #include "waybill/carrier.h"
 #include "waybill/waybillplan.h"
 #include "waybill/waybillrules.h"
 
-#include <QApplication>
 #include <QtTest>
 
 class TestWaybill : public QObject
@@ -457,18 +455,5 @@ void TestWaybill::nextStart()
     QCOMPARE(nextStartAfter(WaybillRule(rule), last, increment), next);
 }
 
-// The rules and the planner, then the dialog and the command; each is a
-// QtTest of its own.
-int main(int argc, char** argv)
-{
-    QApplication app(argc, argv);
-    int status = 0;
-    {
-        TestWaybill core;
-        status |= QTest::qExec(&core, argc, argv);
-    }
-    status |= runWaybillWindowTests(argc, argv);
-    return status;
-}
-
+QTEST_GUILESS_MAIN(TestWaybill)
 #include "test_waybill.moc"

@@ -1,5 +1,3 @@
-#include "test_waybillwindow.h"
-
 #include "base/prompt.h"
 #include "base/session.h"
 #include "book/recipientrows.h"
@@ -917,10 +915,7 @@ private Q_SLOTS:
     }
 };
 
-int runWaybillWindowTests(int argc, char** argv)
-{
-    TestWaybillWindow tests;
-    return QTest::qExec(&tests, argc, argv);
-}
-
+// The waybill number dialog, the button of the recipient tab and `waylark
+// number`, against a database in a fresh application directory.
+QTEST_MAIN(TestWaybillWindow)
 #include "test_waybillwindow.moc"

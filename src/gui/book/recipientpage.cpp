@@ -18,7 +18,7 @@
 #include "gui/landlinevalidator.h"
 #include "gui/maskedtext.h"
 #include "gui/templates/designpage.h"
-#include "print/printmarks.h"
+#include "render/printmarks.h"
 
 #include <QAction>
 #include <QComboBox>

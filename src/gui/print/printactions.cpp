@@ -13,13 +13,14 @@
 #include "gui/print/surfacepositions.h"
 #include "gui/templates/designsurface.h"
 #include "print/batchprint.h"
-#include "print/calibration.h"
 #include "print/printcommands.h"
+#include "print/printerkey.h"
 #include "print/printerstore.h"
-#include "print/printlog.h"
-#include "print/printmessages.h"
-#include "print/rowselection.h"
 #include "print/testsheet.h"
+#include "render/calibration.h"
+#include "render/printlog.h"
+#include "render/printmessages.h"
+#include "render/rowselection.h"
 
 #include <QHash>
 #include <QPrinter>
@@ -284,7 +285,7 @@ void showCalibration(DataModule* dm, const Session& session, const DesignSurface
                      const std::function<bool(QPrinter*)>& pageSetup, QWidget* parent)
 {
     CalibrationDialog dialog(dm->database(), session.currentTemplate,
-                             Calibration::printerKey(PrinterStore::printer()), parent);
+                             printerKey(PrinterStore::printer()), parent);
     dialog.setTestSheetPrinter([=, &session](const Calibration& c) {
         printTestSheet(dm, session, surface, pageSetup, c);
     });

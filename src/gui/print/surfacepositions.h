@@ -1,6 +1,6 @@
 #pragma once
 
-#include "print/recordrenderer.h"
+#include "render/recordrenderer.h"
 
 class DesignSurface;
 

@@ -1,9 +1,9 @@
-#include "print/labelpicture.h"
+#include "render/labelpicture.h"
 
 #include "base/session.h"
 #include "data/datamodule.h"
-#include "print/calibration.h"
-#include "print/printgeometry.h"
+#include "render/calibration.h"
+#include "render/printgeometry.h"
 #include "templates/labelstore.h"
 #include "templates/templatestore.h"
 

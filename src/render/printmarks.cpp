@@ -1,4 +1,4 @@
-#include "print/printmarks.h"
+#include "render/printmarks.h"
 
 #include "base/dataerror.h"
 #include "data/transaction.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "print/calibration.h"
+#include "render/calibration.h"
 #include "templates/fieldfitstore.h"
 #include "templates/fieldfontstore.h"
 

@@ -1,10 +1,10 @@
-#include "print/recordrenderer.h"
+#include "render/recordrenderer.h"
 
 #include "data/dataset.h"
-#include "print/barcodepainter.h"
-#include "print/fitmemo.h"
-#include "print/printgeometry.h"
-#include "print/textfit.h"
+#include "render/barcodepainter.h"
+#include "render/fitmemo.h"
+#include "render/printgeometry.h"
+#include "render/textfit.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/templatestore.h"
 

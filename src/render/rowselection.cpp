@@ -1,8 +1,8 @@
-#include "print/rowselection.h"
+#include "render/rowselection.h"
 
 #include "data/dataset.h"
 #include "data/schema.h"
-#include "print/printmessages.h"
+#include "render/printmessages.h"
 
 #include <QRegularExpression>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "print/barcodepainter.h"
+#include "render/barcodepainter.h"
 
 #include <QFontMetricsF>
 #include <QHash>

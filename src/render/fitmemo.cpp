@@ -1,4 +1,4 @@
-#include "print/fitmemo.h"
+#include "render/fitmemo.h"
 
 #include <QFont>
 #include <QPaintDevice>

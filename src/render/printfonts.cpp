@@ -1,4 +1,4 @@
-#include "print/printfonts.h"
+#include "render/printfonts.h"
 
 #include "base/session.h"
 

@@ -1,7 +1,7 @@
-#include "print/printlog.h"
+#include "render/printlog.h"
 
 #include "base/dataerror.h"
-#include "print/printmarks.h"
+#include "render/printmarks.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

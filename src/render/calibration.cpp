@@ -1,8 +1,7 @@
-#include "print/calibration.h"
+#include "render/calibration.h"
 
 #include "base/dataerror.h"
 
-#include <QPrinter>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
@@ -47,13 +46,6 @@ QPointF Calibration::apply(const QPointF& p, double dpiX, double dpiY) const
 {
     return QPointF(p.x() * sxPct / 100.0 + dxMm * dpiX / 25.4,
                    p.y() * syPct / 100.0 + dyMm * dpiY / 25.4);
-}
-
-QString Calibration::printerKey(const QPrinter* printer)
-{
-    if (!printer || printer->outputFormat() == QPrinter::PdfFormat)
-        return pdfPrinterName();
-    return printer->printerName();
 }
 
 Calibration Calibration::load(const QSqlDatabase& db, const QString& model, const QString& printer)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "print/textfit.h"
+#include "render/textfit.h"
 
 #include <QFont>
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "print/textfit.h"
+#include "render/textfit.h"
 
 #include <QFontMetricsF>
 #include <QPaintDevice>

@@ -1,4 +1,4 @@
-#include "print/printmessages.h"
+#include "render/printmessages.h"
 
 #include <QFileInfo>
 #include <cerrno>

@@ -4,8 +4,6 @@
 #include <QSqlDatabase>
 #include <QString>
 
-class QPrinter;
-
 // How one printer misses the form with one template: a shift in millimetres
 // and a scale in per cent, applied to every field's printed place about the
 // page's top-left corner (on top of the feed offsets). Glyphs keep their size.
@@ -32,9 +30,6 @@ public:
     // A device point (pixels from the page's top-left corner) moved and
     // scaled for a device of dpiX × dpiY.
     QPointF apply(const QPointF& devicePoint, double dpiX, double dpiY) const;
-
-    // "PDF" for PDF output, else the CUPS queue's name.
-    static QString printerKey(const QPrinter* printer);
 
     // The stored values for a template and printer; none stored reads as no
     // calibration. Throws DataError.
