@@ -1,5 +1,7 @@
 #include "shop/offlinesend.h"
 
+#include "shop/gatewayanswer.h"
+
 #include <QDomDocument>
 #include <QDomElement>
 
@@ -42,14 +44,8 @@ SendAnswer parseOfflineSendAnswer(const QByteArray& body)
 {
     SendAnswer answer;
     QDomDocument document;
-    QString error;
-    int line = 0;
-    int column = 0;
-    if (!document.setContent(body, &error, &line, &column)) {
-        answer.reason = QString::fromUtf8(ShopText::NotXml)
-                            .arg(error, QString::number(line), QString::number(column));
+    if (!GatewayAnswer::read(body, &document, &answer.reason))
         return answer;
-    }
     const QDomElement root = document.documentElement();
     if (root.tagName() == QLatin1String("logistics_offline_send_response")) {
         const QString success =
@@ -69,15 +65,9 @@ SendAnswer parseOfflineSendAnswer(const QByteArray& body)
             answer.outcome = SendAnswer::AlreadyShipped;
             return answer;
         }
-        QStringList reason;
-        for (const QString& text : {childText(root, "msg"), subMsg}) {
-            if (!text.isEmpty())
-                reason << text;
-        }
-        if (reason.isEmpty())
-            reason << childText(root, "code");
+        const QString reason = GatewayAnswer::platformReason(root);
         answer.outcome = SendAnswer::Refused;
-        answer.reason = reason.join(QStringLiteral("："));
+        answer.reason = reason.isEmpty() ? childText(root, "code") : reason;
         return answer;
     }
     answer.reason = QString::fromUtf8(ShopText::ShipUnknownAnswer).arg(root.tagName());

@@ -10,6 +10,7 @@
 #include "data/configini.h"
 #include "data/datamodule.h"
 #include "data/dataset.h"
+#include "shop/onerunatatime.h"
 #include "shop/orderdownload.h"
 #include "shop/shopstore.h"
 
@@ -148,15 +149,11 @@ DownloadOutcome fetchOrders(DataModule* dm, const Session& session, const Downlo
     // The request runs in a local event loop; a second press must not start
     // another download over the first.
     static bool running = false;
-    if (running) {
+    const OneRunAtATime once(running);
+    if (once.refused()) {
         prompt().message(QString::fromUtf8(ShopText::Busy));
         return DownloadOutcome::Failed;
     }
-    running = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{running};
 
     ShopParams shop;
     if (!guarded([&] { shop = storedShopParams(dm->shop); }))

@@ -3,6 +3,7 @@
 #include "address/addressparser.h"
 #include "book/ordernumbers.h"
 #include "data/schema.h"
+#include "shop/gatewayanswer.h"
 
 #include <QHash>
 
@@ -47,15 +48,10 @@ bool isZeroOrEmpty(const QString& total)
 // the answer carries one (an expired session key, for example).
 QString shopErrorMessage(const QDomElement& root)
 {
-    QStringList reason;
-    for (const char* name : {"msg", "sub_msg"}) {
-        const QString text = childText(root, name).trimmed();
-        if (!text.isEmpty())
-            reason << text;
-    }
+    const QString reason = GatewayAnswer::platformReason(root);
     QString message = QString::fromUtf8(ShopText::ShopParamsWrong);
     if (!reason.isEmpty())
-        message += QLatin1Char('\n') + reason.join(QStringLiteral("："));
+        message += QLatin1Char('\n') + reason;
     return message;
 }
 
@@ -108,13 +104,8 @@ TradesResult parseTradesAnswer(const QByteArray& body)
 {
     TradesResult result;
     QDomDocument document;
-    QString error;
-    int line = 0;
-    int column = 0;
-    if (!document.setContent(body, &error, &line, &column)) {
+    if (!GatewayAnswer::read(body, &document, &result.message)) {
         result.outcome = TradesResult::Failed;
-        result.message = QString::fromUtf8(ShopText::NotXml)
-                             .arg(error, QString::number(line), QString::number(column));
         return result;
     }
 

@@ -6,6 +6,7 @@
 #include "cli/cliargs.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
+#include "shop/onerunatatime.h"
 #include "shop/shopstore.h"
 #include "waybill/carrier.h"
 #include "waybill/carrierstore.h"
@@ -72,15 +73,11 @@ ShipRun shipDue(DataModule* dm, const Session& session, const QString& model,
     // The requests run in a local event loop; a second press must not
     // start another run over the first.
     static bool running = false;
-    if (running) {
+    const OneRunAtATime once(running);
+    if (once.refused()) {
         prompt().message(QString::fromUtf8(ShopText::ShipBusy));
         return run;
     }
-    running = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{running};
 
     ShopParams shop;
     if (!guarded([&] { shop = storedShopParams(dm->shop); }))
