@@ -1,6 +1,11 @@
 // 10,000 labels with one Code 128 (the waybill number) and one QR code (a
-// tracking link) each, against the same labels with both as text, in one
-// run through the batch code to PDF.
+// tracking link) each, against the same labels with both as text.
+//   bench_barcode [ROWS]                   both in this process, through the
+//       batch code to PDF, timed around the batch alone
+//   bench_barcode prepare DIR ROWS MODE    a database in DIR whose template
+//       prints the labels as MODE (text or symbols), for whole runs of
+//       `waylark print --pdf out.pdf --model 通用快递单` in DIR
+//       (bench/print/barcodes.sh)
 #include "base/session.h"
 #include "data/datamodule.h"
 #include "data/headerguard.h"
@@ -14,6 +19,7 @@
 #include "templates/templatestore.h"
 #include "tempworkdir.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -67,12 +73,54 @@ double batch(DataModule& dm, const Session& session, const QString& file)
     return ms;
 }
 
+// A label: name, address, mobile, the waybill number and the link.
+void makeLabel(DataModule& dm)
+{
+    QSqlQuery q(dm.database());
+    q.exec(QStringLiteral("UPDATE Exp_Model SET A_WayBillNo_isVis = 1, A_Custom1_isVis = 1, "
+                          "A_WayBillNo_Left = 100, A_WayBillNo_Top = 60, A_Custom1_Left = 300, "
+                          "A_Custom1_Top = 300, A_Custom1_Width = 40"));
+    dm.templates->refresh();
+    TemplateStore::findByName(dm.templates, kModel);
+}
+
+void printSymbols(DataModule& dm, bool on)
+{
+    FieldFitStore::setSymbol(dm.database(), kModel, QStringLiteral("A_WayBillNo"),
+                             on ? FieldSymbol::Code128 : FieldSymbol::Text);
+    FieldFitStore::setSymbol(dm.database(), kModel, QStringLiteral("A_Custom1"),
+                             on ? FieldSymbol::Qr : FieldSymbol::Text);
+}
+
+int prepare(const QString& dir, int rows, bool symbols)
+{
+    QDir().mkpath(dir);
+    QString error;
+    if (!makeFreshAppDir(dir, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    QDir::setCurrent(dir);
+    restoreHeader(QStringLiteral("Waylark_main.db"));
+    DataModule dm;
+    dm.connectDatabase();
+    dm.openAll();
+    fill(dm, rows);
+    makeLabel(dm);
+    printSymbols(dm, symbols);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.value(0) == QLatin1String("prepare") && args.size() >= 4)
+        return prepare(QDir(args[1]).absolutePath(), args[2].toInt(),
+                       args[3] == QLatin1String("symbols"));
     TempWorkDir tmp;
     makeFreshAppDir(tmp.path());
     restoreHeader(QStringLiteral("Waylark_main.db"));
@@ -81,26 +129,13 @@ int main(int argc, char** argv)
     dm.connectDatabase();
     dm.openAll();
     session.currentTemplate = kModel;
-    const int rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 10000;
+    const int rows = args.isEmpty() ? 10000 : args[0].toInt();
     fill(dm, rows);
-    // A label: name, address, mobile, the waybill number and the link.
-    QSqlQuery q(dm.database());
-    q.exec(QStringLiteral("UPDATE Exp_Model SET A_WayBillNo_isVis = 1, A_Custom1_isVis = 1, "
-                          "A_WayBillNo_Left = 100, A_WayBillNo_Top = 60, A_Custom1_Left = 300, "
-                          "A_Custom1_Top = 300, A_Custom1_Width = 40"));
-    TemplateStore::findByName(dm.templates, kModel);
-    dm.templates->refresh();
-    TemplateStore::findByName(dm.templates, kModel);
+    makeLabel(dm);
 
-    const auto symbols = [&](bool on) {
-        FieldFitStore::setSymbol(dm.database(), kModel, QStringLiteral("A_WayBillNo"),
-                                 on ? FieldSymbol::Code128 : FieldSymbol::Text);
-        FieldFitStore::setSymbol(dm.database(), kModel, QStringLiteral("A_Custom1"),
-                                 on ? FieldSymbol::Qr : FieldSymbol::Text);
-    };
-    symbols(false);
+    printSymbols(dm, false);
     const double text = batch(dm, session, QStringLiteral("text.pdf"));
-    symbols(true);
+    printSymbols(dm, true);
     const double coded = batch(dm, session, QStringLiteral("symbols.pdf"));
     std::printf("%8s %10s %12s %7s %12s %12s\n", "labels", "text ms", "symbols ms", "ratio",
                 "text kB", "symbols kB");

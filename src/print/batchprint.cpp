@@ -24,10 +24,12 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <cups/cups.h>
+#include <deque>
 #include <fcntl.h>
 #include <functional>
 #include <memory>
@@ -42,6 +44,15 @@ namespace
 {
 
 const char* const kJobFailed = "打印作业出错，未能完成打印！";
+// Rows read ahead of the one drawn when fields print as symbols: enough to
+// keep other threads encoding while this one draws.
+constexpr int kSymbolsAhead = 8;
+
+bool hasSymbols(const FieldFits& fits)
+{
+    return std::any_of(fits.cbegin(), fits.cend(),
+                       [](const FieldFit& f) { return f.symbol != FieldSymbol::Text; });
+}
 
 // The temporary file of a job killed on the way stays beside its target. It
 // is removed the next time that target is written, if it is surely stale:
@@ -442,10 +453,21 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
                                                     : QVector<int>{att->recNo()};
         if (order.isEmpty())
             order << -1; // an empty table still gives the sender's page
+        // With symbols, the rows ahead are read first and their symbols
+        // encoded on other threads while this one draws.
+        const int lookAhead = hasSymbols(fits) ? kSymbolsAhead : 1;
+        std::deque<RecordFields> ahead;
+        int collected = 0;
         for (int next = 0;;) {
+            for (; collected < order.size() && int(ahead.size()) < lookAhead; ++collected) {
+                ahead.push_back(collector.collect(order.at(collected)));
+                if (lookAhead > 1)
+                    RecordRenderer::encodeAhead(ahead.back(), fits, *memo);
+            }
             const int row = order.at(next++);
             LabelPicture::draw(job.painter(), picture, dpiX, dpiY, calibration);
-            const RecordFields fields = collector.collect(row);
+            const RecordFields fields = std::move(ahead.front());
+            ahead.pop_front();
             RecordRenderer::drawRecord(job.painter(), fields, session.printColour(), dpiX, dpiY,
                                        calibration, fits, memo);
             ++result.pages;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "render/symbolsahead.h"
 #include "render/textfit.h"
 
 #include <QFont>
@@ -25,6 +26,8 @@ public:
     TextFit::Result take(const QString& text, double width, double height, const QFont& font,
                          QPaintDevice* device);
     int size() const { return int(m_results.size()); }
+    // The symbols of the rows about to be drawn.
+    SymbolsAhead& symbols() { return m_symbols; }
 
     struct Key {
         QString text;
@@ -47,6 +50,7 @@ private:
     };
     static constexpr int kDrawnOnly = 64;
     QHash<Key, Entry> m_results;
+    SymbolsAhead m_symbols;
     TextFit::Advances m_advances;
     int m_drawnOnly = 0; // results laid out while drawing (uses 0)
     // The key of the font met last: making one spells the whole font out.

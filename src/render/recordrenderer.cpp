@@ -187,13 +187,22 @@ void drawRecord(QPainter& painter, const RecordFields& fields, const QColor& col
     }
 }
 
+void encodeAhead(const RecordFields& fields, const FieldFits& fits, FitMemo& memo)
+{
+    for (const RenderField& r : fields)
+        if (r.visible && !r.text.isEmpty())
+            if (const FieldFit* symbol = symbolOf(fits, r))
+                memo.symbols().encode(symbol->symbol, r.text);
+}
+
 void drawField(QPainter& painter, const RenderField& r, const QPointF& p, double dpiX, double dpiY,
                const FieldFits& fits, FitMemo* memo)
 {
     const QFont before = painter.font();
     const QFont font = r.font ? *r.font : before;
     if (const FieldFit* symbol = symbolOf(fits, r))
-        if (const auto encoded = BarcodePainter::encode(symbol->symbol, r.text)) {
+        if (const auto encoded = memo ? memo->symbols().take(symbol->symbol, r.text)
+                                      : BarcodePainter::encode(symbol->symbol, r.text)) {
             BarcodePainter::draw(painter, *encoded, symbol->symbol, *symbol, p,
                                  PrintGeometry::toDevice(r.width, dpiX), font, dpiX, dpiY);
             return;

@@ -112,6 +112,10 @@ void drawRecord(QPainter& painter, const RecordFields& fields, const QColor& col
                 double dpiY, const Calibration& calibration = Calibration(),
                 const FieldFits& fits = {}, FitMemo* memo = nullptr);
 
+// Starts encoding the symbols of `fields` on other threads (SymbolsAhead in
+// `memo`), for a drawRecord() of the same fields that follows.
+void encodeAhead(const RecordFields& fields, const FieldFits& fits, FitMemo& memo);
+
 // Draws one field's text with its top-left at `place` (device pixels) in
 // the painter's font (or the field's own) and pen, as drawRecord draws it.
 void drawField(QPainter& painter, const RenderField& field, const QPointF& place, double dpiX,

@@ -23,6 +23,7 @@ private Q_SLOTS:
     void templatePicturePrintsWhenSet();
     void testSheetShowsSymbols();
     void valueThatCannotBeEncodedPrintsAsText();
+    void everyPageScansItsOwnRow();
     void fieldCommandRefusesBadInput_data();
     void fieldCommandRefusesBadInput();
 };
