@@ -95,19 +95,16 @@ void printSymbols(DataModule& dm, bool on)
 int prepare(const QString& dir, int rows, bool symbols)
 {
     QDir().mkpath(dir);
+    Session session;
     QString error;
-    if (!makeFreshAppDir(dir, &error)) {
+    const std::unique_ptr<DataModule> dm = openFreshDataModule(dir, &session, &error);
+    if (!dm) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
-    QDir::setCurrent(dir);
-    restoreHeader(QStringLiteral("Waylark_main.db"));
-    DataModule dm;
-    dm.connectDatabase();
-    dm.openAll();
-    fill(dm, rows);
-    makeLabel(dm);
-    printSymbols(dm, symbols);
+    fill(*dm, rows);
+    makeLabel(*dm);
+    printSymbols(*dm, symbols);
     return 0;
 }
 
