@@ -189,10 +189,12 @@ void drawRecord(QPainter& painter, const RecordFields& fields, const QColor& col
 
 void encodeAhead(const RecordFields& fields, const FieldFits& fits, FitMemo& memo)
 {
+    QVector<SymbolsAhead::Request> row;
     for (const RenderField& r : fields)
         if (r.visible && !r.text.isEmpty())
             if (const FieldFit* symbol = symbolOf(fits, r))
-                memo.symbols().encode(symbol->symbol, r.text);
+                row.push_back({symbol->symbol, r.text});
+    memo.symbols().encode(row);
 }
 
 void drawField(QPainter& painter, const RenderField& r, const QPointF& p, double dpiX, double dpiY,

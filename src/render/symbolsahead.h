@@ -3,6 +3,7 @@
 #include "render/barcodepainter.h"
 
 #include <QString>
+#include <QVector>
 #include <deque>
 #include <future>
 #include <optional>
@@ -13,15 +14,21 @@
 class SymbolsAhead
 {
 public:
+    struct Request {
+        FieldSymbol kind;
+        QString value;
+    };
+    using Symbols = QVector<std::optional<BarcodePainter::Symbol>>;
+
     SymbolsAhead() = default;
     SymbolsAhead(const SymbolsAhead&) = delete;
     SymbolsAhead& operator=(const SymbolsAhead&) = delete;
     // Waits for what is still being encoded: its threads use nothing of ours
-    // but the value they were given.
+    // but the values they were given.
     ~SymbolsAhead();
 
-    // Starts encoding `value` as `kind`.
-    void encode(FieldSymbol kind, const QString& value);
+    // Starts encoding the symbols of one row, as one task.
+    void encode(const QVector<Request>& row);
     // The symbol started for `kind` and `value`, once it is done; else it
     // is encoded now. Nothing when the value cannot be encoded.
     std::optional<BarcodePainter::Symbol> take(FieldSymbol kind, const QString& value);
@@ -29,9 +36,9 @@ public:
 
 private:
     struct Pending {
-        FieldSymbol kind;
-        QString value;
-        std::future<std::optional<BarcodePainter::Symbol>> symbol;
+        Request request;
+        std::shared_future<Symbols> row;
+        int index;
     };
     std::deque<Pending> m_pending;
 };
