@@ -12,7 +12,6 @@
 #include "gui/dbedit.h"
 #include "gui/mainwindow.h"
 #include "gui/maskedtext.h"
-#include "gui/print/surfacepositions.h"
 #include "gui/templates/designpage.h"
 #include "gui/templates/designsurface.h"
 #include "gui/waybill/waybilldialog.h"
@@ -732,8 +731,7 @@ private Q_SLOTS:
         // Printing takes them whole as well.
         QStringList printed;
         const RecordFields fields = RecordRenderer::collect(
-            dataModule()->templates, dataModule()->sender, att(),
-            SurfacePositions(findWidget<DesignPage>("TabModel")->surface()));
+            findWidget<DesignPage>("TabModel")->surface()->layout(), dataModule()->sender, att());
         for (const RenderField& f : fields)
             if (f.field->column == QLatin1String("Phone"))
                 printed << f.text;

@@ -392,12 +392,11 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
         m_fields.push_back(edit);
         connect(edit, &FieldControl::mouseEdited, this,
                 [this, edit](const QRect& before, const QRect& after) {
-                    FieldState was = fieldState(m_fields.indexOf(edit));
-                    was.geometry = before;
                     const bool sized = before.size() != after.size();
-                    Q_EMIT fieldChanged(
-                        m_fields.indexOf(edit), was, fieldState(m_fields.indexOf(edit)),
-                        sized ? QStringLiteral("调整字段大小") : QStringLiteral("移动字段"));
+                    if (m_doc)
+                        m_doc->editField(m_fields.indexOf(edit), fieldAt(edit, after),
+                                         sized ? QStringLiteral("调整字段大小")
+                                               : QStringLiteral("移动字段"));
                 });
         connect(edit, &FieldControl::nudgeRequested, this, [this, edit](int dx, int dy) {
             select(edit);
@@ -412,40 +411,66 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
     }
 }
 
-FieldState DesignSurface::fieldState(int index) const
+TemplateField DesignSurface::fieldAt(FieldControl* control, const QRect& g) const
 {
-    const FieldControl* c = m_fields.value(index);
-    if (!c)
-        return {};
-    return {c->geometry(), !c->isHidden(), c->fits()};
+    TemplateField f = m_doc->layout().field(m_fields.indexOf(control));
+    f.place = g.topLeft() - m_doc->layout().offset;
+    f.width = g.width();
+    // A box left at the control's own height holds one line.
+    f.fit.height = g.height() == FieldCatalogue::kControlHeight ? 0 : g.height();
+    return f;
 }
 
-void DesignSurface::setFieldState(int index, const FieldState& state)
+void DesignSurface::setDocument(TemplateDocument* document)
 {
-    FieldControl* c = m_fields.value(index);
-    if (!c)
-        return;
-    c->setGeometry(state.geometry);
-    c->setVisible(state.visible);
-    if (state.fit != c->fits() && m_dm && guarded([&] {
-            FieldFitStore::setFit(m_dm->database(), m_session->currentTemplate, c->field().key,
-                                  state.fit);
-        }))
-        c->setFits(state.fit);
+    m_doc = document;
+    connect(document, &TemplateDocument::fieldChanged, this, [this](int index) {
+        showDocumentField(index);
+        if (m_fields.value(index) == m_selected)
+            Q_EMIT selectionChanged();
+    });
+    connect(document, &TemplateDocument::layoutReset, this, &DesignSurface::showDocument);
+    showDocument();
+}
+
+void DesignSurface::showDocument()
+{
+    const QImage& picture = m_doc->layout().picture;
+    if (!picture.isNull() && picture.cacheKey() != m_shownPicture) {
+        m_shownPicture = picture.cacheKey();
+        setBackground(QPixmap::fromImage(picture));
+    }
+    for (int i = 0; i < m_fields.size(); ++i)
+        showDocumentField(i);
     Q_EMIT selectionChanged();
 }
 
-void DesignSurface::changeField(FieldControl* control, const FieldState& after, const QString& what)
+void DesignSurface::showDocumentField(int index)
 {
-    const int index = m_fields.indexOf(control);
-    const FieldState before = fieldState(index);
-    if (index < 0 || before == after)
+    FieldControl* c = m_fields.value(index);
+    if (!c || index >= m_doc->layout().fieldCount())
         return;
-    setFieldState(index, after);
-    // A switch that could not be stored is no change.
-    const FieldState made = fieldState(index);
-    if (made != before)
-        Q_EMIT fieldChanged(index, before, made, what);
+    const TemplateField& f = m_doc->layout().field(index);
+    const int height = f.fit.height > 0 ? f.fit.height : FieldCatalogue::kControlHeight;
+    c->setGeometry(QRect(m_doc->layout().laidOutPlace(index), QSize(f.width, height)));
+    c->setVisible(f.visible);
+    c->setFits(f.fit.fit);
+    c->setSymbol(f.fit);
+}
+
+void DesignSurface::growSymbol(int index, bool asStored)
+{
+    FieldControl* c = m_fields.value(index);
+    if (!c || c->symbol().symbol == FieldSymbol::Text)
+        return;
+    c->fitSymbol();
+    m_doc->adjustField(index, fieldAt(c, c->geometry()), asStored);
+}
+
+void DesignSurface::growSymbols(bool asStored)
+{
+    for (int i = 0; i < m_fields.size(); ++i)
+        growSymbol(i, asStored);
 }
 
 void DesignSurface::select(FieldControl* control)
@@ -468,11 +493,10 @@ FieldControl* DesignSurface::selectedControl() const
 void DesignSurface::nudgeSelected(int dx, int dy)
 {
     FieldControl* c = selectedControl();
-    if (!c)
+    if (!c || !m_doc)
         return;
-    FieldState after = fieldState(m_fields.indexOf(c));
-    after.geometry.translate(dx, dy);
-    changeField(c, after, QStringLiteral("移动字段"));
+    m_doc->editField(m_fields.indexOf(c), fieldAt(c, c->geometry().translated(dx, dy)),
+                     QStringLiteral("移动字段"));
 }
 
 void DesignSurface::bindData(DataModule* dm, const Session* session)
@@ -517,24 +541,14 @@ QVector<TemplateStore::FieldPlace> DesignSurface::fieldPlaces() const
     return places;
 }
 
-void DesignSurface::applyFieldPlaces(const QVector<TemplateStore::FieldPlace>& places)
-{
-    for (int i = 0; i < m_fields.size() && i < places.size(); ++i) {
-        FieldControl* c = m_fields.at(i);
-        const TemplateStore::FieldPlace& p = places.at(i);
-        c->setGeometry(p.left, p.top, p.width, c->height());
-        c->setVisible(p.visible);
-    }
-    Q_EMIT selectionChanged();
-}
-
 void DesignSurface::showField(const QString& key)
 {
-    if (FieldControl* c = fieldControl(key)) {
-        FieldState after = fieldState(m_fields.indexOf(c));
-        after.visible = true;
-        changeField(c, after, QStringLiteral("显示字段"));
-    }
+    const int index = TemplateLayout::indexOf(key);
+    if (index < 0 || !m_doc)
+        return;
+    TemplateField after = m_doc->layout().field(index);
+    after.visible = true;
+    m_doc->editField(index, after, QStringLiteral("显示字段"));
 }
 
 void DesignSurface::showOnlyFields(const QStringList& keys)
@@ -543,16 +557,17 @@ void DesignSurface::showOnlyFields(const QStringList& keys)
     for (FieldControl* c : m_fields)
         if (c->isHidden() == keys.contains(c->field().key))
             changed << c;
-    if (changed.isEmpty())
+    if (changed.isEmpty() || !m_doc)
         return;
     const QString what = QStringLiteral("字段选择");
-    Q_EMIT changesBegin(what);
+    m_doc->undoStack()->beginMacro(what);
     for (FieldControl* c : changed) {
-        FieldState after = fieldState(m_fields.indexOf(c));
+        const int index = m_fields.indexOf(c);
+        TemplateField after = m_doc->layout().field(index);
         after.visible = !after.visible;
-        changeField(c, after, what);
+        m_doc->editField(index, after, what);
     }
-    Q_EMIT changesEnd();
+    m_doc->undoStack()->endMacro();
 }
 
 FieldControl* DesignSurface::popupTarget() const
@@ -570,11 +585,12 @@ void DesignSurface::showSelectedFieldFit()
 void DesignSurface::setSelectedFieldFits(bool fit)
 {
     FieldControl* c = popupTarget();
-    if (!c || !m_dm)
+    if (!c || !m_dm || !m_doc)
         return;
-    FieldState after = fieldState(m_fields.indexOf(c));
-    after.fit = fit;
-    changeField(c, after, QStringLiteral("适应框内"));
+    const int index = m_fields.indexOf(c);
+    TemplateField after = m_doc->layout().field(index);
+    after.fit.fit = fit;
+    m_doc->editField(index, after, QStringLiteral("适应框内"));
 }
 
 void DesignSurface::showSelectedFieldSymbol()
@@ -625,8 +641,9 @@ void DesignSurface::askSelectedSymbolSize()
         const QString model = m_session->currentTemplate;
         FieldFitStore::setModule(m_dm->database(), model, key, module);
         FieldFitStore::setBarHeight(m_dm->database(), model, key, height);
-        c->setSymbol(FieldFitStore::load(m_dm->database(), model).value(key));
-        c->fitSymbol();
+        const int index = m_fields.indexOf(c);
+        m_doc->setStoredFit(index, FieldFitStore::load(m_dm->database(), model).value(key));
+        growSymbol(index, false);
     });
 }
 
@@ -638,26 +655,22 @@ void DesignSurface::setSelectedFieldSymbol(FieldSymbol symbol)
     guarded([&] {
         const QString key = c->field().key;
         FieldFitStore::setSymbol(m_dm->database(), m_session->currentTemplate, key, symbol);
-        c->setSymbol(FieldFitStore::load(m_dm->database(), m_session->currentTemplate).value(key));
-        c->fitSymbol();
+        const int index = m_fields.indexOf(c);
+        m_doc->setStoredFit(
+            index, FieldFitStore::load(m_dm->database(), m_session->currentTemplate).value(key));
+        growSymbol(index, false);
     });
-}
-
-void DesignSurface::showFieldFits(const FieldFits& fits)
-{
-    for (FieldControl* c : m_fields) {
-        c->setFits(fits.value(c->field().key).fit);
-        c->setSymbol(fits.value(c->field().key));
-    }
 }
 
 void DesignSurface::hideSelectedField()
 {
-    if (FieldControl* c = popupTarget()) {
-        FieldState after = fieldState(m_fields.indexOf(c));
-        after.visible = false;
-        changeField(c, after, QStringLiteral("隐藏字段"));
-    }
+    FieldControl* c = popupTarget();
+    if (!c || !m_doc)
+        return;
+    const int index = m_fields.indexOf(c);
+    TemplateField after = m_doc->layout().field(index);
+    after.visible = false;
+    m_doc->editField(index, after, QStringLiteral("隐藏字段"));
 }
 
 void DesignSurface::showSelectedFieldFont()

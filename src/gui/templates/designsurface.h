@@ -1,20 +1,19 @@
 #pragma once
 
 #include "gui/dbedit.h"
-#include "gui/templates/fieldchangecommand.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/fieldfitstore.h"
 #include "templates/fieldfontstore.h"
 #include "templates/fieldinfo_fwd.h"
-
+#include "templates/templatedocument.h"
 #include "templates/templatestore.h"
-#include <QFont>
-#include <optional>
 
+#include <QFont>
 #include <QFrame>
 #include <QLabel>
 #include <QPointer>
 #include <QVector>
+#include <optional>
 
 class QAction;
 class QMenu;
@@ -117,8 +116,9 @@ private:
 };
 
 // The design panel Model_Container: the background image Model_BKimg and
-// the 26 field controls over it. Positions are pixels of this panel's
-// client area, at 96 pixels per inch.
+// the field controls over it, showing a template document and editing it
+// through its undoable edits. Positions are pixels of this panel's client
+// area, at 96 pixels per inch.
 class DesignSurface : public QFrame
 {
     Q_OBJECT
@@ -131,6 +131,16 @@ public:
     // Binds the sender fields to sender and the recipient fields to recipients.
     void bindData(DataModule* dm, const Session* session);
 
+    // The document shown: its picture, every field at its place plus the
+    // feed offsets, its box and visibility. Edits go to it.
+    void setDocument(TemplateDocument* document);
+    TemplateDocument* document() const { return m_doc; }
+    // The template as shown, for printing what is on the screen.
+    const TemplateLayout& layout() const { return m_doc->layout(); }
+    // Fields drawn as a symbol grow to hold it; with asStored the grown
+    // boxes count as the template's stored ones (just after laying it out).
+    void growSymbols(bool asStored);
+
     QLabel* backgroundImage() const { return m_image; }
     // Shows a picture in Model_BKimg; the image takes the picture's size.
     void setBackground(const QPixmap& picture);
@@ -141,8 +151,6 @@ public:
 
     // The controls' places, widths and own visibility, in catalogue order.
     QVector<TemplateStore::FieldPlace> fieldPlaces() const;
-    // Moves, sizes and shows or hides every control; heights stay.
-    void applyFieldPlaces(const QVector<TemplateStore::FieldPlace>& places);
     // Makes a field's control visible, its place and size unchanged.
     void showField(const QString& key);
     // Shows the fields of these keys and hides every other, places and
@@ -154,8 +162,6 @@ public:
     // "适应框内": switches fitting its box on or off for the field the menu
     // was opened on, stored with the current template at once.
     void setSelectedFieldFits(bool fit);
-    // Each field's switch as the template stores it; nothing is stored.
-    void showFieldFits(const FieldFits& fits);
     // "显示为条码" / "显示为二维码" / "显示为文字": how the field the menu was
     // opened on prints, stored with the current template at once.
     void setSelectedFieldSymbol(FieldSymbol symbol);
@@ -180,11 +186,6 @@ public:
     // Throws DataError.
     void storeFieldFonts(const QString& model);
 
-    FieldState fieldState(int index) const;
-    // Puts a field back to a state, as undo and redo do; a changed switch
-    // is stored with the current template.
-    void setFieldState(int index, const FieldState& state);
-
     // The field the arrow keys move, outlined: the field control last
     // given the focus, while it is shown.
     FieldControl* selectedControl() const;
@@ -194,14 +195,8 @@ public:
     void nudgeSelected(int dx, int dy);
 
 Q_SIGNALS:
-    // The user changed a field; the change is made already.
-    void fieldChanged(int index, const FieldState& before, const FieldState& after,
-                      const QString& what);
     // The selected field changed, moved or was resized.
     void selectionChanged();
-    // The fieldChanged between these two are one change of the user's.
-    void changesBegin(const QString& what);
-    void changesEnd();
 
 public:
     QMenu* fieldMenu;
@@ -216,7 +211,11 @@ public:
 
 private:
     void select(FieldControl* control);
-    void changeField(FieldControl* control, const FieldState& after, const QString& what);
+    // The document's field as the control shows it at geometry g.
+    TemplateField fieldAt(FieldControl* control, const QRect& g) const;
+    void showDocument();
+    void showDocumentField(int index);
+    void growSymbol(int index, bool asStored);
     // Big enough for the picture and its margin, so that a scroll area shows all of it.
     void fitToPicture();
 
@@ -230,6 +229,8 @@ private:
 
     DataModule* m_dm = nullptr;
     const Session* m_session = nullptr;
+    TemplateDocument* m_doc = nullptr;
+    qint64 m_shownPicture = 0; // cache key of the document's picture shown
     QLabel* m_image;
     QPixmap m_picture;
     QVector<FieldControl*> m_fields;
