@@ -196,3 +196,17 @@ void TemplateRows::setFit(const QString& model, const QString& key, bool fit)
 {
     FieldFitStore::setFit(db(), model, key, fit);
 }
+
+FieldFit TemplateRows::setSymbol(const QString& model, const QString& key, FieldSymbol symbol)
+{
+    FieldFitStore::setSymbol(db(), model, key, symbol);
+    return FieldFitStore::load(db(), model).value(key);
+}
+
+FieldFit TemplateRows::setSymbolSize(const QString& model, const QString& key, double moduleMm,
+                                     double barHeightMm)
+{
+    FieldFitStore::setModule(db(), model, key, moduleMm);
+    FieldFitStore::setBarHeight(db(), model, key, barHeightMm);
+    return FieldFitStore::load(db(), model).value(key);
+}

@@ -40,6 +40,11 @@ public:
     // A field's fit switch, stored at once with the template of that name
     // as the design surface switches it.
     void setFit(const QString& model, const QString& key, bool fit);
+    // How a field is drawn, and its symbol's size (0 keeps the stored
+    // one), stored at once likewise; the field's fit as now stored.
+    FieldFit setSymbol(const QString& model, const QString& key, FieldSymbol symbol);
+    FieldFit setSymbolSize(const QString& model, const QString& key, double moduleMm,
+                           double barHeightMm);
 
 private:
     QSqlDatabase db() const;

@@ -471,6 +471,41 @@ private Q_SLOTS:
         QCOMPARE(after.value("Bk_Bmp_Top").toInt(), 16);
     }
 
+    // The page setup edits the template on the surface: unsaved moves stay,
+    // shifted by the new offsets, and can still be undone.
+    void pageSetupKeepsUnsavedMoves()
+    {
+        QVERIFY(startProgram());
+        const QVariantMap before = modelRow(0);
+        const FieldInfo& f = FieldCatalogue::all().at(5);
+        FieldControl* c = control(f.number);
+        dragBy(c, QPoint(15, 10), QPoint(25, 15));
+        const QRect moved = c->geometry();
+        QCOMPARE(moved, storedPlace(before, f).translated(25, 15));
+        QVERIFY(page()->hasUnsavedChanges());
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_tmp->filePath("out.pdf"));
+        pageSetup()->setPrinterSource([&] { return &printer; });
+        whileModal([&] {
+            typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"), "5");
+            typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_TopY"), "-3");
+            QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        });
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Page_Btn"), Qt::LeftButton);
+        QCOMPARE(c->geometry(), moved.translated(5, -3));
+        QCOMPARE(control(1)->pos(),
+                 storedPlace(before, FieldCatalogue::all().at(0)).topLeft() + QPoint(5, -3));
+        QVERIFY(page()->hasUnsavedChanges());
+        // Only the page's values are stored; the move waits for a save.
+        QCOMPARE(modelRow(0).value("Page_LeftX").toInt(), 5);
+        QCOMPARE(storedPlace(modelRow(0), f), storedPlace(before, f));
+        QCOMPARE(page()->undoStack()->count(), 1);
+        page()->undoStack()->undo();
+        QCOMPARE(c->geometry(), storedPlace(before, f).translated(5, -3));
+        QVERIFY(!page()->hasUnsavedChanges());
+    }
+
     void pageSetupAfterAFreshStart()
     {
         QVERIFY(startProgram([&] {

@@ -13,6 +13,7 @@
 #include "templates/fieldfitstore.h"
 #include "templates/fieldfontstore.h"
 #include "templates/newdatabase.h"
+#include "templates/templaterows.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -637,12 +638,10 @@ void DesignSurface::askSelectedSymbolSize()
         return;
     }
     guarded([&] {
-        const QString key = c->field().key;
-        const QString model = m_session->currentTemplate;
-        FieldFitStore::setModule(m_dm->database(), model, key, module);
-        FieldFitStore::setBarHeight(m_dm->database(), model, key, height);
         const int index = m_fields.indexOf(c);
-        m_doc->setStoredFit(index, FieldFitStore::load(m_dm->database(), model).value(key));
+        m_doc->setStoredFit(
+            index, TemplateRows(m_dm->templates)
+                       .setSymbolSize(m_session->currentTemplate, c->field().key, module, height));
         growSymbol(index, false);
     });
 }
@@ -653,11 +652,10 @@ void DesignSurface::setSelectedFieldSymbol(FieldSymbol symbol)
     if (!c || !m_dm || !m_session)
         return;
     guarded([&] {
-        const QString key = c->field().key;
-        FieldFitStore::setSymbol(m_dm->database(), m_session->currentTemplate, key, symbol);
         const int index = m_fields.indexOf(c);
-        m_doc->setStoredFit(
-            index, FieldFitStore::load(m_dm->database(), m_session->currentTemplate).value(key));
+        m_doc->setStoredFit(index,
+                            TemplateRows(m_dm->templates)
+                                .setSymbol(m_session->currentTemplate, c->field().key, symbol));
         growSymbol(index, false);
     });
 }
