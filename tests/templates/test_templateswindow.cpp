@@ -2046,7 +2046,7 @@ private Q_SLOTS:
             if (!att->isActive())
                 att->open();
             att->append();
-            att->fieldByName(surface()->fieldControl("A_Name")->column()).setAsString("张三");
+            att->fieldByName(surface()->fieldControl("A_Name")->field().column).setAsString("张三");
             att->post();
             Dataset* snd = dataModule()->sender;
             if (!snd->isActive())
@@ -2055,12 +2055,13 @@ private Q_SLOTS:
                 snd->append();
             else
                 snd->edit();
-            snd->fieldByName(surface()->fieldControl("S_Departure")->column()).setAsString("杭州");
+            snd->fieldByName(surface()->fieldControl("S_Departure")->field().column)
+                .setAsString("杭州");
             snd->post();
         }));
         FieldControl* c = surface()->fieldControl(key);
-        Dataset* data = c->dataset();
-        const QString value = data->fieldByName(c->column()).asString();
+        Dataset* data = c->field().isSender() ? dataModule()->sender : dataModule()->recipients;
+        const QString value = data->fieldByName(c->field().column).asString();
         QVERIFY(!value.isEmpty());
         QCOMPARE(c->text(), value); // it shows the value
         QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(12, 10));
@@ -2086,7 +2087,7 @@ private Q_SLOTS:
         page()
             ->findChild<QComboBox*>("Model_List")
             ->setFocus(); // the focus leaves: the row takes the text
-        QCOMPARE(data->fieldByName(c->column()).asString(), expected);
+        QCOMPARE(data->fieldByName(c->field().column).asString(), expected);
         QVERIFY(c->isReadOnly()); // the next typing asks again
     }
 

@@ -143,7 +143,53 @@ void DesignPage::bindData(DataModule* dm, Session* session)
 {
     m_dm = dm;
     m_session = session;
-    m_ui->surface->bindData(dm, session);
+    DesignSurface* surface = m_ui->surface;
+    surface->bindData(dm, session);
+    for (Dataset* ds : {dm->sender, dm->recipients}) {
+        connect(ds, &Dataset::currentChanged, this, &DesignPage::showRecordValues);
+        connect(ds, &Dataset::rowChanged, this, [this, ds](int row) {
+            if (row == ds->recNo())
+                showRecordValues();
+        });
+        connect(ds, &Dataset::resetDone, this, &DesignPage::showRecordValues);
+        connect(ds, &Dataset::stateChanged, this, &DesignPage::showRecordValues);
+        // Writing the row takes what is being typed on the surface first.
+        connect(ds, &Dataset::updateRecordRequested, surface, &DesignSurface::handOnTyping);
+    }
+    connect(surface, &DesignSurface::valueTyped, this, &DesignPage::writeTypedValue);
+    showRecordValues();
+}
+
+void DesignPage::showRecordValues()
+{
+    QHash<QString, QString> values;
+    for (const FieldInfo& f : FieldCatalogue::all()) {
+        Dataset* ds = f.isSender() ? m_dm->sender : m_dm->recipients;
+        const int column = ds->fieldIndex(f.column);
+        if (column < 0 || !ds->isActive() || ds->recNo() < 0)
+            continue;
+        const QVariant v = ds->value(column);
+        values.insert(f.key, v.isNull() ? QString() : v.toString());
+    }
+    m_ui->surface->showValues(values);
+}
+
+void DesignPage::writeTypedValue(const QString& key, const QString& text)
+{
+    const FieldInfo* f = FieldCatalogue::byKey(key);
+    if (!f || !m_dm)
+        return;
+    Dataset* ds = f->isSender() ? m_dm->sender : m_dm->recipients;
+    const int column = ds->fieldIndex(f->column);
+    if (column < 0 || !ds->isActive())
+        return;
+    // As typed into the row's own editor: the row goes into edit mode (an
+    // empty table gets a new row) and the value waits there for its save.
+    guarded([&] {
+        if (ds->state() == Dataset::State::Browse)
+            ds->edit();
+        ds->setValue(column, text);
+    });
 }
 
 bool DesignPage::newTemplateMode() const

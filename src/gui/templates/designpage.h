@@ -101,6 +101,11 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // The fields show the sender's and the current recipient's values.
+    void showRecordValues();
+    // A value typed on the surface goes into the sender's or the current
+    // recipient's row.
+    void writeTypedValue(const QString& key, const QString& text);
     // Picks the template of that list entry: the very row the entry stands for.
     void chooseListedTemplate(int index);
     // "新建模板": enters new-template mode, or leaves it when pressed in the mode.

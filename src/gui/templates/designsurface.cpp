@@ -25,10 +25,11 @@
 #include <cmath>
 
 FieldControl::FieldControl(const FieldInfo& field, QWidget* parent)
-    : DBEdit(parent), m_field(&field)
+    : QLineEdit(parent), m_field(&field)
 {
     setObjectName(field.control);
     setFrame(false);
+    connect(this, &QLineEdit::textEdited, this, [this] { m_typed = true; });
     // It shows the sender's or the current recipient's value; typing into it
     // asks first, so that designing changes no one's data by accident.
     setReadOnly(true);
@@ -84,7 +85,7 @@ void FieldControl::mousePressEvent(QMouseEvent* event)
         m_pressInPanel = mapToParent(p);
         m_startGeometry = geometry();
     }
-    DBEdit::mousePressEvent(event);
+    QLineEdit::mousePressEvent(event);
 }
 
 void FieldControl::mouseMoveEvent(QMouseEvent* event)
@@ -96,7 +97,7 @@ void FieldControl::mouseMoveEvent(QMouseEvent* event)
     }
     if (event->buttons() == Qt::NoButton)
         showCursorFor(edgesAt(event->position().toPoint()));
-    DBEdit::mouseMoveEvent(event);
+    QLineEdit::mouseMoveEvent(event);
 }
 
 void FieldControl::dragTo(QPoint pointerInPanel)
@@ -143,7 +144,7 @@ void FieldControl::mouseReleaseEvent(QMouseEvent* event)
             Q_EMIT mouseEdited(m_startGeometry, geometry());
         m_moved = false;
     }
-    DBEdit::mouseReleaseEvent(event);
+    QLineEdit::mouseReleaseEvent(event);
 }
 
 void FieldControl::setFits(bool fit)
@@ -184,7 +185,7 @@ void FieldControl::setOutlined(bool on)
 
 void FieldControl::focusInEvent(QFocusEvent* event)
 {
-    DBEdit::focusInEvent(event);
+    QLineEdit::focusInEvent(event);
     Q_EMIT focused();
 }
 
@@ -208,21 +209,48 @@ bool FieldControl::askToEdit()
                              Prompt::Button::No) == Prompt::Button::Yes;
 }
 
+void FieldControl::showValue(const QString& value)
+{
+    m_value = value;
+    // What is being typed stays until it is handed on or given up.
+    if (m_typed)
+        return;
+    setText(value);
+    setCursorPosition(0);
+}
+
+void FieldControl::handOnTyping()
+{
+    if (!m_typed)
+        return;
+    m_typed = false;
+    m_value = text();
+    Q_EMIT valueTyped(text());
+}
+
 void FieldControl::focusOutEvent(QFocusEvent* event)
 {
-    DBEdit::focusOutEvent(event);
+    handOnTyping();
+    QLineEdit::focusOutEvent(event);
     setReadOnly(true); // the next typing asks again
 }
 
 void FieldControl::keyPressEvent(QKeyEvent* event)
 {
+    // Esc gives up what was typed.
+    if (event->key() == Qt::Key_Escape && m_typed) {
+        m_typed = false;
+        showValue(m_value);
+        event->accept();
+        return;
+    }
     if (isReadOnly() && editsText(event)) {
         event->accept();
         if (!askToEdit())
             return;
         setReadOnly(false);
         setFocus();
-        DBEdit::keyPressEvent(event);
+        QLineEdit::keyPressEvent(event);
         return;
     }
     // Arrows move the field while it is not being typed into: one pixel,
@@ -254,18 +282,18 @@ void FieldControl::keyPressEvent(QKeyEvent* event)
             return;
         }
     }
-    DBEdit::keyPressEvent(event);
+    QLineEdit::keyPressEvent(event);
 }
 
 void FieldControl::moveEvent(QMoveEvent* event)
 {
-    DBEdit::moveEvent(event);
+    QLineEdit::moveEvent(event);
     Q_EMIT placeShown();
 }
 
 void FieldControl::resizeEvent(QResizeEvent* event)
 {
-    DBEdit::resizeEvent(event);
+    QLineEdit::resizeEvent(event);
     Q_EMIT placeShown();
 }
 
@@ -311,7 +339,7 @@ void FieldControl::paintEvent(QPaintEvent* event)
         RecordRenderer::drawField(p, r, QPointF(0, 0), PrintGeometry::kDesignDpi,
                                   PrintGeometry::kDesignDpi, fits);
     } else {
-        DBEdit::paintEvent(event);
+        QLineEdit::paintEvent(event);
     }
     // The sizing border, so that the user can find it.
     QPainter p(this);
@@ -405,6 +433,8 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
         });
         connect(edit, &FieldControl::focused, this, [this, edit] { select(edit); });
         connect(edit, &FieldControl::menuRequested, this, [this, edit] { m_menuField = edit; });
+        connect(edit, &FieldControl::valueTyped, this,
+                [this, edit](const QString& text) { Q_EMIT valueTyped(edit->field().key, text); });
         connect(edit, &FieldControl::placeShown, this, [this, edit] {
             if (edit == m_selected)
                 Q_EMIT selectionChanged();
@@ -504,10 +534,20 @@ void DesignSurface::bindData(DataModule* dm, const Session* session)
 {
     m_dm = dm;
     m_session = session;
-    for (FieldControl* c : m_fields) {
-        c->bind(c->field().isSender() ? dm->sender : dm->recipients, c->field().column);
+    for (FieldControl* c : m_fields)
         c->setSession(session);
-    }
+}
+
+void DesignSurface::showValues(const QHash<QString, QString>& values)
+{
+    for (FieldControl* c : std::as_const(m_fields))
+        c->showValue(values.value(c->field().key));
+}
+
+void DesignSurface::handOnTyping()
+{
+    for (FieldControl* c : std::as_const(m_fields))
+        c->handOnTyping();
 }
 
 void DesignSurface::setBackground(const QPixmap& picture)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "gui/dbedit.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/fieldfitstore.h"
 #include "templates/fieldfontstore.h"
@@ -10,7 +9,9 @@
 
 #include <QFont>
 #include <QFrame>
+#include <QHash>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QVector>
 #include <optional>
@@ -20,15 +21,17 @@ class QMenu;
 class DataModule;
 struct Session;
 
-// One field control of the design surface: a borderless data-aware edit
-// bound to its source column, with the field's hint as tooltip.
+// One field control of the design surface: a borderless edit showing the
+// value the window gives it (the sender's or the current recipient's), with
+// the field's hint as tooltip.
 //
 // The left button drags it about the panel (it keeps the offset between the
 // pointer and its corner) or, pressed on its sizing border, sizes it; a
 // click without movement only puts the text cursor in; typing asks first
-// (it changes the sender's or the current recipient's row). The right button
+// (it changes the sender's or the current recipient's row) and what was
+// typed is handed on when the control loses the focus. The right button
 // makes it the selected field and opens the panel's popup menu.
-class FieldControl : public DBEdit
+class FieldControl : public QLineEdit
 {
     Q_OBJECT
 public:
@@ -38,6 +41,10 @@ public:
 
     FieldControl(const FieldInfo& field, QWidget* parent);
     const FieldInfo& field() const { return *m_field; }
+    // The value to show; kept back while the user is typing into it.
+    void showValue(const QString& value);
+    // Hands on what was typed, if anything (valueTyped).
+    void handOnTyping();
 
     void setPopupMenu(QMenu* menu) { m_menu = menu; }
     // The run's print font, which a field drawn as printed uses.
@@ -72,6 +79,8 @@ public:
     bool isOutlined() const { return m_outlined; }
 
 Q_SIGNALS:
+    // The user typed a new value; it is shown and goes to no row by itself.
+    void valueTyped(const QString& text);
     // A drag or a border drag ended with the control elsewhere or resized.
     void mouseEdited(const QRect& before, const QRect& after);
     // An arrow key: move by this many pixels.
@@ -113,6 +122,8 @@ private:
     QPoint m_pressInPanel;
     QRect m_startGeometry;
     std::optional<QFont> m_printFont;
+    QString m_value;      // the value last given
+    bool m_typed = false; // typed since, not handed on yet
 };
 
 // The design panel Model_Container: the background image Model_BKimg and
@@ -128,8 +139,12 @@ public:
 
     explicit DesignSurface(QWidget* parent = nullptr);
 
-    // Binds the sender fields to sender and the recipient fields to recipients.
+    // The data module the field menu's settings are stored through.
     void bindData(DataModule* dm, const Session* session);
+    // The values the fields show, by field key (a key left out shows empty).
+    void showValues(const QHash<QString, QString>& values);
+    // Every control hands on what was typed into it.
+    void handOnTyping();
 
     // The document shown: its picture, every field at its place plus the
     // feed offsets, its box and visibility. Edits go to it.
@@ -197,6 +212,8 @@ public:
 Q_SIGNALS:
     // The selected field changed, moved or was resized.
     void selectionChanged();
+    // The user typed a new value into the field of that key.
+    void valueTyped(const QString& key, const QString& text);
 
 public:
     QMenu* fieldMenu;
