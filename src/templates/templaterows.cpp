@@ -210,3 +210,22 @@ FieldFit TemplateRows::setSymbolSize(const QString& model, const QString& key, d
     FieldFitStore::setBarHeight(db(), model, key, barHeightMm);
     return FieldFitStore::load(db(), model).value(key);
 }
+
+void TemplateRows::setFieldFont(const QString& model, const QString& key,
+                                const std::optional<QFont>& font)
+{
+    if (font)
+        FieldFontStore::setFieldFont(db(), model, key, *font);
+    else
+        FieldFontStore::clearFieldFont(db(), model, key);
+}
+
+void TemplateRows::replaceFieldFonts(const QString& model, const FieldFonts& fonts)
+{
+    const FieldFonts stored = FieldFontStore::load(db(), model);
+    for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+        if (!fonts.contains(it.key()))
+            FieldFontStore::clearFieldFont(db(), model, it.key());
+    for (auto it = fonts.cbegin(); it != fonts.cend(); ++it)
+        FieldFontStore::setFieldFont(db(), model, it.key(), it.value());
+}

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "templates/fieldfontstore.h"
 #include "templates/templatelayout.h"
 
 #include <QSqlDatabase>
 #include <QString>
+#include <optional>
 
 class Dataset;
 struct PageValues;
@@ -45,6 +47,11 @@ public:
     FieldFit setSymbol(const QString& model, const QString& key, FieldSymbol symbol);
     FieldFit setSymbolSize(const QString& model, const QString& key, double moduleMm,
                            double barHeightMm);
+    // A field's own font (none: the template's print font again), stored
+    // at once with the template of that name.
+    void setFieldFont(const QString& model, const QString& key, const std::optional<QFont>& font);
+    // The template's field fonts become exactly these.
+    void replaceFieldFonts(const QString& model, const FieldFonts& fonts);
 
 private:
     QSqlDatabase db() const;

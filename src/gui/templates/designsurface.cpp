@@ -734,8 +734,8 @@ void DesignSurface::chooseSelectedFieldFont()
     if (!font)
         return;
     if (!m_holdFonts && !guarded([&] {
-            FieldFontStore::setFieldFont(m_dm->database(), m_session->currentTemplate,
-                                         c->field().key, *font);
+            TemplateRows(m_dm->templates)
+                .setFieldFont(m_session->currentTemplate, c->field().key, *font);
         }))
         return;
     m_fonts.insert(c->field().key, FieldFontStore::kept(*font));
@@ -748,8 +748,8 @@ void DesignSurface::clearSelectedFieldFont()
     if (!c || !m_dm)
         return;
     if (!m_holdFonts && !guarded([&] {
-            FieldFontStore::clearFieldFont(m_dm->database(), m_session->currentTemplate,
-                                           c->field().key);
+            TemplateRows(m_dm->templates)
+                .setFieldFont(m_session->currentTemplate, c->field().key, std::nullopt);
         }))
         return;
     m_fonts.remove(c->field().key);
@@ -780,11 +780,6 @@ void DesignSurface::showTemplatePrintFont()
 
 void DesignSurface::storeFieldFonts(const QString& model)
 {
-    const FieldFonts stored = FieldFontStore::load(m_dm->database(), model);
-    for (auto it = stored.cbegin(); it != stored.cend(); ++it)
-        if (!m_fonts.contains(it.key()))
-            FieldFontStore::clearFieldFont(m_dm->database(), model, it.key());
-    for (auto it = m_fonts.cbegin(); it != m_fonts.cend(); ++it)
-        FieldFontStore::setFieldFont(m_dm->database(), model, it.key(), it.value());
+    TemplateRows(m_dm->templates).replaceFieldFonts(model, m_fonts);
     m_holdFonts = false;
 }
