@@ -3,6 +3,7 @@
 #include "base/dataerror.h"
 #include "data/dataset.h"
 #include "data/rowwrite.h"
+#include "data/transaction.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/labelstore.h"
 #include "templates/pagesize.h"
@@ -18,6 +19,25 @@ TemplateRows::TemplateRows(Dataset* tbModel) : m_tb(tbModel) {}
 QSqlDatabase TemplateRows::db() const
 {
     return QSqlDatabase::database(m_tb->connectionName(), false);
+}
+
+void TemplateRows::whole(const std::function<void()>& work)
+{
+    try {
+        Transaction t(db(), QStringLiteral("template_rows"));
+        try {
+            work();
+            t.commit();
+        } catch (...) {
+            if (m_tb->state() != Dataset::State::Browse)
+                m_tb->cancel();
+            t.rollback();
+            throw;
+        }
+    } catch (...) {
+        // The file is as before; the rows in memory must be too.
+        rethrowAfterReload(m_tb);
+    }
 }
 
 void TemplateRows::goTo(qint64 row)
@@ -128,14 +148,15 @@ qint64 TemplateRows::create(const TemplateLayout& layout)
         throw DataError::refusal(TemplateMessages::blankName());
     if (!m_tb->isActive())
         m_tb->open();
-    {
+    qint64 row = -1;
+    whole([&] {
         RowWrite write(m_tb, RowWrite::Kind::Append);
         m_tb->fieldByName(Column::Name).setAsString(layout.name);
         writeFields(layout);
         write.post();
-    }
-    const qint64 row = m_tb->bookmark();
-    writeFits(layout.name, layout);
+        row = m_tb->bookmark();
+        writeFits(layout.name, layout);
+    });
     return row;
 }
 
@@ -143,12 +164,12 @@ void TemplateRows::save(qint64 row, const TemplateLayout& layout)
 {
     goTo(row);
     const QString name = nameOfCurrent();
-    {
+    whole([&] {
         RowWrite write(m_tb, RowWrite::Kind::Edit);
         writeFields(layout);
         write.post();
-    }
-    writeFits(name, layout);
+        writeFits(name, layout);
+    });
 }
 
 void TemplateRows::rename(qint64 row, const QString& name)

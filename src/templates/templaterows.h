@@ -5,6 +5,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <functional>
 #include <optional>
 
 class Dataset;
@@ -14,8 +15,9 @@ struct PageValues;
 // page setup's values go through here, as recipients go through
 // RecipientRows. A template is one row of Exp_Model plus its fitted
 // fields (Model_Field_Fit) and its picture switch (Model_Label), kept by
-// name. Every method throws DataError; the dataset's cursor is left on the
-// row written or read.
+// name; a new or saved template is stored whole or not at all. Every
+// method throws DataError; the dataset's cursor is left on the row written
+// or read.
 class TemplateRows
 {
 public:
@@ -56,6 +58,9 @@ public:
 private:
     QSqlDatabase db() const;
     void goTo(qint64 row);
+    // Runs work as one transaction: on failure the file and the rows in
+    // memory are as before, and the error is thrown on.
+    void whole(const std::function<void()>& work);
     QString nameOfCurrent();
     void writeFields(const TemplateLayout& layout);
     void writeFits(const QString& name, const TemplateLayout& layout);

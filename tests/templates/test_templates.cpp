@@ -11,6 +11,7 @@
 #include "tempworkdir.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QUndoStack>
 #include <QtTest>
 #include <memory>
@@ -111,6 +112,26 @@ private Q_SLOTS:
         QCOMPARE(rows().load(delivered.row), again);
         // The other row and its fits are left alone.
         QCOMPARE(rows().load(row), made);
+    }
+
+    // A fit that cannot be stored takes the row with it, and a save leaves
+    // the row as it was.
+    void storedWholeOrNotAtAll()
+    {
+        const TemplateLayout delivered = rows().loadCurrent();
+        QSqlQuery q(QSqlDatabase::database(QStringLiteral("t")));
+        QVERIFY(q.exec("CREATE TRIGGER full BEFORE INSERT ON Model_Field_Fit "
+                       "BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+        TemplateLayout t = changedEverywhere(delivered);
+        t.name = QStringLiteral("新的");
+        QVERIFY_THROWS_EXCEPTION(DataError, rows().create(t));
+        QCOMPARE(m_tb->recordCount(), 1);
+        QVERIFY(q.exec("SELECT COUNT(*) FROM Exp_Model"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 1);
+
+        QVERIFY_THROWS_EXCEPTION(DataError, rows().save(delivered.row, t));
+        QCOMPARE(rows().load(delivered.row), delivered);
     }
 
     void renameAndRemoveCarryWhatIsKeptByName()
