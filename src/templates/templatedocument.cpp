@@ -10,7 +10,6 @@ void TemplateDocument::reset(const TemplateLayout& layout)
 {
     m_layout = layout;
     m_stored = layout;
-    m_new = false;
     m_undo->clear();
     Q_EMIT layoutReset();
 }

@@ -21,7 +21,7 @@ public:
     const TemplateLayout& layout() const { return m_layout; }
     const TemplateLayout& stored() const { return m_stored; }
 
-    // A template as stored (laid out, saved): no history, not modified.
+    // A template as stored (laid out, saved): no history, nothing changed.
     void reset(const TemplateLayout& layout);
 
     // One edit of the user's: the field is changed and the change goes on
@@ -49,6 +49,8 @@ public:
     // Places, widths, visibility, offsets or the picture differ from what
     // is stored, or it is a new template not yet saved.
     bool isModified() const;
+    // A new template is unsaved work until it is saved or given up, whatever
+    // is laid out meanwhile.
     void setNew(bool on) { m_new = on; }
     bool isNew() const { return m_new; }
 

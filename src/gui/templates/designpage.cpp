@@ -200,6 +200,7 @@ bool DesignPage::newTemplateMode() const
 void DesignPage::setNewTemplateMode(bool on)
 {
     m_newTemplateMode = on;
+    m_document->setNew(on); // unsaved until saved or left
     if (on)
         m_ui->surface->holdFieldFonts(); // they become the new template's when saved
     m_ui->pictureButton->setEnabled(on);
@@ -353,7 +354,7 @@ void DesignPage::chooseListedTemplate(int index)
 
 bool DesignPage::hasUnsavedChanges() const
 {
-    return newTemplateMode() || m_document->isModified();
+    return m_document->isModified();
 }
 
 bool DesignPage::leaveNewTemplateMode()
