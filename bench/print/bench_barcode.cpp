@@ -16,6 +16,7 @@
 #include "print/printerstore.h"
 #include "render/recordrenderer.h"
 #include "templates/fieldfitstore.h"
+#include "templates/templaterows.h"
 #include "templates/templatestore.h"
 #include "tempworkdir.h"
 
@@ -66,7 +67,7 @@ double batch(DataModule& dm, const Session& session, const QString& file)
     QElapsedTimer t;
     t.start();
     const BatchPrint::Result r =
-        BatchPrint::printAll(&printer, &dm, StoredPositions(dm.templates), session);
+        BatchPrint::printAll(&printer, &dm, TemplateRows(dm.templates).loadCurrent(), session);
     const double ms = t.nsecsElapsed() / 1e6;
     if (!r.ok)
         std::fprintf(stderr, "batch failed: %s\n", qPrintable(r.message));

@@ -31,6 +31,7 @@
 #include "templates/fieldcatalogue.h"
 #include "templates/fieldfitstore.h"
 #include "templates/pagesize.h"
+#include "templates/templaterows.h"
 #include "templates/templatestore.h"
 #include "tempworkdir.h"
 
@@ -125,7 +126,7 @@ double batch(DataModule& dm, const Session& session, const QString& file)
     QElapsedTimer t;
     t.start();
     const BatchPrint::Result r =
-        BatchPrint::printAll(&printer, &dm, StoredPositions(dm.templates), session);
+        BatchPrint::printAll(&printer, &dm, TemplateRows(dm.templates).loadCurrent(), session);
     const double ms = t.nsecsElapsed() / 1e6;
     if (!r.ok)
         std::fprintf(stderr, "batch failed: %s\n", qPrintable(r.message));
@@ -140,7 +141,7 @@ double floorLoop(DataModule& dm, const Session& session, const QString& file)
     // What the batch draws, read up front so the loop only paints.
     QVector<QPoint> places;
     QVector<const FieldInfo*> fields;
-    const StoredPositions positions(dm.templates);
+    const TemplateLayout positions = TemplateRows(dm.templates).loadCurrent();
     for (const FieldInfo* f : RecordRenderer::drawingOrder()) {
         fields << f;
         places << positions.designOffset(*f);
@@ -285,17 +286,15 @@ int prepare(const QString& dir, int rows, bool fit)
         recorder.engine.out = &out;
         const PrintFonts fonts = PrintFonts::load(dm.database(), session);
         const FieldFits fits = FieldFitStore::load(dm.database(), session.currentTemplate);
-        const StoredPositions positions(dm.templates);
+        const TemplateLayout positions = TemplateRows(dm.templates).loadCurrent();
         QPainter p(&recorder);
         p.setFont(fonts.print);
         for (int row = 0; row < dm.recipients->recordCount(); ++row) {
             dm.recipients->moveTo(row);
             recorder.engine.page = row;
-            RecordRenderer::drawRecord(p,
-                                       RecordRenderer::collect(dm.templates, dm.sender,
-                                                               dm.recipients, positions,
-                                                               fonts.fields),
-                                       session.printColour(), 1200, 1200, Calibration(), fits);
+            RecordRenderer::drawRecord(
+                p, RecordRenderer::collect(positions, dm.sender, dm.recipients, fonts.fields),
+                session.printColour(), 1200, 1200, Calibration(), fits);
         }
         p.end();
         dm.closeDatabase();

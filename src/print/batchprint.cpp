@@ -374,9 +374,9 @@ void settleJob(qint64 pending, DataModule* dm, Result* result)
     }
 }
 
-Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
-           const Session& session, Prompt::Progress* progress, Rows which,
-           const QVector<int>& given = {}, bool reprint = false, FitMemo* memo = nullptr)
+Result run(QPrinter* printer, DataModule* dm, const TemplateLayout& layout, const Session& session,
+           Prompt::Progress* progress, Rows which, const QVector<int>& given = {},
+           bool reprint = false, FitMemo* memo = nullptr)
 {
     Result result;
     Dataset* att = dm->recipients;
@@ -442,10 +442,9 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
     try {
         calibration =
             Calibration::load(dm->database(), session.currentTemplate, printerKey(printer));
-        fits = FieldFitStore::load(dm->database(), session.currentTemplate);
-        picture = LabelPicture::load(dm, session);
-        const RecordRenderer::Collector collector(dm->templates, dm->sender, att, positions,
-                                                  fonts.fields);
+        fits = layout.fits();
+        picture = LabelPicture::load(layout, session.appDir);
+        const RecordRenderer::Collector collector(layout, dm->sender, att, fonts.fields);
         // Rows are read by index: the cursor, and with it the grid and the
         // user's selection, stay where they were.
         QVector<int> order = which == Rows::All     ? RowSelection::allRows(att->recordCount())
@@ -553,23 +552,23 @@ Result run(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
 
 } // namespace
 
-Result printAll(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
+Result printAll(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
                 const Session& session, Prompt::Progress* progress, FitMemo* memo)
 {
-    return run(printer, dm, positions, session, progress, Rows::All, {}, false, memo);
+    return run(printer, dm, layout, session, progress, Rows::All, {}, false, memo);
 }
 
-Result printRows(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
+Result printRows(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
                  const Session& session, const QVector<int>& rows, Prompt::Progress* progress,
                  bool reprint, FitMemo* memo)
 {
-    return run(printer, dm, positions, session, progress, Rows::Given, rows, reprint, memo);
+    return run(printer, dm, layout, session, progress, Rows::Given, rows, reprint, memo);
 }
 
-Result printCurrent(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
+Result printCurrent(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
                     const Session& session)
 {
-    return run(printer, dm, positions, session, nullptr, Rows::Current);
+    return run(printer, dm, layout, session, nullptr, Rows::Current);
 }
 
 namespace
@@ -609,7 +608,7 @@ QString rowLine(int row, const QString& name, const QStringList& what)
 
 } // namespace
 
-FitReport fitReport(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
+FitReport fitReport(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
                     const Session& session, const QVector<int>& rows, bool all)
 {
     Dataset* att = dm->recipients;
@@ -619,15 +618,14 @@ FitReport fitReport(QPrinter* printer, DataModule* dm, const FieldPositions& pos
     const PrintFonts fonts = PrintFonts::load(dm->database(), session);
     const Calibration calibration =
         Calibration::load(dm->database(), session.currentTemplate, printerKey(printer));
-    const FieldFits fits = FieldFitStore::load(dm->database(), session.currentTemplate);
+    const FieldFits fits = layout.fits();
     const QRectF page = printer->pageLayout().fullRectPixels(printer->resolution());
     const int nameField = att->fieldIndex(QStringLiteral("Name"));
     auto memo = std::make_shared<FitMemo>();
     QStringList shrunk;
     QStringList notFitting;
     att->disableControls();
-    const RecordRenderer::Collector collector(dm->templates, dm->sender, att, positions,
-                                              fonts.fields);
+    const RecordRenderer::Collector collector(layout, dm->sender, att, fonts.fields);
     for (int row : which) {
         const RecordFields fields = collector.collect(row);
         QStringList smaller;

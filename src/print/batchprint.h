@@ -34,20 +34,20 @@ struct Result {
 // job is sent and no partial PDF file is left. A job handed over whole marks
 // its rows as printed and adds a line to the print log (one transaction).
 // Fits found in `memo` (the look before the job) are drawn as they are.
-Result printAll(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
+Result printAll(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
                 const Session& session, Prompt::Progress* progress = nullptr,
                 FitMemo* memo = nullptr);
 
 // The given recipient rows (0-based, in the order given), one page each; the
 // recipient table ends on the last of them. An empty list prints nothing.
 // REPRINT logs the job as printing logged rows again.
-Result printRows(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
+Result printRows(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
                  const Session& session, const QVector<int>& rows,
                  Prompt::Progress* progress = nullptr, bool reprint = false,
                  FitMemo* memo = nullptr);
 
 // The current recipient row alone, on one page.
-Result printCurrent(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
+Result printCurrent(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
                     const Session& session);
 
 // What a look over the rows to print found, before the job: each text a
@@ -66,7 +66,7 @@ struct FitReport {
 
 // The report over the rows (all, or the given 0-based ones) on the
 // printer's paper. The cursor stays put. Throws DataError.
-FitReport fitReport(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
+FitReport fitReport(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
                     const Session& session, const QVector<int>& rows, bool all);
 
 } // namespace BatchPrint

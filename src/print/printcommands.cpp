@@ -22,6 +22,7 @@
 #include "render/rowselection.h"
 #include "templates/pagesize.h"
 #include "templates/templatemessages.h"
+#include "templates/templaterows.h"
 #include "templates/templatestore.h"
 
 #include <algorithm>
@@ -180,8 +181,8 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
         if (!guarded([&] {
                 const Calibration calibration =
                     Calibration::load(dm->database(), modelName, printerKey(&printer));
-                error =
-                    TestSheet::print(&printer, dm, StoredPositions(model), session, calibration);
+                error = TestSheet::print(&printer, dm, TemplateRows(model).loadCurrent(), session,
+                                         calibration);
             }))
             return ExitCode::Failed;
         if (!error.isEmpty()) {
@@ -193,8 +194,8 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
     // The command goes on: the lists are warnings on standard error.
     BatchPrint::FitReport report;
     if (!guarded([&] {
-            report =
-                BatchPrint::fitReport(&printer, dm, StoredPositions(model), session, rows, all);
+            report = BatchPrint::fitReport(&printer, dm, TemplateRows(model).loadCurrent(), session,
+                                           rows, all);
             for (const QString& list : {report.shrunk, report.notFitting}) {
                 if (list.isEmpty())
                     continue;
@@ -206,10 +207,10 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
         return ExitCode::Failed;
     BatchPrint::Result r;
     if (!guarded([&] {
-            r = all ? BatchPrint::printAll(&printer, dm, StoredPositions(model), session, nullptr,
-                                           report.fitted.get())
-                    : BatchPrint::printRows(&printer, dm, StoredPositions(model), session, rows,
-                                            nullptr, false, report.fitted.get());
+            r = all ? BatchPrint::printAll(&printer, dm, TemplateRows(model).loadCurrent(), session,
+                                           nullptr, report.fitted.get())
+                    : BatchPrint::printRows(&printer, dm, TemplateRows(model).loadCurrent(),
+                                            session, rows, nullptr, false, report.fitted.get());
         }))
         return ExitCode::Failed;
     if (!r.ok || !r.message.isEmpty()) {

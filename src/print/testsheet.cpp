@@ -1,7 +1,5 @@
 #include "print/testsheet.h"
 
-#include "templates/fieldfitstore.h"
-
 #include "base/session.h"
 #include "data/datamodule.h"
 #include "render/printfonts.h"
@@ -90,26 +88,22 @@ void TestSheet::draw(QPainter& painter, const QImage& background, const RecordFi
     painter.setFont(printFont);
 }
 
-QString TestSheet::print(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
+QString TestSheet::print(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
                          const Session& session, const Calibration& calibration)
 {
     const PrintFonts fonts = PrintFonts::load(dm->database(), session);
     const RecordFields fields =
-        RecordRenderer::collect(dm->templates, dm->sender, dm->recipients, positions, fonts.fields);
-    QImage background;
-    if (dm->templates->recNo() >= 0) {
-        const QString name =
-            dm->templates->fieldByName(TemplateStore::Column::PictureName).asString();
-        if (!name.isEmpty())
-            background.load(session.appDir + QLatin1String("bkbmp/") + name);
-    }
+        RecordRenderer::collect(layout, dm->sender, dm->recipients, fonts.fields);
+    QImage background = layout.picture;
+    if (background.isNull() && !layout.pictureName.isEmpty())
+        background.load(TemplateStore::pictureDir(session.appDir) + layout.pictureName);
     QPainter painter;
     if (!painter.begin(printer))
         return PrintMessages::printerNotReady();
     painter.setFont(fonts.print);
     const QSizeF paper = printer->pageLayout().fullRect(QPageLayout::Millimeter).size();
     draw(painter, background, fields, printer->logicalDpiX(), printer->logicalDpiY(), calibration,
-         paper, FieldFitStore::load(dm->database(), session.currentTemplate));
+         paper, layout.fits());
     painter.end();
     if (printer->printerState() == QPrinter::Error)
         return QStringLiteral("打印作业出错，未能完成打印！");

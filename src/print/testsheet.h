@@ -28,6 +28,6 @@ public:
     // Prints the sheet for the current model's row (the printer's paper
     // already set) in the template's fonts with the given calibration.
     // Returns why it failed, or an empty text.
-    static QString print(QPrinter* printer, DataModule* dm, const FieldPositions& positions,
+    static QString print(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
                          const Session& session, const Calibration& calibration);
 };

@@ -1,10 +1,8 @@
 #include "render/labelpicture.h"
 
-#include "base/session.h"
-#include "data/datamodule.h"
 #include "render/calibration.h"
 #include "render/printgeometry.h"
-#include "templates/labelstore.h"
+#include "templates/templatelayout.h"
 #include "templates/templatestore.h"
 
 #include <QPainter>
@@ -12,15 +10,15 @@
 namespace LabelPicture
 {
 
-QImage load(DataModule* dm, const Session& session)
+QImage load(const TemplateLayout& layout, const QString& appDir)
 {
     QImage picture;
-    if (dm->templates->recNo() < 0 ||
-        !LabelStore::printsPicture(dm->database(), session.currentTemplate))
+    if (!layout.printsPicture)
         return picture;
-    const QString name = dm->templates->fieldByName(TemplateStore::Column::PictureName).asString();
-    if (!name.isEmpty())
-        picture.load(session.appDir + QLatin1String("bkbmp/") + name);
+    if (!layout.picture.isNull())
+        return layout.picture;
+    if (!layout.pictureName.isEmpty())
+        picture.load(TemplateStore::pictureDir(appDir) + layout.pictureName);
     return picture;
 }
 

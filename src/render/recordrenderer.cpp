@@ -6,33 +6,10 @@
 #include "render/printgeometry.h"
 #include "render/textfit.h"
 #include "templates/fieldcatalogue.h"
-#include "templates/templatestore.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
 #include <limits>
-
-int FieldPositions::designWidth(const FieldInfo&) const
-{
-    return FieldCatalogue::kControlWidth;
-}
-
-int StoredPositions::designWidth(const FieldInfo& field) const
-{
-    const int w = int(m_model->fieldByName(field.widthColumn()).asInteger());
-    return w > 0 ? w : FieldCatalogue::kControlWidth;
-}
-
-QPoint StoredPositions::designOffset(const FieldInfo& field) const
-{
-    // The row's feed offsets are in effect wherever it is laid out.
-    return QPoint(int(m_model->fieldByName(field.leftColumn()).asInteger() +
-                      m_model->fieldByName(TemplateStore::Column::OffsetX).asInteger()) -
-                      FieldCatalogue::kImageLeft,
-                  int(m_model->fieldByName(field.topColumn()).asInteger() +
-                      m_model->fieldByName(TemplateStore::Column::OffsetY).asInteger()) -
-                      FieldCatalogue::kImageTop);
-}
 
 namespace RecordRenderer
 {
@@ -54,23 +31,21 @@ const QVector<const FieldInfo*>& drawingOrder()
     return order;
 }
 
-RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
-                     const FieldPositions& positions, const FieldFonts& fonts)
+RecordFields collect(const TemplateLayout& layout, Dataset* sender, Dataset* recipient,
+                     const FieldFonts& fonts)
 {
     RecordFields out;
     out.reserve(FieldCatalogue::kCount);
-    const bool haveModel = model->recNo() >= 0;
     for (const FieldInfo* f : drawingOrder()) {
         RenderField r;
         r.field = f;
-        r.visible =
-            haveModel && model->fieldByName(f->visColumn()).asString() == QLatin1String("1");
+        r.visible = layout.field(f->number - 1).visible;
         if (r.visible) {
             Dataset* source = f->isSender() ? sender : recipient;
             if (source->recNo() >= 0)
                 r.text = source->fieldByName(f->column).asString();
-            r.offset = positions.designOffset(*f);
-            r.width = positions.designWidth(*f);
+            r.offset = layout.designOffset(*f);
+            r.width = layout.designWidth(*f);
             const auto own = fonts.constFind(f->key);
             if (own != fonts.constEnd())
                 r.font = *own;
@@ -80,13 +55,13 @@ RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
     return out;
 }
 
-Collector::Collector(Dataset* model, Dataset* sender, Dataset* recipient,
-                     const FieldPositions& positions, const FieldFonts& fonts)
+Collector::Collector(const TemplateLayout& layout, Dataset* sender, Dataset* recipient,
+                     const FieldFonts& fonts)
     : m_sender(sender), m_recipient(recipient)
 {
     // The texts are left out: an empty dataset gives empty texts.
     Dataset none{QString(), QString()};
-    m_fields = RecordRenderer::collect(model, &none, &none, positions, fonts);
+    m_fields = RecordRenderer::collect(layout, &none, &none, fonts);
     for (const RenderField& r : std::as_const(m_fields))
         m_columns << (r.visible
                           ? (r.field->isSender() ? sender : recipient)->fieldIndex(r.field->column)

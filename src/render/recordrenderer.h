@@ -3,6 +3,7 @@
 #include "render/calibration.h"
 #include "templates/fieldfitstore.h"
 #include "templates/fieldfontstore.h"
+#include "templates/templatelayout.h"
 
 #include <QFont>
 #include <QPoint>
@@ -44,39 +45,17 @@ struct Misfit {
 };
 using Misfits = QVector<Misfit>;
 
-// Where each field stands relative to the background picture.
-class FieldPositions
-{
-public:
-    virtual ~FieldPositions() = default;
-    virtual QPoint designOffset(const FieldInfo& field) const = 0;
-    virtual int designWidth(const FieldInfo& field) const;
-};
-
-// The stored places of the model's current row shifted by its feed offsets,
-// with the picture at its design place (for printing without windows).
-class StoredPositions : public FieldPositions
-{
-public:
-    explicit StoredPositions(Dataset* model) : m_model(model) {}
-    QPoint designOffset(const FieldInfo& field) const override;
-    int designWidth(const FieldInfo& field) const override;
-
-private:
-    Dataset* m_model;
-};
-
 namespace RecordRenderer
 {
 
 // The 28 fields in the order they are drawn.
 const QVector<const FieldInfo*>& drawingOrder();
 
-// Visibility from the model's current row, texts from the sender's and the
-// recipient's current rows (an empty table gives empty texts); a field
-// named in `fonts` is drawn in that font.
-RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
-                     const FieldPositions& positions, const FieldFonts& fonts = {});
+// Places, widths and visibility from the template, texts from the sender's
+// and the recipient's current rows (an empty table gives empty texts); a
+// field named in `fonts` is drawn in that font.
+RecordFields collect(const TemplateLayout& layout, Dataset* sender, Dataset* recipient,
+                     const FieldFonts& fonts = {});
 
 // collect() for the rows of one job: what stays the same from row to row
 // (visibility, places, widths, fonts, which column) is read once, then each
@@ -84,7 +63,7 @@ RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
 class Collector
 {
 public:
-    Collector(Dataset* model, Dataset* sender, Dataset* recipient, const FieldPositions& positions,
+    Collector(const TemplateLayout& layout, Dataset* sender, Dataset* recipient,
               const FieldFonts& fonts = {});
     // The sender's and the current recipient's values.
     RecordFields collect() const;

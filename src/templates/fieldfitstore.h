@@ -16,6 +16,13 @@ struct FieldFit {
     FieldSymbol symbol = FieldSymbol::Text;
     double moduleMm = 0;    // narrowest bar or QR cell; 0 is the default
     double barHeightMm = 0; // Code 128 bars; 0 is the default
+
+    bool operator==(const FieldFit& o) const
+    {
+        return fit == o.fit && height == o.height && symbol == o.symbol && moduleMm == o.moduleMm &&
+               barHeightMm == o.barHeightMm;
+    }
+    bool operator!=(const FieldFit& o) const { return !(*this == o); }
 };
 using FieldFits = QHash<QString, FieldFit>; // by field key ("A_Address" …)
 

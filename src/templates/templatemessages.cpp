@@ -10,6 +10,8 @@ QString noCurrentTemplate()
 
 QString templateGone(const QString& name)
 {
+    if (name.isEmpty())
+        return QStringLiteral("模板已不在模板表中");
     return QStringLiteral("模板“%1”已不在模板表中").arg(name);
 }
 

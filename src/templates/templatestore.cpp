@@ -109,53 +109,6 @@ QVector<qint64> modelRows(Dataset* tbModel)
     return rows;
 }
 
-StoredTemplate readCurrent(Dataset* tbModel)
-{
-    StoredTemplate t;
-    t.pictureName = tbModel->fieldByName(Column::PictureName).asString();
-    t.offsetX = int(tbModel->fieldByName(Column::OffsetX).asInteger());
-    t.offsetY = int(tbModel->fieldByName(Column::OffsetY).asInteger());
-    for (const FieldInfo& f : FieldCatalogue::all()) {
-        FieldPlace p;
-        p.left = int(tbModel->fieldByName(f.leftColumn()).asInteger());
-        p.top = int(tbModel->fieldByName(f.topColumn()).asInteger());
-        p.width = int(tbModel->fieldByName(f.widthColumn()).asInteger());
-        p.visible = tbModel->fieldByName(f.visColumn()).asInteger() != 0;
-        t.fields.push_back(p);
-    }
-    return t;
-}
-
-QVector<FieldPlace> laidOut(const QVector<FieldPlace>& stored, int offsetX, int offsetY)
-{
-    QVector<FieldPlace> out = stored;
-    for (FieldPlace& p : out) {
-        p.left += offsetX;
-        p.top += offsetY;
-    }
-    return out;
-}
-
-void writeLayout(Dataset* tbModel, QPoint picturePos, const QVector<FieldPlace>& fields)
-{
-    const QVector<FieldInfo>& all = FieldCatalogue::all();
-    if (fields.size() != all.size())
-        throw DataError(
-            QStringLiteral("expected %1 field places, got %2").arg(all.size()).arg(fields.size()));
-    tbModel->fieldByName(Column::PictureLeft).setAsInteger(picturePos.x());
-    tbModel->fieldByName(Column::PictureTop).setAsInteger(picturePos.y());
-    tbModel->fieldByName(Column::OffsetX).setAsInteger(0);
-    tbModel->fieldByName(Column::OffsetY).setAsInteger(0);
-    for (int i = 0; i < all.size(); ++i) {
-        const FieldInfo& f = all.at(i);
-        const FieldPlace& p = fields.at(i);
-        tbModel->fieldByName(f.leftColumn()).setAsInteger(p.left);
-        tbModel->fieldByName(f.topColumn()).setAsInteger(p.top);
-        tbModel->fieldByName(f.widthColumn()).setAsInteger(p.width);
-        tbModel->fieldByName(f.visColumn()).setAsInteger(p.visible ? 1 : 0);
-    }
-}
-
 QStringList modelNames(Dataset* tbModel)
 {
     QStringList names;

@@ -12,8 +12,9 @@
 class Dataset;
 class QSqlDatabase;
 
-// Templates as rows of Exp_Model plus one picture in bkbmp/. The functions
-// here read and write rows and files only; the design tab calls them.
+// Templates as rows of Exp_Model plus one picture in bkbmp/: finding rows
+// by id and name, names, pictures and what is kept by a template's name.
+// Rows are written through TemplateRows.
 namespace TemplateStore
 {
 
@@ -27,7 +28,7 @@ constexpr int kMaxPaper = 32767;
 // The design tab's paper boxes take millimetres.
 constexpr int kMaxPaperMm = kMaxPaper / 10;
 
-// Place, width and visibility of one field, in pixels of the design panel.
+// Place, width and visibility of one field as the design surface shows it.
 struct FieldPlace {
     int left = 0;
     int top = 0;
@@ -37,14 +38,6 @@ struct FieldPlace {
     {
         return left == o.left && top == o.top && width == o.width && visible == o.visible;
     }
-};
-
-// What laying a template out needs from its row, fields in catalogue order.
-struct StoredTemplate {
-    QString pictureName; // Bk_Bmp_Name
-    QVector<FieldPlace> fields;
-    int offsetX = 0; // Page_LeftX: feed offsets, in effect while laid out
-    int offsetY = 0; // Page_TopY
 };
 
 // Scans from the first row for the first Model_Name equal to name (exact,
@@ -70,17 +63,6 @@ QString columnOfRow(Dataset* tbModel, qint64 rowid, const QString& column);
 
 // The rowid of every row, first to last, in step with modelNames.
 QVector<qint64> modelRows(Dataset* tbModel);
-
-// The current row's picture name, the 26 field places and the feed offsets
-// (nulls read as 0).
-StoredTemplate readCurrent(Dataset* tbModel);
-
-// Stored places shifted by the layout offsets; widths and visibility kept.
-QVector<FieldPlace> laidOut(const QVector<FieldPlace>& stored, int offsetX, int offsetY);
-
-// The columns every save writes into the row being edited or appended:
-// the picture's place, "0" feed offsets and every field's place.
-void writeLayout(Dataset* tbModel, QPoint picturePos, const QVector<FieldPlace>& fields);
 
 // Every Model_Name, first row to last, without moving the cursor.
 QStringList modelNames(Dataset* tbModel);

@@ -9,10 +9,8 @@
 #include "freshdatabase.h"
 #include "gui/book/recipientpage.h"
 #include "gui/book/senderpage.h"
-#include "gui/dbedit.h"
 #include "gui/mainwindow.h"
 #include "gui/maskedtext.h"
-#include "gui/print/surfacepositions.h"
 #include "gui/templates/designpage.h"
 #include "gui/templates/designsurface.h"
 #include "gui/waybill/waybilldialog.h"
@@ -69,10 +67,10 @@ class TestBook : public QObject
     Dataset* att() const { return dataModule()->recipients; }
 
     // The design surface's field control of a field key.
-    DBEdit* control(const char* key) const
+    QLineEdit* control(const char* key) const
     {
         const FieldInfo* f = FieldCatalogue::byKey(QString::fromLatin1(key));
-        return f ? findWidget<DesignPage>("TabModel")->findChild<DBEdit*>(f->control) : nullptr;
+        return f ? findWidget<DesignPage>("TabModel")->findChild<QLineEdit*>(f->control) : nullptr;
     }
 
     // Starts the program; setup runs on the open database before the window
@@ -698,7 +696,7 @@ private Q_SLOTS:
         // Design surface: the recipient's and the sender's landline fields.
         mainWindow()->showDesignTab();
         for (const char* key : {"A_Phone", "S_Phone"}) {
-            DBEdit* c = control(key);
+            QLineEdit* c = control(key);
             QVERIFY(c);
             c->setFocus();
             c->selectAll();
@@ -723,7 +721,7 @@ private Q_SLOTS:
                  .arg(longNumber),
              QStringLiteral("UPDATE Exp_Model SET A_Phone_isVis = '1', S_Phone_isVis = '1'")}));
         mainWindow()->showDesignTab();
-        DBEdit* a = control("A_Phone");
+        QLineEdit* a = control("A_Phone");
         QCOMPARE(a->text(), longNumber);
         QCOMPARE(control("S_Phone")->text(), longNumber);
         mainWindow()->showSenderTab();
@@ -732,8 +730,7 @@ private Q_SLOTS:
         // Printing takes them whole as well.
         QStringList printed;
         const RecordFields fields = RecordRenderer::collect(
-            dataModule()->templates, dataModule()->sender, att(),
-            SurfacePositions(findWidget<DesignPage>("TabModel")->surface()));
+            findWidget<DesignPage>("TabModel")->surface()->layout(), dataModule()->sender, att());
         for (const RenderField& f : fields)
             if (f.field->column == QLatin1String("Phone"))
                 printed << f.text;
@@ -1443,8 +1440,8 @@ private Q_SLOTS:
     {
         QVERIFY(startProgram());
         mainWindow()->showDesignTab();
-        DBEdit* departure = control("S_Departure");
-        DBEdit* surfaceName = control("S_Name");
+        QLineEdit* departure = control("S_Departure");
+        QLineEdit* surfaceName = control("S_Name");
         QVERIFY(departure && surfaceName);
         typeInto(departure, QStringLiteral("杭州"));
         surfaceName->setFocus();

@@ -12,6 +12,7 @@
 #include "scriptedprompt.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/labelstore.h"
+#include "templates/templaterows.h"
 #include "tempworkdir.h"
 
 #include <QImage>
@@ -199,8 +200,9 @@ void TestBarcode::symbolsScanAtTheirPlace()
         QCOMPARE(PrintCommands::runCommand({"--pdf", pdf}, m_f->dm.get(), m_f->session), 0);
     } else {
         const auto printer = m_f->pdfPrinter(pdf);
-        const BatchPrint::Result r = BatchPrint::printAll(
-            printer.get(), m_f->dm.get(), StoredPositions(m_f->dm->templates), m_f->session);
+        const BatchPrint::Result r =
+            BatchPrint::printAll(printer.get(), m_f->dm.get(),
+                                 TemplateRows(m_f->dm->templates).loadCurrent(), m_f->session);
         QVERIFY2(r.message.isEmpty(), qPrintable(r.message));
         QCOMPARE(r.pages, 1);
     }
@@ -241,8 +243,8 @@ void TestBarcode::calibrationMovesSymbolsNotTheirModules()
     c.dyMm = 2;
     Calibration::save(m_f->dm->database(), kModel, Calibration::pdfPrinterName(), c);
     const auto printer = m_f->pdfPrinter("calibrated.pdf");
-    QCOMPARE(BatchPrint::printAll(printer.get(), m_f->dm.get(), StoredPositions(m_f->dm->templates),
-                                  m_f->session)
+    QCOMPARE(BatchPrint::printAll(printer.get(), m_f->dm.get(),
+                                  TemplateRows(m_f->dm->templates).loadCurrent(), m_f->session)
                  .pages,
              1);
     QCOMPARE(scanned("calibrated.pdf"), QStringList{"SF55501"});
@@ -264,7 +266,7 @@ void TestBarcode::templatePicturePrintsWhenSet()
         const QString pdf = prints ? QStringLiteral("picture.pdf") : QStringLiteral("none.pdf");
         const auto printer = m_f->pdfPrinter(pdf);
         QCOMPARE(BatchPrint::printAll(printer.get(), m_f->dm.get(),
-                                      StoredPositions(m_f->dm->templates), m_f->session)
+                                      TemplateRows(m_f->dm->templates).loadCurrent(), m_f->session)
                      .pages,
                  1);
         const QStringList pictures = images(pdf);
@@ -304,11 +306,12 @@ void TestBarcode::valueThatCannotBeEncodedPrintsAsText()
              0);
     const auto printer = m_f->pdfPrinter("text.pdf");
     const BatchPrint::FitReport report = BatchPrint::fitReport(
-        printer.get(), m_f->dm.get(), StoredPositions(m_f->dm->templates), m_f->session, {}, true);
+        printer.get(), m_f->dm.get(), TemplateRows(m_f->dm->templates).loadCurrent(), m_f->session,
+        {}, true);
     QVERIFY2(report.notFitting.contains("运单号无法编成条码，按文字打印"),
              qPrintable(report.notFitting));
-    QCOMPARE(BatchPrint::printAll(printer.get(), m_f->dm.get(), StoredPositions(m_f->dm->templates),
-                                  m_f->session)
+    QCOMPARE(BatchPrint::printAll(printer.get(), m_f->dm.get(),
+                                  TemplateRows(m_f->dm->templates).loadCurrent(), m_f->session)
                  .pages,
              1);
     QVERIFY(run("pdftotext", {"text.pdf", "-"}).contains("顺丰12345"));

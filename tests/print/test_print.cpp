@@ -20,6 +20,7 @@
 #include "templates/fieldcatalogue.h"
 #include "templates/fieldfitstore.h"
 #include "templates/fieldfontstore.h"
+#include "templates/templaterows.h"
 #include "tempworkdir.h"
 #include "test_barcode.h"
 #include "test_printwindow.h"
@@ -293,7 +294,7 @@ private Q_SLOTS:
         addRecipients(1);
         auto printer = pdfPrinter("out.pdf", resolution);
         const BatchPrint::Result r = BatchPrint::printAll(
-            printer.get(), m_dm.get(), StoredPositions(m_dm->templates), m_session);
+            printer.get(), m_dm.get(), TemplateRows(m_dm->templates).loadCurrent(), m_session);
         QVERIFY2(r.ok, qPrintable(r.message));
         QCOMPARE(r.pages, 1);
 
@@ -340,8 +341,8 @@ private Q_SLOTS:
         m_dm->templates->refresh();
         addSender();
         auto printer = pdfPrinter("out.pdf");
-        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->templates),
-                                     m_session)
+        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(),
+                                     TemplateRows(m_dm->templates).loadCurrent(), m_session)
                     .ok);
         bool found = false;
         for (const Word& w : pdfWords("out.pdf"))
@@ -357,7 +358,7 @@ private Q_SLOTS:
         m_dm->recipients->moveTo(1);
         auto printer = pdfPrinter("batch.pdf");
         const BatchPrint::Result r = BatchPrint::printAll(
-            printer.get(), m_dm.get(), StoredPositions(m_dm->templates), m_session);
+            printer.get(), m_dm.get(), TemplateRows(m_dm->templates).loadCurrent(), m_session);
         QVERIFY(r.ok);
         QCOMPARE(pdfInfo("batch.pdf", "Pages"), QString("3"));
         QVERIFY(isWaybillPage(pdfInfo("batch.pdf", "Page size")));
@@ -383,8 +384,8 @@ private Q_SLOTS:
         useGridTemplate();
         addSender();
         auto printer = pdfPrinter("empty.pdf");
-        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->templates),
-                                     m_session)
+        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(),
+                                     TemplateRows(m_dm->templates).loadCurrent(), m_session)
                     .ok);
         QCOMPARE(pdfInfo("empty.pdf", "Pages"), QString("1"));
         QStringList texts;
@@ -541,15 +542,17 @@ private Q_SLOTS:
         m_dm->recipients->refresh();
 
         auto printer = pdfPrinter("look.pdf", resolution);
-        const BatchPrint::FitReport look = BatchPrint::fitReport(
-            printer.get(), m_dm.get(), StoredPositions(m_dm->templates), m_session, {}, true);
+        const BatchPrint::FitReport look =
+            BatchPrint::fitReport(printer.get(), m_dm.get(),
+                                  TemplateRows(m_dm->templates).loadCurrent(), m_session, {}, true);
         QVERIFY(look.fitted);
-        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->templates),
-                                     m_session, nullptr, look.fitted.get())
+        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(),
+                                     TemplateRows(m_dm->templates).loadCurrent(), m_session,
+                                     nullptr, look.fitted.get())
                     .ok);
         auto alone = pdfPrinter("alone.pdf", resolution);
-        QVERIFY(BatchPrint::printAll(alone.get(), m_dm.get(), StoredPositions(m_dm->templates),
-                                     m_session)
+        QVERIFY(BatchPrint::printAll(alone.get(), m_dm.get(),
+                                     TemplateRows(m_dm->templates).loadCurrent(), m_session)
                     .ok);
         QCOMPARE(pdfInfo("look.pdf", "Pages"), QString("4"));
         for (int page = 1; page <= 4; ++page) {
@@ -592,8 +595,8 @@ private Q_SLOTS:
         exec("INSERT INTO Exp_Att_Info (Name, Address) VALUES ('张三', '" + text + "')");
         m_dm->recipients->refresh();
         auto printer = pdfPrinter("fit.pdf", resolution);
-        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->templates),
-                                     m_session)
+        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(),
+                                     TemplateRows(m_dm->templates).loadCurrent(), m_session)
                     .ok);
 
         const double left = address->number * 20 * 25.4 / 96;
@@ -660,8 +663,8 @@ private Q_SLOTS:
             return h;
         };
         auto printer = pdfPrinter("plain.pdf", 600);
-        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->templates),
-                                     m_session)
+        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(),
+                                     TemplateRows(m_dm->templates).loadCurrent(), m_session)
                     .ok);
         const QHash<QString, double> plain = heights("plain.pdf");
         const double line = plain.value(QStringLiteral("天工公司"));
@@ -933,8 +936,8 @@ private Q_SLOTS:
         exec("INSERT INTO Exp_Att_Info (Address) VALUES ('" + address + "')");
         m_dm->recipients->refresh();
         auto printer = pdfPrinter("long.pdf");
-        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(), StoredPositions(m_dm->templates),
-                                     m_session)
+        QVERIFY(BatchPrint::printAll(printer.get(), m_dm.get(),
+                                     TemplateRows(m_dm->templates).loadCurrent(), m_session)
                     .ok);
         QStringList texts;
         for (const Word& w : pdfWords("long.pdf"))
@@ -952,7 +955,8 @@ private Q_SLOTS:
         auto progress = p.progress("row", 5);
         auto printer = pdfPrinter("cancel.pdf");
         const BatchPrint::Result r = BatchPrint::printAll(
-            printer.get(), m_dm.get(), StoredPositions(m_dm->templates), m_session, progress.get());
+            printer.get(), m_dm.get(), TemplateRows(m_dm->templates).loadCurrent(), m_session,
+            progress.get());
         QVERIFY(!r.ok);
         QVERIFY(r.canceled);
         QVERIFY(!QFile::exists("cancel.pdf"));
@@ -1013,7 +1017,7 @@ private Q_SLOTS:
 
         auto printer = pdfPrinter(target);
         const BatchPrint::Result r = BatchPrint::printAll(
-            printer.get(), m_dm.get(), StoredPositions(m_dm->templates), m_session);
+            printer.get(), m_dm.get(), TemplateRows(m_dm->templates).loadCurrent(), m_session);
         QFile check("victim.txt");
         QVERIFY(check.open(QIODevice::ReadOnly));
         QCOMPARE(check.readAll(), QByteArray("precious"));
@@ -1105,8 +1109,8 @@ private Q_SLOTS:
         printer.setPrinterName("waylark-test");
         QCOMPARE(printer.outputFormat(), QPrinter::NativeFormat);
         setPaper(&printer, 2300, 1270);
-        const BatchPrint::Result r =
-            BatchPrint::printAll(&printer, m_dm.get(), StoredPositions(m_dm->templates), m_session);
+        const BatchPrint::Result r = BatchPrint::printAll(
+            &printer, m_dm.get(), TemplateRows(m_dm->templates).loadCurrent(), m_session);
         QVERIFY2(r.ok, qPrintable(r.message));
 
         QString job;
@@ -1227,8 +1231,9 @@ private Q_SLOTS:
         QPrinter printer(QPrinter::HighResolution);
         printer.setPrinterName("waylark-test");
         setPaper(&printer, 2300, 1270);
-        const BatchPrint::Result r = BatchPrint::printAll(
-            &printer, m_dm.get(), StoredPositions(m_dm->templates), m_session, progress.get());
+        const BatchPrint::Result r =
+            BatchPrint::printAll(&printer, m_dm.get(), TemplateRows(m_dm->templates).loadCurrent(),
+                                 m_session, progress.get());
         QVERIFY(r.canceled);
         QTest::qWait(1500);
         QCOMPARE(out.entryList({"job-*.pdf"}).size(), before);
@@ -1291,7 +1296,7 @@ private Q_SLOTS:
             p.cancelProgressAt = 3;
         auto progress = p.progress("row", 4);
         auto printer = pdfPrinter(how == "fail" ? "no such dir/x.pdf" : "marks.pdf");
-        const StoredPositions positions(m_dm->templates);
+        const TemplateLayout positions = TemplateRows(m_dm->templates).loadCurrent();
         const int cursorBefore = m_dm->recipients->recNo();
         BatchPrint::Result r;
         for (int i = 0; i < (how == "twice" ? 2 : 1); ++i)

@@ -22,6 +22,7 @@
 #include "gui/templates/designsurface.h"
 #include "gui/templates/pagesetupdialog.h"
 #include "print/calibrationcommands.h"
+#include "print/printcommands.h"
 #include "print/printerchoice.h"
 #include "print/printerstore.h"
 #include "render/calibration.h"
@@ -29,6 +30,7 @@
 #include "render/recordrenderer.h"
 #include "scriptedprompt.h"
 #include "templates/fieldcatalogue.h"
+#include "templates/templatedocument.h"
 #include "tempworkdir.h"
 
 #include <QComboBox>
@@ -176,6 +178,22 @@ void TestPrintWindow::batchSkipsBlankRows()
     QVERIFY(!m_f->dm()->recipients->eof());
 }
 
+namespace
+{
+
+// Changes one field of the template on the design surface as the user's
+// edits do: unsaved, the fit switch stored at once.
+template <typename Change> void editField(const char* key, Change change)
+{
+    TemplateDocument* doc = findWidget<DesignPage>("TabModel")->document();
+    const int index = TemplateLayout::indexOf(QString::fromLatin1(key));
+    TemplateField f = doc->layout().field(index);
+    change(f);
+    doc->editField(index, f, QStringLiteral("test"));
+}
+
+} // namespace
+
 void TestPrintWindow::batchListsRowsThatDoNotFit_data()
 {
     QTest::addColumn<QString>("address"); // NAME3's
@@ -194,10 +212,13 @@ void TestPrintWindow::batchListsRowsThatDoNotFit()
 {
     QFETCH(QString, address);
     QFETCH(bool, printAnyway);
-    FieldFitStore::setFit(m_f->dm()->database(), m_f->session().currentTemplate, "A_Address", true);
-    DesignSurface* surface = findWidget<DesignPage>("TabModel")->surface();
-    FieldControl* box = surface->fieldControl("A_Address");
-    box->resize(150, box->height());
+    editField("A_Address", [](TemplateField& f) {
+        f.fit.fit = true;
+        f.width = 150;
+    });
+    QVERIFY(FieldFitStore::load(m_f->dm()->database(), m_f->session().currentTemplate)
+                .value("A_Address")
+                .fit);
     QSqlQuery q(m_f->dm()->database());
     q.exec("UPDATE Exp_Att_Info SET Address = '北京'");
     q.exec("UPDATE Exp_Att_Info SET Address = '" + address + "' WHERE Name = 'NAME3'");
@@ -335,27 +356,48 @@ void TestPrintWindow::toolbarCommands()
     QCOMPARE(m_f->prompt.shown.value(0).kind, QString("printer"));
 }
 
-void TestPrintWindow::livePlacesStoredVisibility()
+void TestPrintWindow::unsavedEditsPrintAsShown()
 {
-    // Dragged but not saved: prints at the new place. Hidden but not saved:
-    // still prints (visibility comes from the stored row).
+    // Moved but not saved: prints at the new place. Hidden but not saved:
+    // does not print. The stored template is left as it was.
     DesignSurface* surface = findWidget<DesignPage>("TabModel")->surface();
-    FieldControl* name = surface->fieldControl("A_Name");
-    FieldControl* sender = surface->fieldControl("S_Name");
-    name->move(surface->backgroundImage()->pos() + QPoint(480, 96)); // 127 mm, 25.4 mm
-    sender->hide();
+    const QPoint corner = surface->backgroundImage()->pos();
+    const QPoint offset = surface->layout().offset;
+    editField("A_Name", [&](TemplateField& f) {
+        f.place = corner + QPoint(480, 96) - offset; // 127 mm, 25.4 mm
+    });
+    editField("S_Name", [](TemplateField& f) { f.visible = false; });
+    QCOMPARE(surface->fieldControl("A_Name")->pos(), corner + QPoint(480, 96));
+    QVERIFY(surface->fieldControl("S_Name")->isHidden());
     m_f->prompt.answers.enqueue(Prompt::Button::Ok);
     QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
-    QVERIFY(pdfText("job.pdf").contains("SENDERNAME"));
-    QProcess p;
-    p.start("pdftotext", {"-bbox", "-f", "1", "-l", "1", "job.pdf", "-"});
-    p.waitForFinished();
-    const QString html = QString::fromUtf8(p.readAllStandardOutput());
-    const QRegularExpression re("<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\"[^>]*>NAME1</word>");
-    const auto m = re.match(html);
-    QVERIFY(m.hasMatch());
-    QVERIFY(qAbs(m.captured(1).toDouble() * 25.4 / 72 - 127.0) < 0.2);
-    QVERIFY(qAbs(m.captured(2).toDouble() * 25.4 / 72 - 25.4) < 0.2);
+    QVERIFY(pdfText("job.pdf").contains("NAME1"));
+    QVERIFY(!pdfText("job.pdf").contains("SENDERNAME"));
+    // Where NAME1 stands on the first page, in millimetres.
+    const auto nameAt = [](const QString& pdf) {
+        QProcess p;
+        p.start("pdftotext", {"-bbox", "-f", "1", "-l", "1", pdf, "-"});
+        p.waitForFinished();
+        const QString html = QString::fromUtf8(p.readAllStandardOutput());
+        const QRegularExpression re(
+            "<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\"[^>]*>NAME1</word>");
+        const auto m = re.match(html);
+        return m.hasMatch() ? QPointF(m.captured(1).toDouble() * 25.4 / 72,
+                                      m.captured(2).toDouble() * 25.4 / 72)
+                            : QPointF(-1, -1);
+    };
+    const QPointF shown = nameAt("job.pdf");
+    QVERIFY(qAbs(shown.x() - 127.0) < 0.2);
+    QVERIFY(qAbs(shown.y() - 25.4) < 0.2);
+
+    // The command line prints the saved template: the name where it was,
+    // the sender's name shown.
+    Session cli = m_f->session();
+    QCOMPARE(PrintCommands::runCommand({"--pdf", "cli.pdf"}, m_f->dm(), cli), ExitCode::Done);
+    QVERIFY(pdfText("cli.pdf").contains("SENDERNAME"));
+    const QPointF stored = nameAt("cli.pdf");
+    QVERIFY(stored.x() >= 0);
+    QVERIFY(qAbs(stored.x() - 127.0) > 5 || qAbs(stored.y() - 25.4) > 5);
 }
 
 void TestPrintWindow::previewZoomAndPaging()
@@ -493,10 +535,8 @@ void TestPrintWindow::previewOutlinesTextThatDoesNotFit()
 // shows only the whole lines the box holds, nothing of the next one.
 void TestPrintWindow::previewShowsWholeLinesOnly()
 {
-    const QString model = m_f->session().currentTemplate;
     DesignSurface* surface = findWidget<DesignPage>("TabModel")->surface();
     FieldControl* box = surface->fieldControl("A_Address");
-    box->resize(150, box->height());
     QImage design(10, 10, QImage::Format_RGB32);
     design.setDotsPerMeterX(qRound(96 / 0.0254));
     design.setDotsPerMeterY(qRound(96 / 0.0254));
@@ -505,8 +545,11 @@ void TestPrintWindow::previewShowsWholeLinesOnly()
     const QFontMetricsF fm(smallest, &design);
     // Room for one line and half of the next.
     const int height = qCeil(fm.height() + fm.lineSpacing() / 2);
-    FieldFitStore::setFit(m_f->dm()->database(), model, "A_Address", true);
-    FieldFitStore::setHeight(m_f->dm()->database(), model, "A_Address", height);
+    editField("A_Address", [&](TemplateField& f) {
+        f.width = 150;
+        f.fit.fit = true;
+        f.fit.height = height;
+    });
     QSqlQuery q(m_f->dm()->database());
     q.exec("UPDATE Exp_Att_Info SET Address = '" +
            QStringLiteral("北京市海淀区中关村南大街").repeated(20) + "'");

@@ -25,7 +25,7 @@ private Q_SLOTS:
     void batchListsRowsToCheck();
     void batchRefusals();
     void toolbarCommands();
-    void livePlacesStoredVisibility();
+    void unsavedEditsPrintAsShown();
     void previewZoomAndPaging();
     void previewDrawsTheCurrentRows();
     void previewOutlinesTextThatDoesNotFit();

@@ -471,6 +471,41 @@ private Q_SLOTS:
         QCOMPARE(after.value("Bk_Bmp_Top").toInt(), 16);
     }
 
+    // The page setup edits the template on the surface: unsaved moves stay,
+    // shifted by the new offsets, and can still be undone.
+    void pageSetupKeepsUnsavedMoves()
+    {
+        QVERIFY(startProgram());
+        const QVariantMap before = modelRow(0);
+        const FieldInfo& f = FieldCatalogue::all().at(5);
+        FieldControl* c = control(f.number);
+        dragBy(c, QPoint(15, 10), QPoint(25, 15));
+        const QRect moved = c->geometry();
+        QCOMPARE(moved, storedPlace(before, f).translated(25, 15));
+        QVERIFY(page()->hasUnsavedChanges());
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(m_tmp->filePath("out.pdf"));
+        pageSetup()->setPrinterSource([&] { return &printer; });
+        whileModal([&] {
+            typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"), "5");
+            typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_TopY"), "-3");
+            QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        });
+        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Page_Btn"), Qt::LeftButton);
+        QCOMPARE(c->geometry(), moved.translated(5, -3));
+        QCOMPARE(control(1)->pos(),
+                 storedPlace(before, FieldCatalogue::all().at(0)).topLeft() + QPoint(5, -3));
+        QVERIFY(page()->hasUnsavedChanges());
+        // Only the page's values are stored; the move waits for a save.
+        QCOMPARE(modelRow(0).value("Page_LeftX").toInt(), 5);
+        QCOMPARE(storedPlace(modelRow(0), f), storedPlace(before, f));
+        QCOMPARE(page()->undoStack()->count(), 1);
+        page()->undoStack()->undo();
+        QCOMPARE(c->geometry(), storedPlace(before, f).translated(5, -3));
+        QVERIFY(!page()->hasUnsavedChanges());
+    }
+
     void pageSetupAfterAFreshStart()
     {
         QVERIFY(startProgram([&] {
@@ -2011,7 +2046,7 @@ private Q_SLOTS:
             if (!att->isActive())
                 att->open();
             att->append();
-            att->fieldByName(surface()->fieldControl("A_Name")->column()).setAsString("张三");
+            att->fieldByName(surface()->fieldControl("A_Name")->field().column).setAsString("张三");
             att->post();
             Dataset* snd = dataModule()->sender;
             if (!snd->isActive())
@@ -2020,12 +2055,13 @@ private Q_SLOTS:
                 snd->append();
             else
                 snd->edit();
-            snd->fieldByName(surface()->fieldControl("S_Departure")->column()).setAsString("杭州");
+            snd->fieldByName(surface()->fieldControl("S_Departure")->field().column)
+                .setAsString("杭州");
             snd->post();
         }));
         FieldControl* c = surface()->fieldControl(key);
-        Dataset* data = c->dataset();
-        const QString value = data->fieldByName(c->column()).asString();
+        Dataset* data = c->field().isSender() ? dataModule()->sender : dataModule()->recipients;
+        const QString value = data->fieldByName(c->field().column).asString();
         QVERIFY(!value.isEmpty());
         QCOMPARE(c->text(), value); // it shows the value
         QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(12, 10));
@@ -2051,7 +2087,7 @@ private Q_SLOTS:
         page()
             ->findChild<QComboBox*>("Model_List")
             ->setFocus(); // the focus leaves: the row takes the text
-        QCOMPARE(data->fieldByName(c->column()).asString(), expected);
+        QCOMPARE(data->fieldByName(c->field().column).asString(), expected);
         QVERIFY(c->isReadOnly()); // the next typing asks again
     }
 

@@ -7,7 +7,6 @@
 #include "base/prompt.h"
 #include "base/session.h"
 #include "data/datamodule.h"
-#include "gui/print/surfacepositions.h"
 #include "gui/templates/designsurface.h"
 #include "print/batchprint.h"
 #include "print/printerstore.h"
@@ -113,10 +112,9 @@ void PreviewWindow::drawCurrentRow()
     if (haveModel) {
         guarded([&] {
             const PrintFonts fonts = PrintFonts::load(m_dm->database(), *m_session);
-            const RecordFields fields = RecordRenderer::collect(
-                model, m_dm->sender, m_dm->recipients, SurfacePositions(m_surface), fonts.fields);
-            const FieldFits fits =
-                FieldFitStore::load(m_dm->database(), m_session->currentTemplate);
+            const RecordFields fields = RecordRenderer::collect(m_surface->layout(), m_dm->sender,
+                                                                m_dm->recipients, fonts.fields);
+            const FieldFits fits = m_surface->layout().fits();
             const QFont& font = fonts.print;
             QPainter p(&image);
             p.setFont(font);
@@ -228,9 +226,8 @@ void PreviewWindow::printCurrentRow()
     if (!PrinterStore::confirmOverwrite(printer))
         return;
     BatchPrint::Result r;
-    const bool ok = guarded([&] {
-        r = BatchPrint::printCurrent(printer, m_dm, SurfacePositions(m_surface), *m_session);
-    });
+    const bool ok = guarded(
+        [&] { r = BatchPrint::printCurrent(printer, m_dm, m_surface->layout(), *m_session); });
     if (ok && !r.ok)
         prompt().error(r.message);
 }

@@ -10,7 +10,6 @@
 #include "data/termination.h"
 #include "gui/print/calibrationdialog.h"
 #include "gui/print/printlogdialog.h"
-#include "gui/print/surfacepositions.h"
 #include "gui/templates/designsurface.h"
 #include "print/batchprint.h"
 #include "print/printcommands.h"
@@ -143,7 +142,7 @@ void printAfterQuestion(DataModule* dm, const Session& session, const DesignSurf
         return;
     BatchPrint::FitReport fit;
     if (!guarded([&] {
-            fit = BatchPrint::fitReport(printer, dm, SurfacePositions(surface), session, rows, all);
+            fit = BatchPrint::fitReport(printer, dm, surface->layout(), session, rows, all);
         }))
         return;
     // Text that would be lost is the user's decision; text that only shrank
@@ -174,7 +173,7 @@ void printAfterQuestion(DataModule* dm, const Session& session, const DesignSurf
     labeler.total = total;
     BatchPrint::Result r;
     const bool ok = guarded([&] {
-        const SurfacePositions positions(surface);
+        const TemplateLayout& positions = surface->layout();
         r = all ? BatchPrint::printAll(printer, dm, positions, session, &labeler, fit.fitted.get())
                 : BatchPrint::printRows(printer, dm, positions, session, rows, &labeler, reprint,
                                         fit.fitted.get());
@@ -271,7 +270,7 @@ bool printTestSheet(DataModule* dm, const Session& session, const DesignSurface*
         return false;
     QString error;
     if (!guarded([&] {
-            error = TestSheet::print(printer, dm, SurfacePositions(surface), session, calibration);
+            error = TestSheet::print(printer, dm, surface->layout(), session, calibration);
         }))
         return false;
     if (!error.isEmpty()) {

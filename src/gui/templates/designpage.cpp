@@ -9,14 +9,14 @@
 #include "base/session.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
-#include "data/rowwrite.h"
 #include "gui/maskedtext.h"
 #include "gui/templates/designsurface.h"
-#include "gui/templates/fieldchangecommand.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/labelstore.h"
 #include "templates/plainlabel.h"
+#include "templates/templatedocument.h"
 #include "templates/templatemessages.h"
+#include "templates/templaterows.h"
 #include "templates/templatestore.h"
 
 #include <QComboBox>
@@ -42,19 +42,24 @@ DesignPage::DesignPage(QWidget* parent) : QWidget(parent), m_ui(std::make_unique
     DesignSurface* surface = m_ui->surface;
     // The scroll area draws the frame.
     surface->setFrameStyle(QFrame::NoFrame);
-    m_undoStack = new QUndoStack(this);
+    m_document = new TemplateDocument(this);
+    m_undoStack = m_document->undoStack();
+    surface->setDocument(m_document);
     createUndoActions();
-    connect(surface, &DesignSurface::fieldChanged, this,
-            [this, surface](int index, const FieldState& before, const FieldState& after,
-                            const QString& what) {
-                // Pushed below where "新建模板" found the history, it cuts off the
-                // rest: leaving the new template goes back to what is left.
-                if (m_newTemplateMode)
-                    m_beforeNew.undoIndex = qMin(m_beforeNew.undoIndex, m_undoStack->index());
-                m_undoStack->push(new FieldChangeCommand(surface, index, before, after, what));
-            });
-    connect(surface, &DesignSurface::changesBegin, m_undoStack, &QUndoStack::beginMacro);
-    connect(surface, &DesignSurface::changesEnd, m_undoStack, &QUndoStack::endMacro);
+    connect(m_document, &TemplateDocument::editing, this, [this] {
+        // Pushed below where "新建模板" found the history, it cuts off the
+        // rest: leaving the new template goes back to what is left.
+        if (m_newTemplateMode)
+            m_beforeNew.undoIndex = qMin(m_beforeNew.undoIndex, m_undoStack->index());
+    });
+    // A fit switch is stored with the template in use at once.
+    m_document->setFitStore([this](int index, bool fit) {
+        return m_dm && guarded([&] {
+                   TemplateRows(m_dm->templates)
+                       .setFit(m_session->currentTemplate, FieldCatalogue::all().at(index).key,
+                               fit);
+               });
+    });
     connect(surface, &DesignSurface::selectionChanged, this, [this, surface] {
         if (FieldControl* c = surface->selectedControl())
             m_ui->designScrollArea->ensureWidgetVisible(c, 0, 0);
@@ -138,7 +143,53 @@ void DesignPage::bindData(DataModule* dm, Session* session)
 {
     m_dm = dm;
     m_session = session;
-    m_ui->surface->bindData(dm, session);
+    DesignSurface* surface = m_ui->surface;
+    surface->bindData(dm, session);
+    for (Dataset* ds : {dm->sender, dm->recipients}) {
+        connect(ds, &Dataset::currentChanged, this, &DesignPage::showRecordValues);
+        connect(ds, &Dataset::rowChanged, this, [this, ds](int row) {
+            if (row == ds->recNo())
+                showRecordValues();
+        });
+        connect(ds, &Dataset::resetDone, this, &DesignPage::showRecordValues);
+        connect(ds, &Dataset::stateChanged, this, &DesignPage::showRecordValues);
+        // Writing the row takes what is being typed on the surface first.
+        connect(ds, &Dataset::updateRecordRequested, surface, &DesignSurface::handOnTyping);
+    }
+    connect(surface, &DesignSurface::valueTyped, this, &DesignPage::writeTypedValue);
+    showRecordValues();
+}
+
+void DesignPage::showRecordValues()
+{
+    QHash<QString, QString> values;
+    for (const FieldInfo& f : FieldCatalogue::all()) {
+        Dataset* ds = f.isSender() ? m_dm->sender : m_dm->recipients;
+        const int column = ds->fieldIndex(f.column);
+        if (column < 0 || !ds->isActive() || ds->recNo() < 0)
+            continue;
+        const QVariant v = ds->value(column);
+        values.insert(f.key, v.isNull() ? QString() : v.toString());
+    }
+    m_ui->surface->showValues(values);
+}
+
+void DesignPage::writeTypedValue(const QString& key, const QString& text)
+{
+    const FieldInfo* f = FieldCatalogue::byKey(key);
+    if (!f || !m_dm)
+        return;
+    Dataset* ds = f->isSender() ? m_dm->sender : m_dm->recipients;
+    const int column = ds->fieldIndex(f->column);
+    if (column < 0 || !ds->isActive())
+        return;
+    // As typed into the row's own editor: the row goes into edit mode (an
+    // empty table gets a new row) and the value waits there for its save.
+    guarded([&] {
+        if (ds->state() == Dataset::State::Browse)
+            ds->edit();
+        ds->setValue(column, text);
+    });
 }
 
 bool DesignPage::newTemplateMode() const
@@ -149,6 +200,7 @@ bool DesignPage::newTemplateMode() const
 void DesignPage::setNewTemplateMode(bool on)
 {
     m_newTemplateMode = on;
+    m_document->setNew(on); // unsaved until saved or left
     if (on)
         m_ui->surface->holdFieldFonts(); // they become the new template's when saved
     m_ui->pictureButton->setEnabled(on);
@@ -213,22 +265,18 @@ qint64 DesignPage::selectedRow() const
 
 void DesignPage::layOutCurrentRow()
 {
-    Dataset* tb = m_dm->templates;
-    const TemplateStore::StoredTemplate t = TemplateStore::readCurrent(tb);
-    const QImage picture =
+    TemplateLayout t = TemplateRows(m_dm->templates).loadCurrent();
+    // Nothing changes when the picture cannot be loaded.
+    t.picture =
         TemplateStore::loadPicture(TemplateStore::pictureDir(m_session->appDir) + t.pictureName);
-    m_ui->surface->setBackground(QPixmap::fromImage(picture));
     // The row's stored feed offsets are the ones in effect.
-    m_session->screenOffsetX = t.offsetX;
-    m_session->screenOffsetY = t.offsetY;
-    m_ui->surface->applyFieldPlaces(TemplateStore::laidOut(t.fields, t.offsetX, t.offsetY));
-    applyFieldHeights(tb->fieldByName(TemplateStore::Column::Name).asString());
-    m_ui->surface->showFieldFonts(tb->fieldByName(TemplateStore::Column::Name).asString());
-    m_laidOut = m_ui->surface->fieldPlaces();
-    m_undoStack->clear(); // another template: nothing of the last one to undo
+    m_session->screenOffsetX = t.offset.x();
+    m_session->screenOffsetY = t.offset.y();
+    m_document->reset(t); // another template: nothing of the last one to undo
+    m_ui->surface->growSymbols(true);
+    m_ui->surface->showFieldFonts(t.name);
     ++m_layouts;
-    m_paperTenths = QSize(int(tb->fieldByName(TemplateStore::Column::PaperWidth).asInteger()),
-                          int(tb->fieldByName(TemplateStore::Column::PaperHeight).asInteger()));
+    m_paperTenths = t.paper;
     if (!m_newTemplateMode)
         showPaperSize();
 }
@@ -244,29 +292,6 @@ QString DesignPage::selectedFieldText() const
     return QStringLiteral("字段：%1  左 %2  上 %3  宽 %4  高 %5 mm")
         .arg(c->field().caption, mm(c->x() - corner.x()), mm(c->y() - corner.y()), mm(c->width()),
              mm(c->height()));
-}
-
-void DesignPage::applyFieldHeights(const QString& model)
-{
-    FieldFits fits;
-    guarded([&] { fits = FieldFitStore::load(m_dm->database(), model); });
-    m_ui->surface->showFieldFits(fits);
-    for (FieldControl* c : m_ui->surface->fieldControls()) {
-        const int h = fits.value(c->field().key).height;
-        c->resize(c->width(), h > 0 ? h : FieldCatalogue::kControlHeight);
-        c->fitSymbol();
-    }
-}
-
-// A box left at the control's own height keeps one line of the print font.
-void DesignPage::storeFieldHeights(const QString& model)
-{
-    const FieldFits fits = FieldFitStore::load(m_dm->database(), model);
-    for (FieldControl* c : m_ui->surface->fieldControls()) {
-        const int h = c->height() == FieldCatalogue::kControlHeight ? 0 : c->height();
-        if (h != fits.value(c->field().key).height)
-            FieldFitStore::setHeight(m_dm->database(), model, c->field().key, h);
-    }
 }
 
 bool DesignPage::layOutTemplate(const QString& name)
@@ -329,9 +354,7 @@ void DesignPage::chooseListedTemplate(int index)
 
 bool DesignPage::hasUnsavedChanges() const
 {
-    if (newTemplateMode())
-        return true;
-    return !m_laidOut.isEmpty() && m_ui->surface->fieldPlaces() != m_laidOut;
+    return m_document->isModified();
 }
 
 bool DesignPage::leaveNewTemplateMode()
@@ -347,7 +370,7 @@ bool DesignPage::leaveNewTemplateMode()
     if (m_layouts == m_beforeNew.layouts) {
         // The surface as "新建模板" found it: what was changed before stays,
         // unsaved and undoable; what was done for the new template goes.
-        m_ui->surface->setBackground(m_beforeNew.picture);
+        m_document->setPicture(m_beforeNew.pictureName, m_beforeNew.picture);
         m_undoStack->setIndex(m_beforeNew.undoIndex);
         // An obsolete command is dropped on its push, and with it the redo
         // of the abandoned changes.
@@ -379,7 +402,8 @@ void DesignPage::toggleNewTemplateMode()
         leaveNewTemplateMode();
         return;
     }
-    m_beforeNew = {m_ui->surface->background(), m_undoStack->index(), m_layouts};
+    m_beforeNew = {m_document->layout().picture, m_document->layout().pictureName,
+                   m_undoStack->index(), m_layouts};
     setNewTemplateMode(true);
     prompt().message(QStringLiteral(" 1、设置背景图;\n"
                                     " 2、选择并挪动各字段到合适位置位置;\n"
@@ -400,8 +424,8 @@ void DesignPage::choosePicture()
     if (!guarded([&] { picture = TemplateStore::loadPicture(file); }))
         return;
     picture = offerPaperScale(picture);
-    m_ui->surface->setBackground(QPixmap::fromImage(picture));
     m_chosenBackground = TemplateStore::storedPictureName(file);
+    m_document->setPicture(m_chosenBackground, picture);
     m_pictureChosen = true;
     m_plainLabel = false;
 }
@@ -426,20 +450,23 @@ void DesignPage::drawPlainLabel()
         return;
     }
     const QSize mm(*w, *h);
-    DesignSurface* surface = m_ui->surface;
-    surface->setBackground(QPixmap::fromImage(PlainLabel::draw(mm)));
-    const QPoint corner = surface->backgroundImage()->pos();
+    m_chosenBackground = QStringLiteral("label_%1x%2.png").arg(mm.width()).arg(mm.height());
+    m_document->setPicture(m_chosenBackground, PlainLabel::draw(mm));
+    const QPoint corner(FieldCatalogue::kImageLeft, FieldCatalogue::kImageTop);
     const QHash<QString, QRect> places = PlainLabel::fieldPlaces(mm);
     QStringList shown;
-    for (FieldControl* c : surface->fieldControls()) {
-        const auto place = places.constFind(c->field().key);
-        if (place == places.constEnd())
+    for (auto place = places.cbegin(); place != places.cend(); ++place) {
+        const int index = TemplateLayout::indexOf(place.key());
+        if (index < 0)
             continue;
-        c->setGeometry(place->translated(corner));
-        shown << c->field().key;
+        TemplateField f = m_document->layout().field(index);
+        f.place = place->topLeft() + corner - m_document->layout().offset;
+        f.width = place->width();
+        f.fit.height = place->height() == FieldCatalogue::kControlHeight ? 0 : place->height();
+        m_document->adjustField(index, f);
+        shown << place.key();
     }
-    surface->showOnlyFields(shown);
-    m_chosenBackground = QStringLiteral("label_%1x%2.png").arg(mm.width()).arg(mm.height());
+    m_ui->surface->showOnlyFields(shown);
     m_pictureChosen = true;
     m_plainLabel = true;
 }
@@ -561,7 +588,7 @@ bool DesignPage::saveNewTemplate()
     // The picture first: a row is only ever stored with its picture in place.
     const QString dir = TemplateStore::pictureDir(m_session->appDir);
     QDir().mkpath(dir);
-    const QImage picture = m_ui->surface->background().toImage();
+    const QImage picture = m_document->layout().picture;
     const QString pictureName = TemplateStore::freePictureName(dir, m_chosenBackground, picture);
     const QString picturePath = dir + pictureName;
     bool wrote = false;
@@ -574,29 +601,37 @@ bool DesignPage::saveNewTemplate()
         wrote = true;
     }
 
-    QString savedName = *name;
+    // The places on screen are stored, the offsets baked into them.
+    TemplateLayout t = m_document->layout().withOffsetsInPlaces();
+    t.name = *name;
+    t.pictureName = pictureName;
+    t.picturePlace = QPoint(FieldCatalogue::kImageLeft, FieldCatalogue::kImageTop);
+    // Typed millimetres, stored in tenths as the printer takes them.
+    t.paper = QSize(*widthMm * 10, *heightMm * 10);
+    // A plain label prints whole, its waybill number as a barcode.
+    if (m_plainLabel) {
+        t.printsPicture = true;
+        const int barcode = TemplateLayout::indexOf(PlainLabel::barcodeKey());
+        TemplateField f = t.field(barcode);
+        f.fit.symbol = FieldSymbol::Code128;
+        t.setField(barcode, f);
+    }
     QString oldPicture;
     try {
         tb->close();
         tb->setServerSideCursor(true);
         tb->open();
+        TemplateRows rows(tb);
         if (replaced >= 0) {
             if (!tb->gotoBookmark(replaced))
                 throw DataError::refusal(TemplateMessages::templateGone(*name));
-            savedName = tb->fieldByName(TemplateStore::Column::Name).asString();
+            t.name = tb->fieldByName(TemplateStore::Column::Name).asString();
             oldPicture = tb->fieldByName(TemplateStore::Column::PictureName).asString();
-            tb->edit();
+            rows.save(replaced, t);
+            t.row = replaced;
         } else {
-            tb->append();
-            tb->fieldByName(TemplateStore::Column::Name).setAsString(*name);
+            t.row = rows.create(t);
         }
-        tb->fieldByName(TemplateStore::Column::PictureName).setAsString(pictureName);
-        // Typed millimetres, stored in tenths as the printer takes them.
-        tb->fieldByName(TemplateStore::Column::PaperWidth).setAsInteger(*widthMm * 10);
-        tb->fieldByName(TemplateStore::Column::PaperHeight).setAsInteger(*heightMm * 10);
-        TemplateStore::writeLayout(tb, m_ui->surface->backgroundImage()->pos(),
-                                   m_ui->surface->fieldPlaces());
-        tb->post();
     } catch (const std::exception& e) {
         if (tb->isActive() && tb->state() != Dataset::State::Browse)
             tb->cancel();
@@ -605,24 +640,15 @@ bool DesignPage::saveNewTemplate()
         prompt().message(withReason(TemplateMessages::saveFailed(), reasonOf(e)));
         return false;
     }
-    m_session->currentTemplate = savedName;
-    m_session->currentTemplateRow = tb->bookmark();
-    m_paperTenths = QSize(*widthMm * 10, *heightMm * 10);
-    guarded([&] {
-        storeFieldHeights(savedName);
-        m_ui->surface->storeFieldFonts(savedName);
-        // A plain label prints whole, its waybill number as a barcode.
-        if (m_plainLabel) {
-            LabelStore::setPrintsPicture(m_dm->database(), savedName, true);
-            FieldFitStore::setSymbol(m_dm->database(), savedName, PlainLabel::barcodeKey(),
-                                     FieldSymbol::Code128);
-        }
-    });
+    m_session->currentTemplate = t.name;
+    m_session->currentTemplateRow = t.row;
+    m_paperTenths = t.paper;
+    guarded([&] { m_ui->surface->storeFieldFonts(t.name); });
     m_plainLabel = false;
     if (replaced >= 0 && oldPicture != pictureName)
         removeUnusedPicture(oldPicture);
     m_pictureChosen = false;
-    afterSave();
+    afterSave(t);
     return true;
 }
 
@@ -636,16 +662,24 @@ bool DesignPage::saveExistingTemplate()
         prompt().message(QStringLiteral("请先在模板列表中选择要保存的模板！"));
         return false;
     }
+    // The places on screen are stored, the offsets baked into them; paper,
+    // picture and its printing stay the row's (the page setup stores them).
+    TemplateLayout t = m_document->layout().withOffsetsInPlaces();
     try {
         tb->close();
         tb->setServerSideCursor(true);
         tb->open();
         if (!tb->gotoBookmark(mark))
             throw DataError::refusal(TemplateMessages::templateGone(listName));
-        tb->edit();
-        TemplateStore::writeLayout(tb, m_ui->surface->backgroundImage()->pos(),
-                                   m_ui->surface->fieldPlaces());
-        tb->post();
+        TemplateRows rows(tb);
+        const TemplateLayout stored = rows.loadCurrent();
+        t.name = stored.name;
+        t.row = mark;
+        t.paper = stored.paper;
+        t.pictureName = stored.pictureName;
+        t.printsPicture = stored.printsPicture;
+        t.picturePlace = QPoint(FieldCatalogue::kImageLeft, FieldCatalogue::kImageTop);
+        rows.save(mark, t);
     } catch (const std::exception& e) {
         if (tb->isActive() && tb->state() != Dataset::State::Browse)
             tb->cancel();
@@ -654,12 +688,11 @@ bool DesignPage::saveExistingTemplate()
     }
     m_session->currentTemplate = listName;
     m_session->currentTemplateRow = mark;
-    guarded([&] { storeFieldHeights(listName); });
-    afterSave();
+    afterSave(t);
     return true;
 }
 
-void DesignPage::afterSave()
+void DesignPage::afterSave(const TemplateLayout& saved)
 {
     prompt().message(QStringLiteral("模板保存成功！"));
     fillTemplateList();
@@ -673,8 +706,10 @@ void DesignPage::afterSave()
     // The places on screen are stored now, the offsets baked into them.
     m_session->screenOffsetX = 0;
     m_session->screenOffsetY = 0;
-    m_laidOut = m_ui->surface->fieldPlaces();
-    m_undoStack->clear(); // undo goes back to the last save, no further
+    // Undo goes back to the last save, no further.
+    TemplateLayout shown = saved;
+    shown.picture = m_document->layout().picture;
+    m_document->reset(shown);
     Q_EMIT currentTemplatePanel(m_session->currentTemplate);
 }
 
@@ -728,19 +763,8 @@ void DesignPage::renameTemplate()
     const bool renamesDefault = TemplateStore::resolveRow(tb, -1, defaultName) == row;
     const bool renamesCurrent = TemplateStore::resolveRow(tb, m_session->currentTemplateRow,
                                                           m_session->currentTemplate) == row;
-    const bool ok = guarded([&] {
-        if (!tb->gotoBookmark(row))
-            throw DataError::refusal(TemplateMessages::templateGone(oldName));
-        RowWrite row(tb, RowWrite::Kind::Edit);
-        tb->fieldByName(TemplateStore::Column::Name).setAsString(*name);
-        row.post();
-    });
-    if (!ok)
+    if (!guarded([&] { TemplateRows(tb).rename(row, *name); }))
         return;
-    // Calibrations and fitted fields follow the name while no other row
-    // still bears the old one.
-    if (TemplateStore::resolveRow(tb, -1, oldName) < 0)
-        guarded([&] { TemplateStore::moveNamedSettings(m_dm->database(), oldName, *name); });
     if (renamesDefault)
         writeDefaultModel(*name);
     if (renamesCurrent) {
@@ -776,15 +800,9 @@ void DesignPage::deleteTemplate()
                                                           m_session->currentTemplate) == row;
     QString defaultName = ConfigIni::read(m_session->appDir, ConfigIni::DefaultModel);
     const bool deletesDefault = TemplateStore::resolveRow(tb, -1, defaultName) == row;
-    if (!guarded([&] {
-            if (!tb->gotoBookmark(row))
-                throw DataError::refusal(TemplateMessages::templateGone(name));
-            tb->remove();
-        }))
+    if (!guarded([&] { TemplateRows(tb).remove(row); }))
         return;
     removeUnusedPicture(picture);
-    if (TemplateStore::resolveRow(tb, -1, name) < 0)
-        guarded([&] { TemplateStore::dropNamedSettings(m_dm->database(), name); });
 
     // The default moves to the first template once no row bears its name.
     const QString firstName = tb->cellText(0, tb->fieldIndex(TemplateStore::Column::Name));

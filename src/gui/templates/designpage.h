@@ -1,5 +1,6 @@
 #pragma once
 
+#include "templates/templatelayout.h"
 #include "templates/templatestore.h"
 
 #include <QPixmap>
@@ -15,6 +16,7 @@ class QLineEdit;
 class QMenu;
 class QToolButton;
 class QUndoStack;
+class TemplateDocument;
 class DataModule;
 struct Session;
 
@@ -75,6 +77,8 @@ public:
     // in progress: what leaving the program would lose.
     bool hasUnsavedChanges() const;
 
+    // The template laid out, as shown and edited: what the window prints.
+    TemplateDocument* document() const { return m_document; }
     // The moves, resizes, hides and shows of fields since the last layout or save.
     QUndoStack* undoStack() const { return m_undoStack; }
     // "字段：<caption>  左 … 上 … 宽 … 高 … mm" for the selected field, in
@@ -97,6 +101,11 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // The fields show the sender's and the current recipient's values.
+    void showRecordValues();
+    // A value typed on the surface goes into the sender's or the current
+    // recipient's row.
+    void writeTypedValue(const QString& key, const QString& text);
     // Picks the template of that list entry: the very row the entry stands for.
     void chooseListedTemplate(int index);
     // "新建模板": enters new-template mode, or leaves it when pressed in the mode.
@@ -119,10 +128,6 @@ private:
     void showPaperSize();
     // Lays out templates's current row; throws when its picture cannot load.
     void layOutCurrentRow();
-    // Box heights of the template's fields: shown on the controls, stored
-    // on saving (throws DataError).
-    void applyFieldHeights(const QString& model);
-    void storeFieldHeights(const QString& model);
     // The row of the selected list entry; -1 when none is selected.
     qint64 selectedRow() const;
     // Writes config.ini's default; says so when it cannot.
@@ -130,21 +135,21 @@ private:
     void removeUnusedPicture(const QString& pictureName);
     bool saveNewTemplate();
     bool saveExistingTemplate();
-    void afterSave();
+    // The saved template becomes the document, nothing to undo.
+    void afterSave(const TemplateLayout& saved);
     std::optional<int> paperMm(QLineEdit* box, const QString& boxName);
     // Offers to scale a chosen picture to the typed paper size at 96 per
     // inch when its resolution or size does not fit; the picture to use.
     QImage offerPaperScale(const QImage& picture);
 
     std::unique_ptr<Ui::DesignPage> m_ui;
-    QUndoStack* m_undoStack;
+    TemplateDocument* m_document;
+    QUndoStack* m_undoStack; // the document's
     QAction* m_undoAction;
     QAction* m_redoAction;
     QMenu* m_templateMenu; // the list's context menu
     DataModule* m_dm = nullptr;
     Session* m_session = nullptr;
-    // The places the last layout or save left: unsaved work is a difference.
-    QVector<TemplateStore::FieldPlace> m_laidOut;
     bool m_pictureChosen = false; // "背景图" used since the last new template was saved
     bool m_plainLabel = false;    // the chosen picture is a plain label
     bool m_newTemplateMode = false;
@@ -152,7 +157,8 @@ private:
     QSize m_paperTenths;   // the paper of the template laid out
     // What "新建模板" found, for leaving the new template without saving.
     struct {
-        QPixmap picture;
+        QImage picture;
+        QString pictureName;
         int undoIndex = 0;
         quint64 layouts = 0;
     } m_beforeNew;

@@ -13,6 +13,7 @@
 #include "templates/fieldfitstore.h"
 #include "templates/fieldfontstore.h"
 #include "templates/newdatabase.h"
+#include "templates/templaterows.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -24,10 +25,11 @@
 #include <cmath>
 
 FieldControl::FieldControl(const FieldInfo& field, QWidget* parent)
-    : DBEdit(parent), m_field(&field)
+    : QLineEdit(parent), m_field(&field)
 {
     setObjectName(field.control);
     setFrame(false);
+    connect(this, &QLineEdit::textEdited, this, [this] { m_typed = true; });
     // It shows the sender's or the current recipient's value; typing into it
     // asks first, so that designing changes no one's data by accident.
     setReadOnly(true);
@@ -83,7 +85,7 @@ void FieldControl::mousePressEvent(QMouseEvent* event)
         m_pressInPanel = mapToParent(p);
         m_startGeometry = geometry();
     }
-    DBEdit::mousePressEvent(event);
+    QLineEdit::mousePressEvent(event);
 }
 
 void FieldControl::mouseMoveEvent(QMouseEvent* event)
@@ -95,7 +97,7 @@ void FieldControl::mouseMoveEvent(QMouseEvent* event)
     }
     if (event->buttons() == Qt::NoButton)
         showCursorFor(edgesAt(event->position().toPoint()));
-    DBEdit::mouseMoveEvent(event);
+    QLineEdit::mouseMoveEvent(event);
 }
 
 void FieldControl::dragTo(QPoint pointerInPanel)
@@ -142,7 +144,7 @@ void FieldControl::mouseReleaseEvent(QMouseEvent* event)
             Q_EMIT mouseEdited(m_startGeometry, geometry());
         m_moved = false;
     }
-    DBEdit::mouseReleaseEvent(event);
+    QLineEdit::mouseReleaseEvent(event);
 }
 
 void FieldControl::setFits(bool fit)
@@ -183,7 +185,7 @@ void FieldControl::setOutlined(bool on)
 
 void FieldControl::focusInEvent(QFocusEvent* event)
 {
-    DBEdit::focusInEvent(event);
+    QLineEdit::focusInEvent(event);
     Q_EMIT focused();
 }
 
@@ -207,21 +209,48 @@ bool FieldControl::askToEdit()
                              Prompt::Button::No) == Prompt::Button::Yes;
 }
 
+void FieldControl::showValue(const QString& value)
+{
+    m_value = value;
+    // What is being typed stays until it is handed on or given up.
+    if (m_typed)
+        return;
+    setText(value);
+    setCursorPosition(0);
+}
+
+void FieldControl::handOnTyping()
+{
+    if (!m_typed)
+        return;
+    m_typed = false;
+    m_value = text();
+    Q_EMIT valueTyped(text());
+}
+
 void FieldControl::focusOutEvent(QFocusEvent* event)
 {
-    DBEdit::focusOutEvent(event);
+    handOnTyping();
+    QLineEdit::focusOutEvent(event);
     setReadOnly(true); // the next typing asks again
 }
 
 void FieldControl::keyPressEvent(QKeyEvent* event)
 {
+    // Esc gives up what was typed.
+    if (event->key() == Qt::Key_Escape && m_typed) {
+        m_typed = false;
+        showValue(m_value);
+        event->accept();
+        return;
+    }
     if (isReadOnly() && editsText(event)) {
         event->accept();
         if (!askToEdit())
             return;
         setReadOnly(false);
         setFocus();
-        DBEdit::keyPressEvent(event);
+        QLineEdit::keyPressEvent(event);
         return;
     }
     // Arrows move the field while it is not being typed into: one pixel,
@@ -253,18 +282,18 @@ void FieldControl::keyPressEvent(QKeyEvent* event)
             return;
         }
     }
-    DBEdit::keyPressEvent(event);
+    QLineEdit::keyPressEvent(event);
 }
 
 void FieldControl::moveEvent(QMoveEvent* event)
 {
-    DBEdit::moveEvent(event);
+    QLineEdit::moveEvent(event);
     Q_EMIT placeShown();
 }
 
 void FieldControl::resizeEvent(QResizeEvent* event)
 {
-    DBEdit::resizeEvent(event);
+    QLineEdit::resizeEvent(event);
     Q_EMIT placeShown();
 }
 
@@ -310,7 +339,7 @@ void FieldControl::paintEvent(QPaintEvent* event)
         RecordRenderer::drawField(p, r, QPointF(0, 0), PrintGeometry::kDesignDpi,
                                   PrintGeometry::kDesignDpi, fits);
     } else {
-        DBEdit::paintEvent(event);
+        QLineEdit::paintEvent(event);
     }
     // The sizing border, so that the user can find it.
     QPainter p(this);
@@ -392,12 +421,11 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
         m_fields.push_back(edit);
         connect(edit, &FieldControl::mouseEdited, this,
                 [this, edit](const QRect& before, const QRect& after) {
-                    FieldState was = fieldState(m_fields.indexOf(edit));
-                    was.geometry = before;
                     const bool sized = before.size() != after.size();
-                    Q_EMIT fieldChanged(
-                        m_fields.indexOf(edit), was, fieldState(m_fields.indexOf(edit)),
-                        sized ? QStringLiteral("调整字段大小") : QStringLiteral("移动字段"));
+                    if (m_doc)
+                        m_doc->editField(m_fields.indexOf(edit), fieldAt(edit, after),
+                                         sized ? QStringLiteral("调整字段大小")
+                                               : QStringLiteral("移动字段"));
                 });
         connect(edit, &FieldControl::nudgeRequested, this, [this, edit](int dx, int dy) {
             select(edit);
@@ -405,6 +433,8 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
         });
         connect(edit, &FieldControl::focused, this, [this, edit] { select(edit); });
         connect(edit, &FieldControl::menuRequested, this, [this, edit] { m_menuField = edit; });
+        connect(edit, &FieldControl::valueTyped, this,
+                [this, edit](const QString& text) { Q_EMIT valueTyped(edit->field().key, text); });
         connect(edit, &FieldControl::placeShown, this, [this, edit] {
             if (edit == m_selected)
                 Q_EMIT selectionChanged();
@@ -412,40 +442,66 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
     }
 }
 
-FieldState DesignSurface::fieldState(int index) const
+TemplateField DesignSurface::fieldAt(FieldControl* control, const QRect& g) const
 {
-    const FieldControl* c = m_fields.value(index);
-    if (!c)
-        return {};
-    return {c->geometry(), !c->isHidden(), c->fits()};
+    TemplateField f = m_doc->layout().field(m_fields.indexOf(control));
+    f.place = g.topLeft() - m_doc->layout().offset;
+    f.width = g.width();
+    // A box left at the control's own height holds one line.
+    f.fit.height = g.height() == FieldCatalogue::kControlHeight ? 0 : g.height();
+    return f;
 }
 
-void DesignSurface::setFieldState(int index, const FieldState& state)
+void DesignSurface::setDocument(TemplateDocument* document)
 {
-    FieldControl* c = m_fields.value(index);
-    if (!c)
-        return;
-    c->setGeometry(state.geometry);
-    c->setVisible(state.visible);
-    if (state.fit != c->fits() && m_dm && guarded([&] {
-            FieldFitStore::setFit(m_dm->database(), m_session->currentTemplate, c->field().key,
-                                  state.fit);
-        }))
-        c->setFits(state.fit);
+    m_doc = document;
+    connect(document, &TemplateDocument::fieldChanged, this, [this](int index) {
+        showDocumentField(index);
+        if (m_fields.value(index) == m_selected)
+            Q_EMIT selectionChanged();
+    });
+    connect(document, &TemplateDocument::layoutReset, this, &DesignSurface::showDocument);
+    showDocument();
+}
+
+void DesignSurface::showDocument()
+{
+    const QImage& picture = m_doc->layout().picture;
+    if (!picture.isNull() && picture.cacheKey() != m_shownPicture) {
+        m_shownPicture = picture.cacheKey();
+        setBackground(QPixmap::fromImage(picture));
+    }
+    for (int i = 0; i < m_fields.size(); ++i)
+        showDocumentField(i);
     Q_EMIT selectionChanged();
 }
 
-void DesignSurface::changeField(FieldControl* control, const FieldState& after, const QString& what)
+void DesignSurface::showDocumentField(int index)
 {
-    const int index = m_fields.indexOf(control);
-    const FieldState before = fieldState(index);
-    if (index < 0 || before == after)
+    FieldControl* c = m_fields.value(index);
+    if (!c || index >= m_doc->layout().fieldCount())
         return;
-    setFieldState(index, after);
-    // A switch that could not be stored is no change.
-    const FieldState made = fieldState(index);
-    if (made != before)
-        Q_EMIT fieldChanged(index, before, made, what);
+    const TemplateField& f = m_doc->layout().field(index);
+    const int height = f.fit.height > 0 ? f.fit.height : FieldCatalogue::kControlHeight;
+    c->setGeometry(QRect(m_doc->layout().laidOutPlace(index), QSize(f.width, height)));
+    c->setVisible(f.visible);
+    c->setFits(f.fit.fit);
+    c->setSymbol(f.fit);
+}
+
+void DesignSurface::growSymbol(int index, bool asStored)
+{
+    FieldControl* c = m_fields.value(index);
+    if (!c || c->symbol().symbol == FieldSymbol::Text)
+        return;
+    c->fitSymbol();
+    m_doc->adjustField(index, fieldAt(c, c->geometry()), asStored);
+}
+
+void DesignSurface::growSymbols(bool asStored)
+{
+    for (int i = 0; i < m_fields.size(); ++i)
+        growSymbol(i, asStored);
 }
 
 void DesignSurface::select(FieldControl* control)
@@ -468,21 +524,30 @@ FieldControl* DesignSurface::selectedControl() const
 void DesignSurface::nudgeSelected(int dx, int dy)
 {
     FieldControl* c = selectedControl();
-    if (!c)
+    if (!c || !m_doc)
         return;
-    FieldState after = fieldState(m_fields.indexOf(c));
-    after.geometry.translate(dx, dy);
-    changeField(c, after, QStringLiteral("移动字段"));
+    m_doc->editField(m_fields.indexOf(c), fieldAt(c, c->geometry().translated(dx, dy)),
+                     QStringLiteral("移动字段"));
 }
 
 void DesignSurface::bindData(DataModule* dm, const Session* session)
 {
     m_dm = dm;
     m_session = session;
-    for (FieldControl* c : m_fields) {
-        c->bind(c->field().isSender() ? dm->sender : dm->recipients, c->field().column);
+    for (FieldControl* c : m_fields)
         c->setSession(session);
-    }
+}
+
+void DesignSurface::showValues(const QHash<QString, QString>& values)
+{
+    for (FieldControl* c : std::as_const(m_fields))
+        c->showValue(values.value(c->field().key));
+}
+
+void DesignSurface::handOnTyping()
+{
+    for (FieldControl* c : std::as_const(m_fields))
+        c->handOnTyping();
 }
 
 void DesignSurface::setBackground(const QPixmap& picture)
@@ -517,24 +582,14 @@ QVector<TemplateStore::FieldPlace> DesignSurface::fieldPlaces() const
     return places;
 }
 
-void DesignSurface::applyFieldPlaces(const QVector<TemplateStore::FieldPlace>& places)
-{
-    for (int i = 0; i < m_fields.size() && i < places.size(); ++i) {
-        FieldControl* c = m_fields.at(i);
-        const TemplateStore::FieldPlace& p = places.at(i);
-        c->setGeometry(p.left, p.top, p.width, c->height());
-        c->setVisible(p.visible);
-    }
-    Q_EMIT selectionChanged();
-}
-
 void DesignSurface::showField(const QString& key)
 {
-    if (FieldControl* c = fieldControl(key)) {
-        FieldState after = fieldState(m_fields.indexOf(c));
-        after.visible = true;
-        changeField(c, after, QStringLiteral("显示字段"));
-    }
+    const int index = TemplateLayout::indexOf(key);
+    if (index < 0 || !m_doc)
+        return;
+    TemplateField after = m_doc->layout().field(index);
+    after.visible = true;
+    m_doc->editField(index, after, QStringLiteral("显示字段"));
 }
 
 void DesignSurface::showOnlyFields(const QStringList& keys)
@@ -543,16 +598,17 @@ void DesignSurface::showOnlyFields(const QStringList& keys)
     for (FieldControl* c : m_fields)
         if (c->isHidden() == keys.contains(c->field().key))
             changed << c;
-    if (changed.isEmpty())
+    if (changed.isEmpty() || !m_doc)
         return;
     const QString what = QStringLiteral("字段选择");
-    Q_EMIT changesBegin(what);
+    m_doc->undoStack()->beginMacro(what);
     for (FieldControl* c : changed) {
-        FieldState after = fieldState(m_fields.indexOf(c));
+        const int index = m_fields.indexOf(c);
+        TemplateField after = m_doc->layout().field(index);
         after.visible = !after.visible;
-        changeField(c, after, what);
+        m_doc->editField(index, after, what);
     }
-    Q_EMIT changesEnd();
+    m_doc->undoStack()->endMacro();
 }
 
 FieldControl* DesignSurface::popupTarget() const
@@ -570,11 +626,12 @@ void DesignSurface::showSelectedFieldFit()
 void DesignSurface::setSelectedFieldFits(bool fit)
 {
     FieldControl* c = popupTarget();
-    if (!c || !m_dm)
+    if (!c || !m_dm || !m_doc)
         return;
-    FieldState after = fieldState(m_fields.indexOf(c));
-    after.fit = fit;
-    changeField(c, after, QStringLiteral("适应框内"));
+    const int index = m_fields.indexOf(c);
+    TemplateField after = m_doc->layout().field(index);
+    after.fit.fit = fit;
+    m_doc->editField(index, after, QStringLiteral("适应框内"));
 }
 
 void DesignSurface::showSelectedFieldSymbol()
@@ -621,12 +678,11 @@ void DesignSurface::askSelectedSymbolSize()
         return;
     }
     guarded([&] {
-        const QString key = c->field().key;
-        const QString model = m_session->currentTemplate;
-        FieldFitStore::setModule(m_dm->database(), model, key, module);
-        FieldFitStore::setBarHeight(m_dm->database(), model, key, height);
-        c->setSymbol(FieldFitStore::load(m_dm->database(), model).value(key));
-        c->fitSymbol();
+        const int index = m_fields.indexOf(c);
+        m_doc->setStoredFit(
+            index, TemplateRows(m_dm->templates)
+                       .setSymbolSize(m_session->currentTemplate, c->field().key, module, height));
+        growSymbol(index, false);
     });
 }
 
@@ -636,28 +692,23 @@ void DesignSurface::setSelectedFieldSymbol(FieldSymbol symbol)
     if (!c || !m_dm || !m_session)
         return;
     guarded([&] {
-        const QString key = c->field().key;
-        FieldFitStore::setSymbol(m_dm->database(), m_session->currentTemplate, key, symbol);
-        c->setSymbol(FieldFitStore::load(m_dm->database(), m_session->currentTemplate).value(key));
-        c->fitSymbol();
+        const int index = m_fields.indexOf(c);
+        m_doc->setStoredFit(index,
+                            TemplateRows(m_dm->templates)
+                                .setSymbol(m_session->currentTemplate, c->field().key, symbol));
+        growSymbol(index, false);
     });
-}
-
-void DesignSurface::showFieldFits(const FieldFits& fits)
-{
-    for (FieldControl* c : m_fields) {
-        c->setFits(fits.value(c->field().key).fit);
-        c->setSymbol(fits.value(c->field().key));
-    }
 }
 
 void DesignSurface::hideSelectedField()
 {
-    if (FieldControl* c = popupTarget()) {
-        FieldState after = fieldState(m_fields.indexOf(c));
-        after.visible = false;
-        changeField(c, after, QStringLiteral("隐藏字段"));
-    }
+    FieldControl* c = popupTarget();
+    if (!c || !m_doc)
+        return;
+    const int index = m_fields.indexOf(c);
+    TemplateField after = m_doc->layout().field(index);
+    after.visible = false;
+    m_doc->editField(index, after, QStringLiteral("隐藏字段"));
 }
 
 void DesignSurface::showSelectedFieldFont()
@@ -683,8 +734,8 @@ void DesignSurface::chooseSelectedFieldFont()
     if (!font)
         return;
     if (!m_holdFonts && !guarded([&] {
-            FieldFontStore::setFieldFont(m_dm->database(), m_session->currentTemplate,
-                                         c->field().key, *font);
+            TemplateRows(m_dm->templates)
+                .setFieldFont(m_session->currentTemplate, c->field().key, *font);
         }))
         return;
     m_fonts.insert(c->field().key, FieldFontStore::kept(*font));
@@ -697,8 +748,8 @@ void DesignSurface::clearSelectedFieldFont()
     if (!c || !m_dm)
         return;
     if (!m_holdFonts && !guarded([&] {
-            FieldFontStore::clearFieldFont(m_dm->database(), m_session->currentTemplate,
-                                           c->field().key);
+            TemplateRows(m_dm->templates)
+                .setFieldFont(m_session->currentTemplate, c->field().key, std::nullopt);
         }))
         return;
     m_fonts.remove(c->field().key);
@@ -729,11 +780,6 @@ void DesignSurface::showTemplatePrintFont()
 
 void DesignSurface::storeFieldFonts(const QString& model)
 {
-    const FieldFonts stored = FieldFontStore::load(m_dm->database(), model);
-    for (auto it = stored.cbegin(); it != stored.cend(); ++it)
-        if (!m_fonts.contains(it.key()))
-            FieldFontStore::clearFieldFont(m_dm->database(), model, it.key());
-    for (auto it = m_fonts.cbegin(); it != m_fonts.cend(); ++it)
-        FieldFontStore::setFieldFont(m_dm->database(), model, it.key(), it.value());
+    TemplateRows(m_dm->templates).replaceFieldFonts(model, m_fonts);
     m_holdFonts = false;
 }

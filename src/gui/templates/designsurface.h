@@ -1,35 +1,37 @@
 #pragma once
 
-#include "gui/dbedit.h"
-#include "gui/templates/fieldchangecommand.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/fieldfitstore.h"
 #include "templates/fieldfontstore.h"
 #include "templates/fieldinfo_fwd.h"
-
+#include "templates/templatedocument.h"
 #include "templates/templatestore.h"
-#include <QFont>
-#include <optional>
 
+#include <QFont>
 #include <QFrame>
+#include <QHash>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QVector>
+#include <optional>
 
 class QAction;
 class QMenu;
 class DataModule;
 struct Session;
 
-// One field control of the design surface: a borderless data-aware edit
-// bound to its source column, with the field's hint as tooltip.
+// One field control of the design surface: a borderless edit showing the
+// value the window gives it (the sender's or the current recipient's), with
+// the field's hint as tooltip.
 //
 // The left button drags it about the panel (it keeps the offset between the
 // pointer and its corner) or, pressed on its sizing border, sizes it; a
 // click without movement only puts the text cursor in; typing asks first
-// (it changes the sender's or the current recipient's row). The right button
+// (it changes the sender's or the current recipient's row) and what was
+// typed is handed on when the control loses the focus. The right button
 // makes it the selected field and opens the panel's popup menu.
-class FieldControl : public DBEdit
+class FieldControl : public QLineEdit
 {
     Q_OBJECT
 public:
@@ -39,6 +41,10 @@ public:
 
     FieldControl(const FieldInfo& field, QWidget* parent);
     const FieldInfo& field() const { return *m_field; }
+    // The value to show; kept back while the user is typing into it.
+    void showValue(const QString& value);
+    // Hands on what was typed, if anything (valueTyped).
+    void handOnTyping();
 
     void setPopupMenu(QMenu* menu) { m_menu = menu; }
     // The run's print font, which a field drawn as printed uses.
@@ -73,6 +79,8 @@ public:
     bool isOutlined() const { return m_outlined; }
 
 Q_SIGNALS:
+    // The user typed a new value; it is shown and goes to no row by itself.
+    void valueTyped(const QString& text);
     // A drag or a border drag ended with the control elsewhere or resized.
     void mouseEdited(const QRect& before, const QRect& after);
     // An arrow key: move by this many pixels.
@@ -114,11 +122,14 @@ private:
     QPoint m_pressInPanel;
     QRect m_startGeometry;
     std::optional<QFont> m_printFont;
+    QString m_value;      // the value last given
+    bool m_typed = false; // typed since, not handed on yet
 };
 
 // The design panel Model_Container: the background image Model_BKimg and
-// the 26 field controls over it. Positions are pixels of this panel's
-// client area, at 96 pixels per inch.
+// the field controls over it, showing a template document and editing it
+// through its undoable edits. Positions are pixels of this panel's client
+// area, at 96 pixels per inch.
 class DesignSurface : public QFrame
 {
     Q_OBJECT
@@ -128,8 +139,22 @@ public:
 
     explicit DesignSurface(QWidget* parent = nullptr);
 
-    // Binds the sender fields to sender and the recipient fields to recipients.
+    // The data module the field menu's settings are stored through.
     void bindData(DataModule* dm, const Session* session);
+    // The values the fields show, by field key (a key left out shows empty).
+    void showValues(const QHash<QString, QString>& values);
+    // Every control hands on what was typed into it.
+    void handOnTyping();
+
+    // The document shown: its picture, every field at its place plus the
+    // feed offsets, its box and visibility. Edits go to it.
+    void setDocument(TemplateDocument* document);
+    TemplateDocument* document() const { return m_doc; }
+    // The template as shown, for printing what is on the screen.
+    const TemplateLayout& layout() const { return m_doc->layout(); }
+    // Fields drawn as a symbol grow to hold it; with asStored the grown
+    // boxes count as the template's stored ones (just after laying it out).
+    void growSymbols(bool asStored);
 
     QLabel* backgroundImage() const { return m_image; }
     // Shows a picture in Model_BKimg; the image takes the picture's size.
@@ -141,8 +166,6 @@ public:
 
     // The controls' places, widths and own visibility, in catalogue order.
     QVector<TemplateStore::FieldPlace> fieldPlaces() const;
-    // Moves, sizes and shows or hides every control; heights stay.
-    void applyFieldPlaces(const QVector<TemplateStore::FieldPlace>& places);
     // Makes a field's control visible, its place and size unchanged.
     void showField(const QString& key);
     // Shows the fields of these keys and hides every other, places and
@@ -154,8 +177,6 @@ public:
     // "适应框内": switches fitting its box on or off for the field the menu
     // was opened on, stored with the current template at once.
     void setSelectedFieldFits(bool fit);
-    // Each field's switch as the template stores it; nothing is stored.
-    void showFieldFits(const FieldFits& fits);
     // "显示为条码" / "显示为二维码" / "显示为文字": how the field the menu was
     // opened on prints, stored with the current template at once.
     void setSelectedFieldSymbol(FieldSymbol symbol);
@@ -180,11 +201,6 @@ public:
     // Throws DataError.
     void storeFieldFonts(const QString& model);
 
-    FieldState fieldState(int index) const;
-    // Puts a field back to a state, as undo and redo do; a changed switch
-    // is stored with the current template.
-    void setFieldState(int index, const FieldState& state);
-
     // The field the arrow keys move, outlined: the field control last
     // given the focus, while it is shown.
     FieldControl* selectedControl() const;
@@ -194,14 +210,10 @@ public:
     void nudgeSelected(int dx, int dy);
 
 Q_SIGNALS:
-    // The user changed a field; the change is made already.
-    void fieldChanged(int index, const FieldState& before, const FieldState& after,
-                      const QString& what);
     // The selected field changed, moved or was resized.
     void selectionChanged();
-    // The fieldChanged between these two are one change of the user's.
-    void changesBegin(const QString& what);
-    void changesEnd();
+    // The user typed a new value into the field of that key.
+    void valueTyped(const QString& key, const QString& text);
 
 public:
     QMenu* fieldMenu;
@@ -216,7 +228,11 @@ public:
 
 private:
     void select(FieldControl* control);
-    void changeField(FieldControl* control, const FieldState& after, const QString& what);
+    // The document's field as the control shows it at geometry g.
+    TemplateField fieldAt(FieldControl* control, const QRect& g) const;
+    void showDocument();
+    void showDocumentField(int index);
+    void growSymbol(int index, bool asStored);
     // Big enough for the picture and its margin, so that a scroll area shows all of it.
     void fitToPicture();
 
@@ -230,6 +246,8 @@ private:
 
     DataModule* m_dm = nullptr;
     const Session* m_session = nullptr;
+    TemplateDocument* m_doc = nullptr;
+    qint64 m_shownPicture = 0; // cache key of the document's picture shown
     QLabel* m_image;
     QPixmap m_picture;
     QVector<FieldControl*> m_fields;

@@ -4,14 +4,14 @@
 #include "base/prompt.h"
 #include "base/session.h"
 #include "data/datamodule.h"
-#include "data/rowwrite.h"
 #include "gui/centre.h"
 #include "gui/templates/designpage.h"
 #include "gui/templates/spinedit.h"
 #include "print/printerpaper.h"
-#include "templates/labelstore.h"
 #include "templates/pagesize.h"
+#include "templates/templatedocument.h"
 #include "templates/templatemessages.h"
+#include "templates/templaterows.h"
 #include "templates/templatestore.h"
 #include "ui_pagesetupdialog.h"
 #include "waybill/carrier.h"
@@ -77,17 +77,21 @@ bool PageSetupDialog::loadCurrentTemplate()
         return false;
     return guarded([&] {
         Dataset* tb = m_page->dataModule()->templates;
-        m_ui->widthEdit->setText(tb->fieldByName(TemplateStore::Column::PaperWidth).asString());
-        m_ui->heightEdit->setText(tb->fieldByName(TemplateStore::Column::PaperHeight).asString());
-        m_ui->leftOffsetEdit->setValue(tb->fieldByName(TemplateStore::Column::OffsetX).asInteger());
-        m_ui->topOffsetEdit->setValue(tb->fieldByName(TemplateStore::Column::OffsetY).asInteger());
+        // The template on the design surface is the one edited; another
+        // (the surface holds a new template) is read from its row.
+        const TemplateLayout& shown = m_page->document()->layout();
+        const TemplateLayout t =
+            shown.row == tb->bookmark() ? shown : TemplateRows(tb).loadCurrent();
         const QString name = tb->fieldByName(TemplateStore::Column::Name).asString();
+        m_ui->widthEdit->setText(QString::number(t.paper.width()));
+        m_ui->heightEdit->setText(QString::number(t.paper.height()));
+        m_ui->leftOffsetEdit->setValue(t.offset.x());
+        m_ui->topOffsetEdit->setValue(t.offset.y());
         const CarrierStore::StoredCarrier stored =
             CarrierStore::load(m_page->dataModule()->database(), name);
         m_shownCarrier = Carriers::forTemplate(name, stored.code).code;
         m_ui->carrierCombo->setCurrentIndex(m_ui->carrierCombo->findData(m_shownCarrier));
-        m_ui->printPictureCheck->setChecked(
-            LabelStore::printsPicture(m_page->dataModule()->database(), name));
+        m_ui->printPictureCheck->setChecked(t.printsPicture);
     });
 }
 
@@ -106,31 +110,32 @@ void PageSetupDialog::applyPageValues()
         prompt().message(problem);
         return;
     }
+    qint64 row = -1;
+    const bool printsPicture = m_ui->printPictureCheck->isChecked();
     const bool stored = guarded([&] {
         Dataset* tb = m_page->dataModule()->templates;
-        RowWrite row(tb, RowWrite::Kind::Edit);
-        tb->fieldByName(TemplateStore::Column::PaperWidth).setAsInteger(v->width);
-        tb->fieldByName(TemplateStore::Column::PaperHeight).setAsInteger(v->height);
-        tb->fieldByName(TemplateStore::Column::OffsetX).setAsInteger(v->leftX);
-        tb->fieldByName(TemplateStore::Column::OffsetY).setAsInteger(v->topY);
-        row.post();
+        row = tb->bookmark();
+        TemplateRows(tb).setPage(row, *v, printsPicture);
         const QString carrier = m_ui->carrierCombo->currentData().toString();
         if (!carrier.isEmpty() && carrier != m_shownCarrier) {
             CarrierStore::setCode(m_page->dataModule()->database(),
                                   tb->fieldByName(TemplateStore::Column::Name).asString(), carrier);
             m_shownCarrier = carrier;
         }
-        LabelStore::setPrintsPicture(m_page->dataModule()->database(),
-                                     tb->fieldByName(TemplateStore::Column::Name).asString(),
-                                     m_ui->printPictureCheck->isChecked());
     });
     if (!stored)
         return;
-    // Only confirmed, stored values take effect.
+    // Only confirmed, stored values take effect: the fields move by the new
+    // offsets, their unsaved changes kept.
     Session& session = *m_page->session();
     session.screenOffsetX = v->leftX;
     session.screenOffsetY = v->topY;
-    m_page->layOutCurrentModel();
+    TemplateDocument* document = m_page->document();
+    if (document->layout().row == row)
+        document->setStoredPage(QSize(v->width, v->height), QPoint(v->leftX, v->topY),
+                                printsPicture);
+    else
+        m_page->layOutCurrentModel();
     Q_EMIT m_page->currentTemplatePanel(session.currentTemplate);
     if (m_printerSource)
         applyPaperSize(m_printerSource(), v->width, v->height);

@@ -1,0 +1,252 @@
+#include "templates/templaterows.h"
+
+#include "base/dataerror.h"
+#include "data/dataset.h"
+#include "data/rowwrite.h"
+#include "data/transaction.h"
+#include "templates/fieldcatalogue.h"
+#include "templates/labelstore.h"
+#include "templates/pagesize.h"
+#include "templates/templatemessages.h"
+#include "templates/templatestore.h"
+
+#include <QSqlDatabase>
+
+namespace Column = TemplateStore::Column;
+
+TemplateRows::TemplateRows(Dataset* tbModel) : m_tb(tbModel) {}
+
+QSqlDatabase TemplateRows::db() const
+{
+    return QSqlDatabase::database(m_tb->connectionName(), false);
+}
+
+void TemplateRows::whole(const std::function<void()>& work)
+{
+    try {
+        Transaction t(db(), QStringLiteral("template_rows"));
+        try {
+            work();
+            t.commit();
+        } catch (...) {
+            if (m_tb->state() != Dataset::State::Browse)
+                m_tb->cancel();
+            t.rollback();
+            throw;
+        }
+    } catch (...) {
+        // The file is as before; the rows in memory must be too.
+        rethrowAfterReload(m_tb);
+    }
+}
+
+void TemplateRows::goTo(qint64 row)
+{
+    if (!m_tb->isActive())
+        m_tb->open();
+    if (row < 0 || !m_tb->gotoBookmark(row))
+        throw DataError::refusal(TemplateMessages::templateGone(QString()));
+}
+
+QString TemplateRows::nameOfCurrent()
+{
+    return m_tb->fieldByName(Column::Name).asString();
+}
+
+TemplateLayout TemplateRows::loadCurrent()
+{
+    TemplateLayout t;
+    if (!m_tb->isActive() || m_tb->recNo() < 0) {
+        // No template prints no field.
+        for (int i = 0; i < t.fieldCount(); ++i) {
+            TemplateField f = t.field(i);
+            f.visible = false;
+            t.setField(i, f);
+        }
+        return t;
+    }
+    t.row = m_tb->bookmark();
+    t.name = nameOfCurrent();
+    t.paper = QSize(int(m_tb->fieldByName(Column::PaperWidth).asInteger()),
+                    int(m_tb->fieldByName(Column::PaperHeight).asInteger()));
+    t.pictureName = m_tb->fieldByName(Column::PictureName).asString();
+    t.picturePlace = QPoint(int(m_tb->fieldByName(Column::PictureLeft).asInteger()),
+                            int(m_tb->fieldByName(Column::PictureTop).asInteger()));
+    t.offset = QPoint(int(m_tb->fieldByName(Column::OffsetX).asInteger()),
+                      int(m_tb->fieldByName(Column::OffsetY).asInteger()));
+    const FieldFits fits = FieldFitStore::load(db(), t.name);
+    const QVector<FieldInfo>& all = FieldCatalogue::all();
+    for (int i = 0; i < all.size(); ++i) {
+        const FieldInfo& f = all.at(i);
+        TemplateField field;
+        field.place = QPoint(int(m_tb->fieldByName(f.leftColumn()).asInteger()),
+                             int(m_tb->fieldByName(f.topColumn()).asInteger()));
+        field.width = int(m_tb->fieldByName(f.widthColumn()).asInteger());
+        // Only "1" shows a field, as the first release read it.
+        field.visible = m_tb->fieldByName(f.visColumn()).asString() == QLatin1String("1");
+        field.fit = fits.value(f.key);
+        t.setField(i, field);
+    }
+    t.printsPicture = LabelStore::printsPicture(db(), t.name);
+    return t;
+}
+
+TemplateLayout TemplateRows::load(qint64 row)
+{
+    goTo(row);
+    return loadCurrent();
+}
+
+void TemplateRows::writeFields(const TemplateLayout& layout)
+{
+    m_tb->fieldByName(Column::PictureName).setAsString(layout.pictureName);
+    m_tb->fieldByName(Column::PaperWidth).setAsInteger(layout.paper.width());
+    m_tb->fieldByName(Column::PaperHeight).setAsInteger(layout.paper.height());
+    m_tb->fieldByName(Column::PictureLeft).setAsInteger(layout.picturePlace.x());
+    m_tb->fieldByName(Column::PictureTop).setAsInteger(layout.picturePlace.y());
+    m_tb->fieldByName(Column::OffsetX).setAsInteger(layout.offset.x());
+    m_tb->fieldByName(Column::OffsetY).setAsInteger(layout.offset.y());
+    const QVector<FieldInfo>& all = FieldCatalogue::all();
+    for (int i = 0; i < all.size(); ++i) {
+        const FieldInfo& f = all.at(i);
+        const TemplateField& p = layout.field(i);
+        m_tb->fieldByName(f.leftColumn()).setAsInteger(p.place.x());
+        m_tb->fieldByName(f.topColumn()).setAsInteger(p.place.y());
+        m_tb->fieldByName(f.widthColumn()).setAsInteger(p.width);
+        m_tb->fieldByName(f.visColumn()).setAsInteger(p.visible ? 1 : 0);
+    }
+}
+
+void TemplateRows::writeFits(const QString& name, const TemplateLayout& layout)
+{
+    const QSqlDatabase db = this->db();
+    const FieldFits stored = FieldFitStore::load(db, name);
+    const QVector<FieldInfo>& all = FieldCatalogue::all();
+    for (int i = 0; i < all.size(); ++i) {
+        const QString& key = all.at(i).key;
+        const FieldFit& want = layout.field(i).fit;
+        const FieldFit had = stored.value(key);
+        if (want.fit != had.fit)
+            FieldFitStore::setFit(db, name, key, want.fit);
+        if (want.height != had.height)
+            FieldFitStore::setHeight(db, name, key, want.height);
+        if (want.symbol != had.symbol)
+            FieldFitStore::setSymbol(db, name, key, want.symbol);
+        // A size of 0 is the default; the store keeps a stored one for it.
+        if (want.moduleMm != had.moduleMm && want.moduleMm > 0)
+            FieldFitStore::setModule(db, name, key, want.moduleMm);
+        if (want.barHeightMm != had.barHeightMm && want.barHeightMm > 0)
+            FieldFitStore::setBarHeight(db, name, key, want.barHeightMm);
+    }
+    if (LabelStore::printsPicture(db, name) != layout.printsPicture)
+        LabelStore::setPrintsPicture(db, name, layout.printsPicture);
+}
+
+qint64 TemplateRows::create(const TemplateLayout& layout)
+{
+    if (TemplateStore::isBlankName(layout.name))
+        throw DataError::refusal(TemplateMessages::blankName());
+    if (!m_tb->isActive())
+        m_tb->open();
+    qint64 row = -1;
+    whole([&] {
+        RowWrite write(m_tb, RowWrite::Kind::Append);
+        m_tb->fieldByName(Column::Name).setAsString(layout.name);
+        writeFields(layout);
+        write.post();
+        row = m_tb->bookmark();
+        writeFits(layout.name, layout);
+    });
+    return row;
+}
+
+void TemplateRows::save(qint64 row, const TemplateLayout& layout)
+{
+    goTo(row);
+    const QString name = nameOfCurrent();
+    whole([&] {
+        RowWrite write(m_tb, RowWrite::Kind::Edit);
+        writeFields(layout);
+        write.post();
+        writeFits(name, layout);
+    });
+}
+
+void TemplateRows::rename(qint64 row, const QString& name)
+{
+    if (TemplateStore::isBlankName(name))
+        throw DataError::refusal(TemplateMessages::blankName());
+    goTo(row);
+    const QString oldName = nameOfCurrent();
+    {
+        RowWrite write(m_tb, RowWrite::Kind::Edit);
+        m_tb->fieldByName(Column::Name).setAsString(name);
+        write.post();
+    }
+    // Calibrations and fitted fields follow the name while no other row
+    // still bears the old one.
+    if (TemplateStore::resolveRow(m_tb, -1, oldName) < 0)
+        TemplateStore::moveNamedSettings(db(), oldName, name);
+    m_tb->gotoBookmark(row);
+}
+
+void TemplateRows::remove(qint64 row)
+{
+    goTo(row);
+    const QString name = nameOfCurrent();
+    m_tb->remove();
+    if (TemplateStore::resolveRow(m_tb, -1, name) < 0)
+        TemplateStore::dropNamedSettings(db(), name);
+}
+
+void TemplateRows::setPage(qint64 row, const PageValues& page, bool printsPicture)
+{
+    goTo(row);
+    {
+        RowWrite write(m_tb, RowWrite::Kind::Edit);
+        m_tb->fieldByName(Column::PaperWidth).setAsInteger(page.width);
+        m_tb->fieldByName(Column::PaperHeight).setAsInteger(page.height);
+        m_tb->fieldByName(Column::OffsetX).setAsInteger(page.leftX);
+        m_tb->fieldByName(Column::OffsetY).setAsInteger(page.topY);
+        write.post();
+    }
+    LabelStore::setPrintsPicture(db(), nameOfCurrent(), printsPicture);
+}
+
+void TemplateRows::setFit(const QString& model, const QString& key, bool fit)
+{
+    FieldFitStore::setFit(db(), model, key, fit);
+}
+
+FieldFit TemplateRows::setSymbol(const QString& model, const QString& key, FieldSymbol symbol)
+{
+    FieldFitStore::setSymbol(db(), model, key, symbol);
+    return FieldFitStore::load(db(), model).value(key);
+}
+
+FieldFit TemplateRows::setSymbolSize(const QString& model, const QString& key, double moduleMm,
+                                     double barHeightMm)
+{
+    FieldFitStore::setModule(db(), model, key, moduleMm);
+    FieldFitStore::setBarHeight(db(), model, key, barHeightMm);
+    return FieldFitStore::load(db(), model).value(key);
+}
+
+void TemplateRows::setFieldFont(const QString& model, const QString& key,
+                                const std::optional<QFont>& font)
+{
+    if (font)
+        FieldFontStore::setFieldFont(db(), model, key, *font);
+    else
+        FieldFontStore::clearFieldFont(db(), model, key);
+}
+
+void TemplateRows::replaceFieldFonts(const QString& model, const FieldFonts& fonts)
+{
+    const FieldFonts stored = FieldFontStore::load(db(), model);
+    for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+        if (!fonts.contains(it.key()))
+            FieldFontStore::clearFieldFont(db(), model, it.key());
+    for (auto it = fonts.cbegin(); it != fonts.cend(); ++it)
+        FieldFontStore::setFieldFont(db(), model, it.key(), it.value());
+}
