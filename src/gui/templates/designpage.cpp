@@ -578,7 +578,6 @@ bool DesignPage::saveNewTemplate()
     QString oldPicture;
     try {
         tb->close();
-        tb->setServerSideCursor(true);
         tb->open();
         if (replaced >= 0) {
             if (!tb->gotoBookmark(replaced))
@@ -638,7 +637,6 @@ bool DesignPage::saveExistingTemplate()
     }
     try {
         tb->close();
-        tb->setServerSideCursor(true);
         tb->open();
         if (!tb->gotoBookmark(mark))
             throw DataError::refusal(TemplateMessages::templateGone(listName));
