@@ -44,6 +44,8 @@ private Q_SLOTS:
     void rowsChoiceStartsOnWhatTheGridShows_data();
     void rowsChoiceStartsOnWhatTheGridShows();
     void printLogReprintsAJobsRows();
+    void gridKeepsItsPlaceThroughPrinting_data();
+    void gridKeepsItsPlaceThroughPrinting();
     void calibrationDialogShowsAndSavesTheCurrentPrinters();
     void printerIsRememberedPerTemplate();
     void pageSetupOpensTheCalibration();
