@@ -289,11 +289,10 @@ int prepare(const QString& dir, int rows, bool fit)
         QPainter p(&recorder);
         p.setFont(fonts.print);
         for (int row = 0; row < dm.recipients->recordCount(); ++row) {
-            dm.recipients->moveTo(row);
             recorder.engine.page = row;
             RecordRenderer::drawRecord(p,
                                        RecordRenderer::collect(dm.templates, dm.sender,
-                                                               dm.recipients, positions,
+                                                               dm.recipients, row, positions,
                                                                fonts.fields),
                                        session.printColour(), 1200, 1200, Calibration(), fits);
         }

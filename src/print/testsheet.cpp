@@ -95,7 +95,8 @@ QString TestSheet::print(QPrinter* printer, DataModule* dm, const FieldPositions
 {
     const PrintFonts fonts = PrintFonts::load(dm->database(), session);
     const RecordFields fields =
-        RecordRenderer::collect(dm->templates, dm->sender, dm->recipients, positions, fonts.fields);
+        RecordRenderer::collect(dm->templates, dm->sender, dm->recipients, dm->recipients->recNo(),
+                                positions, fonts.fields);
     QImage background;
     if (dm->templates->recNo() >= 0) {
         const QString name =

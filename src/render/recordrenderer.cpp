@@ -54,8 +54,11 @@ const QVector<const FieldInfo*>& drawingOrder()
     return order;
 }
 
-RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
-                     const FieldPositions& positions, const FieldFonts& fonts)
+namespace
+{
+
+// The fields as the model lays them out, without texts.
+RecordFields layOut(Dataset* model, const FieldPositions& positions, const FieldFonts& fonts)
 {
     RecordFields out;
     out.reserve(FieldCatalogue::kCount);
@@ -66,9 +69,6 @@ RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
         r.visible =
             haveModel && model->fieldByName(f->visColumn()).asString() == QLatin1String("1");
         if (r.visible) {
-            Dataset* source = f->isSender() ? sender : recipient;
-            if (source->recNo() >= 0)
-                r.text = source->fieldByName(f->column).asString();
             r.offset = positions.designOffset(*f);
             r.width = positions.designWidth(*f);
             const auto own = fonts.constFind(f->key);
@@ -80,13 +80,18 @@ RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
     return out;
 }
 
+} // namespace
+
+RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient, int row,
+                     const FieldPositions& positions, const FieldFonts& fonts)
+{
+    return Collector(model, sender, recipient, positions, fonts).collect(row);
+}
+
 Collector::Collector(Dataset* model, Dataset* sender, Dataset* recipient,
                      const FieldPositions& positions, const FieldFonts& fonts)
-    : m_sender(sender), m_recipient(recipient)
+    : m_sender(sender), m_recipient(recipient), m_fields(layOut(model, positions, fonts))
 {
-    // The texts are left out: an empty dataset gives empty texts.
-    Dataset none{QString(), QString()};
-    m_fields = RecordRenderer::collect(model, &none, &none, positions, fonts);
     for (const RenderField& r : std::as_const(m_fields))
         m_columns << (r.visible
                           ? (r.field->isSender() ? sender : recipient)->fieldIndex(r.field->column)
@@ -108,22 +113,6 @@ RecordFields Collector::collect(int row) const
         } else if (m_columns[i] >= 0 && row >= 0 && row < m_recipient->recordCount()) {
             r.text = m_recipient->cellText(row, m_columns[i]);
         }
-    }
-    return out;
-}
-
-RecordFields Collector::collect() const
-{
-    RecordFields out = m_fields;
-    for (int i = 0; i < out.size(); ++i) {
-        RenderField& r = out[i];
-        if (!r.visible)
-            continue;
-        Dataset* source = r.field->isSender() ? m_sender : m_recipient;
-        if (source->recNo() < 0)
-            continue;
-        r.text = m_columns[i] >= 0 ? Field(source, m_columns[i]).asString()
-                                   : source->fieldByName(r.field->column).asString();
     }
     return out;
 }

@@ -72,24 +72,22 @@ namespace RecordRenderer
 // The 28 fields in the order they are drawn.
 const QVector<const FieldInfo*>& drawingOrder();
 
-// Visibility from the model's current row, texts from the sender's and the
-// recipient's current rows (an empty table gives empty texts); a field
-// named in `fonts` is drawn in that font.
-RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient,
+// Visibility from the model's current row, texts from the sender's current
+// row and recipient row `row` (its index in the table, read without moving
+// the recipients' cursor; out of range gives empty texts); a field named in
+// `fonts` is drawn in that font.
+RecordFields collect(Dataset* model, Dataset* sender, Dataset* recipient, int row,
                      const FieldPositions& positions, const FieldFonts& fonts = {});
 
 // collect() for the rows of one job: what stays the same from row to row
 // (visibility, places, widths, fonts, which column) is read once, then each
-// call reads the current rows' texts.
+// call reads one row's texts.
 class Collector
 {
 public:
     Collector(Dataset* model, Dataset* sender, Dataset* recipient, const FieldPositions& positions,
               const FieldFonts& fonts = {});
-    // The sender's and the current recipient's values.
-    RecordFields collect() const;
-    // The sender's values and those of recipient row `row` (its index in the
-    // table), read without moving the recipients' cursor.
+    // The sender's values and those of recipient row `row`.
     RecordFields collect(int row) const;
 
 private:

@@ -732,7 +732,7 @@ private Q_SLOTS:
         // Printing takes them whole as well.
         QStringList printed;
         const RecordFields fields = RecordRenderer::collect(
-            dataModule()->templates, dataModule()->sender, att(),
+            dataModule()->templates, dataModule()->sender, att(), 0,
             SurfacePositions(findWidget<DesignPage>("TabModel")->surface()));
         for (const RenderField& f : fields)
             if (f.field->column == QLatin1String("Phone"))
