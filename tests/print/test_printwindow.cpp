@@ -1040,6 +1040,7 @@ void TestPrintWindow::gridKeepsItsPlaceThroughPrinting()
     QCOMPARE(grid->currentIndex().row(), 45);
     QCOMPARE(selectedRows(), QList<int>({40, 45}));
     QCOMPARE(grid->verticalScrollBar()->value(), scrolled);
+    QCOMPARE(grid->model()->rowCount(), 80);
     // The marks are read back into the rows shown.
     const int marked = RecipientPage::gridColumns().size() - 1;
     for (int row = 35; row < 50; ++row) {
@@ -1048,6 +1049,22 @@ void TestPrintWindow::gridKeepsItsPlaceThroughPrinting()
         QCOMPARE(grid->model()->index(row, marked).data().toString().isEmpty(),
                  !printed.contains(name));
     }
+}
+
+// Rows printed while the grid shows only the unprinted leave it at once.
+void TestPrintWindow::printedRowsLeaveTheUnprintedView()
+{
+    findWidget<QTabWidget>("TabMain")->setCurrentIndex(1);
+    findWidget<QComboBox>("Printed_Filter_Box")->setCurrentIndex(1);
+    QTableView* grid = findWidget<QTableView>("DBGrid1");
+    QCOMPARE(grid->model()->rowCount(), 5);
+    m_f->prompt.rowChoices.enqueue(Prompt::RowsChoice{Prompt::RowsChoice::Kind::Range, "2,4"});
+    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
+    QCOMPARE(pdfPages("job.pdf"), 2);
+    QStringList shown;
+    for (int row = 0; row < grid->model()->rowCount(); ++row)
+        shown << grid->model()->index(row, 0).data().toString();
+    QCOMPARE(shown, QStringList({"NAME1", "NAME3", "NAME5"}));
 }
 
 void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()

@@ -46,6 +46,7 @@ private Q_SLOTS:
     void printLogReprintsAJobsRows();
     void gridKeepsItsPlaceThroughPrinting_data();
     void gridKeepsItsPlaceThroughPrinting();
+    void printedRowsLeaveTheUnprintedView();
     void calibrationDialogShowsAndSavesTheCurrentPrinters();
     void printerIsRememberedPerTemplate();
     void pageSetupOpensTheCalibration();
