@@ -37,7 +37,8 @@ private:
 // A cursor over a table or a query: the rows are a snapshot taken at open,
 // each remembering its SQLite rowid, so that updates and deletes touch
 // exactly that row (also in tables without a key and with duplicate names).
-// Edits go through a row buffer and reach the file on Post.
+// Edits of the current row go through a row buffer and reach the file on
+// post(); updateRow() writes any row by its rowid without the cursor.
 class Dataset : public QObject
 {
     Q_OBJECT
