@@ -290,10 +290,9 @@ int prepare(const QString& dir, int rows, bool fit)
         QPainter p(&recorder);
         p.setFont(fonts.print);
         for (int row = 0; row < dm.recipients->recordCount(); ++row) {
-            dm.recipients->moveTo(row);
             recorder.engine.page = row;
             RecordRenderer::drawRecord(
-                p, RecordRenderer::collect(positions, dm.sender, dm.recipients, fonts.fields),
+                p, RecordRenderer::collect(positions, dm.sender, dm.recipients, row, fonts.fields),
                 session.printColour(), 1200, 1200, Calibration(), fits);
         }
         p.end();

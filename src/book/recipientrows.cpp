@@ -55,6 +55,23 @@ void RecipientRows::changeCurrent(const Values& values)
     row.post();
 }
 
+void RecipientRows::change(qint64 rowId, const Values& values)
+{
+    openIfClosed();
+    const int row = m_att->rowOf(rowId);
+    if (row < 0)
+        throw DataError::refusal(QStringLiteral("要修改的收件人已被删除，请重新选择。"));
+    QVector<std::pair<int, QVariant>> fields;
+    for (const auto& [column, text] : values) {
+        const int field = m_att->fieldIndex(column);
+        if (field < 0)
+            throw DataError(
+                QStringLiteral("%1: Field '%2' not found").arg(m_att->objectName(), column));
+        fields.append({field, text.isNull() ? QString(QLatin1String("")) : text});
+    }
+    m_att->updateRow(row, fields);
+}
+
 void RecipientRows::empty()
 {
     openIfClosed();

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QtGlobal>
 #include <functional>
 #include <utility>
 
@@ -31,6 +32,11 @@ public:
     // Puts the current row into edit mode, assigns the values and posts. On
     // failure the edit is cancelled; throws DataError.
     void changeCurrent(const Values& values);
+
+    // Writes the values into the row with this ID, wherever the cursor is:
+    // an editor bound to a row saves here. A row deleted meanwhile is
+    // refused (DataError::refusal); a failed write throws DataError.
+    void change(qint64 rowId, const Values& values);
 
     // Runs work (any number of the writes above) as one transaction: all
     // rows or none. Views see one reset at the end instead of one signal per

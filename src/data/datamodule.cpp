@@ -61,7 +61,6 @@ DataModule::DataModule(QObject* parent) : QObject(parent)
     };
     // Declaration order of the data module.
     templates = table("TB_Model", "Exp_Model");
-    templates->setServerSideCursor(true);
     recipients = table("TB_Att", "Exp_Att_Info");
     // Can be large; a job over a few rows reads only those.
     recipients->setReadOnDemand(true);

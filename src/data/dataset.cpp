@@ -277,7 +277,6 @@ void Dataset::open()
     m_state = State::Browse;
     m_modified = false;
     m_current = m_rows.isEmpty() ? -1 : 0;
-    m_bof = true;
     m_eof = m_rows.isEmpty();
     resetSignals(false);
     if (!m_disabled) {
@@ -298,7 +297,7 @@ void Dataset::close()
     m_columns.clear();
     m_columnIndex.clear();
     m_current = -1;
-    m_eof = m_bof = true;
+    m_eof = true;
     m_state = State::Inactive;
     m_modified = false;
     resetSignals(false);
@@ -356,7 +355,6 @@ void Dataset::first()
 {
     checkBrowseMode();
     setCurrent(m_rows.isEmpty() ? -1 : 0);
-    m_bof = true;
     m_eof = m_rows.isEmpty();
 }
 
@@ -365,11 +363,9 @@ void Dataset::next()
     checkBrowseMode();
     if (m_current >= 0 && m_current < m_rows.size() - 1) {
         setCurrent(m_current + 1);
-        m_bof = m_eof = false;
+        m_eof = false;
     } else {
         m_eof = true;
-        if (m_rows.isEmpty())
-            m_bof = true;
     }
 }
 
@@ -378,11 +374,9 @@ void Dataset::prior()
     checkBrowseMode();
     if (m_current > 0) {
         setCurrent(m_current - 1);
-        m_bof = m_eof = false;
-    } else {
-        m_bof = true;
-        if (m_rows.isEmpty())
-            m_eof = true;
+        m_eof = false;
+    } else if (m_rows.isEmpty()) {
+        m_eof = true;
     }
 }
 
@@ -391,7 +385,6 @@ void Dataset::last()
     checkBrowseMode();
     setCurrent(m_rows.size() - 1);
     m_eof = true;
-    m_bof = m_rows.isEmpty();
 }
 
 void Dataset::moveTo(int index)
@@ -400,7 +393,7 @@ void Dataset::moveTo(int index)
     if (index < 0 || index >= m_rows.size())
         return;
     setCurrent(index);
-    m_bof = m_eof = false;
+    m_eof = false;
 }
 
 int Dataset::fieldIndex(const QString& name) const
@@ -455,7 +448,7 @@ void Dataset::append()
         Q_EMIT rowsAboutToBeInserted(at, at);
     m_rows.append(m_buffer.rowid, m_buffer.values);
     m_current = at;
-    m_eof = m_bof = false;
+    m_eof = false;
     setState(State::Insert);
     if (!m_disabled) {
         Q_EMIT rowsInserted(at, at);
@@ -560,7 +553,7 @@ void Dataset::cancel()
         m_rows.removeAt(at);
         m_current = m_rows.isEmpty() ? -1 : std::min<int>(at, m_rows.size() - 1);
         if (m_rows.isEmpty())
-            m_eof = m_bof = true;
+            m_eof = true;
         if (!m_disabled) {
             Q_EMIT rowsRemoved(at, at);
             Q_EMIT currentChanged(m_current);
@@ -598,7 +591,6 @@ void Dataset::remove()
     m_rows.removeAt(at);
     m_current = m_rows.isEmpty() ? -1 : std::min<int>(at, m_rows.size() - 1);
     m_eof = m_rows.isEmpty();
-    m_bof = m_rows.isEmpty();
     if (!m_disabled) {
         Q_EMIT rowsRemoved(at, at);
         Q_EMIT currentChanged(m_current);
@@ -660,7 +652,7 @@ void Dataset::removeRows(QVector<int> indices)
     if (newCurrent < 0)
         newCurrent = m_rows.size() - 1;
     m_current = newCurrent;
-    m_eof = m_bof = m_rows.isEmpty();
+    m_eof = m_rows.isEmpty();
     resetSignals(false);
     if (!m_disabled)
         Q_EMIT currentChanged(m_current);
@@ -681,7 +673,7 @@ bool Dataset::locate(const QString& column, const QVariant& value, LocateOptions
         const QString text = variantText(m_rows.value(i, f));
         if (partial ? text.startsWith(wanted, cs) : text.compare(wanted, cs) == 0) {
             setCurrent(i);
-            m_bof = m_eof = false;
+            m_eof = false;
             return true;
         }
     }
@@ -708,7 +700,7 @@ bool Dataset::gotoBookmark(Bookmark mark)
     if (i < 0)
         return false;
     setCurrent(i);
-    m_bof = m_eof = false;
+    m_eof = false;
     return true;
 }
 
@@ -720,6 +712,84 @@ QVariant Dataset::cell(int row, int field) const
         return QVariant();
     readRows(row);
     return m_rows.value(row, field);
+}
+
+void Dataset::checkTable() const
+{
+    checkActive();
+    if (m_table.isEmpty())
+        throw DataError(QStringLiteral("%1: a query cannot be modified").arg(m_name));
+}
+
+void Dataset::replaceRow(int row, const QVector<QVariant>& values)
+{
+    m_rows.replace(row, m_rows.rowId(row), values);
+    if (row == m_current && (m_state == State::Edit || m_state == State::Insert)) {
+        // What the user typed into the buffer stays; the rest follows the file.
+        for (int i = 0; i < values.size() && i < m_buffer.values.size(); ++i)
+            if (!m_dirty.value(i))
+                m_buffer.values[i] = values.at(i);
+    }
+}
+
+void Dataset::updateRow(int row, const QVector<std::pair<int, QVariant>>& values)
+{
+    checkTable();
+    if (row < 0 || row >= m_rows.size() || (row == m_current && m_state == State::Insert))
+        throw DataError(QStringLiteral("%1: no such row").arg(m_name));
+    if (values.isEmpty())
+        return;
+    QStringList cols;
+    for (const auto& [field, value] : values) {
+        if (field < 0 || field >= m_columns.size() || field == m_rowidAlias)
+            throw DataError(
+                QStringLiteral("%1: Field %2 cannot be modified").arg(m_name).arg(field));
+        cols << quoted(m_columns.at(field));
+    }
+    QSqlQuery& q = cachedQuery(QLatin1String("UPDATE ") + quoted(m_table) + QLatin1String(" SET ") +
+                               cols.join(QLatin1String("=?,")) + QLatin1String("=? WHERE rowid=?"));
+    int bound = 0;
+    for (const auto& value : values)
+        q.bindValue(bound++, value.second);
+    q.bindValue(bound, m_rows.rowId(row));
+    execOrThrow(q);
+    q.finish();
+    readRows(row);
+    QVector<QVariant> now = m_rows.values(row);
+    now.resize(m_columns.size());
+    for (const auto& [field, value] : values) {
+        now[field] = value;
+        // The typed value is replaced by the one written.
+        if (row == m_current && m_state == State::Edit)
+            m_buffer.values[field] = value;
+    }
+    replaceRow(row, now);
+    if (!m_disabled)
+        Q_EMIT rowChanged(row);
+}
+
+void Dataset::reread(const QVector<qint64>& rowIds)
+{
+    checkTable();
+    // The rows are read again when next looked at, a block at a time, as
+    // on-demand rows are; the row being edited at once, for its buffer.
+    int first = m_rows.size();
+    int last = -1;
+    for (qint64 id : rowIds) {
+        const int row = indexOfRowId(id);
+        if (row < 0 || !m_rows.isRead(row))
+            continue;
+        m_rows.forget(row);
+        first = std::min(first, row);
+        last = std::max(last, row);
+    }
+    if (m_current >= 0 && m_current <= last && !m_rows.isRead(m_current) &&
+        m_state == State::Edit) {
+        readRows(m_current);
+        replaceRow(m_current, m_rows.values(m_current));
+    }
+    if (last >= 0 && !m_disabled)
+        Q_EMIT rowsChanged(first, last);
 }
 
 QString Dataset::cellText(int row, int field) const

@@ -37,7 +37,8 @@ private:
 // A cursor over a table or a query: the rows are a snapshot taken at open,
 // each remembering its SQLite rowid, so that updates and deletes touch
 // exactly that row (also in tables without a key and with duplicate names).
-// Edits go through a row buffer and reach the file on Post.
+// Edits of the current row go through a row buffer and reach the file on
+// post(); updateRow() writes any row by its rowid without the cursor.
 class Dataset : public QObject
 {
     Q_OBJECT
@@ -62,14 +63,10 @@ public:
     // Which rows there are (their rowids) is still read at open; a row
     // deleted behind the dataset's back before it is read reads as nulls.
     void setReadOnDemand(bool on) { m_onDemand = on; }
-    // Kept as a setting only; every cursor here is a snapshot.
-    void setServerSideCursor(bool on) { m_serverSide = on; }
-    bool serverSideCursor() const { return m_serverSide; }
 
     void open();
     void close();
     bool isActive() const { return m_state != State::Inactive; }
-    void setActive(bool on) { on ? open() : close(); }
     // Reopens and returns to the row that was current (by rowid) if it still
     // exists, else to the first row.
     void refresh();
@@ -80,7 +77,6 @@ public:
     void prior();
     void last();
     bool eof() const { return m_eof; }
-    bool bof() const { return m_bof; }
     bool isEmpty() const { return m_rows.isEmpty(); }
     int recordCount() const { return m_rows.size(); }
     int recNo() const { return m_current; } // 0-based; -1 on an empty dataset
@@ -111,6 +107,17 @@ public:
     QVariant cell(int row, int field) const;
     QString cellText(int row, int field) const;
     qint64 rowId(int row) const;
+    int rowOf(qint64 rowid) const { return indexOfRowId(rowid); } // -1 when none
+
+    // Writes the values (field index, value) into a table's row by its
+    // rowid. The cursor stays, and so does an edit in progress: a row being
+    // edited takes the written values into its buffer. Views see the row
+    // change. Throws DataError.
+    void updateRow(int row, const QVector<std::pair<int, QVariant>>& values);
+    // Reads the rows with these rowids again from the file, in place: views
+    // see the rows change, not a reset, so a grid keeps its current row and
+    // selection. A row gone from the file meanwhile reads as nulls.
+    void reread(const QVector<qint64>& rowIds);
 
     // Bound edits write their text into the row when this is called.
     void updateRecord() { Q_EMIT updateRecordRequested(); }
@@ -126,6 +133,7 @@ Q_SIGNALS:
     void resetDone();
     void currentChanged(int row);
     void rowChanged(int row);
+    void rowsChanged(int first, int last);
     void rowsAboutToBeInserted(int first, int last);
     void rowsInserted(int first, int last);
     void rowsAboutToBeRemoved(int first, int last);
@@ -149,6 +157,10 @@ private:
     void setState(State s);
     int indexOfRowId(qint64 rowid) const;
     void execOrThrow(QSqlQuery& q) const;
+    void checkTable() const;
+    // Puts values into a row in memory, and into the edit buffer when it is
+    // the row being edited.
+    void replaceRow(int row, const QVector<QVariant>& values);
     QSqlQuery& cachedQuery(const QString& sql);
     QSqlQuery& writeQuery(bool insert); // the INSERT or UPDATE that post needs
     void resetSignals(bool before);
@@ -158,7 +170,6 @@ private:
     QString m_table;
     QString m_sql;
     QHash<QString, QVariant> m_params;
-    bool m_serverSide = false;
 
     QStringList m_columns;
     QHash<QString, int> m_columnIndex;
@@ -168,7 +179,6 @@ private:
     mutable std::unique_ptr<QSqlQuery> m_readQuery;
     int m_current = -1;
     bool m_eof = true;
-    bool m_bof = true;
     State m_state = State::Inactive;
 
     Row m_buffer;          // the row being edited or inserted

@@ -21,6 +21,9 @@ DatasetModel::DatasetModel(Dataset* dataset, QVector<Column> columns, QObject* p
         if (row >= 0)
             Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1));
     });
+    connect(dataset, &Dataset::rowsChanged, this, [this](int first, int last) {
+        Q_EMIT dataChanged(index(first, 0), index(last, columnCount() - 1));
+    });
 }
 
 void DatasetModel::mapFields()

@@ -26,6 +26,8 @@ public:
     void appendUnread(qint64 rowid) { m_rows.push_back({rowid, QByteArray()}); }
     bool isRead(int row) const { return !m_rows[size_t(row)].bytes.isEmpty(); }
     void replace(int row, qint64 rowid, const QVector<QVariant>& values);
+    // Drops a row's values: it reads as unread again.
+    void forget(int row) { m_rows[size_t(row)].bytes = QByteArray(); }
     void removeAt(int row);
     // Removes the rows at ROWS, which are sorted, unique and in range.
     void removeSorted(const QVector<int>& rows);

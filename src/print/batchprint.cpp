@@ -348,25 +348,18 @@ private:
     bool m_toQueue = false;
 };
 
-enum class Rows { All, Current, Given };
+enum class Rows { All, One, Given };
 
 // The job is handed over: marks its rows and logs it, then rereads the
-// table with its cursor where it was.
+// printed rows in place, so that the grid keeps its rows, current row and
+// selection.
 void settleJob(qint64 pending, DataModule* dm, Result* result)
 {
     try {
         PrintJournal::settle(dm->database(), pending);
         if (result->rowIds.isEmpty())
             return;
-        Dataset* att = dm->recipients;
-        const int row = att->recNo();
-        const bool pastEnd = att->eof();
-        att->refresh();
-        if (row >= 0 && row < att->recordCount()) {
-            att->moveTo(row);
-            if (pastEnd)
-                att->next();
-        }
+        dm->recipients->reread(result->rowIds);
     } catch (const DataError& e) {
         // Still pending: the next start finds the job in place and marks it.
         result->message = QStringLiteral("打印已完成，但未能记下打印标记：") + e.message() +
@@ -388,7 +381,7 @@ Result run(QPrinter* printer, DataModule* dm, const TemplateLayout& layout, cons
     QVector<int> rows = given;
     if (wholeTable)
         rows = RowSelection::allRows(att->recordCount());
-    if (which != Rows::Current && !rows.isEmpty()) {
+    if (which != Rows::One && !rows.isEmpty()) {
         QVector<int> kept;
         for (int row : std::as_const(rows)) {
             if (isBlankRecipient(att, row))
@@ -432,13 +425,9 @@ Result run(QPrinter* printer, DataModule* dm, const TemplateLayout& layout, cons
     FitMemo ownMemo;
     if (!memo)
         memo = &ownMemo;
-    const bool many = which != Rows::Current;
     const int nameField = att->fieldIndex(QStringLiteral("Name"));
     QStringList names;
 
-    // The grid and the bound edits follow once, at the end.
-    if (many)
-        att->disableControls();
     try {
         calibration =
             Calibration::load(dm->database(), session.currentTemplate, printerKey(printer));
@@ -447,9 +436,7 @@ Result run(QPrinter* printer, DataModule* dm, const TemplateLayout& layout, cons
         const RecordRenderer::Collector collector(layout, dm->sender, att, fonts.fields);
         // Rows are read by index: the cursor, and with it the grid and the
         // user's selection, stay where they were.
-        QVector<int> order = which == Rows::All     ? RowSelection::allRows(att->recordCount())
-                             : which == Rows::Given ? rows
-                                                    : QVector<int>{att->recNo()};
+        QVector<int> order = which == Rows::All ? RowSelection::allRows(att->recordCount()) : rows;
         if (order.isEmpty())
             order << -1; // an empty table still gives the sender's page
         // With symbols, the rows ahead are read first and their symbols
@@ -492,8 +479,6 @@ Result run(QPrinter* printer, DataModule* dm, const TemplateLayout& layout, cons
                              ? e.message()
                              : QString::fromUtf8(kJobFailed) + QLatin1Char('\n') + e.message();
     }
-    if (many)
-        att->enableControls();
 
     if (result.canceled || !result.message.isEmpty()) {
         job.abort();
@@ -565,10 +550,12 @@ Result printRows(QPrinter* printer, DataModule* dm, const TemplateLayout& layout
     return run(printer, dm, layout, session, progress, Rows::Given, rows, reprint, memo);
 }
 
-Result printCurrent(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
-                    const Session& session)
+Result printRow(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
+                const Session& session, int row)
 {
-    return run(printer, dm, layout, session, nullptr, Rows::Current);
+    if (row < 0 || row >= dm->recipients->recordCount())
+        row = -1;
+    return run(printer, dm, layout, session, nullptr, Rows::One, {row});
 }
 
 namespace
@@ -624,7 +611,6 @@ FitReport fitReport(QPrinter* printer, DataModule* dm, const TemplateLayout& lay
     auto memo = std::make_shared<FitMemo>();
     QStringList shrunk;
     QStringList notFitting;
-    att->disableControls();
     const RecordRenderer::Collector collector(layout, dm->sender, att, fonts.fields);
     for (int row : which) {
         const RecordFields fields = collector.collect(row);
@@ -640,7 +626,6 @@ FitReport fitReport(QPrinter* printer, DataModule* dm, const TemplateLayout& lay
         if (!lost.isEmpty())
             notFitting << rowLine(row, name, lost);
     }
-    att->enableControls();
     FitReport report;
     report.fitted = memo;
     if (!shrunk.isEmpty())

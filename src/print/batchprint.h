@@ -28,8 +28,8 @@ struct Result {
 };
 
 // Every recipient row from the first, page breaks between rows and none after
-// the last; an empty table gives one page with the sender's fields. The
-// recipient table ends on its last row, past its end. The printer's paper
+// the last; an empty table gives one page with the sender's fields. Rows
+// are read by index: the cursor stays where it was. The printer's paper
 // must already be set. A failure or a cancel aborts the job: no half-printed
 // job is sent and no partial PDF file is left. A job handed over whole marks
 // its rows as printed and adds a line to the print log (one transaction).
@@ -38,17 +38,18 @@ Result printAll(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
                 const Session& session, Prompt::Progress* progress = nullptr,
                 FitMemo* memo = nullptr);
 
-// The given recipient rows (0-based, in the order given), one page each; the
-// recipient table ends on the last of them. An empty list prints nothing.
+// The given recipient rows (0-based, in the order given), one page each. An
+// empty list prints nothing.
 // REPRINT logs the job as printing logged rows again.
 Result printRows(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
                  const Session& session, const QVector<int>& rows,
                  Prompt::Progress* progress = nullptr, bool reprint = false,
                  FitMemo* memo = nullptr);
 
-// The current recipient row alone, on one page.
-Result printCurrent(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
-                    const Session& session);
+// Recipient row `row` (0-based) alone, on one page, blank or not; a row
+// out of range gives the sender's page alone. The cursor stays.
+Result printRow(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
+                const Session& session, int row);
 
 // What a look over the rows to print found, before the job: each text a
 // heading and one line per row (its number as the grid shows it, its name,

@@ -93,7 +93,8 @@ QString TestSheet::print(QPrinter* printer, DataModule* dm, const TemplateLayout
 {
     const PrintFonts fonts = PrintFonts::load(dm->database(), session);
     const RecordFields fields =
-        RecordRenderer::collect(layout, dm->sender, dm->recipients, fonts.fields);
+        RecordRenderer::collect(layout, dm->sender, dm->recipients, dm->recipients->recNo(),
+                                fonts.fields);
     QImage background = layout.picture;
     if (background.isNull() && !layout.pictureName.isEmpty())
         background.load(TemplateStore::pictureDir(session.appDir) + layout.pictureName);

@@ -31,8 +31,11 @@ const QVector<const FieldInfo*>& drawingOrder()
     return order;
 }
 
-RecordFields collect(const TemplateLayout& layout, Dataset* sender, Dataset* recipient,
-                     const FieldFonts& fonts)
+namespace
+{
+
+// The fields as the template lays them out, without texts.
+RecordFields layOut(const TemplateLayout& layout, const FieldFonts& fonts)
 {
     RecordFields out;
     out.reserve(FieldCatalogue::kCount);
@@ -41,9 +44,6 @@ RecordFields collect(const TemplateLayout& layout, Dataset* sender, Dataset* rec
         r.field = f;
         r.visible = layout.field(f->number - 1).visible;
         if (r.visible) {
-            Dataset* source = f->isSender() ? sender : recipient;
-            if (source->recNo() >= 0)
-                r.text = source->fieldByName(f->column).asString();
             r.offset = layout.designOffset(*f);
             r.width = layout.designWidth(*f);
             const auto own = fonts.constFind(f->key);
@@ -55,13 +55,18 @@ RecordFields collect(const TemplateLayout& layout, Dataset* sender, Dataset* rec
     return out;
 }
 
+} // namespace
+
+RecordFields collect(const TemplateLayout& layout, Dataset* sender, Dataset* recipient, int row,
+                     const FieldFonts& fonts)
+{
+    return Collector(layout, sender, recipient, fonts).collect(row);
+}
+
 Collector::Collector(const TemplateLayout& layout, Dataset* sender, Dataset* recipient,
                      const FieldFonts& fonts)
-    : m_sender(sender), m_recipient(recipient)
+    : m_sender(sender), m_recipient(recipient), m_fields(layOut(layout, fonts))
 {
-    // The texts are left out: an empty dataset gives empty texts.
-    Dataset none{QString(), QString()};
-    m_fields = RecordRenderer::collect(layout, &none, &none, fonts);
     for (const RenderField& r : std::as_const(m_fields))
         m_columns << (r.visible
                           ? (r.field->isSender() ? sender : recipient)->fieldIndex(r.field->column)
@@ -83,22 +88,6 @@ RecordFields Collector::collect(int row) const
         } else if (m_columns[i] >= 0 && row >= 0 && row < m_recipient->recordCount()) {
             r.text = m_recipient->cellText(row, m_columns[i]);
         }
-    }
-    return out;
-}
-
-RecordFields Collector::collect() const
-{
-    RecordFields out = m_fields;
-    for (int i = 0; i < out.size(); ++i) {
-        RenderField& r = out[i];
-        if (!r.visible)
-            continue;
-        Dataset* source = r.field->isSender() ? m_sender : m_recipient;
-        if (source->recNo() < 0)
-            continue;
-        r.text = m_columns[i] >= 0 ? Field(source, m_columns[i]).asString()
-                                   : source->fieldByName(r.field->column).asString();
     }
     return out;
 }

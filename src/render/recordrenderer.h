@@ -52,23 +52,21 @@ namespace RecordRenderer
 const QVector<const FieldInfo*>& drawingOrder();
 
 // Places, widths and visibility from the template, texts from the sender's
-// and the recipient's current rows (an empty table gives empty texts); a
-// field named in `fonts` is drawn in that font.
-RecordFields collect(const TemplateLayout& layout, Dataset* sender, Dataset* recipient,
+// current row and recipient row `row` (its index in the table, read without
+// moving the recipients' cursor; out of range gives empty texts); a field
+// named in `fonts` is drawn in that font.
+RecordFields collect(const TemplateLayout& layout, Dataset* sender, Dataset* recipient, int row,
                      const FieldFonts& fonts = {});
 
 // collect() for the rows of one job: what stays the same from row to row
 // (visibility, places, widths, fonts, which column) is read once, then each
-// call reads the current rows' texts.
+// call reads one row's texts.
 class Collector
 {
 public:
     Collector(const TemplateLayout& layout, Dataset* sender, Dataset* recipient,
               const FieldFonts& fonts = {});
-    // The sender's and the current recipient's values.
-    RecordFields collect() const;
-    // The sender's values and those of recipient row `row` (its index in the
-    // table), read without moving the recipients' cursor.
+    // The sender's values and those of recipient row `row`.
     RecordFields collect(int row) const;
 
 private:

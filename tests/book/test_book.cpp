@@ -29,6 +29,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTabBar>
@@ -484,6 +485,55 @@ private Q_SLOTS:
         QCOMPARE(att()->recordCount(), 2);
     }
 
+    // The row in the boxes is saved by its ID: the grid's current row, its
+    // selection and the rows around it stay as the user left them, even when
+    // the user moved on to other rows meanwhile or the grid is sorted.
+    void savingAnEditedRowLeavesTheGridAlone()
+    {
+        QVERIFY(startProgram());
+        mainWindow()->showRecipientsTab();
+        RecipientPage* p = page();
+        addRecipients({"甲", "乙", "丙", "丁"});
+        QTableView* grid = p->findChild<QTableView*>("DBGrid1");
+        const QRect r = grid->visualRect(grid->model()->index(0, 0));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+        QCOMPARE(p->editingRowId(), att()->rowId(0));
+        clickRow(3);
+        clickRow(2, Qt::ShiftModifier);
+        QCOMPARE(att()->recNo(), 2);
+        QSignalSpy resets(grid->model(), &QAbstractItemModel::modelReset);
+        QSignalSpy moves(att(), &Dataset::currentChanged);
+
+        auto* name = p->findChild<QLineEdit*>("Att_Name_Ad");
+        name->selectAll();
+        typeInto(name, QStringLiteral("甲改"));
+        typeInto(p->findChild<QLineEdit*>("Att_Add_Ad"), QStringLiteral("路"));
+        typeInto(p->findChild<QLineEdit*>("Att_Mobile_Ad"), QStringLiteral("13900000001"));
+        QTest::mouseClick(p->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
+        QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
+        QCOMPARE(column("Exp_Att_Info", "Name"), QStringList({"甲改", "乙", "丙", "丁"}));
+        QCOMPARE(grid->model()->index(0, 0).data().toString(), QString("甲改"));
+        QCOMPARE(resets.size(), 0);
+        QCOMPARE(moves.size(), 0);
+        QCOMPARE(att()->recNo(), 2);
+        QCOMPARE(grid->currentIndex().row(), 2);
+        QCOMPARE(selectedRows(), QList<int>({2, 3}));
+
+        // A row deleted before its save is not written anywhere else.
+        const QRect second = grid->visualRect(grid->model()->index(1, 0));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, second.center());
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, second.center());
+        typeInto(p->findChild<QLineEdit*>("Att_Add_Ad"), QStringLiteral("路"));
+        typeInto(p->findChild<QLineEdit*>("Att_Mobile_Ad"), QStringLiteral("13900000002"));
+        QVERIFY(exec("DELETE FROM Exp_Att_Info WHERE Name = '乙'"));
+        att()->refresh();
+        m_prompt->clear();
+        QTest::mouseClick(p->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
+        QCOMPARE(m_prompt->messages(), QStringList{"要修改的收件人已被删除，请重新选择。"});
+        QCOMPARE(column("Exp_Att_Info", "Name"), QStringList({"甲改", "丙", "丁"}));
+    }
+
     // "删除选择行" asks first; "否" keeps every row.
     void deletingRowsAsksFirst_data()
     {
@@ -536,9 +586,11 @@ private Q_SLOTS:
                         {q.value(0).toString(), q.value(1).toString(), q.value(2).toString()})
                         .join('|');
         QCOMPARE(rows, QStringList({"甲||", "乙||", "丙|2026-03-01 09:30:00|2"}));
-        // The grid shows it at once.
+        // The grid shows it at once, and keeps the user's rows chosen.
         const int marked = page()->gridModel->columnCount() - 1;
         QCOMPARE(page()->gridModel->index(0, marked).data().toString(), QString());
+        QCOMPARE(selectedRows(), QList<int>({0, 1}));
+        QCOMPARE(att()->recNo(), 1);
     }
 
     void printedColumnStandsNextToTheName()
@@ -730,7 +782,7 @@ private Q_SLOTS:
         // Printing takes them whole as well.
         QStringList printed;
         const RecordFields fields = RecordRenderer::collect(
-            findWidget<DesignPage>("TabModel")->surface()->layout(), dataModule()->sender, att());
+            findWidget<DesignPage>("TabModel")->surface()->layout(), dataModule()->sender, att(), 0);
         for (const RenderField& f : fields)
             if (f.field->column == QLatin1String("Phone"))
                 printed << f.text;

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -457,7 +458,7 @@ private Q_SLOTS:
     {
         openNewDatabase();
         Dataset* att = m_dm->recipients;
-        QVERIFY(att->eof() && att->bof());
+        QVERIFY(att->eof());
         for (const char* n : {"一", "二", "三"}) {
             att->append();
             att->fieldByName("Name").setAsString(QString::fromUtf8(n));
@@ -465,9 +466,9 @@ private Q_SLOTS:
         }
         QCOMPARE(att->recordCount(), 3);
         att->first();
-        QVERIFY(att->bof() && !att->eof());
+        QVERIFY(!att->eof());
         att->next();
-        QVERIFY(!att->bof() && !att->eof());
+        QVERIFY(!att->eof());
         const Dataset::Bookmark mark = att->bookmark();
         att->next();
         QVERIFY(!att->eof()); // on the last row, not past it yet
@@ -476,9 +477,8 @@ private Q_SLOTS:
         QCOMPARE(att->fieldByName("Name").asString(), QString("三"));
         att->prior();
         att->prior();
-        QVERIFY(!att->bof());
-        att->prior();
-        QVERIFY(att->bof());
+        QCOMPARE(att->recNo(), 0);
+        att->prior(); // stays on the first row
         QCOMPARE(att->recNo(), 0);
         QVERIFY(att->gotoBookmark(mark));
         QCOMPARE(att->fieldByName("Name").asString(), QString("二"));
@@ -506,6 +506,60 @@ private Q_SLOTS:
         send->cancel();
         QCOMPARE(send->fieldByName("Name").asString(), QString("寄件人"));
         QVERIFY_THROWS_EXCEPTION(DataError, send->fieldByName("Name").setAsString("x"));
+    }
+
+    // Writing and rereading by row leave the cursor where it is; a row
+    // being edited keeps what was typed and takes the rest from the file.
+    void rowsWrittenAndRereadInPlace()
+    {
+        openNewDatabase();
+        Dataset* att = m_dm->recipients;
+        QSqlQuery q(m_dm->database());
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(q.exec(QStringLiteral("INSERT INTO Exp_Att_Info (Name, Phone) VALUES "
+                                          "('名%1', '0%1')")
+                               .arg(i)));
+        att->refresh();
+        const int name = att->fieldIndex("Name");
+        const int phone = att->fieldIndex("Phone");
+        const int printed = att->fieldIndex("Printed_At");
+        QCOMPARE(att->cellText(0, name), QString("名0")); // read before the change
+        att->moveTo(1);
+        att->edit();
+        att->fieldByName("Name").setAsString(QStringLiteral("打的"));
+        QSignalSpy moves(att, &Dataset::currentChanged);
+        QSignalSpy resets(att, &Dataset::aboutToReset);
+        QSignalSpy changed(att, &Dataset::rowsChanged);
+
+        att->updateRow(3, {{phone, QStringLiteral("新3")}});
+        att->updateRow(1, {{phone, QStringLiteral("新1")}});
+        QCOMPARE(att->cellText(3, phone), QString("新3"));
+        QCOMPARE(att->cellText(3, name), QString("名3"));
+        QCOMPARE(att->cellText(1, phone), QString("新1"));
+        QVERIFY_THROWS_EXCEPTION(DataError, att->updateRow(9, {{phone, "x"}}));
+        QVERIFY_THROWS_EXCEPTION(DataError, att->updateRow(0, {{att->fieldIndex("ID"), 7}}));
+
+        QVERIFY(q.exec("UPDATE Exp_Att_Info SET Printed_At = 'P', Name = 'N' "
+                       "WHERE Name IN ('名0', '名1')"));
+        att->reread({att->rowId(0), att->rowId(1), 12345});
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed.at(0), QVariantList({0, 1}));
+        QCOMPARE(att->cellText(0, printed), QString("P"));
+        QCOMPARE(att->cellText(0, name), QString("N"));
+        QCOMPARE(att->cellText(1, printed), QString("P"));
+        QCOMPARE(att->cellText(1, name), QString("打的")); // typed, not yet posted
+        QCOMPARE(moves.size(), 0);
+        QCOMPARE(resets.size(), 0);
+        QCOMPARE(att->recNo(), 1);
+        QCOMPARE(att->state(), Dataset::State::Edit);
+
+        att->post();
+        QVERIFY(q.exec("SELECT Name || '|' || Phone || '|' || ifnull(Printed_At, '') "
+                       "FROM Exp_Att_Info ORDER BY ID"));
+        QStringList rows;
+        while (q.next())
+            rows << q.value(0).toString();
+        QCOMPARE(rows, QStringList({"N|00|P", "打的|新1|P", "名2|02|", "名3|新3|"}));
     }
 
     void removeRowsTakesExactlyThoseRows()

@@ -45,6 +45,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTabWidget>
 #include <QTableView>
@@ -432,7 +434,10 @@ void TestPrintWindow::previewZoomAndPaging()
     QTest::mouseClick(pv->findChild<QToolButton*>("Next_Pg_Btn"), Qt::LeftButton);
     QCOMPARE(pv->findChild<QLabel*>("Model_BKimg")->size(), QSize(1600, 884));
     QCOMPARE(pv->findChild<QComboBox*>("ComboBox1")->currentText(), QString("200%"));
-    QCOMPARE(m_f->dm()->recipients->recNo(), 1);
+    // Paging shows rows by ID; the grid's current row stays where it was.
+    Dataset* att = m_f->dm()->recipients;
+    QCOMPARE(pv->rowIdShown(), att->rowId(1));
+    QCOMPARE(att->recNo(), 0);
     QCOMPARE(pv->windowTitle(), QStringLiteral("打印预览 - 第 2 / 5 张"));
     QCOMPARE(pv->renderedImage().size(), QSize(800, 442)); // drawn anew at natural size
 
@@ -444,21 +449,21 @@ void TestPrintWindow::previewZoomAndPaging()
     };
     QTest::mouseClick(pv->findChild<QToolButton*>("Last_Pg_Btn"), Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({true, true, false, false}));
-    QCOMPARE(m_f->dm()->recipients->recNo(), 4);
+    QCOMPARE(pv->rowIdShown(), att->rowId(4));
     QCOMPARE(pv->windowTitle(), QStringLiteral("打印预览 - 第 5 / 5 张"));
     QTest::mouseClick(pv->findChild<QToolButton*>("Prior_Pg_Btn"), Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({true, true, true, true}));
     pv->showNextRow(); // reaches the last row: all still on
-    QCOMPARE(m_f->dm()->recipients->recNo(), 4);
+    QCOMPARE(pv->rowIdShown(), att->rowId(4));
     QCOMPARE(states(), QVector<bool>({true, true, true, true}));
     pv->showNextRow(); // tries past it: the row stays, next/last off
-    QCOMPARE(m_f->dm()->recipients->recNo(), 4);
+    QCOMPARE(pv->rowIdShown(), att->rowId(4));
     QCOMPARE(states(), QVector<bool>({true, true, false, false}));
     QTest::mouseClick(pv->findChild<QToolButton*>("First_Pg_Btn"), Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({false, false, true, true}));
-    QCOMPARE(m_f->dm()->recipients->recNo(), 0);
+    QCOMPARE(pv->rowIdShown(), att->rowId(0));
 
-    // The row on show prints alone and stays current.
+    // The row on show prints alone; the grid's current row stays.
     pv->showNextRow();
     pv->showNextRow();
     QTest::mouseClick(pv->findChild<QToolButton*>("Print_Btn"), Qt::LeftButton);
@@ -466,7 +471,8 @@ void TestPrintWindow::previewZoomAndPaging()
     QCOMPARE(pdfPages("job.pdf"), 1);
     QVERIFY(pdfText("job.pdf").contains("NAME3"));
     QVERIFY(!pdfText("job.pdf").contains("NAME2"));
-    QCOMPARE(m_f->dm()->recipients->recNo(), 2);
+    QCOMPARE(pv->rowIdShown(), att->rowId(2));
+    QCOMPARE(att->recNo(), 0);
 
     QTest::mouseClick(pv->findChild<QToolButton*>("Close_Btn1"), Qt::LeftButton);
     QVERIFY(m_f->main()->isVisible());
@@ -988,6 +994,120 @@ void TestPrintWindow::printLogReprintsAJobsRows()
     QCOMPARE(after.size(), 3);
     QCOMPARE(after.first().names, QStringList({"NAME4"}));
     QVERIFY(after.first().reprint);
+}
+
+void TestPrintWindow::gridKeepsItsPlaceThroughPrinting_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::newRow("batch of the selected rows") << "batch";
+    QTest::newRow("preview paged and printed") << "preview";
+    QTest::newRow("reprint from the print log") << "reprint";
+}
+
+// Printing reads rows by ID: the grid neither jumps during nor after a job
+// or a preview, and the user's selection, current row and scroll position
+// survive it, while the printed marks show at once.
+void TestPrintWindow::gridKeepsItsPlaceThroughPrinting()
+{
+    QFETCH(QString, way);
+    QSqlQuery q(m_f->dm()->database());
+    for (int i = 6; i <= 80; ++i)
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO Exp_Att_Info (Name, Address, Mobile) VALUES "
+                                      "('NAME%1', 'ADDR%1', '13800000000')")
+                           .arg(i)));
+    m_f->dm()->recipients->refresh();
+    if (way == "reprint") {
+        // A job of rows 41 and 46 to print again.
+        m_f->prompt.rowChoices.enqueue(
+            Prompt::RowsChoice{Prompt::RowsChoice::Kind::Range, "41,46"});
+        QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
+        QCOMPARE(pdfPages("job.pdf"), 2);
+        m_f->prompt.clear();
+    }
+    findWidget<QTabWidget>("TabMain")->setCurrentIndex(1);
+    QTableView* grid = findWidget<QTableView>("DBGrid1");
+    QItemSelectionModel* selection = grid->selectionModel();
+    selection->clearSelection();
+    for (int row : {40, 45})
+        selection->select(grid->model()->index(row, 0),
+                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    selection->setCurrentIndex(grid->model()->index(45, 0), QItemSelectionModel::NoUpdate);
+    grid->scrollTo(grid->model()->index(45, 0), QAbstractItemView::PositionAtCenter);
+    Dataset* att = m_f->dm()->recipients;
+    QCOMPARE(att->recNo(), 45);
+    const int scrolled = grid->verticalScrollBar()->value();
+    QVERIFY(scrolled > 0);
+    const auto selectedRows = [&] {
+        QList<int> rows;
+        for (const QModelIndex& idx : selection->selectedRows())
+            rows << idx.row();
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    };
+    QSignalSpy resets(grid->model(), &QAbstractItemModel::modelReset);
+    QSignalSpy moves(att, &Dataset::currentChanged);
+    QFile::remove("job.pdf");
+
+    QStringList printed;
+    if (way == "batch") {
+        m_f->prompt.rowChoices.enqueue(Prompt::RowsChoice{Prompt::RowsChoice::Kind::Selected, {}});
+        QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
+        printed = QStringList{"NAME41", "NAME46"};
+    } else if (way == "preview") {
+        PreviewWindow* pv = m_f->preview();
+        pv->show();
+        QCOMPARE(pv->windowTitle(), QStringLiteral("打印预览 - 第 46 / 80 张"));
+        pv->showNextRow();
+        pv->showNextRow();
+        QTest::mouseClick(pv->findChild<QToolButton*>("Print_Btn"), Qt::LeftButton);
+        pv->showFirstRow();
+        pv->close();
+        printed = QStringList{"NAME48"};
+    } else {
+        QTest::mouseClick(findWidget<QPushButton>("Print_Log_Btn"), Qt::LeftButton);
+        auto* dialog = m_f->main()->findChild<PrintLogDialog*>("PrintLogDialog");
+        QVERIFY(dialog);
+        dialog->findChild<QTableWidget*>("Print_Log_Grid")->selectRow(0);
+        QTest::mouseClick(dialog->findChild<QPushButton*>("Reprint_Btn"), Qt::LeftButton);
+        printed = QStringList{"NAME41", "NAME46"};
+    }
+    QVERIFY2(m_f->prompt.messages().isEmpty(), qPrintable(m_f->prompt.messages().join('|')));
+    QCOMPARE(pdfPages("job.pdf"), printed.size());
+    const QString text = pdfText("job.pdf");
+    for (const QString& name : printed)
+        QVERIFY2(text.contains(name), qPrintable(name));
+
+    QCOMPARE(resets.size(), 0);
+    QCOMPARE(moves.size(), 0);
+    QCOMPARE(att->recNo(), 45);
+    QCOMPARE(grid->currentIndex().row(), 45);
+    QCOMPARE(selectedRows(), QList<int>({40, 45}));
+    QCOMPARE(grid->verticalScrollBar()->value(), scrolled);
+    QCOMPARE(grid->model()->rowCount(), 80);
+    // The marks are read back into the rows shown.
+    const int marked = RecipientPage::gridColumns().size() - 1;
+    for (int row = 35; row < 50; ++row) {
+        const QString name = QStringLiteral("NAME%1").arg(row + 1);
+        QCOMPARE(grid->model()->index(row, 0).data().toString(), name);
+        QCOMPARE(grid->model()->index(row, marked).data().toString().isEmpty(),
+                 !printed.contains(name));
+    }
+}
+
+// Rows printed while the grid shows only the unprinted leave it at once.
+void TestPrintWindow::printedRowsLeaveTheUnprintedView()
+{
+    findWidget<QTabWidget>("TabMain")->setCurrentIndex(1);
+    findWidget<QComboBox>("Printed_Filter_Box")->setCurrentIndex(1);
+    QTableView* grid = findWidget<QTableView>("DBGrid1");
+    QCOMPARE(grid->model()->rowCount(), 5);
+    m_f->prompt.rowChoices.enqueue(Prompt::RowsChoice{Prompt::RowsChoice::Kind::Range, "2,4"});
+    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
+    QCOMPARE(pdfPages("job.pdf"), 2);
+    QStringList shown;
+    for (int row = 0; row < grid->model()->rowCount(); ++row)
+        shown << grid->model()->index(row, 0).data().toString();
+    QCOMPARE(shown, QStringList({"NAME1", "NAME3", "NAME5"}));
 }
 
 void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()

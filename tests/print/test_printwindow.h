@@ -44,6 +44,9 @@ private Q_SLOTS:
     void rowsChoiceStartsOnWhatTheGridShows_data();
     void rowsChoiceStartsOnWhatTheGridShows();
     void printLogReprintsAJobsRows();
+    void gridKeepsItsPlaceThroughPrinting_data();
+    void gridKeepsItsPlaceThroughPrinting();
+    void printedRowsLeaveTheUnprintedView();
     void calibrationDialogShowsAndSavesTheCurrentPrinters();
     void printerIsRememberedPerTemplate();
     void pageSetupOpensTheCalibration();

@@ -325,17 +325,11 @@ void RecipientPage::saveRecipient()
     if (!m_dm)
         return;
     Dataset* att = m_dm->recipients;
-    int editedRow = -1;
-    if (m_editingRowId != 0) {
-        // Found by its ID: sorting, filtering or other writers may have
-        // moved it since the double click.
-        for (int row = 0; row < att->recordCount() && editedRow < 0; ++row)
-            if (att->rowId(row) == m_editingRowId)
-                editedRow = row;
-        if (editedRow < 0) {
-            prompt().message(QStringLiteral("要修改的收件人已被删除，请重新选择。"));
-            return;
-        }
+    // Found by its ID: sorting, filtering or other writers may have moved
+    // it since the double click.
+    if (m_editingRowId != 0 && att->rowOf(m_editingRowId) < 0) {
+        prompt().message(QStringLiteral("要修改的收件人已被删除，请重新选择。"));
+        return;
     }
     const RecipientRows::Values values = {
         {QStringLiteral("Name"), name},
@@ -351,12 +345,11 @@ void RecipientPage::saveRecipient()
     };
     const bool saved = guarded([&] {
         RecipientRows rows(att);
-        if (editedRow < 0) {
+        // The row is written by its ID: the grid's current row stays.
+        if (m_editingRowId != 0)
+            rows.change(m_editingRowId, values);
+        else
             rows.append(values);
-            return;
-        }
-        att->moveTo(editedRow);
-        rows.changeCurrent(values);
     });
     if (!saved)
         return;
@@ -713,12 +706,10 @@ void RecipientPage::unmarkSelectedRows()
     QVector<qint64> ids;
     for (int row : rows)
         ids << att->rowId(row);
-    const int current = att->recNo();
+    // Read again in place: the grid keeps its current row and selection.
     guarded([&] {
         PrintMarks::clearMarks(m_dm->database(), ids);
-        att->refresh();
-        if (current >= 0 && current < att->recordCount())
-            att->moveTo(current);
+        att->reread(ids);
     });
 }
 

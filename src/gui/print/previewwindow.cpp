@@ -41,7 +41,7 @@ PreviewWindow::PreviewWindow(DataModule* dm, const Session* session, const Desig
     connect(m_ui->previousButton, &QToolButton::clicked, this, &PreviewWindow::showPreviousRow);
     connect(m_ui->nextButton, &QToolButton::clicked, this, &PreviewWindow::showNextRow);
     connect(m_ui->lastButton, &QToolButton::clicked, this, &PreviewWindow::showLastRow);
-    connect(m_ui->printButton, &QToolButton::clicked, this, &PreviewWindow::printCurrentRow);
+    connect(m_ui->printButton, &QToolButton::clicked, this, &PreviewWindow::printRowShown);
     connect(m_ui->closeButton, &QToolButton::clicked, this, &QWidget::close);
 }
 
@@ -61,11 +61,13 @@ void PreviewWindow::openOnCurrentRow()
     if (!TemplateStore::findRow(m_dm->templates, m_session->currentTemplateRow,
                                 m_session->currentTemplate))
         prompt().message(TemplateMessages::noCurrentTemplate());
-    drawCurrentRow();
+    // The row the grid shows as current; paging leaves the cursor there.
+    const Dataset* att = m_dm->recipients;
+    m_rowId = att->rowId(att->recNo());
+    drawRowShown();
     // However the window was opened, the paging buttons follow the row shown.
-    const int row = m_dm->recipients->recNo();
-    const int rows = m_dm->recipients->recordCount();
-    setNavigation(row > 0, row >= 0 && row < rows - 1);
+    const int row = rowShown();
+    setNavigation(row > 0, row >= 0 && row < att->recordCount() - 1);
     m_w0 = m_ui->pictureLabel->width();
     m_h0 = m_ui->pictureLabel->height();
     m_ui->zoomBox->setCurrentIndex(m_ui->zoomBox->findText(QStringLiteral("100%")));
@@ -76,7 +78,12 @@ void PreviewWindow::setImageSize(const QSize& size)
     m_ui->pictureLabel->resize(size);
 }
 
-void PreviewWindow::drawCurrentRow()
+int PreviewWindow::rowShown() const
+{
+    return m_dm->recipients->rowOf(m_rowId);
+}
+
+void PreviewWindow::drawRowShown()
 {
     // 1. The size of the design surface's picture.
     const QSize size = m_surface->backgroundImage()->size();
@@ -108,12 +115,15 @@ void PreviewWindow::drawCurrentRow()
     const int designDotsPerMeter = qRound(PrintGeometry::kDesignDpi / 0.0254);
     image.setDotsPerMeterX(designDotsPerMeter);
     image.setDotsPerMeterY(designDotsPerMeter);
-    // 3 and 4. The current rows at their design offsets, unscaled.
+    // 3 and 4. The sender and the row on show at their design offsets, unscaled.
+    const int row = rowShown();
     if (haveModel) {
         guarded([&] {
             const PrintFonts fonts = PrintFonts::load(m_dm->database(), *m_session);
-            const RecordFields fields = RecordRenderer::collect(m_surface->layout(), m_dm->sender,
-                                                                m_dm->recipients, fonts.fields);
+            const RecordFields fields =
+                RecordRenderer::Collector(m_surface->layout(), m_dm->sender, m_dm->recipients,
+                                          fonts.fields)
+                    .collect(row);
             const FieldFits fits = m_surface->layout().fits();
             const QFont& font = fonts.print;
             QPainter p(&image);
@@ -135,7 +145,6 @@ void PreviewWindow::drawCurrentRow()
     m_rendered = image;
     m_ui->pictureLabel->setPixmap(QPixmap::fromImage(image));
     // Which waybill of how many, as the grid numbers the rows.
-    const int row = m_dm->recipients->recNo();
     const int rows = m_dm->recipients->recordCount();
     setWindowTitle(row >= 0 && rows > 0
                        ? QStringLiteral("%1 - 第 %2 / %3 张").arg(m_caption).arg(row + 1).arg(rows)
@@ -144,9 +153,10 @@ void PreviewWindow::drawCurrentRow()
         prompt().error(error);
 }
 
-void PreviewWindow::showRowAtZoom()
+void PreviewWindow::showRowAtZoom(int row)
 {
-    drawCurrentRow();
+    m_rowId = m_dm->recipients->rowId(row);
+    drawRowShown();
     // The zoom in use stays what the list shows.
     if (m_ui->pictureLabel->hasScaledContents())
         applyZoom();
@@ -182,39 +192,42 @@ void PreviewWindow::setNavigation(bool firstPrior, bool nextLast)
 
 void PreviewWindow::showFirstRow()
 {
-    guarded([&] { m_dm->recipients->first(); });
-    showRowAtZoom();
+    const int rows = m_dm->recipients->recordCount();
+    showRowAtZoom(rows > 0 ? 0 : -1);
     setNavigation(false, true);
 }
 
 void PreviewWindow::showPreviousRow()
 {
-    guarded([&] { m_dm->recipients->prior(); });
-    showRowAtZoom();
-    if (m_dm->recipients->bof())
-        setNavigation(false, true);
-    else
+    const int row = rowShown();
+    if (row > 0) {
+        showRowAtZoom(row - 1);
         setNavigation(true, true);
+    } else {
+        setNavigation(false, true);
+    }
 }
 
 void PreviewWindow::showNextRow()
 {
-    guarded([&] { m_dm->recipients->next(); });
-    showRowAtZoom();
-    if (m_dm->recipients->eof())
-        setNavigation(true, false);
-    else
+    // Paging onto the last row leaves the buttons on; paging past it, off.
+    const int row = rowShown();
+    if (row >= 0 && row < m_dm->recipients->recordCount() - 1) {
+        showRowAtZoom(row + 1);
         setNavigation(true, true);
+    } else {
+        setNavigation(true, false);
+    }
 }
 
 void PreviewWindow::showLastRow()
 {
-    guarded([&] { m_dm->recipients->last(); });
-    showRowAtZoom();
+    const int rows = m_dm->recipients->recordCount();
+    showRowAtZoom(rows - 1);
     setNavigation(true, false);
 }
 
-void PreviewWindow::printCurrentRow()
+void PreviewWindow::printRowShown()
 {
     QPrinter* printer = PrinterStore::printer();
     if (!PrinterStore::isReady(printer)) {
@@ -226,8 +239,9 @@ void PreviewWindow::printCurrentRow()
     if (!PrinterStore::confirmOverwrite(printer))
         return;
     BatchPrint::Result r;
-    const bool ok = guarded(
-        [&] { r = BatchPrint::printCurrent(printer, m_dm, m_surface->layout(), *m_session); });
+    const bool ok = guarded([&] {
+        r = BatchPrint::printRow(printer, m_dm, m_surface->layout(), *m_session, rowShown());
+    });
     if (ok && !r.ok)
         prompt().error(r.message);
 }

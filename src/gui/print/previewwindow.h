@@ -15,9 +15,11 @@ namespace Ui
 class PreviewWindow;
 }
 
-// The print preview: the template's picture with the current sender and
+// The print preview: the template's picture with the sender and one
 // recipient drawn in, five zoom levels, paging through the recipients (the
-// title says which of how many) and printing the row on show.
+// title says which of how many) and printing the row on show. It opens on
+// the recipients' current row (the grid's) and pages by row ID without
+// moving that cursor, so the grid stays where the user left it.
 class PreviewWindow : public QDialog
 {
     Q_OBJECT
@@ -41,6 +43,7 @@ public:
     void showLastRow();
 
     QSize naturalSize() const { return QSize(m_w0, m_h0); }
+    qint64 rowIdShown() const { return m_rowId; }
     QImage renderedImage() const { return m_rendered; }
 
 protected:
@@ -51,11 +54,13 @@ private:
     // Centres the window, hides the main window and draws the current row
     // at 100%; runs on every showing.
     void openOnCurrentRow();
-    // Draws the current sender and recipient into the template's picture.
-    void drawCurrentRow();
-    // Draws the row the table moved to, at the zoom the list shows.
-    void showRowAtZoom();
-    void printCurrentRow();
+    // The index of the row on show in the recipient table, -1 for none.
+    int rowShown() const;
+    // Draws the sender and the recipient on show into the template's picture.
+    void drawRowShown();
+    // Shows row `row` at the zoom the list shows.
+    void showRowAtZoom(int row);
+    void printRowShown();
     void setImageSize(const QSize& size);
     void setNavigation(bool firstPrior, bool nextLast);
 
@@ -66,7 +71,8 @@ private:
     QWidget* m_mainWindow;
     PageSetup m_pageSetup;
     QImage m_rendered;
-    QString m_caption; // the window's title without the row
+    QString m_caption;  // the window's title without the row
+    qint64 m_rowId = 0; // the recipient on show
     int m_w0 = 0;
     int m_h0 = 0;
 };

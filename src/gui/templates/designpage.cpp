@@ -619,7 +619,6 @@ bool DesignPage::saveNewTemplate()
     QString oldPicture;
     try {
         tb->close();
-        tb->setServerSideCursor(true);
         tb->open();
         TemplateRows rows(tb);
         if (replaced >= 0) {
@@ -667,7 +666,6 @@ bool DesignPage::saveExistingTemplate()
     TemplateLayout t = m_document->layout().withOffsetsInPlaces();
     try {
         tb->close();
-        tb->setServerSideCursor(true);
         tb->open();
         if (!tb->gotoBookmark(mark))
             throw DataError::refusal(TemplateMessages::templateGone(listName));
