@@ -18,6 +18,9 @@ struct Setting {
 inline constexpr Setting DefaultModel{"DefaultModel", "ModelName"};
 // Another database file than the one beside config.ini.
 inline constexpr Setting DatabaseFile{"Database", "File"};
+// A PostgreSQL server several stations share, as a URL without password
+// (postgresql://USER@HOST:PORT/DBNAME?sslmode=…); before File= when given.
+inline constexpr Setting DatabaseServer{"Database", "Server"};
 // The shop gateway and the limits of a download.
 inline constexpr Setting ShopGatewayUrl{"Shop", "GatewayUrl"};
 inline constexpr Setting ShopDownloadTimeout{"Shop", "DownloadTimeout"};

@@ -138,6 +138,39 @@ void DataModule::connectDatabase(const QString& fileName)
     }
 }
 
+void DataModule::connectServer(const ServerAddress& server)
+{
+    closeDatabase();
+    const QString name = QString::fromLatin1(kConnectionName);
+    QString error;
+    DataError::Kind kind = DataError::Kind::Refusal;
+    {
+        QSqlDatabase db = server.addConnection(name);
+        if (!db.open()) {
+            error = QStringLiteral("无法连接数据库服务器：%1\n%2")
+                        .arg(server.shown(), db.lastError().text().trimmed());
+        } else {
+            try {
+                Schema::upgrade(db);
+            } catch (const DataError& e) {
+                error = e.message();
+                kind = e.kind();
+            }
+        }
+        if (!error.isEmpty())
+            db.close();
+    }
+    if (!error.isEmpty()) {
+        QSqlDatabase::removeDatabase(name);
+        throw DataError(error, kind);
+    }
+}
+
+bool DataModule::onServer() const
+{
+    return Schema::isServer(database());
+}
+
 void DataModule::openAll()
 {
     // Start-up order.
@@ -156,7 +189,7 @@ void DataModule::closeDatabase()
     {
         QSqlDatabase db = QSqlDatabase::database(name, false);
         // A writer cut short (a termination signal) leaves nothing behind.
-        if (db.isOpen())
+        if (db.isOpen() && !Schema::isServer(db))
             QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
         db.close();
     }
