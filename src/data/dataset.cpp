@@ -124,11 +124,11 @@ QString Dataset::selectSql() const
 
 void Dataset::findServerColumns(const QSqlDatabase& d)
 {
-    // Every column but the row's name, which is selected first.
+    // Every column of the file's table; the row's name is selected first.
     QStringList cols;
     const QSqlRecord rec = d.record(m_table.toLower());
     for (int i = 0; i < rec.count(); ++i) {
-        if (rec.fieldName(i) != QLatin1String("rowid"))
+        if (!Schema::isServerOnlyColumn(rec.fieldName(i)))
             cols << quoted(rec.fieldName(i));
     }
     if (cols.isEmpty())

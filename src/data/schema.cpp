@@ -227,6 +227,11 @@ void createServerTables(QSqlQuery& q)
     exec(q, QStringLiteral("CREATE TABLE Waylark_Schema (Version INTEGER NOT NULL)"));
     exec(q, QStringLiteral("CREATE TABLE Model_Picture (Name TEXT PRIMARY KEY, "
                            "Data BYTEA NOT NULL)"));
+    // Which station prints a row now, until when (see RowClaims).
+    exec(q, QStringLiteral("ALTER TABLE Exp_Att_Info ADD COLUMN Claimed_By TEXT"));
+    exec(q, QStringLiteral("ALTER TABLE Exp_Att_Info ADD COLUMN Claimed_Until TIMESTAMPTZ"));
+    exec(q, QStringLiteral("CREATE INDEX exp_att_info_unprinted ON Exp_Att_Info (ID) "
+                           "WHERE Printed_At IS NULL"));
 }
 
 // The server's side of upgrade(): a database made by "db init" or "db copy".
@@ -353,6 +358,12 @@ QString spelledName(const QString& name)
         return h;
     }();
     return names.value(name, name);
+}
+
+bool isServerOnlyColumn(const QString& folded)
+{
+    return folded == QLatin1String("rowid") || folded == QLatin1String("claimed_by") ||
+           folded == QLatin1String("claimed_until");
 }
 
 const QString& printedAtColumn()

@@ -5,6 +5,7 @@
 #include "data/datamodule.h"
 #include "data/dataset.h"
 #include "data/headerguard.h"
+#include "data/rowclaims.h"
 #include "data/schema.h"
 #include "data/serveraddress.h"
 #include "data/servercopy.h"
@@ -17,7 +18,9 @@
 #include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QtTest>
+#include <set>
 
 namespace
 {
@@ -127,6 +130,23 @@ class TestServer : public QObject
             m_dm->connectServer(ServerAddress::parse(url, &error));
         }
         m_dm->openAll();
+    }
+
+    // A server database made by "db init" with `rows` unprinted recipients.
+    QString serverWithRows(int rows)
+    {
+        const QString url = newServerDatabase();
+        {
+            QSqlDatabase db = connectTo(url, QStringLiteral("target"));
+            ServerCopy::init(db);
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("INSERT INTO Exp_Att_Info (Name) SELECT 'N' || i FROM "
+                                       "generate_series(1, %1) AS i")
+                            .arg(rows)))
+                qFatal("%s", qPrintable(q.lastError().text()));
+        }
+        closeConnection(QStringLiteral("target"));
+        return url;
     }
 
     static void addEngines()
@@ -463,6 +483,109 @@ private Q_SLOTS:
                      qPrintable(diff.at(0)));
             QVERIFY2(diff.at(1).contains("其他.bmp：只在服务器上"), qPrintable(diff.at(1)));
         }
+    }
+
+    void claimsNeverOverlap_data()
+    {
+        QTest::addColumn<int>("stations");
+        QTest::newRow("two stations") << 2;
+        QTest::newRow("four stations") << 4;
+    }
+    // Stations that take unprinted rows in batches at the same time, each
+    // on its own connection, and mark each batch printed: every row is taken
+    // by exactly one station and printed exactly once.
+    void claimsNeverOverlap()
+    {
+        QFETCH(int, stations);
+        constexpr int kRows = 600;
+        const QString url = serverWithRows(kRows);
+        QVector<QVector<qint64>> taken(stations);
+        QStringList failures(stations);
+        QAtomicInt ready;
+        std::vector<std::unique_ptr<QThread>> threads;
+        for (int s = 0; s < stations; ++s) {
+            threads.emplace_back(QThread::create([&, s] {
+                const QString conn = QStringLiteral("station%1").arg(s);
+                const QString station = QStringLiteral("%1号台").arg(s + 1);
+                {
+                    QSqlDatabase db = connectTo(url, conn);
+                    // All connected before any takes a row: they run together.
+                    ready.fetchAndAddOrdered(1);
+                    while (ready.loadAcquire() < stations)
+                        QThread::yieldCurrentThread();
+                    try {
+                        for (;;) {
+                            const QVector<qint64> ids =
+                                RowClaims::claimUnprinted(db, station, 7, 120);
+                            if (ids.isEmpty())
+                                break;
+                            taken[s] += ids;
+                            QStringList list;
+                            for (qint64 id : ids)
+                                list << QString::number(id);
+                            QSqlQuery q(db);
+                            if (!q.exec(QStringLiteral("UPDATE Exp_Att_Info SET Printed_At = 'x', "
+                                                       "Print_Count = COALESCE(Print_Count, 0) "
+                                                       "+ 1, Claimed_By = NULL, Claimed_Until = "
+                                                       "NULL WHERE ID IN (%1)")
+                                            .arg(list.join(','))))
+                                throw DataError(q.lastError().text());
+                        }
+                    } catch (const DataError& e) {
+                        failures[s] = e.message();
+                    }
+                    db.close();
+                }
+                QSqlDatabase::removeDatabase(conn);
+            }));
+        }
+        for (auto& t : threads)
+            t->start();
+        for (auto& t : threads)
+            QVERIFY(t->wait());
+        QCOMPARE(failures, QStringList(stations));
+        std::multiset<qint64> all;
+        for (const QVector<qint64>& ids : std::as_const(taken))
+            all.insert(ids.cbegin(), ids.cend());
+        QCOMPARE(int(all.size()), kRows);
+        QCOMPARE(int(std::set<qint64>(all.cbegin(), all.cend()).size()), kRows);
+        QSqlDatabase db = connectTo(url, QStringLiteral("target"));
+        QCOMPARE(count(db, "SELECT count(*) FROM Exp_Att_Info WHERE Print_Count = 1"), kRows);
+        db = QSqlDatabase();
+        closeConnection(QStringLiteral("target"));
+    }
+
+    // A live claim keeps its rows from others; a claim whose station died
+    // expires and its rows go to the next station; a station renews and
+    // releases only its own.
+    void claimsExpireAndAreKeptApart()
+    {
+        const QString url = serverWithRows(10);
+        QSqlDatabase db = connectTo(url, QStringLiteral("target"));
+        const QString a = QStringLiteral("1号台");
+        const QString b = QStringLiteral("2号台");
+        const QVector<qint64> first = RowClaims::claimUnprinted(db, a, 4, 120);
+        QCOMPARE(first, (QVector<qint64>{1, 2, 3, 4}));
+        QCOMPARE(RowClaims::claimUnprinted(db, b, 3, 120), (QVector<qint64>{5, 6, 7}));
+        // A station asking again gets its own rows back first.
+        QCOMPARE(RowClaims::claimUnprinted(db, a, 2, 120), (QVector<qint64>{1, 2}));
+        const QHash<qint64, QString> held = RowClaims::claimedByOthers(db, b, {1, 4, 5, 9});
+        QCOMPARE(held.size(), 2);
+        QCOMPARE(held.value(4), a);
+        QCOMPARE(RowClaims::claimRows(db, b, {3, 5, 9}, 120), (QVector<qint64>{5, 9}));
+        QCOMPARE(RowClaims::renew(db, a, {1, 2, 3, 4, 5}, 120), 4);
+        RowClaims::release(db, b, {1, 5});
+        QCOMPARE(RowClaims::claimedByOthers(db, a, {1, 5}), (QHash<qint64, QString>{}));
+        QCOMPARE(RowClaims::claimedByOthers(db, b, {1}).value(1), a);
+        // Station a dies: its lease runs out (moved into the past here).
+        QSqlQuery q(db);
+        QVERIFY(q.exec("UPDATE Exp_Att_Info SET Claimed_Until = clock_timestamp() - "
+                       "interval '1 second' WHERE Claimed_By = '1号台'"));
+        QCOMPARE(RowClaims::renew(db, a, {1, 2, 3, 4}, 120), 0);
+        QCOMPARE(RowClaims::claimUnprinted(db, b, 100, 120),
+                 (QVector<qint64>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+        db = QSqlDatabase();
+        closeConnection(QStringLiteral("target"));
     }
 
     // A copy that fails halfway leaves the server database empty.
