@@ -6,6 +6,7 @@
 #include "data/configini.h"
 #include "data/datamodule.h"
 #include "data/headerguard.h"
+#include "data/rowclaims.h"
 #include "data/safefile.h"
 #include "data/serveraddress.h"
 #include "data/termination.h"
@@ -66,7 +67,7 @@ bool DatabaseStart::acquireServer()
     m_session.databaseServer = server.shown();
     m_dm = std::make_unique<DataModule>();
     if (!guarded([&] {
-            m_dm->connectServer(server);
+            m_dm->connectServer(server, RowClaims::stationName(m_where.appDir));
             m_dm->openAll();
         })) {
         m_dm.reset();

@@ -2,8 +2,10 @@
 
 #include "data/schema.h"
 
+#include <QCoreApplication>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSysInfo>
 
 const char* const DataModule::kDatabaseFileName = "Waylark_main.db";
 const char* const DataModule::kConnectionName = "DB_main";
@@ -138,7 +140,7 @@ void DataModule::connectDatabase(const QString& fileName)
     }
 }
 
-void DataModule::connectServer(const ServerAddress& server)
+void DataModule::connectServer(const ServerAddress& server, const QString& station)
 {
     closeDatabase();
     const QString name = QString::fromLatin1(kConnectionName);
@@ -151,6 +153,17 @@ void DataModule::connectServer(const ServerAddress& server)
                         .arg(server.shown(), db.lastError().text().trimmed());
         } else {
             try {
+                // This process among the others (see Print_Pending).
+                QSqlQuery q(db);
+                q.prepare(QStringLiteral("SELECT set_config('application_name', ?, false), "
+                                         "set_config('waylark.station', ?, false)"));
+                q.addBindValue(QStringLiteral("waylark %1@%2")
+                                   .arg(QCoreApplication::applicationPid())
+                                   .arg(QSysInfo::machineHostName())
+                                   .left(63));
+                q.addBindValue(station);
+                if (!q.exec())
+                    throw DataError(q.lastError().text());
                 Schema::upgrade(db);
             } catch (const DataError& e) {
                 error = e.message();

@@ -24,7 +24,8 @@ public:
     // Connects to a PostgreSQL database that "db init" or "db copy" made:
     // no header guard and no lock, the stations share it. Throws DataError
     // (a refusal naming the server, with libpq's reason) when it cannot.
-    void connectServer(const ServerAddress& server);
+    // station: the name the other stations see this one by.
+    void connectServer(const ServerAddress& server, const QString& station = QString());
     bool onServer() const;
     // Opens the datasets in start-up order.
     void openAll();

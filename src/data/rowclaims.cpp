@@ -3,6 +3,7 @@
 #include "base/dataerror.h"
 #include "data/configini.h"
 
+#include <QCoreApplication>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -55,7 +56,19 @@ namespace RowClaims
 QString stationName(const QString& appDir)
 {
     const QString named = ConfigIni::read(appDir, ConfigIni::DatabaseStation).trimmed();
-    return named.isEmpty() ? QSysInfo::machineHostName() : named.left(64);
+    return (named.isEmpty() ? QSysInfo::machineHostName() : named).left(64);
+}
+
+QString claimant(const QString& appDir)
+{
+    return stationName(appDir) + QLatin1Char('/') +
+           QString::number(QCoreApplication::applicationPid()) + QLatin1Char('@') +
+           QSysInfo::machineHostName();
+}
+
+QString stationOf(const QString& claimant)
+{
+    return claimant.section(QLatin1Char('/'), 0, -2);
 }
 
 int leaseSeconds(const QString& appDir)
@@ -83,15 +96,16 @@ QVector<qint64> claimUnprinted(const QSqlDatabase& db, const QString& station, i
 }
 
 QVector<qint64> claimRows(const QSqlDatabase& db, const QString& station,
-                          const QVector<qint64>& ids, int leaseSeconds)
+                          const QVector<qint64>& ids, int leaseSeconds, bool unprintedOnly)
 {
     QSqlQuery q = run(
         db,
         QStringLiteral("UPDATE Exp_Att_Info SET Claimed_By = ?, Claimed_Until = "
                        "clock_timestamp() + make_interval(secs => ?) WHERE ID IN (SELECT ID FROM "
                        "Exp_Att_Info WHERE ID = ANY (CAST(? AS BIGINT[])) AND NOT COALESCE(%1, "
-                       "false) FOR UPDATE SKIP LOCKED) RETURNING ID")
-            .arg(QLatin1String(kHeldByOther)),
+                       "false) %2 FOR UPDATE SKIP LOCKED) RETURNING ID")
+            .arg(QLatin1String(kHeldByOther),
+                 unprintedOnly ? QStringLiteral("AND Printed_At IS NULL") : QString()),
         {station, leaseSeconds, idArray(ids), station});
     return sortedIds(q);
 }
@@ -128,6 +142,52 @@ QHash<qint64, QString> claimedByOthers(const QSqlDatabase& db, const QString& st
     while (q.next())
         held.insert(q.value(0).toLongLong(), q.value(1).toString());
     return held;
+}
+
+Keeper::Keeper(const QSqlDatabase& db, const QString& station, const QVector<qint64>& ids,
+               int leaseSeconds, Prompt::Progress* inner)
+    : m_db(db), m_station(station), m_ids(ids), m_lease(leaseSeconds), m_inner(inner)
+{
+    m_sinceRenewal.start();
+}
+
+Keeper::~Keeper()
+{
+    try {
+        release(m_db, m_station, m_ids);
+    } catch (const DataError&) {
+        // The server is gone: the claims expire by themselves.
+    }
+}
+
+bool Keeper::setValue(int value)
+{
+    if (m_lost.isEmpty() && m_sinceRenewal.elapsed() >= qint64(m_lease) * 1000 / 3) {
+        try {
+            if (renew(m_db, m_station, m_ids, m_lease) < m_ids.size())
+                m_lost = QStringLiteral("本工作台对这些收件人的占用已过期，打印停止；"
+                                        "没有交出的页不记为已打印。");
+        } catch (const DataError& e) {
+            m_lost =
+                QStringLiteral("与数据库服务器的连接中断，打印停止；没有交出的页不记为已打印。\n") +
+                e.message();
+        }
+        m_sinceRenewal.restart();
+    }
+    if (!m_lost.isEmpty())
+        return false;
+    return !m_inner || m_inner->setValue(value);
+}
+
+bool Keeper::wasCanceled() const
+{
+    return !m_lost.isEmpty() || (m_inner && m_inner->wasCanceled());
+}
+
+void Keeper::setLabelText(const QString& text)
+{
+    if (m_inner)
+        m_inner->setLabelText(text);
 }
 
 } // namespace RowClaims

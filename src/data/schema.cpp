@@ -232,6 +232,22 @@ void createServerTables(QSqlQuery& q)
     exec(q, QStringLiteral("ALTER TABLE Exp_Att_Info ADD COLUMN Claimed_Until TIMESTAMPTZ"));
     exec(q, QStringLiteral("CREATE INDEX exp_att_info_unprinted ON Exp_Att_Info (ID) "
                            "WHERE Printed_At IS NULL"));
+    // Jobs on their way belong to the process that wrote them (its
+    // connection's application_name) and its station: a starting process
+    // settles only the jobs of its station whose process is gone, never
+    // those another process is handing over right now.
+    exec(q, QStringLiteral("ALTER TABLE Print_Pending RENAME TO Print_Pending_All"));
+    exec(q, QStringLiteral("ALTER TABLE Print_Pending_All ADD COLUMN Station TEXT NOT NULL "
+                           "DEFAULT COALESCE(current_setting('waylark.station', true), '')"));
+    exec(q, QStringLiteral("ALTER TABLE Print_Pending_All ADD COLUMN Claimant TEXT NOT NULL "
+                           "DEFAULT current_setting('application_name')"));
+    exec(q, QStringLiteral("CREATE VIEW Print_Pending AS SELECT ID, Started_At, Model_Name, "
+                           "Target, Pages, First_Name, Last_Name, Row_Ids, Names, Reprint, "
+                           "Job_Path, Job_File, Cups_Job FROM Print_Pending_All p WHERE "
+                           "Claimant = current_setting('application_name') OR (Station = "
+                           "COALESCE(current_setting('waylark.station', true), '') AND NOT "
+                           "EXISTS (SELECT 1 FROM pg_stat_activity a WHERE a.application_name "
+                           "= p.Claimant))"));
 }
 
 // The server's side of upgrade(): a database made by "db init" or "db copy".

@@ -1514,6 +1514,70 @@ private Q_SLOTS:
         QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
     }
 
+    void stationsPrintTheUnprintedRowsOnce_data()
+    {
+        QTest::addColumn<int>("stations");
+        QTest::newRow("two stations") << 2;
+        QTest::newRow("four stations") << 4;
+    }
+
+    // Stations on one server printing the unprinted rows at the same time:
+    // every row is printed exactly once and the marks equal the pages of
+    // the print log.
+    void stationsPrintTheUnprintedRowsOnce()
+    {
+        QFETCH(int, stations);
+        if (PgServer::binDir().isEmpty())
+            QSKIP("PostgreSQL is not installed: scripts/install-deps.sh test installs it");
+        PgServer server;
+        QString error;
+        QVERIFY2(server.start(&error), qPrintable(error));
+        QVERIFY2(server.createDatabase("shared", &error), qPrintable(error));
+        const QString url = server.url("shared");
+        FakeGateway gateway("s3cr3t");
+        prepareCommandDirectory(gateway);
+        const Run copied = runCommand({"db", "copy", "--to", url});
+        QVERIFY2(copied.status == 0, qPrintable(copied.errors));
+        const QString conn = QStringLiteral("shared");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", conn);
+            db.setHostName(server.socketDir());
+            db.setUserName("postgres");
+            db.setDatabaseName("shared");
+            QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+            QSqlQuery q(db);
+            QVERIFY(q.exec("INSERT INTO Exp_Att_Info (Name, Address) SELECT '收件人' || i, "
+                           "'地址' || i FROM generate_series(1, 120) AS i"));
+            std::vector<std::unique_ptr<QProcess>> runs;
+            for (int n = 1; n <= stations; ++n) {
+                runs.push_back(std::make_unique<QProcess>());
+                runs.back()->setWorkingDirectory(m_tmp->path());
+                runs.back()->start(m_tmp->filePath("waylark"),
+                                   {"--database", url, "print", "--pdf",
+                                    QStringLiteral("站%1.pdf").arg(n), "--unprinted"});
+            }
+            for (auto& run : runs) {
+                QVERIFY(run->waitForFinished(120000));
+                const QString errors = QString::fromLocal8Bit(run->readAllStandardError());
+                // One that comes after the others have taken every row prints nothing.
+                QVERIFY2(run->exitCode() == 0 ||
+                             (run->exitCode() == 1 && errors.contains("没有要打印的收件人")),
+                         qPrintable(errors));
+            }
+            QVERIFY(q.exec("SELECT count(*), count(*) FILTER (WHERE Print_Count = 1), "
+                           "count(*) FILTER (WHERE Claimed_By IS NOT NULL), (SELECT "
+                           "sum(Pages) FROM Print_Log) FROM Exp_Att_Info"));
+            QVERIFY(q.next());
+            const int rows = q.value(0).toInt();
+            QVERIFY(rows >= 120);
+            QCOMPARE(q.value(1).toInt(), rows);
+            QCOMPARE(q.value(2).toInt(), 0); // every claim given back
+            QCOMPARE(q.value(3).toInt(), rows);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(conn);
+    }
+
     // `waylark ship` killed while the platform has shipped an order but not
     // yet answered: the next run settles that order by the platform's
     // "already shipped", sends the rest, and no order is shipped twice.

@@ -588,6 +588,81 @@ private Q_SLOTS:
         closeConnection(QStringLiteral("target"));
     }
 
+    // A job's claim is renewed as pages are drawn; the job stops at the page
+    // where the claim is lost or the server has gone away, and its claims
+    // are given back at its end.
+    void keeperStopsTheJobWhenTheClaimIsLost()
+    {
+        const QString url = serverWithRows(4);
+        QSqlDatabase db = connectTo(url, QStringLiteral("target"));
+        const QString a = QStringLiteral("1号台/1@a");
+        QVector<qint64> ids = RowClaims::claimUnprinted(db, a, 4, 120);
+        QCOMPARE(ids.size(), 4);
+        {
+            // A lease of 0 s: renewed at every page, and gone right after.
+            RowClaims::Keeper keeper(db, a, ids, 0);
+            QVERIFY(keeper.setValue(1));
+            QVERIFY(keeper.lostReason().isEmpty());
+            QVERIFY(!keeper.setValue(2));
+            QVERIFY(keeper.wasCanceled());
+            QVERIFY2(keeper.lostReason().contains("过期"), qPrintable(keeper.lostReason()));
+        }
+        QCOMPARE(count(db, "SELECT count(*) FROM Exp_Att_Info WHERE Claimed_By IS NOT NULL"), 0);
+        ids = RowClaims::claimUnprinted(db, a, 4, 120);
+        {
+            RowClaims::Keeper keeper(db, a, ids, 0);
+            QVERIFY(m_server.stop());
+            QVERIFY(!keeper.setValue(1));
+            QVERIFY2(keeper.lostReason().contains("连接中断"), qPrintable(keeper.lostReason()));
+        }
+        db = QSqlDatabase();
+        closeConnection(QStringLiteral("target"));
+        QString error;
+        QVERIFY2(m_server.start(&error), qPrintable(error));
+        // Back up, the server still has the claims: they expire by themselves.
+        db = connectTo(url, QStringLiteral("target"));
+        QCOMPARE(RowClaims::claimedByOthers(db, QStringLiteral("2号台"), ids).size(), 4);
+        db = QSqlDatabase();
+        closeConnection(QStringLiteral("target"));
+    }
+
+    // A job on its way belongs to its process: another process of the same
+    // station sees it only once that process is gone (then it settles it),
+    // a process of another station never.
+    void pendingJobsBelongToTheirProcess()
+    {
+        const QString url = serverWithRows(1);
+        QString error;
+        const ServerAddress server = ServerAddress::parse(url, &error);
+        auto pending = [](const DataModule& dm) {
+            return count(dm.database(), "SELECT count(*) FROM Print_Pending");
+        };
+        auto writer = std::make_unique<DataModule>();
+        writer->connectServer(server, QStringLiteral("1号台"));
+        QSqlQuery q(writer->database());
+        QVERIFY2(q.exec("INSERT INTO Print_Pending (Started_At, Pages, Row_Ids) VALUES ('x', 1, "
+                        "'1')"),
+                 qPrintable(q.lastError().text()));
+        QCOMPARE(pending(*writer), 1);
+        // The others: another station, and this station in another process
+        // (told apart by the connection's name).
+        {
+            QSqlDatabase other = connectTo(url, QStringLiteral("target"));
+            QSqlQuery s(other);
+            QVERIFY(s.exec("SELECT set_config('waylark.station', '2号台', false)"));
+            QCOMPARE(count(other, "SELECT count(*) FROM Print_Pending"), 0);
+            QVERIFY(s.exec("SELECT set_config('waylark.station', '1号台', false)"));
+            QCOMPARE(count(other, "SELECT count(*) FROM Print_Pending"), 0);
+            q = QSqlQuery();
+            writer.reset(); // the writing process ends
+            // The server notes the end of a connection a moment after it.
+            QTRY_COMPARE_WITH_TIMEOUT(count(other, "SELECT count(*) FROM Print_Pending"), 1, 30000);
+            QVERIFY(s.exec("SELECT set_config('waylark.station', '2号台', false)"));
+            QCOMPARE(count(other, "SELECT count(*) FROM Print_Pending"), 0);
+        }
+        closeConnection(QStringLiteral("target"));
+    }
+
     // A copy that fails halfway leaves the server database empty.
     void failedCopyLeavesNothing()
     {

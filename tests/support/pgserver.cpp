@@ -130,9 +130,10 @@ bool PgServer::start(QString* error)
             return false;
         m_initialised = true;
     }
-    // Durability does not matter for a throwaway cluster; speed does.
+    // No fsync: the cluster need not survive the machine, only stop(),
+    // whose immediate shutdown recovers from what the server had written.
     const QString options = QStringLiteral("-k %1 -c listen_addresses='' -c fsync=off "
-                                           "-c synchronous_commit=off -c full_page_writes=off")
+                                           "-c full_page_writes=off")
                                 .arg(m_dir->path());
     if (!run({bin + QLatin1String("/pg_ctl"), QStringLiteral("-D"), data, QStringLiteral("-w"),
               QStringLiteral("-l"), m_dir->filePath(QStringLiteral("server.log")),
