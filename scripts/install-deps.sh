@@ -2,14 +2,15 @@
 # Installs the Debian packages that Waylark needs, skipping the ones already
 # there. Works as root or through sudo.
 #   install-deps.sh            what the program needs to build and run
-#   install-deps.sh test       also what ./test.sh needs (cups-pdf, PDF tools, Xvfb)
+#   install-deps.sh test       also what ./test.sh needs (cups-pdf, PDF tools, Xvfb,
+#                              a PostgreSQL server)
 #   install-deps.sh sanitize   also clang and its sanitizer and libFuzzer
 #                              runtimes, for scripts/sanitize.sh
 set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config
-    qt6-base-dev libqt6sql6-sqlite libgl-dev
+    qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libgl-dev
     libcups2-dev zlib1g-dev libcsv-dev libzip-dev libxlsxwriter-dev libzint-dev
     fonts-wqy-zenhei qt6-translations-l10n cups
     librsvg2-bin # the icon's sizes for the install
@@ -17,6 +18,8 @@ packages=(
 case "${1:-}" in
 test | sanitize)
     packages+=(printer-driver-cups-pdf poppler-utils sqlite3 xvfb xauth zbar-tools)
+    # a throwaway PostgreSQL server for the tests of several stations
+    packages+=(postgresql)
     # the install test and the package check
     packages+=(desktop-file-utils appstream lintian dpkg-dev file)
     ;;

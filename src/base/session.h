@@ -13,6 +13,7 @@ struct Session {
     QString appDir;                       // the application directory, with a trailing '/'
     QString helpDir;                      // where help.html is, with a trailing '/'
     QString databaseFile;                 // the open database, absolute
+    QString databaseServer;               // or the server's URL, shown without password
     QString currentTemplate;              // name of the template in use
     qint64 currentTemplateRow = -1;       // its row in Exp_Model, when known (names may repeat)
     std::optional<QFont> chosenPrintFont; // the one accepted in the font dialog

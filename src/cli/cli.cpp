@@ -70,7 +70,8 @@ QString usageText()
         "Works on Waylark_main.db, config.ini and bkbmp/ in the user's data folder\n"
         "(~/.local/share/Waylark); a program folder that holds Waylark_main.db or\n"
         "config.ini keeps them there (Waylark_main.db in the current directory first).\n"
-        "config.ini [Database] File= names another database file.\n"
+        "config.ini [Database] File= names another database file, Server= a PostgreSQL\n"
+        "database that several stations share (postgresql://USER@HOST:PORT/DBNAME).\n"
         "\"waylark COMMAND --help\" shows that command's lines only.\n"
         "Exit status: 0 done, 1 refused or failed, 2 wrong usage.\n");
     return s;

@@ -20,7 +20,7 @@ GlobalOptions GlobalOptions::parse(const QStringList& args)
             break;
         }
         if (value.isEmpty()) {
-            o.error = QStringLiteral("option --database needs a file name");
+            o.error = QStringLiteral("option --database needs a file name or a server URL");
             return o;
         }
         if (!o.database.isEmpty()) {
@@ -37,5 +37,8 @@ QString GlobalOptions::usageText()
 {
     return QStringLiteral(
         "Before any command, and for the windows:\n"
-        "  --database FILE   work on the database FILE instead of the usual one\n");
+        "  --database FILE   work on the database FILE instead of the usual one\n"
+        "  --database postgresql://USER@HOST:PORT/DBNAME\n"
+        "                    work on a PostgreSQL database that several stations share\n"
+        "                    (the password from ~/.pgpass, a service file or PGPASSWORD)\n");
 }

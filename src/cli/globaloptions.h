@@ -4,7 +4,8 @@
 #include <QStringList>
 
 // The options that come before any command and hold for every command and
-// for the windows: "--database FILE" (or "--database=FILE").
+// for the windows: "--database FILE" (or "--database=FILE"), where FILE may
+// also be a postgresql:// URL.
 struct GlobalOptions {
     QString database; // empty when not given
     QStringList rest; // the arguments after them: a command, or Qt's options

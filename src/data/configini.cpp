@@ -129,7 +129,7 @@ QStringList problems(const QString& appDir)
     QStringList found;
     for (const QString& problem :
          {valueProblem(path, ShopDownloadTimeoutRange), valueProblem(path, ShopMaxAnswerMBRange),
-          gridStateProblem(path)})
+          valueProblem(path, DatabaseLeaseSecondsRange), gridStateProblem(path)})
         if (!problem.isEmpty())
             found << QStringLiteral("配置文件中的设置无效，该项按默认值：") + path +
                          QLatin1Char('\n') + problem;

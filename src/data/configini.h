@@ -18,6 +18,13 @@ struct Setting {
 inline constexpr Setting DefaultModel{"DefaultModel", "ModelName"};
 // Another database file than the one beside config.ini.
 inline constexpr Setting DatabaseFile{"Database", "File"};
+// A PostgreSQL server several stations share, as a URL without password
+// (postgresql://USER@HOST:PORT/DBNAME?sslmode=…); before File= when given.
+inline constexpr Setting DatabaseServer{"Database", "Server"};
+// How long a station's claim on rows it prints lasts unless renewed, and
+// the name other stations see it by (the host name when not given).
+inline constexpr Setting DatabaseLeaseSeconds{"Database", "LeaseSeconds"};
+inline constexpr Setting DatabaseStation{"Database", "Station"};
 // The shop gateway and the limits of a download.
 inline constexpr Setting ShopGatewayUrl{"Shop", "GatewayUrl"};
 inline constexpr Setting ShopDownloadTimeout{"Shop", "DownloadTimeout"};
@@ -43,6 +50,7 @@ struct WholeNumber {
 };
 inline constexpr WholeNumber ShopDownloadTimeoutRange{ShopDownloadTimeout, 1, 3600};
 inline constexpr WholeNumber ShopMaxAnswerMBRange{ShopMaxAnswerMB, 1, 1024};
+inline constexpr WholeNumber DatabaseLeaseSecondsRange{DatabaseLeaseSeconds, 10, 3600};
 
 // The largest config.ini that is read; a larger one is not.
 inline constexpr qint64 MaxFileSize = 1024 * 1024;

@@ -6,7 +6,9 @@
 #include "data/configini.h"
 #include "data/datamodule.h"
 #include "data/headerguard.h"
+#include "data/rowclaims.h"
 #include "data/safefile.h"
+#include "data/serveraddress.h"
 #include "data/termination.h"
 
 #include <QFileInfo>
@@ -38,8 +40,47 @@ DatabaseStart::~DatabaseStart()
     shutdown();
 }
 
+void DatabaseStart::startSession()
+{
+    m_session = Session::forAppDir(m_where.appDir);
+    m_session.helpDir = m_where.helpDir;
+    m_session.databaseFile = m_where.databaseFile;
+    // config.ini's problems, said once for the run: here on standard error,
+    // by the windows in their status bar.
+    m_session.configProblems = ConfigIni::problems(m_session.appDir);
+    for (const QString& problem : std::as_const(m_session.configProblems)) {
+        const QByteArray text = problem.toLocal8Bit() + '\n';
+        std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
+    }
+    std::fflush(stderr);
+}
+
+bool DatabaseStart::acquireServer()
+{
+    QString error;
+    const ServerAddress server = ServerAddress::parse(m_where.databaseServer, &error);
+    if (!error.isEmpty()) {
+        prompt().message(error);
+        return false;
+    }
+    startSession();
+    m_session.databaseServer = server.shown();
+    m_dm = std::make_unique<DataModule>();
+    if (!guarded([&] {
+            m_dm->connectServer(server, RowClaims::stationName(m_where.appDir));
+            m_dm->openAll();
+        })) {
+        m_dm.reset();
+        return false;
+    }
+    return true;
+}
+
 bool DatabaseStart::acquire()
 {
+    // The stations share a server: no lock, no header to guard.
+    if (!m_where.databaseServer.isEmpty())
+        return acquireServer();
     const QString dbName = m_where.databaseFile;
     const QString shownName = QFileInfo(dbName).absoluteFilePath();
     // 1. One instance per database file, taken before the file is touched.
@@ -67,17 +108,7 @@ bool DatabaseStart::acquire()
         return false;
     }
     // 2. The application directory.
-    m_session = Session::forAppDir(m_where.appDir);
-    m_session.helpDir = m_where.helpDir;
-    m_session.databaseFile = dbName;
-    // config.ini's problems, said once for the run: here on standard error,
-    // by the windows in their status bar.
-    m_session.configProblems = ConfigIni::problems(m_session.appDir);
-    for (const QString& problem : std::as_const(m_session.configProblems)) {
-        const QByteArray text = problem.toLocal8Bit() + '\n';
-        std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
-    }
-    std::fflush(stderr);
+    startSession();
 
     // 3. The standard header back into a sealed file, and into no other.
     QString error;

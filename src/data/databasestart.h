@@ -13,7 +13,8 @@ class DataModule;
 // Steps 1 to 6 of every start, windows or command line: refuses a second
 // instance on the same database, restores the header of a sealed database
 // file, opens the data module and every dataset; and the matching end,
-// which seals the file again.
+// which seals the file again. On a server only the connection and the
+// datasets: several stations share it.
 class DatabaseStart
 {
 public:
@@ -47,6 +48,9 @@ public:
     void terminate();
 
 private:
+    void startSession();
+    bool acquireServer();
+
     DataLocation m_where;
     Session m_session;
     InstanceLock m_lock;

@@ -2,6 +2,7 @@
 
 #include "data/configini.h"
 #include "data/datamodule.h"
+#include "data/serveraddress.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -42,6 +43,12 @@ DataLocation DataLocation::find(const QString& programDir, const QString& databa
                         : program;
 
     const QString chosen = ConfigIni::read(where.appDir, ConfigIni::DatabaseFile).trimmed();
+    const QString server = ConfigIni::read(where.appDir, ConfigIni::DatabaseServer).trimmed();
+    if (ServerAddress::isServerUrl(databaseOption) ||
+        (databaseOption.isEmpty() && !server.isEmpty())) {
+        where.databaseServer = databaseOption.isEmpty() ? server : databaseOption;
+        return where;
+    }
     if (!databaseOption.isEmpty())
         where.databaseFile = QFileInfo(databaseOption).absoluteFilePath();
     else if (!chosen.isEmpty())

@@ -2,8 +2,10 @@
 
 #include "data/schema.h"
 
+#include <QCoreApplication>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSysInfo>
 
 const char* const DataModule::kDatabaseFileName = "Waylark_main.db";
 const char* const DataModule::kConnectionName = "DB_main";
@@ -137,6 +139,50 @@ void DataModule::connectDatabase(const QString& fileName)
     }
 }
 
+void DataModule::connectServer(const ServerAddress& server, const QString& station)
+{
+    closeDatabase();
+    const QString name = QString::fromLatin1(kConnectionName);
+    QString error;
+    DataError::Kind kind = DataError::Kind::Refusal;
+    {
+        QSqlDatabase db = server.addConnection(name);
+        if (!db.open()) {
+            error = QStringLiteral("无法连接数据库服务器：%1\n%2")
+                        .arg(server.shown(), db.lastError().text().trimmed());
+        } else {
+            try {
+                // This process among the others (see Print_Pending).
+                QSqlQuery q(db);
+                q.prepare(QStringLiteral("SELECT set_config('application_name', ?, false), "
+                                         "set_config('waylark.station', ?, false)"));
+                q.addBindValue(QStringLiteral("waylark %1@%2")
+                                   .arg(QCoreApplication::applicationPid())
+                                   .arg(QSysInfo::machineHostName())
+                                   .left(63));
+                q.addBindValue(station);
+                if (!q.exec())
+                    throw DataError(q.lastError().text());
+                Schema::upgrade(db);
+            } catch (const DataError& e) {
+                error = e.message();
+                kind = e.kind();
+            }
+        }
+        if (!error.isEmpty())
+            db.close();
+    }
+    if (!error.isEmpty()) {
+        QSqlDatabase::removeDatabase(name);
+        throw DataError(error, kind);
+    }
+}
+
+bool DataModule::onServer() const
+{
+    return Schema::isServer(database());
+}
+
 void DataModule::openAll()
 {
     // Start-up order.
@@ -155,7 +201,7 @@ void DataModule::closeDatabase()
     {
         QSqlDatabase db = QSqlDatabase::database(name, false);
         // A writer cut short (a termination signal) leaves nothing behind.
-        if (db.isOpen())
+        if (db.isOpen() && !Schema::isServer(db))
             QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
         db.close();
     }

@@ -1,6 +1,9 @@
 #include "data/dataset.h"
 
+#include "data/schema.h"
+
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <algorithm>
@@ -105,12 +108,32 @@ void Dataset::setParam(const QString& name, const QVariant& value)
     m_params.insert(name, value);
 }
 
+QString Dataset::ident(const QString& name) const
+{
+    // A server folds unquoted names to lower case; its tables were made so.
+    return quoted(m_server ? name.toLower() : name);
+}
+
 QString Dataset::selectSql() const
 {
     if (!m_table.isEmpty())
-        return QLatin1String("SELECT rowid, * FROM ") + quoted(m_table) +
-               QLatin1String(" ORDER BY rowid");
+        return QLatin1String("SELECT rowid, ") + m_selectColumns + QLatin1String(" FROM ") +
+               ident(m_table) + QLatin1String(" ORDER BY rowid");
     return m_sql;
+}
+
+void Dataset::findServerColumns(const QSqlDatabase& d)
+{
+    // Every column of the file's table; the row's name is selected first.
+    QStringList cols;
+    const QSqlRecord rec = d.record(m_table.toLower());
+    for (int i = 0; i < rec.count(); ++i) {
+        if (!Schema::isServerOnlyColumn(rec.fieldName(i)))
+            cols << quoted(rec.fieldName(i));
+    }
+    if (cols.isEmpty())
+        throw DataError(QStringLiteral("%1: no table %2").arg(m_name, m_table));
+    m_selectColumns = cols.join(QLatin1Char(','));
 }
 
 void Dataset::execOrThrow(QSqlQuery& q) const
@@ -143,6 +166,10 @@ void Dataset::load()
     m_columnIndex.clear();
     m_rowidAlias = -1;
     m_rows.clear();
+    m_server = Schema::isServer(d);
+    m_selectColumns = QStringLiteral("*");
+    if (m_server && !m_table.isEmpty())
+        findServerColumns(d);
 
     QSqlQuery q(d);
     q.setForwardOnly(true);
@@ -162,10 +189,14 @@ void Dataset::load()
     const QSqlRecord rec = q.record();
     const int skip = m_table.isEmpty() ? 0 : 1; // the leading rowid
     for (int i = skip; i < rec.count(); ++i) {
-        m_columnIndex.insert(rec.fieldName(i), m_columns.size());
-        m_columns << rec.fieldName(i);
+        const QString name = m_server ? Schema::spelledName(rec.fieldName(i)) : rec.fieldName(i);
+        m_columnIndex.insert(name, m_columns.size());
+        m_columns << name;
     }
-    if (!m_table.isEmpty()) {
+    if (m_server && !m_table.isEmpty()) {
+        // Tables with a key name their rows by it (rowid is a copy of ID).
+        m_rowidAlias = m_columnIndex.value(QStringLiteral("ID"), -1);
+    } else if (!m_table.isEmpty()) {
         QSqlQuery info(d);
         info.exec(QLatin1String("PRAGMA table_info(") + quoted(m_table) + QLatin1Char(')'));
         int pkCount = 0;
@@ -187,9 +218,9 @@ void Dataset::load()
         QSqlQuery ids(d);
         ids.setForwardOnly(true);
         // Room for all at once: growing would hold the old copy besides.
-        if (ids.exec(QLatin1String("SELECT count(*) FROM ") + quoted(m_table)) && ids.next())
+        if (ids.exec(QLatin1String("SELECT count(*) FROM ") + ident(m_table)) && ids.next())
             m_rows.reserve(ids.value(0).toInt());
-        if (!ids.exec(QLatin1String("SELECT rowid FROM ") + quoted(m_table) +
+        if (!ids.exec(QLatin1String("SELECT rowid FROM ") + ident(m_table) +
                       QLatin1String(" ORDER BY rowid")))
             throw DataError(ids.lastError().text());
         while (ids.next())
@@ -220,7 +251,8 @@ void Dataset::readRows(int row) const
     if (!m_readQuery) {
         m_readQuery = std::make_unique<QSqlQuery>(db());
         m_readQuery->setForwardOnly(true);
-        if (!m_readQuery->prepare(QLatin1String("SELECT rowid, * FROM ") + quoted(m_table) +
+        if (!m_readQuery->prepare(QLatin1String("SELECT rowid, ") + m_selectColumns +
+                                  QLatin1String(" FROM ") + ident(m_table) +
                                   QLatin1String(" WHERE rowid BETWEEN ? AND ? ORDER BY rowid"))) {
             const QString why = m_readQuery->lastError().text();
             m_readQuery.reset();
@@ -491,20 +523,23 @@ QSqlQuery& Dataset::writeQuery(bool insert)
     QStringList cols;
     for (int i = 0; i < m_columns.size(); ++i) {
         if (m_dirty.at(i))
-            cols << quoted(m_columns.at(i));
+            cols << ident(m_columns.at(i));
     }
     QString sql;
     if (insert && cols.isEmpty()) {
-        sql = QLatin1String("INSERT INTO ") + quoted(m_table) + QLatin1String(" DEFAULT VALUES");
+        sql = QLatin1String("INSERT INTO ") + ident(m_table) + QLatin1String(" DEFAULT VALUES");
     } else if (insert) {
         const QStringList marks(cols.size(), QStringLiteral("?"));
-        sql = QLatin1String("INSERT INTO ") + quoted(m_table) + QLatin1String(" (") +
+        sql = QLatin1String("INSERT INTO ") + ident(m_table) + QLatin1String(" (") +
               cols.join(QLatin1Char(',')) + QLatin1String(") VALUES (") +
               marks.join(QLatin1Char(',')) + QLatin1Char(')');
     } else {
-        sql = QLatin1String("UPDATE ") + quoted(m_table) + QLatin1String(" SET ") +
+        sql = QLatin1String("UPDATE ") + ident(m_table) + QLatin1String(" SET ") +
               cols.join(QLatin1String("=?,")) + QLatin1String("=? WHERE rowid=?");
     }
+    // A server names the new row itself: it has no last insert id to ask.
+    if (insert && m_server)
+        sql += QLatin1String(" RETURNING rowid");
     auto q = std::make_unique<QSqlQuery>(db());
     if (!q->prepare(sql))
         throw DataError(q->lastError().text());
@@ -530,7 +565,8 @@ void Dataset::post()
             q.bindValue(bound, m_buffer.rowid);
         execOrThrow(q);
         if (insert)
-            m_buffer.rowid = q.lastInsertId().toLongLong();
+            m_buffer.rowid =
+                m_server && q.next() ? q.value(0).toLongLong() : q.lastInsertId().toLongLong();
         q.finish();
         if (insert && m_rowidAlias >= 0)
             m_buffer.values[m_rowidAlias] = m_buffer.rowid;
@@ -580,7 +616,7 @@ void Dataset::remove()
             QStringLiteral("%1: Cannot perform this operation on an empty dataset").arg(m_name));
     if (m_table.isEmpty())
         throw DataError(QStringLiteral("%1: a query cannot be modified").arg(m_name));
-    QSqlQuery& q = cachedQuery(QLatin1String("DELETE FROM ") + quoted(m_table) +
+    QSqlQuery& q = cachedQuery(QLatin1String("DELETE FROM ") + ident(m_table) +
                                QLatin1String(" WHERE rowid=?"));
     q.bindValue(0, m_rows.rowId(m_current));
     execOrThrow(q);
@@ -615,7 +651,7 @@ void Dataset::removeRows(QVector<int> indices)
     if (!sp.exec(QStringLiteral("SAVEPOINT dataset_remove")))
         throw DataError(sp.lastError().text());
     try {
-        QSqlQuery& q = cachedQuery(QLatin1String("DELETE FROM ") + quoted(m_table) +
+        QSqlQuery& q = cachedQuery(QLatin1String("DELETE FROM ") + ident(m_table) +
                                    QLatin1String(" WHERE rowid=?"));
         for (int i : indices) {
             q.bindValue(0, m_rows.rowId(i));

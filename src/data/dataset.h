@@ -148,7 +148,9 @@ private:
     };
 
     QSqlDatabase db() const;
+    QString ident(const QString& name) const; // a table or column, quoted for the engine
     QString selectSql() const;
+    void findServerColumns(const QSqlDatabase& d);
     void load();
     void readRows(int row) const; // the block from ROW, when not read yet
     void checkActive() const;
@@ -174,6 +176,8 @@ private:
     QStringList m_columns;
     QHash<QString, int> m_columnIndex;
     int m_rowidAlias = -1;     // the INTEGER PRIMARY KEY column, if any
+    bool m_server = false;     // on PostgreSQL: rowid is a column of every table
+    QString m_selectColumns;   // the columns after rowid in a table's SELECT
     mutable PackedRows m_rows; // rows read on demand are filled in by reads
     bool m_onDemand = false;
     mutable std::unique_ptr<QSqlQuery> m_readQuery;

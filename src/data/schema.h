@@ -3,8 +3,13 @@
 #include <QSqlDatabase>
 #include <QStringList>
 
-// The tables of Waylark_main.db. The schema version lives in SQLite's
-// user_version so that a later program can migrate an older file.
+// The tables of Waylark_main.db, or of a PostgreSQL database several
+// stations share. The schema version lives in SQLite's user_version so that
+// a later program can migrate an older file; a server keeps it in the one
+// row of Waylark_Schema, beside Model_Picture (per picture Name, its Data):
+// the template pictures every station prints. On a server Exp_Att_Info
+// also has Claimed_By and Claimed_Until, a station's claim on a row it is
+// printing (RowClaims); the datasets leave them out.
 namespace Schema
 {
 
@@ -46,6 +51,16 @@ const QString& printedAtColumn();  // "Printed_At"
 const QString& printCountColumn(); // "Print_Count"
 // The shop's order numbers a recipient row came from, joined by ",".
 const QString& orderNoColumn(); // "Order_No"
+
+// Whether db is a PostgreSQL server rather than a file.
+bool isServer(const QSqlDatabase& db);
+// The tables of db (on a server, those of its current schema), by name.
+QStringList tablesOf(const QSqlDatabase& db);
+// A server folds names to lower case: the column name as the program spells
+// it, for one that came back folded (others are returned as they are).
+QString spelledName(const QString& name);
+// The columns a server's table has besides the file's, folded.
+bool isServerOnlyColumn(const QString& folded);
 
 // Creates every table and the region rows in one transaction, at the given
 // schema version (an older one only to test upgrades); throws DataError.

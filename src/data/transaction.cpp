@@ -3,15 +3,72 @@
 #include "base/dataerror.h"
 #include "data/termination.h"
 
+#include <QHash>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+
+namespace
+{
+
+// Open transactions per server connection; a file needs no count (SQLite
+// starts one at its first savepoint).
+QHash<QString, int>& serverDepth()
+{
+    static QHash<QString, int> depth;
+    return depth;
+}
+
+// Quoted: a name may be a word of SQL on one engine ("outer" on a server).
+QString savepoint(const QString& name)
+{
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+bool onServer(const QSqlDatabase& db)
+{
+    return db.driver() && db.driver()->dbmsType() == QSqlDriver::PostgreSQL;
+}
+
+} // namespace
 
 Transaction::Transaction(const QSqlDatabase& db, const QString& name) : m_db(db), m_name(name)
 {
     QSqlQuery q(m_db);
-    if (!q.exec(QLatin1String("SAVEPOINT ") + m_name))
-        throw DataError(q.lastError().text());
+    if (onServer(m_db)) {
+        int& depth = serverDepth()[m_db.connectionName()];
+        if (depth == 0) {
+            if (!q.exec(QStringLiteral("BEGIN")))
+                throw DataError(q.lastError().text());
+            m_outermost = true;
+        }
+        ++depth;
+    }
+    if (!q.exec(QLatin1String("SAVEPOINT ") + savepoint(m_name))) {
+        const QString why = q.lastError().text();
+        endServerTransaction(false);
+        throw DataError(why);
+    }
     m_open = true;
+}
+
+void Transaction::endServerTransaction(bool commit)
+{
+    if (!onServer(m_db))
+        return;
+    int& depth = serverDepth()[m_db.connectionName()];
+    depth = qMax(0, depth - 1);
+    if (!m_outermost)
+        return;
+    m_outermost = false;
+    QSqlQuery q(m_db);
+    if (commit && !q.exec(QStringLiteral("COMMIT"))) {
+        const QString why = q.lastError().text();
+        q.exec(QStringLiteral("ROLLBACK"));
+        throw DataError(why);
+    }
+    if (!commit)
+        q.exec(QStringLiteral("ROLLBACK"));
 }
 
 Transaction::~Transaction()
@@ -41,12 +98,13 @@ void Transaction::commitDespiteSignal()
 void Transaction::release()
 {
     QSqlQuery q(m_db);
-    if (!q.exec(QLatin1String("RELEASE ") + m_name)) {
+    if (!q.exec(QLatin1String("RELEASE ") + savepoint(m_name))) {
         const QString err = q.lastError().text();
         rollback();
         throw DataError(err);
     }
     m_open = false;
+    endServerTransaction(true);
 }
 
 void Transaction::rollback()
@@ -54,7 +112,8 @@ void Transaction::rollback()
     if (!m_open)
         return;
     QSqlQuery q(m_db);
-    q.exec(QLatin1String("ROLLBACK TO ") + m_name);
-    q.exec(QLatin1String("RELEASE ") + m_name);
+    q.exec(QLatin1String("ROLLBACK TO ") + savepoint(m_name));
+    q.exec(QLatin1String("RELEASE ") + savepoint(m_name));
     m_open = false;
+    endServerTransaction(false);
 }

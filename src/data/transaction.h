@@ -4,7 +4,9 @@
 #include <QString>
 
 // All rows or none: a savepoint that rolls back unless committed. Savepoints
-// nest, so a writer may run inside another writer's transaction.
+// nest, so a writer may run inside another writer's transaction. On a
+// server, where a savepoint needs a transaction around it, the outermost one
+// begins and ends that transaction.
 class Transaction
 {
 public:
@@ -22,8 +24,11 @@ public:
 
 private:
     void release();
+    // On a server, the outermost one commits or rolls back the transaction.
+    void endServerTransaction(bool commit);
 
     QSqlDatabase m_db;
     QString m_name;
     bool m_open = false;
+    bool m_outermost = false; // began the server's transaction
 };

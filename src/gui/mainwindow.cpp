@@ -55,6 +55,8 @@ MainWindow::MainWindow(DataModule* dm, Session* session, QWidget* parent)
     // Which database is open, when there is more than one to choose from.
     if (m_session && !m_session->databaseFile.isEmpty())
         setWindowTitle(QStringLiteral("%1 - %2").arg(windowTitle(), m_session->databaseFile));
+    else if (m_session && !m_session->databaseServer.isEmpty())
+        setWindowTitle(QStringLiteral("%1 - %2").arg(windowTitle(), m_session->databaseServer));
     addStatusPanels();
 
     m_ui->designPage->bindData(dm, session);
@@ -353,7 +355,9 @@ void MainWindow::closeDatabase()
         return;
     m_closed = true;
     m_dm->closeDatabase();
-    if (sealHeader(m_session->databaseFile) == HeaderGuard::Result::Missing)
+    // A server has no header to seal.
+    if (!m_session->databaseFile.isEmpty() &&
+        sealHeader(m_session->databaseFile) == HeaderGuard::Result::Missing)
         prompt().message(QString::fromUtf8(AppMessages::DatabaseMissing));
 }
 

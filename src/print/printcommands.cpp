@@ -7,6 +7,7 @@
 #include "cli/cliargs.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
+#include "data/rowclaims.h"
 #include "data/termination.h"
 #include "print/batchprint.h"
 #include "print/printerchoice.h"
@@ -28,6 +29,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
+#include <memory>
 #include <optional>
 
 #include <QPrinter>
@@ -139,6 +141,30 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
             return ExitCode::Failed;
         }
     }
+    // Stations sharing a server: the unprinted rows are taken through a
+    // claim, so that two stations printing at once never take the same row.
+    std::unique_ptr<RowClaims::Keeper> claim;
+    if (unprinted && dm->onServer() && !testPage) {
+        QVector<qint64> claimed;
+        if (!guarded([&] {
+                QVector<qint64> ids;
+                for (int row : std::as_const(rows))
+                    ids << att->rowId(row);
+                claimed = RowClaims::claimRows(dm->database(), RowClaims::claimant(session.appDir),
+                                               ids, RowClaims::leaseSeconds(session.appDir), true);
+            }))
+            return ExitCode::Failed;
+        rows.erase(std::remove_if(rows.begin(), rows.end(),
+                                  [&](int row) { return !claimed.contains(att->rowId(row)); }),
+                   rows.end());
+        if (rows.isEmpty()) {
+            prompt().message(PrintMessages::nothingToPrint());
+            return ExitCode::Failed;
+        }
+        claim =
+            std::make_unique<RowClaims::Keeper>(dm->database(), RowClaims::claimant(session.appDir),
+                                                claimed, RowClaims::leaseSeconds(session.appDir));
+    }
     const QString modelName = o.has(QStringLiteral("--model"))
                                   ? o.value(QStringLiteral("--model"))
                                   : ConfigIni::read(session.appDir, ConfigIni::DefaultModel);
@@ -210,11 +236,13 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
             r = all ? BatchPrint::printAll(&printer, dm, TemplateRows(model).loadCurrent(), session,
                                            nullptr, report.fitted.get())
                     : BatchPrint::printRows(&printer, dm, TemplateRows(model).loadCurrent(),
-                                            session, rows, nullptr, false, report.fitted.get());
+                                            session, rows, claim.get(), false, report.fitted.get());
         }))
         return ExitCode::Failed;
     if (!r.ok || !r.message.isEmpty()) {
-        if (!r.canceled) // cancelled only by a termination signal, which says so
+        if (claim && !claim->lostReason().isEmpty())
+            prompt().error(claim->lostReason());
+        else if (!r.canceled) // else cancelled only by a termination signal, which says so
             prompt().error(r.message);
         return ExitCode::Failed;
     }

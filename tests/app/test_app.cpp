@@ -21,6 +21,7 @@
 #include "gui/qtprompt.h"
 #include "gui/templates/designpage.h"
 #include "gui/templates/designsurface.h"
+#include "pgserver.h"
 #include "print/printcommands.h"
 #include "render/recordrenderer.h"
 #include "scriptedprompt.h"
@@ -138,10 +139,21 @@ QList<QStringList> commandsShownIn(const QString& html)
     return commands;
 }
 
+// The test server's database for a usage line's URL: "db init" takes an
+// empty one of its own, "db copy" and then "db check" the same other one.
+QString& usageServerUrl()
+{
+    static QString url; // with %1 for the database's name
+    return url;
+}
+
 // What a placeholder of `waylark --help` stands for in a run: the files and
 // names of the command fixture.
+
 QString placeholderValue(const QString& command, const QString& option, const QString& word)
 {
+    if (word == "URL" && !usageServerUrl().isEmpty())
+        return usageServerUrl().arg(option == "init" ? "inited" : "copied");
     if (word == "FILE")
         return command == "print"     ? "运单.pdf"
                : command == "import"  ? "收件人.xlsx"
@@ -1470,6 +1482,18 @@ private Q_SLOTS:
 
     void usageCommandsRun()
     {
+        // Without PostgreSQL (scripts/install-deps.sh test installs it) the
+        // lines about a server are left out, said as a warning.
+        PgServer server;
+        QString error;
+        if (PgServer::binDir().isEmpty()) {
+            qWarning("PostgreSQL is not installed: the usage lines with a URL are not run");
+        } else {
+            QVERIFY2(server.start(&error), qPrintable(error));
+            for (const char* name : {"inited", "copied"})
+                QVERIFY2(server.createDatabase(name, &error), qPrintable(error));
+            usageServerUrl() = server.url("%1");
+        }
         FakeGateway gateway("s3cr3t");
         prepareCommandDirectory(gateway);
         QProcess exe;
@@ -1479,6 +1503,8 @@ private Q_SLOTS:
             commandsOfUsage(QString::fromLocal8Bit(exe.readAllStandardOutput()));
         QStringList names;
         for (const QStringList& args : commands) {
+            if (args.contains("URL"))
+                continue;
             names << args.value(0);
             checkRun(args, runCommand(args));
         }
@@ -1486,6 +1512,70 @@ private Q_SLOTS:
              {"print", "import", "export", "download", "number", "carrier", "--help", "--version"})
             QVERIFY2(names.contains(name), qPrintable(names.join(' ')));
         QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
+    }
+
+    void stationsPrintTheUnprintedRowsOnce_data()
+    {
+        QTest::addColumn<int>("stations");
+        QTest::newRow("two stations") << 2;
+        QTest::newRow("four stations") << 4;
+    }
+
+    // Stations on one server printing the unprinted rows at the same time:
+    // every row is printed exactly once and the marks equal the pages of
+    // the print log.
+    void stationsPrintTheUnprintedRowsOnce()
+    {
+        QFETCH(int, stations);
+        if (PgServer::binDir().isEmpty())
+            QSKIP("PostgreSQL is not installed: scripts/install-deps.sh test installs it");
+        PgServer server;
+        QString error;
+        QVERIFY2(server.start(&error), qPrintable(error));
+        QVERIFY2(server.createDatabase("shared", &error), qPrintable(error));
+        const QString url = server.url("shared");
+        FakeGateway gateway("s3cr3t");
+        prepareCommandDirectory(gateway);
+        const Run copied = runCommand({"db", "copy", "--to", url});
+        QVERIFY2(copied.status == 0, qPrintable(copied.errors));
+        const QString conn = QStringLiteral("shared");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", conn);
+            db.setHostName(server.socketDir());
+            db.setUserName("postgres");
+            db.setDatabaseName("shared");
+            QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+            QSqlQuery q(db);
+            QVERIFY(q.exec("INSERT INTO Exp_Att_Info (Name, Address) SELECT '收件人' || i, "
+                           "'地址' || i FROM generate_series(1, 120) AS i"));
+            std::vector<std::unique_ptr<QProcess>> runs;
+            for (int n = 1; n <= stations; ++n) {
+                runs.push_back(std::make_unique<QProcess>());
+                runs.back()->setWorkingDirectory(m_tmp->path());
+                runs.back()->start(m_tmp->filePath("waylark"),
+                                   {"--database", url, "print", "--pdf",
+                                    QStringLiteral("站%1.pdf").arg(n), "--unprinted"});
+            }
+            for (auto& run : runs) {
+                QVERIFY(run->waitForFinished(120000));
+                const QString errors = QString::fromLocal8Bit(run->readAllStandardError());
+                // One that comes after the others have taken every row prints nothing.
+                QVERIFY2(run->exitCode() == 0 ||
+                             (run->exitCode() == 1 && errors.contains("没有要打印的收件人")),
+                         qPrintable(errors));
+            }
+            QVERIFY(q.exec("SELECT count(*), count(*) FILTER (WHERE Print_Count = 1), "
+                           "count(*) FILTER (WHERE Claimed_By IS NOT NULL), (SELECT "
+                           "sum(Pages) FROM Print_Log) FROM Exp_Att_Info"));
+            QVERIFY(q.next());
+            const int rows = q.value(0).toInt();
+            QVERIFY(rows >= 120);
+            QCOMPARE(q.value(1).toInt(), rows);
+            QCOMPARE(q.value(2).toInt(), 0); // every claim given back
+            QCOMPARE(q.value(3).toInt(), rows);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(conn);
     }
 
     // `waylark ship` killed while the platform has shipped an order but not

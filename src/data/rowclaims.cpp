@@ -1,0 +1,193 @@
+#include "data/rowclaims.h"
+
+#include "base/dataerror.h"
+#include "data/configini.h"
+
+#include <QCoreApplication>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QSysInfo>
+#include <algorithm>
+
+namespace
+{
+
+// ids as a PostgreSQL array literal, bound as one value.
+QString idArray(const QVector<qint64>& ids)
+{
+    QStringList parts;
+    parts.reserve(ids.size());
+    for (qint64 id : ids)
+        parts << QString::number(id);
+    return QLatin1Char('{') + parts.join(QLatin1Char(',')) + QLatin1Char('}');
+}
+
+QSqlQuery run(const QSqlDatabase& db, const QString& sql, const QVariantList& values)
+{
+    QSqlQuery q(db);
+    if (!q.prepare(sql))
+        throw DataError(q.lastError().text());
+    for (int i = 0; i < values.size(); ++i)
+        q.bindValue(i, values.at(i));
+    if (!q.exec())
+        throw DataError(q.lastError().text());
+    return q;
+}
+
+QVector<qint64> sortedIds(QSqlQuery& q)
+{
+    QVector<qint64> ids;
+    while (q.next())
+        ids << q.value(0).toLongLong();
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+// A claim another station may not take: live and not its own.
+const char* const kHeldByOther =
+    "Claimed_Until > clock_timestamp() AND Claimed_By IS DISTINCT FROM ?";
+
+} // namespace
+
+namespace RowClaims
+{
+
+QString stationName(const QString& appDir)
+{
+    const QString named = ConfigIni::read(appDir, ConfigIni::DatabaseStation).trimmed();
+    return (named.isEmpty() ? QSysInfo::machineHostName() : named).left(64);
+}
+
+QString claimant(const QString& appDir)
+{
+    return stationName(appDir) + QLatin1Char('/') +
+           QString::number(QCoreApplication::applicationPid()) + QLatin1Char('@') +
+           QSysInfo::machineHostName();
+}
+
+QString stationOf(const QString& claimant)
+{
+    return claimant.section(QLatin1Char('/'), 0, -2);
+}
+
+int leaseSeconds(const QString& appDir)
+{
+    const ConfigIni::WholeNumber& range = ConfigIni::DatabaseLeaseSecondsRange;
+    bool ok = false;
+    const int value = ConfigIni::read(appDir, range.setting).trimmed().toInt(&ok);
+    return ok && value >= range.minimum && value <= range.maximum ? value : kDefaultLeaseSeconds;
+}
+
+QVector<qint64> claimUnprinted(const QSqlDatabase& db, const QString& station, int count,
+                               int leaseSeconds)
+{
+    // The inner SELECT locks the rows it takes and skips those another
+    // station is locking; a row claimed meanwhile is seen again, claimed.
+    QSqlQuery q = run(
+        db,
+        QStringLiteral("UPDATE Exp_Att_Info SET Claimed_By = ?, Claimed_Until = "
+                       "clock_timestamp() + make_interval(secs => ?) WHERE ID IN (SELECT ID FROM "
+                       "Exp_Att_Info WHERE Printed_At IS NULL AND NOT COALESCE(%1, false) "
+                       "ORDER BY ID LIMIT ? FOR UPDATE SKIP LOCKED) RETURNING ID")
+            .arg(QLatin1String(kHeldByOther)),
+        {station, leaseSeconds, station, count});
+    return sortedIds(q);
+}
+
+QVector<qint64> claimRows(const QSqlDatabase& db, const QString& station,
+                          const QVector<qint64>& ids, int leaseSeconds, bool unprintedOnly)
+{
+    QSqlQuery q = run(
+        db,
+        QStringLiteral("UPDATE Exp_Att_Info SET Claimed_By = ?, Claimed_Until = "
+                       "clock_timestamp() + make_interval(secs => ?) WHERE ID IN (SELECT ID FROM "
+                       "Exp_Att_Info WHERE ID = ANY (CAST(? AS BIGINT[])) AND NOT COALESCE(%1, "
+                       "false) %2 FOR UPDATE SKIP LOCKED) RETURNING ID")
+            .arg(QLatin1String(kHeldByOther),
+                 unprintedOnly ? QStringLiteral("AND Printed_At IS NULL") : QString()),
+        {station, leaseSeconds, idArray(ids), station});
+    return sortedIds(q);
+}
+
+int renew(const QSqlDatabase& db, const QString& station, const QVector<qint64>& ids,
+          int leaseSeconds)
+{
+    QSqlQuery q = run(db,
+                      QStringLiteral("UPDATE Exp_Att_Info SET Claimed_Until = clock_timestamp() + "
+                                     "make_interval(secs => ?) WHERE Claimed_By = ? AND "
+                                     "Claimed_Until > clock_timestamp() AND ID = ANY (CAST(? AS "
+                                     "BIGINT[]))"),
+                      {leaseSeconds, station, idArray(ids)});
+    return q.numRowsAffected();
+}
+
+void release(const QSqlDatabase& db, const QString& station, const QVector<qint64>& ids)
+{
+    run(db,
+        QStringLiteral("UPDATE Exp_Att_Info SET Claimed_By = NULL, Claimed_Until = NULL "
+                       "WHERE Claimed_By = ? AND ID = ANY (CAST(? AS BIGINT[]))"),
+        {station, idArray(ids)});
+}
+
+QHash<qint64, QString> claimedByOthers(const QSqlDatabase& db, const QString& station,
+                                       const QVector<qint64>& ids)
+{
+    QSqlQuery q = run(db,
+                      QStringLiteral("SELECT ID, Claimed_By FROM Exp_Att_Info WHERE ID = ANY "
+                                     "(CAST(? AS BIGINT[])) AND %1")
+                          .arg(QLatin1String(kHeldByOther)),
+                      {idArray(ids), station});
+    QHash<qint64, QString> held;
+    while (q.next())
+        held.insert(q.value(0).toLongLong(), q.value(1).toString());
+    return held;
+}
+
+Keeper::Keeper(const QSqlDatabase& db, const QString& station, const QVector<qint64>& ids,
+               int leaseSeconds, Prompt::Progress* inner)
+    : m_db(db), m_station(station), m_ids(ids), m_lease(leaseSeconds), m_inner(inner)
+{
+    m_sinceRenewal.start();
+}
+
+Keeper::~Keeper()
+{
+    try {
+        release(m_db, m_station, m_ids);
+    } catch (const DataError&) {
+        // The server is gone: the claims expire by themselves.
+    }
+}
+
+bool Keeper::setValue(int value)
+{
+    if (m_lost.isEmpty() && m_sinceRenewal.elapsed() >= qint64(m_lease) * 1000 / 3) {
+        try {
+            if (renew(m_db, m_station, m_ids, m_lease) < m_ids.size())
+                m_lost = QStringLiteral("本工作台对这些收件人的占用已过期，打印停止；"
+                                        "没有交出的页不记为已打印。");
+        } catch (const DataError& e) {
+            m_lost =
+                QStringLiteral("与数据库服务器的连接中断，打印停止；没有交出的页不记为已打印。\n") +
+                e.message();
+        }
+        m_sinceRenewal.restart();
+    }
+    if (!m_lost.isEmpty())
+        return false;
+    return !m_inner || m_inner->setValue(value);
+}
+
+bool Keeper::wasCanceled() const
+{
+    return !m_lost.isEmpty() || (m_inner && m_inner->wasCanceled());
+}
+
+void Keeper::setLabelText(const QString& text)
+{
+    if (m_inner)
+        m_inner->setLabelText(text);
+}
+
+} // namespace RowClaims
