@@ -2,7 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "gui/centre.h"
-#include "print/calibrationcommands.h"
+#include "cli/calibrationcommand.h"
 
 #include "base/appmessages.h"
 #include "base/guarded.h"
@@ -11,7 +11,7 @@
 #include "data/configini.h"
 #include "data/datamodule.h"
 #include "data/headerguard.h"
-#include "excel/excelcommands.h"
+#include "cli/excelcommand.h"
 #include "gui/book/recipientpage.h"
 #include "gui/book/senderpage.h"
 #include "gui/excel/importmappingdialog.h"
@@ -24,16 +24,16 @@
 #include "gui/templates/fieldselectiondialog.h"
 #include "gui/templates/pagesetupdialog.h"
 #include "gui/waybill/waybilldialog.h"
-#include "print/printcommands.h"
+#include "cli/printcommand.h"
 #include "print/printerchoice.h"
 #include "print/printerpaper.h"
 #include "print/printerstore.h"
-#include "shop/shopcommands.h"
+#include "shop/shopdownload.h"
 #include "templates/pagesize.h"
 #include "templates/templatemessages.h"
 #include "templates/templatestore.h"
-#include "waybill/shipcommands.h"
-#include "waybill/waybillcommands.h"
+#include "waybill/shiprun.h"
+#include "cli/waybillcommand.h"
 
 #include <QAction>
 #include <QApplication>

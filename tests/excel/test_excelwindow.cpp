@@ -5,7 +5,7 @@
 #include "book/recipientrows.h"
 #include "data/datamodule.h"
 #include "data/headerguard.h"
-#include "excel/excelcommands.h"
+#include "cli/excelcommand.h"
 #include "excel/exportwriter.h"
 #include "excel/importmapping.h"
 #include "excel/importrows.h"

@@ -21,7 +21,7 @@
 #include "gui/templates/designpage.h"
 #include "gui/templates/designsurface.h"
 #include "gui/templates/pagesetupdialog.h"
-#include "print/calibrationcommands.h"
+#include "cli/calibrationcommand.h"
 #include "print/printerchoice.h"
 #include "print/printerstore.h"
 #include "render/calibration.h"

@@ -9,10 +9,10 @@
 #include "gui/book/recipientpage.h"
 #include "gui/shop/shopsettingsdialog.h"
 #include "scriptedprompt.h"
-#include "shop/shopcommands.h"
+#include "shop/shopdownload.h"
 #include "shop/shopstore.h"
 #include "tempworkdir.h"
-#include "waybill/shipcommands.h"
+#include "waybill/shiprun.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -12,7 +12,7 @@
 #include "scriptedprompt.h"
 #include "tempworkdir.h"
 #include "waybill/carrierstore.h"
-#include "waybill/waybillcommands.h"
+#include "cli/waybillcommand.h"
 
 #include <QApplication>
 #include <QCheckBox>

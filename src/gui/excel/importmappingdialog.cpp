@@ -1,5 +1,5 @@
 #include "gui/excel/importmappingdialog.h"
-#include "excel/excelcommands.h"
+#include "cli/excelcommand.h"
 #include "excel/excelmessages.h"
 
 #include "ui_importmappingdialog.h"

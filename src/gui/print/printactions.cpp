@@ -13,7 +13,7 @@
 #include "gui/print/surfacepositions.h"
 #include "gui/templates/designsurface.h"
 #include "print/batchprint.h"
-#include "print/printcommands.h"
+#include "cli/printcommand.h"
 #include "print/printerkey.h"
 #include "print/printerstore.h"
 #include "print/testsheet.h"

@@ -1,4 +1,4 @@
-#include "print/printcommands.h"
+#include "cli/printcommand.h"
 
 #include "base/guarded.h"
 #include "base/prompt.h"

@@ -1,4 +1,4 @@
-#include "excel/excelcommands.h"
+#include "cli/excelcommand.h"
 
 #include "address/addressparser.h"
 #include "base/dataerror.h"

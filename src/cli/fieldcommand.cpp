@@ -1,4 +1,4 @@
-#include "print/fieldcommands.h"
+#include "cli/fieldcommand.h"
 
 #include "base/guarded.h"
 #include "base/prompt.h"

@@ -1,4 +1,4 @@
-#include "print/calibrationcommands.h"
+#include "cli/calibrationcommand.h"
 
 #include "base/guarded.h"
 #include "base/prompt.h"

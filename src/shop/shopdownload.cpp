@@ -1,4 +1,4 @@
-#include "shop/shopcommands.h"
+#include "shop/shopdownload.h"
 
 #include "address/addressparser.h"
 #include "base/guarded.h"

@@ -1,4 +1,4 @@
-#include "waybill/waybillcommands.h"
+#include "cli/waybillcommand.h"
 
 #include "base/guarded.h"
 #include "base/prompt.h"

@@ -1,4 +1,4 @@
-#include "address/addresscommands.h"
+#include "cli/addresscommand.h"
 
 #include "address/addressparser.h"
 #include "base/prompt.h"

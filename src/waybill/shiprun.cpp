@@ -1,4 +1,4 @@
-#include "waybill/shipcommands.h"
+#include "waybill/shiprun.h"
 
 #include "base/guarded.h"
 #include "base/prompt.h"
