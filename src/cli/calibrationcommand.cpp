@@ -18,7 +18,7 @@
 #include <QSqlQuery>
 #include <cstdio>
 
-namespace CalibrationCommands
+namespace CalibrationCommand
 {
 
 namespace
@@ -120,4 +120,4 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
     return ExitCode::Done;
 }
 
-} // namespace CalibrationCommands
+} // namespace CalibrationCommand

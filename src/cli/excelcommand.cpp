@@ -16,7 +16,7 @@
 
 #include <QFileInfo>
 
-namespace ExcelCommands
+namespace ExcelCommand
 {
 
 namespace
@@ -31,28 +31,6 @@ ExitCode::Code usage(const QString& synopsis, const QString& why = QString())
 }
 
 } // namespace
-
-QString importFileFilter()
-{
-    // Readable patterns; the program's file dialog matches them in any
-    // letter case.
-    return QStringLiteral("Excel 文件 (*.xls *.xlsx *.csv)"
-                          ";;Excel 表格文件 (*.xls);;Excel 工作簿 (*.xlsx)"
-                          ";;Excel 交换格式文件 (*.csv)");
-}
-
-void exportRecipients(DataModule* dm)
-{
-    QString filter = exportTextFilter();
-    const QString chosen =
-        prompt().saveFile(QStringLiteral("导出到Excel文件"), exportFileFilter(), &filter);
-    if (chosen.isEmpty())
-        return;
-    const ExportFormat format = exportFormatFor(chosen, filter);
-    const QString path = exportPathFor(chosen, format);
-    if (guarded([&] { exportTable(dm->recipients, path, format); }))
-        prompt().message(exportDoneMessage(path));
-}
 
 QString importSynopsis()
 {
@@ -191,4 +169,4 @@ ExitCode::Code runExportCommand(const QStringList& args, DataModule* dm, Session
     return ExitCode::Done;
 }
 
-} // namespace ExcelCommands
+} // namespace ExcelCommand

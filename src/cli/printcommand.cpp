@@ -9,7 +9,6 @@
 #include "data/datamodule.h"
 #include "data/termination.h"
 #include "print/batchprint.h"
-#include "print/printerchoice.h"
 #include "print/printerkey.h"
 #include "print/printerpaper.h"
 #include "print/printerstore.h"
@@ -32,55 +31,8 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
-namespace PrintCommands
+namespace PrintCommand
 {
-
-QString batchQuestion(const QString& what, int waybills, const QPrinter* printer)
-{
-    QString where;
-    if (printer && printer->outputFormat() == QPrinter::PdfFormat)
-        where = QStringLiteral("将打印 %1 张运单到文件 %2，是否继续？")
-                    .arg(waybills)
-                    .arg(printer->outputFileName());
-    else
-        where = QStringLiteral("将打印 %1 张运单到打印机 %2，是否继续？")
-                    .arg(waybills)
-                    .arg(printer ? printer->printerName() : QString());
-    if (what.isEmpty())
-        return QStringLiteral("此操作将打印表中所有记录，请确保打印机正确设置并已放置了合适的纸张，"
-                              "继续？.\n") +
-               where;
-    return QStringLiteral("此操作将%1，请确保打印机正确设置并已放置了合适的纸张。\n").arg(what) +
-           where;
-}
-
-void choosePrintFont(Session& session, DataModule* dm)
-{
-    // The dialog opens at the font printing uses, so OK alone changes nothing.
-    QFont initial = session.printFont();
-    if (dm)
-        guarded([&] { initial = PrintFonts::load(dm->database(), session).print; });
-    const auto font = prompt().font(initial);
-    if (!font)
-        return;
-    session.chosenPrintFont = *font;
-    // The template in use keeps it; templates without their own follow the
-    // session's.
-    if (dm && dm->templates->isActive() &&
-        TemplateStore::modelNames(dm->templates).contains(session.currentTemplate))
-        guarded(
-            [&] { FieldFontStore::setPrintFont(dm->database(), session.currentTemplate, *font); });
-    // Then the colour of the printed text; cancelling it keeps the colour.
-    if (const auto colour = prompt().colour(session.printColour(), QStringLiteral("字体颜色")))
-        session.chosenPrintColour = *colour;
-}
-
-void choosePrinter(const Session& session)
-{
-    // The choice is the current template's from now on, also after a restart.
-    if (prompt().printerSetup(PrinterStore::printer()))
-        PrinterChoice::remember(session.appDir, session.currentTemplate, PrinterStore::printer());
-}
 
 QString printSynopsis()
 {
@@ -237,4 +189,4 @@ ExitCode::Code runLogCommand(const QStringList& args, DataModule* dm, Session&)
     return ExitCode::Done;
 }
 
-} // namespace PrintCommands
+} // namespace PrintCommand

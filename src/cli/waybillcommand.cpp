@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <optional>
 
-namespace WaybillCommands
+namespace WaybillCommand
 {
 
 namespace
@@ -181,4 +181,4 @@ ExitCode::Code runCarrierCommand(const QStringList& args, DataModule* dm, Sessio
     return ExitCode::Done;
 }
 
-} // namespace WaybillCommands
+} // namespace WaybillCommand

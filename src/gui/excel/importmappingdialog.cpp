@@ -1,5 +1,4 @@
 #include "gui/excel/importmappingdialog.h"
-#include "cli/excelcommand.h"
 #include "excel/excelmessages.h"
 
 #include "ui_importmappingdialog.h"
@@ -99,7 +98,7 @@ void ImportMappingDialog::chooseFileAndOpen()
     // Nothing is asked yet: whether the table is replaced or appended to is
     // chosen in the dialog, and "确定" asks about exactly that.
     const QString fileName =
-        prompt().openFile(QStringLiteral("打开"), ExcelCommands::importFileFilter());
+        prompt().openFile(QStringLiteral("打开"), WorkbookReader::fileFilter());
     if (fileName.isEmpty())
         return;
     setFileName(fileName);
