@@ -7,6 +7,7 @@
 
 #include "app/startup.h"
 #include "base/session.h"
+#include "cli/calibrationcommand.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
 #include "findwidget.h"
@@ -21,7 +22,6 @@
 #include "gui/templates/designpage.h"
 #include "gui/templates/designsurface.h"
 #include "gui/templates/pagesetupdialog.h"
-#include "cli/calibrationcommand.h"
 #include "print/printerchoice.h"
 #include "print/printerstore.h"
 #include "render/calibration.h"
@@ -722,11 +722,11 @@ void TestPrintWindow::pagingButtonsFollowTheRowShown()
 
 void TestPrintWindow::batchPrintsTheChosenRows_data()
 {
-    QTest::addColumn<int>("kind"); // Prompt::RowsChoice::Kind, or -1 for cancel
+    QTest::addColumn<int>("kind"); // PrintPrompt::RowsChoice::Kind, or -1 for cancel
     QTest::addColumn<QString>("range");
     QTest::addColumn<QStringList>("printed"); // names; empty: nothing printed
     QTest::addColumn<QString>("message");     // or the question's first line when printed
-    using Kind = Prompt::RowsChoice::Kind;
+    using Kind = PrintPrompt::RowsChoice::Kind;
     const QString paper = QStringLiteral("，请确保打印机正确设置并已放置了合适的纸张。");
     QTest::newRow("selected") << int(Kind::Selected) << QString() << QStringList({"NAME2", "NAME4"})
                               << QStringLiteral("此操作将打印选中的 2 行") + paper;
@@ -759,7 +759,8 @@ void TestPrintWindow::batchPrintsTheChosenRows()
     if (kind < 0)
         m_f->prompt.rowChoices.enqueue(std::nullopt);
     else
-        m_f->prompt.rowChoices.enqueue(Prompt::RowsChoice{Prompt::RowsChoice::Kind(kind), range});
+        m_f->prompt.rowChoices.enqueue(
+            PrintPrompt::RowsChoice{PrintPrompt::RowsChoice::Kind(kind), range});
     QTest::mouseClick(page->findChild<QToolButton*>("All_Prt_Btn"), Qt::LeftButton);
 
     QCOMPARE(m_f->prompt.rowOffers.size(), 1);
@@ -806,20 +807,20 @@ void TestPrintWindow::batchPrintsTheChosenRows()
 
 void TestPrintWindow::rowsDialogOffersWhatPrints()
 {
-    PrintRowsDialog dialog(Prompt::RowsOffer{5, 0, 3});
+    PrintRowsDialog dialog(PrintPrompt::RowsOffer{5, 0, 3});
     QVERIFY(dialog.findChild<QRadioButton*>("All_Rows_Radio")->isChecked());
     // Nothing is selected.
     QVERIFY(!dialog.findChild<QRadioButton*>("Selected_Rows_Radio")->isEnabled());
     QVERIFY(dialog.findChild<QRadioButton*>("Unprinted_Rows_Radio")->isEnabled());
     QVERIFY(dialog.findChild<QRadioButton*>("Unprinted_Rows_Radio")->text().contains("3"));
-    QVERIFY(dialog.choice().kind == Prompt::RowsChoice::Kind::All);
+    QVERIFY(dialog.choice().kind == PrintPrompt::RowsChoice::Kind::All);
     dialog.findChild<QRadioButton*>("Unprinted_Rows_Radio")->click();
-    QVERIFY(dialog.choice().kind == Prompt::RowsChoice::Kind::Unprinted);
+    QVERIFY(dialog.choice().kind == PrintPrompt::RowsChoice::Kind::Unprinted);
     QVERIFY(!dialog.findChild<QLineEdit*>("Rows_Range_Edit")->isEnabled());
     dialog.findChild<QRadioButton*>("Range_Rows_Radio")->click();
     QTest::keyClicks(dialog.findChild<QLineEdit*>("Rows_Range_Edit"), "1-2,5");
-    const Prompt::RowsChoice c = dialog.choice();
-    QVERIFY(c.kind == Prompt::RowsChoice::Kind::Range);
+    const PrintPrompt::RowsChoice c = dialog.choice();
+    QVERIFY(c.kind == PrintPrompt::RowsChoice::Kind::Range);
     QCOMPARE(c.range, QString("1-2,5"));
 }
 
@@ -827,9 +828,9 @@ void TestPrintWindow::rowsChoiceStartsOnWhatTheGridShows_data()
 {
     QTest::addColumn<bool>("select");          // rows 2 and 4 selected in the grid
     QTest::addColumn<int>("filter");           // PrintedFilter::Show
-    QTest::addColumn<int>("initial");          // Prompt::RowsChoice::Kind
+    QTest::addColumn<int>("initial");          // PrintPrompt::RowsChoice::Kind
     QTest::addColumn<QString>("checkedRadio"); // in the dialog
-    using Kind = Prompt::RowsChoice::Kind;
+    using Kind = PrintPrompt::RowsChoice::Kind;
     QTest::newRow("nothing selected") << false << 0 << int(Kind::All) << "All_Rows_Radio";
     QTest::newRow("rows selected") << true << 0 << int(Kind::Selected) << "Selected_Rows_Radio";
     QTest::newRow("unprinted shown")
@@ -861,7 +862,7 @@ void TestPrintWindow::rowsChoiceStartsOnWhatTheGridShows()
     m_f->prompt.rowChoices.enqueue(std::nullopt);
     QTest::mouseClick(page->findChild<QToolButton*>("All_Prt_Btn"), Qt::LeftButton);
     QCOMPARE(m_f->prompt.rowOffers.size(), 1);
-    const Prompt::RowsOffer offer = m_f->prompt.rowOffers.first();
+    const PrintPrompt::RowsOffer offer = m_f->prompt.rowOffers.first();
     QCOMPARE(int(offer.initial), initial);
     QCOMPARE(offer.selectedCount, select ? 2 : 0);
     // The dialog opens on that choice, and OK takes it.
@@ -869,13 +870,14 @@ void TestPrintWindow::rowsChoiceStartsOnWhatTheGridShows()
     QVERIFY(dialog.findChild<QRadioButton*>(checkedRadio)->isChecked());
     QCOMPARE(int(dialog.choice().kind), initial);
     // A choice that prints nothing is never where the dialog starts.
-    PrintRowsDialog none(Prompt::RowsOffer{5, 0, 0, Prompt::RowsChoice::Kind(initial)});
-    QCOMPARE(int(none.choice().kind), int(Prompt::RowsChoice::Kind::All));
+    PrintRowsDialog none(PrintPrompt::RowsOffer{5, 0, 0, PrintPrompt::RowsChoice::Kind(initial)});
+    QCOMPARE(int(none.choice().kind), int(PrintPrompt::RowsChoice::Kind::All));
 }
 
 void TestPrintWindow::printLogReprintsAJobsRows()
 {
-    m_f->prompt.rowChoices.enqueue(Prompt::RowsChoice{Prompt::RowsChoice::Kind::Range, "2-4"});
+    m_f->prompt.rowChoices.enqueue(
+        PrintPrompt::RowsChoice{PrintPrompt::RowsChoice::Kind::Range, "2-4"});
     QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 3);
     // NAME3 goes away before the reprint: it is left out.

@@ -21,6 +21,7 @@
 #include "render/printfonts.h"
 #include "render/printlog.h"
 #include "render/printmessages.h"
+#include "render/printprompt.h"
 #include "render/rowselection.h"
 #include "templates/fieldfontstore.h"
 #include "templates/templatestore.h"
@@ -59,10 +60,10 @@ QString batchQuestion(const QString& what, int waybills, const QPrinter* printer
 }
 
 // The rows a choice names, or nothing with a message for the user.
-std::optional<QVector<int>> rowsOfChoice(const Prompt::RowsChoice& choice, Dataset* att,
+std::optional<QVector<int>> rowsOfChoice(const PrintPrompt::RowsChoice& choice, Dataset* att,
                                          const QVector<int>& selectedRows)
 {
-    using Kind = Prompt::RowsChoice::Kind;
+    using Kind = PrintPrompt::RowsChoice::Kind;
     QVector<int> rows;
     switch (choice.kind) {
     case Kind::All:
@@ -93,9 +94,9 @@ std::optional<QVector<int>> rowsOfChoice(const Prompt::RowsChoice& choice, Datas
 }
 
 // What a choice prints, for the question (empty for the whole table).
-QString whatOfChoice(const Prompt::RowsChoice& choice, int rows)
+QString whatOfChoice(const PrintPrompt::RowsChoice& choice, int rows)
 {
-    using Kind = Prompt::RowsChoice::Kind;
+    using Kind = PrintPrompt::RowsChoice::Kind;
     switch (choice.kind) {
     case Kind::All:
         break;
@@ -227,19 +228,19 @@ void printBatch(DataModule* dm, const Session& session, const DesignSurface* sur
                 const PageSetup& pageSetup, const QVector<int>& selectedRows, bool unprintedShown)
 {
     Dataset* att = dm->recipients;
-    Prompt::RowsOffer offer;
+    PrintPrompt::RowsOffer offer;
     offer.rowCount = att->recordCount();
     offer.selectedCount = selectedRows.size();
     offer.unprintedCount = RowSelection::unprintedRows(att).size();
     // The rows the user is looking at.
     if (offer.selectedCount > 0)
-        offer.initial = Prompt::RowsChoice::Kind::Selected;
+        offer.initial = PrintPrompt::RowsChoice::Kind::Selected;
     else if (unprintedShown)
-        offer.initial = Prompt::RowsChoice::Kind::Unprinted;
-    const std::optional<Prompt::RowsChoice> choice = prompt().printRows(offer);
+        offer.initial = PrintPrompt::RowsChoice::Kind::Unprinted;
+    const std::optional<PrintPrompt::RowsChoice> choice = printPrompt().printRows(offer);
     if (!choice)
         return;
-    const bool all = choice->kind == Prompt::RowsChoice::Kind::All;
+    const bool all = choice->kind == PrintPrompt::RowsChoice::Kind::All;
     QVector<int> rows;
     if (!all) {
         const auto chosen = rowsOfChoice(*choice, att, selectedRows);
@@ -341,7 +342,7 @@ void choosePrintFont(Session& session, DataModule* dm)
 void choosePrinter(const Session& session)
 {
     // The choice is the current template's from now on, also after a restart.
-    if (prompt().printerSetup(PrinterStore::printer()))
+    if (printPrompt().printerSetup(PrinterStore::printer()))
         PrinterChoice::remember(session.appDir, session.currentTemplate, PrinterStore::printer());
 }
 
