@@ -7,7 +7,6 @@
 #include "data/datamodule.h"
 #include "data/headerguard.h"
 #include "freshdatabase.h"
-#include "gui/print/printactions.h"
 #include "print/batchprint.h"
 #include "print/printjournal.h"
 #include "render/calibration.h"
@@ -23,10 +22,9 @@
 #include "templates/fieldfontstore.h"
 #include "tempworkdir.h"
 #include "test_barcode.h"
-#include "test_printwindow.h"
 
-#include <QApplication>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPageSize>
 #include <QPdfWriter>
@@ -742,55 +740,6 @@ private Q_SLOTS:
             QCOMPARE(found.at(0).kind, Misfit::Kind::Shrunk);
             QVERIFY(found.at(0).pointSize < 8);
         }
-    }
-
-    // The print font chosen while a template is in use is kept with it, and
-    // is the session's for templates without one of their own.
-    void printFontIsKeptWithTheTemplate()
-    {
-        struct InitialFonts : ScriptedPrompt {
-            QList<QFont> initials;
-            std::optional<QFont> font(const QFont& initial) override
-            {
-                initials << initial;
-                return ScriptedPrompt::font(initial);
-            }
-        } p;
-        const QSqlDatabase db = m_dm->database();
-        exec("INSERT INTO Exp_Model (Model_Name, Bk_Bmp_Name) VALUES ('乙', 'generic.bmp')");
-        m_dm->templates->refresh();
-        auto withSize = [&](int points) {
-            QFont f = m_session.printFont();
-            f.setPointSize(points);
-            return f;
-        };
-        auto printing = [&] { return PrintFonts::load(db, m_session).print.pointSizeF(); };
-
-        m_session.currentTemplate = QStringLiteral("通用快递单");
-        p.fonts.enqueue(withSize(14));
-        PrintActions::choosePrintFont(m_session, m_dm.get());
-        QCOMPARE(p.initials.last().pointSizeF(), 10.0);
-        QCOMPARE(FieldFontStore::printFont(db, "通用快递单").value_or(QFont()).pointSizeF(), 14.0);
-        // 乙 has none of its own: it prints in the session's, now 14 pt.
-        m_session.currentTemplate = QStringLiteral("乙");
-        QCOMPARE(printing(), 14.0);
-        QVERIFY(!FieldFontStore::printFont(db, "乙"));
-        p.fonts.enqueue(withSize(18));
-        PrintActions::choosePrintFont(m_session, m_dm.get());
-        QCOMPARE(p.initials.last().pointSizeF(), 14.0);
-        QCOMPARE(printing(), 18.0);
-        // Back on the first template, its own font again; the dialog opens at it.
-        m_session.currentTemplate = QStringLiteral("通用快递单");
-        QCOMPARE(printing(), 14.0);
-        PrintActions::choosePrintFont(m_session, m_dm.get());
-        QCOMPARE(p.initials.last().pointSizeF(), 14.0);
-        QCOMPARE(printing(), 14.0);
-        // A name no template bears keeps nothing.
-        m_session.currentTemplate = QStringLiteral("无此模板");
-        p.fonts.enqueue(withSize(9));
-        PrintActions::choosePrintFont(m_session, m_dm.get());
-        QCOMPARE(m_session.printFont().pointSizeF(), 9.0);
-        QVERIFY(!FieldFontStore::printFont(db, "无此模板"));
     }
 
     // Kept fonts are read as what they are: rows that hold no usable font
@@ -1661,15 +1610,11 @@ private Q_SLOTS:
 // The test classes in one run; each is a QtTest of its own.
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     int status = 0;
     {
         TestPrint core;
         status |= QTest::qExec(&core, argc, argv);
-    }
-    {
-        TestPrintWindow window;
-        status |= QTest::qExec(&window, argc, argv);
     }
     {
         TestBarcode barcode;

@@ -25,10 +25,12 @@
 #include "print/printerchoice.h"
 #include "print/printerstore.h"
 #include "render/calibration.h"
+#include "render/printfonts.h"
 #include "render/printlog.h"
 #include "render/recordrenderer.h"
 #include "scriptedprompt.h"
 #include "templates/fieldcatalogue.h"
+#include "templates/fieldfontstore.h"
 #include "tempworkdir.h"
 
 #include <QComboBox>
@@ -1080,3 +1082,56 @@ void TestPrintWindow::pageSetupOpensTheCalibration()
              qPrintable(calibrationTarget));
     QVERIFY(!m_f->pageSetup()->isVisible());
 }
+
+// The print font chosen while a template is in use is kept with it, and
+// is the session's for templates without one of their own.
+void TestPrintWindow::printFontIsKeptWithTheTemplate()
+{
+    struct InitialFonts : ScriptedPrompt {
+        QList<QFont> initials;
+        std::optional<QFont> font(const QFont& initial) override
+        {
+            initials << initial;
+            return ScriptedPrompt::font(initial);
+        }
+    } p;
+    const QSqlDatabase db = m_f->dm()->database();
+    Session& session = m_f->session();
+    QSqlQuery(db).exec(
+        "INSERT INTO Exp_Model (Model_Name, Bk_Bmp_Name) VALUES ('乙', 'generic.bmp')");
+    m_f->dm()->templates->refresh();
+    auto withSize = [&](int points) {
+        QFont f = session.printFont();
+        f.setPointSize(points);
+        return f;
+    };
+    auto printing = [&] { return PrintFonts::load(db, session).print.pointSizeF(); };
+
+    session.currentTemplate = QStringLiteral("通用快递单");
+    p.fonts.enqueue(withSize(14));
+    PrintActions::choosePrintFont(session, m_f->dm());
+    QCOMPARE(p.initials.last().pointSizeF(), 10.0);
+    QCOMPARE(FieldFontStore::printFont(db, "通用快递单").value_or(QFont()).pointSizeF(), 14.0);
+    // 乙 has none of its own: it prints in the session's, now 14 pt.
+    session.currentTemplate = QStringLiteral("乙");
+    QCOMPARE(printing(), 14.0);
+    QVERIFY(!FieldFontStore::printFont(db, "乙"));
+    p.fonts.enqueue(withSize(18));
+    PrintActions::choosePrintFont(session, m_f->dm());
+    QCOMPARE(p.initials.last().pointSizeF(), 14.0);
+    QCOMPARE(printing(), 18.0);
+    // Back on the first template, its own font again; the dialog opens at it.
+    session.currentTemplate = QStringLiteral("通用快递单");
+    QCOMPARE(printing(), 14.0);
+    PrintActions::choosePrintFont(session, m_f->dm());
+    QCOMPARE(p.initials.last().pointSizeF(), 14.0);
+    QCOMPARE(printing(), 14.0);
+    // A name no template bears keeps nothing.
+    session.currentTemplate = QStringLiteral("无此模板");
+    p.fonts.enqueue(withSize(9));
+    PrintActions::choosePrintFont(session, m_f->dm());
+    QCOMPARE(session.printFont().pointSizeF(), 9.0);
+    QVERIFY(!FieldFontStore::printFont(db, "无此模板"));
+}
+
+QTEST_MAIN(TestPrintWindow)
