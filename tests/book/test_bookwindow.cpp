@@ -1600,4 +1600,4 @@ private Q_SLOTS:
 };
 
 QTEST_MAIN(TestBook)
-#include "test_book.moc"
+#include "test_bookwindow.moc"
