@@ -1283,16 +1283,6 @@ private Q_SLOTS:
                  expected.at(0).section('|', 0, 0));
     }
 
-    void emptyingIsAllOrNothing()
-    {
-        QVERIFY(startProgram({"CREATE TRIGGER keep BEFORE DELETE ON Exp_Att_Info "
-                              "WHEN old.Name = '乙' BEGIN SELECT RAISE(ABORT, 'kept'); END"}));
-        addRecipients({"甲", "乙", "丙"});
-        QVERIFY_THROWS_EXCEPTION(DataError, RecipientRows(att()).empty());
-        QCOMPARE(namesInFile(), QStringList({"甲", "乙", "丙"}));
-        QCOMPARE(att()->recordCount(), 3);
-    }
-
     // --- The sender -------------------------------------------------------
 
     void senderSaveTakesTheFocusedEdit()
