@@ -48,6 +48,141 @@ QString printSynopsis()
         "rulers, every field at its calibrated place");
 }
 
+namespace
+{
+
+// The rows asked for: all of them, a range, the unprinted ones, or both
+// (the unprinted rows of the range); `refused` says why none are printed.
+struct RowsAsked {
+    bool all = true;
+    QVector<int> rows;
+    std::optional<ExitCode::Code> refused;
+};
+
+RowsAsked rowsAsked(const CliArgs::Options& o, bool unprinted, Dataset* att)
+{
+    RowsAsked asked;
+    asked.all = !unprinted && !o.has(QStringLiteral("--rows"));
+    if (asked.all)
+        return asked;
+    asked.rows = RowSelection::allRows(att->recordCount());
+    if (o.has(QStringLiteral("--rows"))) {
+        QString error;
+        asked.rows =
+            RowSelection::parseRange(o.value(QStringLiteral("--rows")), att->recordCount(), &error);
+        if (!error.isEmpty()) {
+            prompt().error(error);
+            asked.refused = ExitCode::Usage;
+            return asked;
+        }
+    }
+    if (unprinted) {
+        const QVector<int> open = RowSelection::unprintedRows(att);
+        QVector<int> both;
+        std::set_intersection(asked.rows.begin(), asked.rows.end(), open.begin(), open.end(),
+                              std::back_inserter(both));
+        asked.rows = both;
+    }
+    if (asked.rows.isEmpty()) {
+        prompt().message(PrintMessages::nothingToPrint());
+        asked.refused = ExitCode::Failed;
+    }
+    return asked;
+}
+
+// Points the printer at the PDF file or the queue asked for (the default
+// queue when none is); the exit code of the refusal when it cannot.
+std::optional<ExitCode::Code> aimPrinter(const CliArgs::Options& o, QPrinter* printer)
+{
+    if (o.has(QStringLiteral("--pdf"))) {
+        // Checked before anything is drawn: a job can take long to render.
+        const QString file = o.value(QStringLiteral("--pdf"));
+        const QString why = PrintMessages::pdfTargetError(file);
+        if (!why.isEmpty()) {
+            prompt().error(why);
+            return file.trimmed().isEmpty() ? ExitCode::Usage : ExitCode::Failed;
+        }
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(file);
+        return std::nullopt;
+    }
+    const QString queue = o.has(QStringLiteral("--printer")) ? o.value(QStringLiteral("--printer"))
+                                                             : QPrinterInfo::defaultPrinterName();
+    if (!queue.isEmpty() && !QPrinterInfo::availablePrinterNames().contains(queue)) {
+        prompt().message(PrintMessages::noSuchQueue(queue));
+        return ExitCode::Failed;
+    }
+    if (!queue.isEmpty())
+        printer->setPrinterName(queue);
+    if (queue.isEmpty() || printer->outputFormat() != QPrinter::NativeFormat ||
+        printer->printerName() != queue) {
+        prompt().message(PrintMessages::printerNotReady());
+        return ExitCode::Failed;
+    }
+    return std::nullopt;
+}
+
+ExitCode::Code printTestPage(QPrinter* printer, DataModule* dm, Session& session,
+                             const QString& modelName)
+{
+    QString error;
+    if (!guarded([&] {
+            const Calibration calibration =
+                Calibration::load(dm->database(), modelName, printerKey(printer));
+            error =
+                TestSheet::print(printer, dm, StoredPositions(dm->templates), session, calibration);
+        }))
+        return ExitCode::Failed;
+    if (!error.isEmpty()) {
+        prompt().error(error);
+        return ExitCode::Failed;
+    }
+    return ExitCode::Done;
+}
+
+// The lists of shrunk and not fitting rows; the command goes on, so they
+// are warnings on standard error.
+void warnOfMisfits(const BatchPrint::FitReport& report)
+{
+    for (const QString& list : {report.shrunk, report.notFitting}) {
+        if (list.isEmpty())
+            continue;
+        const QByteArray bytes = (list + QLatin1Char('\n')).toUtf8();
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    }
+    std::fflush(stderr);
+}
+
+ExitCode::Code printRows(QPrinter* printer, DataModule* dm, Session& session,
+                         const RowsAsked& asked)
+{
+    const StoredPositions positions(dm->templates);
+    BatchPrint::FitReport report;
+    if (!guarded([&] {
+            report = BatchPrint::fitReport(printer, dm, positions, session, asked.rows, asked.all);
+            warnOfMisfits(report);
+        }))
+        return ExitCode::Failed;
+    BatchPrint::Result r;
+    if (!guarded([&] {
+            r = asked.all ? BatchPrint::printAll(printer, dm, positions, session, nullptr,
+                                                 report.fitted.get())
+                          : BatchPrint::printRows(printer, dm, positions, session, asked.rows,
+                                                  nullptr, false, report.fitted.get());
+        }))
+        return ExitCode::Failed;
+    if (!r.ok || !r.message.isEmpty()) {
+        if (!r.canceled) // cancelled only by a termination signal, which says so
+            prompt().error(r.message);
+        return ExitCode::Failed;
+    }
+    if (r.skipped)
+        prompt().message(skippedBlankRecipientsText(r.skipped));
+    return ExitCode::Done;
+}
+
+} // namespace
+
 ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session& session)
 {
     QStringList args = givenArgs;
@@ -62,116 +197,23 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
         prompt().error(o.error.isEmpty() ? CliArgs::usageLine(printSynopsis()) : o.error);
         return ExitCode::Usage;
     }
-    // Which rows: a range, the unprinted ones, or both (the unprinted rows of
-    // the range); none given is every row.
-    Dataset* att = dm->recipients;
-    const bool all = !unprinted && !o.has(QStringLiteral("--rows"));
-    QVector<int> rows;
-    if (!all) {
-        rows = RowSelection::allRows(att->recordCount());
-        if (o.has(QStringLiteral("--rows"))) {
-            QString error;
-            rows = RowSelection::parseRange(o.value(QStringLiteral("--rows")), att->recordCount(),
-                                            &error);
-            if (!error.isEmpty()) {
-                prompt().error(error);
-                return ExitCode::Usage;
-            }
-        }
-        if (unprinted) {
-            const QVector<int> open = RowSelection::unprintedRows(att);
-            QVector<int> both;
-            std::set_intersection(rows.begin(), rows.end(), open.begin(), open.end(),
-                                  std::back_inserter(both));
-            rows = both;
-        }
-        if (rows.isEmpty()) {
-            prompt().message(PrintMessages::nothingToPrint());
-            return ExitCode::Failed;
-        }
-    }
+    const RowsAsked asked = rowsAsked(o, unprinted, dm->recipients);
+    if (asked.refused)
+        return *asked.refused;
     const QString modelName = o.has(QStringLiteral("--model"))
                                   ? o.value(QStringLiteral("--model"))
                                   : ConfigIni::read(session.appDir, ConfigIni::DefaultModel);
     session.currentTemplate = modelName;
     QPrinter printer(QPrinter::HighResolution);
-    if (o.has(QStringLiteral("--pdf"))) {
-        // Checked before anything is drawn: a job can take long to render.
-        const QString why = PrintMessages::pdfTargetError(o.value(QStringLiteral("--pdf")));
-        if (!why.isEmpty()) {
-            prompt().error(why);
-            return o.value(QStringLiteral("--pdf")).trimmed().isEmpty() ? ExitCode::Usage
-                                                                        : ExitCode::Failed;
-        }
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(o.value(QStringLiteral("--pdf")));
-    } else {
-        const QString queue = o.has(QStringLiteral("--printer"))
-                                  ? o.value(QStringLiteral("--printer"))
-                                  : QPrinterInfo::defaultPrinterName();
-        if (!queue.isEmpty() && !QPrinterInfo::availablePrinterNames().contains(queue)) {
-            prompt().message(PrintMessages::noSuchQueue(queue));
-            return ExitCode::Failed;
-        }
-        if (!queue.isEmpty())
-            printer.setPrinterName(queue);
-        if (queue.isEmpty() || printer.outputFormat() != QPrinter::NativeFormat ||
-            printer.printerName() != queue) {
-            prompt().message(PrintMessages::printerNotReady());
-            return ExitCode::Failed;
-        }
-    }
+    if (const std::optional<ExitCode::Code> refused = aimPrinter(o, &printer))
+        return *refused;
     if (!applyTemplatePaper(dm->templates, modelName, &printer)) {
         prompt().message(TemplateMessages::noCurrentTemplate());
         return ExitCode::Failed;
     }
     PrinterStore::usePageCorner(&printer);
-    Dataset* model = dm->templates;
-    if (testPage) {
-        QString error;
-        if (!guarded([&] {
-                const Calibration calibration =
-                    Calibration::load(dm->database(), modelName, printerKey(&printer));
-                error =
-                    TestSheet::print(&printer, dm, StoredPositions(model), session, calibration);
-            }))
-            return ExitCode::Failed;
-        if (!error.isEmpty()) {
-            prompt().error(error);
-            return ExitCode::Failed;
-        }
-        return ExitCode::Done;
-    }
-    // The command goes on: the lists are warnings on standard error.
-    BatchPrint::FitReport report;
-    if (!guarded([&] {
-            report =
-                BatchPrint::fitReport(&printer, dm, StoredPositions(model), session, rows, all);
-            for (const QString& list : {report.shrunk, report.notFitting}) {
-                if (list.isEmpty())
-                    continue;
-                const QByteArray bytes = (list + QLatin1Char('\n')).toUtf8();
-                std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-            }
-            std::fflush(stderr);
-        }))
-        return ExitCode::Failed;
-    BatchPrint::Result r;
-    if (!guarded([&] {
-            r = all ? BatchPrint::printAll(&printer, dm, StoredPositions(model), session, nullptr,
-                                           report.fitted.get())
-                    : BatchPrint::printRows(&printer, dm, StoredPositions(model), session, rows,
-                                            nullptr, false, report.fitted.get());
-        }))
-        return ExitCode::Failed;
-    if (!r.ok || !r.message.isEmpty()) {
-        if (!r.canceled) // cancelled only by a termination signal, which says so
-            prompt().error(r.message);
-        return ExitCode::Failed;
-    }
-    if (r.skipped)
-        prompt().message(skippedBlankRecipientsText(r.skipped));
-    return ExitCode::Done;
+    return testPage ? printTestPage(&printer, dm, session, modelName)
+                    : printRows(&printer, dm, session, asked);
 }
 
 ExitCode::Code runLogCommand(const QStringList& args, DataModule* dm, Session&)
