@@ -12,6 +12,7 @@ struct Session;
 
 // The shop's orders into the recipient table: "下载网店订单" of the recipient
 // tab and `waylark download` alike.
+
 struct DownloadOptions {
     // What becomes of the recipients already in the table: the window asks,
     // the command line is told.

@@ -11,6 +11,7 @@ struct Session;
 // Sending the waybill numbers of printed orders back to the shop: "回传运单号"
 // of the recipient tab and `waylark ship` alike. The carrier's code on the
 // platform is the one of the template's carrier.
+
 struct ShipOptions {
     int timeoutMs = GatewayFetcher::DefaultTimeoutMs;
     Clock clock = systemClock;
