@@ -16,6 +16,7 @@
 // `bench_excel xlsx-vs-csv [FOLDER]` runs this case alone.
 
 #include "base/dataerror.h"
+#include "biffbuilder.h"
 #include "book/recipientrows.h"
 #include "data/datamodule.h"
 #include "excel/exportwriter.h"
@@ -83,32 +84,10 @@ double timed(const std::function<void()>& work)
     return best;
 }
 
-QByteArray le16(int value)
-{
-    QByteArray bytes(2, '\0');
-    qToLittleEndian<quint16>(quint16(value), bytes.data());
-    return bytes;
-}
-
-QByteArray le32(quint32 value)
-{
-    QByteArray bytes(4, '\0');
-    qToLittleEndian<quint32>(value, bytes.data());
-    return bytes;
-}
-
-QByteArray record(int type, const QByteArray& data)
-{
-    return le16(type) + le16(int(data.size())) + data;
-}
-
-QByteArray utf16(const QString& text)
-{
-    QByteArray bytes;
-    for (const QChar c : text)
-        bytes += le16(c.unicode());
-    return bytes;
-}
+using BiffBuilder::le16;
+using BiffBuilder::le32;
+using BiffBuilder::record;
+using BiffBuilder::utf16;
 
 // An .xls workbook as Excel writes one: strings in the shared string table
 // (continued over CONTINUE records), numbers in NUMBER records. BIFF8 sheets
@@ -155,9 +134,7 @@ QByteArray makeXls()
     sstRecords += record(firstPart ? 0x00FC : 0x003C, body);
 
     const QByteArray name = QByteArray("\x02\x01", 2) + utf16(QStringLiteral("名单"));
-    auto bof = [](int kind) {
-        return record(0x0809, le16(0x0600) + le16(kind) + QByteArray(12, '\0'));
-    };
+    auto bof = [](int kind) { return BiffBuilder::bof(0x0600, kind); };
     auto globals = [&](quint32 offset) -> QByteArray {
         return bof(5) + record(0x00E0, QByteArray(20, '\0')) + sstRecords +
                record(0x0085, le32(offset) + QByteArray(2, '\0') + name) + record(0x000A, {});

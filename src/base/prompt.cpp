@@ -88,11 +88,6 @@ std::optional<QColor> ConsolePrompt::colour(const QColor&, const QString&)
     return std::nullopt;
 }
 
-bool ConsolePrompt::printerSetup(QPrinter*)
-{
-    return false;
-}
-
 bool ConsolePrompt::openUrl(const QUrl&)
 {
     return false;

@@ -8,9 +8,6 @@
 #include <memory>
 #include <optional>
 
-class QPrinter;
-class QWidget;
-
 // Every message, question, input box and standard dialog of the program goes
 // through this seam. The windows use real Qt dialogs; the command line writes
 // messages to standard error; tests install a scripted prompt.
@@ -52,33 +49,12 @@ public:
     virtual std::optional<QFont> font(const QFont& initial) = 0;
     // The colour dialog; nothing when cancelled.
     virtual std::optional<QColor> colour(const QColor& initial, const QString& caption) = 0;
-    // The printer setup dialog; returns whether the user accepted.
-    virtual bool printerSetup(QPrinter* printer) = 0;
     virtual bool openUrl(const QUrl& url) = 0;
     virtual std::unique_ptr<Progress> progress(const QString& label, int maximum) = 0;
 
     // Unsaved work: save it, throw it away, or stay where one is.
     enum class SaveChoice { Save, Discard, Stay };
     virtual SaveChoice saveDiscardCancel(const QString& text, const QString& caption) = 0;
-    // Which recipient rows a batch prints: all, those selected in the grid,
-    // those not yet printed, or a range of row numbers ("1-20,25").
-    struct RowsChoice {
-        enum class Kind { All, Selected, Unprinted, Range };
-        Kind kind = Kind::All;
-        QString range;
-    };
-    struct RowsOffer {
-        int rowCount = 0;
-        int selectedCount = 0;
-        int unprintedCount = 0;
-        RowsChoice::Kind initial = RowsChoice::Kind::All; // the choice made at first
-    };
-    // Nothing when cancelled. Prompts without a dialog of their own take all rows.
-    virtual std::optional<RowsChoice> printRows(const RowsOffer& offer)
-    {
-        Q_UNUSED(offer);
-        return RowsChoice();
-    }
 };
 
 // The prompt in force. Never null once the program or a test has started.
@@ -103,7 +79,6 @@ public:
                      QString* selectedFilter) override;
     std::optional<QFont> font(const QFont& initial) override;
     std::optional<QColor> colour(const QColor& initial, const QString& caption) override;
-    bool printerSetup(QPrinter* printer) override;
     bool openUrl(const QUrl& url) override;
     std::unique_ptr<Progress> progress(const QString& label, int maximum) override;
     // Never asked by a command; saving loses nothing.

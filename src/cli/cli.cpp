@@ -1,21 +1,21 @@
 #include "cli/cli.h"
 
-#include "address/addresscommands.h"
 #include "base/prompt.h"
 #include "base/qttranslations.h"
+#include "cli/addresscommand.h"
+#include "cli/calibrationcommand.h"
 #include "cli/databasecommands.h"
+#include "cli/excelcommand.h"
+#include "cli/fieldcommand.h"
 #include "cli/globaloptions.h"
+#include "cli/printcommand.h"
+#include "cli/shipcommand.h"
+#include "cli/shopcommand.h"
+#include "cli/waybillcommand.h"
 #include "data/databasestart.h"
 #include "data/termination.h"
-#include "excel/excelcommands.h"
-#include "print/calibrationcommands.h"
-#include "print/fieldcommands.h"
-#include "print/printcommands.h"
 #include "print/printjournal.h"
-#include "shop/shopcommands.h"
 #include "templates/newdatabase.h"
-#include "waybill/shipcommands.h"
-#include "waybill/waybillcommands.h"
 
 #include <QApplication>
 #include <QMultiMap>
@@ -27,33 +27,33 @@ namespace Cli
 const QList<Command>& commands()
 {
     static const QList<Command> table = {
-        {QStringLiteral("print"), PrintCommands::printSynopsis(), &PrintCommands::runCommand},
+        {QStringLiteral("print"), PrintCommand::printSynopsis(), &PrintCommand::runCommand},
         {QStringLiteral("log"),
          QStringLiteral("log                                   the print log, "
                         "tab-separated, newest job first"),
-         &PrintCommands::runLogCommand},
-        {QStringLiteral("calibrate"), CalibrationCommands::synopsis(),
-         &CalibrationCommands::runCommand},
+         &PrintCommand::runLogCommand},
+        {QStringLiteral("calibrate"), CalibrationCommand::synopsis(),
+         &CalibrationCommand::runCommand},
         {QStringLiteral("import"),
-         ExcelCommands::importSynopsis() +
+         ExcelCommand::importSynopsis() +
              QStringLiteral("\n                                                replace the "
                             "recipients with a sheet's rows (.xls, .xlsx, .csv), or --append "
                             "them;\n"
                             "                                                without --map the "
                             "titles are matched to the captions and the mapping is told"),
-         &ExcelCommands::runImportCommand},
+         &ExcelCommand::runImportCommand},
         {QStringLiteral("export"),
-         ExcelCommands::exportSynopsis() +
+         ExcelCommand::exportSynopsis() +
              QStringLiteral("                           the recipients as tab-separated "
                             "text (.xls), or a workbook for a .xlsx name"),
-         &ExcelCommands::runExportCommand},
-        {QStringLiteral("download"), ShopCommands::downloadSynopsis(), &ShopCommands::runCommand},
-        {QStringLiteral("ship"), ShipCommands::shipSynopsis(), &ShipCommands::runCommand},
-        {QStringLiteral("number"), WaybillCommands::numberSynopsis(), &WaybillCommands::runCommand},
-        {QStringLiteral("carrier"), WaybillCommands::carrierSynopsis(),
-         &WaybillCommands::runCarrierCommand},
-        {QStringLiteral("address"), AddressCommands::synopsis(), &AddressCommands::runCommand},
-        {QStringLiteral("field"), FieldCommands::synopsis(), &FieldCommands::runCommand},
+         &ExcelCommand::runExportCommand},
+        {QStringLiteral("download"), ShopCommand::downloadSynopsis(), &ShopCommand::runCommand},
+        {QStringLiteral("ship"), ShipCommand::shipSynopsis(), &ShipCommand::runCommand},
+        {QStringLiteral("number"), WaybillCommand::numberSynopsis(), &WaybillCommand::runCommand},
+        {QStringLiteral("carrier"), WaybillCommand::carrierSynopsis(),
+         &WaybillCommand::runCarrierCommand},
+        {QStringLiteral("address"), AddressCommand::synopsis(), &AddressCommand::runCommand},
+        {QStringLiteral("field"), FieldCommand::synopsis(), &FieldCommand::runCommand},
         {QStringLiteral("db"), DatabaseCommands::synopsis(), &DatabaseCommands::runCommand},
     };
     return table;

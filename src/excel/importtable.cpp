@@ -2,11 +2,14 @@
 
 #include "address/addressparser.h"
 #include "base/dataerror.h"
+#include "base/prompt.h"
 #include "book/ordernumbers.h"
 #include "book/recipientrows.h"
 #include "excel/importrows.h"
 
+#include <algorithm>
 #include <exception>
+#include <memory>
 #include <optional>
 
 namespace
@@ -214,4 +217,24 @@ QString importOrdersSummary(const ImportResult& result)
 int importProgressStep(int total)
 {
     return std::max(1, total / 1000);
+}
+
+ImportResult importWithProgress(Dataset* att, ImportRows& rows, bool append,
+                                const AddressParser* splitter)
+{
+    const int total = rows.count();
+    const std::unique_ptr<Prompt::Progress> progress =
+        prompt().progress(importProgressText(0, total), std::max(1, total));
+    const ImportProgress told = [&](int done, int all) {
+        progress->setLabelText(importProgressText(done, all));
+        return progress->setValue(done);
+    };
+    return append ? appendRecipients(att, rows, told, splitter)
+                  : replaceRecipients(att, rows, told, splitter);
+}
+
+QString importDoneMessage(const ImportResult& result)
+{
+    return importCountMessage(result.rows) + importOrdersSummary(result) +
+           importSplitSummary(result);
 }

@@ -60,6 +60,15 @@ ImportResult appendRecipients(Dataset* att, ImportRows& rows,
                               const ImportProgress& progress = ImportProgress(),
                               const AddressParser* splitter = nullptr);
 
+// The import as the dialog and the command run it: replaceRecipients, or
+// appendRecipients with APPEND, under a progress box that counts the rows
+// and whose cancel button stops the import.
+ImportResult importWithProgress(Dataset* att, ImportRows& rows, bool append,
+                                const AddressParser* splitter);
+// The done message: rows stored, then the orders' and the splitting's
+// summaries.
+QString importDoneMessage(const ImportResult& result);
+
 // What splitting did, for the done message: how many rows were split, and
 // which sheet rows kept their whole address; empty when nothing was split.
 QString importSplitSummary(const ImportResult& result);

@@ -72,6 +72,15 @@ QStringList WorkbookReader::extensions()
     return {QStringLiteral("xls"), QStringLiteral("xlsx"), QStringLiteral("csv")};
 }
 
+QString WorkbookReader::fileFilter()
+{
+    // Readable patterns; the program's file dialog matches them in any
+    // letter case.
+    return QStringLiteral("Excel 文件 (*.xls *.xlsx *.csv)"
+                          ";;Excel 表格文件 (*.xls);;Excel 工作簿 (*.xlsx)"
+                          ";;Excel 交换格式文件 (*.csv)");
+}
+
 std::unique_ptr<WorkbookReader> WorkbookReader::open(const QString& fileName, QString* error)
 {
     const QFileInfo info(fileName);
@@ -121,4 +130,3 @@ bool WorkbookReader::selectSheet(const QString& name, QString* error)
     }
     return selectSheet(index, error);
 }
-

@@ -36,6 +36,9 @@ public:
     static std::unique_ptr<WorkbookReader> open(const QString& fileName, QString* error);
     // The extensions open() accepts, lower case, without the dot.
     static QStringList extensions();
+    // The open dialog's filters: every readable kind first, each matching its
+    // extension in any letter case.
+    static QString fileFilter();
 
     QString fileName() const { return m_fileName; }
     virtual QStringList sheetNames() const = 0;

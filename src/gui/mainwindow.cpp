@@ -2,7 +2,6 @@
 #include "ui_mainwindow.h"
 
 #include "gui/centre.h"
-#include "print/calibrationcommands.h"
 
 #include "base/appmessages.h"
 #include "base/guarded.h"
@@ -11,29 +10,26 @@
 #include "data/configini.h"
 #include "data/datamodule.h"
 #include "data/headerguard.h"
-#include "excel/excelcommands.h"
 #include "gui/book/recipientpage.h"
 #include "gui/book/senderpage.h"
+#include "gui/excel/excelactions.h"
 #include "gui/excel/importmappingdialog.h"
 #include "gui/helppage.h"
 #include "gui/print/previewwindow.h"
 #include "gui/print/printactions.h"
+#include "gui/shop/shopactions.h"
 #include "gui/shop/shopsettingsdialog.h"
 #include "gui/templates/designpage.h"
 #include "gui/templates/designsurface.h"
 #include "gui/templates/fieldselectiondialog.h"
 #include "gui/templates/pagesetupdialog.h"
 #include "gui/waybill/waybilldialog.h"
-#include "print/printcommands.h"
 #include "print/printerchoice.h"
 #include "print/printerpaper.h"
 #include "print/printerstore.h"
-#include "shop/shopcommands.h"
 #include "templates/pagesize.h"
 #include "templates/templatemessages.h"
 #include "templates/templatestore.h"
-#include "waybill/shipcommands.h"
-#include "waybill/waybillcommands.h"
 
 #include <QAction>
 #include <QApplication>
@@ -150,13 +146,13 @@ void MainWindow::connectPages()
     connect(recipients, &RecipientPage::importRequested, this,
             [this] { m_importDialog->chooseFileAndOpen(); });
     connect(recipients, &RecipientPage::exportRequested, this,
-            [this] { ExcelCommands::exportRecipients(m_dm); });
+            [this] { ExcelActions::exportRecipients(m_dm); });
     connect(recipients, &RecipientPage::shopSettingsRequested, this,
             [this] { m_shopDialog->exec(); });
     connect(recipients, &RecipientPage::downloadOrdersRequested, this,
-            [this] { ShopCommands::downloadOrders(m_dm, *m_session); });
+            [this] { ShopActions::downloadOrders(m_dm, *m_session); });
     connect(recipients, &RecipientPage::shipWaybillsRequested, this, [this] {
-        ShipCommands::shipWaybills(m_dm, *m_session);
+        ShopActions::shipWaybills(m_dm, *m_session);
         m_ui->recipientPage->refreshShipStates();
     });
     connect(recipients, &RecipientPage::waybillNumbersRequested, this,
@@ -314,13 +310,13 @@ void MainWindow::printRecipients()
 
 void MainWindow::chooseFont()
 {
-    PrintCommands::choosePrintFont(*m_session, m_dm);
+    PrintActions::choosePrintFont(*m_session, m_dm);
     designPage()->surface()->showTemplatePrintFont(); // tall and fitted fields show it
 }
 
 void MainWindow::setUpPrinter()
 {
-    PrintCommands::choosePrinter(*m_session);
+    PrintActions::choosePrinter(*m_session);
 }
 
 void MainWindow::previewCurrentRow()

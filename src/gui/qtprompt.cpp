@@ -217,7 +217,7 @@ Prompt::SaveChoice QtPrompt::saveDiscardCancel(const QString& text, const QStrin
     return SaveChoice::Stay;
 }
 
-std::optional<Prompt::RowsChoice> QtPrompt::printRows(const RowsOffer& offer)
+std::optional<PrintPrompt::RowsChoice> QtPrompt::printRows(const RowsOffer& offer)
 {
     PrintRowsDialog dialog(offer, QApplication::activeWindow());
     if (dialog.exec() != QDialog::Accepted)

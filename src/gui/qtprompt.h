@@ -1,9 +1,10 @@
 #pragma once
 
 #include "base/prompt.h"
+#include "render/printprompt.h"
 
 // Real Qt dialogs, parented to the active window.
-class QtPrompt : public Prompt
+class QtPrompt : public Prompt, public PrintPrompt
 {
 public:
     void message(const QString& text, const QString& caption, Icon icon) override;

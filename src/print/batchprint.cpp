@@ -367,6 +367,63 @@ void settleJob(qint64 pending, DataModule* dm, Result* result)
     }
 }
 
+// Leaves out the rows with neither name nor address, counting them in
+// result; false, with the message, when none is left.
+bool dropBlankRows(Dataset* att, QVector<int>* rows, Result* result)
+{
+    QVector<int> kept;
+    for (int row : std::as_const(*rows)) {
+        if (isBlankRecipient(att, row))
+            ++result->skipped;
+        else
+            kept << row;
+    }
+    *rows = kept;
+    if (rows->isEmpty()) {
+        result->message = PrintMessages::nothingToPrint() + QLatin1Char('\n') +
+                          skippedBlankRecipientsText(result->skipped);
+        return false;
+    }
+    return true;
+}
+
+// Hands the completed job over: written down in the journal before it
+// leaves, so that a run killed after the handover still gets its marks at
+// the next start; marked right after. False, with the message, when it did
+// not leave.
+bool handOver(Job& job, DataModule* dm, const PrintLog::Entry& entry, Result* result)
+{
+    qint64 pending = 0;
+    try {
+        pending = PrintJournal::writePending(dm->database(), entry, job.pdfPath(),
+                                             job.fileIdentity(), QDateTime::currentDateTime());
+    } catch (const DataError& e) {
+        job.abort();
+        result->message = QString::fromUtf8(kJobFailed) + QLatin1Char('\n') + e.message();
+        return false;
+    }
+    const auto queued = [&](int cupsJob, QString* error) {
+        try {
+            PrintJournal::setCupsJob(dm->database(), pending, cupsJob);
+            return true;
+        } catch (const DataError& e) {
+            *error = QString::fromUtf8(kJobFailed) + QLatin1Char('\n') + e.message();
+            return false;
+        }
+    };
+    if (!job.handOver(queued, &result->message)) {
+        try {
+            PrintJournal::drop(dm->database(), pending);
+        } catch (const DataError&) {
+            // left pending: the next start finds it did not get there
+        }
+        return false;
+    }
+    result->ok = true;
+    settleJob(pending, dm, result);
+    return true;
+}
+
 Result run(QPrinter* printer, DataModule* dm, const TemplateLayout& layout, const Session& session,
            Prompt::Progress* progress, Rows which, const QVector<int>& given = {},
            bool reprint = false, FitMemo* memo = nullptr)
@@ -382,19 +439,8 @@ Result run(QPrinter* printer, DataModule* dm, const TemplateLayout& layout, cons
     if (wholeTable)
         rows = RowSelection::allRows(att->recordCount());
     if (which != Rows::One && !rows.isEmpty()) {
-        QVector<int> kept;
-        for (int row : std::as_const(rows)) {
-            if (isBlankRecipient(att, row))
-                ++result.skipped;
-            else
-                kept << row;
-        }
-        rows = kept;
-        if (rows.isEmpty()) {
-            result.message = PrintMessages::nothingToPrint() + QLatin1Char('\n') +
-                             skippedBlankRecipientsText(result.skipped);
+        if (!dropBlankRows(att, &rows, &result))
             return result;
-        }
         which = Rows::Given;
     }
     // Named before the job renames its output.
@@ -493,8 +539,6 @@ Result run(QPrinter* printer, DataModule* dm, const TemplateLayout& layout, cons
     };
     if (!job.complete(&result.message))
         return failed();
-    // Written down before it leaves, so that a run killed after the handover
-    // still gets its marks at the next start.
     PrintLog::Entry entry;
     entry.model = session.currentTemplate;
     entry.target = target;
@@ -504,34 +548,8 @@ Result run(QPrinter* printer, DataModule* dm, const TemplateLayout& layout, cons
     entry.rowIds = result.rowIds;
     entry.names = names;
     entry.reprint = reprint;
-    qint64 pending = 0;
-    try {
-        pending = PrintJournal::writePending(dm->database(), entry, job.pdfPath(),
-                                             job.fileIdentity(), QDateTime::currentDateTime());
-    } catch (const DataError& e) {
-        job.abort();
-        result.message = QString::fromUtf8(kJobFailed) + QLatin1Char('\n') + e.message();
+    if (!handOver(job, dm, entry, &result))
         return failed();
-    }
-    const auto queued = [&](int cupsJob, QString* error) {
-        try {
-            PrintJournal::setCupsJob(dm->database(), pending, cupsJob);
-            return true;
-        } catch (const DataError& e) {
-            *error = QString::fromUtf8(kJobFailed) + QLatin1Char('\n') + e.message();
-            return false;
-        }
-    };
-    if (!job.handOver(queued, &result.message)) {
-        try {
-            PrintJournal::drop(dm->database(), pending);
-        } catch (const DataError&) {
-            // left pending: the next start finds it did not get there
-        }
-        return failed();
-    }
-    result.ok = true;
-    settleJob(pending, dm, &result);
     return result;
 }
 

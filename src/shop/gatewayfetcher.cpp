@@ -41,6 +41,23 @@ QString originOf(const QUrl& url)
         .toString();
 }
 
+// What every request to the gateway asks for.
+QNetworkRequest requestFor(const QUrl& url)
+{
+    QNetworkRequest request(url);
+    request.setRawHeader("Accept", "text/html, */*");
+    request.setHeader(QNetworkRequest::UserAgentHeader,
+                      QByteArrayLiteral("Waylark/" WAYLARK_VERSION));
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
+    request.setMaximumRedirectsAllowed(MaxRedirects);
+    // Asked for here, so the answer comes as sent and is inflated piece by
+    // piece under the byte limit (take()); Qt would inflate far ahead of the
+    // reading and end a large answer as a network error.
+    request.setRawHeader("Accept-Encoding", "gzip, deflate");
+    return request;
+}
+
 } // namespace
 
 // Inflates a gzip or zlib answer as its pieces arrive, a bounded piece of
@@ -115,6 +132,26 @@ void GatewayFetcher::stop(Stop why)
         m_reply->abort();
 }
 
+void GatewayFetcher::forgetAnswer()
+{
+    m_pieces.clear();
+    m_received = 0;
+    m_inflater.reset();
+}
+
+void GatewayFetcher::redirect(QNetworkReply* reply, const QUrl& url, const QUrl& target)
+{
+    const QUrl absolute = url.resolved(target);
+    if (sameOrigin(url, absolute)) {
+        // The answer is the one the new address gives.
+        forgetAnswer();
+        Q_EMIT reply->redirectAllowed();
+        return;
+    }
+    m_redirect = absolute;
+    stop(Stop::Redirect);
+}
+
 // Moves what has arrived into the answer, stopping once it is too large.
 void GatewayFetcher::take(QNetworkReply* reply)
 {
@@ -157,27 +194,13 @@ FetchResult GatewayFetcher::get(const QUrl& url)
         return busy;
     }
     m_stopped = Stop::None;
-    m_pieces.clear();
-    m_received = 0;
-    m_inflater.reset();
+    forgetAnswer();
     m_redirect.clear();
     if (m_deadline.hasExpired()) {
         FetchResult late;
         late.status = FetchResult::DeadlinePassed;
         return late;
     }
-
-    QNetworkRequest request(url);
-    request.setRawHeader("Accept", "text/html, */*");
-    request.setHeader(QNetworkRequest::UserAgentHeader,
-                      QByteArrayLiteral("Waylark/" WAYLARK_VERSION));
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::UserVerifiedRedirectPolicy);
-    request.setMaximumRedirectsAllowed(MaxRedirects);
-    // Asked for here, so the answer comes as sent and is inflated piece by
-    // piece under the byte limit (take()); Qt would inflate far ahead of the
-    // reading and end a large answer as a network error.
-    request.setRawHeader("Accept-Encoding", "gzip, deflate");
 
     QEventLoop loop;
     QTimer silence;
@@ -186,26 +209,15 @@ FetchResult GatewayFetcher::get(const QUrl& url)
     QTimer deadline;
     deadline.setSingleShot(true);
 
-    QNetworkReply* reply = m_manager.get(request);
+    QNetworkReply* reply = m_manager.get(requestFor(url));
     m_reply = reply;
     reply->setReadBufferSize(ReadBufferBytes);
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     connect(&silence, &QTimer::timeout, this, [this] { stop(Stop::Silence); });
     connect(&deadline, &QTimer::timeout, this, [this] { stop(Stop::Deadline); });
     connect(reply, &QNetworkReply::readyRead, this, [this, reply] { take(reply); });
-    connect(reply, &QNetworkReply::redirected, this, [this, reply, url](const QUrl& target) {
-        const QUrl absolute = url.resolved(target);
-        if (sameOrigin(url, absolute)) {
-            // The answer is the one the new address gives.
-            m_pieces.clear();
-            m_received = 0;
-            m_inflater.reset();
-            Q_EMIT reply->redirectAllowed();
-            return;
-        }
-        m_redirect = absolute;
-        stop(Stop::Redirect);
-    });
+    connect(reply, &QNetworkReply::redirected, this,
+            [this, reply, url](const QUrl& target) { redirect(reply, url, target); });
     // Any data from the server restarts the silence time-out: a slow answer
     // that keeps coming is not a dead one. The deadline stays.
     connect(reply, &QNetworkReply::downloadProgress, this,

@@ -80,6 +80,10 @@ private:
     class Inflater;
 
     void stop(Stop why);
+    // Drops what has arrived of an answer (a new request, a redirect).
+    void forgetAnswer();
+    // Follows a redirect of REPLY to URL's origin; any other stops the fetch.
+    void redirect(QNetworkReply* reply, const QUrl& url, const QUrl& target);
     void take(QNetworkReply* reply);
     FetchResult resultOf(QNetworkReply* reply);
 

@@ -34,17 +34,18 @@ void replaceShopParams(Dataset* shop, const ShopParams& values)
                       QStringLiteral("shop_params"));
         while (shop->recordCount() > 0)
             shop->remove();
-        shop->append();
-        shop->fieldByName(QStringLiteral("Nick")).setAsString(values.nick);
-        shop->fieldByName(QStringLiteral("App_Key")).setAsString(values.appKey);
-        shop->fieldByName(QStringLiteral("Secret")).setAsString(values.secret);
-        shop->fieldByName(QStringLiteral("Sesstion")).setAsString(values.session);
-        shop->post();
+        {
+            RowWrite row(shop, RowWrite::Kind::Append);
+            shop->fieldByName(QStringLiteral("Nick")).setAsString(values.nick);
+            shop->fieldByName(QStringLiteral("App_Key")).setAsString(values.appKey);
+            shop->fieldByName(QStringLiteral("Secret")).setAsString(values.secret);
+            shop->fieldByName(QStringLiteral("Sesstion")).setAsString(values.session);
+            row.post();
+        }
         t.commit();
     } catch (...) {
-        // The file is rolled back; the rows in memory must follow it.
-        if (shop->state() != Dataset::State::Browse)
-            shop->cancel();
+        // The row not posted is cancelled already; the file is rolled back
+        // and the rows in memory must follow it.
         rethrowAfterReload(shop);
     }
 }

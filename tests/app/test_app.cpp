@@ -11,18 +11,18 @@
 #include "data/datamodule.h"
 #include "data/headerguard.h"
 #include "data/instancelock.h"
-#include "excel/excelcommands.h"
+#include "excel/workbookreader.h"
 #include "fakegateway.h"
 #include "findwidget.h"
 #include "freshdatabase.h"
 #include "gui/book/recipientpage.h"
 #include "gui/centre.h"
 #include "gui/mainwindow.h"
+#include "gui/print/printactions.h"
 #include "gui/qtprompt.h"
 #include "gui/templates/designpage.h"
 #include "gui/templates/designsurface.h"
 #include "pgserver.h"
-#include "print/printcommands.h"
 #include "render/recordrenderer.h"
 #include "scriptedprompt.h"
 #include "shop/orderdownload.h"
@@ -1341,39 +1341,39 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::WriteOnly));
         }
         QtPrompt real;
-        onModalDialog(
-            [&] { real.openFile(QStringLiteral("打开"), ExcelCommands::importFileFilter()); },
-            [&](QDialog* d) {
-                auto* dialog = qobject_cast<QFileDialog*>(d);
-                QVERIFY(dialog);
-                QCOMPARE(dialog->nameFilters().value(0),
-                         QString("Excel 文件 (*.xls *.xlsx *.csv)"));
-                for (const QString& f : dialog->nameFilters())
-                    QVERIFY2(!f.contains('['), qPrintable(f));
-                auto* view = dialog->findChild<QListView*>("listView");
-                QVERIFY(view);
-                QStringList shown;
-                (void)QTest::qWaitFor([&] { // the folder is listed in the background
-                    shown.clear();
-                    QAbstractItemModel* m = view->model();
-                    for (int i = 0; i < m->rowCount(view->rootIndex()); ++i)
-                        shown << m->index(i, 0, view->rootIndex()).data().toString();
-                    return shown.size() >= 4; // with the folder bkbmp
-                });
-                QTest::qWait(100);
-                shown.clear();
-                QAbstractItemModel* m = view->model();
-                for (int i = 0; i < m->rowCount(view->rootIndex()); ++i)
-                    shown << m->index(i, 0, view->rootIndex()).data().toString();
-                shown.sort();
-                // Folders are always listed, whatever the filter.
-                QStringList expected = QDir::current().entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-                expected << "丙.Csv"
-                         << "乙.xlsx"
-                         << "甲.XLS";
-                expected.sort();
-                QCOMPARE(shown, expected);
-            });
+        onModalDialog([&] { real.openFile(QStringLiteral("打开"), WorkbookReader::fileFilter()); },
+                      [&](QDialog* d) {
+                          auto* dialog = qobject_cast<QFileDialog*>(d);
+                          QVERIFY(dialog);
+                          QCOMPARE(dialog->nameFilters().value(0),
+                                   QString("Excel 文件 (*.xls *.xlsx *.csv)"));
+                          for (const QString& f : dialog->nameFilters())
+                              QVERIFY2(!f.contains('['), qPrintable(f));
+                          auto* view = dialog->findChild<QListView*>("listView");
+                          QVERIFY(view);
+                          QStringList shown;
+                          (void)QTest::qWaitFor([&] { // the folder is listed in the background
+                              shown.clear();
+                              QAbstractItemModel* m = view->model();
+                              for (int i = 0; i < m->rowCount(view->rootIndex()); ++i)
+                                  shown << m->index(i, 0, view->rootIndex()).data().toString();
+                              return shown.size() >= 4; // with the folder bkbmp
+                          });
+                          QTest::qWait(100);
+                          shown.clear();
+                          QAbstractItemModel* m = view->model();
+                          for (int i = 0; i < m->rowCount(view->rootIndex()); ++i)
+                              shown << m->index(i, 0, view->rootIndex()).data().toString();
+                          shown.sort();
+                          // Folders are always listed, whatever the filter.
+                          QStringList expected =
+                              QDir::current().entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+                          expected << "丙.Csv"
+                                   << "乙.xlsx"
+                                   << "甲.XLS";
+                          expected.sort();
+                          QCOMPARE(shown, expected);
+                      });
     }
 
     // --- The print font and its colour -------------------------------------
@@ -1385,7 +1385,7 @@ private Q_SLOTS:
         const QFont printing = session.printFont();
 
         // Cancelled: nothing changes, no colour is asked.
-        PrintCommands::choosePrintFont(session);
+        PrintActions::choosePrintFont(session);
         QCOMPARE(p.initials.size(), 1);
         QCOMPARE(p.initials.at(0), printing);
         QCOMPARE(p.initials.at(0).pointSize(), 10);
@@ -1395,7 +1395,7 @@ private Q_SLOTS:
         // OK without a change: the same font; the colour dialog opens at black
         // and its cancel keeps black.
         p.fonts.enqueue(p.initials.at(0));
-        PrintCommands::choosePrintFont(session);
+        PrintActions::choosePrintFont(session);
         QCOMPARE(session.printFont(), printing);
         QCOMPARE(p.shown.last().kind, QString("colour"));
         QCOMPARE(p.shown.last().text, QColor(Qt::black).name());
@@ -1406,10 +1406,10 @@ private Q_SLOTS:
         big.setPointSize(14);
         p.fonts.enqueue(big);
         p.colours.enqueue(QColor(Qt::red));
-        PrintCommands::choosePrintFont(session);
+        PrintActions::choosePrintFont(session);
         QCOMPARE(session.printFont().pointSize(), 14);
         QCOMPARE(session.printColour(), QColor(Qt::red));
-        PrintCommands::choosePrintFont(session);
+        PrintActions::choosePrintFont(session);
         QCOMPARE(p.initials.last().pointSize(), 14);
         QCOMPARE(session.printColour(), QColor(Qt::red));
     }

@@ -1,3 +1,4 @@
+#include "biffbuilder.h"
 #include "excel/biff8.h"
 #include "excel/celltext.h"
 #include "excel/csvreader.h"
@@ -70,37 +71,11 @@ QByteArray gb18030(const QString& text)
 // Hand-made .xls files, for the record layouts that the tools at hand never
 // write: a string whose continuation changes from 8-bit to 16-bit characters,
 // a password, an old BIFF version.
-QByteArray le16(int value)
-{
-    QByteArray bytes(2, '\0');
-    qToLittleEndian<quint16>(quint16(value), bytes.data());
-    return bytes;
-}
-
-QByteArray le32(quint32 value)
-{
-    QByteArray bytes(4, '\0');
-    qToLittleEndian<quint32>(value, bytes.data());
-    return bytes;
-}
-
-QByteArray record(int type, const QByteArray& data)
-{
-    return le16(type) + le16(int(data.size())) + data;
-}
-
-QByteArray utf16(const QString& text)
-{
-    QByteArray bytes;
-    for (const QChar c : text)
-        bytes += le16(c.unicode());
-    return bytes;
-}
-
-QByteArray bof(int version, int kind)
-{
-    return record(0x0809, le16(version) + le16(kind) + QByteArray(12, '\0'));
-}
+using BiffBuilder::bof;
+using BiffBuilder::le16;
+using BiffBuilder::le32;
+using BiffBuilder::record;
+using BiffBuilder::utf16;
 
 // A workbook stream with one sheet "表" whose cells are SHEETRECORDS; the
 // globals carry EXTRAGLOBALS before their end.

@@ -3,9 +3,9 @@
 // widgets offscreen with a scripted prompt.
 #include "base/session.h"
 #include "book/recipientrows.h"
+#include "cli/excelcommand.h"
 #include "data/datamodule.h"
 #include "data/headerguard.h"
-#include "excel/excelcommands.h"
 #include "excel/exportwriter.h"
 #include "excel/importmapping.h"
 #include "excel/importrows.h"
@@ -14,6 +14,7 @@
 #include "excel/workbookreader.h"
 #include "freshdatabase.h"
 #include "gui/book/recipientpage.h"
+#include "gui/excel/excelactions.h"
 #include "gui/excel/importmappingdialog.h"
 #include "scriptedprompt.h"
 #include "tempworkdir.h"
@@ -284,7 +285,7 @@ private Q_SLOTS:
         connect(page, &RecipientPage::importRequested, page,
                 [dialog] { dialog->chooseFileAndOpen(); });
         connect(page, &RecipientPage::exportRequested, page,
-                [dm] { ExcelCommands::exportRecipients(dm); });
+                [dm] { ExcelActions::exportRecipients(dm); });
         m_page->resize(1000, 700);
         m_page->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_page.get()));
@@ -424,7 +425,7 @@ private Q_SLOTS:
         // readable kind.
         QFETCH(QString, name);
         QFETCH(bool, offered);
-        const QString first = ExcelCommands::importFileFilter().section(QLatin1String(";;"), 0, 0);
+        const QString first = WorkbookReader::fileFilter().section(QLatin1String(";;"), 0, 0);
         const QString patterns = first.section(QLatin1Char('('), 1).chopped(1);
         bool matched = false;
         for (const QString& pattern : patterns.split(QLatin1Char(' '))) {
@@ -869,7 +870,7 @@ private Q_SLOTS:
         QString error;
         QVERIFY2(writeXlsx(path, sheet, &error), qPrintable(error));
         if (commandLine) {
-            QCOMPARE(ExcelCommands::runImportCommand({path}, m_dm.get(), m_session), 0);
+            QCOMPARE(ExcelCommand::runImportCommand({path}, m_dm.get(), m_session), 0);
             QCOMPARE(m_prompt->messages(),
                      (QStringList{"导入字段对应：\n收件人姓名=收货人姓名\n详细地址=收货地址\n"
                                   "手机=联系手机\n固定电话=联系电话\n自定义字段1=买家留言\n"
@@ -912,7 +913,7 @@ private Q_SLOTS:
             QVERIFY2(writeXlsx(path, sheet, &error), qPrintable(error));
         }
         if (commandLine) {
-            QCOMPARE(ExcelCommands::runImportCommand({path}, m_dm.get(), m_session), 1);
+            QCOMPARE(ExcelCommand::runImportCommand({path}, m_dm.get(), m_session), 1);
             QCOMPARE(m_prompt->lastMessage(), importNoRowsMessage(1));
             QCOMPARE(m_prompt->shown.last().kind, QStringLiteral("error"));
         } else {
@@ -962,7 +963,7 @@ private Q_SLOTS:
             for (QString& arg : args)
                 if (arg.startsWith(QLatin1Char('@')))
                     arg = m_tmp->filePath(arg.mid(1));
-            QCOMPARE(ExcelCommands::runImportCommand(args, m_dm.get(), m_session), status);
+            QCOMPARE(ExcelCommand::runImportCommand(args, m_dm.get(), m_session), status);
             QCOMPARE(m_prompt->lastMessage(), message);
         }
         QCOMPARE(shownOf(QStringLiteral("question")).size(), 0);
@@ -994,7 +995,7 @@ private Q_SLOTS:
         m_dialog->reject();
 
         m_prompt->clear();
-        QCOMPARE(ExcelCommands::runImportCommand({file}, m_dm.get(), m_session), 0);
+        QCOMPARE(ExcelCommand::runImportCommand({file}, m_dm.get(), m_session), 0);
         QCOMPARE(m_prompt->messages().first(),
                  QStringLiteral("导入字段对应：\n收件人姓名=称呼\n详细地址=地址\n手机=手机\n"
                                 "自定义字段1=金额"));
@@ -1057,7 +1058,7 @@ private Q_SLOTS:
                              "手机=手机", "--map", "详细地址=地址"};
             if (!split)
                 args << "--no-split-address";
-            QCOMPARE(ExcelCommands::runImportCommand(args, m_dm.get(), m_session), 0);
+            QCOMPARE(ExcelCommand::runImportCommand(args, m_dm.get(), m_session), 0);
         }
         const QString summary = "\n拆分整段地址 1 条。\n地区待确认 1 条（第 3 行）。\n"
                                 "未识别 1 条（第 4 行）。\n"
@@ -1083,7 +1084,7 @@ private Q_SLOTS:
         QFETCH(bool, commandLine);
         const QString file = fixture(QStringLiteral("recipients.xls"));
         if (commandLine) {
-            QCOMPARE(ExcelCommands::runImportCommand(
+            QCOMPARE(ExcelCommand::runImportCommand(
                          {file, QStringLiteral("--append"), QStringLiteral("--map"),
                           QStringLiteral("收件人姓名=姓名"), QStringLiteral("--map"),
                           QStringLiteral("固定电话=固定电话"), QStringLiteral("--map"),
@@ -1150,7 +1151,7 @@ private Q_SLOTS:
                         {"订单编号", "Order_No"}});
             clickOk();
         } else {
-            QCOMPARE(ExcelCommands::runImportCommand(
+            QCOMPARE(ExcelCommand::runImportCommand(
                          {path, "--no-split-address", "--map", "收件人姓名=Name", "--map",
                           "手机=Mobile", "--map", "详细地址=Address", "--map", "订单编号=Order_No"},
                          m_dm.get(), m_session),
@@ -1182,8 +1183,8 @@ private Q_SLOTS:
         const auto importAgain = [&] {
             m_prompt->clear();
             if (commandLine) {
-                QCOMPARE(ExcelCommands::runImportCommand({path, "--append", "--no-split-address"},
-                                                         m_dm.get(), m_session),
+                QCOMPARE(ExcelCommand::runImportCommand({path, "--append", "--no-split-address"},
+                                                        m_dm.get(), m_session),
                          0);
                 QVERIFY(m_prompt->messages().first().endsWith("\n订单编号=订单号"));
             } else {
@@ -1403,7 +1404,7 @@ private Q_SLOTS:
                              << done(3) + "\n拆分整段地址 3 条。";
 
         QTest::newRow("no file") << QStringList{"--map", "收件人姓名=姓名"} << 2 << kOld
-                                 << QString("usage: waylark " + ExcelCommands::importSynopsis());
+                                 << QString("usage: waylark " + ExcelCommand::importSynopsis());
         QTest::newRow("no mapping: the proposed one, told")
             << QStringList{"@recipients.xls"} << 0 << first
             << "导入字段对应：\n收件人姓名=姓名\n详细地址=地址\n手机=手机\n固定电话=固定电话";
@@ -1449,7 +1450,7 @@ private Q_SLOTS:
         for (QString& arg : args)
             if (arg.startsWith(QLatin1Char('@')))
                 arg = fixture(arg.mid(1));
-        QCOMPARE(ExcelCommands::runImportCommand(args, m_dm.get(), m_session), status);
+        QCOMPARE(ExcelCommand::runImportCommand(args, m_dm.get(), m_session), status);
         QVERIFY(!m_prompt->messages().isEmpty());
         QCOMPARE(m_prompt->messages().first(), message);
         QCOMPARE(this->names(), names);
@@ -1462,8 +1463,8 @@ private Q_SLOTS:
         QVERIFY(exec(QStringLiteral(
             "CREATE TRIGGER full BEFORE INSERT ON Exp_Att_Info WHEN NEW.Name = '赵六' "
             "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END")));
-        QCOMPARE(ExcelCommands::runImportCommand({fixture(QStringLiteral("recipients.xls"))},
-                                                 m_dm.get(), m_session),
+        QCOMPARE(ExcelCommand::runImportCommand({fixture(QStringLiteral("recipients.xls"))},
+                                                m_dm.get(), m_session),
                  1);
         QCOMPARE(m_prompt->messages().size(), 2); // the mapping, then the failure
         QVERIFY(m_prompt->lastMessage().contains(QLatin1String("database or disk is full")));
@@ -1489,7 +1490,7 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(QString, written);
         QFETCH(bool, workbook);
-        QCOMPARE(ExcelCommands::runExportCommand(args, m_dm.get(), m_session), status);
+        QCOMPARE(ExcelCommand::runExportCommand(args, m_dm.get(), m_session), status);
         QVERIFY(!m_prompt->messages().isEmpty());
         if (written.isEmpty()) {
             QVERIFY(!m_prompt->lastMessage().contains(QStringLiteral("导出成功")));

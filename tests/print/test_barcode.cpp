@@ -1,11 +1,11 @@
 #include "test_barcode.h"
 
 #include "base/session.h"
+#include "cli/fieldcommand.h"
+#include "cli/printcommand.h"
 #include "data/datamodule.h"
 #include "freshdatabase.h"
 #include "print/batchprint.h"
-#include "print/fieldcommands.h"
-#include "print/printcommands.h"
 #include "render/barcodepainter.h"
 #include "render/calibration.h"
 #include "render/recordrenderer.h"
@@ -113,7 +113,7 @@ struct TestBarcode::Fixture {
 
     int field(const QStringList& args)
     {
-        const int status = FieldCommands::runCommand(args, dm.get(), session);
+        const int status = FieldCommand::runCommand(args, dm.get(), session);
         dm->templates->refresh();
         return status;
     }
@@ -197,7 +197,7 @@ void TestBarcode::symbolsScanAtTheirPlace()
     const QString pdf = QStringLiteral("symbols.pdf");
     if (commandLine) {
         ScriptedPrompt p;
-        QCOMPARE(PrintCommands::runCommand({"--pdf", pdf}, m_f->dm.get(), m_f->session), 0);
+        QCOMPARE(PrintCommand::runCommand({"--pdf", pdf}, m_f->dm.get(), m_f->session), 0);
     } else {
         const auto printer = m_f->pdfPrinter(pdf);
         const BatchPrint::Result r =
@@ -289,8 +289,8 @@ void TestBarcode::testSheetShowsSymbols()
                          "20", "--y", "60", "--show"}),
              0);
     ScriptedPrompt p;
-    QCOMPARE(PrintCommands::runCommand({"--test-page", "--pdf", "sheet.pdf"}, m_f->dm.get(),
-                                       m_f->session),
+    QCOMPARE(PrintCommand::runCommand({"--test-page", "--pdf", "sheet.pdf"}, m_f->dm.get(),
+                                      m_f->session),
              0);
     QCOMPARE(scanned("sheet.pdf"), QStringList{"ZT123456789"});
     QVERIFY(!run("pdftotext", {"sheet.pdf", "-"}).contains("运单号"));
@@ -341,7 +341,7 @@ void TestBarcode::everyPageScansItsOwnRow()
              0);
     {
         ScriptedPrompt p;
-        QCOMPARE(PrintCommands::runCommand({"--pdf", "rows.pdf"}, m_f->dm.get(), m_f->session), 0);
+        QCOMPARE(PrintCommand::runCommand({"--pdf", "rows.pdf"}, m_f->dm.get(), m_f->session), 0);
     }
     for (int page = 1; page <= values.size(); ++page) {
         const QString n = QString::number(page);

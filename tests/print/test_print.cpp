@@ -1,13 +1,13 @@
 // Print geometry, rendering and batch jobs, read back from real PDF output
 // and through a real CUPS queue.
 #include "base/session.h"
+#include "cli/calibrationcommand.h"
+#include "cli/printcommand.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
 #include "data/headerguard.h"
 #include "freshdatabase.h"
 #include "print/batchprint.h"
-#include "print/calibrationcommands.h"
-#include "print/printcommands.h"
 #include "print/printjournal.h"
 #include "render/calibration.h"
 #include "render/printfonts.h"
@@ -23,10 +23,9 @@
 #include "templates/templaterows.h"
 #include "tempworkdir.h"
 #include "test_barcode.h"
-#include "test_printwindow.h"
 
-#include <QApplication>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPageSize>
 #include <QPdfWriter>
@@ -680,8 +679,8 @@ private Q_SLOTS:
         FieldFontStore::setFieldFont(m_dm->database(), m_session.currentTemplate, "A_Name", big);
         FieldFontStore::setFieldFont(m_dm->database(), m_session.currentTemplate, "A_Address", big);
         ScriptedPrompt p;
-        QCOMPARE(PrintCommands::runCommand({"--pdf", "fonts.pdf", "--model", "通用快递单"},
-                                           m_dm.get(), m_session),
+        QCOMPARE(PrintCommand::runCommand({"--pdf", "fonts.pdf", "--model", "通用快递单"},
+                                          m_dm.get(), m_session),
                  0);
         const QHash<QString, double> own = heights("fonts.pdf");
         const auto ratio = [&](const char* word) {
@@ -695,8 +694,8 @@ private Q_SLOTS:
 
         // Back to the template's print font once the field's own is gone.
         FieldFontStore::clearFieldFont(m_dm->database(), m_session.currentTemplate, "A_Name");
-        QCOMPARE(PrintCommands::runCommand({"--pdf", "fonts.pdf", "--model", "通用快递单"},
-                                           m_dm.get(), m_session),
+        QCOMPARE(PrintCommand::runCommand({"--pdf", "fonts.pdf", "--model", "通用快递单"},
+                                          m_dm.get(), m_session),
                  0);
         QVERIFY(qAbs(heights("fonts.pdf").value(QStringLiteral("张三丰")) / line - 1.5) < 0.05);
     }
@@ -744,55 +743,6 @@ private Q_SLOTS:
             QCOMPARE(found.at(0).kind, Misfit::Kind::Shrunk);
             QVERIFY(found.at(0).pointSize < 8);
         }
-    }
-
-    // The print font chosen while a template is in use is kept with it, and
-    // is the session's for templates without one of their own.
-    void printFontIsKeptWithTheTemplate()
-    {
-        struct InitialFonts : ScriptedPrompt {
-            QList<QFont> initials;
-            std::optional<QFont> font(const QFont& initial) override
-            {
-                initials << initial;
-                return ScriptedPrompt::font(initial);
-            }
-        } p;
-        const QSqlDatabase db = m_dm->database();
-        exec("INSERT INTO Exp_Model (Model_Name, Bk_Bmp_Name) VALUES ('乙', 'generic.bmp')");
-        m_dm->templates->refresh();
-        auto withSize = [&](int points) {
-            QFont f = m_session.printFont();
-            f.setPointSize(points);
-            return f;
-        };
-        auto printing = [&] { return PrintFonts::load(db, m_session).print.pointSizeF(); };
-
-        m_session.currentTemplate = QStringLiteral("通用快递单");
-        p.fonts.enqueue(withSize(14));
-        PrintCommands::choosePrintFont(m_session, m_dm.get());
-        QCOMPARE(p.initials.last().pointSizeF(), 10.0);
-        QCOMPARE(FieldFontStore::printFont(db, "通用快递单").value_or(QFont()).pointSizeF(), 14.0);
-        // 乙 has none of its own: it prints in the session's, now 14 pt.
-        m_session.currentTemplate = QStringLiteral("乙");
-        QCOMPARE(printing(), 14.0);
-        QVERIFY(!FieldFontStore::printFont(db, "乙"));
-        p.fonts.enqueue(withSize(18));
-        PrintCommands::choosePrintFont(m_session, m_dm.get());
-        QCOMPARE(p.initials.last().pointSizeF(), 14.0);
-        QCOMPARE(printing(), 18.0);
-        // Back on the first template, its own font again; the dialog opens at it.
-        m_session.currentTemplate = QStringLiteral("通用快递单");
-        QCOMPARE(printing(), 14.0);
-        PrintCommands::choosePrintFont(m_session, m_dm.get());
-        QCOMPARE(p.initials.last().pointSizeF(), 14.0);
-        QCOMPARE(printing(), 14.0);
-        // A name no template bears keeps nothing.
-        m_session.currentTemplate = QStringLiteral("无此模板");
-        p.fonts.enqueue(withSize(9));
-        PrintCommands::choosePrintFont(m_session, m_dm.get());
-        QCOMPARE(m_session.printFont().pointSizeF(), 9.0);
-        QVERIFY(!FieldFontStore::printFont(db, "无此模板"));
     }
 
     // Kept fonts are read as what they are: rows that hold no usable font
@@ -898,8 +848,7 @@ private Q_SLOTS:
         std::fflush(stderr);
         const int saved = dup(2);
         dup2(err.handle(), 2);
-        const int status =
-            PrintCommands::runCommand({"--pdf", "misfit.pdf"}, m_dm.get(), m_session);
+        const int status = PrintCommand::runCommand({"--pdf", "misfit.pdf"}, m_dm.get(), m_session);
         std::fflush(stderr);
         dup2(saved, 2);
         close(saved);
@@ -1063,7 +1012,7 @@ private Q_SLOTS:
         const auto running = plant("out.pdf.feedbeef.part", true);
         QCOMPARE(::flock(running->handle(), LOCK_EX | LOCK_NB), 0);
         ScriptedPrompt p;
-        QCOMPARE(PrintCommands::runCommand({"--pdf", "out.pdf"}, m_dm.get(), m_session), 0);
+        QCOMPARE(PrintCommand::runCommand({"--pdf", "out.pdf"}, m_dm.get(), m_session), 0);
         QCOMPARE(QDir().entryList({"*.part*"}, QDir::Files, QDir::Name),
                  QStringList({"other.pdf.0a1b2c3d.part", "out.pdf.0A1B2C3D.part",
                               "out.pdf.0a1b2c3d.part.bak", "out.pdf.12345678.part",
@@ -1084,7 +1033,7 @@ private Q_SLOTS:
         struct rlimit small = before;
         small.rlim_cur = 4096;
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-        const int status = PrintCommands::runCommand({"--pdf", "full.pdf"}, m_dm.get(), m_session);
+        const int status = PrintCommand::runCommand({"--pdf", "full.pdf"}, m_dm.get(), m_session);
         ::setrlimit(RLIMIT_FSIZE, &before);
         std::signal(SIGXFSZ, oldHandler);
         QCOMPARE(status, 1);
@@ -1163,7 +1112,7 @@ private Q_SLOTS:
         addSender();
         addRecipients(2);
         ScriptedPrompt p;
-        QCOMPARE(PrintCommands::runCommand(args, m_dm.get(), m_session), status);
+        QCOMPARE(PrintCommand::runCommand(args, m_dm.get(), m_session), status);
         if (!message.isEmpty()) { // the first lines; the system's reason may follow
             QCOMPARE(p.messages().size(), 1);
             QVERIFY2(p.messages().at(0).startsWith(message), qPrintable(p.messages().at(0)));
@@ -1198,7 +1147,7 @@ private Q_SLOTS:
         addSender();
         addRecipients(1);
         ScriptedPrompt p;
-        QCOMPARE(PrintCommands::runCommand({"--pdf", "cli.pdf"}, m_dm.get(), m_session), 0);
+        QCOMPARE(PrintCommand::runCommand({"--pdf", "cli.pdf"}, m_dm.get(), m_session), 0);
         QHash<QString, Word> byText;
         for (const Word& w : pdfWords("cli.pdf"))
             byText.insert(w.text, w);
@@ -1467,8 +1416,8 @@ private Q_SLOTS:
              "WHERE Name IN ('R1F7', 'R3F7')");
         m_dm->recipients->refresh();
         ScriptedPrompt p;
-        QCOMPARE(PrintCommands::runCommand(QStringList({"--pdf", "rows.pdf"}) + args, m_dm.get(),
-                                           m_session),
+        QCOMPARE(PrintCommand::runCommand(QStringList({"--pdf", "rows.pdf"}) + args, m_dm.get(),
+                                          m_session),
                  status);
         if (status) {
             QVERIFY(!QFile::exists("rows.pdf"));
@@ -1516,8 +1465,8 @@ private Q_SLOTS:
         exec("UPDATE Exp_Att_Info SET Name = '', Address = '\u3000' WHERE Name = 'R4F7'");
         m_dm->recipients->refresh();
         ScriptedPrompt p;
-        QCOMPARE(PrintCommands::runCommand(QStringList({"--pdf", "blank.pdf"}) + args, m_dm.get(),
-                                           m_session),
+        QCOMPARE(PrintCommand::runCommand(QStringList({"--pdf", "blank.pdf"}) + args, m_dm.get(),
+                                          m_session),
                  status);
         QCOMPARE(p.messages(), QStringList({said}));
         if (status) {
@@ -1575,7 +1524,7 @@ private Q_SLOTS:
         QFETCH(QList<double>, stored);
         QFETCH(QString, said);
         ScriptedPrompt p;
-        QCOMPARE(CalibrationCommands::runCommand(args, m_dm.get(), m_session), status);
+        QCOMPARE(CalibrationCommand::runCommand(args, m_dm.get(), m_session), status);
         if (!said.isEmpty())
             QCOMPARE(p.messages(), QStringList({said}));
         QSqlQuery q(m_dm->database());
@@ -1611,7 +1560,7 @@ private Q_SLOTS:
         Calibration::save(m_dm->database(), QStringLiteral("通用快递单"), "PDF", c);
         ScriptedPrompt p;
         QCOMPARE(
-            PrintCommands::runCommand({"--test-page", "--pdf", "sheet.pdf"}, m_dm.get(), m_session),
+            PrintCommand::runCommand({"--test-page", "--pdf", "sheet.pdf"}, m_dm.get(), m_session),
             0);
         QCOMPARE(pdfInfo("sheet.pdf", "Pages"), QString("1"));
         // The delivered template's paper: 211.7 × 116.9 mm.
@@ -1657,8 +1606,8 @@ private Q_SLOTS:
         QCOMPARE(printCounts(), QList<int>({0}));
         QCOMPARE(PrintLog::newestFirst(m_dm->database()).size(), 0);
         // Rows and a test sheet do not go together.
-        QCOMPARE(PrintCommands::runCommand({"--test-page", "--pdf", "x.pdf", "--rows", "1"},
-                                           m_dm.get(), m_session),
+        QCOMPARE(PrintCommand::runCommand({"--test-page", "--pdf", "x.pdf", "--rows", "1"},
+                                          m_dm.get(), m_session),
                  2);
     }
 };
@@ -1666,15 +1615,11 @@ private Q_SLOTS:
 // The test classes in one run; each is a QtTest of its own.
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     int status = 0;
     {
         TestPrint core;
         status |= QTest::qExec(&core, argc, argv);
-    }
-    {
-        TestPrintWindow window;
-        status |= QTest::qExec(&window, argc, argv);
     }
     {
         TestBarcode barcode;

@@ -7,8 +7,10 @@
 
 #include "app/startup.h"
 #include "base/session.h"
+#include "cli/calibrationcommand.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
+#include "cli/printcommand.h"
 #include "findwidget.h"
 #include "freshdatabase.h"
 #include "gui/book/recipientpage.h"
@@ -21,15 +23,16 @@
 #include "gui/templates/designpage.h"
 #include "gui/templates/designsurface.h"
 #include "gui/templates/pagesetupdialog.h"
-#include "print/calibrationcommands.h"
-#include "print/printcommands.h"
+
 #include "print/printerchoice.h"
 #include "print/printerstore.h"
 #include "render/calibration.h"
+#include "render/printfonts.h"
 #include "render/printlog.h"
 #include "render/recordrenderer.h"
 #include "scriptedprompt.h"
 #include "templates/fieldcatalogue.h"
+#include "templates/fieldfontstore.h"
 #include "templates/templatedocument.h"
 #include "tempworkdir.h"
 
@@ -395,7 +398,7 @@ void TestPrintWindow::unsavedEditsPrintAsShown()
     // The command line prints the saved template: the name where it was,
     // the sender's name shown.
     Session cli = m_f->session();
-    QCOMPARE(PrintCommands::runCommand({"--pdf", "cli.pdf"}, m_f->dm(), cli), ExitCode::Done);
+    QCOMPARE(PrintCommand::runCommand({"--pdf", "cli.pdf"}, m_f->dm(), cli), ExitCode::Done);
     QVERIFY(pdfText("cli.pdf").contains("SENDERNAME"));
     const QPointF stored = nameAt("cli.pdf");
     QVERIFY(stored.x() >= 0);
@@ -771,11 +774,11 @@ void TestPrintWindow::pagingButtonsFollowTheRowShown()
 
 void TestPrintWindow::batchPrintsTheChosenRows_data()
 {
-    QTest::addColumn<int>("kind"); // Prompt::RowsChoice::Kind, or -1 for cancel
+    QTest::addColumn<int>("kind"); // PrintPrompt::RowsChoice::Kind, or -1 for cancel
     QTest::addColumn<QString>("range");
     QTest::addColumn<QStringList>("printed"); // names; empty: nothing printed
     QTest::addColumn<QString>("message");     // or the question's first line when printed
-    using Kind = Prompt::RowsChoice::Kind;
+    using Kind = PrintPrompt::RowsChoice::Kind;
     const QString paper = QStringLiteral("，请确保打印机正确设置并已放置了合适的纸张。");
     QTest::newRow("selected") << int(Kind::Selected) << QString() << QStringList({"NAME2", "NAME4"})
                               << QStringLiteral("此操作将打印选中的 2 行") + paper;
@@ -808,7 +811,8 @@ void TestPrintWindow::batchPrintsTheChosenRows()
     if (kind < 0)
         m_f->prompt.rowChoices.enqueue(std::nullopt);
     else
-        m_f->prompt.rowChoices.enqueue(Prompt::RowsChoice{Prompt::RowsChoice::Kind(kind), range});
+        m_f->prompt.rowChoices.enqueue(
+            PrintPrompt::RowsChoice{PrintPrompt::RowsChoice::Kind(kind), range});
     QTest::mouseClick(page->findChild<QToolButton*>("All_Prt_Btn"), Qt::LeftButton);
 
     QCOMPARE(m_f->prompt.rowOffers.size(), 1);
@@ -855,20 +859,20 @@ void TestPrintWindow::batchPrintsTheChosenRows()
 
 void TestPrintWindow::rowsDialogOffersWhatPrints()
 {
-    PrintRowsDialog dialog(Prompt::RowsOffer{5, 0, 3});
+    PrintRowsDialog dialog(PrintPrompt::RowsOffer{5, 0, 3});
     QVERIFY(dialog.findChild<QRadioButton*>("All_Rows_Radio")->isChecked());
     // Nothing is selected.
     QVERIFY(!dialog.findChild<QRadioButton*>("Selected_Rows_Radio")->isEnabled());
     QVERIFY(dialog.findChild<QRadioButton*>("Unprinted_Rows_Radio")->isEnabled());
     QVERIFY(dialog.findChild<QRadioButton*>("Unprinted_Rows_Radio")->text().contains("3"));
-    QVERIFY(dialog.choice().kind == Prompt::RowsChoice::Kind::All);
+    QVERIFY(dialog.choice().kind == PrintPrompt::RowsChoice::Kind::All);
     dialog.findChild<QRadioButton*>("Unprinted_Rows_Radio")->click();
-    QVERIFY(dialog.choice().kind == Prompt::RowsChoice::Kind::Unprinted);
+    QVERIFY(dialog.choice().kind == PrintPrompt::RowsChoice::Kind::Unprinted);
     QVERIFY(!dialog.findChild<QLineEdit*>("Rows_Range_Edit")->isEnabled());
     dialog.findChild<QRadioButton*>("Range_Rows_Radio")->click();
     QTest::keyClicks(dialog.findChild<QLineEdit*>("Rows_Range_Edit"), "1-2,5");
-    const Prompt::RowsChoice c = dialog.choice();
-    QVERIFY(c.kind == Prompt::RowsChoice::Kind::Range);
+    const PrintPrompt::RowsChoice c = dialog.choice();
+    QVERIFY(c.kind == PrintPrompt::RowsChoice::Kind::Range);
     QCOMPARE(c.range, QString("1-2,5"));
 }
 
@@ -876,9 +880,9 @@ void TestPrintWindow::rowsChoiceStartsOnWhatTheGridShows_data()
 {
     QTest::addColumn<bool>("select");          // rows 2 and 4 selected in the grid
     QTest::addColumn<int>("filter");           // PrintedFilter::Show
-    QTest::addColumn<int>("initial");          // Prompt::RowsChoice::Kind
+    QTest::addColumn<int>("initial");          // PrintPrompt::RowsChoice::Kind
     QTest::addColumn<QString>("checkedRadio"); // in the dialog
-    using Kind = Prompt::RowsChoice::Kind;
+    using Kind = PrintPrompt::RowsChoice::Kind;
     QTest::newRow("nothing selected") << false << 0 << int(Kind::All) << "All_Rows_Radio";
     QTest::newRow("rows selected") << true << 0 << int(Kind::Selected) << "Selected_Rows_Radio";
     QTest::newRow("unprinted shown")
@@ -910,7 +914,7 @@ void TestPrintWindow::rowsChoiceStartsOnWhatTheGridShows()
     m_f->prompt.rowChoices.enqueue(std::nullopt);
     QTest::mouseClick(page->findChild<QToolButton*>("All_Prt_Btn"), Qt::LeftButton);
     QCOMPARE(m_f->prompt.rowOffers.size(), 1);
-    const Prompt::RowsOffer offer = m_f->prompt.rowOffers.first();
+    const PrintPrompt::RowsOffer offer = m_f->prompt.rowOffers.first();
     QCOMPARE(int(offer.initial), initial);
     QCOMPARE(offer.selectedCount, select ? 2 : 0);
     // The dialog opens on that choice, and OK takes it.
@@ -918,13 +922,14 @@ void TestPrintWindow::rowsChoiceStartsOnWhatTheGridShows()
     QVERIFY(dialog.findChild<QRadioButton*>(checkedRadio)->isChecked());
     QCOMPARE(int(dialog.choice().kind), initial);
     // A choice that prints nothing is never where the dialog starts.
-    PrintRowsDialog none(Prompt::RowsOffer{5, 0, 0, Prompt::RowsChoice::Kind(initial)});
-    QCOMPARE(int(none.choice().kind), int(Prompt::RowsChoice::Kind::All));
+    PrintRowsDialog none(PrintPrompt::RowsOffer{5, 0, 0, PrintPrompt::RowsChoice::Kind(initial)});
+    QCOMPARE(int(none.choice().kind), int(PrintPrompt::RowsChoice::Kind::All));
 }
 
 void TestPrintWindow::printLogReprintsAJobsRows()
 {
-    m_f->prompt.rowChoices.enqueue(Prompt::RowsChoice{Prompt::RowsChoice::Kind::Range, "2-4"});
+    m_f->prompt.rowChoices.enqueue(
+        PrintPrompt::RowsChoice{PrintPrompt::RowsChoice::Kind::Range, "2-4"});
     QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 3);
     // NAME3 goes away before the reprint: it is left out.
@@ -1241,3 +1246,56 @@ void TestPrintWindow::pageSetupOpensTheCalibration()
              qPrintable(calibrationTarget));
     QVERIFY(!m_f->pageSetup()->isVisible());
 }
+
+// The print font chosen while a template is in use is kept with it, and
+// is the session's for templates without one of their own.
+void TestPrintWindow::printFontIsKeptWithTheTemplate()
+{
+    struct InitialFonts : ScriptedPrompt {
+        QList<QFont> initials;
+        std::optional<QFont> font(const QFont& initial) override
+        {
+            initials << initial;
+            return ScriptedPrompt::font(initial);
+        }
+    } p;
+    const QSqlDatabase db = m_f->dm()->database();
+    Session& session = m_f->session();
+    QSqlQuery(db).exec(
+        "INSERT INTO Exp_Model (Model_Name, Bk_Bmp_Name) VALUES ('乙', 'generic.bmp')");
+    m_f->dm()->templates->refresh();
+    auto withSize = [&](int points) {
+        QFont f = session.printFont();
+        f.setPointSize(points);
+        return f;
+    };
+    auto printing = [&] { return PrintFonts::load(db, session).print.pointSizeF(); };
+
+    session.currentTemplate = QStringLiteral("通用快递单");
+    p.fonts.enqueue(withSize(14));
+    PrintActions::choosePrintFont(session, m_f->dm());
+    QCOMPARE(p.initials.last().pointSizeF(), 10.0);
+    QCOMPARE(FieldFontStore::printFont(db, "通用快递单").value_or(QFont()).pointSizeF(), 14.0);
+    // 乙 has none of its own: it prints in the session's, now 14 pt.
+    session.currentTemplate = QStringLiteral("乙");
+    QCOMPARE(printing(), 14.0);
+    QVERIFY(!FieldFontStore::printFont(db, "乙"));
+    p.fonts.enqueue(withSize(18));
+    PrintActions::choosePrintFont(session, m_f->dm());
+    QCOMPARE(p.initials.last().pointSizeF(), 14.0);
+    QCOMPARE(printing(), 18.0);
+    // Back on the first template, its own font again; the dialog opens at it.
+    session.currentTemplate = QStringLiteral("通用快递单");
+    QCOMPARE(printing(), 14.0);
+    PrintActions::choosePrintFont(session, m_f->dm());
+    QCOMPARE(p.initials.last().pointSizeF(), 14.0);
+    QCOMPARE(printing(), 14.0);
+    // A name no template bears keeps nothing.
+    session.currentTemplate = QStringLiteral("无此模板");
+    p.fonts.enqueue(withSize(9));
+    PrintActions::choosePrintFont(session, m_f->dm());
+    QCOMPARE(session.printFont().pointSizeF(), 9.0);
+    QVERIFY(!FieldFontStore::printFont(db, "无此模板"));
+}
+
+QTEST_MAIN(TestPrintWindow)

@@ -50,4 +50,5 @@ private Q_SLOTS:
     void calibrationDialogShowsAndSavesTheCurrentPrinters();
     void printerIsRememberedPerTemplate();
     void pageSetupOpensTheCalibration();
+    void printFontIsKeptWithTheTemplate();
 };

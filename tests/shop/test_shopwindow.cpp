@@ -1,18 +1,21 @@
 #include "base/prompt.h"
 #include "base/session.h"
 #include "book/recipientrows.h"
+#include "cli/shipcommand.h"
+#include "cli/shopcommand.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
 #include "data/headerguard.h"
 #include "fakegateway.h"
 #include "freshdatabase.h"
 #include "gui/book/recipientpage.h"
+#include "gui/shop/shopactions.h"
 #include "gui/shop/shopsettingsdialog.h"
 #include "scriptedprompt.h"
-#include "shop/shopcommands.h"
+#include "shop/shopdownload.h"
 #include "shop/shopstore.h"
 #include "tempworkdir.h"
-#include "waybill/shipcommands.h"
+#include "waybill/shiprun.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -191,9 +194,9 @@ class TestShopWindow : public QObject
     // Downloads what the gateway holds after the rows in the table.
     void fetchAppending()
     {
-        ShopCommands::DownloadOptions options;
-        options.placement = ShopCommands::DownloadOptions::Placement::Append;
-        ShopCommands::fetchOrders(m_dm.get(), m_session, options);
+        DownloadOptions options;
+        options.placement = DownloadOptions::Placement::Append;
+        fetchOrders(m_dm.get(), m_session, options);
     }
 
     // Every row printed, with waybill number SF<row id>, as printing and
@@ -218,9 +221,9 @@ class TestShopWindow : public QObject
             ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(file, 1);
         ::close(file);
-        ShipCommands::ShipOptions options;
+        ShipOptions options;
         options.timeoutMs = 2000;
-        const int status = ShipCommands::runShip(args, m_dm.get(), m_session, options);
+        const int status = ShipCommand::runShip(args, m_dm.get(), m_session, options);
         std::fflush(stdout);
         ::dup2(saved, 1);
         ::close(saved);
@@ -516,7 +519,7 @@ private Q_SLOTS:
         gateway.answer(fixture(file));
         useGateway(gateway.url());
 
-        ShopCommands::downloadOrders(m_dm.get(), m_session);
+        ShopActions::downloadOrders(m_dm.get(), m_session);
 
         QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
         QCOMPARE(gateway.targets.size(), 1);
@@ -572,7 +575,7 @@ private Q_SLOTS:
         for (const Prompt::Button answer : answers)
             m_prompt->answers.enqueue(answer);
 
-        ShopCommands::downloadOrders(m_dm.get(), m_session);
+        ShopActions::downloadOrders(m_dm.get(), m_session);
 
         QList<ScriptedPrompt::Shown> questions;
         for (const ScriptedPrompt::Shown& shown : std::as_const(m_prompt->shown))
@@ -669,7 +672,7 @@ private Q_SLOTS:
         FakeGateway elsewhere(Secret);
         elsewhere.answer(fixture("orders.xml"));
         QUrl url = gateway.url();
-        ShopCommands::DownloadOptions options;
+        DownloadOptions options;
 
         if (scenario == "quiet") {
             gateway.stayQuiet();
@@ -702,8 +705,7 @@ private Q_SLOTS:
         }
         useGateway(url);
 
-        QVERIFY(ShopCommands::fetchOrders(m_dm.get(), m_session, options) !=
-                ShopCommands::DownloadOutcome::Stored);
+        QVERIFY(fetchOrders(m_dm.get(), m_session, options) != DownloadOutcome::Stored);
 
         QCOMPARE(gateway.targets.size(), requests);
         QVERIFY(elsewhere.targets.isEmpty());
@@ -726,8 +728,7 @@ private Q_SLOTS:
                              FakeGateway::ordersPage(201, 50, 250)});
         useGateway(gateway.url());
 
-        QCOMPARE(ShopCommands::fetchOrders(m_dm.get(), m_session),
-                 ShopCommands::DownloadOutcome::Stored);
+        QCOMPARE(fetchOrders(m_dm.get(), m_session), DownloadOutcome::Stored);
 
         QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
         QCOMPARE(gateway.pageNos, (QList<int>{1, 2, 3}));
@@ -766,8 +767,7 @@ private Q_SLOTS:
         connect(&gateway, &FakeGateway::requestArrived, this, [&late] { late.canceled = true; });
         useGateway(gateway.url());
 
-        QCOMPARE(ShopCommands::fetchOrders(m_dm.get(), m_session),
-                 ShopCommands::DownloadOutcome::Failed);
+        QCOMPARE(fetchOrders(m_dm.get(), m_session), DownloadOutcome::Failed);
 
         QCOMPARE(gateway.targets.size(), 1);
         QCOMPARE(late.messages(), QStringList{"订单下载已取消！"});
@@ -810,9 +810,9 @@ private Q_SLOTS:
         useGateway(gateway.url());
 
         if (commandLine)
-            QCOMPARE(ShopCommands::runDownload({}, m_dm.get(), m_session, {}), 1);
+            QCOMPARE(ShopCommand::runDownload({}, m_dm.get(), m_session, {}), 1);
         else
-            ShopCommands::downloadOrders(m_dm.get(), m_session);
+            ShopActions::downloadOrders(m_dm.get(), m_session);
 
         QVERIFY(gateway.targets.isEmpty());
         QCOMPARE(shownOfKind("progress"), 0);
@@ -856,7 +856,7 @@ private Q_SLOTS:
         if (!status.isNull())
             configure("Status", status);
 
-        ShopCommands::downloadOrders(m_dm.get(), m_session);
+        ShopActions::downloadOrders(m_dm.get(), m_session);
 
         QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
         QCOMPARE(gateway.targets.size(), 1);
@@ -926,8 +926,8 @@ private Q_SLOTS:
 
         ConsolePrompt console;
         Prompt* scripted = setPrompt(&console);
-        const int status = ShopCommands::runDownload(flag ? QStringList{"--merge"} : QStringList{},
-                                                     m_dm.get(), m_session, {});
+        const int status = ShopCommand::runDownload(flag ? QStringList{"--merge"} : QStringList{},
+                                                    m_dm.get(), m_session, {});
         setPrompt(scripted);
 
         QCOMPARE(status, 0);
@@ -1074,7 +1074,7 @@ private Q_SLOTS:
         RecipientPage page;
         page.bindData(m_dm.get(), &m_session);
         connect(&page, &RecipientPage::shipWaybillsRequested, this, [&] {
-            ShipCommands::shipWaybills(m_dm.get(), m_session);
+            ShopActions::shipWaybills(m_dm.get(), m_session);
             page.refreshShipStates();
         });
         m_prompt->clear();
@@ -1171,12 +1171,12 @@ private Q_SLOTS:
             gateway.answer(fixture(answer));
         useGateway(gateway.url());
         configure("DownloadTimeout", "1");
-        ShopCommands::DownloadOptions options;
+        DownloadOptions options;
         options.timeoutMs = 300;
 
         ConsolePrompt console;
         Prompt* scripted = setPrompt(&console);
-        const int result = ShopCommands::runDownload(args, m_dm.get(), m_session, options);
+        const int result = ShopCommand::runDownload(args, m_dm.get(), m_session, options);
         setPrompt(scripted);
 
         QCOMPARE(result, status);

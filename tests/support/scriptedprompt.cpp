@@ -125,7 +125,7 @@ Prompt::SaveChoice ScriptedPrompt::saveDiscardCancel(const QString& text, const 
     return saveChoices.isEmpty() ? SaveChoice::Stay : saveChoices.dequeue();
 }
 
-std::optional<Prompt::RowsChoice> ScriptedPrompt::printRows(const RowsOffer& offer)
+std::optional<PrintPrompt::RowsChoice> ScriptedPrompt::printRows(const RowsOffer& offer)
 {
     rowOffers << offer;
     return rowChoices.isEmpty() ? std::optional<RowsChoice>(RowsChoice()) : rowChoices.dequeue();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/prompt.h"
+#include "render/printprompt.h"
 
 #include <QList>
 #include <QQueue>
@@ -9,7 +10,7 @@
 // A prompt for tests: records every text shown and answers from queues of
 // preset answers (defaults when a queue is empty: OK/Yes, the default text,
 // no file, no font, printer setup accepted).
-class ScriptedPrompt : public Prompt
+class ScriptedPrompt : public Prompt, public PrintPrompt
 {
 public:
     struct Shown {

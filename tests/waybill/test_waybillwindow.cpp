@@ -1,6 +1,7 @@
 #include "base/prompt.h"
 #include "base/session.h"
 #include "book/recipientrows.h"
+#include "cli/waybillcommand.h"
 #include "data/datamodule.h"
 #include "data/datasetmodel.h"
 #include "data/headerguard.h"
@@ -12,7 +13,6 @@
 #include "scriptedprompt.h"
 #include "tempworkdir.h"
 #include "waybill/carrierstore.h"
-#include "waybill/waybillcommands.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -618,8 +618,8 @@ private Q_SLOTS:
             enter(dialog, {Generic, "1000", "1"});
             QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
         } else {
-            QCOMPARE(WaybillCommands::runCommand({"--model", Generic, "--start", "1000"},
-                                                 m_dm.get(), m_session),
+            QCOMPARE(WaybillCommand::runCommand({"--model", Generic, "--start", "1000"}, m_dm.get(),
+                                                m_session),
                      0);
         }
         QCOMPARE(m_prompt->messages(),
@@ -724,11 +724,11 @@ private Q_SLOTS:
         // The command records its series as well; the plain rule proposes
         // with the increment in the box.
         m_prompt->clear();
-        QCOMPARE(WaybillCommands::runCommand({"--model", Ems, "--start", "123456785"}, m_dm.get(),
-                                             m_session),
+        QCOMPARE(WaybillCommand::runCommand({"--model", Ems, "--start", "123456785"}, m_dm.get(),
+                                            m_session),
                  0);
-        QCOMPARE(WaybillCommands::runCommand({"--model", Generic, "--start", "1000", "--step", "5"},
-                                             m_dm.get(), m_session),
+        QCOMPARE(WaybillCommand::runCommand({"--model", Generic, "--start", "1000", "--step", "5"},
+                                            m_dm.get(), m_session),
                  0);
         m_session.currentTemplate = Ems;
         WaybillDialog fresh(m_dm.get(), &m_session);
@@ -795,7 +795,7 @@ private Q_SLOTS:
 
         int result = -1;
         const QString printed = standardOutputOf(
-            [&] { result = WaybillCommands::runCarrierCommand(args, m_dm.get(), m_session); });
+            [&] { result = WaybillCommand::runCarrierCommand(args, m_dm.get(), m_session); });
         QCOMPARE(result, status);
         QCOMPARE(printed, output);
         QCOMPARE(m_prompt->messages().value(0), message);
@@ -811,18 +811,18 @@ private Q_SLOTS:
     void commandNumbersWithTheChosenCarrier()
     {
         standardOutputOf([&] {
-            QCOMPARE(WaybillCommands::runCarrierCommand({"--model", Generic, "--code", "SF"},
-                                                        m_dm.get(), m_session),
+            QCOMPARE(WaybillCommand::runCarrierCommand({"--model", Generic, "--code", "SF"},
+                                                       m_dm.get(), m_session),
                      0);
         });
-        QCOMPARE(WaybillCommands::runCommand({"--model", Generic, "--start", "123456789082"},
-                                             m_dm.get(), m_session),
+        QCOMPARE(WaybillCommand::runCommand({"--model", Generic, "--start", "123456789082"},
+                                            m_dm.get(), m_session),
                  0);
         QCOMPARE(recipientsInFile(),
                  numbered(Generic, {"123456789082", "123456789091", "123456789107"}));
         // The generic start is now too short for the chosen rule.
-        QCOMPARE(WaybillCommands::runCommand({"--model", Generic, "--start", "1000"}, m_dm.get(),
-                                             m_session),
+        QCOMPARE(WaybillCommand::runCommand({"--model", Generic, "--start", "1000"}, m_dm.get(),
+                                            m_session),
                  2);
         QVERIFY(m_prompt->messages().contains("--start 的值不正确：1000\n" + SfStartText));
     }
@@ -851,7 +851,7 @@ private Q_SLOTS:
         QFETCH(QStringList, args);
         QFETCH(QStringList, expected);
 
-        QCOMPARE(WaybillCommands::runCommand(args, m_dm.get(), m_session), 0);
+        QCOMPARE(WaybillCommand::runCommand(args, m_dm.get(), m_session), 0);
         QCOMPARE(m_prompt->messages(), QStringList{Done});
         QCOMPARE(recipientsInFile(), expected);
     }
@@ -908,7 +908,7 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(QString, message);
 
-        QCOMPARE(WaybillCommands::runCommand(args, m_dm.get(), m_session), status);
+        QCOMPARE(WaybillCommand::runCommand(args, m_dm.get(), m_session), status);
         QVERIFY2(m_prompt->messages().contains(message),
                  qPrintable(m_prompt->messages().join('\n')));
         QCOMPARE(recipientsInFile(), Seeded);

@@ -1,5 +1,4 @@
 #include "gui/excel/importmappingdialog.h"
-#include "excel/excelcommands.h"
 #include "excel/excelmessages.h"
 
 #include "ui_importmappingdialog.h"
@@ -99,7 +98,7 @@ void ImportMappingDialog::chooseFileAndOpen()
     // Nothing is asked yet: whether the table is replaced or appended to is
     // chosen in the dialog, and "确定" asks about exactly that.
     const QString fileName =
-        prompt().openFile(QStringLiteral("打开"), ExcelCommands::importFileFilter());
+        prompt().openFile(QStringLiteral("打开"), WorkbookReader::fileFilter());
     if (fileName.isEmpty())
         return;
     setFileName(fileName);
@@ -308,25 +307,13 @@ void ImportMappingDialog::importRows()
     }
     if (!confirmWriting(append))
         return;
-    ImportResult result;
-    {
-        const int total = rows.count();
-        std::unique_ptr<Prompt::Progress> progress =
-            prompt().progress(importProgressText(0, total), std::max(1, total));
-        const ImportProgress told = [&](int done, int all) {
-            progress->setLabelText(importProgressText(done, all));
-            return progress->setValue(done);
-        };
-        result = append ? appendRecipients(m_dm->recipients, rows, told, splitter.get())
-                        : replaceRecipients(m_dm->recipients, rows, told, splitter.get());
-    }
+    const ImportResult result = importWithProgress(m_dm->recipients, rows, append, splitter.get());
     switch (result.status) {
     case ImportResult::Status::Done:
         // The next import of the same kind of sheet starts from this
         // mapping; failing to remember it costs only clicks.
         rememberMapping(m_session->appDir, m_titles, chosenTitles());
-        prompt().message(importCountMessage(result.rows) + importOrdersSummary(result) +
-                         importSplitSummary(result));
+        prompt().message(importDoneMessage(result));
         accept();
         break;
     case ImportResult::Status::Canceled:

@@ -12,14 +12,18 @@
 #include "gui/print/printlogdialog.h"
 #include "gui/templates/designsurface.h"
 #include "print/batchprint.h"
-#include "print/printcommands.h"
+#include "print/printerchoice.h"
 #include "print/printerkey.h"
 #include "print/printerstore.h"
 #include "print/testsheet.h"
 #include "render/calibration.h"
+#include "render/printfonts.h"
 #include "render/printlog.h"
 #include "render/printmessages.h"
+#include "render/printprompt.h"
 #include "render/rowselection.h"
+#include "templates/fieldfontstore.h"
+#include "templates/templatestore.h"
 
 #include <QHash>
 #include <QPrinter>
@@ -32,11 +36,33 @@ namespace PrintActions
 namespace
 {
 
+// The batch question: what is printed, then how many waybills go where.
+// `what` starts with its verb ("打印选中的 2 行"); empty is the whole table,
+// asked in the design's words.
+QString batchQuestion(const QString& what, int waybills, const QPrinter* printer)
+{
+    QString where;
+    if (printer && printer->outputFormat() == QPrinter::PdfFormat)
+        where = QStringLiteral("将打印 %1 张运单到文件 %2，是否继续？")
+                    .arg(waybills)
+                    .arg(printer->outputFileName());
+    else
+        where = QStringLiteral("将打印 %1 张运单到打印机 %2，是否继续？")
+                    .arg(waybills)
+                    .arg(printer ? printer->printerName() : QString());
+    if (what.isEmpty())
+        return QStringLiteral("此操作将打印表中所有记录，请确保打印机正确设置并已放置了合适的纸张，"
+                              "继续？.\n") +
+               where;
+    return QStringLiteral("此操作将%1，请确保打印机正确设置并已放置了合适的纸张。\n").arg(what) +
+           where;
+}
+
 // The rows a choice names, or nothing with a message for the user.
-std::optional<QVector<int>> rowsOfChoice(const Prompt::RowsChoice& choice, Dataset* att,
+std::optional<QVector<int>> rowsOfChoice(const PrintPrompt::RowsChoice& choice, Dataset* att,
                                          const QVector<int>& selectedRows)
 {
-    using Kind = Prompt::RowsChoice::Kind;
+    using Kind = PrintPrompt::RowsChoice::Kind;
     QVector<int> rows;
     switch (choice.kind) {
     case Kind::All:
@@ -67,9 +93,9 @@ std::optional<QVector<int>> rowsOfChoice(const Prompt::RowsChoice& choice, Datas
 }
 
 // What a choice prints, for the question (empty for the whole table).
-QString whatOfChoice(const Prompt::RowsChoice& choice, int rows)
+QString whatOfChoice(const PrintPrompt::RowsChoice& choice, int rows)
 {
-    using Kind = Prompt::RowsChoice::Kind;
+    using Kind = PrintPrompt::RowsChoice::Kind;
     switch (choice.kind) {
     case Kind::All:
         break;
@@ -128,7 +154,7 @@ void printAfterQuestion(DataModule* dm, const Session& session, const DesignSurf
                          skippedBlankRecipientsText(blank));
         return;
     }
-    if (prompt().question(PrintCommands::batchQuestion(all ? QString() : what, waybills, printer),
+    if (prompt().question(batchQuestion(all ? QString() : what, waybills, printer),
                           PrintMessages::batchCaption(), false,
                           Prompt::Button::Cancel) != Prompt::Button::Ok)
         return;
@@ -201,19 +227,19 @@ void printBatch(DataModule* dm, const Session& session, const DesignSurface* sur
                 const PageSetup& pageSetup, const QVector<int>& selectedRows, bool unprintedShown)
 {
     Dataset* att = dm->recipients;
-    Prompt::RowsOffer offer;
+    PrintPrompt::RowsOffer offer;
     offer.rowCount = att->recordCount();
     offer.selectedCount = selectedRows.size();
     offer.unprintedCount = RowSelection::unprintedRows(att).size();
     // The rows the user is looking at.
     if (offer.selectedCount > 0)
-        offer.initial = Prompt::RowsChoice::Kind::Selected;
+        offer.initial = PrintPrompt::RowsChoice::Kind::Selected;
     else if (unprintedShown)
-        offer.initial = Prompt::RowsChoice::Kind::Unprinted;
-    const std::optional<Prompt::RowsChoice> choice = prompt().printRows(offer);
+        offer.initial = PrintPrompt::RowsChoice::Kind::Unprinted;
+    const std::optional<PrintPrompt::RowsChoice> choice = printPrompt().printRows(offer);
     if (!choice)
         return;
-    const bool all = choice->kind == Prompt::RowsChoice::Kind::All;
+    const bool all = choice->kind == PrintPrompt::RowsChoice::Kind::All;
     QVector<int> rows;
     if (!all) {
         const auto chosen = rowsOfChoice(*choice, att, selectedRows);
@@ -289,6 +315,34 @@ void showCalibration(DataModule* dm, const Session& session, const DesignSurface
         printTestSheet(dm, session, surface, pageSetup, c);
     });
     dialog.exec();
+}
+
+void choosePrintFont(Session& session, DataModule* dm)
+{
+    // The dialog opens at the font printing uses, so OK alone changes nothing.
+    QFont initial = session.printFont();
+    if (dm)
+        guarded([&] { initial = PrintFonts::load(dm->database(), session).print; });
+    const auto font = prompt().font(initial);
+    if (!font)
+        return;
+    session.chosenPrintFont = *font;
+    // The template in use keeps it; templates without their own follow the
+    // session's.
+    if (dm && dm->templates->isActive() &&
+        TemplateStore::modelNames(dm->templates).contains(session.currentTemplate))
+        guarded(
+            [&] { FieldFontStore::setPrintFont(dm->database(), session.currentTemplate, *font); });
+    // Then the colour of the printed text; cancelling it keeps the colour.
+    if (const auto colour = prompt().colour(session.printColour(), QStringLiteral("字体颜色")))
+        session.chosenPrintColour = *colour;
+}
+
+void choosePrinter(const Session& session)
+{
+    // The choice is the current template's from now on, also after a restart.
+    if (printPrompt().printerSetup(PrinterStore::printer()))
+        PrinterChoice::remember(session.appDir, session.currentTemplate, PrinterStore::printer());
 }
 
 } // namespace PrintActions

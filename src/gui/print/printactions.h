@@ -11,8 +11,9 @@ class DataModule;
 struct Session;
 
 // What the windows do with the printer: the batch print with its choice of
-// rows, the print log's reprint, the calibration dialog and its test sheet.
-// The fields are placed where the design surface shows them.
+// rows, the print log's reprint, the calibration dialog and its test sheet,
+// the print font and the printer. The fields are placed where the design
+// surface shows them.
 namespace PrintActions
 {
 
@@ -38,5 +39,12 @@ void showCalibration(DataModule* dm, const Session& session, const DesignSurface
 // a PDF file. Returns whether it was printed.
 bool printTestSheet(DataModule* dm, const Session& session, const DesignSurface* surface,
                     const PageSetup& pageSetup, const Calibration& calibration);
+
+// "字体设置": a cancelled dialog keeps the earlier font. The dialog opens at
+// the font the template in use prints in; the font chosen is the session's
+// and, with a data module, kept with the template in use.
+void choosePrintFont(Session& session, DataModule* dm = nullptr);
+// "打印机设置"
+void choosePrinter(const Session& session);
 
 } // namespace PrintActions

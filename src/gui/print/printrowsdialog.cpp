@@ -17,7 +17,7 @@ void showCount(QRadioButton* radio, int count)
 
 } // namespace
 
-PrintRowsDialog::PrintRowsDialog(const Prompt::RowsOffer& offer, QWidget* parent)
+PrintRowsDialog::PrintRowsDialog(const PrintPrompt::RowsOffer& offer, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::PrintRowsDialog>())
 {
     m_ui->setupUi(this);
@@ -27,7 +27,7 @@ PrintRowsDialog::PrintRowsDialog(const Prompt::RowsOffer& offer, QWidget* parent
     m_ui->selectedRowsRadio->setEnabled(offer.selectedCount > 0);
     m_ui->unprintedRowsRadio->setEnabled(offer.unprintedCount > 0);
     m_ui->rangeRowsRadio->setEnabled(offer.rowCount > 0);
-    using Kind = Prompt::RowsChoice::Kind;
+    using Kind = PrintPrompt::RowsChoice::Kind;
     if (offer.initial == Kind::Selected && offer.selectedCount > 0)
         m_ui->selectedRowsRadio->setChecked(true);
     else if (offer.initial == Kind::Unprinted && offer.unprintedCount > 0)
@@ -46,15 +46,15 @@ void PrintRowsDialog::chooseRange()
     m_ui->rangeRowsRadio->setChecked(true);
 }
 
-Prompt::RowsChoice PrintRowsDialog::choice() const
+PrintPrompt::RowsChoice PrintRowsDialog::choice() const
 {
-    Prompt::RowsChoice c;
+    PrintPrompt::RowsChoice c;
     if (m_ui->selectedRowsRadio->isChecked())
-        c.kind = Prompt::RowsChoice::Kind::Selected;
+        c.kind = PrintPrompt::RowsChoice::Kind::Selected;
     else if (m_ui->unprintedRowsRadio->isChecked())
-        c.kind = Prompt::RowsChoice::Kind::Unprinted;
+        c.kind = PrintPrompt::RowsChoice::Kind::Unprinted;
     else if (m_ui->rangeRowsRadio->isChecked()) {
-        c.kind = Prompt::RowsChoice::Kind::Range;
+        c.kind = PrintPrompt::RowsChoice::Kind::Range;
         c.range = m_ui->rangeEdit->text();
     }
     return c;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/prompt.h"
+#include "render/printprompt.h"
 
 #include <QDialog>
 #include <memory>
@@ -17,10 +17,10 @@ class PrintRowsDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit PrintRowsDialog(const Prompt::RowsOffer& offer, QWidget* parent = nullptr);
+    explicit PrintRowsDialog(const PrintPrompt::RowsOffer& offer, QWidget* parent = nullptr);
     ~PrintRowsDialog() override;
 
-    Prompt::RowsChoice choice() const;
+    PrintPrompt::RowsChoice choice() const;
 
 private:
     // Typing a range chooses it.

@@ -10,7 +10,7 @@ struct Session;
 
 // `waylark address [FILE]`: one pasted address per line, split into
 // tab-separated columns on standard output.
-namespace AddressCommands
+namespace AddressCommand
 {
 
 QString synopsis();
@@ -19,4 +19,4 @@ ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session& sess
 // The output for the given input lines: the header, then one line each.
 QString tabSeparated(const AddressParser& parser, const QStringList& lines);
 
-} // namespace AddressCommands
+} // namespace AddressCommand

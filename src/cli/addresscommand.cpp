@@ -1,4 +1,4 @@
-#include "address/addresscommands.h"
+#include "cli/addresscommand.h"
 
 #include "address/addressparser.h"
 #include "base/prompt.h"
@@ -9,7 +9,7 @@
 #include <QStringDecoder>
 #include <cstdio>
 
-namespace AddressCommands
+namespace AddressCommand
 {
 
 QString synopsis()
@@ -86,4 +86,4 @@ ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session&)
     return ExitCode::Done;
 }
 
-} // namespace AddressCommands
+} // namespace AddressCommand

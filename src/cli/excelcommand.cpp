@@ -1,4 +1,4 @@
-#include "excel/excelcommands.h"
+#include "cli/excelcommand.h"
 
 #include "address/addressparser.h"
 #include "base/dataerror.h"
@@ -16,7 +16,7 @@
 
 #include <QFileInfo>
 
-namespace ExcelCommands
+namespace ExcelCommand
 {
 
 namespace
@@ -30,29 +30,28 @@ ExitCode::Code usage(const QString& synopsis, const QString& why = QString())
     return ExitCode::Usage;
 }
 
+// The sheet titles the --map options give each import field (CAPTION=TITLE);
+// the refusal when one names no field or a field twice.
+QString titlesOfMaps(const QStringList& maps, QStringList* titles)
+{
+    *titles = QStringList(importFields().size());
+    QVector<bool> mapped(importFields().size(), false);
+    for (const QString& map : maps) {
+        const qsizetype eq = map.indexOf(QLatin1Char('='));
+        const QString caption = map.left(eq);
+        const int index = eq < 0 ? -1 : importFieldIndex(caption);
+        if (index < 0)
+            return QStringLiteral("“%1”不是“打印字段”之一：%2")
+                .arg(eq < 0 ? map : caption, importCaptions().join(QStringLiteral("、")));
+        if (mapped.at(index))
+            return QStringLiteral("“%1”只能对应一个字段。").arg(caption);
+        mapped[index] = true;
+        (*titles)[index] = map.mid(eq + 1);
+    }
+    return {};
+}
+
 } // namespace
-
-QString importFileFilter()
-{
-    // Readable patterns; the program's file dialog matches them in any
-    // letter case.
-    return QStringLiteral("Excel 文件 (*.xls *.xlsx *.csv)"
-                          ";;Excel 表格文件 (*.xls);;Excel 工作簿 (*.xlsx)"
-                          ";;Excel 交换格式文件 (*.csv)");
-}
-
-void exportRecipients(DataModule* dm)
-{
-    QString filter = exportTextFilter();
-    const QString chosen =
-        prompt().saveFile(QStringLiteral("导出到Excel文件"), exportFileFilter(), &filter);
-    if (chosen.isEmpty())
-        return;
-    const ExportFormat format = exportFormatFor(chosen, filter);
-    const QString path = exportPathFor(chosen, format);
-    if (guarded([&] { exportTable(dm->recipients, path, format); }))
-        prompt().message(exportDoneMessage(path));
-}
 
 QString importSynopsis()
 {
@@ -82,21 +81,10 @@ ExitCode::Code runImportCommand(const QStringList& args, DataModule* dm, Session
         !parseTitleRow(o.value(QStringLiteral("--title-row")), &titleRow))
         return usage(importSynopsis(), importBadTitleRowMessage());
 
-    QStringList titles(importFields().size());
-    QVector<bool> mapped(importFields().size(), false);
-    for (const QString& map : o.all(QStringLiteral("--map"))) {
-        const qsizetype eq = map.indexOf(QLatin1Char('='));
-        const QString caption = map.left(eq);
-        const int index = eq < 0 ? -1 : importFieldIndex(caption);
-        if (index < 0)
-            return usage(importSynopsis(), QStringLiteral("“%1”不是“打印字段”之一：%2")
-                                               .arg(eq < 0 ? map : caption,
-                                                    importCaptions().join(QStringLiteral("、"))));
-        if (mapped.at(index))
-            return usage(importSynopsis(), QStringLiteral("“%1”只能对应一个字段。").arg(caption));
-        mapped[index] = true;
-        titles[index] = map.mid(eq + 1);
-    }
+    QStringList titles;
+    const QString badMap = titlesOfMaps(o.all(QStringLiteral("--map")), &titles);
+    if (!badMap.isEmpty())
+        return usage(importSynopsis(), badMap);
 
     QString error;
     const QString fileName = o.positional.first();
@@ -145,22 +133,12 @@ ExitCode::Code runImportCommand(const QStringList& args, DataModule* dm, Session
             return ExitCode::Failed;
         }
     }
-    const int total = rows.count();
-    std::unique_ptr<Prompt::Progress> progress =
-        prompt().progress(importProgressText(0, total), std::max(1, total));
-    const ImportProgress told = [&](int done, int all) {
-        progress->setLabelText(importProgressText(done, all));
-        return progress->setValue(done);
-    };
-    const ImportResult result = o.has(QStringLiteral("--append"))
-                                    ? appendRecipients(dm->recipients, rows, told, splitter.get())
-                                    : replaceRecipients(dm->recipients, rows, told, splitter.get());
-    progress.reset();
+    const ImportResult result =
+        importWithProgress(dm->recipients, rows, o.has(QStringLiteral("--append")), splitter.get());
     switch (result.status) {
     case ImportResult::Status::Done:
         rememberMapping(session.appDir, titleRowTexts, titles);
-        prompt().message(importCountMessage(result.rows) + importOrdersSummary(result) +
-                         importSplitSummary(result));
+        prompt().message(importDoneMessage(result));
         return ExitCode::Done;
     case ImportResult::Status::Canceled:
         prompt().error(importCanceledMessage());
@@ -191,4 +169,4 @@ ExitCode::Code runExportCommand(const QStringList& args, DataModule* dm, Session
     return ExitCode::Done;
 }
 
-} // namespace ExcelCommands
+} // namespace ExcelCommand

@@ -1,23 +1,17 @@
 #pragma once
 
-#include "base/exitcode.h"
-
 #include "shop/gatewayfetcher.h"
 #include "shop/tradesrequest.h"
 
 #include <QString>
-#include <QStringList>
 
 #include <optional>
 
-class QWidget;
 class DataModule;
 struct Session;
 
-// The shop commands of the recipient tab, and `waylark download`. Both
-// faces share fetchOrders.
-namespace ShopCommands
-{
+// The shop's orders into the recipient table: "下载网店订单" of the recipient
+// tab and `waylark download` alike.
 
 struct DownloadOptions {
     // What becomes of the recipients already in the table: the window asks,
@@ -39,10 +33,6 @@ enum class DownloadOutcome {
     Failed,     // said why; the table is as it was
 };
 
-// "下载网店订单": fetchOrders with the standard time-out, asking what becomes
-// of the recipients.
-void downloadOrders(DataModule* dm, const Session& session);
-
 // Downloads the last three days' orders of the stored shop that wait to be
 // shipped (or those of config.ini [Shop] Status) from the
 // gateway that config.ini names (or the platform's own), within the limits
@@ -58,15 +48,3 @@ void downloadOrders(DataModule* dm, const Session& session);
 // changes the table.
 DownloadOutcome fetchOrders(DataModule* dm, const Session& session,
                             const DownloadOptions& options = {});
-
-// waylark download [--append]: 0 when the orders were stored or there were
-// none, 1 when refused or failed.
-ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session& session);
-// The same with the options given (tests use a short time-out); the
-// placement comes from the arguments.
-ExitCode::Code runDownload(const QStringList& args, DataModule* dm, const Session& session,
-                           DownloadOptions options);
-
-QString downloadSynopsis();
-
-} // namespace ShopCommands

@@ -5,13 +5,12 @@
 #include <QString>
 #include <QStringList>
 
-class QWidget;
 class DataModule;
 struct Session;
 
 // The waybill number command of the recipient tab, and `waylark number`.
 // Both faces share numberRecipients.
-namespace WaybillCommands
+namespace WaybillCommand
 {
 
 // waylark number --model NAME --start NUMBER [--step N] [--prefix TEXT] [--suffix TEXT]
@@ -35,4 +34,4 @@ QString numberUsage();
 // The same with a line that says what it does, for --help.
 QString numberSynopsis();
 
-} // namespace WaybillCommands
+} // namespace WaybillCommand

@@ -1,4 +1,4 @@
-#include "shop/shopcommands.h"
+#include "shop/shopdownload.h"
 
 #include "address/addressparser.h"
 #include "base/guarded.h"
@@ -6,7 +6,6 @@
 #include "base/session.h"
 #include "book/ordernumbers.h"
 #include "book/recipientrows.h"
-#include "cli/cliargs.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
 #include "data/dataset.h"
@@ -17,9 +16,6 @@
 #include <QTimer>
 
 #include <optional>
-
-namespace ShopCommands
-{
 
 namespace
 {
@@ -139,11 +135,6 @@ std::optional<bool> askAppend(int existing, int orders)
 
 } // namespace
 
-void downloadOrders(DataModule* dm, const Session& session)
-{
-    fetchOrders(dm, session);
-}
-
 DownloadOutcome fetchOrders(DataModule* dm, const Session& session, const DownloadOptions& options)
 {
     // The request runs in a local event loop; a second press must not start
@@ -207,44 +198,3 @@ DownloadOutcome fetchOrders(DataModule* dm, const Session& session, const Downlo
     }
     return DownloadOutcome::Failed;
 }
-
-ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session& session)
-{
-    return runDownload(args, dm, session, DownloadOptions());
-}
-
-ExitCode::Code runDownload(const QStringList& args, DataModule* dm, const Session& session,
-                           DownloadOptions options)
-{
-    const CliArgs::Options o =
-        CliArgs::parse(args, {}, {QStringLiteral("--append"), QStringLiteral("--merge")});
-    if (!o.error.isEmpty() || !o.positional.isEmpty()) {
-        if (!o.error.isEmpty())
-            prompt().error(o.error);
-        prompt().error(CliArgs::usageLine(downloadSynopsis().section(QLatin1Char(' '), 0, 2)));
-        return ExitCode::Usage;
-    }
-    // The command itself says what becomes of the recipients.
-    options.placement = o.has(QStringLiteral("--append")) ? DownloadOptions::Placement::Append
-                                                          : DownloadOptions::Placement::Replace;
-    if (o.has(QStringLiteral("--merge")))
-        options.merge = true;
-    switch (fetchOrders(dm, session, options)) {
-    case DownloadOutcome::Stored:
-    case DownloadOutcome::NothingNew:
-        return ExitCode::Done;
-    case DownloadOutcome::Kept:
-    case DownloadOutcome::Failed:
-        break;
-    }
-    return ExitCode::Failed;
-}
-
-QString downloadSynopsis()
-{
-    return QStringLiteral(
-        "download [--append] [--merge]        the shop's orders waiting to be shipped "
-        "in place of the recipients (or after them, leaving out orders already there)");
-}
-
-} // namespace ShopCommands

@@ -1,4 +1,4 @@
-#include "print/fieldcommands.h"
+#include "cli/fieldcommand.h"
 
 #include "base/guarded.h"
 #include "base/prompt.h"
@@ -16,7 +16,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace FieldCommands
+namespace FieldCommand
 {
 
 namespace
@@ -201,4 +201,4 @@ ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session&)
     return ExitCode::Done;
 }
 
-} // namespace FieldCommands
+} // namespace FieldCommand

@@ -1,4 +1,4 @@
-#include "print/calibrationcommands.h"
+#include "cli/calibrationcommand.h"
 
 #include "base/guarded.h"
 #include "base/prompt.h"
@@ -18,7 +18,7 @@
 #include <QSqlQuery>
 #include <cstdio>
 
-namespace CalibrationCommands
+namespace CalibrationCommand
 {
 
 namespace
@@ -120,4 +120,4 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
     return ExitCode::Done;
 }
 
-} // namespace CalibrationCommands
+} // namespace CalibrationCommand

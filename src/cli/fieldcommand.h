@@ -8,7 +8,7 @@ class DataModule;
 struct Session;
 
 // How and where one field of a template prints, for scripts.
-namespace FieldCommands
+namespace FieldCommand
 {
 
 // waylark field --model NAME --key KEY [--kind text|code128|qr] [--x MM --y MM]
@@ -17,4 +17,4 @@ namespace FieldCommands
 ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session& session);
 QString synopsis();
 
-} // namespace FieldCommands
+} // namespace FieldCommand

@@ -1,4 +1,4 @@
-#include "waybill/waybillcommands.h"
+#include "cli/waybillcommand.h"
 
 #include "base/guarded.h"
 #include "base/prompt.h"
@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <optional>
 
-namespace WaybillCommands
+namespace WaybillCommand
 {
 
 namespace
@@ -181,4 +181,4 @@ ExitCode::Code runCarrierCommand(const QStringList& args, DataModule* dm, Sessio
     return ExitCode::Done;
 }
 
-} // namespace WaybillCommands
+} // namespace WaybillCommand

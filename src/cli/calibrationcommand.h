@@ -3,17 +3,12 @@
 #include "base/exitcode.h"
 
 #include <QStringList>
-#include <functional>
 
-class DesignSurface;
-class QPrinter;
-class QWidget;
 class DataModule;
 struct Session;
-class Calibration;
 
-// The printer calibration of the windows and of the command line.
-namespace CalibrationCommands
+// `waylark calibrate`: a printer's calibration for a template.
+namespace CalibrationCommand
 {
 
 // waylark calibrate [--model NAME] [--printer QUEUE | --pdf] [--dx MM] [--dy MM]
@@ -21,4 +16,4 @@ namespace CalibrationCommands
 ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session& session);
 QString synopsis();
 
-} // namespace CalibrationCommands
+} // namespace CalibrationCommand

@@ -1,0 +1,273 @@
+#include "cli/printcommand.h"
+
+#include "base/guarded.h"
+#include "base/prompt.h"
+#include "base/session.h"
+#include "book/blankrecipient.h"
+#include "cli/cliargs.h"
+#include "data/configini.h"
+#include "data/datamodule.h"
+#include "data/rowclaims.h"
+#include "data/termination.h"
+#include "print/batchprint.h"
+#include "print/printerkey.h"
+#include "print/printerpaper.h"
+#include "print/printerstore.h"
+#include "print/testsheet.h"
+#include "render/calibration.h"
+#include "render/printfonts.h"
+#include "render/printlog.h"
+#include "render/printmessages.h"
+#include "render/recordrenderer.h"
+#include "render/rowselection.h"
+#include "templates/pagesize.h"
+#include "templates/templatemessages.h"
+#include "templates/templaterows.h"
+#include "templates/templatestore.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+#include <memory>
+#include <optional>
+
+#include <QPrinter>
+#include <QPrinterInfo>
+
+namespace PrintCommand
+{
+
+QString printSynopsis()
+{
+    return QStringLiteral(
+        "print --pdf FILE [--model NAME] [--rows 1-20,25] [--unprinted]\n"
+        "                                                recipient rows, one "
+        "page each, into a PDF file\n"
+        "  waylark print [--printer QUEUE] [--model NAME] [--rows …] [--unprinted]\n"
+        "                                                the same through a "
+        "CUPS queue (default: the default queue)\n"
+        "  waylark print --test-page (--pdf FILE | --printer QUEUE) [--model NAME]\n"
+        "                                                one test sheet: picture, "
+        "rulers, every field at its calibrated place");
+}
+
+namespace
+{
+
+// The rows asked for: all of them, a range, the unprinted ones, or both
+// (the unprinted rows of the range); `refused` says why none are printed.
+struct RowsAsked {
+    bool all = true;
+    QVector<int> rows;
+    std::optional<ExitCode::Code> refused;
+};
+
+RowsAsked rowsAsked(const CliArgs::Options& o, bool unprinted, Dataset* att)
+{
+    RowsAsked asked;
+    asked.all = !unprinted && !o.has(QStringLiteral("--rows"));
+    if (asked.all)
+        return asked;
+    asked.rows = RowSelection::allRows(att->recordCount());
+    if (o.has(QStringLiteral("--rows"))) {
+        QString error;
+        asked.rows =
+            RowSelection::parseRange(o.value(QStringLiteral("--rows")), att->recordCount(), &error);
+        if (!error.isEmpty()) {
+            prompt().error(error);
+            asked.refused = ExitCode::Usage;
+            return asked;
+        }
+    }
+    if (unprinted) {
+        const QVector<int> open = RowSelection::unprintedRows(att);
+        QVector<int> both;
+        std::set_intersection(asked.rows.begin(), asked.rows.end(), open.begin(), open.end(),
+                              std::back_inserter(both));
+        asked.rows = both;
+    }
+    if (asked.rows.isEmpty()) {
+        prompt().message(PrintMessages::nothingToPrint());
+        asked.refused = ExitCode::Failed;
+    }
+    return asked;
+}
+
+// Points the printer at the PDF file or the queue asked for (the default
+// queue when none is); the exit code of the refusal when it cannot.
+std::optional<ExitCode::Code> aimPrinter(const CliArgs::Options& o, QPrinter* printer)
+{
+    if (o.has(QStringLiteral("--pdf"))) {
+        // Checked before anything is drawn: a job can take long to render.
+        const QString file = o.value(QStringLiteral("--pdf"));
+        const QString why = PrintMessages::pdfTargetError(file);
+        if (!why.isEmpty()) {
+            prompt().error(why);
+            return file.trimmed().isEmpty() ? ExitCode::Usage : ExitCode::Failed;
+        }
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(file);
+        return std::nullopt;
+    }
+    const QString queue = o.has(QStringLiteral("--printer")) ? o.value(QStringLiteral("--printer"))
+                                                             : QPrinterInfo::defaultPrinterName();
+    if (!queue.isEmpty() && !QPrinterInfo::availablePrinterNames().contains(queue)) {
+        prompt().message(PrintMessages::noSuchQueue(queue));
+        return ExitCode::Failed;
+    }
+    if (!queue.isEmpty())
+        printer->setPrinterName(queue);
+    if (queue.isEmpty() || printer->outputFormat() != QPrinter::NativeFormat ||
+        printer->printerName() != queue) {
+        prompt().message(PrintMessages::printerNotReady());
+        return ExitCode::Failed;
+    }
+    return std::nullopt;
+}
+
+ExitCode::Code printTestPage(QPrinter* printer, DataModule* dm, Session& session,
+                             const QString& modelName)
+{
+    QString error;
+    if (!guarded([&] {
+            const Calibration calibration =
+                Calibration::load(dm->database(), modelName, printerKey(printer));
+            error = TestSheet::print(printer, dm, TemplateRows(dm->templates).loadCurrent(), session,
+                                     calibration);
+        }))
+        return ExitCode::Failed;
+    if (!error.isEmpty()) {
+        prompt().error(error);
+        return ExitCode::Failed;
+    }
+    return ExitCode::Done;
+}
+
+// The lists of shrunk and not fitting rows; the command goes on, so they
+// are warnings on standard error.
+void warnOfMisfits(const BatchPrint::FitReport& report)
+{
+    for (const QString& list : {report.shrunk, report.notFitting}) {
+        if (list.isEmpty())
+            continue;
+        const QByteArray bytes = (list + QLatin1Char('\n')).toUtf8();
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    }
+    std::fflush(stderr);
+}
+
+// Stations sharing a server: the unprinted rows are taken through a claim,
+// so that two stations printing at once never take the same row. The rows
+// another station holds leave `asked`; nothing is claimed in file mode.
+std::optional<ExitCode::Code> claimRows(DataModule* dm, const Session& session, RowsAsked& asked,
+                                        std::unique_ptr<RowClaims::Keeper>* claim)
+{
+    Dataset* att = dm->recipients;
+    QVector<qint64> claimed;
+    if (!guarded([&] {
+            QVector<qint64> ids;
+            for (int row : std::as_const(asked.rows))
+                ids << att->rowId(row);
+            claimed = RowClaims::claimRows(dm->database(), RowClaims::claimant(session.appDir), ids,
+                                           RowClaims::leaseSeconds(session.appDir), true);
+        }))
+        return ExitCode::Failed;
+    asked.rows.erase(std::remove_if(asked.rows.begin(), asked.rows.end(),
+                                    [&](int row) { return !claimed.contains(att->rowId(row)); }),
+                     asked.rows.end());
+    if (asked.rows.isEmpty()) {
+        prompt().message(PrintMessages::nothingToPrint());
+        return ExitCode::Failed;
+    }
+    *claim = std::make_unique<RowClaims::Keeper>(dm->database(),
+                                                 RowClaims::claimant(session.appDir), claimed,
+                                                 RowClaims::leaseSeconds(session.appDir));
+    return std::nullopt;
+}
+
+ExitCode::Code printRows(QPrinter* printer, DataModule* dm, Session& session,
+                         const RowsAsked& asked, RowClaims::Keeper* claim)
+{
+    TemplateLayout layout;
+    BatchPrint::FitReport report;
+    if (!guarded([&] {
+            layout = TemplateRows(dm->templates).loadCurrent();
+            report = BatchPrint::fitReport(printer, dm, layout, session, asked.rows, asked.all);
+            warnOfMisfits(report);
+        }))
+        return ExitCode::Failed;
+    BatchPrint::Result r;
+    if (!guarded([&] {
+            r = asked.all ? BatchPrint::printAll(printer, dm, layout, session, nullptr,
+                                                 report.fitted.get())
+                          : BatchPrint::printRows(printer, dm, layout, session, asked.rows, claim,
+                                                  false, report.fitted.get());
+        }))
+        return ExitCode::Failed;
+    if (!r.ok || !r.message.isEmpty()) {
+        if (claim && !claim->lostReason().isEmpty())
+            prompt().error(claim->lostReason());
+        else if (!r.canceled) // else cancelled only by a termination signal, which says so
+            prompt().error(r.message);
+        return ExitCode::Failed;
+    }
+    if (r.skipped)
+        prompt().message(skippedBlankRecipientsText(r.skipped));
+    return ExitCode::Done;
+}
+
+} // namespace
+
+ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session& session)
+{
+    QStringList args = givenArgs;
+    const bool unprinted = args.removeAll(QStringLiteral("--unprinted")) > 0;
+    const bool testPage = args.removeAll(QStringLiteral("--test-page")) > 0;
+    const CliArgs::Options o =
+        CliArgs::parse(args, {QStringLiteral("--pdf"), QStringLiteral("--printer"),
+                              QStringLiteral("--model"), QStringLiteral("--rows")});
+    if (!o.error.isEmpty() || !o.positional.isEmpty() ||
+        (o.has(QStringLiteral("--pdf")) && o.has(QStringLiteral("--printer"))) ||
+        (testPage && (unprinted || o.has(QStringLiteral("--rows"))))) {
+        prompt().error(o.error.isEmpty() ? CliArgs::usageLine(printSynopsis()) : o.error);
+        return ExitCode::Usage;
+    }
+    RowsAsked asked = rowsAsked(o, unprinted, dm->recipients);
+    if (asked.refused)
+        return *asked.refused;
+    std::unique_ptr<RowClaims::Keeper> claim;
+    if (unprinted && dm->onServer() && !testPage)
+        if (const std::optional<ExitCode::Code> refused = claimRows(dm, session, asked, &claim))
+            return *refused;
+    const QString modelName = o.has(QStringLiteral("--model"))
+                                  ? o.value(QStringLiteral("--model"))
+                                  : ConfigIni::read(session.appDir, ConfigIni::DefaultModel);
+    session.currentTemplate = modelName;
+    QPrinter printer(QPrinter::HighResolution);
+    if (const std::optional<ExitCode::Code> refused = aimPrinter(o, &printer))
+        return *refused;
+    if (!applyTemplatePaper(dm->templates, modelName, &printer)) {
+        prompt().message(TemplateMessages::noCurrentTemplate());
+        return ExitCode::Failed;
+    }
+    PrinterStore::usePageCorner(&printer);
+    return testPage ? printTestPage(&printer, dm, session, modelName)
+                    : printRows(&printer, dm, session, asked, claim.get());
+}
+
+ExitCode::Code runLogCommand(const QStringList& args, DataModule* dm, Session&)
+{
+    if (!args.isEmpty()) {
+        prompt().error(CliArgs::usageLine(QStringLiteral("log")));
+        return ExitCode::Usage;
+    }
+    QString text;
+    if (!guarded([&] { text = PrintLog::toTabSeparated(PrintLog::newestFirst(dm->database())); }))
+        return ExitCode::Failed;
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+    return ExitCode::Done;
+}
+
+} // namespace PrintCommand
