@@ -4,11 +4,11 @@
 #include "base/prompt.h"
 #include "cli/cliargs.h"
 #include "data/datamodule.h"
-#include "data/transaction.h"
 #include "render/barcodepainter.h"
 #include "render/printgeometry.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/fieldfitstore.h"
+#include "templates/templaterows.h"
 #include "templates/templatestore.h"
 
 #include <QSqlError>
@@ -134,60 +134,40 @@ ExitCode::Code runCommand(const QStringList& args, DataModule* dm, Session&)
     const QString model = o.value(QStringLiteral("--model"));
     QString shown;
     const bool done = guarded([&] {
-        const QSqlDatabase db = dm->database();
-        Transaction tx(db, QStringLiteral("field_command"));
         const qint64 row = modelRow(dm, model);
         if (row < 0)
             return;
-        QStringList sets;
-        QVariantList binds;
-        auto set = [&](const QString& column, int value) {
-            sets << column + QStringLiteral(" = ?");
-            binds << value;
-        };
-        if (values.contains(QStringLiteral("--x"))) {
-            set(field->leftColumn(),
-                designPixels(values.value(QStringLiteral("--x"))) + FieldCatalogue::kImageLeft);
-            set(field->topColumn(),
+        TemplateRows rows(dm->templates);
+        TemplateLayout layout = rows.load(row);
+        const int index = TemplateLayout::indexOf(key);
+        TemplateField f = layout.field(index);
+        if (values.contains(QStringLiteral("--x")))
+            f.place = QPoint(
+                designPixels(values.value(QStringLiteral("--x"))) + FieldCatalogue::kImageLeft,
                 designPixels(values.value(QStringLiteral("--y"))) + FieldCatalogue::kImageTop);
-        }
         if (values.contains(QStringLiteral("--width")))
-            set(field->widthColumn(),
-                qMax(1, designPixels(values.value(QStringLiteral("--width")))));
+            f.width = qMax(1, designPixels(values.value(QStringLiteral("--width"))));
         if (o.has(QStringLiteral("--show")) || o.has(QStringLiteral("--hide")))
-            set(field->visColumn(), o.has(QStringLiteral("--show")) ? 1 : 0);
-        QSqlQuery q(db);
-        if (!sets.isEmpty()) {
-            q.prepare(QStringLiteral("UPDATE Exp_Model SET %1 WHERE rowid = ?")
-                          .arg(sets.join(QStringLiteral(", "))));
-            for (const QVariant& v : std::as_const(binds))
-                q.addBindValue(v);
-            q.addBindValue(row);
-            if (!q.exec())
-                throw DataError(q.lastError().text());
-        }
+            f.visible = o.has(QStringLiteral("--show"));
         if (kind)
-            FieldFitStore::setSymbol(db, model, key, *kind);
-        FieldFitStore::setModule(db, model, key, values.value(QStringLiteral("--module")));
-        FieldFitStore::setBarHeight(db, model, key, values.value(QStringLiteral("--height")));
+            f.fit.symbol = *kind;
+        if (values.contains(QStringLiteral("--module")))
+            f.fit.moduleMm = values.value(QStringLiteral("--module"));
+        if (values.contains(QStringLiteral("--height")))
+            f.fit.barHeightMm = values.value(QStringLiteral("--height"));
+        layout.setField(index, f);
+        rows.save(row, layout);
 
-        q.prepare(QStringLiteral("SELECT %1, %2, %3, %4 FROM Exp_Model WHERE rowid = ?")
-                      .arg(field->leftColumn(), field->topColumn(), field->widthColumn(),
-                           field->visColumn()));
-        q.addBindValue(row);
-        if (!q.exec() || !q.next())
-            throw DataError(q.lastError().text());
-        const FieldFit fit = FieldFitStore::load(db, model).value(key);
+        const TemplateField saved = rows.load(row).field(index);
         shown =
             QStringLiteral("key=%1\nkind=%2\nx=%3\ny=%4\nwidth=%5\nmodule=%6\nheight=%7\n"
                            "shown=%8\n")
-                .arg(key, FieldFitStore::symbolName(fit.symbol),
-                     number(millimetres(q.value(0).toInt() - FieldCatalogue::kImageLeft)),
-                     number(millimetres(q.value(1).toInt() - FieldCatalogue::kImageTop)),
-                     number(millimetres(q.value(2).toInt())), number(BarcodePainter::moduleMm(fit)),
-                     number(BarcodePainter::barHeightMm(fit)),
-                     q.value(3).toInt() == 1 ? QStringLiteral("1") : QStringLiteral("0"));
-        tx.commit();
+                .arg(key, FieldFitStore::symbolName(saved.fit.symbol),
+                     number(millimetres(saved.place.x() - FieldCatalogue::kImageLeft)),
+                     number(millimetres(saved.place.y() - FieldCatalogue::kImageTop)),
+                     number(millimetres(saved.width)), number(BarcodePainter::moduleMm(saved.fit)),
+                     number(BarcodePainter::barHeightMm(saved.fit)),
+                     saved.visible ? QStringLiteral("1") : QStringLiteral("0"));
     });
     if (!done)
         return ExitCode::Failed;

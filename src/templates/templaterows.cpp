@@ -241,6 +241,11 @@ void TemplateRows::setFieldFont(const QString& model, const QString& key,
         FieldFontStore::clearFieldFont(db(), model, key);
 }
 
+void TemplateRows::setPrintFont(const QString& model, const QFont& font)
+{
+    FieldFontStore::setPrintFont(db(), model, font);
+}
+
 void TemplateRows::replaceFieldFonts(const QString& model, const FieldFonts& fonts)
 {
     const FieldFonts stored = FieldFontStore::load(db(), model);

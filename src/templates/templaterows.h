@@ -52,6 +52,8 @@ public:
     // A field's own font (none: the template's print font again), stored
     // at once with the template of that name.
     void setFieldFont(const QString& model, const QString& key, const std::optional<QFont>& font);
+    // The template's own print font, stored at once.
+    void setPrintFont(const QString& model, const QFont& font);
     // The template's field fonts become exactly these.
     void replaceFieldFonts(const QString& model, const FieldFonts& fonts);
 

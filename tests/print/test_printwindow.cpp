@@ -1024,7 +1024,7 @@ void TestPrintWindow::gridKeepsItsPlaceThroughPrinting()
     if (way == "reprint") {
         // A job of rows 41 and 46 to print again.
         m_f->prompt.rowChoices.enqueue(
-            Prompt::RowsChoice{Prompt::RowsChoice::Kind::Range, "41,46"});
+            PrintPrompt::RowsChoice{PrintPrompt::RowsChoice::Kind::Range, "41,46"});
         QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
         QCOMPARE(pdfPages("job.pdf"), 2);
         m_f->prompt.clear();
@@ -1055,7 +1055,7 @@ void TestPrintWindow::gridKeepsItsPlaceThroughPrinting()
 
     QStringList printed;
     if (way == "batch") {
-        m_f->prompt.rowChoices.enqueue(Prompt::RowsChoice{Prompt::RowsChoice::Kind::Selected, {}});
+        m_f->prompt.rowChoices.enqueue(PrintPrompt::RowsChoice{PrintPrompt::RowsChoice::Kind::Selected, {}});
         QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
         printed = QStringList{"NAME41", "NAME46"};
     } else if (way == "preview") {
@@ -1106,7 +1106,7 @@ void TestPrintWindow::printedRowsLeaveTheUnprintedView()
     findWidget<QComboBox>("Printed_Filter_Box")->setCurrentIndex(1);
     QTableView* grid = findWidget<QTableView>("DBGrid1");
     QCOMPARE(grid->model()->rowCount(), 5);
-    m_f->prompt.rowChoices.enqueue(Prompt::RowsChoice{Prompt::RowsChoice::Kind::Range, "2,4"});
+    m_f->prompt.rowChoices.enqueue(PrintPrompt::RowsChoice{PrintPrompt::RowsChoice::Kind::Range, "2,4"});
     QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
     QCOMPARE(pdfPages("job.pdf"), 2);
     QStringList shown;

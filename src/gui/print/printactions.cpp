@@ -23,6 +23,7 @@
 #include "render/printprompt.h"
 #include "render/rowselection.h"
 #include "templates/fieldfontstore.h"
+#include "templates/templaterows.h"
 #include "templates/templatestore.h"
 
 #include <QHash>
@@ -331,8 +332,7 @@ void choosePrintFont(Session& session, DataModule* dm)
     // session's.
     if (dm && dm->templates->isActive() &&
         TemplateStore::modelNames(dm->templates).contains(session.currentTemplate))
-        guarded(
-            [&] { FieldFontStore::setPrintFont(dm->database(), session.currentTemplate, *font); });
+        guarded([&] { TemplateRows(dm->templates).setPrintFont(session.currentTemplate, *font); });
     // Then the colour of the printed text; cancelling it keeps the colour.
     if (const auto colour = prompt().colour(session.printColour(), QStringLiteral("字体颜色")))
         session.chosenPrintColour = *colour;
