@@ -424,6 +424,50 @@ bool handOver(Job& job, DataModule* dm, const PrintLog::Entry& entry, Result* re
     return true;
 }
 
+// The fields of a job's rows in order. With symbols, a few rows are read
+// ahead and their symbols encoded on other threads while this one draws.
+class RowsAhead
+{
+public:
+    RowsAhead(const RecordRenderer::Collector& collector, const QVector<int>& order,
+              const FieldFits& fits, FitMemo& memo)
+        : m_collector(collector), m_order(order), m_fits(fits), m_memo(memo),
+          m_lookAhead(hasSymbols(fits) ? kSymbolsAhead : 1)
+    {
+    }
+
+    RecordFields next()
+    {
+        for (; m_read < m_order.size() && int(m_ahead.size()) < m_lookAhead; ++m_read) {
+            m_ahead.push_back(m_collector.collect(m_order.at(m_read)));
+            if (m_lookAhead > 1)
+                RecordRenderer::encodeAhead(m_ahead.back(), m_fits, m_memo);
+        }
+        RecordFields fields = std::move(m_ahead.front());
+        m_ahead.pop_front();
+        return fields;
+    }
+
+private:
+    const RecordRenderer::Collector& m_collector;
+    const QVector<int>& m_order;
+    const FieldFits& m_fits;
+    FitMemo& m_memo;
+    const int m_lookAhead;
+    std::deque<RecordFields> m_ahead;
+    int m_read = 0;
+};
+
+// Ends the page drawn and starts the next; a full disk ends the job at
+// once, not after every page is drawn.
+void nextPage(Job& job)
+{
+    if (!job.writeError().isEmpty())
+        throw DataError(job.writeError());
+    if (!job.device()->newPage())
+        throw DataError::refusal(QString::fromUtf8(kJobFailed));
+}
+
 Result run(QPrinter* printer, DataModule* dm, const TemplateLayout& layout, const Session& session,
            Prompt::Progress* progress, Rows which, const QVector<int>& given = {},
            bool reprint = false, FitMemo* memo = nullptr)
@@ -485,23 +529,12 @@ Result run(QPrinter* printer, DataModule* dm, const TemplateLayout& layout, cons
         QVector<int> order = which == Rows::All ? RowSelection::allRows(att->recordCount()) : rows;
         if (order.isEmpty())
             order << -1; // an empty table still gives the sender's page
-        // With symbols, the rows ahead are read first and their symbols
-        // encoded on other threads while this one draws.
-        const int lookAhead = hasSymbols(fits) ? kSymbolsAhead : 1;
-        std::deque<RecordFields> ahead;
-        int collected = 0;
+        RowsAhead rows(collector, order, fits, *memo);
         for (int next = 0;;) {
-            for (; collected < order.size() && int(ahead.size()) < lookAhead; ++collected) {
-                ahead.push_back(collector.collect(order.at(collected)));
-                if (lookAhead > 1)
-                    RecordRenderer::encodeAhead(ahead.back(), fits, *memo);
-            }
             const int row = order.at(next++);
             LabelPicture::draw(job.painter(), picture, dpiX, dpiY, calibration);
-            const RecordFields fields = std::move(ahead.front());
-            ahead.pop_front();
-            RecordRenderer::drawRecord(job.painter(), fields, session.printColour(), dpiX, dpiY,
-                                       calibration, fits, memo);
+            RecordRenderer::drawRecord(job.painter(), rows.next(), session.printColour(), dpiX,
+                                       dpiY, calibration, fits, memo);
             ++result.pages;
             if (row >= 0) {
                 result.rowIds << att->rowId(row);
@@ -513,11 +546,7 @@ Result run(QPrinter* printer, DataModule* dm, const TemplateLayout& layout, cons
             }
             if (next >= order.size())
                 break;
-            // A full disk ends the job at once, not after every page is drawn.
-            if (!job.writeError().isEmpty())
-                throw DataError(job.writeError());
-            if (!job.device()->newPage())
-                throw DataError::refusal(QString::fromUtf8(kJobFailed));
+            nextPage(job);
         }
     } catch (const DataError& e) {
         // The data layer's own words go on the second line.
