@@ -456,7 +456,7 @@ private Q_SLOTS:
         // Running: the standard header is in place.
         QCOMPARE(fileBytes(kDb).left(16), HeaderGuard::standardHeader());
         if (byButton)
-            QTest::mouseClick(findWidget<QToolButton>("App_Exit"), Qt::LeftButton);
+            QTest::mouseClick(findWidget<QToolButton>("exitButton"), Qt::LeftButton);
         else
             s.mainWindow()->close();
         QVERIFY(!s.dataModule()->isConnected());
@@ -828,7 +828,7 @@ private Q_SLOTS:
         s.mainWindow()->show();
         QCOMPARE(s.session().currentTemplate, model);
         QCOMPARE(s.mainWindow()->statusPanelText(2), QStringLiteral("当前模板：") + model);
-        QComboBox* list = s.mainWindow()->findChild<QComboBox*>("Model_List");
+        QComboBox* list = s.mainWindow()->findChild<QComboBox*>("templateList");
         QCOMPARE(list->count(), 1);
         QCOMPARE(list->itemText(0), QStringLiteral("通用快递单"));
         QCOMPARE(list->currentIndex(), selected);
@@ -955,7 +955,7 @@ private Q_SLOTS:
         s.mainWindow()->show();
         s.mainWindow()->hide();
         s.mainWindow()->show(); // activation runs once
-        QComboBox* prov = s.mainWindow()->findChild<QComboBox*>("Att_Prvince_Ad");
+        QComboBox* prov = s.mainWindow()->findChild<QComboBox*>("provinceList");
         QStringList items;
         for (int i = 0; i < prov->count(); ++i)
             items << prov->itemText(i);
@@ -975,9 +975,9 @@ private Q_SLOTS:
                  QString("Waylark - " + QFileInfo(kDb).absoluteFilePath()));
         QCOMPARE(s.mainWindow()->size(), QSize(935, 705));
 
-        const QStringList names = {"Model_Set_Btn",   "Att_Set_Btn",   "Send_Set_Btn",
-                                   "Sig_Prt_Btn",     "Multi_Prt_Btn", "Font_Set_Btn",
-                                   "Printer_Set_Btn", "Help_Btn",      "App_Exit"};
+        const QStringList names = {"designTabButton",   "recipientsTabButton", "senderTabButton",
+                                   "singlePrintButton", "batchPrintButton",    "fontButton",
+                                   "printerButton",     "helpButton",          "exitButton"};
         const QStringList captions = {"模板设置",   "收件人管理", "发件人设置",
                                       "单页打印",   "批量打印",   "字体设置",
                                       "打印机设置", "帮助",       "退出"};
@@ -990,17 +990,17 @@ private Q_SLOTS:
             QVERIFY(b->x() > lastX);
             lastX = b->x();
         }
-        QTabWidget* tabs = s.mainWindow()->findChild<QTabWidget*>("TabMain");
+        QTabWidget* tabs = s.mainWindow()->findChild<QTabWidget*>("tabs");
         QCOMPARE(tabs->count(), 3);
         QCOMPARE(tabs->tabText(0), QString("模板设计"));
         QCOMPARE(tabs->tabText(1), QString("收件人管理"));
         QCOMPARE(tabs->tabText(2), QString("发件人信息"));
         QCOMPARE(tabs->currentIndex(), 0);
-        QTest::mouseClick(findWidget<QToolButton>("Send_Set_Btn"), Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("senderTabButton"), Qt::LeftButton);
         QCOMPARE(tabs->currentIndex(), 2);
-        QTest::mouseClick(findWidget<QToolButton>("Att_Set_Btn"), Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("recipientsTabButton"), Qt::LeftButton);
         QCOMPARE(tabs->currentIndex(), 1);
-        QTest::mouseClick(findWidget<QToolButton>("Model_Set_Btn"), Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("designTabButton"), Qt::LeftButton);
         QCOMPARE(tabs->currentIndex(), 0);
 
         QCOMPARE(s.mainWindow()->statusPanelText(0),
@@ -1018,9 +1018,9 @@ private Q_SLOTS:
         ScriptedPrompt p;
         Startup s(m_tmp->path());
         QVERIFY(s.start());
-        auto* panel = s.mainWindow()->findChild<QWidget*>("Model_Container");
+        auto* panel = s.mainWindow()->findChild<QWidget*>("surface");
         QVERIFY(panel);
-        QLabel* image = panel->findChild<QLabel*>("Model_BKimg");
+        QLabel* image = panel->findChild<QLabel*>("pictureLabel");
         QCOMPARE(image->pos(), QPoint(24, 16));
         QCOMPARE(image->size(), QSize(800, 442));
         for (const FieldInfo& f : FieldCatalogue::all()) {
@@ -1042,16 +1042,16 @@ private Q_SLOTS:
         Startup s(m_tmp->path());
         QVERIFY(s.start());
         s.mainWindow()->show();
-        QVERIFY(s.mainWindow()->findChild<QDialog*>("Fm_Field_Set"));
-        QVERIFY(s.mainWindow()->findChild<QDialog*>("Fm_Shop_Set"));
-        QVERIFY(s.mainWindow()->findChild<QDialog*>("FM_PreView"));
-        QVERIFY(s.mainWindow()->findChild<QDialog*>("FM_WayBill"));
+        QVERIFY(s.mainWindow()->findChild<QDialog*>("ImportMappingDialog"));
+        QVERIFY(s.mainWindow()->findChild<QDialog*>("ShopSettingsDialog"));
+        QVERIFY(s.mainWindow()->findChild<QDialog*>("PreviewWindow"));
+        QVERIFY(s.mainWindow()->findChild<QDialog*>("WaybillDialog"));
         // The open dialog first; the question comes with "确定".
-        QTest::mouseClick(findWidget<QToolButton>("Exl_In_Btn"), Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("importButton"), Qt::LeftButton);
         QCOMPARE(p.shown.value(0).kind, QString("open"));
         QCOMPARE(p.shown.size(), 1); // cancelled: no dialog
         p.clear();
-        QTest::mouseClick(findWidget<QToolButton>("Exl_Out_Btn"), Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("exportButton"), Qt::LeftButton);
         QCOMPARE(p.shown.value(0).kind, QString("save"));
         QCOMPARE(p.shown.size(), 1); // cancelled: nothing written, nothing said
     }
@@ -1061,7 +1061,7 @@ private Q_SLOTS:
         ScriptedPrompt p;
         Startup s(m_tmp->path());
         QVERIFY(s.start());
-        QTest::mouseClick(findWidget<QToolButton>("Help_Btn"), Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("helpButton"), Qt::LeftButton);
         QCOMPARE(p.messages(), QStringList({"帮助文件不存在，请确认您下载到了完整安装包！"}));
         QVERIFY(p.urls.isEmpty());
 
@@ -1070,7 +1070,7 @@ private Q_SLOTS:
         help.write("<html></html>");
         help.close();
         p.clear();
-        QTest::mouseClick(findWidget<QToolButton>("Help_Btn"), Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("helpButton"), Qt::LeftButton);
         QVERIFY(p.messages().isEmpty());
         QCOMPARE(p.urls.size(), 1);
         QCOMPARE(p.urls.at(0).toLocalFile(),

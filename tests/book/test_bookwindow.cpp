@@ -63,15 +63,16 @@ class TestBook : public QObject
     // The main window and the data module, through start-up that owns them.
     MainWindow* mainWindow() const { return m_start->mainWindow(); }
     DataModule* dataModule() const { return m_start->dataModule(); }
-    RecipientPage* page() const { return findWidget<RecipientPage>("TabSheet2"); }
-    SenderPage* sender() const { return findWidget<SenderPage>("TabSend"); }
+    RecipientPage* page() const { return findWidget<RecipientPage>("recipientPage"); }
+    SenderPage* sender() const { return findWidget<SenderPage>("senderPage"); }
     Dataset* att() const { return dataModule()->recipients; }
 
     // The design surface's field control of a field key.
     QLineEdit* control(const char* key) const
     {
         const FieldInfo* f = FieldCatalogue::byKey(QString::fromLatin1(key));
-        return f ? findWidget<DesignPage>("TabModel")->findChild<QLineEdit*>(f->control) : nullptr;
+        return f ? findWidget<DesignPage>("designPage")->findChild<QLineEdit*>(f->control)
+                 : nullptr;
     }
 
     // Starts the program; setup runs on the open database before the window
@@ -155,7 +156,7 @@ class TestBook : public QObject
 
     void clickRow(int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        QTableView* grid = page()->findChild<QTableView*>("DBGrid1");
+        QTableView* grid = page()->findChild<QTableView*>("recipientGrid");
         const QRect r = grid->visualRect(grid->model()->index(row, 0));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, modifiers, r.center());
     }
@@ -164,7 +165,7 @@ class TestBook : public QObject
     {
         QList<int> rows;
         for (const QModelIndex& i :
-             page()->findChild<QTableView*>("DBGrid1")->selectionModel()->selectedRows())
+             page()->findChild<QTableView*>("recipientGrid")->selectionModel()->selectedRows())
             rows << i.row();
         std::sort(rows.begin(), rows.end());
         return rows;
@@ -249,15 +250,15 @@ private Q_SLOTS:
         p->findChild<QPlainTextEdit*>("pasteEdit")->setPlainText(text);
         QTest::mouseClick(p->findChild<QPushButton*>("smartFillButton"), Qt::LeftButton);
         QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
-        const QStringList got{p->findChild<QLineEdit*>("Att_Name_Ad")->text(),
-                              maskedText(p->findChild<QLineEdit*>("Att_Mobile_Ad")).trimmed(),
-                              p->findChild<QLineEdit*>("Att_Phone_Ad")->text(),
-                              p->findChild<QLineEdit*>("Att_Add_Ad")->text(),
-                              maskedText(p->findChild<QLineEdit*>("Att_PostCode_Ad")).trimmed()};
+        const QStringList got{p->findChild<QLineEdit*>("nameEdit")->text(),
+                              maskedText(p->findChild<QLineEdit*>("mobileEdit")).trimmed(),
+                              p->findChild<QLineEdit*>("phoneEdit")->text(),
+                              p->findChild<QLineEdit*>("addressEdit")->text(),
+                              maskedText(p->findChild<QLineEdit*>("postCodeEdit")).trimmed()};
         QCOMPARE(got, boxes);
-        QComboBox* province = p->findChild<QComboBox*>("Att_Prvince_Ad");
-        QComboBox* city = p->findChild<QComboBox*>("Att_City_Ad");
-        QComboBox* county = p->findChild<QComboBox*>("Att_Country_Ad");
+        QComboBox* province = p->findChild<QComboBox*>("provinceList");
+        QComboBox* city = p->findChild<QComboBox*>("cityList");
+        QComboBox* county = p->findChild<QComboBox*>("countyList");
         QCOMPARE((QStringList{province->currentText(), city->currentText(), county->currentText()}),
                  regions);
         QComboBox* offered = p->findChild<QComboBox*>("candidateList");
@@ -272,7 +273,7 @@ private Q_SLOTS:
             QCOMPARE(county->currentText(), QStringLiteral("鼓楼区"));
             QCOMPARE(city->currentText(), QStringLiteral("徐州市"));
         }
-        QTest::mouseClick(p->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(p->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
         QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
         QSqlQuery q(dataModule()->database());
         QVERIFY(q.exec("SELECT Prvince, City, Country, Disrination FROM Exp_Att_Info"));
@@ -306,22 +307,22 @@ private Q_SLOTS:
         QFETCH(QString, mobile);
         QVERIFY(startProgram());
         mainWindow()->showRecipientsTab();
-        typeInto(page()->findChild<QLineEdit*>("Att_Name_Ad"), name);
-        typeInto(page()->findChild<QLineEdit*>("Att_Mobile_Ad"), mobile);
-        typeInto(page()->findChild<QLineEdit*>("Att_Company_Ad"), QStringLiteral("某公司"));
-        typeInto(page()->findChild<QLineEdit*>("Att_Add_Ad"), address);
-        QVERIFY(page()->findChild<QLineEdit*>("Att_Add_Ad")->hasFocus());
+        typeInto(page()->findChild<QLineEdit*>("nameEdit"), name);
+        typeInto(page()->findChild<QLineEdit*>("mobileEdit"), mobile);
+        typeInto(page()->findChild<QLineEdit*>("companyEdit"), QStringLiteral("某公司"));
+        typeInto(page()->findChild<QLineEdit*>("addressEdit"), address);
+        QVERIFY(page()->findChild<QLineEdit*>("addressEdit")->hasFocus());
 
-        QTest::mouseClick(page()->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(), QStringList{kIncomplete});
-        QVERIFY(page()->findChild<QLineEdit*>("Att_Name_Ad")->hasFocus());
+        QVERIFY(page()->findChild<QLineEdit*>("nameEdit")->hasFocus());
         QVERIFY(namesInFile().isEmpty());
         QCOMPARE(att()->recordCount(), 0);
         // What was typed stays for the user to complete.
-        QCOMPARE(page()->findChild<QLineEdit*>("Att_Name_Ad")->text(), name);
-        QCOMPARE(page()->findChild<QLineEdit*>("Att_Add_Ad")->text(), address);
-        QCOMPARE(page()->findChild<QLineEdit*>("Att_Company_Ad")->text(), QStringLiteral("某公司"));
+        QCOMPARE(page()->findChild<QLineEdit*>("nameEdit")->text(), name);
+        QCOMPARE(page()->findChild<QLineEdit*>("addressEdit")->text(), address);
+        QCOMPARE(page()->findChild<QLineEdit*>("companyEdit")->text(), QStringLiteral("某公司"));
     }
 
     void savedRowKeepsTypedTextWithoutMaskBlanks_data()
@@ -362,17 +363,17 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         mainWindow()->showRecipientsTab();
         RecipientPage* p = page();
-        pick(p->findChild<QComboBox*>("Att_Prvince_Ad"), QStringLiteral("广东省"));
-        pick(p->findChild<QComboBox*>("Att_City_Ad"), QStringLiteral("广州市"));
-        pick(p->findChild<QComboBox*>("Att_Country_Ad"), QStringLiteral("天河区"));
-        typeInto(p->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("  王 五 "));
-        typeInto(p->findChild<QLineEdit*>("Att_Mobile_Ad"), mobile);
-        typeInto(p->findChild<QLineEdit*>("Att_Company_Ad"), QStringLiteral(" 某公司"));
-        typeInto(p->findChild<QLineEdit*>("Att_Phone_Ad"), phone);
-        typeInto(p->findChild<QLineEdit*>("Att_Add_Ad"), QStringLiteral(" 天河路 1 号  "));
-        typeInto(p->findChild<QLineEdit*>("Att_PostCode_Ad"), postcode);
+        pick(p->findChild<QComboBox*>("provinceList"), QStringLiteral("广东省"));
+        pick(p->findChild<QComboBox*>("cityList"), QStringLiteral("广州市"));
+        pick(p->findChild<QComboBox*>("countyList"), QStringLiteral("天河区"));
+        typeInto(p->findChild<QLineEdit*>("nameEdit"), QStringLiteral("  王 五 "));
+        typeInto(p->findChild<QLineEdit*>("mobileEdit"), mobile);
+        typeInto(p->findChild<QLineEdit*>("companyEdit"), QStringLiteral(" 某公司"));
+        typeInto(p->findChild<QLineEdit*>("phoneEdit"), phone);
+        typeInto(p->findChild<QLineEdit*>("addressEdit"), QStringLiteral(" 天河路 1 号  "));
+        typeInto(p->findChild<QLineEdit*>("postCodeEdit"), postcode);
 
-        QTest::mouseClick(p->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(p->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
 
         QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
         QSqlQuery q(dataModule()->database());
@@ -392,30 +393,27 @@ private Q_SLOTS:
         // The new row is the current recipient and the grid shows it.
         QCOMPARE(att()->recordCount(), 1);
         QCOMPARE(att()->fieldByName("Name").asString(), QStringLiteral("  王 五 "));
-        QCOMPARE(p->findChild<QTableView*>("DBGrid1")->model()->index(0, 3).data().toString(),
+        QCOMPARE(p->findChild<QTableView*>("recipientGrid")->model()->index(0, 3).data().toString(),
                  storedMobile);
 
         // The edits are emptied; the region lists keep their choice.
         for (QLineEdit* e :
-             {p->findChild<QLineEdit*>("Att_Name_Ad"), p->findChild<QLineEdit*>("Att_Company_Ad"),
-              p->findChild<QLineEdit*>("Att_Add_Ad"),
-              p->findChild<QLineEdit*>("Att_Disrination_Ad")})
+             {p->findChild<QLineEdit*>("nameEdit"), p->findChild<QLineEdit*>("companyEdit"),
+              p->findChild<QLineEdit*>("addressEdit"), p->findChild<QLineEdit*>("destinationEdit")})
             QVERIFY2(e->text().isEmpty(), qPrintable(e->objectName()));
-        QCOMPARE(maskedText(p->findChild<QLineEdit*>("Att_Mobile_Ad")), QString(11, ' '));
-        QVERIFY(p->findChild<QLineEdit*>("Att_Phone_Ad")->text().isEmpty());
-        QCOMPARE(maskedText(p->findChild<QLineEdit*>("Att_PostCode_Ad")), QString(6, ' '));
-        QCOMPARE(p->findChild<QComboBox*>("Att_Prvince_Ad")->currentText(),
-                 QStringLiteral("广东省"));
-        QCOMPARE(p->findChild<QComboBox*>("Att_City_Ad")->currentText(), QStringLiteral("广州市"));
-        QCOMPARE(p->findChild<QComboBox*>("Att_Country_Ad")->currentText(),
-                 QStringLiteral("天河区"));
+        QCOMPARE(maskedText(p->findChild<QLineEdit*>("mobileEdit")), QString(11, ' '));
+        QVERIFY(p->findChild<QLineEdit*>("phoneEdit")->text().isEmpty());
+        QCOMPARE(maskedText(p->findChild<QLineEdit*>("postCodeEdit")), QString(6, ' '));
+        QCOMPARE(p->findChild<QComboBox*>("provinceList")->currentText(), QStringLiteral("广东省"));
+        QCOMPARE(p->findChild<QComboBox*>("cityList")->currentText(), QStringLiteral("广州市"));
+        QCOMPARE(p->findChild<QComboBox*>("countyList")->currentText(), QStringLiteral("天河区"));
 
         // The next recipient of the same district needs no new pick; the
         // destination is what the user left (now empty).
-        typeInto(p->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("赵六"));
-        typeInto(p->findChild<QLineEdit*>("Att_Add_Ad"), QStringLiteral("体育西路"));
-        typeInto(p->findChild<QLineEdit*>("Att_Mobile_Ad"), QStringLiteral("13800001111"));
-        QTest::mouseClick(p->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
+        typeInto(p->findChild<QLineEdit*>("nameEdit"), QStringLiteral("赵六"));
+        typeInto(p->findChild<QLineEdit*>("addressEdit"), QStringLiteral("体育西路"));
+        typeInto(p->findChild<QLineEdit*>("mobileEdit"), QStringLiteral("13800001111"));
+        QTest::mouseClick(p->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
         QCOMPARE(column("Exp_Att_Info", "Country || '|' || City || '|' || Disrination"),
                  QStringList({"天河区|广州市|广州市", "天河区|广州市|"}));
     }
@@ -437,21 +435,21 @@ private Q_SLOTS:
                                      {"PostCode", "510000"},
                                      {"WayBillNo", "SF1"}});
         addRecipients({"乙"});
-        QTableView* grid = p->findChild<QTableView*>("DBGrid1");
+        QTableView* grid = p->findChild<QTableView*>("recipientGrid");
         auto doubleClickRow = [grid](int row) {
             const QRect r = grid->visualRect(grid->model()->index(row, 0));
             QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
             QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
         };
-        auto* name = p->findChild<QLineEdit*>("Att_Name_Ad");
-        auto* save = p->findChild<QPushButton*>("Att_Save_Btn");
-        auto* cancel = p->findChild<QPushButton*>("Att_Cancel_Edit_Btn");
+        auto* name = p->findChild<QLineEdit*>("nameEdit");
+        auto* save = p->findChild<QPushButton*>("saveButton");
+        auto* cancel = p->findChild<QPushButton*>("cancelEditButton");
 
         doubleClickRow(0);
         QCOMPARE(name->text(), QString("甲"));
-        QCOMPARE(p->findChild<QLineEdit*>("Att_Add_Ad")->text(), QString("北京市海淀区"));
-        QCOMPARE(typedText(p->findChild<QLineEdit*>("Att_Mobile_Ad")), QString("13900000001"));
-        QCOMPARE(p->findChild<QComboBox*>("Att_Country_Ad")->currentText(), QString("天河区"));
+        QCOMPARE(p->findChild<QLineEdit*>("addressEdit")->text(), QString("北京市海淀区"));
+        QCOMPARE(typedText(p->findChild<QLineEdit*>("mobileEdit")), QString("13900000001"));
+        QCOMPARE(p->findChild<QComboBox*>("countyList")->currentText(), QString("天河区"));
         QCOMPARE(save->text(), QString("保存修改"));
         QVERIFY(cancel->isVisible());
 
@@ -494,7 +492,7 @@ private Q_SLOTS:
         mainWindow()->showRecipientsTab();
         RecipientPage* p = page();
         addRecipients({"甲", "乙", "丙", "丁"});
-        QTableView* grid = p->findChild<QTableView*>("DBGrid1");
+        QTableView* grid = p->findChild<QTableView*>("recipientGrid");
         const QRect r = grid->visualRect(grid->model()->index(0, 0));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
@@ -505,12 +503,12 @@ private Q_SLOTS:
         QSignalSpy resets(grid->model(), &QAbstractItemModel::modelReset);
         QSignalSpy moves(att(), &Dataset::currentChanged);
 
-        auto* name = p->findChild<QLineEdit*>("Att_Name_Ad");
+        auto* name = p->findChild<QLineEdit*>("nameEdit");
         name->selectAll();
         typeInto(name, QStringLiteral("甲改"));
-        typeInto(p->findChild<QLineEdit*>("Att_Add_Ad"), QStringLiteral("路"));
-        typeInto(p->findChild<QLineEdit*>("Att_Mobile_Ad"), QStringLiteral("13900000001"));
-        QTest::mouseClick(p->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
+        typeInto(p->findChild<QLineEdit*>("addressEdit"), QStringLiteral("路"));
+        typeInto(p->findChild<QLineEdit*>("mobileEdit"), QStringLiteral("13900000001"));
+        QTest::mouseClick(p->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
         QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
         QCOMPARE(column("Exp_Att_Info", "Name"), QStringList({"甲改", "乙", "丙", "丁"}));
         QCOMPARE(grid->model()->index(0, 0).data().toString(), QString("甲改"));
@@ -524,12 +522,12 @@ private Q_SLOTS:
         const QRect second = grid->visualRect(grid->model()->index(1, 0));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, second.center());
         QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, second.center());
-        typeInto(p->findChild<QLineEdit*>("Att_Add_Ad"), QStringLiteral("路"));
-        typeInto(p->findChild<QLineEdit*>("Att_Mobile_Ad"), QStringLiteral("13900000002"));
+        typeInto(p->findChild<QLineEdit*>("addressEdit"), QStringLiteral("路"));
+        typeInto(p->findChild<QLineEdit*>("mobileEdit"), QStringLiteral("13900000002"));
         QVERIFY(exec("DELETE FROM Exp_Att_Info WHERE Name = '乙'"));
         att()->refresh();
         m_prompt->clear();
-        QTest::mouseClick(p->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(p->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{"要修改的收件人已被删除，请重新选择。"});
         QCOMPARE(column("Exp_Att_Info", "Name"), QStringList({"甲改", "丙", "丁"}));
     }
@@ -596,7 +594,7 @@ private Q_SLOTS:
     void printedColumnStandsNextToTheName()
     {
         QVERIFY(startProgram());
-        QHeaderView* header = page()->findChild<QTableView*>("DBGrid1")->horizontalHeader();
+        QHeaderView* header = page()->findChild<QTableView*>("recipientGrid")->horizontalHeader();
         const int printed = page()->gridModel->columnCount() - 1;
         QCOMPARE(page()->gridModel->headerData(printed, Qt::Horizontal).toString(),
                  QString("已打印"));
@@ -614,15 +612,15 @@ private Q_SLOTS:
             QStringLiteral("手机号码“%1”不正确：手机号码应为以1开头的11位数字。");
         QTest::newRow("mobile partly typed") << "139123"
                                              << "510000"
-                                             << "Att_Mobile_Ad" << mobileTold.arg("139123");
+                                             << "mobileEdit" << mobileTold.arg("139123");
         QTest::newRow("mobile not beginning with 1")
             << "23912345678"
             << ""
-            << "Att_Mobile_Ad" << mobileTold.arg("23912345678");
+            << "mobileEdit" << mobileTold.arg("23912345678");
         QTest::newRow("postcode partly typed")
             << "13912345678"
             << "51"
-            << "Att_PostCode_Ad" << QStringLiteral("邮编“51”不正确：邮编应为6位数字。");
+            << "postCodeEdit" << QStringLiteral("邮编“51”不正确：邮编应为6位数字。");
     }
     void badMobileOrPostcodeIsRefused()
     {
@@ -633,18 +631,18 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         mainWindow()->showRecipientsTab();
         RecipientPage* p = page();
-        typeInto(p->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("王五"));
-        typeInto(p->findChild<QLineEdit*>("Att_Mobile_Ad"), mobile);
-        typeInto(p->findChild<QLineEdit*>("Att_Add_Ad"), QStringLiteral("天河路"));
-        typeInto(p->findChild<QLineEdit*>("Att_PostCode_Ad"), postcode);
+        typeInto(p->findChild<QLineEdit*>("nameEdit"), QStringLiteral("王五"));
+        typeInto(p->findChild<QLineEdit*>("mobileEdit"), mobile);
+        typeInto(p->findChild<QLineEdit*>("addressEdit"), QStringLiteral("天河路"));
+        typeInto(p->findChild<QLineEdit*>("postCodeEdit"), postcode);
 
-        QTest::mouseClick(p->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(p->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(), QStringList{told});
         QVERIFY(p->findChild<QLineEdit*>(refusedBox)->hasFocus());
         QVERIFY(namesInFile().isEmpty());
-        QCOMPARE(p->findChild<QLineEdit*>("Att_Name_Ad")->text(), QStringLiteral("王五"));
-        QCOMPARE(maskedText(p->findChild<QLineEdit*>("Att_Mobile_Ad")).trimmed(), mobile);
+        QCOMPARE(p->findChild<QLineEdit*>("nameEdit")->text(), QStringLiteral("王五"));
+        QCOMPARE(maskedText(p->findChild<QLineEdit*>("mobileEdit")).trimmed(), mobile);
     }
 
     // A click into the blank part of a masked box, or the focus coming to
@@ -653,11 +651,11 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("digits");
-        QTest::newRow("mobile") << "Att_Mobile_Ad"
+        QTest::newRow("mobile") << "mobileEdit"
                                 << "13912345678";
-        QTest::newRow("postcode") << "Att_PostCode_Ad"
+        QTest::newRow("postcode") << "postCodeEdit"
                                   << "510000";
-        QTest::newRow("waybill start") << "WayBillNo_st"
+        QTest::newRow("waybill start") << "startNumberEdit"
                                        << "100000000000001";
     }
     void maskedBoxTakesTheCursorAfterWhatIsTyped()
@@ -667,7 +665,7 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         mainWindow()->showRecipientsTab();
         QWidget* window = page();
-        if (box == QLatin1String("WayBillNo_st")) {
+        if (box == QLatin1String("startNumberEdit")) {
             auto* dialog = mainWindow()->findChild<WaybillDialog*>();
             QVERIFY(dialog);
             dialog->show();
@@ -696,8 +694,8 @@ private Q_SLOTS:
         edit->clear();
         edit->setCursorPosition(digits.size() - 1);
         window
-            ->findChild<QLineEdit*>(box == QLatin1String("WayBillNo_st") ? "WayBillNo_cr"
-                                                                         : "Att_Name_Ad")
+            ->findChild<QLineEdit*>(box == QLatin1String("startNumberEdit") ? "stepEdit"
+                                                                            : "nameEdit")
             ->setFocus();
         edit->setFocus();
         QTest::keyClicks(edit, digits);
@@ -728,21 +726,21 @@ private Q_SLOTS:
         // Recipient entry: stored as typed.
         mainWindow()->showRecipientsTab();
         RecipientPage* p = page();
-        typeInto(p->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("王五"));
-        typeInto(p->findChild<QLineEdit*>("Att_Mobile_Ad"), QStringLiteral("13912345678"));
-        typeInto(p->findChild<QLineEdit*>("Att_Phone_Ad"), typed);
-        QCOMPARE(p->findChild<QLineEdit*>("Att_Phone_Ad")->text(), kept);
-        typeInto(p->findChild<QLineEdit*>("Att_Add_Ad"), QStringLiteral("天河路"));
-        QTest::mouseClick(p->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
+        typeInto(p->findChild<QLineEdit*>("nameEdit"), QStringLiteral("王五"));
+        typeInto(p->findChild<QLineEdit*>("mobileEdit"), QStringLiteral("13912345678"));
+        typeInto(p->findChild<QLineEdit*>("phoneEdit"), typed);
+        QCOMPARE(p->findChild<QLineEdit*>("phoneEdit")->text(), kept);
+        typeInto(p->findChild<QLineEdit*>("addressEdit"), QStringLiteral("天河路"));
+        QTest::mouseClick(p->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
         QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
         QCOMPARE(column("Exp_Att_Info", "Phone"), QStringList{kept});
 
         // Sender: stored as typed.
         mainWindow()->showSenderTab();
         SenderPage* s = sender();
-        typeInto(s->findChild<QLineEdit*>("Snd_Phone_Ad"), typed);
-        s->findChild<QLineEdit*>("Snd_Name_Ad")->setFocus();
-        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
+        typeInto(s->findChild<QLineEdit*>("phoneEdit"), typed);
+        s->findChild<QLineEdit*>("nameEdit")->setFocus();
+        QTest::mouseClick(s->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
         QCOMPARE(column("Exp_Send_info", "Phone"), QStringList{kept});
 
         // Design surface: the recipient's and the sender's landline fields.
@@ -777,12 +775,13 @@ private Q_SLOTS:
         QCOMPARE(a->text(), longNumber);
         QCOMPARE(control("S_Phone")->text(), longNumber);
         mainWindow()->showSenderTab();
-        QCOMPARE(sender()->findChild<QLineEdit*>("Snd_Phone_Ad")->text(), longNumber);
+        QCOMPARE(sender()->findChild<QLineEdit*>("phoneEdit")->text(), longNumber);
 
         // Printing takes them whole as well.
         QStringList printed;
-        const RecordFields fields = RecordRenderer::collect(
-            findWidget<DesignPage>("TabModel")->surface()->layout(), dataModule()->sender, att(), 0);
+        const RecordFields fields =
+            RecordRenderer::collect(findWidget<DesignPage>("designPage")->surface()->layout(),
+                                    dataModule()->sender, att(), 0);
         for (const RenderField& f : fields)
             if (f.field->column == QLatin1String("Phone"))
                 printed << f.text;
@@ -803,50 +802,50 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         mainWindow()->showRecipientsTab();
         RecipientPage* p = page();
-        QCOMPARE(texts(p->findChild<QComboBox*>("Att_Prvince_Ad")), column("province", "name"));
-        QCOMPARE(p->findChild<QComboBox*>("Att_Prvince_Ad")->currentIndex(), -1);
-        QVERIFY(texts(p->findChild<QComboBox*>("Att_City_Ad")).isEmpty());
+        QCOMPARE(texts(p->findChild<QComboBox*>("provinceList")), column("province", "name"));
+        QCOMPARE(p->findChild<QComboBox*>("provinceList")->currentIndex(), -1);
+        QVERIFY(texts(p->findChild<QComboBox*>("cityList")).isEmpty());
 
-        typeInto(p->findChild<QLineEdit*>("Att_Disrination_Ad"), QStringLiteral("手写目的地"));
-        pick(p->findChild<QComboBox*>("Att_Prvince_Ad"), QStringLiteral("广东省"));
-        QVERIFY(p->findChild<QLineEdit*>("Att_Disrination_Ad")->text().isEmpty());
+        typeInto(p->findChild<QLineEdit*>("destinationEdit"), QStringLiteral("手写目的地"));
+        pick(p->findChild<QComboBox*>("provinceList"), QStringLiteral("广东省"));
+        QVERIFY(p->findChild<QLineEdit*>("destinationEdit")->text().isEmpty());
         QCOMPARE(dataModule()->cities->param("provinceID").toString(), QStringLiteral("44"));
-        QCOMPARE(texts(p->findChild<QComboBox*>("Att_City_Ad")),
+        QCOMPARE(texts(p->findChild<QComboBox*>("cityList")),
                  column("city", "name", "WHERE provinceID='44'"));
-        QCOMPARE(p->findChild<QComboBox*>("Att_City_Ad")->currentIndex(), -1);
-        QVERIFY(texts(p->findChild<QComboBox*>("Att_Country_Ad")).isEmpty());
+        QCOMPARE(p->findChild<QComboBox*>("cityList")->currentIndex(), -1);
+        QVERIFY(texts(p->findChild<QComboBox*>("countyList")).isEmpty());
 
-        pick(p->findChild<QComboBox*>("Att_City_Ad"), QStringLiteral("深圳市"));
-        QCOMPARE(p->findChild<QLineEdit*>("Att_Disrination_Ad")->text(), QStringLiteral("深圳市"));
+        pick(p->findChild<QComboBox*>("cityList"), QStringLiteral("深圳市"));
+        QCOMPARE(p->findChild<QLineEdit*>("destinationEdit")->text(), QStringLiteral("深圳市"));
         QCOMPARE(dataModule()->areas->param("cityID").toString(), QStringLiteral("4403"));
-        QCOMPARE(texts(p->findChild<QComboBox*>("Att_Country_Ad")),
+        QCOMPARE(texts(p->findChild<QComboBox*>("countyList")),
                  column("area", "name", "WHERE cityID='4403'"));
-        QCOMPARE(p->findChild<QComboBox*>("Att_Country_Ad")->currentIndex(), -1);
+        QCOMPARE(p->findChild<QComboBox*>("countyList")->currentIndex(), -1);
 
         // A district leaves the destination as the user made it.
-        p->findChild<QLineEdit*>("Att_Disrination_Ad")->clear();
-        typeInto(p->findChild<QLineEdit*>("Att_Disrination_Ad"), QStringLiteral("前海"));
-        pick(p->findChild<QComboBox*>("Att_Country_Ad"), 0);
-        QCOMPARE(p->findChild<QLineEdit*>("Att_Disrination_Ad")->text(), QStringLiteral("前海"));
+        p->findChild<QLineEdit*>("destinationEdit")->clear();
+        typeInto(p->findChild<QLineEdit*>("destinationEdit"), QStringLiteral("前海"));
+        pick(p->findChild<QComboBox*>("countyList"), 0);
+        QCOMPARE(p->findChild<QLineEdit*>("destinationEdit")->text(), QStringLiteral("前海"));
 
         // Another city replaces the destination and the districts.
-        pick(p->findChild<QComboBox*>("Att_City_Ad"), QStringLiteral("广州市"));
-        QCOMPARE(p->findChild<QLineEdit*>("Att_Disrination_Ad")->text(), QStringLiteral("广州市"));
-        QCOMPARE(texts(p->findChild<QComboBox*>("Att_Country_Ad")),
+        pick(p->findChild<QComboBox*>("cityList"), QStringLiteral("广州市"));
+        QCOMPARE(p->findChild<QLineEdit*>("destinationEdit")->text(), QStringLiteral("广州市"));
+        QCOMPARE(texts(p->findChild<QComboBox*>("countyList")),
                  column("area", "name", "WHERE cityID='4401'"));
 
         // Another province empties the destination and both lower lists.
-        pick(p->findChild<QComboBox*>("Att_Prvince_Ad"), QStringLiteral("北京市"));
-        QVERIFY(p->findChild<QLineEdit*>("Att_Disrination_Ad")->text().isEmpty());
-        QCOMPARE(texts(p->findChild<QComboBox*>("Att_City_Ad")),
+        pick(p->findChild<QComboBox*>("provinceList"), QStringLiteral("北京市"));
+        QVERIFY(p->findChild<QLineEdit*>("destinationEdit")->text().isEmpty());
+        QCOMPARE(texts(p->findChild<QComboBox*>("cityList")),
                  column("city", "name", "WHERE provinceID='11'"));
-        QVERIFY(texts(p->findChild<QComboBox*>("Att_Country_Ad")).isEmpty());
-        QCOMPARE(p->findChild<QComboBox*>("Att_Country_Ad")->currentText(), QString());
+        QVERIFY(texts(p->findChild<QComboBox*>("countyList")).isEmpty());
+        QCOMPARE(p->findChild<QComboBox*>("countyList")->currentText(), QString());
 
         // Changes made by the program are not picks.
-        p->findChild<QComboBox*>("Att_Prvince_Ad")
-            ->setCurrentIndex(p->findChild<QComboBox*>("Att_Prvince_Ad")->findText("广东省"));
-        QCOMPARE(texts(p->findChild<QComboBox*>("Att_City_Ad")),
+        p->findChild<QComboBox*>("provinceList")
+            ->setCurrentIndex(p->findChild<QComboBox*>("provinceList")->findText("广东省"));
+        QCOMPARE(texts(p->findChild<QComboBox*>("cityList")),
                  column("city", "name", "WHERE provinceID='11'"));
         QVERIFY(m_prompt->shown.isEmpty());
     }
@@ -867,17 +866,17 @@ private Q_SLOTS:
         mainWindow()->showRecipientsTab();
         RecipientPage* p = page();
         const int second =
-            p->findChild<QComboBox*>("Att_Prvince_Ad")->count() - 2; // the later "北京市"
-        QCOMPARE(p->findChild<QComboBox*>("Att_Prvince_Ad")->itemText(second),
+            p->findChild<QComboBox*>("provinceList")->count() - 2; // the later "北京市"
+        QCOMPARE(p->findChild<QComboBox*>("provinceList")->itemText(second),
                  QStringLiteral("北京市"));
-        pick(p->findChild<QComboBox*>("Att_Prvince_Ad"), second);
-        QCOMPARE(texts(p->findChild<QComboBox*>("Att_City_Ad")),
+        pick(p->findChild<QComboBox*>("provinceList"), second);
+        QCOMPARE(texts(p->findChild<QComboBox*>("cityList")),
                  column("city", "name", "WHERE provinceID='11'"));
 
-        pick(p->findChild<QComboBox*>("Att_Prvince_Ad"), QStringLiteral("重名省"));
-        QCOMPARE(texts(p->findChild<QComboBox*>("Att_City_Ad")), QStringList({"重名市", "重名市"}));
-        pick(p->findChild<QComboBox*>("Att_City_Ad"), 1);
-        QCOMPARE(texts(p->findChild<QComboBox*>("Att_Country_Ad")), QStringList{"甲区"});
+        pick(p->findChild<QComboBox*>("provinceList"), QStringLiteral("重名省"));
+        QCOMPARE(texts(p->findChild<QComboBox*>("cityList")), QStringList({"重名市", "重名市"}));
+        pick(p->findChild<QComboBox*>("cityList"), 1);
+        QCOMPARE(texts(p->findChild<QComboBox*>("countyList")), QStringList{"甲区"});
     }
 
     // --- Search -----------------------------------------------------------
@@ -903,12 +902,12 @@ private Q_SLOTS:
         clickRow(4);
         QCOMPARE(att()->recNo(), 4);
 
-        typeInto(page()->findChild<QLineEdit*>("Att_Name_Ad"), typed);
-        QTest::mouseClick(page()->findChild<QPushButton*>("Att_Find_Btn"), Qt::LeftButton);
+        typeInto(page()->findChild<QLineEdit*>("nameEdit"), typed);
+        QTest::mouseClick(page()->findChild<QPushButton*>("findButton"), Qt::LeftButton);
 
         const int row = expectedRow < 0 ? 4 : expectedRow;
         QCOMPARE(att()->recNo(), row);
-        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->currentIndex().row(), row);
+        QCOMPARE(page()->findChild<QTableView*>("recipientGrid")->currentIndex().row(), row);
         QCOMPARE(selectedRows(), QList<int>{row});
         // The design surface shows the current recipient.
         QCOMPARE(control("A_Name")->text(), att()->cellText(row, att()->fieldIndex("Name")));
@@ -919,7 +918,7 @@ private Q_SLOTS:
         QCOMPARE(m_prompt->messages(), told);
         // A search writes nothing.
         QCOMPARE(namesInFile(), QStringList({"李四", "王五", "王小二", " 王六", "张三"}));
-        QCOMPARE(page()->findChild<QLineEdit*>("Att_Name_Ad")->text(), typed);
+        QCOMPARE(page()->findChild<QLineEdit*>("nameEdit")->text(), typed);
     }
 
     void searchFindsAnyPartAndEnterGoesOn_data()
@@ -953,7 +952,7 @@ private Q_SLOTS:
         for (int row : rowsAfterEachEnter) {
             QTest::keyClick(page()->findChild<QLineEdit*>("searchEdit"), Qt::Key_Return);
             QCOMPARE(att()->recNo(), row);
-            QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->currentIndex().row(), row);
+            QCOMPARE(page()->findChild<QTableView*>("recipientGrid")->currentIndex().row(), row);
             QCOMPARE(selectedRows(), QList<int>{row});
             QCOMPARE(control("A_Name")->text(), att()->cellText(row, att()->fieldIndex("Name")));
         }
@@ -969,13 +968,13 @@ private Q_SLOTS:
         mainWindow()->showRecipientsTab();
         addSearchableRecipients();
         clickRow(0);
-        typeInto(page()->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("张"));
+        typeInto(page()->findChild<QLineEdit*>("nameEdit"), QStringLiteral("张"));
         typeInto(page()->findChild<QLineEdit*>("searchEdit"), QStringLiteral("13600004444"));
-        QTest::mouseClick(page()->findChild<QPushButton*>("Att_Find_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QPushButton*>("findButton"), Qt::LeftButton);
         QCOMPARE(att()->recNo(), 3);
         // With the search box empty, "查询" takes the name box as before.
         page()->findChild<QLineEdit*>("searchEdit")->clear();
-        QTest::mouseClick(page()->findChild<QPushButton*>("Att_Find_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QPushButton*>("findButton"), Qt::LeftButton);
         QCOMPARE(att()->recNo(), 4);
     }
 
@@ -1018,7 +1017,7 @@ private Q_SLOTS:
             QCOMPARE(namesInFile(), QStringList({"张三", "张三", "王五", "王五", "李四"}));
             QCOMPARE(column("Exp_Att_Info", "Mobile"),
                      QStringList({"13800001111", "13900000000", "", "", "13800002222"}));
-            QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 5);
+            QCOMPARE(page()->findChild<QTableView*>("recipientGrid")->model()->rowCount(), 5);
             // Nothing is left to remove.
             m_prompt->clear();
             page()->findChild<QAction*>("removeDuplicatesAction")->trigger();
@@ -1055,10 +1054,10 @@ private Q_SLOTS:
         QCOMPARE(label->text(), QStringLiteral("共 0 条收件人"));
         addRecipients({"甲", "乙", "丙"});
         QCOMPARE(label->text(), QStringLiteral("共 3 条收件人"));
-        typeInto(page()->findChild<QLineEdit*>("Att_Name_Ad"), QStringLiteral("丁"));
-        typeInto(page()->findChild<QLineEdit*>("Att_Mobile_Ad"), QStringLiteral("13900000000"));
-        typeInto(page()->findChild<QLineEdit*>("Att_Add_Ad"), QStringLiteral("路"));
-        QTest::mouseClick(page()->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
+        typeInto(page()->findChild<QLineEdit*>("nameEdit"), QStringLiteral("丁"));
+        typeInto(page()->findChild<QLineEdit*>("mobileEdit"), QStringLiteral("13900000000"));
+        typeInto(page()->findChild<QLineEdit*>("addressEdit"), QStringLiteral("路"));
+        QTest::mouseClick(page()->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
         QCOMPARE(label->text(), QStringLiteral("共 4 条收件人"));
         clickRow(0);
         page()->findChild<QAction*>("Dgrd_Att_DelRow")->trigger();
@@ -1092,8 +1091,8 @@ private Q_SLOTS:
         }() + ")"));
         att()->refresh();
         QLabel* label = page()->findChild<QLabel*>("rowCountLabel");
-        QTableView* grid = page()->findChild<QTableView*>("DBGrid1");
-        QComboBox* filter = page()->findChild<QComboBox*>("Printed_Filter_Box");
+        QTableView* grid = page()->findChild<QTableView*>("recipientGrid");
+        QComboBox* filter = page()->findChild<QComboBox*>("printedFilterBox");
         QCOMPARE(label->text(), QStringLiteral("共 60 条收件人"));
         att()->moveTo(58);
         QCOMPARE(grid->currentIndex().row(), 58);
@@ -1136,7 +1135,7 @@ private Q_SLOTS:
         QFETCH(QString, field);
         QFETCH(QString, value);
         QVERIFY(startProgram());
-        QTableView* grid = page()->findChild<QTableView*>("DBGrid1");
+        QTableView* grid = page()->findChild<QTableView*>("recipientGrid");
         int col = -1;
         const auto& columns = RecipientPage::gridColumns();
         for (int i = 0; i < columns.size(); ++i)
@@ -1151,7 +1150,7 @@ private Q_SLOTS:
     void columnWidthsAndOrderAreRemembered()
     {
         QVERIFY(startProgram());
-        QHeaderView* header = page()->findChild<QTableView*>("DBGrid1")->horizontalHeader();
+        QHeaderView* header = page()->findChild<QTableView*>("recipientGrid")->horizontalHeader();
         header->resizeSection(1, 420);
         header->moveSection(header->visualIndex(3), 0); // 手机 first
         m_start->shutdown();
@@ -1159,7 +1158,7 @@ private Q_SLOTS:
         QVERIFY(ConfigIni::readString(m_tmp->path() + "/", "Grid", "State").size() > 0);
 
         QVERIFY(startProgram());
-        header = page()->findChild<QTableView*>("DBGrid1")->horizontalHeader();
+        header = page()->findChild<QTableView*>("recipientGrid")->horizontalHeader();
         QCOMPARE(header->sectionSize(1), 420);
         QCOMPARE(header->logicalIndex(0), 3);
         // Still unsorted: the table's own order.
@@ -1171,7 +1170,7 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         mainWindow()->showRecipientsTab();
         addRecipients({"delta", "alpha", "charlie", "bravo"});
-        QTableView* grid = page()->findChild<QTableView*>("DBGrid1");
+        QTableView* grid = page()->findChild<QTableView*>("recipientGrid");
         QHeaderView* header = grid->horizontalHeader();
         QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier,
                           QPoint(header->sectionViewportPosition(0) + 10, header->height() / 2));
@@ -1228,14 +1227,15 @@ private Q_SLOTS:
 
         QCOMPARE(namesInFile(), QStringList({"甲", "丙", "己"}));
         QCOMPARE(att()->recordCount(), 3);
-        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 3);
-        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->index(1, 0).data().toString(),
-                 QStringLiteral("丙"));
+        QCOMPARE(page()->findChild<QTableView*>("recipientGrid")->model()->rowCount(), 3);
+        QCOMPARE(
+            page()->findChild<QTableView*>("recipientGrid")->model()->index(1, 0).data().toString(),
+            QStringLiteral("丙"));
         QCOMPARE(m_prompt->shown.size(), 1); // the question before deleting
         QCOMPARE(m_prompt->shown.at(0).kind, QStringLiteral("question"));
 
         // Nothing selected: nothing goes.
-        page()->findChild<QTableView*>("DBGrid1")->clearSelection();
+        page()->findChild<QTableView*>("recipientGrid")->clearSelection();
         page()->findChild<QAction*>("Dgrd_Att_DelRow")->trigger();
         QCOMPARE(namesInFile(), QStringList({"甲", "丙", "己"}));
     }
@@ -1257,7 +1257,7 @@ private Q_SLOTS:
         QCOMPARE(m_prompt->shown.at(1).kind, QStringLiteral("error"));
         QVERIFY(m_prompt->shown.at(1).text.contains("丙 is kept"));
         QCOMPARE(namesInFile(), QStringList({"甲", "乙", "丙", "丁"}));
-        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 4);
+        QCOMPARE(page()->findChild<QTableView*>("recipientGrid")->model()->rowCount(), 4);
     }
 
     // --- The shared row rules ---------------------------------------------
@@ -1289,7 +1289,7 @@ private Q_SLOTS:
         rows.empty();
         QVERIFY(namesInFile().isEmpty());
         QCOMPARE(att()->recordCount(), 0);
-        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 0);
+        QCOMPARE(page()->findChild<QTableView*>("recipientGrid")->model()->rowCount(), 0);
         QVERIFY(att()->eof());
     }
 
@@ -1327,9 +1327,11 @@ private Q_SLOTS:
         QCOMPARE(column("Exp_Att_Info", "Name || '|' || ifnull(WayBillNo, '')"), expected);
         // The rows in memory and in the grid are the file's.
         QCOMPARE(att()->recordCount(), expected.size());
-        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->rowCount(), expected.size());
-        QCOMPARE(page()->findChild<QTableView*>("DBGrid1")->model()->index(0, 0).data().toString(),
-                 expected.at(0).section('|', 0, 0));
+        QCOMPARE(page()->findChild<QTableView*>("recipientGrid")->model()->rowCount(),
+                 expected.size());
+        QCOMPARE(
+            page()->findChild<QTableView*>("recipientGrid")->model()->index(0, 0).data().toString(),
+            expected.at(0).section('|', 0, 0));
     }
 
     // --- The sender -------------------------------------------------------
@@ -1342,25 +1344,25 @@ private Q_SLOTS:
         QVERIFY(column("Exp_Send_info", "Name").isEmpty());
 
         // Nothing changed: nothing shown, nothing written.
-        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(s->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
         QVERIFY(m_prompt->shown.isEmpty());
 
         // Typed, the focus still in the edit: saved all the same; the empty
         // table gets its one row.
-        typeInto(s->findChild<QLineEdit*>("Snd_Company_Ad"), QStringLiteral("甲公司"));
-        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
-        QVERIFY(s->findChild<QLineEdit*>("Snd_Company_Ad")->hasFocus());
+        typeInto(s->findChild<QLineEdit*>("companyEdit"), QStringLiteral("甲公司"));
+        QTest::mouseClick(s->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
+        QVERIFY(s->findChild<QLineEdit*>("companyEdit")->hasFocus());
         QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
         QCOMPARE(column("Exp_Send_info", "Company"), QStringList{"甲公司"});
 
         // Saved: nothing is pending any more.
         m_prompt->clear();
-        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(s->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
         QVERIFY(m_prompt->shown.isEmpty());
 
         // A second change goes to the same row; what is typed stays as typed.
-        typeInto(s->findChild<QLineEdit*>("Snd_Phone_Ad"), QStringLiteral(" 020-1234 "));
-        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
+        typeInto(s->findChild<QLineEdit*>("phoneEdit"), QStringLiteral(" 020-1234 "));
+        QTest::mouseClick(s->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
         QCOMPARE(column("Exp_Send_info", "Company || '|' || Phone"),
                  QStringList{"甲公司| 020-1234 "});
@@ -1387,23 +1389,23 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         mainWindow()->showSenderTab();
         SenderPage* s = sender();
-        typeInto(s->findChild<QLineEdit*>("Snd_Name_Ad"), QStringLiteral("李雷"));
-        typeInto(s->findChild<QLineEdit*>("Snd_Mobile_Ad"), typed);
-        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
+        typeInto(s->findChild<QLineEdit*>("nameEdit"), QStringLiteral("李雷"));
+        typeInto(s->findChild<QLineEdit*>("mobileEdit"), typed);
+        QTest::mouseClick(s->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
         if (stored.isNull()) {
             QCOMPARE(
                 m_prompt->messages(),
                 QStringList{QStringLiteral("手机号码“%1”不正确：手机号码应为以1开头的11位数字。")
                                 .arg(typed.trimmed())});
             QVERIFY(column("Exp_Send_info", "Name").isEmpty());
-            QVERIFY(s->findChild<QLineEdit*>("Snd_Mobile_Ad")->hasFocus());
-            QCOMPARE(s->findChild<QLineEdit*>("Snd_Mobile_Ad")->text(), typed);
+            QVERIFY(s->findChild<QLineEdit*>("mobileEdit")->hasFocus());
+            QCOMPARE(s->findChild<QLineEdit*>("mobileEdit")->text(), typed);
             return;
         }
         QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
         QCOMPARE(column("Exp_Send_info", "Name || '|' || ifnull(Mobile, '')"),
                  QStringList{"李雷|" + stored});
-        QCOMPARE(s->findChild<QLineEdit*>("Snd_Mobile_Ad")->text(), stored);
+        QCOMPARE(s->findChild<QLineEdit*>("mobileEdit")->text(), stored);
     }
 
     // Leaving the sender tab, by another tab or by closing the window, with
@@ -1436,7 +1438,7 @@ private Q_SLOTS:
         QFETCH(bool, left);
         QFETCH(QStringList, stored);
         QVERIFY(startProgram());
-        auto* tabs = mainWindow()->findChild<QTabWidget*>("TabMain");
+        auto* tabs = mainWindow()->findChild<QTabWidget*>("tabs");
         QTabBar* tabBar = tabs->findChild<QTabBar*>();
         mainWindow()->showSenderTab();
         SenderPage* s = sender();
@@ -1448,8 +1450,8 @@ private Q_SLOTS:
         QVERIFY(m_prompt->shown.isEmpty());
 
         // The focus stays in the edit, as when the user clicks away.
-        typeInto(s->findChild<QLineEdit*>("Snd_Mobile_Ad"), mobile);
-        typeInto(s->findChild<QLineEdit*>("Snd_Name_Ad"), QStringLiteral("韩梅梅"));
+        typeInto(s->findChild<QLineEdit*>("mobileEdit"), mobile);
+        typeInto(s->findChild<QLineEdit*>("nameEdit"), QStringLiteral("韩梅梅"));
         m_prompt->saveChoices.enqueue(Prompt::SaveChoice(choice));
         QStringList storedNames;
         if (byClosing) {
@@ -1472,10 +1474,10 @@ private Q_SLOTS:
             QCOMPARE(storedNames, stored);
         // Thrown away: the edits show the row as it is stored.
         if (choice == int(Prompt::SaveChoice::Discard) && !byClosing)
-            QVERIFY(s->findChild<QLineEdit*>("Snd_Name_Ad")->text().isEmpty());
+            QVERIFY(s->findChild<QLineEdit*>("nameEdit")->text().isEmpty());
         // Staying keeps what was typed.
         if (!left)
-            QCOMPARE(s->findChild<QLineEdit*>("Snd_Name_Ad")->text(), QStringLiteral("韩梅梅"));
+            QCOMPARE(s->findChild<QLineEdit*>("nameEdit")->text(), QStringLiteral("韩梅梅"));
     }
 
     void senderFieldsOfBothSurfacesShareTheRow()
@@ -1489,10 +1491,10 @@ private Q_SLOTS:
         surfaceName->setFocus();
 
         mainWindow()->showSenderTab();
-        typeInto(sender()->findChild<QLineEdit*>("Snd_Name_Ad"), QStringLiteral("李雷"));
-        sender()->findChild<QLineEdit*>("Snd_Company_Ad")->setFocus();
+        typeInto(sender()->findChild<QLineEdit*>("nameEdit"), QStringLiteral("李雷"));
+        sender()->findChild<QLineEdit*>("companyEdit")->setFocus();
         QCOMPARE(surfaceName->text(), QStringLiteral("李雷"));
-        QTest::mouseClick(sender()->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(sender()->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
         QCOMPARE(column("Exp_Send_info", "Name || '|' || Departure"), QStringList{"李雷|杭州"});
@@ -1505,20 +1507,20 @@ private Q_SLOTS:
                               "BEGIN SELECT RAISE(ABORT, 'disk full'); END"}));
         mainWindow()->showSenderTab();
         SenderPage* s = sender();
-        typeInto(s->findChild<QLineEdit*>("Snd_Name_Ad"), QStringLiteral("韩梅梅"));
-        s->findChild<QLineEdit*>("Snd_Add_Ad")->setFocus();
-        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
+        typeInto(s->findChild<QLineEdit*>("nameEdit"), QStringLiteral("韩梅梅"));
+        s->findChild<QLineEdit*>("addressEdit")->setFocus();
+        QTest::mouseClick(s->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
         // The program's line, then the reason the database gave.
         QCOMPARE(m_prompt->messages().size(), 1);
         QCOMPARE(m_prompt->lastMessage().section('\n', 0, 0), QString("程序发生未知错误！"));
         QVERIFY(m_prompt->lastMessage().section('\n', 1).contains("disk full"));
         QVERIFY(column("Exp_Send_info", "Name").isEmpty());
-        QCOMPARE(s->findChild<QLineEdit*>("Snd_Name_Ad")->text(), QStringLiteral("韩梅梅"));
+        QCOMPARE(s->findChild<QLineEdit*>("nameEdit")->text(), QStringLiteral("韩梅梅"));
 
         // Once the cause is gone the same row saves.
         QVERIFY(exec("DROP TRIGGER full"));
         m_prompt->clear();
-        QTest::mouseClick(s->findChild<QPushButton*>("Snd_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(s->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{"发件人信息已保存！"});
         QCOMPARE(column("Exp_Send_info", "Name"), QStringList{"韩梅梅"});
     }
@@ -1542,11 +1544,11 @@ private Q_SLOTS:
         QVERIFY(exec("UPDATE Exp_Att_Info SET Print_Count = 2, Printed_At = '2026-03-01 09:30:00' "
                      "WHERE Name IN ('甲', '丙')"));
         att()->refresh();
-        QComboBox* box = page()->findChild<QComboBox*>("Printed_Filter_Box");
+        QComboBox* box = page()->findChild<QComboBox*>("printedFilterBox");
         QCOMPARE(box->count(), 4);
         QCOMPARE(box->itemText(show), QString::fromUtf8(QTest::currentDataTag()));
         box->setCurrentIndex(show);
-        QTableView* grid = page()->findChild<QTableView*>("DBGrid1");
+        QTableView* grid = page()->findChild<QTableView*>("recipientGrid");
         // A dataset row the grid does not show.
         const auto isRowHidden = [this](int row) {
             return page()->gridSortModel->gridRow(row) < 0;
@@ -1600,7 +1602,7 @@ private Q_SLOTS:
         rows.append({{"Name", "丁"}, {"Phone", "0571-88886666"}});
         rows.append({{"Name", " "}, {"Mobile", "1"}});
         rows.append({{"Name", "戊"}, {"Mobile", mobile}, {"PostCode", "3100"}});
-        QComboBox* box = page()->findChild<QComboBox*>("Printed_Filter_Box");
+        QComboBox* box = page()->findChild<QComboBox*>("printedFilterBox");
         QCOMPARE(box->itemText(3), QString("地址待核对"));
         pick(box, 3);
         const auto shown = [this] {
@@ -1629,7 +1631,7 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         addRecipients({"甲"});
         QVERIFY(exec("DROP TABLE area"));
-        QComboBox* box = page()->findChild<QComboBox*>("Printed_Filter_Box");
+        QComboBox* box = page()->findChild<QComboBox*>("printedFilterBox");
         pick(box, 3);
         QCOMPARE(m_prompt->messages().size(), 1);
         QVERIFY(m_prompt->lastMessage().startsWith(QStringLiteral("无法读取地区表！\n")));

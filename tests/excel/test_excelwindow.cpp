@@ -184,7 +184,7 @@ class TestExcelWindow : public QObject
 
     void chooseSheet(const QString& name)
     {
-        QListWidget* list = m_dialog->findChild<QListWidget*>("Exl_Wb_List");
+        QListWidget* list = m_dialog->findChild<QListWidget*>("sheetList");
         const QList<QListWidgetItem*> found = list->findItems(name, Qt::MatchExactly);
         QVERIFY2(found.size() == 1, qPrintable(name));
         const QRect r = list->visualItemRect(found.first());
@@ -210,7 +210,7 @@ class TestExcelWindow : public QObject
     // that only what a test picks is imported.
     void clearMapping()
     {
-        for (int row = 0; row < m_dialog->findChild<QTableWidget*>("Field_Edit_List")->rowCount();
+        for (int row = 0; row < m_dialog->findChild<QTableWidget*>("mappingTable")->rowCount();
              ++row)
             m_dialog->valueBox(row)->setCurrentIndex(0);
     }
@@ -237,10 +237,10 @@ class TestExcelWindow : public QObject
     // unticked first, so that tests of other things import the sheet as it is.
     void clickOk(bool split = false)
     {
-        auto* box = m_dialog->findChild<QCheckBox*>("Split_Address_Box");
+        auto* box = m_dialog->findChild<QCheckBox*>("splitAddressBox");
         if (!split && box->isChecked())
             QTest::mouseClick(box, Qt::LeftButton);
-        QTest::mouseClick(m_dialog->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+        QTest::mouseClick(m_dialog->findChild<QPushButton*>("okButton"), Qt::LeftButton);
     }
 
     QList<ScriptedPrompt::Shown> shownOf(const QString& kind) const
@@ -257,7 +257,7 @@ class TestExcelWindow : public QObject
     {
         QCOMPARE(names(), kOld);
         QCOMPARE(att()->recordCount(), kOld.size());
-        QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), kOld.size());
+        QCOMPARE(m_page->findChild<QTableView*>("recipientGrid")->model()->rowCount(), kOld.size());
         QVERIFY(!att()->controlsDisabled());
     }
 
@@ -310,13 +310,13 @@ private Q_SLOTS:
         QStringList sheets;
         whileModal([&] {
             visible = m_dialog->isVisible();
-            for (int i = 0; i < m_dialog->findChild<QListWidget*>("Exl_Wb_List")->count(); ++i)
-                sheets << m_dialog->findChild<QListWidget*>("Exl_Wb_List")->item(i)->text();
+            for (int i = 0; i < m_dialog->findChild<QListWidget*>("sheetList")->count(); ++i)
+                sheets << m_dialog->findChild<QListWidget*>("sheetList")->item(i)->text();
             chooseSheet(QStringLiteral("名单"));
             pickTitles(kNeeded);
             clickOk();
         });
-        QTest::mouseClick(m_page->findChild<QToolButton*>("Exl_In_Btn"), Qt::LeftButton);
+        QTest::mouseClick(m_page->findChild<QToolButton*>("importButton"), Qt::LeftButton);
 
         QVERIFY(visible);
         QCOMPARE(m_dialog->windowTitle(), QStringLiteral("字段对应设置"));
@@ -344,12 +344,12 @@ private Q_SLOTS:
                              {"王五", "", ""},
                              {"赵六", "15000000000", ""}}));
         QCOMPARE(att()->recordCount(), 4);
-        QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 4);
+        QCOMPARE(m_page->findChild<QTableView*>("recipientGrid")->model()->rowCount(), 4);
     }
 
     void nothingWithoutFile()
     {
-        QTest::mouseClick(m_page->findChild<QToolButton*>("Exl_In_Btn"), Qt::LeftButton);
+        QTest::mouseClick(m_page->findChild<QToolButton*>("importButton"), Qt::LeftButton);
         QVERIFY(!m_dialog->isVisible());
         QCOMPARE(shownOf(QStringLiteral("open")).size(), 1);
         QCOMPARE(shownOf(QStringLiteral("question")).size(), 0);
@@ -393,7 +393,7 @@ private Q_SLOTS:
         chooseSheet(QStringLiteral("名单"));
         pickTitles(kNeeded);
         if (append)
-            QTest::mouseClick(m_dialog->findChild<QCheckBox*>("Append_Box"), Qt::LeftButton);
+            QTest::mouseClick(m_dialog->findChild<QCheckBox*>("appendBox"), Qt::LeftButton);
         clickOk();
         const auto questions = shownOf(QStringLiteral("question"));
         QCOMPARE(questions.size(), question.isEmpty() ? 0 : 1);
@@ -510,7 +510,7 @@ private Q_SLOTS:
     void mappingEditorIsFixed()
     {
         QVERIFY(openDialog(fixture(QStringLiteral("recipients.xlsx"))));
-        QTableWidget* editor = m_dialog->findChild<QTableWidget*>("Field_Edit_List");
+        QTableWidget* editor = m_dialog->findChild<QTableWidget*>("mappingTable");
         QCOMPARE(editor->rowCount(), 0);
         chooseSheet(QStringLiteral("名单"));
         QCOMPARE(editor->rowCount(), 16);
@@ -569,21 +569,21 @@ private Q_SLOTS:
     void cancelKeepsTableAndNextShowingStartsAfresh()
     {
         QVERIFY(openDialog(fixture(QStringLiteral("recipients.xls"))));
-        QTest::mouseClick(m_dialog->findChild<QCheckBox*>("CheckBox1"),
+        QTest::mouseClick(m_dialog->findChild<QCheckBox*>("firstRowTitlesBox"),
                           Qt::LeftButton); // before a sheet: nothing
         QVERIFY(m_prompt->shown.isEmpty());
-        QVERIFY(!m_dialog->findChild<QCheckBox*>("CheckBox1")->isChecked());
+        QVERIFY(!m_dialog->findChild<QCheckBox*>("firstRowTitlesBox")->isChecked());
         m_prompt->inputs.enqueue(QStringLiteral("1"));
         chooseSheet(QStringLiteral("名单"));
         pickTitle(QStringLiteral("收件人姓名"), QStringLiteral("姓名"));
-        QTest::mouseClick(m_dialog->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+        QTest::mouseClick(m_dialog->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
         QVERIFY(!m_dialog->isVisible());
         checkOldRowsKept();
 
         QVERIFY(openDialog(fixture(QStringLiteral("recipients.xlsx"))));
-        QCOMPARE(m_dialog->findChild<QListWidget*>("Exl_Wb_List")->count(), 4);
-        QCOMPARE(m_dialog->findChild<QTableWidget*>("Field_Edit_List")->rowCount(), 0);
-        QVERIFY(!m_dialog->findChild<QCheckBox*>("CheckBox1")
+        QCOMPARE(m_dialog->findChild<QListWidget*>("sheetList")->count(), 4);
+        QCOMPARE(m_dialog->findChild<QTableWidget*>("mappingTable")->rowCount(), 0);
+        QVERIFY(!m_dialog->findChild<QCheckBox*>("firstRowTitlesBox")
                      ->isChecked()); // the box outlives the showing
         m_dialog->reject();
     }
@@ -594,7 +594,7 @@ private Q_SLOTS:
     void titleRowFromTheInputBox()
     {
         QVERIFY(openDialog(fixture(QStringLiteral("recipients.xls"))));
-        QTest::mouseClick(m_dialog->findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
+        QTest::mouseClick(m_dialog->findChild<QCheckBox*>("firstRowTitlesBox"), Qt::LeftButton);
         m_prompt->inputs.enqueue(QStringLiteral("3"));
         chooseSheet(QStringLiteral("标题在第三行"));
         const auto inputs = shownOf(QStringLiteral("input"));
@@ -648,11 +648,11 @@ private Q_SLOTS:
         pickTitle(QStringLiteral("收件人姓名"), QStringLiteral("2024年3月订单"));
 
         m_prompt->inputs.enqueue(answer);
-        QTest::mouseClick(m_dialog->findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
+        QTest::mouseClick(m_dialog->findChild<QCheckBox*>("firstRowTitlesBox"), Qt::LeftButton);
         QCOMPARE(shownOf(QStringLiteral("input")).size(), 1);
-        QCOMPARE(m_dialog->findChild<QCheckBox*>("CheckBox1")->isChecked(), ticked);
+        QCOMPARE(m_dialog->findChild<QCheckBox*>("firstRowTitlesBox")->isChecked(), ticked);
         QCOMPARE(m_dialog->titleRow(), titleRow);
-        QCOMPARE(m_dialog->findChild<QTableWidget*>("Field_Edit_List")->rowCount(), 16);
+        QCOMPARE(m_dialog->findChild<QTableWidget*>("mappingTable")->rowCount(), 16);
         QCOMPARE(pickList(0), picks);
         QCOMPARE(pickList(14), picks);
         if (error.isEmpty()) {
@@ -676,12 +676,12 @@ private Q_SLOTS:
     void badTitleRowOnSheetChoice()
     {
         QVERIFY(openDialog(fixture(QStringLiteral("recipients.xls"))));
-        QTest::mouseClick(m_dialog->findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
+        QTest::mouseClick(m_dialog->findChild<QCheckBox*>("firstRowTitlesBox"), Qt::LeftButton);
         m_prompt->inputs.enqueue(QStringLiteral("-1"));
         chooseSheet(QStringLiteral("名单"));
         QCOMPARE(m_prompt->messages(), QStringList{kBadRow});
         // The rows were made before the answer; nothing can be picked.
-        QCOMPARE(m_dialog->findChild<QTableWidget*>("Field_Edit_List")->rowCount(), 16);
+        QCOMPARE(m_dialog->findChild<QTableWidget*>("mappingTable")->rowCount(), 16);
         QCOMPARE(pickList(0), QStringList());
         clickOk();
         QCOMPARE(m_prompt->lastMessage(), kNoTitles);
@@ -716,7 +716,7 @@ private Q_SLOTS:
                      lines.at(0).contains(path) && lines.at(0).contains(reason),
                  qPrintable(lines.at(0)));
         QVERIFY(m_dialog->isVisible());
-        QCOMPARE(m_dialog->findChild<QListWidget*>("Exl_Wb_List")->count(), 0);
+        QCOMPARE(m_dialog->findChild<QListWidget*>("sheetList")->count(), 0);
         clickOk();
         QCOMPARE(m_prompt->lastMessage(), QStringLiteral("请点选左边框内要打印的工作表！"));
         checkOldRowsKept();
@@ -762,7 +762,7 @@ private Q_SLOTS:
         clickOk();
         QCOMPARE(m_prompt->messages(), QStringList{done(4)});
         QCOMPARE(names(), kListNames);
-        QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 4);
+        QCOMPARE(m_page->findChild<QTableView*>("recipientGrid")->model()->rowCount(), 4);
     }
 
     // --- Proposed mapping, appending, preview -------------------------------
@@ -878,7 +878,7 @@ private Q_SLOTS:
                                   done(2) + kTwoOrders + "\n拆分整段地址 2 条。"}));
         } else {
             QVERIFY(openDialog(path));
-            chooseSheet(m_dialog->findChild<QListWidget*>("Exl_Wb_List")->item(0)->text());
+            chooseSheet(m_dialog->findChild<QListWidget*>("sheetList")->item(0)->text());
             clickOk(); // the proposal as it stands
             QCOMPARE(m_prompt->messages(), QStringList{done(2) + kTwoOrders});
         }
@@ -918,7 +918,7 @@ private Q_SLOTS:
             QCOMPARE(m_prompt->shown.last().kind, QStringLiteral("error"));
         } else {
             QVERIFY(openDialog(path));
-            chooseSheet(m_dialog->findChild<QListWidget*>("Exl_Wb_List")->item(0)->text());
+            chooseSheet(m_dialog->findChild<QListWidget*>("sheetList")->item(0)->text());
             clickOk();
             QCOMPARE(m_prompt->messages(), QStringList{importNoRowsMessage(1)});
             QVERIFY(m_dialog->isVisible());
@@ -1050,7 +1050,7 @@ private Q_SLOTS:
             QVERIFY(openDialog(path));
             chooseSheet(QStringLiteral("整段地址"));
             pickTitles(kNeeded);
-            auto* box = m_dialog->findChild<QCheckBox*>("Split_Address_Box");
+            auto* box = m_dialog->findChild<QCheckBox*>("splitAddressBox");
             QVERIFY(box->isChecked()); // the address is mapped, the regions are not
             clickOk(split);
         } else {
@@ -1093,11 +1093,11 @@ private Q_SLOTS:
                      0);
         } else {
             QVERIFY(openDialog(file));
-            QVERIFY(!m_dialog->findChild<QCheckBox*>("Append_Box")
+            QVERIFY(!m_dialog->findChild<QCheckBox*>("appendBox")
                          ->isChecked()); // replacing is the default
             chooseSheet(QStringLiteral("名单"));
             pickTitles(kNeeded);
-            QTest::mouseClick(m_dialog->findChild<QCheckBox*>("Append_Box"), Qt::LeftButton);
+            QTest::mouseClick(m_dialog->findChild<QCheckBox*>("appendBox"), Qt::LeftButton);
             clickOk();
         }
         // The command line splits whole addresses by default; the dialog was
@@ -1105,11 +1105,11 @@ private Q_SLOTS:
         QCOMPARE(m_prompt->lastMessage(),
                  commandLine ? done(4) + "\n拆分整段地址 3 条。" : done(4));
         QCOMPARE(names(), kOld + kListNames);
-        QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 6);
+        QCOMPARE(m_page->findChild<QTableView*>("recipientGrid")->model()->rowCount(), 6);
         if (!commandLine) {
             // The next import starts from replacing again.
             QVERIFY(openDialog(file));
-            QVERIFY(!m_dialog->findChild<QCheckBox*>("Append_Box")->isChecked());
+            QVERIFY(!m_dialog->findChild<QCheckBox*>("appendBox")->isChecked());
             m_dialog->reject();
         }
     }
@@ -1144,7 +1144,7 @@ private Q_SLOTS:
 
         if (dialog) {
             QVERIFY(openDialog(path));
-            chooseSheet(m_dialog->findChild<QListWidget*>("Exl_Wb_List")->item(0)->text());
+            chooseSheet(m_dialog->findChild<QListWidget*>("sheetList")->item(0)->text());
             pickTitles({{"收件人姓名", "Name"},
                         {"手机", "Mobile"},
                         {"详细地址", "Address"},
@@ -1189,8 +1189,8 @@ private Q_SLOTS:
                 QVERIFY(m_prompt->messages().first().endsWith("\n订单编号=订单号"));
             } else {
                 QVERIFY(openDialog(path));
-                chooseSheet(m_dialog->findChild<QListWidget*>("Exl_Wb_List")->item(0)->text());
-                QTest::mouseClick(m_dialog->findChild<QCheckBox*>("Append_Box"), Qt::LeftButton);
+                chooseSheet(m_dialog->findChild<QListWidget*>("sheetList")->item(0)->text());
+                QTest::mouseClick(m_dialog->findChild<QCheckBox*>("appendBox"), Qt::LeftButton);
                 clickOk(); // the proposal, order numbers included
                 QVERIFY(!m_dialog->isVisible());
             }
@@ -1209,13 +1209,13 @@ private Q_SLOTS:
                                                     {"李四", "T2,T3"},
                                                     {"王五", ""},
                                                     {"王五", ""}}));
-        QCOMPARE(m_page->findChild<QTableView*>("DBGrid1")->model()->rowCount(), 6);
+        QCOMPARE(m_page->findChild<QTableView*>("recipientGrid")->model()->rowCount(), 6);
     }
 
     void previewShowsTheFirstRows()
     {
         QVERIFY(openDialog(fixture(QStringLiteral("recipients.xls"))));
-        QTableWidget* preview = m_dialog->findChild<QTableWidget*>(QStringLiteral("Sheet_Preview"));
+        QTableWidget* preview = m_dialog->findChild<QTableWidget*>(QStringLiteral("sheetPreview"));
         QVERIFY(preview);
         QCOMPARE(preview->rowCount(), 0);
         chooseSheet(QStringLiteral("名单"));
@@ -1231,7 +1231,7 @@ private Q_SLOTS:
         // (Unticking asks for the title row at once, choosing the sheet again.)
         m_prompt->inputs.enqueue(QStringLiteral("3"));
         m_prompt->inputs.enqueue(QStringLiteral("3"));
-        QTest::mouseClick(m_dialog->findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
+        QTest::mouseClick(m_dialog->findChild<QCheckBox*>("firstRowTitlesBox"), Qt::LeftButton);
         chooseSheet(QStringLiteral("标题在第三行"));
         QCOMPARE(preview->horizontalHeaderItem(1)->text(), QStringLiteral("收件人"));
         QCOMPARE(preview->item(0, 1)->text(), QStringLiteral("收件人1"));
@@ -1246,10 +1246,10 @@ private Q_SLOTS:
         // Typed on the recipient tab: the landline (kept as typed: empty) and
         // the postcode (a masked box: empty, never the mask's blanks)
         // untouched.
-        m_page->findChild<QLineEdit*>("Att_Name_Ad")->setText(QStringLiteral("张三"));
-        m_page->findChild<QLineEdit*>("Att_Add_Ad")->setText(QStringLiteral("人民路1号"));
-        m_page->findChild<QLineEdit*>("Att_Mobile_Ad")->setText(QStringLiteral("13812345678"));
-        QTest::mouseClick(m_page->findChild<QPushButton*>("Att_Save_Btn"), Qt::LeftButton);
+        m_page->findChild<QLineEdit*>("nameEdit")->setText(QStringLiteral("张三"));
+        m_page->findChild<QLineEdit*>("addressEdit")->setText(QStringLiteral("人民路1号"));
+        m_page->findChild<QLineEdit*>("mobileEdit")->setText(QStringLiteral("13812345678"));
+        QTest::mouseClick(m_page->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
         QVERIFY(m_prompt->messages().isEmpty());
         RecipientRows rows(att());
         rows.append({{QStringLiteral("Name"), QStringLiteral("\"老\"李")},
@@ -1259,7 +1259,7 @@ private Q_SLOTS:
         rows.append({{QStringLiteral("Name"), QStringLiteral("赵六")}});
         QCOMPARE(att()->recordCount(), 6);
         // The grid on the fifth row.
-        QTableView* grid = m_page->findChild<QTableView*>("DBGrid1");
+        QTableView* grid = m_page->findChild<QTableView*>("recipientGrid");
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                           grid->visualRect(grid->model()->index(4, 0)).center());
         QCOMPARE(att()->recNo(), 4);
@@ -1268,7 +1268,7 @@ private Q_SLOTS:
         const QString path = m_tmp->filePath(QStringLiteral("名单.xls"));
         QVERIFY(writeFile(path, QByteArray(5000, 'x'))); // replaced without a question
         m_prompt->files.enqueue(chosen);
-        QTest::mouseClick(m_page->findChild<QToolButton*>("Exl_Out_Btn"), Qt::LeftButton);
+        QTest::mouseClick(m_page->findChild<QToolButton*>("exportButton"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(),
                  QStringList{QStringLiteral("文件") + path + QStringLiteral("导出成功！")});
@@ -1332,7 +1332,7 @@ private Q_SLOTS:
         m_prompt->files.enqueue(m_tmp->filePath(chosen));
         if (!filter.isEmpty())
             m_prompt->selectedFilters.enqueue(filter);
-        QTest::mouseClick(m_page->findChild<QToolButton*>("Exl_Out_Btn"), Qt::LeftButton);
+        QTest::mouseClick(m_page->findChild<QToolButton*>("exportButton"), Qt::LeftButton);
         const QString path = m_tmp->filePath(written);
         QCOMPARE(m_prompt->messages(),
                  QStringList{QStringLiteral("文件") + path + QStringLiteral("导出成功！")});
@@ -1355,7 +1355,7 @@ private Q_SLOTS:
         const QString path = m_tmp->filePath(QStringLiteral("no such folder/list.xls"));
         m_prompt->files.enqueue(path);
         att()->moveTo(1);
-        QTest::mouseClick(m_page->findChild<QToolButton*>("Exl_Out_Btn"), Qt::LeftButton);
+        QTest::mouseClick(m_page->findChild<QToolButton*>("exportButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages().size(), 1);
         QCOMPARE(m_prompt->shown.last().kind, QStringLiteral("error"));
         QVERIFY2(m_prompt->lastMessage().contains(path), qPrintable(m_prompt->lastMessage()));

@@ -8,9 +8,9 @@
 #include "app/startup.h"
 #include "base/session.h"
 #include "cli/calibrationcommand.h"
+#include "cli/printcommand.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
-#include "cli/printcommand.h"
 #include "findwidget.h"
 #include "freshdatabase.h"
 #include "gui/book/recipientpage.h"
@@ -92,10 +92,10 @@ struct TestPrintWindow::Fixture {
     MainWindow* main() const { return startup->mainWindow(); }
     DataModule* dm() const { return startup->dataModule(); }
     Session& session() const { return startup->session(); }
-    PreviewWindow* preview() const { return main()->findChild<PreviewWindow*>("FM_PreView"); }
+    PreviewWindow* preview() const { return main()->findChild<PreviewWindow*>("PreviewWindow"); }
     PageSetupDialog* pageSetup() const
     {
-        return main()->findChild<PageSetupDialog*>("Fm_Page_Set");
+        return main()->findChild<PageSetupDialog*>("PageSetupDialog");
     }
 };
 
@@ -142,7 +142,7 @@ void TestPrintWindow::batchAsksFirst()
     QFETCH(bool, ok);
     m_f->dm()->recipients->moveTo(1);
     m_f->prompt.answers.enqueue(ok ? Prompt::Button::Ok : Prompt::Button::Cancel);
-    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("printAllButton"), Qt::LeftButton);
     const ScriptedPrompt::Shown q = m_f->prompt.shown.value(0);
     QCOMPARE(q.kind, QString("question"));
     // The design's question first, then how many waybills go where.
@@ -162,7 +162,7 @@ void TestPrintWindow::batchAsksFirst()
     // The grid does not jump: the user's row stays current.
     QVERIFY(!m_f->dm()->recipients->eof());
     QCOMPARE(m_f->dm()->recipients->recNo(), 1);
-    QCOMPARE(findWidget<QTableView>("DBGrid1")->currentIndex().row(), 1);
+    QCOMPARE(findWidget<QTableView>("recipientGrid")->currentIndex().row(), 1);
 }
 
 // A row with neither name nor address prints no page; the window says so
@@ -174,7 +174,7 @@ void TestPrintWindow::batchSkipsBlankRows()
                    "(SELECT ID FROM Exp_Att_Info ORDER BY ID LIMIT 1 OFFSET 2)"));
     m_f->dm()->recipients->refresh();
     m_f->prompt.answers.enqueue(Prompt::Button::Ok);
-    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("printAllButton"), Qt::LeftButton);
     QVERIFY(m_f->prompt.shown.value(0).text.endsWith(
         "将打印 4 张运单到文件 " + m_f->tmp.filePath("job.pdf") + "，是否继续？"));
     QCOMPARE(m_f->prompt.messages(),
@@ -190,7 +190,7 @@ namespace
 // edits do: unsaved, the fit switch stored at once.
 template <typename Change> void editField(const char* key, Change change)
 {
-    TemplateDocument* doc = findWidget<DesignPage>("TabModel")->document();
+    TemplateDocument* doc = findWidget<DesignPage>("designPage")->document();
     const int index = TemplateLayout::indexOf(QString::fromLatin1(key));
     TemplateField f = doc->layout().field(index);
     change(f);
@@ -231,7 +231,7 @@ void TestPrintWindow::batchListsRowsThatDoNotFit()
     const bool lost = address.size() > 100;
     m_f->prompt.answers.enqueue(Prompt::Button::Ok);
     m_f->prompt.answers.enqueue(printAnyway ? Prompt::Button::Ok : Prompt::Button::Cancel);
-    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("printAllButton"), Qt::LeftButton);
     if (printAnyway)
         QCOMPARE(pdfPages("job.pdf"), 5);
     else
@@ -287,7 +287,7 @@ void TestPrintWindow::batchListsRowsToCheck()
     m_f->dm()->recipients->refresh();
     m_f->prompt.answers.enqueue(Prompt::Button::Ok);
     m_f->prompt.answers.enqueue(printAnyway ? Prompt::Button::Ok : Prompt::Button::Cancel);
-    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("printAllButton"), Qt::LeftButton);
     QStringList questions;
     for (const ScriptedPrompt::Shown& shown : std::as_const(m_f->prompt.shown))
         if (shown.kind == "question")
@@ -310,7 +310,7 @@ void TestPrintWindow::batchRefusals()
 {
     // No printer chosen.
     PrinterStore::printer()->setOutputFileName(QString());
-    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("printAllButton"), Qt::LeftButton);
     // The window says how to choose a printer or a PDF file.
     QCOMPARE(m_f->prompt.messages(),
              QStringList({"打印机没准备好！\n请按工具栏上的“打印机设置”选择打印机；"
@@ -321,23 +321,23 @@ void TestPrintWindow::batchRefusals()
     PrinterStore::printer()->setOutputFileName(m_f->tmp.filePath("job.pdf"));
     m_f->session().currentTemplate = QStringLiteral("未保存的模板");
     m_f->prompt.clear();
-    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("printAllButton"), Qt::LeftButton);
     QCOMPARE(m_f->prompt.messages(), QStringList({"当前模板不存在，请先保存模板！"}));
     QVERIFY(!QFile::exists("job.pdf"));
 }
 
 void TestPrintWindow::toolbarCommands()
 {
-    QTabWidget* tabs = findWidget<QTabWidget>("TabMain");
+    QTabWidget* tabs = findWidget<QTabWidget>("tabs");
     QCOMPARE(tabs->currentIndex(), 0);
     m_f->prompt.answers.enqueue(Prompt::Button::Cancel);
-    QTest::mouseClick(findWidget<QToolButton>("Multi_Prt_Btn"), Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("batchPrintButton"), Qt::LeftButton);
     QCOMPARE(tabs->currentIndex(), 1);
     QCOMPARE(m_f->prompt.shown.value(0).caption, QString("批量打印提示"));
     QVERIFY(!QFile::exists("job.pdf"));
 
     m_f->prompt.clear();
-    QTest::mouseClick(findWidget<QToolButton>("Sig_Prt_Btn"), Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("singlePrintButton"), Qt::LeftButton);
     QCOMPARE(tabs->currentIndex(), 0);
     QCOMPARE(m_f->prompt.messages(),
              QStringList({"设置好模板，在屏幕上填写关键信息，点击打印预览即可打印单页！"}));
@@ -349,15 +349,15 @@ void TestPrintWindow::toolbarCommands()
     bold.setPointSize(14);
     bold.setBold(true);
     m_f->prompt.fonts.enqueue(bold);
-    QTest::mouseClick(findWidget<QToolButton>("Font_Set_Btn"), Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("fontButton"), Qt::LeftButton);
     m_f->prompt.fonts.enqueue(std::nullopt);
-    QTest::mouseClick(findWidget<QToolButton>("Font_Set_Btn"), Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("fontButton"), Qt::LeftButton);
     QVERIFY(m_f->session().chosenPrintFont);
     QCOMPARE(m_f->session().chosenPrintFont->pointSize(), 14);
     QVERIFY(m_f->session().chosenPrintFont->bold());
 
     m_f->prompt.clear();
-    QTest::mouseClick(findWidget<QToolButton>("Printer_Set_Btn"), Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("printerButton"), Qt::LeftButton);
     QCOMPARE(m_f->prompt.shown.value(0).kind, QString("printer"));
 }
 
@@ -365,7 +365,7 @@ void TestPrintWindow::unsavedEditsPrintAsShown()
 {
     // Moved but not saved: prints at the new place. Hidden but not saved:
     // does not print. The stored template is left as it was.
-    DesignSurface* surface = findWidget<DesignPage>("TabModel")->surface();
+    DesignSurface* surface = findWidget<DesignPage>("designPage")->surface();
     const QPoint corner = surface->backgroundImage()->pos();
     const QPoint offset = surface->layout().offset;
     editField("A_Name", [&](TemplateField& f) {
@@ -375,7 +375,7 @@ void TestPrintWindow::unsavedEditsPrintAsShown()
     QCOMPARE(surface->fieldControl("A_Name")->pos(), corner + QPoint(480, 96));
     QVERIFY(surface->fieldControl("S_Name")->isHidden());
     m_f->prompt.answers.enqueue(Prompt::Button::Ok);
-    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("printAllButton"), Qt::LeftButton);
     QVERIFY(pdfText("job.pdf").contains("NAME1"));
     QVERIFY(!pdfText("job.pdf").contains("SENDERNAME"));
     // Where NAME1 stands on the first page, in millimetres.
@@ -412,7 +412,7 @@ void TestPrintWindow::previewZoomAndPaging()
     pv->show();
     QVERIFY(!m_f->main()->isVisible());
     QCOMPARE(pv->naturalSize(), QSize(800, 442));
-    QCOMPARE(pv->findChild<QComboBox*>("ComboBox1")->currentText(), QString("100%"));
+    QCOMPARE(pv->findChild<QComboBox*>("zoomBox")->currentText(), QString("100%"));
     // Its caption, and which waybill of how many.
     QCOMPARE(pv->windowTitle(), QStringLiteral("打印预览 - 第 1 / 5 张"));
 
@@ -421,22 +421,22 @@ void TestPrintWindow::previewZoomAndPaging()
                                                    {"200%", QSize(1600, 884)},
                                                    {"100%", QSize(800, 442)},
                                                    {"充满整页", QSize()}};
-    const QWidget* area = pv->findChild<QWidget*>("ScrollBox1");
+    const QWidget* area = pv->findChild<QWidget*>("pictureArea");
     for (auto [entry, size] : zooms) {
         // The whole page fills the picture box, whatever size the window has now.
         if (!size.isValid())
             size = QSize(area->width() - 8, area->height() - 8);
-        pv->findChild<QComboBox*>("ComboBox1")->setCurrentText(QString::fromUtf8(entry));
+        pv->findChild<QComboBox*>("zoomBox")->setCurrentText(QString::fromUtf8(entry));
         pv->applyZoom();
-        QCOMPARE(pv->findChild<QLabel*>("Model_BKimg")->size(), size);
+        QCOMPARE(pv->findChild<QLabel*>("pictureLabel")->size(), size);
     }
 
     // Paging keeps the zoom the list shows.
-    pv->findChild<QComboBox*>("ComboBox1")->setCurrentText("200%");
+    pv->findChild<QComboBox*>("zoomBox")->setCurrentText("200%");
     pv->applyZoom();
-    QTest::mouseClick(pv->findChild<QToolButton*>("Next_Pg_Btn"), Qt::LeftButton);
-    QCOMPARE(pv->findChild<QLabel*>("Model_BKimg")->size(), QSize(1600, 884));
-    QCOMPARE(pv->findChild<QComboBox*>("ComboBox1")->currentText(), QString("200%"));
+    QTest::mouseClick(pv->findChild<QToolButton*>("nextButton"), Qt::LeftButton);
+    QCOMPARE(pv->findChild<QLabel*>("pictureLabel")->size(), QSize(1600, 884));
+    QCOMPARE(pv->findChild<QComboBox*>("zoomBox")->currentText(), QString("200%"));
     // Paging shows rows by ID; the grid's current row stays where it was.
     Dataset* att = m_f->dm()->recipients;
     QCOMPARE(pv->rowIdShown(), att->rowId(1));
@@ -445,16 +445,16 @@ void TestPrintWindow::previewZoomAndPaging()
     QCOMPARE(pv->renderedImage().size(), QSize(800, 442)); // drawn anew at natural size
 
     auto states = [&] {
-        return QVector<bool>{pv->findChild<QToolButton*>("First_Pg_Btn")->isEnabled(),
-                             pv->findChild<QToolButton*>("Prior_Pg_Btn")->isEnabled(),
-                             pv->findChild<QToolButton*>("Next_Pg_Btn")->isEnabled(),
-                             pv->findChild<QToolButton*>("Last_Pg_Btn")->isEnabled()};
+        return QVector<bool>{pv->findChild<QToolButton*>("firstButton")->isEnabled(),
+                             pv->findChild<QToolButton*>("previousButton")->isEnabled(),
+                             pv->findChild<QToolButton*>("nextButton")->isEnabled(),
+                             pv->findChild<QToolButton*>("lastButton")->isEnabled()};
     };
-    QTest::mouseClick(pv->findChild<QToolButton*>("Last_Pg_Btn"), Qt::LeftButton);
+    QTest::mouseClick(pv->findChild<QToolButton*>("lastButton"), Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({true, true, false, false}));
     QCOMPARE(pv->rowIdShown(), att->rowId(4));
     QCOMPARE(pv->windowTitle(), QStringLiteral("打印预览 - 第 5 / 5 张"));
-    QTest::mouseClick(pv->findChild<QToolButton*>("Prior_Pg_Btn"), Qt::LeftButton);
+    QTest::mouseClick(pv->findChild<QToolButton*>("previousButton"), Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({true, true, true, true}));
     pv->showNextRow(); // reaches the last row: all still on
     QCOMPARE(pv->rowIdShown(), att->rowId(4));
@@ -462,14 +462,14 @@ void TestPrintWindow::previewZoomAndPaging()
     pv->showNextRow(); // tries past it: the row stays, next/last off
     QCOMPARE(pv->rowIdShown(), att->rowId(4));
     QCOMPARE(states(), QVector<bool>({true, true, false, false}));
-    QTest::mouseClick(pv->findChild<QToolButton*>("First_Pg_Btn"), Qt::LeftButton);
+    QTest::mouseClick(pv->findChild<QToolButton*>("firstButton"), Qt::LeftButton);
     QCOMPARE(states(), QVector<bool>({false, false, true, true}));
     QCOMPARE(pv->rowIdShown(), att->rowId(0));
 
     // The row on show prints alone; the grid's current row stays.
     pv->showNextRow();
     pv->showNextRow();
-    QTest::mouseClick(pv->findChild<QToolButton*>("Print_Btn"), Qt::LeftButton);
+    QTest::mouseClick(pv->findChild<QToolButton*>("printButton"), Qt::LeftButton);
     QVERIFY(m_f->prompt.messages().isEmpty());
     QCOMPARE(pdfPages("job.pdf"), 1);
     QVERIFY(pdfText("job.pdf").contains("NAME3"));
@@ -477,14 +477,14 @@ void TestPrintWindow::previewZoomAndPaging()
     QCOMPARE(pv->rowIdShown(), att->rowId(2));
     QCOMPARE(att->recNo(), 0);
 
-    QTest::mouseClick(pv->findChild<QToolButton*>("Close_Btn1"), Qt::LeftButton);
+    QTest::mouseClick(pv->findChild<QToolButton*>("closeButton"), Qt::LeftButton);
     QVERIFY(m_f->main()->isVisible());
     QVERIFY(!pv->isVisible());
 
     // The next showing starts at 100% again.
-    pv->findChild<QComboBox*>("ComboBox1")->setCurrentText("200%");
+    pv->findChild<QComboBox*>("zoomBox")->setCurrentText("200%");
     pv->show();
-    QCOMPARE(pv->findChild<QComboBox*>("ComboBox1")->currentText(), QString("100%"));
+    QCOMPARE(pv->findChild<QComboBox*>("zoomBox")->currentText(), QString("100%"));
     pv->close();
 }
 
@@ -498,7 +498,7 @@ void TestPrintWindow::previewDrawsTheCurrentRows()
     const QImage shown = pv->renderedImage();
     QCOMPARE(shown.size(), QSize(800, 442));
     const QImage background(m_f->tmp.filePath("bkbmp/generic.bmp"));
-    DesignSurface* surface = findWidget<DesignPage>("TabModel")->surface();
+    DesignSurface* surface = findWidget<DesignPage>("designPage")->surface();
     const QPoint at = surface->fieldControl("A_Name")->pos() - surface->backgroundImage()->pos();
     // Ink in the name's cell, none in the plain picture there.
     auto inkIn = [&](const QImage& img) {
@@ -544,7 +544,7 @@ void TestPrintWindow::previewOutlinesTextThatDoesNotFit()
 // shows only the whole lines the box holds, nothing of the next one.
 void TestPrintWindow::previewShowsWholeLinesOnly()
 {
-    DesignSurface* surface = findWidget<DesignPage>("TabModel")->surface();
+    DesignSurface* surface = findWidget<DesignPage>("designPage")->surface();
     FieldControl* box = surface->fieldControl("A_Address");
     QImage design(10, 10, QImage::Format_RGB32);
     design.setDotsPerMeterX(qRound(96 / 0.0254));
@@ -595,14 +595,14 @@ void TestPrintWindow::previewWithoutItsPicture()
     QVERIFY(m_f->prompt.shown.value(0).text.contains("generic.bmp"));
     QCOMPARE(pv->renderedImage().size(), QSize(800, 442));
     QCOMPARE(pv->renderedImage().pixel(5, 5), qRgb(255, 255, 255));
-    QVERIFY(pv->findChild<QToolButton*>("Next_Pg_Btn")->isEnabled());
+    QVERIFY(pv->findChild<QToolButton*>("nextButton")->isEnabled());
     pv->close();
 }
 
 void TestPrintWindow::printCurrentRowFromTheGrid()
 {
-    QTableView* grid = findWidget<QTableView>("DBGrid1");
-    findWidget<QTabWidget>("TabMain")->setCurrentIndex(1);
+    QTableView* grid = findWidget<QTableView>("recipientGrid");
+    findWidget<QTabWidget>("tabs")->setCurrentIndex(1);
     // Current row not selected: nothing happens.
     grid->selectionModel()->setCurrentIndex(grid->model()->index(2, 0),
                                             QItemSelectionModel::NoUpdate);
@@ -624,7 +624,8 @@ void TestPrintWindow::printCurrentRowFromTheGrid()
     QVERIFY(!grid->selectionModel()->hasSelection());
     QVERIFY(m_f->main()->isVisible());
     m_f->main()->activateWindow();
-    QTRY_VERIFY(findWidget<QLineEdit>("Att_Name_Ad")->hasFocus());
+    QTRY_VERIFY(
+        findWidget<RecipientPage>("recipientPage")->findChild<QLineEdit*>("nameEdit")->hasFocus());
 }
 
 void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed_data()
@@ -643,7 +644,7 @@ void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed()
 {
     QFETCH(bool, testSheet);
     QFETCH(bool, replace);
-    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("printAllButton"), Qt::LeftButton);
     QCOMPARE(pdfPages("job.pdf"), 5);
     const QByteArray batch = [] {
         QFile f("job.pdf");
@@ -654,12 +655,12 @@ void TestPrintWindow::existingPdfIsReplacedOnlyWhenConfirmed()
     m_f->prompt.answers.enqueue(replace ? Prompt::Button::Yes : Prompt::Button::No);
     if (testSheet) {
         QVERIFY(PrintActions::printTestSheet(
-                    m_f->dm(), m_f->session(), findWidget<DesignPage>("TabModel")->surface(),
+                    m_f->dm(), m_f->session(), findWidget<DesignPage>("designPage")->surface(),
                     [this](QPrinter* p) { return m_f->main()->preparePrinter(p); },
                     Calibration()) == replace);
     } else {
         m_f->preview()->show();
-        QTest::mouseClick(m_f->preview()->findChild<QToolButton*>("Print_Btn"), Qt::LeftButton);
+        QTest::mouseClick(m_f->preview()->findChild<QToolButton*>("printButton"), Qt::LeftButton);
         m_f->preview()->close();
     }
     QCOMPARE(m_f->prompt.shown.size(), 1);
@@ -702,8 +703,8 @@ void TestPrintWindow::previewPlacesTextsAsTheSurface()
         sets += QStringLiteral(", %1=%2").arg(f.visColumn()).arg(f.key == "A_Name" ? 1 : 0);
     QVERIFY(q.exec("UPDATE Exp_Model SET " + sets));
     m_f->dm()->templates->refresh();
-    QVERIFY(findWidget<DesignPage>("TabModel")->layOutTemplate(m_f->session().currentTemplate));
-    DesignSurface* surface = findWidget<DesignPage>("TabModel")->surface();
+    QVERIFY(findWidget<DesignPage>("designPage")->layOutTemplate(m_f->session().currentTemplate));
+    DesignSurface* surface = findWidget<DesignPage>("designPage")->surface();
     const QPoint at = surface->fieldControl("A_Name")->pos() - surface->backgroundImage()->pos();
     QCOMPARE(at, QPoint(100, 50));
 
@@ -745,22 +746,22 @@ void TestPrintWindow::pagingButtonsFollowTheRowShown()
     QFETCH(QVector<bool>, states);
     PreviewWindow* pv = m_f->preview();
     auto buttons = [&] {
-        return QVector<bool>{pv->findChild<QToolButton*>("First_Pg_Btn")->isEnabled(),
-                             pv->findChild<QToolButton*>("Prior_Pg_Btn")->isEnabled(),
-                             pv->findChild<QToolButton*>("Next_Pg_Btn")->isEnabled(),
-                             pv->findChild<QToolButton*>("Last_Pg_Btn")->isEnabled()};
+        return QVector<bool>{pv->findChild<QToolButton*>("firstButton")->isEnabled(),
+                             pv->findChild<QToolButton*>("previousButton")->isEnabled(),
+                             pv->findChild<QToolButton*>("nextButton")->isEnabled(),
+                             pv->findChild<QToolButton*>("lastButton")->isEnabled()};
     };
     // An earlier showing left the buttons of another row.
     m_f->dm()->recipients->moveTo(row == 4 ? 0 : 4);
     pv->show();
-    QTest::mouseClick(row == 4 ? pv->findChild<QToolButton*>("First_Pg_Btn")
-                               : pv->findChild<QToolButton*>("Last_Pg_Btn"),
+    QTest::mouseClick(row == 4 ? pv->findChild<QToolButton*>("firstButton")
+                               : pv->findChild<QToolButton*>("lastButton"),
                       Qt::LeftButton);
     pv->close();
 
     // "打印当前行" on the row.
-    QTableView* grid = findWidget<QTableView>("DBGrid1");
-    findWidget<QTabWidget>("TabMain")->setCurrentIndex(1);
+    QTableView* grid = findWidget<QTableView>("recipientGrid");
+    findWidget<QTabWidget>("tabs")->setCurrentIndex(1);
     grid->selectRow(row);
     QCOMPARE(m_f->dm()->recipients->recNo(), row);
     QVector<bool> seen;
@@ -802,8 +803,8 @@ void TestPrintWindow::batchPrintsTheChosenRows()
     q.exec("UPDATE Exp_Att_Info SET Print_Count = 1, Printed_At = '2026-01-01 08:00:00' "
            "WHERE Name IN ('NAME1', 'NAME5')");
     m_f->dm()->recipients->refresh();
-    RecipientPage* page = findWidget<RecipientPage>("TabSheet2");
-    QTableView* grid = page->findChild<QTableView*>("DBGrid1");
+    RecipientPage* page = findWidget<RecipientPage>("recipientPage");
+    QTableView* grid = page->findChild<QTableView*>("recipientGrid");
     grid->selectionModel()->clearSelection();
     for (int row : {1, 3})
         grid->selectionModel()->select(page->gridModel->index(row, 0),
@@ -813,7 +814,7 @@ void TestPrintWindow::batchPrintsTheChosenRows()
     else
         m_f->prompt.rowChoices.enqueue(
             PrintPrompt::RowsChoice{PrintPrompt::RowsChoice::Kind(kind), range});
-    QTest::mouseClick(page->findChild<QToolButton*>("All_Prt_Btn"), Qt::LeftButton);
+    QTest::mouseClick(page->findChild<QToolButton*>("printAllButton"), Qt::LeftButton);
 
     QCOMPARE(m_f->prompt.rowOffers.size(), 1);
     QCOMPARE(m_f->prompt.rowOffers.first().rowCount, 5);
@@ -860,17 +861,17 @@ void TestPrintWindow::batchPrintsTheChosenRows()
 void TestPrintWindow::rowsDialogOffersWhatPrints()
 {
     PrintRowsDialog dialog(PrintPrompt::RowsOffer{5, 0, 3});
-    QVERIFY(dialog.findChild<QRadioButton*>("All_Rows_Radio")->isChecked());
+    QVERIFY(dialog.findChild<QRadioButton*>("allRowsRadio")->isChecked());
     // Nothing is selected.
-    QVERIFY(!dialog.findChild<QRadioButton*>("Selected_Rows_Radio")->isEnabled());
-    QVERIFY(dialog.findChild<QRadioButton*>("Unprinted_Rows_Radio")->isEnabled());
-    QVERIFY(dialog.findChild<QRadioButton*>("Unprinted_Rows_Radio")->text().contains("3"));
+    QVERIFY(!dialog.findChild<QRadioButton*>("selectedRowsRadio")->isEnabled());
+    QVERIFY(dialog.findChild<QRadioButton*>("unprintedRowsRadio")->isEnabled());
+    QVERIFY(dialog.findChild<QRadioButton*>("unprintedRowsRadio")->text().contains("3"));
     QVERIFY(dialog.choice().kind == PrintPrompt::RowsChoice::Kind::All);
-    dialog.findChild<QRadioButton*>("Unprinted_Rows_Radio")->click();
+    dialog.findChild<QRadioButton*>("unprintedRowsRadio")->click();
     QVERIFY(dialog.choice().kind == PrintPrompt::RowsChoice::Kind::Unprinted);
-    QVERIFY(!dialog.findChild<QLineEdit*>("Rows_Range_Edit")->isEnabled());
-    dialog.findChild<QRadioButton*>("Range_Rows_Radio")->click();
-    QTest::keyClicks(dialog.findChild<QLineEdit*>("Rows_Range_Edit"), "1-2,5");
+    QVERIFY(!dialog.findChild<QLineEdit*>("rangeEdit")->isEnabled());
+    dialog.findChild<QRadioButton*>("rangeRowsRadio")->click();
+    QTest::keyClicks(dialog.findChild<QLineEdit*>("rangeEdit"), "1-2,5");
     const PrintPrompt::RowsChoice c = dialog.choice();
     QVERIFY(c.kind == PrintPrompt::RowsChoice::Kind::Range);
     QCOMPARE(c.range, QString("1-2,5"));
@@ -883,13 +884,12 @@ void TestPrintWindow::rowsChoiceStartsOnWhatTheGridShows_data()
     QTest::addColumn<int>("initial");          // PrintPrompt::RowsChoice::Kind
     QTest::addColumn<QString>("checkedRadio"); // in the dialog
     using Kind = PrintPrompt::RowsChoice::Kind;
-    QTest::newRow("nothing selected") << false << 0 << int(Kind::All) << "All_Rows_Radio";
-    QTest::newRow("rows selected") << true << 0 << int(Kind::Selected) << "Selected_Rows_Radio";
-    QTest::newRow("unprinted shown")
-        << false << 1 << int(Kind::Unprinted) << "Unprinted_Rows_Radio";
+    QTest::newRow("nothing selected") << false << 0 << int(Kind::All) << "allRowsRadio";
+    QTest::newRow("rows selected") << true << 0 << int(Kind::Selected) << "selectedRowsRadio";
+    QTest::newRow("unprinted shown") << false << 1 << int(Kind::Unprinted) << "unprintedRowsRadio";
     QTest::newRow("unprinted shown, rows selected")
-        << true << 1 << int(Kind::Selected) << "Selected_Rows_Radio";
-    QTest::newRow("printed shown") << false << 2 << int(Kind::All) << "All_Rows_Radio";
+        << true << 1 << int(Kind::Selected) << "selectedRowsRadio";
+    QTest::newRow("printed shown") << false << 2 << int(Kind::All) << "allRowsRadio";
 }
 
 void TestPrintWindow::rowsChoiceStartsOnWhatTheGridShows()
@@ -902,17 +902,17 @@ void TestPrintWindow::rowsChoiceStartsOnWhatTheGridShows()
     q.exec("UPDATE Exp_Att_Info SET Print_Count = 1, Printed_At = '2026-01-01 08:00:00' "
            "WHERE Name = 'NAME1'");
     m_f->dm()->recipients->refresh();
-    RecipientPage* page = findWidget<RecipientPage>("TabSheet2");
-    findWidget<QTabWidget>("TabMain")->setCurrentIndex(1);
-    page->findChild<QComboBox*>("Printed_Filter_Box")->setCurrentIndex(filter);
-    QTableView* grid = page->findChild<QTableView*>("DBGrid1");
+    RecipientPage* page = findWidget<RecipientPage>("recipientPage");
+    findWidget<QTabWidget>("tabs")->setCurrentIndex(1);
+    page->findChild<QComboBox*>("printedFilterBox")->setCurrentIndex(filter);
+    QTableView* grid = page->findChild<QTableView*>("recipientGrid");
     grid->clearSelection();
     if (select)
         for (int row : {1, 3})
             grid->selectionModel()->select(grid->model()->index(row - (filter == 1 ? 1 : 0), 0),
                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
     m_f->prompt.rowChoices.enqueue(std::nullopt);
-    QTest::mouseClick(page->findChild<QToolButton*>("All_Prt_Btn"), Qt::LeftButton);
+    QTest::mouseClick(page->findChild<QToolButton*>("printAllButton"), Qt::LeftButton);
     QCOMPARE(m_f->prompt.rowOffers.size(), 1);
     const PrintPrompt::RowsOffer offer = m_f->prompt.rowOffers.first();
     QCOMPARE(int(offer.initial), initial);
@@ -930,7 +930,7 @@ void TestPrintWindow::printLogReprintsAJobsRows()
 {
     m_f->prompt.rowChoices.enqueue(
         PrintPrompt::RowsChoice{PrintPrompt::RowsChoice::Kind::Range, "2-4"});
-    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("printAllButton"), Qt::LeftButton);
     QCOMPARE(pdfPages(m_f->tmp.filePath("job.pdf")), 3);
     // NAME3 goes away before the reprint: it is left out.
     QSqlQuery q(m_f->dm()->database());
@@ -939,19 +939,17 @@ void TestPrintWindow::printLogReprintsAJobsRows()
     QFile::remove(m_f->tmp.filePath("job.pdf"));
     m_f->prompt.clear();
 
-    QTest::mouseClick(findWidget<QPushButton>("Print_Log_Btn"), Qt::LeftButton);
+    QTest::mouseClick(findWidget<QPushButton>("printLogButton"), Qt::LeftButton);
     auto* dialog = m_f->main()->findChild<PrintLogDialog*>("PrintLogDialog");
     QVERIFY(dialog);
-    QCOMPARE(dialog->findChild<QTableWidget*>("Print_Log_Grid")->rowCount(), 1);
-    QCOMPARE(dialog->findChild<QTableWidget*>("Print_Log_Grid")->item(0, 4)->text(),
-             QString("NAME2"));
-    QCOMPARE(dialog->findChild<QTableWidget*>("Print_Log_Grid")->item(0, 5)->text(),
-             QString("NAME4"));
-    QCOMPARE(dialog->findChild<QTableWidget*>("Print_Log_Grid")->item(0, 3)->text(), QString("3"));
-    QVERIFY(!dialog->findChild<QPushButton*>("Reprint_Btn")->isEnabled());
-    dialog->findChild<QTableWidget*>("Print_Log_Grid")->selectRow(0);
-    QVERIFY(dialog->findChild<QPushButton*>("Reprint_Btn")->isEnabled());
-    QTest::mouseClick(dialog->findChild<QPushButton*>("Reprint_Btn"), Qt::LeftButton);
+    QCOMPARE(dialog->findChild<QTableWidget*>("jobsTable")->rowCount(), 1);
+    QCOMPARE(dialog->findChild<QTableWidget*>("jobsTable")->item(0, 4)->text(), QString("NAME2"));
+    QCOMPARE(dialog->findChild<QTableWidget*>("jobsTable")->item(0, 5)->text(), QString("NAME4"));
+    QCOMPARE(dialog->findChild<QTableWidget*>("jobsTable")->item(0, 3)->text(), QString("3"));
+    QVERIFY(!dialog->findChild<QPushButton*>("reprintButton")->isEnabled());
+    dialog->findChild<QTableWidget*>("jobsTable")->selectRow(0);
+    QVERIFY(dialog->findChild<QPushButton*>("reprintButton")->isEnabled());
+    QTest::mouseClick(dialog->findChild<QPushButton*>("reprintButton"), Qt::LeftButton);
 
     QCOMPARE(m_f->prompt.shown.value(0).text.split('\n').value(0),
              QStringLiteral("此操作将重新打印所选打印记录中的 2 行，"
@@ -978,17 +976,17 @@ void TestPrintWindow::printLogReprintsAJobsRows()
     QFile::remove(m_f->tmp.filePath("job.pdf"));
     m_f->prompt.clear();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the first dialog
-    QTest::mouseClick(findWidget<QPushButton>("Print_Log_Btn"), Qt::LeftButton);
+    QTest::mouseClick(findWidget<QPushButton>("printLogButton"), Qt::LeftButton);
     dialog = m_f->main()->findChild<PrintLogDialog*>("PrintLogDialog");
     QVERIFY(dialog);
-    QCOMPARE(dialog->findChild<QTableWidget*>("Print_Log_Grid")->item(0, 6)->text(), QString("是"));
-    dialog->findChild<QTableWidget*>("Print_Log_Grid")->selectRow(1);
-    auto* list = dialog->findChild<QListWidget*>("Print_Log_Rows");
+    QCOMPARE(dialog->findChild<QTableWidget*>("jobsTable")->item(0, 6)->text(), QString("是"));
+    dialog->findChild<QTableWidget*>("jobsTable")->selectRow(1);
+    auto* list = dialog->findChild<QListWidget*>("recipientsList");
     QStringList shown;
     for (int i = 0; i < list->count(); ++i)
         shown << list->item(i)->text();
     QCOMPARE(shown, QStringList({"1. NAME2", "2. NAME3", "3. NAME4"}));
-    auto* reprintRows = dialog->findChild<QPushButton*>("Reprint_Rows_Btn");
+    auto* reprintRows = dialog->findChild<QPushButton*>("reprintRowsButton");
     QVERIFY(!reprintRows->isEnabled());
     list->item(2)->setSelected(true);
     QVERIFY(reprintRows->isEnabled());
@@ -1025,12 +1023,12 @@ void TestPrintWindow::gridKeepsItsPlaceThroughPrinting()
         // A job of rows 41 and 46 to print again.
         m_f->prompt.rowChoices.enqueue(
             PrintPrompt::RowsChoice{PrintPrompt::RowsChoice::Kind::Range, "41,46"});
-        QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("printAllButton"), Qt::LeftButton);
         QCOMPARE(pdfPages("job.pdf"), 2);
         m_f->prompt.clear();
     }
-    findWidget<QTabWidget>("TabMain")->setCurrentIndex(1);
-    QTableView* grid = findWidget<QTableView>("DBGrid1");
+    findWidget<QTabWidget>("tabs")->setCurrentIndex(1);
+    QTableView* grid = findWidget<QTableView>("recipientGrid");
     QItemSelectionModel* selection = grid->selectionModel();
     selection->clearSelection();
     for (int row : {40, 45})
@@ -1055,8 +1053,9 @@ void TestPrintWindow::gridKeepsItsPlaceThroughPrinting()
 
     QStringList printed;
     if (way == "batch") {
-        m_f->prompt.rowChoices.enqueue(PrintPrompt::RowsChoice{PrintPrompt::RowsChoice::Kind::Selected, {}});
-        QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
+        m_f->prompt.rowChoices.enqueue(
+            PrintPrompt::RowsChoice{PrintPrompt::RowsChoice::Kind::Selected, {}});
+        QTest::mouseClick(findWidget<QToolButton>("printAllButton"), Qt::LeftButton);
         printed = QStringList{"NAME41", "NAME46"};
     } else if (way == "preview") {
         PreviewWindow* pv = m_f->preview();
@@ -1064,16 +1063,16 @@ void TestPrintWindow::gridKeepsItsPlaceThroughPrinting()
         QCOMPARE(pv->windowTitle(), QStringLiteral("打印预览 - 第 46 / 80 张"));
         pv->showNextRow();
         pv->showNextRow();
-        QTest::mouseClick(pv->findChild<QToolButton*>("Print_Btn"), Qt::LeftButton);
+        QTest::mouseClick(pv->findChild<QToolButton*>("printButton"), Qt::LeftButton);
         pv->showFirstRow();
         pv->close();
         printed = QStringList{"NAME48"};
     } else {
-        QTest::mouseClick(findWidget<QPushButton>("Print_Log_Btn"), Qt::LeftButton);
+        QTest::mouseClick(findWidget<QPushButton>("printLogButton"), Qt::LeftButton);
         auto* dialog = m_f->main()->findChild<PrintLogDialog*>("PrintLogDialog");
         QVERIFY(dialog);
-        dialog->findChild<QTableWidget*>("Print_Log_Grid")->selectRow(0);
-        QTest::mouseClick(dialog->findChild<QPushButton*>("Reprint_Btn"), Qt::LeftButton);
+        dialog->findChild<QTableWidget*>("jobsTable")->selectRow(0);
+        QTest::mouseClick(dialog->findChild<QPushButton*>("reprintButton"), Qt::LeftButton);
         printed = QStringList{"NAME41", "NAME46"};
     }
     QVERIFY2(m_f->prompt.messages().isEmpty(), qPrintable(m_f->prompt.messages().join('|')));
@@ -1102,12 +1101,13 @@ void TestPrintWindow::gridKeepsItsPlaceThroughPrinting()
 // Rows printed while the grid shows only the unprinted leave it at once.
 void TestPrintWindow::printedRowsLeaveTheUnprintedView()
 {
-    findWidget<QTabWidget>("TabMain")->setCurrentIndex(1);
-    findWidget<QComboBox>("Printed_Filter_Box")->setCurrentIndex(1);
-    QTableView* grid = findWidget<QTableView>("DBGrid1");
+    findWidget<QTabWidget>("tabs")->setCurrentIndex(1);
+    findWidget<QComboBox>("printedFilterBox")->setCurrentIndex(1);
+    QTableView* grid = findWidget<QTableView>("recipientGrid");
     QCOMPARE(grid->model()->rowCount(), 5);
-    m_f->prompt.rowChoices.enqueue(PrintPrompt::RowsChoice{PrintPrompt::RowsChoice::Kind::Range, "2,4"});
-    QTest::mouseClick(findWidget<QToolButton>("All_Prt_Btn"), Qt::LeftButton);
+    m_f->prompt.rowChoices.enqueue(
+        PrintPrompt::RowsChoice{PrintPrompt::RowsChoice::Kind::Range, "2,4"});
+    QTest::mouseClick(findWidget<QToolButton>("printAllButton"), Qt::LeftButton);
     QCOMPARE(pdfPages("job.pdf"), 2);
     QStringList shown;
     for (int row = 0; row < grid->model()->rowCount(); ++row)
@@ -1128,20 +1128,20 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
     Calibration::save(m_f->dm()->database(), m_f->session().currentTemplate, "PDF", stored);
     {
         CalibrationDialog dialog(m_f->dm()->database(), m_f->session().currentTemplate, "PDF");
-        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Dx_Edit")->value(), 1.5);
-        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Sy_Edit")->value(), 97.5);
-        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Sx_Edit")->value(), 100.0);
-        QVERIFY(dialog.findChild<QLabel*>("Calibration_Target_Label")->text().contains("PDF"));
+        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("horizontalShiftEdit")->value(), 1.5);
+        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("verticalScaleEdit")->value(), 97.5);
+        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("horizontalScaleEdit")->value(), 100.0);
+        QVERIFY(dialog.findChild<QLabel*>("targetLabel")->text().contains("PDF"));
         // How to measure, in two lines.
-        const QString hint = dialog.findChild<QLabel*>("Calibration_Hint_Label")->text();
+        const QString hint = dialog.findChild<QLabel*>("hintLabel")->text();
         QCOMPARE(hint.split('\n').size(), 2);
         QVERIFY(hint.contains("测试页") && hint.contains("偏移") && hint.contains("缩放"));
         // The boxes hold the ranges and the 0.1 steps.
-        dialog.findChild<QDoubleSpinBox*>("Calibration_Dy_Edit")->setValue(-80);
-        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Dy_Edit")->value(), -50.0);
-        dialog.findChild<QDoubleSpinBox*>("Calibration_Sx_Edit")->setValue(104.26);
-        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("Calibration_Sx_Edit")->value(), 104.3);
-        QTest::mouseClick(dialog.findChild<QPushButton*>("Calibration_Save_Btn"), Qt::LeftButton);
+        dialog.findChild<QDoubleSpinBox*>("verticalShiftEdit")->setValue(-80);
+        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("verticalShiftEdit")->value(), -50.0);
+        dialog.findChild<QDoubleSpinBox*>("horizontalScaleEdit")->setValue(104.26);
+        QCOMPARE(dialog.findChild<QDoubleSpinBox*>("horizontalScaleEdit")->value(), 104.3);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("saveButton"), Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
     }
     const Calibration c =
@@ -1152,9 +1152,9 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
     QCOMPARE(c.syPct, 97.5);
     // Another printer starts from no calibration.
     CalibrationDialog other(m_f->dm()->database(), m_f->session().currentTemplate, "HP_LaserJet");
-    QCOMPARE(other.findChild<QDoubleSpinBox*>("Calibration_Dx_Edit")->value(), 0.0);
-    QCOMPARE(other.findChild<QDoubleSpinBox*>("Calibration_Sy_Edit")->value(), 100.0);
-    QVERIFY(!other.findChild<QPushButton*>("Calibration_Test_Btn")->isEnabled());
+    QCOMPARE(other.findChild<QDoubleSpinBox*>("horizontalShiftEdit")->value(), 0.0);
+    QCOMPARE(other.findChild<QDoubleSpinBox*>("verticalScaleEdit")->value(), 100.0);
+    QVERIFY(!other.findChild<QPushButton*>("testSheetButton")->isEnabled());
 
     // "打印测试页" prints one sheet with the values shown, saved or not.
     CalibrationDialog dialog(m_f->dm()->database(), m_f->session().currentTemplate, "PDF");
@@ -1162,14 +1162,14 @@ void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
     dialog.setTestSheetPrinter([&](const Calibration& shown) {
         used << shown;
         PrintActions::printTestSheet(
-            m_f->dm(), m_f->session(), findWidget<DesignPage>("TabModel")->surface(),
+            m_f->dm(), m_f->session(), findWidget<DesignPage>("designPage")->surface(),
             [this](QPrinter* p) { return m_f->main()->preparePrinter(p); }, shown);
     });
-    QCOMPARE(dialog.findChild<QPushButton*>("Calibration_Test_Btn")->text(), QString("打印测试页"));
-    dialog.findChild<QDoubleSpinBox*>("Calibration_Dx_Edit")->setValue(7.5);
-    dialog.findChild<QDoubleSpinBox*>("Calibration_Dy_Edit")
+    QCOMPARE(dialog.findChild<QPushButton*>("testSheetButton")->text(), QString("打印测试页"));
+    dialog.findChild<QDoubleSpinBox*>("horizontalShiftEdit")->setValue(7.5);
+    dialog.findChild<QDoubleSpinBox*>("verticalShiftEdit")
         ->setValue(0); // the saved -50 mm would lift the top fields off
-    QTest::mouseClick(dialog.findChild<QPushButton*>("Calibration_Test_Btn"), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton*>("testSheetButton"), Qt::LeftButton);
     QCOMPARE(used.size(), 1);
     QCOMPARE(used.first().dxMm, 7.5);
     QVERIFY2(m_f->prompt.messages().isEmpty(), qPrintable(m_f->prompt.messages().join('|')));
@@ -1188,7 +1188,7 @@ void TestPrintWindow::printerIsRememberedPerTemplate()
     const QString chosen = m_f->tmp.filePath("chosen.pdf");
     printer->setOutputFileName(chosen);
     m_f->prompt.printerAnswers.enqueue(true);
-    QTest::mouseClick(findWidget<QToolButton>("Printer_Set_Btn"), Qt::LeftButton);
+    QTest::mouseClick(findWidget<QToolButton>("printerButton"), Qt::LeftButton);
     QCOMPARE(PrinterChoice::stored(m_f->session().appDir, model), "pdf:" + chosen);
 
     // Another template with a queue that has gone since, then back.
@@ -1222,24 +1222,25 @@ void TestPrintWindow::pageSetupOpensTheCalibration()
 {
     QVERIFY(m_f->pageSetup());
     // No action until the window sets one.
-    QVERIFY(m_f->pageSetup()->findChild<QPushButton*>("Calibrate_Btn")->isHidden());
+    QVERIFY(m_f->pageSetup()->findChild<QPushButton*>("calibrateButton")->isHidden());
     bool pageShown = false;
     QString calibrationTarget;
     QTimer::singleShot(0, [&] {
         pageShown = m_f->pageSetup()->isVisible() &&
-                    m_f->pageSetup()->findChild<QPushButton*>("Calibrate_Btn")->isVisible();
+                    m_f->pageSetup()->findChild<QPushButton*>("calibrateButton")->isVisible();
         QTimer::singleShot(0, [&] {
             if (auto* d = qobject_cast<CalibrationDialog*>(QApplication::activeModalWidget())) {
-                calibrationTarget = d->findChild<QLabel*>("Calibration_Target_Label")->text();
+                calibrationTarget = d->findChild<QLabel*>("targetLabel")->text();
                 d->reject();
             }
             QTimer::singleShot(0, [this] { m_f->pageSetup()->reject(); });
         });
-        QTest::mouseClick(m_f->pageSetup()->findChild<QPushButton*>("Calibrate_Btn"),
+        QTest::mouseClick(m_f->pageSetup()->findChild<QPushButton*>("calibrateButton"),
                           Qt::LeftButton);
     });
-    QTest::mouseClick(findWidget<DesignPage>("TabModel")->findChild<QToolButton*>("Model_Page_Btn"),
-                      Qt::LeftButton);
+    QTest::mouseClick(
+        findWidget<DesignPage>("designPage")->findChild<QToolButton*>("pageSetupButton"),
+        Qt::LeftButton);
     QVERIFY(pageShown);
     QVERIFY2(calibrationTarget.contains(m_f->session().currentTemplate) &&
                  calibrationTarget.contains("PDF"),

@@ -265,11 +265,12 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("typed"); // nick, app key, secret, session key
         QTest::addColumn<QString>("firstEmpty");
 
-        QTest::newRow("nick of blanks") << QStringList{"   ", "1", "2", "3"} << "Ed_Nick";
-        QTest::newRow("empty app key") << QStringList{"n", "", "2", "3"} << "Ed_Appkey";
-        QTest::newRow("secret of blanks") << QStringList{"n", "1", "  ", "3"} << "Ed_Secret";
-        QTest::newRow("session key of blanks") << QStringList{"n", "1", "2", " "} << "Ed_Sesstion";
-        QTest::newRow("the first of several") << QStringList{"n", " ", "", ""} << "Ed_Appkey";
+        QTest::newRow("nick of blanks") << QStringList{"   ", "1", "2", "3"} << "nickEdit";
+        QTest::newRow("empty app key") << QStringList{"n", "", "2", "3"} << "appKeyEdit";
+        QTest::newRow("secret of blanks") << QStringList{"n", "1", "  ", "3"} << "secretEdit";
+        QTest::newRow("session key of blanks")
+            << QStringList{"n", "1", "2", " "} << "sessionKeyEdit";
+        QTest::newRow("the first of several") << QStringList{"n", " ", "", ""} << "appKeyEdit";
     }
     void okRefusesEmptyValues()
     {
@@ -281,12 +282,13 @@ private Q_SLOTS:
         dialog.show();
         dialog.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
-        const QList<QLineEdit*> boxes = {
-            dialog.findChild<QLineEdit*>("Ed_Nick"), dialog.findChild<QLineEdit*>("Ed_Appkey"),
-            dialog.findChild<QLineEdit*>("Ed_Secret"), dialog.findChild<QLineEdit*>("Ed_Sesstion")};
+        const QList<QLineEdit*> boxes = {dialog.findChild<QLineEdit*>("nickEdit"),
+                                         dialog.findChild<QLineEdit*>("appKeyEdit"),
+                                         dialog.findChild<QLineEdit*>("secretEdit"),
+                                         dialog.findChild<QLineEdit*>("sessionKeyEdit")};
         for (int i = 0; i < 4; ++i)
             retype(boxes[i], typed[i]);
-        QTest::mouseClick(dialog.findChild<QPushButton*>("Btn_Ok"), Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("okButton"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(), QStringList{Missing});
         QVERIFY(dialog.isVisible());
@@ -307,11 +309,11 @@ private Q_SLOTS:
             ShopSettingsDialog dialog(m_dm.get(), nullptr, appDir);
             dialog.show();
             QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-            auto* box = dialog.findChild<QCheckBox*>("Merge_Orders_Box");
+            auto* box = dialog.findChild<QCheckBox*>("mergeOrdersCheck");
             QVERIFY(box && box->isEnabled());
             QCOMPARE(box->isChecked(), !merge); // as the last round left it
             box->setChecked(merge);
-            QTest::mouseClick(dialog.findChild<QPushButton*>("Btn_Ok"), Qt::LeftButton);
+            QTest::mouseClick(dialog.findChild<QPushButton*>("okButton"), Qt::LeftButton);
             QCOMPARE(ConfigIni::read(appDir, ConfigIni::ShopMergeOrders),
                      merge ? QString("1") : QString("0"));
             m_prompt->shown.clear();
@@ -330,17 +332,18 @@ private Q_SLOTS:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         QCOMPARE(dialog.windowTitle(), QStringLiteral("友情提示：请妥善保存店铺参数！"));
-        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Nick")->text(), QStringLiteral("旧店"));
-        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Sesstion")->text(), QStringLiteral("x1"));
-        QVERIFY(!dialog.findChild<QGroupBox*>("GroupBox2")->isEnabled());
-        QVERIFY(!dialog.findChild<QLineEdit*>("Edit1")->isEnabled());
+        QCOMPARE(dialog.findChild<QLineEdit*>("nickEdit")->text(), QStringLiteral("旧店"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("sessionKeyEdit")->text(), QStringLiteral("x1"));
+        QVERIFY(!dialog.findChild<QGroupBox*>("paipaiGroup")->isEnabled());
+        QVERIFY(!dialog.findChild<QLineEdit*>("uinEdit")->isEnabled());
 
-        retype(dialog.findChild<QLineEdit*>("Ed_Nick"), QStringLiteral("  小王的店 & co "));
-        retype(dialog.findChild<QLineEdit*>("Ed_Appkey"), QStringLiteral(" 12345678"));
-        retype(dialog.findChild<QLineEdit*>("Ed_Secret"), QStringLiteral("s3cr3t  "));
-        retype(dialog.findChild<QLineEdit*>("Ed_Sesstion"), QStringLiteral("   6100a20b   "));
-        QTest::mouseClick(dialog.findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton); // shown only
-        QTest::mouseClick(dialog.findChild<QPushButton*>("Btn_Ok"), Qt::LeftButton);
+        retype(dialog.findChild<QLineEdit*>("nickEdit"), QStringLiteral("  小王的店 & co "));
+        retype(dialog.findChild<QLineEdit*>("appKeyEdit"), QStringLiteral(" 12345678"));
+        retype(dialog.findChild<QLineEdit*>("secretEdit"), QStringLiteral("s3cr3t  "));
+        retype(dialog.findChild<QLineEdit*>("sessionKeyEdit"), QStringLiteral("   6100a20b   "));
+        QTest::mouseClick(dialog.findChild<QCheckBox*>("currentShopCheck"),
+                          Qt::LeftButton); // shown only
+        QTest::mouseClick(dialog.findChild<QPushButton*>("okButton"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(), QStringList{Saved});
         QVERIFY(!dialog.isVisible());
@@ -352,10 +355,10 @@ private Q_SLOTS:
         // They come back without the blanks.
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Nick")->text(), stored.nick);
-        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Appkey")->text(), stored.appKey);
-        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Secret")->text(), stored.secret);
-        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Sesstion")->text(), stored.session);
+        QCOMPARE(dialog.findChild<QLineEdit*>("nickEdit")->text(), stored.nick);
+        QCOMPARE(dialog.findChild<QLineEdit*>("appKeyEdit")->text(), stored.appKey);
+        QCOMPARE(dialog.findChild<QLineEdit*>("secretEdit")->text(), stored.secret);
+        QCOMPARE(dialog.findChild<QLineEdit*>("sessionKeyEdit")->text(), stored.session);
     }
 
     void okKeepsTheStoredRowWhenWritingFails()
@@ -367,9 +370,9 @@ private Q_SLOTS:
         ShopSettingsDialog dialog(m_dm.get());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        retype(dialog.findChild<QLineEdit*>("Ed_Nick"), QStringLiteral("新店"));
+        retype(dialog.findChild<QLineEdit*>("nickEdit"), QStringLiteral("新店"));
 
-        QTest::mouseClick(dialog.findChild<QPushButton*>("Btn_Ok"), Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("okButton"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown[0].kind, QStringLiteral("error"));
@@ -388,20 +391,20 @@ private Q_SLOTS:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         for (QLineEdit* box :
-             {dialog.findChild<QLineEdit*>("Ed_Nick"), dialog.findChild<QLineEdit*>("Ed_Appkey"),
-              dialog.findChild<QLineEdit*>("Ed_Secret"),
-              dialog.findChild<QLineEdit*>("Ed_Sesstion")})
+             {dialog.findChild<QLineEdit*>("nickEdit"), dialog.findChild<QLineEdit*>("appKeyEdit"),
+              dialog.findChild<QLineEdit*>("secretEdit"),
+              dialog.findChild<QLineEdit*>("sessionKeyEdit")})
             QVERIFY(box->text().isEmpty()); // nothing stored yet
 
-        retype(dialog.findChild<QLineEdit*>("Ed_Nick"), QStringLiteral("未保存"));
-        QTest::mouseClick(dialog.findChild<QPushButton*>("Btn_Cancle"), Qt::LeftButton);
+        retype(dialog.findChild<QLineEdit*>("nickEdit"), QStringLiteral("未保存"));
+        QTest::mouseClick(dialog.findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
         QVERIFY(!dialog.isVisible());
         QVERIFY(shopsInFile().isEmpty());
 
         storeShop(asciiShop());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Nick")->text(), QStringLiteral("shopnick"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("nickEdit")->text(), QStringLiteral("shopnick"));
         QVERIFY(m_prompt->messages().isEmpty());
     }
 
@@ -411,23 +414,23 @@ private Q_SLOTS:
         ShopSettingsDialog dialog(m_dm.get());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        retype(dialog.findChild<QLineEdit*>("Ed_Nick"), QStringLiteral("新昵称"));
-        retype(dialog.findChild<QLineEdit*>("Ed_Secret"), QStringLiteral("new-secret"));
+        retype(dialog.findChild<QLineEdit*>("nickEdit"), QStringLiteral("新昵称"));
+        retype(dialog.findChild<QLineEdit*>("secretEdit"), QStringLiteral("new-secret"));
 
         // Minimised and restored: the same opening, what was typed stays.
         dialog.setWindowState(Qt::WindowMinimized);
         dialog.setWindowState(Qt::WindowNoState);
         QVERIFY(dialog.isVisible());
-        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Nick")->text(), QStringLiteral("新昵称"));
-        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Secret")->text(), QStringLiteral("new-secret"));
-        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Appkey")->text(), asciiShop().appKey);
+        QCOMPARE(dialog.findChild<QLineEdit*>("nickEdit")->text(), QStringLiteral("新昵称"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("secretEdit")->text(), QStringLiteral("new-secret"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("appKeyEdit")->text(), asciiShop().appKey);
 
         // Opened anew, it shows what is stored.
         dialog.hide();
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Nick")->text(), asciiShop().nick);
-        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Secret")->text(), asciiShop().secret);
+        QCOMPARE(dialog.findChild<QLineEdit*>("nickEdit")->text(), asciiShop().nick);
+        QCOMPARE(dialog.findChild<QLineEdit*>("secretEdit")->text(), asciiShop().secret);
         QCOMPARE(shopsInFile(), QList<ShopParams>{asciiShop()});
     }
 
@@ -437,15 +440,15 @@ private Q_SLOTS:
         ShopSettingsDialog dialog(m_dm.get());
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        retype(dialog.findChild<QLineEdit*>("Ed_Nick"), QStringLiteral("typed"));
+        retype(dialog.findChild<QLineEdit*>("nickEdit"), QStringLiteral("typed"));
 
-        QTest::mouseClick(dialog.findChild<QPushButton*>("Btn_GetSesstion"), Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("getSessionKeyButton"), Qt::LeftButton);
 
         // No query: nothing of the shop travels with it.
         QCOMPARE(m_prompt->urls,
                  QList<QUrl>{QUrl("https://open.taobao.com/apitools/sessionPage.htm")});
         QVERIFY(dialog.isVisible());
-        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Nick")->text(), QStringLiteral("typed"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("nickEdit")->text(), QStringLiteral("typed"));
         QCOMPARE(shopsInFile(), QList<ShopParams>{asciiShop()});
     }
 
@@ -454,7 +457,7 @@ private Q_SLOTS:
         QWidget window;
         // The dialog its window owns, found by its object name.
         const auto shopDialog = [&window] {
-            return window.findChild<ShopSettingsDialog*>("Fm_Shop_Set");
+            return window.findChild<ShopSettingsDialog*>("ShopSettingsDialog");
         };
         QVERIFY(!shopDialog());
         new ShopSettingsDialog(m_dm.get(), &window);
@@ -463,11 +466,11 @@ private Q_SLOTS:
         QTimer::singleShot(0, this, [&] {
             QVERIFY(shopDialog());
             wasModal = QApplication::activeModalWidget() == shopDialog();
-            retype(shopDialog()->findChild<QLineEdit*>("Ed_Nick"), QStringLiteral("n"));
-            retype(shopDialog()->findChild<QLineEdit*>("Ed_Appkey"), QStringLiteral("k"));
-            retype(shopDialog()->findChild<QLineEdit*>("Ed_Secret"), QStringLiteral("s"));
-            retype(shopDialog()->findChild<QLineEdit*>("Ed_Sesstion"), QStringLiteral("x"));
-            QTest::keyClick(shopDialog()->findChild<QLineEdit*>("Ed_Sesstion"),
+            retype(shopDialog()->findChild<QLineEdit*>("nickEdit"), QStringLiteral("n"));
+            retype(shopDialog()->findChild<QLineEdit*>("appKeyEdit"), QStringLiteral("k"));
+            retype(shopDialog()->findChild<QLineEdit*>("secretEdit"), QStringLiteral("s"));
+            retype(shopDialog()->findChild<QLineEdit*>("sessionKeyEdit"), QStringLiteral("x"));
+            QTest::keyClick(shopDialog()->findChild<QLineEdit*>("sessionKeyEdit"),
                             Qt::Key_Return); // the default button
         });
         // Should the keys go astray, the dialog must not hold the run forever.
@@ -1080,7 +1083,7 @@ private Q_SLOTS:
         m_prompt->clear();
         m_prompt->answers.enqueue(Prompt::Button::Yes); // once more
         m_prompt->answers.enqueue(Prompt::Button::No);
-        QPushButton* button = page.findChild<QPushButton*>("Ship_Back_Btn");
+        QPushButton* button = page.findChild<QPushButton*>("shipWaybillsButton");
         QVERIFY(button);
         QCOMPARE(button->text(), QStringLiteral("回传运单号"));
         button->click();

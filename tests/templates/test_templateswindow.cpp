@@ -120,14 +120,15 @@ class TestModel : public QObject
     Session& session() const { return m_start->session(); }
     PageSetupDialog* pageSetup() const
     {
-        return mainWindow()->findChild<PageSetupDialog*>(QStringLiteral("Fm_Page_Set"));
+        return mainWindow()->findChild<PageSetupDialog*>(QStringLiteral("PageSetupDialog"));
     }
     FieldSelectionDialog* fieldSelection() const
     {
-        return mainWindow()->findChild<FieldSelectionDialog*>(QStringLiteral("FM_Field_Sel"));
+        return mainWindow()->findChild<FieldSelectionDialog*>(
+            QStringLiteral("FieldSelectionDialog"));
     }
-    DesignPage* page() const { return findWidget<DesignPage>("TabModel"); }
-    DesignSurface* surface() const { return findWidget<DesignPage>("TabModel")->surface(); }
+    DesignPage* page() const { return findWidget<DesignPage>("designPage"); }
+    DesignSurface* surface() const { return findWidget<DesignPage>("designPage")->surface(); }
     FieldControl* control(int number) const
     {
         return surface()->findChild<FieldControl*>(QStringLiteral("DBEdit%1").arg(number));
@@ -280,22 +281,22 @@ class TestModel : public QObject
     void beginNewTemplate(const QString& pictureFile, const QString& widthMm = "230",
                           const QString& heightMm = "127")
     {
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("newTemplateButton"), Qt::LeftButton);
         if (!pictureFile.isEmpty()) {
             m_prompt->files.enqueue(pictureFile);
-            QTest::mouseClick(page()->findChild<QToolButton*>("Model_Bmp_Btn"), Qt::LeftButton);
+            QTest::mouseClick(page()->findChild<QToolButton*>("pictureButton"), Qt::LeftButton);
         }
-        typeInto(page()->findChild<QLineEdit*>("Page_W"), widthMm);
-        typeInto(page()->findChild<QLineEdit*>("Page_H"), heightMm);
+        typeInto(page()->findChild<QLineEdit*>("paperWidthEdit"), widthMm);
+        typeInto(page()->findChild<QLineEdit*>("paperHeightEdit"), heightMm);
     }
 
     void checkNewTemplateMode(bool on)
     {
         QCOMPARE(page()->newTemplateMode(), on);
-        QCOMPARE(page()->findChild<QToolButton*>("Model_Bmp_Btn")->isEnabled(), on);
-        QCOMPARE(page()->findChild<QLineEdit*>("Page_W")->isEnabled(), on);
-        QCOMPARE(page()->findChild<QLineEdit*>("Page_H")->isEnabled(), on);
-        QCOMPARE(page()->findChild<QToolButton*>("Model_Page_Btn")->isEnabled(), !on);
+        QCOMPARE(page()->findChild<QToolButton*>("pictureButton")->isEnabled(), on);
+        QCOMPARE(page()->findChild<QLineEdit*>("paperWidthEdit")->isEnabled(), on);
+        QCOMPARE(page()->findChild<QLineEdit*>("paperHeightEdit")->isEnabled(), on);
+        QCOMPARE(page()->findChild<QToolButton*>("pageSetupButton")->isEnabled(), !on);
     }
 
 private Q_SLOTS:
@@ -328,7 +329,7 @@ private Q_SLOTS:
         }
         QCOMPARE(surface()->backgroundImage()->pos(), QPoint(24, 16));
         QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
-        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentText(), kDelivered);
+        QCOMPARE(page()->findChild<QComboBox*>("templateList")->currentText(), kDelivered);
         QCOMPARE(tb()->recNo(), 0);
         checkNewTemplateMode(false);
         QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
@@ -370,7 +371,7 @@ private Q_SLOTS:
         }
         // Neither the session nor the list nor the paper boxes change.
         QCOMPARE(session().currentTemplate, kDelivered);
-        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 0);
+        QCOMPARE(page()->findChild<QComboBox*>("templateList")->currentIndex(), 0);
         QCOMPARE(mainWindow()->statusPanelText(2), "当前模板：" + kDelivered);
         QVERIFY(m_prompt->shown.isEmpty());
     }
@@ -383,7 +384,7 @@ private Q_SLOTS:
             addTemplate("坏", "missing.bmp", 90);
         }));
         m_prompt->clear();
-        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
+        QComboBox* list = page()->findChild<QComboBox*>("templateList");
         QCOMPARE(comboTexts(list), QStringList({kDelivered, "乙", "坏"}));
 
         // The user picks the next template.
@@ -420,7 +421,7 @@ private Q_SLOTS:
         }));
         QCOMPARE(m_prompt->messages().size(), 1);
         QCOMPARE(session().currentTemplate, QString("坏"));
-        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), -1);
+        QCOMPARE(page()->findChild<QComboBox*>("templateList")->currentIndex(), -1);
         QCOMPARE(control(1)->pos(), QPoint(FieldCatalogue::all().at(0).defaultLeft,
                                            FieldCatalogue::all().at(0).defaultTop));
     }
@@ -438,11 +439,11 @@ private Q_SLOTS:
 
         whileModal([&] {
             QVERIFY(pageSetup()->isVisible());
-            typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"), "5");
-            typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_TopY"), "-3");
-            QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+            typeInto(pageSetup()->findChild<SpinEdit*>("leftOffsetEdit"), "5");
+            typeInto(pageSetup()->findChild<SpinEdit*>("topOffsetEdit"), "-3");
+            QTest::mouseClick(pageSetup()->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         });
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Page_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("pageSetupButton"), Qt::LeftButton);
         QVERIFY(!pageSetup()->isVisible());
         QCOMPARE(session().screenOffsetX, 5);
         QCOMPARE(session().screenOffsetY, -3);
@@ -460,7 +461,7 @@ private Q_SLOTS:
                  storedPlace(before, FieldCatalogue::all().at(25)).topLeft() + QPoint(5, -3));
 
         m_prompt->clear();
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("saveTemplateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
         const QVariantMap after = modelRow(0);
         for (const FieldInfo& f : FieldCatalogue::all())
@@ -488,11 +489,11 @@ private Q_SLOTS:
         printer.setOutputFileName(m_tmp->filePath("out.pdf"));
         pageSetup()->setPrinterSource([&] { return &printer; });
         whileModal([&] {
-            typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"), "5");
-            typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_TopY"), "-3");
-            QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+            typeInto(pageSetup()->findChild<SpinEdit*>("leftOffsetEdit"), "5");
+            typeInto(pageSetup()->findChild<SpinEdit*>("topOffsetEdit"), "-3");
+            QTest::mouseClick(pageSetup()->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         });
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Page_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("pageSetupButton"), Qt::LeftButton);
         QCOMPARE(c->geometry(), moved.translated(5, -3));
         QCOMPARE(control(1)->pos(),
                  storedPlace(before, FieldCatalogue::all().at(0)).topLeft() + QPoint(5, -3));
@@ -528,13 +529,13 @@ private Q_SLOTS:
 
         QStringList shown;
         whileModal([&] {
-            shown << pageSetup()->findChild<SpinEdit*>("ed_Page_Width")->text()
-                  << pageSetup()->findChild<SpinEdit*>("ed_Page_Height")->text()
-                  << pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX")->text()
-                  << pageSetup()->findChild<SpinEdit*>("ed_Page_TopY")->text();
-            QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+            shown << pageSetup()->findChild<SpinEdit*>("widthEdit")->text()
+                  << pageSetup()->findChild<SpinEdit*>("heightEdit")->text()
+                  << pageSetup()->findChild<SpinEdit*>("leftOffsetEdit")->text()
+                  << pageSetup()->findChild<SpinEdit*>("topOffsetEdit")->text();
+            QTest::mouseClick(pageSetup()->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         });
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Page_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("pageSetupButton"), Qt::LeftButton);
         QCOMPARE(shown, QStringList({"2300", "1270", "15", "-8"}));
         for (int i = 0; i < FieldCatalogue::kCount; ++i)
             QCOMPARE(control(i + 1)->geometry(), placeFor(i, 50).translated(15, -8));
@@ -556,9 +557,9 @@ private Q_SLOTS:
 
         // Zero offsets: exactly the stored places.
         pageSetup()->show();
-        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"), "0");
-        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_TopY"), "0");
-        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        typeInto(pageSetup()->findChild<SpinEdit*>("leftOffsetEdit"), "0");
+        typeInto(pageSetup()->findChild<SpinEdit*>("topOffsetEdit"), "0");
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         for (int i = 0; i < FieldCatalogue::kCount; ++i)
             QCOMPARE(control(i + 1)->geometry(), placeFor(i, 50));
     }
@@ -580,25 +581,25 @@ private Q_SLOTS:
                 rows << q.value(0).toString() + '=' + q.value(1).toString();
             return rows;
         };
-        QComboBox* carriers = pageSetup()->findChild<QComboBox*>("Carrier_List");
+        QComboBox* carriers = pageSetup()->findChild<QComboBox*>("carrierCombo");
         QVERIFY(carriers);
         QCOMPARE(comboTexts(carriers), QStringList({"顺丰速运", "邮政EMS", "圆通速递", "中通快递",
                                                     "申通快递", "韵达快递", "极兔速递", "通用"}));
 
         pageSetup()->show();
         QCOMPARE(carriers->currentText(), QString("顺丰速运"));
-        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         QCOMPARE(carrierRows(), QStringList());
 
         pageSetup()->show();
         carriers->setCurrentIndex(carriers->findText("中通快递"));
-        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
         QCOMPARE(carrierRows(), QStringList());
 
         pageSetup()->show();
         QCOMPARE(carriers->currentText(), QString("顺丰速运"));
         carriers->setCurrentIndex(carriers->findText("中通快递"));
-        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         QVERIFY(!pageSetup()->isVisible());
         QCOMPARE(carrierRows(), QStringList({"顺丰速运=ZTO"}));
         pageSetup()->show();
@@ -612,18 +613,18 @@ private Q_SLOTS:
     {
         QVERIFY(startProgram());
         const QSqlDatabase db = dataModule()->database();
-        auto* check = pageSetup()->findChild<QCheckBox*>("Print_Bk_Check");
+        auto* check = pageSetup()->findChild<QCheckBox*>("printPictureCheck");
         QVERIFY(check);
         QCOMPARE(check->text(), QString("打印背景图"));
         pageSetup()->show();
         QVERIFY(!check->isChecked());
         check->setChecked(true);
-        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
         QVERIFY(!LabelStore::printsPicture(db, kDelivered));
         pageSetup()->show();
         QVERIFY(!check->isChecked());
         check->setChecked(true);
-        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         QVERIFY(LabelStore::printsPicture(db, kDelivered));
         pageSetup()->show();
         QVERIFY(check->isChecked());
@@ -643,11 +644,11 @@ private Q_SLOTS:
         pageSetup()->setPrinterSource([&] { return &printer; });
 
         pageSetup()->show();
-        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_Width"), "1000");
-        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"), "40");
-        QTest::keyClick(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"), Qt::Key_Up);
-        QCOMPARE(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX")->text(), QString("41"));
-        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+        typeInto(pageSetup()->findChild<SpinEdit*>("widthEdit"), "1000");
+        typeInto(pageSetup()->findChild<SpinEdit*>("leftOffsetEdit"), "40");
+        QTest::keyClick(pageSetup()->findChild<SpinEdit*>("leftOffsetEdit"), Qt::Key_Up);
+        QCOMPARE(pageSetup()->findChild<SpinEdit*>("leftOffsetEdit")->text(), QString("41"));
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
         QVERIFY(!pageSetup()->isVisible());
         QCOMPARE(allRows(), rows);
         QVERIFY(surface()->fieldPlaces() == places);
@@ -655,9 +656,9 @@ private Q_SLOTS:
         QCOMPARE(printer.pageLayout().pageSize().size(QPageSize::Millimeter), paper);
         // The next showing reloads the boxes from the row.
         pageSetup()->show();
-        QCOMPARE(pageSetup()->findChild<SpinEdit*>("ed_Page_Width")->text(),
+        QCOMPARE(pageSetup()->findChild<SpinEdit*>("widthEdit")->text(),
                  rows.at(0).value("Page_Width").toString());
-        QCOMPARE(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX")->text(), QString("0"));
+        QCOMPARE(pageSetup()->findChild<SpinEdit*>("leftOffsetEdit")->text(), QString("0"));
         pageSetup()->reject();
         QVERIFY(m_prompt->shown.isEmpty());
     }
@@ -669,28 +670,28 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         const QString paper = QStringLiteral("必须是1到32767之间的整数（单位：0.1MM）！");
         const QString offset = QStringLiteral("必须是整数（单位：像素）！");
-        QTest::newRow("width 0") << "ed_Page_Width"
+        QTest::newRow("width 0") << "widthEdit"
                                  << "0"
                                  << "纸宽" + paper;
-        QTest::newRow("width above 16 bits") << "ed_Page_Width"
+        QTest::newRow("width above 16 bits") << "widthEdit"
                                              << "32768"
                                              << "纸宽" + paper;
-        QTest::newRow("width with a fraction") << "ed_Page_Width"
+        QTest::newRow("width with a fraction") << "widthEdit"
                                                << "2300.5"
                                                << "纸宽" + paper;
-        QTest::newRow("width empty") << "ed_Page_Width"
+        QTest::newRow("width empty") << "widthEdit"
                                      << ""
                                      << "纸宽" + paper;
-        QTest::newRow("height negative") << "ed_Page_Height"
+        QTest::newRow("height negative") << "heightEdit"
                                          << "-1270"
                                          << "纸高" + paper;
-        QTest::newRow("left offset a lone sign") << "ed_Page_LeftX"
+        QTest::newRow("left offset a lone sign") << "leftOffsetEdit"
                                                  << "-"
                                                  << "左偏移" + offset;
-        QTest::newRow("left offset a fraction") << "ed_Page_LeftX"
+        QTest::newRow("left offset a fraction") << "leftOffsetEdit"
                                                 << "1.5"
                                                 << "左偏移" + offset;
-        QTest::newRow("top offset empty") << "ed_Page_TopY"
+        QTest::newRow("top offset empty") << "topOffsetEdit"
                                           << ""
                                           << "上偏移" + offset;
     }
@@ -703,10 +704,10 @@ private Q_SLOTS:
         const QList<QVariantMap> rows = allRows();
         const QVector<TemplateStore::FieldPlace> places = surface()->fieldPlaces();
         pageSetup()->show();
-        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"),
+        typeInto(pageSetup()->findChild<SpinEdit*>("leftOffsetEdit"),
                  "9"); // a good value that must not take effect
         typeInto(pageSetup()->findChild<SpinEdit*>(box), text);
-        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({message}));
         QVERIFY(pageSetup()->isVisible()); // open on the box to put right
         QCOMPARE(allRows(), rows);
@@ -723,18 +724,18 @@ private Q_SLOTS:
         const QList<QVariantMap> rows = allRows();
         bool opened = false;
         whileModal([&] { opened = pageSetup()->isVisible(); });
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Page_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("pageSetupButton"), Qt::LeftButton);
         QVERIFY(!opened);
         QCOMPARE(m_prompt->messages(), QStringList({"当前模板不存在，请先保存模板！"}));
 
         // OK reached some other way refuses the same.
         m_prompt->clear();
         pageSetup()->show();
-        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_Width"), "2300");
-        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_Height"), "1270");
-        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_LeftX"), "5");
-        typeInto(pageSetup()->findChild<SpinEdit*>("ed_Page_TopY"), "5");
-        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("OkBtn"), Qt::LeftButton);
+        typeInto(pageSetup()->findChild<SpinEdit*>("widthEdit"), "2300");
+        typeInto(pageSetup()->findChild<SpinEdit*>("heightEdit"), "1270");
+        typeInto(pageSetup()->findChild<SpinEdit*>("leftOffsetEdit"), "5");
+        typeInto(pageSetup()->findChild<SpinEdit*>("topOffsetEdit"), "5");
+        QTest::mouseClick(pageSetup()->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({"当前模板不存在，请先保存模板！"}));
         QCOMPARE(allRows(), rows);
         QCOMPARE(session().screenOffsetX, 0);
@@ -783,14 +784,14 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         m_prompt->clear();
 
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("newTemplateButton"), Qt::LeftButton);
         QCOMPARE(
             m_prompt->messages(),
             QStringList({" 1、设置背景图;\n 2、选择并挪动各字段到合适位置位置;\n"
                          " 3、定义实际纸宽纸高(单位为mm); \n 4、保存。\n\n 背景图制作请看帮助！"}));
         checkNewTemplateMode(true);
         m_prompt->files.enqueue(m_tmp->filePath("scans/Scan.PNG"));
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Bmp_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("pictureButton"), Qt::LeftButton);
         QCOMPARE(surface()->backgroundImage()->size(), QSize(600, 400));
         QCOMPARE(surface()->backgroundImage()->pos(), QPoint(24, 16));
 
@@ -805,11 +806,11 @@ private Q_SLOTS:
         QVERIFY(hideByMenu(control(3)));
         QVERIFY(control(3)->isHidden());
 
-        typeInto(page()->findChild<QLineEdit*>("Page_W"), "230");
-        typeInto(page()->findChild<QLineEdit*>("Page_H"), "127");
+        typeInto(page()->findChild<QLineEdit*>("paperWidthEdit"), "230");
+        typeInto(page()->findChild<QLineEdit*>("paperHeightEdit"), "127");
         m_prompt->clear();
         m_prompt->inputs.enqueue(QString(" 新 模板 "));
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("saveTemplateButton"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->shown.value(0).kind, QString("input"));
         QCOMPARE(m_prompt->shown.value(0).caption, QString("模板命名"));
@@ -836,9 +837,9 @@ private Q_SLOTS:
         QCOMPARE(reader.format(), QByteArray("bmp"));
         QCOMPARE(reader.read().pixelColor(300, 100), QColor(Qt::magenta));
 
-        QCOMPARE(comboTexts(page()->findChild<QComboBox*>("Model_List")),
+        QCOMPARE(comboTexts(page()->findChild<QComboBox*>("templateList")),
                  QStringList({kDelivered, " 新 模板 "}));
-        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 1);
+        QCOMPARE(page()->findChild<QComboBox*>("templateList")->currentIndex(), 1);
         QCOMPARE(session().currentTemplate, QString(" 新 模板 "));
         QCOMPARE(mainWindow()->statusPanelText(2), QString("当前模板： 新 模板 "));
         QCOMPARE(tb()->recNo(), 1);
@@ -846,7 +847,7 @@ private Q_SLOTS:
 
         // The default, then a restart lays it out.
         m_prompt->clear();
-        QTest::mouseClick(page()->findChild<QToolButton*>("SpeedButton1"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("makeDefaultButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(),
                  QStringList({"默认模板已保存，接下来的打印都将基于此模板！"}));
         QCOMPARE(ConfigIni::readString(m_tmp->appDir(), "DefaultModel", "ModelName"),
@@ -855,7 +856,7 @@ private Q_SLOTS:
         m_start.reset();
         QVERIFY(startProgram());
         QCOMPARE(session().currentTemplate, QString(" 新 模板 "));
-        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 1);
+        QCOMPARE(page()->findChild<QComboBox*>("templateList")->currentIndex(), 1);
         QCOMPARE(surface()->backgroundImage()->size(), QSize(600, 400));
         QVERIFY(surface()->fieldPlaces() == places);
         QVERIFY(control(3)->isHidden());
@@ -920,7 +921,7 @@ private Q_SLOTS:
                          height);
         m_prompt->clear();
         m_prompt->inputs.enqueue(cancelName ? std::optional<QString>() : name);
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("saveTemplateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({message}));
         QCOMPARE(allRows(), rows);
         QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), pictures);
@@ -954,7 +955,7 @@ private Q_SLOTS:
         beginNewTemplate(m_tmp->filePath(chosen));
         m_prompt->clear();
         m_prompt->inputs.enqueue(QString("新"));
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("saveTemplateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
         QCOMPARE(modelRow(1).value("Bk_Bmp_Name").toString(), stored);
         QCOMPARE(fileBytes(bkbmp("generic.bmp")), generic);
@@ -982,7 +983,7 @@ private Q_SLOTS:
         QCOMPARE(page()->chosenBackground(), QString());
         m_prompt->clear();
         m_prompt->inputs.enqueue(QString("新"));
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("saveTemplateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({"请先选择背景图！"}));
         QCOMPARE(modelCount(), 1);
     }
@@ -1000,7 +1001,7 @@ private Q_SLOTS:
         const QList<QVariantMap> rows = allRows();
         m_prompt->clear();
         m_prompt->inputs.enqueue(QString("新"));
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("saveTemplateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->shown.last().kind, QString("error"));
         QVERIFY(m_prompt->shown.last().text.contains("form.bmp"));
         QVERIFY(!m_prompt->messages().contains(kSaved));
@@ -1028,13 +1029,13 @@ private Q_SLOTS:
         beginNewTemplate(m_tmp->filePath("scans/form.bmp"));
         m_prompt->clear();
         m_prompt->inputs.enqueue(name);
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("saveTemplateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
         QCOMPARE(modelCount(), 2);
-        QCOMPARE(comboTexts(page()->findChild<QComboBox*>("Model_List")),
+        QCOMPARE(comboTexts(page()->findChild<QComboBox*>("templateList")),
                  QStringList({kDelivered, name}));
         QCOMPARE(tb()->recNo(), tableRow);
-        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), listIndex);
+        QCOMPARE(page()->findChild<QComboBox*>("templateList")->currentIndex(), listIndex);
         QCOMPARE(session().currentTemplate, name);
         // A lookup by name finds the row of that name.
         QVERIFY(page()->layOutTemplate(name));
@@ -1062,7 +1063,7 @@ private Q_SLOTS:
         m_prompt->clear();
         m_prompt->inputs.enqueue(name);
         m_prompt->answers.enqueue(replace ? Prompt::Button::Yes : Prompt::Button::No);
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("saveTemplateButton"), Qt::LeftButton);
 
         const ScriptedPrompt::Shown asked = m_prompt->shown.value(1);
         QCOMPARE(asked.kind, QString("question"));
@@ -1070,7 +1071,7 @@ private Q_SLOTS:
                  "模板“" + kDelivered + "”已经存在，要用现在的背景图和字段位置替换它吗？");
         QVERIFY(asked.defaultButton == Prompt::Button::No);
         QCOMPARE(modelCount(), 1);
-        QCOMPARE(comboTexts(page()->findChild<QComboBox*>("Model_List")),
+        QCOMPARE(comboTexts(page()->findChild<QComboBox*>("templateList")),
                  QStringList({kDelivered}));
         if (!replace) {
             // Nothing written, and the new template still in progress.
@@ -1091,7 +1092,7 @@ private Q_SLOTS:
         // The replaced picture served no other template.
         QCOMPARE(QDir(bkbmp("")).entryList(QDir::Files), QStringList({"form.bmp"}));
         QCOMPARE(session().currentTemplate, kDelivered);
-        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 0);
+        QCOMPARE(page()->findChild<QComboBox*>("templateList")->currentIndex(), 0);
         checkNewTemplateMode(false);
     }
 
@@ -1104,7 +1105,7 @@ private Q_SLOTS:
             addTemplate("甲", "c.bmp", 80, {{"Page_LeftX", 6}, {"Page_Width", 2222}});
         }));
         m_prompt->clear();
-        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
+        QComboBox* list = page()->findChild<QComboBox*>("templateList");
         QCOMPARE(comboTexts(list), QStringList({kDelivered, "甲", "甲"}));
 
         // The second 甲 is the one laid out.
@@ -1119,14 +1120,14 @@ private Q_SLOTS:
         // The page setup shows that row, and a save writes that row.
         QString shownWidth;
         whileModal([&] {
-            shownWidth = pageSetup()->findChild<SpinEdit*>("ed_Page_Width")->text();
+            shownWidth = pageSetup()->findChild<SpinEdit*>("widthEdit")->text();
             pageSetup()->reject();
         });
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Page_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("pageSetupButton"), Qt::LeftButton);
         QCOMPARE(shownWidth, QString("2222"));
         const QVariantMap first = modelRow(1);
         dragBy(control(1), QPoint(15, 10), QPoint(10, 10));
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("saveTemplateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
         QCOMPARE(modelRow(1), first);
         QCOMPARE(storedPlace(modelRow(2), FieldCatalogue::all().at(0)),
@@ -1171,7 +1172,7 @@ private Q_SLOTS:
             control(4)->setFocus();
             QTest::keyClick(control(4), Qt::Key_Escape);
         } else {
-            QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+            QTest::mouseClick(page()->findChild<QToolButton*>("newTemplateButton"), Qt::LeftButton);
         }
         if (choosePicture) {
             QCOMPARE(m_prompt->shown.size(), 1);
@@ -1190,8 +1191,8 @@ private Q_SLOTS:
         checkNewTemplateMode(false);
         QVERIFY(surface()->fieldPlaces() == shown);
         QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
-        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentText(), kDelivered);
-        QCOMPARE(page()->findChild<QLineEdit*>("Page_W")->text().trimmed(),
+        QCOMPARE(page()->findChild<QComboBox*>("templateList")->currentText(), kDelivered);
+        QCOMPARE(page()->findChild<QLineEdit*>("paperWidthEdit")->text().trimmed(),
                  QString::number(qRound(rows.at(0).value("Page_Width").toInt() / 10.0)));
     }
 
@@ -1202,8 +1203,8 @@ private Q_SLOTS:
         makePicture({500, 300}, Qt::cyan).save(bkbmp("b.bmp"), "BMP");
         makePicture({200, 100}, Qt::blue).save(m_tmp->filePath("scans/form.bmp"), "BMP");
         QVERIFY(startProgram([&] { addTemplate("乙", "b.bmp", 60); }));
-        QLineEdit* w = page()->findChild<QLineEdit*>("Page_W");
-        QLineEdit* h = page()->findChild<QLineEdit*>("Page_H");
+        QLineEdit* w = page()->findChild<QLineEdit*>("paperWidthEdit");
+        QLineEdit* h = page()->findChild<QLineEdit*>("paperHeightEdit");
         const auto boxes = [&]() -> QString {
             return w->text().trimmed() + "×" + h->text().trimmed();
         };
@@ -1213,20 +1214,20 @@ private Q_SLOTS:
                 .arg(qRound(delivered.value("Page_Width").toInt() / 10.0))
                 .arg(qRound(delivered.value("Page_Height").toInt() / 10.0));
         QCOMPARE(boxes(), deliveredSize);
-        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
+        QComboBox* list = page()->findChild<QComboBox*>("templateList");
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Down);
         QCOMPARE(session().currentTemplate, QString("乙"));
         QCOMPARE(boxes(), QString("200×100"));
 
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("newTemplateButton"), Qt::LeftButton);
         QCOMPARE(boxes(), QString("×"));
         QTest::keyClick(page(), Qt::Key_Escape);
         QCOMPARE(boxes(), QString("200×100"));
 
         beginNewTemplate(m_tmp->filePath("scans/form.bmp"), "230", "127");
         m_prompt->inputs.enqueue(QString("丙"));
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("saveTemplateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->lastMessage(), kSaved);
         QCOMPARE(boxes(), QString("230×127"));
         // Another template open: its size, not the new one's.
@@ -1272,7 +1273,7 @@ private Q_SLOTS:
             dragged->setFocus();
             QTest::keyClick(dragged, Qt::Key_Escape);
         } else {
-            QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+            QTest::mouseClick(page()->findChild<QToolButton*>("newTemplateButton"), Qt::LeftButton);
         }
         checkNewTemplateMode(false);
         QCOMPARE(surface()->backgroundImage()->size(), QSize(800, 442));
@@ -1311,7 +1312,7 @@ private Q_SLOTS:
         QTest::mouseClick(nudged, Qt::LeftButton, {}, QPoint(12, 10));
         QTest::keyClick(nudged, Qt::Key_Right);
         QTest::keyClick(nudged, Qt::Key_Right);
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("newTemplateButton"), Qt::LeftButton);
         page()->findChild<QAction*>("undoAction")->trigger();
         QCOMPARE(nudged->pos(), start + QPoint(1, 0));
         dragBy(dragged, QPoint(15, 10), QPoint(40, 30));
@@ -1356,7 +1357,7 @@ private Q_SLOTS:
         QFETCH(QString, defaultName);
         makePicture({320, 180}, Qt::green).save(bkbmp("b.bmp"), "BMP");
         QVERIFY(startProgram([&] { addTemplate("乙", "b.bmp", 60); }));
-        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
+        QComboBox* list = page()->findChild<QComboBox*>("templateList");
         if (entry != 0) {
             list->setFocus();
             QTest::keyClick(list, Qt::Key_Down);
@@ -1422,7 +1423,7 @@ private Q_SLOTS:
                     names << n.value(0).toString();
             return names;
         };
-        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
+        QComboBox* list = page()->findChild<QComboBox*>("templateList");
         list->setFocus();
         list->setCurrentIndex(0);
         QTest::keyClick(list, Qt::Key_Down);
@@ -1486,7 +1487,7 @@ private Q_SLOTS:
             addTemplate("乙", "b.bmp", 60);
             addTemplate("丙", "b.bmp", 70);
         }));
-        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
+        QComboBox* list = page()->findChild<QComboBox*>("templateList");
         list->setFocus();
         list->setCurrentIndex(0);
         for (int i = 0; i < entry; ++i)
@@ -1582,7 +1583,7 @@ private Q_SLOTS:
         else if (work == "hide")
             QVERIFY(hideByMenu(c));
         else if (work == "new")
-            QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+            QTest::mouseClick(page()->findChild<QToolButton*>("newTemplateButton"), Qt::LeftButton);
         const QRect placed = c->geometry();
         const bool hidden = c->isHidden();
         m_prompt->clear();
@@ -1618,12 +1619,12 @@ private Q_SLOTS:
         dragBy(control(2), QPoint(15, 10), QPoint(25, 15));
         m_prompt->clear();
         m_prompt->saveChoices.enqueue(Prompt::SaveChoice::Stay);
-        QTest::mouseClick(findWidget<QToolButton>("App_Exit"), Qt::LeftButton);
+        QTest::mouseClick(findWidget<QToolButton>("exitButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->shown.value(0).kind, QString("saveDiscardCancel"));
         QVERIFY(mainWindow()->isVisible());
         // The database is still open: a save works.
         m_prompt->clear();
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("saveTemplateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
     }
 
@@ -1653,7 +1654,7 @@ private Q_SLOTS:
         QCOMPARE(address->geometry(), addressBefore.adjusted(0, 0, 0, 9));
 
         m_prompt->clear();
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("saveTemplateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
         const QVariantMap after = modelRow(0);
         QCOMPARE(after.value("A_Name_Left").toInt(), start.x() + 33);
@@ -1675,9 +1676,9 @@ private Q_SLOTS:
         QCOMPARE(after, expected); // name, picture, paper and the rest untouched
         QCOMPARE(fileBytes(bkbmp("generic.bmp")), picture);
         QCOMPARE(modelCount(), 1);
-        QCOMPARE(comboTexts(page()->findChild<QComboBox*>("Model_List")),
+        QCOMPARE(comboTexts(page()->findChild<QComboBox*>("templateList")),
                  QStringList({kDelivered}));
-        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), 0);
+        QCOMPARE(page()->findChild<QComboBox*>("templateList")->currentIndex(), 0);
         QCOMPARE(tb()->recNo(), 0);
         checkNewTemplateMode(false);
     }
@@ -1687,11 +1688,11 @@ private Q_SLOTS:
         QVERIFY(startProgram([&] {
             ConfigIni::writeString(m_tmp->appDir(), "DefaultModel", "ModelName", "不存在");
         }));
-        QCOMPARE(page()->findChild<QComboBox*>("Model_List")->currentIndex(), -1);
+        QCOMPARE(page()->findChild<QComboBox*>("templateList")->currentIndex(), -1);
         const QList<QVariantMap> rows = allRows();
         dragBy(control(1), QPoint(15, 10), QPoint(40, 40));
         m_prompt->clear();
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("saveTemplateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({"请先在模板列表中选择要保存的模板！"}));
         QCOMPARE(allRows(), rows);
     }
@@ -1723,7 +1724,7 @@ private Q_SLOTS:
         dragBy(control(1), QPoint(15, 10), QPoint(30, 20));
         m_prompt->clear();
         m_prompt->inputs.enqueue(name);
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("saveTemplateButton"), Qt::LeftButton);
 
         const QString shown = m_prompt->lastMessage();
         QCOMPARE(shown.section('\n', 0, 0), QString("发生异常错误，模板保存失败！"));
@@ -1738,7 +1739,7 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(m_tmp->filePath("config.ini")));
         QVERIFY(QDir().mkdir(m_tmp->filePath("config.ini")));
         m_prompt->clear();
-        QTest::mouseClick(page()->findChild<QToolButton*>("SpeedButton1"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("makeDefaultButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown.at(0).kind, QString("error"));
         // Which file, and why it could not be written.
@@ -1916,7 +1917,7 @@ private Q_SLOTS:
         FieldControl* c = control(7);
         dragBy(c, QPoint(15, 10), QPoint(20, 0));
         const QPoint saved = c->pos();
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("saveTemplateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->lastMessage(), kSaved);
         QCOMPARE(page()->undoStack()->count(), 0);
         c->setFocus();
@@ -1926,7 +1927,7 @@ private Q_SLOTS:
         // A switch of template: the first template's moves are gone.
         dragBy(c, QPoint(15, 10), QPoint(0, 20));
         QCOMPARE(page()->undoStack()->count(), 1);
-        QComboBox* list = page()->findChild<QComboBox*>("Model_List");
+        QComboBox* list = page()->findChild<QComboBox*>("templateList");
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Down);
         QCOMPARE(session().currentTemplate, QString("乙"));
@@ -2085,7 +2086,7 @@ private Q_SLOTS:
         const QString expected = yes ? value + "X" : value;
         QCOMPARE(c->text(), expected);
         page()
-            ->findChild<QComboBox*>("Model_List")
+            ->findChild<QComboBox*>("templateList")
             ->setFocus(); // the focus leaves: the row takes the text
         QCOMPARE(data->fieldByName(c->field().column).asString(), expected);
         QVERIFY(c->isReadOnly()); // the next typing asks again
@@ -2199,7 +2200,7 @@ private Q_SLOTS:
         QVERIFY(area->viewport()->rect().contains(rightEdge));
         // Back to a picture that fits: no scrolling.
         m_prompt->answers.enqueue(Prompt::Button::Yes);
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("newTemplateButton"), Qt::LeftButton);
         QVERIFY(!page()->newTemplateMode());
         QTRY_COMPARE(area->horizontalScrollBar()->maximum(), 0);
         QTRY_COMPARE(area->verticalScrollBar()->maximum(), 0);
@@ -2236,13 +2237,13 @@ private Q_SLOTS:
         QVERIFY(startProgram());
         const QString scan = m_tmp->filePath("scans/form.png");
         QVERIFY(taggedPicture(pixels, dpi).save(scan));
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
-        typeInto(page()->findChild<QLineEdit*>("Page_W"), "230");
-        typeInto(page()->findChild<QLineEdit*>("Page_H"), "127");
+        QTest::mouseClick(page()->findChild<QToolButton*>("newTemplateButton"), Qt::LeftButton);
+        typeInto(page()->findChild<QLineEdit*>("paperWidthEdit"), "230");
+        typeInto(page()->findChild<QLineEdit*>("paperHeightEdit"), "127");
         m_prompt->clear();
         m_prompt->answers.enqueue(yes ? Prompt::Button::Yes : Prompt::Button::No);
         m_prompt->files.enqueue(scan);
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Bmp_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("pictureButton"), Qt::LeftButton);
         QList<ScriptedPrompt::Shown> questions;
         for (const ScriptedPrompt::Shown& s : std::as_const(m_prompt->shown))
             if (s.kind != "open")
@@ -2256,7 +2257,7 @@ private Q_SLOTS:
 
         // The template stores the picture as shown.
         m_prompt->inputs.enqueue(QString("新单"));
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("saveTemplateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->lastMessage(), kSaved);
         const QString stored = modelRow(1).value("Bk_Bmp_Name").toString();
         QCOMPARE(QImageReader(bkbmp(stored)).size(), shown);
@@ -2364,9 +2365,9 @@ private Q_SLOTS:
     void plainLabelTemplate()
     {
         QVERIFY(startProgram());
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("newTemplateButton"), Qt::LeftButton);
         m_prompt->clear();
-        auto* picture = page()->findChild<QToolButton*>("Model_Bmp_Btn");
+        auto* picture = page()->findChild<QToolButton*>("pictureButton");
         QVERIFY(picture->menu());
         QStringList items;
         for (QAction* a : picture->menu()->actions())
@@ -2381,8 +2382,9 @@ private Q_SLOTS:
         QVERIFY(m_prompt->messages().at(0).startsWith("请先选择标签尺寸"));
         m_prompt->clear();
         picture->menu()->findChild<QAction*>("Label_100x150")->trigger();
-        QCOMPARE(page()->findChild<QLineEdit*>("Page_W")->text().trimmed(), QString("100"));
-        QCOMPARE(page()->findChild<QLineEdit*>("Page_H")->text().trimmed(), QString("150"));
+        QCOMPARE(page()->findChild<QLineEdit*>("paperWidthEdit")->text().trimmed(), QString("100"));
+        QCOMPARE(page()->findChild<QLineEdit*>("paperHeightEdit")->text().trimmed(),
+                 QString("150"));
         plain->trigger();
         QCOMPARE(surface()->backgroundImage()->size(), QSize(378, 567));
         const FieldInfo* number = FieldCatalogue::byKey("A_WayBillNo");
@@ -2390,7 +2392,7 @@ private Q_SLOTS:
         QVERIFY(!control(FieldCatalogue::byKey("A_Name")->number)->isHidden());
         QVERIFY(control(FieldCatalogue::byKey("A_Custom1")->number)->isHidden());
         m_prompt->inputs.enqueue(QString("标签"));
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("saveTemplateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({kSaved}));
         const QVariantMap row = modelRow(1);
         QCOMPARE(row.value("Page_Width").toInt(), 1000);
@@ -2469,19 +2471,19 @@ private Q_SLOTS:
         m_prompt->fonts.enqueue(big);
         QCOMPARE(clickIn(name, choose), 1);
         makePicture({600, 400}, Qt::magenta).save(m_tmp->filePath("scans/Scan.PNG"), "PNG");
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_New_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("newTemplateButton"), Qt::LeftButton);
         m_prompt->files.enqueue(m_tmp->filePath("scans/Scan.PNG"));
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Bmp_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("pictureButton"), Qt::LeftButton);
         QFont small("DejaVu Sans");
         small.setPointSize(8);
         m_prompt->fonts.enqueue(small);
         QCOMPARE(clickIn(address, choose), 1);
         QCOMPARE(address->font().pointSizeF(), 8.0);
         QCOMPARE(FieldFontStore::load(db, model).keys(), QStringList({"A_Name"}));
-        typeInto(page()->findChild<QLineEdit*>("Page_W"), "230");
-        typeInto(page()->findChild<QLineEdit*>("Page_H"), "127");
+        typeInto(page()->findChild<QLineEdit*>("paperWidthEdit"), "230");
+        typeInto(page()->findChild<QLineEdit*>("paperHeightEdit"), "127");
         m_prompt->inputs.enqueue(QString("新"));
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("saveTemplateButton"), Qt::LeftButton);
         QCOMPARE(session().currentTemplate, QString("新"));
         const FieldFonts kept = FieldFontStore::load(db, "新");
         QCOMPARE(kept.size(), 2);
@@ -2500,7 +2502,7 @@ private Q_SLOTS:
         dragBy(c, QPoint(c->width() / 2, c->height() - 1), QPoint(0, 30));
         QCOMPARE(c->height(), FieldCatalogue::kControlHeight + 30);
         m_prompt->clear();
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Save_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("saveTemplateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({"模板保存成功！"}));
         const FieldFits fits =
             FieldFitStore::load(dataModule()->database(), session().currentTemplate);
@@ -2517,11 +2519,12 @@ private Q_SLOTS:
         FieldSelectionDialog* d = fieldSelection();
         QVERIFY(d);
         QCOMPARE(d->windowTitle(), QString("请选择要打印的字段"));
-        QListWidget* srcList = d->findChild<QListWidget*>("SrcList");
-        QListWidget* dstList = d->findChild<QListWidget*>("DstList");
+        QListWidget* srcList = d->findChild<QListWidget*>("availableList");
+        QListWidget* dstList = d->findChild<QListWidget*>("chosenList");
         const auto buttons = [d]() -> QString {
             QString out;
-            for (const char* name : {"IncludeBtn", "IncAllBtn", "ExcludeBtn", "ExAllBtn"})
+            for (const char* name :
+                 {"includeButton", "includeAllButton", "excludeButton", "excludeAllButton"})
                 out += d->findChild<QPushButton*>(name)->isEnabled() ? '1' : '0';
             return out;
         };
@@ -2571,13 +2574,13 @@ private Q_SLOTS:
         surface()->showOnlyFields({}); // every caption starts on the left
         FieldSelectionDialog* d = fieldSelection();
         d->show();
-        QListWidget* src = d->findChild<QListWidget*>("SrcList");
+        QListWidget* src = d->findChild<QListWidget*>("availableList");
         const QStringList all = listTexts(src);
         const int n = FieldCatalogue::kCount;
 
         // ">" with nothing selected moves nothing and selects the first.
-        QTest::mouseClick(d->findChild<QPushButton*>("IncludeBtn"), Qt::LeftButton);
-        QCOMPARE(d->findChild<QListWidget*>("DstList")->count(), 0);
+        QTest::mouseClick(d->findChild<QPushButton*>("includeButton"), Qt::LeftButton);
+        QCOMPARE(d->findChild<QListWidget*>("chosenList")->count(), 0);
         QCOMPARE(selectedRows(src), QList<int>({0}));
 
         // The last three, picked with the mouse, arrive last-first.
@@ -2588,39 +2591,39 @@ private Q_SLOTS:
                               src->visualItemRect(src->item(i)).center());
         }
         QCOMPARE(selectedRows(src), QList<int>({n - 3, n - 2, n - 1}));
-        QTest::mouseClick(d->findChild<QPushButton*>("IncludeBtn"), Qt::LeftButton);
-        QCOMPARE(listTexts(d->findChild<QListWidget*>("DstList")),
+        QTest::mouseClick(d->findChild<QPushButton*>("includeButton"), Qt::LeftButton);
+        QCOMPARE(listTexts(d->findChild<QListWidget*>("chosenList")),
                  QStringList({all.at(n - 1), all.at(n - 2), all.at(n - 3)}));
         QCOMPARE(src->count(), n - 3);
         QCOMPARE(selectedRows(src), QList<int>({n - 4}));
-        QVERIFY(d->findChild<QPushButton*>("ExcludeBtn")->isEnabled());
-        QVERIFY(d->findChild<QPushButton*>("ExAllBtn")->isEnabled());
+        QVERIFY(d->findChild<QPushButton*>("excludeButton")->isEnabled());
+        QVERIFY(d->findChild<QPushButton*>("excludeAllButton")->isEnabled());
 
         // "<" puts a caption back at its sorted place.
-        d->findChild<QListWidget*>("DstList")->clearSelection();
-        QTest::mouseClick(d->findChild<QListWidget*>("DstList")->viewport(), Qt::LeftButton, {},
-                          d->findChild<QListWidget*>("DstList")
-                              ->visualItemRect(d->findChild<QListWidget*>("DstList")->item(1))
+        d->findChild<QListWidget*>("chosenList")->clearSelection();
+        QTest::mouseClick(d->findChild<QListWidget*>("chosenList")->viewport(), Qt::LeftButton, {},
+                          d->findChild<QListWidget*>("chosenList")
+                              ->visualItemRect(d->findChild<QListWidget*>("chosenList")->item(1))
                               .center());
-        QTest::mouseClick(d->findChild<QPushButton*>("ExcludeBtn"), Qt::LeftButton);
-        QCOMPARE(listTexts(d->findChild<QListWidget*>("DstList")),
+        QTest::mouseClick(d->findChild<QPushButton*>("excludeButton"), Qt::LeftButton);
+        QCOMPARE(listTexts(d->findChild<QListWidget*>("chosenList")),
                  QStringList({all.at(n - 1), all.at(n - 3)}));
         QCOMPARE(listTexts(src), all.mid(0, n - 3) << all.at(n - 2));
 
         // ">>" takes everything, in the list's order, after what is there.
-        QTest::mouseClick(d->findChild<QPushButton*>("IncAllBtn"), Qt::LeftButton);
+        QTest::mouseClick(d->findChild<QPushButton*>("includeAllButton"), Qt::LeftButton);
         QCOMPARE(src->count(), 0);
-        QCOMPARE(listTexts(d->findChild<QListWidget*>("DstList")),
+        QCOMPARE(listTexts(d->findChild<QListWidget*>("chosenList")),
                  QStringList({all.at(n - 1), all.at(n - 3)}) + all.mid(0, n - 3) << all.at(n - 2));
-        QVERIFY(!d->findChild<QPushButton*>("IncludeBtn")->isEnabled());
-        QVERIFY(!d->findChild<QPushButton*>("IncAllBtn")->isEnabled());
+        QVERIFY(!d->findChild<QPushButton*>("includeButton")->isEnabled());
+        QVERIFY(!d->findChild<QPushButton*>("includeAllButton")->isEnabled());
         // "<<" sorts them all back.
-        QTest::mouseClick(d->findChild<QPushButton*>("ExAllBtn"), Qt::LeftButton);
+        QTest::mouseClick(d->findChild<QPushButton*>("excludeAllButton"), Qt::LeftButton);
         QCOMPARE(listTexts(src), all);
-        QCOMPARE(d->findChild<QListWidget*>("DstList")->count(), 0);
-        QVERIFY(!d->findChild<QPushButton*>("ExcludeBtn")->isEnabled());
-        QVERIFY(!d->findChild<QPushButton*>("ExAllBtn")->isEnabled());
-        QVERIFY(d->findChild<QPushButton*>("IncludeBtn")->isEnabled());
+        QCOMPARE(d->findChild<QListWidget*>("chosenList")->count(), 0);
+        QVERIFY(!d->findChild<QPushButton*>("excludeButton")->isEnabled());
+        QVERIFY(!d->findChild<QPushButton*>("excludeAllButton")->isEnabled());
+        QVERIFY(d->findChild<QPushButton*>("includeButton")->isEnabled());
         d->reject();
     }
 
@@ -2642,42 +2645,42 @@ private Q_SLOTS:
         };
         const auto fieldDialog = [&](const std::function<void()>& inside) {
             whileModal(inside);
-            QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
+            QTest::mouseClick(page()->findChild<QToolButton*>("fieldsButton"), Qt::LeftButton);
         };
 
         // "确定" as shown changes nothing.
         fieldDialog([&] {
-            QVERIFY(d->findChild<QListWidget*>("SrcList")
+            QVERIFY(d->findChild<QListWidget*>("availableList")
                         ->findItems("收件县", Qt::MatchExactly)
                         .size() == 1);
-            QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         });
         QVERIFY(surface()->fieldPlaces() == places);
         QCOMPARE(undo->count(), 3);
 
         // Moves then "取消": nothing changes, and the next showing starts afresh.
         fieldDialog([&] {
-            pick("SrcList", {"发件人姓名", "收件县"});
-            QTest::mouseClick(d->findChild<QPushButton*>("IncludeBtn"), Qt::LeftButton);
-            QTest::mouseClick(d->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+            pick("availableList", {"发件人姓名", "收件县"});
+            QTest::mouseClick(d->findChild<QPushButton*>("includeButton"), Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
         });
         QVERIFY(!d->isVisible());
         QVERIFY(surface()->fieldPlaces() == places);
         QStringList shown;
         fieldDialog([&] {
-            shown = listTexts(d->findChild<QListWidget*>("DstList"));
-            QTest::mouseClick(d->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+            shown = listTexts(d->findChild<QListWidget*>("chosenList"));
+            QTest::mouseClick(d->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
         });
         QVERIFY(!shown.contains("发件人姓名"));
         QCOMPARE(shown.size(), 23);
 
         // Two shown, one more hidden; places kept; one step to undo.
         fieldDialog([&] {
-            pick("SrcList", {"发件人姓名", "收件县"});
-            QTest::mouseClick(d->findChild<QPushButton*>("IncludeBtn"), Qt::LeftButton);
-            pick("DstList", {"收件人单位"});
-            QTest::mouseClick(d->findChild<QPushButton*>("ExcludeBtn"), Qt::LeftButton);
-            QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+            pick("availableList", {"发件人姓名", "收件县"});
+            QTest::mouseClick(d->findChild<QPushButton*>("includeButton"), Qt::LeftButton);
+            pick("chosenList", {"收件人单位"});
+            QTest::mouseClick(d->findChild<QPushButton*>("excludeButton"), Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         });
         QVERIFY(!control(1)->isHidden());
         QVERIFY(!control(16)->isHidden());
@@ -2694,14 +2697,14 @@ private Q_SLOTS:
 
         // ">>" shows all 26, "<<" hides all 26.
         fieldDialog([&] {
-            QTest::mouseClick(d->findChild<QPushButton*>("IncAllBtn"), Qt::LeftButton);
-            QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>("includeAllButton"), Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         });
         for (const FieldInfo& f : FieldCatalogue::all())
             QVERIFY2(!control(f.number)->isHidden(), qPrintable(f.control));
         fieldDialog([&] {
-            QTest::mouseClick(d->findChild<QPushButton*>("ExAllBtn"), Qt::LeftButton);
-            QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>("excludeAllButton"), Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         });
         for (const FieldInfo& f : FieldCatalogue::all())
             QVERIFY2(control(f.number)->isHidden(), qPrintable(f.control));
@@ -2737,10 +2740,10 @@ private Q_SLOTS:
         m_prompt->urlResult = opens;
         FieldSelectionDialog* d = fieldSelection();
         whileModal([&] {
-            QTest::mouseClick(d->findChild<QPushButton*>("HelpBtn"), Qt::LeftButton);
-            QTest::mouseClick(d->findChild<QPushButton*>("CancelBtn"), Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>("helpButton"), Qt::LeftButton);
+            QTest::mouseClick(d->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
         });
-        QTest::mouseClick(page()->findChild<QToolButton*>("Model_Field_Btn"), Qt::LeftButton);
+        QTest::mouseClick(page()->findChild<QToolButton*>("fieldsButton"), Qt::LeftButton);
         if (help == "file") {
             QCOMPARE(m_prompt->urls.size(), 1);
             QCOMPARE(m_prompt->urls.at(0).toLocalFile(), QFileInfo(path).absoluteFilePath());

@@ -199,14 +199,14 @@ class TestWaybillWindow : public QObject
     // Fills the dialog's inputs the way a user does.
     void enter(WaybillDialog& dialog, const Inputs& in)
     {
-        choose(dialog.findChild<QComboBox*>("Model_List"), in.model);
-        retype(dialog.findChild<QLineEdit*>("WayBillNo_st"), in.start);
-        retype(dialog.findChild<QLineEdit*>("WayBillNo_cr"), in.step);
-        if (dialog.findChild<QCheckBox*>("CheckBox1")->isChecked() != in.affix)
-            QTest::mouseClick(dialog.findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
+        choose(dialog.findChild<QComboBox*>("templateCombo"), in.model);
+        retype(dialog.findChild<QLineEdit*>("startNumberEdit"), in.start);
+        retype(dialog.findChild<QLineEdit*>("stepEdit"), in.step);
+        if (dialog.findChild<QCheckBox*>("affixCheck")->isChecked() != in.affix)
+            QTest::mouseClick(dialog.findChild<QCheckBox*>("affixCheck"), Qt::LeftButton);
         if (in.affix) {
-            retype(dialog.findChild<QLineEdit*>("Ed_Bill_st"), in.prefix);
-            retype(dialog.findChild<QLineEdit*>("Ed_Bill_end"), in.suffix);
+            retype(dialog.findChild<QLineEdit*>("prefixEdit"), in.prefix);
+            retype(dialog.findChild<QLineEdit*>("suffixEdit"), in.suffix);
         }
     }
 
@@ -263,32 +263,35 @@ private Q_SLOTS:
 
         QCOMPARE(dialog.windowTitle(), QStringLiteral("运单号生成"));
         QCOMPARE(dialog.size(), QSize(392, 246));
-        QCOMPARE(dialog.findChild<QGroupBox*>("GroupBox1")->title(),
+        QCOMPARE(dialog.findChild<QGroupBox*>("parametersGroup")->title(),
                  QStringLiteral("运单号参数设置"));
-        QCOMPARE(dialog.findChild<QPushButton*>("BitBtn1")->text(), QStringLiteral("生成(&A)"));
+        QCOMPARE(dialog.findChild<QPushButton*>("generateButton")->text(),
+                 QStringLiteral("生成(&A)"));
         for (const char* name :
-             {"Label1", "Model_List", "Label2", "WayBillNo_st", "Label3", "WayBillNo_cr",
-              "CheckBox1", "Label4", "Ed_Bill_st", "Label5", "Ed_Bill_end", "BitBtn1", "BitBtn2"})
+             {"templateLabel", "templateCombo", "startNumberLabel", "startNumberEdit", "stepLabel",
+              "stepEdit", "affixCheck", "prefixLabel", "prefixEdit", "suffixLabel", "suffixEdit",
+              "generateButton", "cancelButton"})
             QVERIFY2(dialog.findChild<QWidget*>(name), name);
-        QCOMPARE(dialog.findChild<QLabel*>("Label2")->text(), QStringLiteral("起始运单号："));
-        QVERIFY(dialog.findChild<QCheckBox*>("CheckBox1")->text().isEmpty());
+        QCOMPARE(dialog.findChild<QLabel*>("startNumberLabel")->text(),
+                 QStringLiteral("起始运单号："));
+        QVERIFY(dialog.findChild<QCheckBox*>("affixCheck")->text().isEmpty());
         QStringList listed;
-        for (int i = 0; i < dialog.findChild<QComboBox*>("Model_List")->count(); ++i)
-            listed << dialog.findChild<QComboBox*>("Model_List")->itemText(i);
+        for (int i = 0; i < dialog.findChild<QComboBox*>("templateCombo")->count(); ++i)
+            listed << dialog.findChild<QComboBox*>("templateCombo")->itemText(i);
         QCOMPARE(listed, (QStringList{Generic, Sf, Ems}));
-        QCOMPARE(dialog.findChild<QComboBox*>("Model_List")->currentIndex(), selected);
+        QCOMPARE(dialog.findChild<QComboBox*>("templateCombo")->currentIndex(), selected);
         if (selected < 0)
-            QVERIFY(dialog.findChild<QComboBox*>("Model_List")->currentText().isEmpty());
+            QVERIFY(dialog.findChild<QComboBox*>("templateCombo")->currentText().isEmpty());
         // Printing reads the current template's row: listing leaves it.
         QCOMPARE(m_dm->templates->recNo(), 1);
 
-        QVERIFY(maskedText(dialog.findChild<QLineEdit*>("WayBillNo_st")).trimmed().isEmpty());
-        QCOMPARE(maskedText(dialog.findChild<QLineEdit*>("WayBillNo_cr")), QStringLiteral("1"));
-        QVERIFY(!dialog.findChild<QCheckBox*>("CheckBox1")->isChecked());
-        for (QWidget* w : {static_cast<QWidget*>(dialog.findChild<QLineEdit*>("Ed_Bill_st")),
-                           static_cast<QWidget*>(dialog.findChild<QLineEdit*>("Ed_Bill_end")),
-                           static_cast<QWidget*>(dialog.findChild<QLabel*>("Label4")),
-                           static_cast<QWidget*>(dialog.findChild<QLabel*>("Label5"))})
+        QVERIFY(maskedText(dialog.findChild<QLineEdit*>("startNumberEdit")).trimmed().isEmpty());
+        QCOMPARE(maskedText(dialog.findChild<QLineEdit*>("stepEdit")), QStringLiteral("1"));
+        QVERIFY(!dialog.findChild<QCheckBox*>("affixCheck")->isChecked());
+        for (QWidget* w : {static_cast<QWidget*>(dialog.findChild<QLineEdit*>("prefixEdit")),
+                           static_cast<QWidget*>(dialog.findChild<QLineEdit*>("suffixEdit")),
+                           static_cast<QWidget*>(dialog.findChild<QLabel*>("prefixLabel")),
+                           static_cast<QWidget*>(dialog.findChild<QLabel*>("suffixLabel"))})
             QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
     }
 
@@ -297,36 +300,36 @@ private Q_SLOTS:
         WaybillDialog dialog(m_dm.get(), &m_session);
         showDialog(dialog);
 
-        QTest::mouseClick(dialog.findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
-        QVERIFY(dialog.findChild<QLineEdit*>("Ed_Bill_st")->isEnabled() &&
-                dialog.findChild<QLineEdit*>("Ed_Bill_end")->isEnabled());
-        QVERIFY(dialog.findChild<QLabel*>("Label4")->isEnabled() &&
-                dialog.findChild<QLabel*>("Label5")->isEnabled());
-        retype(dialog.findChild<QLineEdit*>("Ed_Bill_st"), QStringLiteral("EA"));
-        retype(dialog.findChild<QLineEdit*>("Ed_Bill_end"), QStringLiteral("CN"));
-        retype(dialog.findChild<QLineEdit*>("WayBillNo_st"), QStringLiteral("1000"));
+        QTest::mouseClick(dialog.findChild<QCheckBox*>("affixCheck"), Qt::LeftButton);
+        QVERIFY(dialog.findChild<QLineEdit*>("prefixEdit")->isEnabled() &&
+                dialog.findChild<QLineEdit*>("suffixEdit")->isEnabled());
+        QVERIFY(dialog.findChild<QLabel*>("prefixLabel")->isEnabled() &&
+                dialog.findChild<QLabel*>("suffixLabel")->isEnabled());
+        retype(dialog.findChild<QLineEdit*>("prefixEdit"), QStringLiteral("EA"));
+        retype(dialog.findChild<QLineEdit*>("suffixEdit"), QStringLiteral("CN"));
+        retype(dialog.findChild<QLineEdit*>("startNumberEdit"), QStringLiteral("1000"));
 
         // Shown again, the dialog keeps what was typed and a new template list.
         dialog.hide();
         addTemplate(QStringLiteral("中通快递"));
         showDialog(dialog);
-        QCOMPARE(dialog.findChild<QComboBox*>("Model_List")->count(), 4);
-        QCOMPARE(dialog.findChild<QComboBox*>("Model_List")->currentText(), Generic);
-        QVERIFY(dialog.findChild<QCheckBox*>("CheckBox1")->isChecked());
-        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Bill_st")->text(), QStringLiteral("EA"));
-        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Bill_end")->text(), QStringLiteral("CN"));
-        QCOMPARE(maskedText(dialog.findChild<QLineEdit*>("WayBillNo_st")).trimmed(),
+        QCOMPARE(dialog.findChild<QComboBox*>("templateCombo")->count(), 4);
+        QCOMPARE(dialog.findChild<QComboBox*>("templateCombo")->currentText(), Generic);
+        QVERIFY(dialog.findChild<QCheckBox*>("affixCheck")->isChecked());
+        QCOMPARE(dialog.findChild<QLineEdit*>("prefixEdit")->text(), QStringLiteral("EA"));
+        QCOMPARE(dialog.findChild<QLineEdit*>("suffixEdit")->text(), QStringLiteral("CN"));
+        QCOMPARE(maskedText(dialog.findChild<QLineEdit*>("startNumberEdit")).trimmed(),
                  QStringLiteral("1000"));
 
-        QTest::mouseClick(dialog.findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
-        QVERIFY(!dialog.findChild<QLineEdit*>("Ed_Bill_st")->isEnabled() &&
-                !dialog.findChild<QLineEdit*>("Ed_Bill_end")->isEnabled());
-        QVERIFY(!dialog.findChild<QLabel*>("Label4")->isEnabled() &&
-                !dialog.findChild<QLabel*>("Label5")->isEnabled());
-        QVERIFY(dialog.findChild<QLineEdit*>("Ed_Bill_st")->text().isEmpty());
-        QVERIFY(dialog.findChild<QLineEdit*>("Ed_Bill_end")->text().isEmpty());
+        QTest::mouseClick(dialog.findChild<QCheckBox*>("affixCheck"), Qt::LeftButton);
+        QVERIFY(!dialog.findChild<QLineEdit*>("prefixEdit")->isEnabled() &&
+                !dialog.findChild<QLineEdit*>("suffixEdit")->isEnabled());
+        QVERIFY(!dialog.findChild<QLabel*>("prefixLabel")->isEnabled() &&
+                !dialog.findChild<QLabel*>("suffixLabel")->isEnabled());
+        QVERIFY(dialog.findChild<QLineEdit*>("prefixEdit")->text().isEmpty());
+        QVERIFY(dialog.findChild<QLineEdit*>("suffixEdit")->text().isEmpty());
 
-        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn2"), Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
         QVERIFY(!dialog.isVisible());
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QVERIFY(m_prompt->shown.isEmpty());
@@ -364,7 +367,7 @@ private Q_SLOTS:
         WaybillDialog dialog(m_dm.get(), &m_session);
         showDialog(dialog);
         enter(dialog, inputs);
-        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("generateButton"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(), QStringList{Done});
         QVERIFY(!dialog.isVisible());
@@ -414,9 +417,9 @@ private Q_SLOTS:
         WaybillDialog dialog(m_dm.get(), &m_session);
         showDialog(dialog);
         enter(dialog, inputs);
-        const QString typedStart = maskedText(dialog.findChild<QLineEdit*>("WayBillNo_st"));
+        const QString typedStart = maskedText(dialog.findChild<QLineEdit*>("startNumberEdit"));
         QVERIFY2(typedStart.trimmed() == inputs.start, qPrintable(typedStart));
-        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("generateButton"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(), QStringList{message});
         QVERIFY(dialog.isVisible());
@@ -424,19 +427,19 @@ private Q_SLOTS:
         QCOMPARE(recipientsInDataset(), Seeded);
         QCOMPARE(m_dm->recipients->state(), Dataset::State::Browse);
 
-        QCOMPARE(dialog.findChild<QComboBox*>("Model_List")->currentText(), inputs.model);
-        QCOMPARE(maskedText(dialog.findChild<QLineEdit*>("WayBillNo_st")), typedStart);
-        QCOMPARE(maskedText(dialog.findChild<QLineEdit*>("WayBillNo_cr")).trimmed(), inputs.step);
-        QCOMPARE(dialog.findChild<QCheckBox*>("CheckBox1")->isChecked(), inputs.affix);
-        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Bill_st")->text(), inputs.prefix);
-        QCOMPARE(dialog.findChild<QLineEdit*>("Ed_Bill_end")->text(), inputs.suffix);
+        QCOMPARE(dialog.findChild<QComboBox*>("templateCombo")->currentText(), inputs.model);
+        QCOMPARE(maskedText(dialog.findChild<QLineEdit*>("startNumberEdit")), typedStart);
+        QCOMPARE(maskedText(dialog.findChild<QLineEdit*>("stepEdit")).trimmed(), inputs.step);
+        QCOMPARE(dialog.findChild<QCheckBox*>("affixCheck")->isChecked(), inputs.affix);
+        QCOMPARE(dialog.findChild<QLineEdit*>("prefixEdit")->text(), inputs.prefix);
+        QCOMPARE(dialog.findChild<QLineEdit*>("suffixEdit")->text(), inputs.suffix);
 
         // Corrected, the same dialog numbers the rows.
         m_prompt->clear();
-        retype(dialog.findChild<QLineEdit*>("WayBillNo_st"),
+        retype(dialog.findChild<QLineEdit*>("startNumberEdit"),
                inputs.model == Sf ? "123456789012" : "123456785");
-        retype(dialog.findChild<QLineEdit*>("WayBillNo_cr"), "1");
-        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+        retype(dialog.findChild<QLineEdit*>("stepEdit"), "1");
+        QTest::mouseClick(dialog.findChild<QPushButton*>("generateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{Done});
         QVERIFY(!dialog.isVisible());
         QCOMPARE(recipientsInFile().size(), 3);
@@ -454,7 +457,7 @@ private Q_SLOTS:
         WaybillDialog dialog(m_dm.get(), &m_session);
         showDialog(dialog);
         enter(dialog, Inputs{Generic, "1000", "5"});
-        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("generateButton"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(), QStringList{Done});
         QCOMPARE(number.text(), QStringLiteral("1010"));
@@ -470,7 +473,7 @@ private Q_SLOTS:
         WaybillDialog dialog(m_dm.get(), &m_session);
         showDialog(dialog);
         enter(dialog, Inputs{Generic, "1000", "1"});
-        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("generateButton"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown[0].kind, QStringLiteral("error"));
@@ -487,7 +490,7 @@ private Q_SLOTS:
         WaybillDialog dialog(m_dm.get(), &m_session);
         showDialog(dialog);
         enter(dialog, Inputs{Sf, "123456789012", "1"});
-        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("generateButton"), Qt::LeftButton);
 
         QCOMPARE(m_prompt->messages(), QStringList{Done});
         QVERIFY(!dialog.isVisible());
@@ -508,7 +511,7 @@ private Q_SLOTS:
 
         att->append();
         att->fieldByName("Name").setAsString("赵六");
-        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("generateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{SfEndText});
         QCOMPARE(recipientsInFile(), Seeded);
         QCOMPARE(att->state(), Dataset::State::Insert); // still the user's to finish
@@ -517,7 +520,7 @@ private Q_SLOTS:
         att->cancel();
         att->append();
         m_prompt->clear();
-        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("generateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{Done});
         QCOMPARE(recipientsInFile(),
                  numbered(Sf, {"123999999970", "123999999989", "123999999998"}));
@@ -529,30 +532,30 @@ private Q_SLOTS:
         WaybillDialog dialog(m_dm.get(), &m_session);
         showDialog(dialog);
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
-        QVERIFY(!dialog.findChild<QPushButton*>("BitBtn1")->isDefault());
-        QTest::mouseClick(dialog.findChild<QCheckBox*>("CheckBox1"), Qt::LeftButton);
+        QVERIFY(!dialog.findChild<QPushButton*>("generateButton")->isDefault());
+        QTest::mouseClick(dialog.findChild<QCheckBox*>("affixCheck"), Qt::LeftButton);
 
         // Enter in every box, the start box first, only moves to the next box.
-        retype(dialog.findChild<QLineEdit*>("WayBillNo_st"), QStringLiteral("1000"));
-        const QList<QWidget*> order = {dialog.findChild<QLineEdit*>("WayBillNo_st"),
-                                       dialog.findChild<QLineEdit*>("WayBillNo_cr"),
-                                       dialog.findChild<QCheckBox*>("CheckBox1"),
-                                       dialog.findChild<QLineEdit*>("Ed_Bill_st"),
-                                       dialog.findChild<QLineEdit*>("Ed_Bill_end"),
-                                       dialog.findChild<QPushButton*>("BitBtn1")};
+        retype(dialog.findChild<QLineEdit*>("startNumberEdit"), QStringLiteral("1000"));
+        const QList<QWidget*> order = {dialog.findChild<QLineEdit*>("startNumberEdit"),
+                                       dialog.findChild<QLineEdit*>("stepEdit"),
+                                       dialog.findChild<QCheckBox*>("affixCheck"),
+                                       dialog.findChild<QLineEdit*>("prefixEdit"),
+                                       dialog.findChild<QLineEdit*>("suffixEdit"),
+                                       dialog.findChild<QPushButton*>("generateButton")};
         for (int i = 0; i + 1 < order.size(); ++i) {
             QCOMPARE(QApplication::focusWidget(), order.at(i));
             QTest::keyClick(order.at(i), i % 2 ? Qt::Key_Enter : Qt::Key_Return);
             QCOMPARE(QApplication::focusWidget(), order.at(i + 1));
         }
         // Not even on the button itself: only its click or Alt+A.
-        QTest::keyClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::Key_Return);
+        QTest::keyClick(dialog.findChild<QPushButton*>("generateButton"), Qt::Key_Return);
         QVERIFY(dialog.isVisible());
         QVERIFY(m_prompt->shown.isEmpty());
         QCOMPARE(recipientsInFile(), Seeded);
 
         // Alt+A clicks it (the click follows a moment later).
-        QTest::keyClick(dialog.findChild<QLineEdit*>("Ed_Bill_end"), Qt::Key_A, Qt::AltModifier);
+        QTest::keyClick(dialog.findChild<QLineEdit*>("suffixEdit"), Qt::Key_A, Qt::AltModifier);
         QTRY_COMPARE(m_prompt->messages(), QStringList{Done});
         QCOMPARE(recipientsInFile(), numbered(Generic, {"1000", "1001", "1002"}));
     }
@@ -562,7 +565,7 @@ private Q_SLOTS:
         QWidget window;
         // The dialog its window owns, found by its object name.
         const auto waybillDialog = [&window] {
-            return window.findChild<WaybillDialog*>("FM_WayBill");
+            return window.findChild<WaybillDialog*>("WaybillDialog");
         };
         QVERIFY(!waybillDialog());
         new WaybillDialog(m_dm.get(), &m_session, &window);
@@ -572,10 +575,10 @@ private Q_SLOTS:
             QVERIFY(waybillDialog());
             wasModal = QApplication::activeModalWidget() == waybillDialog();
             QVERIFY(QTest::qWaitForWindowActive(waybillDialog()));
-            choose(waybillDialog()->findChild<QComboBox*>("Model_List"), Ems);
-            retype(waybillDialog()->findChild<QLineEdit*>("WayBillNo_st"),
+            choose(waybillDialog()->findChild<QComboBox*>("templateCombo"), Ems);
+            retype(waybillDialog()->findChild<QLineEdit*>("startNumberEdit"),
                    QStringLiteral("123456785"));
-            QTest::keyClick(waybillDialog()->findChild<QLineEdit*>("WayBillNo_st"), Qt::Key_A,
+            QTest::keyClick(waybillDialog()->findChild<QLineEdit*>("startNumberEdit"), Qt::Key_A,
                             Qt::AltModifier);
         });
         // Should the keys go astray, the dialog must not hold the run forever.
@@ -616,7 +619,7 @@ private Q_SLOTS:
             WaybillDialog dialog(m_dm.get(), &m_session);
             showDialog(dialog);
             enter(dialog, {Generic, "1000", "1"});
-            QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+            QTest::mouseClick(dialog.findChild<QPushButton*>("generateButton"), Qt::LeftButton);
         } else {
             QCOMPARE(WaybillCommand::runCommand({"--model", Generic, "--start", "1000"}, m_dm.get(),
                                                 m_session),
@@ -673,17 +676,17 @@ private Q_SLOTS:
 
         WaybillDialog dialog(m_dm.get(), &m_session);
         showDialog(dialog);
-        choose(dialog.findChild<QComboBox*>("Model_List"), plainName);
-        QCOMPARE(dialog.findChild<QLabel*>("Rule_Label")->text(), PlainRule);
-        QVERIFY(dialog.findChild<QLineEdit*>("WayBillNo_cr")->isEnabled());
-        retype(dialog.findChild<QLineEdit*>("WayBillNo_cr"), readsStep ? "5" : "");
-        choose(dialog.findChild<QComboBox*>("Model_List"), model);
-        QCOMPARE(dialog.findChild<QLabel*>("Rule_Label")->text(), rule);
-        QCOMPARE(dialog.findChild<QLineEdit*>("WayBillNo_cr")->isEnabled(), readsStep);
-        QCOMPARE(dialog.findChild<QLabel*>("Label3")->isEnabled(), readsStep);
+        choose(dialog.findChild<QComboBox*>("templateCombo"), plainName);
+        QCOMPARE(dialog.findChild<QLabel*>("ruleLabel")->text(), PlainRule);
+        QVERIFY(dialog.findChild<QLineEdit*>("stepEdit")->isEnabled());
+        retype(dialog.findChild<QLineEdit*>("stepEdit"), readsStep ? "5" : "");
+        choose(dialog.findChild<QComboBox*>("templateCombo"), model);
+        QCOMPARE(dialog.findChild<QLabel*>("ruleLabel")->text(), rule);
+        QCOMPARE(dialog.findChild<QLineEdit*>("stepEdit")->isEnabled(), readsStep);
+        QCOMPARE(dialog.findChild<QLabel*>("stepLabel")->isEnabled(), readsStep);
 
-        retype(dialog.findChild<QLineEdit*>("WayBillNo_st"), start);
-        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+        retype(dialog.findChild<QLineEdit*>("startNumberEdit"), start);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("generateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{Done});
         QCOMPARE(recipientsInFile(), numbered(model, numbers));
         QCOMPARE(CarrierStore::load(db(), model).lastNumber, numbers.last());
@@ -696,11 +699,11 @@ private Q_SLOTS:
     void startProposedAfterTheLastSeries()
     {
         WaybillDialog dialog(m_dm.get(), &m_session);
-        QLineEdit* start = dialog.findChild<QLineEdit*>("WayBillNo_st");
-        QComboBox* list = dialog.findChild<QComboBox*>("Model_List");
+        QLineEdit* start = dialog.findChild<QLineEdit*>("startNumberEdit");
+        QComboBox* list = dialog.findChild<QComboBox*>("templateCombo");
         showDialog(dialog);
         enter(dialog, Inputs{Sf, "123456789082", "1"});
-        QTest::mouseClick(dialog.findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
+        QTest::mouseClick(dialog.findChild<QPushButton*>("generateButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList{Done});
 
         // Shown again on the generic template, which has no series yet.
@@ -733,11 +736,11 @@ private Q_SLOTS:
         m_session.currentTemplate = Ems;
         WaybillDialog fresh(m_dm.get(), &m_session);
         showDialog(fresh);
-        QLineEdit* freshStart = fresh.findChild<QLineEdit*>("WayBillNo_st");
+        QLineEdit* freshStart = fresh.findChild<QLineEdit*>("startNumberEdit");
         QCOMPARE(typedText(freshStart), QStringLiteral("123456811"));
-        choose(fresh.findChild<QComboBox*>("Model_List"), Generic);
+        choose(fresh.findChild<QComboBox*>("templateCombo"), Generic);
         QCOMPARE(typedText(freshStart), QStringLiteral("1011"));
-        retype(fresh.findChild<QLineEdit*>("WayBillNo_cr"), "5");
+        retype(fresh.findChild<QLineEdit*>("stepEdit"), "5");
         QCOMPARE(typedText(freshStart), QStringLiteral("1015"));
     }
 

@@ -354,7 +354,7 @@ void FieldControl::paintEvent(QPaintEvent* event)
 
 DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
 {
-    setObjectName(QStringLiteral("Model_Container"));
+    setObjectName(QStringLiteral("surface"));
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(1);
     setAutoFillBackground(true);
@@ -363,7 +363,7 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
     setPalette(pal);
 
     m_image = new QLabel(this);
-    m_image->setObjectName(QStringLiteral("Model_BKimg"));
+    m_image->setObjectName(QStringLiteral("pictureLabel"));
     m_image->setScaledContents(true);
     setBackground(QPixmap::fromImage(NewDatabase::deliveredPicture()));
     m_image->move(kImageLeft, kImageTop);
