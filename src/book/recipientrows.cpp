@@ -17,12 +17,6 @@ QSqlDatabase databaseOf(const Dataset* ds)
     return QSqlDatabase::database(ds->connectionName(), false);
 }
 
-QString quoted(QString identifier)
-{
-    identifier.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + identifier + QLatin1Char('"');
-}
-
 } // namespace
 
 RecipientRows::RecipientRows(Dataset* att) : m_att(att) {}
@@ -82,7 +76,7 @@ void RecipientRows::empty()
     {
         Transaction t(db, QStringLiteral("recipients_empty"));
         QSqlQuery q(db);
-        if (!q.exec(QLatin1String("DELETE FROM ") + quoted(m_att->tableName())))
+        if (!q.exec(QLatin1String("DELETE FROM ") + m_att->tableName()))
             throw DataError(q.lastError().text());
         q.finish();
         t.commit();
