@@ -2,6 +2,7 @@
 
 #include "base/dataerror.h"
 #include "data/dataset.h"
+#include "data/schema.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/templatemessages.h"
 
@@ -171,6 +172,24 @@ QImage loadPicture(const QString& path)
     if (img.isNull())
         throw DataError::refusal(
             QStringLiteral("背景图无法载入：%1（%2）").arg(path, reader.errorString()));
+    return img;
+}
+
+QImage templatePicture(const QSqlDatabase& db, const QString& appDir, const QString& name)
+{
+    if (!Schema::isServer(db))
+        return loadPicture(pictureDir(appDir) + name);
+    QSqlQuery q(db);
+    if (!q.prepare(QStringLiteral("SELECT Data FROM Model_Picture WHERE Name = ?")))
+        throw DataError(q.lastError().text());
+    q.addBindValue(name);
+    if (!q.exec())
+        throw DataError(q.lastError().text());
+    // What the server holds is read by its content, like a file.
+    const QImage img = q.next() ? QImage::fromData(q.value(0).toByteArray()) : QImage();
+    if (img.isNull())
+        throw DataError::refusal(
+            QStringLiteral("背景图无法载入：%1（%2）").arg(name, QStringLiteral("Model_Picture")));
     return img;
 }
 
