@@ -1,8 +1,10 @@
 // Importing a sheet into the recipient table of a database file and of a
 // PostgreSQL server of the test's own.
 #include "base/session.h"
+#include "book/recipientrows.h"
 #include "data/datamodule.h"
 #include "data/dataset.h"
+#include "data/serveraddress.h"
 #include "excel/importrows.h"
 #include "excel/importtable.h"
 #include "excel/workbookreader.h"
@@ -11,6 +13,8 @@
 #include "tempworkdir.h"
 
 #include <QFile>
+#include <QSqlQuery>
+#include <QThread>
 #include <QtTest>
 
 class TestImportServer : public QObject
@@ -93,8 +97,7 @@ private Q_SLOTS:
         } else {
             const QString name = QStringLiteral("i%1").arg(++m_databases);
             QVERIFY2(m_server.createDatabase(name, &error), qPrintable(error));
-            m_dm = openFreshServerDataModule(m_tmp->appDir(), m_server.url(name), &session,
-                                             &error);
+            m_dm = openFreshServerDataModule(m_tmp->appDir(), m_server.url(name), &session, &error);
         }
         QVERIFY2(m_dm, qPrintable(error));
 
@@ -115,6 +118,74 @@ private Q_SLOTS:
         QCOMPARE(r.presentOrders, 2);
         QCOMPARE(column(QStringLiteral("Name")), (QStringList{"张三", "李四", "王五"}));
         QCOMPARE(column(QStringLiteral("Order_No")), (QStringList{"T1", "T2,T3", "T4"}));
+    }
+
+    // Two stations add the same orders at the same moment, each on its own
+    // connection: every order number ends up in exactly one row, and a row
+    // whose orders are all another's is not added.
+    void stationsNeverAddAnOrderTwice()
+    {
+        Session session;
+        QString error;
+        const QString name = QStringLiteral("i%1").arg(++m_databases);
+        QVERIFY2(m_server.createDatabase(name, &error), qPrintable(error));
+        const QString url = m_server.url(name);
+        m_dm = openFreshServerDataModule(m_tmp->appDir(), url, &session, &error);
+        QVERIFY2(m_dm, qPrintable(error));
+        constexpr int kStations = 2;
+        constexpr int kOrders = 60;
+        QVector<int> leftOut(kStations);
+        QStringList failures(kStations);
+        QAtomicInt ready;
+        std::vector<std::unique_ptr<QThread>> threads;
+        for (int s = 0; s < kStations; ++s) {
+            threads.emplace_back(QThread::create([&, s] {
+                const QString conn = QStringLiteral("station%1").arg(s);
+                {
+                    QString e;
+                    QSqlDatabase db = ServerAddress::parse(url, &e).addConnection(conn);
+                    db.open();
+                    Dataset att(QStringLiteral("att"), conn);
+                    att.setTableName(QStringLiteral("Exp_Att_Info"));
+                    try {
+                        att.open();
+                        RecipientRows rows(&att);
+                        ready.fetchAndAddOrdered(1);
+                        while (ready.loadAcquire() < kStations)
+                            QThread::yieldCurrentThread();
+                        // Pairs of orders, the second station's shifted by
+                        // one: its rows half meet the first's.
+                        for (int i = s; i < kOrders; i += 2)
+                            leftOut[s] += rows.append(
+                                {{QStringLiteral("Name"), QStringLiteral("台%1-%2").arg(s).arg(i)},
+                                 {QStringLiteral("Order_No"),
+                                  QStringLiteral("T%1,T%2").arg(i).arg(i + 1)}});
+                    } catch (const DataError& e) {
+                        failures[s] = e.message();
+                    }
+                    att.close();
+                    db.close();
+                }
+                QSqlDatabase::removeDatabase(conn);
+            }));
+        }
+        for (auto& t : threads)
+            t->start();
+        for (auto& t : threads)
+            QVERIFY(t->wait());
+        QCOMPARE(failures, QStringList(kStations));
+        QStringList all;
+        for (const QString& text : column(QStringLiteral("Order_No"))) {
+            QVERIFY(!text.isEmpty());
+            all += text.split(QLatin1Char(','));
+        }
+        // T0 … T60, each once; every number offered twice was left out once.
+        QCOMPARE(all.size(), kOrders + 1);
+        QCOMPARE(QSet<QString>(all.cbegin(), all.cend()).size(), kOrders + 1);
+        QCOMPARE(leftOut[0] + leftOut[1], kOrders - 1);
+        QSqlQuery q(m_dm->database());
+        QVERIFY(q.exec(QStringLiteral("SELECT count(*) FROM Order_Number")) && q.next());
+        QCOMPARE(q.value(0).toInt(), kOrders + 1);
     }
 };
 
