@@ -1,8 +1,10 @@
 #include "book/recipientrows.h"
 
 #include "base/dataerror.h"
+#include "book/ordernumbers.h"
 #include "data/dataset.h"
 #include "data/rowwrite.h"
+#include "data/schema.h"
 #include "data/transaction.h"
 
 #include <QSqlDatabase>
@@ -15,12 +17,6 @@ namespace
 QSqlDatabase databaseOf(const Dataset* ds)
 {
     return QSqlDatabase::database(ds->connectionName(), false);
-}
-
-QString quoted(QString identifier)
-{
-    identifier.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + identifier + QLatin1Char('"');
 }
 
 } // namespace
@@ -39,12 +35,42 @@ void RecipientRows::assign(const Values& values)
         m_att->fieldByName(column).setAsString(text);
 }
 
-void RecipientRows::append(const Values& values)
+int RecipientRows::append(const Values& values)
 {
     openIfClosed();
-    RowWrite row(m_att, RowWrite::Kind::Append);
-    assign(values);
-    row.post();
+    QSqlDatabase db = databaseOf(m_att);
+    const bool server = Schema::isServer(db);
+    Transaction t(db, QStringLiteral("recipient_append"));
+    {
+        RowWrite row(m_att, RowWrite::Kind::Append);
+        assign(values);
+        row.post();
+    }
+    const int orderNo = m_att->fieldIndex(Schema::orderNoColumn());
+    const QStringList numbers = server && orderNo >= 0
+                                    ? OrderNumbers::split(m_att->cellText(m_att->recNo(), orderNo))
+                                    : QStringList();
+    QStringList kept;
+    if (!numbers.isEmpty()) {
+        QSqlQuery q(db);
+        if (!q.prepare(QStringLiteral("INSERT INTO Order_Number (Tid, Att_ID) VALUES (?, ?) "
+                                      "ON CONFLICT (Tid) DO NOTHING RETURNING Tid")))
+            throw DataError(q.lastError().text());
+        for (const QString& n : numbers) {
+            q.addBindValue(n);
+            q.addBindValue(m_att->rowId(m_att->recNo()));
+            if (!q.exec())
+                throw DataError(q.lastError().text());
+            if (q.next())
+                kept << n;
+        }
+        if (kept.isEmpty())
+            m_att->remove();
+        else if (kept.size() < numbers.size())
+            m_att->updateRow(m_att->recNo(), {{orderNo, OrderNumbers::join(kept)}});
+    }
+    t.commit();
+    return numbers.isEmpty() ? 0 : int(numbers.size() - kept.size());
 }
 
 void RecipientRows::changeCurrent(const Values& values)
@@ -82,7 +108,7 @@ void RecipientRows::empty()
     {
         Transaction t(db, QStringLiteral("recipients_empty"));
         QSqlQuery q(db);
-        if (!q.exec(QLatin1String("DELETE FROM ") + quoted(m_att->tableName())))
+        if (!q.exec(QLatin1String("DELETE FROM ") + m_att->tableName()))
             throw DataError(q.lastError().text());
         q.finish();
         t.commit();

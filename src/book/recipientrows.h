@@ -24,7 +24,11 @@ public:
     // Opens the table if needed, appends one row at the end (it becomes the
     // current row), assigns the values and posts. On failure the half-made
     // row is given up, so no later cursor move can post it; throws DataError.
-    void append(const Values& values);
+    // On a server the row's order numbers are taken in Order_Number in the
+    // same transaction: those another row holds already are left out of
+    // it, and a row left with none is not added. Returns how many were
+    // left out so (always 0 on a file).
+    int append(const Values& values);
 
     // Removes every row as one transaction, then rereads the table.
     void empty();

@@ -1,6 +1,7 @@
 #include "data/dataset.h"
 
 #include "data/schema.h"
+#include "data/transaction.h"
 
 #include <QRegularExpression>
 #include <QSqlDriver>
@@ -646,11 +647,9 @@ void Dataset::removeRows(QVector<int> indices)
     if (indices.isEmpty())
         return;
 
-    QSqlDatabase d = db();
-    QSqlQuery sp(d);
-    if (!sp.exec(QStringLiteral("SAVEPOINT dataset_remove")))
-        throw DataError(sp.lastError().text());
-    try {
+    {
+        // On a server the transaction begins here unless a writer's is open.
+        Transaction t(db(), QStringLiteral("dataset_remove"));
         QSqlQuery& q = cachedQuery(QLatin1String("DELETE FROM ") + ident(m_table) +
                                    QLatin1String(" WHERE rowid=?"));
         for (int i : indices) {
@@ -658,16 +657,7 @@ void Dataset::removeRows(QVector<int> indices)
             execOrThrow(q);
         }
         q.finish();
-    } catch (...) {
-        sp.exec(QStringLiteral("ROLLBACK TO dataset_remove"));
-        sp.exec(QStringLiteral("RELEASE dataset_remove"));
-        throw;
-    }
-    if (!sp.exec(QStringLiteral("RELEASE dataset_remove"))) {
-        const QString err = sp.lastError().text();
-        sp.exec(QStringLiteral("ROLLBACK TO dataset_remove"));
-        sp.exec(QStringLiteral("RELEASE dataset_remove"));
-        throw DataError(err);
+        t.commit();
     }
 
     // The current row stays current if it survives; else the next survivor.
@@ -780,9 +770,9 @@ void Dataset::updateRow(int row, const QVector<std::pair<int, QVariant>>& values
         if (field < 0 || field >= m_columns.size() || field == m_rowidAlias)
             throw DataError(
                 QStringLiteral("%1: Field %2 cannot be modified").arg(m_name).arg(field));
-        cols << quoted(m_columns.at(field));
+        cols << ident(m_columns.at(field));
     }
-    QSqlQuery& q = cachedQuery(QLatin1String("UPDATE ") + quoted(m_table) + QLatin1String(" SET ") +
+    QSqlQuery& q = cachedQuery(QLatin1String("UPDATE ") + ident(m_table) + QLatin1String(" SET ") +
                                cols.join(QLatin1String("=?,")) + QLatin1String("=? WHERE rowid=?"));
     int bound = 0;
     for (const auto& value : values)

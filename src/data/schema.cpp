@@ -227,6 +227,10 @@ void createServerTables(QSqlQuery& q)
     exec(q, QStringLiteral("CREATE TABLE Waylark_Schema (Version INTEGER NOT NULL)"));
     exec(q, QStringLiteral("CREATE TABLE Model_Picture (Name TEXT PRIMARY KEY, "
                            "Data BYTEA NOT NULL)"));
+    // Each order number once, with the recipient row that holds it: two
+    // stations fetching the same orders at once cannot both add them.
+    exec(q, QStringLiteral("CREATE TABLE Order_Number (Tid TEXT PRIMARY KEY, Att_ID BIGINT NOT "
+                           "NULL REFERENCES Exp_Att_Info (ID) ON DELETE CASCADE)"));
     // Which station prints a row now, until when (see RowClaims).
     exec(q, QStringLiteral("ALTER TABLE Exp_Att_Info ADD COLUMN Claimed_By TEXT"));
     exec(q, QStringLiteral("ALTER TABLE Exp_Att_Info ADD COLUMN Claimed_Until TIMESTAMPTZ"));

@@ -162,6 +162,10 @@ QList<Count> copy(const QSqlDatabase& source, const QString& pictureDir, QSqlDat
                           .arg(table.toLower()));
         counts << Count{table, rows};
     }
+    // The order numbers of the copied rows, each once (the first row keeps it).
+    run(into, QStringLiteral("INSERT INTO Order_Number (Tid, Att_ID) SELECT DISTINCT ON (t) t, "
+                             "ID FROM Exp_Att_Info, unnest(string_to_array(Order_No, ',')) AS t "
+                             "WHERE t <> '' ORDER BY t, ID"));
     if (!into.prepare(QStringLiteral("INSERT INTO Model_Picture (Name, Data) VALUES (?, ?)")))
         throw DataError(into.lastError().text());
     int pictures = 0;

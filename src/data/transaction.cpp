@@ -12,10 +12,11 @@ namespace
 {
 
 // Open transactions per server connection; a file needs no count (SQLite
-// starts one at its first savepoint).
+// starts one at its first savepoint). A connection lives in the thread that
+// made it, so each thread keeps its own.
 QHash<QString, int>& serverDepth()
 {
-    static QHash<QString, int> depth;
+    thread_local QHash<QString, int> depth;
     return depth;
 }
 

@@ -148,8 +148,12 @@ ImportResult writeRecipients(Dataset* att, ImportRows& rows, bool replace,
                         if (!texts.at(i).isNull())
                             values.append({columns.at(i), texts.at(i)});
                     }
-                    writer.append(values);
-                    ++stored;
+                    // Another station may have added some of its orders meanwhile.
+                    const int taken = writer.append(values);
+                    result.freshOrders -= taken;
+                    result.presentOrders += taken;
+                    if (taken == 0 || taken < OrderNumbers::split(texts.at(OrderNo)).size())
+                        ++stored;
                 }
                 const int done = rows.done();
                 if (progress && (done % step == 0 || done == total) && !progress(done, total))

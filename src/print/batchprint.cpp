@@ -522,7 +522,7 @@ Result run(QPrinter* printer, DataModule* dm, const TemplateLayout& layout, cons
         calibration =
             Calibration::load(dm->database(), session.currentTemplate, printerKey(printer));
         fits = layout.fits();
-        picture = LabelPicture::load(layout, session.appDir);
+        picture = LabelPicture::load(layout, dm->database(), session.appDir);
         const RecordRenderer::Collector collector(layout, dm->sender, att, fonts.fields);
         // Rows are read by index: the cursor, and with it the grid and the
         // user's selection, stay where they were.

@@ -4,6 +4,7 @@
 #include "base/prompt.h"
 #include "data/datamodule.h"
 #include "data/dataset.h"
+#include "data/schema.h"
 #include "data/transaction.h"
 
 #include <QFile>
@@ -67,15 +68,19 @@ qint64 writePending(const QSqlDatabase& db, const PrintLog::Entry& entry, const 
                     const QString& fileIdentity, const QDateTime& when)
 {
     Transaction tx(db, QStringLiteral("print_job_pending"));
+    // A server has no last insert id to ask: it names the new row itself.
+    const bool server = Schema::isServer(db);
     QSqlQuery q = prepared(db, QStringLiteral("INSERT INTO Print_Pending (Started_At, Model_Name, "
                                               "Target, Pages, First_Name, Last_Name, Row_Ids, "
                                               "Names, Reprint, Job_Path, Job_File) VALUES (?, ?, "
-                                              "?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+                                              "?, ?, ?, ?, ?, ?, ?, ?, ?)") +
+                                   (server ? QStringLiteral(" RETURNING ID") : QString()));
     PrintLog::bindEntry(q, entry, when);
     q.addBindValue(pdfPath.isEmpty() ? QVariant() : QVariant(pdfPath));
     q.addBindValue(fileIdentity.isEmpty() ? QVariant() : QVariant(fileIdentity));
     exec(q);
-    const qint64 id = q.lastInsertId().toLongLong();
+    const qint64 id =
+        server ? (q.next() ? q.value(0).toLongLong() : 0) : q.lastInsertId().toLongLong();
     tx.commit();
     return id;
 }

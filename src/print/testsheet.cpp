@@ -92,12 +92,17 @@ QString TestSheet::print(QPrinter* printer, DataModule* dm, const TemplateLayout
                          const Session& session, const Calibration& calibration)
 {
     const PrintFonts fonts = PrintFonts::load(dm->database(), session);
-    const RecordFields fields =
-        RecordRenderer::collect(layout, dm->sender, dm->recipients, dm->recipients->recNo(),
-                                fonts.fields);
+    const RecordFields fields = RecordRenderer::collect(layout, dm->sender, dm->recipients,
+                                                        dm->recipients->recNo(), fonts.fields);
     QImage background = layout.picture;
-    if (background.isNull() && !layout.pictureName.isEmpty())
-        background.load(TemplateStore::pictureDir(session.appDir) + layout.pictureName);
+    if (background.isNull() && !layout.pictureName.isEmpty()) {
+        try {
+            background =
+                TemplateStore::templatePicture(dm->database(), session.appDir, layout.pictureName);
+        } catch (const DataError&) {
+            // Without its picture the sheet still shows where the fields go.
+        }
+    }
     QPainter painter;
     if (!painter.begin(printer))
         return PrintMessages::printerNotReady();

@@ -1,5 +1,6 @@
 #include "render/labelpicture.h"
 
+#include "base/dataerror.h"
 #include "render/calibration.h"
 #include "render/printgeometry.h"
 #include "templates/templatelayout.h"
@@ -10,15 +11,20 @@
 namespace LabelPicture
 {
 
-QImage load(const TemplateLayout& layout, const QString& appDir)
+QImage load(const TemplateLayout& layout, const QSqlDatabase& db, const QString& appDir)
 {
     QImage picture;
     if (!layout.printsPicture)
         return picture;
     if (!layout.picture.isNull())
         return layout.picture;
-    if (!layout.pictureName.isEmpty())
-        picture.load(TemplateStore::pictureDir(appDir) + layout.pictureName);
+    if (layout.pictureName.isEmpty())
+        return picture;
+    try {
+        picture = TemplateStore::templatePicture(db, appDir, layout.pictureName);
+    } catch (const DataError&) {
+        // A picture that is gone prints nothing, as before.
+    }
     return picture;
 }
 

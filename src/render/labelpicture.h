@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QSqlDatabase>
 
 class Calibration;
 class QPainter;
@@ -13,9 +14,9 @@ namespace LabelPicture
 {
 
 // The template's picture when it is set to print (the one it holds, else
-// its file in appDir's bkbmp/), else a null image (also when the file is
-// gone).
-QImage load(const TemplateLayout& layout, const QString& appDir);
+// the stored one: TemplateStore::templatePicture), else a null image (also
+// when the picture is gone).
+QImage load(const TemplateLayout& layout, const QSqlDatabase& db, const QString& appDir);
 
 // Draws it with its corner at the paper's, at its design size (96 per
 // inch), moved and scaled as the calibration moves the fields.

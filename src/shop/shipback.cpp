@@ -62,8 +62,12 @@ void record(const QSqlDatabase& db, const QString& tid, const OrderShipState& st
 {
     Transaction t(db, QStringLiteral("order_ship"));
     QSqlQuery q(db);
-    if (!q.prepare(QStringLiteral("INSERT OR REPLACE INTO Order_Ship (Tid, State, Waybill_No, "
-                                  "Company_Code, Changed_At, Reason) VALUES (?, ?, ?, ?, ?, ?)")))
+    if (!q.prepare(QStringLiteral("INSERT INTO Order_Ship (Tid, State, Waybill_No, Company_Code, "
+                                  "Changed_At, Reason) VALUES (?, ?, ?, ?, ?, ?) "
+                                  "ON CONFLICT (Tid) DO UPDATE SET State = excluded.State, "
+                                  "Waybill_No = excluded.Waybill_No, Company_Code = "
+                                  "excluded.Company_Code, Changed_At = excluded.Changed_At, "
+                                  "Reason = excluded.Reason")))
         throw DataError(q.lastError().text());
     q.addBindValue(tid);
     q.addBindValue(state.state);

@@ -85,9 +85,11 @@ void setFieldFont(const QSqlDatabase& db, const QString& model, const QString& k
                   const QFont& font)
 {
     QSqlQuery q(db);
-    prepare(q, QStringLiteral("INSERT OR REPLACE INTO Model_Field_Font "
+    prepare(q, QStringLiteral("INSERT INTO Model_Field_Font "
                               "(Model_Name, Field_Key, Family, Size_Pt, Bold, Italic) "
-                              "VALUES (?, ?, ?, ?, ?, ?)"));
+                              "VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT (Model_Name, Field_Key) "
+                              "DO UPDATE SET Family = excluded.Family, Size_Pt = "
+                              "excluded.Size_Pt, Bold = excluded.Bold, Italic = excluded.Italic"));
     q.addBindValue(model);
     q.addBindValue(key);
     bindFont(q, font);
@@ -117,9 +119,11 @@ std::optional<QFont> printFont(const QSqlDatabase& db, const QString& model)
 void setPrintFont(const QSqlDatabase& db, const QString& model, const QFont& font)
 {
     QSqlQuery q(db);
-    prepare(q,
-            QStringLiteral("INSERT OR REPLACE INTO Model_Print_Font "
-                           "(Model_Name, Family, Size_Pt, Bold, Italic) VALUES (?, ?, ?, ?, ?)"));
+    prepare(q, QStringLiteral(
+                   "INSERT INTO Model_Print_Font (Model_Name, Family, Size_Pt, Bold, Italic) "
+                   "VALUES (?, ?, ?, ?, ?) ON CONFLICT (Model_Name) DO UPDATE SET "
+                   "Family = excluded.Family, Size_Pt = excluded.Size_Pt, "
+                   "Bold = excluded.Bold, Italic = excluded.Italic"));
     q.addBindValue(model);
     bindFont(q, font);
     run(q);

@@ -21,8 +21,9 @@ bool printsPicture(const QSqlDatabase& db, const QString& model)
 void setPrintsPicture(const QSqlDatabase& db, const QString& model, bool prints)
 {
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("INSERT OR REPLACE INTO Model_Label (Model_Name, Print_Picture) "
-                             "VALUES (?, ?)"));
+    q.prepare(QStringLiteral("INSERT INTO Model_Label (Model_Name, Print_Picture) VALUES (?, ?) "
+                             "ON CONFLICT (Model_Name) DO UPDATE SET "
+                             "Print_Picture = excluded.Print_Picture"));
     q.addBindValue(model);
     q.addBindValue(prints ? 1 : 0);
     if (!q.exec())

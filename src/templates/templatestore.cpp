@@ -2,6 +2,7 @@
 
 #include "base/dataerror.h"
 #include "data/dataset.h"
+#include "data/schema.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/templatemessages.h"
 
@@ -15,6 +16,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <utility>
 
 namespace TemplateStore
 {
@@ -173,6 +175,24 @@ QImage loadPicture(const QString& path)
     return img;
 }
 
+QImage templatePicture(const QSqlDatabase& db, const QString& appDir, const QString& name)
+{
+    if (!Schema::isServer(db))
+        return loadPicture(pictureDir(appDir) + name);
+    QSqlQuery q(db);
+    if (!q.prepare(QStringLiteral("SELECT Data FROM Model_Picture WHERE Name = ?")))
+        throw DataError(q.lastError().text());
+    q.addBindValue(name);
+    if (!q.exec())
+        throw DataError(q.lastError().text());
+    // What the server holds is read by its content, like a file.
+    const QImage img = q.next() ? QImage::fromData(q.value(0).toByteArray()) : QImage();
+    if (img.isNull())
+        throw DataError::refusal(
+            QStringLiteral("背景图无法载入：%1（%2）").arg(name, QStringLiteral("Model_Picture")));
+    return img;
+}
+
 QString storedPictureName(const QString& chosenPath)
 {
     const QFileInfo fi(chosenPath);
@@ -227,9 +247,11 @@ bool writePicture(const QString& path, const QImage& picture, QString* error)
 namespace
 {
 
-const char* const kNamedSettingsTables[] = {"Print_Calibration", "Model_Field_Fit",
-                                            "Model_Carrier",     "Model_Print_Font",
-                                            "Model_Field_Font",  "Model_Label"};
+// The tables of a template's settings, each with the column beside
+// Model_Name in its key (null when Model_Name alone is the key).
+const std::pair<const char*, const char*> kNamedSettingsTables[] = {
+    {"Print_Calibration", "Printer"}, {"Model_Field_Fit", "Field_Key"},  {"Model_Carrier", nullptr},
+    {"Model_Print_Font", nullptr},    {"Model_Field_Font", "Field_Key"}, {"Model_Label", nullptr}};
 
 void execOn(const QSqlDatabase& db, const QString& sql, const QVariantList& values)
 {
@@ -246,19 +268,30 @@ void execOn(const QSqlDatabase& db, const QString& sql, const QVariantList& valu
 
 void moveNamedSettings(const QSqlDatabase& db, const QString& from, const QString& to)
 {
-    // A leftover of a template once deleted under the new name gives way.
-    for (const char* table : kNamedSettingsTables)
+    // A leftover of a template once deleted under the new name gives way
+    // where its key meets one of the renamed rows.
+    for (const auto& [table, second] : kNamedSettingsTables) {
+        const QString name = QLatin1String(table);
+        const QString same =
+            second ? QStringLiteral(" AND f.%1 = %2.%1").arg(QLatin1String(second), name)
+                   : QString();
         execOn(db,
-               QStringLiteral("UPDATE OR REPLACE %1 SET Model_Name = ? WHERE Model_Name = ?")
-                   .arg(QLatin1String(table)),
+               QStringLiteral("DELETE FROM %1 WHERE Model_Name = ? AND EXISTS (SELECT 1 FROM "
+                              "%1 f WHERE f.Model_Name = ?%2)")
+                   .arg(name, same),
                {to, from});
+        execOn(db, QStringLiteral("UPDATE %1 SET Model_Name = ? WHERE Model_Name = ?").arg(name),
+               {to, from});
+    }
 }
 
 void dropNamedSettings(const QSqlDatabase& db, const QString& name)
 {
-    for (const char* table : kNamedSettingsTables)
-        execOn(db, QStringLiteral("DELETE FROM %1 WHERE Model_Name = ?").arg(QLatin1String(table)),
-               {name});
+    for (const auto& entry : kNamedSettingsTables)
+        execOn(
+            db,
+            QStringLiteral("DELETE FROM %1 WHERE Model_Name = ?").arg(QLatin1String(entry.first)),
+            {name});
 }
 
 } // namespace TemplateStore

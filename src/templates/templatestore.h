@@ -89,6 +89,11 @@ std::optional<int> paperBoxNumber(const QString& boxText);
 // The directory of template pictures: appDir ends with a separator.
 QString pictureDir(const QString& appDir);
 
+// A template's picture by its name: on a server the one kept in
+// Model_Picture, else the file in appDir's bkbmp/. Throws DataError as
+// loadPicture does when there is none or it is not a picture.
+QImage templatePicture(const QSqlDatabase& db, const QString& appDir, const QString& name);
+
 // Reads a picture by its content (BMP, PNG, JPEG …); throws DataError with
 // the reason when the file is missing or not a picture.
 QImage loadPicture(const QString& path);

@@ -1,6 +1,7 @@
 #include "waybill/carrierstore.h"
 
 #include "base/dataerror.h"
+#include "data/schema.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -31,6 +32,25 @@ void upsert(const QSqlDatabase& db, const QString& model, const QString& column,
 
 namespace CarrierStore
 {
+
+QString lockLastNumber(const QSqlDatabase& db, const QString& model)
+{
+    if (!Schema::isServer(db))
+        return load(db, model).lastNumber;
+    // A row to lock, for a template that never had one.
+    QSqlQuery q(db);
+    if (!q.prepare(QStringLiteral("INSERT INTO Model_Carrier (Model_Name) VALUES (?) "
+                                  "ON CONFLICT (Model_Name) DO NOTHING")))
+        throw DataError(q.lastError().text());
+    q.addBindValue(model);
+    run(q);
+    if (!q.prepare(QStringLiteral(
+            "SELECT Last_Waybill FROM Model_Carrier WHERE Model_Name = ? FOR UPDATE")))
+        throw DataError(q.lastError().text());
+    q.addBindValue(model);
+    run(q);
+    return q.next() ? q.value(0).toString() : QString();
+}
 
 StoredCarrier load(const QSqlDatabase& db, const QString& model)
 {

@@ -20,6 +20,12 @@ StoredCarrier load(const QSqlDatabase& db, const QString& model);
 // Sets the template's carrier code, keeping its last number. Throws DataError.
 void setCode(const QSqlDatabase& db, const QString& model, const QString& code);
 
+// The template's last number, its row locked until the transaction around
+// this ends (on a server; a file has one writer at a time), so that a
+// station numbering meanwhile waits and then reads the new one. Throws
+// DataError.
+QString lockLastNumber(const QSqlDatabase& db, const QString& model);
+
 // Records the last number of a series just written, keeping the code.
 // Throws DataError.
 void setLastNumber(const QSqlDatabase& db, const QString& model, const QString& number);

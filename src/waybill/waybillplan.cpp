@@ -133,11 +133,26 @@ WaybillPlan planWaybills(const WaybillRequest& request, int rowCount)
     plan.ok = true;
     plan.expName = request.modelName;
     if (!plan.numbers.isEmpty()) {
-        const QString& last = plan.numbers.constLast();
-        plan.lastNumber =
-            last.mid(affix.prefix.size(), last.size() - affix.prefix.size() - affix.suffix.size());
+        const auto bare = [&affix](const QString& n) {
+            return n.mid(affix.prefix.size(), n.size() - affix.prefix.size() - affix.suffix.size());
+        };
+        plan.firstNumber = bare(plan.numbers.constFirst());
+        plan.lastNumber = bare(plan.numbers.constLast());
     }
     return plan;
+}
+
+bool isLaterNumber(const QString& a, const QString& b)
+{
+    const auto digits = [](const QString& n) {
+        qsizetype zeros = 0;
+        while (zeros < n.size() - 1 && n.at(zeros) == QLatin1Char('0'))
+            ++zeros;
+        return n.mid(zeros);
+    };
+    const QString x = digits(a);
+    const QString y = digits(b);
+    return x.size() != y.size() ? x.size() > y.size() : x > y;
 }
 
 QString waybillDoneText(int skipped)

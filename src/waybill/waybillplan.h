@@ -31,6 +31,7 @@ struct WaybillPlan {
     QString expName;     // ExpName for every row
     QStringList numbers; // WayBillNo of each row in order, prefix and suffix included
     int skipped = 0;     // blank rows left without a number
+    QString firstNumber; // the first row's number without prefix and suffix; empty for no rows
     QString lastNumber;  // the last row's number without prefix and suffix; empty for no rows
 };
 
@@ -43,6 +44,9 @@ QString stepProblem(const QString& step);
 // numbers. An empty table
 // (rowCount 0) is no error once the inputs are valid.
 WaybillPlan planWaybills(const WaybillRequest& request, int rowCount);
+
+// Whether digits a comes after digits b in a series (leading zeros aside).
+bool isLaterNumber(const QString& a, const QString& b);
 
 // Shown once every row has been written; then how many blank rows were
 // skipped, when any were.

@@ -4,6 +4,7 @@
 #include "book/blankrecipient.h"
 #include "book/recipientrows.h"
 #include "data/dataset.h"
+#include "data/schema.h"
 #include "waybill/carrierstore.h"
 
 #include <QSqlDatabase>
@@ -47,7 +48,16 @@ WaybillPlan numberRecipients(Dataset* att, const WaybillRequest& given)
     // meanwhile, so this only guards against a fault of our own.
     const QString changed = QStringLiteral("Exp_Att_Info: the row count changed while numbering");
     RecipientRows rows(att);
+    QString takenUpTo;
     rows.inTransaction([&] {
+        // Another station may have written this template's series since the
+        // start was chosen: its numbers are not handed out twice.
+        const QString last = CarrierStore::lockLastNumber(db, request.modelName);
+        if (Schema::isServer(db) && !plan.firstNumber.isEmpty() && !last.isEmpty() &&
+            !isLaterNumber(plan.firstNumber, last)) {
+            takenUpTo = last;
+            return;
+        }
         att->first();
         int next = 0;
         for (bool isBlank : blank) {
@@ -65,5 +75,12 @@ WaybillPlan numberRecipients(Dataset* att, const WaybillRequest& given)
         if (!plan.lastNumber.isEmpty())
             CarrierStore::setLastNumber(db, request.modelName, plan.lastNumber);
     });
+    if (!takenUpTo.isEmpty()) {
+        WaybillPlan refused;
+        refused.message =
+            QStringLiteral("单号已被占用：此模板的单号已用到 %1，请从其后的单号重新生成！")
+                .arg(takenUpTo);
+        return refused;
+    }
     return plan;
 }

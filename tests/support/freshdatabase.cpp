@@ -3,9 +3,12 @@
 #include "base/session.h"
 #include "data/datamodule.h"
 #include "data/headerguard.h"
+#include "data/serveraddress.h"
+#include "data/servercopy.h"
 #include "templates/newdatabase.h"
 
 #include <QDir>
+#include <QSqlError>
 
 bool makeFreshAppDir(const QString& dir, QString* error)
 {
@@ -41,5 +44,63 @@ std::unique_ptr<DataModule> openFreshDataModule(const QString& dir, Session* ses
         return nullptr;
     }
     *session = Session::forAppDir(dir);
+    return dm;
+}
+
+std::unique_ptr<DataModule> openServerDataModule(const QString& serverUrl, const QString& station,
+                                                 QString* error)
+{
+    QString e;
+    const ServerAddress address = ServerAddress::parse(serverUrl, &e);
+    auto dm = std::make_unique<DataModule>();
+    try {
+        if (!e.isEmpty())
+            throw DataError(e);
+        dm->connectServer(address, station);
+        dm->openAll();
+    } catch (const DataError& ex) {
+        if (error)
+            *error = ex.message();
+        return nullptr;
+    }
+    return dm;
+}
+
+std::unique_ptr<DataModule> openFreshServerDataModule(const QString& dir, const QString& serverUrl,
+                                                      Session* session, QString* error,
+                                                      const QString& station)
+{
+    QString e;
+    {
+        auto file = openFreshDataModule(dir, session, &e);
+        if (!file) {
+            if (error)
+                *error = e;
+            return nullptr;
+        }
+        const QString conn = QStringLiteral("fresh_server_copy");
+        try {
+            const ServerAddress address = ServerAddress::parse(serverUrl, &e);
+            if (!e.isEmpty())
+                throw DataError(e);
+            {
+                QSqlDatabase target = address.addConnection(conn);
+                if (!target.open())
+                    throw DataError(target.lastError().text());
+                ServerCopy::copy(file->database(), QDir(dir).filePath(QStringLiteral("bkbmp")),
+                                 target);
+                target.close();
+            }
+            QSqlDatabase::removeDatabase(conn);
+        } catch (const DataError& ex) {
+            QSqlDatabase::removeDatabase(conn);
+            if (error)
+                *error = ex.message();
+            return nullptr;
+        }
+    }
+    auto dm = openServerDataModule(serverUrl, station, error);
+    if (dm)
+        session->databaseServer = serverUrl;
     return dm;
 }

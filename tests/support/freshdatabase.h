@@ -17,3 +17,12 @@ struct Session;
 // failure.
 std::unique_ptr<DataModule> openFreshDataModule(const QString& dir, Session* session,
                                                 QString* error = nullptr);
+// The same on a server: the fresh file of dir copied, pictures and all, onto
+// the empty PostgreSQL database at serverUrl, which the data module opens
+// instead; the session names the server. Station names the claimant.
+std::unique_ptr<DataModule> openFreshServerDataModule(const QString& dir, const QString& serverUrl,
+                                                      Session* session, QString* error = nullptr,
+                                                      const QString& station = QString());
+// The data module on a server database that already holds the tables.
+std::unique_ptr<DataModule> openServerDataModule(const QString& serverUrl, const QString& station,
+                                                 QString* error = nullptr);

@@ -267,8 +267,7 @@ void DesignPage::layOutCurrentRow()
 {
     TemplateLayout t = TemplateRows(m_dm->templates).loadCurrent();
     // Nothing changes when the picture cannot be loaded.
-    t.picture =
-        TemplateStore::loadPicture(TemplateStore::pictureDir(m_session->appDir) + t.pictureName);
+    t.picture = TemplateStore::templatePicture(m_dm->database(), m_session->appDir, t.pictureName);
     // The row's stored feed offsets are the ones in effect.
     m_session->screenOffsetX = t.offset.x();
     m_session->screenOffsetY = t.offset.y();
