@@ -149,13 +149,6 @@ class TestServer : public QObject
         return url;
     }
 
-    static void addEngines()
-    {
-        QTest::addColumn<QString>("engine");
-        QTest::newRow("file") << QStringLiteral("file");
-        QTest::newRow("server") << QStringLiteral("server");
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
@@ -252,7 +245,7 @@ private Q_SLOTS:
     }
 
     // The same tables, columns and region rows on both engines.
-    void schemaOnBothEngines_data() { addEngines(); }
+    void schemaOnBothEngines_data() { PgServer::addEngineRows(); }
     void schemaOnBothEngines()
     {
         QFETCH(QString, engine);
@@ -287,7 +280,7 @@ private Q_SLOTS:
     // Rows written through a dataset read back the same after a reopen:
     // keys given by the engine, text, nulls and numbers; edits and removals
     // touch exactly their row.
-    void datasetWritesReadBack_data() { addEngines(); }
+    void datasetWritesReadBack_data() { PgServer::addEngineRows(); }
     void datasetWritesReadBack()
     {
         QFETCH(QString, engine);
@@ -341,7 +334,7 @@ private Q_SLOTS:
 
     // Transactions nest on both engines: an inner rollback keeps the outer
     // work, an outer rollback takes everything.
-    void transactionsNest_data() { addEngines(); }
+    void transactionsNest_data() { PgServer::addEngineRows(); }
     void transactionsNest()
     {
         QFETCH(QString, engine);

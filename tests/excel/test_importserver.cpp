@@ -79,12 +79,7 @@ private Q_SLOTS:
         m_tmp.reset();
     }
 
-    void replacesThenAppendsNewOrders_data()
-    {
-        QTest::addColumn<QString>("engine");
-        QTest::newRow("file") << QStringLiteral("file");
-        QTest::newRow("server") << QStringLiteral("server");
-    }
+    void replacesThenAppendsNewOrders_data() { PgServer::addEngineRows(); }
     // A sheet replaces the recipients; a second one appended adds only the
     // orders the table does not hold yet.
     void replacesThenAppendsNewOrders()

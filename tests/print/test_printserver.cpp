@@ -39,13 +39,6 @@ int count(const QSqlDatabase& db, const QString& sql)
     return q.exec(sql) && q.next() ? q.value(0).toInt() : -1;
 }
 
-void addEngines()
-{
-    QTest::addColumn<QString>("engine");
-    QTest::newRow("file") << QStringLiteral("file");
-    QTest::newRow("server") << QStringLiteral("server");
-}
-
 } // namespace
 
 class TestPrintServer : public QObject
@@ -103,7 +96,7 @@ private Q_SLOTS:
         m_tmp.reset();
     }
 
-    void printsAndMarksTheRows_data() { addEngines(); }
+    void printsAndMarksTheRows_data() { PgServer::addEngineRows(); }
     // A batch reaches its PDF and its rows, log and pending job are written
     // as on a file; removing rows needs no transaction around it.
     void printsAndMarksTheRows()
@@ -135,7 +128,7 @@ private Q_SLOTS:
                  QStringLiteral("王五"));
     }
 
-    void settingsFollowARename_data() { addEngines(); }
+    void settingsFollowARename_data() { PgServer::addEngineRows(); }
     // Fonts, the picture switch and calibrations are replaced in place, and
     // move with a rename; a leftover under the new name gives way only where
     // it meets a moved row.
@@ -178,7 +171,7 @@ private Q_SLOTS:
         QVERIFY(!LabelStore::printsPicture(db, a));
     }
 
-    void pictureComesFromTheDatabase_data() { addEngines(); }
+    void pictureComesFromTheDatabase_data() { PgServer::addEngineRows(); }
     // On a server a template's picture is the one kept in Model_Picture, the
     // station's bkbmp/ plays no part; a file reads bkbmp/ as before.
     void pictureComesFromTheDatabase()

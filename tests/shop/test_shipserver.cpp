@@ -25,12 +25,7 @@ private Q_SLOTS:
         QVERIFY2(m_server.start(&error), qPrintable(error));
     }
 
-    void stateIsReplacedInPlace_data()
-    {
-        QTest::addColumn<QString>("engine");
-        QTest::newRow("file") << QStringLiteral("file");
-        QTest::newRow("server") << QStringLiteral("server");
-    }
+    void stateIsReplacedInPlace_data() { PgServer::addEngineRows(); }
     // A later state of an order replaces the earlier one, reason and all.
     void stateIsReplacedInPlace()
     {

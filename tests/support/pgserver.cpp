@@ -1,5 +1,7 @@
 #include "pgserver.h"
 
+#include <QTest>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
@@ -186,4 +188,11 @@ bool PgServer::createDatabase(const QString& name, QString* error)
 QString PgServer::url(const QString& database) const
 {
     return QStringLiteral("postgresql://postgres@/%1?host=%2").arg(database, m_dir->path());
+}
+
+void PgServer::addEngineRows()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::newRow("file") << QStringLiteral("file");
+    QTest::newRow("server") << QStringLiteral("server");
 }

@@ -10,6 +10,9 @@
 class PgServer
 {
 public:
+    // The rows "file" and "server" of a test's "engine" column, for the tests
+    // that run on both engines.
+    static void addEngineRows();
     PgServer() = default;
     ~PgServer();
     PgServer(const PgServer&) = delete;

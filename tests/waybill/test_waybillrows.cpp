@@ -93,12 +93,7 @@ private Q_SLOTS:
         m_tmp.reset();
     }
 
-    void numbersRowsAndKeepsTheLast_data()
-    {
-        QTest::addColumn<QString>("engine");
-        QTest::newRow("file") << QStringLiteral("file");
-        QTest::newRow("server") << QStringLiteral("server");
-    }
+    void numbersRowsAndKeepsTheLast_data() { PgServer::addEngineRows(); }
     // Every row gets its number, the template its last one, and the next
     // series from before it is refused on a server only.
     void numbersRowsAndKeepsTheLast()
