@@ -68,9 +68,10 @@ void MainWindow::addStatusPanels()
 {
     QStatusBar* bar = m_ui->statusBar;
     const int widths[4] = {260, 80, 230, 50};
+    const char* names[4] = {"versionPanel", "printerPanel", "templatePanel", "supportPanel"};
     for (int i = 0; i < 4; ++i) {
         m_statusPanels[i] = new QLabel(bar);
-        m_statusPanels[i]->setObjectName(QStringLiteral("StatusBar1Panel%1").arg(i));
+        m_statusPanels[i]->setObjectName(QString::fromLatin1(names[i]));
         m_statusPanels[i]->setFixedWidth(widths[i]);
         bar->addWidget(m_statusPanels[i]);
     }
@@ -112,9 +113,9 @@ void MainWindow::connectToolBar()
     connect(printerButton, &QToolButton::clicked, this, &MainWindow::setUpPrinter);
     // The printer menu: the button itself opens the printer setup as before.
     auto* printerMenu = new QMenu(printerButton);
-    printerMenu->setObjectName(QStringLiteral("Printer_Menu"));
+    printerMenu->setObjectName(QStringLiteral("printerMenu"));
     QAction* calibrate = printerMenu->addAction(QStringLiteral("打印机校准"));
-    calibrate->setObjectName(QStringLiteral("Printer_Calibrate_Action"));
+    calibrate->setObjectName(QStringLiteral("calibrateAction"));
     connect(calibrate, &QAction::triggered, this, [this] {
         PrintActions::showCalibration(
             m_dm, *m_session, designPage()->surface(),

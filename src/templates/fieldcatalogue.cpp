@@ -44,9 +44,9 @@ const QVector<FieldInfo>& all()
         QVector<FieldInfo> v;
         for (int i = 0; i < kCount; ++i) {
             const Raw& r = raw[i];
-            v.push_back({i + 1, QStringLiteral("DBEdit%1").arg(i + 1), Schema::fieldKeys().at(i),
-                         QString::fromUtf8(r.table), QString::fromUtf8(r.column),
-                         QString::fromUtf8(r.hint), QString::fromUtf8(r.caption), r.left, r.top});
+            v.push_back({i + 1, Schema::fieldKeys().at(i), QString::fromUtf8(r.table),
+                         QString::fromUtf8(r.column), QString::fromUtf8(r.hint),
+                         QString::fromUtf8(r.caption), r.left, r.top});
         }
         return v;
     }();

@@ -8,8 +8,7 @@
 // The 28 printable fields of a waybill, in catalogue order. The set never
 // changes at run time; a template only places, sizes and shows them.
 struct FieldInfo {
-    int number;      // 1..28, also the designer control's number
-    QString control; // "DBEdit1" …
+    int number;      // 1..28
     QString key;     // "S_Name" …
     QString table;   // "Exp_Send_info" or "Exp_Att_Info"
     QString column;  // source column

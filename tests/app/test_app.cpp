@@ -1007,9 +1007,9 @@ private Q_SLOTS:
                  QString("Qorda邮单打印软件Waylark " WAYLARK_VERSION));
         QCOMPARE(s.mainWindow()->statusPanelText(1), QString());
         const int widths[4] = {260, 80, 230, 50};
+        const char* panels[4] = {"versionPanel", "printerPanel", "templatePanel", "supportPanel"};
         for (int i = 0; i < 4; ++i)
-            QCOMPARE(findWidget<QLabel>(QStringLiteral("StatusBar1Panel%1").arg(i))->width(),
-                     widths[i]);
+            QCOMPARE(findWidget<QLabel>(panels[i])->width(), widths[i]);
     }
 
     void fieldControlsAtTheirDefaultPlaces()
@@ -1024,16 +1024,16 @@ private Q_SLOTS:
         QCOMPARE(image->pos(), QPoint(24, 16));
         QCOMPARE(image->size(), QSize(800, 442));
         for (const FieldInfo& f : FieldCatalogue::all()) {
-            auto* c = panel->findChild<QLineEdit*>(QStringLiteral("DBEdit%1").arg(f.number));
-            QVERIFY2(c, qPrintable(f.control));
+            auto* c = panel->findChild<QLineEdit*>(FieldControl::objectNameFor(f.key));
+            QVERIFY2(c, qPrintable(f.key));
             QCOMPARE(c->parentWidget(), panel);
             QCOMPARE(c->geometry(), QRect(f.defaultLeft, f.defaultTop, 40, 22));
             QCOMPARE(c->toolTip(), f.hint);
         }
-        // Numbered by field, not by place.
-        QCOMPARE(panel->findChild<QLineEdit*>("DBEdit12")->x(), 519);
-        QCOMPARE(panel->findChild<QLineEdit*>("DBEdit8")->x(), 339);
-        QCOMPARE(panel->findChild<QLineEdit*>("DBEdit16")->toolTip(), QString("收件区(县)"));
+        // Named by field, not by place.
+        QCOMPARE(panel->findChild<QLineEdit*>("field_A_Disrination")->x(), 519);
+        QCOMPARE(panel->findChild<QLineEdit*>("field_A_Company")->x(), 339);
+        QCOMPARE(panel->findChild<QLineEdit*>("field_A_Country")->toolTip(), QString("收件区(县)"));
     }
 
     void functionButtonsAreWired()

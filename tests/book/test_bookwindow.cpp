@@ -71,7 +71,8 @@ class TestBook : public QObject
     QLineEdit* control(const char* key) const
     {
         const FieldInfo* f = FieldCatalogue::byKey(QString::fromLatin1(key));
-        return f ? findWidget<DesignPage>("designPage")->findChild<QLineEdit*>(f->control)
+        return f ? findWidget<DesignPage>("designPage")
+                       ->findChild<QLineEdit*>(FieldControl::objectNameFor(f->key))
                  : nullptr;
     }
 
@@ -550,7 +551,7 @@ private Q_SLOTS:
         clickRow(0);
         clickRow(1, Qt::ShiftModifier);
         m_prompt->answers.enqueue(Prompt::Button(answer));
-        page()->findChild<QAction*>("Dgrd_Att_DelRow")->trigger();
+        page()->findChild<QAction*>("deleteRowsAction")->trigger();
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown.at(0).text,
                  QString("确定要删除选中的 2 行收件人吗？删除后不能恢复。"));
@@ -573,7 +574,7 @@ private Q_SLOTS:
         att()->refresh();
         clickRow(0);
         clickRow(1, Qt::ShiftModifier);
-        page()->findChild<QAction*>("Dgrd_Att_Unmark")->trigger();
+        page()->findChild<QAction*>("unmarkRowsAction")->trigger();
         QCOMPARE(m_prompt->shown.size(), 1);
         QCOMPARE(m_prompt->shown.at(0).text, QString("确定把选中的 2 行标记为未打印吗？"));
         QSqlQuery q(dataModule()->database());
@@ -1060,7 +1061,7 @@ private Q_SLOTS:
         QTest::mouseClick(page()->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
         QCOMPARE(label->text(), QStringLiteral("共 4 条收件人"));
         clickRow(0);
-        page()->findChild<QAction*>("Dgrd_Att_DelRow")->trigger();
+        page()->findChild<QAction*>("deleteRowsAction")->trigger();
         QCOMPARE(label->text(), QStringLiteral("共 3 条收件人"));
         RecipientRows writer(att());
         writer.inTransaction([&] {
@@ -1206,7 +1207,7 @@ private Q_SLOTS:
         // Deleting the selected rows deletes those shown.
         clickRow(0);
         clickRow(1, Qt::ShiftModifier);
-        page()->findChild<QAction*>("Dgrd_Att_DelRow")->trigger();
+        page()->findChild<QAction*>("deleteRowsAction")->trigger();
         QCOMPARE(namesInFile(), QStringList({"delta", "charlie"}));
         QCOMPARE(shown(), QStringList({"charlie", "delta"}));
     }
@@ -1223,7 +1224,7 @@ private Q_SLOTS:
         clickRow(4, Qt::ShiftModifier);
         QCOMPARE(selectedRows(), QList<int>({1, 3, 4}));
 
-        page()->findChild<QAction*>("Dgrd_Att_DelRow")->trigger();
+        page()->findChild<QAction*>("deleteRowsAction")->trigger();
 
         QCOMPARE(namesInFile(), QStringList({"甲", "丙", "己"}));
         QCOMPARE(att()->recordCount(), 3);
@@ -1236,7 +1237,7 @@ private Q_SLOTS:
 
         // Nothing selected: nothing goes.
         page()->findChild<QTableView*>("recipientGrid")->clearSelection();
-        page()->findChild<QAction*>("Dgrd_Att_DelRow")->trigger();
+        page()->findChild<QAction*>("deleteRowsAction")->trigger();
         QCOMPARE(namesInFile(), QStringList({"甲", "丙", "己"}));
     }
 
@@ -1251,7 +1252,7 @@ private Q_SLOTS:
         clickRow(2, Qt::ShiftModifier);
         QCOMPARE(selectedRows(), QList<int>({0, 1, 2}));
 
-        page()->findChild<QAction*>("Dgrd_Att_DelRow")->trigger();
+        page()->findChild<QAction*>("deleteRowsAction")->trigger();
 
         QCOMPARE(m_prompt->shown.size(), 2); // the question, then the error
         QCOMPARE(m_prompt->shown.at(1).kind, QStringLiteral("error"));

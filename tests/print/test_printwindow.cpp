@@ -607,7 +607,7 @@ void TestPrintWindow::printCurrentRowFromTheGrid()
     grid->selectionModel()->setCurrentIndex(grid->model()->index(2, 0),
                                             QItemSelectionModel::NoUpdate);
     grid->clearSelection();
-    findWidget<QAction>("N2")->trigger();
+    findWidget<QAction>("previewRowAction")->trigger();
     QVERIFY(!m_f->preview()->isVisible());
     QVERIFY(m_f->prompt.shown.isEmpty());
 
@@ -619,7 +619,7 @@ void TestPrintWindow::printCurrentRowFromTheGrid()
         shownOnRow = m_f->preview()->isVisible() && m_f->dm()->recipients->recNo() == 2;
         m_f->preview()->close();
     });
-    findWidget<QAction>("N2")->trigger();
+    findWidget<QAction>("previewRowAction")->trigger();
     QVERIFY(shownOnRow);
     QVERIFY(!grid->selectionModel()->hasSelection());
     QVERIFY(m_f->main()->isVisible());
@@ -769,7 +769,7 @@ void TestPrintWindow::pagingButtonsFollowTheRowShown()
         seen = buttons();
         pv->close();
     });
-    findWidget<QAction>("N2")->trigger();
+    findWidget<QAction>("previewRowAction")->trigger();
     QCOMPARE(seen, states);
 }
 
@@ -1118,7 +1118,7 @@ void TestPrintWindow::printedRowsLeaveTheUnprintedView()
 void TestPrintWindow::calibrationDialogShowsAndSavesTheCurrentPrinters()
 {
     // The printer menu offers the dialog.
-    auto* action = m_f->main()->findChild<QAction*>("Printer_Calibrate_Action");
+    auto* action = m_f->main()->findChild<QAction*>("calibrateAction");
     QVERIFY(action);
     QCOMPARE(action->text(), QString("打印机校准"));
 

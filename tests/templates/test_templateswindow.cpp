@@ -131,7 +131,8 @@ class TestModel : public QObject
     DesignSurface* surface() const { return findWidget<DesignPage>("designPage")->surface(); }
     FieldControl* control(int number) const
     {
-        return surface()->findChild<FieldControl*>(QStringLiteral("DBEdit%1").arg(number));
+        return surface()->findChild<FieldControl*>(
+            FieldControl::objectNameFor(FieldCatalogue::all().at(number - 1).key));
     }
     Dataset* tb() const { return dataModule()->templates; }
     QString bkbmp(const QString& name) const { return m_tmp->filePath("bkbmp/" + name); }
@@ -2375,13 +2376,13 @@ private Q_SLOTS:
                 items << a->text();
         QCOMPARE(items,
                  QStringList({"标签 76×130 mm", "标签 100×150 mm", "标签 100×180 mm", "空白标签"}));
-        QAction* plain = picture->menu()->findChild<QAction*>("Plain_Label");
+        QAction* plain = picture->menu()->findChild<QAction*>("plainLabelAction");
         // Without a size there is nothing to draw.
         plain->trigger();
         QCOMPARE(m_prompt->messages().size(), 1);
         QVERIFY(m_prompt->messages().at(0).startsWith("请先选择标签尺寸"));
         m_prompt->clear();
-        picture->menu()->findChild<QAction*>("Label_100x150")->trigger();
+        picture->menu()->findChild<QAction*>("label100x150Action")->trigger();
         QCOMPARE(page()->findChild<QLineEdit*>("paperWidthEdit")->text().trimmed(), QString("100"));
         QCOMPARE(page()->findChild<QLineEdit*>("paperHeightEdit")->text().trimmed(),
                  QString("150"));
@@ -2701,13 +2702,13 @@ private Q_SLOTS:
             QTest::mouseClick(d->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         });
         for (const FieldInfo& f : FieldCatalogue::all())
-            QVERIFY2(!control(f.number)->isHidden(), qPrintable(f.control));
+            QVERIFY2(!control(f.number)->isHidden(), qPrintable(f.key));
         fieldDialog([&] {
             QTest::mouseClick(d->findChild<QPushButton*>("excludeAllButton"), Qt::LeftButton);
             QTest::mouseClick(d->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         });
         for (const FieldInfo& f : FieldCatalogue::all())
-            QVERIFY2(control(f.number)->isHidden(), qPrintable(f.control));
+            QVERIFY2(control(f.number)->isHidden(), qPrintable(f.key));
         QVERIFY(m_prompt->shown.isEmpty());
     }
 

@@ -78,13 +78,13 @@ RecipientPage::RecipientPage(QWidget* parent)
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
 
     m_gridMenu = new QMenu(this);
-    m_gridMenu->setObjectName(QStringLiteral("PopMenu_Dgrd_Att"));
+    m_gridMenu->setObjectName(QStringLiteral("gridMenu"));
     m_deleteRowsAction = m_gridMenu->addAction(QStringLiteral("删除选择行"));
-    m_deleteRowsAction->setObjectName(QStringLiteral("Dgrd_Att_DelRow"));
+    m_deleteRowsAction->setObjectName(QStringLiteral("deleteRowsAction"));
     m_previewRowAction = m_gridMenu->addAction(QStringLiteral("打印当前行"));
-    m_previewRowAction->setObjectName(QStringLiteral("N2"));
+    m_previewRowAction->setObjectName(QStringLiteral("previewRowAction"));
     m_unmarkRowsAction = m_gridMenu->addAction(QStringLiteral("标记为未打印"));
-    m_unmarkRowsAction->setObjectName(QStringLiteral("Dgrd_Att_Unmark"));
+    m_unmarkRowsAction->setObjectName(QStringLiteral("unmarkRowsAction"));
     m_gridMenu->addSeparator();
     m_removeDuplicatesAction = m_gridMenu->addAction(QStringLiteral("删除重复的收件人"));
     m_removeDuplicatesAction->setObjectName(QStringLiteral("removeDuplicatesAction"));

@@ -160,6 +160,7 @@ void ImportMappingDialog::addMappingRows()
     m_ui->mappingTable->setRowCount(0);
     clearPreview();
     const QStringList captions = importCaptions();
+    const QStringList columns = importColumns();
     m_ui->mappingTable->setRowCount(int(captions.size()));
     for (int row = 0; row < captions.size(); ++row) {
         auto* key = new QTableWidgetItem(captions.at(row));
@@ -167,7 +168,7 @@ void ImportMappingDialog::addMappingRows()
         m_ui->mappingTable->setItem(row, 0, key);
         // The value is picked from the list, never typed.
         auto* value = new QComboBox;
-        value->setObjectName(QStringLiteral("Field_Value%1").arg(row + 1));
+        value->setObjectName(QStringLiteral("valueBox_") + columns.at(row));
         value->setEditable(false);
         // Splitting follows the mapping until the user ticks it themselves.
         connect(value, &QComboBox::currentIndexChanged, this,

@@ -78,12 +78,12 @@ DesignPage::DesignPage(QWidget* parent) : QWidget(parent), m_ui(std::make_unique
     for (const QSize& mm : PlainLabel::labelSizes()) {
         QAction* a =
             labels->addAction(QStringLiteral("标签 %1×%2 mm").arg(mm.width()).arg(mm.height()));
-        a->setObjectName(QStringLiteral("Label_%1x%2").arg(mm.width()).arg(mm.height()));
+        a->setObjectName(QStringLiteral("label%1x%2Action").arg(mm.width()).arg(mm.height()));
         connect(a, &QAction::triggered, this, [this, mm] { chooseLabelSize(mm); });
     }
     labels->addSeparator();
     QAction* plain = labels->addAction(QStringLiteral("空白标签"));
-    plain->setObjectName(QStringLiteral("Plain_Label"));
+    plain->setObjectName(QStringLiteral("plainLabelAction"));
     connect(plain, &QAction::triggered, this, &DesignPage::drawPlainLabel);
     m_ui->pictureButton->setMenu(labels);
     m_ui->pictureButton->setPopupMode(QToolButton::MenuButtonPopup);

@@ -27,7 +27,7 @@
 FieldControl::FieldControl(const FieldInfo& field, QWidget* parent)
     : QLineEdit(parent), m_field(&field)
 {
-    setObjectName(field.control);
+    setObjectName(objectNameFor(field.key));
     setFrame(false);
     connect(this, &QLineEdit::textEdited, this, [this] { m_typed = true; });
     // It shows the sender's or the current recipient's value; typing into it
@@ -370,20 +370,20 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
     fitToPicture();
 
     fieldMenu = new QMenu(this);
-    fieldMenu->setObjectName(QStringLiteral("PopMenu_Del_VisField"));
+    fieldMenu->setObjectName(QStringLiteral("fieldMenu"));
     hideFieldAction = fieldMenu->addAction(QStringLiteral("删除此字段"));
-    hideFieldAction->setObjectName(QStringLiteral("N1"));
+    hideFieldAction->setObjectName(QStringLiteral("hideFieldAction"));
     connect(hideFieldAction, &QAction::triggered, this, &DesignSurface::hideSelectedField);
     fitToBoxAction = fieldMenu->addAction(QStringLiteral("适应框内"));
-    fitToBoxAction->setObjectName(QStringLiteral("FitToBox"));
+    fitToBoxAction->setObjectName(QStringLiteral("fitToBoxAction"));
     fitToBoxAction->setCheckable(true);
     connect(fitToBoxAction, &QAction::triggered, this, &DesignSurface::setSelectedFieldFits);
     connect(fieldMenu, &QMenu::aboutToShow, this, &DesignSurface::showSelectedFieldFit);
     fieldFontAction = fieldMenu->addAction(QStringLiteral("字段字体…"));
-    fieldFontAction->setObjectName(QStringLiteral("FieldFont"));
+    fieldFontAction->setObjectName(QStringLiteral("fieldFontAction"));
     connect(fieldFontAction, &QAction::triggered, this, &DesignSurface::chooseSelectedFieldFont);
     defaultFontAction = fieldMenu->addAction(QStringLiteral("恢复默认字体"));
-    defaultFontAction->setObjectName(QStringLiteral("FieldDefaultFont"));
+    defaultFontAction->setObjectName(QStringLiteral("defaultFontAction"));
     connect(defaultFontAction, &QAction::triggered, this, &DesignSurface::clearSelectedFieldFont);
     connect(fieldMenu, &QMenu::aboutToShow, this, &DesignSurface::showSelectedFieldFont);
     auto* symbols = new QActionGroup(this);
@@ -392,9 +392,9 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
         const char *text, *name;
         FieldSymbol symbol;
     } symbolActions[] = {
-        {&code128Action, "显示为条码", "ShowAsCode128", FieldSymbol::Code128},
-        {&qrAction, "显示为二维码", "ShowAsQr", FieldSymbol::Qr},
-        {&textAction, "显示为文字", "ShowAsText", FieldSymbol::Text},
+        {&code128Action, "显示为条码", "code128Action", FieldSymbol::Code128},
+        {&qrAction, "显示为二维码", "qrAction", FieldSymbol::Qr},
+        {&textAction, "显示为文字", "textAction", FieldSymbol::Text},
     };
     fieldMenu->addSeparator();
     for (const auto& a : symbolActions) {
@@ -408,7 +408,7 @@ DesignSurface::DesignSurface(QWidget* parent) : QFrame(parent)
         *a.action = action;
     }
     symbolSizeAction = fieldMenu->addAction(QStringLiteral("条码尺寸…"));
-    symbolSizeAction->setObjectName(QStringLiteral("SymbolSize"));
+    symbolSizeAction->setObjectName(QStringLiteral("symbolSizeAction"));
     connect(symbolSizeAction, &QAction::triggered, this, &DesignSurface::askSelectedSymbolSize);
     connect(fieldMenu, &QMenu::aboutToShow, this, &DesignSurface::showSelectedFieldSymbol);
 

@@ -40,6 +40,8 @@ public:
     static constexpr int kMinHeight = 10;
 
     FieldControl(const FieldInfo& field, QWidget* parent);
+    // Its object name: "field_" and the field's key ("field_S_Name").
+    static QString objectNameFor(const QString& key) { return QStringLiteral("field_") + key; }
     const FieldInfo& field() const { return *m_field; }
     // The value to show; kept back while the user is typing into it.
     void showValue(const QString& value);
