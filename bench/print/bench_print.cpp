@@ -284,15 +284,15 @@ int prepare(const QString& dir, int rows, bool fit)
         QTextStream out(&file);
         TextRecorder recorder;
         recorder.engine.out = &out;
-        const PrintFonts fonts = PrintFonts::load(dm.database(), session);
         const FieldFits fits = FieldFitStore::load(dm.database(), session.currentTemplate);
         const TemplateLayout positions = TemplateRows(dm.templates).loadCurrent();
+        const PrintFonts fonts = PrintFonts::of(positions, session);
         QPainter p(&recorder);
         p.setFont(fonts.print);
         for (int row = 0; row < dm.recipients->recordCount(); ++row) {
             recorder.engine.page = row;
             RecordRenderer::drawRecord(
-                p, RecordRenderer::collect(positions, dm.sender, dm.recipients, row, fonts.fields),
+                p, RecordRenderer::collect(positions, dm.sender, dm.recipients, row),
                 session.printColour(), 1200, 1200, Calibration(), fits);
         }
         p.end();

@@ -496,13 +496,7 @@ Result run(QPrinter* printer, DataModule* dm, const TemplateLayout& layout, cons
         if (!result.message.isEmpty())
             return result;
     }
-    PrintFonts fonts;
-    try {
-        fonts = PrintFonts::load(dm->database(), session);
-    } catch (const DataError& e) {
-        result.message = QString::fromUtf8(kJobFailed) + QLatin1Char('\n') + e.message();
-        return result;
-    }
+    const PrintFonts fonts = PrintFonts::of(layout, session);
     const PageHeap heap;
     Job job(printer);
     if (!job.begin(fonts.print, &result.message))
@@ -523,7 +517,7 @@ Result run(QPrinter* printer, DataModule* dm, const TemplateLayout& layout, cons
             Calibration::load(dm->database(), session.currentTemplate, printerKey(printer));
         fits = layout.fits();
         picture = LabelPicture::load(layout, dm->database(), session.appDir);
-        const RecordRenderer::Collector collector(layout, dm->sender, att, fonts.fields);
+        const RecordRenderer::Collector collector(layout, dm->sender, att);
         // Rows are read by index: the cursor, and with it the grid and the
         // user's selection, stay where they were.
         QVector<int> order = which == Rows::All ? RowSelection::allRows(att->recordCount()) : rows;
@@ -649,7 +643,7 @@ FitReport fitReport(QPrinter* printer, DataModule* dm, const TemplateLayout& lay
     const QVector<int> which = all ? RowSelection::allRows(att->recordCount()) : rows;
     if (which.isEmpty())
         return {};
-    const PrintFonts fonts = PrintFonts::load(dm->database(), session);
+    const PrintFonts fonts = PrintFonts::of(layout, session);
     const Calibration calibration =
         Calibration::load(dm->database(), session.currentTemplate, printerKey(printer));
     const FieldFits fits = layout.fits();
@@ -658,7 +652,7 @@ FitReport fitReport(QPrinter* printer, DataModule* dm, const TemplateLayout& lay
     auto memo = std::make_shared<FitMemo>();
     QStringList shrunk;
     QStringList notFitting;
-    const RecordRenderer::Collector collector(layout, dm->sender, att, fonts.fields);
+    const RecordRenderer::Collector collector(layout, dm->sender, att);
     for (int row : which) {
         const RecordFields fields = collector.collect(row);
         QStringList smaller;

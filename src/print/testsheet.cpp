@@ -91,9 +91,9 @@ void TestSheet::draw(QPainter& painter, const QImage& background, const RecordFi
 QString TestSheet::print(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
                          const Session& session, const Calibration& calibration)
 {
-    const PrintFonts fonts = PrintFonts::load(dm->database(), session);
-    const RecordFields fields = RecordRenderer::collect(layout, dm->sender, dm->recipients,
-                                                        dm->recipients->recNo(), fonts.fields);
+    const PrintFonts fonts = PrintFonts::of(layout, session);
+    const RecordFields fields =
+        RecordRenderer::collect(layout, dm->sender, dm->recipients, dm->recipients->recNo());
     QImage background = layout.picture;
     if (background.isNull() && !layout.pictureName.isEmpty()) {
         try {

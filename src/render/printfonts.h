@@ -6,12 +6,16 @@
 #include <QSqlDatabase>
 
 struct Session;
+class TemplateLayout;
 
-// The fonts the template in use prints in.
+// The fonts a template prints in: a field's own font, else the template's
+// print font, else the session's.
 struct PrintFonts {
     QFont print;       // the template's own print font, else the session's
     FieldFonts fields; // the fields with a font of their own
 
-    // Those of the session's current template. Throws DataError.
+    // Those the layout carries.
+    static PrintFonts of(const TemplateLayout& layout, const Session& session);
+    // Those stored with the session's current template. Throws DataError.
     static PrintFonts load(const QSqlDatabase& db, const Session& session);
 };

@@ -35,8 +35,9 @@ namespace
 {
 
 // The fields as the template lays them out, without texts.
-RecordFields layOut(const TemplateLayout& layout, const FieldFonts& fonts)
+RecordFields layOut(const TemplateLayout& layout)
 {
+    const FieldFonts& fonts = layout.fonts;
     RecordFields out;
     out.reserve(FieldCatalogue::kCount);
     for (const FieldInfo* f : drawingOrder()) {
@@ -57,15 +58,13 @@ RecordFields layOut(const TemplateLayout& layout, const FieldFonts& fonts)
 
 } // namespace
 
-RecordFields collect(const TemplateLayout& layout, Dataset* sender, Dataset* recipient, int row,
-                     const FieldFonts& fonts)
+RecordFields collect(const TemplateLayout& layout, Dataset* sender, Dataset* recipient, int row)
 {
-    return Collector(layout, sender, recipient, fonts).collect(row);
+    return Collector(layout, sender, recipient).collect(row);
 }
 
-Collector::Collector(const TemplateLayout& layout, Dataset* sender, Dataset* recipient,
-                     const FieldFonts& fonts)
-    : m_sender(sender), m_recipient(recipient), m_fields(layOut(layout, fonts))
+Collector::Collector(const TemplateLayout& layout, Dataset* sender, Dataset* recipient)
+    : m_sender(sender), m_recipient(recipient), m_fields(layOut(layout))
 {
     for (const RenderField& r : std::as_const(m_fields))
         m_columns << (r.visible

@@ -51,12 +51,11 @@ namespace RecordRenderer
 // The 28 fields in the order they are drawn.
 const QVector<const FieldInfo*>& drawingOrder();
 
-// Places, widths and visibility from the template, texts from the sender's
-// current row and recipient row `row` (its index in the table, read without
-// moving the recipients' cursor; out of range gives empty texts); a field
-// named in `fonts` is drawn in that font.
-RecordFields collect(const TemplateLayout& layout, Dataset* sender, Dataset* recipient, int row,
-                     const FieldFonts& fonts = {});
+// Places, widths, visibility and the fields' own fonts from the template,
+// texts from the sender's current row and recipient row `row` (its index in
+// the table, read without moving the recipients' cursor; out of range gives
+// empty texts).
+RecordFields collect(const TemplateLayout& layout, Dataset* sender, Dataset* recipient, int row);
 
 // collect() for the rows of one job: what stays the same from row to row
 // (visibility, places, widths, fonts, which column) is read once, then each
@@ -64,8 +63,7 @@ RecordFields collect(const TemplateLayout& layout, Dataset* sender, Dataset* rec
 class Collector
 {
 public:
-    Collector(const TemplateLayout& layout, Dataset* sender, Dataset* recipient,
-              const FieldFonts& fonts = {});
+    Collector(const TemplateLayout& layout, Dataset* sender, Dataset* recipient);
     // The sender's values and those of recipient row `row`.
     RecordFields collect(int row) const;
 

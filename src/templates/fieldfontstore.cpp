@@ -129,4 +129,12 @@ void setPrintFont(const QSqlDatabase& db, const QString& model, const QFont& fon
     run(q);
 }
 
+void clearPrintFont(const QSqlDatabase& db, const QString& model)
+{
+    QSqlQuery q(db);
+    prepare(q, QStringLiteral("DELETE FROM Model_Print_Font WHERE Model_Name = ?"));
+    q.addBindValue(model);
+    run(q);
+}
+
 } // namespace FieldFontStore

@@ -39,4 +39,7 @@ std::optional<QFont> printFont(const QSqlDatabase& db, const QString& model);
 // Keeps the template's print font. Throws DataError.
 void setPrintFont(const QSqlDatabase& db, const QString& model, const QFont& font);
 
+// The template prints in the session's print font again. Throws DataError.
+void clearPrintFont(const QSqlDatabase& db, const QString& model);
+
 } // namespace FieldFontStore

@@ -95,6 +95,35 @@ void TemplateDocument::setPicture(const QString& name, const QImage& picture)
     Q_EMIT layoutReset();
 }
 
+void TemplateDocument::setFieldFont(const QString& key, const std::optional<QFont>& font)
+{
+    if (TemplateLayout::indexOf(key) < 0)
+        return;
+    for (TemplateLayout* l : {&m_layout, &m_stored}) {
+        if (font)
+            l->fonts.insert(key, FieldFontStore::kept(*font));
+        else
+            l->fonts.remove(key);
+        if (m_new)
+            break; // the stored template keeps its own
+    }
+    Q_EMIT fontsChanged();
+}
+
+void TemplateDocument::setStoredPrintFont(const std::optional<QFont>& font)
+{
+    m_layout.printFont = font;
+    m_stored.printFont = font;
+    Q_EMIT fontsChanged();
+}
+
+void TemplateDocument::revertFonts()
+{
+    m_layout.printFont = m_stored.printFont;
+    m_layout.fonts = m_stored.fonts;
+    Q_EMIT fontsChanged();
+}
+
 bool TemplateDocument::isModified() const
 {
     if (m_new)

@@ -37,6 +37,13 @@ public:
     void setStoredPage(const QSize& paper, const QPoint& offset, bool printsPicture);
     // A new template's picture: not stored until saved.
     void setPicture(const QString& name, const QImage& picture);
+    // A field's own font (none: the template's print font again): stored
+    // already, or for a new template kept until it is saved.
+    void setFieldFont(const QString& key, const std::optional<QFont>& font);
+    // The template's print font as stored.
+    void setStoredPrintFont(const std::optional<QFont>& font);
+    // The fonts as stored again (a new template given up).
+    void revertFonts();
 
     // Used by the undo commands: sets the field; a changed fit switch is
     // stored at once through the fit store when one is set.
@@ -60,6 +67,8 @@ Q_SIGNALS:
     void editing();
     // Everything may have changed (another template, paper, offsets, picture).
     void layoutReset();
+    // The print font or a field's own font changed.
+    void fontsChanged();
 
 private:
     TemplateLayout m_layout;

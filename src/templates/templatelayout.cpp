@@ -55,5 +55,6 @@ bool TemplateLayout::operator==(const TemplateLayout& o) const
 {
     return name == o.name && row == o.row && paper == o.paper && pictureName == o.pictureName &&
            picturePlace == o.picturePlace && offset == o.offset &&
-           printsPicture == o.printsPicture && m_fields == o.m_fields && picture == o.picture;
+           printsPicture == o.printsPicture && printFont == o.printFont && fonts == o.fonts &&
+           m_fields == o.m_fields && picture == o.picture;
 }

@@ -2,12 +2,14 @@
 
 #include "templates/fieldcatalogue.h"
 #include "templates/fieldfitstore.h"
+#include "templates/fieldfontstore.h"
 
 #include <QImage>
 #include <QPoint>
 #include <QSize>
 #include <QString>
 #include <QVector>
+#include <optional>
 
 // One field of a template: where it stands on the design panel (feed
 // offsets not added), its box and whether it prints, and how (fitted into
@@ -25,8 +27,8 @@ struct TemplateField {
     bool operator!=(const TemplateField& o) const { return !(*this == o); }
 };
 
-// A template as one value: paper, picture, feed offsets and the fields in
-// catalogue order. Windows edit it, TemplateRows stores it, and every
+// A template as one value: paper, picture, feed offsets, fonts and the
+// fields in catalogue order. Windows edit it, TemplateRows stores it, and every
 // rendering (preview, batch, single print, test sheet, `waylark print`)
 // places its fields from it.
 class TemplateLayout
@@ -39,10 +41,12 @@ public:
     qint64 row = -1; // its row of Exp_Model; -1 while not stored
     QSize paper;     // tenths of a millimetre
     QString pictureName;
-    QImage picture;             // shown and printed; null while not loaded
-    QPoint picturePlace;        // as stored with the row
-    QPoint offset;              // feed offsets, added to every field's place when laid out
-    bool printsPicture = false; // labels drawn whole print their picture
+    QImage picture;                 // shown and printed; null while not loaded
+    QPoint picturePlace;            // as stored with the row
+    QPoint offset;                  // feed offsets, added to every field's place when laid out
+    bool printsPicture = false;     // labels drawn whole print their picture
+    std::optional<QFont> printFont; // its own; without one it prints in the session's
+    FieldFonts fonts;               // the fields with a font of their own
 
     int fieldCount() const { return int(m_fields.size()); }
     const TemplateField& field(int index) const { return m_fields.at(index); }

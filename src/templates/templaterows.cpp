@@ -88,6 +88,8 @@ TemplateLayout TemplateRows::loadCurrent()
         t.setField(i, field);
     }
     t.printsPicture = LabelStore::printsPicture(db(), t.name);
+    t.printFont = FieldFontStore::printFont(db(), t.name);
+    t.fonts = FieldFontStore::load(db(), t.name);
     return t;
 }
 
@@ -156,6 +158,7 @@ qint64 TemplateRows::create(const TemplateLayout& layout)
         write.post();
         row = m_tb->bookmark();
         writeFits(layout.name, layout);
+        writeFonts(layout.name, layout);
     });
     return row;
 }
@@ -169,6 +172,7 @@ void TemplateRows::save(qint64 row, const TemplateLayout& layout)
         writeFields(layout);
         write.post();
         writeFits(name, layout);
+        writeFonts(name, layout);
     });
 }
 
@@ -246,12 +250,20 @@ void TemplateRows::setPrintFont(const QString& model, const QFont& font)
     FieldFontStore::setPrintFont(db(), model, font);
 }
 
-void TemplateRows::replaceFieldFonts(const QString& model, const FieldFonts& fonts)
+void TemplateRows::writeFonts(const QString& name, const TemplateLayout& layout)
 {
-    const FieldFonts stored = FieldFontStore::load(db(), model);
+    const QSqlDatabase db = this->db();
+    const FieldFonts stored = FieldFontStore::load(db, name);
     for (auto it = stored.cbegin(); it != stored.cend(); ++it)
-        if (!fonts.contains(it.key()))
-            FieldFontStore::clearFieldFont(db(), model, it.key());
-    for (auto it = fonts.cbegin(); it != fonts.cend(); ++it)
-        FieldFontStore::setFieldFont(db(), model, it.key(), it.value());
+        if (!layout.fonts.contains(it.key()))
+            FieldFontStore::clearFieldFont(db, name, it.key());
+    for (auto it = layout.fonts.cbegin(); it != layout.fonts.cend(); ++it)
+        if (stored.value(it.key()) != FieldFontStore::kept(it.value()))
+            FieldFontStore::setFieldFont(db, name, it.key(), it.value());
+    if (FieldFontStore::printFont(db, name) == layout.printFont)
+        return;
+    if (layout.printFont)
+        FieldFontStore::setPrintFont(db, name, *layout.printFont);
+    else
+        FieldFontStore::clearPrintFont(db, name);
 }

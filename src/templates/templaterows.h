@@ -14,10 +14,10 @@ struct PageValues;
 // The one way template rows are written: new, save, rename, delete and the
 // page setup's values go through here, as recipients go through
 // RecipientRows. A template is one row of Exp_Model plus its fitted
-// fields (Model_Field_Fit) and its picture switch (Model_Label), kept by
-// name; a new or saved template is stored whole or not at all. Every
-// method throws DataError; the dataset's cursor is left on the row written
-// or read.
+// fields (Model_Field_Fit), its picture switch (Model_Label) and its fonts
+// (Model_Print_Font, Model_Field_Font), kept by name; a new or saved template is stored whole or
+// not at all. Every method throws DataError; the dataset's cursor is left on the row written or
+// read.
 class TemplateRows
 {
 public:
@@ -31,8 +31,8 @@ public:
 
     // A new row of layout.name holding the layout; its row id.
     qint64 create(const TemplateLayout& layout);
-    // Writes the layout into that row: paper, picture, offsets, fields and
-    // their fits; the row keeps its name.
+    // Writes the layout into that row: paper, picture, offsets, fields, their
+    // fits and the fonts; the row keeps its name.
     void save(qint64 row, const TemplateLayout& layout);
     // The row takes the name; what is kept by name follows it once no
     // other row bears the old one.
@@ -54,8 +54,6 @@ public:
     void setFieldFont(const QString& model, const QString& key, const std::optional<QFont>& font);
     // The template's own print font, stored at once.
     void setPrintFont(const QString& model, const QFont& font);
-    // The template's field fonts become exactly these.
-    void replaceFieldFonts(const QString& model, const FieldFonts& fonts);
 
 private:
     QSqlDatabase db() const;
@@ -66,6 +64,8 @@ private:
     QString nameOfCurrent();
     void writeFields(const TemplateLayout& layout);
     void writeFits(const QString& name, const TemplateLayout& layout);
+    // The template's fonts become exactly the layout's.
+    void writeFonts(const QString& name, const TemplateLayout& layout);
 
     Dataset* m_tb;
 };

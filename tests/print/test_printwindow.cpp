@@ -73,6 +73,15 @@ int pdfPages(const QString& pdf)
     return 0;
 }
 
+// The names of the fonts a PDF embeds, one a line.
+QString pdfFonts(const QString& pdf)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdffonts"), {pdf});
+    p.waitForFinished(60000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
 QString pdfText(const QString& pdf)
 {
     QProcess p;
@@ -403,6 +412,64 @@ void TestPrintWindow::unsavedEditsPrintAsShown()
     const QPointF stored = nameAt("cli.pdf");
     QVERIFY(stored.x() >= 0);
     QVERIFY(qAbs(stored.x() - 127.0) > 5 || qAbs(stored.y() - 25.4) > 5);
+}
+
+void TestPrintWindow::fieldFontsPrintAsShown()
+{
+    DesignSurface* surface = findWidget<DesignPage>("designPage")->surface();
+    FieldControl* name = surface->fieldControl("A_Name");
+    const auto chooseFont = [&](const char* family) {
+        QFont font(QString::fromLatin1(family));
+        font.setPointSize(12);
+        m_f->prompt.fonts.enqueue(font);
+        Q_EMIT name->menuRequested();
+        surface->fieldFontAction->trigger();
+    };
+    const auto printFromWindow = [&] {
+        QFile::remove("job.pdf");
+        QTest::mouseClick(findWidget<QToolButton>("printAllButton"), Qt::LeftButton);
+        return pdfFonts("job.pdf");
+    };
+    const auto printFromCommandLine = [&] {
+        Session cli = m_f->session();
+        QFile::remove("cli.pdf");
+        if (PrintCommand::runCommand({"--pdf", "cli.pdf"}, m_f->dm(), cli) != ExitCode::Done)
+            return QString();
+        return pdfFonts("cli.pdf");
+    };
+    const QString before = printFromWindow();
+    QVERIFY2(before.contains("emb"), qPrintable(before)); // a PDF with fonts
+    QVERIFY(!before.contains("DejaVuSerif"));
+
+    // The template in use keeps it at once: both print it.
+    chooseFont("DejaVu Serif");
+    QCOMPARE(name->font().family(), QString("DejaVu Serif"));
+    QVERIFY(printFromWindow().contains("DejaVuSerif"));
+    QVERIFY(printFromCommandLine().contains("DejaVuSerif"));
+    // The toolbar's font is the template's print font, for the other fields.
+    QFont mono(QStringLiteral("Nimbus Mono PS"));
+    mono.setPointSize(11);
+    m_f->prompt.fonts.enqueue(mono);
+    QTest::mouseClick(findWidget<QToolButton>("fontButton"), Qt::LeftButton);
+    QVERIFY(printFromWindow().contains("NimbusMono"));
+    QVERIFY(printFromCommandLine().contains("NimbusMono"));
+
+    // A new template's, not saved yet: the window prints it, the command
+    // line the saved template's.
+    QTest::mouseClick(findWidget<QToolButton>("newTemplateButton"), Qt::LeftButton);
+    chooseFont("DejaVu Sans Mono");
+    QCOMPARE(name->font().family(), QString("DejaVu Sans Mono"));
+    const QString window = printFromWindow();
+    QVERIFY2(window.contains("DejaVuSansMono"), qPrintable(window));
+    QVERIFY(!window.contains("DejaVuSerif"));
+    const QString cli = printFromCommandLine();
+    QVERIFY2(cli.contains("DejaVuSerif"), qPrintable(cli));
+    QVERIFY(!cli.contains("DejaVuSansMono"));
+
+    // Given up, the surface and the window print the stored one again.
+    QTest::mouseClick(findWidget<QToolButton>("newTemplateButton"), Qt::LeftButton);
+    QCOMPARE(name->font().family(), QString("DejaVu Serif"));
+    QVERIFY(printFromWindow().contains("DejaVuSerif"));
 }
 
 void TestPrintWindow::previewZoomAndPaging()

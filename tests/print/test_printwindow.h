@@ -26,6 +26,7 @@ private Q_SLOTS:
     void batchRefusals();
     void toolbarCommands();
     void unsavedEditsPrintAsShown();
+    void fieldFontsPrintAsShown();
     void previewZoomAndPaging();
     void previewDrawsTheCurrentRows();
     void previewOutlinesTextThatDoesNotFit();

@@ -2,6 +2,7 @@
 #include "data/dataset.h"
 #include "templates/fieldcatalogue.h"
 #include "templates/fieldfitstore.h"
+#include "templates/fieldfontstore.h"
 #include "templates/labelstore.h"
 #include "templates/newdatabase.h"
 #include "templates/pagesize.h"
@@ -28,6 +29,16 @@ TemplateLayout changedEverywhere(TemplateLayout t)
     t.picturePlace = QPoint(30, 20);
     t.offset = QPoint(-4, 7);
     t.printsPicture = !t.printsPicture;
+    QFont print(QStringLiteral("DejaVu Serif"));
+    print.setPointSizeF(13.5);
+    print.setItalic(true);
+    t.printFont = FieldFontStore::kept(print);
+    QFont own(QStringLiteral("DejaVu Sans Mono"));
+    own.setPointSize(7);
+    own.setBold(true);
+    t.fonts.insert(QStringLiteral("A_Name"), FieldFontStore::kept(own));
+    own.setPointSize(20);
+    t.fonts.insert(QStringLiteral("S_Address"), FieldFontStore::kept(own));
     for (int i = 0; i < t.fieldCount(); ++i) {
         TemplateField f = t.field(i);
         f.place += QPoint(i, 2 * i + 1);
@@ -112,6 +123,12 @@ private Q_SLOTS:
         QCOMPARE(rows().load(delivered.row), again);
         // The other row and its fits are left alone.
         QCOMPARE(rows().load(row), made);
+        // Fonts taken away go from the row too.
+        rows().save(delivered.row, delivered);
+        const TemplateLayout plain = rows().load(delivered.row);
+        QVERIFY(!plain.printFont);
+        QVERIFY(plain.fonts.isEmpty());
+        QCOMPARE(rows().load(row).fonts, made.fonts);
     }
 
     // A fit that cannot be stored takes the row with it, and a save leaves

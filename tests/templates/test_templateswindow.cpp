@@ -2132,7 +2132,7 @@ private Q_SLOTS:
             font.setPointSize(ownPt);
             FieldFontStore::setFieldFont(dataModule()->database(), session().currentTemplate,
                                          "A_Address", font);
-            surface()->showFieldFonts(session().currentTemplate);
+            QVERIFY(page()->layOutCurrentModel()); // the stored font laid out
         }
         dragBy(c, QPoint(c->width() - 1, 10), QPoint(120 - c->width(), 0));
         QCOMPARE(c->width(), 120);

@@ -119,10 +119,9 @@ void PreviewWindow::drawRowShown()
     const int row = rowShown();
     if (haveModel) {
         guarded([&] {
-            const PrintFonts fonts = PrintFonts::load(m_dm->database(), *m_session);
+            const PrintFonts fonts = PrintFonts::of(m_surface->layout(), *m_session);
             const RecordFields fields =
-                RecordRenderer::Collector(m_surface->layout(), m_dm->sender, m_dm->recipients,
-                                          fonts.fields)
+                RecordRenderer::Collector(m_surface->layout(), m_dm->sender, m_dm->recipients)
                     .collect(row);
             const FieldFits fits = m_surface->layout().fits();
             const QFont& font = fonts.print;

@@ -201,8 +201,6 @@ void DesignPage::setNewTemplateMode(bool on)
 {
     m_newTemplateMode = on;
     m_document->setNew(on); // unsaved until saved or left
-    if (on)
-        m_ui->surface->holdFieldFonts(); // they become the new template's when saved
     m_ui->pictureButton->setEnabled(on);
     m_ui->paperWidthEdit->setEnabled(on);
     m_ui->paperHeightEdit->setEnabled(on);
@@ -273,7 +271,6 @@ void DesignPage::layOutCurrentRow()
     m_session->screenOffsetY = t.offset.y();
     m_document->reset(t); // another template: nothing of the last one to undo
     m_ui->surface->growSymbols(true);
-    m_ui->surface->showFieldFonts(t.name);
     ++m_layouts;
     m_paperTenths = t.paper;
     if (!m_newTemplateMode)
@@ -370,6 +367,7 @@ bool DesignPage::leaveNewTemplateMode()
         // The surface as "新建模板" found it: what was changed before stays,
         // unsaved and undoable; what was done for the new template goes.
         m_document->setPicture(m_beforeNew.pictureName, m_beforeNew.picture);
+        m_document->revertFonts();
         m_undoStack->setIndex(m_beforeNew.undoIndex);
         // An obsolete command is dropped on its push, and with it the redo
         // of the abandoned changes.
@@ -641,7 +639,6 @@ bool DesignPage::saveNewTemplate()
     m_session->currentTemplate = t.name;
     m_session->currentTemplateRow = t.row;
     m_paperTenths = t.paper;
-    guarded([&] { m_ui->surface->storeFieldFonts(t.name); });
     m_plainLabel = false;
     if (replaced >= 0 && oldPicture != pictureName)
         removeUnusedPicture(oldPicture);

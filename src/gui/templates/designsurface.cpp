@@ -461,6 +461,7 @@ void DesignSurface::setDocument(TemplateDocument* document)
             Q_EMIT selectionChanged();
     });
     connect(document, &TemplateDocument::layoutReset, this, &DesignSurface::showDocument);
+    connect(document, &TemplateDocument::fontsChanged, this, &DesignSurface::showFonts);
     showDocument();
 }
 
@@ -471,6 +472,7 @@ void DesignSurface::showDocument()
         m_shownPicture = picture.cacheKey();
         setBackground(QPixmap::fromImage(picture));
     }
+    showFonts();
     for (int i = 0; i < m_fields.size(); ++i)
         showDocumentField(i);
     Q_EMIT selectionChanged();
@@ -714,72 +716,62 @@ void DesignSurface::hideSelectedField()
 void DesignSurface::showSelectedFieldFont()
 {
     FieldControl* c = popupTarget();
-    fieldFontAction->setEnabled(c && m_dm);
-    defaultFontAction->setEnabled(c && m_dm && m_fonts.contains(c->field().key));
+    fieldFontAction->setEnabled(c && m_dm && m_doc);
+    defaultFontAction->setEnabled(c && m_dm && m_doc &&
+                                  m_doc->layout().fonts.contains(c->field().key));
 }
 
 void DesignSurface::chooseSelectedFieldFont()
 {
     FieldControl* c = popupTarget();
-    if (!c || !m_dm)
+    if (!c || !m_dm || !m_doc || !m_session)
         return;
     // The dialog opens at the font the field prints in now.
-    QFont initial;
-    if (!guarded([&] {
-            initial =
-                m_fonts.value(c->field().key, PrintFonts::load(m_dm->database(), *m_session).print);
-        }))
-        return;
-    const std::optional<QFont> font = prompt().font(initial);
+    const QString key = c->field().key;
+    const std::optional<QFont> font = prompt().font(
+        m_doc->layout().fonts.value(key, PrintFonts::of(m_doc->layout(), *m_session).print));
     if (!font)
         return;
-    if (!m_holdFonts && !guarded([&] {
-            TemplateRows(m_dm->templates)
-                .setFieldFont(m_session->currentTemplate, c->field().key, *font);
+    if (!m_doc->isNew() && !guarded([&] {
+            TemplateRows(m_dm->templates).setFieldFont(m_session->currentTemplate, key, *font);
         }))
         return;
-    m_fonts.insert(c->field().key, FieldFontStore::kept(*font));
-    c->setFont(m_fonts.value(c->field().key));
+    m_doc->setFieldFont(key, *font);
 }
 
 void DesignSurface::clearSelectedFieldFont()
 {
     FieldControl* c = popupTarget();
-    if (!c || !m_dm)
+    if (!c || !m_dm || !m_doc || !m_session)
         return;
-    if (!m_holdFonts && !guarded([&] {
+    const QString key = c->field().key;
+    if (!m_doc->isNew() && !guarded([&] {
             TemplateRows(m_dm->templates)
-                .setFieldFont(m_session->currentTemplate, c->field().key, std::nullopt);
+                .setFieldFont(m_session->currentTemplate, key, std::nullopt);
         }))
         return;
-    m_fonts.remove(c->field().key);
-    c->setFont(QFont());
+    m_doc->setFieldFont(key, std::nullopt);
 }
 
-void DesignSurface::showFieldFonts(const QString& model)
+void DesignSurface::showFonts()
 {
-    m_fonts.clear();
-    m_holdFonts = false;
-    if (m_dm)
-        guarded([&] { m_fonts = FieldFontStore::load(m_dm->database(), model); });
-    for (FieldControl* c : std::as_const(m_fields))
-        c->setFont(m_fonts.value(c->field().key, QFont()));
-    showTemplatePrintFont();
+    const TemplateLayout& layout = m_doc->layout();
+    const std::optional<QFont> print =
+        m_session ? std::optional<QFont>(PrintFonts::of(layout, *m_session).print) : std::nullopt;
+    for (FieldControl* c : std::as_const(m_fields)) {
+        c->setFont(layout.fonts.value(c->field().key, QFont()));
+        if (print)
+            c->setPrintFont(*print);
+    }
 }
 
 void DesignSurface::showTemplatePrintFont()
 {
-    if (!m_dm || !m_session)
+    if (!m_dm || !m_session || !m_doc)
         return;
-    QFont print;
-    if (!guarded([&] { print = PrintFonts::load(m_dm->database(), *m_session).print; }))
-        return;
-    for (FieldControl* c : std::as_const(m_fields))
-        c->setPrintFont(print);
-}
-
-void DesignSurface::storeFieldFonts(const QString& model)
-{
-    TemplateRows(m_dm->templates).replaceFieldFonts(model, m_fonts);
-    m_holdFonts = false;
+    std::optional<QFont> print;
+    if (guarded([&] {
+            print = FieldFontStore::printFont(m_dm->database(), m_session->currentTemplate);
+        }))
+        m_doc->setStoredPrintFont(print);
 }

@@ -187,21 +187,13 @@ public:
     void askSelectedSymbolSize();
 
     // "字段字体…": the selected field gets the font chosen in the font
-    // dialog, stored with the current template at once unless the fonts are
-    // held; "恢复默认字体" takes it away.
+    // dialog, in the document and stored with the current template at once
+    // (a new template's wait for its save); "恢复默认字体" takes it away.
     void chooseSelectedFieldFont();
     void clearSelectedFieldFont();
-    // Shows every field control in its own font of that template, the others
-    // in the surface's; font changes are stored at once again.
-    void showFieldFonts(const QString& model);
-    // The print font of the template in use, for the fields drawn as printed
-    // (after a change of the toolbar's font, or of template).
+    // The current template's print font as now stored goes into the
+    // document (after a change of the toolbar's font).
     void showTemplatePrintFont();
-    // Font changes stay on the surface only, for a template not saved yet.
-    void holdFieldFonts() { m_holdFonts = true; }
-    // Makes the fonts on the surface that template's, all of them.
-    // Throws DataError.
-    void storeFieldFonts(const QString& model);
 
     // The field the arrow keys move, outlined: the field control last
     // given the focus, while it is shown.
@@ -234,6 +226,9 @@ private:
     TemplateField fieldAt(FieldControl* control, const QRect& g) const;
     void showDocument();
     void showDocumentField(int index);
+    // Every field control in its own font, the others in the surface's; the
+    // template's print font for the fields drawn as printed.
+    void showFonts();
     void growSymbol(int index, bool asStored);
     // Big enough for the picture and its margin, so that a scroll area shows all of it.
     void fitToPicture();
@@ -253,6 +248,4 @@ private:
     QLabel* m_image;
     QPixmap m_picture;
     QVector<FieldControl*> m_fields;
-    FieldFonts m_fonts; // the fonts of their own the controls show
-    bool m_holdFonts = false;
 };
