@@ -655,7 +655,13 @@ void TestPrintWindow::previewShowsWholeLinesOnly()
 
 void TestPrintWindow::previewWithoutItsPicture()
 {
+    // Gone before the template was laid out: the window holds no picture.
+    m_f->startup.reset();
     QVERIFY(QFile::rename("bkbmp/generic.bmp", "bkbmp/moved.bmp"));
+    m_f->startup = std::make_unique<Startup>(m_f->tmp.path());
+    QVERIFY(m_f->startup->start());
+    m_f->main()->show();
+    m_f->prompt.clear();
     PreviewWindow* pv = m_f->preview();
     pv->show();
     QCOMPARE(m_f->prompt.shown.value(0).kind, QString("error"));
@@ -663,6 +669,28 @@ void TestPrintWindow::previewWithoutItsPicture()
     QCOMPARE(pv->renderedImage().size(), QSize(800, 442));
     QCOMPARE(pv->renderedImage().pixel(5, 5), qRgb(255, 255, 255));
     QVERIFY(pv->findChild<QToolButton*>("nextButton")->isEnabled());
+    pv->close();
+}
+
+void TestPrintWindow::previewShowsTheNewTemplatesPicture()
+{
+    // A new template's label, not yet saved: the preview shows it, not the
+    // stored picture of the template it was made from.
+    DesignPage* page = findWidget<DesignPage>("designPage");
+    QTest::mouseClick(page->findChild<QToolButton*>("newTemplateButton"), Qt::LeftButton);
+    QMenu* labels = page->findChild<QToolButton*>("pictureButton")->menu();
+    labels->findChild<QAction*>("label100x150Action")->trigger();
+    labels->findChild<QAction*>("plainLabelAction")->trigger();
+    const QImage label = page->document()->layout().picture;
+    QVERIFY(!label.isNull());
+    QVERIFY(label.size() != QSize(800, 442));
+    m_f->prompt.clear();
+    PreviewWindow* pv = m_f->preview();
+    pv->show();
+    QVERIFY(m_f->prompt.shown.isEmpty());
+    const QImage shown = pv->renderedImage();
+    QCOMPARE(shown.size(), label.size());
+    QCOMPARE(shown.pixel(2, 2), label.convertToFormat(QImage::Format_RGB32).pixel(2, 2));
     pv->close();
 }
 

@@ -32,6 +32,7 @@ private Q_SLOTS:
     void previewOutlinesTextThatDoesNotFit();
     void previewShowsWholeLinesOnly();
     void previewWithoutItsPicture();
+    void previewShowsTheNewTemplatesPicture();
     void printCurrentRowFromTheGrid();
     void existingPdfIsReplacedOnlyWhenConfirmed_data();
     void existingPdfIsReplacedOnlyWhenConfirmed();

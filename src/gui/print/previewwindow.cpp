@@ -3,6 +3,7 @@
 
 #include "gui/centre.h"
 
+#include "base/dataerror.h"
 #include "base/guarded.h"
 #include "base/prompt.h"
 #include "base/session.h"
@@ -18,7 +19,6 @@
 #include "templates/templatestore.h"
 
 #include <QComboBox>
-#include <QImageReader>
 #include <QLabel>
 #include <QPainter>
 #include <QPen>
@@ -94,16 +94,18 @@ void PreviewWindow::drawRowShown()
     const bool haveModel =
         model->recNo() >= 0 && !model->eof() &&
         model->fieldByName(TemplateStore::Column::Name).asString() == m_session->currentTemplate;
-    // 2. The template's picture, replacing the earlier record's.
-    QImage image;
+    // 2. The picture of the template as shown (a new one's before it is
+    // saved), else the stored one; it replaces the earlier record's.
+    const TemplateLayout& layout = m_surface->layout();
+    QImage image = layout.picture;
     QString error;
-    if (model->recNo() >= 0) {
-        const QString path = m_session->appDir + QLatin1String("bkbmp/") +
-                             model->fieldByName(TemplateStore::Column::PictureName).asString();
-        QImageReader reader(path);
-        image = reader.read();
-        if (image.isNull())
-            error = QStringLiteral("背景图无法读取：%1（%2）").arg(path, reader.errorString());
+    if (image.isNull() && model->recNo() >= 0) {
+        const QString name = model->fieldByName(TemplateStore::Column::PictureName).asString();
+        try {
+            image = TemplateStore::templatePicture(m_dm->database(), m_session->appDir, name);
+        } catch (const DataError& e) {
+            error = shownText(e);
+        }
     }
     if (image.isNull()) {
         image = QImage(size.isEmpty() ? QSize(800, 442) : size, QImage::Format_RGB32);
@@ -119,11 +121,10 @@ void PreviewWindow::drawRowShown()
     const int row = rowShown();
     if (haveModel) {
         guarded([&] {
-            const PrintFonts fonts = PrintFonts::of(m_surface->layout(), *m_session);
+            const PrintFonts fonts = PrintFonts::of(layout, *m_session);
             const RecordFields fields =
-                RecordRenderer::Collector(m_surface->layout(), m_dm->sender, m_dm->recipients)
-                    .collect(row);
-            const FieldFits fits = m_surface->layout().fits();
+                RecordRenderer::Collector(layout, m_dm->sender, m_dm->recipients).collect(row);
+            const FieldFits fits = layout.fits();
             const QFont& font = fonts.print;
             QPainter p(&image);
             p.setFont(font);
