@@ -15,7 +15,9 @@ struct PageValues;
 // page setup's values go through here, as recipients go through
 // RecipientRows. A template is one row of Exp_Model plus its fitted
 // fields (Model_Field_Fit) and its picture switch (Model_Label), kept by
-// name; a new or saved template is stored whole or not at all. Every
+// name, and on a server its picture (Model_Picture, kept by the picture's
+// name while a row names it); a new or saved template is stored whole or
+// not at all. Every
 // method throws DataError; the dataset's cursor is left on the row written
 // or read.
 class TemplateRows
@@ -66,6 +68,8 @@ private:
     QString nameOfCurrent();
     void writeFields(const TemplateLayout& layout);
     void writeFits(const QString& name, const TemplateLayout& layout);
+    // On a server, the layout's picture where every station reads it.
+    void storePicture(const TemplateLayout& layout);
 
     Dataset* m_tb;
 };
