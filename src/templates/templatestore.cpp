@@ -371,9 +371,11 @@ void moveNamedSettings(const QSqlDatabase& db, const QString& from, const QStrin
     // where its key meets one of the renamed rows.
     for (const auto& [table, second] : kNamedSettingsTables) {
         const QString name = QLatin1String(table);
-        const QString same =
-            second ? QStringLiteral(" AND f.%1 = %2.%1").arg(QLatin1String(second), name)
-                   : QString();
+        QString same = second ? QStringLiteral(" AND f.%1 = %2.%1").arg(QLatin1String(second), name)
+                              : QString();
+        // A server's calibrations are each station's: keyed by station too.
+        if (name == QLatin1String("Print_Calibration") && Schema::isServer(db))
+            same += QStringLiteral(" AND f.Station = %1.Station").arg(name);
         execOn(db,
                QStringLiteral("DELETE FROM %1 WHERE Model_Name = ? AND EXISTS (SELECT 1 FROM "
                               "%1 f WHERE f.Model_Name = ?%2)")

@@ -210,6 +210,59 @@ private Q_SLOTS:
         }
     }
 
+    // Two stations with a printer of the same name keep their own values,
+    // a third has none; a rename moves every station's.
+    void calibrationsAreEachStations()
+    {
+        open(QStringLiteral("server"));
+        const QStringList stations = {QStringLiteral("一号台"), QStringLiteral("二号台"),
+                                      QStringLiteral("三号台")};
+        struct Connections {
+            QStringList names;
+            ~Connections()
+            {
+                for (const QString& n : names)
+                    QSqlDatabase::removeDatabase(n);
+            }
+        } connections{stations};
+        for (const QString& station : stations) {
+            QString error;
+            QSqlDatabase db =
+                ServerAddress::parse(m_session.databaseServer, &error).addConnection(station);
+            QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+            QSqlQuery q(db);
+            q.prepare(QStringLiteral("SELECT set_config('waylark.station', ?, false)"));
+            q.addBindValue(station);
+            QVERIFY(q.exec());
+        }
+        const auto at = [](const QString& station) { return QSqlDatabase::database(station); };
+        const QString model = QStringLiteral("模板"), printer = QStringLiteral("HP");
+        for (int i = 0; i < 2; ++i) {
+            Calibration c;
+            c.dxMm = i + 1;
+            c.syPct = 101 + i;
+            Calibration::save(at(stations[i]), model, printer, c);
+        }
+        Calibration again;
+        again.dxMm = -4;
+        Calibration::save(at(stations[0]), model, printer, again);
+        QCOMPARE(Calibration::load(at(stations[0]), model, printer).dxMm, -4.0);
+        QCOMPARE(Calibration::load(at(stations[0]), model, printer).syPct, 100.0);
+        QCOMPARE(Calibration::load(at(stations[1]), model, printer).dxMm, 2.0);
+        QCOMPARE(Calibration::load(at(stations[1]), model, printer).syPct, 102.0);
+        QCOMPARE(Calibration::load(at(stations[2]), model, printer).dxMm, 0.0);
+        QCOMPARE(count(at(stations[2]), "SELECT count(*) FROM Print_Calibration"), 2);
+
+        {
+            Transaction t(at(stations[2]));
+            TemplateStore::moveNamedSettings(at(stations[2]), model, QStringLiteral("新名"));
+            t.commit();
+        }
+        QCOMPARE(Calibration::load(at(stations[0]), QStringLiteral("新名"), printer).dxMm, -4.0);
+        QCOMPARE(Calibration::load(at(stations[1]), QStringLiteral("新名"), printer).dxMm, 2.0);
+        QCOMPARE(Calibration::load(at(stations[1]), model, printer).dxMm, 0.0);
+    }
+
     // A template made with a picture on one station prints that picture on
     // another, after a rename and a new picture too; a name another picture
     // holds is refused with the row, and the last row naming a picture
