@@ -6,6 +6,7 @@
 #include "data/configini.h"
 #include "data/datamodule.h"
 #include "data/headerguard.h"
+#include "data/rowclaims.h"
 #include "data/schema.h"
 #include "data/serveraddress.h"
 #include "data/servercopy.h"
@@ -132,10 +133,13 @@ ExitCode::Code copyToServer(const QString& url, DataModule* dm, Session& session
     }
     const QString pictures = session.appDir + QLatin1String("bkbmp");
     return withServer(url, [&](QSqlDatabase db, const QString& shown) {
-        const QList<ServerCopy::Count> counts = ServerCopy::copy(dm->database(), pictures, db);
+        const QString station = RowClaims::stationName(session.appDir);
+        const QList<ServerCopy::Count> counts =
+            ServerCopy::copy(dm->database(), pictures, db, station);
         QString report = QStringLiteral("已复制数据库：%1 → %2\n").arg(session.databaseFile, shown);
         for (const ServerCopy::Count& c : counts)
             report += QStringLiteral("  %1（%2）：%3\n").arg(captionOf(c.what), c.what).arg(c.rows);
+        report += QStringLiteral("  打印校准归本工作台：%1\n").arg(station);
         writeOut(report);
         return ExitCode::Done;
     });
@@ -150,7 +154,8 @@ ExitCode::Code checkServer(const QString& url, DataModule* dm, Session& session)
     }
     const QString pictures = session.appDir + QLatin1String("bkbmp");
     return withServer(url, [&](QSqlDatabase db, const QString& shown) {
-        const QStringList diff = ServerCopy::differences(dm->database(), pictures, db);
+        const QStringList diff = ServerCopy::differences(dm->database(), pictures, db,
+                                                         RowClaims::stationName(session.appDir));
         if (diff.isEmpty()) {
             writeOut(
                 QStringLiteral("相同：%1 与 %2 的数据一致。\n").arg(session.databaseFile, shown));

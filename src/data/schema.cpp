@@ -231,6 +231,13 @@ void createServerTables(QSqlQuery& q)
     // stations fetching the same orders at once cannot both add them.
     exec(q, QStringLiteral("CREATE TABLE Order_Number (Tid TEXT PRIMARY KEY, Att_ID BIGINT NOT "
                            "NULL REFERENCES Exp_Att_Info (ID) ON DELETE CASCADE)"));
+    // Calibrations are a station's own: two stations' printers of one name
+    // are two printers. A row written without a station is this one's.
+    exec(q, QStringLiteral("ALTER TABLE Print_Calibration ADD COLUMN Station TEXT NOT NULL "
+                           "DEFAULT COALESCE(current_setting('waylark.station', true), '')"));
+    exec(q, QStringLiteral("ALTER TABLE Print_Calibration DROP CONSTRAINT print_calibration_pkey"));
+    exec(q, QStringLiteral("ALTER TABLE Print_Calibration ADD PRIMARY KEY (Station, Model_Name, "
+                           "Printer)"));
     // Which station prints a row now, until when (see RowClaims).
     exec(q, QStringLiteral("ALTER TABLE Exp_Att_Info ADD COLUMN Claimed_By TEXT"));
     exec(q, QStringLiteral("ALTER TABLE Exp_Att_Info ADD COLUMN Claimed_Until TIMESTAMPTZ"));

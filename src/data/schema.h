@@ -9,7 +9,9 @@
 // row of Waylark_Schema, beside Model_Picture (per picture Name, its Data):
 // the template pictures every station prints. On a server Exp_Att_Info
 // also has Claimed_By and Claimed_Until, a station's claim on a row it is
-// printing (RowClaims); the datasets leave them out. Order_Number holds
+// printing (RowClaims); the datasets leave them out. Print_Calibration
+// there has Station too (the station's name, see RowClaims::stationName),
+// in its key: each station keeps its own. Order_Number holds
 // each order number of Exp_Att_Info's Order_No once (Tid, and Att_ID the
 // row's ID), so that no order is added twice.
 namespace Schema

@@ -76,11 +76,28 @@ QString rowText(const QSqlQuery& q, int columns)
     return cells.join(QLatin1Char('\x02'));
 }
 
-QStringList sortedRows(const QSqlDatabase& db, const QString& table, const QStringList& cols)
+// The table that holds rows per station on a server.
+const QString kPerStation = QStringLiteral("Print_Calibration");
+
+// A station's name as stored: never null.
+QString stationKey(const QString& station)
+{
+    return station.isNull() ? QStringLiteral("") : station;
+}
+
+// Rows of a table; on a server, of a per-station table, station's only.
+QStringList sortedRows(const QSqlDatabase& db, const QString& table, const QStringList& cols,
+                       const QString& station = QString())
 {
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    run(q, QStringLiteral("SELECT %1 FROM %2").arg(cols.join(QLatin1Char(',')), table));
+    const bool perStation = table == kPerStation && Schema::isServer(db);
+    if (!q.prepare(QStringLiteral("SELECT %1 FROM %2").arg(cols.join(QLatin1Char(',')), table) +
+                   (perStation ? QStringLiteral(" WHERE Station = ?") : QString())))
+        throw DataError(q.lastError().text());
+    if (perStation)
+        q.addBindValue(stationKey(station));
+    run(q);
     QStringList rows;
     while (q.next())
         rows << rowText(q, cols.size());
@@ -126,7 +143,8 @@ void init(QSqlDatabase target)
     Schema::create(target);
 }
 
-QList<Count> copy(const QSqlDatabase& source, const QString& pictureDir, QSqlDatabase target)
+QList<Count> copy(const QSqlDatabase& source, const QString& pictureDir, QSqlDatabase target,
+                  const QString& station)
 {
     requireEmpty(target);
     QList<Count> counts;
@@ -140,15 +158,20 @@ QList<Count> copy(const QSqlDatabase& source, const QString& pictureDir, QSqlDat
         from.setForwardOnly(true);
         run(from, QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
                       .arg(cols.join(QLatin1Char(',')), table));
-        const QStringList marks(cols.size(), QStringLiteral("?"));
+        const bool perStation = table == kPerStation;
+        const QStringList intoCols =
+            perStation ? cols + QStringList{QStringLiteral("Station")} : cols;
+        const QStringList marks(intoCols.size(), QStringLiteral("?"));
         if (!into.prepare(
                 QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                    .arg(table, cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))
+                    .arg(table, intoCols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')))))
             throw DataError(into.lastError().text());
         int rows = 0;
         while (from.next()) {
             for (int i = 0; i < cols.size(); ++i)
                 into.bindValue(i, from.value(i));
+            if (perStation)
+                into.bindValue(cols.size(), stationKey(station));
             run(into);
             ++rows;
         }
@@ -181,7 +204,7 @@ QList<Count> copy(const QSqlDatabase& source, const QString& pictureDir, QSqlDat
 }
 
 QStringList differences(const QSqlDatabase& source, const QString& pictureDir,
-                        const QSqlDatabase& target)
+                        const QSqlDatabase& target, const QString& station)
 {
     QStringList lines;
     const QStringList serverTables = Schema::tablesOf(target);
@@ -192,7 +215,7 @@ QStringList differences(const QSqlDatabase& source, const QString& pictureDir,
         }
         const QStringList cols = columnsOf(source, table);
         const QStringList here = sortedRows(source, table, cols);
-        const QStringList there = sortedRows(target, table, cols);
+        const QStringList there = sortedRows(target, table, cols, station);
         const int differing = countDiffering(here, there);
         if (differing > 0)
             lines << QStringLiteral("%1：文件 %2 行，服务器 %3 行，不同的行 %4")

@@ -26,12 +26,15 @@ void requireEmpty(const QSqlDatabase& target);
 void init(QSqlDatabase target);
 // The schema and every copied table's rows, keys kept, and the template
 // pictures of pictureDir (bkbmp/) into Model_Picture, in one transaction on
-// an empty server database.
-QList<Count> copy(const QSqlDatabase& source, const QString& pictureDir, QSqlDatabase target);
+// an empty server database. The file's calibrations become those of station
+// (the one that copies: RowClaims::stationName).
+QList<Count> copy(const QSqlDatabase& source, const QString& pictureDir, QSqlDatabase target,
+                  const QString& station = QString());
 // What differs between the file (and its pictures) and the server, one
-// line per table; empty when both hold the same.
+// line per table, the file's calibrations against station's; empty when
+// both hold the same.
 QStringList differences(const QSqlDatabase& source, const QString& pictureDir,
-                        const QSqlDatabase& target);
+                        const QSqlDatabase& target, const QString& station = QString());
 // The GRANT statements that let role work as a station on target.
 QStringList grantLines(const QSqlDatabase& target, const QString& role);
 

@@ -1,6 +1,7 @@
 #include "render/calibration.h"
 
 #include "base/dataerror.h"
+#include "data/schema.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -9,6 +10,10 @@
 
 namespace
 {
+
+// On a server, the rows of the station this connection works for.
+const QString kThisStation =
+    QStringLiteral(" AND Station = COALESCE(current_setting('waylark.station', true), '')");
 
 double inTenths(double v)
 {
@@ -51,8 +56,10 @@ QPointF Calibration::apply(const QPointF& p, double dpiX, double dpiY) const
 Calibration Calibration::load(const QSqlDatabase& db, const QString& model, const QString& printer)
 {
     QSqlQuery q(db);
+    const QString station = Schema::isServer(db) ? kThisStation : QString();
     if (!q.prepare(QStringLiteral("SELECT Dx_Mm, Dy_Mm, Sx_Pct, Sy_Pct FROM Print_Calibration "
-                                  "WHERE Model_Name = ? AND Printer = ?")))
+                                  "WHERE Model_Name = ? AND Printer = ?") +
+                   station))
         throw DataError(q.lastError().text());
     q.addBindValue(model);
     q.addBindValue(printer);
@@ -76,9 +83,10 @@ void Calibration::save(const QSqlDatabase& db, const QString& model, const QStri
     QSqlQuery q(db);
     if (!q.prepare(QStringLiteral("INSERT INTO Print_Calibration (Model_Name, Printer, Dx_Mm, "
                                   "Dy_Mm, Sx_Pct, Sy_Pct) VALUES (?, ?, ?, ?, ?, ?) "
-                                  "ON CONFLICT (Model_Name, Printer) DO UPDATE SET "
+                                  "ON CONFLICT (%1Model_Name, Printer) DO UPDATE SET "
                                   "Dx_Mm = excluded.Dx_Mm, Dy_Mm = excluded.Dy_Mm, "
-                                  "Sx_Pct = excluded.Sx_Pct, Sy_Pct = excluded.Sy_Pct")))
+                                  "Sx_Pct = excluded.Sx_Pct, Sy_Pct = excluded.Sy_Pct")
+                       .arg(Schema::isServer(db) ? QStringLiteral("Station, ") : QString())))
         throw DataError(q.lastError().text());
     q.addBindValue(model);
     q.addBindValue(printer);

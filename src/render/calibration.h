@@ -32,7 +32,8 @@ public:
     QPointF apply(const QPointF& devicePoint, double dpiX, double dpiY) const;
 
     // The stored values for a template and printer; none stored reads as no
-    // calibration. Throws DataError.
+    // calibration. On a server they are the connection's station's own
+    // (waylark.station, set at connecting). Throws DataError.
     static Calibration load(const QSqlDatabase& db, const QString& model, const QString& printer);
     static void save(const QSqlDatabase& db, const QString& model, const QString& printer,
                      const Calibration& calibration);

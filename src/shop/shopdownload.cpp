@@ -62,11 +62,13 @@ TradesResult fetchWithProgress(const ShopParams& shop, const QUrl& gateway,
     return result;
 }
 
-// How many orders were new and how many the table held already, and the
-// rows they became.
+// How many orders this station added and how many the table held already
+// or another station added meanwhile (on a server), and the rows they
+// became.
 struct StoredCount {
     int fresh = 0;
     int present = 0;
+    int elsewhere = 0;
     int rows = 0;
 };
 
@@ -103,8 +105,14 @@ std::optional<StoredCount> storeOrders(DataModule* dm, QList<OrderRecipient> ord
                         continue;
                     count.fresh += int(order.tids.size());
                 }
-                rows.append(order.columns());
-                ++count.rows;
+                // On a server another station may hold some of the numbers
+                // by now: they are left out, and a row left without any is
+                // not added.
+                const int left = rows.append(order.columns());
+                count.fresh -= left;
+                count.elsewhere += left;
+                if (order.tids.isEmpty() || left < order.tids.size())
+                    ++count.rows;
             }
         });
     });
@@ -180,10 +188,14 @@ DownloadOutcome fetchOrders(DataModule* dm, const Session& session, const Downlo
         const std::optional<StoredCount> stored = storeOrders(dm, result.orders, *append, merge);
         if (!stored)
             return DownloadOutcome::Failed;
-        prompt().message(
+        QString done =
             result.message + QLatin1Char('\n') +
-            QString::fromUtf8(ShopText::NewAndPresent).arg(stored->fresh).arg(stored->present) +
-            QLatin1Char('\n') + QString::fromUtf8(ShopText::OrdersStored).arg(stored->rows));
+            QString::fromUtf8(ShopText::NewAndPresent).arg(stored->fresh).arg(stored->present);
+        if (stored->elsewhere > 0)
+            done += QLatin1Char('\n') +
+                    QString::fromUtf8(ShopText::TakenElsewhere).arg(stored->elsewhere);
+        prompt().message(done + QLatin1Char('\n') +
+                         QString::fromUtf8(ShopText::OrdersStored).arg(stored->rows));
         return stored->rows > 0 ? DownloadOutcome::Stored : DownloadOutcome::NothingNew;
     }
     case TradesResult::NoOrders:

@@ -43,7 +43,8 @@ enum class DownloadOutcome {
 // not all filled in is refused before anything is sent. With Ask and
 // recipients in the table, the user chooses replacing or appending and
 // then confirms a question that says which. Every outcome is told through
-// prompt(); the done message counts new orders, orders already present and
+// prompt(); the done message counts the orders this run added, orders
+// already present, those another station added meanwhile (on a server) and
 // the rows stored. Only Stored
 // changes the table.
 DownloadOutcome fetchOrders(DataModule* dm, const Session& session,

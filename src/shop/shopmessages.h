@@ -39,6 +39,7 @@ inline constexpr char AppendQuestion[] = "将把下载的 %2 条订单追加到�
 inline constexpr char OrdersNotStored[] = "下载的 %1 条订单没有保存，原有的收件人记录保持不变。";
 inline constexpr char OrdersStored[] = "已保存 %1 条收件人记录。";
 inline constexpr char NewAndPresent[] = "新订单 %1 条，已有 %2 条未重复导入。";
+inline constexpr char TakenElsewhere[] = "另有 %1 条订单已由其他工作台同时下载，本次未导入。";
 
 // Sending waybill numbers back.
 inline constexpr char ShipNotTaken[] = "网店没有接受这个运单号。";

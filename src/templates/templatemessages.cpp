@@ -40,6 +40,11 @@ QString cannotWritePicture(const QString& path, const QString& reason)
     return QStringLiteral("无法写入背景图 %1\n%2").arg(path, reason);
 }
 
+QString pictureNameTaken(const QString& name)
+{
+    return QStringLiteral("背景图名“%1”已被另一张图片使用，请重新保存。").arg(name);
+}
+
 QString paperWidth()
 {
     return QStringLiteral("纸宽");

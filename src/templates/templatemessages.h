@@ -14,6 +14,8 @@ QString saveFailed();                      // "发生异常错误，模板保存
 QString namingCaption();                   // "模板命名"
 // A picture that could not be written, and why.
 QString cannotWritePicture(const QString& path, const QString& reason);
+// A server already keeps another picture under that name.
+QString pictureNameTaken(const QString& name);
 QString paperWidth();  // "纸宽", a paper box's name in its messages
 QString paperHeight(); // "纸高"
 

@@ -159,6 +159,7 @@ qint64 TemplateRows::create(const TemplateLayout& layout)
         row = m_tb->bookmark();
         writeFits(layout.name, layout);
         writeFonts(layout.name, layout);
+        storePicture(layout);
     });
     return row;
 }
@@ -167,12 +168,16 @@ void TemplateRows::save(qint64 row, const TemplateLayout& layout)
 {
     goTo(row);
     const QString name = nameOfCurrent();
+    const QString oldPicture = m_tb->fieldByName(Column::PictureName).asString();
     whole([&] {
         RowWrite write(m_tb, RowWrite::Kind::Edit);
         writeFields(layout);
         write.post();
         writeFits(name, layout);
         writeFonts(name, layout);
+        storePicture(layout);
+        if (oldPicture != layout.pictureName)
+            TemplateStore::dropUnusedPicture(db(), oldPicture);
     });
 }
 
@@ -198,9 +203,20 @@ void TemplateRows::remove(qint64 row)
 {
     goTo(row);
     const QString name = nameOfCurrent();
-    m_tb->remove();
-    if (TemplateStore::resolveRow(m_tb, -1, name) < 0)
-        TemplateStore::dropNamedSettings(db(), name);
+    const QString picture = m_tb->fieldByName(Column::PictureName).asString();
+    whole([&] {
+        m_tb->remove();
+        if (TemplateStore::resolveRow(m_tb, -1, name) < 0)
+            TemplateStore::dropNamedSettings(db(), name);
+        TemplateStore::dropUnusedPicture(db(), picture);
+    });
+}
+
+void TemplateRows::storePicture(const TemplateLayout& layout)
+{
+    // A layout read from its row holds no picture: the stored one stays.
+    if (!layout.pictureName.isEmpty() && !layout.picture.isNull())
+        TemplateStore::storePicture(db(), layout.pictureName, layout.picture);
 }
 
 void TemplateRows::setPage(qint64 row, const PageValues& page, bool printsPicture)

@@ -14,10 +14,11 @@ struct PageValues;
 // The one way template rows are written: new, save, rename, delete and the
 // page setup's values go through here, as recipients go through
 // RecipientRows. A template is one row of Exp_Model plus its fitted
-// fields (Model_Field_Fit), its picture switch (Model_Label) and its fonts
-// (Model_Print_Font, Model_Field_Font), kept by name; a new or saved template is stored whole or
-// not at all. Every method throws DataError; the dataset's cursor is left on the row written or
-// read.
+// fields (Model_Field_Fit), its picture switch (Model_Label), its fonts
+// (Model_Print_Font, Model_Field_Font), kept by name, and on a server its
+// picture (Model_Picture, kept by the picture's name while a row names it);
+// a new or saved template is stored whole or not at all. Every method
+// throws DataError; the dataset's cursor is left on the row written or read.
 class TemplateRows
 {
 public:
@@ -66,6 +67,8 @@ private:
     void writeFits(const QString& name, const TemplateLayout& layout);
     // The template's fonts become exactly the layout's.
     void writeFonts(const QString& name, const TemplateLayout& layout);
+    // On a server, the layout's picture where every station reads it.
+    void storePicture(const TemplateLayout& layout);
 
     Dataset* m_tb;
 };

@@ -6,6 +6,7 @@
 #include "templates/fieldcatalogue.h"
 #include "templates/templatemessages.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,6 +17,8 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <functional>
+#include <optional>
 #include <utility>
 
 namespace TemplateStore
@@ -209,20 +212,75 @@ bool samePicture(const QString& path, const QImage& picture)
     return !existing.isNull() && opaque(existing) == opaque(picture);
 }
 
-QString freePictureName(const QString& dir, const QString& wanted, const QImage& picture)
+namespace
 {
-    const QDir d(dir);
+
+// Model_Picture's picture of that name; nothing when there is none.
+std::optional<QByteArray> serverPicture(const QSqlDatabase& db, const QString& name)
+{
+    QSqlQuery q(db);
+    if (!q.prepare(QStringLiteral("SELECT Data FROM Model_Picture WHERE Name = ?")))
+        throw DataError(q.lastError().text());
+    q.addBindValue(name);
+    if (!q.exec())
+        throw DataError(q.lastError().text());
+    if (!q.next())
+        return std::nullopt;
+    return q.value(0).toByteArray();
+}
+
+bool sameServerPicture(const QByteArray& data, const QImage& picture)
+{
+    const QImage existing = QImage::fromData(data);
+    return !existing.isNull() && opaque(existing) == opaque(picture);
+}
+
+QString firstFreeName(const QString& wanted, const std::function<bool(const QString&)>& free)
+{
     const QFileInfo fi(wanted);
     const QString base = fi.completeBaseName();
     const QString suffix = fi.suffix().isEmpty() ? QString() : QLatin1Char('.') + fi.suffix();
     QString name = wanted;
-    for (int n = 2;; ++n) {
-        const QString path = d.filePath(name);
-        if (!QFileInfo::exists(path) || samePicture(path, picture))
-            return name;
+    for (int n = 2; !free(name); ++n)
         name = base + QLatin1Char('-') + QString::number(n) + suffix;
-    }
+    return name;
 }
+
+} // namespace
+
+QString freePictureName(const QString& dir, const QString& wanted, const QImage& picture)
+{
+    const QDir d(dir);
+    return firstFreeName(wanted, [&](const QString& name) {
+        const QString path = d.filePath(name);
+        return !QFileInfo::exists(path) || samePicture(path, picture);
+    });
+}
+
+QString freePictureName(const QSqlDatabase& db, const QString& dir, const QString& wanted,
+                        const QImage& picture)
+{
+    if (!Schema::isServer(db))
+        return freePictureName(dir, wanted, picture);
+    return firstFreeName(wanted, [&](const QString& name) {
+        const std::optional<QByteArray> stored = serverPicture(db, name);
+        return !stored || sameServerPicture(*stored, picture);
+    });
+}
+
+namespace
+{
+
+bool encodePicture(QIODevice* device, const QImage& picture, QString* error)
+{
+    QImageWriter writer(device, "bmp");
+    if (writer.write(opaque(picture).convertToFormat(QImage::Format_RGB888)))
+        return true;
+    *error = writer.errorString();
+    return false;
+}
+
+} // namespace
 
 bool writePicture(const QString& path, const QImage& picture, QString* error)
 {
@@ -231,9 +289,9 @@ bool writePicture(const QString& path, const QImage& picture, QString* error)
         *error = TemplateMessages::cannotWritePicture(path, file.errorString());
         return false;
     }
-    QImageWriter writer(&file, "bmp");
-    if (!writer.write(opaque(picture).convertToFormat(QImage::Format_RGB888))) {
-        *error = TemplateMessages::cannotWritePicture(path, writer.errorString());
+    QString reason;
+    if (!encodePicture(&file, picture, &reason)) {
+        *error = TemplateMessages::cannotWritePicture(path, reason);
         file.cancelWriting();
         return false;
     }
@@ -242,6 +300,47 @@ bool writePicture(const QString& path, const QImage& picture, QString* error)
         return false;
     }
     return true;
+}
+
+void storePicture(const QSqlDatabase& db, const QString& name, const QImage& picture)
+{
+    if (!Schema::isServer(db))
+        return;
+    if (const std::optional<QByteArray> stored = serverPicture(db, name)) {
+        if (sameServerPicture(*stored, picture))
+            return;
+        throw DataError::refusal(TemplateMessages::pictureNameTaken(name));
+    }
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    QString reason;
+    if (!encodePicture(&buffer, picture, &reason))
+        throw DataError(
+            TemplateMessages::cannotWritePicture(QStringLiteral("Model_Picture"), reason));
+    // Another station storing the same name at once waits for this one and
+    // then fails on the key: never two pictures under one name.
+    QSqlQuery q(db);
+    if (!q.prepare(QStringLiteral("INSERT INTO Model_Picture (Name, Data) VALUES (?, ?)")))
+        throw DataError(q.lastError().text());
+    q.addBindValue(name);
+    q.addBindValue(data);
+    if (!q.exec())
+        throw DataError(q.lastError().text());
+}
+
+void dropUnusedPicture(const QSqlDatabase& db, const QString& name)
+{
+    if (!Schema::isServer(db) || name.isEmpty())
+        return;
+    QSqlQuery q(db);
+    if (!q.prepare(QStringLiteral("DELETE FROM Model_Picture WHERE Name = ? AND NOT EXISTS "
+                                  "(SELECT 1 FROM Exp_Model WHERE Bk_Bmp_Name = ?)")))
+        throw DataError(q.lastError().text());
+    q.addBindValue(name);
+    q.addBindValue(name);
+    if (!q.exec())
+        throw DataError(q.lastError().text());
 }
 
 namespace
@@ -272,9 +371,11 @@ void moveNamedSettings(const QSqlDatabase& db, const QString& from, const QStrin
     // where its key meets one of the renamed rows.
     for (const auto& [table, second] : kNamedSettingsTables) {
         const QString name = QLatin1String(table);
-        const QString same =
-            second ? QStringLiteral(" AND f.%1 = %2.%1").arg(QLatin1String(second), name)
-                   : QString();
+        QString same = second ? QStringLiteral(" AND f.%1 = %2.%1").arg(QLatin1String(second), name)
+                              : QString();
+        // A server's calibrations are each station's: keyed by station too.
+        if (name == QLatin1String("Print_Calibration") && Schema::isServer(db))
+            same += QStringLiteral(" AND f.Station = %1.Station").arg(name);
         execOn(db,
                QStringLiteral("DELETE FROM %1 WHERE Model_Name = ? AND EXISTS (SELECT 1 FROM "
                               "%1 f WHERE f.Model_Name = ?%2)")

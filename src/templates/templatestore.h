@@ -105,13 +105,24 @@ QString storedPictureName(const QString& chosenPath);
 // Whether the file at path holds exactly this picture.
 bool samePicture(const QString& path, const QImage& picture);
 
-// The name to store picture under in dir: wanted itself when no file of that
-// name exists or it already holds this picture; otherwise the first free
+// The name to store picture under: wanted itself when no picture of that
+// name exists or it already is this picture; otherwise the first free
 // "<base>-2.<suffix>", "<base>-3.<suffix>" … A template's picture is never
-// replaced by another.
+// replaced by another. The names taken are those of dir's files, on a
+// server those of Model_Picture (throws DataError there).
 QString freePictureName(const QString& dir, const QString& wanted, const QImage& picture);
+QString freePictureName(const QSqlDatabase& db, const QString& dir, const QString& wanted,
+                        const QImage& picture);
 
 // Writes picture as a BMP file (whole or not at all). False with a reason.
 bool writePicture(const QString& path, const QImage& picture, QString* error);
+
+// On a server, the picture kept in Model_Picture under name, for every
+// station: added when the name is free, refused when another picture holds
+// it. Nothing on a file (its pictures are bkbmp/'s). Throws DataError.
+void storePicture(const QSqlDatabase& db, const QString& name, const QImage& picture);
+// On a server, removes the picture of that name from Model_Picture once no
+// template row names it. Nothing on a file. Throws DataError.
+void dropUnusedPicture(const QSqlDatabase& db, const QString& name);
 
 } // namespace TemplateStore

@@ -462,6 +462,7 @@ private Q_SLOTS:
             QCOMPARE(byTable.value("Order_Ship"), 1);
             QCOMPARE(byTable.value("Model_Picture"), 2);
             QCOMPARE(ServerCopy::differences(source, pictures, target), QStringList());
+            QCOMPARE(count(target, "SELECT count(*) FROM Print_Calibration WHERE Station = ''"), 1);
 
             QVERIFY_THROWS_EXCEPTION(DataError, ServerCopy::copy(source, pictures, target));
             QCOMPARE(count(target, "SELECT count(*) FROM Exp_Att_Info"), 2);
@@ -476,6 +477,30 @@ private Q_SLOTS:
                      qPrintable(diff.at(0)));
             QVERIFY2(diff.at(1).contains("其他.bmp：只在服务器上"), qPrintable(diff.at(1)));
         }
+    }
+
+    // The file's calibrations become the copying station's: "db check" of
+    // that station finds them, another station's finds them missing.
+    void copiedCalibrationsAreTheCopyingStations()
+    {
+        const QString url = newServerDatabase();
+        const QSqlDatabase source = makeSourceFile();
+        const QString pictures = m_tmp->filePath(QStringLiteral("bkbmp"));
+        {
+            QSqlDatabase target = connectTo(url, QStringLiteral("target"));
+            ServerCopy::copy(source, pictures, target, QStringLiteral("一号台"));
+            QCOMPARE(count(target, "SELECT count(*) FROM Print_Calibration WHERE Station = "
+                                   "'一号台'"),
+                     1);
+            QCOMPARE(ServerCopy::differences(source, pictures, target, QStringLiteral("一号台")),
+                     QStringList());
+            const QStringList diff =
+                ServerCopy::differences(source, pictures, target, QStringLiteral("二号台"));
+            QCOMPARE(diff.size(), 1);
+            QVERIFY2(diff.at(0).startsWith("Print_Calibration：文件 1 行，服务器 0 行"),
+                     qPrintable(diff.at(0)));
+        }
+        closeConnection(QStringLiteral("target"));
     }
 
     void claimsNeverOverlap_data()

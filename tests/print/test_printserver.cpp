@@ -1,9 +1,11 @@
 // Printing and the settings kept by a template's name, on a database file
 // and on a PostgreSQL server of the test's own.
+#include "base/dataerror.h"
 #include "base/session.h"
 #include "data/datamodule.h"
 #include "data/dataset.h"
 #include "data/schema.h"
+#include "data/serveraddress.h"
 #include "data/transaction.h"
 #include "freshdatabase.h"
 #include "pgserver.h"
@@ -19,6 +21,7 @@
 #include <QDir>
 #include <QPrinter>
 #include <QProcess>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -31,6 +34,15 @@ QString pdfText(const QString& pdf)
     p.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
     p.waitForFinished(60000);
     return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// A picture of one colour with a mark in a corner, as a design page holds it.
+QImage picture(const QColor& colour)
+{
+    QImage img(120, 80, QImage::Format_RGB32);
+    img.fill(colour);
+    img.setPixelColor(3, 4, Qt::white);
+    return img;
 }
 
 int count(const QSqlDatabase& db, const QString& sql)
@@ -196,6 +208,139 @@ private Q_SLOTS:
                          .size(),
                      delivered.size());
         }
+    }
+
+    // Two stations with a printer of the same name keep their own values,
+    // a third has none; a rename moves every station's.
+    void calibrationsAreEachStations()
+    {
+        open(QStringLiteral("server"));
+        const QStringList stations = {QStringLiteral("一号台"), QStringLiteral("二号台"),
+                                      QStringLiteral("三号台")};
+        struct Connections {
+            QStringList names;
+            ~Connections()
+            {
+                for (const QString& n : names)
+                    QSqlDatabase::removeDatabase(n);
+            }
+        } connections{stations};
+        for (const QString& station : stations) {
+            QString error;
+            QSqlDatabase db =
+                ServerAddress::parse(m_session.databaseServer, &error).addConnection(station);
+            QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+            QSqlQuery q(db);
+            q.prepare(QStringLiteral("SELECT set_config('waylark.station', ?, false)"));
+            q.addBindValue(station);
+            QVERIFY(q.exec());
+        }
+        const auto at = [](const QString& station) { return QSqlDatabase::database(station); };
+        const QString model = QStringLiteral("模板"), printer = QStringLiteral("HP");
+        for (int i = 0; i < 2; ++i) {
+            Calibration c;
+            c.dxMm = i + 1;
+            c.syPct = 101 + i;
+            Calibration::save(at(stations[i]), model, printer, c);
+        }
+        Calibration again;
+        again.dxMm = -4;
+        Calibration::save(at(stations[0]), model, printer, again);
+        QCOMPARE(Calibration::load(at(stations[0]), model, printer).dxMm, -4.0);
+        QCOMPARE(Calibration::load(at(stations[0]), model, printer).syPct, 100.0);
+        QCOMPARE(Calibration::load(at(stations[1]), model, printer).dxMm, 2.0);
+        QCOMPARE(Calibration::load(at(stations[1]), model, printer).syPct, 102.0);
+        QCOMPARE(Calibration::load(at(stations[2]), model, printer).dxMm, 0.0);
+        QCOMPARE(count(at(stations[2]), "SELECT count(*) FROM Print_Calibration"), 2);
+
+        {
+            Transaction t(at(stations[2]));
+            TemplateStore::moveNamedSettings(at(stations[2]), model, QStringLiteral("新名"));
+            t.commit();
+        }
+        QCOMPARE(Calibration::load(at(stations[0]), QStringLiteral("新名"), printer).dxMm, -4.0);
+        QCOMPARE(Calibration::load(at(stations[1]), QStringLiteral("新名"), printer).dxMm, 2.0);
+        QCOMPARE(Calibration::load(at(stations[1]), model, printer).dxMm, 0.0);
+    }
+
+    // A template made with a picture on one station prints that picture on
+    // another, after a rename and a new picture too; a name another picture
+    // holds is refused with the row, and the last row naming a picture
+    // takes it along when it goes.
+    void templatePictureIsShared()
+    {
+        open(QStringLiteral("server"));
+        const QString other = QStringLiteral("other_station");
+        {
+            QString error;
+            QSqlDatabase db =
+                ServerAddress::parse(m_session.databaseServer, &error).addConnection(other);
+            QVERIFY2(db.open(), qPrintable(db.lastError().text()));
+        }
+        struct Remove {
+            QString name;
+            ~Remove() { QSqlDatabase::removeDatabase(name); }
+        } removeOther{other};
+        Dataset otherTemplates(QStringLiteral("other_tb"), other);
+        otherTemplates.setTableName(QStringLiteral("Exp_Model"));
+        const QSqlDatabase otherDb = QSqlDatabase::database(other, false);
+        const auto printedThere = [&](const QString& name) {
+            otherTemplates.close();
+            otherTemplates.open();
+            if (!TemplateStore::findByName(&otherTemplates, name))
+                return QImage();
+            const TemplateLayout t = TemplateRows(&otherTemplates).loadCurrent();
+            return LabelPicture::load(t, otherDb, m_tmp->appDir())
+                .convertToFormat(QImage::Format_RGB32);
+        };
+        const QSqlDatabase db = m_dm->database();
+        const auto pictures = [&](const QString& name) {
+            QSqlQuery q(db);
+            q.prepare(QStringLiteral("SELECT count(*) FROM Model_Picture WHERE Name = ?"));
+            q.addBindValue(name);
+            return q.exec() && q.next() ? q.value(0).toInt() : -1;
+        };
+
+        TemplateRows rows(m_dm->templates);
+        TemplateLayout layout = rows.loadCurrent();
+        const QString delivered = layout.pictureName;
+        layout.name = QStringLiteral("共享");
+        layout.pictureName = QStringLiteral("shared.bmp");
+        layout.picture = picture(Qt::darkGreen);
+        layout.printsPicture = true;
+        const qint64 row = rows.create(layout);
+        QCOMPARE(printedThere(QStringLiteral("共享")), picture(Qt::darkGreen));
+        QVERIFY(!QFile::exists(TemplateStore::pictureDir(m_tmp->appDir()) + layout.pictureName));
+
+        rows.rename(row, QStringLiteral("改名"));
+        QVERIFY(printedThere(QStringLiteral("共享")).isNull());
+        QCOMPARE(printedThere(QStringLiteral("改名")), picture(Qt::darkGreen));
+
+        layout.pictureName = QStringLiteral("second.bmp");
+        layout.picture = picture(Qt::blue);
+        rows.save(row, layout);
+        QCOMPARE(printedThere(QStringLiteral("改名")), picture(Qt::blue));
+        QCOMPARE(pictures(QStringLiteral("shared.bmp")), 0);
+        QCOMPARE(TemplateStore::freePictureName(db, QString(), QStringLiteral("second.bmp"),
+                                                picture(Qt::blue)),
+                 QStringLiteral("second.bmp"));
+        QCOMPARE(TemplateStore::freePictureName(db, QString(), QStringLiteral("second.bmp"),
+                                                picture(Qt::red)),
+                 QStringLiteral("second-2.bmp"));
+
+        // Another picture under a taken name: the new row is not kept.
+        const int before = m_dm->templates->recordCount();
+        TemplateLayout clash = layout;
+        clash.name = QStringLiteral("撞名");
+        clash.picture = picture(Qt::red);
+        QVERIFY_THROWS_EXCEPTION(DataError, rows.create(clash));
+        QCOMPARE(m_dm->templates->recordCount(), before);
+        QCOMPARE(count(db, "SELECT count(*) FROM Exp_Model WHERE Model_Name = '撞名'"), 0);
+        QCOMPARE(printedThere(QStringLiteral("改名")), picture(Qt::blue));
+
+        rows.remove(row);
+        QCOMPARE(pictures(QStringLiteral("second.bmp")), 0);
+        QCOMPARE(pictures(delivered), 1);
     }
 };
 

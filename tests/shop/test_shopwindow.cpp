@@ -6,11 +6,13 @@
 #include "data/configini.h"
 #include "data/datamodule.h"
 #include "data/headerguard.h"
+#include "data/serveraddress.h"
 #include "fakegateway.h"
 #include "freshdatabase.h"
 #include "gui/book/recipientpage.h"
 #include "gui/shop/shopactions.h"
 #include "gui/shop/shopsettingsdialog.h"
+#include "pgserver.h"
 #include "scriptedprompt.h"
 #include "shop/shopdownload.h"
 #include "shop/shopstore.h"
@@ -24,6 +26,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
@@ -45,13 +48,22 @@ const QString NoOrders = QStringLiteral("操作的店铺中没有发现新订单
 
 // The done message after N rows were stored from FRESH new orders, PRESENT
 // orders being in the table already.
-QString stored(int rows, int fresh = -1, int present = 0)
+QString stored(int rows, int fresh = -1, int present = 0, int elsewhere = 0)
 {
-    return Done + QStringLiteral("\n新订单 %1 条，已有 %2 条未重复导入。\n已保存 %3 条收件人记录。")
-                      .arg(fresh < 0 ? rows : fresh)
-                      .arg(present)
-                      .arg(rows);
+    const QString taken =
+        elsewhere
+            ? QStringLiteral("\n另有 %1 条订单已由其他工作台同时下载，本次未导入。").arg(elsewhere)
+            : QString();
+    return Done +
+           QStringLiteral("\n新订单 %1 条，已有 %2 条未重复导入。%3\n已保存 %4 条收件人记录。")
+               .arg(fresh < 0 ? rows : fresh)
+               .arg(present)
+               .arg(taken)
+               .arg(rows);
 }
+
+// The engines a download test runs on, before the rest of its row's name.
+const char* const Engines[] = {"file", "server"};
 
 // Every column of a recipient row in the file, in this order.
 const char RecipientSelect[] =
@@ -101,6 +113,37 @@ class TestShopWindow : public QObject
     std::unique_ptr<DataModule> m_dm;
     Session m_session;
     std::unique_ptr<ScriptedPrompt> m_prompt;
+    PgServer m_server;
+    int m_databases = 0;
+
+    // The row's engine: on "server" the data module is opened on a fresh
+    // server database in place of the file. False when the row is skipped.
+    bool openEngine()
+    {
+        QFETCH(QString, engine);
+        if (engine != QLatin1String("server"))
+            return true;
+        if (PgServer::binDir().isEmpty()) {
+            QTest::qSkip("PostgreSQL is not installed", __FILE__, __LINE__);
+            return false;
+        }
+        QString error;
+        if (!m_server.isRunning() && !m_server.start(&error)) {
+            QTest::qFail(qPrintable(error), __FILE__, __LINE__);
+            return false;
+        }
+        const QString name = QStringLiteral("shop%1").arg(++m_databases);
+        m_dm.reset();
+        // The server is copied from a new file of its own.
+        QFile::remove(m_tmp->filePath(QString::fromLatin1(DataModule::kDatabaseFileName)));
+        if (!m_server.createDatabase(name, &error) ||
+            !(m_dm = openFreshServerDataModule(m_tmp->path(), m_server.url(name), &m_session,
+                                               &error))) {
+            QTest::qFail(qPrintable(error), __FILE__, __LINE__);
+            return false;
+        }
+        return true;
+    }
 
     QSqlDatabase db() const { return m_dm->database(); }
 
@@ -492,6 +535,7 @@ private Q_SLOTS:
 
     void downloadReplacesTheRecipients_data()
     {
+        QTest::addColumn<QString>("engine");
         QTest::addColumn<QString>("file");
         QTest::addColumn<ShopParams>("shop");
         QTest::addColumn<QStringList>("rows");
@@ -504,15 +548,19 @@ private Q_SLOTS:
         ShopParams chinese = asciiShop();
         chinese.nick = QStringLiteral("小王的店 & co");
 
-        QTest::newRow("three orders, one receiver twice")
-            << "orders.xml" << asciiShop() << QStringList{zhang, zhang, li};
-        QTest::newRow("chinese nick, answer in GBK")
-            << "orders_gbk.xml" << chinese
-            << QStringList{orderRow("赵六", "科技园 8 栋", "13700000003", "0755-66666666", "深圳市",
-                                    "广东省", "南山区", "518057")};
+        for (const char* engine : Engines) {
+            QTest::addRow("%s: three orders, one receiver twice", engine)
+                << engine << "orders.xml" << asciiShop() << QStringList{zhang, zhang, li};
+            QTest::addRow("%s: chinese nick, answer in GBK", engine)
+                << engine << "orders_gbk.xml" << chinese
+                << QStringList{orderRow("赵六", "科技园 8 栋", "13700000003", "0755-66666666",
+                                        "深圳市", "广东省", "南山区", "518057")};
+        }
     }
     void downloadReplacesTheRecipients()
     {
+        if (!openEngine())
+            return;
         QFETCH(QString, file);
         QFETCH(ShopParams, shop);
         QFETCH(QStringList, rows);
@@ -721,8 +769,11 @@ private Q_SLOTS:
         QCOMPARE(m_dm->recipients->state(), Dataset::State::Browse);
     }
 
+    void downloadStoresEveryPage_data() { PgServer::addEngineRows(); }
     void downloadStoresEveryPage()
     {
+        if (!openEngine())
+            return;
         storeShop(asciiShop());
         seedOldRecipients();
         FakeGateway gateway(Secret);
@@ -874,8 +925,11 @@ private Q_SLOTS:
     // Orders already in the table are not added again, neither by a second
     // download nor by orders that come twice in one; the done message says
     // how many were new and how many were there already.
+    void aSecondDownloadAddsNothing_data() { PgServer::addEngineRows(); }
     void aSecondDownloadAddsNothing()
     {
+        if (!openEngine())
+            return;
         storeShop(asciiShop());
         FakeGateway gateway(Secret);
         gateway.holdOrders(waitingOrders(1, 12));
@@ -897,6 +951,50 @@ private Q_SLOTS:
         QCOMPARE(m_prompt->lastMessage(), stored(0, 0, 15));
         QCOMPARE(orderNumbersInFile(), expected);
         QVERIFY2(gateway.problems.isEmpty(), qPrintable(gateway.problems.join('\n')));
+    }
+
+    // On a server, orders another station added after this one read the
+    // table are left out of this download, and the done message counts them
+    // apart from the orders this one added.
+    void ordersAnotherStationTookAreLeftOut_data()
+    {
+        QTest::addColumn<QString>("engine");
+        QTest::newRow("server") << "server";
+    }
+    void ordersAnotherStationTookAreLeftOut()
+    {
+        if (!openEngine())
+            return;
+        storeShop(asciiShop());
+        FakeGateway gateway(Secret);
+        gateway.holdOrders(waitingOrders(1, 5));
+        useGateway(gateway.url());
+        m_dm->recipients->refresh();
+        {
+            QString error;
+            QSqlDatabase other = ServerAddress::parse(m_session.databaseServer, &error)
+                                     .addConnection(QStringLiteral("other"));
+            QVERIFY2(other.open(), qPrintable(other.lastError().text()));
+            QSqlQuery q(other);
+            for (const char* tid : {"T2", "T4"}) {
+                QVERIFY(q.exec(QStringLiteral("INSERT INTO Exp_Att_Info (Name, Order_No) VALUES "
+                                              "('别台', '%1') RETURNING ID")
+                                   .arg(tid)));
+                QVERIFY(q.next());
+                const qint64 id = q.value(0).toLongLong();
+                QVERIFY2(q.exec(QStringLiteral("INSERT INTO Order_Number (Tid, Att_ID) VALUES "
+                                               "('%1', %2)")
+                                    .arg(tid)
+                                    .arg(id)),
+                         qPrintable(q.lastError().text()));
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+
+        fetchAppending();
+
+        QCOMPARE(m_prompt->lastMessage(), stored(3, 3, 0, 2));
+        QCOMPARE(orderNumbersInFile(), (QStringList{"T2", "T4", "T1", "T3", "T5"}));
     }
 
     // Orders of one buyer to one receiver become one row with all their
@@ -1130,33 +1228,44 @@ private Q_SLOTS:
 
     void downloadCommand_data()
     {
+        QTest::addColumn<QString>("engine");
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("answer");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("replaced");
 
-        QTest::newRow("orders") << QStringList{} << "orders.xml" << 0 << stored(3) << true;
-        QTest::newRow("orders appended")
-            << QStringList{"--append"} << "orders.xml" << 0 << stored(3) << true;
-        // Nothing new is no failure; the old rows stay.
-        QTest::newRow("no orders") << QStringList{} << "no_orders.xml" << 0 << NoOrders << false;
-        QTest::newRow("platform error")
-            << QStringList{} << "error.xml" << 1 << "店铺参数设置错误！" << false;
-        QTest::newRow("malformed")
-            << QStringList{} << "malformed.xml" << 1 << "网店服务器的应答不是有效的XML：" << false;
-        QTest::newRow("never answers")
-            << QStringList{} << "quiet" << 1 << "网店服务器长时间没有应答，订单未下载！" << false;
-        QTest::newRow("trickling past the deadline")
-            << QStringList{} << "trickle" << 1 << "网店服务器在1秒内没有传完订单，订单未下载！"
-            << false;
-        QTest::newRow("an unknown option")
-            << QStringList{"--all"} << "orders.xml" << 2 << "unknown option --all" << false;
-        QTest::newRow("an argument") << QStringList{"all"} << "orders.xml" << 2
-                                     << "usage: waylark download [--append] [--merge]" << false;
+        for (const char* engine : Engines) {
+            QTest::addRow("%s: orders", engine)
+                << engine << QStringList{} << "orders.xml" << 0 << stored(3) << true;
+            QTest::addRow("%s: orders appended", engine)
+                << engine << QStringList{"--append"} << "orders.xml" << 0 << stored(3) << true;
+            // Nothing new is no failure; the old rows stay.
+            QTest::addRow("%s: no orders", engine)
+                << engine << QStringList{} << "no_orders.xml" << 0 << NoOrders << false;
+            QTest::addRow("%s: platform error", engine)
+                << engine << QStringList{} << "error.xml" << 1 << "店铺参数设置错误！" << false;
+            QTest::addRow("%s: malformed", engine)
+                << engine << QStringList{} << "malformed.xml" << 1
+                << "网店服务器的应答不是有效的XML：" << false;
+            QTest::addRow("%s: never answers", engine)
+                << engine << QStringList{} << "quiet" << 1
+                << "网店服务器长时间没有应答，订单未下载！" << false;
+            QTest::addRow("%s: trickling past the deadline", engine)
+                << engine << QStringList{} << "trickle" << 1
+                << "网店服务器在1秒内没有传完订单，订单未下载！" << false;
+            QTest::addRow("%s: an unknown option", engine)
+                << engine << QStringList{"--all"} << "orders.xml" << 2 << "unknown option --all"
+                << false;
+            QTest::addRow("%s: an argument", engine)
+                << engine << QStringList{"all"} << "orders.xml" << 2
+                << "usage: waylark download [--append] [--merge]" << false;
+        }
     }
     void downloadCommand()
     {
+        if (!openEngine())
+            return;
         QFETCH(QStringList, args);
         QFETCH(QString, answer);
         QFETCH(int, status);

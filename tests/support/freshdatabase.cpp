@@ -88,7 +88,7 @@ std::unique_ptr<DataModule> openFreshServerDataModule(const QString& dir, const 
                 if (!target.open())
                     throw DataError(target.lastError().text());
                 ServerCopy::copy(file->database(), QDir(dir).filePath(QStringLiteral("bkbmp")),
-                                 target);
+                                 target, station);
                 target.close();
             }
             QSqlDatabase::removeDatabase(conn);

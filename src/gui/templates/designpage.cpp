@@ -582,14 +582,22 @@ bool DesignPage::saveNewTemplate()
                           Prompt::Button::No) != Prompt::Button::Yes)
         return false;
 
-    // The picture first: a row is only ever stored with its picture in place.
+    // The picture first: a row is only ever stored with its picture in place
+    // (on a server TemplateRows stores it with the row).
     const QString dir = TemplateStore::pictureDir(m_session->appDir);
-    QDir().mkpath(dir);
+    const bool onServer = m_dm->onServer();
+    if (!onServer)
+        QDir().mkpath(dir);
     const QImage picture = m_document->layout().picture;
-    const QString pictureName = TemplateStore::freePictureName(dir, m_chosenBackground, picture);
+    QString pictureName;
+    if (!guarded([&] {
+            pictureName =
+                TemplateStore::freePictureName(m_dm->database(), dir, m_chosenBackground, picture);
+        }))
+        return false;
     const QString picturePath = dir + pictureName;
     bool wrote = false;
-    if (!QFileInfo::exists(picturePath)) {
+    if (!onServer && !QFileInfo::exists(picturePath)) {
         QString error;
         if (!TemplateStore::writePicture(picturePath, picture, &error)) {
             prompt().error(error);
@@ -671,6 +679,7 @@ bool DesignPage::saveExistingTemplate()
         t.row = mark;
         t.paper = stored.paper;
         t.pictureName = stored.pictureName;
+        t.picture = QImage(); // the stored one stays
         t.printsPicture = stored.printsPicture;
         t.picturePlace = QPoint(FieldCatalogue::kImageLeft, FieldCatalogue::kImageTop);
         rows.save(mark, t);
@@ -720,9 +729,11 @@ bool DesignPage::writeDefaultModel(const QString& name)
 
 void DesignPage::removeUnusedPicture(const QString& pictureName)
 {
-    // Only a plain file name of bkbmp/, and only when no template shows it.
-    if (pictureName.isEmpty() || QFileInfo(pictureName).fileName() != pictureName ||
-        pictureName == QLatin1String(".") || pictureName == QLatin1String("..") ||
+    // Only a plain file name of bkbmp/, and only when no template shows it;
+    // a server's pictures are TemplateRows'.
+    if (m_dm->onServer() || pictureName.isEmpty() ||
+        QFileInfo(pictureName).fileName() != pictureName || pictureName == QLatin1String(".") ||
+        pictureName == QLatin1String("..") ||
         TemplateStore::pictureInUse(m_dm->templates, pictureName))
         return;
     QFile::remove(TemplateStore::pictureDir(m_session->appDir) + pictureName);
