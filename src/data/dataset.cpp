@@ -794,6 +794,51 @@ void Dataset::updateRow(int row, const QVector<std::pair<int, QVariant>>& values
         Q_EMIT rowChanged(row);
 }
 
+int Dataset::insertRow(const QVector<std::pair<int, QVariant>>& values)
+{
+    checkTable();
+    QStringList cols;
+    for (const auto& value : values) {
+        const int field = value.first;
+        if (field < 0 || field >= m_columns.size() || field == m_rowidAlias)
+            throw DataError(
+                QStringLiteral("%1: Field %2 cannot be modified").arg(m_name).arg(field));
+        cols << ident(m_columns.at(field));
+    }
+    QString sql = QLatin1String("INSERT INTO ") + ident(m_table);
+    if (cols.isEmpty()) {
+        sql += QLatin1String(" DEFAULT VALUES");
+    } else {
+        const QStringList marks(cols.size(), QStringLiteral("?"));
+        sql += QLatin1String(" (") + cols.join(QLatin1Char(',')) + QLatin1String(") VALUES (") +
+               marks.join(QLatin1Char(',')) + QLatin1Char(')');
+    }
+    // A server names the new row itself: it has no last insert id to ask.
+    if (m_server)
+        sql += QLatin1String(" RETURNING rowid");
+    QSqlQuery& q = cachedQuery(sql);
+    int bound = 0;
+    for (const auto& value : values)
+        q.bindValue(bound++, value.second);
+    execOrThrow(q);
+    const qint64 rowid =
+        m_server && q.next() ? q.value(0).toLongLong() : q.lastInsertId().toLongLong();
+    q.finish();
+
+    // Read back when first looked at: defaults and triggers as the file has them.
+    const int at = m_rows.size();
+    if (!m_disabled)
+        Q_EMIT rowsAboutToBeInserted(at, at);
+    m_rows.appendUnread(rowid);
+    if (!m_disabled)
+        Q_EMIT rowsInserted(at, at);
+    if (m_current < 0) {
+        m_eof = false;
+        setCurrent(at);
+    }
+    return at;
+}
+
 void Dataset::reread(const QVector<qint64>& rowIds)
 {
     checkTable();

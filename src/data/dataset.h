@@ -114,6 +114,11 @@ public:
     // edited takes the written values into its buffer. Views see the row
     // change. Throws DataError.
     void updateRow(int row, const QVector<std::pair<int, QVariant>>& values);
+    // Inserts a row into the table with these values (field index, value),
+    // the rest as the table's defaults, and adds it at the end as the file
+    // holds it. The cursor stays, unless there was no current row: then the
+    // new row is current. Returns the new row's index. Throws DataError.
+    int insertRow(const QVector<std::pair<int, QVariant>>& values);
     // Reads the rows with these rowids again from the file, in place: views
     // see the rows change, not a reset, so a grid keeps its current row and
     // selection. A row gone from the file meanwhile reads as nulls.

@@ -1270,7 +1270,7 @@ private Q_SLOTS:
         rows.append({{"Custom1", "c1"}, {"Name", " 甲 "}});
         rows.append({{"Name", "乙"}});
         QCOMPARE(att()->recNo(), 1);
-        rows.changeCurrent({{"ExpName", "顺丰速运"}, {"WayBillNo", "001"}});
+        rows.change(att()->rowId(1), {{"ExpName", "顺丰速运"}, {"WayBillNo", "001"}});
         QCOMPARE(column("Exp_Att_Info",
                         "Name || '|' || ifnull(Custom1, '') || '|' || ifnull(WayBillNo, '')"),
                  QStringList({" 甲 |c1|", "乙||001"}));
@@ -1283,7 +1283,7 @@ private Q_SLOTS:
         att()->first();
         att()->last();
         QCOMPARE(namesInFile(), QStringList({" 甲 ", "乙"}));
-        QVERIFY_THROWS_EXCEPTION(DataError, rows.changeCurrent({{"Nope", "x"}}));
+        QVERIFY_THROWS_EXCEPTION(DataError, rows.change(att()->rowId(1), {{"Nope", "x"}}));
         QCOMPARE(att()->state(), Dataset::State::Browse);
 
         rows.empty();
@@ -1311,7 +1311,8 @@ private Q_SLOTS:
                 rows.append({{"Name", QStringLiteral("新%1").arg(i)}});
             att()->first();
             while (!att()->eof()) {
-                rows.changeCurrent({{"WayBillNo", "N" + att()->fieldByName("Name").asString()}});
+                rows.change(att()->rowId(att()->recNo()),
+                            {{"WayBillNo", "N" + att()->fieldByName("Name").asString()}});
                 att()->next();
             }
             if (fail)
