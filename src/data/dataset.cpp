@@ -369,7 +369,6 @@ void Dataset::checkBrowseMode()
 {
     checkActive();
     if (m_state == State::Edit || m_state == State::Insert) {
-        updateRecord();
         if (m_modified)
             post();
         else

@@ -124,9 +124,6 @@ public:
     // selection. A row gone from the file meanwhile reads as nulls.
     void reread(const QVector<qint64>& rowIds);
 
-    // Bound edits write their text into the row when this is called.
-    void updateRecord() { Q_EMIT updateRecordRequested(); }
-
     // Stops the signals to views and bound edits for bulk work (export,
     // scans, batch writes); one reset, state and current-row signal follow.
     void disableControls();
@@ -144,7 +141,6 @@ Q_SIGNALS:
     void rowsAboutToBeRemoved(int first, int last);
     void rowsRemoved(int first, int last);
     void stateChanged();
-    void updateRecordRequested();
 
 private:
     struct Row {
