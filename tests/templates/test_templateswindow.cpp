@@ -21,6 +21,7 @@
 #include "templates/fieldfontstore.h"
 #include "templates/labelstore.h"
 #include "templates/pagesize.h"
+#include "templates/templatedocument.h"
 #include "templates/templatestore.h"
 #include "tempworkdir.h"
 #include "waybill/carrierstore.h"
@@ -446,8 +447,8 @@ private Q_SLOTS:
         });
         QTest::mouseClick(page()->findChild<QToolButton*>("pageSetupButton"), Qt::LeftButton);
         QVERIFY(!pageSetup()->isVisible());
-        QCOMPARE(session().screenOffsetX, 5);
-        QCOMPARE(session().screenOffsetY, -3);
+        QCOMPARE(page()->document()->layout().offset.x(), 5);
+        QCOMPARE(page()->document()->layout().offset.y(), -3);
         for (const FieldInfo& f : FieldCatalogue::all())
             QCOMPARE(control(f.number)->geometry(), storedPlace(before, f).translated(5, -3));
         QCOMPARE(surface()->backgroundImage()->pos(), QPoint(24, 16));
@@ -521,8 +522,8 @@ private Q_SLOTS:
         // Stored offsets are in effect from the start.
         for (int i = 0; i < FieldCatalogue::kCount; ++i)
             QCOMPARE(control(i + 1)->geometry(), placeFor(i, 50).translated(15, -8));
-        QCOMPARE(session().screenOffsetX, 15);
-        QCOMPARE(session().screenOffsetY, -8);
+        QCOMPARE(page()->document()->layout().offset.x(), 15);
+        QCOMPARE(page()->document()->layout().offset.y(), -8);
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(m_tmp->filePath("out.pdf"));
@@ -653,7 +654,7 @@ private Q_SLOTS:
         QVERIFY(!pageSetup()->isVisible());
         QCOMPARE(allRows(), rows);
         QVERIFY(surface()->fieldPlaces() == places);
-        QCOMPARE(session().screenOffsetX, 0);
+        QCOMPARE(page()->document()->layout().offset.x(), 0);
         QCOMPARE(printer.pageLayout().pageSize().size(QPageSize::Millimeter), paper);
         // The next showing reloads the boxes from the row.
         pageSetup()->show();
@@ -713,7 +714,7 @@ private Q_SLOTS:
         QVERIFY(pageSetup()->isVisible()); // open on the box to put right
         QCOMPARE(allRows(), rows);
         QVERIFY(surface()->fieldPlaces() == places);
-        QCOMPARE(session().screenOffsetX, 0);
+        QCOMPARE(page()->document()->layout().offset.x(), 0);
         pageSetup()->reject();
     }
 
@@ -739,7 +740,7 @@ private Q_SLOTS:
         QTest::mouseClick(pageSetup()->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({"当前模板不存在，请先保存模板！"}));
         QCOMPARE(allRows(), rows);
-        QCOMPARE(session().screenOffsetX, 0);
+        QCOMPARE(page()->document()->layout().offset.x(), 0);
         pageSetup()->reject();
 
         QPrinter job(QPrinter::HighResolution);

@@ -284,9 +284,6 @@ void DesignPage::layOutCurrentRow()
     TemplateLayout t = TemplateRows(m_dm->templates).loadCurrent();
     // Nothing changes when the picture cannot be loaded.
     t.picture = TemplateStore::templatePicture(m_dm->database(), m_session->appDir, t.pictureName);
-    // The row's stored feed offsets are the ones in effect.
-    m_session->screenOffsetX = t.offset.x();
-    m_session->screenOffsetY = t.offset.y();
     m_document->reset(t); // another template: nothing of the last one to undo
     m_ui->surface->growSymbols(true);
     m_ui->surface->showFieldFonts(t.name);
@@ -716,9 +713,6 @@ void DesignPage::afterSave(const TemplateLayout& saved)
     });
     setNewTemplateMode(false);
     selectCurrentTemplate();
-    // The places on screen are stored now, the offsets baked into them.
-    m_session->screenOffsetX = 0;
-    m_session->screenOffsetY = 0;
     // Undo goes back to the last save, no further.
     TemplateLayout shown = saved;
     shown.picture = m_document->layout().picture;
