@@ -89,9 +89,6 @@ void RecipientRows::change(qint64 rowId, const Values& values)
 void RecipientRows::empty()
 {
     openIfClosed();
-    // A row being typed goes with the rest.
-    if (m_att->state() != Dataset::State::Browse)
-        m_att->cancel();
     QSqlDatabase db = databaseOf(m_att);
     {
         Transaction t(db, QStringLiteral("recipients_empty"));
@@ -131,13 +128,8 @@ void RecipientRows::inTransaction(const std::function<void()>& work)
         Transaction t(databaseOf(m_att), QStringLiteral("recipients_batch"));
         try {
             work();
-            // A row still being written is part of the batch.
-            if (m_att->state() != Dataset::State::Browse)
-                m_att->post();
             t.commit();
         } catch (...) {
-            if (m_att->state() != Dataset::State::Browse)
-                m_att->cancel();
             t.rollback();
             throw;
         }

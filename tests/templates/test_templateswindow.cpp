@@ -157,26 +157,20 @@ class TestModel : public QObject
                      const QVariantMap& extra = {})
     {
         Dataset* t = tb();
-        t->append();
-        t->fieldByName("Model_Name").setAsString(name);
-        t->fieldByName("Bk_Bmp_Name").setAsString(picture);
-        t->fieldByName("Bk_Bmp_Left").setAsInteger(24);
-        t->fieldByName("Bk_Bmp_Top").setAsInteger(16);
-        t->fieldByName("Page_Width").setAsInteger(2000);
-        t->fieldByName("Page_Height").setAsInteger(1000);
-        t->fieldByName("Page_LeftX").setAsInteger(0);
-        t->fieldByName("Page_TopY").setAsInteger(0);
+        Dataset::NamedValues values = {
+            {"Model_Name", name}, {"Bk_Bmp_Name", picture}, {"Bk_Bmp_Left", 24}, {"Bk_Bmp_Top", 16},
+            {"Page_Width", 2000}, {"Page_Height", 1000},    {"Page_LeftX", 0},   {"Page_TopY", 0}};
         for (int i = 0; i < FieldCatalogue::kCount; ++i) {
             const FieldInfo& f = FieldCatalogue::all().at(i);
             const QRect r = placeFor(i, base);
-            t->fieldByName(f.leftColumn()).setAsInteger(r.left());
-            t->fieldByName(f.topColumn()).setAsInteger(r.top());
-            t->fieldByName(f.widthColumn()).setAsInteger(r.width());
-            t->fieldByName(f.visColumn()).setAsInteger(1);
+            values.append({f.leftColumn(), r.left()});
+            values.append({f.topColumn(), r.top()});
+            values.append({f.widthColumn(), r.width()});
+            values.append({f.visColumn(), 1});
         }
         for (auto it = extra.begin(); it != extra.end(); ++it)
-            t->fieldByName(it.key()).setValue(it.value());
-        t->post();
+            values.append({it.key(), it.value()});
+        t->moveTo(t->insertRow(t->fieldsOf(values)));
     }
 
     // Every column of the n-th template row, straight from the file.
@@ -1636,10 +1630,7 @@ private Q_SLOTS:
     {
         QVERIFY(startProgram([&] {
             tb()->first();
-            tb()->edit();
-            tb()->fieldByName("Page_LeftX").setAsInteger(7);
-            tb()->fieldByName("Page_TopY").setAsInteger(-7);
-            tb()->post();
+            tb()->updateRow(0, tb()->fieldsOf({{"Page_LeftX", 7}, {"Page_TopY", -7}}));
         }));
         const QByteArray picture = fileBytes(bkbmp("generic.bmp"));
         const QVariantMap before = modelRow(0);
@@ -2048,19 +2039,17 @@ private Q_SLOTS:
             Dataset* att = dataModule()->recipients;
             if (!att->isActive())
                 att->open();
-            att->append();
-            att->fieldByName(surface()->fieldControl("A_Name")->field().column).setAsString("张三");
-            att->post();
+            att->moveTo(att->insertRow(
+                att->fieldsOf({{surface()->fieldControl("A_Name")->field().column, "张三"}})));
             Dataset* snd = dataModule()->sender;
             if (!snd->isActive())
                 snd->open();
+            const Dataset::NamedValues departure = {
+                {surface()->fieldControl("S_Departure")->field().column, "杭州"}};
             if (snd->recordCount() == 0)
-                snd->append();
+                snd->insertRow(snd->fieldsOf(departure));
             else
-                snd->edit();
-            snd->fieldByName(surface()->fieldControl("S_Departure")->field().column)
-                .setAsString("杭州");
-            snd->post();
+                snd->updateRow(snd->recNo(), snd->fieldsOf(departure));
         }));
         FieldControl* c = surface()->fieldControl(key);
         // The sender's value as the windows hold it, the recipient's row.
@@ -2127,9 +2116,7 @@ private Q_SLOTS:
             Dataset* att = dataModule()->recipients;
             if (!att->isActive())
                 att->open();
-            att->append();
-            att->fieldByName("Address").setAsString(text);
-            att->post();
+            att->moveTo(att->insertRow(att->fieldsOf({{"Address", text}})));
         }));
         FieldControl* c = surface()->fieldControl("A_Address");
         QCOMPARE(c->text(), text);

@@ -644,8 +644,6 @@ bool DesignPage::saveNewTemplate()
             t.row = rows.create(t);
         }
     } catch (const std::exception& e) {
-        if (tb->isActive() && tb->state() != Dataset::State::Browse)
-            tb->cancel();
         if (wrote)
             QFile::remove(picturePath);
         prompt().message(withReason(TemplateMessages::saveFailed(), reasonOf(e)));
@@ -691,8 +689,6 @@ bool DesignPage::saveExistingTemplate()
         t.picturePlace = QPoint(FieldCatalogue::kImageLeft, FieldCatalogue::kImageTop);
         rows.save(mark, t);
     } catch (const std::exception& e) {
-        if (tb->isActive() && tb->state() != Dataset::State::Browse)
-            tb->cancel();
         prompt().message(withReason(TemplateMessages::saveFailed(), reasonOf(e)));
         return false;
     }
