@@ -4,6 +4,7 @@
 #include "base/guarded.h"
 #include "base/prompt.h"
 #include "base/qttranslations.h"
+#include "book/senderdraft.h"
 #include "cli/cli.h"
 #include "cli/globaloptions.h"
 #include "data/datamodule.h"
@@ -41,8 +42,12 @@ bool Startup::start()
         return false;
     PrintJournal::settleAtStart(m_db.dataModule());
     // 7. The windows, each once for the run: the main window makes its dialogs.
-    const bool ok =
-        guarded([&] { m_main = std::make_unique<MainWindow>(m_db.dataModule(), &m_db.session()); });
+    const bool ok = guarded([&] {
+        m_main.reset();
+        m_senderDraft = std::make_unique<SenderDraft>(m_db.dataModule()->sender);
+        m_main =
+            std::make_unique<MainWindow>(m_db.dataModule(), &m_db.session(), m_senderDraft.get());
+    });
     if (!ok) {
         shutdown();
         return false;
@@ -62,6 +67,7 @@ void Startup::shutdown()
 {
     m_db.closeAndSeal();
     m_main.reset();
+    m_senderDraft.reset();
     m_db.shutdown();
 }
 

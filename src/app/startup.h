@@ -8,6 +8,7 @@
 
 class DataModule;
 class MainWindow;
+class SenderDraft;
 
 // The entry sequence: refuses a second instance on the same database,
 // restores the header of a sealed database file, opens the data module and
@@ -29,6 +30,8 @@ public:
 
     DataModule* dataModule() const { return m_db.dataModule(); }
     MainWindow* mainWindow() const { return m_main.get(); }
+    // The sender's values as the windows show them, typed or saved.
+    SenderDraft* senderDraft() const { return m_senderDraft.get(); }
     // What the windows share for this run; made anew by each start.
     Session& session() { return m_db.session(); }
 
@@ -45,6 +48,7 @@ public:
 private:
     DataLocation m_where;
     DatabaseStart m_db;
+    std::unique_ptr<SenderDraft> m_senderDraft; // the windows show it: made before, gone after them
     std::unique_ptr<MainWindow> m_main;
 };
 

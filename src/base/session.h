@@ -18,8 +18,6 @@ struct Session {
     qint64 currentTemplateRow = -1;       // its row in Exp_Model, when known (names may repeat)
     std::optional<QFont> chosenPrintFont; // the one accepted in the font dialog
     QColor chosenPrintColour = Qt::black; // chosen after the print font
-    int screenOffsetX = 0;                // Screen_OffsetX: feed offsets of the template laid out
-    int screenOffsetY = 0;                // Screen_OffsetY
     // What is wrong with config.ini, found once at start (each a message);
     // the keys it names run on their defaults.
     QStringList configProblems;

@@ -27,13 +27,9 @@ QStringList addressCheckReasons(const AddressParser* parser, Dataset* recipients
 {
     if (isBlankRecipient(recipients, row))
         return {};
-    const bool editing =
-        row == recipients->recNo() && recipients->state() != Dataset::State::Browse;
     auto text = [&](const char* name) {
         const int field = recipients->fieldIndex(QString::fromLatin1(name));
-        if (field < 0)
-            return QString();
-        return editing ? recipients->value(field).toString() : recipients->cellText(row, field);
+        return field < 0 ? QString() : recipients->cellText(row, field);
     };
     return addressCheckReasons(parser, {text("Prvince"), text("City"), text("Country"),
                                         text("Mobile"), text("Phone"), text("PostCode")});

@@ -7,6 +7,7 @@
 #include "data/schema.h"
 #include "data/transaction.h"
 
+#include <QSignalBlocker>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -29,10 +30,17 @@ void RecipientRows::openIfClosed()
         m_att->open();
 }
 
-void RecipientRows::assign(const Values& values)
+QVector<std::pair<int, QVariant>> RecipientRows::fields(const Values& values) const
 {
-    for (const auto& [column, text] : values)
-        m_att->fieldByName(column).setAsString(text);
+    QVector<std::pair<int, QVariant>> fields;
+    for (const auto& [column, text] : values) {
+        const int field = m_att->fieldIndex(column);
+        if (field < 0)
+            throw DataError(
+                QStringLiteral("%1: Field '%2' not found").arg(m_att->objectName(), column));
+        fields.append({field, text.isNull() ? QString(QLatin1String("")) : text});
+    }
+    return fields;
 }
 
 int RecipientRows::append(const Values& values)
@@ -41,11 +49,7 @@ int RecipientRows::append(const Values& values)
     QSqlDatabase db = databaseOf(m_att);
     const bool server = Schema::isServer(db);
     Transaction t(db, QStringLiteral("recipient_append"));
-    {
-        RowWrite row(m_att, RowWrite::Kind::Append);
-        assign(values);
-        row.post();
-    }
+    m_att->moveTo(m_att->insertRow(fields(values)));
     const int orderNo = m_att->fieldIndex(Schema::orderNoColumn());
     const QStringList numbers = server && orderNo >= 0
                                     ? OrderNumbers::split(m_att->cellText(m_att->recNo(), orderNo))
@@ -73,37 +77,18 @@ int RecipientRows::append(const Values& values)
     return numbers.isEmpty() ? 0 : int(numbers.size() - kept.size());
 }
 
-void RecipientRows::changeCurrent(const Values& values)
-{
-    openIfClosed();
-    RowWrite row(m_att, RowWrite::Kind::Edit);
-    assign(values);
-    row.post();
-}
-
 void RecipientRows::change(qint64 rowId, const Values& values)
 {
     openIfClosed();
     const int row = m_att->rowOf(rowId);
     if (row < 0)
         throw DataError::refusal(QStringLiteral("要修改的收件人已被删除，请重新选择。"));
-    QVector<std::pair<int, QVariant>> fields;
-    for (const auto& [column, text] : values) {
-        const int field = m_att->fieldIndex(column);
-        if (field < 0)
-            throw DataError(
-                QStringLiteral("%1: Field '%2' not found").arg(m_att->objectName(), column));
-        fields.append({field, text.isNull() ? QString(QLatin1String("")) : text});
-    }
-    m_att->updateRow(row, fields);
+    m_att->updateRow(row, fields(values));
 }
 
 void RecipientRows::empty()
 {
     openIfClosed();
-    // A row being typed goes with the rest.
-    if (m_att->state() != Dataset::State::Browse)
-        m_att->cancel();
     QSqlDatabase db = databaseOf(m_att);
     {
         Transaction t(db, QStringLiteral("recipients_empty"));
@@ -116,6 +101,25 @@ void RecipientRows::empty()
     m_att->refresh();
 }
 
+void RecipientRows::changeInPlace(const QVector<qint64>& rowIds, const std::function<void()>& work)
+{
+    openIfClosed();
+    try {
+        Transaction t(databaseOf(m_att), QStringLiteral("recipients_in_place"));
+        {
+            // One change of the rows at the end instead of one per row.
+            const QSignalBlocker quiet(m_att);
+            work();
+        }
+        t.commit();
+    } catch (...) {
+        // Rolled back: the rows in memory are the file's again.
+        m_att->reread(rowIds);
+        throw;
+    }
+    m_att->reread(rowIds);
+}
+
 void RecipientRows::inTransaction(const std::function<void()>& work)
 {
     openIfClosed();
@@ -124,13 +128,8 @@ void RecipientRows::inTransaction(const std::function<void()>& work)
         Transaction t(databaseOf(m_att), QStringLiteral("recipients_batch"));
         try {
             work();
-            // A row still being written is part of the batch.
-            if (m_att->state() != Dataset::State::Browse)
-                m_att->post();
             t.commit();
         } catch (...) {
-            if (m_att->state() != Dataset::State::Browse)
-                m_att->cancel();
             t.rollback();
             throw;
         }

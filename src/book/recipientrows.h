@@ -2,6 +2,8 @@
 
 #include <QList>
 #include <QString>
+#include <QVariant>
+#include <QVector>
 #include <QtGlobal>
 #include <functional>
 #include <utility>
@@ -21,9 +23,9 @@ public:
     explicit RecipientRows(Dataset* att);
     Dataset* dataset() const { return m_att; }
 
-    // Opens the table if needed, appends one row at the end (it becomes the
-    // current row), assigns the values and posts. On failure the half-made
-    // row is given up, so no later cursor move can post it; throws DataError.
+    // Opens the table if needed and inserts one row with the values at the
+    // end; it becomes the current row. Throws DataError; nothing is added
+    // then.
     // On a server the row's order numbers are taken in Order_Number in the
     // same transaction: those another row holds already are left out of
     // it, and a row left with none is not added. Returns how many were
@@ -33,14 +35,17 @@ public:
     // Removes every row as one transaction, then rereads the table.
     void empty();
 
-    // Puts the current row into edit mode, assigns the values and posts. On
-    // failure the edit is cancelled; throws DataError.
-    void changeCurrent(const Values& values);
-
     // Writes the values into the row with this ID, wherever the cursor is:
     // an editor bound to a row saves here. A row deleted meanwhile is
     // refused (DataError::refusal); a failed write throws DataError.
     void change(qint64 rowId, const Values& values);
+
+    // Runs work (changes of the rows with these IDs) as one transaction,
+    // with the views told nothing meanwhile; then the rows are read again in
+    // place, so a grid keeps its current row and selection. When work throws
+    // or the commit fails, the file is rolled back, the rows are read again
+    // from it and the error is thrown on.
+    void changeInPlace(const QVector<qint64>& rowIds, const std::function<void()>& work);
 
     // Runs work (any number of the writes above) as one transaction: all
     // rows or none. Views see one reset at the end instead of one signal per
@@ -50,7 +55,9 @@ public:
 
 private:
     void openIfClosed();
-    void assign(const Values& values);
+    // The values as (field index, value); throws DataError for a column the
+    // table lacks.
+    QVector<std::pair<int, QVariant>> fields(const Values& values) const;
 
     Dataset* m_att;
 };

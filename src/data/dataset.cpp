@@ -62,21 +62,6 @@ bool Field::isNull() const
     return m_ds->value(m_index).isNull();
 }
 
-void Field::setAsString(const QString& text) const
-{
-    m_ds->setValue(m_index, text.isNull() ? QString(QLatin1String("")) : text);
-}
-
-void Field::setAsInteger(qint64 value) const
-{
-    m_ds->setValue(m_index, value);
-}
-
-void Field::setValue(const QVariant& value) const
-{
-    m_ds->setValue(m_index, value);
-}
-
 // --- Dataset -------------------------------------------------------------
 
 Dataset::Dataset(const QString& name, const QString& connectionName, QObject* parent)
@@ -308,7 +293,6 @@ void Dataset::open()
         throw;
     }
     m_state = State::Browse;
-    m_modified = false;
     m_current = m_rows.isEmpty() ? -1 : 0;
     m_eof = m_rows.isEmpty();
     resetSignals(false);
@@ -324,7 +308,6 @@ void Dataset::close()
         return;
     resetSignals(true);
     m_queries.clear();
-    m_writeQueries.clear();
     m_readQuery.reset();
     m_rows.clear();
     m_columns.clear();
@@ -332,7 +315,6 @@ void Dataset::close()
     m_current = -1;
     m_eof = true;
     m_state = State::Inactive;
-    m_modified = false;
     resetSignals(false);
     if (!m_disabled)
         Q_EMIT stateChanged();
@@ -354,29 +336,6 @@ void Dataset::checkActive() const
             QStringLiteral("%1: cannot perform this operation on a closed dataset").arg(m_name));
 }
 
-void Dataset::setState(State s)
-{
-    if (m_state == s)
-        return;
-    m_state = s;
-    // Bound edits redisplay on every change of state; a bulk writer's edit
-    // and post of each row would have them repaint 2 × rows times.
-    if (!m_disabled)
-        Q_EMIT stateChanged();
-}
-
-void Dataset::checkBrowseMode()
-{
-    checkActive();
-    if (m_state == State::Edit || m_state == State::Insert) {
-        updateRecord();
-        if (m_modified)
-            post();
-        else
-            cancel();
-    }
-}
-
 void Dataset::setCurrent(int index)
 {
     m_current = index;
@@ -386,14 +345,14 @@ void Dataset::setCurrent(int index)
 
 void Dataset::first()
 {
-    checkBrowseMode();
+    checkActive();
     setCurrent(m_rows.isEmpty() ? -1 : 0);
     m_eof = m_rows.isEmpty();
 }
 
 void Dataset::next()
 {
-    checkBrowseMode();
+    checkActive();
     if (m_current >= 0 && m_current < m_rows.size() - 1) {
         setCurrent(m_current + 1);
         m_eof = false;
@@ -404,7 +363,7 @@ void Dataset::next()
 
 void Dataset::prior()
 {
-    checkBrowseMode();
+    checkActive();
     if (m_current > 0) {
         setCurrent(m_current - 1);
         m_eof = false;
@@ -415,14 +374,14 @@ void Dataset::prior()
 
 void Dataset::last()
 {
-    checkBrowseMode();
+    checkActive();
     setCurrent(m_rows.size() - 1);
     m_eof = true;
 }
 
 void Dataset::moveTo(int index)
 {
-    checkBrowseMode();
+    checkActive();
     if (index < 0 || index >= m_rows.size())
         return;
     setCurrent(index);
@@ -445,173 +404,15 @@ Field Dataset::fieldByName(const QString& name)
 
 QVariant Dataset::value(int field) const
 {
-    if (m_state == State::Edit || m_state == State::Insert)
-        return m_buffer.values.value(field);
     if (m_current < 0)
         return QVariant();
     readRows(m_current);
     return m_rows.value(m_current, field);
 }
 
-void Dataset::setValue(int field, const QVariant& value)
-{
-    if (m_state != State::Edit && m_state != State::Insert)
-        throw DataError(QStringLiteral("%1: Dataset not in edit or insert mode").arg(m_name));
-    if (!m_table.isEmpty() && field == m_rowidAlias)
-        throw DataError(
-            QStringLiteral("%1: Field '%2' cannot be modified").arg(m_name, m_columns.at(field)));
-    m_buffer.values[field] = value;
-    m_dirty[field] = true;
-    m_modified = true;
-    if (!m_disabled)
-        Q_EMIT rowChanged(m_current);
-}
-
-void Dataset::append()
-{
-    checkBrowseMode();
-    if (m_table.isEmpty())
-        throw DataError(QStringLiteral("%1: a query cannot be modified").arg(m_name));
-    m_buffer = Row();
-    m_buffer.values.resize(m_columns.size());
-    m_dirty.fill(false, m_columns.size());
-    m_modified = false;
-    const int at = m_rows.size();
-    if (!m_disabled)
-        Q_EMIT rowsAboutToBeInserted(at, at);
-    m_rows.append(m_buffer.rowid, m_buffer.values);
-    m_current = at;
-    m_eof = false;
-    setState(State::Insert);
-    if (!m_disabled) {
-        Q_EMIT rowsInserted(at, at);
-        Q_EMIT currentChanged(m_current);
-    }
-}
-
-void Dataset::edit()
-{
-    checkActive();
-    if (m_state == State::Edit || m_state == State::Insert)
-        return;
-    if (m_table.isEmpty())
-        throw DataError(QStringLiteral("%1: a query cannot be modified").arg(m_name));
-    if (m_rows.isEmpty()) {
-        append();
-        return;
-    }
-    readRows(m_current);
-    m_buffer.rowid = m_rows.rowId(m_current);
-    m_buffer.values = m_rows.values(m_current);
-    m_dirty.fill(false, m_columns.size());
-    m_modified = false;
-    setState(State::Edit);
-}
-
-QSqlQuery& Dataset::writeQuery(bool insert)
-{
-    // One statement per kind of write and set of assigned columns, found by
-    // the columns' indexes, so that a run of rows builds no SQL text.
-    std::string key(1, insert ? 'I' : 'U');
-    for (int i = 0; i < m_dirty.size(); ++i) {
-        if (m_dirty.at(i))
-            key.append({char(i & 0xff), char(i >> 8)});
-    }
-    auto& slot = m_writeQueries[key];
-    if (slot)
-        return *slot;
-
-    QStringList cols;
-    for (int i = 0; i < m_columns.size(); ++i) {
-        if (m_dirty.at(i))
-            cols << ident(m_columns.at(i));
-    }
-    QString sql;
-    if (insert && cols.isEmpty()) {
-        sql = QLatin1String("INSERT INTO ") + ident(m_table) + QLatin1String(" DEFAULT VALUES");
-    } else if (insert) {
-        const QStringList marks(cols.size(), QStringLiteral("?"));
-        sql = QLatin1String("INSERT INTO ") + ident(m_table) + QLatin1String(" (") +
-              cols.join(QLatin1Char(',')) + QLatin1String(") VALUES (") +
-              marks.join(QLatin1Char(',')) + QLatin1Char(')');
-    } else {
-        sql = QLatin1String("UPDATE ") + ident(m_table) + QLatin1String(" SET ") +
-              cols.join(QLatin1String("=?,")) + QLatin1String("=? WHERE rowid=?");
-    }
-    // A server names the new row itself: it has no last insert id to ask.
-    if (insert && m_server)
-        sql += QLatin1String(" RETURNING rowid");
-    auto q = std::make_unique<QSqlQuery>(db());
-    if (!q->prepare(sql))
-        throw DataError(q->lastError().text());
-    slot = std::move(q);
-    return *slot;
-}
-
-void Dataset::post()
-{
-    checkActive();
-    if (m_state != State::Edit && m_state != State::Insert)
-        return;
-    const bool insert = m_state == State::Insert;
-    const bool anyAssigned = m_dirty.contains(true);
-    if (insert || anyAssigned) {
-        QSqlQuery& q = writeQuery(insert);
-        int bound = 0;
-        for (int i = 0; i < m_dirty.size(); ++i) {
-            if (m_dirty.at(i))
-                q.bindValue(bound++, m_buffer.values.at(i));
-        }
-        if (!insert)
-            q.bindValue(bound, m_buffer.rowid);
-        execOrThrow(q);
-        if (insert)
-            m_buffer.rowid =
-                m_server && q.next() ? q.value(0).toLongLong() : q.lastInsertId().toLongLong();
-        q.finish();
-        if (insert && m_rowidAlias >= 0)
-            m_buffer.values[m_rowidAlias] = m_buffer.rowid;
-    }
-    m_rows.replace(m_current, m_buffer.rowid, m_buffer.values);
-    m_modified = false;
-    setState(State::Browse);
-    if (!m_disabled)
-        Q_EMIT rowChanged(m_current);
-}
-
-void Dataset::cancel()
-{
-    if (m_state == State::Insert) {
-        const int at = m_current;
-        setState(State::Browse);
-        m_modified = false;
-        if (!m_disabled)
-            Q_EMIT rowsAboutToBeRemoved(at, at);
-        m_rows.removeAt(at);
-        m_current = m_rows.isEmpty() ? -1 : std::min<int>(at, m_rows.size() - 1);
-        if (m_rows.isEmpty())
-            m_eof = true;
-        if (!m_disabled) {
-            Q_EMIT rowsRemoved(at, at);
-            Q_EMIT currentChanged(m_current);
-        }
-    } else if (m_state == State::Edit) {
-        m_modified = false;
-        setState(State::Browse);
-        if (!m_disabled)
-            Q_EMIT rowChanged(m_current);
-    }
-}
-
 void Dataset::remove()
 {
     checkActive();
-    if (m_state == State::Insert) {
-        cancel();
-        return;
-    }
-    if (m_state == State::Edit)
-        cancel();
     if (m_current < 0)
         throw DataError(
             QStringLiteral("%1: Cannot perform this operation on an empty dataset").arg(m_name));
@@ -636,7 +437,7 @@ void Dataset::remove()
 
 void Dataset::removeRows(QVector<int> indices)
 {
-    checkBrowseMode();
+    checkActive();
     if (m_table.isEmpty())
         throw DataError(QStringLiteral("%1: a query cannot be modified").arg(m_name));
     std::sort(indices.begin(), indices.end());
@@ -686,7 +487,7 @@ void Dataset::removeRows(QVector<int> indices)
 
 bool Dataset::locate(const QString& column, const QVariant& value, LocateOptions options)
 {
-    checkBrowseMode();
+    checkActive();
     const int f = fieldIndex(column);
     if (f < 0)
         throw DataError(QStringLiteral("%1: Field '%2' not found").arg(m_name, column));
@@ -708,7 +509,7 @@ bool Dataset::locate(const QString& column, const QVariant& value, LocateOptions
 
 Dataset::Bookmark Dataset::bookmark() const
 {
-    if (m_current < 0 || m_state == State::Insert)
+    if (m_current < 0)
         return -1;
     return m_rows.rowId(m_current);
 }
@@ -721,7 +522,7 @@ int Dataset::indexOfRowId(qint64 rowid) const
 
 bool Dataset::gotoBookmark(Bookmark mark)
 {
-    checkBrowseMode();
+    checkActive();
     const int i = indexOfRowId(mark);
     if (i < 0)
         return false;
@@ -732,8 +533,6 @@ bool Dataset::gotoBookmark(Bookmark mark)
 
 QVariant Dataset::cell(int row, int field) const
 {
-    if (row == m_current && (m_state == State::Edit || m_state == State::Insert))
-        return m_buffer.values.value(field);
     if (row < 0 || row >= m_rows.size())
         return QVariant();
     readRows(row);
@@ -747,21 +546,10 @@ void Dataset::checkTable() const
         throw DataError(QStringLiteral("%1: a query cannot be modified").arg(m_name));
 }
 
-void Dataset::replaceRow(int row, const QVector<QVariant>& values)
-{
-    m_rows.replace(row, m_rows.rowId(row), values);
-    if (row == m_current && (m_state == State::Edit || m_state == State::Insert)) {
-        // What the user typed into the buffer stays; the rest follows the file.
-        for (int i = 0; i < values.size() && i < m_buffer.values.size(); ++i)
-            if (!m_dirty.value(i))
-                m_buffer.values[i] = values.at(i);
-    }
-}
-
 void Dataset::updateRow(int row, const QVector<std::pair<int, QVariant>>& values)
 {
     checkTable();
-    if (row < 0 || row >= m_rows.size() || (row == m_current && m_state == State::Insert))
+    if (row < 0 || row >= m_rows.size())
         throw DataError(QStringLiteral("%1: no such row").arg(m_name));
     if (values.isEmpty())
         return;
@@ -783,22 +571,81 @@ void Dataset::updateRow(int row, const QVector<std::pair<int, QVariant>>& values
     readRows(row);
     QVector<QVariant> now = m_rows.values(row);
     now.resize(m_columns.size());
-    for (const auto& [field, value] : values) {
+    for (const auto& [field, value] : values)
         now[field] = value;
-        // The typed value is replaced by the one written.
-        if (row == m_current && m_state == State::Edit)
-            m_buffer.values[field] = value;
-    }
-    replaceRow(row, now);
+    m_rows.replace(row, m_rows.rowId(row), now);
     if (!m_disabled)
         Q_EMIT rowChanged(row);
+}
+
+QVector<std::pair<int, QVariant>> Dataset::fieldsOf(const NamedValues& values) const
+{
+    QVector<std::pair<int, QVariant>> fields;
+    for (const auto& [column, value] : values) {
+        const int field = fieldIndex(column);
+        if (field < 0)
+            throw DataError(QStringLiteral("%1: Field '%2' not found").arg(m_name, column));
+        // Assigned in order: a column named again takes the later value.
+        const auto same = std::find_if(fields.begin(), fields.end(),
+                                       [field](const auto& f) { return f.first == field; });
+        if (same != fields.end())
+            same->second = value;
+        else
+            fields.append({field, value});
+    }
+    return fields;
+}
+
+int Dataset::insertRow(const QVector<std::pair<int, QVariant>>& values)
+{
+    checkTable();
+    QStringList cols;
+    for (const auto& value : values) {
+        const int field = value.first;
+        if (field < 0 || field >= m_columns.size() || field == m_rowidAlias)
+            throw DataError(
+                QStringLiteral("%1: Field %2 cannot be modified").arg(m_name).arg(field));
+        cols << ident(m_columns.at(field));
+    }
+    QString sql = QLatin1String("INSERT INTO ") + ident(m_table);
+    if (cols.isEmpty()) {
+        sql += QLatin1String(" DEFAULT VALUES");
+    } else {
+        const QStringList marks(cols.size(), QStringLiteral("?"));
+        sql += QLatin1String(" (") + cols.join(QLatin1Char(',')) + QLatin1String(") VALUES (") +
+               marks.join(QLatin1Char(',')) + QLatin1Char(')');
+    }
+    // A server names the new row itself: it has no last insert id to ask.
+    if (m_server)
+        sql += QLatin1String(" RETURNING rowid");
+    QSqlQuery& q = cachedQuery(sql);
+    int bound = 0;
+    for (const auto& value : values)
+        q.bindValue(bound++, value.second);
+    execOrThrow(q);
+    const qint64 rowid =
+        m_server && q.next() ? q.value(0).toLongLong() : q.lastInsertId().toLongLong();
+    q.finish();
+
+    // Read back when first looked at: defaults and triggers as the file has them.
+    const int at = m_rows.size();
+    if (!m_disabled)
+        Q_EMIT rowsAboutToBeInserted(at, at);
+    m_rows.appendUnread(rowid);
+    if (!m_disabled)
+        Q_EMIT rowsInserted(at, at);
+    if (m_current < 0) {
+        m_eof = false;
+        setCurrent(at);
+    }
+    return at;
 }
 
 void Dataset::reread(const QVector<qint64>& rowIds)
 {
     checkTable();
     // The rows are read again when next looked at, a block at a time, as
-    // on-demand rows are; the row being edited at once, for its buffer.
+    // on-demand rows are.
     int first = m_rows.size();
     int last = -1;
     for (qint64 id : rowIds) {
@@ -808,11 +655,6 @@ void Dataset::reread(const QVector<qint64>& rowIds)
         m_rows.forget(row);
         first = std::min(first, row);
         last = std::max(last, row);
-    }
-    if (m_current >= 0 && m_current <= last && !m_rows.isRead(m_current) &&
-        m_state == State::Edit) {
-        readRows(m_current);
-        replaceRow(m_current, m_rows.values(m_current));
     }
     if (last >= 0 && !m_disabled)
         Q_EMIT rowsChanged(first, last);

@@ -25,9 +25,6 @@ public:
     qint64 asInteger() const; // null or non-numeric reads as 0
     QVariant value() const;
     bool isNull() const;
-    void setAsString(const QString& text) const;
-    void setAsInteger(qint64 value) const;
-    void setValue(const QVariant& value) const;
 
 private:
     Dataset* m_ds;
@@ -37,13 +34,13 @@ private:
 // A cursor over a table or a query: the rows are a snapshot taken at open,
 // each remembering its SQLite rowid, so that updates and deletes touch
 // exactly that row (also in tables without a key and with duplicate names).
-// Edits of the current row go through a row buffer and reach the file on
-// post(); updateRow() writes any row by its rowid without the cursor.
+// Rows are written by their index or rowid (insertRow, updateRow), never
+// through the cursor, which only says which row is current.
 class Dataset : public QObject
 {
     Q_OBJECT
 public:
-    enum class State { Inactive, Browse, Edit, Insert };
+    enum class State { Inactive, Browse };
     enum LocateOption { NoOption = 0, PartialKey = 1, CaseInsensitive = 2 };
     Q_DECLARE_FLAGS(LocateOptions, LocateOption)
 
@@ -80,21 +77,14 @@ public:
     bool isEmpty() const { return m_rows.isEmpty(); }
     int recordCount() const { return m_rows.size(); }
     int recNo() const { return m_current; } // 0-based; -1 on an empty dataset
-    void moveTo(int index);                 // like a grid click: posts, then moves
+    void moveTo(int index);                 // like a grid click
 
     int fieldCount() const { return m_columns.size(); }
     QStringList fieldNames() const { return m_columns; }
     int fieldIndex(const QString& name) const; // -1 when absent
     Field fieldByName(const QString& name);    // throws DataError when absent
 
-    QVariant value(int field) const; // of the current row buffer
-    void setValue(int field, const QVariant& value);
-    bool modified() const { return m_modified; }
-
-    void append();
-    void edit();
-    void post();
-    void cancel();
+    QVariant value(int field) const;       // of the current row
     void remove();                         // Delete
     void removeRows(QVector<int> indices); // many rows, one transaction
     bool locate(const QString& column, const QVariant& value, LocateOptions options = NoOption);
@@ -110,20 +100,25 @@ public:
     int rowOf(qint64 rowid) const { return indexOfRowId(rowid); } // -1 when none
 
     // Writes the values (field index, value) into a table's row by its
-    // rowid. The cursor stays, and so does an edit in progress: a row being
-    // edited takes the written values into its buffer. Views see the row
-    // change. Throws DataError.
+    // rowid. The cursor stays; views see the row change. Throws DataError.
     void updateRow(int row, const QVector<std::pair<int, QVariant>>& values);
+    // Inserts a row into the table with these values (field index, value),
+    // the rest as the table's defaults, and adds it at the end as the file
+    // holds it. The cursor stays, unless there was no current row: then the
+    // new row is current. Returns the new row's index. Throws DataError.
+    int insertRow(const QVector<std::pair<int, QVariant>>& values);
+    // Column names and values as (field index, value) for the writes above,
+    // a column named twice with its later value; throws DataError for a
+    // column the dataset lacks.
+    using NamedValues = QVector<std::pair<QString, QVariant>>;
+    QVector<std::pair<int, QVariant>> fieldsOf(const NamedValues& values) const;
     // Reads the rows with these rowids again from the file, in place: views
     // see the rows change, not a reset, so a grid keeps its current row and
     // selection. A row gone from the file meanwhile reads as nulls.
     void reread(const QVector<qint64>& rowIds);
 
-    // Bound edits write their text into the row when this is called.
-    void updateRecord() { Q_EMIT updateRecordRequested(); }
-
-    // Stops the signals to views and bound edits for bulk work (export,
-    // scans, batch writes); one reset, state and current-row signal follow.
+    // Stops the signals to views for bulk work (export, scans, batch
+    // writes); one reset, state and current-row signal follow.
     void disableControls();
     void enableControls();
     bool controlsDisabled() const { return m_disabled > 0; }
@@ -139,14 +134,8 @@ Q_SIGNALS:
     void rowsAboutToBeRemoved(int first, int last);
     void rowsRemoved(int first, int last);
     void stateChanged();
-    void updateRecordRequested();
 
 private:
-    struct Row {
-        qint64 rowid = 0;
-        QVector<QVariant> values;
-    };
-
     QSqlDatabase db() const;
     QString ident(const QString& name) const; // a table or column, quoted for the engine
     QString selectSql() const;
@@ -154,17 +143,11 @@ private:
     void load();
     void readRows(int row) const; // the block from ROW, when not read yet
     void checkActive() const;
-    void checkBrowseMode(); // posts or cancels a pending edit before a move
     void setCurrent(int index);
-    void setState(State s);
     int indexOfRowId(qint64 rowid) const;
     void execOrThrow(QSqlQuery& q) const;
     void checkTable() const;
-    // Puts values into a row in memory, and into the edit buffer when it is
-    // the row being edited.
-    void replaceRow(int row, const QVector<QVariant>& values);
     QSqlQuery& cachedQuery(const QString& sql);
-    QSqlQuery& writeQuery(bool insert); // the INSERT or UPDATE that post needs
     void resetSignals(bool before);
 
     QString m_name;
@@ -185,12 +168,8 @@ private:
     bool m_eof = true;
     State m_state = State::Inactive;
 
-    Row m_buffer;          // the row being edited or inserted
-    QVector<bool> m_dirty; // columns assigned since edit/append
-    bool m_modified = false;
     int m_disabled = 0;
     std::unordered_map<std::string, std::unique_ptr<QSqlQuery>> m_queries;
-    std::unordered_map<std::string, std::unique_ptr<QSqlQuery>> m_writeQueries;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(Dataset::LocateOptions)

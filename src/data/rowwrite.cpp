@@ -6,31 +6,6 @@
 
 #include <exception>
 
-RowWrite::RowWrite(Dataset* dataset, Kind kind) : m_dataset(dataset)
-{
-    if (kind == Kind::Append)
-        m_dataset->append();
-    else
-        m_dataset->edit();
-}
-
-RowWrite::~RowWrite()
-{
-    if (m_posted || !m_dataset->isActive() || m_dataset->state() == Dataset::State::Browse)
-        return;
-    // Unwinding already: dropping the edit buffer is all that is left to do.
-    try {
-        m_dataset->cancel();
-    } catch (...) {
-    }
-}
-
-void RowWrite::post()
-{
-    m_dataset->post();
-    m_posted = true;
-}
-
 void rethrowAfterReload(Dataset* dataset)
 {
     const std::exception_ptr failure = std::current_exception();

@@ -85,15 +85,6 @@ void exportTable(Dataset* ds, const QString& fileName, ExportFormat format)
 {
     if (!ds->isActive())
         ds->open();
-    // A row being typed would be posted by the first move anyway; doing it
-    // now lets the bookmark name a real row.
-    if (ds->state() == Dataset::State::Edit || ds->state() == Dataset::State::Insert) {
-        ds->updateRecord();
-        if (ds->modified())
-            ds->post();
-        else
-            ds->cancel();
-    }
     QString error;
     bool ok = false;
     {

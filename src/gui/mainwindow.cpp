@@ -44,7 +44,7 @@
 #include <QToolButton>
 #include <QUrl>
 
-MainWindow::MainWindow(DataModule* dm, Session* session, QWidget* parent)
+MainWindow::MainWindow(DataModule* dm, Session* session, SenderDraft* senderDraft, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_dm(dm), m_session(session)
 {
     m_ui->setupUi(this);
@@ -55,9 +55,9 @@ MainWindow::MainWindow(DataModule* dm, Session* session, QWidget* parent)
         setWindowTitle(QStringLiteral("%1 - %2").arg(windowTitle(), m_session->databaseServer));
     addStatusPanels();
 
-    m_ui->designPage->bindData(dm, session);
+    m_ui->designPage->bindData(dm, session, senderDraft);
     m_ui->recipientPage->bindData(dm, session);
-    m_ui->senderPage->bindData(dm);
+    m_ui->senderPage->bindData(senderDraft);
 
     connectToolBar();
     connectPages();

@@ -8,6 +8,7 @@ class DesignPage;
 class QLabel;
 class QPrinter;
 class DataModule;
+class SenderDraft;
 class FieldSelectionDialog;
 class PreviewWindow;
 class WaybillDialog;
@@ -27,8 +28,10 @@ class MainWindow : public QWidget
 {
     Q_OBJECT
 public:
-    // session: what the windows of this run share; it outlives the window.
-    MainWindow(DataModule* dm, Session* session, QWidget* parent = nullptr);
+    // session and senderDraft: what the windows of this run share; they
+    // outlive the window.
+    MainWindow(DataModule* dm, Session* session, SenderDraft* senderDraft,
+               QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The status bar's current-template panel: "当前模板：" and the name.

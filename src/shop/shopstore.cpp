@@ -34,18 +34,14 @@ void replaceShopParams(Dataset* shop, const ShopParams& values)
                       QStringLiteral("shop_params"));
         while (shop->recordCount() > 0)
             shop->remove();
-        {
-            RowWrite row(shop, RowWrite::Kind::Append);
-            shop->fieldByName(QStringLiteral("Nick")).setAsString(values.nick);
-            shop->fieldByName(QStringLiteral("App_Key")).setAsString(values.appKey);
-            shop->fieldByName(QStringLiteral("Secret")).setAsString(values.secret);
-            shop->fieldByName(QStringLiteral("Sesstion")).setAsString(values.session);
-            row.post();
-        }
+        shop->moveTo(
+            shop->insertRow(shop->fieldsOf({{QStringLiteral("Nick"), values.nick},
+                                            {QStringLiteral("App_Key"), values.appKey},
+                                            {QStringLiteral("Secret"), values.secret},
+                                            {QStringLiteral("Sesstion"), values.session}})));
         t.commit();
     } catch (...) {
-        // The row not posted is cancelled already; the file is rolled back
-        // and the rows in memory must follow it.
+        // The file is rolled back and the rows in memory must follow it.
         rethrowAfterReload(shop);
     }
 }

@@ -29,8 +29,6 @@ void TemplateRows::whole(const std::function<void()>& work)
             work();
             t.commit();
         } catch (...) {
-            if (m_tb->state() != Dataset::State::Browse)
-                m_tb->cancel();
             t.rollback();
             throw;
         }
@@ -99,24 +97,25 @@ TemplateLayout TemplateRows::load(qint64 row)
     return loadCurrent();
 }
 
-void TemplateRows::writeFields(const TemplateLayout& layout)
+Dataset::NamedValues TemplateRows::fieldValues(const TemplateLayout& layout)
 {
-    m_tb->fieldByName(Column::PictureName).setAsString(layout.pictureName);
-    m_tb->fieldByName(Column::PaperWidth).setAsInteger(layout.paper.width());
-    m_tb->fieldByName(Column::PaperHeight).setAsInteger(layout.paper.height());
-    m_tb->fieldByName(Column::PictureLeft).setAsInteger(layout.picturePlace.x());
-    m_tb->fieldByName(Column::PictureTop).setAsInteger(layout.picturePlace.y());
-    m_tb->fieldByName(Column::OffsetX).setAsInteger(layout.offset.x());
-    m_tb->fieldByName(Column::OffsetY).setAsInteger(layout.offset.y());
+    Dataset::NamedValues v = {{Column::PictureName, layout.pictureName},
+                              {Column::PaperWidth, layout.paper.width()},
+                              {Column::PaperHeight, layout.paper.height()},
+                              {Column::PictureLeft, layout.picturePlace.x()},
+                              {Column::PictureTop, layout.picturePlace.y()},
+                              {Column::OffsetX, layout.offset.x()},
+                              {Column::OffsetY, layout.offset.y()}};
     const QVector<FieldInfo>& all = FieldCatalogue::all();
     for (int i = 0; i < all.size(); ++i) {
         const FieldInfo& f = all.at(i);
         const TemplateField& p = layout.field(i);
-        m_tb->fieldByName(f.leftColumn()).setAsInteger(p.place.x());
-        m_tb->fieldByName(f.topColumn()).setAsInteger(p.place.y());
-        m_tb->fieldByName(f.widthColumn()).setAsInteger(p.width);
-        m_tb->fieldByName(f.visColumn()).setAsInteger(p.visible ? 1 : 0);
+        v.append({f.leftColumn(), p.place.x()});
+        v.append({f.topColumn(), p.place.y()});
+        v.append({f.widthColumn(), p.width});
+        v.append({f.visColumn(), p.visible ? 1 : 0});
     }
+    return v;
 }
 
 void TemplateRows::writeFits(const QString& name, const TemplateLayout& layout)
@@ -152,10 +151,9 @@ qint64 TemplateRows::create(const TemplateLayout& layout)
         m_tb->open();
     qint64 row = -1;
     whole([&] {
-        RowWrite write(m_tb, RowWrite::Kind::Append);
-        m_tb->fieldByName(Column::Name).setAsString(layout.name);
-        writeFields(layout);
-        write.post();
+        Dataset::NamedValues values = fieldValues(layout);
+        values.prepend({Column::Name, layout.name});
+        m_tb->moveTo(m_tb->insertRow(m_tb->fieldsOf(values)));
         row = m_tb->bookmark();
         writeFits(layout.name, layout);
         writeFonts(layout.name, layout);
@@ -170,9 +168,7 @@ void TemplateRows::save(qint64 row, const TemplateLayout& layout)
     const QString name = nameOfCurrent();
     const QString oldPicture = m_tb->fieldByName(Column::PictureName).asString();
     whole([&] {
-        RowWrite write(m_tb, RowWrite::Kind::Edit);
-        writeFields(layout);
-        write.post();
+        m_tb->updateRow(m_tb->recNo(), m_tb->fieldsOf(fieldValues(layout)));
         writeFits(name, layout);
         writeFonts(name, layout);
         storePicture(layout);
@@ -187,11 +183,7 @@ void TemplateRows::rename(qint64 row, const QString& name)
         throw DataError::refusal(TemplateMessages::blankName());
     goTo(row);
     const QString oldName = nameOfCurrent();
-    {
-        RowWrite write(m_tb, RowWrite::Kind::Edit);
-        m_tb->fieldByName(Column::Name).setAsString(name);
-        write.post();
-    }
+    m_tb->updateRow(m_tb->recNo(), m_tb->fieldsOf({{Column::Name, name}}));
     // Calibrations and fitted fields follow the name while no other row
     // still bears the old one.
     if (TemplateStore::resolveRow(m_tb, -1, oldName) < 0)
@@ -222,14 +214,10 @@ void TemplateRows::storePicture(const TemplateLayout& layout)
 void TemplateRows::setPage(qint64 row, const PageValues& page, bool printsPicture)
 {
     goTo(row);
-    {
-        RowWrite write(m_tb, RowWrite::Kind::Edit);
-        m_tb->fieldByName(Column::PaperWidth).setAsInteger(page.width);
-        m_tb->fieldByName(Column::PaperHeight).setAsInteger(page.height);
-        m_tb->fieldByName(Column::OffsetX).setAsInteger(page.leftX);
-        m_tb->fieldByName(Column::OffsetY).setAsInteger(page.topY);
-        write.post();
-    }
+    m_tb->updateRow(m_tb->recNo(), m_tb->fieldsOf({{Column::PaperWidth, page.width},
+                                                   {Column::PaperHeight, page.height},
+                                                   {Column::OffsetX, page.leftX},
+                                                   {Column::OffsetY, page.topY}}));
     LabelStore::setPrintsPicture(db(), nameOfCurrent(), printsPicture);
 }
 

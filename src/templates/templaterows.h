@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/dataset.h"
 #include "templates/fieldfontstore.h"
 #include "templates/templatelayout.h"
 
@@ -63,7 +64,7 @@ private:
     // memory are as before, and the error is thrown on.
     void whole(const std::function<void()>& work);
     QString nameOfCurrent();
-    void writeFields(const TemplateLayout& layout);
+    static Dataset::NamedValues fieldValues(const TemplateLayout& layout);
     void writeFits(const QString& name, const TemplateLayout& layout);
     // The template's fonts become exactly the layout's.
     void writeFonts(const QString& name, const TemplateLayout& layout);

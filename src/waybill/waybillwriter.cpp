@@ -12,17 +12,17 @@
 namespace
 {
 
-// Which rows the first cursor move will leave, blank or not: it posts a row
-// being edited and gives up a new row that nothing was typed into.
-QVector<bool> blankRowsToNumber(Dataset* att)
+// The IDs of the rows that hold a recipient, in the table's order.
+QVector<qint64> rowsToNumber(Dataset* att, int* skipped)
 {
-    att->updateRecord(); // typed text of bound edits reaches the row buffer
-    const bool dropsNewRow = att->state() == Dataset::State::Insert && !att->modified();
-    QVector<bool> blank;
-    for (int row = 0; row < att->recordCount(); ++row)
-        if (!(dropsNewRow && row == att->recNo()))
-            blank << isBlankRecipient(att, row);
-    return blank;
+    QVector<qint64> ids;
+    for (int row = 0; row < att->recordCount(); ++row) {
+        if (isBlankRecipient(att, row))
+            ++*skipped;
+        else
+            ids << att->rowId(row);
+    }
+    return ids;
 }
 
 } // namespace
@@ -34,9 +34,9 @@ WaybillPlan numberRecipients(Dataset* att, const WaybillRequest& given)
     const QSqlDatabase db = QSqlDatabase::database(att->connectionName(), false);
     WaybillRequest request = given;
     request.carrierCode = CarrierStore::load(db, request.modelName).code;
-    const QVector<bool> blank = blankRowsToNumber(att);
-    const int skipped = int(blank.count(true));
-    WaybillPlan plan = planWaybills(request, int(blank.size()) - skipped);
+    int skipped = 0;
+    const QVector<qint64> ids = rowsToNumber(att, &skipped);
+    WaybillPlan plan = planWaybills(request, int(ids.size()));
     if (!plan.ok)
         return plan;
     plan.skipped = skipped;
@@ -44,12 +44,9 @@ WaybillPlan numberRecipients(Dataset* att, const WaybillRequest& given)
     // One list of values for every row; only the number changes.
     RecipientRows::Values values{{QStringLiteral("ExpName"), plan.expName},
                                  {QStringLiteral("WayBillNo"), QString()}};
-    // The plan was made for the rows counted above; nothing else runs
-    // meanwhile, so this only guards against a fault of our own.
-    const QString changed = QStringLiteral("Exp_Att_Info: the row count changed while numbering");
     RecipientRows rows(att);
     QString takenUpTo;
-    rows.inTransaction([&] {
+    rows.changeInPlace(ids, [&] {
         // Another station may have written this template's series since the
         // start was chosen: its numbers are not handed out twice.
         const QString last = CarrierStore::lockLastNumber(db, request.modelName);
@@ -58,19 +55,10 @@ WaybillPlan numberRecipients(Dataset* att, const WaybillRequest& given)
             takenUpTo = last;
             return;
         }
-        att->first();
-        int next = 0;
-        for (bool isBlank : blank) {
-            if (att->eof())
-                throw DataError(changed);
-            if (!isBlank) {
-                values.last().second = plan.numbers.at(next++);
-                rows.changeCurrent(values);
-            }
-            att->next();
+        for (int i = 0; i < ids.size(); ++i) {
+            values.last().second = plan.numbers.at(i);
+            rows.change(ids.at(i), values);
         }
-        if (!att->eof())
-            throw DataError(changed);
         // The next series of this template starts after this one.
         if (!plan.lastNumber.isEmpty())
             CarrierStore::setLastNumber(db, request.modelName, plan.lastNumber);

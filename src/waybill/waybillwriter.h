@@ -11,5 +11,6 @@ class Dataset;
 // transaction. The series is planned for every row before anything is
 // written, so a refused plan (returned with its message) writes nothing.
 // Throws DataError when the file does not take the rows; they are then as
-// they were. Afterwards the cursor stands on the last row.
+// they were. The rows are written by their IDs: the cursor stays, and views
+// see the rows change in place, so a grid keeps its current row and selection.
 WaybillPlan numberRecipients(Dataset* att, const WaybillRequest& request);

@@ -1271,7 +1271,7 @@ private Q_SLOTS:
         rows.append({{"Custom1", "c1"}, {"Name", " 甲 "}});
         rows.append({{"Name", "乙"}});
         QCOMPARE(att()->recNo(), 1);
-        rows.changeCurrent({{"ExpName", "顺丰速运"}, {"WayBillNo", "001"}});
+        rows.change(att()->rowId(1), {{"ExpName", "顺丰速运"}, {"WayBillNo", "001"}});
         QCOMPARE(column("Exp_Att_Info",
                         "Name || '|' || ifnull(Custom1, '') || '|' || ifnull(WayBillNo, '')"),
                  QStringList({" 甲 |c1|", "乙||001"}));
@@ -1284,7 +1284,7 @@ private Q_SLOTS:
         att()->first();
         att()->last();
         QCOMPARE(namesInFile(), QStringList({" 甲 ", "乙"}));
-        QVERIFY_THROWS_EXCEPTION(DataError, rows.changeCurrent({{"Nope", "x"}}));
+        QVERIFY_THROWS_EXCEPTION(DataError, rows.change(att()->rowId(1), {{"Nope", "x"}}));
         QCOMPARE(att()->state(), Dataset::State::Browse);
 
         rows.empty();
@@ -1312,7 +1312,8 @@ private Q_SLOTS:
                 rows.append({{"Name", QStringLiteral("新%1").arg(i)}});
             att()->first();
             while (!att()->eof()) {
-                rows.changeCurrent({{"WayBillNo", "N" + att()->fieldByName("Name").asString()}});
+                rows.change(att()->rowId(att()->recNo()),
+                            {{"WayBillNo", "N" + att()->fieldByName("Name").asString()}});
                 att()->next();
             }
             if (fail)
@@ -1616,12 +1617,9 @@ private Q_SLOTS:
         QCOMPARE(shown(), QList<int>({1, 2, 5}));
         QVERIFY2(m_prompt->shown.isEmpty(), qPrintable(m_prompt->messages().join('\n')));
 
-        // The row being mended stays until it is saved.
+        // The row mended leaves the list once it is written.
         att()->moveTo(1);
-        att()->edit();
-        att()->fieldByName("Mobile").setAsString(mobile);
-        QCOMPARE(shown(), QList<int>({1, 2, 5}));
-        att()->post();
+        RecipientRows(att()).change(att()->rowId(1), {{"Mobile", mobile}});
         QCOMPARE(shown(), QList<int>({2, 5}));
     }
 

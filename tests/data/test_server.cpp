@@ -290,18 +290,14 @@ private Q_SLOTS:
         const int id = r->fieldIndex(QStringLiteral("ID"));
         const qint64 lastKey = r->cell(1, id).toLongLong();
         QCOMPARE(lastKey, 3); // the copy kept the keys and their gap
-        r->append();
-        r->fieldByName(QStringLiteral("Name")).setAsString(QStringLiteral("钱七"));
-        r->fieldByName(QStringLiteral("Address"))
-            .setAsString(QStringLiteral("上海市 \"引号\" 'x'"));
-        r->fieldByName(QStringLiteral("Print_Count")).setAsInteger(0);
-        r->post();
+        r->moveTo(r->insertRow(
+            r->fieldsOf({{QStringLiteral("Name"), QStringLiteral("钱七")},
+                         {QStringLiteral("Address"), QStringLiteral("上海市 \"引号\" 'x'")},
+                         {QStringLiteral("Print_Count"), 0}})));
         QCOMPARE(r->fieldByName(QStringLiteral("ID")).asInteger(), lastKey + 1);
-        QVERIFY_THROWS_EXCEPTION(DataError, r->setValue(id, 99));
+        QVERIFY_THROWS_EXCEPTION(DataError, r->updateRow(r->recNo(), {{id, 99}}));
         r->first();
-        r->edit();
-        r->fieldByName(QStringLiteral("Mobile")).setValue(QVariant());
-        r->post();
+        r->updateRow(0, r->fieldsOf({{QStringLiteral("Mobile"), QVariant()}}));
         r->moveTo(1);
         r->remove();
         r->close();
@@ -317,15 +313,11 @@ private Q_SLOTS:
         QCOMPARE(r->rowId(1), lastKey + 1);
         // A table without a key: rows named by the engine, edits by that name.
         Dataset* shop = m_dm->shop;
-        for (const char* nick : {"a", "a"}) {
-            shop->append();
-            shop->fieldByName(QStringLiteral("Nick")).setAsString(QString::fromLatin1(nick));
-            shop->post();
-        }
+        for (const char* nick : {"a", "a"})
+            shop->insertRow(shop->fieldsOf({{QStringLiteral("Nick"), QString::fromLatin1(nick)}}));
         shop->last();
-        shop->edit();
-        shop->fieldByName(QStringLiteral("Nick")).setAsString(QStringLiteral("b"));
-        shop->post();
+        shop->updateRow(shop->recNo(),
+                        shop->fieldsOf({{QStringLiteral("Nick"), QStringLiteral("b")}}));
         shop->refresh();
         QCOMPARE(shop->recordCount(), 2);
         QCOMPARE(shop->cellText(0, 0), QStringLiteral("a"));

@@ -82,10 +82,9 @@ class TestPrintServer : public QObject
     {
         Dataset* att = m_dm->recipients;
         for (const QString& name : names) {
-            att->append();
-            att->fieldByName(QStringLiteral("Name")).setAsString(name);
-            att->fieldByName(QStringLiteral("Address")).setAsString(QStringLiteral("某路 1 号"));
-            att->post();
+            att->moveTo(att->insertRow(
+                att->fieldsOf({{QStringLiteral("Name"), name},
+                               {QStringLiteral("Address"), QStringLiteral("某路 1 号")}})));
         }
     }
 

@@ -2,6 +2,7 @@
 // driven through the main window's widgets with real mouse and key events.
 #include "app/startup.h"
 #include "base/session.h"
+#include "book/senderdraft.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
 #include "findwidget.h"
@@ -20,6 +21,7 @@
 #include "templates/fieldfontstore.h"
 #include "templates/labelstore.h"
 #include "templates/pagesize.h"
+#include "templates/templatedocument.h"
 #include "templates/templatestore.h"
 #include "tempworkdir.h"
 #include "waybill/carrierstore.h"
@@ -156,26 +158,20 @@ class TestModel : public QObject
                      const QVariantMap& extra = {})
     {
         Dataset* t = tb();
-        t->append();
-        t->fieldByName("Model_Name").setAsString(name);
-        t->fieldByName("Bk_Bmp_Name").setAsString(picture);
-        t->fieldByName("Bk_Bmp_Left").setAsInteger(24);
-        t->fieldByName("Bk_Bmp_Top").setAsInteger(16);
-        t->fieldByName("Page_Width").setAsInteger(2000);
-        t->fieldByName("Page_Height").setAsInteger(1000);
-        t->fieldByName("Page_LeftX").setAsInteger(0);
-        t->fieldByName("Page_TopY").setAsInteger(0);
+        Dataset::NamedValues values = {
+            {"Model_Name", name}, {"Bk_Bmp_Name", picture}, {"Bk_Bmp_Left", 24}, {"Bk_Bmp_Top", 16},
+            {"Page_Width", 2000}, {"Page_Height", 1000},    {"Page_LeftX", 0},   {"Page_TopY", 0}};
         for (int i = 0; i < FieldCatalogue::kCount; ++i) {
             const FieldInfo& f = FieldCatalogue::all().at(i);
             const QRect r = placeFor(i, base);
-            t->fieldByName(f.leftColumn()).setAsInteger(r.left());
-            t->fieldByName(f.topColumn()).setAsInteger(r.top());
-            t->fieldByName(f.widthColumn()).setAsInteger(r.width());
-            t->fieldByName(f.visColumn()).setAsInteger(1);
+            values.append({f.leftColumn(), r.left()});
+            values.append({f.topColumn(), r.top()});
+            values.append({f.widthColumn(), r.width()});
+            values.append({f.visColumn(), 1});
         }
         for (auto it = extra.begin(); it != extra.end(); ++it)
-            t->fieldByName(it.key()).setValue(it.value());
-        t->post();
+            values.append({it.key(), it.value()});
+        t->moveTo(t->insertRow(t->fieldsOf(values)));
     }
 
     // Every column of the n-th template row, straight from the file.
@@ -446,8 +442,8 @@ private Q_SLOTS:
         });
         QTest::mouseClick(page()->findChild<QToolButton*>("pageSetupButton"), Qt::LeftButton);
         QVERIFY(!pageSetup()->isVisible());
-        QCOMPARE(session().screenOffsetX, 5);
-        QCOMPARE(session().screenOffsetY, -3);
+        QCOMPARE(page()->document()->layout().offset.x(), 5);
+        QCOMPARE(page()->document()->layout().offset.y(), -3);
         for (const FieldInfo& f : FieldCatalogue::all())
             QCOMPARE(control(f.number)->geometry(), storedPlace(before, f).translated(5, -3));
         QCOMPARE(surface()->backgroundImage()->pos(), QPoint(24, 16));
@@ -521,8 +517,8 @@ private Q_SLOTS:
         // Stored offsets are in effect from the start.
         for (int i = 0; i < FieldCatalogue::kCount; ++i)
             QCOMPARE(control(i + 1)->geometry(), placeFor(i, 50).translated(15, -8));
-        QCOMPARE(session().screenOffsetX, 15);
-        QCOMPARE(session().screenOffsetY, -8);
+        QCOMPARE(page()->document()->layout().offset.x(), 15);
+        QCOMPARE(page()->document()->layout().offset.y(), -8);
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(m_tmp->filePath("out.pdf"));
@@ -653,7 +649,7 @@ private Q_SLOTS:
         QVERIFY(!pageSetup()->isVisible());
         QCOMPARE(allRows(), rows);
         QVERIFY(surface()->fieldPlaces() == places);
-        QCOMPARE(session().screenOffsetX, 0);
+        QCOMPARE(page()->document()->layout().offset.x(), 0);
         QCOMPARE(printer.pageLayout().pageSize().size(QPageSize::Millimeter), paper);
         // The next showing reloads the boxes from the row.
         pageSetup()->show();
@@ -713,7 +709,7 @@ private Q_SLOTS:
         QVERIFY(pageSetup()->isVisible()); // open on the box to put right
         QCOMPARE(allRows(), rows);
         QVERIFY(surface()->fieldPlaces() == places);
-        QCOMPARE(session().screenOffsetX, 0);
+        QCOMPARE(page()->document()->layout().offset.x(), 0);
         pageSetup()->reject();
     }
 
@@ -739,7 +735,7 @@ private Q_SLOTS:
         QTest::mouseClick(pageSetup()->findChild<QPushButton*>("okButton"), Qt::LeftButton);
         QCOMPARE(m_prompt->messages(), QStringList({"当前模板不存在，请先保存模板！"}));
         QCOMPARE(allRows(), rows);
-        QCOMPARE(session().screenOffsetX, 0);
+        QCOMPARE(page()->document()->layout().offset.x(), 0);
         pageSetup()->reject();
 
         QPrinter job(QPrinter::HighResolution);
@@ -1635,10 +1631,7 @@ private Q_SLOTS:
     {
         QVERIFY(startProgram([&] {
             tb()->first();
-            tb()->edit();
-            tb()->fieldByName("Page_LeftX").setAsInteger(7);
-            tb()->fieldByName("Page_TopY").setAsInteger(-7);
-            tb()->post();
+            tb()->updateRow(0, tb()->fieldsOf({{"Page_LeftX", 7}, {"Page_TopY", -7}}));
         }));
         const QByteArray picture = fileBytes(bkbmp("generic.bmp"));
         const QVariantMap before = modelRow(0);
@@ -2047,23 +2040,26 @@ private Q_SLOTS:
             Dataset* att = dataModule()->recipients;
             if (!att->isActive())
                 att->open();
-            att->append();
-            att->fieldByName(surface()->fieldControl("A_Name")->field().column).setAsString("张三");
-            att->post();
+            att->moveTo(att->insertRow(
+                att->fieldsOf({{surface()->fieldControl("A_Name")->field().column, "张三"}})));
             Dataset* snd = dataModule()->sender;
             if (!snd->isActive())
                 snd->open();
+            const Dataset::NamedValues departure = {
+                {surface()->fieldControl("S_Departure")->field().column, "杭州"}};
             if (snd->recordCount() == 0)
-                snd->append();
+                snd->insertRow(snd->fieldsOf(departure));
             else
-                snd->edit();
-            snd->fieldByName(surface()->fieldControl("S_Departure")->field().column)
-                .setAsString("杭州");
-            snd->post();
+                snd->updateRow(snd->recNo(), snd->fieldsOf(departure));
         }));
         FieldControl* c = surface()->fieldControl(key);
-        Dataset* data = c->field().isSender() ? dataModule()->sender : dataModule()->recipients;
-        const QString value = data->fieldByName(c->field().column).asString();
+        // The sender's value as the windows hold it, the recipient's row.
+        const auto shared = [&] {
+            return c->field().isSender()
+                       ? m_start->senderDraft()->value(c->field().column)
+                       : dataModule()->recipients->fieldByName(c->field().column).asString();
+        };
+        const QString value = shared();
         QVERIFY(!value.isEmpty());
         QCOMPARE(c->text(), value); // it shows the value
         QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(12, 10));
@@ -2089,7 +2085,7 @@ private Q_SLOTS:
         page()
             ->findChild<QComboBox*>("templateList")
             ->setFocus(); // the focus leaves: the row takes the text
-        QCOMPARE(data->fieldByName(c->field().column).asString(), expected);
+        QCOMPARE(shared(), expected);
         QVERIFY(c->isReadOnly()); // the next typing asks again
     }
 
@@ -2121,9 +2117,7 @@ private Q_SLOTS:
             Dataset* att = dataModule()->recipients;
             if (!att->isActive())
                 att->open();
-            att->append();
-            att->fieldByName("Address").setAsString(text);
-            att->post();
+            att->moveTo(att->insertRow(att->fieldsOf({{"Address", text}})));
         }));
         FieldControl* c = surface()->fieldControl("A_Address");
         QCOMPARE(c->text(), text);

@@ -22,9 +22,8 @@ const QString kModel = QStringLiteral("默认模板");
 void addRecipients(Dataset* att, int count)
 {
     for (int i = 0; i < count; ++i) {
-        att->append();
-        att->fieldByName(QStringLiteral("Name")).setAsString(QStringLiteral("收件人%1").arg(i));
-        att->post();
+        att->moveTo(att->insertRow(
+            att->fieldsOf({{QStringLiteral("Name"), QStringLiteral("收件人%1").arg(i)}})));
     }
 }
 

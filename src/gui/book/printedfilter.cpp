@@ -35,13 +35,8 @@ void PrintedFilter::setShow(Show show)
         return;
     }
     if (m_show == Show::NeedsChecking) {
-        m_view->setRowFilter([this, parser](int row) {
-            // A row being mended stays put until it is saved: hiding it
-            // would move the current row away mid-edit.
-            if (row == m_att->recNo() && m_att->state() != Dataset::State::Browse)
-                return true;
-            return !addressCheckReasons(parser, m_att, row).isEmpty();
-        });
+        m_view->setRowFilter(
+            [this, parser](int row) { return !addressCheckReasons(parser, m_att, row).isEmpty(); });
         return;
     }
     const bool printed = m_show == Show::Printed;

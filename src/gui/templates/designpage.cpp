@@ -7,6 +7,8 @@
 #include "base/guarded.h"
 #include "base/prompt.h"
 #include "base/session.h"
+#include "book/recipientrows.h"
+#include "book/senderdraft.h"
 #include "data/configini.h"
 #include "data/datamodule.h"
 #include "gui/maskedtext.h"
@@ -139,23 +141,25 @@ DesignSurface* DesignPage::surface() const
     return m_ui->surface;
 }
 
-void DesignPage::bindData(DataModule* dm, Session* session)
+void DesignPage::bindData(DataModule* dm, Session* session, SenderDraft* senderDraft)
 {
     m_dm = dm;
     m_session = session;
+    m_senderDraft = senderDraft;
     DesignSurface* surface = m_ui->surface;
     surface->bindData(dm, session);
-    for (Dataset* ds : {dm->sender, dm->recipients}) {
-        connect(ds, &Dataset::currentChanged, this, &DesignPage::showRecordValues);
-        connect(ds, &Dataset::rowChanged, this, [this, ds](int row) {
-            if (row == ds->recNo())
-                showRecordValues();
-        });
-        connect(ds, &Dataset::resetDone, this, &DesignPage::showRecordValues);
-        connect(ds, &Dataset::stateChanged, this, &DesignPage::showRecordValues);
-        // Writing the row takes what is being typed on the surface first.
-        connect(ds, &Dataset::updateRecordRequested, surface, &DesignSurface::handOnTyping);
-    }
+    connect(senderDraft, &SenderDraft::changed, this, &DesignPage::showRecordValues);
+    Dataset* att = dm->recipients;
+    connect(att, &Dataset::currentChanged, this, &DesignPage::showRecordValues);
+    connect(att, &Dataset::rowChanged, this, [this, att](int row) {
+        if (row == att->recNo())
+            showRecordValues();
+    });
+    connect(att, &Dataset::rowsChanged, this, [this, att](int first, int last) {
+        if (att->recNo() >= first && att->recNo() <= last)
+            showRecordValues();
+    });
+    connect(att, &Dataset::resetDone, this, &DesignPage::showRecordValues);
     connect(surface, &DesignSurface::valueTyped, this, &DesignPage::writeTypedValue);
     showRecordValues();
 }
@@ -163,12 +167,16 @@ void DesignPage::bindData(DataModule* dm, Session* session)
 void DesignPage::showRecordValues()
 {
     QHash<QString, QString> values;
+    Dataset* att = m_dm->recipients;
     for (const FieldInfo& f : FieldCatalogue::all()) {
-        Dataset* ds = f.isSender() ? m_dm->sender : m_dm->recipients;
-        const int column = ds->fieldIndex(f.column);
-        if (column < 0 || !ds->isActive() || ds->recNo() < 0)
+        if (f.isSender()) {
+            values.insert(f.key, m_senderDraft->value(f.column));
             continue;
-        const QVariant v = ds->value(column);
+        }
+        const int column = att->fieldIndex(f.column);
+        if (column < 0 || !att->isActive() || att->recNo() < 0)
+            continue;
+        const QVariant v = att->value(column);
         values.insert(f.key, v.isNull() ? QString() : v.toString());
     }
     m_ui->surface->showValues(values);
@@ -179,17 +187,25 @@ void DesignPage::writeTypedValue(const QString& key, const QString& text)
     const FieldInfo* f = FieldCatalogue::byKey(key);
     if (!f || !m_dm)
         return;
-    Dataset* ds = f->isSender() ? m_dm->sender : m_dm->recipients;
-    const int column = ds->fieldIndex(f->column);
-    if (column < 0 || !ds->isActive())
+    // The sender's value waits in the draft for the sender page's save.
+    if (f->isSender()) {
+        m_senderDraft->setValue(f->column, text);
         return;
-    // As typed into the row's own editor: the row goes into edit mode (an
-    // empty table gets a new row) and the value waits there for its save.
-    guarded([&] {
-        if (ds->state() == Dataset::State::Browse)
-            ds->edit();
-        ds->setValue(column, text);
+    }
+    Dataset* att = m_dm->recipients;
+    if (att->fieldIndex(f->column) < 0 || !att->isActive())
+        return;
+    const bool written = guarded([&] {
+        RecipientRows rows(att);
+        const RecipientRows::Values values{{f->column, text}};
+        if (att->recNo() < 0)
+            rows.append(values);
+        else
+            rows.change(att->rowId(att->recNo()), values);
     });
+    // Refused: the field shows the row as it is.
+    if (!written)
+        showRecordValues();
 }
 
 bool DesignPage::newTemplateMode() const
@@ -266,9 +282,6 @@ void DesignPage::layOutCurrentRow()
     TemplateLayout t = TemplateRows(m_dm->templates).loadCurrent();
     // Nothing changes when the picture cannot be loaded.
     t.picture = TemplateStore::templatePicture(m_dm->database(), m_session->appDir, t.pictureName);
-    // The row's stored feed offsets are the ones in effect.
-    m_session->screenOffsetX = t.offset.x();
-    m_session->screenOffsetY = t.offset.y();
     m_document->reset(t); // another template: nothing of the last one to undo
     m_ui->surface->growSymbols(true);
     ++m_layouts;
@@ -637,8 +650,6 @@ bool DesignPage::saveNewTemplate()
             t.row = rows.create(t);
         }
     } catch (const std::exception& e) {
-        if (tb->isActive() && tb->state() != Dataset::State::Browse)
-            tb->cancel();
         if (wrote)
             QFile::remove(picturePath);
         prompt().message(withReason(TemplateMessages::saveFailed(), reasonOf(e)));
@@ -684,8 +695,6 @@ bool DesignPage::saveExistingTemplate()
         t.picturePlace = QPoint(FieldCatalogue::kImageLeft, FieldCatalogue::kImageTop);
         rows.save(mark, t);
     } catch (const std::exception& e) {
-        if (tb->isActive() && tb->state() != Dataset::State::Browse)
-            tb->cancel();
         prompt().message(withReason(TemplateMessages::saveFailed(), reasonOf(e)));
         return false;
     }
@@ -706,9 +715,6 @@ void DesignPage::afterSave(const TemplateLayout& saved)
     });
     setNewTemplateMode(false);
     selectCurrentTemplate();
-    // The places on screen are stored now, the offsets baked into them.
-    m_session->screenOffsetX = 0;
-    m_session->screenOffsetY = 0;
     // Undo goes back to the last save, no further.
     TemplateLayout shown = saved;
     shown.picture = m_document->layout().picture;

@@ -18,6 +18,7 @@ class QToolButton;
 class QUndoStack;
 class TemplateDocument;
 class DataModule;
+class SenderDraft;
 struct Session;
 
 namespace Ui
@@ -38,8 +39,9 @@ public:
     explicit DesignPage(QWidget* parent = nullptr);
     ~DesignPage() override;
 
-    // Binds the field controls and keeps the data module for the handlers.
-    void bindData(DataModule* dm, Session* session);
+    // Binds the field controls to the sender's draft and the current
+    // recipient, and keeps the data module for the handlers.
+    void bindData(DataModule* dm, Session* session, SenderDraft* senderDraft);
     DataModule* dataModule() const { return m_dm; }
     Session* session() const { return m_session; }
 
@@ -103,8 +105,8 @@ protected:
 private:
     // The fields show the sender's and the current recipient's values.
     void showRecordValues();
-    // A value typed on the surface goes into the sender's or the current
-    // recipient's row.
+    // A value typed on the surface goes into the sender's draft, or into the
+    // current recipient's row (a new row when there is none).
     void writeTypedValue(const QString& key, const QString& text);
     // Picks the template of that list entry: the very row the entry stands for.
     void chooseListedTemplate(int index);
@@ -150,6 +152,7 @@ private:
     QMenu* m_templateMenu; // the list's context menu
     DataModule* m_dm = nullptr;
     Session* m_session = nullptr;
+    SenderDraft* m_senderDraft = nullptr;
     bool m_pictureChosen = false; // "背景图" used since the last new template was saved
     bool m_plainLabel = false;    // the chosen picture is a plain label
     bool m_newTemplateMode = false;

@@ -127,9 +127,7 @@ void PageSetupDialog::applyPageValues()
         return;
     // Only confirmed, stored values take effect: the fields move by the new
     // offsets, their unsaved changes kept.
-    Session& session = *m_page->session();
-    session.screenOffsetX = v->leftX;
-    session.screenOffsetY = v->topY;
+    const Session& session = *m_page->session();
     TemplateDocument* document = m_page->document();
     if (document->layout().row == row)
         document->setStoredPage(QSize(v->width, v->height), QPoint(v->leftX, v->topY),
