@@ -2,6 +2,7 @@
 
 #include "base/dataerror.h"
 #include "data/configini.h"
+#include "data/dataset.h"
 
 #include <QCoreApplication>
 #include <QSqlError>
@@ -9,6 +10,7 @@
 #include <QStringList>
 #include <QSysInfo>
 #include <algorithm>
+#include <iterator>
 
 namespace
 {
@@ -48,6 +50,13 @@ QVector<qint64> sortedIds(QSqlQuery& q)
 const char* const kHeldByOther =
     "Claimed_Until > clock_timestamp() AND Claimed_By IS DISTINCT FROM ?";
 
+int wholeNumber(const QString& appDir, const ConfigIni::WholeNumber& range, int fallback)
+{
+    bool ok = false;
+    const int value = ConfigIni::read(appDir, range.setting).trimmed().toInt(&ok);
+    return ok && value >= range.minimum && value <= range.maximum ? value : fallback;
+}
+
 } // namespace
 
 namespace RowClaims
@@ -73,10 +82,12 @@ QString stationOf(const QString& claimant)
 
 int leaseSeconds(const QString& appDir)
 {
-    const ConfigIni::WholeNumber& range = ConfigIni::DatabaseLeaseSecondsRange;
-    bool ok = false;
-    const int value = ConfigIni::read(appDir, range.setting).trimmed().toInt(&ok);
-    return ok && value >= range.minimum && value <= range.maximum ? value : kDefaultLeaseSeconds;
+    return wholeNumber(appDir, ConfigIni::DatabaseLeaseSecondsRange, kDefaultLeaseSeconds);
+}
+
+int claimRowsAtOnce(const QString& appDir)
+{
+    return wholeNumber(appDir, ConfigIni::DatabaseClaimRowsRange, kDefaultClaimRows);
 }
 
 QVector<qint64> claimUnprinted(const QSqlDatabase& db, const QString& station, int count,
@@ -96,16 +107,18 @@ QVector<qint64> claimUnprinted(const QSqlDatabase& db, const QString& station, i
 }
 
 QVector<qint64> claimRows(const QSqlDatabase& db, const QString& station,
-                          const QVector<qint64>& ids, int leaseSeconds, bool unprintedOnly)
+                          const QVector<qint64>& ids, int leaseSeconds, bool unprintedOnly,
+                          int limit)
 {
     QSqlQuery q = run(
         db,
         QStringLiteral("UPDATE Exp_Att_Info SET Claimed_By = ?, Claimed_Until = "
                        "clock_timestamp() + make_interval(secs => ?) WHERE ID IN (SELECT ID FROM "
                        "Exp_Att_Info WHERE ID = ANY (CAST(? AS BIGINT[])) AND NOT COALESCE(%1, "
-                       "false) %2 FOR UPDATE SKIP LOCKED) RETURNING ID")
+                       "false) %2 %3 FOR UPDATE SKIP LOCKED) RETURNING ID")
             .arg(QLatin1String(kHeldByOther),
-                 unprintedOnly ? QStringLiteral("AND Printed_At IS NULL") : QString()),
+                 unprintedOnly ? QStringLiteral("AND Printed_At IS NULL") : QString(),
+                 limit < 0 ? QString() : QStringLiteral("ORDER BY ID LIMIT %1").arg(limit)),
         {station, leaseSeconds, idArray(ids), station});
     return sortedIds(q);
 }
@@ -144,6 +157,49 @@ QHash<qint64, QString> claimedByOthers(const QSqlDatabase& db, const QString& st
     return held;
 }
 
+QHash<qint64, QString> claimedByOthers(const QSqlDatabase& db, const QString& station)
+{
+    QSqlQuery q = run(db,
+                      QStringLiteral("SELECT ID, Claimed_By FROM Exp_Att_Info WHERE %1")
+                          .arg(QLatin1String(kHeldByOther)),
+                      {station});
+    QHash<qint64, QString> held;
+    while (q.next())
+        held.insert(q.value(0).toLongLong(), q.value(1).toString());
+    return held;
+}
+
+QStringList TakenElsewhere::stations() const
+{
+    QStringList names;
+    for (const QString& claimant : claimed)
+        names << stationOf(claimant);
+    names.sort();
+    names.removeDuplicates();
+    return names;
+}
+
+TakenElsewhere takenElsewhere(const QSqlDatabase& db, const QString& station,
+                              const QVector<qint64>& ids)
+{
+    // A row printed and claimed again (a reprint on its way) counts as claimed.
+    QSqlQuery q = run(db,
+                      QStringLiteral("SELECT ID, CASE WHEN %1 THEN Claimed_By END FROM "
+                                     "Exp_Att_Info WHERE ID = ANY (CAST(? AS BIGINT[])) AND "
+                                     "(COALESCE(%1, false) OR Printed_At IS NOT NULL OR "
+                                     "COALESCE(Print_Count, 0) > 0) ORDER BY ID")
+                          .arg(QLatin1String(kHeldByOther)),
+                      {station, idArray(ids), station});
+    TakenElsewhere taken;
+    while (q.next()) {
+        if (q.isNull(1))
+            taken.printed << q.value(0).toLongLong();
+        else
+            taken.claimed.insert(q.value(0).toLongLong(), q.value(1).toString());
+    }
+    return taken;
+}
+
 Keeper::Keeper(const QSqlDatabase& db, const QString& station, const QVector<qint64>& ids,
                int leaseSeconds, Prompt::Progress* inner)
     : m_db(db), m_station(station), m_ids(ids), m_lease(leaseSeconds), m_inner(inner)
@@ -158,6 +214,11 @@ Keeper::~Keeper()
     } catch (const DataError&) {
         // The server is gone: the claims expire by themselves.
     }
+}
+
+void Keeper::add(const QVector<qint64>& ids)
+{
+    m_ids += ids;
 }
 
 bool Keeper::setValue(int value)
@@ -188,6 +249,43 @@ void Keeper::setLabelText(const QString& text)
 {
     if (m_inner)
         m_inner->setLabelText(text);
+}
+
+Batches::Batches(const QSqlDatabase& db, Dataset* att, const QVector<int>& rows,
+                 const QString& station, int leaseSeconds, int size, bool unprintedOnly,
+                 Prompt::Progress* inner)
+    : m_db(db), m_att(att), m_station(station), m_lease(leaseSeconds), m_size(qMax(1, size)),
+      m_unprintedOnly(unprintedOnly), m_keeper(db, station, {}, leaseSeconds, inner)
+{
+    m_left.reserve(rows.size());
+    for (int row : rows)
+        m_left << att->rowId(row);
+    std::sort(m_left.begin(), m_left.end());
+}
+
+QVector<int> Batches::next()
+{
+    QVector<int> rows;
+    while (rows.isEmpty() && !m_left.isEmpty()) {
+        const QVector<qint64> taken =
+            claimRows(m_db, m_station, m_left, m_lease, m_unprintedOnly, m_size);
+        if (taken.isEmpty())
+            return rows;
+        m_keeper.add(taken);
+        // Both ascending: what was taken leaves the rows still to ask for.
+        QVector<qint64> left;
+        left.reserve(m_left.size() - taken.size());
+        std::set_difference(m_left.cbegin(), m_left.cend(), taken.cbegin(), taken.cend(),
+                            std::back_inserter(left));
+        m_left = left;
+        for (qint64 id : taken) {
+            const int row = m_att->rowOf(id);
+            if (row >= 0) // gone from the table since it was asked for
+                rows << row;
+        }
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 } // namespace RowClaims
