@@ -94,6 +94,36 @@ RowsAsked rowsAsked(const CliArgs::Options& o, bool unprinted, Dataset* att)
     return asked;
 }
 
+// Stations sharing a server: rows asked for by number that another
+// station is printing or that are printed already are left out, with a
+// note saying how many and why.
+std::optional<ExitCode::Code> leaveOutTakenRows(DataModule* dm, const Session& session,
+                                                RowsAsked& asked)
+{
+    Dataset* att = dm->recipients;
+    QVector<qint64> ids;
+    for (int row : std::as_const(asked.rows))
+        ids << att->rowId(row);
+    RowClaims::TakenElsewhere taken;
+    if (!guarded([&] {
+            taken =
+                RowClaims::takenElsewhere(dm->database(), RowClaims::claimant(session.appDir), ids);
+        }))
+        return ExitCode::Failed;
+    if (taken.isEmpty())
+        return std::nullopt;
+    prompt().message(PrintMessages::takenRowsLeftOut(PrintMessages::takenElsewhere(
+        taken.claimed.size(), taken.stations(), taken.printed.size())));
+    asked.rows.erase(std::remove_if(asked.rows.begin(), asked.rows.end(),
+                                    [&](int row) { return taken.contains(att->rowId(row)); }),
+                     asked.rows.end());
+    if (asked.rows.isEmpty()) {
+        prompt().message(PrintMessages::nothingToPrint());
+        return ExitCode::Failed;
+    }
+    return std::nullopt;
+}
+
 // Points the printer at the PDF file or the queue asked for (the default
 // queue when none is); the exit code of the refusal when it cannot.
 std::optional<ExitCode::Code> aimPrinter(const CliArgs::Options& o, QPrinter* printer)
@@ -237,6 +267,9 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
     RowsAsked asked = rowsAsked(o, unprinted, dm->recipients);
     if (asked.refused)
         return *asked.refused;
+    if (dm->onServer() && !unprinted && !asked.all && !testPage)
+        if (const std::optional<ExitCode::Code> refused = leaveOutTakenRows(dm, session, asked))
+            return *refused;
     const QString modelName = o.has(QStringLiteral("--model"))
                                   ? o.value(QStringLiteral("--model"))
                                   : ConfigIni::read(session.appDir, ConfigIni::DefaultModel);

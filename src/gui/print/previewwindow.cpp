@@ -7,6 +7,7 @@
 #include "base/prompt.h"
 #include "base/session.h"
 #include "data/datamodule.h"
+#include "gui/print/printactions.h"
 #include "gui/templates/designsurface.h"
 #include "print/batchprint.h"
 #include "print/printerstore.h"
@@ -120,10 +121,9 @@ void PreviewWindow::drawRowShown()
     if (haveModel) {
         guarded([&] {
             const PrintFonts fonts = PrintFonts::load(m_dm->database(), *m_session);
-            const RecordFields fields =
-                RecordRenderer::Collector(m_surface->layout(), m_dm->sender, m_dm->recipients,
-                                          fonts.fields)
-                    .collect(row);
+            const RecordFields fields = RecordRenderer::Collector(m_surface->layout(), m_dm->sender,
+                                                                  m_dm->recipients, fonts.fields)
+                                            .collect(row);
             const FieldFits fits = m_surface->layout().fits();
             const QFont& font = fonts.print;
             QPainter p(&image);
@@ -229,6 +229,9 @@ void PreviewWindow::showLastRow()
 
 void PreviewWindow::printRowShown()
 {
+    // On a server: a row another station prints or printed only if the user says so.
+    if (rowShown() >= 0 && !PrintActions::askAboutTakenRows(m_dm, *m_session, {rowShown()}))
+        return;
     QPrinter* printer = PrinterStore::printer();
     if (!PrinterStore::isReady(printer)) {
         prompt().message(PrinterStore::notReadyMessage());
