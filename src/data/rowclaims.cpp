@@ -110,16 +110,24 @@ QVector<qint64> claimRows(const QSqlDatabase& db, const QString& station,
                           const QVector<qint64>& ids, int leaseSeconds, bool unprintedOnly,
                           int limit)
 {
+    if (ids.isEmpty())
+        return {};
+    const auto [lowest, highest] = std::minmax_element(ids.cbegin(), ids.cend());
+    // The bounds let the server walk the key's index over the few rows
+    // asked for; with the list alone it reads the whole table each time.
+    // The rows are picked once, before the update: as a subquery of it the
+    // server may pick again and take more than the limit.
     QSqlQuery q = run(
         db,
-        QStringLiteral("UPDATE Exp_Att_Info SET Claimed_By = ?, Claimed_Until = "
-                       "clock_timestamp() + make_interval(secs => ?) WHERE ID IN (SELECT ID FROM "
-                       "Exp_Att_Info WHERE ID = ANY (CAST(? AS BIGINT[])) AND NOT COALESCE(%1, "
-                       "false) %2 %3 FOR UPDATE SKIP LOCKED) RETURNING ID")
+        QStringLiteral("WITH Picked AS MATERIALIZED (SELECT ID FROM Exp_Att_Info WHERE ID BETWEEN "
+                       "? AND ? AND ID = ANY (CAST(? AS BIGINT[])) AND NOT COALESCE(%1, false) %2 "
+                       "%3 FOR UPDATE SKIP LOCKED) UPDATE Exp_Att_Info SET Claimed_By = ?, "
+                       "Claimed_Until = clock_timestamp() + make_interval(secs => ?) FROM Picked "
+                       "WHERE Exp_Att_Info.ID = Picked.ID RETURNING Exp_Att_Info.ID")
             .arg(QLatin1String(kHeldByOther),
                  unprintedOnly ? QStringLiteral("AND Printed_At IS NULL") : QString(),
                  limit < 0 ? QString() : QStringLiteral("ORDER BY ID LIMIT %1").arg(limit)),
-        {station, leaseSeconds, idArray(ids), station});
+        {*lowest, *highest, idArray(ids), station, station, leaseSeconds});
     return sortedIds(q);
 }
 
@@ -266,18 +274,20 @@ Batches::Batches(const QSqlDatabase& db, Dataset* att, const QVector<int>& rows,
 QVector<int> Batches::next()
 {
     QVector<int> rows;
-    while (rows.isEmpty() && !m_left.isEmpty()) {
+    while (rows.isEmpty() && m_next < m_left.size()) {
+        // A few batches' worth of IDs at a time: the server plans and
+        // checks a short list fast, a list of the whole job slowly.
+        const QVector<qint64> window = m_left.mid(m_next, m_size * 4);
         const QVector<qint64> taken =
-            claimRows(m_db, m_station, m_left, m_lease, m_unprintedOnly, m_size);
-        if (taken.isEmpty())
-            return rows;
+            claimRows(m_db, m_station, window, m_lease, m_unprintedOnly, m_size);
+        // Rows of the window before the last one taken were held by others
+        // or printed; those after it are asked for next time.
+        if (taken.size() < m_size)
+            m_next += window.size();
+        else
+            m_next = int(std::upper_bound(m_left.cbegin(), m_left.cend(), taken.last()) -
+                         m_left.cbegin());
         m_keeper.add(taken);
-        // Both ascending: what was taken leaves the rows still to ask for.
-        QVector<qint64> left;
-        left.reserve(m_left.size() - taken.size());
-        std::set_difference(m_left.cbegin(), m_left.cend(), taken.cbegin(), taken.cend(),
-                            std::back_inserter(left));
-        m_left = left;
         for (qint64 id : taken) {
             const int row = m_att->rowOf(id);
             if (row >= 0) // gone from the table since it was asked for

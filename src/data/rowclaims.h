@@ -129,7 +129,8 @@ private:
     int m_lease;
     int m_size;
     bool m_unprintedOnly;
-    QVector<qint64> m_left; // asked for and not yet taken, ascending
+    QVector<qint64> m_left; // asked for, ascending
+    int m_next = 0;         // the first of m_left not yet asked for
     Keeper m_keeper;
 };
 

@@ -621,7 +621,8 @@ private Q_SLOTS:
 
     // A job's rows taken a batch at a time: two stations asking in turn get
     // the next free rows each, printed rows are never taken, the claims are
-    // given back when the job ends, and a dead station's rows come back.
+    // given back when the job ends, and a dead station's rows go to the
+    // next job.
     void batchesShareTheUnprintedRows()
     {
         const QString url = serverWithRows(10);
@@ -656,8 +657,10 @@ private Q_SLOTS:
                                           "clock_timestamp() - interval '1 second' WHERE "
                                           "Claimed_By = '%1'")
                                .arg(b)));
-            QCOMPARE(first.next(), (QVector<int>{4, 5, 6}));
+            // Its rows go back to the pool: the next job takes them.
             QCOMPARE(first.next(), QVector<int>());
+            RowClaims::Batches next(dm.database(), att, rows, "1号台/3@a", 120, 3, true);
+            QCOMPARE(next.next(), (QVector<int>{4, 5, 6}));
         }
         QCOMPARE(count(other, held.arg(a)), 0);
         // Everything asked for, printed rows too.
