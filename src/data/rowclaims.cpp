@@ -50,6 +50,40 @@ QVector<qint64> sortedIds(QSqlQuery& q)
 const char* const kHeldByOther =
     "Claimed_Until > clock_timestamp() AND Claimed_By IS DISTINCT FROM ?";
 
+// Claims through q, prepared at its first use and kept so: a job's
+// batches are claimed by one statement the server plans once.
+QVector<qint64> claimWith(QSqlQuery& q, const QString& station, const QVector<qint64>& ids,
+                          int leaseSeconds, bool unprintedOnly, int limit, bool waitForDisk = true)
+{
+    if (ids.isEmpty())
+        return {};
+    // The bounds let the server walk the key's index over the few rows
+    // asked for; with the list alone it reads the whole table each time.
+    // The rows are picked once, before the update: as a subquery of it the
+    // server may pick again and take more than the limit.
+    const QString sql =
+        QStringLiteral("WITH Picked AS MATERIALIZED (SELECT ID FROM Exp_Att_Info WHERE ID BETWEEN "
+                       "? AND ? AND ID = ANY (CAST(? AS BIGINT[])) AND NOT COALESCE(%1, false) %2 "
+                       "%4 %3 FOR UPDATE SKIP LOCKED) UPDATE Exp_Att_Info SET Claimed_By = ?, "
+                       "Claimed_Until = clock_timestamp() + make_interval(secs => ?) FROM Picked "
+                       "WHERE Exp_Att_Info.ID = Picked.ID RETURNING Exp_Att_Info.ID")
+            .arg(QLatin1String(kHeldByOther),
+                 unprintedOnly ? QStringLiteral("AND Printed_At IS NULL") : QString(),
+                 limit < 0 ? QString() : QStringLiteral("ORDER BY ID LIMIT %1").arg(limit),
+                 waitForDisk ? QString()
+                             : QStringLiteral("AND (SELECT set_config('synchronous_commit', "
+                                              "'off', true)) = 'off'"));
+    if (q.lastQuery() != sql && !q.prepare(sql))
+        throw DataError(q.lastError().text());
+    const auto [lowest, highest] = std::minmax_element(ids.cbegin(), ids.cend());
+    const QVariantList values{*lowest, *highest, idArray(ids), station, station, leaseSeconds};
+    for (int i = 0; i < values.size(); ++i)
+        q.bindValue(i, values.at(i));
+    if (!q.exec())
+        throw DataError(q.lastError().text());
+    return sortedIds(q);
+}
+
 int wholeNumber(const QString& appDir, const ConfigIni::WholeNumber& range, int fallback)
 {
     bool ok = false;
@@ -110,25 +144,8 @@ QVector<qint64> claimRows(const QSqlDatabase& db, const QString& station,
                           const QVector<qint64>& ids, int leaseSeconds, bool unprintedOnly,
                           int limit)
 {
-    if (ids.isEmpty())
-        return {};
-    const auto [lowest, highest] = std::minmax_element(ids.cbegin(), ids.cend());
-    // The bounds let the server walk the key's index over the few rows
-    // asked for; with the list alone it reads the whole table each time.
-    // The rows are picked once, before the update: as a subquery of it the
-    // server may pick again and take more than the limit.
-    QSqlQuery q = run(
-        db,
-        QStringLiteral("WITH Picked AS MATERIALIZED (SELECT ID FROM Exp_Att_Info WHERE ID BETWEEN "
-                       "? AND ? AND ID = ANY (CAST(? AS BIGINT[])) AND NOT COALESCE(%1, false) %2 "
-                       "%3 FOR UPDATE SKIP LOCKED) UPDATE Exp_Att_Info SET Claimed_By = ?, "
-                       "Claimed_Until = clock_timestamp() + make_interval(secs => ?) FROM Picked "
-                       "WHERE Exp_Att_Info.ID = Picked.ID RETURNING Exp_Att_Info.ID")
-            .arg(QLatin1String(kHeldByOther),
-                 unprintedOnly ? QStringLiteral("AND Printed_At IS NULL") : QString(),
-                 limit < 0 ? QString() : QStringLiteral("ORDER BY ID LIMIT %1").arg(limit)),
-        {*lowest, *highest, idArray(ids), station, station, leaseSeconds});
-    return sortedIds(q);
+    QSqlQuery q(db);
+    return claimWith(q, station, ids, leaseSeconds, unprintedOnly, limit);
 }
 
 int renew(const QSqlDatabase& db, const QString& station, const QVector<qint64>& ids,
@@ -231,7 +248,16 @@ void Keeper::add(const QVector<qint64>& ids)
 
 bool Keeper::setValue(int value)
 {
-    if (m_lost.isEmpty() && m_sinceRenewal.elapsed() >= qint64(m_lease) * 1000 / 3) {
+    if (m_lost.isEmpty() && m_sinceRenewal.elapsed() >= qint64(m_lease) * 1000 / 3)
+        confirm();
+    if (!m_lost.isEmpty())
+        return false;
+    return !m_inner || m_inner->setValue(value);
+}
+
+bool Keeper::confirm()
+{
+    if (m_lost.isEmpty()) {
         try {
             if (renew(m_db, m_station, m_ids, m_lease) < m_ids.size())
                 m_lost = QStringLiteral("本工作台对这些收件人的占用已过期，打印停止；"
@@ -243,9 +269,7 @@ bool Keeper::setValue(int value)
         }
         m_sinceRenewal.restart();
     }
-    if (!m_lost.isEmpty())
-        return false;
-    return !m_inner || m_inner->setValue(value);
+    return m_lost.isEmpty();
 }
 
 bool Keeper::wasCanceled() const
@@ -263,7 +287,7 @@ Batches::Batches(const QSqlDatabase& db, Dataset* att, const QVector<int>& rows,
                  const QString& station, int leaseSeconds, int size, bool unprintedOnly,
                  Prompt::Progress* inner)
     : m_db(db), m_att(att), m_station(station), m_lease(leaseSeconds), m_size(qMax(1, size)),
-      m_unprintedOnly(unprintedOnly), m_keeper(db, station, {}, leaseSeconds, inner)
+      m_unprintedOnly(unprintedOnly), m_claim(db), m_keeper(db, station, {}, leaseSeconds, inner)
 {
     m_left.reserve(rows.size());
     for (int row : rows)
@@ -279,7 +303,7 @@ QVector<int> Batches::next()
         // checks a short list fast, a list of the whole job slowly.
         const QVector<qint64> window = m_left.mid(m_next, m_size * 4);
         const QVector<qint64> taken =
-            claimRows(m_db, m_station, window, m_lease, m_unprintedOnly, m_size);
+            claimWith(m_claim, m_station, window, m_lease, m_unprintedOnly, m_size, false);
         // Rows of the window before the last one taken were held by others
         // or printed; those after it are asked for next time.
         if (taken.size() < m_size)
@@ -294,6 +318,11 @@ QVector<int> Batches::next()
                 rows << row;
         }
     }
+    // The claims did not wait for the server's disk (most of their cost):
+    // one that a crash of the server lost is found here, before the job
+    // is handed over, and this renewal waits for the disk for all of them.
+    if (rows.isEmpty() && !m_keeper.confirm())
+        throw DataError::refusal(m_keeper.lostReason());
     std::sort(rows.begin(), rows.end());
     return rows;
 }

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -89,6 +90,9 @@ public:
     // Holds ids too, from now on.
     void add(const QVector<qint64>& ids);
 
+    // Renews the claims now; false when one is lost (see lostReason()).
+    bool confirm();
+
     bool setValue(int value) override;
     bool wasCanceled() const override;
     void setLabelText(const QString& text) override;
@@ -131,6 +135,7 @@ private:
     bool m_unprintedOnly;
     QVector<qint64> m_left; // asked for, ascending
     int m_next = 0;         // the first of m_left not yet asked for
+    QSqlQuery m_claim;
     Keeper m_keeper;
 };
 

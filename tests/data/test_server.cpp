@@ -667,6 +667,12 @@ private Q_SLOTS:
         {
             RowClaims::Batches all(other, att, rows, b, 120, 20, false);
             QCOMPARE(all.next(), rows);
+            // A claim lost meanwhile stops the job at its end, before it is
+            // handed over.
+            QVERIFY(q.exec("UPDATE Exp_Att_Info SET Claimed_Until = NULL WHERE ID = 5"));
+            QVERIFY_THROWS_EXCEPTION(DataError, all.next());
+            QVERIFY2(all.keeper()->lostReason().contains("过期"),
+                     qPrintable(all.keeper()->lostReason()));
         }
         q = QSqlQuery();
         other = QSqlDatabase();
