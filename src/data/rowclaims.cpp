@@ -84,6 +84,17 @@ QVector<qint64> claimWith(QSqlQuery& q, const QString& station, const QVector<qi
     return sortedIds(q);
 }
 
+QString lostText()
+{
+    return QStringLiteral("本工作台对这些收件人的占用已过期，打印停止；没有交出的页不记为已打印。");
+}
+
+QString brokenText(const QString& reason)
+{
+    return QStringLiteral("与数据库服务器的连接中断，打印停止；没有交出的页不记为已打印。\n") +
+           reason;
+}
+
 int wholeNumber(const QString& appDir, const ConfigIni::WholeNumber& range, int fallback)
 {
     bool ok = false;
@@ -255,17 +266,32 @@ bool Keeper::setValue(int value)
     return !m_inner || m_inner->setValue(value);
 }
 
+bool Keeper::check()
+{
+    if (m_lost.isEmpty()) {
+        try {
+            QSqlQuery q = run(m_db,
+                              QStringLiteral("SELECT count(*) FROM Exp_Att_Info WHERE Claimed_By = "
+                                             "? AND Claimed_Until > clock_timestamp() AND ID = ANY "
+                                             "(CAST(? AS BIGINT[]))"),
+                              {m_station, idArray(m_ids)});
+            if (!q.next() || q.value(0).toInt() < m_ids.size())
+                m_lost = lostText();
+        } catch (const DataError& e) {
+            m_lost = brokenText(e.message());
+        }
+    }
+    return m_lost.isEmpty();
+}
+
 bool Keeper::confirm()
 {
     if (m_lost.isEmpty()) {
         try {
             if (renew(m_db, m_station, m_ids, m_lease) < m_ids.size())
-                m_lost = QStringLiteral("本工作台对这些收件人的占用已过期，打印停止；"
-                                        "没有交出的页不记为已打印。");
+                m_lost = lostText();
         } catch (const DataError& e) {
-            m_lost =
-                QStringLiteral("与数据库服务器的连接中断，打印停止；没有交出的页不记为已打印。\n") +
-                e.message();
+            m_lost = brokenText(e.message());
         }
         m_sinceRenewal.restart();
     }
@@ -320,8 +346,9 @@ QVector<int> Batches::next()
     }
     // The claims did not wait for the server's disk (most of their cost):
     // one that a crash of the server lost is found here, before the job
-    // is handed over, and this renewal waits for the disk for all of them.
-    if (rows.isEmpty() && !m_keeper.confirm())
+    // is handed over; the job's pending record, written next, waits for
+    // the disk and with it for every claim before it.
+    if (rows.isEmpty() && !m_keeper.check())
         throw DataError::refusal(m_keeper.lostReason());
     std::sort(rows.begin(), rows.end());
     return rows;

@@ -92,6 +92,9 @@ public:
 
     // Renews the claims now; false when one is lost (see lostReason()).
     bool confirm();
+    // Whether every claim is still held, without renewing them; false
+    // when one is lost (see lostReason()).
+    bool check();
 
     bool setValue(int value) override;
     bool wasCanceled() const override;
