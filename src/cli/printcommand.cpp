@@ -15,6 +15,7 @@
 #include "print/printerstore.h"
 #include "print/testsheet.h"
 #include "render/calibration.h"
+#include "render/fitmemo.h"
 #include "render/printfonts.h"
 #include "render/printlog.h"
 #include "render/printmessages.h"
@@ -93,6 +94,36 @@ RowsAsked rowsAsked(const CliArgs::Options& o, bool unprinted, Dataset* att)
     return asked;
 }
 
+// Stations sharing a server: rows asked for by number that another
+// station is printing or that are printed already are left out, with a
+// note saying how many and why.
+std::optional<ExitCode::Code> leaveOutTakenRows(DataModule* dm, const Session& session,
+                                                RowsAsked& asked)
+{
+    Dataset* att = dm->recipients;
+    QVector<qint64> ids;
+    for (int row : std::as_const(asked.rows))
+        ids << att->rowId(row);
+    RowClaims::TakenElsewhere taken;
+    if (!guarded([&] {
+            taken =
+                RowClaims::takenElsewhere(dm->database(), RowClaims::claimant(session.appDir), ids);
+        }))
+        return ExitCode::Failed;
+    if (taken.isEmpty())
+        return std::nullopt;
+    prompt().message(PrintMessages::takenRowsLeftOut(PrintMessages::takenElsewhere(
+        taken.claimed.size(), taken.stations(), taken.printed.size())));
+    asked.rows.erase(std::remove_if(asked.rows.begin(), asked.rows.end(),
+                                    [&](int row) { return taken.contains(att->rowId(row)); }),
+                     asked.rows.end());
+    if (asked.rows.isEmpty()) {
+        prompt().message(PrintMessages::nothingToPrint());
+        return ExitCode::Failed;
+    }
+    return std::nullopt;
+}
+
 // Points the printer at the PDF file or the queue asked for (the default
 // queue when none is); the exit code of the refusal when it cannot.
 std::optional<ExitCode::Code> aimPrinter(const CliArgs::Options& o, QPrinter* printer)
@@ -132,8 +163,8 @@ ExitCode::Code printTestPage(QPrinter* printer, DataModule* dm, Session& session
     if (!guarded([&] {
             const Calibration calibration =
                 Calibration::load(dm->database(), modelName, printerKey(printer));
-            error = TestSheet::print(printer, dm, TemplateRows(dm->templates).loadCurrent(), session,
-                                     calibration);
+            error = TestSheet::print(printer, dm, TemplateRows(dm->templates).loadCurrent(),
+                                     session, calibration);
         }))
         return ExitCode::Failed;
     if (!error.isEmpty()) {
@@ -157,51 +188,52 @@ void warnOfMisfits(const BatchPrint::FitReport& report)
 }
 
 // Stations sharing a server: the unprinted rows are taken through a claim,
-// so that two stations printing at once never take the same row. The rows
-// another station holds leave `asked`; nothing is claimed in file mode.
-std::optional<ExitCode::Code> claimRows(DataModule* dm, const Session& session, RowsAsked& asked,
-                                        std::unique_ptr<RowClaims::Keeper>* claim)
+// a batch at a time, so that stations printing at once share them and one
+// started later still finds rows. Each batch is looked over as it comes.
+BatchPrint::Result printClaimed(QPrinter* printer, DataModule* dm, const Session& session,
+                                const TemplateLayout& layout, RowClaims::Batches* batches)
 {
-    Dataset* att = dm->recipients;
-    QVector<qint64> claimed;
-    if (!guarded([&] {
-            QVector<qint64> ids;
-            for (int row : std::as_const(asked.rows))
-                ids << att->rowId(row);
-            claimed = RowClaims::claimRows(dm->database(), RowClaims::claimant(session.appDir), ids,
-                                           RowClaims::leaseSeconds(session.appDir), true);
-        }))
-        return ExitCode::Failed;
-    asked.rows.erase(std::remove_if(asked.rows.begin(), asked.rows.end(),
-                                    [&](int row) { return !claimed.contains(att->rowId(row)); }),
-                     asked.rows.end());
-    if (asked.rows.isEmpty()) {
-        prompt().message(PrintMessages::nothingToPrint());
-        return ExitCode::Failed;
-    }
-    *claim = std::make_unique<RowClaims::Keeper>(dm->database(),
-                                                 RowClaims::claimant(session.appDir), claimed,
-                                                 RowClaims::leaseSeconds(session.appDir));
-    return std::nullopt;
+    const auto memo = std::make_shared<FitMemo>();
+    const BatchPrint::NextRows next = [&] {
+        const QVector<int> rows = batches->next();
+        warnOfMisfits(BatchPrint::fitReport(printer, dm, layout, session, rows, false, memo));
+        return rows;
+    };
+    return BatchPrint::printBatches(printer, dm, layout, session, next, batches->keeper(),
+                                    memo.get());
 }
 
 ExitCode::Code printRows(QPrinter* printer, DataModule* dm, Session& session,
-                         const RowsAsked& asked, RowClaims::Keeper* claim)
+                         const RowsAsked& asked, bool claimed)
 {
     TemplateLayout layout;
     BatchPrint::FitReport report;
     if (!guarded([&] {
             layout = TemplateRows(dm->templates).loadCurrent();
+            if (claimed)
+                return;
             report = BatchPrint::fitReport(printer, dm, layout, session, asked.rows, asked.all);
             warnOfMisfits(report);
         }))
         return ExitCode::Failed;
     BatchPrint::Result r;
+    std::unique_ptr<RowClaims::Batches> batches;
+    RowClaims::Keeper* claim = nullptr;
+    if (claimed) {
+        batches = std::make_unique<RowClaims::Batches>(
+            dm->database(), dm->recipients, asked.rows, RowClaims::claimant(session.appDir),
+            RowClaims::leaseSeconds(session.appDir), RowClaims::claimRowsAtOnce(session.appDir),
+            true);
+        claim = batches->keeper();
+    }
     if (!guarded([&] {
-            r = asked.all ? BatchPrint::printAll(printer, dm, layout, session, nullptr,
-                                                 report.fitted.get())
-                          : BatchPrint::printRows(printer, dm, layout, session, asked.rows, claim,
-                                                  false, report.fitted.get());
+            if (claimed)
+                r = printClaimed(printer, dm, session, layout, batches.get());
+            else
+                r = asked.all ? BatchPrint::printAll(printer, dm, layout, session, nullptr,
+                                                     report.fitted.get())
+                              : BatchPrint::printRows(printer, dm, layout, session, asked.rows,
+                                                      nullptr, false, report.fitted.get());
         }))
         return ExitCode::Failed;
     if (!r.ok || !r.message.isEmpty()) {
@@ -235,9 +267,8 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
     RowsAsked asked = rowsAsked(o, unprinted, dm->recipients);
     if (asked.refused)
         return *asked.refused;
-    std::unique_ptr<RowClaims::Keeper> claim;
-    if (unprinted && dm->onServer() && !testPage)
-        if (const std::optional<ExitCode::Code> refused = claimRows(dm, session, asked, &claim))
+    if (dm->onServer() && !unprinted && !asked.all && !testPage)
+        if (const std::optional<ExitCode::Code> refused = leaveOutTakenRows(dm, session, asked))
             return *refused;
     const QString modelName = o.has(QStringLiteral("--model"))
                                   ? o.value(QStringLiteral("--model"))
@@ -252,7 +283,7 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
     }
     PrinterStore::usePageCorner(&printer);
     return testPage ? printTestPage(&printer, dm, session, modelName)
-                    : printRows(&printer, dm, session, asked, claim.get());
+                    : printRows(&printer, dm, session, asked, unprinted && dm->onServer());
 }
 
 ExitCode::Code runLogCommand(const QStringList& args, DataModule* dm, Session&)

@@ -129,7 +129,8 @@ QStringList problems(const QString& appDir)
     QStringList found;
     for (const QString& problem :
          {valueProblem(path, ShopDownloadTimeoutRange), valueProblem(path, ShopMaxAnswerMBRange),
-          valueProblem(path, DatabaseLeaseSecondsRange), gridStateProblem(path)})
+          valueProblem(path, DatabaseLeaseSecondsRange), valueProblem(path, DatabaseClaimRowsRange),
+          gridStateProblem(path)})
         if (!problem.isEmpty())
             found << QStringLiteral("配置文件中的设置无效，该项按默认值：") + path +
                          QLatin1Char('\n') + problem;

@@ -25,6 +25,8 @@ inline constexpr Setting DatabaseServer{"Database", "Server"};
 // the name other stations see it by (the host name when not given).
 inline constexpr Setting DatabaseLeaseSeconds{"Database", "LeaseSeconds"};
 inline constexpr Setting DatabaseStation{"Database", "Station"};
+// How many unprinted rows a station claims at a time while it prints.
+inline constexpr Setting DatabaseClaimRows{"Database", "ClaimRows"};
 // The shop gateway and the limits of a download.
 inline constexpr Setting ShopGatewayUrl{"Shop", "GatewayUrl"};
 inline constexpr Setting ShopDownloadTimeout{"Shop", "DownloadTimeout"};
@@ -51,6 +53,7 @@ struct WholeNumber {
 inline constexpr WholeNumber ShopDownloadTimeoutRange{ShopDownloadTimeout, 1, 3600};
 inline constexpr WholeNumber ShopMaxAnswerMBRange{ShopMaxAnswerMB, 1, 1024};
 inline constexpr WholeNumber DatabaseLeaseSecondsRange{DatabaseLeaseSeconds, 10, 3600};
+inline constexpr WholeNumber DatabaseClaimRowsRange{DatabaseClaimRows, 1, 100000};
 
 // The largest config.ini that is read; a larger one is not.
 inline constexpr qint64 MaxFileSize = 1024 * 1024;

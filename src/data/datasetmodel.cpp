@@ -49,12 +49,11 @@ QVariant DatasetModel::data(const QModelIndex& index, int role) const
 {
     if (!m_dataset || !index.isValid() || role != Qt::DisplayRole)
         return QVariant();
+    const auto& text = m_columns.at(index.column()).text;
+    if (text)
+        return text(index.row());
     const int f = m_fieldIndex.value(index.column(), -1);
-    if (f < 0) {
-        const auto& text = m_columns.at(index.column()).text;
-        return text ? QVariant(text(index.row())) : QVariant();
-    }
-    return m_dataset->cellText(index.row(), f);
+    return f < 0 ? QVariant() : QVariant(m_dataset->cellText(index.row(), f));
 }
 
 void DatasetModel::columnChanged(int column)

@@ -19,7 +19,8 @@ public:
         QString field;
         QString title;
         int width;
-        // The text of a column that is no field of the dataset, by row.
+        // The text a column shows by row: of a column that is no field of
+        // the dataset, or of a field shown otherwise than its value.
         std::function<QString(int row)> text = {};
     };
 

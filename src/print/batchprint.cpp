@@ -387,6 +387,26 @@ bool dropBlankRows(Dataset* att, QVector<int>* rows, Result* result)
     return true;
 }
 
+// The next batch with its blank rows left out (counted in result); empty
+// when `next` has none left.
+QVector<int> nextBatch(const NextRows& next, Dataset* att, Result* result)
+{
+    for (;;) {
+        const QVector<int> batch = next();
+        if (batch.isEmpty())
+            return batch;
+        QVector<int> kept;
+        for (int row : batch) {
+            if (isBlankRecipient(att, row))
+                ++result->skipped;
+            else
+                kept << row;
+        }
+        if (!kept.isEmpty())
+            return kept;
+    }
+}
+
 // Hands the completed job over: written down in the journal before it
 // leaves, so that a run killed after the handover still gets its marks at
 // the next start; marked right after. False, with the message, when it did
@@ -470,16 +490,30 @@ void nextPage(Job& job)
 
 Result run(QPrinter* printer, DataModule* dm, const TemplateLayout& layout, const Session& session,
            Prompt::Progress* progress, Rows which, const QVector<int>& given = {},
-           bool reprint = false, FitMemo* memo = nullptr)
+           bool reprint = false, FitMemo* memo = nullptr, const NextRows* more = nullptr)
 {
     Result result;
     Dataset* att = dm->recipients;
-    if (which == Rows::Given && given.isEmpty())
+    QVector<int> rows = given;
+    if (more) {
+        try {
+            rows = nextBatch(*more, att, &result);
+        } catch (const DataError& e) {
+            result.message = QString::fromUtf8(kJobFailed) + QLatin1Char('\n') + e.message();
+            return result;
+        }
+        if (rows.isEmpty()) {
+            result.message = PrintMessages::nothingToPrint();
+            if (result.skipped)
+                result.message += QLatin1Char('\n') + skippedBlankRecipientsText(result.skipped);
+            return result;
+        }
+    }
+    if (which == Rows::Given && rows.isEmpty())
         return result;
     // Rows with neither name nor address print no page; an empty table still
     // gives its one page with the sender.
     const bool wholeTable = which == Rows::All && att->recordCount() > 0;
-    QVector<int> rows = given;
     if (wholeTable)
         rows = RowSelection::allRows(att->recordCount());
     if (which != Rows::One && !rows.isEmpty()) {
@@ -538,6 +572,8 @@ Result run(QPrinter* printer, DataModule* dm, const TemplateLayout& layout, cons
                 result.canceled = true;
                 break;
             }
+            if (next >= order.size() && more)
+                order += nextBatch(*more, att, &result);
             if (next >= order.size())
                 break;
             nextPage(job);
@@ -591,6 +627,13 @@ Result printRows(QPrinter* printer, DataModule* dm, const TemplateLayout& layout
     return run(printer, dm, layout, session, progress, Rows::Given, rows, reprint, memo);
 }
 
+Result printBatches(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
+                    const Session& session, const NextRows& next, Prompt::Progress* progress,
+                    FitMemo* memo)
+{
+    return run(printer, dm, layout, session, progress, Rows::Given, {}, false, memo, &next);
+}
+
 Result printRow(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
                 const Session& session, int row)
 {
@@ -637,7 +680,8 @@ QString rowLine(int row, const QString& name, const QStringList& what)
 } // namespace
 
 FitReport fitReport(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
-                    const Session& session, const QVector<int>& rows, bool all)
+                    const Session& session, const QVector<int>& rows, bool all,
+                    std::shared_ptr<FitMemo> into)
 {
     Dataset* att = dm->recipients;
     const QVector<int> which = all ? RowSelection::allRows(att->recordCount()) : rows;
@@ -649,7 +693,7 @@ FitReport fitReport(QPrinter* printer, DataModule* dm, const TemplateLayout& lay
     const FieldFits fits = layout.fits();
     const QRectF page = printer->pageLayout().fullRectPixels(printer->resolution());
     const int nameField = att->fieldIndex(QStringLiteral("Name"));
-    auto memo = std::make_shared<FitMemo>();
+    const std::shared_ptr<FitMemo> memo = into ? into : std::make_shared<FitMemo>();
     QStringList shrunk;
     QStringList notFitting;
     const RecordRenderer::Collector collector(layout, dm->sender, att);

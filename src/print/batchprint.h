@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QVector>
+#include <functional>
 #include <memory>
 
 class QPrinter;
@@ -46,6 +47,16 @@ Result printRows(QPrinter* printer, DataModule* dm, const TemplateLayout& layout
                  Prompt::Progress* progress = nullptr, bool reprint = false,
                  FitMemo* memo = nullptr);
 
+// Rows a job takes a batch at a time (0-based, in the order to print); an
+// empty batch ends it. May throw DataError, which aborts the job.
+using NextRows = std::function<QVector<int>()>;
+
+// The rows `next` gives, one page each, in one job: a batch is asked for
+// when the one before is drawn. No rows at all print nothing.
+Result printBatches(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
+                    const Session& session, const NextRows& next,
+                    Prompt::Progress* progress = nullptr, FitMemo* memo = nullptr);
+
 // Recipient row `row` (0-based) alone, on one page, blank or not; a row
 // out of range gives the sender's page alone. The cursor stays.
 Result printRow(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
@@ -66,8 +77,10 @@ struct FitReport {
 };
 
 // The report over the rows (all, or the given 0-based ones) on the
-// printer's paper. The cursor stays put. Throws DataError.
+// printer's paper, its fits kept in `into` when given (the job's memo over
+// several batches). The cursor stays put. Throws DataError.
 FitReport fitReport(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
-                    const Session& session, const QVector<int>& rows, bool all);
+                    const Session& session, const QVector<int>& rows, bool all,
+                    std::shared_ptr<FitMemo> into = {});
 
 } // namespace BatchPrint

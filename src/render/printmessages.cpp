@@ -48,6 +48,29 @@ QString pdfTargetError(const QString& path)
            QString::fromLocal8Bit(std::strerror(err));
 }
 
+QString takenElsewhere(int claimed, const QStringList& stations, int printed)
+{
+    QStringList parts;
+    if (claimed > 0)
+        parts << QStringLiteral("%1 行正在由其他工作台（%2）打印")
+                     .arg(claimed)
+                     .arg(stations.join(QStringLiteral("、")));
+    if (printed > 0)
+        parts << QStringLiteral("%1 行已经打印过").arg(printed);
+    return parts.join(QStringLiteral("，"));
+}
+
+QString printTakenRowsQuestion(const QString& taken)
+{
+    return QStringLiteral("要打印的行中，%1。\n是否也打印这些行？选“否”则不打印这些行。")
+        .arg(taken);
+}
+
+QString takenRowsLeftOut(const QString& taken)
+{
+    return QStringLiteral("%1，这些行没有打印。").arg(taken);
+}
+
 QString nothingToPrint()
 {
     return QStringLiteral("没有要打印的收件人！");

@@ -1521,9 +1521,9 @@ private Q_SLOTS:
         QTest::newRow("four stations") << 4;
     }
 
-    // Stations on one server printing the unprinted rows at the same time:
-    // every row is printed exactly once and the marks equal the pages of
-    // the print log.
+    // Stations on one server printing the unprinted rows at the same time,
+    // a few rows claimed at a time: every row is printed exactly once, the
+    // marks equal the pages of the print log, and the rows are shared.
     void stationsPrintTheUnprintedRowsOnce()
     {
         QFETCH(int, stations);
@@ -1548,6 +1548,14 @@ private Q_SLOTS:
             QSqlQuery q(db);
             QVERIFY(q.exec("INSERT INTO Exp_Att_Info (Name, Address) SELECT '收件人' || i, "
                            "'地址' || i FROM generate_series(1, 120) AS i"));
+            QString written;
+            QVERIFY2(
+                ConfigIni::write(m_tmp->path() + '/', ConfigIni::DatabaseClaimRows, "5", &written),
+                qPrintable(written));
+            // No station claims a row before all are up: none finishes the
+            // pool before the others start.
+            QVERIFY(db.transaction());
+            QVERIFY(q.exec("LOCK TABLE Exp_Att_Info IN SHARE MODE"));
             std::vector<std::unique_ptr<QProcess>> runs;
             for (int n = 1; n <= stations; ++n) {
                 runs.push_back(std::make_unique<QProcess>());
@@ -1556,6 +1564,16 @@ private Q_SLOTS:
                                    {"--database", url, "print", "--pdf",
                                     QStringLiteral("站%1.pdf").arg(n), "--unprinted"});
             }
+            const auto waiting = [&] {
+                QSqlQuery w(db);
+                return w.exec("SELECT count(*) FROM pg_locks WHERE relation = "
+                              "'exp_att_info'::regclass AND NOT granted") &&
+                               w.next()
+                           ? w.value(0).toInt()
+                           : -1;
+            };
+            QTRY_COMPARE_WITH_TIMEOUT(waiting(), stations, 120000);
+            QVERIFY(db.commit());
             for (auto& run : runs) {
                 QVERIFY(run->waitForFinished(120000));
                 const QString errors = QString::fromLocal8Bit(run->readAllStandardError());
@@ -1573,6 +1591,9 @@ private Q_SLOTS:
             QCOMPARE(q.value(1).toInt(), rows);
             QCOMPARE(q.value(2).toInt(), 0); // every claim given back
             QCOMPARE(q.value(3).toInt(), rows);
+            QVERIFY(q.exec("SELECT count(DISTINCT Target) FROM Print_Log"));
+            QVERIFY(q.next());
+            QVERIFY2(q.value(0).toInt() > 1, "one station printed every row");
             db.close();
         }
         QSqlDatabase::removeDatabase(conn);

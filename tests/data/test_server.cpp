@@ -636,6 +636,66 @@ private Q_SLOTS:
         closeConnection(QStringLiteral("target"));
     }
 
+    // A job's rows taken a batch at a time: two stations asking in turn get
+    // the next free rows each, printed rows are never taken, the claims are
+    // given back when the job ends, and a dead station's rows go to the
+    // next job.
+    void batchesShareTheUnprintedRows()
+    {
+        const QString url = serverWithRows(10);
+        QString error;
+        DataModule dm;
+        dm.connectServer(ServerAddress::parse(url, &error));
+        dm.openAll();
+        Dataset* att = dm.recipients;
+        QCOMPARE(att->recordCount(), 10);
+        QSqlDatabase other = connectTo(url, QStringLiteral("target"));
+        QSqlQuery q(other);
+        QVERIFY(q.exec("UPDATE Exp_Att_Info SET Printed_At = 'x', Print_Count = 1 WHERE ID = 3"));
+        QVector<int> rows;
+        for (int row = 0; row < 10; ++row)
+            rows << row;
+        const QString a = QStringLiteral("1号台/1@a");
+        const QString b = QStringLiteral("2号台/2@b");
+        const QString held = QStringLiteral("SELECT count(*) FROM Exp_Att_Info WHERE Claimed_By = "
+                                            "'%1' AND Claimed_Until > clock_timestamp()");
+        {
+            RowClaims::Batches first(dm.database(), att, rows, a, 120, 3, true);
+            RowClaims::Batches second(other, att, rows, b, 120, 3, true);
+            QCOMPARE(first.next(), (QVector<int>{0, 1, 3}));
+            QCOMPARE(second.next(), (QVector<int>{4, 5, 6}));
+            QCOMPARE(first.next(), (QVector<int>{7, 8, 9}));
+            QCOMPARE(second.next(), QVector<int>());
+            QCOMPARE(count(other, held.arg(a)), 6);
+            // The job's claims are kept alive together.
+            QCOMPARE(RowClaims::renew(other, a, {1, 2, 4, 8, 9, 10}, 120), 6);
+            // Station b dies: its lease runs out.
+            QVERIFY(q.exec(QStringLiteral("UPDATE Exp_Att_Info SET Claimed_Until = "
+                                          "clock_timestamp() - interval '1 second' WHERE "
+                                          "Claimed_By = '%1'")
+                               .arg(b)));
+            // Its rows go back to the pool: the next job takes them.
+            QCOMPARE(first.next(), QVector<int>());
+            RowClaims::Batches next(dm.database(), att, rows, "1号台/3@a", 120, 3, true);
+            QCOMPARE(next.next(), (QVector<int>{4, 5, 6}));
+        }
+        QCOMPARE(count(other, held.arg(a)), 0);
+        // Everything asked for, printed rows too.
+        {
+            RowClaims::Batches all(other, att, rows, b, 120, 20, false);
+            QCOMPARE(all.next(), rows);
+            // A claim lost meanwhile stops the job at its end, before it is
+            // handed over.
+            QVERIFY(q.exec("UPDATE Exp_Att_Info SET Claimed_Until = NULL WHERE ID = 5"));
+            QVERIFY_THROWS_EXCEPTION(DataError, all.next());
+            QVERIFY2(all.keeper()->lostReason().contains("过期"),
+                     qPrintable(all.keeper()->lostReason()));
+        }
+        q = QSqlQuery();
+        other = QSqlDatabase();
+        closeConnection(QStringLiteral("target"));
+    }
+
     // A job on its way belongs to its process: another process of the same
     // station sees it only once that process is gone (then it settles it),
     // a process of another station never.

@@ -40,7 +40,11 @@ void PrintedFilter::setShow(Show show)
         return;
     }
     const bool printed = m_show == Show::Printed;
-    m_view->setRowFilter([this, printed](int row) { return isPrinted(row) == printed; });
+    m_view->setRowFilter([this, printed](int row) {
+        if (isPrinted(row) != printed)
+            return false;
+        return printed || !m_held || !m_held(row);
+    });
 }
 
 bool PrintedFilter::isPrinted(int row) const

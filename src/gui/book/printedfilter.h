@@ -26,6 +26,8 @@ public:
                   ParserSource parser, QObject* parent = nullptr);
 
     Show show() const { return m_show; }
+    // Rows another station is printing now: "未打印" leaves them out.
+    void setHeldElsewhere(std::function<bool(int row)> held) { m_held = std::move(held); }
     void setShow(Show show);
     // Asks again which rows to show, after the marks changed.
     void apply();
@@ -37,5 +39,6 @@ private:
     QComboBox* m_box;
     Dataset* m_att;
     ParserSource m_parser;
+    std::function<bool(int row)> m_held;
     Show m_show = Show::All;
 };

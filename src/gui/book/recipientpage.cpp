@@ -13,7 +13,9 @@
 #include "data/configini.h"
 #include "data/datamodule.h"
 #include "data/datasetmodel.h"
+#include "data/rowclaims.h"
 #include "data/schema.h"
+#include "gui/book/claimedrows.h"
 #include "gui/book/printedfilter.h"
 #include "gui/landlinevalidator.h"
 #include "gui/maskedtext.h"
@@ -191,9 +193,24 @@ void RecipientPage::bindData(DataModule* dm, const Session* session)
     m_dm = dm;
     m_session = session;
     QVector<DatasetModel::Column> columns = gridColumns();
+    Dataset* recipients = dm->recipients;
+    if (dm->onServer()) {
+        const QString appDir = session ? session->appDir : QString();
+        m_claims =
+            new ClaimedRows(dm, RowClaims::claimant(appDir), RowClaims::leaseSeconds(appDir), this);
+    }
     for (DatasetModel::Column& c : columns) {
         if (c.field == QLatin1String(ShipStateField))
             c.text = [this](int row) { return shipStateText(row); };
+        if (c.field == Schema::printedAtColumn() && m_claims) {
+            const int printedAt = recipients->fieldIndex(c.field);
+            // A row another station is printing says so; its values stay.
+            c.text = [this, recipients, printedAt](int row) {
+                const QString station = m_claims->stationOf(recipients->rowId(row));
+                return station.isEmpty() ? recipients->cellText(row, printedAt)
+                                         : ClaimedRows::heldText(station);
+            };
+        }
     }
     gridModel = new DatasetModel(dm->recipients, columns, this);
     refreshShipStates();
@@ -251,6 +268,29 @@ void RecipientPage::bindData(DataModule* dm, const Session* session)
     follow();
     m_printedFilter = new PrintedFilter(
         gridSortModel, m_ui->printedFilterBox, att, [this] { return regionParser(); }, this);
+    if (m_claims) {
+        m_printedFilter->setHeldElsewhere(
+            [this, att](int row) { return m_claims->isHeld(att->rowId(row)); });
+        connect(m_claims, &ClaimedRows::changed, this, &RecipientPage::showClaims);
+        // The grid's refresh reads the claims again too.
+        connect(att, &Dataset::resetDone, m_claims, &ClaimedRows::refresh);
+    }
+}
+
+void RecipientPage::refreshClaims()
+{
+    if (m_claims)
+        m_claims->refresh();
+}
+
+void RecipientPage::showClaims()
+{
+    const QVector<DatasetModel::Column>& columns = gridModel->columns();
+    for (int i = 0; i < columns.size(); ++i) {
+        if (columns.at(i).field == Schema::printedAtColumn())
+            gridModel->columnChanged(i);
+    }
+    m_printedFilter->apply();
 }
 
 void RecipientPage::fillProvinces()

@@ -19,6 +19,7 @@ class RecipientSortModel;
 class DataModule;
 struct Session;
 class PrintedFilter;
+class ClaimedRows;
 
 namespace Ui
 {
@@ -46,6 +47,8 @@ public:
     static const QVector<DatasetModel::Column>& gridColumns();
     // Rereads the orders' send states that the grid shows ("回传状态").
     void refreshShipStates();
+    // Rereads which rows other stations are printing now (server mode).
+    void refreshClaims();
 
     // Makes the next row whose name, mobile, phone, address or waybill
     // number contains text the current (and selected) row, in the grid's
@@ -129,6 +132,9 @@ private:
     QAction* m_unmarkRowsAction;
     QAction* m_removeDuplicatesAction;
     PrintedFilter* m_printedFilter = nullptr;
+    ClaimedRows* m_claims = nullptr; // server mode only
+    // The claims changed: the grid's "已打印" column and the filter follow.
+    void showClaims();
     DataModule* m_dm = nullptr;
     const Session* m_session = nullptr;
     QString m_lastSearch;

@@ -8,6 +8,7 @@
 #include "base/prompt.h"
 #include "base/session.h"
 #include "data/datamodule.h"
+#include "gui/print/printactions.h"
 #include "gui/templates/designsurface.h"
 #include "print/batchprint.h"
 #include "print/printerstore.h"
@@ -229,6 +230,9 @@ void PreviewWindow::showLastRow()
 
 void PreviewWindow::printRowShown()
 {
+    // On a server: a row another station prints or printed only if the user says so.
+    if (rowShown() >= 0 && !PrintActions::askAboutTakenRows(m_dm, *m_session, {rowShown()}))
+        return;
     QPrinter* printer = PrinterStore::printer();
     if (!PrinterStore::isReady(printer)) {
         prompt().message(PrinterStore::notReadyMessage());

@@ -7,6 +7,7 @@
 #include "book/addresscheck.h"
 #include "book/blankrecipient.h"
 #include "data/datamodule.h"
+#include "data/rowclaims.h"
 #include "data/termination.h"
 #include "gui/print/calibrationdialog.h"
 #include "gui/print/printlogdialog.h"
@@ -29,6 +30,7 @@
 #include <QHash>
 #include <QPrinter>
 #include <algorithm>
+#include <memory>
 #include <optional>
 
 namespace PrintActions
@@ -135,12 +137,16 @@ QString addressCheckList(DataModule* dm, const QVector<int>& rows, bool all)
     return QStringLiteral("以下收件人的地址需要核对：\n") + lines.join(QLatin1Char('\n'));
 }
 
+// How a job takes its rows: as given, or on a server through a claim a
+// batch at a time (all rows, or those not yet printed).
+enum class Taking { AsGiven, ClaimAll, ClaimUnprinted };
+
 // Asks, takes the printer and prints rows (every row, and on an empty table
 // the sender's page, when all is true); `what` says which for the question.
 // A reprint is logged as one.
 void printAfterQuestion(DataModule* dm, const Session& session, const DesignSurface* surface,
                         const PageSetup& pageSetup, const QVector<int>& rows, bool all,
-                        const QString& what, bool reprint = false)
+                        const QString& what, bool reprint = false, Taking taking = Taking::AsGiven)
 {
     QPrinter* printer = PrinterStore::printer();
     // Rows with neither name nor address print no page, so they are not counted.
@@ -198,22 +204,41 @@ void printAfterQuestion(DataModule* dm, const Session& session, const DesignSurf
     } labeler;
     labeler.inner = progress.get();
     labeler.total = total;
+    // On a server the rows are claimed a batch at a time, so that stations
+    // printing at once share them; the claim's keeper sees every page.
+    std::unique_ptr<RowClaims::Batches> batches;
+    if (taking != Taking::AsGiven && att->recordCount() > 0)
+        batches = std::make_unique<RowClaims::Batches>(
+            dm->database(), att, all ? RowSelection::allRows(att->recordCount()) : rows,
+            RowClaims::claimant(session.appDir), RowClaims::leaseSeconds(session.appDir),
+            RowClaims::claimRowsAtOnce(session.appDir), taking == Taking::ClaimUnprinted, &labeler);
     BatchPrint::Result r;
     const bool ok = guarded([&] {
         const TemplateLayout& positions = surface->layout();
-        r = all ? BatchPrint::printAll(printer, dm, positions, session, &labeler, fit.fitted.get())
-                : BatchPrint::printRows(printer, dm, positions, session, rows, &labeler, reprint,
-                                        fit.fitted.get());
+        if (batches)
+            r = BatchPrint::printBatches(
+                printer, dm, positions, session, [&] { return batches->next(); }, batches->keeper(),
+                fit.fitted.get());
+        else if (all)
+            r = BatchPrint::printAll(printer, dm, positions, session, &labeler, fit.fitted.get());
+        else
+            r = BatchPrint::printRows(printer, dm, positions, session, rows, &labeler, reprint,
+                                      fit.fitted.get());
     });
     progress.reset();
     if (!ok)
         return;
-    if (r.canceled && !Termination::requested())
+    if (batches && !batches->keeper()->lostReason().isEmpty())
+        prompt().error(batches->keeper()->lostReason());
+    else if (r.canceled && !Termination::requested())
         prompt().message(QStringLiteral("打印已取消，没有任何页面送到打印机。"));
     else if (!r.ok || !r.message.isEmpty())
         prompt().error(r.message);
-    else if (r.skipped || !fit.shrunk.isEmpty()) {
+    else if (r.skipped || !fit.shrunk.isEmpty() || (batches && r.pages < waybills)) {
         QStringList notes;
+        if (batches && r.pages < waybills)
+            notes << QStringLiteral("其余 %1 行由其他工作台打印了或正在打印，本工作台没有打印。")
+                         .arg(waybills - r.pages);
         if (r.skipped)
             notes << skippedBlankRecipientsText(r.skipped);
         if (!fit.shrunk.isEmpty())
@@ -248,8 +273,54 @@ void printBatch(DataModule* dm, const Session& session, const DesignSurface* sur
             return;
         rows = *chosen;
     }
+    if (dm->onServer() && (choice->kind == PrintPrompt::RowsChoice::Kind::Selected ||
+                           choice->kind == PrintPrompt::RowsChoice::Kind::Range)) {
+        const auto kept = askAboutTakenRows(dm, session, rows);
+        if (!kept)
+            return;
+        rows = *kept;
+    }
+    Taking taking = Taking::AsGiven;
+    if (dm->onServer() && all)
+        taking = Taking::ClaimAll;
+    else if (dm->onServer() && choice->kind == PrintPrompt::RowsChoice::Kind::Unprinted)
+        taking = Taking::ClaimUnprinted;
     printAfterQuestion(dm, session, surface, pageSetup, rows, all,
-                       whatOfChoice(*choice, int(rows.size())));
+                       whatOfChoice(*choice, int(rows.size())), false, taking);
+}
+
+std::optional<QVector<int>> askAboutTakenRows(DataModule* dm, const Session& session,
+                                              const QVector<int>& rows)
+{
+    if (!dm->onServer())
+        return rows;
+    Dataset* att = dm->recipients;
+    QVector<qint64> ids;
+    for (int row : rows)
+        ids << att->rowId(row);
+    RowClaims::TakenElsewhere taken;
+    if (!guarded([&] {
+            taken =
+                RowClaims::takenElsewhere(dm->database(), RowClaims::claimant(session.appDir), ids);
+        }))
+        return std::nullopt;
+    if (taken.isEmpty())
+        return rows;
+    const QString what =
+        PrintMessages::takenElsewhere(taken.claimed.size(), taken.stations(), taken.printed.size());
+    if (prompt().question(PrintMessages::printTakenRowsQuestion(what),
+                          PrintMessages::batchCaption(), true,
+                          Prompt::Button::No) == Prompt::Button::Yes)
+        return rows;
+    QVector<int> kept;
+    for (int row : rows)
+        if (!taken.contains(att->rowId(row)))
+            kept << row;
+    if (kept.isEmpty()) {
+        prompt().message(PrintMessages::nothingToPrint());
+        return std::nullopt;
+    }
+    return kept;
 }
 
 void showPrintLog(DataModule* dm, const Session& session, const DesignSurface* surface,

@@ -2,6 +2,7 @@
 
 #include <QVector>
 #include <functional>
+#include <optional>
 
 class Calibration;
 class DesignSurface;
@@ -26,6 +27,12 @@ using PageSetup = std::function<bool(QPrinter*)>;
 void printBatch(DataModule* dm, const Session& session, const DesignSurface* surface,
                 const PageSetup& pageSetup, const QVector<int>& selectedRows = {},
                 bool unprintedShown = false);
+// On a server several stations share: of rows (0-based) to print, those
+// another station is printing or that are printed already are printed too
+// only when the user says so. The rows to print, in their order; nothing
+// when none is left (the user told) or the server could not be asked.
+std::optional<QVector<int>> askAboutTakenRows(DataModule* dm, const Session& session,
+                                              const QVector<int>& rows);
 // "打印记录": shows the print log (window-modal, not blocking); a job chosen
 // there is printed again, those of its rows that still exist, after the
 // batch question. The session must outlive the dialog.
