@@ -97,7 +97,7 @@ ExitCode::Code runInit(const CliArgs::Options& o)
         writeOut(QStringLiteral("已在 %1 建立Waylark的数据表（结构版本 %2）。\n"
                                 "各工作台使用的角色 %3 需要以下授权（由数据库管理员执行）：\n")
                      .arg(shown)
-                     .arg(Schema::kVersion)
+                     .arg(Schema::kServerVersion)
                      .arg(role) +
                  ServerCopy::grantLines(db, role).join(QLatin1Char('\n')) + QLatin1Char('\n'));
         return ExitCode::Done;

@@ -12,6 +12,8 @@
 #include <QSqlQuery>
 #include <QTextStream>
 
+#include <algorithm>
+
 // Outside any namespace, as Q_INIT_RESOURCE requires; the region rows are
 // compiled into this static library.
 static void initRegionResources()
@@ -231,13 +233,6 @@ void createServerTables(QSqlQuery& q)
     // stations fetching the same orders at once cannot both add them.
     exec(q, QStringLiteral("CREATE TABLE Order_Number (Tid TEXT PRIMARY KEY, Att_ID BIGINT NOT "
                            "NULL REFERENCES Exp_Att_Info (ID) ON DELETE CASCADE)"));
-    // Calibrations are a station's own: two stations' printers of one name
-    // are two printers. A row written without a station is this one's.
-    exec(q, QStringLiteral("ALTER TABLE Print_Calibration ADD COLUMN Station TEXT NOT NULL "
-                           "DEFAULT COALESCE(current_setting('waylark.station', true), '')"));
-    exec(q, QStringLiteral("ALTER TABLE Print_Calibration DROP CONSTRAINT print_calibration_pkey"));
-    exec(q, QStringLiteral("ALTER TABLE Print_Calibration ADD PRIMARY KEY (Station, Model_Name, "
-                           "Printer)"));
     // Which station prints a row now, until when (see RowClaims).
     exec(q, QStringLiteral("ALTER TABLE Exp_Att_Info ADD COLUMN Claimed_By TEXT"));
     exec(q, QStringLiteral("ALTER TABLE Exp_Att_Info ADD COLUMN Claimed_Until TIMESTAMPTZ"));
@@ -261,7 +256,54 @@ void createServerTables(QSqlQuery& q)
                            "= p.Claimant))"));
 }
 
-// The server's side of upgrade(): a database made by "db init" or "db copy".
+// Server version 6: what the stations of one database need of each other.
+void upgradeServerTo6(QSqlQuery& q)
+{
+    // Calibrations are a station's own: two stations' printers of one name
+    // are two printers. A row written without a station is this one's.
+    exec(q, QStringLiteral("ALTER TABLE Print_Calibration ADD COLUMN Station TEXT NOT NULL "
+                           "DEFAULT COALESCE(current_setting('waylark.station', true), '')"));
+    exec(q, QStringLiteral("ALTER TABLE Print_Calibration DROP CONSTRAINT print_calibration_pkey"));
+    exec(q, QStringLiteral("ALTER TABLE Print_Calibration ADD PRIMARY KEY (Station, Model_Name, "
+                           "Printer)"));
+    // A recipient's values carry a version, counted on by the server itself
+    // whenever one of them changes (not the print marks nor the claims), so
+    // that a station saving a row another station changed since it read the
+    // row finds out instead of overwriting the other's work.
+    exec(q, QStringLiteral("ALTER TABLE Exp_Att_Info ADD COLUMN Row_Version BIGINT NOT NULL "
+                           "DEFAULT 1"));
+    QStringList olds;
+    QStringList news;
+    QStringList values = Schema::recipientColumns().mid(1);
+    values << Schema::orderNoColumn();
+    for (const QString& c : std::as_const(values)) {
+        olds << QLatin1String("OLD.") + c;
+        news << QLatin1String("NEW.") + c;
+    }
+    exec(q, QStringLiteral("CREATE FUNCTION waylark_row_version() RETURNS trigger LANGUAGE "
+                           "plpgsql AS $$ BEGIN IF (%1) IS DISTINCT FROM (%2) THEN "
+                           "NEW.Row_Version := OLD.Row_Version + 1; END IF; RETURN NEW; END $$")
+                .arg(news.join(QLatin1Char(',')), olds.join(QLatin1Char(','))));
+    exec(q, QStringLiteral("CREATE TRIGGER exp_att_info_row_version BEFORE UPDATE ON Exp_Att_Info "
+                           "FOR EACH ROW EXECUTE FUNCTION waylark_row_version()"));
+    // Every change of the shared tables tells the listening stations which
+    // table changed (DataModule::watchServer), once per statement.
+    exec(q, QStringLiteral("CREATE FUNCTION waylark_notify() RETURNS trigger LANGUAGE plpgsql "
+                           "AS $$ BEGIN PERFORM pg_notify('waylark', lower(TG_TABLE_NAME)); "
+                           "RETURN NULL; END $$"));
+    for (const char* table : {"Exp_Att_Info", "Exp_Model", "Exp_Send_info", "Shop_Info",
+                              "Model_Picture", "Model_Carrier", "Model_Field_Fit", "Model_Label",
+                              "Model_Print_Font", "Model_Field_Font", "Order_Ship", "Print_Log"})
+        exec(q, QStringLiteral("CREATE TRIGGER %1_notify AFTER INSERT OR UPDATE OR DELETE OR "
+                               "TRUNCATE ON %1 FOR EACH STATEMENT EXECUTE FUNCTION "
+                               "waylark_notify()")
+                    .arg(QString::fromLatin1(table).toLower()));
+}
+
+// The server's side of upgrade(): a database made by "db init" or "db copy",
+// brought from the server version before to kServerVersion in one
+// transaction. The first station to start takes the version row's lock, so
+// a second starting at once waits and then finds the work done.
 void checkServerVersion(const QSqlDatabase& db)
 {
     const QStringList tables = Schema::tablesOf(db);
@@ -272,13 +314,32 @@ void checkServerVersion(const QSqlDatabase& db)
     if (!tables.contains(QStringLiteral("waylark_schema"), Qt::CaseInsensitive))
         throw DataError::refusal(QStringLiteral("服务器上的数据库不是Waylark建立的，无法打开！\n"
                                                 "其中有数据表，但没有本程序的结构版本号。"));
+    const auto versionOf = [&db] {
+        QSqlQuery q(db);
+        exec(q, QStringLiteral("SELECT Version FROM Waylark_Schema"));
+        return q.next() ? q.value(0).toInt() : 0;
+    };
+    const auto refuse = [](int version) {
+        return unknownVersion(QStringLiteral("服务器上数据库的结构版本为%1；本程序的版本为%2。")
+                                  .arg(version)
+                                  .arg(Schema::kServerVersion));
+    };
+    int version = versionOf();
+    if (version == Schema::kServerVersion)
+        return;
+    if (version != Schema::kServerVersion - 1)
+        throw refuse(version);
+    Transaction tx(db, QStringLiteral("schema_upgrade_server"));
     QSqlQuery q(db);
-    exec(q, QStringLiteral("SELECT Version FROM Waylark_Schema"));
-    const int version = q.next() ? q.value(0).toInt() : 0;
-    if (version != Schema::kVersion)
-        throw unknownVersion(QStringLiteral("服务器上数据库的结构版本为%1；本程序的版本为%2。")
-                                 .arg(version)
-                                 .arg(Schema::kVersion));
+    exec(q, QStringLiteral("LOCK TABLE Waylark_Schema IN EXCLUSIVE MODE"));
+    version = versionOf();
+    if (version == Schema::kServerVersion - 1) {
+        upgradeServerTo6(q);
+        setVersion(q, Schema::kServerVersion);
+    } else if (version != Schema::kServerVersion) {
+        throw refuse(version);
+    }
+    tx.commit();
 }
 
 // Every table, index, view and trigger of a database and every column of its
@@ -390,7 +451,7 @@ QString spelledName(const QString& name)
 bool isServerOnlyColumn(const QString& folded)
 {
     return folded == QLatin1String("rowid") || folded == QLatin1String("claimed_by") ||
-           folded == QLatin1String("claimed_until");
+           folded == QLatin1String("claimed_until") || folded == QLatin1String("row_version");
 }
 
 const QString& printedAtColumn()
@@ -493,17 +554,24 @@ void create(QSqlDatabase db, int version)
     initRegionResources();
     Transaction tx(db, QStringLiteral("schema_create"));
     QSqlQuery q(db);
+    const bool server = onServer(q);
+    if (version < 0)
+        version = server ? kServerVersion : kVersion;
+    const int fileVersion = std::min(version, kVersion);
     createVersion1(q);
-    if (version >= 2)
+    if (fileVersion >= 2)
         upgradeToVersion2(q);
-    if (version >= 3)
+    if (fileVersion >= 3)
         upgradeToVersion3(q);
-    if (version >= 4)
+    if (fileVersion >= 4)
         upgradeToVersion4(q);
-    if (version >= 5)
+    if (fileVersion >= 5)
         upgradeToVersion5(q);
-    if (onServer(q))
+    if (server) {
         createServerTables(q);
+        if (version >= 6)
+            upgradeServerTo6(q);
+    }
     setVersion(q, version);
     tx.commit();
 }

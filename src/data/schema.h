@@ -11,13 +11,18 @@
 // also has Claimed_By and Claimed_Until, a station's claim on a row it is
 // printing (RowClaims); the datasets leave them out. Print_Calibration
 // there has Station too (the station's name, see RowClaims::stationName),
-// in its key: each station keeps its own. Order_Number holds
+// in its key: each station keeps its own. Exp_Att_Info's Row_Version there
+// counts the changes of a row's values (Dataset::rowVersion). Order_Number holds
 // each order number of Exp_Att_Info's Order_No once (Tid, and Att_ID the
 // row's ID), so that no order is added twice.
 namespace Schema
 {
 
 constexpr int kVersion = 5;
+// A server's version counts on from the file's: 6 is the file's 5 with what
+// the stations of one database need of each other (each station's own
+// calibrations, recipients' row versions, the notifications of changes).
+constexpr int kServerVersion = 6;
 
 // The columns of Exp_Model that hold a template as a whole, spelled here
 // only; code above the data layer reaches them as TemplateStore::Column.
@@ -67,12 +72,12 @@ QString spelledName(const QString& name);
 bool isServerOnlyColumn(const QString& folded);
 
 // Creates every table and the region rows in one transaction, at the given
-// schema version (an older one only to test upgrades); throws DataError.
-void create(QSqlDatabase db, int version = kVersion);
-// Brings an older file up to kVersion, each step in one transaction with its
-// user_version; throws DataError, having written nothing, for a file of a
-// newer program, a negative version, one that already holds what a later
-// version adds, or one that is not ours.
+// schema version (an older one only to test upgrades; -1: kVersion on a
+// file, kServerVersion on a server); throws DataError.
+void create(QSqlDatabase db, int version = -1);
+// Brings an older file up to kVersion (a server up to kServerVersion), each step in one transaction
+// with its user_version; throws DataError, having written nothing, for a file of a newer program, a
+// negative version, one that already holds what a later version adds, or one that is not ours.
 //
 // Version 2 adds the print marks of Exp_Att_Info, the tables
 // Print_Calibration (per Model_Name and Printer: Dx_Mm, Dy_Mm, Sx_Pct,
@@ -99,6 +104,12 @@ void create(QSqlDatabase db, int version = kVersion);
 // order number Tid: State "sending", "sent" or "failed", Waybill_No and
 // Company_Code as sent, Changed_At, and the platform's Reason of a failure);
 // an order without a row has not been sent.
+//
+// Server version 6 adds Station to the key of Print_Calibration (a row
+// without one is the upgrading station's), Row_Version to Exp_Att_Info
+// (counted on by a trigger when a recipient's values change) and a trigger
+// on each shared table that notifies the channel "waylark" with the table's
+// name, once per statement.
 void upgrade(QSqlDatabase db);
 
 } // namespace Schema
