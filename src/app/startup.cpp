@@ -52,6 +52,12 @@ bool Startup::start()
         shutdown();
         return false;
     }
+    // On a shared server the windows follow the other stations, but never
+    // under a dialog or a job, whose rows must stay where they are.
+    DataModule* dm = m_db.dataModule();
+    dm->setSyncGate(
+        [] { return !QApplication::activeModalWidget() && !QApplication::activePopupWidget(); });
+    dm->watchServer();
     return true;
 }
 

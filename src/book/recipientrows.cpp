@@ -77,13 +77,13 @@ int RecipientRows::append(const Values& values)
     return numbers.isEmpty() ? 0 : int(numbers.size() - kept.size());
 }
 
-void RecipientRows::change(qint64 rowId, const Values& values)
+void RecipientRows::change(qint64 rowId, const Values& values, qint64 readVersion)
 {
     openIfClosed();
     const int row = m_att->rowOf(rowId);
     if (row < 0)
         throw DataError::refusal(QStringLiteral("要修改的收件人已被删除，请重新选择。"));
-    m_att->updateRow(row, fields(values));
+    m_att->updateRow(row, fields(values), readVersion);
 }
 
 void RecipientRows::empty()

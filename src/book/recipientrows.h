@@ -38,7 +38,11 @@ public:
     // Writes the values into the row with this ID, wherever the cursor is:
     // an editor bound to a row saves here. A row deleted meanwhile is
     // refused (DataError::refusal); a failed write throws DataError.
-    void change(qint64 rowId, const Values& values);
+    // readVersion: the row's version when the editor read it
+    // (Dataset::rowVersion); on a server, a row another station changed
+    // since is refused and read again as it is now, never overwritten. 0
+    // writes whatever the row holds now (numbering writes its own column).
+    void change(qint64 rowId, const Values& values, qint64 readVersion = 0);
 
     // Runs work (changes of the rows with these IDs) as one transaction,
     // with the views told nothing meanwhile; then the rows are read again in

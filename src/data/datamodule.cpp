@@ -1,6 +1,7 @@
 #include "data/datamodule.h"
 
 #include "data/schema.h"
+#include "data/transaction.h"
 
 #include <QCoreApplication>
 #include <QSqlError>
@@ -50,6 +51,11 @@ const char* const kAttColSql = "select Name as 收件人姓名,\n"
 DataModule::DataModule(QObject* parent) : QObject(parent)
 {
     setObjectName(QStringLiteral("DataModule1"));
+    // A batch of changes (another station's import) comes as many notices.
+    m_syncTimer.setSingleShot(true);
+    m_syncTimer.setInterval(300);
+    connect(&m_syncTimer, &QTimer::timeout, this, &DataModule::syncChanged);
+    connect(&m_checkTimer, &QTimer::timeout, this, &DataModule::checkServer);
     const QString c = QString::fromLatin1(kConnectionName);
     auto table = [&](const char* name, const char* tableName) {
         auto* ds = new Dataset(QString::fromLatin1(name), c, this);
@@ -139,6 +145,21 @@ void DataModule::connectDatabase(const QString& fileName)
     }
 }
 
+// This process among the others (see Print_Pending), on each connection.
+void DataModule::startSession(QSqlDatabase db)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT set_config('application_name', ?, false), "
+                             "set_config('waylark.station', ?, false)"));
+    q.addBindValue(QStringLiteral("waylark %1@%2")
+                       .arg(QCoreApplication::applicationPid())
+                       .arg(QSysInfo::machineHostName())
+                       .left(63));
+    q.addBindValue(m_station);
+    if (!q.exec())
+        throw DataError(q.lastError().text());
+}
+
 void DataModule::connectServer(const ServerAddress& server, const QString& station)
 {
     closeDatabase();
@@ -152,17 +173,8 @@ void DataModule::connectServer(const ServerAddress& server, const QString& stati
                         .arg(server.shown(), db.lastError().text().trimmed());
         } else {
             try {
-                // This process among the others (see Print_Pending).
-                QSqlQuery q(db);
-                q.prepare(QStringLiteral("SELECT set_config('application_name', ?, false), "
-                                         "set_config('waylark.station', ?, false)"));
-                q.addBindValue(QStringLiteral("waylark %1@%2")
-                                   .arg(QCoreApplication::applicationPid())
-                                   .arg(QSysInfo::machineHostName())
-                                   .left(63));
-                q.addBindValue(station);
-                if (!q.exec())
-                    throw DataError(q.lastError().text());
+                m_station = station;
+                startSession(db);
                 Schema::upgrade(db);
             } catch (const DataError& e) {
                 error = e.message();
@@ -191,8 +203,118 @@ void DataModule::openAll()
         ds->open();
 }
 
+void DataModule::watchServer(int checkMs)
+{
+    if (!onServer())
+        return;
+    listen();
+    m_checkTimer.start(checkMs);
+}
+
+void DataModule::listen()
+{
+    QSqlDriver* driver = database().driver();
+    const QString channel = QStringLiteral("waylark");
+    if (!driver->subscribedToNotifications().contains(channel))
+        driver->subscribeToNotification(channel);
+    connect(driver, &QSqlDriver::notification, this, &DataModule::takeNotification,
+            Qt::UniqueConnection);
+}
+
+void DataModule::takeNotification(const QString& name, QSqlDriver::NotificationSource source,
+                                  const QVariant& payload)
+{
+    // Our own changes are in the datasets already.
+    if (name != QLatin1String("waylark") || source == QSqlDriver::SelfSource)
+        return;
+    m_changed.insert(payload.toString());
+    if (!m_syncTimer.isActive())
+        m_syncTimer.start();
+}
+
+bool DataModule::maySync() const
+{
+    return !Transaction::isOpen(database()) && (!m_syncGate || m_syncGate());
+}
+
+void DataModule::syncChanged()
+{
+    if (m_lost || m_changed.isEmpty())
+        return;
+    if (!maySync()) {
+        m_syncTimer.start(1000);
+        return;
+    }
+    m_syncTimer.setInterval(300);
+    QStringList tables = m_changed.values();
+    tables.sort();
+    m_changed.clear();
+    const QHash<QString, QList<Dataset*>> datasetsOf = {
+        {QStringLiteral("exp_att_info"), {recipients, recipientColumns}},
+        {QStringLiteral("exp_model"), {templates}},
+        {QStringLiteral("exp_send_info"), {sender, senderColumns}},
+        {QStringLiteral("shop_info"), {shop}},
+    };
+    try {
+        for (const QString& table : std::as_const(tables))
+            for (Dataset* ds : datasetsOf.value(table))
+                ds->sync();
+    } catch (const DataError&) {
+        // Most likely the connection: the check finds out and reads all again.
+        checkServer();
+        return;
+    }
+    Q_EMIT othersChanged(tables);
+}
+
+void DataModule::checkServer()
+{
+    if (!maySync())
+        return;
+    QSqlDatabase db = database();
+    if (!m_lost) {
+        QString why;
+        if (db.isOpen()) {
+            QSqlQuery q(db);
+            if (q.exec(QStringLiteral("SELECT 1")))
+                return;
+            why = q.lastError().text().trimmed();
+        }
+        if (why.isEmpty())
+            why = db.lastError().text().trimmed();
+        if (why.isEmpty())
+            why = QStringLiteral("与数据库服务器的连接已关闭。");
+        m_lost = true;
+        // Closed, so that a dead socket wakes nobody until it is open again.
+        db.close();
+        Q_EMIT serverLost(why);
+    }
+    if (!db.open())
+        return;
+    try {
+        startSession(db);
+        listen();
+        m_lost = false;
+        for (Dataset* ds : datasets())
+            ds->sync();
+    } catch (const DataError&) {
+        m_lost = true;
+        db.close();
+        return;
+    }
+    m_changed.clear();
+    Q_EMIT serverBack();
+    Q_EMIT othersChanged({QStringLiteral("exp_att_info"), QStringLiteral("exp_model"),
+                          QStringLiteral("exp_send_info"), QStringLiteral("shop_info"),
+                          QStringLiteral("order_ship"), QStringLiteral("print_log")});
+}
+
 void DataModule::closeDatabase()
 {
+    m_checkTimer.stop();
+    m_syncTimer.stop();
+    m_changed.clear();
+    m_lost = false;
     const QString name = QString::fromLatin1(kConnectionName);
     if (!QSqlDatabase::contains(name))
         return;

@@ -4,7 +4,11 @@
 #include "data/serveraddress.h"
 
 #include <QObject>
+#include <QSet>
 #include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QTimer>
+#include <functional>
 
 // Owns the one connection and every dataset of the program; each table has
 // exactly one cursor, shared by every window.
@@ -45,4 +49,39 @@ public:
     Dataset* shop;
 
     QList<Dataset*> datasets() const;
+
+    // On a server, for the windows: takes the other stations' changes as the
+    // server announces them (LISTEN "waylark", one table name per change)
+    // and brings the datasets of those tables up to date (Dataset::sync),
+    // then says which tables changed; checks the connection every checkMs
+    // and, once it is lost, connects again at that pace, listens again and
+    // brings every dataset up to date. Does nothing on a file.
+    void watchServer(int checkMs = 5000);
+    // Whether the datasets may change under the program now; while it says
+    // no (a job or a dialog is running), the changes wait. Default: always.
+    void setSyncGate(std::function<bool()> gate) { m_syncGate = std::move(gate); }
+    bool isServerLost() const { return m_lost; }
+
+Q_SIGNALS:
+    // Tables (lower case, "exp_att_info") other stations changed, their
+    // datasets already synced; after a reconnection, every shared table.
+    void othersChanged(const QStringList& tables);
+    void serverLost(const QString& reason);
+    void serverBack();
+
+private:
+    void startSession(QSqlDatabase db);
+    void listen();
+    void takeNotification(const QString& name, QSqlDriver::NotificationSource source,
+                          const QVariant& payload);
+    void syncChanged();
+    void checkServer();
+    bool maySync() const;
+
+    QString m_station;
+    QSet<QString> m_changed;
+    QTimer m_syncTimer;
+    QTimer m_checkTimer;
+    bool m_lost = false;
+    std::function<bool()> m_syncGate;
 };

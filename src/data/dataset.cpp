@@ -8,6 +8,8 @@
 #include <QSqlError>
 #include <QSqlRecord>
 #include <algorithm>
+#include <limits>
+#include <unordered_set>
 
 namespace
 {
@@ -119,6 +121,10 @@ void Dataset::findServerColumns(const QSqlDatabase& d)
     }
     if (cols.isEmpty())
         throw DataError(QStringLiteral("%1: no table %2").arg(m_name, m_table));
+    // The row's version comes last, kept with the row but not a field.
+    m_versioned = rec.contains(QStringLiteral("row_version"));
+    if (m_versioned)
+        cols << QStringLiteral("row_version");
     m_selectColumns = cols.join(QLatin1Char(','));
 }
 
@@ -153,6 +159,7 @@ void Dataset::load()
     m_rowidAlias = -1;
     m_rows.clear();
     m_server = Schema::isServer(d);
+    m_versioned = false;
     m_selectColumns = QStringLiteral("*");
     if (m_server && !m_table.isEmpty())
         findServerColumns(d);
@@ -174,7 +181,7 @@ void Dataset::load()
 
     const QSqlRecord rec = q.record();
     const int skip = m_table.isEmpty() ? 0 : 1; // the leading rowid
-    for (int i = skip; i < rec.count(); ++i) {
+    for (int i = skip; i < rec.count() - (m_versioned ? 1 : 0); ++i) {
         const QString name = m_server ? Schema::spelledName(rec.fieldName(i)) : rec.fieldName(i);
         m_columnIndex.insert(name, m_columns.size());
         m_columns << name;
@@ -214,7 +221,7 @@ void Dataset::load()
         return;
     }
 
-    const int n = m_columns.size();
+    const int n = rowWidth();
     qint64 serial = 0;
     QVector<QVariant> values(n);
     while (q.next()) {
@@ -249,7 +256,7 @@ void Dataset::readRows(int row) const
     q.bindValue(0, m_rows.rowId(row));
     q.bindValue(1, m_rows.rowId(last));
     execOrThrow(q);
-    const int n = m_columns.size();
+    const int n = rowWidth();
     const QVector<QVariant> gone(n);
     QVector<QVariant> values(n);
     int i = row;
@@ -546,7 +553,8 @@ void Dataset::checkTable() const
         throw DataError(QStringLiteral("%1: a query cannot be modified").arg(m_name));
 }
 
-void Dataset::updateRow(int row, const QVector<std::pair<int, QVariant>>& values)
+void Dataset::updateRow(int row, const QVector<std::pair<int, QVariant>>& values,
+                        qint64 expectedVersion)
 {
     checkTable();
     if (row < 0 || row >= m_rows.size())
@@ -560,13 +568,35 @@ void Dataset::updateRow(int row, const QVector<std::pair<int, QVariant>>& values
                 QStringLiteral("%1: Field %2 cannot be modified").arg(m_name).arg(field));
         cols << ident(m_columns.at(field));
     }
-    QSqlQuery& q = cachedQuery(QLatin1String("UPDATE ") + ident(m_table) + QLatin1String(" SET ") +
-                               cols.join(QLatin1String("=?,")) + QLatin1String("=? WHERE rowid=?"));
+    QString sql = QLatin1String("UPDATE ") + ident(m_table) + QLatin1String(" SET ") +
+                  cols.join(QLatin1String("=?,")) + QLatin1String("=? WHERE rowid=?");
+    const bool checked = m_versioned && expectedVersion > 0;
+    if (checked)
+        sql += QLatin1String(" AND row_version=?");
+    // A versioned row comes back as the server stored it: its new version.
+    if (m_versioned)
+        sql += QLatin1String(" RETURNING rowid, ") + m_selectColumns;
+    QSqlQuery& q = cachedQuery(sql);
     int bound = 0;
     for (const auto& value : values)
         q.bindValue(bound++, value.second);
-    q.bindValue(bound, m_rows.rowId(row));
+    q.bindValue(bound++, m_rows.rowId(row));
+    if (checked)
+        q.bindValue(bound, expectedVersion);
     execOrThrow(q);
+    if (m_versioned) {
+        const bool written = q.next();
+        QVector<QVariant> now(rowWidth());
+        for (int k = 0; written && k < now.size(); ++k)
+            now[k] = q.value(k + 1);
+        q.finish();
+        if (!written)
+            refuseChangedRow(row);
+        m_rows.replace(row, m_rows.rowId(row), now);
+        if (!m_disabled)
+            Q_EMIT rowChanged(row);
+        return;
+    }
     q.finish();
     readRows(row);
     QVector<QVariant> now = m_rows.values(row);
@@ -576,6 +606,121 @@ void Dataset::updateRow(int row, const QVector<std::pair<int, QVariant>>& values
     m_rows.replace(row, m_rows.rowId(row), now);
     if (!m_disabled)
         Q_EMIT rowChanged(row);
+}
+
+void Dataset::refuseChangedRow(int row)
+{
+    // Shown as it is now, whatever the refusal says.
+    m_rows.forget(row);
+    readRows(row);
+    if (!m_disabled)
+        Q_EMIT rowChanged(row);
+    if (rowVersion(row) == 0)
+        throw DataError::refusal(QStringLiteral("这一行已由其他工作台删除，您的修改没有保存。"));
+    throw DataError::refusal(QStringLiteral("这一行刚由其他工作台修改过，您的修改没有保存。\n"
+                                            "表格中已是它现在的内容。"));
+}
+
+qint64 Dataset::rowVersion(int row) const
+{
+    if (!m_versioned || row < 0 || row >= m_rows.size())
+        return 0;
+    readRows(row);
+    return m_rows.value(row, m_columns.size()).toLongLong();
+}
+
+int Dataset::rowWidth() const
+{
+    return m_columns.size() + (m_versioned ? 1 : 0);
+}
+
+void Dataset::sync()
+{
+    if (!isActive())
+        return;
+    // After a reconnection the server knows none of the prepared statements.
+    m_queries.clear();
+    m_readQuery.reset();
+    if (m_table.isEmpty()) {
+        refresh();
+        return;
+    }
+    QSqlQuery ids(db());
+    ids.setForwardOnly(true);
+    if (!ids.exec(QLatin1String("SELECT rowid FROM ") + ident(m_table) +
+                  QLatin1String(" ORDER BY rowid")))
+        throw DataError(ids.lastError().text());
+    std::vector<qint64> now;
+    while (ids.next())
+        now.push_back(ids.value(0).toLongLong());
+    ids.finish();
+    const std::unordered_set<qint64> present(now.begin(), now.end());
+    const qint64 currentId = rowId(m_current);
+
+    // Rows gone: removed from the bottom up, a run at a time.
+    for (int last = m_rows.size() - 1; last >= 0;) {
+        if (present.count(m_rows.rowId(last))) {
+            --last;
+            continue;
+        }
+        int first = last;
+        while (first > 0 && !present.count(m_rows.rowId(first - 1)))
+            --first;
+        if (!m_disabled)
+            Q_EMIT rowsAboutToBeRemoved(first, last);
+        QVector<int> run;
+        for (int i = first; i <= last; ++i)
+            run << i;
+        m_rows.removeSorted(run);
+        if (!m_disabled)
+            Q_EMIT rowsRemoved(first, last);
+        last = first - 1;
+    }
+    // Rows added: after the last one held, as the server names new rows.
+    const qint64 highest =
+        m_rows.isEmpty() ? std::numeric_limits<qint64>::min() : m_rows.rowId(m_rows.size() - 1);
+    std::vector<qint64> added;
+    for (qint64 id : now) {
+        if (indexOfRowId(id) >= 0)
+            continue;
+        if (id < highest) { // not where a new row goes: read all again
+            refresh();
+            return;
+        }
+        added.push_back(id);
+    }
+    if (!added.empty()) {
+        const int at = m_rows.size();
+        const int last = at + int(added.size()) - 1;
+        if (!m_disabled)
+            Q_EMIT rowsAboutToBeInserted(at, last);
+        for (qint64 id : added)
+            m_rows.appendUnread(id);
+        if (!m_disabled)
+            Q_EMIT rowsInserted(at, last);
+    }
+    // The rows held are read again when next looked at.
+    int first = m_rows.size();
+    int last = -1;
+    for (int i = 0; i < m_rows.size(); ++i) {
+        if (!m_rows.isRead(i))
+            continue;
+        m_rows.forget(i);
+        first = std::min(first, i);
+        last = std::max(last, i);
+    }
+    if (last >= 0 && !m_disabled)
+        Q_EMIT rowsChanged(first, last);
+
+    const int oldCurrent = m_current;
+    const int kept = indexOfRowId(currentId);
+    if (kept >= 0)
+        m_current = kept;
+    else
+        m_current = m_rows.isEmpty() ? -1 : std::min(std::max(oldCurrent, 0), m_rows.size() - 1);
+    m_eof = m_rows.isEmpty();
+    if ((m_current != oldCurrent || kept < 0) && !m_disabled)
+        Q_EMIT currentChanged(m_current);
 }
 
 QVector<std::pair<int, QVariant>> Dataset::fieldsOf(const NamedValues& values) const

@@ -67,6 +67,13 @@ public:
     // Reopens and returns to the row that was current (by rowid) if it still
     // exists, else to the first row.
     void refresh();
+    // Catches up with what others wrote to the table meanwhile (another
+    // station on a server): rows gone are removed, new ones added at the end
+    // and every row held is read again when next looked at, so views see
+    // rows come, go and change instead of a reset and keep the current row
+    // and selection. Also forgets the prepared statements, which a new
+    // connection to the server does not know. A query is reopened.
+    void sync();
     State state() const { return m_state; }
 
     void first();
@@ -101,7 +108,15 @@ public:
 
     // Writes the values (field index, value) into a table's row by its
     // rowid. The cursor stays; views see the row change. Throws DataError.
-    void updateRow(int row, const QVector<std::pair<int, QVariant>>& values);
+    // On a table with row versions (a server's recipients), expectedVersion
+    // (when not 0) is the version the writer read: a row changed since is
+    // refused (DataError::refusal) and read again as it is now, as is a row
+    // deleted since; any write reads the row back with its new version.
+    void updateRow(int row, const QVector<std::pair<int, QVariant>>& values,
+                   qint64 expectedVersion = 0);
+    // The version of the row's values as read, counted on by the server at
+    // each change; 0 on a table without versions (every file).
+    qint64 rowVersion(int row) const;
     // Inserts a row into the table with these values (field index, value),
     // the rest as the table's defaults, and adds it at the end as the file
     // holds it. The cursor stays, unless there was no current row: then the
@@ -142,6 +157,8 @@ private:
     void findServerColumns(const QSqlDatabase& d);
     void load();
     void readRows(int row) const; // the block from ROW, when not read yet
+    int rowWidth() const;         // the values kept per row: the fields and a version
+    [[noreturn]] void refuseChangedRow(int row);
     void checkActive() const;
     void setCurrent(int index);
     int indexOfRowId(qint64 rowid) const;
@@ -160,6 +177,7 @@ private:
     QHash<QString, int> m_columnIndex;
     int m_rowidAlias = -1;     // the INTEGER PRIMARY KEY column, if any
     bool m_server = false;     // on PostgreSQL: rowid is a column of every table
+    bool m_versioned = false;  // each row's version is kept after its fields
     QString m_selectColumns;   // the columns after rowid in a table's SELECT
     mutable PackedRows m_rows; // rows read on demand are filled in by reads
     bool m_onDemand = false;

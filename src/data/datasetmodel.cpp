@@ -49,11 +49,18 @@ QVariant DatasetModel::data(const QModelIndex& index, int role) const
 {
     if (!m_dataset || !index.isValid() || role != Qt::DisplayRole)
         return QVariant();
-    const auto& text = m_columns.at(index.column()).text;
-    if (text)
-        return text(index.row());
-    const int f = m_fieldIndex.value(index.column(), -1);
-    return f < 0 ? QVariant() : QVariant(m_dataset->cellText(index.row(), f));
+    // Rows are read as they are painted: a server out of reach leaves them
+    // blank until it is back (DataModule::watchServer reads them again),
+    // instead of the error leaving a paint event.
+    try {
+        const auto& text = m_columns.at(index.column()).text;
+        if (text)
+            return text(index.row());
+        const int f = m_fieldIndex.value(index.column(), -1);
+        return f < 0 ? QVariant() : QVariant(m_dataset->cellText(index.row(), f));
+    } catch (const DataError&) {
+        return QVariant();
+    }
 }
 
 void DatasetModel::columnChanged(int column)

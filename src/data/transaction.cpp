@@ -33,6 +33,11 @@ bool onServer(const QSqlDatabase& db)
 
 } // namespace
 
+bool Transaction::isOpen(const QSqlDatabase& db)
+{
+    return onServer(db) && serverDepth().value(db.connectionName()) > 0;
+}
+
 Transaction::Transaction(const QSqlDatabase& db, const QString& name) : m_db(db), m_name(name)
 {
     QSqlQuery q(m_db);

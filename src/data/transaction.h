@@ -22,6 +22,10 @@ public:
     void commitDespiteSignal();
     void rollback();
 
+    // Whether a transaction of this program is open on the server connection
+    // (always false on a file).
+    static bool isOpen(const QSqlDatabase& db);
+
 private:
     void release();
     // On a server, the outermost one commits or rolls back the transaction.

@@ -62,6 +62,39 @@ MainWindow::MainWindow(DataModule* dm, Session* session, SenderDraft* senderDraf
     connectToolBar();
     connectPages();
     createDialogs();
+    connect(dm, &DataModule::othersChanged, this, &MainWindow::followOtherStations);
+    connect(dm, &DataModule::serverLost, this, &MainWindow::showServerState);
+    connect(dm, &DataModule::serverBack, this, [this] { showServerState(QString()); });
+}
+
+void MainWindow::followOtherStations(const QStringList& tables)
+{
+    const auto any = [&tables](std::initializer_list<const char*> names) {
+        for (const char* name : names)
+            if (tables.contains(QLatin1String(name)))
+                return true;
+        return false;
+    };
+    if (any({"exp_att_info"}))
+        m_ui->recipientPage->refreshClaims();
+    if (any({"order_ship"}))
+        m_ui->recipientPage->refreshShipStates();
+    if (any({"exp_model", "model_picture", "model_carrier", "model_field_fit", "model_label",
+             "model_print_font", "model_field_font"}))
+        designPage()->followSavedTemplates();
+}
+
+void MainWindow::showServerState(const QString& lostReason)
+{
+    if (lostReason.isEmpty()) {
+        m_serverPanel->clear();
+        m_serverPanel->setToolTip(QString());
+        m_serverPanel->hide();
+        return;
+    }
+    m_serverPanel->setText(QStringLiteral("与数据库服务器的连接已断开，正在重新连接……"));
+    m_serverPanel->setToolTip(lostReason);
+    m_serverPanel->show();
 }
 
 void MainWindow::addStatusPanels()
@@ -78,6 +111,10 @@ void MainWindow::addStatusPanels()
     m_selectedFieldPanel = new QLabel(bar);
     m_selectedFieldPanel->setObjectName(QStringLiteral("selectedFieldPanel"));
     bar->addWidget(m_selectedFieldPanel, 1);
+    m_serverPanel = new QLabel(bar);
+    m_serverPanel->setObjectName(QStringLiteral("serverPanel"));
+    m_serverPanel->hide();
+    bar->addWidget(m_serverPanel);
     // config.ini's problems of this run, each on one line; all of it in
     // the tooltip.
     if (m_session && !m_session->configProblems.isEmpty()) {

@@ -96,11 +96,18 @@ private:
     // Another tab was chosen: leaving the sender tab with unsaved changes
     // asks first, and staying turns back to it.
     void followTab(int index);
+    // What other stations changed on a shared server (DataModule::othersChanged):
+    // the grid's claims and send states, the template list and the template
+    // shown unless it holds edits of its own.
+    void followOtherStations(const QStringList& tables);
+    // The server gone or back, in the status bar's server panel.
+    void showServerState(const QString& lostReason);
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     QLabel* m_statusPanels[4];
-    QLabel* m_selectedFieldPanel; // the selected field's place and size on paper
-    QString m_printerTemplate;    // the template whose printer is in use
+    QLabel* m_selectedFieldPanel;    // the selected field's place and size on paper
+    QLabel* m_serverPanel = nullptr; // a shared server out of reach
+    QString m_printerTemplate;       // the template whose printer is in use
     DataModule* m_dm;
     Session* m_session;
     PreviewWindow* m_preview = nullptr;

@@ -16,6 +16,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
@@ -45,6 +46,7 @@ class TestServer : public QObject
     std::unique_ptr<TempWorkDir> m_tmp;
     std::unique_ptr<DataModule> m_dm;
     int m_databases = 0;
+    QString m_url; // the server database openEngine("server") opened
 
     // A new empty database on the test server.
     QString newServerDatabase()
@@ -119,6 +121,7 @@ class TestServer : public QObject
             m_dm->connectDatabase(m_tmp->filePath(QStringLiteral("Waylark_main.db")));
         } else {
             const QString url = newServerDatabase();
+            m_url = url;
             {
                 const QSqlDatabase source = makeSourceFile();
                 QSqlDatabase target = connectTo(url, QStringLiteral("target"));
@@ -130,6 +133,19 @@ class TestServer : public QObject
             m_dm->connectServer(ServerAddress::parse(url, &error));
         }
         m_dm->openAll();
+    }
+
+    // Runs sql on the database openEngine("server") opened, as another
+    // station would.
+    void asOtherStation(const QStringList& sql)
+    {
+        {
+            QSqlDatabase db = connectTo(m_url, QStringLiteral("target"));
+            QSqlQuery q(db);
+            for (const QString& s : sql)
+                QVERIFY2(q.exec(s), qPrintable(q.lastError().text()));
+        }
+        closeConnection(QStringLiteral("target"));
     }
 
     // A server database made by "db init" with `rows` unprinted recipients.
@@ -311,6 +327,8 @@ private Q_SLOTS:
         QCOMPARE(r->cellText(1, r->fieldIndex(QStringLiteral("Address"))),
                  QStringLiteral("上海市 \"引号\" 'x'"));
         QCOMPARE(r->rowId(1), lastKey + 1);
+        // Only a server's rows carry a version.
+        QCOMPARE(r->rowVersion(0) > 0, engine == QLatin1String("server"));
         // A table without a key: rows named by the engine, edits by that name.
         Dataset* shop = m_dm->shop;
         for (const char* nick : {"a", "a"})
@@ -364,7 +382,7 @@ private Q_SLOTS:
             QSqlDatabase db = connectTo(url, QStringLiteral("target"));
             QVERIFY(db.isOpen());
             ServerCopy::init(db);
-            QCOMPARE(count(db, "SELECT Version FROM Waylark_Schema"), Schema::kVersion);
+            QCOMPARE(count(db, "SELECT Version FROM Waylark_Schema"), Schema::kServerVersion);
             QCOMPARE(count(db, "SELECT count(*) FROM Exp_Model"), 0);
             try {
                 ServerCopy::init(db);
@@ -731,6 +749,145 @@ private Q_SLOTS:
             QCOMPARE(count(other, "SELECT count(*) FROM Print_Pending"), 0);
         }
         closeConnection(QStringLiteral("target"));
+    }
+
+    void staleSavesAreRefused_data()
+    {
+        QTest::addColumn<QString>("other");   // what another station does to 张三's row
+        QTest::addColumn<QString>("refusal"); // empty: the save goes through
+        QTest::newRow("changed it") << "UPDATE Exp_Att_Info SET Name = '张三丰' WHERE ID = 1"
+                                    << "其他工作台修改过";
+        QTest::newRow("deleted it") << "DELETE FROM Exp_Att_Info WHERE ID = 1"
+                                    << "其他工作台删除";
+        QTest::newRow("printed it") << "UPDATE Exp_Att_Info SET Print_Count = 3, Printed_At = "
+                                       "'2026-01-01 00:00:00', Claimed_By = 'x' WHERE ID = 1"
+                                    << QString();
+        QTest::newRow("wrote it unchanged")
+            << "UPDATE Exp_Att_Info SET Name = Name WHERE ID = 1" << QString();
+    }
+    // Two stations edit one recipient: the save made from the row as it was
+    // before the other's change is refused and the row read again as it is
+    // now, so a save from there goes through. Marks, claims and writes
+    // that change no value are not a change of the row.
+    void staleSavesAreRefused()
+    {
+        QFETCH(QString, other);
+        QFETCH(QString, refusal);
+        openEngine(QStringLiteral("server"));
+        Dataset* r = m_dm->recipients;
+        const int name = r->fieldIndex(QStringLiteral("Name"));
+        const qint64 read = r->rowVersion(0);
+        QVERIFY(read > 0);
+        asOtherStation({other});
+        const auto save = [&](qint64 version) {
+            r->updateRow(0, {{name, QStringLiteral("张叁")}}, version);
+        };
+        if (refusal.isEmpty()) {
+            save(read);
+            QCOMPARE(r->rowVersion(0), read + 1);
+            r->sync();
+            QCOMPARE(r->cellText(0, name), QStringLiteral("张叁"));
+            return;
+        }
+        try {
+            save(read);
+            QFAIL("the stale save went through");
+        } catch (const DataError& e) {
+            QCOMPARE(e.kind(), DataError::Kind::Refusal);
+            QVERIFY2(e.message().contains(refusal), qPrintable(e.message()));
+        }
+        if (other.startsWith(QLatin1String("DELETE"))) {
+            QCOMPARE(r->rowVersion(0), 0);
+            return;
+        }
+        QCOMPARE(r->cellText(0, name), QStringLiteral("张三丰"));
+        const qint64 now = r->rowVersion(0);
+        QCOMPARE(now, read + 1);
+        save(now);
+        r->sync();
+        QCOMPARE(r->cellText(0, name), QStringLiteral("张叁"));
+    }
+
+    // Another station's inserts, edits and deletes reach the datasets
+    // through the server's notifications: rows come and go in place (no
+    // reset), the current row stays current, and this station's own writes
+    // are not told back to it.
+    void othersChangesArrive()
+    {
+        openEngine(QStringLiteral("server"));
+        Dataset* r = m_dm->recipients;
+        const int name = r->fieldIndex(QStringLiteral("Name"));
+        QSignalSpy told(m_dm.get(), &DataModule::othersChanged);
+        QSignalSpy resets(r, &Dataset::aboutToReset);
+        m_dm->watchServer(100);
+        r->moveTo(1); // 王五
+        r->updateRow(0, {{r->fieldIndex(QStringLiteral("Company")), QStringLiteral("自己")}});
+        QTest::qWait(700);
+        QCOMPARE(told.size(), 0);
+
+        asOtherStation({"INSERT INTO Exp_Att_Info (Name) VALUES ('新来的')",
+                        "UPDATE Exp_Att_Info SET Address = '改过的地址' WHERE Name = '王''五'",
+                        "DELETE FROM Exp_Att_Info WHERE ID = 1"});
+        QTRY_VERIFY(!told.isEmpty());
+        QVERIFY(told.first().first().toStringList().contains(QStringLiteral("exp_att_info")));
+        QCOMPARE(r->recordCount(), 2);
+        QCOMPARE(r->cellText(r->recNo(), name), QStringLiteral("王'五"));
+        QCOMPARE(r->cellText(r->recNo(), r->fieldIndex(QStringLiteral("Address"))),
+                 QStringLiteral("改过的地址"));
+        QCOMPARE(r->cellText(1, name), QStringLiteral("新来的"));
+        QCOMPARE(resets.size(), 0);
+    }
+
+    // The server goes away and comes back: the loss is told once, the
+    // station connects again by itself, listens again and reads its rows.
+    void reconnectsWhenTheServerIsBack()
+    {
+        openEngine(QStringLiteral("server"));
+        QSignalSpy lost(m_dm.get(), &DataModule::serverLost);
+        QSignalSpy back(m_dm.get(), &DataModule::serverBack);
+        m_dm->watchServer(100);
+        QVERIFY(m_server.stop());
+        QTRY_COMPARE(lost.size(), 1);
+        QVERIFY(m_dm->isServerLost());
+        QVERIFY(!lost.first().first().toString().isEmpty());
+        QTest::qWait(300);
+        QString error;
+        QVERIFY2(m_server.start(&error), qPrintable(error));
+        QTRY_COMPARE_WITH_TIMEOUT(back.size(), 1, 30000);
+        QCOMPARE(lost.size(), 1);
+        QVERIFY(!m_dm->isServerLost());
+        asOtherStation({"INSERT INTO Exp_Att_Info (Name) VALUES ('重连后')"});
+        QTRY_COMPARE(m_dm->recipients->recordCount(), 3);
+        QCOMPARE(m_dm->recipients->cellText(2, m_dm->recipients->fieldIndex("Name")),
+                 QStringLiteral("重连后"));
+    }
+
+    // A database of the server version before is brought up to date by the
+    // first station that opens it; its calibrations become that station's.
+    void olderServerIsUpgraded()
+    {
+        const QString url = newServerDatabase();
+        {
+            QSqlDatabase db = connectTo(url, QStringLiteral("target"));
+            Schema::create(db, Schema::kServerVersion - 1);
+            QSqlQuery q(db);
+            QVERIFY(q.exec("INSERT INTO Print_Calibration VALUES ('默认模板', 'cups-pdf', 1.5, 0, "
+                           "100, 100)"));
+            QVERIFY(q.exec("INSERT INTO Exp_Att_Info (Name) VALUES ('甲')"));
+        }
+        closeConnection(QStringLiteral("target"));
+        QString error;
+        m_dm = std::make_unique<DataModule>();
+        m_dm->connectServer(ServerAddress::parse(url, &error), QStringLiteral("2号台"));
+        const QSqlDatabase db = m_dm->database();
+        QCOMPARE(count(db, "SELECT Version FROM Waylark_Schema"), Schema::kServerVersion);
+        QCOMPARE(count(db, "SELECT count(*) FROM Print_Calibration WHERE Station = '2号台'"), 1);
+        m_dm->openAll();
+        QCOMPARE(m_dm->recipients->rowVersion(0), 1);
+        // Opened again: nothing more to do.
+        m_dm->connectServer(ServerAddress::parse(url, &error), QStringLiteral("3号台"));
+        QCOMPARE(count(m_dm->database(), "SELECT Version FROM Waylark_Schema"),
+                 Schema::kServerVersion);
     }
 
     // A copy that fails halfway leaves the server database empty.

@@ -1,6 +1,7 @@
-// Printing from the windows and the print command on a server several
-// stations share: batches claimed as they print, rows other stations are
-// printing shown and left out, chosen rows asked about first.
+// The windows and the print command on a server several stations share:
+// batches claimed as they print, rows other stations are printing shown and
+// left out, chosen rows asked about first; the others' changes followed,
+// their edits never overwritten, a lost server shown and reconnected.
 #include "app/startup.h"
 #include "base/session.h"
 #include "book/recipientsortmodel.h"
@@ -21,10 +22,14 @@
 #include "tempworkdir.h"
 
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStatusBar>
 #include <QTableView>
 #include <QToolButton>
 #include <QtTest>
@@ -262,6 +267,69 @@ private Q_SLOTS:
         QVERIFY2(m_prompt->shown.value(0).text.contains("3号台"),
                  qPrintable(m_prompt->shown.value(0).text));
         QCOMPARE(namesIn(pdf()), yes ? QStringList{"NAME3"} : QStringList());
+    }
+
+    // Two stations change one recipient: this station's save, made from the
+    // row as it was before, is refused and told; the grid shows the other's
+    // change, the boxes keep what was typed, and saving again writes it.
+    void staleEditIsRefusedAndKept()
+    {
+        Dataset* r = dm()->recipients;
+        const int name = r->fieldIndex(QStringLiteral("Name"));
+        page()->editRow(0);
+        auto* nameEdit = page()->findChild<QLineEdit*>("nameEdit");
+        nameEdit->setText(QStringLiteral("NAME1-本台"));
+        otherSql("UPDATE Exp_Att_Info SET Name = 'NAME1-他台' WHERE Name = 'NAME1'");
+        auto* save = page()->findChild<QPushButton*>("saveButton");
+        QTest::mouseClick(save, Qt::LeftButton);
+        QVERIFY2(m_prompt->lastMessage().contains(QStringLiteral("其他工作台修改过")),
+                 qPrintable(m_prompt->messages().join('|')));
+        QCOMPARE(r->cellText(0, name), QStringLiteral("NAME1-他台"));
+        QCOMPARE(nameEdit->text(), QStringLiteral("NAME1-本台"));
+        QVERIFY(page()->editingRowId() != 0);
+        QTest::mouseClick(save, Qt::LeftButton);
+        QCOMPARE(page()->editingRowId(), 0);
+        r->sync();
+        QCOMPARE(r->cellText(0, name), QStringLiteral("NAME1-本台"));
+    }
+
+    // Rows another station adds, changes and deletes appear in the grid
+    // without a restart, and the grid's current row stays where it was.
+    void gridFollowsOtherStations()
+    {
+        Dataset* r = dm()->recipients;
+        auto* grid = page()->findChild<QTableView*>("recipientGrid");
+        QVERIFY(grid);
+        r->moveTo(2);
+        dm()->watchServer(100);
+        otherSql("INSERT INTO Exp_Att_Info (Name, Address, Mobile) VALUES ('NAME6', 'ADDR6', "
+                 "'13800000006')");
+        otherSql("UPDATE Exp_Att_Info SET Address = 'ADDR3-NEW' WHERE Name = 'NAME3'");
+        otherSql("DELETE FROM Exp_Att_Info WHERE Name = 'NAME1'");
+        QTRY_COMPARE(grid->model()->rowCount(), 5);
+        QTRY_COMPARE(r->cellText(r->recNo(), r->fieldIndex("Address")),
+                     QStringLiteral("ADDR3-NEW"));
+        QCOMPARE(r->cellText(r->recNo(), r->fieldIndex("Name")), QStringLiteral("NAME3"));
+        QCOMPARE(r->cellText(4, r->fieldIndex("Name")), QStringLiteral("NAME6"));
+    }
+
+    // The server stopped under a running window: the status bar says so,
+    // the program connects again once the server is back, and the panel
+    // goes.
+    void lostServerIsShownAndReconnected()
+    {
+        auto* panel = m_startup->mainWindow()->findChild<QLabel*>("serverPanel");
+        QVERIFY(panel);
+        QVERIFY(!panel->isVisible());
+        dm()->watchServer(100);
+        QVERIFY(m_server.stop());
+        QTRY_VERIFY(panel->isVisible());
+        QVERIFY2(panel->text().contains(QStringLiteral("连接已断开")), qPrintable(panel->text()));
+        QString error;
+        QVERIFY2(m_server.start(&error), qPrintable(error));
+        QTRY_VERIFY_WITH_TIMEOUT(!panel->isVisible(), 30000);
+        otherSql("INSERT INTO Exp_Att_Info (Name) VALUES ('NAME7')");
+        QTRY_COMPARE(dm()->recipients->recordCount(), 6);
     }
 
     // The grid labels a row another station holds and "未打印" leaves it

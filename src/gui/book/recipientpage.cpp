@@ -387,12 +387,24 @@ void RecipientPage::saveRecipient()
         RecipientRows rows(att);
         // The row is written by its ID: the grid's current row stays.
         if (m_editingRowId != 0)
-            rows.change(m_editingRowId, values);
+            rows.change(m_editingRowId, values, m_editingVersion);
         else
             rows.append(values);
     });
-    if (!saved)
+    if (!saved) {
+        // Another station changed the row since it was loaded: the grid
+        // shows it as it is now, the boxes keep what was typed, and saving
+        // again writes that over the other's change knowingly.
+        const int row = att->rowOf(m_editingRowId);
+        const qint64 now = att->rowVersion(row);
+        if (m_editingRowId != 0 && row >= 0 && now != m_editingVersion) {
+            m_editingVersion = now;
+            m_ui->recipientGroup->setTitle(
+                QStringLiteral("修改第 %1 行收件人（其他工作台刚改过它，再次保存将以此处为准）")
+                    .arg(row + 1));
+        }
         return;
+    }
     if (m_editingRowId != 0)
         stopEditing();
     else
@@ -433,6 +445,7 @@ void RecipientPage::editRow(int datasetRow)
         return att->cellText(datasetRow, att->fieldIndex(QString::fromLatin1(field)));
     };
     m_editingRowId = id;
+    m_editingVersion = att->rowVersion(datasetRow);
     m_ui->nameEdit->setText(text("Name"));
     m_ui->companyEdit->setText(text("Company"));
     m_ui->addressEdit->setText(text("Address"));
@@ -544,6 +557,7 @@ void RecipientPage::chooseCandidate(int index)
 void RecipientPage::stopEditing()
 {
     m_editingRowId = 0;
+    m_editingVersion = 0;
     clearBoxes();
     m_ui->recipientGroup->setTitle(QStringLiteral("输入收件人信息"));
     m_ui->saveButton->setText(QStringLiteral("保存"));

@@ -140,6 +140,7 @@ private:
     QString m_lastSearch;
     bool m_gridStateChanged = false;
     qint64 m_editingRowId = 0;
+    qint64 m_editingVersion = 0;             // the row's version as loaded into the boxes
     std::unique_ptr<AddressParser> m_parser; // built when first needed
     QList<RegionChoice> m_candidates;
     QHash<QString, OrderShipState> m_shipStates; // by order number

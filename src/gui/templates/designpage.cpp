@@ -201,7 +201,7 @@ void DesignPage::writeTypedValue(const QString& key, const QString& text)
         if (att->recNo() < 0)
             rows.append(values);
         else
-            rows.change(att->rowId(att->recNo()), values);
+            rows.change(att->rowId(att->recNo()), values, att->rowVersion(att->recNo()));
     });
     // Refused: the field shows the row as it is.
     if (!written)
@@ -264,6 +264,18 @@ void DesignPage::selectCurrentTemplate()
         index = m_ui->templateList->findData(TemplateStore::resolveRow(
             m_dm->templates, m_session->currentTemplateRow, m_session->currentTemplate));
     m_ui->templateList->setCurrentIndex(index);
+}
+
+void DesignPage::followSavedTemplates()
+{
+    fillTemplateList();
+    if (m_newTemplateMode) {
+        clearTemplateSelection();
+        return;
+    }
+    selectCurrentTemplate();
+    if (!hasUnsavedChanges())
+        layOutCurrentModel();
 }
 
 void DesignPage::clearTemplateSelection()

@@ -75,6 +75,10 @@ public:
     void selectCurrentTemplate();
     // Selects no list entry.
     void clearTemplateSelection();
+    // Templates saved elsewhere (another station): the list shows them, and
+    // the template shown is laid out again as saved unless it holds edits
+    // or a new template is in progress.
+    void followSavedTemplates();
     // Moved, resized or hidden fields since the layout, or a new template
     // in progress: what leaving the program would lose.
     bool hasUnsavedChanges() const;
