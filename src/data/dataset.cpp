@@ -102,6 +102,15 @@ QString Dataset::ident(const QString& name) const
     return quoted(m_server ? name.toLower() : name);
 }
 
+QString Dataset::rowKey() const
+{
+    // A server's rowid is a copy of the key without an index of its own:
+    // rows are found by the key there.
+    if (m_server && m_rowidAlias >= 0)
+        return ident(m_columns.at(m_rowidAlias));
+    return QStringLiteral("rowid");
+}
+
 QString Dataset::selectSql() const
 {
     if (!m_table.isEmpty())
@@ -214,7 +223,7 @@ void Dataset::load()
         if (ids.exec(QLatin1String("SELECT count(*) FROM ") + ident(m_table)) && ids.next())
             m_rows.reserve(ids.value(0).toInt());
         if (!ids.exec(QLatin1String("SELECT rowid FROM ") + ident(m_table) +
-                      QLatin1String(" ORDER BY rowid")))
+                      QLatin1String(" ORDER BY ") + rowKey()))
             throw DataError(ids.lastError().text());
         while (ids.next())
             m_rows.appendUnread(ids.value(0).toLongLong());
@@ -234,8 +243,9 @@ void Dataset::load()
 
 void Dataset::readRows(int row) const
 {
-    // Neighbours come along: a scan then costs one query per block.
-    constexpr int kBlock = 32;
+    // Neighbours come along: a scan then costs one query per block. A
+    // server's query is a round trip, so its blocks are larger.
+    const int kBlock = m_server ? 256 : 32;
     if (row < 0 || row >= m_rows.size() || m_rows.isRead(row))
         return;
     int last = row;
@@ -246,7 +256,8 @@ void Dataset::readRows(int row) const
         m_readQuery->setForwardOnly(true);
         if (!m_readQuery->prepare(QLatin1String("SELECT rowid, ") + m_selectColumns +
                                   QLatin1String(" FROM ") + ident(m_table) +
-                                  QLatin1String(" WHERE rowid BETWEEN ? AND ? ORDER BY rowid"))) {
+                                  QLatin1String(" WHERE ") + rowKey() +
+                                  QLatin1String(" BETWEEN ? AND ? ORDER BY ") + rowKey())) {
             const QString why = m_readQuery->lastError().text();
             m_readQuery.reset();
             throw DataError(why);
@@ -426,7 +437,7 @@ void Dataset::remove()
     if (m_table.isEmpty())
         throw DataError(QStringLiteral("%1: a query cannot be modified").arg(m_name));
     QSqlQuery& q = cachedQuery(QLatin1String("DELETE FROM ") + ident(m_table) +
-                               QLatin1String(" WHERE rowid=?"));
+                               QLatin1String(" WHERE ") + rowKey() + QLatin1String("=?"));
     q.bindValue(0, m_rows.rowId(m_current));
     execOrThrow(q);
     q.finish();
@@ -459,7 +470,7 @@ void Dataset::removeRows(QVector<int> indices)
         // On a server the transaction begins here unless a writer's is open.
         Transaction t(db(), QStringLiteral("dataset_remove"));
         QSqlQuery& q = cachedQuery(QLatin1String("DELETE FROM ") + ident(m_table) +
-                                   QLatin1String(" WHERE rowid=?"));
+                                   QLatin1String(" WHERE ") + rowKey() + QLatin1String("=?"));
         for (int i : indices) {
             q.bindValue(0, m_rows.rowId(i));
             execOrThrow(q);
@@ -569,7 +580,8 @@ void Dataset::updateRow(int row, const QVector<std::pair<int, QVariant>>& values
         cols << ident(m_columns.at(field));
     }
     QString sql = QLatin1String("UPDATE ") + ident(m_table) + QLatin1String(" SET ") +
-                  cols.join(QLatin1String("=?,")) + QLatin1String("=? WHERE rowid=?");
+                  cols.join(QLatin1String("=?,")) + QLatin1String("=? WHERE ") + rowKey() +
+                  QLatin1String("=?");
     const bool checked = m_versioned && expectedVersion > 0;
     if (checked)
         sql += QLatin1String(" AND row_version=?");
@@ -648,7 +660,7 @@ void Dataset::sync()
     QSqlQuery ids(db());
     ids.setForwardOnly(true);
     if (!ids.exec(QLatin1String("SELECT rowid FROM ") + ident(m_table) +
-                  QLatin1String(" ORDER BY rowid")))
+                  QLatin1String(" ORDER BY ") + rowKey()))
         throw DataError(ids.lastError().text());
     std::vector<qint64> now;
     while (ids.next())

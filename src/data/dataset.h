@@ -154,6 +154,7 @@ private:
     QSqlDatabase db() const;
     QString ident(const QString& name) const; // a table or column, quoted for the engine
     QString selectSql() const;
+    QString rowKey() const; // the column rows are found by in statements
     void findServerColumns(const QSqlDatabase& d);
     void load();
     void readRows(int row) const; // the block from ROW, when not read yet
