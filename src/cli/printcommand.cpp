@@ -194,9 +194,12 @@ BatchPrint::Result printClaimed(QPrinter* printer, DataModule* dm, const Session
                                 const TemplateLayout& layout, RowClaims::Batches* batches)
 {
     const auto memo = std::make_shared<FitMemo>();
+    const Calibration calibration =
+        Calibration::load(dm->database(), session.currentTemplate, printerKey(printer));
     const BatchPrint::NextRows next = [&] {
         const QVector<int> rows = batches->next();
-        warnOfMisfits(BatchPrint::fitReport(printer, dm, layout, session, rows, false, memo));
+        warnOfMisfits(
+            BatchPrint::fitReport(printer, dm, layout, session, rows, false, memo, &calibration));
         return rows;
     };
     return BatchPrint::printBatches(printer, dm, layout, session, next, batches->keeper(),

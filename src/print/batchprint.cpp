@@ -681,15 +681,17 @@ QString rowLine(int row, const QString& name, const QStringList& what)
 
 FitReport fitReport(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
                     const Session& session, const QVector<int>& rows, bool all,
-                    std::shared_ptr<FitMemo> into)
+                    std::shared_ptr<FitMemo> into, const Calibration* calibration)
 {
     Dataset* att = dm->recipients;
     const QVector<int> which = all ? RowSelection::allRows(att->recordCount()) : rows;
     if (which.isEmpty())
         return {};
     const PrintFonts fonts = PrintFonts::of(layout, session);
-    const Calibration calibration =
-        Calibration::load(dm->database(), session.currentTemplate, printerKey(printer));
+    const Calibration read =
+        calibration
+            ? *calibration
+            : Calibration::load(dm->database(), session.currentTemplate, printerKey(printer));
     const FieldFits fits = layout.fits();
     const QRectF page = printer->pageLayout().fullRectPixels(printer->resolution());
     const int nameField = att->fieldIndex(QStringLiteral("Name"));
@@ -701,9 +703,8 @@ FitReport fitReport(QPrinter* printer, DataModule* dm, const TemplateLayout& lay
         const RecordFields fields = collector.collect(row);
         QStringList smaller;
         QStringList lost;
-        for (const Misfit& m :
-             RecordRenderer::misfits(fields, fits, fonts.print, printer, page.width(),
-                                     page.height(), calibration, memo.get()))
+        for (const Misfit& m : RecordRenderer::misfits(
+                 fields, fits, fonts.print, printer, page.width(), page.height(), read, memo.get()))
             (m.kind == Misfit::Kind::Shrunk ? smaller : lost) << misfitText(m);
         const QString name = nameField >= 0 ? att->cellText(row, nameField) : QString();
         if (!smaller.isEmpty())

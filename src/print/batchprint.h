@@ -78,9 +78,11 @@ struct FitReport {
 
 // The report over the rows (all, or the given 0-based ones) on the
 // printer's paper, its fits kept in `into` when given (the job's memo over
-// several batches). The cursor stays put. Throws DataError.
+// several batches). The cursor stays put. Throws DataError. calibration:
+// the printer's, when the caller read it once for many reports (a job's
+// batches); else it is read here.
 FitReport fitReport(QPrinter* printer, DataModule* dm, const TemplateLayout& layout,
                     const Session& session, const QVector<int>& rows, bool all,
-                    std::shared_ptr<FitMemo> into = {});
+                    std::shared_ptr<FitMemo> into = {}, const Calibration* calibration = nullptr);
 
 } // namespace BatchPrint

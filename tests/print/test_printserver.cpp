@@ -12,6 +12,7 @@
 #include "print/batchprint.h"
 #include "render/calibration.h"
 #include "render/labelpicture.h"
+#include "render/printmarks.h"
 #include "templates/fieldfontstore.h"
 #include "templates/labelstore.h"
 #include "templates/templaterows.h"
@@ -130,6 +131,16 @@ private Q_SLOTS:
         QCOMPARE(count(db, "SELECT count(*) FROM Exp_Att_Info WHERE Print_Count = 1"), 2);
         QCOMPARE(count(db, "SELECT count(*) FROM Print_Log"), 1);
         QCOMPARE(count(db, "SELECT count(*) FROM Print_Pending"), 0);
+        // A row a job holds twice is counted twice on either engine.
+        Dataset* att = m_dm->recipients;
+        PrintMarks::markPrinted(db, {att->rowId(0), att->rowId(1), att->rowId(0)},
+                                QDateTime::currentDateTime());
+        QCOMPARE(count(db, QStringLiteral("SELECT Print_Count FROM Exp_Att_Info WHERE ID = %1")
+                               .arg(att->rowId(0))),
+                 3);
+        QCOMPARE(count(db, QStringLiteral("SELECT Print_Count FROM Exp_Att_Info WHERE ID = %1")
+                               .arg(att->rowId(1))),
+                 1);
 
         m_dm->recipients->removeRows({0, 1});
         QCOMPARE(m_dm->recipients->recordCount(), 1);
