@@ -44,10 +44,12 @@ cd "$work/file"
 "$waylark" db copy --to "$url" >/dev/null
 cp Waylark_main.db "$work/unprinted.db"
 
-# Every row back in the pool, the log empty.
+# Every row back in the pool, the log empty. Vacuumed: the 10,000 dead
+# rows each reset and each run leave would otherwise slow every later run.
 reset_server() {
     q "UPDATE Exp_Att_Info SET Printed_At = NULL, Print_Count = NULL, Claimed_By = NULL,
        Claimed_Until = NULL; DELETE FROM Print_Log" >/dev/null
+    q "VACUUM ANALYZE Exp_Att_Info" >/dev/null
 }
 # N stations at once on the server; their wall time, after checking that
 # every row was printed exactly once.
