@@ -187,9 +187,10 @@ void warnOfMisfits(const BatchPrint::FitReport& report)
     std::fflush(stderr);
 }
 
-// Stations sharing a server: the unprinted rows are taken through a claim,
-// a batch at a time, so that stations printing at once share them and one
-// started later still finds rows. Each batch is looked over as it comes.
+// Stations sharing a server: all or the unprinted rows are taken through a
+// claim, a batch at a time, so that stations printing at once share them
+// and one started later still finds rows. Each batch is looked over as it
+// comes.
 BatchPrint::Result printClaimed(QPrinter* printer, DataModule* dm, const Session& session,
                                 const TemplateLayout& layout, RowClaims::Batches* batches)
 {
@@ -207,7 +208,7 @@ BatchPrint::Result printClaimed(QPrinter* printer, DataModule* dm, const Session
 }
 
 ExitCode::Code printRows(QPrinter* printer, DataModule* dm, Session& session,
-                         const RowsAsked& asked, bool claimed)
+                         const RowsAsked& asked, bool claimed, bool unprinted)
 {
     TemplateLayout layout;
     BatchPrint::FitReport report;
@@ -226,7 +227,7 @@ ExitCode::Code printRows(QPrinter* printer, DataModule* dm, Session& session,
         batches = std::make_unique<RowClaims::Batches>(
             dm->database(), dm->recipients, asked.rows, RowClaims::claimant(session.appDir),
             RowClaims::leaseSeconds(session.appDir), RowClaims::claimRowsAtOnce(session.appDir),
-            true);
+            unprinted);
         claim = batches->keeper();
     }
     if (!guarded([&] {
@@ -248,6 +249,8 @@ ExitCode::Code printRows(QPrinter* printer, DataModule* dm, Session& session,
     }
     if (r.skipped)
         prompt().message(skippedBlankRecipientsText(r.skipped));
+    if (claimed && r.pages + r.skipped < asked.rows.size())
+        prompt().message(PrintMessages::rowsLeftToOthers(asked.rows.size() - r.pages - r.skipped));
     return ExitCode::Done;
 }
 
@@ -285,8 +288,15 @@ ExitCode::Code runCommand(const QStringList& givenArgs, DataModule* dm, Session&
         return ExitCode::Failed;
     }
     PrinterStore::usePageCorner(&printer);
-    return testPage ? printTestPage(&printer, dm, session, modelName)
-                    : printRows(&printer, dm, session, asked, unprinted && dm->onServer());
+    if (testPage)
+        return printTestPage(&printer, dm, session, modelName);
+    // On a server all rows are shared out like the unprinted ones, as the
+    // window's batch does; an empty table still prints the sender's page.
+    const bool claimed =
+        dm->onServer() && (unprinted || (asked.all && dm->recipients->recordCount() > 0));
+    if (claimed && asked.all)
+        asked.rows = RowSelection::allRows(dm->recipients->recordCount());
+    return printRows(&printer, dm, session, asked, claimed, unprinted);
 }
 
 ExitCode::Code runLogCommand(const QStringList& args, DataModule* dm, Session&)

@@ -71,6 +71,11 @@ QString takenRowsLeftOut(const QString& taken)
     return QStringLiteral("%1，这些行没有打印。").arg(taken);
 }
 
+QString rowsLeftToOthers(int rows)
+{
+    return QStringLiteral("其余 %1 行由其他工作台打印了或正在打印，本工作台没有打印。").arg(rows);
+}
+
 QString nothingToPrint()
 {
     return QStringLiteral("没有要打印的收件人！");

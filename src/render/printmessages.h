@@ -27,5 +27,8 @@ QString takenElsewhere(int claimed, const QStringList& stations, int printed);
 QString printTakenRowsQuestion(const QString& taken);
 // The command's note that it left them out.
 QString takenRowsLeftOut(const QString& taken);
+// After a batch of all or the unprinted rows taken through claims: how many
+// rows other stations printed or are printing instead of this one.
+QString rowsLeftToOthers(int rows);
 
 } // namespace PrintMessages

@@ -354,18 +354,37 @@ private Q_SLOTS:
         QCOMPARE(p->gridModel->index(2, column).data().toString(), QString());
     }
 
-    // `print --rows` on a server leaves out the rows another station is
-    // printing or that are printed, and says how many and why.
+    void printCommandLeavesTakenRowsOut_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("printed");
+        QTest::addColumn<QString>("note");
+        QTest::newRow("rows")
+            << QStringList{"--rows", "1-4"} << QStringList{"NAME2", "NAME4"}
+            << "1 行正在由其他工作台（3号台）打印，1 行已经打印过，这些行没有打印。";
+        // All rows are shared out through claims, printed ones included.
+        QTest::newRow("all") << QStringList() << QStringList{"NAME1", "NAME2", "NAME4", "NAME5"}
+                             << "其余 1 行由其他工作台打印了或正在打印，本工作台没有打印。";
+        QTest::newRow("unprinted")
+            << QStringList{"--unprinted"} << QStringList{"NAME2", "NAME4", "NAME5"}
+            << "其余 1 行由其他工作台打印了或正在打印，本工作台没有打印。";
+    }
+    // `print` on a server leaves out the rows another station is printing
+    // (and with --rows those printed already), and says how many and why;
+    // the rows it printed are marked and its claims given back.
     void printCommandLeavesTakenRowsOut()
     {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, printed);
+        QFETCH(QString, note);
         markAndClaim();
-        const ExitCode::Code code =
-            PrintCommand::runCommand({"--pdf", pdf(), "--rows", "1-4"}, dm(), m_startup->session());
+        const ExitCode::Code code = PrintCommand::runCommand(QStringList{"--pdf", pdf()} + args,
+                                                             dm(), m_startup->session());
         QCOMPARE(int(code), int(ExitCode::Done));
-        QCOMPARE(namesIn(pdf()), (QStringList{"NAME2", "NAME4"}));
-        QVERIFY2(m_prompt->messages().contains(QStringLiteral(
-                     "1 行正在由其他工作台（3号台）打印，1 行已经打印过，这些行没有打印。")),
-                 qPrintable(m_prompt->messages().join('|')));
+        QCOMPARE(namesIn(pdf()), printed);
+        QVERIFY2(m_prompt->messages().contains(note), qPrintable(m_prompt->messages().join('|')));
+        QCOMPARE(heldBy("1号台/%"), 0);
+        QCOMPARE(heldBy("3号台/%"), 1);
     }
 };
 

@@ -237,8 +237,7 @@ void printAfterQuestion(DataModule* dm, const Session& session, const DesignSurf
     else if (r.skipped || !fit.shrunk.isEmpty() || (batches && r.pages < waybills)) {
         QStringList notes;
         if (batches && r.pages < waybills)
-            notes << QStringLiteral("其余 %1 行由其他工作台打印了或正在打印，本工作台没有打印。")
-                         .arg(waybills - r.pages);
+            notes << PrintMessages::rowsLeftToOthers(waybills - r.pages);
         if (r.skipped)
             notes << skippedBlankRecipientsText(r.skipped);
         if (!fit.shrunk.isEmpty())
