@@ -86,19 +86,35 @@ void RecipientRows::change(qint64 rowId, const Values& values, qint64 readVersio
     m_att->updateRow(row, fields(values), readVersion);
 }
 
-void RecipientRows::empty()
+int RecipientRows::empty()
 {
     openIfClosed();
     QSqlDatabase db = databaseOf(m_att);
+    const bool server = Schema::isServer(db);
+    int kept = 0;
     {
         Transaction t(db, QStringLiteral("recipients_empty"));
         QSqlQuery q(db);
-        if (!q.exec(QLatin1String("DELETE FROM ") + m_att->tableName()))
+        QString sql = QLatin1String("DELETE FROM ") + m_att->tableName();
+        if (server)
+            sql += QLatin1String(" WHERE NOT COALESCE(Claimed_Until > clock_timestamp(), false)");
+        if (!q.exec(sql))
             throw DataError(q.lastError().text());
+        if (server) {
+            if (!q.exec(QLatin1String("SELECT count(*) FROM ") + m_att->tableName()) || !q.next())
+                throw DataError(q.lastError().text());
+            kept = q.value(0).toInt();
+        }
         q.finish();
         t.commit();
     }
     m_att->refresh();
+    return kept;
+}
+
+QString RecipientRows::keptForOthersText(int rows)
+{
+    return QStringLiteral("另有 %1 行正由其他工作台打印，没有删除。").arg(rows);
 }
 
 void RecipientRows::changeInPlace(const QVector<qint64>& rowIds, const std::function<void()>& work)

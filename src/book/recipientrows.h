@@ -32,8 +32,13 @@ public:
     // left out so (always 0 on a file).
     int append(const Values& values);
 
-    // Removes every row as one transaction, then rereads the table.
-    void empty();
+    // Removes every row as one transaction, then rereads the table. On a
+    // server the rows a station is printing now (a live claim) stay, so a
+    // replace at one station never pulls rows from under another's job;
+    // returns how many stayed (always 0 on a file).
+    int empty();
+    // "另有 N 行正由其他工作台打印，没有删除。", for a replace that kept rows.
+    static QString keptForOthersText(int rows);
 
     // Writes the values into the row with this ID, wherever the cursor is:
     // an editor bound to a row saves here. A row deleted meanwhile is

@@ -102,8 +102,7 @@ ImportResult writeRecipients(Dataset* att, ImportRows& rows, bool replace,
     int stored = 0;
     try {
         writer.inTransaction([&] {
-            if (replace)
-                writer.empty();
+            result.keptForOthers = replace ? writer.empty() : 0;
             stored = 0;
             result.split = 0;
             result.ambiguousRows.clear();
@@ -239,6 +238,9 @@ ImportResult importWithProgress(Dataset* att, ImportRows& rows, bool append,
 
 QString importDoneMessage(const ImportResult& result)
 {
-    return importCountMessage(result.rows) + importOrdersSummary(result) +
-           importSplitSummary(result);
+    QString text =
+        importCountMessage(result.rows) + importOrdersSummary(result) + importSplitSummary(result);
+    if (result.keptForOthers > 0)
+        text += QLatin1Char('\n') + RecipientRows::keptForOthersText(result.keptForOthers);
+    return text;
 }

@@ -32,6 +32,8 @@ struct ImportResult {
     bool orderNumbers = false;
     int freshOrders = 0;
     int presentOrders = 0;
+    // A replace on a server: rows other stations are printing, kept.
+    int keptForOthers = 0;
 };
 
 // Whether the import splits whole addresses by default: the address is

@@ -69,6 +69,7 @@ struct StoredCount {
     int fresh = 0;
     int present = 0;
     int elsewhere = 0;
+    int keptForOthers = 0; // a replace on a server: rows other stations print
     int rows = 0;
 };
 
@@ -95,7 +96,7 @@ std::optional<StoredCount> storeOrders(DataModule* dm, QList<OrderRecipient> ord
             if (append)
                 known = OrderNumbers::inTable(dm->recipients);
             else
-                rows.empty();
+                count.keptForOthers = rows.empty();
             for (OrderRecipient order : orders) {
                 if (order.tids.isEmpty()) {
                     ++count.fresh;
@@ -194,6 +195,8 @@ DownloadOutcome fetchOrders(DataModule* dm, const Session& session, const Downlo
         if (stored->elsewhere > 0)
             done += QLatin1Char('\n') +
                     QString::fromUtf8(ShopText::TakenElsewhere).arg(stored->elsewhere);
+        if (stored->keptForOthers > 0)
+            done += QLatin1Char('\n') + RecipientRows::keptForOthersText(stored->keptForOthers);
         prompt().message(done + QLatin1Char('\n') +
                          QString::fromUtf8(ShopText::OrdersStored).arg(stored->rows));
         return stored->rows > 0 ? DownloadOutcome::Stored : DownloadOutcome::NothingNew;

@@ -113,6 +113,28 @@ private Q_SLOTS:
         QCOMPARE(r.presentOrders, 2);
         QCOMPARE(column(QStringLiteral("Name")), (QStringList{"张三", "李四", "王五"}));
         QCOMPARE(column(QStringLiteral("Order_No")), (QStringList{"T1", "T2,T3", "T4"}));
+
+        // Replacing again while another station prints 李四's row: on a
+        // server that row stays, and the message says so.
+        const bool server = engine == QLatin1String("server");
+        if (server) {
+            QSqlQuery q(m_dm->database());
+            QVERIFY(q.exec("UPDATE Exp_Att_Info SET Claimed_By = '3号台/1@elsewhere', "
+                           "Claimed_Until = clock_timestamp() + interval '2 minutes' WHERE Name = "
+                           "'李四'"));
+            QVERIFY(q.exec("UPDATE Exp_Att_Info SET Claimed_By = '3号台/1@elsewhere', "
+                           "Claimed_Until = clock_timestamp() - interval '1 second' WHERE Name = "
+                           "'王五'")); // lapsed: no longer held
+        }
+        r = import("收件人姓名,详细地址,手机,订单编号\n"
+                   "赵六,杭州市某路4号,13800000004,T9\n",
+                   false);
+        QCOMPARE(int(r.status), int(ImportResult::Status::Done));
+        QCOMPARE(r.keptForOthers, server ? 1 : 0);
+        QCOMPARE(column(QStringLiteral("Name")),
+                 server ? (QStringList{"李四", "赵六"}) : (QStringList{"赵六"}));
+        QCOMPARE(importDoneMessage(r).contains(QStringLiteral("另有 1 行正由其他工作台打印")),
+                 server);
     }
 
     // Two stations add the same orders at the same moment, each on its own
