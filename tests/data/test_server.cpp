@@ -810,8 +810,8 @@ private Q_SLOTS:
 
     // Another station's inserts, edits and deletes reach the datasets
     // through the server's notifications: rows come and go in place (no
-    // reset), the current row stays current, and this station's own writes
-    // are not told back to it.
+    // reset), the current row stays current, and neither this station's own
+    // writes nor another's claims wake it.
     void othersChangesArrive()
     {
         openEngine(QStringLiteral("server"));
@@ -822,6 +822,9 @@ private Q_SLOTS:
         m_dm->watchServer(100);
         r->moveTo(1); // 王五
         r->updateRow(0, {{r->fieldIndex(QStringLiteral("Company")), QStringLiteral("自己")}});
+        // Claims alone come and go too often to wake the stations.
+        asOtherStation({"UPDATE Exp_Att_Info SET Claimed_By = '3号台/1@x', Claimed_Until = "
+                        "clock_timestamp() + interval '1 minute'"});
         QTest::qWait(700);
         QCOMPARE(told.size(), 0);
 
