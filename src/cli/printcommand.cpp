@@ -101,13 +101,10 @@ std::optional<ExitCode::Code> leaveOutTakenRows(DataModule* dm, const Session& s
                                                 RowsAsked& asked)
 {
     Dataset* att = dm->recipients;
-    QVector<qint64> ids;
-    for (int row : std::as_const(asked.rows))
-        ids << att->rowId(row);
     RowClaims::TakenElsewhere taken;
     if (!guarded([&] {
-            taken =
-                RowClaims::takenElsewhere(dm->database(), RowClaims::claimant(session.appDir), ids);
+            taken = RowClaims::takenElsewhere(dm->database(), RowClaims::claimant(session.appDir),
+                                              att->rowIds(asked.rows));
         }))
         return ExitCode::Failed;
     if (taken.isEmpty())

@@ -9,6 +9,7 @@
 #include <QSqlRecord>
 #include <algorithm>
 #include <limits>
+#include <numeric>
 #include <unordered_set>
 
 namespace
@@ -712,17 +713,9 @@ void Dataset::sync()
             Q_EMIT rowsInserted(at, last);
     }
     // The rows held are read again when next looked at.
-    int first = m_rows.size();
-    int last = -1;
-    for (int i = 0; i < m_rows.size(); ++i) {
-        if (!m_rows.isRead(i))
-            continue;
-        m_rows.forget(i);
-        first = std::min(first, i);
-        last = std::max(last, i);
-    }
-    if (last >= 0 && !m_disabled)
-        Q_EMIT rowsChanged(first, last);
+    QVector<int> held(m_rows.size());
+    std::iota(held.begin(), held.end(), 0);
+    forgetRows(held);
 
     const int oldCurrent = m_current;
     const int kept = indexOfRowId(currentId);
@@ -803,11 +796,19 @@ void Dataset::reread(const QVector<qint64>& rowIds)
     checkTable();
     // The rows are read again when next looked at, a block at a time, as
     // on-demand rows are.
+    QVector<int> rows;
+    rows.reserve(rowIds.size());
+    for (qint64 id : rowIds)
+        rows << indexOfRowId(id);
+    forgetRows(rows);
+}
+
+void Dataset::forgetRows(const QVector<int>& rows)
+{
     int first = m_rows.size();
     int last = -1;
-    for (qint64 id : rowIds) {
-        const int row = indexOfRowId(id);
-        if (row < 0 || !m_rows.isRead(row))
+    for (int row : rows) {
+        if (row < 0 || row >= m_rows.size() || !m_rows.isRead(row))
             continue;
         m_rows.forget(row);
         first = std::min(first, row);
@@ -815,6 +816,15 @@ void Dataset::reread(const QVector<qint64>& rowIds)
     }
     if (last >= 0 && !m_disabled)
         Q_EMIT rowsChanged(first, last);
+}
+
+QVector<qint64> Dataset::rowIds(const QVector<int>& rows) const
+{
+    QVector<qint64> ids;
+    ids.reserve(rows.size());
+    for (int row : rows)
+        ids << rowId(row);
+    return ids;
 }
 
 QString Dataset::cellText(int row, int field) const

@@ -104,6 +104,7 @@ public:
     QVariant cell(int row, int field) const;
     QString cellText(int row, int field) const;
     qint64 rowId(int row) const;
+    QVector<qint64> rowIds(const QVector<int>& rows) const;       // of each row, in that order
     int rowOf(qint64 rowid) const { return indexOfRowId(rowid); } // -1 when none
 
     // Writes the values (field index, value) into a table's row by its
@@ -159,6 +160,9 @@ private:
     void load();
     void readRows(int row) const; // the block from ROW, when not read yet
     int rowWidth() const;         // the values kept per row: the fields and a version
+    // Drops the values read of these rows, to be read again when looked at;
+    // views see one change over them.
+    void forgetRows(const QVector<int>& rows);
     [[noreturn]] void refuseChangedRow(int row);
     void checkActive() const;
     void setCurrent(int index);

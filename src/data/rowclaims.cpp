@@ -315,9 +315,7 @@ Batches::Batches(const QSqlDatabase& db, Dataset* att, const QVector<int>& rows,
     : m_db(db), m_att(att), m_station(station), m_lease(leaseSeconds), m_size(qMax(1, size)),
       m_unprintedOnly(unprintedOnly), m_claim(db), m_keeper(db, station, {}, leaseSeconds, inner)
 {
-    m_left.reserve(rows.size());
-    for (int row : rows)
-        m_left << att->rowId(row);
+    m_left = att->rowIds(rows);
     std::sort(m_left.begin(), m_left.end());
 }
 

@@ -178,18 +178,32 @@ QImage loadPicture(const QString& path)
     return img;
 }
 
-QImage templatePicture(const QSqlDatabase& db, const QString& appDir, const QString& name)
+namespace
 {
-    if (!Schema::isServer(db))
-        return loadPicture(pictureDir(appDir) + name);
+
+// Model_Picture's picture of that name; nothing when there is none.
+std::optional<QByteArray> serverPicture(const QSqlDatabase& db, const QString& name)
+{
     QSqlQuery q(db);
     if (!q.prepare(QStringLiteral("SELECT Data FROM Model_Picture WHERE Name = ?")))
         throw DataError(q.lastError().text());
     q.addBindValue(name);
     if (!q.exec())
         throw DataError(q.lastError().text());
+    if (!q.next())
+        return std::nullopt;
+    return q.value(0).toByteArray();
+}
+
+} // namespace
+
+QImage templatePicture(const QSqlDatabase& db, const QString& appDir, const QString& name)
+{
+    if (!Schema::isServer(db))
+        return loadPicture(pictureDir(appDir) + name);
     // What the server holds is read by its content, like a file.
-    const QImage img = q.next() ? QImage::fromData(q.value(0).toByteArray()) : QImage();
+    const std::optional<QByteArray> data = serverPicture(db, name);
+    const QImage img = data ? QImage::fromData(*data) : QImage();
     if (img.isNull())
         throw DataError::refusal(
             QStringLiteral("背景图无法载入：%1（%2）").arg(name, QStringLiteral("Model_Picture")));
@@ -214,20 +228,6 @@ bool samePicture(const QString& path, const QImage& picture)
 
 namespace
 {
-
-// Model_Picture's picture of that name; nothing when there is none.
-std::optional<QByteArray> serverPicture(const QSqlDatabase& db, const QString& name)
-{
-    QSqlQuery q(db);
-    if (!q.prepare(QStringLiteral("SELECT Data FROM Model_Picture WHERE Name = ?")))
-        throw DataError(q.lastError().text());
-    q.addBindValue(name);
-    if (!q.exec())
-        throw DataError(q.lastError().text());
-    if (!q.next())
-        return std::nullopt;
-    return q.value(0).toByteArray();
-}
 
 bool sameServerPicture(const QByteArray& data, const QImage& picture)
 {

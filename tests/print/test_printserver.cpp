@@ -90,13 +90,7 @@ class TestPrintServer : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        if (PgServer::binDir().isEmpty())
-            QSKIP("PostgreSQL is not installed: scripts/install-deps.sh test installs it");
-        QString error;
-        QVERIFY2(m_server.start(&error), qPrintable(error));
-    }
+    void initTestCase() { WAYLARK_START_PG_SERVER(m_server); }
     void init()
     {
         m_tmp = std::make_unique<TempWorkDir>();

@@ -121,13 +121,7 @@ class TestPrintWindowServer : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        if (PgServer::binDir().isEmpty())
-            QSKIP("PostgreSQL is not installed: scripts/install-deps.sh test installs it");
-        QString error;
-        QVERIFY2(m_server.start(&error), qPrintable(error));
-    }
+    void initTestCase() { WAYLARK_START_PG_SERVER(m_server); }
 
     void init()
     {

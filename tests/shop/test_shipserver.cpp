@@ -17,13 +17,7 @@ class TestShipServer : public QObject
     int m_databases = 0;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        if (PgServer::binDir().isEmpty())
-            QSKIP("PostgreSQL is not installed: scripts/install-deps.sh test installs it");
-        QString error;
-        QVERIFY2(m_server.start(&error), qPrintable(error));
-    }
+    void initTestCase() { WAYLARK_START_PG_SERVER(m_server); }
 
     void stateIsReplacedInPlace_data() { PgServer::addEngineRows(); }
     // A later state of an order replaces the earlier one, reason and all.

@@ -7,6 +7,16 @@
 // A PostgreSQL server of a test's own: initdb into a temporary folder, a
 // Unix socket in that folder and no TCP port, stopped when this goes. Run
 // by root, the server runs as the user "postgres" (it refuses root).
+// In a test function (initTestCase): starts SERVER, or skips the tests
+// when PostgreSQL is not installed; a server that will not start fails.
+#define WAYLARK_START_PG_SERVER(server)                                                            \
+    do {                                                                                           \
+        if (PgServer::binDir().isEmpty())                                                          \
+            QSKIP("PostgreSQL is not installed: scripts/install-deps.sh test installs it");        \
+        QString pgStartError;                                                                      \
+        QVERIFY2((server).start(&pgStartError), qPrintable(pgStartError));                         \
+    } while (false)
+
 class PgServer
 {
 public:

@@ -757,9 +757,7 @@ void RecipientPage::unmarkSelectedRows()
                           QString(), true, Prompt::Button::No) != Prompt::Button::Yes)
         return;
     Dataset* att = m_dm->recipients;
-    QVector<qint64> ids;
-    for (int row : rows)
-        ids << att->rowId(row);
+    const QVector<qint64> ids = att->rowIds(rows);
     // Read again in place: the grid keeps its current row and selection.
     guarded([&] {
         PrintMarks::clearMarks(m_dm->database(), ids);

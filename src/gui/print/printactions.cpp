@@ -294,13 +294,10 @@ std::optional<QVector<int>> askAboutTakenRows(DataModule* dm, const Session& ses
     if (!dm->onServer())
         return rows;
     Dataset* att = dm->recipients;
-    QVector<qint64> ids;
-    for (int row : rows)
-        ids << att->rowId(row);
     RowClaims::TakenElsewhere taken;
     if (!guarded([&] {
-            taken =
-                RowClaims::takenElsewhere(dm->database(), RowClaims::claimant(session.appDir), ids);
+            taken = RowClaims::takenElsewhere(dm->database(), RowClaims::claimant(session.appDir),
+                                              att->rowIds(rows));
         }))
         return std::nullopt;
     if (taken.isEmpty())
